@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace snapkin::platform {
+
+// The settings store. A registration domain (defaults registered at launch, kept in memory,
+// never written) lies under a persistent domain kept as JSON in
+// $XDG_CONFIG_HOME/snapkin/<name>.json and written atomically on every change.
+//
+// Reads follow the usual rules of a preferences store: a missing number reads 0, a missing Bool
+// false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
+// kept as base64 inside a tagged object. A corrupt file is set aside with a ".corrupt" suffix
+// and the store starts from its defaults.
+class Defaults : public QObject {
+    Q_OBJECT
+public:
+    // The application's store, "settings.json" in the config folder.
+    static Defaults& standard();
+    // A store kept in the given file; used for named domains and by tests.
+    explicit Defaults(QString filePath, QObject* parent = nullptr);
+
+    QString filePath() const { return m_path; }
+
+    void registerDefaults(const QVariantMap& defaults);
+
+    // The stored value, else the registered one, else an invalid QVariant.
+    QVariant object(const QString& key) const;
+    bool contains(const QString& key) const { return object(key).isValid(); }
+    bool hasStoredValue(const QString& key) const;
+
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    QByteArray dataForKey(const QString& key) const;
+    QStringList stringArrayForKey(const QString& key) const;
+    // True when the value (stored or registered) is a number, not a Bool or a string.
+    bool isNumber(const QString& key) const;
+
+    // Stores a value (Bool, integer, double, string, data, list or map of these) and writes
+    // the file. Returns false when the file could not be written; the value is kept in memory.
+    bool setValue(const QString& key, const QVariant& value);
+    bool removeObject(const QString& key);
+
+    // The whole persistent domain, for inspection.
+    QVariantMap storedValues() const;
+
+    // Forgets every stored value (registered defaults stay); used by tests to start clean.
+    void removeAllStored();
+
+    // Re-reads the file (for tests of what survives a restart).
+    void reload();
+
+    // Converts between stored JSON and QVariant values, keeping Bools, numbers and data apart.
+    static QJsonValue toJson(const QVariant& value);
+    static QVariant fromJson(const QJsonValue& value);
+
+signals:
+    void valueChanged(const QString& key);
+
+private:
+    void load();
+    bool save();
+
+    QString m_path;
+    mutable QMutex m_mutex;
+    QVariantMap m_registered;
+    QVariantMap m_stored;
+};
+
+} // namespace snapkin::platform
