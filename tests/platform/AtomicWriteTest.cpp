@@ -1,0 +1,110 @@
+#include "platform/AtomicWrite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace snapkin::platform;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeInto(const QString& folder, const QString& name, const QByteArray& data)
+{
+    QFile file(folder + "/" + name);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QStringList leftovers(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+TEST(AtomicFileWrite, WritesAndReplaces)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a.txt";
+    ASSERT_TRUE(writeFileAtomically(path, "first"));
+    ASSERT_TRUE(writeFileAtomically(path, "second"));
+    EXPECT_EQ(readAll(path), "second");
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"a.txt"});
+}
+
+TEST(AtomicFileWrite, FailureLeavesOldFileIntact)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a.txt";
+    ASSERT_TRUE(writeFileAtomically(path, "original"));
+    // A folder that cannot take a new file: the temporary cannot be made.
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (runningAsRoot()) {
+        // Root ignores permissions; write to a path whose parent is a file instead.
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const auto result = writeFileAtomically(path + "/inside", "new");
+        EXPECT_FALSE(result);
+    } else {
+        const auto result = writeFileAtomically(path, "replacement");
+        EXPECT_FALSE(result);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    EXPECT_EQ(readAll(path), "original");
+}
+
+TEST(AtomicFolderWrite, CreatesThenReplacesWholeFolder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Doc.snapkin";
+    ASSERT_TRUE(writeFolderAtomically(path, [](const QString& temp) {
+        return writeInto(temp, "document.json", "{}") && writeInto(temp, "old-only", "x");
+    }));
+    ASSERT_TRUE(writeFolderAtomically(path, [](const QString& temp) {
+        return writeInto(temp, "document.json", "{\"version\":2}");
+    }));
+    EXPECT_EQ(readAll(path + "/document.json"), "{\"version\":2}");
+    EXPECT_FALSE(QFile::exists(path + "/old-only"));
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"Doc.snapkin"});
+}
+
+TEST(AtomicFolderWrite, FailurePartWayLeavesOldFolderAndNoTemporary)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Doc.snapkin";
+    ASSERT_TRUE(writeFolderAtomically(path, [](const QString& temp) {
+        return writeInto(temp, "document.json", "original") && writeInto(temp, "image.png", "png");
+    }));
+    const auto result = writeFolderAtomically(path, [](const QString& temp) {
+        writeInto(temp, "document.json", "half written");
+        return false; // e.g. the disk filled up while writing the image
+    });
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error(), WriteError::writeFailed);
+    EXPECT_FALSE(userMessage(result.error()).isEmpty());
+    EXPECT_EQ(readAll(path + "/document.json"), "original");
+    EXPECT_EQ(readAll(path + "/image.png"), "png");
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"Doc.snapkin"});
+}
+
+TEST(AtomicFolderWrite, UnwritableParentIsAnError)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFileAtomically(dir.path() + "/plain", "file"));
+    const auto result = writeFolderAtomically(dir.path() + "/plain/Doc.snapkin",
+                                              [](const QString&) { return true; });
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error(), WriteError::cannotCreate);
+}
