@@ -1,0 +1,294 @@
+#include "platform/Symbols.h"
+
+#include <QGuiApplication>
+#include <QHash>
+#include <QPalette>
+#include <QIconEngine>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPainter>
+#include <QPainterPathStroker>
+#include <QPixmap>
+
+#include <cmath>
+#include <functional>
+
+namespace snapkin::platform {
+
+namespace {
+
+QPainterPath stroked(const QPainterPath& path, double width, Qt::PenCapStyle cap = Qt::RoundCap,
+                     const QList<qreal>& dashes = {})
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(cap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    if (!dashes.isEmpty()) stroker.setDashPattern(dashes);
+    return stroker.createStroke(path);
+}
+
+QPainterPath line(QPointF a, QPointF b, double width)
+{
+    QPainterPath p(a);
+    p.lineTo(b);
+    return stroked(p, width);
+}
+
+QPainterPath polyline(std::initializer_list<QPointF> points, double width)
+{
+    QPainterPath p;
+    bool first = true;
+    for (QPointF point : points) {
+        if (first) p.moveTo(point);
+        else p.lineTo(point);
+        first = false;
+    }
+    return stroked(p, width);
+}
+
+QPainterPath polygon(std::initializer_list<QPointF> points)
+{
+    QPainterPath p;
+    p.addPolygon(QPolygonF(QList<QPointF>(points)));
+    p.closeSubpath();
+    return p;
+}
+
+QPainterPath circle(QPointF centre, double radius)
+{
+    QPainterPath p;
+    p.addEllipse(centre, radius, radius);
+    return p;
+}
+
+QPainterPath ring(QPointF centre, double radius, double width)
+{
+    QPainterPath p;
+    p.addEllipse(centre, radius, radius);
+    return stroked(p, width);
+}
+
+QPainterPath roundedFrame(QRectF rect, double radius, double width, const QList<qreal>& dashes = {})
+{
+    QPainterPath p;
+    p.addRoundedRect(rect, radius, radius);
+    return stroked(p, width, Qt::FlatCap, dashes);
+}
+
+QPainterPath unite(std::initializer_list<QPainterPath> parts)
+{
+    QPainterPath result;
+    result.setFillRule(Qt::WindingFill);
+    for (const QPainterPath& part : parts) result = result.united(part);
+    return result.simplified();
+}
+
+QPainterPath seal()
+{
+    QPainterPath star;
+    const int points = 16;
+    for (int i = 0; i < points * 2; ++i) {
+        const double angle = M_PI * i / points - M_PI / 2;
+        const double r = i % 2 == 0 ? 10.5 : 8.6;
+        const QPointF p(12 + r * std::cos(angle), 12 + r * std::sin(angle));
+        if (i == 0) star.moveTo(p);
+        else star.lineTo(p);
+    }
+    star.closeSubpath();
+    return star.subtracted(polyline({{7.8, 12.4}, {10.9, 15.4}, {16.4, 9.0}}, 2.2));
+}
+
+QPainterPath scribble()
+{
+    QPainterPath p(QPointF(3, 16));
+    p.cubicTo(6, 3, 9, 3, 10, 12);
+    p.cubicTo(11, 20, 15, 20, 16, 10);
+    p.cubicTo(17, 4, 21, 6, 21, 12);
+    return stroked(p, 2.2);
+}
+
+QPainterPath smile()
+{
+    QPainterPath mouth(QPointF(8, 14));
+    mouth.quadTo(12, 18.5, 16, 14);
+    return unite({ring({12, 12}, 9.5, 1.8), circle({9, 9.8}, 1.4), circle({15, 9.8}, 1.4),
+                  stroked(mouth, 1.8)});
+}
+
+QPainterPath photo()
+{
+    return unite({roundedFrame({2.5, 4.5, 19, 15}, 2.5, 1.8),
+                  polygon({{4.5, 17.8}, {10, 11}, {13.5, 15}, {15.5, 13}, {19.5, 17.8}}),
+                  circle({16, 8.8}, 1.9)});
+}
+
+QPainterPath camera()
+{
+    QPainterPath body;
+    body.addRoundedRect(QRectF(2, 7, 20, 14), 3, 3);
+    body = body.united(polygon({{7.5, 7.5}, {9.2, 4}, {14.8, 4}, {16.5, 7.5}}));
+    body = body.subtracted(circle({12, 14}, 4.4));
+    return body.united(circle({12, 14}, 2.6));
+}
+
+using Builder = std::function<QPainterPath()>;
+
+const QHash<QString, Builder>& builders()
+{
+    static const QHash<QString, Builder> table{
+        {"cursorarrow",
+         [] { return polygon({{6, 2.5}, {6, 20}, {10.2, 16}, {13.2, 22.5}, {15.8, 21.3},
+                              {12.8, 15}, {18.5, 15}}); }},
+        {"arrow.up.right",
+         [] { return unite({line({5, 19}, {17.5, 6.5}, 2.6),
+                            polyline({{9, 5}, {19, 5}, {19, 15}}, 2.6)}); }},
+        {"textformat",
+         [] { return unite({polyline({{2.5, 20}, {8.5, 4}, {14.5, 20}}, 2.4),
+                            line({5.2, 14.5}, {11.8, 14.5}, 2.2), ring({18.6, 16.5}, 3.2, 2.0),
+                            line({21.8, 12.5}, {21.8, 20}, 2.0)}); }},
+        {"rectangle", [] { return roundedFrame({3, 5, 18, 14}, 1.5, 2.0); }},
+        {"circle", [] { return ring({12, 12}, 9, 2.0); }},
+        {"line.diagonal", [] { return line({4, 20}, {20, 4}, 2.6); }},
+        {"highlighter",
+         [] { return unite({polygon({{7, 13}, {15, 5}, {19.5, 9.5}, {11.5, 17.5}}),
+                            polygon({{7.8, 14.2}, {10.3, 16.7}, {8, 19}, {5.5, 16.5}}),
+                            line({3.5, 21}, {13, 21}, 1.8)}); }},
+        {"square.grid.3x3.square",
+         [] {
+             QPainterPath grid = roundedFrame({3, 3, 18, 18}, 3, 1.8);
+             for (double y : {6.2, 10.5, 14.8}) {
+                 for (double x : {6.2, 10.5, 14.8}) {
+                     QPainterPath cell;
+                     cell.addRect(x, y, 3.0, 3.0);
+                     grid = grid.united(cell);
+                 }
+             }
+             return grid;
+         }},
+        {"checkmark.seal", seal},
+        {"scribble", scribble},
+        {"camera.metering.spot", [] { return unite({ring({12, 12}, 8.5, 1.8), circle({12, 12}, 3)}); }},
+        {"face.smiling", smile},
+        {"photo", photo},
+        {"crop",
+         [] { return unite({polyline({{6, 2}, {6, 18}, {22, 18}}, 2.2),
+                            polyline({{2, 6}, {18, 6}, {18, 22}}, 2.2)}); }},
+        {"magnifyingglass.circle",
+         [] { return unite({ring({12, 12}, 10, 1.6), ring({10.8, 10.8}, 3.8, 1.8),
+                            line({13.6, 13.6}, {17, 17}, 2.2)}); }},
+        {"square.on.square.dashed",
+         [] { return unite({roundedFrame({2.5, 2.5, 12.5, 12.5}, 1.5, 1.6, {2.0, 1.6}),
+                            roundedFrame({9, 9, 12.5, 12.5}, 1.5, 1.8)}); }},
+        {"camera.fill", camera},
+    };
+    return table;
+}
+
+const QHash<QString, QString>& themeNames()
+{
+    // Only where the freedesktop icon shows the same idea; the rest keep our glyph.
+    static const QHash<QString, QString> table{
+        {"textformat", "insert-text"},
+        {"photo", "insert-image"},
+        {"face.smiling", "face-smile"},
+        {"camera.fill", "camera-photo"},
+        {"magnifyingglass.circle", "zoom-in"},
+    };
+    return table;
+}
+
+// Draws our glyph at whatever size and pixel ratio the icon is asked for, in the palette's
+// text colour, so it stays crisp on HiDPI screens and follows the theme's light or dark look.
+class GlyphIconEngine : public QIconEngine {
+public:
+    explicit GlyphIconEngine(QString name) : m_name(std::move(name)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const auto glyph = Symbols::path(m_name);
+        if (!glyph) return;
+        QColor color = QGuiApplication::palette().color(QPalette::WindowText);
+        if (mode == QIcon::Disabled) color.setAlphaF(0.4);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / Symbols::gridSize, rect.height() / Symbols::gridSize);
+        painter->fillPath(*glyph, color);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter painter(&pm);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+    QIconEngine* clone() const override { return new GlyphIconEngine(m_name); }
+    QString key() const override { return QStringLiteral("snapkin-glyph"); }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+std::optional<QPainterPath> Symbols::path(const QString& name)
+{
+    static QMutex mutex;
+    static QHash<QString, QPainterPath> cache;
+    QMutexLocker lock(&mutex);
+    if (auto it = cache.constFind(name); it != cache.constEnd()) return *it;
+    auto builder = builders().constFind(name);
+    if (builder == builders().constEnd()) return std::nullopt;
+    QPainterPath glyph = (*builder)();
+    glyph.setFillRule(Qt::WindingFill);
+    cache.insert(name, glyph);
+    return glyph;
+}
+
+QImage Symbols::image(const QString& name, double pointSize, const QColor& color, qreal dpr)
+{
+    const auto glyph = path(name);
+    if (!glyph || !(pointSize > 0) || !(dpr > 0)) return {};
+    const QRectF bounds = glyph->boundingRect();
+    const double longer = std::max(bounds.width(), bounds.height());
+    if (!(longer > 0)) return {};
+    const double scale = pointSize / longer;
+    const QSize pixels(std::max(1, int(std::ceil(bounds.width() * scale * dpr))),
+                       std::max(1, int(std::ceil(bounds.height() * scale * dpr))));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(dpr);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.translate(-bounds.topLeft());
+    painter.fillPath(*glyph, color);
+    return image;
+}
+
+QIcon Symbols::icon(const QString& name)
+{
+    const QString themed = themeIconName(name);
+    if (!themed.isEmpty()) {
+        if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName("Adwaita");
+        if (QIcon::hasThemeIcon(themed)) return QIcon::fromTheme(themed);
+    }
+    if (!path(name)) return {};
+    return QIcon(new GlyphIconEngine(name));
+}
+
+QString Symbols::themeIconName(const QString& name)
+{
+    return themeNames().value(name);
+}
+
+QStringList Symbols::knownNames()
+{
+    QStringList names = builders().keys();
+    names.sort();
+    return names;
+}
+
+} // namespace snapkin::platform

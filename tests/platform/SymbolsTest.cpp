@@ -1,0 +1,49 @@
+#include "platform/Symbols.h"
+
+#include <gtest/gtest.h>
+
+using snapkin::platform::Symbols;
+
+TEST(Symbols, EveryKnownSymbolHasAGlyphInsideTheGrid)
+{
+    ASSERT_GE(Symbols::knownNames().size(), 17);
+    for (const QString& name : Symbols::knownNames()) {
+        SCOPED_TRACE(qPrintable(name));
+        const auto glyph = Symbols::path(name);
+        ASSERT_TRUE(glyph.has_value());
+        const QRectF bounds = glyph->boundingRect();
+        EXPECT_GT(bounds.width() * bounds.height(), 40.0);
+        EXPECT_TRUE(QRectF(-1, -1, 26, 26).contains(bounds));
+    }
+    EXPECT_TRUE(Symbols::path("camera.fill").has_value());
+    EXPECT_FALSE(Symbols::path("no.such.symbol").has_value());
+}
+
+TEST(Symbols, ImageIsTintedSilhouetteAtTheAskedRatio)
+{
+    const QImage image = Symbols::image("rectangle", 11, QColor(255, 0, 0), 2.0);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_DOUBLE_EQ(image.devicePixelRatio(), 2.0);
+    EXPECT_EQ(std::max(image.width(), image.height()), 22);
+    int red = 0, other = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() == 255) (c == QColor(255, 0, 0) ? red : other)++;
+        }
+    }
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(other, 0);
+    EXPECT_TRUE(Symbols::image("no.such.symbol", 11, Qt::black).isNull());
+}
+
+TEST(Symbols, IconsExistForKnownNamesOnly)
+{
+    for (const QString& name : Symbols::knownNames()) {
+        SCOPED_TRACE(qPrintable(name));
+        const QIcon icon = Symbols::icon(name);
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_FALSE(icon.pixmap(24, 24).isNull());
+    }
+    EXPECT_TRUE(Symbols::icon("no.such.symbol").isNull());
+}
