@@ -1,0 +1,71 @@
+#pragma once
+
+#include "model/Annotation.h"
+#include "model/FrameStyle.h"
+#include "model/JsonCoding.h"
+#include "model/Watermark.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+
+#include <expected>
+#include <optional>
+
+namespace snapkin {
+
+// The saved form of one edit: everything needed to reopen an image with its annotations
+// still editable, except the image itself.
+struct AnnotationDocument {
+    static constexpr qint64 currentVersion = 1;
+
+    qint64 version = currentVersion;
+    // Size in points of the base image: the space of all annotation coordinates. Stored as
+    // read; use imagePointSize() to size an image from it.
+    QSizeF canvasSize;
+    // Bottom first: the last is drawn on top and hit first.
+    QList<Annotation> annotations;
+    // The number the next number stamp shows; advance it with stampNumberAfter().
+    qint64 nextStampNumber = 1;
+    std::optional<QSizeF> pixelSize;
+    // Name and version of the application that wrote the document.
+    std::optional<QString> generator;
+    std::optional<FrameStyle> frame;
+    std::optional<Watermark> watermark;
+    // How many stored annotations the reader had to drop; never written.
+    qint64 skippedAnnotations = 0;
+
+    // ---- JSON ----
+
+    // Fails only on a number JSON cannot hold.
+    std::expected<QJsonObject, JsonError> toJson() const;
+    // UTF-8 JSON, indented, keys sorted, so the same document gives the same bytes.
+    std::expected<QByteArray, JsonError> encoded() const;
+
+    // The tolerant reader: an annotation that does not decode is dropped and counted; a bad
+    // frame or watermark is dropped. Fails on a missing or malformed canvasSize, or a malformed
+    // version, nextStampNumber, pixelSize, generator or annotations value.
+    static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value);
+    static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json);
+
+    // All nine fields, skippedAnnotations included.
+    bool operator==(const AnnotationDocument& other) const;
+
+    // ---- Using stored numbers safely ----
+
+    // The point size to give an image of `imagePixels` pixels: canvasSize when both sides are
+    // finite, positive and within a factor of maxPointsPerPixelRatio of the pixel size;
+    // otherwise the pixel size (one point per pixel). A damaged or hostile canvasSize thus
+    // never drives an enormous or non-finite canvas.
+    QSizeF imagePointSize(QSize imagePixels) const;
+    static constexpr double maxPointsPerPixelRatio = 16;
+
+    // n + 1, saturating at the largest integer instead of overflowing.
+    static qint64 stampNumberAfter(qint64 n);
+};
+
+} // namespace snapkin
