@@ -1,0 +1,95 @@
+#pragma once
+
+#include "model/Annotation.h"
+#include "platform/BaseImage.h"
+
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSizeF>
+#include <QUuid>
+
+#include <optional>
+
+namespace snapkin {
+
+// The one renderer of annotations, for the editor's canvas and for export alike, so what the
+// editor shows is what an export writes.
+//
+// Coordinates are image points, origin at the image's top-left corner, y down; the painter
+// handed to paint() must already map image points to its device (for example
+// `painter.scale(pixelScale, pixelScale)` for an export at the image's pixel scale). Draw the
+// base image first: highlights multiply with what lies beneath them.
+//
+//     AnnotationsCanvas(store.annotations(), editingId, image.pointSize(), image).paint(painter);
+//
+// Layering: all spotlights make one dimming layer beneath everything else; then the annotations
+// in list order, each magnifier as a lens showing the image and the annotations below it.
+class AnnotationsCanvas {
+public:
+    // `editingID` names the annotation whose text is edited in place; it is not drawn.
+    // `imageSize` is the base image's size in points (the dimming layer covers exactly this);
+    // `source` is what obscure regions and magnifiers sample (a null image is allowed).
+    AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
+                      QSizeF imageSize, platform::BaseImage source);
+
+    void paint(QPainter& painter) const;
+
+    // The base image with every annotation drawn over it, `pixelScale` pixels per point (the
+    // image's own pixelScale() for a full-resolution export). Null when the image is null or the
+    // result would be unreasonably large.
+    static QImage render(const platform::BaseImage& image, const QList<Annotation>& annotations,
+                         double pixelScale);
+
+    // ---- Spotlight and magnifier ----
+
+    // The dimming layer: the image rectangle with one hole per spotlight, for an even-odd fill.
+    // Empty when there is no spotlight or the image size is zero.
+    QPainterPath spotlightPath() const;
+    // The one opacity of the whole layer: the largest dim of any spotlight (0 to 1).
+    double spotlightDim() const;
+    // What the magnifier at `index` redraws inside its lens: the annotations before it (not the
+    // one being edited, no spotlight, no magnifier), then the obscure regions after it.
+    QList<Annotation> magnifierContents(qsizetype index) const;
+    static QPainterPath magnifierPath(const Annotation& magnifier);
+    static double magnifierZoom(const Annotation& magnifier);
+    static double magnifierBorderWidth(const Annotation& magnifier);
+
+    // ---- Per-kind helpers ----
+
+    // The decoded image of a placed image, cached per annotation id; nothing when the bytes do
+    // not decode. The cache is bounded by memory, so a long session cannot grow without limit.
+    static std::optional<QImage> overlayImage(const Annotation& annotation);
+    static int overlayCacheCount();
+    static void clearOverlayCache();
+
+    // 45-degree grey stripes filling `rect`, 12 points apart and 6 wide.
+    static void drawStripes(QPainter& painter, const QRectF& rect);
+
+    // The font size of a sticker's emoji: the box's smaller side, at least 8.
+    static double stickerFontSize(const Annotation& sticker);
+    // What a sticker shows: its text, or a slightly smiling face when empty.
+    static QString stickerText(const Annotation& sticker);
+
+    // `size` in image points, whatever the painter's device resolution.
+    static void setFontSize(QFont& font, double size, const QPainter& painter);
+
+    // Font sizes from documents are drawn at most this large.
+    static constexpr double maxFontSize = 2000;
+
+private:
+    void drawAnnotation(QPainter& painter, const Annotation& annotation) const;
+    void drawSpotlights(QPainter& painter) const;
+    void drawMagnifier(QPainter& painter, const Annotation& magnifier,
+                       const QList<Annotation>& contents) const;
+    void drawObscure(QPainter& painter, const Annotation& annotation) const;
+
+    QList<Annotation> m_annotations;
+    std::optional<QUuid> m_editingID;
+    QSizeF m_imageSize;
+    platform::BaseImage m_source;
+};
+
+} // namespace snapkin

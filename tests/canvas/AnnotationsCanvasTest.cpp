@@ -1,0 +1,375 @@
+#include "canvas/AnnotationsCanvas.h"
+#include "canvas/ImageEffects.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFontDatabase>
+
+#include <cmath>
+
+using namespace snapkin;
+using platform::BaseImage;
+
+namespace {
+
+// A 200 × 200 point base image, one pixel per point, in a flat colour.
+BaseImage flatImage(QRgb colour = qRgb(255, 255, 255), QSize size = {200, 200})
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(colour);
+    return BaseImage(image);
+}
+
+QImage render(const QList<Annotation>& list, const BaseImage& image = flatImage(), double scale = 1)
+{
+    return AnnotationsCanvas::render(image, list, scale);
+}
+
+Annotation make(AnnotationKind kind, QPointF p1, QPointF p2)
+{
+    return Annotation{.kind = kind, .p1 = p1, .p2 = p2, .colorHex = "#0000FF"};
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 3)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
+        && std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+::testing::AssertionResult pixelIs(const QImage& image, QPoint p, QRgb expected, int tolerance = 3)
+{
+    const QRgb actual = image.pixel(p);
+    if (near(actual, expected, tolerance)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+        << "pixel (" << p.x() << "," << p.y() << ") is " << QColor(actual).name(QColor::HexArgb).toStdString()
+        << ", expected " << QColor(expected).name(QColor::HexArgb).toStdString();
+}
+
+int countPixels(const QImage& image, QRect area, const std::function<bool(QRgb)>& test)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+const QRgb white = qRgb(255, 255, 255);
+const QRgb blue = qRgb(0, 0, 255);
+const QRgb black = qRgb(0, 0, 0);
+
+QByteArray pngOf(QRgb colour)
+{
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST(AnnotationsCanvasLayering, EmptyListLeavesTheCanvasTransparent)
+{
+    QImage canvas(50, 50, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    AnnotationsCanvas({}, std::nullopt, {50, 50}, flatImage()).paint(painter);
+    painter.end();
+    EXPECT_EQ(countPixels(canvas, canvas.rect(), [](QRgb p) { return p != 0; }), 0);
+}
+
+TEST(AnnotationsCanvasKinds, ShapesDrawWhereTheirGeometrySays)
+{
+    Annotation rect = make(AnnotationKind::rectangle, {120, 20}, {20, 60}); // corners in any order
+    rect.lineWidth = 4;
+    Annotation ellipse = make(AnnotationKind::ellipse, {20, 100}, {80, 160});
+    ellipse.filled = true;
+    Annotation line = make(AnnotationKind::line, {100, 100}, {190, 100});
+    line.curved = true; // never consulted: a line is straight
+    Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
+    pen.points = {{100, 180}, {150, 180}, {150, 195}};
+    const QImage out = render({rect, ellipse, line, pen});
+    EXPECT_TRUE(pixelIs(out, {70, 20}, blue));  // top edge of the rectangle
+    EXPECT_TRUE(pixelIs(out, {120, 40}, blue)); // right edge
+    EXPECT_TRUE(pixelIs(out, {70, 40}, white)); // outlined: the inside is clear
+    EXPECT_TRUE(pixelIs(out, {50, 130}, blue)); // filled ellipse centre
+    EXPECT_TRUE(pixelIs(out, {22, 102}, white)); // outside the ellipse, inside its box
+    EXPECT_TRUE(pixelIs(out, {145, 100}, blue));
+    EXPECT_TRUE(pixelIs(out, {145, 90}, white)); // no bend
+    EXPECT_TRUE(pixelIs(out, {125, 180}, blue));
+    EXPECT_TRUE(pixelIs(out, {150, 190}, blue));
+}
+
+TEST(AnnotationsCanvasKinds, ArrowsAndStampsDraw)
+{
+    Annotation arrow = make(AnnotationKind::arrow, {10, 30}, {180, 30});
+    arrow.arrowHead = ArrowHeadStyle::filled;
+    arrow.lineWidth = 6;
+    Annotation stamp = make(AnnotationKind::stamp, {40, 100}, {100, 160});
+    stamp.stamp = StampKind::number;
+    stamp.text = "3";
+    const QImage out = render({arrow, stamp});
+    EXPECT_TRUE(pixelIs(out, {20, 30}, blue));   // shaft
+    EXPECT_TRUE(pixelIs(out, {165, 35}, blue));  // head wider than the shaft
+    EXPECT_TRUE(pixelIs(out, {45, 105}, white)); // outside the disc, in its box
+    EXPECT_TRUE(pixelIs(out, {50, 130}, blue));  // disc
+    // The number is white on the disc.
+    EXPECT_GT(countPixels(out, {60, 115, 20, 30}, [](QRgb p) { return qRed(p) > 200 && qBlue(p) > 200; }), 20);
+}
+
+TEST(AnnotationsCanvasKinds, TextDrawsFromItsTopLeftCornerAndEmptyTextDrawsNothing)
+{
+    Annotation text = make(AnnotationKind::text, {30, 40}, {0, 0});
+    text.text = "HHHH\nHHHH";
+    text.fontSize = 30;
+    text.colorHex = "#000000";
+    const QImage out = render({text});
+    auto dark = [](QRgb p) { return qRed(p) < 100; };
+    EXPECT_EQ(countPixels(out, {0, 0, 200, 38}, dark), 0);
+    EXPECT_EQ(countPixels(out, {0, 0, 28, 200}, dark), 0);
+    EXPECT_GT(countPixels(out, {30, 40, 100, 30}, dark), 100);
+    EXPECT_GT(countPixels(out, {30, 75, 100, 30}, dark), 100); // the second line, below
+    text.text.clear();
+    EXPECT_EQ(countPixels(render({text}), {0, 0, 200, 200}, dark), 0);
+}
+
+TEST(AnnotationsCanvasKinds, StickersAreColourEmojiSizedByTheirBox)
+{
+    ASSERT_TRUE(QFontDatabase::families().contains("Noto Color Emoji"));
+    Annotation small = make(AnnotationKind::sticker, {0, 0}, {3, 40});
+    EXPECT_EQ(AnnotationsCanvas::stickerFontSize(small), 8);
+    EXPECT_EQ(AnnotationsCanvas::stickerFontSize(make(AnnotationKind::sticker, {0, 0}, {60, 200})), 60);
+    EXPECT_EQ(AnnotationsCanvas::stickerText(small), QString::fromUcs4(U"\U0001F642"));
+
+    // The smiling face is yellow: strongly coloured pixels around the box's centre.
+    Annotation sticker = make(AnnotationKind::sticker, {50, 50}, {150, 150});
+    const QImage out = render({sticker});
+    auto yellow = [](QRgb p) { return qRed(p) > 180 && qGreen(p) > 120 && qBlue(p) < 100; };
+    EXPECT_GT(countPixels(out, {70, 70, 60, 60}, yellow), 500);
+    EXPECT_EQ(countPixels(out, {0, 0, 200, 30}, yellow), 0);
+    // A large sticker, drawn at a capped size and scaled, still fills its box.
+    const QImage big = render({make(AnnotationKind::sticker, {0, 0}, {600, 600})}, flatImage(white, {600, 600}));
+    EXPECT_GT(countPixels(big, {200, 200, 200, 200}, yellow), 10000);
+}
+
+TEST(AnnotationsCanvasKinds, HighlightMultipliesWithTheImage)
+{
+    Annotation highlight = make(AnnotationKind::highlight, {10, 10}, {100, 100});
+    highlight.colorHex = "#FFFF00";
+    highlight.highlightOpacity = 1;
+    const QImage out = render({highlight}, flatImage(qRgb(200, 100, 50)));
+    EXPECT_TRUE(pixelIs(out, {50, 50}, qRgb(200, 100, 0)));
+    EXPECT_TRUE(pixelIs(out, {150, 150}, qRgb(200, 100, 50)));
+    highlight.highlightOpacity = 0.5;
+    EXPECT_TRUE(pixelIs(render({highlight}, flatImage(qRgb(200, 100, 50))), {50, 50}, qRgb(200, 100, 25)));
+}
+
+TEST(AnnotationsCanvasKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
+{
+    AnnotationsCanvas::clearOverlayCache();
+    Annotation a = make(AnnotationKind::imageOverlay, {10, 10}, {60, 60});
+    a.imageData = pngOf(qRgb(0, 200, 0));
+    Annotation b = a;
+    b.id = QUuid::createUuid();
+    b.p1 = {100, 10};
+    b.p2 = {150, 60};
+    Annotation broken = make(AnnotationKind::imageOverlay, {10, 100}, {60, 150});
+    broken.imageData = QByteArray("not an image");
+    const QImage out = render({a, b, broken}, flatImage(black));
+    EXPECT_TRUE(pixelIs(out, {35, 35}, qRgb(0, 200, 0)));   // stretched over its box
+    EXPECT_TRUE(pixelIs(out, {125, 35}, qRgb(0, 200, 0)));
+    EXPECT_TRUE(pixelIs(out, {35, 125}, qRgb(38, 38, 38), 4)); // grey at 0.3 over black
+    EXPECT_EQ(AnnotationsCanvas::overlayCacheCount(), 2);     // the broken one is not kept
+    EXPECT_FALSE(AnnotationsCanvas::overlayImage(make(AnnotationKind::imageOverlay, {}, {})));
+}
+
+TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsBlack)
+{
+    Annotation solid = make(AnnotationKind::pixelate, {10, 10}, {60, 60});
+    solid.obscure = ObscureStyle::solid;
+    Annotation stripes = make(AnnotationKind::pixelate, {100, 10}, {190, 100});
+    stripes.obscure = ObscureStyle::stripes;
+    Annotation pixelate = make(AnnotationKind::pixelate, {10, 120}, {60, 170});
+    QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    AnnotationsCanvas({solid, stripes, pixelate}, std::nullopt, {200, 200}, BaseImage()).paint(painter);
+    painter.end();
+    EXPECT_TRUE(pixelIs(canvas, {30, 30}, black));
+    EXPECT_TRUE(pixelIs(canvas, {30, 150}, black));
+    int dark = 0, light = 0;
+    for (int x = 101; x < 189; ++x) {
+        const int v = qRed(canvas.pixel(x, 50));
+        EXPECT_EQ(qRed(canvas.pixel(x, 50)), qBlue(canvas.pixel(x, 50))); // grey
+        if (std::abs(v - 46) <= 3) ++dark;
+        if (std::abs(v - 87) <= 3) ++light;
+    }
+    EXPECT_GT(dark, 20);
+    EXPECT_GT(light, 20);
+    EXPECT_TRUE(pixelIs(canvas, {195, 50}, white));
+}
+
+TEST(AnnotationsCanvasObscure, BlurChangesItsRegionOnly)
+{
+    ImageEffects::clearCache();
+    QImage stripes(200, 200, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) stripes.setPixel(x, y, (x / 3) % 2 ? white : black);
+    const BaseImage image(stripes);
+    Annotation blur = make(AnnotationKind::pixelate, {50, 50}, {150, 150});
+    blur.obscure = ObscureStyle::blur;
+    const QImage out = render({blur}, image);
+    // Edges are extended into the blur, so the rim leans towards its own stripe's colour.
+    for (int x = 50; x < 150; ++x) EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 50) << x;
+    for (int x = 80; x < 120; ++x) EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 12) << x;
+    EXPECT_EQ(out.pixel(40, 100), stripes.pixel(40, 100));
+    EXPECT_EQ(out.pixel(100, 45), stripes.pixel(100, 45));
+    EXPECT_EQ(out.pixel(160, 100), stripes.pixel(160, 100));
+}
+
+TEST(AnnotationsCanvasLayering, EditedAnnotationIsLeftOut)
+{
+    Annotation a = make(AnnotationKind::rectangle, {10, 10}, {50, 50});
+    a.filled = true;
+    QImage canvas(100, 100, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    AnnotationsCanvas({a}, a.id, {100, 100}, flatImage()).paint(painter);
+    painter.end();
+    EXPECT_TRUE(pixelIs(canvas, {30, 30}, white));
+    EXPECT_TRUE(pixelIs(render({a}), {30, 30}, blue));
+}
+
+TEST(AnnotationsCanvasSpotlight, AllSpotlightsDimOnceAtTheHighestDimBeneathEverything)
+{
+    Annotation s1 = make(AnnotationKind::spotlight, {10, 10}, {60, 60});
+    s1.spotDim = 0.5;
+    s1.spotEllipse = false;
+    Annotation s2 = make(AnnotationKind::spotlight, {100, 10}, {150, 60});
+    s2.spotDim = 0.8;
+    Annotation box = make(AnnotationKind::rectangle, {150, 150}, {190, 190});
+    box.filled = true;
+    const QImage out = render({box, s1, s2}); // spotlights last still lie beneath
+    EXPECT_TRUE(pixelIs(out, {100, 150}, qRgb(51, 51, 51)));
+    EXPECT_TRUE(pixelIs(out, {35, 35}, white));
+    EXPECT_TRUE(pixelIs(out, {125, 35}, white));
+    EXPECT_TRUE(pixelIs(out, {170, 170}, blue));
+}
+
+TEST(AnnotationsCanvasSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOutside)
+{
+    Annotation s1 = make(AnnotationKind::spotlight, {10, 10}, {110, 110});
+    s1.spotEllipse = false;
+    Annotation s2 = make(AnnotationKind::spotlight, {60, 10}, {160, 110});
+    s2.spotEllipse = false;
+    const QImage out = render({s1, s2});
+    EXPECT_TRUE(pixelIs(out, {30, 60}, white));
+    EXPECT_TRUE(pixelIs(out, {140, 60}, white));
+    EXPECT_TRUE(pixelIs(out, {85, 60}, qRgb(128, 128, 128), 2)); // inside both holes
+    EXPECT_TRUE(pixelIs(out, {85, 150}, qRgb(128, 128, 128), 2));
+
+    // The canvas extends past the image: the part of a hole outside the image is dimmed.
+    QImage canvas(300, 300, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    Annotation edge = make(AnnotationKind::spotlight, {150, 50}, {250, 150});
+    edge.spotEllipse = false;
+    AnnotationsCanvas({edge}, std::nullopt, {200, 200}, flatImage()).paint(painter);
+    painter.end();
+    EXPECT_TRUE(pixelIs(canvas, {175, 100}, white));
+    EXPECT_TRUE(pixelIs(canvas, {225, 100}, qRgb(128, 128, 128), 2));
+    EXPECT_TRUE(pixelIs(canvas, {225, 250}, white)); // outside the image and every hole
+    // No dimming for a zero image size.
+    EXPECT_TRUE(AnnotationsCanvas({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
+}
+
+TEST(AnnotationsCanvasMagnifier, LensGeometry)
+{
+    Annotation m = make(AnnotationKind::magnifier, {0, 0}, {10, 10});
+    EXPECT_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 2);
+    m.p2 = {100, 300};
+    EXPECT_DOUBLE_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 3);
+    m.p2 = {400, 400};
+    EXPECT_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 6);
+    m.magnification = 0.5;
+    EXPECT_EQ(AnnotationsCanvas::magnifierZoom(m), 1);
+    m.magnification = 20;
+    EXPECT_EQ(AnnotationsCanvas::magnifierZoom(m), 8);
+    m.magnifierRound = false;
+    m.p2 = {100, 200};
+    // A rounded rectangle of radius 18: its corner point is outside, a point 18 in is inside.
+    const QPainterPath path = AnnotationsCanvas::magnifierPath(m);
+    EXPECT_FALSE(path.contains(QPointF(1, 1)));
+    EXPECT_TRUE(path.contains(QPointF(18, 1.5)));
+    EXPECT_TRUE(path.contains(QPointF(1.5, 18)));
+}
+
+TEST(AnnotationsCanvasMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
+{
+    // A red square of 10 points at the centre of a round lens of 100 points, zoom 3.
+    QImage base(200, 200, QImage::Format_ARGB32_Premultiplied);
+    base.fill(Qt::white);
+    QPainter p(&base);
+    p.fillRect(QRect(95, 95, 10, 10), Qt::red);
+    p.end();
+    Annotation spot = make(AnnotationKind::spotlight, {0, 0}, {10, 10});
+    spot.spotDim = 0.9;
+    Annotation under = make(AnnotationKind::line, {50, 110}, {150, 110}); // 10 below the centre
+    Annotation lens = make(AnnotationKind::magnifier, {50, 50}, {150, 150});
+    lens.magnification = 3;
+    Annotation above = make(AnnotationKind::arrow, {60, 70}, {140, 70});
+    const QImage out = render({spot, under, lens, above}, BaseImage(base));
+    EXPECT_TRUE(pixelIs(out, {112, 100}, qRgb(255, 0, 0))); // 7 from the centre: 15 enlarged
+    EXPECT_TRUE(pixelIs(out, {100, 80}, white));            // lens backing, undimmed
+    EXPECT_TRUE(pixelIs(out, {75, 130}, blue));             // the line, 30 below
+    EXPECT_TRUE(pixelIs(out, {75, 110}, white));            // ...and not at 10 below
+    EXPECT_TRUE(pixelIs(out, {100, 70}, blue));             // the arrow above, not magnified
+    EXPECT_TRUE(pixelIs(out, {180, 180}, qRgb(25, 25, 25), 3)); // dimmed outside
+    EXPECT_TRUE(pixelIs(out, {50, 100}, blue));             // border in the lens colour
+
+    // An obscure region placed after the lens is applied inside it.
+    Annotation solid = make(AnnotationKind::pixelate, {90, 90}, {110, 110});
+    solid.obscure = ObscureStyle::solid;
+    const AnnotationsCanvas canvas({under, lens, above, solid}, std::nullopt, {200, 200}, BaseImage(base));
+    const QList<Annotation> contents = canvas.magnifierContents(1);
+    ASSERT_EQ(contents.size(), 2);
+    EXPECT_EQ(contents[0].id, under.id);
+    EXPECT_EQ(contents[1].id, solid.id);
+    EXPECT_TRUE(pixelIs(render({under, lens, above, solid}, BaseImage(base)), {125, 100}, black));
+    // The annotation being edited is missing from the lens too.
+    EXPECT_EQ(AnnotationsCanvas({under, lens}, under.id, {200, 200}, BaseImage(base)).magnifierContents(1).size(), 0);
+}
+
+TEST(AnnotationsCanvasRender, ExportScalesEverythingByThePixelScale)
+{
+    Annotation a = make(AnnotationKind::rectangle, {20, 20}, {60, 60});
+    a.filled = true;
+    const QImage out = render({a}, flatImage(white, {100, 50}), 2);
+    ASSERT_EQ(out.size(), QSize(200, 100));
+    EXPECT_TRUE(pixelIs(out, {50, 50}, blue));
+    EXPECT_TRUE(pixelIs(out, {41, 41}, white)); // the rounded corner, 12 pixels at this scale
+    EXPECT_TRUE(pixelIs(out, {118, 99}, blue));
+    EXPECT_TRUE(pixelIs(out, {125, 50}, white));
+    EXPECT_TRUE(AnnotationsCanvas::render(BaseImage(), {a}, 1).isNull());
+    EXPECT_TRUE(AnnotationsCanvas::render(flatImage(), {a}, 1e9).isNull());
+}
+
+TEST(AnnotationsCanvasHostile, AbsurdNumbersDrawInBoundedTime)
+{
+    Annotation text = make(AnnotationKind::text, {10, 10}, {0, 0});
+    text.text = "X";
+    text.fontSize = 1e12;
+    Annotation line = make(AnnotationKind::line, {0, 0}, {100, 100});
+    line.lineWidth = 1e300;
+    Annotation stripes = make(AnnotationKind::pixelate, {-1e8, -1e8}, {1e8, 1e8});
+    stripes.obscure = ObscureStyle::stripes;
+    Annotation blur = make(AnnotationKind::pixelate, {0, 0}, {200, 200});
+    blur.obscure = ObscureStyle::blur;
+    blur.obscureStrength = 1e300;
+    Annotation sticker = make(AnnotationKind::sticker, {0, 0}, {1e7, 1e7});
+    const QImage out = render({text, line, stripes, blur, sticker});
+    EXPECT_FALSE(out.isNull());
+}
