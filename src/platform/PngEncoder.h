@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+#include <optional>
+
+namespace snapkin::platform {
+
+// Writes PNG files fast enough to sit on every capture's path.
+//
+// Rows are filtered and deflated in bands on all cores. Each band is compressed as raw deflate
+// primed with the last 32 KiB of the band before it and ends on a byte boundary (a sync flush),
+// so the bands join into one zlib stream that compresses almost as well as a serial one; the
+// stream's Adler-32 is combined from the bands' checksums. The result is an ordinary PNG:
+// RGB when every pixel is opaque, else RGBA (not premultiplied), 8 bits per channel, with the
+// resolution in a pHYs chunk.
+class PngEncoder {
+public:
+    struct Options {
+        double dpi = 72.0;     // written as pixels per metre; ignored unless positive and finite
+        int compressionLevel = 6; // zlib level, 0...9
+    };
+
+    // Nothing for a null image or when memory runs out.
+    static std::optional<QByteArray> encode(const QImage& image, const Options& options);
+    static std::optional<QByteArray> encode(const QImage& image) { return encode(image, {}); }
+};
+
+} // namespace snapkin::platform
