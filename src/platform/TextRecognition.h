@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QImage>
+#include <QLocale>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <expected>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace snapkin::platform {
+
+// Why text or barcode recognition gave no result.
+enum class RecognitionError {
+    cancelled,       // the caller gave up; nothing was produced
+    noLanguageData,  // no usable text-recognition language data is installed
+    engineFailed,    // the recognition engine could not start or failed on the image
+    imageTooLarge,   // more pixels than recognition accepts
+};
+
+QString userMessage(RecognitionError error);
+
+// Polled while recognition runs; returning true stops the work as soon as the engine allows.
+using CancelCheck = std::function<bool()>;
+
+// Images with more pixels than this are refused rather than handed to the engines
+// (an 8K capture has 33 million).
+inline constexpr qint64 maxRecognitionPixels = 64'000'000;
+
+// One recognised line: its text (trimmed, never empty) and its box as fractions of the image
+// size, origin top left, y down.
+struct RecognizedTextLine {
+    QString text;
+    QRectF box;
+    friend bool operator==(const RecognizedTextLine&, const RecognizedTextLine&) = default;
+};
+
+// Text recognition over Tesseract's LSTM engine. Each thread keeps its own engines (one per
+// language set and level) and reuses them: starting one costs about 100 ms.
+class TextRecognition {
+public:
+    struct Options {
+        // Tesseract language codes ("eng", "deu"); empty takes the default language.
+        QStringList languages;
+        // On: the dictionaries guide recognition and small text is upscaled before recognition.
+        // Off: raw recognition at the image's own size (about twice as fast).
+        bool accurate = true;
+    };
+
+    // The lines of text in `image`, in the engine's order. Words with low confidence or
+    // without text are dropped; lines left empty are dropped. An image without text gives an
+    // empty list. `cancel` is polled between words.
+    static std::expected<std::vector<RecognizedTextLine>, RecognitionError> recognize(
+        const QImage& image, const Options& options, const CancelCheck& cancel = {});
+
+    // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
+    static QString dataPath();
+    // The Tesseract language codes with data in dataPath(), sorted ("eng", "deu", …);
+    // orientation and equation data are not languages and are left out.
+    static QStringList installedLanguages();
+    // The language a Tesseract code stands for ("eng" → English, "chi_sim" → Chinese in
+    // simplified script); nullopt for a code this mapping does not know.
+    static std::optional<QLocale> localeForCode(const QString& code);
+    // The Tesseract code for a language the mapping knows; empty when it knows none.
+    static QString codeForLocale(const QLocale& locale);
+    // The language used when none of the user's languages has data: English when installed,
+    // else the first installed language; empty when nothing is installed.
+    static QString defaultLanguage();
+};
+
+} // namespace snapkin::platform

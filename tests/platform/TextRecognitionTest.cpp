@@ -1,0 +1,199 @@
+#include "platform/TextRecognition.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace snapkin::platform;
+
+namespace {
+
+QFont dejaVu(int pixelSize)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Dark text on `background`, one string per entry, each at its own position.
+QImage textImage(QSize size, const std::vector<std::pair<QPoint, QString>>& texts,
+                 int pixelSize = 14, QColor background = Qt::white,
+                 QImage::Format format = QImage::Format_ARGB32_Premultiplied)
+{
+    QImage image(size, format);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.setFont(dejaVu(pixelSize));
+    painter.setPen(QColor(20, 20, 20));
+    for (const auto& [position, text] : texts) painter.drawText(position, text);
+    return image;
+}
+
+const QString sentence = QStringLiteral("Select an area of the screen to copy its text.");
+
+} // namespace
+
+TEST(TextRecognitionRead, SentenceInFourteenPixelTextReadsBackExactlyAtBothLevels)
+{
+    const QImage image = textImage({420, 40}, {{{10, 25}, sentence}});
+    for (const bool accurate : {true, false}) {
+        TextRecognition::Options options;
+        options.accurate = accurate;
+        const auto lines = TextRecognition::recognize(image, options);
+        ASSERT_TRUE(lines.has_value()) << "accurate " << accurate;
+        ASSERT_EQ(lines->size(), 1u) << "accurate " << accurate;
+        EXPECT_EQ(lines->front().text, sentence) << "accurate " << accurate;
+        // The box is in fractions of the image, around the drawn text (baseline at y 25,
+        // the text 14 px high starting at x 10).
+        const QRectF box = lines->front().box;
+        EXPECT_NEAR(box.left(), 10.0 / 420, 3.0 / 420);
+        const int advance = QFontMetrics(dejaVu(14)).horizontalAdvance(sentence);
+        // The advance includes the space after the full stop.
+        EXPECT_NEAR(box.right(), (10.0 + advance) / 420, 7.0 / 420);
+        EXPECT_NEAR(box.top(), 14.0 / 40, 4.0 / 40);
+        EXPECT_NEAR(box.bottom(), 29.0 / 40, 4.0 / 40);
+    }
+}
+
+TEST(TextRecognitionRead, EmptyAndTinyImagesGiveNoLinesRatherThanAnError)
+{
+    QImage blank(300, 120, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    for (const QImage& image : {blank, QImage(), QImage(2, 2, QImage::Format_RGB32)}) {
+        const auto lines = TextRecognition::recognize(image, {});
+        ASSERT_TRUE(lines.has_value());
+        EXPECT_TRUE(lines->empty());
+    }
+}
+
+TEST(TextRecognitionRead, DarkTextOnATransparentBackgroundIsRead)
+{
+    // Premultiplied transparent pixels are black: read naively the text would vanish.
+    const QImage image = textImage({420, 40}, {{{10, 25}, sentence}}, 14, Qt::transparent);
+    const auto lines = TextRecognition::recognize(image, {});
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_EQ(lines->front().text, sentence);
+}
+
+TEST(TextRecognitionRead, LightTextOnADarkBackgroundIsRead)
+{
+    QImage image(420, 40, QImage::Format_RGB32);
+    image.fill(QColor(30, 30, 34));
+    {
+        QPainter painter(&image);
+        painter.setFont(dejaVu(14));
+        painter.setPen(QColor(230, 230, 230));
+        painter.drawText(QPoint(10, 25), sentence);
+    }
+    const auto lines = TextRecognition::recognize(image, {});
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_EQ(lines->front().text, sentence);
+}
+
+TEST(TextRecognitionRead, SeparateLinesComeBackSeparately)
+{
+    const QImage image = textImage(
+        {360, 90}, {{{10, 25}, QStringLiteral("Recent captures")},
+                    {{10, 65}, QStringLiteral("Copy the selected text")}}, 16);
+    const auto lines = TextRecognition::recognize(image, {});
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 2u);
+    EXPECT_EQ(lines->at(0).text, QStringLiteral("Recent captures"));
+    EXPECT_EQ(lines->at(1).text, QStringLiteral("Copy the selected text"));
+    EXPECT_LT(lines->at(0).box.bottom(), lines->at(1).box.top());
+}
+
+TEST(TextRecognitionCancel, ACancelRequestBeforeTheStartDoesNoWork)
+{
+    int calls = 0;
+    const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}),
+                                                  {}, [&] {
+                                                      ++calls;
+                                                      return true;
+                                                  });
+    ASSERT_FALSE(lines.has_value());
+    EXPECT_EQ(lines.error(), RecognitionError::cancelled);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(TextRecognitionCancel, ACancelRequestReachesTheEngineWhileItReads)
+{
+    // Many words, so the engine asks between words; the request is granted only once the
+    // engine is reading, and it stops soon after rather than reading the rest.
+    std::vector<std::pair<QPoint, QString>> texts;
+    for (int row = 0; row < 12; ++row)
+        texts.push_back({{10, 24 + row * 24}, sentence});
+    const QImage image = textImage({420, 300}, texts);
+
+    int calls = 0;
+    int callsWhenGranted = -1;
+    TextRecognition::Options options;
+    options.accurate = false;  // no layout pass: the first calls are the start checks
+    const auto lines = TextRecognition::recognize(image, options, [&] {
+        ++calls;
+        if (calls >= 5 && callsWhenGranted < 0) callsWhenGranted = calls;
+        return calls >= 5;
+    });
+    ASSERT_FALSE(lines.has_value());
+    EXPECT_EQ(lines.error(), RecognitionError::cancelled);
+    // Without the engine's hook there would be only the checks around it.
+    EXPECT_GE(callsWhenGranted, 5);
+    EXPECT_LT(calls, 12 * 9);
+}
+
+TEST(TextRecognitionLanguages, EnglishIsInstalledAndCodesMapToLanguages)
+{
+    EXPECT_TRUE(TextRecognition::installedLanguages().contains(QStringLiteral("eng")));
+    EXPECT_EQ(TextRecognition::defaultLanguage(), QStringLiteral("eng"));
+    for (const char* code : {"eng", "deu", "chi_sim", "chi_tra", "srp_latn"}) {
+        const auto locale = TextRecognition::localeForCode(QString::fromLatin1(code));
+        ASSERT_TRUE(locale.has_value()) << code;
+        EXPECT_EQ(TextRecognition::codeForLocale(*locale), QString::fromLatin1(code));
+    }
+    EXPECT_EQ(TextRecognition::localeForCode(QStringLiteral("chi_sim"))->script(),
+              QLocale::SimplifiedHanScript);
+    EXPECT_FALSE(TextRecognition::localeForCode(QStringLiteral("osd")).has_value());
+}
+
+TEST(TextRecognitionLanguages, UninstalledLanguagesFallBackToTheDefault)
+{
+    TextRecognition::Options options;
+    options.languages = {QStringLiteral("zzz"), QStringLiteral("deu_frak")};
+    const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}),
+                                                  options);
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 1u);
+    EXPECT_EQ(lines->front().text, sentence);
+}
+
+TEST(TextRecognitionLanguages, NoLanguageDataIsAClearError)
+{
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
+    const bool hadPrefix = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
+    qputenv("TESSDATA_PREFIX", empty.path().toLocal8Bit());
+    const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}), {});
+    EXPECT_TRUE(TextRecognition::installedLanguages().isEmpty());
+    if (hadPrefix) qputenv("TESSDATA_PREFIX", saved);
+    else qunsetenv("TESSDATA_PREFIX");
+    ASSERT_FALSE(lines.has_value());
+    EXPECT_EQ(lines.error(), RecognitionError::noLanguageData);
+    EXPECT_FALSE(userMessage(lines.error()).isEmpty());
+}
+
+TEST(TextRecognitionLimits, ImagesBeyondThePixelCapAreRefused)
+{
+    // Checked from the size alone; the pixels are never read.
+    const QImage huge(10000, 6500, QImage::Format_Grayscale8);
+    ASSERT_FALSE(huge.isNull());
+    const auto lines = TextRecognition::recognize(huge, {});
+    ASSERT_FALSE(lines.has_value());
+    EXPECT_EQ(lines.error(), RecognitionError::imageTooLarge);
+}
