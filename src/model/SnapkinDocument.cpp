@@ -1,0 +1,237 @@
+#include "model/SnapkinDocument.h"
+
+#include "model/AnnotationStore.h"
+#include "platform/ImageReader.h"
+#include "platform/L10n.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeDatabase>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <unistd.h>
+
+namespace snapkin {
+
+namespace {
+
+SnapkinDocument::PreviewRenderer& previewRenderer()
+{
+    static SnapkinDocument::PreviewRenderer renderer;
+    return renderer;
+}
+
+// A regular file (not a link, not a folder) of at most `limit` bytes, read whole.
+std::optional<QByteArray> readEntry(const QString& folder, const QString& name, qint64 limit)
+{
+    const QFileInfo info(folder + QLatin1Char('/') + name);
+    if (info.isSymLink() || !info.isFile() || info.size() > limit) return std::nullopt;
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray data = file.read(limit + 1);
+    if (data.size() > limit || file.error() != QFile::NoError) return std::nullopt;
+    return data;
+}
+
+bool writeEntry(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+    if (file.write(data) != data.size() || !file.flush()) return false;
+    // On disk before the folder is renamed into place, so a crash never leaves a package that
+    // looks complete with empty files.
+    if (::fsync(file.handle()) != 0) return false;
+    file.close();
+    return file.error() == QFile::NoError;
+}
+
+// The version a document declares, learnt from the "version" key alone, so a document that
+// does not decode in full can still be told apart as newer. Missing, null or not an integer
+// reads as 1.
+qint64 probeVersion(const QByteArray& json)
+{
+    const QJsonDocument parsed = QJsonDocument::fromJson(json);
+    if (!parsed.isObject()) return 1;
+    const QJsonValue v = parsed.object().value(QStringLiteral("version"));
+    if (!v.isDouble()) return 1;
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.0e15) return 1;
+    return static_cast<qint64>(d);
+}
+
+} // namespace
+
+QString SnapkinDocument::Failure::userMessage() const
+{
+    switch (kind) {
+    case Kind::newerVersion:
+        return platform::L10n::text("This document was created with a newer version of Snapkin. "
+                                    "Update Snapkin to open it.");
+    case Kind::damaged: return platform::L10n::text("The document is damaged or incomplete.");
+    case Kind::notEncodable:
+        return platform::L10n::text(
+            "The document holds a value that can't be saved, such as an invalid number.");
+    case Kind::writeFailed: return platform::userMessage(writeError);
+    }
+    return {};
+}
+
+bool SnapkinDocument::isDocument(const QString& path)
+{
+    if (QFileInfo(path).suffix().toLower() == QLatin1String(extension)) return true;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    return type.isValid() && type.inherits(QLatin1String(mimeType));
+}
+
+std::expected<SnapkinDocument::Package, SnapkinDocument::Failure>
+SnapkinDocument::readPackage(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir()) return std::unexpected(Failure::damaged());
+    // Both entries are looked up before anything is decoded.
+    auto document = readEntry(path, documentEntry, maxDocumentBytes);
+    auto image = readEntry(path, imageEntry, maxImageBytes);
+    if (!document || !image) return std::unexpected(Failure::damaged());
+    Package package{std::move(*document), std::move(*image), std::nullopt};
+    // The preview is never read back: no reader needs it.
+    return package;
+}
+
+std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>
+SnapkinDocument::contents(const Package& package)
+{
+    const qint64 version = probeVersion(package.documentJSON);
+    auto document = AnnotationDocument::decode(package.documentJSON);
+    if (!document) {
+        if (version >= 2)
+            return std::unexpected(
+                Failure::newerVersion(static_cast<int>(std::min<qint64>(version, INT_MAX))));
+        return std::unexpected(Failure::damaged());
+    }
+    // The bounded reader: a hostile image.png cannot demand unbounded memory.
+    auto pixels = platform::readImage(package.imagePNG);
+    if (!pixels) return std::unexpected(Failure::damaged());
+    platform::BaseImage image(*pixels, document->imagePointSize(pixels->size()));
+    if (image.isNull()) return std::unexpected(Failure::damaged());
+    return Contents{std::move(*document), std::move(image)};
+}
+
+std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>
+SnapkinDocument::read(const QString& path)
+{
+    auto package = readPackage(path);
+    if (!package) return std::unexpected(package.error());
+    return contents(*package);
+}
+
+QString SnapkinDocument::generator()
+{
+    // The application declares its version with QCoreApplication::setApplicationVersion() and
+    // may declare a build number as the application property "buildVersion".
+    QString version = QCoreApplication::applicationVersion();
+    QString build;
+    if (auto* app = QCoreApplication::instance()) {
+        const QVariant value = app->property("buildVersion");
+        if (value.typeId() == QMetaType::QString) build = value.toString();
+    }
+    if (version.isEmpty()) version = QStringLiteral("?");
+    if (build.isEmpty()) build = QStringLiteral("?");
+    return QStringLiteral("Snapkin ") + version + QStringLiteral(" (") + build + QLatin1Char(')');
+}
+
+std::optional<QByteArray> SnapkinDocument::pngData(const QImage& image)
+{
+    if (image.isNull()) return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly)) return std::nullopt;
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) return std::nullopt;
+    return bytes;
+}
+
+std::optional<QByteArray> SnapkinDocument::thumbnailPNG(const QImage& flattened)
+{
+    if (flattened.isNull()) return std::nullopt;
+    const int w = flattened.width();
+    const int h = flattened.height();
+    const double scale = std::min(double(thumbnailMaxSide) / std::max(w, h), 1.0);
+    const int tw = std::max(1, int(std::lround(w * scale)));
+    const int th = std::max(1, int(std::lround(h * scale)));
+    QImage thumbnail = (tw == w && th == h)
+        ? flattened
+        : flattened.scaled(tw, th, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (thumbnail.isNull()) return std::nullopt;
+    thumbnail.setDevicePixelRatio(1.0);
+    return pngData(thumbnail);
+}
+
+std::expected<SnapkinDocument::Package, SnapkinDocument::Failure>
+SnapkinDocument::wrapper(const AnnotationDocument& document, const QByteArray& imagePNG,
+                         std::optional<QByteArray> thumbnailPNG)
+{
+    auto json = document.encoded();
+    if (!json) return std::unexpected(Failure{Failure::Kind::notEncodable, 0, {}});
+    return Package{std::move(*json), imagePNG, std::move(thumbnailPNG)};
+}
+
+std::expected<SnapkinDocument::Package, SnapkinDocument::Failure>
+SnapkinDocument::wrapper(const AnnotationStore& store)
+{
+    const platform::BaseImage& image = store.image();
+    if (image.isNull()) return std::unexpected(Failure::damaged());
+    auto imagePNG = pngData(image.image());
+    if (!imagePNG) return std::unexpected(Failure::damaged());
+
+    AnnotationDocument document;
+    document.version = 1;
+    document.canvasSize = image.pointSize();
+    document.annotations = store.annotations();
+    document.nextStampNumber = store.nextStampNumber();
+    document.pixelSize = QSizeF(image.pixelSize());
+    document.generator = generator();
+    document.frame = store.frame();
+    document.watermark = store.watermark();
+    document.skippedAnnotations = 0;
+
+    // A missing preview never fails the write.
+    std::optional<QByteArray> thumbnail;
+    if (const auto& render = previewRenderer()) {
+        if (auto flattened = render(store)) thumbnail = thumbnailPNG(*flattened);
+    }
+    return wrapper(document, *imagePNG, std::move(thumbnail));
+}
+
+std::expected<void, SnapkinDocument::Failure> SnapkinDocument::write(const Package& package,
+                                                                     const QString& path)
+{
+    auto written = platform::writeFolderAtomically(path, [&package](const QString& folder) {
+        if (!writeEntry(folder + QLatin1Char('/') + documentEntry, package.documentJSON))
+            return false;
+        if (!writeEntry(folder + QLatin1Char('/') + imageEntry, package.imagePNG)) return false;
+        if (package.thumbnailPNG) {
+            const QString preview = folder + QLatin1Char('/') + previewFolder;
+            if (!QDir().mkdir(preview)) return false;
+            if (!writeEntry(preview + QLatin1Char('/') + thumbnailEntry, *package.thumbnailPNG))
+                return false;
+        }
+        return true;
+    });
+    if (!written) return std::unexpected(Failure{Failure::Kind::writeFailed, 0, written.error()});
+    return {};
+}
+
+void SnapkinDocument::setPreviewRenderer(PreviewRenderer renderer)
+{
+    previewRenderer() = std::move(renderer);
+}
+
+} // namespace snapkin

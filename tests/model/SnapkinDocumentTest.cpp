@@ -1,0 +1,243 @@
+#include "StoreTestSupport.h"
+
+#include "TestPaths.h"
+#include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "platform/L10n.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace snapkin;
+using snapkin::testing::makeStore;
+using snapkin::testing::rectangle;
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A store with a 2x image that has some structure, an annotation, a frame and a stamp count.
+std::unique_ptr<AnnotationStore> sampleStore()
+{
+    QImage pixels(120, 80, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x) pixels.setPixel(x, y, qRgb(x * 2, y * 3, 90));
+    auto store = makeStore(platform::BaseImage(pixels, QSizeF(60, 40)));
+    Annotation text{.kind = AnnotationKind::text, .p1 = {5, 5}, .p2 = {30, 20}, .text = "Hi"};
+    store->setAnnotations({rectangle({1, 2}, {30, 20}), text});
+    store->setNextStampNumber(4);
+    FrameStyle frame;
+    frame.padding = 0.1;
+    store->assignFrame(frame);
+    return store;
+}
+
+// Installs a preview renderer for the life of the guard.
+struct PreviewGuard {
+    explicit PreviewGuard(SnapkinDocument::PreviewRenderer renderer)
+    {
+        SnapkinDocument::setPreviewRenderer(std::move(renderer));
+    }
+    ~PreviewGuard() { SnapkinDocument::setPreviewRenderer({}); }
+};
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                  QDir::Name);
+}
+
+} // namespace
+
+TEST(SnapkinDocumentPackage, WrittenPackageReadsBackEqual)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Shot.snapkin");
+    auto store = sampleStore();
+    auto package = SnapkinDocument::wrapper(*store);
+    ASSERT_TRUE(package);
+    EXPECT_FALSE(package->thumbnailPNG); // no renderer installed: no preview
+    ASSERT_TRUE(SnapkinDocument::write(*package, path));
+    EXPECT_EQ(entries(path), QStringList({"document.json", "image.png"}));
+
+    auto contents = SnapkinDocument::read(path);
+    ASSERT_TRUE(contents) << contents.error().userMessage().toStdString();
+    const AnnotationDocument& doc = contents->document;
+    EXPECT_EQ(doc.version, 1);
+    EXPECT_EQ(doc.canvasSize, QSizeF(60, 40));
+    EXPECT_EQ(doc.pixelSize, QSizeF(120, 80));
+    EXPECT_EQ(doc.annotations, store->annotations());
+    EXPECT_EQ(doc.nextStampNumber, 4);
+    EXPECT_EQ(doc.frame, store->frame());
+    EXPECT_FALSE(doc.watermark);
+    EXPECT_TRUE(doc.generator && doc.generator->startsWith("Snapkin "));
+    EXPECT_EQ(contents->image.pointSize(), QSizeF(60, 40));
+    EXPECT_EQ(contents->image.image(), store->image().image());
+    // Nothing is left beside the package.
+    EXPECT_EQ(entries(dir.path()), QStringList({"Shot.snapkin"}));
+}
+
+TEST(SnapkinDocumentPackage, RewriteReplacesTheWholePackage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Shot.snapkin");
+    auto store = sampleStore();
+    {
+        PreviewGuard preview([](const AnnotationStore& s) -> std::optional<QImage> {
+            return s.image().image();
+        });
+        auto package = SnapkinDocument::wrapper(*store);
+        ASSERT_TRUE(package && package->thumbnailPNG);
+        ASSERT_TRUE(SnapkinDocument::write(*package, path));
+    }
+    EXPECT_TRUE(QFile::exists(path + "/Preview/Thumbnail.png"));
+
+    store->setNextStampNumber(9);
+    auto second = SnapkinDocument::wrapper(*store); // no renderer now: no preview
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(SnapkinDocument::write(*second, path));
+    EXPECT_EQ(entries(path), QStringList({"document.json", "image.png"}));
+    EXPECT_EQ(SnapkinDocument::read(path)->document.nextStampNumber, 9);
+    EXPECT_EQ(entries(dir.path()), QStringList({"Shot.snapkin"}));
+}
+
+TEST(SnapkinDocumentPackage, FailedWriteLeavesOldPackageIntact)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Shot.snapkin");
+    auto store = sampleStore();
+    ASSERT_TRUE(SnapkinDocument::write(*SnapkinDocument::wrapper(*store), path));
+    const QByteArray oldJSON = fileBytes(path + "/document.json");
+
+    // A disk that fills up part-way: files may grow to 4 KiB, the new image is larger.
+    SnapkinDocument::Package big = *SnapkinDocument::wrapper(*store);
+    big.imagePNG = QByteArray(64 * 1024, 'x');
+    big.documentJSON.replace("\"nextStampNumber\": 4", "\"nextStampNumber\": 5");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto result = SnapkinDocument::write(big, path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind, SnapkinDocument::Failure::Kind::writeFailed);
+    EXPECT_FALSE(result.error().userMessage().isEmpty());
+    EXPECT_EQ(fileBytes(path + "/document.json"), oldJSON);
+    EXPECT_TRUE(SnapkinDocument::read(path));
+    EXPECT_EQ(entries(dir.path()), QStringList({"Shot.snapkin"})); // the temporary is gone
+}
+
+TEST(SnapkinDocumentPackage, WriteIntoMissingParentFailsCleanly)
+{
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("plain-file"), "x");
+    auto package = SnapkinDocument::wrapper(*sampleStore());
+    auto result = SnapkinDocument::write(*package, dir.filePath("plain-file/Shot.snapkin"));
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind, SnapkinDocument::Failure::Kind::writeFailed);
+    EXPECT_EQ(fileBytes(dir.filePath("plain-file")), "x");
+}
+
+TEST(SnapkinDocumentReader, MissingOrBadEntriesAreDamaged)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Shot.snapkin");
+    ASSERT_TRUE(SnapkinDocument::write(*SnapkinDocument::wrapper(*sampleStore()), path));
+
+    QFile::remove(path + "/image.png");
+    auto missing = SnapkinDocument::read(path);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), SnapkinDocument::Failure::damaged());
+    EXPECT_EQ(missing.error().userMessage(), "The document is damaged or incomplete.");
+
+    writeBytes(path + "/image.png", "not a png at all");
+    EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::damaged());
+
+    EXPECT_FALSE(SnapkinDocument::read(dir.filePath("nothing-here.snapkin")));
+    writeBytes(dir.filePath("file.snapkin"), "{}");
+    EXPECT_EQ(SnapkinDocument::read(dir.filePath("file.snapkin")).error(),
+              SnapkinDocument::Failure::damaged());
+}
+
+TEST(SnapkinDocumentReader, VersionProbeTellsNewerFromDamaged)
+{
+    SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
+    const auto withJSON = [&](const char* json) {
+        SnapkinDocument::Package p = package;
+        p.documentJSON = json;
+        return SnapkinDocument::contents(p);
+    };
+    auto newer = withJSON(R"({"version": 3})");
+    ASSERT_FALSE(newer);
+    EXPECT_EQ(newer.error(), SnapkinDocument::Failure::newerVersion(3));
+    EXPECT_EQ(newer.error().userMessage(), "This document was created with a newer version of "
+                                           "Snapkin. Update Snapkin to open it.");
+    for (const char* json : {R"({"version": 1})", R"({})", R"({"version": "3"})", "[]", "garbage"})
+        EXPECT_EQ(withJSON(json).error(), SnapkinDocument::Failure::damaged()) << json;
+
+    // A newer document that decodes is returned as it is; the caller decides.
+    auto decodable = withJSON(R"({"version": 5, "canvasSize": [60, 40]})");
+    ASSERT_TRUE(decodable);
+    EXPECT_EQ(decodable->document.version, 5);
+}
+
+TEST(SnapkinDocumentReader, ZeroCanvasSizeUsesPixelSize)
+{
+    SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
+    package.documentJSON = R"({"canvasSize": [0, 0]})";
+    auto contents = SnapkinDocument::contents(package);
+    ASSERT_TRUE(contents);
+    EXPECT_EQ(contents->image.pointSize(), QSizeF(120, 80));
+}
+
+TEST(SnapkinDocumentReader, FixturePackageOpens)
+{
+    auto contents = SnapkinDocument::read(SNAPKIN_TEST_DATA "/package-basic.snapkin");
+    ASSERT_TRUE(contents);
+    EXPECT_EQ(contents->image.pixelSize(), QSize(8, 6));
+    EXPECT_EQ(contents->image.pointSize(), QSizeF(4, 3));
+    ASSERT_EQ(contents->document.annotations.size(), 1);
+    EXPECT_EQ(contents->document.annotations[0].kind, AnnotationKind::arrow);
+    EXPECT_EQ(contents->document.nextStampNumber, 2);
+}
+
+TEST(SnapkinDocumentPreview, ThumbnailIsNeverEnlarged)
+{
+    const auto sizeOf = [](QSize size) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::blue);
+        auto png = SnapkinDocument::thumbnailPNG(image);
+        return png ? QImage::fromData(*png).size() : QSize();
+    };
+    EXPECT_EQ(sizeOf({4000, 3000}), QSize(1024, 768));
+    EXPECT_EQ(sizeOf({800, 600}), QSize(800, 600));
+    EXPECT_EQ(sizeOf({3000, 1}), QSize(1024, 1));
+}
+
+TEST(SnapkinDocumentType, RecognisedByExtension)
+{
+    QTemporaryDir dir;
+    EXPECT_TRUE(SnapkinDocument::isDocument(dir.filePath("Shot.SNAPKIN")));
+    EXPECT_TRUE(SnapkinDocument::isDocument(dir.filePath("a.snapkin")));
+    EXPECT_FALSE(SnapkinDocument::isDocument(dir.path()));
+    EXPECT_FALSE(SnapkinDocument::isDocument(dir.filePath("a.png")));
+}
