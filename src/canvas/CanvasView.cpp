@@ -1,0 +1,279 @@
+#include "canvas/CanvasView.h"
+
+#include "canvas/AnnotationsCanvas.h"
+#include "canvas/CanvasAccessibility.h"
+#include "canvas/handlers/ImagePicker.h"
+#include "canvas/handlers/InlineTextField.h"
+#include "canvas/handlers/SelectionOverlay.h"
+#include "model/AnnotationStore.h"
+#include "model/Color.h"
+
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <cmath>
+
+namespace snapkin {
+
+namespace {
+
+// The zoom the view accepts; the editor keeps its own scale well inside.
+constexpr double minZoom = 0.01;
+constexpr double maxZoom = 64;
+
+QString cssColor(const QColor& c)
+{
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue())
+        .arg(c.alpha());
+}
+
+} // namespace
+
+CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_interaction(store),
+      m_defaultPicker(std::make_unique<FileDialogImagePicker>())
+{
+    CanvasAccessibility::installFactory();
+    m_interaction.setImagePicker(m_defaultPicker.get(), this);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(store.tool() == Tool::select ? Qt::StrongFocus : Qt::NoFocus);
+
+    // The store publishes before it stores: repaint later, read the new values then.
+    connect(&store, &AnnotationStore::willChange, this, qOverload<>(&QWidget::update));
+    connect(&store, &AnnotationStore::annotationsChanged, this, [this] { scheduleSync(); });
+    connect(&store, &AnnotationStore::selectedIDChanged, this, [this] { scheduleSync(); });
+    connect(&store, &AnnotationStore::imageChanged, this, [this] { scheduleSync(); });
+    connect(&store, &AnnotationStore::toolChanged, this, [this](const Tool& tool) {
+        // The canvas takes keys only with the select tool; with any other they go elsewhere.
+        setFocusPolicy(tool == Tool::select ? Qt::StrongFocus : Qt::NoFocus);
+        if (tool != Tool::select && hasFocus()) clearFocus();
+    });
+    updateSize();
+}
+
+CanvasView::~CanvasView() = default;
+
+void CanvasView::setZoom(double zoom)
+{
+    if (!std::isfinite(zoom)) return;
+    zoom = std::clamp(zoom, minZoom, maxZoom);
+    if (zoom == m_zoom) return;
+    m_zoom = zoom;
+    updateSize();
+    syncInlineField();
+    update();
+}
+
+void CanvasView::setImagePicker(ImagePicker* picker)
+{
+    m_interaction.setImagePicker(picker ? picker : m_defaultPicker.get(), this);
+}
+
+QPointF CanvasView::toImagePoint(QPointF widgetPoint) const
+{
+    return widgetPoint / m_zoom;
+}
+
+QSize CanvasView::sizeHint() const
+{
+    const QSizeF points = m_store.image().pointSize();
+    return QSize(std::max(1, int(std::ceil(points.width() * m_zoom))),
+                 std::max(1, int(std::ceil(points.height() * m_zoom))));
+}
+
+void CanvasView::updateSize()
+{
+    const QSize size = sizeHint();
+    if (size != this->size() || minimumSize() != size) setFixedSize(size);
+}
+
+void CanvasView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().window());
+    const platform::BaseImage& image = m_store.image();
+    const QSizeF points = image.pointSize();
+
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(m_zoom, m_zoom);
+    if (!image.isNull()) painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
+
+    AnnotationsCanvas(m_store.annotations(), m_interaction.textEditing().hiddenWhileEditingID(),
+                      points, image)
+        .paint(painter);
+    SelectionOverlay::paint(painter, m_store);
+}
+
+void CanvasView::endOtherFieldEditing()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || focused == m_field || focused->window() != window()) return;
+    if (qobject_cast<QLineEdit*>(focused) || qobject_cast<QAbstractSpinBox*>(focused)
+        || qobject_cast<QTextEdit*>(focused) || qobject_cast<QPlainTextEdit*>(focused)) {
+        focused->clearFocus();
+    }
+}
+
+void CanvasView::press(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    endOtherFieldEditing();
+    m_interaction.pointerPressed(toImagePoint(event->position()));
+    event->accept();
+    afterInput();
+}
+
+void CanvasView::mousePressEvent(QMouseEvent* event) { press(event); }
+
+// The second press of a double click is a press like any other; the select tool tells a
+// double tap by its own timing.
+void CanvasView::mouseDoubleClickEvent(QMouseEvent* event) { press(event); }
+
+void CanvasView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_interaction.isDragging()) {
+        event->ignore();
+        return;
+    }
+    m_interaction.pointerMoved(toImagePoint(event->position()));
+    afterInput();
+}
+
+void CanvasView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_interaction.isDragging()) {
+        event->ignore();
+        return;
+    }
+    m_interaction.pointerReleased(toImagePoint(event->position()));
+    afterInput();
+}
+
+void CanvasView::keyPressEvent(QKeyEvent* event)
+{
+    // A held key moves the selection once: repeats are swallowed when the key is the canvas's
+    // (so the scroll area around does not scroll instead) and passed on otherwise.
+    if (event->isAutoRepeat()) {
+        if (m_interaction.keys().handles(event->key())) event->accept();
+        else event->ignore();
+        return;
+    }
+    if (m_interaction.keyPressed(event->key(), event->modifiers())) {
+        event->accept();
+        afterInput();
+        return;
+    }
+    event->ignore();
+}
+
+void CanvasView::afterInput()
+{
+    syncInlineField();
+    update();
+}
+
+void CanvasView::scheduleSync()
+{
+    if (m_syncScheduled) return;
+    m_syncScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_syncScheduled = false;
+        updateSize();
+        syncInlineField();
+        announce();
+    });
+}
+
+void CanvasView::announce()
+{
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+void CanvasView::syncInlineField()
+{
+    TextEditing& editing = m_interaction.textEditing();
+    if (!editing.isEditing()) {
+        if (m_field) {
+            InlineTextField* field = m_field;
+            m_field = nullptr;
+            field->hide();
+            // Deleted later: this may run inside the field's own Return handler.
+            field->deleteLater();
+            if (m_store.tool() == Tool::select) setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+
+    const std::optional<TextEditing::FieldLayout> layout = editing.fieldLayout();
+    bool created = false;
+    if (!m_field) {
+        m_field = new InlineTextField(this);
+        created = true;
+        connect(m_field, &QLineEdit::textEdited, this, [this](const QString& text) {
+            m_interaction.textEditing().setEditedText(text);
+            update();
+        });
+        connect(m_field, &QLineEdit::returnPressed, this, [this] {
+            m_interaction.textEditing().finishTextEditing();
+            afterInput();
+        });
+        connect(m_field, &InlineTextField::escapePressed, this, [this] {
+            m_interaction.textEditing().cancelTextEditing();
+            afterInput();
+        });
+    }
+    if (!layout) {
+        // The annotation went away under the edit (an undo): nothing to show until it ends.
+        m_field->hide();
+        return;
+    }
+
+    QFont font = layout->font;
+    font.setPixelSize(std::max(1, int(std::lround(layout->fontSize * m_zoom))));
+    m_field->setFont(font);
+    m_field->setAlignment(layout->alignment);
+    const double pad = layout->horizontalPadding * m_zoom;
+    m_field->setStyleSheet(
+        QStringLiteral("QLineEdit { border: none; color: %1; background: %2; border-radius: %3px;"
+                       " padding: 0px %4px; }")
+            .arg(cssColor(layout->textColor),
+                 layout->background ? cssColor(*layout->background) : QStringLiteral("transparent"))
+            .arg(layout->cornerRadius * m_zoom)
+            .arg(pad));
+    const QPointF topLeft = layout->rect.topLeft() * m_zoom;
+    const int width = std::max(1, int(std::lround(layout->rect.width() * m_zoom)));
+    const int height = layout->rect.height() > 0
+        ? std::max(1, int(std::lround(layout->rect.height() * m_zoom)))
+        : m_field->sizeHint().height();
+    m_field->setGeometry(int(std::lround(topLeft.x())), int(std::lround(topLeft.y())), width,
+                         height);
+
+    const QString text = editing.editedText();
+    if (m_field->text() != text) m_field->setText(text);
+    m_field->show();
+    m_field->raise();
+    if (created && m_interaction.state().textFocused) {
+        // Given on the next turn, once the field is in place.
+        QTimer::singleShot(0, m_field, [field = m_field] {
+            if (field) field->setFocus(Qt::OtherFocusReason);
+        });
+    }
+}
+
+} // namespace snapkin

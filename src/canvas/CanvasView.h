@@ -1,0 +1,72 @@
+#pragma once
+
+#include "canvas/handlers/CanvasInteraction.h"
+#include "canvas/handlers/InlineTextField.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+namespace snapkin {
+
+class AnnotationStore;
+class ImagePicker;
+
+// The interactive canvas of an editor window: the store's base image with its annotations and
+// the selection, shown at the editor's zoom, turning the pointer and keys into edits of the
+// store. Everything it does is in image points; the zoom only maps them to the screen. The
+// editor places it in its scroll area (which owns the zoom wheel and the cursor).
+//
+// Input goes to a CanvasInteraction, which holds the gesture and its handlers; this widget
+// paints, maps coordinates and hosts the inline text field.
+class CanvasView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CanvasView(AnnotationStore& store, QWidget* parent = nullptr);
+    ~CanvasView() override;
+
+    AnnotationStore& store() const { return m_store; }
+    CanvasInteraction& interaction() { return m_interaction; }
+
+    // Screen pixels per image point (the editor's zoom scale; 1 = actual size).
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
+
+    // Where the image tool asks for a file; not owned. Null restores Qt's open dialog.
+    void setImagePicker(ImagePicker* picker);
+
+    // The field of the open in-place edit; null when none is open.
+    InlineTextField* inlineTextField() const { return m_field; }
+
+    QPointF toImagePoint(QPointF widgetPoint) const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void press(QMouseEvent* event);
+    // Brings the view in line with the store after input: the inline field, the size.
+    void afterInput();
+    void syncInlineField();
+    void scheduleSync();
+    void updateSize();
+    void announce();
+    // Ends editing in any other text field of the window, as a press on the canvas should.
+    void endOtherFieldEditing();
+
+    AnnotationStore& m_store;
+    CanvasInteraction m_interaction;
+    std::unique_ptr<ImagePicker> m_defaultPicker;
+    double m_zoom = 1;
+    QPointer<InlineTextField> m_field;
+    bool m_syncScheduled = false;
+};
+
+} // namespace snapkin

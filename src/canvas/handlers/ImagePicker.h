@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace snapkin {
+
+// Asks the user for an image file to place on the canvas. The canvas calls it when the image
+// tool is tapped; tests put a picker of their own in its place.
+class ImagePicker {
+public:
+    virtual ~ImagePicker() = default;
+    // The chosen file; none when the user cancels. May block in a modal dialog over `parent`.
+    virtual std::optional<QString> chooseImageFile(QWidget* parent) = 0;
+};
+
+// Qt's open dialog, accepting one image file.
+class FileDialogImagePicker : public ImagePicker {
+public:
+    std::optional<QString> chooseImageFile(QWidget* parent) override;
+};
+
+} // namespace snapkin

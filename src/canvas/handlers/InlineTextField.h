@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QLineEdit>
+
+namespace snapkin {
+
+// The single-line field laid over the canvas while a text or a stamp's words are edited in
+// place. Return commits (returnPressed); Escape asks to take the edit back.
+class InlineTextField : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit InlineTextField(QWidget* parent = nullptr);
+
+signals:
+    void escapePressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace snapkin
