@@ -1,0 +1,226 @@
+#include "text/TextRecognizer.h"
+
+#include <QPromise>
+#include <QSet>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtConcurrent/qtconcurrenttask.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+namespace snapkin {
+
+namespace {
+
+using LinesResult = std::expected<std::vector<RecognizedContent::Line>, platform::RecognitionError>;
+using CodesResult = std::expected<std::vector<RecognizedContent::Code>, platform::RecognitionError>;
+
+bool sameLanguageScriptAndRegion(const QLocale& a, const QLocale& b)
+{
+    return a.language() == b.language() && a.script() == b.script()
+        && a.territory() == b.territory();
+}
+
+LinesResult recognizeLines(const QImage& image, TextRecognizer::Level level,
+                           const platform::CancelCheck& cancel)
+{
+    platform::TextRecognition::Options options;
+    options.languages = TextRecognizer::recognitionLanguages();
+    options.accurate = level == TextRecognizer::Level::accurate;
+    auto lines = platform::TextRecognition::recognize(image, options, cancel);
+    if (!lines) return std::unexpected(lines.error());
+    return TextRecognizer::linesFrom(*lines);
+}
+
+CodesResult detectBarcodes(const QImage& image, const platform::CancelCheck& cancel)
+{
+    auto detected = platform::BarcodeDetection::detect(image, cancel);
+    if (!detected) return std::unexpected(detected.error());
+    return TextRecognizer::codesFrom(*detected);
+}
+
+} // namespace
+
+QThreadPool& TextRecognizer::pool()
+{
+    // A pool of its own, so background recognition of the history never holds up other work
+    // of the global pool. Its threads stay: each keeps a text engine that takes 100 ms to
+    // start. Never destroyed, so no engine is torn down after the application has gone.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(3);
+        p->setExpiryTimeout(-1);
+        return p;
+    }();
+    return *pool;
+}
+
+QFuture<TextRecognizer::Result> TextRecognizer::recognize(const QImage& image, Level level,
+                                                          bool detectCodes)
+{
+    // The copier waits for accurate results with the user watching; they go ahead of the
+    // history's fast ones still queued.
+    const int priority = level == Level::accurate ? 1 : 0;
+    auto work = [image, level, detectCodes](QPromise<Result>& promise) {
+        const platform::CancelCheck cancelled = [&promise] { return promise.isCanceled(); };
+        if (cancelled()) {
+            promise.addResult(std::unexpected(platform::RecognitionError::cancelled));
+            return;
+        }
+
+        // Barcodes are read on another thread while this one reads the text. The promise
+        // outlives that task: it is always awaited below.
+        auto stopCodes = std::make_shared<std::atomic_bool>(false);
+        QFuture<CodesResult> codes;
+        if (detectCodes) {
+            codes = QtConcurrent::run(&pool(), [image, stopCodes, &promise] {
+                return detectBarcodes(image,
+                                      [&] { return stopCodes->load() || promise.isCanceled(); });
+            });
+        }
+
+        LinesResult lines = recognizeLines(image, level, cancelled);
+        if (!lines) {
+            stopCodes->store(true);
+            codes.waitForFinished();
+            promise.addResult(std::unexpected(lines.error()));
+            return;
+        }
+        CodesResult foundCodes = std::vector<RecognizedContent::Code>{};
+        if (detectCodes) foundCodes = codes.result();
+        if (!foundCodes) {
+            promise.addResult(std::unexpected(foundCodes.error()));
+            return;
+        }
+        if (cancelled()) {
+            promise.addResult(std::unexpected(platform::RecognitionError::cancelled));
+            return;
+        }
+        promise.addResult(RecognizedContent{std::move(*lines), std::move(*foundCodes)});
+    };
+    return QtConcurrent::task(std::move(work)).onThreadPool(pool()).withPriority(priority).spawn();
+}
+
+std::optional<QImage> TextRecognizer::bitmapImage(const std::vector<QImage>& representations)
+{
+    const QImage* widest = nullptr;
+    for (const QImage& representation : representations) {
+        if (!widest || representation.width() > widest->width()) widest = &representation;
+    }
+    if (!widest || widest->isNull()) return std::nullopt;
+    // The bitmap at its own pixel size, whatever point size it is shown at.
+    QImage bitmap = *widest;
+    bitmap.setDevicePixelRatio(1.0);
+    return bitmap;
+}
+
+std::optional<QImage> TextRecognizer::bitmapImage(const QImage& image)
+{
+    return bitmapImage(std::vector<QImage>{image});
+}
+
+QList<QLocale> TextRecognizer::preferredLanguages(const QList<QLocale>& supported,
+                                                  const QStringList& preferred)
+{
+    QList<QLocale> result;
+    for (const QString& identifier : preferred) {
+        // QLocale fills in the likely script and region ("en" → en-Latn-US), so equal
+        // locales compare as the same fully specified language.
+        const QLocale wanted(identifier);
+        const QLocale* match = nullptr;
+        for (const QLocale& language : supported) {
+            if (sameLanguageScriptAndRegion(language, wanted)) {
+                match = &language;
+                break;
+            }
+        }
+        if (!match) {
+            for (const QLocale& language : supported) {
+                if (language.language() == wanted.language()) {
+                    match = &language;
+                    break;
+                }
+            }
+        }
+        if (!match) continue;
+        const bool taken = std::any_of(result.cbegin(), result.cend(), [&](const QLocale& l) {
+            return sameLanguageScriptAndRegion(l, *match);
+        });
+        if (!taken) result.append(*match);
+    }
+    return result;
+}
+
+QStringList TextRecognizer::recognitionLanguages(const QStringList& preferred)
+{
+    QList<QLocale> supported;
+    for (const QString& code : platform::TextRecognition::installedLanguages()) {
+        if (auto locale = platform::TextRecognition::localeForCode(code)) supported.append(*locale);
+    }
+    QStringList codes;
+    for (const QLocale& language : preferredLanguages(supported, preferred))
+        codes.append(platform::TextRecognition::codeForLocale(language));
+    return codes;
+}
+
+std::vector<RecognizedContent::Line> TextRecognizer::readingOrder(
+    std::vector<RecognizedContent::Line> lines)
+{
+    using Line = RecognizedContent::Line;
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        return a.boundingBox.top() < b.boundingBox.top();
+    });
+    // A row is compared with the line that started it, so a sloping sequence of words does
+    // not drag one row down the page.
+    std::vector<std::vector<Line>> rows;
+    for (Line& line : lines) {
+        if (rows.empty()
+            || !RecognizedContent::onSameRow(rows.back().front().boundingBox, line.boundingBox)) {
+            rows.emplace_back();
+        }
+        rows.back().push_back(std::move(line));
+    }
+    std::vector<Line> ordered;
+    ordered.reserve(lines.size());
+    for (auto& row : rows) {
+        std::stable_sort(row.begin(), row.end(), [](const Line& a, const Line& b) {
+            return a.boundingBox.left() < b.boundingBox.left();
+        });
+        std::move(row.begin(), row.end(), std::back_inserter(ordered));
+    }
+    return ordered;
+}
+
+std::vector<RecognizedContent::Code> TextRecognizer::codesFrom(
+    const std::vector<platform::DetectedBarcode>& detected)
+{
+    using Code = RecognizedContent::Code;
+    std::vector<Code> codes;
+    QSet<QString> taken;
+    for (const platform::DetectedBarcode& barcode : detected) {
+        if (barcode.payload.isEmpty() || taken.contains(barcode.payload)) continue;
+        taken.insert(barcode.payload);
+        codes.push_back({barcode.payload, barcode.isQR, barcode.box});
+    }
+    std::stable_sort(codes.begin(), codes.end(), [](const Code& a, const Code& b) {
+        if (a.boundingBox.top() != b.boundingBox.top())
+            return a.boundingBox.top() < b.boundingBox.top();
+        return a.boundingBox.left() < b.boundingBox.left();
+    });
+    return codes;
+}
+
+std::vector<RecognizedContent::Line> TextRecognizer::linesFrom(
+    const std::vector<platform::RecognizedTextLine>& recognized)
+{
+    std::vector<RecognizedContent::Line> lines;
+    for (const platform::RecognizedTextLine& line : recognized) {
+        const QString text = line.text.trimmed();
+        if (!text.isEmpty()) lines.push_back({text, line.box});
+    }
+    return readingOrder(std::move(lines));
+}
+
+} // namespace snapkin

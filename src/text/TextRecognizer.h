@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/BarcodeDetection.h"
+#include "platform/TextRecognition.h"
+#include "text/RecognizedContent.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QLocale>
+#include <QSizeF>
+#include <QStringList>
+
+#include <expected>
+#include <optional>
+#include <vector>
+
+class QThreadPool;
+
+namespace snapkin {
+
+// Turns an image into its lines of text, in reading order, and its barcodes. Stateless; any
+// thread may call it. Recognition runs on a pool of its own and never touches the interface.
+class TextRecognizer {
+public:
+    // How hard text recognition works, in this order.
+    enum class Level {
+        accurate,  // dictionaries on, small text upscaled: the text copier
+        fast,      // no dictionaries, no upscaling: background recognition for the history
+    };
+
+    using Result = std::expected<RecognizedContent, platform::RecognitionError>;
+
+    // Recognises the text of `image` and, when `detectCodes` is set, its barcodes, both at
+    // the same time. The future ends with the content, with the first error of the text or
+    // barcode request, or with RecognitionError::cancelled. Cancelling the future stops the
+    // work promptly (the text engine is interrupted between words); a cancelled future
+    // carries no result. Callers continue with future.then(context, …) on their own thread.
+    static QFuture<Result> recognize(const QImage& image, Level level, bool detectCodes);
+
+    // The bitmap to recognise for an image offered in several representations (sizes) of
+    // the same picture: the widest one, the first among equal widths, at its own pixel size.
+    // nullopt when no representation has pixels.
+    static std::optional<QImage> bitmapImage(const std::vector<QImage>& representations);
+    static std::optional<QImage> bitmapImage(const QImage& image);
+
+    // The user's languages (`preferred`, in the user's order) matched against `supported`:
+    // each takes the supported language with the same language, script and region, else the
+    // first one with the same language; each supported language is taken once.
+    static QList<QLocale> preferredLanguages(const QList<QLocale>& supported,
+                                             const QStringList& preferred
+                                             = QLocale::system().uiLanguages());
+
+    // Lines put into reading order: rows by vertical overlap with the line that started the
+    // row, rows top to bottom, each row left to right.
+    static std::vector<RecognizedContent::Line> readingOrder(
+        std::vector<RecognizedContent::Line> lines);
+
+    // Barcodes as content: empty payloads dropped, a repeated payload kept once (the first
+    // reported wins), sorted top to bottom, then left to right.
+    static std::vector<RecognizedContent::Code> codesFrom(
+        const std::vector<platform::DetectedBarcode>& detected);
+
+    // The recognition lines as content lines: blank ones dropped, text trimmed, in reading
+    // order.
+    static std::vector<RecognizedContent::Line> linesFrom(
+        const std::vector<platform::RecognizedTextLine>& recognized);
+
+    // The Tesseract languages to recognise with: the user's preferred languages among the
+    // installed ones; empty leaves the choice to the engine's default.
+    static QStringList recognitionLanguages(const QStringList& preferred
+                                            = QLocale::system().uiLanguages());
+
+private:
+    static QThreadPool& pool();
+};
+
+} // namespace snapkin
