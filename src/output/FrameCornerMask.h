@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QRectF>
+
+namespace snapkin {
+
+// The four corner slivers that lie inside a rectangle but outside its rounded outline: the
+// rectangle followed by the rounded rectangle, filled with the even-odd rule (with the
+// non-zero rule it would be the whole rectangle, so the path carries the even-odd rule).
+struct FrameCornerMask {
+    QRectF rect;
+    double radius = 0;
+
+    QPainterPath path() const;
+};
+
+// The rounded outline of `rect`; the radius is limited to half the shorter side, and a radius
+// that is not positive and finite gives the plain rectangle.
+QPainterPath roundedOutline(const QRectF& rect, double radius);
+
+} // namespace snapkin
