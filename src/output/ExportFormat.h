@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace snapkin {
+
+namespace platform {
+class Defaults;
+}
+
+// The image formats in which an edited capture leaves the editor, in menu order.
+enum class ExportFormat { png, jpeg, webp, pdf, tiff, gif, bmp };
+
+inline constexpr std::array<ExportFormat, 7> allExportFormats = {
+    ExportFormat::png,  ExportFormat::jpeg, ExportFormat::webp, ExportFormat::pdf,
+    ExportFormat::tiff, ExportFormat::gif,  ExportFormat::bmp};
+
+// Settings keys of the remembered quality of the lossy formats, and of the last format used.
+inline constexpr const char* kExportFormatKey = "exportFormat";
+inline constexpr const char* kJpegQualityKey = "jpegQuality";
+inline constexpr const char* kWebPQualityKey = "webpQuality";
+// The quality a lossy format has when none is stored (or the stored one is unusable).
+inline constexpr double kFallbackQuality = 0.9;
+
+// The stored name ("png", "jpeg", ...): what "exportFormat" holds.
+QString toRaw(ExportFormat format);
+// Exactly one of the seven raw values (case-sensitive); anything else is no format.
+std::optional<ExportFormat> exportFormatFromRaw(const QString& raw);
+// The format a file name's extension asks for ("shot.JPG" -> jpeg), matched without regard to
+// case against each format's extension and raw value, plus "tif"; no format otherwise.
+std::optional<ExportFormat> exportFormatFromExtension(const QString& fileNameOrExtension);
+
+// Shown in menus: "PNG", "JPEG", "WebP", "PDF", "TIFF", "GIF", "BMP".
+QString label(ExportFormat format);
+// File extension without the dot; "jpg" for JPEG, the raw value otherwise.
+QString ext(ExportFormat format);
+QString mimeType(ExportFormat format);
+// True for JPEG and WebP: they store a quality, and the save options show it.
+bool isLossy(ExportFormat format);
+// The remembered encoder quality, 0...1 (1 best). For JPEG and WebP the stored number,
+// else 0.9 when the key is missing, not a number or not finite; it is clamped to 0...1 so no
+// stored value can reach an encoder out of range. Every other format: 1, without reading.
+double quality(ExportFormat format, const platform::Defaults& defaults);
+double quality(ExportFormat format);
+
+// The format remembered under "exportFormat", PNG when it is missing or unknown.
+ExportFormat storedExportFormat(const platform::Defaults& defaults);
+
+} // namespace snapkin

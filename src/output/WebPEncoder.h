@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/BaseImage.h"
+
+#include <QByteArray>
+#include <QImage>
+
+#include <optional>
+
+namespace snapkin {
+
+// Writes WebP through libwebp's simple encoders: lossless at full quality, lossy below it. When
+// the image's resolution is not 72 dpi (a Retina-like capture at 2x is 144 dpi), an EXIF chunk
+// recording it is added through libwebpmux.
+class WebPEncoder {
+public:
+    static constexpr int kMaxSide = 16383; // the largest side WebP can store
+
+    // The resolution is 72 dpi times the image's pixel scale.
+    static std::optional<QByteArray> encode(const platform::BaseImage& image, double quality);
+    // quality >= 1: lossless; below: lossy with libwebp's factor quality x 100 (0 for quality
+    // <= 0). Nothing for a side outside 1...16383 or when libwebp fails.
+    static std::optional<QByteArray> encode(const QImage& image, double quality, double dpi);
+
+    // The data with an EXIF chunk carrying `dpi`, unless dpi is within half a dot of 72, not
+    // positive, or not representable; the data unchanged when the chunk cannot be added.
+    static QByteArray withResolution(const QByteArray& webp, double dpi);
+
+    // The EXIF payload: a 66-byte little-endian TIFF structure with XResolution and YResolution
+    // (dpi x 1000 / 1000, rounded half away from zero) and ResolutionUnit inch. Nothing when
+    // dpi x 1000 does not fit an unsigned 32-bit numerator.
+    static std::optional<QByteArray> exifResolution(double dpi);
+};
+
+} // namespace snapkin
