@@ -3,13 +3,12 @@
 #include "model/AnnotationStore.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
+#include "platform/PngEncoder.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeDatabase>
@@ -150,12 +149,7 @@ QString SnapkinDocument::generator()
 std::optional<QByteArray> SnapkinDocument::pngData(const QImage& image)
 {
     if (image.isNull()) return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly)) return std::nullopt;
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) return std::nullopt;
-    return bytes;
+    return platform::PngEncoder::encode(image);
 }
 
 std::optional<QByteArray> SnapkinDocument::thumbnailPNG(const QImage& flattened)
