@@ -1,0 +1,169 @@
+#include "output/FlattenService.h"
+
+#include "canvas/AnnotationsCanvas.h"
+#include "model/AnnotationDocument.h"
+#include "model/AnnotationStore.h"
+#include "model/FrameLayout.h"
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPainter>
+
+#include <cmath>
+
+namespace snapkin {
+
+namespace {
+
+// Whole pixels for a length in points at `scale`; the frame layout already rounds the canvas
+// to whole pixels, so this only absorbs floating-point noise.
+double pixelsFor(double points, double scale) { return std::ceil(points * scale - 1e-6); }
+
+// Draws the base image filling (0, 0, size). When the painter maps it pixel for pixel, it is
+// copied without resampling (the common case, and the bulk of a flatten's work).
+void drawBaseImage(QPainter& painter, const platform::BaseImage& image, QSizeF size)
+{
+    const QImage& pixels = image.image();
+    if (pixels.isNull()) return;
+    const QTransform t = painter.worldTransform();
+    if (t.type() <= QTransform::TxScale && painter.device()) {
+        const QRectF mapped = t.mapRect(QRectF(QPointF(), size));
+        const QPointF origin = mapped.topLeft();
+        const auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
+        if (whole(origin.x()) && whole(origin.y()) &&
+            std::abs(mapped.width() - pixels.width()) < 1e-6 &&
+            std::abs(mapped.height() - pixels.height()) < 1e-6 && t.m11() > 0 && t.m22() > 0) {
+            painter.save();
+            painter.setWorldTransform(QTransform());
+            QImage plain = pixels;
+            plain.setDevicePixelRatio(1.0);
+            painter.drawImage(QPoint(static_cast<int>(std::round(origin.x())),
+                                     static_cast<int>(std::round(origin.y()))),
+                              plain);
+            painter.restore();
+            return;
+        }
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRectF(QPointF(), size), pixels);
+    painter.restore();
+}
+
+} // namespace
+
+QString userMessage(FlattenError) { return platform::L10n::text("Couldn't prepare the image"); }
+
+QString explanation(FlattenError)
+{
+    return platform::L10n::text(
+        "The image couldn't be rendered with its annotations, so nothing was exported. Your "
+        "work is still open — try again, or crop the image to make it smaller.");
+}
+
+bool FlattenService::Input::hasPresentation() const
+{
+    return frame.has_value() || (watermark && watermark->isVisible());
+}
+
+FlattenService::Input FlattenService::input(const AnnotationStore& store)
+{
+    return {store.image(), store.annotations(), store.frame(), store.watermark()};
+}
+
+FlattenService::Input FlattenService::input(const AnnotationDocument& document,
+                                            const platform::BaseImage& image)
+{
+    return {image, document.annotations, document.frame, document.watermark};
+}
+
+double FlattenService::pixelScale(const platform::BaseImage& image)
+{
+    const double points = image.pointSize().width();
+    const double pixels = image.pixelSize().width();
+    if (!(pixels > 0) || !(points > 0) || !std::isfinite(points)) return 1.0;
+    return std::max(pixels / points, 1.0);
+}
+
+FrameComposition FlattenService::composition(const Input& input)
+{
+    const FrameLayout layout(input.image.pointSize(), input.frame, pixelScale(input.image));
+    return FrameComposition{layout, input.frame, input.watermark, input.image, false};
+}
+
+std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
+{
+    const QSizeF imageSize = input.image.pointSize();
+    const double w = imageSize.width();
+    const double h = imageSize.height();
+    if (!(w > 0 && h > 0) || !std::isfinite(w) || !std::isfinite(h))
+        return std::unexpected(FlattenError::emptyImage);
+
+    const double scale = pixelScale(input.image);
+    const bool framed = input.hasPresentation();
+    const FrameComposition framing = composition(input);
+    const QSizeF contentSize = framed ? framing.layout.canvasSize : imageSize;
+
+    const double pw = pixelsFor(contentSize.width(), scale);
+    const double ph = pixelsFor(contentSize.height(), scale);
+    if (!(pw >= 1 && ph >= 1)) return std::unexpected(FlattenError::emptyImage);
+    if (pw > maxSide || ph > maxSide || pw * ph > static_cast<double>(maxPixels))
+        return std::unexpected(FlattenError::tooLarge);
+
+    QImage result(static_cast<int>(pw), static_cast<int>(ph), QImage::Format_ARGB32_Premultiplied);
+    if (result.isNull()) return std::unexpected(FlattenError::outOfMemory);
+    result.fill(Qt::transparent);
+
+    const auto content = [&](QPainter& painter) {
+        // The annotation layer is a frame of the image's size: nothing reaches past it.
+        painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
+        drawBaseImage(painter, input.image, imageSize);
+        AnnotationsCanvas(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
+    };
+
+    bool ok = true;
+    {
+        QPainter painter(&result);
+        if (!painter.isActive()) return std::unexpected(FlattenError::outOfMemory);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.scale(scale, scale);
+        if (framed) {
+            ok = framing.paint(painter, content);
+        } else {
+            painter.save();
+            content(painter);
+            painter.restore();
+        }
+    }
+    if (!ok) return std::unexpected(FlattenError::outOfMemory);
+    result.setDevicePixelRatio(scale);
+    return result;
+}
+
+std::expected<QImage, FlattenError> FlattenService::flatten(const AnnotationStore& store)
+{
+    return flatten(input(store));
+}
+
+std::expected<QImage, FlattenError> FlattenService::flatten(const AnnotationDocument& document,
+                                                            const platform::BaseImage& image)
+{
+    return flatten(input(document, image));
+}
+
+std::optional<QImage> FlattenService::flattenOrAlert(const AnnotationStore& store, QWidget* parent)
+{
+    auto result = flatten(store);
+    if (result) return *result;
+    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(result.error()),
+                      QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
+    alert.setInformativeText(explanation(result.error()));
+    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+    return std::nullopt;
+}
+
+} // namespace snapkin

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/Annotation.h"
+#include "model/FrameStyle.h"
+#include "model/Watermark.h"
+#include "output/FrameComposition.h"
+#include "platform/BaseImage.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <expected>
+#include <optional>
+
+class QWidget;
+
+namespace snapkin {
+
+class AnnotationStore;
+struct AnnotationDocument;
+
+enum class FlattenError {
+    emptyImage,  // the base image has no width or height
+    tooLarge,    // the finished image would exceed the size limits
+    outOfMemory, // a buffer for the finished image could not be allocated
+};
+
+// "Couldn't prepare the image", whatever the cause.
+QString userMessage(FlattenError error);
+// The alert's explanation.
+QString explanation(FlattenError error);
+
+// Turns a document into one flat image: the base image with every annotation drawn over it
+// (text being edited included) and, when the document has a frame or a visible watermark, the
+// frame, shadow and watermark around it. Every route out of the editor (copy, save, drag,
+// share), the package preview and the history flatten through here. Nothing is kept between
+// calls apart from the shadow and logo caches of the composition.
+struct FlattenService {
+    FlattenService() = delete;
+
+    // What is flattened; a store or a document with its image gives one.
+    struct Input {
+        platform::BaseImage image;
+        QList<Annotation> annotations;
+        std::optional<FrameStyle> frame;
+        std::optional<Watermark> watermark;
+
+        bool hasPresentation() const;
+    };
+    static Input input(const AnnotationStore& store);
+    static Input input(const AnnotationDocument& document, const platform::BaseImage& image);
+
+    // Pixels per point of an image, at least 1: a low-density image is never scaled down and a
+    // 2x capture keeps its full pixel count.
+    static double pixelScale(const platform::BaseImage& image);
+
+    // The framed presentation for export (no checkerboard, content clipped to the corners).
+    static FrameComposition composition(const Input& input);
+
+    // The finished image at the base image's pixel scale; its device pixel ratio is that scale,
+    // so its size in points is the content's: the image's point size, or the frame layout's
+    // canvas. A failure to allocate is a failure, never an empty image.
+    static std::expected<QImage, FlattenError> flatten(const Input& input);
+    static std::expected<QImage, FlattenError> flatten(const AnnotationStore& store);
+    static std::expected<QImage, FlattenError> flatten(const AnnotationDocument& document,
+                                                       const platform::BaseImage& image);
+
+    // flatten(); on failure shows the alert "Couldn't prepare the image" with its explanation
+    // and one "OK", then returns nothing, and the caller does nothing further.
+    static std::optional<QImage> flattenOrAlert(const AnnotationStore& store,
+                                                QWidget* parent = nullptr);
+
+    // The finished image is refused beyond these: a document's point size may be far larger
+    // than its pixels, and a frame adds padding and aspect on top.
+    static constexpr int maxSide = 32767;
+    static constexpr qint64 maxPixels = 268'435'456; // 16384², 1 GiB of pixels
+};
+
+} // namespace snapkin

@@ -1,0 +1,138 @@
+#include "model/AnnotationDocument.h"
+#include "model/AnnotationStore.h"
+#include "model/FrameLayout.h"
+#include "model/SnapkinDocument.h"
+#include "output/FlattenService.h"
+#include "output/OutputHooks.h"
+#include "platform/ImageReader.h"
+
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+platform::BaseImage filled(QSize pixels, QSizeF points, QColor color = Qt::blue)
+{
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(color);
+    return platform::BaseImage(image, points);
+}
+
+Annotation greenSquare(QPointF from, QPointF to)
+{
+    Annotation a;
+    a.kind = AnnotationKind::rectangle;
+    a.p1 = from;
+    a.p2 = to;
+    a.filled = true;
+    a.colorHex = QStringLiteral("#00FF00");
+    return a;
+}
+
+} // namespace
+
+TEST(FlattenScale, RendersAtTheBaseImagePixelScale)
+{
+    // 800 × 600 points held at 1600 × 1200 pixels.
+    FlattenService::Input input{filled(QSize(1600, 1200), QSizeF(800, 600)), {}, {}, {}};
+    input.annotations = {greenSquare(QPointF(100, 100), QPointF(200, 200))};
+    const auto out = FlattenService::flatten(input);
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(out->size(), QSize(1600, 1200));
+    EXPECT_DOUBLE_EQ(out->devicePixelRatio(), 2.0);
+    EXPECT_EQ(out->pixel(300, 300), qRgb(0, 255, 0)); // 150 points in
+    EXPECT_EQ(out->pixel(1000, 1000), qRgb(0, 0, 255));
+
+    // A low-density image is not scaled down: 400 pixels laid out over 800 points.
+    const auto low = platform::BaseImage(filled(QSize(400, 300), QSizeF(800, 600)));
+    EXPECT_DOUBLE_EQ(FlattenService::pixelScale(low), 1.0);
+    const auto wide = FlattenService::flatten(FlattenService::Input{low, {}, {}, {}});
+    ASSERT_TRUE(wide.has_value());
+    EXPECT_EQ(wide->size(), QSize(800, 600));
+}
+
+TEST(FlattenPresentation, UnframedDocumentsKeepTheImageSize)
+{
+    FlattenService::Input input{filled(QSize(300, 200), QSizeF(300, 200)), {}, {}, {}};
+    Watermark hidden;
+    hidden.text = QStringLiteral(" \n ");
+    input.watermark = hidden; // present but not visible: no presentation
+    const auto out = FlattenService::flatten(input);
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(out->size(), QSize(300, 200));
+    EXPECT_EQ(out->pixel(0, 0), qRgb(0, 0, 255));
+}
+
+TEST(FlattenPresentation, FramedDocumentsTakeTheLayoutCanvas)
+{
+    FrameStyle frame;
+    frame.background = FrameBackgroundKind::solid;
+    frame.solidHex = QStringLiteral("#FF0000");
+    frame.aspect = CropAspect::square;
+    const auto image = filled(QSize(800, 600), QSizeF(400, 300));
+    FlattenService::Input input{image, {greenSquare(QPointF(0, 0), QPointF(400, 300))}, frame, {}};
+    input.annotations[0].p1 = QPointF(-50, -50); // reaches past the image: clipped to it
+    const auto out = FlattenService::flatten(input);
+    ASSERT_TRUE(out.has_value());
+    const FrameLayout layout(QSizeF(400, 300), frame, 2);
+    EXPECT_EQ(out->size(), (layout.canvasSize * 2).toSize());
+    EXPECT_EQ(out->width(), out->height());
+    EXPECT_EQ(out->pixel(2, 2), qRgb(255, 0, 0));
+    const QPoint imageCentre = (layout.imageRect.center() * 2).toPoint();
+    EXPECT_EQ(out->pixel(imageCentre), qRgb(0, 255, 0));
+    // Just outside the image's top edge: the frame, not the annotation that reached past it.
+    const QPoint aboveImage(imageCentre.x(), int(layout.imageRect.top() * 2) - 2);
+    EXPECT_EQ(qGreen(out->pixel(aboveImage)), 0);
+}
+
+TEST(FlattenFailures, EmptyAndOversizedImagesFailInsteadOfGivingAnImage)
+{
+    const auto empty = FlattenService::flatten(FlattenService::Input{});
+    ASSERT_FALSE(empty.has_value());
+    EXPECT_EQ(empty.error(), FlattenError::emptyImage);
+    EXPECT_EQ(userMessage(empty.error()), QStringLiteral("Couldn't prepare the image"));
+
+    // A document may lay out a few pixels over a vast point size.
+    const auto vast = FlattenService::flatten(
+        FlattenService::Input{filled(QSize(100, 100), QSizeF(90000, 90000)), {}, {}, {}});
+    ASSERT_FALSE(vast.has_value());
+    EXPECT_EQ(vast.error(), FlattenError::tooLarge);
+}
+
+TEST(FlattenStore, TheStoreAndTheDocumentFlattenAlike)
+{
+    AnnotationStore store(filled(QSize(200, 100), QSizeF(200, 100)));
+    store.setAnnotations({greenSquare(QPointF(10, 10), QPointF(60, 60))});
+    FrameStyle frame;
+    frame.shadow = 0.8;
+    store.assignFrame(frame);
+    const auto fromStore = FlattenService::flatten(store);
+    ASSERT_TRUE(fromStore.has_value());
+    EXPECT_EQ(fromStore->size(), store.frameLayout().canvasSize.toSize());
+
+    AnnotationDocument document;
+    document.canvasSize = QSizeF(200, 100);
+    document.annotations = store.annotations();
+    document.frame = frame;
+    const auto fromDocument = FlattenService::flatten(document, store.image());
+    ASSERT_TRUE(fromDocument.has_value());
+    EXPECT_EQ(*fromDocument, *fromStore);
+}
+
+TEST(FlattenStore, PackagesGetAFramedPreviewOnceTheHookIsInstalled)
+{
+    installOutputHooks();
+    AnnotationStore store(filled(QSize(400, 200), QSizeF(400, 200)));
+    FrameStyle frame;
+    frame.background = FrameBackgroundKind::solid;
+    frame.solidHex = QStringLiteral("#FF0000");
+    store.assignFrame(frame);
+    const auto package = SnapkinDocument::wrapper(store);
+    ASSERT_TRUE(package.has_value());
+    ASSERT_TRUE(package->thumbnailPNG.has_value());
+    const auto preview = platform::readImage(*package->thumbnailPNG);
+    ASSERT_TRUE(preview.has_value());
+    EXPECT_EQ(preview->size(), store.frameLayout().canvasSize.toSize());
+    EXPECT_EQ(preview->pixel(1, 1), qRgb(255, 0, 0));
+}
