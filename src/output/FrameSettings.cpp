@@ -1,0 +1,148 @@
+#include "output/FrameSettings.h"
+
+#include "platform/AppPaths.h"
+#include "platform/AtomicWrite.h"
+#include "platform/ImageReader.h"
+#include "platform/L10n.h"
+#include "platform/PngEncoder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+namespace snapkin {
+
+namespace {
+
+std::optional<QJsonValue> parsedJson(const QByteArray& data)
+{
+    if (data.isEmpty()) return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    return QJsonValue(document.object());
+}
+
+QByteArray compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QByteArray> readLogoFile()
+{
+    const auto path = FrameSettings::logoPath();
+    if (!path) return std::nullopt;
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > FrameSettings::maxLogoFileBytes)
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+FrameSettings::NewCapture FrameSettings::forNewCapture(const platform::Defaults& settings)
+{
+    NewCapture result;
+    if (!settings.boolForKey(applyAlwaysKey)) return result;
+    if (settings.boolForKey(frameLastOnKey)) result.frame = rememberedFrame(settings);
+    if (settings.boolForKey(watermarkLastOnKey)) {
+        Watermark watermark = rememberedWatermark(settings);
+        if (watermark.isVisible()) result.watermark = std::move(watermark);
+    }
+    return result;
+}
+
+FrameStyle FrameSettings::rememberedFrame(const platform::Defaults& settings)
+{
+    if (const auto json = parsedJson(settings.dataForKey(frameStyleKey))) {
+        if (auto frame = FrameStyle::fromJson(*json)) return *frame;
+    }
+    return FrameStyle{};
+}
+
+Watermark FrameSettings::rememberedWatermark(const platform::Defaults& settings)
+{
+    Watermark watermark;
+    if (const auto json = parsedJson(settings.dataForKey(watermarkStyleKey))) {
+        if (auto decoded = Watermark::fromJson(*json)) watermark = *decoded;
+    }
+    // The logo lives only in its file; bytes that stored data may carry are not trusted.
+    watermark.imageData = readLogoFile();
+    return watermark;
+}
+
+void FrameSettings::remember(const std::optional<FrameStyle>& frame, platform::Defaults& settings)
+{
+    settings.setValue(frameLastOnKey, frame.has_value());
+    if (!frame) return;
+    if (const auto json = frame->toJson()) settings.setValue(frameStyleKey, compact(*json));
+}
+
+void FrameSettings::remember(const std::optional<Watermark>& watermark,
+                             platform::Defaults& settings)
+{
+    settings.setValue(watermarkLastOnKey, watermark.has_value());
+    if (!watermark) return;
+    Watermark stored = *watermark;
+    stored.imageData.reset();
+    if (const auto json = stored.toJson()) settings.setValue(watermarkStyleKey, compact(*json));
+}
+
+std::optional<QString> FrameSettings::logoPath()
+{
+    if (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).isEmpty())
+        return std::nullopt;
+    return platform::AppPaths::dataDir() + QStringLiteral("/Watermark/logo.png");
+}
+
+std::expected<QByteArray, FrameSettings::LogoError> FrameSettings::importLogo(const QString& path)
+{
+    // The reader applies the orientation tag, so the copy stands upright.
+    platform::ImageReadLimits limits;
+    auto decoded = platform::readImage(path, limits);
+    if (!decoded || decoded->isNull()) return std::unexpected(LogoError::unreadable);
+    QImage logo = *decoded;
+    if (logo.width() > maxLogoSide || logo.height() > maxLogoSide)
+        logo = logo.scaled(maxLogoSide, maxLogoSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (logo.isNull()) return std::unexpected(LogoError::unreadable);
+    logo.setDevicePixelRatio(1.0);
+    const auto png = platform::PngEncoder::encode(logo);
+    if (!png) return std::unexpected(LogoError::unreadable);
+
+    const auto target = logoPath();
+    if (!target) return *png;
+    if (!QDir().mkpath(QFileInfo(*target).absolutePath()))
+        return std::unexpected(LogoError::cannotCreateFolder);
+    if (!platform::writeFileAtomically(*target, *png)) return std::unexpected(LogoError::writeFailed);
+    return *png;
+}
+
+std::optional<QByteArray> FrameSettings::chooseLogo(QWidget* parent)
+{
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    const QString filter =
+        platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(' ') + ')';
+    const QString path = QFileDialog::getOpenFileName(
+        parent, platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
+        QString(), filter);
+    if (path.isEmpty()) return std::nullopt;
+    auto imported = importLogo(path);
+    if (imported) return *imported;
+    QMessageBox alert(QMessageBox::Warning, QString(),
+                      platform::L10n::text("Couldn't use this image as a watermark"),
+                      QMessageBox::NoButton, parent);
+    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+    return std::nullopt;
+}
+
+} // namespace snapkin
