@@ -145,8 +145,8 @@ TEST(AnnotationJson, NullReadsAsMissingAndAWrongTypeFails)
     };
     for (const Bad& b : bad) {
         auto a = Annotation::fromJson(withKey(base, b.key, b.value));
-        EXPECT_FALSE(a.has_value()) << b.key;
-        if (!a) EXPECT_EQ(a.error().key, QLatin1String(b.key));
+        ASSERT_FALSE(a.has_value()) << b.key;
+        EXPECT_EQ(a.error().key, QLatin1String(b.key));
     }
 
     // Values are taken as read, out of range or not.
