@@ -26,7 +26,7 @@ struct AnnotationDocument {
     qint64 version = currentVersion;
     // Size in points of the base image: the space of all annotation coordinates. Stored as
     // read; use imagePointSize() to size an image from it.
-    QSizeF canvasSize;
+    QSizeF canvasSize{0, 0};
     // Bottom first: the last is drawn on top and hit first.
     QList<Annotation> annotations;
     // The number the next number stamp shows; advance it with stampNumberAfter().

@@ -12,7 +12,7 @@ namespace snapkin {
 // Where an image sits on its framed canvas. Without a frame the canvas is the image.
 struct FrameLayout {
     // The whole presented canvas, in points.
-    QSizeF canvasSize;
+    QSizeF canvasSize{0, 0};
     // The image on that canvas, in points, origin top left; never scaled.
     QRectF imageRect;
 
