@@ -206,6 +206,8 @@ TEST(AnnotationDocumentBounds, HostileNumbersAreKeptButBoundedWhereUsed)
     // Stored values stay as read, so nothing is lost on a round trip.
     EXPECT_EQ(d->nextStampNumber, std::numeric_limits<qint64>::max());
     EXPECT_EQ(d->canvasSize, QSizeF(1e300, 1e300));
+    EXPECT_TRUE(d->encoded()->contains("\"nextStampNumber\": 9223372036854775807"))
+        << "integers are written as integers, not rounded through a double";
     EXPECT_EQ(AnnotationDocument::stampNumberAfter(d->nextStampNumber),
               std::numeric_limits<qint64>::max());
     EXPECT_EQ(AnnotationDocument::stampNumberAfter(41), 42);
