@@ -1,0 +1,73 @@
+#include "text/RecognitionImagesSupport.h"
+
+#include "TestPaths.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace snapkin::testing;
+
+namespace {
+
+const QString tool = QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-ocr");
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(60000)) return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+TEST(SnapkinOcrTool, PrintsLinesInReadingOrderThenCodes)
+{
+    if (!QFile::exists(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage image = whitePage({420, 240});
+    drawText(image, {16, 30}, QStringLiteral("Quarterly report"), 16);
+    drawText(image, {16, 200}, QStringLiteral("Scan for details"), 16);
+    drawQRCode(image, "https://example.org/q3", {260, 60}, 4);
+    const QString path = dir.filePath(QStringLiteral("page.png"));
+    ASSERT_TRUE(image.save(path));
+
+    const ToolRun run = runTool({path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("Quarterly report\nScan for details\n"
+                                      "code: https://example.org/q3 (qr)\n"));
+}
+
+TEST(SnapkinOcrTool, UnreadableImageExitsNonZeroWithAMessage)
+{
+    if (!QFile::exists(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("broken.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n not really");
+    file.close();
+
+    for (const QString& target : {path, dir.filePath(QStringLiteral("missing.png"))}) {
+        const ToolRun run = runTool({target});
+        EXPECT_EQ(run.exitCode, 1) << target.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.contains(target)) << run.err.toStdString();
+    }
+    EXPECT_EQ(runTool({}).exitCode, 2);
+}
