@@ -5,6 +5,7 @@
 #include "output/FlattenService.h"
 #include "output/OutputHooks.h"
 #include "platform/ImageReader.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -135,4 +136,35 @@ TEST(FlattenStore, PackagesGetAFramedPreviewOnceTheHookIsInstalled)
     ASSERT_TRUE(preview.has_value());
     EXPECT_EQ(preview->size(), store.frameLayout().canvasSize.toSize());
     EXPECT_EQ(preview->pixel(1, 1), qRgb(255, 0, 0));
+}
+
+TEST(FlattenStore, TheFramedFixtureFlattensWithFrameShadowAndWatermark)
+{
+    const auto contents =
+        SnapkinDocument::read(QStringLiteral(SNAPKIN_TEST_DATA "/frame-watermark.snapkin"));
+    ASSERT_TRUE(contents.has_value());
+    ASSERT_TRUE(contents->document.frame && contents->document.watermark);
+    const auto out = FlattenService::flatten(contents->document, contents->image);
+    ASSERT_TRUE(out.has_value());
+    const FrameLayout layout(contents->image.pointSize(), contents->document.frame, 2);
+    ASSERT_EQ(out->size(), (layout.canvasSize * 2).toSize());
+    EXPECT_NEAR(double(out->width()) / out->height(), 16.0 / 9, 0.005);
+
+    // The gradient runs from #FF3366 at the top left to #FF9F0A at the bottom right.
+    const QRgb start = out->pixel(0, 0);
+    const QRgb end = out->pixel(out->width() - 1, out->height() - 1);
+    EXPECT_NEAR(qGreen(start), 0x33, 6);
+    EXPECT_NEAR(qGreen(end), 0x9F, 6);
+    // The shadow darkens the frame just below the image, not above it.
+    const QRectF image(layout.imageRect.topLeft() * 2, layout.imageRect.size() * 2);
+    const int x = int(image.center().x());
+    const QRgb below = out->pixel(x, int(image.bottom()) + 6);
+    const QRgb above = out->pixel(x, int(image.top()) - 7);
+    EXPECT_LT(qRed(below) + qGreen(below), qRed(above) + qGreen(above));
+    // The white watermark lightens the bottom-right margin somewhere.
+    int lighter = 0;
+    for (int yy = int(image.bottom()) + 2; yy < out->height(); ++yy)
+        for (int xx = int(image.right()) - 200; xx < out->width(); ++xx)
+            lighter += qBlue(out->pixel(xx, yy)) > 200;
+    EXPECT_GT(lighter, 50);
 }
