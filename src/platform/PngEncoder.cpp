@@ -83,47 +83,65 @@ inline int magnitude(std::uint8_t v) { return v < 128 ? v : 256 - v; }
 // small differences. So each filter's cost is the sum of its residuals' magnitudes, while the
 // unfiltered cost counts only the pixels that repeat neither neighbour, at their smallest
 // residual plus a fixed price for the match they break. Measured on screenshots this is smaller
-// than both "always unfiltered" and the classic minimum-sum heuristic.
+// than both "always unfiltered" and the classic minimum-sum heuristic. The costs are estimated on
+// a quarter of the row (runs of 32 pixels in every 128), which chooses almost as well at a
+// quarter of the price.
 template <int Bpp>
-void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, qsizetype rowBytes,
-               std::uint8_t* out, std::uint8_t* scratch)
+void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, int width, std::uint8_t* out)
 {
-    std::uint8_t* sub = scratch;
-    std::uint8_t* up = sub + rowBytes;
-    std::uint8_t* pth = up + rowBytes;
+    constexpr int kRun = 32, kStride = 128;
     std::int64_t costSub = 0, costUp = 0, costPaeth = 0, costNone = 0;
-    for (qsizetype i = 0; i < rowBytes; i += Bpp) {
-        int pixSub = 0, pixUp = 0, pixPaeth = 0;
-        bool sameLeft = i >= Bpp;
-        bool sameUp = true;
-        for (int c = 0; c < Bpp; ++c) {
-            const qsizetype k = i + c;
-            const int x = cur[k];
-            const int a = i >= Bpp ? cur[k - Bpp] : 0;
-            const int b = prev[k];
-            const int d = i >= Bpp ? prev[k - Bpp] : 0;
-            sub[k] = std::uint8_t(x - a);
-            up[k] = std::uint8_t(x - b);
-            pth[k] = std::uint8_t(x - paethPredictor(a, b, d));
-            pixSub += magnitude(sub[k]);
-            pixUp += magnitude(up[k]);
-            pixPaeth += magnitude(pth[k]);
-            sameLeft = sameLeft && x == a;
-            sameUp = sameUp && x == b;
+    for (int start = 0; start < width; start += kStride) {
+        const int end = std::min(width, start + kRun);
+        for (int px = start; px < end; ++px) {
+            const qsizetype i = qsizetype(px) * Bpp;
+            int pixSub = 0, pixUp = 0, pixPaeth = 0;
+            bool sameLeft = px > 0;
+            bool sameUp = true;
+            for (int c = 0; c < Bpp; ++c) {
+                const qsizetype k = i + c;
+                const int x = cur[k];
+                const int a = px > 0 ? cur[k - Bpp] : 0;
+                const int b = prev[k];
+                const int d = px > 0 ? prev[k - Bpp] : 0;
+                pixSub += magnitude(std::uint8_t(x - a));
+                pixUp += magnitude(std::uint8_t(x - b));
+                pixPaeth += magnitude(std::uint8_t(x - paethPredictor(a, b, d)));
+                sameLeft = sameLeft && x == a;
+                sameUp = sameUp && x == b;
+            }
+            costSub += pixSub;
+            costUp += pixUp;
+            costPaeth += pixPaeth;
+            if (!sameLeft && !sameUp) costNone += std::min({pixSub, pixUp, pixPaeth}) + 8 * Bpp;
         }
-        costSub += pixSub;
-        costUp += pixUp;
-        costPaeth += pixPaeth;
-        if (!sameLeft && !sameUp) costNone += std::min({pixSub, pixUp, pixPaeth}) + 8 * Bpp;
     }
     std::uint8_t chosen = filterNone;
-    const std::uint8_t* src = cur;
     std::int64_t best = costNone;
-    if (costSub < best) { best = costSub; chosen = filterSub; src = sub; }
-    if (costUp < best) { best = costUp; chosen = filterUp; src = up; }
-    if (costPaeth < best) { chosen = filterPaeth; src = pth; }
+    if (costSub < best) { best = costSub; chosen = filterSub; }
+    if (costUp < best) { best = costUp; chosen = filterUp; }
+    if (costPaeth < best) chosen = filterPaeth;
+
     out[0] = chosen;
-    std::memcpy(out + 1, src, size_t(rowBytes));
+    std::uint8_t* dst = out + 1;
+    const qsizetype rowBytes = qsizetype(width) * Bpp;
+    switch (chosen) {
+    case filterNone:
+        std::memcpy(dst, cur, size_t(rowBytes));
+        break;
+    case filterSub:
+        for (qsizetype k = 0; k < Bpp; ++k) dst[k] = cur[k];
+        for (qsizetype k = Bpp; k < rowBytes; ++k) dst[k] = std::uint8_t(cur[k] - cur[k - Bpp]);
+        break;
+    case filterUp:
+        for (qsizetype k = 0; k < rowBytes; ++k) dst[k] = std::uint8_t(cur[k] - prev[k]);
+        break;
+    default:
+        for (qsizetype k = 0; k < Bpp; ++k) dst[k] = std::uint8_t(cur[k] - prev[k]);
+        for (qsizetype k = Bpp; k < rowBytes; ++k)
+            dst[k] = std::uint8_t(cur[k] - paethPredictor(cur[k - Bpp], prev[k], prev[k - Bpp]));
+        break;
+    }
 }
 
 struct Band {
@@ -149,7 +167,6 @@ void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out
 {
     const int width = job.image->width();
     std::vector<std::uint8_t> a(size_t(job.rowBytes)), b(size_t(job.rowBytes), 0);
-    std::vector<std::uint8_t> scratch(size_t(job.rowBytes) * 3);
     std::uint8_t* prev = b.data();
     std::uint8_t* cur = a.data();
     if (from > 0)
@@ -161,9 +178,9 @@ void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out
                 cur);
         std::uint8_t* dst = out.data() + size_t(y - from) * size_t(job.rowBytes + 1);
         if (job.bpp == 4)
-            filterRow<4>(cur, prev, job.rowBytes, dst, scratch.data());
+            filterRow<4>(cur, prev, width, dst);
         else
-            filterRow<3>(cur, prev, job.rowBytes, dst, scratch.data());
+            filterRow<3>(cur, prev, width, dst);
         std::swap(cur, prev);
     }
 }
@@ -202,10 +219,11 @@ void compressBand(const Job& job, Band& band)
 bool anyTranslucent(const QImage& image)
 {
     if (!image.hasAlphaChannel()) return false;
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint32_t all = 0xff000000u;
-        for (int x = 0; x < image.width(); ++x) all &= row[x];
+        for (int x = 0; x < width; ++x) all &= row[x];
         if ((all >> 24) != 0xffu) return true;
     }
     return false;
@@ -259,8 +277,13 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
         streamSize += band.compressed.size();
     }
     stream.reserve(streamSize);
+    // zlib header: deflate with a 32 KiB window, no preset dictionary, the level class as zlib
+    // records it, and check bits making the 16-bit header a multiple of 31.
+    const int levelClass = job.level < 2 ? 0 : job.level < 6 ? 1 : job.level == 6 ? 2 : 3;
+    int flags = levelClass << 6;
+    flags += 31 - (0x78 * 256 + flags) % 31;
     stream.append(char(0x78));
-    stream.append(char(0x9c)); // deflate, 32 KiB window, no dictionary; (0x789c % 31 == 0)
+    stream.append(char(flags));
     uLong adler = bands.front().adler;
     for (size_t i = 0; i < bands.size(); ++i) {
         stream.append(bands[i].compressed);
