@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
+#include "platform/ImageReader.h"
 #include "platform/L10n.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <zlib.h>
 #include <sys/resource.h>
 
 using namespace snapkin;
@@ -170,6 +172,21 @@ TEST(SnapkinDocumentReader, MissingOrBadEntriesAreDamaged)
     EXPECT_EQ(missing.error().userMessage(), "The document is damaged or incomplete.");
 
     writeBytes(path + "/image.png", "not a png at all");
+    EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::damaged());
+
+    // A tiny PNG that declares 30000 x 30000 pixels is refused before it is decoded.
+    QImage small(4, 4, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    QByteArray png = *SnapkinDocument::pngData(small);
+    const int ihdr = png.indexOf("IHDR");
+    ASSERT_GT(ihdr, 0);
+    const char huge[8] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30};
+    png.replace(ihdr + 4, 8, QByteArray(huge, 8));
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(png.constData() + ihdr), 4 + 13);
+    const char crcBytes[4] = {char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc)};
+    png.replace(ihdr + 4 + 13, 4, QByteArray(crcBytes, 4));
+    ASSERT_EQ(platform::readImage(png).error(), platform::ImageReadError::tooLarge);
+    writeBytes(path + "/image.png", png);
     EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::damaged());
 
     EXPECT_FALSE(SnapkinDocument::read(dir.filePath("nothing-here.snapkin")));
