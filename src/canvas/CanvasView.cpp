@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <limits>
 
 namespace snapkin {
 
@@ -224,6 +225,9 @@ void CanvasView::syncInlineField()
     bool created = false;
     if (!m_field) {
         m_field = new InlineTextField(this);
+        // QLineEdit cuts text at 32767 characters by default; a document may hold more, and
+        // the first keystroke would write the cut text back.
+        m_field->setMaxLength(std::numeric_limits<int>::max());
         created = true;
         connect(m_field, &QLineEdit::textEdited, this, [this](const QString& text) {
             m_interaction.textEditing().setEditedText(text);

@@ -63,6 +63,18 @@ TEST(CanvasTextEditing, TypingIsLiveAndReturnCommitsOneStep)
     EXPECT_EQ(f.only().text, "Note");
 }
 
+TEST(CanvasTextEditing, LongTextIsEditedWhole)
+{
+    CanvasFixture f;
+    const QString words(40000, QLatin1Char('w'));
+    f.add({.kind = AnnotationKind::text, .p1 = {10, 10}, .p2 = {10, 10}, .text = words});
+    f.doubleClick({20, 20});
+    ASSERT_NE(f.view->inlineTextField(), nullptr);
+    f.view->inlineTextField()->end(false);
+    QTest::keyClicks(f.view->inlineTextField(), "!");
+    EXPECT_EQ(f.only().text, words + "!");
+}
+
 TEST(CanvasTextEditing, UnchangedReturnLeavesNoStep)
 {
     TextFixture f;
