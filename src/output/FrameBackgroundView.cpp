@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 
 namespace snapkin {
@@ -17,7 +18,9 @@ std::vector<QBrush> FrameBackgroundView::brushes(QSizeF canvasSize, double devic
     if (!(std::isfinite(w) && std::isfinite(h) && w > 0 && h > 0)) return {};
     switch (style.background) {
     case FrameBackgroundKind::gradient: {
-        const qsizetype n = style.gradientColors.size();
+        // A document may list any number of colours; beyond a few hundred stops no one can
+        // tell them apart, while each one costs work on every repaint.
+        const qsizetype n = std::min<qsizetype>(style.gradientColors.size(), maxGradientStops);
         if (n == 0) return {};
         // Laid out in the unit square and stretched onto the canvas, so the colour bands run
         // parallel to the other diagonal whatever the canvas's shape.

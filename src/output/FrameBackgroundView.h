@@ -24,6 +24,9 @@ struct FrameBackgroundView {
     // without checkerboard, an empty gradient, an empty canvas).
     std::vector<QBrush> brushes(QSizeF canvasSize, double deviceScale) const;
 
+    // Gradient colours past this many are not drawn.
+    static constexpr qsizetype maxGradientStops = 256;
+
     // Paints the whole canvas.
     void paint(QPainter& painter, QSizeF canvasSize) const;
     // Paints the part of the canvas inside `shape` (antialiased, with the shape's fill rule).

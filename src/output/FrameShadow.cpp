@@ -80,12 +80,16 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
     const double sigmaDevice = shadow.blurRadius / 2 * deviceScale;
     const int downsample = std::clamp(static_cast<int>(std::floor(sigmaDevice / 2)), 1,
                                       maxDownsample);
-    const double lowScale = deviceScale / downsample; // low-resolution pixels per point
-    const double sigma = sigmaDevice / downsample;
+    // Low-resolution pixels per point. A deeply zoomed editor would otherwise ask for a
+    // silhouette far larger than the screen; past the cap the shadow is computed coarser and
+    // drawn enlarged.
+    const double lowScale =
+        std::min(deviceScale / downsample, std::sqrt(maxShadowPixels / (w * h)));
+    const double sigma = shadow.blurRadius / 2 * lowScale;
     const int pad = static_cast<int>(std::ceil(3 * sigma)) + 2;
     const double lowW = std::ceil(w * lowScale) + 2.0 * pad;
     const double lowH = std::ceil(h * lowScale) + 2.0 * pad;
-    if (!(lowW * lowH < 1.0e9)) return std::nullopt;
+    if (!(lowW * lowH <= 2 * maxShadowPixels)) return std::nullopt;
 
     QImage low(static_cast<int>(lowW), static_cast<int>(lowH),
                QImage::Format_ARGB32_Premultiplied);

@@ -42,6 +42,8 @@ struct FrameShadow {
 
     // The largest reduction of resolution used for a blurred shadow.
     static constexpr int maxDownsample = 8;
+    // The most pixels a shadow's silhouette is computed with.
+    static constexpr double maxShadowPixels = 16'000'000;
 };
 
 } // namespace snapkin

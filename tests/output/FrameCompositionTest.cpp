@@ -153,6 +153,22 @@ TEST(FrameCompositionShadow, DrawnBelowTheImageOnlyWhenStrengthIsPositive)
     EXPECT_EQ(qAlpha(shadowed.pixel(0, 0)), 0); // far from the image
 }
 
+TEST(FrameCompositionShadow, ADeepZoomDoesNotAskForAGiantSilhouette)
+{
+    // A 4000 × 3000-point image at 50 device pixels per point would be 30 gigapixels.
+    const FrameShadow shadow = FrameShadow::of(QRectF(300, 300, 4000, 3000), 0.5);
+    const auto rendition = FrameShadow::render(platform::BaseImage(), QSizeF(4000, 3000), 10,
+                                               shadow, 50, true);
+    ASSERT_TRUE(rendition.has_value());
+    ASSERT_FALSE(rendition->pixels.isNull());
+    EXPECT_LE(double(rendition->pixels.width()) * rendition->pixels.height(),
+              2 * FrameShadow::maxShadowPixels);
+    // Still laid over the whole image, moved down by the offset.
+    EXPECT_LT(rendition->target.left(), 0);
+    EXPECT_GT(rendition->target.right(), 4000);
+    EXPECT_GT(rendition->target.center().y(), 1500);
+}
+
 TEST(FrameCompositionBackground, SolidAndGradientFillTheCanvas)
 {
     const QImage solid = render(composition(style(FrameBackgroundKind::solid, 10, 0), false));
