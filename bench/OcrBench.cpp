@@ -13,6 +13,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 struct Screenshot {
@@ -156,8 +159,31 @@ void BM_RecognizeFast(benchmark::State& state)
     recognise(state, snapkin::TextRecognizer::Level::fast);
 }
 
+// How long a cancelled recognition of a 4K screenshot keeps running: the time from cancel()
+// to the end of the call, with the cancel arriving while the engine reads.
+void BM_CancelLatency4K(benchmark::State& state)
+{
+    QImage large(3840, 2160, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&large);
+        painter.drawImage(QRect(0, 0, 3840, 2160), screenshot().image);
+    }
+    const auto wait = std::chrono::milliseconds(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto future = snapkin::TextRecognizer::recognize(
+            large, snapkin::TextRecognizer::Level::accurate, true);
+        std::this_thread::sleep_for(wait);
+        state.ResumeTiming();
+        future.cancel();
+        future.waitForFinished();
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_CancelLatency4K)->Arg(50)->Arg(400)->Arg(1500)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(3);
 BENCHMARK(BM_RecognizeAccurate)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
     ->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecognizeFast)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)

@@ -23,6 +23,8 @@ namespace snapkin {
 // thread may call it. Recognition runs on a pool of its own and never touches the interface.
 class TextRecognizer {
 public:
+    TextRecognizer() = delete;
+
     // How hard text recognition works, in this order.
     enum class Level {
         accurate,  // dictionaries on, small text upscaled: the text copier
