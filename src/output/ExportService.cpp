@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace snapkin {
 
@@ -24,6 +25,18 @@ ExportService& ExportService::shared()
 std::optional<QByteArray> ExportService::data(const platform::BaseImage& image,
                                               ExportFormat format,
                                               std::optional<double> quality) const
+{
+    // A capture too large for the memory left is a failed export, not a crash.
+    try {
+        return encode(image, format, quality);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QByteArray> ExportService::encode(const platform::BaseImage& image,
+                                                ExportFormat format,
+                                                std::optional<double> quality)
 {
     if (image.isNull()) return std::nullopt;
     const double q = quality && std::isfinite(*quality) ? *quality : snapkin::quality(format);

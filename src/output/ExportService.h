@@ -32,6 +32,10 @@ public:
     // A quality fraction (0...1) as libjpeg's percent scale, the one every JPEG tool shows:
     // 0.9 -> 90. Rounded, clamped to 0...100; not a number counts as 0.
     static int jpegQualityPercent(double quality);
+
+private:
+    static std::optional<QByteArray> encode(const platform::BaseImage& image, ExportFormat format,
+                                            std::optional<double> quality);
 };
 
 } // namespace snapkin

@@ -11,14 +11,18 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 namespace snapkin::platform {
 
 namespace {
 
-constexpr int kWindowSize = 32768;          // deflate's history: the dictionary of each band
-constexpr qsizetype kMinBandBytes = 512 * 1024; // smaller bands cost more in sync flushes than they gain
+constexpr int kWindowSize = 32768; // deflate's history: the dictionary of each band
+// Smaller bands cost more in flushes and priming than they gain in parallelism.
+constexpr qsizetype kMinBandBytes = 512 * 1024;
+// zlib counts one call's input and output in 32 bits.
+constexpr qsizetype kMaxBandBytes = qsizetype(1) << 30;
 constexpr qsizetype kMaxIdatChunk = 1 << 20;
 
 enum Filter : std::uint8_t { filterNone = 0, filterSub = 1, filterUp = 2, filterPaeth = 4 };
@@ -159,7 +163,6 @@ struct Job {
     int bpp = 3;
     qsizetype rowBytes = 0;
     int level = 6;
-    int bandCount = 0;
 };
 
 // Filtered rows [from, to) into `out` (1 + rowBytes each).
@@ -185,7 +188,7 @@ void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out
     }
 }
 
-void compressBand(const Job& job, Band& band)
+void compressBandOrThrow(const Job& job, Band& band)
 {
     std::vector<std::uint8_t> rows;
     filterRows(job, band.firstRow, band.firstRow + band.rowCount, rows);
@@ -216,6 +219,16 @@ void compressBand(const Job& job, Band& band)
     deflateEnd(&zs);
 }
 
+// Runs on pool threads: an allocation failure marks the band failed instead of crossing threads.
+void compressBand(const Job& job, Band& band)
+{
+    try {
+        compressBandOrThrow(job, band);
+    } catch (const std::bad_alloc&) {
+        band.ok = false;
+    }
+}
+
 bool anyTranslucent(const QImage& image)
 {
     if (!image.hasAlphaChannel()) return false;
@@ -232,6 +245,15 @@ bool anyTranslucent(const QImage& image)
 } // namespace
 
 std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options& options)
+{
+    try {
+        return encodeOrThrow(source, options);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const Options& options)
 {
     if (source.isNull()) return std::nullopt;
     QImage image = source;
@@ -257,7 +279,9 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
     const qsizetype rawTotal = (job.rowBytes + 1) * image.height();
     const int threads = std::max(1, QThread::idealThreadCount());
     const int byWork = int(std::max<qsizetype>(1, rawTotal / kMinBandBytes));
-    const int bandCount = std::clamp(std::min(byWork, threads * 2), 1, image.height());
+    const int bySize = int((rawTotal + kMaxBandBytes - 1) / kMaxBandBytes);
+    const int bandCount = std::clamp(std::max(std::min(byWork, threads * 2), bySize), 1,
+                                     image.height());
     std::vector<Band> bands(static_cast<size_t>(bandCount));
     for (int i = 0; i < bandCount; ++i) {
         bands[size_t(i)].firstRow = int(qint64(image.height()) * i / bandCount);

@@ -28,6 +28,9 @@ public:
     // Nothing for a null image or when memory runs out.
     static std::optional<QByteArray> encode(const QImage& image, const Options& options);
     static std::optional<QByteArray> encode(const QImage& image) { return encode(image, {}); }
+
+private:
+    static std::optional<QByteArray> encodeOrThrow(const QImage& image, const Options& options);
 };
 
 } // namespace snapkin::platform
