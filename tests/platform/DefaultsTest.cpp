@@ -72,7 +72,7 @@ TEST(DefaultsReads, WrongTypesGiveNeutralValues)
 TEST(DefaultsPersistence, TypesSurviveARestart)
 {
     QTemporaryDir dir;
-    const QByteArray blob("\x00\x01\xffdata", 7);
+    const QByteArray blob("\x00\x01\xff" "data", 7);
     {
         Defaults defaults(settingsPath(dir));
         defaults.setValue("flag", true);
