@@ -5,6 +5,7 @@
 #include "canvas/MarkPath.h"
 #include "canvas/StampPaths.h"
 #include "model/Color.h"
+#include "platform/ImageFilters.h"
 #include "platform/ImageReader.h"
 
 #include <QCache>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace snapkin {
 
@@ -102,36 +104,122 @@ void drawText(QPainter& painter, const Annotation& a, const QColor& color)
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextExpandTabs, content);
 }
 
+// How many device pixels one painter unit covers (the larger axis).
+double deviceScale(const QPainter& painter)
+{
+    const QTransform t = painter.deviceTransform();
+    const double sx = std::hypot(t.m11(), t.m12());
+    const double sy = std::hypot(t.m21(), t.m22());
+    const double s = std::max(sx, sy);
+    return std::isfinite(s) && s > 0 ? std::min(s, 64.0) : 1.0;
+}
+
+// Small pictures that cost a lot to make and little to draw (emoji glyphs, lens shadows),
+// kept by key within a memory budget.
+struct PictureKey {
+    QString text;
+    int width, height, variant;
+    friend bool operator==(const PictureKey&, const PictureKey&) = default;
+};
+
+size_t qHash(const PictureKey& k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.text, k.width, k.height, k.variant);
+}
+
+QCache<PictureKey, QImage>& pictureCache()
+{
+    static QCache<PictureKey, QImage> cache(64 * 1024); // kilobytes
+    return cache;
+}
+
+QImage cachedPicture(const PictureKey& key, const std::function<QImage()>& make)
+{
+    QCache<PictureKey, QImage>& cache = pictureCache();
+    if (const QImage* image = cache.object(key)) return *image;
+    QImage image = make();
+    if (!image.isNull())
+        cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+    return image;
+}
+
 void drawSticker(QPainter& painter, const Annotation& a)
 {
     const double size = AnnotationsCanvas::stickerFontSize(a);
-    // Colour emoji are bitmaps; above this size they are drawn at it and scaled up, so a huge
-    // box never asks the font engine for a huge glyph.
-    constexpr double kMaxEmojiSize = 256;
-    const double drawn = std::min(size, kMaxEmojiSize);
-    QFont font(kEmojiFamily);
-    painter.save();
-    painter.translate(a.box().center());
-    painter.scale(size / drawn, size / drawn);
-    AnnotationsCanvas::setFontSize(font, drawn, painter);
-    painter.setFont(font);
-    painter.setPen(QGuiApplication::palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(0, 0, 0, 0), Qt::AlignCenter | Qt::TextDontClip,
-                     AnnotationsCanvas::stickerText(a));
-    painter.restore();
+    const QString text = AnnotationsCanvas::stickerText(a);
+    // Colour emoji are bitmaps: each is drawn once into a picture at the device's size (at most
+    // 256 pixels, beyond which the font has no finer detail) and that picture is reused.
+    constexpr int kMaxEmojiPixels = 256;
+    const int pixels = std::clamp(int(std::lround(size * deviceScale(painter))), 1, kMaxEmojiPixels);
+    // The picture is larger than the font size: glyphs overhang their nominal size a little.
+    const int side = pixels * 3 / 2 + 2;
+    const QImage picture = cachedPicture({text, pixels, pixels, 0}, [&] {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
+                         | QPainter::SmoothPixmapTransform);
+        QFont font(kEmojiFamily);
+        AnnotationsCanvas::setFontSize(font, pixels, p);
+        p.setFont(font);
+        p.setPen(QGuiApplication::palette().color(QPalette::WindowText));
+        p.drawText(QRectF(0, 0, side, side), Qt::AlignCenter | Qt::TextDontClip, text);
+        return image;
+    });
+    const double drawn = size * side / double(pixels);
+    painter.drawImage(QRectF(a.box().center() - QPointF(drawn / 2, drawn / 2), QSizeF(drawn, drawn)),
+                      picture);
 }
 
-void drawLensShadow(QPainter& painter, const QPainterPath& outline)
+QPainterPath lensOutline(const QRectF& box, bool round)
 {
-    // A soft drop shadow (black at 0.35, about 6 points of blur, 2 points down) made of a few
-    // widening translucent strokes under a fill, so no offscreen blur is needed per frame.
-    const QPainterPath shifted = outline.translated(0, 2);
-    for (double width : {12.0, 8.0, 4.0}) {
-        QPen pen(QColor::fromRgbF(0, 0, 0, 0.35 / 4), width);
-        pen.setJoinStyle(Qt::RoundJoin);
-        painter.strokePath(shifted, pen);
+    QPainterPath path;
+    if (round) {
+        path.addEllipse(box);
+    } else {
+        const double radius = std::min(box.width(), box.height()) * 0.18;
+        path.addRoundedRect(box, radius, radius);
     }
-    painter.fillPath(shifted, QColor::fromRgbF(0, 0, 0, 0.35));
+    return path;
+}
+
+void drawLensShadow(QPainter& painter, const QRectF& box, bool round)
+{
+    // Black at 0.35, blurred by about 6 points, 2 points down: drawn once into a picture per
+    // lens size and device scale, then reused on every redraw.
+    constexpr double kPad = 10;
+    constexpr double kSigma = 3;
+    const double scale = deviceScale(painter);
+    const int w = int(std::ceil((box.width() + 2 * kPad) * scale));
+    const int h = int(std::ceil((box.height() + 2 * kPad) * scale));
+    if (qint64(w) * h > 16'000'000) return; // a lens larger than any screen goes without
+    const QImage shadow = cachedPicture({QString(), w, h, round ? 1 : 2}, [&] {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
+        p.fillPath(lensOutline(QRectF(kPad, kPad, box.width(), box.height()), round),
+                   QColor::fromRgbF(0, 0, 0, 0.35f));
+        p.end();
+        return platform::ImageFilters::gaussianBlur(image, kSigma * scale);
+    });
+    painter.drawImage(QRectF(box.left() - kPad, box.top() - kPad + 2, w / scale, h / scale), shadow);
+}
+
+// What the painter can reach, in its current (image point) coordinates.
+QRectF visibleRect(const QPainter& painter)
+{
+    QRectF area;
+    if (painter.hasClipping()) {
+        area = painter.clipBoundingRect();
+    } else if (const QPaintDevice* device = painter.device()) {
+        bool invertible = false;
+        const QTransform inverse = painter.transform().inverted(&invertible);
+        if (!invertible) return {};
+        area = inverse.mapRect(QRectF(0, 0, device->width(), device->height()));
+    }
+    return area;
 }
 
 } // namespace
@@ -151,13 +239,16 @@ void AnnotationsCanvas::paint(QPainter& painter) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform
                            | QPainter::TextAntialiasing);
     drawSpotlights(painter);
+    const QRectF visible = visibleRect(painter);
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
-        if (a.kind == AnnotationKind::magnifier)
-            drawMagnifier(painter, a, magnifierContents(i));
-        else
-            drawAnnotation(painter, a);
+        if (a.kind == AnnotationKind::magnifier) {
+            const std::optional<QRectF> bounds = drawnBounds(a);
+            if (!bounds || bounds->intersects(visible)) drawMagnifier(painter, a, magnifierContents(i));
+        } else {
+            drawIfVisible(painter, a, visible);
+        }
     }
     painter.restore();
 }
@@ -188,6 +279,48 @@ void AnnotationsCanvas::setFontSize(QFont& font, double size, const QPainter& pa
     const QPaintDevice* device = painter.device();
     const int dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
     font.setPointSizeF(std::max(size, 0.1) * 72.0 / dpi);
+}
+
+std::optional<QRectF> AnnotationsCanvas::drawnBounds(const Annotation& a)
+{
+    const double w = boundedLineWidth(a.lineWidth);
+    // Arrow heads reach 3.6 line widths across and round caps half a width; 20 covers the
+    // minimum head sizes, the lens shadow and antialiasing.
+    const double margin = 4 * w + 20;
+    switch (a.kind) {
+    case AnnotationKind::text:
+        return std::nullopt;
+    case AnnotationKind::arrow:
+        return a.boundingRect().adjusted(-margin, -margin, margin, margin);
+    case AnnotationKind::pen:
+        if (a.points.isEmpty()) return QRectF();
+        return Annotation::bounds(a.points).adjusted(-margin, -margin, margin, margin);
+    case AnnotationKind::stamp: {
+        // The label's text is centred in its rectangle and may run past it when long.
+        QRectF r = a.boundingRect();
+        if (const std::optional<QRectF> label = a.stampLabelRect())
+            r |= label->adjusted(-label->height() * a.stampLabel.size(), 0,
+                                 label->height() * a.stampLabel.size(), 0);
+        return r.adjusted(-margin, -margin, margin, margin);
+    }
+    case AnnotationKind::sticker: {
+        // An emoji glyph is about as wide as its size, centred in the box.
+        const double size = stickerFontSize(a);
+        return a.box().adjusted(-size, -size, size, size);
+    }
+    default:
+        return a.box().adjusted(-margin, -margin, margin, margin);
+    }
+}
+
+void AnnotationsCanvas::drawIfVisible(QPainter& painter, const Annotation& a,
+                                      const QRectF& visible) const
+{
+    if (!visible.isNull()) {
+        const std::optional<QRectF> bounds = drawnBounds(a);
+        if (bounds && !bounds->intersects(visible)) return;
+    }
+    drawAnnotation(painter, a);
 }
 
 void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) const
@@ -416,15 +549,7 @@ QList<Annotation> AnnotationsCanvas::magnifierContents(qsizetype index) const
 
 QPainterPath AnnotationsCanvas::magnifierPath(const Annotation& magnifier)
 {
-    const QRectF box = magnifier.box();
-    QPainterPath path;
-    if (magnifier.magnifierRound) {
-        path.addEllipse(box);
-    } else {
-        const double radius = std::min(box.width(), box.height()) * 0.18;
-        path.addRoundedRect(box, radius, radius);
-    }
-    return path;
+    return lensOutline(magnifier.box(), magnifier.magnifierRound);
 }
 
 double AnnotationsCanvas::magnifierZoom(const Annotation& magnifier)
@@ -448,7 +573,7 @@ void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magni
     const double zoom = magnifierZoom(magnifier);
     const QPointF c = box.center();
 
-    drawLensShadow(painter, outline);
+    drawLensShadow(painter, box, magnifier.magnifierRound);
     painter.fillPath(outline, Qt::white);
 
     // A redraw at the larger scale, not a copy of pixels: strokes and text stay sharp.
@@ -457,13 +582,25 @@ void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magni
     painter.translate(c);
     painter.scale(zoom, zoom);
     painter.translate(-c);
+    // The region of the image the lens shows, with a point of margin for smoothing.
+    const QRectF shown = QRectF(c.x() - box.width() / (2 * zoom), c.y() - box.height() / (2 * zoom),
+                                box.width() / zoom, box.height() / zoom)
+                             .adjusted(-1, -1, 1, 1);
     if (!m_source.isNull()) {
         const QSizeF size = m_imageSize.width() == 0 && m_imageSize.height() == 0
             ? QSizeF(m_source.image().size())
             : m_imageSize;
-        painter.drawImage(QRectF(QPointF(0, 0), size), m_source.image());
+        // Only the part under the lens is drawn, not the whole image through the clip.
+        const QRectF target = shown.intersected(QRectF(QPointF(0, 0), size));
+        if (!target.isEmpty() && size.width() > 0 && size.height() > 0) {
+            const double sx = m_source.image().width() / size.width();
+            const double sy = m_source.image().height() / size.height();
+            const QRectF pixels(target.x() * sx, target.y() * sy, target.width() * sx,
+                                target.height() * sy);
+            painter.drawImage(target, m_source.image(), pixels);
+        }
     }
-    for (const Annotation& a : contents) drawAnnotation(painter, a);
+    for (const Annotation& a : contents) drawIfVisible(painter, a, shown);
     painter.restore();
 
     QPen border(Color::fromHex(magnifier.colorHex), magnifierBorderWidth(magnifier));

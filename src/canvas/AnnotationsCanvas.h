@@ -73,6 +73,11 @@ public:
     // What a sticker shows: its text, or a slightly smiling face when empty.
     static QString stickerText(const Annotation& sticker);
 
+    // A rectangle that holds everything drawAnnotation paints for `annotation` (heads, caps,
+    // tails and labels included), used to skip what lies outside the visible area; nothing
+    // when it cannot be told without laying out text.
+    static std::optional<QRectF> drawnBounds(const Annotation& annotation);
+
     // `size` in image points, whatever the painter's device resolution.
     static void setFontSize(QFont& font, double size, const QPainter& painter);
 
@@ -81,6 +86,8 @@ public:
 
 private:
     void drawAnnotation(QPainter& painter, const Annotation& annotation) const;
+    // drawAnnotation, unless the annotation lies wholly outside `visible`.
+    void drawIfVisible(QPainter& painter, const Annotation& annotation, const QRectF& visible) const;
     void drawSpotlights(QPainter& painter) const;
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
                        const QList<Annotation>& contents) const;

@@ -156,7 +156,11 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
     const QRect pixels = roundedOut(scaled).toRect().intersected(bitmap.rect());
     if (pixels.width() < 1 || pixels.height() < 1) return std::nullopt;
 
-    const QImage crop = bitmap.copy(pixels);
+    // A read-only view of the region: the filters read the base image's pixels in place and
+    // write only their result (the view never outlives `bitmap`, which `source` keeps alive).
+    if (bitmap.depth() != 32) return std::nullopt; // base images are always 32-bit
+    const QImage crop(bitmap.constBits() + qsizetype(pixels.y()) * bitmap.bytesPerLine() + qsizetype(pixels.x()) * 4,
+                      pixels.width(), pixels.height(), bitmap.bytesPerLine(), bitmap.format());
     if (crop.isNull()) return std::nullopt;
     QImage result = style == ObscureStyle::pixelate
         ? pixelated(crop, s, ppp)

@@ -46,6 +46,38 @@ void parallelRanges(int count, qint64 pixels, Fn&& fn)
     QtConcurrent::blockingMap(ranges, [&fn](const std::pair<int, int>& r) { fn(r.first, r.second); });
 }
 
+// acc[i] += bytes[i] for n values. Written in fixed-size chunks over non-aliasing pointers so
+// the compiler turns it into vector instructions at the project's optimisation level.
+void accumulate(std::uint32_t* __restrict acc, const std::uint8_t* __restrict bytes, int n)
+{
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int k = 0; k < 16; ++k) acc[i + k] += bytes[i + k];
+    for (; i < n; ++i) acc[i] += bytes[i];
+}
+
+// out[i] = round((a[i]·(256 − w) + b[i]·w) / 256) for n bytes.
+void blendRows(std::uint8_t* __restrict out, const std::uint8_t* __restrict a,
+               const std::uint8_t* __restrict b, std::uint32_t w, int n)
+{
+    const std::uint32_t v = 256 - w;
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int k = 0; k < 16; ++k)
+            out[i + k] = std::uint8_t((a[i + k] * v + b[i + k] * w + 128) >> 8);
+    for (; i < n; ++i) out[i] = std::uint8_t((a[i] * v + b[i] * w + 128) >> 8);
+}
+
+// sum[i] += add[i] − remove[i] for n values (a running window moving on by one).
+void slide(std::uint32_t* __restrict sum, const std::uint8_t* __restrict add,
+           const std::uint8_t* __restrict remove, int n)
+{
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (int k = 0; k < 16; ++k) sum[i + k] += std::uint32_t(add[i + k]) - std::uint32_t(remove[i + k]);
+    for (; i < n; ++i) sum[i] += std::uint32_t(add[i]) - std::uint32_t(remove[i]);
+}
+
 // Fixed-point reciprocal of a window size, so each output is a multiply and a shift. Using one
 // factor for all four channels keeps a colour channel at or below its alpha after rounding.
 struct Divider {
@@ -117,9 +149,7 @@ void boxColumns(const QImage& src, QImage& dst, int c0, int c1, int r)
     for (int y = 0; y < h; ++y) {
         std::uint8_t* out = dst.scanLine(y) + std::ptrdiff_t(c0) * 4;
         for (int i = 0; i < width * 4; ++i) out[i] = divide(sum[i]);
-        const std::uint8_t* add = row(std::min(y + r + 1, h - 1));
-        const std::uint8_t* remove = row(std::max(y - r, 0));
-        for (int i = 0; i < width * 4; ++i) sum[i] += std::uint32_t(add[i]) - std::uint32_t(remove[i]);
+        slide(sum.data(), row(std::min(y + r + 1, h - 1)), row(std::max(y - r, 0)), width * 4);
     }
 }
 
@@ -142,12 +172,11 @@ std::array<int, 3> boxRadiiForGauss(double sigma)
 
 } // namespace
 
-QImage ImageFilters::gaussianBlur(const QImage& image, double radius)
+namespace {
+
+// Three box passes of the given standard deviation, at full resolution.
+QImage boxBlur3(const QImage& src, double sigma)
 {
-    if (image.isNull()) return {};
-    QImage src = premultiplied(image);
-    if (!(radius >= 0.5)) return src; // also catches NaN
-    const double sigma = std::min(radius, maxBlurRadius);
     const std::array<int, 3> radii = boxRadiiForGauss(sigma);
     const int w = src.width();
     const int h = src.height();
@@ -179,8 +208,120 @@ QImage ImageFilters::gaussianBlur(const QImage& image, double radius)
     vertical(a, b, radii[0]);
     vertical(b, a, radii[1]);
     vertical(a, b, radii[2]);
-    b.setDevicePixelRatio(image.devicePixelRatio());
     return b;
+}
+
+// The mean of each f × f block (blocks cut by the edge average the pixels they hold).
+QImage downsample(const QImage& src, int f)
+{
+    const int w = src.width();
+    const int h = src.height();
+    const int sw = (w + f - 1) / f;
+    const int sh = (h + f - 1) / f;
+    QImage out(sw, sh, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) return {};
+    parallelRanges(sh, qint64(w) * h, [&](int r0, int r1) {
+        std::vector<std::uint32_t> columns(std::size_t(w) * 4);
+        for (int sy = r0; sy < r1; ++sy) {
+            const int y0 = sy * f;
+            const int y1 = std::min(h, y0 + f);
+            std::fill(columns.begin(), columns.end(), 0u);
+            for (int y = y0; y < y1; ++y) accumulate(columns.data(), src.constScanLine(y), w * 4);
+            std::uint8_t* o = out.scanLine(sy);
+            for (int sx = 0; sx < sw; ++sx) {
+                const int x0 = sx * f;
+                const int x1 = std::min(w, x0 + f);
+                const std::uint32_t count = std::uint32_t((x1 - x0) * (y1 - y0));
+                for (int c = 0; c < 4; ++c) {
+                    std::uint32_t sum = 0;
+                    for (int x = x0; x < x1; ++x) sum += columns[std::size_t(x) * 4 + c];
+                    o[sx * 4 + c] = std::uint8_t((sum + count / 2) / count);
+                }
+            }
+        }
+    });
+    return out;
+}
+
+// Bilinear enlargement of a downsampled picture back to w × h (pixel centres aligned, edges
+// extended): each small row is widened once, then every output row blends two widened rows.
+// Weights are shared by all four channels and each stage rounds monotonically, so
+// premultiplied data stays valid.
+QImage upsample(const QImage& small, int w, int h, int f)
+{
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) return {};
+    const int sw = small.width();
+    const int sh = small.height();
+    struct Tap {
+        int i0, i1;
+        std::uint32_t weight; // of i1, out of 256
+    };
+    auto taps = [f](int n, int smallN) {
+        std::vector<Tap> t(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const double v = (i + 0.5) / f - 0.5;
+            const double fl = std::floor(v);
+            const int i0 = std::clamp(int(fl), 0, smallN - 1);
+            const int i1 = std::clamp(int(fl) + 1, 0, smallN - 1);
+            t[std::size_t(i)] = {i0, i1, std::uint32_t(std::lround((v - fl) * 256))};
+        }
+        return t;
+    };
+    const std::vector<Tap> xs = taps(w, sw);
+    const std::vector<Tap> ys = taps(h, sh);
+
+    const std::size_t rowBytes = std::size_t(w) * 4;
+    std::vector<std::uint8_t> wide(rowBytes * std::size_t(sh));
+    parallelRanges(sh, qint64(w) * sh, [&](int r0, int r1) {
+        for (int sy = r0; sy < r1; ++sy) {
+            const std::uint8_t* in = small.constScanLine(sy);
+            std::uint8_t* o = wide.data() + rowBytes * std::size_t(sy);
+            for (int x = 0; x < w; ++x) {
+                const Tap& t = xs[std::size_t(x)];
+                const std::uint8_t* p0 = in + t.i0 * 4;
+                const std::uint8_t* p1 = in + t.i1 * 4;
+                for (int c = 0; c < 4; ++c)
+                    o[x * 4 + c] = std::uint8_t((p0[c] * (256 - t.weight) + p1[c] * t.weight + 128) >> 8);
+            }
+        }
+    });
+    parallelRanges(h, qint64(w) * h, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const Tap& t = ys[std::size_t(y)];
+            blendRows(out.scanLine(y), wide.data() + rowBytes * std::size_t(t.i0),
+                      wide.data() + rowBytes * std::size_t(t.i1), t.weight, int(rowBytes));
+        }
+    });
+    return out;
+}
+
+} // namespace
+
+QImage ImageFilters::gaussianBlur(const QImage& image, double radius)
+{
+    if (image.isNull()) return {};
+    const QImage src = premultiplied(image);
+    if (!(radius >= 0.5)) return src; // also catches NaN
+    const double sigma = std::min(radius, maxBlurRadius);
+    QImage out;
+    // A wide blur leaves nothing finer than a few pixels per sigma: it is computed on a
+    // picture reduced by f and enlarged again, which costs about two copies whatever the
+    // radius. The reduction and the enlargement spread by f²/4 in variance; the small blur
+    // makes up the rest.
+    constexpr double kSigmaPerStep = 4.0;
+    const int f = int(std::floor(sigma / kSigmaPerStep));
+    if (f >= 2) {
+        const QImage small = downsample(src, f);
+        const double rest = std::sqrt(std::max(sigma * sigma - f * f / 4.0, 1.0)) / f;
+        const QImage blurred = small.isNull() ? QImage() : boxBlur3(small, rest);
+        if (!blurred.isNull()) out = upsample(blurred, src.width(), src.height(), f);
+    } else {
+        out = boxBlur3(src, sigma);
+    }
+    if (out.isNull()) return {};
+    out.setDevicePixelRatio(image.devicePixelRatio());
+    return out;
 }
 
 QImage ImageFilters::pixelate(const QImage& image, double blockSize, QPointF gridOrigin,
@@ -215,23 +356,22 @@ QImage ImageFilters::pixelate(const QImage& image, double blockSize, QPointF gri
     QImage dst(w, h, QImage::Format_ARGB32_Premultiplied);
     if (dst.isNull()) return {};
     parallelRanges(int(rows.size()), qint64(w) * h, [&](int r0, int r1) {
+        std::vector<std::uint32_t> columnSums(std::size_t(w) * 4);
         std::vector<std::uint64_t> sums(columns.size() * 4);
         std::vector<QRgb> colors(columns.size());
         for (int r = r0; r < r1; ++r) {
             const Span& row = rows[std::size_t(r)];
+            // Sums per pixel column over the block row (in bands, so 32 bits never overflow),
+            // then per block.
             std::fill(sums.begin(), sums.end(), 0);
-            for (int y = row.begin; y < row.end; ++y) {
-                const std::uint8_t* line = src.constScanLine(y);
-                for (std::size_t c = 0; c < columns.size(); ++c) {
-                    std::uint64_t* s = &sums[c * 4];
-                    for (int x = columns[c].begin; x < columns[c].end; ++x) {
-                        const std::uint8_t* p = line + std::ptrdiff_t(x) * 4;
-                        s[0] += p[0];
-                        s[1] += p[1];
-                        s[2] += p[2];
-                        s[3] += p[3];
-                    }
-                }
+            constexpr int kBandRows = 1 << 20;
+            for (int band = row.begin; band < row.end; band += kBandRows) {
+                std::fill(columnSums.begin(), columnSums.end(), 0u);
+                for (int y = band; y < std::min(row.end, band + kBandRows); ++y)
+                    accumulate(columnSums.data(), src.constScanLine(y), w * 4);
+                for (std::size_t c = 0; c < columns.size(); ++c)
+                    for (int x = columns[c].begin; x < columns[c].end; ++x)
+                        for (int k = 0; k < 4; ++k) sums[c * 4 + k] += columnSums[std::size_t(x) * 4 + k];
             }
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 const std::uint64_t count =
