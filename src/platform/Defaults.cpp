@@ -16,7 +16,33 @@
 namespace snapkin::platform {
 
 namespace {
+
 const QString dataTag = QStringLiteral("$data");
+
+bool isIntegral(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort: return true;
+    default: return false;
+    }
+}
+
+bool isFloating(const QVariant& v)
+{
+    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float;
+}
+
+bool isNumeric(const QVariant& v)
+{
+    return isIntegral(v) || isFloating(v);
+}
+
 } // namespace
 
 Defaults& Defaults::standard()
@@ -33,20 +59,13 @@ Defaults::Defaults(QString filePath, QObject* parent)
 
 QJsonValue Defaults::toJson(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool: return value.toBool();
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort: return QJsonValue(value.toLongLong());
-    case QMetaType::Double:
-    case QMetaType::Float: {
+    if (isIntegral(value)) return QJsonValue(value.toLongLong());
+    if (isFloating(value)) {
         const double d = value.toDouble();
         return std::isfinite(d) ? QJsonValue(d) : QJsonValue();
     }
+    switch (value.typeId()) {
+    case QMetaType::Bool: return value.toBool();
     case QMetaType::QByteArray:
         return QJsonObject{{dataTag, QString::fromLatin1(value.toByteArray().toBase64())}};
     case QMetaType::QStringList:
@@ -167,26 +186,6 @@ bool Defaults::hasStoredValue(const QString& key) const
     return m_stored.contains(key);
 }
 
-namespace {
-
-bool isNumeric(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float: return true;
-    default: return false;
-    }
-}
-
-} // namespace
-
 bool Defaults::boolForKey(const QString& key) const
 {
     const QVariant v = object(key);
@@ -204,8 +203,9 @@ qint64 Defaults::integerForKey(const QString& key) const
     const QVariant v = object(key);
     if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
     double d = 0;
-    if (isNumeric(v)) {
-        if (v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float) return v.toLongLong();
+    if (isIntegral(v)) {
+        return v.toLongLong();
+    } else if (isFloating(v)) {
         d = v.toDouble();
     } else if (v.typeId() == QMetaType::QString) {
         bool ok = false;
