@@ -150,17 +150,30 @@ QImage grayscale(const QImage& image)
     return flat.convertToFormat(QImage::Format_Grayscale8);
 }
 
-// The median height of the text lines the layout analysis finds, or 0 without any.
-double medianLineHeight(tesseract::TessBaseAPI& api)
+// The median height of the text lines that layout analysis finds, or 0 without any. A large
+// image is analysed a tile at a time, so a cancel request is seen between tiles and the
+// estimate stops once enough lines have been measured.
+double medianLineHeight(tesseract::TessBaseAPI& api, QSize size, const CancelCheck& cancel)
 {
-    std::unique_ptr<tesseract::PageIterator> it(api.AnalyseLayout());
-    if (!it) return 0;
+    constexpr int tileWidth = 1280;
+    constexpr int tileHeight = 720;
+    constexpr std::size_t enoughLines = 40;
     std::vector<int> heights;
-    do {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        if (it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
-            heights.push_back(bottom - top);
-    } while (it->Next(tesseract::RIL_TEXTLINE));
+    for (int top = 0; top < size.height() && heights.size() < enoughLines; top += tileHeight) {
+        for (int left = 0; left < size.width() && heights.size() < enoughLines;
+             left += tileWidth) {
+            if (cancel && cancel()) return 0;
+            api.SetRectangle(left, top, std::min(tileWidth, size.width() - left),
+                             std::min(tileHeight, size.height() - top));
+            std::unique_ptr<tesseract::PageIterator> it(api.AnalyseLayout());
+            if (!it) continue;
+            do {
+                int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+                if (it->BoundingBox(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2))
+                    heights.push_back(y2 - y1);
+            } while (it->Next(tesseract::RIL_TEXTLINE));
+        }
+    }
     if (heights.empty()) return 0;
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     return heights[heights.size() / 2];
@@ -258,14 +271,14 @@ std::expected<std::vector<RecognizedTextLine>, RecognitionError> TextRecognition
 
     double scale = 1.0;
     if (options.accurate) {
-        scale = upscaleFactor(medianLineHeight(api), gray.size());
+        scale = upscaleFactor(medianLineHeight(api, gray.size(), cancel), gray.size());
         if (scale > 1.0) {
             gray = gray.scaled(qRound(gray.width() * scale), qRound(gray.height() * scale),
                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            api.SetImage(gray.constBits(), gray.width(), gray.height(), 1,
-                         int(gray.bytesPerLine()));
-            api.SetSourceResolution(qRound(sourceResolution * scale));
         }
+        // Setting the image again also drops the rectangle the estimate worked on.
+        api.SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
+        api.SetSourceResolution(qRound(sourceResolution * scale));
     }
     if (cancel && cancel()) {
         api.Clear();
