@@ -107,13 +107,38 @@ void CanvasView::paintEvent(QPaintEvent* event)
 
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (const QImage& shrunk = shrunkImage(painter.device()->devicePixelRatio()); !shrunk.isNull())
+        painter.drawImage(QPointF(0, 0), shrunk);
     painter.scale(m_zoom, m_zoom);
-    if (!image.isNull()) painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
+    if (!image.isNull() && m_shrunk.image.isNull())
+        painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
 
     AnnotationsCanvas(m_store.annotations(), m_interaction.textEditing().hiddenWhileEditingID(),
                       points, image)
         .paint(painter);
     SelectionOverlay::paint(painter, m_store);
+}
+
+const QImage& CanvasView::shrunkImage(qreal devicePixelRatio)
+{
+    const platform::BaseImage& image = m_store.image();
+    const QSizeF points = image.pointSize();
+    const QSize deviceSize(int(std::lround(points.width() * m_zoom * devicePixelRatio)),
+                           int(std::lround(points.height() * m_zoom * devicePixelRatio)));
+    const bool shrinks = !image.isNull() && deviceSize.width() > 0 && deviceSize.height() > 0
+        && deviceSize.width() < image.pixelSize().width();
+    if (!shrinks) {
+        m_shrunk = {};
+        return m_shrunk.image;
+    }
+    if (m_shrunk.serial != image.serial() || m_shrunk.deviceSize != deviceSize
+        || m_shrunk.devicePixelRatio != devicePixelRatio || m_shrunk.image.isNull()) {
+        QImage scaled = image.image().scaled(deviceSize, Qt::IgnoreAspectRatio,
+                                             Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(devicePixelRatio);
+        m_shrunk = {image.serial(), deviceSize, devicePixelRatio, std::move(scaled)};
+    }
+    return m_shrunk.image;
 }
 
 void CanvasView::endOtherFieldEditing()

@@ -3,9 +3,11 @@
 #include "canvas/handlers/CanvasInteraction.h"
 #include "canvas/handlers/InlineTextField.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 
 namespace snapkin {
@@ -60,6 +62,8 @@ private:
     void announce();
     // Ends editing in any other text field of the window, as a press on the canvas should.
     void endOtherFieldEditing();
+    // The base image as it lands on the device, when the zoom shrinks it; null otherwise.
+    const QImage& shrunkImage(qreal devicePixelRatio);
 
     AnnotationStore& m_store;
     CanvasInteraction m_interaction;
@@ -67,6 +71,16 @@ private:
     double m_zoom = 1;
     QPointer<InlineTextField> m_field;
     bool m_syncScheduled = false;
+
+    // Shrinking a large capture smoothly on every repaint costs more than the rest of the
+    // frame, so the shrunk copy is kept until the image, the zoom or the screen changes.
+    struct ShrunkImage {
+        std::uint64_t serial = 0;
+        QSize deviceSize;
+        qreal devicePixelRatio = 0;
+        QImage image;
+    };
+    ShrunkImage m_shrunk;
 };
 
 } // namespace snapkin

@@ -1,0 +1,63 @@
+#include "CanvasWidgetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+using namespace snapkin;
+using snapkin::canvastest::CanvasFixture;
+
+namespace {
+
+platform::BaseImage halves(QColor left, QColor right)
+{
+    QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, 200, 300, left);
+    painter.fillRect(200, 0, 200, 300, right);
+    painter.end();
+    return platform::BaseImage(image);
+}
+
+} // namespace
+
+TEST(CanvasViewPaint, ShowsTheCurrentImageAtTheZoom)
+{
+    CanvasFixture f(Tool::select, halves(Qt::red, Qt::blue));
+    f.view->setZoom(0.5);
+    EXPECT_EQ(f.view->size(), QSize(200, 150));
+    QImage shot = f.view->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(40, 75), QColor(Qt::red));
+    EXPECT_EQ(shot.pixelColor(160, 75), QColor(Qt::blue));
+
+    // A new image (a crop, an undo) replaces the shrunk copy at once.
+    f.store->setImage(halves(Qt::green, Qt::yellow));
+    shot = f.view->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(40, 75), QColor(Qt::green));
+
+    f.view->setZoom(2);
+    EXPECT_EQ(f.view->size(), QSize(800, 600));
+    shot = f.view->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(300, 300), QColor(Qt::green));
+    EXPECT_EQ(shot.pixelColor(500, 300), QColor(Qt::yellow));
+
+    // Input is read in image points whatever the zoom.
+    f.store->activate(Tool::rectangle);
+    f.drag({100, 100}, {300, 200});
+    ASSERT_EQ(f.store->annotations().size(), 1);
+    EXPECT_EQ(f.only().box(), QRectF(50, 50, 100, 50));
+}
+
+TEST(CanvasViewPaint, SelectionIsDrawnOnlyWithTheSelectTool)
+{
+    CanvasFixture f(Tool::select, halves(Qt::white, Qt::white));
+    const Annotation r =
+        f.add({.kind = AnnotationKind::rectangle, .p1 = {100, 100}, .p2 = {200, 150}});
+    f.store->setSelectedID(r.id);
+    // The e handle's white square covers the rectangle's right edge at (200, 125).
+    const QImage selected = f.view->grab().toImage();
+    EXPECT_EQ(selected.pixelColor(201, 126), QColor(Qt::white));
+    f.store->setTool(Tool::rectangle); // a tool change that keeps the selection
+    const QImage other = f.view->grab().toImage();
+    EXPECT_NE(other.pixelColor(201, 126), QColor(Qt::white));
+}
