@@ -321,8 +321,8 @@ std::expected<std::vector<RecognizedTextLine>, RecognitionError> TextRecognition
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
     if (it) {
         do {
-            if (it->Empty(tesseract::RIL_WORD)) continue;
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) flush();
+            if (it->Empty(tesseract::RIL_WORD)) continue;
             const QString word = utf8Text(*it, tesseract::RIL_WORD);
             if (word.isEmpty() || it->Confidence(tesseract::RIL_WORD) < minWordConfidence)
                 continue;
