@@ -6,7 +6,6 @@
 #include "canvas/handlers/InlineTextField.h"
 #include "canvas/handlers/SelectionOverlay.h"
 #include "model/AnnotationStore.h"
-#include "model/Color.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessible>

@@ -25,6 +25,7 @@ class ImagePicker;
 class CanvasView : public QWidget {
     Q_OBJECT
 public:
+    // `store` must outlive the view (the editor's window owns both).
     explicit CanvasView(AnnotationStore& store, QWidget* parent = nullptr);
     ~CanvasView() override;
 

@@ -15,6 +15,7 @@ signals:
     void escapePressed();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
 
