@@ -28,9 +28,12 @@ QString CanvasAccessibility::baseImageDescription(const AnnotationStore& store)
                                 qint64(pixels.height()));
     const qsizetype n = store.annotations().size();
     text += QStringLiteral(", ");
-    if (n == 0) text += L10n::text("no annotations");
-    else if (n == 1) text += L10n::text("1 annotation");
-    else text += L10n::format("%lld annotations", qint64(n));
+    if (n == 0)
+        text += L10n::text("no annotations");
+    else if (n == 1)
+        text += L10n::text("1 annotation");
+    else
+        text += L10n::format("%lld annotations", qint64(n));
     return text;
 }
 
@@ -38,14 +41,20 @@ QString CanvasAccessibility::annotationLabel(const Annotation& a)
 {
     const QString separator = QStringLiteral(": ");
     switch (a.kind) {
-    case AnnotationKind::arrow: return L10n::text("Arrow");
+    case AnnotationKind::arrow:
+        return L10n::text("Arrow");
     case AnnotationKind::text:
         return a.text.isEmpty() ? L10n::text("Text") : L10n::text("Text") + separator + a.text;
-    case AnnotationKind::rectangle: return L10n::text("Rectangle");
-    case AnnotationKind::ellipse: return L10n::text("Ellipse");
-    case AnnotationKind::line: return L10n::text("Line");
-    case AnnotationKind::highlight: return L10n::text("Highlight");
-    case AnnotationKind::pixelate: return L10n::text("Obscured area");
+    case AnnotationKind::rectangle:
+        return L10n::text("Rectangle");
+    case AnnotationKind::ellipse:
+        return L10n::text("Ellipse");
+    case AnnotationKind::line:
+        return L10n::text("Line");
+    case AnnotationKind::highlight:
+        return L10n::text("Highlight");
+    case AnnotationKind::pixelate:
+        return L10n::text("Obscured area");
     case AnnotationKind::stamp: {
         QString label = L10n::text("Stamp") + separator + snapkin::label(a.stamp);
         QStringList words;
@@ -54,17 +63,21 @@ QString CanvasAccessibility::annotationLabel(const Annotation& a)
         if (!words.isEmpty()) label += QStringLiteral(", ") + words.join(QLatin1Char(' '));
         return label;
     }
-    case AnnotationKind::pen: return L10n::text("Freehand drawing");
+    case AnnotationKind::pen:
+        return L10n::text("Freehand drawing");
     // Translators: an annotation tool that dims everything except a chosen area, like a
     // stage spotlight; not a search feature.
-    case AnnotationKind::spotlight: return L10n::text("tool.spotlight", "Spotlight");
+    case AnnotationKind::spotlight:
+        return L10n::text("tool.spotlight", "Spotlight");
     case AnnotationKind::sticker:
         return a.text.isEmpty() ? L10n::text("Sticker")
                                 : L10n::text("Sticker") + separator + a.text;
-    case AnnotationKind::imageOverlay: return L10n::text("Image");
+    case AnnotationKind::imageOverlay:
+        return L10n::text("Image");
     // Translators: an annotation tool, a loupe placed on the image that shows the area under it
     // enlarged (2x, 3x, 4x); a magnifying glass, not the window zoom.
-    case AnnotationKind::magnifier: return L10n::text("tool.magnifier", "Magnifier");
+    case AnnotationKind::magnifier:
+        return L10n::text("tool.magnifier", "Magnifier");
     }
     return {};
 }
@@ -95,10 +108,7 @@ public:
 
     bool isValid() const override { return annotation().has_value(); }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override
-    {
-        return m_view ? m_view->window()->windowHandle() : nullptr;
-    }
+    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override
     {
         return m_view ? QAccessible::queryAccessibleInterface(m_view.data()) : nullptr;
@@ -167,7 +177,8 @@ public:
 
     ~CanvasAccessible() override
     {
-        for (QAccessible::Id id : std::as_const(m_children)) QAccessible::deleteAccessibleInterface(id);
+        for (QAccessible::Id id : std::as_const(m_children))
+            QAccessible::deleteAccessibleInterface(id);
     }
 
     CanvasView* view() const { return static_cast<CanvasView*>(widget()); }

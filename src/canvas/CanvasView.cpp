@@ -124,16 +124,16 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio)
     const QSizeF points = image.pointSize();
     const QSize deviceSize(int(std::lround(points.width() * m_zoom * devicePixelRatio)),
                            int(std::lround(points.height() * m_zoom * devicePixelRatio)));
-    const bool shrinks = !image.isNull() && deviceSize.width() > 0 && deviceSize.height() > 0
-        && deviceSize.width() < image.pixelSize().width();
+    const bool shrinks = !image.isNull() && deviceSize.width() > 0 && deviceSize.height() > 0 &&
+                         deviceSize.width() < image.pixelSize().width();
     if (!shrinks) {
         m_shrunk = {};
         return m_shrunk.image;
     }
-    if (m_shrunk.serial != image.serial() || m_shrunk.deviceSize != deviceSize
-        || m_shrunk.devicePixelRatio != devicePixelRatio || m_shrunk.image.isNull()) {
-        QImage scaled = image.image().scaled(deviceSize, Qt::IgnoreAspectRatio,
-                                             Qt::SmoothTransformation);
+    if (m_shrunk.serial != image.serial() || m_shrunk.deviceSize != deviceSize ||
+        m_shrunk.devicePixelRatio != devicePixelRatio || m_shrunk.image.isNull()) {
+        QImage scaled =
+            image.image().scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaled.setDevicePixelRatio(devicePixelRatio);
         m_shrunk = {image.serial(), deviceSize, devicePixelRatio, std::move(scaled)};
     }
@@ -144,8 +144,8 @@ void CanvasView::endOtherFieldEditing()
 {
     QWidget* focused = QApplication::focusWidget();
     if (!focused || focused == m_field || focused->window() != window()) return;
-    if (qobject_cast<QLineEdit*>(focused) || qobject_cast<QAbstractSpinBox*>(focused)
-        || qobject_cast<QTextEdit*>(focused) || qobject_cast<QPlainTextEdit*>(focused)) {
+    if (qobject_cast<QLineEdit*>(focused) || qobject_cast<QAbstractSpinBox*>(focused) ||
+        qobject_cast<QTextEdit*>(focused) || qobject_cast<QPlainTextEdit*>(focused)) {
         focused->clearFocus();
     }
 }
@@ -162,11 +162,17 @@ void CanvasView::press(QMouseEvent* event)
     afterInput();
 }
 
-void CanvasView::mousePressEvent(QMouseEvent* event) { press(event); }
+void CanvasView::mousePressEvent(QMouseEvent* event)
+{
+    press(event);
+}
 
 // The second press of a double click is a press like any other; the select tool tells a
 // double tap by its own timing.
-void CanvasView::mouseDoubleClickEvent(QMouseEvent* event) { press(event); }
+void CanvasView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    press(event);
+}
 
 void CanvasView::mouseMoveEvent(QMouseEvent* event)
 {
@@ -193,8 +199,10 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
     // A held key moves the selection once: repeats are swallowed when the key is the canvas's
     // (so the scroll area around does not scroll instead) and passed on otherwise.
     if (event->isAutoRepeat()) {
-        if (m_interaction.keys().handles(event->key())) event->accept();
-        else event->ignore();
+        if (m_interaction.keys().handles(event->key()))
+            event->accept();
+        else
+            event->ignore();
         return;
     }
     if (m_interaction.keyPressed(event->key(), event->modifiers())) {
@@ -287,8 +295,8 @@ void CanvasView::syncInlineField()
     const QPointF topLeft = layout->rect.topLeft() * m_zoom;
     const int width = std::max(1, int(std::lround(layout->rect.width() * m_zoom)));
     const int height = layout->rect.height() > 0
-        ? std::max(1, int(std::lround(layout->rect.height() * m_zoom)))
-        : m_field->sizeHint().height();
+                           ? std::max(1, int(std::lround(layout->rect.height() * m_zoom)))
+                           : m_field->sizeHint().height();
     m_field->setGeometry(int(std::lround(topLeft.x())), int(std::lround(topLeft.y())), width,
                          height);
 

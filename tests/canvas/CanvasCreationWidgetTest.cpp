@@ -34,10 +34,14 @@ public:
 TEST(CanvasCreation, EveryDragToolCreatesItsKindAsOneUndoStep)
 {
     const DragCase cases[] = {
-        {Tool::arrow, AnnotationKind::arrow},         {Tool::rectangle, AnnotationKind::rectangle},
-        {Tool::ellipse, AnnotationKind::ellipse},     {Tool::line, AnnotationKind::line},
-        {Tool::highlight, AnnotationKind::highlight}, {Tool::pixelate, AnnotationKind::pixelate},
-        {Tool::pen, AnnotationKind::pen},             {Tool::spotlight, AnnotationKind::spotlight},
+        {Tool::arrow, AnnotationKind::arrow},
+        {Tool::rectangle, AnnotationKind::rectangle},
+        {Tool::ellipse, AnnotationKind::ellipse},
+        {Tool::line, AnnotationKind::line},
+        {Tool::highlight, AnnotationKind::highlight},
+        {Tool::pixelate, AnnotationKind::pixelate},
+        {Tool::pen, AnnotationKind::pen},
+        {Tool::spotlight, AnnotationKind::spotlight},
         {Tool::magnifier, AnnotationKind::magnifier},
     };
     for (const DragCase& c : cases) {
@@ -153,7 +157,8 @@ TEST(CanvasCreation, NumberedStampsCountAndUndoGivesTheNumberBack)
     CanvasFixture f(Tool::stamp);
     f.store->setStampKind(StampKind::number);
     f.store->setColorHex("#00AA00");
-    for (QPoint p : {QPoint(50, 50), QPoint(120, 50), QPoint(190, 50)}) f.click(p);
+    for (QPoint p : {QPoint(50, 50), QPoint(120, 50), QPoint(190, 50)})
+        f.click(p);
     ASSERT_EQ(f.store->annotations().size(), 3);
     EXPECT_EQ(f.store->annotations()[2].text, "3");
     EXPECT_EQ(f.store->annotations()[2].box(), QRectF(170, 30, 40, 40));
@@ -187,7 +192,8 @@ TEST(CanvasCreation, TextToolOpensExistingTextOrCreatesANewOne)
     CanvasFixture f(Tool::text);
     const Annotation note =
         f.add({.kind = AnnotationKind::text, .p1 = {20, 20}, .p2 = {20, 20}, .text = "Note"});
-    const Annotation box = f.add({.kind = AnnotationKind::rectangle, .p1 = {200, 100}, .p2 = {300, 200}});
+    const Annotation box =
+        f.add({.kind = AnnotationKind::rectangle, .p1 = {200, 100}, .p2 = {300, 200}});
 
     f.click({30, 30});
     EXPECT_EQ(f.store->annotations().size(), 2);

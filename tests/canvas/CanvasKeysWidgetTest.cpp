@@ -77,7 +77,9 @@ TEST(CanvasAccessibilityLabels, LabelPerKind)
     EXPECT_EQ(label(A{.kind = AnnotationKind::highlight}), "Highlight");
     EXPECT_EQ(label(A{.kind = AnnotationKind::pixelate}), "Obscured area");
     EXPECT_EQ(label(A{.kind = AnnotationKind::stamp, .stampLabel = "Done"}), "Stamp: Check, Done");
-    EXPECT_EQ(label(A{.kind = AnnotationKind::stamp, .text = "3", .stamp = StampKind::number,
+    EXPECT_EQ(label(A{.kind = AnnotationKind::stamp,
+                      .text = "3",
+                      .stamp = StampKind::number,
                       .stampLabel = "Login"}),
               "Stamp: Number, 3 Login");
     EXPECT_EQ(label(A{.kind = AnnotationKind::stamp, .stamp = StampKind::exclamation}),

@@ -81,8 +81,8 @@ TEST(CanvasSelection, HandlesPerKindAndHitOrder)
 {
     const Annotation line{.kind = AnnotationKind::line, .p1 = {0, 0}, .p2 = {6, 0}};
     EXPECT_EQ(SelectionHandles::handleHit({3, 0}, line), HandleID::p1); // both within 9: p1 wins
-    const Annotation curved{.kind = AnnotationKind::arrow, .p1 = {0, 0}, .p2 = {100, 0},
-                            .curved = true};
+    const Annotation curved{
+        .kind = AnnotationKind::arrow, .p1 = {0, 0}, .p2 = {100, 0}, .curved = true};
     const auto handles = SelectionHandles::handlePoints(curved);
     ASSERT_EQ(handles.size(), 3);
     EXPECT_EQ(handles[2].first, HandleID::curve);
@@ -96,14 +96,17 @@ TEST(CanvasSelection, HandlesPerKindAndHitOrder)
     const Annotation stamp{.kind = AnnotationKind::stamp, .p1 = {0, 0}, .p2 = {40, 40}};
     const auto stampHandles = SelectionHandles::handlePoints(stamp);
     ASSERT_EQ(stampHandles.size(), 9);
-    EXPECT_EQ(stampHandles[8], SelectionHandles::Handle(HandleID::tail, QPointF(40 + 0.6 * 34, 20)));
+    EXPECT_EQ(stampHandles[8],
+              SelectionHandles::Handle(HandleID::tail, QPointF(40 + 0.6 * 34, 20)));
 }
 
 TEST(CanvasSelection, CurveHandleBendsTheArrow)
 {
     CanvasFixture f;
-    const Annotation arrow = f.add({.kind = AnnotationKind::arrow, .p1 = {100, 200},
-                                    .p2 = {300, 200}, .curved = true,
+    const Annotation arrow = f.add({.kind = AnnotationKind::arrow,
+                                    .p1 = {100, 200},
+                                    .p2 = {300, 200},
+                                    .curved = true,
                                     .curveHandle = {0.5, 0}});
     f.store->setSelectedID(arrow.id);
     f.drag({200, 200}, {200, 150});
@@ -199,8 +202,8 @@ TEST(CanvasSelection, TapRuleUsesFourPointsPerAxis)
 TEST(CanvasSelection, DoubleTapNeedsSameAnnotationWithinHalfASecond)
 {
     AnnotationStore store(canvastest::plainImage());
-    const Annotation text{.kind = AnnotationKind::text, .p1 = {10, 10}, .p2 = {10, 10},
-                          .text = "Hi"};
+    const Annotation text{
+        .kind = AnnotationKind::text, .p1 = {10, 10}, .p2 = {10, 10}, .text = "Hi"};
     const Annotation other = rect({100, 100}, {150, 150});
     store.appendAnnotation(text);
     store.appendAnnotation(other);
@@ -229,9 +232,15 @@ TEST(CanvasSelection, SnapshotOfSelectionWithHandles)
 {
     CanvasFixture f;
     f.add({.kind = AnnotationKind::ellipse, .p1 = {40, 40}, .p2 = {160, 120}, .lineWidth = 4});
-    const Annotation arrow = f.add({.kind = AnnotationKind::arrow, .p1 = {60, 220},
-                                    .p2 = {300, 160}, .lineWidth = 6, .curved = true});
-    f.add({.kind = AnnotationKind::stamp, .p1 = {300, 40}, .p2 = {340, 80}, .stampLabel = "Done",
+    const Annotation arrow = f.add({.kind = AnnotationKind::arrow,
+                                    .p1 = {60, 220},
+                                    .p2 = {300, 160},
+                                    .lineWidth = 6,
+                                    .curved = true});
+    f.add({.kind = AnnotationKind::stamp,
+           .p1 = {300, 40},
+           .p2 = {340, 80},
+           .stampLabel = "Done",
            .tailAngle = 2.2});
     f.view->setZoom(1.5);
     f.click({250, 205}); // on the arrow's bend, (166.8, 137.2) in image points

@@ -13,8 +13,12 @@ struct TextFixture : CanvasFixture {
     Annotation note;
     TextFixture()
     {
-        note = add({.kind = AnnotationKind::text, .p1 = {40, 40}, .p2 = {40, 40},
-                    .colorHex = "#0000FF", .text = "Note", .fontSize = 20});
+        note = add({.kind = AnnotationKind::text,
+                    .p1 = {40, 40},
+                    .p2 = {40, 40},
+                    .colorHex = "#0000FF",
+                    .text = "Note",
+                    .fontSize = 20});
     }
     InlineTextField* field() const { return view->inlineTextField(); }
     void openNote() { doubleClick({50, 50}); }
@@ -147,8 +151,11 @@ TEST(CanvasTextEditing, StampLabelAndNumber)
     CanvasFixture f;
     const Annotation check =
         f.add({.kind = AnnotationKind::stamp, .p1 = {100, 100}, .p2 = {140, 140}});
-    const Annotation number = f.add({.kind = AnnotationKind::stamp, .p1 = {100, 200},
-                                     .p2 = {140, 240}, .text = "7", .stamp = StampKind::number});
+    const Annotation number = f.add({.kind = AnnotationKind::stamp,
+                                     .p1 = {100, 200},
+                                     .p2 = {140, 240},
+                                     .text = "7",
+                                     .stamp = StampKind::number});
 
     // A stamp without a label: the field sits right of it, 120 wide, centred on it; the stamp
     // stays drawn.

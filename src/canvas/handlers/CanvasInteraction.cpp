@@ -46,24 +46,41 @@ void CanvasInteraction::changed(const DragValue& value, Tool tool)
     if (m_state.editingTextID) m_textEditing.finishTextEditing();
 
     switch (tool) {
-    case Tool::select: m_selection.selectChanged(value); break;
+    case Tool::select:
+        m_selection.selectChanged(value);
+        break;
     case Tool::text:
     case Tool::stamp:
     case Tool::sticker:
-    case Tool::imageOverlay: break; // these act when the press ends
-    default: m_creation.createChanged(value, tool); break; // nothing for crop and frame
+    case Tool::imageOverlay:
+        break; // these act when the press ends
+    default:
+        m_creation.createChanged(value, tool);
+        break; // nothing for crop and frame
     }
 }
 
 void CanvasInteraction::ended(const DragValue& value, Tool tool)
 {
     switch (tool) {
-    case Tool::select: m_selection.selectEnded(value); break;
-    case Tool::text: m_creation.textTap(value); break;
-    case Tool::stamp: m_creation.stampTap(value); break;
-    case Tool::sticker: m_creation.stickerTap(value); break;
-    case Tool::imageOverlay: m_creation.imageTap(value, m_picker, m_dialogParent); break;
-    default: m_creation.createEnded(); break;
+    case Tool::select:
+        m_selection.selectEnded(value);
+        break;
+    case Tool::text:
+        m_creation.textTap(value);
+        break;
+    case Tool::stamp:
+        m_creation.stampTap(value);
+        break;
+    case Tool::sticker:
+        m_creation.stickerTap(value);
+        break;
+    case Tool::imageOverlay:
+        m_creation.imageTap(value, m_picker, m_dialogParent);
+        break;
+    default:
+        m_creation.createEnded();
+        break;
     }
 }
 

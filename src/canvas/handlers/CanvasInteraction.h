@@ -25,8 +25,7 @@ class ImagePicker;
 // the select state is cleared, never left for a later drag to pick up.
 class CanvasInteraction {
 public:
-    explicit CanvasInteraction(AnnotationStore& store,
-                               SelectionHandler::Clock clock = {});
+    explicit CanvasInteraction(AnnotationStore& store, SelectionHandler::Clock clock = {});
 
     void pointerPressed(QPointF location);
     void pointerMoved(QPointF location);

@@ -52,8 +52,12 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
             a.arrowHead = m_store.arrowHead();
             a.curved = m_store.arrowCurved();
             break;
-        case AnnotationKind::rectangle: a.filled = m_store.rectFilled(); break;
-        case AnnotationKind::ellipse: a.filled = m_store.ellipseFilled(); break;
+        case AnnotationKind::rectangle:
+            a.filled = m_store.rectFilled();
+            break;
+        case AnnotationKind::ellipse:
+            a.filled = m_store.ellipseFilled();
+            break;
         case AnnotationKind::highlight:
             a.highlightOpacity = m_store.highlightOpacity();
             a.colorHex = QString::fromLatin1(highlightColor);
@@ -62,7 +66,9 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
             a.obscure = m_store.obscureStyle();
             a.obscureStrength = m_store.obscureStrength();
             break;
-        case AnnotationKind::pen: a.points = {drag.startLocation}; break;
+        case AnnotationKind::pen:
+            a.points = {drag.startLocation};
+            break;
         case AnnotationKind::spotlight:
             a.spotEllipse = m_store.spotEllipse();
             a.spotDim = m_store.spotDim();
@@ -71,7 +77,8 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
             a.magnification = m_store.magnifierZoom();
             a.magnifierRound = m_store.magnifierRound();
             break;
-        default: break;
+        default:
+            break;
         }
         m_state.draftID = a.id;
         m_store.appendAnnotation(a);
@@ -83,7 +90,9 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
     if (!index) return; // removed meanwhile, for example by an undo
     Annotation draft = m_store.annotations()[*index];
     switch (draft.kind) {
-    case AnnotationKind::pen: draft.points.append(drag.location); break;
+    case AnnotationKind::pen:
+        draft.points.append(drag.location);
+        break;
     case AnnotationKind::magnifier:
         if (draft.magnifierRound) {
             // The loupe stays square and grows in the direction of the drag on each axis.
@@ -96,7 +105,9 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
         }
         draft.p2 = drag.location;
         break;
-    default: draft.p2 = drag.location; break;
+    default:
+        draft.p2 = drag.location;
+        break;
     }
     m_store.replaceAnnotation(*index, draft);
 }
@@ -112,8 +123,12 @@ void CreationHandler::createEnded()
     bool tooSmall = false;
     switch (draft.kind) {
     case AnnotationKind::arrow:
-    case AnnotationKind::line: tooSmall = distance(draft.p1, draft.p2) < smallestKeptDrag; break;
-    case AnnotationKind::pen: tooSmall = draft.points.size() < 2; break;
+    case AnnotationKind::line:
+        tooSmall = distance(draft.p1, draft.p2) < smallestKeptDrag;
+        break;
+    case AnnotationKind::pen:
+        tooSmall = draft.points.size() < 2;
+        break;
     default: {
         const QRectF box = draft.box();
         tooSmall = box.width() < smallestKeptDrag || box.height() < smallestKeptDrag;

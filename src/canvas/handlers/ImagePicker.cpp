@@ -14,8 +14,8 @@ std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString filter = platform::L10n::text("Images") + QStringLiteral(" (")
-        + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    const QString filter = platform::L10n::text("Images") + QStringLiteral(" (") +
+                           patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     if (parent) {
         parent->window()->raise();
         parent->window()->activateWindow();

@@ -11,8 +11,7 @@ bool KeyHandler::handles(int key) const
     if (m_store.tool() != Tool::select) return false;
     const std::optional<QUuid> id = m_store.selectedID();
     if (!id || !m_store.indexOf(*id)) return false;
-    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up
-        || key == Qt::Key_Down;
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 bool KeyHandler::handleKeyPress(int key, Qt::KeyboardModifiers modifiers)
@@ -22,18 +21,28 @@ bool KeyHandler::handleKeyPress(int key, Qt::KeyboardModifiers modifiers)
     const double s = modifiers.testFlag(Qt::ShiftModifier) ? shiftStep : step;
     QPointF offset;
     switch (key) {
-    case Qt::Key_Left: offset = {-s, 0}; break;
-    case Qt::Key_Right: offset = {s, 0}; break;
-    case Qt::Key_Up: offset = {0, -s}; break;
-    case Qt::Key_Down: offset = {0, s}; break;
-    default: return false;
+    case Qt::Key_Left:
+        offset = {-s, 0};
+        break;
+    case Qt::Key_Right:
+        offset = {s, 0};
+        break;
+    case Qt::Key_Up:
+        offset = {0, -s};
+        break;
+    case Qt::Key_Down:
+        offset = {0, s};
+        break;
+    default:
+        return false;
     }
     const auto index = m_store.indexOf(*m_store.selectedID());
     m_store.beginChange();
     Annotation moved = m_store.annotations()[*index];
     moved.p1 += offset;
     moved.p2 += offset;
-    for (QPointF& p : moved.points) p += offset;
+    for (QPointF& p : moved.points)
+        p += offset;
     m_store.replaceAnnotation(*index, moved);
     return true;
 }

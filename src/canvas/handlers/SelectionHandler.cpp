@@ -73,8 +73,8 @@ void SelectionHandler::selectChanged(const DragValue& drag)
         if (std::abs(d.x()) <= resizeThreshold && std::abs(d.y()) <= resizeThreshold) return;
         recordOnce();
         Annotation changed = m_store.annotations()[*index];
-        SelectionHandles::applyResize(changed, *m_state.resizeOrigin, *m_state.resizeHandle,
-                                      d.x(), d.y());
+        SelectionHandles::applyResize(changed, *m_state.resizeOrigin, *m_state.resizeHandle, d.x(),
+                                      d.y());
         m_store.replaceAnnotation(*index, changed);
         return;
     }
@@ -88,7 +88,8 @@ void SelectionHandler::selectChanged(const DragValue& drag)
         changed.p1 = newP1;
         changed.p2 = m_state.dragOrigin->p2 + d;
         // A stroke's path follows its anchors by the amount they moved on this event.
-        for (QPointF& p : changed.points) p += step;
+        for (QPointF& p : changed.points)
+            p += step;
         m_store.replaceAnnotation(*index, changed);
     }
 }
@@ -96,8 +97,8 @@ void SelectionHandler::selectChanged(const DragValue& drag)
 void SelectionHandler::selectEnded(const DragValue& drag)
 {
     const QPointF d = drag.translation();
-    if (std::abs(d.x()) <= tapTolerance && std::abs(d.y()) <= tapTolerance
-        && !m_state.changeSnapshotTaken) {
+    if (std::abs(d.x()) <= tapTolerance && std::abs(d.y()) <= tapTolerance &&
+        !m_state.changeSnapshotTaken) {
         handleSelectTap(drag.startLocation);
     }
     m_state.dragOrigin.reset();
@@ -114,13 +115,12 @@ void SelectionHandler::handleSelectTap(QPointF location)
         m_state.lastSelectTapTime.reset();
         return;
     }
-    const EditField field =
-        hit->kind == AnnotationKind::text || hit->stamp == StampKind::number
-            ? EditField::text
-            : EditField::stampLabel;
+    const EditField field = hit->kind == AnnotationKind::text || hit->stamp == StampKind::number
+                                ? EditField::text
+                                : EditField::stampLabel;
     const qint64 now = m_clock();
-    if (m_state.lastSelectTapID == hit->id && m_state.lastSelectTapTime
-        && now - *m_state.lastSelectTapTime < doubleTapInterval) {
+    if (m_state.lastSelectTapID == hit->id && m_state.lastSelectTapTime &&
+        now - *m_state.lastSelectTapTime < doubleTapInterval) {
         m_state.lastSelectTapID.reset();
         m_state.lastSelectTapTime.reset();
         m_textEditing.beginTextEditing(hit->id, false, field);

@@ -30,9 +30,9 @@ public:
     // A tap at `location`: the second tap on the same text or stamp opens it for editing.
     void handleSelectTap(QPointF location);
 
-    static constexpr double tapTolerance = 4;      // per axis, at release
-    static constexpr double moveThreshold = 1;     // per axis, before a move starts
-    static constexpr double resizeThreshold = 0.5; // per axis, before a resize starts
+    static constexpr double tapTolerance = 4;        // per axis, at release
+    static constexpr double moveThreshold = 1;       // per axis, before a move starts
+    static constexpr double resizeThreshold = 0.5;   // per axis, before a resize starts
     static constexpr qint64 doubleTapInterval = 500; // milliseconds, strict
 
 private:

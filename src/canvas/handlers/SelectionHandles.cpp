@@ -17,10 +17,10 @@ QList<SelectionHandles::Handle> SelectionHandles::boxHandles(const QRectF& r)
     const double midX = r.left() + r.width() / 2;
     const double midY = r.top() + r.height() / 2;
     return {
-        {HandleID::nw, {r.left(), r.top()}},   {HandleID::n, {midX, r.top()}},
-        {HandleID::ne, {r.right(), r.top()}},  {HandleID::e, {r.right(), midY}},
+        {HandleID::nw, {r.left(), r.top()}},     {HandleID::n, {midX, r.top()}},
+        {HandleID::ne, {r.right(), r.top()}},    {HandleID::e, {r.right(), midY}},
         {HandleID::se, {r.right(), r.bottom()}}, {HandleID::s, {midX, r.bottom()}},
-        {HandleID::sw, {r.left(), r.bottom()}}, {HandleID::w, {r.left(), midY}},
+        {HandleID::sw, {r.left(), r.bottom()}},  {HandleID::w, {r.left(), midY}},
     };
 }
 
@@ -44,16 +44,20 @@ QList<SelectionHandles::Handle> SelectionHandles::handlePoints(const Annotation&
     switch (a.kind) {
     case AnnotationKind::arrow:
         if (a.curved)
-            return {{HandleID::p1, a.p1}, {HandleID::p2, a.p2}, {HandleID::curve, curveHandlePoint(a)}};
+            return {
+                {HandleID::p1, a.p1}, {HandleID::p2, a.p2}, {HandleID::curve, curveHandlePoint(a)}};
         return {{HandleID::p1, a.p1}, {HandleID::p2, a.p2}};
-    case AnnotationKind::line: return {{HandleID::p1, a.p1}, {HandleID::p2, a.p2}};
-    case AnnotationKind::text: return {};
+    case AnnotationKind::line:
+        return {{HandleID::p1, a.p1}, {HandleID::p2, a.p2}};
+    case AnnotationKind::text:
+        return {};
     case AnnotationKind::stamp: {
         QList<Handle> handles = boxHandles(a.box());
         handles.append({HandleID::tail, tailHandlePoint(a)});
         return handles;
     }
-    default: return boxHandles(selectionBounds(a));
+    default:
+        return boxHandles(selectionBounds(a));
     }
 }
 
@@ -76,15 +80,39 @@ void squareLoupe(HandleID handle, double& x1, double& y1, double& x2, double& y2
     if (handle == HandleID::n || handle == HandleID::s) s = h;
     if (handle == HandleID::e || handle == HandleID::w) s = w;
     switch (handle) {
-    case HandleID::n: x2 = x1 + s; y1 = y2 - s; break;
-    case HandleID::s: x2 = x1 + s; y2 = y1 + s; break;
-    case HandleID::e: y2 = y1 + s; break;
-    case HandleID::w: x1 = x2 - s; y2 = y1 + s; break;
-    case HandleID::nw: x1 = x2 - s; y1 = y2 - s; break;
-    case HandleID::ne: x2 = x1 + s; y1 = y2 - s; break;
-    case HandleID::se: x2 = x1 + s; y2 = y1 + s; break;
-    case HandleID::sw: x1 = x2 - s; y2 = y1 + s; break;
-    default: break;
+    case HandleID::n:
+        x2 = x1 + s;
+        y1 = y2 - s;
+        break;
+    case HandleID::s:
+        x2 = x1 + s;
+        y2 = y1 + s;
+        break;
+    case HandleID::e:
+        y2 = y1 + s;
+        break;
+    case HandleID::w:
+        x1 = x2 - s;
+        y2 = y1 + s;
+        break;
+    case HandleID::nw:
+        x1 = x2 - s;
+        y1 = y2 - s;
+        break;
+    case HandleID::ne:
+        x2 = x1 + s;
+        y1 = y2 - s;
+        break;
+    case HandleID::se:
+        x2 = x1 + s;
+        y2 = y1 + s;
+        break;
+    case HandleID::sw:
+        x1 = x2 - s;
+        y2 = y1 + s;
+        break;
+    default:
+        break;
     }
 }
 
@@ -102,8 +130,12 @@ void SelectionHandles::applyResize(Annotation& a, const Annotation& origin, Hand
                                    double dx, double dy)
 {
     switch (handle) {
-    case HandleID::p1: a.p1 = origin.p1 + QPointF(dx, dy); return;
-    case HandleID::p2: a.p2 = origin.p2 + QPointF(dx, dy); return;
+    case HandleID::p1:
+        a.p1 = origin.p1 + QPointF(dx, dy);
+        return;
+    case HandleID::p2:
+        a.p2 = origin.p2 + QPointF(dx, dy);
+        return;
     case HandleID::curve:
         a.curveHandle =
             origin.curveHandlePlacingHandleAt(curveHandlePoint(origin) + QPointF(dx, dy));
@@ -120,21 +152,43 @@ void SelectionHandles::applyResize(Annotation& a, const Annotation& origin, Hand
         }
         return;
     }
-    default: break;
+    default:
+        break;
     }
 
     const QRectF r = origin.kind == AnnotationKind::stamp ? origin.box() : selectionBounds(origin);
     double x1 = r.left(), y1 = r.top(), x2 = r.right(), y2 = r.bottom();
     switch (handle) {
-    case HandleID::nw: x1 += dx; y1 += dy; break;
-    case HandleID::n: y1 += dy; break;
-    case HandleID::ne: x2 += dx; y1 += dy; break;
-    case HandleID::e: x2 += dx; break;
-    case HandleID::se: x2 += dx; y2 += dy; break;
-    case HandleID::s: y2 += dy; break;
-    case HandleID::sw: x1 += dx; y2 += dy; break;
-    case HandleID::w: x1 += dx; break;
-    default: break;
+    case HandleID::nw:
+        x1 += dx;
+        y1 += dy;
+        break;
+    case HandleID::n:
+        y1 += dy;
+        break;
+    case HandleID::ne:
+        x2 += dx;
+        y1 += dy;
+        break;
+    case HandleID::e:
+        x2 += dx;
+        break;
+    case HandleID::se:
+        x2 += dx;
+        y2 += dy;
+        break;
+    case HandleID::s:
+        y2 += dy;
+        break;
+    case HandleID::sw:
+        x1 += dx;
+        y2 += dy;
+        break;
+    case HandleID::w:
+        x1 += dx;
+        break;
+    default:
+        break;
     }
     if (origin.kind == AnnotationKind::magnifier && origin.magnifierRound)
         squareLoupe(handle, x1, y1, x2, y2);

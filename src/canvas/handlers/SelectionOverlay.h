@@ -12,7 +12,7 @@ struct SelectionOverlay {
     // `painter` maps image points to its device.
     static void paint(QPainter& painter, const AnnotationStore& store);
 
-    static constexpr double outlineInset = 4;  // the outline lies this far outside the bounds
+    static constexpr double outlineInset = 4; // the outline lies this far outside the bounds
     static constexpr double outlineWidth = 1.5;
     static constexpr double handleSide = 8;
     static constexpr double curveHandleDiameter = 11;

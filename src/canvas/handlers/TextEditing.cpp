@@ -60,7 +60,8 @@ void TextEditing::setEditedText(const QString& value)
     const auto index = m_store.indexOf(*m_state.editingTextID);
     if (!index) return;
     Annotation changed = m_store.annotations()[*index];
-    QString& target = m_state.editingField == EditField::stampLabel ? changed.stampLabel : changed.text;
+    QString& target =
+        m_state.editingField == EditField::stampLabel ? changed.stampLabel : changed.text;
     if (target == value) return;
     target = value;
     m_store.replaceAnnotation(*index, changed);
@@ -118,8 +119,10 @@ void TextEditing::cancelTextEditing()
     m_state.textFocused = false;
     m_state.editingIsNew = false;
     m_state.editingField = EditField::text;
-    if (isNew) m_store.cancelLastChange(id);
-    else takeBackKeepingSelection();
+    if (isNew)
+        m_store.cancelLastChange(id);
+    else
+        takeBackKeepingSelection();
 }
 
 void TextEditing::takeBackKeepingSelection()
@@ -165,9 +168,8 @@ TextEditing::FieldLayout TextEditing::stampFieldLayout(const Annotation& stamp, 
         return layout;
     }
     const double lineHeight = std::max(0.55 * box.height(), 16.0);
-    const QRectF r = stamp.stampLabelRect().value_or(
-        QRectF(box.right() + 0.22 * lineHeight, box.center().y() - 0.5 * lineHeight, 120,
-               lineHeight));
+    const QRectF r = stamp.stampLabelRect().value_or(QRectF(
+        box.right() + 0.22 * lineHeight, box.center().y() - 0.5 * lineHeight, 120, lineHeight));
     layout.rect = QRectF(r.topLeft(), QSizeF(std::max(r.width(), 120.0), r.height()));
     layout.fontSize = std::max(0.62 * lineHeight, 8.0);
     layout.font.setWeight(QFont::DemiBold);
