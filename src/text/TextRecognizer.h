@@ -34,10 +34,12 @@ public:
     using Result = std::expected<RecognizedContent, platform::RecognitionError>;
 
     // Recognises the text of `image` and, when `detectCodes` is set, its barcodes, both at
-    // the same time. The future ends with the content, with the first error of the text or
-    // barcode request, or with RecognitionError::cancelled. Cancelling the future stops the
-    // work promptly (the text engine is interrupted between words); a cancelled future
-    // carries no result. Callers continue with future.then(context, …) on their own thread.
+    // the same time. The future ends with the content or with the error of the text request
+    // (then the barcode request is stopped), else of the barcode request. Cancelling the
+    // future is the cancellation: the work stops promptly (the text engine is interrupted
+    // between words) and the future ends cancelled with no result, so then() continuations
+    // are skipped and onCanceled() handlers run. Callers continue with
+    // future.then(context, …) on their own thread.
     static QFuture<Result> recognize(const QImage& image, Level level, bool detectCodes);
 
     // The bitmap to recognise for an image offered in several representations (sizes) of
