@@ -8,6 +8,8 @@
 
 #include <QImage>
 
+#include <limits>
+
 using namespace snapkin;
 using snapkin::canvastest::CanvasFixture;
 
@@ -168,6 +170,13 @@ TEST(CanvasCreation, NumberedStampsCountAndUndoGivesTheNumberBack)
     EXPECT_EQ(f.store->undoCount(), 3);
     f.store->undo();
     EXPECT_EQ(f.store->nextStampNumber(), 3);
+
+    // A counter at the integer limit (from a document) numbers the stamp and stays there.
+    f.store->setNextStampNumber(std::numeric_limits<int>::max());
+    f.click({50, 250});
+    EXPECT_EQ(f.store->annotations().constLast().text, "2147483647");
+    EXPECT_EQ(f.store->nextStampNumber(), std::numeric_limits<int>::max());
+    f.store->undo();
 
     // A press that wanders more than 6 points is no tap.
     f.drag({50, 150}, {57, 150});
