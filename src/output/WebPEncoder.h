@@ -10,7 +10,7 @@
 namespace snapkin {
 
 // Writes WebP through libwebp's simple encoders: lossless at full quality, lossy below it. When
-// the image's resolution is not 72 dpi (a Retina-like capture at 2x is 144 dpi), an EXIF chunk
+// the image's resolution is not 72 dpi (a capture at 2 pixels per point is 144 dpi), an EXIF chunk
 // recording it is added through libwebpmux.
 class WebPEncoder {
 public:

@@ -90,9 +90,9 @@ TEST(WebPEncoder, ExifPayloadIsByteExact)
 TEST(WebPEncoder, ResolutionChunkOnlyAwayFrom72Dpi)
 {
     // 160 x 120 pixels laid out at 80 x 60 points: 144 dpi.
-    const auto retina = WebPEncoder::encode(BaseImage(filled(160, 120), QSizeF(80, 60)), 0.8);
-    ASSERT_TRUE(retina.has_value());
-    EXPECT_EQ(exifChunk(*retina), expectedExif(144000));
+    const auto doubleScale = WebPEncoder::encode(BaseImage(filled(160, 120), QSizeF(80, 60)), 0.8);
+    ASSERT_TRUE(doubleScale.has_value());
+    EXPECT_EQ(exifChunk(*doubleScale), expectedExif(144000));
 
     const auto plain = WebPEncoder::encode(BaseImage(filled(160, 120)), 0.8);
     ASSERT_TRUE(plain.has_value());
