@@ -208,6 +208,52 @@ TEST(FrameCompositionBackground, ShowsThroughTransparentPartsOfTheImage)
     EXPECT_EQ(out.pixel(200, 90), qRgb(0, 0, 255));
 }
 
+TEST(FrameCompositionBackground, SkippingTheCoveredPartLeavesNoSeams)
+{
+    // Under an opaque image the background and shadow are painted only around it. Compare
+    // with the same image made non-opaque by one clear pixel (everything painted), at zooms
+    // that put the image's edges between device pixels.
+    QImage pixels(200, 100, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(Qt::blue);
+    const platform::BaseImage opaque(pixels);
+    QImage holed = pixels.copy();
+    holed.setPixel(100, 50, 0);
+    const platform::BaseImage notOpaque(holed);
+    for (const bool editor : {false, true}) {
+        for (const double zoom : {0.37, 1.5, 2.25}) {
+            const QSize size = (QSizeF(280, 180) * zoom).toSize() + QSize(1, 1);
+            const auto paint = [&](const platform::BaseImage& image) {
+                QImage out(size, QImage::Format_ARGB32_Premultiplied);
+                out.fill(Qt::transparent);
+                QPainter painter(&out);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.scale(zoom, zoom);
+                FrameComposition{testLayout(), style(FrameBackgroundKind::gradient, 12, 0.6),
+                                 std::nullopt, image, editor}
+                    .paint(painter, [&](QPainter& p) {
+                        p.drawImage(QRectF(0, 0, 200, 100), image.image());
+                    });
+                return out;
+            };
+            const QImage a = paint(opaque);
+            const QImage b = paint(notOpaque);
+            const QPoint hole = (QPointF(140, 90) * zoom).toPoint();
+            int worst = 0;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x) {
+                    if (std::abs(x - hole.x()) <= 3 && std::abs(y - hole.y()) <= 3) continue;
+                    const QRgb p = a.pixel(x, y);
+                    const QRgb q = b.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(p) - qRed(q)),
+                                      std::abs(qGreen(p) - qGreen(q)),
+                                      std::abs(qBlue(p) - qBlue(q)),
+                                      std::abs(qAlpha(p) - qAlpha(q))});
+                }
+            EXPECT_LE(worst, 6) << "zoom " << zoom << (editor ? " editor" : " export");
+        }
+    }
+}
+
 TEST(FrameCompositionBackground, CheckerboardAlternatesFromALightCorner)
 {
     QImage out(24, 16, QImage::Format_ARGB32_Premultiplied);
