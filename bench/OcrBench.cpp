@@ -20,21 +20,26 @@ namespace {
 
 struct Screenshot {
     QImage image;
-    QStringList words;  // every word drawn, in no particular order
+    QStringList words; // every word drawn, in no particular order
 };
 
 const QStringList vocabulary{
-    "General", "Capture", "Save", "folder", "Pictures", "Screenshots", "Copy", "to",
-    "clipboard", "after", "capture", "Show", "editor", "window", "Play", "sound", "Keep",
-    "history", "for", "days", "Export", "format", "quality", "Open", "recent", "document",
-    "Region", "Display", "Delay", "seconds", "Highlight", "Arrow", "Rectangle", "Text",
-    "Blur", "Pixelate", "Undo", "Redo", "Share", "Print", "Settings", "Shortcuts",
-    "Appearance", "Light", "Dark", "System", "Language", "English", "Account", "Sign",
-    "in", "with", "your", "email", "address", "Version", "2.4.1", "Updated", "today", "at",
-    "10:42", "Storage", "used", "1.2", "GB", "of", "5", "Project", "notes", "March",
-    "report", "Invoice", "#4821", "Total", "$129.00", "Download", "Cancel", "Continue",
-    "Search", "files", "and", "folders", "Name", "Size", "Modified", "Kind", "PNG", "image",
-    "JPEG", "Documents", "Desktop", "Library", "Music", "Movies", "Applications", "Network",
+    "General",    "Capture",  "Save",      "folder",   "Pictures",     "Screenshots",
+    "Copy",       "to",       "clipboard", "after",    "capture",      "Show",
+    "editor",     "window",   "Play",      "sound",    "Keep",         "history",
+    "for",        "days",     "Export",    "format",   "quality",      "Open",
+    "recent",     "document", "Region",    "Display",  "Delay",        "seconds",
+    "Highlight",  "Arrow",    "Rectangle", "Text",     "Blur",         "Pixelate",
+    "Undo",       "Redo",     "Share",     "Print",    "Settings",     "Shortcuts",
+    "Appearance", "Light",    "Dark",      "System",   "Language",     "English",
+    "Account",    "Sign",     "in",        "with",     "your",         "email",
+    "address",    "Version",  "2.4.1",     "Updated",  "today",        "at",
+    "10:42",      "Storage",  "used",      "1.2",      "GB",           "of",
+    "5",          "Project",  "notes",     "March",    "report",       "Invoice",
+    "#4821",      "Total",    "$129.00",   "Download", "Cancel",       "Continue",
+    "Search",     "files",    "and",       "folders",  "Name",         "Size",
+    "Modified",   "Kind",     "PNG",       "image",    "JPEG",         "Documents",
+    "Desktop",    "Library",  "Music",     "Movies",   "Applications", "Network",
 };
 
 // One line of a few words drawn at `baseline`; the words are recorded.
@@ -79,7 +84,8 @@ Screenshot makeScreenshot()
     }
     // Content: 19 lines, 13 to 16 px, sans and serif.
     for (int row = 0; row < 19; ++row) {
-        QFont content(row % 4 == 3 ? QStringLiteral("DejaVu Serif") : QStringLiteral("DejaVu Sans"));
+        QFont content(row % 4 == 3 ? QStringLiteral("DejaVu Serif")
+                                   : QStringLiteral("DejaVu Sans"));
         content.setPixelSize(13 + row % 4);
         painter.setFont(content);
         painter.setPen(QColor(0x1E, 0x1E, 0x1E));
@@ -200,9 +206,22 @@ void BM_RecognizeAccurate4K(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_RecognizeAccurate4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(BM_CancelLatency4K)->Arg(50)->Arg(400)->Arg(1500)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(3);
-BENCHMARK(BM_RecognizeAccurate)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
-    ->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_RecognizeFast)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
-    ->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CancelLatency4K)
+    ->Arg(50)
+    ->Arg(400)
+    ->Arg(1500)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_RecognizeAccurate)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecognizeFast)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);

@@ -27,8 +27,8 @@ QImage luminance(const QImage& image)
 
 } // namespace
 
-std::expected<std::vector<DetectedBarcode>, RecognitionError> BarcodeDetection::detect(
-    const QImage& image, const CancelCheck& cancel)
+std::expected<std::vector<DetectedBarcode>, RecognitionError>
+BarcodeDetection::detect(const QImage& image, const CancelCheck& cancel)
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
     if (image.isNull()) return std::vector<DetectedBarcode>{};
@@ -71,10 +71,10 @@ std::expected<std::vector<DetectedBarcode>, RecognitionError> BarcodeDetection::
         const QRectF box(left / width, top / height, (right - left + 1) / width,
                          (bottom - top + 1) / height);
         const ZXing::BarcodeFormat format = result.format();
-        codes.push_back({payload,
-                         format == ZXing::BarcodeFormat::QRCode
-                             || format == ZXing::BarcodeFormat::MicroQRCode,
-                         QString::fromLatin1(ZXing::ToString(format)), box});
+        codes.push_back(
+            {payload,
+             format == ZXing::BarcodeFormat::QRCode || format == ZXing::BarcodeFormat::MicroQRCode,
+             QString::fromLatin1(ZXing::ToString(format)), box});
     }
     return codes;
 }

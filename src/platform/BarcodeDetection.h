@@ -26,8 +26,8 @@ struct DetectedBarcode {
 // order the reader reports them. Codes whose payload is empty are left out.
 class BarcodeDetection {
 public:
-    static std::expected<std::vector<DetectedBarcode>, RecognitionError> detect(
-        const QImage& image, const CancelCheck& cancel = {});
+    static std::expected<std::vector<DetectedBarcode>, RecognitionError>
+    detect(const QImage& image, const CancelCheck& cancel = {});
 };
 
 } // namespace snapkin::platform

@@ -24,7 +24,8 @@ namespace snapkin::platform {
 QString userMessage(RecognitionError error)
 {
     switch (error) {
-    case RecognitionError::cancelled: return L10n::text("Text recognition was cancelled.");
+    case RecognitionError::cancelled:
+        return L10n::text("Text recognition was cancelled.");
     case RecognitionError::noLanguageData:
         return L10n::text("No language data for text recognition is installed.");
     case RecognitionError::engineFailed:
@@ -58,6 +59,7 @@ struct LanguageCode {
 
 // Tesseract's codes for the languages Debian packages data for, with the language each
 // stands for. Scripts matter where one language is written in two.
+// clang-format off
 constexpr std::array<LanguageCode, 44> languageCodes{{
     {"eng", "en"},      {"deu", "de"},      {"fra", "fr"},      {"spa", "es"},
     {"ita", "it"},      {"por", "pt"},      {"nld", "nl"},      {"dan", "da"},
@@ -71,6 +73,7 @@ constexpr std::array<LanguageCode, 44> languageCodes{{
     {"hin", "hi"},      {"tha", "th"},      {"vie", "vi"},      {"ind", "id"},
     {"jpn", "ja"},      {"kor", "ko"},      {"chi_sim", "zh-Hans"}, {"chi_tra", "zh-Hant"},
 }};
+// clang-format on
 
 // Let the engine's cancel hook reach the caller's check. The hook is called between words.
 bool cancelHook(void* context, int /*words*/)
@@ -124,9 +127,8 @@ Engine* engineFor(const QString& languages, bool accurate)
     }
     const QByteArray path = TextRecognition::dataPath().toLocal8Bit();
     const QByteArray language = languages.toLatin1();
-    if (engine->Init(path.constData(), language.constData(), tesseract::OEM_LSTM_ONLY, nullptr,
-                     0, &names, &values, false)
-        != 0) {
+    if (engine->Init(path.constData(), language.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                     &names, &values, false) != 0) {
         return nullptr;
     }
     engine->SetPageSegMode(tesseract::PSM_AUTO);
@@ -160,8 +162,7 @@ double medianLineHeight(tesseract::TessBaseAPI& api, QSize size, const CancelChe
     constexpr std::size_t enoughLines = 40;
     std::vector<int> heights;
     for (int top = 0; top < size.height() && heights.size() < enoughLines; top += tileHeight) {
-        for (int left = 0; left < size.width() && heights.size() < enoughLines;
-             left += tileWidth) {
+        for (int left = 0; left < size.width() && heights.size() < enoughLines; left += tileWidth) {
             if (cancel && cancel()) return 0;
             api.SetRectangle(left, top, std::min(tileWidth, size.width() - left),
                              std::min(tileHeight, size.height() - top));
@@ -240,8 +241,8 @@ QString TextRecognition::defaultLanguage()
     return installed.isEmpty() ? QString() : installed.first();
 }
 
-std::expected<std::vector<RecognizedTextLine>, RecognitionError> TextRecognition::recognize(
-    const QImage& image, const Options& options, const CancelCheck& cancel)
+std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+TextRecognition::recognize(const QImage& image, const Options& options, const CancelCheck& cancel)
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
     if (image.isNull() || image.width() < 3 || image.height() < 3)
@@ -292,7 +293,7 @@ std::expected<std::vector<RecognizedTextLine>, RecognitionError> TextRecognition
     try {
         status = api.Recognize(&monitor);
     } catch (const std::exception&) {
-        status = -1;  // out of memory inside the engine, for one
+        status = -1; // out of memory inside the engine, for one
     }
     if (cancel && cancel()) {
         api.Clear();
@@ -324,8 +325,7 @@ std::expected<std::vector<RecognizedTextLine>, RecognitionError> TextRecognition
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) flush();
             if (it->Empty(tesseract::RIL_WORD)) continue;
             const QString word = utf8Text(*it, tesseract::RIL_WORD);
-            if (word.isEmpty() || it->Confidence(tesseract::RIL_WORD) < minWordConfidence)
-                continue;
+            if (word.isEmpty() || it->Confidence(tesseract::RIL_WORD) < minWordConfidence) continue;
             int left = 0, top = 0, right = 0, bottom = 0;
             if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
             words.append(word);

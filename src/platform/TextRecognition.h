@@ -15,10 +15,10 @@ namespace snapkin::platform {
 
 // Why text or barcode recognition gave no result.
 enum class RecognitionError {
-    cancelled,       // the caller gave up; nothing was produced
-    noLanguageData,  // no usable text-recognition language data is installed
-    engineFailed,    // the recognition engine could not start or failed on the image
-    imageTooLarge,   // more pixels than recognition accepts
+    cancelled,      // the caller gave up; nothing was produced
+    noLanguageData, // no usable text-recognition language data is installed
+    engineFailed,   // the recognition engine could not start or failed on the image
+    imageTooLarge,  // more pixels than recognition accepts
 };
 
 QString userMessage(RecognitionError error);
@@ -53,8 +53,8 @@ public:
     // The lines of text in `image`, in the engine's order. Words with low confidence or
     // without text are dropped; lines left empty are dropped. An image without text gives an
     // empty list. `cancel` is polled between words.
-    static std::expected<std::vector<RecognizedTextLine>, RecognitionError> recognize(
-        const QImage& image, const Options& options, const CancelCheck& cancel = {});
+    static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+    recognize(const QImage& image, const Options& options, const CancelCheck& cancel = {});
 
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();

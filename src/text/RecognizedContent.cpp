@@ -11,8 +11,7 @@ namespace {
 // Boxes compare exactly; QRectF's own == is fuzzy.
 bool sameBox(const QRectF& a, const QRectF& b)
 {
-    return a.x() == b.x() && a.y() == b.y() && a.width() == b.width()
-        && a.height() == b.height();
+    return a.x() == b.x() && a.y() == b.y() && a.width() == b.width() && a.height() == b.height();
 }
 
 } // namespace

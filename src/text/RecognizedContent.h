@@ -14,14 +14,14 @@ namespace snapkin {
 // its width, y and height of its height, with the origin at the top-left corner and y down.
 struct RecognizedContent {
     struct Line {
-        QString text;  // trimmed, never empty
+        QString text; // trimmed, never empty
         QRectF boundingBox;
         friend bool operator==(const Line& a, const Line& b);
     };
 
     struct Code {
-        QString payload;  // as decoded, never empty
-        bool isQR = false;  // QR or micro QR
+        QString payload;   // as decoded, never empty
+        bool isQR = false; // QR or micro QR
         QRectF boundingBox;
 
         // The payload as a web link: an http or https URL with a host, surrounding blanks

@@ -19,8 +19,8 @@ using CodesResult = std::expected<std::vector<RecognizedContent::Code>, platform
 
 bool sameLanguageScriptAndRegion(const QLocale& a, const QLocale& b)
 {
-    return a.language() == b.language() && a.script() == b.script()
-        && a.territory() == b.territory();
+    return a.language() == b.language() && a.script() == b.script() &&
+           a.territory() == b.territory();
 }
 
 LinesResult recognizeLines(const QImage& image, TextRecognizer::Level level,
@@ -165,8 +165,8 @@ QStringList TextRecognizer::recognitionLanguages(const QStringList& preferred)
     return codes;
 }
 
-std::vector<RecognizedContent::Line> TextRecognizer::readingOrder(
-    std::vector<RecognizedContent::Line> lines)
+std::vector<RecognizedContent::Line>
+TextRecognizer::readingOrder(std::vector<RecognizedContent::Line> lines)
 {
     using Line = RecognizedContent::Line;
     std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
@@ -176,8 +176,8 @@ std::vector<RecognizedContent::Line> TextRecognizer::readingOrder(
     // not drag one row down the page.
     std::vector<std::vector<Line>> rows;
     for (Line& line : lines) {
-        if (rows.empty()
-            || !RecognizedContent::onSameRow(rows.back().front().boundingBox, line.boundingBox)) {
+        if (rows.empty() ||
+            !RecognizedContent::onSameRow(rows.back().front().boundingBox, line.boundingBox)) {
             rows.emplace_back();
         }
         rows.back().push_back(std::move(line));
@@ -193,8 +193,8 @@ std::vector<RecognizedContent::Line> TextRecognizer::readingOrder(
     return ordered;
 }
 
-std::vector<RecognizedContent::Code> TextRecognizer::codesFrom(
-    const std::vector<platform::DetectedBarcode>& detected)
+std::vector<RecognizedContent::Code>
+TextRecognizer::codesFrom(const std::vector<platform::DetectedBarcode>& detected)
 {
     using Code = RecognizedContent::Code;
     std::vector<Code> codes;
@@ -212,8 +212,8 @@ std::vector<RecognizedContent::Code> TextRecognizer::codesFrom(
     return codes;
 }
 
-std::vector<RecognizedContent::Line> TextRecognizer::linesFrom(
-    const std::vector<platform::RecognizedTextLine>& recognized)
+std::vector<RecognizedContent::Line>
+TextRecognizer::linesFrom(const std::vector<platform::RecognizedTextLine>& recognized)
 {
     std::vector<RecognizedContent::Line> lines;
     for (const platform::RecognizedTextLine& line : recognized) {

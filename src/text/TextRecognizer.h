@@ -27,8 +27,8 @@ public:
 
     // How hard text recognition works, in this order.
     enum class Level {
-        accurate,  // dictionaries on, small text upscaled: the text copier
-        fast,      // no dictionaries, no upscaling: background recognition for the history
+        accurate, // dictionaries on, small text upscaled: the text copier
+        fast,     // no dictionaries, no upscaling: background recognition for the history
     };
 
     using Result = std::expected<RecognizedContent, platform::RecognitionError>;
@@ -51,29 +51,29 @@ public:
     // The user's languages (`preferred`, in the user's order) matched against `supported`:
     // each takes the supported language with the same language, script and region, else the
     // first one with the same language; each supported language is taken once.
-    static QList<QLocale> preferredLanguages(const QList<QLocale>& supported,
-                                             const QStringList& preferred
-                                             = QLocale::system().uiLanguages());
+    static QList<QLocale>
+    preferredLanguages(const QList<QLocale>& supported,
+                       const QStringList& preferred = QLocale::system().uiLanguages());
 
     // Lines put into reading order: rows by vertical overlap with the line that started the
     // row, rows top to bottom, each row left to right.
-    static std::vector<RecognizedContent::Line> readingOrder(
-        std::vector<RecognizedContent::Line> lines);
+    static std::vector<RecognizedContent::Line>
+    readingOrder(std::vector<RecognizedContent::Line> lines);
 
     // Barcodes as content: empty payloads dropped, a repeated payload kept once (the first
     // reported wins), sorted top to bottom, then left to right.
-    static std::vector<RecognizedContent::Code> codesFrom(
-        const std::vector<platform::DetectedBarcode>& detected);
+    static std::vector<RecognizedContent::Code>
+    codesFrom(const std::vector<platform::DetectedBarcode>& detected);
 
     // The recognition lines as content lines: blank ones dropped, text trimmed, in reading
     // order.
-    static std::vector<RecognizedContent::Line> linesFrom(
-        const std::vector<platform::RecognizedTextLine>& recognized);
+    static std::vector<RecognizedContent::Line>
+    linesFrom(const std::vector<platform::RecognizedTextLine>& recognized);
 
     // The Tesseract languages to recognise with: the user's preferred languages among the
     // installed ones; empty leaves the choice to the engine's default.
-    static QStringList recognitionLanguages(const QStringList& preferred
-                                            = QLocale::system().uiLanguages());
+    static QStringList
+    recognitionLanguages(const QStringList& preferred = QLocale::system().uiLanguages());
 
 private:
     static QThreadPool& pool();

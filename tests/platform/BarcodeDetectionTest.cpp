@@ -17,11 +17,10 @@ namespace {
 QRect drawCode(QImage& image, ZXing::BarcodeFormat format, const std::string& payload,
                QPoint origin, int module, int barHeight = 0)
 {
-    const ZXing::BitMatrix matrix =
-        ZXing::MultiFormatWriter(format)
-            .setMargin(0)
-            .setEncoding(ZXing::CharacterSet::UTF8)
-            .encode(payload, 0, barHeight > 0 ? 1 : 0);
+    const ZXing::BitMatrix matrix = ZXing::MultiFormatWriter(format)
+                                        .setMargin(0)
+                                        .setEncoding(ZXing::CharacterSet::UTF8)
+                                        .encode(payload, 0, barHeight > 0 ? 1 : 0);
     const int rows = barHeight > 0 ? 1 : matrix.height();
     const int rowHeight = barHeight > 0 ? barHeight : module;
     QPainter painter(&image);
@@ -99,9 +98,11 @@ TEST(BarcodeDetectionRead, PayloadsAreUtf8TextAndEveryCodeIsFound)
     const auto codes = BarcodeDetection::detect(image);
     ASSERT_TRUE(codes.has_value());
     QStringList payloads;
-    for (const DetectedBarcode& code : *codes) payloads.append(code.payload);
+    for (const DetectedBarcode& code : *codes)
+        payloads.append(code.payload);
     payloads.sort();
-    EXPECT_EQ(payloads, (QStringList{QStringLiteral("Grüße aus Köln ✓"), QStringLiteral("second")}));
+    EXPECT_EQ(payloads,
+              (QStringList{QStringLiteral("Grüße aus Köln ✓"), QStringLiteral("second")}));
 }
 
 TEST(BarcodeDetectionRead, CodeOnATransparentBackgroundIsRead)

@@ -29,7 +29,8 @@ QImage textImage(QSize size, const std::vector<std::pair<QPoint, QString>>& text
     QPainter painter(&image);
     painter.setFont(dejaVu(pixelSize));
     painter.setPen(QColor(20, 20, 20));
-    for (const auto& [position, text] : texts) painter.drawText(position, text);
+    for (const auto& [position, text] : texts)
+        painter.drawText(position, text);
     return image;
 }
 
@@ -98,9 +99,10 @@ TEST(TextRecognitionRead, LightTextOnADarkBackgroundIsRead)
 
 TEST(TextRecognitionRead, SeparateLinesComeBackSeparately)
 {
-    const QImage image = textImage(
-        {360, 90}, {{{10, 25}, QStringLiteral("Recent captures")},
-                    {{10, 65}, QStringLiteral("Copy the selected text")}}, 16);
+    const QImage image = textImage({360, 90},
+                                   {{{10, 25}, QStringLiteral("Recent captures")},
+                                    {{10, 65}, QStringLiteral("Copy the selected text")}},
+                                   16);
     const auto lines = TextRecognition::recognize(image, {});
     ASSERT_TRUE(lines.has_value());
     ASSERT_EQ(lines->size(), 2u);
@@ -112,11 +114,11 @@ TEST(TextRecognitionRead, SeparateLinesComeBackSeparately)
 TEST(TextRecognitionCancel, ACancelRequestBeforeTheStartDoesNoWork)
 {
     int calls = 0;
-    const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}),
-                                                  {}, [&] {
-                                                      ++calls;
-                                                      return true;
-                                                  });
+    const auto lines =
+        TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}), {}, [&] {
+            ++calls;
+            return true;
+        });
     ASSERT_FALSE(lines.has_value());
     EXPECT_EQ(lines.error(), RecognitionError::cancelled);
     EXPECT_EQ(calls, 1);
@@ -134,7 +136,7 @@ TEST(TextRecognitionCancel, ACancelRequestReachesTheEngineWhileItReads)
     int calls = 0;
     int callsWhenGranted = -1;
     TextRecognition::Options options;
-    options.accurate = false;  // no layout pass: the first calls are the start checks
+    options.accurate = false; // no layout pass: the first calls are the start checks
     const auto lines = TextRecognition::recognize(image, options, [&] {
         ++calls;
         if (calls >= 5 && callsWhenGranted < 0) callsWhenGranted = calls;
@@ -165,8 +167,8 @@ TEST(TextRecognitionLanguages, UninstalledLanguagesFallBackToTheDefault)
 {
     TextRecognition::Options options;
     options.languages = {QStringLiteral("zzz"), QStringLiteral("deu_frak")};
-    const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}),
-                                                  options);
+    const auto lines =
+        TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}), options);
     ASSERT_TRUE(lines.has_value());
     ASSERT_EQ(lines->size(), 1u);
     EXPECT_EQ(lines->front().text, sentence);
@@ -181,8 +183,10 @@ TEST(TextRecognitionLanguages, NoLanguageDataIsAClearError)
     qputenv("TESSDATA_PREFIX", empty.path().toLocal8Bit());
     const auto lines = TextRecognition::recognize(textImage({420, 40}, {{{10, 25}, sentence}}), {});
     EXPECT_TRUE(TextRecognition::installedLanguages().isEmpty());
-    if (hadPrefix) qputenv("TESSDATA_PREFIX", saved);
-    else qunsetenv("TESSDATA_PREFIX");
+    if (hadPrefix)
+        qputenv("TESSDATA_PREFIX", saved);
+    else
+        qunsetenv("TESSDATA_PREFIX");
     ASSERT_FALSE(lines.has_value());
     EXPECT_EQ(lines.error(), RecognitionError::noLanguageData);
     EXPECT_FALSE(userMessage(lines.error()).isEmpty());

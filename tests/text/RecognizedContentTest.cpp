@@ -73,9 +73,9 @@ TEST(RecognizedContentWebURL, HttpAndHttpsLinksWithAHostAreWebLinks)
 TEST(RecognizedContentWebURL, OtherSchemesPlainTextAndLinksWithoutAHostAreNot)
 {
     for (const char* payload :
-         {"mailto:someone@example.org", "ftp://example.org/file", "just some words",
-          "example.org", "http:///no-host", "http:relative", "https://", "", "   ",
-          "javascript:alert(1)", "http://exa mple.org"}) {
+         {"mailto:someone@example.org", "ftp://example.org/file", "just some words", "example.org",
+          "http:///no-host", "http:relative", "https://", "", "   ", "javascript:alert(1)",
+          "http://exa mple.org"}) {
         EXPECT_FALSE(code(payload).webURL().has_value()) << payload;
     }
 }

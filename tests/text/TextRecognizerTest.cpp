@@ -28,15 +28,15 @@ Line line(const char* text, double x, double y, double width = 0.1, double heigh
 QStringList texts(const std::vector<Line>& lines)
 {
     QStringList result;
-    for (const Line& l : lines) result.append(l.text);
+    for (const Line& l : lines)
+        result.append(l.text);
     return result;
 }
 
 DetectedBarcode barcode(const char* payload, double x, double y, bool isQR = true)
 {
-    return {QString::fromUtf8(payload), isQR, isQR ? QStringLiteral("QRCode")
-                                                   : QStringLiteral("EAN-13"),
-            QRectF(x, y, 0.1, 0.1)};
+    return {QString::fromUtf8(payload), isQR,
+            isQR ? QStringLiteral("QRCode") : QStringLiteral("EAN-13"), QRectF(x, y, 0.1, 0.1)};
 }
 
 TextRecognizer::Result await(QFuture<TextRecognizer::Result> future)
@@ -110,9 +110,9 @@ TEST(TextRecognizerLines, BlankLinesAreDroppedAndTextIsTrimmed)
 
 TEST(TextRecognizerCodes, RepeatedPayloadsAreKeptOnceFirstReportedWins)
 {
-    const auto codes = TextRecognizer::codesFrom(
-        {barcode("same", 0.6, 0.6), barcode("", 0.0, 0.0), barcode("same", 0.1, 0.1, false),
-         barcode("other", 0.3, 0.3)});
+    const auto codes =
+        TextRecognizer::codesFrom({barcode("same", 0.6, 0.6), barcode("", 0.0, 0.0),
+                                   barcode("same", 0.1, 0.1, false), barcode("other", 0.3, 0.3)});
     ASSERT_EQ(codes.size(), 2u);
     EXPECT_EQ(codes[0].payload, QStringLiteral("other"));
     EXPECT_EQ(codes[1].payload, QStringLiteral("same"));
@@ -122,11 +122,12 @@ TEST(TextRecognizerCodes, RepeatedPayloadsAreKeptOnceFirstReportedWins)
 
 TEST(TextRecognizerCodes, SortedTopToBottomThenLeftToRight)
 {
-    const auto codes = TextRecognizer::codesFrom(
-        {barcode("low", 0.1, 0.8), barcode("right", 0.7, 0.2), barcode("left", 0.2, 0.2),
-         barcode("middle", 0.9, 0.5, false)});
+    const auto codes =
+        TextRecognizer::codesFrom({barcode("low", 0.1, 0.8), barcode("right", 0.7, 0.2),
+                                   barcode("left", 0.2, 0.2), barcode("middle", 0.9, 0.5, false)});
     QStringList order;
-    for (const auto& c : codes) order.append(c.payload);
+    for (const auto& c : codes)
+        order.append(c.payload);
     EXPECT_EQ(order, (QStringList{"left", "right", "middle", "low"}));
     EXPECT_FALSE(codes[2].isQR);
 }
@@ -154,16 +155,16 @@ TEST(TextRecognizerLanguages, PreferredLanguagesMatchExactlyThenByLanguage)
 TEST(TextRecognizerLanguages, OnlyInstalledLanguagesAreAskedFor)
 {
     // Debian's English data is installed; German data is not (tests run with eng only).
-    EXPECT_EQ(TextRecognizer::recognitionLanguages({QStringLiteral("de-DE"),
-                                                    QStringLiteral("en-GB")}),
-              QStringList{QStringLiteral("eng")});
+    EXPECT_EQ(
+        TextRecognizer::recognitionLanguages({QStringLiteral("de-DE"), QStringLiteral("en-GB")}),
+        QStringList{QStringLiteral("eng")});
     EXPECT_TRUE(TextRecognizer::recognitionLanguages({QStringLiteral("xx-YY")}).isEmpty());
 }
 
 TEST(TextRecognizerBitmap, TheWidestRepresentationAtItsPixelSize)
 {
     QImage retina(200, 100, QImage::Format_RGB32);
-    retina.setDevicePixelRatio(2.0);  // shown at 100 x 50 points
+    retina.setDevicePixelRatio(2.0); // shown at 100 x 50 points
     auto bitmap = TextRecognizer::bitmapImage(retina);
     ASSERT_TRUE(bitmap.has_value());
     EXPECT_EQ(bitmap->size(), QSize(200, 100));
@@ -210,8 +211,8 @@ TEST(TextRecognizerRecognize, TwoColumnsComeOutInReadingOrder)
         drawText(image, {16, 30 + row * 36}, left[row], 16);
         drawText(image, {200, 30 + row * 36}, right[row], 16);
     }
-    const auto result = await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate,
-                                                         false));
+    const auto result =
+        await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate, false));
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->text(), QStringLiteral("General Save captures to Pictures\n"
                                              "Shortcuts Play a sound after capture\n"
@@ -223,8 +224,8 @@ TEST(TextRecognizerRecognize, QRCodeAndTextAreFoundTogether)
     QImage image = whitePage({420, 220});
     drawText(image, {16, 40}, QStringLiteral("Scan to open the guide"), 16);
     const QRect drawn = drawQRCode(image, "https://example.org/guide", {240, 60}, 4);
-    const auto result = await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate,
-                                                         true));
+    const auto result =
+        await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true));
     ASSERT_TRUE(result.has_value());
     ASSERT_EQ(result->codes.size(), 1u);
     const RecognizedContent::Code& code = result->codes[0];
@@ -241,8 +242,8 @@ TEST(TextRecognizerRecognize, QRCodeAndTextAreFoundTogether)
     EXPECT_EQ(result->lines[0].text, QStringLiteral("Scan to open the guide"));
 
     // Without code detection the code is not looked for.
-    const auto textOnly = await(TextRecognizer::recognize(image, TextRecognizer::Level::fast,
-                                                           false));
+    const auto textOnly =
+        await(TextRecognizer::recognize(image, TextRecognizer::Level::fast, false));
     ASSERT_TRUE(textOnly.has_value());
     EXPECT_TRUE(textOnly->codes.empty());
 }
@@ -251,8 +252,8 @@ TEST(TextRecognizerRecognize, AnImageWithoutTextGivesEmptyContentNotAnError)
 {
     QImage image = whitePage({300, 200});
     image.fill(QColor(236, 236, 240));
-    const auto result = await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate,
-                                                         true));
+    const auto result =
+        await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true));
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(*result, RecognizedContent::empty());
     EXPECT_EQ(result->text(), QString());
@@ -268,8 +269,10 @@ TEST(TextRecognizerRecognize, ErrorsOfTheTextRequestEndTheCall)
     const QByteArray saved = qgetenv("TESSDATA_PREFIX");
     qputenv("TESSDATA_PREFIX", empty.path().toLocal8Bit());
     const auto result = await(TextRecognizer::recognize(image, TextRecognizer::Level::fast, true));
-    if (hadPrefix) qputenv("TESSDATA_PREFIX", saved);
-    else qunsetenv("TESSDATA_PREFIX");
+    if (hadPrefix)
+        qputenv("TESSDATA_PREFIX", saved);
+    else
+        qunsetenv("TESSDATA_PREFIX");
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), RecognitionError::noLanguageData);
 }

@@ -71,9 +71,10 @@ int main(int argc, char** argv)
         printError(snapkin::platform::userMessage(result.error()));
         return 1;
     }
-    for (const auto& line : result->lines) printLine(line.text);
+    for (const auto& line : result->lines)
+        printLine(line.text);
     for (const auto& code : result->codes)
-        printLine(QStringLiteral("code: ") + code.payload
-                  + (code.isQR ? QStringLiteral(" (qr)") : QString()));
+        printLine(QStringLiteral("code: ") + code.payload +
+                  (code.isQR ? QStringLiteral(" (qr)") : QString()));
     return 0;
 }
