@@ -97,20 +97,6 @@ TEST(TextRecognitionRead, LightTextOnADarkBackgroundIsRead)
     EXPECT_EQ(lines->front().text, sentence);
 }
 
-TEST(TextRecognitionRead, SeparateLinesComeBackSeparately)
-{
-    const QImage image = textImage({360, 90},
-                                   {{{10, 25}, QStringLiteral("Recent captures")},
-                                    {{10, 65}, QStringLiteral("Copy the selected text")}},
-                                   16);
-    const auto lines = TextRecognition::recognize(image, {});
-    ASSERT_TRUE(lines.has_value());
-    ASSERT_EQ(lines->size(), 2u);
-    EXPECT_EQ(lines->at(0).text, QStringLiteral("Recent captures"));
-    EXPECT_EQ(lines->at(1).text, QStringLiteral("Copy the selected text"));
-    EXPECT_LT(lines->at(0).box.bottom(), lines->at(1).box.top());
-}
-
 TEST(TextRecognitionCancel, ACancelRequestBeforeTheStartDoesNoWork)
 {
     int calls = 0;
