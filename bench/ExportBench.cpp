@@ -56,9 +56,9 @@ QImage makeScreenshot()
     }
 
     // Document text.
-    const QStringList words = {"the", "capture", "annotation", "window", "export", "format",
-                               "quality", "layer", "arrow", "text", "settings", "history",
-                               "review", "pixel", "frame", "shadow", "watermark", "region"};
+    const QStringList words = {"the",     "capture", "annotation", "window", "export",    "format",
+                               "quality", "layer",   "arrow",      "text",   "settings",  "history",
+                               "review",  "pixel",   "frame",      "shadow", "watermark", "region"};
     p.setPen(QColor(0x1e, 0x1e, 0x1e));
     int y = 260;
     for (int line = 0; line < 44; ++line) {
@@ -66,7 +66,8 @@ QImage makeScreenshot()
         p.setFont(QFont(line % 5 == 0 ? "DejaVu Serif" : "DejaVu Sans", size,
                         line % 11 == 0 ? QFont::Bold : QFont::Normal));
         QString text;
-        while (text.size() < 130) text += words[int(rng.bounded(words.size()))] + ' ';
+        while (text.size() < 130)
+            text += words[int(rng.bounded(words.size()))] + ' ';
         p.drawText(QPointF(640, y), text);
         y += size * 2;
     }
@@ -145,7 +146,8 @@ void BM_PngEncoder(benchmark::State& state)
 {
     const QImage& image = screenshot();
     qsizetype size = 0;
-    for (auto _ : state) size = platform::PngEncoder::encode(image)->size();
+    for (auto _ : state)
+        size = platform::PngEncoder::encode(image)->size();
     reportSize(state, size);
 }
 BENCHMARK(BM_PngEncoder)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -158,7 +160,8 @@ void BM_PngEncoderOneThread(benchmark::State& state)
     const int threads = pool->maxThreadCount();
     pool->setMaxThreadCount(1);
     qsizetype size = 0;
-    for (auto _ : state) size = platform::PngEncoder::encode(image)->size();
+    for (auto _ : state)
+        size = platform::PngEncoder::encode(image)->size();
     pool->setMaxThreadCount(threads);
     reportSize(state, size);
 }
@@ -173,18 +176,19 @@ void BM_Export(benchmark::State& state)
     const double quality = double(state.range(1)) / 100.0;
     state.SetLabel(label(format).toStdString() + " q" + std::to_string(state.range(1)));
     qsizetype size = 0;
-    for (auto _ : state) size = ExportService::shared().data(image, format, quality)->size();
+    for (auto _ : state)
+        size = ExportService::shared().data(image, format, quality)->size();
     reportSize(state, size);
 }
 BENCHMARK(BM_Export)
-    ->Args({0, 100})  // PNG
-    ->Args({1, 90})   // JPEG
-    ->Args({2, 90})   // WebP lossy
-    ->Args({2, 100})  // WebP lossless
-    ->Args({3, 100})  // PDF
-    ->Args({4, 100})  // TIFF
-    ->Args({5, 100})  // GIF
-    ->Args({6, 100})  // BMP
+    ->Args({0, 100}) // PNG
+    ->Args({1, 90})  // JPEG
+    ->Args({2, 90})  // WebP lossy
+    ->Args({2, 100}) // WebP lossless
+    ->Args({3, 100}) // PDF
+    ->Args({4, 100}) // TIFF
+    ->Args({5, 100}) // GIF
+    ->Args({6, 100}) // BMP
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -12,13 +12,20 @@ namespace snapkin {
 QString toRaw(ExportFormat format)
 {
     switch (format) {
-    case ExportFormat::png: return QStringLiteral("png");
-    case ExportFormat::jpeg: return QStringLiteral("jpeg");
-    case ExportFormat::webp: return QStringLiteral("webp");
-    case ExportFormat::pdf: return QStringLiteral("pdf");
-    case ExportFormat::tiff: return QStringLiteral("tiff");
-    case ExportFormat::gif: return QStringLiteral("gif");
-    case ExportFormat::bmp: return QStringLiteral("bmp");
+    case ExportFormat::png:
+        return QStringLiteral("png");
+    case ExportFormat::jpeg:
+        return QStringLiteral("jpeg");
+    case ExportFormat::webp:
+        return QStringLiteral("webp");
+    case ExportFormat::pdf:
+        return QStringLiteral("pdf");
+    case ExportFormat::tiff:
+        return QStringLiteral("tiff");
+    case ExportFormat::gif:
+        return QStringLiteral("gif");
+    case ExportFormat::bmp:
+        return QStringLiteral("bmp");
     }
     return QStringLiteral("png");
 }
@@ -55,13 +62,20 @@ QString ext(ExportFormat format)
 QString mimeType(ExportFormat format)
 {
     switch (format) {
-    case ExportFormat::png: return QStringLiteral("image/png");
-    case ExportFormat::jpeg: return QStringLiteral("image/jpeg");
-    case ExportFormat::webp: return QStringLiteral("image/webp");
-    case ExportFormat::pdf: return QStringLiteral("application/pdf");
-    case ExportFormat::tiff: return QStringLiteral("image/tiff");
-    case ExportFormat::gif: return QStringLiteral("image/gif");
-    case ExportFormat::bmp: return QStringLiteral("image/bmp");
+    case ExportFormat::png:
+        return QStringLiteral("image/png");
+    case ExportFormat::jpeg:
+        return QStringLiteral("image/jpeg");
+    case ExportFormat::webp:
+        return QStringLiteral("image/webp");
+    case ExportFormat::pdf:
+        return QStringLiteral("application/pdf");
+    case ExportFormat::tiff:
+        return QStringLiteral("image/tiff");
+    case ExportFormat::gif:
+        return QStringLiteral("image/gif");
+    case ExportFormat::bmp:
+        return QStringLiteral("image/bmp");
     }
     return QStringLiteral("application/octet-stream");
 }
@@ -73,7 +87,7 @@ bool isLossy(ExportFormat format)
 
 double quality(ExportFormat format, const platform::Defaults& defaults)
 {
-    const char* key = format == ExportFormat::jpeg ? kJpegQualityKey
+    const char* key = format == ExportFormat::jpeg   ? kJpegQualityKey
                       : format == ExportFormat::webp ? kWebPQualityKey
                                                      : nullptr;
     if (!key) return 1.0;

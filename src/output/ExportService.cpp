@@ -22,8 +22,7 @@ ExportService& ExportService::shared()
     return instance;
 }
 
-std::optional<QByteArray> ExportService::data(const platform::BaseImage& image,
-                                              ExportFormat format,
+std::optional<QByteArray> ExportService::data(const platform::BaseImage& image, ExportFormat format,
                                               std::optional<double> quality) const
 {
     // A capture too large for the memory left is a failed export, not a crash.
@@ -35,8 +34,7 @@ std::optional<QByteArray> ExportService::data(const platform::BaseImage& image,
 }
 
 std::optional<QByteArray> ExportService::encode(const platform::BaseImage& image,
-                                                ExportFormat format,
-                                                std::optional<double> quality)
+                                                ExportFormat format, std::optional<double> quality)
 {
     if (image.isNull()) return std::nullopt;
     const double q = quality && std::isfinite(*quality) ? *quality : snapkin::quality(format);

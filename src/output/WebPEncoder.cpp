@@ -18,7 +18,8 @@ void putU16(QByteArray& out, std::uint16_t v)
 
 void putU32(QByteArray& out, std::uint32_t v)
 {
-    for (int shift = 0; shift < 32; shift += 8) out.append(char((v >> shift) & 0xff));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.append(char((v >> shift) & 0xff));
 }
 
 } // namespace
@@ -66,16 +67,16 @@ QByteArray WebPEncoder::withResolution(const QByteArray& webp, double dpi)
     WebPMux* mux = WebPMuxNew();
     if (!mux) return webp;
     QByteArray result = webp;
-    const WebPData image{reinterpret_cast<const std::uint8_t*>(webp.constData()), size_t(webp.size())};
+    const WebPData image{reinterpret_cast<const std::uint8_t*>(webp.constData()),
+                         size_t(webp.size())};
     const WebPData exif{reinterpret_cast<const std::uint8_t*>(payload->constData()),
                         size_t(payload->size())};
     WebPData assembled{nullptr, 0};
-    if (WebPMuxSetImage(mux, &image, 1) == WEBP_MUX_OK
-        && WebPMuxSetChunk(mux, "EXIF", &exif, 1) == WEBP_MUX_OK
-        && WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK && assembled.bytes
-        && assembled.size > 0) {
-        result = QByteArray(reinterpret_cast<const char*>(assembled.bytes),
-                            qsizetype(assembled.size));
+    if (WebPMuxSetImage(mux, &image, 1) == WEBP_MUX_OK &&
+        WebPMuxSetChunk(mux, "EXIF", &exif, 1) == WEBP_MUX_OK &&
+        WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK && assembled.bytes && assembled.size > 0) {
+        result =
+            QByteArray(reinterpret_cast<const char*>(assembled.bytes), qsizetype(assembled.size));
     }
     WebPDataClear(&assembled); // WebPFree of the assembled buffer, if any
     WebPMuxDelete(mux);
@@ -85,8 +86,8 @@ QByteArray WebPEncoder::withResolution(const QByteArray& webp, double dpi)
 std::optional<QByteArray> WebPEncoder::exifResolution(double dpi)
 {
     const double scaled = std::round(dpi * 1000.0); // std::round: halves away from zero
-    if (!std::isfinite(scaled) || scaled < 0
-        || scaled > double(std::numeric_limits<std::uint32_t>::max()))
+    if (!std::isfinite(scaled) || scaled < 0 ||
+        scaled > double(std::numeric_limits<std::uint32_t>::max()))
         return std::nullopt;
     const auto numerator = std::uint32_t(scaled);
 
@@ -94,8 +95,8 @@ std::optional<QByteArray> WebPEncoder::exifResolution(double dpi)
     out.reserve(66);
     out.append("II", 2);
     putU16(out, 42);
-    putU32(out, 8); // first directory
-    putU16(out, 3); // entries
+    putU32(out, 8);      // first directory
+    putU16(out, 3);      // entries
     putU16(out, 0x011A); // XResolution, RATIONAL, 1 value at offset 50
     putU16(out, 5);
     putU32(out, 1);

@@ -12,8 +12,8 @@ constexpr std::uint32_t kEmpty = 0xffffffffu; // no 24-bit colour has this value
 
 QImage argbView(const QImage& image)
 {
-    if (image.format() == QImage::Format_RGB32
-        || image.format() == QImage::Format_ARGB32_Premultiplied)
+    if (image.format() == QImage::Format_RGB32 ||
+        image.format() == QImage::Format_ARGB32_Premultiplied)
         return image;
     return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                          : QImage::Format_RGB32);
@@ -55,7 +55,8 @@ bool quantizeExactly(const QImage& image, int maxColors, ColorQuantizer::Result&
             }
             if (c != lastColor) {
                 std::uint32_t h = (c * 2654435761u) >> 22;
-                while (keys[h] != kEmpty && keys[h] != c) h = (h + 1) & 1023u;
+                while (keys[h] != kEmpty && keys[h] != c)
+                    h = (h + 1) & 1023u;
                 if (keys[h] == kEmpty) {
                     if (palette.size() >= maxColors) return false;
                     keys[h] = c;
@@ -181,16 +182,16 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     std::vector<Box> boxes;
     if (!cells.empty()) boxes.push_back(measure(cells, 0, int(cells.size())));
     while (int(boxes.size()) < colors) {
-        auto worst = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) {
-            return a.error < b.error;
-        });
+        auto worst = std::max_element(boxes.begin(), boxes.end(),
+                                      [](const Box& a, const Box& b) { return a.error < b.error; });
         if (worst == boxes.end() || worst->error <= 0) break;
         const Box box = *worst;
         const int axis = box.axis;
         std::sort(cells.begin() + box.begin, cells.begin() + box.end,
                   [axis](const Cell& a, const Cell& b) { return a.c[axis] < b.c[axis]; });
         double total = 0;
-        for (int i = box.begin; i < box.end; ++i) total += cells[size_t(i)].count;
+        for (int i = box.begin; i < box.end; ++i)
+            total += cells[size_t(i)].count;
         double running = 0;
         int split = box.begin + 1;
         for (int i = box.begin; i < box.end - 1; ++i) {
@@ -208,7 +209,8 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
         for (int i = box.begin; i < box.end; ++i) {
             const Cell& cell = cells[size_t(i)];
             n += cell.count;
-            for (int k = 0; k < 3; ++k) sum[k] += cell.c[k] * cell.count;
+            for (int k = 0; k < 3; ++k)
+                sum[k] += cell.c[k] * cell.count;
         }
         palette.push_back({sum[0] / n, sum[1] / n, sum[2] / n});
     }
@@ -216,12 +218,14 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     // Nearest-mean rounds move each colour to the centre of the cells that chose it.
     constexpr int kRefinements = 3;
     for (int round = 0; round <= kRefinements && !palette.empty(); ++round) {
-        for (Cell& cell : cells) cell.index = nearest(palette, cell.c);
+        for (Cell& cell : cells)
+            cell.index = nearest(palette, cell.c);
         if (round == kRefinements) break;
         std::vector<std::array<double, 4>> sums(palette.size(), {0, 0, 0, 0});
         for (const Cell& cell : cells) {
             auto& s = sums[size_t(cell.index)];
-            for (int k = 0; k < 3; ++k) s[size_t(k)] += cell.c[k] * cell.count;
+            for (int k = 0; k < 3; ++k)
+                s[size_t(k)] += cell.c[k] * cell.count;
             s[3] += cell.count;
         }
         for (size_t i = 0; i < palette.size(); ++i) {
@@ -232,7 +236,8 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     }
 
     std::vector<std::uint8_t> indexOfBin(32768, 0);
-    for (const Cell& cell : cells) indexOfBin[size_t(cell.bin)] = std::uint8_t(cell.index);
+    for (const Cell& cell : cells)
+        indexOfBin[size_t(cell.bin)] = std::uint8_t(cell.index);
     for (const auto& c : palette) {
         auto channel = [](double v) { return std::clamp(int(v + 0.5), 0, 255); };
         result.palette.append(qRgb(channel(c[0]), channel(c[1]), channel(c[2])));
@@ -250,8 +255,8 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
         std::uint8_t* out = result.indices.data() + size_t(y) * size_t(w);
         for (int x = 0; x < w; ++x) {
             const std::uint32_t c = opaqueColor(row[x]);
-            out[x] = c == kEmpty ? std::uint8_t(result.transparentIndex)
-                                 : indexOfBin[size_t(binOf(c))];
+            out[x] =
+                c == kEmpty ? std::uint8_t(result.transparentIndex) : indexOfBin[size_t(binOf(c))];
         }
     }
 }

@@ -19,10 +19,10 @@ namespace snapkin::platform {
 class ColorQuantizer {
 public:
     struct Result {
-        QList<QRgb> palette;            // opaque colours (alpha 255); the transparent entry too
+        QList<QRgb> palette;               // opaque colours (alpha 255); the transparent entry too
         std::vector<std::uint8_t> indices; // width x height, row by row
-        int transparentIndex = -1;      // index of the transparent entry, -1 when none
-        bool exact = false;             // every opaque pixel kept its colour
+        int transparentIndex = -1;         // index of the transparent entry, -1 when none
+        bool exact = false;                // every opaque pixel kept its colour
     };
 
     // `maxColors` is clamped to 2...256 and includes the transparent entry. An empty result for

@@ -33,7 +33,8 @@ std::optional<QByteArray> GifEncoder::encode(const QImage& image)
 
     // A GIF colour table holds a power of two entries, at least two.
     int bits = 1;
-    while ((1 << bits) < quantized.palette.size()) ++bits;
+    while ((1 << bits) < quantized.palette.size())
+        ++bits;
     std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(1 << bits, nullptr));
     if (!map) return std::nullopt;
     for (int i = 0; i < map->ColorCount; ++i) {

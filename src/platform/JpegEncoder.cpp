@@ -32,14 +32,14 @@ void onMessage(j_common_ptr, int) {}
 
 std::optional<QByteArray> JpegEncoder::encode(const QImage& source, int quality, double dpi)
 {
-    if (source.isNull() || source.width() > JPEG_MAX_DIMENSION
-        || source.height() > JPEG_MAX_DIMENSION)
+    if (source.isNull() || source.width() > JPEG_MAX_DIMENSION ||
+        source.height() > JPEG_MAX_DIMENSION)
         return std::nullopt;
-    const QImage image = source.format() == QImage::Format_RGB32
-                             || source.format() == QImage::Format_ARGB32
-                             || source.format() == QImage::Format_ARGB32_Premultiplied
-                         ? source
-                         : source.convertToFormat(QImage::Format_RGB32);
+    const QImage image = source.format() == QImage::Format_RGB32 ||
+                                 source.format() == QImage::Format_ARGB32 ||
+                                 source.format() == QImage::Format_ARGB32_Premultiplied
+                             ? source
+                             : source.convertToFormat(QImage::Format_RGB32);
     if (image.isNull()) return std::nullopt;
 
     jpeg_compress_struct info{};

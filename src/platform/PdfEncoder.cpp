@@ -12,8 +12,8 @@ namespace snapkin::platform {
 
 std::optional<QByteArray> PdfEncoder::encode(const QImage& image, QSizeF pointSize)
 {
-    if (image.isNull() || !std::isfinite(pointSize.width()) || !std::isfinite(pointSize.height())
-        || pointSize.width() <= 0 || pointSize.height() <= 0)
+    if (image.isNull() || !std::isfinite(pointSize.width()) || !std::isfinite(pointSize.height()) ||
+        pointSize.width() <= 0 || pointSize.height() <= 0)
         return std::nullopt;
     const QSizeF page = pointSize;
 
@@ -24,10 +24,10 @@ std::optional<QByteArray> PdfEncoder::encode(const QImage& image, QSizeF pointSi
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("Snapkin"));
         writer.setResolution(72); // one device unit per point
-        const QPageLayout layout(QPageSize(page, QPageSize::Point, QString(),
-                                           QPageSize::ExactMatch),
-                                 QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point,
-                                 QMarginsF(0, 0, 0, 0));
+        const QPageLayout layout(
+            QPageSize(page, QPageSize::Point, QString(), QPageSize::ExactMatch),
+            QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point,
+            QMarginsF(0, 0, 0, 0));
         if (!writer.setPageLayout(layout)) return std::nullopt;
         QPainter painter;
         if (!painter.begin(&writer)) return std::nullopt;

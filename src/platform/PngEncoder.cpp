@@ -39,8 +39,8 @@ void putChunk(QByteArray& out, const char type[4], const char* data, qsizetype s
     const qsizetype start = out.size();
     out.append(type, 4);
     if (size > 0) out.append(data, size);
-    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(out.constData() + start),
-                           uInt(size + 4));
+    const auto crc =
+        crc32(0, reinterpret_cast<const Bytef*>(out.constData() + start), uInt(size + 4));
     putU32(out, std::uint32_t(crc));
 }
 
@@ -77,7 +77,10 @@ inline int paethPredictor(int a, int b, int c)
     return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
 }
 
-inline int magnitude(std::uint8_t v) { return v < 128 ? v : 256 - v; }
+inline int magnitude(std::uint8_t v)
+{
+    return v < 128 ? v : 256 - v;
+}
 
 // Chooses and applies the filter of one row; `prev` holds the previous row's samples (zeros above
 // the first row), `out` receives the filter byte and the filtered samples.
@@ -122,8 +125,14 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, int width, std
     }
     std::uint8_t chosen = filterNone;
     std::int64_t best = costNone;
-    if (costSub < best) { best = costSub; chosen = filterSub; }
-    if (costUp < best) { best = costUp; chosen = filterUp; }
+    if (costSub < best) {
+        best = costSub;
+        chosen = filterSub;
+    }
+    if (costUp < best) {
+        best = costUp;
+        chosen = filterUp;
+    }
     if (costPaeth < best) chosen = filterPaeth;
 
     out[0] = chosen;
@@ -134,14 +143,18 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, int width, std
         std::memcpy(dst, cur, size_t(rowBytes));
         break;
     case filterSub:
-        for (qsizetype k = 0; k < Bpp; ++k) dst[k] = cur[k];
-        for (qsizetype k = Bpp; k < rowBytes; ++k) dst[k] = std::uint8_t(cur[k] - cur[k - Bpp]);
+        for (qsizetype k = 0; k < Bpp; ++k)
+            dst[k] = cur[k];
+        for (qsizetype k = Bpp; k < rowBytes; ++k)
+            dst[k] = std::uint8_t(cur[k] - cur[k - Bpp]);
         break;
     case filterUp:
-        for (qsizetype k = 0; k < rowBytes; ++k) dst[k] = std::uint8_t(cur[k] - prev[k]);
+        for (qsizetype k = 0; k < rowBytes; ++k)
+            dst[k] = std::uint8_t(cur[k] - prev[k]);
         break;
     default:
-        for (qsizetype k = 0; k < Bpp; ++k) dst[k] = std::uint8_t(cur[k] - prev[k]);
+        for (qsizetype k = 0; k < Bpp; ++k)
+            dst[k] = std::uint8_t(cur[k] - prev[k]);
         for (qsizetype k = Bpp; k < rowBytes; ++k)
             dst[k] = std::uint8_t(cur[k] - paethPredictor(cur[k - Bpp], prev[k], prev[k - Bpp]));
         break;
@@ -236,7 +249,8 @@ bool anyTranslucent(const QImage& image)
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint32_t all = 0xff000000u;
-        for (int x = 0; x < width; ++x) all &= row[x];
+        for (int x = 0; x < width; ++x)
+            all &= row[x];
         if ((all >> 24) != 0xffu) return true;
     }
     return false;
@@ -262,9 +276,8 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     case QImage::Format_ARGB32_Premultiplied:
         break;
     default:
-        image = source.convertToFormat(source.hasAlphaChannel()
-                                           ? QImage::Format_ARGB32_Premultiplied
-                                           : QImage::Format_RGB32);
+        image = source.convertToFormat(
+            source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (image.isNull()) return std::nullopt;
     }
 
@@ -280,8 +293,8 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     const int threads = std::max(1, QThread::idealThreadCount());
     const int byWork = int(std::max<qsizetype>(1, rawTotal / kMinBandBytes));
     const int bySize = int((rawTotal + kMaxBandBytes - 1) / kMaxBandBytes);
-    const int bandCount = std::clamp(std::max(std::min(byWork, threads * 2), bySize), 1,
-                                     image.height());
+    const int bandCount =
+        std::clamp(std::max(std::min(byWork, threads * 2), bySize), 1, image.height());
     std::vector<Band> bands(static_cast<size_t>(bandCount));
     for (int i = 0; i < bandCount; ++i) {
         bands[size_t(i)].firstRow = int(qint64(image.height()) * i / bandCount);
@@ -322,8 +335,8 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     QByteArray ihdr;
     putU32(ihdr, std::uint32_t(image.width()));
     putU32(ihdr, std::uint32_t(image.height()));
-    ihdr.append(char(8));                         // bits per channel
-    ihdr.append(char(job.withAlpha ? 6 : 2));     // RGBA or RGB
+    ihdr.append(char(8));                                 // bits per channel
+    ihdr.append(char(job.withAlpha ? 6 : 2));             // RGBA or RGB
     ihdr.append(char(0)).append(char(0)).append(char(0)); // deflate, adaptive filters, no interlace
     putChunk(out, "IHDR", ihdr.constData(), ihdr.size());
 
@@ -339,8 +352,7 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     }
 
     for (qsizetype at = 0; at < stream.size(); at += kMaxIdatChunk) {
-        putChunk(out, "IDAT", stream.constData() + at,
-                 std::min(kMaxIdatChunk, stream.size() - at));
+        putChunk(out, "IDAT", stream.constData() + at, std::min(kMaxIdatChunk, stream.size() - at));
     }
     putChunk(out, "IEND", nullptr, 0);
     return out;

@@ -18,7 +18,7 @@ namespace snapkin::platform {
 class PngEncoder {
 public:
     struct Options {
-        double dpi = 72.0;     // written as pixels per metre; ignored unless positive and finite
+        double dpi = 72.0; // written as pixels per metre; ignored unless positive and finite
         // zlib level, 0...9. Level 3 (greedy matching) is about twice as fast as zlib's default
         // 6 on captures, and with the row filters chosen here its files are still smaller than
         // those of a PNG writer at level 6 with the classic filter heuristic.

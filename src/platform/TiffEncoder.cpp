@@ -62,13 +62,25 @@ toff_t seekProc(thandle_t handle, toff_t offset, int whence)
     return toff_t(target);
 }
 
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t handle) { return toff_t(static_cast<MemoryFile*>(handle)->bytes.size()); }
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
+int closeProc(thandle_t)
+{
+    return 0;
+}
+toff_t sizeProc(thandle_t handle)
+{
+    return toff_t(static_cast<MemoryFile*>(handle)->bytes.size());
+}
+int mapProc(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
 void unmapProc(thandle_t, void*, toff_t) {}
 
 // Errors become a failed result; nothing is printed.
-int quietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int quietHandler(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
@@ -83,12 +95,12 @@ struct OptionsDeleter {
 std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
 {
     if (source.isNull()) return std::nullopt;
-    const QImage image = source.format() == QImage::Format_RGB32
-                                 || source.format() == QImage::Format_ARGB32_Premultiplied
-                             ? source
-                             : source.convertToFormat(source.hasAlphaChannel()
-                                                          ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32);
+    const QImage image =
+        source.format() == QImage::Format_RGB32 ||
+                source.format() == QImage::Format_ARGB32_Premultiplied
+            ? source
+            : source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
     if (image.isNull()) return std::nullopt;
 
     bool withAlpha = false;
@@ -109,30 +121,29 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
     if (!options) return std::nullopt;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), quietHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), quietHandler, nullptr);
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt("memory", "w", &file, readProc,
-                                                            writeProc, seekProc, closeProc,
-                                                            sizeProc, mapProc, unmapProc,
-                                                            options.get()));
+    std::unique_ptr<TIFF, TiffCloser> tif(
+        TIFFClientOpenExt("memory", "w", &file, readProc, writeProc, seekProc, closeProc, sizeProc,
+                          mapProc, unmapProc, options.get()));
     if (!tif) return std::nullopt;
 
     const int channels = withAlpha ? 4 : 3;
-    bool ok = TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, std::uint32_t(image.width()))
-              && TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, std::uint32_t(image.height()))
-              && TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 8)
-              && TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, channels)
-              && TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB)
-              && TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG)
-              && TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT)
-              && TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_LZW)
-              && TIFFSetField(tif.get(), TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    bool ok = TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, std::uint32_t(image.width())) &&
+              TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, std::uint32_t(image.height())) &&
+              TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 8) &&
+              TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, channels) &&
+              TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+              TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
+              TIFFSetField(tif.get(), TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     if (ok && withAlpha) {
         const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         ok = TIFFSetField(tif.get(), TIFFTAG_EXTRASAMPLES, 1, extra);
     }
     if (ok && std::isfinite(dpi) && dpi > 0) {
-        ok = TIFFSetField(tif.get(), TIFFTAG_XRESOLUTION, float(dpi))
-             && TIFFSetField(tif.get(), TIFFTAG_YRESOLUTION, float(dpi))
-             && TIFFSetField(tif.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        ok = TIFFSetField(tif.get(), TIFFTAG_XRESOLUTION, float(dpi)) &&
+             TIFFSetField(tif.get(), TIFFTAG_YRESOLUTION, float(dpi)) &&
+             TIFFSetField(tif.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     }
     if (ok)
         ok = TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP,

@@ -102,8 +102,8 @@ TEST(ExportService, JpegAndBmpGoOnWhiteOthersKeepTransparency)
 TEST(ExportService, ResolutionFollowsThePixelScale)
 {
     const BaseImage capture = framedCapture(); // 2 pixels per point: 144 dpi
-    for (ExportFormat format : {ExportFormat::png, ExportFormat::jpeg, ExportFormat::tiff,
-                                ExportFormat::bmp}) {
+    for (ExportFormat format :
+         {ExportFormat::png, ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::bmp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
         QImage back;
         ASSERT_TRUE(back.loadFromData(*ExportService::shared().data(capture, format),

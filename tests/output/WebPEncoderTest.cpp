@@ -58,15 +58,15 @@ std::vector<uint8_t> decodeRgba(const QByteArray& webp, int* w, int* h)
 
 QByteArray expectedExif(uint32_t numerator)
 {
-    const uint8_t head[] = {'I', 'I', 42, 0, 8, 0, 0, 0, 3, 0,
-                            0x1A, 0x01, 5, 0, 1, 0, 0, 0, 50, 0, 0, 0,
-                            0x1B, 0x01, 5, 0, 1, 0, 0, 0, 58, 0, 0, 0,
-                            0x28, 0x01, 3, 0, 1, 0, 0, 0, 2, 0, 0, 0,
-                            0, 0, 0, 0};
+    const uint8_t head[] = {'I',  'I',  42, 0, 8, 0,    0,    0, 3, 0, 0x1A, 0x01, 5, 0,  1, 0, 0,
+                            0,    50,   0,  0, 0, 0x1B, 0x01, 5, 0, 1, 0,    0,    0, 58, 0, 0, 0,
+                            0x28, 0x01, 3,  0, 1, 0,    0,    0, 2, 0, 0,    0,    0, 0,  0, 0};
     QByteArray out(reinterpret_cast<const char*>(head), sizeof head);
     for (int i = 0; i < 2; ++i) {
-        for (int s = 0; s < 32; s += 8) out.append(char((numerator >> s) & 0xff));
-        for (int s = 0; s < 32; s += 8) out.append(char((1000u >> s) & 0xff));
+        for (int s = 0; s < 32; s += 8)
+            out.append(char((numerator >> s) & 0xff));
+        for (int s = 0; s < 32; s += 8)
+            out.append(char((1000u >> s) & 0xff));
     }
     return out;
 }
@@ -125,7 +125,7 @@ TEST(WebPEncoder, LosslessAtFullQualityLossyBelow)
 TEST(WebPEncoder, KeepsStraightColoursUnderTransparency)
 {
     QImage image = filled(4, 1, Qt::blue);
-    image.setPixel(0, 0, 0);                                 // fully transparent
+    image.setPixel(0, 0, 0);                                   // fully transparent
     image.setPixel(1, 0, qPremultiply(qRgba(255, 0, 0, 128))); // half-transparent red
     int w = 0, h = 0;
     const auto pixels = decodeRgba(*WebPEncoder::encode(image, 1.0, 72), &w, &h);
@@ -156,7 +156,8 @@ TEST(WebPEncoder, CommandLineToolsAcceptTheFile)
     QTemporaryDir dir;
     QImage source(97, 41, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 41; ++y)
-        for (int x = 0; x < 97; ++x) source.setPixel(x, y, qRgb(x * 2, y * 6, 200));
+        for (int x = 0; x < 97; ++x)
+            source.setPixel(x, y, qRgb(x * 2, y * 6, 200));
     const auto webp = WebPEncoder::encode(BaseImage(source, QSizeF(48.5, 20.5)), 1.0);
     ASSERT_TRUE(webp.has_value());
     QFile file(dir.filePath("a.webp"));
@@ -178,6 +179,6 @@ TEST(WebPEncoder, CommandLineToolsAcceptTheFile)
     ASSERT_EQ(decode.exitCode(), 0);
     QImage back(dir.filePath("a.png"));
     ASSERT_EQ(back.size(), source.size());
-    EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32)
-                == source.convertToFormat(QImage::Format_RGB32)); // lossless
+    EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32) ==
+                source.convertToFormat(QImage::Format_RGB32)); // lossless
 }

@@ -1,5 +1,5 @@
-#include "platform/ColorQuantizer.h"
 #include "platform/GifEncoder.h"
+#include "platform/ColorQuantizer.h"
 
 #include <QImage>
 #include <QPainter>
@@ -39,10 +39,10 @@ QImage photo()
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const int grain = int(rng.bounded(9)) - 4;
-            image.setPixel(x, y, qRgb(std::clamp(x * 255 / 320 + grain, 0, 255),
-                                      std::clamp(y * 255 / 200 + grain, 0, 255),
-                                      std::clamp(128 + int(60 * std::sin(x / 20.0)) + grain, 0,
-                                                 255)));
+            image.setPixel(x, y,
+                           qRgb(std::clamp(x * 255 / 320 + grain, 0, 255),
+                                std::clamp(y * 255 / 200 + grain, 0, 255),
+                                std::clamp(128 + int(60 * std::sin(x / 20.0)) + grain, 0, 255)));
         }
     }
     return image;
@@ -52,7 +52,8 @@ QSet<QRgb> colorsOf(const QImage& image)
 {
     QSet<QRgb> colors;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) colors.insert(image.pixel(x, y));
+        for (int x = 0; x < image.width(); ++x)
+            colors.insert(image.pixel(x, y));
     return colors;
 }
 
@@ -93,8 +94,8 @@ TEST(GifEncoder, PhotoStaysRecognisable)
         for (int x = 0; x < source.width(); ++x) {
             const QRgb s = source.pixel(x, y);
             const QRgb b = back.pixel(x, y);
-            error += std::abs(qRed(s) - qRed(b)) + std::abs(qGreen(s) - qGreen(b))
-                     + std::abs(qBlue(s) - qBlue(b));
+            error += std::abs(qRed(s) - qRed(b)) + std::abs(qGreen(s) - qGreen(b)) +
+                     std::abs(qBlue(s) - qBlue(b));
         }
     }
     const double meanPerChannel = error / (3.0 * source.width() * source.height());

@@ -66,7 +66,10 @@ QImage straight(const QImage& premultiplied)
     return out;
 }
 
-int colorType(const QByteArray& png) { return png.size() > 25 ? int(png[25]) : -1; }
+int colorType(const QByteArray& png)
+{
+    return png.size() > 25 ? int(png[25]) : -1;
+}
 
 } // namespace
 

@@ -83,10 +83,11 @@ TEST(TiffEncoder, QtReadsTheSamePixels)
 {
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) image.setPixel(x, y, qRgb(x * 4, y * 5, (x ^ y) * 3));
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, qRgb(x * 4, y * 5, (x ^ y) * 3));
     QImage back;
     ASSERT_TRUE(back.loadFromData(*TiffEncoder::encode(image), "tiff"));
-    EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32)
-                == image.convertToFormat(QImage::Format_RGB32));
+    EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32) ==
+                image.convertToFormat(QImage::Format_RGB32));
     EXPECT_FALSE(TiffEncoder::encode(QImage()).has_value());
 }
