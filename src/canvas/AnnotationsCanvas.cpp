@@ -244,8 +244,8 @@ void AnnotationsCanvas::paint(QPainter& painter) const
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
         if (a.kind == AnnotationKind::magnifier) {
-            const std::optional<QRectF> bounds = drawnBounds(a);
-            if (!bounds || bounds->intersects(visible)) drawMagnifier(painter, a, magnifierContents(i));
+            if (visible.isNull() || drawnBounds(a).intersects(visible))
+                drawMagnifier(painter, a, magnifierContentIndices(i));
         } else {
             drawIfVisible(painter, a, visible);
         }
@@ -281,15 +281,24 @@ void AnnotationsCanvas::setFontSize(QFont& font, double size, const QPainter& pa
     font.setPointSizeF(std::max(size, 0.1) * 72.0 / dpi);
 }
 
-std::optional<QRectF> AnnotationsCanvas::drawnBounds(const Annotation& a)
+QRectF AnnotationsCanvas::drawnBounds(const Annotation& a)
 {
     const double w = boundedLineWidth(a.lineWidth);
     // Arrow heads reach 3.6 line widths across and round caps half a width; 20 covers the
     // minimum head sizes, the lens shadow and antialiasing.
     const double margin = 4 * w + 20;
     switch (a.kind) {
-    case AnnotationKind::text:
-        return std::nullopt;
+    case AnnotationKind::text: {
+        // Generous: no glyph is wider than 1.5 em or a line taller than 2 em.
+        const double size = boundedFontSize(a.fontSize);
+        const QStringList lines = a.text.split(QLatin1Char('\n'));
+        qsizetype longest = 1;
+        for (const QString& line : lines) longest = std::max(longest, line.size());
+        // Tabs expand to several em each.
+        const double tabs = 8.0 * a.text.count(QLatin1Char('\t'));
+        return QRectF(a.p1, QSizeF((double(longest) * 1.5 + tabs) * size + 20, double(lines.size()) * 2 * size + 20))
+            .adjusted(-size, -size, 0, 0);
+    }
     case AnnotationKind::arrow:
         return a.boundingRect().adjusted(-margin, -margin, margin, margin);
     case AnnotationKind::pen:
@@ -316,10 +325,7 @@ std::optional<QRectF> AnnotationsCanvas::drawnBounds(const Annotation& a)
 void AnnotationsCanvas::drawIfVisible(QPainter& painter, const Annotation& a,
                                       const QRectF& visible) const
 {
-    if (!visible.isNull()) {
-        const std::optional<QRectF> bounds = drawnBounds(a);
-        if (bounds && !bounds->intersects(visible)) return;
-    }
+    if (!visible.isNull() && !drawnBounds(a).intersects(visible)) return;
     drawAnnotation(painter, a);
 }
 
@@ -529,22 +535,29 @@ void AnnotationsCanvas::drawSpotlights(QPainter& painter) const
 
 // ---- Magnifier ----
 
-QList<Annotation> AnnotationsCanvas::magnifierContents(qsizetype index) const
+QList<qsizetype> AnnotationsCanvas::magnifierContentIndices(qsizetype index) const
 {
-    QList<Annotation> below;
-    QList<Annotation> obscuresAbove;
+    QList<qsizetype> below;
+    QList<qsizetype> obscuresAbove;
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
         const Annotation& a = m_annotations[i];
         if (i < index) {
             if (m_editingID && a.id == *m_editingID) continue;
             if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier) continue;
-            below.append(a);
+            below.append(i);
         } else if (i > index && a.kind == AnnotationKind::pixelate) {
             // A lens never shows unobscured what an obscure region covers.
-            obscuresAbove.append(a);
+            obscuresAbove.append(i);
         }
     }
     return below + obscuresAbove;
+}
+
+QList<Annotation> AnnotationsCanvas::magnifierContents(qsizetype index) const
+{
+    QList<Annotation> out;
+    for (qsizetype i : magnifierContentIndices(index)) out.append(m_annotations[i]);
+    return out;
 }
 
 QPainterPath AnnotationsCanvas::magnifierPath(const Annotation& magnifier)
@@ -565,7 +578,7 @@ double AnnotationsCanvas::magnifierBorderWidth(const Annotation& magnifier)
 }
 
 void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magnifier,
-                                      const QList<Annotation>& contents) const
+                                      const QList<qsizetype>& contents) const
 {
     const QRectF box = magnifier.box();
     if (!(box.width() >= 1 && box.height() >= 1)) return;
@@ -600,7 +613,7 @@ void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magni
             painter.drawImage(target, m_source.image(), pixels);
         }
     }
-    for (const Annotation& a : contents) drawIfVisible(painter, a, shown);
+    for (qsizetype i : contents) drawIfVisible(painter, m_annotations[i], shown);
     painter.restore();
 
     QPen border(Color::fromHex(magnifier.colorHex), magnifierBorderWidth(magnifier));

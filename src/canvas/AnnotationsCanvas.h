@@ -53,6 +53,8 @@ public:
     // What the magnifier at `index` redraws inside its lens: the annotations before it (not the
     // one being edited, no spotlight, no magnifier), then the obscure regions after it.
     QList<Annotation> magnifierContents(qsizetype index) const;
+    // The same as indices into the annotation list, without copying annotations.
+    QList<qsizetype> magnifierContentIndices(qsizetype index) const;
     static QPainterPath magnifierPath(const Annotation& magnifier);
     static double magnifierZoom(const Annotation& magnifier);
     static double magnifierBorderWidth(const Annotation& magnifier);
@@ -73,10 +75,9 @@ public:
     // What a sticker shows: its text, or a slightly smiling face when empty.
     static QString stickerText(const Annotation& sticker);
 
-    // A rectangle that holds everything drawAnnotation paints for `annotation` (heads, caps,
-    // tails and labels included), used to skip what lies outside the visible area; nothing
-    // when it cannot be told without laying out text.
-    static std::optional<QRectF> drawnBounds(const Annotation& annotation);
+    // A generous rectangle holding everything drawn for `annotation` (heads, caps, tails,
+    // labels, text estimated without laying it out), used to skip what cannot be seen.
+    static QRectF drawnBounds(const Annotation& annotation);
 
     // `size` in image points, whatever the painter's device resolution.
     static void setFontSize(QFont& font, double size, const QPainter& painter);
@@ -90,7 +91,7 @@ private:
     void drawIfVisible(QPainter& painter, const Annotation& annotation, const QRectF& visible) const;
     void drawSpotlights(QPainter& painter) const;
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
-                       const QList<Annotation>& contents) const;
+                       const QList<qsizetype>& contents) const;
     void drawObscure(QPainter& painter, const Annotation& annotation) const;
 
     QList<Annotation> m_annotations;
