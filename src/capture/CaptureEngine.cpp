@@ -1,0 +1,459 @@
+#include "capture/CaptureEngine.h"
+
+#include "platform/Defaults.h"
+#include "platform/X11Connection.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+
+namespace snapkin {
+
+using platform::CaptureResult;
+using platform::DisplayInfo;
+using platform::ScreenCapture;
+using platform::ScreenCaptureError;
+using platform::ShareableContent;
+using platform::WindowInfo;
+using platform::X11Connection;
+
+namespace {
+
+// How long a hidden window may take to leave the screen before we grab anyway, and how long
+// the clients below it get to repaint what it uncovered (the server paints only backgrounds).
+constexpr int hideTimeoutMs = 1000;
+constexpr int repaintSettleMs = 80;
+
+ScreenCaptureError noXServer() { return ScreenCaptureError{ScreenCaptureError::Kind::noXServer, {}}; }
+
+bool onGuiThread()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return app && QThread::currentThread() == app->thread();
+}
+
+// The application's own windows that are on the screen now, with their X11 window ids.
+std::vector<std::pair<QWindow*, std::uint32_t>> visibleOwnWindows()
+{
+    std::vector<std::pair<QWindow*, std::uint32_t>> out;
+    if (!onGuiThread()) return out;
+    for (QWindow* w : QGuiApplication::topLevelWindows()) {
+        if (w->isVisible() && w->handle() && w->type() != Qt::Desktop) {
+            out.emplace_back(w, std::uint32_t(w->winId()));
+        }
+    }
+    return out;
+}
+
+// Own windows hidden through Qt (so Qt, the window manager and the widgets agree on their
+// state), with the ids the worker waits on.
+struct HiddenOwnWindows {
+    QList<QPointer<QWindow>> windows;
+    std::vector<std::uint32_t> ids;
+};
+
+HiddenOwnWindows hideOwnWindows(const std::function<bool(std::uint32_t)>& shouldHide)
+{
+    HiddenOwnWindows hidden;
+    for (auto [window, id] : visibleOwnWindows()) {
+        if (!shouldHide(id)) continue;
+        hidden.windows.append(QPointer<QWindow>(window));
+        hidden.ids.push_back(id);
+        window->setVisible(false);
+    }
+    return hidden;
+}
+
+void showAgain(const QList<QPointer<QWindow>>& windows)
+{
+    for (const QPointer<QWindow>& w : windows) {
+        if (w) w->setVisible(true);
+    }
+}
+
+// Puts the own windows back on the GUI thread once the work is done, success or not; the
+// returned future finishes only after that.
+template <typename T>
+QFuture<T> showingAgainAfter(QFuture<T> future, const HiddenOwnWindows& hidden)
+{
+    if (hidden.windows.isEmpty()) return future;
+    const QList<QPointer<QWindow>> windows = hidden.windows;
+    return future.then(QCoreApplication::instance(), [windows](T result) {
+        showAgain(windows);
+        return result;
+    });
+}
+
+// Unmaps windows of other clients for the length of a grab and maps them again when it goes
+// out of scope, whatever happened in between.
+class ForeignWindowsHidden {
+public:
+    ForeignWindowsHidden(X11Connection& conn, const std::vector<std::uint32_t>& ids) : m_conn(conn)
+    {
+        for (std::uint32_t id : ids) {
+            if (!ScreenCapture::isShown(conn, id)) continue;
+            ScreenCapture::setMapped(conn, id, false);
+            m_unmapped.push_back(id);
+        }
+    }
+    ~ForeignWindowsHidden()
+    {
+        for (std::uint32_t id : m_unmapped) ScreenCapture::setMapped(m_conn, id, true);
+        if (!m_unmapped.empty()) m_conn.sync();
+    }
+    const std::vector<std::uint32_t>& unmapped() const { return m_unmapped; }
+
+private:
+    X11Connection& m_conn;
+    std::vector<std::uint32_t> m_unmapped;
+};
+
+// Waits until the server shows none of the windows any more (frames included), then gives the
+// uncovered clients a moment to repaint. Gives up waiting after a second and grabs anyway.
+void waitUntilOffScreen(X11Connection& conn, const std::vector<std::uint32_t>& ids)
+{
+    if (ids.empty()) return;
+    const QDeadlineTimer deadline(hideTimeoutMs);
+    for (;;) {
+        const bool anyShown = std::any_of(ids.begin(), ids.end(), [&](std::uint32_t id) {
+            return ScreenCapture::isShown(conn, id);
+        });
+        if (!anyShown || deadline.hasExpired()) break;
+        QThread::msleep(2);
+    }
+    QThread::msleep(repaintSettleMs);
+}
+
+std::optional<DisplayInfo> currentDisplay(const std::vector<DisplayInfo>& displays,
+                                          std::uint32_t displayID)
+{
+    for (const DisplayInfo& d : displays) {
+        if (d.displayID == displayID) return d;
+    }
+    return std::nullopt;
+}
+
+double scaleForFrame(const std::vector<DisplayInfo>& displays, const QRect& frame)
+{
+    for (const DisplayInfo& d : displays) {
+        if (d.frame.intersects(frame)) return d.scale;
+    }
+    return 1.0;
+}
+
+struct WindowPixels {
+    QImage image;
+    double scale = 1.0;
+};
+
+CaptureResult<WindowPixels> grabWindowWorker(const WindowInfo& window,
+                                             const QHash<QString, double>& scales, bool shadow,
+                                             bool transparent)
+{
+    auto conn = X11Connection::open();
+    if (!conn) return std::unexpected(noXServer());
+    const double scale = scaleForFrame(ScreenCapture::displays(*conn, scales), window.frame);
+    auto image = ScreenCapture::grabWindow(*conn, window.windowID, shadow || transparent);
+    if (!image) return std::unexpected(image.error());
+    if (!shadow) return WindowPixels{std::move(*image), scale};
+    return WindowPixels{CaptureEngine::withShadow(*image, scale), scale};
+}
+
+// Three running-sum box blurs per axis approximate a Gaussian of standard deviation `sigma`.
+// Outside the canvas counts as transparent.
+void blurAlpha(std::vector<std::uint8_t>& a, int width, int height, double sigma)
+{
+    const int r = std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    const std::uint32_t span = std::uint32_t(2 * r + 1);
+    std::vector<std::uint8_t> line(static_cast<size_t>(std::max(width, height)));
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = a.data() + size_t(y) * size_t(width);
+            std::uint32_t sum = 0;
+            for (int x = 0; x <= r && x < width; ++x) sum += row[x];
+            for (int x = 0; x < width; ++x) {
+                line[size_t(x)] = std::uint8_t((sum + span / 2) / span);
+                if (x + r + 1 < width) sum += row[x + r + 1];
+                if (x - r >= 0) sum -= row[x - r];
+            }
+            std::copy_n(line.data(), width, row);
+        }
+    }
+    // Columns: a sliding sum per column, walked row by row so memory is read in order.
+    std::vector<std::uint32_t> sums(static_cast<size_t>(width));
+    std::vector<std::uint8_t> out(a.size());
+    for (int pass = 0; pass < 3; ++pass) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int y = 0; y <= r && y < height; ++y) {
+            const std::uint8_t* row = a.data() + size_t(y) * size_t(width);
+            for (int x = 0; x < width; ++x) sums[size_t(x)] += row[x];
+        }
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* dst = out.data() + size_t(y) * size_t(width);
+            for (int x = 0; x < width; ++x) dst[x] = std::uint8_t((sums[size_t(x)] + span / 2) / span);
+            if (y + r + 1 < height) {
+                const std::uint8_t* add = a.data() + size_t(y + r + 1) * size_t(width);
+                for (int x = 0; x < width; ++x) sums[size_t(x)] += add[x];
+            }
+            if (y - r >= 0) {
+                const std::uint8_t* sub = a.data() + size_t(y - r) * size_t(width);
+                for (int x = 0; x < width; ++x) sums[size_t(x)] -= sub[x];
+            }
+        }
+        a.swap(out);
+    }
+}
+
+} // namespace
+
+void CaptureEngine::registerDefaults()
+{
+    platform::Defaults::standard().registerDefaults({
+        {QString::fromLatin1(windowCaptureShadowKey), true},
+        {QString::fromLatin1(windowCaptureTransparentBackgroundKey), true},
+        {QString::fromLatin1(showMagnifierWhileSelectingKey), true},
+    });
+}
+
+QFuture<CaptureResult<ShareableContent>> CaptureEngine::shareableContent()
+{
+    const auto scales = ScreenCapture::currentScreenScales();
+    return QtConcurrent::run([scales] { return ScreenCapture::shareableContent(scales); });
+}
+
+std::optional<DisplayInfo> CaptureEngine::mainDisplay(const ShareableContent& content)
+{
+    if (content.mainDisplayID) {
+        if (auto d = currentDisplay(content.displays, *content.mainDisplayID)) return d;
+    }
+    if (content.displays.empty()) return std::nullopt;
+    return content.displays.front();
+}
+
+QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& display,
+                                                           const std::vector<WindowInfo>& excluding)
+{
+    std::vector<std::uint32_t> excludedIds;
+    for (const WindowInfo& w : excluding) excludedIds.push_back(w.windowID);
+    const HiddenOwnWindows own = hideOwnWindows([&](std::uint32_t id) {
+        return std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end();
+    });
+    std::vector<std::uint32_t> foreign;
+    for (std::uint32_t id : excludedIds) {
+        if (std::find(own.ids.begin(), own.ids.end(), id) == own.ids.end()) foreign.push_back(id);
+    }
+    const auto scales = ScreenCapture::currentScreenScales();
+    const std::uint32_t displayID = display.displayID;
+    const std::vector<std::uint32_t> ownIds = own.ids;
+    auto work = QtConcurrent::run([=]() -> CaptureResult<QImage> {
+        auto conn = X11Connection::open();
+        if (!conn) return std::unexpected(noXServer());
+        // The display as it is now: a monitor may have moved or gone since it was listed.
+        const auto now = currentDisplay(ScreenCapture::displays(*conn, scales), displayID);
+        if (!now) {
+            return std::unexpected(
+                ScreenCaptureError{ScreenCaptureError::Kind::noSuchDisplay, {}});
+        }
+        ForeignWindowsHidden hiddenForeign(*conn, foreign);
+        std::vector<std::uint32_t> waitFor = ownIds;
+        waitFor.insert(waitFor.end(), hiddenForeign.unmapped().begin(),
+                       hiddenForeign.unmapped().end());
+        waitUntilOffScreen(*conn, waitFor);
+        return ScreenCapture::grabScreenRect(*conn, now->frame);
+    });
+    return showingAgainAfter(work, own);
+}
+
+QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
+{
+    const auto scales = ScreenCapture::currentScreenScales();
+    return QtConcurrent::run([scales] {
+        auto conn = X11Connection::open();
+        if (!conn) return false;
+        ShareableContent content;
+        content.displays = ScreenCapture::displays(*conn, scales);
+        for (const DisplayInfo& d : content.displays) {
+            if (d.primary) content.mainDisplayID = d.displayID;
+        }
+        const auto display = mainDisplay(content);
+        if (!display) return false;
+        const QRect tiny(display->frame.topLeft(), QSize(2, 2));
+        return ScreenCapture::grabScreenRect(*conn, tiny).has_value();
+    });
+}
+
+QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const WindowInfo& window)
+{
+    auto& defaults = platform::Defaults::standard();
+    const bool shadow = defaults.boolForKey(QString::fromLatin1(windowCaptureShadowKey));
+    const bool transparent =
+        defaults.boolForKey(QString::fromLatin1(windowCaptureTransparentBackgroundKey));
+    const auto scales = ScreenCapture::currentScreenScales();
+    return QtConcurrent::run([=]() -> CaptureResult<QImage> {
+        auto pixels = grabWindowWorker(window, scales, shadow, transparent);
+        if (!pixels) return std::unexpected(pixels.error());
+        return pixels->image;
+    });
+}
+
+QFuture<CaptureResult<platform::BaseImage>> CaptureEngine::captureWindowImage(
+    const WindowInfo& window)
+{
+    auto& defaults = platform::Defaults::standard();
+    const bool shadow = defaults.boolForKey(QString::fromLatin1(windowCaptureShadowKey));
+    const bool transparent =
+        defaults.boolForKey(QString::fromLatin1(windowCaptureTransparentBackgroundKey));
+    const auto scales = ScreenCapture::currentScreenScales();
+    return QtConcurrent::run([=]() -> CaptureResult<platform::BaseImage> {
+        auto pixels = grabWindowWorker(window, scales, shadow, transparent);
+        if (!pixels) return std::unexpected(pixels.error());
+        const QSizeF points(pixels->image.width() / pixels->scale,
+                            pixels->image.height() / pixels->scale);
+        return platform::BaseImage(pixels->image, points);
+    });
+}
+
+std::vector<WindowInfo> CaptureEngine::desktopIconWindows(const ShareableContent& content)
+{
+    std::vector<WindowInfo> out;
+    std::copy_if(content.windows.begin(), content.windows.end(), std::back_inserter(out),
+                 [](const WindowInfo& w) { return w.isDesktop && w.windowLayer < 0; });
+    return out;
+}
+
+QFuture<CaptureResult<DisplaySnapshots>> CaptureEngine::snapshotDisplays(
+    const QSet<std::uint32_t>& keeping)
+{
+    const bool hideIcons = platform::Defaults::standard().boolForKey(
+        QString::fromLatin1(hideDesktopIconsWhileCapturingKey));
+    const HiddenOwnWindows own =
+        hideOwnWindows([&](std::uint32_t id) { return !keeping.contains(id); });
+    const auto scales = ScreenCapture::currentScreenScales();
+    const std::vector<std::uint32_t> ownIds = own.ids;
+    const qint64 ownPid = QCoreApplication::applicationPid();
+    auto work = QtConcurrent::run([=]() -> CaptureResult<DisplaySnapshots> {
+        auto conn = X11Connection::open();
+        if (!conn) return std::unexpected(noXServer());
+        auto content = ScreenCapture::shareableContent(*conn, scales);
+        if (!content) return std::unexpected(content.error());
+
+        // Own windows Qt did not hide (called off the GUI thread, or not Qt's) go by their
+        // process id; the desktop goes when the setting asks for it.
+        std::vector<std::uint32_t> foreign;
+        for (const WindowInfo& w : content->windows) {
+            const bool mine = w.owningApplication && w.owningApplication->processID == ownPid;
+            const bool alreadyHidden =
+                std::find(ownIds.begin(), ownIds.end(), w.windowID) != ownIds.end();
+            if (mine && !keeping.contains(w.windowID) && !alreadyHidden) {
+                foreign.push_back(w.windowID);
+            }
+        }
+        if (hideIcons) {
+            for (const WindowInfo& w : desktopIconWindows(*content)) foreign.push_back(w.windowID);
+        }
+        ForeignWindowsHidden hiddenForeign(*conn, foreign);
+        std::vector<std::uint32_t> waitFor = ownIds;
+        waitFor.insert(waitFor.end(), hiddenForeign.unmapped().begin(),
+                       hiddenForeign.unmapped().end());
+        waitUntilOffScreen(*conn, waitFor);
+
+        DisplaySnapshots snapshots;
+        for (const DisplayInfo& d : content->displays) {
+            auto image = ScreenCapture::grabScreenRect(*conn, d.frame);
+            if (!image) return std::unexpected(image.error());
+            snapshots[d.displayID] = std::move(*image);
+        }
+        return snapshots;
+    });
+    return showingAgainAfter(work, own);
+}
+
+std::optional<platform::BaseImage> CaptureEngine::crop(const QImage& image, const QRectF& rect,
+                                                       const QScreen* screen)
+{
+    if (!screen) return std::nullopt;
+    return crop(image, rect, screen->geometry().width());
+}
+
+std::optional<platform::BaseImage> CaptureEngine::crop(const QImage& image, const QRectF& rect,
+                                                       double screenPointWidth)
+{
+    if (image.isNull() || !(screenPointWidth > 0) || !std::isfinite(screenPointWidth)) {
+        return std::nullopt;
+    }
+    const QRectF r = rect.normalized();
+    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width())
+        || !std::isfinite(r.height()) || r.width() <= 0 || r.height() <= 0) {
+        return std::nullopt;
+    }
+    const double scale = image.width() / screenPointWidth;
+    // The smallest whole-pixel rectangle holding the region, then what of it lies in the image.
+    const double left = std::floor(r.left() * scale);
+    const double top = std::floor(r.top() * scale);
+    const double right = std::ceil(r.right() * scale);
+    const double bottom = std::ceil(r.bottom() * scale);
+    const double clippedLeft = std::max(left, 0.0);
+    const double clippedTop = std::max(top, 0.0);
+    const double clippedRight = std::min(right, double(image.width()));
+    const double clippedBottom = std::min(bottom, double(image.height()));
+    if (clippedRight <= clippedLeft || clippedBottom <= clippedTop) return std::nullopt;
+
+    const QRect pixels(int(clippedLeft), int(clippedTop), int(clippedRight - clippedLeft),
+                       int(clippedBottom - clippedTop));
+    // copy() gives the crop pixels of its own, so the whole display image can be let go.
+    QImage cropped = image.copy(pixels).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (cropped.isNull()) return std::nullopt;
+    cropped.setDevicePixelRatio(1.0);
+    // Where the region reached past the image, the point size shrinks with the pixels it kept,
+    // so the crop is never stretched.
+    const QSizeF points(r.width() * (pixels.width() / (right - left)),
+                        r.height() * (pixels.height() / (bottom - top)));
+    return platform::BaseImage(cropped, points);
+}
+
+QImage CaptureEngine::withShadow(const QImage& window, double scale)
+{
+    if (window.isNull() || !(scale > 0) || !std::isfinite(scale) || scale > 16) return window;
+    const int margin = int(std::lround(64 * scale));
+    const qint64 width = qint64(window.width()) + 2 * qint64(margin);
+    const qint64 height = qint64(window.height()) + 2 * qint64(margin);
+    if (width < 1 || height < 1 || width > 32767 || height > 32767) return window;
+    const int w = int(width);
+    const int h = int(height);
+    const int drop = int(std::lround(18 * scale));
+
+    const QImage src = window.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    std::vector<std::uint8_t> alpha(size_t(w) * size_t(h), 0);
+    for (int y = 0; y < src.height(); ++y) {
+        const int ty = y + margin + drop;
+        if (ty < 0 || ty >= h) continue;
+        const auto* line = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        std::uint8_t* dst = alpha.data() + size_t(ty) * size_t(w) + size_t(margin);
+        for (int x = 0; x < src.width(); ++x) dst[x] = std::uint8_t(qAlpha(line[x]));
+    }
+    blurAlpha(alpha, w, h, 20 * scale);
+
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) return window;
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const std::uint8_t* a = alpha.data() + size_t(y) * size_t(w);
+        // Black at 33 % opacity: premultiplied, only the alpha is non-zero.
+        for (int x = 0; x < w; ++x) line[x] = QRgb((a[x] * 33 + 50) / 100) << 24;
+    }
+    QPainter painter(&out);
+    painter.drawImage(margin, margin, src);
+    painter.end();
+    return out;
+}
+
+} // namespace snapkin

@@ -1,0 +1,589 @@
+#include "platform/ScreenCapture.h"
+
+#include "platform/L10n.h"
+#include "platform/X11Connection.h"
+
+#include <xcb/composite.h>
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace snapkin::platform {
+
+namespace {
+
+ScreenCaptureError failure(ScreenCaptureError::Kind kind, QString detail = {})
+{
+    return ScreenCaptureError{kind, std::move(detail)};
+}
+
+// Standard 8-bit-per-channel masks; every true-colour visual of depth 24 or 32 we know uses
+// them, and the pixels can then be taken as they are.
+bool standardMasks(X11Connection& conn, xcb_visualid_t visual)
+{
+    if (visual == XCB_NONE) return true;  // pixmaps carry no visual; they follow the screen's
+    for (auto d = xcb_screen_allowed_depths_iterator(conn.screen()); d.rem; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id != visual) continue;
+            return v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00
+                && v.data->blue_mask == 0xff;
+        }
+    }
+    return true;
+}
+
+// Turns the server's 32-bit pixels into premultiplied ARGB in place: the byte order is fixed
+// up and, unless the drawable's own alpha is wanted, the unused top byte is made opaque.
+void normalizePixels(uchar* data, qsizetype count, bool swapBytes, bool opaque)
+{
+    auto* px = reinterpret_cast<quint32*>(data);
+    if (swapBytes) {
+        for (qsizetype i = 0; i < count; ++i) px[i] = qbswap(px[i]);
+    }
+    if (opaque) {
+        for (qsizetype i = 0; i < count; ++i) px[i] |= 0xff000000u;
+    }
+}
+
+struct GrabbedPixels {
+    void* owner = nullptr;  // what `cleanup` releases
+    uchar* data = nullptr;
+    int depth = 0;
+    xcb_visualid_t visual = XCB_NONE;
+    QImageCleanupFunction cleanup = nullptr;
+};
+
+void detachShm(void* p) { shmdt(p); }
+void freeReply(void* p) { std::free(p); }
+
+// Reads through a shared-memory segment that the server writes into directly. The image then
+// wraps the segment, so the pixels are never copied.
+std::optional<GrabbedPixels> grabThroughShm(X11Connection& conn, xcb_drawable_t drawable,
+                                            const QRect& r, std::optional<ScreenCaptureError>& err)
+{
+    xcb_connection_t* c = conn.get();
+    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) return std::nullopt;
+    void* mem = shmat(id, nullptr, 0);
+    if (mem == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return std::nullopt;
+    }
+    const xcb_shm_seg_t seg = xcb_generate_id(c);
+    XcbReply<xcb_generic_error_t> attachError(
+        xcb_request_check(c, xcb_shm_attach_checked(c, seg, uint32_t(id), 0)));
+    // Marked for removal now: it disappears once both sides have detached, even if we crash.
+    shmctl(id, IPC_RMID, nullptr);
+    if (attachError) {
+        shmdt(mem);
+        return std::nullopt;  // for example a remote server: try the plain request
+    }
+    xcb_generic_error_t* e = nullptr;
+    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        c,
+        xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
+                          uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
+        &e));
+    XcbReply<xcb_generic_error_t> replyError(e);
+    xcb_shm_detach(c, seg);
+    xcb_flush(c);
+    if (!reply) {
+        shmdt(mem);
+        err = failure(ScreenCaptureError::Kind::grabFailed,
+                      QStringLiteral("ShmGetImage failed (X error %1)")
+                          .arg(replyError ? replyError->error_code : 0));
+        return std::nullopt;
+    }
+    return GrabbedPixels{mem, static_cast<uchar*>(mem), reply->depth, reply->visual, detachShm};
+}
+
+std::optional<GrabbedPixels> grabThroughGetImage(X11Connection& conn, xcb_drawable_t drawable,
+                                                 const QRect& r,
+                                                 std::optional<ScreenCaptureError>& err)
+{
+    xcb_connection_t* c = conn.get();
+    xcb_generic_error_t* e = nullptr;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
+                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
+        &e);
+    XcbReply<xcb_generic_error_t> replyError(e);
+    if (!reply) {
+        err = failure(ScreenCaptureError::Kind::grabFailed,
+                      QStringLiteral("GetImage failed (X error %1)")
+                          .arg(replyError ? replyError->error_code : 0));
+        return std::nullopt;
+    }
+    const qsizetype expected = qsizetype(r.width()) * r.height() * 4;
+    if (xcb_get_image_data_length(reply) < expected) {
+        std::free(reply);
+        err = failure(ScreenCaptureError::Kind::unsupportedFormat,
+                      QStringLiteral("GetImage returned fewer bytes than 32 bits per pixel"));
+        return std::nullopt;
+    }
+    // The image wraps the reply; freeing the reply frees the pixels.
+    return GrabbedPixels{reply, xcb_get_image_data(reply), reply->depth, reply->visual, freeReply};
+}
+
+// The pixels of `r` (drawable coordinates) of a drawable, as ARGB32 premultiplied.
+CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
+                                   bool keepAlpha)
+{
+    if (r.isEmpty() || r.width() > 0x7fff || r.height() > 0x7fff) {
+        return std::unexpected(failure(ScreenCaptureError::Kind::grabFailed,
+                                       QStringLiteral("empty or oversized rectangle")));
+    }
+    std::optional<ScreenCaptureError> err;
+    std::optional<GrabbedPixels> pixels;
+    if (conn.hasShm()) pixels = grabThroughShm(conn, drawable, r, err);
+    if (!pixels && !err) pixels = grabThroughGetImage(conn, drawable, r, err);
+    if (!pixels) return std::unexpected(*err);
+
+    const int bpp = conn.bitsPerPixel(pixels->depth);
+    if (bpp != 32 || !standardMasks(conn, pixels->visual)) {
+        pixels->cleanup(pixels->owner);
+        return std::unexpected(failure(ScreenCaptureError::Kind::unsupportedFormat,
+                                       QStringLiteral("depth %1 at %2 bits per pixel")
+                                           .arg(pixels->depth)
+                                           .arg(bpp)));
+    }
+    const bool swap = conn.imageIsLsbFirst() != (std::endian::native == std::endian::little);
+    const bool opaque = !(keepAlpha && pixels->depth == 32);
+    normalizePixels(pixels->data, qsizetype(r.width()) * r.height(), swap, opaque);
+    return QImage(pixels->data, r.width(), r.height(), qsizetype(r.width()) * 4,
+                  QImage::Format_ARGB32_Premultiplied, pixels->cleanup, pixels->owner);
+}
+
+QRect rootRect(X11Connection& conn)
+{
+    return QRect(0, 0, conn.screen()->width_in_pixels, conn.screen()->height_in_pixels);
+}
+
+QString propertyString(xcb_get_property_reply_t* r)
+{
+    if (!r || r->type == XCB_ATOM_NONE || r->format != 8) return {};
+    const int n = xcb_get_property_value_length(r);
+    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r)), n);
+}
+
+std::vector<uint32_t> propertyCardinals(xcb_get_property_reply_t* r)
+{
+    if (!r || r->type == XCB_ATOM_NONE || r->format != 32) return {};
+    const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r));
+    const int n = xcb_get_property_value_length(r) / 4;
+    return std::vector<uint32_t>(v, v + n);
+}
+
+bool windowManagerRunning(X11Connection& conn)
+{
+    const xcb_atom_t check = conn.atom("_NET_SUPPORTING_WM_CHECK");
+    auto onRoot = conn.property(conn.root(), check, XCB_ATOM_WINDOW, 32, 4);
+    if (!onRoot || onRoot->size() < 4) return false;
+    uint32_t child = 0;
+    std::memcpy(&child, onRoot->constData(), 4);
+    // A stale property left by a window manager that died points at a window that is gone.
+    auto onChild = conn.property(child, check, XCB_ATOM_WINDOW, 32, 4);
+    return onChild && onChild->size() >= 4
+        && std::memcmp(onChild->constData(), onRoot->constData(), 4) == 0;
+}
+
+// Without a window manager: the root's mapped, ordinary children, bottom to top. A child that
+// is a frame of some leftover manager carries its client (the window with WM_STATE) inside.
+std::vector<xcb_window_t> treeWindows(X11Connection& conn)
+{
+    xcb_connection_t* c = conn.get();
+    XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, conn.root()), nullptr));
+    if (!tree) return {};
+    const xcb_window_t* kids = xcb_query_tree_children(tree.get());
+    const int n = xcb_query_tree_children_length(tree.get());
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    cookies.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) cookies.push_back(xcb_get_window_attributes(c, kids[i]));
+    std::vector<xcb_window_t> out;
+    const xcb_atom_t wmState = conn.atom("WM_STATE");
+    for (int i = 0; i < n; ++i) {
+        XcbReply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c, cookies[size_t(i)], nullptr));
+        if (!a || a->override_redirect || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT
+            || a->map_state != XCB_MAP_STATE_VIEWABLE) {
+            continue;
+        }
+        xcb_window_t client = kids[i];
+        if (!conn.property(kids[i], wmState, wmState, 32, 8)) {
+            XcbReply<xcb_query_tree_reply_t> sub(
+                xcb_query_tree_reply(c, xcb_query_tree(c, kids[i]), nullptr));
+            if (sub) {
+                const xcb_window_t* inner = xcb_query_tree_children(sub.get());
+                for (int k = 0; k < xcb_query_tree_children_length(sub.get()); ++k) {
+                    if (conn.property(inner[k], wmState, wmState, 32, 8)) {
+                        client = inner[k];
+                        break;
+                    }
+                }
+            }
+        }
+        out.push_back(client);
+    }
+    return out;
+}
+
+std::vector<DisplayInfo> queryDisplays(X11Connection& conn, const QHash<QString, double>& scales)
+{
+    xcb_connection_t* c = conn.get();
+    std::vector<DisplayInfo> out;
+    if (conn.hasRandr()) {
+        XcbReply<xcb_randr_get_monitors_reply_t> r(xcb_randr_get_monitors_reply(
+            c, xcb_randr_get_monitors(c, conn.root(), 1), nullptr));
+        if (r) {
+            std::vector<std::pair<xcb_randr_monitor_info_t, xcb_get_atom_name_cookie_t>> monitors;
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem;
+                 xcb_randr_monitor_info_next(&it)) {
+                if (it.data->width == 0 || it.data->height == 0) continue;
+                monitors.emplace_back(*it.data, xcb_get_atom_name(c, it.data->name));
+            }
+            for (auto& [m, cookie] : monitors) {
+                XcbReply<xcb_get_atom_name_reply_t> name(
+                    xcb_get_atom_name_reply(c, cookie, nullptr));
+                DisplayInfo d;
+                if (name) {
+                    d.name = QString::fromUtf8(xcb_get_atom_name_name(name.get()),
+                                               xcb_get_atom_name_name_length(name.get()));
+                }
+                d.frame = QRect(m.x, m.y, m.width, m.height);
+                d.primary = m.primary != 0;
+                out.push_back(d);
+            }
+        }
+    }
+    if (out.empty()) {
+        // No RandR: the whole root window is the one display.
+        DisplayInfo d;
+        d.name = QStringLiteral("screen");
+        d.frame = rootRect(conn);
+        d.primary = true;
+        out.push_back(d);
+    }
+    for (DisplayInfo& d : out) {
+        d.displayID = ScreenCapture::displayIDForName(d.name);
+        const double s = scales.value(d.name, 1.0);
+        d.scale = s > 0 && std::isfinite(s) ? s : 1.0;
+    }
+    return out;
+}
+
+} // namespace
+
+QString ScreenCaptureError::userMessage() const
+{
+    switch (kind) {
+    case Kind::noXServer:
+        return L10n::text("Couldn't connect to the X server.");
+    case Kind::noSuchDisplay:
+        return L10n::text("The display is no longer connected.");
+    case Kind::noSuchWindow:
+        return L10n::text("The window is no longer on the screen.");
+    case Kind::grabFailed:
+        return L10n::text("The X server didn't hand out the screen's pixels.");
+    case Kind::unsupportedFormat:
+        return L10n::text("The screen uses a pixel format that can't be captured.");
+    }
+    return {};
+}
+
+QHash<QString, double> ScreenCapture::currentScreenScales()
+{
+    QHash<QString, double> out;
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QThread::currentThread() != app->thread()) return out;
+    for (const QScreen* s : QGuiApplication::screens()) out.insert(s->name(), s->devicePixelRatio());
+    return out;
+}
+
+std::uint32_t ScreenCapture::displayIDForName(const QString& monitorName)
+{
+    // FNV-1a over the name's UTF-8 bytes; 0 is kept free to mean "no display".
+    std::uint32_t h = 2166136261u;
+    for (char ch : monitorName.toUtf8()) {
+        h ^= std::uint8_t(ch);
+        h *= 16777619u;
+    }
+    return h == 0 ? 1 : h;
+}
+
+std::optional<std::uint32_t> ScreenCapture::displayID(const QScreen* screen)
+{
+    if (!screen || screen->name().isEmpty()) return std::nullopt;
+    return displayIDForName(screen->name());
+}
+
+std::vector<DisplayInfo> ScreenCapture::displays(X11Connection& conn,
+                                                const QHash<QString, double>& scales)
+{
+    return queryDisplays(conn, scales);
+}
+
+CaptureResult<ShareableContent> ScreenCapture::shareableContent(
+    const QHash<QString, double>& scales, bool onScreenWindowsOnly)
+{
+    auto conn = X11Connection::open();
+    if (!conn) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
+    return shareableContent(*conn, scales, onScreenWindowsOnly);
+}
+
+CaptureResult<ShareableContent> ScreenCapture::shareableContent(
+    X11Connection& conn, const QHash<QString, double>& scales, bool onScreenWindowsOnly)
+{
+    xcb_connection_t* c = conn.get();
+    conn.internAtoms({"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST",
+                      "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE",
+                      "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
+                      "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_TOOLTIP",
+                      "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
+                      "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE",
+                      "_NET_WM_STATE_BELOW", "_NET_FRAME_EXTENTS", "WM_STATE"});
+
+    ShareableContent content;
+    content.displays = queryDisplays(conn, scales);
+    for (const DisplayInfo& d : content.displays) {
+        if (d.primary) {
+            content.mainDisplayID = d.displayID;
+            break;
+        }
+    }
+
+    // Bottom to top, as the server stacks them.
+    std::vector<xcb_window_t> stack;
+    const bool managed = windowManagerRunning(conn);
+    if (managed) {
+        auto list = conn.property(conn.root(), conn.atom("_NET_CLIENT_LIST_STACKING"),
+                                  XCB_ATOM_WINDOW, 32);
+        if (!list) {
+            list = conn.property(conn.root(), conn.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32);
+        }
+        if (list) {
+            const auto* ids = reinterpret_cast<const uint32_t*>(list->constData());
+            stack.assign(ids, ids + list->size() / 4);
+        }
+    } else {
+        stack = treeWindows(conn);
+    }
+
+    struct Cookies {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t origin;
+        xcb_get_property_cookie_t netName, name, pid, wmClass, type, state, extents;
+    };
+    auto prop = [&](xcb_window_t w, const char* atom, xcb_atom_t type, uint32_t words) {
+        return xcb_get_property(c, 0, w, conn.atom(atom), type, 0, words);
+    };
+    std::vector<Cookies> cookies;
+    cookies.reserve(stack.size());
+    for (xcb_window_t w : stack) {
+        cookies.push_back(Cookies{
+            xcb_get_window_attributes(c, w), xcb_get_geometry(c, w),
+            xcb_translate_coordinates(c, w, conn.root(), 0, 0),
+            prop(w, "_NET_WM_NAME", conn.atom("UTF8_STRING"), 1024),
+            xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            prop(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 1),
+            xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+            prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
+            prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
+            prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
+    }
+
+    const auto atomIs = [&](uint32_t a, const char* name) { return a == conn.atom(name); };
+    std::vector<WindowInfo> windows;
+    for (size_t i = 0; i < stack.size(); ++i) {
+        const Cookies& k = cookies[i];
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, k.attributes, nullptr));
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, k.geometry, nullptr));
+        XcbReply<xcb_translate_coordinates_reply_t> origin(
+            xcb_translate_coordinates_reply(c, k.origin, nullptr));
+        XcbReply<xcb_get_property_reply_t> netName(xcb_get_property_reply(c, k.netName, nullptr));
+        XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, k.name, nullptr));
+        XcbReply<xcb_get_property_reply_t> pid(xcb_get_property_reply(c, k.pid, nullptr));
+        XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c, k.wmClass, nullptr));
+        XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, k.type, nullptr));
+        XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, k.state, nullptr));
+        XcbReply<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, k.extents, nullptr));
+        if (!attributes || !geometry || !origin) continue;  // gone in the meantime
+
+        WindowInfo w;
+        w.windowID = stack[i];
+        w.title = propertyString(netName.get());
+        if (w.title.isEmpty() && name && name->format == 8) {
+            // WM_NAME is Latin-1 by definition (or compound text, which we read the same way).
+            w.title = QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                          xcb_get_property_value_length(name.get()));
+        }
+        const auto pids = propertyCardinals(pid.get());
+        const QString classes = propertyString(wmClass.get());
+        const QStringList parts = classes.split(QChar(0), Qt::SkipEmptyParts);
+        if (!pids.empty() || !parts.isEmpty()) {
+            OwningApplication app;
+            app.processID = pids.empty() ? 0 : std::int64_t(pids.front());
+            app.applicationName = parts.size() > 1 ? parts[1] : parts.value(0);
+            w.owningApplication = app;
+        }
+        QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+        const auto ext = propertyCardinals(extents.get());
+        if (ext.size() == 4 && ext[0] < 4096 && ext[1] < 4096 && ext[2] < 4096 && ext[3] < 4096) {
+            frame.adjust(-int(ext[0]), -int(ext[2]), int(ext[1]), int(ext[3]));
+        }
+        w.frame = frame;
+        bool hidden = false;
+        for (uint32_t a : propertyCardinals(state.get())) {
+            if (atomIs(a, "_NET_WM_STATE_HIDDEN")) hidden = true;
+            if (atomIs(a, "_NET_WM_STATE_ABOVE")) w.windowLayer = 1;
+        }
+        for (uint32_t a : propertyCardinals(type.get())) {
+            if (atomIs(a, "_NET_WM_WINDOW_TYPE_DESKTOP")) {
+                w.isDesktop = true;
+                w.windowLayer = -1;
+            } else if (atomIs(a, "_NET_WM_WINDOW_TYPE_DOCK")
+                       || atomIs(a, "_NET_WM_WINDOW_TYPE_NOTIFICATION")
+                       || atomIs(a, "_NET_WM_WINDOW_TYPE_TOOLTIP")
+                       || atomIs(a, "_NET_WM_WINDOW_TYPE_POPUP_MENU")
+                       || atomIs(a, "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU")) {
+                w.windowLayer = 1;
+            }
+            break;  // the first type is the preferred one
+        }
+        w.isOnScreen = attributes->map_state == XCB_MAP_STATE_VIEWABLE && !hidden;
+        if (onScreenWindowsOnly && !w.isOnScreen) continue;
+        windows.push_back(std::move(w));
+    }
+    std::reverse(windows.begin(), windows.end());
+    content.windows = std::move(windows);
+    return content;
+}
+
+CaptureResult<QImage> ScreenCapture::grabScreenRect(const QRect& rect)
+{
+    auto conn = X11Connection::open();
+    if (!conn) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
+    return grabScreenRect(*conn, rect);
+}
+
+CaptureResult<QImage> ScreenCapture::grabScreenRect(X11Connection& conn, const QRect& rect)
+{
+    const QRect r = rect.intersected(rootRect(conn));
+    if (r.isEmpty()) {
+        return std::unexpected(failure(ScreenCaptureError::Kind::noSuchDisplay,
+                                       QStringLiteral("rectangle outside the screen")));
+    }
+    return grabDrawable(conn, conn.root(), r, false);
+}
+
+bool ScreenCapture::compositingManagerRunning(X11Connection& conn)
+{
+    xcb_connection_t* c = conn.get();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(conn.screenNumber());
+    const xcb_atom_t selection = conn.atom(name.constData());
+    if (selection == XCB_ATOM_NONE) return false;
+    XcbReply<xcb_get_selection_owner_reply_t> r(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+    return r && r->owner != XCB_NONE;
+}
+
+namespace {
+
+bool viewable(xcb_connection_t* c, xcb_window_t w)
+{
+    XcbReply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// The window's ancestor that is a child of the root: the window manager's frame, or the window
+// itself without one. Nothing when the window is gone.
+std::optional<xcb_window_t> topLevelOf(X11Connection& conn, xcb_window_t window)
+{
+    xcb_connection_t* c = conn.get();
+    xcb_window_t top = window;
+    for (int depth = 0; depth < 64; ++depth) {
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
+        if (!tree) return std::nullopt;
+        if (tree->parent == conn.root() || tree->parent == XCB_NONE) return top;
+        top = tree->parent;
+    }
+    return top;
+}
+
+} // namespace
+
+bool ScreenCapture::isShown(X11Connection& conn, std::uint32_t windowID)
+{
+    if (viewable(conn.get(), windowID)) return true;
+    // An unmapped client may still sit in a frame that the window manager has not taken down.
+    const auto top = topLevelOf(conn, windowID);
+    return top && *top != windowID && viewable(conn.get(), *top);
+}
+
+void ScreenCapture::setMapped(X11Connection& conn, std::uint32_t windowID, bool mapped)
+{
+    if (mapped) {
+        xcb_map_window(conn.get(), windowID);
+    } else {
+        xcb_unmap_window(conn.get(), windowID);
+    }
+    xcb_flush(conn.get());
+}
+
+CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32_t windowID,
+                                                bool keepAlpha)
+{
+    xcb_connection_t* c = conn.get();
+    const auto gone = [windowID] {
+        return std::unexpected(failure(ScreenCaptureError::Kind::noSuchWindow,
+                                       QStringLiteral("window 0x%1").arg(windowID, 0, 16)));
+    };
+    const auto topLevel = topLevelOf(conn, windowID);
+    if (!topLevel) return gone();
+    const xcb_window_t top = *topLevel;
+    if (!viewable(c, top) || !viewable(c, windowID)) return gone();
+    XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, top), nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, top, conn.root(), 0, 0), nullptr));
+    if (!geometry || !origin) return gone();
+
+    if (conn.hasComposite() && compositingManagerRunning(conn)) {
+        // The window's own pixmap holds its pixels whatever lies above it. It includes the
+        // border, which the screen area below leaves out, so skip it here too.
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        XcbReply<xcb_generic_error_t> err(
+            xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, top, pixmap)));
+        if (!err) {
+            const int bw = geometry->border_width;
+            auto image = grabDrawable(conn, pixmap, QRect(bw, bw, geometry->width, geometry->height),
+                                      keepAlpha);
+            xcb_free_pixmap(c, pixmap);
+            xcb_flush(c);
+            if (image) return image;
+        }
+    }
+    const QRect onScreen = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height)
+                               .intersected(rootRect(conn));
+    if (onScreen.isEmpty()) return gone();
+    return grabDrawable(conn, conn.root(), onScreen, false);
+}
+
+} // namespace snapkin::platform

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace snapkin::platform {
+
+// One private connection to the X server, for work off the GUI thread. Qt's own connection
+// belongs to the GUI thread and does not exist at all under the offscreen platform, so screen
+// capture opens its own; a local connection costs about a millisecond.
+class X11Connection {
+public:
+    // Connects to `displayName` (nullptr: $DISPLAY). Nothing when there is no X server to talk
+    // to, for example in a Wayland session without X11 access.
+    static std::unique_ptr<X11Connection> open(const char* displayName = nullptr);
+    ~X11Connection();
+
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    xcb_connection_t* get() const { return m_connection; }
+    xcb_screen_t* screen() const { return m_screen; }
+    int screenNumber() const { return m_screenNumber; }
+    xcb_window_t root() const { return m_screen->root; }
+
+    // Interned atoms, cached per connection; XCB_ATOM_NONE when the server refuses.
+    xcb_atom_t atom(const char* name);
+    // Interns several at once with one round trip.
+    void internAtoms(std::initializer_list<const char*> names);
+
+    bool hasShm() const { return m_hasShm; }
+    bool hasRandr() const { return m_hasRandr; }
+    bool hasComposite() const { return m_hasComposite; }
+
+    // Bits per pixel of the server's pixmap format for `depth`; 0 when it has none.
+    int bitsPerPixel(int depth) const;
+    bool imageIsLsbFirst() const;
+
+    // Waits until the server has handled every request sent so far.
+    void sync();
+
+    // A window property as raw bytes, or nothing when it is absent or of another format.
+    std::optional<QByteArray> property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                       int format, uint32_t maxBytes = 1 << 20);
+
+private:
+    X11Connection() = default;
+
+    xcb_connection_t* m_connection = nullptr;
+    xcb_screen_t* m_screen = nullptr;
+    int m_screenNumber = 0;
+    bool m_hasShm = false;
+    bool m_hasRandr = false;
+    bool m_hasComposite = false;
+    QHash<QByteArray, xcb_atom_t> m_atoms;
+};
+
+// Frees an xcb reply (or any malloc'ed block) when it goes out of scope.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+} // namespace snapkin::platform

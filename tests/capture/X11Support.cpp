@@ -1,0 +1,206 @@
+#include "X11Support.h"
+
+#include "platform/ScreenCapture.h"
+#include "platform/X11Connection.h"
+
+#include <xcb/composite.h>
+
+#include <QPainter>
+#include <QTest>
+#include <QThread>
+
+#include <cstring>
+#include <memory>
+
+namespace snapkin::test {
+
+using platform::X11Connection;
+using platform::XcbReply;
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+ColorWindow::ColorWindow(const QString& title, QColor color, QRect geometry, bool frameless)
+    : m_color(color)
+{
+    if (frameless) setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(title);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setGeometry(geometry);
+    show();
+    (void)QTest::qWaitForWindowExposed(this);
+    // Exposed is not yet painted on the server: wait until a paint has gone through.
+    QCoreApplication::processEvents();
+}
+
+void ColorWindow::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), m_color);
+}
+
+bool showsColor(QPoint at, QColor color, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            auto image = platform::ScreenCapture::grabScreenRect(QRect(at, QSize(1, 1)));
+            return image && near(pixel(*image, 0, 0), color);
+        },
+        timeoutMs);
+}
+
+QColor pixel(const QImage& image, int x, int y)
+{
+    return QColor(image.pixel(x, y)).toRgb();
+}
+
+bool near(QColor actual, QColor expected, int tolerance)
+{
+    return std::abs(actual.red() - expected.red()) <= tolerance
+        && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+bool isMapped(std::uint32_t window)
+{
+    auto conn = X11Connection::open();
+    if (!conn) return false;
+    xcb_connection_t* c = conn->get();
+    XcbReply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+WindowManager::WindowManager()
+{
+    m_process.setProgram(QStringLiteral("openbox"));
+    m_process.setArguments({QStringLiteral("--sm-disable")});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start();
+    if (!m_process.waitForStarted(10000)) return;
+    // The manager announces itself before it is ready, and may drop map requests that arrive
+    // in between. Ready is when it manages a probe window (puts WM_STATE on it); the probe is
+    // mapped again every so often in case a request was lost.
+    auto conn = X11Connection::open();
+    if (!conn) return;
+    xcb_connection_t* c = conn->get();
+    const xcb_window_t probe = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, conn->root(), 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t wmState = conn->atom("WM_STATE");
+    QDeadlineTimer remap(0);
+    m_running = waitUntil(
+        [&] {
+            if (m_process.state() == QProcess::NotRunning) return false;
+            if (conn->property(probe, wmState, wmState, 32, 8)) return true;
+            if (remap.hasExpired()) {
+                xcb_unmap_window(c, probe);
+                xcb_map_window(c, probe);
+                xcb_flush(c);
+                remap.setRemainingTime(300);
+            }
+            return false;
+        },
+        20000);
+    xcb_destroy_window(c, probe);
+    conn->sync();
+}
+
+WindowManager::~WindowManager()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+}
+
+bool xrandr(const QStringList& arguments)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start(QStringLiteral("xrandr"), arguments);
+    return p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+struct CompositingManager::State {
+    std::unique_ptr<X11Connection> conn;
+    xcb_window_t owner = 0;
+};
+
+CompositingManager::CompositingManager() : m_state(new State)
+{
+    m_state->conn = X11Connection::open();
+    if (!m_state->conn) return;
+    X11Connection& conn = *m_state->conn;
+    xcb_connection_t* c = conn.get();
+    m_state->owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, m_state->owner, conn.root(), -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(conn.screenNumber());
+    xcb_set_selection_owner(c, m_state->owner, conn.atom(name.constData()), XCB_CURRENT_TIME);
+    XcbReply<xcb_generic_error_t> err(xcb_request_check(
+        c, xcb_composite_redirect_subwindows_checked(c, conn.root(),
+                                                     XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+    conn.sync();
+    m_running = !err;
+}
+
+CompositingManager::~CompositingManager()
+{
+    if (m_state->conn) {
+        xcb_connection_t* c = m_state->conn->get();
+        xcb_composite_unredirect_subwindows(c, m_state->conn->root(),
+                                            XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        xcb_destroy_window(c, m_state->owner);
+        m_state->conn->sync();
+    }
+    delete m_state;
+}
+
+struct ForeignWindow::State {
+    std::unique_ptr<X11Connection> conn;
+};
+
+ForeignWindow::ForeignWindow(QRect geometry, QColor color, const char* windowType)
+    : m_state(new State)
+{
+    m_state->conn = X11Connection::open();
+    if (!m_state->conn) return;
+    X11Connection& conn = *m_state->conn;
+    xcb_connection_t* c = conn.get();
+    m_window = xcb_generate_id(c);
+    const uint32_t values[] = {color.rgb() & 0xffffffu};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, conn.root(), int16_t(geometry.x()),
+                      int16_t(geometry.y()), uint16_t(geometry.width()),
+                      uint16_t(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, values);
+    if (windowType) {
+        const xcb_atom_t type = conn.atom(windowType);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, conn.atom("_NET_WM_WINDOW_TYPE"),
+                            XCB_ATOM_ATOM, 32, 1, &type);
+    }
+    xcb_map_window(c, m_window);
+    conn.sync();
+}
+
+ForeignWindow::~ForeignWindow()
+{
+    if (m_state->conn && m_window) {
+        xcb_destroy_window(m_state->conn->get(), m_window);
+        m_state->conn->sync();
+    }
+    delete m_state;
+}
+
+} // namespace snapkin::test

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFuture>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace snapkin::test {
+
+// Runs the event loop until `done` holds or the time is up; true when it held. Used instead of
+// fixed sleeps so tests stay quick on an idle machine and patient on a loaded one.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+// The future's result once it has finished, with the event loop running meanwhile (the
+// engine's futures may finish on the GUI thread); nothing on time-out.
+template <typename T>
+std::optional<T> await(QFuture<T> future, int timeoutMs = 15000)
+{
+    if (!waitUntil([&] { return future.isFinished(); }, timeoutMs)) return std::nullopt;
+    return future.result();
+}
+
+// A top-level window filled with one colour, shown and exposed on construction.
+class ColorWindow : public QWidget {
+public:
+    ColorWindow(const QString& title, QColor color, QRect geometry, bool frameless = true);
+    QColor color() const { return m_color; }
+    std::uint32_t xid() const { return std::uint32_t(winId()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QColor m_color;
+};
+
+// The colour at a pixel of an image, as opaque RGB.
+QColor pixel(const QImage& image, int x, int y);
+
+// True when the image's pixel is within `tolerance` of `expected` in every channel.
+bool near(QColor actual, QColor expected, int tolerance = 2);
+
+// Waits until the screen shows `color` at the root-window pixel `at`.
+bool showsColor(QPoint at, QColor color, int timeoutMs = 10000);
+
+// Whether the X server shows the window (mapped, with every ancestor).
+bool isMapped(std::uint32_t window);
+
+// A window manager on this test's display for the lifetime of the object; waits until it has
+// announced itself, and kills it afterwards.
+class WindowManager {
+public:
+    WindowManager();
+    ~WindowManager();
+    bool running() const { return m_running; }
+
+private:
+    QProcess m_process;
+    bool m_running = false;
+};
+
+// Runs xrandr on this test's display; true on exit status 0.
+bool xrandr(const QStringList& arguments);
+
+// Claims the compositing-manager selection and redirects every top-level window off-screen
+// (the server keeps painting the screen itself), as a compositing manager does; releases both
+// when destroyed.
+class CompositingManager {
+public:
+    CompositingManager();
+    ~CompositingManager();
+    bool running() const { return m_running; }
+
+private:
+    struct State;
+    State* m_state = nullptr;
+    bool m_running = false;
+};
+
+// A bare X window of another client (its own connection, no process id), optionally of an
+// EWMH window type ("_NET_WM_WINDOW_TYPE_DESKTOP"), filled with a colour by the server and
+// mapped; destroyed with the object.
+class ForeignWindow {
+public:
+    ForeignWindow(QRect geometry, QColor color, const char* windowType = nullptr);
+    ~ForeignWindow();
+    std::uint32_t xid() const { return m_window; }
+
+private:
+    struct State;
+    State* m_state = nullptr;
+    std::uint32_t m_window = 0;
+};
+
+} // namespace snapkin::test
