@@ -70,7 +70,8 @@ QList<Annotation> fiftyAnnotations()
         a.text = QStringLiteral("Note %1: check this").arg(i);
         a.fontSize = 28;
         if (a.kind == AnnotationKind::pen)
-            for (int k = 0; k < 40; ++k) a.points << at + QPointF(k * 6, 20 * std::sin(k * 0.4));
+            for (int k = 0; k < 40; ++k)
+                a.points << at + QPointF(k * 6, 20 * std::sin(k * 0.4));
         list << a;
     }
     // Two obscured regions; their pictures are cached after the first round, as in the editor.
@@ -124,9 +125,9 @@ double medianCopyMs()
         const auto t0 = std::chrono::steady_clock::now();
         QImage copy = source.copy();
         benchmark::DoNotOptimize(copy.constBits());
-        times.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - t0)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     std::nth_element(times.begin(), times.begin() + 7, times.end());
     return times[7];
@@ -140,9 +141,9 @@ void BM_Flatten(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         auto out = FlattenService::flatten(document());
         benchmark::DoNotOptimize(out->constBits());
-        times.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - t0)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     std::nth_element(times.begin(), times.begin() + long(times.size() / 2), times.end());
     state.counters["vsCopy"] = times[times.size() / 2] / medianCopyMs();

@@ -10,12 +10,21 @@ namespace snapkin {
 
 namespace {
 
-double validCell(double cell) { return std::isfinite(cell) && cell > 0 ? cell : 8.0; }
+double validCell(double cell)
+{
+    return std::isfinite(cell) && cell > 0 ? cell : 8.0;
+}
 
 } // namespace
 
-QColor Checkerboard::lightColor() { return QColor::fromRgbF(0.96f, 0.96f, 0.96f); }
-QColor Checkerboard::darkColor() { return QColor::fromRgbF(0.84f, 0.84f, 0.84f); }
+QColor Checkerboard::lightColor()
+{
+    return QColor::fromRgbF(0.96f, 0.96f, 0.96f);
+}
+QColor Checkerboard::darkColor()
+{
+    return QColor::fromRgbF(0.84f, 0.84f, 0.84f);
+}
 
 QBrush Checkerboard::brush(double deviceScale) const
 {
@@ -41,8 +50,7 @@ void Checkerboard::paint(QPainter& painter, const QRectF& area) const
 {
     if (!(area.width() > 0 && area.height() > 0)) return;
     QBrush pattern = brush(deviceScaleOf(painter));
-    pattern.setTransform(pattern.transform() *
-                         QTransform::fromTranslate(area.left(), area.top()));
+    pattern.setTransform(pattern.transform() * QTransform::fromTranslate(area.left(), area.top()));
     painter.fillRect(area, pattern);
 }
 

@@ -18,7 +18,10 @@ namespace {
 
 // Whole pixels for a length in points at `scale`; the frame layout already rounds the canvas
 // to whole pixels, so this only absorbs floating-point noise.
-double pixelsFor(double points, double scale) { return std::ceil(points * scale - 1e-6); }
+double pixelsFor(double points, double scale)
+{
+    return std::ceil(points * scale - 1e-6);
+}
 
 // Draws the base image filling (0, 0, size). When the painter maps it pixel for pixel, it is
 // copied without resampling (the common case, and the bulk of a flatten's work).
@@ -53,7 +56,10 @@ void drawBaseImage(QPainter& painter, const platform::BaseImage& image, QSizeF s
 
 } // namespace
 
-QString userMessage(FlattenError) { return platform::L10n::text("Couldn't prepare the image"); }
+QString userMessage(FlattenError)
+{
+    return platform::L10n::text("Couldn't prepare the image");
+}
 
 QString explanation(FlattenError)
 {

@@ -57,7 +57,8 @@ void FrameBackgroundView::paint(QPainter& painter, QSizeF canvasSize,
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
-    for (const QBrush& brush : fills) painter.fillPath(shape, brush);
+    for (const QBrush& brush : fills)
+        painter.fillPath(shape, brush);
     painter.restore();
 }
 

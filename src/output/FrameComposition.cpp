@@ -55,8 +55,8 @@ std::vector<QRect> uncoveredPixels(const QTransform& t, const QRectF& canvasRect
 
     std::vector<QRect> parts;
     const auto add = [&](int left, int top, int right, int bottom) {
-        if (right > left && bottom > top) parts.emplace_back(QPoint(left, top),
-                                                             QPoint(right - 1, bottom - 1));
+        if (right > left && bottom > top)
+            parts.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
     };
     add(cx0, cy0, cx1, y0);
     add(cx0, y1, cx1, cy1);
@@ -117,9 +117,15 @@ bool FrameComposition::hasCornerCover() const
     return forEditor && frame && cornerRadius() > 0;
 }
 
-bool FrameComposition::hasWatermark() const { return watermark && watermark->isVisible(); }
+bool FrameComposition::hasWatermark() const
+{
+    return watermark && watermark->isVisible();
+}
 
-bool FrameComposition::clipsContent() const { return !forEditor && frame && cornerRadius() > 0; }
+bool FrameComposition::clipsContent() const
+{
+    return !forEditor && frame && cornerRadius() > 0;
+}
 
 bool FrameComposition::paint(QPainter& painter, const Content& content) const
 {
@@ -196,9 +202,9 @@ bool FrameComposition::paintContent(QPainter& painter, const Content& content) c
         const int rx = static_cast<int>(std::ceil(radius * world.m11())) + 1;
         const int ry = static_cast<int>(std::ceil(radius * world.m22())) + 1;
         if (2 * rx <= x1 - x0 && 2 * ry <= y1 - y0) {
-            const std::array<QRect, 4> squares{
-                QRect(x0, y0, rx, ry), QRect(x1 - rx, y0, rx, ry), QRect(x0, y1 - ry, rx, ry),
-                QRect(x1 - rx, y1 - ry, rx, ry)};
+            const std::array<QRect, 4> squares{QRect(x0, y0, rx, ry), QRect(x1 - rx, y0, rx, ry),
+                                               QRect(x0, y1 - ry, rx, ry),
+                                               QRect(x1 - rx, y1 - ry, rx, ry)};
             std::array<QRect, 4> areas;
             std::array<QImage, 4> under;
             for (size_t i = 0; i < squares.size(); ++i) {

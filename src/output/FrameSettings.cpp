@@ -120,7 +120,8 @@ std::expected<QByteArray, FrameSettings::LogoError> FrameSettings::importLogo(co
     if (!target) return *png;
     if (!QDir().mkpath(QFileInfo(*target).absolutePath()))
         return std::unexpected(LogoError::cannotCreateFolder);
-    if (!platform::writeFileAtomically(*target, *png)) return std::unexpected(LogoError::writeFailed);
+    if (!platform::writeFileAtomically(*target, *png))
+        return std::unexpected(LogoError::writeFailed);
     return *png;
 }
 
@@ -132,7 +133,8 @@ std::optional<QByteArray> FrameSettings::chooseLogo(QWidget* parent)
     const QString filter =
         platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(' ') + ')';
     const QString path = QFileDialog::getOpenFileName(
-        parent, platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
+        parent,
+        platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
         QString(), filter);
     if (path.isEmpty()) return std::nullopt;
     auto imported = importLogo(path);

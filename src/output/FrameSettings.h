@@ -34,9 +34,9 @@ public:
     static constexpr qint64 maxLogoFileBytes = 64LL * 1024 * 1024;
 
     enum class LogoError {
-        unreadable,    // not an image, too large to decode, or not convertible to PNG
+        unreadable, // not an image, too large to decode, or not convertible to PNG
         cannotCreateFolder,
-        writeFailed,   // the old logo, if any, is left as it was
+        writeFailed, // the old logo, if any, is left as it was
     };
 
     struct NewCapture {
@@ -47,12 +47,15 @@ public:
     // What a new capture's store receives: nothing unless "frameApplyAlways" is on; then the
     // remembered frame if one was on, and the remembered watermark if one was on and it
     // draws something (an image watermark whose logo file is gone draws nothing).
-    static NewCapture forNewCapture(const platform::Defaults& settings = platform::Defaults::standard());
+    static NewCapture
+    forNewCapture(const platform::Defaults& settings = platform::Defaults::standard());
 
     // The stored frame style, or the default one when absent or undecodable.
-    static FrameStyle rememberedFrame(const platform::Defaults& settings = platform::Defaults::standard());
+    static FrameStyle
+    rememberedFrame(const platform::Defaults& settings = platform::Defaults::standard());
     // The stored watermark (or the default), with the logo file's bytes as its image data.
-    static Watermark rememberedWatermark(const platform::Defaults& settings = platform::Defaults::standard());
+    static Watermark
+    rememberedWatermark(const platform::Defaults& settings = platform::Defaults::standard());
 
     // Records the frame now in use, or that none is. Without one the last style is kept, so
     // switching the frame off and on restores it.

@@ -78,8 +78,8 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
     }
 
     const double sigmaDevice = shadow.blurRadius / 2 * deviceScale;
-    const int downsample = std::clamp(static_cast<int>(std::floor(sigmaDevice / 2)), 1,
-                                      maxDownsample);
+    const int downsample =
+        std::clamp(static_cast<int>(std::floor(sigmaDevice / 2)), 1, maxDownsample);
     // Low-resolution pixels per point. A deeply zoomed editor would otherwise ask for a
     // silhouette far larger than the screen; past the cap the shadow is computed coarser and
     // drawn enlarged.
@@ -91,8 +91,7 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
     const double lowH = std::ceil(h * lowScale) + 2.0 * pad;
     if (!(lowW * lowH <= 2 * maxShadowPixels)) return std::nullopt;
 
-    QImage low(static_cast<int>(lowW), static_cast<int>(lowH),
-               QImage::Format_ARGB32_Premultiplied);
+    QImage low(static_cast<int>(lowW), static_cast<int>(lowH), QImage::Format_ARGB32_Premultiplied);
     if (low.isNull()) return std::nullopt;
     low.fill(Qt::transparent);
     {
@@ -119,8 +118,8 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
 
     Rendition rendition;
     rendition.pixels = blurred;
-    rendition.target = QRectF(-pad / lowScale, -pad / lowScale + shadow.offsetY,
-                              lowW / lowScale, lowH / lowScale);
+    rendition.target =
+        QRectF(-pad / lowScale, -pad / lowScale + shadow.offsetY, lowW / lowScale, lowH / lowScale);
 
     if (cacheable && lowW * lowH <= maxCachedPixels) {
         QMutexLocker lock(&cacheMutex);

@@ -25,7 +25,8 @@ bool OpaqueImages::scan(const QImage& image)
         // AND of all pixels: alpha stays 0xFF only if every alpha is 0xFF. Branch-free per
         // row, so the compiler vectorises it.
         QRgb all = 0xFFFFFFFFu;
-        for (int x = 0; x < w; ++x) all &= line[x];
+        for (int x = 0; x < w; ++x)
+            all &= line[x];
         if ((all >> 24) != 0xFFu) return false;
     }
     return true;

@@ -7,7 +7,10 @@ namespace snapkin {
 
 namespace {
 
-bool finitePositive(double v) { return std::isfinite(v) && v > 0; }
+bool finitePositive(double v)
+{
+    return std::isfinite(v) && v > 0;
+}
 
 // How many values start, start + step, ... stay at or below `end`.
 int countSteps(double start, double end, double step)
@@ -42,16 +45,43 @@ QRectF WatermarkLayout::placedRect(WatermarkPosition position, QSizeF canvas, QS
     double fx = 0.5;
     double fy = 0.5;
     switch (position) {
-    case WatermarkPosition::topLeft: fx = 0; fy = 0; break;
-    case WatermarkPosition::top: fx = 0.5; fy = 0; break;
-    case WatermarkPosition::topRight: fx = 1; fy = 0; break;
-    case WatermarkPosition::left: fx = 0; fy = 0.5; break;
+    case WatermarkPosition::topLeft:
+        fx = 0;
+        fy = 0;
+        break;
+    case WatermarkPosition::top:
+        fx = 0.5;
+        fy = 0;
+        break;
+    case WatermarkPosition::topRight:
+        fx = 1;
+        fy = 0;
+        break;
+    case WatermarkPosition::left:
+        fx = 0;
+        fy = 0.5;
+        break;
     case WatermarkPosition::center:
-    case WatermarkPosition::tile: fx = 0.5; fy = 0.5; break;
-    case WatermarkPosition::right: fx = 1; fy = 0.5; break;
-    case WatermarkPosition::bottomLeft: fx = 0; fy = 1; break;
-    case WatermarkPosition::bottom: fx = 0.5; fy = 1; break;
-    case WatermarkPosition::bottomRight: fx = 1; fy = 1; break;
+    case WatermarkPosition::tile:
+        fx = 0.5;
+        fy = 0.5;
+        break;
+    case WatermarkPosition::right:
+        fx = 1;
+        fy = 0.5;
+        break;
+    case WatermarkPosition::bottomLeft:
+        fx = 0;
+        fy = 1;
+        break;
+    case WatermarkPosition::bottom:
+        fx = 0.5;
+        fy = 1;
+        break;
+    case WatermarkPosition::bottomRight:
+        fx = 1;
+        fy = 1;
+        break;
     }
     const double margin = 0.04 * referenceLength(canvas);
     const double w = canvas.width();
@@ -100,7 +130,8 @@ WatermarkLayout::Tile WatermarkLayout::tile(QSizeF canvas, QSizeF item)
         const bool odd = row % 2 == 1;
         const double x0 = odd ? -r + t.stepX / 2 : -r;
         const int columns = odd ? t.columnsOddRow : t.columnsEvenRow;
-        for (int col = 0; col < columns; ++col) t.centres.emplace_back(x0 + col * t.stepX, y);
+        for (int col = 0; col < columns; ++col)
+            t.centres.emplace_back(x0 + col * t.stepX, y);
     }
     return t;
 }

@@ -39,7 +39,10 @@ constexpr double unlimitedHeight = 1.0e7;
 
 } // namespace
 
-QString WatermarkView::shownText() const { return watermark.text.left(maxTextLength); }
+QString WatermarkView::shownText() const
+{
+    return watermark.text.left(maxTextLength);
+}
 
 QFont WatermarkView::font(const QPaintDevice* device) const
 {
@@ -58,9 +61,9 @@ int WatermarkView::textFlags(const QPaintDevice* device) const
     // so the text never reaches past the width it was measured in.
     const QFontMetricsF metrics(font(device), const_cast<QPaintDevice*>(device));
     const QString text = shownText();
-    const QRectF words = metrics.boundingRect(QRectF(0, 0, canvasSize.width(), unlimitedHeight),
-                                              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                                              text);
+    const QRectF words =
+        metrics.boundingRect(QRectF(0, 0, canvasSize.width(), unlimitedHeight),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
     const int wrap = words.width() > canvasSize.width() ? Qt::TextWrapAnywhere : Qt::TextWordWrap;
     return Qt::AlignLeft | Qt::AlignTop | wrap;
 }

@@ -1,11 +1,11 @@
+#include "output/FlattenService.h"
+#include "TestPaths.h"
 #include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
 #include "model/FrameLayout.h"
 #include "model/SnapkinDocument.h"
-#include "output/FlattenService.h"
 #include "output/OutputHooks.h"
 #include "platform/ImageReader.h"
-#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,8 @@ TEST(FlattenAlert, AnEmptyImageShowsTheAlertAndGivesNothing)
             if (!box || !box->isVisible()) continue;
             text = box->text();
             informative = box->informativeText();
-            for (QAbstractButton* b : box->buttons()) buttons << b->text();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
             box->accept();
         }
     });

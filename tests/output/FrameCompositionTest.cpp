@@ -1,5 +1,5 @@
-#include "output/Checkerboard.h"
 #include "output/FrameComposition.h"
+#include "output/Checkerboard.h"
 #include "output/FrameShadow.h"
 
 #include <QPainter>
@@ -112,9 +112,9 @@ TEST(FrameCompositionCorners, QuickCornerClipMatchesAGenericClip)
             for (int x = 0; x < quick.width(); ++x) {
                 const QRgb a = quick.pixel(x, y);
                 const QRgb b = generic.pixel(x, y);
-                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
-                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
-                                  std::abs(qAlpha(a) - qAlpha(b))});
+                worst =
+                    std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
             }
         EXPECT_LE(worst, 8);
     }
@@ -157,8 +157,8 @@ TEST(FrameCompositionShadow, ADeepZoomDoesNotAskForAGiantSilhouette)
 {
     // A 4000 × 3000-point image at 50 device pixels per point would be 30 gigapixels.
     const FrameShadow shadow = FrameShadow::of(QRectF(300, 300, 4000, 3000), 0.5);
-    const auto rendition = FrameShadow::render(platform::BaseImage(), QSizeF(4000, 3000), 10,
-                                               shadow, 50, true);
+    const auto rendition =
+        FrameShadow::render(platform::BaseImage(), QSizeF(4000, 3000), 10, shadow, 50, true);
     ASSERT_TRUE(rendition.has_value());
     ASSERT_FALSE(rendition->pixels.isNull());
     EXPECT_LE(double(rendition->pixels.width()) * rendition->pixels.height(),
@@ -175,8 +175,7 @@ TEST(FrameCompositionBackground, SolidAndGradientFillTheCanvas)
     EXPECT_EQ(solid.pixel(5, 5), qRgb(0, 255, 0));
     EXPECT_EQ(solid.pixel(275, 175), qRgb(0, 255, 0));
 
-    const QImage gradient =
-        render(composition(style(FrameBackgroundKind::gradient, 10, 0), false));
+    const QImage gradient = render(composition(style(FrameBackgroundKind::gradient, 10, 0), false));
     const QRgb start = gradient.pixel(0, 0);
     const QRgb end = gradient.pixel(279, 179);
     EXPECT_GT(qRed(start), 240);
@@ -197,7 +196,8 @@ TEST(FrameCompositionBackground, ShowsThroughTransparentPartsOfTheImage)
     QImage pixels(200, 100, QImage::Format_ARGB32_Premultiplied);
     pixels.fill(Qt::blue);
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) pixels.setPixel(x, y, 0);
+        for (int x = 0; x < 100; ++x)
+            pixels.setPixel(x, y, 0);
     auto frame = style(FrameBackgroundKind::solid, 10, 0.5);
     frame.solidHex = QStringLiteral("#FF0000");
     const QImage out = render(composition(frame, false, platform::BaseImage(pixels)));
@@ -244,10 +244,9 @@ TEST(FrameCompositionBackground, SkippingTheCoveredPartLeavesNoSeams)
                     if (std::abs(x - hole.x()) <= 3 && std::abs(y - hole.y()) <= 3) continue;
                     const QRgb p = a.pixel(x, y);
                     const QRgb q = b.pixel(x, y);
-                    worst = std::max({worst, std::abs(qRed(p) - qRed(q)),
-                                      std::abs(qGreen(p) - qGreen(q)),
-                                      std::abs(qBlue(p) - qBlue(q)),
-                                      std::abs(qAlpha(p) - qAlpha(q))});
+                    worst = std::max(
+                        {worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                         std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
                 }
             EXPECT_LE(worst, 6) << "zoom " << zoom << (editor ? " editor" : " export");
         }
@@ -288,7 +287,8 @@ TEST(FrameCompositionLayers, WatermarkWithoutFrameAddsNoBackground)
     EXPECT_EQ(blank.pixel(100, 50), qRgb(0, 0, 255));
     int changed = 0;
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 200; ++x) changed += blank.pixel(x, y) != marked.pixel(x, y);
+        for (int x = 0; x < 200; ++x)
+            changed += blank.pixel(x, y) != marked.pixel(x, y);
     EXPECT_GT(changed, 0);
     EXPECT_EQ(marked.pixel(5, 5), qRgb(0, 0, 255)); // nothing painted in the top-left corner
 }

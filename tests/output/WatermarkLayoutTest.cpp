@@ -69,7 +69,8 @@ TEST(WatermarkTile, CopiesStayBoundedForFlatLogosAndLongCanvases)
     // Still a brick pattern that spans the whole reach.
     EXPECT_NEAR(strip.centres.front().x(), -strip.reach, 1e-6);
     std::set<double> rows;
-    for (const QPointF& c : strip.centres) rows.insert(c.y());
+    for (const QPointF& c : strip.centres)
+        rows.insert(c.y());
     EXPECT_EQ(int(rows.size()), strip.rows);
 }
 
@@ -77,6 +78,5 @@ TEST(WatermarkTile, NothingForEmptyOrNonFiniteSizes)
 {
     EXPECT_TRUE(WatermarkLayout::tile(QSizeF(0, 600), QSizeF(10, 10)).centres.empty());
     EXPECT_TRUE(WatermarkLayout::tile(QSizeF(800, 600), QSizeF(10, 0)).centres.empty());
-    EXPECT_TRUE(
-        WatermarkLayout::tile(QSizeF(800, 600), QSizeF(qInf(), 10)).centres.empty());
+    EXPECT_TRUE(WatermarkLayout::tile(QSizeF(800, 600), QSizeF(qInf(), 10)).centres.empty());
 }
