@@ -1,5 +1,7 @@
 #include "platform/ColorQuantizer.h"
 
+#include "platform/Argb32View.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -10,27 +12,24 @@ namespace {
 
 constexpr std::uint32_t kEmpty = 0xffffffffu; // no 24-bit colour has this value
 
-QImage argbView(const QImage& image)
-{
-    if (image.format() == QImage::Format_RGB32 ||
-        image.format() == QImage::Format_ARGB32_Premultiplied)
-        return image;
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
-}
-
 // The straight 24-bit colour of a pixel that counts as opaque, or kEmpty for a transparent one.
-inline std::uint32_t opaqueColor(QRgb p)
+inline std::uint32_t opaqueColor(QRgb p, bool premultiplied)
 {
     const int a = qAlpha(p);
     if (a < 128) return kEmpty;
-    return (a == 255 ? p : qUnpremultiply(p)) & 0xffffffu;
+    return (a == 255 || !premultiplied ? p : qUnpremultiply(p)) & 0xffffffu;
+}
+
+inline bool isPremultiplied(const QImage& image)
+{
+    return image.format() != QImage::Format_ARGB32;
 }
 
 // Keeps every colour when there are at most `limit` opaque ones (plus transparency); false
 // as soon as there are more.
 bool quantizeExactly(const QImage& image, int maxColors, ColorQuantizer::Result& result)
 {
+    const bool premultiplied = isPremultiplied(image);
     std::array<std::uint32_t, 1024> keys;
     std::array<std::uint8_t, 1024> slotIndex{};
     keys.fill(kEmpty);
@@ -45,7 +44,7 @@ bool quantizeExactly(const QImage& image, int maxColors, ColorQuantizer::Result&
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint8_t* out = result.indices.data() + size_t(y) * size_t(w);
         for (int x = 0; x < w; ++x) {
-            const std::uint32_t c = opaqueColor(row[x]);
+            const std::uint32_t c = opaqueColor(row[x], premultiplied);
             if (c == kEmpty) {
                 anyTransparent = true;
                 out[x] = 0xff; // patched below, once the transparent index is known
@@ -150,6 +149,7 @@ int nearest(const std::vector<std::array<double, 3>>& palette, const double* c)
 
 void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Result& result)
 {
+    const bool premultiplied = isPremultiplied(image);
     struct Sum {
         std::uint64_t n = 0, r = 0, g = 0, b = 0;
     };
@@ -158,7 +158,7 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const std::uint32_t c = opaqueColor(row[x]);
+            const std::uint32_t c = opaqueColor(row[x], premultiplied);
             if (c == kEmpty) {
                 anyTransparent = true;
                 continue;
@@ -254,7 +254,7 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint8_t* out = result.indices.data() + size_t(y) * size_t(w);
         for (int x = 0; x < w; ++x) {
-            const std::uint32_t c = opaqueColor(row[x]);
+            const std::uint32_t c = opaqueColor(row[x], premultiplied);
             out[x] =
                 c == kEmpty ? std::uint8_t(result.transparentIndex) : indexOfBin[size_t(binOf(c))];
         }
@@ -267,7 +267,7 @@ ColorQuantizer::Result ColorQuantizer::quantize(const QImage& source, int maxCol
 {
     Result result;
     if (source.isNull()) return result;
-    const QImage image = argbView(source);
+    const QImage image = argb32View(source);
     if (image.isNull()) return result;
     maxColors = std::clamp(maxColors, 2, 256);
     if (quantizeExactly(image, maxColors, result)) return result;

@@ -1,5 +1,7 @@
 #include "platform/JpegEncoder.h"
 
+#include "platform/Argb32View.h"
+
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -35,11 +37,7 @@ std::optional<QByteArray> JpegEncoder::encode(const QImage& source, int quality,
     if (source.isNull() || source.width() > JPEG_MAX_DIMENSION ||
         source.height() > JPEG_MAX_DIMENSION)
         return std::nullopt;
-    const QImage image = source.format() == QImage::Format_RGB32 ||
-                                 source.format() == QImage::Format_ARGB32 ||
-                                 source.format() == QImage::Format_ARGB32_Premultiplied
-                             ? source
-                             : source.convertToFormat(QImage::Format_RGB32);
+    const QImage image = argb32View(source);
     if (image.isNull()) return std::nullopt;
 
     jpeg_compress_struct info{};

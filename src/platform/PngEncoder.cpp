@@ -1,5 +1,7 @@
 #include "platform/PngEncoder.h"
 
+#include "platform/Argb32View.h"
+
 #include <QRgb>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
@@ -45,7 +47,7 @@ void putChunk(QByteArray& out, const char type[4], const char* data, qsizetype s
 }
 
 // One row of the image as PNG samples: RGB, or RGBA with the alpha divided out.
-void packRow(const QRgb* src, int width, bool withAlpha, std::uint8_t* dst)
+void packRow(const QRgb* src, int width, bool withAlpha, bool premultiplied, std::uint8_t* dst)
 {
     if (!withAlpha) {
         for (int x = 0; x < width; ++x) {
@@ -60,7 +62,7 @@ void packRow(const QRgb* src, int width, bool withAlpha, std::uint8_t* dst)
     for (int x = 0; x < width; ++x) {
         const QRgb p = src[x];
         const int a = qAlpha(p);
-        const QRgb u = a == 255 ? p : a == 0 ? 0u : qUnpremultiply(p);
+        const QRgb u = !premultiplied || a == 255 ? p : a == 0 ? 0u : qUnpremultiply(p);
         dst[0] = std::uint8_t(qRed(u));
         dst[1] = std::uint8_t(qGreen(u));
         dst[2] = std::uint8_t(qBlue(u));
@@ -173,6 +175,7 @@ struct Band {
 struct Job {
     const QImage* image = nullptr;
     bool withAlpha = false;
+    bool premultiplied = true;
     int bpp = 3;
     qsizetype rowBytes = 0;
     int level = 6;
@@ -187,11 +190,11 @@ void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out
     std::uint8_t* cur = a.data();
     if (from > 0)
         packRow(reinterpret_cast<const QRgb*>(job.image->constScanLine(from - 1)), width,
-                job.withAlpha, prev);
+                job.withAlpha, job.premultiplied, prev);
     out.resize(size_t(to - from) * size_t(job.rowBytes + 1));
     for (int y = from; y < to; ++y) {
         packRow(reinterpret_cast<const QRgb*>(job.image->constScanLine(y)), width, job.withAlpha,
-                cur);
+                job.premultiplied, cur);
         std::uint8_t* dst = out.data() + size_t(y - from) * size_t(job.rowBytes + 1);
         if (job.bpp == 4)
             filterRow<4>(cur, prev, width, dst);
@@ -270,19 +273,12 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
 std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const Options& options)
 {
     if (source.isNull()) return std::nullopt;
-    QImage image = source;
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        break;
-    default:
-        image = source.convertToFormat(
-            source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-        if (image.isNull()) return std::nullopt;
-    }
+    const QImage image = argb32View(source);
+    if (image.isNull()) return std::nullopt;
 
     Job job;
     job.image = &image;
+    job.premultiplied = image.format() != QImage::Format_ARGB32;
     job.withAlpha = anyTranslucent(image);
     job.bpp = job.withAlpha ? 4 : 3;
     job.rowBytes = qsizetype(image.width()) * job.bpp;

@@ -1,5 +1,7 @@
 #include "platform/TiffEncoder.h"
 
+#include "platform/Argb32View.h"
+
 #include <QRgb>
 
 #include <algorithm>
@@ -95,13 +97,9 @@ struct OptionsDeleter {
 std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
 {
     if (source.isNull()) return std::nullopt;
-    const QImage image =
-        source.format() == QImage::Format_RGB32 ||
-                source.format() == QImage::Format_ARGB32_Premultiplied
-            ? source
-            : source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
+    const QImage image = argb32View(source);
     if (image.isNull()) return std::nullopt;
+    const bool premultiplied = image.format() != QImage::Format_ARGB32;
 
     bool withAlpha = false;
     if (image.hasAlphaChannel()) {
@@ -155,7 +153,7 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
         std::uint8_t* dst = row.data();
         for (int x = 0; x < image.width(); ++x) {
             const int a = qAlpha(src[x]);
-            const QRgb p = a == 255 || a == 0 ? src[x] : qUnpremultiply(src[x]);
+            const QRgb p = !premultiplied || a == 255 || a == 0 ? src[x] : qUnpremultiply(src[x]);
             *dst++ = std::uint8_t(qRed(p));
             *dst++ = std::uint8_t(qGreen(p));
             *dst++ = std::uint8_t(qBlue(p));

@@ -130,6 +130,24 @@ TEST(PngEncoder, WritesRgbForOpaqueImagesAndRgbaOtherwise)
     EXPECT_EQ(back.pixel(39, 19), 0u);
 }
 
+TEST(PngEncoder, StraightAlphaInputKeepsTheColourOfFaintPixels)
+{
+    QImage straightImage(3, 1, QImage::Format_ARGB32);
+    straightImage.setPixel(0, 0, qRgba(200, 100, 50, 1));
+    straightImage.setPixel(1, 0, qRgba(10, 20, 30, 254));
+    straightImage.setPixel(2, 0, qRgba(0, 0, 0, 0));
+    EXPECT_TRUE(decodeWithLibpng(*PngEncoder::encode(straightImage)) == straightImage);
+
+    // Other layouts go through the nearest 32-bit one.
+    const QImage wide = straightImage.convertToFormat(QImage::Format_RGBA64);
+    EXPECT_TRUE(decodeWithLibpng(*PngEncoder::encode(wide)) == straightImage);
+    QImage gray(5, 2, QImage::Format_Grayscale8);
+    gray.fill(77);
+    const auto grayPng = PngEncoder::encode(gray);
+    EXPECT_EQ(colorType(*grayPng), 2);
+    EXPECT_EQ(decodeWithLibpng(*grayPng).pixel(4, 1), qRgb(77, 77, 77));
+}
+
 TEST(PngEncoder, RecordsResolution)
 {
     QImage image(8, 8, QImage::Format_RGB32);

@@ -77,6 +77,13 @@ TEST(TiffEncoder, WritesStraightAlphaOnlyWhenNeeded)
     EXPECT_EQ(half[3], 128);
     const std::uint8_t* none = &clear.rows[2][2 * 4];
     EXPECT_EQ(none[3], 0);
+
+    // Straight alpha input is written as it is, faint colours included.
+    QImage straight(1, 1, QImage::Format_ARGB32);
+    straight.setPixel(0, 0, qRgba(200, 100, 50, 1));
+    Decoded faint = decode(*TiffEncoder::encode(straight));
+    ASSERT_EQ(faint.rows.size(), 1u);
+    EXPECT_EQ(faint.rows[0], (std::vector<std::uint8_t>{200, 100, 50, 1}));
 }
 
 TEST(TiffEncoder, QtReadsTheSamePixels)
