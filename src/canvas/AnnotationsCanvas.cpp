@@ -222,6 +222,35 @@ QRectF visibleRect(const QPainter& painter)
     return area;
 }
 
+// Pictures of vector annotations as last drawn, per annotation and device scale.
+struct RasterKey {
+    QUuid id;
+    double scaleX, scaleY, fractionX, fractionY;
+    friend bool operator==(const RasterKey&, const RasterKey&) = default;
+};
+
+size_t qHash(const RasterKey& k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
+}
+
+struct RasterEntry {
+    Annotation annotation; // the value drawn: any change makes a new picture
+    QImage picture;
+    QPoint origin;         // device position relative to the transform's whole-pixel offset
+};
+
+using RasterCache = QCache<RasterKey, RasterEntry>;
+
+// Pictures larger than this are not kept (a long thin outline would waste a lot of memory).
+constexpr double kRasterCacheMaxPixels = 1'500'000;
+
+RasterCache& rasterCache()
+{
+    static RasterCache cache(96 * 1024); // kilobytes
+    return cache;
+}
+
 } // namespace
 
 AnnotationsCanvas::AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
@@ -268,7 +297,9 @@ QImage AnnotationsCanvas::render(const platform::BaseImage& image,
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.scale(pixelScale, pixelScale);
     painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
-    AnnotationsCanvas(annotations, std::nullopt, points, image).paint(painter);
+    AnnotationsCanvas canvas(annotations, std::nullopt, points, image);
+    canvas.setRasterCacheEnabled(false); // drawn once: nothing to reuse
+    canvas.paint(painter);
     painter.end();
     return out;
 }
@@ -310,6 +341,11 @@ QRectF AnnotationsCanvas::drawnBounds(const Annotation& a)
         if (const std::optional<QRectF> label = a.stampLabelRect())
             r |= label->adjusted(-label->height() * a.stampLabel.size(), 0,
                                  label->height() * a.stampLabel.size(), 0);
+        // So may a number stamp's text (an em at most per character).
+        const QRectF box = a.box();
+        const double textWidth =
+            std::clamp(0.52 * box.height(), 8.0, StampPaths::maxFontSize) * double(a.text.size());
+        r |= box.adjusted(-textWidth, 0, textWidth, 0);
         return r.adjusted(-margin, -margin, margin, margin);
     }
     case AnnotationKind::sticker: {
@@ -325,9 +361,73 @@ QRectF AnnotationsCanvas::drawnBounds(const Annotation& a)
 void AnnotationsCanvas::drawIfVisible(QPainter& painter, const Annotation& a,
                                       const QRectF& visible) const
 {
-    if (!visible.isNull() && !drawnBounds(a).intersects(visible)) return;
-    drawAnnotation(painter, a);
+    const QRectF bounds = drawnBounds(a);
+    if (!visible.isNull() && !bounds.intersects(visible)) return;
+    if (!drawFromRasterCache(painter, a, bounds)) drawAnnotation(painter, a);
 }
+
+bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation& a,
+                                            const QRectF& bounds) const
+{
+    // Curved marks whose drawing costs far more than copying their pixels, and which draw with
+    // plain source-over blending. Straight outlines and lines stroke faster than their mostly
+    // empty pictures copy; text is left out as its extent is only estimated.
+    switch (a.kind) {
+    case AnnotationKind::arrow:
+    case AnnotationKind::ellipse:
+    case AnnotationKind::pen:
+    case AnnotationKind::stamp:
+        break;
+    default:
+        return false;
+    }
+    if (!m_rasterCache || !painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
+        return false;
+    // Only scaled and translated painters: a picture made at one scale and sub-pixel offset
+    // is reused as long as those stay the same (a scroll by whole pixels keeps it).
+    const QTransform t = painter.deviceTransform();
+    if (t.type() > QTransform::TxScale) return false;
+    const QRectF device = t.mapRect(bounds);
+    if (!(device.width() * device.height() <= kRasterCacheMaxPixels)) return false;
+    const double baseX = std::floor(t.dx());
+    const double baseY = std::floor(t.dy());
+    const QRect pixels = device.toAlignedRect();
+    const RasterKey key{a.id, t.m11(), t.m22(), t.dx() - baseX, t.dy() - baseY};
+
+    RasterCache& cache = rasterCache();
+    const RasterEntry* entry = cache.object(key);
+    if (!entry || !(entry->annotation == a)) {
+        QImage picture(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+        if (picture.isNull()) return false;
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        p.setRenderHints(painter.renderHints());
+        p.setTransform(t * QTransform::fromTranslate(-pixels.left(), -pixels.top()));
+        drawAnnotation(p, a);
+        p.end();
+        const QPoint origin = pixels.topLeft() - QPoint(int(baseX), int(baseY));
+        auto* made = new RasterEntry{a, std::move(picture), origin};
+        const qsizetype kilobytes = std::max<qsizetype>(1, made->picture.sizeInBytes() / 1024);
+        if (!cache.insert(key, made, kilobytes)) return false;
+        entry = cache.object(key);
+        if (!entry) return false;
+    }
+    // Blit in device pixels: undo the painter's own transform, keep the device's pixel ratio.
+    const double dpr = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    painter.save();
+    painter.setWorldTransform(QTransform());
+    QImage picture = entry->picture;
+    picture.setDevicePixelRatio(dpr);
+    const QPointF at = QPointF(entry->origin + QPoint(int(baseX), int(baseY))) / dpr;
+    painter.drawImage(at, picture);
+    painter.restore();
+    return true;
+}
+
+void AnnotationsCanvas::clearRasterCache() { rasterCache().clear(); }
+
+int AnnotationsCanvas::rasterCacheCount() { return int(rasterCache().count()); }
 
 void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) const
 {

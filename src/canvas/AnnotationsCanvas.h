@@ -67,6 +67,13 @@ public:
     static int overlayCacheCount();
     static void clearOverlayCache();
 
+    // Curved vector annotations (arrows, ellipses, pens, stamps) are kept as pictures at the
+    // device's scale and redrawn from them while they stay unchanged; the cache is bounded
+    // by memory. Off for one-off drawing such as exports, which would only pay to fill it.
+    void setRasterCacheEnabled(bool enabled) { m_rasterCache = enabled; }
+    static int rasterCacheCount();
+    static void clearRasterCache();
+
     // 45-degree grey stripes filling `rect`, 12 points apart and 6 wide.
     static void drawStripes(QPainter& painter, const QRectF& rect);
 
@@ -93,11 +100,15 @@ private:
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
                        const QList<qsizetype>& contents) const;
     void drawObscure(QPainter& painter, const Annotation& annotation) const;
+    // Draws a vector annotation from (or into) the raster cache; false when it cannot.
+    bool drawFromRasterCache(QPainter& painter, const Annotation& annotation,
+                             const QRectF& bounds) const;
 
     QList<Annotation> m_annotations;
     std::optional<QUuid> m_editingID;
     QSizeF m_imageSize;
     platform::BaseImage m_source;
+    bool m_rasterCache = true;
 };
 
 } // namespace snapkin

@@ -373,3 +373,74 @@ TEST(AnnotationsCanvasHostile, AbsurdNumbersDrawInBoundedTime)
     const QImage out = render({text, line, stripes, blur, sticker});
     EXPECT_FALSE(out.isNull());
 }
+
+namespace {
+
+QImage paintOnce(const QList<Annotation>& list, bool cached, QTransform transform = {})
+{
+    QImage canvas(300, 300, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setTransform(transform);
+    AnnotationsCanvas c(list, std::nullopt, {200, 200}, flatImage());
+    c.setRasterCacheEnabled(cached);
+    c.paint(painter);
+    return canvas;
+}
+
+int maxDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    return worst;
+}
+
+} // namespace
+
+TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChanges)
+{
+    AnnotationsCanvas::clearRasterCache();
+    Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
+    pen.points = {{10, 10}, {60, 80}, {120, 20}, {150, 90}};
+    pen.lineWidth = 5;
+    Annotation arrow = make(AnnotationKind::arrow, {20, 150}, {180, 120});
+    arrow.curved = true;
+    arrow.doubleHeaded = true;
+    Annotation stamp = make(AnnotationKind::stamp, {100, 100}, {140, 140});
+    stamp.stamp = StampKind::number;
+    stamp.text = "12";
+    stamp.stampLabel = "Label";
+    stamp.tailAngle = 2.0;
+    Annotation ellipse = make(AnnotationKind::ellipse, {30, 30}, {90, 60});
+    const QList<Annotation> list{pen, arrow, stamp, ellipse};
+
+    const QTransform scaled = QTransform::fromTranslate(3.25, 7.5).scale(1.37, 1.37);
+    for (const QTransform& t : {QTransform(), scaled}) {
+        const QImage direct = paintOnce(list, false, t);
+        const QImage first = paintOnce(list, true, t);  // fills the cache
+        const QImage second = paintOnce(list, true, t); // drawn from it
+        EXPECT_LE(maxDifference(direct, first), 2);
+        EXPECT_EQ(first, second);
+    }
+    EXPECT_GE(AnnotationsCanvas::rasterCacheCount(), 8);
+
+    // A scroll by whole pixels reuses the pictures; the drawing moves with it.
+    const int before = AnnotationsCanvas::rasterCacheCount();
+    const QImage shifted = paintOnce(list, true, QTransform::fromTranslate(20, 10));
+    EXPECT_EQ(AnnotationsCanvas::rasterCacheCount(), before);
+    EXPECT_LE(maxDifference(shifted, paintOnce(list, false, QTransform::fromTranslate(20, 10))), 2);
+
+    // A changed annotation with the same id is drawn as it is now, not as it was.
+    Annotation moved = ellipse;
+    moved.filled = true;
+    moved.p1 += QPointF(100, 0);
+    moved.p2 += QPointF(100, 0);
+    const QImage after = paintOnce({pen, arrow, stamp, moved}, true);
+    EXPECT_TRUE(pixelIs(after, {160, 45}, blue));
+    EXPECT_TRUE(pixelIs(after, {30, 45}, white)); // the old outline's left edge is gone
+}
