@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QThreadPool>
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -18,7 +17,7 @@ namespace {
 
 // A 3840 x 2160 capture of a desktop: window chrome, a sidebar, toolbar buttons, lines of text in
 // several sizes, a dark code pane and one photo-like region (smooth shapes with grain).
-QImage makeScreenshot()
+QImage makeScreenshot(bool withPhoto)
 {
     QImage image(3840, 2160, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0xec, 0xee, 0xf1));
@@ -88,8 +87,9 @@ QImage makeScreenshot()
     }
 
     // A photo: smooth hills and sky with sensor grain.
-    const QRect photo(2440, 1000, 1280, 1080);
     p.end();
+    if (!withPhoto) return image;
+    const QRect photo(2440, 1000, 1280, 1080);
     for (int py = photo.top(); py <= photo.bottom(); ++py) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(py));
         const double v = double(py - photo.top()) / photo.height();
@@ -115,10 +115,16 @@ QImage makeScreenshot()
     return image;
 }
 
-const QImage& screenshot()
+const QImage& screenshot(bool withPhoto = true)
 {
-    static const QImage image = makeScreenshot();
-    return image;
+    static const QImage full = makeScreenshot(true);
+    static const QImage interfaceOnly = makeScreenshot(false);
+    return withPhoto ? full : interfaceOnly;
+}
+
+const char* contentLabel(benchmark::State& state)
+{
+    return state.range(0) ? "with photo" : "interface only";
 }
 
 void reportSize(benchmark::State& state, qsizetype bytes)
@@ -126,9 +132,11 @@ void reportSize(benchmark::State& state, qsizetype bytes)
     state.counters["bytes"] = double(bytes);
 }
 
+// Argument of the PNG benchmarks: 1 for the capture with its photo, 0 for the interface alone.
 void BM_QtPngDefault(benchmark::State& state)
 {
-    const QImage& image = screenshot();
+    const QImage& image = screenshot(state.range(0) != 0);
+    state.SetLabel(contentLabel(state));
     qsizetype size = 0;
     for (auto _ : state) {
         QByteArray data;
@@ -139,33 +147,33 @@ void BM_QtPngDefault(benchmark::State& state)
     }
     reportSize(state, size);
 }
-BENCHMARK(BM_QtPngDefault)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QtPngDefault)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // PNG as every capture is saved: banded deflate on all cores.
 void BM_PngEncoder(benchmark::State& state)
 {
-    const QImage& image = screenshot();
+    const QImage& image = screenshot(state.range(0) != 0);
+    state.SetLabel(contentLabel(state));
     qsizetype size = 0;
     for (auto _ : state)
         size = platform::PngEncoder::encode(image)->size();
     reportSize(state, size);
 }
-BENCHMARK(BM_PngEncoder)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PngEncoder)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same on one core, for machines with few.
+// The same on the calling thread only, for machines with few cores.
 void BM_PngEncoderOneThread(benchmark::State& state)
 {
-    const QImage& image = screenshot();
-    QThreadPool* pool = QThreadPool::globalInstance();
-    const int threads = pool->maxThreadCount();
-    pool->setMaxThreadCount(1);
+    const QImage& image = screenshot(state.range(0) != 0);
+    state.SetLabel(contentLabel(state));
+    platform::PngEncoder::Options options;
+    options.useAllCores = false;
     qsizetype size = 0;
     for (auto _ : state)
-        size = platform::PngEncoder::encode(image)->size();
-    pool->setMaxThreadCount(threads);
+        size = platform::PngEncoder::encode(image, options)->size();
     reportSize(state, size);
 }
-BENCHMARK(BM_PngEncoderOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PngEncoderOneThread)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Each export format through ExportService at its default quality (0.9 for the lossy ones;
 // WebP lossless is quality 1). Arguments: format index, quality in percent.

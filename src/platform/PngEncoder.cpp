@@ -297,8 +297,9 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
         bands[size_t(i)].rowCount =
             int(qint64(image.height()) * (i + 1) / bandCount) - bands[size_t(i)].firstRow;
     }
-    if (bandCount == 1) {
-        compressBand(job, bands.front());
+    if (bandCount == 1 || !options.useAllCores) {
+        for (Band& band : bands)
+            compressBand(job, band);
     } else {
         QtConcurrent::blockingMap(bands, [&job](Band& band) { compressBand(job, band); });
     }

@@ -23,6 +23,9 @@ public:
         // 6 on captures, and with the row filters chosen here its files are still smaller than
         // those of a PNG writer at level 6 with the classic filter heuristic.
         int compressionLevel = 3;
+        // Whether bands are deflated on the global thread pool; else all on the calling thread.
+        // The bytes written are the same either way.
+        bool useAllCores = true;
     };
 
     // Nothing for a null image or when memory runs out.

@@ -96,6 +96,14 @@ TEST(PngEncoder, RoundTripsExactlyThroughLibpngAndQt)
     }
 }
 
+TEST(PngEncoder, SameBytesOnOneThreadAsOnAllCores)
+{
+    const QImage source = variedImage(1200, 900, false);
+    PngEncoder::Options serial;
+    serial.useAllCores = false;
+    EXPECT_EQ(*PngEncoder::encode(source, serial), *PngEncoder::encode(source));
+}
+
 TEST(PngEncoder, EveryCompressionLevelMakesAValidStream)
 {
     const QImage source = variedImage(900, 600, true); // several bands
