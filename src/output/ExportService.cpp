@@ -72,10 +72,11 @@ QImage ExportService::opaque(const QImage& image)
     const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied
                               ? image
                               : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int width = source.width();
     bool translucent = false;
     for (int y = 0; y < source.height() && !translucent; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        for (int x = 0; x < source.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if (qAlpha(row[x]) != 255) {
                 translucent = true;
                 break;
@@ -93,7 +94,7 @@ QImage ExportService::opaque(const QImage& image)
     for (int y = 0; y < source.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < source.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const QRgb p = src[x];
             const int lift = 255 - qAlpha(p);
             dst[x] = qRgb(std::min(255, qRed(p) + lift), std::min(255, qGreen(p) + lift),

@@ -157,7 +157,7 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     bool anyTransparent = false;
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0, w = image.width(); x < w; ++x) {
             const std::uint32_t c = opaqueColor(row[x], premultiplied);
             if (c == kEmpty) {
                 anyTransparent = true;

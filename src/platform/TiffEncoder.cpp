@@ -105,7 +105,7 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
     if (image.hasAlphaChannel()) {
         for (int y = 0; y < image.height() && !withAlpha; ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
+            for (int x = 0, w = image.width(); x < w; ++x) {
                 if (qAlpha(row[x]) != 255) {
                     withAlpha = true;
                     break;
@@ -151,7 +151,7 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
     for (int y = 0; ok && y < image.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint8_t* dst = row.data();
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0, w = image.width(); x < w; ++x) {
             const int a = qAlpha(src[x]);
             const QRgb p = !premultiplied || a == 255 || a == 0 ? src[x] : qUnpremultiply(src[x]);
             *dst++ = std::uint8_t(qRed(p));
