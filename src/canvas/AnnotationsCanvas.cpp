@@ -234,10 +234,23 @@ size_t qHash(const RasterKey& k, size_t seed = 0)
     return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
 }
 
+} // namespace
+
+// What a picture was drawn from: any change makes a new picture.
+struct RasterSource {
+    Annotation annotation;
+    QList<Annotation> context; // a lens: the annotations it shows
+    std::uint64_t imageSerial = 0; // a lens: the image it shows
+    QSizeF imageSize;
+    bool operator==(const RasterSource&) const = default;
+};
+
+namespace {
+
 struct RasterEntry {
-    Annotation annotation; // the value drawn: any change makes a new picture
+    RasterSource source;
     QImage picture;
-    QPoint origin;         // device position relative to the transform's whole-pixel offset
+    QPoint origin; // device position relative to the transform's whole-pixel offset
 };
 
 using RasterCache = QCache<RasterKey, RasterEntry>;
@@ -273,8 +286,22 @@ void AnnotationsCanvas::paint(QPainter& painter) const
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
         if (a.kind == AnnotationKind::magnifier) {
-            if (visible.isNull() || drawnBounds(a).intersects(visible))
-                drawMagnifier(painter, a, magnifierContentIndices(i));
+            const QRectF bounds = drawnBounds(a);
+            if (visible.isNull() || bounds.intersects(visible)) {
+                // Only what the lens can show decides whether its picture is still good.
+                QList<qsizetype> shown;
+                QList<Annotation> context;
+                const QRectF area = lensSourceRect(a);
+                for (qsizetype k : magnifierContentIndices(i))
+                    if (drawnBounds(m_annotations[k]).intersects(area)) {
+                        shown.append(k);
+                        context.append(m_annotations[k]);
+                    }
+                const RasterSource source{a, context, m_source.serial(), m_imageSize};
+                if (!drawThroughRasterCache(painter, source, bounds,
+                                            [&](QPainter& p) { drawMagnifier(p, a, shown); }))
+                    drawMagnifier(painter, a, shown);
+            }
         } else {
             drawIfVisible(painter, a, visible);
         }
@@ -381,6 +408,14 @@ bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation&
     default:
         return false;
     }
+    return drawThroughRasterCache(painter, RasterSource{a, {}, 0, {}}, bounds,
+                                  [&](QPainter& p) { drawAnnotation(p, a); });
+}
+
+bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSource& source,
+                                               const QRectF& bounds,
+                                               const std::function<void(QPainter&)>& draw) const
+{
     if (!m_rasterCache || !painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster
         || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
         return false;
@@ -393,21 +428,21 @@ bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation&
     const double baseX = std::floor(t.dx());
     const double baseY = std::floor(t.dy());
     const QRect pixels = device.toAlignedRect();
-    const RasterKey key{a.id, t.m11(), t.m22(), t.dx() - baseX, t.dy() - baseY};
+    const RasterKey key{source.annotation.id, t.m11(), t.m22(), t.dx() - baseX, t.dy() - baseY};
 
     RasterCache& cache = rasterCache();
     const RasterEntry* entry = cache.object(key);
-    if (!entry || !(entry->annotation == a)) {
+    if (!entry || !(entry->source == source)) {
         QImage picture(pixels.size(), QImage::Format_ARGB32_Premultiplied);
         if (picture.isNull()) return false;
         picture.fill(Qt::transparent);
         QPainter p(&picture);
         p.setRenderHints(painter.renderHints());
         p.setTransform(t * QTransform::fromTranslate(-pixels.left(), -pixels.top()));
-        drawAnnotation(p, a);
+        draw(p);
         p.end();
         const QPoint origin = pixels.topLeft() - QPoint(int(baseX), int(baseY));
-        auto* made = new RasterEntry{a, std::move(picture), origin};
+        auto* made = new RasterEntry{source, std::move(picture), origin};
         const qsizetype kilobytes = std::max<qsizetype>(1, made->picture.sizeInBytes() / 1024);
         if (!cache.insert(key, made, kilobytes)) return false;
         entry = cache.object(key);
@@ -660,6 +695,17 @@ QList<Annotation> AnnotationsCanvas::magnifierContents(qsizetype index) const
     return out;
 }
 
+QRectF AnnotationsCanvas::lensSourceRect(const Annotation& magnifier)
+{
+    // The region of the image the lens shows, with a point of margin for smoothing.
+    const QRectF box = magnifier.box();
+    const double zoom = magnifierZoom(magnifier);
+    const QPointF c = box.center();
+    return QRectF(c.x() - box.width() / (2 * zoom), c.y() - box.height() / (2 * zoom),
+                  box.width() / zoom, box.height() / zoom)
+        .adjusted(-1, -1, 1, 1);
+}
+
 QPainterPath AnnotationsCanvas::magnifierPath(const Annotation& magnifier)
 {
     return lensOutline(magnifier.box(), magnifier.magnifierRound);
@@ -695,10 +741,7 @@ void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magni
     painter.translate(c);
     painter.scale(zoom, zoom);
     painter.translate(-c);
-    // The region of the image the lens shows, with a point of margin for smoothing.
-    const QRectF shown = QRectF(c.x() - box.width() / (2 * zoom), c.y() - box.height() / (2 * zoom),
-                                box.width() / zoom, box.height() / zoom)
-                             .adjusted(-1, -1, 1, 1);
+    const QRectF shown = lensSourceRect(magnifier);
     if (!m_source.isNull()) {
         const QSizeF size = m_imageSize.width() == 0 && m_imageSize.height() == 0
             ? QSizeF(m_source.image().size())

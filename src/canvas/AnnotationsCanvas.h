@@ -11,9 +11,12 @@
 #include <QSizeF>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 namespace snapkin {
+
+struct RasterSource;
 
 // The one renderer of annotations, for the editor's canvas and for export alike, so what the
 // editor shows is what an export writes.
@@ -58,6 +61,8 @@ public:
     static QPainterPath magnifierPath(const Annotation& magnifier);
     static double magnifierZoom(const Annotation& magnifier);
     static double magnifierBorderWidth(const Annotation& magnifier);
+    // The part of the image a lens shows enlarged (with a point of margin).
+    static QRectF lensSourceRect(const Annotation& magnifier);
 
     // ---- Per-kind helpers ----
 
@@ -103,6 +108,9 @@ private:
     // Draws a vector annotation from (or into) the raster cache; false when it cannot.
     bool drawFromRasterCache(QPainter& painter, const Annotation& annotation,
                              const QRectF& bounds) const;
+    bool drawThroughRasterCache(QPainter& painter, const RasterSource& source,
+                                const QRectF& bounds,
+                                const std::function<void(QPainter&)>& draw) const;
 
     QList<Annotation> m_annotations;
     std::optional<QUuid> m_editingID;

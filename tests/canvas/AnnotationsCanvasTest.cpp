@@ -444,3 +444,34 @@ TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChan
     EXPECT_TRUE(pixelIs(after, {160, 45}, blue));
     EXPECT_TRUE(pixelIs(after, {30, 45}, white)); // the old outline's left edge is gone
 }
+
+TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
+{
+    AnnotationsCanvas::clearRasterCache();
+    Annotation lens = make(AnnotationKind::magnifier, {50, 50}, {150, 150});
+    lens.magnification = 2;
+    Annotation dot = make(AnnotationKind::rectangle, {96, 96}, {104, 104});
+    dot.filled = true;
+    auto draw = [&](const QList<Annotation>& list, const BaseImage& image) {
+        QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        AnnotationsCanvas(list, std::nullopt, {200, 200}, image).paint(painter);
+        return canvas;
+    };
+    const BaseImage plain = flatImage();
+    EXPECT_TRUE(pixelIs(draw({dot, lens}, plain), {106, 100}, blue)); // enlarged to ±8
+    EXPECT_TRUE(pixelIs(draw({dot, lens}, plain), {106, 100}, blue)); // from the cache
+    Annotation recoloured = dot;
+    recoloured.colorHex = "#00FF00";
+    EXPECT_TRUE(pixelIs(draw({recoloured, lens}, plain), {106, 100}, qRgb(0, 255, 0)));
+    // A new image under the lens is shown, not the old picture.
+    const QImage grey = draw({lens}, flatImage(qRgb(90, 90, 90)));
+    EXPECT_TRUE(pixelIs(grey, {80, 100}, qRgb(90, 90, 90)));
+    // Annotations far from what the lens shows do not invalidate it, and are drawn normally.
+    Annotation far = make(AnnotationKind::rectangle, {0, 170}, {30, 195});
+    far.filled = true;
+    const QImage withFar = draw({far, lens}, plain);
+    EXPECT_TRUE(pixelIs(withFar, {15, 180}, blue));
+    EXPECT_TRUE(pixelIs(withFar, {100, 100}, white));
+}
