@@ -159,7 +159,7 @@ CaptureResult<WindowPixels> grabWindowWorker(const WindowInfo& window,
                                              const QHash<QString, double>& scales, bool shadow,
                                              bool transparent)
 {
-    auto conn = X11Connection::open();
+    auto conn = X11Connection::acquire();
     if (!conn) return std::unexpected(noXServer());
     const double scale = scaleForFrame(ScreenCapture::displays(*conn, scales), window.frame);
     auto image = ScreenCapture::grabWindow(*conn, window.windowID, shadow || transparent);
@@ -255,7 +255,7 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
     const std::uint32_t displayID = display.displayID;
     const std::vector<std::uint32_t> ownIds = own.ids;
     auto work = QtConcurrent::run([=]() -> CaptureResult<QImage> {
-        auto conn = X11Connection::open();
+        auto conn = X11Connection::acquire();
         if (!conn) return std::unexpected(noXServer());
         // The display as it is now: a monitor may have moved or gone since it was listed.
         const auto now = currentDisplay(ScreenCapture::displays(*conn, scales), displayID);
@@ -277,7 +277,7 @@ QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
 {
     const auto scales = ScreenCapture::currentScreenScales();
     return QtConcurrent::run([scales] {
-        auto conn = X11Connection::open();
+        auto conn = X11Connection::acquire();
         if (!conn) return false;
         ShareableContent content;
         content.displays = ScreenCapture::displays(*conn, scales);
@@ -341,7 +341,7 @@ QFuture<CaptureResult<DisplaySnapshots>> CaptureEngine::snapshotDisplays(
     const std::vector<std::uint32_t> ownIds = own.ids;
     const qint64 ownPid = QCoreApplication::applicationPid();
     auto work = QtConcurrent::run([=]() -> CaptureResult<DisplaySnapshots> {
-        auto conn = X11Connection::open();
+        auto conn = X11Connection::acquire();
         if (!conn) return std::unexpected(noXServer());
         auto content = ScreenCapture::shareableContent(*conn, scales);
         if (!content) return std::unexpected(content.error());

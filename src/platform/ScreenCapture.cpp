@@ -10,15 +10,16 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QPointer>
 #include <QThread>
-
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 namespace snapkin::platform {
 
@@ -44,102 +45,94 @@ bool standardMasks(X11Connection& conn, xcb_visualid_t visual)
     return true;
 }
 
-// Turns the server's 32-bit pixels into premultiplied ARGB in place: the byte order is fixed
-// up and, unless the drawable's own alpha is wanted, the unused top byte is made opaque.
-void normalizePixels(uchar* data, qsizetype count, bool swapBytes, bool opaque)
+// Turns the server's 32-bit pixels into premultiplied ARGB: the byte order is fixed up and,
+// unless the drawable's own alpha is wanted, the unused top byte is made opaque. `src` and
+// `dst` may be the same.
+void normalizePixels(const quint32* src, quint32* dst, qsizetype count, bool swapBytes, bool opaque)
 {
-    auto* px = reinterpret_cast<quint32*>(data);
+    const quint32 alpha = opaque ? 0xff000000u : 0u;
     if (swapBytes) {
-        for (qsizetype i = 0; i < count; ++i) px[i] = qbswap(px[i]);
-    }
-    if (opaque) {
-        for (qsizetype i = 0; i < count; ++i) px[i] |= 0xff000000u;
+        for (qsizetype i = 0; i < count; ++i) dst[i] = qbswap(src[i]) | alpha;
+    } else {
+        for (qsizetype i = 0; i < count; ++i) dst[i] = src[i] | alpha;
     }
 }
 
-struct GrabbedPixels {
-    void* owner = nullptr;  // what `cleanup` releases
-    uchar* data = nullptr;
-    int depth = 0;
-    xcb_visualid_t visual = XCB_NONE;
-    QImageCleanupFunction cleanup = nullptr;
-};
+// The same, split into bands over the thread pool for screen-sized images, where one core
+// would spend as long copying as the server spends grabbing.
+void normalizeRows(const uchar* src, uchar* dst, int width, int height, qsizetype dstStride,
+                   bool swapBytes, bool opaque)
+{
+    const qsizetype srcStride = qsizetype(width) * 4;
+    auto band = [=](int firstRow, int endRow) {
+        for (int y = firstRow; y < endRow; ++y) {
+            normalizePixels(reinterpret_cast<const quint32*>(src + y * srcStride),
+                            reinterpret_cast<quint32*>(dst + y * dstStride), width, swapBytes,
+                            opaque);
+        }
+    };
+    const qsizetype pixels = qsizetype(width) * height;
+    const int bands = pixels < (1 << 20) ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
+    if (bands == 1) {
+        band(0, height);
+        return;
+    }
+    std::vector<std::pair<int, int>> ranges;
+    for (int i = 0; i < bands; ++i) ranges.emplace_back(height * i / bands, height * (i + 1) / bands);
+    QtConcurrent::blockingMap(ranges, [&](const std::pair<int, int>& r) { band(r.first, r.second); });
+}
 
-void detachShm(void* p) { shmdt(p); }
 void freeReply(void* p) { std::free(p); }
 
-// Reads through a shared-memory segment that the server writes into directly. The image then
-// wraps the segment, so the pixels are never copied.
-std::optional<GrabbedPixels> grabThroughShm(X11Connection& conn, xcb_drawable_t drawable,
-                                            const QRect& r, std::optional<ScreenCaptureError>& err)
+// A few seconds after the last capture, the idle segments and the shared connection are given
+// back; the countdown restarts on the GUI thread with every capture. Without a running event
+// loop (a command-line tool) nothing is kept long enough to matter.
+void keepCaptureResourcesForAWhile()
 {
-    xcb_connection_t* c = conn.get();
-    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0) return std::nullopt;
-    void* mem = shmat(id, nullptr, 0);
-    if (mem == reinterpret_cast<void*>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return std::nullopt;
-    }
-    const xcb_shm_seg_t seg = xcb_generate_id(c);
-    XcbReply<xcb_generic_error_t> attachError(
-        xcb_request_check(c, xcb_shm_attach_checked(c, seg, uint32_t(id), 0)));
-    // Marked for removal now: it disappears once both sides have detached, even if we crash.
-    shmctl(id, IPC_RMID, nullptr);
-    if (attachError) {
-        shmdt(mem);
-        return std::nullopt;  // for example a remote server: try the plain request
-    }
-    xcb_generic_error_t* e = nullptr;
-    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        c,
-        xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                          uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
-        &e));
-    XcbReply<xcb_generic_error_t> replyError(e);
-    xcb_shm_detach(c, seg);
-    xcb_flush(c);
-    if (!reply) {
-        shmdt(mem);
-        err = failure(ScreenCaptureError::Kind::grabFailed,
-                      QStringLiteral("ShmGetImage failed (X error %1)")
-                          .arg(replyError ? replyError->error_code : 0));
-        return std::nullopt;
-    }
-    return GrabbedPixels{mem, static_cast<uchar*>(mem), reply->depth, reply->visual, detachShm};
+    constexpr int idleMs = 10000;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+            static QPointer<QTimer> timer;
+            if (!timer) {
+                timer = new QTimer(QCoreApplication::instance());
+                timer->setSingleShot(true);
+                timer->setInterval(idleMs);
+                QObject::connect(timer, &QTimer::timeout, [] { X11Connection::releaseSharedIfIdle(); });
+            }
+            timer->start();
+        },
+        Qt::QueuedConnection);
 }
 
-std::optional<GrabbedPixels> grabThroughGetImage(X11Connection& conn, xcb_drawable_t drawable,
-                                                 const QRect& r,
-                                                 std::optional<ScreenCaptureError>& err)
+bool formatUsable(X11Connection& conn, int depth, xcb_visualid_t visual)
 {
-    xcb_connection_t* c = conn.get();
-    xcb_generic_error_t* e = nullptr;
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
-                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
-        &e);
-    XcbReply<xcb_generic_error_t> replyError(e);
-    if (!reply) {
-        err = failure(ScreenCaptureError::Kind::grabFailed,
-                      QStringLiteral("GetImage failed (X error %1)")
-                          .arg(replyError ? replyError->error_code : 0));
-        return std::nullopt;
-    }
-    const qsizetype expected = qsizetype(r.width()) * r.height() * 4;
-    if (xcb_get_image_data_length(reply) < expected) {
-        std::free(reply);
-        err = failure(ScreenCaptureError::Kind::unsupportedFormat,
-                      QStringLiteral("GetImage returned fewer bytes than 32 bits per pixel"));
-        return std::nullopt;
-    }
-    // The image wraps the reply; freeing the reply frees the pixels.
-    return GrabbedPixels{reply, xcb_get_image_data(reply), reply->depth, reply->visual, freeReply};
+    return conn.bitsPerPixel(depth) == 32 && standardMasks(conn, visual);
 }
 
-// The pixels of `r` (drawable coordinates) of a drawable, as ARGB32 premultiplied.
+ScreenCaptureError formatError(X11Connection& conn, int depth)
+{
+    return failure(ScreenCaptureError::Kind::unsupportedFormat,
+                   QStringLiteral("depth %1 at %2 bits per pixel")
+                       .arg(depth)
+                       .arg(conn.bitsPerPixel(depth)));
+}
+
+ScreenCaptureError requestError(const char* request, xcb_generic_error_t* e)
+{
+    return failure(ScreenCaptureError::Kind::grabFailed,
+                   QStringLiteral("%1 failed (X error %2)")
+                       .arg(QLatin1String(request))
+                       .arg(e ? e->error_code : 0));
+}
+
+// The pixels of `r` (drawable coordinates) of a drawable: RGB32 for an opaque drawable,
+// premultiplied ARGB32 for one with its own alpha when `keepAlpha`.
+//
+// The image wraps the server's answer without copying it: with MIT-SHM the segment the server
+// wrote into, else the GetImage reply. Only a server of the other byte order costs a pass.
 CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
                                    bool keepAlpha)
 {
@@ -147,25 +140,51 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
         return std::unexpected(failure(ScreenCaptureError::Kind::grabFailed,
                                        QStringLiteral("empty or oversized rectangle")));
     }
-    std::optional<ScreenCaptureError> err;
-    std::optional<GrabbedPixels> pixels;
-    if (conn.hasShm()) pixels = grabThroughShm(conn, drawable, r, err);
-    if (!pixels && !err) pixels = grabThroughGetImage(conn, drawable, r, err);
-    if (!pixels) return std::unexpected(*err);
-
-    const int bpp = conn.bitsPerPixel(pixels->depth);
-    if (bpp != 32 || !standardMasks(conn, pixels->visual)) {
-        pixels->cleanup(pixels->owner);
-        return std::unexpected(failure(ScreenCaptureError::Kind::unsupportedFormat,
-                                       QStringLiteral("depth %1 at %2 bits per pixel")
-                                           .arg(pixels->depth)
-                                           .arg(bpp)));
-    }
+    xcb_connection_t* c = conn.get();
     const bool swap = conn.imageIsLsbFirst() != (std::endian::native == std::endian::little);
-    const bool opaque = !(keepAlpha && pixels->depth == 32);
-    normalizePixels(pixels->data, qsizetype(r.width()) * r.height(), swap, opaque);
-    return QImage(pixels->data, r.width(), r.height(), qsizetype(r.width()) * 4,
-                  QImage::Format_ARGB32_Premultiplied, pixels->cleanup, pixels->owner);
+    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
+    const qsizetype stride = qsizetype(r.width()) * 4;
+    auto wrap = [&](uchar* data, int depth, QImageCleanupFunction cleanup, void* owner) {
+        const bool alpha = keepAlpha && depth == 32;
+        if (swap) normalizeRows(data, data, r.width(), r.height(), stride, true, false);
+        keepCaptureResourcesForAWhile();
+        return QImage(data, r.width(), r.height(), stride,
+                      alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, cleanup,
+                      owner);
+    };
+
+    if (X11Connection::ShmSegment* segment = conn.takeSegment(bytes)) {
+        xcb_generic_error_t* e = nullptr;
+        XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+            c,
+            xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
+                              uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id, 0),
+            &e));
+        XcbReply<xcb_generic_error_t> error(e);
+        if (!reply || !formatUsable(conn, reply->depth, reply->visual)) {
+            X11Connection::returnSegment(segment);
+            if (!reply) return std::unexpected(requestError("ShmGetImage", error.get()));
+            return std::unexpected(formatError(conn, reply->depth));
+        }
+        return wrap(static_cast<uchar*>(segment->memory), reply->depth,
+                    X11Connection::returnSegment, segment);
+    }
+
+    xcb_generic_error_t* e = nullptr;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
+                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
+        &e);
+    XcbReply<xcb_generic_error_t> error(e);
+    if (!reply) return std::unexpected(requestError("GetImage", error.get()));
+    if (!formatUsable(conn, reply->depth, reply->visual)
+        || xcb_get_image_data_length(reply) < qsizetype(bytes)) {
+        const int depth = reply->depth;
+        std::free(reply);
+        return std::unexpected(formatError(conn, depth));
+    }
+    return wrap(xcb_get_image_data(reply), reply->depth, freeReply, reply);
 }
 
 QRect rootRect(X11Connection& conn)
@@ -340,7 +359,7 @@ std::vector<DisplayInfo> ScreenCapture::displays(X11Connection& conn,
 CaptureResult<ShareableContent> ScreenCapture::shareableContent(
     const QHash<QString, double>& scales, bool onScreenWindowsOnly)
 {
-    auto conn = X11Connection::open();
+    auto conn = X11Connection::acquire();
     if (!conn) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
     return shareableContent(*conn, scales, onScreenWindowsOnly);
 }
@@ -477,7 +496,7 @@ CaptureResult<ShareableContent> ScreenCapture::shareableContent(
 
 CaptureResult<QImage> ScreenCapture::grabScreenRect(const QRect& rect)
 {
-    auto conn = X11Connection::open();
+    auto conn = X11Connection::acquire();
     if (!conn) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
     return grabScreenRect(*conn, rect);
 }

@@ -4,6 +4,9 @@
 #include <xcb/randr.h>
 #include <xcb/shm.h>
 
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -11,7 +14,7 @@
 
 namespace snapkin::platform {
 
-std::unique_ptr<X11Connection> X11Connection::open(const char* displayName)
+std::shared_ptr<X11Connection> X11Connection::open(const char* displayName)
 {
     // xcb_connect() reads $DISPLAY itself; without one it fails, which is what we want.
     int screenNumber = 0;
@@ -26,7 +29,7 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName)
         xcb_disconnect(c);
         return nullptr;
     }
-    std::unique_ptr<X11Connection> conn(new X11Connection);
+    std::shared_ptr<X11Connection> conn(new X11Connection);
     conn->m_connection = c;
     conn->m_screen = it.data;
     conn->m_screenNumber = screenNumber;
@@ -72,6 +75,113 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName)
 X11Connection::~X11Connection()
 {
     if (m_connection) xcb_disconnect(m_connection);
+}
+
+namespace {
+
+std::mutex sharedMutex;
+std::shared_ptr<X11Connection> sharedConnection;
+
+// Idle segments, by connection and size; at most two (a display and a second one) are kept.
+std::mutex segmentMutex;
+std::vector<X11Connection::ShmSegment*> freeSegments;
+constexpr size_t keptSegments = 2;
+
+void destroySegment(X11Connection::ShmSegment* s)
+{
+    xcb_connection_t* c = s->connection->get();
+    if (!xcb_connection_has_error(c)) {
+        xcb_shm_detach(c, s->id);
+        xcb_flush(c);
+    }
+    shmdt(s->memory);
+    delete s;
+}
+
+} // namespace
+
+void X11Connection::releaseSharedIfIdle()
+{
+    std::vector<ShmSegment*> idle;
+    {
+        std::lock_guard<std::mutex> lock(segmentMutex);
+        idle.swap(freeSegments);
+    }
+    for (ShmSegment* s : idle) destroySegment(s);
+    std::unique_lock<std::mutex> lock(sharedMutex, std::try_to_lock);
+    if (lock.owns_lock()) sharedConnection.reset();
+}
+
+X11Connection::Lease X11Connection::acquire()
+{
+    std::unique_lock<std::mutex> lock(sharedMutex);
+    std::shared_ptr<X11Connection>& shared = sharedConnection;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (shared && (xcb_connection_has_error(shared->get()) || shared->m_displayName != display)) {
+        shared.reset();
+    }
+    if (!shared) {
+        shared = open(display.isEmpty() ? nullptr : display.constData());
+        if (!shared) return Lease();
+        shared->m_displayName = display;
+    }
+    return Lease(shared, std::move(lock));
+}
+
+X11Connection::ShmSegment* X11Connection::takeSegment(size_t bytes)
+{
+    if (!m_hasShm || bytes == 0) return nullptr;
+    std::vector<ShmSegment*> stale;
+    ShmSegment* found = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(segmentMutex);
+        for (auto it = freeSegments.begin(); it != freeSegments.end();) {
+            if ((*it)->connection.get() != this) {
+                stale.push_back(*it);  // from a connection that has been replaced
+                it = freeSegments.erase(it);
+            } else if (!found && (*it)->size == bytes) {
+                found = *it;
+                it = freeSegments.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (ShmSegment* s : stale) destroySegment(s);
+    if (found) return found;
+
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) return nullptr;
+    void* mem = shmat(id, nullptr, 0);
+    if (mem == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return nullptr;
+    }
+    const xcb_shm_seg_t seg = xcb_generate_id(m_connection);
+    XcbReply<xcb_generic_error_t> err(
+        xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, seg, uint32_t(id), 0)));
+    // Marked for removal at once: it goes away when both sides detach, even after a crash.
+    shmctl(id, IPC_RMID, nullptr);
+    if (err) {
+        // For example a server on another machine: it cannot see our memory.
+        shmdt(mem);
+        m_hasShm = false;
+        return nullptr;
+    }
+    return new ShmSegment{shared_from_this(), seg, mem, bytes};
+}
+
+void X11Connection::returnSegment(void* segment)
+{
+    auto* s = static_cast<ShmSegment*>(segment);
+    {
+        std::lock_guard<std::mutex> lock(segmentMutex);
+        if (freeSegments.size() < keptSegments) {
+            freeSegments.push_back(s);
+            return;
+        }
+    }
+    destroySegment(s);
 }
 
 xcb_atom_t X11Connection::atom(const char* name)

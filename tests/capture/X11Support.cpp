@@ -134,7 +134,7 @@ bool xrandr(const QStringList& arguments)
 }
 
 struct CompositingManager::State {
-    std::unique_ptr<X11Connection> conn;
+    std::shared_ptr<X11Connection> conn;
     xcb_window_t owner = 0;
 };
 
@@ -169,7 +169,7 @@ CompositingManager::~CompositingManager()
 }
 
 struct ForeignWindow::State {
-    std::unique_ptr<X11Connection> conn;
+    std::shared_ptr<X11Connection> conn;
 };
 
 ForeignWindow::ForeignWindow(QRect geometry, QColor color, const char* windowType)
