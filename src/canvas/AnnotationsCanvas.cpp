@@ -433,6 +433,13 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSo
     RasterCache& cache = rasterCache();
     const RasterEntry* entry = cache.object(key);
     if (!entry || !(entry->source == source)) {
+        // Seen for the first time, or changed since: drawn directly, and only noted. Something
+        // that changes on every frame (a stroke being drawn, a lens being dragged) is never
+        // worth a picture; one that stays the same for a second frame is.
+        cache.insert(key, new RasterEntry{source, QImage(), QPoint()}, 1);
+        return false;
+    }
+    if (entry->picture.isNull()) {
         QImage picture(pixels.size(), QImage::Format_ARGB32_Premultiplied);
         if (picture.isNull()) return false;
         picture.fill(Qt::transparent);
