@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <bit>
@@ -128,11 +129,11 @@ ScreenCaptureError requestError(const char* request, xcb_generic_error_t* e)
                        .arg(e ? e->error_code : 0));
 }
 
-// The pixels of `r` (drawable coordinates) of a drawable: RGB32 for an opaque drawable,
-// premultiplied ARGB32 for one with its own alpha when `keepAlpha`.
+// The pixels of `r` (drawable coordinates) of a drawable as premultiplied ARGB32: opaque, or
+// with the drawable's own alpha when `keepAlpha` and it has one.
 //
 // The image wraps the server's answer without copying it: with MIT-SHM the segment the server
-// wrote into, else the GetImage reply. Only a server of the other byte order costs a pass.
+// wrote into, else the GetImage reply.
 CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
                                    bool keepAlpha)
 {
@@ -145,29 +146,69 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
     const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
     const qsizetype stride = qsizetype(r.width()) * 4;
     auto wrap = [&](uchar* data, int depth, QImageCleanupFunction cleanup, void* owner) {
-        const bool alpha = keepAlpha && depth == 32;
-        if (swap) normalizeRows(data, data, r.width(), r.height(), stride, true, false);
+        // The top byte of a depth-24 pixel is padding (Xvfb leaves it 0): make it opaque here,
+        // in place, so the image is already in the format every later step works in and
+        // nothing downstream copies the whole screen to convert it.
+        const bool opaque = !(keepAlpha && depth == 32);
+        if (swap || opaque) normalizeRows(data, data, r.width(), r.height(), stride, swap, opaque);
         keepCaptureResourcesForAWhile();
-        return QImage(data, r.width(), r.height(), stride,
-                      alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, cleanup,
-                      owner);
+        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
+                      cleanup, owner);
     };
 
     if (X11Connection::ShmSegment* segment = conn.takeSegment(bytes)) {
-        xcb_generic_error_t* e = nullptr;
-        XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-            c,
-            xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                              uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id, 0),
-            &e));
-        XcbReply<xcb_generic_error_t> error(e);
-        if (!reply || !formatUsable(conn, reply->depth, reply->visual)) {
-            X11Connection::returnSegment(segment);
-            if (!reply) return std::unexpected(requestError("ShmGetImage", error.get()));
-            return std::unexpected(formatError(conn, reply->depth));
+        // Large grabs go in horizontal strips, all requested at once: while the server copies
+        // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
+        const int strips = bytes >= (size_t(4) << 20) ? 8 : 1;
+        std::vector<std::pair<int, int>> rows;  // first row, row count
+        std::vector<xcb_shm_get_image_cookie_t> cookies;
+        for (int i = 0; i < strips; ++i) {
+            const int y0 = r.height() * i / strips;
+            const int y1 = r.height() * (i + 1) / strips;
+            if (y1 <= y0) continue;
+            rows.emplace_back(y0, y1 - y0);
+            cookies.push_back(xcb_shm_get_image(
+                c, drawable, int16_t(r.x()), int16_t(r.y() + y0), uint16_t(r.width()),
+                uint16_t(y1 - y0), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id,
+                uint32_t(qsizetype(y0) * stride)));
         }
-        return wrap(static_cast<uchar*>(segment->memory), reply->depth,
-                    X11Connection::returnSegment, segment);
+        auto* data = static_cast<uchar*>(segment->memory);
+        std::optional<ScreenCaptureError> failed;
+        int depth = 0;
+        std::vector<QFuture<void>> fixes;
+        for (size_t i = 0; i < cookies.size(); ++i) {
+            xcb_generic_error_t* e = nullptr;
+            XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookies[i], &e));
+            XcbReply<xcb_generic_error_t> error(e);
+            if (failed) continue;  // the remaining replies are still read, and dropped
+            if (!reply) {
+                failed = requestError("ShmGetImage", error.get());
+                continue;
+            }
+            if (!formatUsable(conn, reply->depth, reply->visual)) {
+                failed = formatError(conn, reply->depth);
+                continue;
+            }
+            depth = reply->depth;
+            const bool opaque = !(keepAlpha && depth == 32);
+            if (!swap && !opaque) continue;
+            uchar* strip = data + qsizetype(rows[i].first) * stride;
+            const int count = rows[i].second;
+            const int width = r.width();
+            fixes.push_back(QtConcurrent::run([=] {
+                normalizePixels(reinterpret_cast<const quint32*>(strip),
+                                reinterpret_cast<quint32*>(strip), qsizetype(width) * count, swap,
+                                opaque);
+            }));
+        }
+        for (QFuture<void>& f : fixes) f.waitForFinished();
+        if (failed) {
+            X11Connection::returnSegment(segment);
+            return std::unexpected(*failed);
+        }
+        keepCaptureResourcesForAWhile();
+        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
+                      X11Connection::returnSegment, segment);
     }
 
     xcb_generic_error_t* e = nullptr;

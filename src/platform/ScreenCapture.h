@@ -107,7 +107,8 @@ public:
         X11Connection& connection, const QHash<QString, double>& scales,
         bool onScreenWindowsOnly = true);
 
-    // The pixels of a rectangle of the screen (root-window pixels), as an RGB32 image. The
+    // The pixels of a rectangle of the screen (root-window pixels), as an opaque ARGB32
+    // premultiplied image. The
     // rectangle is clipped to the screen; nothing of it on the screen is an error. Uses MIT-SHM
     // when the server offers it, else a plain GetImage; either way the image holds the server's
     // answer without a copy.
@@ -115,9 +116,8 @@ public:
     static CaptureResult<QImage> grabScreenRect(X11Connection& connection, const QRect& rect);
 
     // The pixels of one top-level window, frame included. With a compositing manager running,
-    // the window's own pixels (whatever covers it; with its alpha, as premultiplied ARGB32, when
-    // `keepAlpha` and the window has one); otherwise its area of the screen, clipped to the
-    // screen, as RGB32.
+    // the window's own pixels (whatever covers it; with its alpha when `keepAlpha` and the window
+    // has one); otherwise its area of the screen, clipped to the screen. ARGB32 premultiplied.
     static CaptureResult<QImage> grabWindow(X11Connection& connection, std::uint32_t windowID,
                                             bool keepAlpha);
 
