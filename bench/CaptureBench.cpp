@@ -105,7 +105,8 @@ void BM_WindowShadow(benchmark::State& state)
 {
     QImage window(2000, 1200, QImage::Format_ARGB32_Premultiplied);
     window.fill(qRgb(40, 90, 160));
-    for (auto _ : state) benchmark::DoNotOptimize(CaptureEngine::withShadow(window, 2.0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CaptureEngine::withShadow(window, 2.0));
 }
 BENCHMARK(BM_WindowShadow)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -33,7 +33,10 @@ namespace {
 constexpr int hideTimeoutMs = 1000;
 constexpr int repaintSettleMs = 80;
 
-ScreenCaptureError noXServer() { return ScreenCaptureError{ScreenCaptureError::Kind::noXServer, {}}; }
+ScreenCaptureError noXServer()
+{
+    return ScreenCaptureError{ScreenCaptureError::Kind::noXServer, {}};
+}
 
 bool onGuiThread()
 {
@@ -107,7 +110,8 @@ public:
     }
     ~ForeignWindowsHidden()
     {
-        for (std::uint32_t id : m_unmapped) ScreenCapture::setMapped(m_conn, id, true);
+        for (std::uint32_t id : m_unmapped)
+            ScreenCapture::setMapped(m_conn, id, true);
         if (!m_unmapped.empty()) m_conn.sync();
     }
     const std::vector<std::uint32_t>& unmapped() const { return m_unmapped; }
@@ -179,7 +183,8 @@ void blurAlpha(std::vector<std::uint8_t>& a, int width, int height, double sigma
         for (int y = 0; y < height; ++y) {
             std::uint8_t* row = a.data() + size_t(y) * size_t(width);
             std::uint32_t sum = 0;
-            for (int x = 0; x <= r && x < width; ++x) sum += row[x];
+            for (int x = 0; x <= r && x < width; ++x)
+                sum += row[x];
             for (int x = 0; x < width; ++x) {
                 line[size_t(x)] = std::uint8_t((sum + span / 2) / span);
                 if (x + r + 1 < width) sum += row[x + r + 1];
@@ -195,18 +200,22 @@ void blurAlpha(std::vector<std::uint8_t>& a, int width, int height, double sigma
         std::fill(sums.begin(), sums.end(), 0u);
         for (int y = 0; y <= r && y < height; ++y) {
             const std::uint8_t* row = a.data() + size_t(y) * size_t(width);
-            for (int x = 0; x < width; ++x) sums[size_t(x)] += row[x];
+            for (int x = 0; x < width; ++x)
+                sums[size_t(x)] += row[x];
         }
         for (int y = 0; y < height; ++y) {
             std::uint8_t* dst = out.data() + size_t(y) * size_t(width);
-            for (int x = 0; x < width; ++x) dst[x] = std::uint8_t((sums[size_t(x)] + span / 2) / span);
+            for (int x = 0; x < width; ++x)
+                dst[x] = std::uint8_t((sums[size_t(x)] + span / 2) / span);
             if (y + r + 1 < height) {
                 const std::uint8_t* add = a.data() + size_t(y + r + 1) * size_t(width);
-                for (int x = 0; x < width; ++x) sums[size_t(x)] += add[x];
+                for (int x = 0; x < width; ++x)
+                    sums[size_t(x)] += add[x];
             }
             if (y - r >= 0) {
                 const std::uint8_t* sub = a.data() + size_t(y - r) * size_t(width);
-                for (int x = 0; x < width; ++x) sums[size_t(x)] -= sub[x];
+                for (int x = 0; x < width; ++x)
+                    sums[size_t(x)] -= sub[x];
             }
         }
         a.swap(out);
@@ -243,7 +252,8 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
                                                            const std::vector<WindowInfo>& excluding)
 {
     std::vector<std::uint32_t> excludedIds;
-    for (const WindowInfo& w : excluding) excludedIds.push_back(w.windowID);
+    for (const WindowInfo& w : excluding)
+        excludedIds.push_back(w.windowID);
     const HiddenOwnWindows own = hideOwnWindows([&](std::uint32_t id) {
         return std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end();
     });
@@ -260,8 +270,7 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
         // The display as it is now: a monitor may have moved or gone since it was listed.
         const auto now = currentDisplay(ScreenCapture::displays(*conn, scales), displayID);
         if (!now) {
-            return std::unexpected(
-                ScreenCaptureError{ScreenCaptureError::Kind::noSuchDisplay, {}});
+            return std::unexpected(ScreenCaptureError{ScreenCaptureError::Kind::noSuchDisplay, {}});
         }
         ForeignWindowsHidden hiddenForeign(*conn, foreign);
         std::vector<std::uint32_t> waitFor = ownIds;
@@ -305,8 +314,8 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const WindowInfo& win
     });
 }
 
-QFuture<CaptureResult<platform::BaseImage>> CaptureEngine::captureWindowImage(
-    const WindowInfo& window)
+QFuture<CaptureResult<platform::BaseImage>>
+CaptureEngine::captureWindowImage(const WindowInfo& window)
 {
     auto& defaults = platform::Defaults::standard();
     const bool shadow = defaults.boolForKey(QString::fromLatin1(windowCaptureShadowKey));
@@ -330,8 +339,8 @@ std::vector<WindowInfo> CaptureEngine::desktopIconWindows(const ShareableContent
     return out;
 }
 
-QFuture<CaptureResult<DisplaySnapshots>> CaptureEngine::snapshotDisplays(
-    const QSet<std::uint32_t>& keeping)
+QFuture<CaptureResult<DisplaySnapshots>>
+CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
 {
     const bool hideIcons = platform::Defaults::standard().boolForKey(
         QString::fromLatin1(hideDesktopIconsWhileCapturingKey));
@@ -358,7 +367,8 @@ QFuture<CaptureResult<DisplaySnapshots>> CaptureEngine::snapshotDisplays(
             }
         }
         if (hideIcons) {
-            for (const WindowInfo& w : desktopIconWindows(*content)) foreign.push_back(w.windowID);
+            for (const WindowInfo& w : desktopIconWindows(*content))
+                foreign.push_back(w.windowID);
         }
         ForeignWindowsHidden hiddenForeign(*conn, foreign);
         std::vector<std::uint32_t> waitFor = ownIds;
@@ -391,8 +401,8 @@ std::optional<platform::BaseImage> CaptureEngine::crop(const QImage& image, cons
         return std::nullopt;
     }
     const QRectF r = rect.normalized();
-    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width())
-        || !std::isfinite(r.height()) || r.width() <= 0 || r.height() <= 0) {
+    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) ||
+        !std::isfinite(r.height()) || r.width() <= 0 || r.height() <= 0) {
         return std::nullopt;
     }
     const double scale = image.width() / screenPointWidth;
@@ -438,7 +448,8 @@ QImage CaptureEngine::withShadow(const QImage& window, double scale)
         if (ty < 0 || ty >= h) continue;
         const auto* line = reinterpret_cast<const QRgb*>(src.constScanLine(y));
         std::uint8_t* dst = alpha.data() + size_t(ty) * size_t(w) + size_t(margin);
-        for (int x = 0; x < src.width(); ++x) dst[x] = std::uint8_t(qAlpha(line[x]));
+        for (int x = 0; x < src.width(); ++x)
+            dst[x] = std::uint8_t(qAlpha(line[x]));
     }
     blurAlpha(alpha, w, h, 20 * scale);
 
@@ -448,7 +459,8 @@ QImage CaptureEngine::withShadow(const QImage& window, double scale)
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         const std::uint8_t* a = alpha.data() + size_t(y) * size_t(w);
         // Black at 33 % opacity: premultiplied, only the alpha is non-zero.
-        for (int x = 0; x < w; ++x) line[x] = QRgb((a[x] * 33 + 50) / 100) << 24;
+        for (int x = 0; x < w; ++x)
+            line[x] = QRgb((a[x] * 33 + 50) / 100) << 24;
     }
     QPainter painter(&out);
     painter.drawImage(margin, margin, src);

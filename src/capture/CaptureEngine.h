@@ -48,11 +48,13 @@ public:
     static QFuture<platform::CaptureResult<platform::ShareableContent>> shareableContent();
 
     // The primary display; the first one listed when none is primary; nothing without displays.
-    static std::optional<platform::DisplayInfo> mainDisplay(const platform::ShareableContent& content);
+    static std::optional<platform::DisplayInfo>
+    mainDisplay(const platform::ShareableContent& content);
 
     // A full-resolution image of the display, without the given windows.
-    static QFuture<platform::CaptureResult<QImage>> captureImage(
-        const platform::DisplayInfo& display, const std::vector<platform::WindowInfo>& excluding);
+    static QFuture<platform::CaptureResult<QImage>>
+    captureImage(const platform::DisplayInfo& display,
+                 const std::vector<platform::WindowInfo>& excluding);
 
     // True when the screen can be captured now, judged by capturing 2 × 2 pixels of the main
     // display; false without an X server. Never fails; every call probes anew.
@@ -61,21 +63,22 @@ public:
     // The pixels of one window, frame included, honouring "windowCaptureShadow" (a drawn drop
     // shadow on a margin of 64 points around it) and "windowCaptureTransparentBackground" (the
     // window's own transparency is kept). With neither, the image is opaque.
-    static QFuture<platform::CaptureResult<QImage>> captureImage(const platform::WindowInfo& window);
+    static QFuture<platform::CaptureResult<QImage>>
+    captureImage(const platform::WindowInfo& window);
 
     // The same image, sized in points for the display the window is on.
-    static QFuture<platform::CaptureResult<platform::BaseImage>> captureWindowImage(
-        const platform::WindowInfo& window);
+    static QFuture<platform::CaptureResult<platform::BaseImage>>
+    captureWindowImage(const platform::WindowInfo& window);
 
     // The windows that draw the desktop and its icons, in the content's order.
-    static std::vector<platform::WindowInfo> desktopIconWindows(
-        const platform::ShareableContent& content);
+    static std::vector<platform::WindowInfo>
+    desktopIconWindows(const platform::ShareableContent& content);
 
     // One image of every display, with the application's own windows left out except those
     // whose identifiers are in `keeping`, and the desktop-icon windows left out when
     // "hideDesktopIconsWhileCapturing" is on. One failing display fails the whole call.
-    static QFuture<platform::CaptureResult<DisplaySnapshots>> snapshotDisplays(
-        const QSet<std::uint32_t>& keeping);
+    static QFuture<platform::CaptureResult<DisplaySnapshots>>
+    snapshotDisplays(const QSet<std::uint32_t>& keeping);
 
     // The region `rect` (points, from the screen's top-left corner, y down) of a full-display
     // image of `screen`, as an image that owns only the cropped pixels and measures rect's size

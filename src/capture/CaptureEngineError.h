@@ -8,9 +8,9 @@ namespace snapkin {
 
 // Conditions the capture service reports when it cannot produce a picture.
 enum class CaptureEngineError {
-    noDisplay,      // no display to take a full-screen or last-region capture of
-    noFrontWindow,  // no window qualifies for a front-window capture
-    cropFailed,     // the selected region could not be cut out of the display image
+    noDisplay,     // no display to take a full-screen or last-region capture of
+    noFrontWindow, // no window qualifies for a front-window capture
+    cropFailed,    // the selected region could not be cut out of the display image
 };
 
 inline constexpr std::array<CaptureEngineError, 3> allCaptureEngineErrors{

@@ -9,8 +9,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QPointer>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
@@ -35,12 +35,12 @@ ScreenCaptureError failure(ScreenCaptureError::Kind kind, QString detail = {})
 // them, and the pixels can then be taken as they are.
 bool standardMasks(X11Connection& conn, xcb_visualid_t visual)
 {
-    if (visual == XCB_NONE) return true;  // pixmaps carry no visual; they follow the screen's
+    if (visual == XCB_NONE) return true; // pixmaps carry no visual; they follow the screen's
     for (auto d = xcb_screen_allowed_depths_iterator(conn.screen()); d.rem; xcb_depth_next(&d)) {
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
             if (v.data->visual_id != visual) continue;
-            return v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00
-                && v.data->blue_mask == 0xff;
+            return v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 &&
+                   v.data->blue_mask == 0xff;
         }
     }
     return true;
@@ -53,9 +53,11 @@ void normalizePixels(const quint32* src, quint32* dst, qsizetype count, bool swa
 {
     const quint32 alpha = opaque ? 0xff000000u : 0u;
     if (swapBytes) {
-        for (qsizetype i = 0; i < count; ++i) dst[i] = qbswap(src[i]) | alpha;
+        for (qsizetype i = 0; i < count; ++i)
+            dst[i] = qbswap(src[i]) | alpha;
     } else {
-        for (qsizetype i = 0; i < count; ++i) dst[i] = src[i] | alpha;
+        for (qsizetype i = 0; i < count; ++i)
+            dst[i] = src[i] | alpha;
     }
 }
 
@@ -79,11 +81,16 @@ void normalizeRows(const uchar* src, uchar* dst, int width, int height, qsizetyp
         return;
     }
     std::vector<std::pair<int, int>> ranges;
-    for (int i = 0; i < bands; ++i) ranges.emplace_back(height * i / bands, height * (i + 1) / bands);
-    QtConcurrent::blockingMap(ranges, [&](const std::pair<int, int>& r) { band(r.first, r.second); });
+    for (int i = 0; i < bands; ++i)
+        ranges.emplace_back(height * i / bands, height * (i + 1) / bands);
+    QtConcurrent::blockingMap(ranges,
+                              [&](const std::pair<int, int>& r) { band(r.first, r.second); });
 }
 
-void freeReply(void* p) { std::free(p); }
+void freeReply(void* p)
+{
+    std::free(p);
+}
 
 // A few seconds after the last capture, the idle segments and the shared connection are given
 // back; the countdown restarts on the GUI thread with every capture. Without a running event
@@ -101,7 +108,8 @@ void keepCaptureResourcesForAWhile()
                 timer = new QTimer(QCoreApplication::instance());
                 timer->setSingleShot(true);
                 timer->setInterval(idleMs);
-                QObject::connect(timer, &QTimer::timeout, [] { X11Connection::releaseSharedIfIdle(); });
+                QObject::connect(timer, &QTimer::timeout,
+                                 [] { X11Connection::releaseSharedIfIdle(); });
             }
             timer->start();
         },
@@ -115,18 +123,16 @@ bool formatUsable(X11Connection& conn, int depth, xcb_visualid_t visual)
 
 ScreenCaptureError formatError(X11Connection& conn, int depth)
 {
-    return failure(ScreenCaptureError::Kind::unsupportedFormat,
-                   QStringLiteral("depth %1 at %2 bits per pixel")
-                       .arg(depth)
-                       .arg(conn.bitsPerPixel(depth)));
+    return failure(
+        ScreenCaptureError::Kind::unsupportedFormat,
+        QStringLiteral("depth %1 at %2 bits per pixel").arg(depth).arg(conn.bitsPerPixel(depth)));
 }
 
 ScreenCaptureError requestError(const char* request, xcb_generic_error_t* e)
 {
-    return failure(ScreenCaptureError::Kind::grabFailed,
-                   QStringLiteral("%1 failed (X error %2)")
-                       .arg(QLatin1String(request))
-                       .arg(e ? e->error_code : 0));
+    return failure(ScreenCaptureError::Kind::grabFailed, QStringLiteral("%1 failed (X error %2)")
+                                                             .arg(QLatin1String(request))
+                                                             .arg(e ? e->error_code : 0));
 }
 
 // The pixels of `r` (drawable coordinates) of a drawable as premultiplied ARGB32: opaque, or
@@ -160,17 +166,17 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
         // Large grabs go in horizontal strips, all requested at once: while the server copies
         // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
         const int strips = bytes >= (size_t(4) << 20) ? 8 : 1;
-        std::vector<std::pair<int, int>> rows;  // first row, row count
+        std::vector<std::pair<int, int>> rows; // first row, row count
         std::vector<xcb_shm_get_image_cookie_t> cookies;
         for (int i = 0; i < strips; ++i) {
             const int y0 = r.height() * i / strips;
             const int y1 = r.height() * (i + 1) / strips;
             if (y1 <= y0) continue;
             rows.emplace_back(y0, y1 - y0);
-            cookies.push_back(xcb_shm_get_image(
-                c, drawable, int16_t(r.x()), int16_t(r.y() + y0), uint16_t(r.width()),
-                uint16_t(y1 - y0), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id,
-                uint32_t(qsizetype(y0) * stride)));
+            cookies.push_back(xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y() + y0),
+                                                uint16_t(r.width()), uint16_t(y1 - y0), ~0u,
+                                                XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id,
+                                                uint32_t(qsizetype(y0) * stride)));
         }
         auto* data = static_cast<uchar*>(segment->memory);
         std::optional<ScreenCaptureError> failed;
@@ -180,7 +186,7 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
             xcb_generic_error_t* e = nullptr;
             XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookies[i], &e));
             XcbReply<xcb_generic_error_t> error(e);
-            if (failed) continue;  // the remaining replies are still read, and dropped
+            if (failed) continue; // the remaining replies are still read, and dropped
             if (!reply) {
                 failed = requestError("ShmGetImage", error.get());
                 continue;
@@ -201,7 +207,8 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
                                 opaque);
             }));
         }
-        for (QFuture<void>& f : fixes) f.waitForFinished();
+        for (QFuture<void>& f : fixes)
+            f.waitForFinished();
         if (failed) {
             X11Connection::returnSegment(segment);
             return std::unexpected(*failed);
@@ -219,8 +226,8 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
         &e);
     XcbReply<xcb_generic_error_t> error(e);
     if (!reply) return std::unexpected(requestError("GetImage", error.get()));
-    if (!formatUsable(conn, reply->depth, reply->visual)
-        || xcb_get_image_data_length(reply) < qsizetype(bytes)) {
+    if (!formatUsable(conn, reply->depth, reply->visual) ||
+        xcb_get_image_data_length(reply) < qsizetype(bytes)) {
         const int depth = reply->depth;
         std::free(reply);
         return std::unexpected(formatError(conn, depth));
@@ -257,8 +264,8 @@ bool windowManagerRunning(X11Connection& conn)
     std::memcpy(&child, onRoot->constData(), 4);
     // A stale property left by a window manager that died points at a window that is gone.
     auto onChild = conn.property(child, check, XCB_ATOM_WINDOW, 32, 4);
-    return onChild && onChild->size() >= 4
-        && std::memcmp(onChild->constData(), onRoot->constData(), 4) == 0;
+    return onChild && onChild->size() >= 4 &&
+           std::memcmp(onChild->constData(), onRoot->constData(), 4) == 0;
 }
 
 // Without a window manager: the root's mapped, ordinary children, bottom to top. A child that
@@ -273,14 +280,15 @@ std::vector<xcb_window_t> treeWindows(X11Connection& conn)
     const int n = xcb_query_tree_children_length(tree.get());
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
     cookies.reserve(size_t(n));
-    for (int i = 0; i < n; ++i) cookies.push_back(xcb_get_window_attributes(c, kids[i]));
+    for (int i = 0; i < n; ++i)
+        cookies.push_back(xcb_get_window_attributes(c, kids[i]));
     std::vector<xcb_window_t> out;
     const xcb_atom_t wmState = conn.atom("WM_STATE");
     for (int i = 0; i < n; ++i) {
         XcbReply<xcb_get_window_attributes_reply_t> a(
             xcb_get_window_attributes_reply(c, cookies[size_t(i)], nullptr));
-        if (!a || a->override_redirect || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT
-            || a->map_state != XCB_MAP_STATE_VIEWABLE) {
+        if (!a || a->override_redirect || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT ||
+            a->map_state != XCB_MAP_STATE_VIEWABLE) {
             continue;
         }
         xcb_window_t client = kids[i];
@@ -307,8 +315,8 @@ std::vector<DisplayInfo> queryDisplays(X11Connection& conn, const QHash<QString,
     xcb_connection_t* c = conn.get();
     std::vector<DisplayInfo> out;
     if (conn.hasRandr()) {
-        XcbReply<xcb_randr_get_monitors_reply_t> r(xcb_randr_get_monitors_reply(
-            c, xcb_randr_get_monitors(c, conn.root(), 1), nullptr));
+        XcbReply<xcb_randr_get_monitors_reply_t> r(
+            xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, conn.root(), 1), nullptr));
         if (r) {
             std::vector<std::pair<xcb_randr_monitor_info_t, xcb_get_atom_name_cookie_t>> monitors;
             for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem;
@@ -370,7 +378,8 @@ QHash<QString, double> ScreenCapture::currentScreenScales()
     QHash<QString, double> out;
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (!app || QThread::currentThread() != app->thread()) return out;
-    for (const QScreen* s : QGuiApplication::screens()) out.insert(s->name(), s->devicePixelRatio());
+    for (const QScreen* s : QGuiApplication::screens())
+        out.insert(s->name(), s->devicePixelRatio());
     return out;
 }
 
@@ -392,21 +401,22 @@ std::optional<std::uint32_t> ScreenCapture::displayID(const QScreen* screen)
 }
 
 std::vector<DisplayInfo> ScreenCapture::displays(X11Connection& conn,
-                                                const QHash<QString, double>& scales)
+                                                 const QHash<QString, double>& scales)
 {
     return queryDisplays(conn, scales);
 }
 
-CaptureResult<ShareableContent> ScreenCapture::shareableContent(
-    const QHash<QString, double>& scales, bool onScreenWindowsOnly)
+CaptureResult<ShareableContent>
+ScreenCapture::shareableContent(const QHash<QString, double>& scales, bool onScreenWindowsOnly)
 {
     auto conn = X11Connection::acquire();
     if (!conn) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
     return shareableContent(*conn, scales, onScreenWindowsOnly);
 }
 
-CaptureResult<ShareableContent> ScreenCapture::shareableContent(
-    X11Connection& conn, const QHash<QString, double>& scales, bool onScreenWindowsOnly)
+CaptureResult<ShareableContent>
+ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double>& scales,
+                                bool onScreenWindowsOnly)
 {
     xcb_connection_t* c = conn.get();
     conn.internAtoms({"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST",
@@ -430,8 +440,8 @@ CaptureResult<ShareableContent> ScreenCapture::shareableContent(
     std::vector<xcb_window_t> stack;
     const bool managed = windowManagerRunning(conn);
     if (managed) {
-        auto list = conn.property(conn.root(), conn.atom("_NET_CLIENT_LIST_STACKING"),
-                                  XCB_ATOM_WINDOW, 32);
+        auto list =
+            conn.property(conn.root(), conn.atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW, 32);
         if (!list) {
             list = conn.property(conn.root(), conn.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32);
         }
@@ -455,16 +465,16 @@ CaptureResult<ShareableContent> ScreenCapture::shareableContent(
     std::vector<Cookies> cookies;
     cookies.reserve(stack.size());
     for (xcb_window_t w : stack) {
-        cookies.push_back(Cookies{
-            xcb_get_window_attributes(c, w), xcb_get_geometry(c, w),
-            xcb_translate_coordinates(c, w, conn.root(), 0, 0),
-            prop(w, "_NET_WM_NAME", conn.atom("UTF8_STRING"), 1024),
-            xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-            prop(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 1),
-            xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
-            prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
-            prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
-            prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
+        cookies.push_back(
+            Cookies{xcb_get_window_attributes(c, w), xcb_get_geometry(c, w),
+                    xcb_translate_coordinates(c, w, conn.root(), 0, 0),
+                    prop(w, "_NET_WM_NAME", conn.atom("UTF8_STRING"), 1024),
+                    xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+                    prop(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 1),
+                    xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+                    prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
+                    prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
+                    prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
     }
 
     const auto atomIs = [&](uint32_t a, const char* name) { return a == conn.atom(name); };
@@ -483,15 +493,16 @@ CaptureResult<ShareableContent> ScreenCapture::shareableContent(
         XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, k.type, nullptr));
         XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, k.state, nullptr));
         XcbReply<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, k.extents, nullptr));
-        if (!attributes || !geometry || !origin) continue;  // gone in the meantime
+        if (!attributes || !geometry || !origin) continue; // gone in the meantime
 
         WindowInfo w;
         w.windowID = stack[i];
         w.title = propertyString(netName.get());
         if (w.title.isEmpty() && name && name->format == 8) {
             // WM_NAME is Latin-1 by definition (or compound text, which we read the same way).
-            w.title = QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                          xcb_get_property_value_length(name.get()));
+            w.title =
+                QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                    xcb_get_property_value_length(name.get()));
         }
         const auto pids = propertyCardinals(pid.get());
         const QString classes = propertyString(wmClass.get());
@@ -517,14 +528,14 @@ CaptureResult<ShareableContent> ScreenCapture::shareableContent(
             if (atomIs(a, "_NET_WM_WINDOW_TYPE_DESKTOP")) {
                 w.isDesktop = true;
                 w.windowLayer = -1;
-            } else if (atomIs(a, "_NET_WM_WINDOW_TYPE_DOCK")
-                       || atomIs(a, "_NET_WM_WINDOW_TYPE_NOTIFICATION")
-                       || atomIs(a, "_NET_WM_WINDOW_TYPE_TOOLTIP")
-                       || atomIs(a, "_NET_WM_WINDOW_TYPE_POPUP_MENU")
-                       || atomIs(a, "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU")) {
+            } else if (atomIs(a, "_NET_WM_WINDOW_TYPE_DOCK") ||
+                       atomIs(a, "_NET_WM_WINDOW_TYPE_NOTIFICATION") ||
+                       atomIs(a, "_NET_WM_WINDOW_TYPE_TOOLTIP") ||
+                       atomIs(a, "_NET_WM_WINDOW_TYPE_POPUP_MENU") ||
+                       atomIs(a, "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU")) {
                 w.windowLayer = 1;
             }
-            break;  // the first type is the preferred one
+            break; // the first type is the preferred one
         }
         w.isOnScreen = attributes->map_state == XCB_MAP_STATE_VIEWABLE && !hidden;
         if (onScreenWindowsOnly && !w.isOnScreen) continue;
@@ -579,7 +590,8 @@ std::optional<xcb_window_t> topLevelOf(X11Connection& conn, xcb_window_t window)
     xcb_connection_t* c = conn.get();
     xcb_window_t top = window;
     for (int depth = 0; depth < 64; ++depth) {
-        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
+        XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
         if (!tree) return std::nullopt;
         if (tree->parent == conn.root() || tree->parent == XCB_NONE) return top;
         top = tree->parent;
@@ -633,8 +645,8 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
             xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, top, pixmap)));
         if (!err) {
             const int bw = geometry->border_width;
-            auto image = grabDrawable(conn, pixmap, QRect(bw, bw, geometry->width, geometry->height),
-                                      keepAlpha);
+            auto image = grabDrawable(conn, pixmap,
+                                      QRect(bw, bw, geometry->width, geometry->height), keepAlpha);
             xcb_free_pixmap(c, pixmap);
             xcb_flush(c);
             if (image) return image;

@@ -23,8 +23,8 @@ struct DisplayInfo {
     // of the application (and of the X server) while that monitor is connected.
     std::uint32_t displayID = 0;
     QString name;
-    QRect frame;         // in pixels, in root-window coordinates
-    double scale = 1.0;  // pixels per point, from Qt's screen of the same name (1 when none)
+    QRect frame;        // in pixels, in root-window coordinates
+    double scale = 1.0; // pixels per point, from Qt's screen of the same name (1 when none)
     bool primary = false;
 
     // The monitor's size in points.
@@ -34,15 +34,15 @@ struct DisplayInfo {
 
 // The program a window belongs to, from the properties it sets on its window.
 struct OwningApplication {
-    std::int64_t processID = 0;  // _NET_WM_PID; 0 when the window does not say
-    QString applicationName;     // the class part of WM_CLASS ("Firefox", "snapkin")
+    std::int64_t processID = 0; // _NET_WM_PID; 0 when the window does not say
+    QString applicationName;    // the class part of WM_CLASS ("Firefox", "snapkin")
     friend bool operator==(const OwningApplication&, const OwningApplication&) = default;
 };
 
 // A top-level window of the window manager's client list (or of the window tree when no
 // window manager runs).
 struct WindowInfo {
-    std::uint32_t windowID = 0;  // the client window
+    std::uint32_t windowID = 0; // the client window
     QString title;
     std::optional<OwningApplication> owningApplication;
     // The window as it is seen, window-manager frame included, in root-window pixels.
@@ -57,28 +57,27 @@ struct WindowInfo {
 
 // What can be captured right now.
 struct ShareableContent {
-    std::vector<DisplayInfo> displays;  // in the server's order
-    std::vector<WindowInfo> windows;    // front-most first
-    std::optional<std::uint32_t> mainDisplayID;  // the primary monitor, when the server names one
+    std::vector<DisplayInfo> displays;          // in the server's order
+    std::vector<WindowInfo> windows;            // front-most first
+    std::optional<std::uint32_t> mainDisplayID; // the primary monitor, when the server names one
 };
 
 struct ScreenCaptureError {
     enum class Kind {
-        noXServer,          // no X display to connect to (for example Wayland without X11)
+        noXServer, // no X display to connect to (for example Wayland without X11)
         noSuchDisplay,
-        noSuchWindow,       // gone, or not on the screen
-        grabFailed,         // the server refused to hand out the pixels
-        unsupportedFormat,  // a pixel format other than 32 bits per pixel
+        noSuchWindow,      // gone, or not on the screen
+        grabFailed,        // the server refused to hand out the pixels
+        unsupportedFormat, // a pixel format other than 32 bits per pixel
     };
     Kind kind = Kind::grabFailed;
-    QString detail;  // for logs; not shown to the user
+    QString detail; // for logs; not shown to the user
 
     QString userMessage() const;
     friend bool operator==(const ScreenCaptureError&, const ScreenCaptureError&) = default;
 };
 
-template <typename T>
-using CaptureResult = std::expected<T, ScreenCaptureError>;
+template <typename T> using CaptureResult = std::expected<T, ScreenCaptureError>;
 
 // Pixels, displays and windows of the X11 screen, over xcb. Every operation opens a private
 // connection (or uses the one given), so any of them may run on any thread, except the two
@@ -101,11 +100,11 @@ public:
 
     // The displays and, front-most first, the windows. `scales` maps screen names to pixels
     // per point (see currentScreenScales()).
-    static CaptureResult<ShareableContent> shareableContent(
-        const QHash<QString, double>& scales, bool onScreenWindowsOnly = true);
-    static CaptureResult<ShareableContent> shareableContent(
-        X11Connection& connection, const QHash<QString, double>& scales,
-        bool onScreenWindowsOnly = true);
+    static CaptureResult<ShareableContent> shareableContent(const QHash<QString, double>& scales,
+                                                            bool onScreenWindowsOnly = true);
+    static CaptureResult<ShareableContent> shareableContent(X11Connection& connection,
+                                                            const QHash<QString, double>& scales,
+                                                            bool onScreenWindowsOnly = true);
 
     // The pixels of a rectangle of the screen (root-window pixels), as an opaque ARGB32
     // premultiplied image. The

@@ -24,7 +24,8 @@ std::shared_ptr<X11Connection> X11Connection::open(const char* displayName)
         return nullptr;
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+    for (int i = 0; i < screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
     if (!it.rem || !it.data) {
         xcb_disconnect(c);
         return nullptr;
@@ -54,7 +55,8 @@ std::shared_ptr<X11Connection> X11Connection::open(const char* displayName)
     if (randr) randrCookie = xcb_randr_query_version(c, 1, 5);
     if (composite) compCookie = xcb_composite_query_version(c, 0, 4);
     if (shm) {
-        XcbReply<xcb_shm_query_version_reply_t> r(xcb_shm_query_version_reply(c, shmCookie, nullptr));
+        XcbReply<xcb_shm_query_version_reply_t> r(
+            xcb_shm_query_version_reply(c, shmCookie, nullptr));
         conn->m_hasShm = r != nullptr;
     }
     if (randr) {
@@ -107,7 +109,8 @@ void X11Connection::releaseSharedIfIdle()
         std::lock_guard<std::mutex> lock(segmentMutex);
         idle.swap(freeSegments);
     }
-    for (ShmSegment* s : idle) destroySegment(s);
+    for (ShmSegment* s : idle)
+        destroySegment(s);
     std::unique_lock<std::mutex> lock(sharedMutex, std::try_to_lock);
     if (lock.owns_lock()) sharedConnection.reset();
 }
@@ -137,7 +140,7 @@ X11Connection::ShmSegment* X11Connection::takeSegment(size_t bytes)
         std::lock_guard<std::mutex> lock(segmentMutex);
         for (auto it = freeSegments.begin(); it != freeSegments.end();) {
             if ((*it)->connection.get() != this) {
-                stale.push_back(*it);  // from a connection that has been replaced
+                stale.push_back(*it); // from a connection that has been replaced
                 it = freeSegments.erase(it);
             } else if (!found && (*it)->size == bytes) {
                 found = *it;
@@ -147,7 +150,8 @@ X11Connection::ShmSegment* X11Connection::takeSegment(size_t bytes)
             }
         }
     }
-    for (ShmSegment* s : stale) destroySegment(s);
+    for (ShmSegment* s : stale)
+        destroySegment(s);
     if (found) return found;
 
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -158,8 +162,8 @@ X11Connection::ShmSegment* X11Connection::takeSegment(size_t bytes)
         return nullptr;
     }
     const xcb_shm_seg_t seg = xcb_generate_id(m_connection);
-    XcbReply<xcb_generic_error_t> err(
-        xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, seg, uint32_t(id), 0)));
+    XcbReply<xcb_generic_error_t> err(xcb_request_check(
+        m_connection, xcb_shm_attach_checked(m_connection, seg, uint32_t(id), 0)));
     // Marked for removal at once: it goes away when both sides detach, even after a crash.
     shmctl(id, IPC_RMID, nullptr);
     if (err) {

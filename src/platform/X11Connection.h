@@ -61,7 +61,7 @@ public:
     // by the next capture of the same size, so a screen-sized capture neither faults in fresh
     // pages nor copies the pixels out. Nothing when MIT-SHM is unavailable or refuses it.
     struct ShmSegment {
-        std::shared_ptr<X11Connection> connection;  // the server side stays attached till then
+        std::shared_ptr<X11Connection> connection; // the server side stays attached till then
         xcb_shm_seg_t id = 0;
         void* memory = nullptr;
         size_t size = 0;
@@ -109,7 +109,6 @@ private:
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 } // namespace snapkin::platform

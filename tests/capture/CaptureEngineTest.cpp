@@ -20,7 +20,8 @@ QImage coordinateImage(int width = 2880, int height = 1800)
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) line[x] = qRgb(x % 256, y % 256, (x / 256) * 16 + y / 256);
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x % 256, y % 256, (x / 256) * 16 + y / 256);
     }
     return image;
 }
@@ -55,7 +56,7 @@ TEST(CaptureEngineCrop, FractionalRegionsTakeEveryPixelTheyTouch)
     const QImage image = coordinateImage();
     const auto crop = CaptureEngine::crop(image, QRectF(10.25, 20.25, 10, 10), 1440.0);
     ASSERT_TRUE(crop);
-    EXPECT_EQ(crop->pixelSize(), QSize(21, 21));  // 20.5 … 40.5 covers pixels 20 … 40
+    EXPECT_EQ(crop->pixelSize(), QSize(21, 21)); // 20.5 … 40.5 covers pixels 20 … 40
     EXPECT_EQ(crop->pointSize(), QSizeF(10, 10));
     EXPECT_EQ(crop->image().pixel(0, 0), image.pixel(20, 40));
 }
@@ -71,7 +72,8 @@ TEST(CaptureEngineCrop, NothingForRegionsOutsideTheImageOrUnusableInput)
     EXPECT_FALSE(CaptureEngine::crop(image, QRectF(nan, 10, 50, 50), 1440.0));
     EXPECT_FALSE(CaptureEngine::crop(image, QRectF(10, 10, 50, 50), nan));
     EXPECT_FALSE(CaptureEngine::crop(QImage(), QRectF(10, 10, 50, 50), 1440.0));
-    EXPECT_FALSE(CaptureEngine::crop(image, QRectF(10, 10, 50, 50), static_cast<const QScreen*>(nullptr)));
+    EXPECT_FALSE(
+        CaptureEngine::crop(image, QRectF(10, 10, 50, 50), static_cast<const QScreen*>(nullptr)));
 }
 
 TEST(CaptureEngineCrop, RegionReachingPastTheEdgeIsClippedWithoutStretching)
@@ -95,7 +97,7 @@ TEST(CaptureEngineMainDisplay, PrimaryThenFirstListedThenNothing)
     content.mainDisplayID = 9;
     EXPECT_EQ(CaptureEngine::mainDisplay(content)->displayID, 9u);
 
-    content.mainDisplayID = 42;  // the main display is not among those listed
+    content.mainDisplayID = 42; // the main display is not among those listed
     EXPECT_EQ(CaptureEngine::mainDisplay(content)->displayID, 7u);
     content.mainDisplayID.reset();
     EXPECT_EQ(CaptureEngine::mainDisplay(content)->displayID, 7u);

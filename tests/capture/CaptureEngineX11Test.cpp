@@ -12,8 +12,8 @@ using namespace snapkin;
 using platform::ScreenCapture;
 using platform::ShareableContent;
 using platform::WindowInfo;
-using test::ColorWindow;
 using test::await;
+using test::ColorWindow;
 using test::near;
 using test::pixel;
 
@@ -125,7 +125,8 @@ TEST(CaptureEngineDisplays, LeavesOutADecoratedWindowUnderAWindowManager)
     ASSERT_TRUE(info);
     const QPoint inside = info->frame.center();
     ASSERT_TRUE(test::showsColor(inside, red));
-    const QColor titleBar = pixel(*ScreenCapture::grabScreenRect(info->frame), info->frame.width() / 2, 2);
+    const QColor titleBar =
+        pixel(*ScreenCapture::grabScreenRect(info->frame), info->frame.width() / 2, 2);
 
     auto result = await(CaptureEngine::captureImage(content().displays[0], {*info}));
     ASSERT_TRUE(result && result->has_value());
@@ -145,7 +146,7 @@ TEST(CaptureEngineDisplays, ShowsWindowsAgainWhenTheCaptureFails)
     ASSERT_TRUE(test::showsColor({250, 200}, red));
     const ShareableContent c = content();
     platform::DisplayInfo gone = c.displays[0];
-    gone.displayID += 1;  // a monitor unplugged since it was listed
+    gone.displayID += 1; // a monitor unplugged since it was listed
     auto result = await(CaptureEngine::captureImage(gone, {*findWindow(c, own.xid())}));
     ASSERT_TRUE(result);
     ASSERT_FALSE(result->has_value());
@@ -184,7 +185,8 @@ TEST(CaptureEngineDisplays, TwoMonitorsAreListedAndCapturedSeparately)
     // Qt's screens carry the identifiers of the monitors they show.
     ASSERT_TRUE(test::waitUntil([] { return QGuiApplication::screens().size() == 2; }));
     QSet<std::uint32_t> fromQt;
-    for (QScreen* screen : QGuiApplication::screens()) fromQt.insert(*ScreenCapture::displayID(screen));
+    for (QScreen* screen : QGuiApplication::screens())
+        fromQt.insert(*ScreenCapture::displayID(screen));
     EXPECT_EQ(fromQt, QSet<std::uint32_t>({c.displays[0].displayID, c.displays[1].displayID}));
 }
 
@@ -311,8 +313,8 @@ TEST(CaptureEngineWindows, CoveredWindowKeepsItsOwnPixelsUnderACompositingManage
     cover.update();
     ASSERT_TRUE(test::waitUntil([&] {
         auto image = await(CaptureEngine::captureImage(*info));
-        return image && image->has_value() && near(pixel(**image, 20, 20), green)
-            && near(pixel(**image, 299, 199), green);
+        return image && image->has_value() && near(pixel(**image, 20, 20), green) &&
+               near(pixel(**image, 299, 199), green);
     }));
     platform::Defaults::standard().removeAllStored();
 }

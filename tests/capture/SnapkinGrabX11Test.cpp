@@ -11,7 +11,10 @@ using namespace snapkin;
 
 namespace {
 
-QString grabTool() { return QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-grab"); }
+QString grabTool()
+{
+    return QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-grab");
+}
 
 // Runs the tool with the event loop turning, so the test's own windows keep answering.
 int runGrab(const QStringList& arguments)

@@ -63,9 +63,9 @@ QColor pixel(const QImage& image, int x, int y)
 
 bool near(QColor actual, QColor expected, int tolerance)
 {
-    return std::abs(actual.red() - expected.red()) <= tolerance
-        && std::abs(actual.green() - expected.green()) <= tolerance
-        && std::abs(actual.blue() - expected.blue()) <= tolerance;
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
 
 bool isMapped(std::uint32_t window)
@@ -149,9 +149,9 @@ CompositingManager::CompositingManager() : m_state(new State)
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(conn.screenNumber());
     xcb_set_selection_owner(c, m_state->owner, conn.atom(name.constData()), XCB_CURRENT_TIME);
-    XcbReply<xcb_generic_error_t> err(xcb_request_check(
-        c, xcb_composite_redirect_subwindows_checked(c, conn.root(),
-                                                     XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+    XcbReply<xcb_generic_error_t> err(
+        xcb_request_check(c, xcb_composite_redirect_subwindows_checked(
+                                 c, conn.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
     conn.sync();
     m_running = !err;
 }

@@ -22,8 +22,7 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // The future's result once it has finished, with the event loop running meanwhile (the
 // engine's futures may finish on the GUI thread); nothing on time-out.
-template <typename T>
-std::optional<T> await(QFuture<T> future, int timeoutMs = 15000)
+template <typename T> std::optional<T> await(QFuture<T> future, int timeoutMs = 15000)
 {
     if (!waitUntil([&] { return future.isFinished(); }, timeoutMs)) return std::nullopt;
     return future.result();

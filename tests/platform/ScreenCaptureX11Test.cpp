@@ -70,7 +70,9 @@ TEST(ScreenCaptureGrab, AnImageKeepsItsPixelsWhileLaterGrabsReuseMemory)
     ASSERT_TRUE(screenShows({960, 540}, Qt::blue));
     // Grabs of the same size while the first image is alive, and after one is let go.
     auto second = ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080));
-    { auto dropped = ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080)); }
+    {
+        auto dropped = ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080));
+    }
     auto third = ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080));
     ASSERT_TRUE(second && third);
     for (QPoint p : {QPoint(0, 0), QPoint(960, 540), QPoint(1919, 1079)}) {

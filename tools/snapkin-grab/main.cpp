@@ -41,8 +41,7 @@ int usage()
                 2);
 }
 
-template <typename T>
-T wait(QFuture<T> future)
+template <typename T> T wait(QFuture<T> future)
 {
     // Nothing here waits on the GUI thread (this program has no windows), so blocking is fine.
     future.waitForFinished();
@@ -84,8 +83,7 @@ int list(const ShareableContent& content)
     for (const platform::WindowInfo& w : content.windows) {
         out << "window 0x" << QString::number(w.windowID, 16) << ' ' << w.frame.width() << 'x'
             << w.frame.height() << '+' << w.frame.x() << '+' << w.frame.y() << " pid "
-            << (w.owningApplication ? w.owningApplication->processID : 0) << ' ' << w.title
-            << '\n';
+            << (w.owningApplication ? w.owningApplication->processID : 0) << ' ' << w.title << '\n';
     }
     return 0;
 }
@@ -105,22 +103,23 @@ int main(int argc, char** argv)
     const QString out = args[0];
     const QString mode = args.size() == 3 ? args[1] : QString();
     const QString value = args.size() == 3 ? args[2] : QString();
-    if (!mode.isEmpty() && mode != QLatin1String("--display") && mode != QLatin1String("--window")
-        && mode != QLatin1String("--region")) {
+    if (!mode.isEmpty() && mode != QLatin1String("--display") &&
+        mode != QLatin1String("--window") && mode != QLatin1String("--region")) {
         return usage();
     }
 
     auto content = wait(CaptureEngine::shareableContent());
     if (!content) return fail(content.error().userMessage());
 
-    CaptureResult<platform::BaseImage> image =
-        std::unexpected(platform::ScreenCaptureError{platform::ScreenCaptureError::Kind::noSuchDisplay, {}});
+    CaptureResult<platform::BaseImage> image = std::unexpected(
+        platform::ScreenCaptureError{platform::ScreenCaptureError::Kind::noSuchDisplay, {}});
     if (mode == QLatin1String("--window")) {
         const auto id = parseId(value);
         if (!id) return usage();
         const auto window = std::find_if(content->windows.begin(), content->windows.end(),
                                          [&](const auto& w) { return w.windowID == *id; });
-        if (window == content->windows.end()) return fail(QStringLiteral("no such window on the screen"));
+        if (window == content->windows.end())
+            return fail(QStringLiteral("no such window on the screen"));
         image = wait(CaptureEngine::captureWindowImage(*window));
     } else {
         std::optional<DisplayInfo> display;
@@ -147,7 +146,8 @@ int main(int argc, char** argv)
         if (!pixels) return fail(pixels.error().userMessage());
         if (region) {
             // The region in the display's points, as the selection overlay reports regions.
-            const QRectF points(QPointF(region->topLeft() - display->frame.topLeft()) / display->scale,
+            const QRectF points(QPointF(region->topLeft() - display->frame.topLeft()) /
+                                    display->scale,
                                 QSizeF(region->size()) / display->scale);
             auto cropped = CaptureEngine::crop(*pixels, points, display->pointSize().width());
             if (!cropped) return fail(userMessage(CaptureEngineError::cropFailed));
