@@ -479,3 +479,28 @@ TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
     EXPECT_TRUE(pixelIs(withFar, {15, 180}, blue));
     EXPECT_TRUE(pixelIs(withFar, {100, 100}, white));
 }
+
+TEST(AnnotationsCanvasRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolution)
+{
+    AnnotationsCanvas::clearRasterCache();
+    Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
+    pen.points = {{10, 10}, {60, 80}, {120, 20}};
+    Annotation ellipse = make(AnnotationKind::ellipse, {100, 100}, {180, 150});
+    ellipse.filled = true;
+    auto draw = [&](bool cached) {
+        QImage canvas(400, 400, QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(2);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        AnnotationsCanvas c({pen, ellipse}, std::nullopt, {200, 200}, flatImage());
+        c.setRasterCacheEnabled(cached);
+        c.paint(painter);
+        return canvas;
+    };
+    const QImage direct = draw(false);
+    draw(true);
+    draw(true);
+    const QImage cached = draw(true);
+    EXPECT_TRUE(pixelIs(cached, {280, 250}, blue)); // device pixels: twice the points
+    EXPECT_LE(maxDifference(direct, cached), 2);
+}
