@@ -370,7 +370,14 @@ TEST(AnnotationsCanvasHostile, AbsurdNumbersDrawInBoundedTime)
     blur.obscure = ObscureStyle::blur;
     blur.obscureStrength = 1e300;
     Annotation sticker = make(AnnotationKind::sticker, {0, 0}, {1e7, 1e7});
-    const QImage out = render({text, line, stripes, blur, sticker});
+    Annotation lens = make(AnnotationKind::magnifier, {-1e7, -1e7}, {1e7, 1e7});
+    lens.magnification = std::nan("");
+    Annotation stamp = make(AnnotationKind::stamp, {0, 0}, {1e6, 1e6});
+    stamp.stamp = StampKind::number;
+    stamp.text = "123";
+    stamp.stampLabel = "label";
+    stamp.tailAngle = 1.0;
+    const QImage out = render({text, line, stripes, blur, sticker, lens, stamp});
     EXPECT_FALSE(out.isNull());
 }
 
