@@ -165,7 +165,9 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
     if (X11Connection::ShmSegment* segment = conn.takeSegment(bytes)) {
         // Large grabs go in horizontal strips, all requested at once: while the server copies
         // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
-        const int strips = bytes >= (size_t(4) << 20) ? 8 : 1;
+        // Strips of about 1 MiB: the fix-up then reads what the server has just written
+        // while it is still in the cache.
+        const int strips = int(std::clamp<size_t>(bytes >> 20, 1, 64));
         std::vector<std::pair<int, int>> rows; // first row, row count
         std::vector<xcb_shm_get_image_cookie_t> cookies;
         for (int i = 0; i < strips; ++i) {
