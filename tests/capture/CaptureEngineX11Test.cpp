@@ -319,6 +319,32 @@ TEST(CaptureEngineWindows, CoveredWindowKeepsItsOwnPixelsUnderACompositingManage
     platform::Defaults::standard().removeAllStored();
 }
 
+TEST(CaptureEngineWindows, TransparentBackgroundKeepsTheWindowsAlphaOnlyWhenAsked)
+{
+    test::CompositingManager cm;
+    ASSERT_TRUE(cm.running());
+    // Half-transparent dark red, premultiplied.
+    auto window = test::ForeignWindow::withAlpha(QRect(200, 200, 160, 120), 0x80400000u);
+    ASSERT_TRUE(window);
+    const auto info = waitForWindow(window->xid());
+    ASSERT_TRUE(info);
+
+    setWindowSettings(false, true);
+    std::optional<platform::CaptureResult<QImage>> kept;
+    ASSERT_TRUE(test::waitUntil([&] {
+        kept = await(CaptureEngine::captureImage(*info));
+        return kept && kept->has_value() && qAlpha((*kept)->pixel(80, 60)) == 0x80;
+    }));
+    EXPECT_EQ((*kept)->size(), QSize(160, 120));
+    EXPECT_EQ((*kept)->pixel(80, 60), 0x80400000u);
+
+    setWindowSettings(false, false);
+    auto opaque = await(CaptureEngine::captureImage(*info));
+    ASSERT_TRUE(opaque && opaque->has_value());
+    EXPECT_EQ(qAlpha((*opaque)->pixel(80, 60)), 255);
+    platform::Defaults::standard().removeAllStored();
+}
+
 TEST(CaptureEngineAccess, ProbeIsTrueWithAnXServerAndFalseWithout)
 {
     auto granted = await(CaptureEngine::probeScreenCaptureAccess());

@@ -194,6 +194,36 @@ ForeignWindow::ForeignWindow(QRect geometry, QColor color, const char* windowTyp
     conn.sync();
 }
 
+std::unique_ptr<ForeignWindow> ForeignWindow::withAlpha(QRect geometry, std::uint32_t argb)
+{
+    std::unique_ptr<ForeignWindow> w(new ForeignWindow);
+    w->m_state = new State;
+    w->m_state->conn = X11Connection::open();
+    if (!w->m_state->conn) return nullptr;
+    X11Connection& conn = *w->m_state->conn;
+    xcb_connection_t* c = conn.get();
+    xcb_visualid_t visual = XCB_NONE;
+    for (auto d = xcb_screen_allowed_depths_iterator(conn.screen()); d.rem; xcb_depth_next(&d)) {
+        if (d.data->depth != 32) continue;
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) visual = v.data->visual_id;
+        }
+    }
+    if (visual == XCB_NONE) return nullptr;
+    const xcb_colormap_t colormap = xcb_generate_id(c);
+    xcb_create_colormap(c, XCB_COLORMAP_ALLOC_NONE, colormap, conn.root(), visual);
+    w->m_window = xcb_generate_id(c);
+    // A window of another depth than its parent needs its own border pixel and colormap.
+    const uint32_t values[] = {argb, 0, colormap};
+    xcb_create_window(c, 32, w->m_window, conn.root(), int16_t(geometry.x()), int16_t(geometry.y()),
+                      uint16_t(geometry.width()), uint16_t(geometry.height()), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values);
+    xcb_map_window(c, w->m_window);
+    conn.sync();
+    return w;
+}
+
 ForeignWindow::~ForeignWindow()
 {
     if (m_state->conn && m_window) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace snapkin::test {
@@ -91,10 +92,14 @@ private:
 class ForeignWindow {
 public:
     ForeignWindow(QRect geometry, QColor color, const char* windowType = nullptr);
+    // A window of depth 32 (with an alpha channel) whose background is the premultiplied
+    // ARGB pixel `argb`; not created when the server has no 32-bit visual.
+    static std::unique_ptr<ForeignWindow> withAlpha(QRect geometry, std::uint32_t argb);
     ~ForeignWindow();
     std::uint32_t xid() const { return m_window; }
 
 private:
+    ForeignWindow() = default;
     struct State;
     State* m_state = nullptr;
     std::uint32_t m_window = 0;
