@@ -1,4 +1,5 @@
 #include "TestPaths.h"
+#include "support/ToolRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -9,30 +10,20 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
+
+using snapkin::tools::ToolRun;
 
 namespace {
 
 const QString fixture = QStringLiteral(SNAPKIN_TEST_DATA "/render-every-kind.snapkin");
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 ToolRun runTool(const QStringList& args)
 {
-    QProcess process;
-    process.start(QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-render"), args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return snapkin::tools::runTool("snapkin-render", args);
 }
 
-bool toolBuilt() { return QFileInfo::exists(QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-render")); }
+bool toolBuilt() { return snapkin::tools::toolBuilt("snapkin-render"); }
 
 // A copy of the fixture whose document.json is changed by `edit`.
 QString editedCopy(const QTemporaryDir& dir, const std::function<void(QJsonObject&)>& edit)

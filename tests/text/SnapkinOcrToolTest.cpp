@@ -1,42 +1,29 @@
 #include "text/RecognitionImagesSupport.h"
 
-#include "TestPaths.h"
+#include "support/ToolRunner.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace snapkin::testing;
+using snapkin::tools::ToolRun;
 
 namespace {
 
-const QString tool = QStringLiteral(SNAPKIN_TOOLS_DIR "/snapkin-ocr");
-
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+const QString tool = QStringLiteral("snapkin-ocr");
 
 ToolRun runTool(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(tool, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000)) return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return snapkin::tools::runTool(tool, arguments);
 }
 
 } // namespace
 
 TEST(SnapkinOcrTool, PrintsLinesInReadingOrderThenCodes)
 {
-    if (!QFile::exists(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
+    if (!snapkin::tools::toolBuilt(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QImage image = whitePage({420, 240});
@@ -54,7 +41,7 @@ TEST(SnapkinOcrTool, PrintsLinesInReadingOrderThenCodes)
 
 TEST(SnapkinOcrTool, UnreadableImageExitsNonZeroWithAMessage)
 {
-    if (!QFile::exists(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
+    if (!snapkin::tools::toolBuilt(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("broken.png"));

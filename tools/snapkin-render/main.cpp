@@ -1,16 +1,17 @@
-// snapkin-render DOC.snapkin OUT.png
+// snapkin-render DOC.snapkin OUT.(png|jpg|webp|pdf|tiff|gif|bmp)
 //
-// Draws a document's image with its annotations at the image's pixel scale and writes a PNG.
-// Prints one line: the output's pixel size and how many stored annotations could not be read.
-// Exits non-zero with a message on a damaged, newer-version or unreadable document, or when
-// the PNG cannot be written. A tool for tests and benchmarks, not installed.
-#include "canvas/AnnotationsCanvas.h"
+// Flattens a document (image, annotations, frame, shadow and watermark) at the image's pixel
+// scale and writes it in the format named by the output's extension. Prints one line: the
+// output's pixel size and how many stored annotations could not be read. Exits non-zero with a
+// message on a damaged, newer-version or unreadable document, an unknown format, or when the
+// file cannot be written. A tool for tests and benchmarks, not installed.
 #include "model/SnapkinDocument.h"
+#include "output/ExportFormat.h"
+#include "output/ExportService.h"
+#include "output/FlattenService.h"
 #include "platform/AtomicWrite.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
-#include <QImageWriter>
 
 #include <cstdio>
 
@@ -32,11 +33,13 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 3) {
-        std::fprintf(stderr, "usage: snapkin-render DOC.snapkin OUT.png\n");
+        std::fprintf(stderr, "usage: snapkin-render DOC.snapkin OUT.(png|jpg|webp|pdf|tiff|gif|bmp)\n");
         return 2;
     }
     const QString input = args[1];
     const QString output = args[2];
+    const auto format = exportFormatFromExtension(output);
+    if (!format) return fail(output + ": the file name doesn't end in a known image format.");
 
     const auto contents = SnapkinDocument::read(input);
     if (!contents) return fail(input + ": " + contents.error().userMessage());
@@ -47,18 +50,14 @@ int main(int argc, char** argv)
         return fail(input + ": " + newer.userMessage());
     }
 
-    const platform::BaseImage& image = contents->image;
-    const QImage rendered = AnnotationsCanvas::render(image, document.annotations, image.pixelScale());
-    if (rendered.isNull()) return fail(input + ": the image is too large to draw.");
-
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(rendered)) return fail(output + ": " + writer.errorString());
-    if (auto written = platform::writeFileAtomically(output, png); !written)
+    const auto flattened = FlattenService::flatten(document, contents->image);
+    if (!flattened) return fail(input + ": " + userMessage(flattened.error()));
+    const auto bytes = ExportService::shared().data(platform::BaseImage(*flattened), *format);
+    if (!bytes) return fail(output + ": the image couldn't be encoded in this format.");
+    if (auto written = platform::writeFileAtomically(output, *bytes); !written)
         return fail(output + ": " + platform::userMessage(written.error()));
 
+    const QImage& rendered = *flattened;
     std::printf("%dx%d %lld skipped\n", rendered.width(), rendered.height(),
                 static_cast<long long>(document.skippedAnnotations));
     return 0;

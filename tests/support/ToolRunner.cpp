@@ -1,0 +1,36 @@
+#include "ToolRunner.h"
+
+#include "TestPaths.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+namespace snapkin::tools {
+
+QString toolPath(const QString& name)
+{
+    return QStringLiteral(SNAPKIN_TOOLS_DIR) + "/" + name;
+}
+
+bool toolBuilt(const QString& name)
+{
+    return QFileInfo(toolPath(name)).isExecutable();
+}
+
+ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    process.start(toolPath(name), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+} // namespace snapkin::tools

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace snapkin::tools {
+
+// The outcome of running one of the programs under tools/ (snapkin-render, snapkin-ocr, …).
+struct ToolRun {
+    int exitCode = -1; // -1 when it crashed or did not finish in time
+    QString out;
+    QString err;
+};
+
+QString toolPath(const QString& name);
+bool toolBuilt(const QString& name);
+ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs = 60000);
+
+} // namespace snapkin::tools
