@@ -1,6 +1,7 @@
 #include "platform/BarcodeDetection.h"
 
-#include <QPainter>
+#include "platform/ImageFilters.h"
+
 
 #include <ZXing/ReadBarcode.h>
 
@@ -8,24 +9,6 @@
 #include <exception>
 
 namespace snapkin::platform {
-
-namespace {
-
-// Grey levels for the reader, with transparent parts put over white (a code drawn on a
-// transparent background would otherwise vanish into black).
-QImage luminance(const QImage& image)
-{
-    if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_Grayscale8);
-    QImage flat(image.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    {
-        QPainter painter(&flat);
-        painter.drawImage(0, 0, image);
-    }
-    return flat.convertToFormat(QImage::Format_Grayscale8);
-}
-
-} // namespace
 
 std::expected<std::vector<DetectedBarcode>, RecognitionError>
 BarcodeDetection::detect(const QImage& image, const CancelCheck& cancel)
@@ -35,7 +18,7 @@ BarcodeDetection::detect(const QImage& image, const CancelCheck& cancel)
     if (qint64(image.width()) * image.height() > maxRecognitionPixels)
         return std::unexpected(RecognitionError::imageTooLarge);
 
-    const QImage gray = luminance(image);
+    const QImage gray = ImageFilters::grayscaleOnWhite(image);
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::Any);
     hints.setTryHarder(true);

@@ -426,4 +426,47 @@ QImage ImageFilters::unsharpMask(const QImage& image, double radius, double inte
     return dst;
 }
 
+QImage ImageFilters::onWhite(const QImage& image)
+{
+    if (image.isNull() || !image.hasAlphaChannel()) return image;
+    const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied
+                              ? image
+                              : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int width = source.width();
+    bool translucent = false;
+    for (int y = 0; y < source.height() && !translucent; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (qAlpha(row[x]) != 255) {
+                translucent = true;
+                break;
+            }
+        }
+    }
+    if (!translucent) return image;
+
+    QImage out(source.size(), QImage::Format_RGB32);
+    if (out.isNull()) return image;
+    out.setDotsPerMeterX(source.dotsPerMeterX());
+    out.setDotsPerMeterY(source.dotsPerMeterY());
+    out.setDevicePixelRatio(source.devicePixelRatio());
+    // Over white, a premultiplied channel c with alpha a becomes c + (255 - a), exactly.
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = src[x];
+            const int lift = 255 - qAlpha(p);
+            dst[x] = qRgb(std::min(255, qRed(p) + lift), std::min(255, qGreen(p) + lift),
+                          std::min(255, qBlue(p) + lift));
+        }
+    }
+    return out;
+}
+
+QImage ImageFilters::grayscaleOnWhite(const QImage& image)
+{
+    return onWhite(image).convertToFormat(QImage::Format_Grayscale8);
+}
+
 } // namespace snapkin::platform

@@ -1,9 +1,9 @@
 #include "platform/TextRecognition.h"
 
+#include "platform/ImageFilters.h"
 #include "platform/L10n.h"
 
 #include <QDir>
-#include <QPainter>
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -138,20 +138,6 @@ Engine* engineFor(const QString& languages, bool accurate)
     return &engines.emplace(key, std::move(engine)).first->second;
 }
 
-// Grey levels for the engines. Transparent parts are put over white first: converting
-// premultiplied pixels directly would turn them black and hide dark text drawn on them.
-QImage grayscale(const QImage& image)
-{
-    if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_Grayscale8);
-    QImage flat(image.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    {
-        QPainter painter(&flat);
-        painter.drawImage(0, 0, image);
-    }
-    return flat.convertToFormat(QImage::Format_Grayscale8);
-}
-
 // The median height of the text lines that layout analysis finds, or 0 without any. A large
 // image is analysed a tile at a time, so a cancel request is seen between tiles and the
 // estimate stops once enough lines have been measured.
@@ -266,7 +252,7 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
     if (!engine) return std::unexpected(RecognitionError::engineFailed);
     tesseract::TessBaseAPI& api = **engine;
 
-    QImage gray = grayscale(image);
+    QImage gray = ImageFilters::grayscaleOnWhite(image);
     api.SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
     api.SetSourceResolution(sourceResolution);
 
