@@ -3,6 +3,7 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
+#include "support/ScreenshotImage.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
@@ -12,22 +13,9 @@ using namespace snapkin;
 
 namespace {
 
-// Screenshot-like content: flat panels, text and one gradient.
 platform::BaseImage captureImage()
 {
-    QImage image(3840, 2160, QImage::Format_ARGB32_Premultiplied);
-    image.fill(QColor(236, 236, 236));
-    QPainter p(&image);
-    QLinearGradient gradient(0, 0, 3840, 0);
-    gradient.setColorAt(0, QColor(40, 90, 200));
-    gradient.setColorAt(1, QColor(200, 60, 120));
-    p.fillRect(0, 0, 3840, 120, gradient);
-    for (int i = 0; i < 60; ++i) {
-        p.fillRect(80 + (i % 6) * 620, 200 + (i / 6) * 190, 560, 150, QColor(255, 255, 255));
-        p.drawText(100 + (i % 6) * 620, 240 + (i / 6) * 190, QStringLiteral("Panel %1").arg(i));
-    }
-    p.end();
-    return platform::BaseImage(image, QSizeF(1920, 1080));
+    return platform::BaseImage(bench::screenshot(), QSizeF(1920, 1080));
 }
 
 std::unique_ptr<AnnotationStore> storeWith(int annotations)

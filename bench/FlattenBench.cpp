@@ -6,6 +6,7 @@
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/BaseImage.h"
+#include "support/ScreenshotImage.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,36 +21,6 @@
 using namespace snapkin;
 
 namespace {
-
-// Panels, lines of text, buttons and a smooth photo-like region: a capture, not noise.
-QImage screenshotLike()
-{
-    QImage image(3840, 2160, QImage::Format_ARGB32_Premultiplied);
-    image.fill(QColor(236, 236, 240));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(0, 0, 3840, 64, QColor(48, 50, 56));
-    p.fillRect(0, 64, 560, 2096, QColor(245, 245, 247));
-    QFont font = p.font();
-    font.setPixelSize(22);
-    p.setFont(font);
-    p.setPen(QColor(30, 30, 30));
-    QRandomGenerator rng(8);
-    for (int y = 100; y < 2100; y += 34) {
-        p.drawText(24, y, QStringLiteral("Sidebar item %1").arg(y / 34));
-        QString line;
-        for (int i = 0, n = 6 + int(rng.bounded(12)); i < n; ++i)
-            line += QStringLiteral("lorem%1 ").arg(rng.bounded(1000));
-        p.drawText(600, y, line);
-    }
-    const QRect photo(2200, 300, 1400, 1100);
-    QLinearGradient sky(photo.topLeft(), photo.bottomRight());
-    sky.setColorAt(0, QColor(90, 150, 220));
-    sky.setColorAt(0.6, QColor(200, 210, 190));
-    sky.setColorAt(1, QColor(70, 110, 50));
-    p.fillRect(photo, sky);
-    return image;
-}
 
 QList<Annotation> fiftyAnnotations()
 {
@@ -85,7 +56,7 @@ const FlattenService::Input& document()
 {
     static const FlattenService::Input input = [] {
         FlattenService::Input in;
-        in.image = platform::BaseImage(screenshotLike());
+        in.image = platform::BaseImage(bench::screenshot());
         in.annotations = fiftyAnnotations();
         FrameStyle frame; // gradient, padding 0.08, corner radius 10, shadow 0.5
         in.frame = frame;

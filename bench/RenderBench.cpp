@@ -5,6 +5,7 @@
 #include "canvas/AnnotationsCanvas.h"
 #include "canvas/ImageEffects.h"
 #include "platform/BaseImage.h"
+#include "support/ScreenshotImage.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,62 +21,9 @@ namespace {
 
 constexpr QSize kScreen(3840, 2160);
 
-// Window chrome, panels, lines of text, buttons and a photo-like region of smooth colour
-// with a little grain: what a capture looks like, not noise.
-QImage screenshotLike()
-{
-    QImage image(kScreen, QImage::Format_ARGB32_Premultiplied);
-    image.fill(QColor(236, 236, 240));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(0, 0, 3840, 64, QColor(48, 50, 56));
-    p.fillRect(0, 64, 560, 2096, QColor(245, 245, 247));
-    p.setPen(QColor(30, 30, 30));
-    QFont font = p.font();
-    font.setPixelSize(22);
-    p.setFont(font);
-    QRandomGenerator rng(5);
-    for (int y = 100; y < 2100; y += 34) {
-        p.drawText(24, y, QStringLiteral("Sidebar item %1").arg(y / 34));
-        QString line;
-        const int words = 6 + int(rng.bounded(12));
-        for (int i = 0; i < words; ++i) line += QStringLiteral("lorem%1 ").arg(rng.bounded(1000));
-        p.drawText(600, y, line);
-    }
-    for (int i = 0; i < 12; ++i) {
-        p.setBrush(QColor(40 + 15 * i, 110, 220 - 10 * i));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(600 + i * 150, 2000, 130, 44), 8, 8);
-    }
-    const QRect photo(2200, 300, 1400, 1100);
-    QLinearGradient sky(photo.topLeft(), photo.bottomLeft());
-    sky.setColorAt(0, QColor(90, 150, 220));
-    sky.setColorAt(0.6, QColor(200, 210, 190));
-    sky.setColorAt(1, QColor(70, 110, 50));
-    p.fillRect(photo, sky);
-    for (int i = 0; i < 40; ++i) {
-        const QPointF c(photo.left() + rng.bounded(photo.width()), photo.top() + rng.bounded(photo.height()));
-        QRadialGradient blob(c, 40 + rng.bounded(160));
-        blob.setColorAt(0, QColor(int(rng.bounded(256)), int(rng.bounded(256)), int(rng.bounded(256)), 160));
-        blob.setColorAt(1, QColor(0, 0, 0, 0));
-        p.fillRect(photo, blob);
-    }
-    p.end();
-    for (int y = photo.top(); y <= photo.bottom(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = photo.left(); x <= photo.right(); ++x) {
-            const int grain = int(rng.bounded(13)) - 6;
-            line[x] = qRgb(std::clamp(qRed(line[x]) + grain, 0, 255),
-                           std::clamp(qGreen(line[x]) + grain, 0, 255),
-                           std::clamp(qBlue(line[x]) + grain, 0, 255));
-        }
-    }
-    return image;
-}
-
 const BaseImage& screen()
 {
-    static const BaseImage image(screenshotLike());
+    static const BaseImage image(bench::screenshot());
     return image;
 }
 
