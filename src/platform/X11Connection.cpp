@@ -84,11 +84,6 @@ namespace {
 std::mutex sharedMutex;
 std::shared_ptr<X11Connection> sharedConnection;
 
-// Idle segments, by connection and size; at most two (a display and a second one) are kept.
-std::mutex segmentMutex;
-std::vector<X11Connection::ShmSegment*> freeSegments;
-constexpr size_t keptSegments = 2;
-
 void destroySegment(X11Connection::ShmSegment* s)
 {
     xcb_connection_t* c = s->connection->get();
@@ -99,6 +94,17 @@ void destroySegment(X11Connection::ShmSegment* s)
     shmdt(s->memory);
     delete s;
 }
+
+// Idle segments, by connection and size; at most two (a display and a second one) are kept.
+std::mutex segmentMutex;
+struct FreeSegments : std::vector<X11Connection::ShmSegment*> {
+    ~FreeSegments()
+    {
+        for (X11Connection::ShmSegment* s : *this)
+            destroySegment(s);
+    }
+} freeSegments;
+constexpr size_t keptSegments = 2;
 
 } // namespace
 
