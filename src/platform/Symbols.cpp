@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <cmath>
 #include <functional>
@@ -187,13 +188,14 @@ const QHash<QString, Builder>& builders()
 
 const QHash<QString, QString>& themeNames()
 {
-    // Only where the freedesktop icon shows the same idea; the rest keep our glyph.
+    // Only where the freedesktop icon shows the same idea; the rest keep our glyph. The
+    // monochrome ("symbolic") icons match the glyphs' look; current themes ship only those.
     static const QHash<QString, QString> table{
-        {"textformat", "insert-text"},
-        {"photo", "insert-image"},
-        {"face.smiling", "face-smile"},
-        {"camera.fill", "camera-photo"},
-        {"magnifyingglass.circle", "zoom-in"},
+        {"textformat", "insert-text-symbolic"},
+        {"photo", "insert-image-symbolic"},
+        {"face.smiling", "face-smile-symbolic"},
+        {"camera.fill", "camera-photo-symbolic"},
+        {"magnifyingglass.circle", "zoom-in-symbolic"},
     };
     return table;
 }
@@ -230,6 +232,26 @@ public:
 private:
     QString m_name;
 };
+
+// Without a desktop's platform theme (a bare X session, offscreen) Qt knows no icon theme and
+// looks only in its resources; point it at the installed themes, with Adwaita as the default.
+void ensureIconTheme()
+{
+    static const bool done = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        const QStringList installed = QStandardPaths::locateAll(
+            QStandardPaths::GenericDataLocation, "icons", QStandardPaths::LocateDirectory);
+        for (const QString& dir : installed) {
+            if (!paths.contains(dir)) paths.append(dir);
+        }
+        if (!paths.contains("/usr/share/icons")) paths.append("/usr/share/icons");
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName("Adwaita");
+        if (QIcon::themeName().isEmpty()) QIcon::setThemeName("Adwaita");
+        return true;
+    }();
+    (void)done;
+}
 
 } // namespace
 
@@ -272,7 +294,7 @@ QIcon Symbols::icon(const QString& name)
 {
     const QString themed = themeIconName(name);
     if (!themed.isEmpty()) {
-        if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName("Adwaita");
+        ensureIconTheme();
         if (QIcon::hasThemeIcon(themed)) return QIcon::fromTheme(themed);
     }
     if (!path(name)) return {};

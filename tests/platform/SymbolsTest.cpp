@@ -47,3 +47,12 @@ TEST(Symbols, IconsExistForKnownNamesOnly)
     }
     EXPECT_TRUE(Symbols::icon("no.such.symbol").isNull());
 }
+
+TEST(Symbols, FittingNamesComeFromTheInstalledIconTheme)
+{
+    const QString themed = Symbols::themeIconName("photo");
+    ASSERT_FALSE(themed.isEmpty());
+    Symbols::icon("photo"); // chooses the fallback theme on first use
+    EXPECT_TRUE(QIcon::hasThemeIcon(themed)) << qPrintable(themed);
+    EXPECT_TRUE(Symbols::themeIconName("scribble").isEmpty());
+}
