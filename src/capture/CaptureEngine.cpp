@@ -172,28 +172,40 @@ CaptureResult<WindowPixels> grabWindowWorker(const WindowInfo& window,
     return WindowPixels{CaptureEngine::withShadow(*image, scale), scale};
 }
 
-// Three running-sum box blurs per axis approximate a Gaussian of standard deviation `sigma`.
-// Outside the canvas counts as transparent.
+// The box radius whose three passes spread like a Gaussian of standard deviation `sigma`.
+int boxRadius(double sigma)
+{
+    return std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+}
+
+// One running-sum box blur of radius r along a line of `count` values `stride` apart; outside
+// the line counts as transparent.
+void boxBlurLine(std::uint8_t* values, int count, qsizetype stride, int r, std::uint8_t* scratch)
+{
+    const std::uint32_t span = std::uint32_t(2 * r + 1);
+    std::uint32_t sum = 0;
+    for (int i = 0; i <= r && i < count; ++i)
+        sum += values[i * stride];
+    for (int i = 0; i < count; ++i) {
+        scratch[i] = std::uint8_t((sum + span / 2) / span);
+        if (i + r + 1 < count) sum += values[(i + r + 1) * stride];
+        if (i - r >= 0) sum -= values[(i - r) * stride];
+    }
+    for (int i = 0; i < count; ++i)
+        values[i * stride] = scratch[i];
+}
+
+// Three box blurs per axis of a width × height alpha mask approximate a Gaussian.
 void blurAlpha(std::vector<std::uint8_t>& a, int width, int height, double sigma)
 {
-    const int r = std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
-    const std::uint32_t span = std::uint32_t(2 * r + 1);
-    std::vector<std::uint8_t> line(static_cast<size_t>(std::max(width, height)));
+    const int r = boxRadius(sigma);
+    std::vector<std::uint8_t> scratch(static_cast<size_t>(std::max(width, height)));
     for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = a.data() + size_t(y) * size_t(width);
-            std::uint32_t sum = 0;
-            for (int x = 0; x <= r && x < width; ++x)
-                sum += row[x];
-            for (int x = 0; x < width; ++x) {
-                line[size_t(x)] = std::uint8_t((sum + span / 2) / span);
-                if (x + r + 1 < width) sum += row[x + r + 1];
-                if (x - r >= 0) sum -= row[x - r];
-            }
-            std::copy_n(line.data(), width, row);
-        }
+        for (int y = 0; y < height; ++y)
+            boxBlurLine(a.data() + size_t(y) * size_t(width), width, 1, r, scratch.data());
     }
     // Columns: a sliding sum per column, walked row by row so memory is read in order.
+    const std::uint32_t span = std::uint32_t(2 * r + 1);
     std::vector<std::uint32_t> sums(static_cast<size_t>(width));
     std::vector<std::uint8_t> out(a.size());
     for (int pass = 0; pass < 3; ++pass) {
@@ -220,6 +232,32 @@ void blurAlpha(std::vector<std::uint8_t>& a, int width, int height, double sigma
         }
         a.swap(out);
     }
+}
+
+// The blurred edge of an opaque span [begin, end) on a line of `count`: an opaque window's
+// shadow is the product of one such profile across and one down, so it costs nothing like a
+// full two-dimensional blur.
+std::vector<std::uint8_t> blurredSpan(int count, int begin, int end, double sigma)
+{
+    std::vector<std::uint8_t> line(static_cast<size_t>(count), 0);
+    for (int i = std::max(begin, 0); i < std::min(end, count); ++i)
+        line[size_t(i)] = 255;
+    std::vector<std::uint8_t> scratch(line.size());
+    const int r = boxRadius(sigma);
+    for (int pass = 0; pass < 3; ++pass)
+        boxBlurLine(line.data(), count, 1, r, scratch.data());
+    return line;
+}
+
+bool fullyOpaque(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 255) return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -442,25 +480,37 @@ QImage CaptureEngine::withShadow(const QImage& window, double scale)
     const int drop = int(std::lround(18 * scale));
 
     const QImage src = window.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    std::vector<std::uint8_t> alpha(size_t(w) * size_t(h), 0);
-    for (int y = 0; y < src.height(); ++y) {
-        const int ty = y + margin + drop;
-        if (ty < 0 || ty >= h) continue;
-        const auto* line = reinterpret_cast<const QRgb*>(src.constScanLine(y));
-        std::uint8_t* dst = alpha.data() + size_t(ty) * size_t(w) + size_t(margin);
-        for (int x = 0; x < src.width(); ++x)
-            dst[x] = std::uint8_t(qAlpha(line[x]));
-    }
-    blurAlpha(alpha, w, h, 20 * scale);
-
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) return window;
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        const std::uint8_t* a = alpha.data() + size_t(y) * size_t(w);
-        // Black at 33 % opacity: premultiplied, only the alpha is non-zero.
-        for (int x = 0; x < w; ++x)
-            line[x] = QRgb((a[x] * 33 + 50) / 100) << 24;
+    // Black at 33 % opacity: premultiplied, only the alpha is non-zero.
+    auto shade = [](std::uint32_t coverage) { return QRgb((coverage * 33 + 50) / 100) << 24; };
+    const double sigma = 20 * scale;
+    if (fullyOpaque(src)) {
+        const auto across = blurredSpan(w, margin, margin + src.width(), sigma);
+        const auto down = blurredSpan(h, margin + drop, margin + drop + src.height(), sigma);
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            const std::uint32_t dy = down[size_t(y)];
+            for (int x = 0; x < w; ++x)
+                line[x] = shade((across[size_t(x)] * dy + 127) / 255);
+        }
+    } else {
+        std::vector<std::uint8_t> alpha(size_t(w) * size_t(h), 0);
+        for (int y = 0; y < src.height(); ++y) {
+            const int ty = y + margin + drop;
+            if (ty < 0 || ty >= h) continue;
+            const auto* line = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+            std::uint8_t* dst = alpha.data() + size_t(ty) * size_t(w) + size_t(margin);
+            for (int x = 0; x < src.width(); ++x)
+                dst[x] = std::uint8_t(qAlpha(line[x]));
+        }
+        blurAlpha(alpha, w, h, sigma);
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            const std::uint8_t* a = alpha.data() + size_t(y) * size_t(w);
+            for (int x = 0; x < w; ++x)
+                line[x] = shade(a[x]);
+        }
     }
     QPainter painter(&out);
     painter.drawImage(margin, margin, src);

@@ -148,6 +148,26 @@ TEST(CaptureEngineShadow, GrowsByTheScaledMarginAndFallsBelowTheWindow)
     }
 }
 
+TEST(CaptureEngineShadow, WindowsWithTransparencyGetTheSameShadowAsOpaqueOnes)
+{
+    // An opaque window takes a shortcut; one transparent pixel forces the full blur. Away from
+    // that pixel the two shadows must agree.
+    QImage opaque(300, 180, QImage::Format_ARGB32_Premultiplied);
+    opaque.fill(qRgb(10, 120, 30));
+    QImage holed = opaque;
+    holed.setPixel(150, 90, 0);
+    const QImage a = CaptureEngine::withShadow(opaque, 1.5);
+    const QImage b = CaptureEngine::withShadow(holed, 1.5);
+    ASSERT_EQ(a.size(), b.size());
+    int worst = 0;
+    for (int y = 0; y < a.height(); y += 7) {
+        for (int x = 0; x < a.width(); x += 7) {
+            worst = std::max(worst, std::abs(qAlpha(a.pixel(x, y)) - qAlpha(b.pixel(x, y))));
+        }
+    }
+    EXPECT_LE(worst, 2);
+}
+
 TEST(CaptureEngineShadow, UnusableInputIsReturnedAsItIs)
 {
     QImage window(10, 10, QImage::Format_ARGB32_Premultiplied);
