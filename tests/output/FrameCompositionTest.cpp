@@ -138,10 +138,13 @@ TEST(FrameCompositionShadow, NumbersFollowTheMargins)
 TEST(FrameCompositionShadow, DrawnBelowTheImageOnlyWhenStrengthIsPositive)
 {
     const QImage none = render(composition(style(FrameBackgroundKind::transparent, 10, 0), false));
-    for (int y = 0; y < 180; ++y)
-        for (int x = 0; x < 280; ++x)
-            if (!QRectF(40, 40, 200, 100).contains(x + 0.5, y + 0.5))
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 0; x < 280; ++x) {
+            if (!QRectF(40, 40, 200, 100).contains(x + 0.5, y + 0.5)) {
                 ASSERT_EQ(qAlpha(none.pixel(x, y)), 0) << x << "," << y;
+            }
+        }
+    }
 
     const QImage shadowed =
         render(composition(style(FrameBackgroundKind::transparent, 10, 1), false));
