@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/BaseImage.h"
+
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace snapkin {
+
+class AnnotationStore;
+
+// What the editors, captures, collages and pastes tell the capture history. The history lives
+// above the editor, so it installs itself here at start-up; until then every call does nothing.
+class HistoryTracking {
+public:
+    virtual ~HistoryTracking() = default;
+
+    // The installed history, or one that does nothing.
+    static HistoryTracking& shared();
+    // Installs `history` (not owned; nullptr restores the one that does nothing).
+    static void install(HistoryTracking* history);
+
+    // Follows an open editor's store. Without `entryID` a new history entry is made (at once,
+    // or at the first edit with `waitForChanges`, as for blank canvases and opened files).
+    virtual void track(AnnotationStore& store, const QString& title,
+                       std::optional<QUuid> entryID, bool waitForChanges) = 0;
+    // The editor of `store` is closing: its pending change is written and it is no longer
+    // followed.
+    virtual void editorWillClose(AnnotationStore& store) = 0;
+    // A capture that went only to the clipboard or a file, never to an editor.
+    virtual void record(const platform::BaseImage& image, const QString& title) = 0;
+};
+
+} // namespace snapkin
