@@ -133,6 +133,29 @@ QPainterPath camera()
     return body.united(circle({12, 14}, 2.6));
 }
 
+// A dashed selection with round pins on two opposite corners.
+QPainterPath selectionPins()
+{
+    return unite({roundedFrame({4, 4, 16, 16}, 1, 1.6, {2.2, 1.8}), circle({4, 4}, 2.6),
+                  circle({20, 20}, 2.6)});
+}
+
+// A window outline with a filled title bar.
+QPainterPath windowGlyph()
+{
+    QPainterPath bar;
+    bar.addRoundedRect(QRectF(2.5, 4, 19, 5), 2, 2);
+    return unite({roundedFrame({2.5, 4, 19, 16}, 2.5, 1.8), bar});
+}
+
+// A screen outline with its inside filled.
+QPainterPath screenFilled()
+{
+    QPainterPath inside;
+    inside.addRoundedRect(QRectF(5.5, 7.5, 13, 9), 1, 1);
+    return unite({roundedFrame({2.5, 4.5, 19, 15}, 2.5, 1.8), inside});
+}
+
 using Builder = std::function<QPainterPath()>;
 
 const QHash<QString, Builder>& builders()
@@ -182,6 +205,9 @@ const QHash<QString, Builder>& builders()
          [] { return unite({roundedFrame({2.5, 2.5, 12.5, 12.5}, 1.5, 1.6, {2.0, 1.6}),
                             roundedFrame({9, 9, 12.5, 12.5}, 1.5, 1.8)}); }},
         {"camera.fill", camera},
+        {"selection.pin.in.out", selectionPins},
+        {"macwindow", windowGlyph},
+        {"rectangle.inset.filled", screenFilled},
     };
     return table;
 }
