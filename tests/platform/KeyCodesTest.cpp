@@ -1,0 +1,79 @@
+#include "platform/KeyCodes.h"
+
+#include <QSet>
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+using snapkin::platform::KeyCodes;
+
+TEST(KeyCodes, EveryEntryIsFoundUnderEachOfItsThreeNames)
+{
+    QSet<std::uint32_t> virtualKeys, keysyms;
+    QSet<int> qtKeys;
+    for (const KeyCodes::Entry& entry : KeyCodes::entries()) {
+        const auto byVirtualKey = KeyCodes::forVirtualKey(entry.virtualKey);
+        const auto byKeysym = KeyCodes::forKeysym(entry.keysym);
+        const auto byQtKey = KeyCodes::forQtKey(entry.qtKey);
+        ASSERT_TRUE(byVirtualKey && byKeysym && byQtKey) << entry.virtualKey;
+        EXPECT_EQ(byVirtualKey->virtualKey, entry.virtualKey);
+        EXPECT_EQ(byKeysym->virtualKey, entry.virtualKey) << entry.virtualKey;
+        EXPECT_EQ(byQtKey->virtualKey, entry.virtualKey) << entry.virtualKey;
+        virtualKeys.insert(entry.virtualKey);
+        keysyms.insert(entry.keysym);
+        qtKeys.insert(entry.qtKey);
+    }
+    // No name is used twice.
+    EXPECT_EQ(virtualKeys.size(), qsizetype(KeyCodes::entries().size()));
+    EXPECT_EQ(keysyms.size(), qsizetype(KeyCodes::entries().size()));
+    EXPECT_EQ(qtKeys.size(), qsizetype(KeyCodes::entries().size()));
+}
+
+TEST(KeyCodes, KnowsTheKeysOfTheDefaultShortcutsAndTheirStoredCodes)
+{
+    EXPECT_EQ(KeyCodes::forVirtualKey(21)->keysym, std::uint32_t(XK_4));
+    EXPECT_EQ(KeyCodes::forVirtualKey(23)->qtKey, Qt::Key_5);
+    EXPECT_EQ(KeyCodes::forVirtualKey(20)->keysym, std::uint32_t(XK_3));
+    EXPECT_EQ(KeyCodes::forVirtualKey(26)->keysym, std::uint32_t(XK_7));
+    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_K)->virtualKey, 40u);
+    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_Space)->virtualKey, 49u);
+    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_F5)->virtualKey, 96u);
+}
+
+TEST(KeyCodes, CapitalKeysymsAndShiftTabFindTheirKeys)
+{
+    EXPECT_EQ(KeyCodes::forKeysym(XK_K)->virtualKey, 40u);
+    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_Backtab)->virtualKey, 48u);
+    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_Enter)->virtualKey, 36u);
+}
+
+TEST(KeyCodes, ModifiersLocksEscapeKeypadAndForeignLettersAreNotListed)
+{
+    for (int key : {int(Qt::Key_Control), int(Qt::Key_Shift), int(Qt::Key_Alt), int(Qt::Key_Meta),
+                    int(Qt::Key_Super_L), int(Qt::Key_CapsLock), int(Qt::Key_NumLock),
+                    int(Qt::Key_Escape), int(Qt::Key_Percent), int(Qt::Key_Adiaeresis),
+                    int(Qt::Key_VolumeUp), int(Qt::Key_unknown)}) {
+        EXPECT_FALSE(KeyCodes::forQtKey(key)) << key;
+    }
+    for (std::uint32_t keysym :
+         {XK_Caps_Lock, XK_Escape, XK_KP_5, XK_percent, XK_eacute, XK_Control_L, XK_Num_Lock}) {
+        EXPECT_FALSE(KeyCodes::forKeysym(keysym)) << keysym;
+    }
+    EXPECT_FALSE(KeyCodes::forVirtualKey(53)); // Escape
+    EXPECT_FALSE(KeyCodes::forVirtualKey(1000));
+}
+
+TEST(KeyCodes, FunctionKeysAreTold)
+{
+    EXPECT_TRUE(KeyCodes::isFunctionKey(96));  // F5
+    EXPECT_TRUE(KeyCodes::isFunctionKey(90));  // F20
+    EXPECT_FALSE(KeyCodes::isFunctionKey(21)); // 4
+    EXPECT_FALSE(KeyCodes::isFunctionKey(53)); // not listed
+}
+
+TEST(KeyCodes, NoX11KeycodesWithoutAnXServer)
+{
+    // Unit tests run offscreen.
+    EXPECT_FALSE(KeyCodes::canReadX11Keycodes());
+    EXPECT_FALSE(KeyCodes::forX11Keycode(13));
+}
