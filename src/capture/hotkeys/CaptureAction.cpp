@@ -1,0 +1,55 @@
+#include "capture/hotkeys/CaptureAction.h"
+
+#include "platform/L10n.h"
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+void runOnCaptureService(CaptureAction)
+{
+    // The capture service is wired here once it exists.
+}
+
+CaptureActionRunner& runner()
+{
+    static CaptureActionRunner installed = runOnCaptureService;
+    return installed;
+}
+
+} // namespace
+
+QString label(CaptureAction action)
+{
+    switch (action) {
+    case CaptureAction::region:
+        return L10n::text("Capture Region");
+    case CaptureAction::window:
+        return L10n::text("Capture Window");
+    case CaptureAction::frontWindow:
+        return L10n::text("Capture Front Window");
+    case CaptureAction::fullScreen:
+        return L10n::text("Capture Full Screen");
+    case CaptureAction::lastRegion:
+        return L10n::text("Recapture Last Region");
+    case CaptureAction::copyText:
+        return L10n::text("Copy Text from Region");
+    }
+    return {};
+}
+
+void run(CaptureAction action)
+{
+    if (runner()) runner()(action);
+}
+
+CaptureActionRunner setCaptureActionRunner(CaptureActionRunner next)
+{
+    CaptureActionRunner previous = std::move(runner());
+    runner() = next ? std::move(next) : CaptureActionRunner(runOnCaptureService);
+    return previous;
+}
+
+} // namespace snapkin

@@ -1,0 +1,223 @@
+#include "capture/hotkeys/CaptureHotKey.h"
+
+#include "platform/Defaults.h"
+#include "platform/KeyCodes.h"
+
+#include <QHashFunctions>
+#include <QKeyEvent>
+#include <QVariantMap>
+
+namespace snapkin {
+
+using platform::Defaults;
+using platform::KeyCodes;
+
+namespace {
+
+constexpr const char* keyCodeSuffix = "KeyCode";
+constexpr const char* modifiersSuffix = "Modifiers";
+constexpr const char* keyLabelSuffix = "KeyLabel";
+
+std::optional<std::uint32_t> storedUInt32(const Defaults& defaults, const QString& key)
+{
+    const QVariant value = defaults.object(key);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong: {
+        const qint64 n = value.toLongLong();
+        if (n < 0 || n > qint64(UINT32_MAX)) return std::nullopt;
+        return std::uint32_t(n);
+    }
+    case QMetaType::ULongLong: {
+        const quint64 n = value.toULongLong();
+        if (n > UINT32_MAX) return std::nullopt;
+        return std::uint32_t(n);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QString CaptureHotKey::keyBase(CaptureAction action)
+{
+    switch (action) {
+    case CaptureAction::region:
+        return QStringLiteral("captureHotKey");
+    case CaptureAction::window:
+        return QStringLiteral("captureHotKeyWindow");
+    case CaptureAction::frontWindow:
+        return QStringLiteral("captureHotKeyFrontWindow");
+    case CaptureAction::fullScreen:
+        return QStringLiteral("captureHotKeyFullScreen");
+    case CaptureAction::lastRegion:
+        return QStringLiteral("captureHotKeyLastRegion");
+    case CaptureAction::copyText:
+        return QStringLiteral("captureHotKeyCopyText");
+    }
+    return {};
+}
+
+CaptureHotKey CaptureHotKey::builtIn(CaptureAction action)
+{
+    constexpr std::uint32_t ctrlAlt = ctrlMask | altMask;
+    constexpr std::uint32_t ctrlAltShift = ctrlMask | altMask | shiftMask;
+    switch (action) {
+    case CaptureAction::region:
+        return {21, ctrlAlt, QStringLiteral("4")};
+    case CaptureAction::window:
+        return {23, ctrlAlt, QStringLiteral("5")};
+    case CaptureAction::frontWindow:
+        return {23, ctrlAltShift, QStringLiteral("5")};
+    case CaptureAction::fullScreen:
+        return {20, ctrlAlt, QStringLiteral("3")};
+    case CaptureAction::lastRegion:
+        return {21, ctrlAltShift, QStringLiteral("4")};
+    case CaptureAction::copyText:
+        return {26, ctrlAlt, QStringLiteral("7")};
+    }
+    return {};
+}
+
+void CaptureHotKey::registerDefaults()
+{
+    QVariantMap defaults;
+    for (CaptureAction action : allCases<CaptureAction>) {
+        const QString base = keyBase(action);
+        const CaptureHotKey key = builtIn(action);
+        defaults.insert(base + keyCodeSuffix, qint64(key.keyCode));
+        defaults.insert(base + modifiersSuffix, qint64(key.modifiers));
+        defaults.insert(base + keyLabelSuffix, key.keyLabel);
+    }
+    Defaults::standard().registerDefaults(defaults);
+}
+
+CaptureHotKey CaptureHotKey::load(CaptureAction action)
+{
+    const Defaults& defaults = Defaults::standard();
+    const QString base = keyBase(action);
+    CaptureHotKey key = builtIn(action);
+    if (auto code = storedUInt32(defaults, base + keyCodeSuffix)) key.keyCode = *code;
+    if (auto mask = storedUInt32(defaults, base + modifiersSuffix)) key.modifiers = *mask;
+    const QVariant label = defaults.object(base + keyLabelSuffix);
+    if (label.typeId() == QMetaType::QString) key.keyLabel = label.toString();
+    return key;
+}
+
+void CaptureHotKey::save(CaptureAction action) const
+{
+    Defaults& defaults = Defaults::standard();
+    const QString base = keyBase(action);
+    defaults.setValue(base + keyCodeSuffix, qint64(keyCode));
+    defaults.setValue(base + modifiersSuffix, qint64(modifiers));
+    defaults.setValue(base + keyLabelSuffix, keyLabel);
+}
+
+Qt::KeyboardModifiers CaptureHotKey::qtModifiers() const
+{
+    Qt::KeyboardModifiers result;
+    if (modifiers & ctrlMask) result |= Qt::ControlModifier;
+    if (modifiers & altMask) result |= Qt::AltModifier;
+    if (modifiers & shiftMask) result |= Qt::ShiftModifier;
+    if (modifiers & superMask) result |= Qt::MetaModifier;
+    return result;
+}
+
+QKeySequence CaptureHotKey::keySequence() const
+{
+    const auto entry = KeyCodes::forVirtualKey(keyCode);
+    if (!entry) return {};
+    return QKeySequence(QKeyCombination(qtModifiers(), Qt::Key(entry->qtKey)));
+}
+
+QString CaptureHotKey::displayString() const
+{
+    const QKeySequence sequence = keySequence();
+    if (!sequence.isEmpty()) return sequence.toString(QKeySequence::NativeText);
+    // A key this system does not list (a hand-edited setting): the modifiers as the desktop
+    // writes them, then the stored label.
+    const QString withSpace = QKeySequence(QKeyCombination(qtModifiers(), Qt::Key_Space))
+                                  .toString(QKeySequence::NativeText);
+    const QString space = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
+    return withSpace.chopped(space.size()) + keyLabel;
+}
+
+bool CaptureHotKey::isUsableGlobally() const
+{
+    if (!KeyCodes::forVirtualKey(keyCode)) return false;
+    if (modifiers & ~(ctrlMask | altMask | shiftMask | superMask)) return false;
+    return (modifiers & (ctrlMask | altMask | superMask)) || KeyCodes::isFunctionKey(keyCode);
+}
+
+QString CaptureHotKey::keyLabelFor(std::uint32_t keyCode)
+{
+    switch (keyCode) {
+    case 36:
+        return QStringLiteral("Return");
+    case 48:
+        return QStringLiteral("Tab");
+    case 49:
+        return QStringLiteral("Space");
+    case 51:
+        return QStringLiteral("Backspace");
+    case 123:
+        return QStringLiteral("←");
+    case 124:
+        return QStringLiteral("→");
+    case 125:
+        return QStringLiteral("↓");
+    case 126:
+        return QStringLiteral("↑");
+    default:
+        break;
+    }
+    const auto entry = KeyCodes::forVirtualKey(keyCode);
+    if (!entry) return QStringLiteral("Key %1").arg(keyCode);
+    return QKeySequence(entry->qtKey).toString(QKeySequence::NativeText);
+}
+
+std::optional<CaptureHotKey> CaptureHotKey::from(const QKeyEvent& event)
+{
+    return from(event.key(), event.modifiers(), event.nativeScanCode());
+}
+
+std::optional<CaptureHotKey> CaptureHotKey::from(int qtKey, Qt::KeyboardModifiers held,
+                                                 quint32 x11Keycode)
+{
+    // Under X11 the physical key decides, so Shift (which turns 5 into %) does not change the
+    // key; without an X keycode (offscreen) Qt's key is all there is.
+    const bool useX11 = x11Keycode != 0 && KeyCodes::canReadX11Keycodes();
+    const auto entry = useX11 ? KeyCodes::forX11Keycode(x11Keycode) : KeyCodes::forQtKey(qtKey);
+    if (!entry) return std::nullopt;
+
+    CaptureHotKey key;
+    key.keyCode = entry->virtualKey;
+    if (held & Qt::ControlModifier) key.modifiers |= ctrlMask;
+    if (held & Qt::AltModifier) key.modifiers |= altMask;
+    if (held & Qt::ShiftModifier) key.modifiers |= shiftMask;
+    if (held & Qt::MetaModifier) key.modifiers |= superMask;
+    key.keyLabel = keyLabelFor(key.keyCode);
+    if (!key.isUsableGlobally()) return std::nullopt;
+    return key;
+}
+
+std::optional<CaptureAction> CaptureHotKey::conflict(const CaptureHotKey& candidate,
+                                                     std::optional<CaptureAction> excluding)
+{
+    for (CaptureAction action : allCases<CaptureAction>) {
+        if (action == excluding) continue;
+        if (load(action).sameCombination(candidate)) return action;
+    }
+    return std::nullopt;
+}
+
+size_t qHash(const CaptureHotKey& key, size_t seed)
+{
+    return qHashMulti(seed, key.keyCode, key.modifiers, key.keyLabel);
+}
+
+} // namespace snapkin

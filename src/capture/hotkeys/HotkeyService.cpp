@@ -1,0 +1,117 @@
+#include "capture/hotkeys/HotkeyService.h"
+
+#include "capture/hotkeys/HotKeyGrabber.h"
+#include "platform/L10n.h"
+
+#include <QList>
+
+namespace snapkin {
+
+using platform::HotKeyError;
+using platform::L10n;
+
+QString HotKeyStatus::userMessage() const
+{
+    switch (kind) {
+    case Kind::registered:
+        return {};
+    case Kind::refused:
+        return platform::userMessage(HotKeyError::taken);
+    case Kind::duplicate:
+        return sameAs ? L10n::text("Already used by ") + label(*sameAs) : QString();
+    case Kind::unavailable:
+        return reason;
+    }
+    return {};
+}
+
+HotkeyService& HotkeyService::shared()
+{
+    static HotkeyService* service = new HotkeyService(std::make_unique<X11HotKeyGrabber>());
+    return *service;
+}
+
+HotkeyService::HotkeyService(std::unique_ptr<HotKeyGrabber> grabber)
+    : m_ownGrabber(std::move(grabber)), m_grabber(*m_ownGrabber)
+{
+}
+
+HotkeyService::HotkeyService(HotKeyGrabber& grabber, QObject* parent)
+    : QObject(parent), m_grabber(grabber)
+{
+}
+
+HotkeyService::~HotkeyService()
+{
+    // The hot keys release through the grabber, which must still be there.
+    m_hotKeys.clear();
+}
+
+void HotkeyService::reload()
+{
+    // Every previous grab goes before any new one is made, so an action may take over the
+    // combination another action just gave up.
+    m_hotKeys.clear();
+    if (isSuspended()) return;
+
+    QList<std::pair<CaptureHotKey, CaptureAction>> taken;
+    std::map<CaptureAction, HotKeyStatus> statuses;
+    for (CaptureAction action : allCases<CaptureAction>) {
+        const CaptureHotKey combination = CaptureHotKey::load(action);
+        HotKeyStatus status;
+        const auto earlier = std::find_if(taken.begin(), taken.end(), [&](const auto& entry) {
+            return entry.first.sameCombination(combination);
+        });
+        if (earlier != taken.end()) {
+            status.kind = HotKeyStatus::Kind::duplicate;
+            status.sameAs = earlier->second;
+        } else if (!combination.isUsableGlobally()) {
+            status.kind = HotKeyStatus::Kind::unavailable;
+            status.reason = L10n::text("Use Ctrl, Alt or Super with this key.");
+        } else {
+            taken.append({combination, action});
+            auto hotKey = GlobalHotKey::create(
+                combination, [action] { run(action); }, m_grabber);
+            if (hotKey) {
+                status.kind = HotKeyStatus::Kind::registered;
+                m_hotKeys.push_back(std::move(*hotKey));
+            } else if (hotKey.error() == HotKeyError::taken) {
+                status.kind = HotKeyStatus::Kind::refused;
+            } else {
+                status.kind = HotKeyStatus::Kind::unavailable;
+                status.reason = platform::userMessage(hotKey.error());
+            }
+        }
+        statuses[action] = status;
+    }
+    // Published once everything is registered, so a listener reads a finished set.
+    for (const auto& [action, status] : statuses)
+        setStatus(action, status);
+}
+
+HotKeyStatus HotkeyService::status(CaptureAction action) const
+{
+    const auto it = m_status.find(action);
+    return it == m_status.end() ? HotKeyStatus{} : it->second;
+}
+
+void HotkeyService::suspend()
+{
+    if (m_suspensions++ == 0) m_hotKeys.clear();
+}
+
+void HotkeyService::resume()
+{
+    if (m_suspensions == 0) return;
+    if (--m_suspensions == 0) reload();
+}
+
+void HotkeyService::setStatus(CaptureAction action, HotKeyStatus status)
+{
+    const auto it = m_status.find(action);
+    if (it != m_status.end() && it->second == status) return;
+    m_status[action] = std::move(status);
+    emit statusChanged(action);
+}
+
+} // namespace snapkin

@@ -1,0 +1,353 @@
+#include "platform/GlobalHotKeys.h"
+
+#include "platform/L10n.h"
+#include "platform/X11Connection.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#define XK_MISCELLANY
+#include <X11/keysymdef.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+namespace snapkin::platform {
+
+QString userMessage(HotKeyError error)
+{
+    switch (error) {
+    case HotKeyError::unavailable:
+        return L10n::text("Global shortcuts need an X11 session.");
+    case HotKeyError::taken:
+        return L10n::text("Another application uses this shortcut.");
+    case HotKeyError::noKey:
+        return L10n::text("This key is not on the keyboard.");
+    }
+    return {};
+}
+
+namespace {
+
+constexpr std::uint8_t badAccess = 10;
+
+xcb_connection_t* qtConnection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
+// What the server's keyboard looks like: keycodes of keysyms and the modifier bits of Alt,
+// Super and NumLock, which differ between keyboard setups.
+struct GlobalHotKeys::Keyboard {
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = XCB_NONE;
+    xcb_key_symbols_t* symbols = nullptr;
+    std::uint16_t alt = 0;
+    std::uint16_t super = 0;
+    std::uint16_t numLock = 0;
+
+    explicit Keyboard(xcb_connection_t* c) : connection(c)
+    {
+        int screenNumber = 0;
+        if (!xcb_parse_display(nullptr, nullptr, nullptr, &screenNumber)) screenNumber = 0;
+        auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        for (int i = 0; it.rem && i < screenNumber; ++i)
+            xcb_screen_next(&it);
+        if (it.rem) root = it.data->root;
+        refresh();
+    }
+    ~Keyboard()
+    {
+        if (symbols) xcb_key_symbols_free(symbols);
+    }
+
+    void refresh()
+    {
+        if (symbols) xcb_key_symbols_free(symbols);
+        symbols = xcb_key_symbols_alloc(connection);
+        alt = super = numLock = 0;
+        XcbReply<xcb_get_modifier_mapping_reply_t> reply(xcb_get_modifier_mapping_reply(
+            connection, xcb_get_modifier_mapping(connection), nullptr));
+        if (!reply || !symbols) return;
+        const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(reply.get());
+        const int perModifier = reply->keycodes_per_modifier;
+        // Mod1 … Mod5; Shift, Lock and Control have fixed bits.
+        for (int modifier = 3; modifier < 8; ++modifier) {
+            const std::uint16_t bit = std::uint16_t(1u << modifier);
+            for (int i = 0; i < perModifier; ++i) {
+                const xcb_keycode_t code = codes[modifier * perModifier + i];
+                if (code == 0) continue;
+                for (int column = 0; column < 4; ++column) {
+                    switch (xcb_key_symbols_get_keysym(symbols, code, column)) {
+                    case XK_Alt_L:
+                    case XK_Alt_R:
+                        alt |= bit;
+                        break;
+                    case XK_Super_L:
+                    case XK_Super_R:
+                        super |= bit;
+                        break;
+                    case XK_Num_Lock:
+                        numLock |= bit;
+                        break;
+                    default:
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    // The modifier bits the server reports for the combination; nothing when one of its
+    // modifiers has no key on this keyboard.
+    std::optional<std::uint16_t> mask(Qt::KeyboardModifiers modifiers) const
+    {
+        std::uint16_t m = 0;
+        if (modifiers & Qt::ControlModifier) m |= XCB_MOD_MASK_CONTROL;
+        if (modifiers & Qt::ShiftModifier) m |= XCB_MOD_MASK_SHIFT;
+        if (modifiers & Qt::AltModifier) {
+            if (!alt) return std::nullopt;
+            m |= alt;
+        }
+        if (modifiers & Qt::MetaModifier) {
+            if (!super) return std::nullopt;
+            m |= super;
+        }
+        return m;
+    }
+
+    // The bits that tell combinations apart; lock keys and others are left out.
+    std::uint16_t relevant() const
+    {
+        return std::uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | alt | super);
+    }
+
+    std::vector<std::uint16_t> lockVariants() const
+    {
+        std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
+        if (numLock) {
+            variants.push_back(numLock);
+            variants.push_back(std::uint16_t(numLock | XCB_MOD_MASK_LOCK));
+        }
+        return variants;
+    }
+
+    std::vector<std::uint8_t> keycodes(std::uint32_t keysym) const
+    {
+        std::vector<std::uint8_t> result;
+        if (!symbols) return result;
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        if (!codes) return result;
+        for (xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c)
+            result.push_back(*c);
+        std::free(codes);
+        return result;
+    }
+};
+
+class GlobalHotKeys::Filter : public QAbstractNativeEventFilter {
+public:
+    explicit Filter(GlobalHotKeys& owner) : m_owner(owner) {}
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t") return false;
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7f) {
+        case XCB_KEY_PRESS:
+        case XCB_KEY_RELEASE: {
+            auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+            return m_owner.handleKeyEvent((event->response_type & 0x7f) == XCB_KEY_PRESS,
+                                          key->detail, key->state, key->time);
+        }
+        case XCB_MAPPING_NOTIFY:
+            // Qt needs to see it as well.
+            m_owner.keyboardMappingChanged();
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    GlobalHotKeys& m_owner;
+};
+
+GlobalHotKeys& GlobalHotKeys::shared()
+{
+    static GlobalHotKeys instance;
+    return instance;
+}
+
+GlobalHotKeys::GlobalHotKeys() = default;
+
+GlobalHotKeys::~GlobalHotKeys()
+{
+    if (m_filter && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(m_filter.get());
+}
+
+bool GlobalHotKeys::isAvailable()
+{
+    return qtConnection() != nullptr;
+}
+
+std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
+                                                        Qt::KeyboardModifiers modifiers,
+                                                        std::function<void()> onPress)
+{
+    xcb_connection_t* connection = qtConnection();
+    if (!connection) return std::unexpected(HotKeyError::unavailable);
+    // Qt's connection lives as long as the application; a new application (as in tests) has a
+    // new one.
+    if (!m_keyboard || m_keyboard->connection != connection) {
+        m_grabs.clear();
+        m_keyboard = std::make_unique<Keyboard>(connection);
+    }
+    if (!m_filter) {
+        m_filter = std::make_unique<Filter>(*this);
+        QCoreApplication::instance()->installNativeEventFilter(m_filter.get());
+    }
+    Grab grab;
+    grab.keysym = keysym;
+    grab.modifiers =
+        modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    grab.onPress = std::move(onPress);
+    if (auto grabbed = grabOnServer(grab); !grabbed) return std::unexpected(grabbed.error());
+    const quint64 id = m_nextId++;
+    m_grabs.emplace(id, std::move(grab));
+    return id;
+}
+
+void GlobalHotKeys::release(quint64 grabId)
+{
+    const auto it = m_grabs.find(grabId);
+    if (it == m_grabs.end()) return;
+    if (m_keyboard && m_keyboard->connection == qtConnection()) {
+        ungrabOnServer(it->second);
+        xcb_flush(m_keyboard->connection);
+    }
+    m_grabs.erase(it);
+}
+
+std::expected<void, HotKeyError> GlobalHotKeys::grabOnServer(Grab& grab)
+{
+    Keyboard& keyboard = *m_keyboard;
+    if (keyboard.root == XCB_NONE) return std::unexpected(HotKeyError::unavailable);
+    const auto mask = keyboard.mask(grab.modifiers);
+    if (!mask) return std::unexpected(HotKeyError::unavailable);
+    grab.keycodes = keyboard.keycodes(grab.keysym);
+    grab.mask = *mask;
+    if (grab.keycodes.empty()) return std::unexpected(HotKeyError::noKey);
+
+    // Every variant is sent before any answer is awaited: one round trip in all.
+    std::vector<xcb_void_cookie_t> cookies;
+    for (std::uint8_t keycode : grab.keycodes) {
+        for (std::uint16_t lock : keyboard.lockVariants()) {
+            cookies.push_back(xcb_grab_key_checked(keyboard.connection, 1, keyboard.root,
+                                                   std::uint16_t(grab.mask | lock), keycode,
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
+    }
+    std::optional<HotKeyError> failure;
+    for (xcb_void_cookie_t cookie : cookies) {
+        XcbReply<xcb_generic_error_t> error(xcb_request_check(keyboard.connection, cookie));
+        if (error && !failure) {
+            failure =
+                error->error_code == badAccess ? HotKeyError::taken : HotKeyError::unavailable;
+        }
+    }
+    if (failure) {
+        // Ungrabbing releases only this client's grabs, so the variants another client holds
+        // stay with it.
+        ungrabOnServer(grab);
+        xcb_flush(keyboard.connection);
+        return std::unexpected(*failure);
+    }
+    return {};
+}
+
+void GlobalHotKeys::ungrabOnServer(const Grab& grab)
+{
+    Keyboard& keyboard = *m_keyboard;
+    for (std::uint8_t keycode : grab.keycodes) {
+        for (std::uint16_t lock : keyboard.lockVariants()) {
+            xcb_ungrab_key(keyboard.connection, keycode, keyboard.root,
+                           std::uint16_t(grab.mask | lock));
+        }
+    }
+}
+
+void GlobalHotKeys::keyboardMappingChanged()
+{
+    if (m_regrabQueued) return;
+    m_regrabQueued = true;
+    // After the event has reached Qt, and once for a burst of notifications.
+    QTimer::singleShot(0, QCoreApplication::instance(), [this] {
+        m_regrabQueued = false;
+        if (!m_keyboard || m_keyboard->connection != qtConnection()) return;
+        for (auto& [id, grab] : m_grabs)
+            ungrabOnServer(grab);
+        m_keyboard->refresh();
+        for (auto& [id, grab] : m_grabs) {
+            grab.held = false;
+            if (auto grabbed = grabOnServer(grab); !grabbed) {
+                grab.keycodes.clear();
+                qWarning("A global shortcut could not be grabbed again after the keyboard "
+                         "changed: %s",
+                         qPrintable(userMessage(grabbed.error())));
+            }
+        }
+        xcb_flush(m_keyboard->connection);
+    });
+}
+
+bool GlobalHotKeys::handleKeyEvent(bool press, std::uint8_t keycode, std::uint16_t state,
+                                   std::uint32_t time)
+{
+    if (!m_keyboard || m_grabs.empty()) return false;
+    const std::uint16_t relevant = state & m_keyboard->relevant();
+    for (auto& [id, grab] : m_grabs) {
+        if (std::find(grab.keycodes.begin(), grab.keycodes.end(), keycode) == grab.keycodes.end())
+            continue;
+        if (!press) {
+            // The release of a grabbed key, whatever is held by then.
+            if (!grab.held) continue;
+            grab.held = false;
+            grab.lastRelease = time;
+            return true;
+        }
+        if (relevant != grab.mask) continue;
+        // Auto-repeat sends more presses (with a release at the same instant unless the
+        // server is told to leave those out): only the first press counts.
+        const bool repeat = grab.held || (grab.lastRelease != 0 && time == grab.lastRelease);
+        grab.held = true;
+        if (!repeat) {
+            const quint64 grabId = id;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [this, grabId] {
+                    // Looked up again: the grab may have been released meanwhile.
+                    const auto it = m_grabs.find(grabId);
+                    if (it == m_grabs.end() || !it->second.onPress) return;
+                    // A copy: the callback may release its own grab.
+                    const std::function<void()> onPress = it->second.onPress;
+                    onPress();
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace snapkin::platform

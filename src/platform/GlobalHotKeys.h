@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace snapkin::platform {
+
+// Why a global shortcut could not be grabbed.
+enum class HotKeyError {
+    unavailable, // not an X11 session (offscreen, Wayland), or the modifier is not on the keyboard
+    taken,       // another application holds the combination
+    noKey,       // the keyboard layout has no key for the symbol
+};
+
+QString userMessage(HotKeyError error);
+
+// Shortcuts that work from anywhere on the desktop, grabbed on the root window through Qt's own
+// X connection (so presses arrive through Qt's event loop; no second connection or thread).
+//
+// A combination is a keysym and Ctrl, Shift, Alt and Super; the keycode and the bits of Alt,
+// Super and NumLock are read from the server's keyboard and modifier mappings, and read again
+// when the mapping changes. Each combination is grabbed four times, with and without NumLock
+// and CapsLock, so the lock keys do not get in the way. A press of a grabbed combination is
+// consumed and its callback runs afterwards from the event loop; holding the key down runs it
+// once, until the key is released.
+//
+// GUI thread only.
+class GlobalHotKeys {
+public:
+    static GlobalHotKeys& shared();
+    ~GlobalHotKeys();
+
+    // Whether the application runs on an X server at all.
+    static bool isAvailable();
+
+    // Grabs the combination; the identifier of the grab, or why it failed (nothing is left
+    // grabbed then). Modifiers other than Ctrl, Shift, Alt and Super are ignored.
+    std::expected<quint64, HotKeyError> grab(std::uint32_t keysym, Qt::KeyboardModifiers modifiers,
+                                             std::function<void()> onPress);
+    // Ungrabs; an unknown identifier is ignored.
+    void release(quint64 grabId);
+
+    GlobalHotKeys(const GlobalHotKeys&) = delete;
+    GlobalHotKeys& operator=(const GlobalHotKeys&) = delete;
+
+private:
+    GlobalHotKeys();
+    struct Grab {
+        std::uint32_t keysym = 0;
+        Qt::KeyboardModifiers modifiers;
+        std::function<void()> onPress;
+        // As grabbed on the server, from the mappings of that moment.
+        std::vector<std::uint8_t> keycodes;
+        std::uint16_t mask = 0;
+        bool held = false;             // pressed and not yet released: later presses repeat
+        std::uint32_t lastRelease = 0; // server time; a press at that instant is a repeat
+    };
+    struct Keyboard;
+    class Filter;
+
+    std::expected<void, HotKeyError> grabOnServer(Grab& grab);
+    void ungrabOnServer(const Grab& grab);
+    void keyboardMappingChanged();
+    bool handleKeyEvent(bool press, std::uint8_t keycode, std::uint16_t state, std::uint32_t time);
+
+    std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<Filter> m_filter;
+    std::map<quint64, Grab> m_grabs;
+    quint64 m_nextId = 1;
+    bool m_regrabQueued = false;
+};
+
+} // namespace snapkin::platform
