@@ -10,6 +10,7 @@
 #include <QPainterPathStroker>
 #include <QPixmap>
 #include <QStandardPaths>
+#include <QTransform>
 
 #include <cmath>
 #include <functional>
@@ -156,6 +157,54 @@ QPainterPath screenFilled()
     return unite({roundedFrame({2.5, 4.5, 19, 15}, 2.5, 1.8), inside});
 }
 
+QPainterPath magnifier(std::initializer_list<QPainterPath> inside)
+{
+    QPainterPath glass = unite({ring({10, 10}, 7, 1.9), line({15.2, 15.2}, {21, 21}, 2.6)});
+    for (const QPainterPath& part : inside) glass = glass.united(part);
+    return glass.simplified();
+}
+
+QPainterPath uturn(bool forward)
+{
+    QPainterPath p(QPointF(6, 9));
+    p.lineTo(14.5, 9);
+    p.cubicTo(18.5, 9, 20.5, 11.5, 20.5, 14.5);
+    p.cubicTo(20.5, 17.5, 18.5, 20, 14.5, 20);
+    p.lineTo(10, 20);
+    QPainterPath arrow = unite({stroked(p, 2.2), polyline({{9.5, 4.5}, {5, 9}, {9.5, 13.5}}, 2.2)});
+    if (forward) arrow = QTransform(-1, 0, 0, 1, 24, 0).map(arrow);
+    return arrow;
+}
+
+QPainterPath boxWithArrow(bool up)
+{
+    const QPainterPath box = polyline({{8, 9}, {4.5, 9}, {4.5, 21.5}, {19.5, 21.5}, {19.5, 9},
+                                       {16, 9}},
+                                      1.9);
+    if (up)
+        return unite({box, line({12, 2.5}, {12, 15}, 2.0),
+                      polyline({{8.3, 6.2}, {12, 2.5}, {15.7, 6.2}}, 2.0)});
+    return unite({box, line({12, 2.5}, {12, 15}, 2.0),
+                  polyline({{8.3, 11.3}, {12, 15}, {15.7, 11.3}}, 2.0)});
+}
+
+QPainterPath document(QRectF r)
+{
+    const double fold = 4;
+    return unite({polyline({{r.left(), r.top()}, {r.right() - fold, r.top()},
+                            {r.right(), r.top() + fold}, {r.right(), r.bottom()},
+                            {r.left(), r.bottom()}, {r.left(), r.top()}},
+                           1.8)});
+}
+
+QPainterPath diagonalArrows(QRectF r, double width)
+{
+    const double head = r.width() * 0.38;
+    const QPointF a = r.topLeft(), b = r.bottomRight();
+    return unite({line(a, b, width), polyline({{a.x() + head, a.y()}, a, {a.x(), a.y() + head}}, width),
+                  polyline({{b.x() - head, b.y()}, b, {b.x(), b.y() - head}}, width)});
+}
+
 using Builder = std::function<QPainterPath()>;
 
 const QHash<QString, Builder>& builders()
@@ -208,6 +257,57 @@ const QHash<QString, Builder>& builders()
         {"selection.pin.in.out", selectionPins},
         {"macwindow", windowGlyph},
         {"rectangle.inset.filled", screenFilled},
+        // The editor's bars and menus.
+        {"camera",
+         [] { return unite({roundedFrame({2.5, 7.5, 19, 13}, 2.5, 1.8),
+                            polyline({{7.8, 7.5}, {9.4, 4.5}, {14.6, 4.5}, {16.2, 7.5}}, 1.8),
+                            ring({12, 14}, 3.4, 1.8)}); }},
+        {"face.smiling.inverse",
+         [] {
+             QPainterPath mouth(QPointF(8, 14));
+             mouth.quadTo(12, 18.5, 16, 14);
+             return circle({12, 12}, 10.4)
+                 .subtracted(unite({circle({9, 9.8}, 1.5), circle({15, 9.8}, 1.5),
+                                    stroked(mouth, 1.9)}));
+         }},
+        {"minus.magnifyingglass", [] { return magnifier({line({7, 10}, {13, 10}, 1.9)}); }},
+        {"plus.magnifyingglass",
+         [] { return magnifier({line({7, 10}, {13, 10}, 1.9), line({10, 7}, {10, 13}, 1.9)}); }},
+        {"arrow.up.left.and.down.right.magnifyingglass",
+         [] { return magnifier({diagonalArrows({7.2, 7.2, 5.6, 5.6}, 1.5)}); }},
+        {"chevron.down", [] { return polyline({{5, 9}, {12, 16}, {19, 9}}, 2.6); }},
+        {"arrow.up.left.and.arrow.down.right",
+         [] { return diagonalArrows({4, 4, 16, 16}, 2.2); }},
+        {"arrow.uturn.backward", [] { return uturn(false); }},
+        {"arrow.uturn.forward", [] { return uturn(true); }},
+        {"trash",
+         [] { return unite({line({3.5, 6}, {20.5, 6}, 1.9), polyline({{9, 6}, {9.5, 3}, {14.5, 3}, {15, 6}}, 1.7),
+                            polyline({{5.5, 6}, {6.8, 21}, {17.2, 21}, {18.5, 6}}, 1.9),
+                            line({10, 10}, {10, 17}, 1.6), line({14, 10}, {14, 17}, 1.6)}); }},
+        {"text.viewfinder",
+         [] { return unite({polyline({{2.5, 8}, {2.5, 2.5}, {8, 2.5}}, 1.9),
+                            polyline({{16, 2.5}, {21.5, 2.5}, {21.5, 8}}, 1.9),
+                            polyline({{2.5, 16}, {2.5, 21.5}, {8, 21.5}}, 1.9),
+                            polyline({{16, 21.5}, {21.5, 21.5}, {21.5, 16}}, 1.9),
+                            line({7, 8.5}, {17, 8.5}, 1.9), line({12, 8.5}, {12, 16.5}, 1.9)}); }},
+        {"doc.on.clipboard",
+         [] { return unite({roundedFrame({4, 4, 16, 18.5}, 2, 1.8), roundedFrame({8.5, 2, 7, 4}, 1.2, 1.6),
+                            line({8, 11}, {16, 11}, 1.6), line({8, 15}, {16, 15}, 1.6)}); }},
+        {"doc.on.doc",
+         [] { return unite({document({8, 2.5, 13, 16}),
+                            polyline({{5, 6.5}, {3, 6.5}, {3, 21.5}, {14, 21.5}, {14, 19.5}}, 1.8)}); }},
+        {"doc", [] { return document({5, 2.5, 14, 19}); }},
+        {"checkmark", [] { return polyline({{4, 12.5}, {9.5, 18}, {20, 6}}, 2.6); }},
+        {"square.and.arrow.down", [] { return boxWithArrow(false); }},
+        {"square.and.arrow.up", [] { return boxWithArrow(true); }},
+        {"folder",
+         [] { return polyline({{2.5, 6}, {2.5, 19.5}, {21.5, 19.5}, {21.5, 8}, {11.5, 8}, {9.5, 5},
+                               {2.5, 5}, {2.5, 6}},
+                              1.8); }},
+        {"square.grid.2x2",
+         [] { return unite({roundedFrame({3, 3, 7.5, 7.5}, 1.5, 1.7), roundedFrame({13.5, 3, 7.5, 7.5}, 1.5, 1.7),
+                            roundedFrame({3, 13.5, 7.5, 7.5}, 1.5, 1.7),
+                            roundedFrame({13.5, 13.5, 7.5, 7.5}, 1.5, 1.7)}); }},
     };
     return table;
 }

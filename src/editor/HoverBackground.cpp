@@ -1,0 +1,60 @@
+#include "editor/HoverBackground.h"
+
+#include "model/Color.h"
+
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace snapkin {
+
+namespace {
+
+// The desktop's neutral grey, the same in light and dark appearance.
+const QColor systemGray(142, 142, 147);
+
+QColor withOpacity(QColor color, double opacity)
+{
+    color.setAlphaF(float(opacity));
+    return color;
+}
+
+} // namespace
+
+QColor HoverBackground::fill() const
+{
+    if (active) return withOpacity(Color::brand(), fillOpacity);
+    if (hovered) return withOpacity(systemGray, fillOpacity);
+    return Qt::transparent;
+}
+
+QColor HoverBackground::border() const
+{
+    return active ? Color::brand() : QColor(Qt::transparent);
+}
+
+QPainterPath HoverBackground::outline(const QRectF& rect) const
+{
+    const double radius = std::clamp(cornerRadius, 0.0, std::min(rect.width(), rect.height()) / 2);
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    return path;
+}
+
+void HoverBackground::paint(QPainter& painter, const QRectF& rect) const
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath shape = outline(rect);
+    painter.setClipPath(shape, Qt::IntersectClip);
+    if (const QColor f = fill(); f.alpha() > 0) painter.fillPath(shape, f);
+    if (const QColor b = border(); b.alpha() > 0) {
+        // Stroked inside the edge: the line's centre runs half its width in.
+        const double inset = borderWidth / 2;
+        HoverBackground inner = *this;
+        inner.cornerRadius = std::max(0.0, cornerRadius - inset);
+        painter.strokePath(inner.outline(rect.adjusted(inset, inset, -inset, -inset)),
+                           QPen(b, borderWidth));
+    }
+}
+
+} // namespace snapkin

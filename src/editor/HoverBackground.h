@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+#include <QRectF>
+
+namespace snapkin {
+
+// The highlight behind the editor's small icon buttons: a tinted, outlined rounded rectangle
+// while the button stands for the current choice (the current tool), a grey one while the
+// pointer is over it, nothing otherwise. Active wins over hovered. Tool buttons use a corner
+// radius of 8, every other icon button 6.
+struct HoverBackground {
+    static constexpr double toolCornerRadius = 8;
+    static constexpr double buttonCornerRadius = 6;
+    static constexpr double fillOpacity = 0.16;
+    static constexpr double borderWidth = 1.5;
+
+    bool active = false;
+    bool hovered = false;
+    double cornerRadius = buttonCornerRadius;
+
+    // The fill behind the content; transparent when neither active nor hovered.
+    QColor fill() const;
+    // The border drawn inside the edge; transparent unless active.
+    QColor border() const;
+    // The rounded outline that fill, border and content are clipped to.
+    QPainterPath outline(const QRectF& rect) const;
+
+    // Paints fill and border over `rect` and leaves the painter clipped to the outline, so
+    // the content drawn next is clipped the same way. The caller saves and restores.
+    void paint(QPainter& painter, const QRectF& rect) const;
+};
+
+} // namespace snapkin
