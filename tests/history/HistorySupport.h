@@ -1,0 +1,24 @@
+#pragma once
+
+#include "history/HistoryEntry.h"
+#include "history/HistoryStore.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+namespace snapkin::testing {
+
+// A fixed moment in UTC, whole seconds.
+QDateTime utc(const char* text);
+HistoryEntry entry(const QUuid& id, const QString& title, const QDateTime& created);
+// An id whose upper-case text starts with `prefix` (hex digits), the rest zero.
+QUuid idStartingWith(const char* prefix);
+
+// A document package of a small image in `store`'s folder, as the history writes them.
+void writePackage(const HistoryStore& store, const QUuid& id, QSize pixels = {40, 20});
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+} // namespace snapkin::testing
