@@ -1,6 +1,7 @@
 #include "platform/AtomicWrite.h"
 
 #include "platform/L10n.h"
+#include "platform/OwnWrites.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +30,9 @@ QString userMessage(WriteError error)
 
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data)
 {
+    // Registered before the rename makes it appear, so a folder watcher never takes it for a
+    // stranger's file.
+    OwnWrites::shared().add(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return std::unexpected(WriteError::cannotCreate);
     if (file.write(data) != data.size()) {
@@ -54,6 +58,7 @@ std::expected<void, WriteError> writeFolderAtomically(
         return std::unexpected(WriteError::writeFailed);
     }
 
+    OwnWrites::shared().add(target.absoluteFilePath());
     const QByteArray from = QFile::encodeName(temp);
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
     if (!target.exists() && !target.isSymLink()) {

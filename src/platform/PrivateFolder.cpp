@@ -1,0 +1,132 @@
+#include "platform/PrivateFolder.h"
+
+#include "platform/L10n.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace snapkin::platform {
+
+namespace {
+
+// Makes `path` a private folder of ours, or says why it cannot be one. Never follows a link.
+std::expected<void, PrivateFolder::Error> ensurePrivate(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        if (errno != ENOENT || ::mkdir(name.constData(), 0700) != 0) {
+            if (errno != EEXIST) return std::unexpected(PrivateFolder::Error::unavailable);
+        }
+        if (::lstat(name.constData(), &st) != 0)
+            return std::unexpected(PrivateFolder::Error::unavailable);
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return std::unexpected(PrivateFolder::Error::unsafe);
+    if ((st.st_mode & 07777) != 0700) {
+        // Tighten through a descriptor opened without following links, so a folder swapped for
+        // a link in the meantime is not what gets changed.
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return std::unexpected(PrivateFolder::Error::unsafe);
+        const bool ok = ::fchmod(fd, 0700) == 0;
+        ::close(fd);
+        if (!ok) return std::unexpected(PrivateFolder::Error::unsafe);
+    }
+    return {};
+}
+
+// Empties the folder open at `dirFd` as `clean` describes; closes `dirFd`.
+void cleanAt(int dirFd)
+{
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    const uid_t me = ::geteuid();
+    while (dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (st.st_uid != me) continue;
+        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+            ::unlinkat(dirFd, name, 0);
+        } else if (S_ISDIR(st.st_mode)) {
+            const int child = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0) continue;
+            cleanAt(child);
+            ::unlinkat(dirFd, name, AT_REMOVEDIR); // fails, as wanted, when something stayed
+        }
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+QString PrivateFolder::userMessage(Error error)
+{
+    switch (error) {
+    case Error::unavailable:
+        return L10n::text("Snapkin's private temporary folder couldn't be created.");
+    case Error::unsafe:
+        return L10n::text("Snapkin's private temporary folder is not safe to use: it is a link, not a folder, or belongs to another user.");
+    }
+    return {};
+}
+
+QString PrivateFolder::location()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
+        return QDir::cleanPath(runtime) + QStringLiteral("/snapkin");
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    return QDir::cleanPath(cache) + QStringLiteral("/snapkin/tmp");
+}
+
+std::expected<QString, PrivateFolder::Error> PrivateFolder::path()
+{
+    const QString folder = location();
+    // The parents are ordinary folders of the user's (the cache folder may not exist yet).
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    if (auto ok = ensurePrivate(folder); !ok) return std::unexpected(ok.error());
+    return folder;
+}
+
+std::expected<QString, PrivateFolder::Error> PrivateFolder::makeUniqueFolder(const QString& purpose)
+{
+    auto root = path();
+    if (!root) return root;
+    const QString parent = *root + QLatin1Char('/') + purpose;
+    if (auto ok = ensurePrivate(parent); !ok) return std::unexpected(ok.error());
+    QByteArray pattern = QFile::encodeName(parent + QStringLiteral("/XXXXXX"));
+    if (!::mkdtemp(pattern.data())) return std::unexpected(Error::unavailable);
+    return QFile::decodeName(pattern);
+}
+
+void PrivateFolder::clean(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    cleanAt(fd);
+}
+
+void PrivateFolder::cleanUp()
+{
+    if (auto folder = path()) clean(*folder);
+}
+
+} // namespace snapkin::platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <expected>
+
+namespace snapkin::platform {
+
+// The per-user folder for files Snapkin hands to other programs for a while (drag files, the
+// picture an "Open With…" hands over): $XDG_RUNTIME_DIR/snapkin, or <cache>/snapkin/tmp when
+// there is no runtime folder. Unlike the system-wide temporary folder nobody else can plant
+// files or links in it: it is made with mode 0700 and refused when it is a symbolic link, not a
+// folder or not owned by the current user.
+//
+// Each use takes a sub-folder of its own, so a later use never deletes a file that a drop target
+// may still be reading; what earlier runs left behind is removed once, at start-up.
+class PrivateFolder {
+public:
+    enum class Error {
+        unavailable, // the folder could not be made
+        unsafe,      // it exists but is a link, not a folder, or not the user's own
+    };
+    static QString userMessage(Error error);
+
+    // The folder, made (mode 0700) when missing; a folder of ours with a looser mode is
+    // tightened.
+    static std::expected<QString, Error> path();
+    // A new, empty folder of its own under `purpose` ("Drag", "Share"), mode 0700.
+    static std::expected<QString, Error> makeUniqueFolder(const QString& purpose);
+
+    // Removes what earlier runs left in the private folder. Called once at start-up.
+    static void cleanUp();
+    // Removes from `folder` the user's own regular files and symbolic links (the link, never
+    // its target) and every folder that is empty afterwards, descending only into real folders.
+    // Other kinds of entries and other users' files stay. `folder` itself stays.
+    static void clean(const QString& folder);
+
+    // The folder `path()` uses: a function of the environment only.
+    static QString location();
+};
+
+} // namespace snapkin::platform
