@@ -3,19 +3,85 @@
 #include "output/ExportFormat.h"
 #include "platform/BaseImage.h"
 
-#include <QByteArray>
-#include <QImage>
+#include "output/SavePanel.h"
 
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <functional>
 #include <optional>
 
+class QMimeData;
+class QWidget;
+
 namespace snapkin {
+
+class AnnotationStore;
 
 // Turns a flattened image into the bytes of a file in one of the export formats. Every route
 // out of the editor (saving, dragging, copying, the router's save to a folder) encodes here.
 // Stateless: calls never interfere; encoding runs on the caller's thread.
+//
+// The routes that hand an image to the user (save, copy, drag, share) take the flattened image
+// (its device pixel ratio is its pixels per point) and run on the main thread.
 class ExportService {
 public:
     static ExportService& shared();
+
+    // Settings read and written by the routes out.
+    static constexpr const char* defaultSaveFolderKey = "defaultSaveFolder";
+    static constexpr const char* autoCopyAfterSaveKey = "autoCopyAfterSave";
+    static constexpr const char* reviewExportCountKey = "reviewExportCount";
+    static constexpr const char* copyAtFullSizeKey = "copyAtFullSize";
+
+    // Lets the user save `image` in the save dialog, with its format and quality options and,
+    // when `document` is given, the choice of writing the editable document next to the image.
+    // Remembers the chosen format (and the quality of a lossy one, before encoding, so it is kept
+    // even when encoding fails), writes the file atomically, writes the document, copies the
+    // image when "autoCopyAfterSave" is on and counts one export. True only when the image file
+    // was written; a failure to encode or write shows "Couldn't save the image" with the reason
+    // and leaves any earlier file as it was. Runs modally.
+    bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
+              QWidget* parent = nullptr) const;
+
+    // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
+    // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
+    // says 72 dpi times its pixel scale, or 72 dpi with "copyAtFullSize" on, so that a 2x capture
+    // pastes at twice its size. Counts an export when `countsAsExport`. True when the PNG was
+    // made.
+    bool copy(const QImage& image, bool countsAsExport) const;
+
+    // What a drag out of the editor carries: the image as a PNG file named
+    // "Snapkin <date> at <time>.png" in a folder of its own under the private folder's "Drag",
+    // plus the same PNG bytes. The file is left for the drop target; old ones are removed at the
+    // next start. Without PNG data the result is empty; without a file it carries the bytes.
+    // The caller owns the result (QDrag takes it).
+    QMimeData* dragData(const QImage& image) const;
+    // "Snapkin 2026-03-05 at 14.07.09": digits and a 24-hour clock whatever the user's locale.
+    static QString dragName(const QDateTime& time);
+
+    // Opens the share menu for `image` under the active window's top edge, 60 points left of its
+    // right end: Copy Image, Open With…, Email… (when xdg-email is installed) and, when
+    // `savedFile` names a saved file, Show in File Manager. Nothing without an active window.
+    void share(const QImage& image, const QString& savedFile = {}) const;
+
+    // The reason a format cannot hold `image`, for the save alert: WebP's size limit, else a
+    // general "couldn't be encoded as <format>".
+    static QString encodingFailureReason(const QImage& image, ExportFormat format);
+    // `path` with the extension the format's files have: kept when it already is one of the
+    // format's, replaced when it is another export format's, appended otherwise.
+    static QString withFormatExtension(const QString& path, ExportFormat format);
+
+    // Hooks for the layers above and for tests. The editor installs the companion writer (the
+    // document written next to a saved image); without one no document is written.
+    using CompanionWriter = std::function<void(AnnotationStore& store, const QString& imagePath)>;
+    static void setCompanionWriter(CompanionWriter writer);
+    // Replaces the save dialog (nullptr: Qt's own dialog).
+    static void setSavePanelFactory(SavePanelFactory factory);
+    // Replaces the clock that names drag files (nullptr: the current time).
+    static void setClock(std::function<QDateTime()> clock);
 
     // The file's bytes, or nothing when the image cannot be encoded (a null image, a size the
     // format cannot hold, an encoder failure); nothing is reported here, callers decide what the

@@ -1,0 +1,107 @@
+// Copying and dragging a flattened image.
+
+#include "output/ExportService.h"
+
+#include "output/ImageMimeData.h"
+#include "platform/AtomicWrite.h"
+#include "platform/Defaults.h"
+#include "platform/PrivateFolder.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QUrl>
+
+namespace snapkin {
+
+using platform::BaseImage;
+using platform::Defaults;
+
+namespace {
+
+std::function<QDateTime()>& dragClock()
+{
+    static std::function<QDateTime()> clock;
+    return clock;
+}
+
+void countExport(Defaults& defaults)
+{
+    defaults.setValue(ExportService::reviewExportCountKey,
+                      defaults.integerForKey(ExportService::reviewExportCountKey) + 1);
+}
+
+} // namespace
+
+ImageMimeData::ImageMimeData(BaseImage image) : m_image(std::move(image))
+{
+    if (auto png = ExportService::shared().data(m_image, ExportFormat::png)) {
+        setData(QString::fromLatin1(pngType), *png);
+        m_hasPng = true;
+    }
+}
+
+QStringList ImageMimeData::formats() const
+{
+    QStringList list = QMimeData::formats();
+    if (!m_image.isNull()) list << QString::fromLatin1(tiffType);
+    return list;
+}
+
+bool ImageMimeData::hasFormat(const QString& mimeType) const
+{
+    return formats().contains(mimeType);
+}
+
+QVariant ImageMimeData::retrieveData(const QString& mimeType, QMetaType type) const
+{
+    if (mimeType != QLatin1String(tiffType)) return QMimeData::retrieveData(mimeType, type);
+    if (!m_tiffMade) {
+        m_tiffMade = true;
+        if (auto tiff = ExportService::shared().data(m_image, ExportFormat::tiff)) m_tiff = *tiff;
+    }
+    if (m_tiff.isEmpty()) return {};
+    return m_tiff;
+}
+
+void ExportService::setClock(std::function<QDateTime()> clock)
+{
+    dragClock() = std::move(clock);
+}
+
+bool ExportService::copy(const QImage& image, bool countsAsExport) const
+{
+    Defaults& defaults = Defaults::standard();
+    if (countsAsExport) countExport(defaults);
+    BaseImage copied(image);
+    // At full size one pixel is one point: a 2x capture pastes at twice its on-screen size.
+    if (defaults.boolForKey(copyAtFullSizeKey)) copied = copied.withPointSize(QSizeF(image.size()));
+    auto* mime = new ImageMimeData(copied);
+    const bool made = mime->hasPng();
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    return made;
+}
+
+QString ExportService::dragName(const QDateTime& time)
+{
+    return QStringLiteral("Snapkin ")
+           + QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
+}
+
+QMimeData* ExportService::dragData(const QImage& image) const
+{
+    auto* mime = new QMimeData;
+    const std::optional<QByteArray> png = data(BaseImage(image), ExportFormat::png);
+    if (!png) return mime;
+    const QDateTime now = dragClock() ? dragClock()() : QDateTime::currentDateTime();
+    // A folder per drag: the drop target may read the file long after the drag ended, and a
+    // second drag must not take it away.
+    if (auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Drag"))) {
+        const QString path = *folder + QLatin1Char('/') + dragName(now) + QStringLiteral(".png");
+        if (platform::writeFileAtomically(path, *png)) mime->setUrls({QUrl::fromLocalFile(path)});
+    }
+    mime->setData(QString::fromLatin1(ImageMimeData::pngType), *png);
+    return mime;
+}
+
+} // namespace snapkin

@@ -1,0 +1,177 @@
+// Saving through the save dialog.
+
+#include "output/ExportService.h"
+
+#include "output/SaveOptionsAccessory.h"
+#include "output/WebPEncoder.h"
+#include "platform/AtomicWrite.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace snapkin {
+
+using platform::Defaults;
+using platform::L10n;
+
+namespace {
+
+ExportService::CompanionWriter& companionWriter()
+{
+    static ExportService::CompanionWriter writer;
+    return writer;
+}
+
+SavePanelFactory& savePanelFactory()
+{
+    static SavePanelFactory factory;
+    return factory;
+}
+
+QWidget* alertParent(QWidget* parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+
+void showSaveAlert(QWidget* parent, const QString& reason)
+{
+    QMessageBox alert(QMessageBox::Warning, QString(), L10n::text("Couldn't save the image"),
+                      QMessageBox::NoButton, alertParent(parent));
+    alert.setInformativeText(reason);
+    alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+}
+
+// Asked when the extension the format needs turns the chosen name into one that exists: the
+// dialog only asked about the name as typed.
+bool confirmReplace(QWidget* parent, const QString& path)
+{
+    QMessageBox ask(QMessageBox::Warning, QString(),
+                    L10n::format("“%@” already exists. Do you want to replace it?",
+                                 QFileInfo(path).fileName()),
+                    QMessageBox::NoButton, alertParent(parent));
+    ask.setInformativeText(L10n::text("A file with the same name already exists in this folder. "
+                                      "Replacing it will overwrite its current contents."));
+    QPushButton* replace = ask.addButton(L10n::text("Replace"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = ask.addButton(L10n::text("Cancel"), QMessageBox::RejectRole);
+    ask.setDefaultButton(cancel);
+    ask.setEscapeButton(cancel);
+    ask.exec();
+    return ask.clickedButton() == replace;
+}
+
+QString defaultName(ExportFormat format)
+{
+    return L10n::text("Screenshot") + QLatin1Char('.') + ext(format);
+}
+
+// The name field's text with its extension replaced by the format's. Only the last extension
+// goes ("a.b.png" -> "a.b.jpg"); an emptied field becomes "Screenshot".
+QString renamedForFormat(const QString& typed, ExportFormat format)
+{
+    QString base = typed;
+    const int slash = base.lastIndexOf(QLatin1Char('/'));
+    const int dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot > slash + 1) base.truncate(dot);
+    if (base.isEmpty() || base.endsWith(QLatin1Char('/'))) base += L10n::text("Screenshot");
+    return base + QLatin1Char('.') + ext(format);
+}
+
+} // namespace
+
+void ExportService::setCompanionWriter(CompanionWriter writer)
+{
+    companionWriter() = std::move(writer);
+}
+
+void ExportService::setSavePanelFactory(SavePanelFactory factory)
+{
+    savePanelFactory() = std::move(factory);
+}
+
+QString ExportService::withFormatExtension(const QString& path, ExportFormat format)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const QString name = info.fileName();
+    const auto named = suffix.isEmpty() || suffix.size() == name.size() - 1
+                           ? std::nullopt
+                           : exportFormatFromExtension(suffix);
+    if (named == format) return path;
+    QString stem = path;
+    if (named) stem.chop(suffix.size() + 1);
+    return stem + QLatin1Char('.') + ext(format);
+}
+
+QString ExportService::encodingFailureReason(const QImage& image, ExportFormat format)
+{
+    if (format == ExportFormat::webp
+        && (image.width() > WebPEncoder::kMaxSide || image.height() > WebPEncoder::kMaxSide)) {
+        return L10n::format("WebP images can be at most %lld pixels on a side.",
+                            qint64(WebPEncoder::kMaxSide));
+    }
+    return L10n::format("The image couldn't be encoded as %@.", label(format));
+}
+
+bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
+                         QWidget* parent) const
+{
+    Defaults& defaults = Defaults::standard();
+    std::unique_ptr<SavePanel> panel = savePanelFactory() ? savePanelFactory()(parent)
+                                                          : makeFileDialogSavePanel(parent);
+    panel->setFormat(format);
+    panel->setFileName(defaultName(format));
+
+    auto* accessory = new SaveOptionsAccessory(format, document != nullptr);
+    SavePanel* panelRef = panel.get();
+    // The accessory lives inside the panel, so the panel outlives every call of this.
+    accessory->onFormatChange = [panelRef](ExportFormat chosen) {
+        panelRef->setFormat(chosen);
+        panelRef->setFileName(renamedForFormat(panelRef->fileName(), chosen));
+    };
+    panel->setAccessory(accessory);
+
+    const QString folder = defaults.stringForKey(defaultSaveFolderKey);
+    if (!folder.isEmpty()) panel->setDirectory(folder);
+
+    // Qt's dialog does not hold the name to the filter: the format's extension is put right
+    // after the dialog closes, and a name that this makes collide is asked about again.
+    QString path;
+    for (;;) {
+        const std::optional<QString> chosenPath = panel->run();
+        if (!chosenPath || chosenPath->isEmpty()) return false;
+        path = withFormatExtension(*chosenPath, accessory->format());
+        if (path == *chosenPath || !QFileInfo(path).exists()) break;
+        if (confirmReplace(parent, path)) break;
+        panel->setFileName(QFileInfo(path).fileName());
+    }
+
+    const ExportFormat chosen = accessory->format();
+    const double chosenQuality = accessory->quality();
+    defaults.setValue(kExportFormatKey, toRaw(chosen));
+    if (chosen == ExportFormat::jpeg) defaults.setValue(kJpegQualityKey, chosenQuality);
+    if (chosen == ExportFormat::webp) defaults.setValue(kWebPQualityKey, chosenQuality);
+
+    const std::optional<QByteArray> bytes = data(platform::BaseImage(image), chosen, chosenQuality);
+    if (!bytes) {
+        showSaveAlert(parent, encodingFailureReason(image, chosen));
+        return false;
+    }
+    if (auto written = platform::writeFileAtomically(path, *bytes); !written) {
+        showSaveAlert(parent, platform::userMessage(written.error()));
+        return false;
+    }
+
+    if (document && accessory->savesDocument() && companionWriter())
+        companionWriter()(*document, path);
+    if (defaults.boolForKey(autoCopyAfterSaveKey)) copy(image, false);
+    defaults.setValue(reviewExportCountKey, defaults.integerForKey(reviewExportCountKey) + 1);
+    return true;
+}
+
+} // namespace snapkin

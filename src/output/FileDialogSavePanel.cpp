@@ -1,0 +1,89 @@
+#include "output/SavePanel.h"
+
+#include "output/SaveOptionsAccessory.h"
+#include "platform/L10n.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPointer>
+
+namespace snapkin {
+
+namespace {
+
+class FileDialogSavePanel final : public SavePanel {
+public:
+    explicit FileDialogSavePanel(QWidget* parent) : m_dialog(new QFileDialog(parent))
+    {
+        m_dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+        m_dialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_dialog->setFileMode(QFileDialog::AnyFile);
+        m_dialog->setWindowTitle(platform::L10n::text("Save"));
+        m_dialog->setObjectName(QStringLiteral("snapkinSavePanel"));
+    }
+    ~FileDialogSavePanel() override { delete m_dialog; }
+
+    void setFormat(ExportFormat format) override
+    {
+        QString patterns = QStringLiteral("*.") + ext(format);
+        if (format == ExportFormat::jpeg) patterns += QStringLiteral(" *.jpeg");
+        if (format == ExportFormat::tiff) patterns += QStringLiteral(" *.tif");
+        m_dialog->setNameFilter(label(format) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+
+    QString fileName() const override
+    {
+        if (QLineEdit* edit = nameField()) return edit->text();
+        const QStringList selected = m_dialog->selectedFiles();
+        return selected.isEmpty() ? QString() : QFileInfo(selected.first()).fileName();
+    }
+
+    void setFileName(const QString& name) override
+    {
+        m_dialog->selectFile(name);
+        // selectFile leaves the field alone when the name does not exist yet in some versions.
+        if (QLineEdit* edit = nameField(); edit && edit->text() != name) edit->setText(name);
+    }
+
+    void setDirectory(const QString& folder) override { m_dialog->setDirectory(folder); }
+
+    void setAccessory(SaveOptionsAccessory* accessory) override
+    {
+        // Qt's dialog lays itself out in a grid; the accessory takes a new row under it all.
+        if (auto* grid = qobject_cast<QGridLayout*>(m_dialog->layout())) {
+            grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+        } else if (m_dialog->layout()) {
+            accessory->setParent(m_dialog);
+            m_dialog->layout()->addWidget(accessory);
+        }
+    }
+
+    std::optional<QString> run() override
+    {
+        if (m_dialog->exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList files = m_dialog->selectedFiles();
+        if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
+        return files.first();
+    }
+
+    QFileDialog* dialog() const { return m_dialog; }
+
+private:
+    QLineEdit* nameField() const
+    {
+        return m_dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    }
+
+    QFileDialog* m_dialog;
+};
+
+} // namespace
+
+std::unique_ptr<SavePanel> makeFileDialogSavePanel(QWidget* parent)
+{
+    return std::make_unique<FileDialogSavePanel>(parent);
+}
+
+} // namespace snapkin

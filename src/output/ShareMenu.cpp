@@ -1,0 +1,131 @@
+#include "output/ShareMenu.h"
+
+#include "output/ExportService.h"
+#include "platform/AtomicWrite.h"
+#include "platform/L10n.h"
+#include "platform/PrivateFolder.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+ShareMenu::Desktop& installedDesktop()
+{
+    static ShareMenu::Desktop desktop;
+    return desktop;
+}
+
+bool showThroughFileManager(const QString& path)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+} // namespace
+
+ShareMenu::Desktop ShareMenu::systemDesktop()
+{
+    Desktop d;
+    d.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    d.startDetached = [](const QString& program, const QStringList& arguments) {
+        return QProcess::startDetached(program, arguments);
+    };
+    d.showItem = showThroughFileManager;
+    d.findExecutable = [](const QString& program) {
+        return QStandardPaths::findExecutable(program);
+    };
+    return d;
+}
+
+void ShareMenu::setDesktop(Desktop desktop)
+{
+    installedDesktop() = std::move(desktop);
+}
+
+ShareMenu::ShareMenu(const QImage& image, const QString& savedFile, QWidget* parent)
+    : QMenu(parent), m_image(image), m_savedFile(savedFile)
+{
+    m_desktop = systemDesktop();
+    const Desktop& custom = installedDesktop();
+    if (custom.openUrl) m_desktop.openUrl = custom.openUrl;
+    if (custom.startDetached) m_desktop.startDetached = custom.startDetached;
+    if (custom.showItem) m_desktop.showItem = custom.showItem;
+    if (custom.findExecutable) m_desktop.findExecutable = custom.findExecutable;
+
+    m_copy = addAction(L10n::text("Copy Image"), this,
+                       [this] { ExportService::shared().copy(m_image, true); });
+    m_openWith = addAction(L10n::text("Open With…"), this, &ShareMenu::openWith);
+    if (!m_desktop.findExecutable(QStringLiteral("xdg-email")).isEmpty())
+        m_email = addAction(L10n::text("Email…"), this, &ShareMenu::email);
+    if (!m_savedFile.isEmpty() && QFileInfo(m_savedFile).isFile()) {
+        addSeparator();
+        m_show = addAction(L10n::text("Show in File Manager"), this, &ShareMenu::showInFileManager);
+    }
+}
+
+QPoint ShareMenu::anchor(const QWidget* window)
+{
+    return window->mapToGlobal(QPoint(window->width() - 60, 0));
+}
+
+QString ShareMenu::writeSharedFile()
+{
+    if (!m_sharedFile.isEmpty() && QFileInfo(m_sharedFile).isFile()) return m_sharedFile;
+    const auto png = ExportService::shared().data(platform::BaseImage(m_image), ExportFormat::png);
+    if (!png) return {};
+    auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Share"));
+    if (!folder) return {};
+    const QString path = *folder + QLatin1Char('/')
+                         + ExportService::dragName(QDateTime::currentDateTime())
+                         + QStringLiteral(".png");
+    if (!platform::writeFileAtomically(path, *png)) return {};
+    m_sharedFile = path;
+    return path;
+}
+
+void ShareMenu::openWith()
+{
+    const QString file = writeSharedFile();
+    if (!file.isEmpty()) m_desktop.openUrl(QUrl::fromLocalFile(file));
+}
+
+void ShareMenu::email()
+{
+    const QString file = writeSharedFile();
+    if (!file.isEmpty())
+        m_desktop.startDetached(m_desktop.findExecutable(QStringLiteral("xdg-email")),
+                                {QStringLiteral("--attach"), file});
+}
+
+void ShareMenu::showInFileManager()
+{
+    if (m_desktop.showItem(m_savedFile)) return;
+    m_desktop.openUrl(QUrl::fromLocalFile(QFileInfo(m_savedFile).absolutePath()));
+}
+
+void ExportService::share(const QImage& image, const QString& savedFile) const
+{
+    QWidget* window = QApplication::activeWindow();
+    if (!window) return;
+    auto* menu = new ShareMenu(image, savedFile, window);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(ShareMenu::anchor(window));
+}
+
+} // namespace snapkin

@@ -1,0 +1,323 @@
+#include "model/AnnotationStore.h"
+#include "output/ExportService.h"
+#include "output/SaveOptionsAccessory.h"
+#include "output/SavePanel.h"
+#include "platform/Defaults.h"
+
+#include "support/AlertAnswerer.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace snapkin;
+using platform::Defaults;
+
+namespace {
+
+// Stands in for the save dialog: records what the dialog would show and "accepts" the paths a
+// test plans, optionally picking a format in the accessory first, as a user would.
+struct FakePanel final : SavePanel {
+    struct Script {
+        std::function<void(FakePanel&)> beforeAccept; // what the user does in the dialog
+        QStringList accepted;                         // one per run; none left = Cancel
+        QStringList namesShown;                       // the name field when each run began
+        QStringList filters;
+        QString directory;
+        int runs = 0;
+    };
+
+    explicit FakePanel(Script& s) : script(s) {}
+
+    void setFormat(ExportFormat format) override { script.filters << toRaw(format); }
+    QString fileName() const override { return name; }
+    void setFileName(const QString& n) override { name = n; }
+    void setDirectory(const QString& folder) override { script.directory = folder; }
+    void setAccessory(SaveOptionsAccessory* a) override { accessory.reset(a); }
+    std::optional<QString> run() override
+    {
+        ++script.runs;
+        script.namesShown << name;
+        if (script.beforeAccept) script.beforeAccept(*this);
+        if (script.accepted.isEmpty()) return std::nullopt;
+        return script.accepted.takeFirst();
+    }
+
+    // Picks a format in the accessory's pop-up the way a click does.
+    void choose(ExportFormat format)
+    {
+        QComboBox* popup = accessory->formatPopup();
+        const int index = popup->findData(toRaw(format));
+        popup->setCurrentIndex(index);
+        emit popup->activated(index);
+    }
+
+    Script& script;
+    QString name;
+    std::unique_ptr<SaveOptionsAccessory> accessory;
+};
+
+class Save : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Defaults::standard().removeAllStored();
+        ExportService::setSavePanelFactory(
+            [this](QWidget*) { return std::make_unique<FakePanel>(script); });
+        ExportService::setCompanionWriter({});
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override
+    {
+        ExportService::setSavePanelFactory({});
+        ExportService::setCompanionWriter({});
+        Defaults::standard().removeAllStored();
+    }
+
+    static QImage capture(int w = 40, int h = 30)
+    {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(20, 120, 220));
+        return image;
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    bool save(ExportFormat format, AnnotationStore* document = nullptr, QImage image = capture())
+    {
+        return ExportService::shared().save(image, format, document);
+    }
+
+    FakePanel::Script script;
+    QTemporaryDir dir;
+};
+
+// Makes a folder unwritable, also for root (through the immutable flag); undone on scope exit.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        ::chmod(m_folder.constData(), 0555);
+        if (::geteuid() == 0) m_immutable = setImmutable(true);
+        m_ok = ::geteuid() != 0 || m_immutable;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_immutable) setImmutable(false);
+        ::chmod(m_folder.constData(), 0755);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QByteArray m_folder;
+    bool m_immutable = false;
+    bool m_ok = false;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(Save, OffersTheRequestedFormatUnderTheDefaultNameAndFolder)
+{
+    Defaults::standard().setValue(ExportService::defaultSaveFolderKey, dir.path());
+    EXPECT_FALSE(save(ExportFormat::jpeg));
+    EXPECT_EQ(script.namesShown, QStringList{"Screenshot.jpg"});
+    EXPECT_EQ(script.filters, QStringList{"jpeg"});
+    EXPECT_EQ(script.directory, dir.path());
+    // Cancelled: nothing is stored or counted.
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(kExportFormatKey));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
+}
+
+TEST_F(Save, PickingAFormatRewritesTheTypedExtension)
+{
+    const QList<std::pair<QString, QString>> cases = {
+        {"Report.png", "Report.jpg"}, {"a.b.png", "a.b.jpg"}, {"notes", "notes.jpg"},
+        {"", "Screenshot.jpg"},       {".png", ".png.jpg"},
+    };
+    for (const auto& [typed, expected] : cases) {
+        SCOPED_TRACE(typed.toStdString());
+        QString seen;
+        QStringList filters;
+        script = {};
+        script.beforeAccept = [&](FakePanel& panel) {
+            panel.setFileName(typed);
+            panel.choose(ExportFormat::jpeg);
+            seen = panel.fileName();
+        };
+        save(ExportFormat::png);
+        EXPECT_EQ(seen, expected);
+        EXPECT_EQ(script.filters, (QStringList{"png", "jpeg"}));
+    }
+}
+
+TEST_F(Save, StoresTheFormatAndTheQualityOfLossyFormatsOnly)
+{
+    script.beforeAccept = [](FakePanel& panel) {
+        panel.choose(ExportFormat::jpeg);
+        panel.accessory->qualitySlider()->setValue(16); // 80 %
+    };
+    script.accepted = {path("shot.jpg")};
+    ASSERT_TRUE(save(ExportFormat::png));
+    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "jpeg");
+    EXPECT_DOUBLE_EQ(Defaults::standard().doubleForKey(kJpegQualityKey), 0.8);
+    EXPECT_TRUE(readAll(path("shot.jpg")).startsWith("\xFF\xD8\xFF"));
+
+    script = {};
+    script.accepted = {path("shot.png")};
+    Defaults::standard().removeObject(kJpegQualityKey);
+    ASSERT_TRUE(save(ExportFormat::png));
+    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "png");
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(kJpegQualityKey));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(kWebPQualityKey));
+    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
+}
+
+TEST_F(Save, PutsTheFormatsExtensionOnTheAcceptedName)
+{
+    // Qt's dialog lets any name through; the format decides the extension.
+    script.beforeAccept = [](FakePanel& panel) { panel.choose(ExportFormat::webp); };
+    script.accepted = {path("Report"), path("Report.png")};
+    ASSERT_TRUE(save(ExportFormat::png));
+    EXPECT_TRUE(QFile::exists(path("Report.webp")));
+    EXPECT_FALSE(QFile::exists(path("Report")));
+
+    // That name exists and the user keeps it: the dialog comes back with the corrected name.
+    const QByteArray old = readAll(path("Report.webp"));
+    AlertAnswerer alerts({"Cancel"});
+    script.runs = 0;
+    script.namesShown.clear();
+    script.accepted = {path("Report.png")};
+    EXPECT_FALSE(save(ExportFormat::png));
+    EXPECT_EQ(script.runs, 2);
+    EXPECT_EQ(script.namesShown.value(1), "Report.webp");
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "“Report.webp” already exists. Do you want to replace it?");
+    EXPECT_EQ(readAll(path("Report.webp")), old);
+    EXPECT_FALSE(QFile::exists(path("Report.png")));
+}
+
+TEST_F(Save, AutoCopyPutsTheImageOnTheClipboardAndCountsOnce)
+{
+    Defaults::standard().setValue(ExportService::autoCopyAfterSaveKey, true);
+    Defaults::standard().setValue(ExportService::reviewExportCountKey, 4);
+    QGuiApplication::clipboard()->clear();
+    script.accepted = {path("copy.png")};
+    ASSERT_TRUE(save(ExportFormat::png));
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_TRUE(mime->hasFormat("image/png"));
+    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 5);
+}
+
+TEST_F(Save, AFolderWithoutPermissionKeepsTheOldFileAndSaysWhy)
+{
+    const QString target = path("kept.png");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the earlier file");
+    }
+    ReadOnlyFolder readOnly(dir.path());
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
+    AlertAnswerer alerts;
+    script.accepted = {target};
+    EXPECT_FALSE(save(ExportFormat::png));
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "Couldn't save the image");
+    EXPECT_FALSE(alerts.seen()[0].informative.isEmpty());
+    EXPECT_EQ(alerts.seen()[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(readAll(target), "the earlier file");
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
+}
+
+TEST_F(Save, AnImageTooLargeForWebPIsReportedNotSaved)
+{
+    AlertAnswerer alerts;
+    script.beforeAccept = [](FakePanel& panel) {
+        panel.accessory->qualitySlider()->setValue(14); // 70 %
+    };
+    script.accepted = {path("huge.webp")};
+    EXPECT_FALSE(save(ExportFormat::webp, nullptr, capture(20000, 4)));
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "Couldn't save the image");
+    EXPECT_EQ(alerts.seen()[0].informative, "WebP images can be at most 16383 pixels on a side.");
+    EXPECT_FALSE(QFile::exists(path("huge.webp")));
+    // Remembered although the encoding failed.
+    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "webp");
+    EXPECT_DOUBLE_EQ(Defaults::standard().doubleForKey(kWebPQualityKey), 0.7);
+}
+
+TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
+{
+    QStringList companions;
+    ExportService::setCompanionWriter(
+        [&](AnnotationStore&, const QString& imagePath) { companions << imagePath; });
+    AnnotationStore document{platform::BaseImage(capture())};
+    AnnotationStore* store = &document;
+
+    bool offered = false;
+    script.beforeAccept = [&](FakePanel& panel) {
+        offered = panel.accessory->isDocumentRowShown();
+        panel.accessory->documentCheckbox()->setChecked(true);
+    };
+    script.accepted = {path("with.png")};
+    ASSERT_TRUE(save(ExportFormat::png, store));
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(companions, QStringList{path("with.png")});
+
+    script.accepted = {path("without.png")};
+    script.beforeAccept = [&](FakePanel& panel) {
+        panel.accessory->documentCheckbox()->setChecked(false);
+    };
+    ASSERT_TRUE(save(ExportFormat::png, store));
+    EXPECT_EQ(companions.size(), 1);
+
+    // No document (a pinned screenshot, the router): no row, nothing written, whatever is stored.
+    Defaults::standard().setValue(SaveOptionsAccessory::alsoSaveDocumentKey, true);
+    script.accepted = {path("alone.png")};
+    script.beforeAccept = [&](FakePanel& panel) {
+        offered = panel.accessory->isDocumentRowShown();
+    };
+    ASSERT_TRUE(save(ExportFormat::png, nullptr));
+    EXPECT_FALSE(offered);
+    EXPECT_EQ(companions.size(), 1);
+}
+
+TEST(SaveExtension, KeepsReplacesOrAppends)
+{
+    EXPECT_EQ(ExportService::withFormatExtension("/a/shot.JPEG", ExportFormat::jpeg), "/a/shot.JPEG");
+    EXPECT_EQ(ExportService::withFormatExtension("/a/shot.png", ExportFormat::jpeg), "/a/shot.jpg");
+    EXPECT_EQ(ExportService::withFormatExtension("/a/v1.2", ExportFormat::png), "/a/v1.2.png");
+    EXPECT_EQ(ExportService::withFormatExtension("/a.b/notes", ExportFormat::tiff), "/a.b/notes.tiff");
+    EXPECT_EQ(ExportService::withFormatExtension("/a/x.tif", ExportFormat::tiff), "/a/x.tif");
+}
