@@ -1,0 +1,179 @@
+#include "editor/DocumentActions.h"
+
+#include "editor/RecentDocuments.h"
+#include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "output/ExportService.h"
+#include "platform/L10n.h"
+#include "platform/OwnWrites.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+// The save dialog lives in the output layer, below the editor; it writes the document next to
+// a saved image through this. Installed when the editor's document actions are linked in, which
+// every caller that hands the dialog a document does.
+const bool companionWriterInstalled = [] {
+    ExportService::setCompanionWriter([](AnnotationStore& store, const QString& imagePath) {
+        DocumentActions::writeCompanion(store, imagePath);
+    });
+    return true;
+}();
+
+enum class Answer { replace, keepBoth, skip };
+
+Answer askAboutExisting(QWidget* parent, const QString& companion)
+{
+    QMessageBox ask(QMessageBox::Warning, QString(), L10n::text("Replace the existing document?"),
+                    QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
+    ask.setInformativeText(L10n::format(
+        "A Snapkin document named “%@” already exists next to the image. Replacing it loses its "
+        "annotations; Keep Both saves this one under a new name.",
+        QFileInfo(companion).fileName()));
+    QPushButton* replace = ask.addButton(L10n::text("Replace"), QMessageBox::DestructiveRole);
+    QPushButton* keepBoth = ask.addButton(L10n::text("Keep Both"), QMessageBox::AcceptRole);
+    QPushButton* skip = ask.addButton(L10n::text("Skip"), QMessageBox::RejectRole);
+    ask.setDefaultButton(keepBoth);
+    ask.setEscapeButton(skip);
+    ask.exec();
+    if (ask.clickedButton() == replace) return Answer::replace;
+    if (ask.clickedButton() == keepBoth) return Answer::keepBoth;
+    return Answer::skip;
+}
+
+void showFailure(QWidget* parent, const QString& reason)
+{
+    QMessageBox alert(QMessageBox::Warning, QString(),
+                      L10n::text("Couldn't save the Snapkin document next to the image"),
+                      QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
+    alert.setInformativeText(reason);
+    alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// Writes the package under the first free "<base> N.snapkin": built beside it under a hidden
+// name, then renamed without replacing, so a name taken meanwhile is skipped, never overwritten.
+std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
+    const SnapkinDocument::Package& package, const QString& companion)
+{
+    const QFileInfo info(companion);
+    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                         + QStringLiteral(".keep-")
+                         + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    if (auto written = SnapkinDocument::write(package, temp); !written)
+        return std::unexpected(written.error());
+    const QByteArray from = QFile::encodeName(temp);
+    QString candidate = companion;
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        candidate = DocumentActions::nextFreeCompanionPath(candidate);
+        platform::OwnWrites::shared().add(candidate);
+        const QByteArray to = QFile::encodeName(candidate);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+            return candidate;
+        if (errno == EEXIST) continue;
+        // A file system that cannot refuse to replace: take the name only while it is free.
+        if (errno == EINVAL && !QFileInfo(candidate).exists() && !QFileInfo(candidate).isSymLink()
+            && ::rename(from.constData(), to.constData()) == 0) {
+            return candidate;
+        }
+        break;
+    }
+    QDir(temp).removeRecursively();
+    SnapkinDocument::Failure failure;
+    failure.kind = SnapkinDocument::Failure::Kind::writeFailed;
+    failure.writeError = platform::WriteError::cannotReplace;
+    return std::unexpected(failure);
+}
+
+} // namespace
+
+QString DocumentActions::companionPath(const QString& imagePath)
+{
+    const QFileInfo info(imagePath);
+    QString base = info.fileName();
+    const int dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) base.truncate(dot);
+    return info.absolutePath() + QLatin1Char('/') + base + QLatin1Char('.')
+           + QLatin1String(SnapkinDocument::extension);
+}
+
+QString DocumentActions::nextFreeCompanionPath(const QString& companion)
+{
+    const QFileInfo info(companion);
+    QString base = info.completeBaseName();
+    // "Shot 2" continues as "Shot 3", not "Shot 2 2".
+    int number = 2;
+    static const QRegularExpression numbered(QStringLiteral("^(.*) (\\d{1,6})$"));
+    if (const auto match = numbered.match(base); match.hasMatch()) {
+        base = match.captured(1);
+        number = match.captured(2).toInt() + 1;
+    }
+    for (;; ++number) {
+        const QString candidate = info.absolutePath() + QLatin1Char('/') + base + QLatin1Char(' ')
+                                  + QString::number(number) + QLatin1Char('.')
+                                  + QLatin1String(SnapkinDocument::extension);
+        const QFileInfo c(candidate);
+        if (!c.exists() && !c.isSymLink()) return candidate;
+    }
+}
+
+std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
+                                                       const QString& imagePath, QWidget* parent)
+{
+    const QString companion = companionPath(imagePath);
+    const QString bound = store.documentURL().isLocalFile() ? store.documentURL().toLocalFile()
+                                                            : QString();
+    const QFileInfo existing(companion);
+    const bool isOwn = !bound.isEmpty() && sameFile(bound, companion);
+    Answer answer = Answer::replace;
+    if ((existing.exists() || existing.isSymLink()) && !isOwn) {
+        answer = askAboutExisting(parent, companion);
+        if (answer == Answer::skip) return std::nullopt;
+    }
+
+    auto package = SnapkinDocument::wrapper(store);
+    if (!package) {
+        showFailure(parent, package.error().userMessage());
+        return std::nullopt;
+    }
+    QString written = companion;
+    if (answer == Answer::keepBoth) {
+        auto result = writeUnderFreeName(*package, companion);
+        if (!result) {
+            showFailure(parent, result.error().userMessage());
+            return std::nullopt;
+        }
+        written = *result;
+    } else if (auto result = SnapkinDocument::write(*package, companion); !result) {
+        showFailure(parent, result.error().userMessage());
+        return std::nullopt;
+    }
+
+    if (isOwn || (!bound.isEmpty() && sameFile(bound, written))) store.setHasUnsavedChanges(false);
+    RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(written));
+    RecentDocuments::shared().refresh();
+    return written;
+}
+
+} // namespace snapkin

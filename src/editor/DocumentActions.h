@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace snapkin {
+
+class AnnotationStore;
+
+// What the editor does with documents and files on the user's behalf.
+class DocumentActions {
+public:
+    DocumentActions() = delete;
+
+    // Writes the store's editable document next to an image just saved: "Shot.final.png" gets
+    // "Shot.final.snapkin" (only the last extension is replaced).
+    //
+    // The store's own document there is replaced without asking, and the store is then saved.
+    // Any other file or package of that name is never replaced silently: the user chooses
+    // Replace, Keep Both (the document goes to the next free "Shot 2.snapkin", "Shot 3.snapkin",
+    // … claimed without replacing anything) or Skip. A failure shows "Couldn't save the Snapkin
+    // document next to the image"; the image stays saved either way. A written document joins
+    // the recent documents. Returns where it was written, or nothing.
+    static std::optional<QString> writeCompanion(AnnotationStore& store, const QString& imagePath,
+                                                 QWidget* parent = nullptr);
+
+    // "Shot.final.png" -> "Shot.final.snapkin", in the same folder.
+    static QString companionPath(const QString& imagePath);
+    // The first of "<base> 2.snapkin", "<base> 3.snapkin", … that does not exist.
+    static QString nextFreeCompanionPath(const QString& companion);
+};
+
+} // namespace snapkin

@@ -1,0 +1,71 @@
+#include "editor/RecentDocuments.h"
+
+#include "platform/Defaults.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+
+namespace snapkin {
+
+using platform::Defaults;
+
+RecentDocuments& RecentDocuments::shared()
+{
+    static RecentDocuments* instance = new RecentDocuments;
+    return *instance;
+}
+
+RecentDocuments::RecentDocuments()
+{
+    refresh();
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+            if (s == Qt::ApplicationActive) refresh();
+        });
+    }
+}
+
+void RecentDocuments::refresh()
+{
+    QList<QUrl> fresh;
+    for (const QString& path : Defaults::standard().stringArrayForKey(settingsKey)) {
+        if (fresh.size() == maxCount) break;
+        if (path.isEmpty() || !QFileInfo::exists(path)) continue;
+        fresh << QUrl::fromLocalFile(path);
+    }
+    if (fresh == m_urls) return;
+    m_urls = fresh;
+    emit urlsChanged(m_urls);
+}
+
+QString RecentDocuments::title(const QUrl& url) const
+{
+    const QString name = QFileInfo(url.path()).fileName();
+    qsizetype same = 0;
+    for (const QUrl& listed : m_urls) {
+        if (QFileInfo(listed.path()).fileName() == name) ++same;
+    }
+    if (same <= 1) return name;
+    const QString folder = QFileInfo(QFileInfo(url.path()).path()).fileName();
+    return name + QStringLiteral(" \u2014 ") + folder;
+}
+
+void RecentDocuments::noteNewRecentDocument(const QUrl& url)
+{
+    if (!url.isLocalFile()) return;
+    const QString path = QFileInfo(url.toLocalFile()).absoluteFilePath();
+    QStringList list{path};
+    for (const QString& old : Defaults::standard().stringArrayForKey(settingsKey)) {
+        if (list.size() == maxCount) break;
+        if (old != path && QFileInfo::exists(old)) list << old;
+    }
+    Defaults::standard().setValue(settingsKey, list);
+    addToRecentlyUsed(recentlyUsedPath(), path);
+}
+
+void RecentDocuments::clear()
+{
+    Defaults::standard().removeObject(settingsKey);
+}
+
+} // namespace snapkin

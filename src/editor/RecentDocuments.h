@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+namespace snapkin {
+
+// The documents and images the user opened or wrote lately, for the "Open Recent" menu.
+//
+// Snapkin keeps its own list in the settings ("recentDocuments": paths, newest first, at most
+// 10); `urls` is that list without the files that are gone. Noting a file also records it in the
+// desktop's list of recently used files ($XDG_DATA_HOME/recently-used.xbel), which file
+// dialogs and file managers show, keeping every other program's entries.
+//
+// The list is re-read when the application becomes active and after a file is opened or a
+// document is written; observers hear of it only when it really changed.
+class RecentDocuments : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* settingsKey = "recentDocuments";
+    static constexpr int maxCount = 10;
+
+    static RecentDocuments& shared();
+
+    const QList<QUrl>& urls() const { return m_urls; }
+    // Re-reads the stored list; emits urlsChanged only when the result differs.
+    void refresh();
+    // The menu title: the file name, followed by " — " and the parent folder's name when
+    // another listed file has the same name (compared case-sensitively).
+    QString title(const QUrl& url) const;
+
+    // Puts `url` first in the stored list (once) and in the desktop's recently used files. The
+    // caller refreshes.
+    void noteNewRecentDocument(const QUrl& url);
+    // "Clear Menu": forgets Snapkin's list (the desktop's file is the desktop's). The caller
+    // refreshes.
+    void clear();
+
+    // Records `filePath` in the recently-used file at `xbelPath`: a new bookmark, or the
+    // existing one with its visit time and Snapkin's count updated; every other entry is kept.
+    // A file that does not parse is left untouched (false). Written atomically.
+    static bool addToRecentlyUsed(const QString& xbelPath, const QString& filePath,
+                                  const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // $XDG_DATA_HOME/recently-used.xbel.
+    static QString recentlyUsedPath();
+
+signals:
+    void urlsChanged(const QList<QUrl>& urls);
+
+private:
+    RecentDocuments();
+
+    QList<QUrl> m_urls;
+};
+
+} // namespace snapkin
