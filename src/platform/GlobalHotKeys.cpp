@@ -54,11 +54,21 @@ struct GlobalHotKeys::Keyboard {
     std::uint16_t alt = 0;
     std::uint16_t super = 0;
     std::uint16_t numLock = 0;
+    // Qt takes the keyboard extension's notifications, and the server then sends those in
+    // place of the core MappingNotify: 0 when the extension is missing.
+    std::uint8_t xkbFirstEvent = 0;
 
     explicit Keyboard(xcb_connection_t* c) : connection(c)
     {
+        static constexpr char xkbName[] = "XKEYBOARD";
+        XcbReply<xcb_query_extension_reply_t> xkb(xcb_query_extension_reply(
+            connection, xcb_query_extension(connection, sizeof xkbName - 1, xkbName), nullptr));
+        if (xkb && xkb->present) xkbFirstEvent = xkb->first_event;
+        char* host = nullptr;
+        int display = 0;
         int screenNumber = 0;
-        if (!xcb_parse_display(nullptr, nullptr, nullptr, &screenNumber)) screenNumber = 0;
+        if (!xcb_parse_display(nullptr, &host, &display, &screenNumber)) screenNumber = 0;
+        std::free(host);
         auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
         for (int i = 0; it.rem && i < screenNumber; ++i)
             xcb_screen_next(&it);
@@ -162,17 +172,19 @@ public:
     {
         if (type != "xcb_generic_event_t") return false;
         auto* event = static_cast<xcb_generic_event_t*>(message);
-        switch (event->response_type & 0x7f) {
+        const std::uint8_t eventType = event->response_type & 0x7f;
+        if (m_owner.isKeyboardChange(eventType, event->pad0)) {
+            // Qt needs to see it as well.
+            m_owner.keyboardMappingChanged();
+            return false;
+        }
+        switch (eventType) {
         case XCB_KEY_PRESS:
         case XCB_KEY_RELEASE: {
             auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
             return m_owner.handleKeyEvent((event->response_type & 0x7f) == XCB_KEY_PRESS,
                                           key->detail, key->state, key->time);
         }
-        case XCB_MAPPING_NOTIFY:
-            // Qt needs to see it as well.
-            m_owner.keyboardMappingChanged();
-            return false;
         default:
             return false;
         }
@@ -247,12 +259,13 @@ std::expected<void, HotKeyError> GlobalHotKeys::grabOnServer(Grab& grab)
     if (!mask) return std::unexpected(HotKeyError::unavailable);
     grab.keycodes = keyboard.keycodes(grab.keysym);
     grab.mask = *mask;
+    grab.locks = keyboard.lockVariants();
     if (grab.keycodes.empty()) return std::unexpected(HotKeyError::noKey);
 
     // Every variant is sent before any answer is awaited: one round trip in all.
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint8_t keycode : grab.keycodes) {
-        for (std::uint16_t lock : keyboard.lockVariants()) {
+        for (std::uint16_t lock : grab.locks) {
             cookies.push_back(xcb_grab_key_checked(keyboard.connection, 1, keyboard.root,
                                                    std::uint16_t(grab.mask | lock), keycode,
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
@@ -280,11 +293,20 @@ void GlobalHotKeys::ungrabOnServer(const Grab& grab)
 {
     Keyboard& keyboard = *m_keyboard;
     for (std::uint8_t keycode : grab.keycodes) {
-        for (std::uint16_t lock : keyboard.lockVariants()) {
+        for (std::uint16_t lock : grab.locks) {
             xcb_ungrab_key(keyboard.connection, keycode, keyboard.root,
                            std::uint16_t(grab.mask | lock));
         }
     }
+}
+
+bool GlobalHotKeys::isKeyboardChange(std::uint8_t eventType, std::uint8_t detail) const
+{
+    if (eventType == XCB_MAPPING_NOTIFY) return true;
+    // The keyboard extension's events share one type; the second byte tells them apart:
+    // 0 is a new keyboard, 1 a changed key or modifier map.
+    return m_keyboard && m_keyboard->xkbFirstEvent != 0 && eventType == m_keyboard->xkbFirstEvent &&
+           detail <= 1;
 }
 
 void GlobalHotKeys::keyboardMappingChanged()
@@ -295,13 +317,18 @@ void GlobalHotKeys::keyboardMappingChanged()
     QTimer::singleShot(0, QCoreApplication::instance(), [this] {
         m_regrabQueued = false;
         if (!m_keyboard || m_keyboard->connection != qtConnection()) return;
-        for (auto& [id, grab] : m_grabs)
-            ungrabOnServer(grab);
         m_keyboard->refresh();
+        // The server also reports a mere switch between keyboards: only grabs whose keys or
+        // bits really moved are taken again, so a key held meanwhile stays held.
         for (auto& [id, grab] : m_grabs) {
+            const auto mask = m_keyboard->mask(grab.modifiers);
+            if (mask && *mask == grab.mask && grab.locks == m_keyboard->lockVariants() &&
+                grab.keycodes == m_keyboard->keycodes(grab.keysym))
+                continue;
+            ungrabOnServer(grab);
+            grab.keycodes.clear();
             grab.held = false;
             if (auto grabbed = grabOnServer(grab); !grabbed) {
-                grab.keycodes.clear();
                 qWarning("A global shortcut could not be grabbed again after the keyboard "
                          "changed: %s",
                          qPrintable(userMessage(grabbed.error())));

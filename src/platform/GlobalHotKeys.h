@@ -59,14 +59,16 @@ private:
         // As grabbed on the server, from the mappings of that moment.
         std::vector<std::uint8_t> keycodes;
         std::uint16_t mask = 0;
-        bool held = false;             // pressed and not yet released: later presses repeat
-        std::uint32_t lastRelease = 0; // server time; a press at that instant is a repeat
+        std::vector<std::uint16_t> locks; // the NumLock and CapsLock variants grabbed
+        bool held = false;                // pressed and not yet released: later presses repeat
+        std::uint32_t lastRelease = 0;    // server time; a press at that instant is a repeat
     };
     struct Keyboard;
     class Filter;
 
     std::expected<void, HotKeyError> grabOnServer(Grab& grab);
     void ungrabOnServer(const Grab& grab);
+    bool isKeyboardChange(std::uint8_t eventType, std::uint8_t detail) const;
     void keyboardMappingChanged();
     bool handleKeyEvent(bool press, std::uint8_t keycode, std::uint16_t state, std::uint32_t time);
 

@@ -156,3 +156,14 @@ TEST_F(HotkeyServiceTest, DestroyingTheServiceReleasesItsGrabs)
     }
     EXPECT_TRUE(grabber.grabs.empty());
 }
+
+TEST_F(HotkeyServiceTest, WithoutAnXServerEveryActionSaysWhy)
+{
+    // Unit tests run offscreen, as under Wayland: nothing can be grabbed.
+    HotkeyService::shared().reload();
+    for (CaptureAction action : allCases<CaptureAction>) {
+        EXPECT_EQ(HotkeyService::shared().status(action).kind, Kind::unavailable);
+        EXPECT_EQ(HotkeyService::shared().status(action).userMessage(),
+                  "Global shortcuts need an X11 session.");
+    }
+}

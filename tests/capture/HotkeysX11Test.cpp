@@ -1,0 +1,183 @@
+#include "HotKeyTestSupport.h"
+#include "X11Support.h"
+
+#include "capture/hotkeys/CaptureHotKey.h"
+#include "capture/hotkeys/HotkeyService.h"
+#include "platform/Defaults.h"
+#include "platform/X11Connection.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <X11/keysym.h>
+
+using namespace snapkin;
+using platform::X11Connection;
+using Kind = HotKeyStatus::Kind;
+
+namespace {
+
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// Waits until `count` actions ran, then a little longer so that a second, unwanted run would
+// show up too.
+QList<CaptureAction> runsAfter(const test::CaptureRecorder& captures, int count)
+{
+    test::waitUntil([&] { return captures.runs.size() >= count; }, 5000);
+    test::waitUntil([] { return false; }, 300);
+    return captures.runs;
+}
+
+class HotkeysX11Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::Defaults::standard().removeAllStored();
+        CaptureHotKey::registerDefaults();
+    }
+    void TearDown() override { platform::Defaults::standard().removeAllStored(); }
+
+    HotkeyService& service() { return HotkeyService::shared(); }
+    test::CaptureRecorder captures;
+};
+
+// Another X client holding a key combination, as a desktop holds its own shortcuts.
+class OtherClientGrab {
+public:
+    OtherClientGrab(xcb_keysym_t keysym, std::uint16_t modifiers)
+        : m_connection(X11Connection::open()), m_modifiers(modifiers)
+    {
+        if (!m_connection) return;
+        xcb_connection_t* c = m_connection->get();
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        if (codes) m_keycode = codes[0];
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+        platform::XcbReply<xcb_generic_error_t> error(xcb_request_check(
+            c, xcb_grab_key_checked(c, 1, m_connection->root(), modifiers, m_keycode,
+                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+        m_grabbed = m_keycode != 0 && !error;
+    }
+    bool grabbed() const { return m_grabbed; }
+
+private:
+    std::shared_ptr<X11Connection> m_connection;
+    std::uint16_t m_modifiers;
+    xcb_keycode_t m_keycode = 0;
+    bool m_grabbed = false;
+};
+
+constexpr std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1; // Alt is Mod1 on Xvfb
+
+} // namespace
+
+TEST_F(HotkeysX11Test, ThePressedCombinationRunsItsActionOnceWhateverTheLockKeys)
+{
+    service().reload();
+    for (CaptureAction action : allCases<CaptureAction>)
+        ASSERT_EQ(service().status(action).kind, Kind::registered) << toRaw(action).toStdString();
+
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+
+    ASSERT_TRUE(xdotool({"key", "Num_Lock"}));
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    EXPECT_EQ(runsAfter(captures, 2), (QList{CaptureAction::region, CaptureAction::region}));
+    ASSERT_TRUE(xdotool({"key", "Num_Lock", "Caps_Lock"}));
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    EXPECT_EQ(runsAfter(captures, 3), QList<CaptureAction>(3, CaptureAction::region));
+    ASSERT_TRUE(xdotool({"key", "Caps_Lock"}));
+
+    // Shift makes the other action of the same key; Shift alone with the key does nothing.
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+shift+5", "shift+5", "5"}));
+    EXPECT_EQ(runsAfter(captures, 4).mid(3), QList{CaptureAction::frontWindow});
+}
+
+TEST_F(HotkeysX11Test, HoldingTheCombinationRunsItOnce)
+{
+    service().reload();
+    ASSERT_TRUE(xdotool({"keydown", "ctrl+alt+3"}));
+    test::waitUntil([] { return false; }, 1200); // long enough for the keyboard to repeat
+    ASSERT_TRUE(xdotool({"keyup", "ctrl+alt+3"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::fullScreen});
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+3"}));
+    EXPECT_EQ(runsAfter(captures, 2),
+              (QList{CaptureAction::fullScreen, CaptureAction::fullScreen}));
+}
+
+TEST_F(HotkeysX11Test, WorksWhileAWindowManagerGivesAnotherWindowTheFocus)
+{
+    test::WindowManager manager;
+    ASSERT_TRUE(manager.running());
+    test::ColorWindow window("Focused", Qt::darkCyan, QRect(100, 100, 300, 200), false);
+    ASSERT_TRUE(xdotool({"windowactivate", "--sync", QString::number(window.xid())}));
+    service().reload();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+7"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::copyText});
+}
+
+TEST_F(HotkeysX11Test, AfterRecordingAnotherCombinationOnlyTheNewOneFires)
+{
+    service().reload();
+    CaptureHotKey{40, CaptureHotKey::ctrlMask | CaptureHotKey::altMask, "K"}.save(
+        CaptureAction::region);
+    service().reload();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4", "ctrl+alt+k"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+    // The old combination reached the focused window instead: nothing else ran.
+    EXPECT_EQ(captures.runs.size(), 1);
+}
+
+TEST_F(HotkeysX11Test, ACombinationAnotherClientHoldsIsReportedAndReleasedEntirely)
+{
+    // The other client holds only the Caps Lock variant, so some of ours succeed before one
+    // is refused: those must be let go again.
+    OtherClientGrab other(XK_5, ctrlAlt | XCB_MOD_MASK_LOCK);
+    ASSERT_TRUE(other.grabbed());
+    service().reload();
+    EXPECT_EQ(service().status(CaptureAction::window).kind, Kind::refused);
+    EXPECT_EQ(service().status(CaptureAction::window).userMessage(),
+              "Another application uses this shortcut.");
+    for (CaptureAction action :
+         {CaptureAction::region, CaptureAction::frontWindow, CaptureAction::fullScreen,
+          CaptureAction::lastRegion, CaptureAction::copyText})
+        EXPECT_EQ(service().status(action).kind, Kind::registered) << toRaw(action).toStdString();
+
+    // A third client can take the plain variant: nothing of ours was left behind.
+    OtherClientGrab third(XK_5, ctrlAlt);
+    EXPECT_TRUE(third.grabbed());
+
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+5", "ctrl+alt+3"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::fullScreen});
+}
+
+TEST_F(HotkeysX11Test, SuspendedShortcutsReachTheFocusedWindowAndComeBackOnResume)
+{
+    service().reload();
+    service().suspend();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(captures.runs.isEmpty());
+    service().resume();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+}
+
+TEST_F(HotkeysX11Test, AChangedModifierMappingIsFollowed)
+{
+    service().reload();
+    // Alt moves from Mod1 to Mod3, as some keyboard setups have it.
+    ASSERT_EQ(QProcess::execute("xmodmap", {"-e", "clear mod1", "-e", "add mod3 = Alt_L Alt_R"}),
+              0);
+    test::waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+}
