@@ -1,4 +1,4 @@
-#include "EditorWidgetTestSupport.h"
+#include "EditorViewTestSupport.h"
 #include "editor/HoverBackground.h"
 #include "editor/IconButton.h"
 #include "editor/ToolSidebar.h"
