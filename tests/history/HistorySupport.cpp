@@ -72,3 +72,14 @@ QByteArray readFile(const QString& path)
 }
 
 } // namespace snapkin::testing
+
+namespace snapkin::testing {
+
+void seedEntries(const HistoryStore& store, const QList<HistoryEntry>& entries)
+{
+    for (const HistoryEntry& e : entries)
+        ASSERT_TRUE(QDir().mkpath(store.packagePath(e.id)));
+    ASSERT_TRUE(store.save(entries));
+}
+
+} // namespace snapkin::testing

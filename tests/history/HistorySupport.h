@@ -22,3 +22,11 @@ void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
 } // namespace snapkin::testing
+
+namespace snapkin::testing {
+
+// Lists `entries` in the index of `store` with an empty package folder each: enough for a
+// load, which only lists package names.
+void seedEntries(const HistoryStore& store, const QList<HistoryEntry>& entries);
+
+} // namespace snapkin::testing

@@ -1,0 +1,213 @@
+#include "history/CaptureHistory.h"
+
+#include "history/HistoryTracker.h"
+#include "platform/Defaults.h"
+#include "platform/Observable.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace snapkin {
+
+namespace {
+
+const QString enabledKey = QStringLiteral("historyEnabled");
+const QString retentionKey = QStringLiteral("historyRetentionDays");
+
+std::optional<QImage> flattenForRecognition(const FlattenService::Input& input)
+{
+    auto flattened = FlattenService::flatten(input);
+    if (!flattened) return std::nullopt;
+    return *flattened;
+}
+
+} // namespace
+
+CaptureHistory& CaptureHistory::shared()
+{
+    // Lives until the process ends; the application drains it when it quits.
+    static CaptureHistory* history =
+        new CaptureHistory(HistoryStore::defaultDirectory(), platform::Defaults::standard());
+    return *history;
+}
+
+CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& defaults,
+                               QObject* parent)
+    : QObject(parent), m_files(directory), m_defaults(defaults),
+      m_clock([] { return QDateTime::currentDateTimeUtc(); }), m_flattener(flattenForRecognition),
+      m_queue(std::make_unique<platform::SerialQueue>(QStringLiteral("snapkin-history")))
+{
+    // One recognition at a time, only when the processor has nothing better to do.
+    m_recognitionPool.setMaxThreadCount(1);
+    m_recognitionPool.setThreadPriority(QThread::IdlePriority);
+
+    m_defaults.registerDefaults({{enabledKey, true}, {retentionKey, 30}});
+
+    if (m_files.folderState() == HistoryStore::FolderState::unsafe) {
+        m_available = false;
+        qWarning("The history folder %s is a link, not a folder or not yours: the history is "
+                 "off until it is removed.",
+                 qPrintable(m_files.directory()));
+        return;
+    }
+    auto loaded = m_files.load(m_clock());
+    m_entries = std::move(loaded.entries);
+    if (loaded.repaired) saveIndex();
+}
+
+CaptureHistory::~CaptureHistory()
+{
+    ++m_pass; // a running pass stops at its next step
+    m_trackers.clear();
+    if (&HistoryTracking::shared() == this) HistoryTracking::install(nullptr);
+    m_queue.reset(); // drains
+    m_recognitionPool.waitForDone();
+}
+
+void CaptureHistory::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+}
+
+void CaptureHistory::setEntries(QList<HistoryEntry> entries)
+{
+    platform::publish(this, m_entries, std::move(entries), &CaptureHistory::entriesChanged);
+}
+
+void CaptureHistory::insert(const HistoryEntry& entry)
+{
+    QList<HistoryEntry> entries = m_entries;
+    const auto at = std::find_if(entries.begin(), entries.end(), [&](const HistoryEntry& e) {
+        return HistoryStore::precedes(entry, e);
+    });
+    entries.insert(at, entry);
+    setEntries(std::move(entries));
+}
+
+void CaptureHistory::saveIndex()
+{
+    if (!m_available) return;
+    m_queue->async([files = m_files, entries = m_entries] { (void)files.save(entries); });
+}
+
+void CaptureHistory::drain()
+{
+    m_queue->drain();
+}
+
+void CaptureHistory::flushAndDrain()
+{
+    for (auto& [key, tracker] : m_trackers)
+        writeBack(*tracker);
+    drain();
+}
+
+void CaptureHistory::finishForQuit()
+{
+    ++m_pass;
+    flushAndDrain();
+    m_recognitionPool.waitForDone();
+}
+
+QSet<QUuid> CaptureHistory::openEntryIDs() const
+{
+    QSet<QUuid> ids;
+    for (const auto& [key, tracker] : m_trackers) {
+        if (tracker->store && tracker->entryID) ids.insert(*tracker->entryID);
+    }
+    return ids;
+}
+
+void CaptureHistory::pruneExpired(const QDateTime& now)
+{
+    const qint64 days = m_defaults.integerForKey(retentionKey);
+    const double limit = double(days) * 86400.0;
+    const QSet<QUuid> open = openEntryIDs();
+    const QList<HistoryEntry> ordered = HistoryStore::sorted(m_entries);
+
+    QList<QUuid> expired;
+    for (qsizetype position = 0; position < ordered.size(); ++position) {
+        const HistoryEntry& entry = ordered[position];
+        // An entry open in an editor stays, yet still takes its place in the count.
+        if (open.contains(entry.id)) continue;
+        bool expire = position >= maxEntries;
+        if (days > 0) {
+            const double age = double(entry.created.msecsTo(now)) / 1000.0;
+            expire = expire || age > limit;
+        }
+        if (expire) expired.append(entry.id);
+    }
+    if (!expired.isEmpty()) remove(expired);
+}
+
+void CaptureHistory::remove(const QList<QUuid>& ids)
+{
+    const QSet<QUuid> removing(ids.begin(), ids.end());
+    QList<HistoryEntry> kept;
+    kept.reserve(m_entries.size());
+    for (const HistoryEntry& entry : std::as_const(m_entries)) {
+        if (!removing.contains(entry.id)) kept.append(entry);
+    }
+    setEntries(std::move(kept));
+
+    for (const QUuid& id : ids)
+        m_searchCache.remove(id);
+    std::erase_if(m_trackers, [&](const auto& item) {
+        const auto& entryID = item.second->entryID;
+        return entryID && removing.contains(*entryID);
+    });
+
+    if (!m_available) return;
+    // Queued even when nothing was removed: the index is rewritten either way.
+    m_queue->async([files = m_files, ids, entries = m_entries] {
+        files.remove(ids);
+        (void)files.save(entries);
+    });
+}
+
+void CaptureHistory::removeAll()
+{
+    QList<QUuid> ids;
+    ids.reserve(m_entries.size());
+    for (const HistoryEntry& entry : std::as_const(m_entries))
+        ids.append(entry.id);
+    remove(ids);
+}
+
+void CaptureHistory::revealFolder()
+{
+    if (m_available) (void)m_files.prepareFolder();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_files.directory()));
+}
+
+QList<QUuid> CaptureHistory::search(const QString& query)
+{
+    const QStringList words = historySearch::queryWords(query);
+    QList<QUuid> found;
+    for (const HistoryEntry& entry : std::as_const(m_entries)) {
+        historySearch::Key key = historySearch::keyOf(entry);
+        auto line = m_searchCache.find(entry.id);
+        if (line == m_searchCache.end() || line->key != key) {
+            QString text = historySearch::line(key);
+            line = m_searchCache.insert(entry.id, SearchLine{std::move(key), std::move(text)});
+        }
+        if (historySearch::matches(line->text, words)) found.append(entry.id);
+    }
+    return found;
+}
+
+void installCaptureHistory()
+{
+    CaptureHistory& history = CaptureHistory::shared();
+    HistoryTracking::install(&history);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &history,
+                     [&history] { history.finishForQuit(); });
+    // Pruned before recognition starts, so no time goes into entries about to leave.
+    history.pruneExpired(QDateTime::currentDateTimeUtc());
+    history.setTextRecognizer(historyTextRecognizer());
+}
+
+} // namespace snapkin

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "editor/HistoryTracking.h"
+#include "history/HistoryEntry.h"
+#include "history/HistorySearch.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryTextLayer.h"
+#include "output/FlattenService.h"
+#include "platform/SerialQueue.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace snapkin {
+
+namespace platform {
+class Defaults;
+}
+struct AnnotationDocument;
+
+// The capture history: the list of entries, newest first, kept in memory for the interface and
+// on disk through a HistoryStore. Every disk write runs on the history's own serial queue with
+// copies of what it writes, so the list in memory is always complete before its write is
+// queued, and a later write always describes a later state.
+//
+// Recording: while "historyEnabled" is on, each capture handed to track() or record() becomes
+// an entry with its own document package. An editor's later edits are written back one second
+// after the last of them; closing the editor or quitting writes a pending change at once. An
+// entry open in an editor is never pruned.
+//
+// Recognition: once a recogniser is installed, every entry without text is recognised in the
+// background, newest first, one at a time, on a worker thread. An entry whose recognition
+// failed keeps no text and is tried again at the next launch.
+//
+// Everything here is called on the main thread.
+class CaptureHistory final : public QObject, public HistoryTracking {
+    Q_OBJECT
+public:
+    // Turns an image into its text: the text (possibly empty when none was found), or none
+    // when recognition failed. Runs on a worker thread.
+    using Recognizer = std::function<std::optional<QString>(const QImage& image)>;
+    // The finished image of a document for recognition; none when it cannot be made. Runs on
+    // a worker thread.
+    using Flattener = std::function<std::optional<QImage>(const FlattenService::Input& input)>;
+    using Clock = std::function<QDateTime()>;
+
+    // Retention periods offered, in days; 0 keeps entries for ever.
+    static constexpr std::array<int, 5> retentionChoices{7, 30, 90, 365, 0};
+    static constexpr qsizetype maxEntries = 1000;
+    static constexpr int writeBackDelayMs = 1000;
+
+    // The service of the application, over HistoryStore::defaultDirectory() and the standard
+    // settings; made on first use and never destroyed.
+    static CaptureHistory& shared();
+
+    // Registers the history's settings in `defaults` and loads the folder at `directory`;
+    // a repaired list is saved back. A folder that is a link or someone else's turns the
+    // history off for the life of this object.
+    CaptureHistory(const QString& directory, platform::Defaults& defaults,
+                   QObject* parent = nullptr);
+    ~CaptureHistory() override;
+
+    const QList<HistoryEntry>& entries() const { return m_entries; }
+    const HistoryStore& files() const { return m_files; }
+    // False when the history folder was refused.
+    bool isAvailable() const { return m_available; }
+    // What "now" is for new entries and their edits (tests set a fixed clock).
+    void setClock(Clock clock);
+
+    // ---- recording ---------------------------------------------------------------------------
+    void track(AnnotationStore& store, const QString& title, std::optional<QUuid> entryID,
+               bool waitForChanges) override;
+    void editorWillClose(AnnotationStore& store) override;
+    void record(const platform::BaseImage& image, const QString& title) override;
+    // Writes every open editor's pending change, then waits until every queued write is done.
+    void flushAndDrain();
+    // For the application's quit: stops recognising (after the image at hand), then
+    // flushAndDrain().
+    void finishForQuit();
+    // Waits until every write queued so far is done.
+    void drain();
+
+    // ---- retention and removal ---------------------------------------------------------------
+    // Removes entries older than "historyRetentionDays" (0 or less: none by age) and beyond the
+    // thousandth, newest first; entries open in an editor stay and still count.
+    void pruneExpired(const QDateTime& now);
+    void remove(const QList<QUuid>& ids);
+    void removeAll();
+    // Creates the folder when it is missing and opens it in the file manager.
+    void revealFolder();
+
+    // ---- recognised text ---------------------------------------------------------------------
+    // Installs the recogniser and starts a pass over the entries without text.
+    void setTextRecognizer(Recognizer recognizer);
+    void setFlattener(Flattener flattener);
+    // Stores `text`, trimmed, as the entry's recognised text, in memory and on disk. An id
+    // that is not in the list changes nothing.
+    void setRecognizedText(const QString& text, const QUuid& id);
+    // True while a recognition pass is working.
+    bool isRecognizing() const { return m_recognizing; }
+
+    // ---- search ------------------------------------------------------------------------------
+    // The ids, in list order, whose title, date or recognised text holds every word of `query`.
+    QList<QUuid> search(const QString& query);
+
+signals:
+    void willChange();
+    void entriesChanged(const QList<HistoryEntry>& entries);
+    // A recognition pass has handled its last entry (for tests and the interface).
+    void recognitionFinished();
+
+private:
+    struct Tracker;
+    struct PackageImageCache;
+    struct SearchLine {
+        historySearch::Key key;
+        QString text;
+    };
+
+    QSet<QUuid> openEntryIDs() const;
+    void setEntries(QList<HistoryEntry> entries);
+    void insert(const HistoryEntry& entry);
+    void saveIndex();
+    bool historyEnabled() const;
+    HistoryEntry newEntry(const platform::BaseImage& image, const QString& title) const;
+
+    void storeChanged(Tracker& tracker);
+    void startEntry(Tracker& tracker);
+    void writeBack(Tracker& tracker);
+    void queuePackage(const AnnotationDocument& document, const platform::BaseImage& image,
+                      const HistoryEntry& entry, std::shared_ptr<PackageImageCache> cache);
+
+    void recognizeMissing();
+    void recognizeNext(quint64 pass, QList<QUuid> ids, qsizetype index);
+
+    QList<HistoryEntry> m_entries;
+    HistoryStore m_files;
+    platform::Defaults& m_defaults;
+    bool m_available = true;
+    Clock m_clock;
+    std::unordered_map<const QObject*, std::unique_ptr<Tracker>> m_trackers;
+    QHash<QUuid, SearchLine> m_searchCache;
+    Recognizer m_recognizer;
+    Flattener m_flattener;
+    quint64 m_pass = 0;
+    bool m_recognizing = false;
+    QThreadPool m_recognitionPool;
+    // Last, so it is drained and stopped before anything its tasks were given goes away.
+    std::unique_ptr<platform::SerialQueue> m_queue;
+};
+
+// Makes the application's history the one editors and captures report to, prunes it, starts
+// recognising text and writes every pending change when the application quits. Call once at
+// start-up, after the QApplication exists.
+void installCaptureHistory();
+
+// The recogniser the application installs: the text lines of the image, then the payload of
+// every barcode in it, one per line; none when recognition fails.
+CaptureHistory::Recognizer historyTextRecognizer();
+
+} // namespace snapkin

@@ -1,0 +1,187 @@
+// Recording captures into the history and following their editors.
+#include "history/CaptureHistory.h"
+
+#include "history/HistoryTracker.h"
+#include "model/AnnotationDocument.h"
+#include "model/SnapkinDocument.h"
+#include "platform/Defaults.h"
+
+namespace snapkin {
+
+namespace {
+
+// The document as the package writer stores it for an image with the given marks.
+AnnotationDocument documentOf(const platform::BaseImage& image,
+                              const QList<Annotation>& annotations, qint64 nextStampNumber,
+                              const std::optional<FrameStyle>& frame,
+                              const std::optional<Watermark>& watermark)
+{
+    AnnotationDocument document;
+    document.version = AnnotationDocument::currentVersion;
+    document.canvasSize = image.pointSize();
+    document.annotations = annotations;
+    document.nextStampNumber = nextStampNumber;
+    document.pixelSize = QSizeF(image.pixelSize());
+    document.generator = SnapkinDocument::generator();
+    document.frame = frame;
+    document.watermark = watermark;
+    return document;
+}
+
+AnnotationDocument documentOf(const AnnotationStore& store)
+{
+    return documentOf(store.image(), store.annotations(), store.nextStampNumber(), store.frame(),
+                      store.watermark());
+}
+
+} // namespace
+
+bool CaptureHistory::historyEnabled() const
+{
+    return m_defaults.boolForKey(QStringLiteral("historyEnabled"));
+}
+
+HistoryEntry CaptureHistory::newEntry(const platform::BaseImage& image, const QString& title) const
+{
+    HistoryEntry entry;
+    entry.id = QUuid::createUuid();
+    entry.title = title;
+    entry.created = m_clock();
+    entry.modified = entry.created;
+    entry.pixelWidth = image.pixelSize().width();
+    entry.pixelHeight = image.pixelSize().height();
+    return entry;
+}
+
+void CaptureHistory::track(AnnotationStore& store, const QString& title,
+                           std::optional<QUuid> entryID, bool waitForChanges)
+{
+    if (!m_available) return;
+    if (!entryID && !historyEnabled()) return;
+
+    auto tracker = std::make_unique<Tracker>();
+    Tracker* t = tracker.get();
+    t->store = &store;
+    t->title = title;
+    t->entryID = entryID;
+    t->textLayer = HistoryTextLayer::of(store.annotations(), store.watermark());
+    t->writeBackTimer.setSingleShot(true);
+    t->writeBackTimer.setInterval(writeBackDelayMs);
+    connect(&t->writeBackTimer, &QTimer::timeout, this, [this, t] { writeBack(*t); });
+
+    // Every change of the document's content; the signals come before the value is stored,
+    // and the write-back reads the store later.
+    const auto changed = [this, t] { storeChanged(*t); };
+    t->connections = {
+        connect(&store, &AnnotationStore::annotationsChanged, this, changed),
+        connect(&store, &AnnotationStore::imageChanged, this, changed),
+        connect(&store, &AnnotationStore::nextStampNumberChanged, this, changed),
+        connect(&store, &AnnotationStore::frameChanged, this, changed),
+        connect(&store, &AnnotationStore::watermarkChanged, this, changed),
+    };
+    const QObject* key = &store;
+    t->connections.append(
+        connect(&store, &QObject::destroyed, this, [this, key] { m_trackers.erase(key); }));
+
+    // Replacing a tracker of the same store releases it and its connections.
+    m_trackers[key] = std::move(tracker);
+
+    if (entryID) return;
+    if (waitForChanges)
+        t->waitingForFirstEdit = true;
+    else
+        startEntry(*t);
+}
+
+void CaptureHistory::startEntry(Tracker& tracker)
+{
+    const HistoryEntry entry = newEntry(tracker.store->image(), tracker.title);
+    tracker.entryID = entry.id;
+    insert(entry);
+    queuePackage(documentOf(*tracker.store), tracker.store->image(), entry, tracker.imageCache);
+}
+
+void CaptureHistory::storeChanged(Tracker& tracker)
+{
+    if (tracker.waitingForFirstEdit) {
+        if (!historyEnabled() || !tracker.store) return;
+        // The entry exists from the first edit on; its package is written with the others,
+        // once the edits pause.
+        tracker.waitingForFirstEdit = false;
+        const HistoryEntry entry = newEntry(tracker.store->image(), tracker.title);
+        tracker.entryID = entry.id;
+        insert(entry);
+    }
+    tracker.dirty = true;
+    tracker.writeBackTimer.start();
+}
+
+void CaptureHistory::writeBack(Tracker& tracker)
+{
+    tracker.writeBackTimer.stop();
+    if (!tracker.dirty || !tracker.store || !tracker.entryID) return;
+    tracker.dirty = false;
+
+    const auto at = std::find_if(m_entries.cbegin(), m_entries.cend(),
+                                 [&](const HistoryEntry& e) { return e.id == *tracker.entryID; });
+    if (at == m_entries.cend()) return; // removed meanwhile
+    const qsizetype index = at - m_entries.cbegin();
+
+    const AnnotationStore& store = *tracker.store;
+    QList<HistoryEntry> entries = m_entries;
+    HistoryEntry& entry = entries[index];
+    entry.modified = m_clock();
+    entry.pixelWidth = store.image().pixelSize().width();
+    entry.pixelHeight = store.image().pixelSize().height();
+    const HistoryEntry updated = entry;
+    setEntries(std::move(entries));
+    queuePackage(documentOf(store), store.image(), updated, tracker.imageCache);
+}
+
+void CaptureHistory::editorWillClose(AnnotationStore& store)
+{
+    const auto found = m_trackers.find(&store);
+    if (found == m_trackers.end()) return;
+    writeBack(*found->second);
+    m_trackers.erase(found);
+}
+
+void CaptureHistory::record(const platform::BaseImage& image, const QString& title)
+{
+    if (!m_available || !historyEnabled() || image.isNull()) return;
+    const HistoryEntry entry = newEntry(image, title);
+    insert(entry);
+    queuePackage(documentOf(image, {}, 1, std::nullopt, std::nullopt), image, entry,
+                 std::make_shared<PackageImageCache>());
+}
+
+void CaptureHistory::queuePackage(const AnnotationDocument& document,
+                                  const platform::BaseImage& image, const HistoryEntry& entry,
+                                  std::shared_ptr<PackageImageCache> cache)
+{
+    if (!m_available) return;
+    // Everything the task needs is copied now; the pixels are shared, never copied.
+    m_queue->async([files = m_files, entries = m_entries, document, image, entry,
+                    cache = std::move(cache)] {
+        // The folder is made private before the package writer could make it otherwise.
+        if (!files.prepareFolder()) return;
+        if (cache->serial != image.serial() || cache->png.isEmpty()) {
+            auto png = SnapkinDocument::pngData(image.image());
+            cache->png = png.value_or(QByteArray());
+            cache->serial = image.serial();
+        }
+        if (!cache->png.isEmpty()) {
+            std::optional<QByteArray> thumbnail;
+            if (auto flattened = FlattenService::flatten(FlattenService::input(document, image)))
+                thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
+            auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
+            // The package replaces the old one whole, so its record is written again after it.
+            if (package && SnapkinDocument::write(*package, files.packagePath(entry.id)))
+                (void)files.writeEntry(entry);
+        }
+        // Saved last, so the index never names a package that was not written yet.
+        (void)files.save(entries);
+    });
+}
+
+} // namespace snapkin

@@ -1,0 +1,218 @@
+#include "HistorySupport.h"
+
+#include "history/CaptureHistory.h"
+#include "model/AnnotationDocument.h"
+#include "model/SnapkinDocument.h"
+#include "platform/Defaults.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <semaphore>
+
+using namespace snapkin;
+using namespace snapkin::testing;
+
+namespace {
+
+// Each package's image is one flat colour, so a fake recogniser can tell the entries apart; a
+// flattened image is marked by its size.
+constexpr QSize flattenedSize{7, 7};
+
+class HistoryRecognitionTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    platform::Defaults defaults{root.filePath("settings.json")};
+    HistoryStore files{root.filePath("History")};
+    QDateTime now = utc("2026-06-01T12:00:00Z");
+    QList<HistoryEntry> seeded;
+
+    std::atomic<int> flattens = 0;
+    std::mutex seenMutex;
+    QList<QRgb> seen; // the colours recognised, in order
+    std::atomic<int> running = 0;
+    std::atomic<bool> overlapped = false;
+
+    // An entry whose package holds an image of `colour` with `annotations` on it.
+    QUuid add(QRgb colour, QList<Annotation> annotations = {},
+              std::optional<Watermark> watermark = std::nullopt,
+              std::optional<QString> text = std::nullopt)
+    {
+        const QUuid id = QUuid::createUuid();
+        QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        AnnotationDocument document;
+        document.canvasSize = QSizeF(20, 10);
+        document.annotations = std::move(annotations);
+        document.watermark = std::move(watermark);
+        auto package =
+            SnapkinDocument::wrapper(document, *SnapkinDocument::pngData(image), std::nullopt);
+        EXPECT_TRUE(package && SnapkinDocument::write(*package, files.packagePath(id)));
+        HistoryEntry e = entry(id, "entry", now.addSecs(-seeded.size()));
+        e.recognizedText = std::move(text);
+        seeded.append(e);
+        return id;
+    }
+
+    std::unique_ptr<CaptureHistory> open()
+    {
+        EXPECT_TRUE(files.save(seeded));
+        auto history = std::make_unique<CaptureHistory>(files.directory(), defaults);
+        history->setFlattener([this](const FlattenService::Input&) -> std::optional<QImage> {
+            ++flattens;
+            QImage flat(flattenedSize, QImage::Format_ARGB32_Premultiplied);
+            flat.fill(Qt::black);
+            return flat;
+        });
+        return history;
+    }
+
+    // A recogniser that answers from `answers` by colour ("flat" for a flattened image).
+    CaptureHistory::Recognizer recognizer(QHash<QRgb, std::optional<QString>> answers)
+    {
+        return [this, answers](const QImage& image) -> std::optional<QString> {
+            if (running.fetch_add(1) != 0) overlapped = true;
+            const QRgb colour = image.size() == flattenedSize ? 0 : image.pixel(0, 0);
+            {
+                std::lock_guard lock(seenMutex);
+                seen.append(colour);
+            }
+            running.fetch_sub(1);
+            return answers.value(colour, QString("flat"));
+        };
+    }
+
+    static void waitForPass(CaptureHistory& history)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !history.isRecognizing(); }, 10000));
+        history.drain();
+    }
+    static std::optional<QString> textOf(const CaptureHistory& history, const QUuid& id)
+    {
+        for (const auto& e : history.entries())
+            if (e.id == id) return e.recognizedText;
+        ADD_FAILURE() << "no entry";
+        return std::nullopt;
+    }
+};
+
+constexpr QRgb red = 0xffff0000, green = 0xff00ff00, blue = 0xff0000ff, grey = 0xff808080;
+
+TEST_F(HistoryRecognitionTest, OnlyMarksThatHideOrAddTextMakeTheDocumentBeFlattened)
+{
+    Watermark hidden;
+    hidden.text = "   ";
+    Watermark visible;
+    visible.text = "ACME";
+    const auto kind = [](AnnotationKind k, bool filled = false) {
+        return Annotation{.kind = k, .p1 = {1, 1}, .p2 = {5, 5}, .filled = filled};
+    };
+    const QUuid plain =
+        add(red,
+            {kind(AnnotationKind::arrow), kind(AnnotationKind::line), kind(AnnotationKind::pen),
+             kind(AnnotationKind::rectangle), kind(AnnotationKind::ellipse)},
+            hidden);
+    const QUuid text = add(green, {kind(AnnotationKind::arrow), kind(AnnotationKind::text)});
+    const QUuid filled = add(blue, {kind(AnnotationKind::ellipse, true)});
+    const QUuid watermarked = add(grey, {}, visible);
+    auto history = open();
+    history->setTextRecognizer(recognizer({{red, QString("base")}}));
+    waitForPass(*history);
+
+    EXPECT_EQ(textOf(*history, plain), QString("base"));
+    EXPECT_EQ(textOf(*history, text), QString("flat"));
+    EXPECT_EQ(textOf(*history, filled), QString("flat"));
+    EXPECT_EQ(textOf(*history, watermarked), QString("flat"));
+    EXPECT_EQ(flattens, 3);
+    EXPECT_FALSE(overlapped) << "one entry at a time";
+    EXPECT_EQ(seen, (QList<QRgb>{red, 0, 0, 0})) << "newest first";
+}
+
+TEST_F(HistoryRecognitionTest, TextIsTrimmedNoneFoundIsKeptAndAFailureIsTriedAgainNextLaunch)
+{
+    const QUuid padded = add(red);
+    const QUuid blank = add(green);
+    const QUuid failed = add(blue);
+    const QUuid known = add(grey, {}, std::nullopt, QString("already"));
+    const QHash<QRgb, std::optional<QString>> answers{
+        {red, QString("  first line \n  second  line \n ")},
+        {green, QString(" \n\t ")},
+        {blue, std::nullopt},
+        {grey, QString("never asked")}};
+    {
+        auto history = open();
+        history->setTextRecognizer(recognizer(answers));
+        waitForPass(*history);
+        EXPECT_EQ(textOf(*history, padded), QString("first line \n  second  line"));
+        EXPECT_EQ(textOf(*history, blank), QString(""));
+        EXPECT_EQ(textOf(*history, failed), std::nullopt);
+        EXPECT_EQ(textOf(*history, known), QString("already"));
+        const auto loaded = files.load(now);
+        EXPECT_EQ(loaded.entries, history->entries());
+    }
+    seen.clear();
+    seeded = files.load(now).entries;
+    auto history = open();
+    history->setTextRecognizer(recognizer({{blue, QString("found now")}}));
+    waitForPass(*history);
+    EXPECT_EQ(seen, QList<QRgb>{blue});
+    EXPECT_EQ(textOf(*history, failed), QString("found now"));
+}
+
+TEST_F(HistoryRecognitionTest, AResultIsDroppedForARemovedEntryAndForTextThatArrivedMeanwhile)
+{
+    const QUuid removed = add(red);
+    const QUuid answered = add(green);
+    auto history = open();
+    std::binary_semaphore release(0);
+    std::atomic<int> started = 0;
+    history->setTextRecognizer([&](const QImage&) -> std::optional<QString> {
+        ++started;
+        release.acquire();
+        return QString("late");
+    });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 1; }, 5000));
+    history->remove({removed});
+    release.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 2; }, 5000));
+    history->setRecognizedText("typed meanwhile", answered);
+    release.release();
+    waitForPass(*history);
+
+    ASSERT_EQ(history->entries().size(), 1);
+    EXPECT_EQ(textOf(*history, answered), QString("typed meanwhile"));
+    EXPECT_FALSE(QFileInfo::exists(files.packagePath(removed)));
+    EXPECT_EQ(files.load(now).entries, history->entries());
+}
+
+TEST_F(HistoryRecognitionTest, WithoutARecogniserNothingIsRecognised)
+{
+    add(red);
+    auto history = open();
+    QSignalSpy finished(history.get(), &CaptureHistory::recognitionFinished);
+    history->setTextRecognizer(nullptr);
+    QTest::qWait(100);
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_FALSE(history->isRecognizing());
+    EXPECT_EQ(flattens, 0);
+}
+
+TEST_F(HistoryRecognitionTest, AnUnreadablePackageIsSkippedAndKeepsNoText)
+{
+    const QUuid broken = add(red);
+    const QUuid fine = add(green);
+    writeFile(files.packagePath(broken) + "/image.png", "not a png");
+    auto history = open();
+    history->setTextRecognizer(recognizer({{green, QString("fine")}}));
+    waitForPass(*history);
+    EXPECT_EQ(textOf(*history, broken), std::nullopt);
+    EXPECT_EQ(textOf(*history, fine), QString("fine"));
+}
+
+} // namespace
