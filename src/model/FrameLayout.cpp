@@ -17,10 +17,11 @@ FrameLayout::FrameLayout(QSizeF imageSize, const std::optional<FrameStyle>& fram
     if (!frame || !(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h)) return;
 
     const double s = std::isfinite(pixelScale) ? std::max(pixelScale, 1.0) : 1.0;
-    // Clamped again here: a frame built in memory has not been through the decoder's clamps.
-    const double padding = std::isfinite(frame->padding)
-        ? std::clamp(frame->padding, 0.0, FrameStyle::maxPadding)
-        : 0.0;
+    // Used as given: the decoder clamps stored values, and the editor keeps its own within
+    // range. Only a value that would make no canvas at all (not a number, or negative) counts
+    // as no padding.
+    const double padding = std::isfinite(frame->padding) && frame->padding > 0 ? frame->padding
+                                                                                : 0.0;
     const double pad = std::sqrt(w * h) * padding;
     double width = w + 2 * pad;
     double height = h + 2 * pad;
@@ -29,6 +30,8 @@ FrameLayout::FrameLayout(QSizeF imageSize, const std::optional<FrameStyle>& fram
         if (width / height < *ratio) width = height * *ratio;
         else height = width / *ratio;
     }
+    // A padding so large that the canvas overflows is no padding either.
+    if (!std::isfinite(width * s) || !std::isfinite(height * s)) return;
     canvasSize = QSizeF(std::ceil(width * s) / s, std::ceil(height * s) / s);
     const QPointF origin(std::floor((canvasSize.width() - w) * 0.5 * s) / s,
                          std::floor((canvasSize.height() - h) * 0.5 * s) / s);

@@ -197,7 +197,17 @@ TEST(FrameLayout, DegenerateInputGivesTheImageItself)
     EXPECT_TRUE(std::isfinite(nanScale.canvasSize.width()));
     EXPECT_EQ(nanScale, FrameLayout(QSizeF(400, 300), FrameStyle{}, 1));
     FrameStyle wild;
-    wild.padding = 1e300;
-    const FrameLayout huge(QSizeF(400, 300), wild, 1);
-    EXPECT_EQ(huge, FrameLayout(QSizeF(400, 300), FrameStyle{.padding = 0.3}, 1));
+    wild.padding = 1e308;
+    const FrameLayout overflowing(QSizeF(400, 300), wild, 1);
+    EXPECT_EQ(overflowing, FrameLayout(QSizeF(400, 300), std::nullopt, 1));
+    wild.padding = -0.2;
+    EXPECT_EQ(FrameLayout(QSizeF(400, 300), wild, 1).canvasSize, QSizeF(400, 300));
+}
+
+// Only the decoder clamps the padding; a layout uses the value it is given.
+TEST(FrameLayout, UsesPaddingBeyondTheStoredRange)
+{
+    const FrameLayout layout(QSizeF(100, 100), FrameStyle{.padding = 0.5}, 1);
+    EXPECT_EQ(layout.canvasSize, QSizeF(200, 200));
+    EXPECT_EQ(layout.imageRect, QRectF(50, 50, 100, 100));
 }
