@@ -78,6 +78,13 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
         if (!list.isArray())
             return std::unexpected(JsonError{JsonErrorKind::wrongType, QStringLiteral("annotations")});
         const QJsonArray array = list.toArray();
+        if (array.size() > maxAnnotations)
+            return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("annotations")});
+        for (const QJsonValue& element : array) {
+            const QJsonValue points = element.toObject().value(u"points");
+            if (points.isArray() && points.toArray().size() > maxPointsPerStroke)
+                return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("points")});
+        }
         d.annotations.reserve(array.size());
         for (const QJsonValue& element : array) {
             if (auto a = Annotation::fromJson(element)) d.annotations.append(std::move(*a));
@@ -109,8 +116,15 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
     return d;
 }
 
+bool AnnotationDocument::withinDecodingCost(const QByteArray& json)
+{
+    return json::containerCount(json, maxJsonContainers) <= maxJsonContainers;
+}
+
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QByteArray& json)
 {
+    if (!withinDecodingCost(json))
+        return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("document")});
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)

@@ -52,6 +52,19 @@ struct AnnotationDocument {
     static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value);
     static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json);
 
+    // ---- What a document may cost ----
+
+    // A document is untrusted input: beyond these bounds it is refused as `tooLarge` ("The
+    // document is too large to open.") rather than decoded, so that opening one stays within a
+    // few times its file's size in memory and time. fromJson() checks the first two; decode()
+    // also checks the text with withinDecodingCost() before parsing it.
+    static constexpr qsizetype maxAnnotations = 10'000;
+    static constexpr qsizetype maxPointsPerStroke = 100'000;
+    // Arrays and objects in the whole text (every pen point is one): each costs a parsed JSON
+    // document about 150 bytes, so this bounds the parse to a few hundred megabytes.
+    static constexpr qint64 maxJsonContainers = 2'000'000;
+    static bool withinDecodingCost(const QByteArray& json);
+
     // All nine fields, skippedAnnotations included.
     bool operator==(const AnnotationDocument& other) const;
 

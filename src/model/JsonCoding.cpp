@@ -24,11 +24,32 @@ QString JsonError::userMessage() const
     case JsonErrorKind::invalidValue: return L10n::format("The value \"%@\" is invalid.", key);
     case JsonErrorKind::nonFiniteNumber:
         return L10n::format("The value \"%@\" is not a finite number.", key);
+    case JsonErrorKind::tooLarge: return L10n::text("The document is too large to open.");
     }
     return {};
 }
 
 namespace json {
+
+qint64 containerCount(const QByteArray& json, qint64 stopAfter)
+{
+    qint64 count = 0;
+    bool inString = false;
+    const qsizetype size = json.size();
+    const char* const text = json.constData();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i; // the escaped character cannot end the string
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == '[' || c == '{') && ++count > stopAfter) {
+            break;
+        }
+    }
+    return count;
+}
 
 namespace {
 

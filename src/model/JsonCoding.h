@@ -25,6 +25,7 @@ enum class JsonErrorKind {
     unknownCase,     // a text that names no case of an enumeration
     invalidValue,    // a UUID or Base64 text that does not parse, a number that is not an integer
     nonFiniteNumber, // the writer refuses NaN and infinity
+    tooLarge,        // more values than a reader accepts: decoding would cost too much memory
 };
 
 // Why a value could not be read from or written to JSON; `key` names the field concerned.
@@ -40,6 +41,11 @@ struct JsonError {
 // Strict readers for the values of annotations and documents: null counts as missing
 // (callers check that first), a Bool is never a number, integers must be integral.
 namespace json {
+
+// The number of arrays and objects in JSON text, counted without parsing, stopping once it
+// passes `stopAfter`. Each costs a parsed document far more than its few bytes of text, so a
+// reader checks this before building a QJsonDocument from untrusted bytes.
+qint64 containerCount(const QByteArray& json, qint64 stopAfter);
 
 std::expected<double, JsonError> readDouble(const QJsonValue& value, const QString& key);
 std::expected<qint64, JsonError> readInteger(const QJsonValue& value, const QString& key);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QMimeDatabase>
 
 #include <algorithm>
@@ -35,8 +36,13 @@ std::optional<QByteArray> readEntry(const QString& folder, const QString& name, 
     if (info.isSymLink() || !info.isFile() || info.size() > limit) return std::nullopt;
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray data = file.read(limit + 1);
-    if (data.size() > limit || file.error() != QFile::NoError) return std::nullopt;
+    // Sized by what the file holds, never by the limit: QIODevice::read(n) reserves n bytes up
+    // front, which under a memory limit (a container, ulimit -v) fails for every open. Asking one
+    // byte more than the size tells a file that changed while it was read.
+    const qint64 size = file.size();
+    if (size > limit) return std::nullopt;
+    QByteArray data = file.read(size + 1);
+    if (data.size() != size || file.error() != QFile::NoError) return std::nullopt;
     return data;
 }
 
@@ -55,9 +61,8 @@ bool writeEntry(const QString& path, const QByteArray& data)
 // The version a document declares, learnt from the "version" key alone, so a document that
 // does not decode in full can still be told apart as newer. Missing, null or not an integer
 // reads as 1.
-qint64 probeVersion(const QByteArray& json)
+qint64 probeVersion(const QJsonDocument& parsed)
 {
-    const QJsonDocument parsed = QJsonDocument::fromJson(json);
     if (!parsed.isObject()) return 1;
     const QJsonValue v = parsed.object().value(QStringLiteral("version"));
     if (!v.isDouble()) return 1;
@@ -79,6 +84,7 @@ QString SnapkinDocument::Failure::userMessage() const
         return platform::L10n::text(
             "The document holds a value that can't be saved, such as an invalid number.");
     case Kind::writeFailed: return platform::userMessage(writeError);
+    case Kind::tooLarge: return platform::L10n::text("The document is too large to open.");
     }
     return {};
 }
@@ -107,9 +113,18 @@ SnapkinDocument::readPackage(const QString& path)
 std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>
 SnapkinDocument::contents(const Package& package)
 {
-    const qint64 version = probeVersion(package.documentJSON);
-    auto document = AnnotationDocument::decode(package.documentJSON);
+    // Bounded before anything is parsed, and parsed once for both the version and the document.
+    if (!AnnotationDocument::withinDecodingCost(package.documentJSON))
+        return std::unexpected(Failure::tooLarge());
+    QJsonParseError parseError;
+    const QJsonDocument parsed = QJsonDocument::fromJson(package.documentJSON, &parseError);
+    const qint64 version = probeVersion(parsed);
+    auto document = parseError.error == QJsonParseError::NoError && parsed.isObject()
+        ? AnnotationDocument::fromJson(parsed.object())
+        : std::unexpected(JsonError{JsonErrorKind::malformed, parseError.errorString()});
     if (!document) {
+        if (document.error().kind == JsonErrorKind::tooLarge)
+            return std::unexpected(Failure::tooLarge());
         if (version >= 2)
             return std::unexpected(
                 Failure::newerVersion(static_cast<int>(std::min<qint64>(version, INT_MAX))));

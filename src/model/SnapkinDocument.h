@@ -43,6 +43,7 @@ public:
             damaged,        // a missing entry, undecodable JSON or image, an image without pixels
             notEncodable,   // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,    // the file system refused the write (`writeError` says how)
+            tooLarge,       // more annotations or pen points than a document may hold
         };
         Kind kind = Kind::damaged;
         int version = 0;
@@ -50,6 +51,7 @@ public:
 
         static Failure newerVersion(int version) { return {Kind::newerVersion, version, {}}; }
         static Failure damaged() { return {Kind::damaged, 0, {}}; }
+        static Failure tooLarge() { return {Kind::tooLarge, 0, {}}; }
 
         QString userMessage() const;
         bool operator==(const Failure&) const = default;

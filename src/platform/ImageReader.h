@@ -17,8 +17,11 @@ enum class ImageReadError {
 QString userMessage(ImageReadError error);
 
 // The one reader for images from outside (documents, opened or pasted files, placed images).
-// Orientation is applied. Qt's default allocation limit of 128 MB would refuse an 8K capture;
-// this one allows 1 GB and caps the pixel count, and refuses with an error, never a crash.
+// It reads PNG, JPEG, WebP, TIFF, GIF and BMP, chosen by the content (never by the name, and
+// never another installed image plugin such as SVG). Orientation is applied. Qt's default
+// allocation limit of 128 MB would refuse an 8K capture; this one allows 1 GB, which bounds
+// the decoder's own buffers too (a progressive JPEG's coefficients), caps the pixel count, and
+// refuses with an error, never a crash. Decoders print nothing on the terminal.
 struct ImageReadLimits {
     qint64 maxPixels = 200'000'000;  // about 14142 x 14142
     int allocationLimitMB = 1024;

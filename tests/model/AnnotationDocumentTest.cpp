@@ -232,3 +232,16 @@ TEST(AnnotationDocumentBounds, ImagePointSize)
     d.canvasSize = QSizeF(100, 75); // 16 pixels per point: still accepted
     EXPECT_EQ(d.imagePointSize(pixels), QSizeF(100, 75));
 }
+
+TEST(AnnotationDocumentBounds, ContainersAreCountedOutsideStringsOnly)
+{
+    EXPECT_EQ(json::containerCount(R"({"a":[1,[2],{"b":{}}]})", 100), 5);
+    // Brackets in texts, and escaped quotes that do not end them, are not containers.
+    EXPECT_EQ(json::containerCount(R"({"t":"[[{ \" [[ \\","u":[]})", 100), 2);
+    EXPECT_EQ(json::containerCount("[[[[[[", 3), 4); // stops once past the bound
+    EXPECT_EQ(json::containerCount("\"\\", 3), 0);   // ends inside an escape
+    EXPECT_TRUE(AnnotationDocument::withinDecodingCost(R"({"canvasSize":[1,1]})"));
+    const auto refused = AnnotationDocument::decode("[" + QByteArray("[],").repeated(2'000'000) + "[]]");
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, JsonErrorKind::tooLarge);
+}

@@ -14,6 +14,8 @@
 #include <csignal>
 #include <zlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace snapkin;
 using snapkin::testing::makeStore;
@@ -63,6 +65,27 @@ QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                                   QDir::Name);
+}
+
+// Runs `body` in a child process whose address space is limited to `bytes`, and returns its exit
+// status: what `body` returns, or 3 when it ran out of memory (std::bad_alloc).
+int underAddressSpaceLimit(rlim_t bytes, const std::function<int()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit limit{bytes, bytes};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
+        int status = 5;
+        try {
+            status = body();
+        } catch (const std::bad_alloc&) {
+            status = 3;
+        }
+        _exit(status);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace
@@ -215,6 +238,61 @@ TEST(SnapkinDocumentReader, VersionProbeTellsNewerFromDamaged)
     auto decodable = withJSON(R"({"version": 5, "canvasSize": [60, 40]})");
     ASSERT_TRUE(decodable);
     EXPECT_EQ(decodable->document.version, 5);
+}
+
+// Under a memory limit (a container, ulimit -v) a package opens: reading its entries reserves
+// what the files hold, not the 512 MB and 1 GB the entries may reach. A document that would
+// cost gigabytes to parse is refused before parsing, within the same limit.
+TEST(SnapkinDocumentReader, OpensAndRefusesWithinOneGibOfAddressSpace)
+{
+    constexpr rlim_t oneGiB = 1024ull * 1024 * 1024;
+    EXPECT_EQ(underAddressSpaceLimit(oneGiB, [] {
+        auto contents = SnapkinDocument::read(SNAPKIN_TEST_DATA "/render-every-kind.snapkin");
+        return contents && !contents->document.annotations.isEmpty() ? 0 : 1;
+    }), 0);
+    EXPECT_EQ(underAddressSpaceLimit(oneGiB, [] {
+        // 150 MB of pen points: about 3 GB as a parsed JSON document.
+        SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
+        QByteArray json = R"({"canvasSize":[60,40],"annotations":[{"kind":"pen","p1":[0,0],)"
+                          R"("p2":[1,1],"points":[)";
+        json.reserve(150'000'100);
+        while (json.size() < 150'000'000) json.append("[12.5,7.25],");
+        json.append("[0,0]]}]}");
+        package.documentJSON = std::move(json);
+        const auto contents = SnapkinDocument::contents(package);
+        return !contents && contents.error() == SnapkinDocument::Failure::tooLarge() ? 0 : 1;
+    }), 0);
+}
+
+TEST(SnapkinDocumentReader, TooManyAnnotationsOrPointsAreTooLarge)
+{
+    SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
+    const auto withAnnotations = [&](qsizetype count, const QByteArray& annotation) {
+        SnapkinDocument::Package p = package;
+        p.documentJSON = R"({"canvasSize":[60,40],"annotations":[)" + annotation;
+        for (qsizetype i = 1; i < count; ++i) p.documentJSON += ',' + annotation;
+        p.documentJSON += "]}";
+        return SnapkinDocument::contents(p);
+    };
+    const QByteArray rect = R"({"kind":"rectangle","p1":[1,1],"p2":[9,9]})";
+    EXPECT_TRUE(withAnnotations(AnnotationDocument::maxAnnotations, rect));
+    const auto many = withAnnotations(AnnotationDocument::maxAnnotations + 1, rect);
+    ASSERT_FALSE(many);
+    EXPECT_EQ(many.error(), SnapkinDocument::Failure::tooLarge());
+    EXPECT_EQ(many.error().userMessage(), "The document is too large to open.");
+
+    const auto stroke = [](qsizetype points) {
+        QByteArray pen = R"({"kind":"pen","p1":[0,0],"p2":[1,1],"points":[[0,0])";
+        for (qsizetype i = 1; i < points; ++i) pen += ",[1,2]";
+        return pen + "]}";
+    };
+    EXPECT_TRUE(withAnnotations(2, stroke(AnnotationDocument::maxPointsPerStroke)));
+    EXPECT_EQ(withAnnotations(1, stroke(AnnotationDocument::maxPointsPerStroke + 1)).error(),
+              SnapkinDocument::Failure::tooLarge());
+    // The bound holds for a newer document too, which is otherwise told apart by its version.
+    SnapkinDocument::Package newer = package;
+    newer.documentJSON = R"({"version":2,"x":[)" + QByteArray("[],").repeated(2'000'001) + "[]]}";
+    EXPECT_EQ(SnapkinDocument::contents(newer).error(), SnapkinDocument::Failure::tooLarge());
 }
 
 TEST(SnapkinDocumentReader, ZeroCanvasSizeUsesPixelSize)
