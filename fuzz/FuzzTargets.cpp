@@ -1,0 +1,173 @@
+#include "FuzzTargets.h"
+
+#include "model/AnnotationDocument.h"
+#include "model/FrameLayout.h"
+#include "model/SavedStyles.h"
+#include "model/SnapkinDocument.h"
+#include "platform/Defaults.h"
+#include "platform/ImageReader.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonValue>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace snapkin::fuzz {
+
+namespace {
+
+void check(bool condition, const char* what)
+{
+    if (condition) return;
+    std::fprintf(stderr, "broken invariant: %s\n", what);
+    std::abort();
+}
+
+QTemporaryDir& scratch()
+{
+    static QTemporaryDir dir;
+    check(dir.isValid(), "a scratch folder");
+    return dir;
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "a scratch file opens");
+    check(file.write(data) == data.size(), "a scratch file is written");
+}
+
+} // namespace
+
+void initialize()
+{
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "snapkin-fuzz";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
+    }
+    // The readers' warnings (a damaged settings file set aside, for one) are expected here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    // Loads the image plugins and the reader's once-only set-up.
+    QImage tiny(2, 2, QImage::Format_ARGB32);
+    tiny.fill(Qt::red);
+    for (const char* format : {"png", "jpeg", "webp", "tiff", "gif", "bmp"}) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        tiny.save(&buffer, format);
+        (void)platform::readImage(bytes);
+    }
+    scratch();
+}
+
+void document(const QByteArray& data)
+{
+    auto decoded = AnnotationDocument::decode(data);
+    if (!decoded) return;
+    check(decoded->annotations.size() <= AnnotationDocument::maxAnnotations, "annotation cap");
+    for (const Annotation& a : decoded->annotations)
+        check(a.points.size() <= AnnotationDocument::maxPointsPerStroke, "point cap");
+    const QSizeF points = decoded->imagePointSize(QSize(640, 480));
+    check(std::isfinite(points.width()) && points.width() > 0, "a usable point size");
+    const FrameLayout layout(points, decoded->frame, 2);
+    check(std::isfinite(layout.canvasSize.width()) && std::isfinite(layout.canvasSize.height()),
+          "a finite canvas");
+    // JSON holds only finite numbers, so what was read can be written and read back.
+    const auto encoded = decoded->encoded();
+    check(encoded.has_value(), "a decoded document encodes");
+    const auto again = AnnotationDocument::decode(*encoded);
+    check(again.has_value(), "an encoded document decodes");
+    check(again->annotations.size() == decoded->annotations.size(), "annotations survive");
+    check(again->skippedAnnotations == 0, "nothing written is skipped");
+}
+
+void package(const QByteArray& data)
+{
+    const QString folder = scratch().filePath(QStringLiteral("p.snapkin"));
+    QDir(folder).removeRecursively();
+    check(QDir().mkpath(folder), "a package folder");
+    const qsizetype split = data.indexOf(packageSeparator);
+    writeFile(folder + QStringLiteral("/document.json"), split < 0 ? data : data.left(split));
+    if (split >= 0) {
+        writeFile(folder + QStringLiteral("/image.png"),
+                  data.mid(split + qsizetype(std::strlen(packageSeparator))));
+    }
+    const auto contents = SnapkinDocument::read(folder);
+    if (!contents) {
+        check(!contents.error().userMessage().isEmpty(), "a failure has a message");
+        return;
+    }
+    check(!contents->image.isNull(), "an opened document has pixels");
+    const QSizeF size = contents->image.pointSize();
+    check(std::isfinite(size.width()) && size.width() > 0, "a usable point size");
+}
+
+void styles(const QByteArray& data)
+{
+    auto decoded = SavedStyles::decode(data);
+    if (!decoded) return;
+    const auto encoded = SavedStyles::encode(*decoded);
+    check(encoded.has_value(), "decoded styles encode");
+    const auto again = SavedStyles::decode(*encoded);
+    check(again.has_value() && again->size() == decoded->size(), "styles survive");
+}
+
+void settings(const QByteArray& data)
+{
+    const QString path = scratch().filePath(QStringLiteral("settings.json"));
+    QFile::remove(path + QStringLiteral(".corrupt"));
+    writeFile(path, data);
+    platform::Defaults defaults(path);
+    const QVariantMap stored = defaults.storedValues();
+    for (auto it = stored.begin(); it != stored.end(); ++it) {
+        (void)defaults.boolForKey(it.key());
+        (void)defaults.integerForKey(it.key());
+        (void)defaults.doubleForKey(it.key());
+        (void)defaults.stringForKey(it.key());
+        (void)defaults.dataForKey(it.key());
+        (void)defaults.stringArrayForKey(it.key());
+        check(platform::Defaults::toJson(it.value()).type() != QJsonValue::Undefined,
+              "a stored value can be written back");
+    }
+}
+
+void image(const QByteArray& data)
+{
+    const auto decoded = platform::readImage(data, platform::ImageReadLimits{4'000'000, 64});
+    if (!decoded) return;
+    check(!decoded->isNull(), "a read image has pixels");
+    check(qint64(decoded->width()) * decoded->height() <= 4'000'000, "the pixel cap");
+    // Touch every row, as anything that shows the image would.
+    const QImage argb = decoded->convertToFormat(QImage::Format_ARGB32);
+    quint32 sum = 0;
+    for (int y = 0; y < argb.height(); ++y) sum += argb.constScanLine(y)[0];
+    (void)sum;
+}
+
+Target targetNamed(const char* name)
+{
+    struct Entry {
+        const char* name;
+        Target target;
+    };
+    static const Entry entries[] = {{"document", document}, {"package", package},
+                                    {"styles", styles},     {"settings", settings},
+                                    {"image", image}};
+    for (const Entry& entry : entries) {
+        if (std::strcmp(entry.name, name) == 0) return entry.target;
+    }
+    return nullptr;
+}
+
+} // namespace snapkin::fuzz

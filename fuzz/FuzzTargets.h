@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+// Entry points for the readers of untrusted input, each taking one input of arbitrary bytes.
+// libFuzzer drives them in the fuzzing build (-DSNAPKIN_FUZZ=ON); the test suite replays the
+// seed corpora in fuzz/corpus/<name>/ through them. Each aborts on a broken invariant, so a
+// fault shows as a crash under either driver.
+namespace snapkin::fuzz {
+
+// Called once before any input: an application object, and the one-time set-up of Qt's image
+// plugins and caches, so that what libFuzzer sees per input is the reader's own work.
+void initialize();
+
+// AnnotationDocument::decode, then the encoding of what it decoded and a second decoding.
+void document(const QByteArray& data);
+// A package on disk: the input is "document.json", then packageSeparator, then "image.png"
+// (without the separator there is no image entry); SnapkinDocument::read() of that folder.
+void package(const QByteArray& data);
+inline constexpr char packageSeparator[] = "\n--snapkin-package-image--\n";
+// SavedStyles::decode, then encode and decode again.
+void styles(const QByteArray& data);
+// A settings file loaded by platform::Defaults, then every stored value read back by type.
+void settings(const QByteArray& data);
+// platform::readImage of the bytes under small limits (4 megapixels, 64 MB), so that any
+// decoder buffer beyond the limits stands out to the fuzzer's allocation limit.
+void image(const QByteArray& data);
+
+// The names above, for the drivers.
+using Target = void (*)(const QByteArray&);
+Target targetNamed(const char* name);
+
+} // namespace snapkin::fuzz
