@@ -102,6 +102,13 @@ std::expected<QString, PrivateFolder::Error> PrivateFolder::path()
     // The parents are ordinary folders of the user's (the cache folder may not exist yet).
     QDir().mkpath(QFileInfo(folder).absolutePath());
     if (auto ok = ensurePrivate(folder); !ok) return std::unexpected(ok.error());
+    // Whatever earlier runs left goes before this run puts anything here, also when nobody
+    // called cleanUp() at start-up.
+    static bool cleaned = false;
+    if (!cleaned) {
+        cleaned = true;
+        clean(folder);
+    }
     return folder;
 }
 
@@ -126,6 +133,7 @@ void PrivateFolder::clean(const QString& folder)
 
 void PrivateFolder::cleanUp()
 {
+    // path() cleans once per run; a second call here cleans again.
     if (auto folder = path()) clean(*folder);
 }
 

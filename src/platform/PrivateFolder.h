@@ -23,12 +23,12 @@ public:
     static QString userMessage(Error error);
 
     // The folder, made (mode 0700) when missing; a folder of ours with a looser mode is
-    // tightened.
+    // tightened. The first call of a run removes what earlier runs left in it.
     static std::expected<QString, Error> path();
     // A new, empty folder of its own under `purpose` ("Drag", "Share"), mode 0700.
     static std::expected<QString, Error> makeUniqueFolder(const QString& purpose);
 
-    // Removes what earlier runs left in the private folder. Called once at start-up.
+    // Removes what is in the private folder now. Called at start-up.
     static void cleanUp();
     // Removes from `folder` the user's own regular files and symbolic links (the link, never
     // its target) and every folder that is empty afterwards, descending only into real folders.

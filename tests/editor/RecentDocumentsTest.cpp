@@ -2,6 +2,7 @@
 #include "platform/Defaults.h"
 
 #include <QDir>
+#include <QDomDocument>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -143,5 +144,9 @@ TEST_F(Recent, TheDesktopsListKeepsOtherProgramsEntries)
     // None yet: one is made.
     const QString fresh = dir.filePath("data/recently-used.xbel");
     ASSERT_TRUE(RecentDocuments::addToRecentlyUsed(fresh, shot, when));
-    EXPECT_TRUE(read(fresh).contains("<xbel version=\"1.0\""));
+    QDomDocument made;
+    ASSERT_TRUE(made.setContent(read(fresh)));
+    EXPECT_EQ(made.documentElement().tagName(), "xbel");
+    EXPECT_EQ(made.documentElement().attribute("version"), "1.0");
+    EXPECT_EQ(made.documentElement().elementsByTagName("bookmark").size(), 1);
 }

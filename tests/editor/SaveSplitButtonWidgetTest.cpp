@@ -6,6 +6,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
+
 using namespace snapkin;
 
 TEST(SaveSplitButton, SavesFromOneHalfAndOpensTheFormatsFromTheOther)
@@ -20,4 +22,5 @@ TEST(SaveSplitButton, SavesFromOneHalfAndOpensTheFormatsFromTheOther)
     EXPECT_EQ(button.formatButton()->menu(), button.formatMenu());
     EXPECT_EQ(button.formatButton()->popupMode(), QToolButton::InstantPopup);
     EXPECT_TRUE(button.formatButton()->focusPolicy() & Qt::TabFocus);
+    button.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/save-split-button.png"));
 }

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -133,7 +134,14 @@ TEST_F(Accessory, JoinsTheFileDialogsLayout)
     auto* accessory = new SaveOptionsAccessory(ExportFormat::jpeg, true);
     panel->setAccessory(accessory);
     panel->setFormat(ExportFormat::jpeg);
-    panel->setDirectory(QDir::tempPath());
+    QTemporaryDir folder;
+    for (const char* name : {"Meeting notes.jpg", "Screenshot 2026-03-05.jpg", "Mockup.jpg"}) {
+        QImage sample(8, 8, QImage::Format_RGB32);
+        sample.fill(Qt::gray);
+        sample.save(folder.filePath(name));
+    }
+    QDir().mkdir(folder.filePath("Designs"));
+    panel->setDirectory(folder.path());
     panel->setFileName("Screenshot.jpg");
     QImage shot;
     QString nameField;

@@ -1,0 +1,203 @@
+#include "output/ExportService.h"
+#include "output/ShareMenu.h"
+#include "platform/Defaults.h"
+#include "platform/OwnWrites.h"
+#include "platform/PrivateFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "TestPaths.h"
+
+#include <sys/stat.h>
+
+using namespace snapkin;
+
+namespace {
+
+QImage capture()
+{
+    QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(90, 30, 160));
+    image.setDevicePixelRatio(2.0);
+    return image;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+// Records what the share menu asks of the desktop.
+struct FakeDesktop {
+    QList<QUrl> opened;
+    QList<QStringList> started;
+    QStringList shown;
+    bool fileManagerAnswers = true;
+    QString emailProgram; // empty: not installed
+
+    ShareMenu::Desktop desktop()
+    {
+        ShareMenu::Desktop d;
+        d.openUrl = [this](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        d.startDetached = [this](const QString& program, const QStringList& args) {
+            started << (QStringList{program} + args);
+            return true;
+        };
+        d.showItem = [this](const QString& path) {
+            shown << path;
+            return fileManagerAnswers;
+        };
+        d.findExecutable = [this](const QString& program) {
+            return program == "xdg-email" ? emailProgram : QString();
+        };
+        return d;
+    }
+};
+
+class Share : public ::testing::Test {
+protected:
+    void SetUp() override { ShareMenu::setDesktop(fake.desktop()); }
+    void TearDown() override { ShareMenu::setDesktop({}); }
+    FakeDesktop fake;
+};
+
+} // namespace
+
+TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
+{
+    ExportService::setClock([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
+    std::unique_ptr<QMimeData> first(ExportService::shared().dragData(capture()));
+    std::unique_ptr<QMimeData> second(ExportService::shared().dragData(capture()));
+    ExportService::setClock({});
+
+    ASSERT_EQ(first->urls().size(), 1);
+    ASSERT_EQ(second->urls().size(), 1);
+    const QString a = first->urls()[0].toLocalFile();
+    const QString b = second->urls()[0].toLocalFile();
+    EXPECT_EQ(QFileInfo(a).fileName(), "Snapkin 2026-03-05 at 14.07.09.png");
+    EXPECT_NE(a, b);
+    // The first drop target may still be reading: the second drag leaves the first file alone.
+    EXPECT_TRUE(QFileInfo::exists(a));
+    EXPECT_TRUE(QFileInfo::exists(b));
+    const QString dragFolder = *platform::PrivateFolder::path() + "/Drag";
+    EXPECT_EQ(QFileInfo(QFileInfo(a).absolutePath()).absolutePath(), dragFolder);
+    EXPECT_EQ(modeOf(QFileInfo(a).absolutePath()), 0700u);
+    EXPECT_TRUE(platform::OwnWrites::shared().contains(a));
+
+    QFile file(a);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), first->data("image/png"));
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(first->data("image/png"), "PNG"));
+    EXPECT_EQ(decoded.size(), QSize(64, 48));
+}
+
+TEST(Drag, NamesFollowNoLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    const QString name = ExportService::dragName(QDateTime(QDate(2026, 12, 1), QTime(21, 5, 0)));
+    QLocale::setDefault(saved);
+    EXPECT_EQ(name, "Snapkin 2026-12-01 at 21.05.00");
+}
+
+TEST(Drag, NothingToEncodeGivesAnEmptyDrag)
+{
+    std::unique_ptr<QMimeData> mime(ExportService::shared().dragData(QImage()));
+    EXPECT_TRUE(mime->formats().isEmpty());
+}
+
+TEST_F(Share, OffersEmailOnlyWhenInstalledAndTheFileManagerOnlyForSavedFiles)
+{
+    {
+        ShareMenu menu(capture(), QString());
+        EXPECT_EQ(menu.copyAction()->text(), "Copy Image");
+        EXPECT_EQ(menu.openWithAction()->text(), "Open With…");
+        EXPECT_EQ(menu.emailAction(), nullptr);
+        EXPECT_EQ(menu.showInFileManagerAction(), nullptr);
+    }
+    fake.emailProgram = "/usr/bin/xdg-email";
+    ShareMenu::setDesktop(fake.desktop());
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("Saved.png");
+    QFile(saved).open(QIODevice::WriteOnly);
+    ShareMenu menu(capture(), saved);
+    ASSERT_NE(menu.emailAction(), nullptr);
+    EXPECT_EQ(menu.emailAction()->text(), "Email…");
+    ASSERT_NE(menu.showInFileManagerAction(), nullptr);
+    EXPECT_EQ(menu.showInFileManagerAction()->text(), "Show in File Manager");
+
+    menu.showInFileManagerAction()->trigger();
+    EXPECT_EQ(fake.shown, QStringList{saved});
+    EXPECT_TRUE(fake.opened.isEmpty());
+    // No file manager answers: its folder opens instead.
+    fake.fileManagerAnswers = false;
+    menu.showInFileManagerAction()->trigger();
+    EXPECT_EQ(fake.opened, QList<QUrl>{QUrl::fromLocalFile(dir.path())});
+}
+
+TEST_F(Share, HandsOnAPngFromThePrivateFolder)
+{
+    fake.emailProgram = "/usr/bin/xdg-email";
+    ShareMenu::setDesktop(fake.desktop());
+    ShareMenu menu(capture(), QString());
+    menu.openWithAction()->trigger();
+    ASSERT_EQ(fake.opened.size(), 1);
+    const QString file = fake.opened[0].toLocalFile();
+    EXPECT_TRUE(file.startsWith(*platform::PrivateFolder::path() + "/Share/"));
+    QImage handed(file);
+    EXPECT_EQ(handed.size(), QSize(64, 48));
+
+    menu.emailAction()->trigger();
+    ASSERT_EQ(fake.started.size(), 1);
+    EXPECT_EQ(fake.started[0], (QStringList{"/usr/bin/xdg-email", "--attach", file}));
+}
+
+TEST_F(Share, CopyImageCountsAnExport)
+{
+    platform::Defaults::standard().removeAllStored();
+    ShareMenu menu(capture(), QString());
+    menu.copyAction()->trigger();
+    EXPECT_EQ(platform::Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 1);
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("image/png"));
+    platform::Defaults::standard().removeAllStored();
+}
+
+TEST_F(Share, OpensUnderTheActiveWindowsTopEdgeOrNotAtAll)
+{
+    ExportService::shared().share(capture());
+    auto menus = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<ShareMenu*>(w) && w->isVisible()) ++n;
+        return n;
+    };
+    EXPECT_EQ(menus(), 0); // no active window
+
+    QWidget window;
+    window.setGeometry(40, 30, 500, 400); // room for the menu on the 800-point offscreen screen
+    EXPECT_EQ(ShareMenu::anchor(&window), window.mapToGlobal(QPoint(440, 0)));
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    if (QApplication::activeWindow() != &window) GTEST_SKIP() << "no active window offscreen";
+    ExportService::shared().share(capture());
+    ShareMenu* menu = window.findChild<ShareMenu*>();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), ShareMenu::anchor(&window));
+    menu->grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/share-menu.png"));
+    menu->close();
+}
