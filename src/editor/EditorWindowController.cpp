@@ -1,0 +1,350 @@
+#include "editor/EditorWindowController.h"
+
+#include "editor/EditorPage.h"
+#include "editor/EditorTabHost.h"
+#include "editor/EditorWindowSizing.h"
+#include "editor/EditorZoom.h"
+#include "editor/HistoryTracking.h"
+#include "editor/UnsavedChangesAlert.h"
+#include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "output/FrameSettings.h"
+#include "platform/Defaults.h"
+#include "platform/ImageReader.h"
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+constexpr QSize blankCanvasSize{1280, 800};
+
+void showAlert(QMessageBox::Icon icon, const QString& text, const QString& informative)
+{
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setInformativeText(informative);
+    box.exec();
+}
+
+// A path as the registry compares it: absolute, with "." and ".." resolved.
+QString comparablePath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// The frame margins the window manager draws, once a shown editor window has told us;
+// nothing is assumed before that.
+QMargins knownFrameMargins(const QList<EditorPage*>& pages)
+{
+    static QMargins known;
+    if (!known.isNull()) return known;
+    for (EditorPage* page : pages) {
+        const QWidget* window = page->window();
+        if (!window->isVisible()) continue;
+        const QRect frame = window->frameGeometry();
+        const QRect inner = window->geometry();
+        const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(),
+                               frame.right() - inner.right(), frame.bottom() - inner.bottom());
+        if (!margins.isNull()) {
+            known = margins;
+            break;
+        }
+    }
+    return known;
+}
+
+// After the last editor, one of the two ways of reaching the application must stay on: the
+// task bar ("showInDock", off unless stored) or the system tray ("showInMenuBar", on unless
+// stored).
+void keepApplicationReachable()
+{
+    platform::Defaults& settings = platform::Defaults::standard();
+    const QVariant dock = settings.object(QStringLiteral("showInDock"));
+    const QVariant tray = settings.object(QStringLiteral("showInMenuBar"));
+    const bool inDock = dock.typeId() == QMetaType::Bool && dock.toBool();
+    const bool inTray = tray.typeId() == QMetaType::Bool ? tray.toBool() : true;
+    if (!inDock && !inTray) settings.setValue(QStringLiteral("showInMenuBar"), true);
+}
+
+platform::BaseImage blankImage()
+{
+    QImage image(blankCanvasSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    return platform::BaseImage(image, QSizeF(blankCanvasSize));
+}
+
+} // namespace
+
+EditorWindowController& EditorWindowController::shared()
+{
+    static EditorWindowController* controller = new EditorWindowController;
+    return *controller;
+}
+
+AnnotationStore& EditorWindowController::open(platform::BaseImage image, const QString& title,
+                                              OpenOptions options)
+{
+    auto store = std::make_unique<AnnotationStore>(std::move(image));
+    store->setAnnotations(std::move(options.annotations));
+    store->setNextStampNumber(options.nextStampNumber);
+    store->setDocumentURL(options.documentURL);
+    if (options.appliesRememberedFrame) {
+        const FrameSettings::NewCapture remembered = FrameSettings::forNewCapture();
+        store->assignFrame(remembered.frame);
+        store->assignWatermark(remembered.watermark);
+    } else {
+        store->assignFrame(std::move(options.frame));
+        store->assignWatermark(std::move(options.watermark));
+    }
+
+    // Size the window for the canvas at actual size with the page's chrome around it, within
+    // the screen the user is looking at.
+    const QSizeF canvas = store->frameLayout().canvasSize;
+    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard());
+    const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
+    QScreen* screen = editorsizing::targetScreen();
+    const QMargins frame = knownFrameMargins(pages());
+    std::optional<QSize> largest;
+    if (screen) largest = editorsizing::largestContentSize(screen->availableGeometry(), frame);
+    const QSize content = editorsizing::contentSize(wanted, largest);
+
+    auto zoom = std::make_unique<EditorZoom>(editorsizing::initialZoom(canvas, content, chrome));
+    AnnotationStore& result = *store;
+    EditorZoom& pageZoom = *zoom;
+    auto* page = new EditorPage(std::move(store), std::move(zoom), title);
+    connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
+    m_slots.append(Slot{page, &page->store(), &page->zoom()});
+
+    EditorTabHost* host = nullptr;
+    if (options.tabOf) {
+        if (EditorPage* parentPage = this->page(options.tabOf)) host = parentPage->host();
+    }
+    if (!host) {
+        host = newHost();
+        host->addPage(page);
+        QSize minimum = editorsizing::minimumContent;
+        if (largest) minimum = minimum.boundedTo(*largest);
+        host->setMinimumSize(minimum);
+        if (screen) {
+            host->setGeometry(
+                editorsizing::centredContentGeometry(content, screen->availableGeometry(), frame));
+        } else {
+            host->resize(content);
+        }
+    } else {
+        host->addPage(page);
+    }
+
+    bringForward(page);
+    // A tab takes the size of its window, so its first zoom is chosen again for that size.
+    if (host->pageCount() >= 2) {
+        pageZoom.setScale(editorsizing::initialZoom(canvas, host->pageAreaSize(), chrome));
+    }
+    page->focusCanvasSoon();
+    emit pageOpened(page);
+    return result;
+}
+
+EditorTabHost* EditorWindowController::newHost()
+{
+    auto* host = new EditorTabHost;
+    connect(host, &EditorTabHost::newTabRequested, this,
+            [this](EditorTabHost* from) { openBlank(from->currentPage()); });
+    return host;
+}
+
+AnnotationStore& EditorWindowController::openBlank(QWidget* tabOf)
+{
+    const QString title = L10n::text("Blank Canvas");
+    OpenOptions options;
+    options.appliesRememberedFrame = false;
+    options.tabOf = tabOf;
+    AnnotationStore& store = open(blankImage(), title, std::move(options));
+    HistoryTracking::shared().track(store, title, std::nullopt, true);
+    return store;
+}
+
+void EditorWindowController::activateOrOpenBlank()
+{
+    if (!m_slots.isEmpty() && m_slots.last().page) {
+        bringForward(m_slots.last().page);
+        return;
+    }
+    openBlank();
+}
+
+bool EditorWindowController::openFile(const QString& path)
+{
+    if (EditorPage* open = pageShowing(path)) {
+        bringForward(open);
+        return true;
+    }
+    const bool opened = SnapkinDocument::isDocument(path) ? openDocument(path) : openImage(path);
+    return opened;
+}
+
+EditorPage* EditorWindowController::pageShowing(const QString& documentPath) const
+{
+    const QString wanted = comparablePath(documentPath);
+    for (const Slot& slot : m_slots) {
+        if (!slot.page) continue;
+        const QUrl& url = slot.store->documentURL();
+        if (url.isLocalFile() && comparablePath(url.toLocalFile()) == wanted) return slot.page;
+    }
+    return nullptr;
+}
+
+bool EditorWindowController::openDocument(const QString& path)
+{
+    auto contents = SnapkinDocument::read(path);
+    if (!contents) {
+        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the document"),
+                  contents.error().userMessage());
+        return false;
+    }
+    const AnnotationDocument& document = contents->document;
+    const bool newer = document.version > AnnotationDocument::currentVersion;
+    const qint64 skipped = document.skippedAnnotations;
+    // A document that this version can't hold completely is opened unbound, so saving never
+    // overwrites what was left out.
+    const bool asCopy = newer || skipped > 0;
+    const QString fileName = QFileInfo(path).fileName();
+    OpenOptions options;
+    options.annotations = document.annotations;
+    options.nextStampNumber = document.nextStampNumber;
+    options.frame = document.frame;
+    options.watermark = document.watermark;
+    options.appliesRememberedFrame = false;
+    if (!asCopy) options.documentURL = QUrl::fromLocalFile(comparablePath(path));
+    open(contents->image, fileName, std::move(options));
+
+    if (newer) {
+        showAlert(QMessageBox::Information,
+                  L10n::text("This document comes from a newer version of Snapkin"),
+                  L10n::text("It has been opened as a copy, so saving won't remove anything this "
+                             "version doesn't understand. To keep editing the original, update "
+                             "Snapkin."));
+    } else if (skipped > 0) {
+        showAlert(QMessageBox::Information, L10n::text("Some annotations couldn't be read"),
+                  skipped == 1 ? L10n::text("1 annotation couldn't be read and was left out, so "
+                                            "the document was opened as a copy.")
+                               : L10n::format("%lld annotations couldn't be read and were left "
+                                              "out, so the document was opened as a copy.",
+                                              skipped));
+    }
+    return true;
+}
+
+bool EditorWindowController::openImage(const QString& path)
+{
+    auto image = platform::readImage(path);
+    const QFileInfo info(path);
+    if (!image) {
+        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the image"),
+                  L10n::format("“%@”: %@", info.fileName(), platform::userMessage(image.error())));
+        return false;
+    }
+    AnnotationStore& store = open(platform::BaseImage(*image), info.fileName());
+    HistoryTracking::shared().track(store, info.completeBaseName(), std::nullopt, true);
+    return true;
+}
+
+EditorPage* EditorWindowController::page(QWidget* window) const
+{
+    for (QWidget* w = window; w; w = w->parentWidget()) {
+        if (auto* host = qobject_cast<EditorTabHost*>(w)) return page(host->currentPage());
+        if (auto* candidate = qobject_cast<EditorPage*>(w)) {
+            for (const Slot& slot : m_slots) {
+                if (slot.page == candidate) return candidate;
+            }
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+AnnotationStore* EditorWindowController::store(QWidget* window) const
+{
+    EditorPage* found = page(window);
+    return found ? &found->store() : nullptr;
+}
+
+EditorZoom* EditorWindowController::zoom(QWidget* window) const
+{
+    EditorPage* found = page(window);
+    return found ? &found->zoom() : nullptr;
+}
+
+EditorPage* EditorWindowController::pageOf(const AnnotationStore& store) const
+{
+    for (const Slot& slot : m_slots) {
+        if (slot.store == &store) return slot.page;
+    }
+    return nullptr;
+}
+
+QList<EditorPage*> EditorWindowController::pages() const
+{
+    QList<EditorPage*> result;
+    for (const Slot& slot : m_slots) {
+        if (slot.page) result.append(slot.page);
+    }
+    return result;
+}
+
+QList<EditorPage*> EditorWindowController::dirtyWindows() const
+{
+    QList<EditorPage*> result;
+    for (const Slot& slot : m_slots) {
+        if (slot.page && slot.store->hasUnsavedChanges()) result.append(slot.page);
+    }
+    return result;
+}
+
+void EditorWindowController::bringForward(EditorPage* page)
+{
+    EditorTabHost* host = page ? page->host() : nullptr;
+    if (!host) return;
+    host->setCurrentPage(page);
+    if (host->isMinimized()) host->showNormal();
+    host->show();
+    host->raise();
+    host->activateWindow();
+}
+
+bool EditorWindowController::mayQuit()
+{
+    for (EditorPage* page : dirtyWindows()) {
+        if (!store(page)) continue;
+        bringForward(page);
+        if (UnsavedChangesAlert::run(page->store(), page->window()) ==
+            UnsavedChangesDecision::keepOpen) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void EditorWindowController::removeSlot(EditorPage* page)
+{
+    for (qsizetype i = 0; i < m_slots.size(); ++i) {
+        if (m_slots[i].page != page) continue;
+        HistoryTracking::shared().editorWillClose(*m_slots[i].store);
+        m_slots.removeAt(i);
+        break;
+    }
+    if (m_slots.isEmpty()) keepApplicationReachable();
+    emit pageRemoved();
+}
+
+} // namespace snapkin

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "model/Annotation.h"
+#include "model/FrameStyle.h"
+#include "model/Watermark.h"
+#include "platform/BaseImage.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace snapkin {
+
+class AnnotationStore;
+class EditorPage;
+class EditorTabHost;
+class EditorZoom;
+
+// How a page opens, beyond its image and title. The defaults are those of a new capture:
+// no annotations, the frame and watermark new captures get, no document, a window of its
+// own.
+struct EditorOpenOptions {
+    QList<Annotation> annotations;
+    qint64 nextStampNumber = 1;
+    std::optional<FrameStyle> frame;
+    std::optional<Watermark> watermark;
+    // True: frame and watermark come from the settings for new captures, and the two
+    // fields above are ignored.
+    bool appliesRememberedFrame = true;
+    // The document package the page is bound to; empty for none.
+    QUrl documentURL;
+    // A page (or tab host) whose window the new page joins as a tab; null for a window of
+    // its own.
+    QWidget* tabOf = nullptr;
+};
+
+// The registry of open editors: it opens every editor page (captures, files, blank canvases),
+// sizes its window to the image and the screen, chooses the first zoom, groups pages as tabs
+// and answers which store and zoom belong to a window. It keeps one slot per open page, oldest
+// first, from the moment the page opens until it has closed.
+//
+// "Window" in this interface is the page: a page is one editor, with its own store, zoom,
+// title and close question, whether it is alone in its window or one of several tabs. Lookups
+// also accept the tab host window (meaning its current page) or any widget inside a page.
+class EditorWindowController : public QObject {
+    Q_OBJECT
+public:
+    static EditorWindowController& shared();
+
+    using OpenOptions = EditorOpenOptions;
+
+    // Opens an editor page over `image` and returns its store (owned by the page).
+    AnnotationStore& open(platform::BaseImage image, const QString& title,
+                          OpenOptions options = {});
+
+    // Opens a document package or an image file, or brings forward the page that already
+    // shows that document. Failures are shown in an alert. True when a page shows the file
+    // afterwards.
+    bool openFile(const QString& path);
+    // Opens a white 1280 × 800 "Blank Canvas", as a tab of `tabOf`'s window when given.
+    AnnotationStore& openBlank(QWidget* tabOf = nullptr);
+    // Brings the newest page forward, or opens a blank canvas when there is none.
+    void activateOrOpenBlank();
+
+    // The page, store or zoom of `window` (a page, a widget inside one, or a tab host's
+    // current page); null when it is no open editor.
+    EditorPage* page(QWidget* window) const;
+    AnnotationStore* store(QWidget* window) const;
+    EditorZoom* zoom(QWidget* window) const;
+    // The open page that edits `store`; null when none does.
+    EditorPage* pageOf(const AnnotationStore& store) const;
+    // The open pages, oldest first.
+    QList<EditorPage*> pages() const;
+    // The pages whose store has unsaved changes, oldest first.
+    QList<EditorPage*> dirtyWindows() const;
+
+    // Raises the page's window, shows the page's tab and activates it.
+    static void bringForward(EditorPage* page);
+
+    // Asks about each page with unsaved changes, oldest first, each brought forward; false at
+    // the first that stays open (no later page is asked). True when quitting may go on.
+    bool mayQuit();
+
+signals:
+    void pageOpened(snapkin::EditorPage* page);
+    void pageRemoved();
+
+private:
+    EditorWindowController() = default;
+
+    EditorTabHost* newHost();
+    void removeSlot(EditorPage* page);
+    bool openDocument(const QString& path);
+    bool openImage(const QString& path);
+    EditorPage* pageShowing(const QString& documentPath) const;
+
+    struct Slot {
+        QPointer<EditorPage> page;
+        AnnotationStore* store = nullptr;
+        EditorZoom* zoom = nullptr;
+    };
+    QList<Slot> m_slots;
+};
+
+} // namespace snapkin

@@ -1,0 +1,368 @@
+#include "EditorWidgetTestSupport.h"
+
+#include "canvas/CanvasView.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorTabHost.h"
+#include "editor/EditorWindowController.h"
+#include "editor/EditorWindowSizing.h"
+#include "editor/EditorZoom.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using namespace snapkin::editortest;
+
+namespace {
+
+EditorWindowController& editors()
+{
+    return EditorWindowController::shared();
+}
+
+EditorPage* onlyPage()
+{
+    const QList<EditorPage*> pages = editors().pages();
+    return pages.size() == 1 ? pages.front() : nullptr;
+}
+
+platform::BaseImage plainImage(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::lightGray);
+    return platform::BaseImage(image);
+}
+
+EditorPage* openPlain(QSize size, const QString& title, QWidget* tabOf = nullptr)
+{
+    EditorOpenOptions options;
+    options.appliesRememberedFrame = false;
+    options.tabOf = tabOf;
+    AnnotationStore& store = editors().open(plainImage(size), title, options);
+    return editors().pageOf(store);
+}
+
+} // namespace
+
+using EditorOpening = EditorWindowsTest;
+
+TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
+{
+    const QString package = writePackage("Shot.snapkin");
+    QDir(m_dir.path()).mkdir("sub");
+    ASSERT_TRUE(editors().openFile(package));
+    EditorPage* page = onlyPage();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->store().documentURL(), QUrl::fromLocalFile(package));
+    EXPECT_EQ(page->title(), "Shot.snapkin");
+    EXPECT_EQ(page->store().annotations().size(), 1);
+    EXPECT_EQ(page->window()->windowTitle(), QString::fromUtf8("Shot.snapkin — 8 × 6 px"));
+    EXPECT_EQ(page->window()->windowFilePath(), package);
+    // Documents are not followed by the history.
+    EXPECT_TRUE(m_history.tracked.isEmpty());
+
+    EXPECT_TRUE(editors().openFile(m_dir.path() + "/./sub/../Shot.snapkin"));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(m_dir.filePath("sub"));
+    EXPECT_TRUE(editors().openFile("../Shot.snapkin"));
+    QDir::setCurrent(previous);
+    EXPECT_EQ(editors().pages().size(), 1);
+}
+
+TEST_F(EditorOpening, DocumentsThatCannotBeHeldWholeOpenUnboundWithTheirOwnMessage)
+{
+    const QString newer =
+        writePackage("Newer.snapkin", [](QJsonObject& json) { json["version"] = 2; });
+    const QString partial = writePackage("Partial.snapkin", [](QJsonObject& json) {
+        QJsonArray annotations = json["annotations"].toArray();
+        annotations.append(
+            QJsonObject{{"id", "0B1C2D3E-4F50-4617-8293-A4B5C6D7E8F9"}, {"kind", "hexagon"}});
+        json["annotations"] = annotations;
+    });
+    AlertAnswerer alerts;
+
+    ASSERT_TRUE(editors().openFile(newer));
+    ASSERT_TRUE(editors().openFile(partial));
+    ASSERT_EQ(alerts.seen().size(), 2);
+    EXPECT_EQ(alerts.seen()[0].text, "This document comes from a newer version of Snapkin");
+    EXPECT_EQ(alerts.seen()[1].text, "Some annotations couldn't be read");
+    EXPECT_EQ(alerts.seen()[1].informativeText,
+              "1 annotation couldn't be read and was left out, so the document was opened as a "
+              "copy.");
+
+    const QList<EditorPage*> pages = editors().pages();
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0]->title(), "Newer.snapkin");
+    EXPECT_EQ(pages[1]->title(), "Partial.snapkin");
+    for (EditorPage* page : pages) {
+        EXPECT_TRUE(page->store().documentURL().isEmpty());
+        EXPECT_TRUE(page->window()->windowFilePath().isEmpty());
+    }
+    // The readable annotation is kept.
+    EXPECT_EQ(pages[1]->store().annotations().size(), 1);
+}
+
+TEST_F(EditorOpening, DamagedDocumentsAndUnreadableImagesAlertAndOpenNothing)
+{
+    const QString damaged =
+        writePackage("Damaged.snapkin", [](QJsonObject& json) { json.remove("canvasSize"); });
+    QFile broken(path("broken.png"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\x89PNG not really");
+    broken.close();
+    AlertAnswerer alerts;
+
+    EXPECT_FALSE(editors().openFile(damaged));
+    EXPECT_FALSE(editors().openFile(path("broken.png")));
+    EXPECT_FALSE(editors().openFile(path("missing.png")));
+    EXPECT_TRUE(editors().pages().isEmpty());
+    ASSERT_EQ(alerts.seen().size(), 3);
+    EXPECT_EQ(alerts.seen()[0].text, "Couldn't open the document");
+    EXPECT_FALSE(alerts.seen()[0].informativeText.isEmpty());
+    EXPECT_EQ(alerts.seen()[1].text, "Couldn't open the image");
+    EXPECT_TRUE(alerts.seen()[1].informativeText.contains("broken.png"));
+    EXPECT_TRUE(alerts.seen()[1].informativeText.contains("damaged"));
+    EXPECT_TRUE(alerts.seen()[2].informativeText.contains("doesn't exist"));
+    for (const auto& alert : alerts.seen())
+        EXPECT_EQ(alert.icon, QMessageBox::Warning);
+}
+
+TEST_F(EditorOpening, ImageTitleFollowsEveryImageChangeAndIsTracked)
+{
+    ASSERT_TRUE(editors().openFile(writeImage("shot.png", {300, 200})));
+    EditorPage* page = onlyPage();
+    ASSERT_TRUE(page);
+    QWidget* window = page->window();
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("shot.png — 300 × 200 px"));
+    EXPECT_TRUE(window->windowFilePath().isEmpty());
+    page->store().rotate(true);
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("shot.png — 200 × 300 px"));
+    page->store().undo();
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("shot.png — 300 × 200 px"));
+
+    ASSERT_EQ(m_history.tracked.size(), 1);
+    EXPECT_EQ(m_history.tracked[0].store, &page->store());
+    EXPECT_EQ(m_history.tracked[0].title, "shot");
+    EXPECT_TRUE(m_history.tracked[0].waitForChanges);
+
+    // Saving as a document binds the page: file name and path follow.
+    page->store().setDocumentURL(QUrl::fromLocalFile(path("Saved.snapkin")));
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Saved.snapkin — 300 × 200 px"));
+    EXPECT_EQ(window->windowFilePath(), path("Saved.snapkin"));
+
+    const AnnotationStore* store = &page->store();
+    page->store().setHasUnsavedChanges(false);
+    window->close();
+    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    EXPECT_EQ(m_history.closed, QList<const AnnotationStore*>{store});
+}
+
+TEST_F(EditorOpening, SmallImageOpensAtActualSizeAndTheCanvasTakesTheKeyboard)
+{
+    AnnotationStore& store = editors().open(plainImage({100, 100}), "Small");
+    EditorPage* page = editors().pageOf(store);
+    ASSERT_TRUE(page);
+    EXPECT_DOUBLE_EQ(page->zoom().scale(), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return page->canvas()->hasFocus(); }));
+    // A capture gets the frame of new captures: none unless it is always applied.
+    EXPECT_FALSE(store.frame().has_value());
+}
+
+TEST_F(EditorOpening, LookupsAcceptThePageTheWindowOrAWidgetInside)
+{
+    EditorPage* first = openPlain({200, 100}, "First");
+    EditorPage* second = openPlain({200, 100}, "Second", first);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->window(), second->window());
+    EXPECT_EQ(editors().store(first), &first->store());
+    EXPECT_EQ(editors().store(second->canvas()), &second->store());
+    EXPECT_EQ(editors().store(first->window()), &second->store()); // the current tab
+    EXPECT_EQ(editors().zoom(first), &first->zoom());
+    EXPECT_EQ(editors().store(nullptr), nullptr);
+    QWidget stranger;
+    EXPECT_EQ(editors().store(&stranger), nullptr);
+
+    second->store().setHasUnsavedChanges(true);
+    first->store().setHasUnsavedChanges(true);
+    EXPECT_EQ(editors().dirtyWindows(), (QList<EditorPage*>{first, second}));
+}
+
+TEST_F(EditorOpening, ActivateOrOpenBlankOpensOnlyWhenNothingIsOpen)
+{
+    editors().activateOrOpenBlank();
+    ASSERT_EQ(editors().pages().size(), 1);
+    EditorPage* blank = onlyPage();
+    EXPECT_EQ(blank->title(), "Blank Canvas");
+    EXPECT_EQ(blank->store().image().pixelSize(), QSize(1280, 800));
+    EXPECT_EQ(blank->store().image().image().pixel(640, 400), qRgb(255, 255, 255));
+    ASSERT_EQ(m_history.tracked.size(), 1);
+    EXPECT_EQ(m_history.tracked[0].title, "Blank Canvas");
+
+    editors().activateOrOpenBlank();
+    EXPECT_EQ(editors().pages().size(), 1);
+}
+
+using EditorTabs = EditorWindowsTest;
+
+TEST_F(EditorTabs, PlusAddsABlankCanvasTabAndShowsTheTabBar)
+{
+    EditorPage* first = openPlain({640, 400}, "First");
+    auto* host = first->host();
+    ASSERT_TRUE(host);
+    EXPECT_FALSE(host->tabs()->tabBar()->isVisible());
+
+    editors().openBlank(first);
+    ASSERT_EQ(host->pageCount(), 2);
+    EXPECT_TRUE(host->tabs()->tabBar()->isVisible());
+    ASSERT_TRUE(host->newTabButton()->isVisible());
+    QTest::qWait(50);
+    host->grab().save(picturePath("editor-two-tabs.png"));
+
+    host->newTabButton()->click();
+    ASSERT_EQ(host->pageCount(), 3);
+    EXPECT_EQ(host->currentPage()->title(), "Blank Canvas");
+    EXPECT_EQ(host->tabs()->tabText(2), "Blank Canvas");
+    EXPECT_EQ(editors().pages().size(), 3);
+}
+
+TEST_F(EditorTabs, JoiningAWindowRefitsTheZoomToItsPageArea)
+{
+    EditorPage* first = openPlain({100, 100}, "Small");
+    const QSize big(3000, 2000);
+    EditorPage* tab = openPlain(big, "Big", first);
+    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard());
+    const double expected =
+        editorsizing::initialZoom(QSizeF(big), tab->host()->pageAreaSize(), chrome);
+    EXPECT_DOUBLE_EQ(tab->zoom().scale(), expected);
+    EXPECT_LT(expected, 0.5);
+    EXPECT_DOUBLE_EQ(tab->canvas()->zoom(), expected);
+}
+
+TEST_F(EditorTabs, ClosingATabAsksOnlyForIt)
+{
+    EditorPage* first = openPlain({200, 100}, "First");
+    EditorPage* second = openPlain({200, 100}, "Second", first);
+    first->store().setHasUnsavedChanges(true);
+    second->store().setHasUnsavedChanges(true);
+    AlertAnswerer alerts;
+    alerts.then(AlertAnswerer::key(Qt::Key_D, Qt::ControlModifier));
+
+    emit first->host()->tabs()->tabCloseRequested(1);
+    EXPECT_EQ(alerts.seen().size(), 1);
+    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 1; }));
+    EXPECT_EQ(onlyPage(), first);
+    EXPECT_TRUE(first->store().hasUnsavedChanges());
+    EXPECT_EQ(first->host()->pageCount(), 1);
+    EXPECT_FALSE(first->host()->tabs()->tabBar()->isVisible());
+}
+
+TEST_F(EditorTabs, ClosingTheWindowAsksPageByPageAndStopsAtTheFirstThatStays)
+{
+    EditorPage* clean = openPlain({200, 100}, "Clean");
+    EditorPage* kept = openPlain({200, 100}, "Kept", clean);
+    EditorPage* never = openPlain({200, 100}, "Never asked", clean);
+    kept->store().setHasUnsavedChanges(true);
+    never->store().setHasUnsavedChanges(true);
+    QWidget* window = clean->window();
+    AlertAnswerer alerts;
+    alerts.then(AlertAnswerer::key(Qt::Key_Escape));
+
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(alerts.seen().size(), 1);
+    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 2; }));
+    EXPECT_EQ(editors().pages(), (QList<EditorPage*>{kept, never}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(kept->host()->currentPage(), kept);
+}
+
+using EditorClosing = EditorWindowsTest;
+
+TEST_F(EditorClosing, CleanPageClosesWithoutAsking)
+{
+    EditorPage* page = openPlain({200, 100}, "Clean");
+    AlertAnswerer alerts;
+    EXPECT_TRUE(page->window()->close());
+    EXPECT_TRUE(alerts.seen().isEmpty());
+    EXPECT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+}
+
+TEST_F(EditorClosing, EscapeKeepsTheDirtyPageAndCtrlDDiscards)
+{
+    EditorPage* page = openPlain({200, 100}, "Dirty");
+    page->store().setHasUnsavedChanges(true);
+    QPointer<QWidget> window = page->window();
+    AlertAnswerer alerts;
+    alerts.then(
+        AlertAnswerer::grabThen("unsaved-changes-alert.png", AlertAnswerer::key(Qt::Key_Escape)));
+    alerts.then(AlertAnswerer::key(Qt::Key_D, Qt::ControlModifier));
+
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "Do you want to save your annotations?");
+    EXPECT_EQ(alerts.seen()[0].informativeText,
+              "Your changes will be lost if you don't save them.");
+    EXPECT_EQ(onlyPage(), page);
+    EXPECT_TRUE(page->store().hasUnsavedChanges());
+
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(alerts.seen().size(), 2);
+    EXPECT_TRUE(waitUntil([&] { return editors().pages().isEmpty() && window.isNull(); }));
+    EXPECT_EQ(m_history.closed.size(), 1);
+}
+
+TEST_F(EditorClosing, QuittingStopsAtTheFirstPageThatStays)
+{
+    EditorPage* first = openPlain({200, 100}, "One");
+    EditorPage* second = openPlain({200, 100}, "Two");
+    EditorPage* third = openPlain({200, 100}, "Three");
+    EditorPage* clean = openPlain({200, 100}, "Clean");
+    for (EditorPage* page : {first, second, third})
+        page->store().setHasUnsavedChanges(true);
+    AlertAnswerer alerts;
+    alerts.then(AlertAnswerer::key(Qt::Key_D, Qt::ControlModifier));
+    alerts.then(AlertAnswerer::key(Qt::Key_Escape));
+
+    EXPECT_FALSE(editors().mayQuit());
+    EXPECT_EQ(alerts.seen().size(), 2);
+    EXPECT_FALSE(first->store().hasUnsavedChanges());
+    EXPECT_TRUE(second->store().hasUnsavedChanges());
+    EXPECT_TRUE(third->store().hasUnsavedChanges());
+    EXPECT_EQ(alerts.seen()[0].parent, first->window());
+    EXPECT_EQ(alerts.seen()[1].parent, second->window());
+    EXPECT_EQ(editors().pages().size(), 4); // quitting closes nothing by itself
+    Q_UNUSED(clean);
+
+    second->store().setHasUnsavedChanges(false);
+    third->store().setHasUnsavedChanges(false);
+    EXPECT_TRUE(editors().mayQuit());
+    EXPECT_EQ(alerts.seen().size(), 2);
+}
+
+TEST_F(EditorClosing, AfterTheLastPageOneWayOfReachingTheAppStaysOn)
+{
+    auto& settings = platform::Defaults::standard();
+    settings.setValue("showInDock", false);
+    settings.setValue("showInMenuBar", false);
+    EditorPage* first = openPlain({200, 100}, "First");
+    EditorPage* second = openPlain({200, 100}, "Second");
+    first->window()->close();
+    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 1; }));
+    EXPECT_FALSE(settings.boolForKey("showInMenuBar")); // not the last one yet
+    second->window()->close();
+    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    EXPECT_TRUE(settings.boolForKey("showInMenuBar"));
+
+    settings.setValue("showInDock", true);
+    settings.setValue("showInMenuBar", false);
+    openPlain({200, 100}, "Again")->window()->close();
+    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    EXPECT_FALSE(settings.boolForKey("showInMenuBar"));
+}
