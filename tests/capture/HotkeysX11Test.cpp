@@ -2,12 +2,15 @@
 #include "X11Support.h"
 
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "capture/hotkeys/HotKeyRecorder.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "platform/Defaults.h"
 #include "platform/X11Connection.h"
 
 #include <QApplication>
 #include <QProcess>
+#include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
@@ -180,4 +183,38 @@ TEST_F(HotkeysX11Test, AChangedModifierMappingIsFollowed)
     test::waitUntil([] { return false; }, 300);
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
     EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+}
+
+TEST_F(HotkeysX11Test, ARecorderGetsAnotherActionsCombinationInsteadOfACapture)
+{
+    service().reload();
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* recorder = new HotKeyRecorder(CaptureAction::region);
+    layout->addWidget(recorder);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(recorder->isRecording());
+
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+5"}));
+    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    EXPECT_EQ(recorder->message(), "Already used by Capture Window");
+    // Shift does not change the key read from the keyboard: this is 5, not %.
+    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+shift+5"}));
+    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    EXPECT_EQ(recorder->message(), "Already used by Capture Front Window");
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(captures.runs.isEmpty());
+
+    // A free combination is taken, and the global shortcuts are back with it.
+    recorder->setOnChange([&](const CaptureHotKey&) { service().reload(); });
+    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+k"}));
+    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    EXPECT_EQ(recorder->text(), "Ctrl+Alt+K");
+    EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+k", "ctrl+alt+5"}));
+    EXPECT_EQ(runsAfter(captures, 2), (QList{CaptureAction::region, CaptureAction::window}));
 }
