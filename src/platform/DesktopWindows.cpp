@@ -1,0 +1,141 @@
+#include "platform/DesktopWindows.h"
+
+#include "platform/ScreenCapture.h"
+#include "platform/X11Connection.h"
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <algorithm>
+
+namespace snapkin::platform {
+
+namespace {
+
+xcb_connection_t* qtConnection()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QThread::currentThread() != app->thread()) return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c)
+{
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    return it.rem > 0 ? it.data->root : XCB_NONE;
+}
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name)
+{
+    XcbReply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 1, std::uint16_t(std::strlen(name)), name), nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The 32-bit values of a property, or nothing when it is absent.
+std::optional<std::vector<std::uint32_t>> cardinals(xcb_connection_t* c, xcb_window_t window,
+                                                    xcb_atom_t property, xcb_atom_t type)
+{
+    if (property == XCB_ATOM_NONE) return std::nullopt;
+    XcbReply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, type, 0, 1 << 16), nullptr));
+    if (!r || r->format != 32 || r->type == XCB_ATOM_NONE) return std::nullopt;
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+    return std::vector<std::uint32_t>(values, values + xcb_get_property_value_length(r.get()) / 4);
+}
+
+} // namespace
+
+bool DesktopWindows::onX11()
+{
+    return qtConnection() != nullptr;
+}
+
+std::vector<std::uint32_t> DesktopWindows::stackingOrder()
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c) return {};
+    const xcb_window_t root = rootOf(c);
+    auto list = cardinals(c, root, intern(c, "_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
+    std::vector<std::uint32_t> order;
+    if (list) {
+        order = std::move(*list);
+    } else {
+        XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+        if (!tree) return {};
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        order.assign(children, children + xcb_query_tree_children_length(tree.get()));
+    }
+    // Both lists run bottom to top.
+    std::reverse(order.begin(), order.end());
+    return order;
+}
+
+std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid)
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c) return std::nullopt;
+    const auto active = cardinals(c, rootOf(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (!active || active->empty() || active->front() == XCB_NONE) return std::nullopt;
+    const xcb_window_t window = active->front();
+    const auto pid = cardinals(c, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (pid && !pid->empty() && std::int64_t(pid->front()) == ownPid) return std::nullopt;
+
+    XcbReply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr));
+    if (!r || r->format != 8) return std::nullopt;
+    const QByteArray bytes(static_cast<const char*>(xcb_get_property_value(r.get())),
+                           xcb_get_property_value_length(r.get()));
+    // "instance\0Class\0": the class is the application's proper name.
+    const QList<QByteArray> parts = bytes.split('\0');
+    QString name = parts.size() > 1 && !parts[1].isEmpty() ? QString::fromLocal8Bit(parts[1])
+                                                           : QString::fromLocal8Bit(parts[0]);
+    if (name.isEmpty()) return std::nullopt;
+    return name;
+}
+
+bool DesktopWindows::compositingManagerRunning()
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c) return false;
+    // Qt's connection talks to the default screen.
+    int screen = 0;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (const int dot = display.lastIndexOf('.'); dot > display.lastIndexOf(':') && dot >= 0)
+        screen = display.mid(dot + 1).toInt();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const xcb_atom_t selection = intern(c, name.constData());
+    if (selection == XCB_ATOM_NONE) return false;
+    XcbReply<xcb_get_selection_owner_reply_t> r(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+    return r && r->owner != XCB_NONE;
+}
+
+QFuture<void> DesktopWindows::waitUntilOffScreen(std::vector<std::uint32_t> windowIDs,
+                                                 int timeoutMs)
+{
+    xcb_connection_t* c = qtConnection();
+    // Without X11 there is no server that could still be showing them.
+    if (!c || windowIDs.empty()) return QtFuture::makeReadyFuture();
+    xcb_flush(c);
+    return QtConcurrent::run([ids = std::move(windowIDs), timeoutMs] {
+        auto conn = X11Connection::open();
+        if (!conn) return;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            const bool anyShown = std::any_of(ids.begin(), ids.end(), [&](std::uint32_t id) {
+                return ScreenCapture::isShown(*conn, id);
+            });
+            if (!anyShown) return;
+            QThread::msleep(2);
+        }
+    });
+}
+
+} // namespace snapkin::platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QFuture>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace snapkin::platform {
+
+// What the window manager knows about the desktop's top-level windows, asked over Qt's own X11
+// connection on the GUI thread (a single round trip each, no lock shared with captures).
+// Outside X11 (the offscreen platform in tests, Wayland) every query answers "nothing".
+class DesktopWindows {
+public:
+    DesktopWindows() = delete;
+
+    // True when the application draws through Qt's xcb platform.
+    static bool onX11();
+
+    // Top-level client windows, front-most first: the window manager's
+    // _NET_CLIENT_LIST_STACKING, or without one the root window's children.
+    static std::vector<std::uint32_t> stackingOrder();
+
+    // The application the user works in: the class part of WM_CLASS ("Firefox") of the window
+    // named by _NET_ACTIVE_WINDOW. Nothing without an active window, when it belongs to process
+    // `ownPid` (its _NET_WM_PID), or when it names no class.
+    static std::optional<QString> activeApplicationName(std::int64_t ownPid);
+
+    // True when a compositing manager owns the _NET_WM_CM_S<screen> selection, so translucent
+    // windows are blended; otherwise they show black where they are clear.
+    static bool compositingManagerRunning();
+
+    // Finishes once the X server shows none of the windows (their window-manager frames
+    // included), or after `timeoutMs`. Polls on a worker thread over a private connection;
+    // Qt's pending requests are flushed first so a window hidden just now is seen leaving.
+    static QFuture<void> waitUntilOffScreen(std::vector<std::uint32_t> windowIDs,
+                                            int timeoutMs = 1000);
+};
+
+} // namespace snapkin::platform

@@ -1,0 +1,125 @@
+#include "platform/RootEscapeGrab.h"
+
+#include "platform/X11Connection.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <X11/keysym.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <memory>
+
+namespace snapkin::platform {
+
+namespace {
+
+xcb_connection_t* qtConnection()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QThread::currentThread() != app->thread()) return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c)
+{
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    return it.rem > 0 ? it.data->root : XCB_NONE;
+}
+
+// The modifier bit that NumLock sets on this server (usually Mod2); 0 when none carries it.
+std::uint16_t numLockMask(xcb_connection_t* c, xcb_key_symbols_t* symbols)
+{
+    std::unique_ptr<xcb_keycode_t, FreeDeleter> numLock(
+        xcb_key_symbols_get_keycode(symbols, XK_Num_Lock));
+    if (!numLock) return 0;
+    XcbReply<xcb_get_modifier_mapping_reply_t> map(
+        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
+    if (!map) return 0;
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(map.get());
+    const int perModifier = map->keycodes_per_modifier;
+    for (int mod = 0; mod < 8; ++mod) {
+        for (int k = 0; k < perModifier; ++k) {
+            const xcb_keycode_t code = codes[mod * perModifier + k];
+            for (const xcb_keycode_t* n = numLock.get(); *n != XCB_NO_SYMBOL; ++n) {
+                if (code != 0 && code == *n) return std::uint16_t(1u << mod);
+            }
+        }
+    }
+    return 0;
+}
+
+std::vector<std::uint16_t> lockVariants(std::uint16_t numLock)
+{
+    std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
+    if (numLock) {
+        variants.push_back(numLock);
+        variants.push_back(std::uint16_t(numLock | XCB_MOD_MASK_LOCK));
+    }
+    return variants;
+}
+
+} // namespace
+
+RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std::move(onEscape))
+{
+    xcb_connection_t* c = qtConnection();
+    if (!c) return;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    if (!symbols) return;
+    std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(
+        xcb_key_symbols_get_keycode(symbols, XK_Escape));
+    if (codes && codes.get()[0] != XCB_NO_SYMBOL) m_keycode = codes.get()[0];
+    m_numLock = numLockMask(c, symbols);
+    xcb_key_symbols_free(symbols);
+    if (m_keycode == 0) return;
+
+    const xcb_window_t root = rootOf(c);
+    std::vector<xcb_void_cookie_t> cookies;
+    for (std::uint16_t mods : lockVariants(m_numLock)) {
+        cookies.push_back(xcb_grab_key_checked(c, 1, root, mods, m_keycode, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC));
+    }
+    bool plainGranted = false;
+    for (size_t i = 0; i < cookies.size(); ++i) {
+        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, cookies[i]));
+        if (i == 0) plainGranted = !error;
+    }
+    m_grabbed = plainGranted;
+    if (m_grabbed) QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+RootEscapeGrab::~RootEscapeGrab()
+{
+    if (!m_grabbed) return;
+    if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
+    xcb_connection_t* c = qtConnection();
+    if (!c) return;
+    const xcb_window_t root = rootOf(c);
+    for (std::uint16_t mods : lockVariants(m_numLock))
+        xcb_ungrab_key(c, m_keycode, root, mods);
+    xcb_flush(c);
+}
+
+bool RootEscapeGrab::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t") return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
+    auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+    const std::uint16_t ignored = std::uint16_t(XCB_MOD_MASK_LOCK | m_numLock);
+    if (key->detail != m_keycode || (key->state & ~ignored & 0xff) != 0) return false;
+    if (type == XCB_KEY_PRESS && m_onEscape) {
+        // Later, not from inside Qt's event dispatch: the handler usually deletes this grab.
+        QTimer::singleShot(0, QCoreApplication::instance(), m_onEscape);
+    }
+    return true;
+}
+
+} // namespace snapkin::platform
