@@ -1,0 +1,89 @@
+#include "capture/CaptureToast.h"
+
+#include "capture/CaptureClock.h"
+#include "capture/ToastView.h"
+#include "platform/Announcer.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QScreen>
+
+#include <cmath>
+
+namespace snapkin {
+
+namespace {
+
+QPointer<ToastView> g_current;
+
+void fade(ToastView* view, double from, double to, int ms)
+{
+    if (!view->translucent()) return;
+    auto* animation = new QPropertyAnimation(view, "windowOpacity", view);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    animation->setDuration(ms);
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void removeNow(ToastView* view)
+{
+    view->hide();
+    view->deleteLater();
+    if (g_current == view) g_current = nullptr;
+}
+
+} // namespace
+
+QRect CaptureToast::geometryFor(double textWidth, const QRect& screen)
+{
+    const int width = int(std::ceil(textWidth)) + horizontalPad;
+    const int x = screen.x() + int(std::lround(screen.width() * 0.5 - width * 0.5));
+    const int y = screen.y() + screen.height() - bottomOffset - height;
+    return QRect(x, y, width, height);
+}
+
+void CaptureToast::show(const QString& message, double duration)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    if (g_current) removeNow(g_current);
+
+    auto* view = new ToastView;
+    view->setMessage(message);
+    view->setGeometry(geometryFor(QFontMetricsF(ToastView::font()).horizontalAdvance(message),
+                                  screen->geometry()));
+    if (view->translucent()) view->setWindowOpacity(0.0);
+    view->show();
+    g_current = view;
+    platform::Announcer::shared().announce(message);
+    fade(view, 0.0, 1.0, fadeInMs);
+
+    CaptureClock& clock = CaptureClock::shared();
+    const qint64 restMs = qint64(std::llround(std::max(duration, 0.0) * 1000.0));
+    clock.callAfter(restMs, view, [view] {
+        // A toast replaced in the meantime is already gone, and with it this call.
+        if (g_current != view) return;
+        fade(view, view->windowOpacity(), 0.0, fadeOutMs);
+        CaptureClock::shared().callAfter(fadeOutMs, view, [view] { removeNow(view); });
+    });
+}
+
+std::optional<std::uint32_t> CaptureToast::dismiss()
+{
+    ToastView* view = g_current;
+    if (!view) return std::nullopt;
+    std::optional<std::uint32_t> id;
+    if (view->isVisible() && view->windowHandle()) id = std::uint32_t(view->winId());
+    removeNow(view);
+    return id;
+}
+
+ToastView* CaptureToast::current()
+{
+    return g_current;
+}
+
+} // namespace snapkin
