@@ -1,0 +1,237 @@
+#pragma once
+
+#include "capture/CaptureEngineError.h"
+#include "capture/CaptureMode.h"
+#include "capture/CaptureSink.h"
+#include "capture/OverlayTypes.h"
+#include "platform/BaseImage.h"
+#include "platform/ScreenCapture.h"
+
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace snapkin {
+
+class CaptureServiceEngine;
+
+// Why a capture produced no picture: the text shown after "Detail:" in the failure alert, and
+// whether there was no X server at all (then the alert explains X11 sessions first).
+struct CaptureFailure {
+    QString description;
+    bool noXServer = false;
+
+    static CaptureFailure from(CaptureEngineError error);
+    static CaptureFailure from(const platform::ScreenCaptureError& error);
+    friend bool operator==(const CaptureFailure&, const CaptureFailure&) = default;
+};
+
+// The failure alert's content; the buttons from left to right as the user reads them.
+struct CaptureAlert {
+    QString message;
+    QString informativeText;
+    QStringList buttons;
+    int defaultButton = 0;
+};
+
+// Runs every screen capture, from the request to the delivered picture or the one failure
+// alert. Capture surfaces (hot keys, menus, the tray, the editor's toolbar) call the entry
+// points on the GUI thread; each returns at once and the capture goes on as continuations on the
+// GUI thread (engine futures, clock calls), never in a nested event loop.
+//
+// A request notes the application in front, checks that the screen can be captured (when not,
+// onboarding takes over), takes the application's own titled windows off the screen, counts
+// down when "captureDelay" asks, lets the user select with the overlay where the mode needs it,
+// takes the picture, puts the windows back in their stacking order, plays the capture sound and
+// delivers by sink. Cancelling the countdown or the overlay puts the windows back silently.
+//
+// One capture at a time: a request that arrives while another runs (its access check,
+// countdown, overlay or grab) is ignored, so nothing the first one hid can be left hidden.
+// A toast or countdown badge still up when a capture starts is taken down first, so it is never
+// in the picture.
+//
+// The engine, the overlay, the countdown and the failure alert can be replaced (tests script
+// them); time comes from CaptureClock.
+class CaptureService : public QObject {
+    Q_OBJECT
+public:
+    static CaptureService& shared();
+    explicit CaptureService(QObject* parent = nullptr);
+    ~CaptureService() override;
+
+    // Settings read at the moment of use.
+    static constexpr const char* captureDelayKey = "captureDelay";
+    static constexpr const char* freezeScreenKey = "freezeScreenWhileSelecting";
+    static constexpr const char* captureSoundKey = "captureSound";
+    static constexpr const char* lastRegionKey = "lastRegionRect";
+    static constexpr const char* newsletterCountKey = "newsletterCaptureCount";
+    // The sound-theme event played for a capture.
+    static constexpr const char* captureSoundEvent = "screen-capture";
+    // Set (true) on the selection overlay's windows, so snapshots for the overlay's magnifier
+    // leave them out while keeping the application's other visible windows.
+    static constexpr const char* overlayWindowProperty = "snapkinCaptureOverlay";
+    // Time the window server gets to take hidden windows off the screen before a grab.
+    static constexpr int settleAfterHidingMs = 150;
+    // A clipboard capture's confirmation stays this long.
+    static constexpr double toastSeconds = 1.3;
+    // The newsletter is asked this long after a delivery.
+    static constexpr int newsletterDelayMs = 2000;
+
+    // Entry points.
+    // A region, window or full-screen capture to `sink`.
+    void capture(CaptureMode mode, CaptureSink sink);
+    // The front window of another application, without selecting; nothing is hidden.
+    void captureFrontWindow(CaptureSink sink);
+    // One display (by identifier; the main display when absent or gone) to the editor.
+    void captureFullScreen(std::optional<std::uint32_t> displayID = std::nullopt);
+    // The stored last region again, to the editor; a beep when none is stored.
+    void captureLastRegion();
+
+    // True from a request's start to its end (delivered, reported, cancelled or refused).
+    bool isCapturing() const { return m_busy; }
+
+    // The application that was in front when the latest request arrived; the router titles
+    // history entries with it. Absent when unknown or when it was this application.
+    static std::optional<QString> sourceAppName();
+
+    // Delivery and reporting.
+    // Hands a picture to its sink (after the windows are back and the sound played).
+    void route(const platform::BaseImage& image, CaptureSink sink);
+    // Shows the failure alert and acts on the chosen button.
+    void handle(const CaptureFailure& failure);
+    // The failure alert's content for `failure`; the X11 advice only when `hasXServer` is false
+    // or the failure says there was none.
+    static CaptureAlert failureAlert(const CaptureFailure& failure, bool hasXServer);
+    void playCaptureSoundIfEnabled();
+
+    // The last selected region, kept as [display identifier, x, y, width, height].
+    void saveLastRegion(const RegionSelection& selection);
+    std::optional<RegionSelection> loadLastRegion();
+
+    // A screen a stored region may land on.
+    struct ScreenChoice {
+        std::optional<std::uint32_t> displayID;
+        QSizeF size; // points
+    };
+    struct StoredRegion {
+        size_t screenIndex = 0;
+        QRectF rect;
+    };
+    // Reads a stored region against the screens there are: the screen with the stored display
+    // identifier, else the main one (`mainIndex`); the rectangle is clipped to the chosen
+    // screen and must stay at least 2 × 2 points. Nothing for a malformed value.
+    static std::optional<StoredRegion> resolveStoredRegion(const QVariant& stored,
+                                                           const std::vector<ScreenChoice>& screens,
+                                                           std::optional<size_t> mainIndex);
+
+    // New from Clipboard: the clipboard's image (an image, PNG bytes, or one image file) in a new
+    // editor titled "Pasted image"; a toast when there is none.
+    void openFromClipboard();
+    // Open…: an image or a document package in a new editor.
+    void openImage();
+
+    // A new editor over a capture (with the frame new captures get), followed by the history.
+    void openCaptureInEditor(const platform::BaseImage& image, const QString& title);
+    // The save dialog for a capture meant for a file.
+    void saveWithPanel(const platform::BaseImage& image);
+
+    // The application's own windows a capture takes off the screen, front-most first: visible
+    // top-levels with a title bar (not tools, tooltips, pop-ups, frameless or full-screen
+    // windows, not window-modal dialogs nor the windows they belong to), plus the quick-access
+    // `panels` that are shown, ordered by `stacking` (front-most first; unknown ones last).
+    static QList<QWidget*> ownWindowsToHide(const QList<QWidget*>& topLevels,
+                                            const QList<QWidget*>& panels,
+                                            const std::vector<std::uint32_t>& stacking);
+
+    // Replaceable parts. Not owned; nullptr restores the default.
+    void setEngine(CaptureServiceEngine* engine);
+    // The selection overlay for region and window captures. Without one, such requests end at
+    // once with the windows put back.
+    void setOverlay(CaptureOverlay* overlay);
+    CaptureOverlay* overlay() const { return m_overlay; }
+    // Starts a countdown of `seconds`; runs `done` at its end or `cancel` when the user stops it.
+    using CountdownStarter =
+        std::function<void(int seconds, std::function<void()> done, std::function<void()> cancel)>;
+    void setCountdownStarter(CountdownStarter starter);
+    // Shows an alert and calls back with the index of the chosen button (-1: dismissed).
+    using AlertPresenter =
+        std::function<void(const CaptureAlert& alert, std::function<void(int button)> answered)>;
+    void setAlertPresenter(AlertPresenter presenter);
+    // Puts a picture on the clipboard; true when it is there.
+    using ClipboardWriter = std::function<bool(const platform::BaseImage& image)>;
+    void setClipboardWriter(ClipboardWriter writer);
+    // Shows the open dialog for Open…; answers the chosen path, empty when cancelled.
+    using OpenPanel = std::function<QString()>;
+    void setOpenPanel(OpenPanel panel);
+
+signals:
+    // A request ended, whatever the outcome.
+    void captureEnded();
+
+private:
+    using Outcome = std::expected<platform::BaseImage, CaptureFailure>;
+    using Next = std::function<void()>;
+
+    CaptureServiceEngine& engine() const;
+    bool beginRequest();
+    void endRequest();
+    void noteSourceApp();
+    void withScreenCaptureAccess(Next body);
+
+    void hideOwnWindows();
+    void restoreOwnWindows();
+    void waitForHiddenWindowsToLeave(Next next);
+    QSet<std::uint32_t> visibleOwnWindowIDs() const;
+
+    void countdownStep(qint64 delay, Next cancel, Next next);
+    Next restoreAndEnd();
+
+    void captureWithOverlay(OverlayMode mode, CaptureSink sink);
+    void openOverlay(OverlayMode mode, CaptureSink sink, std::optional<DisplaySnapshots> frozen,
+                     std::function<void(int session)> opened = {});
+    void overlayFinished(std::optional<OverlayResult> result, CaptureSink sink,
+                         const std::optional<DisplaySnapshots>& frozen);
+    void captureCropped(const RegionSelection& selection, std::function<void(Outcome)> done);
+    void captureFullScreenRoad(std::optional<std::uint32_t> displayID, CaptureSink sink);
+    void deliverFullScreen(std::optional<std::uint32_t> displayID, CaptureSink sink);
+    void deliverFrontWindow(CaptureSink sink);
+    void finish(Outcome outcome, CaptureSink sink);
+
+    bool copyToClipboard(const platform::BaseImage& image);
+    void openInEditor(const platform::BaseImage& image, const QString& title);
+    void showAlert(const CaptureAlert& alert, std::function<void(int)> answered);
+
+    struct HiddenWindow {
+        QPointer<QWidget> widget;
+        QPoint position;
+        bool quickAccessPanel = false;
+    };
+
+    CaptureServiceEngine* m_engine = nullptr;
+    CaptureOverlay* m_overlay = nullptr;
+    CountdownStarter m_countdownStarter;
+    AlertPresenter m_alertPresenter;
+    ClipboardWriter m_clipboardWriter;
+    OpenPanel m_openPanel;
+
+    QList<HiddenWindow> m_hiddenWindows; // front-most first
+    std::optional<qint64> m_hiddenAt;
+    // Toasts and badges taken down for this capture: waited for like hidden windows.
+    std::vector<std::uint32_t> m_leavingWindows;
+    bool m_busy = false;
+};
+
+} // namespace snapkin

@@ -1,0 +1,276 @@
+// Delivering a finished capture, reporting a failed one, the capture sound, the stored last
+// region, and bringing a picture from the clipboard or a file into an editor.
+#include "capture/CaptureClock.h"
+#include "capture/CaptureHooks.h"
+#include "capture/CaptureService.h"
+#include "capture/CaptureServiceEngine.h"
+#include "capture/CaptureToast.h"
+#include "editor/HistoryTracking.h"
+#include "platform/Defaults.h"
+#include "platform/ImageReader.h"
+#include "platform/L10n.h"
+#include "platform/Sounds.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+#include <cmath>
+
+namespace snapkin {
+
+using platform::BaseImage;
+using platform::L10n;
+
+namespace {
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+QString historyTitle()
+{
+    return CaptureService::sourceAppName().value_or(L10n::text("Screenshot"));
+}
+
+// A finite number stored as a number (not a Bool or a string).
+std::optional<double> storedNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) return std::nullopt;
+        return d;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+// --- Delivery ---------------------------------------------------------------------------------
+
+void CaptureService::route(const BaseImage& image, CaptureSink sink)
+{
+    if (sink == CaptureSink::text) {
+        // Recognition copies the text with its own toasts; it is no capture to count.
+        TextCopying::shared().copyText(image);
+        return;
+    }
+    const QString countKey = QString::fromLatin1(newsletterCountKey);
+    settings().setValue(countKey, settings().integerForKey(countKey) + 1);
+    // Asked when the delay ends, not now: the user may be busy by then.
+    CaptureClock::shared().callAfter(newsletterDelayMs, this, [] {
+        NewsletterInvitation& invitation = NewsletterInvitation::shared();
+        if (invitation.isDue() && invitation.canInterrupt()) invitation.show();
+    });
+
+    switch (sink) {
+    case CaptureSink::editor:
+        PostCaptureRouting::shared().handleCapturedImage(image, L10n::text("Untitled"));
+        break;
+    case CaptureSink::clipboard: {
+        const bool copied = m_clipboardWriter ? m_clipboardWriter(image) : copyToClipboard(image);
+        if (!copied) {
+            showAlert(CaptureAlert{L10n::text("Couldn't copy the image"),
+                                   L10n::text("Nothing was put on the clipboard."),
+                                   {L10n::text("OK")},
+                                   0},
+                      [](int) {});
+            break;
+        }
+        HistoryTracking::shared().record(image, historyTitle());
+        CaptureToast::show(L10n::text("Copied to clipboard"), toastSeconds);
+        break;
+    }
+    case CaptureSink::file:
+        PostCaptureRouting::shared().saveToDisk(image);
+        HistoryTracking::shared().record(image, historyTitle());
+        break;
+    case CaptureSink::text:
+        break;
+    }
+}
+
+void CaptureService::playCaptureSoundIfEnabled()
+{
+    if (settings().boolForKey(QString::fromLatin1(captureSoundKey)))
+        platform::Sounds::shared().playEvent(QString::fromLatin1(captureSoundEvent));
+}
+
+// --- Failure ----------------------------------------------------------------------------------
+
+CaptureAlert CaptureService::failureAlert(const CaptureFailure& failure, bool hasXServer)
+{
+    QStringList paragraphs;
+    if (!hasXServer || failure.noXServer) paragraphs << x11SessionAdvice();
+    const QString pasteKey =
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N).toString(QKeySequence::NativeText);
+    paragraphs << L10n::format("Can't capture here? Keep using your desktop's screenshot tool "
+                               "(Print Screen) and Snapkin will open each screenshot in the "
+                               "editor, or paste a screenshot with %@.",
+                               pasteKey);
+    paragraphs << L10n::text("Detail:") + QLatin1Char(' ') + failure.description;
+
+    CaptureAlert alert;
+    alert.message = L10n::text("Couldn't capture the screen");
+    alert.informativeText = paragraphs.join(QStringLiteral("\n\n"));
+    alert.buttons = {L10n::text("Use System Screenshots…"), L10n::text("Close")};
+    alert.defaultButton = 0;
+    return alert;
+}
+
+void CaptureService::handle(const CaptureFailure& failure)
+{
+    showAlert(failureAlert(failure, engine().hasXServer()), [](int button) {
+        if (button == 0) ScreenshotWatching::shared().enableChoosingFolder();
+    });
+}
+
+void CaptureService::setAlertPresenter(AlertPresenter presenter)
+{
+    m_alertPresenter = std::move(presenter);
+}
+
+void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int)> answered)
+{
+    if (m_alertPresenter) {
+        m_alertPresenter(alert, std::move(answered));
+        return;
+    }
+    // Application-modal, but shown with open(): the capture's continuations never wait in a
+    // nested event loop.
+    auto* box = new QMessageBox(QMessageBox::Warning, alert.message, alert.message);
+    box->setInformativeText(alert.informativeText);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < alert.buttons.size(); ++i) {
+        const bool last = i == alert.buttons.size() - 1 && alert.buttons.size() > 1;
+        QPushButton* b = box->addButton(alert.buttons[i],
+                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        buttons.append(b);
+        if (i == alert.defaultButton) box->setDefaultButton(b);
+    }
+    QObject::connect(box, &QMessageBox::finished, box, [box, buttons, answered] {
+        if (answered) answered(int(buttons.indexOf(box->clickedButton())));
+    });
+    box->open();
+    box->raise();
+    box->activateWindow();
+}
+
+// --- Last region ------------------------------------------------------------------------------
+
+void CaptureService::saveLastRegion(const RegionSelection& selection)
+{
+    const std::optional<std::uint32_t> id = engine().displayID(selection.screen);
+    if (!id) return; // the previous region stays
+    const QRectF r = selection.rect.normalized();
+    settings().setValue(QString::fromLatin1(lastRegionKey),
+                        QVariantList{double(*id), r.x(), r.y(), r.width(), r.height()});
+}
+
+std::optional<CaptureService::StoredRegion>
+CaptureService::resolveStoredRegion(const QVariant& stored,
+                                    const std::vector<ScreenChoice>& screens,
+                                    std::optional<size_t> mainIndex)
+{
+    if (stored.typeId() != QMetaType::QVariantList) return std::nullopt;
+    const QVariantList list = stored.toList();
+    if (list.size() != 5) return std::nullopt;
+    double v[5];
+    for (int i = 0; i < 5; ++i) {
+        const auto n = storedNumber(list[i]);
+        if (!n) return std::nullopt;
+        v[i] = *n;
+    }
+    if (v[3] < 2.0 || v[4] < 2.0) return std::nullopt;
+    // A display number that is not a whole 32-bit value was written by someone else.
+    if (v[0] < 0 || v[0] > 4294967295.0 || std::floor(v[0]) != v[0]) return std::nullopt;
+    const auto displayID = std::uint32_t(v[0]);
+
+    std::optional<size_t> index;
+    for (size_t i = 0; i < screens.size(); ++i) {
+        if (screens[i].displayID == displayID) {
+            index = i;
+            break;
+        }
+    }
+    if (!index) index = mainIndex;
+    if (!index || *index >= screens.size()) return std::nullopt;
+
+    // The region must lie on the screen it is taken from: a display that went away leaves its
+    // region on the main screen, which may be smaller.
+    const QRectF bounds(QPointF(0, 0), screens[*index].size);
+    const QRectF rect = QRectF(v[1], v[2], v[3], v[4]).intersected(bounds);
+    if (rect.width() < 2.0 || rect.height() < 2.0) return std::nullopt;
+    return StoredRegion{*index, rect};
+}
+
+std::optional<RegionSelection> CaptureService::loadLastRegion()
+{
+    const QList<QScreen*> qtScreens = QGuiApplication::screens();
+    std::vector<ScreenChoice> screens;
+    std::optional<size_t> mainIndex;
+    for (QScreen* s : qtScreens) {
+        if (s == QGuiApplication::primaryScreen()) mainIndex = screens.size();
+        screens.push_back(ScreenChoice{engine().displayID(s), QSizeF(s->size())});
+    }
+    const auto found = resolveStoredRegion(settings().object(QString::fromLatin1(lastRegionKey)),
+                                           screens, mainIndex);
+    if (!found) return std::nullopt;
+    return RegionSelection{qtScreens[qsizetype(found->screenIndex)], found->rect, std::nullopt};
+}
+
+// --- Pictures from outside --------------------------------------------------------------------
+
+void CaptureService::setClipboardWriter(ClipboardWriter writer)
+{
+    m_clipboardWriter = std::move(writer);
+}
+
+void CaptureService::setOpenPanel(OpenPanel panel)
+{
+    m_openPanel = std::move(panel);
+}
+
+void CaptureService::openFromClipboard()
+{
+    QImage image;
+    if (const QMimeData* mime = QGuiApplication::clipboard()->mimeData()) {
+        // PNG bytes go through the bounded reader: a pasted 8K screenshot is fine, a hostile
+        // header is refused instead of allocating gigabytes.
+        if (mime->hasFormat(QStringLiteral("image/png"))) {
+            if (auto decoded = platform::readImage(mime->data(QStringLiteral("image/png"))))
+                image = *decoded;
+        }
+        if (image.isNull() && mime->hasImage()) image = qvariant_cast<QImage>(mime->imageData());
+        if (image.isNull() && mime->hasUrls() && mime->urls().size() == 1 &&
+            mime->urls().front().isLocalFile()) {
+            if (auto decoded = platform::readImage(mime->urls().front().toLocalFile()))
+                image = *decoded;
+        }
+    }
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
+        CaptureToast::show(L10n::text("No image on the clipboard"), toastSeconds);
+        return;
+    }
+    openInEditor(BaseImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied)),
+                 L10n::text("Pasted image"));
+}
+
+} // namespace snapkin

@@ -1,0 +1,78 @@
+#include "capture/CaptureServiceEngine.h"
+
+#include "platform/DesktopWindows.h"
+#include "platform/X11Connection.h"
+
+#include <QCoreApplication>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace snapkin {
+
+namespace {
+
+class X11Engine final : public CaptureServiceEngine {
+public:
+    QFuture<bool> probeAccess() override { return CaptureEngine::probeScreenCaptureAccess(); }
+
+    bool hasXServer() override { return platform::X11Connection::open() != nullptr; }
+
+    QFuture<platform::CaptureResult<platform::ShareableContent>> shareableContent() override
+    {
+        return CaptureEngine::shareableContent();
+    }
+
+    QFuture<platform::CaptureResult<QImage>>
+    captureDisplay(const platform::DisplayInfo& display,
+                   const std::vector<platform::WindowInfo>& excluding) override
+    {
+        return CaptureEngine::captureImage(display, excluding);
+    }
+
+    QFuture<platform::CaptureResult<QImage>> grabScreenRect(const QRect& pixels) override
+    {
+        return QtConcurrent::run(
+            [pixels] { return platform::ScreenCapture::grabScreenRect(pixels); });
+    }
+
+    QFuture<platform::CaptureResult<platform::BaseImage>>
+    captureWindow(const platform::WindowInfo& window) override
+    {
+        return CaptureEngine::captureWindowImage(window);
+    }
+
+    QFuture<platform::CaptureResult<DisplaySnapshots>>
+    snapshotDisplays(const QSet<std::uint32_t>& keeping) override
+    {
+        return CaptureEngine::snapshotDisplays(keeping);
+    }
+
+    QFuture<void> waitUntilOffScreen(const std::vector<std::uint32_t>& windowIDs) override
+    {
+        return platform::DesktopWindows::waitUntilOffScreen(windowIDs);
+    }
+
+    std::vector<std::uint32_t> stackingOrder() override
+    {
+        return platform::DesktopWindows::stackingOrder();
+    }
+
+    std::optional<std::uint32_t> displayID(const QScreen* screen) override
+    {
+        return platform::ScreenCapture::displayID(screen);
+    }
+
+    std::optional<QString> frontmostApplicationName() override
+    {
+        return platform::DesktopWindows::activeApplicationName(QCoreApplication::applicationPid());
+    }
+};
+
+} // namespace
+
+CaptureServiceEngine& CaptureServiceEngine::x11()
+{
+    static X11Engine engine;
+    return engine;
+}
+
+} // namespace snapkin

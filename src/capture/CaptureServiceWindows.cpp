@@ -1,0 +1,114 @@
+// The application's own windows during a capture: which are taken off the screen, in which
+// order, and how they come back.
+#include "capture/CaptureClock.h"
+#include "capture/CaptureHooks.h"
+#include "capture/CaptureService.h"
+#include "capture/CaptureServiceEngine.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace snapkin {
+
+namespace {
+
+bool isFloatingKind(const QWidget* w)
+{
+    switch (w->windowType()) {
+    case Qt::Tool:
+    case Qt::ToolTip:
+    case Qt::Popup:
+    case Qt::SplashScreen:
+    case Qt::Desktop:
+    case Qt::Drawer:
+    case Qt::Sheet:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QList<QWidget*> CaptureService::ownWindowsToHide(const QList<QWidget*>& topLevels,
+                                                 const QList<QWidget*>& panels,
+                                                 const std::vector<std::uint32_t>& stacking)
+{
+    // A window-modal dialog is a sheet of the window it belongs to: neither leaves the screen,
+    // so the dialog keeps its place over its window.
+    QSet<const QWidget*> withSheet;
+    for (const QWidget* w : topLevels) {
+        if (w->isVisible() && w->windowModality() == Qt::WindowModal && w->parentWidget())
+            withSheet.insert(w->parentWidget()->window());
+    }
+    QList<QWidget*> kept;
+    for (QWidget* w : topLevels) {
+        if (!w->isWindow() || !w->isVisible() || panels.contains(w)) continue;
+        if (isFloatingKind(w) || w->windowFlags().testFlag(Qt::FramelessWindowHint)) continue;
+        if (w->isFullScreen() || w->windowModality() == Qt::WindowModal) continue;
+        if (withSheet.contains(w)) continue;
+        if (w->property(overlayWindowProperty).toBool()) continue;
+        kept.append(w);
+    }
+    for (QWidget* panel : panels) {
+        if (panel && panel->isVisible() && !kept.contains(panel)) kept.append(panel);
+    }
+
+    const auto rank = [&](QWidget* w) -> size_t {
+        if (!w->windowHandle()) return stacking.size();
+        const auto id = std::uint32_t(w->winId());
+        const auto it = std::find(stacking.begin(), stacking.end(), id);
+        return it == stacking.end() ? stacking.size() : size_t(it - stacking.begin());
+    };
+    std::stable_sort(kept.begin(), kept.end(),
+                     [&](QWidget* a, QWidget* b) { return rank(a) < rank(b); });
+    return kept;
+}
+
+void CaptureService::hideOwnWindows()
+{
+    const QList<QWidget*> panels = QuickAccessPanels::shared().panels();
+    const QList<QWidget*> windows =
+        ownWindowsToHide(QApplication::topLevelWidgets(), panels, engine().stackingOrder());
+    if (windows.isEmpty()) return;
+    for (QWidget* w : windows) {
+        m_hiddenWindows.append(HiddenWindow{w, w->pos(), panels.contains(w)});
+        w->hide();
+    }
+    m_hiddenAt = CaptureClock::shared().nowMs();
+}
+
+void CaptureService::restoreOwnWindows()
+{
+    const QList<HiddenWindow> taken = m_hiddenWindows;
+    m_hiddenWindows.clear();
+    m_hiddenAt.reset();
+    // Back-most first, so the window that was in front ends in front.
+    for (auto it = taken.crbegin(); it != taken.crend(); ++it) {
+        QWidget* w = it->widget;
+        if (!w) continue;
+        if (it->quickAccessPanel && !QuickAccessPanels::shared().stillOwns(w)) continue;
+        // An explicit position keeps the window manager from placing the window anew.
+        w->move(it->position);
+        w->show();
+        w->raise();
+    }
+}
+
+QSet<std::uint32_t> CaptureService::visibleOwnWindowIDs() const
+{
+    QSet<std::uint32_t> ids;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || !w->windowHandle()) continue;
+        if (w->property(overlayWindowProperty).toBool()) continue;
+        const bool hidden = std::any_of(m_hiddenWindows.begin(), m_hiddenWindows.end(),
+                                        [w](const HiddenWindow& h) { return h.widget == w; });
+        if (!hidden) ids.insert(std::uint32_t(w->winId()));
+    }
+    return ids;
+}
+
+} // namespace snapkin
