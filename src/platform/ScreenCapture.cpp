@@ -427,7 +427,8 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
                       "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_TOOLTIP",
                       "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
                       "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE",
-                      "_NET_WM_STATE_BELOW", "_NET_FRAME_EXTENTS", "WM_STATE"});
+                      "_NET_WM_STATE_BELOW", "_NET_FRAME_EXTENTS", "_GTK_FRAME_EXTENTS",
+                      "WM_STATE"});
 
     ShareableContent content;
     content.displays = queryDisplays(conn, scales);
@@ -459,7 +460,7 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
-        xcb_get_property_cookie_t netName, name, pid, wmClass, type, state, extents;
+        xcb_get_property_cookie_t netName, name, pid, wmClass, type, state, extents, shadow;
     };
     auto prop = [&](xcb_window_t w, const char* atom, xcb_atom_t type, uint32_t words) {
         return xcb_get_property(c, 0, w, conn.atom(atom), type, 0, words);
@@ -476,7 +477,8 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
                     xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
                     prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
                     prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
-                    prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
+                    prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4),
+                    prop(w, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
     }
 
     const auto atomIs = [&](uint32_t a, const char* name) { return a == conn.atom(name); };
@@ -495,6 +497,7 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, k.type, nullptr));
         XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, k.state, nullptr));
         XcbReply<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, k.extents, nullptr));
+        XcbReply<xcb_get_property_reply_t> shadow(xcb_get_property_reply(c, k.shadow, nullptr));
         if (!attributes || !geometry || !origin) continue; // gone in the meantime
 
         WindowInfo w;
@@ -519,6 +522,16 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         const auto ext = propertyCardinals(extents.get());
         if (ext.size() == 4 && ext[0] < 4096 && ext[1] < 4096 && ext[2] < 4096 && ext[3] < 4096) {
             frame.adjust(-int(ext[0]), -int(ext[2]), int(ext[1]), int(ext[3]));
+        }
+        // A window that draws its own decorations may draw its shadow inside its own area
+        // and say how wide it is; the shadow is not part of the window a person sees.
+        const auto inset = propertyCardinals(shadow.get());
+        if (inset.size() == 4) {
+            const QRect inside = frame.adjusted(int(std::min(inset[0], 4096u)),
+                                                int(std::min(inset[2], 4096u)),
+                                                -int(std::min(inset[1], 4096u)),
+                                                -int(std::min(inset[3], 4096u)));
+            if (inside.width() > 0 && inside.height() > 0) frame = inside;
         }
         w.frame = frame;
         bool hidden = false;
