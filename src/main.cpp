@@ -1,4 +1,6 @@
 #include "SnapkinVersion.h"
+#include "capture/hotkeys/CaptureHotKey.h"
+#include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorWindowController.h"
 #include "output/OutputHooks.h"
 
@@ -65,6 +67,10 @@ int main(int argc, char** argv)
     // ---- Start-up: services and hooks, before any window opens -------------------------------
     // Documents written from here on carry a framed preview.
     snapkin::installOutputHooks();
+    // The capture shortcuts work from anywhere on the desktop; each action keeps a status that
+    // says when the desktop refused its combination.
+    snapkin::CaptureHotKey::registerDefaults();
+    snapkin::HotkeyService::shared().reload();
 
     // ---- First windows ----------------------------------------------------------------------
     auto& editors = snapkin::EditorWindowController::shared();
