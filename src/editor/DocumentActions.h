@@ -11,6 +11,10 @@ namespace snapkin {
 class AnnotationStore;
 
 // What the editor does with documents and files on the user's behalf.
+//
+// Linking this unit installs writeCompanion as the save dialog's companion writer
+// (ExportService::setCompanionWriter), so ExportService::save writes the document for every
+// caller that hands it an editor's store.
 class DocumentActions {
 public:
     DocumentActions() = delete;

@@ -124,6 +124,8 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
     Defaults& defaults = Defaults::standard();
     std::unique_ptr<SavePanel> panel = savePanelFactory() ? savePanelFactory()(parent)
                                                           : makeFileDialogSavePanel(parent);
+    const QString folder = defaults.stringForKey(defaultSaveFolderKey);
+    if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
     panel->setFileName(defaultName(format));
 
@@ -135,9 +137,6 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
         panelRef->setFileName(renamedForFormat(panelRef->fileName(), chosen));
     };
     panel->setAccessory(accessory);
-
-    const QString folder = defaults.stringForKey(defaultSaveFolderKey);
-    if (!folder.isEmpty()) panel->setDirectory(folder);
 
     // Qt's dialog does not hold the name to the filter: the format's extension is put right
     // after the dialog closes, and a name that this makes collide is asked about again.

@@ -42,7 +42,6 @@ struct FakeDesktop {
     QList<QStringList> started;
     QStringList shown;
     bool fileManagerAnswers = true;
-    QString emailProgram; // empty: not installed
 
     ShareMenu::Desktop desktop()
     {
@@ -59,18 +58,42 @@ struct FakeDesktop {
             shown << path;
             return fileManagerAnswers;
         };
-        d.findExecutable = [this](const QString& program) {
-            return program == "xdg-email" ? emailProgram : QString();
-        };
         return d;
     }
 };
 
+// The menu looks programs up on PATH; each test chooses what PATH holds.
 class Share : public ::testing::Test {
 protected:
-    void SetUp() override { ShareMenu::setDesktop(fake.desktop()); }
-    void TearDown() override { ShareMenu::setDesktop({}); }
+    void SetUp() override
+    {
+        ShareMenu::setDesktop(fake.desktop());
+        savedPath = qgetenv("PATH");
+        setPath(emptyBin.path());
+    }
+    void TearDown() override
+    {
+        ShareMenu::setDesktop({});
+        qputenv("PATH", savedPath);
+    }
+    static void setPath(const QString& folder) { qputenv("PATH", QFile::encodeName(folder)); }
+    // A folder whose only program is an executable "xdg-email".
+    QString installEmail()
+    {
+        const QString program = bin.filePath("xdg-email");
+        QFile f(program);
+        f.open(QIODevice::WriteOnly);
+        f.write("#!/bin/sh\nexit 0\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setPath(bin.path());
+        return program;
+    }
+
     FakeDesktop fake;
+    QTemporaryDir bin;
+    QTemporaryDir emptyBin;
+    QByteArray savedPath;
 };
 
 } // namespace
@@ -104,21 +127,6 @@ TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
     EXPECT_EQ(decoded.size(), QSize(64, 48));
 }
 
-TEST(Drag, NamesFollowNoLocale)
-{
-    const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
-    const QString name = ExportService::dragName(QDateTime(QDate(2026, 12, 1), QTime(21, 5, 0)));
-    QLocale::setDefault(saved);
-    EXPECT_EQ(name, "Snapkin 2026-12-01 at 21.05.00");
-}
-
-TEST(Drag, NothingToEncodeGivesAnEmptyDrag)
-{
-    std::unique_ptr<QMimeData> mime(ExportService::shared().dragData(QImage()));
-    EXPECT_TRUE(mime->formats().isEmpty());
-}
-
 TEST_F(Share, OffersEmailOnlyWhenInstalledAndTheFileManagerOnlyForSavedFiles)
 {
     {
@@ -128,8 +136,7 @@ TEST_F(Share, OffersEmailOnlyWhenInstalledAndTheFileManagerOnlyForSavedFiles)
         EXPECT_EQ(menu.emailAction(), nullptr);
         EXPECT_EQ(menu.showInFileManagerAction(), nullptr);
     }
-    fake.emailProgram = "/usr/bin/xdg-email";
-    ShareMenu::setDesktop(fake.desktop());
+    installEmail();
     QTemporaryDir dir;
     const QString saved = dir.filePath("Saved.png");
     QFile(saved).open(QIODevice::WriteOnly);
@@ -150,8 +157,7 @@ TEST_F(Share, OffersEmailOnlyWhenInstalledAndTheFileManagerOnlyForSavedFiles)
 
 TEST_F(Share, HandsOnAPngFromThePrivateFolder)
 {
-    fake.emailProgram = "/usr/bin/xdg-email";
-    ShareMenu::setDesktop(fake.desktop());
+    const QString email = installEmail();
     ShareMenu menu(capture(), QString());
     menu.openWithAction()->trigger();
     ASSERT_EQ(fake.opened.size(), 1);
@@ -162,7 +168,7 @@ TEST_F(Share, HandsOnAPngFromThePrivateFolder)
 
     menu.emailAction()->trigger();
     ASSERT_EQ(fake.started.size(), 1);
-    EXPECT_EQ(fake.started[0], (QStringList{"/usr/bin/xdg-email", "--attach", file}));
+    EXPECT_EQ(fake.started[0], (QStringList{email, "--attach", file}));
 }
 
 TEST_F(Share, CopyImageCountsAnExport)
