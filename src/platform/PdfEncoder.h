@@ -8,7 +8,8 @@
 
 namespace snapkin::platform {
 
-// Writes a one-page PDF holding the image at its size in points. The pixels are embedded
+// Writes a one-page PDF holding the image at its size in points: the page (MediaBox) is that
+// size exactly, fractions of a point included, and the image fills it. The pixels are embedded
 // losslessly (Flate, with a soft mask where the image has transparency), never as JPEG, and at
 // their full resolution.
 class PdfEncoder {
