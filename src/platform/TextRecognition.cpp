@@ -252,19 +252,27 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
     if (!engine) return std::unexpected(RecognitionError::engineFailed);
     tesseract::TessBaseAPI& api = **engine;
 
-    QImage gray = ImageFilters::grayscaleOnWhite(image);
-    api.SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
+    // The engine gets the colours: it separates text from background channel by channel, so
+    // text on a colourful photo whose grey level matches the picture is still found, where a
+    // greyscale copy loses it. Transparency is laid on white first.
+    QImage pixels = ImageFilters::onWhite(image).convertToFormat(QImage::Format_RGB888);
+    if (pixels.isNull()) return std::unexpected(RecognitionError::engineFailed);
+    api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
+                 int(pixels.bytesPerLine()));
     api.SetSourceResolution(sourceResolution);
 
     double scale = 1.0;
     if (options.accurate) {
-        scale = upscaleFactor(medianLineHeight(api, gray.size(), cancel), gray.size());
+        scale = upscaleFactor(medianLineHeight(api, pixels.size(), cancel), pixels.size());
         if (scale > 1.0) {
-            gray = gray.scaled(qRound(gray.width() * scale), qRound(gray.height() * scale),
-                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            pixels = pixels
+                         .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB888);
         }
         // Setting the image again also drops the rectangle the estimate worked on.
-        api.SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
+        api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
+                     int(pixels.bytesPerLine()));
         api.SetSourceResolution(qRound(sourceResolution * scale));
     }
     if (cancel && cancel()) {
@@ -291,8 +299,8 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
     }
 
     std::vector<RecognizedTextLine> lines;
-    const double width = gray.width();
-    const double height = gray.height();
+    const double width = pixels.width();
+    const double height = pixels.height();
     QStringList words;
     QRect lineBox;
     auto flush = [&] {

@@ -97,6 +97,41 @@ TEST(TextRecognitionRead, LightTextOnADarkBackgroundIsRead)
     EXPECT_EQ(lines->front().text, sentence);
 }
 
+// A caption printed straight on a colourful, noisy photo, in a colour whose grey level is
+// that of the picture around it: a greyscale copy loses it, the colours keep it.
+TEST(TextRecognitionRead, CaptionOnANoisyColourPhotoIsRead)
+{
+    QImage photo(640, 120, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    const auto noise = [&seed](int spread) {
+        seed = seed * 1664525u + 1013904223u;
+        return int(seed >> 24) % (2 * spread + 1) - spread;
+    };
+    for (int y = 0; y < photo.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x) {
+            // Foliage: greens that drift across the frame, with sensor noise.
+            const int g = 150 + (x * 40 / photo.width()) + noise(12);
+            row[x] = qRgb(std::clamp(20 + noise(12), 0, 255), std::clamp(g, 0, 255),
+                          std::clamp(40 + (y * 30 / photo.height()) + noise(12), 0, 255));
+        }
+    }
+    const QString caption = QStringLiteral("Sunset over the harbour");
+    {
+        QPainter painter(&photo);
+        painter.setFont(dejaVu(28));
+        // A red of about the foliage's grey level.
+        painter.setPen(QColor(255, 60, 130));
+        painter.drawText(QPoint(20, 70), caption);
+    }
+    photo.save(QStringLiteral("recognition-colour-photo.png"));
+    const auto lines = TextRecognition::recognize(photo, {});
+    ASSERT_TRUE(lines.has_value());
+    QStringList read;
+    for (const auto& line : *lines) read.append(line.text);
+    EXPECT_EQ(read.join(QLatin1Char(' ')).toStdString(), caption.toStdString());
+}
+
 TEST(TextRecognitionCancel, ACancelRequestBeforeTheStartDoesNoWork)
 {
     int calls = 0;
