@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -150,6 +151,13 @@ ToolSidebar::ToolSidebar(AnnotationStore& store, QWidget* parent) : QWidget(pare
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidgetResizable(true);
     m_scroll->viewport()->setAutoFillBackground(false);
+    // A slim bar, so the column keeps its width when the window is too short for it.
+    m_scroll->verticalScrollBar()->setStyleSheet(
+        "QScrollBar:vertical { width: 6px; background: transparent; margin: 0px; }"
+        "QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.5);"
+        " border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
 
     auto* column = new QWidget;
     column->setAutoFillBackground(false);

@@ -1,0 +1,280 @@
+#include "editor/EditorView.h"
+
+#include "canvas/CanvasView.h"
+#include "canvas/ToolCursor.h"
+#include "editor/EditorCanvasArea.h"
+#include "editor/EditorStatusBar.h"
+#include "editor/EditorToolbar.h"
+#include "editor/EditorViewHooks.h"
+#include "editor/EditorZoom.h"
+#include "editor/FramedCanvas.h"
+#include "editor/ToolSidebar.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace snapkin {
+
+namespace {
+
+constexpr const char* showOptionsBarKey = "showOptionsBar";
+constexpr const char* selectableTextKey = "selectableTextEnabled";
+
+QFrame* rule(QFrame::Shape shape, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    if (shape == QFrame::HLine)
+        line->setFixedHeight(1);
+    else
+        line->setFixedWidth(1);
+    return line;
+}
+
+// A Bool setting that reads `fallback` while missing or not a Bool.
+bool boolSetting(const char* key, bool fallback)
+{
+    const QVariant value = platform::Defaults::standard().object(key);
+    return value.typeId() == QMetaType::Bool ? value.toBool() : fallback;
+}
+
+} // namespace
+
+QCursor EditorView::canvasCursor(Tool tool, bool isCropping)
+{
+    if (isCropping) return ToolCursor::cursor(Tool::crop);
+    if (tool == Tool::select || tool == Tool::frame) return QCursor(Qt::ArrowCursor);
+    return ToolCursor::cursor(tool);
+}
+
+EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
+    : QWidget(parent), m_store(store), m_zoom(zoom)
+{
+    setMinimumSize(minimumContentSize);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_toolbar = new EditorToolbar(store, zoom, this);
+    column->addWidget(m_toolbar);
+    column->addWidget(rule(QFrame::HLine, this));
+
+    // The options bar and the rule under it come and go together.
+    m_optionsBar = new QWidget(this);
+    auto* bar = new QVBoxLayout(m_optionsBar);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->setSpacing(0);
+    const auto& hooks = EditorViewHooks::shared();
+    QWidget* options = hooks.optionsBar ? hooks.optionsBar(store, m_optionsBar) : nullptr;
+    if (options) {
+        bar->addWidget(options);
+    } else {
+        auto* empty = new QWidget(m_optionsBar);
+        empty->setFixedHeight(optionsBarHeight);
+        bar->addWidget(empty);
+    }
+    bar->addWidget(rule(QFrame::HLine, m_optionsBar));
+    column->addWidget(m_optionsBar);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_sidebar = new ToolSidebar(store, this);
+    row->addWidget(m_sidebar);
+    row->addWidget(rule(QFrame::VLine, this));
+    m_canvasArea = new EditorCanvasArea(store, zoom, this);
+    row->addWidget(m_canvasArea, 1);
+    column->addLayout(row, 1);
+
+    column->addWidget(rule(QFrame::HLine, this));
+    m_statusBar = new EditorStatusBar(
+        store, zoom, [this] { zoomToFit(); }, this);
+    column->addWidget(m_statusBar);
+
+    // Keyboard aliases. Delete works only with a selection and never while text is typed.
+    m_delete = new QShortcut(QKeySequence(Qt::Key_Delete), this);
+    m_backspace = new QShortcut(QKeySequence(Qt::Key_Backspace), this);
+    for (QShortcut* shortcut : {m_delete, m_backspace}) {
+        shortcut->setEnabled(store.selectedID().has_value());
+        connect(shortcut, &QShortcut::activated, this, &EditorView::deleteSelection);
+    }
+    connect(&store, &AnnotationStore::selectedIDChanged, this,
+            [this](const std::optional<QUuid>& id) {
+                m_delete->setEnabled(id.has_value());
+                m_backspace->setEnabled(id.has_value());
+            });
+    m_zoomIn = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), this);
+    connect(m_zoomIn, &QShortcut::activated, this, [this] { m_zoom.zoomIn(); });
+
+    // Single tool keys, off while a crop is being set.
+    if (hooks.toolKeyMonitor) {
+        hooks.toolKeyMonitor(*this, ToolKeyHandlers{
+                                        [this](Tool tool) { m_store.activate(tool); },
+                                        [this] { setShowsShortcuts(true); },
+                                        [this] { return !m_store.isCropping(); },
+                                    });
+    }
+
+    // Sheets follow the store's requests (published before stored: the value is passed on).
+    connect(&store, &AnnotationStore::isResizingChanged, this,
+            [this](const bool& requested) { present(Sheet::resize, requested); });
+    connect(&store, &AnnotationStore::isSharpeningChanged, this,
+            [this](const bool& requested) { present(Sheet::sharpen, requested); });
+    connect(&EditorRequests::shared(), &EditorRequests::showKeyboardShortcuts, this,
+            [this](QObject* target) {
+                if (target == &m_store) setShowsShortcuts(true);
+            });
+
+    updateOptionsBar();
+    m_selectableText = boolSetting(selectableTextKey, false);
+    connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
+            &EditorView::settingChanged);
+    connect(&store, &AnnotationStore::annotationsChanged, this, &EditorView::selectableTextRefresh);
+    connect(&store, &AnnotationStore::imageChanged, this, &EditorView::selectableTextRefresh);
+    connect(&store, &AnnotationStore::frameChanged, this, &EditorView::selectableTextRefresh);
+    connect(&store, &AnnotationStore::watermarkChanged, this, &EditorView::selectableTextRefresh);
+    if (hooks.selectableText) hooks.selectableText(*this);
+
+    // A request raised before the page existed is honoured once it is up.
+    QTimer::singleShot(0, this, [this] {
+        if (m_store.isResizing()) present(Sheet::resize, true);
+        if (m_store.isSharpening()) present(Sheet::sharpen, true);
+    });
+}
+
+EditorView::~EditorView() = default;
+
+void EditorView::zoomToFit()
+{
+    m_zoom.zoomToFit(m_store);
+}
+
+bool EditorView::isSelectableTextEnabled() const
+{
+    return m_selectableText;
+}
+
+void EditorView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        emit selectableTextRefresh();
+    }
+}
+
+void EditorView::settingChanged(const QString& key)
+{
+    if (key == QLatin1String(showOptionsBarKey)) {
+        updateOptionsBar();
+    } else if (key == QLatin1String(selectableTextKey)) {
+        const bool enabled = boolSetting(selectableTextKey, false);
+        if (enabled == m_selectableText) return;
+        m_selectableText = enabled;
+        if (!enabled) emit selectableTextRefresh();
+        emit selectableTextEnabledChanged(enabled);
+    }
+}
+
+void EditorView::updateOptionsBar()
+{
+    m_optionsBar->setVisible(boolSetting(showOptionsBarKey, true));
+}
+
+bool EditorView::isEditingText() const
+{
+    const FramedCanvas* framed = m_canvasArea->framedCanvas();
+    if (framed->canvas()->inlineTextField() && framed->canvas()->inlineTextField()->isVisible())
+        return true;
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused)) return false;
+    return qobject_cast<QLineEdit*>(focused) || qobject_cast<QTextEdit*>(focused) ||
+           qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QAbstractSpinBox*>(focused);
+}
+
+void EditorView::deleteSelection()
+{
+    if (!m_store.selectedID() || isEditingText()) return;
+    m_store.deleteSelected();
+}
+
+void EditorView::setShowsShortcuts(bool shows)
+{
+    if (shows == m_showsShortcuts) return;
+    m_showsShortcuts = shows;
+    present(Sheet::shortcuts, shows);
+}
+
+QPointer<QDialog>& EditorView::sheetSlot(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::resize:
+        return m_resizeSheet;
+    case Sheet::sharpen:
+        return m_sharpenSheet;
+    case Sheet::shortcuts:
+        break;
+    }
+    return m_shortcutsSheet;
+}
+
+void EditorView::clearRequest(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::resize:
+        if (m_store.isResizing()) m_store.setIsResizing(false);
+        break;
+    case Sheet::sharpen:
+        if (m_store.isSharpening()) m_store.setIsSharpening(false);
+        break;
+    case Sheet::shortcuts:
+        setShowsShortcuts(false);
+        break;
+    }
+}
+
+void EditorView::present(Sheet sheet, bool requested)
+{
+    QPointer<QDialog>& open = sheetSlot(sheet);
+    if (!requested) {
+        // The request was withdrawn elsewhere: the sheet goes with it.
+        if (open) open->reject();
+        return;
+    }
+    if (open) return;
+    const auto& hooks = EditorViewHooks::shared();
+    const auto& factory = sheet == Sheet::resize    ? hooks.resizeSheet
+                          : sheet == Sheet::sharpen ? hooks.sharpenSheet
+                                                    : hooks.shortcutsSheet;
+    QDialog* dialog = factory ? factory(m_store, this) : nullptr;
+    if (!dialog) {
+        // Nothing can show it: drop the request, after the store has finished publishing it.
+        QTimer::singleShot(0, this, [this, sheet] { clearRequest(sheet); });
+        return;
+    }
+    open = dialog;
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
+        QPointer<QDialog>& slot = sheetSlot(sheet);
+        if (slot == dialog) slot = nullptr;
+        dialog->deleteLater();
+        clearRequest(sheet);
+    });
+    dialog->open();
+}
+
+} // namespace snapkin

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "model/Tool.h"
+
+#include <QCursor>
+#include <QPointer>
+#include <QWidget>
+
+class QDialog;
+class QShortcut;
+
+namespace snapkin {
+
+class AnnotationStore;
+class EditorCanvasArea;
+class EditorStatusBar;
+class EditorToolbar;
+class EditorZoom;
+class ToolSidebar;
+
+// The content of one editor page, top to bottom: the toolbar, the per-tool options bar (while
+// "showOptionsBar" is on), the row of tool sidebar and canvas area, and the status bar. It
+// also owns the page's keyboard aliases (Delete and Backspace delete the selection, Ctrl+=
+// zooms in), presents the resize, sharpen and keyboard-shortcuts sheets while they are asked
+// for, and tells the Selectable Text overlay when the document changed.
+//
+// Everything acts on the page's own store and zoom, which the page's slot owns and which
+// outlive the view.
+class EditorView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QSize minimumContentSize{800, 600};
+    static constexpr int optionsBarHeight = 44;
+
+    EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
+    ~EditorView() override;
+
+    AnnotationStore& store() const { return m_store; }
+    EditorZoom& zoom() const { return m_zoom; }
+
+    // The cursor over the canvas: crop while cropping, the arrow for the select and frame
+    // tools, otherwise the tool's own.
+    static QCursor canvasCursor(Tool tool, bool isCropping);
+
+    // Fits the zoom to what the canvas shows: the bare image while cropping, else the canvas
+    // with its frame. Nothing until the viewport has a size.
+    void zoomToFit();
+
+    // Whether the keyboard-shortcuts sheet is asked for (the Help key, the Help menu).
+    bool showsShortcuts() const { return m_showsShortcuts; }
+    void setShowsShortcuts(bool shows);
+
+    bool isSelectableTextEnabled() const;
+
+    EditorToolbar* toolbar() const { return m_toolbar; }
+    QWidget* optionsBar() const { return m_optionsBar; }
+    ToolSidebar* sidebar() const { return m_sidebar; }
+    EditorCanvasArea* canvasArea() const { return m_canvasArea; }
+    EditorStatusBar* statusBar() const { return m_statusBar; }
+    // The open sheets; null when none is open.
+    QDialog* resizeSheet() const { return m_resizeSheet; }
+    QDialog* sharpenSheet() const { return m_sharpenSheet; }
+    QDialog* shortcutsSheet() const { return m_shortcutsSheet; }
+
+    // True while a text field of this page takes typed text (the inline text field, an
+    // options-bar field): the Delete key then edits the text.
+    bool isEditingText() const;
+
+signals:
+    // The document as analysed for Selectable Text may have changed (or the feature went
+    // off): a running analysis is stopped and, while the feature is on, a new one started.
+    void selectableTextRefresh();
+    void selectableTextEnabledChanged(bool enabled);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum class Sheet { resize, sharpen, shortcuts };
+
+    void settingChanged(const QString& key);
+    void updateOptionsBar();
+    void present(Sheet sheet, bool requested);
+    void clearRequest(Sheet sheet);
+    QPointer<QDialog>& sheetSlot(Sheet sheet);
+    void deleteSelection();
+
+    AnnotationStore& m_store;
+    EditorZoom& m_zoom;
+    EditorToolbar* m_toolbar = nullptr;
+    QWidget* m_optionsBar = nullptr;
+    ToolSidebar* m_sidebar = nullptr;
+    EditorCanvasArea* m_canvasArea = nullptr;
+    EditorStatusBar* m_statusBar = nullptr;
+    QShortcut* m_delete = nullptr;
+    QShortcut* m_backspace = nullptr;
+    QShortcut* m_zoomIn = nullptr;
+    bool m_showsShortcuts = false;
+    bool m_shownOnce = false;
+    bool m_selectableText = false;
+    QPointer<QDialog> m_resizeSheet;
+    QPointer<QDialog> m_sharpenSheet;
+    QPointer<QDialog> m_shortcutsSheet;
+};
+
+} // namespace snapkin

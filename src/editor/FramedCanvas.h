@@ -1,0 +1,65 @@
+#pragma once
+
+#include "output/FrameComposition.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace snapkin {
+
+class AnnotationStore;
+class CanvasView;
+
+// The editor's live canvas inside the document's framed presentation, at the zoom's scale:
+// the frame's background and the image's shadow below, the interactive canvas view placed on
+// the image, the corner cover and the watermark above it. A document without frame and
+// watermark is the canvas alone. Sized to the layout's canvas times the scale.
+//
+// The layers around the canvas change only with the document's presentation or the scale, so
+// each is kept as a picture at the screen's pixel density and only copied on repaint.
+class FramedCanvas : public QWidget {
+    Q_OBJECT
+public:
+    // `store` must outlive the widget.
+    explicit FramedCanvas(AnnotationStore& store, QWidget* parent = nullptr);
+    ~FramedCanvas() override;
+
+    CanvasView* canvas() const { return m_canvas; }
+    const FrameComposition& composition() const { return m_composition; }
+    double scale() const { return m_scale; }
+
+    // Reads the presentation from the store and lays everything out at `scale`.
+    void sync(double scale);
+    // The size this widget takes at the current scale.
+    QSize scaledSize() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    class AboveLayer;
+    struct Cached {
+        QPixmap pixmap;
+        QSize canvasPixels;
+        std::uint64_t key = 0;
+    };
+    // Larger layers (a big canvas zoomed in) are painted afresh, clipped to what is exposed.
+    static constexpr qint64 maxCachedPixels = 12'000'000;
+
+    void paintLayer(QPainter& painter, bool above) const;
+    // The layer as a picture of this widget's size at `dpr`; null when too large to keep.
+    const QPixmap& layer(Cached& cache, qreal dpr, bool above);
+
+    AnnotationStore& m_store;
+    QWidget* m_clip = nullptr;
+    CanvasView* m_canvas = nullptr;
+    AboveLayer* m_above = nullptr;
+    FrameComposition m_composition;
+    double m_scale = 1;
+    // Changes whenever the presentation or the scale does; the layer caches key on it.
+    std::uint64_t m_generation = 1;
+    Cached m_belowCache;
+    Cached m_aboveCache;
+};
+
+} // namespace snapkin
