@@ -1,0 +1,104 @@
+#pragma once
+
+#include "output/ExportFormat.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+#include <optional>
+
+class QMimeData;
+class QToolButton;
+
+namespace snapkin {
+
+class AnnotationStore;
+class EditorZoom;
+class SaveSplitButton;
+
+// How the toolbar hands the page's image out of the editor. The standard routes flatten with
+// its alert, then copy, save, share and drag through the export service; tests replace them.
+struct EditorToolbarRoutes {
+    // The flattened image, or nothing after the "Couldn't prepare the image" alert.
+    std::function<std::optional<QImage>(const AnnotationStore& store, QWidget* parent)> flatten;
+    // True when the clipboard got the image.
+    std::function<bool(const QImage& image)> copy;
+    // True when the image file was written.
+    std::function<bool(const QImage& image, ExportFormat format, AnnotationStore& store,
+                       QWidget* parent)>
+        save;
+    std::function<void(const QImage& image)> share;
+    // What a drag of the thumbnail carries (owned by the caller).
+    std::function<QMimeData*(const QImage& image)> dragData;
+    // Opens a blank canvas in a new window.
+    std::function<void()> openBlank;
+
+    static EditorToolbarRoutes standard();
+};
+
+// The editor page's toolbar: the items the user arranged ("Customize Toolbar…" in its context
+// menu; the arrangement is kept in the settings and shared by every window), by default New
+// Capture, Undo and Redo at the leading edge and Copy, Save, Share and the drag thumbnail at
+// the trailing one. Every item acts on the page's own store and zoom.
+class EditorToolbar : public QToolBar {
+    Q_OBJECT
+public:
+    // Both must outlive the toolbar.
+    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
+    ~EditorToolbar() override;
+
+    void setRoutes(EditorToolbarRoutes routes) { m_routes = std::move(routes); }
+
+    // How long the Copy item shows its checkmark; tests shorten it.
+    static int copiedFeedbackMilliseconds();
+    static void setCopiedFeedbackMilliseconds(int milliseconds);
+
+    // "Save (.jpg)" for the stored format.
+    static QString saveHelp(ExportFormat format);
+
+    // The identifiers shown, in order.
+    QStringList shownIdentifiers() const { return m_shown; }
+    // The action of an item (also for items shown as widgets); null when not shown.
+    QAction* item(const QString& identifier) const;
+    // The widget of an item; null when not shown.
+    QWidget* itemWidget(const QString& identifier) const;
+    SaveSplitButton* saveButton() const;
+    bool justCopied() const { return m_justCopied; }
+
+    // The actions behind the items, so tests and menus reach them directly.
+    void copyImage();
+    void saveImage(std::optional<ExportFormat> chosen);
+    void shareImage();
+    void openCustomizeDialog();
+    // The format menu's entries, in case order, checked for the stored format.
+    QList<QAction*> formatActions() const { return m_formatActions; }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    class Thumbnail;
+
+    void rebuild();
+    QAction* makeItem(const QString& identifier);
+    void updateEnabled();
+    void updateFormat();
+    void setJustCopied(bool copied);
+    void startDrag(Thumbnail* source);
+
+    AnnotationStore& m_store;
+    EditorZoom& m_zoom;
+    EditorToolbarRoutes m_routes;
+    QStringList m_shown;
+    QHash<QString, QAction*> m_items;
+    QList<QAction*> m_formatActions;
+    bool m_justCopied = false;
+    // The store publishes before it stores; the enable rules read it on the next turn.
+    QTimer m_enableRefresh;
+};
+
+} // namespace snapkin

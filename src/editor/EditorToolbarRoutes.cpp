@@ -1,0 +1,26 @@
+#include "editor/EditorToolbar.h"
+
+#include "output/ExportService.h"
+#include "output/FlattenService.h"
+
+namespace snapkin {
+
+EditorToolbarRoutes EditorToolbarRoutes::standard()
+{
+    EditorToolbarRoutes routes;
+    routes.flatten = [](const AnnotationStore& store, QWidget* parent) {
+        return FlattenService::flattenOrAlert(store, parent);
+    };
+    routes.copy = [](const QImage& image) {
+        return ExportService::shared().copy(image, /*countsAsExport=*/true);
+    };
+    routes.save = [](const QImage& image, ExportFormat format, AnnotationStore& store,
+                     QWidget* parent) {
+        return ExportService::shared().save(image, format, &store, parent);
+    };
+    routes.share = [](const QImage& image) { ExportService::shared().share(image); };
+    routes.dragData = [](const QImage& image) { return ExportService::shared().dragData(image); };
+    return routes;
+}
+
+} // namespace snapkin

@@ -1,0 +1,249 @@
+#include "EditorViewTestSupport.h"
+#include "editor/EditorToolbar.h"
+#include "editor/EditorToolbarItems.h"
+#include "editor/EditorViewHooks.h"
+#include "editor/EditorZoom.h"
+#include "editor/SaveSplitButton.h"
+#include "editor/ToolbarCustomizeDialog.h"
+#include "platform/Announcer.h"
+#include "platform/Defaults.h"
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using namespace snapkin::editortest;
+
+namespace {
+
+class RecordingAnnouncer : public platform::Announcer {
+public:
+    RecordingAnnouncer() : m_previous(setShared(this)) {}
+    ~RecordingAnnouncer() override { setShared(m_previous); }
+    void announce(const QString& message) override { said << message; }
+    QStringList said;
+
+private:
+    Announcer* m_previous;
+};
+
+// A toolbar over a fresh store, with routes that record instead of reaching the clipboard or a
+// save dialog.
+struct ToolbarFixture {
+    std::unique_ptr<AnnotationStore> store = plainStore();
+    EditorZoom zoom;
+    QWidget window;
+    EditorToolbar* toolbar = nullptr;
+    bool flattenWorks = true;
+    bool copyWorks = true;
+    bool saveWorks = false; // the dialog is cancelled
+    int copies = 0;
+    QList<ExportFormat> saves;
+
+    ToolbarFixture()
+    {
+        platform::Defaults::standard().removeAllStored();
+        toolbar = new EditorToolbar(*store, zoom, &window);
+        EditorToolbarRoutes routes;
+        routes.flatten = [this](const AnnotationStore& s, QWidget*) -> std::optional<QImage> {
+            if (!flattenWorks) return std::nullopt;
+            return s.image().image();
+        };
+        routes.copy = [this](const QImage&) {
+            ++copies;
+            return copyWorks;
+        };
+        routes.save = [this](const QImage&, ExportFormat format, AnnotationStore&, QWidget*) {
+            saves << format;
+            return saveWorks;
+        };
+        toolbar->setRoutes(routes);
+        window.resize(900, 60);
+    }
+    ~ToolbarFixture()
+    {
+        EditorToolbar::setCopiedFeedbackMilliseconds(1400);
+        platform::Defaults::standard().removeAllStored();
+    }
+
+    // A first edit, leaving the store dirty with one undo step.
+    Annotation edit()
+    {
+        const Annotation mark{.kind = AnnotationKind::rectangle, .p1 = {5, 5}, .p2 = {50, 40}};
+        store->beginChange();
+        store->appendAnnotation(mark);
+        store->setHasUnsavedChanges(true);
+        QApplication::processEvents();
+        return mark;
+    }
+};
+
+QMessageBox* openAlert(QWidget& window)
+{
+    for (QMessageBox* box : window.findChildren<QMessageBox*>())
+        if (box->isVisible()) return box;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(EditorToolbar, DefaultItemsAndTheSavedArrangementForEveryWindow)
+{
+    ToolbarFixture f;
+    const QStringList defaults{"newCapture", "undo",  "redo",         "copy",
+                               "save",       "share", "dragThumbnail"};
+    EXPECT_EQ(f.toolbar->shownIdentifiers(), defaults);
+    EXPECT_EQ(f.toolbar->item("delete"), nullptr);
+    EXPECT_EQ(EditorToolbarItems::all().size(), 14u);
+
+    // Customising: Delete selection added after Undo, the thumbnail removed.
+    ToolbarCustomizeDialog dialog;
+    QListWidget* list = dialog.list();
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* row = list->item(i);
+        const QString id = row->data(Qt::UserRole).toString();
+        if (id == "delete") {
+            row->setCheckState(Qt::Checked);
+            list->insertItem(2, list->takeItem(i));
+        } else if (id == "dragThumbnail") {
+            row->setCheckState(Qt::Unchecked);
+        }
+    }
+    dialog.accept();
+    const QStringList chosen{"newCapture", "undo", "delete", "redo", "copy", "save", "share"};
+    EXPECT_EQ(f.toolbar->shownIdentifiers(), chosen); // every open toolbar follows
+    EXPECT_NE(f.toolbar->item("delete"), nullptr);
+
+    // After a restart the arrangement is still there.
+    platform::Defaults::standard().reload();
+    auto other = plainStore();
+    EditorZoom zoom;
+    EditorToolbar next(*other, zoom);
+    EXPECT_EQ(next.shownIdentifiers(), chosen);
+
+    // A stored list of unknown names falls back to the defaults; an emptied toolbar stays so.
+    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey, QStringList{"bogus"});
+    EXPECT_EQ(next.shownIdentifiers(), defaults);
+    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey, QStringList{});
+    EXPECT_TRUE(next.shownIdentifiers().isEmpty());
+}
+
+TEST(EditorToolbar, UndoRedoAndDeleteFollowTheStore)
+{
+    ToolbarFixture f;
+    EditorToolbarItems::setArrangement({"undo", "redo", "delete"}, platform::Defaults::standard());
+    QAction* undo = f.toolbar->item("undo");
+    QAction* redo = f.toolbar->item("redo");
+    QAction* del = f.toolbar->item("delete");
+    ASSERT_TRUE(undo && redo && del);
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_FALSE(redo->isEnabled());
+    EXPECT_FALSE(del->isEnabled());
+
+    const Annotation mark = f.edit();
+    EXPECT_TRUE(undo->isEnabled());
+    f.store->setSelectedID(mark.id);
+    QApplication::processEvents();
+    EXPECT_TRUE(del->isEnabled());
+    f.store->setSelectedID(std::nullopt);
+    QApplication::processEvents();
+    EXPECT_FALSE(del->isEnabled());
+
+    undo->trigger();
+    QApplication::processEvents();
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_TRUE(redo->isEnabled());
+    EXPECT_TRUE(f.store->annotations().isEmpty());
+}
+
+TEST(EditorToolbar, CopyShowsTheCheckmarkForAWhileAndMarksExported)
+{
+    ToolbarFixture f;
+    RecordingAnnouncer announcer;
+    EditorToolbar::setCopiedFeedbackMilliseconds(60);
+    f.edit();
+    f.toolbar->item("copy")->trigger();
+    EXPECT_EQ(f.copies, 1);
+    EXPECT_TRUE(f.toolbar->justCopied());
+    EXPECT_FALSE(f.store->hasUnsavedChanges());
+    EXPECT_EQ(announcer.said, QStringList{"Copied to clipboard"});
+    QTest::qWait(20);
+    EXPECT_TRUE(f.toolbar->justCopied());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.toolbar->justCopied(), 1000);
+}
+
+TEST(EditorToolbar, FailedCopyAlertsAndLeavesTheStoreDirty)
+{
+    ToolbarFixture f;
+    RecordingAnnouncer announcer;
+    f.window.show();
+    f.copyWorks = false;
+    f.edit();
+    f.toolbar->copyImage();
+    EXPECT_TRUE(f.store->hasUnsavedChanges());
+    EXPECT_FALSE(f.toolbar->justCopied());
+    EXPECT_FALSE(announcer.said.contains("Copied to clipboard"));
+    QMessageBox* alert = openAlert(f.window);
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), "Couldn't copy the image");
+    alert->accept();
+
+    // A flattening failure has its own alert already: no copy is tried.
+    f.flattenWorks = false;
+    f.copyWorks = true;
+    f.toolbar->copyImage();
+    EXPECT_EQ(f.copies, 1);
+    EXPECT_TRUE(f.store->hasUnsavedChanges());
+}
+
+TEST(EditorToolbar, FormatChosenThenCancelledStaysChosen)
+{
+    ToolbarFixture f;
+    SaveSplitButton* save = f.toolbar->saveButton();
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->saveButton()->toolTip(), "Save (.png)");
+    f.edit();
+
+    QList<QAction*> formats = f.toolbar->formatActions();
+    ASSERT_EQ(formats.size(), 7);
+    EXPECT_TRUE(formats[0]->isChecked());
+    formats[1]->trigger(); // JPEG; the dialog is cancelled
+    EXPECT_EQ(f.saves, QList<ExportFormat>{ExportFormat::jpeg});
+    EXPECT_EQ(platform::Defaults::standard().stringForKey("exportFormat"), "jpeg");
+    EXPECT_EQ(save->saveButton()->toolTip(), "Save (.jpg)");
+    EXPECT_TRUE(formats[1]->isChecked());
+    EXPECT_FALSE(formats[0]->isChecked());
+    EXPECT_TRUE(f.store->hasUnsavedChanges());
+
+    // The primary half saves in the stored format, and a written file marks the store.
+    f.saveWorks = true;
+    emit save->saveRequested();
+    EXPECT_EQ(f.saves.last(), ExportFormat::jpeg);
+    EXPECT_FALSE(f.store->hasUnsavedChanges());
+
+    // A stored name that is no format saves PNG and says so.
+    platform::Defaults::standard().setValue("exportFormat", "heic");
+    EXPECT_EQ(save->saveButton()->toolTip(), "Save (.png)");
+    emit save->saveRequested();
+    EXPECT_EQ(f.saves.last(), ExportFormat::png);
+    EXPECT_EQ(platform::Defaults::standard().stringForKey("exportFormat"), "heic");
+}
+
+TEST(EditorToolbar, NewCaptureMenuOffersWhatIsInstalled)
+{
+    ToolbarFixture f;
+    auto* button = qobject_cast<QToolButton*>(f.toolbar->itemWidget("newCapture"));
+    ASSERT_NE(button, nullptr);
+    QStringList titles;
+    for (QAction* entry : button->menu()->actions())
+        titles << entry->text();
+    EXPECT_EQ(titles, (QStringList{"Capture Region", "Capture Window", "Full Screen", "",
+                                   "Open Image…", "Blank Canvas", "New Collage…"}));
+    // The capture service is not there: its entries cannot be chosen.
+    EXPECT_FALSE(button->menu()->actions()[0]->isEnabled());
+    EXPECT_TRUE(button->menu()->actions()[5]->isEnabled());
+}
