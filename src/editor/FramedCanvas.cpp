@@ -95,6 +95,20 @@ void FramedCanvas::sync(double scale)
     const bool covers = m_composition.hasCornerCover() || m_composition.hasWatermark();
     m_above->setGeometry(rect());
     m_above->setVisible(covers);
+    if (covers && !m_composition.hasWatermark()) {
+        // Only the image's four corners are covered: the layer takes part in repaints of
+        // those squares alone, not of the whole canvas.
+        const QRect image = m_clip->geometry();
+        const int r = int(std::ceil(m_composition.cornerRadius() * scale)) + 2;
+        QRegion corners;
+        corners += QRect(image.topLeft() - QPoint(1, 1), QSize(r, r));
+        corners += QRect(QPoint(image.right() - r + 2, image.top() - 1), QSize(r, r));
+        corners += QRect(QPoint(image.left() - 1, image.bottom() - r + 2), QSize(r, r));
+        corners += QRect(image.bottomRight() - QPoint(r - 2, r - 2), QSize(r, r));
+        m_above->setMask(corners);
+    } else {
+        m_above->clearMask();
+    }
     if (covers) m_above->raise();
     if (changed) {
         update();
@@ -127,14 +141,13 @@ const QPixmap& FramedCanvas::layer(Cached& cache, qreal dpr, bool above)
     cache.canvasPixels = pixels;
     if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() > maxCachedPixels)
         return cache.pixmap;
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    // The layer below covers every pixel, so it is kept opaque and copied without blending.
+    QImage image(pixels, above ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull()) return cache.pixmap; // too large to keep: nothing is drawn
     image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
+    image.fill(above ? QColor(Qt::transparent) : palette().color(QPalette::Window));
     {
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         paintLayer(painter, above);
     }
     cache.pixmap = QPixmap::fromImage(std::move(image));

@@ -60,7 +60,13 @@ void IconButton::paintEvent(QPaintEvent*)
     painter.save();
     background().paint(painter, bounds);
     const qreal dpr = devicePixelRatioF();
-    const QImage glyph = platform::Symbols::image(m_symbol, m_symbolSize, symbolColor(), dpr);
+    const QColor color = symbolColor();
+    if (m_glyph.isNull() || m_glyphKey != std::tuple(m_symbol, m_symbolSize, color.rgba(), dpr)) {
+        // Drawn from the symbol's path once per look, not on every repaint.
+        m_glyph = platform::Symbols::image(m_symbol, m_symbolSize, color, dpr);
+        m_glyphKey = {m_symbol, m_symbolSize, color.rgba(), dpr};
+    }
+    const QImage& glyph = m_glyph;
     if (!glyph.isNull()) {
         const QSizeF size = QSizeF(glyph.size()) / dpr;
         // Whole device pixels, so a glyph's straight edges stay crisp.

@@ -2,7 +2,10 @@
 
 #include "editor/HoverBackground.h"
 
+#include <QImage>
 #include <QToolButton>
+
+#include <tuple>
 
 namespace snapkin {
 
@@ -44,6 +47,8 @@ private:
     double m_symbolSize = 13;
     bool m_hovered = false;
     bool m_tintsWhenChecked = false;
+    QImage m_glyph;
+    std::tuple<QString, double, QRgb, qreal> m_glyphKey;
 };
 
 } // namespace snapkin

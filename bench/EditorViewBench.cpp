@@ -1,0 +1,136 @@
+// Speed of the editor page around its canvas. A framed 3840 × 2160 document with 100
+// annotations, fitted to a 1280 × 800 page. Goals, in the same run: repainting the whole page
+// costs at most 1.5× repainting the bare canvas view at the same zoom; a zoom step (layout and
+// repaint of the page) at most 2×.
+#include "canvas/CanvasView.h"
+#include "editor/EditorCanvasArea.h"
+#include "editor/EditorView.h"
+#include "editor/EditorZoom.h"
+#include "editor/FramedCanvas.h"
+#include "model/AnnotationStore.h"
+#include "support/ScreenshotImage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <cmath>
+
+using namespace snapkin;
+
+namespace {
+
+constexpr QSize kPage(1280, 800);
+
+// 100 ordinary marks: boxes, arrows, ellipses, lines, text, pen strokes and highlights.
+QList<Annotation> annotations()
+{
+    constexpr AnnotationKind kinds[] = {
+        AnnotationKind::rectangle, AnnotationKind::arrow,     AnnotationKind::ellipse,
+        AnnotationKind::line,      AnnotationKind::text,      AnnotationKind::pen,
+        AnnotationKind::highlight,
+    };
+    QRandomGenerator rng(16);
+    QList<Annotation> list;
+    for (int i = 0; i < 100; ++i) {
+        const AnnotationKind kind = kinds[i % std::size(kinds)];
+        const QPointF p1(100 + rng.bounded(3300), 100 + rng.bounded(1700));
+        Annotation a{.kind = kind, .p1 = p1, .p2 = p1 + QPointF(80 + rng.bounded(300),
+                                                                  60 + rng.bounded(240))};
+        a.lineWidth = 3 + i % 6;
+        if (kind == AnnotationKind::text) a.text = QStringLiteral("Look here %1").arg(i);
+        if (kind == AnnotationKind::pen)
+            for (int k = 0; k < 60; ++k)
+                a.points.append(p1 + QPointF(k * 5, 30 * std::sin(k * 0.3)));
+        list.append(a);
+    }
+    return list;
+}
+
+struct Document {
+    AnnotationStore store{platform::BaseImage(bench::screenshot())};
+    Document()
+    {
+        store.assignFrame(FrameStyle{});
+        store.setAnnotations(annotations());
+    }
+};
+
+Document& document()
+{
+    static Document doc;
+    return doc;
+}
+
+// The page, shown and fitted, with the canvas view it holds.
+struct Page {
+    EditorZoom zoom;
+    EditorView view{document().store, zoom};
+    QImage target{kPage, QImage::Format_ARGB32_Premultiplied};
+
+    Page()
+    {
+        view.resize(kPage);
+        view.show();
+        QApplication::processEvents();
+        view.canvasArea()->syncNow();
+        view.zoomToFit();
+        QApplication::processEvents();
+    }
+    CanvasView* canvas() const { return view.canvasArea()->framedCanvas()->canvas(); }
+    void paint(QWidget* widget)
+    {
+        QPainter painter(&target);
+        widget->render(&painter);
+    }
+};
+
+Page& page()
+{
+    static Page p;
+    return p;
+}
+
+void BM_RepaintBareCanvas(benchmark::State& state)
+{
+    // The same canvas view class, alone, at the page's fitted zoom.
+    Page& p = page();
+    CanvasView bare(document().store);
+    bare.setZoom(p.zoom.scale());
+    QImage target(bare.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        bare.render(&painter);
+    }
+    state.counters["zoom"] = p.zoom.scale();
+}
+BENCHMARK(BM_RepaintBareCanvas)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_RepaintPage(benchmark::State& state)
+{
+    Page& p = page();
+    for (auto _ : state) p.paint(&p.view);
+}
+BENCHMARK(BM_RepaintPage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ZoomStep(benchmark::State& state)
+{
+    // Alternating in and out from the fitted zoom: each step lays out and repaints the page.
+    Page& p = page();
+    const double fitted = p.zoom.scale();
+    bool in = true;
+    for (auto _ : state) {
+        if (in)
+            p.zoom.setScale(fitted * 1.25);
+        else
+            p.zoom.setScale(fitted);
+        in = !in;
+        p.paint(&p.view);
+    }
+    p.zoom.setScale(fitted);
+}
+BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
