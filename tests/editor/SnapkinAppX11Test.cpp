@@ -1,0 +1,146 @@
+#include "../capture/X11Support.h"
+#include "TestPaths.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+QString appPath()
+{
+    return QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin");
+}
+
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(10000)) return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The first visible window whose title contains `text`, as "id", once it is there.
+QString findWindow(const QString& text, const QString& by = "--name", int timeoutMs = 15000)
+{
+    QString id;
+    test::waitUntil(
+        [&] {
+            id = run("xdotool", {"search", "--onlyvisible", by, QRegularExpression::escape(text)})
+                     .section('\n', 0, 0);
+            return !id.isEmpty();
+        },
+        timeoutMs);
+    return id;
+}
+
+QSize windowSize(const QString& id)
+{
+    const QString geometry = run("xdotool", {"getwindowgeometry", id});
+    const auto match = QRegularExpression(R"(Geometry: (\d+)x(\d+))").match(geometry);
+    return match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+}
+
+// The application, started with `arguments`, killed when the test ends.
+struct App {
+    QProcess process;
+
+    explicit App(const QStringList& arguments)
+    {
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(appPath(), arguments);
+    }
+    ~App()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    // The exit status once it has ended by itself; -1 when it crashed or is still running.
+    int exitCode(int timeoutMs = 15000)
+    {
+        if (!test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs))
+            return -1;
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+} // namespace
+
+TEST(SnapkinApp, OpensAnImageAndADocumentInWindowsTitledWithNameAndSize)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    QTemporaryDir dir;
+    QImage image(1000, 700, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    const QString png = dir.filePath("shot.png");
+    ASSERT_TRUE(image.save(png));
+
+    App app({png, SNAPKIN_TEST_DATA "/frame-watermark.snapkin"});
+    const QString imageWindow = findWindow(QString::fromUtf8("shot.png — 1000 × 700 px"));
+    ASSERT_FALSE(imageWindow.isEmpty());
+    const QString documentWindow =
+        findWindow(QString::fromUtf8("frame-watermark.snapkin — 960 × 600 px"));
+    ASSERT_FALSE(documentWindow.isEmpty());
+    for (const QString& id : {imageWindow, documentWindow}) {
+        const QSize size = windowSize(id);
+        EXPECT_GE(size.width(), 800) << id.toStdString();
+        EXPECT_GE(size.height(), 600) << id.toStdString();
+    }
+}
+
+TEST(SnapkinApp, DamagedFileShowsTheAlertAndExitsWithStatusOne)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    QTemporaryDir dir;
+    const QString damaged = dir.filePath("damaged.png");
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n truncated");
+    file.close();
+
+    App app({damaged});
+    const QString alert = findWindow("snapkin", "--class");
+    ASSERT_FALSE(alert.isEmpty());
+    run("xdotool", {"windowactivate", "--sync", alert});
+    QTest::qWait(300);
+    const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
+    if (QFileInfo(grab).isExecutable())
+        QProcess::execute(grab, {QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-open-failed-x11.png")});
+    QProcess::execute("xdotool", {"key", "Return"});
+    EXPECT_EQ(app.exitCode(), 1);
+}
+
+TEST(SnapkinApp, CommandLineHelpVersionAndUnknownOptions)
+{
+    QProcess help;
+    help.start(appPath(), {"--help"});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().contains("Usage:"));
+
+    QProcess version;
+    version.start(appPath(), {"--version"});
+    ASSERT_TRUE(version.waitForFinished(10000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(version.readAllStandardOutput().startsWith("snapkin "));
+
+    QProcess unknown;
+    unknown.start(appPath(), {"--no-such-option", "file.png"});
+    ASSERT_TRUE(unknown.waitForFinished(10000));
+    EXPECT_EQ(unknown.exitCode(), 2);
+    const QByteArray err = unknown.readAllStandardError();
+    EXPECT_TRUE(err.contains("no-such-option"));
+    EXPECT_TRUE(err.contains("Usage:"));
+}
