@@ -4,6 +4,8 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
+#include "output/FlattenService.h"
+#include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 
@@ -107,6 +109,17 @@ std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
 }
 
 } // namespace
+
+bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFormat> format,
+                                  QWidget* parent)
+{
+    const ExportFormat chosen = format.value_or(storedExportFormat(platform::Defaults::standard()));
+    const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent);
+    if (!image) return false;
+    if (!ExportService::shared().save(*image, chosen, &store, parent)) return false;
+    store.markExported();
+    return true;
+}
 
 QString DocumentActions::companionPath(const QString& imagePath)
 {

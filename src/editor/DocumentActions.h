@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/ExportFormat.h"
+
 #include <QString>
 
 #include <optional>
@@ -18,6 +20,14 @@ class AnnotationStore;
 class DocumentActions {
 public:
     DocumentActions() = delete;
+
+    // Flattens the store and lets the user save the image in the save dialog, which offers to
+    // write the editable document next to it. Without a format, the one remembered under
+    // "exportFormat" is used (PNG when it names none). True when the image was saved; a store
+    // without a document then counts as saved. Flattening and saving show their own alerts.
+    static bool exportImage(AnnotationStore& store,
+                            std::optional<ExportFormat> format = std::nullopt,
+                            QWidget* parent = nullptr);
 
     // Writes the store's editable document next to an image just saved: "Shot.final.png" gets
     // "Shot.final.snapkin" (only the last extension is replaced).

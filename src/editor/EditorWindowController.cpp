@@ -5,6 +5,7 @@
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
 #include "editor/HistoryTracking.h"
+#include "editor/RecentDocuments.h"
 #include "editor/UnsavedChangesAlert.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
@@ -190,6 +191,10 @@ bool EditorWindowController::openFile(const QString& path)
         return true;
     }
     const bool opened = SnapkinDocument::isDocument(path) ? openDocument(path) : openImage(path);
+    if (opened) {
+        RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(comparablePath(path)));
+        RecentDocuments::shared().refresh();
+    }
     return opened;
 }
 

@@ -1,5 +1,6 @@
 #include "editor/UnsavedChangesAlert.h"
 
+#include "editor/DocumentActions.h"
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
 
@@ -10,16 +11,6 @@
 namespace snapkin {
 
 using platform::L10n;
-
-namespace {
-
-// Saving from the alert exports the image; it reports its own failures.
-bool exportForClosing(AnnotationStore&, QWidget*)
-{
-    return false;
-}
-
-} // namespace
 
 UnsavedChangesDecision UnsavedChangesAlert::run(AnnotationStore& store, QWidget* parent)
 {
@@ -39,7 +30,9 @@ UnsavedChangesDecision UnsavedChangesAlert::run(AnnotationStore& store, QWidget*
     box.exec();
 
     if (box.clickedButton() == save) {
-        if (!exportForClosing(store, parent)) return UnsavedChangesDecision::keepOpen;
+        // Saving exports the image in the remembered format; it reports its own failures.
+        if (!DocumentActions::exportImage(store, std::nullopt, parent))
+            return UnsavedChangesDecision::keepOpen;
         // A page bound to a document stays dirty after an image export unless its package
         // was written too: closing it then would lose the document's edits.
         return store.hasUnsavedChanges() ? UnsavedChangesDecision::keepOpen
