@@ -2,13 +2,12 @@
 // clipboard, and the router that stands in until the application installs its own.
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
+#include "output/ExportFormat.h"
+#include "output/ExportService.h"
+#include "platform/Defaults.h"
 
-#include <QBuffer>
-#include <QClipboard>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QImageReader>
-#include <QMimeData>
 
 namespace snapkin {
 
@@ -47,15 +46,8 @@ PostCaptureRouting& fallbackPostCaptureRouting()
 
 bool CaptureService::copyToClipboard(const BaseImage& image)
 {
-    const QImage pixels = scaledForOutput(image);
-    if (pixels.isNull()) return false;
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !pixels.save(&buffer, "PNG")) return false;
-    auto* mime = new QMimeData;
-    mime->setData(QStringLiteral("image/png"), png);
-    QGuiApplication::clipboard()->setMimeData(mime);
-    return true;
+    // A capture put on the clipboard counts as an export, as a copy from the editor does.
+    return ExportService::shared().copy(scaledForOutput(image), true);
 }
 
 void CaptureService::openInEditor(const BaseImage& image, const QString& title)
@@ -65,7 +57,11 @@ void CaptureService::openInEditor(const BaseImage& image, const QString& title)
 
 void CaptureService::openCaptureInEditor(const BaseImage&, const QString&) {}
 
-void CaptureService::saveWithPanel(const BaseImage&) {}
+void CaptureService::saveWithPanel(const BaseImage& image)
+{
+    ExportService::shared().save(scaledForOutput(image),
+                                 storedExportFormat(platform::Defaults::standard()), nullptr);
+}
 
 void CaptureService::openImage()
 {

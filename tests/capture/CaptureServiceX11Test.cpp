@@ -1,0 +1,206 @@
+#include "CaptureFakes.h"
+#include "TestPaths.h"
+#include "X11Support.h"
+
+#include "capture/CaptureCountdown.h"
+#include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
+#include "capture/ToastView.h"
+#include "platform/Defaults.h"
+#include "platform/ImageReader.h"
+#include "platform/ScreenCapture.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using test::ColorWindow;
+using test::ForeignWindow;
+using test::near;
+using test::pixel;
+using test::waitUntil;
+
+// Foreign windows are made before the window manager starts: one made just after may get the
+// id of the manager's closed probe window, which the manager then still takes for the probe.
+
+namespace {
+
+const QColor red(220, 30, 40);
+const QColor green(30, 200, 60);
+const QColor blue(40, 60, 210);
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+// What the screen shows around `rect`, kept in the build folder to look at.
+void saveScreen(const QRect& rect, const char* name)
+{
+    const auto shot = platform::ScreenCapture::grabScreenRect(rect.adjusted(-20, -20, 20, 20));
+    if (!shot) return;
+    QDir().mkpath(SNAPKIN_BUILD_DIR "/screenshots");
+    shot->save(QString(SNAPKIN_BUILD_DIR "/screenshots/") + name);
+}
+
+// The real service against this test's X server, with the routes out recorded.
+class CaptureServiceX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings().removeAllStored();
+        settings().setValue(CaptureEngine::windowCaptureShadowKey, false);
+        settings().setValue(CaptureEngine::windowCaptureTransparentBackgroundKey, false);
+        service.setAlertPresenter([this](const CaptureAlert& alert, std::function<void(int)>) {
+            alerts.push_back(alert);
+        });
+    }
+    // Runs a request to its end; false when it did not end in time.
+    bool run(const std::function<void()>& request)
+    {
+        request();
+        return waitUntil([&] { return !service.isCapturing(); }, 20000);
+    }
+    QImage delivered() const
+    {
+        return hooks.delivered.empty() ? QImage() : hooks.delivered.back().image();
+    }
+
+    QStringList log;
+    test::RecordingSounds sounds{&log};
+    test::RecordingHooks hooks{&log};
+    CaptureService service;
+    std::vector<CaptureAlert> alerts;
+};
+
+} // namespace
+
+TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
+{
+    ForeignWindow behind(QRect(0, 0, 1920, 1080), red);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    ColorWindow editor("Editor", blue, QRect(500, 300, 600, 400), /*frameless=*/false);
+    ASSERT_TRUE(test::showsColor({800, 500}, blue));
+    const QRect placed = editor.frameGeometry();
+
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::editor); }));
+    ASSERT_TRUE(alerts.empty()) << alerts.front().informativeText.toStdString();
+    const QImage shot = delivered();
+    ASSERT_EQ(shot.size(), QSize(1920, 1080));
+    EXPECT_TRUE(near(pixel(shot, 800, 500), red));
+    EXPECT_TRUE(near(pixel(shot, 505, 305), red));
+
+    EXPECT_TRUE(waitUntil([&] { return test::isMapped(editor.xid()); }));
+    EXPECT_TRUE(test::showsColor({800, 500}, blue));
+    EXPECT_EQ(editor.frameGeometry(), placed);
+}
+
+TEST_F(CaptureServiceX11, FrontWindowIsTheActivatedForeignOneAtItsSizeNeverOurs)
+{
+    ForeignWindow foreign(QRect(200, 150, 400, 300), green);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    ColorWindow own("Own", blue, QRect(900, 200, 300, 300), false);
+    ASSERT_EQ(
+        QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(foreign.xid())}),
+        0);
+    // Ours on top of the stack afterwards: still never picked.
+    own.raise();
+    own.activateWindow();
+    QCoreApplication::processEvents();
+
+    ASSERT_TRUE(run([&] { service.captureFrontWindow(CaptureSink::editor); }));
+    ASSERT_TRUE(alerts.empty()) << alerts.front().informativeText.toStdString();
+    const QImage shot = delivered();
+    // The window manager's frame is part of the window.
+    EXPECT_GE(shot.width(), 400);
+    EXPECT_LE(shot.width(), 420);
+    EXPECT_GE(shot.height(), 300);
+    EXPECT_LE(shot.height(), 340);
+    EXPECT_TRUE(near(pixel(shot, shot.width() / 2, shot.height() / 2), green));
+}
+
+TEST_F(CaptureServiceX11, LastRegionIsAKnownSquareAndAGoneDisplaysRegionIsClipped)
+{
+    ForeignWindow square(QRect(300, 200, 200, 200), green);
+    ASSERT_TRUE(test::showsColor({400, 300}, green));
+    const auto id = platform::ScreenCapture::displayID(QGuiApplication::primaryScreen());
+    ASSERT_TRUE(id);
+    settings().setValue(CaptureService::lastRegionKey,
+                        QVariantList{double(*id), 350.0, 250.0, 100.0, 100.0});
+    ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
+    QImage shot = delivered();
+    ASSERT_EQ(shot.size(), QSize(100, 100));
+    EXPECT_TRUE(near(pixel(shot, 0, 0), green));
+    EXPECT_TRUE(near(pixel(shot, 99, 99), green));
+
+    // Its display is gone: taken on the main screen, cut at its edges.
+    settings().setValue(CaptureService::lastRegionKey,
+                        QVariantList{12345.0, 1900.0, 1000.0, 100.0, 100.0});
+    ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
+    shot = delivered();
+    EXPECT_EQ(shot.size(), QSize(20, 80));
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(CaptureServiceX11, TheClipboardSinkIsReadableByOtherProgramsAndTheToastStaysOutOfTheNext)
+{
+    service.setClipboardWriter(nullptr);
+    ForeignWindow behind(QRect(0, 0, 1920, 1080), red);
+    ASSERT_TRUE(test::showsColor({960, 540}, red));
+
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+    ASSERT_TRUE(alerts.empty());
+    QProcess xclip;
+    xclip.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+    // We own the clipboard: keep answering while xclip asks.
+    ASSERT_TRUE(waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 15000));
+    const auto pasted = platform::readImage(xclip.readAllStandardOutput());
+    ASSERT_TRUE(pasted);
+    EXPECT_EQ(pasted->size(), QSize(1920, 1080));
+    EXPECT_TRUE(near(pixel(*pasted, 960, 540), red));
+
+    // The confirmation is on the screen now; the next capture must not show it.
+    ASSERT_NE(CaptureToast::current(), nullptr);
+    const QRect toast = CaptureToast::current()->geometry();
+    ASSERT_TRUE(test::showsColor(toast.center(), QColor(23, 23, 23), 5000));
+    saveScreen(toast, "toast-x11.png");
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::editor); }));
+    const QImage next = delivered();
+    ASSERT_FALSE(next.isNull());
+    EXPECT_TRUE(near(pixel(next, toast.center().x(), toast.center().y()), red));
+}
+
+TEST_F(CaptureServiceX11, EscapeWhileAnotherApplicationHasTheFocusCancelsTheCountdown)
+{
+    ForeignWindow foreign(QRect(100, 100, 300, 200), green);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    ColorWindow editor("Editor", blue, QRect(500, 300, 600, 400), false);
+    ASSERT_EQ(
+        QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(foreign.xid())}),
+        0);
+    settings().setValue(CaptureService::captureDelayKey, 3);
+
+    service.capture(CaptureMode::fullScreen, CaptureSink::editor);
+    ASSERT_TRUE(waitUntil([] { return CaptureCountdown::current() != nullptr; }));
+    EXPECT_TRUE(CaptureCountdown::current()->escapeGrabbed());
+    ASSERT_TRUE(waitUntil([&] { return !test::isMapped(editor.xid()); }));
+    const QRect badge = CaptureCountdown::current()->view()->geometry();
+    ASSERT_TRUE(test::showsColor(badge.center() + QPoint(-40, 0), QColor(28, 28, 28)));
+    saveScreen(badge, "countdown-x11.png");
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "Escape"}), 0);
+
+    ASSERT_TRUE(waitUntil([&] { return !service.isCapturing(); }, 2000));
+    EXPECT_EQ(CaptureCountdown::current(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return test::isMapped(editor.xid()); }));
+    // Well past the three seconds: nothing was captured, nothing reported.
+    QTest::qWait(3300);
+    EXPECT_TRUE(hooks.delivered.empty());
+    EXPECT_TRUE(alerts.empty());
+}
