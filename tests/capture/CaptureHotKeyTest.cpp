@@ -154,12 +154,3 @@ TEST_F(CaptureHotKeyTest, ConflictComparesKeyAndModifiersOnlyAndSkipsTheExcluded
                                       CaptureAction::lastRegion),
               std::nullopt);
 }
-
-TEST(CaptureActionNames, StoredByCaseNameWithTitles)
-{
-    EXPECT_EQ(toRaw(CaptureAction::frontWindow), "frontWindow");
-    EXPECT_EQ(fromRaw<CaptureAction>(u"copyText"), CaptureAction::copyText);
-    EXPECT_EQ(fromRaw<CaptureAction>(u"CopyText"), std::nullopt);
-    EXPECT_EQ(label(CaptureAction::lastRegion), "Recapture Last Region");
-    EXPECT_EQ(label(CaptureAction::copyText), "Copy Text from Region");
-}

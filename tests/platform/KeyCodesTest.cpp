@@ -29,17 +29,6 @@ TEST(KeyCodes, EveryEntryIsFoundUnderEachOfItsThreeNames)
     EXPECT_EQ(qtKeys.size(), qsizetype(KeyCodes::entries().size()));
 }
 
-TEST(KeyCodes, KnowsTheKeysOfTheDefaultShortcutsAndTheirStoredCodes)
-{
-    EXPECT_EQ(KeyCodes::forVirtualKey(21)->keysym, std::uint32_t(XK_4));
-    EXPECT_EQ(KeyCodes::forVirtualKey(23)->qtKey, Qt::Key_5);
-    EXPECT_EQ(KeyCodes::forVirtualKey(20)->keysym, std::uint32_t(XK_3));
-    EXPECT_EQ(KeyCodes::forVirtualKey(26)->keysym, std::uint32_t(XK_7));
-    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_K)->virtualKey, 40u);
-    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_Space)->virtualKey, 49u);
-    EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_F5)->virtualKey, 96u);
-}
-
 TEST(KeyCodes, CapitalKeysymsAndShiftTabFindTheirKeys)
 {
     EXPECT_EQ(KeyCodes::forKeysym(XK_K)->virtualKey, 40u);
@@ -61,14 +50,6 @@ TEST(KeyCodes, ModifiersLocksEscapeKeypadAndForeignLettersAreNotListed)
     }
     EXPECT_FALSE(KeyCodes::forVirtualKey(53)); // Escape
     EXPECT_FALSE(KeyCodes::forVirtualKey(1000));
-}
-
-TEST(KeyCodes, FunctionKeysAreTold)
-{
-    EXPECT_TRUE(KeyCodes::isFunctionKey(96));  // F5
-    EXPECT_TRUE(KeyCodes::isFunctionKey(90));  // F20
-    EXPECT_FALSE(KeyCodes::isFunctionKey(21)); // 4
-    EXPECT_FALSE(KeyCodes::isFunctionKey(53)); // not listed
 }
 
 TEST(KeyCodes, NoX11KeycodesWithoutAnXServer)
