@@ -6,6 +6,7 @@
 #include "editor/EditorWindowController.h"
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
+#include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
@@ -64,6 +65,7 @@ TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
     EXPECT_EQ(page->store().documentURL(), QUrl::fromLocalFile(package));
     EXPECT_EQ(page->title(), "Shot.snapkin");
     EXPECT_EQ(page->store().annotations().size(), 1);
+    EXPECT_FALSE(page->store().hasUnsavedChanges());
     EXPECT_EQ(page->window()->windowTitle(), QString::fromUtf8("Shot.snapkin — 8 × 6 px"));
     EXPECT_EQ(page->window()->windowFilePath(), package);
     // Documents are not followed by the history.
@@ -75,6 +77,9 @@ TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
     EXPECT_TRUE(editors().openFile("../Shot.snapkin"));
     QDir::setCurrent(previous);
     EXPECT_EQ(editors().pages().size(), 1);
+    // Opened files are listed under Open Recent.
+    ASSERT_FALSE(RecentDocuments::shared().urls().isEmpty());
+    EXPECT_EQ(RecentDocuments::shared().urls().first(), QUrl::fromLocalFile(package));
 }
 
 TEST_F(EditorOpening, DocumentsThatCannotBeHeldWholeOpenUnboundWithTheirOwnMessage)

@@ -98,6 +98,20 @@ TEST(SnapkinApp, OpensAnImageAndADocumentInWindowsTitledWithNameAndSize)
     }
 }
 
+TEST(SnapkinApp, ABlankCanvasOpensAloneAndClosingTheLastWindowQuits)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    App app({});
+    const QString window = findWindow(QString::fromUtf8("Blank Canvas — 1280 × 800 px"));
+    ASSERT_FALSE(window.isEmpty());
+    run("xdotool", {"windowactivate", "--sync", window});
+    // The window manager's close (Alt+F4 in openbox) on a canvas without changes.
+    QProcess::execute("xdotool", {"key", "--clearmodifiers", "alt+F4"});
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
 TEST(SnapkinApp, DamagedFileShowsTheAlertAndExitsWithStatusOne)
 {
     ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
