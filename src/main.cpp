@@ -2,6 +2,7 @@
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorWindowController.h"
+#include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
 
 #include <QApplication>
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
     // says when the desktop refused its combination.
     snapkin::CaptureHotKey::registerDefaults();
     snapkin::HotkeyService::shared().reload();
+    // Captures and editors are recorded from here on; pending writes finish before quitting.
+    snapkin::installCaptureHistory();
 
     // ---- First windows ----------------------------------------------------------------------
     auto& editors = snapkin::EditorWindowController::shared();
