@@ -36,6 +36,8 @@ QString userMessage(HotKeyError error)
 namespace {
 
 constexpr std::uint8_t badAccess = 10;
+// Keyboards repeat every 15 to 100 ms after a delay of 200 to 1000 ms.
+constexpr std::uint32_t maxRepeatIntervalMs = 1500;
 
 xcb_connection_t* qtConnection()
 {
@@ -355,9 +357,14 @@ bool GlobalHotKeys::handleKeyEvent(bool press, std::uint8_t keycode, std::uint16
         }
         if (relevant != grab.mask) continue;
         // Auto-repeat sends more presses (with a release at the same instant unless the
-        // server is told to leave those out): only the first press counts.
-        const bool repeat = grab.held || (grab.lastRelease != 0 && time == grab.lastRelease);
+        // server is told to leave those out): only the first press counts. Repeats follow
+        // each other within a fraction of a second, so a release that never reached us does
+        // not swallow the next real press.
+        const bool repeat =
+            (grab.held && std::uint32_t(time - grab.lastPress) < maxRepeatIntervalMs) ||
+            (grab.lastRelease != 0 && time == grab.lastRelease);
         grab.held = true;
+        grab.lastPress = time;
         if (!repeat) {
             const quint64 grabId = id;
             QMetaObject::invokeMethod(

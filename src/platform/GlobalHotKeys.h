@@ -61,6 +61,7 @@ private:
         std::uint16_t mask = 0;
         std::vector<std::uint16_t> locks; // the NumLock and CapsLock variants grabbed
         bool held = false;                // pressed and not yet released: later presses repeat
+        std::uint32_t lastPress = 0;      // server time of the last press, repeats included
         std::uint32_t lastRelease = 0;    // server time; a press at that instant is a repeat
     };
     struct Keyboard;
