@@ -52,8 +52,8 @@ TEST(SelectionOverlaySession, CoversEveryScreenAndEndsOnceOnEscape)
     ASSERT_EQ(overlay.views().size(), QGuiApplication::screens().size());
     SelectionView* view = onlyView(overlay);
     EXPECT_TRUE(view->isVisible());
-    EXPECT_TRUE(view->windowFlags() & Qt::X11BypassWindowManagerHint);
-    EXPECT_TRUE(view->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(view->window()->windowFlags() & Qt::X11BypassWindowManagerHint);
+    EXPECT_TRUE(view->window()->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(overlay.barView(), view);
     ASSERT_TRUE(view->modeBar());
     EXPECT_FALSE(view->modeBar()->captureVisible());

@@ -30,6 +30,8 @@ constexpr int grabPatienceMs = 500;
 constexpr int grabRetryMs = 20;
 // With a compositor, an unmapped window leaves the screen with the compositor's next frame.
 constexpr int compositorFramesMs = 2 * 17;
+// How long hidden overlay windows are kept for the next session.
+constexpr int shellKeepMs = 30000;
 
 bool onX11()
 {
@@ -77,6 +79,9 @@ SelectionOverlay::SelectionOverlay(QObject* parent, WindowPicker* picker)
     m_grabRetry.setSingleShot(true);
     m_grabRetry.setInterval(grabRetryMs);
     connect(&m_grabRetry, &QTimer::timeout, this, &SelectionOverlay::retryKeyboard);
+    m_shellRelease.setSingleShot(true);
+    m_shellRelease.setInterval(shellKeepMs);
+    connect(&m_shellRelease, &QTimer::timeout, this, &SelectionOverlay::releaseShells);
 }
 
 SelectionOverlay::~SelectionOverlay()
@@ -84,6 +89,36 @@ SelectionOverlay::~SelectionOverlay()
     if (m_grabbedView) KeyboardGrab::release();
     for (const QPointer<SelectionView>& view : std::as_const(m_views))
         delete view.data();
+    releaseShells();
+}
+
+QWidget* SelectionOverlay::shellFor(QScreen* screen, bool translucent)
+{
+    for (const Shell& shell : std::as_const(m_shells)) {
+        if (shell.screen == screen && shell.window && shell.translucent == translucent) {
+            shell.window->setGeometry(screen->geometry());
+            return shell.window;
+        }
+    }
+    auto* window = new QWidget;
+    window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
+    window->setWindowTitle(QStringLiteral("Snapkin selection"));
+    // The view inside paints every pixel.
+    window->setAttribute(Qt::WA_OpaquePaintEvent);
+    window->setAttribute(Qt::WA_TranslucentBackground, translucent);
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    m_shells.append(Shell{screen, window, translucent});
+    return window;
+}
+
+void SelectionOverlay::releaseShells()
+{
+    if (isOpen()) return;
+    for (const Shell& shell : std::as_const(m_shells))
+        delete shell.window.data();
+    m_shells.clear();
 }
 
 int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> frozen,
@@ -126,23 +161,21 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
     const std::optional<DisplaySnapshots> pictures =
         frozen ? std::move(frozen) : std::optional(std::move(taken));
 
+    m_shellRelease.stop();
     for (QScreen* screen : screens) {
-        auto* view = new SelectionView(screen, mode);
-        view->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                             Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
-        view->setWindowTitle(QStringLiteral("Snapkin selection"));
-        view->setScreen(screen);
-        view->setGeometry(screen->geometry());
+        const auto picture = pictureFor(pictures, screen);
+        QWidget* shell = shellFor(screen, m_composited && !picture);
+        auto* view = new SelectionView(screen, mode, shell);
+        view->setGeometry(shell->rect());
         view->setRootMapping(nativeGeometry(screen).topLeft(), screen->devicePixelRatio());
         view->setWindowPicker(m_picker);
         view->setShowsLoupe(showsLoupe);
-        if (const auto picture = pictureFor(pictures, screen)) {
+        if (picture) {
             view->setBackground(*picture);
             view->setSnapshot(*picture);
-        } else if (m_composited) {
-            view->setAttribute(Qt::WA_TranslucentBackground);
-        } else {
+        } else if (!m_composited) {
             // Nothing to show below the dimming: a dark screen rather than stale pixels.
+            view->setAutoFillBackground(true);
             QPalette palette = view->palette();
             palette.setColor(QPalette::Window, Qt::black);
             view->setPalette(palette);
@@ -162,6 +195,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
             if (weak && weak != m_grabbedView) takeKeyboard(weak.data());
         };
         view->show();
+        shell->show();
         m_views.append(weak);
     }
 
@@ -175,7 +209,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
             break;
         }
     }
-    keyView->activateWindow();
+    keyView->window()->activateWindow();
     keyView->setFocus(Qt::ActiveWindowFocusReason);
     takeKeyboard(keyView);
     keyView->showModeBar();
@@ -221,7 +255,7 @@ void SelectionOverlay::setMode(OverlayMode mode)
 void SelectionOverlay::confirm()
 {
     for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
-        if (!view || !(view->isActiveWindow() || view == m_grabbedView)) continue;
+        if (!view || !(view->window()->isActiveWindow() || view == m_grabbedView)) continue;
         if (auto result = view->currentResult()) {
             finish(OverlayResult::ofSelection(std::move(*result)));
             return;
@@ -256,7 +290,7 @@ void SelectionOverlay::refreshCaptureButton()
 void SelectionOverlay::takeKeyboard(SelectionView* view)
 {
     if (!KeyboardGrab::available() || !view) return;
-    view->activateWindow();
+    view->window()->activateWindow();
     view->setFocus(Qt::ActiveWindowFocusReason);
     m_wantedView = view;
     m_grabAttempts = 0;
@@ -267,7 +301,7 @@ void SelectionOverlay::retryKeyboard()
 {
     SelectionView* view = m_wantedView;
     if (!view || !isOpen()) return;
-    if (KeyboardGrab::grab(view->windowHandle()) == KeyboardGrab::Status::grabbed) {
+    if (KeyboardGrab::grab(view->window()->windowHandle()) == KeyboardGrab::Status::grabbed) {
         m_grabbedView = view;
         m_wantedView = nullptr;
         return;
@@ -303,6 +337,7 @@ void SelectionOverlay::finish(std::optional<OverlayResult> result)
         view->onBeginSelection = {};
         view->onAdjustingChange = {};
         view->onPress = {};
+        view->window()->hide();
         view->hide();
     }
     // The windows are off the screen once the server has handled their unmapping.
@@ -311,6 +346,7 @@ void SelectionOverlay::finish(std::optional<OverlayResult> result)
         // Later: this may run inside one of these views' own event handlers.
         if (view) view->deleteLater();
     }
+    m_shellRelease.start();
     if (m_composited) {
         QTimer::singleShot(compositorFramesMs, this, [completion, result] { completion(result); });
     } else {

@@ -59,6 +59,21 @@ private:
     void takeKeyboard(SelectionView* view);
     void retryKeyboard();
 
+    // The top-level window that holds a view on `screen`, made or reused.
+    QWidget* shellFor(QScreen* screen, bool translucent);
+    void releaseShells();
+
+    // One override-redirect window per screen. They outlive a session for a while, hidden,
+    // so that the next capture soon after finds them (and their backing stores) ready: making
+    // and first filling a screen-sized backing store is most of the time to the first frame.
+    struct Shell {
+        QPointer<QScreen> screen;
+        QPointer<QWidget> window;
+        bool translucent = false;
+    };
+    QList<Shell> m_shells;
+    QTimer m_shellRelease;
+
     QList<QPointer<SelectionView>> m_views;
     OverlayCompletion m_completion;
     QPointer<SelectionView> m_barView;

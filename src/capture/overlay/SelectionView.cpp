@@ -152,6 +152,8 @@ void SelectionView::setSnapshot(const QImage& snapshot)
 void SelectionView::setBackground(const QImage& picture)
 {
     m_background = picture;
+    // The picture covers every pixel: no background fill first.
+    setAttribute(Qt::WA_OpaquePaintEvent, !picture.isNull());
     update();
 }
 
