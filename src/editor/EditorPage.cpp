@@ -1,49 +1,22 @@
 #include "editor/EditorPage.h"
 
-#include "canvas/CanvasCursor.h"
 #include "canvas/CanvasView.h"
-#include "canvas/CanvasZoomWheel.h"
-#include "editor/EditorCanvasCursor.h"
+#include "editor/EditorCanvasArea.h"
 #include "editor/EditorTabHost.h"
+#include "editor/EditorView.h"
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
+#include "editor/FramedCanvas.h"
 #include "editor/UnsavedChangesAlert.h"
 #include "model/AnnotationStore.h"
 #include "platform/Observable.h"
 
 #include <QCloseEvent>
-#include <QEvent>
 #include <QFileInfo>
-#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace snapkin {
-
-namespace {
-
-// Writes the canvas viewport's size into the zoom, for fitting.
-class ViewportWatcher : public QObject {
-public:
-    ViewportWatcher(QWidget* viewport, EditorZoom& zoom) : QObject(viewport), m_zoom(zoom)
-    {
-        viewport->installEventFilter(this);
-        m_zoom.setViewportSize(viewport->size());
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Resize)
-            m_zoom.setViewportSize(static_cast<QWidget*>(watched)->size());
-        return false;
-    }
-
-private:
-    EditorZoom& m_zoom;
-};
-
-} // namespace
 
 EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<EditorZoom> zoom,
                        QString title, QWidget* parent)
@@ -64,38 +37,18 @@ EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<E
 EditorPage::~EditorPage()
 {
     // The widgets that show the store go first; the store and zoom members outlive them.
-    delete m_area;
+    delete m_view;
 }
 
-// The page's content: the canvas in a scroll area at the page's zoom, centred when it is
-// smaller than the viewport.
+// The page's content: toolbar, options bar, tool sidebar, the canvas area and the status bar.
 void EditorPage::buildContent()
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_area = new QScrollArea(this);
-    m_area->setAlignment(Qt::AlignCenter);
-    m_area->setFrameShape(QFrame::NoFrame);
-    m_canvas = new CanvasView(*m_store);
-    m_canvas->setZoom(m_zoom->scale());
-    m_area->setWidget(m_canvas);
-    layout->addWidget(m_area);
+    m_view = new EditorView(*m_store, *m_zoom, this);
+    layout->addWidget(m_view);
+    m_canvas = m_view->canvasArea()->framedCanvas()->canvas();
     setFocusProxy(m_canvas);
-
-    connect(m_zoom.get(), &EditorZoom::scaleChanged, m_canvas,
-            [canvas = m_canvas](double scale) { canvas->setZoom(scale); });
-    new ViewportWatcher(m_area->viewport(), *m_zoom);
-    new CanvasZoomWheel(m_area, [zoom = m_zoom.get()](double factor) { zoom->zoomBy(factor); });
-    // The store announces a change before it stores it, so each signal's own value is used.
-    auto* cursor = new CanvasCursor(m_area);
-    cursor->setCursor(editorCanvasCursor(m_store->tool(), m_store->isCropping()));
-    connect(m_store.get(), &AnnotationStore::toolChanged, cursor, [this, cursor](Tool tool) {
-        cursor->setCursor(editorCanvasCursor(tool, m_store->isCropping()));
-    });
-    connect(m_store.get(), &AnnotationStore::isCroppingChanged, cursor,
-            [this, cursor](bool cropping) {
-                cursor->setCursor(editorCanvasCursor(m_store->tool(), cropping));
-            });
 }
 
 QString EditorPage::windowTitleText() const

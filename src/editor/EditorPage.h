@@ -5,14 +5,13 @@
 
 #include <memory>
 
-class QScrollArea;
-
 namespace snapkin {
 
 class AnnotationStore;
 class CanvasView;
 class EditorZoom;
 class EditorTabHost;
+class EditorView;
 
 // One editor: a document being edited, shown as a tab of an EditorTabHost. To the rest of the
 // application a page is what a window is elsewhere: it has its own store and zoom, its own
@@ -32,6 +31,8 @@ public:
     AnnotationStore& store() const { return *m_store; }
     EditorZoom& zoom() const { return *m_zoom; }
     CanvasView* canvas() const { return m_canvas; }
+    // The page's content: bars, sidebar and canvas area.
+    EditorView* view() const { return m_view; }
 
     // The tab's text: the title, or the bound document's file name.
     const QString& title() const { return m_title; }
@@ -67,7 +68,7 @@ private:
     QString m_dimensions; // "1440 × 900 px"
     QString m_documentPath;
     CanvasView* m_canvas = nullptr;
-    QScrollArea* m_area = nullptr;
+    EditorView* m_view = nullptr;
     bool m_closed = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "editor/EditorCommands.h"
 #include "editor/EditorToolbarItems.h"
+#include "editor/EditorView.h"
 #include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/SaveSplitButton.h"
@@ -150,6 +151,7 @@ EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* 
     setFloatable(false);
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setIconSize(QSize(18, 18));
+    setFixedHeight(EditorView::toolbarAreaHeight - 1);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 
     m_enableRefresh.setSingleShot(true);

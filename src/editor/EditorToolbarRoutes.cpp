@@ -1,5 +1,6 @@
 #include "editor/EditorToolbar.h"
 
+#include "editor/EditorWindowController.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 
@@ -20,6 +21,7 @@ EditorToolbarRoutes EditorToolbarRoutes::standard()
     };
     routes.share = [](const QImage& image) { ExportService::shared().share(image); };
     routes.dragData = [](const QImage& image) { return ExportService::shared().dragData(image); };
+    routes.openBlank = [] { EditorWindowController::shared().openBlank(nullptr); };
     return routes;
 }
 

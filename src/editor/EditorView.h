@@ -31,6 +31,8 @@ class EditorView : public QWidget {
 public:
     static constexpr QSize minimumContentSize{800, 600};
     static constexpr int optionsBarHeight = 44;
+    // The toolbar and the rule under it.
+    static constexpr int toolbarAreaHeight = 39;
 
     EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
     ~EditorView() override;

@@ -2,6 +2,7 @@
 
 #include "editor/EditorPage.h"
 #include "editor/EditorTabHost.h"
+#include "editor/EditorView.h"
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
 #include "editor/HistoryTracking.h"
@@ -111,7 +112,9 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     // Size the window for the canvas at actual size with the page's chrome around it, within
     // the screen the user is looking at.
     const QSizeF canvas = store->frameLayout().canvasSize;
-    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard());
+    // The page's toolbar sits inside the content, above the options bar.
+    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard())
+                          + EditorView::toolbarAreaHeight;
     const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
     QScreen* screen = editorsizing::targetScreen();
     const QMargins frame = knownFrameMargins(pages());

@@ -3,6 +3,7 @@
 #include "canvas/CanvasView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorTabHost.h"
+#include "editor/EditorView.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
@@ -243,7 +244,8 @@ TEST_F(EditorTabs, JoiningAWindowRefitsTheZoomToItsPageArea)
     EditorPage* first = openPlain({100, 100}, "Small");
     const QSize big(3000, 2000);
     EditorPage* tab = openPlain(big, "Big", first);
-    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard());
+    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard())
+                          + EditorView::toolbarAreaHeight;
     const double expected =
         editorsizing::initialZoom(QSizeF(big), tab->host()->pageAreaSize(), chrome);
     EXPECT_DOUBLE_EQ(tab->zoom().scale(), expected);

@@ -1,6 +1,5 @@
 #include "editor/EditorZoom.h"
 #include "canvas/ToolCursor.h"
-#include "editor/EditorCanvasCursor.h"
 #include "model/AnnotationStore.h"
 
 #include <QSignalSpy>
@@ -100,16 +99,4 @@ TEST(EditorZoomFit, FitsTheBareImageWhileCroppingAndTheFramedCanvasOtherwise)
     store.setIsCropping(true);
     zoom.zoomToFit(store);
     EXPECT_DOUBLE_EQ(zoom.scale(), 1.0);
-}
-
-TEST(EditorCanvasCursor, CropWhileCroppingArrowForSelectAndFrame)
-{
-    const auto isTool = [](const QCursor& c, Tool tool) {
-        return c.shape() == Qt::BitmapCursor &&
-               c.pixmap().cacheKey() == ToolCursor::cursor(tool).pixmap().cacheKey();
-    };
-    EXPECT_TRUE(isTool(editorCanvasCursor(Tool::arrow, true), Tool::crop));
-    EXPECT_EQ(editorCanvasCursor(Tool::select, false).shape(), Qt::ArrowCursor);
-    EXPECT_EQ(editorCanvasCursor(Tool::frame, false).shape(), Qt::ArrowCursor);
-    EXPECT_TRUE(isTool(editorCanvasCursor(Tool::pen, false), Tool::pen));
 }
