@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QTimer>
 #include <QUrl>
 
 namespace snapkin {
@@ -72,7 +73,14 @@ void ExportService::setClock(std::function<QDateTime()> clock)
 bool ExportService::copy(const QImage& image, bool countsAsExport) const
 {
     Defaults& defaults = Defaults::standard();
-    if (countsAsExport) countExport(defaults);
+    if (countsAsExport) {
+        // Writing the counter syncs the settings file to disk; it waits for the event loop, so
+        // the copy never waits for the disk.
+        if (QCoreApplication::instance())
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { countExport(Defaults::standard()); });
+        else
+            countExport(defaults);
+    }
     BaseImage copied(image);
     // At full size one pixel is one point: a 2x capture pastes at twice its on-screen size.
     if (defaults.boolForKey(copyAtFullSizeKey)) copied = copied.withPointSize(QSizeF(image.size()));

@@ -49,8 +49,8 @@ public:
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
     // says 72 dpi times its pixel scale, or 72 dpi with "copyAtFullSize" on, so that a 2x capture
-    // pastes at twice its size. Counts an export when `countsAsExport`. True when the PNG was
-    // made.
+    // pastes at twice its size. Counts an export when `countsAsExport` (once the event loop runs
+    // again). True when the PNG was made.
     bool copy(const QImage& image, bool countsAsExport) const;
 
     // What a drag out of the editor carries: the image as a PNG file named

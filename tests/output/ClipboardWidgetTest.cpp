@@ -37,8 +37,17 @@ double dpiOf(const QImage& image)
 
 class Copy : public ::testing::Test {
 protected:
-    void SetUp() override { Defaults::standard().removeAllStored(); }
-    void TearDown() override { Defaults::standard().removeAllStored(); }
+    // Counts still pending from an earlier copy are written first.
+    void SetUp() override
+    {
+        QCoreApplication::processEvents();
+        Defaults::standard().removeAllStored();
+    }
+    void TearDown() override
+    {
+        QCoreApplication::processEvents();
+        Defaults::standard().removeAllStored();
+    }
 };
 
 } // namespace
@@ -76,10 +85,13 @@ TEST_F(Copy, CountsAnExportUnlessTheSaveAlreadyDid)
 {
     ExportService::shared().copy(retinaCapture(), true);
     ExportService::shared().copy(retinaCapture(), true);
+    QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
     ExportService::shared().copy(retinaCapture(), false);
+    QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
     // Nothing to encode: nothing made, still counted (the user asked for a copy).
     EXPECT_FALSE(ExportService::shared().copy(QImage(), true));
+    QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 3);
 }

@@ -173,9 +173,11 @@ TEST_F(Share, HandsOnAPngFromThePrivateFolder)
 
 TEST_F(Share, CopyImageCountsAnExport)
 {
+    QCoreApplication::processEvents();
     platform::Defaults::standard().removeAllStored();
     ShareMenu menu(capture(), QString());
     menu.copyAction()->trigger();
+    QCoreApplication::processEvents();
     EXPECT_EQ(platform::Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 1);
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("image/png"));
     platform::Defaults::standard().removeAllStored();
