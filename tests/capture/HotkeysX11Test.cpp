@@ -218,3 +218,23 @@ TEST_F(HotkeysX11Test, ARecorderGetsAnotherActionsCombinationInsteadOfACapture)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+k", "ctrl+alt+5"}));
     EXPECT_EQ(runsAfter(captures, 2), (QList{CaptureAction::region, CaptureAction::window}));
 }
+
+TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
+{
+    // On a French layout the digit keys give punctuation unless shifted.
+    ASSERT_EQ(QProcess::execute("setxkbmap", {"fr"}), 0);
+    service().reload();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::window});
+
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* recorder = new HotKeyRecorder(CaptureAction::region);
+    layout->addWidget(recorder);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
+    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    EXPECT_EQ(recorder->message(), "Already used by Capture Window");
+}
