@@ -1,4 +1,5 @@
 #include "SnapkinVersion.h"
+#include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorWindowController.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     // ---- Start-up: services and hooks, before any window opens -------------------------------
     // Documents written from here on carry a framed preview.
     snapkin::installOutputHooks();
+    snapkin::CaptureService::registerAtStartUp();
     // The capture shortcuts work from anywhere on the desktop; each action keeps a status that
     // says when the desktop refused its combination.
     snapkin::CaptureHotKey::registerDefaults();

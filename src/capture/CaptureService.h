@@ -70,6 +70,10 @@ class CaptureService : public QObject {
 public:
     static CaptureService& shared();
     explicit CaptureService(QObject* parent = nullptr);
+
+    // Called once at start-up: registers the capture settings' defaults and serves the editor's
+    // New Capture menu and Open Image… from the shared service.
+    static void registerAtStartUp();
     ~CaptureService() override;
 
     // Settings read at the moment of use.

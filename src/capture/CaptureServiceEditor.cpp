@@ -1,11 +1,18 @@
 // Where a capture meets the editor and the routes out: opening an editor, the open dialog, the
 // clipboard, and the router that stands in until the application installs its own.
+#include "capture/CaptureEngine.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
+#include "editor/EditorViewHooks.h"
+#include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
+#include "model/SnapkinDocument.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QImageReader>
 
@@ -28,6 +35,34 @@ public:
     }
 };
 
+// The open dialog of Open…: one image or one document package. A package is a folder, so
+// entering one (double-click, or Open on it) chooses it rather than showing its insides.
+QString chooseFileToOpen()
+{
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    patterns << QStringLiteral("*.") + QString::fromLatin1(SnapkinDocument::extension);
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(platform::L10n::text("Images and Snapkin documents") +
+                         QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+    QString package;
+    const QString suffix = QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                     [&dialog, &package, suffix](const QString& folder) {
+                         if (!folder.endsWith(suffix, Qt::CaseInsensitive)) return;
+                         package = folder;
+                         static_cast<QDialog&>(dialog).done(QDialog::Accepted);
+                     });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    if (!package.isEmpty()) return package;
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.size() == 1 ? chosen.front() : QString();
+}
+
 // The image as the routes out take it: its device pixel ratio is its pixels per point.
 QImage scaledForOutput(const BaseImage& image)
 {
@@ -44,6 +79,23 @@ PostCaptureRouting& fallbackPostCaptureRouting()
     return router;
 }
 
+void CaptureService::registerAtStartUp()
+{
+    CaptureEngine::registerDefaults();
+    EditorViewHooks& hooks = EditorViewHooks::shared();
+    hooks.capture = [](EditorViewHooks::CaptureKind kind) {
+        switch (kind) {
+        case EditorViewHooks::CaptureKind::region:
+            return CaptureService::shared().capture(CaptureMode::region, CaptureSink::editor);
+        case EditorViewHooks::CaptureKind::window:
+            return CaptureService::shared().capture(CaptureMode::window, CaptureSink::editor);
+        case EditorViewHooks::CaptureKind::fullScreen:
+            return CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::editor);
+        }
+    };
+    hooks.openImage = [] { CaptureService::shared().openImage(); };
+}
+
 bool CaptureService::copyToClipboard(const BaseImage& image)
 {
     // A capture put on the clipboard counts as an export, as a copy from the editor does.
@@ -52,10 +104,21 @@ bool CaptureService::copyToClipboard(const BaseImage& image)
 
 void CaptureService::openInEditor(const BaseImage& image, const QString& title)
 {
-    openCaptureInEditor(image, title);
+    // A pasted picture opens like a new capture: the remembered frame applies.
+    AnnotationStore& store = EditorWindowController::shared().open(image, title);
+    EditorWindowController& editors = EditorWindowController::shared();
+    if (EditorPage* page = editors.pageOf(store)) EditorWindowController::bringForward(page);
+    HistoryTracking::shared().track(store, title, std::nullopt, false);
 }
 
-void CaptureService::openCaptureInEditor(const BaseImage&, const QString&) {}
+void CaptureService::openCaptureInEditor(const BaseImage& image, const QString& title)
+{
+    AnnotationStore& store = EditorWindowController::shared().open(image, title);
+    if (EditorPage* page = EditorWindowController::shared().pageOf(store))
+        EditorWindowController::bringForward(page);
+    HistoryTracking::shared().track(
+        store, sourceAppName().value_or(platform::L10n::text("Screenshot")), std::nullopt, false);
+}
 
 void CaptureService::saveWithPanel(const BaseImage& image)
 {
@@ -65,8 +128,10 @@ void CaptureService::saveWithPanel(const BaseImage& image)
 
 void CaptureService::openImage()
 {
-    const QString path = m_openPanel ? m_openPanel() : QString();
-    Q_UNUSED(path);
+    const QString path = m_openPanel ? m_openPanel() : chooseFileToOpen();
+    if (path.isEmpty()) return;
+    // Reports its own failures.
+    EditorWindowController::shared().openFile(path);
 }
 
 } // namespace snapkin

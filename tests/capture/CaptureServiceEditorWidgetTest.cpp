@@ -1,0 +1,156 @@
+#include "CaptureFakes.h"
+
+#include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
+#include "capture/ToastView.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using platform::BaseImage;
+
+namespace {
+
+class TrackedTitles : public HistoryTracking {
+public:
+    void track(AnnotationStore&, const QString& title, std::optional<QUuid>, bool) override
+    {
+        titles.append(title);
+    }
+    void editorWillClose(AnnotationStore&) override {}
+    void record(const BaseImage&, const QString& title) override { recorded.append(title); }
+    QStringList titles;
+    QStringList recorded;
+};
+
+QByteArray png(QSize size, QColor color)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    test::filled(size, color).save(&buffer, "PNG");
+    return bytes;
+}
+
+// Pictures brought into editors: from the clipboard, from a file, and captures for the editor
+// while no router is installed.
+class CaptureServiceEditors : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::Defaults::standard().removeAllStored();
+        HistoryTracking::install(&history);
+    }
+    void TearDown() override
+    {
+        auto& editors = EditorWindowController::shared();
+        for (EditorPage* page : editors.pages()) {
+            page->store().setHasUnsavedChanges(false);
+            page->window()->close();
+        }
+        for (int i = 0; i < 5; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        CaptureToast::dismiss();
+        HistoryTracking::install(nullptr);
+    }
+    QList<EditorPage*> pages() const { return EditorWindowController::shared().pages(); }
+
+    TrackedTitles history;
+    CaptureService service;
+};
+
+} // namespace
+
+TEST_F(CaptureServiceEditors, AClipboardImageOpensAsPastedImageAndIsFollowedByTheHistory)
+{
+    auto* mime = new QMimeData;
+    mime->setData("image/png", png(QSize(64, 48), Qt::darkCyan));
+    QGuiApplication::clipboard()->setMimeData(mime);
+
+    service.openFromClipboard();
+    ASSERT_EQ(pages().size(), 1);
+    EXPECT_EQ(pages()[0]->title(), "Pasted image");
+    EXPECT_EQ(pages()[0]->store().image().pixelSize(), QSize(64, 48));
+    EXPECT_EQ(history.titles, QStringList{"Pasted image"});
+    EXPECT_EQ(CaptureToast::current(), nullptr);
+}
+
+TEST_F(CaptureServiceEditors, OneImageFileOnTheClipboardOpensButTwoOrAnUnreadableOneDoNot)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.png");
+    const QString b = dir.filePath("b.png");
+    const QString broken = dir.filePath("broken.png");
+    test::filled(QSize(30, 20), Qt::red).save(a);
+    test::filled(QSize(30, 20), Qt::blue).save(b);
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\x89PNG not really");
+    f.close();
+
+    const auto paste = [&](QList<QUrl> urls) {
+        auto* mime = new QMimeData;
+        mime->setUrls(urls);
+        QGuiApplication::clipboard()->setMimeData(mime);
+        service.openFromClipboard();
+    };
+    paste({QUrl::fromLocalFile(a)});
+    EXPECT_EQ(pages().size(), 1);
+
+    paste({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    EXPECT_EQ(pages().size(), 1);
+    ASSERT_NE(CaptureToast::current(), nullptr);
+    EXPECT_EQ(CaptureToast::current()->message(), "No image on the clipboard");
+
+    CaptureToast::dismiss();
+    paste({QUrl::fromLocalFile(broken)});
+    EXPECT_EQ(pages().size(), 1);
+    EXPECT_NE(CaptureToast::current(), nullptr);
+}
+
+TEST_F(CaptureServiceEditors, WithoutARouterAnEditorCaptureOpensUntitledAndAFileOneIsRecorded)
+{
+    PostCaptureRouting::install(nullptr);
+    const BaseImage image(test::filled(QSize(200, 100), Qt::green), QSizeF(100, 50));
+    service.route(image, CaptureSink::editor);
+    ASSERT_EQ(pages().size(), 1);
+    EXPECT_EQ(pages()[0]->title(), "Untitled");
+    EXPECT_EQ(pages()[0]->store().image().pointSize(), QSizeF(100, 50));
+    // Filed under the application it came from, or "Screenshot" when that is unknown.
+    EXPECT_EQ(history.titles, QStringList{"Screenshot"});
+
+    // A clipboard capture is recorded, not followed in an editor.
+    service.setClipboardWriter([](const BaseImage&) { return true; });
+    service.route(image, CaptureSink::clipboard);
+    EXPECT_EQ(history.recorded, QStringList{"Screenshot"});
+    EXPECT_EQ(pages().size(), 1);
+}
+
+TEST_F(CaptureServiceEditors, OpenOpensTheChosenFileAndACancelledDialogNothing)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("shot.png");
+    test::filled(QSize(40, 30), Qt::yellow).save(file);
+
+    service.setOpenPanel([] { return QString(); });
+    service.openImage();
+    EXPECT_TRUE(pages().isEmpty());
+
+    service.setOpenPanel([file] { return file; });
+    service.openImage();
+    ASSERT_EQ(pages().size(), 1);
+    EXPECT_EQ(pages()[0]->store().image().pixelSize(), QSize(40, 30));
+}
