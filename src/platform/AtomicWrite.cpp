@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 #include <fcntl.h>
 #include <stdio.h>
 
@@ -26,6 +28,33 @@ QString userMessage(WriteError error)
         return L10n::text("The finished file couldn't be moved into place. The previous version was kept.");
     }
     return {};
+}
+
+QString describeWriteFailure(const QString& path, WriteError error)
+{
+    const QFileInfo info(path);
+    const QString name = QDir::toNativeSeparators(path);
+    if (info.isDir()) return L10n::format("\"%@\" is a folder.", name);
+    // The nearest part of the path that exists tells a missing folder from a file in the way.
+    QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        QString existing = folder;
+        while (!QFileInfo::exists(existing) && QFileInfo(existing).absolutePath() != existing)
+            existing = QFileInfo(existing).absolutePath();
+        if (QFileInfo(existing).isDir())
+            return L10n::format("The folder \"%@\" doesn't exist.", QDir::toNativeSeparators(folder));
+        return L10n::format("\"%@\" is a file, not a folder.", QDir::toNativeSeparators(existing));
+    }
+    const QByteArray folderBytes = QFile::encodeName(folder);
+    if (::access(folderBytes.constData(), W_OK) != 0) {
+        if (errno == EROFS)
+            return L10n::format("The folder \"%@\" is on a read-only disk.", QDir::toNativeSeparators(folder));
+        return L10n::format("You don't have permission to write to the folder \"%@\".",
+                            QDir::toNativeSeparators(folder));
+    }
+    if (info.exists() && !info.isWritable())
+        return L10n::format("You don't have permission to replace \"%@\".", name);
+    return L10n::format("\"%@\": %@", name, userMessage(error));
 }
 
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data)

@@ -16,6 +16,11 @@ enum class WriteError {
 
 QString userMessage(WriteError error);
 
+// One sentence that names the file and, where it can be told, what stood in the way of writing
+// it: a folder at that path, a missing folder, a file where the folder should be, no permission,
+// a read-only disk. Otherwise the file's name with userMessage(error).
+QString describeWriteFailure(const QString& path, WriteError error);
+
 // Writes a file through a temporary beside it that is renamed into place; on failure the old
 // file is left byte for byte as it was.
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data);

@@ -107,3 +107,58 @@ TEST(SnapkinRender, RefusesNewerDamagedAndMissingDocumentsWithAMessage)
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
 }
+
+TEST(SnapkinRender, AnswersHelpAndVersionAndRefusesUsageErrors)
+{
+    if (!toolBuilt()) GTEST_SKIP() << "snapkin-render is not built";
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.png");
+    // Options in any place; --help wins and nothing is rendered.
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{fixture, out, "--help"}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.contains("DOC") && run.out.contains("OUT")) << run.out.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(out));
+    const ToolRun version = runTool({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("snapkin-render ")) << version.out.toStdString();
+
+    for (const QStringList& args : {QStringList{}, QStringList{fixture}, QStringList{fixture, out, out},
+                                    QStringList{"--bogus", fixture, out}, QStringList{fixture, dir.filePath("out.xyz")}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("--help")) << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+TEST(SnapkinRender, MessagesSayWhatHappenedNamingTheFile)
+{
+    if (!toolBuilt()) GTEST_SKIP() << "snapkin-render is not built";
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.png");
+    const auto message = [&](const QString& input, const QString& output) {
+        const ToolRun run = runTool({input, output});
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        return run.err;
+    };
+    const QString missing = dir.filePath("missing.snapkin");
+    EXPECT_TRUE(message(missing, out).contains("\"" + missing + "\" doesn't exist"));
+    const QString folder = dir.filePath("plain-folder");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(message(folder, out).contains("\"" + folder + "\" is a folder but not a Snapkin document"));
+    const QString png = fixture + "/image.png";
+    EXPECT_TRUE(message(png, out).contains("\"" + png + "\" is an image, not a Snapkin document"));
+
+    const QString taken = dir.filePath("taken.png");
+    QDir().mkpath(taken);
+    EXPECT_TRUE(message(fixture, taken).contains("\"" + taken + "\" is a folder."));
+    EXPECT_TRUE(message(fixture, dir.filePath("no/such/out.png"))
+                    .contains("The folder \"" + dir.filePath("no/such") + "\" doesn't exist."));
+
+    // The result line cannot be printed: a failure, though the file was written.
+    const ToolRun full = snapkin::tools::runTool("snapkin-render", {fixture, out}, 60000, "/dev/full");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(full.err.contains("standard output")) << full.err.toStdString();
+}

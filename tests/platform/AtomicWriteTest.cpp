@@ -108,3 +108,31 @@ TEST(AtomicFolderWrite, UnwritableParentIsAnError)
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), WriteError::cannotCreate);
 }
+
+TEST(AtomicFileWrite, FailuresSayWhatStoodInTheWayNamingTheFile)
+{
+    QTemporaryDir dir;
+    const auto failure = [](const QString& path) {
+        const auto written = writeFileAtomically(path, "x");
+        return written ? QString() : describeWriteFailure(path, written.error());
+    };
+    QDir(dir.path()).mkdir("shots");
+    EXPECT_EQ(failure(dir.filePath("shots")), QString("\"%1\" is a folder.").arg(dir.filePath("shots")));
+    EXPECT_EQ(failure(dir.filePath("no/such/out.png")),
+              QString("The folder \"%1\" doesn't exist.").arg(dir.filePath("no/such")));
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_EQ(failure(dir.filePath("plain/out.png")),
+              QString("\"%1\" is a file, not a folder.").arg(dir.filePath("plain")));
+    if (!runningAsRoot()) { // permissions do not bind the superuser
+        QDir(dir.path()).mkdir("locked");
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(failure(dir.filePath("locked/out.png")),
+                  QString("You don't have permission to write to the folder \"%1\".")
+                      .arg(dir.filePath("locked")));
+    }
+    // What cannot be told apart keeps the general message, with the name.
+    EXPECT_EQ(describeWriteFailure(dir.filePath("ok.png"), WriteError::writeFailed),
+              QString("\"%1\": %2").arg(dir.filePath("ok.png"), userMessage(WriteError::writeFailed)));
+}

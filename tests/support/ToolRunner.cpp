@@ -17,9 +17,11 @@ bool toolBuilt(const QString& name)
     return QFileInfo(toolPath(name)).isExecutable();
 }
 
-ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs)
+ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs,
+                const QString& standardOutputFile)
 {
     QProcess process;
+    if (!standardOutputFile.isEmpty()) process.setStandardOutputFile(standardOutputFile);
     process.start(toolPath(name), arguments);
     ToolRun run;
     if (!process.waitForFinished(timeoutMs)) {

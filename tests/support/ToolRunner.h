@@ -14,6 +14,8 @@ struct ToolRun {
 
 QString toolPath(const QString& name);
 bool toolBuilt(const QString& name);
-ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs = 60000);
+// `standardOutputFile`, when given, receives the standard output instead (say /dev/full).
+ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs = 60000,
+                const QString& standardOutputFile = {});
 
 } // namespace snapkin::tools

@@ -1,45 +1,40 @@
-// snapkin-grab: captures the screen through the capture engine and writes a PNG through the
-// export service. A program for tests and benchmarks, not a user feature.
+// snapkin-grab: captures the screen through the capture engine and writes it through the export
+// service, in the format the output's extension names. A program for tests and benchmarks, not
+// a user feature.
 //
-//   snapkin-grab OUT.png                       the main display
-//   snapkin-grab OUT.png --display ID|NAME     one display (identifier or monitor name)
-//   snapkin-grab OUT.png --window ID           one window (decimal or 0x hexadecimal X11 id)
-//   snapkin-grab OUT.png --region X,Y,W,H      a rectangle in root-window pixels
+//   snapkin-grab OUT                           the main display
+//   snapkin-grab OUT --display ID|NAME         one display (identifier or monitor name)
+//   snapkin-grab OUT --window ID               one window (decimal or 0x hexadecimal X11 id)
+//   snapkin-grab OUT --region X,Y,W,H          a rectangle in root-window pixels
 //   snapkin-grab --list                        the displays and windows, one a line
 //
+// OUT ends in .png, .jpg, .webp, .pdf, .tiff, .gif or .bmp. Options go in any order.
 // Exit status: 0 written, 1 capture or write failed, 2 bad arguments.
+
+#include "../common/ToolSupport.h"
 
 #include "capture/CaptureEngine.h"
 #include "capture/CaptureEngineError.h"
+#include "output/ExportFormat.h"
 #include "output/ExportService.h"
 #include "platform/AtomicWrite.h"
 #include "platform/ScreenCapture.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
+#include <QFuture>
 
-#include <cstdio>
+#include <algorithm>
 #include <optional>
 
 using namespace snapkin;
 using platform::CaptureResult;
 using platform::DisplayInfo;
 using platform::ShareableContent;
+using tools::fail;
+using tools::usageError;
 
 namespace {
-
-int fail(const QString& message, int status = 1)
-{
-    QTextStream(stderr) << "snapkin-grab: " << message << Qt::endl;
-    return status;
-}
-
-int usage()
-{
-    return fail(QStringLiteral("usage: snapkin-grab OUT.png [--display ID | --window ID | "
-                               "--region X,Y,W,H] | --list"),
-                2);
-}
 
 template <typename T> T wait(QFuture<T> future)
 {
@@ -72,20 +67,55 @@ std::optional<QRect> parseRegion(const QString& text)
     return QRect(v[0], v[1], v[2], v[3]);
 }
 
+QString describe(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
 int list(const ShareableContent& content)
 {
-    QTextStream out(stdout);
+    QString text;
     for (const DisplayInfo& d : content.displays) {
-        out << "display " << d.displayID << ' ' << d.name << ' ' << d.frame.width() << 'x'
-            << d.frame.height() << '+' << d.frame.x() << '+' << d.frame.y()
-            << (d.primary ? " primary" : "") << '\n';
+        text += QStringLiteral("display %1 %2 %3x%4+%5+%6%7\n")
+                    .arg(d.displayID)
+                    .arg(d.name)
+                    .arg(d.frame.width())
+                    .arg(d.frame.height())
+                    .arg(d.frame.x())
+                    .arg(d.frame.y())
+                    .arg(d.primary ? QStringLiteral(" primary") : QString());
     }
     for (const platform::WindowInfo& w : content.windows) {
-        out << "window 0x" << QString::number(w.windowID, 16) << ' ' << w.frame.width() << 'x'
-            << w.frame.height() << '+' << w.frame.x() << '+' << w.frame.y() << " pid "
-            << (w.owningApplication ? w.owningApplication->processID : 0) << ' ' << w.title << '\n';
+        text += QStringLiteral("window 0x%1 %2x%3+%4+%5 pid %6 %7\n")
+                    .arg(QString::number(w.windowID, 16))
+                    .arg(w.frame.width())
+                    .arg(w.frame.height())
+                    .arg(w.frame.x())
+                    .arg(w.frame.y())
+                    .arg(w.owningApplication ? w.owningApplication->processID : 0)
+                    .arg(w.title);
     }
-    return 0;
+    return tools::writeOut(text) ? 0 : tools::outputFailed();
+}
+
+// The display a region is taken from: the one holding its top-left corner, else the one it
+// overlaps most. Nothing when it lies off every display.
+std::optional<DisplayInfo> displayForRegion(const ShareableContent& content, const QRect& region)
+{
+    for (const DisplayInfo& d : content.displays) {
+        if (d.frame.contains(region.topLeft())) return d;
+    }
+    std::optional<DisplayInfo> best;
+    qint64 bestArea = 0;
+    for (const DisplayInfo& d : content.displays) {
+        const QRect overlap = d.frame.intersected(region);
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (!overlap.isEmpty() && area > bestArea) {
+            best = d;
+            bestArea = area;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -93,19 +123,72 @@ int list(const ShareableContent& content)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() == 1 && args[0] == QLatin1String("--list")) {
+    tools::identify("snapkin-grab");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Captures the screen and writes it in the format OUT's extension names (png, jpg, webp, "
+        "pdf, tiff, gif or bmp). Without an option, the main display."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file to write."));
+    const QCommandLineOption displayOption(QStringLiteral("display"),
+                                           QStringLiteral("Captures one display."),
+                                           QStringLiteral("ID|NAME"));
+    const QCommandLineOption windowOption(
+        QStringLiteral("window"),
+        QStringLiteral("Captures one window (decimal or 0x hexadecimal X11 id)."),
+        QStringLiteral("ID"));
+    const QCommandLineOption regionOption(
+        QStringLiteral("region"), QStringLiteral("Captures a rectangle in root-window pixels."),
+        QStringLiteral("X,Y,W,H"));
+    const QCommandLineOption listOption(QStringLiteral("list"),
+                                        QStringLiteral("Lists the displays and windows."));
+    parser.addOptions({displayOption, windowOption, regionOption, listOption});
+    if (const int status = tools::parseArguments(parser); status >= 0) return status;
+
+    const QStringList positional = parser.positionalArguments();
+    const int modes = int(parser.isSet(displayOption)) + int(parser.isSet(windowOption))
+        + int(parser.isSet(regionOption));
+    if (parser.isSet(listOption)) {
+        if (!positional.isEmpty() || modes > 0)
+            return usageError(QStringLiteral("--list takes no file and no other option."));
+    } else {
+        if (positional.isEmpty()) return usageError(QStringLiteral("Missing the output file."));
+        if (positional.size() > 1)
+            return usageError(QStringLiteral("One output file only; got: ") + positional.join(u' '));
+        if (modes > 1)
+            return usageError(QStringLiteral("Choose one of --display, --window and --region."));
+    }
+
+    // The same defaults as the application (the window shadow and background settings).
+    CaptureEngine::registerDefaults();
+
+    if (parser.isSet(listOption)) {
         auto content = wait(CaptureEngine::shareableContent());
         if (!content) return fail(content.error().userMessage());
         return list(*content);
     }
-    if (args.size() != 1 && args.size() != 3) return usage();
-    const QString out = args[0];
-    const QString mode = args.size() == 3 ? args[1] : QString();
-    const QString value = args.size() == 3 ? args[2] : QString();
-    if (!mode.isEmpty() && mode != QLatin1String("--display") &&
-        mode != QLatin1String("--window") && mode != QLatin1String("--region")) {
-        return usage();
+
+    const QString out = positional.first();
+    const auto format = exportFormatFromExtension(out);
+    if (!format) {
+        return usageError(QStringLiteral("\"%1\" doesn't end in a known image format (png, jpg, "
+                                         "webp, pdf, tiff, gif or bmp).")
+                              .arg(out));
+    }
+    std::optional<std::uint32_t> windowID;
+    if (parser.isSet(windowOption)) {
+        windowID = parseId(parser.value(windowOption));
+        if (!windowID)
+            return usageError(QStringLiteral("\"%1\" is not a window id.").arg(parser.value(windowOption)));
+    }
+    std::optional<QRect> region;
+    if (parser.isSet(regionOption)) {
+        region = parseRegion(parser.value(regionOption));
+        if (!region) {
+            return usageError(QStringLiteral("\"%1\" is not a region: give X,Y,W,H with a "
+                                             "positive width and height.")
+                                  .arg(parser.value(regionOption)));
+        }
     }
 
     auto content = wait(CaptureEngine::shareableContent());
@@ -113,42 +196,45 @@ int main(int argc, char** argv)
 
     CaptureResult<platform::BaseImage> image = std::unexpected(
         platform::ScreenCaptureError{platform::ScreenCaptureError::Kind::noSuchDisplay, {}});
-    if (mode == QLatin1String("--window")) {
-        const auto id = parseId(value);
-        if (!id) return usage();
+    if (windowID) {
         const auto window = std::find_if(content->windows.begin(), content->windows.end(),
-                                         [&](const auto& w) { return w.windowID == *id; });
-        if (window == content->windows.end())
-            return fail(QStringLiteral("no such window on the screen"));
+                                         [&](const auto& w) { return w.windowID == *windowID; });
+        if (window == content->windows.end()) {
+            return fail(QStringLiteral("No window 0x%1 is on the screen; --list shows the windows.")
+                            .arg(QString::number(*windowID, 16)));
+        }
         image = wait(CaptureEngine::captureWindowImage(*window));
     } else {
         std::optional<DisplayInfo> display;
-        std::optional<QRect> region;
-        if (mode == QLatin1String("--display")) {
+        if (parser.isSet(displayOption)) {
+            const QString value = parser.value(displayOption);
             const auto id = parseId(value);
             for (const DisplayInfo& d : content->displays) {
                 if ((id && d.displayID == *id) || d.name == value) display = d;
             }
-        } else if (mode == QLatin1String("--region")) {
-            region = parseRegion(value);
-            if (!region) return usage();
-            for (const DisplayInfo& d : content->displays) {
-                if (d.frame.contains(region->topLeft())) {
-                    display = d;
-                    break;
-                }
+            if (!display) {
+                return fail(QStringLiteral("No display is called \"%1\"; --list shows the displays.")
+                                .arg(value));
+            }
+        } else if (region) {
+            display = displayForRegion(*content, *region);
+            if (!display) {
+                return fail(QStringLiteral("The region %1 lies outside every display; --list "
+                                           "shows where they are.")
+                                .arg(describe(*region)));
             }
         } else {
             display = CaptureEngine::mainDisplay(*content);
+            if (!display) return fail(userMessage(CaptureEngineError::noDisplay));
         }
-        if (!display) return fail(userMessage(CaptureEngineError::noDisplay));
         auto pixels = wait(CaptureEngine::captureImage(*display, {}));
         if (!pixels) return fail(pixels.error().userMessage());
         if (region) {
-            // The region in the display's points, as the selection overlay reports regions.
-            const QRectF points(QPointF(region->topLeft() - display->frame.topLeft()) /
-                                    display->scale,
-                                QSizeF(region->size()) / display->scale);
+            // What lies on the display, in its points, as the selection overlay reports regions.
+            const QRect onDisplay = region->intersected(display->frame);
+            const QRectF points(QPointF(onDisplay.topLeft() - display->frame.topLeft())
+                                    / display->scale,
+                                QSizeF(onDisplay.size()) / display->scale);
             auto cropped = CaptureEngine::crop(*pixels, points, display->pointSize().width());
             if (!cropped) return fail(userMessage(CaptureEngineError::cropFailed));
             image = *cropped;
@@ -158,10 +244,11 @@ int main(int argc, char** argv)
     }
     if (!image) return fail(image.error().userMessage());
 
-    const auto bytes = ExportService::shared().data(*image, ExportFormat::png);
-    if (!bytes) return fail(QStringLiteral("the image could not be encoded"));
-    if (auto written = platform::writeFileAtomically(out, *bytes); !written) {
-        return fail(platform::userMessage(written.error()));
+    const auto bytes = ExportService::shared().data(*image, *format);
+    if (!bytes) {
+        return fail(QStringLiteral("The capture couldn't be encoded as %1.").arg(label(*format)));
     }
+    if (auto written = platform::writeFileAtomically(out, *bytes); !written)
+        return fail(platform::describeWriteFailure(out, written.error()));
     return 0;
 }

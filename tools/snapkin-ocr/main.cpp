@@ -4,77 +4,66 @@
 //   snapkin-ocr [--fast] [--no-codes] IMAGE
 //
 // Prints the recognised lines in reading order, one a line, then each barcode as
-// "code: PAYLOAD", followed by " (qr)" for a QR code. Exits 1 when the image cannot be read
-// or recognition fails, 2 on a usage error.
+// "code: PAYLOAD", followed by " (qr)" for a QR code. Exits 1 when the image cannot be read,
+// recognition fails or the output cannot be written, 2 on a usage error.
+
+#include "../common/ToolSupport.h"
 
 #include "platform/ImageReader.h"
 #include "platform/TextRecognition.h"
 #include "text/TextRecognizer.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 
-#include <cstdio>
-
-namespace {
-
-void printLine(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-}
-
-void printError(const QString& text)
-{
-    std::fputs(("snapkin-ocr: " + text + "\n").toUtf8().constData(), stderr);
-}
-
-} // namespace
+using snapkin::TextRecognizer;
+using snapkin::tools::fail;
+using snapkin::tools::usageError;
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    using snapkin::TextRecognizer;
+    snapkin::tools::identify("snapkin-ocr");
 
-    auto level = TextRecognizer::Level::accurate;
-    bool detectCodes = true;
-    QString path;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    for (const QString& argument : arguments) {
-        if (argument == QLatin1String("--fast")) {
-            level = TextRecognizer::Level::fast;
-        } else if (argument == QLatin1String("--no-codes")) {
-            detectCodes = false;
-        } else if (argument.startsWith(QLatin1String("--")) || !path.isEmpty()) {
-            printError(QStringLiteral("usage: snapkin-ocr [--fast] [--no-codes] IMAGE"));
-            return 2;
-        } else {
-            path = argument;
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Prints the text of an image in reading order, one line a line, then its barcodes as "
+        "\"code: PAYLOAD\" (\" (qr)\" after a QR code)."));
+    parser.addPositionalArgument(QStringLiteral("IMAGE"),
+                                 QStringLiteral("A PNG, JPEG, WebP, TIFF, GIF or BMP image."));
+    const QCommandLineOption fastOption(QStringLiteral("fast"),
+                                        QStringLiteral("Reads faster and less accurately."));
+    const QCommandLineOption noCodesOption(QStringLiteral("no-codes"),
+                                           QStringLiteral("Looks for text only, not barcodes."));
+    parser.addOptions({fastOption, noCodesOption});
+    if (const int status = snapkin::tools::parseArguments(parser); status >= 0) return status;
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1) {
+        return usageError(args.isEmpty() ? QStringLiteral("Give the image to read.")
+                                         : QStringLiteral("One image only; got: ") + args.join(u' '));
     }
-    if (path.isEmpty()) {
-        printError(QStringLiteral("usage: snapkin-ocr [--fast] [--no-codes] IMAGE"));
-        return 2;
-    }
+    const QString path = args.first();
 
     const auto image = snapkin::platform::readImage(path);
     if (!image) {
-        printError(QStringLiteral("can't read %1: %2")
-                       .arg(path, snapkin::platform::userMessage(image.error())));
-        return 1;
+        return fail(QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path),
+                                                      snapkin::platform::userMessage(image.error())));
     }
 
-    auto future = TextRecognizer::recognize(*image, level, detectCodes);
+    const auto level =
+        parser.isSet(fastOption) ? TextRecognizer::Level::fast : TextRecognizer::Level::accurate;
+    auto future = TextRecognizer::recognize(*image, level, !parser.isSet(noCodesOption));
     future.waitForFinished();
     const TextRecognizer::Result result = future.result();
-    if (!result) {
-        printError(snapkin::platform::userMessage(result.error()));
-        return 1;
-    }
+    if (!result) return fail(snapkin::platform::userMessage(result.error()));
+    QString text;
     for (const auto& line : result->lines)
-        printLine(line.text);
-    for (const auto& code : result->codes)
-        printLine(QStringLiteral("code: ") + code.payload +
-                  (code.isQR ? QStringLiteral(" (qr)") : QString()));
-    return 0;
+        text += line.text + u'\n';
+    for (const auto& code : result->codes) {
+        text += QStringLiteral("code: ") + code.payload
+            + (code.isQR ? QStringLiteral(" (qr)") : QString()) + u'\n';
+    }
+    return snapkin::tools::writeOut(text) ? 0 : snapkin::tools::outputFailed();
 }

@@ -2,27 +2,56 @@
 //
 // Flattens a document (image, annotations, frame, shadow and watermark) at the image's pixel
 // scale and writes it in the format named by the output's extension. Prints one line: the
-// output's pixel size and how many stored annotations could not be read. Exits non-zero with a
-// message on a damaged, newer-version or unreadable document, an unknown format, or when the
-// file cannot be written. A tool for tests and benchmarks, not installed.
+// output's pixel size and how many stored annotations could not be read. Exits 1 with a message
+// naming the file on a missing, damaged, newer-version or unreadable document or when the file
+// cannot be written, and 2 on a usage error (an unknown format among them). A tool for tests and
+// benchmarks, not installed.
+#include "../common/ToolSupport.h"
+
 #include "model/SnapkinDocument.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/AtomicWrite.h"
 
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 
-#include <cstdio>
+#include <limits>
 
 using namespace snapkin;
+using tools::fail;
+using tools::usageError;
 
 namespace {
 
-int fail(const QString& message)
+// Why `path` is no document to read, when that can be told before reading it: it is missing,
+// it is a file (an image, for one) rather than a package folder, or a folder without a document.
+std::optional<QString> notADocument(const QString& path)
 {
-    std::fprintf(stderr, "snapkin-render: %s\n", qPrintable(message));
-    return 1;
+    const QFileInfo info(path);
+    const QString name = QDir::toNativeSeparators(path);
+    if (!info.exists()) return QStringLiteral("\"%1\" doesn't exist.").arg(name);
+    if (info.isFile()) {
+        if (!QImageReader::imageFormat(path).isEmpty()) {
+            return QStringLiteral("\"%1\" is an image, not a Snapkin document (a folder holding "
+                                  "document.json and image.png).")
+                .arg(name);
+        }
+        return QStringLiteral("\"%1\" is a file, not a Snapkin document (a folder holding "
+                              "document.json and image.png).")
+            .arg(name);
+    }
+    if (info.isDir() && !QFileInfo::exists(path + QStringLiteral("/")
+                                           + QLatin1String(SnapkinDocument::documentEntry))) {
+        return QStringLiteral("\"%1\" is a folder but not a Snapkin document: it holds no "
+                              "document.json.")
+            .arg(name);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -31,16 +60,31 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: snapkin-render DOC.snapkin OUT.(png|jpg|webp|pdf|tiff|gif|bmp)\n");
-        return 2;
-    }
-    const QString input = args[1];
-    const QString output = args[2];
-    const auto format = exportFormatFromExtension(output);
-    if (!format) return fail(output + ": the file name doesn't end in a known image format.");
+    tools::identify("snapkin-render");
 
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Flattens a Snapkin document and writes it in the format OUT's extension names (png, "
+        "jpg, webp, pdf, tiff, gif or bmp). Prints the output's pixel size and how many "
+        "annotations could not be read."));
+    parser.addPositionalArgument(QStringLiteral("DOC"), QStringLiteral("The document (.snapkin)."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file to write."));
+    if (const int status = tools::parseArguments(parser); status >= 0) return status;
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2) {
+        return usageError(args.size() < 2 ? QStringLiteral("Give a document and an output file.")
+                                          : QStringLiteral("Too many arguments: ") + args.join(u' '));
+    }
+    const QString input = args[0];
+    const QString output = args[1];
+    const auto format = exportFormatFromExtension(output);
+    if (!format) {
+        return usageError(QStringLiteral("\"%1\" doesn't end in a known image format (png, jpg, "
+                                         "webp, pdf, tiff, gif or bmp).")
+                              .arg(output));
+    }
+
+    if (const auto reason = notADocument(input)) return fail(*reason);
     const auto contents = SnapkinDocument::read(input);
     if (!contents) return fail(input + ": " + contents.error().userMessage());
     const AnnotationDocument& document = contents->document;
@@ -53,12 +97,14 @@ int main(int argc, char** argv)
     const auto flattened = FlattenService::flatten(document, contents->image);
     if (!flattened) return fail(input + ": " + userMessage(flattened.error()));
     const auto bytes = ExportService::shared().data(platform::BaseImage(*flattened), *format);
-    if (!bytes) return fail(output + ": the image couldn't be encoded in this format.");
+    if (!bytes) return fail(output + ": the image couldn't be encoded as " + label(*format) + '.');
     if (auto written = platform::writeFileAtomically(output, *bytes); !written)
-        return fail(output + ": " + platform::userMessage(written.error()));
+        return fail(platform::describeWriteFailure(output, written.error()));
 
     const QImage& rendered = *flattened;
-    std::printf("%dx%d %lld skipped\n", rendered.width(), rendered.height(),
-                static_cast<long long>(document.skippedAnnotations));
-    return 0;
+    const bool printed = tools::writeOut(QStringLiteral("%1x%2 %3 skipped\n")
+                                             .arg(rendered.width())
+                                             .arg(rendered.height())
+                                             .arg(document.skippedAnnotations));
+    return printed ? 0 : tools::outputFailed();
 }
