@@ -4,13 +4,9 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 using namespace snapkin;
 using namespace snapkin::testing;
@@ -148,35 +144,9 @@ TEST_F(CaptureHistoryTest, ALinkedFolderTurnsTheHistoryOffForTheRun)
     EXPECT_FALSE(history->isAvailable());
     history->record(platform::BaseImage(QImage(8, 8, QImage::Format_ARGB32_Premultiplied)), "x");
     history->removeAll();
-    history->revealFolder();
     history->drain();
     EXPECT_TRUE(history->entries().isEmpty());
     EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
-TEST_F(CaptureHistoryTest, RevealingCreatesThePrivateFolderAndOpensIt)
-{
-    auto history = open();
-    history->drain();
-    QDir(files.directory()).removeRecursively();
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
-    history->revealFolder();
-    QDesktopServices::unsetUrlHandler("file");
-    EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(files.directory())});
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(files.directory()).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-}
-
 } // namespace
-
-#include "CaptureHistoryTest.moc"
