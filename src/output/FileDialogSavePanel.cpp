@@ -3,10 +3,13 @@
 #include "output/SaveOptionsAccessory.h"
 #include "platform/L10n.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace snapkin {
 
@@ -22,6 +25,11 @@ public:
         m_dialog->setFileMode(QFileDialog::AnyFile);
         m_dialog->setWindowTitle(platform::L10n::text("Save"));
         m_dialog->setObjectName(QStringLiteral("snapkinSavePanel"));
+        // Without a default save folder the dialog starts where pictures are kept, not in
+        // whatever folder the program was started from.
+        QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
+        m_dialog->setDirectory(start);
     }
     ~FileDialogSavePanel() override { delete m_dialog; }
 
