@@ -1,6 +1,7 @@
 #include "HotKeyTestSupport.h"
 #include "X11Support.h"
 
+#include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotKeyRecorder.h"
 #include "capture/hotkeys/HotkeyService.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -237,4 +239,14 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
     ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
     EXPECT_EQ(recorder->message(), "Already used by Capture Window");
+}
+
+TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptureService)
+{
+    platform::Defaults::standard().removeAllStored();
+    CaptureHotKey::registerDefaults();
+    QSignalSpy ended(&CaptureService::shared(), &CaptureService::captureEnded);
+    HotkeyService::shared().reload();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+3"}));
+    EXPECT_TRUE(test::waitUntil([&] { return ended.count() == 1; }, 10000));
 }

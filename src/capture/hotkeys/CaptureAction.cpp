@@ -1,5 +1,6 @@
 #include "capture/hotkeys/CaptureAction.h"
 
+#include "capture/CaptureService.h"
 #include "platform/L10n.h"
 
 namespace snapkin {
@@ -8,9 +9,29 @@ using platform::L10n;
 
 namespace {
 
-void runOnCaptureService(CaptureAction)
+void runOnCaptureService(CaptureAction action)
 {
-    // The capture service is wired here once it exists.
+    CaptureService& service = CaptureService::shared();
+    switch (action) {
+    case CaptureAction::region:
+        service.capture(CaptureMode::region, CaptureSink::editor);
+        break;
+    case CaptureAction::window:
+        service.capture(CaptureMode::window, CaptureSink::editor);
+        break;
+    case CaptureAction::frontWindow:
+        service.captureFrontWindow(CaptureSink::editor);
+        break;
+    case CaptureAction::fullScreen:
+        service.capture(CaptureMode::fullScreen, CaptureSink::editor);
+        break;
+    case CaptureAction::lastRegion:
+        service.captureLastRegion();
+        break;
+    case CaptureAction::copyText:
+        service.capture(CaptureMode::region, CaptureSink::text);
+        break;
+    }
 }
 
 CaptureActionRunner& runner()
