@@ -113,8 +113,8 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     // the screen the user is looking at.
     const QSizeF canvas = store->frameLayout().canvasSize;
     // The page's toolbar sits inside the content, above the options bar.
-    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard())
-                          + EditorView::toolbarAreaHeight;
+    const double chrome =
+        editorsizing::chromeHeight(platform::Defaults::standard()) + EditorView::toolbarAreaHeight;
     const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
     QScreen* screen = editorsizing::targetScreen();
     const QMargins frame = knownFrameMargins(pages());
@@ -127,6 +127,10 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     EditorZoom& pageZoom = *zoom;
     auto* page = new EditorPage(std::move(store), std::move(zoom), title);
     connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
+    // A page destroyed without closing (its window deleted outright) leaves no slot behind.
+    connect(page, &QObject::destroyed, this, [this, page] {
+        m_slots.removeIf([page](const Slot& slot) { return slot.page == page; });
+    });
     m_slots.append(Slot{page, &page->store(), &page->zoom()});
 
     EditorTabHost* host = nullptr;

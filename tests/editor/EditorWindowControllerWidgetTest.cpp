@@ -216,6 +216,19 @@ TEST_F(EditorOpening, ActivateOrOpenBlankOpensOnlyWhenNothingIsOpen)
     EXPECT_EQ(editors().pages().size(), 1);
 }
 
+TEST_F(EditorOpening, AWindowDeletedOutrightLeavesNoSlot)
+{
+    auto& settings = platform::Defaults::standard();
+    settings.setValue("showInDock", false);
+    settings.setValue("showInMenuBar", false);
+    delete openPlain({200, 100}, "Gone")->window();
+    EXPECT_TRUE(editors().pages().isEmpty());
+    // The next page to close is the last one.
+    openPlain({200, 100}, "Last")->window()->close();
+    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    EXPECT_TRUE(settings.boolForKey("showInMenuBar"));
+}
+
 using EditorTabs = EditorWindowsTest;
 
 TEST_F(EditorTabs, PlusAddsABlankCanvasTabAndShowsTheTabBar)
@@ -244,8 +257,8 @@ TEST_F(EditorTabs, JoiningAWindowRefitsTheZoomToItsPageArea)
     EditorPage* first = openPlain({100, 100}, "Small");
     const QSize big(3000, 2000);
     EditorPage* tab = openPlain(big, "Big", first);
-    const double chrome = editorsizing::chromeHeight(platform::Defaults::standard())
-                          + EditorView::toolbarAreaHeight;
+    const double chrome =
+        editorsizing::chromeHeight(platform::Defaults::standard()) + EditorView::toolbarAreaHeight;
     const double expected =
         editorsizing::initialZoom(QSizeF(big), tab->host()->pageAreaSize(), chrome);
     EXPECT_DOUBLE_EQ(tab->zoom().scale(), expected);
