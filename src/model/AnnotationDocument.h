@@ -60,9 +60,11 @@ struct AnnotationDocument {
     // also checks the text with withinDecodingCost() before parsing it.
     static constexpr qsizetype maxAnnotations = 10'000;
     static constexpr qsizetype maxPointsPerStroke = 100'000;
-    // Arrays and objects in the whole text (every pen point is one): each costs a parsed JSON
-    // document about 150 bytes, so this bounds the parse to a few hundred megabytes.
-    static constexpr qint64 maxJsonContainers = 2'000'000;
+    // Arrays and objects in the whole text (every pen point is one): a parsed JSON document
+    // spends about 160 bytes on a point and 700 on a small annotation, so this bounds the parse
+    // to a few hundred megabytes whatever the text holds. Base64 image data, the bulk of a large
+    // document, costs about its own size.
+    static constexpr qint64 maxJsonContainers = 1'000'000;
     static bool withinDecodingCost(const QByteArray& json);
 
     // All nine fields, skippedAnnotations included.
