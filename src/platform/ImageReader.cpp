@@ -140,8 +140,8 @@ std::optional<QByteArray> formatFromContent(const QByteArray& head)
 // ---- PNG ----
 
 // libpng prints its errors to the terminal before Qt sees them ("libpng error: Read Error" for
-// a truncated file). Checking the chunk structure and every chunk's CRC first turns a truncated
-// or damaged file into our own error without calling the decoder.
+// a truncated file). Checking the chunk structure and the CRC of every critical chunk first
+// turns a truncated or damaged file into our own error without calling the decoder.
 bool pngStructureIsSound(QIODevice& device)
 {
     qint64 offset = 8;
@@ -175,7 +175,11 @@ bool pngStructureIsSound(QIODevice& device)
             left -= piece;
         }
         const QByteArray stored = device.read(4);
-        if (stored.size() != 4 || bigEndian32(stored.constData()) != quint32(crc)) return false;
+        if (stored.size() != 4) return false;
+        // libpng drops an ancillary chunk (lower-case first letter) whose CRC is wrong, with a
+        // warning Qt keeps quiet; only a damaged critical chunk makes it print an error.
+        const bool critical = type[0] >= 'A' && type[0] <= 'Z';
+        if (critical && bigEndian32(stored.constData()) != quint32(crc)) return false;
         if (first) {
             if (length != 13) return false;
             const quint32 width = bigEndian32(ihdr.constData());

@@ -227,6 +227,19 @@ TEST(ImageReader, DamagedFilesPrintNothing)
     }
     EXPECT_FALSE(readImage(png.left(png.size() / 2)));
     EXPECT_FALSE(readImage(badCrc));
+
+    // A damaged ancillary chunk (here a text) is dropped quietly; the image still opens.
+    QImage described = image;
+    described.setText(QStringLiteral("Comment"), QStringLiteral("taken on the harbour wall"));
+    QByteArray withText = encoded(described, "png");
+    const qsizetype text = withText.indexOf("harbour");
+    ASSERT_GT(text, 0);
+    withText[text] = 'H';
+    testing::internal::CaptureStderr();
+    const auto read = readImage(withText);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->size(), image.size());
 }
 
 TEST(BaseImageValue, SharesPixelsKeepsSerialAndPointSize)
