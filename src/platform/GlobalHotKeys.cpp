@@ -242,6 +242,11 @@ std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
     return id;
 }
 
+void GlobalHotKeys::setOnKeyboardChanged(std::function<void()> handler)
+{
+    m_onKeyboardChanged = std::move(handler);
+}
+
 void GlobalHotKeys::release(quint64 grabId)
 {
     const auto it = m_grabs.find(grabId);
@@ -258,7 +263,7 @@ std::expected<void, HotKeyError> GlobalHotKeys::grabOnServer(Grab& grab)
     Keyboard& keyboard = *m_keyboard;
     if (keyboard.root == XCB_NONE) return std::unexpected(HotKeyError::unavailable);
     const auto mask = keyboard.mask(grab.modifiers);
-    if (!mask) return std::unexpected(HotKeyError::unavailable);
+    if (!mask) return std::unexpected(HotKeyError::noKey); // no key gives Alt or Super
     grab.keycodes = keyboard.keycodes(grab.keysym);
     grab.mask = *mask;
     grab.locks = keyboard.lockVariants();
@@ -322,21 +327,21 @@ void GlobalHotKeys::keyboardMappingChanged()
         m_keyboard->refresh();
         // The server also reports a mere switch between keyboards: only grabs whose keys or
         // bits really moved are taken again, so a key held meanwhile stays held.
+        bool moved = false;
         for (auto& [id, grab] : m_grabs) {
             const auto mask = m_keyboard->mask(grab.modifiers);
             if (mask && *mask == grab.mask && grab.locks == m_keyboard->lockVariants() &&
                 grab.keycodes == m_keyboard->keycodes(grab.keysym))
                 continue;
+            moved = true;
             ungrabOnServer(grab);
             grab.keycodes.clear();
             grab.held = false;
-            if (auto grabbed = grabOnServer(grab); !grabbed) {
-                qWarning("A global shortcut could not be grabbed again after the keyboard "
-                         "changed: %s",
-                         qPrintable(userMessage(grabbed.error())));
-            }
+            // A failure leaves the grab without keys; the owner learns of it below.
+            (void)grabOnServer(grab);
         }
         xcb_flush(m_keyboard->connection);
+        if (moved && m_onKeyboardChanged) m_onKeyboardChanged();
     });
 }
 

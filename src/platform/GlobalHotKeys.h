@@ -14,9 +14,9 @@ namespace snapkin::platform {
 
 // Why a global shortcut could not be grabbed.
 enum class HotKeyError {
-    unavailable, // not an X11 session (offscreen, Wayland), or the modifier is not on the keyboard
+    unavailable, // not an X11 session (offscreen, Wayland)
     taken,       // another application holds the combination
-    noKey,       // the keyboard layout has no key for the symbol
+    noKey,       // the keyboard has no key for the symbol, or none for Alt or Super
 };
 
 QString userMessage(HotKeyError error);
@@ -46,6 +46,10 @@ public:
                                              std::function<void()> onPress);
     // Ungrabs; an unknown identifier is ignored.
     void release(quint64 grabId);
+
+    // Called after the keyboard mapping changed under grabs: they have been taken again on
+    // their new keys where possible, and the owner may grab afresh to learn which failed.
+    void setOnKeyboardChanged(std::function<void()> handler);
 
     GlobalHotKeys(const GlobalHotKeys&) = delete;
     GlobalHotKeys& operator=(const GlobalHotKeys&) = delete;
@@ -78,6 +82,7 @@ private:
     std::map<quint64, Grab> m_grabs;
     quint64 m_nextId = 1;
     bool m_regrabQueued = false;
+    std::function<void()> m_onKeyboardChanged;
 };
 
 } // namespace snapkin::platform

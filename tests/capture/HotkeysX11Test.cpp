@@ -241,6 +241,25 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
     EXPECT_EQ(recorder->message(), "Already used by Capture Window");
 }
 
+TEST_F(HotkeysX11Test, AFunctionKeyServesAloneAndSuperNeedsAKeyThatGivesIt)
+{
+    CaptureHotKey{96, 0, "F5"}.save(CaptureAction::fullScreen);
+    CaptureHotKey{40, CaptureHotKey::superMask | CaptureHotKey::ctrlMask, "K"}.save(
+        CaptureAction::copyText);
+    service().reload();
+    EXPECT_EQ(service().status(CaptureAction::copyText).kind, Kind::registered);
+    ASSERT_TRUE(xdotool({"key", "F5", "super+ctrl+k"}));
+    EXPECT_EQ(runsAfter(captures, 2), (QList{CaptureAction::fullScreen, CaptureAction::copyText}));
+
+    // Without a Super key in the modifier map, the combination cannot be had.
+    ASSERT_EQ(QProcess::execute("xmodmap", {"-e", "clear mod4"}), 0);
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return service().status(CaptureAction::copyText).kind == Kind::unavailable; }));
+    EXPECT_EQ(service().status(CaptureAction::copyText).userMessage(),
+              "This key is not on the keyboard.");
+    EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
+}
+
 TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptureService)
 {
     platform::Defaults::standard().removeAllStored();

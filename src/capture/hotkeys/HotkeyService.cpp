@@ -27,7 +27,13 @@ QString HotKeyStatus::userMessage() const
 
 HotkeyService& HotkeyService::shared()
 {
-    static HotkeyService* service = new HotkeyService(std::make_unique<X11HotKeyGrabber>());
+    static HotkeyService* service = [] {
+        auto* created = new HotkeyService(std::make_unique<X11HotKeyGrabber>());
+        // A remapped keyboard may move a combination onto a key another application holds, or
+        // take away the key that gives Alt or Super: grab afresh so each status tells.
+        platform::GlobalHotKeys::shared().setOnKeyboardChanged([created] { created->reload(); });
+        return created;
+    }();
     return *service;
 }
 
