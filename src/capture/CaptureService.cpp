@@ -5,6 +5,7 @@
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"
+#include "capture/overlay/SelectionOverlay.h"
 #include "platform/Defaults.h"
 #include "platform/Sounds.h"
 
@@ -70,7 +71,10 @@ CaptureService& CaptureService::shared()
     return *service;
 }
 
-CaptureService::CaptureService(QObject* parent) : QObject(parent) {}
+CaptureService::CaptureService(QObject* parent)
+    : QObject(parent), m_defaultOverlay(new SelectionOverlay(this))
+{
+}
 
 CaptureService::~CaptureService() = default;
 
@@ -87,6 +91,11 @@ void CaptureService::setEngine(CaptureServiceEngine* engine)
 void CaptureService::setOverlay(CaptureOverlay* overlay)
 {
     m_overlay = overlay;
+}
+
+CaptureOverlay* CaptureService::overlay() const
+{
+    return m_overlay ? m_overlay : m_defaultOverlay;
 }
 
 void CaptureService::setCountdownStarter(CountdownStarter starter)
@@ -263,10 +272,11 @@ void CaptureService::finish(Outcome outcome, CaptureSink sink)
 }
 
 // Region and window: the overlay selects. Frozen, the countdown runs first and the overlay shows
-// still pictures; live, the overlay opens at once and the countdown runs after the selection.
+// still pictures; live, the overlay opens as soon as our windows are off the screen and the
+// countdown runs after the selection.
 void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
 {
-    if (!m_overlay) {
+    if (!overlay()) {
         restoreAndEnd()();
         return;
     }
@@ -287,17 +297,26 @@ void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
             });
         return;
     }
-    openOverlay(mode, sink, std::nullopt, [this](int session) {
-        if (!settings().boolForKey(
-                QString::fromLatin1(CaptureEngine::showMagnifierWhileSelectingKey)))
-            return;
-        engine()
-            .snapshotDisplays(visibleOwnWindowIDs())
-            .then(this, [this, session](CaptureResult<DisplaySnapshots> snapshots) {
-                // Without pictures the magnifier works from the live screen.
-                if (snapshots && m_overlay) m_overlay->setSnapshots(*snapshots, session);
-            });
-    });
+    const auto open = [this, mode, sink] {
+        openOverlay(mode, sink, std::nullopt, [this](int session) {
+            if (overlay()->takesOwnSnapshots() ||
+                !settings().boolForKey(
+                    QString::fromLatin1(CaptureEngine::showMagnifierWhileSelectingKey)))
+                return;
+            engine()
+                .snapshotDisplays(visibleOwnWindowIDs())
+                .then(this, [this, session](CaptureResult<DisplaySnapshots> snapshots) {
+                    // Without pictures the magnifier works from the live screen.
+                    if (snapshots && overlay()) overlay()->setSnapshots(*snapshots, session);
+                });
+        });
+    };
+    // An overlay that takes its own pictures takes them as it opens: our windows must be gone.
+    if (overlay()->takesOwnSnapshots()) {
+        waitForHiddenWindowsToLeave(open);
+    } else {
+        open();
+    }
 }
 
 void CaptureService::openOverlay(OverlayMode mode, CaptureSink sink,
@@ -306,7 +325,7 @@ void CaptureService::openOverlay(OverlayMode mode, CaptureSink sink,
 {
     QPointer<CaptureService> self(this);
     const std::optional<DisplaySnapshots> kept = frozen;
-    const int session = m_overlay->begin(mode, std::move(frozen),
+    const int session = overlay()->begin(mode, std::move(frozen),
                                          [self, sink, kept](std::optional<OverlayResult> result) {
                                              if (!self) return;
                                              // The overlay may call back from inside its own event

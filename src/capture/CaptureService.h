@@ -26,6 +26,8 @@ class QWidget;
 
 namespace snapkin {
 
+class SelectionOverlay;
+
 class CaptureServiceEngine;
 
 // Why a capture produced no picture: the text shown after "Detail:" in the failure alert, and
@@ -162,10 +164,10 @@ public:
 
     // Replaceable parts. Not owned; nullptr restores the default.
     void setEngine(CaptureServiceEngine* engine);
-    // The selection overlay for region and window captures. Without one, such requests end at
-    // once with the windows put back.
+    // The selection overlay for region and window captures; by default the application's
+    // SelectionOverlay, which the service owns.
     void setOverlay(CaptureOverlay* overlay);
-    CaptureOverlay* overlay() const { return m_overlay; }
+    CaptureOverlay* overlay() const;
     // Starts a countdown of `seconds`; runs `done` at its end or `cancel` when the user stops it.
     using CountdownStarter =
         std::function<void(int seconds, std::function<void()> done, std::function<void()> cancel)>;
@@ -226,6 +228,7 @@ private:
 
     CaptureServiceEngine* m_engine = nullptr;
     CaptureOverlay* m_overlay = nullptr;
+    SelectionOverlay* m_defaultOverlay = nullptr;
     CountdownStarter m_countdownStarter;
     AlertPresenter m_alertPresenter;
     ClipboardWriter m_clipboardWriter;

@@ -68,6 +68,11 @@ public:
     // Pictures for the loupe, for the session numbered `session`; ignored unless that session
     // is the one open.
     virtual void setSnapshots(const DisplaySnapshots& snapshots, int session) = 0;
+
+    // True when `begin`, given no pictures, takes the loupe's pictures itself before its
+    // windows appear; the caller then has no need to take them afterwards (which would take
+    // the overlay's windows off the screen for the length of a grab).
+    virtual bool takesOwnSnapshots() const { return false; }
 };
 
 } // namespace snapkin

@@ -2,6 +2,7 @@
 #include "TestPaths.h"
 #include "X11Support.h"
 
+#include "capture/CaptureService.h"
 #include "capture/overlay/CaptureModeBar.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "capture/overlay/SelectionView.h"
@@ -315,4 +316,31 @@ TEST(SelectionOverlayX11, LatePicturesReachOnlyTheOpenSessionsLoupe)
     EXPECT_EQ(view->snapshot().cacheKey(), picture.cacheKey());
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_EQ(results.size(), 2u);
+}
+
+TEST(SelectionOverlayX11, TheCaptureServiceSelectsThroughItAndGetsAnUndimmedPicture)
+{
+    const QColor colour(120, 180, 220);
+    test::ForeignWindow backdrop(QRect(0, 0, 1920, 1080), colour);
+    ASSERT_TRUE(test::showsColor(QPoint(500, 500), colour));
+    CaptureService service;
+    auto* overlay = dynamic_cast<SelectionOverlay*>(service.overlay());
+    ASSERT_TRUE(overlay);
+    EXPECT_TRUE(overlay->takesOwnSnapshots());
+    std::vector<platform::BaseImage> copied;
+    service.setClipboardWriter([&](const platform::BaseImage& image) {
+        copied.push_back(image);
+        return true;
+    });
+
+    service.capture(CaptureMode::region, CaptureSink::clipboard);
+    ASSERT_TRUE(test::waitUntil([&] { return overlay->isOpen(); }));
+    ASSERT_TRUE(test::showsColor(QPoint(1700, 900), dimmed(colour)));
+    ASSERT_TRUE(drag(QPoint(200, 200), QPoint(500, 400)));
+    ASSERT_TRUE(test::waitUntil([&] { return !copied.empty(); }));
+    EXPECT_EQ(copied[0].pixelSize(), QSize(300, 200));
+    const QImage image = copied[0].image();
+    EXPECT_TRUE(test::near(test::pixel(image, 0, 0), colour));
+    EXPECT_TRUE(test::near(test::pixel(image, 299, 199), colour));
+    EXPECT_TRUE(test::waitUntil([&] { return !service.isCapturing(); }));
 }

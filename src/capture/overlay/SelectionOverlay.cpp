@@ -1,5 +1,7 @@
 #include "capture/overlay/SelectionOverlay.h"
 
+#include "capture/CaptureService.h"
+
 #include "capture/overlay/SelectionView.h"
 #include "capture/overlay/WindowPicker.h"
 #include "platform/Announcer.h"
@@ -104,6 +106,8 @@ QWidget* SelectionOverlay::shellFor(QScreen* screen, bool translucent)
     window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
     window->setWindowTitle(QStringLiteral("Snapkin selection"));
+    // The capture service leaves these out of the windows it hides and keeps.
+    window->setProperty(CaptureService::overlayWindowProperty, true);
     // The view inside paints every pixel.
     window->setAttribute(Qt::WA_OpaquePaintEvent);
     window->setAttribute(Qt::WA_TranslucentBackground, translucent);
@@ -140,8 +144,9 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
     const bool showsLoupe = platform::Defaults::standard().boolForKey(
         QString::fromLatin1(CaptureEngine::showMagnifierWhileSelectingKey));
 
-    // Without a compositor a window cannot show what lies below it: paint a picture of the
-    // display, taken now, before any overlay window is on the screen.
+    // Pictures of the displays, taken now, before any overlay window is on the screen: the
+    // loupe reads them, and without a compositor (when a window cannot show what lies below
+    // it) the windows paint them.
     m_composited = false;
     std::optional<platform::X11Connection::Lease> x11;
     if (onX11()) {
@@ -149,7 +154,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
         if (*x11) m_composited = ScreenCapture::compositingManagerRunning(**x11);
     }
     DisplaySnapshots taken;
-    if (!frozen && !m_composited && x11 && *x11) {
+    if (!frozen && x11 && *x11) {
         for (QScreen* screen : screens) {
             const auto id = ScreenCapture::displayID(screen);
             if (!id) continue;
@@ -158,22 +163,25 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
         }
     }
     x11.reset();
+    const bool stillScreen = frozen.has_value();
     const std::optional<DisplaySnapshots> pictures =
         frozen ? std::move(frozen) : std::optional(std::move(taken));
 
     m_shellRelease.stop();
     for (QScreen* screen : screens) {
         const auto picture = pictureFor(pictures, screen);
-        QWidget* shell = shellFor(screen, m_composited && !picture);
+        // A frozen screen shows its picture; a live one shows itself where it can.
+        const bool translucent = m_composited && !stillScreen;
+        QWidget* shell = shellFor(screen, translucent);
         auto* view = new SelectionView(screen, mode, shell);
         view->setGeometry(shell->rect());
         view->setRootMapping(nativeGeometry(screen).topLeft(), screen->devicePixelRatio());
         view->setWindowPicker(m_picker);
         view->setShowsLoupe(showsLoupe);
-        if (picture) {
+        if (picture) view->setSnapshot(*picture);
+        if (picture && !translucent) {
             view->setBackground(*picture);
-            view->setSnapshot(*picture);
-        } else if (!m_composited) {
+        } else if (!translucent) {
             // Nothing to show below the dimming: a dark screen rather than stale pixels.
             view->setAutoFillBackground(true);
             QPalette palette = view->palette();
@@ -220,6 +228,11 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
         view->refreshLoupe();
     platform::Announcer::shared().announce(openingAnnouncement(showsLoupe));
     return m_session;
+}
+
+bool SelectionOverlay::takesOwnSnapshots() const
+{
+    return onX11();
 }
 
 void SelectionOverlay::setSnapshots(const DisplaySnapshots& snapshots, int session)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/OverlayTypes.h"
+#include "capture/overlay/SelectionView.h"
 
 #include <QList>
 #include <QObject>
@@ -9,7 +10,6 @@
 
 namespace snapkin {
 
-class SelectionView;
 class WindowPicker;
 
 // The selection overlay: one session at a time in which the user drags a region, picks a
@@ -22,9 +22,10 @@ class WindowPicker;
 // queries the window picker in window mode, and takes the keyboard so keys reach it although
 // the window manager never focuses it.
 //
-// The windows are translucent only while a compositing manager runs. Without one, a window
-// cannot show what lies below it, so it paints a picture of its display: the frozen picture
-// when the caller passed one, else a picture `begin` takes before the windows appear.
+// The windows are translucent only while a compositing manager runs and the screen is live.
+// Without one, a window cannot show what lies below it, so it paints a picture of its display:
+// the frozen picture when the caller passed one, else a picture `begin` takes before the
+// windows appear (which also feeds the loupe).
 //
 // The completion runs after the X server has taken every overlay window off the screen (and,
 // with a compositor, two frames later), so a capture made from it never shows the overlay.
@@ -40,6 +41,8 @@ public:
     int begin(OverlayMode mode, std::optional<DisplaySnapshots> frozen,
               OverlayCompletion completion) override;
     void setSnapshots(const DisplaySnapshots& snapshots, int session) override;
+    // On X11: `begin` takes pictures of the displays before its windows map.
+    bool takesOwnSnapshots() const override;
 
     bool isOpen() const { return bool(m_completion); }
     int session() const { return m_session; }
