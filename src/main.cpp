@@ -1,5 +1,4 @@
 #include "SnapkinVersion.h"
-#include "capture/CaptureEngine.h"
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
@@ -74,8 +73,6 @@ int main(int argc, char** argv)
     // The capture shortcuts work from anywhere on the desktop; each action keeps a status that
     // says when the desktop refused its combination.
     snapkin::CaptureHotKey::registerDefaults();
-    // Window shadows, transparent backgrounds and the selection overlay's magnifier start on.
-    snapkin::CaptureEngine::registerDefaults();
     snapkin::HotkeyService::shared().reload();
     // Captures and editors are recorded from here on; pending writes finish before quitting.
     snapkin::installCaptureHistory();
