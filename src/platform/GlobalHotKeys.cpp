@@ -212,15 +212,18 @@ GlobalHotKeys::~GlobalHotKeys()
 
 bool GlobalHotKeys::isAvailable()
 {
-    return qtConnection() != nullptr;
+    // In a Wayland session an X connection reaches only the X11 compatibility server, which
+    // sees keys only while one of its own windows has the focus: a grab there would look
+    // registered and rarely fire.
+    return qtConnection() != nullptr && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
                                                         Qt::KeyboardModifiers modifiers,
                                                         std::function<void()> onPress)
 {
+    if (!isAvailable()) return std::unexpected(HotKeyError::unavailable);
     xcb_connection_t* connection = qtConnection();
-    if (!connection) return std::unexpected(HotKeyError::unavailable);
     // Qt's connection lives as long as the application; a new application (as in tests) has a
     // new one.
     if (!m_keyboard || m_keyboard->connection != connection) {

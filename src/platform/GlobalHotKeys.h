@@ -37,7 +37,8 @@ public:
     static GlobalHotKeys& shared();
     ~GlobalHotKeys();
 
-    // Whether the application runs on an X server at all.
+    // Whether the application runs on an X server of an X11 session (not the compatibility
+    // server of a Wayland session).
     static bool isAvailable();
 
     // Grabs the combination; the identifier of the grab, or why it failed (nothing is left

@@ -260,6 +260,19 @@ TEST_F(HotkeysX11Test, AFunctionKeyServesAloneAndSuperNeedsAKeyThatGivesIt)
     EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
 }
 
+TEST_F(HotkeysX11Test, InAWaylandSessionNothingIsGrabbedAndEachActionSaysWhy)
+{
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    service().reload();
+    qunsetenv("WAYLAND_DISPLAY");
+    for (CaptureAction action : allCases<CaptureAction>) {
+        EXPECT_EQ(service().status(action).userMessage(), "Global shortcuts need an X11 session.");
+    }
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+4"}));
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(captures.runs.isEmpty());
+}
+
 TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptureService)
 {
     platform::Defaults::standard().removeAllStored();
