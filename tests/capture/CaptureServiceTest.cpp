@@ -479,6 +479,50 @@ TEST_F(CaptureServiceTest, CancellingPutsBackExactlyTheHiddenWindowsInTheirStack
     EXPECT_FALSE(service.isCapturing());
 }
 
+TEST_F(CaptureServiceTest, SheetsTheirWindowsFloatingAndFullScreenWindowsStayOnTheScreen)
+{
+    OwnWindow plain("Plain", &log);
+    OwnWindow withSheet("WithSheet", &log);
+    auto* sheet = new QWidget(&withSheet, Qt::Dialog);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->show();
+    OwnWindow full("Full", &log);
+    full.showFullScreen();
+    OwnWindow popup("Popup", &log, Qt::Popup);
+    OwnWindow tooltip("Tip", &log, Qt::ToolTip);
+    const QList<QWidget*> hidden = CaptureService::ownWindowsToHide(
+        QApplication::topLevelWidgets(), {}, {withSheet.xid(), plain.xid()});
+    EXPECT_EQ(hidden, QList<QWidget*>{&plain});
+}
+
+TEST_F(CaptureServiceTest, AQuickAccessPanelComesBackOnlyWhileItStillBelongsToAnItem)
+{
+    struct Panels : QuickAccessPanels {
+        QList<QWidget*> list;
+        bool owned = true;
+        QList<QWidget*> panels() override { return list; }
+        bool stillOwns(const QWidget*) override { return owned; }
+    } panels;
+    QuickAccessPanels::install(&panels);
+    // Floating and frameless, yet it leaves the screen with the titled windows.
+    OwnWindow panel("Panel", &log, Qt::Tool | Qt::FramelessWindowHint);
+    panels.list = {&panel};
+    settings().setValue(CaptureService::captureDelayKey, 1);
+
+    service.capture(CaptureMode::fullScreen, CaptureSink::editor);
+    clock.settle();
+    EXPECT_FALSE(panel.isVisible());
+    cancelCountdown();
+    EXPECT_TRUE(panel.isVisible());
+
+    service.capture(CaptureMode::fullScreen, CaptureSink::editor);
+    clock.settle();
+    panels.owned = false; // its item went away meanwhile
+    cancelCountdown();
+    EXPECT_FALSE(panel.isVisible());
+    QuickAccessPanels::install(nullptr);
+}
+
 TEST_F(CaptureServiceTest, ARequestWhileAnotherRunsIsIgnored)
 {
     OwnWindow editor("Editor", &log);
