@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMutex>
+#include <QSet>
 #include <QThreadPool>
 
 #include <canberra.h>
@@ -56,14 +57,19 @@ private:
                 return;
             }
         }
-        if (!m_context) return;
-        ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
+        if (!m_context || m_unplayable.contains(id)) return;
+        // Without a sound device every attempt fails the same way (and the audio library
+        // complains on stderr each time): one failure silences that event for the session.
+        if (ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr) !=
+            CA_SUCCESS)
+            m_unplayable.insert(id);
     }
 
     QThreadPool m_pool;
     QMutex m_mutex;
     ca_context* m_context = nullptr;
     bool m_failed = false;
+    QSet<QByteArray> m_unplayable;
 };
 
 CanberraSounds& defaultSounds()
