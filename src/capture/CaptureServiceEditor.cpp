@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 
 namespace snapkin {
@@ -36,31 +37,68 @@ public:
 };
 
 // The open dialog of Open…: one image or one document package. A package is a folder, so
-// entering one (double-click, or Open on it) chooses it rather than showing its insides.
+// going into one (a double-click, or Open with it selected) chooses it instead of showing its
+// insides.
+class OpenDialog final : public QFileDialog {
+public:
+    explicit OpenDialog(QWidget* parent) : QFileDialog(parent)
+    {
+        QStringList patterns;
+        for (const QByteArray& format : QImageReader::supportedImageFormats())
+            patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+        patterns << QStringLiteral("*") + packageSuffix();
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::ExistingFile);
+        setNameFilter(platform::L10n::text("Images and Snapkin documents") + QStringLiteral(" (") +
+                      patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
+            if (isPackage(folder)) choosePackage(folder);
+        });
+    }
+
+    // The chosen file or package; empty when cancelled.
+    QString chosen() const
+    {
+        if (!m_package.isEmpty()) return m_package;
+        const QStringList files = selectedFiles();
+        return result() == QDialog::Accepted && files.size() == 1 ? files.front() : QString();
+    }
+
+protected:
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && isPackage(files.front())) {
+            choosePackage(files.front());
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    static QString packageSuffix()
+    {
+        return QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
+    }
+    static bool isPackage(const QString& path)
+    {
+        return path.endsWith(packageSuffix(), Qt::CaseInsensitive) && QFileInfo(path).isDir();
+    }
+    void choosePackage(const QString& folder)
+    {
+        m_package = folder;
+        QDialog::done(QDialog::Accepted);
+    }
+
+    QString m_package;
+};
+
 QString chooseFileToOpen()
 {
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    patterns << QStringLiteral("*.") + QString::fromLatin1(SnapkinDocument::extension);
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(platform::L10n::text("Images and Snapkin documents") +
-                         QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
-    QString package;
-    const QString suffix = QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
-    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
-                     [&dialog, &package, suffix](const QString& folder) {
-                         if (!folder.endsWith(suffix, Qt::CaseInsensitive)) return;
-                         package = folder;
-                         static_cast<QDialog&>(dialog).done(QDialog::Accepted);
-                     });
-    if (dialog.exec() != QDialog::Accepted) return {};
-    if (!package.isEmpty()) return package;
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.size() == 1 ? chosen.front() : QString();
+    OpenDialog dialog(QApplication::activeWindow());
+    dialog.exec();
+    return dialog.chosen();
 }
 
 // The image as the routes out take it: its device pixel ratio is its pixels per point.

@@ -1,4 +1,5 @@
 #include "CaptureFakes.h"
+#include "TestPaths.h"
 
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
@@ -9,11 +10,15 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -153,4 +158,50 @@ TEST_F(CaptureServiceEditors, OpenOpensTheChosenFileAndACancelledDialogNothing)
     service.openImage();
     ASSERT_EQ(pages().size(), 1);
     EXPECT_EQ(pages()[0]->store().image().pixelSize(), QSize(40, 30));
+}
+
+TEST_F(CaptureServiceEditors, ADocumentPackageIsChosenInTheOpenDialogLikeAFile)
+{
+    QTemporaryDir dir;
+    const QString package = dir.filePath("Shot.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package));
+    const QDir fixture(SNAPKIN_TEST_DATA "/package-basic.snapkin");
+    for (const QString& name : fixture.entryList(QDir::Files))
+        QFile::copy(fixture.filePath(name), package + "/" + name);
+
+    // Each way of going into the package, as the dialog reports it, chooses the package.
+    const std::vector<std::function<void(QFileDialog&)>> ways = {
+        [&](QFileDialog& d) { emit d.directoryEntered(package); }, // a double-click
+        [&](QFileDialog& d) {                                      // its name typed, then Open
+            d.setDirectory(dir.path());
+            auto* name = d.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText("Shot.snapkin");
+            QMetaObject::invokeMethod(&d, "accept");
+        },
+    };
+    service.setOpenPanel(nullptr);
+    for (size_t i = 0; i < ways.size(); ++i) {
+        SCOPED_TRACE(i);
+        bool acted = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(w);
+                if (!acted && dialog && dialog->isVisible()) {
+                    acted = true;
+                    // Should the dialog stay open, close it rather than wait forever.
+                    QTimer::singleShot(3000, dialog,
+                                       [dialog] { QMetaObject::invokeMethod(dialog, "reject"); });
+                    ways[i](*dialog);
+                }
+            }
+        });
+        poll.start(20);
+        service.openImage();
+        ASSERT_TRUE(acted);
+        // The same package twice is brought forward, not opened again.
+        ASSERT_EQ(pages().size(), 1);
+        EXPECT_EQ(pages()[0]->title(), "Shot.snapkin");
+    }
 }
