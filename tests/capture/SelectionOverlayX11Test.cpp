@@ -52,8 +52,13 @@ bool drag(QPoint from, QPoint to)
 // keep answering.
 class OverlayRun {
 public:
-    explicit OverlayRun(const QStringList& arguments)
+    explicit OverlayRun(const QStringList& arguments, double scaleFactor = 1.0)
     {
+        if (scaleFactor != 1.0) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_SCALE_FACTOR", QString::number(scaleFactor));
+            m_process.setProcessEnvironment(env);
+        }
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(overlayTool(), arguments);
         m_process.waitForStarted(10000);
@@ -138,6 +143,17 @@ TEST(SelectionOverlayX11, DragOnTheSecondMonitorPrintsItsRectangle)
     ASSERT_FALSE(run.waitForLine("ready").isEmpty());
     ASSERT_TRUE(drag(QPoint(1100, 200), QPoint(1300, 350)));
     EXPECT_EQ(run.result(), "screen 1 rect 140,200,200,150");
+}
+
+TEST(SelectionOverlayX11, AtTwoPixelsPerPointTheRectangleIsInPointsOfItsMonitor)
+{
+    REQUIRE_TOOL();
+    ASSERT_TRUE(twoMonitors(QRect(0, 0, 960, 1080), QRect(960, 0, 960, 1080)));
+    ASSERT_TRUE(xdotool({"mousemove", "1500", "300"}));
+    OverlayRun run({"region"}, 2.0);
+    EXPECT_TRUE(run.waitForLine("ready").startsWith("ready bar 1 "));
+    ASSERT_TRUE(drag(QPoint(1160, 200), QPoint(1560, 500)));
+    EXPECT_EQ(run.result(), "screen 1 rect 100,100,200,150");
 }
 
 TEST(SelectionOverlayX11, EscapePrintsCancelledEvenWhileAnotherWindowHasTheFocus)
@@ -343,4 +359,40 @@ TEST(SelectionOverlayX11, TheCaptureServiceSelectsThroughItAndGetsAnUndimmedPict
     EXPECT_TRUE(test::near(test::pixel(image, 0, 0), colour));
     EXPECT_TRUE(test::near(test::pixel(image, 299, 199), colour));
     EXPECT_TRUE(test::waitUntil([&] { return !service.isCapturing(); }));
+}
+
+TEST(SelectionOverlayX11, UnderACompositorItIsTranslucentAndCompletesOnceItIsGone)
+{
+    test::CompositingManager compositor;
+    ASSERT_TRUE(compositor.running());
+    SelectionOverlay overlay;
+    std::vector<std::optional<OverlayResult>> results;
+    overlay.begin(OverlayMode::region, std::nullopt,
+                  [&](std::optional<OverlayResult> r) { results.push_back(r); });
+    ASSERT_TRUE(overlay.isOpen());
+    SelectionView* view = overlay.views().first();
+    EXPECT_TRUE(view->window()->testAttribute(Qt::WA_TranslucentBackground));
+    // The loupe still has a picture, taken before the window appeared.
+    EXPECT_FALSE(view->snapshot().isNull());
+    const std::uint32_t id = std::uint32_t(view->window()->winId());
+    QTest::keyClick(view, Qt::Key_Escape);
+    // The compositor gets its frames to take the window off the screen first.
+    EXPECT_TRUE(results.empty());
+    ASSERT_TRUE(test::waitUntil([&] { return !results.empty(); }));
+    EXPECT_FALSE(test::isMapped(id));
+    EXPECT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0]);
+
+    // A frozen screen is painted, never see-through.
+    QScreen* screen = QGuiApplication::screens().first();
+    QImage still(screen->geometry().size(), QImage::Format_ARGB32_Premultiplied);
+    still.fill(Qt::darkRed);
+    overlay.begin(OverlayMode::region,
+                  DisplaySnapshots{{*platform::ScreenCapture::displayID(screen), still}},
+                  [&](std::optional<OverlayResult> r) { results.push_back(r); });
+    view = overlay.views().first();
+    EXPECT_FALSE(view->window()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(view->snapshot().cacheKey(), still.cacheKey());
+    QTest::keyClick(view, Qt::Key_Escape);
+    ASSERT_TRUE(test::waitUntil([&] { return results.size() == 2; }));
 }
