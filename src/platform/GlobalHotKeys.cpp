@@ -206,8 +206,8 @@ GlobalHotKeys::GlobalHotKeys() = default;
 
 GlobalHotKeys::~GlobalHotKeys()
 {
-    if (m_filter && QCoreApplication::instance())
-        QCoreApplication::instance()->removeNativeEventFilter(m_filter.get());
+    if (m_filter && m_filterInstalledOn && m_filterInstalledOn == QCoreApplication::instance())
+        m_filterInstalledOn->removeNativeEventFilter(m_filter.get());
 }
 
 bool GlobalHotKeys::isAvailable()
@@ -230,9 +230,10 @@ std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
         m_grabs.clear();
         m_keyboard = std::make_unique<Keyboard>(connection);
     }
-    if (!m_filter) {
-        m_filter = std::make_unique<Filter>(*this);
-        QCoreApplication::instance()->installNativeEventFilter(m_filter.get());
+    if (!m_filter) m_filter = std::make_unique<Filter>(*this);
+    if (m_filterInstalledOn != QCoreApplication::instance()) {
+        m_filterInstalledOn = QCoreApplication::instance();
+        m_filterInstalledOn->installNativeEventFilter(m_filter.get());
     }
     Grab grab;
     grab.keysym = keysym;

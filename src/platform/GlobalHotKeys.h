@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+class QCoreApplication;
+
 namespace snapkin::platform {
 
 // Why a global shortcut could not be grabbed.
@@ -80,6 +82,7 @@ private:
 
     std::unique_ptr<Keyboard> m_keyboard;
     std::unique_ptr<Filter> m_filter;
+    QCoreApplication* m_filterInstalledOn = nullptr;
     std::map<quint64, Grab> m_grabs;
     quint64 m_nextId = 1;
     bool m_regrabQueued = false;
