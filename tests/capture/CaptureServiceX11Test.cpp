@@ -6,6 +6,9 @@
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
 #include "capture/ToastView.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/ScreenCapture.h"
@@ -58,6 +61,10 @@ protected:
         service.setAlertPresenter([this](const CaptureAlert& alert, std::function<void(int)>) {
             alerts.push_back(alert);
         });
+        service.setClipboardWriter([this](const platform::BaseImage& image) {
+            copied.push_back(image);
+            return true;
+        });
     }
     // Runs a request to its end; false when it did not end in time.
     bool run(const std::function<void()>& request)
@@ -67,6 +74,7 @@ protected:
     }
     QImage delivered() const
     {
+        if (!copied.empty()) return copied.back().image();
         return hooks.delivered.empty() ? QImage() : hooks.delivered.back().image();
     }
 
@@ -75,6 +83,7 @@ protected:
     test::RecordingHooks hooks{&log};
     CaptureService service;
     std::vector<CaptureAlert> alerts;
+    std::vector<platform::BaseImage> copied;
 };
 
 } // namespace
@@ -84,20 +93,31 @@ TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
     ForeignWindow behind(QRect(0, 0, 1920, 1080), red);
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
-    ColorWindow editor("Editor", blue, QRect(500, 300, 600, 400), /*frameless=*/false);
-    ASSERT_TRUE(test::showsColor({800, 500}, blue));
-    const QRect placed = editor.frameGeometry();
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& store =
+        editors.open(platform::BaseImage(test::filled(QSize(600, 400), blue)), "Editor");
+    QWidget* editor = editors.pageOf(store)->window();
+    const std::uint32_t editorID = std::uint32_t(editor->winId());
+    ASSERT_TRUE(waitUntil([&] { return test::isMapped(editorID); }));
+    const QPoint inside = editor->geometry().center();
+    ASSERT_TRUE(waitUntil([&] {
+        auto shot = platform::ScreenCapture::grabScreenRect(QRect(inside, QSize(1, 1)));
+        return shot && !near(pixel(*shot, 0, 0), red);
+    }));
+    const QRect placed = editor->frameGeometry();
 
-    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::editor); }));
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
     ASSERT_TRUE(alerts.empty()) << alerts.front().informativeText.toStdString();
     const QImage shot = delivered();
     ASSERT_EQ(shot.size(), QSize(1920, 1080));
-    EXPECT_TRUE(near(pixel(shot, 800, 500), red));
-    EXPECT_TRUE(near(pixel(shot, 505, 305), red));
+    // What is behind the editor, at its middle and just inside its frame.
+    EXPECT_TRUE(near(pixel(shot, inside.x(), inside.y()), red));
+    EXPECT_TRUE(near(pixel(shot, placed.left() + 3, placed.top() + 3), red));
 
-    EXPECT_TRUE(waitUntil([&] { return test::isMapped(editor.xid()); }));
-    EXPECT_TRUE(test::showsColor({800, 500}, blue));
-    EXPECT_EQ(editor.frameGeometry(), placed);
+    EXPECT_TRUE(waitUntil([&] { return test::isMapped(editorID); }));
+    EXPECT_EQ(editor->frameGeometry(), placed);
+    store.setHasUnsavedChanges(false);
+    editor->close();
 }
 
 TEST_F(CaptureServiceX11, FrontWindowIsTheActivatedForeignOneAtItsSizeNeverOurs)
@@ -156,6 +176,7 @@ TEST_F(CaptureServiceX11, TheClipboardSinkIsReadableByOtherProgramsAndTheToastSt
 
     ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
     ASSERT_TRUE(alerts.empty());
+    copied.clear();
     QProcess xclip;
     xclip.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
     // We own the clipboard: keep answering while xclip asks.
