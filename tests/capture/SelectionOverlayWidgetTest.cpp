@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -179,4 +180,25 @@ TEST(SelectionOverlayModes, WindowModeHighlightsTheWindowUnderThePointerOnceList
     EXPECT_TRUE(done.results.empty());
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_EQ(done.results.size(), 1u);
+}
+
+TEST(SelectionOverlayKeys, KeysMeantForAnotherOwnWindowReachTheOverlay)
+{
+    QWidget other;
+    auto* field = new QLineEdit(&other);
+    other.show();
+    field->setFocus();
+    SelectionOverlay overlay;
+    Completions done;
+    overlay.begin(OverlayMode::region, std::nullopt, done.completion());
+    // As if Qt still had the other window focused when the keys came in.
+    QTest::keyClicks(field, "2");
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(onlyView(overlay)->mode(), OverlayMode::window);
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_EQ(done.results.size(), 1u);
+    EXPECT_FALSE(done.results[0]);
+    // Once the session is over the field types again.
+    QTest::keyClicks(field, "ok");
+    EXPECT_EQ(field->text(), "ok");
 }

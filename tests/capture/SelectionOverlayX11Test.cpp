@@ -396,3 +396,24 @@ TEST(SelectionOverlayX11, UnderACompositorItIsTranslucentAndCompletesOnceItIsGon
     QTest::keyClick(view, Qt::Key_Escape);
     ASSERT_TRUE(test::waitUntil([&] { return results.size() == 2; }));
 }
+
+TEST(SelectionOverlayX11, TheKeyboardFollowsAPressOntoAnotherMonitor)
+{
+    ASSERT_TRUE(twoMonitors(QRect(0, 0, 960, 1080), QRect(960, 0, 960, 1080)));
+    ASSERT_TRUE(test::waitUntil([] { return QGuiApplication::screens().size() == 2; }));
+    ASSERT_TRUE(xdotool({"mousemove", "300", "300"}));
+    SelectionOverlay overlay;
+    std::vector<std::optional<OverlayResult>> results;
+    overlay.begin(OverlayMode::region, std::nullopt,
+                  [&](std::optional<OverlayResult> r) { results.push_back(r); });
+    ASSERT_EQ(overlay.views().size(), 2);
+    SelectionView* left = overlay.views()[0];
+    SelectionView* right = overlay.views()[1];
+    if (left->screen()->geometry().x() > right->screen()->geometry().x()) std::swap(left, right);
+    EXPECT_EQ(overlay.keyboardView(), left);
+
+    ASSERT_TRUE(xdotool({"mousemove", "1500", "500", "click", "1"}));
+    EXPECT_TRUE(test::waitUntil([&] { return overlay.keyboardView() == right; }));
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    EXPECT_TRUE(test::waitUntil([&] { return !results.empty(); }));
+}

@@ -11,9 +11,11 @@
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include <utility>
@@ -223,6 +225,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
     keyView->showModeBar();
     m_barView = keyView;
 
+    qApp->installEventFilter(this);
     setMode(mode);
     for (const QPointer<SelectionView>& view : std::as_const(m_views))
         view->refreshLoupe();
@@ -330,10 +333,37 @@ void SelectionOverlay::retryKeyboard()
                    "overlay. Select with the mouse, or click Cancel."));
 }
 
+bool SelectionOverlay::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::ShortcutOverride && type != QEvent::Shortcut) {
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || !isOpen()) return false;
+    for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
+        if (view && view->window() == widget->window()) return false; // ours already
+    }
+    if (type == QEvent::ShortcutOverride || type == QEvent::Shortcut) {
+        // No other window's shortcut acts during a selection.
+        event->accept();
+        return true;
+    }
+    SelectionView* target = m_grabbedView ? m_grabbedView.data() : m_barView.data();
+    if (!target) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                   ushort(key->count()));
+    QCoreApplication::sendEvent(target, &copy);
+    return true;
+}
+
 void SelectionOverlay::finish(std::optional<OverlayResult> result)
 {
     if (!isOpen()) return; // every session ends once
     OverlayCompletion completion = std::exchange(m_completion, {});
+    qApp->removeEventFilter(this);
     m_grabRetry.stop();
     m_wantedView = nullptr;
     if (m_grabbedView) {

@@ -50,8 +50,14 @@ public:
     const QList<QPointer<SelectionView>>& views() const { return m_views; }
     SelectionView* barView() const { return m_barView; }
     WindowPicker* windowPicker() const { return m_picker; }
-    // Whether this session holds the keyboard (always false without X11).
+    // The view that holds the keyboard (none without X11, or while another program holds it).
+    SelectionView* keyboardView() const { return m_grabbedView; }
     bool hasKeyboard() const { return m_grabbedView != nullptr; }
+
+protected:
+    // While a session is open, keys that Qt would hand to another of the application's windows
+    // (one that kept Qt's focus) go to the overlay instead.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finish(std::optional<OverlayResult> result);
