@@ -128,10 +128,11 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     auto* page = new EditorPage(std::move(store), std::move(zoom), title);
     connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
     // A page destroyed without closing (its window deleted outright) leaves no slot behind.
-    connect(page, &QObject::destroyed, this, [this, page] {
-        m_slots.removeIf([page](const Slot& slot) { return slot.page == page; });
+    // (Compared as a plain object: the page is no longer one while it is being destroyed.)
+    connect(page, &QObject::destroyed, this, [this](QObject* gone) {
+        m_slots.removeIf([gone](const Slot& slot) { return slot.object == gone; });
     });
-    m_slots.append(Slot{page, &page->store(), &page->zoom()});
+    m_slots.append(Slot{page, page, &page->store(), &page->zoom()});
 
     EditorTabHost* host = nullptr;
     if (options.tabOf) {

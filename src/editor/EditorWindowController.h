@@ -100,6 +100,7 @@ private:
 
     struct Slot {
         QPointer<EditorPage> page;
+        const QObject* object = nullptr; // the page, for identity only
         AnnotationStore* store = nullptr;
         EditorZoom* zoom = nullptr;
     };
