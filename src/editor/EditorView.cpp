@@ -9,6 +9,7 @@
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/ToolSidebar.h"
+#include "editor/options/ContextualToolbar.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
@@ -78,14 +79,10 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     bar->setContentsMargins(0, 0, 0, 0);
     bar->setSpacing(0);
     const auto& hooks = EditorViewHooks::shared();
-    QWidget* options = hooks.optionsBar ? hooks.optionsBar(store, m_optionsBar) : nullptr;
-    if (options) {
-        bar->addWidget(options);
-    } else {
-        auto* empty = new QWidget(m_optionsBar);
-        empty->setFixedHeight(optionsBarHeight);
-        bar->addWidget(empty);
-    }
+    // The contextual options bar, unless another one is installed.
+    QWidget* options = hooks.optionsBar ? hooks.optionsBar(store, m_optionsBar)
+                                        : new ContextualToolbar(store, m_optionsBar);
+    bar->addWidget(options);
     bar->addWidget(rule(QFrame::HLine, m_optionsBar));
     column->addWidget(m_optionsBar);
 

@@ -278,6 +278,49 @@ const QHash<QString, Builder>& builders()
         {"chevron.down", [] { return polyline({{5, 9}, {12, 16}, {19, 9}}, 2.6); }},
         {"arrow.up.left.and.arrow.down.right",
          [] { return diagonalArrows({4, 4, 16, 16}, 2.2); }},
+        {"aspectratio",
+         [] { return unite({roundedFrame({2.5, 5, 19, 14}, 2.5, 1.8),
+                            polyline({{6, 11}, {6, 8.5}, {9, 8.5}}, 1.6),
+                            polyline({{18, 13}, {18, 15.5}, {15, 15.5}}, 1.6)}); }},
+        {"signature",
+         [] { return unite({polyline({{3, 16}, {6, 8}, {8.5, 15}, {11, 9}, {13, 15.5}, {15, 12},
+                                      {17, 14}, {21, 10}}, 1.7),
+                            line({3, 20}, {21, 20}, 1.5)}); }},
+        {"chevron.right.2",
+         [] { return unite({polyline({{6, 6}, {12, 12}, {6, 18}}, 2.2),
+                            polyline({{13, 6}, {19, 12}, {13, 18}}, 2.2)}); }},
+        {"square.grid.3x3",
+         [] {
+             QPainterPath grid;
+             for (int row = 0; row < 3; ++row) {
+                 for (int column = 0; column < 3; ++column)
+                     grid.addRoundedRect(QRectF(3 + column * 6.5, 3 + row * 6.5, 5, 5), 1, 1);
+             }
+             return grid;
+         }},
+        {"rectangle.roundedtop",
+         [] {
+             QPainterPath outline;
+             outline.moveTo(3.5, 19);
+             outline.lineTo(3.5, 10);
+             outline.quadTo(3.5, 5, 8.5, 5);
+             outline.lineTo(15.5, 5);
+             outline.quadTo(20.5, 5, 20.5, 10);
+             outline.lineTo(20.5, 19);
+             outline.closeSubpath();
+             return stroked(outline, 1.8);
+         }},
+        {"shadow",
+         [] {
+             QPainterPath shade;
+             shade.addRoundedRect(QRectF(7, 7, 14, 14), 2.5, 2.5);
+             return unite({roundedFrame({3, 3, 14, 14}, 2.5, 1.8),
+                           shade.subtracted([] {
+                               QPainterPath front;
+                               front.addRoundedRect(QRectF(2, 2, 16, 16), 3, 3);
+                               return front;
+                           }())});
+         }},
         {"arrow.uturn.backward", [] { return uturn(false); }},
         {"arrow.uturn.forward", [] { return uturn(true); }},
         {"trash",

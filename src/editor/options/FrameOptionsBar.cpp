@@ -1,0 +1,291 @@
+#include "editor/options/FrameOptionsBar.h"
+
+#include "editor/HoverBackground.h"
+#include "editor/IconButton.h"
+#include "editor/options/FrameSwatches.h"
+#include "editor/options/OptionSlider.h"
+#include "editor/options/OptionSwitch.h"
+#include "editor/options/WatermarkOptions.h"
+#include "model/AnnotationStore.h"
+#include "model/Color.h"
+#include "output/FrameSettings.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/Symbols.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+namespace snapkin {
+
+namespace {
+
+using platform::L10n;
+
+QFrame* separator(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(FrameOptionsBar::separatorHeight);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+QIcon tintedIcon(const QString& symbol, const QColor& color, qreal dpr)
+{
+    return QIcon(QPixmap::fromImage(platform::Symbols::image(symbol, 14, color, dpr)));
+}
+
+// The watermark button at full density: symbol and title. Its checked state mirrors whether
+// the document has a watermark and is never toggled by a click.
+class TitledButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
+class StateIconButton : public IconButton {
+public:
+    using IconButton::IconButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+} // namespace
+
+FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density, QWidget* parent)
+    : QWidget(parent), m_store(&store), m_density(density)
+{
+    const bool full = density == OptionsDensity::full;
+    const bool overflow = density == OptionsDensity::overflow;
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(spacing);
+
+    m_switch = new OptionSwitch(L10n::text("Background"), this);
+    m_switch->setLabelShown(full);
+    m_switch->setToolTip(L10n::text("Shown on the canvas and applied when you copy, save, drag "
+                                    "or share. The capture itself isn't changed."));
+    row->addWidget(m_switch);
+    connect(m_switch, &QAbstractButton::clicked, this, [this](bool on) {
+        if (!m_store) return;
+        std::optional<FrameStyle> frame;
+        if (on) frame = m_store->frame().value_or(FrameSettings::rememberedFrame());
+        m_store->setFrame(frame, true);
+        showFrame(m_store->frame());
+    });
+
+    row->addWidget(separator(this));
+    m_swatches = new FrameSwatches(store, this);
+    row->addWidget(m_swatches);
+    row->addWidget(separator(this));
+
+    m_padding = addSlider(L10n::text("Padding"), QStringLiteral("arrow.up.left.and.arrow.down.right"),
+                          FrameStyle::maxPadding, &FrameStyle::padding, overflow ? 52 : 70);
+    m_cornerRadius = addSlider(L10n::text("Corner radius"), QStringLiteral("rectangle.roundedtop"),
+                               FrameStyle::maxCornerRadius, &FrameStyle::cornerRadius,
+                               overflow ? 46 : 60);
+    m_shadow = addSlider(L10n::text("Shadow"), QStringLiteral("shadow"), 1.0, &FrameStyle::shadow,
+                         overflow ? 46 : 60);
+
+    // The aspect items, shared by the aspect button and "More Options".
+    m_aspectMenu = new QMenu(overflow ? L10n::text("Aspect ratio") : QString(), this);
+    m_aspectGroup = new QActionGroup(m_aspectMenu);
+    m_aspectGroup->setExclusive(true);
+    for (const CropAspect aspect : EnumTable<CropAspect>::cases) {
+        QAction* action = m_aspectMenu->addAction(label(aspect));
+        action->setCheckable(true);
+        m_aspectGroup->addAction(action);
+        m_aspectActions.append(action);
+        connect(action, &QAction::triggered, this, [this, aspect] { setAspect(aspect); });
+    }
+    if (!overflow) {
+        m_aspectButton = new QToolButton(this);
+        m_aspectButton->setAutoRaise(true);
+        m_aspectButton->setPopupMode(QToolButton::InstantPopup);
+        m_aspectButton->setMenu(m_aspectMenu);
+        m_aspectButton->setIcon(platform::Symbols::icon(QStringLiteral("aspectratio")));
+        m_aspectButton->setToolButtonStyle(full ? Qt::ToolButtonTextBesideIcon
+                                                : Qt::ToolButtonIconOnly);
+        m_aspectButton->setToolTip(L10n::text("Aspect ratio"));
+        m_aspectButton->setAccessibleName(L10n::text("Aspect ratio"));
+        m_aspectButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        row->addWidget(m_aspectButton);
+    }
+
+    row->addWidget(separator(this));
+    if (full) {
+        auto* button = new TitledButton(this);
+        button->setAutoRaise(true);
+        button->setText(L10n::text("Watermark"));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        m_watermarkButton = button;
+    } else {
+        auto* button = new StateIconButton(QStringLiteral("signature"), L10n::text("Watermark"),
+                                           QSize(30, 30), HoverBackground::buttonCornerRadius,
+                                           this);
+        button->setTintsWhenChecked(true);
+        m_watermarkButton = button;
+    }
+    m_watermarkButton->setCheckable(true);
+    m_watermarkButton->setToolTip(L10n::text("Watermark"));
+    m_watermarkButton->setAccessibleName(L10n::text("Watermark"));
+    row->addWidget(m_watermarkButton);
+    connect(m_watermarkButton, &QAbstractButton::clicked, this,
+            &FrameOptionsBar::openWatermarkOptions);
+
+    row->addWidget(separator(this));
+    const QString applyText = L10n::text("Apply to new captures");
+    if (!overflow) {
+        m_applyBox = new QCheckBox(applyText, this);
+        m_applyBox->setToolTip(L10n::text("New captures open with this frame and watermark. Off "
+                                          "by default, so captures stay exactly as taken."));
+        row->addWidget(m_applyBox);
+        connect(m_applyBox, &QCheckBox::clicked, this, [](bool on) {
+            settings().setValue(QString::fromLatin1(FrameSettings::applyAlwaysKey), on);
+        });
+    } else {
+        m_moreButton = new QToolButton(this);
+        m_moreButton->setAutoRaise(true);
+        m_moreButton->setPopupMode(QToolButton::InstantPopup);
+        m_moreButton->setIcon(platform::Symbols::icon(QStringLiteral("chevron.right.2")));
+        m_moreButton->setToolTip(L10n::text("More Options"));
+        m_moreButton->setAccessibleName(L10n::text("More Options"));
+        m_moreButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+        auto* more = new QMenu(m_moreButton);
+        more->addMenu(m_aspectMenu);
+        more->addSeparator();
+        m_applyAction = more->addAction(applyText);
+        m_applyAction->setCheckable(true);
+        connect(m_applyAction, &QAction::triggered, this, [](bool on) {
+            settings().setValue(QString::fromLatin1(FrameSettings::applyAlwaysKey), on);
+        });
+        m_moreButton->setMenu(more);
+        row->addWidget(m_moreButton);
+    }
+
+    connect(&store, &AnnotationStore::frameChanged, this, &FrameOptionsBar::showFrame);
+    connect(&store, &AnnotationStore::watermarkChanged, this,
+            [this](const std::optional<Watermark>& watermark) {
+                showWatermarkState(watermark.has_value());
+            });
+    connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(FrameSettings::applyAlwaysKey)) showApplyAlways();
+    });
+    showFrame(store.frame());
+    showWatermarkState(store.watermark().has_value());
+    showApplyAlways();
+}
+
+OptionSlider* FrameOptionsBar::addSlider(const QString& label, const QString& symbol,
+                                         double maximum, double FrameStyle::*field, int width)
+{
+    auto* group = new QWidget(this);
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto* image = new QLabel(group);
+    QColor secondary = palette().color(QPalette::WindowText);
+    secondary.setAlphaF(0.55f);
+    image->setPixmap(QPixmap::fromImage(
+        platform::Symbols::image(symbol, 13, secondary, devicePixelRatioF())));
+    layout->addWidget(image);
+    auto* slider = new OptionSlider(0, maximum, group);
+    slider->setFixedWidth(width);
+    slider->setAccessibleName(label);
+    layout->addWidget(slider);
+    group->setToolTip(label);
+    slider->onDragBegin = [this] {
+        if (m_store) m_store->beginChange();
+    };
+    slider->onEdit = [this, field](double value, bool recordingUndo) {
+        if (!m_store || !m_store->frame()) return;
+        FrameStyle frame = *m_store->frame();
+        frame.*field = value;
+        m_store->setFrame(frame, recordingUndo);
+    };
+    m_sliderGroups.append(group);
+    static_cast<QHBoxLayout*>(this->layout())->addWidget(group);
+    return slider;
+}
+
+FrameStyle FrameOptionsBar::effectiveFrame() const
+{
+    if (m_store && m_store->frame()) return *m_store->frame();
+    return FrameSettings::rememberedFrame();
+}
+
+void FrameOptionsBar::showFrame(const std::optional<FrameStyle>& frame)
+{
+    const FrameStyle shown = frame ? *frame : FrameSettings::rememberedFrame();
+    const bool on = frame.has_value();
+    m_switch->setChecked(on);
+    for (QWidget* group : m_sliderGroups) group->setEnabled(on);
+    m_padding->showValue(shown.padding);
+    m_cornerRadius->showValue(shown.cornerRadius);
+    m_shadow->showValue(shown.shadow);
+    m_aspectMenu->setEnabled(on);
+    m_aspectActions[qsizetype(shown.aspect)]->setChecked(true);
+    if (m_aspectButton) {
+        m_aspectButton->setEnabled(on);
+        m_aspectButton->setText(label(shown.aspect));
+        m_aspectButton->setAccessibleDescription(label(shown.aspect));
+    }
+}
+
+void FrameOptionsBar::showWatermarkState(bool hasWatermark)
+{
+    m_watermarkButton->setChecked(hasWatermark);
+    if (auto* titled = dynamic_cast<TitledButton*>(m_watermarkButton)) {
+        const QColor color =
+            hasWatermark ? Color::brand() : palette().color(QPalette::ButtonText);
+        titled->setIcon(tintedIcon(QStringLiteral("signature"), color, devicePixelRatioF()));
+        QPalette tinted = palette();
+        tinted.setColor(QPalette::ButtonText, color);
+        titled->setPalette(tinted);
+    }
+}
+
+void FrameOptionsBar::showApplyAlways()
+{
+    const bool on = settings().boolForKey(QString::fromLatin1(FrameSettings::applyAlwaysKey));
+    if (m_applyBox) m_applyBox->setChecked(on);
+    if (m_applyAction) m_applyAction->setChecked(on);
+}
+
+void FrameOptionsBar::setAspect(CropAspect aspect)
+{
+    if (!m_store) return;
+    FrameStyle frame = effectiveFrame();
+    frame.aspect = aspect;
+    m_store->setFrame(frame, true);
+}
+
+WatermarkOptions* FrameOptionsBar::watermarkOptions() const
+{
+    return m_watermarkOptions;
+}
+
+void FrameOptionsBar::openWatermarkOptions()
+{
+    if (!m_store) return;
+    showWatermarkState(m_store->watermark().has_value());
+    if (!m_watermarkOptions) m_watermarkOptions = new WatermarkOptions(*m_store, this);
+    m_watermarkOptions->popUp(m_watermarkButton);
+}
+
+} // namespace snapkin

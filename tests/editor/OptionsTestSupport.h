@@ -1,0 +1,66 @@
+#pragma once
+
+// Helpers shared by the options bar's widget tests.
+
+#include "EditorViewTestSupport.h"
+#include "editor/options/OptionGroups.h"
+#include "platform/Defaults.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace snapkin::editortest {
+
+// A clock the test moves by hand.
+struct ManualClock {
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    void advance(double seconds)
+    {
+        now += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(seconds));
+    }
+    auto function()
+    {
+        return [this] { return now; };
+    }
+};
+
+// Every test starts with clean settings and no option groups installed, and puts back the
+// groups it found.
+class OptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::Defaults::standard().removeAllStored();
+        for (Tool tool : EnumTable<Tool>::cases)
+            m_saved[std::size_t(tool)] = OptionGroups::setFactory(tool, {});
+        m_savedCrop = OptionGroups::setCropFactory({});
+    }
+    void TearDown() override
+    {
+        for (Tool tool : EnumTable<Tool>::cases)
+            OptionGroups::setFactory(tool, m_saved[std::size_t(tool)]);
+        OptionGroups::setCropFactory(m_savedCrop);
+        platform::Defaults::standard().removeAllStored();
+    }
+
+    // A group that is a label naming itself and its density ("pen full").
+    static OptionGroupFactory namedGroup(const QString& name)
+    {
+        return [name](AnnotationStore&, OptionsDensity density, QWidget* parent) -> QWidget* {
+            static const char* names[] = {"full", "compact", "overflow"};
+            auto* label = new QLabel(name + " " + names[int(density)], parent);
+            label->setObjectName("group");
+            return label;
+        };
+    }
+
+private:
+    std::array<OptionGroupFactory, EnumTable<Tool>::cases.size()> m_saved;
+    OptionGroupFactory m_savedCrop;
+};
+
+} // namespace snapkin::editortest
