@@ -72,13 +72,6 @@ TEST(LoupeSample, SizeLineGrowsThePanelAndGoesAwayWithTheSelection)
     EXPECT_EQ(loupe.size(), QSize(132, 170));
 }
 
-TEST(LoupeSample, NeverTakesTheMouse)
-{
-    LoupeView loupe;
-    EXPECT_TRUE(loupe.testAttribute(Qt::WA_TransparentForMouseEvents));
-    EXPECT_EQ(loupe.focusPolicy(), Qt::NoFocus);
-}
-
 TEST(LoupeDrawing, MagnifiesWithoutSmoothingAndHintsTheKeyOnceAColourIsRead)
 {
     LoupeView loupe;

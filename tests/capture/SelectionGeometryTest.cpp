@@ -22,12 +22,6 @@ TEST(SelectionGeometryResult, NeedsFourPointsOnBothSides)
     EXPECT_FALSE(G::isUsable(QRectF()));
 }
 
-TEST(SelectionGeometryDrag, CreatedRectangleStopsAtTheScreenEdge)
-{
-    const QPointF end = G::clamped(QPointF(1600, -40), screen);
-    EXPECT_EQ(G::spanned(QPointF(1000, 300), end), QRectF(1000, 0, 440, 300));
-}
-
 TEST(SelectionGeometryDrag, MovedSelectionNeverLeavesTheScreen)
 {
     const QRectF original(100, 100, 300, 200);

@@ -53,16 +53,3 @@ TEST(WindowPickerX11, AClientDrawnShadowIsNoPartOfTheFrame)
     EXPECT_FALSE(picker.windowAt(QPointF(110, 250)));
     EXPECT_FALSE(picker.windowAt(QPointF(300, 390)));
 }
-
-TEST(WindowPickerX11, OwnWindowsAreNeverListed)
-{
-    test::ColorWindow own("Own window", QColor(10, 200, 10), QRect(100, 100, 300, 200));
-    test::ForeignWindow foreign(QRect(600, 100, 300, 200), QColor(200, 10, 10));
-    WindowPicker picker;
-    QFuture<void> ready = picker.prepare();
-    ASSERT_TRUE(test::waitUntil([&] { return ready.isFinished(); }));
-    EXPECT_FALSE(picker.windowAt(QPointF(200, 200)));
-    const auto hit = picker.windowAt(QPointF(700, 200));
-    ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->windowID, foreign.xid());
-}
