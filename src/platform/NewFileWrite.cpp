@@ -1,0 +1,135 @@
+#include "platform/NewFileWrite.h"
+
+#include "platform/OwnWrites.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace snapkin::platform {
+
+namespace {
+
+// Writes everything, going on after short writes and interruptions.
+bool writeAll(int fd, const QByteArray& data)
+{
+    const char* at = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        at += n;
+        left -= n;
+    }
+    return true;
+}
+
+// Makes the renamed entry itself durable; a folder that cannot be synced is no failure.
+void syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+enum class Move { done, taken, unsupported, failed };
+
+Move renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return Move::done;
+    if (errno == EEXIST) return Move::taken;
+    // The file system (or an old kernel) does not know the flag.
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return Move::unsupported;
+    return Move::failed;
+}
+
+// A second name for the temporary, refused when the name exists; then the temporary's own name
+// goes away.
+Move linkThenUnlink(const QByteArray& from, const QByteArray& to)
+{
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return Move::done;
+    }
+    if (errno == EEXIST) return Move::taken;
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK)
+        return Move::unsupported;
+    return Move::failed;
+}
+
+// For file systems without hard links: claims the name with an empty file created exclusively
+// (which only we can have made), then renames the temporary over our own placeholder.
+Move claimThenRename(const QByteArray& from, const QByteArray& to)
+{
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST ? Move::taken : Move::failed;
+    ::close(fd);
+    if (::rename(from.constData(), to.constData()) == 0) return Move::done;
+    ::unlink(to.constData());
+    return Move::failed;
+}
+
+} // namespace
+
+std::expected<QString, WriteError> writeNewFile(const QString& folder,
+                                                const std::function<QString(int attempt)>& nameAt,
+                                                const QByteArray& data)
+{
+    const QString dir = QDir(folder).absolutePath();
+    const QString temp = dir + QStringLiteral("/.") + nameAt(1) + QStringLiteral(".tmp-") +
+                         QUuid::createUuid().toString(QUuid::Id128).left(12);
+    const QByteArray tempName = QFile::encodeName(temp);
+
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+    // A full disk shows up in write() or, with delayed allocation, only in fsync() or close().
+    const bool written = writeAll(fd, data) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written) {
+        ::unlink(tempName.constData());
+        return std::unexpected(WriteError::writeFailed);
+    }
+
+    // Once a way of taking a name is found unsupported, the later names skip it.
+    int method = 0;
+    for (int attempt = 1; attempt <= kNewFileNameAttempts; ++attempt) {
+        const QString target = dir + QLatin1Char('/') + nameAt(attempt);
+        const QByteArray targetName = QFile::encodeName(target);
+        OwnWrites::shared().add(target);
+        Move move = Move::unsupported;
+        while (move == Move::unsupported && method < 3) {
+            switch (method) {
+            case 0:
+                move = renameNoReplace(tempName, targetName);
+                break;
+            case 1:
+                move = linkThenUnlink(tempName, targetName);
+                break;
+            default:
+                move = claimThenRename(tempName, targetName);
+                break;
+            }
+            if (move == Move::unsupported) ++method;
+        }
+        if (move == Move::done) {
+            syncFolder(QFile::encodeName(dir));
+            return target;
+        }
+        OwnWrites::shared().remove(target);
+        if (move != Move::taken) break;
+    }
+    ::unlink(tempName.constData());
+    return std::unexpected(WriteError::cannotReplace);
+}
+
+} // namespace snapkin::platform

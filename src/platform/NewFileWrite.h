@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/AtomicWrite.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <expected>
+#include <functional>
+
+namespace snapkin::platform {
+
+// Writes `data` as a new file in `folder` under the first name that is free, never replacing
+// anything. `nameAt(1)`, `nameAt(2)`, … are tried in turn; a name taken by a file, a folder or
+// a link counts as taken, even when it was taken a moment before the file would have appeared.
+//
+// The data goes into a hidden temporary in the folder (a leading "."), is synced to disk, and
+// then takes its name in one step that refuses to replace (renameat2 with RENAME_NOREPLACE; a
+// hard link and unlink, or an exclusively created placeholder, where the file system has no
+// such rename). A file therefore never shows under its final name half written.
+//
+// The final path is registered with OwnWrites before it appears, so a folder watcher passes it
+// over; names that turn out to be taken, and every name of a failed write, are unregistered.
+// On failure neither the temporary nor a final file is left behind.
+//
+// Returns the path written.
+std::expected<QString, WriteError> writeNewFile(const QString& folder,
+                                                const std::function<QString(int attempt)>& nameAt,
+                                                const QByteArray& data);
+
+// How many names writeNewFile tries before it gives up.
+inline constexpr int kNewFileNameAttempts = 10000;
+
+} // namespace snapkin::platform
