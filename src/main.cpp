@@ -1,5 +1,6 @@
 #include "SnapkinVersion.h"
 #include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorWindowController.h"
@@ -70,6 +71,9 @@ int main(int argc, char** argv)
     // Documents written from here on carry a framed preview.
     snapkin::installOutputHooks();
     snapkin::CaptureService::registerAtStartUp();
+    // Captures are copied, saved and opened as the after-capture settings say; the desktop's
+    // own screenshots open from the watched folder.
+    snapkin::installPostCaptureRouting();
     // The capture shortcuts work from anywhere on the desktop; each action keeps a status that
     // says when the desktop refused its combination.
     snapkin::CaptureHotKey::registerDefaults();

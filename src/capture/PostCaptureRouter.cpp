@@ -1,0 +1,179 @@
+#include "capture/PostCaptureRouter.h"
+
+#include "capture/CaptureService.h"
+#include "capture/SystemScreenshotWatcher.h"
+#include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
+#include "output/ExportService.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/NewFileWrite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace snapkin {
+
+using platform::BaseImage;
+
+namespace {
+
+// The picture as the routes out take it: its device pixel ratio is its pixels per point.
+QImage forOutput(const BaseImage& image)
+{
+    QImage pixels = image.image();
+    pixels.setDevicePixelRatio(image.pixelScale());
+    return pixels;
+}
+
+QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+} // namespace
+
+PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
+{
+    Routes routes;
+    routes.copy = [](const BaseImage& image) { ExportService::shared().copy(forOutput(image), true); };
+    routes.savePanel = [](const BaseImage& image, ExportFormat format) {
+        ExportService::shared().save(forOutput(image), format, nullptr);
+    };
+    routes.encode = [](const BaseImage& image, ExportFormat format) {
+        return ExportService::shared().data(image, format);
+    };
+    routes.openEditor = [](const BaseImage& image, const QString& title) -> AnnotationStore& {
+        EditorWindowController& editors = EditorWindowController::shared();
+        AnnotationStore& store = editors.open(image, title);
+        if (EditorPage* page = editors.pageOf(store)) EditorWindowController::bringForward(page);
+        return store;
+    };
+    routes.sourceAppName = [] { return CaptureService::sourceAppName(); };
+    routes.now = [] { return QDateTime::currentDateTime(); };
+    return routes;
+}
+
+PostCaptureRouter::PostCaptureRouter(platform::Defaults& settings, Routes routes)
+    : m_settings(settings), m_routes(std::move(routes))
+{
+}
+
+PostCaptureRouter& PostCaptureRouter::shared()
+{
+    static PostCaptureRouter router(platform::Defaults::standard());
+    return router;
+}
+
+void PostCaptureRouter::registerDefaults()
+{
+    m_settings.registerDefaults({{key(showKey), true},
+                                 {key(copyKey), false},
+                                 {key(saveToDiskKey), false},
+                                 {key(quickAccessKey), false}});
+}
+
+QString PostCaptureRouter::historyTitle() const
+{
+    const std::optional<QString> source =
+        m_routes.sourceAppName ? m_routes.sourceAppName() : std::nullopt;
+    return source && !source->isEmpty() ? *source : platform::L10n::text("Screenshot");
+}
+
+void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QString& title)
+{
+    const bool show = m_settings.boolForKey(key(showKey));
+    const bool copy = m_settings.boolForKey(key(copyKey));
+    const bool save = m_settings.boolForKey(key(saveToDiskKey));
+
+    if (copy) m_routes.copy(image);
+    if (save) saveToDisk(image);
+    if (!show && (copy || save)) {
+        // No editor to follow: the history keeps the picture itself.
+        HistoryTracking::shared().record(image, historyTitle());
+        return;
+    }
+    AnnotationStore& store = m_routes.openEditor(image, title);
+    HistoryTracking::shared().track(store, historyTitle(), std::nullopt, false);
+}
+
+void PostCaptureRouter::saveToDisk(const BaseImage& image)
+{
+    const ExportFormat format = storedExportFormat(m_settings);
+    const std::optional<QString> folder = resolveDefaultFolder();
+    if (!folder) {
+        m_routes.savePanel(image, format);
+        return;
+    }
+    const std::optional<QByteArray> data = m_routes.encode(image, format);
+    if (!data) {
+        m_routes.savePanel(image, format);
+        return;
+    }
+    const QDateTime time = m_routes.now();
+    const auto written = platform::writeNewFile(
+        *folder, [&](int attempt) { return fileName(time, format, attempt); }, *data);
+    if (!written) {
+        // The dialog reports its own failures; this one would only say less.
+        m_routes.savePanel(image, format);
+        return;
+    }
+    if (m_settings.boolForKey(key(ExportService::autoCopyAfterSaveKey))) m_routes.copy(image);
+}
+
+void PostCaptureRouter::handleSystemScreenshot(const BaseImage& image, const QString& fileName)
+{
+    if (m_settings.boolForKey(key(copyKey))) m_routes.copy(image);
+    AnnotationStore& store = m_routes.openEditor(image, fileName);
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString title = dot > 0 ? fileName.left(dot) : fileName;
+    HistoryTracking::shared().track(store, title, std::nullopt, false);
+}
+
+void PostCaptureRouter::setDefaultSaveFolder(const QString& folder)
+{
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    m_settings.setValue(key(ExportService::defaultSaveFolderKey), path);
+    if (!folder.isEmpty() && QFileInfo(path).isDir())
+        m_settings.setValue(key(defaultSaveFolderBookmarkKey), path);
+    else
+        m_settings.removeObject(key(defaultSaveFolderBookmarkKey));
+}
+
+std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
+{
+    const QVariant stored = m_settings.object(key(defaultSaveFolderBookmarkKey));
+    const QString path = stored.typeId() == QMetaType::QByteArray
+                             ? QFile::decodeName(stored.toByteArray())
+                             : stored.toString();
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) return std::nullopt;
+    if (!QFileInfo(path).isDir()) return std::nullopt;
+    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) return std::nullopt;
+    return path;
+}
+
+QString PostCaptureRouter::fileName(const QDateTime& time, ExportFormat format, int attempt)
+{
+    // QDateTime::toString(format) formats in the C locale, unlike QLocale's forms.
+    QString name = QStringLiteral("Screenshot ") +
+                   time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
+    if (attempt > 1) name += QLatin1Char(' ') + QString::number(attempt);
+    return name + QLatin1Char('.') + ext(format);
+}
+
+void installPostCaptureRouting()
+{
+    PostCaptureRouter& router = PostCaptureRouter::shared();
+    router.registerDefaults();
+    PostCaptureRouting::install(&router);
+    SystemScreenshotWatcher& watcher = SystemScreenshotWatcher::shared();
+    ScreenshotWatching::install(&watcher);
+    if (platform::Defaults::standard().boolForKey(
+            QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
+        watcher.start();
+}
+
+} // namespace snapkin

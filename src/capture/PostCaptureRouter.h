@@ -1,0 +1,104 @@
+#pragma once
+
+#include "capture/CaptureHooks.h"
+#include "output/ExportFormat.h"
+#include "platform/BaseImage.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace snapkin {
+
+class AnnotationStore;
+
+namespace platform {
+class Defaults;
+}
+
+// Decides what happens to a finished capture, following the after-capture settings: it copies
+// the picture, writes it into the default save folder, and opens it in an editor that the
+// capture history follows, always in that order. Screenshots that the desktop's own tool saved
+// into the watched folder come here too and always open in an editor.
+//
+// It keeps nothing of its own: the settings hold the default save folder (its absolute path,
+// under both "defaultSaveFolder" and "defaultSaveFolderBookmark"). Files are written under
+// "Screenshot <yyyy-MM-dd> at <HH.mm.ss>.<ext>", then " 2", " 3"… before the extension, as new
+// files that never replace anything; when that fails, or no folder is usable, the save dialog
+// takes over. GUI thread only.
+class PostCaptureRouter final : public PostCaptureRouting {
+public:
+    static constexpr const char* showKey = "afterCaptureShow";
+    static constexpr const char* copyKey = "afterCaptureCopy";
+    static constexpr const char* saveToDiskKey = "afterCaptureSaveToDisk";
+    static constexpr const char* quickAccessKey = "afterCaptureQuickAccess";
+    static constexpr const char* defaultSaveFolderBookmarkKey = "defaultSaveFolderBookmark";
+
+    // What the router does outside itself. Each has a default over the application's services;
+    // tests replace them.
+    struct Routes {
+        // Puts the picture on the clipboard, counted as an export.
+        std::function<void(const platform::BaseImage&)> copy;
+        // Runs the save dialog for the picture in `format` (it reports its own failures).
+        std::function<void(const platform::BaseImage&, ExportFormat)> savePanel;
+        // The file's bytes in `format` at its remembered quality; nothing when it cannot be
+        // encoded.
+        std::function<std::optional<QByteArray>(const platform::BaseImage&, ExportFormat)> encode;
+        // Opens a new editor over the picture, titled `title`, brought forward; its store.
+        std::function<AnnotationStore&(const platform::BaseImage&, const QString& title)>
+            openEditor;
+        // The application in front when the capture began, if known.
+        std::function<std::optional<QString>()> sourceAppName;
+        // The moment that names a saved file.
+        std::function<QDateTime()> now;
+    };
+    static Routes defaultRoutes();
+
+    explicit PostCaptureRouter(platform::Defaults& settings, Routes routes = defaultRoutes());
+
+    // The application's router, over the standard settings.
+    static PostCaptureRouter& shared();
+
+    // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and
+    // "afterCaptureQuickAccess" off, in the registration domain.
+    void registerDefaults();
+
+    // A capture for the editor: copy, save, show as the settings say. With all three off the
+    // editor opens anyway. A capture that opens no editor is handed to the history as a picture.
+    void handleCapturedImage(const platform::BaseImage& image, const QString& title) override;
+    // Writes the picture into the default save folder; the save dialog when there is none, or
+    // when encoding or writing fails. Copies it once more after a write when
+    // "autoCopyAfterSave" is on. Runs the dialog modally.
+    void saveToDisk(const platform::BaseImage& image) override;
+    // A screenshot from the watched folder, `fileName` with its extension: copied when
+    // "afterCaptureCopy" is on, always opened (the window keeps the extension in its title, the
+    // history entry does not).
+    void handleSystemScreenshot(const platform::BaseImage& image, const QString& fileName);
+
+    // Remembers `folder` (made absolute) as the default save folder. A path that is no folder
+    // is kept for the save dialog, but leaves no usable default folder.
+    void setDefaultSaveFolder(const QString& folder);
+    // The default save folder when it exists, is a folder and can be written to.
+    std::optional<QString> resolveDefaultFolder() const;
+
+    // "Screenshot <stamp>.<ext>" for `attempt` 1, "Screenshot <stamp> <attempt>.<ext>" after.
+    // The stamp has Western digits on the Gregorian calendar whatever the user's locale, so
+    // the names sort and read the same everywhere.
+    static QString fileName(const QDateTime& time, ExportFormat format, int attempt);
+
+private:
+    QString historyTitle() const;
+
+    platform::Defaults& m_settings;
+    Routes m_routes;
+};
+
+// Installs the router and the screenshot-folder watcher into the capture service's hooks,
+// registers the router's defaults and starts the watcher when "watchSystemScreenshots" is on.
+// Called once at start-up.
+void installPostCaptureRouting();
+
+} // namespace snapkin

@@ -1,0 +1,296 @@
+#include "capture/SystemScreenshotWatcher.h"
+
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotFolderPanel.h"
+#include "platform/Defaults.h"
+#include "platform/ImageReader.h"
+#include "platform/OwnWrites.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace snapkin {
+
+namespace {
+
+constexpr std::array<const char*, 6> imageExtensions = {"png", "jpg", "jpeg", "heic", "tiff", "gif"};
+
+// File-system clocks tick coarsely: a file created just after the watch began may carry a
+// creation time a few milliseconds before it.
+constexpr qint64 creationClockSlackMs = 100;
+
+// Coalesces a burst of events (a copy raises several per file) into one look at the folder.
+constexpr int scanDelayMs = 20;
+
+constexpr uint32_t watchedEvents = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE |
+                                   IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+bool isHidden(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.'));
+}
+
+QString folderPathOf(const QVariant& stored)
+{
+    const QString path = stored.typeId() == QMetaType::QByteArray
+                             ? QFile::decodeName(stored.toByteArray())
+                             : stored.toString();
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) return {};
+    return QDir::cleanPath(path);
+}
+
+} // namespace
+
+SystemScreenshotWatcher& SystemScreenshotWatcher::shared()
+{
+    // Never destroyed: stability checks may still be due while the application quits.
+    static auto* watcher = [] {
+        auto* w = new SystemScreenshotWatcher(platform::Defaults::standard());
+        w->setHandler([](const platform::BaseImage& image, const QString& fileName) {
+            PostCaptureRouter::shared().handleSystemScreenshot(image, fileName);
+        });
+        return w;
+    }();
+    return *watcher;
+}
+
+SystemScreenshotWatcher::SystemScreenshotWatcher(platform::Defaults& settings, QObject* parent)
+    : QObject(parent), m_settings(settings)
+{
+    m_scanTimer.setSingleShot(true);
+    m_scanTimer.setInterval(scanDelayMs);
+    connect(&m_scanTimer, &QTimer::timeout, this, &SystemScreenshotWatcher::scan);
+}
+
+SystemScreenshotWatcher::~SystemScreenshotWatcher()
+{
+    stop();
+}
+
+void SystemScreenshotWatcher::setHandler(Handler handler)
+{
+    m_handler = std::move(handler);
+}
+
+void SystemScreenshotWatcher::setFolderPanel(SystemScreenshotFolderPanel* panel)
+{
+    m_panel = panel;
+}
+
+// --- The folder ---------------------------------------------------------------------------
+
+std::optional<QString> SystemScreenshotWatcher::resolveBookmark() const
+{
+    const QString path = folderPathOf(m_settings.object(QString::fromLatin1(bookmarkKey)));
+    if (path.isEmpty() || !QFileInfo(path).isDir()) return std::nullopt;
+    return path;
+}
+
+bool SystemScreenshotWatcher::chooseFolder()
+{
+    std::unique_ptr<SystemScreenshotFolderPanel> own;
+    SystemScreenshotFolderPanel* panel = m_panel;
+    if (!panel) {
+        own = makeFileDialogFolderPanel();
+        panel = own.get();
+    }
+    const std::optional<QString> chosen = panel->run(defaultScreenshotFolderGuess());
+    if (!chosen || chosen->isEmpty()) return false;
+    const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
+    if (!QFileInfo(path).isDir()) return false;
+    m_settings.setValue(QString::fromLatin1(bookmarkKey), path);
+    return true;
+}
+
+bool SystemScreenshotWatcher::enableChoosingFolder()
+{
+    if (!resolveBookmark() && !chooseFolder()) return false;
+    const QString key = QString::fromLatin1(watchKey);
+    m_settings.setValue(key, true);
+    if (m_settings.boolForKey(key))
+        start();
+    else
+        stop();
+    return true;
+}
+
+// --- Watching -----------------------------------------------------------------------------
+
+void SystemScreenshotWatcher::start()
+{
+    stop();
+    const std::optional<QString> folder = resolveBookmark();
+    if (!folder) return;
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) return;
+    if (::inotify_add_watch(fd, QFile::encodeName(*folder).constData(), watchedEvents) < 0) {
+        ::close(fd);
+        return;
+    }
+    // Listed after the watch is in place, so nothing slips in between unseen.
+    m_fd = fd;
+    m_folder = *folder;
+    m_startedAt = QDateTime::currentDateTime();
+    m_knownFiles = currentFiles(m_folder);
+    m_retryWhenClosed.clear();
+    m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this,
+            &SystemScreenshotWatcher::readEvents);
+}
+
+void SystemScreenshotWatcher::stop()
+{
+    if (m_notifier) {
+        // Possibly stopping from inside the notifier's own signal.
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_folder.clear();
+    m_scanTimer.stop();
+    m_touched.clear();
+    m_gone.clear();
+}
+
+void SystemScreenshotWatcher::readEvents()
+{
+    alignas(inotify_event) char buffer[16 * 1024];
+    while (m_fd >= 0) {
+        const ssize_t length = ::read(m_fd, buffer, sizeof buffer);
+        if (length <= 0) break; // EAGAIN: all read
+        for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+                // The folder went away: there is nothing left to watch.
+                stop();
+                return;
+            }
+            if (event->len == 0) continue; // IN_Q_OVERFLOW: the look below sees everything
+            const QString name = QFile::decodeName(event->name);
+            if (event->mask & (IN_DELETE | IN_MOVED_FROM)) m_gone.insert(name);
+            m_touched.insert(name);
+            if (event->mask & IN_CLOSE_WRITE) {
+                const QString path = QDir(m_folder).filePath(name);
+                if (m_waiting.contains(path))
+                    m_closedWhileWaiting.insert(path);
+                else if (m_retryWhenClosed.remove(path))
+                    waitUntilStable(path, 0);
+            }
+        }
+    }
+    if (!m_scanTimer.isActive()) m_scanTimer.start();
+}
+
+void SystemScreenshotWatcher::scan()
+{
+    if (m_folder.isEmpty()) return;
+    const QSet<QString> current = currentFiles(m_folder);
+    // A name that went away since the last look is new again even when it is back already.
+    const QSet<QString> known = m_knownFiles - m_gone;
+    const QSet<QString> fresh = current - known;
+    const QSet<QString> replaced = (m_touched & current & known);
+    m_knownFiles = current;
+    m_touched.clear();
+    m_gone.clear();
+    const QDir folder(m_folder);
+
+    for (auto it = m_retryWhenClosed.begin(); it != m_retryWhenClosed.end();) {
+        if (!current.contains(QFileInfo(*it).fileName()))
+            it = m_retryWhenClosed.erase(it);
+        else
+            ++it;
+    }
+    // Snapkin replacing one of its files here: its registration is used up.
+    for (const QString& name : replaced)
+        if (!isHidden(name)) platform::OwnWrites::shared().take(folder.filePath(name));
+
+    for (const QString& name : fresh) {
+        if (isHidden(name)) continue;
+        const QString path = folder.filePath(name);
+        if (platform::OwnWrites::shared().take(path)) continue;
+        if (!isScreenshotImage(path)) continue;
+        if (!m_waiting.contains(path)) waitUntilStable(path, 0);
+    }
+}
+
+bool SystemScreenshotWatcher::isScreenshotImage(const QString& path) const
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().toLower();
+    if (std::none_of(imageExtensions.begin(), imageExtensions.end(),
+                     [&](const char* e) { return suffix == QLatin1String(e); }))
+        return false;
+    // Without a creation time (a file system that keeps none) a file counts as new.
+    const QDateTime born = info.birthTime();
+    if (!born.isValid()) return true;
+    return born >= m_startedAt.addMSecs(-creationClockSlackMs);
+}
+
+// --- Waiting for a file to be complete ------------------------------------------------------
+
+void SystemScreenshotWatcher::waitUntilStable(const QString& path, int attempt)
+{
+    m_waiting.insert(path);
+    const std::optional<qint64> first = fileSize(path);
+    QTimer::singleShot(stabilityIntervalMs, this, [this, path, attempt, first] {
+        const std::optional<qint64> second = fileSize(path);
+        if (first && second && *first > 0 && *first == *second)
+            finishWaiting(path, true);
+        else if (attempt + 1 >= stabilityChecks)
+            finishWaiting(path, false);
+        else
+            waitUntilStable(path, attempt + 1);
+    });
+}
+
+void SystemScreenshotWatcher::finishWaiting(const QString& path, bool stable)
+{
+    m_waiting.remove(path);
+    const bool closed = m_closedWhileWaiting.remove(path);
+    if (stable) {
+        auto image = platform::readImage(path);
+        if (image && !image->isNull()) {
+            if (m_handler)
+                m_handler(platform::BaseImage(
+                              image->convertToFormat(QImage::Format_ARGB32_Premultiplied)),
+                          QFileInfo(path).fileName());
+            return;
+        }
+        // Unreadable: maybe not complete yet (another look once it is closed), maybe a format
+        // without a reader; either way it goes without a word.
+        if (!closed) m_retryWhenClosed.insert(path);
+        return;
+    }
+    // Still changing: closed meanwhile means complete now, so one more round; otherwise the
+    // close that ends the writing starts it.
+    if (closed)
+        waitUntilStable(path, 0);
+    else
+        m_retryWhenClosed.insert(path);
+}
+
+std::optional<qint64> SystemScreenshotWatcher::fileSize(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) return std::nullopt;
+    return info.size();
+}
+
+QSet<QString> SystemScreenshotWatcher::currentFiles(const QString& folder)
+{
+    const QStringList names = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    return QSet<QString>(names.begin(), names.end());
+}
+
+} // namespace snapkin

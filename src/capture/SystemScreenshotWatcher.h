@@ -1,0 +1,107 @@
+#pragma once
+
+#include "capture/CaptureHooks.h"
+#include "platform/BaseImage.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+
+namespace snapkin {
+
+class SystemScreenshotFolderPanel;
+
+namespace platform {
+class Defaults;
+}
+
+// Opens in the editor each screenshot that the desktop's own screenshot tool saves into a
+// chosen folder.
+//
+// While watching, inotify reports the folder's changes; a burst of them leads to one look at
+// the folder. A name that was not there at the previous look is a candidate unless it is hidden
+// (a leading "."), is one of Snapkin's own writes (platform::OwnWrites, passed over once), has
+// no screenshot extension (png, jpg, jpeg, heic, tiff, gif, in any case) or was created before
+// the watch began. A candidate opens once its size is above zero and has held for 0.25 s,
+// checked up to nine times; one still changing after that opens when the program writing it
+// closes it and its size then holds. Unreadable files (HEIC among them) are dropped silently.
+//
+// The folder is kept as its absolute path under "systemScreenshotsFolderBookmark"; whether the
+// watcher runs is "watchSystemScreenshots", which its callers read (launch, settings).
+// GUI thread only.
+class SystemScreenshotWatcher final : public QObject, public ScreenshotWatching {
+    Q_OBJECT
+public:
+    static constexpr const char* bookmarkKey = "systemScreenshotsFolderBookmark";
+    static constexpr const char* watchKey = "watchSystemScreenshots";
+    static constexpr int stabilityIntervalMs = 250;
+    static constexpr int stabilityChecks = 9;
+
+    // The application's watcher, over the standard settings, handing screenshots to the router.
+    static SystemScreenshotWatcher& shared();
+
+    explicit SystemScreenshotWatcher(platform::Defaults& settings, QObject* parent = nullptr);
+    ~SystemScreenshotWatcher() override;
+
+    // (Re)starts watching the chosen folder; nothing happens when none is chosen or it cannot
+    // be watched.
+    void start();
+    // Stops watching. Files already waiting for their size to settle still open.
+    void stop();
+    bool isWatching() const { return m_fd >= 0; }
+    // The folder being watched; empty when stopped.
+    QString watchedFolder() const { return m_folder; }
+
+    // Asks for the folder and stores it; true when one was stored. Does not start watching.
+    bool chooseFolder();
+    // Asks for a folder only when none is chosen, then turns "watchSystemScreenshots" on and
+    // starts watching. False, with nothing changed, when the user cancelled.
+    bool enableChoosingFolder() override;
+    // The chosen folder while it exists and is a folder.
+    std::optional<QString> resolveBookmark() const;
+
+    // Where a new screenshot goes: its picture and its file name (with the extension).
+    // The router by default.
+    using Handler = std::function<void(const platform::BaseImage& image, const QString& fileName)>;
+    void setHandler(Handler handler);
+    // Replaces the folder dialog (not owned; nullptr restores Qt's own).
+    void setFolderPanel(SystemScreenshotFolderPanel* panel);
+
+private:
+    void readEvents();
+    void scan();
+    bool isScreenshotImage(const QString& path) const;
+    void waitUntilStable(const QString& path, int attempt);
+    void finishWaiting(const QString& path, bool stable);
+    static std::optional<qint64> fileSize(const QString& path);
+    static QSet<QString> currentFiles(const QString& folder);
+
+    platform::Defaults& m_settings;
+    Handler m_handler;
+    SystemScreenshotFolderPanel* m_panel = nullptr;
+
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QString m_folder;
+    QSet<QString> m_knownFiles;
+    QDateTime m_startedAt;
+    QTimer m_scanTimer;
+    // Names that inotify mentioned since the last look, and those of them that went away.
+    QSet<QString> m_touched;
+    QSet<QString> m_gone;
+    // Paths waiting for their size to settle, and those of them closed after writing meanwhile.
+    QSet<QString> m_waiting;
+    QSet<QString> m_closedWhileWaiting;
+    // Paths that gave up waiting (still growing, or not yet readable): tried again when closed.
+    QSet<QString> m_retryWhenClosed;
+};
+
+} // namespace snapkin

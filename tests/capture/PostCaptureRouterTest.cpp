@@ -1,0 +1,240 @@
+#include "capture/PostCaptureRouter.h"
+#include "editor/HistoryTracking.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+#include "platform/OwnWrites.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <deque>
+#include <memory>
+#include <sys/resource.h>
+
+using namespace snapkin;
+using platform::BaseImage;
+
+namespace {
+
+class FakeHistory final : public HistoryTracking {
+public:
+    void track(AnnotationStore&, const QString& title, std::optional<QUuid>, bool) override
+    {
+        tracked.append(title);
+    }
+    void editorWillClose(AnnotationStore&) override {}
+    void record(const BaseImage&, const QString& title) override { recorded.append(title); }
+    QStringList tracked;
+    QStringList recorded;
+};
+
+QStringList files(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+const QDateTime fixedTime(QDate(2026, 12, 5), QTime(15, 6, 8));
+
+// A router over its own settings and a save folder, whose routes write into a log what they
+// were asked to do and how many files the folder held at that moment.
+class Router : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        ASSERT_TRUE(QDir().mkdir(home.filePath("Saved")));
+        folder = home.filePath("Saved");
+        HistoryTracking::install(&history);
+        platform::OwnWrites::shared().clear();
+
+        PostCaptureRouter::Routes routes;
+        routes.copy = [this](const BaseImage&) { note("copy"); };
+        routes.savePanel = [this](const BaseImage&, ExportFormat format) {
+            note("panel " + ext(format));
+        };
+        routes.encode = [this](const BaseImage&, ExportFormat format) -> std::optional<QByteArray> {
+            if (failEncoding) return std::nullopt;
+            return encoded.isEmpty() ? toRaw(format).toUtf8() : encoded;
+        };
+        routes.openEditor = [this](const BaseImage& image, const QString& title) -> AnnotationStore& {
+            note("open " + title);
+            stores.push_back(std::make_unique<AnnotationStore>(image));
+            return *stores.back();
+        };
+        routes.sourceAppName = [this] { return sourceApp; };
+        routes.now = [this] { return now; };
+        router = std::make_unique<PostCaptureRouter>(settings, routes);
+        router->registerDefaults();
+        router->setDefaultSaveFolder(folder);
+    }
+    void TearDown() override { HistoryTracking::install(nullptr); }
+
+    void note(const QString& what)
+    {
+        log.append(what + QStringLiteral(" (%1 files)").arg(files(folder).size()));
+    }
+    void set(const char* key, const QVariant& value) { settings.setValue(key, value); }
+
+    QTemporaryDir home;
+    QString folder;
+    platform::Defaults settings{home.filePath("settings.json")};
+    FakeHistory history;
+    std::deque<std::unique_ptr<AnnotationStore>> stores;
+    std::unique_ptr<PostCaptureRouter> router;
+    QStringList log;
+    std::optional<QString> sourceApp;
+    QDateTime now = fixedTime;
+    bool failEncoding = false;
+    QByteArray encoded;
+    const BaseImage image{QImage(8, 6, QImage::Format_ARGB32_Premultiplied)};
+};
+
+} // namespace
+
+TEST_F(Router, CopiesThenSavesThenOpensAndCopiesAgainAfterTheFileWhenAsked)
+{
+    set("afterCaptureCopy", true);
+    set("afterCaptureSaveToDisk", true);
+    set("autoCopyAfterSave", true);
+    sourceApp = QStringLiteral("Text Editor");
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_EQ(log, (QStringList{"copy (0 files)", "copy (1 files)", "open Untitled (1 files)"}));
+    EXPECT_EQ(files(folder), QStringList{"Screenshot 2026-12-05 at 15.06.08.png"});
+    EXPECT_EQ(history.tracked, QStringList{"Text Editor"});
+    EXPECT_TRUE(history.recorded.isEmpty());
+}
+
+TEST_F(Router, WithEverythingOffTheEditorOpensAndIsTracked)
+{
+    set("afterCaptureShow", false);
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_EQ(log, QStringList{"open Untitled (0 files)"});
+    EXPECT_EQ(history.tracked, QStringList{"Screenshot"});
+}
+
+TEST_F(Router, ACaptureOnlyCopiedOrSavedOpensNothingAndGoesToTheHistoryAsAPicture)
+{
+    set("afterCaptureShow", false);
+    set("afterCaptureCopy", true);
+    sourceApp = QStringLiteral("Browser");
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_EQ(log, QStringList{"copy (0 files)"});
+    EXPECT_TRUE(history.tracked.isEmpty());
+    EXPECT_EQ(history.recorded, QStringList{"Browser"});
+
+    log.clear();
+    set("afterCaptureCopy", false);
+    set("afterCaptureSaveToDisk", true);
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(files(folder).size(), 1);
+    EXPECT_EQ(history.recorded, (QStringList{"Browser", "Browser"}));
+}
+
+TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
+{
+    settings.removeObject(PostCaptureRouter::defaultSaveFolderBookmarkKey);
+    router->saveToDisk(image);
+    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+
+    // A folder chosen once and then removed.
+    router->setDefaultSaveFolder(folder);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_FALSE(router->resolveDefaultFolder());
+    router->saveToDisk(image);
+    EXPECT_EQ(log.size(), 2);
+    EXPECT_TRUE(log.back().startsWith("panel png"));
+
+    // A path that is a file is no folder; the dialog still starts at the path given.
+    ASSERT_TRUE(QFile(home.filePath("file")).open(QIODevice::WriteOnly));
+    router->setDefaultSaveFolder(home.filePath("file"));
+    EXPECT_EQ(settings.stringForKey("defaultSaveFolder"), home.filePath("file"));
+    EXPECT_FALSE(settings.contains(PostCaptureRouter::defaultSaveFolderBookmarkKey));
+}
+
+TEST_F(Router, FilesTakeTheStoredFormatAndPngForAnyOtherValue)
+{
+    set("exportFormat", "jpeg");
+    router->saveToDisk(image);
+    set("exportFormat", "heic");
+    router->saveToDisk(image);
+    EXPECT_EQ(files(folder), (QStringList{"Screenshot 2026-12-05 at 15.06.08.jpg",
+                                          "Screenshot 2026-12-05 at 15.06.08.png"}));
+    QFile png(QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08.png"));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    EXPECT_EQ(png.readAll(), "png");
+}
+
+TEST_F(Router, SavesWithinOneSecondCountOnAndSkipAFolderOfTheSameName)
+{
+    ASSERT_TRUE(QDir(folder).mkdir("Screenshot 2026-12-05 at 15.06.08 2.png"));
+    router->saveToDisk(image);
+    router->saveToDisk(image);
+    router->saveToDisk(image);
+    EXPECT_EQ(files(folder), (QStringList{"Screenshot 2026-12-05 at 15.06.08 2.png",
+                                          "Screenshot 2026-12-05 at 15.06.08 3.png",
+                                          "Screenshot 2026-12-05 at 15.06.08 4.png",
+                                          "Screenshot 2026-12-05 at 15.06.08.png"}));
+    EXPECT_TRUE(QFileInfo(QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08 2.png")).isDir());
+    // Each file is registered as Snapkin's own before it appears, so the watcher skips it.
+    EXPECT_TRUE(platform::OwnWrites::shared().contains(
+        QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08 4.png")));
+    EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(Router, AFailedWriteLeavesNothingAndFallsBackToTheSaveDialog)
+{
+    encoded = QByteArray(256 * 1024, 'x');
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lower = old;
+    lower.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &lower);
+    router->saveToDisk(image);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+    EXPECT_TRUE(files(folder).isEmpty());
+    EXPECT_FALSE(platform::OwnWrites::shared().contains(
+        QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08.png")));
+
+    log.clear();
+    failEncoding = true;
+    router->saveToDisk(image);
+    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+}
+
+TEST_F(Router, NamesKeepWesternDigitsAndTheGregorianYearInAnyLocale)
+{
+    const QLocale previous;
+    for (const QLocale& locale : {QLocale(QLocale::Thai, QLocale::Thailand),
+                                  QLocale(QLocale::Arabic, QLocale::Egypt),
+                                  QLocale(QLocale::Japanese, QLocale::Japan)}) {
+        QLocale::setDefault(locale);
+        EXPECT_EQ(PostCaptureRouter::fileName(fixedTime, ExportFormat::png, 1),
+                  "Screenshot 2026-12-05 at 15.06.08.png")
+            << locale.name().toStdString();
+        EXPECT_EQ(PostCaptureRouter::fileName(fixedTime, ExportFormat::webp, 12),
+                  "Screenshot 2026-12-05 at 15.06.08 12.webp");
+    }
+    QLocale::setDefault(previous);
+}
+
+TEST_F(Router, ASystemScreenshotAlwaysOpensWithItsFileNameAndIsCopiedWhenAsked)
+{
+    set("afterCaptureShow", false);
+    set("afterCaptureSaveToDisk", true);
+    set("afterCaptureCopy", true);
+    router->handleSystemScreenshot(image, "Screenshot from 2026-12-05 15-06-08.png");
+    EXPECT_EQ(log, (QStringList{"copy (0 files)",
+                                "open Screenshot from 2026-12-05 15-06-08.png (0 files)"}));
+    EXPECT_EQ(history.tracked, QStringList{"Screenshot from 2026-12-05 15-06-08"});
+    EXPECT_TRUE(files(folder).isEmpty());
+}

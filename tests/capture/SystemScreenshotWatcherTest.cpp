@@ -1,0 +1,244 @@
+#include "capture/SystemScreenshotFolderPanel.h"
+#include "capture/SystemScreenshotWatcher.h"
+#include "platform/AtomicWrite.h"
+#include "platform/Defaults.h"
+#include "platform/NewFileWrite.h"
+#include "platform/OwnWrites.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+QByteArray pngBytes(QSize size = QSize(40, 30), bool noisy = false)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    if (noisy) {
+        QRandomGenerator random(7);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixel(x, y, random.generate());
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+bool put(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+class FakeFolderPanel final : public SystemScreenshotFolderPanel {
+public:
+    std::optional<QString> run(const QString& startFolder) override
+    {
+        starts.append(startFolder);
+        return answer;
+    }
+    std::optional<QString> answer;
+    QStringList starts;
+};
+
+// A watcher over its own settings and a watched folder; the screenshots it hands on are
+// collected by file name.
+class Watcher : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        ASSERT_TRUE(QDir().mkdir(home.filePath("Shots")));
+        folder = home.filePath("Shots");
+        platform::OwnWrites::shared().clear();
+        watcher.setFolderPanel(&panel);
+        watcher.setHandler([this](const platform::BaseImage& image, const QString& name) {
+            opened.append(name);
+            sizes.append(image.pixelSize());
+        });
+    }
+
+    void watch()
+    {
+        settings.setValue(SystemScreenshotWatcher::bookmarkKey, folder);
+        watcher.start();
+        ASSERT_TRUE(watcher.isWatching());
+    }
+    QString inFolder(const QString& name) const { return QDir(folder).filePath(name); }
+    // Waits until `count` screenshots were handed on, or `ms` went by.
+    bool openedWithin(int ms, qsizetype count = 1)
+    {
+        return QTest::qWaitFor([&] { return opened.size() >= count; }, ms);
+    }
+    // Lets the watcher look and wait its full round, then tells what it handed on.
+    QStringList openedAfterAWhile(int ms = 2800)
+    {
+        QTest::qWait(ms);
+        return opened;
+    }
+
+    QTemporaryDir home;
+    QString folder;
+    platform::Defaults settings{home.filePath("settings.json")};
+    FakeFolderPanel panel;
+    SystemScreenshotWatcher watcher{settings};
+    QStringList opened;
+    QList<QSize> sizes;
+};
+
+} // namespace
+
+TEST_F(Watcher, AScreenshotCopiedInOpensOnceWithItsFileName)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder("Screenshot from 2026-12-05.png"), pngBytes()));
+    EXPECT_TRUE(openedWithin(3000));
+    EXPECT_EQ(openedAfterAWhile(1000), QStringList{"Screenshot from 2026-12-05.png"});
+    EXPECT_EQ(sizes.value(0), QSize(40, 30));
+}
+
+TEST_F(Watcher, AHiddenNameRenamedIntoPlaceOpensOnceUnderItsFinalName)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder(".grab-1234.png"), pngBytes()));
+    QTest::qWait(400);
+    ASSERT_TRUE(QFile::rename(inFolder(".grab-1234.png"), inFolder("grab.png")));
+    EXPECT_EQ(openedAfterAWhile(), QStringList{"grab.png"});
+}
+
+TEST_F(Watcher, ExtensionsCountInAnyCaseAndOtherFilesNeverOpen)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder("SHOT.PNG"), pngBytes()));
+    ASSERT_TRUE(put(inFolder("page.pdf"), pngBytes()));
+    ASSERT_TRUE(put(inFolder("clip.webm"), pngBytes()));
+    // HEIC has no reader: dropped without a word.
+    ASSERT_TRUE(put(inFolder("phone.heic"), "not really heic"));
+    EXPECT_EQ(openedAfterAWhile(), QStringList{"SHOT.PNG"});
+}
+
+TEST_F(Watcher, AFileCreatedBeforeTheWatchBeganIsNotOpenedWhenMovedIn)
+{
+    ASSERT_TRUE(put(home.filePath("old.png"), pngBytes()));
+    if (!QFileInfo(home.filePath("old.png")).birthTime().isValid())
+        GTEST_SKIP() << "this file system keeps no creation time";
+    QTest::qWait(300);
+    watch();
+    ASSERT_TRUE(QFile::rename(home.filePath("old.png"), inFolder("old.png")));
+    ASSERT_TRUE(put(inFolder("new.png"), pngBytes()));
+    EXPECT_EQ(openedAfterAWhile(), QStringList{"new.png"});
+}
+
+TEST_F(Watcher, AnEmptyFileWaitsForItsContent)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder("late.png"), QByteArray()));
+    QTest::qWait(700);
+    EXPECT_TRUE(opened.isEmpty());
+    ASSERT_TRUE(put(inFolder("late.png"), pngBytes()));
+    EXPECT_TRUE(openedWithin(3000));
+    EXPECT_EQ(openedAfterAWhile(500), QStringList{"late.png"});
+}
+
+TEST_F(Watcher, AFileWrittenSlowlyOpensOnceItIsClosed)
+{
+    watch();
+    const QByteArray png = pngBytes(QSize(200, 200), true);
+    QFile file(inFolder("slow.png"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    // Four seconds of writing, a piece every 80 ms: longer than the watcher's own wait.
+    const qsizetype pieces = 50;
+    const qsizetype piece = png.size() / pieces + 1;
+    for (qsizetype at = 0; at < png.size(); at += piece) {
+        ASSERT_EQ(file.write(png.mid(at, piece)), std::min(piece, png.size() - at));
+        QTest::qWait(80);
+    }
+    EXPECT_TRUE(opened.isEmpty());
+    file.close();
+    EXPECT_TRUE(openedWithin(3000));
+    EXPECT_EQ(opened, QStringList{"slow.png"});
+    EXPECT_EQ(sizes.value(0), QSize(200, 200));
+}
+
+TEST_F(Watcher, SnapkinsOwnFilesArePassedOverOnce)
+{
+    watch();
+    const auto saved = platform::writeNewFile(
+        folder, [](int) { return QStringLiteral("Screenshot 2026-12-05 at 15.06.08.png"); },
+        pngBytes());
+    ASSERT_TRUE(saved.has_value());
+    ASSERT_TRUE(platform::writeFileAtomically(inFolder("edited.png"), pngBytes()));
+    EXPECT_TRUE(openedAfterAWhile().isEmpty());
+
+    // A stranger's file that later takes one of those names opens.
+    ASSERT_TRUE(QFile::remove(inFolder("edited.png")));
+    QTest::qWait(200);
+    ASSERT_TRUE(put(inFolder("edited.png"), pngBytes()));
+    EXPECT_TRUE(openedWithin(3000));
+    EXPECT_EQ(opened, QStringList{"edited.png"});
+}
+
+TEST_F(Watcher, ANameDeletedAndCreatedAgainOpensAgain)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder("again.png"), pngBytes()));
+    ASSERT_TRUE(openedWithin(3000));
+    ASSERT_TRUE(QFile::remove(inFolder("again.png")));
+    ASSERT_TRUE(put(inFolder("again.png"), pngBytes()));
+    EXPECT_TRUE(openedWithin(3000, 2));
+    EXPECT_EQ(opened, (QStringList{"again.png", "again.png"}));
+}
+
+TEST_F(Watcher, StoppingWhileAFileSettlesStillOpensIt)
+{
+    watch();
+    ASSERT_TRUE(put(inFolder("pending.png"), pngBytes()));
+    QTest::qWait(120); // seen, its size not yet confirmed
+    watcher.stop();
+    EXPECT_FALSE(watcher.isWatching());
+    EXPECT_TRUE(openedWithin(3000));
+    // Nothing new is seen once stopped.
+    ASSERT_TRUE(put(inFolder("after.png"), pngBytes()));
+    EXPECT_EQ(openedAfterAWhile(), QStringList{"pending.png"});
+}
+
+TEST_F(Watcher, AFolderThatGoesAwayEndsTheWatch)
+{
+    watch();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !watcher.isWatching(); }, 2000));
+    EXPECT_FALSE(watcher.resolveBookmark());
+}
+
+TEST_F(Watcher, EnablingAsksForAFolderOnlyWhenNoneIsChosenAndCancellingChangesNothing)
+{
+    EXPECT_FALSE(watcher.enableChoosingFolder());
+    EXPECT_EQ(panel.starts.size(), 1);
+    EXPECT_FALSE(settings.hasStoredValue(SystemScreenshotWatcher::watchKey));
+    EXPECT_FALSE(settings.hasStoredValue(SystemScreenshotWatcher::bookmarkKey));
+    EXPECT_FALSE(watcher.isWatching());
+
+    panel.answer = folder;
+    EXPECT_TRUE(watcher.enableChoosingFolder());
+    EXPECT_EQ(panel.starts.size(), 2);
+    EXPECT_TRUE(settings.boolForKey(SystemScreenshotWatcher::watchKey));
+    EXPECT_EQ(watcher.resolveBookmark(), folder);
+    EXPECT_EQ(watcher.watchedFolder(), folder);
+
+    // Chosen already: no question, watching again at once.
+    watcher.stop();
+    EXPECT_TRUE(watcher.enableChoosingFolder());
+    EXPECT_EQ(panel.starts.size(), 2);
+    EXPECT_TRUE(watcher.isWatching());
+}
