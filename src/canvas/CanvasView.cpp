@@ -132,12 +132,30 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio)
     }
     if (m_shrunk.serial != image.serial() || m_shrunk.deviceSize != deviceSize ||
         m_shrunk.devicePixelRatio != devicePixelRatio || m_shrunk.image.isNull()) {
-        QImage scaled =
-            image.image().scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage scaled = shrinkSource(deviceSize)
+                            .scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaled.setDevicePixelRatio(devicePixelRatio);
         m_shrunk = {image.serial(), deviceSize, devicePixelRatio, std::move(scaled)};
     }
     return m_shrunk.image;
+}
+
+const QImage& CanvasView::shrinkSource(QSize deviceSize)
+{
+    const platform::BaseImage& image = m_store.image();
+    if (m_halved.serial != image.serial()) m_halved = {image.serial(), {}};
+    const QImage* source = &image.image();
+    for (size_t level = 0;; ++level) {
+        const QSize half = source->size() / 2;
+        if (half.width() < deviceSize.width() || half.height() < deviceSize.height()) break;
+        if (level == m_halved.levels.size()) {
+            QImage next = source->scaled(half, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (next.isNull()) break; // out of memory: shrink from what there is
+            m_halved.levels.push_back(std::move(next));
+        }
+        source = &m_halved.levels[level];
+    }
+    return *source;
 }
 
 void CanvasView::endOtherFieldEditing()

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace snapkin {
 
@@ -82,6 +83,15 @@ private:
         QImage image;
     };
     ShrunkImage m_shrunk;
+    // The image halved, quartered, …, made once per image as zooming out needs them: a zoom
+    // step then shrinks from the nearest larger level instead of the full image.
+    struct HalvedImages {
+        std::uint64_t serial = 0;
+        std::vector<QImage> levels;
+    };
+    HalvedImages m_halved;
+    // The smallest of the image and its halvings that still has at least `deviceSize` pixels.
+    const QImage& shrinkSource(QSize deviceSize);
 };
 
 } // namespace snapkin

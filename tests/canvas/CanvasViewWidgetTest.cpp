@@ -61,3 +61,25 @@ TEST(CanvasViewPaint, SelectionIsDrawnOnlyWithTheSelectTool)
     const QImage other = f.view->grab().toImage();
     EXPECT_NE(other.pixelColor(201, 126), QColor(Qt::white));
 }
+
+TEST(CanvasViewPaint, FarZoomOutShrinksFromHalvedCopiesOfTheImage)
+{
+    // 2000 × 1500 at 0.1: shrunk from a quarter-size copy, the halves stay where they are.
+    QImage big(2000, 1500, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&big);
+    painter.fillRect(0, 0, 1000, 1500, Qt::red);
+    painter.fillRect(1000, 0, 1000, 1500, Qt::blue);
+    painter.end();
+    CanvasFixture f(Tool::select, platform::BaseImage(big));
+    for (double zoom : {0.1, 0.3, 0.1}) {
+        f.view->setZoom(zoom);
+        const QImage shot = f.view->grab().toImage();
+        ASSERT_EQ(shot.size(), (QSizeF(2000, 1500) * zoom).toSize());
+        EXPECT_EQ(shot.pixelColor(shot.width() / 4, shot.height() / 2), QColor(Qt::red));
+        EXPECT_EQ(shot.pixelColor(shot.width() * 3 / 4, shot.height() / 2), QColor(Qt::blue));
+        // The seam between the halves is where the image has it, within a pixel.
+        const int seam = shot.width() / 2;
+        EXPECT_EQ(shot.pixelColor(seam - 2, 10), QColor(Qt::red));
+        EXPECT_EQ(shot.pixelColor(seam + 1, 10), QColor(Qt::blue));
+    }
+}
