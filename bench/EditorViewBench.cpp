@@ -28,8 +28,8 @@ constexpr QSize kPage(1280, 800);
 QList<Annotation> annotations()
 {
     constexpr AnnotationKind kinds[] = {
-        AnnotationKind::rectangle, AnnotationKind::arrow,     AnnotationKind::ellipse,
-        AnnotationKind::line,      AnnotationKind::text,      AnnotationKind::pen,
+        AnnotationKind::rectangle, AnnotationKind::arrow, AnnotationKind::ellipse,
+        AnnotationKind::line,      AnnotationKind::text,  AnnotationKind::pen,
         AnnotationKind::highlight,
     };
     QRandomGenerator rng(16);
@@ -37,8 +37,9 @@ QList<Annotation> annotations()
     for (int i = 0; i < 100; ++i) {
         const AnnotationKind kind = kinds[i % std::size(kinds)];
         const QPointF p1(100 + rng.bounded(3300), 100 + rng.bounded(1700));
-        Annotation a{.kind = kind, .p1 = p1, .p2 = p1 + QPointF(80 + rng.bounded(300),
-                                                                  60 + rng.bounded(240))};
+        Annotation a{.kind = kind,
+                     .p1 = p1,
+                     .p2 = p1 + QPointF(80 + rng.bounded(300), 60 + rng.bounded(240))};
         a.lineWidth = 3 + i % 6;
         if (kind == AnnotationKind::text) a.text = QStringLiteral("Look here %1").arg(i);
         if (kind == AnnotationKind::pen)
@@ -111,7 +112,8 @@ BENCHMARK(BM_RepaintBareCanvas)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 void BM_RepaintPage(benchmark::State& state)
 {
     Page& p = page();
-    for (auto _ : state) p.paint(&p.view);
+    for (auto _ : state)
+        p.paint(&p.view);
 }
 BENCHMARK(BM_RepaintPage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -132,5 +134,22 @@ void BM_ZoomStep(benchmark::State& state)
     p.zoom.setScale(fitted);
 }
 BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// For reference: the same zoom step of the bare canvas view.
+void BM_BareZoomStep(benchmark::State& state)
+{
+    Page& p = page();
+    CanvasView bare(document().store);
+    const double fitted = p.zoom.scale();
+    QImage target(kPage, QImage::Format_ARGB32_Premultiplied);
+    bool in = true;
+    for (auto _ : state) {
+        bare.setZoom(in ? fitted * 1.25 : fitted);
+        in = !in;
+        QPainter painter(&target);
+        bare.render(&painter);
+    }
+}
+BENCHMARK(BM_BareZoomStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace

@@ -9,7 +9,6 @@
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
 
-#include <QLinearGradient>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadialGradient>
@@ -39,40 +38,36 @@ double edgeFalloff(double d)
 // Beyond this distance from the edge the shadow is invisible.
 constexpr double shadowReach = shadowBlur * 1.5;
 
-QGradientStops bandStops()
-{
-    QGradientStops stops;
-    for (int i = 0; i <= 8; ++i) {
-        // From `shadowReach` inside the edge to as far outside it.
-        const double t = i / 8.0;
-        const double d = (2 * t - 1) * shadowReach;
-        stops.append({t, QColor(0, 0, 0, int(std::lround(255 * shadowOpacity * edgeFalloff(d))))});
-    }
-    return stops;
-}
+// The shadow of a large rectangle as nine pieces: its four corners (each reaching
+// `shadowReach` out of and into the rectangle, the product of the two edges' falloff) and,
+// between them, one pixel column and row that stretch along the edges. Made once.
+constexpr int shadowPerPoint = 2;
 
-// The top-left corner of the shadow, reaching `shadowReach` outwards and inwards from the
-// corner point, as the product of the two edges' falloff; the others are its mirror images.
-const QImage& cornerTile()
+const QPixmap& shadowPieces()
 {
-    static const QImage tile = [] {
-        constexpr int perPoint = 2;
-        const int side = int(2 * shadowReach * perPoint);
+    static const QPixmap pieces = [] {
+        const int corner = int(2 * shadowReach * shadowPerPoint);
+        const int side = 2 * corner + shadowPerPoint;
+        // Signed distance outside the rectangle of pixel `i` along one axis; the middle stands
+        // for everything deep inside.
+        const auto distance = [&](int i) {
+            if (i < corner) return shadowReach - (i + 0.5) / shadowPerPoint;
+            if (i >= corner + shadowPerPoint)
+                return shadowReach - (side - i - 0.5) / shadowPerPoint;
+            return -1.0e9;
+        };
         QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         for (int y = 0; y < side; ++y) {
-            const double dy = shadowReach - (y + 0.5) / perPoint;
+            const double fy = edgeFalloff(distance(y));
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < side; ++x) {
-                const double dx = shadowReach - (x + 0.5) / perPoint;
-                const int a =
-                    int(std::lround(255 * shadowOpacity * edgeFalloff(dx) * edgeFalloff(dy)));
+                const int a = int(std::lround(255 * shadowOpacity * edgeFalloff(distance(x)) * fy));
                 line[x] = qRgba(0, 0, 0, a);
             }
         }
-        image.setDevicePixelRatio(perPoint);
-        return image;
+        return QPixmap::fromImage(image);
     }();
-    return tile;
+    return pieces;
 }
 
 } // namespace
@@ -111,59 +106,55 @@ protected:
     void paintEvent(QPaintEvent* event) override
     {
         QPainter painter(this);
+        // The content covers its own rectangle: only the backdrop around it is painted.
+        const QRect content = m_area->contentGeometry();
+        QRegion around = event->region();
+        if (!content.isEmpty()) around -= content;
+        painter.setClipRegion(around);
         painter.fillRect(event->rect(), EditorCanvasArea::backdropColor(palette()));
-        if (m_area->m_cropping) return; // the crop view has neither border nor shadow
-        const QRectF content = m_area->contentGeometry();
-        if (content.isEmpty()) return;
-        paintShadow(painter, content.translated(0, shadowOffsetY));
+        if (m_area->m_cropping || content.isEmpty()) return; // no border or shadow in crop mode
+        paintShadow(painter, QRectF(content).translated(0, shadowOffsetY));
         QColor line = palette().color(QPalette::WindowText);
         line.setAlphaF(0.18f);
         painter.setPen(QPen(line, 1));
         painter.setBrush(Qt::NoBrush);
         // The line lies just outside the canvas.
-        painter.drawRect(content.adjusted(-0.5, -0.5, 0.5, 0.5));
+        painter.drawRect(QRectF(content).adjusted(-0.5, -0.5, 0.5, 0.5));
     }
 
 private:
-    // Four fading bands and four corners along the edges of `r`, each reaching as far in as
-    // out: the shadow is offset, so part of its inside shows below the canvas.
+    // The shadow's eight outer pieces around `r` (the middle lies under the canvas).
     static void paintShadow(QPainter& painter, const QRectF& r)
     {
         const double reach = shadowReach;
-        if (r.width() < 2 * reach || r.height() < 2 * reach) {
-            // Too small for the corners to stay apart: one plain soft rectangle will do.
+        const double c = 2 * reach; // a corner piece's side, in points
+        if (r.width() < c || r.height() < c) {
+            // Too small for the corners to stay apart: a plain faint outline will do.
             painter.fillRect(r.adjusted(-2, -2, 2, 2), QColor(0, 0, 0, 30));
             return;
         }
-        const QGradientStops stops = bandStops();
-        const auto band = [&](QRectF area, QPointF from, QPointF to) {
-            QLinearGradient g(from, to);
-            g.setStops(stops);
-            painter.fillRect(area, g);
-        };
-        const double innerW = r.width() - 2 * reach, innerH = r.height() - 2 * reach;
-        band({r.left() + reach, r.top() - reach, innerW, 2 * reach}, {0, r.top() + reach},
-             {0, r.top() - reach});
-        band({r.left() + reach, r.bottom() - reach, innerW, 2 * reach}, {0, r.bottom() - reach},
-             {0, r.bottom() + reach});
-        band({r.left() - reach, r.top() + reach, 2 * reach, innerH}, {r.left() + reach, 0},
-             {r.left() - reach, 0});
-        band({r.right() - reach, r.top() + reach, 2 * reach, innerH}, {r.right() - reach, 0},
-             {r.right() + reach, 0});
-        const QImage& tile = cornerTile();
-        const QSizeF side(2 * reach, 2 * reach);
-        const std::array<std::pair<QPointF, Qt::Orientations>, 4> corners{{
-            {r.topLeft(), {}},
-            {r.topRight(), Qt::Horizontal},
-            {r.bottomLeft(), Qt::Vertical},
-            {r.bottomRight(), Qt::Horizontal | Qt::Vertical},
-        }};
-        for (const auto& [point, flips] : corners) {
-            painter.save();
-            painter.translate(point);
-            painter.scale(flips & Qt::Horizontal ? -1 : 1, flips & Qt::Vertical ? -1 : 1);
-            painter.drawImage(QRectF(QPointF(-reach, -reach), side), tile);
-            painter.restore();
+        const QPixmap& pieces = shadowPieces();
+        const int k = shadowPerPoint;
+        const int cp = int(c * k); // a corner piece's side, in pixels
+        const QRectF outer = r.adjusted(-reach, -reach, reach, reach);
+        const double innerW = outer.width() - 2 * c, innerH = outer.height() - 2 * c;
+        const double left = outer.left(), top = outer.top();
+        const double right = outer.right() - c, bottom = outer.bottom() - c;
+        // Corners.
+        painter.drawPixmap(QRectF(left, top, c, c), pieces, QRectF(0, 0, cp, cp));
+        painter.drawPixmap(QRectF(right, top, c, c), pieces, QRectF(cp + k, 0, cp, cp));
+        painter.drawPixmap(QRectF(left, bottom, c, c), pieces, QRectF(0, cp + k, cp, cp));
+        painter.drawPixmap(QRectF(right, bottom, c, c), pieces, QRectF(cp + k, cp + k, cp, cp));
+        // Edges, stretched from the middle column or row.
+        if (innerW > 0) {
+            painter.drawPixmap(QRectF(left + c, top, innerW, c), pieces, QRectF(cp, 0, k, cp));
+            painter.drawPixmap(QRectF(left + c, bottom, innerW, c), pieces,
+                               QRectF(cp, cp + k, k, cp));
+        }
+        if (innerH > 0) {
+            painter.drawPixmap(QRectF(left, top + c, c, innerH), pieces, QRectF(0, cp, cp, k));
+            painter.drawPixmap(QRectF(right, top + c, c, innerH), pieces,
+                               QRectF(cp + k, cp, cp, k));
         }
     }
 
@@ -187,7 +178,10 @@ EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWi
 
     m_host = new ZoomHost(this);
     m_framed = new FramedCanvas(store, m_host);
+    m_framed->setBackdrop(backdropColor(palette()));
     setWidget(m_host);
+    // The host is never smaller than the viewport and paints all of it.
+    viewport()->setAutoFillBackground(false);
     viewport()->installEventFilter(this);
 
     m_cursor = new CanvasCursor(this);

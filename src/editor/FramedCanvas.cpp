@@ -22,17 +22,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        const QPixmap& picture = m_owner->layer(m_owner->m_aboveCache, devicePixelRatioF(), true);
         QPainter painter(this);
-        const QRect area = event->rect();
-        if (picture.isNull()) {
-            painter.setClipRect(area);
-            m_owner->paintLayer(painter, true);
-            return;
+        // Without a watermark only the corners are drawn, also where the mask is not applied
+        // (rendering into an image).
+        if (!mask().isEmpty()) {
+            const QRegion area = event->region() & mask();
+            if (area.isEmpty()) return;
+            painter.setClipRegion(area);
         }
-        const qreal dpr = picture.devicePixelRatio();
-        painter.drawPixmap(area, picture,
-                           QRectF(area.topLeft() * dpr, QSizeF(area.size()) * dpr).toRect());
+        m_owner->drawLayer(painter, event->rect(), m_owner->m_aboveCache, true);
     }
 
 private:
@@ -48,9 +46,20 @@ FramedCanvas::FramedCanvas(AnnotationStore& store, QWidget* parent)
     // The canvas view rounds its size up; the clip cuts the part-covered last pixel column and
     // row, so the frame around never shows a seam of the canvas's own background.
     m_clip = new QWidget(this);
+    // Wholly covered by the canvas view, so the frame is not painted under it.
+    m_clip->setAttribute(Qt::WA_OpaquePaintEvent);
     m_canvas = new CanvasView(store, m_clip);
     m_above = new AboveLayer(this);
     m_above->hide();
+    // Zooming repaints the frame from its last picture; once zooming pauses, it is painted
+    // afresh at the new scale.
+    m_refine.setSingleShot(true);
+    m_refine.setInterval(refineDelayMs);
+    connect(&m_refine, &QTimer::timeout, this, [this] {
+        m_refineDue = true;
+        update();
+        m_above->update();
+    });
     sync(1.0);
 }
 
@@ -68,29 +77,48 @@ QSize wholePixels(QSizeF size)
 
 QSize FramedCanvas::scaledSize() const
 {
-    return wholePixels(m_composition.layout.canvasSize * m_scale);
+    return m_size;
+}
+
+void FramedCanvas::placeImage()
+{
+    // The image lands on whole pixels (the canvas view's); the frame around it is mapped so
+    // that its image rectangle is exactly there, which keeps the corner cover on the corners.
+    const QRectF image = m_composition.layout.imageRect;
+    const QSizeF canvas = m_composition.layout.canvasSize;
+    const QPoint origin(int(std::lround(image.left() * m_scale)),
+                        int(std::lround(image.top() * m_scale)));
+    const QSize size = wholePixels(image.size() * m_scale);
+    m_imageGeometry = QRect(origin, size);
+    const double sx = image.width() > 0 ? size.width() / image.width() : m_scale;
+    const double sy = image.height() > 0 ? size.height() / image.height() : m_scale;
+    m_toWidget =
+        QTransform::fromTranslate(origin.x() - image.left() * sx, origin.y() - image.top() * sy)
+            .scale(sx, sy);
+    const QPointF end = m_toWidget.map(QPointF(canvas.width(), canvas.height()));
+    m_size = QSize(std::max(1, int(std::lround(end.x()))), std::max(1, int(std::lround(end.y()))));
 }
 
 void FramedCanvas::sync(double scale)
 {
     FrameComposition composition{m_store.frameLayout(), m_store.frame(), m_store.watermark(),
                                  m_store.image(), true};
-    const bool changed = scale != m_scale ||
-                         composition.layout.canvasSize != m_composition.layout.canvasSize ||
-                         composition.layout.imageRect != m_composition.layout.imageRect ||
-                         composition.frame != m_composition.frame ||
-                         composition.watermark != m_composition.watermark ||
-                         composition.image.serial() != m_composition.image.serial();
+    const bool presentationChanged =
+        composition.layout.canvasSize != m_composition.layout.canvasSize ||
+        composition.layout.imageRect != m_composition.layout.imageRect ||
+        composition.frame != m_composition.frame ||
+        composition.watermark != m_composition.watermark ||
+        composition.image.serial() != m_composition.image.serial();
+    const bool changed = presentationChanged || scale != m_scale;
     m_composition = std::move(composition);
     m_scale = scale;
-    if (changed) ++m_generation;
+    if (presentationChanged) ++m_presentation;
+    if (changed) m_refineDue = false;
 
-    setFixedSize(scaledSize());
+    placeImage();
+    setFixedSize(m_size);
     m_canvas->setZoom(scale);
-    const QRectF image = m_composition.layout.imageRect;
-    const QPointF origin = image.topLeft() * scale;
-    m_clip->setGeometry(QRect(QPoint(int(std::lround(origin.x())), int(std::lround(origin.y()))),
-                              wholePixels(image.size() * scale)));
+    m_clip->setGeometry(m_imageGeometry);
 
     const bool covers = m_composition.hasCornerCover() || m_composition.hasWatermark();
     m_above->setGeometry(rect());
@@ -120,24 +148,28 @@ void FramedCanvas::paintLayer(QPainter& painter, bool above) const
 {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    // Stretched by under a pixel so the layer fills the widget's whole pixels exactly.
-    const QSizeF canvas = m_composition.layout.canvasSize;
-    if (canvas.width() > 0 && canvas.height() > 0)
-        painter.scale(width() / canvas.width(), height() / canvas.height());
+    painter.setTransform(m_toWidget, true);
     if (above)
         m_composition.paintAboveContent(painter);
     else
         m_composition.paintBelowContent(painter);
 }
 
-const QPixmap& FramedCanvas::layer(Cached& cache, qreal dpr, bool above)
+const QPixmap& FramedCanvas::layer(Cached& cache, qreal dpr, bool above, bool& stretched)
 {
+    stretched = false;
     const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
-    if (cache.key == m_generation && cache.canvasPixels == pixels &&
+    if (cache.presentation == m_presentation && cache.canvasPixels == pixels &&
         cache.pixmap.devicePixelRatio() == dpr)
         return cache.pixmap;
+    if (cache.presentation == m_presentation && !cache.pixmap.isNull() && !m_refineDue) {
+        // Only the zoom changed: the last picture, stretched, stands in until zooming pauses.
+        stretched = true;
+        m_refine.start();
+        return cache.pixmap;
+    }
     cache = {};
-    cache.key = m_generation;
+    cache.presentation = m_presentation;
     cache.canvasPixels = pixels;
     if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() > maxCachedPixels)
         return cache.pixmap;
@@ -145,7 +177,8 @@ const QPixmap& FramedCanvas::layer(Cached& cache, qreal dpr, bool above)
     QImage image(pixels, above ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull()) return cache.pixmap; // too large to keep: nothing is drawn
     image.setDevicePixelRatio(dpr);
-    image.fill(above ? QColor(Qt::transparent) : palette().color(QPalette::Window));
+    // Below, an outer edge pixel the frame covers only in part blends with the backdrop.
+    image.fill(above ? QColor(Qt::transparent) : m_backdrop);
     {
         QPainter painter(&image);
         paintLayer(painter, above);
@@ -154,20 +187,30 @@ const QPixmap& FramedCanvas::layer(Cached& cache, qreal dpr, bool above)
     return cache.pixmap;
 }
 
-void FramedCanvas::paintEvent(QPaintEvent* event)
+void FramedCanvas::drawLayer(QPainter& painter, const QRect& area, Cached& cache, bool above)
 {
-    if (!m_composition.frame) return; // the canvas covers everything
-    const QPixmap& picture = layer(m_belowCache, devicePixelRatioF(), false);
-    QPainter painter(this);
-    const QRect area = event->rect();
+    bool stretched = false;
+    const QPixmap& picture = layer(cache, devicePixelRatioF(), above, stretched);
     if (picture.isNull()) {
-        painter.setClipRect(area);
-        paintLayer(painter, false);
+        painter.setClipRect(area, Qt::IntersectClip);
+        paintLayer(painter, above);
+        return;
+    }
+    if (stretched) {
+        painter.setClipRect(area, Qt::IntersectClip);
+        painter.drawPixmap(QRectF(rect()), picture, QRectF(picture.rect()));
         return;
     }
     const qreal dpr = picture.devicePixelRatio();
     painter.drawPixmap(area, picture,
                        QRectF(area.topLeft() * dpr, QSizeF(area.size()) * dpr).toRect());
+}
+
+void FramedCanvas::paintEvent(QPaintEvent* event)
+{
+    if (!m_composition.frame) return; // the canvas covers everything
+    QPainter painter(this);
+    drawLayer(painter, event->rect(), m_belowCache, false);
 }
 
 } // namespace snapkin

@@ -3,6 +3,8 @@
 #include "output/FrameComposition.h"
 
 #include <QPixmap>
+#include <QTimer>
+#include <QTransform>
 #include <QWidget>
 
 namespace snapkin {
@@ -20,6 +22,10 @@ class CanvasView;
 class FramedCanvas : public QWidget {
     Q_OBJECT
 public:
+    // After a zoom step the frame shows its last picture stretched; this long after the last
+    // step it is painted afresh.
+    static constexpr int refineDelayMs = 150;
+
     // `store` must outlive the widget.
     explicit FramedCanvas(AnnotationStore& store, QWidget* parent = nullptr);
     ~FramedCanvas() override;
@@ -32,6 +38,8 @@ public:
     void sync(double scale);
     // The size this widget takes at the current scale.
     QSize scaledSize() const;
+    // What shows around the frame (blended into its outermost pixels).
+    void setBackdrop(const QColor& color) { m_backdrop = color; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,14 +49,17 @@ private:
     struct Cached {
         QPixmap pixmap;
         QSize canvasPixels;
-        std::uint64_t key = 0;
+        std::uint64_t presentation = 0;
     };
     // Larger layers (a big canvas zoomed in) are painted afresh, clipped to what is exposed.
     static constexpr qint64 maxCachedPixels = 12'000'000;
 
     void paintLayer(QPainter& painter, bool above) const;
+    void placeImage();
     // The layer as a picture of this widget's size at `dpr`; null when too large to keep.
-    const QPixmap& layer(Cached& cache, qreal dpr, bool above);
+    // `stretched` tells that it is the picture of another scale, drawn stretched meanwhile.
+    const QPixmap& layer(Cached& cache, qreal dpr, bool above, bool& stretched);
+    void drawLayer(QPainter& painter, const QRect& area, Cached& cache, bool above);
 
     AnnotationStore& m_store;
     QWidget* m_clip = nullptr;
@@ -56,8 +67,15 @@ private:
     AboveLayer* m_above = nullptr;
     FrameComposition m_composition;
     double m_scale = 1;
-    // Changes whenever the presentation or the scale does; the layer caches key on it.
-    std::uint64_t m_generation = 1;
+    QSize m_size{1, 1};
+    QRect m_imageGeometry;
+    // From canvas points to this widget's pixels.
+    QTransform m_toWidget;
+    QColor m_backdrop = Qt::lightGray;
+    // Changes whenever the presentation does; the layer caches key on it and on their size.
+    std::uint64_t m_presentation = 1;
+    QTimer m_refine;
+    bool m_refineDue = false;
     Cached m_belowCache;
     Cached m_aboveCache;
 };

@@ -43,10 +43,11 @@ QPainterPath HoverBackground::outline(const QRectF& rect) const
 
 void HoverBackground::paint(QPainter& painter, const QRectF& rect) const
 {
+    const QColor f = fill();
+    if (f.alpha() == 0) return; // idle: nothing shows, and nothing needs clipping
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = outline(rect);
-    painter.setClipPath(shape, Qt::IntersectClip);
-    if (const QColor f = fill(); f.alpha() > 0) painter.fillPath(shape, f);
+    painter.fillPath(shape, f);
     if (const QColor b = border(); b.alpha() > 0) {
         // Stroked inside the edge: the line's centre runs half its width in.
         const double inset = borderWidth / 2;

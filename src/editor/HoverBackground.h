@@ -24,11 +24,11 @@ struct HoverBackground {
     QColor fill() const;
     // The border drawn inside the edge; transparent unless active.
     QColor border() const;
-    // The rounded outline that fill, border and content are clipped to.
+    // The rounded outline that fill and border keep within.
     QPainterPath outline(const QRectF& rect) const;
 
-    // Paints fill and border over `rect` and leaves the painter clipped to the outline, so
-    // the content drawn next is clipped the same way. The caller saves and restores.
+    // Paints fill and border over `rect`, both inside the rounded outline. The content drawn
+    // next (a symbol smaller than the button) stays inside it too, so nothing is clipped.
     void paint(QPainter& painter, const QRectF& rect) const;
 };
 

@@ -177,6 +177,16 @@ TEST(EditorCanvasArea, FramedCanvasDrawsFrameBorderAndShadow)
     EXPECT_LE(above.lightness(), backdrop.lightness());
     const QColor border = shot.pixelColor(content.center().x(), content.top() - 1);
     EXPECT_LT(border.lightness(), backdrop.lightness());
+
+    // A zoom step shows the frame at once and sharp again once zooming pauses.
+    f.zoom.setScale(1.5);
+    QApplication::processEvents();
+    const QRect zoomed = f.area.contentGeometry();
+    EXPECT_EQ(zoomed.size(), f.area.framedCanvas()->scaledSize());
+    QTest::qWait(FramedCanvas::refineDelayMs + 100);
+    const QImage refined = render(&f.area);
+    const QPoint inFrame = f.area.widget()->mapTo(&f.area, zoomed.topLeft() + QPoint(3, 3));
+    EXPECT_TRUE(near(refined.pixelColor(inFrame), QColor(0, 255, 0)));
 }
 
 TEST(EditorView, StepZoomsStartAtAQuarterAfterAFitAndStopAtFour)
