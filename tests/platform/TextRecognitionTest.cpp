@@ -1,5 +1,7 @@
 #include "platform/TextRecognition.h"
 
+#include "TestPaths.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -124,7 +126,7 @@ TEST(TextRecognitionRead, CaptionOnANoisyColourPhotoIsRead)
         painter.setPen(QColor(255, 60, 130));
         painter.drawText(QPoint(20, 70), caption);
     }
-    photo.save(QStringLiteral("recognition-colour-photo.png"));
+    photo.save(QStringLiteral(SNAPKIN_BUILD_DIR "/recognition-colour-photo.png"));
     const auto lines = TextRecognition::recognize(photo, {});
     ASSERT_TRUE(lines.has_value());
     QStringList read;
