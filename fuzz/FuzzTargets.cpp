@@ -151,7 +151,8 @@ void image(const QByteArray& data)
     // Touch every row, as anything that shows the image would.
     const QImage argb = decoded->convertToFormat(QImage::Format_ARGB32);
     quint32 sum = 0;
-    for (int y = 0; y < argb.height(); ++y) sum += argb.constScanLine(y)[0];
+    for (int y = 0; y < argb.height(); ++y)
+        sum += argb.constScanLine(y)[0];
     (void)sum;
 }
 
@@ -161,8 +162,10 @@ Target targetNamed(const char* name)
         const char* name;
         Target target;
     };
-    static const Entry entries[] = {{"document", document}, {"package", package},
-                                    {"styles", styles},     {"settings", settings},
+    static const Entry entries[] = {{"document", document},
+                                    {"package", package},
+                                    {"styles", styles},
+                                    {"settings", settings},
                                     {"image", image}};
     for (const Entry& entry : entries) {
         if (std::strcmp(entry.name, name) == 0) return entry.target;

@@ -20,8 +20,8 @@ FrameLayout::FrameLayout(QSizeF imageSize, const std::optional<FrameStyle>& fram
     // Used as given: the decoder clamps stored values, and the editor keeps its own within
     // range. Only a value that would make no canvas at all (not a number, or negative) counts
     // as no padding.
-    const double padding = std::isfinite(frame->padding) && frame->padding > 0 ? frame->padding
-                                                                                : 0.0;
+    const double padding =
+        std::isfinite(frame->padding) && frame->padding > 0 ? frame->padding : 0.0;
     const double pad = std::sqrt(w * h) * padding;
     double width = w + 2 * pad;
     double height = h + 2 * pad;

@@ -119,9 +119,10 @@ SnapkinDocument::contents(const Package& package)
     QJsonParseError parseError;
     const QJsonDocument parsed = QJsonDocument::fromJson(package.documentJSON, &parseError);
     const qint64 version = probeVersion(parsed);
-    auto document = parseError.error == QJsonParseError::NoError && parsed.isObject()
-        ? AnnotationDocument::fromJson(parsed.object())
-        : std::unexpected(JsonError{JsonErrorKind::malformed, parseError.errorString()});
+    auto document =
+        parseError.error == QJsonParseError::NoError && parsed.isObject()
+            ? AnnotationDocument::fromJson(parsed.object())
+            : std::unexpected(JsonError{JsonErrorKind::malformed, parseError.errorString()});
     if (!document) {
         if (document.error().kind == JsonErrorKind::tooLarge)
             return std::unexpected(Failure::tooLarge());

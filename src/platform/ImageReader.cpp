@@ -22,9 +22,12 @@ namespace snapkin::platform {
 QString userMessage(ImageReadError error)
 {
     switch (error) {
-    case ImageReadError::notFound: return L10n::text("The file doesn't exist.");
-    case ImageReadError::unreadable: return L10n::text("The file isn't an image that Snapkin can read, or it is damaged.");
-    case ImageReadError::tooLarge: return L10n::text("The image is too large to open.");
+    case ImageReadError::notFound:
+        return L10n::text("The file doesn't exist.");
+    case ImageReadError::unreadable:
+        return L10n::text("The file isn't an image that Snapkin can read, or it is damaged.");
+    case ImageReadError::tooLarge:
+        return L10n::text("The image is too large to open.");
     }
     return {};
 }
@@ -41,8 +44,8 @@ void quietImageCategories(QLoggingCategory* category)
 {
     if (previousFilter) previousFilter(category);
     const char* name = category->categoryName();
-    if (std::strncmp(name, "qt.gui.imageio", 14) == 0
-        || std::strncmp(name, "qt.imageformats", 15) == 0) {
+    if (std::strncmp(name, "qt.gui.imageio", 14) == 0 ||
+        std::strncmp(name, "qt.imageformats", 15) == 0) {
         category->setEnabled(QtDebugMsg, false);
         category->setEnabled(QtInfoMsg, false);
         category->setEnabled(QtWarningMsg, false);
@@ -188,12 +191,12 @@ bool pngStructureIsSound(QIODevice& device)
             colorType = static_cast<unsigned char>(ihdr[9]);
             // libpng's own bounds, which it would report on the terminal.
             if (width == 0 || height == 0 || width > 1'000'000 || height > 1'000'000) return false;
-            const bool depthFits = colorType == 0
-                ? (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)
+            const bool depthFits =
+                colorType == 0
+                    ? (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)
                 : colorType == 3 ? (depth == 1 || depth == 2 || depth == 4 || depth == 8)
-                : (colorType == 2 || colorType == 4 || colorType == 6)
-                    ? (depth == 8 || depth == 16)
-                    : false;
+                : (colorType == 2 || colorType == 4 || colorType == 6) ? (depth == 8 || depth == 16)
+                                                                       : false;
             if (!depthFits || ihdr[10] != 0 || ihdr[11] != 0 || (ihdr[12] != 0 && ihdr[12] != 1))
                 return false;
         }
@@ -238,13 +241,13 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
             ++offset;
         }
         if (code == 0x01 || (code >= 0xd0 && code <= 0xd8)) continue; // no length follows
-        if (code == 0xd9) return std::nullopt;                         // an image without scans
+        if (code == 0xd9) return std::nullopt;                        // an image without scans
         const auto lengthBytes = readAt(device, offset, 2);
         if (!lengthBytes) return std::nullopt;
         const int length = bigEndian16(lengthBytes->constData());
         if (length < 2) return std::nullopt;
-        const bool frame = code >= 0xc0 && code <= 0xcf && code != 0xc4 && code != 0xc8
-            && code != 0xcc;
+        const bool frame =
+            code >= 0xc0 && code <= 0xcf && code != 0xc4 && code != 0xc8 && code != 0xcc;
         if (frame) {
             const auto body = readAt(device, offset + 2, length - 2);
             if (!body || body->size() < 6) return std::nullopt;
@@ -264,8 +267,8 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
             if (!header) return std::nullopt;
             const auto count = readAt(device, offset + 2, 1);
             if (!count) return std::nullopt;
-            const bool multiScan = progressive
-                || static_cast<unsigned char>((*count)[0]) < int(components.size());
+            const bool multiScan =
+                progressive || static_cast<unsigned char>((*count)[0]) < int(components.size());
             if (multiScan) {
                 int maxH = 1;
                 int maxV = 1;
@@ -278,8 +281,8 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
                     return (n + factor - 1) / factor * factor; // whole MCU rows and columns
                 };
                 for (const Component& c : components) {
-                    header->coefficientBytes += blocks(header->size.width(), c.h, maxH)
-                        * blocks(header->size.height(), c.v, maxV) * 128;
+                    header->coefficientBytes += blocks(header->size.width(), c.h, maxH) *
+                                                blocks(header->size.height(), c.v, maxV) * 128;
                 }
             }
             return header;
@@ -307,9 +310,9 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (*format == "jpeg") {
         const auto jpeg = readJpegHeader(device);
         if (!jpeg || jpeg->size.isEmpty()) return std::unexpected(ImageReadError::unreadable);
-        if (tooManyPixels(jpeg->size)
-            || jpeg->coefficientBytes + qint64(jpeg->size.width()) * jpeg->size.height() * 4
-                > allocationLimit) {
+        if (tooManyPixels(jpeg->size) ||
+            jpeg->coefficientBytes + qint64(jpeg->size.width()) * jpeg->size.height() * 4 >
+                allocationLimit) {
             return std::unexpected(ImageReadError::tooLarge);
         }
     }
@@ -326,8 +329,8 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         // Qt reports an allocation refusal as an invalid image; tell it apart by the size.
-        if (declared.isValid()
-            && qint64(declared.width()) * declared.height() * 4 > allocationLimit) {
+        if (declared.isValid() &&
+            qint64(declared.width()) * declared.height() * 4 > allocationLimit) {
             return std::unexpected(ImageReadError::tooLarge);
         }
         return std::unexpected(ImageReadError::unreadable);

@@ -13,7 +13,8 @@ namespace {
 QByteArray number(double value)
 {
     QByteArray text = QByteArray::number(value, 'f', 6);
-    while (text.endsWith('0')) text.chop(1);
+    while (text.endsWith('0'))
+        text.chop(1);
     if (text.endsWith('.')) text.chop(1);
     return text;
 }
@@ -24,8 +25,7 @@ std::optional<QByteArray> deflated(const QByteArray& raw)
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
                   reinterpret_cast<const Bytef*>(raw.constData()), uLong(raw.size()),
-                  Z_DEFAULT_COMPRESSION)
-        != Z_OK) {
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
         return std::nullopt;
     }
     out.truncate(qsizetype(size));
@@ -54,9 +54,9 @@ public:
         m_out += "0000000000 65535 f \n";
         for (const qsizetype offset : m_offsets)
             m_out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-        m_out += "trailer\n<< /Size " + QByteArray::number(qsizetype(m_offsets.size()) + 1)
-            + " /Root " + QByteArray::number(root) + " 0 R /Info " + QByteArray::number(info)
-            + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+        m_out += "trailer\n<< /Size " + QByteArray::number(qsizetype(m_offsets.size()) + 1) +
+                 " /Root " + QByteArray::number(root) + " 0 R /Info " + QByteArray::number(info) +
+                 " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
         return m_out;
     }
 
@@ -108,17 +108,17 @@ std::optional<QByteArray> PdfEncoder::encode(const QImage& image, QSizeF pointSi
     const QByteArray content = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q";
     const auto imageObject = [&](const QByteArray& colorSpace, const QByteArray& data,
                                  const QByteArray& extra) {
-        return "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height "
-            + QByteArray::number(h) + " /ColorSpace " + colorSpace
-            + " /BitsPerComponent 8 /Filter /FlateDecode /Length " + QByteArray::number(data.size())
-            + extra + " >>";
+        return "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
+               QByteArray::number(h) + " /ColorSpace " + colorSpace +
+               " /BitsPerComponent 8 /Filter /FlateDecode /Length " +
+               QByteArray::number(data.size()) + extra + " >>";
     };
 
     PdfWriter pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    pdf.object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + width + ' ' + height
-                      + "] /Resources << /XObject << /Im0 4 0 R >> >> /Contents 5 0 R >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + width + ' ' + height +
+                      "] /Resources << /XObject << /Im0 4 0 R >> >> /Contents 5 0 R >>");
     pdf.object(4, imageObject("/DeviceRGB", *pixels, mask ? " /SMask 6 0 R" : ""), &*pixels);
     pdf.object(5, "<< /Length " + QByteArray::number(content.size()) + " >>", &content);
     const QByteArray info = "<< /Creator (Snapkin) /Producer (Snapkin) >>";

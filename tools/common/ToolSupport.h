@@ -36,8 +36,8 @@ inline int fail(const QString& message, int status = 1)
 // A usage error: the message and a pointer to --help; exit status 2.
 inline int usageError(const QString& message)
 {
-    return fail(message + QStringLiteral("\nTry '") + QCoreApplication::applicationName()
-                    + QStringLiteral(" --help' for more information."),
+    return fail(message + QStringLiteral("\nTry '") + QCoreApplication::applicationName() +
+                    QStringLiteral(" --help' for more information."),
                 2);
 }
 
@@ -46,8 +46,9 @@ inline int usageError(const QString& message)
 inline bool writeOut(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
-        && std::fflush(stdout) == 0;
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) ==
+               size_t(bytes.size()) &&
+           std::fflush(stdout) == 0;
 }
 
 inline int outputFailed()
@@ -65,10 +66,10 @@ inline int parseArguments(QCommandLineParser& parser)
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         return writeOut(parser.helpText()) ? 0 : outputFailed();
     if (parser.isSet(QStringLiteral("version"))) {
-        return writeOut(QCoreApplication::applicationName() + u' '
-                        + QCoreApplication::applicationVersion() + u'\n')
-            ? 0
-            : outputFailed();
+        return writeOut(QCoreApplication::applicationName() + u' ' +
+                        QCoreApplication::applicationVersion() + u'\n')
+                   ? 0
+                   : outputFailed();
     }
     return -1;
 }

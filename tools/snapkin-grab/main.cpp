@@ -146,15 +146,16 @@ int main(int argc, char** argv)
     if (const int status = tools::parseArguments(parser); status >= 0) return status;
 
     const QStringList positional = parser.positionalArguments();
-    const int modes = int(parser.isSet(displayOption)) + int(parser.isSet(windowOption))
-        + int(parser.isSet(regionOption));
+    const int modes = int(parser.isSet(displayOption)) + int(parser.isSet(windowOption)) +
+                      int(parser.isSet(regionOption));
     if (parser.isSet(listOption)) {
         if (!positional.isEmpty() || modes > 0)
             return usageError(QStringLiteral("--list takes no file and no other option."));
     } else {
         if (positional.isEmpty()) return usageError(QStringLiteral("Missing the output file."));
         if (positional.size() > 1)
-            return usageError(QStringLiteral("One output file only; got: ") + positional.join(u' '));
+            return usageError(QStringLiteral("One output file only; got: ") +
+                              positional.join(u' '));
         if (modes > 1)
             return usageError(QStringLiteral("Choose one of --display, --window and --region."));
     }
@@ -179,7 +180,8 @@ int main(int argc, char** argv)
     if (parser.isSet(windowOption)) {
         windowID = parseId(parser.value(windowOption));
         if (!windowID)
-            return usageError(QStringLiteral("\"%1\" is not a window id.").arg(parser.value(windowOption)));
+            return usageError(
+                QStringLiteral("\"%1\" is not a window id.").arg(parser.value(windowOption)));
     }
     std::optional<QRect> region;
     if (parser.isSet(regionOption)) {
@@ -213,8 +215,9 @@ int main(int argc, char** argv)
                 if ((id && d.displayID == *id) || d.name == value) display = d;
             }
             if (!display) {
-                return fail(QStringLiteral("No display is called \"%1\"; --list shows the displays.")
-                                .arg(value));
+                return fail(
+                    QStringLiteral("No display is called \"%1\"; --list shows the displays.")
+                        .arg(value));
             }
         } else if (region) {
             display = displayForRegion(*content, *region);
@@ -232,8 +235,8 @@ int main(int argc, char** argv)
         if (region) {
             // What lies on the display, in its points, as the selection overlay reports regions.
             const QRect onDisplay = region->intersected(display->frame);
-            const QRectF points(QPointF(onDisplay.topLeft() - display->frame.topLeft())
-                                    / display->scale,
+            const QRectF points(QPointF(onDisplay.topLeft() - display->frame.topLeft()) /
+                                    display->scale,
                                 QSizeF(onDisplay.size()) / display->scale);
             auto cropped = CaptureEngine::crop(*pixels, points, display->pointSize().width());
             if (!cropped) return fail(userMessage(CaptureEngineError::cropFailed));

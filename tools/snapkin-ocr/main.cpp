@@ -41,15 +41,17 @@ int main(int argc, char** argv)
     if (const int status = snapkin::tools::parseArguments(parser); status >= 0) return status;
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
-        return usageError(args.isEmpty() ? QStringLiteral("Give the image to read.")
-                                         : QStringLiteral("One image only; got: ") + args.join(u' '));
+        return usageError(args.isEmpty()
+                              ? QStringLiteral("Give the image to read.")
+                              : QStringLiteral("One image only; got: ") + args.join(u' '));
     }
     const QString path = args.first();
 
     const auto image = snapkin::platform::readImage(path);
     if (!image) {
-        return fail(QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path),
-                                                      snapkin::platform::userMessage(image.error())));
+        return fail(QStringLiteral("\"%1\": %2")
+                        .arg(QDir::toNativeSeparators(path),
+                             snapkin::platform::userMessage(image.error())));
     }
 
     const auto level =
@@ -62,8 +64,8 @@ int main(int argc, char** argv)
     for (const auto& line : result->lines)
         text += line.text + u'\n';
     for (const auto& code : result->codes) {
-        text += QStringLiteral("code: ") + code.payload
-            + (code.isQR ? QStringLiteral(" (qr)") : QString()) + u'\n';
+        text += QStringLiteral("code: ") + code.payload +
+                (code.isQR ? QStringLiteral(" (qr)") : QString()) + u'\n';
     }
     return snapkin::tools::writeOut(text) ? 0 : snapkin::tools::outputFailed();
 }

@@ -45,8 +45,8 @@ std::optional<QString> notADocument(const QString& path)
                               "document.json and image.png).")
             .arg(name);
     }
-    if (info.isDir() && !QFileInfo::exists(path + QStringLiteral("/")
-                                           + QLatin1String(SnapkinDocument::documentEntry))) {
+    if (info.isDir() && !QFileInfo::exists(path + QStringLiteral("/") +
+                                           QLatin1String(SnapkinDocument::documentEntry))) {
         return QStringLiteral("\"%1\" is a folder but not a Snapkin document: it holds no "
                               "document.json.")
             .arg(name);
@@ -72,8 +72,9 @@ int main(int argc, char** argv)
     if (const int status = tools::parseArguments(parser); status >= 0) return status;
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2) {
-        return usageError(args.size() < 2 ? QStringLiteral("Give a document and an output file.")
-                                          : QStringLiteral("Too many arguments: ") + args.join(u' '));
+        return usageError(args.size() < 2
+                              ? QStringLiteral("Give a document and an output file.")
+                              : QStringLiteral("Too many arguments: ") + args.join(u' '));
     }
     const QString input = args[0];
     const QString output = args[1];
