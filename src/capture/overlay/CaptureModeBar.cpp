@@ -78,13 +78,15 @@ CaptureModeBar::CaptureModeBar(QWidget* parent) : QWidget(parent)
     int id = 0;
     for (const Segment& s : table) {
         auto* button = new QToolButton(segments);
-        button->setText(L10n::text(s.label));
+        const QString label = L10n::text(s.label);
+        // A thin space keeps the label off its glyph; the style sets no gap of its own.
+        button->setText(QStringLiteral("\u2009") + label);
+        button->setAccessibleName(label);
         button->setIcon(whiteGlyph(s.symbol));
         button->setIconSize(QSize(16, 16));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setCheckable(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setAccessibleName(button->text());
         m_segments->addButton(button, id++);
         segmentRow->addWidget(button);
     }
