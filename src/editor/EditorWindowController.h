@@ -20,19 +20,20 @@ class EditorPage;
 class EditorTabHost;
 class EditorZoom;
 
-// How a page opens, beyond its image and title. The defaults are those of a new capture:
-// no annotations, the frame and watermark new captures get, no document, a window of its
-// own.
+// How a page opens, beyond its image and title. The defaults are those of a new capture: no
+// annotations, the frame and watermark new captures get, no document, a window of its own.
+// Every field has an initializer, so callers name only what they set:
+// {.appliesRememberedFrame = false, .tabOf = page}.
 struct EditorOpenOptions {
-    QList<Annotation> annotations;
+    QList<Annotation> annotations{};
     qint64 nextStampNumber = 1;
-    std::optional<FrameStyle> frame;
-    std::optional<Watermark> watermark;
+    std::optional<FrameStyle> frame{};
+    std::optional<Watermark> watermark{};
     // True: frame and watermark come from the settings for new captures, and the two
     // fields above are ignored.
     bool appliesRememberedFrame = true;
     // The document package the page is bound to; empty for none.
-    QUrl documentURL;
+    QUrl documentURL{};
     // A page (or tab host) whose window the new page joins as a tab; null for a window of
     // its own.
     QWidget* tabOf = nullptr;
