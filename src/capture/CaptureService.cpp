@@ -114,8 +114,12 @@ bool CaptureService::beginRequest()
 {
     if (m_busy) return false;
     m_busy = true;
-    // Nothing of ours that is only passing through may end up in the picture.
-    if (auto toast = CaptureToast::dismiss()) m_leavingWindows.push_back(*toast);
+    // Nothing of ours that is only passing through may end up in the picture: it leaves like a
+    // hidden window, and what was under it gets the same time to repaint.
+    if (auto toast = CaptureToast::dismiss()) {
+        m_leavingWindows.push_back(*toast);
+        m_hiddenAt = CaptureClock::shared().nowMs();
+    }
     if (CaptureCountdown* countdown = CaptureCountdown::current()) countdown->teardown();
     return true;
 }
@@ -124,6 +128,7 @@ void CaptureService::endRequest()
 {
     m_busy = false;
     m_leavingWindows.clear();
+    if (m_hiddenWindows.isEmpty()) m_hiddenAt.reset();
     emit captureEnded();
 }
 
@@ -499,9 +504,13 @@ void CaptureService::deliverFrontWindow(CaptureSink sink)
             return finish(std::unexpected(CaptureFailure::from(CaptureEngineError::noFrontWindow)),
                           sink);
         }
-        engine().captureWindow(*front).then(this, [this, sink](CaptureResult<BaseImage> image) {
-            if (!image) return finish(std::unexpected(CaptureFailure::from(image.error())), sink);
-            finish(*image, sink);
+        // Nothing was hidden, but a toast taken down may still be leaving.
+        waitForHiddenWindowsToLeave([this, sink, window = *front] {
+            engine().captureWindow(window).then(this, [this, sink](CaptureResult<BaseImage> image) {
+                if (!image)
+                    return finish(std::unexpected(CaptureFailure::from(image.error())), sink);
+                finish(*image, sink);
+            });
         });
     });
 }

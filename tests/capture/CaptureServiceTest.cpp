@@ -546,14 +546,27 @@ TEST_F(CaptureServiceTest, ARequestWhileAnotherRunsIsIgnored)
     EXPECT_EQ(engine.probes, 2);
 }
 
-TEST_F(CaptureServiceTest, AToastStillUpIsTakenDownWhenACaptureStarts)
+TEST_F(CaptureServiceTest, AToastStillUpIsTakenDownAndGoneBeforeTheNextPicture)
 {
-    CaptureToast::show("Copied to clipboard", 1.3);
-    ASSERT_NE(CaptureToast::current(), nullptr);
-    service.capture(CaptureMode::fullScreen, CaptureSink::editor);
-    EXPECT_EQ(CaptureToast::current(), nullptr);
-    clock.advance(200);
-    EXPECT_EQ(hooks.delivered.size(), 1u);
+    engine.content->windows = {window(4, QRect(40, 40, 640, 480), 0)};
+    for (auto request : std::vector<std::function<void()>>{
+             [&] { service.capture(CaptureMode::fullScreen, CaptureSink::editor); },
+             [&] { service.captureFrontWindow(CaptureSink::editor); }}) {
+        CaptureToast::show("Copied to clipboard", 1.3);
+        ASSERT_NE(CaptureToast::current(), nullptr);
+        const auto toastID = std::uint32_t(CaptureToast::current()->winId());
+        log.clear();
+        request();
+        EXPECT_EQ(CaptureToast::current(), nullptr);
+        // Its area repaints like that of a hidden window before anything is grabbed.
+        clock.advance(CaptureService::settleAfterHidingMs - 1);
+        EXPECT_EQ(log.filter("grab:").size(), 0);
+        clock.advance(1);
+        EXPECT_EQ(log.filter("grab:").size(), 1);
+        ASSERT_FALSE(engine.waitedFor.empty());
+        EXPECT_EQ(engine.waitedFor.back(), std::vector<std::uint32_t>{toastID});
+    }
+    EXPECT_EQ(hooks.delivered.size(), 2u);
 }
 
 // --- Delivery --------------------------------------------------------------------------------
