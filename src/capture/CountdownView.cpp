@@ -116,7 +116,8 @@ void CountdownView::paintEvent(QPaintEvent*)
 void CountdownView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (onClick) onClick();
+    // A copy: the click usually tears the countdown down, which clears `onClick`.
+    if (const std::function<void()> action = onClick) action();
 }
 
 } // namespace snapkin
