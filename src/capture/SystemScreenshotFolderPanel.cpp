@@ -52,6 +52,8 @@ std::unique_ptr<QFileDialog> makeScreenshotFolderDialog(const QString& startFold
     // Qt's own dialog: the desktop's has no room for the explanation.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    // Only choosing: no new folders, renaming or deleting from here.
+    dialog->setOption(QFileDialog::ReadOnly, true);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowTitle(platform::L10n::text("Screenshots Folder"));
