@@ -57,6 +57,8 @@ public:
     // Stops watching. Files already waiting for their size to settle still open.
     void stop();
     bool isWatching() const { return m_fd >= 0; }
+    // How many new files are waiting for their size to settle.
+    qsizetype waitingCount() const { return m_waiting.size(); }
     // The folder being watched; empty when stopped.
     QString watchedFolder() const { return m_folder; }
 

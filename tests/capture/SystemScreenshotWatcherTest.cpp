@@ -204,7 +204,9 @@ TEST_F(Watcher, StoppingWhileAFileSettlesStillOpensIt)
 {
     watch();
     ASSERT_TRUE(put(inFolder("pending.png"), pngBytes()));
-    QTest::qWait(120); // seen, its size not yet confirmed
+    // Seen, its size not yet confirmed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.waitingCount() == 1; }, 2000));
+    ASSERT_TRUE(opened.isEmpty());
     watcher.stop();
     EXPECT_FALSE(watcher.isWatching());
     EXPECT_TRUE(openedWithin(3000));
