@@ -1,4 +1,7 @@
 #include "OptionsTestSupport.h"
+#include "TestPaths.h"
+#include "editor/EditorView.h"
+#include "editor/EditorZoom.h"
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/FrameOptionsBar.h"
 #include "editor/options/OptionSlider.h"
@@ -250,4 +253,28 @@ TEST_F(ContextualToolbarTest, FrameBarRemembersChangesButNotBeingShown)
     settle();
     store->setFrame(std::nullopt, true);
     EXPECT_TRUE(settings.boolForKey(FrameSettings::frameLastOnKey));
+}
+
+TEST_F(ContextualToolbarTest, EditorPagesShowItAboveTheCanvas)
+{
+    auto store = plainStore({640, 400});
+    store->setFrame(FrameStyle{}, false);
+    store->setTool(Tool::frame);
+    EditorZoom zoom;
+    EditorView view(*store, zoom);
+    view.resize(1280, 760);
+    view.show();
+    settle();
+    auto* bar = view.optionsBar()->findChild<ContextualToolbar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->height(), 44);
+    EXPECT_NE(bar->row(bar->density())->findChild<FrameOptionsBar*>(), nullptr);
+    // The page can still be made narrower than the widest row.
+    view.resize(EditorView::minimumContentSize);
+    settle();
+    EXPECT_EQ(view.width(), EditorView::minimumContentSize.width());
+    EXPECT_NE(bar->density(), Density::full);
+    view.resize(1280, 760);
+    settle();
+    view.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/editor-frame-options.png"));
 }

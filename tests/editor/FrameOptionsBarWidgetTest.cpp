@@ -5,6 +5,7 @@
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
 #include "editor/options/WatermarkOptions.h"
+#include "model/Color.h"
 #include "output/FrameSettings.h"
 
 #include <QAccessible>
@@ -320,6 +321,21 @@ TEST_F(FrameOptionsBarTest, CustomColoursGroupByTheSecondBetweenThem)
     EXPECT_EQ(store->frame()->solidHex, "#F50A14");
     store->undo();
     EXPECT_FALSE(store->frame());
+
+    // A colour the frame already has records nothing, so the next quick one opens a step
+    // instead of joining an unrelated one.
+    store->redo();
+    store->setFrame(FrameStyle{}, true); // some unrelated earlier step
+    const int steps = store->undoCount();
+    clock.advance(5);
+    FrameStyle same = *store->frame();
+    same.background = FrameBackgroundKind::solid;
+    store->setFrame(same, false);
+    row.applyCustomColor(Color::fromHex(same.solidHex));
+    EXPECT_EQ(store->undoCount(), steps);
+    clock.advance(0.2);
+    row.applyCustomColor(Qt::yellow);
+    EXPECT_EQ(store->undoCount(), steps + 1);
 }
 
 TEST_F(FrameOptionsBarTest, ColourDialogBelongsToItsBarAlone)
@@ -366,4 +382,16 @@ TEST_F(FrameOptionsBarTest, ColourDialogBelongsToItsBarAlone)
     EXPECT_EQ(store->frame()->solidHex, "#808000");
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dialog.isNull());
+
+    // Closing the window the bar is in closes the dialog too.
+    QWidget window;
+    auto* inWindow = new FrameSwatches(*store, &window);
+    window.show();
+    inWindow->customWell()->click();
+    dialog = inWindow->colorDialog();
+    ASSERT_FALSE(dialog.isNull());
+    window.close();
+    EXPECT_TRUE(dialog.isNull() || !dialog->isVisible());
+    if (dialog) dialog->setCurrentColor(Qt::blue);
+    EXPECT_EQ(store->frame()->solidHex, "#808000");
 }

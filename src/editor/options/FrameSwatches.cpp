@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
+#include <QEvent>
 
 namespace snapkin {
 
@@ -148,6 +149,22 @@ FrameSwatches::~FrameSwatches()
     if (m_dialog) m_dialog->disconnect(this);
 }
 
+void FrameSwatches::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (window() == m_window) return;
+    if (m_window) m_window->removeEventFilter(this);
+    m_window = window();
+    m_window->installEventFilter(this);
+}
+
+bool FrameSwatches::eventFilter(QObject* watched, QEvent* event)
+{
+    // The editor window closes: its document is no longer being looked at.
+    if (watched == m_window && event->type() == QEvent::Close) closeColorDialog();
+    return QWidget::eventFilter(watched, event);
+}
+
 void FrameSwatches::closeColorDialog()
 {
     if (!m_dialog) return;
@@ -193,6 +210,9 @@ void FrameSwatches::applyCustomColor(const QColor& color)
     FrameStyle frame = m_store->frame().value_or(FrameSettings::rememberedFrame());
     frame.background = FrameBackgroundKind::solid;
     frame.solidHex = Color::toHex(color);
+    // A colour the frame already has records nothing; the next one must then open its own
+    // step rather than join whatever step came before.
+    if (opensStep && m_store->frame() == frame) m_coalescer.reset();
     m_store->setFrame(frame, opensStep);
 }
 

@@ -70,6 +70,10 @@ public:
     // Closes the colour dialog for good: no colour picked in it reaches the store any more.
     void closeColorDialog();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void choose(const std::function<void(FrameStyle&)>& change);
     void showSelection(const std::optional<FrameStyle>& frame);
@@ -77,6 +81,7 @@ private:
     QPointer<AnnotationStore> m_store;
     QList<FrameSwatch*> m_swatches;
     QPointer<QColorDialog> m_dialog;
+    QPointer<QWidget> m_window; // the window whose closing closes the dialog
     ChangeCoalescer m_coalescer;
 };
 
