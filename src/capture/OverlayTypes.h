@@ -61,7 +61,8 @@ public:
 
     // Covers every screen and opens a session; `frozen`, when given, is the still picture of each
     // display (by display identifier) shown instead of the live screen. Returns the session's
-    // number, one more than the previous session's.
+    // number, one more than the previous session's; 0 when a session was already open (the
+    // new request has then been completed with no result).
     virtual int begin(OverlayMode mode, std::optional<DisplaySnapshots> frozen,
                       OverlayCompletion completion) = 0;
 
