@@ -39,7 +39,7 @@ public:
         box->setStandardButtons(QMessageBox::Ok);
         box->setWindowModality(Qt::ApplicationModal);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        box->show(); // not open(): that would make it window-modal, and modal to nothing
     }
 };
 

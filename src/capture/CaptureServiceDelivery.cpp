@@ -151,7 +151,7 @@ void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int
         m_alertPresenter(alert, std::move(answered));
         return;
     }
-    // Application-modal, but shown with open(): the capture's continuations never wait in a
+    // Application-modal, but shown without exec(): the capture's continuations never wait in a
     // nested event loop.
     auto* box = new QMessageBox(QMessageBox::Warning, alert.message, alert.message);
     box->setInformativeText(alert.informativeText);
@@ -168,7 +168,7 @@ void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int
     QObject::connect(box, &QMessageBox::finished, box, [box, buttons, answered] {
         if (answered) answered(int(buttons.indexOf(box->clickedButton())));
     });
-    box->open();
+    box->show(); // not open(): that makes it window-modal, which without a parent is no modality
     box->raise();
     box->activateWindow();
 }

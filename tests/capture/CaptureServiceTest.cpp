@@ -169,6 +169,7 @@ TEST_F(CaptureServiceTest, FullScreenHidesOwnWindowsWaitsForThemAndPutsThemBackB
     engine.stacking = {front.xid(), tool.xid(), back.xid()};
     engine.content->displays[0].scale = 2.0;
     settings().setValue(CaptureService::captureSoundKey, true);
+    settings().setValue(CaptureService::captureDelayKey, -2); // no countdown
     log.clear();
 
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
