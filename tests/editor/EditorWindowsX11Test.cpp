@@ -9,10 +9,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -78,5 +80,40 @@ TEST(EditorWindowsOnX11, LargeImagesFitTheScreenWithTheFrameAndTabsShareAWindow)
     const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
     if (QFileInfo(grab).isExecutable())
         QProcess::execute(grab, {QStringLiteral(SNAPKIN_BUILD_DIR "/editor-two-tabs-x11.png")});
+    closeAll();
+}
+
+TEST(EditorWindowsOnX11, CtrlDInTheQuestionDiscardsAndClosesTheTab)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    QApplication::setQuitOnLastWindowClosed(false);
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& kept = editors.open(filledImage({400, 300}, Qt::gray), "Kept");
+    QWidget* window = editors.pageOf(kept)->window();
+    AnnotationStore& dirty = editors.open(filledImage({400, 300}, Qt::gray), "Dirty",
+                                          {.appliesRememberedFrame = false, .tabOf = window});
+    dirty.setHasUnsavedChanges(true);
+    ASSERT_TRUE(test::waitUntil([&] { return window->isActiveWindow(); }));
+
+    // The user answers from the keyboard once the question is up.
+    QString asked;
+    QTimer answer;
+    answer.setInterval(50);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isActiveWindow() || !asked.isEmpty()) return;
+        asked = box->text();
+        QProcess::startDetached("xdotool", {"key", "--clearmodifiers", "ctrl+d"});
+    });
+    answer.start();
+    auto* host = qobject_cast<EditorTabHost*>(window);
+    ASSERT_TRUE(host);
+    emit host->tabs()->tabCloseRequested(1);
+    answer.stop();
+
+    EXPECT_EQ(asked, "Do you want to save your annotations?");
+    ASSERT_TRUE(test::waitUntil([&] { return editors.pages().size() == 1; }));
+    EXPECT_EQ(&editors.pages().front()->store(), &kept);
     closeAll();
 }
