@@ -156,6 +156,28 @@ TEST(SelectionOverlayX11, AtTwoPixelsPerPointTheRectangleIsInPointsOfItsMonitor)
     EXPECT_EQ(run.result(), "screen 1 rect 100,100,200,150");
 }
 
+TEST(SelectionOverlayX11, AtTwoPixelsPerPointTheWindowUnderThePointerIsHighlightedInPlace)
+{
+    REQUIRE_TOOL();
+    ASSERT_TRUE(twoMonitors(QRect(0, 0, 960, 1080), QRect(960, 0, 960, 1080)));
+    const QColor desktopColour(90, 90, 140);
+    const QColor windowColour(230, 200, 40);
+    test::ForeignWindow desktop(QRect(0, 0, 1920, 1080), desktopColour);
+    test::ForeignWindow target(QRect(1200, 300, 400, 300), windowColour);
+    ASSERT_TRUE(test::showsColor(QPoint(1400, 450), windowColour));
+    ASSERT_TRUE(xdotool({"mousemove", "1500", "900"}));
+    OverlayRun run({"window"}, 2.0);
+    ASSERT_FALSE(run.waitForLine("ready").isEmpty());
+    ASSERT_TRUE(xdotool({"mousemove", "1300", "400"}));
+    // The window shows undimmed exactly where it is; around it the screen is dimmed.
+    EXPECT_TRUE(test::showsColor(QPoint(1400, 450), windowColour));
+    EXPECT_TRUE(test::showsColor(QPoint(1590, 590), windowColour));
+    EXPECT_TRUE(test::showsColor(QPoint(1180, 450), dimmed(desktopColour)));
+    EXPECT_TRUE(test::showsColor(QPoint(1620, 620), dimmed(desktopColour)));
+    ASSERT_TRUE(xdotool({"click", "1"}));
+    EXPECT_EQ(run.result(), QStringLiteral("window 0x%1").arg(target.xid(), 0, 16));
+}
+
 TEST(SelectionOverlayX11, EscapePrintsCancelledEvenWhileAnotherWindowHasTheFocus)
 {
     REQUIRE_TOOL();
