@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -258,4 +261,45 @@ TEST_F(WatermarkOptionsTest, PicturesOfTheBarAtEachDensity)
         EXPECT_EQ(bar.density(), c.density) << c.file;
         bar.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR) + c.file);
     }
+}
+
+TEST_F(WatermarkOptionsTest, ChoosingALogoThroughTheFileDialogKeepsThePopover)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath("logo.png");
+    QImage picture(64, 32, QImage::Format_ARGB32);
+    picture.fill(Qt::darkBlue);
+    ASSERT_TRUE(picture.save(file));
+
+    auto store = plainStore();
+    store->setWatermark(Watermark{.kind = WatermarkKind::image}, false);
+    QWidget host;
+    host.resize(300, 40);
+    host.show();
+    WatermarkOptions options(*store, &host);
+    options.popUp(&host);
+    ASSERT_TRUE(options.isVisible());
+
+    // Answers the open dialog as the user would, once it is up.
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || answered) return;
+        answered = true;
+        dialog->setDirectory(folder.path());
+        dialog->selectFile(file);
+        // The typed name is what the dialog answers with while its folder is still loading.
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) name->setText(file);
+        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+    });
+    poll.start(20);
+    options.chooseLogoButton()->click();
+    poll.stop();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(options.isVisible());
+    ASSERT_TRUE(store->watermark()->imageData);
+    EXPECT_TRUE(options.showsLogo());
+    EXPECT_EQ(store->undoCount(), 1);
+    options.close();
 }
