@@ -276,5 +276,13 @@ TEST_F(ContextualToolbarTest, EditorPagesShowItAboveTheCanvas)
     EXPECT_NE(bar->density(), Density::full);
     view.resize(1280, 760);
     settle();
+    // With the options bar switched off the frame bar is not shown, and nothing is remembered.
+    auto& settings = platform::Defaults::standard();
+    store->setFrame(FrameStyle{.padding = 0.1}, true);
+    EXPECT_EQ(FrameSettings::rememberedFrame().padding, 0.1);
+    settings.setValue("showOptionsBar", false);
+    store->setFrame(FrameStyle{.padding = 0.2}, true);
+    EXPECT_EQ(FrameSettings::rememberedFrame().padding, 0.1);
+    settings.setValue("showOptionsBar", true);
     view.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/editor-frame-options.png"));
 }

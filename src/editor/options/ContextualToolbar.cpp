@@ -38,15 +38,19 @@ QLabel* hint(const QString& text, QWidget* parent)
 
 // Hands every change of the document's frame and watermark to the settings for new captures,
 // while the frame tool's bar is shown. Only changes count: being created writes nothing.
+// While the options bar is switched off in the settings, the frame bar is not shown and
+// nothing is remembered.
 class FrameRemembering : public QObject {
 public:
-    FrameRemembering(AnnotationStore& store, QObject* parent) : QObject(parent)
+    FrameRemembering(AnnotationStore& store, QWidget* bar) : QObject(bar)
     {
         connect(&store, &AnnotationStore::frameChanged, this,
-                [](const std::optional<FrameStyle>& frame) { FrameSettings::remember(frame); });
+                [bar](const std::optional<FrameStyle>& frame) {
+                    if (bar->isVisibleTo(bar->window())) FrameSettings::remember(frame);
+                });
         connect(&store, &AnnotationStore::watermarkChanged, this,
-                [](const std::optional<Watermark>& watermark) {
-                    FrameSettings::remember(watermark);
+                [bar](const std::optional<Watermark>& watermark) {
+                    if (bar->isVisibleTo(bar->window())) FrameSettings::remember(watermark);
                 });
     }
 };

@@ -19,6 +19,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
 
 namespace snapkin {
@@ -50,6 +52,15 @@ public:
 
 protected:
     void nextCheckState() override {}
+    // Plain: the tint says "on", not a pressed-in bezel.
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &= ~(QStyle::State_On | QStyle::State_Sunken);
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
 };
 
 class StateIconButton : public IconButton {
