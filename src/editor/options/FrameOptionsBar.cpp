@@ -5,6 +5,7 @@
 #include "editor/options/FrameSwatches.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
+#include "editor/options/OptionSymbols.h"
 #include "editor/options/WatermarkOptions.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
@@ -37,11 +38,6 @@ QFrame* separator(QWidget* parent)
     line->setFixedHeight(FrameOptionsBar::separatorHeight);
     line->setForegroundRole(QPalette::Mid);
     return line;
-}
-
-QIcon tintedIcon(const QString& symbol, const QColor& color, qreal dpr)
-{
-    return QIcon(QPixmap::fromImage(platform::Symbols::image(symbol, 14, color, dpr)));
 }
 
 // The watermark button at full density: symbol and title. Its checked state mirrors whether
@@ -209,11 +205,7 @@ OptionSlider* FrameOptionsBar::addSlider(const QString& label, const QString& sy
     auto* layout = new QHBoxLayout(group);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    auto* image = new QLabel(group);
-    QColor secondary = palette().color(QPalette::WindowText);
-    secondary.setAlphaF(0.55f);
-    image->setPixmap(QPixmap::fromImage(
-        platform::Symbols::image(symbol, 13, secondary, devicePixelRatioF())));
+    auto* image = new SymbolView(symbol, 13, group);
     layout->addWidget(image);
     auto* slider = new OptionSlider(0, maximum, group);
     slider->setFixedWidth(width);
@@ -264,7 +256,7 @@ void FrameOptionsBar::showWatermarkState(bool hasWatermark)
     if (auto* titled = dynamic_cast<TitledButton*>(m_watermarkButton)) {
         const QColor color =
             hasWatermark ? Color::brand() : palette().color(QPalette::ButtonText);
-        titled->setIcon(tintedIcon(QStringLiteral("signature"), color, devicePixelRatioF()));
+        titled->setIcon(tintedSymbol(QStringLiteral("signature"), 14, color));
         QPalette tinted = palette();
         tinted.setColor(QPalette::ButtonText, color);
         titled->setPalette(tinted);

@@ -2,6 +2,7 @@
 
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
+#include "editor/options/OptionSymbols.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
@@ -391,8 +392,7 @@ void WatermarkOptions::showWatermark(const std::optional<Watermark>& current)
     const bool tiled = watermark.position == WatermarkPosition::tile;
     m_tile->setChecked(tiled);
     const QColor tint = tiled ? Color::brand() : palette().color(QPalette::WindowText);
-    m_tile->setIcon(QIcon(QPixmap::fromImage(platform::Symbols::image(
-        QStringLiteral("square.grid.3x3"), 14, tint, devicePixelRatioF()))));
+    m_tile->setIcon(tintedSymbol(QStringLiteral("square.grid.3x3"), 14, tint));
     QPalette tilePalette = m_tile->palette();
     tilePalette.setColor(QPalette::ButtonText, tint);
     m_tile->setPalette(tilePalette);
