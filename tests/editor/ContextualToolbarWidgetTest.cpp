@@ -131,12 +131,9 @@ TEST_F(ContextualToolbarTest, DensityFollowsWidthAndTheNarrowestRowScrolls)
         int width;
         Density density;
         bool scrolls;
-    } cases[] = {{628, Density::full, false},
-                 {627, Density::compact, false},
-                 {428, Density::compact, false},
-                 {300, Density::overflow, false},
-                 {150, Density::overflow, true},
-                 {900, Density::full, false}};
+    } cases[] = {{628, Density::full, false},    {627, Density::compact, false},
+                 {428, Density::compact, false}, {300, Density::overflow, false},
+                 {150, Density::overflow, true}, {900, Density::full, false}};
     for (const auto& c : cases) {
         bar.resize(c.width, 44);
         settle();

@@ -206,7 +206,8 @@ TEST_F(FrameOptionsBarTest, WatermarkButtonIsCheckedWhileTheDocumentHasOne)
     store->setWatermark(Watermark{.text = "x"}, true);
     EXPECT_TRUE(full.watermarkButton()->isChecked());
     EXPECT_TRUE(compact.watermarkButton()->isChecked());
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(compact.watermarkButton());
+    QAccessibleInterface* accessible =
+        QAccessible::queryAccessibleInterface(compact.watermarkButton());
     ASSERT_NE(accessible, nullptr);
     EXPECT_TRUE(accessible->state().checked);
     // Pressing it opens the popover and leaves the state alone.

@@ -1,21 +1,21 @@
 #include "OptionsTestSupport.h"
+#include "TestPaths.h"
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/FrameOptionsBar.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
 #include "editor/options/WatermarkOptions.h"
 #include "output/FrameSettings.h"
-#include "TestPaths.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QFileDialog>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace snapkin;
 using namespace snapkin::editortest;

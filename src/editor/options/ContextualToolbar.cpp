@@ -9,10 +9,10 @@
 #include <QEvent>
 #include <QHBoxLayout>
 
-#include <algorithm>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace snapkin {
 
@@ -219,8 +219,8 @@ void ContextualToolbar::chooseDensity()
     if (chosen == Density::overflow) {
         overflow->resize(overflowSize);
         overflow->show();
-        m_scroll->setGeometry(sidePadding, 0, std::max(0, std::min(overflowSize.width(), available)),
-                              barHeight);
+        m_scroll->setGeometry(sidePadding, 0,
+                              std::max(0, std::min(overflowSize.width(), available)), barHeight);
         m_scroll->show();
         if (!m_scrolling) m_scroll->horizontalScrollBar()->setValue(0);
     } else {

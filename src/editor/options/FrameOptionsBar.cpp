@@ -101,11 +101,12 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
     row->addWidget(m_swatches);
     row->addWidget(separator(this));
 
-    m_padding = addSlider(L10n::text("Padding"), QStringLiteral("arrow.up.left.and.arrow.down.right"),
-                          FrameStyle::maxPadding, &FrameStyle::padding, overflow ? 52 : 70);
-    m_cornerRadius = addSlider(L10n::text("Corner radius"), QStringLiteral("rectangle.roundedtop"),
-                               FrameStyle::maxCornerRadius, &FrameStyle::cornerRadius,
-                               overflow ? 46 : 60);
+    m_padding =
+        addSlider(L10n::text("Padding"), QStringLiteral("arrow.up.left.and.arrow.down.right"),
+                  FrameStyle::maxPadding, &FrameStyle::padding, overflow ? 52 : 70);
+    m_cornerRadius =
+        addSlider(L10n::text("Corner radius"), QStringLiteral("rectangle.roundedtop"),
+                  FrameStyle::maxCornerRadius, &FrameStyle::cornerRadius, overflow ? 46 : 60);
     m_shadow = addSlider(L10n::text("Shadow"), QStringLiteral("shadow"), 1.0, &FrameStyle::shadow,
                          overflow ? 46 : 60);
 
@@ -142,9 +143,9 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         m_watermarkButton = button;
     } else {
-        auto* button = new StateIconButton(QStringLiteral("signature"), L10n::text("Watermark"),
-                                           QSize(30, 30), HoverBackground::buttonCornerRadius,
-                                           this);
+        auto* button =
+            new StateIconButton(QStringLiteral("signature"), L10n::text("Watermark"), QSize(30, 30),
+                                HoverBackground::buttonCornerRadius, this);
         button->setTintsWhenChecked(true);
         m_watermarkButton = button;
     }
@@ -237,7 +238,8 @@ void FrameOptionsBar::showFrame(const std::optional<FrameStyle>& frame)
     const FrameStyle shown = frame ? *frame : FrameSettings::rememberedFrame();
     const bool on = frame.has_value();
     m_switch->setChecked(on);
-    for (QWidget* group : m_sliderGroups) group->setEnabled(on);
+    for (QWidget* group : m_sliderGroups)
+        group->setEnabled(on);
     m_padding->showValue(shown.padding);
     m_cornerRadius->showValue(shown.cornerRadius);
     m_shadow->showValue(shown.shadow);
@@ -254,8 +256,7 @@ void FrameOptionsBar::showWatermarkState(bool hasWatermark)
 {
     m_watermarkButton->setChecked(hasWatermark);
     if (auto* titled = dynamic_cast<TitledButton*>(m_watermarkButton)) {
-        const QColor color =
-            hasWatermark ? Color::brand() : palette().color(QPalette::ButtonText);
+        const QColor color = hasWatermark ? Color::brand() : palette().color(QPalette::ButtonText);
         titled->setIcon(tintedSymbol(QStringLiteral("signature"), 14, color));
         QPalette tinted = palette();
         tinted.setColor(QPalette::ButtonText, color);

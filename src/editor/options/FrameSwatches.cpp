@@ -9,12 +9,12 @@
 
 #include <QColorDialog>
 #include <QConicalGradient>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
-#include <QEvent>
 
 namespace snapkin {
 
@@ -126,7 +126,7 @@ FrameSwatches::FrameSwatches(AnnotationStore& store, QWidget* parent)
 
     const auto wheel = [](QPainter& painter, const QRectF& area) {
         QConicalGradient gradient(area.center(), 0);
-        const QList<QColor> colors{Qt::red, Qt::yellow, Qt::green, Qt::cyan,
+        const QList<QColor> colors{Qt::red,  Qt::yellow,           Qt::green, Qt::cyan,
                                    Qt::blue, QColor(175, 82, 222), Qt::red};
         for (qsizetype i = 0; i < colors.size(); ++i) {
             gradient.setColorAt(double(i) / double(colors.size() - 1), colors[i]);

@@ -159,16 +159,15 @@ protected:
             QSizeF size = m_image.size();
             size.scale(box.size(), Qt::KeepAspectRatio);
             const QRectF target(box.center().x() - size.width() / 2,
-                                box.center().y() - size.height() / 2, size.width(),
-                                size.height());
+                                box.center().y() - size.height() / 2, size.width(), size.height());
             painter.drawImage(target, m_image);
         } else {
             const QImage symbol = platform::Symbols::image(QStringLiteral("photo"), 16,
                                                            secondary(this), devicePixelRatioF());
             const QSizeF size = QSizeF(symbol.size()) / devicePixelRatioF();
-            painter.drawImage(QPointF(box.center().x() - size.width() / 2,
-                                      box.center().y() - size.height() / 2),
-                              symbol);
+            painter.drawImage(
+                QPointF(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2),
+                symbol);
         }
         painter.restore();
         painter.setPen(QPen(hairline(), 1));
@@ -260,9 +259,8 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     m_text->setAccessibleName(L10n::text("Watermark text"));
     m_text->installEventFilter(this);
     textLayout->addWidget(m_text, 1);
-    connect(m_text, &QLineEdit::textEdited, this, [this](const QString& text) {
-        edit([&text](Watermark& w) { w.text = text; }, false);
-    });
+    connect(m_text, &QLineEdit::textEdited, this,
+            [this](const QString& text) { edit([&text](Watermark& w) { w.text = text; }, false); });
     for (const QString& hex : textColors()) {
         auto* dot = new ColorDot(hex, textRow);
         textLayout->addWidget(dot);
@@ -309,9 +307,8 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     m_tile->setAccessibleName(L10n::text("Tile"));
     m_tile->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_tile->setAutoRaise(true);
-    connect(m_tile, &QAbstractButton::clicked, this, [this] {
-        edit([](Watermark& w) { w.position = WatermarkPosition::tile; }, true);
-    });
+    connect(m_tile, &QAbstractButton::clicked, this,
+            [this] { edit([](Watermark& w) { w.position = WatermarkPosition::tile; }, true); });
     left->addWidget(m_tile, 0, Qt::AlignLeft);
     left->addStretch(1);
     placement->addLayout(left);
@@ -382,8 +379,8 @@ void WatermarkOptions::showWatermark(const std::optional<Watermark>& current)
     m_kindRows->setCurrentIndex(watermark.kind == WatermarkKind::text ? 0 : 1);
     if (m_text->text() != watermark.text) m_text->setText(watermark.text);
     for (QAbstractButton* button : m_colors) {
-        button->setChecked(static_cast<ColorDot*>(button)->hex().compare(
-                               watermark.colorHex, Qt::CaseInsensitive) == 0);
+        button->setChecked(static_cast<ColorDot*>(button)->hex().compare(watermark.colorHex,
+                                                                         Qt::CaseInsensitive) == 0);
     }
     static_cast<LogoPreview*>(m_logoPreview)->setImageData(watermark.imageData);
     for (std::size_t i = 0; i < watermarkPositionGrid.size(); ++i) {
@@ -404,11 +401,12 @@ void WatermarkOptions::popUp(QWidget* anchor)
 {
     m_anchor = anchor;
     adjustSize();
-    QPoint at = anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4));
+    QPoint at =
+        anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height() + 4));
     if (const QScreen* screen = anchor->screen()) {
         const QRect available = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), available.left(), std::max(available.left(),
-                                                               available.right() - width())));
+        at.setX(std::clamp(at.x(), available.left(),
+                           std::max(available.left(), available.right() - width())));
     }
     move(at);
     QWidget::show();
@@ -440,8 +438,7 @@ void WatermarkOptions::chooseLogo()
 
 bool WatermarkOptions::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_text && event->type() == QEvent::FocusIn && m_store &&
-        m_store->watermark()) {
+    if (watched == m_text && event->type() == QEvent::FocusIn && m_store && m_store->watermark()) {
         // Typing from here until the field loses focus is one undo step. Only the user's own
         // focusing counts: the popup regaining the keyboard is not an edit.
         switch (static_cast<QFocusEvent*>(event)->reason()) {
