@@ -3,6 +3,8 @@
 #include "capture/PostCaptureRouter.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
+#include "editor/EditorSheets.h"
+#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
@@ -70,6 +72,9 @@ int main(int argc, char** argv)
     // ---- Start-up: services and hooks, before any window opens -------------------------------
     // Documents written from here on carry a framed preview.
     snapkin::installOutputHooks();
+    // Editor pages switch tools by single letters and show their resize, sharpen and
+    // keyboard-shortcuts sheets.
+    snapkin::installEditorSheets(snapkin::EditorViewHooks::shared());
     snapkin::CaptureService::registerAtStartUp();
     // Captures are copied, saved and opened as the after-capture settings say; the desktop's
     // own screenshots open from the watched folder.
