@@ -123,8 +123,8 @@ KeyboardShortcutsSheet::KeyboardShortcutsSheet(QWidget* parent) : QDialog(parent
     buttons->addWidget(m_ok);
     column->addLayout(buttons);
     // The hint wraps, so the height is the one the content needs at the sheet's width.
-    setFixedSize(sheetWidth, hasHeightForWidth() ? heightForWidth(sheetWidth)
-                                                 : sizeHint().height());
+    setFixedSize(sheetWidth,
+                 hasHeightForWidth() ? heightForWidth(sheetWidth) : sizeHint().height());
     m_ok->setFocus();
 }
 
@@ -165,8 +165,8 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
 
             auto* name = new QLabel(label(tool), box);
             auto* key = new KeyCap(keyText(toolKey(tool)), box);
-            auto* menu = keysLabel(keyText(toolMenuShortcut(tool)),
-                                   sheetstyle::tertiaryColor(box), box);
+            auto* menu =
+                keysLabel(keyText(toolMenuShortcut(tool)), sheetstyle::tertiaryColor(box), box);
             // Assistive technology reads the row from its label: the tool, then its keys.
             name->setAccessibleName(label(tool));
             name->setAccessibleDescription(

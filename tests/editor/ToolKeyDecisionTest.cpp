@@ -34,8 +34,8 @@ TEST(ToolKeyDecision, PlainLettersChooseTheirToolWhateverCapsLockDid)
 
 TEST(ToolKeyDecision, ModifiersPassLettersOn)
 {
-    for (Qt::KeyboardModifier held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier,
-                                      Qt::MetaModifier})
+    for (Qt::KeyboardModifier held :
+         {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier})
         EXPECT_EQ(decideToolKey(key("r", held)), pass) << held;
     EXPECT_EQ(decideToolKey(key("R", Qt::ShiftModifier)), pass);
 }

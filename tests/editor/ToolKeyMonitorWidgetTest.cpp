@@ -85,8 +85,8 @@ void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QStri
     ASSERT_NE(target, nullptr);
     QString produced = text;
     if (produced.isEmpty() && key >= Qt::Key_A && key <= Qt::Key_Z)
-        produced = (modifiers & Qt::ShiftModifier) ? QString(QChar(key))
-                                                    : QString(QChar(key)).toLower();
+        produced =
+            (modifiers & Qt::ShiftModifier) ? QString(QChar(key)) : QString(QChar(key)).toLower();
     // Sent as it is (not spontaneous), Qt gives shortcuts their chance first, as with a real key.
     QKeyEvent press(QEvent::KeyPress, key, modifiers, produced, autoRepeat);
     QApplication::sendEvent(target, &press);
@@ -116,8 +116,8 @@ TEST(ToolKeyMonitor, ModifiedRepeatedAndToolLessKeysPassToTheCanvas)
     RealHooks hooks;
     Page page;
     ASSERT_TRUE(page.activate());
-    for (Qt::KeyboardModifier held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier,
-                                      Qt::MetaModifier}) {
+    for (Qt::KeyboardModifier held :
+         {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
         type(Qt::Key_R, held);
         EXPECT_EQ(page.store->tool(), Tool::select) << held;
     }
