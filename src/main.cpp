@@ -1,5 +1,7 @@
 #include "SnapkinVersion.h"
+#include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
@@ -8,6 +10,7 @@
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
+#include "text/TextServices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -85,6 +88,9 @@ int main(int argc, char** argv)
     snapkin::HotkeyService::shared().reload();
     // Captures and editors are recorded from here on; pending writes finish before quitting.
     snapkin::installCaptureHistory();
+    // Text is copied from a region, from an editor's image and from Selectable Text.
+    snapkin::installTextServices<snapkin::TextCopying, snapkin::QuickAccessPanels,
+                                 snapkin::CaptureToast>();
 
     // ---- First windows ----------------------------------------------------------------------
     auto& editors = snapkin::EditorWindowController::shared();

@@ -1,0 +1,18 @@
+#include "text/TextServices.h"
+
+#include "editor/EditorViewHooks.h"
+#include "output/FlattenService.h"
+
+namespace snapkin {
+
+void installEditorTextHooks()
+{
+    EditorViewHooks& hooks = EditorViewHooks::shared();
+    hooks.copyText = [](AnnotationStore& store, QWidget* parent) {
+        // What the user sees is what is read: annotations, frame and watermark included.
+        if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent))
+            TextCopier::shared().copyText(*image);
+    };
+}
+
+} // namespace snapkin

@@ -1,0 +1,147 @@
+#include "text/LinkToast.h"
+#include "text/QuickAccess.h"
+
+#include "TestPaths.h"
+#include "platform/Announcer.h"
+
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+using snapkin::LinkToast;
+
+namespace {
+
+class RecordingAnnouncer final : public snapkin::platform::Announcer {
+public:
+    RecordingAnnouncer() { m_previous = setShared(this); }
+    ~RecordingAnnouncer() override { setShared(m_previous); }
+    void announce(const QString& message) override { said.append(message); }
+    QStringList said;
+
+private:
+    Announcer* m_previous = nullptr;
+};
+
+class RecordingOpener final : public snapkin::LinkOpening {
+public:
+    RecordingOpener() { m_previous = setShared(this); }
+    ~RecordingOpener() override { setShared(m_previous); }
+    void open(const QUrl& url) override { opened.append(url); }
+    QList<QUrl> opened;
+
+private:
+    LinkOpening* m_previous = nullptr;
+};
+
+struct ShortDismissal {
+    explicit ShortDismissal(int ms) { LinkToast::setDismissDelay(ms); }
+    ~ShortDismissal()
+    {
+        LinkToast::dismiss();
+        LinkToast::setDismissDelay(LinkToast::defaultDismissMs);
+    }
+};
+
+} // namespace
+
+TEST(LinkToast, ShowsTheHostAnnouncesItAndOpensTheLinkThenGoes)
+{
+    ShortDismissal guard(LinkToast::defaultDismissMs);
+    RecordingAnnouncer announcer;
+    RecordingOpener opener;
+    const QUrl url("https://www.example.org/some/long/path?q=1");
+    LinkToast::show("QR code link copied", url);
+    QPointer<LinkToast> toast = LinkToast::current();
+    ASSERT_TRUE(toast);
+    EXPECT_EQ(toast->host(), QStringLiteral("www.example.org"));
+    EXPECT_EQ(announcer.said, QStringList{"QR code link copied. www.example.org"});
+    EXPECT_EQ(toast->closeButton()->toolTip(), QStringLiteral("Close"));
+    EXPECT_EQ(toast->closeButton()->accessibleName(), QStringLiteral("Close"));
+    EXPECT_TRUE(toast->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(toast->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(toast->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_LE(toast->width(), LinkToast::maxWidth);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(toast->geometry().bottom() + 1, screen.bottom() + 1 - LinkToast::bottomOffset);
+    EXPECT_NEAR(toast->geometry().center().x(), screen.center().x(), 1);
+    toast->grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/link-toast.png"));
+
+    toast->openButton()->click();
+    EXPECT_EQ(opener.opened, QList<QUrl>{url});
+    EXPECT_EQ(LinkToast::current(), nullptr);
+    QTest::qWait(0);
+    EXPECT_TRUE(!toast || !toast->isVisible());
+}
+
+TEST(LinkToast, AUrlWithoutHostShowsTheWholeUrlAndIsAnnouncedWithoutIt)
+{
+    ShortDismissal guard(LinkToast::defaultDismissMs);
+    RecordingAnnouncer announcer;
+    const QUrl url("https:///only/a/path");
+    ASSERT_TRUE(url.host().isEmpty());
+    LinkToast::show("QR code link copied", url);
+    ASSERT_NE(LinkToast::current(), nullptr);
+    EXPECT_EQ(LinkToast::current()->host(), url.toString(QUrl::FullyEncoded));
+    EXPECT_EQ(announcer.said, QStringList{"QR code link copied. "});
+    // A very long host still keeps the toast within its width.
+    LinkToast::show("QR code link copied",
+                    QUrl("https://" + QString(300, QLatin1Char('a')) + ".example.org/"));
+    EXPECT_LE(LinkToast::current()->width(), LinkToast::maxWidth);
+    LinkToast::current()->closeButton()->click();
+    EXPECT_EQ(LinkToast::current(), nullptr);
+}
+
+TEST(LinkToast, ASecondToastReplacesTheFirstAndOutlivesTheFirstOnesTimer)
+{
+    ShortDismissal guard(300);
+    LinkToast::show("QR code link copied", QUrl("https://one.example"));
+    QPointer<LinkToast> first = LinkToast::current();
+    QTest::qWait(200);
+    LinkToast::show("QR code link copied", QUrl("https://two.example"));
+    QPointer<LinkToast> second = LinkToast::current();
+    QTest::qWait(0);
+    EXPECT_TRUE(!first || !first->isVisible());
+    // The first timer has run out by now; the second toast stays until its own.
+    QTest::qWait(150);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(LinkToast::current(), second.data());
+    EXPECT_TRUE(QTest::qWaitFor([] { return LinkToast::current() == nullptr; }, 1000));
+}
+
+TEST(QuickAccess, TheHostViewReportsHoverOnlyWhenToldWhereAndThePanelStaysPassive)
+{
+    snapkin::QuickAccessHostView view;
+    QList<bool> reports;
+    QPointF inside(5, 5);
+    QEnterEvent enter(inside, inside, inside);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&view, &enter); // nobody listening: ignored
+    view.onHover = [&](bool hovered) { reports.append(hovered); };
+    QCoreApplication::sendEvent(&view, &enter);
+    QCoreApplication::sendEvent(&view, &leave);
+    EXPECT_EQ(reports, (QList<bool>{true, false}));
+
+    snapkin::QuickAccessPanel panel(QRect(10, 20, 120, 80));
+    EXPECT_EQ(panel.geometry(), QRect(10, 20, 120, 80));
+    EXPECT_TRUE(panel.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(panel.windowType(), Qt::Tool);
+
+    // No thumbnail exists, so a panel hidden for a capture is never brought back.
+    auto& controller = snapkin::QuickAccessController::shared();
+    EXPECT_TRUE(controller.panels().isEmpty());
+    EXPECT_FALSE(controller.stillOwns(&panel));
+    {
+        struct Action final : snapkin::QuickAccessTextAction {
+            void copyText(const QImage&) override {}
+        } action;
+        controller.setTextAction(&action);
+        EXPECT_EQ(controller.textAction(), &action);
+    }
+    EXPECT_EQ(controller.textAction(), nullptr); // held weakly
+}
