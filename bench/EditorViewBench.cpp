@@ -13,8 +13,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <cmath>
 
@@ -78,6 +80,13 @@ struct Page {
         QApplication::processEvents();
         view.canvasArea()->syncNow();
         view.zoomToFit();
+        // Past the pause after which the frame is painted afresh at the new zoom.
+        QElapsedTimer settling;
+        settling.start();
+        while (settling.elapsed() < 2 * FramedCanvas::refineDelayMs) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
         QApplication::processEvents();
     }
     CanvasView* canvas() const { return view.canvasArea()->framedCanvas()->canvas(); }

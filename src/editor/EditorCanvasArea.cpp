@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cmath>
+#include <map>
 
 namespace snapkin {
 
@@ -38,36 +39,35 @@ double edgeFalloff(double d)
 // Beyond this distance from the edge the shadow is invisible.
 constexpr double shadowReach = shadowBlur * 1.5;
 
-// The shadow of a large rectangle as nine pieces: its four corners (each reaching
-// `shadowReach` out of and into the rectangle, the product of the two edges' falloff) and,
-// between them, one pixel column and row that stretch along the edges. Made once.
-constexpr int shadowPerPoint = 2;
-
-const QPixmap& shadowPieces()
+// The shadow of a large rectangle as nine pieces, at `perPoint` pixels per point: its four
+// corners (each reaching `shadowReach` out of and into the rectangle, the product of the two
+// edges' falloff) and, between them, `perPoint` pixel columns and rows that stretch along the
+// edges. Made once per pixel density, so drawing it never scales.
+const QPixmap& shadowPieces(int perPoint)
 {
-    static const QPixmap pieces = [] {
-        const int corner = int(2 * shadowReach * shadowPerPoint);
-        const int side = 2 * corner + shadowPerPoint;
-        // Signed distance outside the rectangle of pixel `i` along one axis; the middle stands
-        // for everything deep inside.
-        const auto distance = [&](int i) {
-            if (i < corner) return shadowReach - (i + 0.5) / shadowPerPoint;
-            if (i >= corner + shadowPerPoint)
-                return shadowReach - (side - i - 0.5) / shadowPerPoint;
-            return -1.0e9;
-        };
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < side; ++y) {
-            const double fy = edgeFalloff(distance(y));
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < side; ++x) {
-                const int a = int(std::lround(255 * shadowOpacity * edgeFalloff(distance(x)) * fy));
-                line[x] = qRgba(0, 0, 0, a);
-            }
+    static std::map<int, QPixmap> made;
+    if (auto it = made.find(perPoint); it != made.end()) return it->second;
+    const int corner = int(2 * shadowReach * perPoint);
+    const int side = 2 * corner + perPoint;
+    // Signed distance outside the rectangle of pixel `i` along one axis; the middle stands for
+    // everything deep inside.
+    const auto distance = [&](int i) {
+        if (i < corner) return shadowReach - (i + 0.5) / perPoint;
+        if (i >= corner + perPoint) return shadowReach - (side - i - 0.5) / perPoint;
+        return -1.0e9;
+    };
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < side; ++y) {
+        const double fy = edgeFalloff(distance(y));
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const int a = int(std::lround(255 * shadowOpacity * edgeFalloff(distance(x)) * fy));
+            line[x] = qRgba(0, 0, 0, a);
         }
-        return QPixmap::fromImage(image);
-    }();
-    return pieces;
+    }
+    QPixmap pieces = QPixmap::fromImage(image);
+    pieces.setDevicePixelRatio(perPoint);
+    return made.emplace(perPoint, std::move(pieces)).first->second;
 }
 
 } // namespace
@@ -110,8 +110,9 @@ protected:
         const QRect content = m_area->contentGeometry();
         QRegion around = event->region();
         if (!content.isEmpty()) around -= content;
-        painter.setClipRegion(around);
-        painter.fillRect(event->rect(), EditorCanvasArea::backdropColor(palette()));
+        const QColor backdrop = EditorCanvasArea::backdropColor(palette());
+        for (const QRect& part : around)
+            painter.fillRect(part, backdrop);
         if (m_area->m_cropping || content.isEmpty()) return; // no border or shadow in crop mode
         paintShadow(painter, QRectF(content).translated(0, shadowOffsetY));
         QColor line = palette().color(QPalette::WindowText);
@@ -133,8 +134,8 @@ private:
             painter.fillRect(r.adjusted(-2, -2, 2, 2), QColor(0, 0, 0, 30));
             return;
         }
-        const QPixmap& pieces = shadowPieces();
-        const int k = shadowPerPoint;
+        const int k = std::max(1, int(std::ceil(painter.device()->devicePixelRatio())));
+        const QPixmap& pieces = shadowPieces(k);
         const int cp = int(c * k); // a corner piece's side, in pixels
         const QRectF outer = r.adjusted(-reach, -reach, reach, reach);
         const double innerW = outer.width() - 2 * c, innerH = outer.height() - 2 * c;
