@@ -1,20 +1,11 @@
 #include "SnapkinVersion.h"
-#include "capture/CaptureHooks.h"
-#include "capture/CaptureService.h"
-#include "capture/CaptureToast.h"
-#include "capture/PostCaptureRouter.h"
-#include "capture/hotkeys/CaptureHotKey.h"
-#include "capture/hotkeys/HotkeyService.h"
-#include "editor/EditorSheets.h"
-#include "editor/EditorViewHooks.h"
-#include "editor/EditorWindowController.h"
-#include "history/CaptureHistory.h"
-#include "output/OutputHooks.h"
-#include "text/TextServices.h"
+#include "app/AppDelegate.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <optional>
@@ -64,6 +55,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("Snapkin");
+    QGuiApplication::setDesktopFileName(QStringLiteral("snapkin"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")));
     QCommandLineParser parser;
     describe(parser);
     if (!parser.parse(QApplication::arguments())) {
@@ -71,38 +64,22 @@ int main(int argc, char** argv)
                      qPrintable(parser.helpText()));
         return 2;
     }
-
-    // ---- Start-up: services and hooks, before any window opens -------------------------------
-    // Documents written from here on carry a framed preview.
-    snapkin::installOutputHooks();
-    // Editor pages switch tools by single letters and show their resize, sharpen and
-    // keyboard-shortcuts sheets.
-    snapkin::installEditorSheets(snapkin::EditorViewHooks::shared());
-    snapkin::CaptureService::registerAtStartUp();
-    // Captures are copied, saved and opened as the after-capture settings say; the desktop's
-    // own screenshots open from the watched folder.
-    snapkin::installPostCaptureRouting();
-    // The capture shortcuts work from anywhere on the desktop; each action keeps a status that
-    // says when the desktop refused its combination.
-    snapkin::CaptureHotKey::registerDefaults();
-    snapkin::HotkeyService::shared().reload();
-    // Captures and editors are recorded from here on; pending writes finish before quitting.
-    snapkin::installCaptureHistory();
-    // Text is copied from a region, from an editor's image and from Selectable Text.
-    snapkin::installTextServices<snapkin::TextCopying, snapkin::QuickAccessPanels,
-                                 snapkin::CaptureToast>();
-
-    // ---- First windows ----------------------------------------------------------------------
-    auto& editors = snapkin::EditorWindowController::shared();
     const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        editors.openBlank();
-    } else {
-        bool anyOpen = false;
-        for (const QString& file : files)
-            anyOpen = editors.openFile(file) || anyOpen;
-        // Each failure has been shown in its alert.
-        if (!anyOpen) return 1;
-    }
+
+    // One Snapkin per user and display: a later start hands its files (or "reopen") over and
+    // leaves at once.
+    snapkin::platform::SingleInstance instance;
+    if (instance.claim(files) == snapkin::platform::SingleInstance::Role::forwarded) return 0;
+
+    // The application lives on in the tray, and for its global shortcuts, with no window open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    snapkin::AppDelegate delegate;
+    QObject::connect(&instance, &snapkin::platform::SingleInstance::reopenRequested, &delegate,
+                     &snapkin::AppDelegate::reopen);
+    QObject::connect(&instance, &snapkin::platform::SingleInstance::filesRequested, &delegate,
+                     &snapkin::AppDelegate::openFiles);
+    delegate.setLaunchFiles(files);
+    delegate.start();
     return app.exec();
 }

@@ -337,11 +337,18 @@ void EditorWindowController::bringForward(EditorPage* page)
 
 bool EditorWindowController::mayQuit()
 {
+    // Pages answered "Don't Save" keep their changes until quitting really goes on: a later
+    // "Cancel" must leave them asking again when they close.
+    QList<QPointer<EditorPage>> discarded;
     for (EditorPage* page : dirtyWindows()) {
         if (!store(page)) continue;
         bringForward(page);
-        if (UnsavedChangesAlert::run(page->store(), page->window()) ==
-            UnsavedChangesDecision::keepOpen) {
+        const UnsavedChangesDecision decision =
+            UnsavedChangesAlert::run(page->store(), page->window());
+        if (decision == UnsavedChangesDecision::discarded) discarded << page;
+        if (decision == UnsavedChangesDecision::keepOpen) {
+            for (const QPointer<EditorPage>& earlier : discarded)
+                if (earlier) earlier->store().setHasUnsavedChanges(true);
             return false;
         }
     }

@@ -83,7 +83,8 @@ public:
     static void bringForward(EditorPage* page);
 
     // Asks about each page with unsaved changes, oldest first, each brought forward; false at
-    // the first that stays open (no later page is asked). True when quitting may go on.
+    // the first that stays open (no later page is asked; earlier pages answered "Don't Save"
+    // get their unsaved changes back). True when quitting may go on.
     bool mayQuit();
 
 signals:

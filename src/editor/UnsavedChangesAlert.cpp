@@ -40,7 +40,7 @@ UnsavedChangesDecision UnsavedChangesAlert::run(AnnotationStore& store, QWidget*
     }
     if (box.clickedButton() == discard) {
         store.setHasUnsavedChanges(false);
-        return UnsavedChangesDecision::close;
+        return UnsavedChangesDecision::discarded;
     }
     return UnsavedChangesDecision::keepOpen;
 }

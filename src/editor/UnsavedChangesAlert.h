@@ -7,8 +7,9 @@ namespace snapkin {
 class AnnotationStore;
 
 enum class UnsavedChangesDecision {
-    close,    // the page may close, or quitting may go on
-    keepOpen, // the page stays; quitting stops
+    close,     // the page may close, or quitting may go on
+    discarded, // the same, after "Don't Save" let its changes go
+    keepOpen,  // the page stays; quitting stops
 };
 
 // The question asked before an editor page with unsaved annotations closes, and for each such

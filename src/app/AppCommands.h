@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QString>
+
+#include <optional>
+
+class QAction;
+class QObject;
+
+namespace snapkin {
+
+// Every command of the main menu and the tray menu, with its title and keys, in one table. Both
+// menus make their items from it, so a title or a key is written once.
+enum class AppCommand {
+    // Application.
+    about,
+    settings,
+    quit,
+    openSnapkin,
+    whatsNew,
+    welcome,
+    newsletter,
+    help,
+    // Captures.
+    captureRegion,
+    captureWindow,
+    captureFrontWindow,
+    captureFullScreen,
+    trayFullScreen, // the tray's shorter title for the same capture
+    recaptureLastRegion,
+    copyTextFromRegion,
+    regionToClipboard,
+    regionToFile,
+    fullScreenToClipboard,
+    fullScreenToFile,
+    collageSideBySide,
+    collageStacked,
+    collageSideBySideShort, // the tray's submenu titles
+    collageStackedShort,
+    // File.
+    newBlankCanvas,
+    newFromClipboard,
+    open,
+    openImage, // the tray's title for Open…
+    clearRecent,
+    newTab,
+    save,
+    saveAsDocument,
+    exportAs,
+    // Edit.
+    undo,
+    redo,
+    cut,
+    copy,
+    paste,
+    deleteSelection,
+    copyImage,
+    share,
+    copyTextFromImage,
+    // View.
+    zoomIn,
+    zoomOut,
+    actualSize,
+    zoomToFit,
+    customizeToolbar,
+    // Window.
+    unlockPins,
+    closePins,
+    // Help.
+    keyboardShortcuts,
+    // Image.
+    rotateLeft,
+    rotateRight,
+    flipHorizontal,
+    flipVertical,
+    resizeImage,
+    sharpenImage,
+    crop,
+    pinToScreen,
+};
+
+struct AppCommandInfo {
+    AppCommand command;
+    const char* identifier; // stable, for object names and tests ("captureRegion")
+    const char* title;      // localisation key in English
+};
+
+const AppCommandInfo& commandInfo(AppCommand command);
+// The localised title.
+QString commandTitle(AppCommand command);
+// The command's keys, the main one first; empty for none.
+QList<QKeySequence> commandKeys(AppCommand command);
+
+// A new action for `command`: its title, its keys (bound when `bindsKeys`, otherwise only
+// shown beside the title) and its work on MenuActions::shared().
+QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys = true);
+
+} // namespace snapkin

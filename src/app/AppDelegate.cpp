@@ -1,0 +1,214 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppPresence.h"
+#include "app/TrayMenu.h"
+#include "capture/CaptureHooks.h"
+#include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
+#include "capture/hotkeys/CaptureHotKey.h"
+#include "capture/hotkeys/HotkeyService.h"
+#include "editor/EditorSheets.h"
+#include "editor/EditorViewHooks.h"
+#include "editor/EditorWindowController.h"
+#include "history/CaptureHistory.h"
+#include "output/OutputHooks.h"
+#include "platform/Defaults.h"
+#include "text/TextServices.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QTimer>
+
+#include <utility>
+
+namespace snapkin {
+
+namespace {
+
+AppDelegate* theDelegate = nullptr;
+
+std::array<std::function<void()>, AppDelegate::stepCount>& installedSteps()
+{
+    static std::array<std::function<void()>, AppDelegate::stepCount> steps;
+    return steps;
+}
+
+std::size_t index(AppDelegate::Step step)
+{
+    return static_cast<std::size_t>(step);
+}
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+} // namespace
+
+const char* AppDelegate::stepName(Step step)
+{
+    static constexpr std::array<const char*, stepCount> names{
+        "quickAccessText", "historyRecognizer", "recognizeMissing", "whatsNewFirstLaunch",
+        "migrateLanguage", "hotKeyDefaults",    "routerDefaults",   "engineDefaults",
+        "launchCounters",  "keepReachable",     "presence",         "appearance",
+        "hotKeys",         "screenshotWatcher", "onboarding",       "pruneHistory",
+        "firstWindows"};
+    return names[index(step)];
+}
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
+{
+    theDelegate = this;
+    standardSteps();
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (theDelegate == this) theDelegate = nullptr;
+}
+
+AppDelegate* AppDelegate::instance()
+{
+    return theDelegate;
+}
+
+void AppDelegate::setStep(Step step, std::function<void()> work)
+{
+    m_steps[index(step)] = std::move(work);
+}
+
+void AppDelegate::installStep(Step step, std::function<void()> work)
+{
+    installedSteps()[index(step)] = std::move(work);
+}
+
+void AppDelegate::standardSteps()
+{
+    m_steps = installedSteps();
+    // The quick-access panel's text copier, with the rest of the text services: "Copy Text
+    // from Region", the editors' Copy Text and Selectable Text, and the copier's toasts.
+    setStep(Step::quickAccessText,
+            [] { installTextServices<TextCopying, QuickAccessPanels, CaptureToast>(); });
+    // The history's recogniser: the text lines, then the payload of every code, one per line;
+    // installing it starts recognising the entries that have no text yet, after pruning.
+    setStep(Step::historyRecognizer, [] { installCaptureHistory(); });
+    setStep(Step::hotKeyDefaults, [] { CaptureHotKey::registerDefaults(); });
+    setStep(Step::routerDefaults, [] {
+        PostCaptureRouter& router = PostCaptureRouter::shared();
+        router.registerDefaults();
+        PostCaptureRouting::install(&router);
+        ScreenshotWatching::install(&SystemScreenshotWatcher::shared());
+    });
+    // The engine's defaults, and the editor's capture and open buttons.
+    setStep(Step::engineDefaults, [] { CaptureService::registerAtStartUp(); });
+    setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
+    setStep(Step::presence, [this] {
+        updateTray();
+        connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
+            if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
+        });
+    });
+    setStep(Step::appearance, [] {
+        const QString key = QString::fromLatin1(AppAppearance::appearanceKey);
+        AppAppearance::apply(settings().contains(key) ? settings().stringForKey(key)
+                                                      : QStringLiteral("system"));
+    });
+    setStep(Step::hotKeys, [] { HotkeyService::shared().reload(); });
+    setStep(Step::screenshotWatcher, [] {
+        if (settings().boolForKey(QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
+            SystemScreenshotWatcher::shared().start();
+    });
+    setStep(Step::pruneHistory,
+            [] { CaptureHistory::shared().pruneExpired(QDateTime::currentDateTimeUtc()); });
+    setStep(Step::firstWindows, [this, extra = installedSteps()[index(Step::firstWindows)]] {
+        runFirstWindows();
+        if (extra) extra(); // What's New, when it is due
+    });
+}
+
+void AppDelegate::start()
+{
+    m_launchFilesWereEmpty = m_launchFiles.isEmpty();
+    // Documents written from here on carry a framed preview.
+    installOutputHooks();
+    // Editor pages switch tools by single letters and show their resize, sharpen and
+    // keyboard-shortcuts sheets.
+    installEditorSheets(EditorViewHooks::shared());
+
+    for (std::size_t i = 0; i + 1 < stepCount; ++i)
+        if (m_steps[i]) m_steps[i]();
+    QTimer::singleShot(0, this, [this] {
+        if (const auto& last = m_steps[index(Step::firstWindows)]) last();
+    });
+
+    auto& editors = EditorWindowController::shared();
+    connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastEditorClosed);
+    // Logging out asks about unsaved editors as quitting does.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
+        if (manager.allowsInteraction()) {
+            if (!EditorWindowController::shared().mayQuit()) manager.cancel();
+            manager.release();
+        }
+    });
+}
+
+void AppDelegate::runFirstWindows()
+{
+    auto& editors = EditorWindowController::shared();
+    bool anyOpen = false;
+    for (const QString& path : std::exchange(m_launchFiles, {}))
+        anyOpen = editors.openFile(path) || anyOpen; // a failure shows its own alert
+    // Started for files of which none opened, with no tray icon to stay in: nothing is left
+    // to show, and the caller learns it from the exit status.
+    if (!anyOpen && !m_launchFilesWereEmpty && !(m_tray && m_tray->isVisible())) {
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (AppPresence::behavesAsTaskbarApp() && editors.pages().isEmpty())
+        editors.activateOrOpenBlank();
+}
+
+void AppDelegate::updateTray()
+{
+    const bool shown = AppPresence::showsTrayIcon();
+    if (shown && !m_tray) m_tray = std::make_unique<TrayMenu>();
+    if (m_tray) m_tray->setVisible(shown);
+}
+
+void AppDelegate::lastEditorClosed()
+{
+    if (!EditorWindowController::shared().pages().isEmpty()) return;
+    // Without a tray icon nothing would be left to reach the application by.
+    if (m_tray && m_tray->isVisible()) return;
+    QTimer::singleShot(0, this, [] {
+        if (EditorWindowController::shared().pages().isEmpty()) requestQuit();
+    });
+}
+
+void AppDelegate::reopen()
+{
+    EditorWindowController::shared().activateOrOpenBlank();
+}
+
+void AppDelegate::openFiles(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        QTimer::singleShot(0, this, [path] { EditorWindowController::shared().openFile(path); });
+}
+
+bool AppDelegate::requestQuit()
+{
+    static bool asking = false;
+    if (asking) return false; // a quit chosen again while the first one asks
+    asking = true;
+    const bool mayQuit = EditorWindowController::shared().mayQuit();
+    asking = false;
+    if (mayQuit) QCoreApplication::quit();
+    return mayQuit;
+}
+
+} // namespace snapkin

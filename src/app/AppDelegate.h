@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace snapkin {
+
+class TrayMenu;
+
+// Starts the application and answers what the desktop asks of it: a second start (reopen, or
+// files to open), quitting and logging out.
+//
+// Start-up runs a fixed sequence of steps. Each step's work can be replaced before start() (tests
+// record the order; windows that are not part of the application yet leave theirs empty, and
+// their owners install it with installStep()). The last step runs once the event loop turns; it
+// opens the files of the command line before it decides on a blank canvas.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    enum class Step {
+        quickAccessText,     // the quick-access panel's text copier
+        historyRecognizer,   // the capture history's text recogniser
+        recognizeMissing,    // recognising the history entries without text
+        whatsNewFirstLaunch, // whether What's New is due
+        migrateLanguage,     // the settings window's language migration
+        hotKeyDefaults,      // the capture shortcuts' defaults
+        routerDefaults,      // the after-capture settings' defaults and routing
+        engineDefaults,      // the capture engine's defaults and hooks
+        launchCounters,      // the newsletter's and review prompt's launch counts
+        keepReachable,       // the tray is turned back on when both presences are off
+        presence,            // the tray icon
+        appearance,          // light, dark or the desktop's look
+        hotKeys,             // the global capture shortcuts
+        screenshotWatcher,   // the desktop screenshots' folder watch
+        onboarding,          // the welcome window, when due
+        pruneHistory,        // expired history entries leave
+        firstWindows,        // a window when the application keeps one; What's New when due
+    };
+    static constexpr std::size_t stepCount = 17;
+    static const char* stepName(Step step);
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The one delegate of the running application; null before one is made.
+    static AppDelegate* instance();
+
+    // Replaces the work of one step of this delegate (an empty function leaves the step out).
+    void setStep(Step step, std::function<void()> work);
+    // Installs the work of a step for every delegate made afterwards: the entry point of a
+    // window that joins the application (onboarding, What's New, the newsletter).
+    static void installStep(Step step, std::function<void()> work);
+
+    // The files named on the command line: the last step opens them, one editor each, before
+    // it decides whether a blank canvas is needed.
+    void setLaunchFiles(const QStringList& paths) { m_launchFiles = paths; }
+
+    // Runs the steps in order; the last one runs once the event loop turns.
+    void start();
+
+    // A second start without files: the newest editor comes forward, or a blank canvas opens.
+    void reopen();
+    // Files from the command line or a second start: each opens in an editor of its own, in
+    // order, once the event loop turns. A file that cannot be opened shows its alert; the
+    // others still open.
+    void openFiles(const QStringList& paths);
+
+    // Asks about every editor with unsaved changes, then quits unless one of them stays open.
+    // True when the application is quitting.
+    static bool requestQuit();
+
+    // The tray icon and menu; null while none is shown.
+    TrayMenu* tray() const { return m_tray.get(); }
+    // Shows or hides the tray icon as the settings say now.
+    void updateTray();
+
+private:
+    void standardSteps();
+    void runFirstWindows();
+    void lastEditorClosed();
+
+    std::array<std::function<void()>, stepCount> m_steps;
+    std::unique_ptr<TrayMenu> m_tray;
+    QStringList m_launchFiles;
+    bool m_launchFilesWereEmpty = true;
+};
+
+} // namespace snapkin

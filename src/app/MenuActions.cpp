@@ -1,0 +1,558 @@
+#include "app/MenuActions.h"
+
+#include "app/AppDelegate.h"
+#include "app/PinnedScreenshotController.h"
+#include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
+#include "capture/hotkeys/CaptureAction.h"
+#include "editor/DocumentActions.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorToolbar.h"
+#include "editor/EditorView.h"
+#include "editor/EditorWindowController.h"
+#include "editor/EditorZoom.h"
+#include "editor/RecentDocuments.h"
+#include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "output/ExportService.h"
+#include "output/FlattenService.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "text/TextCopier.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QUrl>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+// The support site. Empty: no site is configured and Help items that would open it are hidden.
+constexpr const char* configuredSiteRoot = "";
+std::optional<QString> siteRootOverride;
+
+EditorWindowController& editors()
+{
+    return EditorWindowController::shared();
+}
+
+QWidget* activeWindow()
+{
+    return QApplication::activeWindow();
+}
+
+EditorPage* keyPage()
+{
+    QWidget* window = activeWindow();
+    return window ? editors().page(window) : nullptr;
+}
+
+void showFailure(QWidget* parent, const QString& message)
+{
+    QMessageBox box(QMessageBox::Warning, L10n::text("The document could not be saved."), message,
+                    QMessageBox::Ok, parent);
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+}
+
+// The widget with the keyboard when it edits text: the Edit menu's Copy, Paste and Delete are
+// then its own.
+QWidget* focusedTextEditor()
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
+        qobject_cast<QPlainTextEdit*>(focus))
+        return focus;
+    return nullptr;
+}
+
+} // namespace
+
+MenuActions& MenuActions::shared()
+{
+    static MenuActions* actions = new MenuActions;
+    return *actions;
+}
+
+void MenuActions::setHandler(Handler handler, Action action)
+{
+    if (action)
+        m_handlers[handler] = std::move(action);
+    else
+        m_handlers.erase(handler);
+    emit handlersChanged();
+}
+
+bool MenuActions::hasHandler(Handler handler) const
+{
+    return m_handlers.contains(handler);
+}
+
+bool MenuActions::runHandler(Handler handler, const QImage* image)
+{
+    const auto found = m_handlers.find(handler);
+    if (found == m_handlers.end()) return false;
+    return found->second(image);
+}
+
+AnnotationStore* MenuActions::keyStore() const
+{
+    EditorPage* page = keyPage();
+    return page ? &page->store() : nullptr;
+}
+
+AnnotationStore* MenuActions::currentStore() const
+{
+    if (AnnotationStore* store = keyStore()) return store;
+    const QList<EditorPage*> pages = editors().pages();
+    return pages.isEmpty() ? nullptr : &pages.last()->store();
+}
+
+QWidget* MenuActions::keyEditorWindow() const
+{
+    return keyPage();
+}
+
+QString MenuActions::siteRoot()
+{
+    return siteRootOverride.value_or(QString::fromLatin1(configuredSiteRoot));
+}
+
+void MenuActions::setSiteRootForTesting(std::optional<QString> root)
+{
+    siteRootOverride = std::move(root);
+}
+
+QString MenuActions::helpPath(const QStringList& uiLanguages)
+{
+    static const QStringList withPage{
+        QStringLiteral("es"), QStringLiteral("fr"), QStringLiteral("de"), QStringLiteral("it"),
+        QStringLiteral("pt"), QStringLiteral("ja"), QStringLiteral("ko")};
+    const QString language =
+        uiLanguages.isEmpty() ? QStringLiteral("en") : uiLanguages.first().left(2).toLower();
+    return withPage.contains(language) ? language + QStringLiteral("/support/")
+                                       : QStringLiteral("support/");
+}
+
+// ---- application ------------------------------------------------------------------------------
+
+void MenuActions::about()
+{
+    runHandler(Handler::about);
+}
+
+void MenuActions::settings()
+{
+    runHandler(Handler::settings);
+}
+
+void MenuActions::whatsNew()
+{
+    runHandler(Handler::whatsNew);
+}
+
+void MenuActions::welcome()
+{
+    runHandler(Handler::welcome);
+}
+
+void MenuActions::newsletter()
+{
+    // The newsletter answers false when it may not interrupt now (its window is already up, an
+    // editor has unsaved changes): only the beep says so.
+    if (!runHandler(Handler::newsletter)) QApplication::beep();
+}
+
+void MenuActions::openHelp()
+{
+    const QString root = siteRoot();
+    if (root.isEmpty()) return;
+    const QUrl url(root + helpPath(QLocale::system().uiLanguages()));
+    if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+void MenuActions::quit()
+{
+    AppDelegate::requestQuit();
+}
+
+void MenuActions::openSnapkin()
+{
+    editors().activateOrOpenBlank();
+}
+
+// ---- captures ---------------------------------------------------------------------------------
+
+void MenuActions::captureRegion()
+{
+    run(CaptureAction::region);
+}
+
+void MenuActions::captureWindow()
+{
+    run(CaptureAction::window);
+}
+
+void MenuActions::captureFrontWindow()
+{
+    run(CaptureAction::frontWindow);
+}
+
+void MenuActions::captureFullScreen()
+{
+    run(CaptureAction::fullScreen);
+}
+
+void MenuActions::recaptureLastRegion()
+{
+    run(CaptureAction::lastRegion);
+}
+
+void MenuActions::copyTextFromRegion()
+{
+    run(CaptureAction::copyText);
+}
+
+void MenuActions::regionToClipboard()
+{
+    CaptureService::shared().capture(CaptureMode::region, CaptureSink::clipboard);
+}
+
+void MenuActions::regionToFile()
+{
+    CaptureService::shared().capture(CaptureMode::region, CaptureSink::file);
+}
+
+void MenuActions::fullScreenToClipboard()
+{
+    CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::clipboard);
+}
+
+void MenuActions::fullScreenToFile()
+{
+    CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::file);
+}
+
+void MenuActions::captureDisplay(std::optional<std::uint32_t> displayID)
+{
+    CaptureService::shared().captureFullScreen(displayID);
+}
+
+// ---- new editors ------------------------------------------------------------------------------
+
+void MenuActions::newBlankCanvas()
+{
+    editors().openBlank();
+}
+
+void MenuActions::newTab()
+{
+    editors().openBlank(keyPage());
+}
+
+void MenuActions::newFromClipboard()
+{
+    CaptureService::shared().openFromClipboard();
+}
+
+void MenuActions::openImage()
+{
+    CaptureService::shared().openImage();
+}
+
+void MenuActions::collageSideBySide()
+{
+    runHandler(Handler::collageSideBySide);
+}
+
+void MenuActions::collageStacked()
+{
+    runHandler(Handler::collageStacked);
+}
+
+// ---- documents --------------------------------------------------------------------------------
+
+void MenuActions::save()
+{
+    if (AnnotationStore* store = currentStore())
+        DocumentActions::exportImage(*store, std::nullopt, editors().pageOf(*store));
+}
+
+void MenuActions::exportImage()
+{
+    save();
+}
+
+void MenuActions::saveAsDocument()
+{
+    AnnotationStore* store = currentStore();
+    if (!store) return;
+    QWidget* parent = editors().pageOf(*store);
+    const QString extension = QLatin1String(SnapkinDocument::extension);
+    QString start =
+        store->documentURL().isLocalFile() ? store->documentURL().toLocalFile() : QString();
+    if (start.isEmpty() && parent)
+        start = QDir::homePath() + QLatin1Char('/') + editors().pageOf(*store)->title() +
+                QLatin1Char('.') + extension;
+    QFileDialog dialog(parent ? parent->window() : nullptr, L10n::text("Save as Snapkin Document"),
+                       start);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(L10n::text("Snapkin Document") + QStringLiteral(" (*.snapkin)"));
+    dialog.setDefaultSuffix(extension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().first();
+
+    auto package = SnapkinDocument::wrapper(*store);
+    if (!package) return showFailure(parent, package.error().userMessage());
+    if (auto written = SnapkinDocument::write(*package, path); !written)
+        return showFailure(parent, written.error().userMessage());
+    // From now on the editor is that document: saving writes it and the title names it.
+    store->setDocumentURL(QUrl::fromLocalFile(path));
+    store->setHasUnsavedChanges(false);
+    RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(path));
+    RecentDocuments::shared().refresh();
+}
+
+void MenuActions::clearRecentDocuments()
+{
+    RecentDocuments::shared().clear();
+    RecentDocuments::shared().refresh();
+}
+
+// ---- edit -------------------------------------------------------------------------------------
+
+void MenuActions::undo()
+{
+    if (AnnotationStore* store = keyStore()) store->undo();
+}
+
+void MenuActions::redo()
+{
+    if (AnnotationStore* store = keyStore()) store->redo();
+}
+
+bool MenuActions::copyImage()
+{
+    AnnotationStore* store = keyStore();
+    if (!store) return false;
+    const std::optional<QImage> image =
+        FlattenService::flattenOrAlert(*store, editors().pageOf(*store));
+    if (!image) return false;
+    ExportService::shared().copy(*image, true);
+    store->markExported();
+    return true;
+}
+
+void MenuActions::share()
+{
+    AnnotationStore* store = keyStore();
+    if (!store) return;
+    if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
+        ExportService::shared().share(*image);
+}
+
+void MenuActions::copyTextFromImage()
+{
+    AnnotationStore* store = currentStore();
+    if (!store) return;
+    if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
+        TextCopier::shared().copyText(*image);
+}
+
+void MenuActions::cut()
+{
+    if (QWidget* editor = focusedTextEditor()) QMetaObject::invokeMethod(editor, "cut");
+}
+
+void MenuActions::paste()
+{
+    if (QWidget* editor = focusedTextEditor()) {
+        QMetaObject::invokeMethod(editor, "paste");
+        return;
+    }
+    CaptureService::shared().openFromClipboard();
+}
+
+void MenuActions::copy()
+{
+    if (QWidget* editor = focusedTextEditor()) {
+        QMetaObject::invokeMethod(editor, "copy");
+        return;
+    }
+    if (copyImage()) CaptureToast::show(L10n::text("Copied to clipboard"), 1.3);
+}
+
+void MenuActions::deleteSelection()
+{
+    if (QWidget* editor = focusedTextEditor()) {
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) line->del();
+        return;
+    }
+    if (AnnotationStore* store = keyStore()) store->deleteSelected();
+}
+
+bool MenuActions::canPaste() const
+{
+    if (focusedTextEditor()) return true;
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data) return false;
+    if (data->hasImage()) return true;
+    const QStringList formats = data->formats();
+    return std::any_of(formats.begin(), formats.end(),
+                       [](const QString& f) { return f.startsWith(QLatin1String("image/")); });
+}
+
+bool MenuActions::canCopy() const
+{
+    return focusedTextEditor() || keyStore();
+}
+
+bool MenuActions::canDeleteSelection() const
+{
+    if (focusedTextEditor()) return true;
+    const AnnotationStore* store = keyStore();
+    return store && store->selectedID().has_value();
+}
+
+// ---- view -------------------------------------------------------------------------------------
+
+void MenuActions::zoomIn()
+{
+    if (EditorPage* page = keyPage()) page->zoom().zoomIn();
+}
+
+void MenuActions::zoomOut()
+{
+    if (EditorPage* page = keyPage()) page->zoom().zoomOut();
+}
+
+void MenuActions::actualSize()
+{
+    if (EditorPage* page = keyPage()) page->zoom().setScale(1.0);
+}
+
+void MenuActions::zoomToFit()
+{
+    EditorPage* page = keyPage();
+    if (!page) return;
+    const AnnotationStore& store = page->store();
+    page->zoom().fit(store.isCropping() ? store.image().pointSize()
+                                        : store.frameLayout().canvasSize);
+}
+
+void MenuActions::toggleOptionsBar()
+{
+    auto& settings = platform::Defaults::standard();
+    const QString key = QStringLiteral("showOptionsBar");
+    const QVariant value = settings.object(key);
+    const bool shown = value.typeId() == QMetaType::Bool ? value.toBool() : true;
+    settings.setValue(key, !shown);
+}
+
+void MenuActions::toggleSelectableText()
+{
+    auto& settings = platform::Defaults::standard();
+    const QString key = QStringLiteral("selectableTextEnabled");
+    settings.setValue(key, !settings.boolForKey(key));
+}
+
+void MenuActions::customizeToolbar()
+{
+    if (EditorPage* page = keyPage()) page->view()->toolbar()->openCustomizeDialog();
+}
+
+void MenuActions::showKeyboardShortcuts()
+{
+    EditorPage* page = keyPage();
+    if (!page && !editors().pages().isEmpty()) page = editors().pages().last();
+    if (page) page->view()->setShowsShortcuts(true);
+}
+
+// ---- image ------------------------------------------------------------------------------------
+
+void MenuActions::rotateLeft()
+{
+    if (AnnotationStore* store = currentStore()) store->rotate(false);
+}
+
+void MenuActions::rotateRight()
+{
+    if (AnnotationStore* store = currentStore()) store->rotate(true);
+}
+
+void MenuActions::flipHorizontal()
+{
+    if (AnnotationStore* store = currentStore()) store->flipHorizontal();
+}
+
+void MenuActions::flipVertical()
+{
+    if (AnnotationStore* store = currentStore()) store->flipVertical();
+}
+
+namespace {
+
+// Resize and sharpen leave crop mode first; the crop rectangle is abandoned, not applied.
+AnnotationStore* leavingCrop(AnnotationStore* store)
+{
+    if (store && store->isCropping()) {
+        store->setIsCropping(false);
+        store->setTool(Tool::select);
+    }
+    return store;
+}
+
+} // namespace
+
+void MenuActions::resizeImage()
+{
+    if (AnnotationStore* store = leavingCrop(currentStore())) store->setIsResizing(true);
+}
+
+void MenuActions::sharpenImage()
+{
+    if (AnnotationStore* store = leavingCrop(currentStore())) store->setIsSharpening(true);
+}
+
+void MenuActions::beginCrop()
+{
+    if (AnnotationStore* store = currentStore()) store->activate(Tool::crop);
+}
+
+void MenuActions::pinToScreen()
+{
+    AnnotationStore* store = currentStore();
+    if (!store) return;
+    EditorPage* page = editors().pageOf(*store);
+    if (const auto image = FlattenService::flattenOrAlert(*store, page))
+        PinnedScreenshotController::shared().pin(*image, page);
+}
+
+} // namespace snapkin
+
+namespace snapkin {
+
+void MenuActions::unlockPins()
+{
+    PinnedScreenshotController::shared().unlockAll();
+}
+
+void MenuActions::closePins()
+{
+    PinnedScreenshotController::shared().closeAll();
+}
+
+} // namespace snapkin

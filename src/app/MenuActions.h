@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+
+class QWidget;
+
+namespace snapkin {
+
+class AnnotationStore;
+
+// The one object behind the application's commands, shared by the editor windows' menu bars and
+// the tray menu. Every command finds its editor afresh when it runs:
+// - the key editor: the editor whose window is the active window; none when the active window
+//   is not an editor (the settings window, a pin) or nothing is active;
+// - the current editor: the key editor, else the editor opened most recently.
+// A command without its editor does nothing, silently.
+//
+// Commands of windows that are not part of the application yet (collage, settings, About,
+// onboarding, What's New, the newsletter) are reached through handlers their owners install
+// with setHandler(); until then the menus leave their items out.
+class MenuActions : public QObject {
+    Q_OBJECT
+public:
+    static MenuActions& shared();
+
+    enum class Handler {
+        collageSideBySide,
+        collageStacked,
+        settings,
+        about,
+        whatsNew,
+        welcome,
+        newsletter,        // opens the newsletter window when it may interrupt; false otherwise
+        copyTextFromImage, // recognises the text of an image and copies it
+    };
+    using Action = std::function<bool(const QImage* image)>;
+    // Installs (or, with an empty function, removes) the work behind a handler's items.
+    void setHandler(Handler handler, Action action);
+    bool hasHandler(Handler handler) const;
+
+    // The editor targets.
+    AnnotationStore* keyStore() const;
+    AnnotationStore* currentStore() const;
+    // The key window's editor page (or the window itself, for window-level commands).
+    QWidget* keyEditorWindow() const;
+
+    // The support site's root ("https://…/"), empty when none is configured: Help is hidden.
+    static QString siteRoot();
+    static void setSiteRootForTesting(std::optional<QString> root);
+    // The help page for the user's languages: "<lang>/support/" for the languages that have one,
+    // else "support/".
+    static QString helpPath(const QStringList& uiLanguages);
+
+public slots:
+    // Application.
+    void about();
+    void settings();
+    void whatsNew();
+    void welcome();
+    void newsletter();
+    void openHelp();
+    void quit();
+    void openSnapkin();
+
+    // Captures. The five with global shortcuts go through the capture actions.
+    void captureRegion();
+    void captureWindow();
+    void captureFrontWindow();
+    void captureFullScreen();
+    void recaptureLastRegion();
+    void copyTextFromRegion();
+    void regionToClipboard();
+    void regionToFile();
+    void fullScreenToClipboard();
+    void fullScreenToFile();
+    void captureDisplay(std::optional<std::uint32_t> displayID);
+
+    // New editors.
+    void newBlankCanvas();
+    void newTab();
+    void newFromClipboard();
+    void openImage();
+    void collageSideBySide();
+    void collageStacked();
+
+    // Documents.
+    void save();
+    void exportImage();
+    void saveAsDocument();
+    void clearRecentDocuments();
+
+    // Edit.
+    void undo();
+    void redo();
+    bool copyImage();
+    void copyImageOnly() { copyImage(); }
+    void share();
+    void copyTextFromImage();
+    void cut();
+    void paste();
+    void copy();
+    void deleteSelection();
+    bool canPaste() const;
+    bool canCopy() const;
+    bool canDeleteSelection() const;
+
+    // View.
+    void zoomIn();
+    void zoomOut();
+    void actualSize();
+    void zoomToFit();
+    void toggleOptionsBar();
+    void toggleSelectableText();
+    void customizeToolbar();
+    void showKeyboardShortcuts();
+
+    // Image.
+    void rotateLeft();
+    void rotateRight();
+    void flipHorizontal();
+    void flipVertical();
+    void resizeImage();
+    void sharpenImage();
+    void beginCrop();
+    void pinToScreen();
+    void unlockPins();
+    void closePins();
+
+signals:
+    void handlersChanged();
+
+private:
+    MenuActions() = default;
+    bool runHandler(Handler handler, const QImage* image = nullptr);
+
+    std::map<Handler, Action> m_handlers;
+};
+
+} // namespace snapkin

@@ -1,0 +1,174 @@
+#include "app/TrayMenu.h"
+
+#include "app/AppCommands.h"
+#include "app/MenuActions.h"
+#include "app/PinnedScreenshotController.h"
+#include "capture/CaptureService.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/ScreenCapture.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+QAction* add(QMenu* menu, AppCommand command)
+{
+    // Keys are shown for reference; the capture keys work through the global shortcuts.
+    QAction* action = makeCommandAction(command, menu, false);
+    menu->addAction(action);
+    return action;
+}
+
+QString timerTitle(int seconds)
+{
+    return seconds == 0 ? L10n::text("Off") : QString::number(seconds) + QLatin1Char('s');
+}
+
+// Groups whose items are all left out leave no separator behind.
+void dropEmptyGroups(QMenu* menu)
+{
+    bool previousWasSeparator = true;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() && previousWasSeparator) {
+            menu->removeAction(action);
+            delete action;
+            continue;
+        }
+        previousWasSeparator = action->isSeparator();
+    }
+}
+
+} // namespace
+
+TrayMenu::TrayMenu(QObject* parent) : QObject(parent), m_menu(new QMenu)
+{
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
+    connect(m_menu, &QMenu::aboutToShow, m_menu, [menu = m_menu] { fill(menu); });
+    fill(m_menu);
+
+    m_icon = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")), this);
+    m_icon->setToolTip(QStringLiteral("Snapkin"));
+    m_icon->setContextMenu(m_menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger) m_menu->popup(QCursor::pos());
+    });
+}
+
+TrayMenu::~TrayMenu()
+{
+    delete m_menu;
+}
+
+void TrayMenu::setVisible(bool visible)
+{
+    m_icon->setVisible(visible);
+}
+
+bool TrayMenu::isVisible() const
+{
+    return m_icon->isVisible();
+}
+
+QString TrayMenu::displayLabel(int index, QSize pointSize, double pixelRatio)
+{
+    // Pixels, with any fraction dropped.
+    const auto width = static_cast<qint64>(pointSize.width() * pixelRatio);
+    const auto height = static_cast<qint64>(pointSize.height() * pixelRatio);
+    return L10n::text("Display") + QLatin1Char(' ') + QString::number(index + 1) +
+           QStringLiteral(" \u2014 ") + QString::number(width) + QStringLiteral("\u00d7") +
+           QString::number(height);
+}
+
+void TrayMenu::fill(QMenu* menu)
+{
+    // The submenus of the last filling go with their items.
+    for (QMenu* submenu : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        submenu->deleteLater();
+    menu->clear();
+    const MenuActions& actions = MenuActions::shared();
+    using H = MenuActions::Handler;
+
+    add(menu, AppCommand::openSnapkin);
+    menu->addSeparator();
+    add(menu, AppCommand::captureRegion);
+    add(menu, AppCommand::captureWindow);
+    QAction* front = add(menu, AppCommand::captureFrontWindow);
+    front->setShortcuts({}); // the tray shows no key for it
+    add(menu, AppCommand::trayFullScreen);
+
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() >= 2) {
+        QMenu* displays = menu->addMenu(L10n::text("Full Screen on\u2026"));
+        for (int i = 0; i < screens.size(); ++i) {
+            QScreen* screen = screens[i];
+            const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screen);
+            displays->addAction(
+                displayLabel(i, screen->geometry().size(), screen->devicePixelRatio()), menu,
+                [id] { MenuActions::shared().captureDisplay(id); });
+        }
+    }
+
+    QAction* recapture = add(menu, AppCommand::recaptureLastRegion);
+    // Read each time the menu opens, so a region stored since the last time counts.
+    recapture->setEnabled(CaptureService::shared().loadLastRegion().has_value());
+    add(menu, AppCommand::copyTextFromRegion);
+
+    QMenu* quick = menu->addMenu(L10n::text("Quick Capture"));
+    add(quick, AppCommand::regionToClipboard);
+    add(quick, AppCommand::regionToFile);
+    add(quick, AppCommand::fullScreenToClipboard);
+    add(quick, AppCommand::fullScreenToFile);
+
+    QMenu* timer = menu->addMenu(L10n::text("Capture Timer"));
+    auto* timerGroup = new QActionGroup(timer);
+    const QString delayKey = QString::fromLatin1(CaptureService::captureDelayKey);
+    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey);
+    for (const int seconds : timerChoices) {
+        QAction* item = timer->addAction(timerTitle(seconds));
+        item->setCheckable(true);
+        item->setChecked(delay == seconds);
+        item->setActionGroup(timerGroup);
+        connect(item, &QAction::triggered, menu, [delayKey, seconds] {
+            platform::Defaults::standard().setValue(delayKey, qint64(seconds));
+        });
+    }
+
+    add(menu, AppCommand::openImage);
+    add(menu, AppCommand::newFromClipboard)->setShortcuts({});
+    if (actions.hasHandler(H::collageSideBySide) && actions.hasHandler(H::collageStacked)) {
+        QMenu* collage = menu->addMenu(L10n::text("New Collage\u2026"));
+        add(collage, AppCommand::collageSideBySideShort);
+        add(collage, AppCommand::collageStackedShort);
+    }
+
+    const PinnedScreenshotController& pins = PinnedScreenshotController::shared();
+    if (pins.count() > 0) {
+        menu->addSeparator();
+        if (pins.lockedCount() > 0) add(menu, AppCommand::unlockPins)->setShortcuts({});
+        add(menu, AppCommand::closePins);
+    }
+
+    menu->addSeparator();
+    if (actions.hasHandler(H::settings)) add(menu, AppCommand::settings);
+    if (actions.hasHandler(H::about)) add(menu, AppCommand::about);
+    menu->addSeparator();
+    if (actions.hasHandler(H::newsletter)) add(menu, AppCommand::newsletter);
+    if (actions.hasHandler(H::welcome)) add(menu, AppCommand::welcome);
+    menu->addSeparator();
+    add(menu, AppCommand::quit);
+    dropEmptyGroups(menu);
+}
+
+} // namespace snapkin

@@ -1,0 +1,224 @@
+#include "AppTestSupport.h"
+#include "support/AlertAnswerer.h"
+
+#include "app/AppDelegate.h"
+#include "app/AppPresence.h"
+#include "app/TrayMenu.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using Step = AppDelegate::Step;
+
+namespace {
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        settings().removeAllStored();
+    }
+    void TearDown() override
+    {
+        apptest::closeAllEditors();
+        AppPresence::setTrayAvailableForTesting(-1);
+        settings().removeAllStored();
+    }
+
+    // A delegate whose steps only record their names, except those named in `real`.
+    std::unique_ptr<AppDelegate> recordingDelegate(QStringList& order,
+                                                   std::initializer_list<Step> real = {})
+    {
+        auto delegate = std::make_unique<AppDelegate>();
+        for (std::size_t i = 0; i < AppDelegate::stepCount; ++i) {
+            const auto step = static_cast<Step>(i);
+            if (std::find(real.begin(), real.end(), step) != real.end()) continue;
+            delegate->setStep(step, [&order, step] {
+                order << QString::fromLatin1(AppDelegate::stepName(step));
+            });
+        }
+        return delegate;
+    }
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndTheLastOnceTheLoopTurns)
+{
+    QStringList order;
+    auto delegate = recordingDelegate(order);
+    delegate->start();
+    EXPECT_EQ(order.size(), 16);
+    EXPECT_FALSE(order.contains("firstWindows"));
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(order,
+              (QStringList{"quickAccessText", "historyRecognizer", "recognizeMissing",
+                           "whatsNewFirstLaunch", "migrateLanguage", "hotKeyDefaults",
+                           "routerDefaults", "engineDefaults", "launchCounters", "keepReachable",
+                           "presence", "appearance", "hotKeys", "screenshotWatcher", "onboarding",
+                           "pruneHistory", "firstWindows"}));
+}
+
+TEST_F(AppDelegateTest, AnInstalledStepRunsInItsPlaceAndAnEmptyOneIsLeftOut)
+{
+    QStringList order;
+    AppDelegate::installStep(Step::onboarding, [&order] { order << "welcome window"; });
+    auto delegate = std::make_unique<AppDelegate>();
+    AppDelegate::installStep(Step::onboarding, {});
+    for (std::size_t i = 0; i < AppDelegate::stepCount; ++i)
+        if (static_cast<Step>(i) != Step::onboarding) delegate->setStep(static_cast<Step>(i), {});
+    delegate->start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(order, QStringList{"welcome window"});
+}
+
+// Where the application shows itself after start-up, for each stored presence and tray host.
+TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
+{
+    struct Case {
+        std::optional<bool> dock, tray;
+        bool trayHost;
+        bool trayShown, windowOpened, trayStoredOn;
+    };
+    const Case cases[] = {
+        // Nothing stored: the tray only, no window.
+        {std::nullopt, std::nullopt, true, true, false, false},
+        {false, true, true, true, false, false},
+        {true, false, true, false, true, false},
+        {true, true, true, true, true, false},
+        // Both off: the tray is turned back on, so the application can be reached.
+        {false, false, true, true, false, true},
+        // Without a tray host the application keeps a window whatever is stored.
+        {false, true, false, false, true, false},
+        {false, false, false, false, true, true},
+    };
+    for (const Case& c : cases) {
+        const std::string label = "dock " + std::to_string(c.dock.value_or(-1)) + " tray " +
+                                  std::to_string(c.tray.value_or(-1)) + " host " +
+                                  std::to_string(c.trayHost);
+        settings().removeAllStored();
+        if (c.dock) settings().setValue("showInDock", *c.dock);
+        if (c.tray) settings().setValue("showInMenuBar", *c.tray);
+        AppPresence::setTrayAvailableForTesting(c.trayHost);
+
+        QStringList order;
+        auto delegate =
+            recordingDelegate(order, {Step::keepReachable, Step::presence, Step::firstWindows});
+        delegate->start();
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(delegate->tray() && delegate->tray()->isVisible(), c.trayShown) << label;
+        EXPECT_EQ(!EditorWindowController::shared().pages().isEmpty(), c.windowOpened) << label;
+        EXPECT_EQ(settings().hasStoredValue("showInMenuBar") &&
+                      settings().boolForKey("showInMenuBar"),
+                  c.trayStoredOn || c.tray.value_or(false))
+            << label;
+        apptest::closeAllEditors();
+    }
+}
+
+TEST_F(AppDelegateTest, TheTrayFollowsItsSettingWhileRunning)
+{
+    AppPresence::setTrayAvailableForTesting(1);
+    QStringList order;
+    auto delegate = recordingDelegate(order, {Step::presence});
+    delegate->start();
+    ASSERT_NE(delegate->tray(), nullptr);
+    EXPECT_TRUE(delegate->tray()->isVisible());
+    settings().setValue("showInMenuBar", false);
+    EXPECT_FALSE(delegate->tray()->isVisible());
+    settings().setValue("showInMenuBar", true);
+    EXPECT_TRUE(delegate->tray()->isVisible());
+}
+
+TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
+{
+    settings().setValue("showInDock", true);
+    QTemporaryDir dir;
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString png = dir.filePath("shot.png");
+    ASSERT_TRUE(image.save(png));
+
+    QStringList order;
+    auto delegate = recordingDelegate(order, {Step::firstWindows});
+    delegate->setLaunchFiles({png});
+    delegate->start();
+    QCoreApplication::processEvents();
+    const auto pages = EditorWindowController::shared().pages();
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages.first()->title().startsWith("shot.png"));
+}
+
+TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
+{
+    AppDelegate delegate;
+    auto& editors = EditorWindowController::shared();
+    delegate.reopen();
+    ASSERT_EQ(editors.pages().size(), 1);
+    delegate.reopen();
+    EXPECT_EQ(editors.pages().size(), 1);
+
+    QTemporaryDir dir;
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString a = dir.filePath("a.png"), b = dir.filePath("b.png");
+    ASSERT_TRUE(image.save(a) && image.save(b));
+    delegate.openFiles({a, dir.filePath("missing.png"), b});
+    AlertAnswerer answerer({"OK"}); // the missing file's alert
+    QTest::qWaitFor([&] { return editors.pages().size() == 3; }, 5000);
+    EXPECT_EQ(editors.pages().size(), 3);
+    EXPECT_EQ(answerer.seen().size(), 1);
+}
+
+// Quitting asks each unsaved editor; "Cancel" on a later one stops the quit and leaves an
+// earlier "Don't Save" editor still asking when it closes.
+TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBack)
+{
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& first = editors.openBlank();
+    AnnotationStore& second = editors.openBlank();
+    AnnotationStore& clean = editors.openBlank();
+    first.setHasUnsavedChanges(true);
+    second.setHasUnsavedChanges(true);
+
+    {
+        AlertAnswerer answerer({"Don't Save", "Cancel"});
+        EXPECT_FALSE(AppDelegate::requestQuit());
+        EXPECT_EQ(answerer.seen().size(), 2); // the clean editor is not asked
+    }
+    EXPECT_TRUE(first.hasUnsavedChanges());
+    EXPECT_TRUE(second.hasUnsavedChanges());
+    EXPECT_FALSE(clean.hasUnsavedChanges());
+    EXPECT_EQ(editors.pages().size(), 3);
+
+    // Closing the first editor asks again.
+    AlertAnswerer answerer({"Cancel"});
+    editors.pageOf(first)->window()->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answerer.seen().size(), 1);
+}
+
+TEST_F(AppDelegateTest, CancelOnTheFirstEditorAsksNoOther)
+{
+    auto& editors = EditorWindowController::shared();
+    editors.openBlank().setHasUnsavedChanges(true);
+    editors.openBlank().setHasUnsavedChanges(true);
+    AlertAnswerer answerer({"Cancel"});
+    EXPECT_FALSE(AppDelegate::requestQuit());
+    EXPECT_EQ(answerer.seen().size(), 1);
+}

@@ -1,0 +1,32 @@
+#include "AppTestSupport.h"
+
+#include "TestPaths.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "model/AnnotationStore.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+namespace snapkin::apptest {
+
+void closeAllEditors()
+{
+    auto& editors = EditorWindowController::shared();
+    for (EditorPage* page : editors.pages())
+        page->store().setHasUnsavedChanges(false);
+    for (EditorPage* page : editors.pages())
+        page->window()->close();
+    QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000);
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+QString picturePath(const QString& fileName)
+{
+    return QStringLiteral(SNAPKIN_BUILD_DIR "/") + fileName;
+}
+
+} // namespace snapkin::apptest
