@@ -39,7 +39,9 @@ QString key(const char* name)
 PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
 {
     Routes routes;
-    routes.copy = [](const BaseImage& image) { ExportService::shared().copy(forOutput(image), true); };
+    routes.copy = [](const BaseImage& image) {
+        ExportService::shared().copy(forOutput(image), true);
+    };
     routes.savePanel = [](const BaseImage& image, ExportFormat format) {
         ExportService::shared().save(forOutput(image), format, nullptr);
     };
@@ -158,8 +160,8 @@ std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
 QString PostCaptureRouter::fileName(const QDateTime& time, ExportFormat format, int attempt)
 {
     // QDateTime::toString(format) formats in the C locale, unlike QLocale's forms.
-    QString name = QStringLiteral("Screenshot ") +
-                   time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
+    QString name =
+        QStringLiteral("Screenshot ") + time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
     if (attempt > 1) name += QLatin1Char(' ') + QString::number(attempt);
     return name + QLatin1Char('.') + ext(format);
 }

@@ -21,7 +21,8 @@ namespace snapkin {
 
 namespace {
 
-constexpr std::array<const char*, 6> imageExtensions = {"png", "jpg", "jpeg", "heic", "tiff", "gif"};
+constexpr std::array<const char*, 6> imageExtensions = {"png",  "jpg",  "jpeg",
+                                                        "heic", "tiff", "gif"};
 
 // File-system clocks tick coarsely: a file created just after the watch began may carry a
 // creation time a few milliseconds before it.

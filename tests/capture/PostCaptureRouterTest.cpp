@@ -61,7 +61,8 @@ protected:
             if (failEncoding) return std::nullopt;
             return encoded.isEmpty() ? toRaw(format).toUtf8() : encoded;
         };
-        routes.openEditor = [this](const BaseImage& image, const QString& title) -> AnnotationStore& {
+        routes.openEditor = [this](const BaseImage& image,
+                                   const QString& title) -> AnnotationStore& {
             note("open " + title);
             stores.push_back(std::make_unique<AnnotationStore>(image));
             return *stores.back();
@@ -180,7 +181,8 @@ TEST_F(Router, SavesWithinOneSecondCountOnAndSkipAFolderOfTheSameName)
                                           "Screenshot 2026-12-05 at 15.06.08 3.png",
                                           "Screenshot 2026-12-05 at 15.06.08 4.png",
                                           "Screenshot 2026-12-05 at 15.06.08.png"}));
-    EXPECT_TRUE(QFileInfo(QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08 2.png")).isDir());
+    EXPECT_TRUE(
+        QFileInfo(QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08 2.png")).isDir());
     // Each file is registered as Snapkin's own before it appears, so the watcher skips it.
     EXPECT_TRUE(platform::OwnWrites::shared().contains(
         QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08 4.png")));
@@ -214,9 +216,9 @@ TEST_F(Router, AFailedWriteLeavesNothingAndFallsBackToTheSaveDialog)
 TEST_F(Router, NamesKeepWesternDigitsAndTheGregorianYearInAnyLocale)
 {
     const QLocale previous;
-    for (const QLocale& locale : {QLocale(QLocale::Thai, QLocale::Thailand),
-                                  QLocale(QLocale::Arabic, QLocale::Egypt),
-                                  QLocale(QLocale::Japanese, QLocale::Japan)}) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::Thai, QLocale::Thailand), QLocale(QLocale::Arabic, QLocale::Egypt),
+          QLocale(QLocale::Japanese, QLocale::Japan)}) {
         QLocale::setDefault(locale);
         EXPECT_EQ(PostCaptureRouter::fileName(fixedTime, ExportFormat::png, 1),
                   "Screenshot 2026-12-05 at 15.06.08.png")

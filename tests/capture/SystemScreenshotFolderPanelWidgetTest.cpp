@@ -46,8 +46,10 @@ TEST(ScreenshotFolderPanel, ExplainsWhatToPickAndAnswersTheFolderUsed)
             message = label->text();
         directory = dialog->directory().absolutePath();
         foldersOnly = dialog->fileMode() == QFileDialog::Directory;
-        if (ok) ok->click();
-        else dialog->reject();
+        if (ok)
+            ok->click();
+        else
+            dialog->reject();
     });
     const std::optional<QString> chosen = makeFileDialogFolderPanel()->run(start);
 

@@ -1,5 +1,5 @@
-#include "capture/SystemScreenshotFolderPanel.h"
 #include "capture/SystemScreenshotWatcher.h"
+#include "capture/SystemScreenshotFolderPanel.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
 #include "platform/NewFileWrite.h"

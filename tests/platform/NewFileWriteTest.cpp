@@ -15,8 +15,7 @@ namespace {
 
 QString shotName(int attempt)
 {
-    return attempt == 1 ? QStringLiteral("shot.png")
-                        : QStringLiteral("shot %1.png").arg(attempt);
+    return attempt == 1 ? QStringLiteral("shot.png") : QStringLiteral("shot %1.png").arg(attempt);
 }
 
 QByteArray contents(const QString& path)
@@ -33,9 +32,8 @@ bool put(const QString& path, const QByteArray& data)
 
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                      QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Lowers the largest file this process may write, so a write fails as on a full disk (the
