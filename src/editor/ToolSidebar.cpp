@@ -1,5 +1,6 @@
 #include "editor/ToolSidebar.h"
 
+#include "editor/EditorShortcuts.h"
 #include "editor/IconButton.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
@@ -133,7 +134,7 @@ bool ToolSidebar::isDarkAppearance(const QPalette& palette)
 
 QString ToolSidebar::helpText(Tool tool)
 {
-    return label(tool) + QStringLiteral(" (") + menuShortcut(tool).toUpper() + QLatin1Char(')');
+    return label(tool) + QStringLiteral(" (") + keyText(toolKey(tool)) + QLatin1Char(')');
 }
 
 ToolSidebar::ToolSidebar(AnnotationStore& store, QWidget* parent) : QWidget(parent), m_store(store)

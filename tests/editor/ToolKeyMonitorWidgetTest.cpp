@@ -17,6 +17,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -101,9 +102,14 @@ TEST(ToolKeyMonitor, ALetterSelectsItsToolAndNeverReachesTheCanvas)
     RealHooks hooks;
     Page page;
     ASSERT_TRUE(page.activate());
+    // A shortcut on the same key does not get it either.
+    int shortcutFired = 0;
+    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_R), &page.view);
+    QObject::connect(shortcut, &QShortcut::activated, [&] { ++shortcutFired; });
     type(Qt::Key_R);
     EXPECT_EQ(page.store->tool(), Tool::rectangle);
     EXPECT_EQ(page.canvasKeys.presses, 0);
+    EXPECT_EQ(shortcutFired, 0);
 
     // Caps Lock on: the key still produces its tool.
     type(Qt::Key_O, Qt::NoModifier, QStringLiteral("O"));
@@ -197,6 +203,14 @@ TEST(ToolKeyMonitor, OnlyTheActiveWindowSwitches)
     type(Qt::Key_P);
     EXPECT_EQ(first.store->tool(), Tool::pen);
     EXPECT_EQ(second.store->tool(), Tool::line);
+
+    // A sheet over the first window leaves the second one's letters working.
+    first.view.setShowsShortcuts(true);
+    ASSERT_NE(first.view.shortcutsSheet(), nullptr);
+    ASSERT_TRUE(second.activate());
+    type(Qt::Key_A);
+    EXPECT_EQ(second.store->tool(), Tool::arrow);
+    EXPECT_EQ(first.store->tool(), Tool::pen);
 }
 
 TEST(ToolKeyMonitor, CroppingTurnsLettersAndHelpOff)
