@@ -38,6 +38,20 @@ ScreenCaptureError noXServer()
     return ScreenCaptureError{ScreenCaptureError::Kind::noXServer, {}};
 }
 
+bool isOwn(const WindowInfo& window)
+{
+    return window.owningApplication &&
+           window.owningApplication->processID == QCoreApplication::applicationPid();
+}
+
+// A Wayland session may offer an X server (XWayland), but it sees only the programs that use
+// X11: every capture of the screen would come out black.
+bool waylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qgetenv("XDG_SESSION_TYPE").trimmed().toLower() == "wayland";
+}
+
 bool onGuiThread()
 {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
@@ -96,11 +110,14 @@ QFuture<T> showingAgainAfter(QFuture<T> future, const HiddenOwnWindows& hidden)
     });
 }
 
-// Unmaps windows of other clients for the length of a grab and maps them again when it goes
-// out of scope, whatever happened in between.
-class ForeignWindowsHidden {
+// Unmaps windows of this process that Qt does not manage (or that were listed off the GUI
+// thread) for the length of a grab and maps them again when it goes out of scope, whatever
+// happened in between. Never given another program's windows: unmapping those would let the
+// window manager move, restack and refocus them.
+class UnmanagedOwnWindowsHidden {
 public:
-    ForeignWindowsHidden(X11Connection& conn, const std::vector<std::uint32_t>& ids) : m_conn(conn)
+    UnmanagedOwnWindowsHidden(X11Connection& conn, const std::vector<std::uint32_t>& ids)
+        : m_conn(conn)
     {
         for (std::uint32_t id : ids) {
             if (!ScreenCapture::isShown(conn, id)) continue;
@@ -108,7 +125,7 @@ public:
             m_unmapped.push_back(id);
         }
     }
-    ~ForeignWindowsHidden()
+    ~UnmanagedOwnWindowsHidden()
     {
         for (std::uint32_t id : m_unmapped)
             ScreenCapture::setMapped(m_conn, id, true);
@@ -295,9 +312,12 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
     const HiddenOwnWindows own = hideOwnWindows([&](std::uint32_t id) {
         return std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end();
     });
-    std::vector<std::uint32_t> foreign;
-    for (std::uint32_t id : excludedIds) {
-        if (std::find(own.ids.begin(), own.ids.end(), id) == own.ids.end()) foreign.push_back(id);
+    // Other programs' windows cannot be left out on X11 without disturbing them; they stay.
+    std::vector<std::uint32_t> unmanaged;
+    for (const WindowInfo& w : excluding) {
+        if (isOwn(w) && std::find(own.ids.begin(), own.ids.end(), w.windowID) == own.ids.end()) {
+            unmanaged.push_back(w.windowID);
+        }
     }
     const auto scales = ScreenCapture::currentScreenScales();
     const std::uint32_t displayID = display.displayID;
@@ -307,13 +327,14 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
         if (!conn) return std::unexpected(noXServer());
         // The display as it is now: a monitor may have moved or gone since it was listed.
         const auto now = currentDisplay(ScreenCapture::displays(*conn, scales), displayID);
+        if (conn->hasError()) return std::unexpected(noXServer());
         if (!now) {
             return std::unexpected(ScreenCaptureError{ScreenCaptureError::Kind::noSuchDisplay, {}});
         }
-        ForeignWindowsHidden hiddenForeign(*conn, foreign);
+        UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged);
         std::vector<std::uint32_t> waitFor = ownIds;
-        waitFor.insert(waitFor.end(), hiddenForeign.unmapped().begin(),
-                       hiddenForeign.unmapped().end());
+        waitFor.insert(waitFor.end(), hiddenUnmanaged.unmapped().begin(),
+                       hiddenUnmanaged.unmapped().end());
         waitUntilOffScreen(*conn, waitFor);
         return ScreenCapture::grabScreenRect(*conn, now->frame);
     });
@@ -323,7 +344,9 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
 QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
 {
     const auto scales = ScreenCapture::currentScreenScales();
-    return QtConcurrent::run([scales] {
+    const bool wayland = waylandSession();
+    return QtConcurrent::run([scales, wayland] {
+        if (wayland) return false;
         auto conn = X11Connection::acquire();
         if (!conn) return false;
         ShareableContent content;
@@ -334,7 +357,11 @@ QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
         const auto display = mainDisplay(content);
         if (!display) return false;
         const QRect tiny(display->frame.topLeft(), QSize(2, 2));
-        return ScreenCapture::grabScreenRect(*conn, tiny).has_value();
+        // A pixel format we cannot read fails the capture with its own message; access is
+        // there all the same.
+        const auto grabbed = ScreenCapture::grabScreenRect(*conn, tiny);
+        return grabbed.has_value() ||
+               grabbed.error().kind == ScreenCaptureError::Kind::unsupportedFormat;
     });
 }
 
@@ -380,13 +407,10 @@ std::vector<WindowInfo> CaptureEngine::desktopIconWindows(const ShareableContent
 QFuture<CaptureResult<DisplaySnapshots>>
 CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
 {
-    const bool hideIcons = platform::Defaults::standard().boolForKey(
-        QString::fromLatin1(hideDesktopIconsWhileCapturingKey));
     const HiddenOwnWindows own =
         hideOwnWindows([&](std::uint32_t id) { return !keeping.contains(id); });
     const auto scales = ScreenCapture::currentScreenScales();
     const std::vector<std::uint32_t> ownIds = own.ids;
-    const qint64 ownPid = QCoreApplication::applicationPid();
     auto work = QtConcurrent::run([=]() -> CaptureResult<DisplaySnapshots> {
         auto conn = X11Connection::acquire();
         if (!conn) return std::unexpected(noXServer());
@@ -394,24 +418,19 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         if (!content) return std::unexpected(content.error());
 
         // Own windows Qt did not hide (called off the GUI thread, or not Qt's) go by their
-        // process id; the desktop goes when the setting asks for it.
-        std::vector<std::uint32_t> foreign;
+        // process id. The desktop's icons stay: the desktop belongs to another program.
+        std::vector<std::uint32_t> unmanaged;
         for (const WindowInfo& w : content->windows) {
-            const bool mine = w.owningApplication && w.owningApplication->processID == ownPid;
             const bool alreadyHidden =
                 std::find(ownIds.begin(), ownIds.end(), w.windowID) != ownIds.end();
-            if (mine && !keeping.contains(w.windowID) && !alreadyHidden) {
-                foreign.push_back(w.windowID);
+            if (isOwn(w) && !keeping.contains(w.windowID) && !alreadyHidden) {
+                unmanaged.push_back(w.windowID);
             }
         }
-        if (hideIcons) {
-            for (const WindowInfo& w : desktopIconWindows(*content))
-                foreign.push_back(w.windowID);
-        }
-        ForeignWindowsHidden hiddenForeign(*conn, foreign);
+        UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged);
         std::vector<std::uint32_t> waitFor = ownIds;
-        waitFor.insert(waitFor.end(), hiddenForeign.unmapped().begin(),
-                       hiddenForeign.unmapped().end());
+        waitFor.insert(waitFor.end(), hiddenUnmanaged.unmapped().begin(),
+                       hiddenUnmanaged.unmapped().end());
         waitUntilOffScreen(*conn, waitFor);
 
         DisplaySnapshots snapshots;

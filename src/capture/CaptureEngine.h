@@ -51,13 +51,16 @@ public:
     static std::optional<platform::DisplayInfo>
     mainDisplay(const platform::ShareableContent& content);
 
-    // A full-resolution image of the display, without the given windows.
+    // A full-resolution image of the display, without those of the given windows that belong
+    // to this application; other programs' windows are never unmapped, so they stay.
     static QFuture<platform::CaptureResult<QImage>>
     captureImage(const platform::DisplayInfo& display,
                  const std::vector<platform::WindowInfo>& excluding);
 
     // True when the screen can be captured now, judged by capturing 2 × 2 pixels of the main
-    // display; false without an X server. Never fails; every call probes anew.
+    // display; false without an X server and in a Wayland session (whose X server sees only X11
+    // programs). A pixel format that can't be captured still counts as access. Never fails;
+    // every call probes anew.
     static QFuture<bool> probeScreenCaptureAccess();
 
     // The pixels of one window, frame included, honouring "windowCaptureShadow" (a drawn drop
@@ -75,8 +78,9 @@ public:
     desktopIconWindows(const platform::ShareableContent& content);
 
     // One image of every display, with the application's own windows left out except those
-    // whose identifiers are in `keeping`, and the desktop-icon windows left out when
-    // "hideDesktopIconsWhileCapturing" is on. One failing display fails the whole call.
+    // whose identifiers are in `keeping`. The desktop's icons stay whatever
+    // "hideDesktopIconsWhileCapturing" says: on X11 they could be left out only by unmapping
+    // the desktop's window, which rearranges the desktop. One failing display fails the call.
     static QFuture<platform::CaptureResult<DisplaySnapshots>>
     snapshotDisplays(const QSet<std::uint32_t>& keeping);
 

@@ -31,21 +31,6 @@ ScreenCaptureError failure(ScreenCaptureError::Kind kind, QString detail = {})
     return ScreenCaptureError{kind, std::move(detail)};
 }
 
-// Standard 8-bit-per-channel masks; every true-colour visual of depth 24 or 32 we know uses
-// them, and the pixels can then be taken as they are.
-bool standardMasks(X11Connection& conn, xcb_visualid_t visual)
-{
-    if (visual == XCB_NONE) return true; // pixmaps carry no visual; they follow the screen's
-    for (auto d = xcb_screen_allowed_depths_iterator(conn.screen()); d.rem; xcb_depth_next(&d)) {
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-            if (v.data->visual_id != visual) continue;
-            return v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 &&
-                   v.data->blue_mask == 0xff;
-        }
-    }
-    return true;
-}
-
 // Turns the server's 32-bit pixels into premultiplied ARGB: the byte order is fixed up and,
 // unless the drawable's own alpha is wanted, the unused top byte is made opaque. `src` and
 // `dst` may be the same.
@@ -116,20 +101,145 @@ void keepCaptureResourcesForAWhile()
         Qt::QueuedConnection);
 }
 
-bool formatUsable(X11Connection& conn, int depth, xcb_visualid_t visual)
+// How the pixels of a drawable are laid out: bits per pixel, row padding and where each
+// colour channel sits. Every TrueColor and DirectColor visual says so by its masks; the
+// colour map of a DirectColor visual is left aside, as screenshot tools do.
+struct PixelFormat {
+    int depth = 0;
+    int bitsPerPixel = 0;
+    int scanlinePad = 0;
+    bool lsbFirst = true;
+    struct Channel {
+        int shift = 0;
+        std::uint32_t mask = 0;         // already shifted down
+        std::vector<std::uint8_t> to8;  // every value of the channel, scaled to 0…255
+    };
+    Channel red, green, blue;
+
+    // Eight bits per channel in the low three bytes of a 32-bit pixel: taken as they are.
+    bool isNative() const
+    {
+        return bitsPerPixel == 32 && red.shift == 16 && red.mask == 0xff && green.shift == 8 &&
+               green.mask == 0xff && blue.shift == 0 && blue.mask == 0xff;
+    }
+    qsizetype stride(int width) const
+    {
+        const qsizetype bits = qsizetype(width) * bitsPerPixel;
+        return (bits + scanlinePad - 1) / scanlinePad * scanlinePad / 8;
+    }
+};
+
+ScreenCaptureError formatError(int depth, int bitsPerPixel, const char* why)
 {
-    return conn.bitsPerPixel(depth) == 32 && standardMasks(conn, visual);
+    return failure(ScreenCaptureError::Kind::unsupportedFormat,
+                   QStringLiteral("depth %1 at %2 bits per pixel: %3")
+                       .arg(depth)
+                       .arg(bitsPerPixel)
+                       .arg(QLatin1String(why)));
 }
 
-ScreenCaptureError formatError(X11Connection& conn, int depth)
+std::optional<PixelFormat::Channel> channelOf(std::uint32_t mask)
 {
-    return failure(
-        ScreenCaptureError::Kind::unsupportedFormat,
-        QStringLiteral("depth %1 at %2 bits per pixel").arg(depth).arg(conn.bitsPerPixel(depth)));
+    if (mask == 0) return std::nullopt;
+    PixelFormat::Channel c;
+    c.shift = std::countr_zero(mask);
+    c.mask = mask >> c.shift;
+    const int bits = std::popcount(c.mask);
+    if (bits > 16 || c.mask != (std::uint32_t(1) << bits) - 1) return std::nullopt; // not contiguous
+    c.to8.resize(size_t(c.mask) + 1);
+    for (std::uint32_t v = 0; v <= c.mask; ++v)
+        c.to8[v] = std::uint8_t((v * 255 + c.mask / 2) / c.mask);
+    return c;
 }
 
-ScreenCaptureError requestError(const char* request, xcb_generic_error_t* e)
+// The layout of pixels of `depth` in `visual`; a drawable without a visual of its own (a
+// pixmap) takes the first true-colour visual of its depth.
+CaptureResult<PixelFormat> pixelFormat(X11Connection& conn, int depth, xcb_visualid_t visual)
 {
+    PixelFormat f;
+    f.depth = depth;
+    f.bitsPerPixel = conn.bitsPerPixel(depth);
+    f.scanlinePad = conn.scanlinePad(depth);
+    f.lsbFirst = conn.imageIsLsbFirst();
+    const xcb_visualtype_t* v = visual == XCB_NONE ? nullptr : conn.visualType(visual);
+    if (!v) {
+        for (auto d = xcb_screen_allowed_depths_iterator(conn.screen()); d.rem && !v;
+             xcb_depth_next(&d)) {
+            if (d.data->depth != depth) continue;
+            for (auto it = xcb_depth_visuals_iterator(d.data); it.rem; xcb_visualtype_next(&it)) {
+                if (it.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR ||
+                    it.data->_class == XCB_VISUAL_CLASS_DIRECT_COLOR) {
+                    v = it.data;
+                    break;
+                }
+            }
+        }
+    }
+    if (!v) return std::unexpected(formatError(depth, f.bitsPerPixel, "no visual"));
+    if (v->_class != XCB_VISUAL_CLASS_TRUE_COLOR && v->_class != XCB_VISUAL_CLASS_DIRECT_COLOR) {
+        return std::unexpected(formatError(depth, f.bitsPerPixel, "not a true-colour visual"));
+    }
+    if (f.bitsPerPixel != 8 && f.bitsPerPixel != 16 && f.bitsPerPixel != 24 &&
+        f.bitsPerPixel != 32) {
+        return std::unexpected(formatError(depth, f.bitsPerPixel, "unusual pixel size"));
+    }
+    if (f.scanlinePad <= 0 || f.scanlinePad % 8 != 0) {
+        return std::unexpected(formatError(depth, f.bitsPerPixel, "unusual row padding"));
+    }
+    auto red = channelOf(v->red_mask);
+    auto green = channelOf(v->green_mask);
+    auto blue = channelOf(v->blue_mask);
+    if (!red || !green || !blue) {
+        return std::unexpected(formatError(depth, f.bitsPerPixel, "unusual colour masks"));
+    }
+    f.red = std::move(*red);
+    f.green = std::move(*green);
+    f.blue = std::move(*blue);
+    return f;
+}
+
+// One row of pixels of any true-colour layout as opaque ARGB32.
+void convertRow(const uchar* src, quint32* dst, int width, const PixelFormat& f)
+{
+    const auto& r = f.red;
+    const auto& g = f.green;
+    const auto& b = f.blue;
+    auto put = [&](int x, std::uint32_t p) {
+        dst[x] = 0xff000000u | quint32(r.to8[(p >> r.shift) & r.mask]) << 16 |
+                 quint32(g.to8[(p >> g.shift) & g.mask]) << 8 | b.to8[(p >> b.shift) & b.mask];
+    };
+    switch (f.bitsPerPixel) {
+    case 8:
+        for (int x = 0; x < width; ++x)
+            put(x, src[x]);
+        break;
+    case 16:
+        for (int x = 0; x < width; ++x, src += 2)
+            put(x, f.lsbFirst ? src[0] | src[1] << 8 : src[0] << 8 | src[1]);
+        break;
+    case 24:
+        for (int x = 0; x < width; ++x, src += 3)
+            put(x, f.lsbFirst ? src[0] | src[1] << 8 | src[2] << 16
+                              : src[0] << 16 | src[1] << 8 | src[2]);
+        break;
+    default:
+        for (int x = 0; x < width; ++x, src += 4) {
+            put(x, f.lsbFirst ? std::uint32_t(src[0]) | src[1] << 8 | src[2] << 16 |
+                                    std::uint32_t(src[3]) << 24
+                              : std::uint32_t(src[0]) << 24 | src[1] << 16 | src[2] << 8 |
+                                    src[3]);
+        }
+        break;
+    }
+}
+
+ScreenCaptureError requestError(X11Connection& conn, const char* request, xcb_generic_error_t* e)
+{
+    // No reply and no error: the server went away in the meantime.
+    if (conn.hasError()) {
+        return failure(ScreenCaptureError::Kind::noXServer,
+                       QStringLiteral("%1: the connection broke").arg(QLatin1String(request)));
+    }
     return failure(ScreenCaptureError::Kind::grabFailed, QStringLiteral("%1 failed (X error %2)")
                                                              .arg(QLatin1String(request))
                                                              .arg(e ? e->error_code : 0));
@@ -140,13 +250,59 @@ ScreenCaptureError requestError(const char* request, xcb_generic_error_t* e)
 //
 // The image wraps the server's answer without copying it: with MIT-SHM the segment the server
 // wrote into, else the GetImage reply.
+// Any other true-colour layout (16-bit, 10-bit-per-channel…) is read with a plain GetImage and
+// converted by its masks into an image of its own, in bands over the thread pool.
+CaptureResult<QImage> grabConverted(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
+                                    const PixelFormat& format)
+{
+    xcb_connection_t* c = conn.get();
+    xcb_generic_error_t* e = nullptr;
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
+                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
+        &e));
+    XcbReply<xcb_generic_error_t> error(e);
+    if (!reply) return std::unexpected(requestError(conn, "GetImage", error.get()));
+    const qsizetype stride = format.stride(r.width());
+    if (reply->depth != format.depth ||
+        xcb_get_image_data_length(reply.get()) < stride * r.height()) {
+        return std::unexpected(formatError(reply->depth, format.bitsPerPixel, "unexpected reply"));
+    }
+    QImage out(r.size(), QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) {
+        return std::unexpected(
+            failure(ScreenCaptureError::Kind::grabFailed, QStringLiteral("out of memory")));
+    }
+    const uchar* src = xcb_get_image_data(reply.get());
+    auto band = [&](int firstRow, int endRow) {
+        for (int y = firstRow; y < endRow; ++y) {
+            convertRow(src + y * stride, reinterpret_cast<quint32*>(out.scanLine(y)), r.width(),
+                       format);
+        }
+    };
+    const int bands =
+        qsizetype(r.width()) * r.height() < (1 << 20) ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
+    std::vector<std::pair<int, int>> ranges;
+    for (int i = 0; i < bands; ++i)
+        ranges.emplace_back(r.height() * i / bands, r.height() * (i + 1) / bands);
+    // scanLine() above detaches once; after that every band writes its own rows.
+    out.scanLine(0);
+    QtConcurrent::blockingMap(ranges,
+                              [&](const std::pair<int, int>& rows) { band(rows.first, rows.second); });
+    return out;
+}
+
 CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
-                                   bool keepAlpha)
+                                   bool keepAlpha, int drawableDepth, xcb_visualid_t visual)
 {
     if (r.isEmpty() || r.width() > 0x7fff || r.height() > 0x7fff) {
         return std::unexpected(failure(ScreenCaptureError::Kind::grabFailed,
                                        QStringLiteral("empty or oversized rectangle")));
     }
+    const auto format = pixelFormat(conn, drawableDepth, visual);
+    if (!format) return std::unexpected(format.error());
+    if (!format->isNative()) return grabConverted(conn, drawable, r, *format);
     xcb_connection_t* c = conn.get();
     const bool swap = conn.imageIsLsbFirst() != (std::endian::native == std::endian::little);
     const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
@@ -190,11 +346,11 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
             XcbReply<xcb_generic_error_t> error(e);
             if (failed) continue; // the remaining replies are still read, and dropped
             if (!reply) {
-                failed = requestError("ShmGetImage", error.get());
+                failed = requestError(conn, "ShmGetImage", error.get());
                 continue;
             }
-            if (!formatUsable(conn, reply->depth, reply->visual)) {
-                failed = formatError(conn, reply->depth);
+            if (reply->depth != drawableDepth) {
+                failed = formatError(reply->depth, 32, "unexpected reply");
                 continue;
             }
             depth = reply->depth;
@@ -227,12 +383,11 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
                       uint16_t(r.width()), uint16_t(r.height()), ~0u),
         &e);
     XcbReply<xcb_generic_error_t> error(e);
-    if (!reply) return std::unexpected(requestError("GetImage", error.get()));
-    if (!formatUsable(conn, reply->depth, reply->visual) ||
-        xcb_get_image_data_length(reply) < qsizetype(bytes)) {
+    if (!reply) return std::unexpected(requestError(conn, "GetImage", error.get()));
+    if (reply->depth != drawableDepth || xcb_get_image_data_length(reply) < qsizetype(bytes)) {
         const int depth = reply->depth;
         std::free(reply);
-        return std::unexpected(formatError(conn, depth));
+        return std::unexpected(formatError(depth, 32, "unexpected reply"));
     }
     return wrap(xcb_get_image_data(reply), reply->depth, freeReply, reply);
 }
@@ -340,6 +495,8 @@ std::vector<DisplayInfo> queryDisplays(X11Connection& conn, const QHash<QString,
             }
         }
     }
+    // A broken connection answers nothing; that is no reason to make up a display.
+    if (conn.hasError()) return {};
     if (out.empty()) {
         // No RandR: the whole root window is the one display.
         DisplayInfo d;
@@ -430,8 +587,13 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
                       "_NET_WM_STATE_BELOW", "_NET_FRAME_EXTENTS", "_GTK_FRAME_EXTENTS",
                       "WM_STATE"});
 
+    const auto broken = [] {
+        return std::unexpected(failure(ScreenCaptureError::Kind::noXServer,
+                                       QStringLiteral("the connection to the X server broke")));
+    };
     ShareableContent content;
     content.displays = queryDisplays(conn, scales);
+    if (conn.hasError()) return broken();
     for (const DisplayInfo& d : content.displays) {
         if (d.primary) {
             content.mainDisplayID = d.displayID;
@@ -556,6 +718,8 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         if (onScreenWindowsOnly && !w.isOnScreen) continue;
         windows.push_back(std::move(w));
     }
+    // Windows that vanish while listed are skipped; a server that vanished fails the listing.
+    if (conn.hasError()) return broken();
     std::reverse(windows.begin(), windows.end());
     content.windows = std::move(windows);
     return content;
@@ -575,7 +739,8 @@ CaptureResult<QImage> ScreenCapture::grabScreenRect(X11Connection& conn, const Q
         return std::unexpected(failure(ScreenCaptureError::Kind::noSuchDisplay,
                                        QStringLiteral("rectangle outside the screen")));
     }
-    return grabDrawable(conn, conn.root(), r, false);
+    return grabDrawable(conn, conn.root(), r, false, conn.screen()->root_depth,
+                        conn.screen()->root_visual);
 }
 
 bool ScreenCapture::compositingManagerRunning(X11Connection& conn)
@@ -638,7 +803,8 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
                                                 bool keepAlpha)
 {
     xcb_connection_t* c = conn.get();
-    const auto gone = [windowID] {
+    const auto gone = [&conn, windowID] {
+        if (conn.hasError()) return std::unexpected(failure(ScreenCaptureError::Kind::noXServer));
         return std::unexpected(failure(ScreenCaptureError::Kind::noSuchWindow,
                                        QStringLiteral("window 0x%1").arg(windowID, 0, 16)));
     };
@@ -658,19 +824,28 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
         XcbReply<xcb_generic_error_t> err(
             xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, top, pixmap)));
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, top), nullptr));
         if (!err) {
-            const int bw = geometry->border_width;
-            auto image = grabDrawable(conn, pixmap,
-                                      QRect(bw, bw, geometry->width, geometry->height), keepAlpha);
+            std::optional<CaptureResult<QImage>> image;
+            if (attributes) {
+                const int bw = geometry->border_width;
+                image = grabDrawable(conn, pixmap,
+                                     QRect(bw, bw, geometry->width, geometry->height), keepAlpha,
+                                     geometry->depth, attributes->visual);
+            }
             xcb_free_pixmap(c, pixmap);
             xcb_flush(c);
-            if (image) return image;
+            if (image && (*image || image->error().kind == ScreenCaptureError::Kind::noXServer)) {
+                return std::move(*image);
+            }
         }
     }
     const QRect onScreen = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height)
                                .intersected(rootRect(conn));
     if (onScreen.isEmpty()) return gone();
-    return grabDrawable(conn, conn.root(), onScreen, false);
+    return grabDrawable(conn, conn.root(), onScreen, false, conn.screen()->root_depth,
+                        conn.screen()->root_visual);
 }
 
 } // namespace snapkin::platform

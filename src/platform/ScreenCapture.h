@@ -68,7 +68,7 @@ struct ScreenCaptureError {
         noSuchDisplay,
         noSuchWindow,      // gone, or not on the screen
         grabFailed,        // the server refused to hand out the pixels
-        unsupportedFormat, // a pixel format other than 32 bits per pixel
+        unsupportedFormat, // not a true-colour visual, or an unusual pixel layout
     };
     Kind kind = Kind::grabFailed;
     QString detail; // for logs; not shown to the user
@@ -126,7 +126,9 @@ public:
     // Whether the window, or the window manager's frame around it, is on the screen now.
     static bool isShown(X11Connection& connection, std::uint32_t windowID);
 
-    // Maps or unmaps a window of any client, and sends the request at once.
+    // Maps or unmaps a window and sends the request at once. Only for the application's own
+    // windows: a window manager moves, refocuses and restacks a window of another program that
+    // is unmapped and mapped again.
     static void setMapped(X11Connection& connection, std::uint32_t windowID, bool mapped);
 };
 

@@ -225,6 +225,25 @@ int X11Connection::bitsPerPixel(int depth) const
     return 0;
 }
 
+int X11Connection::scanlinePad(int depth) const
+{
+    const xcb_setup_t* setup = xcb_get_setup(m_connection);
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
+        if (it.data->depth == depth) return it.data->scanline_pad;
+    }
+    return 0;
+}
+
+const xcb_visualtype_t* X11Connection::visualType(xcb_visualid_t visual) const
+{
+    for (auto d = xcb_screen_allowed_depths_iterator(m_screen); d.rem; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id == visual) return v.data;
+        }
+    }
+    return nullptr;
+}
+
 bool X11Connection::imageIsLsbFirst() const
 {
     return xcb_get_setup(m_connection)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;

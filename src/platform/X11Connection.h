@@ -42,6 +42,9 @@ public:
     xcb_screen_t* screen() const { return m_screen; }
     int screenNumber() const { return m_screenNumber; }
     xcb_window_t root() const { return m_screen->root; }
+    // True once the connection broke (the server went away, or it was never usable); every
+    // later request then fails, and replies come back empty.
+    bool hasError() const { return xcb_connection_has_error(m_connection) != 0; }
 
     // Interned atoms, cached per connection; XCB_ATOM_NONE when the server refuses.
     xcb_atom_t atom(const char* name);
@@ -54,6 +57,10 @@ public:
 
     // Bits per pixel of the server's pixmap format for `depth`; 0 when it has none.
     int bitsPerPixel(int depth) const;
+    // Bits each image row is padded to for `depth`; 0 when the server has no such format.
+    int scanlinePad(int depth) const;
+    // The screen's visual of that id, or nullptr.
+    const xcb_visualtype_t* visualType(xcb_visualid_t visual) const;
     bool imageIsLsbFirst() const;
 
     // A shared-memory segment of exactly `bytes`, attached to the server, for one image to own.

@@ -4,7 +4,10 @@
 #include "platform/Defaults.h"
 #include "platform/ScreenCapture.h"
 
+#include "platform/X11Connection.h"
+
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -207,29 +210,64 @@ TEST(CaptureEngineSnapshots, KeepOnlyTheOwnWindowsAskedFor)
     EXPECT_TRUE(test::showsColor({700, 200}, red));
 }
 
-TEST(CaptureEngineSnapshots, DesktopWindowsLeftOutOnlyWhenTheSettingIsOn)
+TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
 {
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
     test::ForeignWindow desktop(QRect(0, 0, 1920, 1080), blue, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    ASSERT_TRUE(test::showsColor({50, 50}, blue));
-    const ShareableContent c = content();
-    const auto icons = CaptureEngine::desktopIconWindows(c);
-    ASSERT_EQ(icons.size(), 1u);
-    EXPECT_EQ(icons[0].windowID, desktop.xid());
-    EXPECT_LT(icons[0].windowLayer, 0);
+    test::ForeignWindow first(QRect(200, 200, 300, 200), red);
+    test::ForeignWindow second(QRect(400, 300, 300, 200), green);
+    ASSERT_TRUE(waitForWindow(first.xid()) && waitForWindow(second.xid()));
+    QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(first.xid())});
+    const auto firstInfo = waitForWindow(first.xid());
+    const auto desktopInfo = waitForWindow(desktop.xid());
+    ASSERT_TRUE(firstInfo && desktopInfo);
+    ASSERT_TRUE(test::showsColor(firstInfo->frame.center(), red));
+
+    // Watch the three for being unmapped from a connection of our own.
+    auto watch = platform::X11Connection::open();
+    ASSERT_TRUE(watch);
+    for (std::uint32_t id : {desktop.xid(), first.xid(), second.xid()}) {
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(watch->get(), id, XCB_CW_EVENT_MASK, &mask);
+    }
+    watch->sync();
+    auto focus = [] {
+        auto conn = platform::X11Connection::open();
+        platform::XcbReply<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(
+            conn->get(), xcb_get_input_focus(conn->get()), nullptr));
+        return r ? r->focus : 0u;
+    };
+    const ShareableContent before = content();
+    const auto focusBefore = focus();
 
     auto& defaults = platform::Defaults::standard();
-    defaults.setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, false);
-    auto shown = await(CaptureEngine::snapshotDisplays({}));
-    ASSERT_TRUE(shown && shown->has_value());
-    EXPECT_TRUE(near(pixel((*shown)->begin()->second, 50, 50), blue));
-
     defaults.setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
-    auto hidden = await(CaptureEngine::snapshotDisplays({}));
+    auto snapshots = await(CaptureEngine::snapshotDisplays({}));
+    auto image = await(CaptureEngine::captureImage(before.displays[0], {*firstInfo, *desktopInfo}));
     defaults.removeObject(CaptureEngine::hideDesktopIconsWhileCapturingKey);
-    ASSERT_TRUE(hidden && hidden->has_value());
-    EXPECT_FALSE(near(pixel((*hidden)->begin()->second, 50, 50), blue));
-    // Mapped again afterwards.
-    EXPECT_TRUE(test::waitUntil([&] { return test::isMapped(desktop.xid()); }));
+    ASSERT_TRUE(snapshots && snapshots->has_value());
+    ASSERT_TRUE(image && image->has_value());
+    // Neither can be left out without unmapping it, so both stay in the pictures.
+    for (const QImage& picture : {(*snapshots)->begin()->second, **image}) {
+        EXPECT_TRUE(near(pixel(picture, firstInfo->frame.center().x(),
+                               firstInfo->frame.center().y()),
+                         red));
+        EXPECT_TRUE(near(pixel(picture, 1800, 1000), blue));
+    }
+
+    watch->sync();
+    while (xcb_generic_event_t* event = xcb_poll_for_event(watch->get())) {
+        EXPECT_NE(event->response_type & 0x7f, XCB_UNMAP_NOTIFY);
+        std::free(event);
+    }
+    const ShareableContent after = content();
+    ASSERT_EQ(after.windows.size(), before.windows.size());
+    for (size_t i = 0; i < before.windows.size(); ++i) {
+        EXPECT_EQ(after.windows[i].windowID, before.windows[i].windowID); // same stacking
+        EXPECT_EQ(after.windows[i].frame, before.windows[i].frame);
+    }
+    EXPECT_EQ(focus(), focusBefore);
 }
 
 TEST(CaptureEngineWindows, ListedByTitleWithProcessAndFrameWithoutWindowManager)
@@ -357,4 +395,16 @@ TEST(CaptureEngineAccess, ProbeIsTrueWithAnXServerAndFalseWithout)
     qputenv("DISPLAY", display);
     ASSERT_TRUE(refused);
     EXPECT_FALSE(*refused);
+
+    // A Wayland session's X server sees only X11 programs: its captures would be black.
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    auto wayland = await(CaptureEngine::probeScreenCaptureAccess());
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    auto session = await(CaptureEngine::probeScreenCaptureAccess());
+    qunsetenv("XDG_SESSION_TYPE");
+    ASSERT_TRUE(wayland && session);
+    EXPECT_FALSE(*wayland);
+    EXPECT_FALSE(*session);
+    EXPECT_TRUE(*await(CaptureEngine::probeScreenCaptureAccess()));
 }
