@@ -36,19 +36,20 @@ std::optional<QByteArray> WebPEncoder::encode(const QImage& image, double qualit
     const int h = image.height();
     if (image.isNull() || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) return std::nullopt;
 
+    if (quality >= 1.0) {
+        auto data = encodeLossless(image);
+        if (!data) return std::nullopt;
+        return withResolution(*data, dpi);
+    }
     // libwebp wants straight (not premultiplied) RGBA bytes; fully transparent pixels come out
     // with colour 0.
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull()) return std::nullopt;
 
     std::uint8_t* encoded = nullptr;
-    size_t size = 0;
-    if (quality >= 1.0) {
-        size = WebPEncodeLosslessRGBA(rgba.constBits(), w, h, int(rgba.bytesPerLine()), &encoded);
-    } else {
-        const float factor = quality > 0 ? float(quality * 100.0) : 0.0f;
-        size = WebPEncodeRGBA(rgba.constBits(), w, h, int(rgba.bytesPerLine()), factor, &encoded);
-    }
+    const float factor = quality > 0 ? float(quality * 100.0) : 0.0f;
+    const size_t size =
+        WebPEncodeRGBA(rgba.constBits(), w, h, int(rgba.bytesPerLine()), factor, &encoded);
     if (!encoded || size == 0) {
         WebPFree(encoded);
         return std::nullopt;
@@ -56,6 +57,39 @@ std::optional<QByteArray> WebPEncoder::encode(const QImage& image, double qualit
     const QByteArray data(reinterpret_cast<const char*>(encoded), qsizetype(size));
     WebPFree(encoded);
     return withResolution(data, dpi);
+}
+
+std::optional<QByteArray> WebPEncoder::encodeLossless(const QImage& image)
+{
+    // Straight ARGB32 is the picture's own ARGB layout; fully transparent pixels come out with
+    // colour 0, as the simple encoder leaves them (exact is off).
+    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    if (argb.isNull()) return std::nullopt;
+
+    WebPConfig config;
+    if (!WebPConfigInit(&config) || !WebPConfigLosslessPreset(&config, kLosslessLevel)) {
+        return std::nullopt;
+    }
+    config.thread_level = 1;
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture)) return std::nullopt;
+    picture.use_argb = 1;
+    picture.width = argb.width();
+    picture.height = argb.height();
+    // The picture borrows the image's rows, which the encoder may change (it clears the colour
+    // of transparent pixels): bits() gives this copy rows of its own, never the caller's.
+    picture.argb = reinterpret_cast<std::uint32_t*>(argb.bits());
+    picture.argb_stride = int(argb.bytesPerLine() / 4);
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    const bool ok = WebPEncode(&config, &picture) != 0 && writer.size > 0;
+    WebPPictureFree(&picture); // frees only what the encoder allocated, not the borrowed rows
+    std::optional<QByteArray> out;
+    if (ok) out = QByteArray(reinterpret_cast<const char*>(writer.mem), qsizetype(writer.size));
+    WebPMemoryWriterClear(&writer);
+    return out;
 }
 
 QByteArray WebPEncoder::withResolution(const QByteArray& webp, double dpi)

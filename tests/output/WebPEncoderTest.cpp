@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -136,6 +137,33 @@ TEST(WebPEncoder, KeepsStraightColoursUnderTransparency)
     EXPECT_EQ(pixels[4], 255); // red, not darkened to 128
     EXPECT_EQ(pixels[5], 0);
     EXPECT_EQ(pixels[7], 128);
+}
+
+TEST(WebPEncoder, LosslessKeepsEveryVisiblePixelAndLeavesTheSourceAlone)
+{
+    // Noise with every alpha, straight ARGB32 so the encoder could borrow the caller's rows.
+    QImage image(301, 77, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = random.generate() & (x % 5 == 0 ? 0x00ffffffu : 0xffffffffu);
+    }
+    const QImage before = image.copy();
+    int w = 0, h = 0;
+    const auto pixels = decodeRgba(*WebPEncoder::encode(image, 1.0, 72), &w, &h);
+    ASSERT_EQ(QSize(w, h), image.size());
+    int wrong = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = image.pixel(x, y);
+            const uint8_t* d = pixels.data() + (size_t(y) * size_t(w) + size_t(x)) * 4;
+            const QRgb expected = qAlpha(p) == 0 ? 0u : p;
+            if (qRgba(d[0], d[1], d[2], d[3]) != expected) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(image, before);
 }
 
 TEST(WebPEncoder, SideLimits)
