@@ -302,14 +302,18 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
     const double width = pixels.width();
     const double height = pixels.height();
     QStringList words;
+    std::vector<RecognizedTextWord> wordBoxes;
     QRect lineBox;
+    auto fraction = [&](const QRect& box) {
+        return QRectF(box.x() / width, box.y() / height, box.width() / width,
+                      box.height() / height);
+    };
     auto flush = [&] {
-        if (!words.isEmpty()) {
-            lines.push_back({words.join(QLatin1Char(' ')),
-                             QRectF(lineBox.x() / width, lineBox.y() / height,
-                                    lineBox.width() / width, lineBox.height() / height)});
-        }
+        if (!words.isEmpty())
+            lines.push_back(
+                {words.join(QLatin1Char(' ')), fraction(lineBox), std::move(wordBoxes)});
         words.clear();
+        wordBoxes.clear();
         lineBox = QRect();
     };
 
@@ -323,8 +327,10 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
             int left = 0, top = 0, right = 0, bottom = 0;
             if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
             words.append(word);
+            const QRect wordBox(QPoint(left, top), QPoint(right - 1, bottom - 1));
+            wordBoxes.push_back({word, fraction(wordBox)});
             // A line's box covers the words kept, not the noise dropped beside them.
-            lineBox |= QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+            lineBox |= wordBox;
         } while (it->Next(tesseract::RIL_WORD));
     }
     flush();

@@ -30,11 +30,19 @@ using CancelCheck = std::function<bool()>;
 // (an 8K capture has 33 million).
 inline constexpr qint64 maxRecognitionPixels = 64'000'000;
 
-// One recognised line: its text (trimmed, never empty) and its box as fractions of the image
-// size, origin top left, y down.
+// One recognised word and its box as fractions of the image size, origin top left, y down.
+struct RecognizedTextWord {
+    QString text;
+    QRectF box;
+    friend bool operator==(const RecognizedTextWord&, const RecognizedTextWord&) = default;
+};
+
+// One recognised line: its text (trimmed, never empty), its box as fractions of the image
+// size, origin top left, y down, and the words it was made of, in the engine's order.
 struct RecognizedTextLine {
     QString text;
     QRectF box;
+    std::vector<RecognizedTextWord> words;
     friend bool operator==(const RecognizedTextLine&, const RecognizedTextLine&) = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include "editor/EditorViewHooks.h"
 #include "output/FlattenService.h"
+#include "text/SelectableText.h"
 
 namespace snapkin {
 
@@ -13,6 +14,7 @@ void installEditorTextHooks()
         if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent))
             TextCopier::shared().copyText(*image);
     };
+    hooks.selectableText = [](EditorView& view) { new SelectableText(view); };
 }
 
 } // namespace snapkin

@@ -1,0 +1,78 @@
+#include "text/SelectableText.h"
+
+#include "canvas/CanvasView.h"
+#include "editor/EditorCanvasArea.h"
+#include "editor/EditorView.h"
+#include "editor/FramedCanvas.h"
+#include "model/AnnotationStore.h"
+#include "text/SelectableTextOverlay.h"
+#include "text/SelectableTextStatusBadge.h"
+
+#include <QEvent>
+
+namespace snapkin {
+
+SelectableText::SelectableText(EditorView& view, SelectableTextModel::Analyze analyze)
+    : QObject(&view), m_view(view)
+{
+    setObjectName(QStringLiteral("selectableText"));
+    m_model = new SelectableTextModel(std::move(analyze), this);
+    FramedCanvas* framed = view.canvasArea()->framedCanvas();
+    m_overlay = new SelectableTextOverlay(view.store(), framed, {framed->canvas(), framed});
+    m_overlay->setVisible(view.isSelectableTextEnabled());
+    m_badge = new SelectableTextStatusBadge(m_model->status(), view.canvasArea());
+    view.canvasArea()->installEventFilter(this);
+
+    connect(m_model, &SelectableTextModel::analysisChanged, m_overlay,
+            &SelectableTextOverlay::setAnalysis);
+    connect(m_model, &SelectableTextModel::statusChanged, this,
+            [this](const SelectableTextModel::Status& status) {
+                m_badge->setStatus(status);
+                placeBadge();
+            });
+    connect(&view, &EditorView::selectableTextRefresh, this, &SelectableText::refresh);
+    connect(&view, &EditorView::selectableTextEnabledChanged, this, &SelectableText::setEnabled);
+}
+
+SelectableTextOverlay* SelectableText::overlay() const
+{
+    return m_overlay;
+}
+
+SelectableTextStatusBadge* SelectableText::badge() const
+{
+    return m_badge;
+}
+
+SelectableText* SelectableText::of(const EditorView& view)
+{
+    return view.findChild<SelectableText*>(QStringLiteral("selectableText"),
+                                           Qt::FindDirectChildrenOnly);
+}
+
+void SelectableText::refresh()
+{
+    m_model->stop();
+    if (!m_view.isSelectableTextEnabled()) return;
+    const platform::BaseImage& image = m_view.store().image();
+    if (!image.isNull()) m_model->start(image.image(), image.serial());
+}
+
+void SelectableText::setEnabled(bool enabled)
+{
+    m_overlay->setVisible(enabled);
+    if (enabled) refresh();
+}
+
+void SelectableText::placeBadge()
+{
+    m_badge->setGeometry(m_badge->placement(m_view.canvasArea()->viewport()->geometry()));
+}
+
+bool SelectableText::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view.canvasArea() && event->type() == QEvent::Resize) placeBadge();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace snapkin

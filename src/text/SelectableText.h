@@ -1,0 +1,47 @@
+#pragma once
+
+#include "text/SelectableTextModel.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace snapkin {
+
+class EditorView;
+class SelectableTextOverlay;
+class SelectableTextStatusBadge;
+
+// Selectable Text on one editor page: the model, the overlay over the framed canvas and the
+// status badge in the canvas area, kept in step with the page. While the "selectableTextEnabled"
+// setting is on, the page's base image is analysed when the feature is turned on and again
+// after every stop the page asks for (a change of the image, the annotations, the frame or the
+// watermark); the overlay shows the words the analysis found.
+class SelectableText : public QObject {
+    Q_OBJECT
+public:
+    // Owned by `view`.
+    explicit SelectableText(EditorView& view,
+                            SelectableTextModel::Analyze analyze = &SelectableTextModel::analyze);
+
+    SelectableTextModel& model() const { return *m_model; }
+    SelectableTextOverlay* overlay() const;
+    SelectableTextStatusBadge* badge() const;
+
+    // The page's instance, or nullptr.
+    static SelectableText* of(const EditorView& view);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refresh();
+    void setEnabled(bool enabled);
+    void placeBadge();
+
+    EditorView& m_view;
+    SelectableTextModel* m_model = nullptr;
+    QPointer<SelectableTextOverlay> m_overlay;
+    QPointer<SelectableTextStatusBadge> m_badge;
+};
+
+} // namespace snapkin

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "text/SelectableTextRoute.h"
+#include "text/TextAnalysis.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+
+#include <memory>
+
+class QMenu;
+
+namespace snapkin {
+
+class AnnotationStore;
+
+// Selectable Text over the editor's canvas: the recognised words of the image, which the user
+// hovers, selects by dragging (in reading order, across lines) and copies with Ctrl+C, the
+// context menu ("Copy", "Select All") or the corner "Copy All Text" button.
+//
+// A child of the framed canvas covering all of it, so its coordinates are the shown canvas's
+// (canvas points times the zoom's scale); word boxes are placed on the image through the frame
+// layout's image rectangle. It paints only and never takes the mouse itself: it watches the
+// presses reaching the canvas and takes those that route() gives it, so every other press
+// reaches the canvas untouched. Its "Copy All Text" button sits above it in the framed canvas.
+class SelectableTextOverlay : public QWidget {
+    Q_OBJECT
+public:
+    // `framed` is the widget to cover; `inputs` the widgets whose presses are watched (the
+    // canvas view and the framed canvas). `store` must outlive the overlay or be destroyed
+    // with it; once it is gone the overlay takes nothing.
+    SelectableTextOverlay(AnnotationStore& store, QWidget* framed, const QList<QWidget*>& inputs);
+    ~SelectableTextOverlay() override;
+
+    // Shows `analysis`; the same analysis again changes nothing, nullptr clears it.
+    void setAnalysis(std::shared_ptr<const TextAnalysis> analysis);
+    const std::shared_ptr<const TextAnalysis>& analysis() const { return m_analysis; }
+
+    // A word's box in this widget; the index of the word at `point`, or -1.
+    QRectF wordRect(int index) const;
+    int wordAt(QPointF point) const;
+    int hoveredWord() const { return m_hovered; }
+    bool hasSelection() const { return m_anchor >= 0; }
+    QString selectedText() const;
+
+    void selectAll();
+    void clearSelection();
+    void copySelection() const;
+    void copyAllText() const;
+    QPushButton* copyAllButton() const { return m_copyAll; }
+    // The context menu at a press on a word or the selection; the caller owns it.
+    QMenu* makeContextMenu(QWidget* parent);
+
+    // Who gets a press at `point` (this widget's coordinates) now.
+    SelectableTextRoute routeFor(QPointF point) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QPointF toOverlay(QObject* watched, QPointF position) const;
+    bool interactive() const;
+    int nearestWord(QPointF point) const;
+    void setHovered(int index);
+    void follow();
+
+    QPointer<AnnotationStore> m_store;
+    QPointer<QWidget> m_framed;
+    QList<QPointer<QWidget>> m_inputs;
+    QPointer<QPushButton> m_copyAll;
+    std::shared_ptr<const TextAnalysis> m_analysis;
+    int m_hovered = -1;
+    int m_anchor = -1;
+    int m_focus = -1;
+    bool m_dragging = false;
+};
+
+} // namespace snapkin
