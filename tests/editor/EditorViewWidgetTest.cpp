@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -423,4 +424,30 @@ TEST(EditorView, WholePageScreenshot)
     // The sidebar's highlighted tool and the status bar's read-out are in place.
     EXPECT_EQ(view.statusBar()->geometry().bottom(), view.height() - 1);
     EXPECT_EQ(view.sidebar()->width(), 60);
+}
+
+TEST(EditorView, KeyboardAliasesActOnlyOnTheShownTab)
+{
+    CleanHooks clean;
+    auto first = plainStore();
+    auto second = plainStore();
+    EditorZoom zoom1, zoom2;
+    QTabWidget tabs;
+    tabs.addTab(new EditorView(*first, zoom1), "one");
+    tabs.addTab(new EditorView(*second, zoom2), "two");
+    tabs.setCurrentIndex(1);
+    tabs.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));
+    QTest::keyClick(&tabs, Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(zoom1.scale(), 1.0);
+    EXPECT_DOUBLE_EQ(zoom2.scale(), 1.25);
+
+    const Annotation mark = box();
+    first->appendAnnotation(mark);
+    first->setSelectedID(mark.id);
+    second->appendAnnotation(mark);
+    second->setSelectedID(mark.id);
+    QTest::keyClick(&tabs, Qt::Key_Delete);
+    EXPECT_EQ(first->annotations().size(), 1);
+    EXPECT_TRUE(second->annotations().isEmpty());
 }
