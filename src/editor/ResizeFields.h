@@ -1,7 +1,12 @@
 #pragma once
 
+#include "output/FlattenService.h"
+#include "platform/ImageReader.h"
+
 #include <QSize>
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace snapkin {
 
@@ -15,11 +20,14 @@ namespace snapkin {
 //
 // A size can be applied when it differs from the original and the edit store would take it:
 // both sides at least one point (pixels divided by the image's pixel scale), at most
-// `maxSide` pixels a side and `maxPixels` in all, the limits the finished image must keep.
+// `maxSide` pixels a side and `maxPixels` in all.
 class ResizeFields {
 public:
-    static constexpr qint64 maxSide = 32767;
-    static constexpr qint64 maxPixels = 268'435'456;
+    // The finished image's limits, and no more pixels than the store makes (or a saved document
+    // could be read back with).
+    static constexpr qint64 maxSide = FlattenService::maxSide;
+    static constexpr qint64 maxPixels =
+        std::min(FlattenService::maxPixels, platform::ImageReadLimits{}.maxPixels);
 
     // `original` in pixels; `pixelScale` the image's pixels per point (at least 1).
     explicit ResizeFields(QSize original, double pixelScale = 1.0);

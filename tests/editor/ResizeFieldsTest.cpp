@@ -96,10 +96,17 @@ TEST(ResizeFields, SizesBeyondTheLargestImageCannotApply)
 
     fields.setLockRatio(false);
     fields.typeWidth(32767);
-    fields.typeHeight(8192); // 268,419,064 pixels
+    fields.typeHeight(6103); // 199,977,001 pixels
     EXPECT_FALSE(fields.isTooLarge());
     EXPECT_TRUE(fields.canApply());
-    fields.typeHeight(8193);
+    // More than the store makes (and a document could be opened with) is refused here, though
+    // the finished image could still hold 268,435,456.
+    fields.typeHeight(6104);
+    EXPECT_TRUE(fields.isTooLarge());
+    fields.typeWidth(14142);
+    fields.typeHeight(14142);
+    EXPECT_TRUE(fields.canApply());
+    fields.typeHeight(14143);
     EXPECT_TRUE(fields.isTooLarge());
     fields.typeWidth(32768);
     fields.typeHeight(2);
