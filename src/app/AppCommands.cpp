@@ -2,6 +2,7 @@
 
 #include "app/MenuActions.h"
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "editor/EditorShortcuts.h"
 #include "platform/L10n.h"
 
 #include <QAction>
@@ -220,8 +221,44 @@ QString commandTitle(AppCommand command)
     return platform::L10n::text(commandInfo(command).title);
 }
 
+static std::optional<EditorCommand> editorCommand(AppCommand command)
+{
+    switch (command) {
+    case C::undo:
+        return EditorCommand::undo;
+    case C::redo:
+        return EditorCommand::redo;
+    case C::deleteSelection:
+        return EditorCommand::deleteSelection;
+    case C::copy:
+        return EditorCommand::copy;
+    case C::save:
+        return EditorCommand::save;
+    case C::zoomIn:
+        return EditorCommand::zoomIn;
+    case C::zoomOut:
+        return EditorCommand::zoomOut;
+    case C::actualSize:
+        return EditorCommand::actualSize;
+    case C::zoomToFit:
+        return EditorCommand::zoomToFit;
+    case C::rotateLeft:
+        return EditorCommand::rotateCounterclockwise;
+    case C::rotateRight:
+        return EditorCommand::rotateClockwise;
+    case C::resizeImage:
+        return EditorCommand::resizeImage;
+    case C::keyboardShortcuts:
+        return EditorCommand::keyboardShortcuts;
+    default:
+        return std::nullopt;
+    }
+}
+
 QList<QKeySequence> commandKeys(AppCommand command)
 {
+    // The editor's commands take their keys from the editor's own table.
+    if (const auto editor = editorCommand(command)) return editorShortcut(*editor).keys;
     constexpr auto ctrl = Qt::ControlModifier;
     constexpr auto shift = Qt::ShiftModifier;
     switch (command) {
@@ -252,43 +289,43 @@ QList<QKeySequence> commandKeys(AppCommand command)
         return {keys(ctrl, Qt::Key_O)};
     case C::newTab:
         return {keys(ctrl, Qt::Key_T)};
-    case C::save:
-        return {keys(ctrl, Qt::Key_S)};
     case C::saveAsDocument:
         return {keys(ctrl | shift, Qt::Key_S)};
-    case C::undo:
-        return {keys(ctrl, Qt::Key_Z)};
-    case C::redo:
-        return {keys(ctrl | shift, Qt::Key_Z)};
     case C::cut:
         return {keys(ctrl, Qt::Key_X)};
-    case C::copy:
-        return {keys(ctrl, Qt::Key_C)};
     case C::paste:
         return {keys(ctrl, Qt::Key_V)};
-    case C::deleteSelection:
-        return {keys(Qt::NoModifier, Qt::Key_Delete)};
     case C::copyImage:
         return {keys(ctrl | shift, Qt::Key_C)};
-    case C::zoomIn:
-        return {keys(ctrl, Qt::Key_Plus), keys(ctrl, Qt::Key_Equal)};
-    case C::zoomOut:
-        return {keys(ctrl, Qt::Key_Minus)};
-    case C::actualSize:
-        return {keys(ctrl, Qt::Key_0)};
-    case C::zoomToFit:
-        return {keys(ctrl, Qt::Key_9)};
     case C::unlockPins:
         return {keys(ctrl | Qt::AltModifier, Qt::Key_U)};
-    case C::rotateLeft:
-        return {keys(ctrl, Qt::Key_BracketLeft)};
-    case C::rotateRight:
-        return {keys(ctrl, Qt::Key_BracketRight)};
-    case C::resizeImage:
-        return {keys(ctrl | shift, Qt::Key_R)};
     default:
         return {};
     }
+}
+
+bool commandBindsKeys(AppCommand command)
+{
+    switch (command) {
+    // The capture keys are global shortcuts; a window binding them too would take them first.
+    case C::captureRegion:
+    case C::captureWindow:
+    case C::captureFrontWindow:
+    case C::captureFullScreen:
+    case C::trayFullScreen:
+    case C::recaptureLastRegion:
+    case C::copyTextFromRegion:
+        return false;
+    default:
+        break;
+    }
+    if (const auto editor = editorCommand(command)) {
+        const EditorShortcut& shortcut = editorShortcut(*editor);
+        // Delete and Backspace are the editor page's own keys (they work only with a selection,
+        // never while text is typed); "?" is a tool key of the canvas.
+        return !shortcut.isToolKey && *editor != EditorCommand::deleteSelection;
+    }
+    return true;
 }
 
 QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys)
@@ -297,11 +334,13 @@ QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys)
     action->setObjectName(QString::fromLatin1(commandInfo(command).identifier));
     const QList<QKeySequence> bound = commandKeys(command);
     if (!bound.isEmpty()) {
-        action->setShortcuts(bound);
+        // A menu shows and binds the main key.
+        action->setShortcut(bound.first());
         action->setShortcutVisibleInContextMenu(true);
         // Shown beside the title only: the key works where the application binds it (a global
         // shortcut, an editor's own key), not through this item.
-        if (!bindsKeys) action->setShortcutContext(Qt::WidgetShortcut);
+        if (!bindsKeys || !commandBindsKeys(command))
+            action->setShortcutContext(Qt::WidgetShortcut);
     }
     if (const Slot slot = slotFor(command))
         QObject::connect(action, &QAction::triggered, &MenuActions::shared(),

@@ -92,6 +92,10 @@ QString commandTitle(AppCommand command);
 // The command's keys, the main one first; empty for none.
 QList<QKeySequence> commandKeys(AppCommand command);
 
+// Whether a window binds the command's key, or only shows it: the capture keys are global
+// shortcuts, and the editor page handles Delete and its tool keys itself.
+bool commandBindsKeys(AppCommand command);
+
 // A new action for `command`: its title, its keys (bound when `bindsKeys`, otherwise only
 // shown beside the title) and its work on MenuActions::shared().
 QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys = true);

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppPresence.h"
+#include "app/MainMenuBuilder.h"
 #include "app/TrayMenu.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
@@ -138,6 +139,9 @@ void AppDelegate::start()
     // Editor pages switch tools by single letters and show their resize, sharpen and
     // keyboard-shortcuts sheets.
     installEditorSheets(EditorViewHooks::shared());
+    // Every editor window gets the main menu.
+    EditorWindowController::shared().setWindowDecorator(
+        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
 
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
         if (m_steps[i]) m_steps[i]();

@@ -9,6 +9,7 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorToolbar.h"
 #include "editor/EditorView.h"
+#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorZoom.h"
 #include "editor/RecentDocuments.h"
@@ -478,7 +479,7 @@ void MenuActions::showKeyboardShortcuts()
 {
     EditorPage* page = keyPage();
     if (!page && !editors().pages().isEmpty()) page = editors().pages().last();
-    if (page) page->view()->setShowsShortcuts(true);
+    if (page) emit EditorRequests::shared().showKeyboardShortcuts(&page->store());
 }
 
 // ---- image ------------------------------------------------------------------------------------
@@ -530,6 +531,11 @@ void MenuActions::sharpenImage()
 void MenuActions::beginCrop()
 {
     if (AnnotationStore* store = currentStore()) store->activate(Tool::crop);
+}
+
+void MenuActions::selectTool(Tool tool)
+{
+    if (AnnotationStore* store = currentStore()) store->activate(tool);
 }
 
 void MenuActions::pinToScreen()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Tool.h"
+
 #include <QObject>
 #include <QString>
 
@@ -129,6 +131,7 @@ public slots:
     void sharpenImage();
     void beginCrop();
     void pinToScreen();
+    void selectTool(Tool tool);
     void unlockPins();
     void closePins();
 

@@ -169,6 +169,7 @@ EditorTabHost* EditorWindowController::newHost()
     auto* host = new EditorTabHost;
     connect(host, &EditorTabHost::newTabRequested, this,
             [this](EditorTabHost* from) { openBlank(from->currentPage()); });
+    if (m_decorator) m_decorator(*host);
     return host;
 }
 

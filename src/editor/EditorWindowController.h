@@ -6,11 +6,13 @@
 #include "platform/BaseImage.h"
 
 #include <QList>
+#include <QMainWindow>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace snapkin {
@@ -82,6 +84,10 @@ public:
     // Raises the page's window, shows the page's tab and activates it.
     static void bringForward(EditorPage* page);
 
+    // What the application adds to every editor window it makes from now on (its menu bar).
+    using WindowDecorator = std::function<void(QMainWindow& window)>;
+    void setWindowDecorator(WindowDecorator decorator) { m_decorator = std::move(decorator); }
+
     // Asks about each page with unsaved changes, oldest first, each brought forward; false at
     // the first that stays open (no later page is asked; earlier pages answered "Don't Save"
     // get their unsaved changes back). True when quitting may go on.
@@ -107,6 +113,7 @@ private:
         EditorZoom* zoom = nullptr;
     };
     QList<Slot> m_slots;
+    WindowDecorator m_decorator;
 };
 
 } // namespace snapkin

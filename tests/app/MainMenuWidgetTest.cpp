@@ -1,0 +1,271 @@
+#include "AppTestSupport.h"
+
+#include "app/MainMenuBuilder.h"
+#include "app/MenuActions.h"
+#include "app/PinnedScreenshotController.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "editor/EditorZoom.h"
+#include "model/AnnotationStore.h"
+#include "platform/Defaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+// "Title\tKey" per visible item, "---" for a separator, "Title >" for a submenu; a disabled
+// item ends in " (off)".
+QStringList walk(const QMenu& menu)
+{
+    QStringList items;
+    for (QAction* action : menu.actions()) {
+        if (!action->isVisible()) continue;
+        if (action->isSeparator()) {
+            items << "---";
+            continue;
+        }
+        QString item = action->text();
+        if (action->menu()) item += " >";
+        if (!action->shortcut().isEmpty())
+            item += "\t" + action->shortcut().toString(QKeySequence::NativeText);
+        if (!action->isEnabled()) item += " (off)";
+        items << item;
+    }
+    return items;
+}
+
+QMenu* menuNamed(QMenuBar& bar, const QString& title)
+{
+    for (QAction* action : bar.actions())
+        if (action->text() == title) return action->menu();
+    return nullptr;
+}
+
+QAction* item(QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions())
+        if (action->text() == text) return action;
+    return nullptr;
+}
+
+class MainMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        platform::Defaults::standard().removeAllStored();
+        m_bar.reset(MainMenuBuilder::shared().makeMenuBar(nullptr));
+    }
+    void TearDown() override
+    {
+        PinnedScreenshotController::shared().closeAll();
+        apptest::closeAllEditors();
+        platform::Defaults::standard().removeAllStored();
+    }
+    QMenu& menu(const char* title)
+    {
+        QMenu* found = menuNamed(*m_bar, title);
+        EXPECT_NE(found, nullptr) << title;
+        emit found->aboutToShow();
+        return *found;
+    }
+    // Makes `window` the active window, as a click on it would.
+    static void activate(QWidget* window)
+    {
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+
+    std::unique_ptr<QMenuBar> m_bar;
+};
+
+} // namespace
+
+TEST_F(MainMenuTest, MenusListTheirCommandsWithTheDesktopsKeys)
+{
+    QStringList titles;
+    for (QAction* action : m_bar->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Capture", "&Image", "&Tools",
+                                   "&Window", "&Help"}));
+
+    EXPECT_EQ(walk(menu("&File")),
+              (QStringList{"New Blank Canvas\tCtrl+N", "New from Clipboard\tCtrl+Shift+N",
+                           "Open\u2026\tCtrl+O", "Open Recent >", "New Tab\tCtrl+T", "---",
+                           "Save\u2026\tCtrl+S", "Save as Snapkin Document\u2026\tCtrl+Shift+S",
+                           "Export As\u2026", "---", "Quit Snapkin\tCtrl+Q"}));
+    EXPECT_EQ(
+        walk(menu("&Edit")),
+        (QStringList{"Undo\tCtrl+Z", "Redo\tCtrl+Shift+Z", "---", "Cut\tCtrl+X",
+                     "Copy\tCtrl+C (off)", "Paste\tCtrl+V (off)", "Delete\tDel (off)", "---",
+                     "Copy Image\tCtrl+Shift+C", "Share\u2026", "Copy Text from Image", "---"}));
+    EXPECT_EQ(walk(menu("&View")),
+              (QStringList{"Zoom In\tCtrl++", "Zoom Out\tCtrl+-", "Actual Size\tCtrl+0",
+                           "Zoom to Fit\tCtrl+9", "---", "Hide Options Bar", "Show Selectable Text",
+                           "Customize Toolbar\u2026"}));
+    EXPECT_EQ(
+        walk(menu("&Capture")),
+        (QStringList{"Capture Region\tCtrl+Alt+4", "Capture Window\tCtrl+Alt+5",
+                     "Capture Front Window\tCtrl+Alt+Shift+5", "Capture Full Screen\tCtrl+Alt+3",
+                     "Recapture Last Region\tCtrl+Alt+Shift+4", "Copy Text from Region\tCtrl+Alt+7",
+                     "---", "Quick Capture >", "---"}));
+    EXPECT_EQ(
+        walk(menu("&Image")),
+        (QStringList{"Rotate Counterclockwise\tCtrl+[", "Rotate Clockwise\tCtrl+]", "---",
+                     "Flip Horizontal", "Flip Vertical", "---", "Resize Image\u2026\tCtrl+Shift+R",
+                     "Sharpen\u2026", "Crop\u2026", "---", "Pin to Screen"}));
+    EXPECT_EQ(walk(menu("&Window")),
+              (QStringList{"Minimize\tCtrl+M", "---", "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
+                           "Close Pinned Screenshots (off)"}));
+    // No support site is configured, so Help leads to the editor's own sheet only.
+    EXPECT_EQ(walk(menu("&Help")), (QStringList{"Keyboard Shortcuts\t?", "---"}));
+
+    const QStringList tools = walk(menu("&Tools"));
+    ASSERT_EQ(tools.size(), 16);
+    EXPECT_EQ(tools.first(), "Select\tAlt+Shift+V");
+    EXPECT_TRUE(tools.contains("Arrow\tAlt+Shift+A"));
+    EXPECT_EQ(tools.last(), "Frame\tAlt+Shift+Y");
+}
+
+TEST_F(MainMenuTest, OnlyClearMenuAndThePinItemsWaitForSomethingToActOn)
+{
+    QMenu* recent = item(menu("&File"), "Open Recent")->menu();
+    emit recent->aboutToShow();
+    EXPECT_EQ(walk(*recent), QStringList{"Clear Menu (off)"});
+
+    auto& pins = PinnedScreenshotController::shared();
+    QImage image(100, 80, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::yellow);
+    PinnedScreenshotWindow* pin = pins.pin(image);
+    QMenu& window = menu("&Window");
+    EXPECT_FALSE(item(window, "Unlock Pinned Screenshots")->isEnabled());
+    EXPECT_TRUE(item(window, "Close Pinned Screenshots")->isEnabled());
+    pin->lock();
+    EXPECT_TRUE(item(window, "Unlock Pinned Screenshots")->isEnabled());
+    item(window, "Unlock Pinned Screenshots")->trigger();
+    EXPECT_FALSE(item(window, "Unlock Pinned Screenshots")->isEnabled());
+    item(window, "Close Pinned Screenshots")->trigger();
+    EXPECT_FALSE(item(window, "Close Pinned Screenshots")->isEnabled());
+
+    // With no editor at all every other item stays enabled (and does nothing).
+    for (const char* title : {"&File", "&View", "&Capture", "&Image", "&Tools", "&Help"})
+        for (const QString& entry : walk(menu(title)))
+            EXPECT_FALSE(entry.endsWith(" (off)") && !entry.startsWith("Clear Menu"))
+                << entry.toStdString();
+}
+
+TEST_F(MainMenuTest, WithAnotherWindowInFrontKeyEditorItemsRestWhileImageItemsActOnTheNewest)
+{
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& older = editors.openBlank();
+    AnnotationStore& newest = editors.openBlank();
+    for (AnnotationStore* store : {&older, &newest})
+        store->rotate(true); // one undo step each
+    const QSizeF newestSize = newest.image().pointSize();
+
+    QWidget settingsLike;
+    settingsLike.resize(200, 100);
+    activate(&settingsLike);
+
+    EditorZoom& zoom = editors.pageOf(newest)->zoom();
+    const double scale = zoom.scale();
+    item(menu("&Edit"), "Undo")->trigger();
+    item(menu("&View"), "Zoom In")->trigger();
+    EXPECT_EQ(newest.undoCount(), 1);
+    EXPECT_EQ(older.undoCount(), 1);
+    EXPECT_DOUBLE_EQ(zoom.scale(), scale);
+    EXPECT_FALSE(MenuActions::shared().copyImage());
+
+    item(menu("&Image"), "Rotate Clockwise")->trigger();
+    EXPECT_EQ(newest.image().pointSize(), newestSize.transposed());
+    EXPECT_EQ(older.undoCount(), 1);
+    item(menu("&Tools"), "Arrow")->trigger();
+    EXPECT_EQ(newest.tool(), Tool::arrow);
+
+    // With an editor in front, the key editor is that one.
+    activate(editors.pageOf(older)->window());
+    item(menu("&Edit"), "Undo")->trigger();
+    EXPECT_EQ(older.undoCount(), 0);
+}
+
+TEST_F(MainMenuTest, ZoomStepsStayBetweenAQuarterAndFourTimes)
+{
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& store = editors.openBlank();
+    EditorPage* page = editors.pageOf(store);
+    activate(page->window());
+    EditorZoom& zoom = page->zoom();
+    QMenu& view = menu("&View");
+
+    zoom.setScale(4.0);
+    item(view, "Zoom In")->trigger();
+    EXPECT_DOUBLE_EQ(zoom.scale(), 4.0);
+    zoom.setScale(0.25);
+    item(view, "Zoom Out")->trigger();
+    EXPECT_DOUBLE_EQ(zoom.scale(), 0.25);
+    zoom.setScale(0.1); // a fit may go below the steps' range
+    item(view, "Zoom In")->trigger();
+    EXPECT_DOUBLE_EQ(zoom.scale(), 0.25);
+    item(view, "Actual Size")->trigger();
+    EXPECT_DOUBLE_EQ(zoom.scale(), 1.0);
+}
+
+TEST_F(MainMenuTest, TogglesStoreTheirSettingAndTurnTheirTitle)
+{
+    auto& settings = platform::Defaults::standard();
+    item(menu("&View"), "Hide Options Bar")->trigger();
+    EXPECT_FALSE(settings.boolForKey("showOptionsBar"));
+    EXPECT_NE(item(menu("&View"), "Show Options Bar"), nullptr);
+    item(menu("&View"), "Show Selectable Text")->trigger();
+    EXPECT_TRUE(settings.boolForKey("selectableTextEnabled"));
+    EXPECT_NE(item(menu("&View"), "Hide Selectable Text"), nullptr);
+}
+
+TEST_F(MainMenuTest, ResizeDuringACropLeavesCropModeWithoutCropping)
+{
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& store = editors.openBlank();
+    activate(editors.pageOf(store)->window());
+    store.activate(Tool::crop);
+    ASSERT_TRUE(store.isCropping());
+    const QSizeF size = store.image().pointSize();
+    MenuActions::shared().resizeImage();
+    EXPECT_FALSE(store.isCropping());
+    EXPECT_EQ(store.tool(), Tool::select);
+    EXPECT_EQ(store.image().pointSize(), size);
+    store.setIsResizing(false);
+}
+
+TEST_F(MainMenuTest, EditorWindowsCarryTheMenuBar)
+{
+    MainMenuBuilder::shared(); // installed by start-up in the application
+    EditorWindowController::shared().setWindowDecorator(
+        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+    AnnotationStore& store = EditorWindowController::shared().openBlank();
+    auto* window =
+        qobject_cast<QMainWindow*>(EditorWindowController::shared().pageOf(store)->window());
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window->menuBar(), nullptr);
+    EXPECT_NE(menuNamed(*window->menuBar(), "&Capture"), nullptr);
+    window->grab().save(apptest::picturePath("editor-with-menu-bar.png"));
+    EditorWindowController::shared().setWindowDecorator({});
+}
+
+TEST(HelpPage, FollowsTheFirstLanguageThatHasAPage)
+{
+    EXPECT_EQ(MenuActions::helpPath({"pt-BR", "en"}), "pt/support/");
+    EXPECT_EQ(MenuActions::helpPath({"de"}), "de/support/");
+    for (const char* other : {"en-GB", "nl", "zh-Hans"})
+        EXPECT_EQ(MenuActions::helpPath({other, "de"}), "support/") << other;
+    EXPECT_EQ(MenuActions::helpPath({}), "support/");
+}
