@@ -1,6 +1,11 @@
 #include "SnapkinVersion.h"
 #include "app/AppDelegate.h"
+#include "app/AppPresence.h"
+#include "app/MenuActions.h"
 #include "platform/SingleInstance.h"
+#include "settings/Language.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/SettingsHooks.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -65,6 +70,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const QStringList files = parser.positionalArguments();
+    // Every text from here on is in the chosen language (or the desktop's).
+    snapkin::language::applyStartUpLanguage();
 
     // One Snapkin per user and display: a later start hands its files (or "reopen") over and
     // leaves at once.
@@ -75,6 +82,14 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     snapkin::AppDelegate delegate;
+    // The settings window, for the "Settings…" items; it asks the shell about the tray.
+    snapkin::MenuActions::shared().setHandler(snapkin::MenuActions::Handler::settings,
+                                              [](const QImage*) {
+                                                  snapkin::PreferencesWindow::showShared();
+                                                  return true;
+                                              });
+    snapkin::setSettingsHooks(
+        {[&delegate] { delegate.updateTray(); }, &snapkin::AppPresence::trayAvailable});
     QObject::connect(&instance, &snapkin::platform::SingleInstance::reopenRequested, &delegate,
                      &snapkin::AppDelegate::reopen);
     QObject::connect(&instance, &snapkin::platform::SingleInstance::filesRequested, &delegate,

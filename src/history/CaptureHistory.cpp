@@ -98,6 +98,16 @@ void CaptureHistory::drain()
     m_queue->drain();
 }
 
+void CaptureHistory::whenWritesDone(QObject* context, std::function<void()> then)
+{
+    // The call is posted to this object, which drains the queue before it goes away, so the
+    // worker never posts to a destroyed object; the context is checked on the main thread.
+    m_queue->async([this, guard = QPointer<QObject>(context), then = std::move(then)] {
+        QMetaObject::invokeMethod(
+            this, [guard, then] { if (guard) then(); }, Qt::QueuedConnection);
+    });
+}
+
 void CaptureHistory::flushAndDrain()
 {
     for (auto& [key, tracker] : m_trackers)

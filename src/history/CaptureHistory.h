@@ -92,6 +92,9 @@ public:
     void finishForQuit();
     // Waits until every write queued so far is done.
     void drain();
+    // Calls `then` on the main thread once every write queued so far is done, without
+    // waiting; nothing is called when `context` is gone by then.
+    void whenWritesDone(QObject* context, std::function<void()> then);
 
     // ---- retention and removal ---------------------------------------------------------------
     // Removes entries older than "historyRetentionDays" (0 or less: none by age) and beyond the

@@ -62,6 +62,18 @@ void HotKeyRecorder::setOnChange(std::function<void(const CaptureHotKey&)> onCha
     m_onChange = std::move(onChange);
 }
 
+void HotKeyRecorder::showConflict(CaptureAction other)
+{
+    m_conflict = other;
+    refresh();
+}
+
+void HotKeyRecorder::clearConflict()
+{
+    m_conflict.reset();
+    refresh();
+}
+
 QString HotKeyRecorder::message() const
 {
     if (m_conflict) return L10n::text("Already used by ") + label(*m_conflict);

@@ -47,6 +47,11 @@ public:
     bool isRecording() const { return m_recording; }
     // The action whose combination the last press had, until recording starts again.
     std::optional<CaptureAction> conflict() const { return m_conflict; }
+    // Shows "Already used by …" for a combination refused outside the field (a reset to the
+    // built-in combination that another action has meanwhile); nothing clears it but the next
+    // recording or clearConflict().
+    void showConflict(CaptureAction other);
+    void clearConflict();
     // The red line under the field; empty when there is none.
     QString message() const;
 

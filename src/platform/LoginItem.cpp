@@ -1,0 +1,137 @@
+#include "platform/LoginItem.h"
+
+#include "platform/AtomicWrite.h"
+#include "platform/L10n.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace snapkin::platform {
+
+namespace {
+
+QString configHome()
+{
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return xdg;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+// Whether the [Desktop Entry] group says Hidden=true.
+bool isHidden(const QByteArray& text)
+{
+    bool inMainGroup = false;
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup) continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0) continue;
+        if (line.left(equals).trimmed() == "Hidden")
+            return line.mid(equals + 1).trimmed() == "true";
+    }
+    return false;
+}
+
+} // namespace
+
+QString LoginItem::userMessage(Error error)
+{
+    switch (error) {
+    case Error::cannotCreateFolder:
+        return L10n::text("The autostart folder could not be created.");
+    case Error::writeFailed:
+        return L10n::text("The autostart entry could not be written.");
+    case Error::cannotRemove:
+        return L10n::text("The autostart entry could not be removed.");
+    }
+    return {};
+}
+
+QString LoginItem::entryPath()
+{
+    return configHome() + QStringLiteral("/autostart/snapkin.desktop");
+}
+
+bool LoginItem::isEnabled()
+{
+    QFile file(entryPath());
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) return false;
+    return !isHidden(file.readAll());
+}
+
+QString LoginItem::execArgument(const QString& argument)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool quote = argument.isEmpty();
+    for (const QChar c : argument) {
+        if (reserved.contains(c)) quote = true;
+    }
+    QString quoted;
+    if (quote) {
+        quoted += QLatin1Char('"');
+        for (const QChar c : argument) {
+            if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += QLatin1Char('\\');
+            quoted += c;
+        }
+        quoted += QLatin1Char('"');
+    } else {
+        quoted = argument;
+    }
+    // Field codes start with %; the string rules escape backslashes and line breaks last.
+    quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    QString out;
+    for (const QChar c : quoted) {
+        if (c == '\\')
+            out += QStringLiteral("\\\\");
+        else if (c == '\n')
+            out += QStringLiteral("\\n");
+        else if (c == '\t')
+            out += QStringLiteral("\\t");
+        else if (c == '\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray LoginItem::entry(const QString& program)
+{
+    QString text;
+    text += QStringLiteral("[Desktop Entry]\n");
+    text += QStringLiteral("Type=Application\n");
+    text += QStringLiteral("Name=Snapkin\n");
+    text += QStringLiteral("Comment=Screenshots and annotation\n");
+    text += QStringLiteral("Exec=") + execArgument(program) + QLatin1Char('\n');
+    text += QStringLiteral("Icon=snapkin\n");
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
+    return text.toUtf8();
+}
+
+std::expected<void, LoginItem::Error> LoginItem::setEnabled(bool enabled, const QString& program)
+{
+    const QString path = entryPath();
+    if (!enabled) {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink()) return {};
+        if (!QFile::remove(path)) return std::unexpected(Error::cannotRemove);
+        return {};
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return std::unexpected(Error::cannotCreateFolder);
+    const QString executable =
+        program.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath()
+                          : QFileInfo(program).absoluteFilePath();
+    if (!writeFileAtomically(path, entry(executable))) return std::unexpected(Error::writeFailed);
+    return {};
+}
+
+} // namespace snapkin::platform

@@ -1,0 +1,373 @@
+#include "settings/CaptureTab.h"
+
+#include "capture/CaptureEngine.h"
+#include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
+#include "output/ExportFormat.h"
+#include "output/ExportService.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/Symbols.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+constexpr int qualityMinimum = 30;
+constexpr int qualityMaximum = 100;
+constexpr int qualityStep = 5;
+constexpr int folderTextWidth = 170;
+
+QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+QWidget* hbox(int spacing, std::initializer_list<QWidget*> items)
+{
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* item : items)
+        layout->addWidget(item, 0, Qt::AlignVCenter);
+    return box;
+}
+
+void setElided(QLabel* label, const QString& text)
+{
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, folderTextWidth));
+    label->setToolTip(text);
+}
+
+} // namespace
+
+CaptureTab::Services CaptureTab::defaultServices()
+{
+    Services services;
+    services.chooseFolder = [](const QString& start) -> std::optional<QString> {
+        const QString folder = QFileDialog::getExistingDirectory(
+            nullptr, QString(), start,
+            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        if (folder.isEmpty()) return std::nullopt;
+        return folder;
+    };
+    services.setDefaultSaveFolder = [](const QString& folder) {
+        PostCaptureRouter::shared().setDefaultSaveFolder(folder);
+    };
+    services.watcher = &SystemScreenshotWatcher::shared();
+    return services;
+}
+
+int CaptureTab::percent(double quality)
+{
+    if (!std::isfinite(quality)) return 0;
+    return int(std::lround(quality * 100));
+}
+
+CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget* parent)
+    : SettingsForm(parent), m_settings(settings), m_services(std::move(services))
+{
+    const auto addToggle = [this, &settings](SettingsSection* section, const char* symbol,
+                                             const char* title, const QString& storedKey,
+                                             bool fallback,
+                                             std::function<void(bool)> onChange = {}) {
+        QCheckBox* toggle = section->addToggle(QString::fromLatin1(symbol), L10n::text(title),
+                                               settings, storedKey, fallback, std::move(onChange));
+        m_toggles.insert(storedKey, toggle);
+        return toggle;
+    };
+
+    // After capturing. Quick access has no control: its thumbnail is not shown on this desktop.
+    auto* after = addSection(L10n::text("After capturing"));
+    addToggle(after, "macwindow", "Open the editor", key(PostCaptureRouter::showKey), true);
+    addToggle(after, "doc.on.clipboard", "Copy to clipboard", key(PostCaptureRouter::copyKey),
+              false);
+    addToggle(after, "square.and.arrow.down", "Save to file", key(PostCaptureRouter::saveToDiskKey),
+              false);
+    after->addNote(L10n::text("Choose what happens right after you take a screenshot. \"Save to "
+                              "file\" uses your default save folder when set."));
+
+    // Output.
+    auto* output = addSection(L10n::text("Output"));
+    m_format = new QComboBox;
+    for (const ExportFormat format : allExportFormats)
+        m_format->addItem(label(format), toRaw(format));
+    connect(m_format, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0) m_settings.setValue(key(kExportFormatKey), m_format->itemData(index));
+    });
+    output->addRow(QStringLiteral("doc.badge.gearshape"), L10n::text("Default format"), m_format);
+
+    m_quality = new QSlider(Qt::Horizontal);
+    m_quality->setRange(qualityMinimum, qualityMaximum);
+    m_quality->setSingleStep(qualityStep);
+    m_quality->setPageStep(qualityStep);
+    m_quality->setTickInterval(qualityStep);
+    m_quality->setMaximumWidth(180);
+    m_quality->setMinimumWidth(140);
+    m_quality->setAccessibleName(L10n::text("Quality"));
+    m_qualityText = new QLabel;
+    m_qualityText->setMinimumWidth(40);
+    m_qualityText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(m_quality, &QSlider::valueChanged, this, &CaptureTab::qualityMoved);
+    m_qualityRow = output->addRow(QStringLiteral("slider.horizontal.3"), L10n::text("Quality"),
+                                  hbox(10, {m_quality, m_qualityText}));
+
+    m_folderText = new ToneLabel(QString(), ToneLabel::Tone::secondary);
+    m_folderText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_folderText->setMaximumWidth(folderTextWidth);
+    m_folderReset = new QToolButton;
+    m_folderReset->setAutoRaise(true);
+    m_folderReset->setIcon(platform::Symbols::icon(QStringLiteral("xmark.circle.fill")));
+    if (m_folderReset->icon().isNull()) m_folderReset->setText(QStringLiteral("×"));
+    m_folderReset->setToolTip(L10n::text("Reset"));
+    m_folderReset->setAccessibleName(L10n::text("Reset"));
+    connect(m_folderReset, &QToolButton::clicked, this, &CaptureTab::resetSaveFolder);
+    m_chooseFolder = new QPushButton(L10n::text("Choose…"));
+    connect(m_chooseFolder, &QPushButton::clicked, this, &CaptureTab::chooseSaveFolder);
+    output->addRow(QStringLiteral("folder"), L10n::text("Default save folder"),
+                   hbox(8, {m_folderText, m_folderReset, m_chooseFolder}));
+
+    addToggle(output, "doc.on.doc", "Auto-copy to clipboard after saving",
+              key(ExportService::autoCopyAfterSaveKey), false);
+    addToggle(output, "arrow.up.left.and.arrow.down.right", "Copy to clipboard at full size (1×)",
+              key(ExportService::copyAtFullSizeKey), false);
+    m_qualityNote = output->addNote(QString());
+    output->addNote(L10n::text(
+        "On HiDPI (scaled) screens, screenshots have more pixels than the screen has points, and "
+        "some apps paste them at half size. Turn this on to always paste at full pixel size — "
+        "just as sharp, but the image lands larger in the document."));
+
+    // Region capture.
+    auto* region = addSection(L10n::text("Region capture"));
+    addToggle(region, "crop", "Adjust the selection before capturing",
+              QStringLiteral("adjustRegionBeforeCapture"), false);
+    region->addNote(L10n::text(
+        "After dragging, the selection keeps its handles so you can resize or move it. Press "
+        "Return or Space, or double-click inside it, to capture — handy for catching the right "
+        "frame of a video."));
+
+    // While capturing.
+    auto* selecting = addSection(L10n::text("While capturing"));
+    addToggle(selecting, "plus.magnifyingglass", "Show a magnifier while selecting",
+              key(CaptureEngine::showMagnifierWhileSelectingKey), true);
+    addToggle(selecting, "snowflake", "Freeze the screen while selecting",
+              key(CaptureService::freezeScreenKey), false);
+    addToggle(selecting, "eye.slash", "Hide desktop icons",
+              key(CaptureEngine::hideDesktopIconsWhileCapturingKey), false);
+    selecting->addNote(L10n::text("Shows the pixels under the pointer with its position and color, "
+                                  "and the size of the selection in pixels. Press C to copy the "
+                                  "color."));
+    selecting->addNote(L10n::text(
+        "You select on a still image taken when the capture starts, so open menus and tooltips "
+        "stay in the shot. The timer counts down before the screen freezes."));
+    selecting->addNote(L10n::text("Leaves the desktop icons out of region and full-screen "
+                                  "captures. Your desktop doesn't change."));
+
+    // Window capture.
+    auto* window = addSection(L10n::text("Window capture"));
+    addToggle(window, "shadow", "Include the window shadow",
+              key(CaptureEngine::windowCaptureShadowKey), true);
+    addToggle(window, "square.on.square.dashed", "Transparent background",
+              key(CaptureEngine::windowCaptureTransparentBackgroundKey), true);
+    window->addNote(L10n::text(
+        "Captures the window with a shadow drawn around it and rounded corners, on transparency "
+        "instead of the desktop behind it. JPEG and BMP have no transparency, so those export on "
+        "white."));
+
+    // Countdown and sound.
+    auto* timing = addSection();
+    m_countdown = new QComboBox;
+    m_countdown->addItem(L10n::text("Off"), 0);
+    for (const int seconds : {3, 5, 10})
+        m_countdown->addItem(QStringLiteral("%1s").arg(seconds), seconds);
+    connect(m_countdown, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0)
+            m_settings.setValue(key(CaptureService::captureDelayKey),
+                                m_countdown->itemData(index).toInt());
+    });
+    timing->addRow(QStringLiteral("timer"), L10n::text("Countdown before capturing"), m_countdown);
+    addToggle(timing, "speaker.wave.2", "Play sound when capturing",
+              key(CaptureService::captureSoundKey), false);
+    timing->addNote(L10n::text(
+        "Adds a countdown before the shot — time to open a menu or trigger a hover state. For "
+        "region and window, the countdown starts after you pick the area."));
+
+    // The desktop's own screenshots.
+    auto* system = addSection(L10n::text("System screenshots"));
+    m_watch = addToggle(system, "camera.on.rectangle", "Open editor after a system screenshot",
+                        key(SystemScreenshotWatcher::watchKey), false,
+                        [this](bool on) { toggleSystemWatch(on); });
+    m_watchedText = new ToneLabel(QString(), ToneLabel::Tone::secondary);
+    m_watchedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_watchedText->setMaximumWidth(folderTextWidth);
+    m_changeWatched = new QPushButton(L10n::text("Change…"));
+    connect(m_changeWatched, &QPushButton::clicked, this, &CaptureTab::changeWatchedFolder);
+    m_watchedRow =
+        system->addRow(QStringLiteral("folder.badge.gearshape"), L10n::text("Watched folder"),
+                       hbox(8, {m_watchedText, m_changeWatched}));
+    system->addNote(L10n::text(
+        "Keep using your desktop's screenshot key (Print Screen) — Snapkin watches the folder "
+        "where screenshots are saved and opens each new one in the editor."));
+    system->addNote(L10n::format(
+        "This works where Snapkin can't capture (for example on Wayland), as does pasting a "
+        "screenshot with %@.",
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N).toString(QKeySequence::NativeText)));
+
+    connect(&settings, &platform::Defaults::valueChanged, this, [this](const QString& changed) {
+        if (changed == QLatin1String(kExportFormatKey) ||
+            changed == QLatin1String(kJpegQualityKey) || changed == QLatin1String(kWebPQualityKey))
+            refreshFormat();
+        else if (changed == QLatin1String(ExportService::defaultSaveFolderKey))
+            refreshFolder();
+        else if (changed == QLatin1String(CaptureService::captureDelayKey))
+            m_countdown->setCurrentIndex(m_countdown->findData(
+                int(m_settings.integerForKey(key(CaptureService::captureDelayKey)))));
+        else if (changed == QLatin1String(SystemScreenshotWatcher::watchKey))
+            m_watchedRow->setVisible(m_watch->isChecked());
+    });
+    const QVariant delay = settings.object(key(CaptureService::captureDelayKey));
+    m_countdown->setCurrentIndex(
+        m_countdown->findData(delay.isValid() ? int(delay.toLongLong()) : 0));
+    refreshFormat();
+    refreshFolder();
+    refreshWatchedFolder();
+}
+
+QCheckBox* CaptureTab::toggle(const QString& storedKey) const
+{
+    return m_toggles.value(storedKey);
+}
+
+void CaptureTab::showEvent(QShowEvent* event)
+{
+    SettingsForm::showEvent(event);
+    refreshWatchedFolder();
+}
+
+QString CaptureTab::qualityKey() const
+{
+    const auto format = exportFormatFromRaw(m_settings.stringForKey(key(kExportFormatKey)));
+    if (format == ExportFormat::jpeg) return key(kJpegQualityKey);
+    if (format == ExportFormat::webp) return key(kWebPQualityKey);
+    return {};
+}
+
+void CaptureTab::refreshFormat()
+{
+    const QVariant stored = m_settings.object(key(kExportFormatKey));
+    const QString raw = stored.isValid() ? stored.toString() : QStringLiteral("png");
+    m_format->setCurrentIndex(m_format->findData(raw));
+    const auto format = exportFormatFromRaw(raw);
+    const bool lossy = format && isLossy(*format);
+    m_qualityRow->setVisible(lossy);
+    m_qualityNote->setVisible(lossy);
+    if (!lossy) return;
+    m_qualityNote->setText(
+        *format == ExportFormat::webp
+            ? L10n::text("Lower values produce smaller files but more compression artefacts. 100% "
+                         "is lossless.")
+            : L10n::text("Lower values produce smaller files but more compression artefacts."));
+    const QString qualityKey = this->qualityKey();
+    const double quality =
+        m_settings.isNumber(qualityKey) ? m_settings.doubleForKey(qualityKey) : kFallbackQuality;
+    const QSignalBlocker block(m_quality);
+    m_quality->setValue(percent(quality));
+    m_qualityText->setText(QStringLiteral("%1%").arg(percent(quality)));
+}
+
+void CaptureTab::qualityMoved(int value)
+{
+    const QString qualityKey = this->qualityKey();
+    if (qualityKey.isEmpty()) return;
+    // Dragging passes through every whole value; only the steps are stored.
+    const int stepped = std::clamp(int(std::lround(value / double(qualityStep))) * qualityStep,
+                                   qualityMinimum, qualityMaximum);
+    if (stepped != value) {
+        const QSignalBlocker block(m_quality);
+        m_quality->setValue(stepped);
+    }
+    m_settings.setValue(qualityKey, stepped / 100.0);
+}
+
+void CaptureTab::refreshFolder()
+{
+    const QString folder = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    setElided(m_folderText,
+              folder.isEmpty() ? L10n::text("System default") : QFileInfo(folder).fileName());
+    m_folderReset->setVisible(!folder.isEmpty());
+}
+
+void CaptureTab::chooseSaveFolder()
+{
+    const QString stored = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    const auto folder = m_services.chooseFolder(stored);
+    if (!folder || folder->isEmpty()) return;
+    m_services.setDefaultSaveFolder(*folder);
+    refreshFolder();
+}
+
+void CaptureTab::resetSaveFolder()
+{
+    m_settings.setValue(key(ExportService::defaultSaveFolderKey), QString());
+    m_settings.removeObject(key(PostCaptureRouter::defaultSaveFolderBookmarkKey));
+    refreshFolder();
+}
+
+void CaptureTab::refreshWatchedFolder()
+{
+    m_systemFolder = m_services.watcher ? m_services.watcher->resolveBookmark() : std::nullopt;
+    setElided(m_watchedText,
+              m_systemFolder ? QFileInfo(*m_systemFolder).fileName() : L10n::text("Not set"));
+    m_watchedRow->setVisible(m_watch->isChecked());
+}
+
+void CaptureTab::toggleSystemWatch(bool on)
+{
+    SystemScreenshotWatcher* watcher = m_services.watcher;
+    if (!watcher) return;
+    if (on && !watcher->resolveBookmark()) {
+        if (!watcher->chooseFolder()) {
+            // Cancelled: the toggle goes back off, which runs this again and stops the watcher.
+            m_watch->setChecked(false);
+            return;
+        }
+    }
+    refreshWatchedFolder();
+    startOrStopWatcher();
+}
+
+void CaptureTab::changeWatchedFolder()
+{
+    SystemScreenshotWatcher* watcher = m_services.watcher;
+    if (!watcher || !watcher->chooseFolder()) return;
+    refreshWatchedFolder();
+    startOrStopWatcher();
+}
+
+void CaptureTab::startOrStopWatcher()
+{
+    if (m_settings.boolForKey(key(SystemScreenshotWatcher::watchKey)))
+        m_services.watcher->start();
+    else
+        m_services.watcher->stop();
+}
+
+} // namespace snapkin

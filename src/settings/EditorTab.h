@@ -1,0 +1,74 @@
+#pragma once
+
+#include "settings/SettingsForm.h"
+
+#include <QStringList>
+
+#include <optional>
+
+class QComboBox;
+class QPushButton;
+class QSlider;
+
+namespace snapkin {
+
+// The drawing defaults of new editor windows: colour, line width, arrow head, text size,
+// obscure style, spotlight shape and stamp. A new editor reads them once when it opens, so a
+// change reaches the windows opened afterwards. While a key is absent the controls show the
+// editor's own starting values (#FF3366, 20, tapered, 18, pixelate, ellipse, check).
+class EditorTab : public SettingsForm {
+    Q_OBJECT
+public:
+    static constexpr const char* colorKey = "defaultColor";
+    static constexpr const char* lineWidthKey = "defaultLineWidth";
+    static constexpr const char* arrowHeadKey = "defaultArrowHead";
+    static constexpr const char* textSizeKey = "defaultTextSize";
+    static constexpr const char* obscureStyleKey = "defaultObscureStyle";
+    static constexpr const char* spotlightEllipseKey = "defaultSpotlightEllipse";
+    static constexpr const char* stampKindKey = "defaultStampKind";
+
+    // The editor's colour palette, in order.
+    static const QStringList& palette();
+    // The palette entry equal to `hex` ignoring case, or nothing.
+    static std::optional<QString> paletteHex(const QString& hex);
+    // The height of the line-width swatch: the width clamped to 1…22 points.
+    static double swatchHeight(double lineWidth);
+
+    explicit EditorTab(platform::Defaults& settings, QWidget* parent = nullptr);
+
+    QPushButton* colorButton() const { return m_color; }
+    QWidget* swatch() const { return m_swatch; }
+    // The height the swatch paints its line at.
+    double swatchLineHeight() const;
+    QSlider* lineWidthSlider() const { return m_lineWidth; }
+    QLabel* lineWidthText() const { return m_lineWidthText; }
+    QComboBox* arrowPicker() const { return m_arrow; }
+    QComboBox* textSizePicker() const { return m_textSize; }
+    QComboBox* obscurePicker() const { return m_obscure; }
+    QComboBox* spotlightPicker() const { return m_spotlight; }
+    QComboBox* stampPicker() const { return m_stamp; }
+
+    // Stores a colour as if chosen in the colour dialog.
+    void applyColor(const QColor& color);
+    // Opens the colour dialog (without alpha) on the stored colour.
+    void openColorDialog();
+
+private:
+    QString storedColorHex() const;
+    double storedLineWidth() const;
+    void refreshColor();
+    void refreshLineWidth();
+
+    platform::Defaults& m_settings;
+    QPushButton* m_color = nullptr;
+    QWidget* m_swatch = nullptr;
+    QSlider* m_lineWidth = nullptr;
+    QLabel* m_lineWidthText = nullptr;
+    QComboBox* m_arrow = nullptr;
+    QComboBox* m_textSize = nullptr;
+    QComboBox* m_obscure = nullptr;
+    QComboBox* m_spotlight = nullptr;
+    QComboBox* m_stamp = nullptr;
+};
+
+} // namespace snapkin

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "settings/SettingsForm.h"
+
+#include <QList>
+
+class QCheckBox;
+class QComboBox;
+
+namespace snapkin {
+
+class AppearanceTile;
+
+// The first settings tab: the look (follow the desktop, light or dark, applied at once), the
+// interface language (from the next start; a note says so), where Snapkin shows itself
+// (taskbar, system tray: one of them always stays on), opening at login and the welcome
+// window at launch, and the version line at its end.
+class GeneralTab : public SettingsForm {
+    Q_OBJECT
+public:
+    static constexpr const char* showInDockKey = "showInDock";
+    static constexpr const char* showInMenuBarKey = "showInMenuBar";
+    static constexpr const char* showOnboardingKey = "showOnboardingOnLaunch";
+
+    explicit GeneralTab(platform::Defaults& settings, QWidget* parent = nullptr);
+
+    const QList<AppearanceTile*>& appearanceTiles() const { return m_tiles; }
+    QComboBox* languagePicker() const { return m_language; }
+    QLabel* restartNote() const { return m_restartNote; }
+    QCheckBox* taskbarToggle() const { return m_taskbar; }
+    QCheckBox* trayToggle() const { return m_tray; }
+    QLabel* noTrayNote() const { return m_noTrayNote; }
+    QCheckBox* loginToggle() const { return m_login; }
+    QCheckBox* welcomeToggle() const { return m_welcome; }
+
+private:
+    void chooseAppearance(const QString& value);
+    void chooseLanguage(int index);
+    void presenceChanged();
+    void updatePresenceToggles();
+    void setOpenAtLogin(bool on);
+
+    platform::Defaults& m_settings;
+    QList<AppearanceTile*> m_tiles;
+    QComboBox* m_language = nullptr;
+    QLabel* m_restartNote = nullptr;
+    QCheckBox* m_taskbar = nullptr;
+    QCheckBox* m_tray = nullptr;
+    QLabel* m_noTrayNote = nullptr;
+    QCheckBox* m_login = nullptr;
+    QCheckBox* m_welcome = nullptr;
+};
+
+} // namespace snapkin

@@ -1,0 +1,69 @@
+#include "settings/Language.h"
+
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+
+#include <QLocale>
+
+namespace snapkin::language {
+
+namespace {
+
+bool isOffered(const QString& code)
+{
+    for (const Option& option : options) {
+        if (code == QLatin1String(option.code) && code != QLatin1String("system")) return true;
+    }
+    return false;
+}
+
+// "pt_BR" / "pt-br" → "pt-BR"; bare or other Portuguese → "pt-PT"; else the language part.
+QString offeredCode(const QString& uiLanguage)
+{
+    QString normal = uiLanguage;
+    normal.replace(QLatin1Char('_'), QLatin1Char('-'));
+    const QStringList parts = normal.split(QLatin1Char('-'));
+    const QString lang = parts.value(0).toLower();
+    if (lang == QLatin1String("pt")) {
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            if (parts[i].compare(QLatin1String("BR"), Qt::CaseInsensitive) == 0)
+                return QStringLiteral("pt-BR");
+        }
+        return QStringLiteral("pt-PT");
+    }
+    return lang;
+}
+
+} // namespace
+
+void migrateLanguage(platform::Defaults& settings)
+{
+    const QString key = QString::fromLatin1(settingsKey);
+    const QVariant stored = settings.object(key);
+    if (stored.typeId() == QMetaType::QString && stored.toString() == QLatin1String("pt"))
+        settings.setValue(key, QStringLiteral("pt-PT"));
+}
+
+QString startUpLanguage(const QString& stored, const QStringList& uiLanguages)
+{
+    if (isOffered(stored)) return stored;
+    for (const QString& ui : uiLanguages) {
+        const QString code = offeredCode(ui);
+        if (isOffered(code)) return code;
+    }
+    return QStringLiteral("en");
+}
+
+void applyStartUpLanguage(platform::Defaults& settings)
+{
+    migrateLanguage(settings);
+    platform::L10n::setLanguage(startUpLanguage(
+        settings.stringForKey(QString::fromLatin1(settingsKey)), QLocale::system().uiLanguages()));
+}
+
+void applyStartUpLanguage()
+{
+    applyStartUpLanguage(platform::Defaults::standard());
+}
+
+} // namespace snapkin::language

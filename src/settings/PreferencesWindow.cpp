@@ -1,0 +1,90 @@
+#include "settings/PreferencesWindow.h"
+
+#include "history/CaptureHistory.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/Symbols.h"
+#include "settings/CaptureTab.h"
+#include "settings/EditorTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/HistoryPane.h"
+#include "settings/ShortcutsTab.h"
+
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace snapkin {
+
+using platform::L10n;
+
+const QStringList& PreferencesWindow::tags()
+{
+    static const QStringList list{"general", "capture", "shortcuts", "editor", "history"};
+    return list;
+}
+
+PreferencesWindow& PreferencesWindow::shared()
+{
+    // Never destroyed before the application: it lives as long as the process.
+    static auto* window = new PreferencesWindow(platform::Defaults::standard());
+    return *window;
+}
+
+void PreferencesWindow::showShared()
+{
+    shared().showAndRaise();
+}
+
+PreferencesWindow::PreferencesWindow(platform::Defaults& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_settings(settings),
+      m_historySource(std::make_unique<CaptureHistorySource>(CaptureHistory::shared())),
+      m_tabs(new QTabWidget(this))
+{
+    setWindowTitle(L10n::text("Snapkin Settings"));
+    setObjectName(QStringLiteral("PreferencesWindow"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(m_tabs);
+    m_tabs->setDocumentMode(true);
+
+    const auto add = [this](QWidget* tab, const char* symbol, const char* title) {
+        m_tabs->addTab(tab, platform::Symbols::icon(QString::fromLatin1(symbol)),
+                       L10n::text(title));
+    };
+    add(new GeneralTab(settings), "gearshape", "General");
+    add(new CaptureTab(settings), "camera.viewfinder", "Capture");
+    add(new ShortcutsTab(), "keyboard", "Shortcuts");
+    add(new EditorTab(settings), "paintbrush", "Editor");
+    add(new HistoryPane(settings, *m_historySource), "clock.arrow.circlepath", "History");
+
+    selectStoredTab();
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < tags().size())
+            m_settings.setValue(QString::fromLatin1(tabKey), tags().at(index));
+    });
+    setFixedSize(windowWidth, windowHeight);
+}
+
+PreferencesWindow::~PreferencesWindow() = default;
+
+QString PreferencesWindow::currentTag() const
+{
+    return tags().value(m_tabs->currentIndex());
+}
+
+void PreferencesWindow::selectStoredTab()
+{
+    const qsizetype index = tags().indexOf(m_settings.stringForKey(QString::fromLatin1(tabKey)));
+    const QSignalBlocker block(m_tabs);
+    m_tabs->setCurrentIndex(index < 0 ? 0 : int(index));
+}
+
+void PreferencesWindow::showAndRaise()
+{
+    if (!isVisible()) selectStoredTab();
+    show();
+    raise();
+    activateWindow();
+}
+
+} // namespace snapkin

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class QTabWidget;
+
+namespace snapkin {
+
+class HistoryPaneSource;
+
+namespace platform {
+class Defaults;
+}
+
+// The settings window: one window for the whole application, 580 × 560, holding the General,
+// Capture, Shortcuts, Editor and History tabs. The tab shown is kept under "settingsTab" (its
+// tag: "general", "capture", "shortcuts", "editor", "history"), so the window opens where the
+// user left it, also after a restart; an absent or unknown tag opens General.
+class PreferencesWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* tabKey = "settingsTab";
+    static constexpr int windowWidth = 580;
+    static constexpr int windowHeight = 560;
+
+    // The tags in tab order.
+    static const QStringList& tags();
+
+    // The application's window, made on first use.
+    static PreferencesWindow& shared();
+    // Opens the application's window on the stored tab, or brings it to the front.
+    static void showShared();
+
+    explicit PreferencesWindow(platform::Defaults& settings, QWidget* parent = nullptr);
+    ~PreferencesWindow() override;
+
+    QTabWidget* tabs() const { return m_tabs; }
+    QString currentTag() const;
+    // Shows the window on the stored tab, raised and active.
+    void showAndRaise();
+
+private:
+    void selectStoredTab();
+
+    platform::Defaults& m_settings;
+    std::unique_ptr<HistoryPaneSource> m_historySource;
+    QTabWidget* m_tabs;
+};
+
+} // namespace snapkin

@@ -1,0 +1,262 @@
+#include "settings/SettingsForm.h"
+
+#include "platform/Defaults.h"
+#include "platform/Symbols.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#if __has_include("SnapkinVersion.h")
+#include "SnapkinVersion.h"
+#endif
+#ifndef SNAPKIN_VERSION
+#define SNAPKIN_VERSION ""
+#endif
+#ifndef SNAPKIN_BUILD
+#define SNAPKIN_BUILD ""
+#endif
+
+namespace snapkin {
+
+namespace {
+
+constexpr int iconPointSize = 16;
+
+} // namespace
+
+QFont captionFont(const QFont& base)
+{
+    QFont f = base;
+    if (f.pointSizeF() > 0) f.setPointSizeF(std::max(7.0, f.pointSizeF() - 2));
+    return f;
+}
+
+bool boolSetting(const platform::Defaults& settings, const QString& key, bool fallback)
+{
+    const QVariant value = settings.object(key);
+    return value.typeId() == QMetaType::Bool ? value.toBool() : fallback;
+}
+
+// ---- ToneLabel -------------------------------------------------------------------------------
+
+ToneLabel::ToneLabel(const QString& text, Tone tone, QWidget* parent)
+    : QLabel(text, parent), m_tone(tone)
+{
+    applyTone();
+}
+
+void ToneLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (!m_applying && (event->type() == QEvent::ApplicationPaletteChange ||
+                        event->type() == QEvent::ParentChange))
+        applyTone();
+}
+
+void ToneLabel::applyTone()
+{
+    m_applying = true;
+    QPalette p = QApplication::palette(this);
+    QColor color = p.color(QPalette::WindowText);
+    switch (m_tone) {
+    case Tone::secondary:
+        color.setAlphaF(0.62f);
+        break;
+    case Tone::tertiary:
+        color.setAlphaF(0.42f);
+        break;
+    case Tone::alert:
+        color = QColor(0xd7, 0x26, 0x26);
+        break;
+    }
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::Text, color);
+    setPalette(p);
+    m_applying = false;
+}
+
+// ---- SettingsLabel ---------------------------------------------------------------------------
+
+SettingsLabel::SettingsLabel(const QString& symbol, const QString& title, QWidget* parent)
+    : QWidget(parent), m_icon(new QLabel(this)), m_title(new QLabel(title, this))
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(iconSpacing);
+    m_icon->setFixedWidth(iconColumnWidth);
+    m_icon->setAlignment(Qt::AlignCenter);
+    const QIcon icon = platform::Symbols::icon(symbol);
+    if (!icon.isNull()) {
+        m_icon->setPixmap(
+            icon.pixmap(QSize(iconPointSize, iconPointSize), devicePixelRatioF(), QIcon::Disabled));
+    }
+    m_icon->setAccessibleName(QString());
+    layout->addWidget(m_icon);
+    layout->addWidget(m_title, 1);
+}
+
+QString SettingsLabel::title() const
+{
+    return m_title->text();
+}
+
+// ---- notes and footer ------------------------------------------------------------------------
+
+QLabel* settingsNote(const QString& text, QWidget* parent)
+{
+    auto* note = new ToneLabel(text, ToneLabel::Tone::secondary, parent);
+    note->setWordWrap(true);
+    note->setFont(captionFont(note->font()));
+    note->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    note->setTextFormat(Qt::PlainText);
+    return note;
+}
+
+VersionFooter::VersionFooter(QWidget* parent) : ToneLabel(currentLine(), Tone::tertiary, parent)
+{
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setFont(captionFont(font()));
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setContentsMargins(0, 12, 0, 0);
+}
+
+QString VersionFooter::line(const QString& shortVersion, const QString& build)
+{
+    return QStringLiteral("Snapkin %1 (%2)")
+        .arg(shortVersion.isEmpty() ? QStringLiteral("1.0") : shortVersion,
+             build.isEmpty() ? QStringLiteral("1") : build);
+}
+
+QString VersionFooter::currentLine()
+{
+    QString version = QCoreApplication::applicationVersion();
+    if (version.isEmpty()) version = QStringLiteral(SNAPKIN_VERSION);
+    return line(version, QStringLiteral(SNAPKIN_BUILD));
+}
+
+// ---- SettingsSection -------------------------------------------------------------------------
+
+SettingsSection::SettingsSection(const QString& header, QWidget* parent) : QWidget(parent)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    if (!header.isEmpty()) {
+        auto* title = new QLabel(header, this);
+        QFont f = title->font();
+        f.setBold(true);
+        title->setFont(f);
+        title->setContentsMargins(4, 0, 0, 0);
+        column->addWidget(title);
+    }
+    auto* group = new QFrame(this);
+    group->setObjectName(QStringLiteral("settingsGroup"));
+    group->setFrameShape(QFrame::StyledPanel);
+    group->setAutoFillBackground(true);
+    group->setBackgroundRole(QPalette::Base);
+    m_group = group;
+    m_rows = new QVBoxLayout(group);
+    m_rows->setContentsMargins(10, 6, 10, 6);
+    m_rows->setSpacing(6);
+    column->addWidget(group);
+    m_footer = new QVBoxLayout;
+    m_footer->setContentsMargins(4, 0, 4, 0);
+    m_footer->setSpacing(4);
+    column->addLayout(m_footer);
+}
+
+QWidget* SettingsSection::addRow(const QString& symbol, const QString& title, QWidget* control)
+{
+    auto* row = new QWidget(m_group);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 2, 0, 2);
+    layout->setSpacing(12);
+    auto* label = new SettingsLabel(symbol, title, row);
+    layout->addWidget(label, 1, Qt::AlignVCenter);
+    if (control) {
+        control->setParent(row);
+        if (control->accessibleName().isEmpty()) control->setAccessibleName(title);
+        layout->addWidget(control, 0, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    m_rows->addWidget(row);
+    ++m_rowCount;
+    return row;
+}
+
+QWidget* SettingsSection::addWideRow(QWidget* content)
+{
+    content->setParent(m_group);
+    m_rows->addWidget(content);
+    ++m_rowCount;
+    return content;
+}
+
+QCheckBox* SettingsSection::addToggle(const QString& symbol, const QString& title,
+                                      platform::Defaults& settings, const QString& key,
+                                      bool fallback, std::function<void(bool)> onUserChange)
+{
+    auto* toggle = new QCheckBox;
+    toggle->setChecked(boolSetting(settings, key, fallback));
+    addRow(symbol, title, toggle);
+    QObject::connect(toggle, &QCheckBox::toggled, toggle, [&settings, key, onUserChange](bool on) {
+        settings.setValue(key, on);
+        if (onUserChange) onUserChange(on);
+    });
+    // Another window (the tray menu, the watcher's own refusal) may change the same key.
+    QObject::connect(&settings, &platform::Defaults::valueChanged, toggle,
+                     [toggle, &settings, key, fallback](const QString& changed) {
+                         if (changed != key) return;
+                         const bool value = boolSetting(settings, key, fallback);
+                         if (toggle->isChecked() == value) return;
+                         const QSignalBlocker block(toggle);
+                         toggle->setChecked(value);
+                     });
+    return toggle;
+}
+
+QLabel* SettingsSection::addNote(const QString& text)
+{
+    auto* note = settingsNote(text, this);
+    m_footer->addWidget(note);
+    return note;
+}
+
+QWidget* SettingsSection::addFooterWidget(QWidget* widget)
+{
+    widget->setParent(this);
+    m_footer->addWidget(widget);
+    return widget;
+}
+
+// ---- SettingsForm ----------------------------------------------------------------------------
+
+SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    m_column = new QVBoxLayout(content);
+    m_column->setContentsMargins(16, 14, 16, 16);
+    m_column->setSpacing(18);
+    m_column->addStretch(1);
+    setWidget(content);
+    viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+}
+
+SettingsSection* SettingsForm::addSection(const QString& header)
+{
+    auto* section = new SettingsSection(header, widget());
+    m_column->insertWidget(m_column->count() - 1, section);
+    return section;
+}
+
+} // namespace snapkin

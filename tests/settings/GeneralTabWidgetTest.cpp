@@ -1,0 +1,147 @@
+#include "platform/Defaults.h"
+#include "platform/LoginItem.h"
+#include "settings/AppearanceTile.h"
+#include "settings/GeneralTab.h"
+#include "settings/SettingsHooks.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+class GeneralTabTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings().removeAllStored();
+        setSettingsHooks({[this] { ++presenceSteps; }, [this] { return tray; }});
+    }
+    void TearDown() override
+    {
+        setSettingsHooks({});
+        settings().removeAllStored();
+    }
+    platform::Defaults& settings() { return platform::Defaults::standard(); }
+
+    AppearanceTile* tile(GeneralTab& tab, const QString& value)
+    {
+        for (AppearanceTile* t : tab.appearanceTiles())
+            if (t->value() == value) return t;
+        return nullptr;
+    }
+
+    int presenceSteps = 0;
+    bool tray = true;
+};
+
+TEST_F(GeneralTabTest, TheDarkTileDarkensTheApplicationAtOnceAndSystemBringsItsLookBack)
+{
+    const QColor before = QApplication::palette().color(QPalette::Window);
+    GeneralTab tab(settings());
+    ASSERT_TRUE(tile(tab, "system")->isChecked());
+
+    QTest::mouseClick(tile(tab, "dark"), Qt::LeftButton);
+    EXPECT_EQ(settings().stringForKey("appearance"), "dark");
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
+    EXPECT_TRUE(tile(tab, "dark")->isChecked());
+    EXPECT_FALSE(tile(tab, "system")->isChecked());
+    // The chosen tile wears the wide accent border, the others a faint one.
+    const QImage dark = tile(tab, "dark")->preview();
+    const QImage light = tile(tab, "light")->preview();
+    const QColor accent = QApplication::palette().color(QPalette::Highlight);
+    EXPECT_LE(std::abs(dark.pixelColor(34, 1).hue() - accent.hue()), 12);
+    EXPECT_GT(light.pixelColor(34, 1).lightness(), 150);
+
+    QTest::mouseClick(tile(tab, "system"), Qt::LeftButton);
+    EXPECT_EQ(settings().stringForKey("appearance"), "system");
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), before);
+}
+
+TEST_F(GeneralTabTest, TheOnlyWayLeftToReachSnapkinCannotBeTurnedOff)
+{
+    settings().setValue("showInDock", true);
+    settings().setValue("showInMenuBar", false);
+    GeneralTab tab(settings());
+    EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
+    EXPECT_TRUE(tab.trayToggle()->isEnabled());
+    EXPECT_TRUE(tab.noTrayNote()->isHidden());
+
+    tab.trayToggle()->click();
+    EXPECT_TRUE(settings().boolForKey("showInMenuBar"));
+    EXPECT_TRUE(tab.taskbarToggle()->isEnabled());
+    EXPECT_EQ(presenceSteps, 1);
+
+    tab.taskbarToggle()->click();
+    EXPECT_FALSE(settings().boolForKey("showInDock"));
+    EXPECT_FALSE(tab.trayToggle()->isEnabled());
+    EXPECT_EQ(presenceSteps, 2);
+}
+
+TEST_F(GeneralTabTest, WithoutATrayTheTrayToggleIsDisabledAndTheTaskbarHoldsOn)
+{
+    tray = false;
+    settings().setValue("showInDock", true);
+    GeneralTab tab(settings());
+    EXPECT_FALSE(tab.trayToggle()->isEnabled());
+    EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
+    EXPECT_FALSE(tab.noTrayNote()->isHidden());
+    EXPECT_EQ(tab.noTrayNote()->text(), "No system tray was found on this desktop.");
+}
+
+TEST_F(GeneralTabTest, ALanguageChoiceIsStoredAndAsksForARestart)
+{
+    GeneralTab tab(settings());
+    EXPECT_EQ(tab.languagePicker()->currentData().toString(), "system");
+    EXPECT_TRUE(tab.restartNote()->isHidden());
+    const int german = tab.languagePicker()->findData("de");
+    tab.languagePicker()->setCurrentIndex(german);
+    emit tab.languagePicker()->activated(german);
+    EXPECT_EQ(settings().stringForKey("appLanguage"), "de");
+    EXPECT_FALSE(tab.restartNote()->isHidden());
+
+    settings().setValue("appLanguage", "tlh");
+    GeneralTab unknown(settings());
+    EXPECT_EQ(unknown.languagePicker()->currentIndex(), -1);
+}
+
+TEST_F(GeneralTabTest, OpenAtLoginFollowsTheAutostartEntryAndGoesBackWhenWritingFails)
+{
+    QTemporaryDir config;
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    {
+        GeneralTab tab(settings());
+        EXPECT_FALSE(tab.loginToggle()->isChecked());
+        tab.loginToggle()->click();
+        EXPECT_TRUE(platform::LoginItem::isEnabled());
+        tab.loginToggle()->click();
+        EXPECT_FALSE(QFile::exists(platform::LoginItem::entryPath()));
+
+        // A file where the autostart folder goes: the toggle shows the truth again.
+        ASSERT_TRUE(QDir(config.path() + "/autostart").removeRecursively());
+        QFile blocker(config.path() + "/autostart");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        tab.loginToggle()->click();
+        EXPECT_FALSE(tab.loginToggle()->isChecked());
+    }
+    qputenv("XDG_CONFIG_HOME", previous);
+}
+
+TEST_F(GeneralTabTest, WelcomeOnLaunchDefaultsOnAndIsStored)
+{
+    GeneralTab tab(settings());
+    EXPECT_TRUE(tab.welcomeToggle()->isChecked());
+    tab.welcomeToggle()->click();
+    EXPECT_EQ(settings().object("showOnboardingOnLaunch"), QVariant(false));
+}
+
+} // namespace

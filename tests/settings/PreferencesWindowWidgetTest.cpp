@@ -1,0 +1,96 @@
+#include "SettingsTestSupport.h"
+
+#include "platform/Appearance.h"
+#include "platform/Defaults.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/SettingsForm.h"
+
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+class PreferencesWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings().removeAllStored(); }
+    void TearDown() override { settings().removeAllStored(); }
+    platform::Defaults& settings() { return platform::Defaults::standard(); }
+};
+
+TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow)
+{
+    {
+        PreferencesWindow window(settings());
+        EXPECT_EQ(window.currentTag(), "general");
+        EXPECT_EQ(window.size(), QSize(580, 560));
+        ASSERT_EQ(window.tabs()->count(), 5);
+        EXPECT_EQ(window.tabs()->tabText(4), "History");
+        for (int i = 0; i < window.tabs()->count(); ++i)
+            EXPECT_FALSE(window.tabs()->tabIcon(i).isNull()) << i;
+        window.tabs()->setCurrentIndex(2);
+        EXPECT_EQ(settings().stringForKey("settingsTab"), "shortcuts");
+    }
+    settings().reload(); // as after a restart
+    PreferencesWindow reopened(settings());
+    EXPECT_EQ(reopened.currentTag(), "shortcuts");
+    EXPECT_EQ(reopened.size(), QSize(580, 560));
+
+    settings().setValue("settingsTab", "bogus");
+    PreferencesWindow unknown(settings());
+    EXPECT_EQ(unknown.currentTag(), "general");
+}
+
+TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
+{
+    EXPECT_EQ(VersionFooter::line("2.0", "45"), "Snapkin 2.0 (45)");
+    EXPECT_EQ(VersionFooter::line("", ""), "Snapkin 1.0 (1)");
+    PreferencesWindow window(settings());
+    const auto footers = window.findChildren<VersionFooter*>();
+    ASSERT_EQ(footers.size(), 1);
+    EXPECT_TRUE(footers[0]->text().startsWith("Snapkin "));
+    EXPECT_TRUE(footers[0]->textInteractionFlags() & Qt::TextSelectableByMouse);
+}
+
+TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
+{
+    PreferencesWindow window(settings());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto labels = window.tabs()->widget(0)->findChildren<SettingsLabel*>();
+    ASSERT_GE(labels.size(), 4);
+    const int left = labels[0]->titleLabel()->mapTo(&window, QPoint()).x();
+    for (SettingsLabel* label : labels) {
+        if (!label->isVisible()) continue;
+        EXPECT_EQ(label->titleLabel()->mapTo(&window, QPoint()).x(), left)
+            << label->title().toStdString();
+        EXPECT_EQ(label->iconLabel()->width(), 22);
+    }
+}
+
+TEST_F(PreferencesWindowTest, WritesAPictureOfEveryTab)
+{
+    PreferencesWindow window(settings());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int i = 0; i < window.tabs()->count(); ++i) {
+        window.tabs()->setCurrentIndex(i);
+        QTest::qWait(20);
+        test::saveScreenshot(window, "settings-" + PreferencesWindow::tags()[i] + ".png");
+    }
+    // The Capture tab scrolled to its end, where the watcher's section is.
+    window.tabs()->setCurrentIndex(1);
+    auto* form = qobject_cast<SettingsForm*>(window.tabs()->currentWidget());
+    ASSERT_NE(form, nullptr);
+    form->verticalScrollBar()->setValue(form->verticalScrollBar()->maximum());
+    test::saveScreenshot(window, "settings-capture-end.png");
+    window.tabs()->setCurrentIndex(0);
+    platform::Appearance::apply("dark");
+    QTest::qWait(20);
+    test::saveScreenshot(window, "settings-general-dark.png");
+    platform::Appearance::apply("system");
+}
+
+} // namespace
