@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +40,11 @@ SelectableTextOverlay::SelectableTextOverlay(AnnotationStore& store, QWidget* fr
     m_copyAll->hide();
     connect(m_copyAll, &QPushButton::clicked, this, &SelectableTextOverlay::copyAllText);
 
+    // The button is offered only while a press could reach it (the select tool, not cropping).
+    // The store publishes before it stores: the change is read back on the next turn.
+    auto followSoon = [this] { QTimer::singleShot(0, this, &SelectableTextOverlay::follow); };
+    connect(&store, &AnnotationStore::toolChanged, this, followSoon);
+    connect(&store, &AnnotationStore::isCroppingChanged, this, followSoon);
     framed->installEventFilter(this);
     for (QWidget* input : inputs) {
         m_inputs.append(input);
@@ -63,36 +69,44 @@ void SelectableTextOverlay::setAnalysis(std::shared_ptr<const TextAnalysis> anal
     update();
 }
 
-QRectF SelectableTextOverlay::wordRect(int index) const
+QTransform SelectableTextOverlay::wordPlacement() const
 {
-    if (!m_analysis || !m_store || index < 0 || index >= int(m_analysis->words.size())) return {};
+    if (!m_store) return {};
+    // Fractions of the image → canvas points on the image rectangle → this widget's scale.
     const FrameLayout layout = m_store->frameLayout();
     const double canvasWidth = layout.canvasSize.width();
     const double scale = canvasWidth > 0 ? width() / canvasWidth : 1.0;
     const QRectF image = layout.imageRect;
-    const QRectF box = m_analysis->words[index].box;
-    return QRectF((image.left() + box.left() * image.width()) * scale,
-                  (image.top() + box.top() * image.height()) * scale,
-                  box.width() * image.width() * scale, box.height() * image.height() * scale);
+    return QTransform(image.width() * scale, 0, 0, image.height() * scale, image.left() * scale,
+                      image.top() * scale);
+}
+
+QRectF SelectableTextOverlay::wordRect(int index) const
+{
+    if (!m_analysis || !m_store || index < 0 || index >= int(m_analysis->words.size())) return {};
+    return wordPlacement().mapRect(m_analysis->words[index].box);
 }
 
 int SelectableTextOverlay::wordAt(QPointF point) const
 {
-    if (!m_analysis) return -1;
+    if (!m_analysis || !m_store) return -1;
+    const QTransform placement = wordPlacement();
     for (int i = 0; i < int(m_analysis->words.size()); ++i) {
         // A little slack around each word, so the gaps between letters and lines still count.
-        if (wordRect(i).adjusted(-2, -2, 2, 2).contains(point)) return i;
+        if (placement.mapRect(m_analysis->words[i].box).adjusted(-2, -2, 2, 2).contains(point))
+            return i;
     }
     return -1;
 }
 
 int SelectableTextOverlay::nearestWord(QPointF point) const
 {
-    if (!m_analysis || m_analysis->words.empty()) return -1;
+    if (!m_analysis || !m_store || m_analysis->words.empty()) return -1;
+    const QTransform placement = wordPlacement();
     int best = -1;
     double bestDistance = 0;
     for (int i = 0; i < int(m_analysis->words.size()); ++i) {
-        const QRectF r = wordRect(i);
+        const QRectF r = placement.mapRect(m_analysis->words[i].box);
         // Rows matter more than columns: a pointer beside a line selects within that line.
         const double dx = std::max({r.left() - point.x(), 0.0, point.x() - r.right()});
         const double dy = std::max({r.top() - point.y(), 0.0, point.y() - r.bottom()});
@@ -311,7 +325,7 @@ void SelectableTextOverlay::follow()
     if (!m_framed) return;
     setGeometry(m_framed->rect());
     raise();
-    const bool showButton = m_analysis && m_analysis->hasText() && !isHidden();
+    const bool showButton = m_analysis && m_analysis->hasText() && !isHidden() && interactive();
     m_copyAll->setVisible(showButton);
     if (!showButton || !m_store) return;
     // The top-right corner of the image, where it stays clear of the frame.
@@ -331,13 +345,14 @@ void SelectableTextOverlay::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     QColor highlight = palette().color(QPalette::Highlight);
+    const QTransform placement = wordPlacement();
     const int first = std::min(m_anchor, m_focus);
     const int last = std::max(m_anchor, m_focus);
     for (int i = 0; i < int(m_analysis->words.size()); ++i) {
         const bool selected = m_anchor >= 0 && i >= first && i <= last;
         if (!selected && i != m_hovered) continue;
         highlight.setAlphaF(selected ? 0.38 : 0.16);
-        const QRectF r = wordRect(i).adjusted(-2, -1, 2, 1);
+        const QRectF r = placement.mapRect(m_analysis->words[i].box).adjusted(-2, -1, 2, 1);
         p.setPen(Qt::NoPen);
         p.setBrush(highlight);
         p.drawRoundedRect(r, 3, 3);

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QPushButton>
+#include <QTransform>
 #include <QWidget>
 
 #include <memory>
@@ -67,6 +68,8 @@ private:
     QPointF toOverlay(QObject* watched, QPointF position) const;
     bool interactive() const;
     int nearestWord(QPointF point) const;
+    // From word boxes (fractions of the image) to this widget.
+    QTransform wordPlacement() const;
     void setHovered(int index);
     void follow();
 

@@ -283,8 +283,11 @@ TEST(SelectableTextOverlay, OtherToolsAndEditsReachTheCanvas)
     SelectableTextOverlay* overlay = page.overlay();
     const QPointF word = overlay->wordRect(page.wordIndex("foxes")).center();
     EXPECT_EQ(overlay->routeFor(word), SelectableTextRoute::overlay);
+    EXPECT_TRUE(overlay->copyAllButton()->isVisible());
     page.store->activate(Tool::rectangle);
     EXPECT_EQ(overlay->routeFor(word), SelectableTextRoute::canvas);
+    // Its button is not offered either while presses go to the canvas.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !overlay->copyAllButton()->isVisible(); }));
 
     // An edit stops the analysis; a new one follows.
     page.store->activate(Tool::select);
