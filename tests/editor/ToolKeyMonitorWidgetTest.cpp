@@ -273,7 +273,7 @@ TEST(KeyboardShortcutsSheet, ListsEveryToolInItsGroupWithTheRealKeyTexts)
     sheet.grab().save(picturePath("keyboard-shortcuts-sheet.png"));
 }
 
-class ShowKeyboardShortcuts : public EditorWindowsTest {
+class ToolKeysOnPages : public EditorWindowsTest {
 protected:
     void SetUp() override
     {
@@ -287,7 +287,7 @@ protected:
     }
 };
 
-TEST_F(ShowKeyboardShortcuts, TargetsTheActivePageElseTheNewestAndNothingWithoutOne)
+TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWithoutOne)
 {
     showKeyboardShortcuts(); // no editor: nothing to do, nothing breaks
 
@@ -314,4 +314,23 @@ TEST_F(ShowKeyboardShortcuts, TargetsTheActivePageElseTheNewestAndNothingWithout
     EXPECT_TRUE(newerPage->view()->showsShortcuts());
     EXPECT_FALSE(olderPage->view()->showsShortcuts());
     newerPage->view()->setShowsShortcuts(false);
+}
+
+TEST_F(ToolKeysOnPages, OnlyTheShownTabSwitches)
+{
+    auto& editors = EditorWindowController::shared();
+    AnnotationStore& back = editors.open(plainImage(), "Back", {.appliesRememberedFrame = false});
+    QWidget* window = editors.pageOf(back)->window();
+    AnnotationStore& front =
+        editors.open(plainImage(), "Front", {.appliesRememberedFrame = false, .tabOf = window});
+    back.activate(Tool::select);
+    front.activate(Tool::select);
+    EditorWindowController::bringForward(editors.pageOf(front));
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }));
+    ASSERT_TRUE(editors.pageOf(front)->isVisible());
+    ASSERT_FALSE(editors.pageOf(back)->isVisible());
+
+    type(Qt::Key_E);
+    EXPECT_EQ(front.tool(), Tool::sticker);
+    EXPECT_EQ(back.tool(), Tool::select);
 }
