@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -45,18 +46,54 @@ bool boolSetting(const platform::Defaults& settings, const QString& key, bool fa
 
 // ---- ToneLabel -------------------------------------------------------------------------------
 
+bool ToneLabel::event(QEvent* event)
+{
+    // The label's own palette stops the application's from reaching it: follow it here.
+    if (!m_applying && event->type() == QEvent::ApplicationPaletteChange) applyTone();
+    return QLabel::event(event);
+}
+
+namespace {
+
+// The application's palette changes reach every tone label, shown or not.
+class TonePaletteWatch : public QObject {
+public:
+    static TonePaletteWatch& instance()
+    {
+        static auto* watch = [] {
+            auto* w = new TonePaletteWatch;
+            qApp->installEventFilter(w);
+            return w;
+        }();
+        return *watch;
+    }
+    QSet<ToneLabel*> labels;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
+            for (ToneLabel* label : std::as_const(labels)) {
+                QEvent change(QEvent::ApplicationPaletteChange);
+                QCoreApplication::sendEvent(label, &change);
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 ToneLabel::ToneLabel(const QString& text, Tone tone, QWidget* parent)
     : QLabel(text, parent), m_tone(tone)
 {
+    TonePaletteWatch::instance().labels.insert(this);
     applyTone();
 }
 
-void ToneLabel::changeEvent(QEvent* event)
+ToneLabel::~ToneLabel()
 {
-    QLabel::changeEvent(event);
-    if (!m_applying && (event->type() == QEvent::ApplicationPaletteChange ||
-                        event->type() == QEvent::ParentChange))
-        applyTone();
+    TonePaletteWatch::instance().labels.remove(this);
 }
 
 void ToneLabel::applyTone()
@@ -160,7 +197,8 @@ SettingsSection::SettingsSection(const QString& header, QWidget* parent) : QWidg
     group->setObjectName(QStringLiteral("settingsGroup"));
     group->setFrameShape(QFrame::StyledPanel);
     group->setAutoFillBackground(true);
-    group->setBackgroundRole(QPalette::Base);
+    // A shade apart from both the window and the controls' fields, in light and dark alike.
+    group->setBackgroundRole(QPalette::AlternateBase);
     m_group = group;
     m_rows = new QVBoxLayout(group);
     m_rows->setContentsMargins(10, 6, 10, 6);

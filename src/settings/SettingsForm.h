@@ -28,10 +28,11 @@ class ToneLabel : public QLabel {
 public:
     enum class Tone { secondary, tertiary, alert };
     explicit ToneLabel(const QString& text, Tone tone, QWidget* parent = nullptr);
+    ~ToneLabel() override;
     Tone tone() const { return m_tone; }
 
 protected:
-    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void applyTone();

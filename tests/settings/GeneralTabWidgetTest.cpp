@@ -53,6 +53,8 @@ TEST_F(GeneralTabTest, TheDarkTileDarkensTheApplicationAtOnceAndSystemBringsItsL
     EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
     EXPECT_TRUE(tile(tab, "dark")->isChecked());
     EXPECT_FALSE(tile(tab, "system")->isChecked());
+    // Notes stay readable: light text on the dark window.
+    EXPECT_GT(tab.noTrayNote()->palette().color(QPalette::WindowText).lightness(), 150);
     // The chosen tile wears the wide accent border, the others a faint one.
     const QImage dark = tile(tab, "dark")->preview();
     const QImage light = tile(tab, "light")->preview();
