@@ -1,0 +1,67 @@
+#pragma once
+
+#include "editor/IconButton.h"
+
+#include <QList>
+#include <QObject>
+#include <QToolButton>
+
+#include <functional>
+
+class QFrame;
+class QMenu;
+
+namespace snapkin {
+
+class AnnotationStore;
+
+// The options bar's icon button: a 30 × 30 IconButton showing a 14-point glyph, tinted with the
+// brand colour and outlined while it stands for the current setting. Whether it is active
+// comes from the store (setActive), never from a click; active is also its accessible
+// "checked" state. The help text is its tooltip and accessible name.
+class OptionButton : public IconButton {
+    Q_OBJECT
+public:
+    static constexpr QSize buttonSize{30, 30};
+    static constexpr double glyphPoints = 14;
+
+    OptionButton(const QString& symbol, const QString& help, QWidget* parent = nullptr);
+
+    void setActive(bool active) { setChecked(active); }
+    bool isActive() const { return isChecked(); }
+
+protected:
+    void nextCheckState() override {}
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A pull-down titled with a percentage ("50 %") holding one checkable item per choice; the
+// item equal to the value is checked. Choosing any item, the checked one included, calls
+// `onChoose` with it. Borderless, kept at its ideal size; the accessible value is the title.
+class PercentMenu : public QToolButton {
+    Q_OBJECT
+public:
+    PercentMenu(QList<int> choices, const QString& label, QWidget* parent = nullptr);
+
+    std::function<void(int)> onChoose;
+
+    void showValue(int percent);
+    int value() const { return m_value; }
+    const QList<QAction*>& items() const { return m_items; }
+    static QString percentText(int percent);
+
+private:
+    QList<int> m_choices;
+    QList<QAction*> m_items;
+    QMenu* m_menu = nullptr;
+    int m_value = 0;
+};
+
+// A vertical rule `height` points high with `padding` points of room on each side.
+QWidget* optionDivider(int height, int padding, QWidget* parent);
+
+// Calls `refresh` once after the store has published one or more changes: the store signals
+// before it stores, so reading it at once would see the old values. Parented to `owner`.
+void followStore(AnnotationStore& store, QObject* owner, std::function<void()> refresh);
+
+} // namespace snapkin
