@@ -2,6 +2,8 @@
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
 #include "app/MenuActions.h"
+#include "editor/CollageService.h"
+#include "editor/options/EditorOptions.h"
 #include "platform/SingleInstance.h"
 #include "settings/Language.h"
 #include "settings/PreferencesWindow.h"
@@ -81,6 +83,9 @@ int main(int argc, char** argv)
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
+    snapkin::installEditorOptions();
+
     snapkin::AppDelegate delegate;
     // The settings window, for the "Settings…" items; it asks the shell about the tray.
     snapkin::MenuActions::shared().setHandler(snapkin::MenuActions::Handler::settings,
@@ -88,6 +93,18 @@ int main(int argc, char** argv)
                                                   snapkin::PreferencesWindow::showShared();
                                                   return true;
                                               });
+    // The menus' "New Collage" commands.
+    for (const auto& [handler, layout] :
+         {std::pair{snapkin::MenuActions::Handler::collageSideBySide,
+                    snapkin::CollageLayout::sideBySide},
+          std::pair{snapkin::MenuActions::Handler::collageStacked,
+                    snapkin::CollageLayout::stacked}}) {
+        snapkin::MenuActions::shared().setHandler(handler, [layout](const QImage*) {
+            snapkin::CollageService::createFromPanel(
+                layout, snapkin::MenuActions::shared().keyEditorWindow());
+            return true;
+        });
+    }
     snapkin::setSettingsHooks(
         {[&delegate] { delegate.updateTray(); }, &snapkin::AppPresence::trayAvailable});
     QObject::connect(&instance, &snapkin::platform::SingleInstance::reopenRequested, &delegate,

@@ -1,0 +1,148 @@
+#include "editor/CollageService.h"
+
+#include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
+#include "platform/ImageReader.h"
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace snapkin {
+
+namespace {
+
+using platform::L10n;
+
+class DialogPicker : public ImageFilesPicker {
+public:
+    QStringList chooseImages(QWidget* parent) override
+    {
+        if (parent) {
+            parent->window()->raise();
+            parent->window()->activateWindow();
+        }
+        return QFileDialog::getOpenFileNames(
+            parent, QString(), QString(),
+            L10n::text("Images") +
+                QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
+    }
+};
+
+ImageFilesPicker*& installedPicker()
+{
+    static ImageFilesPicker* picker = nullptr;
+    return picker;
+}
+
+QSizeF pointSize(const QImage& image)
+{
+    const double dpr = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1;
+    return QSizeF(image.size()) / dpr;
+}
+
+void failed(const QString& explanation, QWidget* parent)
+{
+    QMessageBox alert(QMessageBox::Warning, L10n::text("Couldn't create the collage"),
+                      L10n::text("Couldn't create the collage"), QMessageBox::Ok,
+                      parent ? parent->window() : nullptr);
+    alert.setInformativeText(explanation);
+    alert.exec();
+}
+
+} // namespace
+
+ImageFilesPicker& ImageFilesPicker::shared()
+{
+    static DialogPicker dialog;
+    return installedPicker() ? *installedPicker() : dialog;
+}
+
+void ImageFilesPicker::install(ImageFilesPicker* picker)
+{
+    installedPicker() = picker;
+}
+
+std::optional<QImage> CollageService::combine(const QList<QImage>& images, CollageLayout layout,
+                                              double gap, const QColor& background)
+{
+    QList<QImage> usable;
+    QList<QSizeF> sizes;
+    for (const QImage& image : images) {
+        const QSizeF size = pointSize(image);
+        if (image.isNull() || !(size.width() > 0) || !(size.height() > 0)) continue;
+        usable.append(image);
+        sizes.append(size);
+    }
+    if (usable.isEmpty()) return std::nullopt;
+    const bool sideBySide = layout == CollageLayout::sideBySide;
+    const auto common = [&](const QSizeF& s) { return sideBySide ? s.height() : s.width(); };
+    const auto along = [&](const QSizeF& s) { return sideBySide ? s.width() : s.height(); };
+
+    double side = 0;
+    double aspects = 0; // the length along the row per point of common side
+    for (const QSizeF& size : sizes) {
+        side = std::max(side, common(size));
+        aspects += along(size) / common(size);
+    }
+    side = std::min(side, maxCommonSide);
+    const double gaps = gap * double(usable.size() - 1);
+    // Within the limits: the row's length, the common side itself, and the area.
+    side = std::min(side, (maxCanvasSide - gaps) / aspects);
+    side = std::min(side, double(maxCanvasSide));
+    const double areaSide =
+        (-gaps + std::sqrt(gaps * gaps + 4 * aspects * maxCanvasPixels)) / (2 * aspects);
+    side = std::min(side, areaSide);
+    if (!(side >= 1)) return std::nullopt;
+
+    const double length = side * aspects + gaps;
+    const QSize canvas = sideBySide ? QSize(int(std::ceil(length)), int(std::ceil(side)))
+                                    : QSize(int(std::ceil(side)), int(std::ceil(length)));
+    if (canvas.width() > maxCanvasSide || canvas.height() > maxCanvasSide) return std::nullopt;
+    QImage result(canvas, QImage::Format_ARGB32_Premultiplied);
+    if (result.isNull()) return std::nullopt;
+    result.fill(background);
+    QPainter painter(&result);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    double at = 0;
+    for (qsizetype i = 0; i < usable.size(); ++i) {
+        const double extent = along(sizes[i]) * side / common(sizes[i]);
+        const QRectF cell = sideBySide ? QRectF(at, 0, extent, side) : QRectF(0, at, side, extent);
+        painter.drawImage(cell, usable[i]);
+        at += extent + gap;
+    }
+    painter.end();
+    return result;
+}
+
+void CollageService::createFromPanel(CollageLayout layout, QWidget* parent)
+{
+    const QStringList files = ImageFilesPicker::shared().chooseImages(parent);
+    if (files.isEmpty()) return;
+    QList<QImage> images;
+    for (const QString& file : files) {
+        auto image = platform::readImage(file);
+        if (image) images.append(*image);
+    }
+    if (images.isEmpty()) {
+        failed(L10n::text("None of the chosen files could be opened as an image."), parent);
+        return;
+    }
+    const std::optional<QImage> collage = combine(images, layout, gap, Qt::white);
+    if (!collage) {
+        failed(L10n::text("The chosen images are too large to be combined into one picture."),
+               parent);
+        return;
+    }
+    const QString title = L10n::text("Collage");
+    AnnotationStore& store =
+        EditorWindowController::shared().open(platform::BaseImage(*collage), title);
+    HistoryTracking::shared().track(store, title, std::nullopt, false);
+}
+
+} // namespace snapkin

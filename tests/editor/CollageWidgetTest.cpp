@@ -1,0 +1,75 @@
+#include "EditorWidgetTestSupport.h"
+
+#include "editor/CollageService.h"
+#include "editor/EditorWindowController.h"
+#include "model/AnnotationStore.h"
+#include "output/FrameSettings.h"
+#include "platform/Defaults.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using namespace snapkin::editortest;
+
+namespace {
+
+class FakePicker : public ImageFilesPicker {
+public:
+    QStringList chooseImages(QWidget*) override { return files; }
+    QStringList files;
+};
+
+class CollageTest : public EditorWindowsTest {
+protected:
+    void SetUp() override
+    {
+        EditorWindowsTest::SetUp();
+        ImageFilesPicker::install(&picker);
+    }
+    void TearDown() override
+    {
+        ImageFilesPicker::install(nullptr);
+        EditorWindowsTest::TearDown();
+    }
+    FakePicker picker;
+};
+
+TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
+{
+    auto& settings = platform::Defaults::standard();
+    settings.setValue(FrameSettings::applyAlwaysKey, true);
+    settings.setValue(FrameSettings::frameLastOnKey, true);
+    QFile junk(path("notes.png"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not an image");
+    junk.close();
+    picker.files = {writeImage("a.png", {80, 60}), path("notes.png"),
+                    writeImage("b.png", {40, 30})};
+
+    CollageService::createFromPanel(CollageLayout::sideBySide);
+    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    ASSERT_EQ(pages.size(), 1);
+    ASSERT_EQ(m_history.tracked.size(), 1);
+    const AnnotationStore& store = *m_history.tracked.front().store;
+    EXPECT_EQ(m_history.tracked.front().title, "Collage");
+    EXPECT_EQ(store.image().pixelSize(), QSize(80 + 12 + 80, 60));
+    EXPECT_TRUE(store.frame().has_value());
+}
+
+TEST_F(CollageTest, NothingThatOpensAlertsAndCancellingDoesNothing)
+{
+    picker.files = {};
+    CollageService::createFromPanel(CollageLayout::stacked);
+    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+
+    picker.files = {path("missing.png")};
+    AlertAnswerer alerts;
+    CollageService::createFromPanel(CollageLayout::stacked);
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen().front().text, "Couldn't create the collage");
+    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+    EXPECT_TRUE(m_history.tracked.isEmpty());
+}
+
+} // namespace
