@@ -129,6 +129,7 @@ LinkToast::LinkToast(const QString& message, const QUrl& url)
     const int natural =
         sizeHint().width() + QFontMetrics(hostFont).horizontalAdvance(m_host->text());
     resize(std::min(natural, maxWidth), sizeHint().height());
+    layout()->activate(); // gives the label its share of that width
     m_host->setText(QFontMetrics(hostFont).elidedText(hostText(url), Qt::ElideMiddle,
                                                       std::max(40, m_host->width())));
 }

@@ -90,9 +90,13 @@ TEST(LinkToast, AUrlWithoutHostShowsTheWholeUrlAndIsAnnouncedWithoutIt)
     EXPECT_EQ(LinkToast::current()->host(), url.toString(QUrl::FullyEncoded));
     EXPECT_EQ(announcer.said, QStringList{"QR code link copied. "});
     // A very long host still keeps the toast within its width.
-    LinkToast::show("QR code link copied",
-                    QUrl("https://" + QString(300, QLatin1Char('a')) + ".example.org/"));
+    QStringList labels(6, QString(50, QLatin1Char('a')));
+    const QUrl longHost("https://" + labels.join('.') + ".example.org/");
+    ASSERT_TRUE(longHost.isValid());
+    LinkToast::show("QR code link copied", longHost);
     EXPECT_LE(LinkToast::current()->width(), LinkToast::maxWidth);
+    LinkToast::current()->grab().save(
+        QStringLiteral(SNAPKIN_BUILD_DIR "/link-toast-long-host.png"));
     LinkToast::current()->closeButton()->click();
     EXPECT_EQ(LinkToast::current(), nullptr);
 }
