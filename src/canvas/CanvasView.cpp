@@ -58,6 +58,12 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
         setFocusPolicy(tool == Tool::select ? Qt::StrongFocus : Qt::NoFocus);
         if (tool != Tool::select && hasFocus()) clearFocus();
     });
+    m_reshrink.setSingleShot(true);
+    m_reshrink.setInterval(reshrinkDelayMs);
+    connect(&m_reshrink, &QTimer::timeout, this, [this] {
+        m_reshrinkDue = true;
+        update();
+    });
     updateSize();
 }
 
@@ -69,6 +75,7 @@ void CanvasView::setZoom(double zoom)
     zoom = std::clamp(zoom, minZoom, maxZoom);
     if (zoom == m_zoom) return;
     m_zoom = zoom;
+    m_reshrinkDue = false;
     updateSize();
     syncInlineField();
     update();
@@ -106,8 +113,14 @@ void CanvasView::paintEvent(QPaintEvent* event)
 
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (const QImage& shrunk = shrunkImage(painter.device()->devicePixelRatio()); !shrunk.isNull())
-        painter.drawImage(QPointF(0, 0), shrunk);
+    bool stretched = false;
+    if (const QImage& shrunk = shrunkImage(painter.device()->devicePixelRatio(), stretched);
+        !shrunk.isNull()) {
+        if (stretched)
+            painter.drawImage(QRectF(QPointF(0, 0), points * m_zoom), shrunk);
+        else
+            painter.drawImage(QPointF(0, 0), shrunk);
+    }
     painter.scale(m_zoom, m_zoom);
     if (!image.isNull() && m_shrunk.image.isNull())
         painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
@@ -118,8 +131,9 @@ void CanvasView::paintEvent(QPaintEvent* event)
     SelectionOverlay::paint(painter, m_store);
 }
 
-const QImage& CanvasView::shrunkImage(qreal devicePixelRatio)
+const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
 {
+    stretched = false;
     const platform::BaseImage& image = m_store.image();
     const QSizeF points = image.pointSize();
     const QSize deviceSize(int(std::lround(points.width() * m_zoom * devicePixelRatio)),
@@ -130,8 +144,16 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio)
         m_shrunk = {};
         return m_shrunk.image;
     }
-    if (m_shrunk.serial != image.serial() || m_shrunk.deviceSize != deviceSize ||
-        m_shrunk.devicePixelRatio != devicePixelRatio || m_shrunk.image.isNull()) {
+    const bool sameImage = m_shrunk.serial == image.serial() &&
+                           m_shrunk.devicePixelRatio == devicePixelRatio &&
+                           !m_shrunk.image.isNull();
+    if (sameImage && m_shrunk.deviceSize != deviceSize && !m_reshrinkDue) {
+        // Only the zoom changed: the last copy, stretched, stands in until zooming pauses.
+        stretched = true;
+        m_reshrink.start();
+        return m_shrunk.image;
+    }
+    if (!sameImage || m_shrunk.deviceSize != deviceSize) {
         QImage scaled = shrinkSource(deviceSize)
                             .scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaled.setDevicePixelRatio(devicePixelRatio);

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -46,6 +47,9 @@ public:
     QPointF toImagePoint(QPointF widgetPoint) const;
     QSize sizeHint() const override;
 
+    // How long after the last zoom change the shrunk image is made afresh.
+    static constexpr int reshrinkDelayMs = 150;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -65,7 +69,9 @@ private:
     // Ends editing in any other text field of the window, as a press on the canvas should.
     void endOtherFieldEditing();
     // The base image as it lands on the device, when the zoom shrinks it; null otherwise.
-    const QImage& shrunkImage(qreal devicePixelRatio);
+    // While zooming it may be the copy made for the previous zoom (`stretched`), to be drawn
+    // over the view's size; a fresh copy is made once zooming pauses.
+    const QImage& shrunkImage(qreal devicePixelRatio, bool& stretched);
 
     AnnotationStore& m_store;
     CanvasInteraction m_interaction;
@@ -83,6 +89,8 @@ private:
         QImage image;
     };
     ShrunkImage m_shrunk;
+    QTimer m_reshrink;
+    bool m_reshrinkDue = false;
     // The image halved, quartered, …, made once per image as zooming out needs them: a zoom
     // step then shrinks from the nearest larger level instead of the full image.
     struct HalvedImages {
