@@ -1,6 +1,7 @@
 #include "SnapkinVersion.h"
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
+#include "app/InformationWindows.h"
 #include "app/MenuActions.h"
 #include "editor/CollageService.h"
 #include "editor/options/EditorOptions.h"
@@ -85,6 +86,8 @@ int main(int argc, char** argv)
 
     // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
     snapkin::installEditorOptions();
+    // Welcome, What's New, About and the newsletter: their start-up steps and menu items.
+    snapkin::installInformationWindows();
 
     snapkin::AppDelegate delegate;
     // The settings window, for the "Settings…" items; it asks the shell about the tray.

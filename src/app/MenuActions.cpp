@@ -17,6 +17,7 @@
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
+#include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "text/TextCopier.h"
@@ -40,8 +41,7 @@ using platform::L10n;
 
 namespace {
 
-// The support site. Empty: no site is configured and Help items that would open it are hidden.
-constexpr const char* configuredSiteRoot = "";
+// The support site, as the build was configured. Empty: Help items that would open it are hidden.
 std::optional<QString> siteRootOverride;
 
 EditorWindowController& editors()
@@ -128,7 +128,7 @@ QWidget* MenuActions::keyEditorWindow() const
 
 QString MenuActions::siteRoot()
 {
-    return siteRootOverride.value_or(QString::fromLatin1(configuredSiteRoot));
+    return siteRootOverride.value_or(platform::BuildInfo::siteRoot());
 }
 
 void MenuActions::setSiteRootForTesting(std::optional<QString> root)

@@ -1,6 +1,7 @@
 #include "capture/CaptureServiceEngine.h"
 
 #include "platform/DesktopWindows.h"
+#include "platform/ScreenAccess.h"
 #include "platform/X11Connection.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,11 @@ namespace {
 
 class X11Engine final : public CaptureServiceEngine {
 public:
-    QFuture<bool> probeAccess() override { return CaptureEngine::probeScreenCaptureAccess(); }
+    // Refused without a grab in a Wayland session, where X11 shows no other application.
+    QFuture<bool> probeAccess() override
+    {
+        return platform::ScreenAccess::check(&CaptureEngine::probeScreenCaptureAccess);
+    }
 
     bool hasXServer() override { return platform::X11Connection::open() != nullptr; }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <functional>
+
+namespace snapkin {
+
+// When the newsletter invitation may appear. The schedule is kept in the settings store only,
+// so it survives restarts and updates; times are seconds since 1970 (UTC) as doubles.
+//
+// Due: once a date is set ("newsletterNextPrompt" > 0) from that second on, whatever else;
+// before any date, 3 days after the first launch with at least 5 captures, or 5 days after it
+// with at least 1. A first launch that is absent, 0 or in the future is never due. Without a
+// configured endpoint nothing is offered at all.
+class NewsletterPrompt {
+public:
+    NewsletterPrompt() = delete;
+
+    static constexpr const char* firstLaunchKey = "newsletterFirstLaunch";
+    static constexpr const char* captureCountKey = "newsletterCaptureCount";
+    static constexpr const char* nextPromptKey = "newsletterNextPrompt";
+    static constexpr const char* subscribedKey = "newsletterSubscribed";
+
+    static constexpr int earlyCaptureCount = 5;
+    static constexpr double earlyDelay = 259200;         // 3 days
+    static constexpr double lateDelay = 432000;          // 5 days
+    static constexpr double afterSubscribing = 15724800; // 182 days
+    static constexpr double postponement = 2592000;      // 30 days
+
+    // The clock every rule reads; tests install their own (empty: the system clock).
+    using Clock = std::function<double()>;
+    static void setClockForTesting(Clock clock);
+    static double now();
+
+    // Whether a newsletter endpoint is configured: without one the invitation never shows and
+    // the menu leaves the newsletter out.
+    static bool isOffered();
+
+    // Stores the first launch's time once; a stored value, even 0, is kept.
+    static void registerLaunch();
+    static bool isDue();
+    // A successful subscription: subscribed, and asked again in 182 days.
+    static void markSubscribed();
+    // "Not now", or leaving the form unsubscribed: asked again in 30 days.
+    static void postpone();
+
+    // What keeps the invitation from interrupting the user right now.
+    struct Blockers {
+        bool invitationShown = false;      // the newsletter window is already on screen
+        bool captureUnderWay = false;      // a capture's overlay, countdown or toast is up
+        bool unsavedEditorVisible = false; // a visible editor has unsaved changes
+    };
+    static Blockers currentBlockers();
+    static bool canInterrupt(const Blockers& blockers);
+    static bool canInterrupt() { return canInterrupt(currentBlockers()); }
+
+    // Shows the invitation when it is offered, due and may interrupt.
+    static void presentIfDue();
+    // The menu's request: shows the form whenever it may interrupt (also after subscribing).
+    // False when it may not, so the caller can beep.
+    static bool presentOnRequest();
+};
+
+// The review prompt's counters. Nothing reads them yet and no review is ever requested; they
+// are kept so that a later version can decide from a true history.
+class ReviewPrompt {
+public:
+    ReviewPrompt() = delete;
+
+    static constexpr const char* firstLaunchKey = "reviewFirstLaunch";
+    static constexpr const char* exportCountKey = "reviewExportCount";
+
+    // Stores the first launch's time once, on the newsletter's clock.
+    static void registerLaunch();
+};
+
+} // namespace snapkin

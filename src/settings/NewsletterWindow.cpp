@@ -1,0 +1,271 @@
+#include "settings/NewsletterWindow.h"
+
+#include "model/Color.h"
+#include "platform/BuildInfo.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "settings/InfoGlyphs.h"
+#include "settings/InfoWindowSupport.h"
+#include "settings/NewsletterPrompt.h"
+#include "settings/NewsletterService.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+constexpr int windowWidth = 360;
+constexpr int margin = 22;
+constexpr int spacing = 14;
+
+QColor successGreen()
+{
+    return QColor(0x34, 0xC7, 0x59);
+}
+
+QLabel* centred(QLabel* label)
+{
+    label->setAlignment(Qt::AlignHCenter);
+    return label;
+}
+
+} // namespace
+
+bool NewsletterWindow::emailLooksValid(const QString& text)
+{
+    const QStringList pieces = text.split(u'@', Qt::SkipEmptyParts);
+    return pieces.size() == 2 && pieces[1].contains(u'.') && !text.endsWith(u'.');
+}
+
+NewsletterWindow::NewsletterWindow(QWidget* parent)
+    : QDialog(parent), m_timeoutMs(NewsletterService::timeoutMs)
+{
+    setWindowTitle(L10n::text("Snapkin news"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedWidth(windowWidth);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(margin, margin + 4, margin, margin);
+    outer->setSpacing(spacing);
+    m_symbol = new GlyphView(QStringLiteral("envelope"), 34, Color::brand(), this);
+    outer->addWidget(m_symbol, 0, Qt::AlignHCenter);
+    m_pages = new QStackedWidget(this);
+    outer->addWidget(m_pages);
+
+    // The form.
+    auto* form = new QWidget;
+    auto* column = new QVBoxLayout(form);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    column->addWidget(
+        centred(makeLabel(L10n::text("Find out what's coming"), 1.25, QFont::DemiBold)));
+    auto* pitch =
+        centred(makeLabel(L10n::text("New tools, fixes and tips for Snapkin. No spam, no "
+                                     "account, and you can unsubscribe whenever you want.")));
+    makeSecondary(pitch);
+    column->addWidget(pitch);
+
+    m_email = new QLineEdit;
+    m_email->setPlaceholderText(QStringLiteral("name@example.com"));
+    m_email->setAccessibleName(L10n::text("Email"));
+    QFont fieldFont = m_email->font();
+    fieldFont.setPointSizeF(fieldFont.pointSizeF() * 1.25);
+    m_email->setFont(fieldFont);
+    column->addWidget(m_email);
+
+    auto* consent = new QVBoxLayout;
+    consent->setSpacing(4);
+    m_consent = new QCheckBox(L10n::text("I accept the privacy policy"));
+    consent->addWidget(m_consent);
+    const QString site = platform::BuildInfo::siteRoot();
+    m_privacy = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
+                               .arg(site + QStringLiteral("privacy/"),
+                                    L10n::text("Read the privacy policy").toHtmlEscaped()));
+    m_privacy->setOpenExternalLinks(true);
+    m_privacy->setContentsMargins(20, 0, 0, 0);
+    QFont caption = m_privacy->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_privacy->setFont(caption);
+    // Without a configured site there is no page to show.
+    m_privacy->setVisible(!site.isEmpty());
+    consent->addWidget(m_privacy);
+    column->addLayout(consent);
+
+    m_error = centred(makeLabel({}, 0.85));
+    QPalette red = m_error->palette();
+    red.setColor(QPalette::WindowText, QColor(0xD7, 0x00, 0x15));
+    m_error->setPalette(red);
+    m_error->hide();
+    column->addWidget(m_error);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    buttons->setContentsMargins(0, 2, 0, 0);
+    m_notNow = new QPushButton(L10n::text("Not now"));
+    m_subscribe = new QPushButton(L10n::text("Subscribe"));
+    m_spinner = new BusySpinner(16, m_subscribe);
+    m_spinner->hide();
+    for (QPushButton* button : {m_notNow, m_subscribe}) {
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    m_subscribe->setDefault(true);
+    column->addLayout(buttons);
+
+    auto* privacyNote = centred(makeLabel(
+        L10n::format("Your email goes to %@ and nowhere else. Your screenshots never leave your "
+                     "computer.",
+                     NewsletterService::host()),
+        0.8));
+    makeSecondary(privacyNote);
+    column->addWidget(privacyNote);
+    m_pages->addWidget(form);
+
+    // The thank-you state.
+    auto* thanks = new QWidget;
+    auto* thanksColumn = new QVBoxLayout(thanks);
+    thanksColumn->setContentsMargins(0, 0, 0, 0);
+    thanksColumn->setSpacing(spacing);
+    thanksColumn->addWidget(
+        centred(makeLabel(L10n::text("You're on the list"), 1.25, QFont::DemiBold)));
+    auto* thanksText = centred(
+        makeLabel(L10n::text("Thanks. You'll hear from us when there's something worth telling.")));
+    makeSecondary(thanksText);
+    thanksColumn->addWidget(thanksText);
+    m_close = new QPushButton(L10n::text("Close"));
+    m_close->setAutoDefault(false);
+    thanksColumn->addSpacing(4);
+    thanksColumn->addWidget(m_close, 0, Qt::AlignHCenter);
+    thanksColumn->addStretch();
+    m_pages->addWidget(thanks);
+
+    connect(m_email, &QLineEdit::textChanged, this, &NewsletterWindow::updateControls);
+    connect(m_consent, &QCheckBox::toggled, this, &NewsletterWindow::updateControls);
+    connect(m_subscribe, &QPushButton::clicked, this, &NewsletterWindow::subscribe);
+    connect(m_notNow, &QPushButton::clicked, this, &NewsletterWindow::notNow);
+    connect(m_close, &QPushButton::clicked, this, &NewsletterWindow::finished);
+    updateControls();
+}
+
+QString NewsletterWindow::errorText() const
+{
+    return m_error->isHidden() ? QString() : m_error->text();
+}
+
+void NewsletterWindow::updateControls()
+{
+    const bool valid = emailLooksValid(m_email->text());
+    m_email->setEnabled(!m_sending);
+    m_consent->setEnabled(!m_sending);
+    m_notNow->setEnabled(!m_sending);
+    m_subscribe->setEnabled(!m_sending && valid && m_consent->isChecked());
+    m_subscribe->setText(m_sending ? QString() : L10n::text("Subscribe"));
+    m_spinner->move((m_subscribe->width() - m_spinner->width()) / 2,
+                    (m_subscribe->height() - m_spinner->height()) / 2);
+    m_spinner->setVisible(m_sending);
+    QColor border = valid ? Color::brand() : palette().color(QPalette::WindowText);
+    border.setAlphaF(valid ? 0.75 : 0.35);
+    m_email->setStyleSheet(QStringLiteral("QLineEdit { padding: 10px 12px; border-radius: 8px; "
+                                          "border: %1px solid %2; background: palette(base); }")
+                               .arg(valid ? QStringLiteral("1.5") : QStringLiteral("1"),
+                                    border.name(QColor::HexArgb)));
+    if (m_done) {
+        m_pages->setCurrentIndex(1);
+        m_symbol->setGlyph(QStringLiteral("checkmark.circle.fill"), successGreen());
+        m_subscribe->setDefault(false);
+        m_close->setDefault(true);
+        m_close->setFocus();
+    }
+}
+
+void NewsletterWindow::subscribe()
+{
+    if (m_sending || m_done || !m_subscribe->isEnabled()) return;
+    m_error->clear();
+    m_error->hide();
+    m_sending = true;
+    updateControls();
+    // The field keeps what was typed; the request gets the address without surrounding space.
+    const QString address = m_email->text().trimmed();
+    NewsletterService::subscribe(
+        address, m_consent->isChecked(), this,
+        [this](NewsletterService::Result result) {
+            m_sending = false;
+            if (result) {
+                NewsletterPrompt::markSubscribed();
+                m_done = true;
+            } else {
+                m_error->setText(result.error().userMessage());
+                m_error->show();
+            }
+            updateControls();
+            adjustSize();
+        },
+        m_timeoutMs);
+}
+
+void NewsletterWindow::notNow()
+{
+    if (m_sending) return;
+    NewsletterPrompt::postpone();
+    emit finished();
+}
+
+void NewsletterWindow::reject()
+{
+    if (m_done)
+        emit finished();
+    else if (m_notNow->isEnabled())
+        m_notNow->click();
+}
+
+void NewsletterWindow::closeEvent(QCloseEvent* event)
+{
+    // The title-bar close only hides: the form stays as it is and nothing is written.
+    event->accept();
+    hide();
+}
+
+NewsletterWindowController& NewsletterWindowController::shared()
+{
+    static NewsletterWindowController controller;
+    return controller;
+}
+
+void NewsletterWindowController::show()
+{
+    if (m_window) {
+        bringToFront(m_window);
+        return;
+    }
+    m_window = new NewsletterWindow;
+    QObject::connect(m_window, &NewsletterWindow::finished, m_window, [this] { close(); });
+    m_window->adjustSize();
+    centerOnScreen(m_window);
+    bringToFront(m_window);
+}
+
+void NewsletterWindowController::close()
+{
+    if (!platform::Defaults::standard().boolForKey(
+            QString::fromLatin1(NewsletterPrompt::subscribedKey)))
+        NewsletterPrompt::postpone();
+    if (NewsletterWindow* window = m_window) {
+        m_window = nullptr;
+        window->hide();
+        window->deleteLater();
+    }
+}
+
+} // namespace snapkin

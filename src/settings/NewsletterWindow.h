@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+
+namespace snapkin {
+
+class GlyphView;
+class BusySpinner;
+
+// The newsletter sign-up form: a short pitch, the address, the consent checkbox with the
+// privacy link, "Not now" and "Subscribe", and a thank-you state after a successful request.
+//
+// States: editing; sending (field, checkbox and both buttons disabled, a spinner in
+// "Subscribe"); failed (editing again, the message in red until the next attempt); done (no way
+// back). Return runs "Subscribe" only while it is enabled; Escape is "Not now". The title-bar
+// close only hides the window, keeping the form and writing nothing.
+class NewsletterWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit NewsletterWindow(QWidget* parent = nullptr);
+
+    // A text with exactly two non-empty pieces around at signs, a dot in the second and no dot
+    // at its very end. Checked on the text as typed.
+    static bool emailLooksValid(const QString& text);
+
+    bool isSending() const { return m_sending; }
+    bool isDone() const { return m_done; }
+    QString errorText() const;
+
+    QLineEdit* emailField() const { return m_email; }
+    QCheckBox* consentBox() const { return m_consent; }
+    QPushButton* subscribeButton() const { return m_subscribe; }
+    QPushButton* notNowButton() const { return m_notNow; }
+    QPushButton* closeButton() const { return m_close; }
+    QLabel* privacyLink() const { return m_privacy; }
+
+    // How long a request may take; tests shorten it.
+    void setRequestTimeout(int ms) { m_timeoutMs = ms; }
+
+signals:
+    // "Not now" (after postponing) or "Close" after subscribing: the form is finished.
+    void finished();
+
+public slots:
+    void subscribe();
+    void reject() override; // Escape: "Not now" while it is enabled
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateControls();
+    void notNow();
+
+    QStackedWidget* m_pages = nullptr;
+    GlyphView* m_symbol = nullptr;
+    QLineEdit* m_email = nullptr;
+    QCheckBox* m_consent = nullptr;
+    QLabel* m_privacy = nullptr;
+    QLabel* m_error = nullptr;
+    QPushButton* m_notNow = nullptr;
+    QPushButton* m_subscribe = nullptr;
+    BusySpinner* m_spinner = nullptr;
+    QPushButton* m_close = nullptr;
+    bool m_sending = false;
+    bool m_done = false;
+    int m_timeoutMs;
+};
+
+// Keeps at most one newsletter window. `show()` brings the existing one back as it was left;
+// `close()` postpones the next invitation by 30 days unless the user subscribed, closes the
+// window and forgets it, so the next `show()` starts a fresh form.
+class NewsletterWindowController {
+public:
+    static NewsletterWindowController& shared();
+
+    void show();
+    void close();
+    NewsletterWindow* window() const { return m_window; }
+    bool isVisible() const { return m_window && m_window->isVisible(); }
+
+private:
+    QPointer<NewsletterWindow> m_window;
+};
+
+} // namespace snapkin

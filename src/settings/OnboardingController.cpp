@@ -1,0 +1,106 @@
+#include "settings/OnboardingController.h"
+
+#include "capture/CaptureEngine.h"
+#include "capture/CaptureService.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/ScreenAccess.h"
+#include "settings/InfoWindowSupport.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace snapkin {
+
+namespace {
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+} // namespace
+
+OnboardingWindow::OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys)
+{
+    setWindowTitle(platform::L10n::text("Welcome to Snapkin"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_view = new OnboardingView(std::move(check), pasteKeys, this);
+    layout->addWidget(m_view);
+}
+
+void OnboardingWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    hide();
+}
+
+OnboardingController& OnboardingController::shared()
+{
+    static OnboardingController controller;
+    return controller;
+}
+
+OnboardingController::OnboardingController()
+    : m_check(
+          [] { return platform::ScreenAccess::check(&CaptureEngine::probeScreenCaptureAccess); }),
+      m_starter([] { CaptureService::shared().capture(CaptureMode::region, CaptureSink::editor); }),
+      m_pasteKeys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N))
+{
+}
+
+bool OnboardingController::opensAtLaunch(const QVariant& storedShowOnLaunch, bool didShow)
+{
+    if (storedShowOnLaunch.typeId() == QMetaType::Bool) return storedShowOnLaunch.toBool();
+    return !didShow;
+}
+
+void OnboardingController::showIfNeeded()
+{
+    const QString key = QString::fromLatin1(showOnLaunchKey);
+    // Only what the user stored counts; a registered default is no choice.
+    const QVariant stored = settings().hasStoredValue(key) ? settings().object(key) : QVariant();
+    if (opensAtLaunch(stored, settings().boolForKey(QString::fromLatin1(didShowKey)))) show();
+}
+
+void OnboardingController::show()
+{
+    settings().setValue(QString::fromLatin1(didShowKey), true);
+    if (m_window) {
+        bringToFront(m_window);
+        return;
+    }
+    m_window = new OnboardingWindow(m_check, m_pasteKeys);
+    OnboardingView* view = m_window->view();
+    QObject::connect(view, &OnboardingView::finishRequested, view, [this] { finish(); });
+    QObject::connect(view, &OnboardingView::firstCaptureRequested, view,
+                     [this] { startFirstCapture(); });
+    m_window->adjustSize();
+    centerOnScreen(m_window);
+    bringToFront(m_window);
+}
+
+void OnboardingController::finish()
+{
+    if (OnboardingWindow* window = m_window) {
+        m_window = nullptr;
+        window->hide();
+        window->deleteLater();
+    }
+}
+
+void OnboardingController::startFirstCapture()
+{
+    // The window goes first, so it is not in the picture.
+    finish();
+    QTimer::singleShot(captureDelayMs, qApp, [starter = m_starter] {
+        if (starter) starter();
+    });
+}
+
+} // namespace snapkin

@@ -1,0 +1,247 @@
+#include "settings/WhatsNewWindow.h"
+
+#include "capture/hotkeys/CaptureHotKey.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "settings/InfoGlyphs.h"
+#include "settings/InfoWindowSupport.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+// The moved controls' table, on a softly filled rounded background.
+class MovedBox : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.06);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()), 10, 10);
+    }
+};
+
+QColor secondary(const QWidget* widget)
+{
+    QColor c = widget->palette().color(QPalette::WindowText);
+    c.setAlphaF(0.62);
+    return c;
+}
+
+} // namespace
+
+QList<WhatsNewWindow::Feature> WhatsNewWindow::features(const QKeySequence& saveAsDocument,
+                                                        const QString& copyTextKeys)
+{
+    // No "quick access" tile: no thumbnail waits after a capture here.
+    return {
+        {QStringLiteral("toolbar"), QStringLiteral("menubar.rectangle"),
+         L10n::text("Toolbar at the top"),
+         L10n::text("Copy, Save and Share are in the window's toolbar. Right-click it to "
+                    "customize it.")},
+        {QStringLiteral("history"), QStringLiteral("clock.arrow.circlepath"),
+         L10n::text("History and start window"),
+         L10n::text("Your captures are kept on this computer, so you can reopen them and keep "
+                    "editing.")},
+        {QStringLiteral("document"), QStringLiteral("doc"), L10n::text("Snapkin documents"),
+         L10n::format("Save with %@ as an .snapkin document to keep the annotations editable.",
+                      saveAsDocument.toString(QKeySequence::NativeText))},
+        {QStringLiteral("text"), QStringLiteral("text.viewfinder"),
+         L10n::format("Copy text with %@", copyTextKeys),
+         L10n::text("Select part of the screen to copy its text or what a QR code says.")},
+        {QStringLiteral("pin"), QStringLiteral("pin"), L10n::text("Pin to the screen"),
+         L10n::text("Keep a screenshot floating above your windows as a reference.")},
+    };
+}
+
+QList<WhatsNewWindow::Move> WhatsNewWindow::moves()
+{
+    return {
+        {QStringLiteral("undo"), L10n::text("Undo and Redo"), L10n::text("Toolbar, on the left")},
+        {QStringLiteral("share"), L10n::text("Copy, Save and Share"),
+         L10n::text("Toolbar, on the right")},
+        {QStringLiteral("drag"), L10n::text("Drag to share"),
+         L10n::text("Screenshot thumbnail, at the right end of the toolbar")},
+        {QStringLiteral("trash"), L10n::text("Trash"),
+         L10n::text("Edit ▸ Delete, or the Delete key")},
+        {QStringLiteral("zoom"), L10n::text("Zoom and image size"),
+         L10n::text("Status bar, at the bottom (no change)")},
+    };
+}
+
+WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
+{
+    setWindowTitle(L10n::text("What's New in Snapkin 2.0"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedWidth(600);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(32, 34, 32, 8);
+    content->setSpacing(22);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(14);
+    header->addWidget(new AppMarkView(56, 13), 0, Qt::AlignVCenter);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(3);
+    titles->addWidget(makeLabel(L10n::text("What's New in Snapkin 2.0"), 1.45, QFont::Bold));
+    auto* subtitle = makeLabel(L10n::text("Here is what Snapkin 2.0 brings, and where its "
+                                          "controls are."));
+    makeSecondary(subtitle);
+    titles->addWidget(subtitle);
+    header->addLayout(titles, 1);
+    content->addLayout(header);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(20);
+    grid->setVerticalSpacing(16);
+    const auto tiles =
+        features(saveAsDocument, CaptureHotKey::load(CaptureAction::copyText).displayString());
+    for (qsizetype i = 0; i < tiles.size(); ++i) {
+        auto* tile = new QWidget;
+        tile->setObjectName(tiles[i].id);
+        tile->setAccessibleName(tiles[i].title + QStringLiteral(". ") + tiles[i].detail);
+        auto* tileLayout = new QHBoxLayout(tile);
+        tileLayout->setContentsMargins(0, 0, 0, 0);
+        tileLayout->setSpacing(10);
+        auto* holder = new QWidget;
+        holder->setFixedWidth(26);
+        auto* holderLayout = new QVBoxLayout(holder);
+        holderLayout->setContentsMargins(0, 0, 0, 0);
+        holderLayout->addWidget(
+            new GlyphView(tiles[i].symbol, 20, palette().color(QPalette::Highlight)), 0,
+            Qt::AlignTop | Qt::AlignHCenter);
+        tileLayout->addWidget(holder, 0, Qt::AlignTop);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(2);
+        texts->addWidget(makeLabel(tiles[i].title, 1.0, QFont::DemiBold));
+        auto* detail = makeLabel(tiles[i].detail);
+        makeSecondary(detail);
+        texts->addWidget(detail);
+        tileLayout->addLayout(texts, 1);
+        grid->addWidget(tile, int(i / 2), int(i % 2), Qt::AlignTop | Qt::AlignLeft);
+    }
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    content->addLayout(grid);
+
+    auto* moved = new QVBoxLayout;
+    moved->setSpacing(8);
+    moved->addWidget(makeLabel(L10n::text("Where the bottom bar went"), 1.0, QFont::DemiBold));
+    auto* box = new MovedBox;
+    auto* table = new QGridLayout(box);
+    table->setContentsMargins(12, 12, 12, 12);
+    table->setHorizontalSpacing(12);
+    table->setVerticalSpacing(7);
+    const auto allMoves = moves();
+    for (qsizetype i = 0; i < allMoves.size(); ++i) {
+        const int r = int(i);
+        auto* control = makeLabel(allMoves[i].control, 1.0, QFont::Medium);
+        control->setWordWrap(false);
+        table->addWidget(control, r, 0, Qt::AlignLeft | Qt::AlignTop);
+        table->addWidget(new GlyphView(QStringLiteral("arrow.right"), 12, secondary(this)), r, 1,
+                         Qt::AlignCenter);
+        auto* now = makeLabel(allMoves[i].now);
+        now->setWordWrap(false); // short enough for one line; wrapping labels in a grid clip
+        makeSecondary(now);
+        table->addWidget(now, r, 2, Qt::AlignLeft | Qt::AlignTop);
+    }
+    table->setColumnStretch(2, 1);
+    moved->addWidget(box);
+    content->addLayout(moved);
+
+    auto* note = new QHBoxLayout;
+    note->setSpacing(10);
+    auto* lockHolder = new QWidget;
+    lockHolder->setFixedWidth(26);
+    auto* lockLayout = new QVBoxLayout(lockHolder);
+    lockLayout->setContentsMargins(0, 0, 0, 0);
+    lockLayout->addWidget(new GlyphView(QStringLiteral("lock"), 16, secondary(this)), 0,
+                          Qt::AlignTop | Qt::AlignHCenter);
+    note->addWidget(lockHolder, 0, Qt::AlignTop);
+    auto* noteText = makeLabel(
+        L10n::text("By default the history keeps each capture's original image for 30 days, so "
+                   "pixelated areas can be uncovered by reopening it. You can turn it off in "
+                   "Settings ▸ History."));
+    makeSecondary(noteText);
+    note->addWidget(noteText, 1);
+    content->addLayout(note);
+    outer->addLayout(content);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(24, 16, 24, 16);
+    buttons->addStretch();
+    m_continue = new QPushButton(L10n::text("Continue"));
+    m_continue->setAutoDefault(false);
+    m_continue->setDefault(true);
+    m_continue->setMinimumSize(96, 32);
+    connect(m_continue, &QPushButton::clicked, this, &WhatsNewWindow::finished);
+    buttons->addWidget(m_continue);
+    outer->addLayout(buttons);
+}
+
+void WhatsNewWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    hide();
+}
+
+WhatsNewController& WhatsNewController::shared()
+{
+    static WhatsNewController controller;
+    return controller;
+}
+
+bool WhatsNewController::consumeFirstLaunch(platform::Defaults& defaults,
+                                            const QVariantMap& storedBefore)
+{
+    const QString key = QString::fromLatin1(shownKey);
+    if (defaults.boolForKey(key)) return false;
+    // Written whatever the answer, so the window opens by itself at most once.
+    defaults.setValue(key, true);
+    for (const char* earlier : {"didShowOnboarding", "newsletterFirstLaunch", "exportFormat"})
+        if (storedBefore.contains(QString::fromLatin1(earlier))) return true;
+    return false;
+}
+
+void WhatsNewController::show()
+{
+    if (m_window) {
+        bringToFront(m_window);
+        return;
+    }
+    m_window = new WhatsNewWindow(m_saveKeys);
+    QObject::connect(m_window, &WhatsNewWindow::finished, m_window, [this] {
+        if (WhatsNewWindow* window = m_window) {
+            m_window = nullptr;
+            window->hide();
+            window->deleteLater();
+        }
+    });
+    m_window->adjustSize();
+    centerOnScreen(m_window);
+    bringToFront(m_window);
+}
+
+} // namespace snapkin
