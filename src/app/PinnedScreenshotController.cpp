@@ -290,12 +290,31 @@ void PinnedScreenshotWindow::paintEvent(QPaintEvent*)
 
 void PinnedScreenshotWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && windowHandle()) {
-        windowHandle()->startSystemMove();
+    if (event->button() == Qt::LeftButton) {
+        m_pressedAt = event->globalPosition().toPoint();
         event->accept();
         return;
     }
     QWidget::mousePressEvent(event);
+}
+
+void PinnedScreenshotWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    // The window manager moves the pin once the pointer really drags: a move asked for at the
+    // press would outlive a quick click, whose release the window manager may never see.
+    if ((event->buttons() & Qt::LeftButton) && m_pressedAt && windowHandle() &&
+        (event->globalPosition().toPoint() - *m_pressedAt).manhattanLength() >=
+            QApplication::startDragDistance()) {
+        m_pressedAt.reset();
+        windowHandle()->startSystemMove();
+    }
+    event->accept();
+}
+
+void PinnedScreenshotWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_pressedAt.reset();
+    QWidget::mouseReleaseEvent(event);
 }
 
 void PinnedScreenshotWindow::mouseDoubleClickEvent(QMouseEvent* event)

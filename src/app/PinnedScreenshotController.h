@@ -7,6 +7,8 @@
 #include <QSizeF>
 #include <QWidget>
 
+#include <optional>
+
 class QMenu;
 class QScreen;
 
@@ -107,6 +109,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -119,6 +123,7 @@ private:
 
     QImage m_image;
     bool m_locked = false;
+    std::optional<QPoint> m_pressedAt; // a left press that may become a drag
 };
 
 } // namespace snapkin
