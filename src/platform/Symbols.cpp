@@ -450,7 +450,10 @@ void ensureIconTheme()
         }
         if (!paths.contains("/usr/share/icons")) paths.append("/usr/share/icons");
         QIcon::setThemeSearchPaths(paths);
-        if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName("Adwaita");
+        // Without a desktop the theme is often bare "hicolor", which has no symbolic icons.
+        const QString fallback = QIcon::fallbackThemeName();
+        if (fallback.isEmpty() || fallback == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName("Adwaita");
         if (QIcon::themeName().isEmpty()) QIcon::setThemeName("Adwaita");
         return true;
     }();

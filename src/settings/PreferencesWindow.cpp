@@ -40,7 +40,7 @@ PreferencesWindow::PreferencesWindow(platform::Defaults& settings, QWidget* pare
       m_historySource(std::make_unique<CaptureHistorySource>(CaptureHistory::shared())),
       m_tabs(new QTabWidget(this))
 {
-    setWindowTitle(L10n::text("Snapkin Settings"));
+    setWindowTitle(L10n::text("Settings"));
     setObjectName(QStringLiteral("PreferencesWindow"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
