@@ -59,7 +59,7 @@ void SelectableTextStatusBadge::setStatus(SelectableTextModel::Status status)
         const QString message = platform::L10n::text("No text in this image");
         platform::Announcer::shared().announce(message);
         // Clears the note at its own mark, whatever came in between.
-        QTimer::singleShot(noTextMs, this, [this] {
+        QTimer::singleShot(noTextMs, Qt::PreciseTimer, this, [this] {
             m_showNoText = false;
             refresh();
         });

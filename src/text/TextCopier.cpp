@@ -51,7 +51,8 @@ void TextCopier::copyText(const QImage& image)
     m_current.cancel();
     const quint64 generation = ++m_generation;
     m_running = true;
-    QTimer::singleShot(progressDelayMs, this, [this, generation] { showProgress(generation); });
+    QTimer::singleShot(progressDelayMs, Qt::PreciseTimer, this,
+                       [this, generation] { showProgress(generation); });
 
     const std::optional<QImage> bitmap = TextRecognizer::bitmapImage(image);
     if (!bitmap) {

@@ -103,19 +103,19 @@ TEST(LinkToast, AUrlWithoutHostShowsTheWholeUrlAndIsAnnouncedWithoutIt)
 
 TEST(LinkToast, ASecondToastReplacesTheFirstAndOutlivesTheFirstOnesTimer)
 {
-    ShortDismissal guard(300);
+    ShortDismissal guard(1000);
     LinkToast::show("QR code link copied", QUrl("https://one.example"));
     QPointer<LinkToast> first = LinkToast::current();
-    QTest::qWait(200);
+    QTest::qWait(500);
     LinkToast::show("QR code link copied", QUrl("https://two.example"));
     QPointer<LinkToast> second = LinkToast::current();
     QTest::qWait(0);
     EXPECT_TRUE(!first || !first->isVisible());
     // The first timer has run out by now; the second toast stays until its own.
-    QTest::qWait(150);
+    QTest::qWait(700);
     ASSERT_TRUE(second);
     EXPECT_EQ(LinkToast::current(), second.data());
-    EXPECT_TRUE(QTest::qWaitFor([] { return LinkToast::current() == nullptr; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return LinkToast::current() == nullptr; }, 2000));
 }
 
 TEST(QuickAccess, TheHostViewReportsHoverOnlyWhenToldWhereAndThePanelStaysPassive)

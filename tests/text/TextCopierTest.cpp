@@ -154,8 +154,9 @@ TEST(TextCopierFlow, AQuickResultShowsNoProgressAndASlowOneShowsItUntilReplaced)
     EXPECT_EQ(flow.toasts.log, QStringList{"Text copied to clipboard 1.3"});
 
     flow.toasts.log.clear();
+    flow.toasts.shown.clear();
     flow.copier.copyText(page());
-    QTest::qWait(TextCopier::progressDelayMs + 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !flow.toasts.shown.isEmpty(); }));
     EXPECT_EQ(flow.toasts.shown, QStringLiteral("Recognizing text…"));
     EXPECT_EQ(flow.toasts.log, QStringList{"Recognizing text… 90"});
     flow.recognizer.finish(1, RecognizedContent::empty());
@@ -195,7 +196,7 @@ TEST(TextCopierFlow, AResultArrivingAsTheProgressTimerFiresNeverLeavesProgressUp
 
     // Progress already up when the link comes: taken down.
     flow.copier.copyText(page());
-    QTest::qWait(TextCopier::progressDelayMs + 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !flow.toasts.shown.isEmpty(); }));
     ASSERT_EQ(flow.toasts.shown, QStringLiteral("Recognizing text…"));
     flow.recognizer.finish(1, textAndCodes({code("https://example.org/y")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return flow.links.size() == 2; }));
