@@ -223,6 +223,38 @@ TEST_F(CropTest, OverlayDimsOutsideTheRectangle)
     EXPECT_TRUE(near(shot.pixelColor(200, 100), QColor(Qt::white), 40)); // the n handle
 }
 
+TEST_F(CropTest, KeysActOnlyInTheActiveEditorsBar)
+{
+    installEditorOptions();
+    auto first = plainStore({400, 300});
+    auto second = plainStore({400, 300});
+    EditorZoom firstZoom, secondZoom;
+    EditorView a(*first, firstZoom), b(*second, secondZoom);
+    for (EditorView* view : {&a, &b}) {
+        view->resize(1000, 700);
+        view->show();
+    }
+    first->activate(Tool::crop);
+    second->activate(Tool::crop);
+    first->setCropRect(QRectF(0, 0, 200, 100));
+    second->setCropRect(QRectF(0, 0, 100, 100));
+    settle();
+    a.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&a));
+    // Three rows are built, one per density; only the shown one takes the keys.
+    QTest::keyClick(&a, Qt::Key_Return);
+    EXPECT_FALSE(first->isCropping());
+    EXPECT_EQ(first->image().pointSize(), QSizeF(200, 100));
+    EXPECT_TRUE(second->isCropping());
+    EXPECT_EQ(second->undoCount(), 0);
+
+    b.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&b));
+    QTest::keyClick(&b, Qt::Key_Escape);
+    EXPECT_FALSE(second->isCropping());
+    EXPECT_EQ(second->image().pointSize(), QSizeF(400, 300));
+}
+
 TEST_F(CropTest, EditorInCropModePicture)
 {
     installEditorOptions();

@@ -439,6 +439,19 @@ TEST_F(StyleGroupsTest, ArrowAndTextRowsPicture)
         const QString name = QStringLiteral("options-%1-row.png").arg(toRaw(tool));
         bar.grab().save(QString::fromUtf8(SNAPKIN_BUILD_DIR) + "/" + name);
     }
+    // The narrower forms, and the effect rows.
+    for (const auto& [tool, width] :
+         {std::pair{Tool::arrow, 560}, std::pair{Tool::arrow, 420}, std::pair{Tool::pixelate, 600},
+          std::pair{Tool::spotlight, 600}, std::pair{Tool::sticker, 600},
+          std::pair{Tool::magnifier, 700}}) {
+        store->activate(tool);
+        ContextualToolbar bar(*store);
+        bar.resize(width, ContextualToolbar::barHeight);
+        bar.show();
+        settle();
+        const QString name = QStringLiteral("options-%1-%2.png").arg(toRaw(tool)).arg(width);
+        bar.grab().save(QString::fromUtf8(SNAPKIN_BUILD_DIR) + "/" + name);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "editor/options/OptionSymbols.h"
 
+#include "editor/options/OptionGlyphs.h"
 #include "platform/Symbols.h"
 
 #include <QPainter>
@@ -39,7 +40,8 @@ void SymbolView::paintEvent(QPaintEvent*)
     QColor color = palette().color(QPalette::WindowText);
     color.setAlphaF(isEnabled() ? 0.55f : 0.3f);
     const qreal ratio = devicePixelRatioF();
-    QImage image = platform::Symbols::image(m_name, m_points, color, ratio);
+    // The options bar's own glyphs first, then the application's symbols.
+    QImage image = OptionGlyphs::image(m_name, m_points, color, ratio);
     if (image.isNull()) return;
     image.setDevicePixelRatio(ratio);
     const QSizeF size = QSizeF(image.size()) / ratio;
