@@ -101,6 +101,14 @@ ResizeView::ResizeView(AnnotationStore& store, QWidget* parent)
     m_width->selectAll();
 }
 
+ResizeView::~ResizeView()
+{
+    // A field that loses the focus while the sheet is torn down finishes its editing; the
+    // sheet must not hear of it any more.
+    m_width->disconnect(this);
+    m_height->disconnect(this);
+}
+
 QWidget* ResizeView::field(const QString& title, QLineEdit*& edit)
 {
     auto* box = new QWidget(this);

@@ -30,6 +30,7 @@ public:
 
     // `store` must outlive the sheet.
     explicit ResizeView(AnnotationStore& store, QWidget* parent = nullptr);
+    ~ResizeView() override;
 
     const ResizeFields& fields() const { return m_fields; }
     QLabel* originalLabel() const { return m_original; }

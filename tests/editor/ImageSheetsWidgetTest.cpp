@@ -269,7 +269,7 @@ TEST(SharpenView, CancelLeavesTheImageAndTheStoredAmount)
     ASSERT_NE(sheet, nullptr);
     sheet->setAmount(80);
     const auto serial = page.store->image().serial();
-    QTest::keyClick(sheet->slider(), Qt::Key_Escape);
+    sheet->cancelButton()->click();
     EXPECT_FALSE(page.store->isSharpening());
     EXPECT_DOUBLE_EQ(platform::Defaults::standard().doubleForKey(SharpenView::amountKey), 30.0);
     EXPECT_EQ(page.store->image().serial(), serial);
