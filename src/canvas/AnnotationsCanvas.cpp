@@ -11,7 +11,6 @@
 #include <QCache>
 #include <QGuiApplication>
 #include <QPaintDevice>
-#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -668,50 +667,12 @@ double AnnotationsCanvas::spotlightDim() const
     return dim;
 }
 
-namespace {
-
-bool wholePixel(double v)
-{
-    return std::abs(v - std::round(v)) < 1e-6;
-}
-
-} // namespace
-
 void AnnotationsCanvas::drawSpotlights(QPainter& painter) const
 {
     const QPainterPath path = spotlightPath();
     if (path.isEmpty()) return;
-    const QColor dim = QColor::fromRgbF(0, 0, 0, float(spotlightDim()));
     // One fill for every spotlight: a point in exactly one hole is enclosed twice and stays clear.
-    //
-    // Rasterising that path with antialiasing costs as much over the whole frame as the rest of a
-    // redraw together. Away from the holes every pixel is fully covered, so there the same blend
-    // is done as plain rectangle fills, and the path is filled only within the holes' bounds.
-    // That needs the frame's edges on whole device pixels (a whole device pixel ratio, no
-    // rotation), which holds for exports and the editor at whole-pixel zoom; otherwise the path
-    // is filled as it is.
-    const QTransform t = painter.worldTransform();
-    const QRectF frame = t.mapRect(QRectF(QPointF(0, 0), m_imageSize));
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
-    if (painter.viewTransformEnabled() || !wholePixel(dpr) || t.type() > QTransform::TxScale || !wholePixel(frame.left()) ||
-        !wholePixel(frame.top()) || !wholePixel(frame.right()) || !wholePixel(frame.bottom())) {
-        painter.fillPath(path, dim);
-        return;
-    }
-    QRegion holes;
-    for (const Annotation& a : m_annotations) {
-        if (a.kind != AnnotationKind::spotlight) continue;
-        holes += t.mapRect(a.box()).toAlignedRect().adjusted(-1, -1, 1, 1);
-    }
-    const QRect frameRect = frame.toRect();
-    painter.save();
-    painter.resetTransform(); // device pixels from here on
-    for (const QRect& r : QRegion(frameRect) - holes)
-        painter.fillRect(r, dim);
-    painter.setClipRegion(holes, Qt::IntersectClip);
-    painter.setTransform(t);
-    painter.fillPath(path, dim);
-    painter.restore();
+    painter.fillPath(path, QColor::fromRgbF(0, 0, 0, float(spotlightDim())));
 }
 
 // ---- Magnifier ----

@@ -286,48 +286,6 @@ TEST(AnnotationsCanvasSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOut
     EXPECT_TRUE(AnnotationsCanvas({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
 }
 
-TEST(AnnotationsCanvasSpotlight, DimmingIsTheSameAsOneFillOfThePathAtAnyPlacement)
-{
-    // The dimming is split into plain fills away from the holes and the path within them; no
-    // pixel may differ from filling the whole path, wherever the frame lands on the device.
-    QList<Annotation> list;
-    Annotation round = make(AnnotationKind::spotlight, {20.3, 30.7}, {90.2, 80.9});
-    Annotation square = make(AnnotationKind::spotlight, {70, 60}, {150.5, 140});
-    square.spotEllipse = false;
-    Annotation past = make(AnnotationKind::spotlight, {170, 150}, {230, 220}); // past the edge
-    past.spotDim = 0.65;
-    list = {round, square, past};
-    const AnnotationsCanvas canvas(list, std::nullopt, {200, 200}, flatImage());
-    struct Placement {
-        QTransform transform;
-        double dpr;
-    };
-    for (const Placement& placement :
-         {Placement{QTransform(), 1.0}, Placement{QTransform::fromTranslate(17, 9), 1.0},
-          Placement{QTransform::fromScale(2, 2).translate(3, 5), 1.0},
-          Placement{QTransform::fromScale(1.5, 1.5), 1.0}, Placement{QTransform(), 2.0},
-          Placement{QTransform::fromScale(1.25, 1.25).translate(0.4, 0), 1.0},
-          Placement{QTransform().rotate(10), 1.0}}) {
-        QImage actual(460, 460, QImage::Format_ARGB32_Premultiplied);
-        actual.setDevicePixelRatio(placement.dpr);
-        actual.fill(qRgb(230, 240, 250));
-        QImage expected = actual.copy();
-        {
-            QPainter painter(&actual);
-            painter.setTransform(placement.transform);
-            canvas.paint(painter);
-        }
-        {
-            QPainter painter(&expected);
-            painter.setRenderHints(QPainter::Antialiasing);
-            painter.setTransform(placement.transform);
-            painter.fillPath(canvas.spotlightPath(), QColor::fromRgbF(0, 0, 0, 0.65f));
-        }
-        EXPECT_EQ(actual, expected) << placement.transform.m11() << " "
-                                    << placement.transform.dx() << " " << placement.dpr;
-    }
-}
-
 TEST(AnnotationsCanvasMagnifier, LensGeometry)
 {
     Annotation m = make(AnnotationKind::magnifier, {0, 0}, {10, 10});
