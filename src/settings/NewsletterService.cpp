@@ -57,7 +57,15 @@ QString NewsletterService::Failure::userMessage() const
 QUrl NewsletterService::endpoint()
 {
     if (endpointOverride) return *endpointOverride;
-    static const QUrl configured(platform::BuildInfo::newsletterEndpoint());
+    static const QUrl configured = usableEndpoint(QUrl(platform::BuildInfo::newsletterEndpoint()));
+    return configured;
+}
+
+QUrl NewsletterService::usableEndpoint(const QUrl& configured)
+{
+    if (!configured.isValid() || configured.scheme() != QLatin1String("https") ||
+        configured.host().isEmpty())
+        return {};
     return configured;
 }
 

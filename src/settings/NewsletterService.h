@@ -42,6 +42,9 @@ public:
 
     // The configured endpoint (empty when none), or the one a test set.
     static QUrl endpoint();
+    // A configured address is used only over HTTPS with a host: an address is personal data,
+    // never sent in the clear. Anything else counts as none.
+    static QUrl usableEndpoint(const QUrl& configured);
     static void setEndpointForTesting(std::optional<QUrl> endpoint);
     static bool isConfigured() { return !endpoint().isEmpty(); }
     // The host the address goes to, as shown to the user.

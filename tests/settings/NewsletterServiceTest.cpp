@@ -132,3 +132,13 @@ TEST_F(NewsletterRequest, NoEndpointSendsNothing)
     EXPECT_FALSE(send());
     EXPECT_EQ(server.connections(), 0);
 }
+
+TEST(NewsletterEndpoint, OnlyAnHttpsAddressWithAHostIsUsed)
+{
+    const QUrl good("https://news.example.org/api/subscribe");
+    EXPECT_EQ(NewsletterService::usableEndpoint(good), good);
+    EXPECT_TRUE(NewsletterService::usableEndpoint(QUrl("http://news.example.org/api")).isEmpty());
+    EXPECT_TRUE(NewsletterService::usableEndpoint(QUrl("news.example.org/api")).isEmpty());
+    EXPECT_TRUE(NewsletterService::usableEndpoint(QUrl("https:///api")).isEmpty());
+    EXPECT_TRUE(NewsletterService::usableEndpoint(QUrl()).isEmpty());
+}
