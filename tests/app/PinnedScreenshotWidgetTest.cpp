@@ -163,6 +163,9 @@ TEST_F(PinnedScreenshotTest, TheWheelAndTheMenuSetTheOpacityWithMatchingCheckMar
     EXPECT_TRUE(checkedOpacities(*pin).isEmpty());
 
     std::unique_ptr<QMenu> menu(pin->contextMenu());
+    menu->popup(QPoint(0, 0));
+    menu->grab().save(apptest::picturePath("pin-context-menu.png"));
+    menu->hide();
     QStringList titles;
     for (QAction* a : menu->actions())
         titles << (a->isSeparator() ? QStringLiteral("---") : a->text());

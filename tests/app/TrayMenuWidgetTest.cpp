@@ -91,6 +91,9 @@ TEST_F(TrayMenuTest, ListsTheCaptureItemsWithTheirFixedKeys)
         EXPECT_TRUE(action->isShortcutVisibleInContextMenu()) << action->text().toStdString();
         EXPECT_EQ(action->shortcutContext(), Qt::WidgetShortcut) << action->text().toStdString();
     }
+    menu->popup(QPoint(0, 0));
+    menu->grab().save(apptest::picturePath("tray-menu.png"));
+    menu->hide();
     EXPECT_EQ(walk(*find(*menu, "Quick Capture")->menu()),
               (QStringList{"Region to Clipboard", "Region to File", "Full Screen to Clipboard",
                            "Full Screen to File"}));
