@@ -162,13 +162,24 @@ OnboardingView::OnboardingView(AccessCheck check, QKeySequence pasteKeys, QWidge
     footer->setContentsMargins(24, 18, 24, 18);
     column->addWidget(footer);
 
-    auto* timer = new QTimer(this);
-    timer->setInterval(recheckIntervalMs);
-    connect(timer, &QTimer::timeout, this, &OnboardingView::tick);
-    timer->start();
+    m_timer = new QTimer(this);
+    m_timer->setInterval(recheckIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &OnboardingView::tick);
 
     setAccess(Access::checking);
     updatePage();
+}
+
+void OnboardingView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_timer->start();
+}
+
+void OnboardingView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_timer->stop();
 }
 
 QWidget* OnboardingView::buildHeader()

@@ -9,6 +9,7 @@
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
 
 namespace snapkin {
 
@@ -23,8 +24,8 @@ class PageDots;
 // The screen check is the full one (an X11 session and a real grab), run when the first page
 // is first shown; Back never runs it again, "Re-check" does. While the screen is readable the
 // check runs again every 2 seconds, so a session that loses access is noticed; "not available"
-// and "checking" wait for "Re-check". Several checks may be under way at once: the one that
-// ends last decides.
+// and "checking" wait for "Re-check". The watch pauses while the window is hidden. Several checks
+// may be under way at once: the one that ends last decides.
 //
 // Only the current page's controls are live (the other page is hidden), so Return reaches
 // "Next" on the first page and "Try it now" on the second.
@@ -60,6 +61,12 @@ signals:
     // "Try it now": the window should go, then a region capture start.
     void firstCaptureRequested();
 
+protected:
+    // The watch runs only while the view is on screen: a closed window that is kept does not
+    // keep reading the screen.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     QWidget* buildHeader();
     QWidget* buildAccessPage(const QKeySequence& pasteKeys);
@@ -76,6 +83,7 @@ private:
     Access m_access = Access::checking;
     bool m_probedForReal = false;
     bool m_tickProbing = false;
+    QTimer* m_timer = nullptr;
 
     QStackedWidget* m_pages = nullptr;
     StatusBadge* m_badge = nullptr;

@@ -156,6 +156,14 @@ TEST_F(Onboarding, TheTickWatchesOnlyAReadableScreen)
     QTest::qWait(OnboardingView::recheckIntervalMs + 300);
     EXPECT_EQ(check.calls, calls); // not available waits for Re-check
     EXPECT_EQ(view->access(), Access::unavailable);
+
+    view->recheckButton()->click();
+    QTest::qWait(1);
+    ASSERT_EQ(view->access(), Access::ready);
+    controller().window()->close(); // kept, but off the screen: no more checks
+    const int hiddenCalls = check.calls;
+    QTest::qWait(OnboardingView::recheckIntervalMs + 300);
+    EXPECT_EQ(check.calls, hiddenCalls);
 }
 
 TEST_F(Onboarding, ReturnFollowsTheShownPageAndBackDoesNotCheckAgain)
