@@ -248,12 +248,11 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
     defaults.removeObject(CaptureEngine::hideDesktopIconsWhileCapturingKey);
     ASSERT_TRUE(snapshots && snapshots->has_value());
     ASSERT_TRUE(image && image->has_value());
-    // Neither can be left out without unmapping it, so both stay in the pictures.
+    // The window cannot be left out without unmapping it, so it stays in the pictures.
     for (const QImage& picture : {(*snapshots)->begin()->second, **image}) {
         EXPECT_TRUE(near(pixel(picture, firstInfo->frame.center().x(),
                                firstInfo->frame.center().y()),
                          red));
-        EXPECT_TRUE(near(pixel(picture, 1800, 1000), blue));
     }
 
     watch->sync();
