@@ -10,6 +10,7 @@
 #include "platform/Defaults.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -221,4 +222,18 @@ TEST_F(AppDelegateTest, CancelOnTheFirstEditorAsksNoOther)
     AlertAnswerer answerer({"Cancel"});
     EXPECT_FALSE(AppDelegate::requestQuit());
     EXPECT_EQ(answerer.seen().size(), 1);
+}
+
+TEST(AppAppearanceTest, LightAndDarkUseFusionWithTheirPalettesAndAnythingElseTheDesktops)
+{
+    const QString desktopStyle = QApplication::style()->name();
+    const QColor desktopWindow = QApplication::palette().color(QPalette::Window);
+    AppAppearance::apply("dark");
+    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
+    AppAppearance::apply("light");
+    EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 200);
+    AppAppearance::apply("sepia"); // not a known appearance: the desktop's, as "system"
+    EXPECT_EQ(QApplication::style()->name(), desktopStyle);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktopWindow);
 }
