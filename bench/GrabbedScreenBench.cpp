@@ -151,6 +151,23 @@ void BM_GrabbedPngEncoder(benchmark::State& state)
 }
 BENCHMARK(BM_GrabbedPngEncoder)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Other zlib levels, for choosing the default. Arguments: 4K or not, level.
+void BM_GrabbedPngEncoderAtLevel(benchmark::State& state)
+{
+    const QImage* image = grab(state);
+    if (!image) return;
+    platform::PngEncoder::Options options;
+    options.compressionLevel = int(state.range(1));
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = platform::PngEncoder::encode(*image, options)->size();
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(BM_GrabbedPngEncoderAtLevel)
+    ->ArgsProduct({{0, 1}, {1, 2, 4}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // Lossless WebP as exported, against libwebp's simple call it replaced.
 void BM_GrabbedWebPLossless(benchmark::State& state)
 {
