@@ -30,10 +30,8 @@ QString CanvasAccessibility::baseImageDescription(const AnnotationStore& store)
     text += QStringLiteral(", ");
     if (n == 0)
         text += L10n::text("no annotations");
-    else if (n == 1)
-        text += L10n::text("1 annotation");
     else
-        text += L10n::format("%lld annotations", qint64(n));
+        text += L10n::plural("%lld annotation", "%lld annotations", qint64(n));
     return text;
 }
 

@@ -250,11 +250,11 @@ bool EditorWindowController::openDocument(const QString& path)
                              "Snapkin."));
     } else if (skipped > 0) {
         showAlert(QMessageBox::Information, L10n::text("Some annotations couldn't be read"),
-                  skipped == 1 ? L10n::text("1 annotation couldn't be read and was left out, so "
-                                            "the document was opened as a copy.")
-                               : L10n::format("%lld annotations couldn't be read and were left "
-                                              "out, so the document was opened as a copy.",
-                                              skipped));
+                  L10n::plural("%lld annotation couldn't be read and was left out, so the "
+                               "document was opened as a copy.",
+                               "%lld annotations couldn't be read and were left out, so the "
+                               "document was opened as a copy.",
+                               qint64(skipped)));
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "output/ImageMimeData.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "platform/PrivateFolder.h"
 
 #include <QClipboard>
@@ -92,8 +93,9 @@ bool ExportService::copy(const QImage& image, bool countsAsExport) const
 
 QString ExportService::dragName(const QDateTime& time)
 {
-    return QStringLiteral("Snapkin ")
-           + QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
+    return platform::L10n::format("Snapkin %@ at %@",
+                        QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd")),
+                        QLocale::c().toString(time, QStringLiteral("HH.mm.ss")));
 }
 
 QMimeData* ExportService::dragData(const QImage& image) const

@@ -14,10 +14,20 @@ namespace snapkin::platform {
 
 namespace {
 
+struct Forms {
+    QString one;
+    QString other;
+};
+
+struct Texts {
+    QHash<QString, QString> plain;
+    QHash<QString, Forms> plural;
+};
+
 struct Table {
     QMutex mutex;
     QString language = QStringLiteral("en");
-    QHash<QString, QString> texts;
+    Texts texts;
     bool chosen = false;
 };
 
@@ -27,18 +37,42 @@ Table& table()
     return t;
 }
 
-bool readTable(const QString& path, QHash<QString, QString>& out)
+// An empty translation is treated as missing, so a text never disappears from the interface.
+bool readTable(const QString& path, Texts& out)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
     if (!doc.isObject()) return false;
-    out.clear();
+    out = {};
     const QJsonObject object = doc.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
-        if (it.value().isString()) out.insert(it.key(), it.value().toString());
+        if (it.value().isString()) {
+            if (!it.value().toString().isEmpty()) out.plain.insert(it.key(), it.value().toString());
+        } else if (it.value().isObject()) {
+            const QJsonObject forms = it.value().toObject();
+            const QString other = forms.value(QLatin1String("other")).toString();
+            if (other.isEmpty()) continue;
+            const QString one = forms.value(QLatin1String("one")).toString();
+            out.plural.insert(it.key(), Forms{one.isEmpty() ? other : one, other});
+            out.plain.insert(it.key(), other);
+        }
     }
     return true;
+}
+
+QLocale localeFor(const QString& language)
+{
+    if (language.isEmpty() || language == QLatin1String("en")) return QLocale(QLocale::English);
+    return QLocale(QString(language).replace(QLatin1Char('-'), QLatin1Char('_')));
+}
+
+// Qt's own texts and QLocale() users follow the interface language; English keeps the
+// locale the process started with.
+void applyDefaultLocale(const QString& language)
+{
+    static const QLocale startUp;
+    QLocale::setDefault(language == QLatin1String("en") ? startUp : localeFor(language));
 }
 
 void chooseSystemLanguage(Table& t)
@@ -49,10 +83,11 @@ void chooseSystemLanguage(Table& t)
         const QString lang = ui.section('-', 0, 0).toLower();
         if (lang == "en") return;
         if (available.contains(lang)) {
-            QHash<QString, QString> texts;
+            Texts texts;
             if (readTable(":/l10n/" + lang + ".json", texts)) {
                 t.language = lang;
                 t.texts = std::move(texts);
+                applyDefaultLocale(lang);
             }
             return;
         }
@@ -67,9 +102,62 @@ QString L10n::text(const char* key, const char* english)
     Table& t = table();
     QMutexLocker lock(&t.mutex);
     if (!t.chosen) chooseSystemLanguage(t);
-    auto it = t.texts.constFind(k);
-    if (it != t.texts.constEnd()) return *it;
+    auto it = t.texts.plain.constFind(k);
+    if (it != t.texts.plain.constEnd()) return *it;
     return english ? QString::fromUtf8(english) : k;
+}
+
+QString L10n::pluralText(const char* one, const char* other, long long n)
+{
+    const QString k = QString::fromUtf8(other);
+    Table& t = table();
+    QMutexLocker lock(&t.mutex);
+    if (!t.chosen) chooseSystemLanguage(t);
+    const bool singular = isOne(t.language, n);
+    auto it = t.texts.plural.constFind(k);
+    if (it != t.texts.plural.constEnd()) return singular ? it->one : it->other;
+    // A language with a single form may store a bare string.
+    auto plain = t.texts.plain.constFind(k);
+    if (plain != t.texts.plain.constEnd()) return *plain;
+    return singular ? QString::fromUtf8(one) : k;
+}
+
+bool L10n::isOne(const QString& language, long long n)
+{
+    if (language == QLatin1String("ja") || language == QLatin1String("ko")) return false;
+    if (language == QLatin1String("fr") || language == QLatin1String("pt-BR"))
+        return n == 0 || n == 1;
+    return n == 1;
+}
+
+QLocale L10n::locale()
+{
+    return localeFor(language());
+}
+
+QString L10n::percent(double value, int decimals)
+{
+    const QString lang = language();
+    const QString number = locale().toString(value, 'f', decimals);
+    // French uses a narrow no-break space before the sign, German and Spanish a no-break space.
+    if (lang == QLatin1String("fr")) return number + QChar(0x202F) + QLatin1Char('%');
+    if (lang == QLatin1String("de") || lang == QLatin1String("es"))
+        return number + QChar(0x00A0) + QLatin1Char('%');
+    return number + QLatin1Char('%');
+}
+
+QString L10n::integerText(long long n)
+{
+    QLocale l = locale();
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l.toString(n);
+}
+
+QString L10n::decimalText(double n)
+{
+    QLocale l = locale();
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l.toString(n, 'g', QLocale::FloatingPointShortest);
 }
 
 QString L10n::text(const QString& key)
@@ -95,16 +183,25 @@ QString L10n::fill(const QString& pattern, const QStringList& args)
             i += 1;
             continue;
         }
-        if (rest.startsWith(u"lld")) length = 3;
-        else if (rest.startsWith(u"ld") || rest.startsWith(u"@")) length = rest.startsWith(u"@") ? 1 : 2;
-        else if (rest.startsWith(u"d")) length = 1;
+        // "%2$@": the argument's position, counted from one.
+        qsizetype digits = 0;
+        while (digits < rest.size() && rest.at(digits).isDigit()) ++digits;
+        qsizetype position = -1;
+        QStringView spec = rest;
+        if (digits > 0 && digits < rest.size() && rest.at(digits) == u'$') {
+            position = rest.left(digits).toLongLong() - 1;
+            spec = rest.mid(digits + 1);
+        }
+        if (spec.startsWith(u"lld")) length = 3;
+        else if (spec.startsWith(u"ld")) length = 2;
+        else if (spec.startsWith(u"@") || spec.startsWith(u"d")) length = 1;
         if (length == 0) {
             out.append(c);
             continue;
         }
-        out.append(next < args.size() ? args.at(next) : QString());
-        ++next;
-        i += length;
+        const qsizetype index = position >= 0 ? position : next++;
+        out.append(index < args.size() ? args.at(index) : QString());
+        i += length + (position >= 0 ? digits + 1 : 0);
     }
     return out;
 }
@@ -114,14 +211,16 @@ void L10n::setLanguage(const QString& language)
     Table& t = table();
     QMutexLocker lock(&t.mutex);
     t.chosen = true;
-    t.texts.clear();
+    t.texts = {};
     t.language = QStringLiteral("en");
-    if (language.isEmpty() || language == "en") return;
-    QHash<QString, QString> texts;
-    if (readTable(":/l10n/" + language + ".json", texts)) {
-        t.language = language;
-        t.texts = std::move(texts);
+    if (!language.isEmpty() && language != "en") {
+        Texts texts;
+        if (readTable(":/l10n/" + language + ".json", texts)) {
+            t.language = language;
+            t.texts = std::move(texts);
+        }
     }
+    applyDefaultLocale(t.language);
 }
 
 QString L10n::language()
@@ -133,7 +232,7 @@ QString L10n::language()
 
 bool L10n::loadTable(const QString& path)
 {
-    QHash<QString, QString> texts;
+    Texts texts;
     if (!readTable(path, texts)) return false;
     Table& t = table();
     QMutexLocker lock(&t.mutex);

@@ -66,7 +66,9 @@ HistoryPane::Confirm HistoryPane::defaultConfirm()
         QMessageBox box(parent);
         box.setIcon(QMessageBox::Warning);
         box.setText(L10n::text("Empty the history?"));
-        box.setInformativeText(L10n::format("All %lld captures in the history will be deleted "
+        box.setInformativeText(L10n::plural("The %lld capture in the history will be deleted "
+                                            "from this computer. This can't be undone.",
+                                            "All %lld captures in the history will be deleted "
                                             "from this computer. This can't be undone.",
                                             qint64(count)));
         QPushButton* empty =

@@ -1,5 +1,7 @@
 #include "text/TextRecognizer.h"
 
+#include "platform/L10n.h"
+
 #include <QPromise>
 #include <QSet>
 #include <QThreadPool>
@@ -151,6 +153,13 @@ QList<QLocale> TextRecognizer::preferredLanguages(const QList<QLocale>& supporte
         if (!taken) result.append(*match);
     }
     return result;
+}
+
+QStringList TextRecognizer::interfaceLanguages()
+{
+    QStringList languages{platform::L10n::language()};
+    languages << QLocale::system().uiLanguages() << QStringLiteral("en");
+    return languages;
 }
 
 QStringList TextRecognizer::recognitionLanguages(const QStringList& preferred)

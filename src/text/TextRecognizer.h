@@ -53,7 +53,7 @@ public:
     // first one with the same language; each supported language is taken once.
     static QList<QLocale>
     preferredLanguages(const QList<QLocale>& supported,
-                       const QStringList& preferred = QLocale::system().uiLanguages());
+                       const QStringList& preferred = interfaceLanguages());
 
     // Lines put into reading order: rows by vertical overlap with the line that started the
     // row, rows top to bottom, each row left to right.
@@ -73,7 +73,11 @@ public:
     // The Tesseract languages to recognise with: the user's preferred languages among the
     // installed ones; empty leaves the choice to the engine's default.
     static QStringList
-    recognitionLanguages(const QStringList& preferred = QLocale::system().uiLanguages());
+    recognitionLanguages(const QStringList& preferred = interfaceLanguages());
+
+    // The languages recognition prefers: the interface language first, then the system's
+    // languages, and English always.
+    static QStringList interfaceLanguages();
 
 private:
     static QThreadPool& pool();

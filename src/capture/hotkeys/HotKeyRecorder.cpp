@@ -76,7 +76,7 @@ void HotKeyRecorder::clearConflict()
 
 QString HotKeyRecorder::message() const
 {
-    if (m_conflict) return L10n::text("Already used by ") + label(*m_conflict);
+    if (m_conflict) return L10n::format("Already used by %@", label(*m_conflict));
     if (m_recording) return {};
     return m_service.status(m_action).userMessage();
 }

@@ -18,7 +18,7 @@ QString HotKeyStatus::userMessage() const
     case Kind::refused:
         return platform::userMessage(HotKeyError::taken);
     case Kind::duplicate:
-        return sameAs ? L10n::text("Already used by ") + label(*sameAs) : QString();
+        return sameAs ? L10n::format("Already used by %@", label(*sameAs)) : QString();
     case Kind::unavailable:
         return reason;
     }

@@ -226,7 +226,7 @@ bool SelectionView::copyLoupeColor()
     const QString hex = *m_loupe->hex();
     QGuiApplication::clipboard()->setText(hex);
     m_loupe->flashCopied();
-    platform::Announcer::shared().announce(L10n::text("Copied color ") + hex);
+    platform::Announcer::shared().announce(L10n::format("Copied color %@", hex));
     return true;
 }
 
