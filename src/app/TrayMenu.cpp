@@ -33,7 +33,7 @@ QAction* add(QMenu* menu, AppCommand command)
 
 QString timerTitle(int seconds)
 {
-    return seconds == 0 ? L10n::text("Off") : QString::number(seconds) + QLatin1Char('s');
+    return seconds == 0 ? L10n::text("Off") : L10n::format("%llds", seconds);
 }
 
 // Groups whose items are all left out leave no separator behind.

@@ -197,7 +197,7 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     auto* text = addSection(L10n::text("Text"));
     m_textSize = new QComboBox;
     for (const int size : {10, 12, 14, 18, 24, 36, 48})
-        m_textSize->addItem(QStringLiteral("%1 px").arg(size), double(size));
+        m_textSize->addItem(L10n::format("%lld px", size), double(size));
     const QVariant storedSize = settings.object(key(textSizeKey));
     m_textSize->setCurrentIndex(
         m_textSize->findData(storedSize.isValid() ? storedSize.toDouble() : fallbackTextSize));
@@ -263,7 +263,7 @@ void EditorTab::refreshLineWidth()
         m_lineWidth->setValue(std::isfinite(width) ? int(std::clamp(width, 1.0, 60.0)) : 1);
     }
     const bool whole = std::isfinite(width) && std::abs(width) < 1e9;
-    m_lineWidthText->setText(QStringLiteral("%1 px").arg(whole ? qint64(std::trunc(width)) : 0));
+    m_lineWidthText->setText(L10n::format("%lld px", whole ? qint64(std::trunc(width)) : 0));
     static_cast<LineSwatch*>(m_swatch)->set(Color::fromHex(storedColorHex()), swatchHeight(width));
 }
 
