@@ -37,7 +37,8 @@ QStringList languages()
 }
 
 // Calls `check(key, text)` for every text of a table: a plural's forms each count.
-void forEachText(const QJsonObject& t, const std::function<void(const QString&, const QString&)>& check)
+void forEachText(const QJsonObject& t,
+                 const std::function<void(const QString&, const QString&)>& check)
 {
     for (auto it = t.begin(); it != t.end(); ++it) {
         if (it.value().isString()) {
@@ -63,7 +64,8 @@ QStringList words(const QString& text)
     static const QRegularExpression word(QStringLiteral(R"([\p{L}-]+)"),
                                          QRegularExpression::UseUnicodePropertiesOption);
     QStringList result;
-    for (auto it = word.globalMatch(text); it.hasNext();) result << it.next().captured(0).toLower();
+    for (auto it = word.globalMatch(text); it.hasNext();)
+        result << it.next().captured(0).toLower();
     return result;
 }
 
@@ -75,10 +77,13 @@ TEST(L10nConventions, MenuMnemonicsAndEllipsesSurviveTranslation)
     for (const QString& language : languages()) {
         SCOPED_TRACE(language.toStdString());
         forEachText(table(language), [](const QString& key, const QString& text) {
-            if (mnemonics(key) == 1)
+            if (mnemonics(key) == 1) {
                 EXPECT_EQ(mnemonics(text), 1) << key.toStdString() << " → " << text.toStdString();
-            if (key.endsWith(u'…'))
-                EXPECT_TRUE(text.endsWith(u'…')) << key.toStdString() << " → " << text.toStdString();
+            }
+            if (key.endsWith(u'…')) {
+                EXPECT_TRUE(text.endsWith(u'…'))
+                    << key.toStdString() << " → " << text.toStdString();
+            }
             EXPECT_FALSE(text.endsWith(QLatin1String("...")))
                 << "three dots instead of an ellipsis: " << text.toStdString();
         });
@@ -96,7 +101,8 @@ TEST(L10nConventions, JapaneseRunsWithoutSpacesBetweenWords)
     const QJsonObject ja = table("ja");
     ASSERT_FALSE(ja.isEmpty());
     forEachText(ja, [](const QString& key, const QString& text) {
-        EXPECT_FALSE(spaced.match(text).hasMatch()) << key.toStdString() << " → " << text.toStdString();
+        EXPECT_FALSE(spaced.match(text).hasMatch())
+            << key.toStdString() << " → " << text.toStdString();
     });
 }
 
@@ -104,13 +110,13 @@ TEST(L10nConventions, EachPortugueseVariantKeepsItsOwnVocabulary)
 {
     // Words a reader of the other variant would notice at once; "tela" is left out because
     // both use it for a painter's canvas.
-    const QStringList brazilianOnly = {"arquivo", "arquivos", "salvar", "salvo", "salve",
-                                       "excluir", "usuário", "aplicativo", "aplicativos",
-                                       "você", "compartilhar", "configurações", "mouse",
-                                       "padrão", "gerenciador", "bandeja", "marrom", "pressione"};
-    const QStringList portugueseOnly = {"ficheiro", "ficheiros", "ecrã", "utilizador",
-                                        "definições", "partilhar", "rato", "prima",
-                                        "predefinição", "gestor", "castanho", "píxeis"};
+    const QStringList brazilianOnly = {
+        "arquivo", "arquivos",   "salvar",      "salvo",   "salve",        "excluir",
+        "usuário", "aplicativo", "aplicativos", "você",    "compartilhar", "configurações",
+        "mouse",   "padrão",     "gerenciador", "bandeja", "marrom",       "pressione"};
+    const QStringList portugueseOnly = {"ficheiro",     "ficheiros", "ecrã",     "utilizador",
+                                        "definições",   "partilhar", "rato",     "prima",
+                                        "predefinição", "gestor",    "castanho", "píxeis"};
     const struct {
         const char* language;
         const QStringList& foreign;
@@ -120,10 +126,11 @@ TEST(L10nConventions, EachPortugueseVariantKeepsItsOwnVocabulary)
         const QJsonObject t = table(QString::fromLatin1(variant.language));
         ASSERT_GT(t.size(), 100);
         forEachText(t, [&](const QString& key, const QString& text) {
-            for (const QString& w : words(text))
+            for (const QString& w : words(text)) {
                 EXPECT_FALSE(variant.foreign.contains(w))
                     << "“" << w.toStdString() << "” in " << key.toStdString() << " → "
                     << text.toStdString();
+            }
         });
     }
 }
