@@ -86,9 +86,7 @@ QString TrayMenu::displayLabel(int index, QSize pointSize, double pixelRatio)
     // Pixels, with any fraction dropped.
     const auto width = static_cast<qint64>(pointSize.width() * pixelRatio);
     const auto height = static_cast<qint64>(pointSize.height() * pixelRatio);
-    return L10n::text("Display") + QLatin1Char(' ') + QString::number(index + 1) +
-           QStringLiteral(" \u2014 ") + QString::number(width) + QStringLiteral("\u00d7") +
-           QString::number(height);
+    return L10n::format("Display %lld \u2014 %lld\u00d7%lld", qint64(index + 1), width, height);
 }
 
 void TrayMenu::fill(QMenu* menu)

@@ -123,7 +123,7 @@ CaptureAlert CaptureService::failureAlert(const CaptureFailure& failure, bool ha
                                "(Print Screen) and Snapkin will open each screenshot in the "
                                "editor, or paste a screenshot with %@.",
                                pasteKey);
-    paragraphs << L10n::text("Detail:") + QLatin1Char(' ') + failure.description;
+    paragraphs << L10n::format("Detail: %@", failure.description);
 
     CaptureAlert alert;
     alert.message = L10n::text("Couldn't capture the screen");

@@ -85,9 +85,9 @@ void SaveOptionsAccessory::build()
         "the annotations."));
     connect(m_documentCheckbox, &QCheckBox::toggled, this, &SaveOptionsAccessory::documentToggled);
 
-    auto* formatLabel = new QLabel(L10n::text("Format") + QLatin1Char(':'), this);
+    auto* formatLabel = new QLabel(L10n::text("Format:"), this);
     formatLabel->setBuddy(m_popup);
-    m_qualityLabel = new QLabel(L10n::text("Quality") + QLatin1Char(':'), this);
+    m_qualityLabel = new QLabel(L10n::text("Quality:"), this);
     m_qualityLabel->setBuddy(m_slider);
 
     auto* grid = new QGridLayout;

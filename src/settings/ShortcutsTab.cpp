@@ -52,7 +52,7 @@ ShortcutsTab::ShortcutsTab(HotkeyService& service, bool globalShortcutsAvailable
         layout->setSpacing(8);
         Row row;
         row.reset = new QPushButton(L10n::text("Reset"), content);
-        row.reset->setAccessibleName(L10n::text("Reset") + QStringLiteral(" ") + label(action));
+        row.reset->setAccessibleName(L10n::format("Reset %@", label(action)));
         row.recorder = new HotKeyRecorder(action, service, content);
         layout->addWidget(row.reset, 0, Qt::AlignTop);
         layout->addWidget(row.recorder, 0, Qt::AlignTop);

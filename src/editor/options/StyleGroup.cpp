@@ -467,7 +467,7 @@ void StyleGroup::fillMoreMenu()
             connect(item, &QAction::triggered, this, [this, hex] { chooseColor(hex); });
         }
         colors->addSeparator();
-        connect(colors->addAction(L10n::text("Custom color") + QStringLiteral("…")),
+        connect(colors->addAction(L10n::text("Custom color…")),
                 &QAction::triggered, this, &StyleGroup::openColorDialog);
     }
     if (usesWidth(m_tool)) {
