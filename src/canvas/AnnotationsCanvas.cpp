@@ -455,13 +455,17 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSo
         entry = cache.object(key);
         if (!entry) return false;
     }
-    // Blit in device pixels: undo the painter's own transform, keep the device's pixel ratio.
+    // Blit in device pixels: undo the painter's own transform. What stays is the device's
+    // (its pixel ratio and, for a child widget painted into its window, the widget's offset),
+    // so the device position is mapped back through it rather than drawn at as it stands.
     const double dpr = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    const QTransform deviceOnly = painter.worldTransform().inverted() * t;
     painter.save();
     painter.setWorldTransform(QTransform());
     QImage picture = entry->picture;
     picture.setDevicePixelRatio(dpr);
-    const QPointF at = QPointF(entry->origin + QPoint(int(baseX), int(baseY))) / dpr;
+    const QPointF at =
+        deviceOnly.inverted().map(QPointF(entry->origin + QPoint(int(baseX), int(baseY))));
     painter.drawImage(at, picture);
     painter.restore();
     return true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "canvas/AnnotationsCanvas.h"
+
 #include <QPainter>
 
 using namespace snapkin;
@@ -85,4 +87,36 @@ TEST(CanvasViewPaint, FarZoomOutShrinksFromHalvedCopiesOfTheImage)
         EXPECT_EQ(shot.pixelColor(seam - 2, 10), QColor(Qt::red));
         EXPECT_EQ(shot.pixelColor(seam + 1, 10), QColor(Qt::blue));
     }
+}
+
+// A view placed inside its window paints through the window's offset; arrows and pens drawn
+// from their cached pictures must land where they were drawn the first time, not that offset
+// again further on.
+TEST(CanvasViewPaint, CachedMarksStayInPlaceInsideAWindow)
+{
+    CanvasFixture f(Tool::select, halves(Qt::white, Qt::white));
+    Annotation arrow{.kind = AnnotationKind::arrow, .p1 = {20, 40}, .p2 = {220, 40}};
+    arrow.lineWidth = 10;
+    f.add(arrow);
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {}, .p2 = {}};
+    pen.points = {{20, 200}, {120, 200}, {220, 200}};
+    pen.lineWidth = 10;
+    f.add(pen);
+
+    QWidget window;
+    window.resize(600, 500);
+    f.view->setParent(&window);
+    f.view->move(90, 70);
+    f.view->show();
+    AnnotationsCanvas::clearRasterCache();
+    QList<QImage> shots;
+    for (int i = 0; i < 3; ++i) // drawn directly, then into the cache, then from it
+        shots << window.grab().toImage();
+    f.view->setParent(nullptr);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(shots[i].pixelColor(90 + 150, 70 + 40), QColor(Qt::white)) << i;
+        EXPECT_NE(shots[i].pixelColor(90 + 150, 70 + 200), QColor(Qt::white)) << i;
+        EXPECT_EQ(shots[i].pixelColor(90 + 150 + 90, 70 + 40 + 70), QColor(Qt::white)) << i;
+    }
+    EXPECT_EQ(shots[0], shots[2]);
 }
