@@ -1,14 +1,18 @@
 #include "platform/L10n.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPointer>
 
 namespace snapkin::platform {
 
@@ -91,6 +95,28 @@ void chooseSystemLanguage(Table& t)
             }
             return;
         }
+    }
+}
+
+// Qt's own texts (key names such as "Ctrl" in shortcuts, standard buttons and dialogs) come
+// from Qt's translations for the interface language, when installed.
+void applyQtTranslations(const QString& language)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    static QPointer<QTranslator> current;
+    if (current) {
+        QCoreApplication::removeTranslator(current);
+        delete current;
+    }
+    if (language == QLatin1String("en")) return;
+    auto* translator = new QTranslator(app);
+    if (translator->load(localeFor(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        current = translator;
+    } else {
+        delete translator;
     }
 }
 
@@ -221,6 +247,9 @@ void L10n::setLanguage(const QString& language)
         }
     }
     applyDefaultLocale(t.language);
+    const QString chosen = t.language;
+    lock.unlock();
+    applyQtTranslations(chosen);
 }
 
 QString L10n::language()

@@ -1,5 +1,6 @@
 #include "platform/L10n.h"
 
+#include <QKeySequence>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -95,6 +96,19 @@ TEST(L10nFill, NumberedPlaceholdersLetATranslationReorder)
     EXPECT_EQ(L10n::fill("%1$@ %1$@", {"x"}), "x x");
     EXPECT_EQ(L10n::fill("%9$@!", {"x"}), "!");
     EXPECT_EQ(L10n::fill("100%$", {}), "100%$");
+}
+
+TEST(L10nQtTexts, KeyNamesOfShortcutsFollowTheInterfaceLanguage)
+{
+    const QKeySequence save(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    L10n::setLanguage("de");
+    if (save.toString(QKeySequence::NativeText) == "Ctrl+Shift+S") {
+        L10n::setLanguage("en");
+        GTEST_SKIP() << "Qt's German translations are not installed";
+    }
+    EXPECT_EQ(save.toString(QKeySequence::NativeText), "Strg+Umschalt+S");
+    L10n::setLanguage("en");
+    EXPECT_EQ(save.toString(QKeySequence::NativeText), "Ctrl+Shift+S");
 }
 
 TEST(L10nNumbers, GermanUsesDecimalCommaAndSpacedPercent)
