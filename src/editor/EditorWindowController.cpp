@@ -143,7 +143,9 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
         host->addPage(page);
         QSize minimum = editorsizing::minimumContent;
         if (largest) minimum = minimum.boundedTo(*largest);
-        host->setMinimumSize(minimum);
+        // The window's own bars (a menu bar, the tab bar) come on top of the page's minimum;
+        // a window held to the page's minimum alone would cut off the status bar.
+        host->setMinimumSize(minimum.expandedTo(host->minimumSizeHint()));
         if (screen) {
             host->setGeometry(
                 editorsizing::centredContentGeometry(content, screen->availableGeometry(), frame));

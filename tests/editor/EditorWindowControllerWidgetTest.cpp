@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QJsonArray>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -386,4 +388,20 @@ TEST_F(EditorClosing, AfterTheLastPageOneWayOfReachingTheAppStaysOn)
     openPlain({200, 100}, "Again")->window()->close();
     ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
     EXPECT_FALSE(settings.boolForKey("showInMenuBar"));
+}
+
+TEST_F(EditorOpening, AWindowWithAMenuBarLeavesThePageItsWholeMinimum)
+{
+    editors().setWindowDecorator([](QMainWindow& window) {
+        window.menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
+    });
+    EditorPage* page = openPlain({100, 80}, "Small");
+    editors().setWindowDecorator({});
+    ASSERT_TRUE(page);
+    EditorTabHost* host = page->host();
+    ASSERT_TRUE(host->menuBar()->isVisible());
+    // The status bar at the page's foot stays on screen: the page gets its full minimum.
+    const QSize area = host->pageAreaSize();
+    EXPECT_GE(area.height(), EditorView::minimumContentSize.height());
+    EXPECT_GE(area.width(), EditorView::minimumContentSize.width());
 }
