@@ -84,7 +84,11 @@ void chooseSystemLanguage(Table& t)
     t.chosen = true;
     const QStringList available = L10n::availableLanguages();
     for (const QString& ui : QLocale::system().uiLanguages()) {
-        const QString lang = ui.section('-', 0, 0).toLower();
+        QString lang = QString(ui).replace('_', '-').section('-', 0, 0).toLower();
+        // Brazilian Portuguese by its region; any other Portuguese is European.
+        if (lang == QLatin1String("pt"))
+            lang = ui.contains(QLatin1String("BR"), Qt::CaseInsensitive) ? QStringLiteral("pt-BR")
+                                                                          : QStringLiteral("pt-PT");
         if (lang == "en") return;
         if (available.contains(lang)) {
             Texts texts;
