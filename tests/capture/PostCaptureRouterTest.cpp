@@ -2,6 +2,7 @@
 #include "editor/HistoryTracking.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 
 #include <QDir>
@@ -227,6 +228,24 @@ TEST_F(Router, NamesKeepWesternDigitsAndTheGregorianYearInAnyLocale)
                   "Screenshot 2026-12-05 at 15.06.08 12.webp");
     }
     QLocale::setDefault(previous);
+}
+
+TEST_F(Router, NamesTranslateTheirWordsButKeepTheDigitsAndTheirOrder)
+{
+    using platform::L10n;
+    const std::pair<const char*, const char*> expected[] = {
+        {"de", "Bildschirmfoto 2026-12-05 um 15.06.08.png"},
+        {"fr", "Capture d\u2019\u00e9cran 2026-12-05 \u00e0 15.06.08.png"},
+        {"ja", "\u30b9\u30af\u30ea\u30fc\u30f3\u30b7\u30e7\u30c3\u30c8 2026-12-05 15.06.08.png"}};
+    for (const auto& [language, name] : expected) {
+        L10n::setLanguage(QString::fromLatin1(language));
+        EXPECT_EQ(PostCaptureRouter::fileName(fixedTime, ExportFormat::png, 1),
+                  QString::fromUtf8(name))
+            << language;
+    }
+    L10n::setLanguage(QStringLiteral("en"));
+    EXPECT_EQ(PostCaptureRouter::fileName(fixedTime, ExportFormat::png, 1),
+              "Screenshot 2026-12-05 at 15.06.08.png");
 }
 
 TEST_F(Router, ASystemScreenshotAlwaysOpensWithItsFileNameAndIsCopiedWhenAsked)
