@@ -37,12 +37,11 @@ QString CanvasAccessibility::baseImageDescription(const AnnotationStore& store)
 
 QString CanvasAccessibility::annotationLabel(const Annotation& a)
 {
-    const QString separator = QStringLiteral(": ");
     switch (a.kind) {
     case AnnotationKind::arrow:
         return L10n::text("Arrow");
     case AnnotationKind::text:
-        return a.text.isEmpty() ? L10n::text("Text") : L10n::text("Text") + separator + a.text;
+        return a.text.isEmpty() ? L10n::text("Text") : L10n::format("Text: %@", a.text);
     case AnnotationKind::rectangle:
         return L10n::text("Rectangle");
     case AnnotationKind::ellipse:
@@ -54,7 +53,7 @@ QString CanvasAccessibility::annotationLabel(const Annotation& a)
     case AnnotationKind::pixelate:
         return L10n::text("Obscured area");
     case AnnotationKind::stamp: {
-        QString label = L10n::text("Stamp") + separator + snapkin::label(a.stamp);
+        QString label = L10n::format("Stamp: %@", snapkin::label(a.stamp));
         QStringList words;
         if (!a.text.isEmpty()) words << a.text;
         if (!a.stampLabel.isEmpty()) words << a.stampLabel;
@@ -69,7 +68,7 @@ QString CanvasAccessibility::annotationLabel(const Annotation& a)
         return L10n::text("tool.spotlight", "Spotlight");
     case AnnotationKind::sticker:
         return a.text.isEmpty() ? L10n::text("Sticker")
-                                : L10n::text("Sticker") + separator + a.text;
+                                : L10n::format("Sticker: %@", a.text);
     case AnnotationKind::imageOverlay:
         return L10n::text("Image");
     // Translators: an annotation tool, a loupe placed on the image that shows the area under it
