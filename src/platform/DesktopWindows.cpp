@@ -1,5 +1,6 @@
 #include "platform/DesktopWindows.h"
 
+#include "platform/QtX11.h"
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
 
@@ -7,28 +8,12 @@
 #include <QGuiApplication>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <algorithm>
 
 namespace snapkin::platform {
 
 namespace {
-
-xcb_connection_t* qtConnection()
-{
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app || QThread::currentThread() != app->thread()) return nullptr;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_window_t rootOf(xcb_connection_t* c)
-{
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-    return it.rem > 0 ? it.data->root : XCB_NONE;
-}
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name)
 {
@@ -53,14 +38,14 @@ std::optional<std::vector<std::uint32_t>> cardinals(xcb_connection_t* c, xcb_win
 
 bool DesktopWindows::onX11()
 {
-    return qtConnection() != nullptr;
+    return qtX11Connection() != nullptr;
 }
 
 std::vector<std::uint32_t> DesktopWindows::stackingOrder()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return {};
-    const xcb_window_t root = rootOf(c);
+    const xcb_window_t root = firstRootWindow(c);
     auto list = cardinals(c, root, intern(c, "_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
     std::vector<std::uint32_t> order;
     if (list) {
@@ -79,9 +64,10 @@ std::vector<std::uint32_t> DesktopWindows::stackingOrder()
 
 std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid)
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return std::nullopt;
-    const auto active = cardinals(c, rootOf(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    const auto active =
+        cardinals(c, firstRootWindow(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
     if (!active || active->empty() || active->front() == XCB_NONE) return std::nullopt;
     const xcb_window_t window = active->front();
     const auto pid = cardinals(c, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL);
@@ -102,7 +88,7 @@ std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid
 
 bool DesktopWindows::compositingManagerRunning()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return false;
     // Qt's connection talks to the default screen.
     int screen = 0;
@@ -120,7 +106,7 @@ bool DesktopWindows::compositingManagerRunning()
 QFuture<void> DesktopWindows::waitUntilOffScreen(std::vector<std::uint32_t> windowIDs,
                                                  int timeoutMs)
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     // Without X11 there is no server that could still be showing them.
     if (!c || windowIDs.empty()) return QtFuture::makeReadyFuture();
     xcb_flush(c);

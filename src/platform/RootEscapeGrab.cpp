@@ -1,13 +1,12 @@
 #include "platform/RootEscapeGrab.h"
 
+#include "platform/QtX11.h"
 #include "platform/X11Connection.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <X11/keysym.h>
 #include <xcb/xcb_keysyms.h>
@@ -17,20 +16,6 @@
 namespace snapkin::platform {
 
 namespace {
-
-xcb_connection_t* qtConnection()
-{
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app || QThread::currentThread() != app->thread()) return nullptr;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_window_t rootOf(xcb_connection_t* c)
-{
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    return it.rem > 0 ? it.data->root : XCB_NONE;
-}
 
 // The modifier bit that NumLock sets on this server (usually Mod2); 0 when none carries it.
 std::uint16_t numLockMask(xcb_connection_t* c, xcb_key_symbols_t* symbols)
@@ -68,7 +53,7 @@ std::vector<std::uint16_t> lockVariants(std::uint16_t numLock)
 
 RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std::move(onEscape))
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return;
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
     if (!symbols) return;
@@ -79,7 +64,7 @@ RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std:
     xcb_key_symbols_free(symbols);
     if (m_keycode == 0) return;
 
-    const xcb_window_t root = rootOf(c);
+    const xcb_window_t root = firstRootWindow(c);
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint16_t mods : lockVariants(m_numLock)) {
         cookies.push_back(xcb_grab_key_checked(c, 1, root, mods, m_keycode, XCB_GRAB_MODE_ASYNC,
@@ -98,9 +83,9 @@ RootEscapeGrab::~RootEscapeGrab()
 {
     if (!m_grabbed) return;
     if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return;
-    const xcb_window_t root = rootOf(c);
+    const xcb_window_t root = firstRootWindow(c);
     for (std::uint16_t mods : lockVariants(m_numLock))
         xcb_ungrab_key(c, m_keycode, root, mods);
     xcb_flush(c);
