@@ -6,12 +6,12 @@
 #include "editor/EditorZoom.h"
 #include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
+#include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QPainter>
-#include <QRandomGenerator>
 
 #include <cmath>
 
@@ -19,38 +19,12 @@ using namespace snapkin;
 
 namespace {
 
-// 50 ordinary marks: boxes, arrows, ellipses, lines, text, pen strokes and highlights.
-QList<Annotation> annotations()
-{
-    constexpr AnnotationKind kinds[] = {
-        AnnotationKind::rectangle, AnnotationKind::arrow, AnnotationKind::ellipse,
-        AnnotationKind::line,      AnnotationKind::text,  AnnotationKind::pen,
-        AnnotationKind::highlight,
-    };
-    QRandomGenerator rng(18);
-    QList<Annotation> list;
-    for (int i = 0; i < 50; ++i) {
-        const AnnotationKind kind = kinds[i % std::size(kinds)];
-        const QPointF p1(100 + rng.bounded(3300), 100 + rng.bounded(1700));
-        Annotation a{.kind = kind,
-                     .p1 = p1,
-                     .p2 = p1 + QPointF(80 + rng.bounded(300), 60 + rng.bounded(240))};
-        a.lineWidth = 3 + i % 6;
-        if (kind == AnnotationKind::text) a.text = QStringLiteral("Look here %1").arg(i);
-        if (kind == AnnotationKind::pen)
-            for (int k = 0; k < 60; ++k)
-                a.points.append(p1 + QPointF(k * 5, 30 * std::sin(k * 0.3)));
-        list.append(a);
-    }
-    return list;
-}
-
 struct Document {
     AnnotationStore store{platform::BaseImage(bench::screenshot())};
     double zoom = *EditorZoom::fitScale(QSizeF(3840, 2160), QSizeF(1200, 700));
     Document()
     {
-        store.setAnnotations(annotations());
+        store.setAnnotations(bench::ordinaryAnnotations(50, 18));
         store.activate(Tool::crop);
     }
     QSize shown() const { return QSize(int(std::ceil(3840 * zoom)), int(std::ceil(2160 * zoom))); }
