@@ -49,72 +49,76 @@ public:
     bool stillOwns(const QWidget*) override { return false; }
 };
 
-PostCaptureRouting* g_router = nullptr;
-TextCopying* g_textCopying = nullptr;
-ScreenshotWatching* g_watching = nullptr;
-NewsletterInvitation* g_invitation = nullptr;
-CaptureOnboarding* g_onboarding = nullptr;
-QuickAccessPanels* g_panels = nullptr;
+// The hook the application installed for each interface, or nullptr.
+template <typename Hook> Hook*& installed()
+{
+    static Hook* hook = nullptr;
+    return hook;
+}
+
+// The installed hook, else one that does nothing (made when first needed).
+template <typename Hook, typename Fallback> Hook& installedOr()
+{
+    static Fallback fallback;
+    Hook* hook = installed<Hook>();
+    return hook ? *hook : fallback;
+}
 
 } // namespace
 
 PostCaptureRouting& PostCaptureRouting::shared()
 {
-    return g_router ? *g_router : fallbackPostCaptureRouting();
+    PostCaptureRouting* router = installed<PostCaptureRouting>();
+    return router ? *router : fallbackPostCaptureRouting();
 }
 void PostCaptureRouting::install(PostCaptureRouting* router)
 {
-    g_router = router;
+    installed<PostCaptureRouting>() = router;
 }
 
 TextCopying& TextCopying::shared()
 {
-    static NoTextCopying fallback;
-    return g_textCopying ? *g_textCopying : fallback;
+    return installedOr<TextCopying, NoTextCopying>();
 }
 void TextCopying::install(TextCopying* copier)
 {
-    g_textCopying = copier;
+    installed<TextCopying>() = copier;
 }
 
 ScreenshotWatching& ScreenshotWatching::shared()
 {
-    static NoScreenshotWatching fallback;
-    return g_watching ? *g_watching : fallback;
+    return installedOr<ScreenshotWatching, NoScreenshotWatching>();
 }
 void ScreenshotWatching::install(ScreenshotWatching* watcher)
 {
-    g_watching = watcher;
+    installed<ScreenshotWatching>() = watcher;
 }
 
 NewsletterInvitation& NewsletterInvitation::shared()
 {
-    static NeverDueInvitation fallback;
-    return g_invitation ? *g_invitation : fallback;
+    return installedOr<NewsletterInvitation, NeverDueInvitation>();
 }
 void NewsletterInvitation::install(NewsletterInvitation* invitation)
 {
-    g_invitation = invitation;
+    installed<NewsletterInvitation>() = invitation;
 }
 
 CaptureOnboarding& CaptureOnboarding::shared()
 {
-    static AdviceAlertOnboarding fallback;
-    return g_onboarding ? *g_onboarding : fallback;
+    return installedOr<CaptureOnboarding, AdviceAlertOnboarding>();
 }
 void CaptureOnboarding::install(CaptureOnboarding* onboarding)
 {
-    g_onboarding = onboarding;
+    installed<CaptureOnboarding>() = onboarding;
 }
 
 QuickAccessPanels& QuickAccessPanels::shared()
 {
-    static NoQuickAccessPanels fallback;
-    return g_panels ? *g_panels : fallback;
+    return installedOr<QuickAccessPanels, NoQuickAccessPanels>();
 }
 void QuickAccessPanels::install(QuickAccessPanels* panels)
 {
-    g_panels = panels;
+    installed<QuickAccessPanels>() = panels;
 }
 
 QString x11SessionAdvice()
