@@ -27,44 +27,8 @@ QString appPath()
     return QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin");
 }
 
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    if (!p.waitForFinished(10000)) return {};
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-// The first visible window whose title matches `pattern`, as "id", once it is there.
-QString findWindow(const QString& pattern, int timeoutMs = 15000)
-{
-    QString id;
-    test::waitUntil(
-        [&] {
-            id = run("xdotool", {"search", "--onlyvisible", "--name", pattern}).section('\n', 0, 0);
-            return !id.isEmpty();
-        },
-        timeoutMs);
-    return id;
-}
-
-// A process killed when the test ends.
-struct Process {
-    QProcess process;
-    explicit Process(const QString& program, const QStringList& arguments = {})
-    {
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(program, arguments);
-        process.waitForStarted(5000);
-    }
-    ~Process()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-};
+using test::commandOutput;
+using Process = test::ChildProcess;
 
 // A system tray on the test's display: trayer docked at the top right.
 struct Tray : Process {
@@ -78,7 +42,7 @@ struct Tray : Process {
 // Whether an icon of Snapkin's sits in the tray (a window of class "snapkin" inside the panel).
 bool trayHoldsIcon()
 {
-    const QString tree = run("xwininfo", {"-root", "-tree"});
+    const QString tree = commandOutput("xwininfo", {"-root", "-tree"});
     bool inPanel = false;
     for (const QString& line : tree.split('\n')) {
         if (line.contains("\"panel\": (\"panel\" \"trayer\")"))
@@ -102,10 +66,10 @@ TEST(AppShell, StartsInTheTrayCapturesFromTheShortcutAndTakesASecondStartsFile)
     ASSERT_TRUE(test::waitUntil(trayHoldsIcon, 15000));
     // With the tray there, no window opens at start.
     QTest::qWait(800);
-    EXPECT_TRUE(run("xdotool", {"search", "--onlyvisible", "--name", " px"}).isEmpty());
+    EXPECT_TRUE(commandOutput("xdotool", {"search", "--onlyvisible", "--name", " px"}).isEmpty());
 
     QProcess::execute("xdotool", {"key", "ctrl+alt+3"});
-    EXPECT_FALSE(findWindow(QString::fromUtf8("1920 × 1080 px")).isEmpty());
+    EXPECT_FALSE(test::findVisibleWindow(QString::fromUtf8("1920 × 1080 px")).isEmpty());
 
     QTemporaryDir dir;
     QImage image(300, 200, QImage::Format_RGB32);
@@ -120,7 +84,7 @@ TEST(AppShell, StartsInTheTrayCapturesFromTheShortcutAndTakesASecondStartsFile)
     ASSERT_TRUE(second.waitForFinished(5000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_FALSE(findWindow(QString::fromUtf8("handed.png — 300 × 200 px")).isEmpty());
+    EXPECT_FALSE(test::findVisibleWindow(QString::fromUtf8("handed.png — 300 × 200 px")).isEmpty());
     EXPECT_EQ(app.process.state(), QProcess::Running);
 }
 

@@ -233,4 +233,46 @@ ForeignWindow::~ForeignWindow()
     delete m_state;
 }
 
+QString commandOutput(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(10000)) return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString findVisibleWindow(const QString& pattern, const QString& by, int timeoutMs)
+{
+    QString id;
+    waitUntil(
+        [&] {
+            id = commandOutput("xdotool", {"search", "--onlyvisible", by, pattern})
+                     .section('\n', 0, 0);
+            return !id.isEmpty();
+        },
+        timeoutMs);
+    return id;
+}
+
+ChildProcess::ChildProcess(const QString& program, const QStringList& arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    process.waitForStarted(5000);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+int ChildProcess::exitCode(int timeoutMs)
+{
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 } // namespace snapkin::test

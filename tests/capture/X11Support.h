@@ -105,4 +105,25 @@ private:
     std::uint32_t m_window = 0;
 };
 
+// Runs `program` to its end (10 s at most) and returns what it printed, trimmed; empty when it
+// did not finish in time.
+QString commandOutput(const QString& program, const QStringList& arguments);
+
+// The first visible window that `xdotool search --onlyvisible <by> <pattern>` finds, as "id",
+// once there is one; empty on time-out. `pattern` is a regular expression.
+QString findVisibleWindow(const QString& pattern, const QString& by = QStringLiteral("--name"),
+                          int timeoutMs = 15000);
+
+// A program started with its output passed through, killed when the object goes.
+struct ChildProcess {
+    QProcess process;
+
+    explicit ChildProcess(const QString& program, const QStringList& arguments = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // The exit status once it has ended by itself; -1 when it crashed or is still running.
+    int exitCode(int timeoutMs = 15000);
+};
+
 } // namespace snapkin::test

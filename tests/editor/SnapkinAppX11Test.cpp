@@ -18,58 +18,24 @@ QString appPath()
     return QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin");
 }
 
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    if (!p.waitForFinished(10000)) return {};
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
+using test::commandOutput;
 
 // The first visible window whose title contains `text`, as "id", once it is there.
-QString findWindow(const QString& text, const QString& by = "--name", int timeoutMs = 15000)
+QString findWindow(const QString& text, const QString& by = "--name")
 {
-    QString id;
-    test::waitUntil(
-        [&] {
-            id = run("xdotool", {"search", "--onlyvisible", by, QRegularExpression::escape(text)})
-                     .section('\n', 0, 0);
-            return !id.isEmpty();
-        },
-        timeoutMs);
-    return id;
+    return test::findVisibleWindow(QRegularExpression::escape(text), by);
 }
 
 QSize windowSize(const QString& id)
 {
-    const QString geometry = run("xdotool", {"getwindowgeometry", id});
+    const QString geometry = commandOutput("xdotool", {"getwindowgeometry", id});
     const auto match = QRegularExpression(R"(Geometry: (\d+)x(\d+))").match(geometry);
     return match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
 }
 
 // The application, started with `arguments`, killed when the test ends.
-struct App {
-    QProcess process;
-
-    explicit App(const QStringList& arguments)
-    {
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(appPath(), arguments);
-    }
-    ~App()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    // The exit status once it has ended by itself; -1 when it crashed or is still running.
-    int exitCode(int timeoutMs = 15000)
-    {
-        if (!test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs))
-            return -1;
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
+struct App : test::ChildProcess {
+    explicit App(const QStringList& arguments) : ChildProcess(appPath(), arguments) {}
 };
 
 } // namespace
@@ -106,7 +72,7 @@ TEST(SnapkinApp, ABlankCanvasOpensAloneAndClosingTheLastWindowQuits)
     App app({});
     const QString window = findWindow(QString::fromUtf8("Blank Canvas — 1280 × 800 px"));
     ASSERT_FALSE(window.isEmpty());
-    run("xdotool", {"windowactivate", "--sync", window});
+    commandOutput("xdotool", {"windowactivate", "--sync", window});
     // The window manager's close (Alt+F4 in openbox) on a canvas without changes.
     QProcess::execute("xdotool", {"key", "--clearmodifiers", "alt+F4"});
     EXPECT_EQ(app.exitCode(), 0);
@@ -127,7 +93,7 @@ TEST(SnapkinApp, DamagedFileShowsTheAlertAndExitsWithStatusOne)
     App app({damaged});
     const QString alert = findWindow("snapkin", "--class");
     ASSERT_FALSE(alert.isEmpty());
-    run("xdotool", {"windowactivate", "--sync", alert});
+    commandOutput("xdotool", {"windowactivate", "--sync", alert});
     QTest::qWait(300);
     const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
     if (QFileInfo(grab).isExecutable())
