@@ -6,6 +6,7 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorZoom.h"
+#include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
@@ -62,6 +63,9 @@ protected:
     {
         QApplication::setQuitOnLastWindowClosed(false);
         platform::Defaults::standard().removeAllStored();
+        // The list is kept in memory too, possibly from files an earlier test in this process
+        // noted.
+        RecentDocuments::shared().refresh();
         m_bar.reset(MainMenuBuilder::shared().makeMenuBar(nullptr));
     }
     void TearDown() override

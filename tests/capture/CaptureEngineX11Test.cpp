@@ -218,11 +218,22 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
     test::ForeignWindow first(QRect(200, 200, 300, 200), red);
     test::ForeignWindow second(QRect(400, 300, 300, 200), green);
     ASSERT_TRUE(waitForWindow(first.xid()) && waitForWindow(second.xid()));
-    QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(first.xid())});
+    // The manager raises each window it takes on, and may not yet answer activation: ask again
+    // until the first is in front, so that the stacking compared below has settled.
+    QDeadlineTimer again(0);
+    ASSERT_TRUE(test::waitUntil([&] {
+        if (again.hasExpired()) {
+            QProcess::execute("xdotool", {"windowactivate", QString::number(first.xid())});
+            again.setRemainingTime(500);
+        }
+        auto listed = ScreenCapture::shareableContent({});
+        return listed && !listed->windows.empty() && listed->windows.front().windowID == first.xid();
+    }));
     const auto firstInfo = waitForWindow(first.xid());
     const auto desktopInfo = waitForWindow(desktop.xid());
     ASSERT_TRUE(firstInfo && desktopInfo);
     ASSERT_TRUE(test::showsColor(firstInfo->frame.center(), red));
+    ASSERT_TRUE(test::showsColor({1800, 1000}, blue)); // the desktop is mapped by the manager
 
     // Watch the three for being unmapped from a connection of our own.
     auto watch = platform::X11Connection::open();

@@ -112,6 +112,7 @@ WindowManager::WindowManager()
         20000);
     xcb_destroy_window(c, probe);
     conn->sync();
+    m_probeClient = conn;
 }
 
 WindowManager::~WindowManager()

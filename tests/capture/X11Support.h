@@ -15,6 +15,10 @@
 #include <memory>
 #include <optional>
 
+namespace snapkin::platform {
+class X11Connection;
+}
+
 namespace snapkin::test {
 
 // Runs the event loop until `done` holds or the time is up; true when it held. Used instead of
@@ -66,6 +70,10 @@ public:
 private:
     QProcess m_process;
     bool m_running = false;
+    // The client that made the readiness probe stays connected: the server would give its
+    // window identifiers to the next client, and the manager, still busy forgetting the probe,
+    // would take that client's first window for it.
+    std::shared_ptr<platform::X11Connection> m_probeClient;
 };
 
 // Runs xrandr on this test's display; true on exit status 0.

@@ -59,8 +59,10 @@ public:
     {
         m_saved = qgetenv("DISPLAY");
         const QString file = m_dir.filePath("display");
+        // -noreset: the server would otherwise start afresh, dropping connections and the
+        // painted root, whenever its last client leaves (as between painting and grabbing).
         m_process.start("sh", {"-c", QStringLiteral("exec Xvfb -displayfd 3 -screen 0 %1 "
-                                                    "-nolisten tcp 3>'%2' 2>/dev/null")
+                                                    "-nolisten tcp -noreset 3>'%2' 2>/dev/null")
                                          .arg(screen, file)});
         const QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
