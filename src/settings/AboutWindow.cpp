@@ -218,21 +218,12 @@ AboutController& AboutController::shared()
 
 void AboutController::show()
 {
-    if (m_window) {
-        bringToFront(m_window);
-        return;
-    }
-    m_window = new AboutWindow;
-    QObject::connect(m_window, &AboutWindow::finished, m_window, [this] {
-        if (AboutWindow* window = m_window) {
-            m_window = nullptr;
-            window->hide();
-            window->deleteLater();
-        }
+    showSingleWindow(m_window, [this] {
+        auto* window = new AboutWindow;
+        QObject::connect(window, &AboutWindow::finished, window,
+                         [this] { dismissWindow(m_window); });
+        return window;
     });
-    m_window->adjustSize();
-    centerOnScreen(m_window);
-    bringToFront(m_window);
 }
 
 } // namespace snapkin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -12,6 +13,29 @@ namespace snapkin {
 void centerOnScreen(QWidget* window);
 // Shows `window` if needed, raises it and gives it the keyboard.
 void bringToFront(QWidget* window);
+// Shows the one window a controller keeps in `window`: brings it to the front when it is open,
+// else makes it with `make`, sizes it to its contents and centres it on the screen.
+template <typename Window, typename Make> void showSingleWindow(QPointer<Window>& window, Make make)
+{
+    if (window) {
+        bringToFront(window);
+        return;
+    }
+    window = make();
+    window->adjustSize();
+    centerOnScreen(window);
+    bringToFront(window);
+}
+// Lets the controller's window go: forgets it, hides it and deletes it once control returns to
+// the event loop (it may be in the middle of handling a click).
+template <typename Window> void dismissWindow(QPointer<Window>& window)
+{
+    if (Window* gone = window) {
+        window = nullptr;
+        gone->hide();
+        gone->deleteLater();
+    }
+}
 // A label in the application font scaled by `scale` and the given weight.
 QLabel* makeLabel(const QString& text, double scale = 1.0, int weight = -1,
                   QWidget* parent = nullptr);

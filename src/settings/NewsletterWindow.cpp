@@ -245,15 +245,11 @@ NewsletterWindowController& NewsletterWindowController::shared()
 
 void NewsletterWindowController::show()
 {
-    if (m_window) {
-        bringToFront(m_window);
-        return;
-    }
-    m_window = new NewsletterWindow;
-    QObject::connect(m_window, &NewsletterWindow::finished, m_window, [this] { close(); });
-    m_window->adjustSize();
-    centerOnScreen(m_window);
-    bringToFront(m_window);
+    showSingleWindow(m_window, [this] {
+        auto* window = new NewsletterWindow;
+        QObject::connect(window, &NewsletterWindow::finished, window, [this] { close(); });
+        return window;
+    });
 }
 
 void NewsletterWindowController::close()
@@ -261,11 +257,7 @@ void NewsletterWindowController::close()
     if (!platform::Defaults::standard().boolForKey(
             QString::fromLatin1(NewsletterPrompt::subscribedKey)))
         NewsletterPrompt::postpone();
-    if (NewsletterWindow* window = m_window) {
-        m_window = nullptr;
-        window->hide();
-        window->deleteLater();
-    }
+    dismissWindow(m_window);
 }
 
 } // namespace snapkin

@@ -71,27 +71,19 @@ void OnboardingController::showIfNeeded()
 void OnboardingController::show()
 {
     settings().setValue(QString::fromLatin1(didShowKey), true);
-    if (m_window) {
-        bringToFront(m_window);
-        return;
-    }
-    m_window = new OnboardingWindow(m_check, m_pasteKeys);
-    OnboardingView* view = m_window->view();
-    QObject::connect(view, &OnboardingView::finishRequested, view, [this] { finish(); });
-    QObject::connect(view, &OnboardingView::firstCaptureRequested, view,
-                     [this] { startFirstCapture(); });
-    m_window->adjustSize();
-    centerOnScreen(m_window);
-    bringToFront(m_window);
+    showSingleWindow(m_window, [this] {
+        auto* window = new OnboardingWindow(m_check, m_pasteKeys);
+        OnboardingView* view = window->view();
+        QObject::connect(view, &OnboardingView::finishRequested, view, [this] { finish(); });
+        QObject::connect(view, &OnboardingView::firstCaptureRequested, view,
+                         [this] { startFirstCapture(); });
+        return window;
+    });
 }
 
 void OnboardingController::finish()
 {
-    if (OnboardingWindow* window = m_window) {
-        m_window = nullptr;
-        window->hide();
-        window->deleteLater();
-    }
+    dismissWindow(m_window);
 }
 
 void OnboardingController::startFirstCapture()

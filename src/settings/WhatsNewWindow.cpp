@@ -227,21 +227,12 @@ bool WhatsNewController::consumeFirstLaunch(platform::Defaults& defaults,
 
 void WhatsNewController::show()
 {
-    if (m_window) {
-        bringToFront(m_window);
-        return;
-    }
-    m_window = new WhatsNewWindow(m_saveKeys);
-    QObject::connect(m_window, &WhatsNewWindow::finished, m_window, [this] {
-        if (WhatsNewWindow* window = m_window) {
-            m_window = nullptr;
-            window->hide();
-            window->deleteLater();
-        }
+    showSingleWindow(m_window, [this] {
+        auto* window = new WhatsNewWindow(m_saveKeys);
+        QObject::connect(window, &WhatsNewWindow::finished, window,
+                         [this] { dismissWindow(m_window); });
+        return window;
     });
-    m_window->adjustSize();
-    centerOnScreen(m_window);
-    bringToFront(m_window);
 }
 
 } // namespace snapkin
