@@ -5,7 +5,9 @@
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QMenu>
 #include <QTest>
 
 namespace snapkin::apptest {
@@ -27,6 +29,25 @@ void closeAllEditors()
 QString picturePath(const QString& fileName)
 {
     return QStringLiteral(SNAPKIN_BUILD_DIR "/") + fileName;
+}
+
+QStringList menuItems(const QMenu& menu, bool markDisabled)
+{
+    QStringList items;
+    for (QAction* action : menu.actions()) {
+        if (!action->isVisible()) continue;
+        if (action->isSeparator()) {
+            items << "---";
+            continue;
+        }
+        QString item = action->text();
+        if (action->menu()) item += " >";
+        if (!action->shortcut().isEmpty())
+            item += "\t" + action->shortcut().toString(QKeySequence::NativeText);
+        if (markDisabled && !action->isEnabled()) item += " (off)";
+        items << item;
+    }
+    return items;
 }
 
 } // namespace snapkin::apptest

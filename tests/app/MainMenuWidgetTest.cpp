@@ -22,25 +22,10 @@ using namespace snapkin;
 
 namespace {
 
-// "Title\tKey" per visible item, "---" for a separator, "Title >" for a submenu; a disabled
-// item ends in " (off)".
+// The menu's items, a disabled one marked " (off)".
 QStringList walk(const QMenu& menu)
 {
-    QStringList items;
-    for (QAction* action : menu.actions()) {
-        if (!action->isVisible()) continue;
-        if (action->isSeparator()) {
-            items << "---";
-            continue;
-        }
-        QString item = action->text();
-        if (action->menu()) item += " >";
-        if (!action->shortcut().isEmpty())
-            item += "\t" + action->shortcut().toString(QKeySequence::NativeText);
-        if (!action->isEnabled()) item += " (off)";
-        items << item;
-    }
-    return items;
+    return apptest::menuItems(menu, true);
 }
 
 QMenu* menuNamed(QMenuBar& bar, const QString& title)

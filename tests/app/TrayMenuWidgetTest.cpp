@@ -22,24 +22,10 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
-// "Title\tKey" per item ("---" for a separator, "Title >" for a submenu), the key in the
-// desktop's own form, as the menu shows it.
+// The menu's items as it shows them.
 QStringList walk(const QMenu& menu)
 {
-    QStringList items;
-    for (QAction* action : menu.actions()) {
-        if (!action->isVisible()) continue;
-        if (action->isSeparator()) {
-            items << "---";
-            continue;
-        }
-        QString item = action->text();
-        if (action->menu()) item += " >";
-        if (!action->shortcut().isEmpty())
-            item += "\t" + action->shortcut().toString(QKeySequence::NativeText);
-        items << item;
-    }
-    return items;
+    return apptest::menuItems(menu);
 }
 
 QAction* find(const QMenu& menu, const QString& text)
