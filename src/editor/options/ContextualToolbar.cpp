@@ -2,6 +2,7 @@
 
 #include "editor/options/FrameOptionsBar.h"
 #include "editor/options/FrameSwatches.h"
+#include "editor/options/OptionControls.h"
 #include "model/AnnotationStore.h"
 #include "output/FrameSettings.h"
 #include "platform/L10n.h"
@@ -24,16 +25,7 @@ constexpr std::array densities{OptionsDensity::full, OptionsDensity::compact,
 // A hint in the callout font and the secondary text colour.
 QLabel* hint(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    QColor secondary = palette.color(QPalette::WindowText);
-    secondary.setAlphaF(0.55f);
-    palette.setColor(QPalette::WindowText, secondary);
-    label->setPalette(palette);
-    return label;
+    return secondaryLabel(text, -0.5, parent);
 }
 
 // Hands every change of the document's frame and watermark to the settings for new captures,

@@ -20,20 +20,6 @@ namespace {
 
 using platform::L10n;
 
-QLabel* secondaryLabel(const QString& text, double sizeDelta, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() + sizeDelta);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    QColor secondary = palette.color(QPalette::WindowText);
-    secondary.setAlphaF(0.55f);
-    palette.setColor(QPalette::WindowText, secondary);
-    label->setPalette(palette);
-    return label;
-}
-
 } // namespace
 
 // ---- field -------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
@@ -78,6 +79,20 @@ void PercentMenu::showValue(int percent)
     setAccessibleDescription(percentText(percent));
     for (qsizetype i = 0; i < m_items.size(); ++i)
         m_items[i]->setChecked(m_choices[i] == percent);
+}
+
+QLabel* secondaryLabel(const QString& text, double sizeDelta, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() + sizeDelta);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    QColor secondary = palette.color(QPalette::WindowText);
+    secondary.setAlphaF(0.55f);
+    palette.setColor(QPalette::WindowText, secondary);
+    label->setPalette(palette);
+    return label;
 }
 
 QWidget* optionDivider(int height, int padding, QWidget* parent)

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QFrame;
+class QLabel;
 class QMenu;
 
 namespace snapkin {
@@ -56,6 +57,9 @@ private:
     QMenu* m_menu = nullptr;
     int m_value = 0;
 };
+
+// A label `sizeDelta` points larger than the default font, in the secondary text colour.
+QLabel* secondaryLabel(const QString& text, double sizeDelta, QWidget* parent);
 
 // A vertical rule `height` points high with `padding` points of room on each side.
 QWidget* optionDivider(int height, int padding, QWidget* parent);
