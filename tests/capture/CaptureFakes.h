@@ -7,6 +7,7 @@
 #include "capture/OverlayTypes.h"
 #include "platform/Announcer.h"
 #include "platform/Sounds.h"
+#include "support/RecordingAnnouncer.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -65,17 +66,6 @@ public:
 private:
     QStringList* m_log;
     platform::Sounds* m_previous = nullptr;
-};
-
-class RecordingAnnouncer final : public platform::Announcer {
-public:
-    RecordingAnnouncer();
-    ~RecordingAnnouncer() override;
-    void announce(const QString& message) override { said.append(message); }
-    QStringList said;
-
-private:
-    platform::Announcer* m_previous = nullptr;
 };
 
 // An engine answering from scripted values, at once.

@@ -54,16 +54,6 @@ RecordingSounds::~RecordingSounds()
     platform::Sounds::setShared(m_previous);
 }
 
-RecordingAnnouncer::RecordingAnnouncer()
-{
-    m_previous = platform::Announcer::setShared(this);
-}
-
-RecordingAnnouncer::~RecordingAnnouncer()
-{
-    platform::Announcer::setShared(m_previous);
-}
-
 QFuture<bool> FakeEngine::probeAccess()
 {
     ++probes;

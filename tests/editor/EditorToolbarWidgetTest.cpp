@@ -7,6 +7,7 @@
 #include "editor/ToolbarCustomizeDialog.h"
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
+#include "support/RecordingAnnouncer.h"
 
 #include <QListWidget>
 #include <QMessageBox>
@@ -20,16 +21,7 @@ using namespace snapkin::editortest;
 
 namespace {
 
-class RecordingAnnouncer : public platform::Announcer {
-public:
-    RecordingAnnouncer() : m_previous(setShared(this)) {}
-    ~RecordingAnnouncer() override { setShared(m_previous); }
-    void announce(const QString& message) override { said << message; }
-    QStringList said;
-
-private:
-    Announcer* m_previous;
-};
+using test::RecordingAnnouncer;
 
 // A toolbar over a fresh store, with routes that record instead of reaching the clipboard or a
 // save dialog.

@@ -3,6 +3,7 @@
 
 #include "TestPaths.h"
 #include "platform/Announcer.h"
+#include "support/RecordingAnnouncer.h"
 
 #include <QEnterEvent>
 #include <QGuiApplication>
@@ -17,16 +18,7 @@ using snapkin::LinkToast;
 
 namespace {
 
-class RecordingAnnouncer final : public snapkin::platform::Announcer {
-public:
-    RecordingAnnouncer() { m_previous = setShared(this); }
-    ~RecordingAnnouncer() override { setShared(m_previous); }
-    void announce(const QString& message) override { said.append(message); }
-    QStringList said;
-
-private:
-    Announcer* m_previous = nullptr;
-};
+using snapkin::test::RecordingAnnouncer;
 
 class RecordingOpener final : public snapkin::LinkOpening {
 public:

@@ -16,6 +16,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
+#include "support/RecordingAnnouncer.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -35,16 +36,7 @@ using Status = SelectableTextModel::Status;
 
 namespace {
 
-class RecordingAnnouncer final : public platform::Announcer {
-public:
-    RecordingAnnouncer() { m_previous = setShared(this); }
-    ~RecordingAnnouncer() override { setShared(m_previous); }
-    void announce(const QString& message) override { said.append(message); }
-    QStringList said;
-
-private:
-    Announcer* m_previous = nullptr;
-};
+using test::RecordingAnnouncer;
 
 // An analyser whose results the test hands out.
 struct ScriptedAnalyzer {
