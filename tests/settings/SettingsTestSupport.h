@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/hotkeys/HotKeyGrabber.h"
+#include "../capture/HotKeyTestSupport.h"
 #include "settings/HistoryPane.h"
 
 #include <QList>
@@ -9,19 +9,6 @@
 #include <map>
 
 namespace snapkin::test {
-
-// Grabs nothing on a server: remembers what is held and refuses what it is told another
-// application holds.
-class FakeGrabber : public HotKeyGrabber {
-public:
-    std::expected<void, platform::HotKeyError> grab(quint64 identifier,
-                                                    const CaptureHotKey& combination) override;
-    void release(quint64 identifier) override { grabs.erase(identifier); }
-    bool isGrabbed(const CaptureHotKey& combination) const;
-
-    QList<CaptureHotKey> heldElsewhere;
-    std::map<quint64, CaptureHotKey> grabs;
-};
 
 // A history of `count` captures in `directory`; writes are done when the test says so.
 class FakeHistorySource : public HistoryPaneSource {

@@ -1,0 +1,2 @@
+// The settings tests use the same fake hot-key grabber and capture recorder as the capture tests.
+#include "../capture/HotKeyTestSupport.cpp"
