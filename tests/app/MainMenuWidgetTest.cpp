@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -51,6 +52,7 @@ protected:
         // The list is kept in memory too, possibly from files an earlier test in this process
         // noted.
         RecentDocuments::shared().refresh();
+        QApplication::clipboard()->clear(); // an image copied earlier would enable Paste
         m_bar.reset(MainMenuBuilder::shared().makeMenuBar(nullptr));
     }
     void TearDown() override
