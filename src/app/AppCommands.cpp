@@ -48,6 +48,7 @@ constexpr std::array table{
     AppCommandInfo{C::save, "save", "Save\u2026"},
     AppCommandInfo{C::saveAsDocument, "saveAsDocument", "Save as Snapkin Document\u2026"},
     AppCommandInfo{C::exportAs, "exportAs", "Export As\u2026"},
+    AppCommandInfo{C::closeWindow, "closeWindow", "Close Window"},
     AppCommandInfo{C::undo, "undo", "Undo"},
     AppCommandInfo{C::redo, "redo", "Redo"},
     AppCommandInfo{C::cut, "cut", "Cut"},
@@ -153,6 +154,8 @@ Slot slotFor(AppCommand command)
         return &M::saveAsDocument;
     case C::exportAs:
         return &M::exportImage;
+    case C::closeWindow:
+        return &M::closeWindow;
     case C::undo:
         return &M::undo;
     case C::redo:
@@ -291,6 +294,8 @@ QList<QKeySequence> commandKeys(AppCommand command)
         return {keys(ctrl, Qt::Key_T)};
     case C::saveAsDocument:
         return {keys(ctrl | shift, Qt::Key_S)};
+    case C::closeWindow:
+        return {keys(ctrl, Qt::Key_W)}; // the desktop's key for closing a window or tab
     case C::cut:
         return {keys(ctrl, Qt::Key_X)};
     case C::paste:

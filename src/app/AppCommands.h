@@ -48,6 +48,7 @@ enum class AppCommand {
     save,
     saveAsDocument,
     exportAs,
+    closeWindow,
     // Edit.
     undo,
     redo,

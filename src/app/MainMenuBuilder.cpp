@@ -135,6 +135,7 @@ void MainMenuBuilder::fillFile(QMenu* menu)
     menu->addAction(action(C::saveAsDocument));
     menu->addAction(action(C::exportAs));
     menu->addSeparator();
+    menu->addAction(action(C::closeWindow));
     menu->addAction(action(C::quit));
 }
 

@@ -263,6 +263,11 @@ void MenuActions::newTab()
     editors().openBlank(keyPage());
 }
 
+void MenuActions::closeWindow()
+{
+    if (EditorPage* page = keyPage()) page->close();
+}
+
 void MenuActions::newFromClipboard()
 {
     CaptureService::shared().openFromClipboard();

@@ -96,6 +96,9 @@ public slots:
     void exportImage();
     void saveAsDocument();
     void clearRecentDocuments();
+    // Closes the key editor's page as its tab's close button does, asking about unsaved
+    // changes; the window goes with its last page.
+    void closeWindow();
 
     // Edit.
     void undo();

@@ -9,6 +9,7 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "support/AlertAnswerer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -90,11 +92,12 @@ TEST_F(MainMenuTest, MenusListTheirCommandsWithTheDesktopsKeys)
     EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Capture", "&Image", "&Tools",
                                    "&Window", "&Help"}));
 
-    EXPECT_EQ(walk(menu("&File")),
-              (QStringList{"New Blank Canvas\tCtrl+N", "New from Clipboard\tCtrl+Shift+N",
-                           "Open\u2026\tCtrl+O", "Open Recent >", "New Tab\tCtrl+T", "---",
-                           "Save\u2026\tCtrl+S", "Save as Snapkin Document\u2026\tCtrl+Shift+S",
-                           "Export As\u2026", "---", "Quit Snapkin\tCtrl+Q"}));
+    EXPECT_EQ(
+        walk(menu("&File")),
+        (QStringList{"New Blank Canvas\tCtrl+N", "New from Clipboard\tCtrl+Shift+N",
+                     "Open\u2026\tCtrl+O", "Open Recent >", "New Tab\tCtrl+T", "---",
+                     "Save\u2026\tCtrl+S", "Save as Snapkin Document\u2026\tCtrl+Shift+S",
+                     "Export As\u2026", "---", "Close Window\tCtrl+W", "Quit Snapkin\tCtrl+Q"}));
     EXPECT_EQ(
         walk(menu("&Edit")),
         (QStringList{"Undo\tCtrl+Z", "Redo\tCtrl+Shift+Z", "---", "Cut\tCtrl+X",
@@ -250,6 +253,49 @@ TEST_F(MainMenuTest, EditorWindowsCarryTheMenuBar)
     EXPECT_NE(menuNamed(*window->menuBar(), "&Capture"), nullptr);
     window->grab().save(apptest::picturePath("editor-with-menu-bar.png"));
     EditorWindowController::shared().setWindowDecorator({});
+}
+
+// Ctrl+W closes the key editor's current tab as its close button does: an unsaved page asks
+// first, and the window goes with its last page.
+TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
+{
+    auto& editors = EditorWindowController::shared();
+    editors.setWindowDecorator(
+        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+    AnnotationStore& clean = editors.openBlank();
+    QPointer<QWidget> window = editors.pageOf(clean)->window();
+    AnnotationStore& dirty = editors.openBlank(window);
+    dirty.setHasUnsavedChanges(true);
+    EditorPage* dirtyPage = editors.pageOf(dirty);
+    ASSERT_EQ(dirtyPage->window(), window.data());
+    activate(window);
+    ASSERT_EQ(MenuActions::shared().keyEditorWindow(), dirtyPage);
+
+    {
+        AlertAnswerer answerer({"Cancel"});
+        QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+        EXPECT_EQ(answerer.seen().size(), 1);
+    }
+    EXPECT_EQ(editors.pages().size(), 2);
+    activate(window); // the question had the keyboard
+    {
+        AlertAnswerer answerer({"Don't Save"});
+        QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+        EXPECT_EQ(answerer.seen().size(), 1);
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(editors.pages().size(), 1);
+    EXPECT_EQ(editors.pages().first(), editors.pageOf(clean));
+
+    // The clean last page closes without a question, and its window with it.
+    AlertAnswerer none;
+    activate(window);
+    QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+    QTest::qWaitFor([&] { return window.isNull(); }, 2000);
+    EXPECT_TRUE(editors.pages().isEmpty());
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(none.seen().isEmpty());
+    editors.setWindowDecorator({});
 }
 
 TEST(HelpPage, FollowsTheFirstLanguageThatHasAPage)
