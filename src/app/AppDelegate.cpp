@@ -15,6 +15,7 @@
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
+#include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "text/TextServices.h"
 
@@ -134,6 +135,8 @@ void AppDelegate::standardSteps()
 void AppDelegate::start()
 {
     m_launchFilesWereEmpty = m_launchFiles.isEmpty();
+    // Documents name the build that wrote them ("Snapkin 0.1.0 (1)"), as Settings does.
+    qApp->setProperty("buildVersion", platform::BuildInfo::buildNumber());
     // Documents written from here on carry a framed preview.
     installOutputHooks();
     // Editor pages switch tools by single letters and show their resize, sharpen and

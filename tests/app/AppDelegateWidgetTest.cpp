@@ -7,6 +7,8 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 
 #include <QApplication>
@@ -72,6 +74,16 @@ TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndTheLastOnceTheLoopTurns)
                            "routerDefaults", "engineDefaults", "launchCounters", "keepReachable",
                            "presence", "appearance", "hotKeys", "screenshotWatcher", "onboarding",
                            "pruneHistory", "firstWindows"}));
+}
+
+TEST_F(AppDelegateTest, StartUpDeclaresTheBuildThatDocumentsNameAsTheirGenerator)
+{
+    qApp->setProperty("buildVersion", QVariant());
+    QStringList order;
+    recordingDelegate(order)->start();
+    EXPECT_TRUE(SnapkinDocument::generator().endsWith(
+        QStringLiteral(" (%1)").arg(platform::BuildInfo::buildNumber())))
+        << SnapkinDocument::generator().toStdString();
 }
 
 TEST_F(AppDelegateTest, AnInstalledStepRunsInItsPlaceAndAnEmptyOneIsLeftOut)
