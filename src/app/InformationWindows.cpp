@@ -3,12 +3,18 @@
 #include "app/AppCommands.h"
 #include "app/AppDelegate.h"
 #include "app/MenuActions.h"
+#include "editor/EditorWindowController.h"
 #include "platform/Defaults.h"
 #include "settings/AboutWindow.h"
 #include "settings/InformationHooks.h"
 #include "settings/NewsletterPrompt.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
 
 namespace snapkin {
 
@@ -18,6 +24,38 @@ QKeySequence firstKeys(AppCommand command)
 {
     const QList<QKeySequence> keys = commandKeys(command);
     return keys.isEmpty() ? QKeySequence() : keys.first();
+}
+
+bool isEditorWindow(QWindow* window)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowHandle() == window)
+            return EditorWindowController::shared().page(widget) != nullptr;
+    return false;
+}
+
+// The welcome window opens in an earlier start-up step than the first editor, which would
+// cover it and take the keyboard. It comes to the front now, and once more when the window
+// manager, which maps and focuses the editor a moment later, has given the editor the focus.
+void keepWelcomeInFront()
+{
+    QPointer<OnboardingWindow> welcome = OnboardingController::shared().window();
+    if (!welcome || !welcome->isVisible()) return;
+    const auto bringForward = [welcome] {
+        welcome->raise();
+        welcome->activateWindow();
+    };
+    bringForward();
+    auto* watch = new QObject(qApp);
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, watch,
+                     [watch, welcome, bringForward](QWindow* focused) {
+                         if (!welcome || !welcome->isVisible()) return watch->deleteLater();
+                         if (!isEditorWindow(focused)) return;
+                         bringForward();
+                         watch->deleteLater();
+                     });
+    // Only the editor's first focus at start-up: later the user chooses.
+    QTimer::singleShot(3000, watch, &QObject::deleteLater);
 }
 
 } // namespace
@@ -43,6 +81,7 @@ void installInformationWindows()
     AppDelegate::installStep(Step::onboarding,
                              [] { OnboardingController::shared().showIfNeeded(); });
     AppDelegate::installStep(Step::firstWindows, [] {
+        keepWelcomeInFront();
         WhatsNewController& whatsNew = WhatsNewController::shared();
         if (!whatsNew.pendingShow) return;
         whatsNew.pendingShow = false;

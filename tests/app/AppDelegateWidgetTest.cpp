@@ -3,6 +3,8 @@
 
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
+#include "app/InformationWindows.h"
+#include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
@@ -10,6 +12,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
+#include "settings/OnboardingController.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -142,6 +145,36 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
             << label;
         apptest::closeAllEditors();
     }
+}
+
+// On a first start without a tray the welcome window opens before the editor the application
+// keeps open, and must not end up hidden behind it.
+TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheFirstEditor)
+{
+    AppPresence::setTrayAvailableForTesting(0);
+    installInformationWindows();
+    QStringList order;
+    auto delegate = recordingDelegate(
+        order, {Step::keepReachable, Step::presence, Step::onboarding, Step::firstWindows});
+    for (const Step step :
+         {Step::whatsNewFirstLaunch, Step::launchCounters, Step::onboarding, Step::firstWindows})
+        AppDelegate::installStep(step, {});
+    delegate->start();
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+
+    OnboardingWindow* welcome = OnboardingController::shared().window();
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_TRUE(welcome->isVisible());
+    ASSERT_EQ(EditorWindowController::shared().pages().size(), 1);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(welcome, 1000));
+    EXPECT_EQ(QApplication::activeWindow(), welcome);
+    welcome->hide();
+    // The menus of later tests in this process know nothing of these windows.
+    using Handler = MenuActions::Handler;
+    for (const Handler handler :
+         {Handler::about, Handler::whatsNew, Handler::welcome, Handler::newsletter})
+        MenuActions::shared().setHandler(handler, {});
 }
 
 TEST_F(AppDelegateTest, TheTrayFollowsItsSettingWhileRunning)
