@@ -5,6 +5,7 @@
 #include "app/MenuActions.h"
 #include "editor/CollageService.h"
 #include "editor/options/EditorOptions.h"
+#include "platform/L10n.h"
 #include "platform/SingleInstance.h"
 #include "settings/Language.h"
 #include "settings/PreferencesWindow.h"
@@ -78,8 +79,24 @@ int main(int argc, char** argv)
 
     // One Snapkin per user and display: a later start hands its files (or "reopen") over and
     // leaves at once.
+    using Role = snapkin::platform::SingleInstance::Role;
+    using snapkin::platform::L10n;
     snapkin::platform::SingleInstance instance;
-    if (instance.claim(files) == snapkin::platform::SingleInstance::Role::forwarded) return 0;
+    switch (instance.claim(files)) {
+    case Role::forwarded: return 0;
+    case Role::primary: break;
+    case Role::refused:
+        std::fprintf(stderr, "snapkin: %s\n",
+                     qPrintable(L10n::text("The process answering on Snapkin's socket belongs to "
+                                           "another user, so nothing was handed to it. Snapkin "
+                                           "starts on its own.")));
+        break;
+    case Role::failed:
+        std::fprintf(stderr, "snapkin: %s\n",
+                     qPrintable(L10n::text("Snapkin couldn't make its private socket, so a later "
+                                           "start won't reach this one.")));
+        break;
+    }
 
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -131,6 +131,18 @@ void PrivateFolder::clean(const QString& folder)
     cleanAt(fd);
 }
 
+std::expected<void, PrivateFolder::Error> PrivateFolder::makePrivate(const QString& folder)
+{
+    return ensurePrivate(folder);
+}
+
+bool PrivateFolder::isPrivate(const QString& folder)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
 void PrivateFolder::cleanUp()
 {
     // path() cleans once per run; a second call here cleans again.

@@ -37,6 +37,14 @@ public:
 
     // The folder `path()` uses: a function of the environment only.
     static QString location();
+
+    // Makes `folder` (its parent must exist) a private folder as `path()` does: made with mode
+    // 0700 when missing, tightened when it is ours with a looser mode, refused when it is a
+    // link, not a folder or not the user's own. Nothing in it is removed.
+    static std::expected<void, Error> makePrivate(const QString& folder);
+    // Whether `folder` already is private: a real folder (not a link) of the user's own that
+    // nobody else may enter. Changes nothing.
+    static bool isPrivate(const QString& folder);
 };
 
 } // namespace snapkin::platform

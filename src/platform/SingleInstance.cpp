@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -9,6 +11,10 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <QStandardPaths>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace snapkin::platform {
@@ -28,16 +34,43 @@ QString displayTag()
     return tag.isEmpty() ? QStringLiteral("none") : tag;
 }
 
+// Whether the process at the other end of the connected socket `fd` runs as this user.
+bool peerIsOurs(qintptr fd)
+{
+    if (fd < 0) return false;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer)
+        return false;
+    return peer.uid == ::geteuid();
+}
+
+// Whether the file at `path` (not followed if a link) is the user's own, so it may be removed.
+bool isOurs(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
 } // namespace
 
 QString SingleInstance::socketPath()
 {
-    const QString name = QStringLiteral("snapkin-%1.instance").arg(displayTag());
+    const QString name = QStringLiteral("/snapkin-%1.instance").arg(displayTag());
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return QDir::cleanPath(runtime) + QLatin1Char('/') + name;
-    return QDir::tempPath() +
-           QStringLiteral("/snapkin-%1-%2.instance").arg(::getuid()).arg(displayTag());
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
+        PrivateFolder::isPrivate(QDir::cleanPath(runtime)))
+        return QDir::cleanPath(runtime) + name;
+    // Never a shared folder such as /tmp, where another user could listen on the name first.
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    const QString parent = QDir::cleanPath(cache) + QStringLiteral("/snapkin");
+    const QString folder = parent + QStringLiteral("/instance");
+    QDir().mkpath(parent);
+    if (!PrivateFolder::makePrivate(folder)) return {};
+    return folder + name;
 }
 
 SingleInstance::SingleInstance(QString path, QObject* parent)
@@ -87,23 +120,35 @@ SingleInstance::Role SingleInstance::claim(const QStringList& files, int timeout
     QStringList absolute;
     for (const QString& file : files)
         absolute << QFileInfo(file).absoluteFilePath();
-    if (forward(absolute, timeoutMs)) return Role::forwarded;
-    if (listen()) return Role::primary;
-    // Another process may have started listening between the two steps.
-    if (forward(absolute, timeoutMs)) return Role::forwarded;
+    if (m_path.isEmpty()) return Role::failed;
+    for (const bool afterListening : {false, true}) {
+        switch (forward(absolute, timeoutMs)) {
+        case Handover::delivered: return Role::forwarded;
+        case Handover::refused: return Role::refused;
+        case Handover::nobody: break;
+        }
+        if (afterListening) break;
+        if (listen()) return Role::primary;
+        // Another process may have started listening between the two steps: ask once more.
+    }
     return Role::failed;
 }
 
-bool SingleInstance::forward(const QStringList& files, int timeoutMs)
+SingleInstance::Handover SingleInstance::forward(const QStringList& files, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(m_path);
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(timeoutMs)) return Handover::nobody;
+    // Who listens is checked before a byte goes out: the paths are the user's business.
+    if (!peerIsOurs(socket.socketDescriptor())) {
+        socket.abort();
+        return Handover::refused;
+    }
     socket.write(encode(files));
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
+    if (!socket.waitForBytesWritten(timeoutMs)) return Handover::nobody;
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
-    return true;
+    return Handover::delivered;
 }
 
 bool SingleInstance::listen()
@@ -111,8 +156,12 @@ bool SingleInstance::listen()
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(m_path)) {
-        // Nobody answered on the path (forward() failed), so the file is a dead process's.
-        QLocalServer::removeServer(m_path);
+        // Nobody answered on the path (forward() failed), so the file is a dead process's; it
+        // is removed only when it is ours.
+        if (!isOurs(m_path) || !QLocalServer::removeServer(m_path)) {
+            delete server;
+            return false;
+        }
         if (!server->listen(m_path)) {
             delete server;
             return false;
@@ -126,6 +175,12 @@ bool SingleInstance::listen()
 void SingleInstance::accept()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        // A process of another user is hung up on before anything it sent is read.
+        if (!peerIsOurs(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto buffer = std::make_shared<QByteArray>();
         const auto take = [this, socket, buffer] {
