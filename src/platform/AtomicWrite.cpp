@@ -1,21 +1,50 @@
 #include "platform/AtomicWrite.h"
 
+#include "platform/DurableFile.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
+#include "platform/StaleTemporaries.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace snapkin::platform {
+
+bool writeAllAndSync(int fd, const QByteArray& data)
+{
+    const char* at = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        at += n;
+        left -= n;
+    }
+    return ::fsync(fd) == 0;
+}
+
+void syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
 
 QString userMessage(WriteError error)
 {
@@ -30,11 +59,12 @@ QString userMessage(WriteError error)
     return {};
 }
 
-QString describeWriteFailure(const QString& path, WriteError error)
+QString describeWriteFailure(const QString& path, WriteError error, bool targetIsFolder)
 {
     const QFileInfo info(path);
     const QString name = QDir::toNativeSeparators(path);
-    if (info.isDir()) return L10n::format("\"%@\" is a folder.", name);
+    if (info.isDir() && !targetIsFolder)
+        return L10n::format("\"%@\" is a folder.", name);
     // The nearest part of the path that exists tells a missing folder from a file in the way.
     QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir()) {
@@ -52,53 +82,111 @@ QString describeWriteFailure(const QString& path, WriteError error)
         return L10n::format("You don't have permission to write to the folder \"%@\".",
                             QDir::toNativeSeparators(folder));
     }
-    if (info.exists() && !info.isWritable())
+    if (info.exists() && !targetIsFolder && !info.isWritable())
         return L10n::format("You don't have permission to replace \"%@\".", name);
     return L10n::format("\"%@\": %@", name, userMessage(error));
 }
 
-std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data)
+std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,
+                                                    FileAccess access)
 {
-    // Registered before the rename makes it appear, so a folder watcher never takes it for a
-    // stranger's file.
-    OwnWrites::shared().add(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return std::unexpected(WriteError::cannotCreate);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
+    QFileInfo target(path);
+    // A link to a file of the user's is written through, as every editor does, so a settings
+    // file kept elsewhere and linked here stays where it is.
+    if (access == FileAccess::standard && target.isSymLink() && target.exists())
+        target = QFileInfo(target.canonicalFilePath());
+    const QString folder = target.absolutePath();
+    const QString finalPath = target.absoluteFilePath();
+    const QString temp = folder + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
+    const QByteArray tempName = QFile::encodeName(temp);
+
+    mode_t mode = 0600;
+    if (access == FileAccess::standard) {
+        struct stat old {};
+        if (::stat(QFile::encodeName(finalPath).constData(), &old) == 0 && S_ISREG(old.st_mode))
+            mode = old.st_mode & 07777;
+        else
+            mode = 0666; // the umask applies at open()
+    }
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          mode);
+    if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+    // The mode asked for, not what the umask left of it (a replaced file keeps its own).
+    bool written = true;
+    if (access == FileAccess::userOnly || mode != 0666) written = ::fchmod(fd, mode) == 0;
+    written = written && writeAllAndSync(fd, data);
+    if (::close(fd) != 0 || !written) {
+        ::unlink(tempName.constData());
         return std::unexpected(WriteError::writeFailed);
     }
-    if (!file.commit()) return std::unexpected(WriteError::cannotReplace);
+
+    // Registered before the rename makes it appear, so a folder watcher never takes it for a
+    // stranger's file.
+    OwnWrites::shared().add(finalPath);
+    if (::rename(tempName.constData(), QFile::encodeName(finalPath).constData()) != 0) {
+        ::unlink(tempName.constData());
+        return std::unexpected(WriteError::cannotReplace);
+    }
+    syncFolder(QFile::encodeName(folder));
     return {};
 }
 
+namespace {
+
+// Every file 0600 and every folder 0700 in a folder that was just built, links left alone.
+bool makeUserOnly(const QString& folder)
+{
+    bool ok = ::chmod(QFile::encodeName(folder).constData(), 0700) == 0;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QByteArray name = QFile::encodeName(it.next());
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0) return false;
+        if (S_ISLNK(st.st_mode)) continue;
+        ok = ok && ::chmod(name.constData(), S_ISDIR(st.st_mode) ? 0700 : 0600) == 0;
+    }
+    return ok;
+}
+
+} // namespace
+
 std::expected<void, WriteError> writeFolderAtomically(
-    const QString& path, const std::function<bool(const QString& tempFolder)>& fill)
+    const QString& path, const std::function<bool(const QString& tempFolder)>& fill,
+    FileAccess access)
 {
     const QFileInfo target(path);
     const QString parent = target.absolutePath();
-    const QString stamp = QUuid::createUuid().toString(QUuid::Id128).left(12);
-    const QString temp = parent + "/." + target.fileName() + ".tmp-" + stamp;
-    if (!QDir().mkpath(parent) || !QDir().mkdir(temp)) return std::unexpected(WriteError::cannotCreate);
+    // A folder the user removed is not made again behind their back.
+    if (!QFileInfo(parent).isDir()) return std::unexpected(WriteError::cannotCreate);
+    StaleTemporaries::removeOf(parent, target.fileName());
+    const QString temp = parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
+    const QByteArray tempName = QFile::encodeName(temp);
+    if (::mkdir(tempName.constData(), access == FileAccess::userOnly ? 0700 : 0777) != 0)
+        return std::unexpected(WriteError::cannotCreate);
 
     const auto discard = [](const QString& folder) { QDir(folder).removeRecursively(); };
-    if (!fill(temp)) {
+    if (!fill(temp) || (access == FileAccess::userOnly && !makeUserOnly(temp))) {
         discard(temp);
         return std::unexpected(WriteError::writeFailed);
     }
+    // The entries of the new folder are on the disk before it takes the old one's place.
+    syncFolder(tempName);
 
     OwnWrites::shared().add(target.absoluteFilePath());
-    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray from = tempName;
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
     if (!target.exists() && !target.isSymLink()) {
         if (::rename(from.constData(), to.constData()) != 0) {
             discard(temp);
             return std::unexpected(WriteError::cannotReplace);
         }
+        syncFolder(QFile::encodeName(parent));
         return {};
     }
     // Swap the finished folder and the old one in one step, then remove the old one.
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        syncFolder(QFile::encodeName(parent));
         QFileInfo old(temp);
         if (old.isDir() && !old.isSymLink()) discard(temp);
         else QFile::remove(temp);
@@ -106,7 +194,7 @@ std::expected<void, WriteError> writeFolderAtomically(
     }
     // The file system cannot exchange: move the old one aside, put the new one in, and put the
     // old one back if that fails.
-    const QString aside = parent + "/." + target.fileName() + ".old-" + stamp;
+    const QString aside = parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "old");
     const QByteArray asideName = QFile::encodeName(aside);
     if (::rename(to.constData(), asideName.constData()) != 0) {
         discard(temp);
@@ -117,9 +205,27 @@ std::expected<void, WriteError> writeFolderAtomically(
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);
     }
-    if (QFileInfo(aside).isDir()) discard(aside);
+    syncFolder(QFile::encodeName(parent));
+    if (QFileInfo(aside).isDir() && !QFileInfo(aside).isSymLink()) discard(aside);
     else QFile::remove(aside);
     return {};
+}
+
+bool makePrivateFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) return true;
+    if (!QDir().mkpath(info.absolutePath())) return false;
+    const QByteArray name = QFile::encodeName(info.absoluteFilePath());
+    if (::mkdir(name.constData(), 0700) == 0) {
+        // mkdir's mode passes through the umask; the folder is ours alone whatever it is.
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fchmod(fd, 0700);
+            ::close(fd);
+        }
+    }
+    return QFileInfo(path).isDir();
 }
 
 } // namespace snapkin::platform

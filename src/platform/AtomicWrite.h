@@ -18,17 +18,39 @@ QString userMessage(WriteError error);
 
 // One sentence that names the file and, where it can be told, what stood in the way of writing
 // it: a folder at that path, a missing folder, a file where the folder should be, no permission,
-// a read-only disk. Otherwise the file's name with userMessage(error).
-QString describeWriteFailure(const QString& path, WriteError error);
+// a read-only disk. Otherwise the file's name with userMessage(error). `targetIsFolder` for a
+// folder written whole (a document package), which may stand at `path` already.
+QString describeWriteFailure(const QString& path, WriteError error, bool targetIsFolder = false);
 
-// Writes a file through a temporary beside it that is renamed into place; on failure the old
-// file is left byte for byte as it was.
-std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data);
+// Who may read what a write makes.
+enum class FileAccess {
+    // A replaced file keeps its mode; a new one gets the umask's (documents, exports, files
+    // shared with other programs). A link at the target is written through to its file.
+    standard,
+    // Files 0600 and folders 0700 whatever the umask (settings, the history, the private
+    // temporary folder). A link at the target is replaced, never followed.
+    userOnly,
+};
 
-// Builds a folder through `fill`, which writes into the temporary folder it is given and returns
-// false on failure. The finished folder replaces `path` in one step; on any failure the old
-// folder stays untouched and the temporary is removed.
+// Writes a file through a temporary beside it (".<name>.tmp-<random>") that is renamed into
+// place once every byte is written and synced to the disk; a short write, a full disk at the
+// sync or at close all count as failures. On failure the old file is left byte for byte as it
+// was and no temporary stays. The folder must exist.
+std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,
+                                                    FileAccess access = FileAccess::standard);
+
+// Builds a folder through `fill`, which writes into the temporary folder it is given
+// (".<name>.tmp-<random>" beside the target) and returns false on failure. The finished folder
+// replaces `path` in one step; on any failure the old folder stays untouched and the temporary
+// is removed. The folder that holds `path` must exist: it is never made here. Temporaries that
+// an earlier write of the same `path` left behind (a crash, a kill) are removed first.
 std::expected<void, WriteError> writeFolderAtomically(
-    const QString& path, const std::function<bool(const QString& tempFolder)>& fill);
+    const QString& path, const std::function<bool(const QString& tempFolder)>& fill,
+    FileAccess access = FileAccess::standard);
+
+// Makes `path` a folder of the user's alone (0700 whatever the umask) when it does not exist
+// yet, with its parents as ordinary folders. An existing folder is left as it is. False when
+// there is no folder at `path` afterwards.
+bool makePrivateFolder(const QString& path);
 
 } // namespace snapkin::platform

@@ -156,11 +156,15 @@ bool Defaults::save()
             object.insert(it.key(), toJson(it.value()));
         }
     }
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const auto written = writeFileAtomically(m_path, QJsonDocument(object).toJson(QJsonDocument::Indented));
+    // It lists recent documents and folders: the user's alone.
+    makePrivateFolder(QFileInfo(m_path).absolutePath());
+    const auto written = writeFileAtomically(
+        m_path, QJsonDocument(object).toJson(QJsonDocument::Indented), FileAccess::userOnly);
     if (!written) {
+        const QString message = describeWriteFailure(m_path, written.error());
         qWarning("Settings could not be written to %s: %s", qPrintable(m_path),
-                 qPrintable(userMessage(written.error())));
+                 qPrintable(message));
+        emit saveFailed(message);
         return false;
     }
     return true;

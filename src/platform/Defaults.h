@@ -63,6 +63,8 @@ public:
 
 signals:
     void valueChanged(const QString& key);
+    // The file could not be written (the old one stays); `message` names it and the reason.
+    void saveFailed(const QString& message);
 
 private:
     void load();

@@ -1,5 +1,6 @@
 #include "platform/NewFileWrite.h"
 
+#include "platform/DurableFile.h"
 #include "platform/OwnWrites.h"
 
 #include <QDir>
@@ -15,32 +16,6 @@
 namespace snapkin::platform {
 
 namespace {
-
-// Writes everything, going on after short writes and interruptions.
-bool writeAll(int fd, const QByteArray& data)
-{
-    const char* at = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, at, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        at += n;
-        left -= n;
-    }
-    return true;
-}
-
-// Makes the renamed entry itself durable; a folder that cannot be synced is no failure.
-void syncFolder(const QByteArray& folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 enum class Move { done, taken, unsupported, failed };
 
@@ -94,7 +69,7 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
     const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
     // A full disk shows up in write() or, with delayed allocation, only in fsync() or close().
-    const bool written = writeAll(fd, data) && ::fsync(fd) == 0;
+    const bool written = writeAllAndSync(fd, data);
     if (::close(fd) != 0 || !written) {
         ::unlink(tempName.constData());
         return std::unexpected(WriteError::writeFailed);
