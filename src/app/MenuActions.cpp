@@ -324,7 +324,7 @@ void MenuActions::saveAsDocument()
     auto package = SnapkinDocument::wrapper(*store);
     if (!package) return showFailure(parent, package.error().userMessage());
     if (auto written = SnapkinDocument::write(*package, path); !written)
-        return showFailure(parent, written.error().userMessage());
+        return showFailure(parent, written.error().describe(path));
     // From now on the editor is that document: saving writes it and the title names it.
     store->setDocumentURL(QUrl::fromLocalFile(path));
     store->setHasUnsavedChanges(false);

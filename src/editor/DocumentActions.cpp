@@ -8,6 +8,7 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
+#include "platform/StaleTemporaries.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,9 +81,8 @@ std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
     const SnapkinDocument::Package& package, const QString& companion)
 {
     const QFileInfo info(companion);
-    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                         + QStringLiteral(".keep-")
-                         + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    const QString temp = info.absolutePath() + QLatin1Char('/')
+                         + platform::StaleTemporaries::name(info.fileName(), "keep");
     if (auto written = SnapkinDocument::write(package, temp); !written)
         return std::unexpected(written.error());
     const QByteArray from = QFile::encodeName(temp);
@@ -174,12 +174,12 @@ std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
     if (answer == Answer::keepBoth) {
         auto result = writeUnderFreeName(*package, companion);
         if (!result) {
-            showFailure(parent, result.error().userMessage());
+            showFailure(parent, result.error().describe(companion));
             return std::nullopt;
         }
         written = *result;
     } else if (auto result = SnapkinDocument::write(*package, companion); !result) {
-        showFailure(parent, result.error().userMessage());
+        showFailure(parent, result.error().describe(companion));
         return std::nullopt;
     }
 

@@ -4,6 +4,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/AppPaths.h"
 #include "platform/L10n.h"
+#include "platform/StaleTemporaries.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,7 +107,7 @@ HistoryStore::FolderState HistoryStore::folderState() const
 std::expected<void, HistoryStore::Error> HistoryStore::prepareFolder() const
 {
     const QByteArray path = QFile::encodeName(m_directory);
-    if (!QDir().mkpath(QFileInfo(m_directory).absolutePath()))
+    if (!platform::makePrivateFolder(QFileInfo(m_directory).absolutePath()))
         return std::unexpected(Error::cannotCreate);
     // mkdir never follows a link in the last component: a link there makes it fail with
     // EEXIST, and the check below refuses it.
@@ -183,6 +184,8 @@ QList<HistoryEntry> HistoryStore::rebuild(const QSet<QUuid>& ids, const QDateTim
 HistoryStore::Loaded HistoryStore::load(const QDateTime& now) const
 {
     if (folderState() != FolderState::usable) return {{}, folderState() == FolderState::missing};
+    // What a killed or crashed write left half done is of no use and only takes room.
+    platform::StaleTemporaries::removeAll(m_directory);
     const QSet<QUuid> ids = packageIDs();
 
     const auto index =
@@ -241,7 +244,7 @@ HistoryStore::save(const QList<HistoryEntry>& entries) const
 {
     if (auto prepared = prepareFolder(); !prepared) return prepared;
     const QString path = m_directory + QLatin1Char('/') + QLatin1String(indexName);
-    if (!platform::writeFileAtomically(path, encodeIndex(entries)))
+    if (!platform::writeFileAtomically(path, encodeIndex(entries), platform::FileAccess::userOnly))
         return std::unexpected(Error::writeFailed);
     return {};
 }
@@ -271,7 +274,7 @@ std::expected<void, HistoryStore::Error> HistoryStore::writeEntry(const HistoryE
     if (::lstat(QFile::encodeName(package).constData(), &info) != 0) return {};
     const QByteArray json = QJsonDocument(entry.toJson()).toJson(QJsonDocument::Compact);
     if (!platform::writeFileAtomically(package + QLatin1Char('/') + QLatin1String(recordName),
-                                       json))
+                                       json, platform::FileAccess::userOnly))
         return std::unexpected(Error::writeFailed);
     return {};
 }

@@ -57,8 +57,9 @@ public:
     FolderState folderState() const;
 
     // Reads and reconciles the index with the packages; rebuilds the list from the packages
-    // when the index is unreadable. Never writes and never fails. `now` stands in for dates
-    // the files do not hold.
+    // when the index is unreadable. Never writes and never fails; it only removes the hidden
+    // temporaries that writes cut short left in the folder. `now` stands in for dates the
+    // files do not hold.
     Loaded load(const QDateTime& now = QDateTime::currentDateTimeUtc()) const;
     // Creates the folder when needed and writes the index with `entries` in this order.
     std::expected<void, Error> save(const QList<HistoryEntry>& entries) const;

@@ -73,6 +73,12 @@ qint64 probeVersion(const QJsonDocument& parsed)
 
 } // namespace
 
+QString SnapkinDocument::Failure::describe(const QString& path) const
+{
+    if (kind == Kind::writeFailed) return platform::describeWriteFailure(path, writeError, true);
+    return userMessage();
+}
+
 QString SnapkinDocument::Failure::userMessage() const
 {
     switch (kind) {
@@ -221,7 +227,8 @@ SnapkinDocument::wrapper(const AnnotationStore& store)
 }
 
 std::expected<void, SnapkinDocument::Failure> SnapkinDocument::write(const Package& package,
-                                                                     const QString& path)
+                                                                     const QString& path,
+                                                                     platform::FileAccess access)
 {
     auto written = platform::writeFolderAtomically(path, [&package](const QString& folder) {
         if (!writeEntry(folder + QLatin1Char('/') + documentEntry, package.documentJSON))
@@ -234,7 +241,7 @@ std::expected<void, SnapkinDocument::Failure> SnapkinDocument::write(const Packa
                 return false;
         }
         return true;
-    });
+    }, access);
     if (!written) return std::unexpected(Failure{Failure::Kind::writeFailed, 0, written.error()});
     return {};
 }

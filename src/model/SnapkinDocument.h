@@ -54,6 +54,9 @@ public:
         static Failure tooLarge() { return {Kind::tooLarge, 0, {}}; }
 
         QString userMessage() const;
+        // userMessage(), or for a refused write one sentence naming `path` and, where it can be
+        // told, the reason (as an image save says it).
+        QString describe(const QString& path) const;
         bool operator==(const Failure&) const = default;
     };
 
@@ -98,7 +101,9 @@ public:
     // Writes the package at `path`, new or replacing a package there. The package is built in a
     // temporary folder beside the destination and renamed into place; on any failure what was
     // at `path` stays as it was and the temporary is removed.
-    static std::expected<void, Failure> write(const Package& package, const QString& path);
+    static std::expected<void, Failure> write(
+        const Package& package, const QString& path,
+        platform::FileAccess access = platform::FileAccess::standard);
 
     // Flattening (the finished image with annotations, frame and watermark) belongs to the
     // output layer, which installs this hook at start-up. It is called on the main thread while

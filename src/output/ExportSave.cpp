@@ -162,7 +162,7 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
         return false;
     }
     if (auto written = platform::writeFileAtomically(path, *bytes); !written) {
-        showSaveAlert(parent, platform::userMessage(written.error()));
+        showSaveAlert(parent, platform::describeWriteFailure(path, written.error()));
         return false;
     }
 

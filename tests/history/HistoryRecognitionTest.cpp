@@ -52,6 +52,7 @@ protected:
         document.watermark = std::move(watermark);
         auto package =
             SnapkinDocument::wrapper(document, *SnapkinDocument::pngData(image), std::nullopt);
+        EXPECT_TRUE(files.prepareFolder());
         EXPECT_TRUE(package && SnapkinDocument::write(*package, files.packagePath(id)));
         HistoryEntry e = entry(id, "entry", now.addSecs(-seeded.size()));
         e.recognizedText = std::move(text);
