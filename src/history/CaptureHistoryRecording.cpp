@@ -176,7 +176,8 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
                 thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
             auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
             // The package replaces the old one whole, so its record is written again after it.
-            if (package && SnapkinDocument::write(*package, files.packagePath(entry.id)))
+            if (package && SnapkinDocument::write(*package, files.packagePath(entry.id),
+                                                   platform::FileAccess::userOnly))
                 (void)files.writeEntry(entry);
         }
         // Saved last, so the index never names a package that was not written yet.

@@ -105,10 +105,21 @@ QMimeData* ExportService::dragData(const QImage& image) const
     if (!png) return mime;
     const QDateTime now = dragClock() ? dragClock()() : QDateTime::currentDateTime();
     // A folder per drag: the drop target may read the file long after the drag ended, and a
-    // second drag must not take it away.
-    if (auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Drag"))) {
+    // second drag must not take it away. The few newest stay for drop targets that read late;
+    // the rest go now, and all of them when the application quits.
+    const QString drags = QStringLiteral("Drag");
+    if (auto folder = platform::PrivateFolder::makeUniqueFolder(drags)) {
         const QString path = *folder + QLatin1Char('/') + dragName(now) + QStringLiteral(".png");
-        if (platform::writeFileAtomically(path, *png)) mime->setUrls({QUrl::fromLocalFile(path)});
+        if (platform::writeFileAtomically(path, *png, platform::FileAccess::userOnly))
+            mime->setUrls({QUrl::fromLocalFile(path)});
+        platform::PrivateFolder::keepNewest(drags, keptDragFiles);
+        static const bool removedAtQuit = [&drags] {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QObject::connect(app, &QCoreApplication::aboutToQuit,
+                                 [drags] { platform::PrivateFolder::keepNewest(drags, 0); });
+            return true;
+        }();
+        (void)removedAtQuit;
     }
     mime->setData(QString::fromLatin1(ImageMimeData::pngType), *png);
     return mime;

@@ -55,10 +55,12 @@ public:
 
     // What a drag out of the editor carries: the image as a PNG file named
     // "Snapkin <date> at <time>.png" in a folder of its own under the private folder's "Drag",
-    // plus the same PNG bytes. The file is left for the drop target; old ones are removed at the
-    // next start. Without PNG data the result is empty; without a file it carries the bytes.
-    // The caller owns the result (QDrag takes it).
+    // plus the same PNG bytes. The file is left for the drop target: the folders of the
+    // `keptDragFiles` newest drags stay while the application runs, older ones go at once and
+    // all of them when it quits. Without PNG data the result is empty; without a file it
+    // carries the bytes. The caller owns the result (QDrag takes it).
     QMimeData* dragData(const QImage& image) const;
+    static constexpr int keptDragFiles = 5;
     // "Snapkin 2026-03-05 at 14.07.09": digits and a 24-hour clock whatever the user's locale.
     static QString dragName(const QDateTime& time);
 

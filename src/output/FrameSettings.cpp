@@ -118,9 +118,9 @@ std::expected<QByteArray, FrameSettings::LogoError> FrameSettings::importLogo(co
 
     const auto target = logoPath();
     if (!target) return *png;
-    if (!QDir().mkpath(QFileInfo(*target).absolutePath()))
+    if (!platform::makePrivateFolder(QFileInfo(*target).absolutePath()))
         return std::unexpected(LogoError::cannotCreateFolder);
-    if (!platform::writeFileAtomically(*target, *png))
+    if (!platform::writeFileAtomically(*target, *png, platform::FileAccess::userOnly))
         return std::unexpected(LogoError::writeFailed);
     return *png;
 }

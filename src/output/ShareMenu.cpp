@@ -94,7 +94,7 @@ QString ShareMenu::writeSharedFile()
     const QString path = *folder + QLatin1Char('/')
                          + ExportService::dragName(QDateTime::currentDateTime())
                          + QStringLiteral(".png");
-    if (!platform::writeFileAtomically(path, *png)) return {};
+    if (!platform::writeFileAtomically(path, *png, platform::FileAccess::userOnly)) return {};
     m_sharedFile = path;
     return path;
 }

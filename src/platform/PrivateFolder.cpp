@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace snapkin::platform {
 
@@ -141,6 +143,43 @@ bool PrivateFolder::isPrivate(const QString& folder)
     struct stat st {};
     if (::lstat(QFile::encodeName(folder).constData(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+void PrivateFolder::keepNewest(const QString& purpose, int count)
+{
+    const QByteArray name = QFile::encodeName(location() + QLatin1Char('/') + purpose);
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    struct Folder {
+        QByteArray name;
+        timespec changed;
+    };
+    std::vector<Folder> folders;
+    const uid_t me = ::geteuid();
+    while (dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(st.st_mode) && st.st_uid == me) folders.push_back({entry->d_name, st.st_mtim});
+    }
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+        if (a.changed.tv_sec != b.changed.tv_sec) return a.changed.tv_sec > b.changed.tv_sec;
+        if (a.changed.tv_nsec != b.changed.tv_nsec) return a.changed.tv_nsec > b.changed.tv_nsec;
+        return a.name < b.name;
+    });
+    for (size_t i = size_t(std::max(count, 0)); i < folders.size(); ++i) {
+        const int child =
+            ::openat(fd, folders[i].name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) continue;
+        cleanAt(child);
+        ::unlinkat(fd, folders[i].name.constData(), AT_REMOVEDIR);
+    }
+    ::closedir(dir);
 }
 
 void PrivateFolder::cleanUp()

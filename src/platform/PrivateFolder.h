@@ -28,6 +28,10 @@ public:
     // A new, empty folder of its own under `purpose` ("Drag", "Share"), mode 0700.
     static std::expected<QString, Error> makeUniqueFolder(const QString& purpose);
 
+    // Of the folders under `purpose`, keeps the `count` most recently changed and removes the
+    // others with what is in them (as `clean` removes). Other entries stay.
+    static void keepNewest(const QString& purpose, int count);
+
     // Removes what is in the private folder now. Called at start-up.
     static void cleanUp();
     // Removes from `folder` the user's own regular files and symbolic links (the link, never

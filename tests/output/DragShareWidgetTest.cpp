@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -125,6 +126,26 @@ TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
     QImage decoded;
     ASSERT_TRUE(decoded.loadFromData(first->data("image/png"), "PNG"));
     EXPECT_EQ(decoded.size(), QSize(64, 48));
+}
+
+TEST(Drag, KeepsTheFilesOfTheFiveNewestDragsWhileRunningAndNoneAfterQuitting)
+{
+    std::vector<QString> files;
+    for (int i = 0; i < 8; ++i) {
+        std::unique_ptr<QMimeData> drag(ExportService::shared().dragData(capture()));
+        ASSERT_EQ(drag->urls().size(), 1);
+        files.push_back(drag->urls()[0].toLocalFile());
+        EXPECT_EQ(modeOf(files.back()), 0600u);
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(QFileInfo::exists(files[i]), i >= files.size() - ExportService::keptDragFiles) << i;
+    const QString dragFolder = *platform::PrivateFolder::path() + "/Drag";
+    EXPECT_EQ(QDir(dragFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
+              ExportService::keptDragFiles);
+
+    emit qApp->aboutToQuit({});
+    EXPECT_EQ(QDir(dragFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList());
 }
 
 TEST_F(Share, OffersEmailOnlyWhenInstalledAndTheFileManagerOnlyForSavedFiles)
