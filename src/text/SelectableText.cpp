@@ -9,6 +9,7 @@
 #include "text/SelectableTextStatusBadge.h"
 
 #include <QEvent>
+#include <QTimer>
 
 namespace snapkin {
 
@@ -53,6 +54,18 @@ SelectableText* SelectableText::of(const EditorView& view)
 void SelectableText::refresh()
 {
     m_model->stop();
+    if (!m_view.isSelectableTextEnabled()) return;
+    // The store announces a new image before it keeps it, so the image read now may be the one
+    // being replaced: the analysis starts on the next turn, from the image the store then holds.
+    if (!m_startPending) {
+        m_startPending = true;
+        QTimer::singleShot(0, this, &SelectableText::startAnalysis);
+    }
+}
+
+void SelectableText::startAnalysis()
+{
+    m_startPending = false;
     if (!m_view.isSelectableTextEnabled()) return;
     const platform::BaseImage& image = m_view.store().image();
     if (!image.isNull()) m_model->start(image.image(), image.serial());

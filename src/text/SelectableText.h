@@ -35,6 +35,7 @@ protected:
 
 private:
     void refresh();
+    void startAnalysis();
     void setEnabled(bool enabled);
     void placeBadge();
 
@@ -42,6 +43,7 @@ private:
     SelectableTextModel* m_model = nullptr;
     QPointer<SelectableTextOverlay> m_overlay;
     QPointer<SelectableTextStatusBadge> m_badge;
+    bool m_startPending = false;
 };
 
 } // namespace snapkin

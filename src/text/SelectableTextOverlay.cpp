@@ -56,6 +56,10 @@ SelectableTextOverlay::SelectableTextOverlay(AnnotationStore& store, QWidget* fr
 
 SelectableTextOverlay::~SelectableTextOverlay()
 {
+    if (m_hovered >= 0) {
+        for (const QPointer<QWidget>& input : std::as_const(m_inputs))
+            if (input) input->unsetCursor();
+    }
     delete m_copyAll;
 }
 
@@ -63,7 +67,8 @@ void SelectableTextOverlay::setAnalysis(std::shared_ptr<const TextAnalysis> anal
 {
     if (analysis == m_analysis) return;
     m_analysis = std::move(analysis);
-    m_hovered = m_anchor = m_focus = -1;
+    setHovered(-1);
+    m_anchor = m_focus = -1;
     m_dragging = false;
     follow();
     update();
@@ -130,7 +135,16 @@ void SelectableTextOverlay::selectAll()
     if (!m_analysis || !m_analysis->hasText()) return;
     m_anchor = 0;
     m_focus = int(m_analysis->words.size()) - 1;
+    takeKeys();
     update();
+}
+
+void SelectableTextOverlay::takeKeys()
+{
+    // However the words were selected (a drag, the context menu, Select All), Ctrl+C copies
+    // them: the overlay takes the keyboard, and yields Copy to the window again once nothing
+    // is selected.
+    if (isVisible() && !hasFocus()) setFocus(Qt::OtherFocusReason);
 }
 
 void SelectableTextOverlay::clearSelection()
@@ -201,7 +215,19 @@ QPointF SelectableTextOverlay::toOverlay(QObject* watched, QPointF position) con
 void SelectableTextOverlay::setHovered(int index)
 {
     if (index == m_hovered) return;
+    const bool wasOnWord = m_hovered >= 0;
     m_hovered = index;
+    // The text pointer over a word that a press would select; elsewhere the inputs show the
+    // cursor they inherit, the tool's own.
+    if (wasOnWord != (index >= 0)) {
+        for (const QPointer<QWidget>& input : std::as_const(m_inputs)) {
+            if (!input) continue;
+            if (index >= 0)
+                input->setCursor(Qt::IBeamCursor);
+            else
+                input->unsetCursor();
+        }
+    }
     update();
 }
 
@@ -268,6 +294,7 @@ bool SelectableTextOverlay::eventFilter(QObject* watched, QEvent* event)
             if (const int word = wordAt(p); word >= 0) m_anchor = m_focus = word;
             update();
         }
+        if (hasSelection()) takeKeys();
         QMenu* menu = makeContextMenu(this);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(context->globalPos());
@@ -312,6 +339,7 @@ void SelectableTextOverlay::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     m_copyAll->hide();
+    setHovered(-1);
 }
 
 void SelectableTextOverlay::showEvent(QShowEvent* event)
@@ -327,6 +355,7 @@ void SelectableTextOverlay::follow()
     raise();
     const bool showButton = m_analysis && m_analysis->hasText() && !isHidden() && interactive();
     m_copyAll->setVisible(showButton);
+    if (!interactive()) setHovered(-1);
     if (!showButton || !m_store) return;
     // The top-right corner of the image, where it stays clear of the frame.
     const FrameLayout layout = m_store->frameLayout();

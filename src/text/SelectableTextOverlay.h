@@ -71,6 +71,7 @@ private:
     // From word boxes (fractions of the image) to this widget.
     QTransform wordPlacement() const;
     void setHovered(int index);
+    void takeKeys();
     void follow();
 
     QPointer<AnnotationStore> m_store;
