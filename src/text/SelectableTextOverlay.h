@@ -25,6 +25,9 @@ class AnnotationStore;
 // layout's image rectangle. It paints only and never takes the mouse itself: it watches the
 // presses reaching the canvas and takes those that route() gives it, so every other press
 // reaches the canvas untouched. Its "Copy All Text" button sits above it in the framed canvas.
+// Over a word a press would select, the watched widgets show the text pointer; elsewhere they
+// show the cursor they inherit (the tool's). While words are selected the overlay holds the
+// keyboard, so Ctrl+C copies them whether a drag, the context menu or Select All chose them.
 class SelectableTextOverlay : public QWidget {
     Q_OBJECT
 public:
