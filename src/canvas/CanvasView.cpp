@@ -285,10 +285,11 @@ void CanvasView::syncInlineField()
         if (m_field) {
             InlineTextField* field = m_field;
             m_field = nullptr;
+            const bool hadFocus = field->hasFocus();
             field->hide();
             // Deleted later: this may run inside the field's own Return handler.
             field->deleteLater();
-            if (m_store.tool() == Tool::select) setFocus(Qt::OtherFocusReason);
+            if (hadFocus || m_store.tool() == Tool::select) setFocus(Qt::OtherFocusReason);
         }
         return;
     }
@@ -309,8 +310,10 @@ void CanvasView::syncInlineField()
             m_interaction.textEditing().finishTextEditing();
             afterInput();
         });
+        // Escape keeps what was typed and closes the edit as Return does; the canvas takes
+        // the focus back so the next Escape does what it does there.
         connect(m_field, &InlineTextField::escapePressed, this, [this] {
-            m_interaction.textEditing().cancelTextEditing();
+            m_interaction.textEditing().finishTextEditing();
             afterInput();
         });
     }

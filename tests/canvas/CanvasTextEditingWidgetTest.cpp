@@ -88,24 +88,36 @@ TEST(CanvasTextEditing, UnchangedReturnLeavesNoStep)
     EXPECT_EQ(f.store->selectedID(), f.note.id);
 }
 
-TEST(CanvasTextEditing, EscapeTakesTheEditBack)
+TEST(CanvasTextEditing, EscapeKeepsTheTypedTextAsReturnDoes)
 {
     TextFixture f;
     f.openNote();
     f.retype("Changed");
     QTest::keyClick(f.field(), Qt::Key_Escape);
     EXPECT_FALSE(f.view->interaction().textEditing().isEditing());
-    EXPECT_EQ(f.only().text, "Note");
-    EXPECT_EQ(f.store->undoCount(), 0);
+    EXPECT_EQ(f.only().text, "Changed");
+    EXPECT_EQ(f.store->undoCount(), 1);
+    EXPECT_EQ(f.store->selectedID(), f.note.id);
 
-    // A new text taken back with Escape leaves nothing at all.
+    // A new text closed with Escape stays, as one step of its own.
     f.store->activate(Tool::text);
     f.click({200, 200});
     ASSERT_NE(f.field(), nullptr);
     QTest::keyClicks(f.field(), "Draft");
     QTest::keyClick(f.field(), Qt::Key_Escape);
+    EXPECT_FALSE(f.view->interaction().textEditing().isEditing());
+    ASSERT_EQ(f.store->annotations().size(), 2);
+    EXPECT_EQ(f.store->annotations().last().text, "Draft");
+    EXPECT_EQ(f.store->undoCount(), 2);
+    f.store->undo();
+    ASSERT_EQ(f.store->annotations().size(), 1);
+    EXPECT_EQ(f.only().text, "Changed");
+
+    // A new text left blank still goes without a trace.
+    f.click({200, 200});
+    QTest::keyClick(f.field(), Qt::Key_Escape);
     EXPECT_EQ(f.store->annotations().size(), 1);
-    EXPECT_EQ(f.store->undoCount(), 0);
+    EXPECT_EQ(f.store->undoCount(), 1);
 }
 
 TEST(CanvasTextEditing, EmptyingRemovesTheText)

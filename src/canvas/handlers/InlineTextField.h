@@ -5,7 +5,8 @@
 namespace snapkin {
 
 // The single-line field laid over the canvas while a text or a stamp's words are edited in
-// place. Return commits (returnPressed); Escape asks to take the edit back.
+// place. Return and Escape both commit what was typed
+// (returnPressed, escapePressed): a line edit never throws its text away.
 class InlineTextField : public QLineEdit {
     Q_OBJECT
 public:

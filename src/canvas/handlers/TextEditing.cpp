@@ -109,22 +109,6 @@ void TextEditing::finishTextEditing()
     m_state.editingField = EditField::text;
 }
 
-void TextEditing::cancelTextEditing()
-{
-    if (!m_state.editingTextID) return;
-    const QUuid id = *m_state.editingTextID;
-    const bool isNew = m_state.editingIsNew;
-    if (!isNew) setEditedText(m_state.editingOriginalText);
-    m_state.editingTextID.reset();
-    m_state.textFocused = false;
-    m_state.editingIsNew = false;
-    m_state.editingField = EditField::text;
-    if (isNew)
-        m_store.cancelLastChange(id);
-    else
-        takeBackKeepingSelection();
-}
-
 void TextEditing::takeBackKeepingSelection()
 {
     // Taking the step back clears the selection; an edit that leaves its annotation in place

@@ -28,9 +28,6 @@ public:
     void beginNewText(const QUuid& id);
     // Closes the open edit and decides what it leaves in the store and on the undo stack.
     void finishTextEditing();
-    // Closes the open edit as if it had never happened: the string goes back to what it was
-    // and the edit's undo step is taken back (a new text is removed).
-    void cancelTextEditing();
 
     bool isEditing() const { return m_state.editingTextID.has_value(); }
     // The edited string of the annotation under edit; empty when it is gone.
