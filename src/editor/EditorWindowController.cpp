@@ -109,12 +109,23 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
         store->assignWatermark(std::move(options.watermark));
     }
 
+    // A page joins the window of `tabOf` when that is open; otherwise it gets a window of its
+    // own, made now so that its menu bar is known before the size is chosen.
+    EditorTabHost* host = nullptr;
+    if (options.tabOf) {
+        if (EditorPage* parentPage = this->page(options.tabOf)) host = parentPage->host();
+    }
+    const bool ownWindow = host == nullptr;
+    if (ownWindow) host = newHost();
+
     // Size the window for the canvas at actual size with the page's chrome around it, within
-    // the screen the user is looking at.
+    // the screen the user is looking at. The page's toolbar sits inside the content, above the
+    // options bar, and the window's menu bar above the page.
     const QSizeF canvas = store->frameLayout().canvasSize;
-    // The page's toolbar sits inside the content, above the options bar.
-    const double chrome =
+    const double pageChrome =
         editorsizing::chromeHeight(platform::Defaults::standard()) + EditorView::toolbarAreaHeight;
+    const QWidget* menuBar = host->menuWidget();
+    const double chrome = pageChrome + (menuBar ? menuBar->sizeHint().height() : 0);
     const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
     QScreen* screen = editorsizing::targetScreen();
     const QMargins frame = knownFrameMargins(pages());
@@ -134,32 +145,33 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     });
     m_slots.append(Slot{page, page, &page->store(), &page->zoom()});
 
-    EditorTabHost* host = nullptr;
-    if (options.tabOf) {
-        if (EditorPage* parentPage = this->page(options.tabOf)) host = parentPage->host();
+    if (largest) {
+        // On a screen smaller than the page's minimum (a small display, a large scale factor)
+        // the page gives way, so its bars stay inside the window rather than cut off below it.
+        const int windowBars = int(chrome - pageChrome);
+        const QSize room(largest->width(), std::max(1, largest->height() - windowBars));
+        page->view()->setMinimumSize(page->view()->minimumSize().boundedTo(room));
     }
-    if (!host) {
-        host = newHost();
-        host->addPage(page);
-        QSize minimum = editorsizing::minimumContent;
+    host->addPage(page);
+    if (ownWindow) {
+        // The window's own bars come on top of the page's minimum, but never past the screen:
+        // a window that outgrows the available area cannot be moved or closed comfortably,
+        // while a squeezed one still scrolls its canvas.
+        QSize minimum = editorsizing::minimumContent.expandedTo(host->minimumSizeHint());
         if (largest) minimum = minimum.boundedTo(*largest);
-        // The window's own bars (a menu bar, the tab bar) come on top of the page's minimum;
-        // a window held to the page's minimum alone would cut off the status bar.
-        host->setMinimumSize(minimum.expandedTo(host->minimumSizeHint()));
+        host->setMinimumSize(minimum);
         if (screen) {
             host->setGeometry(
                 editorsizing::centredContentGeometry(content, screen->availableGeometry(), frame));
         } else {
             host->resize(content);
         }
-    } else {
-        host->addPage(page);
     }
 
     bringForward(page);
     // A tab takes the size of its window, so its first zoom is chosen again for that size.
     if (host->pageCount() >= 2) {
-        pageZoom.setScale(editorsizing::initialZoom(canvas, host->pageAreaSize(), chrome));
+        pageZoom.setScale(editorsizing::initialZoom(canvas, host->pageAreaSize(), pageChrome));
     }
     page->focusCanvasSoon();
     emit pageOpened(page);

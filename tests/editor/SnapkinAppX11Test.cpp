@@ -26,11 +26,20 @@ QString findWindow(const QString& text, const QString& by = "--name")
     return test::findVisibleWindow(QRegularExpression::escape(text), by);
 }
 
-QSize windowSize(const QString& id)
+// The window's place on the screen, in the server's pixels.
+QRect windowGeometry(const QString& id)
 {
     const QString geometry = commandOutput("xdotool", {"getwindowgeometry", id});
-    const auto match = QRegularExpression(R"(Geometry: (\d+)x(\d+))").match(geometry);
-    return match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+    const auto size = QRegularExpression(R"(Geometry: (\d+)x(\d+))").match(geometry);
+    const auto place = QRegularExpression(R"(Position: (-?\d+),(-?\d+))").match(geometry);
+    if (!size.hasMatch() || !place.hasMatch()) return {};
+    return {place.captured(1).toInt(), place.captured(2).toInt(), size.captured(1).toInt(),
+            size.captured(2).toInt()};
+}
+
+QSize windowSize(const QString& id)
+{
+    return windowGeometry(id).size();
 }
 
 // The application, started with `arguments`, killed when the test ends.
@@ -62,6 +71,32 @@ TEST(SnapkinApp, OpensAnImageAndADocumentInWindowsTitledWithNameAndSize)
         EXPECT_GE(size.width(), 800) << id.toStdString();
         EXPECT_GE(size.height(), 600) << id.toStdString();
     }
+}
+
+TEST(SnapkinApp, AtDoubleScaleALargeCapturesEditorStaysOnTheScreen)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    QTemporaryDir dir;
+    QImage image(1600, 1000, QImage::Format_RGB32);
+    image.fill(QColor(200, 90, 60));
+    const QString png = dir.filePath("large.png");
+    ASSERT_TRUE(image.save(png));
+
+    qputenv("QT_SCALE_FACTOR", "2");
+    App app({png});
+    qunsetenv("QT_SCALE_FACTOR");
+    const QString window = findWindow(QString::fromUtf8("large.png — 1600 × 1000 px"));
+    ASSERT_FALSE(window.isEmpty());
+    QTest::qWait(300); // the manager's placement settles
+    const QRect placed = windowGeometry(window);
+    ASSERT_TRUE(placed.isValid());
+    EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(placed))
+        << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
+    const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
+    if (QFileInfo(grab).isExecutable())
+        QProcess::execute(grab, {QStringLiteral(SNAPKIN_BUILD_DIR "/editor-scale2-x11.png")});
 }
 
 TEST(SnapkinApp, ABlankCanvasOpensAloneAndClosingTheLastWindowQuits)
