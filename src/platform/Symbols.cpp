@@ -470,8 +470,10 @@ std::optional<QPainterPath> Symbols::path(const QString& name)
     if (auto it = cache.constFind(name); it != cache.constEnd()) return *it;
     auto builder = builders().constFind(name);
     if (builder == builders().constEnd()) return std::nullopt;
-    QPainterPath glyph = (*builder)();
-    glyph.setFillRule(Qt::WindingFill);
+    // Flattened to one outline without crossings, holes included, whatever fill rule the
+    // parts came with: strokes need the winding rule, while the result of a subtraction marks
+    // its cut-outs by parity and a winding fill would fill them in again.
+    const QPainterPath glyph = (*builder)().simplified();
     cache.insert(name, glyph);
     return glyph;
 }

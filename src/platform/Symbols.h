@@ -19,7 +19,8 @@ class Symbols {
 public:
     static constexpr double gridSize = 24.0;
 
-    // The glyph as a filled silhouette in grid coordinates, or nothing for an unknown name.
+    // The glyph as a filled silhouette in grid coordinates, or nothing for an unknown name. Its
+    // outlines never cross; cut-outs are holes under its own (odd-even) fill rule.
     static std::optional<QPainterPath> path(const QString& name);
 
     // The glyph in `color` on a transparent image whose box is `pointSize` points on its longer

@@ -4,8 +4,11 @@
 #include "editor/ToolSidebar.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
+#include "platform/Symbols.h"
+#include "TestPaths.h"
 
 #include <QAccessible>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -67,6 +70,49 @@ TEST(ToolSidebar, StickerSymbolFollowsPaletteLightness)
     light.setColor(QPalette::Window, QColor(236, 236, 236));
     sidebar.setPalette(light);
     EXPECT_EQ(sidebar.button(Tool::sticker)->symbol(), "face.smiling");
+}
+
+TEST(ToolSidebar, EverySymbolIsAnOutlineNotABlobInBothAppearancesAndRatios)
+{
+    // One row per tool: light 1×, light 2×, dark 1×, dark 2×, as the sidebar draws them (16
+    // points), into a sheet in the build folder to be looked at.
+    const QList<Tool> tools(EnumTable<Tool>::cases.begin(), EnumTable<Tool>::cases.end());
+    const int cell = 48;
+    QImage sheet(cell * 6, cell * int(tools.size()), QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    painter.fillRect(cell * 3, 0, cell * 3, sheet.height(), QColor(30, 30, 32));
+    for (int row = 0; row < tools.size(); ++row) {
+        const Tool tool = tools[row];
+        int column = 0;
+        for (bool dark : {false, true}) {
+            const QColor ink = dark ? QColor(235, 235, 240) : QColor(28, 28, 30);
+            for (qreal dpr : {1.0, 2.0}) {
+                SCOPED_TRACE(testing::Message() << qPrintable(sfSymbol(tool)) << " dark " << dark
+                                                << " " << dpr << "x");
+                const QString name = ToolSidebar::outlineSymbol(tool, dark);
+                const QImage glyph = platform::Symbols::image(name, 16, ink, dpr);
+                ASSERT_FALSE(glyph.isNull());
+                // A line drawing leaves most of its box clear; a symbol whose cut-outs were
+                // filled in (a seal without its tick, a ring filled to a disc) does not. The
+                // dark sticker is a filled face by design; its cut-outs are checked with the
+                // symbols themselves.
+                int inked = 0;
+                for (int y = 0; y < glyph.height(); ++y) {
+                    for (int x = 0; x < glyph.width(); ++x)
+                        inked += glyph.pixelColor(x, y).alpha() > 128;
+                }
+                const double coverage = double(inked) / (glyph.width() * glyph.height());
+                EXPECT_GT(coverage, 0.05);
+                if (!(tool == Tool::sticker && dark)) EXPECT_LT(coverage, 0.6);
+                const QPoint at(cell * (column < 2 ? column : column + 1) + 8, cell * row + 8);
+                painter.drawImage(QRect(at, glyph.size()), glyph);
+                ++column;
+            }
+        }
+    }
+    painter.end();
+    EXPECT_TRUE(sheet.save(QStringLiteral(SNAPKIN_BUILD_DIR "/tool-symbols.png")));
 }
 
 TEST(ToolSidebar, ClickActivatesToolAndReclickStillActivates)

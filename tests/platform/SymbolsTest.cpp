@@ -56,3 +56,39 @@ TEST(Symbols, FittingNamesComeFromTheInstalledIconTheme)
     EXPECT_TRUE(QIcon::hasThemeIcon(themed)) << qPrintable(themed);
     EXPECT_TRUE(Symbols::themeIconName("scribble").isEmpty());
 }
+
+TEST(Symbols, CutOutsStayClearAtEveryRatio)
+{
+    // Points in grid units: inside a cut-out, then on the solid part around it.
+    struct Probe {
+        const char* name;
+        QPointF hole;
+        QPointF solid;
+    };
+    const Probe probes[] = {
+        {"checkmark.seal", {9.35, 13.9}, {12, 3}},        // the tick through the seal
+        {"face.smiling.inverse", {9, 9.8}, {12, 4}},      // an eye in the filled face
+        {"face.smiling", {12, 12}, {12, 2.6}},            // inside the face's ring
+        {"camera.fill", {12, 17.5}, {5, 10}},             // the gap around the lens
+        {"circle", {12, 12}, {3, 12}},                    // a ring, not a disc
+    };
+    for (const Probe& probe : probes) {
+        SCOPED_TRACE(probe.name);
+        const auto glyph = Symbols::path(probe.name);
+        ASSERT_TRUE(glyph.has_value());
+        EXPECT_FALSE(glyph->contains(probe.hole));
+        EXPECT_TRUE(glyph->contains(probe.solid));
+        for (qreal dpr : {1.0, 2.0}) {
+            // The image spans the glyph's bounds, 48 points on its longer side.
+            const QImage image = Symbols::image(probe.name, 48, Qt::black, dpr);
+            const QRectF bounds = glyph->boundingRect();
+            const double scale = 48 * dpr / std::max(bounds.width(), bounds.height());
+            const auto alphaAt = [&](QPointF p) {
+                const QPointF at = (p - bounds.topLeft()) * scale;
+                return image.pixelColor(int(at.x()), int(at.y())).alpha();
+            };
+            EXPECT_LT(alphaAt(probe.hole), 40) << dpr;
+            EXPECT_GT(alphaAt(probe.solid), 200) << dpr;
+        }
+    }
+}
