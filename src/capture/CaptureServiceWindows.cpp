@@ -91,8 +91,11 @@ void CaptureService::restoreOwnWindows()
         QWidget* w = it->widget;
         if (!w) continue;
         if (it->quickAccessPanel && !QuickAccessPanels::shared().stillOwns(w)) continue;
-        // An explicit position keeps the window manager from placing the window anew.
+        // An explicit position keeps the window manager from placing the window anew. It goes
+        // to the native window too: the widget skips a move to where it believes it is, and a
+        // window that the manager placed would then be mapped without a position of its own.
         w->move(it->position);
+        if (QWindow* handle = w->windowHandle()) handle->setFramePosition(it->position);
         w->show();
         w->raise();
     }

@@ -8,6 +8,7 @@
 #include "settings/EditorTab.h"
 #include "settings/GeneralTab.h"
 #include "settings/HistoryPane.h"
+#include "settings/InfoWindowSupport.h"
 #include "settings/ShortcutsTab.h"
 
 #include <QTabWidget>
@@ -82,6 +83,11 @@ void PreferencesWindow::selectStoredTab()
 void PreferencesWindow::showAndRaise()
 {
     if (!isVisible()) selectStoredTab();
+    if (!m_placed) {
+        // The first time on the screen under the pointer; from then on where the user left it.
+        centerOnScreen(this);
+        m_placed = true;
+    }
     show();
     raise();
     activateWindow();

@@ -39,7 +39,8 @@ public:
 
     QTabWidget* tabs() const { return m_tabs; }
     QString currentTag() const;
-    // Shows the window on the stored tab, raised and active.
+    // Shows the window on the stored tab, raised and active: centred on the screen under the
+    // pointer the first time, afterwards where the user left it.
     void showAndRaise();
 
 private:
@@ -48,6 +49,7 @@ private:
     platform::Defaults& m_settings;
     std::unique_ptr<HistoryPaneSource> m_historySource;
     QTabWidget* m_tabs;
+    bool m_placed = false;
 };
 
 } // namespace snapkin

@@ -1,0 +1,110 @@
+#include "../capture/X11Support.h"
+#include "TestPaths.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+QString appPath()
+{
+    return QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin");
+}
+
+using test::commandOutput;
+
+// The window's client area on the screen, as the server has it.
+QRect windowGeometry(const QString& id)
+{
+    const QString info = commandOutput("xwininfo", {"-id", id});
+    const auto value = [&](const char* name) {
+        const auto match =
+            QRegularExpression(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(name)))
+                .match(info);
+        return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
+    };
+    const auto x = value("Absolute upper-left X"), y = value("Absolute upper-left Y");
+    const auto w = value("Width"), h = value("Height");
+    if (!x || !y || !w || !h) return {};
+    return {*x, *y, *w, *h};
+}
+
+// For failure messages.
+std::string text(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .toStdString();
+}
+
+// The Settings window, opened from the blank canvas with Ctrl+Comma.
+QString openSettings(const QString& canvas)
+{
+    QString settings;
+    for (int attempt = 0; attempt < 3 && settings.isEmpty(); ++attempt) {
+        commandOutput("xdotool", {"windowactivate", "--sync", canvas});
+        QProcess::execute("xdotool", {"key", "--clearmodifiers", "ctrl+comma"});
+        settings = test::findVisibleWindow("^Settings$", "--name", 5000);
+    }
+    return settings;
+}
+
+} // namespace
+
+TEST(SettingsWindow, OpensCentredAndKeepsItsPlaceThroughACapture)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    test::ChildProcess app(appPath());
+    const QString canvas = test::findVisibleWindow(QString::fromUtf8("^Blank Canvas"));
+    ASSERT_FALSE(canvas.isEmpty());
+
+    // First opened: centred on the screen under the pointer (the window manager's title bar
+    // may push it down a little).
+    QProcess::execute("xdotool", {"mousemove", "1700", "200"});
+    const QString settings = openSettings(canvas);
+    ASSERT_FALSE(settings.isEmpty());
+    QTest::qWait(300);
+    const QRect first = windowGeometry(settings);
+    ASSERT_TRUE(first.isValid());
+    EXPECT_LE(std::abs(first.center().x() - 960), 4) << first.center().x();
+    EXPECT_LE(std::abs(first.center().y() - 540), 30) << first.center().y();
+
+    // Moved by the user, it stays there while a capture takes the application's windows away
+    // and brings them back.
+    QProcess::execute("xdotool", {"windowmove", "--sync", settings, "230", "140"});
+    ASSERT_TRUE(
+        test::waitUntil([&] { return windowGeometry(settings).topLeft() != first.topLeft(); }));
+    QTest::qWait(300);
+    const QRect moved = windowGeometry(settings);
+    for (int capture = 0; capture < 2; ++capture) {
+        SCOPED_TRACE(capture);
+        QProcess::execute("xdotool", {"key", "ctrl+alt+3"});
+        const QString editor = test::findVisibleWindow(QString::fromUtf8("1920 × 1080 px"));
+        ASSERT_FALSE(editor.isEmpty());
+        ASSERT_TRUE(test::waitUntil([&] { return windowGeometry(settings).isValid(); }));
+        QTest::qWait(500);
+        EXPECT_EQ(text(windowGeometry(settings)), text(moved));
+    }
+
+    // Closed and opened again, it comes back where the user left it.
+    commandOutput("xdotool", {"windowactivate", "--sync", settings});
+    QProcess::execute("xdotool", {"key", "--clearmodifiers", "alt+F4"});
+    ASSERT_TRUE(test::waitUntil([&] {
+        return commandOutput("xdotool", {"search", "--onlyvisible", "--name", "^Settings$"})
+            .isEmpty();
+    }));
+    const QString again = openSettings(canvas);
+    ASSERT_FALSE(again.isEmpty());
+    QTest::qWait(300);
+    EXPECT_EQ(text(windowGeometry(again)), text(moved));
+}
