@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace snapkin {
 
@@ -67,6 +69,66 @@ void showFailure(QWidget* parent, const QString& reason)
     alert.setInformativeText(reason);
     alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
     alert.exec();
+}
+
+// A package's identity on disk: which inode holds it and when it last changed. A package that
+// another program replaced or rewrote has a new inode or a new modification time.
+struct DiskIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    bool operator==(const DiskIdentity& o) const
+    {
+        return device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+// The entry itself, never what a symbolic link points to.
+std::optional<DiskIdentity> diskIdentity(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return std::nullopt;
+    return DiskIdentity{info.st_dev, info.st_ino, info.st_mtim};
+}
+
+// The companion each open store last wrote in this process, with its identity just after the
+// write. A later save into that name treats the package as the store's own while it is
+// unchanged on disk; a package anybody else put or changed there is asked about as before.
+struct WrittenCompanion {
+    QString path;
+    DiskIdentity identity;
+};
+
+QHash<const AnnotationStore*, WrittenCompanion>& writtenCompanions()
+{
+    static QHash<const AnnotationStore*, WrittenCompanion> table;
+    return table;
+}
+
+void rememberWrittenCompanion(AnnotationStore& store, const QString& path)
+{
+    auto& table = writtenCompanions();
+    const std::optional<DiskIdentity> identity = diskIdentity(path);
+    if (!identity) {
+        table.remove(&store);
+        return;
+    }
+    if (!table.contains(&store)) {
+        QObject::connect(&store, &QObject::destroyed, [key = &store] {
+            writtenCompanions().remove(key);
+        });
+    }
+    table.insert(&store, WrittenCompanion{QFileInfo(path).absoluteFilePath(), *identity});
+}
+
+bool wroteUnchanged(const AnnotationStore& store, const QString& path)
+{
+    const auto it = writtenCompanions().constFind(&store);
+    if (it == writtenCompanions().constEnd()) return false;
+    if (it->path != QFileInfo(path).absoluteFilePath()) return false;
+    const std::optional<DiskIdentity> now = diskIdentity(path);
+    return now && *now == it->identity;
 }
 
 bool sameFile(const QString& a, const QString& b)
@@ -160,7 +222,8 @@ std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
     const QFileInfo existing(companion);
     const bool isOwn = !bound.isEmpty() && sameFile(bound, companion);
     Answer answer = Answer::replace;
-    if ((existing.exists() || existing.isSymLink()) && !isOwn) {
+    if ((existing.exists() || existing.isSymLink()) && !isOwn
+        && !wroteUnchanged(store, companion)) {
         answer = askAboutExisting(parent, companion);
         if (answer == Answer::skip) return std::nullopt;
     }
@@ -183,6 +246,7 @@ std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
         return std::nullopt;
     }
 
+    rememberWrittenCompanion(store, written);
     if (isOwn || (!bound.isEmpty() && sameFile(bound, written))) store.setHasUnsavedChanges(false);
     RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(written));
     RecentDocuments::shared().refresh();

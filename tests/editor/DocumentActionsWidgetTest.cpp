@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace snapkin;
@@ -87,6 +88,51 @@ TEST_F(Companion, TheStoresOwnDocumentIsReplacedWithoutAskingAndTheStoreIsClean)
     EXPECT_EQ(DocumentActions::writeCompanion(*store, imagePath), companion);
     EXPECT_TRUE(alerts.seen().isEmpty());
     EXPECT_FALSE(store->hasUnsavedChanges());
+}
+
+TEST_F(Companion, APackageThisStoreWroteIsReplacedWithoutAskingWhileUnchanged)
+{
+    const QString companion = dir.filePath("Shot.snapkin");
+    {
+        AlertAnswerer alerts;
+        ASSERT_EQ(DocumentActions::writeCompanion(*store, imagePath), companion);
+        // Saved again into the same name (another format, same base name): no question.
+        EXPECT_EQ(DocumentActions::writeCompanion(*store, dir.filePath("Shot.jpeg")), companion);
+        EXPECT_TRUE(alerts.seen().isEmpty());
+        EXPECT_TRUE(isOurs(companion));
+    }
+    // Another editor's store did not write it: it asks.
+    AnnotationStore other(store->image());
+    {
+        AlertAnswerer alerts({"Skip"});
+        EXPECT_FALSE(DocumentActions::writeCompanion(other, imagePath).has_value());
+        EXPECT_EQ(alerts.texts(), QStringList{"Replace the existing document?"});
+    }
+    // Replaced by someone else since (a new package under that name): asked about again.
+    ASSERT_TRUE(QDir(companion).removeRecursively());
+    plantForeignDocument(companion);
+    {
+        AlertAnswerer alerts({"Skip"});
+        EXPECT_FALSE(DocumentActions::writeCompanion(*store, imagePath).has_value());
+        EXPECT_EQ(alerts.texts(), QStringList{"Replace the existing document?"});
+        EXPECT_EQ(documentText(companion), "{\"foreign\":true}");
+    }
+}
+
+TEST_F(Companion, APackageChangedSinceThisStoreWroteItIsAskedAbout)
+{
+    const QString companion = dir.filePath("Shot.snapkin");
+    ASSERT_EQ(DocumentActions::writeCompanion(*store, imagePath), companion);
+    // Something added inside the package changes its modification time.
+    QFile extra(companion + "/notes.txt");
+    ASSERT_TRUE(extra.open(QIODevice::WriteOnly));
+    extra.close();
+    struct timespec later[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(companion).constData(), later, 0);
+    AlertAnswerer alerts({"Skip"});
+    EXPECT_FALSE(DocumentActions::writeCompanion(*store, imagePath).has_value());
+    EXPECT_EQ(alerts.texts(), QStringList{"Replace the existing document?"});
+    EXPECT_TRUE(QFile::exists(companion + "/notes.txt"));
 }
 
 TEST_F(Companion, AnotherDocumentIsReplacedKeptOrSkippedAsTheUserSays)
