@@ -13,6 +13,7 @@
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -274,9 +275,13 @@ QAction* EditorToolbar::makeItem(const QString& id)
         save->saveButton()->setIcon(platform::Symbols::icon(spec.symbol));
         save->saveButton()->setToolButtonStyle(Qt::ToolButtonIconOnly);
         connect(save, &SaveSplitButton::saveRequested, this, [this] { saveImage(std::nullopt); });
+        // One format among others: an exclusive group, which the menu marks with radio marks.
+        auto* formats = new QActionGroup(save->formatMenu());
+        formats->setExclusive(true);
         for (ExportFormat format : allExportFormats) {
             QAction* entry = save->formatMenu()->addAction(label(format));
             entry->setCheckable(true);
+            formats->addAction(entry);
             connect(entry, &QAction::triggered, this, [this, format] { saveImage(format); });
             m_formatActions.append(entry);
         }

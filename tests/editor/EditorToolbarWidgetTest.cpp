@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <QActionGroup>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -203,6 +204,10 @@ TEST(EditorToolbar, FormatChosenThenCancelledStaysChosen)
     QList<QAction*> formats = f.toolbar->formatActions();
     ASSERT_EQ(formats.size(), 7);
     EXPECT_TRUE(formats[0]->isChecked());
+    // One choice among others: radio marks, exactly one checked.
+    ASSERT_NE(formats[0]->actionGroup(), nullptr);
+    EXPECT_TRUE(formats[0]->actionGroup()->isExclusive());
+    EXPECT_EQ(formats[0]->actionGroup()->actions(), formats);
     formats[1]->trigger(); // JPEG; the dialog is cancelled
     EXPECT_EQ(f.saves, QList<ExportFormat>{ExportFormat::jpeg});
     EXPECT_EQ(platform::Defaults::standard().stringForKey("exportFormat"), "jpeg");
