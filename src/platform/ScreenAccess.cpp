@@ -8,10 +8,14 @@ namespace snapkin::platform {
 bool ScreenAccess::sessionAllowsCapture()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
-    if (qEnvironmentVariable("XDG_SESSION_TYPE")
-            .compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0)
-        return false;
-    return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !isWaylandSession();
+}
+
+bool ScreenAccess::isWaylandSession()
+{
+    return qEnvironmentVariable("XDG_SESSION_TYPE")
+                   .compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0 ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QFuture<bool> ScreenAccess::check(const Probe& grabProbe)

@@ -14,9 +14,11 @@ class ScreenAccess {
 public:
     ScreenAccess() = delete;
 
-    // The session part alone: the xcb platform and neither XDG_SESSION_TYPE=wayland nor
-    // WAYLAND_DISPLAY set. Cheap; no X request.
+    // The session part alone: the xcb platform and not a Wayland session. Cheap; no X request.
     static bool sessionAllowsCapture();
+    // XDG_SESSION_TYPE=wayland or WAYLAND_DISPLAY set: an X server there serves only X clients
+    // and shows nothing of the desktop. Needs no application object (command-line tools ask).
+    static bool isWaylandSession();
 
     using Probe = std::function<QFuture<bool>()>;
     // The whole check: false at once (no grab tried) when the session does not allow it,

@@ -34,10 +34,12 @@ struct GrabRun {
     QString err;
 };
 
-GrabRun runGrabIn(const QString& folder, const QStringList& arguments)
+GrabRun runGrabIn(const QString& folder, const QStringList& arguments,
+                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setWorkingDirectory(folder);
+    p.setProcessEnvironment(environment);
     p.start(grabTool(), arguments);
     GrabRun run;
     if (!p.waitForStarted(10000)) return run;
@@ -112,6 +114,25 @@ TEST(SnapkinGrab, HelpAndVersionAnswerWithoutCapturing)
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.contains("out.xyz")) << unknown.err.toStdString();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(SnapkinGrab, RefusesInAWaylandSessionInsteadOfWritingABlackPicture)
+{
+    if (!QFileInfo(grabTool()).isExecutable()) GTEST_SKIP() << "snapkin-grab is not built";
+    QTemporaryDir dir;
+    // Either sign of a Wayland session is enough, though an X server answers here.
+    const std::pair<const char*, const char*> sessions[] = {{"XDG_SESSION_TYPE", "wayland"},
+                                                            {"WAYLAND_DISPLAY", "wayland-0"}};
+    for (const auto& [name, value] : sessions) {
+        SCOPED_TRACE(name);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(name, value);
+        const GrabRun run = runGrabIn(dir.path(), {"shot.png"}, environment);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.startsWith("snapkin-grab: Screen capture needs an X11 (Xorg) session"))
+            << run.err.toStdString();
+        EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
 }
 
 TEST(SnapkinGrab, WritesTheFormatTheExtensionNamesAndSaysWhyItCannot)

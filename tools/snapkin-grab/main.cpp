@@ -9,7 +9,8 @@
 //   snapkin-grab --list                        the displays and windows, one a line
 //
 // OUT ends in .png, .jpg, .webp, .pdf, .tiff, .gif or .bmp. Options go in any order.
-// Exit status: 0 written, 1 capture or write failed, 2 bad arguments.
+// Exit status: 0 written, 1 capture or write failed (also in a Wayland session, where the
+// screen cannot be read), 2 bad arguments.
 
 #include "../common/ToolSupport.h"
 
@@ -17,7 +18,9 @@
 #include "capture/CaptureEngineError.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
+#include "capture/CaptureHooks.h"
 #include "platform/AtomicWrite.h"
+#include "platform/ScreenAccess.h"
 #include "platform/ScreenCapture.h"
 
 #include <QCommandLineParser>
@@ -159,6 +162,10 @@ int main(int argc, char** argv)
         if (modes > 1)
             return usageError(QStringLiteral("Choose one of --display, --window and --region."));
     }
+
+    // As the application: a Wayland session's X server shows no desktop, and a grab there
+    // would write a black picture that looks like success.
+    if (platform::ScreenAccess::isWaylandSession()) return fail(x11SessionAdvice());
 
     // The same defaults as the application (the window shadow and background settings).
     CaptureEngine::registerDefaults();
