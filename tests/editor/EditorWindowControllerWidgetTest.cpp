@@ -390,7 +390,7 @@ TEST_F(EditorClosing, AfterTheLastPageOneWayOfReachingTheAppStaysOn)
     EXPECT_FALSE(settings.boolForKey("showInMenuBar"));
 }
 
-TEST_F(EditorOpening, AWindowWithAMenuBarLeavesThePageItsWholeMinimum)
+TEST_F(EditorOpening, AWindowWithAMenuBarLeavesThePageItsMinimumAsFarAsTheScreenAllows)
 {
     editors().setWindowDecorator([](QMainWindow& window) {
         window.menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
@@ -400,8 +400,16 @@ TEST_F(EditorOpening, AWindowWithAMenuBarLeavesThePageItsWholeMinimum)
     ASSERT_TRUE(page);
     EditorTabHost* host = page->host();
     ASSERT_TRUE(host->menuBar()->isVisible());
-    // The status bar at the page's foot stays on screen: the page gets its full minimum.
+    // The page gets its full minimum below the menu bar where the screen has room for it;
+    // on a smaller screen the page gives way and the window still fits.
+    const QSize largest = editorsizing::largestContentSize(host->screen()->availableGeometry(), {});
+    const int bar = host->menuBar()->sizeHint().height();
     const QSize area = host->pageAreaSize();
-    EXPECT_GE(area.height(), EditorView::minimumContentSize.height());
-    EXPECT_GE(area.width(), EditorView::minimumContentSize.width());
+    const QSize minimum = EditorView::minimumContentSize;
+    EXPECT_GE(area.height(), std::min(minimum.height(), largest.height() - bar));
+    EXPECT_GE(area.width(), std::min(minimum.width(), largest.width()));
+    EXPECT_LE(host->width(), largest.width());
+    EXPECT_LE(host->height(), largest.height());
+    // The page's own bars fit inside it: nothing is cut off at its foot.
+    EXPECT_LE(page->view()->minimumSize().height(), area.height());
 }
