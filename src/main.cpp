@@ -5,6 +5,7 @@
 #include "app/MenuActions.h"
 #include "editor/CollageService.h"
 #include "editor/options/EditorOptions.h"
+#include "platform/ClipboardOffer.h"
 #include "platform/L10n.h"
 #include "platform/SingleInstance.h"
 #include "settings/Language.h"
@@ -105,6 +106,10 @@ int main(int argc, char** argv)
     snapkin::installEditorOptions();
     // Welcome, What's New, About and the newsletter: their start-up steps and menu items.
     snapkin::installInformationWindows();
+
+    // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
+    // an image without asking the owner when it opens.
+    snapkin::platform::ClipboardOffer::shared();
 
     snapkin::AppDelegate delegate;
     // The settings window, for the "Settings…" items; it asks the shell about the tray.

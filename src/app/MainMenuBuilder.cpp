@@ -7,6 +7,7 @@
 #include "editor/EditorWindowController.h"
 #include "editor/RecentDocuments.h"
 #include "model/Tool.h"
+#include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/ScreenCapture.h"
@@ -178,6 +179,12 @@ void MainMenuBuilder::fillEdit(QMenu* menu)
         action(C::paste)->setEnabled(actions.canPaste());
         action(C::deleteSelection)->setEnabled(actions.canDeleteSelection());
     });
+    // The clipboard may change hands, or its owner answer, while the menu is open.
+    connect(&platform::ClipboardOffer::shared(), &platform::ClipboardOffer::targetsChanged, menu,
+            [this, menu] {
+                if (menu->isVisible())
+                    action(C::paste)->setEnabled(MenuActions::shared().canPaste());
+            });
     connect(menu, &QMenu::aboutToHide, this, [this] {
         for (const C command : {C::copy, C::paste, C::deleteSelection})
             action(command)->setEnabled(true);

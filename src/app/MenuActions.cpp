@@ -18,19 +18,18 @@
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/BuildInfo.h"
+#include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "text/TextCopier.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QUrl>
@@ -413,12 +412,9 @@ void MenuActions::deleteSelection()
 bool MenuActions::canPaste() const
 {
     if (focusedTextEditor()) return true;
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    if (!data) return false;
-    if (data->hasImage()) return true;
-    const QStringList formats = data->formats();
-    return std::any_of(formats.begin(), formats.end(),
-                       [](const QString& f) { return f.startsWith(QLatin1String("image/")); });
+    // From the owner's list of targets, kept current as the clipboard changes hands: opening
+    // the menu never waits for the owner.
+    return platform::ClipboardOffer::shared().offersImage();
 }
 
 bool MenuActions::canCopy() const

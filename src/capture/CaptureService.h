@@ -5,6 +5,7 @@
 #include "capture/CaptureSink.h"
 #include "capture/OverlayTypes.h"
 #include "platform/BaseImage.h"
+#include "platform/ImageReader.h"
 #include "platform/ScreenCapture.h"
 
 #include <QList>
@@ -144,8 +145,13 @@ public:
                                                            std::optional<size_t> mainIndex);
 
     // New from Clipboard: the clipboard's image (an image, PNG bytes, or one image file) in a new
-    // editor titled "Pasted image"; a toast when there is none.
+    // editor titled "Pasted image"; a toast when there is none. On X11 the clipboard is read off
+    // the GUI thread and the editor opens when it has answered; an owner that does not answer
+    // within `pasteTimeoutMs` gets a toast saying so. A request while one is under way is
+    // ignored.
     void openFromClipboard();
+    static constexpr int pasteTimeoutMs = 2000;
+    bool isPasting() const { return m_pasting; }
     // Open…: an image or a document package in a new editor.
     void openImage();
 
@@ -218,6 +224,7 @@ private:
 
     bool copyToClipboard(const platform::BaseImage& image);
     void openInEditor(const platform::BaseImage& image, const QString& title);
+    void openPasted(const std::expected<QImage, platform::ImageReadError>& image);
     void showAlert(const CaptureAlert& alert, std::function<void(int)> answered);
 
     struct HiddenWindow {
@@ -239,6 +246,7 @@ private:
     // Toasts and badges taken down for this capture: waited for like hidden windows.
     std::vector<std::uint32_t> m_leavingWindows;
     bool m_busy = false;
+    bool m_pasting = false;
 };
 
 } // namespace snapkin

@@ -6,6 +6,7 @@
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"
 #include "editor/HistoryTracking.h"
+#include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
@@ -248,28 +249,98 @@ void CaptureService::setOpenPanel(OpenPanel panel)
     m_openPanel = std::move(panel);
 }
 
+namespace {
+
+// What New from Clipboard reads, in order: the image formats the reader knows, lossless ones
+// first, then a file copied in a file manager.
+const QStringList pasteFormats = {
+    QStringLiteral("image/png"),  QStringLiteral("image/tiff"), QStringLiteral("image/webp"),
+    QStringLiteral("image/jpeg"), QStringLiteral("image/gif"),  QStringLiteral("image/bmp"),
+    QStringLiteral("text/uri-list")};
+// Encoded bytes a paste may bring: far above any real screenshot, far below what would hurt.
+constexpr qint64 maximumPasteBytes = qint64(256) << 20;
+
+using ReadImage = std::expected<QImage, platform::ImageReadError>;
+const ReadImage nothingPasted = std::unexpected(platform::ImageReadError::unreadable);
+
+// The one local file a list of URLs names, or nothing.
+std::optional<QString> singleLocalFile(const QList<QUrl>& urls)
+{
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+    return urls.front().toLocalFile();
+}
+
+// The picture of a clipboard that lives in this process (the offscreen platform's).
+ReadImage localClipboardImage()
+{
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime) return nothingPasted;
+    // PNG bytes go through the bounded reader: a pasted 8K screenshot is fine, a hostile
+    // header is refused instead of allocating gigabytes.
+    if (mime->hasFormat(QStringLiteral("image/png"))) {
+        auto decoded = platform::readImage(mime->data(QStringLiteral("image/png")));
+        if (decoded || decoded.error() == platform::ImageReadError::tooLarge) return decoded;
+    }
+    if (mime->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(mime->imageData());
+        if (!image.isNull()) return image;
+    }
+    if (const auto file = singleLocalFile(mime->hasUrls() ? mime->urls() : QList<QUrl>()))
+        return platform::readImage(*file);
+    return nothingPasted;
+}
+
+// The picture in what an X11 clipboard's owner sent as `format`.
+ReadImage pastedImage(const platform::ClipboardTransfer::Data& data)
+{
+    if (data.format != QLatin1String("text/uri-list")) return platform::readImage(data.bytes);
+    QList<QUrl> urls;
+    for (const QByteArray& line : data.bytes.split('\n')) {
+        const QByteArray uri = line.trimmed();
+        if (!uri.isEmpty() && !uri.startsWith('#')) urls << QUrl::fromEncoded(uri);
+    }
+    if (const auto file = singleLocalFile(urls)) return platform::readImage(*file);
+    return nothingPasted;
+}
+
+} // namespace
+
 void CaptureService::openFromClipboard()
 {
-    QImage image;
-    if (const QMimeData* mime = QGuiApplication::clipboard()->mimeData()) {
-        // PNG bytes go through the bounded reader: a pasted 8K screenshot is fine, a hostile
-        // header is refused instead of allocating gigabytes.
-        if (mime->hasFormat(QStringLiteral("image/png"))) {
-            if (auto decoded = platform::readImage(mime->data(QStringLiteral("image/png"))))
-                image = *decoded;
-        }
-        if (image.isNull() && mime->hasImage()) image = qvariant_cast<QImage>(mime->imageData());
-        if (image.isNull() && mime->hasUrls() && mime->urls().size() == 1 &&
-            mime->urls().front().isLocalFile()) {
-            if (auto decoded = platform::readImage(mime->urls().front().toLocalFile()))
-                image = *decoded;
-        }
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        openPasted(localClipboardImage());
+        return;
     }
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
+    if (m_pasting) return;
+    m_pasting = true;
+    using Transfer = platform::ClipboardTransfer;
+    Transfer::readAsync(pasteFormats, pasteTimeoutMs, maximumPasteBytes)
+        .then(this, [this](const std::expected<Transfer::Data, Transfer::Error>& read) {
+            m_pasting = false;
+            if (read) {
+                openPasted(pastedImage(*read));
+            } else if (read.error() == Transfer::Error::timedOut) {
+                CaptureToast::show(L10n::text("The clipboard's owner didn't answer."),
+                                   toastSeconds);
+            } else if (read.error() == Transfer::Error::tooLarge) {
+                openPasted(std::unexpected(platform::ImageReadError::tooLarge));
+            } else {
+                openPasted(nothingPasted);
+            }
+        });
+}
+
+void CaptureService::openPasted(const std::expected<QImage, platform::ImageReadError>& image)
+{
+    if (!image && image.error() == platform::ImageReadError::tooLarge) {
+        CaptureToast::show(platform::userMessage(image.error()), toastSeconds);
+        return;
+    }
+    if (!image || image->isNull() || image->width() <= 0 || image->height() <= 0) {
         CaptureToast::show(L10n::text("No image on the clipboard"), toastSeconds);
         return;
     }
-    openInEditor(BaseImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied)),
+    openInEditor(BaseImage(image->convertToFormat(QImage::Format_ARGB32_Premultiplied)),
                  L10n::text("Pasted image"));
 }
 

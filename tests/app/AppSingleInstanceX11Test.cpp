@@ -61,9 +61,11 @@ TEST(AppSingleInstance, AnotherUserListeningFirstGetsNothingAndTheFileOpensHere)
     ASSERT_TRUE(QDir().mkdir(theirRuntime));
     ASSERT_EQ(::chown(QFile::encodeName(theirRuntime).constData(), other->uid, other->gid), 0);
     const QString name = QStringLiteral("snapkin-%1.instance").arg(displayTag());
-    test::ForeignListener listener(
-        *other, {theirRuntime + QLatin1Char('/') + name,
-                 QStringLiteral("/tmp/snapkin-%1-%2.instance").arg(::getuid()).arg(displayTag())});
+    const QString oldShared =
+        QStringLiteral("/tmp/snapkin-%1-%2.instance").arg(::getuid()).arg(displayTag());
+    // Left by a run on an earlier server of the same number: nobody listens there any more.
+    QFile::remove(oldShared);
+    test::ForeignListener listener(*other, {theirRuntime + QLatin1Char('/') + name, oldShared});
     ASSERT_TRUE(listener.listening());
 
     QTemporaryDir dir;
