@@ -15,6 +15,7 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
+#include "output/DocumentSaveDialog.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/BuildInfo.h"
@@ -26,7 +27,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
@@ -311,14 +311,10 @@ void MenuActions::saveAsDocument()
     if (start.isEmpty() && parent)
         start = QDir::homePath() + QLatin1Char('/') + editors().pageOf(*store)->title() +
                 QLatin1Char('.') + extension;
-    QFileDialog dialog(parent ? parent->window() : nullptr, L10n::text("Save as Snapkin Document"),
-                       start);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(L10n::text("Snapkin Document") + QStringLiteral(" (*.snapkin)"));
-    dialog.setDefaultSuffix(extension);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString path = dialog.selectedFiles().first();
+    DocumentSaveDialog dialog(parent ? parent->window() : nullptr,
+                              L10n::text("Save as Snapkin Document"), start);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty()) return;
+    const QString path = dialog.chosenPath();
 
     auto package = SnapkinDocument::wrapper(*store);
     if (!package) return showFailure(parent, package.error().userMessage());

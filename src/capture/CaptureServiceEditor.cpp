@@ -9,6 +9,7 @@
 #include "model/SnapkinDocument.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
+#include "output/PackageFileDialogs.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 
@@ -36,9 +37,9 @@ public:
     }
 };
 
-// The open dialog of Open…: one image or one document package. A package is a folder, so
-// going into one (a double-click, or Open with it selected) chooses it instead of showing its
-// insides.
+// The open dialog of Open…: one image or one document package. A package is a folder, shown
+// as a document; a double-click, Return, or Open with it selected chooses it instead of going
+// into it.
 class OpenDialog final : public QFileDialog {
 public:
     explicit OpenDialog(QWidget* parent) : QFileDialog(parent)
@@ -46,14 +47,17 @@ public:
         QStringList patterns;
         for (const QByteArray& format : QImageReader::supportedImageFormats())
             patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-        patterns << QStringLiteral("*") + packageSuffix();
+        patterns << QStringLiteral("*.") + QString::fromLatin1(SnapkinDocument::extension);
         setOption(QFileDialog::DontUseNativeDialog, true);
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
         setNameFilter(platform::L10n::text("Images and Snapkin documents") + QStringLiteral(" (") +
                       patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+        packagedialogs::presentPackagesAsDocuments(
+            *this, [this](const QString& package) { choosePackage(package); });
+        // Any other way into a package (typing its name into the path) chooses it too.
         connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
-            if (isPackage(folder)) choosePackage(folder);
+            if (packagedialogs::isPackage(folder)) choosePackage(folder);
         });
     }
 
@@ -69,7 +73,7 @@ protected:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        if (files.size() == 1 && isPackage(files.front())) {
+        if (files.size() == 1 && packagedialogs::isPackage(files.front())) {
             choosePackage(files.front());
             return;
         }
@@ -77,14 +81,6 @@ protected:
     }
 
 private:
-    static QString packageSuffix()
-    {
-        return QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
-    }
-    static bool isPackage(const QString& path)
-    {
-        return path.endsWith(packageSuffix(), Qt::CaseInsensitive) && QFileInfo(path).isDir();
-    }
     void choosePackage(const QString& folder)
     {
         m_package = folder;

@@ -1,5 +1,6 @@
 #include "output/SavePanel.h"
 
+#include "output/PackageFileDialogs.h"
 #include "output/SaveOptionsAccessory.h"
 #include "platform/L10n.h"
 
@@ -30,6 +31,12 @@ public:
         QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
         m_dialog->setDirectory(start);
+        // A document package beside the images is a document, not a folder to go into: a
+        // double-click takes its name for the image, which then sits beside its document.
+        packagedialogs::presentPackagesAsDocuments(*m_dialog, [this](const QString& package) {
+            const QString base = QFileInfo(package).completeBaseName();
+            if (QLineEdit* edit = nameField()) edit->setText(base);
+        });
     }
     ~FileDialogSavePanel() override { delete m_dialog; }
 
@@ -59,6 +66,9 @@ public:
 
     void setAccessory(SaveOptionsAccessory* accessory) override
     {
+        // The accessory picks the format; the dialog's own type row would be a second chooser
+        // offering one fixed entry.
+        packagedialogs::hideFileTypeRow(*m_dialog);
         // Qt's dialog lays itself out in a grid; the accessory takes a new row under it all.
         if (auto* grid = qobject_cast<QGridLayout*>(m_dialog->layout())) {
             grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());

@@ -10,6 +10,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -171,7 +173,26 @@ TEST_F(CaptureServiceEditors, ADocumentPackageIsChosenInTheOpenDialogLikeAFile)
 
     // Each way of going into the package, as the dialog reports it, chooses the package.
     const std::vector<std::function<void(QFileDialog&)>> ways = {
-        [&](QFileDialog& d) { emit d.directoryEntered(package); }, // a double-click
+        [&](QFileDialog& d) { // a double-click on its row, where it shows as a document
+            d.setDirectory(dir.path());
+            d.resize(760, 520);
+            auto* view = d.findChild<QAbstractItemView*>("listView");
+            ASSERT_NE(view, nullptr);
+            QModelIndex row;
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r) {
+                    const QModelIndex index = view->model()->index(r, 0, view->rootIndex());
+                    if (index.data().toString() == "Shot.snapkin") row = index;
+                }
+                return row.isValid();
+            }));
+            EXPECT_EQ(row.siblingAtColumn(2).data().toString(), "Snapkin Document");
+            d.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/open-dialog-package.png"));
+            const QPoint at = view->visualRect(row).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        },
+        [&](QFileDialog& d) { emit d.directoryEntered(package); }, // going in some other way
         [&](QFileDialog& d) {                                      // its name typed, then Open
             d.setDirectory(dir.path());
             auto* name = d.findChild<QLineEdit*>("fileNameEdit");

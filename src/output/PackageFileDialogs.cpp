@@ -1,0 +1,135 @@
+#include "output/PackageFileDialogs.h"
+
+#include "model/SnapkinDocument.h"
+#include "platform/L10n.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace snapkin::packagedialogs {
+
+using platform::L10n;
+
+namespace {
+
+// The dialogs' file models ask this for every entry's icon and type name.
+class PackageIconProvider final : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (isPackage(info.absoluteFilePath())) return documentIcon();
+        return QFileIconProvider::icon(info);
+    }
+    QString type(const QFileInfo& info) const override
+    {
+        if (isPackage(info.absoluteFilePath())) return L10n::text("Snapkin Document");
+        return QFileIconProvider::type(info);
+    }
+};
+
+QFileIconProvider& iconProvider()
+{
+    // One for the process: it keeps no state, and a dialog does not own its provider.
+    static PackageIconProvider provider;
+    return provider;
+}
+
+// Watches the dialog's list and detail views: a double-click or Return on a package chooses it
+// before the dialog would go into it.
+class PackageChooser final : public QObject {
+public:
+    PackageChooser(QFileDialog& dialog, std::function<void(const QString&)> chosen)
+        : QObject(&dialog), m_chosen(std::move(chosen))
+    {
+        for (auto* view : dialog.findChildren<QAbstractItemView*>()) {
+            const QString name = view->objectName();
+            if (name != QLatin1String("listView") && name != QLatin1String("treeView")) continue;
+            view->installEventFilter(this);
+            view->viewport()->installEventFilter(this);
+        }
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        QAbstractItemView* view = nullptr;
+        QModelIndex index;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            view = qobject_cast<QAbstractItemView*>(watched->parent());
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (view && mouse->button() == Qt::LeftButton)
+                index = view->indexAt(mouse->position().toPoint());
+        } else if (event->type() == QEvent::KeyPress) {
+            view = qobject_cast<QAbstractItemView*>(watched);
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (view && (key == Qt::Key_Return || key == Qt::Key_Enter))
+                index = view->currentIndex();
+        }
+        if (!index.isValid()) return false;
+        const QString path = index.data(QFileSystemModel::FilePathRole).toString();
+        if (!isPackage(path)) return false;
+        m_chosen(path);
+        return true;
+    }
+
+private:
+    std::function<void(const QString&)> m_chosen;
+};
+
+QString packageSuffix()
+{
+    return QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
+}
+
+} // namespace
+
+bool isPackage(const QString& path)
+{
+    return path.endsWith(packageSuffix(), Qt::CaseInsensitive) && QFileInfo(path).isDir();
+}
+
+QIcon documentIcon()
+{
+    static const QIcon icon(QStringLiteral(":/icons/snapkin-document.svg"));
+    return icon;
+}
+
+void presentPackagesAsDocuments(QFileDialog& dialog, std::function<void(const QString&)> chosen)
+{
+    dialog.setIconProvider(&iconProvider());
+    new PackageChooser(dialog, std::move(chosen));
+}
+
+void hideFileTypeRow(QFileDialog& dialog)
+{
+    if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) label->hide();
+    if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) combo->hide();
+}
+
+bool confirmReplace(QWidget* parent, const QString& path)
+{
+    QMessageBox ask(
+        QMessageBox::Warning, QString(),
+        L10n::format("“%@” already exists. Do you want to replace it?", QFileInfo(path).fileName()),
+        QMessageBox::NoButton, parent);
+    ask.setInformativeText(L10n::text("A file with the same name already exists in this folder. "
+                                      "Replacing it will overwrite its current contents."));
+    QPushButton* replace = ask.addButton(L10n::text("Replace"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = ask.addButton(L10n::text("Cancel"), QMessageBox::RejectRole);
+    ask.setDefaultButton(cancel);
+    ask.setEscapeButton(cancel);
+    ask.exec();
+    return ask.clickedButton() == replace;
+}
+
+} // namespace snapkin::packagedialogs

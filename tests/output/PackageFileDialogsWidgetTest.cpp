@@ -1,0 +1,179 @@
+#include "output/DocumentSaveDialog.h"
+#include "output/PackageFileDialogs.h"
+#include "output/SaveOptionsAccessory.h"
+#include "output/SavePanel.h"
+#include "platform/Defaults.h"
+
+#include "TestPaths.h"
+#include "support/AlertAnswerer.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+// A folder with an image, a plain folder and a document package.
+struct Folder {
+    QTemporaryDir dir;
+    Folder()
+    {
+        QImage sample(8, 8, QImage::Format_RGB32);
+        sample.fill(Qt::gray);
+        sample.save(dir.filePath("Shot.png"));
+        QDir().mkpath(dir.filePath("Designs"));
+        QDir().mkpath(dir.filePath("Shot.snapkin"));
+        QFile json(dir.filePath("Shot.snapkin/document.json"));
+        if (json.open(QIODevice::WriteOnly)) json.write("{}");
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+QAbstractItemView* listView(QFileDialog& dialog)
+{
+    return dialog.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+}
+
+// The list row of `name` once the dialog's model has read the folder; invalid on time-out.
+QModelIndex rowOf(QFileDialog& dialog, const QString& name)
+{
+    QAbstractItemView* view = listView(dialog);
+    if (!view) return {};
+    QModelIndex found;
+    QTest::qWaitFor(
+        [&] {
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                const QModelIndex index = view->model()->index(row, 0, root);
+                if (index.data().toString() == name) found = index;
+            }
+            return found.isValid();
+        },
+        5000);
+    return found;
+}
+
+void doubleClick(QFileDialog& dialog, const QModelIndex& index)
+{
+    QAbstractItemView* view = listView(dialog);
+    view->scrollTo(index);
+    const QPoint at = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The package shows as a document: the application's document icon and its type name.
+void expectShownAsDocument(QFileDialog& dialog, const QModelIndex& package)
+{
+    const QModelIndex type = package.siblingAtColumn(2);
+    EXPECT_EQ(type.data().toString(), "Snapkin Document");
+    const QIcon icon = package.data(Qt::DecorationRole).value<QIcon>();
+    EXPECT_EQ(icon.pixmap(32).toImage(), packagedialogs::documentIcon().pixmap(32).toImage());
+    (void)dialog;
+}
+
+} // namespace
+
+TEST(PackageFileDialogs, TheImageSaveDialogShowsAPackageAsADocumentWithoutATypeRow)
+{
+    platform::Defaults::standard().removeAllStored();
+    Folder folder;
+    auto panel = makeFileDialogSavePanel(nullptr);
+    panel->setAccessory(new SaveOptionsAccessory(ExportFormat::png, true));
+    panel->setFormat(ExportFormat::png);
+    panel->setDirectory(folder.dir.path());
+    panel->setFileName("Screenshot.png");
+    bool checked = false;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->resize(760, 520);
+        const QModelIndex package = rowOf(*dialog, "Shot.snapkin");
+        ASSERT_TRUE(package.isValid());
+        expectShownAsDocument(*dialog, package);
+        // The accessory picks the format: the dialog's own type row is gone.
+        EXPECT_FALSE(dialog->findChild<QComboBox*>("fileTypeCombo")->isVisible());
+        EXPECT_FALSE(dialog->findChild<QLabel*>("fileTypeLabel")->isVisible());
+        dialog->grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/save-dialog-package.png"));
+        // A double-click takes the document's name for the image and stays in the folder.
+        doubleClick(*dialog, package);
+        QTest::qWait(50);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir(folder.dir.path()).absolutePath());
+        EXPECT_EQ(panel->fileName(), "Shot");
+        checked = true;
+        dialog->reject();
+    });
+    EXPECT_FALSE(panel->run().has_value());
+    EXPECT_TRUE(checked);
+    platform::Defaults::standard().removeAllStored();
+}
+
+TEST(PackageFileDialogs, TheDocumentSaveDialogChoosesAnExistingPackageAfterAsking)
+{
+    Folder folder;
+    const QString start = folder.path("Untitled.snapkin");
+    {
+        // A double-click on a package replaces it once the user says so.
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", start);
+        dialog.resize(760, 520);
+        QTimer::singleShot(100, [&] {
+            const QModelIndex package = rowOf(dialog, "Shot.snapkin");
+            ASSERT_TRUE(package.isValid());
+            expectShownAsDocument(dialog, package);
+            dialog.grab().save(
+                QStringLiteral(SNAPKIN_BUILD_DIR "/document-save-dialog-package.png"));
+            doubleClick(dialog, package);
+        });
+        AlertAnswerer alerts({"Replace"});
+        EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+        EXPECT_EQ(alerts.texts(),
+                  QStringList{"“Shot.snapkin” already exists. Do you want to replace it?"});
+        EXPECT_EQ(dialog.chosenPath(), folder.path("Shot.snapkin"));
+    }
+    {
+        // Its name typed, then Cancel in the question: the dialog stays, nothing is chosen.
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", start);
+        bool stayed = false;
+        QTimer::singleShot(100, [&] {
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText("Shot");
+            QMetaObject::invokeMethod(&dialog, "accept");
+            stayed = dialog.isVisible();
+            dialog.reject();
+        });
+        AlertAnswerer alerts({"Cancel"});
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        EXPECT_TRUE(stayed);
+        EXPECT_EQ(alerts.seen().size(), 1);
+        EXPECT_TRUE(dialog.chosenPath().isEmpty());
+        EXPECT_TRUE(QFile::exists(folder.path("Shot.snapkin/document.json")));
+    }
+    {
+        // A new name gets the extension; a plain folder's name goes into the folder.
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", start);
+        QString entered;
+        QTimer::singleShot(100, [&] {
+            auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+            name->setText("Designs");
+            QMetaObject::invokeMethod(&dialog, "accept");
+            entered = QDir(dialog.directory()).absolutePath();
+            name->setText("Fresh");
+            QMetaObject::invokeMethod(&dialog, "accept");
+        });
+        AlertAnswerer alerts;
+        EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+        EXPECT_TRUE(alerts.seen().isEmpty());
+        EXPECT_EQ(entered, QDir(folder.path("Designs")).absolutePath());
+        EXPECT_EQ(dialog.chosenPath(), folder.path("Designs/Fresh.snapkin"));
+    }
+}
