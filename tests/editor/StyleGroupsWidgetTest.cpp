@@ -363,6 +363,70 @@ TEST_F(StyleGroupsTest, ColourAndWidthReachASelectionThatUsesThemAsOneStep)
     EXPECT_EQ(store->undoCount(), 2);
 }
 
+TEST_F(StyleGroupsTest, WhileAnAnnotationIsSelectedTheRowShowsItsOwnStyle)
+{
+    auto store = plainStore();
+    const auto stampIndex = [](StampKind kind) {
+        const auto& cases = EnumTable<StampKind>::cases;
+        return int(std::find(cases.begin(), cases.end(), kind) - cases.begin());
+    };
+    StyleGroup stamps(*store, Tool::stamp, OptionsDensity::full);
+    ASSERT_FALSE(stamps.stampButtons().isEmpty());
+    const StampKind setting = store->stampKind();
+    const QString settingColor = store->colorHex();
+    const StampKind other = setting == StampKind::number ? StampKind::check : StampKind::number;
+    Annotation numbered{.kind = AnnotationKind::stamp,
+                        .p1 = {10, 10},
+                        .p2 = {40, 40},
+                        .colorHex = "#2E7DF6",
+                        .stamp = other};
+    store->appendAnnotation(numbered);
+    store->setSelectedID(numbered.id);
+    settle();
+    EXPECT_TRUE(stamps.stampButtons()[stampIndex(other)]->isActive());
+    EXPECT_FALSE(stamps.stampButtons()[stampIndex(setting)]->isActive());
+    EXPECT_TRUE(stamps.swatches()[4]->isChecked());
+    // Display only: the settings for new stamps and the undo stack are untouched.
+    EXPECT_EQ(store->stampKind(), setting);
+    EXPECT_EQ(store->colorHex(), settingColor);
+    EXPECT_EQ(store->undoCount(), 0);
+
+    // An arrow's width and head; a selection of another kind leaves the arrow row alone.
+    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full);
+    settle();
+    EXPECT_FALSE(arrows.swatches()[4]->isChecked());
+    Annotation arrow{.kind = AnnotationKind::arrow,
+                     .p1 = {10, 10},
+                     .p2 = {90, 60},
+                     .colorHex = "#2E7DF6",
+                     .lineWidth = 14,
+                     .doubleHeaded = !store->arrowDoubleHeaded()};
+    store->appendAnnotation(arrow);
+    store->setSelectedID(arrow.id);
+    settle();
+    EXPECT_TRUE(arrows.widthButtons()[3]->isActive());
+    EXPECT_TRUE(arrows.swatches()[4]->isChecked());
+    EXPECT_EQ(arrows.doubleHeadButton()->isActive(), arrow.doubleHeaded);
+
+    // Nothing selected: the settings again.
+    store->setSelectedID(std::nullopt);
+    settle();
+    EXPECT_FALSE(arrows.widthButtons()[3]->isActive());
+    EXPECT_FALSE(arrows.swatches()[4]->isChecked());
+    EXPECT_TRUE(stamps.stampButtons()[stampIndex(setting)]->isActive());
+}
+
+TEST_F(StyleGroupsTest, WidthsAndTextSizesReadInPixels)
+{
+    auto store = plainStore();
+    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full);
+    ASSERT_FALSE(arrows.widthButtons().isEmpty());
+    EXPECT_EQ(arrows.widthButtons()[0]->toolTip(), "2 px");
+    StyleGroup text(*store, Tool::text, OptionsDensity::full);
+    ASSERT_NE(text.textSizeButton(), nullptr);
+    EXPECT_TRUE(text.textSizeButton()->text().endsWith(" px")) << text.textSizeButton()->text().toStdString();
+}
+
 TEST_F(StyleGroupsTest, CustomColourRunsAreOneStepAndStopWithTheRow)
 {
     auto store = plainStore();

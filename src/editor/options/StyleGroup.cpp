@@ -1,6 +1,7 @@
 #include "editor/options/StyleGroup.h"
 
 #include "editor/options/AnnotationExtrasOptions.h"
+#include "editor/options/ShownStyle.h"
 #include "editor/options/OptionControls.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/SavedStyleMenu.h"
@@ -87,16 +88,17 @@ QString headSymbol(ArrowHeadStyle style)
     return QStringLiteral("arrowhead.") + toRaw(style);
 }
 
-QString points(double value)
+// Widths and text sizes in image pixels, as everywhere else in the application.
+QString pixels(double value)
 {
-    return L10n::format("%@ pt", QString::number(value, 'g', 4));
+    return L10n::format("%@ px", value);
 }
 
 // A line-width preset: a round dot as thick as the width, scaled to fit the button.
 class WidthButton : public OptionButton {
 public:
     WidthButton(double width, QWidget* parent)
-        : OptionButton(QString(), points(width), parent), m_width(width)
+        : OptionButton(QString(), pixels(width), parent), m_width(width)
     {
     }
 
@@ -318,7 +320,7 @@ void StyleGroup::addWidths(bool presetsShown)
     m_widthMenu = menuButton(L10n::text("Line width"), this);
     auto* menu = new QMenu(m_widthMenu);
     for (const int width : widthChoices) {
-        QAction* item = menu->addAction(points(width));
+        QAction* item = menu->addAction(pixels(width));
         item->setCheckable(true);
         m_widthItems.append(item);
         connect(item, &QAction::triggered, this, [this, width] { chooseWidth(width); });
@@ -356,7 +358,7 @@ void StyleGroup::addTextControls(bool fontShown)
     m_textSize = menuButton(L10n::text("Text size"), this);
     auto* menu = new QMenu(m_textSize);
     for (const int size : textSizes) {
-        QAction* item = menu->addAction(points(size));
+        QAction* item = menu->addAction(pixels(size));
         item->setCheckable(true);
         m_textSizeItems.append(item);
         connect(item, &QAction::triggered, this,
@@ -473,7 +475,7 @@ void StyleGroup::fillMoreMenu()
     if (usesWidth(m_tool)) {
         QMenu* widthMenu = m_moreMenu->addMenu(L10n::text("Line width"));
         for (const int width : widthChoices) {
-            QAction* item = check(widthMenu->addAction(points(width)), s.lineWidth() == width);
+            QAction* item = check(widthMenu->addAction(pixels(width)), s.lineWidth() == width);
             connect(item, &QAction::triggered, this, [this, width] { chooseWidth(width); });
         }
     }
@@ -620,39 +622,38 @@ bool StyleGroup::eventFilter(QObject* watched, QEvent* event)
 void StyleGroup::refresh()
 {
     if (!m_store) return;
-    const AnnotationStore& s = *m_store;
+    const ShownStyle s = ShownStyle::of(*m_store, m_tool);
     for (StyleSwatch* swatch : m_swatches)
-        swatch->setChecked(swatch->hex().compare(s.colorHex(), Qt::CaseInsensitive) == 0);
-    if (m_well) m_well->setHex(s.colorHex());
+        swatch->setChecked(swatch->hex().compare(s.colorHex, Qt::CaseInsensitive) == 0);
+    if (m_well) m_well->setHex(s.colorHex);
     for (qsizetype i = 0; i < m_widthButtons.size(); ++i)
-        m_widthButtons[i]->setActive(s.lineWidth() == widths[std::size_t(i)]);
+        m_widthButtons[i]->setActive(s.lineWidth == widths[std::size_t(i)]);
     if (m_widthMenu) {
-        m_widthMenu->setText(points(s.lineWidth()));
+        m_widthMenu->setText(pixels(s.lineWidth));
         for (qsizetype i = 0; i < m_widthItems.size(); ++i)
-            m_widthItems[i]->setChecked(s.lineWidth() == widthChoices[std::size_t(i)]);
+            m_widthItems[i]->setChecked(s.lineWidth == widthChoices[std::size_t(i)]);
     }
     for (qsizetype i = 0; i < m_headButtons.size(); ++i)
-        m_headButtons[i]->setActive(s.arrowHead() ==
-                                    EnumTable<ArrowHeadStyle>::cases[std::size_t(i)]);
-    if (m_doubleHead) m_doubleHead->setActive(s.arrowDoubleHeaded());
+        m_headButtons[i]->setActive(s.arrowHead == EnumTable<ArrowHeadStyle>::cases[std::size_t(i)]);
+    if (m_doubleHead) m_doubleHead->setActive(s.doubleHeaded);
     if (m_textSize) {
-        m_textSize->setText(points(s.textSize()));
+        m_textSize->setText(pixels(s.textSize));
         for (qsizetype i = 0; i < m_textSizeItems.size(); ++i)
-            m_textSizeItems[i]->setChecked(s.textSize() == textSizes[std::size_t(i)]);
+            m_textSizeItems[i]->setChecked(s.textSize == textSizes[std::size_t(i)]);
     }
-    if (m_bold) m_bold->setActive(s.textBold());
-    if (m_italic) m_italic->setActive(s.textItalic());
+    if (m_bold) m_bold->setActive(s.bold);
+    if (m_italic) m_italic->setActive(s.italic);
     if (m_fontBox) {
         const QSignalBlocker blocker(m_fontBox);
-        m_fontBox->setCurrentFont(s.textFont().isEmpty() ? font() : QFont(s.textFont()));
+        m_fontBox->setCurrentFont(s.fontName.isEmpty() ? font() : QFont(s.fontName));
     }
-    if (m_filled) m_filled->setActive(m_tool == Tool::ellipse ? s.ellipseFilled() : s.rectFilled());
+    if (m_filled) m_filled->setActive(s.filled);
     if (m_opacity) {
-        m_opacity->showValue(s.highlightOpacity() * 100);
-        m_opacityMenu->showValue(int(std::lround(s.highlightOpacity() * 100)));
+        m_opacity->showValue(s.highlightOpacity * 100);
+        m_opacityMenu->showValue(int(std::lround(s.highlightOpacity * 100)));
     }
     for (qsizetype i = 0; i < m_stampButtons.size(); ++i)
-        m_stampButtons[i]->setActive(s.stampKind() == EnumTable<StampKind>::cases[std::size_t(i)]);
+        m_stampButtons[i]->setActive(s.stampKind == EnumTable<StampKind>::cases[std::size_t(i)]);
 }
 
 } // namespace snapkin
