@@ -114,7 +114,7 @@ TEST(L10nQtTexts, KeyNamesOfShortcutsFollowTheInterfaceLanguage)
 TEST(L10nNumbers, GermanUsesDecimalCommaAndSpacedPercent)
 {
     L10n::setLanguage("de");
-    EXPECT_EQ(L10n::format("%@ pt", 1.5), "1,5 pt");
+    EXPECT_EQ(L10n::format("%@ px", 1.5), "1,5 px");
     EXPECT_EQ(L10n::format("%lld items", 12000), "12000 items");
     EXPECT_EQ(L10n::percent(92), QString::fromUtf8("92\u00A0%"));
     EXPECT_EQ(L10n::percent(12.5, 1), QString::fromUtf8("12,5\u00A0%"));
@@ -122,7 +122,7 @@ TEST(L10nNumbers, GermanUsesDecimalCommaAndSpacedPercent)
     L10n::setLanguage("fr");
     EXPECT_EQ(L10n::percent(92), QString::fromUtf8("92\u202F%"));
     L10n::setLanguage("en");
-    EXPECT_EQ(L10n::format("%@ pt", 1.5), "1.5 pt");
+    EXPECT_EQ(L10n::format("%@ px", 1.5), "1.5 px");
     EXPECT_EQ(L10n::percent(92), "92%");
 }
 
