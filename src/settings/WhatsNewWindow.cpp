@@ -90,11 +90,9 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
 {
     setWindowTitle(L10n::text("What's New in Snapkin 2.0"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedWidth(600);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* content = new QVBoxLayout;
     content->setContentsMargins(32, 34, 32, 8);
@@ -163,9 +161,11 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
         table->addWidget(new GlyphView(QStringLiteral("arrow.right"), 12, secondary(this)), r, 1,
                          Qt::AlignCenter);
         auto* now = makeLabel(allMoves[i].now);
-        now->setWordWrap(false); // short enough for one line; wrapping labels in a grid clip
+        // Wraps when a language says it at length; the window keeps its width. It fills its
+        // cell (no alignment), so the row is as tall as the text wrapped at the cell's width.
+        now->setWordWrap(true);
         makeSecondary(now);
-        table->addWidget(now, r, 2, Qt::AlignLeft | Qt::AlignTop);
+        table->addWidget(now, r, 2);
     }
     table->setColumnStretch(2, 1);
     moved->addWidget(box);
@@ -199,6 +199,9 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
     connect(m_continue, &QPushButton::clicked, this, &WhatsNewWindow::finished);
     buttons->addWidget(m_continue);
     outer->addLayout(buttons);
+
+    // 600 wide whatever the texts; the height is what the wrapped texts need at that width.
+    setFixedSize(windowWidth, outer->totalHeightForWidth(windowWidth));
 }
 
 void WhatsNewWindow::closeEvent(QCloseEvent* event)

@@ -20,6 +20,7 @@ class Defaults;
 class WhatsNewWindow : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int windowWidth = 600;
     struct Feature {
         QString id;
         QString symbol;

@@ -1,6 +1,7 @@
 #include "../capture/X11Support.h"
 #include "TestPaths.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -97,6 +98,30 @@ TEST(SnapkinApp, AtDoubleScaleALargeCapturesEditorStaysOnTheScreen)
     const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
     if (QFileInfo(grab).isExecutable())
         QProcess::execute(grab, {QStringLiteral(SNAPKIN_BUILD_DIR "/editor-scale2-x11.png")});
+}
+
+TEST(SnapkinApp, AnUpgradeLaunchShowsWhatsNewSixHundredWide)
+{
+    ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    // What an earlier version left behind.
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME") + "/snapkin";
+    ASSERT_TRUE(QDir().mkpath(config));
+    QFile settings(config + "/settings.json");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"exportFormat":"jpeg","didShowOnboarding":true})");
+    settings.close();
+
+    App app({});
+    // (Not escaped: xdotool's regular expressions read \' as the end of the text.)
+    const QString window = test::findVisibleWindow("^What.s New in Snapkin 2\\.0");
+    ASSERT_FALSE(window.isEmpty());
+    const QString info = commandOutput("xwininfo", {"-id", window});
+    const auto width = QRegularExpression(R"(Width: (\d+))").match(info);
+    ASSERT_TRUE(width.hasMatch()) << info.toStdString();
+    EXPECT_EQ(width.captured(1).toInt(), 600);
+    QFile::remove(config + "/settings.json");
 }
 
 TEST(SnapkinApp, ABlankCanvasOpensAloneAndClosingTheLastWindowQuits)

@@ -94,6 +94,13 @@ TEST_F(InformationWindows, WhatsNewNamesTheRealShortcutsAndLeavesOutTheThumbnail
     EXPECT_TRUE(texts.contains("Here is what Snapkin 2.0 brings, and where its controls are."));
     EXPECT_FALSE(texts.join('\n').contains("Mac"));
     picture(window, "whats-new.png");
+    // 600 wide whatever the texts, and every wrapped text has the height it needs there.
+    EXPECT_EQ(window->width(), WhatsNewWindow::windowWidth);
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->wordWrap() && !label->text().isEmpty())
+            EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                << label->text().toStdString();
+    }
 
     window->close(); // hidden, kept
     controller.show();
