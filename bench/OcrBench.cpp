@@ -2,6 +2,7 @@
 // in DejaVu Sans and DejaVu Serif, 12 to 16 px) on panels, as the text copier (accurate) and
 // the history (fast) recognise it. Reports the time and the share of drawn words read back.
 
+#include "support/TextPage.h"
 #include "text/TextRecognizer.h"
 
 #include <QFont>
@@ -165,6 +166,28 @@ void BM_RecognizeFast(benchmark::State& state)
     recognise(state, snapkin::TextRecognizer::Level::fast);
 }
 
+// The 1080p screen of prose and code as Copy Text reads it, engines started: the time and
+// the word accuracy on the prose and on the code.
+void BM_RecognizeTextPage(benchmark::State& state)
+{
+    const snapkin::bench::TextPage page = snapkin::bench::makeTextPage();
+    const auto level = snapkin::TextRecognizer::Level::accurate;
+    snapkin::TextRecognizer::recognize(page.image, level, true).waitForFinished();
+    QString text;
+    for (auto _ : state) {
+        auto future = snapkin::TextRecognizer::recognize(page.image, level, true);
+        future.waitForFinished();
+        const auto result = future.result();
+        if (!result) {
+            state.SkipWithError("recognition failed");
+            return;
+        }
+        text = result->text();
+    }
+    state.counters["prose_accuracy_pct"] = snapkin::bench::wordAccuracy(text, page.prose) * 100;
+    state.counters["code_accuracy_pct"] = snapkin::bench::wordAccuracy(text, page.code) * 100;
+}
+
 // How long a cancelled recognition of a 4K screenshot (four of the screenshots above, so
 // small text: several seconds of work) keeps running: the time from cancel() to the end of
 // the call, the cancel arriving `range(0)` ms after the start.
@@ -205,6 +228,12 @@ void BM_RecognizeAccurate4K(benchmark::State& state)
 
 } // namespace
 
+BENCHMARK(BM_RecognizeTextPage)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecognizeAccurate4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CancelLatency4K)
     ->Arg(50)

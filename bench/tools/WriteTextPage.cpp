@@ -1,0 +1,56 @@
+// Writes the benchmarks' screen of text and what was drawn on it, for scripts that time whole
+// recognition programs on it:
+//
+//   WriteTextPage FOLDER      → FOLDER/page.png, FOLDER/prose.txt, FOLDER/code.txt
+//   WriteTextPage --score RECOGNISED.txt FOLDER
+//                             → "prose PCT code PCT", the word accuracy of a recognised text
+
+#include "support/TextPage.h"
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool writeText(const QString& path, const QString& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') >= 0 && file.flush();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("--score")) {
+        const QString recognised = readText(args[1]);
+        const double prose =
+            snapkin::bench::wordAccuracy(recognised, readText(args[2] + "/prose.txt"));
+        const double code =
+            snapkin::bench::wordAccuracy(recognised, readText(args[2] + "/code.txt"));
+        std::printf("prose %.1f code %.1f\n", prose * 100, code * 100);
+        return 0;
+    }
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: WriteTextPage FOLDER | --score RECOGNISED.txt FOLDER\n");
+        return 2;
+    }
+    const snapkin::bench::TextPage page = snapkin::bench::makeTextPage();
+    const QString folder = args[0];
+    const bool written = page.image.save(folder + "/page.png") &&
+                         writeText(folder + "/prose.txt", page.prose) &&
+                         writeText(folder + "/code.txt", page.code);
+    if (!written) std::fprintf(stderr, "could not write into %s\n", qPrintable(folder));
+    return written ? 0 : 1;
+}
