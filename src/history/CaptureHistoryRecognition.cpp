@@ -114,11 +114,11 @@ void CaptureHistory::setRecognizedText(const QString& text, const QUuid& id)
 
 CaptureHistory::Recognizer historyTextRecognizer()
 {
+    // Read on the calling thread, the history's own at idle priority, so recognising the
+    // history never takes a core from anything else, nor a thread of the recogniser pool.
     return [](const QImage& image) -> std::optional<QString> {
-        auto future = TextRecognizer::recognize(image, TextRecognizer::Level::fast, true);
-        future.waitForFinished();
-        if (future.isCanceled() || future.resultCount() == 0) return std::nullopt;
-        const TextRecognizer::Result result = future.result();
+        const TextRecognizer::Result result =
+            TextRecognizer::recognizeHere(image, TextRecognizer::Level::fast, true);
         if (!result) return std::nullopt;
         QStringList parts{result->text()};
         for (const auto& code : result->codes)

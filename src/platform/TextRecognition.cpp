@@ -2,6 +2,7 @@
 
 #include "platform/ImageFilters.h"
 #include "platform/L10n.h"
+#include "platform/TextEngineCache.h"
 
 #include <QDir>
 
@@ -9,12 +10,12 @@
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <exception>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <utility>
@@ -52,6 +53,9 @@ constexpr qint64 maxUpscaledPixels = 24'000'000;
 
 constexpr int sourceResolution = 96;
 
+// Blocks whose lines are taller than this are not plain lines of text.
+constexpr int maxBlockLineHeight = 64;
+
 struct LanguageCode {
     const char* code;
     const char* locale;
@@ -82,90 +86,6 @@ bool cancelHook(void* context, int /*words*/)
     return *cancel && (*cancel)();
 }
 
-struct TesseractDeleter {
-    void operator()(tesseract::TessBaseAPI* api) const
-    {
-        api->End();
-        delete api;
-    }
-};
-using Engine = std::unique_ptr<tesseract::TessBaseAPI, TesseractDeleter>;
-
-// The engines of this thread, by language set and level. A thread rarely needs more than
-// two; a change of languages replaces the old ones.
-// Tesseract parallelises inside one recognition with OpenMP. Each recognition here already
-// runs on a worker thread beside others (and beside the barcode reader), and OpenMP's
-// spinning teams collapse on a busy machine (a 0.1 s read took seconds). One recognition uses
-// one thread: allowing no active parallel level makes every OpenMP region run on its caller.
-// The OpenMP runtime is loaded with Tesseract; it is looked up rather than linked.
-void keepOpenMpToOneThread()
-{
-    using SetLevels = void (*)(int);
-    static const auto setMaxActiveLevels =
-        reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
-    thread_local bool done = false;
-    if (done || !setMaxActiveLevels) return;
-    setMaxActiveLevels(0);
-    done = true;
-}
-
-Engine* engineFor(const QString& languages, bool accurate)
-{
-    keepOpenMpToOneThread();
-    thread_local std::map<std::pair<QString, bool>, Engine> engines;
-    const auto key = std::make_pair(languages, accurate);
-    if (auto found = engines.find(key); found != engines.end()) return &found->second;
-    if (engines.size() >= 4) engines.clear();
-
-    Engine engine(new tesseract::TessBaseAPI);
-    // The dictionaries are loaded at start-up only, so each level has its own engine.
-    std::vector<std::string> names;
-    std::vector<std::string> values;
-    if (!accurate) {
-        names = {"load_system_dawg", "load_freq_dawg"};
-        values = {"0", "0"};
-    }
-    const QByteArray path = TextRecognition::dataPath().toLocal8Bit();
-    const QByteArray language = languages.toLatin1();
-    if (engine->Init(path.constData(), language.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
-                     &names, &values, false) != 0) {
-        return nullptr;
-    }
-    engine->SetPageSegMode(tesseract::PSM_AUTO);
-    // Screens and screenshots carry no resolution; this keeps the engine from guessing one.
-    engine->SetVariable("user_defined_dpi", QByteArray::number(sourceResolution).constData());
-    engine->SetVariable("debug_file", "/dev/null");
-    return &engines.emplace(key, std::move(engine)).first->second;
-}
-
-// The median height of the text lines that layout analysis finds, or 0 without any. A large
-// image is analysed a tile at a time, so a cancel request is seen between tiles and the
-// estimate stops once enough lines have been measured.
-double medianLineHeight(tesseract::TessBaseAPI& api, QSize size, const CancelCheck& cancel)
-{
-    constexpr int tileWidth = 1280;
-    constexpr int tileHeight = 720;
-    constexpr std::size_t enoughLines = 40;
-    std::vector<int> heights;
-    for (int top = 0; top < size.height() && heights.size() < enoughLines; top += tileHeight) {
-        for (int left = 0; left < size.width() && heights.size() < enoughLines; left += tileWidth) {
-            if (cancel && cancel()) return 0;
-            api.SetRectangle(left, top, std::min(tileWidth, size.width() - left),
-                             std::min(tileHeight, size.height() - top));
-            std::unique_ptr<tesseract::PageIterator> it(api.AnalyseLayout());
-            if (!it) continue;
-            do {
-                int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-                if (it->BoundingBox(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2))
-                    heights.push_back(y2 - y1);
-            } while (it->Next(tesseract::RIL_TEXTLINE));
-        }
-    }
-    if (heights.empty()) return 0;
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    return heights[heights.size() / 2];
-}
-
 double upscaleFactor(double lineHeight, QSize size)
 {
     if (lineHeight <= 0 || lineHeight >= smallLineHeight) return 1.0;
@@ -173,6 +93,22 @@ double upscaleFactor(double lineHeight, QSize size)
     const double pixels = double(size.width()) * size.height();
     factor = std::min(factor, std::sqrt(double(maxUpscaledPixels) / pixels));
     return factor > 1.1 ? factor : 1.0;
+}
+
+// The block cut out with a border of its background around it: the engine finds the edges of
+// text that touches the edges of its picture poorly. The border is painted rather than taken
+// from the page, which may hold the neighbouring lines there.
+QImage blockPixels(const QImage& pixels, const QRect& rect, int border)
+{
+    const QPoint outside(std::max(0, rect.left() - 1), std::max(0, rect.top() - 1));
+    QImage padded(rect.size() + QSize(2 * border, 2 * border), QImage::Format_RGB888);
+    padded.fill(pixels.pixelColor(outside));
+    const int bytes = rect.width() * 3;
+    for (int y = 0; y < rect.height(); ++y) {
+        std::memcpy(padded.scanLine(y + border) + border * 3,
+                    pixels.constScanLine(rect.top() + y) + rect.left() * 3, std::size_t(bytes));
+    }
+    return padded;
 }
 
 QString utf8Text(const tesseract::ResultIterator& it, tesseract::PageIteratorLevel level)
@@ -227,12 +163,13 @@ QString TextRecognition::defaultLanguage()
     return installed.isEmpty() ? QString() : installed.first();
 }
 
-std::expected<std::vector<RecognizedTextLine>, RecognitionError>
-TextRecognition::recognize(const QImage& image, const Options& options, const CancelCheck& cancel)
+std::expected<TextRecognition::Page, RecognitionError>
+TextRecognition::prepare(const QImage& image, const Options& options, const CancelCheck& cancel)
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
-    if (image.isNull() || image.width() < 3 || image.height() < 3)
-        return std::vector<RecognizedTextLine>{};
+    Page page;
+    page.accurate = options.accurate;
+    if (image.isNull() || image.width() < 3 || image.height() < 3) return page;
     if (qint64(image.width()) * image.height() > maxRecognitionPixels)
         return std::unexpected(RecognitionError::imageTooLarge);
 
@@ -247,38 +184,49 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
         if (fallback.isEmpty()) return std::unexpected(RecognitionError::noLanguageData);
         languages.append(fallback);
     }
-
-    Engine* engine = engineFor(languages.join(QLatin1Char('+')), options.accurate);
-    if (!engine) return std::unexpected(RecognitionError::engineFailed);
-    tesseract::TessBaseAPI& api = **engine;
+    page.languages = languages.join(QLatin1Char('+'));
 
     // The engine gets the colours: it separates text from background channel by channel, so
     // text on a colourful photo whose grey level matches the picture is still found, where a
     // greyscale copy loses it. Transparency is laid on white first.
-    QImage pixels = ImageFilters::onWhite(image).convertToFormat(QImage::Format_RGB888);
+    page.pixels = ImageFilters::onWhite(image).convertToFormat(QImage::Format_RGB888);
+    if (page.pixels.isNull()) return std::unexpected(RecognitionError::engineFailed);
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    page.blocks = findTextBlocks(page.pixels, cancel);
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    return page;
+}
+
+std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+TextRecognition::recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel)
+{
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    if (index >= page.blocks.size()) return std::vector<RecognizedTextLine>{};
+    const TextBlock& block = page.blocks[index];
+
+    TextEngineCache::Lease engine =
+        TextEngineCache::shared().borrow({page.languages, page.accurate});
+    if (!engine) return std::unexpected(RecognitionError::engineFailed);
+    tesseract::TessBaseAPI& api = *engine;
+
+    const int border = std::clamp(block.lineHeight / 2, 8, 24);
+    QImage pixels = blockPixels(page.pixels, block.rect, border);
+    const double scale = page.accurate ? upscaleFactor(block.lineHeight, pixels.size()) : 1.0;
+    if (scale > 1.0) {
+        pixels = pixels
+                     .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB888);
+    }
     if (pixels.isNull()) return std::unexpected(RecognitionError::engineFailed);
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    // A block of lines is read as one; what looks like no lines of text at all (a picture)
+    // gets the engine's own layout analysis, which leaves pictures out.
+    api.SetPageSegMode(block.lineHeight <= maxBlockLineHeight ? tesseract::PSM_SINGLE_BLOCK
+                                                              : tesseract::PSM_AUTO);
     api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
                  int(pixels.bytesPerLine()));
-    api.SetSourceResolution(sourceResolution);
-
-    double scale = 1.0;
-    if (options.accurate) {
-        scale = upscaleFactor(medianLineHeight(api, pixels.size(), cancel), pixels.size());
-        if (scale > 1.0) {
-            pixels = pixels
-                         .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),
-                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                         .convertToFormat(QImage::Format_RGB888);
-        }
-        // Setting the image again also drops the rectangle the estimate worked on.
-        api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
-                     int(pixels.bytesPerLine()));
-        api.SetSourceResolution(qRound(sourceResolution * scale));
-    }
-    if (cancel && cancel()) {
-        api.Clear();
-        return std::unexpected(RecognitionError::cancelled);
-    }
+    api.SetSourceResolution(qRound(sourceResolution * scale));
 
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &cancelHook;
@@ -298,23 +246,27 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
         return std::unexpected(RecognitionError::engineFailed);
     }
 
+    // Boxes go from the scaled, bordered block to fractions of the whole image.
     std::vector<RecognizedTextLine> lines;
-    const double width = pixels.width();
-    const double height = pixels.height();
+    const double width = page.pixels.width();
+    const double height = page.pixels.height();
     QStringList words;
     std::vector<RecognizedTextWord> wordBoxes;
-    QRect lineBox;
-    auto fraction = [&](const QRect& box) {
-        return QRectF(box.x() / width, box.y() / height, box.width() / width,
-                      box.height() / height);
+    QRectF lineBox;
+    auto fraction = [&](int left, int top, int right, int bottom) {
+        const double x1 = left / scale - border + block.rect.left();
+        const double y1 = top / scale - border + block.rect.top();
+        const double x2 = right / scale - border + block.rect.left();
+        const double y2 = bottom / scale - border + block.rect.top();
+        return QRectF(QPointF(std::max(0.0, x1) / width, std::max(0.0, y1) / height),
+                      QPointF(std::min(width, x2) / width, std::min(height, y2) / height));
     };
     auto flush = [&] {
         if (!words.isEmpty())
-            lines.push_back(
-                {words.join(QLatin1Char(' ')), fraction(lineBox), std::move(wordBoxes)});
+            lines.push_back({words.join(QLatin1Char(' ')), lineBox, std::move(wordBoxes)});
         words.clear();
         wordBoxes.clear();
-        lineBox = QRect();
+        lineBox = QRectF();
     };
 
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
@@ -327,15 +279,29 @@ TextRecognition::recognize(const QImage& image, const Options& options, const Ca
             int left = 0, top = 0, right = 0, bottom = 0;
             if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
             words.append(word);
-            const QRect wordBox(QPoint(left, top), QPoint(right - 1, bottom - 1));
-            wordBoxes.push_back({word, fraction(wordBox)});
+            const QRectF wordBox = fraction(left, top, right, bottom);
+            wordBoxes.push_back({word, wordBox});
             // A line's box covers the words kept, not the noise dropped beside them.
-            lineBox |= wordBox;
+            lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
         } while (it->Next(tesseract::RIL_WORD));
     }
     flush();
     it.reset();
     api.Clear();
+    return lines;
+}
+
+std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+TextRecognition::recognize(const QImage& image, const Options& options, const CancelCheck& cancel)
+{
+    auto page = prepare(image, options, cancel);
+    if (!page) return std::unexpected(page.error());
+    std::vector<RecognizedTextLine> lines;
+    for (std::size_t i = 0; i < page->blocks.size(); ++i) {
+        auto block = recognizeBlock(*page, i, cancel);
+        if (!block) return std::unexpected(block.error());
+        std::move(block->begin(), block->end(), std::back_inserter(lines));
+    }
     return lines;
 }
 

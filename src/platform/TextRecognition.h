@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextBlocks.h"
+
 #include <QImage>
 #include <QLocale>
 #include <QRectF>
@@ -46,8 +48,10 @@ struct RecognizedTextLine {
     friend bool operator==(const RecognizedTextLine&, const RecognizedTextLine&) = default;
 };
 
-// Text recognition over Tesseract's LSTM engine. Each thread keeps its own engines (one per
-// language set and level) and reuses them: starting one costs about 100 ms.
+// Text recognition over Tesseract's LSTM engine. An image is read in independent blocks (see
+// findTextBlocks), each scaled for its own text size, so several threads can read one image at
+// once: prepare() once, then recognizeBlock() for each block on any thread. Engines come from
+// TextEngineCache: started on first use, reused, freed after a while unused.
 class TextRecognition {
 public:
     struct Options {
@@ -58,11 +62,29 @@ public:
         bool accurate = true;
     };
 
-    // The lines of text in `image`, in the engine's order. Words with low confidence or
-    // without text are dropped; lines left empty are dropped. An image without text gives an
-    // empty list. `cancel` is polled between words.
+    // An image made ready for recognition: its pixels as the engines take them, the blocks
+    // they are read in and the engine that reads them. Immutable; threads may share it.
+    struct Page {
+        QImage pixels; // RGB888, transparency laid on white
+        std::vector<TextBlock> blocks;
+        QString languages; // installed Tesseract codes joined by '+'
+        bool accurate = true;
+    };
+
+    // The lines of text in `image`: each block's lines in the engine's order, blocks in the
+    // order findTextBlocks gives them. Words with low confidence or without text are dropped;
+    // lines left empty are dropped. An image without text gives an empty list. `cancel` is
+    // polled between blocks and between words.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognize(const QImage& image, const Options& options, const CancelCheck& cancel = {});
+
+    // The page of `image`: no blocks for an empty, tiny or blank image. Fails when cancelled,
+    // when the image is too large or when no language data is installed.
+    static std::expected<Page, RecognitionError>
+    prepare(const QImage& image, const Options& options, const CancelCheck& cancel = {});
+    // The lines of the page's block `index`, with boxes as fractions of the whole image.
+    static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+    recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel = {});
 
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();

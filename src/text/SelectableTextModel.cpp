@@ -1,29 +1,22 @@
 #include "text/SelectableTextModel.h"
 
+#include "text/RecognitionJob.h"
 #include "text/TextRecognizer.h"
 
 #include <QFutureWatcher>
-#include <QPromise>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace snapkin {
 
 QFuture<SelectableTextModel::Result> SelectableTextModel::analyze(const QImage& image)
 {
-    const QStringList languages = TextRecognizer::recognitionLanguages();
-    return QtConcurrent::run([image, languages](QPromise<Result>& promise) {
-        platform::TextRecognition::Options options;
-        options.languages = languages;
-        options.accurate = true;
-        auto lines = platform::TextRecognition::recognize(
-            image, options, [&promise] { return promise.isCanceled(); });
-        if (!lines) {
-            promise.addResult(std::unexpected(lines.error()));
-            return;
-        }
-        promise.addResult(TextAnalysis::from(*lines));
-    });
+    platform::TextRecognition::Options options;
+    options.languages = TextRecognizer::recognitionLanguages();
+    options.accurate = true;
+    using Job = RecognitionJob<Result>;
+    return Job::start(
+        TextRecognizer::pool(), {image, options, false, 1},
+        [](Job::Lines lines, Job::Codes) -> Result { return TextAnalysis::from(lines); });
 }
 
 SelectableTextModel::SelectableTextModel(Analyze analyze, QObject* parent)

@@ -1,23 +1,17 @@
 #include "text/TextRecognizer.h"
 
 #include "platform/L10n.h"
+#include "text/RecognitionJob.h"
 
-#include <QPromise>
 #include <QSet>
+#include <QThread>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QtConcurrent/qtconcurrenttask.h>
 
 #include <algorithm>
-#include <atomic>
-#include <memory>
 
 namespace snapkin {
 
 namespace {
-
-using LinesResult = std::expected<std::vector<RecognizedContent::Line>, platform::RecognitionError>;
-using CodesResult = std::expected<std::vector<RecognizedContent::Code>, platform::RecognitionError>;
 
 bool sameLanguageScriptAndRegion(const QLocale& a, const QLocale& b)
 {
@@ -25,35 +19,27 @@ bool sameLanguageScriptAndRegion(const QLocale& a, const QLocale& b)
            a.territory() == b.territory();
 }
 
-LinesResult recognizeLines(const QImage& image, TextRecognizer::Level level,
-                           const platform::CancelCheck& cancel)
+constexpr int maxRecognizerThreads = 4;
+
+platform::TextRecognition::Options optionsFor(TextRecognizer::Level level)
 {
     platform::TextRecognition::Options options;
     options.languages = TextRecognizer::recognitionLanguages();
     options.accurate = level == TextRecognizer::Level::accurate;
-    auto lines = platform::TextRecognition::recognize(image, options, cancel);
-    if (!lines) return std::unexpected(lines.error());
-    return TextRecognizer::linesFrom(*lines);
-}
-
-CodesResult detectBarcodes(const QImage& image, const platform::CancelCheck& cancel)
-{
-    auto detected = platform::BarcodeDetection::detect(image, cancel);
-    if (!detected) return std::unexpected(detected.error());
-    return TextRecognizer::codesFrom(*detected);
+    return options;
 }
 
 } // namespace
 
 QThreadPool& TextRecognizer::pool()
 {
-    // A pool of its own, so background recognition of the history never holds up other work
-    // of the global pool. Its threads stay: each keeps a text engine that takes 100 ms to
-    // start. Never destroyed, so no engine is torn down after the application has gone.
+    // A pool of its own, so recognition never holds up other work of the global pool: a
+    // thread per core that the blocks of one image are spread over. At most four, as each
+    // reads with an engine of its own of about 20 MiB; more add memory faster than speed.
+    // Never destroyed, so no task outlives it.
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
-        p->setMaxThreadCount(3);
-        p->setExpiryTimeout(-1);
+        p->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 2, maxRecognizerThreads));
         return p;
     }();
     return *pool;
@@ -62,47 +48,29 @@ QThreadPool& TextRecognizer::pool()
 QFuture<TextRecognizer::Result> TextRecognizer::recognize(const QImage& image, Level level,
                                                           bool detectCodes)
 {
-    // The copier waits for accurate results with the user watching; they go ahead of the
-    // history's fast ones still queued.
+    // The copier waits for accurate results with the user watching; they go ahead of fast
+    // ones still queued.
     const int priority = level == Level::accurate ? 1 : 0;
-    auto work = [image, level, detectCodes](QPromise<Result>& promise) {
-        const platform::CancelCheck cancelled = [&promise] { return promise.isCanceled(); };
-        if (cancelled()) {
-            promise.addResult(std::unexpected(platform::RecognitionError::cancelled));
-            return;
-        }
+    using Job = RecognitionJob<Result>;
+    return Job::start(pool(), {image, optionsFor(level), detectCodes, priority},
+                      [](Job::Lines lines, Job::Codes codes) -> Result {
+                          return RecognizedContent{linesFrom(lines), codesFrom(codes)};
+                      });
+}
 
-        // Barcodes are read on another thread while this one reads the text. The promise
-        // outlives that task: it is always awaited below.
-        auto stopCodes = std::make_shared<std::atomic_bool>(false);
-        QFuture<CodesResult> codes;
-        if (detectCodes) {
-            codes = QtConcurrent::run(&pool(), [image, stopCodes, &promise] {
-                return detectBarcodes(image,
-                                      [&] { return stopCodes->load() || promise.isCanceled(); });
-            });
-        }
-
-        LinesResult lines = recognizeLines(image, level, cancelled);
-        if (!lines) {
-            stopCodes->store(true);
-            codes.waitForFinished();
-            promise.addResult(std::unexpected(lines.error()));
-            return;
-        }
-        CodesResult foundCodes = std::vector<RecognizedContent::Code>{};
-        if (detectCodes) foundCodes = codes.result();
-        if (!foundCodes) {
-            promise.addResult(std::unexpected(foundCodes.error()));
-            return;
-        }
-        if (cancelled()) {
-            promise.addResult(std::unexpected(platform::RecognitionError::cancelled));
-            return;
-        }
-        promise.addResult(RecognizedContent{std::move(*lines), std::move(*foundCodes)});
-    };
-    return QtConcurrent::task(std::move(work)).onThreadPool(pool()).withPriority(priority).spawn();
+TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level level,
+                                                     bool detectCodes,
+                                                     const platform::CancelCheck& cancel)
+{
+    auto lines = platform::TextRecognition::recognize(image, optionsFor(level), cancel);
+    if (!lines) return std::unexpected(lines.error());
+    std::vector<RecognizedContent::Code> codes;
+    if (detectCodes) {
+        auto detected = platform::BarcodeDetection::detect(image, cancel);
+        if (!detected) return std::unexpected(detected.error());
+        codes = codesFrom(*detected);
+    }
+    return RecognizedContent{linesFrom(*lines), std::move(codes)};
 }
 
 std::optional<QImage> TextRecognizer::bitmapImage(const std::vector<QImage>& representations)

@@ -20,7 +20,8 @@ class QThreadPool;
 namespace snapkin {
 
 // Turns an image into its lines of text, in reading order, and its barcodes. Stateless; any
-// thread may call it. Recognition runs on a pool of its own and never touches the interface.
+// thread may call it. Recognition runs on the recogniser pool, an image's independent text
+// blocks side by side, and never touches the interface.
 class TextRecognizer {
 public:
     TextRecognizer() = delete;
@@ -42,6 +43,11 @@ public:
     // future.then(context, …) on their own thread.
     static QFuture<Result> recognize(const QImage& image, Level level, bool detectCodes);
 
+    // recognize() on the calling thread, one block after another: for work that must not
+    // compete with the interface, on a low-priority thread of its own.
+    static Result recognizeHere(const QImage& image, Level level, bool detectCodes,
+                                const platform::CancelCheck& cancel = {});
+
     // The bitmap to recognise for an image offered in several representations (sizes) of
     // the same picture: the widest one, the first among equal widths, at its own pixel size.
     // nullopt when no representation has pixels.
@@ -51,9 +57,8 @@ public:
     // The user's languages (`preferred`, in the user's order) matched against `supported`:
     // each takes the supported language with the same language, script and region, else the
     // first one with the same language; each supported language is taken once.
-    static QList<QLocale>
-    preferredLanguages(const QList<QLocale>& supported,
-                       const QStringList& preferred = interfaceLanguages());
+    static QList<QLocale> preferredLanguages(const QList<QLocale>& supported,
+                                             const QStringList& preferred = interfaceLanguages());
 
     // Lines put into reading order: rows by vertical overlap with the line that started the
     // row, rows top to bottom, each row left to right.
@@ -72,14 +77,13 @@ public:
 
     // The Tesseract languages to recognise with: the user's preferred languages among the
     // installed ones; empty leaves the choice to the engine's default.
-    static QStringList
-    recognitionLanguages(const QStringList& preferred = interfaceLanguages());
+    static QStringList recognitionLanguages(const QStringList& preferred = interfaceLanguages());
 
     // The languages recognition prefers: the interface language first, then the system's
     // languages, and English always.
     static QStringList interfaceLanguages();
 
-private:
+    // The recogniser pool: a thread per core, up to four.
     static QThreadPool& pool();
 };
 

@@ -1,0 +1,271 @@
+#include "platform/TextBlocks.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace snapkin::platform {
+
+namespace {
+
+// The sum of the three channels' differences above which two neighbouring pixels are an edge:
+// anti-aliased text on its background differs by hundreds, the borders of tinted panels by a
+// few tens.
+constexpr int inkContrast = 64;
+// Regions thinner than this in either direction hold no readable text.
+constexpr int minTextExtent = 4;
+// Columns are cut only at gaps this many line heights wide, so the spaces of a line of code
+// keep it whole.
+constexpr int columnGapLines = 3;
+// Vertical runs of ink at least this long are rules, not strokes of text; so are horizontal
+// runs at least maxRuleWidth long.
+constexpr int maxStrokeLength = 80;
+constexpr int maxRuleWidth = 400;
+// The width of the strips lines are measured in.
+constexpr int lineStripWidth = 96;
+// Rows of the image between two looks at the cancel check.
+constexpr int cancelRows = 128;
+
+struct Run {
+    int begin; // first index
+    int end;   // one past the last
+    int size() const { return end - begin; }
+};
+
+// One byte per pixel: 1 where ink.
+class InkMap {
+public:
+    InkMap(const QImage& image, const std::function<bool()>& cancel)
+        : m_width(image.width()), m_height(image.height()),
+          m_ink(std::size_t(m_width) * m_height, 0)
+    {
+        const QImage rgb = image.format() == QImage::Format_RGB888
+                               ? image
+                               : image.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < m_height; ++y) {
+            if (y % cancelRows == 0 && cancel && cancel()) {
+                m_cancelled = true;
+                return;
+            }
+            const uchar* row = rgb.constScanLine(y);
+            const uchar* below = y + 1 < m_height ? rgb.constScanLine(y + 1) : nullptr;
+            unsigned char* out = &m_ink[std::size_t(y) * m_width];
+            for (int x = 0; x < m_width; ++x) {
+                const uchar* p = row + 3 * x;
+                int contrast = 0;
+                if (x + 1 < m_width) {
+                    const uchar* q = p + 3;
+                    contrast =
+                        std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]);
+                }
+                if (below) {
+                    const uchar* q = below + 3 * x;
+                    contrast = std::max(contrast, std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) +
+                                                      std::abs(p[2] - q[2]));
+                }
+                if (contrast > inkContrast) out[x] = 1;
+            }
+        }
+        clearRules();
+    }
+
+    // Ink pixels per row (vertical = false) or per column (true) inside `rect`.
+    std::vector<int> profile(const QRect& rect, bool columns) const
+    {
+        std::vector<int> counts(std::size_t(columns ? rect.width() : rect.height()), 0);
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            const unsigned char* row = &m_ink[std::size_t(y) * m_width];
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                if (!row[x]) continue;
+                ++counts[std::size_t(columns ? x - rect.left() : y - rect.top())];
+            }
+        }
+        return counts;
+    }
+
+    // The median height of the lines in `rect`, measured in strips a few words wide, so lines
+    // of columns side by side do not merge into one tall line; 0 without ink.
+    int lineHeight(const QRect& rect) const
+    {
+        std::vector<int> sizes;
+        for (int left = rect.left(); left <= rect.right(); left += lineStripWidth) {
+            const QRect strip(left, rect.top(), std::min(lineStripWidth, rect.right() - left + 1),
+                              rect.height());
+            const std::vector<int> rows = profile(strip, false);
+            int start = -1;
+            for (int i = 0; i <= int(rows.size()); ++i) {
+                const bool ink = i < int(rows.size()) && rows[std::size_t(i)];
+                if (ink && start < 0) start = i;
+                if (!ink && start >= 0) {
+                    sizes.push_back(i - start);
+                    start = -1;
+                }
+            }
+        }
+        if (sizes.empty()) return 0;
+        std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+        return sizes[sizes.size() / 2];
+    }
+
+private:
+    // Rules, panel borders and frames are runs of ink longer than any stroke of text; left in,
+    // a border down the page would join everything beside it into one block.
+    void clearRules()
+    {
+        for (int x = 0; x < m_width; ++x) {
+            int start = -1;
+            for (int y = 0; y <= m_height; ++y) {
+                const bool ink = y < m_height && at(x, y);
+                if (ink && start < 0) start = y;
+                if (!ink && start >= 0) {
+                    if (y - start >= maxStrokeLength) {
+                        for (int i = start; i < y; ++i)
+                            at(x, i) = 0;
+                    }
+                    start = -1;
+                }
+            }
+        }
+        for (int y = 0; y < m_height; ++y) {
+            int start = -1;
+            for (int x = 0; x <= m_width; ++x) {
+                const bool ink = x < m_width && at(x, y);
+                if (ink && start < 0) start = x;
+                if (!ink && start >= 0) {
+                    if (x - start >= maxRuleWidth) std::fill(&at(start, y), &at(x - 1, y) + 1, 0);
+                    start = -1;
+                }
+            }
+        }
+    }
+
+    unsigned char& at(int x, int y) { return m_ink[std::size_t(y) * m_width + x]; }
+
+public:
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    int m_width;
+    int m_height;
+    std::vector<unsigned char> m_ink;
+    bool m_cancelled = false;
+};
+
+// The runs of non-zero entries.
+std::vector<Run> inkRuns(const std::vector<int>& profile)
+{
+    std::vector<Run> runs;
+    int start = -1;
+    for (int i = 0; i < int(profile.size()); ++i) {
+        if (profile[std::size_t(i)] && start < 0) start = i;
+        if (!profile[std::size_t(i)] && start >= 0) {
+            runs.push_back({start, i});
+            start = -1;
+        }
+    }
+    if (start >= 0) runs.push_back({start, int(profile.size())});
+    return runs;
+}
+
+// Runs merged across gaps narrower than `minGap`: the groups a cut at wide gaps leaves.
+std::vector<Run> groups(const std::vector<Run>& runs, int minGap)
+{
+    std::vector<Run> merged;
+    for (const Run& run : runs) {
+        if (!merged.empty() && run.begin - merged.back().end < minGap)
+            merged.back().end = run.end;
+        else
+            merged.push_back(run);
+    }
+    return merged;
+}
+
+class Cutter {
+public:
+    Cutter(const InkMap& ink, int maxLines, const std::function<bool()>& cancel,
+           std::vector<TextBlock>& out)
+        : m_ink(ink), m_maxLines(maxLines), m_cancel(cancel), m_out(out)
+    {
+    }
+
+    bool cancelled() const { return m_cancelled; }
+
+    void cut(const QRect& rect)
+    {
+        if (rect.width() < minTextExtent || rect.height() < minTextExtent) return;
+        if (m_cancelled || (m_cancel && m_cancel())) {
+            m_cancelled = true;
+            return;
+        }
+        const std::vector<Run> lines = inkRuns(m_ink.profile(rect, false));
+        if (lines.empty()) return;
+        const int lineHeight = std::max(1, m_ink.lineHeight(rect));
+
+        // Paragraphs: cut at blank bands at least as tall as a line.
+        const std::vector<Run> bands = groups(lines, std::max(minTextExtent, lineHeight));
+        if (bands.size() > 1) {
+            for (const Run& band : bands)
+                cut(QRect(rect.left(), rect.top() + band.begin, rect.width(), band.size()));
+            return;
+        }
+        const QRect tight(rect.left(), rect.top() + bands.front().begin, rect.width(),
+                          bands.front().size());
+
+        // Columns: cut at blank bands several lines wide.
+        const std::vector<Run> inkColumns = inkRuns(m_ink.profile(tight, true));
+        const std::vector<Run> columns =
+            groups(inkColumns, std::max(2 * minTextExtent, columnGapLines * lineHeight));
+        if (columns.size() > 1) {
+            for (const Run& column : columns)
+                cut(QRect(tight.left() + column.begin, tight.top(), column.size(), tight.height()));
+            return;
+        }
+        const QRect leaf(tight.left() + columns.front().begin, tight.top(), columns.front().size(),
+                         tight.height());
+        if (leaf.width() < minTextExtent || leaf.height() < minTextExtent) return;
+        emitBlocks(leaf, lines, rect.top());
+    }
+
+private:
+    // The leaf in blocks of at most m_maxLines of its lines, split at the gaps between lines.
+    void emitBlocks(const QRect& leaf, const std::vector<Run>& lines, int linesOrigin)
+    {
+        std::vector<Run> inside;
+        for (const Run& line : lines) {
+            const int top = linesOrigin + line.begin;
+            if (top >= leaf.top() && top <= leaf.bottom())
+                inside.push_back({top, linesOrigin + line.end});
+        }
+        for (std::size_t first = 0; first < inside.size(); first += std::size_t(m_maxLines)) {
+            const std::size_t last = std::min(inside.size(), first + std::size_t(m_maxLines)) - 1;
+            const std::vector<Run> chunk(inside.begin() + std::ptrdiff_t(first),
+                                         inside.begin() + std::ptrdiff_t(last) + 1);
+            const QRect rect(leaf.left(), chunk.front().begin, leaf.width(),
+                             chunk.back().end - chunk.front().begin);
+            if (rect.height() < minTextExtent) continue;
+            m_out.push_back({rect, std::max(1, m_ink.lineHeight(rect))});
+        }
+    }
+
+    const InkMap& m_ink;
+    int m_maxLines;
+    const std::function<bool()>& m_cancel;
+    std::vector<TextBlock>& m_out;
+    bool m_cancelled = false;
+};
+
+} // namespace
+
+std::vector<TextBlock> findTextBlocks(const QImage& image, const std::function<bool()>& cancel,
+                                      int maxLines)
+{
+    std::vector<TextBlock> blocks;
+    if (image.isNull()) return blocks;
+    const InkMap ink(image, cancel);
+    if (ink.cancelled()) return {};
+    Cutter cutter(ink, std::max(1, maxLines), cancel, blocks);
+    cutter.cut(image.rect());
+    if (cutter.cancelled()) return {};
+    return blocks;
+}
+
+} // namespace snapkin::platform

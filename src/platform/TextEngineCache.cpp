@@ -1,0 +1,239 @@
+#include "platform/TextEngineCache.h"
+
+#include "platform/TextRecognition.h"
+
+#include <tesseract/baseapi.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace snapkin::platform {
+
+namespace {
+
+// More idle engines than this are freed when they come back: only a burst of parallel work
+// needs them, and each holds its models.
+constexpr std::size_t maxIdleEngines = 8;
+
+// Screens and screenshots carry no resolution; engines assume this one rather than guess.
+constexpr int sourceResolution = 96;
+
+// Tesseract parallelises inside one recognition with OpenMP. Recognitions here already run
+// beside each other (and beside the barcode reader), and OpenMP's spinning teams collapse on
+// a busy machine (a 0.1 s read took seconds). One recognition uses one thread: allowing no
+// active parallel level makes every OpenMP region run on its caller. The setting belongs to
+// the calling thread. The OpenMP runtime is loaded with Tesseract; it is looked up rather
+// than linked.
+void keepOpenMpToOneThread()
+{
+    using SetLevels = void (*)(int);
+    static const auto setMaxActiveLevels =
+        reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    thread_local bool done = false;
+    if (done || !setMaxActiveLevels) return;
+    setMaxActiveLevels(0);
+    done = true;
+}
+
+void endEngine(tesseract::TessBaseAPI* api)
+{
+    if (!api) return;
+    api->End();
+    delete api;
+}
+
+} // namespace
+
+TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
+{
+    Engine engine(new tesseract::TessBaseAPI, &endEngine);
+    // The dictionaries are loaded at start-up only, so each level has its own engine.
+    std::vector<std::string> names;
+    std::vector<std::string> values;
+    if (!key.accurate) {
+        names = {"load_system_dawg", "load_freq_dawg"};
+        values = {"0", "0"};
+    }
+    const QByteArray path = TextRecognition::dataPath().toLocal8Bit();
+    const QByteArray language = key.languages.toLatin1();
+    if (engine->Init(path.constData(), language.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                     &names, &values, false) != 0) {
+        return {nullptr, &endEngine};
+    }
+    engine->SetPageSegMode(tesseract::PSM_AUTO);
+    engine->SetVariable("user_defined_dpi", QByteArray::number(sourceResolution).constData());
+    engine->SetVariable("debug_file", "/dev/null");
+    return engine;
+}
+
+TextEngineCache::Lease::Lease(TextEngineCache* cache, Key key, Engine engine)
+    : m_cache(cache), m_key(std::move(key)), m_engine(std::move(engine))
+{
+}
+
+TextEngineCache::Lease::Lease(Lease&& other) noexcept
+    : m_cache(std::exchange(other.m_cache, nullptr)), m_key(std::move(other.m_key)),
+      m_engine(std::move(other.m_engine))
+{
+}
+
+TextEngineCache::Lease& TextEngineCache::Lease::operator=(Lease&& other) noexcept
+{
+    if (this != &other) {
+        if (m_cache && m_engine) m_cache->giveBack(std::move(m_key), std::move(m_engine));
+        m_cache = std::exchange(other.m_cache, nullptr);
+        m_key = std::move(other.m_key);
+        m_engine = std::move(other.m_engine);
+    }
+    return *this;
+}
+
+TextEngineCache::Lease::~Lease()
+{
+    if (m_cache && m_engine) m_cache->giveBack(std::move(m_key), std::move(m_engine));
+}
+
+TextEngineCache::TextEngineCache(Factory factory)
+    : m_factory(std::move(factory)), m_reaper([this] { reap(); })
+{
+}
+
+TextEngineCache::~TextEngineCache()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_reaper.join();
+}
+
+TextEngineCache& TextEngineCache::shared()
+{
+    static TextEngineCache* cache = [] {
+        auto* made = new TextEngineCache(&TextEngineCache::startEngine);
+        std::atexit([] {
+            const std::lock_guard lock(cache->m_freeing);
+            cache->m_exiting = true;
+        });
+        return made;
+    }();
+    return *cache;
+}
+
+TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
+{
+    keepOpenMpToOneThread();
+    {
+        const std::lock_guard lock(m_mutex);
+        // The most recently used first: the others then age out.
+        for (auto it = m_idle.rbegin(); it != m_idle.rend(); ++it) {
+            if (it->key == key) {
+                Engine engine = std::move(it->engine);
+                m_idle.erase(std::next(it).base());
+                ++m_lent;
+                return Lease(this, key, std::move(engine));
+            }
+        }
+        ++m_lent;
+    }
+    // Started outside the lock: other threads keep borrowing meanwhile.
+    Engine engine = m_factory(key);
+    if (!engine) {
+        const std::lock_guard lock(m_mutex);
+        --m_lent;
+        return {};
+    }
+    return Lease(this, key, std::move(engine));
+}
+
+void TextEngineCache::giveBack(Key key, Engine engine)
+{
+    std::vector<Engine> surplus;
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_lent;
+        m_idle.push_back({std::move(key), std::move(engine), std::chrono::steady_clock::now()});
+        while (m_idle.size() > maxIdleEngines) {
+            surplus.push_back(std::move(m_idle.front().engine));
+            m_idle.erase(m_idle.begin());
+        }
+    }
+    m_wake.notify_all();
+    // Freed outside the lock.
+}
+
+void TextEngineCache::setLifetime(std::chrono::milliseconds lifetime)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_lifetime = lifetime;
+    }
+    m_wake.notify_all();
+}
+
+std::chrono::milliseconds TextEngineCache::lifetime() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_lifetime;
+}
+
+int TextEngineCache::engineCount() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_lent + int(m_idle.size());
+}
+
+void TextEngineCache::releaseIdle()
+{
+    std::vector<Idle> idle;
+    {
+        const std::lock_guard lock(m_mutex);
+        idle.swap(m_idle);
+    }
+}
+
+void TextEngineCache::free(std::vector<Engine> engines)
+{
+    const std::lock_guard lock(m_freeing);
+    // The engine's own globals may already be gone while the process exits.
+    if (m_exiting) {
+        for (Engine& engine : engines)
+            (void)engine.release();
+    }
+}
+
+void TextEngineCache::reap()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
+        if (m_idle.empty()) {
+            m_wake.wait(lock);
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        std::vector<Engine> expired;
+        auto oldest = std::chrono::steady_clock::time_point::max();
+        for (auto it = m_idle.begin(); it != m_idle.end();) {
+            if (now - it->since >= m_lifetime) {
+                expired.push_back(std::move(it->engine));
+                it = m_idle.erase(it);
+            } else {
+                oldest = std::min(oldest, it->since);
+                ++it;
+            }
+        }
+        if (!expired.empty()) {
+            lock.unlock();
+            free(std::move(expired));
+            lock.lock();
+            continue;
+        }
+        m_wake.wait_until(lock, oldest + m_lifetime);
+    }
+}
+
+} // namespace snapkin::platform

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace snapkin::platform {
+
+// The text engines of the process, shared by every thread that recognises text. Starting an
+// engine costs about 100 ms and its models some tens of MiB, so an engine is lent out for one
+// recognition, taken back and lent again; an engine nobody has borrowed for `lifetime` (a
+// minute unless set) is freed by a background thread, so an idle application holds none.
+// An engine is only ever used by the thread that borrowed it. Safe to call from any thread.
+class TextEngineCache {
+public:
+    // What an engine is made for: its languages ("eng+deu") and level.
+    struct Key {
+        QString languages;
+        bool accurate = true;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    using Engine = std::unique_ptr<tesseract::TessBaseAPI, void (*)(tesseract::TessBaseAPI*)>;
+    // Makes a new engine; null when it cannot start.
+    using Factory = std::function<Engine(const Key& key)>;
+
+    // An engine on loan; it goes back to the cache when the lease ends.
+    class Lease {
+    public:
+        Lease() = default;
+        Lease(Lease&& other) noexcept;
+        Lease& operator=(Lease&& other) noexcept;
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        ~Lease();
+        explicit operator bool() const { return m_engine != nullptr; }
+        tesseract::TessBaseAPI& operator*() const { return *m_engine; }
+
+    private:
+        friend class TextEngineCache;
+        Lease(TextEngineCache* cache, Key key, Engine engine);
+        TextEngineCache* m_cache = nullptr;
+        Key m_key;
+        Engine m_engine{nullptr, nullptr};
+    };
+
+    explicit TextEngineCache(Factory factory);
+    // Frees every idle engine; leases must have ended.
+    ~TextEngineCache();
+
+    // The process's cache, over Tesseract; never destroyed, so no engine is torn down while
+    // the process exits.
+    static TextEngineCache& shared();
+
+    // An idle engine made for `key`, else a new one; an empty lease when none can start.
+    Lease borrow(const Key& key);
+
+    // How long an engine may stay unused before it is freed.
+    void setLifetime(std::chrono::milliseconds lifetime);
+    std::chrono::milliseconds lifetime() const;
+    // Engines that exist now, lent out or idle.
+    int engineCount() const;
+    // Frees every idle engine at once.
+    void releaseIdle();
+
+private:
+    struct Idle {
+        Key key;
+        Engine engine;
+        std::chrono::steady_clock::time_point since;
+    };
+
+    // A Tesseract engine for `key` over TextRecognition::dataPath(); null when it fails.
+    static Engine startEngine(const Key& key);
+
+    void giveBack(Key key, Engine engine);
+    void reap();
+    void free(std::vector<Engine> engines);
+
+    Factory m_factory;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Idle> m_idle;
+    int m_lent = 0;
+    std::chrono::milliseconds m_lifetime{60'000};
+    bool m_stopping = false;
+    // Held while the reaper frees engines; once the process exits, they are left to it.
+    std::mutex m_freeing;
+    bool m_exiting = false;
+    std::thread m_reaper;
+};
+
+} // namespace snapkin::platform

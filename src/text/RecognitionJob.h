@@ -1,0 +1,183 @@
+#pragma once
+
+#include "platform/BarcodeDetection.h"
+#include "platform/TextRecognition.h"
+
+#include <QFuture>
+#include <QImage>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <atomic>
+#include <expected>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <vector>
+
+namespace snapkin {
+
+// One recognition of an image spread over a thread pool: a task prepares the page (pixels and
+// blocks) while another reads the barcodes, then each text block is read by a task of its own,
+// the largest first, each with an engine of its own. No task waits for another: whichever
+// finishes last assembles the result. A failure or a cancellation of the future ends the
+// future at once, without waiting for blocks still being read; those stop at their next check
+// and are dropped. `R` is what the future carries; `assemble` turns the lines of every block
+// (in block order) and the barcodes into it on a pool thread.
+template <typename R>
+class RecognitionJob : public std::enable_shared_from_this<RecognitionJob<R>> {
+public:
+    using Lines = std::vector<platform::RecognizedTextLine>;
+    using Codes = std::vector<platform::DetectedBarcode>;
+    using Assemble = std::function<R(Lines lines, Codes codes)>;
+
+    struct Request {
+        QImage image;
+        platform::TextRecognition::Options options;
+        bool detectCodes = false;
+        int priority = 0;
+    };
+
+    static QFuture<R> start(QThreadPool& pool, Request request, Assemble assemble)
+    {
+        auto job = std::shared_ptr<RecognitionJob>(
+            new RecognitionJob(pool, std::move(request), std::move(assemble)));
+        job->m_promise.start();
+        QFuture<R> future = job->m_promise.future();
+        job->m_pending = job->m_request.detectCodes ? 2 : 1;
+        if (job->m_request.detectCodes) job->spawn([job] { job->readCodes(); });
+        job->spawn([job] { job->prepare(); });
+        return future;
+    }
+
+private:
+    RecognitionJob(QThreadPool& pool, Request request, Assemble assemble)
+        : m_pool(pool), m_request(std::move(request)), m_assemble(std::move(assemble))
+    {
+    }
+
+    void spawn(std::function<void()> task) { m_pool.start(std::move(task), m_request.priority); }
+
+    bool stopped() const { return m_done.load() || m_promise.isCanceled(); }
+    platform::CancelCheck cancelCheck() const
+    {
+        return [this] { return stopped(); };
+    }
+
+    void prepare()
+    {
+        if (stopped()) return finishStopped();
+        auto page =
+            platform::TextRecognition::prepare(m_request.image, m_request.options, cancelCheck());
+        if (!page) return fail(page.error());
+        m_page = std::make_shared<const platform::TextRecognition::Page>(std::move(*page));
+        const std::size_t count = m_page->blocks.size();
+        // The largest blocks go first, so the last ones to finish are short.
+        std::vector<std::size_t> order(count);
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const QRect& ra = m_page->blocks[a].rect;
+            const QRect& rb = m_page->blocks[b].rect;
+            return qint64(ra.width()) * ra.height() > qint64(rb.width()) * rb.height();
+        });
+        {
+            const std::lock_guard lock(m_mutex);
+            m_blockLines.resize(count);
+            m_pending += int(count);
+        }
+        auto self = this->shared_from_this();
+        for (const std::size_t index : order)
+            spawn([self, index] { self->readBlock(index); });
+        pieceDone();
+    }
+
+    void readBlock(std::size_t index)
+    {
+        if (stopped()) return finishStopped();
+        auto lines = platform::TextRecognition::recognizeBlock(*m_page, index, cancelCheck());
+        if (!lines) return fail(lines.error());
+        {
+            const std::lock_guard lock(m_mutex);
+            m_blockLines[index] = std::move(*lines);
+        }
+        pieceDone();
+    }
+
+    void readCodes()
+    {
+        if (stopped()) return finishStopped();
+        auto codes = platform::BarcodeDetection::detect(m_request.image, cancelCheck());
+        {
+            const std::lock_guard lock(m_mutex);
+            if (codes)
+                m_codes = std::move(*codes);
+            else
+                m_codesError = codes.error();
+        }
+        pieceDone();
+    }
+
+    // A text failure ends the job at once: it is the job's answer, whatever the barcodes.
+    void fail(platform::RecognitionError error)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_done.exchange(true)) return;
+        if (!m_promise.isCanceled()) m_promise.addResult(R(std::unexpected(error)));
+        m_promise.finish();
+    }
+
+    // A task that found the job cancelled ends it, so the caller hears at once.
+    void finishStopped()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_done.exchange(true)) return;
+        m_promise.finish();
+    }
+
+    void pieceDone()
+    {
+        Lines lines;
+        Codes codes;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (--m_pending > 0 || m_done.load()) return;
+            if (m_promise.isCanceled()) {
+                m_done = true;
+                m_promise.finish();
+                return;
+            }
+            if (m_codesError) {
+                m_done = true;
+                m_promise.addResult(R(std::unexpected(*m_codesError)));
+                m_promise.finish();
+                return;
+            }
+            for (Lines& block : m_blockLines)
+                std::move(block.begin(), block.end(), std::back_inserter(lines));
+            codes = std::move(m_codes);
+        }
+        // Assembled outside the lock; only this task is left.
+        R result = m_assemble(std::move(lines), std::move(codes));
+        const std::lock_guard lock(m_mutex);
+        if (m_done.exchange(true)) return;
+        if (!m_promise.isCanceled()) m_promise.addResult(std::move(result));
+        m_promise.finish();
+    }
+
+    QThreadPool& m_pool;
+    const Request m_request;
+    const Assemble m_assemble;
+    QPromise<R> m_promise;
+    std::atomic_bool m_done{false};
+    std::shared_ptr<const platform::TextRecognition::Page> m_page; // set before blocks start
+    std::mutex m_mutex;
+    int m_pending = 0;
+    std::vector<Lines> m_blockLines;
+    Codes m_codes;
+    std::optional<platform::RecognitionError> m_codesError;
+};
+
+} // namespace snapkin
