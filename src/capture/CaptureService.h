@@ -224,7 +224,7 @@ private:
 
     bool copyToClipboard(const platform::BaseImage& image);
     void openInEditor(const platform::BaseImage& image, const QString& title);
-    void openPasted(const std::expected<QImage, platform::ImageReadError>& image);
+    void openPasted(const std::expected<platform::BaseImage, platform::ImageReadError>& image);
     void showAlert(const CaptureAlert& alert, std::function<void(int)> answered);
 
     struct HiddenWindow {

@@ -8,6 +8,7 @@
 #include "editor/HistoryTracking.h"
 #include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
+#include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/Sounds.h"
@@ -260,7 +261,9 @@ const QStringList pasteFormats = {
 // Encoded bytes a paste may bring: far above any real screenshot, far below what would hurt.
 constexpr qint64 maximumPasteBytes = qint64(256) << 20;
 
-using ReadImage = std::expected<QImage, platform::ImageReadError>;
+// Every picture goes through the image budget: a pasted 8K screenshot is fine, a hostile
+// header is refused from the header instead of allocating gigabytes.
+using ReadImage = std::expected<BaseImage, platform::ImageReadError>;
 const ReadImage nothingPasted = std::unexpected(platform::ImageReadError::unreadable);
 
 // The one local file a list of URLs names, or nothing.
@@ -275,31 +278,31 @@ ReadImage localClipboardImage()
 {
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (!mime) return nothingPasted;
-    // PNG bytes go through the bounded reader: a pasted 8K screenshot is fine, a hostile
-    // header is refused instead of allocating gigabytes.
-    if (mime->hasFormat(QStringLiteral("image/png"))) {
-        auto decoded = platform::readImage(mime->data(QStringLiteral("image/png")));
+    for (const QString& format : pasteFormats) {
+        if (format == QLatin1String("text/uri-list") || !mime->hasFormat(format)) continue;
+        auto decoded = platform::ImageBudget::decode(mime->data(format));
         if (decoded || decoded.error() == platform::ImageReadError::tooLarge) return decoded;
     }
     if (mime->hasImage()) {
         const QImage image = qvariant_cast<QImage>(mime->imageData());
-        if (!image.isNull()) return image;
+        if (!image.isNull()) return platform::ImageBudget::accept(image);
     }
     if (const auto file = singleLocalFile(mime->hasUrls() ? mime->urls() : QList<QUrl>()))
-        return platform::readImage(*file);
+        return platform::ImageBudget::decode(*file);
     return nothingPasted;
 }
 
 // The picture in what an X11 clipboard's owner sent as `format`.
 ReadImage pastedImage(const platform::ClipboardTransfer::Data& data)
 {
-    if (data.format != QLatin1String("text/uri-list")) return platform::readImage(data.bytes);
+    if (data.format != QLatin1String("text/uri-list"))
+        return platform::ImageBudget::decode(data.bytes);
     QList<QUrl> urls;
     for (const QByteArray& line : data.bytes.split('\n')) {
         const QByteArray uri = line.trimmed();
         if (!uri.isEmpty() && !uri.startsWith('#')) urls << QUrl::fromEncoded(uri);
     }
-    if (const auto file = singleLocalFile(urls)) return platform::readImage(*file);
+    if (const auto file = singleLocalFile(urls)) return platform::ImageBudget::decode(*file);
     return nothingPasted;
 }
 
@@ -330,18 +333,19 @@ void CaptureService::openFromClipboard()
         });
 }
 
-void CaptureService::openPasted(const std::expected<QImage, platform::ImageReadError>& image)
+void CaptureService::openPasted(const std::expected<BaseImage, platform::ImageReadError>& image)
 {
     if (!image && image.error() == platform::ImageReadError::tooLarge) {
-        CaptureToast::show(platform::userMessage(image.error()), toastSeconds);
+        const QString message = platform::userMessage(image.error());
+        qWarning("Couldn't paste the clipboard's image: %s", qPrintable(message));
+        CaptureToast::show(message, toastSeconds);
         return;
     }
-    if (!image || image->isNull() || image->width() <= 0 || image->height() <= 0) {
+    if (!image || image->isNull()) {
         CaptureToast::show(L10n::text("No image on the clipboard"), toastSeconds);
         return;
     }
-    openInEditor(BaseImage(image->convertToFormat(QImage::Format_ARGB32_Premultiplied)),
-                 L10n::text("Pasted image"));
+    openInEditor(*image, L10n::text("Pasted image"));
 }
 
 } // namespace snapkin

@@ -12,6 +12,7 @@
 #include "model/SnapkinDocument.h"
 #include "output/FrameSettings.h"
 #include "platform/Defaults.h"
+#include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 
@@ -236,8 +237,9 @@ bool EditorWindowController::openDocument(const QString& path)
 {
     auto contents = SnapkinDocument::read(path);
     if (!contents) {
-        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the document"),
-                  contents.error().userMessage());
+        const QString message = contents.error().userMessage();
+        qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
+        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the document"), message);
         return false;
     }
     const AnnotationDocument& document = contents->document;
@@ -275,14 +277,16 @@ bool EditorWindowController::openDocument(const QString& path)
 
 bool EditorWindowController::openImage(const QString& path)
 {
-    auto image = platform::readImage(path);
+    auto image = platform::ImageBudget::decode(path);
     const QFileInfo info(path);
     if (!image) {
+        const QString message = platform::userMessage(image.error());
+        qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
         showAlert(QMessageBox::Warning, L10n::text("Couldn't open the image"),
-                  L10n::format("“%@”: %@", info.fileName(), platform::userMessage(image.error())));
+                  L10n::format("“%@”: %@", info.fileName(), message));
         return false;
     }
-    AnnotationStore& store = open(platform::BaseImage(*image), info.fileName());
+    AnnotationStore& store = open(*image, info.fileName());
     HistoryTracking::shared().track(store, info.completeBaseName(), std::nullopt, true);
     return true;
 }

@@ -91,6 +91,7 @@ QString SnapkinDocument::Failure::userMessage() const
             "The document holds a value that can't be saved, such as an invalid number.");
     case Kind::writeFailed: return platform::userMessage(writeError);
     case Kind::tooLarge: return platform::L10n::text("The document is too large to open.");
+    case Kind::imageTooLarge: return platform::userMessage(platform::ImageReadError::tooLarge);
     }
     return {};
 }
@@ -107,7 +108,11 @@ SnapkinDocument::readPackage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isDir()) return std::unexpected(Failure::damaged());
-    // Both entries are looked up before anything is decoded.
+    // Both entries are looked up before anything is decoded; an image longer than any within
+    // the budget is refused by its size on disk, unread.
+    const QFileInfo imageInfo(path + QLatin1Char('/') + QLatin1String(imageEntry));
+    if (!imageInfo.isSymLink() && imageInfo.isFile() && imageInfo.size() > maxImageBytes)
+        return std::unexpected(Failure::imageTooLarge());
     auto document = readEntry(path, documentEntry, maxDocumentBytes);
     auto image = readEntry(path, imageEntry, maxImageBytes);
     if (!document || !image) return std::unexpected(Failure::damaged());
@@ -137,12 +142,16 @@ SnapkinDocument::contents(const Package& package)
                 Failure::newerVersion(static_cast<int>(std::min<qint64>(version, INT_MAX))));
         return std::unexpected(Failure::damaged());
     }
-    // The bounded reader: a hostile image.png cannot demand unbounded memory.
-    auto pixels = platform::readImage(package.imagePNG);
-    if (!pixels) return std::unexpected(Failure::damaged());
-    platform::BaseImage image(*pixels, document->imagePointSize(pixels->size()));
-    if (image.isNull()) return std::unexpected(Failure::damaged());
-    return Contents{std::move(*document), std::move(image)};
+    // Within the image budget, checked from the header before any pixel is decoded and again
+    // on the editor's copy.
+    auto image = platform::ImageBudget::decode(package.imagePNG);
+    if (!image) {
+        return std::unexpected(image.error() == platform::ImageReadError::tooLarge
+                                   ? Failure::imageTooLarge()
+                                   : Failure::damaged());
+    }
+    const QSizeF points = document->imagePointSize(image->pixelSize());
+    return Contents{std::move(*document), image->withPointSize(points)};
 }
 
 std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>

@@ -3,6 +3,7 @@
 #include "model/AnnotationDocument.h"
 #include "platform/AtomicWrite.h"
 #include "platform/BaseImage.h"
+#include "platform/ImageBudget.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -33,9 +34,10 @@ public:
     static constexpr const char* thumbnailEntry = "Thumbnail.png";
     static constexpr int thumbnailMaxSide = 1024;
     // Entries larger than these are not read: a package is untrusted input. The document JSON
-    // carries placed images as Base64, hence its generous bound.
+    // carries placed images as Base64, hence its generous bound; the image is held to what the
+    // largest image within the image budget can take encoded.
     static constexpr qint64 maxDocumentBytes = 512LL * 1024 * 1024;
-    static constexpr qint64 maxImageBytes = 1024LL * 1024 * 1024;
+    static constexpr qint64 maxImageBytes = platform::ImageBudget::maxEncodedBytes;
 
     struct Failure {
         enum class Kind {
@@ -44,6 +46,7 @@ public:
             notEncodable,   // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,    // the file system refused the write (`writeError` says how)
             tooLarge,       // more annotations or pen points than a document may hold
+            imageTooLarge,  // an image over the image budget, or one whose memory ran out
         };
         Kind kind = Kind::damaged;
         int version = 0;
@@ -52,6 +55,7 @@ public:
         static Failure newerVersion(int version) { return {Kind::newerVersion, version, {}}; }
         static Failure damaged() { return {Kind::damaged, 0, {}}; }
         static Failure tooLarge() { return {Kind::tooLarge, 0, {}}; }
+        static Failure imageTooLarge() { return {Kind::imageTooLarge, 0, {}}; }
 
         QString userMessage() const;
         // userMessage(), or for a refused write one sentence naming `path` and, where it can be
@@ -77,7 +81,8 @@ public:
     static bool isDocument(const QString& path);
 
     // Reads the package folder at `path` into memory. A path that is not a folder, or a folder
-    // without both required regular files, is `damaged`.
+    // without both required regular files, is `damaged`; an image entry longer than
+    // maxImageBytes is `imageTooLarge`, told before it is read.
     static std::expected<Package, Failure> readPackage(const QString& path);
     // Decodes a package. A document that decodes is returned whatever its version; deciding
     // what to do with a newer one is the caller's.

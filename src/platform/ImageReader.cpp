@@ -4,8 +4,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QTransform>
 
 #include <tiffio.h>
 #include <zlib.h>
@@ -292,14 +294,60 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
     return std::nullopt;
 }
 
+// ---- GIF ----
+
+// The GIF decoder draws every frame onto a canvas of the logical screen's size, which the
+// header declares apart from the frames (a 35-byte file can declare 14000 x 14000 around a
+// single pixel). Qt's reported size is the first frame's, so the screen is checked here.
+std::optional<QSize> gifScreenSize(QIODevice& device)
+{
+    const auto header = readAt(device, 6, 4);
+    if (!header) return std::nullopt;
+    const auto* u = reinterpret_cast<const unsigned char*>(header->constData());
+    return QSize(u[0] | (u[1] << 8), u[2] | (u[3] << 8));
+}
+
 // ---- Reading ----
+
+// The orientation a file declares, applied as the decoder would, each step checked: a turn
+// that cannot have its memory gives a null image.
+QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
+{
+    using T = QImageIOHandler::Transformation;
+    if (transformation.toInt() == T::TransformationNone || image.isNull()) return image;
+    if (transformation.toInt() == T::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    if (transformation & (T::TransformationMirror | T::TransformationFlip)) {
+        image = image.mirrored(transformation.testFlag(T::TransformationMirror),
+                               transformation.testFlag(T::TransformationFlip));
+        if (image.isNull()) return image;
+    }
+    if (transformation & T::TransformationRotate90)
+        return image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// Whether the memory for an image of `size` could be had now. Tells an image that a decoder
+// or a conversion could not allocate from a damaged one, which fail alike.
+bool memoryAvailableFor(QSize size)
+{
+    if (size.isEmpty()) return true;
+    // The decoder's image and the conversion after it, both at once.
+    const QImage first(size, QImage::Format_ARGB32);
+    if (first.isNull()) return false;
+    const QImage second(size, QImage::Format_ARGB32);
+    return !second.isNull();
+}
 
 std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageReadLimits& limits)
 {
     quietDecoders();
     const qint64 allocationLimit = qint64(limits.allocationLimitMB) * 1024 * 1024;
-    const auto tooManyPixels = [&](QSize size) {
-        return qint64(size.width()) * size.height() > limits.maxPixels;
+    // Every size is checked at 4 bytes a pixel, whatever the decoder's format: that is what
+    // the image takes once it is shown.
+    const auto tooLarge = [&](QSize size) {
+        const qint64 pixels = qint64(size.width()) * size.height();
+        return pixels > limits.maxPixels || pixels * 4 > allocationLimit;
     };
 
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
@@ -310,32 +358,37 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (*format == "jpeg") {
         const auto jpeg = readJpegHeader(device);
         if (!jpeg || jpeg->size.isEmpty()) return std::unexpected(ImageReadError::unreadable);
-        if (tooManyPixels(jpeg->size) ||
+        if (tooLarge(jpeg->size) ||
             jpeg->coefficientBytes + qint64(jpeg->size.width()) * jpeg->size.height() * 4 >
                 allocationLimit) {
             return std::unexpected(ImageReadError::tooLarge);
         }
+    }
+    if (*format == "gif") {
+        const auto screen = gifScreenSize(device);
+        if (!screen) return std::unexpected(ImageReadError::unreadable);
+        if (tooLarge(*screen)) return std::unexpected(ImageReadError::tooLarge);
     }
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
 
     QImageReader reader(&device, *format);
     // Only the handler of the format found above: never another plugin's guess.
     reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(true);
+    // Turned below, where a turn that runs out of memory can be told apart.
+    reader.setAutoTransform(false);
     reader.setAllocationLimit(limits.allocationLimitMB);
     const QSize declared = reader.size();
-    if (declared.isValid() && tooManyPixels(declared))
-        return std::unexpected(ImageReadError::tooLarge);
+    if (declared.isValid() && tooLarge(declared)) return std::unexpected(ImageReadError::tooLarge);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        // Qt reports an allocation refusal as an invalid image; tell it apart by the size.
-        if (declared.isValid() &&
-            qint64(declared.width()) * declared.height() * 4 > allocationLimit) {
+        // Qt reports an allocation refusal or a failed allocation as an invalid image.
+        if (declared.isValid() && !declared.isEmpty() && !memoryAvailableFor(declared))
             return std::unexpected(ImageReadError::tooLarge);
-        }
         return std::unexpected(ImageReadError::unreadable);
     }
-    if (tooManyPixels(image.size())) return std::unexpected(ImageReadError::tooLarge);
+    if (tooLarge(image.size())) return std::unexpected(ImageReadError::tooLarge);
+    image = oriented(std::move(image), reader.transformation());
+    if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
     return image;
 }
 
@@ -349,6 +402,12 @@ std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLi
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::unexpected(ImageReadError::unreadable);
     return readFrom(file, limits);
+}
+
+std::expected<QImage, ImageReadError> readImage(QIODevice& device, ImageReadLimits limits)
+{
+    if (!device.isReadable()) return std::unexpected(ImageReadError::unreadable);
+    return readFrom(device, limits);
 }
 
 std::expected<QImage, ImageReadError> readImage(const QByteArray& data, ImageReadLimits limits)

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+class QIODevice;
+
 #include <expected>
 
 namespace snapkin::platform {
@@ -16,18 +18,25 @@ enum class ImageReadError {
 
 QString userMessage(ImageReadError error);
 
+// The memory one decoded image may take, at 4 bytes a pixel (ImageBudget says why this much).
+inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
+
 // The one reader for images from outside (documents, opened or pasted files, placed images).
 // It reads PNG, JPEG, WebP, TIFF, GIF and BMP, chosen by the content (never by the name, and
-// never another installed image plugin such as SVG). Orientation is applied. Qt's default
-// allocation limit of 128 MB would refuse an 8K capture; this one allows 1 GB, which bounds
-// the decoder's own buffers too (a progressive JPEG's coefficients), caps the pixel count, and
-// refuses with an error, never a crash. Decoders print nothing on the terminal.
+// never another installed image plugin such as SVG). Orientation is applied. The pixel cap is
+// checked against the size the header declares before any pixel is decoded, and again on the
+// decoded image; the allocation limit bounds the decoder's own buffers too (a 16-bit PNG's
+// 8 bytes a pixel, a progressive JPEG's coefficients). By default both hold the image budget.
+// A refusal is an error, never a crash; an image whose memory could not be had (a decoder or
+// the orientation's turn that ran out) is `tooLarge`. Decoders print nothing on the terminal.
 struct ImageReadLimits {
-    qint64 maxPixels = 200'000'000;  // about 14142 x 14142
-    int allocationLimitMB = 1024;
+    qint64 maxPixels = imageBudgetBytes / 4; // 33.5 megapixels
+    int allocationLimitMB = int(3 * imageBudgetBytes / (1024 * 1024));
 };
 
 std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLimits limits = {});
 std::expected<QImage, ImageReadError> readImage(const QByteArray& data, ImageReadLimits limits = {});
+// From an open, readable device (a file opened without following links, for one).
+std::expected<QImage, ImageReadError> readImage(QIODevice& device, ImageReadLimits limits = {});
 
 } // namespace snapkin::platform

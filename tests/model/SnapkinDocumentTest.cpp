@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 
+#include "support/HostileImages.h"
 #include "TestPaths.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
@@ -197,7 +198,8 @@ TEST(SnapkinDocumentReader, MissingOrBadEntriesAreDamaged)
     writeBytes(path + "/image.png", "not a png at all");
     EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::damaged());
 
-    // A tiny PNG that declares 30000 x 30000 pixels is refused before it is decoded.
+    // A tiny PNG that declares 30000 x 30000 pixels is refused before it is decoded, as too
+    // large rather than damaged.
     QImage small(4, 4, QImage::Format_RGB32);
     small.fill(Qt::red);
     QByteArray png = *SnapkinDocument::pngData(small);
@@ -210,7 +212,10 @@ TEST(SnapkinDocumentReader, MissingOrBadEntriesAreDamaged)
     png.replace(ihdr + 4 + 13, 4, QByteArray(crcBytes, 4));
     ASSERT_EQ(platform::readImage(png).error(), platform::ImageReadError::tooLarge);
     writeBytes(path + "/image.png", png);
-    EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::damaged());
+    const auto refused = SnapkinDocument::read(path);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), SnapkinDocument::Failure::imageTooLarge());
+    EXPECT_EQ(refused.error().userMessage(), "The image is too large to open.");
 
     EXPECT_FALSE(SnapkinDocument::read(dir.filePath("nothing-here.snapkin")));
     writeBytes(dir.filePath("file.snapkin"), "{}");
@@ -262,6 +267,35 @@ TEST(SnapkinDocumentReader, OpensAndRefusesWithinOneGibOfAddressSpace)
         const auto contents = SnapkinDocument::contents(package);
         return !contents && contents.error() == SnapkinDocument::Failure::tooLarge() ? 0 : 1;
     }), 0);
+}
+
+// A package is as hostile as a file: its image is held to the image budget from the header,
+// before any pixel is decoded, and refused with the image's too-large message, under the
+// address-space limit of `ulimit -v 1.5 GB` as without it.
+TEST(SnapkinDocumentReader, AnImageOverTheBudgetIsRefusedAsTooLargeBeforeDecoding)
+{
+    ASSERT_FALSE(test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
+    for (const QString& name : test::hostileImageNames()) {
+        SCOPED_TRACE(name.toStdString());
+        const QString package = test::hostilePackagePath(name);
+        const auto read = SnapkinDocument::read(package);
+        ASSERT_FALSE(read);
+        EXPECT_EQ(read.error(), SnapkinDocument::Failure::imageTooLarge());
+        EXPECT_EQ(read.error().userMessage(), "The image is too large to open.");
+        EXPECT_EQ(underAddressSpaceLimit(1536ull * 1024 * 1024, [&] {
+            const auto limited = SnapkinDocument::read(package);
+            return !limited && limited.error() == SnapkinDocument::Failure::imageTooLarge() ? 0
+                                                                                             : 1;
+        }), 0);
+    }
+
+    // An image.png longer than any image within the budget is refused by its size on disk.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long.snapkin");
+    ASSERT_TRUE(SnapkinDocument::write(*SnapkinDocument::wrapper(*sampleStore()), path));
+    QFile image(path + "/image.png");
+    ASSERT_TRUE(image.resize(SnapkinDocument::maxImageBytes + 1)); // sparse: nothing written
+    EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::imageTooLarge());
 }
 
 TEST(SnapkinDocumentReader, TooManyAnnotationsOrPointsAreTooLarge)

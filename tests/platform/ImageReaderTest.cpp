@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -102,6 +103,40 @@ TEST(ImageReader, Opens8KCapture)
     ASSERT_TRUE(read) << qPrintable(userMessage(read.error()));
     EXPECT_EQ(read->size(), QSize(7680, 4320));
     EXPECT_EQ(read->pixelColor(7679, 4319), QColor(200, 100, 50));
+}
+
+// The orientation is applied as Qt's own reader applies it, for each of EXIF's eight values.
+TEST(ImageReader, TurnsAJpegAsItsExifOrientationSays)
+{
+    QImage image(48, 24, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) image.setPixelColor(x, y, Qt::red); // top left
+    const QByteArray plain = encoded(image, "jpeg");
+    for (quint16 orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        // APP1 "Exif" with a big-endian TIFF holding one entry: Orientation (SHORT).
+        const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100") +
+                                QByteArray(1, char(orientation)) + QByteArray(2, '\0') +
+                                QByteArray(4, '\0');
+        const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+        QByteArray app1 = QByteArray::fromHex("ffe1");
+        app1.append(char((body.size() + 2) >> 8)).append(char(body.size() + 2)).append(body);
+        QByteArray jpeg = plain;
+        jpeg.insert(2, app1);
+
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader qtReader(&buffer, "jpeg");
+        qtReader.setAutoTransform(true);
+        const QImage expected = qtReader.read();
+        ASSERT_FALSE(expected.isNull());
+        const auto read = readImage(jpeg);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->size(), orientation >= 5 ? QSize(24, 48) : QSize(48, 24));
+        EXPECT_EQ(read->convertToFormat(QImage::Format_RGB32),
+                  expected.convertToFormat(QImage::Format_RGB32));
+    }
 }
 
 TEST(ImageReader, RefusesHugeClaimWithError)

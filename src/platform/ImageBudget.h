@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/BaseImage.h"
+#include "platform/ImageReader.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <expected>
+
+class QIODevice;
+
+namespace snapkin::platform {
+
+// The memory one decoded image may take, and the one way in for a picture that will be edited
+// (an opened or dropped file, a document's image, the clipboard, the screenshot watcher).
+//
+// An editor holds up to about four pictures of its base image's size: the image and the copies
+// made while it is shown and edited (about three), and the flattened output of a copy, save or
+// preview. The budget keeps four of them, with the application's own ~50 MB, under 600 MB:
+// 128 MiB a picture at 4 bytes a pixel, 33.5 megapixels, which holds an 8K capture
+// (7680 x 4320) and three 4K displays side by side (11520 x 2160).
+//
+// The budget is checked before any pixel is decoded (from the header's size, at 4 bytes a
+// pixel), and again on every image that a conversion made. A conversion that runs out of memory
+// gives a null QImage; that too is refused as too large, never handed on.
+class ImageBudget {
+public:
+    ImageBudget() = delete;
+
+    static constexpr qint64 maxImageBytes = imageBudgetBytes;
+    static constexpr qint64 maxPixels = maxImageBytes / 4;
+    // The largest encoded image worth reading: a PNG of the largest image at 16 bits a channel
+    // with no compression, and its chunks. Anything longer is refused before it is read.
+    static constexpr qint64 maxEncodedBytes = 2 * maxImageBytes + 16LL * 1024 * 1024;
+
+    // Whether an image of this size, at 4 bytes a pixel, fits the budget.
+    static bool admits(QSize size);
+    // Limits for readImage() that hold the budget.
+    static ImageReadLimits limits();
+
+    // An image for an editor (ARGB32 premultiplied) from a file, from a device or from encoded
+    // bytes. Over the budget, or short of memory in any conversion: ImageReadError::tooLarge.
+    static std::expected<BaseImage, ImageReadError> decode(const QString& path);
+    static std::expected<BaseImage, ImageReadError> decode(QIODevice& device);
+    static std::expected<BaseImage, ImageReadError> decode(const QByteArray& bytes);
+    // A picture that came decoded (a conversion's result, a QImage handed over by Qt) checked
+    // against the budget and converted for an editor. A null image is one that a conversion
+    // could not make: tooLarge.
+    static std::expected<BaseImage, ImageReadError> accept(const QImage& image);
+};
+
+} // namespace snapkin::platform

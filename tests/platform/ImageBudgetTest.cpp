@@ -1,0 +1,142 @@
+#include "platform/ImageBudget.h"
+
+#include "support/HostileImages.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace snapkin;
+using namespace snapkin::platform;
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool sanitized()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+// In a child process: decodes `bytes` with 24 MB of address space to spare; 0 when the image
+// opened, 3 when it was too large, 4 for any other refusal.
+int decodedWithLittleMemory(const QByteArray& bytes)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 mappedKB = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmSize:")) mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
+        }
+    }
+    const rlim_t limit = rlim_t(mappedKB + 24 * 1024) * 1024;
+    const rlimit address{limit, limit};
+    if (setrlimit(RLIMIT_AS, &address) != 0) return 5;
+    const auto read = ImageBudget::decode(bytes);
+    return read ? 0 : read.error() == ImageReadError::tooLarge ? 3 : 4;
+}
+
+} // namespace
+
+TEST(ImageBudget, RefusesEveryHostileImageFromItsHeaderWithTheTooLargeMessage)
+{
+    const QString folder = test::hostileImagesFolder();
+    ASSERT_FALSE(folder.isEmpty()) << "scripts/hostile-images failed";
+    for (const QString& name : test::hostileImageNames()) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = QDir(folder).filePath(name);
+        ASSERT_LT(QFileInfo(path).size(), 1024 * 1024);
+        const auto fromFile = ImageBudget::decode(path);
+        ASSERT_FALSE(fromFile);
+        EXPECT_EQ(fromFile.error(), ImageReadError::tooLarge);
+        const auto fromBytes = ImageBudget::decode(fileBytes(path));
+        ASSERT_FALSE(fromBytes);
+        EXPECT_EQ(fromBytes.error(), ImageReadError::tooLarge);
+        EXPECT_EQ(userMessage(fromBytes.error()), "The image is too large to open.");
+    }
+}
+
+TEST(ImageBudget, OpensThreeFourKDisplaysSideBySideReadyForAnEditor)
+{
+    QImage screens(11520, 2160, QImage::Format_RGB32);
+    screens.fill(QColor(20, 40, 60));
+    screens.setPixelColor(11519, 2159, QColor(200, 100, 50));
+    const auto decoded = ImageBudget::decode(encoded(screens, "png", 100));
+    ASSERT_TRUE(decoded) << qPrintable(userMessage(decoded.error()));
+    EXPECT_EQ(decoded->pixelSize(), QSize(11520, 2160));
+    EXPECT_EQ(decoded->image().format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(decoded->image().pixelColor(11519, 2159), QColor(200, 100, 50));
+    EXPECT_TRUE(ImageBudget::admits(QSize(7680, 4320))); // an 8K capture
+    EXPECT_TRUE(ImageBudget::admits(QSize(8192, 4096)));
+    EXPECT_FALSE(ImageBudget::admits(QSize(8192, 4097)));
+}
+
+TEST(ImageBudget, ANullOrOversizedPictureIsRefusedAsTooLarge)
+{
+    // A conversion that ran out of memory gives a null image: never an editor of -1 x -1.
+    const auto null = ImageBudget::accept(QImage());
+    ASSERT_FALSE(null);
+    EXPECT_EQ(null.error(), ImageReadError::tooLarge);
+    // Over the budget whatever its format (1 byte a pixel here, 4 in an editor).
+    const QImage wide(40000, 1000, QImage::Format_Grayscale8);
+    ASSERT_FALSE(wide.isNull());
+    EXPECT_EQ(ImageBudget::accept(wide).error(), ImageReadError::tooLarge);
+
+    QImage small(30, 20, QImage::Format_RGB888);
+    small.fill(Qt::green);
+    const auto accepted = ImageBudget::accept(small);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(accepted->image().format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(accepted->pointSize(), QSizeF(30, 20));
+}
+
+TEST(ImageBudget, AnEncodedImageLongerThanAnyWithinTheBudgetIsNotRead)
+{
+    QByteArray bytes;
+    bytes.resize(ImageBudget::maxEncodedBytes + 1);
+    std::memcpy(bytes.data(), "\x89PNG\r\n\x1a\n", 8);
+    EXPECT_EQ(ImageBudget::decode(bytes).error(), ImageReadError::tooLarge);
+}
+
+// A valid image within the budget whose memory can't be had (an address-space limit, as under
+// `ulimit -v`) is too large, not damaged: the decoder and the orientation's turn both fail alike.
+TEST(ImageBudget, AnImageWhoseMemoryRunsOutIsTooLargeNotDamaged)
+{
+    if (sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    QImage image(4000, 4000, QImage::Format_RGB32);
+    image.fill(QColor(90, 90, 90));
+    const QByteArray jpeg = encoded(image, "jpeg", 50);
+    image = QImage();
+    ASSERT_FALSE(jpeg.isEmpty());
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(_exit(decodedWithLittleMemory(jpeg)), ::testing::ExitedWithCode(3), "");
+}
