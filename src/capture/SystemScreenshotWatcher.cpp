@@ -1,9 +1,12 @@
 #include "capture/SystemScreenshotWatcher.h"
 
+#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotFolderPanel.h"
 #include "platform/Defaults.h"
+#include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
+#include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 
 #include <QDir>
@@ -14,7 +17,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace snapkin {
@@ -30,6 +35,8 @@ constexpr qint64 creationClockSlackMs = 100;
 
 // Coalesces a burst of events (a copy raises several per file) into one look at the folder.
 constexpr int scanDelayMs = 20;
+
+constexpr double refusalToastSeconds = 4.0;
 
 constexpr uint32_t watchedEvents = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE |
                                    IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
@@ -58,6 +65,10 @@ SystemScreenshotWatcher& SystemScreenshotWatcher::shared()
         w->setHandler([](const platform::BaseImage& image, const QString& fileName) {
             PostCaptureRouter::shared().handleSystemScreenshot(image, fileName);
         });
+        w->setRefusalHandler([](const QString& fileName, const QString& message) {
+            CaptureToast::show(platform::L10n::format("“%@”: %@", fileName, message),
+                               refusalToastSeconds);
+        });
         return w;
     }();
     return *watcher;
@@ -69,6 +80,8 @@ SystemScreenshotWatcher::SystemScreenshotWatcher(platform::Defaults& settings, Q
     m_scanTimer.setSingleShot(true);
     m_scanTimer.setInterval(scanDelayMs);
     connect(&m_scanTimer, &QTimer::timeout, this, &SystemScreenshotWatcher::scan);
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, &SystemScreenshotWatcher::openReady);
 }
 
 SystemScreenshotWatcher::~SystemScreenshotWatcher()
@@ -79,6 +92,11 @@ SystemScreenshotWatcher::~SystemScreenshotWatcher()
 void SystemScreenshotWatcher::setHandler(Handler handler)
 {
     m_handler = std::move(handler);
+}
+
+void SystemScreenshotWatcher::setRefusalHandler(RefusalHandler handler)
+{
+    m_refusalHandler = std::move(handler);
 }
 
 void SystemScreenshotWatcher::setFolderPanel(SystemScreenshotFolderPanel* panel)
@@ -259,17 +277,8 @@ void SystemScreenshotWatcher::finishWaiting(const QString& path, bool stable)
     m_waiting.remove(path);
     const bool closed = m_closedWhileWaiting.remove(path);
     if (stable) {
-        auto image = platform::readImage(path);
-        if (image && !image->isNull()) {
-            if (m_handler)
-                m_handler(platform::BaseImage(
-                              image->convertToFormat(QImage::Format_ARGB32_Premultiplied)),
-                          QFileInfo(path).fileName());
-            return;
-        }
-        // Unreadable: maybe not complete yet (another look once it is closed), maybe a format
-        // without a reader; either way it goes without a word.
-        if (!closed) m_retryWhenClosed.insert(path);
+        m_ready.append(Ready{path, closed});
+        openReady();
         return;
     }
     // Still changing: closed meanwhile means complete now, so one more round; otherwise the
@@ -278,6 +287,54 @@ void SystemScreenshotWatcher::finishWaiting(const QString& path, bool stable)
         waitUntilStable(path, 0);
     else
         m_retryWhenClosed.insert(path);
+}
+
+void SystemScreenshotWatcher::openReady()
+{
+    while (!m_ready.isEmpty()) {
+        if (m_sinceOpened.isValid() && m_sinceOpened.elapsed() < m_openInterval) {
+            if (!m_openTimer.isActive())
+                m_openTimer.start(int(m_openInterval - m_sinceOpened.elapsed()));
+            return;
+        }
+        const Ready next = m_ready.takeFirst();
+        if (openSettled(next.path, next.closed)) m_sinceOpened.start();
+    }
+}
+
+bool SystemScreenshotWatcher::openSettled(const QString& path, bool closed)
+{
+    const QFileInfo info(path);
+    // Opened by its name in the folder without following a link, and without waiting on a
+    // pipe's writer; then it must be a regular file.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        return false; // a link, a pipe, a folder, or gone: never a screenshot of ours to open
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    auto image = platform::ImageBudget::decode(file);
+    file.close();
+    if (image) {
+        if (m_handler) m_handler(*image, info.fileName());
+        return true;
+    }
+    if (image.error() == platform::ImageReadError::tooLarge) {
+        const QString message = platform::userMessage(image.error());
+        qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
+        if (m_refusalHandler) m_refusalHandler(info.fileName(), message);
+        return false;
+    }
+    // Unreadable: maybe not complete yet (another look once it is closed), maybe a format
+    // without a reader; either way it goes without a word.
+    if (!closed) m_retryWhenClosed.insert(path);
+    return false;
 }
 
 std::optional<qint64> SystemScreenshotWatcher::fileSize(const QString& path)

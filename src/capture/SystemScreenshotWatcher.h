@@ -4,6 +4,8 @@
 #include "platform/BaseImage.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -34,6 +36,11 @@ class Defaults;
 // checked up to nine times; one still changing after that opens when the program writing it
 // closes it and its size then holds. Unreadable files (HEIC among them) are dropped silently.
 //
+// The folder is anyone's to write into, so what is in it is untrusted: only a regular file
+// whose own name is in the folder is read (never through a link, never a pipe or a device),
+// within the image budget; one over it is refused with the budget's message, not opened. At
+// most one editor opens a second: files that settle faster wait their turn, in order.
+//
 // The folder is kept as its absolute path under "systemScreenshotsFolderBookmark"; whether the
 // watcher runs is "watchSystemScreenshots", which its callers read (launch, settings).
 // GUI thread only.
@@ -44,6 +51,7 @@ public:
     static constexpr const char* watchKey = "watchSystemScreenshots";
     static constexpr int stabilityIntervalMs = 250;
     static constexpr int stabilityChecks = 9;
+    static constexpr int openIntervalMs = 1000;
 
     // The application's watcher, over the standard settings, handing screenshots to the router.
     static SystemScreenshotWatcher& shared();
@@ -59,6 +67,8 @@ public:
     bool isWatching() const { return m_fd >= 0; }
     // How many new files are waiting for their size to settle.
     qsizetype waitingCount() const { return m_waiting.size(); }
+    // How many settled files are waiting for their turn to open.
+    qsizetype readyCount() const { return m_ready.size(); }
     // The folder being watched; empty when stopped.
     QString watchedFolder() const { return m_folder; }
 
@@ -74,6 +84,11 @@ public:
     // The router by default.
     using Handler = std::function<void(const platform::BaseImage& image, const QString& fileName)>;
     void setHandler(Handler handler);
+    // Where a refused screenshot is reported: its file name and why. A toast by default.
+    using RefusalHandler = std::function<void(const QString& fileName, const QString& message)>;
+    void setRefusalHandler(RefusalHandler handler);
+    // The least time between two screenshots handed on (openIntervalMs unless a test says).
+    void setOpenInterval(int ms) { m_openInterval = ms; }
     // Replaces the folder dialog (not owned; nullptr restores Qt's own).
     void setFolderPanel(SystemScreenshotFolderPanel* panel);
 
@@ -83,11 +98,15 @@ private:
     bool isScreenshotImage(const QString& path) const;
     void waitUntilStable(const QString& path, int attempt);
     void finishWaiting(const QString& path, bool stable);
+    void openReady();
+    // Reads and hands on one settled file; true when it was handed on.
+    bool openSettled(const QString& path, bool closed);
     static std::optional<qint64> fileSize(const QString& path);
     static QSet<QString> currentFiles(const QString& folder);
 
     platform::Defaults& m_settings;
     Handler m_handler;
+    RefusalHandler m_refusalHandler;
     SystemScreenshotFolderPanel* m_panel = nullptr;
 
     int m_fd = -1;
@@ -104,6 +123,15 @@ private:
     QSet<QString> m_closedWhileWaiting;
     // Paths that gave up waiting (still growing, or not yet readable): tried again when closed.
     QSet<QString> m_retryWhenClosed;
+    // Settled files waiting for their turn to open, whether each was closed after writing.
+    struct Ready {
+        QString path;
+        bool closed = false;
+    };
+    QList<Ready> m_ready;
+    QTimer m_openTimer;
+    QElapsedTimer m_sinceOpened; // invalid until one was handed on
+    int m_openInterval = openIntervalMs;
 };
 
 } // namespace snapkin

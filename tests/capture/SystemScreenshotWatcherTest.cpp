@@ -5,8 +5,11 @@
 #include "platform/NewFileWrite.h"
 #include "platform/OwnWrites.h"
 
+#include "support/HostileImages.h"
+
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -66,7 +69,14 @@ protected:
         watcher.setHandler([this](const platform::BaseImage& image, const QString& name) {
             opened.append(name);
             sizes.append(image.pixelSize());
+            openedAt.append(clock.elapsed());
         });
+        watcher.setRefusalHandler([this](const QString& name, const QString& message) {
+            refused.append(name + ": " + message);
+        });
+        // The pace of one a second has a test of its own.
+        watcher.setOpenInterval(0);
+        clock.start();
     }
 
     void watch()
@@ -95,6 +105,9 @@ protected:
     SystemScreenshotWatcher watcher{settings};
     QStringList opened;
     QList<QSize> sizes;
+    QElapsedTimer clock;
+    QList<qint64> openedAt;
+    QStringList refused;
 };
 
 } // namespace
@@ -243,4 +256,59 @@ TEST_F(Watcher, EnablingAsksForAFolderOnlyWhenNoneIsChosenAndCancellingChangesNo
     EXPECT_TRUE(watcher.enableChoosingFolder());
     EXPECT_EQ(panel.starts.size(), 2);
     EXPECT_TRUE(watcher.isWatching());
+}
+
+// The folder is anyone's to write into: a link there to a file elsewhere is never followed.
+TEST_F(Watcher, ALinkInTheFolderIsNeverFollowed)
+{
+    watch();
+    const QString outside = home.filePath("private.png");
+    ASSERT_TRUE(put(outside, pngBytes()));
+    ASSERT_TRUE(QFile::link(outside, inFolder("link.png")));
+    ASSERT_TRUE(QDir().mkdir(home.filePath("elsewhere")));
+    ASSERT_TRUE(put(home.filePath("elsewhere/deep.png"), pngBytes()));
+    ASSERT_TRUE(QFile::link(home.filePath("elsewhere"), inFolder("folder.png")));
+    // A real screenshot after them still opens.
+    QTest::qWait(100);
+    ASSERT_TRUE(put(inFolder("real.png"), pngBytes()));
+    EXPECT_EQ(openedAfterAWhile(), QStringList{"real.png"});
+    EXPECT_TRUE(refused.isEmpty());
+}
+
+// Nothing a stranger drops in the folder costs more than the image budget: each hostile image
+// is refused with the too-large message, and no editor opens.
+TEST_F(Watcher, ImagesOverTheBudgetAreRefusedWithTheMessage)
+{
+    ASSERT_FALSE(test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
+    watch();
+    QStringList expected;
+    for (const QString& name : test::hostileImageNames()) {
+        // Under a screenshot extension, whatever the content.
+        const QString as = QFileInfo(name).completeBaseName() + ".png";
+        ASSERT_TRUE(QFile::copy(QDir(test::hostileImagesFolder()).filePath(name), inFolder(as)));
+        expected.append(as + ": The image is too large to open.");
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refused.size() >= expected.size(); }, 5000));
+    refused.sort();
+    expected.sort();
+    EXPECT_EQ(refused, expected);
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+// A burst of screenshots (or a stranger's flood) opens one editor at a time, at the pace set,
+// in the order the files settled.
+TEST_F(Watcher, OpensAtMostOneScreenshotPerInterval)
+{
+    constexpr int interval = 300;
+    watcher.setOpenInterval(interval);
+    watch();
+    for (const char* name : {"a.png", "b.png", "c.png"}) ASSERT_TRUE(put(inFolder(name), pngBytes()));
+    ASSERT_TRUE(openedWithin(3000 + 3 * interval, 3));
+    QStringList sorted = opened;
+    sorted.sort();
+    EXPECT_EQ(sorted, (QStringList{"a.png", "b.png", "c.png"}));
+    ASSERT_EQ(openedAt.size(), 3);
+    // Never sooner than the interval; a loaded machine may be later.
+    EXPECT_GE(openedAt[1] - openedAt[0], interval - 5);
+    EXPECT_GE(openedAt[2] - openedAt[1], interval - 5);
 }
