@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 
 namespace snapkin::tools {
 
@@ -72,6 +73,20 @@ inline int parseArguments(QCommandLineParser& parser)
                    : outputFailed();
     }
     return -1;
+}
+
+// Runs a program's body and returns its exit status. Memory that runs out (an input too large
+// for what the machine or a limit allows) ends it with a message and status 1, not an abort.
+// The message is written without allocating, since there may be nothing left to allocate.
+template <typename Body> int exitOnOutOfMemory(const char* name, Body&& body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        std::fputs(name, stderr);
+        std::fputs(": out of memory: the input is too large to process.\n", stderr);
+        return 1;
+    }
 }
 
 } // namespace snapkin::tools

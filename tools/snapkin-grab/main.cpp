@@ -121,9 +121,7 @@ std::optional<DisplayInfo> displayForRegion(const ShareableContent& content, con
     return best;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     tools::identify("snapkin-grab");
@@ -261,4 +259,11 @@ int main(int argc, char** argv)
     if (auto written = platform::writeFileAtomically(out, *bytes); !written)
         return fail(platform::describeWriteFailure(out, written.error()));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return snapkin::tools::exitOnOutOfMemory("snapkin-grab", [&] { return run(argc, argv); });
 }

@@ -22,7 +22,9 @@ using snapkin::TextRecognizer;
 using snapkin::tools::fail;
 using snapkin::tools::usageError;
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     snapkin::tools::identify("snapkin-ocr");
@@ -68,4 +70,11 @@ int main(int argc, char** argv)
                 (code.isQR ? QStringLiteral(" (qr)") : QString()) + u'\n';
     }
     return snapkin::tools::writeOut(text) ? 0 : snapkin::tools::outputFailed();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return snapkin::tools::exitOnOutOfMemory("snapkin-ocr", [&] { return run(argc, argv); });
 }

@@ -15,6 +15,8 @@
 //   cancelled
 // Exit status: 0 after a result, 1 when the grab in the completion failed, 2 bad arguments.
 
+#include "../common/ToolSupport.h"
+
 #include "capture/CaptureEngine.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "capture/overlay/SelectionView.h"
@@ -59,9 +61,7 @@ QString describe(const std::optional<OverlayResult>& result)
              number(s.rect.height()));
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("snapkin");
@@ -116,4 +116,11 @@ int main(int argc, char** argv)
             << " keyboard " << (overlay.hasKeyboard() ? "yes" : "no") << Qt::endl;
     }
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return snapkin::tools::exitOnOutOfMemory("snapkin-overlay", [&] { return run(argc, argv); });
 }

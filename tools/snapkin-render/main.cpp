@@ -54,9 +54,7 @@ std::optional<QString> notADocument(const QString& path)
     return std::nullopt;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -108,4 +106,11 @@ int main(int argc, char** argv)
                                              .arg(rendered.height())
                                              .arg(document.skippedAnnotations));
     return printed ? 0 : tools::outputFailed();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return snapkin::tools::exitOnOutOfMemory("snapkin-render", [&] { return run(argc, argv); });
 }
