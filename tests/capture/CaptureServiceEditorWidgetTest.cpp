@@ -9,11 +9,13 @@
 #include "editor/HistoryTracking.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "support/HostileImages.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -93,6 +95,26 @@ TEST_F(CaptureServiceEditors, AClipboardImageOpensAsPastedImageAndIsFollowedByTh
     EXPECT_EQ(pages()[0]->store().image().pixelSize(), QSize(64, 48));
     EXPECT_EQ(history.titles, QStringList{"Pasted image"});
     EXPECT_EQ(CaptureToast::current(), nullptr);
+}
+
+// A picture on the clipboard is as hostile as a file: over the image budget, whatever its
+// format, it is refused with the too-large message and opens nothing.
+TEST_F(CaptureServiceEditors, AClipboardImageOverTheBudgetIsRefusedWithTheMessage)
+{
+    ASSERT_FALSE(test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
+    for (const QString& name : test::hostileImageNames()) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(QDir(test::hostileImagesFolder()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        auto* mime = new QMimeData;
+        mime->setData(name.endsWith(".bmp") ? "image/bmp" : "image/png", file.readAll());
+        QGuiApplication::clipboard()->setMimeData(mime);
+        CaptureToast::dismiss();
+        service.openFromClipboard();
+        EXPECT_TRUE(pages().isEmpty());
+        ASSERT_NE(CaptureToast::current(), nullptr);
+        EXPECT_EQ(CaptureToast::current()->message(), "The image is too large to open.");
+    }
 }
 
 TEST_F(CaptureServiceEditors, OneImageFileOnTheClipboardOpensButTwoOrAnUnreadableOneDoNot)
