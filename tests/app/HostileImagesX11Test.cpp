@@ -29,16 +29,17 @@ constexpr qint64 addressSpaceLimit = 1536LL * 1024 * 1024;
 constexpr qint64 peakLimitMB = 600;
 
 // The application, started with its own settings folder (holding `settings` as its settings
-// file when given) and the address-space limit; standard error is collected.
+// file; the welcome window shown already) and the address-space limit; standard error is
+// collected.
 class App {
 public:
-    explicit App(const QStringList& arguments, const QByteArray& settings = {})
+    explicit App(const QStringList& arguments,
+                 const QByteArray& settings = R"({"didShowOnboarding": true})")
     {
         QDir(m_home.path()).mkpath("config/snapkin");
-        if (!settings.isEmpty()) {
-            QFile file(m_home.filePath("config/snapkin/settings.json"));
-            if (file.open(QIODevice::WriteOnly)) file.write(settings);
-        }
+        QFile file(m_home.filePath("config/snapkin/settings.json"));
+        if (file.open(QIODevice::WriteOnly)) file.write(settings);
+        file.close();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
         env.insert("XDG_DATA_HOME", m_home.filePath("data"));
@@ -147,7 +148,8 @@ TEST(HostileImages, EachDroppedIntoTheWatchedFolderIsRefused)
     test::WindowManager wm;
     QTemporaryDir watched;
     const QByteArray settings = QStringLiteral(
-        R"({"watchSystemScreenshots": true, "systemScreenshotsFolderBookmark": "%1"})")
+        R"({"didShowOnboarding": true, "watchSystemScreenshots": true,
+            "systemScreenshotsFolderBookmark": "%1"})")
                                     .arg(watched.path())
                                     .toUtf8();
     App app({}, settings);
@@ -186,9 +188,14 @@ TEST(HostileImages, EachOnTheClipboardIsRefused)
             return test::commandOutput("xclip", {"-selection", "clipboard", "-t", "TARGETS", "-o"})
                 .contains(type);
         }));
-        QProcess::execute("xdotool", {"windowactivate", "--sync", editor});
-        QProcess::execute("xdotool", {"key", "--window", editor, "ctrl+shift+n"});
-        ASSERT_TRUE(app.waitToSay(tooLarge, ++refusals)) << qPrintable(app.err());
+        // Pressed again should a busy machine have let the first press go astray.
+        for (int attempt = 0; attempt < 3 && app.said(tooLarge) == refusals; ++attempt) {
+            QProcess::execute("xdotool", {"windowactivate", "--sync", editor});
+            QProcess::execute("xdotool", {"key", "--window", editor, "ctrl+shift+n"});
+            app.waitToSay(tooLarge, refusals + 1, 5000);
+        }
+        ASSERT_GT(app.said(tooLarge), refusals) << qPrintable(app.err());
+        refusals = app.said(tooLarge);
         EXPECT_TRUE(app.running());
         EXPECT_EQ(editorCount(), 1);
     }

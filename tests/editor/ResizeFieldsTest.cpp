@@ -96,17 +96,17 @@ TEST(ResizeFields, SizesBeyondTheLargestImageCannotApply)
 
     fields.setLockRatio(false);
     fields.typeWidth(32767);
-    fields.typeHeight(6103); // 199,977,001 pixels
+    fields.typeHeight(1024); // 33,553,408 pixels
     EXPECT_FALSE(fields.isTooLarge());
     EXPECT_TRUE(fields.canApply());
-    // More than the store makes (and a document could be opened with) is refused here, though
-    // the finished image could still hold 268,435,456.
-    fields.typeHeight(6104);
+    // More than the image budget lets the store make (and a document be opened with) is refused
+    // here, though the finished image could still hold 268,435,456.
+    fields.typeHeight(1025);
     EXPECT_TRUE(fields.isTooLarge());
-    fields.typeWidth(14142);
-    fields.typeHeight(14142);
+    fields.typeWidth(8192);
+    fields.typeHeight(4096);
     EXPECT_TRUE(fields.canApply());
-    fields.typeHeight(14143);
+    fields.typeHeight(4097);
     EXPECT_TRUE(fields.isTooLarge());
     fields.typeWidth(32768);
     fields.typeHeight(2);
