@@ -78,6 +78,32 @@ bool isMapped(std::uint32_t window)
     return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+void setServerBackground(std::uint32_t window, QColor color)
+{
+    auto conn = X11Connection::open();
+    if (!conn) return;
+    const uint32_t pixel = color.rgb() & 0xffffffu;
+    xcb_change_window_attributes(conn->get(), window, XCB_CW_BACK_PIXEL, &pixel);
+    conn->sync();
+}
+
+bool keyboardGrabbedElsewhere()
+{
+    auto conn = X11Connection::open();
+    if (!conn) return false;
+    xcb_connection_t* c = conn->get();
+    XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+        c,
+        xcb_grab_keyboard(c, 0, conn->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                          XCB_GRAB_MODE_ASYNC),
+        nullptr));
+    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+    }
+    return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+}
+
 WindowManager::WindowManager()
 {
     m_process.setProgram(QStringLiteral("openbox"));

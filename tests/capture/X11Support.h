@@ -59,6 +59,14 @@ bool showsColor(QPoint at, QColor color, int timeoutMs = 10000);
 // Whether the X server shows the window (mapped, with every ancestor).
 bool isMapped(std::uint32_t window);
 
+// Has the server fill `window` with `color` wherever it is exposed, before (and whether or not)
+// its client repaints it.
+void setServerBackground(std::uint32_t window, QColor color);
+
+// Whether another client holds the keyboard grabbed, as the selection overlay does once it
+// takes input: the server then refuses a grab of ours (which is released at once otherwise).
+bool keyboardGrabbedElsewhere();
+
 // A window manager on this test's display for the lifetime of the object; waits until it has
 // announced itself, and kills it afterwards.
 class WindowManager {

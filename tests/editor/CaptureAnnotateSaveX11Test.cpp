@@ -142,9 +142,12 @@ TEST(CaptureAnnotateSave, RegionFromTheShortcutIsAnnotatedCopiedAndSaved)
 {
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
-    // Another program's window under the region to capture.
+    // Another program's window under the region to capture. The server paints it too, so it
+    // is whole again the moment the application's window stops covering it for the capture,
+    // however busy this test's own event loop is then.
     auto source =
         std::make_unique<test::ColorWindow>("Source", captured, QRect(100, 100, 700, 500));
+    test::setServerBackground(source->xid(), captured);
     ASSERT_TRUE(test::showsColor({450, 350}, captured));
 
     App app;
@@ -158,21 +161,34 @@ TEST(CaptureAnnotateSave, RegionFromTheShortcutIsAnnotatedCopiedAndSaved)
         overlay = findWindow("Snapkin selection", 5000);
     }
     ASSERT_FALSE(overlay.isEmpty());
-    QTest::qWait(300);
+    // The overlay takes the pointer once it is mapped and holds the keyboard.
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return test::isMapped(overlay.toUInt()) && test::keyboardGrabbedElsewhere(); }));
     drag({300, 250}, {600, 450});
     const QString editor = findWindow(QString::fromUtf8("Untitled — 300 × 200 px"));
     ASSERT_FALSE(editor.isEmpty());
 
-    // With the source window gone, the captured colour is what the canvas shows.
+    // With the source window gone, the captured colour is what the canvas shows. The canvas
+    // takes input where it is drawn once the editor is active and the window manager has
+    // stopped placing it: the same whole picture in two grabs a moment apart.
     source.reset();
+    xdotool({"windowactivate", "--sync", editor});
     std::optional<QRect> canvas;
-    ASSERT_TRUE(test::waitUntil([&] { return (canvas = shownCapture()).has_value(); }));
-    ASSERT_GE(canvas->width(), 290);
-    ASSERT_GE(canvas->height(), 190);
+    const bool settled = test::waitUntil(
+        [&] {
+            const std::optional<QRect> before = shownCapture();
+            QTest::qWait(150);
+            canvas = shownCapture();
+            return canvas && canvas == before && canvas->width() >= 290
+                   && canvas->height() >= 190
+                   && run("xdotool", {"getactivewindow"}) == editor;
+        },
+        30000);
+    if (!settled) keepScreen("capture-annotate-save-canvas");
+    ASSERT_TRUE(settled);
 
     // An arrow across the middle, with the arrow tool editors start with.
     const QPoint middle = canvas->center();
-    xdotool({"windowactivate", "--sync", editor});
     drag(middle - QPoint(110, 0), middle + QPoint(110, 0));
     const bool drawn = test::waitUntil([&] {
         const auto shown = platform::ScreenCapture::grabScreenRect(QRect(middle, QSize(1, 1)));
