@@ -9,9 +9,11 @@
 #include "platform/L10n.h"
 #include "platform/NewFileWrite.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 
 #include <unistd.h>
 
@@ -42,8 +44,14 @@ PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
     routes.copy = [](const BaseImage& image) {
         ExportService::shared().copy(forOutput(image), true);
     };
-    routes.savePanel = [](const BaseImage& image, ExportFormat format) {
-        ExportService::shared().save(forOutput(image), format, nullptr);
+    routes.savePanel = [](const BaseImage& image, ExportFormat format, const QString& fileName) {
+        ExportService::shared().save(forOutput(image), format, nullptr, nullptr, fileName);
+    };
+    routes.alert = [](const QString& message) {
+        QMessageBox alert(QMessageBox::Warning, QString(), message, QMessageBox::NoButton,
+                          QApplication::activeWindow());
+        alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+        alert.exec();
     };
     routes.encode = [](const BaseImage& image, ExportFormat format) {
         return ExportService::shared().data(image, format);
@@ -105,22 +113,27 @@ void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QStrin
 void PostCaptureRouter::saveToDisk(const BaseImage& image)
 {
     const ExportFormat format = storedExportFormat(m_settings);
+    const QDateTime time = m_routes.now();
+    const QString name = fileName(time, format, 1);
     const std::optional<QString> folder = resolveDefaultFolder();
     if (!folder) {
-        m_routes.savePanel(image, format);
+        const QString chosen = chosenFolder();
+        if (!chosen.isEmpty())
+            failed(chosen, platform::writeFailureReason(chosen, platform::WriteError::cannotCreate, 0));
+        m_routes.savePanel(image, format, name);
         return;
     }
     const std::optional<QByteArray> data = m_routes.encode(image, format);
     if (!data) {
-        m_routes.savePanel(image, format);
+        // The dialog tells why when it cannot encode either.
+        m_routes.savePanel(image, format, name);
         return;
     }
-    const QDateTime time = m_routes.now();
     const auto written = platform::writeNewFile(
         *folder, [&](int attempt) { return fileName(time, format, attempt); }, *data);
     if (!written) {
-        // The dialog reports its own failures; this one would only say less.
-        m_routes.savePanel(image, format);
+        failed(*folder, platform::writeFailureReason(*folder, written.error(), data->size()));
+        m_routes.savePanel(image, format, name);
         return;
     }
     if (m_settings.boolForKey(key(ExportService::autoCopyAfterSaveKey))) m_routes.copy(image);
@@ -143,6 +156,20 @@ void PostCaptureRouter::setDefaultSaveFolder(const QString& folder)
         m_settings.setValue(key(defaultSaveFolderBookmarkKey), path);
     else
         m_settings.removeObject(key(defaultSaveFolderBookmarkKey));
+}
+
+QString PostCaptureRouter::chosenFolder() const
+{
+    const QString path = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QString();
+}
+
+void PostCaptureRouter::failed(const QString& folder, const QString& reason)
+{
+    QString shown = QFileInfo(folder).fileName();
+    if (shown.isEmpty()) shown = QDir::toNativeSeparators(folder);
+    if (m_routes.alert)
+        m_routes.alert(platform::L10n::format("Couldn't save the screenshot in “%@”: %@", shown, reason));
 }
 
 std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const

@@ -27,8 +27,8 @@ class Defaults;
 // It keeps nothing of its own: the settings hold the default save folder (its absolute path,
 // under both "defaultSaveFolder" and "defaultSaveFolderBookmark"). Files are written under
 // "Screenshot <yyyy-MM-dd> at <HH.mm.ss>.<ext>", then " 2", " 3"… before the extension, as new
-// files that never replace anything; when that fails, or no folder is usable, the save dialog
-// takes over. GUI thread only.
+// files that never replace anything; when that fails, or no folder is usable, an alert names the
+// folder and the reason and then the save dialog takes over with the same name. GUI thread only.
 class PostCaptureRouter final : public PostCaptureRouting {
 public:
     static constexpr const char* showKey = "afterCaptureShow";
@@ -42,8 +42,12 @@ public:
     struct Routes {
         // Puts the picture on the clipboard, counted as an export.
         std::function<void(const platform::BaseImage&)> copy;
-        // Runs the save dialog for the picture in `format` (it reports its own failures).
-        std::function<void(const platform::BaseImage&, ExportFormat)> savePanel;
+        // Runs the save dialog for the picture in `format`, proposing `fileName` (it reports its
+        // own failures).
+        std::function<void(const platform::BaseImage&, ExportFormat, const QString& fileName)>
+            savePanel;
+        // Tells the user why the picture could not be saved on its own, before the dialog.
+        std::function<void(const QString& message)> alert;
         // The file's bytes in `format` at its remembered quality; nothing when it cannot be
         // encoded.
         std::function<std::optional<QByteArray>(const platform::BaseImage&, ExportFormat)> encode;
@@ -70,7 +74,7 @@ public:
     // editor opens anyway. A capture that opens no editor is handed to the history as a picture.
     void handleCapturedImage(const platform::BaseImage& image, const QString& title) override;
     // Writes the picture into the default save folder; the save dialog when there is none, or
-    // when encoding or writing fails. Copies it once more after a write when
+    // when encoding or writing fails, after an alert that says why when a folder was chosen. Copies it once more after a write when
     // "autoCopyAfterSave" is on. Runs the dialog modally.
     void saveToDisk(const platform::BaseImage& image) override;
     // A screenshot from the watched folder, `fileName` with its extension: copied when
@@ -91,6 +95,10 @@ public:
 
 private:
     QString historyTitle() const;
+    // The folder the user chose for saving (absolute, cleaned), whether or not it is usable.
+    QString chosenFolder() const;
+    // Shows why a picture could not be saved in `folder`.
+    void failed(const QString& folder, const QString& reason);
 
     platform::Defaults& m_settings;
     Routes m_routes;

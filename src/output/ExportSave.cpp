@@ -119,7 +119,7 @@ QString ExportService::encodingFailureReason(const QImage& image, ExportFormat f
 }
 
 bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
-                         QWidget* parent) const
+                         QWidget* parent, const QString& fileName) const
 {
     Defaults& defaults = Defaults::standard();
     std::unique_ptr<SavePanel> panel = savePanelFactory() ? savePanelFactory()(parent)
@@ -127,7 +127,7 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
     const QString folder = defaults.stringForKey(defaultSaveFolderKey);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
-    panel->setFileName(defaultName(format));
+    panel->setFileName(fileName.isEmpty() ? defaultName(format) : renamedForFormat(fileName, format));
 
     auto* accessory = new SaveOptionsAccessory(format, document != nullptr);
     SavePanel* panelRef = panel.get();

@@ -42,9 +42,10 @@ public:
     // even when encoding fails), writes the file atomically, writes the document, copies the
     // image when "autoCopyAfterSave" is on and counts one export. True only when the image file
     // was written; a failure to encode or write shows "Couldn't save the image" with the reason
-    // and leaves any earlier file as it was. Runs modally.
+    // and leaves any earlier file as it was. Runs modally. The dialog proposes `fileName` (its
+    // extension follows the format), "Screenshot" when empty.
     bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
-              QWidget* parent = nullptr) const;
+              QWidget* parent = nullptr, const QString& fileName = {}) const;
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image

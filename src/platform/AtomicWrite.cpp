@@ -9,11 +9,13 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace snapkin::platform {
@@ -85,6 +87,24 @@ QString describeWriteFailure(const QString& path, WriteError error, bool targetI
     if (info.exists() && !targetIsFolder && !info.isWritable())
         return L10n::format("You don't have permission to replace \"%@\".", name);
     return L10n::format("\"%@\": %@", name, userMessage(error));
+}
+
+QString writeFailureReason(const QString& folder, WriteError error, qint64 bytes)
+{
+    const QFileInfo info(folder);
+    if (!info.exists() && !info.isSymLink()) return L10n::text("the folder doesn't exist.");
+    if (!info.isDir()) return L10n::text("it isn't a folder.");
+    const QByteArray name = QFile::encodeName(folder);
+    if (::access(name.constData(), W_OK | X_OK) != 0) {
+        if (errno == EROFS) return L10n::text("the disk is read-only.");
+        return L10n::text("you don't have permission to write to it.");
+    }
+    struct statvfs disk {};
+    if (::statvfs(name.constData(), &disk) == 0
+        && qint64(disk.f_bavail) * qint64(disk.f_frsize) < std::max<qint64>(bytes, 1))
+        return L10n::text("the disk is full.");
+    if (error == WriteError::cannotCreate) return L10n::text("the file couldn't be created.");
+    return L10n::text("the file couldn't be written.");
 }
 
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,

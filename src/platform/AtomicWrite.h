@@ -22,6 +22,11 @@ QString userMessage(WriteError error);
 // folder written whole (a document package), which may stand at `path` already.
 QString describeWriteFailure(const QString& path, WriteError error, bool targetIsFolder = false);
 
+// What kept a write of `bytes` bytes into `folder` from happening, as a clause to follow a colon
+// ("the disk is full.", "the folder doesn't exist.", "you don't have permission to write to
+// it."); that the file couldn't be created or written when nothing more can be told.
+QString writeFailureReason(const QString& folder, WriteError error, qint64 bytes);
+
 // Who may read what a write makes.
 enum class FileAccess {
     // A replaced file keeps its mode; a new one gets the umask's (documents, exports, files

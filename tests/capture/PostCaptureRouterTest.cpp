@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace snapkin;
 using platform::BaseImage;
@@ -55,9 +56,10 @@ protected:
 
         PostCaptureRouter::Routes routes;
         routes.copy = [this](const BaseImage&) { note("copy"); };
-        routes.savePanel = [this](const BaseImage&, ExportFormat format) {
-            note("panel " + ext(format));
+        routes.savePanel = [this](const BaseImage&, ExportFormat format, const QString& name) {
+            note("panel " + ext(format) + " " + name);
         };
+        routes.alert = [this](const QString& message) { note(message); };
         routes.encode = [this](const BaseImage&, ExportFormat format) -> std::optional<QByteArray> {
             if (failEncoding) return std::nullopt;
             return encoded.isEmpty() ? toRaw(format).toUtf8() : encoded;
@@ -140,17 +142,34 @@ TEST_F(Router, ACaptureOnlyCopiedOrSavedOpensNothingAndGoesToTheHistoryAsAPictur
 
 TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
 {
+    // None chosen: the dialog, proposing the name the file would have had.
     settings.removeObject(PostCaptureRouter::defaultSaveFolderBookmarkKey);
+    settings.removeObject("defaultSaveFolder");
     router->saveToDisk(image);
-    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+    EXPECT_EQ(log, QStringList{"panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)"});
 
-    // A folder chosen once and then removed.
+    // A folder chosen once and then removed: first the reason, then the dialog.
+    log.clear();
     router->setDefaultSaveFolder(folder);
     ASSERT_TRUE(QDir(folder).removeRecursively());
     EXPECT_FALSE(router->resolveDefaultFolder());
     router->saveToDisk(image);
-    EXPECT_EQ(log.size(), 2);
-    EXPECT_TRUE(log.back().startsWith("panel png"));
+    EXPECT_EQ(log, (QStringList{QString::fromUtf8("Couldn't save the screenshot in “Saved”: the "
+                                                  "folder doesn't exist. (0 files)"),
+                                "panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)"}));
+
+    // A folder that cannot be written to.
+    log.clear();
+    ASSERT_TRUE(QDir().mkdir(folder));
+    router->setDefaultSaveFolder(folder);
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    if (::geteuid() != 0) {
+        router->saveToDisk(image);
+        EXPECT_EQ(log.first(), QString::fromUtf8("Couldn't save the screenshot in “Saved”: you "
+                                                 "don't have permission to write to it. (0 files)"));
+        EXPECT_EQ(log.size(), 2);
+    }
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     // A path that is a file is no folder; the dialog still starts at the path given.
     ASSERT_TRUE(QFile(home.filePath("file")).open(QIODevice::WriteOnly));
@@ -203,7 +222,9 @@ TEST_F(Router, AFailedWriteLeavesNothingAndFallsBackToTheSaveDialog)
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+    EXPECT_EQ(log, (QStringList{QString::fromUtf8("Couldn't save the screenshot in “Saved”: the "
+                                                  "file couldn't be written. (0 files)"),
+                                "panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)"}));
     EXPECT_TRUE(files(folder).isEmpty());
     EXPECT_FALSE(platform::OwnWrites::shared().contains(
         QDir(folder).filePath("Screenshot 2026-12-05 at 15.06.08.png")));
@@ -211,7 +232,7 @@ TEST_F(Router, AFailedWriteLeavesNothingAndFallsBackToTheSaveDialog)
     log.clear();
     failEncoding = true;
     router->saveToDisk(image);
-    EXPECT_EQ(log, QStringList{"panel png (0 files)"});
+    EXPECT_EQ(log, QStringList{"panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)"});
 }
 
 TEST_F(Router, NamesKeepWesternDigitsAndTheGregorianYearInAnyLocale)
