@@ -94,6 +94,8 @@ public:
     static constexpr int settleAfterHidingMs = 150;
     // A clipboard capture's confirmation stays this long.
     static constexpr double toastSeconds = 1.3;
+    // How long the toast that says the history is off stays.
+    static constexpr double historyRefusalSeconds = 5.0;
     // The newsletter is asked this long after a delivery.
     static constexpr int newsletterDelayMs = 2000;
 
@@ -226,6 +228,8 @@ private:
     void openInEditor(const platform::BaseImage& image, const QString& title);
     void openPasted(const std::expected<platform::BaseImage, platform::ImageReadError>& image);
     void showAlert(const CaptureAlert& alert, std::function<void(int)> answered);
+    // The first capture of a run says why the history keeps nothing, if it refused its folder.
+    void tellHistoryRefusalOnce();
 
     struct HiddenWindow {
         QPointer<QWidget> widget;
@@ -247,6 +251,7 @@ private:
     std::vector<std::uint32_t> m_leavingWindows;
     bool m_busy = false;
     bool m_pasting = false;
+    bool m_toldHistoryRefusal = false;
 };
 
 } // namespace snapkin

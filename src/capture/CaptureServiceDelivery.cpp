@@ -105,6 +105,22 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
     case CaptureSink::text:
         break;
     }
+    tellHistoryRefusalOnce();
+}
+
+void CaptureService::tellHistoryRefusalOnce()
+{
+    if (m_toldHistoryRefusal) return;
+    const QString reason = HistoryTracking::shared().unavailableReason();
+    if (reason.isEmpty()) return;
+    m_toldHistoryRefusal = true;
+    // Long enough to read a sentence; after a confirmation that is up, never in its place.
+    const auto show = [reason] { CaptureToast::show(reason, historyRefusalSeconds); };
+    if (CaptureToast::current())
+        CaptureClock::shared().callAfter(
+            qint64(toastSeconds * 1000) + CaptureToast::fadeOutMs, this, show);
+    else
+        show();
 }
 
 void CaptureService::playCaptureSoundIfEnabled()

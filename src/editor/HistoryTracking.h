@@ -31,6 +31,9 @@ public:
     virtual void editorWillClose(AnnotationStore& store) = 0;
     // A capture that went only to the clipboard or a file, never to an editor.
     virtual void record(const platform::BaseImage& image, const QString& title) = 0;
+    // Why the history keeps nothing although it is on (its folder is refused), for the user;
+    // empty while it works.
+    virtual QString unavailableReason() const { return {}; }
 };
 
 } // namespace snapkin

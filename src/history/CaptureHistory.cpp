@@ -67,6 +67,20 @@ CaptureHistory::~CaptureHistory()
     m_recognitionPool.waitForDone();
 }
 
+void CaptureHistory::reportFailure(const std::expected<void, HistoryStore::Error>& written)
+{
+    if (written) return;
+    // Called on the write queue, which is drained before this object goes away.
+    const QString message = HistoryStore::userMessage(written.error());
+    QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); },
+                              Qt::QueuedConnection);
+}
+
+QString CaptureHistory::unavailableReason() const
+{
+    return m_available ? QString() : HistoryStore::userMessage(HistoryStore::Error::unsafeFolder);
+}
+
 void CaptureHistory::setClock(Clock clock)
 {
     m_clock = std::move(clock);
@@ -90,7 +104,9 @@ void CaptureHistory::insert(const HistoryEntry& entry)
 void CaptureHistory::saveIndex()
 {
     if (!m_available) return;
-    m_queue->async([files = m_files, entries = m_entries] { (void)files.save(entries); });
+    m_queue->async([this, files = m_files, entries = m_entries] {
+        reportFailure(files.save(entries));
+    });
 }
 
 void CaptureHistory::drain()
@@ -172,9 +188,9 @@ void CaptureHistory::remove(const QList<QUuid>& ids)
 
     if (!m_available) return;
     // Queued even when nothing was removed: the index is rewritten either way.
-    m_queue->async([files = m_files, ids, entries = m_entries] {
+    m_queue->async([this, files = m_files, ids, entries = m_entries] {
         files.remove(ids);
-        (void)files.save(entries);
+        reportFailure(files.save(entries));
     });
 }
 

@@ -77,6 +77,7 @@ public:
     const HistoryStore& files() const { return m_files; }
     // False when the history folder was refused.
     bool isAvailable() const { return m_available; }
+    QString unavailableReason() const override;
     // What "now" is for new entries and their edits (tests set a fixed clock).
     void setClock(Clock clock);
 
@@ -124,6 +125,8 @@ signals:
     void entriesChanged(const QList<HistoryEntry>& entries);
     // A recognition pass has handled its last entry (for tests and the interface).
     void recognitionFinished();
+    // The index could not be written (the previous one stays); on the main thread.
+    void writeFailed(const QString& message);
 
 private:
     struct Tracker;
@@ -137,6 +140,8 @@ private:
     void setEntries(QList<HistoryEntry> entries);
     void insert(const HistoryEntry& entry);
     void saveIndex();
+    // Passes a failed index write on as writeFailed(); callable from the write queue.
+    void reportFailure(const std::expected<void, HistoryStore::Error>& written);
     bool historyEnabled() const;
     HistoryEntry newEntry(const platform::BaseImage& image, const QString& title) const;
 

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
@@ -56,6 +57,11 @@ void CaptureHistorySource::removeAll()
 void CaptureHistorySource::whenWritesDone(QObject* context, std::function<void()> then)
 {
     m_history.whenWritesDone(context, std::move(then));
+}
+
+QString CaptureHistorySource::unavailableReason() const
+{
+    return m_history.unavailableReason();
 }
 
 // ---- HistoryPane -----------------------------------------------------------------------------
@@ -131,6 +137,14 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
                                 "computer."));
     m_disabledNote = keeping->addNote(L10n::text(
         "New captures aren't added. The ones already in the history stay until you empty it."));
+    // The folder is checked once, when the application starts: the note stays for the run.
+    const QString refused = m_source.unavailableReason();
+    m_unavailableNote = keeping->addNote(
+        refused.isEmpty() ? QString()
+                          : refused + QLatin1Char(' ')
+                                + L10n::format("Remove or rename “%@”, then start Snapkin again.",
+                                               QDir::toNativeSeparators(m_source.directory())));
+    m_unavailableNote->setVisible(!refused.isEmpty());
 
     auto* contents = addSection();
     m_summary = new QLabel;

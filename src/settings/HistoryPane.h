@@ -29,6 +29,8 @@ public:
     virtual void removeAll() = 0;
     // Calls `then` on the main thread once the writes queued so far are on disk.
     virtual void whenWritesDone(QObject* context, std::function<void()> then) = 0;
+    // Why the history keeps nothing (its folder was refused); empty while it works.
+    virtual QString unavailableReason() const { return {}; }
 
 signals:
     void entriesChanged();
@@ -45,6 +47,7 @@ public:
     void revealFolder() override;
     void removeAll() override;
     void whenWritesDone(QObject* context, std::function<void()> then) override;
+    QString unavailableReason() const override;
 
 private:
     CaptureHistory& m_history;
@@ -78,6 +81,8 @@ public:
     QCheckBox* enabledToggle() const { return m_enabled; }
     QComboBox* retentionPicker() const { return m_retention; }
     QLabel* disabledNote() const { return m_disabledNote; }
+    // Says why the history keeps nothing, shown only while its folder is refused.
+    QLabel* unavailableNote() const { return m_unavailableNote; }
     QLabel* summaryText() const { return m_summary; }
     QPushButton* revealButton() const { return m_reveal; }
     QPushButton* emptyButton() const { return m_empty; }
@@ -100,6 +105,7 @@ private:
     QCheckBox* m_enabled = nullptr;
     QComboBox* m_retention = nullptr;
     QLabel* m_disabledNote = nullptr;
+    QLabel* m_unavailableNote = nullptr;
     QLabel* m_summary = nullptr;
     QPushButton* m_reveal = nullptr;
     QPushButton* m_empty = nullptr;

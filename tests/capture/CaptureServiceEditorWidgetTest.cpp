@@ -39,8 +39,10 @@ public:
     }
     void editorWillClose(AnnotationStore&) override {}
     void record(const BaseImage&, const QString& title) override { recorded.append(title); }
+    QString unavailableReason() const override { return refusal; }
     QStringList titles;
     QStringList recorded;
+    QString refusal;
 };
 
 QByteArray png(QSize size, QColor color)
@@ -247,4 +249,22 @@ TEST_F(CaptureServiceEditors, ADocumentPackageIsChosenInTheOpenDialogLikeAFile)
         ASSERT_EQ(pages().size(), 1);
         EXPECT_EQ(pages()[0]->title(), "Shot.snapkin");
     }
+}
+
+TEST_F(CaptureServiceEditors, TheFirstCaptureOfARunSaysOnceThatTheHistoryRefusedItsFolder)
+{
+    PostCaptureRouting::install(nullptr);
+    const BaseImage image(test::filled(QSize(40, 30), Qt::green));
+    service.route(image, CaptureSink::editor);
+    EXPECT_EQ(CaptureToast::current(), nullptr);
+
+    CaptureService fresh;
+    history.refusal = "The history folder is a link or belongs to another user, so the history is off.";
+    fresh.route(image, CaptureSink::editor);
+    ASSERT_NE(CaptureToast::current(), nullptr);
+    EXPECT_EQ(CaptureToast::current()->message(), history.refusal);
+
+    CaptureToast::dismiss();
+    fresh.route(image, CaptureSink::editor);
+    EXPECT_EQ(CaptureToast::current(), nullptr);
 }

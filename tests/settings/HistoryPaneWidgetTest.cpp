@@ -150,3 +150,18 @@ TEST_F(HistoryPaneTest, AfterEmptyingARealHistoryTheSizeIsThatOfTheEmptiedFolder
 }
 
 } // namespace
+
+TEST_F(HistoryPaneTest, ARefusedFolderIsToldForAsLongAsTheApplicationRuns)
+{
+    HistoryPane working(settings(), source);
+    EXPECT_TRUE(working.unavailableNote()->isHidden());
+
+    source.refusal = "The history folder is a link or belongs to another user, so the history is off.";
+    HistoryPane pane(settings(), source);
+    pane.resize(620, pane.sizeHint().height());
+    pane.show();
+    EXPECT_FALSE(pane.unavailableNote()->isHidden());
+    EXPECT_TRUE(pane.unavailableNote()->text().startsWith(source.refusal));
+    EXPECT_TRUE(pane.unavailableNote()->text().contains(folder.path()));
+    test::saveScreenshot(pane, "history-pane-refused-folder.png");
+}

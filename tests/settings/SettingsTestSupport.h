@@ -24,11 +24,13 @@ public:
         emit entriesChanged();
     }
     void whenWritesDone(QObject*, std::function<void()> then) override { pending << then; }
+    QString unavailableReason() const override { return refusal; }
     // Runs the callbacks of the writes "finished" so far.
     void finishWrites();
 
     qsizetype entries = 0;
     QString folder;
+    QString refusal;
     QList<QDateTime> prunedAt;
     int reveals = 0;
     int removals = 0;
