@@ -17,11 +17,14 @@
 #include "output/OutputHooks.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "text/TextServices.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QSet>
 #include <QSessionManager>
 #include <QTimer>
 
@@ -47,6 +50,21 @@ std::size_t index(AppDelegate::Step step)
 platform::Defaults& settings()
 {
     return platform::Defaults::standard();
+}
+
+// A write in the background failed (the previous file stays): said once per kind and run, in an
+// alert that waits for no answer, so the next failure of the same kind adds nothing.
+void tellWriteFailureOnce(const QString& title, const QString& reason)
+{
+    static QSet<QString> told;
+    if (told.contains(title)) return;
+    told.insert(title);
+    auto* alert = new QMessageBox(QMessageBox::Warning, QString(), title, QMessageBox::NoButton,
+                                  QApplication::activeWindow());
+    alert->setInformativeText(reason);
+    alert->addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 } // namespace
@@ -110,6 +128,14 @@ void AppDelegate::standardSteps()
     setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
     setStep(Step::presence, [this] {
         updateTray();
+        connect(&settings(), &platform::Defaults::saveFailed, this, [](const QString& message) {
+            tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
+        });
+        connect(&CaptureHistory::shared(), &CaptureHistory::writeFailed, this,
+                [](const QString& message) {
+                    tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"),
+                                         message);
+                });
         connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
             if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
         });

@@ -106,9 +106,9 @@ void CaptureHistory::setRecognizedText(const QString& text, const QUuid& id)
     const HistoryEntry updated = entries[index];
     setEntries(std::move(entries));
     if (!m_available) return;
-    m_queue->async([files = m_files, updated, entries = m_entries] {
+    m_queue->async([this, files = m_files, updated, entries = m_entries] {
         (void)files.writeEntry(updated);
-        (void)files.save(entries);
+        reportFailure(files.save(entries));
     });
 }
 

@@ -161,7 +161,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
 {
     if (!m_available) return;
     // Everything the task needs is copied now; the pixels are shared, never copied.
-    m_queue->async([files = m_files, entries = m_entries, document, image, entry,
+    m_queue->async([this, files = m_files, entries = m_entries, document, image, entry,
                     cache = std::move(cache)] {
         // The folder is made private before the package writer could make it otherwise.
         if (!files.prepareFolder()) return;
@@ -181,7 +181,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
                 (void)files.writeEntry(entry);
         }
         // Saved last, so the index never names a package that was not written yet.
-        (void)files.save(entries);
+        reportFailure(files.save(entries));
     });
 }
 

@@ -8,6 +8,7 @@
 #include "support/ToolRunner.h"
 
 #include "editor/RecentDocuments.h"
+#include "history/CaptureHistory.h"
 #include "history/HistoryStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
@@ -61,6 +62,13 @@ void writeOnFullDisk(const QString& folder)
     const HistoryStore history(folder + "/History");
     EXPECT_EQ(history.save({snapkin::testing::entry(QUuid::createUuid(), "Shot", QDateTime::currentDateTimeUtc())}),
               std::unexpected(HistoryStore::Error::writeFailed));
+    {
+        // The application hears of it (and says so once).
+        CaptureHistory capture(folder + "/History", settings);
+        QSignalSpy failed(&capture, &CaptureHistory::writeFailed);
+        capture.removeAll();
+        EXPECT_TRUE(failed.wait(10000));
+    }
 
     EXPECT_FALSE(RecentDocuments::addToRecentlyUsed(folder + "/recently-used.xbel",
                                                    "/home/someone/new.png"));
