@@ -105,7 +105,8 @@ void BM_RedrawAnnotations(benchmark::State& state)
     const BaseImage& image = screen();
     const QList<Annotation> list = mixedAnnotations();
     QImage target = image.image().copy();
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image);
+    RenderCaches caches; // as an editor view keeps them
+    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm); // obscure pictures and placed images cached
@@ -125,7 +126,8 @@ void BM_RedrawFrame(benchmark::State& state)
     const BaseImage& image = screen();
     const QList<Annotation> list = mixedAnnotations();
     QImage target(kScreen, QImage::Format_ARGB32_Premultiplied);
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image);
+    RenderCaches caches; // as an editor view keeps them
+    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm);
@@ -161,11 +163,9 @@ void BM_ObscureFresh(benchmark::State& state)
     const QRectF rect = whole ? QRectF(QPointF(0, 0), QSizeF(kScreen)) : QRectF(kRegion);
     const double strength = whole ? 3.0 : 1.0;
     for (auto _ : state) {
-        ImageEffects::clearCache();
         auto region = ImageEffects::obscuredRegion(screen(), rect, style, strength);
         benchmark::DoNotOptimize(region);
     }
-    ImageEffects::clearCache();
 }
 BENCHMARK(BM_ObscureFresh)
     ->ArgsProduct({{0, 1}, {0, 1}})
@@ -176,13 +176,13 @@ BENCHMARK(BM_ObscureFresh)
 // A cached request, as each redraw makes it.
 void BM_ObscureCached(benchmark::State& state)
 {
-    ImageEffects::clearCache();
-    ImageEffects::obscuredRegion(screen(), QRectF(kRegion), ObscureStyle::blur, 1);
+    ImageEffects::Cache cache;
+    ImageEffects::obscuredRegion(screen(), QRectF(kRegion), ObscureStyle::blur, 1, &cache);
     for (auto _ : state) {
-        auto region = ImageEffects::obscuredRegion(screen(), QRectF(kRegion), ObscureStyle::blur, 1);
+        auto region =
+            ImageEffects::obscuredRegion(screen(), QRectF(kRegion), ObscureStyle::blur, 1, &cache);
         benchmark::DoNotOptimize(region);
     }
-    ImageEffects::clearCache();
 }
 BENCHMARK(BM_ObscureCached);
 
@@ -198,7 +198,8 @@ void BM_RedrawKind(benchmark::State& state)
     for (const Annotation& a : mixedAnnotations())
         if (state.range(0) < 0 ? int(a.kind) != -state.range(0) : int(a.kind) == state.range(0)) list.append(a);
     QImage target = image.image().copy();
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image);
+    RenderCaches caches; // as an editor view keeps them
+    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm);

@@ -22,8 +22,6 @@ namespace {
 
 constexpr auto kEmojiFamily = "Noto Color Emoji";
 
-// Placed images are decoded once per id and kept up to this many kilobytes in all.
-constexpr int kOverlayCacheKilobytes = 512 * 1024;
 // A placed image is decoded at most this large (it is drawn into a box on a screenshot).
 constexpr qint64 kOverlayMaxPixels = 64'000'000;
 // Rendered exports larger than this are refused rather than allocated.
@@ -35,20 +33,6 @@ double boundedFontSize(double size)
 {
     if (!std::isfinite(size)) return 1;
     return std::clamp(size, 1.0, AnnotationsCanvas::maxFontSize);
-}
-
-struct OverlayKey {
-    QUuid id;
-    qsizetype bytes;
-    friend bool operator==(const OverlayKey&, const OverlayKey&) = default;
-};
-
-size_t qHash(const OverlayKey& k, size_t seed = 0) { return qHashMulti(seed, k.id, k.bytes); }
-
-QCache<OverlayKey, QImage>& overlayCache()
-{
-    static QCache<OverlayKey, QImage> cache(kOverlayCacheKilobytes);
-    return cache;
 }
 
 // Text centred on a point (stamp glyphs and labels).
@@ -115,27 +99,12 @@ double deviceScale(const QPainter& painter)
 }
 
 // Small pictures that cost a lot to make and little to draw (emoji glyphs, lens shadows),
-// kept by key within a memory budget.
-struct PictureKey {
-    QString text;
-    int width, height, variant;
-    friend bool operator==(const PictureKey&, const PictureKey&) = default;
-};
-
-size_t qHash(const PictureKey& k, size_t seed = 0)
+// kept by key within the caches' memory budget; made afresh when there are no caches.
+QImage cachedPicture(RenderCaches* caches, const RenderCaches::PictureKey& key,
+                     const std::function<QImage()>& make)
 {
-    return qHashMulti(seed, k.text, k.width, k.height, k.variant);
-}
-
-QCache<PictureKey, QImage>& pictureCache()
-{
-    static QCache<PictureKey, QImage> cache(64 * 1024); // kilobytes
-    return cache;
-}
-
-QImage cachedPicture(const PictureKey& key, const std::function<QImage()>& make)
-{
-    QCache<PictureKey, QImage>& cache = pictureCache();
+    if (!caches) return make();
+    QCache<RenderCaches::PictureKey, QImage>& cache = caches->pictures();
     if (const QImage* image = cache.object(key)) return *image;
     QImage image = make();
     if (!image.isNull())
@@ -143,7 +112,7 @@ QImage cachedPicture(const PictureKey& key, const std::function<QImage()>& make)
     return image;
 }
 
-void drawSticker(QPainter& painter, const Annotation& a)
+void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
 {
     const double size = AnnotationsCanvas::stickerFontSize(a);
     const QString text = AnnotationsCanvas::stickerText(a);
@@ -153,7 +122,7 @@ void drawSticker(QPainter& painter, const Annotation& a)
     const int pixels = std::clamp(int(std::lround(size * deviceScale(painter))), 1, kMaxEmojiPixels);
     // The picture is larger than the font size: glyphs overhang their nominal size a little.
     const int side = pixels * 3 / 2 + 2;
-    const QImage picture = cachedPicture({text, pixels, pixels, 0}, [&] {
+    const QImage picture = cachedPicture(caches, {text, pixels, pixels, 0}, [&] {
         QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
@@ -183,7 +152,7 @@ QPainterPath lensOutline(const QRectF& box, bool round)
     return path;
 }
 
-void drawLensShadow(QPainter& painter, const QRectF& box, bool round)
+void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCaches* caches)
 {
     // Black at 0.35, blurred by about 6 points, 2 points down: drawn once into a picture per
     // lens size and device scale, then reused on every redraw.
@@ -193,7 +162,7 @@ void drawLensShadow(QPainter& painter, const QRectF& box, bool round)
     const int w = int(std::ceil((box.width() + 2 * kPad) * scale));
     const int h = int(std::ceil((box.height() + 2 * kPad) * scale));
     if (qint64(w) * h > 16'000'000) return; // a lens larger than any screen goes without
-    const QImage shadow = cachedPicture({QString(), w, h, round ? 1 : 2}, [&] {
+    const QImage shadow = cachedPicture(caches, {QString(), w, h, round ? 1 : 2}, [&] {
         QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
@@ -222,56 +191,19 @@ QRectF visibleRect(const QPainter& painter)
     return area;
 }
 
-// Pictures of vector annotations as last drawn, per annotation and device scale.
-struct RasterKey {
-    QUuid id;
-    double scaleX, scaleY, fractionX, fractionY;
-    friend bool operator==(const RasterKey&, const RasterKey&) = default;
-};
-
-size_t qHash(const RasterKey& k, size_t seed = 0)
-{
-    return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
-}
-
-} // namespace
-
-// What a picture was drawn from: any change makes a new picture.
-struct RasterSource {
-    Annotation annotation;
-    QList<Annotation> context; // a lens: the annotations it shows
-    std::uint64_t imageSerial = 0; // a lens: the image it shows
-    QSizeF imageSize;
-    bool operator==(const RasterSource&) const = default;
-};
-
-namespace {
-
-struct RasterEntry {
-    RasterSource source;
-    QImage picture;
-    QPoint origin; // device position relative to the transform's whole-pixel offset
-};
-
-using RasterCache = QCache<RasterKey, RasterEntry>;
-
 // Pictures larger than this are not kept (a long thin outline would waste a lot of memory).
 constexpr double kRasterCacheMaxPixels = 1'500'000;
-
-RasterCache& rasterCache()
-{
-    static RasterCache cache(96 * 1024); // kilobytes
-    return cache;
-}
 
 } // namespace
 
 AnnotationsCanvas::AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
-                                     QSizeF imageSize, platform::BaseImage source)
+                                     QSizeF imageSize, platform::BaseImage source,
+                                     RenderCaches* caches)
     : m_annotations(std::move(annotations))
     , m_editingID(editingID)
     , m_imageSize(imageSize)
     , m_source(std::move(source))
+    , m_caches(caches)
 {
 }
 
@@ -297,7 +229,7 @@ void AnnotationsCanvas::paint(QPainter& painter) const
                         shown.append(k);
                         context.append(m_annotations[k]);
                     }
-                const RasterSource source{a, context, m_source.serial(), m_imageSize};
+                const RenderCaches::RasterSource source{a, context, m_source.serial(), m_imageSize};
                 if (!drawThroughRasterCache(painter, source, bounds,
                                             [&](QPainter& p) { drawMagnifier(p, a, shown); }))
                     drawMagnifier(painter, a, shown);
@@ -324,9 +256,8 @@ QImage AnnotationsCanvas::render(const platform::BaseImage& image,
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.scale(pixelScale, pixelScale);
     painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
-    AnnotationsCanvas canvas(annotations, std::nullopt, points, image);
-    canvas.setRasterCacheEnabled(false); // drawn once: nothing to reuse
-    canvas.paint(painter);
+    // Drawn once, without caches: nothing to reuse, and safe on any thread.
+    AnnotationsCanvas(annotations, std::nullopt, points, image).paint(painter);
     painter.end();
     return out;
 }
@@ -408,15 +339,16 @@ bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation&
     default:
         return false;
     }
-    return drawThroughRasterCache(painter, RasterSource{a, {}, 0, {}}, bounds,
+    return drawThroughRasterCache(painter, RenderCaches::RasterSource{a, {}, 0, {}}, bounds,
                                   [&](QPainter& p) { drawAnnotation(p, a); });
 }
 
-bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSource& source,
+bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter,
+                                               const RenderCaches::RasterSource& source,
                                                const QRectF& bounds,
                                                const std::function<void(QPainter&)>& draw) const
 {
-    if (!m_rasterCache || !painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster
+    if (!m_caches || !m_rasterCache || !painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster
         || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
         return false;
     // Only scaled and translated painters: a picture made at one scale and sub-pixel offset
@@ -428,15 +360,16 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSo
     const double baseX = std::floor(t.dx());
     const double baseY = std::floor(t.dy());
     const QRect pixels = device.toAlignedRect();
-    const RasterKey key{source.annotation.id, t.m11(), t.m22(), t.dx() - baseX, t.dy() - baseY};
+    const RenderCaches::RasterKey key{source.annotation.id, t.m11(), t.m22(), t.dx() - baseX,
+                                      t.dy() - baseY};
 
-    RasterCache& cache = rasterCache();
-    const RasterEntry* entry = cache.object(key);
+    QCache<RenderCaches::RasterKey, RenderCaches::RasterEntry>& cache = m_caches->rasters();
+    const RenderCaches::RasterEntry* entry = cache.object(key);
     if (!entry || !(entry->source == source)) {
         // Seen for the first time, or changed since: drawn directly, and only noted. Something
         // that changes on every frame (a stroke being drawn, a lens being dragged) is never
         // worth a picture; one that stays the same for a second frame is.
-        cache.insert(key, new RasterEntry{source, QImage(), QPoint()}, 1);
+        cache.insert(key, new RenderCaches::RasterEntry{source, QImage(), QPoint()}, 1);
         return false;
     }
     if (entry->picture.isNull()) {
@@ -449,7 +382,7 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSo
         draw(p);
         p.end();
         const QPoint origin = pixels.topLeft() - QPoint(int(baseX), int(baseY));
-        auto* made = new RasterEntry{source, std::move(picture), origin};
+        auto* made = new RenderCaches::RasterEntry{source, std::move(picture), origin};
         const qsizetype kilobytes = std::max<qsizetype>(1, made->picture.sizeInBytes() / 1024);
         if (!cache.insert(key, made, kilobytes)) return false;
         entry = cache.object(key);
@@ -470,10 +403,6 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter, const RasterSo
     painter.restore();
     return true;
 }
-
-void AnnotationsCanvas::clearRasterCache() { rasterCache().clear(); }
-
-int AnnotationsCanvas::rasterCacheCount() { return int(rasterCache().count()); }
 
 void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) const
 {
@@ -539,10 +468,10 @@ void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) c
         break;
     }
     case AnnotationKind::sticker:
-        drawSticker(painter, a);
+        drawSticker(painter, a, m_caches);
         break;
     case AnnotationKind::imageOverlay:
-        if (const std::optional<QImage> image = overlayImage(a))
+        if (const std::optional<QImage> image = overlayImage(a, m_caches))
             painter.drawImage(box, *image);
         else
             painter.fillRect(box, QColor::fromRgbF(0.5, 0.5, 0.5, 0.3));
@@ -568,7 +497,8 @@ void AnnotationsCanvas::drawObscure(QPainter& painter, const Annotation& a) cons
         break;
     }
     const std::optional<ImageEffects::Region> region =
-        ImageEffects::obscuredRegion(m_source, box, a.obscure, a.obscureStrength);
+        ImageEffects::obscuredRegion(m_source, box, a.obscure, a.obscureStrength,
+                                     m_caches ? &m_caches->effects() : nullptr);
     if (!region) {
         // Never show unobscured what the region covers.
         painter.fillRect(box, Qt::black);
@@ -622,12 +552,12 @@ QString AnnotationsCanvas::stickerText(const Annotation& sticker)
     return sticker.text.isEmpty() ? QString::fromUcs4(U"\U0001F642") : sticker.text;
 }
 
-std::optional<QImage> AnnotationsCanvas::overlayImage(const Annotation& a)
+std::optional<QImage> AnnotationsCanvas::overlayImage(const Annotation& a, RenderCaches* caches)
 {
     if (!a.imageData) return std::nullopt;
-    const OverlayKey key{a.id, a.imageData->size()};
-    QCache<OverlayKey, QImage>& cache = overlayCache();
-    if (const QImage* cached = cache.object(key)) return *cached;
+    const RenderCaches::OverlayKey key{a.id, a.imageData->size()};
+    if (caches)
+        if (const QImage* cached = caches->overlays().object(key)) return *cached;
     auto decoded = platform::readImage(*a.imageData, platform::ImageReadLimits{kOverlayMaxPixels, 512});
     if (!decoded || decoded->isNull()) return std::nullopt; // not cached: tried again next time
     QImage image = decoded->format() == QImage::Format_ARGB32_Premultiplied
@@ -635,13 +565,9 @@ std::optional<QImage> AnnotationsCanvas::overlayImage(const Annotation& a)
         : decoded->convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const qsizetype kilobytes = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
     // An image larger than the whole budget is still returned, just not kept.
-    cache.insert(key, new QImage(image), kilobytes);
+    if (caches) caches->overlays().insert(key, new QImage(image), kilobytes);
     return image;
 }
-
-int AnnotationsCanvas::overlayCacheCount() { return int(overlayCache().count()); }
-
-void AnnotationsCanvas::clearOverlayCache() { overlayCache().clear(); }
 
 // ---- Spotlights ----
 
@@ -743,7 +669,7 @@ void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magni
     const double zoom = magnifierZoom(magnifier);
     const QPointF c = box.center();
 
-    drawLensShadow(painter, box, magnifier.magnifierRound);
+    drawLensShadow(painter, box, magnifier.magnifierRound, m_caches);
     painter.fillPath(outline, Qt::white);
 
     // A redraw at the larger scale, not a copy of pixels: strokes and text stay sharp.

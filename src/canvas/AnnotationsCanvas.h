@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/RenderCaches.h"
 #include "model/Annotation.h"
 #include "platform/BaseImage.h"
 
@@ -16,8 +17,6 @@
 
 namespace snapkin {
 
-struct RasterSource;
-
 // The one renderer of annotations, for the editor's canvas and for export alike, so what the
 // editor shows is what an export writes.
 //
@@ -28,6 +27,9 @@ struct RasterSource;
 //
 //     AnnotationsCanvas(store.annotations(), editingId, image.pointSize(), image).paint(painter);
 //
+// What it keeps between paints lives in the RenderCaches it is given (a view's own); without
+// one it keeps nothing, so it may paint on any thread at once with any other.
+//
 // Layering: all spotlights make one dimming layer beneath everything else; then the annotations
 // in list order, each magnifier as a lens showing the image and the annotations below it.
 class AnnotationsCanvas {
@@ -35,8 +37,10 @@ public:
     // `editingID` names the annotation whose text is edited in place; it is not drawn.
     // `imageSize` is the base image's size in points (the dimming layer covers exactly this);
     // `source` is what obscure regions and magnifiers sample (a null image is allowed).
+    // `caches`, when given, must outlive this object and be used by one thread only.
     AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
-                      QSizeF imageSize, platform::BaseImage source);
+                      QSizeF imageSize, platform::BaseImage source,
+                      RenderCaches* caches = nullptr);
 
     void paint(QPainter& painter) const;
 
@@ -66,18 +70,15 @@ public:
 
     // ---- Per-kind helpers ----
 
-    // The decoded image of a placed image, cached per annotation id; nothing when the bytes do
-    // not decode. The cache is bounded by memory, so a long session cannot grow without limit.
-    static std::optional<QImage> overlayImage(const Annotation& annotation);
-    static int overlayCacheCount();
-    static void clearOverlayCache();
+    // The decoded image of a placed image, kept per annotation id in `caches` when given;
+    // nothing when the bytes do not decode.
+    static std::optional<QImage> overlayImage(const Annotation& annotation,
+                                              RenderCaches* caches = nullptr);
 
-    // Curved vector annotations (arrows, ellipses, pens, stamps) are kept as pictures at the
-    // device's scale and redrawn from them while they stay unchanged; the cache is bounded
-    // by memory. Off for one-off drawing such as exports, which would only pay to fill it.
+    // With caches, curved vector annotations (arrows, ellipses, pens, stamps) are kept as
+    // pictures at the device's scale and redrawn from them while they stay unchanged. This
+    // turns that off while keeping the other caches.
     void setRasterCacheEnabled(bool enabled) { m_rasterCache = enabled; }
-    static int rasterCacheCount();
-    static void clearRasterCache();
 
     // 45-degree grey stripes filling `rect`, 12 points apart and 6 wide.
     static void drawStripes(QPainter& painter, const QRectF& rect);
@@ -108,7 +109,7 @@ private:
     // Draws a vector annotation from (or into) the raster cache; false when it cannot.
     bool drawFromRasterCache(QPainter& painter, const Annotation& annotation,
                              const QRectF& bounds) const;
-    bool drawThroughRasterCache(QPainter& painter, const RasterSource& source,
+    bool drawThroughRasterCache(QPainter& painter, const RenderCaches::RasterSource& source,
                                 const QRectF& bounds,
                                 const std::function<void(QPainter&)>& draw) const;
 
@@ -116,6 +117,7 @@ private:
     std::optional<QUuid> m_editingID;
     QSizeF m_imageSize;
     platform::BaseImage m_source;
+    RenderCaches* m_caches = nullptr;
     bool m_rasterCache = true;
 };
 

@@ -126,7 +126,7 @@ void CanvasView::paintEvent(QPaintEvent* event)
         painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
 
     AnnotationsCanvas(m_store.annotations(), m_interaction.textEditing().hiddenWhileEditingID(),
-                      points, image)
+                      points, image, &m_caches)
         .paint(painter);
     SelectionOverlay::paint(painter, m_store);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/RenderCaches.h"
 #include "canvas/handlers/CanvasInteraction.h"
 #include "canvas/handlers/InlineTextField.h"
 
@@ -78,6 +79,8 @@ private:
     std::unique_ptr<ImagePicker> m_defaultPicker;
     double m_zoom = 1;
     QPointer<InlineTextField> m_field;
+    // What the renderer keeps between this view's paints (no other view or thread uses it).
+    RenderCaches m_caches;
     bool m_syncScheduled = false;
 
     // Shrinking a large capture smoothly on every repaint costs more than the rest of the

@@ -38,17 +38,6 @@ size_t qHash(const CacheKey& k, size_t seed = 0)
     return qHashMulti(seed, k.serial, k.pointWidth, k.x, k.y, k.w, k.h, int(k.style), k.strength);
 }
 
-struct Cache {
-    QHash<CacheKey, ImageEffects::Region> entries;
-    qint64 bytes = 0;
-};
-
-Cache& cache()
-{
-    static Cache c;
-    return c;
-}
-
 // Rounds outwards to whole units (the smallest integral rectangle holding r).
 QRectF roundedOut(const QRectF& r)
 {
@@ -99,6 +88,22 @@ QImage pixelated(const QImage& crop, double strength, double pixelsPerPoint)
 
 } // namespace
 
+struct ImageEffects::Cache::Table {
+    QHash<CacheKey, ImageEffects::Region> entries;
+    qint64 bytes = 0;
+};
+
+ImageEffects::Cache::Cache() : m_table(std::make_unique<Table>()) {}
+ImageEffects::Cache::~Cache() = default;
+
+int ImageEffects::Cache::count() const { return int(m_table->entries.size()); }
+
+void ImageEffects::Cache::clear()
+{
+    m_table->entries.clear();
+    m_table->bytes = 0;
+}
+
 QPoint ImageEffects::noiseOffset()
 {
     static const QPoint offset(int(QRandomGenerator::system()->bounded(4096)),
@@ -130,7 +135,8 @@ double ImageEffects::blockSize(QSizeF cropSize, double strength, double pixelsPe
 
 std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform::BaseImage& source,
                                                                  const QRectF& rect,
-                                                                 ObscureStyle style, double strength)
+                                                                 ObscureStyle style, double strength,
+                                                                 Cache* cache)
 {
     if (style != ObscureStyle::pixelate && style != ObscureStyle::blur) return std::nullopt;
     // Coordinates far beyond any image cannot be converted to whole numbers safely.
@@ -147,8 +153,10 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
                        int(whole.x()),    int(whole.y()),
                        int(whole.width()), int(whole.height()),
                        style,             std::llround(s * 100)};
-    Cache& c = cache();
-    if (auto it = c.entries.constFind(key); it != c.entries.constEnd()) return *it;
+    if (cache) {
+        const Cache::Table& c = *cache->m_table;
+        if (auto it = c.entries.constFind(key); it != c.entries.constEnd()) return *it;
+    }
 
     const QImage& bitmap = source.image();
     const double ppp = bitmap.width() / std::max(source.pointSize().width(), 1.0);
@@ -171,6 +179,8 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
                   QRectF(pixels.x() / ppp, pixels.y() / ppp, pixels.width() / ppp,
                          pixels.height() / ppp),
                   whole};
+    if (!cache) return region;
+    Cache::Table& c = *cache->m_table;
     const qint64 bytes = result.sizeInBytes();
     if (c.entries.size() > maxCacheEntries || c.bytes + bytes > maxCacheBytes) {
         c.entries.clear();
@@ -179,14 +189,6 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
     c.entries.insert(key, region);
     c.bytes += bytes;
     return region;
-}
-
-int ImageEffects::cacheCount() { return int(cache().entries.size()); }
-
-void ImageEffects::clearCache()
-{
-    cache().entries.clear();
-    cache().bytes = 0;
 }
 
 } // namespace snapkin

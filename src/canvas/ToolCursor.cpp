@@ -13,6 +13,7 @@
 
 #include <array>
 #include <map>
+#include <mutex>
 
 namespace snapkin {
 
@@ -108,7 +109,11 @@ const QCursor& ToolCursor::cursor(Tool tool)
 
 const QCursor& ToolCursor::cursor(Tool tool, qreal devicePixelRatio)
 {
+    // Cursors are made on the GUI thread, but the tables are process-wide: behind a lock.
+    // Entries of a std::map stay where they are, so the reference outlives the lock.
+    static std::mutex mutex;
     static std::map<std::pair<Tool, int>, QCursor> cache;
+    const std::lock_guard lock(mutex);
     const auto key = std::make_pair(tool, cursorScale(devicePixelRatio));
     auto it = cache.find(key);
     if (it == cache.end()) {
@@ -124,7 +129,9 @@ const QCursor& ToolCursor::capture()
 
 const QCursor& ToolCursor::capture(qreal devicePixelRatio)
 {
+    static std::mutex mutex;
     static std::map<int, QCursor> cache;
+    const std::lock_guard lock(mutex);
     const int scale = cursorScale(devicePixelRatio);
     auto it = cache.find(scale);
     if (it == cache.end()) {

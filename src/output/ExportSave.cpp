@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <mutex>
+
 namespace snapkin {
 
 using platform::Defaults;
@@ -21,16 +23,30 @@ using platform::L10n;
 
 namespace {
 
-ExportService::CompanionWriter& companionWriter()
+// Installed at start-up (also during static initialisation, so made on first use) or by tests,
+// and read when saving: process-wide, so behind a lock.
+struct Hooks {
+    std::mutex mutex;
+    ExportService::CompanionWriter companionWriter;
+    SavePanelFactory savePanelFactory;
+};
+
+Hooks& hooks()
 {
-    static ExportService::CompanionWriter writer;
-    return writer;
+    static Hooks installed;
+    return installed;
 }
 
-SavePanelFactory& savePanelFactory()
+ExportService::CompanionWriter companionWriter()
 {
-    static SavePanelFactory factory;
-    return factory;
+    const std::lock_guard lock(hooks().mutex);
+    return hooks().companionWriter;
+}
+
+SavePanelFactory savePanelFactory()
+{
+    const std::lock_guard lock(hooks().mutex);
+    return hooks().savePanelFactory;
 }
 
 QWidget* alertParent(QWidget* parent)
@@ -86,12 +102,14 @@ QString renamedForFormat(const QString& typed, ExportFormat format)
 
 void ExportService::setCompanionWriter(CompanionWriter writer)
 {
-    companionWriter() = std::move(writer);
+    const std::lock_guard lock(hooks().mutex);
+    hooks().companionWriter = std::move(writer);
 }
 
 void ExportService::setSavePanelFactory(SavePanelFactory factory)
 {
-    savePanelFactory() = std::move(factory);
+    const std::lock_guard lock(hooks().mutex);
+    hooks().savePanelFactory = std::move(factory);
 }
 
 QString ExportService::withFormatExtension(const QString& path, ExportFormat format)
@@ -122,8 +140,8 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
                          QWidget* parent, const QString& fileName) const
 {
     Defaults& defaults = Defaults::standard();
-    std::unique_ptr<SavePanel> panel = savePanelFactory() ? savePanelFactory()(parent)
-                                                          : makeFileDialogSavePanel(parent);
+    const SavePanelFactory factory = savePanelFactory();
+    std::unique_ptr<SavePanel> panel = factory ? factory(parent) : makeFileDialogSavePanel(parent);
     const QString folder = defaults.stringForKey(defaultSaveFolderKey);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
@@ -166,8 +184,8 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
         return false;
     }
 
-    if (document && accessory->savesDocument() && companionWriter())
-        companionWriter()(*document, path);
+    if (document && accessory->savesDocument())
+        if (const ExportService::CompanionWriter writer = companionWriter()) writer(*document, path);
     if (defaults.boolForKey(autoCopyAfterSaveKey)) copy(image, false);
     defaults.setValue(reviewExportCountKey, defaults.integerForKey(reviewExportCountKey) + 1);
     return true;

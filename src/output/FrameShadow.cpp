@@ -3,8 +3,7 @@
 #include "output/FrameCornerMask.h"
 #include "platform/ImageFilters.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 #include <QPainter>
 
 #include <algorithm>
@@ -33,7 +32,8 @@ struct Entry {
     FrameShadow::Rendition rendition;
 };
 
-QMutex cacheMutex;
+// A standard mutex: ThreadSanitizer sees through it.
+std::mutex cacheMutex;
 std::deque<Entry> cache; // newest first
 constexpr size_t cacheCapacity = 2;
 constexpr qint64 maxCachedPixels = 4'000'000;
@@ -72,7 +72,7 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
     const Key key{serial,         imageSize,      cornerRadius, shadow.blurRadius,
                   shadow.offsetY, shadow.opacity, deviceScale,  imageIsOpaque};
     {
-        QMutexLocker lock(&cacheMutex);
+        const std::lock_guard lock(cacheMutex);
         for (const Entry& entry : cache)
             if (cacheable && entry.key == key) return entry.rendition;
     }
@@ -122,7 +122,7 @@ std::optional<FrameShadow::Rendition> FrameShadow::render(const platform::BaseIm
         QRectF(-pad / lowScale, -pad / lowScale + shadow.offsetY, lowW / lowScale, lowH / lowScale);
 
     if (cacheable && lowW * lowH <= maxCachedPixels) {
-        QMutexLocker lock(&cacheMutex);
+        const std::lock_guard lock(cacheMutex);
         cache.push_front(Entry{key, rendition});
         if (cache.size() > cacheCapacity) cache.pop_back();
     }

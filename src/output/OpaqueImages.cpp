@@ -1,7 +1,6 @@
 #include "output/OpaqueImages.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 #include <algorithm>
 #include <cstdint>
@@ -34,18 +33,19 @@ bool OpaqueImages::scan(const QImage& image)
 
 bool OpaqueImages::isOpaque(const platform::BaseImage& image)
 {
-    static QMutex mutex;
+    // A standard mutex: ThreadSanitizer sees through it.
+    static std::mutex mutex;
     static std::deque<std::pair<std::uint64_t, bool>> known; // newest first
     constexpr size_t capacity = 32;
     const std::uint64_t serial = image.serial();
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         const auto it = std::find_if(known.begin(), known.end(),
                                      [&](const auto& entry) { return entry.first == serial; });
         if (it != known.end()) return it->second;
     }
     const bool opaque = scan(image.image());
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     if (serial != 0) {
         known.emplace_front(serial, opaque);
         if (known.size() > capacity) known.pop_back();

@@ -13,16 +13,30 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <mutex>
+
 namespace snapkin {
 
 using platform::L10n;
 
 namespace {
 
-ShareMenu::Desktop& installedDesktop()
+// Installed by tests (made on first use, whenever that is): process-wide, so behind a lock.
+struct CustomDesktop {
+    std::mutex mutex;
+    ShareMenu::Desktop desktop;
+};
+
+CustomDesktop& customDesktop()
 {
-    static ShareMenu::Desktop desktop;
-    return desktop;
+    static CustomDesktop installed;
+    return installed;
+}
+
+ShareMenu::Desktop installedDesktop()
+{
+    const std::lock_guard lock(customDesktop().mutex);
+    return customDesktop().desktop;
 }
 
 bool showThroughFileManager(const QString& path)
@@ -55,14 +69,15 @@ ShareMenu::Desktop ShareMenu::systemDesktop()
 
 void ShareMenu::setDesktop(Desktop desktop)
 {
-    installedDesktop() = std::move(desktop);
+    const std::lock_guard lock(customDesktop().mutex);
+    customDesktop().desktop = std::move(desktop);
 }
 
 ShareMenu::ShareMenu(const QImage& image, const QString& savedFile, QWidget* parent)
     : QMenu(parent), m_image(image), m_savedFile(savedFile)
 {
     m_desktop = systemDesktop();
-    const Desktop& custom = installedDesktop();
+    const Desktop custom = installedDesktop();
     if (custom.openUrl) m_desktop.openUrl = custom.openUrl;
     if (custom.startDetached) m_desktop.startDetached = custom.startDetached;
     if (custom.showItem) m_desktop.showItem = custom.showItem;

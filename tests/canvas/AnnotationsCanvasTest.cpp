@@ -169,7 +169,6 @@ TEST(AnnotationsCanvasKinds, HighlightMultipliesWithTheImage)
 
 TEST(AnnotationsCanvasKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
 {
-    AnnotationsCanvas::clearOverlayCache();
     Annotation a = make(AnnotationKind::imageOverlay, {10, 10}, {60, 60});
     a.imageData = pngOf(qRgb(0, 200, 0));
     Annotation b = a;
@@ -182,8 +181,10 @@ TEST(AnnotationsCanvasKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
     EXPECT_TRUE(pixelIs(out, {35, 35}, qRgb(0, 200, 0)));   // stretched over its box
     EXPECT_TRUE(pixelIs(out, {125, 35}, qRgb(0, 200, 0)));
     EXPECT_TRUE(pixelIs(out, {35, 125}, qRgb(38, 38, 38), 4)); // grey at 0.3 over black
-    EXPECT_EQ(AnnotationsCanvas::overlayCacheCount(), 2);     // the broken one is not kept
-    EXPECT_FALSE(AnnotationsCanvas::overlayImage(make(AnnotationKind::imageOverlay, {}, {})));
+    RenderCaches caches;
+    for (const Annotation& each : {a, b, broken, a}) AnnotationsCanvas::overlayImage(each, &caches);
+    EXPECT_EQ(caches.overlays().count(), 2); // the broken one is not kept
+    EXPECT_FALSE(AnnotationsCanvas::overlayImage(make(AnnotationKind::imageOverlay, {}, {}), &caches));
 }
 
 TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsBlack)
@@ -214,7 +215,6 @@ TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsB
 
 TEST(AnnotationsCanvasObscure, BlurChangesItsRegionOnly)
 {
-    ImageEffects::clearCache();
     QImage stripes(200, 200, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x) stripes.setPixel(x, y, (x / 3) % 2 ? white : black);
@@ -383,13 +383,14 @@ TEST(AnnotationsCanvasHostile, AbsurdNumbersDrawInBoundedTime)
 
 namespace {
 
-QImage paintOnce(const QList<Annotation>& list, bool cached, QTransform transform = {})
+QImage paintOnce(RenderCaches& caches, const QList<Annotation>& list, bool cached,
+                 QTransform transform = {})
 {
     QImage canvas(300, 300, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
     painter.setTransform(transform);
-    AnnotationsCanvas c(list, std::nullopt, {200, 200}, flatImage());
+    AnnotationsCanvas c(list, std::nullopt, {200, 200}, flatImage(), &caches);
     c.setRasterCacheEnabled(cached);
     c.paint(painter);
     return canvas;
@@ -411,7 +412,10 @@ int maxDifference(const QImage& a, const QImage& b)
 
 TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChanges)
 {
-    AnnotationsCanvas::clearRasterCache();
+    RenderCaches caches;
+    const auto paintOnce = [&](const QList<Annotation>& list, bool cached, QTransform t = {}) {
+        return ::paintOnce(caches, list, cached, t);
+    };
     Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
     pen.points = {{10, 10}, {60, 80}, {120, 20}, {150, 90}};
     pen.lineWidth = 5;
@@ -435,12 +439,12 @@ TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChan
         EXPECT_LE(maxDifference(direct, first), 2);
         EXPECT_EQ(first, second);
     }
-    EXPECT_GE(AnnotationsCanvas::rasterCacheCount(), 8);
+    EXPECT_GE(caches.rasters().count(), 8);
 
     // A scroll by whole pixels reuses the pictures; the drawing moves with it.
-    const int before = AnnotationsCanvas::rasterCacheCount();
+    const qsizetype before = caches.rasters().count();
     const QImage shifted = paintOnce(list, true, QTransform::fromTranslate(20, 10));
-    EXPECT_EQ(AnnotationsCanvas::rasterCacheCount(), before);
+    EXPECT_EQ(caches.rasters().count(), before);
     EXPECT_LE(maxDifference(shifted, paintOnce(list, false, QTransform::fromTranslate(20, 10))), 2);
 
     // A changed annotation with the same id is drawn as it is now, not as it was.
@@ -457,7 +461,7 @@ TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChan
 
 TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
 {
-    AnnotationsCanvas::clearRasterCache();
+    RenderCaches caches;
     Annotation lens = make(AnnotationKind::magnifier, {50, 50}, {150, 150});
     lens.magnification = 2;
     Annotation dot = make(AnnotationKind::rectangle, {96, 96}, {104, 104});
@@ -466,7 +470,7 @@ TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
         QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        AnnotationsCanvas(list, std::nullopt, {200, 200}, image).paint(painter);
+        AnnotationsCanvas(list, std::nullopt, {200, 200}, image, &caches).paint(painter);
         return canvas;
     };
     const BaseImage plain = flatImage();
@@ -489,7 +493,7 @@ TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
 
 TEST(AnnotationsCanvasRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolution)
 {
-    AnnotationsCanvas::clearRasterCache();
+    RenderCaches caches;
     Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
     pen.points = {{10, 10}, {60, 80}, {120, 20}};
     Annotation ellipse = make(AnnotationKind::ellipse, {100, 100}, {180, 150});
@@ -499,7 +503,7 @@ TEST(AnnotationsCanvasRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolu
         canvas.setDevicePixelRatio(2);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        AnnotationsCanvas c({pen, ellipse}, std::nullopt, {200, 200}, flatImage());
+        AnnotationsCanvas c({pen, ellipse}, std::nullopt, {200, 200}, flatImage(), &caches);
         c.setRasterCacheEnabled(cached);
         c.paint(painter);
         return canvas;

@@ -108,7 +108,6 @@ TEST(CanvasViewPaint, CachedMarksStayInPlaceInsideAWindow)
     f.view->setParent(&window);
     f.view->move(90, 70);
     f.view->show();
-    AnnotationsCanvas::clearRasterCache();
     QList<QImage> shots;
     for (int i = 0; i < 3; ++i) // drawn directly, then into the cache, then from it
         shots << window.grab().toImage();

@@ -1,0 +1,33 @@
+#include "canvas/RenderCaches.h"
+
+#include <QHashFunctions>
+
+namespace snapkin {
+
+RenderCaches::RenderCaches() = default;
+RenderCaches::~RenderCaches() = default;
+
+void RenderCaches::clear()
+{
+    m_overlays.clear();
+    m_pictures.clear();
+    m_rasters.clear();
+    m_effects.clear();
+}
+
+size_t qHash(const RenderCaches::OverlayKey& k, size_t seed)
+{
+    return qHashMulti(seed, k.id, k.bytes);
+}
+
+size_t qHash(const RenderCaches::PictureKey& k, size_t seed)
+{
+    return qHashMulti(seed, k.text, k.width, k.height, k.variant);
+}
+
+size_t qHash(const RenderCaches::RasterKey& k, size_t seed)
+{
+    return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
+}
+
+} // namespace snapkin
