@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicWrite.h"
+#include "platform/SettingsTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -122,11 +123,15 @@ void Defaults::load()
         qWarning("Settings file %s can't be read; using defaults", qPrintable(m_path));
         return;
     }
-    const QByteArray bytes = file.readAll();
+    // No settings of ours come near the limit; a file beyond it is not read at all.
+    const bool tooLarge = file.size() > SettingsTable::maximumFileBytes;
+    const QByteArray bytes = tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
     file.close();
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+    const QJsonDocument doc = tooLarge || bytes.size() > SettingsTable::maximumFileBytes
+                                  ? QJsonDocument()
+                                  : QJsonDocument::fromJson(bytes, &error);
+    if (!doc.isObject()) {
         // Keep the damaged file for the user to inspect, and start from the defaults.
         const QString aside = m_path + ".corrupt";
         QFile::remove(aside);
@@ -138,7 +143,15 @@ void Defaults::load()
     const QJsonObject object = doc.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QVariant value = fromJson(it.value());
-        if (value.isValid()) m_stored.insert(it.key(), value);
+        if (!value.isValid()) continue;
+        // A value of the wrong type or out of its range is dropped: the key reads its default.
+        if (const SettingSpec* spec = SettingsTable::find(it.key());
+            spec && !SettingsTable::accepts(*spec, it.value(), value)) {
+            qWarning("Settings file %s: the value of \"%s\" is not allowed; using its default",
+                     qPrintable(m_path), qPrintable(it.key()));
+            continue;
+        }
+        m_stored.insert(it.key(), value);
     }
 }
 

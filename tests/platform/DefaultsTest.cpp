@@ -1,17 +1,41 @@
 #include "platform/Defaults.h"
+#include "platform/SettingsTable.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using snapkin::platform::Defaults;
+using snapkin::platform::SettingsTable;
 
 namespace {
 
 QString settingsPath(const QTemporaryDir& dir)
 {
     return dir.path() + "/snapkin/settings.json";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// A settings file giving every key the application reads the same value.
+QByteArray everyKeySetTo(const QJsonValue& value)
+{
+    QJsonObject object;
+    for (const auto& spec : SettingsTable::all())
+        object.insert(QString::fromLatin1(spec.key), value);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
@@ -113,9 +137,9 @@ TEST(DefaultsPersistence, CorruptFileIsSetAsideAndDefaultsAreUsed)
     EXPECT_TRUE(QFile::exists(path + ".corrupt"));
 
     // The store keeps working and writes a fresh file.
-    EXPECT_TRUE(defaults.setValue("captureDelay", 2));
+    EXPECT_TRUE(defaults.setValue("captureDelay", 10));
     Defaults reopened(path);
-    EXPECT_EQ(reopened.integerForKey("captureDelay"), 2);
+    EXPECT_EQ(reopened.integerForKey("captureDelay"), 10);
 }
 
 TEST(DefaultsPersistence, ChangesAreAnnounced)
@@ -128,4 +152,84 @@ TEST(DefaultsPersistence, ChangesAreAnnounced)
     defaults.removeObject("captureDelay"); // nothing to remove: no signal
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString(), "captureDelay");
+}
+
+TEST(DefaultsChecks, ValuesOfTheWrongTypeOrOutOfRangeReadAsTheirDefaults)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    const QJsonValue hostile[] = {1e300,
+                                  -1e300,
+                                  -1,
+                                  86400,
+                                  QStringLiteral("NaN"),
+                                  QString(5000, QLatin1Char('x')),
+                                  QJsonObject{{QStringLiteral("a"), 1}},
+                                  QJsonArray{1, QStringLiteral("b"), QJsonArray{}}};
+    for (const QJsonValue& value : hostile) {
+        writeFile(path, everyKeySetTo(value));
+        Defaults defaults(path);
+        for (const auto& spec : SettingsTable::all()) {
+            const QString key = QString::fromLatin1(spec.key);
+            // What stays is what the key may hold: a count of 86400, a style named "NaN"
+            // (which its reader doesn't know and ignores).
+            if (!defaults.hasStoredValue(key)) continue;
+            const QVariant kept = defaults.object(key);
+            EXPECT_TRUE(SettingsTable::accepts(spec, Defaults::toJson(kept), kept)) << spec.key;
+            EXPECT_LE(kept.toString().size(), 64) << spec.key;
+            EXPECT_NE(kept.typeId(), QMetaType::QVariantMap) << spec.key;
+        }
+        EXPECT_EQ(defaults.integerForKey("captureDelay"), 0);
+        EXPECT_FALSE(QFile::exists(path + ".corrupt")); // well-formed: only values were refused
+    }
+}
+
+TEST(DefaultsChecks, ValuesTheApplicationWritesAreKept)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    const QByteArray style("{\"kind\":\"arrow\"}");
+    {
+        Defaults defaults(path);
+        defaults.setValue("captureDelay", 5);
+        defaults.setValue("historyRetentionDays", 0);
+        defaults.setValue("jpegQuality", 1.0);
+        defaults.setValue("webpQuality", 0.35);
+        defaults.setValue("defaultLineWidth", 60.0);
+        defaults.setValue("defaultTextSize", 18.0);
+        defaults.setValue("lastRegionRect", QVariantList{4294967295.0, -12.5, 40.0, 300.0, 200.0});
+        defaults.setValue("recentDocuments", QStringList{"/home/me/a.snapkin"});
+        defaults.setValue("defaultSaveFolderBookmark", QByteArray("/home/me/Shots"));
+        defaults.setValue("savedAnnotationStyles", style);
+        defaults.setValue("captureHotKeyModifiers", qint64(0x1c0000));
+        defaults.setValue("captureHotKeyKeyLabel", "4");
+        defaults.setValue("newsletterFirstLaunch", 1.8e9);
+        defaults.setValue("appearance", "dark");
+    }
+    const QVariantMap written = Defaults(path).storedValues();
+    Defaults reopened(path);
+    EXPECT_EQ(reopened.storedValues(), written);
+    EXPECT_EQ(written.size(), 14);
+}
+
+TEST(DefaultsChecks, AFileOverOneMegabyteIsSetAsideLikeADamagedOne)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    QJsonObject object{{QStringLiteral("captureDelay"), 5},
+                       {QStringLiteral("padding"), QString(SettingsTable::maximumFileBytes, 'x')}};
+    writeFile(path, QJsonDocument(object).toJson());
+    Defaults defaults(path);
+    EXPECT_FALSE(defaults.hasStoredValue("captureDelay"));
+    EXPECT_TRUE(QFile::exists(path + ".corrupt"));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(DefaultsChecks, EveryDeclaredDefaultFitsItsOwnDeclaration)
+{
+    for (const auto& spec : SettingsTable::all()) {
+        if (!spec.defaultValue.isValid()) continue;
+        const QJsonValue stored = Defaults::toJson(spec.defaultValue);
+        EXPECT_TRUE(SettingsTable::accepts(spec, stored, Defaults::fromJson(stored))) << spec.key;
+    }
 }

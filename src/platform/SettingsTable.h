@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QVariant>
+
+#include <span>
+
+namespace snapkin::platform {
+
+// Every settings key the application reads, with its type, the value it reads as when missing
+// or refused, and what it may hold: a range for numbers, the menu's entries where a menu sets
+// it, a length for strings, data and lists. The settings store checks each value of its file
+// against this table when it loads it; a value that does not fit is dropped, so the key reads
+// its default, and a hostile or damaged file can neither start a countdown of days nor make the
+// application hold a string of megabytes.
+//
+// The defaults here are those the code falls back to (registered or not); a test compares them
+// with what the application registers.
+enum class SettingType {
+    boolean,
+    integer,    // a whole number in [minimum, maximum], or one of `choices`
+    number,     // a finite number in [minimum, maximum]
+    string,     // at most `maxLength` characters
+    path,       // an absolute path as a string or as bytes, at most `maxLength` of them
+    data,       // bytes, at most `maxLength`
+    stringList, // at most `maxLength` strings of at most `maxItemLength` characters
+    numberList, // at most `maxLength` finite numbers in [minimum, maximum]
+};
+
+struct SettingSpec {
+    const char* key;
+    SettingType type;
+    QVariant defaultValue; // what the key reads as when missing or refused; invalid: nothing
+    double minimum = 0;
+    double maximum = 0;
+    std::span<const int> choices = {};
+    qsizetype maxLength = 0;
+    qsizetype maxItemLength = 0;
+};
+
+class SettingsTable {
+public:
+    // A settings file larger than this is set aside like a damaged one.
+    static constexpr qint64 maximumFileBytes = 1 << 20;
+
+    static std::span<const SettingSpec> all();
+    // The key's declaration, or nullptr for a key the application does not read.
+    static const SettingSpec* find(const QString& key);
+
+    // Whether a value as stored in the file fits the declaration. Checked on the JSON value,
+    // before anything is made of it, and on what it converts to.
+    static bool accepts(const SettingSpec& spec, const QJsonValue& stored, const QVariant& value);
+};
+
+} // namespace snapkin::platform
