@@ -106,7 +106,10 @@ QString HistoryPane::summary(qsizetype count, std::optional<qint64> size)
 {
     const QLocale locale;
     QString text = locale.toString(qint64(count));
-    if (size) text += QStringLiteral(" · ") + locale.formattedDataSize(*size);
+    // Decimal units with one decimal, as file managers count files: "2.0 MB", "568.0 kB".
+    if (size)
+        text += QStringLiteral(" · ") +
+                locale.formattedDataSize(*size, 1, QLocale::DataSizeSIFormat);
     return text;
 }
 

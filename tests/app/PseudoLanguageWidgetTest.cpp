@@ -208,7 +208,8 @@ const QStringList notInterface = {
     QStringLiteral("GIF"),       QStringLiteral("PDF"),       QStringLiteral("Alt+"),
     QStringLiteral("Shift+"),    QStringLiteral("Meta+"),     QStringLiteral("Esc"),
     QStringLiteral("Snapkin 0"), QStringLiteral("KiB"),       QStringLiteral("MiB"),
-    QStringLiteral("GiB"),       QStringLiteral("bytes"),
+    QStringLiteral("GiB"),       QStringLiteral("bytes"),     QStringLiteral("kB"),
+    QStringLiteral("MB"),        QStringLiteral("GB"),
 };
 
 class PseudoLanguage : public ::testing::Test {

@@ -96,7 +96,7 @@ TEST_F(HistoryPaneTest, TheSizeIsMeasuredAfterQueuedWritesAndOnlyTheNewestMeasur
     ASSERT_EQ(measured.size(), reportedEarly + 1);
     const qint64 expected = platform::allocatedFolderSize(folder.path());
     EXPECT_EQ(pane.diskSize(), expected);
-    EXPECT_EQ(pane.summaryText()->text(), "3 · " + QLocale().formattedDataSize(expected));
+    EXPECT_EQ(pane.summaryText()->text(), HistoryPane::summary(3, expected));
 }
 
 TEST_F(HistoryPaneTest, EmptyingAsksFirstWithTheCountAndIsOffWithNothingToEmpty)
