@@ -53,6 +53,11 @@ ShortcutsTab::ShortcutsTab(HotkeyService& service, bool globalShortcutsAvailable
         Row row;
         row.reset = new QPushButton(L10n::text("Reset"), content);
         row.reset->setAccessibleName(L10n::format("Reset %@", label(action)));
+        // Hidden while the shortcut is the built-in one, but its room is kept: the rows keep
+        // one height and the recorders one column.
+        QSizePolicy keepRoom = row.reset->sizePolicy();
+        keepRoom.setRetainSizeWhenHidden(true);
+        row.reset->setSizePolicy(keepRoom);
         row.recorder = new HotKeyRecorder(action, service, content);
         layout->addWidget(row.reset, 0, Qt::AlignTop);
         layout->addWidget(row.recorder, 0, Qt::AlignTop);

@@ -6,6 +6,7 @@
 #include "platform/Defaults.h"
 #include "settings/ShortcutsTab.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -58,6 +59,12 @@ TEST_F(ShortcutsTabTest, ResetShowsOnlyOffTheBuiltInCombinationAndRestoresIt)
     EXPECT_TRUE(grabber.isGrabbed(CaptureHotKey::load(CaptureAction::region)));
     EXPECT_TRUE(resetShown(tab, CaptureAction::region));
     EXPECT_FALSE(resetShown(tab, CaptureAction::window));
+    // Rows with and without Reset are one height, their recorders in one column.
+    QApplication::processEvents();
+    QWidget* withReset = tab.recorder(CaptureAction::region)->parentWidget();
+    QWidget* without = tab.recorder(CaptureAction::window)->parentWidget();
+    EXPECT_EQ(withReset->height(), without->height());
+    EXPECT_EQ(tab.recorder(CaptureAction::region)->x(), tab.recorder(CaptureAction::window)->x());
 
     tab.resetButton(CaptureAction::region)->click();
     EXPECT_FALSE(resetShown(tab, CaptureAction::region));
