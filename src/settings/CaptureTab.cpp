@@ -151,9 +151,10 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
               key(ExportService::copyAtFullSizeKey), false);
     m_qualityNote = output->addNote(QString());
     output->addNote(L10n::text(
-        "On HiDPI (scaled) screens, screenshots have more pixels than the screen has points, and "
-        "some apps paste them at half size. Turn this on to always paste at full pixel size — "
-        "just as sharp, but the image lands larger in the document."));
+        "On HiDPI screens with a scale factor (2× for example), a screenshot has more pixels "
+        "than its size on the desktop, and some apps paste it at half size. Turn this on to "
+        "always paste at full pixel size — just as sharp, but the image lands larger in the "
+        "document."));
 
     // Region capture.
     auto* region = addSection(L10n::text("Region capture"));
