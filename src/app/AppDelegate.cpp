@@ -161,7 +161,7 @@ void AppDelegate::standardSteps()
 void AppDelegate::start()
 {
     m_launchFilesWereEmpty = m_launchFiles.isEmpty();
-    // Documents name the build that wrote them ("Snapkin 0.1.0 (1)"), as Settings does.
+    // Documents name the build that wrote them ("Snapkin 2.0.0 (1)"), as Settings does.
     qApp->setProperty("buildVersion", platform::BuildInfo::buildNumber());
     // Documents written from here on carry a framed preview.
     installOutputHooks();

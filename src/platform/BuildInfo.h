@@ -8,7 +8,7 @@ namespace snapkin::platform {
 // newsletter sign-up, the web site and the contact mailbox. Each address may be empty (none
 // configured); whoever shows or uses it then leaves it out.
 struct BuildInfo {
-    static QString version();     // "0.1.0"
+    static QString version();     // "2.0.0"
     static QString buildNumber(); // "1"
     static QString newsletterEndpoint();
     // Ends in "/" when set, so relative pages ("privacy/") resolve below it.
