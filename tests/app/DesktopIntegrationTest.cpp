@@ -95,4 +95,14 @@ TEST(DesktopEntries, TheIconComesInEveryThemeSize)
         // Drawn, not empty: the middle of the icon is opaque.
         if (!png.isNull()) EXPECT_EQ(qAlpha(png.pixel(size / 2, size / 2)), 255) << size;
     }
+    // The launcher, window and tray wear the brand's pink mark, as the welcome and About
+    // windows do; documents their own page with that mark.
+    const QImage icon(share + "/icons/hicolor/128x128/apps/snapkin.png");
+    ASSERT_FALSE(icon.isNull());
+    const QColor tile = icon.pixelColor(20, 110);
+    EXPECT_GT(tile.red(), 200);
+    EXPECT_LT(tile.green(), 110);
+    EXPECT_GT(tile.red() - tile.blue(), 80);
+    EXPECT_TRUE(
+        QFile::exists(share + "/icons/hicolor/scalable/mimetypes/application-x-snapkin.svg"));
 }
