@@ -1,5 +1,7 @@
 #include "platform/Appearance.h"
 
+#include "platform/ContrastStyle.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <QStyle>
@@ -69,13 +71,14 @@ void apply(const QString& appearance)
     static const QPalette desktopPalette = QApplication::palette();
 
     if (appearance == QLatin1String("light") || appearance == QLatin1String("dark")) {
-        if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive))
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        if (!qobject_cast<ContrastStyle*>(QApplication::style()))
+            QApplication::setStyle(new ContrastStyle);
         QApplication::setPalette(appearance == QLatin1String("light") ? lightPalette()
                                                                       : darkPalette());
         return;
     }
-    if (QApplication::style()->name() != desktopStyle)
+    if (qobject_cast<ContrastStyle*>(QApplication::style()) ||
+        QApplication::style()->name() != desktopStyle)
         QApplication::setStyle(QStyleFactory::create(desktopStyle));
     QApplication::setPalette(desktopPalette);
 }
