@@ -241,6 +241,14 @@ const QHash<QString, Builder>& builders()
          }},
         {"checkmark.seal", seal},
         {"scribble", scribble},
+        {"circle.lefthalf.filled",
+         [] {
+             // The theme's appearance icon is drawn through an SVG mask Qt cannot render.
+             QPainterPath half(QPointF(12, 3));
+             half.arcTo(QRectF(3, 3, 18, 18), 90, 180);
+             half.closeSubpath();
+             return unite({ring({12, 12}, 9, 1.8), half});
+         }},
         {"camera.metering.spot", [] { return unite({ring({12, 12}, 8.5, 1.8), circle({12, 12}, 3)}); }},
         {"face.smiling", smile},
         {"photo", photo},
@@ -383,7 +391,6 @@ const QHash<QString, QString>& themeNames()
         {"keyboard", "input-keyboard-symbolic"},
         {"paintbrush", "applications-graphics-symbolic"},
         {"clock.arrow.circlepath", "document-open-recent-symbolic"},
-        {"circle.lefthalf.filled", "preferences-desktop-appearance-symbolic"},
         {"globe", "preferences-desktop-locale-symbolic"},
         {"power", "system-shutdown-symbolic"},
         {"arrow.clockwise", "view-refresh-symbolic"},
@@ -404,6 +411,58 @@ const QHash<QString, QString>& themeNames()
     return table;
 }
 
+// The ink of an icon painted in `mode`: the palette's text colour, as our glyphs use.
+QColor inkFor(QIcon::Mode mode)
+{
+    const QPalette palette = QGuiApplication::palette();
+    QColor color = palette.color(mode == QIcon::Selected ? QPalette::HighlightedText
+                                                          : QPalette::WindowText);
+    if (mode == QIcon::Disabled) color.setAlphaF(0.4f);
+    return color;
+}
+
+// A themed monochrome ("symbolic") icon, repainted in the palette's text colour when drawn:
+// the theme draws them in a fixed dark grey that vanishes on a dark palette.
+class TintedIconEngine : public QIconEngine {
+public:
+    explicit TintedIconEngine(QIcon icon) : m_icon(std::move(icon)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, dpr));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        const QSize pixels = size * scale;
+        QImage image = m_icon.pixmap(pixels, QIcon::Normal, state)
+                           .toImage()
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) return {};
+        {
+            QPainter painter(&image);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(image.rect(), inkFor(mode));
+        }
+        QPixmap result = QPixmap::fromImage(std::move(image));
+        result.setDevicePixelRatio(scale);
+        return result;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.actualSize(size, mode, state);
+    }
+    QIconEngine* clone() const override { return new TintedIconEngine(m_icon); }
+    QString key() const override { return QStringLiteral("snapkin-tinted"); }
+
+private:
+    QIcon m_icon;
+};
+
 // Draws our glyph at whatever size and pixel ratio the icon is asked for, in the palette's
 // text colour, so it stays crisp on HiDPI screens and follows the theme's light or dark look.
 class GlyphIconEngine : public QIconEngine {
@@ -413,8 +472,7 @@ public:
     {
         const auto glyph = Symbols::path(m_name);
         if (!glyph) return;
-        QColor color = QGuiApplication::palette().color(QPalette::WindowText);
-        if (mode == QIcon::Disabled) color.setAlphaF(0.4);
+        const QColor color = inkFor(mode);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->translate(rect.topLeft());
@@ -504,7 +562,7 @@ QIcon Symbols::icon(const QString& name)
     const QString themed = themeIconName(name);
     if (!themed.isEmpty()) {
         ensureIconTheme();
-        if (QIcon::hasThemeIcon(themed)) return QIcon::fromTheme(themed);
+        if (QIcon::hasThemeIcon(themed)) return QIcon(new TintedIconEngine(QIcon::fromTheme(themed)));
     }
     if (!path(name)) return {};
     return QIcon(new GlyphIconEngine(name));

@@ -121,21 +121,33 @@ void ToneLabel::applyTone()
 // ---- SettingsLabel ---------------------------------------------------------------------------
 
 SettingsLabel::SettingsLabel(const QString& symbol, const QString& title, QWidget* parent)
-    : QWidget(parent), m_icon(new QLabel(this)), m_title(new QLabel(title, this))
+    : QWidget(parent), m_symbol(symbol), m_icon(new QLabel(this)),
+      m_title(new QLabel(title, this))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(iconSpacing);
     m_icon->setFixedWidth(iconColumnWidth);
     m_icon->setAlignment(Qt::AlignCenter);
-    const QIcon icon = platform::Symbols::icon(symbol);
-    if (!icon.isNull()) {
-        m_icon->setPixmap(
-            icon.pixmap(QSize(iconPointSize, iconPointSize), devicePixelRatioF(), QIcon::Disabled));
-    }
+    drawIcon();
     m_icon->setAccessibleName(QString());
     layout->addWidget(m_icon);
     layout->addWidget(m_title, 1);
+}
+
+void SettingsLabel::drawIcon()
+{
+    const QIcon icon = platform::Symbols::icon(m_symbol);
+    if (icon.isNull()) return;
+    m_icon->setPixmap(
+        icon.pixmap(QSize(iconPointSize, iconPointSize), devicePixelRatioF(), QIcon::Disabled));
+}
+
+void SettingsLabel::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        drawIcon();
 }
 
 QString SettingsLabel::title() const

@@ -52,7 +52,14 @@ public:
     QLabel* iconLabel() const { return m_icon; }
     QLabel* titleLabel() const { return m_title; }
 
+protected:
+    // The icon is drawn again in the new palette's colours when the appearance changes.
+    void changeEvent(QEvent* event) override;
+
 private:
+    void drawIcon();
+
+    QString m_symbol;
     QLabel* m_icon;
     QLabel* m_title;
 };

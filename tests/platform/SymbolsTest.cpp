@@ -1,5 +1,9 @@
 #include "platform/Symbols.h"
 
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPalette>
+
 #include <gtest/gtest.h>
 
 using snapkin::platform::Symbols;
@@ -91,4 +95,31 @@ TEST(Symbols, CutOutsStayClearAtEveryRatio)
             EXPECT_GT(alphaAt(probe.solid), 200) << dpr;
         }
     }
+}
+
+TEST(Symbols, ThemedIconsTakeThePalettesTextColour)
+{
+    const QPalette before = QGuiApplication::palette();
+    for (const QColor ink : {QColor(235, 235, 235), QColor(20, 20, 20)}) {
+        QPalette palette = before;
+        palette.setColor(QPalette::WindowText, ink);
+        QGuiApplication::setPalette(palette);
+        // A settings tab's icon, which the theme draws in its own dark grey.
+        const QIcon icon = Symbols::icon("gearshape");
+        ASSERT_FALSE(Symbols::themeIconName("gearshape").isEmpty());
+        for (qreal dpr : {1.0, 2.0}) {
+            const QImage image = icon.pixmap(QSize(24, 24), dpr).toImage();
+            int inked = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (c.alpha() < 250) continue;
+                    ++inked;
+                    EXPECT_LE(std::abs(c.lightness() - ink.lightness()), 3) << dpr;
+                }
+            }
+            EXPECT_GT(inked, 20) << dpr;
+        }
+    }
+    QGuiApplication::setPalette(before);
 }
