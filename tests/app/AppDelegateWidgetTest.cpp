@@ -15,6 +15,7 @@
 #include "settings/OnboardingController.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -274,7 +275,10 @@ TEST(AppAppearanceTest, LightAndDarkUseFusionWithTheirPalettesAndAnythingElseThe
     const QString desktopStyle = QApplication::style()->name();
     const QColor desktopWindow = QApplication::palette().color(QPalette::Window);
     AppAppearance::apply("dark");
-    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    // Fusion, under the proxy that outlines check boxes and radio buttons.
+    const QStyle* style = QApplication::style();
+    if (const auto* proxy = qobject_cast<const QProxyStyle*>(style)) style = proxy->baseStyle();
+    EXPECT_EQ(style->name().toLower(), "fusion");
     EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
     AppAppearance::apply("light");
     EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 200);
