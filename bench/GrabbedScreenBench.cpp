@@ -2,7 +2,8 @@
 // desktop, grabbed from the X server in $DISPLAY at 4K and as its 1080p top-left quarter.
 // Run under a 4K Xvfb:
 //   SNAPKIN_XVFB_SCREEN=3840x2160x24 tests/support/run-with-xvfb build/GrabbedScreenBench
-// SNAPKIN_BENCH_GRAB_DIR=<folder> also writes the two grabs there, to look at.
+// SNAPKIN_BENCH_GRAB_DIR=<folder> also writes the grabs there, to look at (and for
+// bench/png-capture.sh, which shows them again to time whole capture programs).
 #include "output/WebPEncoder.h"
 #include "platform/PngEncoder.h"
 #include "platform/ScreenCapture.h"
@@ -52,6 +53,7 @@ QString sourceText(int lines)
 struct Grabs {
     QImage uhd;
     QImage fullHd;
+    QImage viewer; // the photo viewer with the editor beside it, at 1080p
 };
 
 // Builds the desktop once, waits until it is painted and grabs it.
@@ -102,10 +104,12 @@ const Grabs& grabs()
             out.uhd = uhd->copy();
         if (auto hd = platform::ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080)))
             out.fullHd = hd->copy();
+        if (!out.uhd.isNull()) out.viewer = out.uhd.copy(1880, 280, 1920, 1080);
         const QString dir = qEnvironmentVariable("SNAPKIN_BENCH_GRAB_DIR");
         if (!dir.isEmpty() && !out.uhd.isNull()) {
             out.uhd.save(dir + "/grabbed-4k.png");
             out.fullHd.save(dir + "/grabbed-1080p.png");
+            out.viewer.save(dir + "/grabbed-1080p-viewer.png");
         }
         return out;
     }();
@@ -114,16 +118,18 @@ const Grabs& grabs()
 
 const QImage* grab(benchmark::State& state)
 {
-    const QImage& image = state.range(0) ? grabs().uhd : grabs().fullHd;
+    const QImage& image = state.range(0) == 2 ? grabs().viewer
+                          : state.range(0) ? grabs().uhd
+                                           : grabs().fullHd;
     if (image.isNull()) {
         state.SkipWithError("no X server at 3840 x 2160");
         return nullptr;
     }
-    state.SetLabel(state.range(0) ? "4K" : "1080p");
+    state.SetLabel(state.range(0) == 2 ? "1080p viewer" : state.range(0) ? "4K" : "1080p");
     return &image;
 }
 
-// Argument: 1 for the 4K grab, 0 for 1080p.
+// Argument: 1 for the 4K grab, 0 for its 1080p terminal and editor, 2 for its 1080p photo viewer.
 void BM_GrabbedQtPng(benchmark::State& state)
 {
     const QImage* image = grab(state);
@@ -149,24 +155,44 @@ void BM_GrabbedPngEncoder(benchmark::State& state)
         size = platform::PngEncoder::encode(*image)->size();
     state.counters["bytes"] = double(size);
 }
-BENCHMARK(BM_GrabbedPngEncoder)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GrabbedPngEncoder)->Arg(0)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Other zlib levels, for choosing the default. Arguments: 4K or not, level.
+// Other zlib levels and strategies, for choosing the defaults. Arguments: 4K or not, level,
+// strategy (0 default, 1 filtered, 3 run-length).
 void BM_GrabbedPngEncoderAtLevel(benchmark::State& state)
 {
     const QImage* image = grab(state);
     if (!image) return;
     platform::PngEncoder::Options options;
     options.compressionLevel = int(state.range(1));
+    options.strategy = int(state.range(2));
     qsizetype size = 0;
     for (auto _ : state)
         size = platform::PngEncoder::encode(*image, options)->size();
     state.counters["bytes"] = double(size);
 }
 BENCHMARK(BM_GrabbedPngEncoderAtLevel)
-    ->ArgsProduct({{0, 1}, {1, 2, 4}})
+    ->ArgsProduct({{0, 2, 1}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The same on the calling thread alone: its CPU time is the encoder's whole cost, what a
+// capture pays on a machine with few cores. Arguments: image, level.
+void BM_GrabbedPngEncoderOneThread(benchmark::State& state)
+{
+    const QImage* image = grab(state);
+    if (!image) return;
+    platform::PngEncoder::Options options;
+    options.compressionLevel = int(state.range(1));
+    options.useAllCores = false;
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = platform::PngEncoder::encode(*image, options)->size();
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(BM_GrabbedPngEncoderOneThread)
+    ->ArgsProduct({{0, 2, 1}, {3, 5, 6, 7, 8}})
+    ->Unit(benchmark::kMillisecond);
 
 // Lossless WebP as exported, against libwebp's simple call it replaced.
 void BM_GrabbedWebPLossless(benchmark::State& state)

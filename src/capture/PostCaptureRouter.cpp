@@ -42,7 +42,7 @@ PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
 {
     Routes routes;
     routes.copy = [](const BaseImage& image) {
-        ExportService::shared().copy(forOutput(image), true);
+        ExportService::shared().copy(image, true);
     };
     routes.savePanel = [](const BaseImage& image, ExportFormat format, const QString& fileName) {
         ExportService::shared().save(forOutput(image), format, nullptr, nullptr, fileName);

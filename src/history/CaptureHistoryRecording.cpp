@@ -166,7 +166,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
         // The folder is made private before the package writer could make it otherwise.
         if (!files.prepareFolder()) return;
         if (cache->serial != image.serial() || cache->png.isEmpty()) {
-            auto png = SnapkinDocument::pngData(image.image());
+            auto png = SnapkinDocument::pngData(image);
             cache->png = png.value_or(QByteArray());
             cache->serial = image.serial();
         }

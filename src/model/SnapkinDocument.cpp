@@ -183,6 +183,12 @@ std::optional<QByteArray> SnapkinDocument::pngData(const QImage& image)
     return platform::PngEncoder::encode(image);
 }
 
+std::optional<QByteArray> SnapkinDocument::pngData(const platform::BaseImage& image)
+{
+    if (image.isNull()) return std::nullopt;
+    return platform::PngEncoder::encode(image);
+}
+
 std::optional<QByteArray> SnapkinDocument::thumbnailPNG(const QImage& flattened)
 {
     if (flattened.isNull()) return std::nullopt;
@@ -213,7 +219,7 @@ SnapkinDocument::wrapper(const AnnotationStore& store)
 {
     const platform::BaseImage& image = store.image();
     if (image.isNull()) return std::unexpected(Failure::damaged());
-    auto imagePNG = pngData(image.image());
+    auto imagePNG = pngData(image);
     if (!imagePNG) return std::unexpected(Failure::damaged());
 
     AnnotationDocument document;

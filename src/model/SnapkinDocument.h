@@ -94,6 +94,9 @@ public:
     static QString generator();
     // PNG bytes of an image, or none when encoding fails.
     static std::optional<QByteArray> pngData(const QImage& image);
+    // The same for a base image: a capture already encoded for the clipboard or a saved file is
+    // not compressed again.
+    static std::optional<QByteArray> pngData(const platform::BaseImage& image);
     // The preview of a flattened image: never enlarged, longer side at most 1024 pixels.
     static std::optional<QByteArray> thumbnailPNG(const QImage& flattened);
 

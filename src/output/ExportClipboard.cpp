@@ -73,6 +73,11 @@ void ExportService::setClock(std::function<QDateTime()> clock)
 
 bool ExportService::copy(const QImage& image, bool countsAsExport) const
 {
+    return copy(BaseImage(image), countsAsExport);
+}
+
+bool ExportService::copy(const BaseImage& image, bool countsAsExport) const
+{
     Defaults& defaults = Defaults::standard();
     if (countsAsExport) {
         // Writing the counter syncs the settings file to disk; it waits for the event loop, so
@@ -82,9 +87,10 @@ bool ExportService::copy(const QImage& image, bool countsAsExport) const
         else
             countExport(defaults);
     }
-    BaseImage copied(image);
+    BaseImage copied = image;
     // At full size one pixel is one point: a 2x capture pastes at twice its on-screen size.
-    if (defaults.boolForKey(copyAtFullSizeKey)) copied = copied.withPointSize(QSizeF(image.size()));
+    if (defaults.boolForKey(copyAtFullSizeKey))
+        copied = copied.withPointSize(QSizeF(image.pixelSize()));
     auto* mime = new ImageMimeData(copied);
     const bool made = mime->hasPng();
     QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);

@@ -46,7 +46,7 @@ std::optional<QByteArray> ExportService::encode(const platform::BaseImage& image
     case ExportFormat::png: {
         platform::PngEncoder::Options options;
         options.dpi = dpi;
-        return platform::PngEncoder::encode(image.image(), options);
+        return platform::PngEncoder::encode(image, options);
     }
     case ExportFormat::jpeg:
         return platform::JpegEncoder::encode(opaque(image.image()), jpegQualityPercent(q), dpi);

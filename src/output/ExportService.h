@@ -53,6 +53,8 @@ public:
     // pastes at twice its size. Counts an export when `countsAsExport` (once the event loop runs
     // again). True when the PNG was made.
     bool copy(const QImage& image, bool countsAsExport) const;
+    // The same for a base image; the PNG is the one a save of the same image writes.
+    bool copy(const platform::BaseImage& image, bool countsAsExport) const;
 
     // What a drag out of the editor carries: the image as a PNG file named
     // "Snapkin <date> at <time>.png" in a folder of its own under the private folder's "Drag",

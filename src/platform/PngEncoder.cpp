@@ -9,10 +9,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -27,7 +30,13 @@ constexpr qsizetype kMinBandBytes = 512 * 1024;
 constexpr qsizetype kMaxBandBytes = qsizetype(1) << 30;
 constexpr qsizetype kMaxIdatChunk = 1 << 20;
 
-enum Filter : std::uint8_t { filterNone = 0, filterSub = 1, filterUp = 2, filterPaeth = 4 };
+enum Filter : std::uint8_t {
+    filterNone = 0,
+    filterSub = 1,
+    filterUp = 2,
+    filterAverage = 3,
+    filterPaeth = 4
+};
 
 void putU32(QByteArray& out, std::uint32_t v)
 {
@@ -84,62 +93,118 @@ inline int magnitude(std::uint8_t v)
     return v < 128 ? v : 256 - v;
 }
 
+// Up to 256 colours of an opaque image, in the order they first appear, and each one's index.
+// Screens of text, terminals and plain windows often have so few, and one byte an index
+// deflates to far less than three of colour.
+class Palette {
+public:
+    static constexpr int maxColours = 256;
+
+    // Nothing when the image has more colours.
+    static std::optional<Palette> of(const QImage& image)
+    {
+        Palette palette;
+        const int width = image.width();
+        QRgb last = 0; // no opaque pixel is 0
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = row[x] | 0xff000000u;
+                if (p == last) continue;
+                last = p;
+                if (!palette.insert(p)) return std::nullopt;
+            }
+        }
+        return palette;
+    }
+
+    const std::vector<QRgb>& colours() const { return m_colours; }
+
+    std::uint8_t index(QRgb opaque) const
+    {
+        for (std::uint32_t slot = hash(opaque);; slot = (slot + 1) & (kSlots - 1)) {
+            if (m_keys[slot] == opaque) return m_values[slot];
+        }
+    }
+
+private:
+    static constexpr std::uint32_t kSlots = 1024; // at most a quarter full
+    static std::uint32_t hash(QRgb p) { return (p * 0x9E3779B1u) >> 22; }
+
+    bool insert(QRgb opaque)
+    {
+        std::uint32_t slot = hash(opaque);
+        for (; m_keys[slot] != 0; slot = (slot + 1) & (kSlots - 1)) {
+            if (m_keys[slot] == opaque) return true;
+        }
+        if (int(m_colours.size()) == maxColours) return false;
+        m_keys[slot] = opaque;
+        m_values[slot] = std::uint8_t(m_colours.size());
+        m_colours.push_back(opaque);
+        return true;
+    }
+
+    std::vector<QRgb> m_colours;
+    std::vector<QRgb> m_keys = std::vector<QRgb>(kSlots, 0);
+    std::vector<std::uint8_t> m_values = std::vector<std::uint8_t>(kSlots, 0);
+};
+
+void packPaletteRow(const QRgb* src, int width, const Palette& palette, std::uint8_t* dst)
+{
+    QRgb last = 0;
+    std::uint8_t index = 0;
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = src[x] | 0xff000000u;
+        if (p != last) {
+            last = p;
+            index = palette.index(p);
+        }
+        dst[x] = index;
+    }
+}
+
 // Chooses and applies the filter of one row; `prev` holds the previous row's samples (zeros above
 // the first row), `out` receives the filter byte and the filtered samples.
 //
-// Screenshots are mostly flat colour and repeated glyphs, which deflate matches best unfiltered:
-// there a pixel equal to its left or upper neighbour costs nothing. Photo-like rows are cheaper as
-// small differences. So each filter's cost is the sum of its residuals' magnitudes, while the
-// unfiltered cost counts only the pixels that repeat neither neighbour, at their smallest
-// residual plus a fixed price for the match they break. Measured on screenshots this is smaller
-// than both "always unfiltered" and the classic minimum-sum heuristic. The costs are estimated on
-// a quarter of the row (runs of 32 pixels in every 128), which chooses almost as well at a
-// quarter of the price.
+// The filter whose residuals, read as signed bytes, have the smallest sum of magnitudes: small
+// residuals are the ones deflate codes cheaply, and flat colour gives zeros under every filter
+// but None.
 template <int Bpp>
-void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, int width, std::uint8_t* out)
+void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, qsizetype rowBytes,
+               std::uint8_t* out)
 {
-    constexpr int kRun = 32, kStride = 128;
-    std::int64_t costSub = 0, costUp = 0, costPaeth = 0, costNone = 0;
-    for (int start = 0; start < width; start += kStride) {
-        const int end = std::min(width, start + kRun);
-        for (int px = start; px < end; ++px) {
-            const qsizetype i = qsizetype(px) * Bpp;
-            int pixSub = 0, pixUp = 0, pixPaeth = 0;
-            bool sameLeft = px > 0;
-            bool sameUp = true;
-            for (int c = 0; c < Bpp; ++c) {
-                const qsizetype k = i + c;
-                const int x = cur[k];
-                const int a = px > 0 ? cur[k - Bpp] : 0;
-                const int b = prev[k];
-                const int d = px > 0 ? prev[k - Bpp] : 0;
-                pixSub += magnitude(std::uint8_t(x - a));
-                pixUp += magnitude(std::uint8_t(x - b));
-                pixPaeth += magnitude(std::uint8_t(x - paethPredictor(a, b, d)));
-                sameLeft = sameLeft && x == a;
-                sameUp = sameUp && x == b;
-            }
-            costSub += pixSub;
-            costUp += pixUp;
-            costPaeth += pixPaeth;
-            if (!sameLeft && !sameUp) costNone += std::min({pixSub, pixUp, pixPaeth}) + 8 * Bpp;
-        }
+    std::int64_t costNone = 0, costSub = 0, costUp = 0, costAverage = 0, costPaeth = 0;
+    for (qsizetype k = 0; k < Bpp; ++k) {
+        const int x = cur[k], b = prev[k];
+        costNone += magnitude(std::uint8_t(x));
+        costSub += magnitude(std::uint8_t(x));
+        costUp += magnitude(std::uint8_t(x - b));
+        costAverage += magnitude(std::uint8_t(x - (b >> 1)));
+        costPaeth += magnitude(std::uint8_t(x - b));
+    }
+    for (qsizetype k = Bpp; k < rowBytes; ++k) {
+        const int x = cur[k], a = cur[k - Bpp], b = prev[k], c = prev[k - Bpp];
+        costNone += magnitude(std::uint8_t(x));
+        costSub += magnitude(std::uint8_t(x - a));
+        costUp += magnitude(std::uint8_t(x - b));
+        costAverage += magnitude(std::uint8_t(x - ((a + b) >> 1)));
+        costPaeth += magnitude(std::uint8_t(x - paethPredictor(a, b, c)));
     }
     std::uint8_t chosen = filterNone;
     std::int64_t best = costNone;
-    if (costSub < best) {
-        best = costSub;
-        chosen = filterSub;
-    }
-    if (costUp < best) {
-        best = costUp;
-        chosen = filterUp;
-    }
-    if (costPaeth < best) chosen = filterPaeth;
+    const auto consider = [&](std::int64_t cost, Filter filter) {
+        if (cost < best) {
+            best = cost;
+            chosen = filter;
+        }
+    };
+    consider(costSub, filterSub);
+    consider(costUp, filterUp);
+    consider(costAverage, filterAverage);
+    consider(costPaeth, filterPaeth);
 
     out[0] = chosen;
     std::uint8_t* dst = out + 1;
-    const qsizetype rowBytes = qsizetype(width) * Bpp;
     switch (chosen) {
     case filterNone:
         std::memcpy(dst, cur, size_t(rowBytes));
@@ -153,6 +218,12 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, int width, std
     case filterUp:
         for (qsizetype k = 0; k < rowBytes; ++k)
             dst[k] = std::uint8_t(cur[k] - prev[k]);
+        break;
+    case filterAverage:
+        for (qsizetype k = 0; k < Bpp; ++k)
+            dst[k] = std::uint8_t(cur[k] - (prev[k] >> 1));
+        for (qsizetype k = Bpp; k < rowBytes; ++k)
+            dst[k] = std::uint8_t(cur[k] - ((cur[k - Bpp] + prev[k]) >> 1));
         break;
     default:
         for (qsizetype k = 0; k < Bpp; ++k)
@@ -179,27 +250,39 @@ struct Job {
     int bpp = 3;
     qsizetype rowBytes = 0;
     int level = 6;
+    int strategy = Z_DEFAULT_STRATEGY;
+    const Palette* palette = nullptr; // set: one index a pixel
 };
+
+void packJobRow(const Job& job, int y, std::uint8_t* dst)
+{
+    const auto* src = reinterpret_cast<const QRgb*>(job.image->constScanLine(y));
+    if (job.palette)
+        packPaletteRow(src, job.image->width(), *job.palette, dst);
+    else
+        packRow(src, job.image->width(), job.withAlpha, job.premultiplied, dst);
+}
 
 // Filtered rows [from, to) into `out` (1 + rowBytes each).
 void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out)
 {
-    const int width = job.image->width();
     std::vector<std::uint8_t> a(size_t(job.rowBytes)), b(size_t(job.rowBytes), 0);
     std::uint8_t* prev = b.data();
     std::uint8_t* cur = a.data();
-    if (from > 0)
-        packRow(reinterpret_cast<const QRgb*>(job.image->constScanLine(from - 1)), width,
-                job.withAlpha, job.premultiplied, prev);
+    if (from > 0) packJobRow(job, from - 1, prev);
     out.resize(size_t(to - from) * size_t(job.rowBytes + 1));
     for (int y = from; y < to; ++y) {
-        packRow(reinterpret_cast<const QRgb*>(job.image->constScanLine(y)), width, job.withAlpha,
-                job.premultiplied, cur);
+        packJobRow(job, y, cur);
         std::uint8_t* dst = out.data() + size_t(y - from) * size_t(job.rowBytes + 1);
-        if (job.bpp == 4)
-            filterRow<4>(cur, prev, width, dst);
-        else
-            filterRow<3>(cur, prev, width, dst);
+        if (job.palette) {
+            // Indices have no order for differences to follow: palette rows stay unfiltered.
+            dst[0] = filterNone;
+            std::memcpy(dst + 1, cur, size_t(job.rowBytes));
+        } else if (job.bpp == 4) {
+            filterRow<4>(cur, prev, job.rowBytes, dst);
+        } else {
+            filterRow<3>(cur, prev, job.rowBytes, dst);
+        }
         std::swap(cur, prev);
     }
 }
@@ -212,7 +295,7 @@ void compressBandOrThrow(const Job& job, Band& band)
     band.adler = adler32(adler32(0, nullptr, 0), rows.data(), uInt(rows.size()));
 
     z_stream zs{};
-    if (deflateInit2(&zs, job.level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return;
+    if (deflateInit2(&zs, job.level, Z_DEFLATED, -15, 9, job.strategy) != Z_OK) return;
     if (band.firstRow > 0) {
         // The previous band's tail, recomputed here: filtering is a pure function of two rows.
         const int dictRows = int(std::min<qsizetype>(
@@ -259,30 +342,122 @@ bool anyTranslucent(const QImage& image)
     return false;
 }
 
+std::atomic<std::uint64_t> compressionCount{0};
+
 } // namespace
+
+// The compressed pixels of the few newest base images, by serial and the options that shape
+// them, so one capture copied, saved and recorded is compressed once. Bounded in entries and
+// bytes; any thread may use it.
+class PngEncoder::Cache {
+public:
+    struct Key {
+        std::uint64_t serial = 0;
+        int level = 0;
+        int strategy = 0;
+        bool allowPalette = true;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
+    static Cache& shared()
+    {
+        static Cache cache;
+        return cache;
+    }
+
+    std::shared_ptr<const CompressedPixels> find(const Key& key)
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->first == key) {
+                // The newest first: a hit moves to the front.
+                auto entry = *it;
+                m_entries.erase(it);
+                m_entries.insert(m_entries.begin(), entry);
+                return entry.second;
+            }
+        }
+        return nullptr;
+    }
+
+    void insert(const Key& key, std::shared_ptr<const CompressedPixels> pixels)
+    {
+        std::lock_guard lock(m_mutex);
+        if (pixels->stream.size() > kMaxBytes) return;
+        std::erase_if(m_entries, [&](const auto& entry) { return entry.first == key; });
+        m_entries.insert(m_entries.begin(), {key, std::move(pixels)});
+        qsizetype bytes = 0;
+        std::size_t kept = 0;
+        for (; kept < m_entries.size() && kept < kMaxEntries; ++kept) {
+            bytes += m_entries[kept].second->stream.size();
+            if (bytes > kMaxBytes) break;
+        }
+        m_entries.resize(kept);
+    }
+
+private:
+    static constexpr std::size_t kMaxEntries = 4;
+    static constexpr qsizetype kMaxBytes = 96 * 1024 * 1024;
+
+    std::mutex m_mutex;
+    std::vector<std::pair<Key, std::shared_ptr<const CompressedPixels>>> m_entries;
+};
 
 std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options& options)
 {
     try {
-        return encodeOrThrow(source, options);
+        const auto pixels = compress(source, options);
+        if (!pixels) return std::nullopt;
+        return assemble(*pixels, options.dpi);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
 
-std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const Options& options)
+std::optional<QByteArray> PngEncoder::encode(const BaseImage& image, const Options& options)
 {
-    if (source.isNull()) return std::nullopt;
-    const QImage image = argb32View(source);
     if (image.isNull()) return std::nullopt;
+    const Cache::Key key{image.serial(), std::clamp(options.compressionLevel, 0, 9),
+                                   options.strategy, options.allowPalette};
+    try {
+        auto pixels = Cache::shared().find(key);
+        if (!pixels) {
+            pixels = compress(image.image(), options);
+            if (!pixels) return std::nullopt;
+            Cache::shared().insert(key, pixels);
+        }
+        return assemble(*pixels, options.dpi);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
 
+std::uint64_t PngEncoder::compressions()
+{
+    return compressionCount.load();
+}
+
+std::shared_ptr<const PngEncoder::CompressedPixels> PngEncoder::compress(const QImage& source,
+                                                                        const Options& options)
+{
+    if (source.isNull()) return nullptr;
+    const QImage image = argb32View(source);
+    if (image.isNull()) return nullptr;
+    ++compressionCount;
     Job job;
     job.image = &image;
     job.premultiplied = image.format() != QImage::Format_ARGB32;
     job.withAlpha = anyTranslucent(image);
     job.bpp = job.withAlpha ? 4 : 3;
-    job.rowBytes = qsizetype(image.width()) * job.bpp;
     job.level = std::clamp(options.compressionLevel, 0, 9);
+    job.strategy = options.strategy;
+    std::optional<Palette> palette;
+    if (!job.withAlpha && options.allowPalette) palette = Palette::of(image);
+    if (palette) {
+        job.palette = &*palette;
+        job.bpp = 1;
+    }
+    job.rowBytes = qsizetype(image.width()) * job.bpp;
 
     // Bands: enough to keep every core busy, none so small that flushes and priming dominate.
     const qsizetype rawTotal = (job.rowBytes + 1) * image.height();
@@ -307,7 +482,7 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     QByteArray stream;
     qsizetype streamSize = 6;
     for (const Band& band : bands) {
-        if (!band.ok) return std::nullopt;
+        if (!band.ok) return nullptr;
         streamSize += band.compressed.size();
     }
     stream.reserve(streamSize);
@@ -325,20 +500,37 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
     }
     putU32(stream, std::uint32_t(adler));
 
+    auto pixels = std::make_shared<CompressedPixels>();
+    pixels->width = image.width();
+    pixels->height = image.height();
+    pixels->colourType = job.palette ? 3 : job.withAlpha ? 6 : 2; // palette, RGBA or RGB
+    if (job.palette) {
+        for (const QRgb colour : job.palette->colours())
+            pixels->palette.append(char(qRed(colour)))
+                .append(char(qGreen(colour)))
+                .append(char(qBlue(colour)));
+    }
+    pixels->stream = std::move(stream);
+    return pixels;
+}
+
+QByteArray PngEncoder::assemble(const CompressedPixels& pixels, double dpi)
+{
+    const QByteArray& stream = pixels.stream;
     QByteArray out;
     out.reserve(stream.size() + stream.size() / kMaxIdatChunk * 12 + 128);
     out.append("\x89PNG\r\n\x1a\n", 8);
 
     QByteArray ihdr;
-    putU32(ihdr, std::uint32_t(image.width()));
-    putU32(ihdr, std::uint32_t(image.height()));
-    ihdr.append(char(8));                                 // bits per channel
-    ihdr.append(char(job.withAlpha ? 6 : 2));             // RGBA or RGB
+    putU32(ihdr, std::uint32_t(pixels.width));
+    putU32(ihdr, std::uint32_t(pixels.height));
+    ihdr.append(char(8)); // bits per channel
+    ihdr.append(char(pixels.colourType));
     ihdr.append(char(0)).append(char(0)).append(char(0)); // deflate, adaptive filters, no interlace
     putChunk(out, "IHDR", ihdr.constData(), ihdr.size());
 
-    if (std::isfinite(options.dpi) && options.dpi > 0) {
-        const double ppm = std::round(options.dpi / 0.0254);
+    if (std::isfinite(dpi) && dpi > 0) {
+        const double ppm = std::round(dpi / 0.0254);
         if (ppm >= 1 && ppm <= double(std::numeric_limits<std::int32_t>::max())) {
             QByteArray phys;
             putU32(phys, std::uint32_t(ppm));
@@ -347,6 +539,9 @@ std::optional<QByteArray> PngEncoder::encodeOrThrow(const QImage& source, const 
             putChunk(out, "pHYs", phys.constData(), phys.size());
         }
     }
+
+    if (!pixels.palette.isEmpty())
+        putChunk(out, "PLTE", pixels.palette.constData(), pixels.palette.size());
 
     for (qsizetype at = 0; at < stream.size(); at += kMaxIdatChunk) {
         putChunk(out, "IDAT", stream.constData() + at, std::min(kMaxIdatChunk, stream.size() - at));

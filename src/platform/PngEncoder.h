@@ -1,8 +1,12 @@
 #pragma once
 
+#include "platform/BaseImage.h"
+
 #include <QByteArray>
 #include <QImage>
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace snapkin::platform {
@@ -23,6 +27,10 @@ public:
         // 6 on captures, and with the row filters chosen here its files are still smaller than
         // those of a PNG writer at level 6 with the classic filter heuristic.
         int compressionLevel = 3;
+        // zlib strategy (Z_DEFAULT_STRATEGY, Z_FILTERED, Z_RLE ...).
+        int strategy = 0;
+        // Whether an opaque image of at most 256 colours is written as indices into a palette.
+        bool allowPalette = true;
         // Whether bands are deflated on the global thread pool; else all on the calling thread.
         // The bytes written are the same either way.
         bool useAllCores = true;
@@ -31,9 +39,27 @@ public:
     // Nothing for a null image or when memory runs out.
     static std::optional<QByteArray> encode(const QImage& image, const Options& options);
     static std::optional<QByteArray> encode(const QImage& image) { return encode(image, {}); }
+    // The same for a base image, whose pixels never change: the compressed pixels of the few
+    // newest are kept (by serial), so the clipboard, a saved file and the history share one
+    // compression of a capture; only the resolution chunk is written anew.
+    static std::optional<QByteArray> encode(const BaseImage& image, const Options& options);
+    static std::optional<QByteArray> encode(const BaseImage& image) { return encode(image, {}); }
+
+    // How many images have been compressed in this process (a cache hit compresses none).
+    static std::uint64_t compressions();
 
 private:
-    static std::optional<QByteArray> encodeOrThrow(const QImage& image, const Options& options);
+    struct CompressedPixels {
+        int width = 0;
+        int height = 0;
+        char colourType = 2;
+        QByteArray palette; // PLTE entries, for colour type 3
+        QByteArray stream;  // the zlib stream of the filtered rows
+    };
+    static std::shared_ptr<const CompressedPixels> compress(const QImage& image,
+                                                            const Options& options);
+    static QByteArray assemble(const CompressedPixels& pixels, double dpi);
+    class Cache;
 };
 
 } // namespace snapkin::platform

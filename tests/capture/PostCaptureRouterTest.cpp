@@ -1,12 +1,18 @@
 #include "capture/PostCaptureRouter.h"
 #include "editor/HistoryTracking.h"
 #include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "platform/PngEncoder.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -279,4 +285,48 @@ TEST_F(Router, ASystemScreenshotAlwaysOpensWithItsFileNameAndIsCopiedWhenAsked)
                                 "open Screenshot from 2026-12-05 15-06-08.png (0 files)"}));
     EXPECT_EQ(history.tracked, QStringList{"Screenshot from 2026-12-05 15-06-08"});
     EXPECT_TRUE(files(folder).isEmpty());
+}
+
+TEST(RouterEncoding, ACaptureCopiedSavedAndRecordedIsCompressedOnce)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkdir(home.filePath("Saved")));
+    platform::Defaults settings{home.filePath("settings.json")};
+    // The history stores the capture's PNG as its own recorder does.
+    struct EncodingHistory final : HistoryTracking {
+        void track(AnnotationStore&, const QString&, std::optional<QUuid>, bool) override {}
+        void editorWillClose(AnnotationStore&) override {}
+        void record(const BaseImage& image, const QString&) override
+        {
+            png = SnapkinDocument::pngData(image).value_or(QByteArray());
+        }
+        QByteArray png;
+    } history;
+    HistoryTracking::install(&history);
+    PostCaptureRouter::Routes routes = PostCaptureRouter::defaultRoutes();
+    routes.now = [] { return fixedTime; };
+    PostCaptureRouter router(settings, routes);
+    router.registerDefaults();
+    router.setDefaultSaveFolder(home.filePath("Saved"));
+    settings.setValue("afterCaptureShow", false);
+    settings.setValue("afterCaptureCopy", true);
+    settings.setValue("afterCaptureSaveToDisk", true);
+
+    QImage pixels(640, 400, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(QColor(40, 44, 52));
+    QPainter(&pixels).fillRect(QRect(40, 40, 300, 200), QLinearGradient(0, 0, 640, 400));
+    const BaseImage capture(pixels);
+    const std::uint64_t before = platform::PngEncoder::compressions();
+    router.handleCapturedImage(capture, "Untitled");
+    HistoryTracking::install(nullptr);
+
+    EXPECT_EQ(platform::PngEncoder::compressions() - before, 1u);
+    QFile saved(home.filePath("Saved/Screenshot 2026-12-05 at 15.06.08.png"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray file = saved.readAll();
+    ASSERT_FALSE(file.isEmpty());
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->data("image/png"), file);
+    EXPECT_EQ(history.png, file);
 }

@@ -6,7 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <zlib.h>
 
+#include <thread>
+#include <vector>
+
+using snapkin::platform::BaseImage;
 using snapkin::platform::PngEncoder;
 
 namespace {
@@ -71,6 +76,35 @@ int colorType(const QByteArray& png)
     return png.size() > 25 ? int(png[25]) : -1;
 }
 
+// The chunks of a PNG of the given type, their data joined.
+QByteArray chunkData(const QByteArray& png, const char* type)
+{
+    QByteArray joined;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const auto* p = reinterpret_cast<const uchar*>(png.constData() + at);
+        const qsizetype length = (qsizetype(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+        if (png.mid(at + 4, 4) == type) joined += png.mid(at + 8, length);
+        at += 12 + length;
+    }
+    return joined;
+}
+
+// The filter byte of every row of an RGB or RGBA PNG.
+std::vector<int> rowFilters(const QByteArray& png, int width, int height, int bytesPerPixel)
+{
+    const QByteArray stream = chunkData(png, "IDAT");
+    const qsizetype rowBytes = qsizetype(width) * bytesPerPixel + 1;
+    QByteArray raw(rowBytes * height, 0);
+    uLongf rawSize = uLongf(raw.size());
+    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize,
+                   reinterpret_cast<const Bytef*>(stream.constData()), uLong(stream.size())) != Z_OK)
+        return {};
+    std::vector<int> filters;
+    for (int y = 0; y < height; ++y)
+        filters.push_back(int(raw[y * rowBytes]));
+    return filters;
+}
+
 } // namespace
 
 TEST(PngEncoder, RoundTripsExactlyThroughLibpngAndQt)
@@ -90,7 +124,7 @@ TEST(PngEncoder, RoundTripsExactlyThroughLibpngAndQt)
 
             QImage viaQt;
             ASSERT_TRUE(viaQt.loadFromData(*png, "png"));
-            ASSERT_EQ(viaQt.format(), translucent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            EXPECT_EQ(viaQt.hasAlphaChannel(), translucent);
             EXPECT_TRUE(viaQt.convertToFormat(QImage::Format_ARGB32) == expected);
         }
     }
@@ -122,20 +156,36 @@ TEST(PngEncoder, EveryCompressionLevelMakesAValidStream)
     EXPECT_LT(best, stored / 2);
 }
 
-TEST(PngEncoder, WritesRgbForOpaqueImagesAndRgbaOtherwise)
+TEST(PngEncoder, WritesAPaletteForFewColoursRgbForManyAndRgbaForTranslucentImages)
 {
-    QImage opaque(40, 20, QImage::Format_ARGB32_Premultiplied);
-    opaque.fill(QColor(10, 20, 30));
+    // 256 colours fit a palette, 257 do not; either way the pixels come back exactly.
+    QImage opaque(257, 3, QImage::Format_ARGB32_Premultiplied);
+    for (int x = 0; x < 257; ++x) {
+        opaque.setPixel(x, 0, qRgb(x % 256, 255 - x % 256, (x * 7) % 256));
+        opaque.setPixel(x, 1, qRgb(0, 0, 0));
+        opaque.setPixel(x, 2, qRgb(x % 256, 255 - x % 256, (x * 7) % 256));
+    }
+    QImage fewColours = opaque.copy(0, 0, 255, 3); // 255 colours and black
+    EXPECT_EQ(colorType(*PngEncoder::encode(fewColours)), 3);
+    EXPECT_TRUE(decodeWithLibpng(*PngEncoder::encode(fewColours)) ==
+                fewColours.convertToFormat(QImage::Format_ARGB32));
+    opaque.setPixel(256, 0, qRgb(1, 2, 3)); // the 257th colour
     EXPECT_EQ(colorType(*PngEncoder::encode(opaque)), 2);
+    EXPECT_TRUE(decodeWithLibpng(*PngEncoder::encode(opaque)) ==
+                opaque.convertToFormat(QImage::Format_ARGB32));
+    PngEncoder::Options noPalette;
+    noPalette.allowPalette = false;
+    EXPECT_EQ(colorType(*PngEncoder::encode(fewColours, noPalette)), 2);
 
+    opaque.fill(QColor(10, 20, 30));
     QImage oneClearPixel = opaque;
-    oneClearPixel.setPixel(39, 19, 0);
+    oneClearPixel.setPixel(39, 2, 0);
     EXPECT_EQ(colorType(*PngEncoder::encode(oneClearPixel)), 6);
 
     // A fully transparent pixel keeps alpha 0 and no stray colour.
     QImage back;
     ASSERT_TRUE(back.loadFromData(*PngEncoder::encode(oneClearPixel)));
-    EXPECT_EQ(back.pixel(39, 19), 0u);
+    EXPECT_EQ(back.pixel(39, 2), 0u);
 }
 
 TEST(PngEncoder, StraightAlphaInputKeepsTheColourOfFaintPixels)
@@ -152,7 +202,7 @@ TEST(PngEncoder, StraightAlphaInputKeepsTheColourOfFaintPixels)
     QImage gray(5, 2, QImage::Format_Grayscale8);
     gray.fill(77);
     const auto grayPng = PngEncoder::encode(gray);
-    EXPECT_EQ(colorType(*grayPng), 2);
+    EXPECT_NE(colorType(*grayPng), 6);
     EXPECT_EQ(decodeWithLibpng(*grayPng).pixel(4, 1), qRgb(77, 77, 77));
 }
 
@@ -177,4 +227,66 @@ TEST(PngEncoder, CompressesFlatContentAndRefusesNullImages)
     EXPECT_LT(png->size(), 60'000); // under 1 % of its 6 MB of samples, even in bands
 
     EXPECT_FALSE(PngEncoder::encode(QImage()).has_value());
+}
+
+TEST(PngEncoder, FiltersEveryRowOfSmoothContent)
+{
+    // A soft gradient with grain, as in a photo: unfiltered rows would cost far more.
+    QImage photo(640, 120, QImage::Format_RGB32);
+    QRandomGenerator rng(3);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x / 3 + int(rng.bounded(4)), 80 + y, 200 - x / 4));
+    const auto png = PngEncoder::encode(photo);
+    ASSERT_TRUE(png.has_value());
+    ASSERT_EQ(colorType(*png), 2);
+    const std::vector<int> filters = rowFilters(*png, photo.width(), photo.height(), 3);
+    ASSERT_EQ(filters.size(), size_t(photo.height()));
+    EXPECT_EQ(std::count(filters.begin(), filters.end(), 0), 0);
+    EXPECT_TRUE(decodeWithLibpng(*png) == photo.convertToFormat(QImage::Format_ARGB32));
+}
+
+TEST(PngEncoder, ABaseImageIsCompressedOnceForEveryResolutionAndThread)
+{
+    const BaseImage capture(variedImage(1200, 700, false));
+    const std::uint64_t before = PngEncoder::compressions();
+    const auto first = PngEncoder::encode(capture);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(*first, *PngEncoder::encode(capture.image()));
+    EXPECT_EQ(*PngEncoder::encode(capture), *first);
+    PngEncoder::Options retina;
+    retina.dpi = 144;
+    const auto sharp = PngEncoder::encode(capture, retina);
+    ASSERT_TRUE(sharp.has_value());
+    EXPECT_NE(*sharp, *first); // another resolution chunk, the same pixels
+    EXPECT_EQ(chunkData(*sharp, "IDAT"), chunkData(*first, "IDAT"));
+    // One compression for the three encodings of the base image, one for the plain image.
+    EXPECT_EQ(PngEncoder::compressions() - before, 2u);
+
+    // The same pixels in a new base image are another image to the cache: compressed anew.
+    const BaseImage again(capture.image());
+    EXPECT_EQ(*PngEncoder::encode(again), *first);
+    EXPECT_EQ(PngEncoder::compressions() - before, 3u);
+
+    // Several threads encoding a few images at once each get that image's own bytes.
+    std::vector<BaseImage> images;
+    std::vector<QByteArray> expected;
+    for (int i = 0; i < 6; ++i) {
+        images.emplace_back(variedImage(300 + 40 * i, 200, i % 2 == 1));
+        expected.push_back(*PngEncoder::encode(images.back().image()));
+    }
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(8, 0);
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 12; ++round) {
+                const int i = (t + round) % int(images.size());
+                const auto png = PngEncoder::encode(images[size_t(i)]);
+                if (!png || *png != expected[size_t(i)]) ++wrong[size_t(t)];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::count(wrong.begin(), wrong.end(), 0), 8);
 }
