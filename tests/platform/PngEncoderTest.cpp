@@ -8,7 +8,6 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <thread>
 #include <vector>
 
 using snapkin::platform::BaseImage;
@@ -246,7 +245,7 @@ TEST(PngEncoder, FiltersEveryRowOfSmoothContent)
     EXPECT_TRUE(decodeWithLibpng(*png) == photo.convertToFormat(QImage::Format_ARGB32));
 }
 
-TEST(PngEncoder, ABaseImageIsCompressedOnceForEveryResolutionAndThread)
+TEST(PngEncoder, ABaseImageIsCompressedOnceForEveryResolution)
 {
     const BaseImage capture(variedImage(1200, 700, false));
     const std::uint64_t before = PngEncoder::compressions();
@@ -267,26 +266,4 @@ TEST(PngEncoder, ABaseImageIsCompressedOnceForEveryResolutionAndThread)
     const BaseImage again(capture.image());
     EXPECT_EQ(*PngEncoder::encode(again), *first);
     EXPECT_EQ(PngEncoder::compressions() - before, 3u);
-
-    // Several threads encoding a few images at once each get that image's own bytes.
-    std::vector<BaseImage> images;
-    std::vector<QByteArray> expected;
-    for (int i = 0; i < 6; ++i) {
-        images.emplace_back(variedImage(300 + 40 * i, 200, i % 2 == 1));
-        expected.push_back(*PngEncoder::encode(images.back().image()));
-    }
-    std::vector<std::thread> threads;
-    std::vector<int> wrong(8, 0);
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            for (int round = 0; round < 12; ++round) {
-                const int i = (t + round) % int(images.size());
-                const auto png = PngEncoder::encode(images[size_t(i)]);
-                if (!png || *png != expected[size_t(i)]) ++wrong[size_t(t)];
-            }
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(std::count(wrong.begin(), wrong.end(), 0), 8);
 }
