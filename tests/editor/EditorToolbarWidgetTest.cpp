@@ -8,13 +8,14 @@
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "support/RecordingAnnouncer.h"
+#include "TestPaths.h"
 
+#include <QActionGroup>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
-#include <QActionGroup>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -208,6 +209,8 @@ TEST(EditorToolbar, FormatChosenThenCancelledStaysChosen)
     ASSERT_NE(formats[0]->actionGroup(), nullptr);
     EXPECT_TRUE(formats[0]->actionGroup()->isExclusive());
     EXPECT_EQ(formats[0]->actionGroup()->actions(), formats);
+    save->formatMenu()->adjustSize();
+    save->formatMenu()->grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/save-format-menu.png"));
     formats[1]->trigger(); // JPEG; the dialog is cancelled
     EXPECT_EQ(f.saves, QList<ExportFormat>{ExportFormat::jpeg});
     EXPECT_EQ(platform::Defaults::standard().stringForKey("exportFormat"), "jpeg");
