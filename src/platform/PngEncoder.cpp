@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -23,7 +24,6 @@ namespace snapkin::platform {
 
 namespace {
 
-constexpr int kWindowSize = 32768; // deflate's history: the dictionary of each band
 // Smaller bands cost more in flushes and priming than they gain in parallelism.
 constexpr qsizetype kMinBandBytes = 512 * 1024;
 // zlib counts one call's input and output in 32 bits.
@@ -250,7 +250,6 @@ struct Job {
     int bpp = 3;
     qsizetype rowBytes = 0;
     int level = 6;
-    int strategy = Z_DEFAULT_STRATEGY;
     const Palette* palette = nullptr; // set: one index a pixel
 };
 
@@ -287,6 +286,44 @@ void filterRows(const Job& job, int from, int to, std::vector<std::uint8_t>& out
     }
 }
 
+// Makes a complete raw deflate stream one that another stream may follow: clears the final flag
+// of its last block and appends an empty stored block, which ends on a byte boundary (as a zlib
+// sync flush does). The last block is found by inflating the stream block by block.
+bool continueAfter(QByteArray& deflate)
+{
+    z_stream zs{};
+    if (inflateInit2(&zs, -15) != Z_OK) return false;
+    zs.next_in = reinterpret_cast<Bytef*>(deflate.data());
+    zs.avail_in = uInt(deflate.size());
+    std::vector<Bytef> sink(64 * 1024); // inflate keeps its own window: the output is not needed
+    qint64 lastHeaderBit = 0;
+    int unusedBits = -1;
+    int rc = Z_OK;
+    for (;;) {
+        zs.next_out = sink.data();
+        zs.avail_out = uInt(sink.size());
+        rc = inflate(&zs, Z_BLOCK);
+        if (rc != Z_OK) break;
+        // At a block boundary: before the final block, where the next header starts; after
+        // it, how many bits of the last byte are left over.
+        if (zs.data_type & 128) {
+            if (zs.data_type & 64)
+                unusedBits = zs.data_type & 7;
+            else
+                lastHeaderBit = qint64(deflate.size() - zs.avail_in) * 8 - (zs.data_type & 7);
+        }
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END || zs.avail_in != 0 || unusedBits < 0) return false;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(deflate.data());
+    bytes[lastHeaderBit / 8] &= std::uint8_t(~(1u << (lastHeaderBit % 8)));
+    // The stored block's three header bits (all zero) go into the last byte's zero padding when
+    // they fit, else into a byte of their own; then LEN 0 and NLEN 0xffff.
+    if (unusedBits < 3) deflate.append(char(0));
+    deflate.append("\x00\x00\xff\xff", 4);
+    return true;
+}
+
 void compressBandOrThrow(const Job& job, Band& band)
 {
     std::vector<std::uint8_t> rows;
@@ -294,28 +331,17 @@ void compressBandOrThrow(const Job& job, Band& band)
     band.rawSize = qsizetype(rows.size());
     band.adler = adler32(adler32(0, nullptr, 0), rows.data(), uInt(rows.size()));
 
-    z_stream zs{};
-    if (deflateInit2(&zs, job.level, Z_DEFLATED, -15, 9, job.strategy) != Z_OK) return;
-    if (band.firstRow > 0) {
-        // The previous band's tail, recomputed here: filtering is a pure function of two rows.
-        const int dictRows = int(std::min<qsizetype>(
-            band.firstRow, (kWindowSize + job.rowBytes) / (job.rowBytes + 1) + 1));
-        std::vector<std::uint8_t> dict;
-        filterRows(job, band.firstRow - dictRows, band.firstRow, dict);
-        const size_t take = std::min<size_t>(dict.size(), kWindowSize);
-        deflateSetDictionary(&zs, dict.data() + dict.size() - take, uInt(take));
-    }
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+        libdeflate_alloc_compressor(job.level), libdeflate_free_compressor);
+    if (!compressor) throw std::bad_alloc();
+    const size_t bound = libdeflate_deflate_compress_bound(compressor.get(), rows.size());
+    band.compressed.resize(qsizetype(bound) + 8);
+    const size_t written = libdeflate_deflate_compress(compressor.get(), rows.data(), rows.size(),
+                                                       band.compressed.data(), bound);
+    if (written == 0) return;
+    band.compressed.resize(qsizetype(written));
     const bool last = band.firstRow + band.rowCount == job.image->height();
-    const uLong bound = deflateBound(&zs, uLong(rows.size())) + 64;
-    band.compressed.resize(qsizetype(bound));
-    zs.next_in = rows.data();
-    zs.avail_in = uInt(rows.size());
-    zs.next_out = reinterpret_cast<Bytef*>(band.compressed.data());
-    zs.avail_out = uInt(bound);
-    const int rc = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
-    band.ok = (last ? rc == Z_STREAM_END : rc == Z_OK) && zs.avail_in == 0;
-    band.compressed.resize(qsizetype(bound - zs.avail_out));
-    deflateEnd(&zs);
+    band.ok = last || continueAfter(band.compressed);
 }
 
 // Runs on pool threads: an allocation failure marks the band failed instead of crossing threads.
@@ -354,7 +380,6 @@ public:
     struct Key {
         std::uint64_t serial = 0;
         int level = 0;
-        int strategy = 0;
         bool allowPalette = true;
         friend bool operator==(const Key&, const Key&) = default;
     };
@@ -417,8 +442,8 @@ std::optional<QByteArray> PngEncoder::encode(const QImage& source, const Options
 std::optional<QByteArray> PngEncoder::encode(const BaseImage& image, const Options& options)
 {
     if (image.isNull()) return std::nullopt;
-    const Cache::Key key{image.serial(), std::clamp(options.compressionLevel, 0, 9),
-                                   options.strategy, options.allowPalette};
+    const Cache::Key key{image.serial(), std::clamp(options.compressionLevel, -1, 12),
+                         options.allowPalette};
     try {
         auto pixels = Cache::shared().find(key);
         if (!pixels) {
@@ -449,8 +474,7 @@ std::shared_ptr<const PngEncoder::CompressedPixels> PngEncoder::compress(const Q
     job.premultiplied = image.format() != QImage::Format_ARGB32;
     job.withAlpha = anyTranslucent(image);
     job.bpp = job.withAlpha ? 4 : 3;
-    job.level = std::clamp(options.compressionLevel, 0, 9);
-    job.strategy = options.strategy;
+
     std::optional<Palette> palette;
     if (!job.withAlpha && options.allowPalette) palette = Palette::of(image);
     if (palette) {
@@ -458,6 +482,9 @@ std::shared_ptr<const PngEncoder::CompressedPixels> PngEncoder::compress(const Q
         job.bpp = 1;
     }
     job.rowBytes = qsizetype(image.width()) * job.bpp;
+    job.level = options.compressionLevel >= 0 ? std::min(options.compressionLevel, 12)
+                : job.palette                 ? 7
+                                              : 5;
 
     // Bands: enough to keep every core busy, none so small that flushes and priming dominate.
     const qsizetype rawTotal = (job.rowBytes + 1) * image.height();
