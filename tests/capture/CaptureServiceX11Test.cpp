@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -118,6 +119,38 @@ TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
     EXPECT_EQ(editor->frameGeometry(), placed);
     store.setHasUnsavedChanges(false);
     editor->close();
+}
+
+TEST_F(CaptureServiceX11, AWindowTheManagerPlacedComesBackWhereTheUserMovedIt)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    // Shown without a position of its own: the manager places it, then the user moves it.
+    QWidget own;
+    own.setWindowTitle("Placed");
+    own.resize(320, 240);
+    own.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
+    const QString id = QString::number(own.winId());
+    const auto onScreen = [&] {
+        const QString info = test::commandOutput("xwininfo", {"-id", id});
+        const auto x = QRegularExpression(R"(Absolute upper-left X:\s+(-?\d+))").match(info);
+        const auto y = QRegularExpression(R"(Absolute upper-left Y:\s+(-?\d+))").match(info);
+        return x.hasMatch() && y.hasMatch()
+                   ? QPoint(x.captured(1).toInt(), y.captured(1).toInt())
+                   : QPoint(-1, -1);
+    };
+    const QPoint placedByManager = onScreen();
+    QProcess::execute("xdotool", {"windowmove", "--sync", id, "230", "140"});
+    ASSERT_TRUE(waitUntil([&] { return onScreen() != placedByManager; }));
+    QTest::qWait(200);
+    const QPoint moved = onScreen();
+
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+    ASSERT_TRUE(waitUntil([&] { return test::isMapped(std::uint32_t(own.winId())); }));
+    EXPECT_TRUE(waitUntil([&] { return onScreen() == moved; }, 5000))
+        << onScreen().x() << "," << onScreen().y() << " instead of " << moved.x() << ","
+        << moved.y();
 }
 
 TEST_F(CaptureServiceX11, FrontWindowIsTheActivatedForeignOneAtItsSizeNeverOurs)
