@@ -1,5 +1,6 @@
 #include "platform/TextEngineCache.h"
 
+#include "platform/MemoryRelease.h"
 #include "platform/TextRecognition.h"
 
 #include <tesseract/baseapi.h>
@@ -203,7 +204,11 @@ void TextEngineCache::free(std::vector<Engine> engines)
     if (m_exiting) {
         for (Engine& engine : engines)
             (void)engine.release();
+        return;
     }
+    engines.clear();
+    // Their models are many small blocks that the C library would otherwise keep.
+    MemoryRelease::releaseNow();
 }
 
 void TextEngineCache::reap()
