@@ -43,6 +43,9 @@ CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& def
     // One recognition at a time, only when the processor has nothing better to do.
     m_recognitionPool.setMaxThreadCount(1);
     m_recognitionPool.setThreadPriority(QThread::IdlePriority);
+    m_recognitionDelay.setSingleShot(true);
+    m_recognitionDelay.setInterval(recognitionDelayMs);
+    connect(&m_recognitionDelay, &QTimer::timeout, this, &CaptureHistory::startRecognizing);
 
     m_defaults.registerDefaults({{enabledKey, true}, {retentionKey, 30}});
 
@@ -61,6 +64,7 @@ CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& def
 CaptureHistory::~CaptureHistory()
 {
     ++m_pass; // a running pass stops at its next step
+    m_recognitionDelay.stop();
     m_trackers.clear();
     if (&HistoryTracking::shared() == this) HistoryTracking::install(nullptr);
     m_queue.reset(); // drains
@@ -120,7 +124,11 @@ void CaptureHistory::whenWritesDone(QObject* context, std::function<void()> then
     // worker never posts to a destroyed object; the context is checked on the main thread.
     m_queue->async([this, guard = QPointer<QObject>(context), then = std::move(then)] {
         QMetaObject::invokeMethod(
-            this, [guard, then] { if (guard) then(); }, Qt::QueuedConnection);
+            this,
+            [guard, then] {
+                if (guard) then();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -134,6 +142,7 @@ void CaptureHistory::flushAndDrain()
 void CaptureHistory::finishForQuit()
 {
     ++m_pass;
+    m_recognitionDelay.stop();
     flushAndDrain();
     m_recognitionPool.waitForDone();
 }

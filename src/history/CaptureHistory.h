@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUuid>
 
 #include <array>
@@ -42,8 +43,11 @@ struct AnnotationDocument;
 // entry open in an editor is never pruned.
 //
 // Recognition: once a recogniser is installed, every entry without text is recognised in the
-// background, newest first, one at a time, on a worker thread. An entry whose recognition
-// failed keeps no text and is tried again at the next launch.
+// background, newest first, one at a time, on a worker thread of idle priority. New entries
+// are recognised during the session too, once their package is written, no editor has them
+// open any more and no new entry has come for a while (recognitionDelayMs): a burst of
+// captures is not slowed down, and the memory its editors freed is given back first. An entry
+// whose recognition failed keeps no text and is tried again at the next launch.
 //
 // Everything here is called on the main thread.
 class CaptureHistory final : public QObject, public HistoryTracking {
@@ -61,6 +65,7 @@ public:
     static constexpr std::array<int, 5> retentionChoices{7, 30, 90, 365, 0};
     static constexpr qsizetype maxEntries = 1000;
     static constexpr int writeBackDelayMs = 1000;
+    static constexpr int recognitionDelayMs = 60'000;
 
     // The service of the application, over HistoryStore::defaultDirectory() and the standard
     // settings; made on first use and never destroyed.
@@ -110,10 +115,13 @@ public:
     // Installs the recogniser and starts a pass over the entries without text.
     void setTextRecognizer(Recognizer recognizer);
     void setFlattener(Flattener flattener);
+    // How long new entries wait after the last of them before they are recognised (tests
+    // shorten it); a wait under way is restarted with the new length.
+    void setRecognitionDelay(int milliseconds);
     // Stores `text`, trimmed, as the entry's recognised text, in memory and on disk. An id
     // that is not in the list changes nothing.
     void setRecognizedText(const QString& text, const QUuid& id);
-    // True while a recognition pass is working.
+    // True while entries are being recognised.
     bool isRecognizing() const { return m_recognizing; }
 
     // ---- search ------------------------------------------------------------------------------
@@ -123,10 +131,12 @@ public:
 signals:
     void willChange();
     void entriesChanged(const QList<HistoryEntry>& entries);
-    // A recognition pass has handled its last entry (for tests and the interface).
+    // Recognition has handled the last entry waiting for it (for tests and the interface).
     void recognitionFinished();
     // The index could not be written (the previous one stays); on the main thread.
     void writeFailed(const QString& message);
+    // An entry's recognised text became known or changed (after entriesChanged).
+    void recognizedTextChanged(const QUuid& id, const QString& text);
 
 private:
     struct Tracker;
@@ -152,7 +162,10 @@ private:
                       const HistoryEntry& entry, std::shared_ptr<PackageImageCache> cache);
 
     void recognizeMissing();
-    void recognizeNext(quint64 pass, QList<QUuid> ids, qsizetype index);
+    void recognizeWhenWritten(const QUuid& id);
+    void queueRecognition(const QUuid& id);
+    void startRecognizing();
+    void recognizeNext(quint64 pass);
 
     QList<HistoryEntry> m_entries;
     HistoryStore m_files;
@@ -163,8 +176,13 @@ private:
     QHash<QUuid, SearchLine> m_searchCache;
     Recognizer m_recognizer;
     Flattener m_flattener;
+    // Raised to stop recognising: a task still running finishes, and nothing follows it.
     quint64 m_pass = 0;
     bool m_recognizing = false;
+    QList<QUuid> m_recognitionQueue;
+    std::optional<QUuid> m_recognizingID;
+    QSet<QUuid> m_recognitionFailed;
+    QTimer m_recognitionDelay;
     QThreadPool m_recognitionPool;
     // Last, so it is drained and stopped before anything its tasks were given goes away.
     std::unique_ptr<platform::SerialQueue> m_queue;

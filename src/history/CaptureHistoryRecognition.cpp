@@ -2,6 +2,7 @@
 #include "history/CaptureHistory.h"
 
 #include "model/SnapkinDocument.h"
+#include "platform/MemoryRelease.h"
 #include "text/TextRecognizer.h"
 
 #include <QtConcurrent/QtConcurrentRun>
@@ -54,25 +55,69 @@ void CaptureHistory::setFlattener(Flattener flattener)
 void CaptureHistory::recognizeMissing()
 {
     if (!m_recognizer || !m_available) return;
-    QList<QUuid> ids;
     for (const HistoryEntry& entry : std::as_const(m_entries)) {
-        if (!entry.recognizedText) ids.append(entry.id);
+        if (!entry.recognizedText) queueRecognition(entry.id);
     }
-    // A new pass replaces a running one, which stops at its next step.
-    const quint64 pass = ++m_pass;
-    m_recognizing = true;
-    recognizeNext(pass, std::move(ids), 0);
-}
-
-void CaptureHistory::recognizeNext(quint64 pass, QList<QUuid> ids, qsizetype index)
-{
-    if (pass != m_pass) return;
-    if (index >= ids.size()) {
-        m_recognizing = false;
+    if (m_recognizing) return;
+    if (m_recognitionQueue.isEmpty()) {
         emit recognitionFinished();
         return;
     }
-    const QUuid id = ids[index];
+    startRecognizing();
+}
+
+void CaptureHistory::setRecognitionDelay(int milliseconds)
+{
+    m_recognitionDelay.setInterval(milliseconds);
+    if (m_recognitionDelay.isActive()) m_recognitionDelay.start();
+}
+
+void CaptureHistory::recognizeWhenWritten(const QUuid& id)
+{
+    if (!m_recognizer || !m_available) return;
+    // Its package is read from disk: the write queued before this is awaited.
+    whenWritesDone(this, [this, id] {
+        queueRecognition(id);
+        m_recognitionDelay.start();
+    });
+}
+
+void CaptureHistory::startRecognizing()
+{
+    if (m_recognizing || m_recognitionQueue.isEmpty()) return;
+    m_recognizing = true;
+    recognizeNext(m_pass);
+}
+
+void CaptureHistory::queueRecognition(const QUuid& id)
+{
+    // An entry whose recognition failed in this session waits for the next launch.
+    if (m_recognitionQueue.contains(id) || m_recognitionFailed.contains(id) ||
+        m_recognizingID == id)
+        return;
+    m_recognitionQueue.append(id);
+}
+
+void CaptureHistory::recognizeNext(quint64 pass)
+{
+    if (pass != m_pass) return;
+    // Entries removed, or given text, since they were queued are passed over.
+    std::optional<QUuid> next;
+    while (!next && !m_recognitionQueue.isEmpty()) {
+        const QUuid id = m_recognitionQueue.takeFirst();
+        const auto entry = std::find_if(m_entries.cbegin(), m_entries.cend(),
+                                        [&](const HistoryEntry& e) { return e.id == id; });
+        if (entry != m_entries.cend() && !entry->recognizedText) next = id;
+    }
+    if (!next) {
+        m_recognizing = false;
+        // The images, flattened copies and buffers of the recognition are gone.
+        platform::MemoryRelease::releaseSoon();
+        emit recognitionFinished();
+        return;
+    }
+    const QUuid id = *next;
+    m_recognizingID = id;
     const QString path = m_files.packagePath(id);
     auto future = QtConcurrent::run(&m_recognitionPool,
                                     [path, recognizer = m_recognizer, flattener = m_flattener] {
@@ -80,8 +125,9 @@ void CaptureHistory::recognizeNext(quint64 pass, QList<QUuid> ids, qsizetype ind
                                     });
     // The result comes back on the main thread, only while the service still exists.
     QPointer<CaptureHistory> self(this);
-    future.then(this, [self, pass, id, ids = std::move(ids), index](std::optional<QString> text) {
+    future.then(this, [self, pass, id](std::optional<QString> text) {
         if (!self) return;
+        self->m_recognizingID.reset();
         if (text) {
             // Text that reached the entry meanwhile wins; a removed entry takes nothing.
             const auto& entries = self->m_entries;
@@ -89,9 +135,11 @@ void CaptureHistory::recognizeNext(quint64 pass, QList<QUuid> ids, qsizetype ind
                                             [&](const HistoryEntry& e) { return e.id == id; });
             if (entry != entries.cend() && !entry->recognizedText)
                 self->setRecognizedText(*text, id);
+        } else {
+            // A failure leaves the entry without text, to be tried again at the next launch.
+            self->m_recognitionFailed.insert(id);
         }
-        // A failure leaves the entry without text, to be tried again at the next launch.
-        self->recognizeNext(pass, std::move(ids), index + 1);
+        self->recognizeNext(pass);
     });
 }
 
@@ -105,6 +153,7 @@ void CaptureHistory::setRecognizedText(const QString& text, const QUuid& id)
     entries[index].recognizedText = text.trimmed();
     const HistoryEntry updated = entries[index];
     setEntries(std::move(entries));
+    emit recognizedTextChanged(id, *updated.recognizedText);
     if (!m_available) return;
     m_queue->async([this, files = m_files, updated, entries = m_entries] {
         (void)files.writeEntry(updated);

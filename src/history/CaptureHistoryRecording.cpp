@@ -143,7 +143,10 @@ void CaptureHistory::editorWillClose(AnnotationStore& store)
     const auto found = m_trackers.find(&store);
     if (found == m_trackers.end()) return;
     writeBack(*found->second);
+    const std::optional<QUuid> id = found->second->entryID;
     m_trackers.erase(found);
+    // Read once the editor is done with it, so the text is that of the document as left.
+    if (id) recognizeWhenWritten(*id);
 }
 
 void CaptureHistory::record(const platform::BaseImage& image, const QString& title)
@@ -153,6 +156,7 @@ void CaptureHistory::record(const platform::BaseImage& image, const QString& tit
     insert(entry);
     queuePackage(documentOf(image, {}, 1, std::nullopt, std::nullopt), image, entry,
                  std::make_shared<PackageImageCache>());
+    recognizeWhenWritten(entry.id);
 }
 
 void CaptureHistory::queuePackage(const AnnotationDocument& document,
@@ -177,7 +181,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
             auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
             // The package replaces the old one whole, so its record is written again after it.
             if (package && SnapkinDocument::write(*package, files.packagePath(entry.id),
-                                                   platform::FileAccess::userOnly))
+                                                  platform::FileAccess::userOnly))
                 (void)files.writeEntry(entry);
         }
         // Saved last, so the index never names a package that was not written yet.

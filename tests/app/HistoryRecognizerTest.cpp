@@ -1,12 +1,14 @@
 #include "AppTestSupport.h"
 
 #include "history/CaptureHistory.h"
+#include "platform/TextEngineCache.h"
 
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -54,4 +56,19 @@ TEST(HistoryRecognizer, AnImageWithoutTextGivesEmptyText)
     QImage blank(400, 300, QImage::Format_RGB32);
     blank.fill(Qt::white);
     EXPECT_EQ(historyTextRecognizer()(blank), std::optional<QString>(QString()));
+}
+
+// The engine is started for the first image and freed once unused for its lifetime.
+TEST(HistoryRecognizer, TheTextEngineIsFreedOnceUnusedForItsLifetime)
+{
+    auto& engines = platform::TextEngineCache::shared();
+    const auto lifetime = engines.lifetime();
+    engines.releaseIdle();
+    ASSERT_EQ(engines.engineCount(), 0);
+    engines.setLifetime(std::chrono::milliseconds(100));
+    const auto text = historyTextRecognizer()(textAndCode(QStringLiteral("engine")));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_TRUE(text->contains(QStringLiteral("QUARTERLY")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engines.engineCount() == 0; }, 10000));
+    engines.setLifetime(lifetime);
 }

@@ -2,6 +2,7 @@
 
 #include "history/CaptureHistory.h"
 #include "model/AnnotationDocument.h"
+#include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 
@@ -214,6 +215,62 @@ TEST_F(HistoryRecognitionTest, AnUnreadablePackageIsSkippedAndKeepsNoText)
     waitForPass(*history);
     EXPECT_EQ(textOf(*history, broken), std::nullopt);
     EXPECT_EQ(textOf(*history, fine), QString("fine"));
+}
+
+TEST_F(HistoryRecognitionTest, NewEntriesAreReadDuringTheSessionOnceNoEditorHasThemOpen)
+{
+    auto history = open();
+    history->setRecognitionDelay(0);
+    QDateTime clock = now.addSecs(-60);
+    history->setClock([&clock] { return clock = clock.addSecs(1); });
+    QSignalSpy known(history.get(), &CaptureHistory::recognizedTextChanged);
+    history->setTextRecognizer(
+        recognizer({{red, QString("copied")}, {blue, QString("edited")}, {green, std::nullopt}}));
+    waitForPass(*history);
+    const auto picture = [](QRgb colour) {
+        QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return platform::BaseImage(image);
+    };
+
+    // Copied or saved without an editor: read once its package is written, and announced.
+    history->record(picture(red), "Copied");
+    const QUuid copied = history->entries().front().id;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return known.count() == 1; }, 10000));
+    EXPECT_EQ(known.front().at(0).value<QUuid>(), copied);
+    EXPECT_EQ(known.front().at(1).toString(), QString("copied"));
+    EXPECT_EQ(textOf(*history, copied), QString("copied"));
+
+    // In an editor: not while it is open, then as it was left.
+    AnnotationStore editor(picture(blue), defaults);
+    history->track(editor, "Edited", std::nullopt, false);
+    const QUuid edited = history->entries().front().id;
+    QTest::qWait(300);
+    EXPECT_EQ(textOf(*history, edited), std::nullopt);
+    history->editorWillClose(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return known.count() == 2; }, 10000));
+    EXPECT_EQ(textOf(*history, edited), QString("edited"));
+
+    // A failure waits for the next launch: later entries do not bring it back.
+    history->record(picture(green), "Unreadable");
+    const QUuid failed = history->entries().front().id;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.count(green) == 1; }, 10000));
+    history->record(picture(red), "Copied again");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return known.count() == 3; }, 10000));
+    waitForPass(*history);
+    EXPECT_EQ(seen.count(green), 1);
+    EXPECT_EQ(textOf(*history, failed), std::nullopt);
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(files.load(now).entries, history->entries());
+
+    // New entries wait for a quiet moment: none is read while captures keep coming.
+    history->setRecognitionDelay(3'600'000);
+    history->record(picture(blue), "In a burst");
+    QTest::qWait(300);
+    EXPECT_EQ(known.count(), 3);
+    history->setRecognitionDelay(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return known.count() == 4; }, 10000));
+    EXPECT_EQ(known.back().at(1).toString(), QString("edited"));
 }
 
 } // namespace
