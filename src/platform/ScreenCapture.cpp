@@ -82,24 +82,13 @@ void freeReply(void* p)
 // loop (a command-line tool) nothing is kept long enough to matter.
 void keepCaptureResourcesForAWhile()
 {
-    constexpr int idleMs = 10000;
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(
-        app,
-        [] {
-            static QPointer<QTimer> timer;
-            if (!timer) {
-                timer = new QTimer(QCoreApplication::instance());
-                timer->setSingleShot(true);
-                timer->setInterval(idleMs);
-                QObject::connect(timer, &QTimer::timeout,
-                                 [] { X11Connection::releaseSharedIfIdle(); });
-            }
-            timer->start();
-        },
-        Qt::QueuedConnection);
+    X11Connection::releaseSharedLater();
 }
+
+// Grabs smaller than this (a probe's few pixels, a loupe's sample) go through the connection
+// itself: shared memory saves them nothing, and a small grab every few seconds that kept the
+// resources alive would keep the last capture's 33 MB segment for good.
+constexpr size_t minSharedMemoryBytes = 256 * 1024;
 
 // How the pixels of a drawable are laid out: bits per pixel, row padding and where each
 // colour channel sits. Every TrueColor and DirectColor visual says so by its masks; the
@@ -313,12 +302,14 @@ CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable,
         // nothing downstream copies the whole screen to convert it.
         const bool opaque = !(keepAlpha && depth == 32);
         if (swap || opaque) normalizeRows(data, data, r.width(), r.height(), stride, swap, opaque);
-        keepCaptureResourcesForAWhile();
+        if (bytes >= minSharedMemoryBytes) keepCaptureResourcesForAWhile();
         return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
                       cleanup, owner);
     };
 
-    if (X11Connection::ShmSegment* segment = conn.takeSegment(bytes)) {
+    X11Connection::ShmSegment* segment =
+        bytes >= minSharedMemoryBytes ? conn.takeSegment(bytes) : nullptr;
+    if (segment) {
         // Large grabs go in horizontal strips, all requested at once: while the server copies
         // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
         // Strips of about 1 MiB: the fix-up then reads what the server has just written

@@ -7,6 +7,9 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -121,6 +124,26 @@ void X11Connection::releaseSharedIfIdle()
     if (lock.owns_lock()) sharedConnection.reset();
 }
 
+void X11Connection::releaseSharedLater()
+{
+    constexpr int idleMs = 10000;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+            static QPointer<QTimer> timer;
+            if (!timer) {
+                timer = new QTimer(QCoreApplication::instance());
+                timer->setSingleShot(true);
+                timer->setInterval(idleMs);
+                QObject::connect(timer, &QTimer::timeout, [] { releaseSharedIfIdle(); });
+            }
+            timer->start();
+        },
+        Qt::QueuedConnection);
+}
+
 X11Connection::Lease X11Connection::acquire()
 {
     std::unique_lock<std::mutex> lock(sharedMutex);
@@ -188,6 +211,9 @@ void X11Connection::returnSegment(void* segment)
         std::lock_guard<std::mutex> lock(segmentMutex);
         if (freeSegments.size() < keptSegments) {
             freeSegments.push_back(s);
+            // An image may outlive the capture by long (an editor, a slow write): the kept
+            // segment is let go once captures pause, counted from its return.
+            releaseSharedLater();
             return;
         }
     }

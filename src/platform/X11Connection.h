@@ -34,6 +34,9 @@ public:
     // Lets go of the shared connection and of the idle shared-memory segments, unless a
     // capture is using the connection right now.
     static void releaseSharedIfIdle();
+    // releaseSharedIfIdle() once ten seconds have passed without another call; from any
+    // thread, with an application running (else nothing is released).
+    static void releaseSharedLater();
 
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;

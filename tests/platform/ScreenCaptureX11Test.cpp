@@ -272,6 +272,35 @@ TEST(ScreenCaptureGrab, AnImageKeepsItsPixelsWhileLaterGrabsReuseMemory)
     EXPECT_EQ(qAlpha(first->pixel(5, 5)), 255);
 }
 
+// The shared-memory segments attached to this process.
+int sharedSegments()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) return -1;
+    return int(maps.readAll().count("/SYSV"));
+}
+
+// Small grabs (a probe's few pixels, every few seconds) take no shared memory, so they never
+// keep the large segment of the last capture from being let go; large grabs still do.
+TEST(ScreenCaptureGrab, SmallGrabsTakeNoSharedMemoryAndIdleSegmentsAreLetGo)
+{
+    X11Connection::releaseSharedIfIdle();
+    const int before = sharedSegments();
+    ASSERT_GE(before, 0);
+    for (int i = 0; i < 3; ++i) {
+        auto tiny = ScreenCapture::grabScreenRect(QRect(0, 0, 2, 2));
+        ASSERT_TRUE(tiny);
+        EXPECT_EQ(sharedSegments(), before);
+    }
+    {
+        auto large = ScreenCapture::grabScreenRect(QRect(0, 0, 1920, 1080));
+        ASSERT_TRUE(large);
+        EXPECT_EQ(sharedSegments(), before + 1);
+    }
+    X11Connection::releaseSharedIfIdle();
+    EXPECT_EQ(sharedSegments(), before);
+}
+
 TEST(ScreenCaptureWindows, AWindowThatIsGoneOrHiddenIsReportedAsSuch)
 {
     auto conn = X11Connection::open();
