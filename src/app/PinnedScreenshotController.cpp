@@ -6,6 +6,7 @@
 #include "output/ExportService.h"
 #include "platform/BaseImage.h"
 #include "platform/Defaults.h"
+#include "platform/ImageReader.h"
 #include "platform/L10n.h"
 
 #include <QAction>
@@ -210,8 +211,13 @@ void PinnedScreenshotWindow::saveImage()
 
 void PinnedScreenshotWindow::openInEditor()
 {
-    EditorWindowController::shared().open(platform::BaseImage(m_image, imagePointSize()),
-                                          L10n::text("Untitled"));
+    const platform::BaseImage image(m_image, imagePointSize());
+    // Null when its conversion ran out of memory: said, never an empty editor.
+    if (image.isNull()) {
+        CaptureToast::show(platform::userMessage(platform::ImageReadError::tooLarge), 4.0);
+        return;
+    }
+    EditorWindowController::shared().open(image, L10n::text("Untitled"));
 }
 
 void PinnedScreenshotWindow::setOpacityPercent(int percent)

@@ -1,11 +1,13 @@
 #include "capture/PostCaptureRouter.h"
 
 #include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
 #include "capture/SystemScreenshotWatcher.h"
 #include "editor/EditorWindowController.h"
 #include "editor/HistoryTracking.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
+#include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/NewFileWrite.h"
 
@@ -34,6 +36,15 @@ QImage forOutput(const BaseImage& image)
 QString key(const char* name)
 {
     return QString::fromLatin1(name);
+}
+
+// A picture without pixels is one whose conversion ran out of memory: it is refused with the
+// image budget's message, never opened as an empty editor or passed on.
+bool refusedWithoutPixels(const BaseImage& image)
+{
+    if (!image.isNull()) return false;
+    CaptureToast::show(platform::userMessage(platform::ImageReadError::tooLarge), 4.0);
+    return true;
 }
 
 } // namespace
@@ -95,6 +106,7 @@ QString PostCaptureRouter::historyTitle() const
 
 void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QString& title)
 {
+    if (refusedWithoutPixels(image)) return;
     const bool show = m_settings.boolForKey(key(showKey));
     const bool copy = m_settings.boolForKey(key(copyKey));
     const bool save = m_settings.boolForKey(key(saveToDiskKey));
@@ -141,6 +153,7 @@ void PostCaptureRouter::saveToDisk(const BaseImage& image)
 
 void PostCaptureRouter::handleSystemScreenshot(const BaseImage& image, const QString& fileName)
 {
+    if (refusedWithoutPixels(image)) return;
     if (m_settings.boolForKey(key(copyKey))) m_routes.copy(image);
     AnnotationStore& store = m_routes.openEditor(image, fileName);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));

@@ -2,6 +2,7 @@
 
 #include "editor/EditorWindowController.h"
 #include "editor/HistoryTracking.h"
+#include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 
@@ -134,14 +135,17 @@ void CollageService::createFromPanel(CollageLayout layout, QWidget* parent)
         return;
     }
     const std::optional<QImage> collage = combine(images, layout, gap, Qt::white);
-    if (!collage) {
+    // Held to the image budget like any picture an editor opens; a conversion that ran out of
+    // memory is refused the same way.
+    const auto image = collage ? platform::ImageBudget::accept(*collage)
+                               : std::unexpected(platform::ImageReadError::tooLarge);
+    if (!image) {
         failed(L10n::text("The chosen images are too large to be combined into one picture."),
                parent);
         return;
     }
     const QString title = L10n::text("Collage");
-    AnnotationStore& store =
-        EditorWindowController::shared().open(platform::BaseImage(*collage), title);
+    AnnotationStore& store = EditorWindowController::shared().open(*image, title);
     HistoryTracking::shared().track(store, title, std::nullopt, false);
 }
 

@@ -330,3 +330,17 @@ TEST(RouterEncoding, ACaptureCopiedSavedAndRecordedIsCompressedOnce)
     EXPECT_EQ(copied->data("image/png"), file);
     EXPECT_EQ(history.png, file);
 }
+
+// A picture whose conversion ran out of memory has no pixels: it opens no empty editor and is
+// neither copied, saved nor kept, whichever way it came.
+TEST_F(Router, APictureWithoutPixelsGoesNowhere)
+{
+    set("afterCaptureCopy", true);
+    set("afterCaptureSaveToDisk", true);
+    router->handleCapturedImage(BaseImage(), "Untitled");
+    router->handleSystemScreenshot(BaseImage(), "shot.png");
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_TRUE(files(folder).isEmpty());
+    EXPECT_TRUE(history.tracked.isEmpty());
+    EXPECT_TRUE(history.recorded.isEmpty());
+}
