@@ -1,5 +1,6 @@
 // snapkin-render flattens a document with its frame and writes the format its file name asks for.
 #include "TestPaths.h"
+#include "support/HostileImages.h"
 #include "support/ToolRunner.h"
 
 #include <QFile>
@@ -76,4 +77,19 @@ TEST(SnapkinRenderOutput, WritesTheFormatNamedByTheExtension)
     EXPECT_NE(unknown.exitCode, 0);
     EXPECT_TRUE(unknown.err.contains("format"));
     EXPECT_FALSE(QFile::exists(dir.filePath("out.xyz")));
+}
+
+// A package holding a 700 KB 30000 x 6000 PNG once ended the tool with an uncaught
+// std::bad_alloc; it is refused before any pixel is decoded, with a message and status 1.
+TEST(SnapkinRenderOutput, APackageWithAnImageOverTheBudgetExitsWithTheMessage)
+{
+    if (!toolBuilt("snapkin-render")) GTEST_SKIP() << "snapkin-render is not built";
+    ASSERT_FALSE(snapkin::test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.png");
+    const auto run = runTool(
+        "snapkin-render", {snapkin::test::hostilePackagePath("png-30000x6000.png"), out});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("The image is too large to open.")) << qPrintable(run.err);
+    EXPECT_FALSE(QFile::exists(out));
 }
