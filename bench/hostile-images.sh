@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # What hostile images cost the running application: each reproducer of scripts/hostile-images,
-# opened as a file (`snapkin FILE`), as a package (`snapkin FILE.snapkin`) and from the watched
-# screenshot folder, under an address-space limit of 1.5 GB; then, for comparison, a screenshot
-# of three 4K displays side by side (11520 x 2160) opened as a file.
+# opened as a file (`snapkin FILE`), as a package (`snapkin FILE.snapkin`), from the watched
+# screenshot folder and by snapkin-render, under an address-space limit of 1.5 GB; then, for
+# comparison, two images within the budget opened as files and copied from the editor (which
+# flattens them): a screenshot of three 4K displays side by side (11520 x 2160) and an image of
+# exactly the budget (8192 x 4096, one colour, a small file).
 #
 #   bench/hostile-images.sh [BUILD_DIR]          (default: build)
 #
@@ -23,7 +25,7 @@ openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
 scripts/hostile-images "$work/images" >/dev/null
-python3 - "$work/images/screens-11520x2160.png" <<'EOF'
+python3 - "$work/images/screens-11520x2160.png" "$work/images/budget-8192x4096.png" <<'EOF'
 import struct, sys, zlib, random
 w, h = 11520, 2160
 random.seed(1)
@@ -39,7 +41,10 @@ for y in range(0, h, 90):
         row += bytes(((x * 7 + y) & 255, (x // 40 * 31) & 255, random.randrange(256)))
     row_parts.append(bytes(row) * min(90, h - y))
 data = zlib.compress(b"".join(row_parts), 1)
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+def png(path, w, h, data):
+    open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+png(sys.argv[1], w, h, data)
+png(sys.argv[2], 8192, 4096, zlib.compress((b"\0" + b"\x30\x60\x90" * 8192) * 4096, 9))
 EOF
 
 # Starts the application with a fresh home; sets $pid, $home and $log.
@@ -73,8 +78,12 @@ outcome() {
         sleep 0.05
     done
     end=$(now)
-    # An editor goes on drawing after its window shows.
-    [ "$how" = editor ] && sleep 2
+    # An editor goes on drawing after its window shows; then a copy flattens it.
+    if [ "$how" = editor ]; then
+        sleep 2
+        xdotool search --onlyvisible --name " × .* px" windowactivate --sync key ctrl+c 2>/dev/null
+        sleep 3
+    fi
     local hwm
     hwm=$(awk '/VmHWM/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status" 2>/dev/null)
     [ "$how" = ended ] && grep -qi "abort\|segmentation\|bad_alloc" "$log" && how=crash
@@ -93,15 +102,23 @@ for file in $images; do
     t=$(now)
     start "$file"
     outcome "$t" 0
-    [ "$name" = screens-11520x2160.png ] && continue
+    case "$name" in screens-* | budget-*) continue ;; esac
     route=package
     t=$(now)
     start "${file%.*}.snapkin"
     outcome "$t" 0
+    route=render
+    t=$(now)
+    out=$( (ulimit -v 1572864; /usr/bin/time -f "%e %M" "$build/snapkin-render" \
+        "${file%.*}.snapkin" "$work/out.png") 2>&1)
+    printf '%-9s %-28s %-8s %5.2f s %5.0f MB  %s\n' "$route" "$name" \
+        "$(echo "$out" | grep -q "too large" && echo refused || echo other)" \
+        "$(echo "$out" | tail -1 | cut -d' ' -f1)" \
+        "$(echo "$out" | tail -1 | awk '{print $2 / 1024}')" "$(echo "$out" | grep -m1 "snapkin-render:")"
 done
 for file in $images; do
     name=$(basename "$file")
-    [ "$name" = screens-11520x2160.png ] && continue
+    case "$name" in screens-* | budget-*) continue ;; esac
     route=watcher
     mkdir -p "$work/watched"
     rm -f "$work/watched"/*
