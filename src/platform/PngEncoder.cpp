@@ -427,8 +427,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMaxEntries = 4;
-    static constexpr qsizetype kMaxBytes = 96 * 1024 * 1024;
+    // The routes out of one capture ask within moments of each other, so two entries do; the
+    // idle application keeps little.
+    static constexpr std::size_t kMaxEntries = 2;
+    static constexpr qsizetype kMaxBytes = 32 * 1024 * 1024;
 
     std::mutex m_mutex;
     std::vector<std::pair<Key, std::shared_ptr<const CompressedPixels>>> m_entries;
