@@ -14,6 +14,8 @@
 #include "platform/Sounds.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -274,9 +276,6 @@ const QStringList pasteFormats = {
     QStringLiteral("image/png"),  QStringLiteral("image/tiff"), QStringLiteral("image/webp"),
     QStringLiteral("image/jpeg"), QStringLiteral("image/gif"),  QStringLiteral("image/bmp"),
     QStringLiteral("text/uri-list")};
-// Encoded bytes a paste may bring: far above any real screenshot, far below what would hurt.
-constexpr qint64 maximumPasteBytes = qint64(256) << 20;
-
 // Every picture goes through the image budget: a pasted 8K screenshot is fine, a hostile
 // header is refused from the header instead of allocating gigabytes.
 using ReadImage = std::expected<BaseImage, platform::ImageReadError>;
@@ -332,21 +331,25 @@ void CaptureService::openFromClipboard()
     }
     if (m_pasting) return;
     m_pasting = true;
+    // Both the wait for the owner and the decoding run on a worker; nothing shared is touched.
     using Transfer = platform::ClipboardTransfer;
-    Transfer::readAsync(pasteFormats, pasteTimeoutMs, maximumPasteBytes)
-        .then(this, [this](const std::expected<Transfer::Data, Transfer::Error>& read) {
-            m_pasting = false;
-            if (read) {
-                openPasted(pastedImage(*read));
-            } else if (read.error() == Transfer::Error::timedOut) {
-                CaptureToast::show(L10n::text("The clipboard's owner didn't answer."),
-                                   toastSeconds);
-            } else if (read.error() == Transfer::Error::tooLarge) {
-                openPasted(std::unexpected(platform::ImageReadError::tooLarge));
-            } else {
-                openPasted(nothingPasted);
-            }
-        });
+    const QDeadlineTimer deadline(pasteTimeoutMs);
+    QtConcurrent::run([deadline]() -> std::optional<ReadImage> {
+        const auto read =
+            Transfer::read(pasteFormats, deadline, platform::ImageBudget::maxEncodedBytes);
+        if (read) return pastedImage(*read);
+        switch (read.error()) {
+        case Transfer::Error::timedOut: return std::nullopt;
+        case Transfer::Error::tooLarge: return std::unexpected(platform::ImageReadError::tooLarge);
+        default: return nothingPasted;
+        }
+    }).then(this, [this](const std::optional<ReadImage>& pasted) {
+        m_pasting = false;
+        if (pasted)
+            openPasted(*pasted);
+        else
+            CaptureToast::show(L10n::text("The clipboard's owner didn't answer."), toastSeconds);
+    });
 }
 
 void CaptureService::openPasted(const std::expected<BaseImage, platform::ImageReadError>& image)

@@ -193,12 +193,4 @@ ClipboardTransfer::targetsAsync(int timeoutMs)
     return QtConcurrent::run([deadline] { return targets(deadline); });
 }
 
-QFuture<std::expected<ClipboardTransfer::Data, ClipboardTransfer::Error>>
-ClipboardTransfer::readAsync(const QStringList& formats, int timeoutMs, qint64 maxBytes)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    return QtConcurrent::run(
-        [formats, deadline, maxBytes] { return read(formats, deadline, maxBytes); });
-}
-
 } // namespace snapkin::platform

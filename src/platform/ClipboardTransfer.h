@@ -14,7 +14,7 @@ namespace snapkin::platform {
 // asking only for what is needed: the owner's list of targets once, then the one format that
 // will be read. Every wait is bounded by one deadline for the whole transfer, so an owner that
 // has stopped answering costs that much and no more. The calls block: run them off the GUI
-// thread (readAsync, targetsAsync).
+// thread (targetsAsync does).
 //
 // Qt's own clipboard asks the owner for every image format it knows, each with a timeout of
 // its own, on the GUI thread; this class is what reading an image from the clipboard uses
@@ -41,10 +41,8 @@ public:
     static std::expected<Data, Error> read(const QStringList& formats, QDeadlineTimer deadline,
                                            qint64 maxBytes);
 
-    // The same on a worker thread; `timeoutMs` counts from the call.
+    // targets() on a worker thread; `timeoutMs` counts from the call.
     static QFuture<std::expected<QStringList, Error>> targetsAsync(int timeoutMs);
-    static QFuture<std::expected<Data, Error>> readAsync(const QStringList& formats,
-                                                         int timeoutMs, qint64 maxBytes);
 };
 
 } // namespace snapkin::platform

@@ -15,8 +15,10 @@ namespace snapkin::platform {
 //
 // Reads follow the usual rules of a preferences store: a missing number reads 0, a missing Bool
 // false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
-// kept as base64 inside a tagged object. A corrupt file is set aside with a ".corrupt" suffix
-// and the store starts from its defaults.
+// kept as base64 inside a tagged object. A corrupt file, or one over SettingsTable's 1 MB, is
+// set aside with a ".corrupt" suffix and the store starts from its defaults. Each value read
+// from the file is checked against its key's declaration in SettingsTable (type, range, menu
+// values, length); one that does not fit is dropped, so the key reads its default.
 class Defaults : public QObject {
     Q_OBJECT
 public:
