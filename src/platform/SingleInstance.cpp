@@ -11,8 +11,6 @@
 #include <QLocalSocket>
 #include <QPointer>
 
-#include <QStandardPaths>
-
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -121,17 +119,18 @@ SingleInstance::Role SingleInstance::claim(const QStringList& files, int timeout
     for (const QString& file : files)
         absolute << QFileInfo(file).absoluteFilePath();
     if (m_path.isEmpty()) return Role::failed;
-    for (const bool afterListening : {false, true}) {
+    const auto handOver = [&]() -> std::optional<Role> {
         switch (forward(absolute, timeoutMs)) {
         case Handover::delivered: return Role::forwarded;
         case Handover::refused: return Role::refused;
         case Handover::nobody: break;
         }
-        if (afterListening) break;
-        if (listen()) return Role::primary;
-        // Another process may have started listening between the two steps: ask once more.
-    }
-    return Role::failed;
+        return std::nullopt;
+    };
+    if (const auto role = handOver()) return *role;
+    if (listen()) return Role::primary;
+    // Another process may have started listening between the two steps.
+    return handOver().value_or(Role::failed);
 }
 
 SingleInstance::Handover SingleInstance::forward(const QStringList& files, int timeoutMs)
