@@ -130,8 +130,9 @@ int main(int argc, char** argv)
             return true;
         });
     }
-    snapkin::setSettingsHooks(
-        {[&delegate] { delegate.updateTray(); }, &snapkin::AppPresence::trayAvailable});
+    snapkin::setSettingsHooks({[&delegate] { delegate.updateTray(); },
+                               &snapkin::AppPresence::trayAvailable,
+                               [] { snapkin::MenuActions::shared().startWindow(); }});
     QObject::connect(&instance, &snapkin::platform::SingleInstance::reopenRequested, &delegate,
                      &snapkin::AppDelegate::reopen);
     QObject::connect(&instance, &snapkin::platform::SingleInstance::filesRequested, &delegate,

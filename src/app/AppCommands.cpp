@@ -63,6 +63,7 @@ constexpr std::array table{
     AppCommandInfo{C::actualSize, "actualSize", "Actual Size"},
     AppCommandInfo{C::zoomToFit, "zoomToFit", "Zoom to Fit"},
     AppCommandInfo{C::customizeToolbar, "customizeToolbar", "Customize Toolbar\u2026"},
+    AppCommandInfo{C::startWindow, "startWindow", "Start Window"},
     AppCommandInfo{C::unlockPins, "unlockPins", "Unlock Pinned Screenshots"},
     AppCommandInfo{C::closePins, "closePins", "Close Pinned Screenshots"},
     AppCommandInfo{C::keyboardShortcuts, "keyboardShortcuts", "Keyboard Shortcuts"},
@@ -184,6 +185,8 @@ Slot slotFor(AppCommand command)
         return &M::zoomToFit;
     case C::customizeToolbar:
         return &M::customizeToolbar;
+    case C::startWindow:
+        return &M::startWindow;
     case C::unlockPins:
         return &M::unlockPins;
     case C::closePins:
@@ -302,6 +305,8 @@ QList<QKeySequence> commandKeys(AppCommand command)
         return {keys(ctrl, Qt::Key_V)};
     case C::copyImage:
         return {keys(ctrl | shift, Qt::Key_C)};
+    case C::startWindow:
+        return {keys(ctrl | shift, Qt::Key_1)};
     case C::unlockPins:
         return {keys(ctrl | Qt::AltModifier, Qt::Key_U)};
     default:

@@ -66,6 +66,7 @@ enum class AppCommand {
     zoomToFit,
     customizeToolbar,
     // Window.
+    startWindow,
     unlockPins,
     closePins,
     // Help.

@@ -3,6 +3,7 @@
 #include "app/AppPresence.h"
 #include "app/MainMenuBuilder.h"
 #include "app/TrayMenu.h"
+#include "app/start/StartWindowController.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
@@ -180,6 +181,8 @@ void AppDelegate::start()
 
     auto& editors = EditorWindowController::shared();
     connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastEditorClosed);
+    connect(&StartWindowController::shared(), &StartWindowController::closed, this,
+            &AppDelegate::lastEditorClosed);
     // Logging out asks about unsaved editors as quitting does.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
         if (manager.allowsInteraction()) {
@@ -201,8 +204,9 @@ void AppDelegate::runFirstWindows()
         QCoreApplication::exit(1);
         return;
     }
+    // A taskbar application opens on its start window: the captures so far and the commands.
     if (AppPresence::behavesAsTaskbarApp() && editors.pages().isEmpty())
-        editors.activateOrOpenBlank();
+        StartWindowController::shared().show();
 }
 
 void AppDelegate::updateTray()
@@ -214,11 +218,16 @@ void AppDelegate::updateTray()
 
 void AppDelegate::lastEditorClosed()
 {
-    if (!EditorWindowController::shared().pages().isEmpty()) return;
+    // The last window gone: the last editor, or the start window with no editor open.
+    const auto nothingShown = [] {
+        return EditorWindowController::shared().pages().isEmpty() &&
+               !StartWindowController::shared().isVisible();
+    };
+    if (!nothingShown()) return;
     // Without a tray icon nothing would be left to reach the application by.
     if (m_tray && m_tray->isVisible()) return;
-    QTimer::singleShot(0, this, [] {
-        if (EditorWindowController::shared().pages().isEmpty()) requestQuit();
+    QTimer::singleShot(0, this, [nothingShown] {
+        if (nothingShown()) requestQuit();
     });
 }
 

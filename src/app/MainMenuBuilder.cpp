@@ -291,6 +291,8 @@ void MainMenuBuilder::fillWindow(QMenu* menu)
     menu->addSeparator();
     menu->addAction(action(C::unlockPins));
     menu->addAction(action(C::closePins));
+    menu->addSeparator();
+    menu->addAction(action(C::startWindow));
 }
 
 void MainMenuBuilder::fillHelp(QMenu* menu)

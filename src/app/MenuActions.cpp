@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/PinnedScreenshotController.h"
+#include "app/start/StartWindowController.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
 #include "capture/hotkeys/CaptureAction.h"
@@ -191,6 +192,11 @@ void MenuActions::quit()
 void MenuActions::openSnapkin()
 {
     editors().activateOrOpenBlank();
+}
+
+void MenuActions::startWindow()
+{
+    StartWindowController::shared().show();
 }
 
 // ---- captures ---------------------------------------------------------------------------------

@@ -69,6 +69,8 @@ public slots:
     void openHelp();
     void quit();
     void openSnapkin();
+    // Opens the start window (the capture history) or brings it forward.
+    void startWindow();
 
     // Captures. The five with global shortcuts go through the capture actions.
     void captureRegion();

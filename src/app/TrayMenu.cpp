@@ -99,6 +99,7 @@ void TrayMenu::fill(QMenu* menu)
     using H = MenuActions::Handler;
 
     add(menu, AppCommand::openSnapkin);
+    add(menu, AppCommand::startWindow)->setShortcuts({}); // the tray shows no key for it
     menu->addSeparator();
     add(menu, AppCommand::captureRegion);
     add(menu, AppCommand::captureWindow);

@@ -188,8 +188,10 @@ void CaptureHistory::remove(const QList<QUuid>& ids)
     }
     setEntries(std::move(kept));
 
-    for (const QUuid& id : ids)
+    for (const QUuid& id : ids) {
+        m_thumbnails.remove(id);
         m_searchCache.remove(id);
+    }
     std::erase_if(m_trackers, [&](const auto& item) {
         const auto& entryID = item.second->entryID;
         return entryID && removing.contains(*entryID);
@@ -218,10 +220,20 @@ void CaptureHistory::revealFolder()
     QDesktopServices::openUrl(QUrl::fromLocalFile(m_files.directory()));
 }
 
-QList<QUuid> CaptureHistory::search(const QString& query)
+AnnotationStore* CaptureHistory::openStore(const QUuid& id) const
+{
+    for (const auto& [key, tracker] : m_trackers) {
+        if (tracker->store && tracker->entryID == id) return tracker->store.data();
+    }
+    return nullptr;
+}
+
+QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shownDate)
 {
     const QStringList words = historySearch::queryWords(query);
     QList<QUuid> found;
+    QString shownFor;
+    QString shownFolded;
     for (const HistoryEntry& entry : std::as_const(m_entries)) {
         historySearch::Key key = historySearch::keyOf(entry);
         auto line = m_searchCache.find(entry.id);
@@ -229,7 +241,20 @@ QList<QUuid> CaptureHistory::search(const QString& query)
             QString text = historySearch::line(key);
             line = m_searchCache.insert(entry.id, SearchLine{std::move(key), std::move(text)});
         }
-        if (historySearch::matches(line->text, words)) found.append(entry.id);
+        if (!shownDate) {
+            if (historySearch::matches(line->text, words)) found.append(entry.id);
+            continue;
+        }
+        // Entries come grouped by day, so the folded date text changes rarely.
+        const QString shown = shownDate(entry);
+        if (shown != shownFor) {
+            shownFor = shown;
+            shownFolded = historySearch::folded(shown);
+        }
+        const bool all = std::all_of(words.cbegin(), words.cend(), [&](const QString& word) {
+            return line->text.contains(word) || shownFolded.contains(word);
+        });
+        if (all) found.append(entry.id);
     }
     return found;
 }

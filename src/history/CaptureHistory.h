@@ -5,6 +5,7 @@
 #include "history/HistorySearch.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryTextLayer.h"
+#include "history/HistoryThumbnails.h"
 #include "output/FlattenService.h"
 #include "platform/SerialQueue.h"
 
@@ -126,7 +127,16 @@ public:
 
     // ---- search ------------------------------------------------------------------------------
     // The ids, in list order, whose title, date or recognised text holds every word of `query`.
-    QList<QUuid> search(const QString& query);
+    // `shownDate`, when given, adds the entry's date as the interface shows it ("Yesterday"),
+    // which changes with the day and so is not kept in the entry's search line.
+    using ShownDate = std::function<QString(const HistoryEntry& entry)>;
+    QList<QUuid> search(const QString& query, const ShownDate& shownDate = {});
+
+    // ---- browsing ----------------------------------------------------------------------------
+    // Preview images by entry id; a removed entry's thumbnail goes with it.
+    HistoryThumbnails& thumbnails() { return m_thumbnails; }
+    // The store of the open editor that follows the entry; null when none does.
+    AnnotationStore* openStore(const QUuid& id) const;
 
 signals:
     void willChange();
@@ -174,6 +184,7 @@ private:
     Clock m_clock;
     std::unordered_map<const QObject*, std::unique_ptr<Tracker>> m_trackers;
     QHash<QUuid, SearchLine> m_searchCache;
+    HistoryThumbnails m_thumbnails;
     Recognizer m_recognizer;
     Flattener m_flattener;
     // Raised to stop recognising: a task still running finishes, and nothing follows it.

@@ -1,5 +1,6 @@
 #include "settings/HistoryPane.h"
 
+#include "settings/SettingsHooks.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "platform/FolderSize.h"
@@ -138,6 +139,7 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     keeping->addNote(L10n::text("Each capture is saved on this computer with its annotations, so "
                                 "you can reopen it and keep editing. Nothing leaves your "
                                 "computer."));
+    if (QLabel* link = startWindowLink()) keeping->addFooterWidget(link);
     m_disabledNote = keeping->addNote(L10n::text(
         "New captures aren't added. The ones already in the history stay until you empty it."));
     // The folder is checked once, when the application starts: the note stays for the run.

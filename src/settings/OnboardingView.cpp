@@ -1,5 +1,6 @@
 #include "settings/OnboardingView.h"
 
+#include "settings/SettingsHooks.h"
 #include "capture/CaptureHooks.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "model/Color.h"
@@ -256,6 +257,13 @@ QWidget* OnboardingView::buildCapturePage()
     connect(m_try, &QPushButton::clicked, this, &OnboardingView::firstCaptureRequested);
     layout->addSpacing(4);
     layout->addWidget(m_try, 0, Qt::AlignHCenter);
+    if (QLabel* link = startWindowLink()) {
+        // Where every capture is kept afterwards.
+        auto* history = makeLabel(L10n::text("Every capture is kept in the Start Window, so you "
+                                             "can find it again and keep editing."));
+        layout->addWidget(row(QStringLiteral("clock.arrow.circlepath"), history));
+        layout->addWidget(link, 0, Qt::AlignHCenter);
+    }
     layout->addStretch();
     return page;
 }

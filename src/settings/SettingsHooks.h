@@ -2,6 +2,8 @@
 
 #include <functional>
 
+class QLabel;
+
 namespace snapkin {
 
 // What the settings window asks of the application shell, which sits above it. The shell
@@ -13,7 +15,13 @@ struct SettingsHooks {
     std::function<void()> applyPresence;
     // Whether the desktop has a system tray. Default: QSystemTrayIcon's answer.
     std::function<bool()> trayAvailable;
+    // Opens the start window, the history's browser. Default: none, and the links to it are
+    // left out.
+    std::function<void()> openStartWindow;
 };
+
+// A link-styled label "Open the Start Window" that runs the hook; null without the hook.
+QLabel* startWindowLink();
 
 // The hooks in force (the defaults until the shell installs its own).
 const SettingsHooks& settingsHooks();

@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 #include "support/AlertAnswerer.h"
 
+#include "app/start/StartWindow.h"
+#include "app/start/StartWindowController.h"
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
 #include "app/InformationWindows.h"
@@ -139,7 +141,10 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
         QCoreApplication::processEvents();
 
         EXPECT_EQ(delegate->tray() && delegate->tray()->isVisible(), c.trayShown) << label;
-        EXPECT_EQ(!EditorWindowController::shared().pages().isEmpty(), c.windowOpened) << label;
+        // A taskbar application opens on its start window, not on an editor.
+        EXPECT_EQ(StartWindowController::shared().isVisible(), c.windowOpened) << label;
+        EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty()) << label;
+        if (StartWindow* start = StartWindowController::shared().window()) start->hide();
         EXPECT_EQ(settings().hasStoredValue("showInMenuBar") &&
                       settings().boolForKey("showInMenuBar"),
                   c.trayStoredOn || c.tray.value_or(false))
@@ -148,9 +153,9 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
     }
 }
 
-// On a first start without a tray the welcome window opens before the editor the application
-// keeps open, and must not end up hidden behind it.
-TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheFirstEditor)
+// On a first start without a tray the welcome window opens before the start window the
+// application keeps open, and must not end up hidden behind it.
+TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheStartWindow)
 {
     AppPresence::setTrayAvailableForTesting(0);
     installInformationWindows();
@@ -167,10 +172,11 @@ TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheFirstEdito
     OnboardingWindow* welcome = OnboardingController::shared().window();
     ASSERT_NE(welcome, nullptr);
     EXPECT_TRUE(welcome->isVisible());
-    ASSERT_EQ(EditorWindowController::shared().pages().size(), 1);
+    ASSERT_TRUE(StartWindowController::shared().isVisible());
     EXPECT_TRUE(QTest::qWaitForWindowActive(welcome, 1000));
     EXPECT_EQ(QApplication::activeWindow(), welcome);
     welcome->hide();
+    StartWindowController::shared().window()->hide();
     // The menus of later tests in this process know nothing of these windows.
     using Handler = MenuActions::Handler;
     for (const Handler handler :

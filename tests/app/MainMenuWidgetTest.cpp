@@ -120,7 +120,7 @@ TEST_F(MainMenuTest, MenusListTheirCommandsWithTheDesktopsKeys)
                      "Sharpen\u2026", "Crop\u2026", "---", "Pin to Screen"}));
     EXPECT_EQ(walk(menu("&Window")),
               (QStringList{"Minimize\tCtrl+M", "---", "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
-                           "Close Pinned Screenshots (off)"}));
+                           "Close Pinned Screenshots (off)", "---", "Start Window\tCtrl+Shift+1"}));
     // No support site is configured, so Help leads to the editor's own sheet only.
     EXPECT_EQ(walk(menu("&Help")), (QStringList{"Keyboard Shortcuts\t?", "---"}));
 

@@ -66,7 +66,7 @@ TEST_F(TrayMenuTest, ListsTheCaptureItemsWithTheirFixedKeys)
     const auto menu = opened();
     EXPECT_EQ(
         walk(*menu),
-        (QStringList{"Open Snapkin", "---", "Capture Region\tCtrl+Alt+4",
+        (QStringList{"Open Snapkin", "Start Window", "---", "Capture Region\tCtrl+Alt+4",
                      "Capture Window\tCtrl+Alt+5", "Capture Front Window",
                      "Full Screen\tCtrl+Alt+3", "Recapture Last Region\tCtrl+Alt+Shift+4",
                      "Copy Text from Region\tCtrl+Alt+7", "Quick Capture >", "Capture Timer >",

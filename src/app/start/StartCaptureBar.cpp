@@ -1,0 +1,233 @@
+#include "app/start/StartCaptureBar.h"
+
+#include "app/AppCommands.h"
+#include "app/MenuActions.h"
+#include "app/TrayMenu.h"
+#include "capture/CaptureService.h"
+#include "capture/hotkeys/CaptureHotKey.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+#include "platform/Symbols.h"
+
+#include <QActionGroup>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QToolButton>
+
+namespace snapkin {
+
+using platform::L10n;
+
+namespace {
+
+struct CaptureButton {
+    const char* identifier;
+    const char* symbol;
+    CaptureAction action;
+};
+
+constexpr CaptureButton captureButtons[] = {
+    {"captureRegion", "camera.viewfinder", CaptureAction::region},
+    {"captureWindow", "macwindow", CaptureAction::window},
+    {"captureFullScreen", "rectangle.inset.filled", CaptureAction::fullScreen},
+    {"recaptureLastRegion", "arrow.clockwise", CaptureAction::lastRegion},
+    {"copyTextFromRegion", "text.viewfinder", CaptureAction::copyText},
+};
+
+QString captureTitle(CaptureAction action)
+{
+    switch (action) {
+    case CaptureAction::region:
+        return L10n::text("Region");
+    case CaptureAction::window:
+        return L10n::text("Window");
+    case CaptureAction::fullScreen:
+        return L10n::text("Full Screen");
+    case CaptureAction::lastRegion:
+        return L10n::text("Last Region");
+    case CaptureAction::copyText:
+        return L10n::text("Copy Text");
+    case CaptureAction::frontWindow:
+        break;
+    }
+    return label(action);
+}
+
+QString delayKey()
+{
+    return QString::fromLatin1(CaptureService::captureDelayKey);
+}
+
+QString timerText(qint64 seconds)
+{
+    return seconds == 0 ? L10n::text("Off") : L10n::format("%llds", seconds);
+}
+
+// The title, and below it the key text, or a blank line so the buttons keep one height.
+QString twoLines(const QString& title, const QString& keys)
+{
+    return title + QLatin1Char('\n') + (keys.isEmpty() ? QStringLiteral(" ") : keys);
+}
+
+QString keyText(AppCommand command)
+{
+    const QList<QKeySequence> keys = commandKeys(command);
+    return keys.isEmpty() ? QString() : keys.first().toString(QKeySequence::NativeText);
+}
+
+QFrame* divider()
+{
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+} // namespace
+
+StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("startCaptureBar"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 10, 12, 6);
+    row->setSpacing(4);
+
+    for (const CaptureButton& capture : captureButtons) {
+        QToolButton* button = addButton(QString::fromLatin1(capture.identifier),
+                                        QString::fromLatin1(capture.symbol));
+        const CaptureAction action = capture.action;
+        connect(button, &QToolButton::clicked, this, [action] {
+            MenuActions& actions = MenuActions::shared();
+            switch (action) {
+            case CaptureAction::region:
+                actions.captureRegion();
+                break;
+            case CaptureAction::window:
+                actions.captureWindow();
+                break;
+            case CaptureAction::fullScreen:
+                actions.captureFullScreen();
+                break;
+            case CaptureAction::lastRegion:
+                actions.recaptureLastRegion();
+                break;
+            case CaptureAction::copyText:
+                actions.copyTextFromRegion();
+                break;
+            case CaptureAction::frontWindow:
+                break;
+            }
+        });
+        row->addWidget(button);
+    }
+    QToolButton* timer = addButton(QStringLiteral("timer"), QStringLiteral("timer"));
+    timer->setPopupMode(QToolButton::InstantPopup);
+    timer->setMenu(new QMenu(timer));
+    connect(timer->menu(), &QMenu::aboutToShow, this, &StartCaptureBar::fillTimerMenu);
+    row->addWidget(timer);
+
+    row->addStretch(1);
+    row->addWidget(divider());
+    const struct {
+        AppCommand command;
+        const char* symbol;
+    } files[] = {{AppCommand::open, "folder"},
+                 {AppCommand::newFromClipboard, "doc.on.clipboard"},
+                 {AppCommand::newBlankCanvas, "macwindow.badge.plus"}};
+    for (const auto& file : files) {
+        QToolButton* button = addButton(QString::fromLatin1(commandInfo(file.command).identifier),
+                                        QString::fromLatin1(file.symbol));
+        const AppCommand command = file.command;
+        connect(button, &QToolButton::clicked, this, [command] {
+            MenuActions& actions = MenuActions::shared();
+            if (command == AppCommand::open)
+                actions.openImage();
+            else if (command == AppCommand::newFromClipboard)
+                actions.newFromClipboard();
+            else
+                actions.newBlankCanvas();
+        });
+        row->addWidget(button);
+    }
+
+    connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
+            [this](const QString& key) {
+                if (key.startsWith(QLatin1String("captureHotKey")) || key == delayKey())
+                    refresh();
+            });
+    refresh();
+}
+
+QToolButton* StartCaptureBar::addButton(const QString& identifier, const QString& symbol)
+{
+    auto* button = new QToolButton(this);
+    button->setObjectName(identifier);
+    button->setIcon(platform::Symbols::icon(symbol));
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(86);
+    m_buttons.append(button);
+    return button;
+}
+
+QToolButton* StartCaptureBar::button(const QString& identifier) const
+{
+    for (QToolButton* button : m_buttons)
+        if (button->objectName() == identifier) return button;
+    return nullptr;
+}
+
+void StartCaptureBar::refresh()
+{
+    for (const CaptureButton& capture : captureButtons) {
+        QToolButton* b = button(QString::fromLatin1(capture.identifier));
+        const CaptureHotKey stored = CaptureHotKey::load(capture.action);
+        const QString keys = stored.keySequence().isEmpty() ? QString() : stored.displayString();
+        b->setText(twoLines(captureTitle(capture.action), keys));
+        b->setToolTip(label(capture.action));
+        b->setAccessibleName(label(capture.action));
+    }
+    // Without a stored region there is nothing to capture again.
+    button(QStringLiteral("recaptureLastRegion"))
+        ->setEnabled(CaptureService::shared().loadLastRegion().has_value());
+
+    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
+    QToolButton* timer = button(QStringLiteral("timer"));
+    timer->setText(twoLines(L10n::text("Timer"), timerText(delay)));
+    timer->setToolTip(L10n::text("Capture Timer"));
+    timer->setAccessibleName(L10n::text("Capture Timer"));
+
+    for (const AppCommand command :
+         {AppCommand::open, AppCommand::newFromClipboard, AppCommand::newBlankCanvas}) {
+        QToolButton* b = button(QString::fromLatin1(commandInfo(command).identifier));
+        b->setText(twoLines(commandTitle(command), keyText(command)));
+        b->setAccessibleName(commandTitle(command));
+    }
+}
+
+void StartCaptureBar::fillTimerMenu()
+{
+    QMenu* menu = button(QStringLiteral("timer"))->menu();
+    menu->clear();
+    auto* group = new QActionGroup(menu);
+    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
+    for (const int seconds : TrayMenu::timerChoices) {
+        QAction* item = menu->addAction(timerText(seconds));
+        item->setCheckable(true);
+        item->setChecked(delay == seconds);
+        item->setActionGroup(group);
+        connect(item, &QAction::triggered, this, [seconds] {
+            platform::Defaults::standard().setValue(delayKey(), qint64(seconds));
+        });
+    }
+}
+
+void StartCaptureBar::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refresh();
+}
+
+} // namespace snapkin

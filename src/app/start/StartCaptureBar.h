@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class QToolButton;
+
+namespace snapkin {
+
+// The row of commands on top of the start window, so that a user who opens only this window
+// reaches every capture: Region, Window, Full Screen, Last Region and Copy Text, each with its
+// symbol and the key combination the user has set for it, the capture timer's menu, then
+// Open…, New from Clipboard and New Blank Canvas. The keys and the Last Region's state are
+// read again whenever the bar is shown or a hot key setting changes.
+class StartCaptureBar final : public QWidget {
+    Q_OBJECT
+public:
+    explicit StartCaptureBar(QWidget* parent = nullptr);
+
+    // The button of a command by its identifier ("captureRegion", "timer", "open" …).
+    QToolButton* button(const QString& identifier) const;
+    // Reads the key texts, the timer and the stored last region again.
+    void refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QToolButton* addButton(const QString& identifier, const QString& symbol);
+    void fillTimerMenu();
+
+    QList<QToolButton*> m_buttons;
+};
+
+} // namespace snapkin

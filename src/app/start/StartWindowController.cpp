@@ -1,0 +1,100 @@
+#include "app/start/StartWindowController.h"
+
+#include "app/MainMenuBuilder.h"
+#include "app/start/StartWindow.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "history/CaptureHistory.h"
+#include "platform/Defaults.h"
+#include "settings/PreferencesWindow.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace snapkin {
+
+namespace {
+
+platform::Defaults& settings()
+{
+    return platform::Defaults::standard();
+}
+
+constexpr QSize firstSize{1000, 700};
+
+} // namespace
+
+StartWindowController& StartWindowController::shared()
+{
+    static StartWindowController* controller = new StartWindowController;
+    return *controller;
+}
+
+StartWindowController::StartWindowController()
+{
+    connect(&EditorWindowController::shared(), &EditorWindowController::pageOpened, this, [this] {
+        if (m_window && m_window->isVisible()) {
+            rememberFrame();
+            m_window->hide();
+        }
+    });
+}
+
+StartWindow* StartWindowController::window() const
+{
+    return m_window.data();
+}
+
+bool StartWindowController::isVisible() const
+{
+    return m_window && m_window->isVisible();
+}
+
+void StartWindowController::show()
+{
+    if (!m_window) {
+        m_window = new StartWindow(CaptureHistory::shared(), settings());
+        m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+        MainMenuBuilder::shared().install(*m_window);
+        connect(m_window, &StartWindow::closed, this, [this] {
+            rememberFrame();
+            emit closed();
+        });
+        connect(m_window, &StartWindow::historySettingsRequested, this, [] {
+            settings().setValue(QString::fromLatin1(PreferencesWindow::tabKey),
+                                QStringLiteral("history"));
+            PreferencesWindow::showShared();
+        });
+    }
+    if (!m_placed) place();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void StartWindowController::place()
+{
+    m_placed = true;
+    const QByteArray stored =
+        QByteArray::fromBase64(settings().stringForKey(QString::fromLatin1(frameKey)).toLatin1());
+    // A frame that no longer fits any screen (a monitor gone) is not restored.
+    if (!stored.isEmpty() && m_window->restoreGeometry(stored)) return;
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    m_window->resize(firstSize);
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    const QSize size = firstSize.boundedTo(available.size() - QSize(40, 60));
+    m_window->resize(size);
+    m_window->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void StartWindowController::rememberFrame()
+{
+    if (!m_window) return;
+    settings().setValue(QString::fromLatin1(frameKey),
+                        QString::fromLatin1(m_window->saveGeometry().toBase64()));
+}
+
+} // namespace snapkin

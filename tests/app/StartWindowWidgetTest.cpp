@@ -1,0 +1,393 @@
+#include "AppTestSupport.h"
+
+#include "app/start/HistoryDayGroups.h"
+#include "app/start/HistoryGridModel.h"
+#include "app/start/HistoryGridView.h"
+#include "app/start/StartCaptureBar.h"
+#include "app/start/StartWindow.h"
+#include "editor/EditorPage.h"
+#include "editor/EditorWindowController.h"
+#include "history/CaptureHistory.h"
+#include "model/AnnotationStore.h"
+#include "model/SnapkinDocument.h"
+#include "platform/Defaults.h"
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using platform::L10n;
+
+namespace {
+
+// Monday 7 December 2026, a week that starts on Monday in English (UK) and German.
+const QDate today(2026, 12, 7);
+
+QDateTime localNoon(QDate date, int hour = 12)
+{
+    return QDateTime(date, QTime(hour, 0)).toUTC();
+}
+
+class StartWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    platform::Defaults defaults{root.filePath("settings.json")};
+    std::unique_ptr<CaptureHistory> history;
+    QDateTime now;
+    QList<qsizetype> asked; // the counts the delete question was asked with
+    bool answer = true;
+
+    void SetUp() override
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        L10n::setLanguage("en");
+        history = std::make_unique<CaptureHistory>(root.filePath("History"), defaults);
+        history->setClock([this] { return now; });
+    }
+    void TearDown() override
+    {
+        apptest::closeAllEditors();
+        HistoryTracking::install(nullptr);
+        L10n::setLanguage("en");
+    }
+
+    // A capture recorded at `created` with its package on disk.
+    QUuid add(const QString& title, const QDateTime& created, QSize pixels = {320, 200},
+              QColor color = QColor(30, 140, 200))
+    {
+        now = created;
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(color);
+        history->record(platform::BaseImage(image), title);
+        history->drain();
+        QCoreApplication::processEvents(); // the grid follows the list
+        for (const HistoryEntry& entry : history->entries())
+            if (entry.created == created && entry.title == title) return entry.id;
+        return {};
+    }
+
+    std::unique_ptr<StartWindow> makeWindow()
+    {
+        auto window = std::make_unique<StartWindow>(*history, defaults,
+                                                    [this](QWidget*, qsizetype count) {
+                                                        asked.append(count);
+                                                        return answer;
+                                                    });
+        window->model()->setToday([] { return today; });
+        window->resize(1000, 700);
+        return window;
+    }
+
+    // The grid as text: headings as "# Title", entries by title.
+    static QStringList rows(const HistoryGridModel& model)
+    {
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QModelIndex index = model.index(row, 0);
+            const bool heading = index.data(HistoryGridModel::isHeadingRole).toBool();
+            out << (heading ? "# " : "") + index.data().toString();
+        }
+        return out;
+    }
+
+    static QString currentTitle(const StartWindow& window)
+    {
+        return window.grid()->currentIndex().data().toString();
+    }
+};
+
+} // namespace
+
+TEST(HistoryDayGroups, NamesTodayYesterdayTheWeekdaysOfThisWeekThenMonthAndYear)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedKingdom); // weeks start on Monday
+    L10n::setLanguage("en");
+    const QDate wednesday(2026, 12, 9);
+    EXPECT_EQ(historyDayGroups::title(wednesday, wednesday, english), "Today");
+    EXPECT_EQ(historyDayGroups::title(wednesday.addDays(3), wednesday, english), "Today");
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 8), wednesday, english), "Yesterday");
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 7), wednesday, english), "Monday");
+    // Last Sunday belongs to last week.
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 6), wednesday, english), "December 2026");
+    EXPECT_EQ(historyDayGroups::title(QDate(2025, 11, 30), wednesday, english), "November 2025");
+    // On a Monday, yesterday is still "Yesterday", not a weekday of last week.
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 6), today, english), "Yesterday");
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 5), today, english), "December 2026");
+
+    L10n::setLanguage("de");
+    const QLocale german(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(historyDayGroups::title(wednesday, wednesday, german), "Heute");
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 12, 7), wednesday, german), "Montag");
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 3, 2), wednesday, german), "März 2026");
+    L10n::setLanguage("fr");
+    const QLocale french(QLocale::French, QLocale::France);
+    EXPECT_EQ(historyDayGroups::title(QDate(2026, 3, 2), wednesday, french), "Mars 2026");
+    L10n::setLanguage("en");
+}
+
+TEST_F(StartWindowTest, GroupsEntriesNewestFirstUnderTheirDays)
+{
+    add("Older", localNoon(QDate(2026, 11, 20)));
+    add("Last week", localNoon(QDate(2026, 12, 2)));
+    add("Sunday", localNoon(QDate(2026, 12, 6)));
+    add("Morning", localNoon(today, 9));
+    add("Noon", localNoon(today, 12));
+    auto window = makeWindow();
+    EXPECT_EQ(rows(*window->model()),
+              (QStringList{"# Today", "Noon", "Morning", "# Yesterday", "Sunday",
+                           "# December 2026", "Last week", "# November 2026", "Older"}));
+    EXPECT_EQ(window->page(), StartWindow::Page::grid);
+    EXPECT_EQ(window->model()->shownEntryCount(), 5);
+
+    // Headings cannot be selected; a new capture joins its group at the top.
+    EXPECT_FALSE(window->model()->flags(window->model()->index(0, 0)) & Qt::ItemIsSelectable);
+    add("Newest", localNoon(today, 15));
+    EXPECT_EQ(rows(*window->model()).mid(0, 3), (QStringList{"# Today", "Newest", "Noon"}));
+}
+
+TEST_F(StartWindowTest, SearchFindsTitlesWithoutAccentsDatesAndRecognisedText)
+{
+    const QUuid cafe = add("Café Müller", localNoon(QDate(2026, 11, 3)));
+    const QUuid receipt = add("Receipt", localNoon(QDate(2026, 12, 6)));
+    add("Terminal", localNoon(today));
+    history->setRecognizedText("Total due\nThe quick brown fox jumps\nThank you", receipt);
+    auto window = makeWindow();
+    QLineEdit* search = window->searchField();
+    const auto shown = [&] {
+        QStringList titles;
+        for (const QString& row : rows(*window->model()))
+            if (!row.startsWith("# ")) titles << row;
+        return titles;
+    };
+
+    QTest::keyClicks(search, "CAFE muller");
+    EXPECT_EQ(shown(), QStringList{"Café Müller"});
+    search->clear();
+    QTest::keyClicks(search, "2026-11-03");
+    EXPECT_EQ(shown(), QStringList{"Café Müller"});
+    // The headings as the grid shows them count too.
+    search->setText("yesterday");
+    EXPECT_EQ(shown(), QStringList{"Receipt"});
+    search->setText("Brown FOX");
+    EXPECT_EQ(shown(), QStringList{"Receipt"});
+    EXPECT_EQ(rows(*window->model()), (QStringList{"# Yesterday", "Receipt"}));
+    const QModelIndex found = window->model()->indexOf(receipt);
+    EXPECT_EQ(found.data(HistoryGridModel::matchLineRole).toString(),
+              "The quick brown fox jumps");
+    // A title match shows no line of text.
+    search->setText("cafe");
+    EXPECT_EQ(window->model()->indexOf(cafe).data(HistoryGridModel::matchLineRole).toString(),
+              "");
+
+    search->setText("nothing like this");
+    EXPECT_EQ(window->page(), StartWindow::Page::noMatches);
+    // Escape empties the search and everything is back.
+    QTest::keyClick(search, Qt::Key_Escape);
+    EXPECT_EQ(search->text(), "");
+    EXPECT_EQ(window->model()->shownEntryCount(), 3);
+    EXPECT_EQ(window->page(), StartWindow::Page::grid);
+
+    // Text recognised while the window is open is found at once.
+    const QUuid later = add("Later", localNoon(today, 14));
+    search->setText("invoice");
+    EXPECT_EQ(shown(), QStringList{});
+    history->setRecognizedText("Invoice 2026", later);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(), QStringList{"Later"});
+}
+
+TEST_F(StartWindowTest, CtrlFGoesToTheSearchAndArrowsPassOverHeadings)
+{
+    add("C", localNoon(QDate(2026, 12, 6)));
+    add("B", localNoon(today, 10));
+    add("A", localNoon(today, 11));
+    auto window = makeWindow();
+    window->resize(560, 700); // two cards per row
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    HistoryGridView* grid = window->grid();
+    grid->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(window->searchField()->hasFocus());
+
+    QTest::keyClick(window->searchField(), Qt::Key_Down);
+    EXPECT_TRUE(grid->hasFocus());
+    EXPECT_EQ(currentTitle(*window), "A");
+    QTest::keyClick(grid, Qt::Key_Right);
+    EXPECT_EQ(currentTitle(*window), "B");
+    QTest::keyClick(grid, Qt::Key_Down); // over "Yesterday"
+    EXPECT_EQ(currentTitle(*window), "C");
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(currentTitle(*window), "A");
+    QTest::keyClick(grid, Qt::Key_Left); // nothing before the first card
+    EXPECT_EQ(currentTitle(*window), "A");
+    QTest::keyClick(grid, Qt::Key_End);
+    EXPECT_EQ(currentTitle(*window), "C");
+    QTest::keyClick(grid, Qt::Key_Home); // not the heading above
+    EXPECT_EQ(currentTitle(*window), "A");
+
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(grid->selectedIDs().size(), 3);
+}
+
+TEST_F(StartWindowTest, ReturnOpensAnEditorThatWritesBackAndOpensOnlyOnce)
+{
+    HistoryTracking::install(history.get());
+    const QUuid id = add("Shot", localNoon(today), {300, 180});
+    auto window = makeWindow();
+    window->show();
+    auto& editors = EditorWindowController::shared();
+    const qsizetype before = editors.pages().size();
+    window->grid()->setFocus();
+    window->grid()->selectFirst();
+    QTest::keyClick(window->grid(), Qt::Key_Return);
+    ASSERT_EQ(editors.pages().size(), before + 1);
+    AnnotationStore* store = history->openStore(id);
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(store->image().pixelSize(), QSize(300, 180));
+
+    // An edit reaches the entry's package, not a new entry.
+    store->appendAnnotation(
+        Annotation{.kind = AnnotationKind::rectangle, .p1 = {5, 5}, .p2 = {50, 40}});
+    history->flushAndDrain();
+    EXPECT_EQ(history->entries().size(), 1);
+    auto package = SnapkinDocument::read(history->files().packagePath(id));
+    ASSERT_TRUE(package.has_value());
+    EXPECT_EQ(package->document.annotations.size(), 1);
+
+    // Opening it again brings the same editor forward.
+    window->actions().open(id, window.get());
+    EXPECT_EQ(editors.pages().size(), before + 1);
+}
+
+TEST_F(StartWindowTest, DeleteAsksOnceAndRemovesPackagesAndIndexLines)
+{
+    const QUuid a = add("A", localNoon(today, 9));
+    const QUuid b = add("B", localNoon(today, 10));
+    const QUuid c = add("C", localNoon(today, 11));
+    auto window = makeWindow();
+    window->show();
+    HistoryGridView* grid = window->grid();
+    grid->setFocus();
+
+    // Refused: nothing goes.
+    answer = false;
+    grid->setCurrentIndex(window->model()->indexOf(c));
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(asked, QList<qsizetype>{1});
+    EXPECT_EQ(history->entries().size(), 3);
+
+    answer = true;
+    grid->selectionModel()->select(window->model()->indexOf(b), QItemSelectionModel::Select);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(asked, (QList<qsizetype>{1, 2}));
+    history->drain();
+    ASSERT_EQ(history->entries().size(), 1);
+    EXPECT_EQ(history->entries()[0].id, a);
+    EXPECT_FALSE(QFileInfo::exists(history->files().packagePath(b)));
+    EXPECT_FALSE(QFileInfo::exists(history->files().packagePath(c)));
+    EXPECT_TRUE(QFileInfo::exists(history->files().packagePath(a)));
+    const auto reloaded = history->files().load();
+    ASSERT_EQ(reloaded.entries.size(), 1);
+    EXPECT_EQ(reloaded.entries[0].id, a);
+    // The keyboard goes on with what is left.
+    EXPECT_EQ(currentTitle(*window), "A");
+
+    // The context menu's Delete asks as well.
+    std::unique_ptr<QMenu> menu(window->makeMenu({a}));
+    QStringList items;
+    for (QAction* action : menu->actions())
+        items << (action->isSeparator() ? "---" : action->text());
+    EXPECT_EQ(items, (QStringList{"Open", "Copy Image", "Save As…", "Show in File Manager", "---",
+                                  "Delete"}));
+    menu->actions().last()->trigger();
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_TRUE(history->entries().isEmpty());
+    EXPECT_EQ(window->page(), StartWindow::Page::empty);
+}
+
+TEST_F(StartWindowTest, CtrlCCopiesTheFinishedImage)
+{
+    add("Shot", localNoon(today), {240, 160}, QColor(200, 30, 60));
+    auto window = makeWindow();
+    window->show();
+    window->grid()->setFocus();
+    window->grid()->selectFirst();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(window->grid(), Qt::Key_C, Qt::ControlModifier);
+    const QImage copied = QImage::fromData(QApplication::clipboard()->mimeData()->data("image/png"));
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.size(), QSize(240, 160));
+    EXPECT_EQ(copied.pixelColor(120, 80), QColor(200, 30, 60));
+}
+
+TEST_F(StartWindowTest, EmptyAndOffStatesSayWhatToDo)
+{
+    auto window = makeWindow();
+    window->show();
+    EXPECT_EQ(window->page(), StartWindow::Page::empty);
+    EXPECT_TRUE(window->emptyText()->text().contains("Ctrl+Alt+4"));
+    EXPECT_FALSE(window->offNotice()->isVisible());
+
+    defaults.setValue("historyEnabled", false);
+    EXPECT_TRUE(window->offNotice()->isVisible());
+    QSignalSpy settings(window.get(), &StartWindow::historySettingsRequested);
+    window->offNotice()->findChild<QPushButton*>("historySettings")->click();
+    EXPECT_EQ(settings.size(), 1);
+    defaults.setValue("historyEnabled", true);
+    EXPECT_FALSE(window->offNotice()->isVisible());
+
+    // Every capture is one click away, and the keys shown are the ones set.
+    StartCaptureBar* bar = window->captureBar();
+    for (const char* name : {"captureRegion", "captureWindow", "captureFullScreen",
+                             "recaptureLastRegion", "copyTextFromRegion", "timer", "open",
+                             "newFromClipboard", "newBlankCanvas"})
+        EXPECT_NE(bar->button(name), nullptr) << name;
+    EXPECT_TRUE(bar->button("captureRegion")->text().endsWith("Ctrl+Alt+4"));
+}
+
+TEST_F(StartWindowTest, ThumbnailsComeFromThePackageAndStayWithinTheirBound)
+{
+    QList<QUuid> ids;
+    for (int i = 0; i < 6; ++i)
+        ids << add(QString("Shot %1").arg(i), localNoon(today, 8 + i), {800, 500});
+    HistoryThumbnails& thumbnails = history->thumbnails();
+    const QImage one = HistoryThumbnails::load(history->files().packagePath(ids[0]), {192, 120});
+    ASSERT_FALSE(one.isNull());
+    EXPECT_EQ(one.size(), QSize(192, 120));
+    EXPECT_EQ(one.pixelColor(96, 60), QColor(30, 140, 200));
+
+    // Room for about two thumbnails: the cache never holds more.
+    thumbnails.setLimitBytes(2 * 192 * 120 * 4 + 1024);
+    QSignalSpy ready(&thumbnails, &HistoryThumbnails::thumbnailReady);
+    for (const HistoryEntry& entry : history->entries())
+        thumbnails.request(entry.id, entry.modified, history->files().packagePath(entry.id),
+                           {192, 120});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.size() == 6; }, 10000));
+    EXPECT_LE(thumbnails.count(), 2);
+    EXPECT_LE(thumbnails.totalBytes(), thumbnails.limitBytes());
+
+    // A removed entry's thumbnail goes with it.
+    const HistoryEntry newest = history->entries().first();
+    thumbnails.request(newest.id, newest.modified, history->files().packagePath(newest.id),
+                       {192, 120});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !thumbnails.thumbnail(newest.id, newest.modified).isNull(); }, 10000));
+    ASSERT_FALSE(thumbnails.thumbnail(newest.id, newest.modified).isNull());
+    history->remove({newest.id});
+    EXPECT_TRUE(thumbnails.thumbnail(newest.id, newest.modified).isNull());
+    // A package that is gone gives no thumbnail, and no crash.
+    EXPECT_TRUE(HistoryThumbnails::load(root.filePath("missing.snapkin"), {192, 120}).isNull());
+}
