@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -86,7 +87,7 @@ protected:
                                                         return answer;
                                                     });
         window->model()->setToday([] { return today; });
-        window->resize(1000, 700);
+        window->resize(window->preferredSize());
         return window;
     }
 
@@ -390,4 +391,80 @@ TEST_F(StartWindowTest, ThumbnailsComeFromThePackageAndStayWithinTheirBound)
     EXPECT_TRUE(thumbnails.thumbnail(newest.id, newest.modified).isNull());
     // A package that is gone gives no thumbnail, and no crash.
     EXPECT_TRUE(HistoryThumbnails::load(root.filePath("missing.snapkin"), {192, 120}).isNull());
+}
+
+// Pictures of the window for a look: empty, three captures, a search, the history off, and
+// in German.
+TEST_F(StartWindowTest, PicturesOfTheWindow)
+{
+    {
+        auto window = makeWindow();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->grab().save(apptest::picturePath("start-window-empty.png"));
+    }
+    const auto screenshot = [](QColor background, const QStringList& lines) {
+        QImage image(1280, 800, QImage::Format_ARGB32_Premultiplied);
+        image.fill(background);
+        QPainter painter(&image);
+        painter.fillRect(0, 0, 1280, 48, background.darker(130));
+        QFont font = painter.font();
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.setPen(background.lightness() > 128 ? Qt::black : Qt::white);
+        for (int i = 0; i < lines.size(); ++i)
+            painter.drawText(60, 160 + i * 70, lines[i]);
+        return image;
+    };
+    const auto addImage = [&](const QString& title, const QDateTime& created, const QImage& image) {
+        now = created;
+        history->record(platform::BaseImage(image), title);
+        history->drain();
+        QCoreApplication::processEvents();
+        return history->entries().first().id;
+    };
+    const QUuid terminal = addImage("Terminal", localNoon(QDate(2026, 11, 20), 16),
+                                    screenshot(QColor(30, 34, 40), {"$ make -j4", "[100%] Built"}));
+    const QUuid invoice =
+        addImage("Firefox", localNoon(QDate(2026, 12, 6), 10),
+                 screenshot(QColor(245, 245, 240), {"Invoice 2041", "Total due: 120 EUR"}));
+    addImage("Screenshot", localNoon(today, 9),
+             screenshot(QColor(70, 130, 200), {"Team meeting", "Agenda"}));
+    history->setRecognizedText("Invoice 2041\nTotal due: 120 EUR\nThank you", invoice);
+    history->setRecognizedText("$ make -j4\n[100%] Built target snapkin", terminal);
+
+    const auto shoot = [&](StartWindow& window, const QString& name) {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        HistoryThumbnails& thumbnails = history->thumbnails();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                QCoreApplication::processEvents();
+                for (const HistoryEntry& entry : history->entries())
+                    if (thumbnails.thumbnail(entry.id, entry.modified).isNull()) return false;
+                return true;
+            },
+            10000));
+        window.grid()->viewport()->update();
+        QCoreApplication::processEvents();
+        window.grab().save(apptest::picturePath(name));
+    };
+    {
+        auto window = makeWindow();
+        window->grid()->selectFirst();
+        shoot(*window, "start-window-three.png");
+        window->searchField()->setText("total");
+        shoot(*window, "start-window-search.png");
+        defaults.setValue("historyEnabled", false);
+        window->searchField()->clear();
+        shoot(*window, "start-window-history-off.png");
+        defaults.setValue("historyEnabled", true);
+    }
+    L10n::setLanguage("de");
+    {
+        auto window = makeWindow();
+        shoot(*window, "start-window-de.png");
+    }
+    L10n::setLanguage("en");
 }

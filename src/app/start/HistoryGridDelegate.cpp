@@ -60,7 +60,8 @@ void HistoryGridDelegate::paintHeading(QPainter* painter, const QStyleOptionView
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.1);
     painter->setFont(font);
-    painter->setPen(option.palette.color(QPalette::WindowText));
+    // Headings are not enabled items (so the keyboard passes over them), yet read as text.
+    painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
     const QRect text = option.rect.adjusted(4, 10, -4, 0);
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
 }

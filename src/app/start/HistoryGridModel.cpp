@@ -120,6 +120,11 @@ void HistoryGridModel::reload()
     rebuild();
 }
 
+void HistoryGridModel::reloadIfTheDayChanged()
+{
+    if (m_today() != m_builtFor) reload();
+}
+
 void HistoryGridModel::rebuild()
 {
     beginResetModel();

@@ -65,6 +65,7 @@ public:
     // Builds the rows again: the history changed (done by itself once the change is stored),
     // or the day did.
     void reload();
+    void reloadIfTheDayChanged();
     // The row of the entry shows a new thumbnail.
     void thumbnailChanged(const QUuid& id);
 

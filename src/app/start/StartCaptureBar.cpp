@@ -167,7 +167,7 @@ QToolButton* StartCaptureBar::addButton(const QString& identifier, const QString
     button->setIconSize(QSize(24, 24));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setMinimumWidth(86);
+    button->setMinimumWidth(72);
     m_buttons.append(button);
     return button;
 }
@@ -202,7 +202,10 @@ void StartCaptureBar::refresh()
     for (const AppCommand command :
          {AppCommand::open, AppCommand::newFromClipboard, AppCommand::newBlankCanvas}) {
         QToolButton* b = button(QString::fromLatin1(commandInfo(command).identifier));
-        b->setText(twoLines(commandTitle(command), keyText(command)));
+        // The bar's own short title for a blank canvas; the others as the menus say them.
+        const QString title = command == AppCommand::newBlankCanvas ? L10n::text("Blank Canvas")
+                                                                    : commandTitle(command);
+        b->setText(twoLines(title, keyText(command)));
         b->setAccessibleName(commandTitle(command));
     }
 }

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,7 +116,8 @@ QWidget* StartWindow::buildSearchRow()
     m_search->setObjectName(QStringLiteral("startSearch"));
     m_search->setPlaceholderText(L10n::text("Search by title, date or text in the image"));
     m_search->setClearButtonEnabled(true);
-    m_search->addAction(platform::Symbols::icon(QStringLiteral("magnifyingglass.circle")),
+    m_search->addAction(QIcon::fromTheme(QStringLiteral("edit-find-symbolic"),
+                                         QIcon::fromTheme(QStringLiteral("edit-find"))),
                         QLineEdit::LeadingPosition);
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this,
@@ -166,6 +168,12 @@ QWidget* StartWindow::buildEmptyPage()
     layout->addWidget(m_emptyText);
     layout->addStretch(2);
     return page;
+}
+
+QSize StartWindow::preferredSize() const
+{
+    // Wide enough for the capture bar's buttons in the interface language.
+    return {std::max(1000, m_captureBar->sizeHint().width()), 700};
 }
 
 StartWindow::Page StartWindow::page() const
@@ -276,7 +284,7 @@ void StartWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     // The day may have changed since the grid was built ("Today" becomes "Yesterday").
-    m_model->reload();
+    m_model->reloadIfTheDayChanged();
 }
 
 void StartWindow::keyPressEvent(QKeyEvent* event)

@@ -52,6 +52,8 @@ public:
     QLabel* emptyText() const { return m_emptyText; }
     HistoryEntryActions& actions() { return m_actions; }
     Page page() const;
+    // The size the window first opens at.
+    QSize preferredSize() const;
 
     // The context menu of `ids` (made, not shown; the caller owns it).
     QMenu* makeMenu(const QList<QUuid>& ids);

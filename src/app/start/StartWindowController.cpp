@@ -21,8 +21,6 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
-constexpr QSize firstSize{1000, 700};
-
 } // namespace
 
 StartWindowController& StartWindowController::shared()
@@ -82,10 +80,11 @@ void StartWindowController::place()
     if (!stored.isEmpty() && m_window->restoreGeometry(stored)) return;
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    m_window->resize(firstSize);
+    const QSize first = m_window->preferredSize();
+    m_window->resize(first);
     if (!screen) return;
     const QRect available = screen->availableGeometry();
-    const QSize size = firstSize.boundedTo(available.size() - QSize(40, 60));
+    const QSize size = first.boundedTo(available.size() - QSize(40, 60));
     m_window->resize(size);
     m_window->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
 }
