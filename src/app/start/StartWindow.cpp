@@ -285,6 +285,8 @@ void StartWindow::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     // The day may have changed since the grid was built ("Today" becomes "Yesterday").
     m_model->reloadIfTheDayChanged();
+    // Typing searches at once.
+    m_search->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void StartWindow::keyPressEvent(QKeyEvent* event)
