@@ -181,8 +181,9 @@ void AppDelegate::start()
 
     auto& editors = EditorWindowController::shared();
     connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastEditorClosed);
+    // Looked at once the closed start window is hidden.
     connect(&StartWindowController::shared(), &StartWindowController::closed, this,
-            &AppDelegate::lastEditorClosed);
+            [this] { QTimer::singleShot(0, this, &AppDelegate::lastEditorClosed); });
     // Logging out asks about unsaved editors as quitting does.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
         if (manager.allowsInteraction()) {

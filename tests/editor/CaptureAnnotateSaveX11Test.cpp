@@ -152,7 +152,7 @@ TEST(CaptureAnnotateSave, RegionFromTheShortcutIsAnnotatedCopiedAndSaved)
 
     App app;
     // Without a system tray the application shows a window; by then its shortcuts are held.
-    ASSERT_FALSE(findWindow("Blank Canvas").isEmpty());
+    ASSERT_FALSE(findWindow("Start Window").isEmpty());
 
     // Ctrl+Alt+4, retried while the shortcut may not be registered yet.
     QString overlay;

@@ -124,17 +124,17 @@ TEST(SnapkinApp, AnUpgradeLaunchShowsWhatsNewSixHundredWide)
     QFile::remove(config + "/settings.json");
 }
 
-TEST(SnapkinApp, ABlankCanvasOpensAloneAndClosingTheLastWindowQuits)
+TEST(SnapkinApp, TheStartWindowOpensAloneAndClosingTheLastWindowQuits)
 {
     ASSERT_TRUE(QFileInfo(appPath()).isExecutable());
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     App app({});
-    const QString window = findWindow(QString::fromUtf8("Blank Canvas — 1280 × 800 px"));
+    const QString window = findWindow(QString::fromUtf8("Start Window"));
     ASSERT_FALSE(window.isEmpty());
-    // The window manager's close (Alt+F4 in openbox) on a canvas without changes. The key goes
-    // to the active window, which a loaded manager may not have made the canvas yet: ask again
-    // while the application runs.
+    // The window manager's close (Alt+F4 in openbox). The key goes to the active window, which
+    // a loaded manager may not have made the start window yet: ask again while the application
+    // runs.
     int status = -1;
     for (int attempt = 0; attempt < 5 && status == -1; ++attempt) {
         commandOutput("xdotool", {"windowactivate", "--sync", window});
