@@ -45,7 +45,9 @@ QSize HistoryGridDelegate::thumbnailPixels() const
 
 QSize HistoryGridDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
 {
-    if (index.data(HistoryGridModel::isHeadingRole).toBool()) {
+    // Asked for every row at each layout, so it reads the row's kind without a QVariant.
+    const auto* model = static_cast<const HistoryGridModel*>(index.model());
+    if (!model->entryAt(index)) {
         // A heading takes a whole row of the flow, so the cards after it start a new line.
         const int width = m_view.viewport()->width() - 2 * m_view.spacing() - 1;
         return {std::max(width, cardSize().width()), headingHeight};

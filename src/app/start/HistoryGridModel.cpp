@@ -110,14 +110,14 @@ void HistoryGridModel::setQuery(const QString& query)
     if (query == m_query) return;
     m_query = query;
     m_words = historySearch::queryWords(query);
-    rebuild();
+    rebuild(false);
 }
 
 void HistoryGridModel::reload()
 {
     m_reloadQueued = false;
     m_entries = m_history.entries();
-    rebuild();
+    rebuild(true);
 }
 
 void HistoryGridModel::reloadIfTheDayChanged()
@@ -125,42 +125,67 @@ void HistoryGridModel::reloadIfTheDayChanged()
     if (m_today() != m_builtFor) reload();
 }
 
-void HistoryGridModel::rebuild()
+void HistoryGridModel::rebuild(bool entriesChanged)
 {
-    beginResetModel();
     const QDate today = m_today();
-    if (today != m_builtFor) {
+    const bool newDay = today != m_builtFor;
+    if (newDay) {
         m_builtFor = today;
         m_headings.clear();
     }
-    m_matchLines.clear();
-    m_rows.clear();
-    m_rowOfID.clear();
-    m_shownEntries = 0;
+    // Each entry's heading, worked out once per list and day: local dates are slow to make.
+    if (entriesChanged || newDay) {
+        m_entryHeadings.clear();
+        m_entryHeadings.reserve(m_entries.size());
+        m_headingOfID.clear();
+        for (const HistoryEntry& entry : std::as_const(m_entries)) {
+            m_entryHeadings.append(headingOf(entry));
+            m_headingOfID.insert(entry.id, m_entryHeadings.last());
+        }
+    }
 
     QList<QUuid> found;
     if (!m_words.isEmpty()) {
         found = m_history.search(m_query, [this](const HistoryEntry& entry) {
-            return headingOf(entry);
+            const auto heading = m_headingOfID.constFind(entry.id);
+            return heading != m_headingOfID.cend() ? *heading : headingOf(entry);
         });
     }
     // The search answers in list order, so both lists are walked together.
+    QList<Row> rows;
+    rows.reserve(m_entries.size() + 16);
     qsizetype next = 0;
     QString lastHeading;
-    m_rows.reserve(m_entries.size() + 16);
     for (int i = 0; i < m_entries.size(); ++i) {
         const HistoryEntry& entry = m_entries[i];
         if (!m_words.isEmpty()) {
             if (next >= found.size() || found[next] != entry.id) continue;
             ++next;
         }
-        const QString heading = headingOf(entry);
-        if (m_rows.isEmpty() || heading != lastHeading) {
-            m_rows.append(Row{-1, heading});
+        const QString& heading = m_entryHeadings[i];
+        if (rows.isEmpty() || heading != lastHeading) {
+            rows.append(Row{-1, heading});
             lastHeading = heading;
         }
-        m_rowOfID.insert(entry.id, int(m_rows.size()));
-        m_rows.append(Row{i, {}});
+        rows.append(Row{i, {}});
+    }
+
+    m_matchLines.clear();
+    const bool searching = !m_words.isEmpty();
+    // A keystroke that keeps the same cards (and their height) only changes the matched lines:
+    // the grid keeps its layout, selection and scroll position.
+    if (!entriesChanged && !newDay && rows == m_rows && searching == m_laidOutSearching) {
+        if (!m_rows.isEmpty()) emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+        return;
+    }
+    beginResetModel();
+    m_rows = std::move(rows);
+    m_laidOutSearching = searching;
+    m_rowOfID.clear();
+    m_shownEntries = 0;
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row].entry < 0) continue;
+        m_rowOfID.insert(m_entries[m_rows[row].entry].id, row);
         ++m_shownEntries;
     }
     endResetModel();

@@ -77,9 +77,10 @@ private:
     struct Row {
         int entry = -1; // index into m_entries; -1 for a heading
         QString heading;
+        bool operator==(const Row&) const = default;
     };
 
-    void rebuild();
+    void rebuild(bool entriesChanged);
 
     CaptureHistory& m_history;
     QList<HistoryEntry> m_entries;
@@ -90,8 +91,11 @@ private:
     QStringList m_words;
     Today m_today;
     bool m_reloadQueued = false;
+    bool m_laidOutSearching = false;
     QDate m_builtFor;
     mutable QHash<QDate, QString> m_headings;
+    QStringList m_entryHeadings; // by index into m_entries
+    QHash<QUuid, QString> m_headingOfID;
     mutable QHash<int, QString> m_matchLines;
 };
 

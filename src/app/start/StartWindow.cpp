@@ -121,7 +121,10 @@ QWidget* StartWindow::buildSearchRow()
                         QLineEdit::LeadingPosition);
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_model->setQuery(text); });
+            [this](const QString& text) {
+                m_model->setQuery(text);
+                updateState();
+            });
     layout->addWidget(m_search);
     return row;
 }
