@@ -66,7 +66,8 @@ void copyFolder(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
     const QDir source(from);
-    for (const QFileInfo& info : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& info :
+         source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (info.isDir())
             copyFolder(info.filePath(), to + "/" + info.fileName());
         else
@@ -248,6 +249,9 @@ void BM_StartWindowScrollWholeGrid(benchmark::State& state)
     state.counters["thumbnailMB"] = history.thumbnails().totalBytes() / 1048576.0;
     state.counters["residentMB"] = (residentBytes() - residentBefore) / 1048576.0;
 }
-BENCHMARK(BM_StartWindowScrollWholeGrid)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_StartWindowScrollWholeGrid)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 } // namespace

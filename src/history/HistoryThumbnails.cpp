@@ -135,11 +135,10 @@ QImage HistoryThumbnails::load(const QString& packagePath, QSize box)
     const QFileInfo package(packagePath);
     if (package.isSymLink() || !package.isDir()) return {};
     const QDir dir(packagePath);
-    QImage image = readPlainFile(dir.filePath(QString::fromLatin1(SnapkinDocument::previewFolder) +
-                                              QLatin1Char('/') +
-                                              QString::fromLatin1(SnapkinDocument::thumbnailEntry)),
-                                 qint64(SnapkinDocument::thumbnailMaxSide) *
-                                     SnapkinDocument::thumbnailMaxSide);
+    QImage image = readPlainFile(
+        dir.filePath(QString::fromLatin1(SnapkinDocument::previewFolder) + QLatin1Char('/') +
+                     QString::fromLatin1(SnapkinDocument::thumbnailEntry)),
+        qint64(SnapkinDocument::thumbnailMaxSide) * SnapkinDocument::thumbnailMaxSide);
     if (image.isNull())
         image = readPlainFile(dir.filePath(QString::fromLatin1(SnapkinDocument::imageEntry)),
                               platform::ImageReadLimits{}.maxPixels);

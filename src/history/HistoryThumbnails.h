@@ -41,8 +41,7 @@ public:
     QImage thumbnail(const QUuid& id, const QDateTime& modified) const;
     // Queues a read of the package at `packagePath` into a thumbnail that fits `box` (device
     // pixels), unless one is cached, running or waiting for this entry already.
-    void request(const QUuid& id, const QDateTime& modified, const QString& packagePath,
-                 QSize box);
+    void request(const QUuid& id, const QDateTime& modified, const QString& packagePath, QSize box);
     void remove(const QUuid& id);
     void clear();
 

@@ -1,10 +1,10 @@
 #include "settings/HistoryPane.h"
 
-#include "settings/SettingsHooks.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "platform/FolderSize.h"
 #include "platform/L10n.h"
+#include "settings/SettingsHooks.h"
 
 #include <QCheckBox>
 #include <QComboBox>

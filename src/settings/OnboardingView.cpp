@@ -1,12 +1,12 @@
 #include "settings/OnboardingView.h"
 
-#include "settings/SettingsHooks.h"
 #include "capture/CaptureHooks.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "model/Color.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
 #include "settings/InfoWindowSupport.h"
+#include "settings/SettingsHooks.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -41,8 +41,9 @@ void setSettingsHooks(SettingsHooks hooks)
 QLabel* startWindowLink()
 {
     if (!settingsHooks().openStartWindow) return nullptr;
-    auto* link = new QLabel(QStringLiteral("<a href=\"start\">%1</a>")
-                                .arg(platform::L10n::text("Open the Start Window").toHtmlEscaped()));
+    auto* link =
+        new QLabel(QStringLiteral("<a href=\"start\">%1</a>")
+                       .arg(platform::L10n::text("Open the Start Window").toHtmlEscaped()));
     link->setObjectName(QStringLiteral("startWindowLink"));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);

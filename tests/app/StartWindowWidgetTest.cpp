@@ -81,11 +81,11 @@ protected:
 
     std::unique_ptr<StartWindow> makeWindow()
     {
-        auto window = std::make_unique<StartWindow>(*history, defaults,
-                                                    [this](QWidget*, qsizetype count) {
-                                                        asked.append(count);
-                                                        return answer;
-                                                    });
+        auto window =
+            std::make_unique<StartWindow>(*history, defaults, [this](QWidget*, qsizetype count) {
+                asked.append(count);
+                return answer;
+            });
         window->model()->setToday([] { return today; });
         window->resize(window->preferredSize());
         return window;
@@ -147,8 +147,8 @@ TEST_F(StartWindowTest, GroupsEntriesNewestFirstUnderTheirDays)
     add("Noon", localNoon(today, 12));
     auto window = makeWindow();
     EXPECT_EQ(rows(*window->model()),
-              (QStringList{"# Today", "Noon", "Morning", "# Yesterday", "Sunday",
-                           "# December 2026", "Last week", "# November 2026", "Older"}));
+              (QStringList{"# Today", "Noon", "Morning", "# Yesterday", "Sunday", "# December 2026",
+                           "Last week", "# November 2026", "Older"}));
     EXPECT_EQ(window->page(), StartWindow::Page::grid);
     EXPECT_EQ(window->model()->shownEntryCount(), 5);
 
@@ -185,12 +185,10 @@ TEST_F(StartWindowTest, SearchFindsTitlesWithoutAccentsDatesAndRecognisedText)
     EXPECT_EQ(shown(), QStringList{"Receipt"});
     EXPECT_EQ(rows(*window->model()), (QStringList{"# Yesterday", "Receipt"}));
     const QModelIndex found = window->model()->indexOf(receipt);
-    EXPECT_EQ(found.data(HistoryGridModel::matchLineRole).toString(),
-              "The quick brown fox jumps");
+    EXPECT_EQ(found.data(HistoryGridModel::matchLineRole).toString(), "The quick brown fox jumps");
     // A title match shows no line of text.
     search->setText("cafe");
-    EXPECT_EQ(window->model()->indexOf(cafe).data(HistoryGridModel::matchLineRole).toString(),
-              "");
+    EXPECT_EQ(window->model()->indexOf(cafe).data(HistoryGridModel::matchLineRole).toString(), "");
 
     search->setText("nothing like this");
     EXPECT_EQ(window->page(), StartWindow::Page::noMatches);
@@ -328,7 +326,8 @@ TEST_F(StartWindowTest, CtrlCCopiesTheFinishedImage)
     window->grid()->selectFirst();
     QApplication::clipboard()->clear();
     QTest::keyClick(window->grid(), Qt::Key_C, Qt::ControlModifier);
-    const QImage copied = QImage::fromData(QApplication::clipboard()->mimeData()->data("image/png"));
+    const QImage copied =
+        QImage::fromData(QApplication::clipboard()->mimeData()->data("image/png"));
     ASSERT_FALSE(copied.isNull());
     EXPECT_EQ(copied.size(), QSize(240, 160));
     EXPECT_EQ(copied.pixelColor(120, 80), QColor(200, 30, 60));
@@ -352,9 +351,9 @@ TEST_F(StartWindowTest, EmptyAndOffStatesSayWhatToDo)
 
     // Every capture is one click away, and the keys shown are the ones set.
     StartCaptureBar* bar = window->captureBar();
-    for (const char* name : {"captureRegion", "captureWindow", "captureFullScreen",
-                             "recaptureLastRegion", "copyTextFromRegion", "timer", "open",
-                             "newFromClipboard", "newBlankCanvas"})
+    for (const char* name :
+         {"captureRegion", "captureWindow", "captureFullScreen", "recaptureLastRegion",
+          "copyTextFromRegion", "timer", "open", "newFromClipboard", "newBlankCanvas"})
         EXPECT_NE(bar->button(name), nullptr) << name;
     EXPECT_TRUE(bar->button("captureRegion")->text().endsWith("Ctrl+Alt+4"));
 }

@@ -29,8 +29,8 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -52,7 +52,9 @@ void xdotool(const QStringList& arguments)
 // A drag with the real pointer, in steps so that the motion is seen.
 void drag(QPoint from, QPoint to)
 {
-    const auto point = [](QPoint p) { return QStringList{QString::number(p.x()), QString::number(p.y())}; };
+    const auto point = [](QPoint p) {
+        return QStringList{QString::number(p.x()), QString::number(p.y())};
+    };
     xdotool(QStringList{"mousemove"} + point(from));
     QTest::qWait(100);
     xdotool({"mousedown", "1"});

@@ -97,8 +97,7 @@ void HistoryGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     const QDateTime modified = index.data(HistoryGridModel::modifiedRole).toDateTime();
     const QImage thumbnail = m_thumbnails.thumbnail(id, modified);
     if (thumbnail.isNull()) {
-        m_thumbnails.request(id, modified,
-                             index.data(HistoryGridModel::packagePathRole).toString(),
+        m_thumbnails.request(id, modified, index.data(HistoryGridModel::packagePathRole).toString(),
                              thumbnailPixels());
         QColor placeholder = palette.color(QPalette::Mid);
         placeholder.setAlphaF(0.25);
@@ -142,10 +141,10 @@ void HistoryGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         QFont italic = option.font;
         italic.setItalic(true);
         painter->setFont(italic);
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(italic).elidedText(QStringLiteral("“") + match +
-                                                              QStringLiteral("”"),
-                                                          Qt::ElideRight, text.width()));
+        painter->drawText(
+            text, Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetrics(italic).elidedText(QStringLiteral("“") + match + QStringLiteral("”"),
+                                            Qt::ElideRight, text.width()));
     }
     painter->restore();
 }

@@ -12,8 +12,7 @@ namespace snapkin {
 using platform::L10n;
 
 HistoryGridModel::HistoryGridModel(CaptureHistory& history, QObject* parent)
-    : QAbstractListModel(parent), m_history(history),
-      m_today([] { return QDate::currentDate(); })
+    : QAbstractListModel(parent), m_history(history), m_today([] { return QDate::currentDate(); })
 {
     // The history announces a change before it stores it, so the rows are built once the
     // change is in place (and once for a burst of changes).

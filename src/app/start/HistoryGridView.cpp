@@ -46,8 +46,8 @@ HistoryGridModel* HistoryGridView::gridModel() const
 
 QList<QUuid> HistoryGridView::selectedIDs() const
 {
-    QModelIndexList indexes = selectionModel() ? selectionModel()->selectedIndexes()
-                                               : QModelIndexList();
+    QModelIndexList indexes =
+        selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     std::sort(indexes.begin(), indexes.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     QList<QUuid> ids;
@@ -195,9 +195,8 @@ void HistoryGridView::startDrag(Qt::DropActions)
     QMimeData* data = ExportService::shared().dragData(*image);
     auto* drag = new QDrag(this);
     drag->setMimeData(data ? data : new QMimeData);
-    drag->setPixmap(QPixmap::fromImage(image->scaled(QSize(96, 96) * devicePixelRatioF(),
-                                                     Qt::KeepAspectRatio,
-                                                     Qt::SmoothTransformation)));
+    drag->setPixmap(QPixmap::fromImage(image->scaled(
+        QSize(96, 96) * devicePixelRatioF(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     drag->exec(Qt::CopyAction);
 }
 

@@ -94,8 +94,8 @@ StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
     row->setSpacing(4);
 
     for (const CaptureButton& capture : captureButtons) {
-        QToolButton* button = addButton(QString::fromLatin1(capture.identifier),
-                                        QString::fromLatin1(capture.symbol));
+        QToolButton* button =
+            addButton(QString::fromLatin1(capture.identifier), QString::fromLatin1(capture.symbol));
         const CaptureAction action = capture.action;
         connect(button, &QToolButton::clicked, this, [action] {
             MenuActions& actions = MenuActions::shared();
@@ -153,8 +153,7 @@ StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
 
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
             [this](const QString& key) {
-                if (key.startsWith(QLatin1String("captureHotKey")) || key == delayKey())
-                    refresh();
+                if (key.startsWith(QLatin1String("captureHotKey")) || key == delayKey()) refresh();
             });
     refresh();
 }

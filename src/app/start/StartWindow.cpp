@@ -120,11 +120,10 @@ QWidget* StartWindow::buildSearchRow()
                                          QIcon::fromTheme(QStringLiteral("edit-find"))),
                         QLineEdit::LeadingPosition);
     m_search->installEventFilter(this);
-    connect(m_search, &QLineEdit::textChanged, this,
-            [this](const QString& text) {
-                m_model->setQuery(text);
-                updateState();
-            });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_model->setQuery(text);
+        updateState();
+    });
     layout->addWidget(m_search);
     return row;
 }
