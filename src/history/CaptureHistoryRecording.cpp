@@ -187,6 +187,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
         // Saved last, so the index never names a package that was not written yet.
         reportFailure(files.save(entries));
     });
+    whenWritesDone(this, [this, id = entry.id] { m_thumbnails.invalidate(id); });
 }
 
 } // namespace snapkin

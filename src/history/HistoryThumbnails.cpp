@@ -104,6 +104,12 @@ void HistoryThumbnails::remove(const QUuid& id)
     m_waiting.removeIf([&](const Waiting& w) { return w.id == id; });
 }
 
+void HistoryThumbnails::invalidate(const QUuid& id)
+{
+    remove(id);
+    emit thumbnailReady(id, false);
+}
+
 void HistoryThumbnails::clear()
 {
     m_cache.clear();

@@ -43,6 +43,9 @@ public:
     // pixels), unless one is cached, running or waiting for this entry already.
     void request(const QUuid& id, const QDateTime& modified, const QString& packagePath, QSize box);
     void remove(const QUuid& id);
+    // The entry's package was written again: its thumbnail is read anew when next asked for
+    // (a read that raced the write would otherwise keep the old picture).
+    void invalidate(const QUuid& id);
     void clear();
 
     qint64 totalBytes() const;

@@ -6,8 +6,10 @@
 #include "TestPaths.h"
 
 #include "app/TrayMenu.h"
+#include "app/start/StartWindow.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
+#include "history/CaptureHistory.h"
 #include "platform/BaseImage.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
@@ -16,6 +18,7 @@
 #include "settings/OnboardingController.h"
 #include "settings/OnboardingView.h"
 #include "settings/PreferencesWindow.h"
+#include "settings/SettingsHooks.h"
 #include "settings/WhatsNewWindow.h"
 
 #include <QPromise>
@@ -230,6 +233,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     QTemporaryDir dir;
     ASSERT_TRUE(loadPseudoTable(dir));
     Findings found;
+    // The links to the start window show only where the shell can open it.
+    setSettingsHooks({{}, {}, [] {}});
 
     PreferencesWindow settings(platform::Defaults::standard());
     settings.show();
@@ -252,6 +257,14 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     QMenu tray;
     TrayMenu::fill(&tray);
     inspect(&tray, found, notInterface);
+
+    {
+        StartWindow start(CaptureHistory::shared(), platform::Defaults::standard());
+        start.show();
+        QApplication::processEvents();
+        inspect(&start, found, notInterface);
+    }
+    setSettingsHooks({});
 
     found.unlocalised.removeDuplicates();
     found.cutOff.removeDuplicates();

@@ -5,6 +5,7 @@
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartCaptureBar.h"
 #include "app/start/StartWindow.h"
+#include "app/start/StartWindowController.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
@@ -12,11 +13,17 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
+#include "settings/HistoryPane.h"
+#include "settings/OnboardingView.h"
+#include "settings/SettingsHooks.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -466,4 +473,92 @@ TEST_F(StartWindowTest, PicturesOfTheWindow)
         shoot(*window, "start-window-de.png");
     }
     L10n::setLanguage("en");
+}
+
+TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
+{
+    int opened = 0;
+    setSettingsHooks({{}, {}, [&opened] { ++opened; }});
+    {
+        CaptureHistorySource source(*history);
+        HistoryPane pane(defaults, source);
+        auto* link = pane.findChild<QLabel*>("startWindowLink");
+        ASSERT_NE(link, nullptr);
+        emit link->linkActivated("start");
+        EXPECT_EQ(opened, 1);
+    }
+    {
+        OnboardingView welcome([] { return QtFuture::makeReadyFuture(true); },
+                               QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+        auto* link = welcome.findChild<QLabel*>("startWindowLink");
+        ASSERT_NE(link, nullptr);
+        emit link->linkActivated("start");
+        EXPECT_EQ(opened, 2);
+    }
+    // Without a shell to open it, no link promises it.
+    setSettingsHooks({});
+    CaptureHistorySource source(*history);
+    HistoryPane pane(defaults, source);
+    EXPECT_EQ(pane.findChild<QLabel*>("startWindowLink"), nullptr);
+}
+
+// The shared window: centred on the screen first, then where the user left it.
+TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
+{
+    auto& controller = StartWindowController::shared();
+    platform::Defaults::standard().removeObject(StartWindowController::frameKey);
+    controller.show();
+    StartWindow* window = controller.window();
+    ASSERT_NE(window, nullptr);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(window->geometry().center().x() - screen.center().x()), 2);
+    window->setGeometry(40, 50, 900, 640);
+    window->close();
+    EXPECT_FALSE(controller.isVisible());
+    EXPECT_FALSE(
+        platform::Defaults::standard().stringForKey(StartWindowController::frameKey).isEmpty());
+    // A restored window of a new session takes the stored frame.
+    StartWindow fresh(*history, defaults);
+    ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
+        platform::Defaults::standard().stringForKey(StartWindowController::frameKey).toLatin1())));
+    EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));
+
+    // An editor that opens puts it away.
+    controller.show();
+    EXPECT_TRUE(controller.isVisible());
+    EditorWindowController::shared().openBlank();
+    EXPECT_FALSE(controller.isVisible());
+}
+
+// An edit written back shows in the thumbnail.
+TEST_F(StartWindowTest, AnEditedCaptureGetsANewThumbnail)
+{
+    HistoryTracking::install(history.get());
+    const QUuid id = add("Shot", localNoon(today), {400, 250}, QColor(30, 140, 200));
+    auto window = makeWindow();
+    ASSERT_TRUE(window->actions().open(id, window.get()));
+    AnnotationStore* store = history->openStore(id);
+    ASSERT_NE(store, nullptr);
+    HistoryThumbnails& thumbnails = history->thumbnails();
+    const auto thumbnailNow = [&] {
+        const HistoryEntry entry = history->entries().first();
+        thumbnails.request(entry.id, entry.modified, history->files().packagePath(id), {200, 125});
+        QImage image;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return !(image = thumbnails.thumbnail(entry.id, entry.modified)).isNull(); },
+            10000));
+        return image;
+    };
+    EXPECT_EQ(thumbnailNow().pixelColor(100, 62), QColor(30, 140, 200));
+
+    // A filled rectangle over the whole capture.
+    Annotation box{.kind = AnnotationKind::rectangle, .p1 = {0, 0}, .p2 = {400, 250}};
+    box.filled = true;
+    box.colorHex = "#00FF00";
+    store->appendAnnotation(box);
+    now = now.addSecs(60);
+    history->flushAndDrain();
+    QCoreApplication::processEvents();
+    const QColor shown = thumbnailNow().pixelColor(100, 62);
+    EXPECT_GT(shown.green(), 200) << shown.name().toStdString();
 }

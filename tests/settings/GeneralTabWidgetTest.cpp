@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         settings().removeAllStored();
-        setSettingsHooks({[this] { ++presenceSteps; }, [this] { return tray; }});
+        setSettingsHooks({[this] { ++presenceSteps; }, [this] { return tray; }, {}});
     }
     void TearDown() override
     {
