@@ -24,8 +24,9 @@ TEST(AppClipboard, ACaptureHotKeyStillCapturesWhileAStoppedClipboardOwnerIsWaite
     owner.stop();
 
     test::ChildProcess app(QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin"));
-    // Without a tray the application opens a blank canvas, whose menus hold New from Clipboard.
-    const QString canvas = test::findVisibleWindow(QStringLiteral("^Blank Canvas"));
+    // Without a tray the application opens its start window, whose menus hold New from
+    // Clipboard.
+    const QString canvas = test::findVisibleWindow(QStringLiteral("^Start Window$"));
     ASSERT_FALSE(canvas.isEmpty());
     QProcess::execute(QStringLiteral("xdotool"),
                       {QStringLiteral("windowactivate"), QStringLiteral("--sync"), canvas});
