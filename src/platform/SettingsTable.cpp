@@ -87,6 +87,8 @@ std::vector<SettingSpec> makeTable()
         name("appearance", QStringLiteral("system")),
         name("appLanguage", QStringLiteral("system")),
         name("settingsTab"),
+        // The start window's place: QWidget::saveGeometry() in Base64 (about 90 characters).
+        {"startWindowFrame", T::string, {}, 0, 0, {}, 512},
         // After a capture.
         flag("afterCaptureShow", true),
         flag("afterCaptureCopy", false),
