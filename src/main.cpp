@@ -7,6 +7,7 @@
 #include "editor/options/EditorOptions.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/L10n.h"
+#include "platform/MemoryRelease.h"
 #include "platform/SingleInstance.h"
 #include "settings/Language.h"
 #include "settings/PreferencesWindow.h"
@@ -59,6 +60,7 @@ std::optional<int> answerWithoutGui(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    snapkin::platform::MemoryRelease::configureAllocator();
     QCoreApplication::setApplicationName("snapkin");
     QCoreApplication::setApplicationVersion(SNAPKIN_VERSION);
     if (const auto status = answerWithoutGui(argc, argv)) return *status;

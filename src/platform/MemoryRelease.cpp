@@ -13,7 +13,15 @@ namespace {
 // enough that an idle process is small again within seconds.
 constexpr int releaseDelayMs = 3000;
 
+// The C library's own starting threshold, kept from then on.
+constexpr int mmapThresholdBytes = 128 * 1024;
+
 } // namespace
+
+void MemoryRelease::configureAllocator()
+{
+    mallopt(M_MMAP_THRESHOLD, mmapThresholdBytes);
+}
 
 void MemoryRelease::releaseSoon()
 {
