@@ -2,6 +2,7 @@
 
 #include "canvas/AnnotationsCanvas.h"
 #include "canvas/CanvasAccessibility.h"
+#include "canvas/CanvasDamage.h"
 #include "canvas/handlers/ImagePicker.h"
 #include "canvas/handlers/InlineTextField.h"
 #include "canvas/handlers/SelectionOverlay.h"
@@ -49,7 +50,7 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
     setFocusPolicy(store.tool() == Tool::select ? Qt::StrongFocus : Qt::NoFocus);
 
     // The store publishes before it stores: repaint later, read the new values then.
-    connect(&store, &AnnotationStore::willChange, this, qOverload<>(&QWidget::update));
+    connect(&store, &AnnotationStore::willChange, this, [this] { scheduleRefresh(); });
     connect(&store, &AnnotationStore::annotationsChanged, this, [this] { scheduleSync(); });
     connect(&store, &AnnotationStore::selectedIDChanged, this, [this] { scheduleSync(); });
     connect(&store, &AnnotationStore::imageChanged, this, [this] { scheduleSync(); });
@@ -65,6 +66,7 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
         update();
     });
     updateSize();
+    m_shown = shownNow();
 }
 
 CanvasView::~CanvasView() = default;
@@ -79,6 +81,7 @@ void CanvasView::setZoom(double zoom)
     updateSize();
     syncInlineField();
     update();
+    m_shown = shownNow();
 }
 
 void CanvasView::setImagePicker(ImagePicker* picker)
@@ -107,28 +110,162 @@ void CanvasView::updateSize()
 void CanvasView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.fillRect(event->rect(), palette().window());
+    const platform::BaseImage& image = m_store.image();
+    const qreal dpr = painter.device()->devicePixelRatio();
+    bool stretched = false;
+    const QImage& shrunk = shrunkImage(dpr, stretched);
+    const QList<Annotation> shown = shownAnnotations();
+
+    // What does not move comes from the still picture; the mark being dragged and what lies
+    // above it are drawn over it, only where this paint reaches. While zooming (the base image
+    // stretched) everything is drawn directly: the picture would be made for one frame only.
+    const std::optional<qsizetype> moving = movingIndex(shown);
+    QList<Annotation> below = shown;
+    QList<Annotation> above;
+    if (moving) {
+        below = shown.first(*moving);
+        for (qsizetype i = *moving; i < shown.size(); ++i) {
+            // Every spotlight belongs to the one dimming layer beneath all marks.
+            if (shown[i].kind == AnnotationKind::spotlight)
+                below.append(shown[i]);
+            else
+                above.append(shown[i]);
+        }
+    }
+    const QImage* still = nullptr;
+    if (!stretched) {
+        const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial()) : shrunk.cacheKey(),
+                                        QSize(int(std::ceil(width() * dpr)),
+                                              int(std::ceil(height() * dpr))),
+                                        dpr, m_zoom, palette().window().color().rgba()};
+        const QImage& picture = m_still.picture(
+            key, below, [&](QPainter& p, const QList<Annotation>& list) {
+                paintScene(p, list, shrunk, false);
+            });
+        if (!picture.isNull()) still = &picture;
+    } else {
+        m_still.clear();
+    }
+
+    if (still) {
+        for (const QRect& r : event->region())
+            painter.drawImage(r, *still, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(m_zoom, m_zoom);
+        if (!above.isEmpty())
+            AnnotationsCanvas(above, std::nullopt, image.pointSize(), image, &m_caches)
+                .paint(painter);
+    } else {
+        paintScene(painter, shown, shrunk, stretched);
+        painter.scale(m_zoom, m_zoom);
+    }
+    SelectionOverlay::paint(painter, m_store);
+}
+
+void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotations,
+                            const QImage& shrunk, bool stretched)
+{
+    painter.save();
     const platform::BaseImage& image = m_store.image();
     const QSizeF points = image.pointSize();
-
+    painter.fillRect(painter.hasClipping() ? painter.clipBoundingRect() : QRectF(rect()),
+                     palette().window());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
-    bool stretched = false;
-    if (const QImage& shrunk = shrunkImage(painter.device()->devicePixelRatio(), stretched);
-        !shrunk.isNull()) {
+    if (!shrunk.isNull()) {
         if (stretched)
             painter.drawImage(QRectF(QPointF(0, 0), points * m_zoom), shrunk);
         else
             painter.drawImage(QPointF(0, 0), shrunk);
     }
     painter.scale(m_zoom, m_zoom);
-    if (!image.isNull() && m_shrunk.image.isNull())
+    if (!image.isNull() && shrunk.isNull())
         painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
+    AnnotationsCanvas(annotations, std::nullopt, points, image, &m_caches).paint(painter);
+    painter.restore();
+}
 
-    AnnotationsCanvas(m_store.annotations(), m_interaction.textEditing().hiddenWhileEditingID(),
-                      points, image, &m_caches)
-        .paint(painter);
-    SelectionOverlay::paint(painter, m_store);
+QList<Annotation> CanvasView::shownAnnotations() const
+{
+    const std::optional<QUuid> hidden = m_interaction.textEditing().hiddenWhileEditingID();
+    QList<Annotation> shown = m_store.annotations();
+    if (hidden)
+        shown.removeIf([&](const Annotation& a) { return a.id == *hidden; });
+    return shown;
+}
+
+std::optional<qsizetype> CanvasView::movingIndex(const QList<Annotation>& shown) const
+{
+    if (!m_interaction.isDragging() || m_store.tool() != Tool::select) return std::nullopt;
+    const std::optional<QUuid> id = m_store.selectedID();
+    if (!id) return std::nullopt;
+    std::optional<qsizetype> index;
+    bool lensBefore = false;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const Annotation& a = shown[i];
+        if (!index && a.id == *id) {
+            index = i;
+            continue;
+        }
+        if (a.kind != AnnotationKind::magnifier) continue;
+        // A lens above shows the mark; one below shows obscure regions above it.
+        if (index) return std::nullopt;
+        lensBefore = true;
+    }
+    if (!index) return std::nullopt;
+    const Annotation& mark = shown[*index];
+    if (mark.kind == AnnotationKind::spotlight || mark.kind == AnnotationKind::magnifier ||
+        (mark.kind == AnnotationKind::pixelate && lensBefore))
+        return std::nullopt;
+    return index;
+}
+
+CanvasView::Shown CanvasView::shownNow() const
+{
+    Shown shown;
+    shown.annotations = shownAnnotations();
+    if (m_store.tool() == Tool::select)
+        if (const std::optional<Annotation> selected = m_store.selected())
+            shown.selection = CanvasDamage::selectionArea(*selected);
+    shown.serial = m_store.image().serial();
+    shown.points = m_store.image().pointSize();
+    shown.valid = true;
+    return shown;
+}
+
+void CanvasView::refresh()
+{
+    Shown now = shownNow();
+    const Shown before = std::exchange(m_shown, now);
+    if (!before.valid || before.serial != now.serial || before.points != now.points) {
+        update();
+        return;
+    }
+    const std::optional<QRectF> damage = CanvasDamage::between(before.annotations, now.annotations);
+    if (!damage) {
+        update();
+        return;
+    }
+    QRectF area = *damage;
+    if (before.selection != now.selection) area |= before.selection | now.selection;
+    if (area.isEmpty()) return;
+    // Out to whole pixels, and one more for antialiasing.
+    const QRectF scaled(area.topLeft() * m_zoom, area.size() * m_zoom);
+    update(scaled.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(rect()));
+}
+
+void CanvasView::scheduleRefresh()
+{
+    if (m_refreshScheduled) return;
+    m_refreshScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_refreshScheduled = false;
+            refresh();
+        },
+        Qt::QueuedConnection);
 }
 
 const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
@@ -256,7 +393,7 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
 void CanvasView::afterInput()
 {
     syncInlineField();
-    update();
+    refresh();
 }
 
 void CanvasView::scheduleSync()

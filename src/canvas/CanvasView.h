@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/CanvasStillLayer.h"
 #include "canvas/RenderCaches.h"
 #include "canvas/handlers/CanvasInteraction.h"
 #include "canvas/handlers/InlineTextField.h"
@@ -63,6 +64,10 @@ private:
     void press(QMouseEvent* event);
     // Brings the view in line with the store after input: the inline field, the size.
     void afterInput();
+    // Repaints what changed since the last call: the areas of the annotations that changed and
+    // of the selection, or everything when the image or the layering changed.
+    void refresh();
+    void scheduleRefresh();
     void syncInlineField();
     void scheduleSync();
     void updateSize();
@@ -73,6 +78,14 @@ private:
     // While zooming it may be the copy made for the previous zoom (`stretched`), to be drawn
     // over the view's size; a fresh copy is made once zooming pauses.
     const QImage& shrunkImage(qreal devicePixelRatio, bool& stretched);
+    // The annotations as drawn: without the one edited in place.
+    QList<Annotation> shownAnnotations() const;
+    // The index in `shown` of the mark being dragged, when it can be drawn over a picture of
+    // what lies below it (no lens or spotlight depends on it).
+    std::optional<qsizetype> movingIndex(const QList<Annotation>& shown) const;
+    // The background, the base image and `annotations`, within the painter's clip.
+    void paintScene(QPainter& painter, const QList<Annotation>& annotations,
+                    const QImage& shrunk, bool stretched);
 
     AnnotationStore& m_store;
     CanvasInteraction m_interaction;
@@ -81,6 +94,19 @@ private:
     QPointer<InlineTextField> m_field;
     // What the renderer keeps between this view's paints (no other view or thread uses it).
     RenderCaches m_caches;
+    // The picture of what lies below the mark being dragged (or of everything, between drags).
+    CanvasStillLayer m_still;
+    // What was last asked to be painted, to tell what a change touches.
+    struct Shown {
+        QList<Annotation> annotations;
+        QRectF selection; // the selection outline and handles, in image points
+        std::uint64_t serial = 0;
+        QSizeF points;
+        bool valid = false;
+    };
+    Shown shownNow() const;
+    Shown m_shown;
+    bool m_refreshScheduled = false;
     bool m_syncScheduled = false;
 
     // Shrinking a large capture smoothly on every repaint costs more than the rest of the
