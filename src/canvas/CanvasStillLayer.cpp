@@ -51,6 +51,11 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QList<Annotation>&
     return m_image;
 }
 
+QImage CanvasStillLayer::lastPicture(const QList<Annotation>& annotations) const
+{
+    return m_annotations == annotations ? m_image : QImage();
+}
+
 void CanvasStillLayer::clear()
 {
     m_image = QImage();

@@ -36,6 +36,9 @@ public:
     // caller then draws directly).
     const QImage& picture(const Key& key, const QList<Annotation>& annotations,
                           const Painter& paint);
+    // The picture as last made, whatever its key, when it shows `annotations`; null otherwise.
+    // While zooming it stands in, stretched, until the zoom pauses.
+    QImage lastPicture(const QList<Annotation>& annotations) const;
     void clear();
 
     static constexpr qint64 maxPixels = 40'000'000;

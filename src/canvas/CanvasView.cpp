@@ -116,10 +116,20 @@ void CanvasView::paintEvent(QPaintEvent* event)
     const QImage& shrunk = shrunkImage(dpr, stretched);
     const QList<Annotation> shown = shownAnnotations();
 
-    // What does not move comes from the still picture; the mark being dragged and what lies
-    // above it are drawn over it, only where this paint reaches. While zooming (the base image
-    // stretched) everything is drawn directly: the picture would be made for one frame only.
+    // While zooming (the base image stretched), the last picture of the whole canvas stands
+    // in, stretched, until zooming pauses and it is made afresh at the new scale.
     const std::optional<qsizetype> moving = movingIndex(shown);
+    if (stretched && !moving) {
+        if (const QImage last = m_still.lastPicture(shown); !last.isNull()) {
+            painter.drawImage(QRectF(rect()), last);
+            painter.scale(m_zoom, m_zoom);
+            SelectionOverlay::paint(painter, m_store);
+            return;
+        }
+    }
+
+    // What does not move comes from the still picture; the mark being dragged and what lies
+    // above it are drawn over it, only where this paint reaches.
     QList<Annotation> below = shown;
     QList<Annotation> above;
     if (moving) {
@@ -143,8 +153,6 @@ void CanvasView::paintEvent(QPaintEvent* event)
                 paintScene(p, list, shrunk, false);
             });
         if (!picture.isNull()) still = &picture;
-    } else {
-        m_still.clear();
     }
 
     if (still) {
@@ -174,10 +182,15 @@ void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotati
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
     if (!shrunk.isNull()) {
-        if (stretched)
+        if (stretched) {
+            // Only while zooming, until the fresh copy a moment later: resampled smoothly, a 4K
+            // picture would take longer than a frame.
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
             painter.drawImage(QRectF(QPointF(0, 0), points * m_zoom), shrunk);
-        else
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        } else {
             painter.drawImage(QPointF(0, 0), shrunk);
+        }
     }
     painter.scale(m_zoom, m_zoom);
     if (!image.isNull() && shrunk.isNull())
