@@ -47,8 +47,13 @@ public:
             new RecognitionJob(pool, std::move(request), std::move(assemble)));
         job->m_promise.start();
         QFuture<R> future = job->m_promise.future();
-        job->m_pending = job->m_request.detectCodes ? 2 : 1;
-        if (job->m_request.detectCodes) job->spawn([job] { job->readCodes(); });
+        const bool detectCodes = job->m_request.detectCodes;
+        {
+            // Tasks read the job under this lock, so what was written here is theirs to see.
+            const std::lock_guard lock(job->m_mutex);
+            job->m_pending = detectCodes ? 2 : 1;
+        }
+        if (detectCodes) job->spawn([job] { job->readCodes(); });
         job->spawn([job] { job->prepare(); });
         return future;
     }
@@ -67,24 +72,32 @@ private:
         return [this] { return stopped(); };
     }
 
+    QImage image()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_request.image;
+    }
+
     void prepare()
     {
         if (stopped()) return finishStopped();
-        auto page =
-            platform::TextRecognition::prepare(m_request.image, m_request.options, cancelCheck());
-        if (!page) return fail(page.error());
-        m_page = std::make_shared<const platform::TextRecognition::Page>(std::move(*page));
-        const std::size_t count = m_page->blocks.size();
+        const QImage pixels = image(); // first: it takes the lock the job was made under
+        auto prepared =
+            platform::TextRecognition::prepare(pixels, m_request.options, cancelCheck());
+        if (!prepared) return fail(prepared.error());
+        auto page = std::make_shared<const platform::TextRecognition::Page>(std::move(*prepared));
+        const std::size_t count = page->blocks.size();
         // The largest blocks go first, so the last ones to finish are short.
         std::vector<std::size_t> order(count);
         std::iota(order.begin(), order.end(), std::size_t(0));
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            const QRect& ra = m_page->blocks[a].rect;
-            const QRect& rb = m_page->blocks[b].rect;
+            const QRect& ra = page->blocks[a].rect;
+            const QRect& rb = page->blocks[b].rect;
             return qint64(ra.width()) * ra.height() > qint64(rb.width()) * rb.height();
         });
         {
             const std::lock_guard lock(m_mutex);
+            m_page = std::move(page);
             m_blockLines.resize(count);
             m_pending += int(count);
         }
@@ -97,7 +110,12 @@ private:
     void readBlock(std::size_t index)
     {
         if (stopped()) return finishStopped();
-        auto lines = platform::TextRecognition::recognizeBlock(*m_page, index, cancelCheck());
+        std::shared_ptr<const platform::TextRecognition::Page> page;
+        {
+            const std::lock_guard lock(m_mutex);
+            page = m_page;
+        }
+        auto lines = platform::TextRecognition::recognizeBlock(*page, index, cancelCheck());
         if (!lines) return fail(lines.error());
         {
             const std::lock_guard lock(m_mutex);
@@ -109,7 +127,7 @@ private:
     void readCodes()
     {
         if (stopped()) return finishStopped();
-        auto codes = platform::BarcodeDetection::detect(m_request.image, cancelCheck());
+        auto codes = platform::BarcodeDetection::detect(image(), cancelCheck());
         {
             const std::lock_guard lock(m_mutex);
             if (codes)
@@ -172,8 +190,8 @@ private:
     const Assemble m_assemble;
     QPromise<R> m_promise;
     std::atomic_bool m_done{false};
-    std::shared_ptr<const platform::TextRecognition::Page> m_page; // set before blocks start
-    std::mutex m_mutex;
+    std::mutex m_mutex; // guards what follows
+    std::shared_ptr<const platform::TextRecognition::Page> m_page;
     int m_pending = 0;
     std::vector<Lines> m_blockLines;
     Codes m_codes;
