@@ -473,6 +473,25 @@ TEST_F(StartWindowTest, PicturesOfTheWindow)
         shoot(*window, "start-window-de.png");
     }
     L10n::setLanguage("en");
+
+    // The links to it: the welcome window's last page and the History settings.
+    setSettingsHooks({{}, {}, [] {}});
+    {
+        OnboardingView welcome([] { return QtFuture::makeReadyFuture(true); },
+                               QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+        welcome.setStep(OnboardingView::pageCount - 1);
+        welcome.resize(welcome.sizeHint().expandedTo(QSize(560, 620)));
+        welcome.show();
+        QCoreApplication::processEvents();
+        welcome.grab().save(apptest::picturePath("start-window-link-welcome.png"));
+        CaptureHistorySource source(*history);
+        HistoryPane pane(defaults, source);
+        pane.resize(580, 520);
+        pane.show();
+        QCoreApplication::processEvents();
+        pane.grab().save(apptest::picturePath("start-window-link-history-tab.png"));
+    }
+    setSettingsHooks({});
 }
 
 TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
