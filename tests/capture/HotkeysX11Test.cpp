@@ -35,7 +35,7 @@ bool xdotool(const QStringList& arguments)
 // show up too.
 QList<CaptureAction> runsAfter(const test::CaptureRecorder& captures, int count)
 {
-    test::waitUntil([&] { return captures.runs.size() >= count; }, 5000);
+    test::waitUntil([&] { return captures.runs.size() >= count; }, 15000);
     test::waitUntil([] { return false; }, 300);
     return captures.runs;
 }
@@ -81,6 +81,42 @@ private:
 };
 
 constexpr std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1; // Alt is Mod1 on Xvfb
+
+// A window holding one recorder, shown and given the input focus as a settings window has it.
+// Without that, the keyboard grab of each recording moves the focus to the window and its
+// release takes it away again, and Qt deactivates the window a moment later: a recording
+// started within that moment would end on its own, before any key is pressed.
+class RecorderWindow {
+public:
+    explicit RecorderWindow(CaptureAction action)
+    {
+        auto* layout = new QVBoxLayout(&m_window);
+        m_recorder = new HotKeyRecorder(action);
+        layout->addWidget(m_recorder);
+        m_window.show();
+        m_active = QTest::qWaitForWindowExposed(&m_window);
+        m_window.activateWindow();
+        m_active = m_active && QTest::qWaitForWindowActive(&m_window, 15000);
+    }
+    bool active() const { return m_active; }
+    HotKeyRecorder* recorder() const { return m_recorder; }
+    // Clicks the field and says whether recording started.
+    bool startRecording()
+    {
+        QTest::mouseClick(m_recorder, Qt::LeftButton, {}, m_recorder->rect().center());
+        return m_recorder->isRecording();
+    }
+    // Whether the recording ended (on a press, a conflict or Escape) in time.
+    bool recordingEnded()
+    {
+        return test::waitUntil([&] { return !m_recorder->isRecording(); }, 15000);
+    }
+
+private:
+    QWidget m_window;
+    HotKeyRecorder* m_recorder = nullptr;
+    bool m_active = false;
+};
 
 } // namespace
 
@@ -190,31 +226,27 @@ TEST_F(HotkeysX11Test, AChangedModifierMappingIsFollowed)
 TEST_F(HotkeysX11Test, ARecorderGetsAnotherActionsCombinationInsteadOfACapture)
 {
     service().reload();
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* recorder = new HotKeyRecorder(CaptureAction::region);
-    layout->addWidget(recorder);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
-    ASSERT_TRUE(recorder->isRecording());
+    RecorderWindow window(CaptureAction::region);
+    ASSERT_TRUE(window.active());
+    HotKeyRecorder* recorder = window.recorder();
+    ASSERT_TRUE(window.startRecording());
 
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+5"}));
-    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    ASSERT_TRUE(window.recordingEnded());
     EXPECT_EQ(recorder->message(), "Already used by Capture Window");
     // Shift does not change the key read from the keyboard: this is 5, not %.
-    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(window.startRecording());
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+shift+5"}));
-    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    ASSERT_TRUE(window.recordingEnded());
     EXPECT_EQ(recorder->message(), "Already used by Capture Front Window");
     test::waitUntil([] { return false; }, 300);
     EXPECT_TRUE(captures.runs.isEmpty());
 
     // A free combination is taken, and the global shortcuts are back with it.
     recorder->setOnChange([&](const CaptureHotKey&) { service().reload(); });
-    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    ASSERT_TRUE(window.startRecording());
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+k"}));
-    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
+    ASSERT_TRUE(window.recordingEnded());
     EXPECT_EQ(recorder->text(), "Ctrl+Alt+K");
     EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+k", "ctrl+alt+5"}));
@@ -229,16 +261,12 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
     EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::window});
 
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* recorder = new HotKeyRecorder(CaptureAction::region);
-    layout->addWidget(recorder);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(recorder, Qt::LeftButton, {}, recorder->rect().center());
+    RecorderWindow window(CaptureAction::region);
+    ASSERT_TRUE(window.active());
+    ASSERT_TRUE(window.startRecording());
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
-    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 5000));
-    EXPECT_EQ(recorder->message(), "Already used by Capture Window");
+    ASSERT_TRUE(window.recordingEnded());
+    EXPECT_EQ(window.recorder()->message(), "Already used by Capture Window");
 }
 
 TEST_F(HotkeysX11Test, AFunctionKeyServesAloneAndSuperNeedsAKeyThatGivesIt)
@@ -280,5 +308,5 @@ TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptur
     QSignalSpy ended(&CaptureService::shared(), &CaptureService::captureEnded);
     HotkeyService::shared().reload();
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+3"}));
-    EXPECT_TRUE(test::waitUntil([&] { return ended.count() == 1; }, 10000));
+    EXPECT_TRUE(test::waitUntil([&] { return ended.count() == 1; }, 20000));
 }
