@@ -60,7 +60,10 @@ void RecentDocuments::noteNewRecentDocument(const QUrl& url)
         if (old != path && QFileInfo::exists(old)) list << old;
     }
     Defaults::standard().setValue(settingsKey, list);
-    addToRecentlyUsed(recentlyUsedPath(), path);
+    // The desktop's shared list only mirrors ours: its old file stays whole when this fails, and
+    // a full disk has been told already by the settings written just before.
+    if (!addToRecentlyUsed(recentlyUsedPath(), path))
+        qWarning("%s could not be updated", qPrintable(recentlyUsedPath()));
 }
 
 void RecentDocuments::clear()

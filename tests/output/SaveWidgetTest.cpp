@@ -156,6 +156,12 @@ TEST_F(Save, OffersTheRequestedFormatUnderTheDefaultNameAndFolder)
     // Cancelled: nothing is stored or counted.
     EXPECT_FALSE(Defaults::standard().hasStoredValue(kExportFormatKey));
     EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
+
+    // A name proposed by the caller (a capture that couldn't be saved on its own), in the
+    // format's extension.
+    ExportService::shared().save(capture(), ExportFormat::webp, nullptr, nullptr,
+                                 "Screenshot 2026-12-05 at 15.06.08.png");
+    EXPECT_EQ(script.namesShown.last(), "Screenshot 2026-12-05 at 15.06.08.webp");
 }
 
 TEST_F(Save, PickingAFormatRewritesTheTypedExtension)
@@ -254,7 +260,7 @@ TEST_F(Save, AFolderWithoutPermissionKeepsTheOldFileAndSaysWhy)
     EXPECT_FALSE(save(ExportFormat::png));
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen()[0].text, "Couldn't save the image");
-    EXPECT_FALSE(alerts.seen()[0].informative.isEmpty());
+    EXPECT_TRUE(alerts.seen()[0].informative.contains(dir.path()));
     EXPECT_EQ(alerts.seen()[0].buttons, QStringList{"OK"});
     EXPECT_EQ(readAll(target), "the earlier file");
     EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
