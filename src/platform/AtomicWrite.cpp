@@ -113,7 +113,7 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     QFileInfo target(path);
     // A link to a file of the user's is written through, as every editor does, so a settings
     // file kept elsewhere and linked here stays where it is.
-    if (access == FileAccess::standard && target.isSymLink() && target.exists())
+    if (target.isSymLink() && target.exists())
         target = QFileInfo(target.canonicalFilePath());
     const QString folder = target.absolutePath();
     const QString finalPath = target.absoluteFilePath();

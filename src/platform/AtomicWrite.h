@@ -30,17 +30,18 @@ QString writeFailureReason(const QString& folder, WriteError error, qint64 bytes
 // Who may read what a write makes.
 enum class FileAccess {
     // A replaced file keeps its mode; a new one gets the umask's (documents, exports, files
-    // shared with other programs). A link at the target is written through to its file.
+    // shared with other programs).
     standard,
     // Files 0600 and folders 0700 whatever the umask (settings, the history, the private
-    // temporary folder). A link at the target is replaced, never followed.
+    // temporary folder).
     userOnly,
 };
 
 // Writes a file through a temporary beside it (".<name>.tmp-<random>") that is renamed into
 // place once every byte is written and synced to the disk; a short write, a full disk at the
 // sync or at close all count as failures. On failure the old file is left byte for byte as it
-// was and no temporary stays. The folder must exist.
+// was and no temporary stays. The folder must exist. A link at `path` to an existing file is
+// written through (the file a user keeps elsewhere and links here stays where it is).
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,
                                                     FileAccess access = FileAccess::standard);
 

@@ -95,3 +95,21 @@ TEST(PrivateFiles, AnExportKeepsTheModeOfTheFileItReplacesOrTakesTheUmask)
     EXPECT_EQ(modeOf(shared), 0664u);
     EXPECT_EQ(snapkin::testing::readFile(shared), "new");
 }
+
+TEST(PrivateFiles, ASettingsFileLinkedFromElsewhereIsWrittenThroughItsLink)
+{
+    QTemporaryDir dir;
+    const QString kept = dir.filePath("dotfiles/snapkin.json");
+    snapkin::testing::writeFile(kept, "{}");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("config")));
+    const QString link = dir.filePath("config/settings.json");
+    ASSERT_TRUE(QFile::link(kept, link));
+
+    platform::Defaults settings(link);
+    ASSERT_TRUE(settings.setValue("key", "value"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(snapkin::testing::readFile(kept).contains("value"));
+    EXPECT_EQ(modeOf(kept), 0600u);
+    EXPECT_EQ(QDir(dir.filePath("dotfiles")).entryList(QDir::Hidden | QDir::Files),
+              QStringList{"snapkin.json"});
+}
