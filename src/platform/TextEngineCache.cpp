@@ -50,6 +50,10 @@ void endEngine(tesseract::TessBaseAPI* api)
 
 TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
 {
+    // Starting an engine writes the engine library's global parameters (the debug file among
+    // them): engines start one at a time. Once started, they read in parallel.
+    static std::mutex starting;
+    const std::lock_guard lock(starting);
     Engine engine(new tesseract::TessBaseAPI, &endEngine);
     // The dictionaries are loaded at start-up only, so each level has its own engine.
     std::vector<std::string> names;

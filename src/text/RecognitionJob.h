@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <expected>
 #include <functional>
 #include <memory>
@@ -64,7 +65,45 @@ private:
     {
     }
 
-    void spawn(std::function<void()> task) { m_pool.start(std::move(task), m_request.priority); }
+    // Tasks reach the pool's threads through a queue of our own under a standard mutex, and
+    // the pool runs closures that capture nothing: its own hand-over happens inside Qt, where
+    // a race checker cannot see it, and would make every capture look unsynchronised.
+    struct Handover {
+        std::mutex mutex;
+        std::deque<std::function<void()>> tasks[2]; // by priority: normal, urgent
+    };
+    static Handover& handover()
+    {
+        static Handover* queues = new Handover; // never destroyed: pool threads may outlive main
+        return *queues;
+    }
+    template <int Urgency> static void runNext()
+    {
+        std::function<void()> task;
+        {
+            Handover& queues = handover();
+            const std::lock_guard lock(queues.mutex);
+            auto& tasks = queues.tasks[Urgency];
+            if (tasks.empty()) return;
+            task = std::move(tasks.front());
+            tasks.pop_front();
+        }
+        task();
+    }
+
+    void spawn(std::function<void()> task)
+    {
+        const bool urgent = m_request.priority > 0;
+        {
+            Handover& queues = handover();
+            const std::lock_guard lock(queues.mutex);
+            queues.tasks[urgent ? 1 : 0].push_back(std::move(task));
+        }
+        if (urgent)
+            m_pool.start(&RecognitionJob::runNext<1>, 1);
+        else
+            m_pool.start(&RecognitionJob::runNext<0>, 0);
+    }
 
     bool stopped() const { return m_done.load() || m_promise.isCanceled(); }
     platform::CancelCheck cancelCheck() const
