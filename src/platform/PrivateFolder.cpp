@@ -8,9 +8,12 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +23,39 @@
 namespace snapkin::platform {
 
 namespace {
+
+// Digits of the creation stamp that starts the name of each folder makeUniqueFolder makes.
+constexpr int stampDigits = 20;
+
+// Nanoseconds since the epoch, strictly increasing within the run. Folder times come from a
+// coarse clock (several milliseconds a tick), so folders made in quick succession often share
+// one and would not tell which is newer.
+std::uint64_t creationStamp()
+{
+    static std::atomic<std::uint64_t> last{0};
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::uint64_t stamp =
+        std::uint64_t(now.tv_sec) * 1000000000u + std::uint64_t(now.tv_nsec);
+    std::uint64_t previous = last.load();
+    while (true) {
+        const std::uint64_t next = std::max(stamp, previous + 1);
+        if (last.compare_exchange_weak(previous, next)) return next;
+    }
+}
+
+// The creation stamp a folder's name starts with; 0 for a name without one.
+std::uint64_t stampOf(const QByteArray& name)
+{
+    if (name.size() <= stampDigits || name[stampDigits] != '-') return 0;
+    std::uint64_t stamp = 0;
+    for (int i = 0; i < stampDigits; ++i) {
+        const char c = name[i];
+        if (c < '0' || c > '9') return 0;
+        stamp = stamp * 10 + std::uint64_t(c - '0');
+    }
+    return stamp;
+}
 
 // Makes `path` a private folder of ours, or says why it cannot be one. Never follows a link.
 std::expected<void, PrivateFolder::Error> ensurePrivate(const QString& path)
@@ -120,7 +156,10 @@ std::expected<QString, PrivateFolder::Error> PrivateFolder::makeUniqueFolder(con
     if (!root) return root;
     const QString parent = *root + QLatin1Char('/') + purpose;
     if (auto ok = ensurePrivate(parent); !ok) return std::unexpected(ok.error());
-    QByteArray pattern = QFile::encodeName(parent + QStringLiteral("/XXXXXX"));
+    // Named by when it was made, so keepNewest knows the order whatever the folder times say.
+    const QByteArray stamp =
+        QByteArray::number(qulonglong(creationStamp())).rightJustified(stampDigits, '0');
+    QByteArray pattern = QFile::encodeName(parent) + '/' + stamp + "-XXXXXX";
     if (!::mkdtemp(pattern.data())) return std::unexpected(Error::unavailable);
     return QFile::decodeName(pattern);
 }
@@ -157,6 +196,7 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
     }
     struct Folder {
         QByteArray name;
+        std::uint64_t made;
         timespec changed;
     };
     std::vector<Folder> folders;
@@ -165,9 +205,11 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(st.st_mode) && st.st_uid == me) folders.push_back({entry->d_name, st.st_mtim});
+        if (S_ISDIR(st.st_mode) && st.st_uid == me)
+            folders.push_back({entry->d_name, stampOf(entry->d_name), st.st_mtim});
     }
     std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+        if (a.made != b.made) return a.made > b.made;
         if (a.changed.tv_sec != b.changed.tv_sec) return a.changed.tv_sec > b.changed.tv_sec;
         if (a.changed.tv_nsec != b.changed.tv_nsec) return a.changed.tv_nsec > b.changed.tv_nsec;
         return a.name < b.name;

@@ -28,8 +28,10 @@ public:
     // A new, empty folder of its own under `purpose` ("Drag", "Share"), mode 0700.
     static std::expected<QString, Error> makeUniqueFolder(const QString& purpose);
 
-    // Of the folders under `purpose`, keeps the `count` most recently changed and removes the
-    // others with what is in them (as `clean` removes). Other entries stay.
+    // Of the folders under `purpose`, keeps the `count` newest and removes the others with what
+    // is in them (as `clean` removes). Newest by the order makeUniqueFolder made them, which
+    // holds for folders made within one tick of the file system's clock; folders of other
+    // names count as older, by when they last changed. Other entries stay.
     static void keepNewest(const QString& purpose, int count);
 
     // Removes what is in the private folder now. Called at start-up.

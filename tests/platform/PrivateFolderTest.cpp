@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,4 +122,25 @@ TEST_F(PrivateFolders, CleaningRemovesLeftoversButNeverFollowsALink)
     QFile kept(outside.path() + "/precious.txt");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "keep me");
+}
+
+TEST_F(PrivateFolders, TheNewestAreKeptEvenWhenTheFolderTimesAgree)
+{
+    // Folders made within one tick of the file system's clock carry the same time: the order
+    // they were made in still decides, and an older folder of another name goes first.
+    write(*PrivateFolder::path() + "/Drag/leftover/picture.png");
+    QStringList made;
+    for (int i = 0; i < 6; ++i) {
+        const auto folder = PrivateFolder::makeUniqueFolder("Drag");
+        ASSERT_TRUE(folder.has_value());
+        made << *folder;
+    }
+    const timespec same[2] = {{1700000000, 0}, {1700000000, 0}};
+    for (const QString& folder : made + QStringList{*PrivateFolder::path() + "/Drag/leftover"})
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), same, 0), 0);
+
+    PrivateFolder::keepNewest("Drag", 3);
+    for (int i = 0; i < made.size(); ++i)
+        EXPECT_EQ(QFileInfo::exists(made[i]), i >= 3) << i;
+    EXPECT_FALSE(QFileInfo::exists(*PrivateFolder::path() + "/Drag/leftover"));
 }
