@@ -77,7 +77,8 @@ TEST_F(ClipboardPaste, AStoppedOwnerIsAnsweredWithAMessageWhileTheApplicationRun
     // The event loop keeps turning while the owner is waited for.
     EXPECT_TRUE(service.isPasting());
     ASSERT_TRUE(test::waitUntil([&] { return !toastMessage().isEmpty(); }, 10000));
-    EXPECT_LT(clock.elapsed(), 2500);
+    // The deadline and not a second one: the margin is for a loaded machine.
+    EXPECT_LT(clock.elapsed(), 2 * CaptureService::pasteTimeoutMs);
     EXPECT_EQ(toastMessage(), "The clipboard's owner didn't answer.");
     QDir().mkpath(SNAPKIN_BUILD_DIR "/screenshots");
     CaptureToast::current()->grab().save(SNAPKIN_BUILD_DIR "/screenshots/paste-no-answer.png");

@@ -74,7 +74,8 @@ TEST(ClipboardTransfer, AStoppedOwnerCostsTheDeadlineAndNoMore)
                                               QDeadlineTimer(1000), 1 << 20);
     ASSERT_FALSE(read);
     EXPECT_EQ(read.error(), ClipboardTransfer::Error::timedOut);
-    EXPECT_LT(clock.elapsed(), 1500);
+    // The deadline and not a second one: the margin is for a loaded machine.
+    EXPECT_LT(clock.elapsed(), 2000);
 }
 
 TEST(ClipboardOffer, FollowsTheOwnerAsTheClipboardChangesHands)
