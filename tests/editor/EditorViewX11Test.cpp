@@ -63,30 +63,43 @@ TEST(EditorViewX11, WholeWindowShowsBarsSidebarAndBorderedCanvas)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EditorView* view = page->view();
     ASSERT_NE(view, nullptr);
-    QTest::qWait(300); // let the server finish painting
-    QApplication::processEvents();
-
-    const QRect frame = window->frameGeometry();
-    const QImage shot = window->screen()
-                            ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
-                            .toImage()
-                            .convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(shot.isNull());
-    ASSERT_TRUE(shot.save(QStringLiteral(SNAPKIN_BUILD_DIR "/editor-window-x11.png")));
-
-    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - frame.topLeft();
+    QWidget* rectangle = reinterpret_cast<QWidget*>(view->sidebar()->button(Tool::rectangle));
+    EditorCanvasArea* area = view->canvasArea();
+    QWidget* host = area->widget();
+    QRect content;
+    QPoint origin;
+    QImage shot;
     const auto at = [&](QWidget* w, QPoint p) {
         return shot.pixelColor(origin + w->mapTo(window, p));
     };
+    const auto tinted = [&] {
+        const QColor tint = at(rectangle, QPoint(3, 17));
+        return tint.red() > tint.blue() && tint.red() > tint.green();
+    };
+    // Grabbed again until the server shows the painted window (or the time is up, and the
+    // checks below tell what is missing): a fixed pause is too short on a loaded machine.
+    waitUntil(
+        [&] {
+            // The layout may still settle meanwhile: everything is measured with each grab.
+            content = area->contentGeometry();
+            const QRect frame = window->frameGeometry();
+            origin = window->mapToGlobal(QPoint(0, 0)) - frame.topLeft();
+            shot = window->screen()
+                       ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                       .toImage()
+                       .convertToFormat(QImage::Format_RGB32);
+            return !shot.isNull() && tinted() &&
+                   at(host, content.topLeft() + QPoint(10, 10)).lightness() < 90;
+        },
+        15000);
+    ASSERT_FALSE(shot.isNull());
+    ASSERT_TRUE(shot.save(QStringLiteral(SNAPKIN_BUILD_DIR "/editor-window-x11.png")));
+
     // The current tool's button wears the brand tint.
-    QWidget* rectangle = reinterpret_cast<QWidget*>(view->sidebar()->button(Tool::rectangle));
     const QColor tint = at(rectangle, QPoint(3, 17));
     EXPECT_GT(tint.red(), tint.blue());
     EXPECT_GT(tint.red(), tint.green());
     // The canvas shows the capture (its dark title bar) inside a border on the backdrop.
-    EditorCanvasArea* area = view->canvasArea();
-    const QRect content = area->contentGeometry();
-    QWidget* host = area->widget();
     EXPECT_LT(at(host, content.topLeft() + QPoint(10, 10)).lightness(), 90);
     const QColor backdrop = at(host, QPoint(4, 4));
     const QColor border = at(host, QPoint(content.center().x(), content.top() - 1));
