@@ -90,8 +90,14 @@ TEST(SnapkinApp, AtDoubleScaleALargeCapturesEditorStaysOnTheScreen)
     qunsetenv("QT_SCALE_FACTOR");
     const QString window = findWindow(QString::fromUtf8("large.png — 1600 × 1000 px"));
     ASSERT_FALSE(window.isEmpty());
-    QTest::qWait(300); // the manager's placement settles
-    const QRect placed = windowGeometry(window);
+    // Waited for until the manager's placement settles, late on a loaded machine.
+    QRect placed;
+    test::waitUntil(
+        [&] {
+            placed = windowGeometry(window);
+            return placed.isValid() && QRect(0, 0, 1920, 1080).contains(placed);
+        },
+        15000);
     ASSERT_TRUE(placed.isValid());
     EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(placed))
         << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
