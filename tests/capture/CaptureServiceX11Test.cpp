@@ -143,8 +143,15 @@ TEST_F(CaptureServiceX11, AWindowTheManagerPlacedComesBackWhereTheUserMovedIt)
     const QPoint placedByManager = onScreen();
     QProcess::execute("xdotool", {"windowmove", "--sync", id, "230", "140"});
     ASSERT_TRUE(waitUntil([&] { return onScreen() != placedByManager; }));
-    QTest::qWait(200);
-    const QPoint moved = onScreen();
+    // Settled once two reads 200 ms apart agree: a loaded machine may show the move in steps.
+    QPoint moved = onScreen();
+    waitUntil([&] {
+        QTest::qWait(200);
+        const QPoint now = onScreen();
+        const bool settled = now == moved;
+        moved = now;
+        return settled;
+    });
 
     ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
     ASSERT_TRUE(waitUntil([&] { return test::isMapped(std::uint32_t(own.winId())); }));
