@@ -1,6 +1,7 @@
 // Saving through the save dialog.
 
 #include "output/ExportService.h"
+#include "output/PackageFileDialogs.h"
 
 #include "output/SaveOptionsAccessory.h"
 #include "output/WebPEncoder.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
 
 #include <mutex>
 
@@ -61,24 +61,6 @@ void showSaveAlert(QWidget* parent, const QString& reason)
     alert.setInformativeText(reason);
     alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
     alert.exec();
-}
-
-// Asked when the extension the format needs turns the chosen name into one that exists: the
-// dialog only asked about the name as typed.
-bool confirmReplace(QWidget* parent, const QString& path)
-{
-    QMessageBox ask(QMessageBox::Warning, QString(),
-                    L10n::format("“%@” already exists. Do you want to replace it?",
-                                 QFileInfo(path).fileName()),
-                    QMessageBox::NoButton, alertParent(parent));
-    ask.setInformativeText(L10n::text("A file with the same name already exists in this folder. "
-                                      "Replacing it will overwrite its current contents."));
-    QPushButton* replace = ask.addButton(L10n::text("Replace"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = ask.addButton(L10n::text("Cancel"), QMessageBox::RejectRole);
-    ask.setDefaultButton(cancel);
-    ask.setEscapeButton(cancel);
-    ask.exec();
-    return ask.clickedButton() == replace;
 }
 
 QString defaultName(ExportFormat format)
@@ -164,7 +146,9 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
         if (!chosenPath || chosenPath->isEmpty()) return false;
         path = withFormatExtension(*chosenPath, accessory->format());
         if (path == *chosenPath || !QFileInfo(path).exists()) break;
-        if (confirmReplace(parent, path)) break;
+        // The extension the format needs can turn the chosen name into one that exists: the
+        // dialog only asked about the name as typed.
+        if (packagedialogs::confirmReplace(alertParent(parent), path)) break;
         panel->setFileName(QFileInfo(path).fileName());
     }
 
