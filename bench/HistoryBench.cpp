@@ -6,6 +6,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "support/ScreenshotImage.h"
+#include "support/RecognisedText.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,29 +21,6 @@ namespace {
 
 constexpr int entryCount = 1000;
 constexpr int textBytes = 2048;
-
-QString recognisedText(QRandomGenerator& random)
-{
-    static const QStringList words{
-        "invoice", "total",  "payment", "window",  "settings", "terminal", "build",  "error",
-        "warning", "commit", "branch",  "release", "customer", "address",  "Straße", "café",
-        "résumé",  "order",  "number",  "2041",    "meeting",  "agenda",   "screen", "capture",
-        "export",  "file",   "folder",  "project", "deadline", "review",   "update", "status"};
-    QString text;
-    int column = 0;
-    while (text.size() < textBytes) {
-        const QString& word = words[random.bounded(int(words.size()))];
-        text += word;
-        column += word.size() + 1;
-        if (column > 60) {
-            text += QLatin1Char('\n');
-            column = 0;
-        } else {
-            text += QLatin1Char(' ');
-        }
-    }
-    return text.left(textBytes);
-}
 
 // A history folder with 1000 entries (empty package folders: loading only lists their names).
 const QString& fullHistory()
@@ -61,7 +39,7 @@ const QString& fullHistory()
             e.modified = e.created;
             e.pixelWidth = 3840;
             e.pixelHeight = 2160;
-            e.recognizedText = recognisedText(random);
+            e.recognizedText = bench::recognisedText(random, textBytes);
             entries.append(e);
             QDir().mkpath(store.packagePath(e.id));
         }

@@ -12,6 +12,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 #include "support/ScreenshotImage.h"
+#include "support/RecognisedText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -38,29 +39,6 @@ platform::Defaults& settings()
     static QTemporaryDir dir;
     static platform::Defaults defaults(dir.filePath("settings.json"));
     return defaults;
-}
-
-QString recognisedText(QRandomGenerator& random)
-{
-    static const QStringList words{
-        "invoice", "total",  "payment", "window",  "settings", "terminal", "build",  "error",
-        "warning", "commit", "branch",  "release", "customer", "address",  "Straße", "café",
-        "résumé",  "order",  "number",  "2041",    "meeting",  "agenda",   "screen", "capture",
-        "export",  "file",   "folder",  "project", "deadline", "review",   "update", "status"};
-    QString text;
-    int column = 0;
-    while (text.size() < textBytes) {
-        const QString& word = words[random.bounded(int(words.size()))];
-        text += word;
-        column += word.size() + 1;
-        if (column > 60) {
-            text += QLatin1Char('\n');
-            column = 0;
-        } else {
-            text += QLatin1Char(' ');
-        }
-    }
-    return text.left(textBytes);
 }
 
 void copyFolder(const QString& from, const QString& to)
@@ -101,7 +79,7 @@ const QString& fullHistory()
             e.modified = e.created;
             e.pixelWidth = 3840;
             e.pixelHeight = 2160;
-            e.recognizedText = recognisedText(random);
+            e.recognizedText = bench::recognisedText(random, textBytes);
             entries.append(e);
             copyFolder(model, store.packagePath(e.id));
         }
