@@ -1,5 +1,7 @@
 #include "text/RecognizedContent.h"
 
+#include "text/Links.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -54,14 +56,7 @@ QString RecognizedContent::text() const
 
 std::optional<QUrl> RecognizedContent::Code::webURL() const
 {
-    const QString trimmed = payload.trimmed();
-    if (trimmed.isEmpty()) return std::nullopt;
-    const QUrl url(trimmed, QUrl::StrictMode);
-    if (!url.isValid()) return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return std::nullopt;
-    if (url.host().isEmpty()) return std::nullopt;
-    return url;
+    return links::webURL(payload);
 }
 
 } // namespace snapkin

@@ -2,7 +2,9 @@
 
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
+#include "text/LinkToast.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace snapkin {
 
@@ -56,7 +59,7 @@ SelectableTextOverlay::SelectableTextOverlay(AnnotationStore& store, QWidget* fr
 
 SelectableTextOverlay::~SelectableTextOverlay()
 {
-    if (m_hovered >= 0) {
+    if (m_cursorSet) {
         for (const QPointer<QWidget>& input : std::as_const(m_inputs))
             if (input) input->unsetCursor();
     }
@@ -70,6 +73,7 @@ void SelectableTextOverlay::setAnalysis(std::shared_ptr<const TextAnalysis> anal
     setHovered(-1);
     m_anchor = m_focus = -1;
     m_dragging = false;
+    m_pressedLink = -1;
     follow();
     update();
 }
@@ -122,6 +126,12 @@ int SelectableTextOverlay::nearestWord(QPointF point) const
         }
     }
     return best;
+}
+
+QUrl SelectableTextOverlay::linkOf(int index) const
+{
+    if (!m_analysis || index < 0 || index >= int(m_analysis->words.size())) return {};
+    return m_analysis->words[index].link;
 }
 
 QString SelectableTextOverlay::selectedText() const
@@ -215,20 +225,28 @@ QPointF SelectableTextOverlay::toOverlay(QObject* watched, QPointF position) con
 void SelectableTextOverlay::setHovered(int index)
 {
     if (index == m_hovered) return;
-    const bool wasOnWord = m_hovered >= 0;
     m_hovered = index;
-    // The text pointer over a word that a press would select; elsewhere the inputs show the
-    // cursor they inherit, the tool's own.
-    if (wasOnWord != (index >= 0)) {
-        for (const QPointer<QWidget>& input : std::as_const(m_inputs)) {
-            if (!input) continue;
-            if (index >= 0)
-                input->setCursor(Qt::IBeamCursor);
-            else
-                input->unsetCursor();
-        }
-    }
+    updateCursor();
     update();
+}
+
+void SelectableTextOverlay::updateCursor()
+{
+    // The pointing hand over a link, the text pointer over any other word that a press would
+    // select; elsewhere the inputs show the cursor they inherit, the tool's own.
+    const bool onWord = m_hovered >= 0;
+    const Qt::CursorShape shape =
+        linkOf(m_hovered).isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor;
+    if (onWord == m_cursorSet && (!onWord || shape == m_cursor)) return;
+    m_cursorSet = onWord;
+    m_cursor = shape;
+    for (const QPointer<QWidget>& input : std::as_const(m_inputs)) {
+        if (!input) continue;
+        if (onWord)
+            input->setCursor(shape);
+        else
+            input->unsetCursor();
+    }
 }
 
 bool SelectableTextOverlay::eventFilter(QObject* watched, QEvent* event)
@@ -260,6 +278,7 @@ bool SelectableTextOverlay::eventFilter(QObject* watched, QEvent* event)
         }
         if (mouse->button() == Qt::LeftButton) {
             const int word = wordAt(p);
+            m_pressedLink = -1;
             if (word < 0) {
                 clearSelection();
             } else if (event->type() == QEvent::MouseButtonDblClick) {
@@ -267,25 +286,42 @@ bool SelectableTextOverlay::eventFilter(QObject* watched, QEvent* event)
             } else {
                 m_anchor = m_focus = word;
                 m_dragging = true;
+                if (!linkOf(word).isEmpty()) {
+                    m_pressedLink = word;
+                    m_pressedAt = p;
+                }
             }
             setFocus(Qt::MouseFocusReason);
             update();
         }
         return true;
     }
-    case QEvent::MouseMove:
+    case QEvent::MouseMove: {
         if (!m_dragging) return false;
-        if (const int word =
-                nearestWord(toOverlay(watched, static_cast<QMouseEvent*>(event)->position()));
-            word >= 0 && word != m_focus) {
+        const QPointF p = toOverlay(watched, static_cast<QMouseEvent*>(event)->position());
+        // Moved far enough, a press on a link is a drag that selects, not a click.
+        if (m_pressedLink >= 0 &&
+            (p - m_pressedAt).manhattanLength() >= QApplication::startDragDistance())
+            m_pressedLink = -1;
+        if (const int word = nearestWord(p); word >= 0 && word != m_focus) {
             m_focus = word;
             update();
         }
         return true;
-    case QEvent::MouseButtonRelease:
+    }
+    case QEvent::MouseButtonRelease: {
         if (!m_dragging) return false;
         m_dragging = false;
+        const int link = std::exchange(m_pressedLink, -1);
+        const QPointF p = toOverlay(watched, static_cast<QMouseEvent*>(event)->position());
+        if (link >= 0 && wordAt(p) == link) {
+            // A click on a link opens it and selects nothing.
+            const QUrl url = linkOf(link);
+            clearSelection();
+            LinkOpening::shared().open(url);
+        }
         return true;
+    }
     case QEvent::ContextMenu: {
         auto* context = static_cast<QContextMenuEvent*>(event);
         const QPointF p = toOverlay(watched, context->pos());
@@ -381,10 +417,18 @@ void SelectableTextOverlay::paintEvent(QPaintEvent*)
         const bool selected = m_anchor >= 0 && i >= first && i <= last;
         if (!selected && i != m_hovered) continue;
         highlight.setAlphaF(selected ? 0.38 : 0.16);
-        const QRectF r = placement.mapRect(m_analysis->words[i].box).adjusted(-2, -1, 2, 1);
+        const QRectF box = placement.mapRect(m_analysis->words[i].box);
+        const QRectF r = box.adjusted(-2, -1, 2, 1);
         p.setPen(Qt::NoPen);
         p.setBrush(highlight);
         p.drawRoundedRect(r, 3, 3);
+        if (i == m_hovered && !m_analysis->words[i].link.isEmpty()) {
+            // A hovered link is underlined just below its letters, in the link colour.
+            const double thickness = std::clamp(box.height() / 14, 1.5, 4.0);
+            const double y = box.bottom() + thickness;
+            p.setPen(QPen(palette().color(QPalette::Link), thickness, Qt::SolidLine, Qt::FlatCap));
+            p.drawLine(QPointF(box.left(), y), QPointF(box.right(), y));
+        }
     }
 }
 

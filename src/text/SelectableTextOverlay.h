@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTransform>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
@@ -26,8 +27,11 @@ class AnnotationStore;
 // presses reaching the canvas and takes those that route() gives it, so every other press
 // reaches the canvas untouched. Its "Copy All Text" button sits above it in the framed canvas.
 // Over a word a press would select, the watched widgets show the text pointer; elsewhere they
-// show the cursor they inherit (the tool's). While words are selected the overlay holds the
-// keyboard, so Ctrl+C copies them whether a drag, the context menu or Select All chose them.
+// show the cursor they inherit (the tool's). A word that is a web or e-mail address is a link:
+// hovered, it is underlined under the pointing hand, and a click (press and release on it
+// without a drag) opens it; a drag that starts on it selects text as from any word. While words are
+// selected the overlay holds the keyboard, so Ctrl+C copies them whether a drag, the context menu
+// or Select All chose them.
 class SelectableTextOverlay : public QWidget {
     Q_OBJECT
 public:
@@ -45,6 +49,8 @@ public:
     QRectF wordRect(int index) const;
     int wordAt(QPointF point) const;
     int hoveredWord() const { return m_hovered; }
+    // The link of word `index`, empty when it is none.
+    QUrl linkOf(int index) const;
     bool hasSelection() const { return m_anchor >= 0; }
     QString selectedText() const;
 
@@ -74,6 +80,7 @@ private:
     // From word boxes (fractions of the image) to this widget.
     QTransform wordPlacement() const;
     void setHovered(int index);
+    void updateCursor();
     void takeKeys();
     void follow();
 
@@ -86,6 +93,11 @@ private:
     int m_anchor = -1;
     int m_focus = -1;
     bool m_dragging = false;
+    // The link word a press landed on, while the press may still become a click on it.
+    int m_pressedLink = -1;
+    QPointF m_pressedAt;
+    Qt::CursorShape m_cursor = Qt::ArrowCursor;
+    bool m_cursorSet = false;
 };
 
 } // namespace snapkin

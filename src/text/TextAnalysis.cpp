@@ -1,5 +1,6 @@
 #include "text/TextAnalysis.h"
 
+#include "text/Links.h"
 #include "text/RecognizedContent.h"
 #include "text/TextRecognizer.h"
 
@@ -24,7 +25,8 @@ TextAnalysis TextAnalysis::from(const std::vector<platform::RecognizedTextLine>&
         for (const platform::RecognizedTextWord& word : source.words) {
             const QString text = word.text.trimmed();
             if (text.isEmpty()) continue;
-            analysis.words.push_back({text, word.box, int(analysis.lines.size())});
+            analysis.words.push_back(
+                {text, word.box, int(analysis.lines.size()), links::inWord(text).value_or(QUrl())});
             ++line.wordCount;
         }
         if (line.wordCount > 0) analysis.lines.push_back(line);

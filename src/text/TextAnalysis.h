@@ -4,6 +4,7 @@
 
 #include <QRectF>
 #include <QString>
+#include <QUrl>
 
 #include <vector>
 
@@ -18,6 +19,7 @@ struct TextAnalysis {
         QString text;
         QRectF box;
         int line = 0; // index into `lines`
+        QUrl link;    // the web or e-mail address the word is (links::inWord), or empty
     };
     struct Line {
         QRectF box;
@@ -30,7 +32,7 @@ struct TextAnalysis {
 
     bool hasText() const { return !words.empty(); }
 
-    // The analysis of recognised lines (blank words and lines dropped).
+    // The analysis of recognised lines (blank words and lines dropped), with each word's link.
     static TextAnalysis from(const std::vector<platform::RecognizedTextLine>& recognized);
 
     // The words `first` to `last` (inclusive, in reading order) as text: words of a line

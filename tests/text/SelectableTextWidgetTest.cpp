@@ -1,3 +1,4 @@
+#include "text/LinkToast.h"
 #include "text/SelectableText.h"
 #include "text/SelectableTextModel.h"
 #include "text/SelectableTextOverlay.h"
@@ -77,12 +78,12 @@ QImage twoLines()
 
 // An editor page over the two-line image with Selectable Text on.
 struct Page {
-    Page()
+    explicit Page(const QImage& image = twoLines())
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
         installEditorTextHooks();
-        store = std::make_unique<AnnotationStore>(platform::BaseImage(twoLines()));
+        store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
         store->activate(Tool::select);
         view = std::make_unique<EditorView>(*store, zoom);
         view->resize(900, 700);
@@ -303,4 +304,72 @@ TEST(SelectableTextOverlay, OtherToolsAndEditsReachTheCanvas)
     platform::Defaults::standard().setValue("selectableTextEnabled", false);
     EXPECT_FALSE(overlay->isVisible());
     EXPECT_EQ(page.text->model().status(), Status::off());
+}
+
+namespace {
+
+struct RecordingOpener : LinkOpening {
+    RecordingOpener() { previous = LinkOpening::setShared(this); }
+    ~RecordingOpener() override { LinkOpening::setShared(previous); }
+    void open(const QUrl& url) override { opened.append(url); }
+    QList<QUrl> opened;
+    LinkOpening* previous = nullptr;
+};
+
+QImage linkLines()
+{
+    QImage image = snapkin::testing::whitePage(QSize(760, 200));
+    snapkin::testing::drawText(image, QPoint(30, 70), "Docs at www.example.org today", 30);
+    snapkin::testing::drawText(image, QPoint(30, 150), "mail help@example.com now", 30);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+TEST(SelectableTextOverlay, LinksShowTheHandOpenOnAClickAndADragStillSelects)
+{
+    RecordingOpener opener;
+    Page page(linkLines());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page.text->model().status() == Status::ready(true); }, 20000));
+    SelectableTextOverlay* overlay = page.overlay();
+    const int web = page.wordIndex("www.example.org");
+    const int mail = page.wordIndex("help@example.com");
+    const int today = page.wordIndex("today");
+    ASSERT_GE(web, 0) << overlay->analysis()->allText().toStdString();
+    ASSERT_GE(mail, 0) << overlay->analysis()->allText().toStdString();
+    ASSERT_GT(today, web);
+
+    auto hover = [&](int word) {
+        QHoverEvent event(QEvent::HoverMove, page.onCanvas(overlay->wordRect(word).center()),
+                          QPointF(), QPointF());
+        QCoreApplication::sendEvent(page.canvas(), &event);
+    };
+    hover(page.wordIndex("Docs"));
+    EXPECT_EQ(page.canvas()->cursor().shape(), Qt::IBeamCursor);
+    hover(web);
+    EXPECT_EQ(overlay->hoveredWord(), web);
+    EXPECT_EQ(page.canvas()->cursor().shape(), Qt::PointingHandCursor);
+    page.view->grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/selectable-text-link.png"));
+
+    // A click opens the link and selects nothing; an address opens as mail.
+    const QPoint onWeb = page.onCanvas(overlay->wordRect(web).center());
+    QTest::mouseClick(page.canvas(), Qt::LeftButton, {}, onWeb);
+    EXPECT_EQ(opener.opened, QList<QUrl>{QUrl("http://www.example.org")});
+    EXPECT_FALSE(overlay->hasSelection());
+    QTest::mouseClick(page.canvas(), Qt::LeftButton, {},
+                      page.onCanvas(overlay->wordRect(mail).center()));
+    ASSERT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(opener.opened[1], QUrl("mailto:help@example.com"));
+    EXPECT_TRUE(page.store->annotations().empty());
+
+    // A drag that starts on the link selects, and opens nothing.
+    const QPoint to = page.onCanvas(overlay->wordRect(today).center());
+    QTest::mousePress(page.canvas(), Qt::LeftButton, {}, onWeb);
+    QMouseEvent move(QEvent::MouseMove, to, page.canvas()->mapToGlobal(to), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QCoreApplication::sendEvent(page.canvas(), &move);
+    QTest::mouseRelease(page.canvas(), Qt::LeftButton, {}, to);
+    EXPECT_EQ(overlay->selectedText(), QStringLiteral("www.example.org today"));
+    EXPECT_EQ(opener.opened.size(), 2);
 }

@@ -18,10 +18,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -136,12 +139,12 @@ struct Editor {
     EditorPage* page = nullptr;
     SelectableText* text = nullptr;
 
-    Editor()
+    explicit Editor(const QImage& image = fourLines())
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
         installEditorTextHooks();
-        store = &EditorWindowController::shared().open(platform::BaseImage(fourLines()), "Lines",
+        store = &EditorWindowController::shared().open(platform::BaseImage(image), "Lines",
                                                        {.appliesRememberedFrame = false});
         store->activate(Tool::select);
         page = EditorWindowController::shared().pageOf(*store);
@@ -368,4 +371,57 @@ TEST(SelectableTextX11, TextPointerOverWordsWithTheSelectToolOnly)
     moveTo(editor.bareCanvas());
     moveTo(word);
     EXPECT_EQ(settledCursor(), bare);
+}
+
+// A click on a recognised web address hands it to the desktop (xdg-open, here a script that
+// records what it was given); the hovered address is underlined under the pointing hand.
+TEST(SelectableTextX11, AClickOnARecognisedWebAddressOpensIt)
+{
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString record = bin.filePath("opened.txt");
+    {
+        QFile script(bin.filePath("xdg-open"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(
+            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '%1'\n").arg(record).toUtf8());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + path);
+
+    QImage image = snapkin::testing::whitePage(QSize(900, 260));
+    snapkin::testing::drawText(image, QPoint(40, 90), "Read https://example.org/guide now", 40);
+    snapkin::testing::drawText(image, QPoint(40, 190), "Golf hotel india", 40);
+    Editor editor(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    ASSERT_NE(editor.text, nullptr);
+    ASSERT_TRUE(editor.ready());
+    const int link = editor.word("https://example.org/guide");
+    ASSERT_GE(link, 0) << editor.overlay()->analysis()->allText().toStdString();
+
+    moveTo(editor.bareCanvas());
+    const CursorPicture bare = settledCursor();
+    moveTo(editor.wordCentre(editor.word("hotel")));
+    const CursorPicture onWord = settledCursor();
+    moveTo(editor.wordCentre(link));
+    ASSERT_TRUE(test::waitUntil([&] { return editor.overlay()->hoveredWord() == link; }));
+    const CursorPicture onLink = settledCursor();
+    EXPECT_NE(onLink, bare);
+    EXPECT_NE(onLink, onWord);
+    editor.page->window()->grab().save(
+        QStringLiteral(SNAPKIN_BUILD_DIR "/selectable-text-hovered-link.png"));
+
+    xdotool({"click", "1"});
+    const bool opened = test::waitUntil([&] { return QFileInfo::exists(record); }, 10000);
+    qputenv("PATH", path);
+    ASSERT_TRUE(opened);
+    auto recorded = [&] {
+        QFile file(record);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+    };
+    EXPECT_TRUE(test::waitUntil([&] { return recorded() == "https://example.org/guide"; }))
+        << recorded().toStdString();
+    EXPECT_FALSE(editor.overlay()->hasSelection());
 }
