@@ -20,7 +20,9 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace snapkin {
 
@@ -28,10 +30,6 @@ namespace {
 
 constexpr std::array<const char*, 6> imageExtensions = {"png",  "jpg",  "jpeg",
                                                         "heic", "tiff", "gif"};
-
-// File-system clocks tick coarsely: a file created just after the watch began may carry a
-// creation time a few milliseconds before it.
-constexpr qint64 creationClockSlackMs = 100;
 
 // Coalesces a burst of events (a copy raises several per file) into one look at the folder.
 constexpr int scanDelayMs = 20;
@@ -44,6 +42,28 @@ constexpr uint32_t watchedEvents = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN
 bool isHidden(const QString& name)
 {
     return name.startsWith(QLatin1Char('.'));
+}
+
+// Now on the coarse real-time clock, which the kernel stamps new files from (a fine-grained
+// stamp is never earlier): a file created after this moment is never born before it.
+qint64 coarseNowNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The file's birth time in nanoseconds since the epoch, the link itself not followed; nothing
+// when the file system keeps none (or the file is gone). A rename keeps it, unlike the change
+// time, which every move sets anew.
+std::optional<qint64> birthTimeNs(const QString& path)
+{
+    struct statx status {};
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(),
+                AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, STATX_BTIME, &status) != 0)
+        return std::nullopt;
+    if (!(status.stx_mask & STATX_BTIME)) return std::nullopt;
+    return qint64(status.stx_btime.tv_sec) * 1'000'000'000 + status.stx_btime.tv_nsec;
 }
 
 QString folderPathOf(const QVariant& stored)
@@ -69,6 +89,12 @@ SystemScreenshotWatcher& SystemScreenshotWatcher::shared()
             CaptureToast::show(platform::L10n::format("“%@”: %@", fileName, message),
                                refusalToastSeconds);
         });
+        w->setOverflowHandler([](int count) {
+            CaptureToast::show(
+                platform::L10n::plural("%lld more screenshot arrived and wasn't opened",
+                                       "%lld more screenshots arrived and weren't opened", count),
+                refusalToastSeconds);
+        });
         return w;
     }();
     return *watcher;
@@ -82,6 +108,12 @@ SystemScreenshotWatcher::SystemScreenshotWatcher(platform::Defaults& settings, Q
     connect(&m_scanTimer, &QTimer::timeout, this, &SystemScreenshotWatcher::scan);
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &SystemScreenshotWatcher::openReady);
+    m_burstEnd.setSingleShot(true);
+    m_burstEnd.setInterval(burstQuietMs);
+    connect(&m_burstEnd, &QTimer::timeout, this, &SystemScreenshotWatcher::endBurst);
+    m_overflowPause.setSingleShot(true);
+    m_overflowPause.setInterval(overflowPauseMs);
+    connect(&m_overflowPause, &QTimer::timeout, this, &SystemScreenshotWatcher::reportOverflow);
 }
 
 SystemScreenshotWatcher::~SystemScreenshotWatcher()
@@ -97,6 +129,11 @@ void SystemScreenshotWatcher::setHandler(Handler handler)
 void SystemScreenshotWatcher::setRefusalHandler(RefusalHandler handler)
 {
     m_refusalHandler = std::move(handler);
+}
+
+void SystemScreenshotWatcher::setOverflowHandler(OverflowHandler handler)
+{
+    m_overflowHandler = std::move(handler);
 }
 
 void SystemScreenshotWatcher::setFolderPanel(SystemScreenshotFolderPanel* panel)
@@ -157,7 +194,7 @@ void SystemScreenshotWatcher::start()
     // Listed after the watch is in place, so nothing slips in between unseen.
     m_fd = fd;
     m_folder = *folder;
-    m_startedAt = QDateTime::currentDateTime();
+    m_startedAtNs = coarseNowNs();
     m_knownFiles = currentFiles(m_folder);
     m_retryWhenClosed.clear();
     m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -249,10 +286,9 @@ bool SystemScreenshotWatcher::isScreenshotImage(const QString& path) const
     if (std::none_of(imageExtensions.begin(), imageExtensions.end(),
                      [&](const char* e) { return suffix == QLatin1String(e); }))
         return false;
-    // Without a creation time (a file system that keeps none) a file counts as new.
-    const QDateTime born = info.birthTime();
-    if (!born.isValid()) return true;
-    return born >= m_startedAt.addMSecs(-creationClockSlackMs);
+    // Without a birth time (a file system that keeps none) a file counts as new.
+    const std::optional<qint64> born = birthTimeNs(path);
+    return !born || *born >= m_startedAtNs;
 }
 
 // --- Waiting for a file to be complete ------------------------------------------------------
@@ -277,8 +313,7 @@ void SystemScreenshotWatcher::finishWaiting(const QString& path, bool stable)
     m_waiting.remove(path);
     const bool closed = m_closedWhileWaiting.remove(path);
     if (stable) {
-        m_ready.append(Ready{path, closed});
-        openReady();
+        arrived(path, closed);
         return;
     }
     // Still changing: closed meanwhile means complete now, so one more round; otherwise the
@@ -287,6 +322,34 @@ void SystemScreenshotWatcher::finishWaiting(const QString& path, bool stable)
         waitUntilStable(path, 0);
     else
         m_retryWhenClosed.insert(path);
+}
+
+void SystemScreenshotWatcher::arrived(const QString& path, bool closed)
+{
+    m_burstEnd.start();
+    m_ready.append(Ready{path, closed});
+    openReady();
+}
+
+void SystemScreenshotWatcher::reportOverflow()
+{
+    if (m_burstUnreported == 0) return;
+    const int count = std::exchange(m_burstUnreported, 0);
+    m_burstReported = true;
+    if (m_overflowHandler) m_overflowHandler(count);
+}
+
+void SystemScreenshotWatcher::endBurst()
+{
+    // Screenshots still waiting for their turn belong to this burst.
+    if (!m_ready.isEmpty()) {
+        m_burstEnd.start();
+        return;
+    }
+    m_overflowPause.stop();
+    reportOverflow();
+    m_burstOpened = 0;
+    m_burstReported = false;
 }
 
 void SystemScreenshotWatcher::openReady()
@@ -298,7 +361,18 @@ void SystemScreenshotWatcher::openReady()
             return;
         }
         const Ready next = m_ready.takeFirst();
-        if (openSettled(next.path, next.closed)) m_sinceOpened.start();
+        if (m_burstOpened >= burstLimit) {
+            // Past the burst's few: not read at all, only counted. Reported once the overflow
+            // pauses, so a flood makes one toast, not one per file; after that, the rest of
+            // the burst is reported when it ends.
+            ++m_burstUnreported;
+            if (!m_burstReported) m_overflowPause.start();
+            continue;
+        }
+        if (openSettled(next.path, next.closed)) {
+            m_sinceOpened.start();
+            ++m_burstOpened;
+        }
     }
 }
 

@@ -3,7 +3,6 @@
 #include "capture/CaptureHooks.h"
 #include "platform/BaseImage.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -31,15 +30,20 @@ class Defaults;
 // While watching, inotify reports the folder's changes; a burst of them leads to one look at
 // the folder. A name that was not there at the previous look is a candidate unless it is hidden
 // (a leading "."), is one of Snapkin's own writes (platform::OwnWrites, passed over once), has
-// no screenshot extension (png, jpg, jpeg, heic, tiff, gif, in any case) or was created before
-// the watch began. A candidate opens once its size is above zero and has held for 0.25 s,
-// checked up to nine times; one still changing after that opens when the program writing it
-// closes it and its size then holds. Unreadable files (HEIC among them) are dropped silently.
+// no screenshot extension (png, jpg, jpeg, heic, tiff, gif, in any case) or was born before
+// the watch began: its birth time (statx), which a move keeps, decides, so a file made earlier
+// and moved in later is never opened. A candidate opens once its size is above zero and has held
+// for 0.25 s, checked up to nine times; one still changing after that opens when the program
+// writing it closes it and its size then holds. Unreadable files (HEIC among them) are dropped
+// silently.
 //
 // The folder is anyone's to write into, so what is in it is untrusted: only a regular file
 // whose own name is in the folder is read (never through a link, never a pipe or a device),
 // within the image budget; one over it is refused with the budget's message, not opened. At
-// most one editor opens a second: files that settle faster wait their turn, in order.
+// most one editor opens a second: files that settle faster wait their turn, in order. And a
+// flood is bounded: a burst (screenshots settling less than burstQuietMs apart) opens at most
+// burstLimit editors; the rest are not read at all, and once they pause one toast says how
+// many more arrived (one more at the burst's end if still more came after it).
 //
 // The folder is kept as its absolute path under "systemScreenshotsFolderBookmark"; whether the
 // watcher runs is "watchSystemScreenshots", which its callers read (launch, settings).
@@ -52,6 +56,9 @@ public:
     static constexpr int stabilityIntervalMs = 250;
     static constexpr int stabilityChecks = 9;
     static constexpr int openIntervalMs = 1000;
+    static constexpr int burstLimit = 5;
+    static constexpr int burstQuietMs = 10000;
+    static constexpr int overflowPauseMs = 1000;
 
     // The application's watcher, over the standard settings, handing screenshots to the router.
     static SystemScreenshotWatcher& shared();
@@ -89,6 +96,12 @@ public:
     void setRefusalHandler(RefusalHandler handler);
     // The least time between two screenshots handed on (openIntervalMs unless a test says).
     void setOpenInterval(int ms) { m_openInterval = ms; }
+    // Where the screenshots a burst did not open are counted, once they pause: a toast by
+    // default.
+    using OverflowHandler = std::function<void(int count)>;
+    void setOverflowHandler(OverflowHandler handler);
+    // How quiet the folder must stay for a burst to end (burstQuietMs unless a test says).
+    void setBurstQuiet(int ms) { m_burstEnd.setInterval(ms); }
     // Replaces the folder dialog (not owned; nullptr restores Qt's own).
     void setFolderPanel(SystemScreenshotFolderPanel* panel);
 
@@ -99,6 +112,10 @@ private:
     void waitUntilStable(const QString& path, int attempt);
     void finishWaiting(const QString& path, bool stable);
     void openReady();
+    // A settled screenshot: queued for its turn, which opens it while its burst has room.
+    void arrived(const QString& path, bool closed);
+    void reportOverflow();
+    void endBurst();
     // Reads and hands on one settled file; true when it was handed on.
     bool openSettled(const QString& path, bool closed);
     static std::optional<qint64> fileSize(const QString& path);
@@ -113,7 +130,9 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QString m_folder;
     QSet<QString> m_knownFiles;
-    QDateTime m_startedAt;
+    // When the watch began, in nanoseconds since the epoch on the clock the kernel stamps
+    // files with.
+    qint64 m_startedAtNs = 0;
     QTimer m_scanTimer;
     // Names that inotify mentioned since the last look, and those of them that went away.
     QSet<QString> m_touched;
@@ -132,6 +151,14 @@ private:
     QTimer m_openTimer;
     QElapsedTimer m_sinceOpened; // invalid until one was handed on
     int m_openInterval = openIntervalMs;
+    OverflowHandler m_overflowHandler;
+    // The current burst: how many editors it opened, how many screenshots it left unopened and
+    // not yet reported, and whether it reported any already.
+    int m_burstOpened = 0;
+    int m_burstUnreported = 0;
+    bool m_burstReported = false;
+    QTimer m_burstEnd;
+    QTimer m_overflowPause;
 };
 
 } // namespace snapkin

@@ -17,6 +17,10 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
 using namespace snapkin;
 
 namespace {
@@ -311,4 +315,76 @@ TEST_F(Watcher, OpensAtMostOneScreenshotPerInterval)
     // Never sooner than the interval; a loaded machine may be later.
     EXPECT_GE(openedAt[1] - openedAt[0], interval - 5);
     EXPECT_GE(openedAt[2] - openedAt[1], interval - 5);
+}
+
+namespace {
+
+// The birth time of `path` in nanoseconds, 0 when the file system keeps none.
+qint64 bornNs(const QString& path)
+{
+    struct statx status {};
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME, &status) != 0 ||
+        !(status.stx_mask & STATX_BTIME))
+        return 0;
+    return qint64(status.stx_btime.tv_sec) * 1'000'000'000 + status.stx_btime.tv_nsec;
+}
+
+qint64 coarseNowNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+} // namespace
+
+// Made just before the watch began (no pause between) and moved in after: their birth time,
+// which the move keeps, says they are old, however close to the start they were made.
+TEST_F(Watcher, ManyFilesMadeJustBeforeTheWatchAndMovedInNeverOpen)
+{
+    ASSERT_TRUE(QDir().mkdir(home.filePath("made")));
+    const QByteArray png = pngBytes();
+    QStringList names;
+    for (int i = 0; i < 200; ++i) {
+        names.append(QStringLiteral("old-%1.png").arg(i, 3, 10, QLatin1Char('0')));
+        ASSERT_TRUE(put(home.filePath("made/" + names.last()), png));
+    }
+    const qint64 lastBorn = bornNs(home.filePath("made/" + names.last()));
+    if (lastBorn == 0) GTEST_SKIP() << "this file system keeps no birth time";
+    // The watch begins once the file-system clock has passed the last file's birth.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return coarseNowNs() > lastBorn; }, 1000));
+    watch();
+    for (const QString& name : names)
+        ASSERT_TRUE(QFile::rename(home.filePath("made/" + name), inFolder(name)));
+    ASSERT_TRUE(put(inFolder("new.png"), png));
+    EXPECT_TRUE(openedWithin(5000));
+    EXPECT_EQ(openedAfterAWhile(1500), QStringList{"new.png"});
+}
+
+// A flood opens the burst's few editors; the rest are counted in one report once they pause,
+// and once the folder has been quiet a new burst opens again.
+TEST_F(Watcher, AFloodOpensTheBurstsFewAndReportsTheRestOnce)
+{
+    QList<int> reports;
+    watcher.setOverflowHandler([&](int count) { reports.append(count); });
+    watcher.setBurstQuiet(2500);
+    watch();
+    const QByteArray png = pngBytes();
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(put(inFolder(QStringLiteral("flood-%1.png").arg(i)), png));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty(); }, 10000));
+    EXPECT_EQ(opened.size(), SystemScreenshotWatcher::burstLimit);
+    EXPECT_EQ(reports, QList<int>{40 - SystemScreenshotWatcher::burstLimit});
+
+    // More within the burst open nothing; they are reported once it ends.
+    ASSERT_TRUE(put(inFolder("late.png"), png));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports.size() == 2; }, 10000));
+    EXPECT_EQ(reports.value(1), 1);
+    EXPECT_EQ(opened.size(), SystemScreenshotWatcher::burstLimit);
+
+    // After the quiet, the next screenshot opens.
+    ASSERT_TRUE(put(inFolder("next.png"), png));
+    ASSERT_TRUE(openedWithin(5000, SystemScreenshotWatcher::burstLimit + 1));
+    EXPECT_EQ(opened.last(), QStringLiteral("next.png"));
+    EXPECT_EQ(reports.size(), 2);
 }
