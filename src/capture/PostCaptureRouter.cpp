@@ -156,9 +156,7 @@ void PostCaptureRouter::handleSystemScreenshot(const BaseImage& image, const QSt
     if (refusedWithoutPixels(image)) return;
     if (m_settings.boolForKey(key(copyKey))) m_routes.copy(image);
     AnnotationStore& store = m_routes.openEditor(image, fileName);
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString title = dot > 0 ? fileName.left(dot) : fileName;
-    HistoryTracking::shared().track(store, title, std::nullopt, false);
+    HistoryTracking::shared().track(store, fileName, std::nullopt, false);
 }
 
 void PostCaptureRouter::setDefaultSaveFolder(const QString& folder)

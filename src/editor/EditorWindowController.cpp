@@ -257,7 +257,9 @@ bool EditorWindowController::openDocument(const QString& path)
     options.watermark = document.watermark;
     options.appliesRememberedFrame = false;
     if (!asCopy) options.documentURL = QUrl::fromLocalFile(comparablePath(path));
-    open(contents->image, fileName, std::move(options));
+    AnnotationStore& store = open(contents->image, fileName, std::move(options));
+    // Like an opened image, the document enters the history at its first edit.
+    HistoryTracking::shared().track(store, fileName, std::nullopt, true);
 
     if (newer) {
         showAlert(QMessageBox::Information,
@@ -288,7 +290,7 @@ bool EditorWindowController::openImage(const QString& path)
         return false;
     }
     AnnotationStore& store = open(*image, info.fileName());
-    HistoryTracking::shared().track(store, info.completeBaseName(), std::nullopt, true);
+    HistoryTracking::shared().track(store, info.fileName(), std::nullopt, true);
     return true;
 }
 

@@ -283,7 +283,7 @@ TEST_F(Router, ASystemScreenshotAlwaysOpensWithItsFileNameAndIsCopiedWhenAsked)
     router->handleSystemScreenshot(image, "Screenshot from 2026-12-05 15-06-08.png");
     EXPECT_EQ(log, (QStringList{"copy (0 files)",
                                 "open Screenshot from 2026-12-05 15-06-08.png (0 files)"}));
-    EXPECT_EQ(history.tracked, QStringList{"Screenshot from 2026-12-05 15-06-08"});
+    EXPECT_EQ(history.tracked, QStringList{"Screenshot from 2026-12-05 15-06-08.png"});
     EXPECT_TRUE(files(folder).isEmpty());
 }
 

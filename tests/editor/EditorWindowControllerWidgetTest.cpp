@@ -71,8 +71,11 @@ TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
     EXPECT_FALSE(page->store().hasUnsavedChanges());
     EXPECT_EQ(page->window()->windowTitle(), QString::fromUtf8("Shot.snapkin — 8 × 6 px"));
     EXPECT_EQ(page->window()->windowFilePath(), package);
-    // Documents are not followed by the history.
-    EXPECT_TRUE(m_history.tracked.isEmpty());
+    // The history follows the document under its file name, from its first edit on.
+    ASSERT_EQ(m_history.tracked.size(), 1);
+    EXPECT_EQ(m_history.tracked[0].store, &page->store());
+    EXPECT_EQ(m_history.tracked[0].title, "Shot.snapkin");
+    EXPECT_TRUE(m_history.tracked[0].waitForChanges);
 
     EXPECT_TRUE(editors().openFile(m_dir.path() + "/./sub/../Shot.snapkin"));
     const QString previous = QDir::currentPath();
@@ -80,6 +83,7 @@ TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
     EXPECT_TRUE(editors().openFile("../Shot.snapkin"));
     QDir::setCurrent(previous);
     EXPECT_EQ(editors().pages().size(), 1);
+    EXPECT_EQ(m_history.tracked.size(), 1);
     // Opened files are listed under Open Recent.
     ASSERT_FALSE(RecentDocuments::shared().urls().isEmpty());
     EXPECT_EQ(RecentDocuments::shared().urls().first(), QUrl::fromLocalFile(package));
@@ -158,7 +162,7 @@ TEST_F(EditorOpening, ImageTitleFollowsEveryImageChangeAndIsTracked)
 
     ASSERT_EQ(m_history.tracked.size(), 1);
     EXPECT_EQ(m_history.tracked[0].store, &page->store());
-    EXPECT_EQ(m_history.tracked[0].title, "shot");
+    EXPECT_EQ(m_history.tracked[0].title, "shot.png");
     EXPECT_TRUE(m_history.tracked[0].waitForChanges);
 
     // Saving as a document binds the page: file name and path follow.
