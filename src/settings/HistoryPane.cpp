@@ -12,12 +12,101 @@
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QtConcurrent>
+
+#include <cmath>
 
 namespace snapkin {
 
 using platform::L10n;
+
+namespace {
+
+// A one-line plain-text label whose digits all take the width of the widest digit, in
+// whatever font it has, so a changing count does not make the text around it jitter (many
+// interface fonts have narrow ones).
+class TabularDigitsLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize sizeHint() const override
+    {
+        const QFontMetricsF metrics(font());
+        const QMargins m = contentsMargins();
+        return QSize(int(std::ceil(textWidth(metrics))) + m.left() + m.right() + 2 * margin(),
+                     int(std::ceil(metrics.height())) + m.top() + m.bottom() + 2 * margin());
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        const QFontMetricsF metrics(font());
+        const QRectF area = QRectF(contentsRect()).adjusted(margin(), margin(), -margin(),
+                                                               -margin());
+        const double width = textWidth(metrics);
+        double x = area.left();
+        if (alignment() & Qt::AlignRight) x = area.right() - width;
+        else if (alignment() & Qt::AlignHCenter) x = area.center().x() - width / 2;
+        const double baseline = area.top() + (area.height() - metrics.height()) / 2
+                                + metrics.ascent();
+        const double cell = digitCell(metrics);
+        forEachRun([&](const QString& run, bool digit) {
+            if (digit) {
+                // Centred in its cell, as tabular figures are drawn.
+                painter.drawText(QPointF(x + (cell - metrics.horizontalAdvance(run)) / 2,
+                                         baseline),
+                                 run);
+                x += cell;
+            } else {
+                painter.drawText(QPointF(x, baseline), run);
+                x += metrics.horizontalAdvance(run);
+            }
+        });
+    }
+
+private:
+    // Calls `visit` with each digit on its own and each stretch of other characters.
+    template <typename Visit> void forEachRun(Visit visit) const
+    {
+        const QString shown = text();
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            if (!shown[i].isDigit()) continue;
+            if (i > start) visit(shown.mid(start, i - start), false);
+            visit(shown.mid(i, 1), true);
+            start = i + 1;
+        }
+        if (start < shown.size()) visit(shown.mid(start), false);
+    }
+    // The widest of the Latin digits and of any other digits shown.
+    double digitCell(const QFontMetricsF& metrics) const
+    {
+        double widest = 0;
+        for (char16_t d = u'0'; d <= u'9'; ++d)
+            widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
+        for (const QChar c : text()) {
+            if (c.isDigit()) widest = std::max(widest, metrics.horizontalAdvance(c));
+        }
+        return widest;
+    }
+    double textWidth(const QFontMetricsF& metrics) const
+    {
+        const double cell = digitCell(metrics);
+        double width = 0;
+        forEachRun([&](const QString& run, bool digit) {
+            width += digit ? cell : metrics.horizontalAdvance(run);
+        });
+        return width;
+    }
+};
+
+} // namespace
 
 // ---- CaptureHistorySource --------------------------------------------------------------------
 
@@ -137,8 +226,8 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     });
     keeping->addRow(QStringLiteral("calendar"), L10n::text("Keep captures for"), m_retention);
     keeping->addNote(L10n::text("Each capture is saved on this computer with its annotations, so "
-                                "you can reopen it and keep editing. Nothing leaves your "
-                                "computer."));
+                                "you can reopen it from the start window and keep editing. "
+                                "Nothing leaves your computer."));
     if (QLabel* link = startWindowLink()) keeping->addFooterWidget(link);
     m_disabledNote = keeping->addNote(L10n::text(
         "New captures aren't added. The ones already in the history stay until you empty it."));
@@ -152,7 +241,7 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     m_unavailableNote->setVisible(!refused.isEmpty());
 
     auto* contents = addSection();
-    m_summary = new QLabel;
+    m_summary = new TabularDigitsLabel;
     m_summary->setTextFormat(Qt::PlainText);
     contents->addRow(QStringLiteral("internaldrive"), L10n::text("Captures in the history"),
                      m_summary);

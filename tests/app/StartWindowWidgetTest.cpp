@@ -350,6 +350,11 @@ TEST_F(StartWindowTest, EmptyAndOffStatesSayWhatToDo)
 
     defaults.setValue("historyEnabled", false);
     EXPECT_TRUE(window->offNotice()->isVisible());
+    QStringList notes;
+    for (const QLabel* label : window->offNotice()->findChildren<QLabel*>()) notes << label->text();
+    EXPECT_TRUE(notes.contains("Each capture is saved on this computer with its annotations, so "
+                               "you can reopen it from the start window and keep editing. "
+                               "Nothing leaves your computer."));
     QSignalSpy settings(window.get(), &StartWindow::historySettingsRequested);
     window->offNotice()->findChild<QPushButton*>("historySettings")->click();
     EXPECT_EQ(settings.size(), 1);

@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -32,6 +34,31 @@ void writeFile(const QString& path, qint64 bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(bytes, 'h'));
+}
+
+// An installed family whose "1" is narrower than its "8", as in many interface fonts.
+std::optional<QFont> proportionalDigitsFont()
+{
+    for (const QString& family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPointSize(11);
+        const QFontMetricsF metrics(font);
+        if (QFontInfo(font).family() == family
+            && metrics.horizontalAdvance(u'1') + 0.5 < metrics.horizontalAdvance(u'8'))
+            return font;
+    }
+    return std::nullopt;
+}
+
+// `label` showing `text` at its preferred size, drawn into an image.
+QImage drawn(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->resize(label->sizeHint());
+    QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    label->render(&image);
+    return image;
 }
 
 class HistoryPaneTest : public ::testing::Test {
@@ -69,6 +96,35 @@ TEST_F(HistoryPaneTest, AShorterRetentionPrunesAtOnceAndTheToggleLocksThePicker)
     HistoryPane odd(settings(), source);
     EXPECT_EQ(odd.retentionPicker()->currentIndex(), -1);
     EXPECT_EQ(HistoryPane::label(14), "Forever");
+}
+
+TEST_F(HistoryPaneTest, TheFooterSaysWhereToReopenAndTheSummarysDigitsAreEquallyWide)
+{
+    HistoryPane pane(settings(), source);
+    QStringList texts;
+    for (const QLabel* label : pane.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_TRUE(texts.contains("Each capture is saved on this computer with its annotations, so "
+                               "you can reopen it from the start window and keep editing. "
+                               "Nothing leaves your computer."));
+
+    const std::optional<QFont> proportional = proportionalDigitsFont();
+    ASSERT_TRUE(proportional) << "no installed font with proportional digits to test against";
+    QLabel* summary = pane.summaryText();
+    for (const QFont& font : {pane.font(), *proportional}) {
+        summary->setFont(font);
+        // The count alone, as before the first measurement.
+        EXPECT_EQ(drawn(summary, "1111").size(), drawn(summary, "8888").size())
+            << font.family().toStdString();
+        const QImage ones = drawn(summary, "1111 · 2.0 MB");
+        const QImage eights = drawn(summary, "8888 · 2.0 MB");
+        ASSERT_EQ(ones.size(), eights.size()) << font.family().toStdString();
+        // Past the digits, the text lies on the same pixels.
+        const int digits = QFontMetricsF(font).horizontalAdvance(u'8') * 5;
+        EXPECT_EQ(ones.copy(digits, 0, ones.width() - digits, ones.height()),
+                  eights.copy(digits, 0, eights.width() - digits, eights.height()))
+            << font.family().toStdString();
+        EXPECT_NE(ones.copy(0, 0, digits, ones.height()), eights.copy(0, 0, digits, ones.height()));
+    }
 }
 
 TEST_F(HistoryPaneTest, TheSizeIsMeasuredAfterQueuedWritesAndOnlyTheNewestMeasurementCounts)

@@ -138,7 +138,8 @@ QWidget* StartWindow::buildOffNotice()
     texts->setSpacing(4);
     texts->addWidget(wrappedLabel(
         L10n::text("Each capture is saved on this computer with its annotations, so you can "
-                   "reopen it and keep editing. Nothing leaves your computer."),
+                   "reopen it from the start window and keep editing. Nothing leaves your "
+                   "computer."),
         true));
     texts->addWidget(wrappedLabel(
         L10n::text(
