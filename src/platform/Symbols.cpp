@@ -205,6 +205,57 @@ QPainterPath diagonalArrows(QRectF r, double width)
                   polyline({{b.x() - head, b.y()}, b, {b.x(), b.y() - head}}, width)});
 }
 
+// Corner brackets around the grid, as a camera's viewfinder shows them.
+QPainterPath viewfinderCorners()
+{
+    return unite({polyline({{2.5, 8}, {2.5, 2.5}, {8, 2.5}}, 1.9),
+                  polyline({{16, 2.5}, {21.5, 2.5}, {21.5, 8}}, 1.9),
+                  polyline({{2.5, 16}, {2.5, 21.5}, {8, 21.5}}, 1.9),
+                  polyline({{16, 21.5}, {21.5, 21.5}, {21.5, 16}}, 1.9)});
+}
+
+// A cog wheel with a round hole, `radius` to the tips of its teeth.
+QPainterPath gear(QPointF centre, double radius)
+{
+    QPainterPath wheel;
+    const int teeth = 8;
+    for (int i = 0; i < teeth * 4; ++i) {
+        // Each tooth: two points on the tip circle, then two on the root circle.
+        const double angle = 2 * M_PI * (i - 0.5) / (teeth * 4);
+        const double r = (i % 4 < 2) ? radius : radius * 0.72;
+        const QPointF p(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
+        if (i == 0) wheel.moveTo(p);
+        else wheel.lineTo(p);
+    }
+    wheel.closeSubpath();
+    return wheel.subtracted(circle(centre, radius * 0.32));
+}
+
+QPainterPath star(QPointF centre, double outer, double inner)
+{
+    QPainterPath p;
+    for (int i = 0; i < 10; ++i) {
+        const double angle = M_PI * i / 5 - M_PI / 2;
+        const double r = i % 2 == 0 ? outer : inner;
+        const QPointF point(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
+        if (i == 0) p.moveTo(point);
+        else p.lineTo(point);
+    }
+    p.closeSubpath();
+    return p;
+}
+
+// An arc of the circle around `centre`, from -`halfAngle` to +`halfAngle` degrees (opening
+// to the right), stroked.
+QPainterPath arc(QPointF centre, double radius, double halfAngle, double width)
+{
+    const QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    QPainterPath p;
+    p.arcMoveTo(box, -halfAngle);
+    p.arcTo(box, -halfAngle, 2 * halfAngle);
+    return stroked(p, width);
+}
+
 using Builder = std::function<QPainterPath()>;
 
 const QHash<QString, Builder>& builders()
@@ -336,16 +387,10 @@ const QHash<QString, Builder>& builders()
                             polyline({{5.5, 6}, {6.8, 21}, {17.2, 21}, {18.5, 6}}, 1.9),
                             line({10, 10}, {10, 17}, 1.6), line({14, 10}, {14, 17}, 1.6)}); }},
         {"text.viewfinder",
-         [] { return unite({polyline({{2.5, 8}, {2.5, 2.5}, {8, 2.5}}, 1.9),
-                            polyline({{16, 2.5}, {21.5, 2.5}, {21.5, 8}}, 1.9),
-                            polyline({{2.5, 16}, {2.5, 21.5}, {8, 21.5}}, 1.9),
-                            polyline({{16, 21.5}, {21.5, 21.5}, {21.5, 16}}, 1.9),
+         [] { return unite({viewfinderCorners(),
                             line({7, 8.5}, {17, 8.5}, 1.9), line({12, 8.5}, {12, 16.5}, 1.9)}); }},
         {"qrcode.viewfinder",
-         [] { return unite({polyline({{2.5, 8}, {2.5, 2.5}, {8, 2.5}}, 1.9),
-                            polyline({{16, 2.5}, {21.5, 2.5}, {21.5, 8}}, 1.9),
-                            polyline({{2.5, 16}, {2.5, 21.5}, {8, 21.5}}, 1.9),
-                            polyline({{16, 21.5}, {21.5, 21.5}, {21.5, 16}}, 1.9),
+         [] { return unite({viewfinderCorners(),
                             roundedFrame({7, 7, 4, 4}, 0.6, 1.5), roundedFrame({13, 7, 4, 4}, 0.6, 1.5),
                             roundedFrame({7, 13, 4, 4}, 0.6, 1.5),
                             polygon({{13.5, 13.5}, {17, 13.5}, {17, 17}, {13.5, 17}})}); }},
@@ -371,6 +416,50 @@ const QHash<QString, Builder>& builders()
          [] { return unite({roundedFrame({3, 3, 7.5, 7.5}, 1.5, 1.7), roundedFrame({13.5, 3, 7.5, 7.5}, 1.5, 1.7),
                             roundedFrame({3, 13.5, 7.5, 7.5}, 1.5, 1.7),
                             roundedFrame({13.5, 13.5, 7.5, 7.5}, 1.5, 1.7)}); }},
+        // Settings rows.
+        {"doc.badge.gearshape",
+         [] {
+             // The document stops short of the gear, so the two never touch.
+             const QPainterPath page = document({3.5, 2.5, 13, 18});
+             return unite({page.subtracted(circle({17, 17}, 6.6)), gear({17, 17}, 5.4)});
+         }},
+        {"slider.horizontal.3",
+         [] { return unite({line({3, 6}, {21, 6}, 1.7), line({3, 12}, {21, 12}, 1.7),
+                            line({3, 18}, {21, 18}, 1.7), circle({8, 6}, 2.8),
+                            circle({16, 12}, 2.8), circle({10.5, 18}, 2.8)}); }},
+        {"speaker.wave.2",
+         [] { return unite({polygon({{2.5, 9}, {6.5, 9}, {11.5, 4.5}, {11.5, 19.5}, {6.5, 15},
+                                     {2.5, 15}}),
+                            arc({11, 12}, 4.5, 45, 1.9), arc({11, 12}, 8.5, 50, 1.9)}); }},
+        {"lineweight",
+         [] { return unite({line({3, 5}, {21, 5}, 1.2), line({3, 11}, {21, 11}, 2.4),
+                            line({3, 18.5}, {21, 18.5}, 4.2)}); }},
+        {"textformat.size",
+         [] { return unite({polyline({{2, 20}, {7.5, 4.5}, {13, 20}}, 2.2),
+                            line({4.4, 14.5}, {10.6, 14.5}, 2.0),
+                            polyline({{14.5, 20}, {18.25, 10.5}, {22, 20}}, 1.8),
+                            line({16.2, 16.5}, {20.3, 16.5}, 1.6)}); }},
+        {"viewfinder", viewfinderCorners},
+        // Stamp kinds.
+        {"exclamationmark",
+         [] { return unite({line({12, 3.5}, {12, 14.5}, 3.0), circle({12, 19.8}, 1.8)}); }},
+        {"questionmark",
+         [] {
+             QPainterPath hook(QPointF(7.3, 8.2));
+             hook.cubicTo(7.3, 4.6, 9.6, 3, 12, 3);
+             hook.cubicTo(14.8, 3, 16.9, 4.9, 16.9, 7.5);
+             hook.cubicTo(16.9, 10.6, 12, 11.4, 12, 15);
+             return unite({stroked(hook, 2.6), circle({12, 19.8}, 1.8)});
+         }},
+        {"star.fill", [] { return star({12, 12.6}, 10.5, 4.4); }},
+        {"circle.fill", [] { return circle({12, 12}, 9); }},
+        {"1.circle.fill",
+         [] {
+             const QPainterPath one = unite({line({12.6, 7}, {12.6, 17.4}, 2.3),
+                                             line({12.6, 7}, {9.4, 9.4}, 2.1),
+                                             line({9.4, 17.4}, {15.6, 17.4}, 2.1)});
+             return circle({12, 12}, 10.4).subtracted(one);
+         }},
     };
     return table;
 }

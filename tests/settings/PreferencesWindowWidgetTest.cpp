@@ -2,9 +2,11 @@
 
 #include "platform/Appearance.h"
 #include "platform/Defaults.h"
+#include "settings/EditorTab.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsForm.h"
 
+#include <QComboBox>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -12,6 +14,28 @@
 using namespace snapkin;
 
 namespace {
+
+// The pixels a symbol drew and their mean lightness (0 black … 1 white).
+struct Ink {
+    int pixels = 0;
+    double lightness = 0;
+};
+
+Ink inkOf(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.alpha() < 40) continue;
+            ++ink.pixels;
+            ink.lightness += colour.lightnessF();
+        }
+    }
+    if (ink.pixels > 0) ink.lightness /= ink.pixels;
+    return ink;
+}
 
 class PreferencesWindowTest : public ::testing::Test {
 protected:
@@ -68,6 +92,49 @@ TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
             << label->title().toStdString();
         EXPECT_EQ(label->iconLabel()->width(), 22);
     }
+}
+
+TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
+{
+    settings().setValue("exportFormat", "jpeg"); // so the quality row is there
+    PreferencesWindow window(settings());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const QString look : {"light", "dark"}) {
+        platform::Appearance::apply(look);
+        QCoreApplication::processEvents();
+        const bool dark = look == "dark";
+        for (int i = 0; i < window.tabs()->count(); ++i) {
+            const auto labels = window.tabs()->widget(i)->findChildren<SettingsLabel*>();
+            ASSERT_FALSE(labels.isEmpty());
+            for (SettingsLabel* label : labels) {
+                const Ink ink = inkOf(label->iconLabel()->pixmap());
+                EXPECT_GT(ink.pixels, 0) << look.toStdString() << ": " << label->title().toStdString();
+                if (ink.pixels > 0)
+                    EXPECT_EQ(ink.lightness > 0.5, dark)
+                        << look.toStdString() << ": " << label->title().toStdString();
+            }
+        }
+        auto* editor = qobject_cast<EditorTab*>(window.tabs()->widget(3));
+        ASSERT_NE(editor, nullptr);
+        QComboBox* stamps = editor->stampPicker();
+        ASSERT_EQ(stamps->count(), 7);
+        for (int i = 0; i < stamps->count(); ++i) {
+            const Ink ink = inkOf(stamps->itemIcon(i).pixmap(16));
+            EXPECT_GT(ink.pixels, 0) << look.toStdString() << ": " << stamps->itemText(i).toStdString();
+            if (ink.pixels > 0) EXPECT_EQ(ink.lightness > 0.5, dark);
+        }
+        // Pictures of the Capture and Editor tabs, every row of them.
+        for (const int tab : {1, 3}) {
+            window.tabs()->setCurrentIndex(tab);
+            QTest::qWait(20);
+            auto* form = qobject_cast<SettingsForm*>(window.tabs()->currentWidget());
+            ASSERT_NE(form, nullptr);
+            test::saveScreenshot(*form->widget(), "settings-" + PreferencesWindow::tags()[tab]
+                                                      + "-rows-" + look + ".png");
+        }
+    }
+    platform::Appearance::apply("system");
 }
 
 TEST_F(PreferencesWindowTest, WritesAPictureOfEveryTab)
