@@ -276,13 +276,33 @@ void EditorTab::applyColor(const QColor& color)
 
 void EditorTab::openColorDialog()
 {
+    if (m_colorDialog) {
+        m_colorDialog->raise();
+        m_colorDialog->activateWindow();
+        return;
+    }
+    // What Cancel puts back: the stored text as it was, or no stored value at all.
+    const QString storedKey = key(colorKey);
+    const std::optional<QVariant> before =
+        m_settings.hasStoredValue(storedKey) ? std::optional(m_settings.object(storedKey))
+                                             : std::nullopt;
     auto* dialog = new QColorDialog(Color::fromHex(storedColorHex()), this);
+    m_colorDialog = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QColorDialog::ShowAlphaChannel, false);
     dialog->setOption(QColorDialog::DontUseNativeDialog, true);
     dialog->setWindowTitle(L10n::text("Default color"));
-    connect(dialog, &QColorDialog::colorSelected, this, &EditorTab::applyColor);
-    dialog->open();
+    // Every colour picked is stored at once, so the well and the swatch follow the dialog.
+    connect(dialog, &QColorDialog::currentColorChanged, this, &EditorTab::applyColor);
+    connect(dialog, &QDialog::rejected, this, [this, storedKey, before] {
+        if (before) m_settings.setValue(storedKey, *before);
+        else m_settings.removeObject(storedKey);
+        refreshColor();
+    });
+    // Closed one way or another, the next click opens a new dialog on the stored colour.
+    connect(dialog, &QDialog::finished, this, [this] { m_colorDialog = nullptr; });
+    dialog->setModal(false);
+    dialog->show();
 }
 
 } // namespace snapkin

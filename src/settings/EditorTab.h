@@ -2,6 +2,8 @@
 
 #include "settings/SettingsForm.h"
 
+#include <QColorDialog>
+#include <QPointer>
 #include <QStringList>
 
 #include <optional>
@@ -50,8 +52,12 @@ public:
 
     // Stores a colour as if chosen in the colour dialog.
     void applyColor(const QColor& color);
-    // Opens the colour dialog (without alpha) on the stored colour.
+    // Opens the colour dialog (without alpha, not modal) on the stored colour, or brings the
+    // open one forward. Each colour picked in it is stored at once; Cancel stores the colour
+    // from before it opened again.
     void openColorDialog();
+    // The open colour dialog, or null.
+    QColorDialog* colorDialog() const { return m_colorDialog; }
 
 private:
     QString storedColorHex() const;
@@ -69,6 +75,7 @@ private:
     QComboBox* m_obscure = nullptr;
     QComboBox* m_spotlight = nullptr;
     QComboBox* m_stamp = nullptr;
+    QPointer<QColorDialog> m_colorDialog;
 };
 
 } // namespace snapkin

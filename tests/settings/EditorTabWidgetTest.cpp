@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "settings/EditorTab.h"
 
+#include <QColorDialog>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
@@ -59,6 +60,60 @@ TEST_F(EditorTabTest, AChosenColourIsStoredAsUpperCaseHexAndPaletteColoursAreNam
     tab.applyColor(QColor(0x12, 0x34, 0x56));
     EXPECT_EQ(settings().stringForKey("defaultColor"), "#123456");
     EXPECT_EQ(tab.colorButton()->accessibleDescription(), "");
+}
+
+// The colour the swatch paints in its middle.
+QColor swatchColour(QWidget* swatch)
+{
+    const QImage image = swatch->grab().toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+TEST_F(EditorTabTest, TheColourDialogStoresAsItChangesAndCancelPutsBackTheColourFromBefore)
+{
+    EditorTab tab(settings());
+    tab.colorButton()->click();
+    QColorDialog* dialog = tab.colorDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(dialog->currentColor(), QColor(0xFF, 0x33, 0x66));
+
+    // While picking, the setting, the well and the swatch follow the dialog.
+    dialog->setCurrentColor(QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(settings().stringForKey("defaultColor"), "#123456");
+    EXPECT_EQ(tab.colorButton()->text(), "#123456");
+    EXPECT_EQ(swatchColour(tab.swatch()), QColor(0x12, 0x34, 0x56));
+    dialog->setCurrentColor(QColor(0x2E, 0x7D, 0xF6));
+    EXPECT_EQ(tab.colorButton()->text(), "#2E7DF6");
+
+    // Clicking the well again brings the same dialog forward.
+    tab.colorButton()->click();
+    EXPECT_EQ(tab.colorDialog(), dialog);
+
+    // Cancel: no colour was stored before, so none is now.
+    dialog->reject();
+    EXPECT_FALSE(settings().hasStoredValue("defaultColor"));
+    EXPECT_EQ(tab.colorButton()->text(), "#FF3366");
+    EXPECT_EQ(swatchColour(tab.swatch()), QColor(0xFF, 0x33, 0x66));
+
+    // With a stored colour, Cancel restores it and OK keeps the colour picked.
+    settings().setValue("defaultColor", "#34C759");
+    EditorTab stored(settings());
+    stored.openColorDialog();
+    ASSERT_NE(stored.colorDialog(), nullptr);
+    stored.colorDialog()->setCurrentColor(QColor(0xAF, 0x52, 0xDE));
+    EXPECT_EQ(settings().stringForKey("defaultColor"), "#AF52DE");
+    stored.colorDialog()->reject();
+    EXPECT_EQ(settings().stringForKey("defaultColor"), "#34C759");
+    stored.openColorDialog();
+    ASSERT_NE(stored.colorDialog(), nullptr);
+    EXPECT_EQ(stored.colorDialog()->currentColor(), QColor(0x34, 0xC7, 0x59));
+    stored.colorDialog()->setCurrentColor(QColor(0xAF, 0x52, 0xDE));
+    stored.colorDialog()->accept();
+    EXPECT_EQ(stored.colorDialog(), nullptr);
+    EXPECT_EQ(settings().stringForKey("defaultColor"), "#AF52DE");
+    EXPECT_EQ(stored.colorButton()->text(), "#AF52DE");
 }
 
 TEST_F(EditorTabTest, TheLineWidthShowsInPixelsWithASwatchUpToTwentyTwoPointsHigh)
