@@ -62,7 +62,9 @@ QList<AboutWindow::Credit> AboutWindow::credits()
          QStringLiteral("libtesseract5")},
         {QStringLiteral("zxing-cpp"), QStringLiteral("Apache-2.0"), QStringLiteral("libzxing2")},
         {QStringLiteral("Leptonica"), QStringLiteral("BSD-2-Clause"), QStringLiteral("liblept5")},
-        {QStringLiteral("libwebp"), QStringLiteral("BSD-3-Clause"), QStringLiteral("libwebp7")},
+        // The image format with its library, as the format is what the user knows.
+        {QStringLiteral("WebP · libwebp"), QStringLiteral("BSD 3-Clause"),
+         QStringLiteral("libwebp7")},
         {QStringLiteral("libpng"), QStringLiteral("libpng licence"), QStringLiteral("libpng16-16")},
         {QStringLiteral("libjpeg-turbo"), QStringLiteral("IJG, BSD-3-Clause, zlib"),
          QStringLiteral("libjpeg62-turbo")},

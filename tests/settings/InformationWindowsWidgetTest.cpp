@@ -135,8 +135,14 @@ TEST_F(InformationWindows, AboutShowsTheBuildsVersionAndEveryCreditWithItsLicenc
         EXPECT_TRUE(QFile::exists(AboutWindow::copyrightUrl(expected[i].package).toLocalFile()))
             << expected[i].package.toStdString();
     }
-    EXPECT_EQ(names, QStringList({"Qt", "Tesseract", "zxing-cpp", "Leptonica", "libwebp", "libpng",
-                                  "libjpeg-turbo", "libtiff", "giflib"}));
+    EXPECT_EQ(names, QStringList({"Qt", "Tesseract", "zxing-cpp", "Leptonica", "WebP · libwebp",
+                                  "libpng", "libjpeg-turbo", "libtiff", "giflib"}));
+    // The WebP line names the format, the library and its licence, and opens the licence.
+    const auto webp = std::find_if(credits.begin(), credits.end(), [](const QLabel* label) {
+        return label->text().contains("WebP · libwebp · BSD 3-Clause");
+    });
+    ASSERT_NE(webp, credits.end());
+    EXPECT_TRUE((*webp)->text().contains("file:///usr/share/doc/libwebp7/copyright"));
     // No site or contact is configured in this build: no link leads nowhere.
     EXPECT_EQ(window->findChild<QLabel*>("site"), nullptr);
     picture(window, "about.png");
