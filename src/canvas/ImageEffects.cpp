@@ -175,10 +175,7 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
         : platform::ImageFilters::gaussianBlur(crop, blurRadius(crop.size(), s));
     if (result.isNull()) return std::nullopt;
 
-    Region region{result,
-                  QRectF(pixels.x() / ppp, pixels.y() / ppp, pixels.width() / ppp,
-                         pixels.height() / ppp),
-                  whole};
+    Region region{result, whole};
     if (!cache) return region;
     Cache::Table& c = *cache->m_table;
     const qint64 bytes = result.sizeInBytes();

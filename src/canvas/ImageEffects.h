@@ -21,12 +21,13 @@ class ImageEffects {
 public:
     class Cache;
     struct Region {
+        // The obscured pixels of the part of the rectangle that lies on the image.
         QImage image;
-        // Where to draw `image`, in image points: the whole-point rectangle clipped to the
-        // image, so the obscured pixels stay exactly over the pixels they hide.
+        // Where to draw `image`, in image points: the whole-point rectangle the request was
+        // rounded out to. A rectangle reaching past the image's edge gets the picture of the
+        // part on the image stretched over all of it, so the part over the frame's padding is
+        // obscured too and never shows what lies under it.
         QRectF rect;
-        // The whole-point rectangle the request was rounded out to.
-        QRectF wholeRect;
     };
 
     // Nothing for the styles solid and stripes, for a rectangle that rounds out to less than one

@@ -122,8 +122,9 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
     result.fill(Qt::transparent);
 
     const auto content = [&](QPainter& painter) {
-        // The annotation layer is a frame of the image's size: nothing reaches past it.
-        painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
+        // Annotations reaching past the image lie over the frame's padding, unless the frame
+        // clips the content to its rounded outline; without a frame, the image is the picture.
+        if (!framed) painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
         drawBaseImage(painter, input.image, imageSize);
         AnnotationsCanvas(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
     };

@@ -188,7 +188,8 @@ bool FrameComposition::paintContent(QPainter& painter, const Content& content) c
 
     // Clipping the whole content to a rounded outline would push every pixel through an
     // antialiased mask. Only the four corner squares need it: keep what lies under them, draw
-    // the content unclipped, then put back the part of each square outside the outline.
+    // the content clipped to the image's rectangle, then put back the part of each square
+    // outside the outline.
     const QTransform world = painter.worldTransform();
     QImage* target = imageDevice(painter);
     if (target && target->devicePixelRatio() == 1.0 && !painter.hasClipping() &&
@@ -216,6 +217,7 @@ bool FrameComposition::paintContent(QPainter& painter, const Content& content) c
 
             painter.save();
             painter.translate(imageRect.topLeft());
+            painter.setClipRect(QRectF(QPointF(), imageRect.size()), Qt::IntersectClip);
             content(painter);
             painter.restore();
 

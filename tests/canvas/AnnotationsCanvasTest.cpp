@@ -230,6 +230,26 @@ TEST(AnnotationsCanvasObscure, BlurChangesItsRegionOnly)
     EXPECT_EQ(out.pixel(160, 100), stripes.pixel(160, 100));
 }
 
+TEST(AnnotationsCanvasObscure, BoxPastTheImageEdgeIsObscuredAllOver)
+{
+    // A red image, 100 points wide, drawn on a wider white canvas; the box reaches 40 points
+    // past its right edge, as an editor or a framed export draws it over the padding.
+    const BaseImage image = flatImage(qRgb(255, 0, 0), {100, 100});
+    for (ObscureStyle style : {ObscureStyle::pixelate, ObscureStyle::blur}) {
+        Annotation box = make(AnnotationKind::pixelate, {60, 20}, {140, 80});
+        box.obscure = style;
+        QImage canvas(200, 100, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        AnnotationsCanvas({box}, std::nullopt, {100, 100}, image).paint(painter);
+        painter.end();
+        for (QPoint p : {QPoint(70, 50), QPoint(110, 30), QPoint(138, 78)})
+            EXPECT_GT(qRed(canvas.pixel(p)), 150 + 3 * qGreen(canvas.pixel(p)) / 4)
+                << int(style) << " at " << p.x() << "," << p.y();
+        EXPECT_TRUE(pixelIs(canvas, {150, 50}, white)); // past the box
+    }
+}
+
 TEST(AnnotationsCanvasLayering, EditedAnnotationIsLeftOut)
 {
     Annotation a = make(AnnotationKind::rectangle, {10, 10}, {50, 50});

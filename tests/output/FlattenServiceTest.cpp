@@ -87,6 +87,32 @@ TEST(FlattenPresentation, FramedDocumentsTakeTheLayoutCanvas)
     EXPECT_EQ(qGreen(out->pixel(aboveImage)), 0);
 }
 
+TEST(FlattenPresentation, ObscuringBoxCoversTheFramePaddingItReaches)
+{
+    // Square corners: the frame does not clip the content, so the blur box reaching past the
+    // image's right edge lies over the padding there, obscured, not in the frame's colour.
+    FrameStyle frame;
+    frame.background = FrameBackgroundKind::solid;
+    frame.solidHex = QStringLiteral("#FFFFFF");
+    frame.cornerRadius = 0;
+    frame.shadow = 0;
+    const auto image = filled(QSize(400, 300), QSizeF(400, 300), Qt::blue);
+    Annotation blur;
+    blur.kind = AnnotationKind::pixelate;
+    blur.obscure = ObscureStyle::blur;
+    blur.p1 = QPointF(300, 100);
+    blur.p2 = QPointF(420, 200);
+    const auto out = FlattenService::flatten(FlattenService::Input{image, {blur}, frame, {}});
+    ASSERT_TRUE(out.has_value());
+    const FrameLayout layout(QSizeF(400, 300), frame, 1);
+    ASSERT_GT(layout.imageRect.left(), 20);
+    const QPoint inPadding = (layout.imageRect.topLeft() + QPointF(410, 150)).toPoint();
+    EXPECT_GT(qBlue(out->pixel(inPadding)), 200);
+    EXPECT_LT(qRed(out->pixel(inPadding)), 40);
+    const QPoint besideBox = (layout.imageRect.topLeft() + QPointF(410, 250)).toPoint();
+    EXPECT_EQ(out->pixel(besideBox), qRgb(255, 255, 255));
+}
+
 TEST(FlattenFailures, EmptyAndOversizedImagesFailInsteadOfGivingAnImage)
 {
     const auto empty = FlattenService::flatten(FlattenService::Input{});
