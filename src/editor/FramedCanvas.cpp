@@ -127,7 +127,7 @@ void FramedCanvas::sync(double scale)
         // Only the image's four corners are covered: the layer takes part in repaints of
         // those squares alone, not of the whole canvas.
         const QRect image = m_clip->geometry();
-        const int r = int(std::ceil(m_composition.cornerRadius() * scale)) + 2;
+        const int r = int(std::ceil(m_composition.cornerExtent() * scale)) + 2;
         QRegion corners;
         corners += QRect(image.topLeft() - QPoint(1, 1), QSize(r, r));
         corners += QRect(QPoint(image.right() - r + 2, image.top() - 1), QSize(r, r));

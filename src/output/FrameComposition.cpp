@@ -6,6 +6,7 @@
 #include "output/FrameShadow.h"
 #include "output/OpaqueImages.h"
 #include "output/WatermarkView.h"
+#include "platform/ContinuousCorners.h"
 
 #include <QImage>
 #include <QPaintDevice>
@@ -50,8 +51,10 @@ std::vector<QRect> uncoveredPixels(const QTransform& t, const QRectF& canvasRect
     const int cy0 = static_cast<int>(std::floor(canvas.top()));
     const int cx1 = static_cast<int>(std::ceil(canvas.right()));
     const int cy1 = static_cast<int>(std::ceil(canvas.bottom()));
-    const int rx = std::min(static_cast<int>(std::ceil(radius * t.m11())), (x1 - x0) / 2);
-    const int ry = std::min(static_cast<int>(std::ceil(radius * t.m22())), (y1 - y0) / 2);
+    // A continuous corner leaves the straight edge further from the corner than its radius.
+    const double extent = platform::ContinuousCorners::extent(imageRect, radius);
+    const int rx = std::min(static_cast<int>(std::ceil(extent * t.m11())), (x1 - x0) / 2);
+    const int ry = std::min(static_cast<int>(std::ceil(extent * t.m22())), (y1 - y0) / 2);
 
     std::vector<QRect> parts;
     const auto add = [&](int left, int top, int right, int bottom) {
@@ -105,6 +108,11 @@ double FrameComposition::cornerRadius() const
     if (!frame) return 0;
     const double r = frame->cornerRadius;
     return std::isfinite(r) ? std::clamp(r, 0.0, FrameStyle::maxCornerRadius) : 0.0;
+}
+
+double FrameComposition::cornerExtent() const
+{
+    return platform::ContinuousCorners::extent(layout.imageRect, cornerRadius());
 }
 
 bool FrameComposition::hasShadow() const
@@ -199,9 +207,9 @@ bool FrameComposition::paintContent(QPainter& painter, const Content& content) c
         const int y0 = static_cast<int>(std::floor(device.top()));
         const int x1 = static_cast<int>(std::ceil(device.right()));
         const int y1 = static_cast<int>(std::ceil(device.bottom()));
-        // One pixel more than the radius, for the antialiased edge.
-        const int rx = static_cast<int>(std::ceil(radius * world.m11())) + 1;
-        const int ry = static_cast<int>(std::ceil(radius * world.m22())) + 1;
+        // One pixel more than the corner's curve, for the antialiased edge.
+        const int rx = static_cast<int>(std::ceil(cornerExtent() * world.m11())) + 1;
+        const int ry = static_cast<int>(std::ceil(cornerExtent() * world.m22())) + 1;
         if (2 * rx <= x1 - x0 && 2 * ry <= y1 - y0) {
             const std::array<QRect, 4> squares{QRect(x0, y0, rx, ry), QRect(x1 - rx, y0, rx, ry),
                                                QRect(x0, y1 - ry, rx, ry),

@@ -37,6 +37,9 @@ struct FrameComposition {
     // The frame's corner radius in points (0 without a frame). Not scaled with the image:
     // the padding is relative, the radius absolute.
     double cornerRadius() const;
+    // How far from each of the image's corners its rounded outline leaves the straight edges,
+    // in points: the corners are continuous, so further than the radius.
+    double cornerExtent() const;
 
     // Paints the four layers in order. False when a buffer could not be allocated; what was
     // painted is then incomplete.

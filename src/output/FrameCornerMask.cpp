@@ -1,21 +1,12 @@
 #include "output/FrameCornerMask.h"
 
-#include <algorithm>
-#include <cmath>
+#include "platform/ContinuousCorners.h"
 
 namespace snapkin {
 
 QPainterPath roundedOutline(const QRectF& rect, double radius)
 {
-    QPainterPath path;
-    const double r = std::isfinite(radius)
-                         ? std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / 2)
-                         : 0.0;
-    if (r > 0)
-        path.addRoundedRect(rect, r, r);
-    else
-        path.addRect(rect);
-    return path;
+    return platform::ContinuousCorners::roundedRect(rect, radius);
 }
 
 QPainterPath FrameCornerMask::path() const

@@ -15,8 +15,10 @@ struct FrameCornerMask {
     QPainterPath path() const;
 };
 
-// The rounded outline of `rect`; the radius is limited to half the shorter side, and a radius
-// that is not positive and finite gives the plain rectangle.
+// The rounded outline of `rect`, with continuous corners (platform::ContinuousCorners): the
+// image's corners in a frame, its shadow and the editor's corner cover all use it, so they
+// agree. The radius is limited so the corners fit the rectangle; a radius that is not positive
+// and finite gives the plain rectangle.
 QPainterPath roundedOutline(const QRectF& rect, double radius);
 
 } // namespace snapkin

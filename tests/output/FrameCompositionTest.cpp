@@ -1,9 +1,14 @@
 #include "output/FrameComposition.h"
 #include "output/Checkerboard.h"
+#include "output/FrameCornerMask.h"
 #include "output/FrameShadow.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 using namespace snapkin;
 
@@ -118,6 +123,85 @@ TEST(FrameCompositionCorners, QuickCornerClipMatchesAGenericClip)
             }
         EXPECT_LE(worst, 8);
     }
+}
+
+namespace {
+
+// Curvature through three points of a curve (the inverse radius of the circle through them).
+double curvature(QPointF a, QPointF b, QPointF c)
+{
+    const double cross = (b.x() - a.x()) * (c.y() - a.y()) - (b.y() - a.y()) * (c.x() - a.x());
+    const auto len = [](QPointF v) { return std::hypot(v.x(), v.y()); };
+    return 2 * std::abs(cross) / (len(b - a) * len(c - b) * len(c - a));
+}
+
+} // namespace
+
+TEST(FrameCompositionCorners, CornersAreContinuousNotCircular)
+{
+    // The image's outline with the largest radius: its top-right corner, sampled by length from
+    // where the top edge's straight part ends.
+    const double r = 40;
+    const QRectF rect(0, 0, 400, 300);
+    const QPainterPath outline = roundedOutline(rect, r);
+    EXPECT_EQ(outline.boundingRect(), rect);
+    const double total = outline.length();
+    const auto at = [&](double length) { return outline.pointAtPercent(outline.percentAtLength(length)); };
+
+    // Where the outline leaves the top edge: on a circular arc that is r from the corner.
+    double leave = 0;
+    for (double s = 0; s < total / 4; s += 0.05)
+        if (at(s).y() > 1e-3) {
+            leave = s - 0.05;
+            break;
+        }
+    const QPointF start = at(leave);
+    EXPECT_NEAR(400 - start.x(), 1.5 * r, 0.1 * r) << "the curve begins further out than r";
+
+    // The curvature starts from nothing, grows steadily to its peak on the diagonal and falls
+    // back to nothing on the right edge; a circular arc has 1 / r all along.
+    const double h = 1.0;
+    std::vector<double> ks;
+    std::vector<QPointF> points;
+    for (double s = leave + h; at(s + h).x() < 400 - 1e-3; s += h) {
+        ks.push_back(curvature(at(s - h), at(s), at(s + h)));
+        points.push_back(at(s));
+    }
+    ASSERT_GT(ks.size(), 20u);
+    EXPECT_LT(ks.front() * r, 0.1) << "at the start of the curve";
+    EXPECT_LT(ks.back() * r, 0.1) << "at the end of the curve";
+    const size_t top = size_t(std::max_element(ks.begin(), ks.end()) - ks.begin());
+    for (size_t i = 1; i < ks.size(); ++i) {
+        if (i <= top) EXPECT_GE(ks[i] * r, ks[i - 1] * r - 0.01) << i;
+        else EXPECT_LE(ks[i] * r, ks[i - 1] * r + 0.01) << i;
+    }
+    const double peak = ks[top];
+    const QPointF peakPoint = points[top];
+    EXPECT_GT(peak * r, 1.0);
+    EXPECT_LT(peak * r, 1.6);
+    // The corner is as deep as a circular one: the peak lies on the diagonal, 0.29 r in.
+    EXPECT_NEAR(400 - peakPoint.x(), (1 - 1 / std::sqrt(2.0)) * r, 1.5);
+    EXPECT_NEAR(peakPoint.y(), (1 - 1 / std::sqrt(2.0)) * r, 1.5);
+
+    // Symmetric: every corner is the mirror image of its neighbours.
+    const QTransform mirrorX = QTransform::fromTranslate(400, 0).scale(-1, 1);
+    const QTransform mirrorY = QTransform::fromTranslate(0, 300).scale(1, -1);
+    for (double s = 0; s < total; s += 3.7) {
+        const QPointF p = at(s);
+        for (const QTransform& m : {mirrorX, mirrorY}) {
+            const QPointF q = m.map(p);
+            // On the outline: just inside is in the shape, just outside is not.
+            const QPointF inward = (QPointF(200, 150) - q) / std::hypot(200 - q.x(), 150 - q.y());
+            EXPECT_TRUE(outline.contains(q + 0.05 * inward)) << q.x() << "," << q.y();
+            EXPECT_FALSE(outline.contains(q - 0.05 * inward)) << q.x() << "," << q.y();
+        }
+    }
+
+    // The editor's corner cover is exactly the rest of the rectangle.
+    const QPainterPath cover = FrameCornerMask{rect, r}.path();
+    const QPointF offEdge = at(leave + 0.3 * r);
+    EXPECT_TRUE(cover.contains(QPointF(offEdge.x(), offEdge.y() / 2)));
+    EXPECT_FALSE(cover.contains(QPointF(offEdge.x(), offEdge.y() + 0.5)));
 }
 
 TEST(FrameCompositionShadow, NumbersFollowTheMargins)
