@@ -5,6 +5,7 @@
 #include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
+#include "platform/SrgbConversion.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -128,7 +129,8 @@ void CollageService::createFromPanel(CollageLayout layout, QWidget* parent)
     QList<QImage> images;
     for (const QString& file : files) {
         auto image = platform::readImage(file);
-        if (image) images.append(*image);
+        // Drawn into one new picture, which carries no profile: each in sRGB first.
+        if (image && platform::convertToSrgb(*image)) images.append(*image);
     }
     if (images.isEmpty()) {
         failed(L10n::text("None of the chosen files could be opened as an image."), parent);

@@ -1,5 +1,7 @@
 #include "platform/ImageBudget.h"
 
+#include "platform/SrgbConversion.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -18,9 +20,12 @@ ImageReadLimits ImageBudget::limits()
     return ImageReadLimits{};
 }
 
-std::expected<BaseImage, ImageReadError> ImageBudget::accept(const QImage& image)
+std::expected<BaseImage, ImageReadError> ImageBudget::accept(QImage image)
 {
     if (image.isNull() || !admits(image.size())) return std::unexpected(ImageReadError::tooLarge);
+    // Before the conversion to premultiplied pixels, which would cost precision in the
+    // colour transform. Decoded images come here unshared, so this works in place.
+    if (!convertToSrgb(image)) return std::unexpected(ImageReadError::tooLarge);
     BaseImage converted(image);
     // BaseImage converts to ARGB32 premultiplied and stays null when that runs out of memory.
     if (converted.isNull()) return std::unexpected(ImageReadError::tooLarge);
@@ -32,7 +37,7 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decode(QIODevice& device)
     if (device.size() > maxEncodedBytes) return std::unexpected(ImageReadError::tooLarge);
     auto image = readImage(device, limits());
     if (!image) return std::unexpected(image.error());
-    return accept(*image);
+    return accept(std::move(*image));
 }
 
 std::expected<BaseImage, ImageReadError> ImageBudget::decode(const QString& path)
@@ -50,7 +55,7 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decode(const QByteArray& b
     if (bytes.size() > maxEncodedBytes) return std::unexpected(ImageReadError::tooLarge);
     auto image = readImage(bytes, limits());
     if (!image) return std::unexpected(image.error());
-    return accept(*image);
+    return accept(std::move(*image));
 }
 
 } // namespace snapkin::platform

@@ -47,9 +47,10 @@ public:
     static std::expected<BaseImage, ImageReadError> decode(QIODevice& device);
     static std::expected<BaseImage, ImageReadError> decode(const QByteArray& bytes);
     // A picture that came decoded (a conversion's result, a QImage handed over by Qt) checked
-    // against the budget and converted for an editor. A null image is one that a conversion
-    // could not make: tooLarge.
-    static std::expected<BaseImage, ImageReadError> accept(const QImage& image);
+    // against the budget and converted for an editor: to sRGB when it carries another colour
+    // profile, and to premultiplied pixels. A null image is one that a conversion could not
+    // make: tooLarge.
+    static std::expected<BaseImage, ImageReadError> accept(QImage image);
 };
 
 } // namespace snapkin::platform

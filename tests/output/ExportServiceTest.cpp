@@ -1,7 +1,11 @@
 #include "output/ExportService.h"
+#include "output/FlattenService.h"
+#include "platform/ImageBudget.h"
 #include "platform/Defaults.h"
 
+#include <QColorSpace>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QPainter>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -173,4 +177,34 @@ TEST(ExportServiceJpegQuality, FractionBecomesLibjpegPercent)
     EXPECT_EQ(ExportService::jpegQualityPercent(1.0), 100);
     EXPECT_EQ(ExportService::jpegQualityPercent(1.7), 100);
     EXPECT_EQ(ExportService::jpegQualityPercent(qQNaN()), 0);
+}
+
+TEST(ExportServiceColour, AnImageInDisplayP3LeavesInSrgbInEveryFormat)
+{
+    // (200, 100, 50) in Display P3 is (215, 93, 31) in sRGB; the files are written untagged.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage p3(64, 48, QImage::Format_RGB32);
+    p3.fill(QColor(200, 100, 50));
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QString path = dir.filePath("p3.png");
+    ASSERT_TRUE(p3.save(path, "PNG"));
+
+    const auto opened = platform::ImageBudget::decode(path);
+    ASSERT_TRUE(opened.has_value());
+    const auto flat = FlattenService::flatten(FlattenService::Input{*opened, {}, {}, {}});
+    ASSERT_TRUE(flat.has_value());
+    for (ExportFormat format : {ExportFormat::png, ExportFormat::jpeg, ExportFormat::webp}) {
+        SCOPED_TRACE(toRaw(format).toStdString());
+        const auto data = ExportService::shared().data(BaseImage(*flat), format, 1.0);
+        ASSERT_TRUE(data.has_value());
+        const QImage back = format == ExportFormat::webp ? decodeWebP(*data)
+                            : format == ExportFormat::png ? decodeWithQt(*data, "PNG")
+                                                          : decodeWithQt(*data, "JPEG");
+        ASSERT_FALSE(back.isNull());
+        const QRgb centre = back.pixel(32, 24);
+        EXPECT_NEAR(qRed(centre), 215, 2);
+        EXPECT_NEAR(qGreen(centre), 93, 2);
+        EXPECT_NEAR(qBlue(centre), 31, 2);
+    }
 }

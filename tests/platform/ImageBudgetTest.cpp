@@ -3,6 +3,7 @@
 #include "support/HostileImages.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -139,4 +140,38 @@ TEST(ImageBudget, AnImageWhoseMemoryRunsOutIsTooLargeNotDamaged)
     ASSERT_FALSE(jpeg.isEmpty());
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(_exit(decodedWithLittleMemory(jpeg)), ::testing::ExitedWithCode(3), "");
+}
+
+TEST(ImageBudget, OnlyImagesWithAnotherProfileAreConvertedToSrgb)
+{
+    // A capture (no profile) and an sRGB image keep their pixels, shared, not copied.
+    QImage capture(40, 30, QImage::Format_ARGB32_Premultiplied);
+    capture.fill(QColor(200, 100, 50));
+    const auto kept = ImageBudget::accept(capture);
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(kept->image().cacheKey(), capture.cacheKey());
+    QImage srgb = capture.copy();
+    srgb.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    const auto same = ImageBudget::accept(srgb);
+    ASSERT_TRUE(same.has_value());
+    EXPECT_EQ(same->image().cacheKey(), srgb.cacheKey());
+
+    // Display P3 pixels come in as their sRGB colours, whatever the way in.
+    QImage p3(40, 30, QImage::Format_RGB32);
+    p3.fill(QColor(200, 100, 50));
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(p3.save(&buffer, "PNG"));
+    }
+    for (const auto& opened : {ImageBudget::accept(p3), ImageBudget::decode(png)}) {
+        ASSERT_TRUE(opened.has_value());
+        const QRgb pixel = opened->image().pixel(20, 15);
+        EXPECT_NEAR(qRed(pixel), 215, 1);
+        EXPECT_NEAR(qGreen(pixel), 93, 1);
+        EXPECT_NEAR(qBlue(pixel), 31, 1);
+        EXPECT_EQ(opened->image().colorSpace(), QColorSpace(QColorSpace::SRgb));
+    }
 }
