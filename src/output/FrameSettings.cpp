@@ -5,6 +5,7 @@
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/PngEncoder.h"
+#include "platform/SrgbConversion.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,14 +105,14 @@ std::optional<QString> FrameSettings::logoPath()
 
 std::expected<QByteArray, FrameSettings::LogoError> FrameSettings::importLogo(const QString& path)
 {
-    // The reader applies the orientation tag, so the copy stands upright.
+    // Decoded reduced, so a photo of any size becomes a logo without taking its full size in
+    // memory; the reader applies the orientation tag, so the copy stands upright.
     platform::ImageReadLimits limits;
+    limits.maxSide = maxLogoSide;
     auto decoded = platform::readImage(path, limits);
     if (!decoded || decoded->isNull()) return std::unexpected(LogoError::unreadable);
-    QImage logo = *decoded;
-    if (logo.width() > maxLogoSide || logo.height() > maxLogoSide)
-        logo = logo.scaled(maxLogoSide, maxLogoSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (logo.isNull()) return std::unexpected(LogoError::unreadable);
+    QImage logo = std::move(*decoded);
+    if (!platform::convertToSrgb(logo)) return std::unexpected(LogoError::unreadable);
     logo.setDevicePixelRatio(1.0);
     const auto png = platform::PngEncoder::encode(logo);
     if (!png) return std::unexpected(LogoError::unreadable);

@@ -350,6 +350,23 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         return pixels > limits.maxPixels || pixels * 4 > allocationLimit;
     };
 
+    // The size asked for (ImageReadLimits::maxSide), and what a JPEG decoder reduced by a
+    // power of two up to 8 makes on the way there.
+    const auto fitted = [&](QSize size) {
+        const int longer = std::max(size.width(), size.height());
+        if (limits.maxSide <= 0 || longer <= limits.maxSide) return size;
+        return size.scaled(limits.maxSide, limits.maxSide, Qt::KeepAspectRatio).expandedTo({1, 1});
+    };
+    const auto jpegDecoded = [&](QSize size) {
+        const QSize wanted = fitted(size);
+        int denominator = 8;
+        while (denominator > 1 && (size.width() / denominator < wanted.width() ||
+                                   size.height() / denominator < wanted.height()))
+            denominator /= 2;
+        return QSize((size.width() + denominator - 1) / denominator,
+                     (size.height() + denominator - 1) / denominator);
+    };
+
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
     const auto format = formatFromContent(device.read(16));
     if (!format) return std::unexpected(ImageReadError::unreadable);
@@ -358,8 +375,9 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (*format == "jpeg") {
         const auto jpeg = readJpegHeader(device);
         if (!jpeg || jpeg->size.isEmpty()) return std::unexpected(ImageReadError::unreadable);
-        if (tooLarge(jpeg->size) ||
-            jpeg->coefficientBytes + qint64(jpeg->size.width()) * jpeg->size.height() * 4 >
+        const QSize decoded = jpegDecoded(jpeg->size);
+        if (tooLarge(fitted(jpeg->size)) ||
+            jpeg->coefficientBytes + qint64(decoded.width()) * decoded.height() * 4 >
                 allocationLimit) {
             return std::unexpected(ImageReadError::tooLarge);
         }
@@ -367,7 +385,9 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (*format == "gif") {
         const auto screen = gifScreenSize(device);
         if (!screen) return std::unexpected(ImageReadError::unreadable);
-        if (tooLarge(*screen)) return std::unexpected(ImageReadError::tooLarge);
+        if (tooLarge(fitted(*screen)) ||
+            qint64(screen->width()) * screen->height() * 4 > allocationLimit)
+            return std::unexpected(ImageReadError::tooLarge);
     }
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
 
@@ -378,7 +398,15 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     reader.setAutoTransform(false);
     reader.setAllocationLimit(limits.allocationLimitMB);
     const QSize declared = reader.size();
-    if (declared.isValid() && tooLarge(declared)) return std::unexpected(ImageReadError::tooLarge);
+    if (declared.isValid() && tooLarge(fitted(declared)))
+        return std::unexpected(ImageReadError::tooLarge);
+    if (declared.isValid() && fitted(declared) != declared) {
+        // Only a JPEG is decoded reduced; the others take their full size first.
+        const QSize decoded = *format == "jpeg" ? jpegDecoded(declared) : declared;
+        if (qint64(decoded.width()) * decoded.height() * 4 > allocationLimit)
+            return std::unexpected(ImageReadError::tooLarge);
+        reader.setScaledSize(fitted(declared));
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         // Qt reports an allocation refusal or a failed allocation as an invalid image.

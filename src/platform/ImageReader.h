@@ -32,6 +32,11 @@ inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
 struct ImageReadLimits {
     qint64 maxPixels = imageBudgetBytes / 4; // 33.5 megapixels
     int allocationLimitMB = int(3 * imageBudgetBytes / (1024 * 1024));
+    // When positive, the image is decoded reduced so that its longer side is at most this many
+    // pixels, aspect ratio kept (a JPEG at a fraction of its size, other formats at full size
+    // and then scaled). The pixel cap then holds for the reduced image; the allocation limit
+    // still bounds what the decoder takes on the way.
+    int maxSide = 0;
 };
 
 std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLimits limits = {});

@@ -149,6 +149,14 @@ TEST_F(FrameSettingsTest, ImportedLogosAreScaledToAtMost1024Pixels)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), *png);
 
+    // A photo over the editor's image budget is read reduced, never whole.
+    const auto large = FrameSettings::importLogo(writeImage("large.jpg", QSize(8000, 6000), "JPEG"));
+    ASSERT_TRUE(large.has_value());
+    EXPECT_EQ(platform::readImage(*large)->size(), QSize(1024, 768));
+    const auto tall = FrameSettings::importLogo(writeImage("tall.png", QSize(3000, 12000)));
+    ASSERT_TRUE(tall.has_value());
+    EXPECT_EQ(platform::readImage(*tall)->size(), QSize(256, 1024));
+
     // Small images are kept at their size.
     const auto small = FrameSettings::importLogo(writeImage("small.png", QSize(64, 32)));
     ASSERT_TRUE(small.has_value());
