@@ -115,8 +115,11 @@ TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
     EXPECT_TRUE(near(pixel(shot, inside.x(), inside.y()), red));
     EXPECT_TRUE(near(pixel(shot, placed.left() + 3, placed.top() + 3), red));
 
-    EXPECT_TRUE(waitUntil([&] { return test::isMapped(editorID); }));
-    EXPECT_EQ(editor->frameGeometry(), placed);
+    // Mapped again first, then the window manager puts the frame back: wait for the position.
+    EXPECT_TRUE(waitUntil([&] {
+        return test::isMapped(editorID) && editor->frameGeometry() == placed;
+    })) << "back at " << editor->frameGeometry().x() << "," << editor->frameGeometry().y()
+        << " instead of " << placed.x() << "," << placed.y();
     store.setHasUnsavedChanges(false);
     editor->close();
 }
