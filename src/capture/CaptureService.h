@@ -48,6 +48,8 @@ struct CaptureAlert {
     QString informativeText;
     QStringList buttons;
     int defaultButton = 0;
+    // With the warning icon; otherwise the default style, which shows the application's icon.
+    bool warning = false;
 };
 
 // Runs every screen capture, from the request to the delivered picture or the one failure

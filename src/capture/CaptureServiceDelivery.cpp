@@ -92,7 +92,8 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
             showAlert(CaptureAlert{L10n::text("Couldn't copy the image"),
                                    L10n::text("Nothing was put on the clipboard."),
                                    {L10n::text("OK")},
-                                   0},
+                                   0,
+                                   true},
                       [](int) {});
             break;
         }
@@ -173,7 +174,10 @@ void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int
     }
     // Application-modal, but shown without exec(): the capture's continuations never wait in a
     // nested event loop.
-    auto* box = new QMessageBox(QMessageBox::Warning, alert.message, alert.message);
+    auto* box = new QMessageBox(alert.warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                                alert.message, alert.message);
+    if (!alert.warning && !QGuiApplication::windowIcon().isNull())
+        box->setIconPixmap(QGuiApplication::windowIcon().pixmap(64));
     box->setInformativeText(alert.informativeText);
     box->setWindowModality(Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
