@@ -18,6 +18,11 @@ namespace {
 
 using Entry = KeyCodes::Entry;
 
+constexpr int keypad(Qt::Key key)
+{
+    return int(Qt::KeypadModifier) | int(key);
+}
+
 constexpr Entry table[] = {
     // Letters.
     {0, XK_a, Qt::Key_A},
@@ -106,6 +111,24 @@ constexpr Entry table[] = {
     {79, XK_F18, Qt::Key_F18},
     {80, XK_F19, Qt::Key_F19},
     {90, XK_F20, Qt::Key_F20},
+    // The keypad.
+    {82, XK_KP_0, keypad(Qt::Key_0)},
+    {83, XK_KP_1, keypad(Qt::Key_1)},
+    {84, XK_KP_2, keypad(Qt::Key_2)},
+    {85, XK_KP_3, keypad(Qt::Key_3)},
+    {86, XK_KP_4, keypad(Qt::Key_4)},
+    {87, XK_KP_5, keypad(Qt::Key_5)},
+    {88, XK_KP_6, keypad(Qt::Key_6)},
+    {89, XK_KP_7, keypad(Qt::Key_7)},
+    {91, XK_KP_8, keypad(Qt::Key_8)},
+    {92, XK_KP_9, keypad(Qt::Key_9)},
+    {65, XK_KP_Decimal, keypad(Qt::Key_Period)},
+    {67, XK_KP_Multiply, keypad(Qt::Key_Asterisk)},
+    {69, XK_KP_Add, keypad(Qt::Key_Plus)},
+    {75, XK_KP_Divide, keypad(Qt::Key_Slash)},
+    {76, XK_KP_Enter, keypad(Qt::Key_Enter)},
+    {78, XK_KP_Subtract, keypad(Qt::Key_Minus)},
+    {81, XK_KP_Equal, keypad(Qt::Key_Equal)},
 };
 
 template <typename Pred> std::optional<Entry> find(Pred pred)
@@ -124,7 +147,23 @@ std::span<const Entry> KeyCodes::entries()
 
 std::optional<Entry> KeyCodes::forVirtualKey(std::uint32_t virtualKey)
 {
+    if (virtualKey & otherKeyBit) {
+        const std::uint32_t keysym = virtualKey & ~otherKeyBit;
+        // A listed key has its own code; the other form of it is no key.
+        if (!isOtherKey(keysym) || forKeysym(keysym)) return std::nullopt;
+        return Entry{virtualKey, keysym, 0};
+    }
     return find([&](const Entry& e) { return e.virtualKey == virtualKey; });
+}
+
+bool KeyCodes::isOtherKey(std::uint32_t keysym)
+{
+    if (keysym == XCB_NO_SYMBOL || keysym == XK_VoidSymbol) return false;
+    if (keysym >= XK_Shift_L && keysym <= XK_Hyper_R) return false; // modifiers, Caps/Shift Lock
+    if (keysym >= 0xfe01 && keysym <= 0xfe0f) return false;         // ISO level and group keys
+    if (keysym == XK_Mode_switch || keysym == XK_Num_Lock) return false;
+    // Keysyms are 29-bit values.
+    return keysym < otherKeyBit >> 2;
 }
 
 std::optional<Entry> KeyCodes::forKeysym(std::uint32_t keysym)
@@ -138,6 +177,8 @@ std::optional<Entry> KeyCodes::forQtKey(int qtKey)
     // Shift+Tab reaches widgets as Backtab; the key is still Tab.
     if (qtKey == Qt::Key_Backtab) qtKey = Qt::Key_Tab;
     if (qtKey == Qt::Key_Enter) qtKey = Qt::Key_Return;
+    // A keypad key is listed with its flag; any other modifier bit names no key.
+    if (qtKey & ~int(Qt::KeypadModifier) & int(Qt::KeyboardModifierMask)) return std::nullopt;
     return find([&](const Entry& e) { return e.qtKey == qtKey; });
 }
 
@@ -177,8 +218,22 @@ std::optional<Entry> KeyCodes::forX11Keycode(quint32 keycode)
         if (keysym != XCB_NO_SYMBOL) entry = forKeysym(keysym);
         if (entry) break;
     }
+    if (!entry) {
+        const xcb_keysym_t unshifted = xcb_key_symbols_get_keysym(symbols, xcb_keycode_t(keycode), 0);
+        if (isOtherKey(unshifted)) entry = Entry{otherKeyBit | unshifted, unshifted, 0};
+    }
     xcb_key_symbols_free(symbols);
     return entry;
+}
+
+std::optional<Entry> KeyCodes::forKeyPress(int qtKey, Qt::KeyboardModifiers modifiers,
+                                           quint32 x11Keycode)
+{
+    if (x11Keycode != 0 && canReadX11Keycodes()) return forX11Keycode(x11Keycode);
+    if (modifiers & Qt::KeypadModifier) {
+        if (auto keypad = forQtKey(int(Qt::KeypadModifier) | qtKey)) return keypad;
+    }
+    return forQtKey(qtKey);
 }
 
 } // namespace snapkin::platform

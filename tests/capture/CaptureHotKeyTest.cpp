@@ -1,5 +1,6 @@
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "platform/Defaults.h"
+#include "platform/KeyCodes.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>
@@ -123,8 +124,7 @@ TEST(CaptureHotKeyFromPress, NeedsCtrlAltOrSuperExceptForFunctionKeys)
 
 TEST(CaptureHotKeyFromPress, ReadsTheKeyAndOnlyTheFourModifiers)
 {
-    EXPECT_EQ(press(Qt::Key_5,
-                    Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::KeypadModifier),
+    EXPECT_EQ(press(Qt::Key_5, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier),
               CaptureHotKey::builtIn(CaptureAction::frontWindow));
     EXPECT_EQ(press(Qt::Key_Return, Qt::ControlModifier)->keyLabel, "Return");
     EXPECT_EQ(press(Qt::Key_Backspace, Qt::AltModifier)->keyLabel, "Backspace");
@@ -153,4 +153,35 @@ TEST_F(CaptureHotKeyTest, ConflictComparesKeyAndModifiersOnlyAndSkipsTheExcluded
     EXPECT_EQ(CaptureHotKey::conflict({21, ctrlAlt | CaptureHotKey::shiftMask, "4"},
                                       CaptureAction::lastRegion),
               std::nullopt);
+}
+
+TEST(CaptureHotKeyFromPress, KeypadKeysAreKeysOfTheirOwn)
+{
+    constexpr std::uint32_t ctrlAltShift = ctrlAlt | CaptureHotKey::shiftMask;
+    const auto five = press(Qt::Key_5, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier |
+                                           Qt::KeypadModifier);
+    ASSERT_TRUE(five);
+    EXPECT_EQ(five->keyCode, 87u);
+    EXPECT_EQ(five->modifiers, ctrlAltShift);
+    EXPECT_FALSE(five->sameCombination(CaptureHotKey::builtIn(CaptureAction::frontWindow)));
+    EXPECT_EQ(five->keySequence(), QKeySequence(Qt::ControlModifier | Qt::AltModifier |
+                                                Qt::ShiftModifier | Qt::KeypadModifier | Qt::Key_5));
+    EXPECT_EQ(press(Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier)->keyCode, 76u);
+    EXPECT_EQ(press(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier)->keyCode, 69u);
+    EXPECT_EQ(press(Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier)->keyCode, 67u);
+    // Enter of the main block is Return.
+    EXPECT_EQ(press(Qt::Key_Enter, Qt::AltModifier)->keyCode, 36u);
+    EXPECT_FALSE(press(Qt::Key_5, Qt::KeypadModifier)); // a modifier is still needed
+}
+
+TEST(CaptureHotKeyDisplay, AKeyWithoutANameShowsItsLabel)
+{
+    const std::uint32_t print = platform::KeyCodes::otherKeyBit | 0xff61; // XK_Print
+    const CaptureHotKey ctrlPrint{print, CaptureHotKey::ctrlMask, "Key 107"};
+    EXPECT_TRUE(ctrlPrint.keySequence().isEmpty());
+    EXPECT_EQ(ctrlPrint.displayString(), "Ctrl+Key 107");
+    EXPECT_TRUE(ctrlPrint.isUsableGlobally());
+    // Alone it would take the key from every program, as any other key without a modifier.
+    EXPECT_FALSE((CaptureHotKey{print, 0, "Key 107"}).isUsableGlobally());
+    EXPECT_FALSE((CaptureHotKey{print, CaptureHotKey::shiftMask, "Key 107"}).isUsableGlobally());
 }

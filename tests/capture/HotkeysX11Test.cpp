@@ -269,6 +269,54 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
     EXPECT_EQ(window.recorder()->message(), "Already used by Capture Window");
 }
 
+TEST_F(HotkeysX11Test, KeypadKeysAndKeysWithoutANameAreRecordedAndServe)
+{
+    service().reload();
+    RecorderWindow window(CaptureAction::region);
+    ASSERT_TRUE(window.active());
+    HotKeyRecorder* recorder = window.recorder();
+    recorder->setOnChange([&](const CaptureHotKey&) { service().reload(); });
+
+    // The keypad's Enter is a key of its own, apart from Return.
+    ASSERT_TRUE(window.startRecording());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+KP_Enter"}));
+    ASSERT_TRUE(window.recordingEnded());
+    EXPECT_EQ(CaptureHotKey::load(CaptureAction::region).keyCode, 76u);
+    EXPECT_EQ(recorder->text(), QKeySequence(Qt::ControlModifier | Qt::AltModifier |
+                                             Qt::KeypadModifier | Qt::Key_Enter)
+                                    .toString(QKeySequence::NativeText));
+    EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+Return", "ctrl+alt+KP_Enter"}));
+    EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::region});
+
+    // A keypad digit, with Num Lock on as when typing numbers.
+    ASSERT_TRUE(xdotool({"key", "Num_Lock"}));
+    ASSERT_TRUE(window.startRecording());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+KP_7"}));
+    ASSERT_TRUE(window.recordingEnded());
+    EXPECT_EQ(CaptureHotKey::load(CaptureAction::region).keyCode, 89u);
+    EXPECT_EQ(CaptureHotKey::load(CaptureAction::region).modifiers,
+              CaptureHotKey::ctrlMask | CaptureHotKey::altMask);
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+KP_7"}));
+    EXPECT_EQ(runsAfter(captures, 2), (QList{CaptureAction::region, CaptureAction::region}));
+
+    // Print has no code in the stored model: it is known by its number. Alone it is refused,
+    // and the recorder keeps waiting.
+    ASSERT_TRUE(window.startRecording());
+    ASSERT_TRUE(xdotool({"key", "Print"}));
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(recorder->isRecording());
+    ASSERT_TRUE(xdotool({"key", "ctrl+Print"}));
+    ASSERT_TRUE(window.recordingEnded());
+    const CaptureHotKey print = CaptureHotKey::load(CaptureAction::region);
+    EXPECT_TRUE(print.keyLabel.startsWith("Key ")) << print.keyLabel.toStdString();
+    EXPECT_EQ(recorder->text(), "Ctrl+" + print.keyLabel);
+    EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
+    ASSERT_TRUE(xdotool({"key", "ctrl+Print"}));
+    EXPECT_EQ(runsAfter(captures, 3), (QList{CaptureAction::region, CaptureAction::region,
+                                             CaptureAction::region}));
+}
+
 TEST_F(HotkeysX11Test, AFunctionKeyServesAloneAndSuperNeedsAKeyThatGivesIt)
 {
     CaptureHotKey{96, 0, "F5"}.save(CaptureAction::fullScreen);

@@ -36,7 +36,7 @@ TEST(KeyCodes, CapitalKeysymsAndShiftTabFindTheirKeys)
     EXPECT_EQ(KeyCodes::forQtKey(Qt::Key_Enter)->virtualKey, 36u);
 }
 
-TEST(KeyCodes, ModifiersLocksEscapeKeypadAndForeignLettersAreNotListed)
+TEST(KeyCodes, ModifiersLocksEscapeAndForeignLettersAreNotListed)
 {
     for (int key : {int(Qt::Key_Control), int(Qt::Key_Shift), int(Qt::Key_Alt), int(Qt::Key_Meta),
                     int(Qt::Key_Super_L), int(Qt::Key_CapsLock), int(Qt::Key_NumLock),
@@ -45,7 +45,7 @@ TEST(KeyCodes, ModifiersLocksEscapeKeypadAndForeignLettersAreNotListed)
         EXPECT_FALSE(KeyCodes::forQtKey(key)) << key;
     }
     for (std::uint32_t keysym :
-         {XK_Caps_Lock, XK_Escape, XK_KP_5, XK_percent, XK_eacute, XK_Control_L, XK_Num_Lock}) {
+         {XK_Caps_Lock, XK_Escape, XK_KP_Begin, XK_percent, XK_eacute, XK_Control_L, XK_Num_Lock}) {
         EXPECT_FALSE(KeyCodes::forKeysym(keysym)) << keysym;
     }
     EXPECT_FALSE(KeyCodes::forVirtualKey(53)); // Escape
@@ -57,4 +57,35 @@ TEST(KeyCodes, NoX11KeycodesWithoutAnXServer)
     // Unit tests run offscreen.
     EXPECT_FALSE(KeyCodes::canReadX11Keycodes());
     EXPECT_FALSE(KeyCodes::forX11Keycode(13));
+}
+
+TEST(KeyCodes, TheKeypadHasTheStoredModelsCodes)
+{
+    EXPECT_EQ(KeyCodes::forKeysym(XK_KP_0)->virtualKey, 82u);
+    EXPECT_EQ(KeyCodes::forKeysym(XK_KP_7)->virtualKey, 89u);
+    EXPECT_EQ(KeyCodes::forKeysym(XK_KP_8)->virtualKey, 91u);
+    EXPECT_EQ(KeyCodes::forKeysym(XK_KP_Enter)->virtualKey, 76u);
+    EXPECT_EQ(KeyCodes::forKeysym(XK_KP_Subtract)->virtualKey, 78u);
+    EXPECT_EQ(KeyCodes::forQtKey((Qt::KeypadModifier | Qt::Key_5).toCombined())->virtualKey, 87u);
+    EXPECT_EQ(KeyCodes::forKeyPress(Qt::Key_5, Qt::KeypadModifier, 0)->virtualKey, 87u);
+    EXPECT_EQ(KeyCodes::forKeyPress(Qt::Key_5, Qt::NoModifier, 0)->virtualKey, 23u);
+    // Any other modifier bit in a Qt key names no key.
+    EXPECT_FALSE(KeyCodes::forQtKey((Qt::ControlModifier | Qt::Key_5).toCombined()));
+}
+
+TEST(KeyCodes, OtherKeysAreKnownByTheirKeysymButNeverModifiersOrLocks)
+{
+    const auto print = KeyCodes::forVirtualKey(KeyCodes::otherKeyBit | XK_Print);
+    ASSERT_TRUE(print);
+    EXPECT_EQ(print->keysym, std::uint32_t(XK_Print));
+    EXPECT_EQ(print->qtKey, 0);
+    EXPECT_TRUE(KeyCodes::forVirtualKey(KeyCodes::otherKeyBit | XK_Pause));
+    EXPECT_TRUE(KeyCodes::forVirtualKey(KeyCodes::otherKeyBit | XK_eacute));
+    for (std::uint32_t keysym : {XK_Shift_L, XK_Control_R, XK_Alt_L, XK_Super_L, XK_Caps_Lock,
+                                 XK_Num_Lock, XK_ISO_Level3_Shift, XK_Mode_switch}) {
+        EXPECT_FALSE(KeyCodes::isOtherKey(keysym)) << keysym;
+        EXPECT_FALSE(KeyCodes::forVirtualKey(KeyCodes::otherKeyBit | keysym)) << keysym;
+    }
+    // A listed key has one code only.
+    EXPECT_FALSE(KeyCodes::forVirtualKey(KeyCodes::otherKeyBit | XK_a));
 }

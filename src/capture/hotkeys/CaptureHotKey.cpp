@@ -130,16 +130,17 @@ Qt::KeyboardModifiers CaptureHotKey::qtModifiers() const
 QKeySequence CaptureHotKey::keySequence() const
 {
     const auto entry = KeyCodes::forVirtualKey(keyCode);
-    if (!entry) return {};
-    return QKeySequence(QKeyCombination(qtModifiers(), Qt::Key(entry->qtKey)));
+    if (!entry || entry->qtKey == 0) return {};
+    return QKeySequence(QKeyCombination::fromCombined(entry->qtKey | qtModifiers().toInt()));
 }
 
 QString CaptureHotKey::displayString() const
 {
     const QKeySequence sequence = keySequence();
     if (!sequence.isEmpty()) return sequence.toString(QKeySequence::NativeText);
-    // A key this system does not list (a hand-edited setting): the modifiers as the desktop
-    // writes them, then the stored label.
+    // A key without a Qt name (Print, a letter of another language) or one this system does
+    // not know (a hand-edited setting): the modifiers as the desktop writes them, then the
+    // stored label.
     const QString withSpace = QKeySequence(QKeyCombination(qtModifiers(), Qt::Key_Space))
                                   .toString(QKeySequence::NativeText);
     const QString space = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
@@ -176,9 +177,25 @@ QString CaptureHotKey::keyLabelFor(std::uint32_t keyCode)
         break;
     }
     const auto entry = KeyCodes::forVirtualKey(keyCode);
-    if (!entry) return QStringLiteral("Key %1").arg(keyCode);
-    return QKeySequence(entry->qtKey).toString(QKeySequence::NativeText);
+    if (!entry || entry->qtKey == 0) return QStringLiteral("Key %1").arg(keyCode);
+    return QKeySequence(QKeyCombination::fromCombined(entry->qtKey))
+        .toString(QKeySequence::NativeText);
 }
+
+namespace {
+
+// The character a keysym types, for keys without a Qt name: Latin-1 keysyms are their code
+// points, and Unicode keysyms carry theirs over 0x01000000.
+QString keysymText(std::uint32_t keysym)
+{
+    char32_t c = 0;
+    if ((keysym >= 0x21 && keysym <= 0x7e) || (keysym >= 0xa1 && keysym <= 0xff)) c = keysym;
+    else if (keysym >= 0x01000100 && keysym <= 0x0110ffff) c = keysym - 0x01000000;
+    if (c == 0 || !QChar::isPrint(c)) return {};
+    return QString::fromUcs4(&c, 1).toUpper();
+}
+
+} // namespace
 
 std::optional<CaptureHotKey> CaptureHotKey::from(const QKeyEvent& event)
 {
@@ -190,8 +207,7 @@ std::optional<CaptureHotKey> CaptureHotKey::from(int qtKey, Qt::KeyboardModifier
 {
     // Under X11 the physical key decides, so Shift (which turns 5 into %) does not change the
     // key; without an X keycode (offscreen) Qt's key is all there is.
-    const bool useX11 = x11Keycode != 0 && KeyCodes::canReadX11Keycodes();
-    const auto entry = useX11 ? KeyCodes::forX11Keycode(x11Keycode) : KeyCodes::forQtKey(qtKey);
+    const auto entry = KeyCodes::forKeyPress(qtKey, held, x11Keycode);
     if (!entry) return std::nullopt;
 
     CaptureHotKey key;
@@ -200,7 +216,13 @@ std::optional<CaptureHotKey> CaptureHotKey::from(int qtKey, Qt::KeyboardModifier
     if (held & Qt::AltModifier) key.modifiers |= altMask;
     if (held & Qt::ShiftModifier) key.modifiers |= shiftMask;
     if (held & Qt::MetaModifier) key.modifiers |= superMask;
-    key.keyLabel = keyLabelFor(key.keyCode);
+    if (entry->qtKey != 0) {
+        key.keyLabel = keyLabelFor(key.keyCode);
+    } else {
+        // Another key: the character it types, else the number of the physical key.
+        key.keyLabel = keysymText(entry->keysym);
+        if (key.keyLabel.isEmpty()) key.keyLabel = QStringLiteral("Key %1").arg(x11Keycode);
+    }
     if (!key.isUsableGlobally()) return std::nullopt;
     return key;
 }

@@ -61,16 +61,17 @@ struct CaptureHotKey {
     // capital letter away from every application.
     bool isUsableGlobally() const;
 
-    // The combination of a key press, or nothing when the key cannot be a shortcut or no
-    // usable modifier is held. Under X11 the key is the unshifted symbol of the physical key,
-    // so Ctrl+Alt+Shift+5 reads as 5 with Shift.
+    // The combination of a key press, or nothing when the key cannot be a shortcut (a modifier
+    // or lock key) or no usable modifier is held. Under X11 the key is the unshifted symbol of
+    // the physical key, so Ctrl+Alt+Shift+5 reads as 5 with Shift; a key without an ANSI code
+    // (Print, Pause) is labelled with the character it types, else "Key" and its X keycode.
     static std::optional<CaptureHotKey> from(const QKeyEvent& event);
     // The same from the parts of a press: a Qt::Key (when the X keycode is 0 or unreadable) and
     // the modifiers held.
     static std::optional<CaptureHotKey> from(int qtKey, Qt::KeyboardModifiers modifiers,
                                              quint32 x11Keycode = 0);
 
-    // The label of a listed key ("K", "Return", "←", "F5").
+    // The label of a listed key ("K", "Return", "←", "F5", "Num+5"); "Key N" for any other.
     static QString keyLabelFor(std::uint32_t keyCode);
 
     // The first other action (in declaration order) whose stored combination has the same key
