@@ -195,6 +195,26 @@ TEST(SelectionOverlayX11, EscapePrintsCancelledEvenWhileAnotherWindowHasTheFocus
     EXPECT_EQ(run.result(), "cancelled");
 }
 
+TEST(SelectionOverlayX11, ThreeTakesTheWholeScreenWithShiftAndOnAFrenchKeyboard)
+{
+    REQUIRE_TOOL();
+    // Shift+3 types "#" on a US layout; the key is still 3.
+    {
+        OverlayRun run({"region"});
+        ASSERT_EQ(run.waitForLine("ready"), "ready bar 0 keyboard yes");
+        ASSERT_TRUE(xdotool({"key", "shift+3"}));
+        EXPECT_EQ(run.result(), "fullscreen 0");
+    }
+    // The French layout's 3 key types '"' unless shifted.
+    ASSERT_EQ(QProcess::execute("setxkbmap", {"fr"}), 0);
+    {
+        OverlayRun run({"region"});
+        ASSERT_EQ(run.waitForLine("ready"), "ready bar 0 keyboard yes");
+        ASSERT_TRUE(xdotool({"key", "quotedbl"}));
+        EXPECT_EQ(run.result(), "fullscreen 0");
+    }
+}
+
 TEST(SelectionOverlayX11, WithThePointerOnNoMonitorTheFirstCarriesTheBar)
 {
     REQUIRE_TOOL();

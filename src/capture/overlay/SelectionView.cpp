@@ -6,6 +6,7 @@
 #include "capture/overlay/WindowPicker.h"
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
+#include "platform/KeyCodes.h"
 #include "platform/L10n.h"
 
 #include <QClipboard>
@@ -436,7 +437,15 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
         // that a capture would take, so they do nothing there.
         if (m_mode == OverlayMode::region) nudge(dx, dy, shift);
     };
-    switch (event->key()) {
+    // 1, 2 and 3 are physical keys: they act with any modifier held and on any layout (Shift+3
+    // types "#", the French 3 key types '"'). The keypad's digits act as well, but only while
+    // they type digits: with Num Lock off its 2 is an arrow that moves the region.
+    const auto key =
+        platform::KeyCodes::forKeyPress(event->key(), event->modifiers(), event->nativeScanCode());
+    int digitKey = key ? key->qtKey : 0;
+    if (digitKey & int(Qt::KeypadModifier))
+        digitKey = (digitKey & ~int(Qt::KeypadModifier)) == event->key() ? event->key() : 0;
+    switch (digitKey) {
     case Qt::Key_1:
         if (onModeChange) onModeChange(OverlayMode::region);
         return;
@@ -446,6 +455,10 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_3:
         if (onFullScreen) onFullScreen();
         return;
+    default:
+        break;
+    }
+    switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
