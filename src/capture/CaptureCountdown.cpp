@@ -73,7 +73,7 @@ bool CaptureCountdown::escapeGrabbed() const
 
 void CaptureCountdown::buildWindow()
 {
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = platform::DesktopWindows::workScreen();
     if (!screen) return; // counts down invisibly and still completes
     auto* view = new CountdownView;
     const QRect frame = screen->geometry();

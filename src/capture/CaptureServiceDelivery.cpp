@@ -8,6 +8,7 @@
 #include "editor/HistoryTracking.h"
 #include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
+#include "platform/DesktopWindows.h"
 #include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
@@ -249,9 +250,11 @@ std::optional<RegionSelection> CaptureService::loadLastRegion()
 {
     const QList<QScreen*> qtScreens = QGuiApplication::screens();
     std::vector<ScreenChoice> screens;
+    // A region whose display is gone is taken on the screen the user works on.
+    const QScreen* workScreen = platform::DesktopWindows::workScreen();
     std::optional<size_t> mainIndex;
     for (QScreen* s : qtScreens) {
-        if (s == QGuiApplication::primaryScreen()) mainIndex = screens.size();
+        if (s == workScreen) mainIndex = screens.size();
         screens.push_back(ScreenChoice{engine().displayID(s), QSizeF(s->size())});
     }
     const auto found = resolveStoredRegion(settings().object(QString::fromLatin1(lastRegionKey)),

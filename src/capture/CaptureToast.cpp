@@ -3,6 +3,7 @@
 #include "capture/CaptureClock.h"
 #include "capture/ToastView.h"
 #include "platform/Announcer.h"
+#include "platform/DesktopWindows.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -47,7 +48,7 @@ QRect CaptureToast::geometryFor(double textWidth, const QRect& screen)
 
 void CaptureToast::show(const QString& message, double duration)
 {
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = platform::DesktopWindows::workScreen();
     if (!screen) return;
     if (g_current) removeNow(g_current);
 

@@ -4,8 +4,11 @@
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
 
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -84,6 +87,68 @@ std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid
                                                            : QString::fromLocal8Bit(parts[0]);
     if (name.isEmpty()) return std::nullopt;
     return name;
+}
+
+std::optional<QRect> DesktopWindows::activeWindowRect()
+{
+    xcb_connection_t* c = qtX11Connection();
+    if (!c) return std::nullopt;
+    const xcb_window_t root = firstRootWindow(c);
+    const auto active = cardinals(c, root, intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (!active || active->empty() || active->front() == XCB_NONE) return std::nullopt;
+    const xcb_window_t window = active->front();
+    const auto attributesCookie = xcb_get_window_attributes(c, window);
+    const auto geometryCookie = xcb_get_geometry(c, window);
+    const auto rootCookie = xcb_translate_coordinates(c, window, root, 0, 0);
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(c, rootCookie, nullptr));
+    // A window manager may name a window that was just unmapped (one of ours hidden for a
+    // capture): it is on no screen.
+    if (!attributes || !geometry || !origin ||
+        attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+        return std::nullopt;
+    }
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+namespace {
+
+// The screen showing most of a rectangle in root-window pixels, or nullptr when none shows any
+// of it. A screen's top left is in device pixels as the server has it; its size in points.
+QScreen* screenShowingMost(const QRect& rect)
+{
+    QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect logical = screen->geometry();
+        const QRect native(logical.topLeft(), logical.size() * screen->devicePixelRatio());
+        const QRect shown = native.intersected(rect);
+        const qint64 area = qint64(shown.width()) * shown.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+QScreen* DesktopWindows::workScreen()
+{
+    // One of ours has the focus: Qt knows its screen, also where the window manager does not
+    // publish the active window.
+    if (QWindow* focus = QGuiApplication::focusWindow(); focus && focus->isVisible()) {
+        if (QScreen* screen = focus->screen()) return screen;
+    }
+    if (const auto active = activeWindowRect()) {
+        if (QScreen* screen = screenShowingMost(*active)) return screen;
+    }
+    if (QScreen* screen = QGuiApplication::screenAt(QCursor::pos())) return screen;
+    return QGuiApplication::primaryScreen();
 }
 
 bool DesktopWindows::compositingManagerRunning()

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QFuture>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+class QScreen;
 
 namespace snapkin::platform {
 
@@ -27,6 +30,15 @@ public:
     // named by _NET_ACTIVE_WINDOW. Nothing without an active window, when it belongs to process
     // `ownPid` (its _NET_WM_PID), or when it names no class.
     static std::optional<QString> activeApplicationName(std::int64_t ownPid);
+
+    // The root-window rectangle (device pixels) of the window named by _NET_ACTIVE_WINDOW,
+    // its window-manager frame left aside; nothing without one or when it is not on screen.
+    static std::optional<QRect> activeWindowRect();
+
+    // The screen the user works on, where badges and toasts belong: the screen of the focused
+    // window (one of ours, else another application's through _NET_ACTIVE_WINDOW), else the
+    // pointer's, else the primary screen. Nullptr only without any screen.
+    static QScreen* workScreen();
 
     // True when a compositing manager owns the _NET_WM_CM_S<screen> selection, so translucent
     // windows are blended; otherwise they show black where they are clear.

@@ -160,7 +160,7 @@ void LinkToast::setDismissDelay(int ms)
 
 void LinkToast::show(const QString& message, const QUrl& url)
 {
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = platform::DesktopWindows::workScreen();
     if (!screen) return;
     dismiss();
     auto* toast = new LinkToast(message, url);

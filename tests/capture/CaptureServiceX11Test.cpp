@@ -211,6 +211,47 @@ TEST_F(CaptureServiceX11, LastRegionIsAKnownSquareAndAGoneDisplaysRegionIsClippe
     EXPECT_TRUE(alerts.empty());
 }
 
+TEST_F(CaptureServiceX11, TheCountdownAndTheToastAppearOnTheScreenOfTheFocusedWindow)
+{
+    ForeignWindow foreign(QRect(1200, 200, 400, 300), green);
+    ASSERT_TRUE(test::xrandr({"--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(test::xrandr({"--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 2; }));
+    ASSERT_EQ(QGuiApplication::primaryScreen()->geometry().x(), 0);
+    const QRect right(960, 0, 960, 1080);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+
+    // Another application's window in front on the right.
+    ASSERT_EQ(
+        QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(foreign.xid())}),
+        0);
+    settings().setValue(CaptureService::captureDelayKey, 3);
+    service.capture(CaptureMode::fullScreen, CaptureSink::clipboard);
+    ASSERT_TRUE(waitUntil([] { return CaptureCountdown::current() != nullptr; }));
+    ASSERT_NE(CaptureCountdown::current()->view(), nullptr);
+    EXPECT_TRUE(right.contains(CaptureCountdown::current()->view()->geometry()));
+    ASSERT_TRUE(waitUntil([&] { return !service.isCapturing(); }, 20000));
+    ASSERT_NE(CaptureToast::current(), nullptr);
+    EXPECT_TRUE(right.contains(CaptureToast::current()->geometry()));
+
+    // Our own window focused on the right, the pointer on the left.
+    ASSERT_EQ(QProcess::execute("xdotool", {"mousemove", "100", "100"}), 0);
+    ColorWindow own("Own", blue, QRect(1100, 300, 500, 400), false);
+    own.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return own.isActiveWindow(); }));
+    CaptureToast::show("Copied to clipboard", 1.3);
+    ASSERT_NE(CaptureToast::current(), nullptr);
+    EXPECT_TRUE(right.contains(CaptureToast::current()->geometry()));
+
+    // A stored region whose display is gone is taken there too.
+    settings().setValue(CaptureService::lastRegionKey,
+                        QVariantList{12345.0, 10.0, 20.0, 100.0, 100.0});
+    const auto region = service.loadLastRegion();
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->screen->geometry().x(), 960);
+}
+
 TEST_F(CaptureServiceX11, TheClipboardSinkIsReadableByOtherProgramsAndTheToastStaysOutOfTheNext)
 {
     service.setClipboardWriter(nullptr);
