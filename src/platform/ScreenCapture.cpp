@@ -1,6 +1,7 @@
 #include "platform/ScreenCapture.h"
 
 #include "platform/L10n.h"
+#include "platform/ScreenCaptureGrab.h"
 #include "platform/X11Connection.h"
 
 #include <xcb/composite.h>
@@ -771,6 +772,17 @@ std::optional<xcb_window_t> topLevelOf(X11Connection& conn, xcb_window_t window)
 }
 
 } // namespace
+
+CaptureResult<QImage> grab::drawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
+                                     bool keepAlpha, int depth, xcb_visualid_t visual)
+{
+    return grabDrawable(conn, drawable, r, keepAlpha, depth, visual);
+}
+
+std::optional<xcb_window_t> grab::topLevelOf(X11Connection& conn, xcb_window_t window)
+{
+    return snapkin::platform::topLevelOf(conn, window);
+}
 
 bool ScreenCapture::isShown(X11Connection& conn, std::uint32_t windowID)
 {
