@@ -312,11 +312,15 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
     const HiddenOwnWindows own = hideOwnWindows([&](std::uint32_t id) {
         return std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end();
     });
-    // Other programs' windows cannot be left out on X11 without disturbing them; they stay.
+    // Other programs' windows cannot be left out on X11 without disturbing them: a desktop's
+    // shows the wallpaper in its place, any other stays.
     std::vector<std::uint32_t> unmanaged;
+    std::vector<std::uint32_t> desktops;
     for (const WindowInfo& w : excluding) {
         if (isOwn(w) && std::find(own.ids.begin(), own.ids.end(), w.windowID) == own.ids.end()) {
             unmanaged.push_back(w.windowID);
+        } else if (!isOwn(w) && w.isDesktop) {
+            desktops.push_back(w.windowID);
         }
     }
     const auto scales = ScreenCapture::currentScreenScales();
@@ -336,7 +340,10 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
         waitFor.insert(waitFor.end(), hiddenUnmanaged.unmapped().begin(),
                        hiddenUnmanaged.unmapped().end());
         waitUntilOffScreen(*conn, waitFor);
-        return ScreenCapture::grabScreenRect(*conn, now->frame);
+        auto image = ScreenCapture::grabScreenRect(*conn, now->frame);
+        if (image && !desktops.empty())
+            ScreenCapture::paintRootBackground(*conn, *image, now->frame, desktops);
+        return image;
     });
     return showingAgainAfter(work, own);
 }
@@ -411,6 +418,8 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         hideOwnWindows([&](std::uint32_t id) { return !keeping.contains(id); });
     const auto scales = ScreenCapture::currentScreenScales();
     const std::vector<std::uint32_t> ownIds = own.ids;
+    const bool hideIcons = platform::Defaults::standard().boolForKey(
+        QString::fromLatin1(hideDesktopIconsWhileCapturingKey));
     auto work = QtConcurrent::run([=]() -> CaptureResult<DisplaySnapshots> {
         auto conn = X11Connection::acquire();
         if (!conn) return std::unexpected(noXServer());
@@ -418,8 +427,14 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         if (!content) return std::unexpected(content.error());
 
         // Own windows Qt did not hide (called off the GUI thread, or not Qt's) go by their
-        // process id. The desktop's icons stay: the desktop belongs to another program.
+        // process id. The desktop belongs to another program: with its icons to be left out,
+        // its wallpaper is painted over it.
         std::vector<std::uint32_t> unmanaged;
+        std::vector<std::uint32_t> desktops;
+        if (hideIcons) {
+            for (const WindowInfo& w : desktopIconWindows(*content))
+                desktops.push_back(w.windowID);
+        }
         for (const WindowInfo& w : content->windows) {
             const bool alreadyHidden =
                 std::find(ownIds.begin(), ownIds.end(), w.windowID) != ownIds.end();
@@ -437,6 +452,7 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         for (const DisplayInfo& d : content->displays) {
             auto image = ScreenCapture::grabScreenRect(*conn, d.frame);
             if (!image) return std::unexpected(image.error());
+            if (!desktops.empty()) ScreenCapture::paintRootBackground(*conn, *image, d.frame, desktops);
             snapshots[d.displayID] = std::move(*image);
         }
         return snapshots;

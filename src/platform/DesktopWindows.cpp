@@ -151,6 +151,29 @@ QScreen* DesktopWindows::workScreen()
     return QGuiApplication::primaryScreen();
 }
 
+bool DesktopWindows::desktopIconsCannotBeHidden()
+{
+    xcb_connection_t* c = qtX11Connection();
+    if (!c) return false;
+    const xcb_window_t root = firstRootWindow(c);
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+        const auto pixmap = cardinals(c, root, intern(c, name), XCB_ATOM_PIXMAP);
+        if (!pixmap || pixmap->empty() || pixmap->front() == XCB_NONE) continue;
+        XcbReply<xcb_get_geometry_reply_t> exists(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap->front()), nullptr));
+        if (exists) return false;
+    }
+    const xcb_atom_t type = intern(c, "_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktop = intern(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    if (type == XCB_ATOM_NONE || desktop == XCB_ATOM_NONE) return false;
+    for (std::uint32_t window : stackingOrder()) {
+        const auto types = cardinals(c, window, type, XCB_ATOM_ATOM);
+        if (types && std::find(types->begin(), types->end(), desktop) != types->end())
+            return true;
+    }
+    return false;
+}
+
 bool DesktopWindows::compositingManagerRunning()
 {
     xcb_connection_t* c = qtX11Connection();

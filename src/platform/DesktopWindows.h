@@ -40,6 +40,11 @@ public:
     // pointer's, else the primary screen. Nullptr only without any screen.
     static QScreen* workScreen();
 
+    // True when a desktop window (_NET_WM_WINDOW_TYPE_DESKTOP, a file manager's icons) is
+    // shown but the root publishes no background picture to paint in its place: then the
+    // icons stay in captures whatever the settings say.
+    static bool desktopIconsCannotBeHidden();
+
     // True when a compositing manager owns the _NET_WM_CM_S<screen> selection, so translucent
     // windows are blended; otherwise they show black where they are clear.
     static bool compositingManagerRunning();

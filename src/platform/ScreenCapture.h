@@ -120,6 +120,17 @@ public:
     static CaptureResult<QImage> grabWindow(X11Connection& connection, std::uint32_t windowID,
                                             bool keepAlpha);
 
+    // The root window's background picture as wallpaper setters publish it (_XROOTPMAP_ID,
+    // else ESETROOT_PMAP_ID), or XCB_NONE (0) when there is none or it is gone.
+    static std::uint32_t rootBackgroundPixmap(X11Connection& connection);
+
+    // Paints over `image`, a grab of the root-window rectangle `area`, what of each desktop
+    // window (_NET_WM_WINDOW_TYPE_DESKTOP) no mapped window above it covers, from the root's
+    // background picture at the same root coordinates: the wallpaper without the desktop's
+    // icons. False, with the image untouched, when there is no background picture.
+    static bool paintRootBackground(X11Connection& connection, QImage& image, const QRect& area,
+                                    const std::vector<std::uint32_t>& desktopWindows);
+
     // True when a compositing manager owns the _NET_WM_CM_S<screen> selection.
     static bool compositingManagerRunning(X11Connection& connection);
 

@@ -7,6 +7,7 @@
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
+#include "platform/DesktopWindows.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
 
@@ -181,6 +182,10 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
         "stay in the shot. The timer counts down before the screen freezes."));
     selecting->addNote(L10n::text("Leaves the desktop icons out of region and full-screen "
                                   "captures. Your desktop doesn't change."));
+    m_desktopIconsNote = selecting->addNote(
+        L10n::text("Your desktop has no background picture that Snapkin can read, so its icons "
+                   "stay in captures."));
+    m_desktopIconsNote->setVisible(false);
 
     // Window capture.
     auto* window = addSection(L10n::text("Window capture"));
@@ -261,6 +266,7 @@ void CaptureTab::showEvent(QShowEvent* event)
 {
     SettingsForm::showEvent(event);
     refreshWatchedFolder();
+    m_desktopIconsNote->setVisible(platform::DesktopWindows::desktopIconsCannotBeHidden());
 }
 
 QString CaptureTab::qualityKey() const

@@ -44,6 +44,8 @@ public:
     QSlider* qualitySlider() const { return m_quality; }
     QLabel* qualityText() const { return m_qualityText; }
     QLabel* qualityNote() const { return m_qualityNote; }
+    // Says, under the desktop-icons switch, that the desktop's icons cannot be left out here.
+    QLabel* desktopIconsNote() const { return m_desktopIconsNote; }
     QLabel* folderText() const { return m_folderText; }
     QToolButton* folderResetButton() const { return m_folderReset; }
     QPushButton* chooseFolderButton() const { return m_chooseFolder; }
@@ -83,6 +85,7 @@ private:
     QSlider* m_quality = nullptr;
     QLabel* m_qualityText = nullptr;
     QLabel* m_qualityNote = nullptr;
+    QLabel* m_desktopIconsNote = nullptr;
     QLabel* m_folderText = nullptr;
     QToolButton* m_folderReset = nullptr;
     QPushButton* m_chooseFolder = nullptr;

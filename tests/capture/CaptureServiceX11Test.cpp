@@ -10,6 +10,7 @@
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "platform/DesktopWindows.h"
 #include "platform/ImageReader.h"
 #include "platform/ScreenCapture.h"
 
@@ -208,6 +209,66 @@ TEST_F(CaptureServiceX11, LastRegionIsAKnownSquareAndAGoneDisplaysRegionIsClippe
     ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
     shot = delivered();
     EXPECT_EQ(shot.size(), QSize(20, 80));
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(CaptureServiceX11, HiddenDesktopIconsLeaveTheWallpaperWhereTheDesktopShowed)
+{
+    test::RootBackground wallpaper(blue);
+    ASSERT_TRUE(wallpaper.ready());
+    ForeignWindow desktop(QRect(0, 0, 1920, 1080), green, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    ForeignWindow above(QRect(300, 200, 200, 200), red);
+    ASSERT_TRUE(test::showsColor({1000, 600}, green));
+    ASSERT_TRUE(test::showsColor({400, 300}, red));
+    const auto id = platform::ScreenCapture::displayID(QGuiApplication::primaryScreen());
+    ASSERT_TRUE(id);
+    settings().setValue(CaptureService::lastRegionKey,
+                        QVariantList{double(*id), 450.0, 250.0, 100.0, 100.0});
+
+    // Off: the desktop as it is.
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+    EXPECT_TRUE(near(pixel(delivered(), 1000, 600), green));
+
+    settings().setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+    QImage shot = delivered();
+    ASSERT_EQ(shot.size(), QSize(1920, 1080));
+    EXPECT_TRUE(near(pixel(shot, 1000, 600), blue));
+    EXPECT_TRUE(near(pixel(shot, 0, 0), blue));
+    // A window above the desktop stays as it is.
+    EXPECT_TRUE(near(pixel(shot, 400, 300), red));
+    EXPECT_TRUE(near(pixel(shot, 499, 399), red));
+    EXPECT_TRUE(near(pixel(shot, 500, 400), blue));
+
+    // A region across the window's edge.
+    copied.clear();
+    ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
+    shot = delivered();
+    ASSERT_EQ(shot.size(), QSize(100, 100));
+    EXPECT_TRUE(near(pixel(shot, 10, 10), red));
+    EXPECT_TRUE(near(pixel(shot, 90, 90), blue));
+    EXPECT_TRUE(alerts.empty());
+    // The screen itself never changed.
+    EXPECT_TRUE(test::showsColor({1000, 600}, green));
+}
+
+TEST_F(CaptureServiceX11, WithoutAWallpaperTheDesktopStaysAndOneNoteSaysSo)
+{
+    // ESETROOT_PMAP_ID serves where _XROOTPMAP_ID is missing.
+    {
+        test::RootBackground older(blue, "ESETROOT_PMAP_ID");
+        ForeignWindow desktop(QRect(0, 0, 1920, 1080), green, "_NET_WM_WINDOW_TYPE_DESKTOP");
+        ASSERT_TRUE(test::showsColor({1000, 600}, green));
+        EXPECT_FALSE(platform::DesktopWindows::desktopIconsCannotBeHidden());
+        settings().setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
+        ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+        EXPECT_TRUE(near(pixel(delivered(), 1000, 600), blue));
+    }
+    ForeignWindow desktop(QRect(0, 0, 1920, 1080), green, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    ASSERT_TRUE(test::showsColor({1000, 600}, green));
+    EXPECT_TRUE(platform::DesktopWindows::desktopIconsCannotBeHidden());
+    ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
+    EXPECT_TRUE(near(pixel(delivered(), 1000, 600), green));
     EXPECT_TRUE(alerts.empty());
 }
 

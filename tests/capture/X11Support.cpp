@@ -195,6 +195,36 @@ CompositingManager::~CompositingManager()
     delete m_state;
 }
 
+RootBackground::RootBackground(QColor color, const char* property)
+    : m_conn(X11Connection::open())
+{
+    if (!m_conn) return;
+    xcb_connection_t* c = m_conn->get();
+    const xcb_screen_t* screen = m_conn->screen();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, pixmap, m_conn->root(), screen->width_in_pixels,
+                      screen->height_in_pixels);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const uint32_t foreground = color.rgb() & 0xffffffu;
+    xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t all{0, 0, screen->width_in_pixels, screen->height_in_pixels};
+    xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+    xcb_free_gc(c, gc);
+    m_property = m_conn->atom(property);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_conn->root(), m_property, XCB_ATOM_PIXMAP, 32,
+                        1, &pixmap);
+    m_conn->sync();
+    m_pixmap = pixmap;
+}
+
+RootBackground::~RootBackground()
+{
+    if (!m_conn || !m_pixmap) return;
+    xcb_delete_property(m_conn->get(), m_conn->root(), m_property);
+    xcb_free_pixmap(m_conn->get(), m_pixmap);
+    m_conn->sync();
+}
+
 struct ForeignWindow::State {
     std::shared_ptr<X11Connection> conn;
 };

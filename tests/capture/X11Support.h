@@ -121,6 +121,21 @@ private:
     std::uint32_t m_window = 0;
 };
 
+// A root background picture of one colour at the root's size, published on the root window as
+// wallpaper setters publish theirs (`property`: "_XROOTPMAP_ID" or "ESETROOT_PMAP_ID"); taken
+// away when the object goes.
+class RootBackground {
+public:
+    explicit RootBackground(QColor color, const char* property = "_XROOTPMAP_ID");
+    ~RootBackground();
+    bool ready() const { return m_pixmap != 0; }
+
+private:
+    std::shared_ptr<platform::X11Connection> m_conn;
+    std::uint32_t m_pixmap = 0;
+    std::uint32_t m_property = 0;
+};
+
 // Runs `program` to its end (10 s at most) and returns what it printed, trimmed; empty when it
 // did not finish in time.
 QString commandOutput(const QString& program, const QStringList& arguments);
