@@ -46,6 +46,9 @@ CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& def
     m_recognitionDelay.setSingleShot(true);
     m_recognitionDelay.setInterval(recognitionDelayMs);
     connect(&m_recognitionDelay, &QTimer::timeout, this, &CaptureHistory::startRecognizing);
+    m_sinceCreated.start();
+    m_startupHold.setSingleShot(true);
+    connect(&m_startupHold, &QTimer::timeout, this, &CaptureHistory::startRecognizing);
 
     m_defaults.registerDefaults({{enabledKey, true}, {retentionKey, 30}});
 
@@ -65,6 +68,7 @@ CaptureHistory::~CaptureHistory()
 {
     ++m_pass; // a running pass stops at its next step
     m_recognitionDelay.stop();
+    m_startupHold.stop();
     m_trackers.clear();
     if (&HistoryTracking::shared() == this) HistoryTracking::install(nullptr);
     m_queue.reset(); // drains
@@ -143,6 +147,7 @@ void CaptureHistory::finishForQuit()
 {
     ++m_pass;
     m_recognitionDelay.stop();
+    m_startupHold.stop();
     flushAndDrain();
     m_recognitionPool.waitForDone();
 }

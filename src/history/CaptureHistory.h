@@ -10,6 +10,7 @@
 #include "platform/SerialQueue.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -44,11 +45,14 @@ struct AnnotationDocument;
 // entry open in an editor is never pruned.
 //
 // Recognition: once a recogniser is installed, every entry without text is recognised in the
-// background, newest first, one at a time, on a worker thread of idle priority. New entries
-// are recognised during the session too, once their package is written, no editor has them
-// open any more and no new entry has come for a while (recognitionDelayMs): a burst of
-// captures is not slowed down, and the memory its editors freed is given back first. An entry
-// whose recognition failed keeps no text and is tried again at the next launch.
+// background, newest first, one at a time, on a worker thread of idle priority (SCHED_IDLE: it
+// only ever takes a core nobody else wants, and never more than one). Entries left without
+// text by an earlier session wait until the application has run for startupRecognitionDelayMs,
+// so a start never pays for the session before it. New entries are recognised during the
+// session, recognitionDelayMs after their package is written and no editor has them open any
+// more. When nothing is left to recognise, the engines and the memory of the recognition are
+// given back. An entry whose recognition failed keeps no text and is tried again at the next
+// launch.
 //
 // Everything here is called on the main thread.
 class CaptureHistory final : public QObject, public HistoryTracking {
@@ -66,7 +70,8 @@ public:
     static constexpr std::array<int, 5> retentionChoices{7, 30, 90, 365, 0};
     static constexpr qsizetype maxEntries = 1000;
     static constexpr int writeBackDelayMs = 1000;
-    static constexpr int recognitionDelayMs = 60'000;
+    static constexpr int recognitionDelayMs = 5'000;
+    static constexpr int startupRecognitionDelayMs = 60'000;
 
     // The service of the application, over HistoryStore::defaultDirectory() and the standard
     // settings; made on first use and never destroyed.
@@ -116,9 +121,11 @@ public:
     // Installs the recogniser and starts a pass over the entries without text.
     void setTextRecognizer(Recognizer recognizer);
     void setFlattener(Flattener flattener);
-    // How long new entries wait after the last of them before they are recognised (tests
-    // shorten it); a wait under way is restarted with the new length.
+    // How long a new entry waits before it is recognised (tests shorten it); a wait under way
+    // is restarted with the new length.
     void setRecognitionDelay(int milliseconds);
+    // How long after this object was made recognition may first run (tests shorten it).
+    void setStartupRecognitionDelay(int milliseconds);
     // Stores `text`, trimmed, as the entry's recognised text, in memory and on disk. An id
     // that is not in the list changes nothing.
     void setRecognizedText(const QString& text, const QUuid& id);
@@ -194,6 +201,9 @@ private:
     std::optional<QUuid> m_recognizingID;
     QSet<QUuid> m_recognitionFailed;
     QTimer m_recognitionDelay;
+    QElapsedTimer m_sinceCreated;
+    int m_startupDelay = startupRecognitionDelayMs;
+    QTimer m_startupHold;
     QThreadPool m_recognitionPool;
     // Last, so it is drained and stopped before anything its tasks were given goes away.
     std::unique_ptr<platform::SerialQueue> m_queue;

@@ -3,6 +3,7 @@
 
 #include "model/SnapkinDocument.h"
 #include "platform/MemoryRelease.h"
+#include "platform/TextEngineCache.h"
 #include "text/TextRecognizer.h"
 
 #include <QtConcurrent/QtConcurrentRun>
@@ -72,19 +73,35 @@ void CaptureHistory::setRecognitionDelay(int milliseconds)
     if (m_recognitionDelay.isActive()) m_recognitionDelay.start();
 }
 
+void CaptureHistory::setStartupRecognitionDelay(int milliseconds)
+{
+    m_startupDelay = milliseconds;
+    if (m_startupHold.isActive()) startRecognizing();
+}
+
 void CaptureHistory::recognizeWhenWritten(const QUuid& id)
 {
     if (!m_recognizer || !m_available) return;
-    // Its package is read from disk: the write queued before this is awaited.
+    // Its package is read from disk: the write queued before this is awaited. Each new entry
+    // waits the delay from its own writing, not from the last capture's: a long series of
+    // captures does not pile up work for later (or for the next start, when the user quits).
     whenWritesDone(this, [this, id] {
         queueRecognition(id);
-        m_recognitionDelay.start();
+        if (!m_recognitionDelay.isActive() && !m_recognizing) m_recognitionDelay.start();
     });
 }
 
 void CaptureHistory::startRecognizing()
 {
     if (m_recognizing || m_recognitionQueue.isEmpty()) return;
+    // Not while the application is starting: the user is waiting on it, and what an earlier
+    // session left can wait a minute more.
+    const qint64 held = m_startupDelay - m_sinceCreated.elapsed();
+    if (held > 0) {
+        m_startupHold.start(int(held));
+        return;
+    }
+    m_startupHold.stop();
     m_recognizing = true;
     recognizeNext(m_pass);
 }
@@ -111,7 +128,9 @@ void CaptureHistory::recognizeNext(quint64 pass)
     }
     if (!next) {
         m_recognizing = false;
-        // The images, flattened copies and buffers of the recognition are gone.
+        // The images, flattened copies and buffers of the recognition are gone, and so are the
+        // engines, which would otherwise hold their models for a minute more.
+        platform::TextEngineCache::shared().releaseIdle();
         platform::MemoryRelease::releaseSoon();
         emit recognitionFinished();
         return;

@@ -145,6 +145,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     history.drain();
 
     // Recognition runs in the background; the test waits for the sentence's entry to have it.
+    history.setStartupRecognitionDelay(0);
     history.setTextRecognizer(historyTextRecognizer());
     const auto textOf = [&](const QUuid& id) -> std::optional<QString> {
         for (const HistoryEntry& entry : history.entries())

@@ -6,6 +6,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -65,6 +66,7 @@ protected:
     {
         EXPECT_TRUE(files.save(seeded));
         auto history = std::make_unique<CaptureHistory>(files.directory(), defaults);
+        history->setStartupRecognitionDelay(0);
         history->setFlattener([this](const FlattenService::Input&) -> std::optional<QImage> {
             ++flattens;
             QImage flat(flattenedSize, QImage::Format_ARGB32_Premultiplied);
@@ -263,7 +265,7 @@ TEST_F(HistoryRecognitionTest, NewEntriesAreReadDuringTheSessionOnceNoEditorHasT
     EXPECT_FALSE(overlapped);
     EXPECT_EQ(files.load(now).entries, history->entries());
 
-    // New entries wait for a quiet moment: none is read while captures keep coming.
+    // New entries wait a moment after they are written.
     history->setRecognitionDelay(3'600'000);
     history->record(picture(blue), "In a burst");
     QTest::qWait(300);
@@ -271,6 +273,63 @@ TEST_F(HistoryRecognitionTest, NewEntriesAreReadDuringTheSessionOnceNoEditorHasT
     history->setRecognitionDelay(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return known.count() == 4; }, 10000));
     EXPECT_EQ(known.back().at(1).toString(), QString("edited"));
+}
+
+// What an earlier session left waits while the application starts; then it is read, one entry
+// at a time.
+TEST_F(HistoryRecognitionTest, AStartWaitsBeforeReadingWhatAnEarlierSessionLeft)
+{
+    add(red);
+    add(blue);
+    auto history = open();
+    constexpr int hold = 1500;
+    history->setStartupRecognitionDelay(hold);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    history->setTextRecognizer(recognizer({{red, QString("r")}, {blue, QString("b")}}));
+    QTest::qWait(hold / 3);
+    {
+        std::lock_guard lock(seenMutex);
+        EXPECT_TRUE(seen.isEmpty());
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::lock_guard lock(seenMutex);
+            return seen.size() == 2;
+        },
+        10000));
+    EXPECT_GE(sinceStart.elapsed(), hold - 20);
+    waitForPass(*history);
+    EXPECT_FALSE(overlapped);
+}
+
+// Each new entry is read the delay after its own writing, even while captures keep coming.
+TEST_F(HistoryRecognitionTest, ANewEntryIsReadSoonAfterItsWritingWhileCapturesGoOn)
+{
+    auto history = open();
+    constexpr int delay = 400;
+    history->setRecognitionDelay(delay);
+    QSignalSpy known(history.get(), &CaptureHistory::recognizedTextChanged);
+    history->setTextRecognizer(recognizer({{red, QString("first")}}));
+    waitForPass(*history);
+    const auto picture = [](QRgb colour) {
+        QImage image(20, 10, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return platform::BaseImage(image);
+    };
+    history->record(picture(red), "First");
+    const QUuid first = history->entries().front().id;
+    // Another capture every tenth of the delay, for four times the delay.
+    QElapsedTimer burst;
+    burst.start();
+    bool firstKnownDuringBurst = false;
+    while (burst.elapsed() < 4 * delay) {
+        history->record(picture(grey), "More");
+        QTest::qWait(delay / 10);
+        if (textOf(*history, first)) firstKnownDuringBurst = true;
+    }
+    EXPECT_TRUE(firstKnownDuringBurst);
+    waitForPass(*history);
 }
 
 } // namespace
