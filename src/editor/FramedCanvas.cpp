@@ -1,6 +1,9 @@
 #include "editor/FramedCanvas.h"
 
+#include "canvas/AnnotationsCanvas.h"
+#include "canvas/CanvasDamage.h"
 #include "canvas/CanvasView.h"
+#include "canvas/RenderCaches.h"
 #include "model/AnnotationStore.h"
 
 #include <QPaintEvent>
@@ -51,6 +54,11 @@ FramedCanvas::FramedCanvas(AnnotationStore& store, QWidget* parent)
     m_canvas = new CanvasView(store, m_clip);
     m_above = new AboveLayer(this);
     m_above->hide();
+    m_annotations = store.annotations();
+    connect(&store, &AnnotationStore::annotationsChanged, this,
+            [this](const AnnotationStore::Annotations& annotations) {
+                annotationsChanged(annotations);
+            });
     // Zooming repaints the frame from its last picture; once zooming pauses, it is painted
     // afresh at the new scale.
     m_refine.setSingleShot(true);
@@ -206,11 +214,50 @@ void FramedCanvas::drawLayer(QPainter& painter, const QRect& area, Cached& cache
                        QRectF(area.topLeft() * dpr, QSizeF(area.size()) * dpr).toRect());
 }
 
+bool FramedCanvas::showsOverflow() const
+{
+    return m_composition.frame && m_composition.cornerRadius() <= 0;
+}
+
+void FramedCanvas::annotationsChanged(const QList<Annotation>& annotations)
+{
+    const std::optional<QRectF> changed = CanvasDamage::between(m_annotations, annotations);
+    m_annotations = annotations;
+    if (!showsOverflow()) return;
+    const QRegion outside = QRegion(rect()) - m_imageGeometry;
+    if (!changed) {
+        update(outside);
+        return;
+    }
+    const QRectF area =
+        m_toWidget.mapRect(changed->translated(m_composition.layout.imageRect.topLeft()));
+    const QRegion damaged = outside & area.toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (!damaged.isEmpty()) update(damaged);
+}
+
+void FramedCanvas::paintOverflow(QPainter& painter, const QRegion& area)
+{
+    const QRegion outside = area - m_imageGeometry;
+    if (outside.isEmpty() || m_annotations.isEmpty()) return;
+    if (!m_caches) m_caches = std::make_unique<RenderCaches>();
+    painter.save();
+    painter.setClipRegion(outside);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setTransform(m_toWidget);
+    painter.translate(m_composition.layout.imageRect.topLeft());
+    AnnotationsCanvas(m_annotations, std::nullopt, m_composition.image.pointSize(),
+                      m_composition.image, m_caches.get())
+        .paint(painter);
+    painter.restore();
+}
+
 void FramedCanvas::paintEvent(QPaintEvent* event)
 {
     if (!m_composition.frame) return; // the canvas covers everything
     QPainter painter(this);
     drawLayer(painter, event->rect(), m_belowCache, false);
+    if (showsOverflow()) paintOverflow(painter, event->region());
 }
 
 } // namespace snapkin

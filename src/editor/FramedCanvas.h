@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Annotation.h"
 #include "output/FrameComposition.h"
 
 #include <QPixmap>
@@ -7,10 +8,13 @@
 #include <QTransform>
 #include <QWidget>
 
+#include <memory>
+
 namespace snapkin {
 
 class AnnotationStore;
 class CanvasView;
+class RenderCaches;
 
 // The editor's live canvas inside the document's framed presentation, at the zoom's scale:
 // the frame's background and the image's shadow below, the interactive canvas view placed on
@@ -19,6 +23,10 @@ class CanvasView;
 //
 // The layers around the canvas change only with the document's presentation or the scale, so
 // each is kept as a picture at the screen's pixel density and only copied on repaint.
+//
+// A frame with square corners does not clip the content in an export, so what annotations put
+// past the image's edge shows over the padding; it is painted here too, around the canvas
+// view (which covers the image alone), so the editor shows what is exported.
 class FramedCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +63,10 @@ private:
     static constexpr qint64 maxCachedPixels = 12'000'000;
 
     void paintLayer(QPainter& painter, bool above) const;
+    // Whether annotations show past the image's edge: a frame whose corners are square.
+    bool showsOverflow() const;
+    void annotationsChanged(const QList<Annotation>& annotations);
+    void paintOverflow(QPainter& painter, const QRegion& area);
     void placeImage();
     // The layer as a picture of this widget's size at `dpr`; null when too large to keep.
     // `stretched` tells that it is the picture of another scale, drawn stretched meanwhile.
@@ -78,6 +90,9 @@ private:
     bool m_refineDue = false;
     Cached m_belowCache;
     Cached m_aboveCache;
+    // The annotations as last published, for the parts painted past the image.
+    QList<Annotation> m_annotations;
+    std::unique_ptr<RenderCaches> m_caches;
 };
 
 } // namespace snapkin

@@ -190,6 +190,46 @@ TEST(EditorCanvasArea, FramedCanvasDrawsFrameBorderAndShadow)
     EXPECT_TRUE(near(refined.pixelColor(inFrame), QColor(0, 255, 0)));
 }
 
+TEST(EditorCanvasArea, MarksPastTheImageShowOverSquareFramePaddingAsExported)
+{
+    FrameStyle frame;
+    frame.background = FrameBackgroundKind::solid;
+    frame.solidHex = "#00FF00";
+    frame.padding = 0.1;
+    frame.shadow = 0;
+    frame.cornerRadius = 0;
+    AreaFixture f({400, 300}, {1000, 700}, frame);
+    Annotation blur{.kind = AnnotationKind::pixelate, .p1 = {300, 100}, .p2 = {440, 200}};
+    blur.obscure = ObscureStyle::blur;
+    f.store->setAnnotations({blur});
+    f.settle();
+    const QRect content = f.area.contentGeometry();
+    const QRectF image = f.store->frameLayout().imageRect;
+    ASSERT_GT(image.left(), 30);
+    const auto at = [&](QPointF p) {
+        return content.topLeft() + ((image.topLeft() + p) * f.zoom.scale()).toPoint();
+    };
+    const QPoint inPadding = at({420, 150});
+    const QPoint besideBox = at({420, 250});
+    auto green = [&](QPoint p) { return near(render(&f.area).pixelColor(p), QColor(0, 255, 0)); };
+    EXPECT_FALSE(green(inPadding));
+    EXPECT_TRUE(green(besideBox));
+
+    // Moved back onto the image, the padding shows the frame again.
+    blur.p2 = {380, 200};
+    f.store->setAnnotations({blur});
+    f.settle();
+    EXPECT_TRUE(green(inPadding));
+
+    // Rounded corners clip the export's content to the image, so the editor shows none of it.
+    blur.p2 = {440, 200};
+    f.store->setAnnotations({blur});
+    frame.cornerRadius = 12;
+    f.store->assignFrame(frame);
+    f.settle();
+    EXPECT_TRUE(green(inPadding));
+}
+
 TEST(EditorView, StepZoomsStartAtAQuarterAfterAFitAndStopAtFour)
 {
     CleanHooks clean;
