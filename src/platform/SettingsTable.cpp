@@ -5,8 +5,8 @@
 #include <QJsonArray>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace snapkin::platform {
@@ -15,18 +15,21 @@ namespace {
 
 using T = SettingType;
 
-// The capture countdown's menu (settings and tray): off, 3, 5 or 10 seconds.
-constexpr std::array<int, 4> countdownSeconds{0, 3, 5, 10};
-// The history's "Keep captures for" menu, in days; 0 keeps them for ever.
-constexpr std::array<int, 5> retentionDays{7, 30, 90, 365, 0};
-
 // Names of choices (formats, styles, languages, tab tags) are short; paths are at most PATH_MAX.
 constexpr qsizetype nameLength = 64;
 constexpr qsizetype pathLength = 4096;
-// A moment as seconds since 1970; up to the year 5138.
+// A moment as seconds since 1970: readers take 0 or less as not set, and nothing reaches past
+// the year 5138.
 constexpr double latestTime = 1e11;
-// Counts that only ever grow by one.
+// Counts and periods: read, one added and written back, or compared; a trillion stays exact in a
+// double and far from any overflow.
 constexpr double largestCount = 1e12;
+// Sizes, widths, opacities and strengths of the editor's tools: their readers take any positive
+// value (a document may hold any too); a thousand is far beyond every control's range.
+constexpr double largestSize = 1000;
+// The capture countdown, in seconds: its reader counts down any positive number; ten minutes
+// is far beyond a real use (the menus offer at most 10 s).
+constexpr double longestCountdown = 600;
 
 SettingSpec flag(const char* key, bool fallback)
 {
@@ -35,7 +38,7 @@ SettingSpec flag(const char* key, bool fallback)
 
 SettingSpec name(const char* key, QVariant fallback = {})
 {
-    return {key, T::string, std::move(fallback), 0, 0, {}, nameLength};
+    return {key, T::string, std::move(fallback), 0, 0, nameLength};
 }
 
 SettingSpec number(const char* key, double minimum, double maximum, QVariant fallback = {})
@@ -48,31 +51,33 @@ SettingSpec whole(const char* key, double minimum, double maximum, QVariant fall
     return {key, T::integer, std::move(fallback), minimum, maximum};
 }
 
-SettingSpec oneOf(const char* key, std::span<const int> choices, int fallback)
+// A number whose reader clamps or ignores any value; only its finiteness is checked.
+SettingSpec anyNumber(const char* key)
 {
-    return {key, T::integer, fallback, 0, 0, choices};
+    return number(key, std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
 }
 
 SettingSpec path(const char* key)
 {
-    return {key, T::path, {}, 0, 0, {}, pathLength};
+    return {key, T::path, {}, 0, 0, pathLength};
 }
 
 SettingSpec data(const char* key)
 {
-    return {key, T::data, {}, 0, 0, {}, SettingsTable::maximumFileBytes};
+    return {key, T::data, {}, 0, 0, SettingsTable::maximumFileBytes};
 }
 
-// A global capture shortcut: a virtual key code, a modifier mask and the key's label.
+// A global capture shortcut: a virtual key code, a modifier mask and the key's label. The reader
+// takes the code and the mask when they are integers that fit 32 bits, else the built-in key.
 void hotKey(std::vector<SettingSpec>& table, const char* base)
 {
     static std::vector<QByteArray> names; // the table holds pointers to these
     for (const char* suffix : {"KeyCode", "Modifiers", "KeyLabel"})
         names.push_back(QByteArray(base) + suffix);
     const auto at = names.size() - 3;
-    table.push_back(whole(names[at].constData(), 0, 0xffff));
+    table.push_back(whole(names[at].constData(), 0, 0xffffffff));
     table.push_back(whole(names[at + 1].constData(), 0, 0xffffffff));
-    table.push_back({names[at + 2].constData(), T::string, {}, 0, 0, {}, 32});
+    table.push_back({names[at + 2].constData(), T::string, {}, 0, 0, 32});
 }
 
 std::vector<SettingSpec> makeTable()
@@ -88,7 +93,7 @@ std::vector<SettingSpec> makeTable()
         name("appLanguage", QStringLiteral("system")),
         name("settingsTab"),
         // The start window's place: QWidget::saveGeometry() in Base64 (about 90 characters).
-        {"startWindowFrame", T::string, {}, 0, 0, {}, 512},
+        {"startWindowFrame", T::string, {}, 0, 0, 512},
         // After a capture.
         flag("afterCaptureShow", true),
         flag("afterCaptureCopy", false),
@@ -97,7 +102,8 @@ std::vector<SettingSpec> makeTable()
         path("defaultSaveFolder"),
         path("defaultSaveFolderBookmark"),
         // Capturing.
-        oneOf("captureDelay", countdownSeconds, 0),
+        // 0 or less: no countdown (a value the menus don't offer checks none of their items).
+        whole("captureDelay", -largestCount, longestCountdown, 0),
         flag("freezeScreenWhileSelecting", false),
         flag("captureSound", false),
         flag("adjustRegionBeforeCapture", false),
@@ -106,13 +112,13 @@ std::vector<SettingSpec> makeTable()
         flag("windowCaptureShadow", true),
         flag("windowCaptureTransparentBackground", true),
         // Display identifier, x, y, width, height.
-        {"lastRegionRect", T::numberList, {}, -1e10, 1e10, {}, 5},
+        {"lastRegionRect", T::numberList, {}, -1e10, 1e10, 5},
         flag("watchSystemScreenshots", false),
         path("systemScreenshotsFolderBookmark"),
-        // Saving and copying: the quality slider runs from 30 % to 100 %.
+        // Saving and copying. The encoders clamp the quality to 0 … 1 (the slider sets 0.3 … 1).
         name("exportFormat", QStringLiteral("png")),
-        number("jpegQuality", 0.3, 1.0),
-        number("webpQuality", 0.3, 1.0),
+        anyNumber("jpegQuality"),
+        anyNumber("webpQuality"),
         flag("autoCopyAfterSave", false),
         flag("copyAtFullSize", false),
         flag("alsoSaveSnapkinDocument", false),
@@ -121,33 +127,37 @@ std::vector<SettingSpec> makeTable()
         flag("watermarkLastOn", false),
         data("frameStyle"),
         data("watermarkStyle"),
-        // The editor: the defaults of its tools, in their controls' ranges.
+        // The editor: the defaults of its tools. A new editor takes each positive value as it
+        // stands (the dim clamped to 0.2 … 0.9) and keeps its own for anything else.
         name("defaultColor"),
-        number("defaultLineWidth", 1, 60),
+        number("defaultLineWidth", -largestSize, largestSize),
         name("defaultArrowHead"),
-        number("defaultTextSize", 10, 48),
+        number("defaultTextSize", -largestSize, largestSize),
         name("defaultObscureStyle"),
-        number("defaultObscureStrength", 0.4, 3.0),
-        number("defaultHighlightOpacity", 0.1, 1.0),
-        number("defaultSpotlightDim", 0.2, 0.9),
+        number("defaultObscureStrength", -largestSize, largestSize),
+        number("defaultHighlightOpacity", -largestSize, largestSize),
+        number("defaultSpotlightDim", -largestSize, largestSize),
         flag("defaultSpotlightEllipse", true),
         name("defaultStampKind"),
-        number("sharpenAmount", 1, 100),
+        // Positive: brought into the sheet's 1 … 100; else the sheet starts at 50.
+        anyNumber("sharpenAmount"),
         flag("showOptionsBar", true),
         flag("selectableTextEnabled", false),
-        {"editorToolbarItems", T::stringList, {}, 0, 0, {}, 256, nameLength},
-        {"recentDocuments", T::stringList, {}, 0, 0, {}, 100, pathLength},
+        {"editorToolbarItems", T::stringList, {}, 0, 0, 256, nameLength},
+        {"recentDocuments", T::stringList, {}, 0, 0, 100, pathLength},
         data("savedAnnotationStyles"),
         // History.
         flag("historyEnabled", true),
-        oneOf("historyRetentionDays", retentionDays, 30),
-        // Newsletter and review prompts.
-        number("newsletterFirstLaunch", 0, latestTime),
-        number("newsletterNextPrompt", 0, latestTime),
-        whole("newsletterCaptureCount", 0, largestCount),
+        // Days; 0 or less keeps captures for ever (a value the menu doesn't offer checks none of
+        // its items). Refusing a value would prune by the default's 30 days instead.
+        whole("historyRetentionDays", -largestCount, largestCount, 30),
+        // Newsletter and review prompts: moments (0 or less: not set) and counts.
+        number("newsletterFirstLaunch", -latestTime, latestTime),
+        number("newsletterNextPrompt", -latestTime, latestTime),
+        whole("newsletterCaptureCount", -largestCount, largestCount),
         flag("newsletterSubscribed", false),
-        number("reviewFirstLaunch", 0, latestTime),
-        whole("reviewExportCount", 0, largestCount),
+        number("reviewFirstLaunch", -latestTime, latestTime),
+        whole("reviewExportCount", -largestCount, largestCount),
     };
     for (const char* base : {"captureHotKey", "captureHotKeyWindow", "captureHotKeyFrontWindow",
                              "captureHotKeyFullScreen", "captureHotKeyLastRegion",
@@ -160,11 +170,6 @@ const std::vector<SettingSpec>& table()
 {
     static const std::vector<SettingSpec> instance = makeTable();
     return instance;
-}
-
-bool isWhole(double d)
-{
-    return std::isfinite(d) && std::trunc(d) == d;
 }
 
 bool inRange(const SettingSpec& spec, double d)
@@ -196,13 +201,7 @@ bool SettingsTable::accepts(const SettingSpec& spec, const QJsonValue& stored,
     switch (spec.type) {
     case T::boolean:
         return stored.isBool();
-    case T::integer: {
-        if (!stored.isDouble() || !isWhole(stored.toDouble())) return false;
-        const double d = stored.toDouble();
-        if (!spec.choices.empty())
-            return std::find(spec.choices.begin(), spec.choices.end(), d) != spec.choices.end();
-        return inRange(spec, d);
-    }
+    case T::integer:
     case T::number:
         return stored.isDouble() && inRange(spec, stored.toDouble());
     case T::string:

@@ -9,17 +9,22 @@
 namespace snapkin::platform {
 
 // Every settings key the application reads, with its type, the value it reads as when missing
-// or refused, and what it may hold: a range for numbers, the menu's entries where a menu sets
-// it, a length for strings, data and lists. The settings store checks each value of its file
-// against this table when it loads it; a value that does not fit is dropped, so the key reads
-// its default, and a hostile or damaged file can neither start a countdown of days nor make the
-// application hold a string of megabytes.
+// or refused, and what it may hold: a range for numbers, a length for strings, data and lists.
+// The settings store checks each value of its file against this table when it loads it; a value
+// that does not fit is dropped, so the key reads its default, and a hostile or damaged file can
+// neither start a countdown of hours nor make the application hold a string of megabytes.
+//
+// The table only guards: types, finite numbers, lengths, and ranges far beyond any real use.
+// Whatever a hand-edited file may reasonably hold passes, and the key's reader applies, clamps or
+// ignores it as it does any value (a spotlight dim of 0.05 reads as 0.2, a countdown of 7 s
+// counts down 7 s, a line width of 0 keeps the tool's own width).
 //
 // The defaults here are those the code falls back to (registered or not); a test compares them
 // with what the application registers.
 enum class SettingType {
     boolean,
-    integer,    // a whole number in [minimum, maximum], or one of `choices`
+    integer,    // a finite number in [minimum, maximum], read as a whole number (readers drop
+                // a fraction, or ignore the value where they want an exact integer)
     number,     // a finite number in [minimum, maximum]
     string,     // at most `maxLength` characters
     path,       // an absolute path as a string or as bytes, at most `maxLength` of them
@@ -34,7 +39,6 @@ struct SettingSpec {
     QVariant defaultValue; // what the key reads as when missing or refused; invalid: nothing
     double minimum = 0;
     double maximum = 0;
-    std::span<const int> choices = {};
     qsizetype maxLength = 0;
     qsizetype maxItemLength = 0;
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
@@ -189,6 +190,44 @@ TEST_F(CaptureServiceTest, FullScreenHidesOwnWindowsWaitsForThemAndPutsThemBackB
     EXPECT_TRUE(tool.isVisible());
     EXPECT_TRUE(frameless.isVisible());
     EXPECT_FALSE(service.isCapturing());
+}
+
+// A countdown the menus don't offer, as a hand-edited settings file holds it, counts down every
+// second of it on the badge before the picture is taken.
+TEST_F(CaptureServiceTest, ACountdownOfOneOrSevenSecondsFromTheSettingsFileCountsDown)
+{
+    service.setCountdownStarter({});
+    for (const int seconds : {1, 7}) {
+        SCOPED_TRACE(seconds);
+        QFile file(settings().filePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QStringLiteral("{\"captureDelay\": %1}").arg(seconds).toUtf8());
+        file.close();
+        settings().reload();
+        log.clear();
+
+        service.capture(CaptureMode::fullScreen, CaptureSink::editor);
+        clock.settle();
+        CaptureCountdown* countdown = CaptureCountdown::current();
+        ASSERT_NE(countdown, nullptr);
+        QList<int> shown{countdown->view()->number()};
+        for (int elapsed = 1; elapsed < seconds; ++elapsed) {
+            clock.advance(1000);
+            ASSERT_EQ(CaptureCountdown::current(), countdown);
+            shown.append(countdown->view()->number());
+        }
+        QList<int> expected;
+        for (int n = seconds; n >= 1; --n)
+            expected.append(n);
+        EXPECT_EQ(shown, expected);
+        EXPECT_EQ(at("grab:display"), -1);
+
+        clock.advance(1000);
+        EXPECT_EQ(CaptureCountdown::current(), nullptr);
+        clock.advance(CaptureService::settleAfterHidingMs + 100);
+        EXPECT_NE(at("grab:display"), -1);
+        EXPECT_EQ(log.last(), "route:editor:Untitled");
+    }
 }
 
 TEST_F(CaptureServiceTest, FullScreenOfAGoneDisplayTakesTheMainOneAndWithoutDisplaysFails)

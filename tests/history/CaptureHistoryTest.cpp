@@ -69,6 +69,30 @@ TEST_F(CaptureHistoryTest, RetentionKeepsAnEntryExactlyAtTheLimitAndNoSecondOlde
     EXPECT_EQ(history->entries().size(), 2) << "0 keeps entries for ever";
 }
 
+// A retention the menu doesn't offer, as a hand-edited settings file holds it, is the period
+// pruning keeps: never the default's 30 days, which would remove what the user meant to keep.
+TEST_F(CaptureHistoryTest, ARetentionFromTheSettingsFileIsKeptWhateverTheMenuOffers)
+{
+    const HistoryEntry tenDays = entry(QUuid::createUuid(), "ten days", now.addDays(-10));
+    const HistoryEntry twentyDays = entry(QUuid::createUuid(), "twenty days", now.addDays(-20));
+    const HistoryEntry twoYears = entry(QUuid::createUuid(), "two years", now.addDays(-730));
+    const std::pair<const char*, QList<QUuid>> cases[] = {
+        {R"({"historyRetentionDays": 14})", {tenDays.id}},
+        {R"({"historyRetentionDays": 1000})", {tenDays.id, twentyDays.id, twoYears.id}},
+        {R"({"historyRetentionDays": -5})", {tenDays.id, twentyDays.id, twoYears.id}},
+    };
+    for (const auto& [json, expected] : cases) {
+        SCOPED_TRACE(json);
+        seedEntries(files, {tenDays, twentyDays, twoYears});
+        writeFile(defaults.filePath(), json);
+        defaults.reload();
+        auto history = open();
+        history->pruneExpired(now);
+        EXPECT_EQ(idsOf(history->entries()), expected);
+        history->drain();
+    }
+}
+
 TEST_F(CaptureHistoryTest, NoRetentionKeepsMoreThanAThousandEntries)
 {
     const QList<HistoryEntry> entries = young(1200);

@@ -4,6 +4,7 @@
 #include "platform/Defaults.h"
 #include "platform/Observable.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,13 @@ using snapkin::testing::makeStore;
 using snapkin::testing::rectangle;
 
 namespace {
+
+void writeSettingsFile(const QString& path, const char* json)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(json);
+}
 
 struct SettingsFixture {
     QTemporaryDir dir;
@@ -78,6 +86,61 @@ TEST(AnnotationStoreSettings, SpotlightDimIsClamped)
         f.settings.setValue("defaultSpotlightDim", stored);
         EXPECT_DOUBLE_EQ(f.store()->spotDim(), expected) << stored;
     }
+}
+
+// The same values as a hand-edited settings file holds them: the file's checks let through what
+// a new editor applies, clamps or ignores, and the editor does exactly that.
+TEST(AnnotationStoreSettings, ValuesReadFromASettingsFileAreAppliedClampedOrIgnored)
+{
+    struct Case {
+        const char* json;
+        double spotDim;
+        double lineWidth;
+        double textSize;
+        double obscureStrength;
+        double highlightOpacity;
+    };
+    const Case cases[] = {
+        {R"({})", 0.5, 20, 18, 1.0, 0.45},
+        {R"({"defaultSpotlightDim": 0.05, "defaultLineWidth": 100})", 0.2, 100, 18, 1.0, 0.45},
+        {R"({"defaultSpotlightDim": 1.5, "defaultTextSize": 120, "defaultObscureStrength": 5})",
+         0.9, 20, 120, 5.0, 0.45},
+        {R"({"defaultSpotlightDim": 0, "defaultLineWidth": 0.5, "defaultHighlightOpacity": 0.05})",
+         0.5, 0.5, 18, 1.0, 0.05},
+        {R"({"defaultLineWidth": -4, "defaultTextSize": 0, "defaultObscureStrength": 0.1})", 0.5,
+         20, 18, 0.1, 0.45},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.json");
+        writeSettingsFile(path, c.json);
+        platform::Defaults settings(path);
+        AnnotationStore store(makeImage({10, 10}, {10, 10}), settings);
+        EXPECT_DOUBLE_EQ(store.spotDim(), c.spotDim);
+        EXPECT_DOUBLE_EQ(store.lineWidth(), c.lineWidth);
+        EXPECT_DOUBLE_EQ(store.textSize(), c.textSize);
+        EXPECT_DOUBLE_EQ(store.obscureStrength(), c.obscureStrength);
+        EXPECT_DOUBLE_EQ(store.highlightOpacity(), c.highlightOpacity);
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.json");
+    writeSettingsFile(
+        path, R"({"defaultArrowHead": "Tapered", "defaultColor": "", "defaultStampKind": "number",
+                  "defaultSpotlightEllipse": false})");
+    platform::Defaults settings(path);
+    AnnotationStore store(makeImage({10, 10}, {10, 10}), settings);
+    EXPECT_EQ(store.arrowHead(), ArrowHeadStyle::tapered);
+    EXPECT_EQ(store.colorHex(), "#FF3366");
+    EXPECT_EQ(store.stampKind(), StampKind::number);
+    EXPECT_FALSE(store.spotEllipse());
+
+    writeSettingsFile(path, R"({"defaultColor": "not a colour"})");
+    settings.reload();
+    AnnotationStore copied(makeImage({10, 10}, {10, 10}), settings);
+    EXPECT_EQ(copied.colorHex(), "not a colour");
+    EXPECT_TRUE(copied.spotEllipse());
 }
 
 TEST(AnnotationStorePublishing, WillChangeThenValueThenStored)

@@ -179,7 +179,7 @@ TEST(DefaultsChecks, ValuesOfTheWrongTypeOrOutOfRangeReadAsTheirDefaults)
             EXPECT_LE(kept.toString().size(), 64) << spec.key;
             EXPECT_NE(kept.typeId(), QMetaType::QVariantMap) << spec.key;
         }
-        EXPECT_EQ(defaults.integerForKey("captureDelay"), 0);
+        EXPECT_LE(defaults.integerForKey("captureDelay"), 0); // no countdown
         EXPECT_FALSE(QFile::exists(path + ".corrupt")); // well-formed: only values were refused
     }
 }
@@ -231,5 +231,56 @@ TEST(DefaultsChecks, EveryDeclaredDefaultFitsItsOwnDeclaration)
         if (!spec.defaultValue.isValid()) continue;
         const QJsonValue stored = Defaults::toJson(spec.defaultValue);
         EXPECT_TRUE(SettingsTable::accepts(spec, stored, Defaults::fromJson(stored))) << spec.key;
+    }
+}
+
+// What a hand-edited file may reasonably hold is kept for the key's reader to apply, clamp or
+// ignore; only values far beyond any real use are refused.
+TEST(DefaultsChecks, ValuesTheReadersAcceptAreKeptAndOnlyFarOnesRefused)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    const std::pair<const char*, QJsonValue> kept[] = {
+        {"captureDelay", 1},
+        {"captureDelay", 7},
+        {"captureDelay", 600},
+        {"captureDelay", -2},
+        {"historyRetentionDays", 14},
+        {"historyRetentionDays", -5},
+        {"historyRetentionDays", 3650},
+        {"defaultLineWidth", 100},
+        {"defaultLineWidth", 0},
+        {"defaultTextSize", 200},
+        {"defaultSpotlightDim", 0.05},
+        {"defaultSpotlightDim", 1.5},
+        {"defaultObscureStrength", 8},
+        {"defaultHighlightOpacity", 0.05},
+        {"jpegQuality", 0.1},
+        {"webpQuality", 1.5},
+        {"sharpenAmount", 0.5},
+        {"sharpenAmount", 250},
+        {"newsletterCaptureCount", -3},
+        {"captureHotKeyKeyCode", 70000},
+    };
+    for (const auto& [key, value] : kept) {
+        writeFile(path, QJsonDocument(QJsonObject{{QString::fromLatin1(key), value}}).toJson());
+        Defaults defaults(path);
+        EXPECT_TRUE(defaults.hasStoredValue(key)) << key << " " << value.toDouble();
+        EXPECT_EQ(defaults.doubleForKey(key), value.toDouble()) << key;
+    }
+    const std::pair<const char*, QJsonValue> refused[] = {
+        {"captureDelay", 601},
+        {"captureDelay", 86400},
+        {"defaultLineWidth", 1001},
+        {"defaultTextSize", 1e6},
+        {"defaultSpotlightDim", 1e9},
+        {"historyRetentionDays", 1e13},
+        {"jpegQuality", QStringLiteral("0.5")},
+        {"captureDelay", QStringLiteral("7")},
+    };
+    for (const auto& [key, value] : refused) {
+        writeFile(path, QJsonDocument(QJsonObject{{QString::fromLatin1(key), value}}).toJson());
+        Defaults defaults(path);
+        EXPECT_FALSE(defaults.hasStoredValue(key)) << key << " " << value.toDouble();
     }
 }
