@@ -53,6 +53,35 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
+// Write failures of the launch, held until the first windows are up so that none of them
+// covers the alert.
+struct HeldWriteFailures {
+    bool launched = false;
+    QList<std::pair<QString, QString>> alerts; // title, reason
+};
+
+HeldWriteFailures& heldWriteFailures()
+{
+    static HeldWriteFailures held;
+    return held;
+}
+
+void showWriteFailure(const QString& title, const QString& reason, QWidget* parent)
+{
+    auto* alert =
+        new QMessageBox(QMessageBox::Warning, QString(), title, QMessageBox::NoButton, parent);
+    alert->setInformativeText(reason);
+    alert->addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    if (parent) {
+        alert->open();
+    } else {
+        // Its own window, over the first windows, blocking none of them.
+        alert->show();
+        alert->raise();
+    }
+}
+
 // A write in the background failed (the previous file stays): said once per kind and run, in an
 // alert that waits for no answer, so the next failure of the same kind adds nothing.
 void tellWriteFailureOnce(const QString& title, const QString& reason)
@@ -60,12 +89,19 @@ void tellWriteFailureOnce(const QString& title, const QString& reason)
     static QSet<QString> told;
     if (told.contains(title)) return;
     told.insert(title);
-    auto* alert = new QMessageBox(QMessageBox::Warning, QString(), title, QMessageBox::NoButton,
-                                  QApplication::activeWindow());
-    alert->setInformativeText(reason);
-    alert->addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->open();
+    if (!heldWriteFailures().launched) {
+        heldWriteFailures().alerts.append({title, reason});
+        return;
+    }
+    showWriteFailure(title, reason, QApplication::activeWindow());
+}
+
+void tellHeldWriteFailures()
+{
+    HeldWriteFailures& held = heldWriteFailures();
+    held.launched = true;
+    for (const auto& [title, reason] : std::exchange(held.alerts, {}))
+        showWriteFailure(title, reason, nullptr);
 }
 
 } // namespace
@@ -129,9 +165,13 @@ void AppDelegate::standardSteps()
     setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
     setStep(Step::presence, [this] {
         updateTray();
-        connect(&settings(), &platform::Defaults::saveFailed, this, [](const QString& message) {
+        const auto settingsFailed = [](const QString& message) {
             tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
-        });
+        };
+        connect(&settings(), &platform::Defaults::saveFailed, this, settingsFailed);
+        // A write of the steps before this one (launch counters, What's New) failed unheard.
+        if (const QString failure = settings().saveFailure(); !failure.isEmpty())
+            settingsFailed(failure);
         connect(&CaptureHistory::shared(), &CaptureHistory::writeFailed, this,
                 [](const QString& message) {
                     tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"),
@@ -177,6 +217,7 @@ void AppDelegate::start()
         if (m_steps[i]) m_steps[i]();
     QTimer::singleShot(0, this, [this] {
         if (const auto& last = m_steps[index(Step::firstWindows)]) last();
+        tellHeldWriteFailures();
     });
 
     auto& editors = EditorWindowController::shared();

@@ -1,11 +1,15 @@
 #include "history/CaptureHistory.h"
 
 #include "history/HistoryTracker.h"
+#include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "platform/Observable.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -75,11 +79,27 @@ CaptureHistory::~CaptureHistory()
     m_recognitionPool.waitForDone();
 }
 
-void CaptureHistory::reportFailure(const std::expected<void, HistoryStore::Error>& written)
+void CaptureHistory::reportFailure(const std::expected<void, HistoryStore::Error>& written,
+                                   qint64 bytes)
 {
     if (written) return;
-    // Called on the write queue, which is drained before this object goes away.
-    const QString message = HistoryStore::userMessage(written.error());
+    // Called on the write queue, which is drained before this object goes away. The folder is
+    // named with what stood in the way, as an automatic save's alert does; told now, while the
+    // disk is as the write found it.
+    // A folder still to be made is told by the nearest one that is there, where it was to go.
+    QString folder = m_files.directory();
+    while (!QFileInfo::exists(folder) && QFileInfo(folder).absolutePath() != folder)
+        folder = QFileInfo(folder).absolutePath();
+    const QString message =
+        written.error() == HistoryStore::Error::unsafeFolder
+            ? HistoryStore::userMessage(written.error())
+            : platform::L10n::format(
+                  "Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
+                  platform::writeFailureReason(folder,
+                                               written.error() == HistoryStore::Error::cannotCreate
+                                                   ? platform::WriteError::cannotCreate
+                                                   : platform::WriteError::writeFailed,
+                                               bytes));
     QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); },
                               Qt::QueuedConnection);
 }

@@ -150,7 +150,8 @@ signals:
     void entriesChanged(const QList<HistoryEntry>& entries);
     // Recognition has handled the last entry waiting for it (for tests and the interface).
     void recognitionFinished();
-    // The index could not be written (the previous one stays); on the main thread.
+    // A package, a record or the index could not be written (the previous one stays); on the
+    // main thread. `message` names the history folder and the reason ("the disk is full.").
     void writeFailed(const QString& message);
     // An entry's recognised text became known or changed (after entriesChanged).
     void recognizedTextChanged(const QUuid& id, const QString& text);
@@ -167,8 +168,9 @@ private:
     void setEntries(QList<HistoryEntry> entries);
     void insert(const HistoryEntry& entry);
     void saveIndex();
-    // Passes a failed index write on as writeFailed(); callable from the write queue.
-    void reportFailure(const std::expected<void, HistoryStore::Error>& written);
+    // Passes a failed write of about `bytes` bytes on as writeFailed(); callable from the write
+    // queue.
+    void reportFailure(const std::expected<void, HistoryStore::Error>& written, qint64 bytes = 0);
     bool historyEnabled() const;
     HistoryEntry newEntry(const platform::BaseImage& image, const QString& title) const;
 

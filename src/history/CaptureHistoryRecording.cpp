@@ -168,7 +168,10 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
     m_queue->async([this, files = m_files, entries = m_entries, document, image, entry,
                     cache = std::move(cache)] {
         // The folder is made private before the package writer could make it otherwise.
-        if (!files.prepareFolder()) return;
+        if (auto prepared = files.prepareFolder(); !prepared) {
+            reportFailure(prepared);
+            return;
+        }
         if (cache->serial != image.serial() || cache->png.isEmpty()) {
             auto png = SnapkinDocument::pngData(image);
             cache->png = png.value_or(QByteArray());
@@ -180,9 +183,14 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
                 thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
             auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
             // The package replaces the old one whole, so its record is written again after it.
-            if (package && SnapkinDocument::write(*package, files.packagePath(entry.id),
-                                                  platform::FileAccess::userOnly))
-                (void)files.writeEntry(entry);
+            if (package) {
+                if (SnapkinDocument::write(*package, files.packagePath(entry.id),
+                                           platform::FileAccess::userOnly))
+                    reportFailure(files.writeEntry(entry));
+                else
+                    reportFailure(std::unexpected(HistoryStore::Error::writeFailed),
+                                  cache->png.size());
+            }
         }
         // Saved last, so the index never names a package that was not written yet.
         reportFailure(files.save(entries));

@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicWrite.h"
+#include "platform/L10n.h"
 #include "platform/SettingsTable.h"
 
 #include <QDir>
@@ -171,15 +172,25 @@ bool Defaults::save()
     }
     // It lists recent documents and folders: the user's alone.
     makePrivateFolder(QFileInfo(m_path).absolutePath());
-    const auto written = writeFileAtomically(
-        m_path, QJsonDocument(object).toJson(QJsonDocument::Indented), FileAccess::userOnly);
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    const auto written = writeFileAtomically(m_path, bytes, FileAccess::userOnly);
     if (!written) {
-        const QString message = describeWriteFailure(m_path, written.error());
+        // Names the folder and what stood in the way, as an automatic save's alert does.
+        const QString folder = QFileInfo(m_path).absolutePath();
+        const QString message =
+            L10n::format("Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
+                         writeFailureReason(folder, written.error(), bytes.size()));
         qWarning("Settings could not be written to %s: %s", qPrintable(m_path),
                  qPrintable(message));
+        {
+            QMutexLocker lock(&m_mutex);
+            m_saveFailure = message;
+        }
         emit saveFailed(message);
         return false;
     }
+    QMutexLocker lock(&m_mutex);
+    m_saveFailure.clear();
     return true;
 }
 
@@ -302,6 +313,12 @@ bool Defaults::removeObject(const QString& key)
     const bool saved = save();
     emit valueChanged(key);
     return saved;
+}
+
+QString Defaults::saveFailure() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_saveFailure;
 }
 
 QVariantMap Defaults::storedValues() const

@@ -17,8 +17,9 @@ namespace snapkin::platform {
 // false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
 // kept as base64 inside a tagged object. A corrupt file, or one over SettingsTable's 1 MB, is
 // set aside with a ".corrupt" suffix and the store starts from its defaults. Each value read
-// from the file is checked against its key's declaration in SettingsTable (type, range, menu
-// values, length); one that does not fit is dropped, so the key reads its default.
+// from the file is checked against its key's declaration in SettingsTable (type, finiteness,
+// length, a range far beyond real use); one that does not fit is dropped, so the key reads its
+// default.
 class Defaults : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +51,10 @@ public:
     bool setValue(const QString& key, const QVariant& value);
     bool removeObject(const QString& key);
 
+    // Why the latest write of the file failed, as saveFailed() said it; empty once a write
+    // succeeds. Lets a failure from before anyone listened be told later.
+    QString saveFailure() const;
+
     // The whole persistent domain, for inspection.
     QVariantMap storedValues() const;
 
@@ -65,7 +70,8 @@ public:
 
 signals:
     void valueChanged(const QString& key);
-    // The file could not be written (the old one stays); `message` names it and the reason.
+    // The file could not be written (the old one stays); `message` names its folder and the
+    // reason ("the disk is full.").
     void saveFailed(const QString& message);
 
 private:
@@ -76,6 +82,7 @@ private:
     mutable QMutex m_mutex;
     QVariantMap m_registered;
     QVariantMap m_stored;
+    QString m_saveFailure;
 };
 
 } // namespace snapkin::platform

@@ -1,12 +1,14 @@
 // A disk that is full in one folder: preloaded into a test's child process, it makes write(),
 // writev(), pwrite() and fsync() on any file under $SNAPKIN_FULL_DISK fail with ENOSPC, as the
-// kernel does when a disk has no room left. Everything else passes through unchanged.
+// kernel does when a disk has no room left, and statvfs() of a path there report no free
+// blocks. Everything else passes through unchanged.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -21,6 +23,16 @@ static int isFull(int fd)
     const ssize_t n = readlink(link, path, sizeof path - 1);
     if (n <= 0) return 0;
     path[n] = '\0';
+    const size_t length = strlen(folder);
+    return strncmp(path, folder, length) == 0 && (path[length] == '/' || path[length] == '\0');
+}
+
+static int isFullPath(const char* given)
+{
+    const char* folder = getenv("SNAPKIN_FULL_DISK");
+    if (!folder || !*folder || !given) return 0;
+    char resolved[4096];
+    const char* path = realpath(given, resolved) ? resolved : given;
     const size_t length = strlen(folder);
     return strncmp(path, folder, length) == 0 && (path[length] == '/' || path[length] == '\0');
 }
@@ -79,4 +91,34 @@ int fdatasync(int fd)
         return -1;
     }
     return NEXT(fdatasync)(fd);
+}
+
+static void noRoom(struct statvfs* disk)
+{
+    disk->f_bavail = 0;
+    disk->f_bfree = 0;
+}
+
+int statvfs(const char* path, struct statvfs* disk)
+{
+    const int result = NEXT(statvfs)(path, disk);
+    if (result == 0 && isFullPath(path)) noRoom(disk);
+    return result;
+}
+
+int fstatvfs(int fd, struct statvfs* disk)
+{
+    const int result = NEXT(fstatvfs)(fd, disk);
+    if (result == 0 && isFull(fd)) noRoom(disk);
+    return result;
+}
+
+int statvfs64(const char* path, struct statvfs64* disk)
+{
+    const int result = NEXT(statvfs64)(path, disk);
+    if (result == 0 && isFullPath(path)) {
+        disk->f_bavail = 0;
+        disk->f_bfree = 0;
+    }
+    return result;
 }
