@@ -171,11 +171,18 @@ TEST(CanvasCreation, NumberedStampsCountAndUndoGivesTheNumberBack)
     f.store->undo();
     EXPECT_EQ(f.store->nextStampNumber(), 3);
 
-    // A counter at the integer limit (from a document) numbers the stamp and stays there.
-    f.store->setNextStampNumber(std::numeric_limits<int>::max());
+    // A counter past 32 bits (from a document) numbers the stamp and counts on.
+    f.store->setNextStampNumber(3'000'000'000);
     f.click({50, 250});
-    EXPECT_EQ(f.store->annotations().constLast().text, "2147483647");
-    EXPECT_EQ(f.store->nextStampNumber(), std::numeric_limits<int>::max());
+    EXPECT_EQ(f.store->annotations().constLast().text, "3000000000");
+    EXPECT_EQ(f.store->nextStampNumber(), 3'000'000'001);
+    f.store->undo();
+
+    // At the 64-bit limit it numbers the stamp and stays there.
+    f.store->setNextStampNumber(std::numeric_limits<qint64>::max());
+    f.click({50, 250});
+    EXPECT_EQ(f.store->annotations().constLast().text, "9223372036854775807");
+    EXPECT_EQ(f.store->nextStampNumber(), std::numeric_limits<qint64>::max());
     f.store->undo();
 
     // A press that wanders more than 6 points is no tap.

@@ -2,13 +2,13 @@
 
 #include "canvas/handlers/ImagePicker.h"
 #include "canvas/handlers/TextEditing.h"
+#include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
 #include "platform/ImageReader.h"
 #include "platform/PngEncoder.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace snapkin {
 
@@ -182,10 +182,10 @@ void CreationHandler::stampTap(const DragValue& drag)
                  .stamp = m_store.stampKind(),
                  .disc = true};
     if (a.stamp == StampKind::number) {
-        const int number = m_store.nextStampNumber();
+        // The counter is 64 bits wide, as a document stores it, and saturates at its limit.
+        const qint64 number = m_store.nextStampNumber();
         a.text = QString::number(number);
-        // Saturates: a document may carry a counter at the integer limit.
-        if (number < std::numeric_limits<int>::max()) m_store.setNextStampNumber(number + 1);
+        m_store.setNextStampNumber(AnnotationDocument::stampNumberAfter(number));
     }
     place(a);
 }
