@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -117,8 +118,9 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
         target = QFileInfo(target.canonicalFilePath());
     const QString folder = target.absolutePath();
     const QString finalPath = target.absoluteFilePath();
-    const QString temp = folder + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
-    const QByteArray tempName = QFile::encodeName(temp);
+    // What an earlier write of this file left behind when it was killed goes first. A write
+    // still under way holds a lock on its temporary and is left alone.
+    StaleTemporaries::removeOf(QFileInfo(folder).canonicalFilePath(), target.fileName());
 
     mode_t mode = 0600;
     if (access == FileAccess::standard) {
@@ -128,15 +130,36 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
         else
             mode = 0666; // the umask applies at open()
     }
-    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          mode);
+    QByteArray tempName;
+    int fd = -1;
+    // A cleaner that took the new temporary for a stale one between its creation and our lock
+    // has removed it: start again under a new name.
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        tempName = QFile::encodeName(folder + QLatin1Char('/')
+                                     + StaleTemporaries::name(target.fileName(), "tmp"));
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    mode);
+        if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+        struct stat st {};
+        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
     // The mode asked for, not what the umask left of it (a replaced file keeps its own).
     bool written = true;
     if (access == FileAccess::userOnly || mode != 0666) written = ::fchmod(fd, mode) == 0;
     written = written && writeAllAndSync(fd, data);
+    // A second descriptor keeps the lock until the temporary is renamed into place, while the
+    // first one's close is checked for a late write error.
+    const int lockFd = ::dup(fd);
+    const auto unlock = [lockFd] {
+        if (lockFd >= 0) ::close(lockFd);
+    };
     if (::close(fd) != 0 || !written) {
         ::unlink(tempName.constData());
+        unlock();
         return std::unexpected(WriteError::writeFailed);
     }
 
@@ -145,8 +168,10 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     OwnWrites::shared().add(finalPath);
     if (::rename(tempName.constData(), QFile::encodeName(finalPath).constData()) != 0) {
         ::unlink(tempName.constData());
+        unlock();
         return std::unexpected(WriteError::cannotReplace);
     }
+    unlock();
     syncFolder(QFile::encodeName(folder));
     return {};
 }

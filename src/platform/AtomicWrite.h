@@ -40,7 +40,9 @@ enum class FileAccess {
 // Writes a file through a temporary beside it (".<name>.tmp-<random>") that is renamed into
 // place once every byte is written and synced to the disk; a short write, a full disk at the
 // sync or at close all count as failures. On failure the old file is left byte for byte as it
-// was and no temporary stays. The folder must exist. A link at `path` to an existing file is
+// was and no temporary stays. Temporaries that an earlier write of the same file left behind (a
+// crash, a kill) are removed first; the temporary of a write still under way is locked and
+// stays. The folder must exist. A link at `path` to an existing file is
 // written through (the file a user keeps elsewhere and links here stays where it is).
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,
                                                     FileAccess access = FileAccess::standard);

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,17 @@ bool removeEntry(int dirFd, const char* name, uid_t me)
     struct stat st {};
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (st.st_uid != me) return false;
+    if (S_ISREG(st.st_mode)) {
+        // A file that a write in progress holds locked is not stale: it stays.
+        const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+        const bool removed = ::unlinkat(dirFd, name, 0) == 0;
+        if (fd >= 0) ::close(fd);
+        return removed;
+    }
     if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name, 0) == 0;
     const int child = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (child < 0) return false;

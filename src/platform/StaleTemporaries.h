@@ -10,7 +10,8 @@ namespace snapkin::platform {
 //   ".<name>.old-<12 hex>"  the previous folder, moved aside while the new one takes its place
 //   ".<name>.keep-<12 hex>" a package built to be kept beside an existing one, with its own
 //                           "..<name>.keep-<hex>.tmp-<hex>" while it is written
-// Only names of exactly this form are touched. Removal never follows a link: a link with such a
+// Only names of exactly this form are touched. A file that its writer holds locked (flock) is
+// still being written and stays. Removal never follows a link: a link with such a
 // name is removed itself, folders are entered without following links, and only entries that
 // belong to the current user go.
 struct StaleTemporaries {

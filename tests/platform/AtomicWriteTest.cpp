@@ -1,10 +1,13 @@
 #include "platform/AtomicWrite.h"
+#include "platform/StaleTemporaries.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace snapkin::platform;
@@ -43,6 +46,38 @@ TEST(AtomicFileWrite, WritesAndReplaces)
     ASSERT_TRUE(writeFileAtomically(path, "second"));
     EXPECT_EQ(readAll(path), "second");
     EXPECT_EQ(leftovers(dir.path()), QStringList{"a.txt"});
+}
+
+TEST(AtomicFileWrite, RemovesWhatAKilledWriteOfTheSameFileLeft)
+{
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const QString path = dir.path() + "/out.png";
+    ASSERT_TRUE(writeFileAtomically(path, "first"));
+    // Left by a write that was killed, by a write still under way (it holds its lock), by
+    // another file's write, and a link with a temporary's name to a file of the user's.
+    const QString stale = StaleTemporaries::name("out.png", "tmp");
+    const QString busy = StaleTemporaries::name("out.png", "tmp");
+    const QString other = StaleTemporaries::name("other.png", "tmp");
+    const QString link = StaleTemporaries::name("out.png", "tmp");
+    ASSERT_TRUE(writeInto(dir.path(), stale, QByteArray(4096, 'x')));
+    ASSERT_TRUE(writeInto(dir.path(), busy, "half"));
+    ASSERT_TRUE(writeInto(dir.path(), other, "other"));
+    ASSERT_TRUE(writeInto(elsewhere.path(), "keep.txt", "mine"));
+    ASSERT_TRUE(QFile::link(elsewhere.path() + "/keep.txt", dir.path() + "/" + link));
+    const int lock = ::open(QFile::encodeName(dir.path() + "/" + busy).constData(), O_RDONLY);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    ASSERT_TRUE(writeFileAtomically(path, "second"));
+    ::close(lock);
+    EXPECT_EQ(readAll(path), "second");
+    QStringList expected{busy, other, "out.png"};
+    expected.sort();
+    QStringList left = leftovers(dir.path());
+    left.sort();
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(readAll(elsewhere.path() + "/keep.txt"), "mine");
 }
 
 TEST(AtomicFileWrite, FailureLeavesOldFileIntact)
