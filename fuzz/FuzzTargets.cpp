@@ -75,9 +75,10 @@ void document(const QByteArray& data)
 {
     auto decoded = AnnotationDocument::decode(data);
     if (!decoded) return;
-    check(decoded->annotations.size() <= AnnotationDocument::maxAnnotations, "annotation cap");
+    const auto bounds = AnnotationDocument::boundsFor(data.size());
+    check(decoded->annotations.size() <= bounds.annotations, "annotation cap");
     for (const Annotation& a : decoded->annotations)
-        check(a.points.size() <= AnnotationDocument::maxPointsPerStroke, "point cap");
+        check(a.points.size() <= bounds.pointsPerStroke, "point cap");
     const QSizeF points = decoded->imagePointSize(QSize(640, 480));
     check(std::isfinite(points.width()) && points.width() > 0, "a usable point size");
     const FrameLayout layout(points, decoded->frame, 2);

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -58,6 +59,12 @@ std::expected<QByteArray, JsonError> AnnotationDocument::encoded() const
 
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value)
 {
+    return fromJson(value, Bounds{});
+}
+
+std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value,
+                                                                      Bounds bounds)
+{
     if (!value.isObject())
         return std::unexpected(JsonError{JsonErrorKind::notAnObject, QStringLiteral("document")});
     const QJsonObject o = value.toObject();
@@ -78,11 +85,11 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
         if (!list.isArray())
             return std::unexpected(JsonError{JsonErrorKind::wrongType, QStringLiteral("annotations")});
         const QJsonArray array = list.toArray();
-        if (array.size() > maxAnnotations)
+        if (array.size() > bounds.annotations)
             return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("annotations")});
         for (const QJsonValue& element : array) {
             const QJsonValue points = element.toObject().value(u"points");
-            if (points.isArray() && points.toArray().size() > maxPointsPerStroke)
+            if (points.isArray() && points.toArray().size() > bounds.pointsPerStroke)
                 return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("points")});
         }
         d.annotations.reserve(array.size());
@@ -116,9 +123,23 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
     return d;
 }
 
+AnnotationDocument::Bounds AnnotationDocument::boundsFor(qint64 textBytes)
+{
+    const qint64 bytes = std::max<qint64>(textBytes, 0);
+    Bounds bounds;
+    bounds.jsonContainers = std::max(maxJsonContainers, bytes / writtenBytesPerContainer);
+    // A stroke's points are containers of the same text; annotations need more of it each.
+    bounds.pointsPerStroke =
+        qsizetype(std::max<qint64>(maxPointsPerStroke, bytes / writtenBytesPerContainer));
+    bounds.annotations =
+        qsizetype(std::max<qint64>(maxAnnotations, bytes / writtenBytesPerAnnotation));
+    return bounds;
+}
+
 bool AnnotationDocument::withinDecodingCost(const QByteArray& json)
 {
-    return json::containerCount(json, maxJsonContainers) <= maxJsonContainers;
+    const qint64 bound = boundsFor(json.size()).jsonContainers;
+    return json::containerCount(json, bound) <= bound;
 }
 
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QByteArray& json)
@@ -131,7 +152,7 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QB
         return std::unexpected(JsonError{JsonErrorKind::malformed, error.errorString()});
     if (!document.isObject())
         return std::unexpected(JsonError{JsonErrorKind::notAnObject, QStringLiteral("document")});
-    return fromJson(document.object());
+    return fromJson(document.object(), boundsFor(json.size()));
 }
 
 bool AnnotationDocument::operator==(const AnnotationDocument& o) const

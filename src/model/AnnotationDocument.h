@@ -39,6 +39,35 @@ struct AnnotationDocument {
     // How many stored annotations the reader had to drop; never written.
     qint64 skippedAnnotations = 0;
 
+    // ---- What a document may cost ----
+
+    // A document is untrusted input: beyond its bounds it is refused as `tooLarge` ("The
+    // document is too large to open.") rather than decoded. The bounds grow with the length of
+    // the text read, by what that text can honestly hold: the writer here spends at least
+    // writtenBytesPerContainer bytes of text on every array and object (a pen point is one) and
+    // writtenBytesPerAnnotation on every annotation, so whatever this application wrote always
+    // reopens, however long a stroke or however many annotations it held. Hostile text packed
+    // tighter is refused past the same counts, so that opening one stays within a few times its
+    // file's size in memory and time (a parsed JSON document spends about 160 bytes on a point
+    // and 700 on a small annotation; Base64 image data, the bulk of a large document, costs
+    // about its own size). Below the floors a short text may hold anything.
+    static constexpr qsizetype maxAnnotations = 10'000;
+    static constexpr qsizetype maxPointsPerStroke = 100'000;
+    static constexpr qint64 maxJsonContainers = 1'000'000;
+    static constexpr qint64 writtenBytesPerContainer = 64;
+    static constexpr qint64 writtenBytesPerAnnotation = 512;
+
+    struct Bounds {
+        qsizetype annotations = maxAnnotations;
+        qsizetype pointsPerStroke = maxPointsPerStroke;
+        // Arrays and objects in the whole text, counted before it is parsed.
+        qint64 jsonContainers = maxJsonContainers;
+    };
+    // The bounds for a document read from `textBytes` bytes of JSON.
+    static Bounds boundsFor(qint64 textBytes);
+    // Whether the text is within its bounds' container count (checked without parsing it).
+    static bool withinDecodingCost(const QByteArray& json);
+
     // ---- JSON ----
 
     // Fails only on a number JSON cannot hold.
@@ -49,23 +78,12 @@ struct AnnotationDocument {
     // The tolerant reader: an annotation that does not decode is dropped and counted; a bad
     // frame or watermark is dropped. Fails on a missing or malformed canvasSize, or a malformed
     // version, nextStampNumber, pixelSize, generator or annotations value.
+    // fromJson() holds the value to `bounds`, or to the floors when not told the length of its
+    // text; decode() to the bounds of its text, checked with withinDecodingCost() before parsing.
     static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value);
+    static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value,
+                                                                 Bounds bounds);
     static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json);
-
-    // ---- What a document may cost ----
-
-    // A document is untrusted input: beyond these bounds it is refused as `tooLarge` ("The
-    // document is too large to open.") rather than decoded, so that opening one stays within a
-    // few times its file's size in memory and time. fromJson() checks the first two; decode()
-    // also checks the text with withinDecodingCost() before parsing it.
-    static constexpr qsizetype maxAnnotations = 10'000;
-    static constexpr qsizetype maxPointsPerStroke = 100'000;
-    // Arrays and objects in the whole text (every pen point is one): a parsed JSON document
-    // spends about 160 bytes on a point and 700 on a small annotation, so this bounds the parse
-    // to a few hundred megabytes whatever the text holds. Base64 image data, the bulk of a large
-    // document, costs about its own size.
-    static constexpr qint64 maxJsonContainers = 1'000'000;
-    static bool withinDecodingCost(const QByteArray& json);
 
     // All nine fields, skippedAnnotations included.
     bool operator==(const AnnotationDocument& other) const;

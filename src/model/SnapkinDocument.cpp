@@ -132,7 +132,8 @@ SnapkinDocument::contents(const Package& package)
     const qint64 version = probeVersion(parsed);
     auto document =
         parseError.error == QJsonParseError::NoError && parsed.isObject()
-            ? AnnotationDocument::fromJson(parsed.object())
+            ? AnnotationDocument::fromJson(
+                  parsed.object(), AnnotationDocument::boundsFor(package.documentJSON.size()))
             : std::unexpected(JsonError{JsonErrorKind::malformed, parseError.errorString()});
     if (!document) {
         if (document.error().kind == JsonErrorKind::tooLarge)
@@ -142,9 +143,10 @@ SnapkinDocument::contents(const Package& package)
                 Failure::newerVersion(static_cast<int>(std::min<qint64>(version, INT_MAX))));
         return std::unexpected(Failure::damaged());
     }
-    // Within the image budget, checked from the header before any pixel is decoded and again
-    // on the editor's copy.
-    auto image = platform::ImageBudget::decode(package.imagePNG);
+    // Within the image budget, or as large as the application's own captures where the PNG can
+    // honestly hold that many pixels; checked from the header before any pixel is decoded and
+    // again on the editor's copy.
+    auto image = platform::ImageBudget::decodeDocumentImage(package.imagePNG);
     if (!image) {
         return std::unexpected(image.error() == platform::ImageReadError::tooLarge
                                    ? Failure::imageTooLarge()

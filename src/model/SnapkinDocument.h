@@ -35,9 +35,9 @@ public:
     static constexpr int thumbnailMaxSide = 1024;
     // Entries larger than these are not read: a package is untrusted input. The document JSON
     // carries placed images as Base64, hence its generous bound; the image is held to what the
-    // largest image within the image budget can take encoded.
+    // largest image the application writes into a document can take encoded.
     static constexpr qint64 maxDocumentBytes = 512LL * 1024 * 1024;
-    static constexpr qint64 maxImageBytes = platform::ImageBudget::maxEncodedBytes;
+    static constexpr qint64 maxImageBytes = platform::ImageBudget::maxOwnEncodedBytes;
 
     struct Failure {
         enum class Kind {
@@ -46,7 +46,7 @@ public:
             notEncodable,   // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,    // the file system refused the write (`writeError` says how)
             tooLarge,       // more annotations or pen points than a document may hold
-            imageTooLarge,  // an image over the image budget, or one whose memory ran out
+            imageTooLarge,  // an image over what a document's image may be, or one whose memory ran out
         };
         Kind kind = Kind::damaged;
         int version = 0;

@@ -36,6 +36,14 @@ public:
     // with no compression, and its chunks. Anything longer is refused before it is read.
     static constexpr qint64 maxEncodedBytes = 2 * maxImageBytes + 16LL * 1024 * 1024;
 
+    // The largest image this application makes itself and keeps in a document: a capture of the
+    // whole screen (which no budget limits), up to what it can flatten and export, 32767 pixels
+    // a side and 16384² in all.
+    static constexpr qint64 maxOwnPixels = 268'435'456;
+    static constexpr int maxOwnSide = 32767;
+    // The longest PNG of such an image: 8-bit RGBA rows stored without compression, and chunks.
+    static constexpr qint64 maxOwnEncodedBytes = 4 * maxOwnPixels + 64LL * 1024 * 1024;
+
     // Whether an image of this size, at 4 bytes a pixel, fits the budget.
     static bool admits(QSize size);
     // Limits for readImage() that hold the budget.
@@ -51,6 +59,16 @@ public:
     // profile, and to premultiplied pixels. A null image is one that a conversion could not
     // make: tooLarge.
     static std::expected<BaseImage, ImageReadError> accept(QImage image);
+
+    // The image of a document package, which the application wrote whatever the screen it
+    // captured. A PNG such as it writes (8 bits a sample: RGB, RGBA or a palette) is admitted
+    // over the budget, up to maxOwnPixels, when the file is long enough to hold its pixels
+    // honestly: deflate packs at most 1032 bytes into one, so n bytes hold at most 1032·n bytes
+    // of rows. A short file that declares a vast image, or any other kind of image, is held to
+    // the budget.
+    static std::expected<BaseImage, ImageReadError> decodeDocumentImage(const QByteArray& png);
+    // The most pixels decodeDocumentImage() admits for these bytes, told from the PNG header.
+    static qint64 documentImagePixelLimit(const QByteArray& png);
 };
 
 } // namespace snapkin::platform

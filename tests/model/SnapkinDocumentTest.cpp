@@ -119,6 +119,43 @@ TEST(SnapkinDocumentPackage, WrittenPackageReadsBackEqual)
     EXPECT_EQ(entries(dir.path()), QStringList({"Shot.snapkin"}));
 }
 
+// Whatever the application writes reopens: more annotations and a longer stroke than a short
+// text may hold, over a capture larger than the image budget.
+TEST(SnapkinDocumentPackage, LargestDocumentsTheApplicationWritesReopen)
+{
+    // A blank 8000 x 4300 screen: 34.4 megapixels, over the budget's 33.5, and as compressible
+    // as a capture gets.
+    auto store = makeStore(snapkin::testing::makeImage({8000, 4300}, QSizeF(8000, 4300), Qt::black));
+    QList<Annotation> marks;
+    for (int i = 0; i < 12'000; ++i) marks.append(rectangle({double(i % 500), 10}, {600, 300}));
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {8000, 4300}};
+    for (int i = 0; i < 150'000; ++i) pen.points.append(QPointF(i % 8000, (i / 8000) * 10.5));
+    marks.append(pen);
+    store->setAnnotations(marks);
+    ASSERT_GT(marks.size(), AnnotationDocument::maxAnnotations);
+    ASSERT_GT(pen.points.size(), AnnotationDocument::maxPointsPerStroke);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Large.snapkin");
+    auto package = SnapkinDocument::wrapper(*store);
+    ASSERT_TRUE(package);
+    ASSERT_TRUE(SnapkinDocument::write(*package, path));
+    auto contents = SnapkinDocument::read(path);
+    ASSERT_TRUE(contents) << contents.error().userMessage().toStdString();
+    EXPECT_EQ(contents->document.annotations, store->annotations());
+    EXPECT_EQ(contents->image.pixelSize(), QSize(8000, 4300));
+    EXPECT_EQ(contents->image.image().pixel(7999, 4299), qRgb(0, 0, 0));
+    // The history reads the document alone.
+    const auto document = AnnotationDocument::decode(package->documentJSON);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->annotations.size(), marks.size());
+
+    // The same image header on a file too short to hold its pixels is held to the budget.
+    SnapkinDocument::Package cut = *package;
+    cut.imagePNG.truncate(cut.imagePNG.size() / 4);
+    EXPECT_EQ(SnapkinDocument::contents(cut).error(), SnapkinDocument::Failure::imageTooLarge());
+}
+
 TEST(SnapkinDocumentPackage, RewriteReplacesTheWholePackage)
 {
     QTemporaryDir dir;

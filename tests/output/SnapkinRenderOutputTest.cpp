@@ -3,8 +3,11 @@
 #include "support/HostileImages.h"
 #include "support/ToolRunner.h"
 
+#include "model/SnapkinDocument.h"
+
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -92,4 +95,47 @@ TEST(SnapkinRenderOutput, APackageWithAnImageOverTheBudgetExitsWithTheMessage)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("The image is too large to open.")) << qPrintable(run.err);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A document as large as the application writes one: a capture over the image budget, more
+// annotations and a longer stroke than a short text may hold. The tool reads and renders it.
+TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
+{
+    using namespace snapkin;
+    if (!toolBuilt("snapkin-render")) GTEST_SKIP() << "snapkin-render is not built";
+    QImage capture(8000, 4300, QImage::Format_RGB32);
+    capture.fill(QColor(20, 40, 60));
+    AnnotationDocument document;
+    document.canvasSize = QSizeF(8000, 4300);
+    document.pixelSize = document.canvasSize;
+    for (int i = 0; i < AnnotationDocument::maxAnnotations; ++i) {
+        document.annotations.append(Annotation{.kind = AnnotationKind::rectangle,
+                                               .p1 = {10, 10},
+                                               .p2 = {20.0 + i % 100, 20}});
+    }
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 4000}, .p2 = {8000, 4200},
+                   .colorHex = "#FF0000"};
+    for (int i = 0; i <= AnnotationDocument::maxPointsPerStroke; ++i)
+        pen.points.append(QPointF(i * 0.08, 4100 + (i % 2)));
+    document.annotations.append(pen);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Large.snapkin");
+    const auto png = SnapkinDocument::pngData(capture);
+    ASSERT_TRUE(png);
+    const auto package = SnapkinDocument::wrapper(document, *png, std::nullopt);
+    ASSERT_TRUE(package);
+    ASSERT_TRUE(SnapkinDocument::write(*package, path));
+    capture = QImage();
+
+    const QString out = dir.filePath("out.png");
+    const auto run = runTool("snapkin-render", {path, out});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(run.out, "8000x4300 0 skipped\n");
+    QImageReader reader(out);
+    reader.setAllocationLimit(0);
+    const QImage rendered = reader.read();
+    ASSERT_EQ(rendered.size(), QSize(8000, 4300));
+    EXPECT_EQ(rendered.pixelColor(4000, 4100).red(), 255); // the stroke
+    EXPECT_EQ(rendered.pixelColor(4000, 1000), QColor(20, 40, 60));
 }

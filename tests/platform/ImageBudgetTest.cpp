@@ -175,3 +175,59 @@ TEST(ImageBudget, OnlyImagesWithAnotherProfileAreConvertedToSrgb)
         EXPECT_EQ(opened->image().colorSpace(), QColorSpace(QColorSpace::SRgb));
     }
 }
+
+namespace {
+
+// A PNG header (signature and IHDR) of the given size and kind, padded to `length` bytes: all
+// that the document image's limit reads.
+QByteArray pngHead(quint32 width, quint32 height, int depth, int colourType, qsizetype length)
+{
+    QByteArray bytes("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (quint32 v : {width, height}) {
+        for (int shift : {24, 16, 8, 0}) bytes.append(char((v >> shift) & 0xff));
+    }
+    bytes.append(char(depth)).append(char(colourType)).append(3, '\0');
+    bytes.append(std::max<qsizetype>(0, length - bytes.size()), '\0');
+    return bytes;
+}
+
+} // namespace
+
+// A document's image may be as large as the application's own captures when its file is long
+// enough to hold the pixels it declares (deflate packs at most 1032 bytes into one); anything
+// else is held to the budget.
+TEST(ImageBudget, ADocumentImageOverTheBudgetNeedsAFileThatCanHoldIt)
+{
+    constexpr quint32 w = 8000, h = 4300; // 34.4 megapixels
+    ASSERT_GT(qint64(w) * h, ImageBudget::maxPixels);
+    const qsizetype rgbRows = qsizetype(h) * (1 + 3 * w);
+    const qsizetype paletteRows = qsizetype(h) * (1 + w);
+    const qsizetype rgbNeeds = (rgbRows + 1031) / 1032;
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 2, rgbNeeds)), w * h);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 2, rgbNeeds - 1)),
+              ImageBudget::maxPixels);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 6, rgbNeeds * 2)), w * h);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 3, paletteRows / 1000)),
+              w * h);
+    // Kinds this application never writes: greyscale, 16 bits a sample, 1-bit palettes.
+    for (auto [depth, type] : {std::pair{8, 0}, std::pair{8, 4}, std::pair{16, 2}, std::pair{1, 3}})
+        EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, depth, type, rgbRows)),
+                  ImageBudget::maxPixels);
+    // Past what the application can flatten, or no PNG at all.
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(20000, 20000, 8, 2, 1 << 30)),
+              ImageBudget::maxPixels);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(QByteArray(4096, 'x')), ImageBudget::maxPixels);
+
+    // Decoded: a real image over the budget opens; the same header on a short file is refused
+    // as too large before a pixel is decoded.
+    QImage blank(w, h, QImage::Format_RGB32);
+    blank.fill(Qt::black);
+    const QByteArray png = encoded(blank, "png");
+    blank = QImage();
+    ASSERT_FALSE(ImageBudget::decode(png));
+    const auto opened = ImageBudget::decodeDocumentImage(png);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->pixelSize(), QSize(w, h));
+    EXPECT_EQ(ImageBudget::decodeDocumentImage(png.left(png.size() / 40)).error(),
+              ImageReadError::tooLarge);
+}
