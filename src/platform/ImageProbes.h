@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+
+#include <optional>
+
+class QIODevice;
+
+namespace snapkin::platform::imageprobe {
+
+// What the image reader learns from a file's bytes before, or instead of, handing it to a
+// decoder: its format, its declared size, and whether its structure is whole. Each probe reads
+// only within the device and never decodes a pixel.
+
+// Seeks only within the data: QBuffer warns on the terminal about a position past its end.
+bool seekWithin(QIODevice& device, qint64 offset);
+// Reads exactly `size` bytes at `offset`, or nothing.
+std::optional<QByteArray> readAt(QIODevice& device, qint64 offset, qint64 size);
+quint32 bigEndian32(const char* p);
+quint16 bigEndian16(const char* p);
+
+// The raster formats the application reads, told apart by their first bytes. Nothing else
+// reaches Qt's plugins: SVG, for one, can take minutes to render from a few kilobytes.
+std::optional<QByteArray> formatFromContent(const QByteArray& head);
+
+// libpng prints its errors to the terminal before Qt sees them ("libpng error: Read Error" for
+// a truncated file). Checking the chunk structure and the CRC of every critical chunk first
+// turns a truncated or damaged file into our own error without calling the decoder.
+bool pngStructureIsSound(QIODevice& device);
+
+// What libjpeg needs beyond the output image. A progressive JPEG, or one whose components come
+// in separate scans, is decoded through a buffer of every DCT coefficient of the whole image:
+// 128 bytes for each 8 x 8 block of each component, 1.5 GB for a 14000 x 14000 CMYK image that
+// a 1.4 KB file can declare. A single-scan JPEG is decoded a few rows at a time.
+struct JpegHeader {
+    QSize size;
+    qint64 coefficientBytes = 0;
+};
+std::optional<JpegHeader> readJpegHeader(QIODevice& device);
+
+// The GIF decoder draws every frame onto a canvas of the logical screen's size, which the
+// header declares apart from the frames (a 35-byte file can declare 14000 x 14000 around a
+// single pixel). Qt's reported size is the first frame's, so the screen is checked here.
+std::optional<QSize> gifScreenSize(QIODevice& device);
+
+} // namespace snapkin::platform::imageprobe
