@@ -86,6 +86,7 @@ QString SnapkinDocument::Failure::userMessage() const
         return platform::L10n::text("This document was created with a newer version of Snapkin. "
                                     "Update Snapkin to open it.");
     case Kind::damaged: return platform::L10n::text("The document is damaged or incomplete.");
+    case Kind::notFound: return platform::userMessage(platform::ImageReadError::notFound);
     case Kind::notEncodable:
         return platform::L10n::text(
             "The document holds a value that can't be saved, such as an invalid number.");
@@ -107,6 +108,7 @@ std::expected<SnapkinDocument::Package, SnapkinDocument::Failure>
 SnapkinDocument::readPackage(const QString& path)
 {
     const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return std::unexpected(Failure::notFound());
     if (!info.isDir()) return std::unexpected(Failure::damaged());
     // Both entries are looked up before anything is decoded; an image longer than any within
     // the budget is refused by its size on disk, unread.

@@ -42,6 +42,7 @@ public:
     struct Failure {
         enum class Kind {
             newerVersion,   // the document decodes only with a newer Snapkin (`version` says which)
+            notFound,       // nothing at the path
             damaged,        // a missing entry, undecodable JSON or image, an image without pixels
             notEncodable,   // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,    // the file system refused the write (`writeError` says how)
@@ -54,6 +55,7 @@ public:
 
         static Failure newerVersion(int version) { return {Kind::newerVersion, version, {}}; }
         static Failure damaged() { return {Kind::damaged, 0, {}}; }
+        static Failure notFound() { return {Kind::notFound, 0, {}}; }
         static Failure tooLarge() { return {Kind::tooLarge, 0, {}}; }
         static Failure imageTooLarge() { return {Kind::imageTooLarge, 0, {}}; }
 

@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -163,9 +165,10 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
                 components.push_back({std::max(1, sampling >> 4), std::max(1, sampling & 15)});
             }
             progressive = code == 0xc2 || code == 0xc6 || code == 0xca || code == 0xce;
-            header = JpegHeader{QSize(width, height), 0};
+            header = JpegHeader{QSize(width, height), 0, 0};
         } else if (code == 0xda) { // the first scan
             if (!header) return std::nullopt;
+            header->firstScan = offset + length;
             const auto count = readAt(device, offset + 2, 1);
             if (!count) return std::nullopt;
             const bool multiScan =
@@ -193,6 +196,142 @@ std::optional<JpegHeader> readJpegHeader(QIODevice& device)
     return std::nullopt;
 }
 
+namespace {
+
+// Reads a device forward from an offset, a block at a time, for probes that walk a whole file.
+class ByteCursor {
+public:
+    ByteCursor(QIODevice& device, qint64 offset) : m_device(device), m_offset(offset) {}
+
+    qint64 offset() const { return m_offset; }
+    // The next byte, or -1 at the end of the data.
+    int next()
+    {
+        if (m_offset < m_blockStart || m_offset >= m_blockStart + m_block.size()) {
+            if (!seekWithin(m_device, m_offset)) return -1;
+            m_block = m_device.read(1 << 16);
+            m_blockStart = m_offset;
+            if (m_block.isEmpty()) return -1;
+        }
+        return static_cast<unsigned char>(m_block[m_offset++ - m_blockStart]);
+    }
+    // Moves past `count` bytes; false when the data ends before them.
+    bool skip(qint64 count)
+    {
+        if (count < 0 || m_offset > m_device.size() - count) return false;
+        m_offset += count;
+        return true;
+    }
+
+private:
+    QIODevice& m_device;
+    qint64 m_offset;
+    QByteArray m_block;
+    qint64 m_blockStart = 0;
+};
+
+} // namespace
+
+bool jpegReachesItsEnd(QIODevice& device, qint64 firstScan)
+{
+    // Entropy-coded data holds 0xFF only before 0x00 (a stuffed byte) or a restart marker;
+    // any other marker is a segment (a progressive file's next tables and scans, each with a
+    // length to skip) or the end of the image.
+    ByteCursor cursor(device, firstScan);
+    for (;;) {
+        int byte = cursor.next();
+        if (byte < 0) return false;
+        if (byte != 0xff) continue;
+        while (byte == 0xff)
+            byte = cursor.next(); // fill bytes before a marker
+        if (byte < 0) return false;
+        if (byte == 0x00 || (byte >= 0xd0 && byte <= 0xd7) || byte == 0x01) continue;
+        if (byte == 0xd9) return true;
+        const int high = cursor.next();
+        const int low = cursor.next();
+        if (high < 0 || low < 0) return false;
+        const int length = (high << 8) | low;
+        if (length < 2 || !cursor.skip(length - 2)) return false;
+    }
+}
+
+// ---- BMP ----
+
+std::optional<BmpHeader> readBmpHeader(QIODevice& device)
+{
+    const auto file = readAt(device, 0, 18);
+    if (!file) return std::nullopt;
+    const auto le32 = [](const char* p) {
+        const auto* u = reinterpret_cast<const unsigned char*>(p);
+        return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
+    };
+    const auto le16 = [](const char* p) {
+        const auto* u = reinterpret_cast<const unsigned char*>(p);
+        return quint16(u[0] | (u[1] << 8));
+    };
+    const qint64 pixelsAt = le32(file->constData() + 10);
+    const quint32 infoSize = le32(file->constData() + 14);
+    qint64 width = 0;
+    qint64 height = 0;
+    int bitsPerPixel = 0;
+    quint32 compression = 0;
+    if (infoSize == 12) { // the OS/2 header: 16-bit sizes, no compression
+        const auto info = readAt(device, 18, 8);
+        if (!info) return std::nullopt;
+        width = le16(info->constData());
+        height = le16(info->constData() + 2);
+        bitsPerPixel = le16(info->constData() + 6);
+    } else if (infoSize >= 40 && infoSize <= 124) {
+        const auto info = readAt(device, 18, 16);
+        if (!info) return std::nullopt;
+        width = qint32(le32(info->constData()));
+        height = qint32(le32(info->constData() + 4)); // negative: stored top row first
+        bitsPerPixel = le16(info->constData() + 10);
+        compression = le32(info->constData() + 12);
+    } else {
+        return std::nullopt;
+    }
+    if (width <= 0 || height == 0 || height == qint64(INT_MIN)) return std::nullopt;
+    height = std::abs(height);
+    BmpHeader header{QSize(int(std::min<qint64>(width, INT_MAX)), int(height)), false};
+
+    if (compression == 0 || compression == 3 || compression == 6) { // plain rows
+        const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+        header.whole = rowBytes > 0 && pixelsAt > 0 && pixelsAt <= device.size() &&
+                       rowBytes <= (device.size() - pixelsAt) / height;
+        return header;
+    }
+    if (compression != 1 && compression != 2) { // JPEG, PNG and others: the decoder decides
+        header.whole = true;
+        return header;
+    }
+    // Run-length rows: whole when the runs reach the end-of-bitmap code, or end every row.
+    if (pixelsAt <= 0) return header;
+    ByteCursor cursor(device, pixelsAt);
+    qint64 rows = 0;
+    for (;;) {
+        const int count = cursor.next();
+        const int value = cursor.next();
+        if (count < 0 || value < 0) return header;
+        if (count > 0) continue; // a run of one value
+        if (value == 0) {        // end of a row
+            if (++rows >= height) break;
+        } else if (value == 1) { // end of the bitmap
+            break;
+        } else if (value == 2) { // a move right and down
+            cursor.next();
+            const int down = cursor.next();
+            if (down < 0) return header;
+            rows += down;
+        } else { // `value` literal pixels, padded to a whole 16-bit word
+            const qint64 bytes = compression == 1 ? value : (value + 1) / 2;
+            if (!cursor.skip((bytes + 1) / 2 * 2)) return header;
+        }
+    }
+    header.whole = true;
+    return header;
+}
+
 // ---- GIF ----
 
 std::optional<QSize> gifScreenSize(QIODevice& device)
@@ -201,6 +340,185 @@ std::optional<QSize> gifScreenSize(QIODevice& device)
     if (!header) return std::nullopt;
     const auto* u = reinterpret_cast<const unsigned char*>(header->constData());
     return QSize(u[0] | (u[1] << 8), u[2] | (u[3] << 8));
+}
+
+bool gifFirstImageIsWhole(QIODevice& device)
+{
+    const auto screen = readAt(device, 10, 1);
+    if (!screen) return false;
+    const auto colorTable = [](int packed) -> qint64 {
+        return (packed & 0x80) ? 3 * (qint64(2) << (packed & 7)) : 0;
+    };
+    ByteCursor cursor(device, 13);
+    if (!cursor.skip(colorTable(static_cast<unsigned char>((*screen)[0])))) return false;
+    // Data comes in sub-blocks, each led by its length, ended by an empty one.
+    const auto skipSubBlocks = [&cursor] {
+        for (;;) {
+            const int length = cursor.next();
+            if (length < 0) return false;
+            if (length == 0) return true;
+            if (!cursor.skip(length)) return false;
+        }
+    };
+    for (;;) {
+        const int introducer = cursor.next();
+        if (introducer == 0x21) { // an extension: its label, then its sub-blocks
+            if (cursor.next() < 0 || !skipSubBlocks()) return false;
+        } else if (introducer == 0x2c) { // the image: its place, its colours, its pixels
+            if (!cursor.skip(8)) return false;
+            const int packed = cursor.next();
+            if (packed < 0 || !cursor.skip(colorTable(packed))) return false;
+            if (cursor.next() < 0) return false; // the LZW code size
+            return skipSubBlocks();
+        } else {
+            return false; // the trailer before any image, or no GIF block at all
+        }
+    }
+}
+
+// ---- WebP ----
+
+int exifOrientation(const QByteArray& exif)
+{
+    QByteArray tiff = exif;
+    if (tiff.startsWith(QByteArray("Exif\0\0", 6))) tiff.remove(0, 6);
+    if (tiff.size() < 8) return 0;
+    const bool little = tiff.startsWith("II");
+    if (!little && !tiff.startsWith("MM")) return 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(tiff.constData());
+    const auto read16 = [&](qsizetype at) -> quint32 {
+        return little ? u[at] | (u[at + 1] << 8) : (u[at] << 8) | u[at + 1];
+    };
+    const auto read32 = [&](qsizetype at) -> quint32 {
+        return little ? read16(at) | (read16(at + 2) << 16) : (read16(at) << 16) | read16(at + 2);
+    };
+    const quint32 directory = read32(4);
+    if (directory > quint32(tiff.size()) - 2) return 0;
+    const quint32 entries = read16(directory);
+    for (quint32 i = 0; i < entries; ++i) {
+        const qint64 entry = qint64(directory) + 2 + 12 * qint64(i);
+        if (entry + 12 > tiff.size()) return 0;
+        if (read16(entry) != 0x0112) continue;
+        // Orientation: one SHORT, held in the entry itself.
+        if (read16(entry + 2) != 3 || read32(entry + 4) != 1) return 0;
+        const quint32 value = read16(entry + 8);
+        return value >= 1 && value <= 8 ? int(value) : 0;
+    }
+    return 0;
+}
+
+QImageIOHandler::Transformations exifTransformation(int orientation)
+{
+    using T = QImageIOHandler::Transformation;
+    switch (orientation) {
+    case 2:
+        return T::TransformationMirror;
+    case 3:
+        return T::TransformationRotate180;
+    case 4:
+        return T::TransformationFlip;
+    case 5:
+        return T::TransformationFlipAndRotate90;
+    case 6:
+        return T::TransformationRotate90;
+    case 7:
+        return T::TransformationMirrorAndRotate90;
+    case 8:
+        return T::TransformationRotate270;
+    default:
+        return T::TransformationNone;
+    }
+}
+
+int webpOrientation(QIODevice& device)
+{
+    // RIFF chunks after the 12-byte file header: a four-letter type, a little-endian length,
+    // the data and a pad byte to an even length. Only the extended format carries EXIF.
+    qint64 offset = 12;
+    for (int chunks = 0; chunks < 10'000; ++chunks) {
+        const auto header = readAt(device, offset, 8);
+        if (!header) return 0;
+        const auto* u = reinterpret_cast<const unsigned char*>(header->constData() + 4);
+        const qint64 length =
+            qint64(u[0]) | (qint64(u[1]) << 8) | (qint64(u[2]) << 16) | (qint64(u[3]) << 24);
+        if (header->startsWith("EXIF")) {
+            // EXIF larger than a megabyte is no photograph's: its orientation is not read.
+            if (length > 1024 * 1024) return 0;
+            const auto exif = readAt(device, offset + 8, length);
+            return exif ? exifOrientation(*exif) : 0;
+        }
+        offset += 8 + length + (length & 1);
+    }
+    return 0;
+}
+
+// ---- Formats the application does not read ----
+
+std::optional<QSize> unreadFormatDeclaredSize(QIODevice& device)
+{
+    if (!seekWithin(device, 0)) return std::nullopt;
+    const QByteArray head = device.read(4096);
+    const auto fits = [](qint64 width, qint64 height) -> std::optional<QSize> {
+        if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX) return std::nullopt;
+        return QSize(int(width), int(height));
+    };
+    // Netpbm (PBM, PGM, PPM): "P1" to "P6", then the width and the height as decimal text,
+    // with "#" comments to the end of a line allowed between them.
+    if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
+        QByteArray(" \t\r\n").contains(head[2])) {
+        qint64 numbers[2] = {0, 0};
+        qsizetype at = 2;
+        for (qint64& number : numbers) {
+            for (;;) {
+                while (at < head.size() && QByteArray(" \t\r\n").contains(head[at]))
+                    ++at;
+                if (at < head.size() && head[at] == '#') {
+                    while (at < head.size() && head[at] != '\n')
+                        ++at;
+                    continue;
+                }
+                break;
+            }
+            const qsizetype start = at;
+            while (at < head.size() && head[at] >= '0' && head[at] <= '9' && at - start < 10)
+                number = number * 10 + (head[at++] - '0');
+            if (at == start) return std::nullopt;
+        }
+        return fits(numbers[0], numbers[1]);
+    }
+    // XPM: a C array whose first string is "<width> <height> <colours> <characters per pixel>".
+    if (head.startsWith("/* XPM */")) {
+        const qsizetype quote = head.indexOf('"', head.indexOf('{'));
+        if (quote < 0) return std::nullopt;
+        const QList<QByteArray> values =
+            head.mid(quote + 1, head.indexOf('"', quote + 1) - quote - 1).simplified().split(' ');
+        if (values.size() < 4) return std::nullopt;
+        bool wide = false;
+        bool high = false;
+        const qint64 width = values[0].toLongLong(&wide);
+        const qint64 height = values[1].toLongLong(&high);
+        return wide && high ? fits(width, height) : std::nullopt;
+    }
+    // TGA has no signature: its 18-byte header is taken for one only when every field holds a
+    // value the format allows.
+    if (head.size() >= 18) {
+        const auto* u = reinterpret_cast<const unsigned char*>(head.constData());
+        const int mapType = u[1];
+        const int imageType = u[2];
+        const int mapDepth = u[7];
+        const int depth = u[16];
+        const bool mapped = imageType == 1 || imageType == 9;
+        const bool known = imageType == 1 || imageType == 2 || imageType == 3 || imageType == 9 ||
+                           imageType == 10 || imageType == 11;
+        const bool mapFits = mapped ? mapType == 1 && (mapDepth == 15 || mapDepth == 16 ||
+                                                       mapDepth == 24 || mapDepth == 32)
+                                    : mapType == 0;
+        const bool depthFits =
+            depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+        if (known && mapFits && depthFits && (u[17] & 0xc0) == 0)
+            return fits(u[12] | (u[13] << 8), u[14] | (u[15] << 8));
+    }
+    return std::nullopt;
 }
 
 } // namespace snapkin::platform::imageprobe

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImageIOHandler>
 #include <QSize>
 
 #include <optional>
@@ -36,12 +37,42 @@ bool pngStructureIsSound(QIODevice& device);
 struct JpegHeader {
     QSize size;
     qint64 coefficientBytes = 0;
+    qint64 firstScan = 0; // where the first scan's data starts, after its header
 };
 std::optional<JpegHeader> readJpegHeader(QIODevice& device);
+// Whether the scans that start at `firstScan` run to the end-of-image marker. libjpeg shows a
+// file cut short as far as it goes, the rest grey, with no more than a warning.
+bool jpegReachesItsEnd(QIODevice& device, qint64 firstScan);
+
+// A BMP's size from its header, and whether the file holds every row the header declares
+// (Qt's decoder fills the rows a cut file lacks with black and reports success).
+struct BmpHeader {
+    QSize size;
+    bool whole = false;
+};
+std::optional<BmpHeader> readBmpHeader(QIODevice& device);
 
 // The GIF decoder draws every frame onto a canvas of the logical screen's size, which the
 // header declares apart from the frames (a 35-byte file can declare 14000 x 14000 around a
 // single pixel). Qt's reported size is the first frame's, so the screen is checked here.
 std::optional<QSize> gifScreenSize(QIODevice& device);
+// Whether the first image (the one the reader decodes) is there to its last data block: the
+// decoder shows a cut image with the rest transparent and reports success.
+bool gifFirstImageIsWhole(QIODevice& device);
+
+// The EXIF orientation (1 to 8) of a WebP file, which Qt's WebP reader leaves unapplied; 0
+// when the file declares none.
+int webpOrientation(QIODevice& device);
+// The orientation in an EXIF block (a TIFF header and directory, "Exif\0\0" before it or not);
+// 0 when there is none.
+int exifOrientation(const QByteArray& exif);
+
+// What an EXIF or TIFF orientation (1 to 8) asks for, as Qt's readers report it; none for any
+// other value.
+QImageIOHandler::Transformations exifTransformation(int orientation);
+
+// The size that a PBM, PGM, PPM, XPM or TGA header declares. The application reads none of
+// these formats, but one too large to open is told so, as any other image is.
+std::optional<QSize> unreadFormatDeclaredSize(QIODevice& device);
 
 } // namespace snapkin::platform::imageprobe

@@ -2,6 +2,7 @@
 
 #include "platform/ImageProbes.h"
 #include "platform/L10n.h"
+#include "platform/TiffFallback.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -157,7 +158,15 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
 
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
     const auto format = formatFromContent(device.read(16));
-    if (!format) return std::unexpected(ImageReadError::unreadable);
+    if (!format) {
+        // Not read, but one too large to open is told so, as any other image is.
+        const auto declared = unreadFormatDeclaredSize(device);
+        return std::unexpected(declared && tooLarge(*declared) ? ImageReadError::tooLarge
+                                                               : ImageReadError::unreadable);
+    }
+    // A file cut short is refused, never shown in part: the PNG, JPEG, GIF and BMP decoders
+    // show what they could read, the rest black, grey or transparent, and report success.
+    // Each check comes after the size's, so a huge header alone is `tooLarge`.
     if (*format == "png" && !pngStructureIsSound(device))
         return std::unexpected(ImageReadError::unreadable);
     if (*format == "jpeg") {
@@ -169,6 +178,8 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
                 allocationLimit) {
             return std::unexpected(ImageReadError::tooLarge);
         }
+        if (!jpegReachesItsEnd(device, jpeg->firstScan))
+            return std::unexpected(ImageReadError::unreadable);
     }
     if (*format == "gif") {
         const auto screen = gifScreenSize(device);
@@ -176,6 +187,16 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         if (tooLarge(fitted(*screen)) ||
             qint64(screen->width()) * screen->height() * 4 > allocationLimit)
             return std::unexpected(ImageReadError::tooLarge);
+        if (!gifFirstImageIsWhole(device)) return std::unexpected(ImageReadError::unreadable);
+    }
+    if (*format == "bmp") {
+        // Qt declares no size for a BMP stored top row first.
+        const auto bmp = readBmpHeader(device);
+        if (!bmp) return std::unexpected(ImageReadError::unreadable);
+        if (tooLarge(fitted(bmp->size)) ||
+            qint64(bmp->size.width()) * bmp->size.height() * 4 > allocationLimit)
+            return std::unexpected(ImageReadError::tooLarge);
+        if (!bmp->whole) return std::unexpected(ImageReadError::unreadable);
     }
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
 
@@ -196,14 +217,32 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         reader.setScaledSize(fitted(declared));
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
+    QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
+    if (reader.read(&image) && !image.isNull()) {
+        transformation = reader.transformation();
+        // Qt's WebP reader leaves the EXIF orientation unapplied.
+        if (*format == "webp" && transformation == QImageIOHandler::TransformationNone)
+            transformation = exifTransformation(webpOrientation(device));
+    } else {
         // Qt reports an allocation refusal or a failed allocation as an invalid image.
         if (declared.isValid() && !declared.isEmpty() && !memoryAvailableFor(declared))
             return std::unexpected(ImageReadError::tooLarge);
-        return std::unexpected(ImageReadError::unreadable);
+        if (*format != "tiff") return std::unexpected(ImageReadError::unreadable);
+        // Tiled and floating-point files, which Qt's TIFF reader refuses. Decoded at full
+        // size: with a size asked for, only the allocation limit bounds that, as above.
+        auto tiff = readTiffThroughLibtiff(
+            device, limits.maxSide > 0 ? allocationLimit / 4 : limits.maxPixels, allocationLimit);
+        if (!tiff) return std::unexpected(tiff.error());
+        image = std::move(tiff->image);
+        transformation = tiff->transformation;
+        if (fitted(image.size()) != image.size()) {
+            image = image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+            if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
+        }
     }
     if (tooLarge(image.size())) return std::unexpected(ImageReadError::tooLarge);
-    image = oriented(std::move(image), reader.transformation());
+    image = oriented(std::move(image), transformation);
     if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
     return image;
 }

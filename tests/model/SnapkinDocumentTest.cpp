@@ -254,7 +254,9 @@ TEST(SnapkinDocumentReader, MissingOrBadEntriesAreDamaged)
     EXPECT_EQ(refused.error(), SnapkinDocument::Failure::imageTooLarge());
     EXPECT_EQ(refused.error().userMessage(), "The image is too large to open.");
 
-    EXPECT_FALSE(SnapkinDocument::read(dir.filePath("nothing-here.snapkin")));
+    const auto nothing = SnapkinDocument::read(dir.filePath("nothing-here.snapkin"));
+    ASSERT_FALSE(nothing);
+    EXPECT_EQ(nothing.error().userMessage(), "The file doesn't exist.");
     writeBytes(dir.filePath("file.snapkin"), "{}");
     EXPECT_EQ(SnapkinDocument::read(dir.filePath("file.snapkin")).error(),
               SnapkinDocument::Failure::damaged());
