@@ -348,6 +348,13 @@ TEST(ImageReader, OpensTiledAndFloatingPointTiffs)
     EXPECT_EQ(rgba->pixel(5, 25), qRgb(255, 128, 0));
     EXPECT_EQ(qAlpha(rgba->pixel(30, 5)), 0);
 
+    // Reduced to a size asked for, as the formats Qt reads are.
+    ImageReadLimits reduced;
+    reduced.maxSide = 50;
+    const auto thumbnail = readImage(tiledTiff(image), reduced);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->size(), QSize(50, 35));
+
     // Within the limits, checked before any pixel is decoded.
     const auto small = ImageReadLimits{1000, 1};
     EXPECT_EQ(readImage(tiledTiff(image), small).error(), ImageReadError::tooLarge);
