@@ -3,31 +3,89 @@
 #include "canvas/CanvasDamage.h"
 
 #include <QPainter>
+#include <QRegion>
+
+#include <cmath>
+#include <cstring>
 
 namespace snapkin {
 
-const QImage& CanvasStillLayer::picture(const Key& key, const QList<Annotation>& annotations,
-                                        const Painter& paint)
+namespace {
+
+QSize devicePixels(QSize size, qreal dpr)
 {
-    const QSize size = key.deviceSize;
-    if (size.isEmpty() || qint64(size.width()) * size.height() > maxPixels) {
-        clear();
-        return m_image;
+    return QSize(int(std::ceil(size.width() * dpr)), int(std::ceil(size.height() * dpr)));
+}
+
+} // namespace
+
+bool CanvasStillLayer::reusable(QSize size, qreal dpr) const
+{
+    // Nobody else may hold the pixels (a stand-in may, until the sharp picture is made).
+    return !m_image.isNull() && m_image.isDetached() && m_image.devicePixelRatio() == dpr &&
+           m_image.width() >= size.width() && m_image.height() >= size.height();
+}
+
+bool CanvasStillLayer::scrollTo(const QRect& area)
+{
+    // Only on whole device pixels; at a fractional ratio the picture is drawn afresh.
+    const qreal dpr = m_image.devicePixelRatio();
+    const int ratio = int(dpr);
+    if (ratio != dpr || !reusable(devicePixels(area.size(), dpr), dpr)) return false;
+    const QRect kept = m_area.intersected(area);
+    if (kept.isEmpty()) return false;
+    const QPoint from = (kept.topLeft() - m_area.topLeft()) * ratio;
+    const QPoint to = (kept.topLeft() - area.topLeft()) * ratio;
+    const qsizetype rowBytes = qsizetype(kept.width()) * ratio * 4;
+    const int rows = kept.height() * ratio;
+    // Rows in the order that never overwrites one still to be moved.
+    for (int i = 0; i < rows; ++i) {
+        const int row = to.y() > from.y() ? rows - 1 - i : i;
+        uchar* target = m_image.scanLine(to.y() + row) + to.x() * 4;
+        const uchar* source = m_image.constScanLine(from.y() + row) + from.x() * 4;
+        std::memmove(target, source, size_t(rowBytes));
     }
-    if (m_image.isNull() || !(m_key == key)) {
-        // Opaque: the view's background is drawn first, so copying needs no blending.
-        QImage image(size, QImage::Format_RGB32);
-        if (image.isNull()) {
+    return true;
+}
+
+const QImage& CanvasStillLayer::picture(const Key& key, const QRect& visible,
+                                        const QList<Annotation>& annotations, const Painter& paint)
+{
+    const QRect bounds(QPoint(0, 0), key.viewSize);
+    const QRect needed = visible.intersected(bounds);
+    if (needed.isEmpty()) return m_image; // nothing to show: keep what there is
+    const bool sameKey = !m_image.isNull() && m_key == key;
+    if (!sameKey || !m_area.contains(needed)) {
+        const QRect area =
+            needed.adjusted(-scrollMargin, -scrollMargin, scrollMargin, scrollMargin)
+                .intersected(bounds);
+        const QSize size = devicePixels(area.size(), key.devicePixelRatio);
+        if (qint64(size.width()) * size.height() > maxPixels) {
             clear();
-            return m_image; // out of memory: drawn directly
+            return m_image;
         }
-        image.setDevicePixelRatio(key.devicePixelRatio);
+        // Scrolled with nothing else changed: what stays in view is moved, not drawn again.
+        QRegion fresh(area);
+        if (sameKey && m_annotations == annotations && scrollTo(area)) {
+            fresh -= m_area;
+        } else if (!reusable(size, key.devicePixelRatio)) {
+            m_image = QImage(); // freed before the next is made
+            QImage image(size, QImage::Format_RGB32); // opaque: copied without blending
+            if (image.isNull()) {
+                clear();
+                return m_image; // out of memory: drawn directly
+            }
+            image.setDevicePixelRatio(key.devicePixelRatio);
+            m_image = std::move(image);
+        }
         {
-            QPainter painter(&image);
+            QPainter painter(&m_image);
+            painter.translate(-area.topLeft());
+            painter.setClipRegion(fresh);
             paint(painter, annotations);
         }
-        m_image = std::move(image);
         m_key = key;
+        m_area = area;
         m_annotations = annotations;
         return m_image;
     }
@@ -35,13 +93,14 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QList<Annotation>&
 
     const std::optional<QRectF> damage = CanvasDamage::between(m_annotations, annotations);
     QPainter painter(&m_image);
+    painter.translate(-m_area.topLeft());
     if (!damage) {
+        painter.setClipRect(m_area);
         paint(painter, annotations);
     } else if (!damage->isEmpty()) {
         // In view coordinates, out to whole pixels and one more for antialiasing.
         const QRectF area(damage->topLeft() * key.zoom, damage->size() * key.zoom);
-        const QRect clip = area.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(
-            QRect(QPoint(0, 0), m_image.deviceIndependentSize().toSize()));
+        const QRect clip = area.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(m_area);
         if (!clip.isEmpty()) {
             painter.setClipRect(clip);
             paint(painter, annotations);
@@ -51,9 +110,43 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QList<Annotation>&
     return m_image;
 }
 
-QImage CanvasStillLayer::lastPicture(const QList<Annotation>& annotations) const
+void CanvasStillLayer::draw(QPainter& painter, const QRegion& region) const
 {
-    return m_annotations == annotations ? m_image : QImage();
+    const qreal dpr = m_image.devicePixelRatio();
+    for (const QRect& r : region.intersected(m_area)) {
+        const QPointF source = QPointF(r.topLeft() - m_area.topLeft()) * dpr;
+        painter.drawImage(r, m_image, QRectF(source, QSizeF(r.size()) * dpr));
+    }
+}
+
+CanvasStillLayer::StandIn CanvasStillLayer::standIn(const QList<Annotation>& annotations) const
+{
+    if (m_image.isNull() || m_annotations != annotations) return {};
+    return {m_image, m_area, m_key.zoom};
+}
+
+QRegion CanvasStillLayer::drawStretched(QPainter& painter, const StandIn& standIn, double zoom,
+                                        const QRegion& region)
+{
+    if (standIn.isNull() || standIn.zoom <= 0) return region;
+    const double f = zoom / standIn.zoom;
+    const QRectF target(QPointF(standIn.area.topLeft()) * f, QSizeF(standIn.area.size()) * f);
+    // Only whole pixels count as covered, so the rest is drawn sharp with no seam.
+    const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
+                        QPoint(int(std::floor(target.right())) - 1,
+                               int(std::floor(target.bottom())) - 1));
+    const QRegion inside = region.intersected(covered);
+    if (!inside.isEmpty()) {
+        // The picture's pixels may be wider than its area (kept from a larger one).
+        const QRectF source(QPointF(0, 0),
+                            QSizeF(standIn.area.size()) * standIn.image.devicePixelRatio());
+        painter.save();
+        painter.setClipRegion(inside, Qt::IntersectClip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(target, standIn.image, source);
+        painter.restore();
+    }
+    return region.subtracted(covered);
 }
 
 void CanvasStillLayer::clear()
@@ -61,6 +154,7 @@ void CanvasStillLayer::clear()
     m_image = QImage();
     m_annotations.clear();
     m_key = {};
+    m_area = {};
 }
 
 } // namespace snapkin

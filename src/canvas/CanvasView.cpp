@@ -59,6 +59,16 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
         setFocusPolicy(tool == Tool::select ? Qt::StrongFocus : Qt::NoFocus);
         if (tool != Tool::select && hasFocus()) clearFocus();
     });
+    m_sharpen.setSingleShot(true);
+    m_sharpen.setInterval(sharpenDelayMs);
+    connect(&m_sharpen, &QTimer::timeout, this, [this] {
+        if (m_standIn.isNull()) return;
+        m_standIn = {};
+        m_standInShows.clear();
+        m_reshrink.stop();
+        m_reshrinkDue = true;
+        update();
+    });
     m_reshrink.setSingleShot(true);
     m_reshrink.setInterval(reshrinkDelayMs);
     connect(&m_reshrink, &QTimer::timeout, this, [this] {
@@ -76,6 +86,11 @@ void CanvasView::setZoom(double zoom)
     if (!std::isfinite(zoom)) return;
     zoom = std::clamp(zoom, minZoom, maxZoom);
     if (zoom == m_zoom) return;
+    // Through a run of steps the stand-in stays the picture made before the first.
+    if (m_standIn.isNull() && !m_interaction.isDragging()) {
+        m_standInShows = shownAnnotations();
+        m_standIn = m_still.standIn(m_standInShows);
+    }
     m_zoom = zoom;
     m_reshrinkDue = false;
     updateSize();
@@ -116,16 +131,24 @@ void CanvasView::paintEvent(QPaintEvent* event)
     const QImage& shrunk = shrunkImage(dpr, stretched);
     const QList<Annotation> shown = shownAnnotations();
 
-    // While zooming (the base image stretched), the last picture of the whole canvas stands
-    // in, stretched, until zooming pauses and it is made afresh at the new scale.
+    // Just after a zoom step, the picture made at the old zoom stands in, stretched, and the
+    // sharp one is made on the next turn, so the step shows at once.
     const std::optional<qsizetype> moving = movingIndex(shown);
-    if (stretched && !moving) {
-        if (const QImage last = m_still.lastPicture(shown); !last.isNull()) {
-            painter.drawImage(QRectF(rect()), last);
-            painter.scale(m_zoom, m_zoom);
-            SelectionOverlay::paint(painter, m_store);
-            return;
+    if (!m_standIn.isNull() && (moving || m_standInShows != shown)) m_standIn = {};
+    if (!m_standIn.isNull()) {
+        const QRegion rest =
+            CanvasStillLayer::drawStretched(painter, m_standIn, m_zoom, event->region());
+        if (!rest.isEmpty()) {
+            painter.save();
+            painter.setClipRegion(rest);
+            paintScene(painter, shown, shrunk, stretched);
+            painter.restore();
         }
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(m_zoom, m_zoom);
+        SelectionOverlay::paint(painter, m_store);
+        m_sharpen.start();
+        return;
     }
 
     // What does not move comes from the still picture; the mark being dragged and what lies
@@ -145,19 +168,20 @@ void CanvasView::paintEvent(QPaintEvent* event)
     const QImage* still = nullptr;
     if (!stretched) {
         const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial()) : shrunk.cacheKey(),
-                                        QSize(int(std::ceil(width() * dpr)),
-                                              int(std::ceil(height() * dpr))),
-                                        dpr, m_zoom, palette().window().color().rgba()};
+                                        size(), dpr, m_zoom, palette().window().color().rgba()};
+        // Only the part of the canvas on screen is kept: zoomed in, the canvas is many
+        // screenfuls.
+        const QRect visible = visibleRegion().boundingRect() | event->region().boundingRect();
         const QImage& picture = m_still.picture(
-            key, below, [&](QPainter& p, const QList<Annotation>& list) {
+            key, visible, below, [&](QPainter& p, const QList<Annotation>& list) {
                 paintScene(p, list, shrunk, false);
             });
-        if (!picture.isNull()) still = &picture;
+        if (!picture.isNull() && m_still.area().contains(event->region().boundingRect()))
+            still = &picture;
     }
 
     if (still) {
-        for (const QRect& r : event->region())
-            painter.drawImage(r, *still, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+        m_still.draw(painter, event->region());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(m_zoom, m_zoom);

@@ -51,6 +51,12 @@ public:
 
     // How long after the last zoom change the shrunk image is made afresh.
     static constexpr int reshrinkDelayMs = 150;
+    // How long after a zoom step has been shown stretched the sharp picture is made.
+    static constexpr int sharpenDelayMs = 0;
+    // True while a zoom step is shown by stretching the picture made before it.
+    bool showsStandIn() const { return !m_standIn.isNull(); }
+    // The part of the view whose still picture is kept (empty before the first paint).
+    QRect stillPictureArea() const { return m_still.area(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -96,6 +102,10 @@ private:
     RenderCaches m_caches;
     // The picture of what lies below the mark being dragged (or of everything, between drags).
     CanvasStillLayer m_still;
+    // The still picture from before a zoom step, shown stretched until the sharp one is made.
+    CanvasStillLayer::StandIn m_standIn;
+    QList<Annotation> m_standInShows;
+    QTimer m_sharpen;
     // What was last asked to be painted, to tell what a change touches.
     struct Shown {
         QList<Annotation> annotations;

@@ -1,0 +1,130 @@
+// A zoomed-in canvas keeps a picture of the part on screen only; a zoom step shows the old
+// picture stretched at once and the sharp one on the next turn; scrolling moves what stays in
+// view. Whatever the path, the pixels that settle are those of a fresh view.
+#include "CanvasWidgetTestSupport.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+using namespace snapkin::canvastest;
+
+namespace {
+
+Annotation mark(AnnotationKind kind, QPointF p1, QPointF p2, const char* color)
+{
+    Annotation a{.kind = kind, .p1 = p1, .p2 = p2};
+    a.colorHex = QString::fromLatin1(color);
+    a.lineWidth = 5;
+    return a;
+}
+
+// An image with detail everywhere, so a misplaced copy shows.
+platform::BaseImage stripedImage(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 5) & 255, (y * 3) & 255, ((x / 16 + y / 16) % 2) * 200));
+    return platform::BaseImage(image);
+}
+
+struct ZoomedCanvas {
+    CanvasFixture f{Tool::select, stripedImage({600, 400})};
+    QScrollArea area;
+
+    ZoomedCanvas()
+    {
+        f.add(mark(AnnotationKind::rectangle, {40, 40}, {260, 180}, "#1E6FD9"));
+        f.add(mark(AnnotationKind::arrow, {100, 350}, {550, 60}, "#E5322D"));
+        f.add(mark(AnnotationKind::ellipse, {380, 220}, {580, 390}, "#2BA84A"));
+        area.resize(260, 180);
+        area.setWidget(f.view.release());
+        area.show();
+        settle();
+    }
+    CanvasView* view() const { return static_cast<CanvasView*>(area.widget()); }
+    void settle()
+    {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+    // What the viewport shows, painted as the window would paint it now.
+    QImage shown() { return area.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The same part of a fresh view at the same zoom.
+    QImage expected()
+    {
+        CanvasView fresh(*f.store);
+        fresh.setZoom(view()->zoom());
+        QImage whole(fresh.size(), QImage::Format_RGB32);
+        fresh.render(&whole);
+        const QPoint origin = -view()->mapTo(area.viewport(), QPoint(0, 0));
+        return whole.copy(QRect(origin, area.viewport()->size()));
+    }
+};
+
+int differentPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size()) return a.width() * a.height();
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 2 || std::abs(qGreen(p) - qGreen(q)) > 2 ||
+                std::abs(qBlue(p) - qBlue(q)) > 2)
+                ++count;
+        }
+    return count;
+}
+
+} // namespace
+
+TEST(CanvasZoom, AStepShowsTheOldPictureStretchedThenTheSharpOne)
+{
+    ZoomedCanvas c;
+    c.f.store->setSelectedID(std::nullopt);
+    c.view()->setZoom(2);
+    EXPECT_TRUE(c.view()->showsStandIn());
+    // The stand-in covers the viewport: no area is left blank or stale.
+    const QImage during = c.shown();
+    EXPECT_LT(differentPixels(during, c.expected()), during.width() * during.height())
+        << "the stretched picture is the same scene";
+    c.settle();
+    EXPECT_FALSE(c.view()->showsStandIn()) << "the sharp picture follows on the next turn";
+    EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
+
+    // Zoomed in, only the part on screen (and a margin) is kept, not the 1200 × 800 canvas.
+    const QRect kept = c.view()->stillPictureArea();
+    EXPECT_LE(kept.width(), c.area.viewport()->width() + 2 * CanvasStillLayer::scrollMargin);
+    EXPECT_LE(kept.height(), c.area.viewport()->height() + 2 * CanvasStillLayer::scrollMargin);
+
+    // Zooming out reveals more than the old picture held: the rest is drawn, never left blank.
+    c.view()->setZoom(1.5);
+    EXPECT_TRUE(c.view()->showsStandIn());
+    c.settle();
+    EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
+}
+
+TEST(CanvasZoom, ScrollingLeavesWhatAFreshViewDrawsInEveryDirection)
+{
+    ZoomedCanvas c;
+    c.f.store->setSelectedID(std::nullopt);
+    c.view()->setZoom(3);
+    c.settle();
+    ASSERT_EQ(differentPixels(c.shown(), c.expected()), 0);
+    // Short scrolls (inside the kept margin), long ones (past it) and back, both axes.
+    const QList<QPoint> positions{{40, 30}, {400, 30}, {400, 500}, {1100, 700}, {900, 650},
+                                  {0, 0},   {700, 0}};
+    for (const QPoint& p : positions) {
+        c.area.horizontalScrollBar()->setValue(p.x());
+        c.area.verticalScrollBar()->setValue(p.y());
+        c.settle();
+        EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0) << "scrolled to " << p.x() << ","
+                                                               << p.y();
+    }
+    // An edit after scrolling lands where it is drawn.
+    c.f.store->appendAnnotation(
+        mark(AnnotationKind::rectangle, {250, 180}, {330, 260}, "#F5D90A"));
+    c.settle();
+    EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
+}
