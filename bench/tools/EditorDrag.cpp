@@ -12,6 +12,7 @@
 //               of the steps fit → 1.25×fit → 1.56×fit, six times each
 //   in_sharp_ms from that step to the end of the turn of the canvas's last repaint, once
 //               the page has been idle for 250 ms (the picture at the new scale)
+//   out_first_ms, out_sharp_ms  the same for the steps back down to fit (Ctrl+-)
 //
 // With a path argument it also writes a picture of the screen in the middle of the drag.
 #include "canvas/CanvasView.h"
@@ -126,53 +127,71 @@ int main(int argc, char** argv)
                           std::abs(mark->box().center().x() - points.width() / 2)))
             mark = &a;
     const QRectF box = mark->box();
-    const QPoint press = canvas->mapToGlobal(
-        QPointF(box.left() * scale, box.center().y() * scale).toPoint());
+    const QPoint press =
+        canvas->mapToGlobal(QPointF(box.left() * scale, box.center().y() * scale).toPoint());
     const double markPixels = box.width() * scale * box.height() * scale;
 
     Probe probe(canvas);
-    // Zoom steps above fit as the menu makes them, timed through the event loop and the flush.
-    std::vector<double> firsts, sharps;
+    // Zoom steps as the menu makes them (Ctrl++ twice from fit, then Ctrl+- twice back), timed
+    // through the event loop and the flush to the X server.
+    std::vector<double> inFirst, inSharp, outFirst, outSharp;
     const double fitted = zoom.scale();
+    QString zoomPicture = picture;
+    zoomPicture.replace(QStringLiteral("-midway.png"), QStringLiteral("-zoom"));
+    if (zoomPicture == picture) zoomPicture.clear();
+    const bool trace = qEnvironmentVariableIsSet("EDITOR_DRAG_TRACE");
+    // One step: the time to the end of the turn that first painted the canvas, and to the end
+    // of the turn of its last repaint once the page has been idle for 250 ms.
+    const auto step = [&](bool in, const QString& during, const QString& after) {
+        const size_t before = probe.paints.size();
+        QElapsedTimer t;
+        t.start();
+        in ? zoom.zoomIn() : zoom.zoomOut();
+        qint64 first = -1, lastChange = -1;
+        size_t seen = before;
+        while (t.elapsed() < 3000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (probe.paints.size() != seen) {
+                seen = probe.paints.size();
+                lastChange = t.nsecsElapsed();
+                if (first < 0) {
+                    first = lastChange;
+                    // What the X server shows right after the step, before the sharp
+                    // picture: it must have no blank or stale area.
+                    if (!during.isEmpty())
+                        QGuiApplication::primaryScreen()->grabWindow(0).save(during);
+                }
+            }
+            if (lastChange >= 0 && t.nsecsElapsed() - lastChange > 250'000'000) break;
+            QThread::usleep(200);
+        }
+        if (trace)
+            for (size_t k = before; k < probe.paints.size(); ++k) {
+                const qint64 offset = probe.clock.nsecsElapsed() - t.nsecsElapsed();
+                std::fprintf(stderr, "%s paint %zu: %.1f-%.1f ms\n", in ? "in" : "out", k - before,
+                             double(probe.paints[k].start - offset) / 1e6,
+                             double(probe.paints[k].end - offset) / 1e6);
+            }
+        if (!after.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(after);
+        (in ? inFirst : outFirst).push_back(double(first) / 1e6);
+        (in ? inSharp : outSharp).push_back(double(lastChange) / 1e6);
+    };
     const auto zoomSteps = [&] {
         for (int round = 0; round < 6; ++round) {
             zoom.setScale(fitted);
             settle(400);
-            for (int step = 0; step < 2; ++step) {
-                const size_t before = probe.paints.size();
-                QElapsedTimer t;
-                t.start();
-                zoom.zoomIn();
-                qint64 first = -1, lastChange = -1;
-                size_t seen = before;
-                while (t.elapsed() < 3000) {
-                    QApplication::processEvents(QEventLoop::AllEvents, 5);
-                    if (probe.paints.size() != seen) {
-                        seen = probe.paints.size();
-                        lastChange = t.nsecsElapsed();
-                        if (first < 0) first = lastChange;
-                    }
-                    if (lastChange >= 0 && t.nsecsElapsed() - lastChange > 250'000'000) break;
-                    QThread::usleep(200);
-                }
-                if (qEnvironmentVariableIsSet("EDITOR_DRAG_TRACE"))
-                    for (size_t k = before; k < probe.paints.size(); ++k)
-                        std::fprintf(stderr, "step %d paint %zu: %.1f-%.1f ms, %lld px\n", step,
-                                     k - before,
-                                     double(probe.paints[k].start - probe.clock.nsecsElapsed() +
-                                            t.nsecsElapsed()) / 1e6,
-                                     double(probe.paints[k].end - probe.clock.nsecsElapsed() +
-                                            t.nsecsElapsed()) / 1e6,
-                                     (long long)probe.paints[k].pixels);
-                firsts.push_back(double(first) / 1e6);
-                sharps.push_back(double(lastChange) / 1e6);
-            }
+            const bool pictures = round == 0 && !zoomPicture.isEmpty();
+            step(true, pictures ? zoomPicture + QStringLiteral("-during.png") : QString(),
+                 pictures ? zoomPicture + QStringLiteral("-after.png") : QString());
+            step(true, {}, {});
+            step(false, {}, {});
+            step(false, {}, {});
         }
-
     };
     if (qEnvironmentVariableIsSet("EDITOR_DRAG_ZOOM_ONLY")) {
         zoomSteps();
-        std::printf("in_first_ms %.1f  in_sharp_ms %.1f\n", median(firsts), median(sharps));
+        std::printf("in_first_ms %.1f  in_sharp_ms %.1f  out_first_ms %.1f  out_sharp_ms %.1f\n",
+                    median(inFirst), median(inSharp), median(outFirst), median(outSharp));
         return 0;
     }
 
@@ -184,8 +203,9 @@ int main(int argc, char** argv)
         screen.save(picture);
         if (const std::optional<Annotation> moving = store.selected()) {
             const QRectF b = moving->box();
-            const QRect around(canvas->mapToGlobal(QPointF(b.left() * scale, b.top() * scale).toPoint()),
-                               QSize(int(b.width() * scale), int(b.height() * scale)));
+            const QRect around(
+                canvas->mapToGlobal(QPointF(b.left() * scale, b.top() * scale).toPoint()),
+                QSize(int(b.width() * scale), int(b.height() * scale)));
             QString closeUp = picture;
             closeUp.replace(QStringLiteral(".png"), QStringLiteral("-mark.png"));
             screen.copy(around.adjusted(-250, -150, 250, 150)).save(closeUp);
@@ -195,9 +215,14 @@ int main(int argc, char** argv)
     QStringList script{"mousemove", QString::number(press.x()), QString::number(press.y()),
                        "mousedown", "1"};
     for (int i = 1; i <= 250; ++i)
-        script << "sleep" << "0.008" << "mousemove" << QString::number(press.x() + 2 * i)
+        script << "sleep"
+               << "0.008"
+               << "mousemove" << QString::number(press.x() + 2 * i)
                << QString::number(press.y() + i);
-    script << "sleep" << "0.1" << "mouseup" << "1";
+    script << "sleep"
+           << "0.1"
+           << "mouseup"
+           << "1";
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"), script);
     if (!xdotool.waitForStarted()) {
@@ -249,10 +274,11 @@ int main(int argc, char** argv)
     }
 
     zoomSteps();
-    std::printf("moves %zu  updates/s %.0f  lag_ms %.1f  area %.2f  full_ms %.1f  zoom_ms %.1f  "
-                "in_first_ms %.1f  in_sharp_ms %.1f  zoom %.3f\n",
-                probe.moves.size(), updates / seconds, lag,
-                updates ? area / updates / markPixels : 0.0, median(full), median(steps),
-                median(firsts), median(sharps), scale);
+    std::printf(
+        "moves %zu  updates/s %.0f  lag_ms %.1f  area %.2f  full_ms %.1f  zoom_ms %.1f  "
+        "in_first_ms %.1f  in_sharp_ms %.1f  out_first_ms %.1f  out_sharp_ms %.1f  zoom %.3f\n",
+        probe.moves.size(), updates / seconds, lag, updates ? area / updates / markPixels : 0.0,
+        median(full), median(steps), median(inFirst), median(inSharp), median(outFirst),
+        median(outSharp), scale);
     return 0;
 }

@@ -56,9 +56,8 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QRect& visible,
     if (needed.isEmpty()) return m_image; // nothing to show: keep what there is
     const bool sameKey = !m_image.isNull() && m_key == key;
     if (!sameKey || !m_area.contains(needed)) {
-        const QRect area =
-            needed.adjusted(-scrollMargin, -scrollMargin, scrollMargin, scrollMargin)
-                .intersected(bounds);
+        const QRect area = needed.adjusted(-scrollMargin, -scrollMargin, scrollMargin, scrollMargin)
+                               .intersected(bounds);
         const QSize size = devicePixels(area.size(), key.devicePixelRatio);
         if (qint64(size.width()) * size.height() > maxPixels) {
             clear();
@@ -69,7 +68,7 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QRect& visible,
         if (sameKey && m_annotations == annotations && scrollTo(area)) {
             fresh -= m_area;
         } else if (!reusable(size, key.devicePixelRatio)) {
-            m_image = QImage(); // freed before the next is made
+            m_image = QImage();                       // freed before the next is made
             QImage image(size, QImage::Format_RGB32); // opaque: copied without blending
             if (image.isNull()) {
                 clear();
@@ -119,9 +118,10 @@ void CanvasStillLayer::draw(QPainter& painter, const QRegion& region) const
     }
 }
 
-CanvasStillLayer::StandIn CanvasStillLayer::standIn(const QList<Annotation>& annotations) const
+CanvasStillLayer::StandIn CanvasStillLayer::standIn(const QList<Annotation>& annotations,
+                                                    std::uint64_t serial) const
 {
-    if (m_image.isNull() || m_annotations != annotations) return {};
+    if (m_image.isNull() || m_annotations != annotations || m_key.serial != serial) return {};
     return {m_image, m_area, m_key.zoom};
 }
 
@@ -132,9 +132,9 @@ QRegion CanvasStillLayer::drawStretched(QPainter& painter, const StandIn& standI
     const double f = zoom / standIn.zoom;
     const QRectF target(QPointF(standIn.area.topLeft()) * f, QSizeF(standIn.area.size()) * f);
     // Only whole pixels count as covered, so the rest is drawn sharp with no seam.
-    const QRect covered(QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
-                        QPoint(int(std::floor(target.right())) - 1,
-                               int(std::floor(target.bottom())) - 1));
+    const QRect covered(
+        QPoint(int(std::ceil(target.left())), int(std::ceil(target.top()))),
+        QPoint(int(std::floor(target.right())) - 1, int(std::floor(target.bottom())) - 1));
     const QRegion inside = region.intersected(covered);
     if (!inside.isEmpty()) {
         // The picture's pixels may be wider than its area (kept from a larger one).

@@ -32,8 +32,9 @@ class CanvasStillLayer {
 public:
     // What the whole picture depends on besides the annotations and the area.
     struct Key {
-        qint64 base = 0; // the base image as drawn (its cache key)
-        QSize viewSize;  // the view's size, in its own (device-independent) pixels
+        qint64 base = 0;          // the base image as drawn (its cache key)
+        std::uint64_t serial = 0; // the base image's serial
+        QSize viewSize;           // the view's size, in its own (device-independent) pixels
         qreal devicePixelRatio = 1;
         double zoom = 1;
         QRgb background = 0;
@@ -54,15 +55,16 @@ public:
     // The picture of `annotations` under `key`, covering at least `visible` (in the view's
     // coordinates; its area is `area()`); null when it would be too large to keep (the caller
     // then draws directly).
-    const QImage& picture(const Key& key, const QRect& visible, const QList<Annotation>& annotations,
-                          const Painter& paint);
+    const QImage& picture(const Key& key, const QRect& visible,
+                          const QList<Annotation>& annotations, const Painter& paint);
     // Where the picture lies in the view.
     QRect area() const { return m_area; }
     // Copies the picture onto `painter` (in the view's coordinates) wherever `region` lies in it.
     void draw(QPainter& painter, const QRegion& region) const;
 
-    // The picture as last made, whatever its zoom, when it shows `annotations`; null otherwise.
-    StandIn standIn(const QList<Annotation>& annotations) const;
+    // The picture as last made, whatever its zoom, when it shows `annotations` over the image
+    // numbered `serial`; null otherwise.
+    StandIn standIn(const QList<Annotation>& annotations, std::uint64_t serial) const;
     // Draws `standIn`, made at its own zoom, stretched to `zoom` (nearest pixel: smooth
     // resampling of a screenful takes longer than a frame) wherever `region` lies in it, and
     // returns the part of `region` it does not cover.
@@ -75,7 +77,7 @@ public:
     static constexpr qint64 maxPixels = 40'000'000;
     // How far the picture reaches past the visible part on each side, in view pixels, so a
     // short scroll finds it drawn.
-    static constexpr int scrollMargin = 256;
+    static constexpr int scrollMargin = 0;
 
 private:
     // Whether the pixels can take a picture of `size` in place.

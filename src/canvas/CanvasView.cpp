@@ -89,7 +89,8 @@ void CanvasView::setZoom(double zoom)
     // Through a run of steps the stand-in stays the picture made before the first.
     if (m_standIn.isNull() && !m_interaction.isDragging()) {
         m_standInShows = shownAnnotations();
-        m_standIn = m_still.standIn(m_standInShows);
+        m_standInSerial = m_store.image().serial();
+        m_standIn = m_still.standIn(m_standInShows, m_standInSerial);
     }
     m_zoom = zoom;
     m_reshrinkDue = false;
@@ -127,21 +128,36 @@ void CanvasView::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const platform::BaseImage& image = m_store.image();
     const qreal dpr = painter.device()->devicePixelRatio();
-    bool stretched = false;
-    const QImage& shrunk = shrunkImage(dpr, stretched);
     const QList<Annotation> shown = shownAnnotations();
 
     // Just after a zoom step, the picture made at the old zoom stands in, stretched, and the
     // sharp one is made on the next turn, so the step shows at once.
     const std::optional<qsizetype> moving = movingIndex(shown);
-    if (!m_standIn.isNull() && (moving || m_standInShows != shown)) m_standIn = {};
+    if (!m_standIn.isNull() &&
+        (moving || m_standInShows != shown || m_standInSerial != m_store.image().serial()))
+        m_standIn = {};
     if (!m_standIn.isNull()) {
         const QRegion rest =
             CanvasStillLayer::drawStretched(painter, m_standIn, m_zoom, event->region());
         if (!rest.isEmpty()) {
+            // What the old picture did not hold (zooming out shows more): drawn directly, the
+            // image from whatever copy there is, stretched, as fast as it goes.
             painter.save();
             painter.setClipRegion(rest);
-            paintScene(painter, shown, shrunk, stretched);
+            // Only the marks that reach it: clipped or not, every path drawn costs its time.
+            QList<QRectF> reach;
+            for (const QRect& r : rest)
+                reach.append(QRectF(QPointF(r.topLeft()) / m_zoom, QSizeF(r.size()) / m_zoom));
+            QList<Annotation> reaching = shown;
+            reaching.removeIf([&](const Annotation& a) {
+                if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier)
+                    return false;
+                const QRectF area = CanvasDamage::markArea(a);
+                return std::none_of(reach.begin(), reach.end(),
+                                    [&](const QRectF& r) { return r.intersects(area); });
+            });
+            const bool current = m_shrunk.serial == m_store.image().serial();
+            paintScene(painter, reaching, current ? m_shrunk.image : QImage(), true);
             painter.restore();
         }
         painter.setRenderHint(QPainter::Antialiasing);
@@ -150,6 +166,9 @@ void CanvasView::paintEvent(QPaintEvent* event)
         m_sharpen.start();
         return;
     }
+
+    bool stretched = false;
+    const QImage& shrunk = shrunkImage(dpr, stretched);
 
     // What does not move comes from the still picture; the mark being dragged and what lies
     // above it are drawn over it, only where this paint reaches.
@@ -167,13 +186,18 @@ void CanvasView::paintEvent(QPaintEvent* event)
     }
     const QImage* still = nullptr;
     if (!stretched) {
-        const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial()) : shrunk.cacheKey(),
-                                        size(), dpr, m_zoom, palette().window().color().rgba()};
+        const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial())
+                                                        : shrunk.cacheKey(),
+                                        image.serial(),
+                                        size(),
+                                        dpr,
+                                        m_zoom,
+                                        palette().window().color().rgba()};
         // Only the part of the canvas on screen is kept: zoomed in, the canvas is many
         // screenfuls.
         const QRect visible = visibleRegion().boundingRect() | event->region().boundingRect();
-        const QImage& picture = m_still.picture(
-            key, visible, below, [&](QPainter& p, const QList<Annotation>& list) {
+        const QImage& picture =
+            m_still.picture(key, visible, below, [&](QPainter& p, const QList<Annotation>& list) {
                 paintScene(p, list, shrunk, false);
             });
         if (!picture.isNull() && m_still.area().contains(event->region().boundingRect()))
@@ -217,8 +241,11 @@ void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotati
         }
     }
     painter.scale(m_zoom, m_zoom);
-    if (!image.isNull() && shrunk.isNull())
+    if (!image.isNull() && shrunk.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, !stretched);
         painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    }
     AnnotationsCanvas(annotations, std::nullopt, points, image, &m_caches).paint(painter);
     painter.restore();
 }
@@ -227,8 +254,7 @@ QList<Annotation> CanvasView::shownAnnotations() const
 {
     const std::optional<QUuid> hidden = m_interaction.textEditing().hiddenWhileEditingID();
     QList<Annotation> shown = m_store.annotations();
-    if (hidden)
-        shown.removeIf([&](const Annotation& a) { return a.id == *hidden; });
+    if (hidden) shown.removeIf([&](const Annotation& a) { return a.id == *hidden; });
     return shown;
 }
 
@@ -315,8 +341,11 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
     const bool shrinks = !image.isNull() && deviceSize.width() > 0 && deviceSize.height() > 0 &&
                          deviceSize.width() < image.pixelSize().width();
     if (!shrinks) {
-        m_shrunk = {};
-        return m_shrunk.image;
+        // Kept for the way back (zooming out to fit again finds the copy made for it), but
+        // never for another image.
+        if (m_shrunk.serial != image.serial()) m_shrunk = {};
+        static const QImage none;
+        return none;
     }
     const bool sameImage = m_shrunk.serial == image.serial() &&
                            m_shrunk.devicePixelRatio == devicePixelRatio &&

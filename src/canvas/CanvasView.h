@@ -90,8 +90,8 @@ private:
     // what lies below it (no lens or spotlight depends on it).
     std::optional<qsizetype> movingIndex(const QList<Annotation>& shown) const;
     // The background, the base image and `annotations`, within the painter's clip.
-    void paintScene(QPainter& painter, const QList<Annotation>& annotations,
-                    const QImage& shrunk, bool stretched);
+    void paintScene(QPainter& painter, const QList<Annotation>& annotations, const QImage& shrunk,
+                    bool stretched);
 
     AnnotationStore& m_store;
     CanvasInteraction m_interaction;
@@ -105,6 +105,7 @@ private:
     // The still picture from before a zoom step, shown stretched until the sharp one is made.
     CanvasStillLayer::StandIn m_standIn;
     QList<Annotation> m_standInShows;
+    std::uint64_t m_standInSerial = 0;
     QTimer m_sharpen;
     // What was last asked to be painted, to tell what a change touches.
     struct Shown {

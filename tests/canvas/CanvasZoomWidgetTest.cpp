@@ -47,10 +47,14 @@ struct ZoomedCanvas {
     CanvasView* view() const { return static_cast<CanvasView*>(area.widget()); }
     void settle()
     {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
     }
     // What the viewport shows, painted as the window would paint it now.
-    QImage shown() { return area.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage shown()
+    {
+        return area.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
     // The same part of a fresh view at the same zoom.
     QImage expected()
     {
@@ -113,18 +117,17 @@ TEST(CanvasZoom, ScrollingLeavesWhatAFreshViewDrawsInEveryDirection)
     c.settle();
     ASSERT_EQ(differentPixels(c.shown(), c.expected()), 0);
     // Short scrolls (inside the kept margin), long ones (past it) and back, both axes.
-    const QList<QPoint> positions{{40, 30}, {400, 30}, {400, 500}, {1100, 700}, {900, 650},
-                                  {0, 0},   {700, 0}};
+    const QList<QPoint> positions{{40, 30},   {400, 30}, {400, 500}, {1100, 700},
+                                  {900, 650}, {0, 0},    {700, 0}};
     for (const QPoint& p : positions) {
         c.area.horizontalScrollBar()->setValue(p.x());
         c.area.verticalScrollBar()->setValue(p.y());
         c.settle();
-        EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0) << "scrolled to " << p.x() << ","
-                                                               << p.y();
+        EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0)
+            << "scrolled to " << p.x() << "," << p.y();
     }
     // An edit after scrolling lands where it is drawn.
-    c.f.store->appendAnnotation(
-        mark(AnnotationKind::rectangle, {250, 180}, {330, 260}, "#F5D90A"));
+    c.f.store->appendAnnotation(mark(AnnotationKind::rectangle, {250, 180}, {330, 260}, "#F5D90A"));
     c.settle();
     EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
 }
