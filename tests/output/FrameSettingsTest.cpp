@@ -165,31 +165,35 @@ TEST_F(FrameSettingsTest, ImportedLogosAreScaledToAtMost1024Pixels)
 
 TEST_F(FrameSettingsTest, ImportedLogosStandUpright)
 {
-    // A 40 × 20 JPEG tagged "rotate 90° clockwise to display": an EXIF segment with one
-    // orientation entry (value 6), put right after the start-of-image marker.
-    QImage wide(40, 20, QImage::Format_RGB32);
-    wide.fill(Qt::red);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(wide.save(&buffer, "JPEG"));
-    const QByteArray tiff = QByteArray("II*\0\x08\0\0\0", 8) + QByteArray("\x01\0", 2) +
-                            QByteArray("\x12\x01\x03\0\x01\0\0\0\x06\0\0\0", 12) +
-                            QByteArray(4, '\0');
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    const int length = payload.size() + 2;
-    QByteArray segment("\xFF\xE1", 2);
-    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
-    jpeg.insert(2, segment);
-    const QString path = dir.filePath("rotated.jpg");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(jpeg);
-    file.close();
+    // JPEGs tagged "rotate 90° clockwise to display": an EXIF segment with one orientation
+    // entry (value 6), put right after the start-of-image marker. The large one is read reduced.
+    const std::pair<QSize, QSize> cases[] = {{QSize(40, 20), QSize(20, 40)},
+                                             {QSize(8000, 4000), QSize(512, 1024)}};
+    for (const auto& [size, upright] : cases) {
+        QImage wide(size, QImage::Format_RGB32);
+        wide.fill(Qt::red);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(wide.save(&buffer, "JPEG"));
+        const QByteArray tiff = QByteArray("II*\0\x08\0\0\0", 8) + QByteArray("\x01\0", 2) +
+                                QByteArray("\x12\x01\x03\0\x01\0\0\0\x06\0\0\0", 12) +
+                                QByteArray(4, '\0');
+        const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+        const int length = payload.size() + 2;
+        QByteArray segment("\xFF\xE1", 2);
+        segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
+        jpeg.insert(2, segment);
+        const QString path = dir.filePath("rotated.jpg");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(jpeg);
+        file.close();
 
-    const auto png = FrameSettings::importLogo(path);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_EQ(platform::readImage(*png)->size(), QSize(20, 40));
+        const auto png = FrameSettings::importLogo(path);
+        ASSERT_TRUE(png.has_value());
+        EXPECT_EQ(platform::readImage(*png)->size(), upright);
+    }
 }
 
 TEST_F(FrameSettingsTest, AFileThatIsNotAnImageKeepsThePreviousLogo)
