@@ -11,6 +11,7 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/FrameSettings.h"
+#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
@@ -351,10 +352,7 @@ void EditorWindowController::bringForward(EditorPage* page)
     EditorTabHost* host = page ? page->host() : nullptr;
     if (!host) return;
     host->setCurrentPage(page);
-    if (host->isMinimized()) host->showNormal();
-    host->show();
-    host->raise();
-    host->activateWindow();
+    platform::bringForward(host);
 }
 
 bool EditorWindowController::mayQuit()

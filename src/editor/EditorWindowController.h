@@ -81,7 +81,7 @@ public:
     // The pages whose store has unsaved changes, oldest first.
     QList<EditorPage*> dirtyWindows() const;
 
-    // Raises the page's window, shows the page's tab and activates it.
+    // Shows the page's tab and brings its window forward (restored when it was minimised).
     static void bringForward(EditorPage* page);
 
     // What the application adds to every editor window it makes from now on (its menu bar).

@@ -174,6 +174,24 @@ bool DesktopWindows::desktopIconsCannotBeHidden()
     return false;
 }
 
+bool DesktopWindows::isIconified(std::uint32_t window)
+{
+    xcb_connection_t* c = qtX11Connection();
+    if (!c || window == XCB_NONE) return false;
+    constexpr std::uint32_t iconicState = 3;
+    const xcb_atom_t wmState = intern(c, "WM_STATE");
+    const auto state = cardinals(c, window, wmState, wmState);
+    return state && !state->empty() && state->front() == iconicState;
+}
+
+void DesktopWindows::deiconify(std::uint32_t window)
+{
+    xcb_connection_t* c = qtX11Connection();
+    if (!c || window == XCB_NONE) return;
+    xcb_map_window(c, window);
+    xcb_flush(c);
+}
+
 bool DesktopWindows::compositingManagerRunning()
 {
     xcb_connection_t* c = qtX11Connection();

@@ -45,6 +45,14 @@ public:
     // icons stay in captures whatever the settings say.
     static bool desktopIconsCannotBeHidden();
 
+    // True when the window manager keeps `window` (a top-level window of ours) iconified: its
+    // ICCCM WM_STATE is IconicState. Qt does not always learn of a minimise the window manager
+    // did on its own (its title-bar button, a task bar), so its own state can say otherwise.
+    static bool isIconified(std::uint32_t window);
+    // Asks the window manager to show the iconified `window` again, as ICCCM has a client do
+    // it: by mapping the window.
+    static void deiconify(std::uint32_t window);
+
     // True when a compositing manager owns the _NET_WM_CM_S<screen> selection, so translucent
     // windows are blended; otherwise they show black where they are clear.
     static bool compositingManagerRunning();

@@ -1,5 +1,7 @@
 #include "settings/InfoWindowSupport.h"
 
+#include "platform/BringForward.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -25,9 +27,7 @@ void centerOnScreen(QWidget* window)
 
 void bringToFront(QWidget* window)
 {
-    window->show();
-    window->raise();
-    window->activateWindow();
+    platform::bringForward(window);
 }
 
 QLabel* makeLabel(const QString& text, double scale, int weight, QWidget* parent)

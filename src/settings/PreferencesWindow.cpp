@@ -1,6 +1,7 @@
 #include "settings/PreferencesWindow.h"
 
 #include "history/CaptureHistory.h"
+#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
@@ -88,9 +89,7 @@ void PreferencesWindow::showAndRaise()
         centerOnScreen(this);
         m_placed = true;
     }
-    show();
-    raise();
-    activateWindow();
+    platform::bringForward(this);
 }
 
 } // namespace snapkin

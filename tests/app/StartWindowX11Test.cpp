@@ -8,6 +8,7 @@
 #include "TestPaths.h"
 
 #include "app/AppDelegate.h"
+#include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "app/start/HistoryGridModel.h"
 #include "app/start/HistoryGridView.h"
@@ -19,11 +20,14 @@
 #include "history/CaptureHistory.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/SettingsHooks.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -262,4 +266,55 @@ TEST(StartWindowApp, OpensAtLaunchForATaskbarPresence)
     EXPECT_FALSE(app.waitForFinished(1500)); // still running, in the tray
     app.kill();
     app.waitForFinished(3000);
+}
+
+namespace {
+
+// The window's _NET_WM_STATE as xprop prints it.
+QString netWmState(const QString& window)
+{
+    return test::commandOutput("xprop", {"-id", window, "_NET_WM_STATE"});
+}
+
+} // namespace
+
+// "Open the Start Window" in the History tab brings back a minimised start window: shown on the
+// screen, no longer hidden, not only raised in its minimised state.
+TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    auto& start = StartWindowController::shared();
+    start.show();
+    const QString window = test::findVisibleWindow("^Start Window$");
+    ASSERT_FALSE(window.isEmpty());
+    // Minimised with the Window menu's Ctrl+M.
+    activate(start.window());
+    xdotool({"key", "--clearmodifiers", "ctrl+m"});
+    ASSERT_TRUE(test::waitUntil([&] {
+        return netWmState(window).contains("_NET_WM_STATE_HIDDEN");
+    })) << netWmState(window).toStdString();
+    ASSERT_FALSE(test::isMapped(window.toUInt()));
+
+    setSettingsHooks({{}, {}, [] { MenuActions::shared().startWindow(); }});
+    platform::Defaults::standard().setValue(PreferencesWindow::tabKey, QStringLiteral("history"));
+    PreferencesWindow settings(platform::Defaults::standard());
+    settings.showAndRaise();
+    auto* link = settings.findChild<QLabel*>("startWindowLink");
+    ASSERT_NE(link, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+    activate(&settings);
+    // The label holds only the link: its first letters are on it.
+    const QPoint onLink =
+        link->mapToGlobal(QPoint(link->contentsRect().left() + 6, link->height() / 2));
+    xdotool({"mousemove", QString::number(onLink.x()), QString::number(onLink.y()), "click", "1"});
+
+    EXPECT_TRUE(test::waitUntil([&] {
+        return !netWmState(window).contains("_NET_WM_STATE_HIDDEN") &&
+               test::isMapped(window.toUInt());
+    })) << netWmState(window).toStdString();
+    setSettingsHooks({});
+    settings.close();
+    start.window()->hide();
 }

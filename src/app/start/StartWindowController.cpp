@@ -5,6 +5,7 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
+#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "settings/PreferencesWindow.h"
 
@@ -66,9 +67,7 @@ void StartWindowController::show()
         });
     }
     if (!m_placed) place();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    platform::bringForward(m_window);
 }
 
 void StartWindowController::place()

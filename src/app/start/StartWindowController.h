@@ -22,7 +22,7 @@ public:
     // The window once made; null before.
     StartWindow* window() const;
     bool isVisible() const;
-    // Makes the window when needed, shows it, raises and activates it.
+    // Makes the window when needed and brings it forward (restored when it was minimised).
     void show();
 
 signals:
