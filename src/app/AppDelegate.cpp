@@ -2,7 +2,9 @@
 
 #include "app/AppPresence.h"
 #include "app/MainMenuBuilder.h"
+#include "app/PinnedScreenshotController.h"
 #include "app/TrayMenu.h"
+#include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
@@ -11,11 +13,13 @@
 #include "capture/SystemScreenshotWatcher.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
+#include "editor/EditorPage.h"
 #include "editor/EditorSheets.h"
 #include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
+#include "platform/BringForward.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
@@ -23,12 +27,16 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSet>
 #include <QSessionManager>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
+#include <algorithm>
 #include <utility>
 
 namespace snapkin {
@@ -221,10 +229,18 @@ void AppDelegate::start()
     });
 
     auto& editors = EditorWindowController::shared();
-    connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastEditorClosed);
-    // Looked at once the closed start window is hidden.
-    connect(&StartWindowController::shared(), &StartWindowController::closed, this,
-            [this] { QTimer::singleShot(0, this, &AppDelegate::lastEditorClosed); });
+    connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastWindowClosed);
+    // Any window of ours that closes or goes may have been the last one shown.
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focused) {
+        if (!focused) return;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->windowHandle() != focused) continue;
+            if (keepsApplicationRunning(window) && !qobject_cast<PinnedScreenshotWindow*>(window))
+                m_lastActive = window;
+            return;
+        }
+    });
     // Logging out asks about unsaved editors as quitting does.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
         if (manager.allowsInteraction()) {
@@ -258,12 +274,47 @@ void AppDelegate::updateTray()
     if (m_tray) m_tray->setVisible(shown);
 }
 
-void AppDelegate::lastEditorClosed()
+// A window of the kinds the user works with; see keepsApplicationRunning().
+static bool isWorkWindow(const QWidget* window)
 {
-    // The last window gone: the last editor, or the start window with no editor open.
+    if (!window || !window->isWindow()) return false;
+    if (qobject_cast<const PinnedScreenshotWindow*>(window)) return true;
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Window && type != Qt::Dialog) return false;
+    // The selection overlay is an ordinary window kept away from the window manager.
+    return !window->windowFlags().testFlag(Qt::X11BypassWindowManagerHint) &&
+           !window->property(CaptureService::overlayWindowProperty).toBool();
+}
+
+bool AppDelegate::keepsApplicationRunning(const QWidget* window)
+{
+    return isWorkWindow(window) && window->isVisible();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    // Windows go by closing, or by being hidden and deleted (the information windows); a
+    // window hidden for a capture comes back and is not looked at.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Close || type == QEvent::DeferredDelete) && watched->isWidgetType() &&
+        isWorkWindow(static_cast<QWidget*>(watched)) && !m_closeCheckPending) {
+        m_closeCheckPending = true;
+        // Looked at once the close has hidden the window (or it was refused).
+        QTimer::singleShot(0, this, [this] {
+            m_closeCheckPending = false;
+            lastWindowClosed();
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::lastWindowClosed()
+{
+    // The last window gone: no editor open, and no other window of ours on screen.
     const auto nothingShown = [] {
-        return EditorWindowController::shared().pages().isEmpty() &&
-               !StartWindowController::shared().isVisible();
+        if (!EditorWindowController::shared().pages().isEmpty()) return false;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::none_of(windows.begin(), windows.end(), keepsApplicationRunning);
     };
     if (!nothingShown()) return;
     // Without a tray icon nothing would be left to reach the application by.
@@ -273,8 +324,26 @@ void AppDelegate::lastEditorClosed()
     });
 }
 
+QWidget* AppDelegate::windowToBringForward() const
+{
+    if (m_lastActive && m_lastActive->isVisible()) return m_lastActive;
+    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    if (!pages.isEmpty() && pages.last()->window()->isVisible()) return pages.last()->window();
+    if (StartWindowController::shared().isVisible())
+        return StartWindowController::shared().window();
+    // Pins float above everything already; bringing one "forward" would show nothing new.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (keepsApplicationRunning(window) && !qobject_cast<PinnedScreenshotWindow*>(window))
+            return window;
+    return nullptr;
+}
+
 void AppDelegate::reopen()
 {
+    if (QWidget* window = windowToBringForward()) {
+        platform::bringForward(window);
+        return;
+    }
     EditorWindowController::shared().activateOrOpenBlank();
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
 #include <functional>
 #include <memory>
+
+class QWidget;
 
 namespace snapkin {
 
@@ -62,7 +65,9 @@ public:
     // Runs the steps in order; the last one runs once the event loop turns.
     void start();
 
-    // A second start without files: the newest editor comes forward, or a blank canvas opens.
+    // A second start without files: with a window of ours on screen, the one the user worked in
+    // last comes forward and nothing opens; with none, the newest editor comes back or a blank
+    // canvas opens.
     void reopen();
     // Files from the command line or a second start: each opens in an editor of its own, in
     // order, once the event loop turns. A file that cannot be opened shows its alert; the
@@ -73,6 +78,12 @@ public:
     // True when the application is quitting.
     static bool requestQuit();
 
+    // Whether `window` is one the user works with, so that while it is shown the application
+    // keeps running without a tray icon: an editor, the start window, settings, About, What's
+    // New, welcome, the newsletter, an alert, a pinned screenshot. Overlays, toasts, menus and
+    // the quick-access panel are not.
+    static bool keepsApplicationRunning(const QWidget* window);
+
     // The tray icon and menu; null while none is shown.
     TrayMenu* tray() const { return m_tray.get(); }
     // Shows or hides the tray icon as the settings say now.
@@ -81,11 +92,16 @@ public:
 private:
     void standardSteps();
     void runFirstWindows();
-    void lastEditorClosed();
+    void lastWindowClosed();
+    QWidget* windowToBringForward() const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::array<std::function<void()>, stepCount> m_steps;
     std::unique_ptr<TrayMenu> m_tray;
     QStringList m_launchFiles;
+    // The window of ours the user worked in last, for a reopen.
+    QPointer<QWidget> m_lastActive;
+    bool m_closeCheckPending = false;
     bool m_launchFilesWereEmpty = true;
 };
 

@@ -238,6 +238,38 @@ TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
     EXPECT_EQ(answerer.seen().size(), 1);
 }
 
+// With a window of ours on screen a reopen brings it forward, restored when minimised, and opens
+// nothing.
+TEST_F(AppDelegateTest, AReopenWithAWindowShowingBringsItForwardAndOpensNothing)
+{
+    AppDelegate delegate;
+    auto& editors = EditorWindowController::shared();
+    auto& start = StartWindowController::shared();
+    start.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(start.window()));
+    start.window()->showMinimized();
+    delegate.reopen();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(editors.pages().isEmpty());
+    EXPECT_TRUE(start.isVisible());
+    EXPECT_FALSE(start.window()->isMinimized());
+
+    // Any window of ours counts, a settings window as much as the start window.
+    start.window()->hide();
+    QWidget settingsLike;
+    settingsLike.setWindowTitle("Settings");
+    settingsLike.resize(300, 200);
+    settingsLike.show();
+    settingsLike.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settingsLike));
+    settingsLike.showMinimized();
+    delegate.reopen();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(editors.pages().isEmpty());
+    EXPECT_FALSE(settingsLike.isMinimized());
+    EXPECT_FALSE(start.isVisible());
+}
+
 // Quitting asks each unsaved editor; "Cancel" on a later one stops the quit and leaves an
 // earlier "Don't Save" editor still asking when it closes.
 TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBack)

@@ -1,0 +1,159 @@
+// The built application's life on a real X server without a system tray: a second start while
+// its start window shows, and closing one window while another of its windows stays.
+#include "../capture/X11Support.h"
+#include "AppTestSupport.h"
+#include "TestPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace snapkin;
+
+namespace {
+
+QString appPath()
+{
+    return QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin");
+}
+
+void xdotool(const QStringList& arguments)
+{
+    QProcess::execute("xdotool", arguments);
+}
+
+QString activeWindow()
+{
+    return test::commandOutput("xdotool", {"getactivewindow"});
+}
+
+// The visible top-level windows of the application: their instance name is the program's
+// (this test's own windows are named after the test program).
+QStringList visibleWindowsOfTheApp()
+{
+    const QString found =
+        test::commandOutput("xdotool", {"search", "--onlyvisible", "--classname", "^snapkin$"});
+    return found.isEmpty() ? QStringList{} : found.split('\n');
+}
+
+// Closes `window` as the user does: it comes to the front and gets the window manager's Alt+F4.
+void closeWithTheKeyboard(const QString& window)
+{
+    xdotool({"windowactivate", "--sync", window});
+    xdotool({"key", "--clearmodifiers", "alt+F4"});
+}
+
+// The application with its own settings, data and runtime folders, showing in the taskbar (with
+// no tray on the display it would anyway) and with no welcome or What's New window at start.
+class Snapkin {
+public:
+    Snapkin()
+    {
+        QDir().mkpath(m_home.filePath("config/snapkin"));
+        QDir().mkpath(runtime());
+        QFile::setPermissions(runtime(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner);
+        QFile settings(m_home.filePath("config/snapkin/settings.json"));
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write(R"({"showInDock": true, "showInMenuBar": false,
+                "didShowOnboarding": true, "showOnboardingOnLaunch": false,
+                "whatsNew2Shown": true})");
+    }
+    ~Snapkin()
+    {
+        for (QProcess* process : {&m_first, &m_second}) {
+            if (process->state() == QProcess::NotRunning) continue;
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    QString runtime() const { return m_home.filePath("runtime"); }
+
+    // Starts the application; true once it shows its start window, whose id is then `start`.
+    bool launch()
+    {
+        run(m_first);
+        start = test::findVisibleWindow("^Start Window$");
+        return !start.isEmpty();
+    }
+    // A second start without files; its exit status (0: handed over to the first).
+    int launchAgain()
+    {
+        run(m_second);
+        if (!m_second.waitForFinished(15000)) return -1;
+        return m_second.exitStatus() == QProcess::NormalExit ? m_second.exitCode() : -1;
+    }
+    QProcess& process() { return m_first; }
+
+    QString start;
+
+private:
+    void run(QProcess& process)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        env.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        env.insert("XDG_CACHE_HOME", m_home.filePath("cache"));
+        env.insert("XDG_RUNTIME_DIR", runtime());
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(appPath(), {});
+    }
+
+    QTemporaryDir m_home;
+    QProcess m_first;
+    QProcess m_second;
+};
+
+} // namespace
+
+// A second start while the start window shows brings that window forward and opens nothing.
+TEST(AppLifecycle, ASecondStartWithTheStartWindowShowingLeavesExactlyThatWindow)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    ASSERT_TRUE(app.launch());
+    // Another program's window in front.
+    const QRect screen(0, 0, 1920, 1080);
+    test::ColorWindow other("Other", QColor(40, 40, 200), screen.adjusted(100, 100, -100, -100),
+                            false);
+    xdotool({"windowactivate", "--sync", QString::number(other.xid())});
+    ASSERT_TRUE(test::waitUntil([&] { return activeWindow() == QString::number(other.xid()); }));
+
+    EXPECT_EQ(app.launchAgain(), 0);
+    // The first instance has answered once its start window is the active one again.
+    EXPECT_TRUE(test::waitUntil([&] { return activeWindow() == app.start; }, 15000))
+        << activeWindow().toStdString();
+    EXPECT_EQ(visibleWindowsOfTheApp(), QStringList{app.start});
+}
+
+// Without a tray, the settings window keeps the application running when the start window
+// closes; the application ends with the last of its windows.
+TEST(AppLifecycle, WithoutATrayTheApplicationEndsWithItsLastWindowNotItsStartWindow)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    ASSERT_TRUE(app.launch());
+    xdotool({"windowactivate", "--sync", app.start});
+    xdotool({"key", "--clearmodifiers", "ctrl+comma"});
+    const QString settings = test::findVisibleWindow("^Settings$");
+    ASSERT_FALSE(settings.isEmpty());
+
+    closeWithTheKeyboard(app.start);
+    ASSERT_TRUE(test::waitUntil([&] { return !test::isMapped(app.start.toUInt()); }));
+    // Gone it would be within a few turns of its event loop.
+    EXPECT_FALSE(app.process().waitForFinished(2000));
+    EXPECT_TRUE(test::isMapped(settings.toUInt()));
+
+    closeWithTheKeyboard(settings);
+    ASSERT_TRUE(app.process().waitForFinished(15000));
+    EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.process().exitCode(), 0);
+}
