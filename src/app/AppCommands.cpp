@@ -263,6 +263,8 @@ static std::optional<EditorCommand> editorCommand(AppCommand command)
 
 QList<QKeySequence> commandKeys(AppCommand command)
 {
+    // "?" opens the sheet from the canvas, as a tool key; the Help item has no key of its own.
+    if (command == C::keyboardShortcuts) return {};
     // The editor's commands take their keys from the editor's own table.
     if (const auto editor = editorCommand(command)) return editorShortcut(*editor).keys;
     constexpr auto ctrl = Qt::ControlModifier;

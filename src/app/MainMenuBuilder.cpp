@@ -3,6 +3,7 @@
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
 #include "app/TrayMenu.h"
+#include "editor/EditorPage.h"
 #include "editor/EditorShortcuts.h"
 #include "editor/EditorWindowController.h"
 #include "editor/RecentDocuments.h"
@@ -18,6 +19,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 
 namespace snapkin {
@@ -287,12 +289,41 @@ void MainMenuBuilder::fillWindow(QMenu* menu)
             if (QWidget* window = QApplication::activeWindow()) window->showMinimized();
         });
     }
+    menu->addAction(action(C::startWindow));
+    menu->addSeparator();
     menu->addAction(m_minimize);
     menu->addSeparator();
     menu->addAction(action(C::unlockPins));
     menu->addAction(action(C::closePins));
-    menu->addSeparator();
-    menu->addAction(action(C::startWindow));
+    connect(menu, &QMenu::aboutToShow, menu, [menu] { listOpenEditors(menu); });
+    listOpenEditors(menu);
+}
+
+void MainMenuBuilder::listOpenEditors(QMenu* menu)
+{
+    // The list of the last opening goes; the items before it stay.
+    static const char* const listed = "snapkinEditorListItem";
+    for (QAction* item : menu->actions()) {
+        if (item->property(listed).toBool()) {
+            menu->removeAction(item);
+            delete item;
+        }
+    }
+    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    if (pages.isEmpty()) return;
+    const QWidget* current = MenuActions::shared().keyEditorWindow();
+    menu->addSeparator()->setProperty(listed, true);
+    // Every page, tabs included, oldest first, under its tab's title; the key editor's current
+    // page is checked.
+    for (EditorPage* page : pages) {
+        QPointer<EditorPage> target = page;
+        QAction* item = menu->addAction(page->title(), menu, [target] {
+            if (target) EditorWindowController::bringForward(target);
+        });
+        item->setProperty(listed, true);
+        item->setCheckable(true);
+        item->setChecked(page == current);
+    }
 }
 
 void MainMenuBuilder::fillHelp(QMenu* menu)

@@ -14,7 +14,8 @@ class QMenuBar;
 namespace snapkin {
 
 // The main menu of every editor window, built from the command table: File, Edit, View,
-// Capture, Image, Tools, Window and Help. Each command has one action shared by every window's
+// Capture, Image, Tools, Window and Help. The Window menu ends with the open editors, each tab
+// an item of its own; choosing one brings it forward. Each command has one action shared by every window's
 // menu bar, so a title, key or enabled state is the same everywhere. Lists that change (recent
 // documents, displays, pins, the toggles' titles) are read again each time their menu opens.
 //
@@ -49,6 +50,8 @@ private:
     void fillTools(QMenu* menu);
     void fillWindow(QMenu* menu);
     void fillHelp(QMenu* menu);
+    // The open editor pages at the end of the Window menu, as they are now.
+    static void listOpenEditors(QMenu* menu);
     void refreshHandlerItems();
 
     std::map<AppCommand, QAction*> m_actions;

@@ -29,7 +29,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -180,7 +179,8 @@ void MenuActions::openHelp()
 {
     const QString root = siteRoot();
     if (root.isEmpty()) return;
-    const QUrl url(root + helpPath(QLocale::system().uiLanguages()));
+    // The page in the language the application shows, which may differ from the desktop's.
+    const QUrl url(root + helpPath({L10n::language()}));
     if (url.isValid()) QDesktopServices::openUrl(url);
 }
 

@@ -4,16 +4,20 @@
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
 #include "editor/EditorPage.h"
+#include "editor/EditorTabHost.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorZoom.h"
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
+#include "platform/BaseImage.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "support/AlertAnswerer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -44,6 +48,15 @@ QAction* item(QMenu& menu, const QString& text)
         if (action->text() == text) return action;
     return nullptr;
 }
+
+// Takes the addresses the application asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
 
 class MainMenuTest : public ::testing::Test {
 protected:
@@ -118,11 +131,14 @@ TEST_F(MainMenuTest, MenusListTheirCommandsWithTheDesktopsKeys)
         (QStringList{"Rotate Counterclockwise\tCtrl+[", "Rotate Clockwise\tCtrl+]", "---",
                      "Flip Horizontal", "Flip Vertical", "---", "Resize Image\u2026\tCtrl+Shift+R",
                      "Sharpen\u2026", "Crop\u2026", "---", "Pin to Screen"}));
+    // With no editor open the Window menu lists no windows.
     EXPECT_EQ(walk(menu("&Window")),
-              (QStringList{"Minimize\tCtrl+M", "---", "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
-                           "Close Pinned Screenshots (off)", "---", "Start Window\tCtrl+Shift+1"}));
-    // No support site is configured, so Help leads to the editor's own sheet only.
-    EXPECT_EQ(walk(menu("&Help")), (QStringList{"Keyboard Shortcuts\t?", "---"}));
+              (QStringList{"Start Window\tCtrl+Shift+1", "---", "Minimize\tCtrl+M", "---",
+                           "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
+                           "Close Pinned Screenshots (off)"}));
+    // No support site is configured, so Help leads to the editor's own sheet only; its "?" is
+    // the canvas's key, not the item's.
+    EXPECT_EQ(walk(menu("&Help")), (QStringList{"Keyboard Shortcuts", "---"}));
 
     const QStringList tools = walk(menu("&Tools"));
     ASSERT_EQ(tools.size(), 16);
@@ -298,6 +314,72 @@ TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
     editors.setWindowDecorator({});
 }
 
+// The Window menu ends with every open editor, tabs included, the key editor's page checked;
+// choosing one shows its tab and brings its window forward.
+TEST_F(MainMenuTest, TheWindowMenuListsTheOpenEditorsAndBringsTheChosenOneForward)
+{
+    auto& editors = EditorWindowController::shared();
+    QImage image(320, 200, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::darkGreen);
+    const EditorOpenOptions plain{.appliesRememberedFrame = false};
+    EditorPage* first = editors.pageOf(editors.open(platform::BaseImage(image), "First", plain));
+    EditorPage* second = editors.pageOf(editors.open(platform::BaseImage(image), "Second", plain));
+    EditorPage* tab = editors.pageOf(editors.open(
+        platform::BaseImage(image), "Tab of First",
+        EditorOpenOptions{.appliesRememberedFrame = false, .tabOf = first}));
+    ASSERT_EQ(tab->window(), first->window());
+    activate(second->window());
+
+    QMenu& window = menu("&Window");
+    EXPECT_EQ(walk(window),
+              (QStringList{"Start Window\tCtrl+Shift+1", "---", "Minimize\tCtrl+M", "---",
+                           "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
+                           "Close Pinned Screenshots (off)", "---", "First", "Second",
+                           "Tab of First"}));
+    QStringList checked;
+    for (QAction* action : window.actions())
+        if (action->isChecked()) checked << action->text();
+    EXPECT_EQ(checked, QStringList{"Second"});
+
+    // The first window's hidden tab comes forward with its window.
+    first->window()->showMinimized();
+    item(window, "First")->trigger();
+    EXPECT_EQ(first->host()->currentPage(), first);
+    EXPECT_FALSE(first->window()->isMinimized());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(first->window()));
+
+    // Opened again, the list follows: a closed editor is gone, the new key page is checked.
+    second->store().setHasUnsavedChanges(false);
+    second->window()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editors.pages().size() == 2; }, 2000));
+    emit window.aboutToShow();
+    const QStringList items = walk(window);
+    EXPECT_EQ(items.mid(items.size() - 3), (QStringList{"---", "First", "Tab of First"}));
+    EXPECT_TRUE(item(window, "First")->isChecked());
+    EXPECT_FALSE(item(window, "Tab of First")->isChecked());
+}
+
+TEST(HelpPage, OpensThePageInTheLanguageTheApplicationShows)
+{
+    // Help opens through the desktop's browser; the test takes the address instead.
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    MenuActions::setSiteRootForTesting(QStringLiteral("https://help.example/"));
+    // The desktop runs in English; the application shows German.
+    platform::L10n::setLanguage(QStringLiteral("de"));
+    MenuActions::shared().openHelp();
+    platform::L10n::setLanguage(QStringLiteral("pt-BR"));
+    MenuActions::shared().openHelp();
+    platform::L10n::setLanguage(QStringLiteral("en"));
+    MenuActions::shared().openHelp();
+    MenuActions::setSiteRootForTesting(std::nullopt);
+    QDesktopServices::unsetUrlHandler("https");
+    EXPECT_EQ(catcher.opened,
+              (QList<QUrl>{QUrl("https://help.example/de/support/"),
+                           QUrl("https://help.example/pt/support/"),
+                           QUrl("https://help.example/support/")}));
+}
+
 TEST(HelpPage, FollowsTheFirstLanguageThatHasAPage)
 {
     EXPECT_EQ(MenuActions::helpPath({"pt-BR", "en"}), "pt/support/");
@@ -306,3 +388,5 @@ TEST(HelpPage, FollowsTheFirstLanguageThatHasAPage)
         EXPECT_EQ(MenuActions::helpPath({other, "de"}), "support/") << other;
     EXPECT_EQ(MenuActions::helpPath({}), "support/");
 }
+
+#include "MainMenuWidgetTest.moc"
