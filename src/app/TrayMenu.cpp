@@ -31,11 +31,6 @@ QAction* add(QMenu* menu, AppCommand command)
     return action;
 }
 
-QString timerTitle(int seconds)
-{
-    return seconds == 0 ? L10n::text("Off") : L10n::format("%llds", seconds);
-}
-
 // Groups whose items are all left out leave no separator behind.
 void dropEmptyGroups(QMenu* menu)
 {
@@ -83,10 +78,13 @@ bool TrayMenu::isVisible() const
 
 QString TrayMenu::displayLabel(int index, QSize pointSize, double pixelRatio)
 {
-    // Pixels, with any fraction dropped.
+    // Pixels, with any fraction dropped. Only the word is translated: the numbers, the dash and
+    // the multiplication sign read the same in every language.
     const auto width = static_cast<qint64>(pointSize.width() * pixelRatio);
     const auto height = static_cast<qint64>(pointSize.height() * pixelRatio);
-    return L10n::format("Display %lld \u2014 %lld\u00d7%lld", qint64(index + 1), width, height);
+    return L10n::text("Display") + QLatin1Char(' ') + QString::number(index + 1) +
+           QStringLiteral(" \u2014 ") + QString::number(width) + QChar(0x00d7) +
+           QString::number(height);
 }
 
 void TrayMenu::fill(QMenu* menu)
@@ -135,7 +133,7 @@ void TrayMenu::fill(QMenu* menu)
     const QString delayKey = QString::fromLatin1(CaptureService::captureDelayKey);
     const qint64 delay = platform::Defaults::standard().integerForKey(delayKey);
     for (const int seconds : timerChoices) {
-        QAction* item = timer->addAction(timerTitle(seconds));
+        QAction* item = timer->addAction(CaptureService::captureDelayTitle(seconds));
         item->setCheckable(true);
         item->setChecked(delay == seconds);
         item->setActionGroup(timerGroup);

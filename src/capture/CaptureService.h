@@ -83,6 +83,9 @@ public:
 
     // Settings read at the moment of use.
     static constexpr const char* captureDelayKey = "captureDelay";
+    // The title of a countdown choice, the same in every menu and picker: "Off" (translated)
+    // for 0, else the seconds and "s" ("3s"), the same in every language.
+    static QString captureDelayTitle(qint64 seconds);
     static constexpr const char* freezeScreenKey = "freezeScreenWhileSelecting";
     static constexpr const char* captureSoundKey = "captureSound";
     static constexpr const char* lastRegionKey = "lastRegionRect";

@@ -113,6 +113,11 @@ PostCaptureRouting& fallbackPostCaptureRouting()
     return router;
 }
 
+QString CaptureService::captureDelayTitle(qint64 seconds)
+{
+    return seconds == 0 ? platform::L10n::text("Off") : QString::number(seconds) + QLatin1Char('s');
+}
+
 void CaptureService::registerAtStartUp()
 {
     CaptureEngine::registerDefaults();

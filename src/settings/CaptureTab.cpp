@@ -203,7 +203,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     m_countdown = new QComboBox;
     m_countdown->addItem(L10n::text("Off"), 0);
     for (const int seconds : {3, 5, 10})
-        m_countdown->addItem(L10n::format("%llds", seconds), seconds);
+        m_countdown->addItem(CaptureService::captureDelayTitle(seconds), seconds);
     connect(m_countdown, &QComboBox::activated, this, [this](int index) {
         if (index >= 0)
             m_settings.setValue(key(CaptureService::captureDelayKey),

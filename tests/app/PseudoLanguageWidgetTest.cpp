@@ -97,9 +97,12 @@ void checkText(Findings& found, const QString& text, const QString& place,
                const QStringList& allowed)
 {
     static const QRegularExpression hexColor(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    // Countdown choices ("3s") read the same in every language.
+    static const QRegularExpression seconds(QStringLiteral("^\\d+s$"));
     // The product's name, colours and file paths are not texts to translate.
     if (!hasLetters(text) || text.contains(QLatin1Char('[')) || hexColor.match(text).hasMatch() ||
-        text == QLatin1String("Snapkin") || text.startsWith(QLatin1Char('/')))
+        seconds.match(text).hasMatch() || text == QLatin1String("Snapkin") ||
+        text.startsWith(QLatin1Char('/')))
         return;
     for (const QString& a : allowed)
         if (text.contains(a)) return;

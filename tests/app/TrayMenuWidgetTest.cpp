@@ -6,6 +6,7 @@
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureAction.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -194,4 +195,27 @@ TEST(TrayMenuDisplays, ADisplayIsTitledWithItsNumberAndItsSizeInPixels)
     // A scaled size that is not whole loses its fraction.
     EXPECT_EQ(TrayMenu::displayLabel(0, QSize(1366, 769), 1.25),
               QString::fromUtf8("Display 1 — 1707×961"));
+}
+
+// The timer's seconds and the display titles keep their own form in every language: only the
+// word "Display" and "Off" are translated.
+TEST_F(TrayMenuTest, TimerAndDisplayTitlesKeepTheirFormInEveryLanguage)
+{
+    using platform::L10n;
+    const struct {
+        const char* language;
+        const char* display;
+    } cases[] = {{"de", "Bildschirm"}, {"ja", "ディスプレイ"}, {"es", "Pantalla"}, {"fr", "Écran"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        L10n::setLanguage(QString::fromLatin1(c.language));
+        ASSERT_EQ(L10n::language(), QString::fromLatin1(c.language));
+        const auto menu = opened();
+        QMenu* timer = find(*menu, L10n::text("Capture Timer"))->menu();
+        ASSERT_NE(timer, nullptr);
+        EXPECT_EQ(walk(*timer), (QStringList{L10n::text("Off"), "3s", "5s", "10s"}));
+        EXPECT_EQ(TrayMenu::displayLabel(11, QSize(6000, 3375), 2.0),
+                  QString::fromUtf8(c.display) + QString::fromUtf8(" 12 — 12000×6750"));
+    }
+    L10n::setLanguage(QStringLiteral("en"));
 }

@@ -59,11 +59,6 @@ QString delayKey()
     return QString::fromLatin1(CaptureService::captureDelayKey);
 }
 
-QString timerText(qint64 seconds)
-{
-    return seconds == 0 ? L10n::text("Off") : L10n::format("%llds", seconds);
-}
-
 // The title, and below it the key text, or a blank line so the buttons keep one height.
 QString twoLines(const QString& title, const QString& keys)
 {
@@ -194,7 +189,7 @@ void StartCaptureBar::refresh()
 
     const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
     QToolButton* timer = button(QStringLiteral("timer"));
-    timer->setText(twoLines(L10n::text("Timer"), timerText(delay)));
+    timer->setText(twoLines(L10n::text("Timer"), CaptureService::captureDelayTitle(delay)));
     timer->setToolTip(L10n::text("Capture Timer"));
     timer->setAccessibleName(L10n::text("Capture Timer"));
 
@@ -216,7 +211,7 @@ void StartCaptureBar::fillTimerMenu()
     auto* group = new QActionGroup(menu);
     const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
     for (const int seconds : TrayMenu::timerChoices) {
-        QAction* item = menu->addAction(timerText(seconds));
+        QAction* item = menu->addAction(CaptureService::captureDelayTitle(seconds));
         item->setCheckable(true);
         item->setChecked(delay == seconds);
         item->setActionGroup(group);
