@@ -8,7 +8,9 @@
 #include "platform/ClipboardOffer.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
+#include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignal.h"
 #include "settings/Language.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsHooks.h"
@@ -85,7 +87,8 @@ int main(int argc, char** argv)
     using Role = snapkin::platform::SingleInstance::Role;
     using snapkin::platform::L10n;
     snapkin::platform::SingleInstance instance;
-    switch (instance.claim(files)) {
+    const Role role = instance.claim(files);
+    switch (role) {
     case Role::forwarded: return 0;
     case Role::primary: break;
     case Role::refused:
@@ -100,6 +103,12 @@ int main(int argc, char** argv)
                                            "start won't reach this one.")));
         break;
     }
+
+    // What earlier runs left in the private folder goes now: drag files stay after a logout or
+    // a crash ends a run before it removes them. Only a start that runs as the one instance
+    // cleans (one that could not tell whether another runs leaves the files be), so no file a
+    // drop target of a running Snapkin may still read is taken away.
+    if (role == Role::primary || role == Role::refused) snapkin::platform::PrivateFolder::cleanUp();
 
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -139,6 +148,11 @@ int main(int argc, char** argv)
                      &snapkin::AppDelegate::reopen);
     QObject::connect(&instance, &snapkin::platform::SingleInstance::filesRequested, &delegate,
                      &snapkin::AppDelegate::openFiles);
+    // A logout (or `kill`) sends SIGTERM: quit as Quit does, asking about unsaved editors and
+    // removing the drag files, rather than ending where it stands.
+    snapkin::platform::TerminationSignal termination;
+    QObject::connect(&termination, &snapkin::platform::TerminationSignal::terminationRequested,
+                     &delegate, [] { snapkin::AppDelegate::requestQuit(); });
     delegate.setLaunchFiles(files);
     delegate.start();
     return app.exec();

@@ -1,5 +1,6 @@
 // The built application's life on a real X server without a system tray: a second start while
-// its start window shows, and closing one window while another of its windows stays.
+// its start window shows, closing one window while another of its windows stays, SIGTERM, and
+// what an earlier run left in the private folder.
 #include "../capture/X11Support.h"
 #include "AppTestSupport.h"
 #include "TestPaths.h"
@@ -156,4 +157,44 @@ TEST(AppLifecycle, WithoutATrayTheApplicationEndsWithItsLastWindowNotItsStartWin
     ASSERT_TRUE(app.process().waitForFinished(15000));
     EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.process().exitCode(), 0);
+}
+
+// Drag files an earlier run left behind (a logout ends a run with SIGTERM) are gone after the
+// next start, and SIGTERM now ends a run as Quit does.
+TEST(AppLifecycle, FilesLeftInThePrivateFolderGoAtStartAndSigtermQuitsCleanly)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    // What a run ended by SIGTERM left: its last drag files and a picture handed to a viewer.
+    const QString folder = app.runtime() + "/snapkin";
+    QStringList left;
+    for (const char* name : {"Drag/00001765090000000000-a1B2c3/Snapkin 2026-12-07 at 07.59.32.png",
+                             "Drag/00001765090000000001-d4E5f6/Snapkin 2026-12-07 at 07.59.40.png",
+                             "Share/00001765090000000002-g7H8i9/Snapkin.png"}) {
+        const QString path = folder + "/" + QString::fromUtf8(name);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        left << path;
+    }
+    for (const QString& dir : {folder, folder + "/Drag", folder + "/Share"})
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+
+    ASSERT_TRUE(app.launch());
+    for (const QString& path : left)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+
+    const QString socket =
+        app.runtime() + "/" +
+        QDir(app.runtime()).entryList({"snapkin-*.instance"}, QDir::System).value(0, "none");
+    EXPECT_TRUE(QFileInfo::exists(socket)) << socket.toStdString();
+    app.process().terminate(); // SIGTERM
+    ASSERT_TRUE(app.process().waitForFinished(15000));
+    EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.process().exitCode(), 0);
+    // A run that ended where it stood would have left its socket behind.
+    EXPECT_FALSE(QFileInfo::exists(socket));
 }
