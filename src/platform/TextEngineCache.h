@@ -20,7 +20,12 @@ namespace snapkin::platform {
 // engine costs about 100 ms and its models some tens of MiB, so an engine is lent out for one
 // recognition, taken back and lent again; an engine nobody has borrowed for `lifetime` (a
 // minute unless set) is freed by a background thread, so an idle application holds none.
-// An engine is only ever used by the thread that borrowed it. Safe to call from any thread.
+// At most maxEngines exist at once, whatever the number of cores: each holds about 15 MiB of
+// models and buffers and costs about 0.1 s of CPU to start, and past three a page's read gains
+// less than that (bench/ocr-speed, a 1080p page on six cores: 1.6 s of CPU and 125 MiB with
+// three engines, 2.0 s and 170 MiB with six, and no sooner). A borrower beyond that waits for
+// an engine to come back. An engine is only ever used by the
+// thread that borrowed it. Safe to call from any thread.
 class TextEngineCache {
 public:
     // What an engine is made for: its languages ("eng+deu") and level.
@@ -61,8 +66,13 @@ public:
     // the process exits.
     static TextEngineCache& shared();
 
-    // An idle engine made for `key`, else a new one; an empty lease when none can start.
+    static constexpr int maxEngines = 3;
+
+    // An idle engine made for `key`, else a new one (at the limit, once an idle one of another
+    // kind has been freed or a lent one has come back); an empty lease when none can start.
     Lease borrow(const Key& key);
+    // How many engines may exist at once (maxEngines unless a test says; at least one).
+    void setMaxEngines(int count);
 
     // How long an engine may stay unused before it is freed.
     void setLifetime(std::chrono::milliseconds lifetime);
@@ -89,6 +99,8 @@ private:
     Factory m_factory;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_returned;
+    int m_maxEngines = maxEngines;
     std::vector<Idle> m_idle;
     int m_lent = 0;
     std::chrono::milliseconds m_lifetime{60'000};

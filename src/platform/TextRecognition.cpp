@@ -43,9 +43,8 @@ namespace {
 // icons, rules and textures read as letters.
 constexpr float minWordConfidence = 40.0f;
 
-// Accurate recognition upscales text whose lines are lower than this many pixels: the LSTM
-// model reads best with lines of about 30 pixels.
-constexpr double smallLineHeight = 24.0;
+// Small text is upscaled to lines of this height: the LSTM model reads best with lines of about
+// 30 pixels.
 constexpr double targetLineHeight = 32.0;
 constexpr double maxUpscale = 3.0;
 // Upscaling never makes the picture larger than this.
@@ -86,9 +85,9 @@ bool cancelHook(void* context, int /*words*/)
     return *cancel && (*cancel)();
 }
 
-double upscaleFactor(double lineHeight, QSize size)
+double upscaleFactor(double lineHeight, double upscaleBelow, QSize size)
 {
-    if (lineHeight <= 0 || lineHeight >= smallLineHeight) return 1.0;
+    if (lineHeight <= 0 || lineHeight >= upscaleBelow) return 1.0;
     double factor = std::min(maxUpscale, targetLineHeight / lineHeight);
     const double pixels = double(size.width()) * size.height();
     factor = std::min(factor, std::sqrt(double(maxUpscaledPixels) / pixels));
@@ -163,16 +162,8 @@ QString TextRecognition::defaultLanguage()
     return installed.isEmpty() ? QString() : installed.first();
 }
 
-std::expected<TextRecognition::Page, RecognitionError>
-TextRecognition::prepare(const QImage& image, const Options& options, const CancelCheck& cancel)
+QString TextRecognition::engineLanguages(const Options& options)
 {
-    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
-    Page page;
-    page.accurate = options.accurate;
-    if (image.isNull() || image.width() < 3 || image.height() < 3) return page;
-    if (qint64(image.width()) * image.height() > maxRecognitionPixels)
-        return std::unexpected(RecognitionError::imageTooLarge);
-
     // Only languages with data reach the engine: a missing one would fail its start.
     const QStringList installed = installedLanguages();
     QStringList languages;
@@ -181,10 +172,32 @@ TextRecognition::prepare(const QImage& image, const Options& options, const Canc
     }
     if (languages.isEmpty()) {
         const QString fallback = defaultLanguage();
-        if (fallback.isEmpty()) return std::unexpected(RecognitionError::noLanguageData);
+        if (fallback.isEmpty()) return {};
         languages.append(fallback);
     }
-    page.languages = languages.join(QLatin1Char('+'));
+    return languages.join(QLatin1Char('+'));
+}
+
+void TextRecognition::warmUp(const Options& options)
+{
+    const QString languages = engineLanguages(options);
+    if (!languages.isEmpty()) (void)TextEngineCache::shared().borrow({languages, options.accurate});
+}
+
+std::expected<TextRecognition::Page, RecognitionError>
+TextRecognition::prepare(const QImage& image, const Options& options, const CancelCheck& cancel)
+{
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    Page page;
+    page.accurate = options.accurate;
+    page.upscaleBelow = options.upscaleBelow;
+    if (image.isNull() || image.width() < 3 || image.height() < 3) return page;
+    if (qint64(image.width()) * image.height() > maxRecognitionPixels)
+        return std::unexpected(RecognitionError::imageTooLarge);
+
+    const QString languages = engineLanguages(options);
+    if (languages.isEmpty()) return std::unexpected(RecognitionError::noLanguageData);
+    page.languages = languages;
 
     // The engine gets the colours: it separates text from background channel by channel, so
     // text on a colourful photo whose grey level matches the picture is still found, where a
@@ -211,7 +224,8 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, const Cance
 
     const int border = std::clamp(block.lineHeight / 2, 8, 24);
     QImage pixels = blockPixels(page.pixels, block.rect, border);
-    const double scale = page.accurate ? upscaleFactor(block.lineHeight, pixels.size()) : 1.0;
+    const double scale =
+        page.accurate ? upscaleFactor(block.lineHeight, page.upscaleBelow, pixels.size()) : 1.0;
     if (scale > 1.0) {
         pixels = pixels
                      .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),

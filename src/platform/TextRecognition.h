@@ -54,12 +54,22 @@ struct RecognizedTextLine {
 // TextEngineCache: started on first use, reused, freed after a while unused.
 class TextRecognition {
 public:
+    // The line height (pixels, as findTextBlocks measures it) below which the engine misreads
+    // words that it reads upscaled, as bench/tools/OcrLineHeights measures it: from 15 up,
+    // prose and code read as drawn as well as upscaled (prose 100 %, code 93-98 %); at 14 an
+    // accent or apostrophe goes now and then, and below that up to a third of the words. Above
+    // it, upscaling only doubles the time: the engine scales every line to its own height.
+    static constexpr int smallLineHeight = 15;
+
     struct Options {
         // Tesseract language codes ("eng", "deu"); empty takes the default language.
         QStringList languages;
         // On: the dictionaries guide recognition and small text is upscaled before recognition.
         // Off: raw recognition at the image's own size (about twice as fast).
         bool accurate = true;
+        // Accurate recognition upscales the blocks whose lines are lower than this many
+        // pixels; higher lines are read as they are.
+        int upscaleBelow = smallLineHeight;
     };
 
     // An image made ready for recognition: its pixels as the engines take them, the blocks
@@ -69,6 +79,7 @@ public:
         std::vector<TextBlock> blocks;
         QString languages; // installed Tesseract codes joined by '+'
         bool accurate = true;
+        int upscaleBelow = smallLineHeight;
     };
 
     // The lines of text in `image`: each block's lines in the engine's order, blocks in the
@@ -82,10 +93,16 @@ public:
     // when the image is too large or when no language data is installed.
     static std::expected<Page, RecognitionError>
     prepare(const QImage& image, const Options& options, const CancelCheck& cancel = {});
+    // Makes sure an engine for `options` is started (or idle in the cache), so that a page
+    // being prepared meanwhile finds one ready.
+    static void warmUp(const Options& options);
     // The lines of the page's block `index`, with boxes as fractions of the whole image.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel = {});
 
+    // The installed languages of `options` that an engine is started with, joined by '+' (the
+    // default language when none is installed); empty when no language data is installed.
+    static QString engineLanguages(const Options& options);
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();
     // The Tesseract language codes with data in dataPath(), sorted ("eng", "deu", …);

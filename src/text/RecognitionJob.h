@@ -56,6 +56,9 @@ public:
         }
         if (detectCodes) job->spawn([job] { job->readCodes(); });
         job->spawn([job] { job->prepare(); });
+        // The first engine starts while the page is prepared: every page with text needs one.
+        job->spawn(
+            [options = job->m_request.options] { platform::TextRecognition::warmUp(options); });
         return future;
     }
 

@@ -19,8 +19,6 @@ bool sameLanguageScriptAndRegion(const QLocale& a, const QLocale& b)
            a.territory() == b.territory();
 }
 
-constexpr int maxRecognizerThreads = 4;
-
 platform::TextRecognition::Options optionsFor(TextRecognizer::Level level)
 {
     platform::TextRecognition::Options options;
@@ -34,12 +32,13 @@ platform::TextRecognition::Options optionsFor(TextRecognizer::Level level)
 QThreadPool& TextRecognizer::pool()
 {
     // A pool of its own, so recognition never holds up other work of the global pool: a
-    // thread per core that the blocks of one image are spread over. At most four, as each
-    // reads with an engine of its own of about 20 MiB; more add memory faster than speed.
+    // thread per core that the preparation, the barcodes and the independent blocks of one
+    // image are spread over. Each block reads with an engine lent from the cache, which starts
+    // engines once, lends them block after block and bounds how many exist (their memory).
     // Never destroyed, so no task outlives it.
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
-        p->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 2, maxRecognizerThreads));
+        p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
         return p;
     }();
     return *pool;
@@ -52,10 +51,9 @@ QFuture<TextRecognizer::Result> TextRecognizer::recognize(const QImage& image, L
     // ones still queued.
     const int priority = level == Level::accurate ? 1 : 0;
     using Job = RecognitionJob<Result>;
-    return Job::start(pool(), {image, optionsFor(level), detectCodes, priority},
-                      [](Job::Lines lines, Job::Codes codes) -> Result {
-                          return RecognizedContent{linesFrom(lines), codesFrom(codes)};
-                      });
+    return Job::start(
+        pool(), {image, optionsFor(level), detectCodes, priority},
+        [](Job::Lines lines, Job::Codes codes) -> Result { return contentFrom(lines, codes); });
 }
 
 TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level level,
@@ -64,13 +62,13 @@ TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level 
 {
     auto lines = platform::TextRecognition::recognize(image, optionsFor(level), cancel);
     if (!lines) return std::unexpected(lines.error());
-    std::vector<RecognizedContent::Code> codes;
+    std::vector<platform::DetectedBarcode> codes;
     if (detectCodes) {
         auto detected = platform::BarcodeDetection::detect(image, cancel);
         if (!detected) return std::unexpected(detected.error());
-        codes = codesFrom(*detected);
+        codes = std::move(*detected);
     }
-    return RecognizedContent{linesFrom(*lines), std::move(codes)};
+    return contentFrom(*lines, codes);
 }
 
 std::optional<QImage> TextRecognizer::bitmapImage(const std::vector<QImage>& representations)
@@ -198,6 +196,20 @@ TextRecognizer::linesFrom(const std::vector<platform::RecognizedTextLine>& recog
         if (!text.isEmpty()) lines.push_back({text, line.box});
     }
     return readingOrder(std::move(lines));
+}
+
+RecognizedContent
+TextRecognizer::contentFrom(const std::vector<platform::RecognizedTextLine>& lines,
+                            const std::vector<platform::DetectedBarcode>& codes)
+{
+    RecognizedContent content{linesFrom(lines), codesFrom(codes)};
+    std::erase_if(content.lines, [&](const RecognizedContent::Line& line) {
+        return std::any_of(content.codes.cbegin(), content.codes.cend(),
+                           [&](const RecognizedContent::Code& code) {
+                               return code.boundingBox.contains(line.boundingBox.center());
+                           });
+    });
+    return content;
 }
 
 } // namespace snapkin

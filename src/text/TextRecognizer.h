@@ -75,6 +75,11 @@ public:
     static std::vector<RecognizedContent::Line>
     linesFrom(const std::vector<platform::RecognizedTextLine>& recognized);
 
+    // The content of recognised lines and barcodes: linesFrom() and codesFrom(), less the lines
+    // whose middle lies inside a barcode (its modules read as letters, never text).
+    static RecognizedContent contentFrom(const std::vector<platform::RecognizedTextLine>& lines,
+                                         const std::vector<platform::DetectedBarcode>& codes);
+
     // The Tesseract languages to recognise with: the user's preferred languages among the
     // installed ones; empty leaves the choice to the engine's default.
     static QStringList recognitionLanguages(const QStringList& preferred = interfaceLanguages());

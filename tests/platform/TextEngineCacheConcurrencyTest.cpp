@@ -46,6 +46,7 @@ TEST(TextEngineCache, AnEngineGivenBackIsLentAgainForTheSameKeyOnly)
 {
     CountingFactory made;
     TextEngineCache cache(made.factory());
+    cache.setMaxEngines(4);
     tesseract::TessBaseAPI* first = nullptr;
     {
         auto lease = cache.borrow(english);
@@ -130,4 +131,34 @@ TEST(TextEngineCache, ManyThreadsBorrowingAtOnceEachGetTheirOwnEngine)
     EXPECT_FALSE(shared) << "an engine was lent to two threads at once";
     EXPECT_LE(*made.made, threads);
     EXPECT_EQ(cache.engineCount(), *made.made);
+}
+
+TEST(TextEngineCache, NoMoreThanTheLimitExistAndABorrowerWaitsForOneToComeBack)
+{
+    CountingFactory made;
+    TextEngineCache cache(made.factory());
+    cache.setMaxEngines(2);
+    auto first = cache.borrow(english);
+    auto second = cache.borrow(english);
+    tesseract::TessBaseAPI* returned = &*first;
+    std::atomic<tesseract::TessBaseAPI*> got{nullptr};
+    std::thread waiting([&] {
+        auto lease = cache.borrow(english);
+        got = &*lease;
+    });
+    // Still waiting while both engines are out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(got.load(), nullptr);
+    EXPECT_EQ(cache.engineCount(), 2);
+    first = {};
+    waiting.join();
+    EXPECT_EQ(got.load(), returned);
+    EXPECT_EQ(*made.made, 2);
+
+    // At the limit, an idle engine of another kind makes room for a new one.
+    second = {};
+    auto fast = cache.borrow({QStringLiteral("eng"), false});
+    auto again = cache.borrow({QStringLiteral("eng"), false});
+    EXPECT_EQ(*made.made, 4);
+    EXPECT_EQ(cache.engineCount(), 2);
 }

@@ -132,6 +132,20 @@ TEST(TextRecognizerCodes, SortedTopToBottomThenLeftToRight)
     EXPECT_FALSE(codes[2].isQR);
 }
 
+TEST(TextRecognizerContent, LinesReadInsideABarcodeAreItsModulesNotText)
+{
+    const RecognizedContent content = TextRecognizer::contentFrom(
+        {RecognizedTextLine{QStringLiteral("fl"), QRectF(0.62, 0.63, 0.04, 0.02), {}},
+         RecognizedTextLine{QStringLiteral("Scan me"), QRectF(0.1, 0.65, 0.3, 0.05), {}},
+         RecognizedTextLine{QStringLiteral("Below"), QRectF(0.58, 0.75, 0.2, 0.05), {}}},
+        {barcode("https://example.org", 0.6, 0.6)});
+    ASSERT_EQ(content.codes.size(), 1u);
+    QStringList texts;
+    for (const auto& line : content.lines)
+        texts.append(line.text);
+    EXPECT_EQ(texts, (QStringList{"Scan me", "Below"}));
+}
+
 TEST(TextRecognizerLanguages, PreferredLanguagesMatchExactlyThenByLanguage)
 {
     const QList<QLocale> supported{QLocale(QStringLiteral("en-US")),
