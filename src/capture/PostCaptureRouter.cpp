@@ -197,11 +197,10 @@ std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
 
 QString PostCaptureRouter::fileName(const QDateTime& time, ExportFormat format, int attempt)
 {
-    // QDateTime::toString(format) formats in the C locale, unlike QLocale's forms: the words
-    // are translated, the digits and their order stay.
-    QString name = platform::L10n::format("Screenshot %@ at %@",
-                                          time.toString(QStringLiteral("yyyy-MM-dd")),
-                                          time.toString(QStringLiteral("HH.mm.ss")));
+    // The words are English in every interface language; QDateTime::toString(format) formats
+    // in the C locale, unlike QLocale's forms, so the digits and their order stay too.
+    QString name = QStringLiteral("Screenshot ") +
+                   time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
     if (attempt > 1) name += QLatin1Char(' ') + QString::number(attempt);
     return name + QLatin1Char('.') + ext(format);
 }

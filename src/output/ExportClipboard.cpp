@@ -5,7 +5,6 @@
 #include "output/ImageMimeData.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
-#include "platform/L10n.h"
 #include "platform/PrivateFolder.h"
 
 #include <QClipboard>
@@ -99,9 +98,10 @@ bool ExportService::copy(const BaseImage& image, bool countsAsExport) const
 
 QString ExportService::dragName(const QDateTime& time)
 {
-    return platform::L10n::format("Snapkin %@ at %@",
-                        QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd")),
-                        QLocale::c().toString(time, QStringLiteral("HH.mm.ss")));
+    // The same English words in every interface language, as the file names of other
+    // systems' drags read.
+    return QStringLiteral("Snapkin ") +
+           QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
 }
 
 QMimeData* ExportService::dragData(const QImage& image) const

@@ -1,6 +1,7 @@
 #include "output/ExportService.h"
 #include "output/ShareMenu.h"
 #include "platform/Defaults.h"
+#include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 #include "platform/PrivateFolder.h"
 
@@ -126,6 +127,25 @@ TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
     QImage decoded;
     ASSERT_TRUE(decoded.loadFromData(first->data("image/png"), "PNG"));
     EXPECT_EQ(decoded.size(), QSize(64, 48));
+}
+
+// The name reads the same in every interface language, as on the systems the file goes to.
+TEST(Drag, NamesItsFileInEnglishWhateverTheInterfaceLanguage)
+{
+    platform::L10n::setLanguage(QStringLiteral("de"));
+    ExportService::setClock([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
+    std::unique_ptr<QMimeData> dragged(ExportService::shared().dragData(capture()));
+    ExportService::setClock({});
+    ASSERT_EQ(dragged->urls().size(), 1);
+    EXPECT_EQ(QFileInfo(dragged->urls()[0].toLocalFile()).fileName(),
+              "Snapkin 2026-03-05 at 14.07.09.png");
+    for (const char* language : {"fr", "ja", "pt-BR"}) {
+        platform::L10n::setLanguage(QString::fromLatin1(language));
+        EXPECT_EQ(ExportService::dragName(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))),
+                  "Snapkin 2026-12-31 at 23.59.58")
+            << language;
+    }
+    platform::L10n::setLanguage(QStringLiteral("en"));
 }
 
 TEST(Drag, KeepsTheFilesOfTheFiveNewestDragsWhileRunningAndNoneAfterQuitting)
