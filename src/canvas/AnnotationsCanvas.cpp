@@ -3,6 +3,7 @@
 #include "canvas/ArrowPaths.h"
 #include "canvas/ImageEffects.h"
 #include "canvas/MarkPath.h"
+#include "canvas/PenStroke.h"
 #include "canvas/StampPaths.h"
 #include "model/Color.h"
 #include "platform/ImageFilters.h"
@@ -460,13 +461,9 @@ void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) c
     case AnnotationKind::stamp:
         drawStamp(painter, a, color);
         break;
-    case AnnotationKind::pen: {
-        if (a.points.isEmpty()) break;
-        QPainterPath path;
-        path.addPolygon(QPolygonF(a.points));
-        strokeShape(path, Qt::RoundCap, Qt::RoundJoin);
+    case AnnotationKind::pen:
+        PenStroke::draw(painter, a, color, width, m_caches);
         break;
-    }
     case AnnotationKind::sticker:
         drawSticker(painter, a, m_caches);
         break;

@@ -12,6 +12,7 @@ void RenderCaches::clear()
     m_overlays.clear();
     m_pictures.clear();
     m_rasters.clear();
+    m_strokes.clear();
     m_effects.clear();
 }
 
@@ -28,6 +29,15 @@ size_t qHash(const RenderCaches::PictureKey& k, size_t seed)
 size_t qHash(const RenderCaches::RasterKey& k, size_t seed)
 {
     return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
+}
+
+} // namespace snapkin
+
+namespace snapkin {
+
+size_t qHash(const RenderCaches::StrokeKey& k, size_t seed)
+{
+    return qHashMulti(seed, k.id, k.scaleBucket);
 }
 
 } // namespace snapkin

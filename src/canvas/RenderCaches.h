@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/ImageEffects.h"
+#include "canvas/PenStroke.h"
 #include "model/Annotation.h"
 
 #include <QCache>
@@ -12,12 +13,13 @@
 #include <QUuid>
 
 #include <cstdint>
+#include <memory>
 
 namespace snapkin {
 
 // What the annotation renderer keeps between paints of one view: decoded placed images, small
-// costly pictures (emoji, lens shadows), pictures of curved marks at the device's scale, and
-// obscured regions. Each view owns one and hands it to every AnnotationsCanvas it paints with;
+// costly pictures (emoji, lens shadows), pictures of curved marks at the device's scale, the
+// pieces of long pen strokes, and obscured regions. Each view owns one and hands it to every AnnotationsCanvas it paints with;
 // a flatten (on any thread) paints without one, so it never shares what a view keeps.
 //
 // Not thread-safe: one owner, one thread. Every table is bounded by memory.
@@ -60,9 +62,18 @@ public:
         QPoint origin; // device position relative to the transform's whole-pixel offset
     };
 
+    // The pieces of a pen stroke, per annotation and merge scale (PenStroke).
+    struct StrokeKey {
+        QUuid id;
+        int scaleBucket;
+        friend bool operator==(const StrokeKey&, const StrokeKey&) = default;
+    };
+    using StrokePieces = std::shared_ptr<const PenStroke::Pieces>;
+
     QCache<OverlayKey, QImage>& overlays() { return m_overlays; }
     QCache<PictureKey, QImage>& pictures() { return m_pictures; }
     QCache<RasterKey, RasterEntry>& rasters() { return m_rasters; }
+    QCache<StrokeKey, StrokePieces>& strokes() { return m_strokes; }
     ImageEffects::Cache& effects() { return m_effects; }
 
     void clear();
@@ -71,16 +82,19 @@ public:
     static constexpr int overlayKilobytes = 512 * 1024;
     static constexpr int pictureKilobytes = 64 * 1024;
     static constexpr int rasterKilobytes = 96 * 1024;
+    static constexpr int strokeKilobytes = 192 * 1024;
 
 private:
     QCache<OverlayKey, QImage> m_overlays{overlayKilobytes};
     QCache<PictureKey, QImage> m_pictures{pictureKilobytes};
     QCache<RasterKey, RasterEntry> m_rasters{rasterKilobytes};
+    QCache<StrokeKey, StrokePieces> m_strokes{strokeKilobytes};
     ImageEffects::Cache m_effects;
 };
 
 size_t qHash(const RenderCaches::OverlayKey& key, size_t seed = 0);
 size_t qHash(const RenderCaches::PictureKey& key, size_t seed = 0);
 size_t qHash(const RenderCaches::RasterKey& key, size_t seed = 0);
+size_t qHash(const RenderCaches::StrokeKey& key, size_t seed = 0);
 
 } // namespace snapkin

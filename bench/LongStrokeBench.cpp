@@ -1,0 +1,174 @@
+// Speed of the editor's canvas over a document of very long pen strokes: a 3840 × 2160 capture
+// with one stroke of 100,000 or 900,000 points (a scribble drawn at the pointer's rate), in a
+// canvas view at the zoom that fits it into a 4K page. Goals: a repaint within 50 ms on 2 cores
+// (taskset -c 0,1), whether it copies the view's picture, redraws the area of an edit beside the
+// stroke, or draws the whole view afresh (a new view, a new zoom); the flattened image that a
+// save, a copy or a preview makes, within a few times that.
+//
+// The first three make a fresh view (nothing cached); "Again" repaints a view that has painted.
+#include "canvas/CanvasView.h"
+#include "editor/EditorCanvasArea.h"
+#include "editor/EditorView.h"
+#include "editor/EditorZoom.h"
+#include "editor/FramedCanvas.h"
+#include "model/AnnotationDocument.h"
+#include "model/AnnotationStore.h"
+#include "output/FlattenService.h"
+#include "support/ScreenshotImage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cmath>
+
+using namespace snapkin;
+
+namespace {
+
+constexpr QSize kImage(3840, 2160);
+// A 3840 × 2160 image fitted into a 4K page below the editor's bars.
+constexpr double kFitZoom = 1960.0 / 2160.0;
+
+// A scribble over the whole image: steps of 1.5 points, turning a little at each.
+Annotation longStroke(int points)
+{
+    QRandomGenerator rng(42);
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {0, 0}};
+    pen.lineWidth = 20;
+    pen.points.reserve(points);
+    double x = kImage.width() / 2.0, y = kImage.height() / 2.0, angle = 0;
+    for (int i = 0; i < points; ++i) {
+        angle += (rng.generateDouble() - 0.5) * 0.5;
+        x += 1.5 * std::cos(angle);
+        y += 1.5 * std::sin(angle);
+        if (x < 20 || x > kImage.width() - 20) angle = M_PI - angle;
+        if (y < 20 || y > kImage.height() - 20) angle = -angle;
+        x = std::clamp(x, 20.0, kImage.width() - 20.0);
+        y = std::clamp(y, 20.0, kImage.height() - 20.0);
+        pen.points.append(QPointF(x, y));
+    }
+    pen.p1 = pen.points.first();
+    pen.p2 = pen.points.last();
+    return pen;
+}
+
+struct Document {
+    AnnotationStore store{platform::BaseImage(bench::screenshot())};
+    explicit Document(int points) { store.setAnnotations({longStroke(points)}); }
+};
+
+void render(CanvasView& view, QImage& target)
+{
+    QPainter painter(&target);
+    view.render(&painter);
+}
+
+void BM_LongStrokeNewView(benchmark::State& state)
+{
+    Document document(int(state.range(0)));
+    QImage target(kImage, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        CanvasView view(document.store);
+        view.setZoom(kFitZoom);
+        render(view, target);
+    }
+}
+BENCHMARK(BM_LongStrokeNewView)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_LongStrokeZoomStep(benchmark::State& state)
+{
+    Document document(int(state.range(0)));
+    QImage target(kImage, QImage::Format_ARGB32_Premultiplied);
+    CanvasView view(document.store);
+    view.setZoom(kFitZoom);
+    render(view, target);
+    bool in = true;
+    for (auto _ : state) {
+        view.setZoom(in ? kFitZoom * 1.25 : kFitZoom);
+        in = !in;
+        render(view, target);
+    }
+}
+BENCHMARK(BM_LongStrokeZoomStep)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(4);
+
+void BM_LongStrokeEditBeside(benchmark::State& state)
+{
+    // A rectangle drawn and taken away again beside the stroke: the view redraws what it touched.
+    Document document(int(state.range(0)));
+    QImage target(kImage, QImage::Format_ARGB32_Premultiplied);
+    CanvasView view(document.store);
+    view.setZoom(kFitZoom);
+    render(view, target);
+    const QList<Annotation> stroke = document.store.annotations();
+    Annotation box{.kind = AnnotationKind::rectangle, .p1 = {1000, 800}, .p2 = {1300, 1000}};
+    bool add = true;
+    for (auto _ : state) {
+        document.store.setAnnotations(add ? stroke + QList<Annotation>{box} : stroke);
+        add = !add;
+        QApplication::processEvents();
+        render(view, target);
+    }
+}
+BENCHMARK(BM_LongStrokeEditBeside)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(4);
+
+void BM_LongStrokeRepaintAgain(benchmark::State& state)
+{
+    Document document(int(state.range(0)));
+    QImage target(kImage, QImage::Format_ARGB32_Premultiplied);
+    CanvasView view(document.store);
+    view.setZoom(kFitZoom);
+    render(view, target);
+    for (auto _ : state) render(view, target);
+}
+BENCHMARK(BM_LongStrokeRepaintAgain)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
+void BM_LongStrokeFlatten(benchmark::State& state)
+{
+    Document document(int(state.range(0)));
+    AnnotationDocument doc;
+    doc.canvasSize = QSizeF(kImage);
+    doc.annotations = document.store.annotations();
+    const platform::BaseImage& image = document.store.image();
+    for (auto _ : state) benchmark::DoNotOptimize(FlattenService::flatten(doc, image));
+}
+BENCHMARK(BM_LongStrokeFlatten)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+
+void BM_LongStrokePageRepaint(benchmark::State& state)
+{
+    // The whole editor page, shown on a 4K screen and fitted, repainted (an expose).
+    Document document(int(state.range(0)));
+    EditorZoom zoom;
+    EditorView view(document.store, zoom);
+    view.resize(kImage);
+    view.show();
+    QApplication::processEvents();
+    view.canvasArea()->syncNow();
+    view.zoomToFit();
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < 2 * FramedCanvas::refineDelayMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    QApplication::processEvents();
+    QImage target(kImage, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        view.render(&painter);
+    }
+    state.counters["zoom"] = zoom.scale();
+}
+BENCHMARK(BM_LongStrokePageRepaint)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+} // namespace

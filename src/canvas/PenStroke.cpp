@@ -1,0 +1,213 @@
+#include "canvas/PenStroke.h"
+
+#include "canvas/RenderCaches.h"
+#include "model/Annotation.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace snapkin {
+
+namespace {
+
+// Strokes of fewer points are drawn as one path, as they always were: nothing to gain.
+constexpr qsizetype kLongStroke = 2 * PenStroke::pointsPerPiece;
+
+// The simplification tolerance for a painter, in points: its scale is rounded up to a power
+// of two, so that a few zoom steps share one set of pieces and the tolerance never exceeds its
+// bound in device pixels.
+double toleranceFor(const QPainter& painter, int* bucket)
+{
+    const QTransform t = painter.deviceTransform();
+    const double scale = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+    if (!std::isfinite(scale) || scale <= 0) {
+        *bucket = 100;
+        return 0;
+    }
+    const int exponent = std::clamp(int(std::ceil(std::log2(scale))), -30, 30);
+    *bucket = exponent;
+    return PenStroke::toleranceDevicePixels / std::ldexp(1.0, exponent);
+}
+
+QRectF pointBounds(const QPointF* points, qsizetype count)
+{
+    double left = points[0].x(), right = left, top = points[0].y(), bottom = top;
+    for (qsizetype i = 1; i < count; ++i) {
+        left = std::min(left, points[i].x());
+        right = std::max(right, points[i].x());
+        top = std::min(top, points[i].y());
+        bottom = std::max(bottom, points[i].y());
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+// The area the painter can change, in its own coordinates; empty when unknown.
+QRectF paintable(const QPainter& painter)
+{
+    if (painter.hasClipping()) return painter.clipBoundingRect();
+    const QPaintDevice* device = painter.device();
+    bool invertible = false;
+    const QTransform inverse = painter.transform().inverted(&invertible);
+    if (!device || !invertible) return {};
+    return inverse.mapRect(QRectF(0, 0, device->width(), device->height()));
+}
+
+} // namespace
+
+qsizetype PenStroke::Pieces::bytes() const
+{
+    qsizetype total = sizeof(Pieces) + qsizetype(starts.size() * sizeof(qsizetype));
+    // A path element is two doubles and a type; a piece's own data on top.
+    for (const Piece& piece : pieces) total += sizeof(Piece) + piece.path.elementCount() * 24;
+    return total;
+}
+
+std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& points,
+                                                          double tolerance, const Pieces* reuse)
+{
+    auto made = std::make_shared<Pieces>();
+    made->source = points;
+    made->tolerance = tolerance;
+    const qsizetype n = points.size();
+    if (n == 0) return made;
+
+    // The pieces of an earlier build stay when the points only grew, but for those of its last
+    // window, which may have ended where the stroke then ended.
+    qsizetype from = 0;
+    if (reuse && reuse->tolerance == tolerance && !reuse->starts.empty()
+        && reuse->source.size() <= n
+        && std::equal(reuse->source.cbegin(), reuse->source.cend(), points.cbegin())) {
+        from = reuse->starts.back();
+        const auto kept = std::find(reuse->starts.begin(), reuse->starts.end(), from)
+                          - reuse->starts.begin();
+        made->pieces.assign(reuse->pieces.begin(), reuse->pieces.begin() + kept);
+        made->starts.assign(reuse->starts.begin(), reuse->starts.begin() + kept);
+    }
+
+    std::vector<char> keep;
+    QPolygonF piece;
+    piece.reserve(pointsPerPiece + 1);
+    for (qsizetype start = from; start < n; start += pointsPerWindow) {
+        const qsizetype end = std::min(n - 1, start + pointsPerWindow); // shared with the next
+        const qsizetype count = end - start + 1;
+        keep.assign(size_t(count), 0);
+        simplify(points.constData() + start, count, tolerance, keep);
+        piece.clear();
+        for (qsizetype i = 0; i < count; ++i) {
+            if (!keep[size_t(i)]) continue;
+            piece.append(points[start + i]);
+            if (piece.size() > pointsPerPiece || i + 1 == count) {
+                // A lone point (a stroke of one point, or of points all in one place) is a dot.
+                if (piece.size() == 1) piece.append(piece.constFirst());
+                QPainterPath path;
+                path.addPolygon(piece);
+                made->pieces.push_back(
+                    Piece{std::move(path), pointBounds(piece.constData(), piece.size())});
+                made->starts.push_back(start);
+                // The next piece starts where this one ended, so the two share a disc.
+                const QPointF last = piece.constLast();
+                piece.clear();
+                piece.append(last);
+            }
+        }
+        if (end == n - 1) break;
+    }
+    return made;
+}
+
+void PenStroke::simplify(const QPointF* points, qsizetype count, double tolerance,
+                         std::vector<char>& keep)
+{
+    // Douglas and Peucker's line simplification: a run between two kept points keeps its
+    // farthest point while that lies more than `tolerance` from the line between them. Runs are
+    // at most a window long, which bounds the worst case (a spiral) to window² a window.
+    keep[0] = 1;
+    keep[size_t(count - 1)] = 1;
+    if (!(tolerance > 0)) {
+        std::fill(keep.begin(), keep.end(), 1);
+        return;
+    }
+    const double limit = tolerance * tolerance;
+    std::vector<std::pair<qsizetype, qsizetype>> runs{{0, count - 1}};
+    while (!runs.empty()) {
+        const auto [a, b] = runs.back();
+        runs.pop_back();
+        if (b - a < 2) continue;
+        const QPointF A = points[a];
+        const QPointF d = points[b] - A;
+        const double length2 = d.x() * d.x() + d.y() * d.y();
+        double farthest = -1;
+        qsizetype at = -1;
+        for (qsizetype i = a + 1; i < b; ++i) {
+            const QPointF v = points[i] - A;
+            const double along = length2 > 0 ? (v.x() * d.x() + v.y() * d.y()) / length2 : 0;
+            double distance2;
+            if (along <= 0) {
+                distance2 = v.x() * v.x() + v.y() * v.y();
+            } else if (along >= 1) {
+                const QPointF w = points[i] - points[b];
+                distance2 = w.x() * w.x() + w.y() * w.y();
+            } else {
+                const double cross = v.x() * d.y() - v.y() * d.x();
+                distance2 = cross * cross / length2;
+            }
+            if (distance2 > farthest) {
+                farthest = distance2;
+                at = i;
+            }
+        }
+        if (farthest > limit) {
+            keep[size_t(at)] = 1;
+            runs.emplace_back(a, at);
+            runs.emplace_back(at, b);
+        }
+    }
+}
+
+void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color, double width,
+                     RenderCaches* caches)
+{
+    if (a.points.isEmpty()) return;
+    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    pen.setMiterLimit(10);
+    // Pieces blend where they overlap, so a colour or painter that is not opaque draws the
+    // stroke as one path, as does a short stroke.
+    if (a.points.size() < kLongStroke || color.alpha() != 255 || painter.opacity() != 1.0) {
+        QPainterPath path;
+        path.addPolygon(QPolygonF(a.points));
+        painter.strokePath(path, pen);
+        return;
+    }
+
+    int bucket = 0;
+    const double tolerance = toleranceFor(painter, &bucket);
+    std::shared_ptr<const Pieces> pieces;
+    if (caches) {
+        auto& cache = caches->strokes();
+        const RenderCaches::StrokeKey key{a.id, bucket};
+        const auto* entry = cache.object(key);
+        if (entry && (*entry)->source == a.points) {
+            pieces = *entry;
+        } else {
+            pieces = build(a.points, tolerance, entry ? entry->get() : nullptr);
+            const qsizetype kilobytes = std::max<qsizetype>(1, pieces->bytes() / 1024);
+            cache.insert(key, new std::shared_ptr<const Pieces>(pieces), kilobytes);
+        }
+    } else {
+        pieces = build(a.points, tolerance);
+    }
+
+    const QRectF area = paintable(painter);
+    const double reach = width / 2 + 1;
+    for (const Piece& piece : pieces->pieces) {
+        if (!area.isEmpty() && !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
+            continue;
+        painter.strokePath(piece.path, pen);
+    }
+}
+
+} // namespace snapkin

@@ -1,0 +1,195 @@
+// Long pen strokes are drawn in simplified pieces that a view keeps; they look as one path does.
+#include "canvas/AnnotationsCanvas.h"
+#include "canvas/PenStroke.h"
+#include "canvas/RenderCaches.h"
+#include "platform/BaseImage.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace snapkin;
+
+namespace {
+
+// A scribble at the pointer's rate: steps of 1.5 points, turning a little at each.
+QList<QPointF> scribble(int count, QSizeF area)
+{
+    QRandomGenerator rng(7);
+    QList<QPointF> points;
+    double x = area.width() / 2, y = area.height() / 2, angle = 0;
+    for (int i = 0; i < count; ++i) {
+        angle += (rng.generateDouble() - 0.5) * 0.5;
+        x = std::clamp(x + 1.5 * std::cos(angle), 10.0, area.width() - 10);
+        y = std::clamp(y + 1.5 * std::sin(angle), 10.0, area.height() - 10);
+        if (x <= 10 || x >= area.width() - 10) angle = M_PI - angle;
+        if (y <= 10 || y >= area.height() - 10) angle = -angle;
+        points.append(QPointF(x, y));
+    }
+    return points;
+}
+
+Annotation pen(const QList<QPointF>& points)
+{
+    Annotation a{.kind = AnnotationKind::pen, .p1 = points.first(), .p2 = points.last()};
+    a.colorHex = "#FF3366";
+    a.lineWidth = 12;
+    a.points = points;
+    return a;
+}
+
+QImage blank(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    return image;
+}
+
+int channelDifference(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+} // namespace
+
+TEST(PenStroke, ALongStrokeLooksAsWhenStrokedAsOnePath)
+{
+    const QSize size(600, 400);
+    const Annotation a = pen(scribble(20'000, QSizeF(size)));
+    for (double scale : {1.0, 0.5}) {
+        SCOPED_TRACE(scale);
+        QImage pieces = blank(size);
+        QImage whole = blank(size);
+        {
+            QPainter p(&pieces);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(scale, scale);
+            PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, nullptr);
+        }
+        {
+            QPainter p(&whole);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(scale, scale);
+            QPainterPath path;
+            path.addPolygon(QPolygonF(a.points));
+            p.strokePath(path, QPen(QColor("#FF3366"), a.lineWidth, Qt::SolidLine, Qt::RoundCap,
+                                    Qt::RoundJoin));
+        }
+        // Edges move by at most a quarter of a pixel.
+        int visible = 0;
+        double total = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const int d = channelDifference(pieces.pixel(x, y), whole.pixel(x, y));
+                total += d;
+                if (d > 40) ++visible;
+            }
+        }
+        // Antialiased edges that several pieces cover in part blend once for each, a little
+        // more solid than one fill of them all; nothing else differs.
+        const int pixels = size.width() * size.height();
+        EXPECT_LT(visible, pixels / 200);
+        EXPECT_LT(total / pixels, 1.0);
+    }
+}
+
+TEST(PenStroke, PiecesAreSimplifiedToTheToleranceAndMeetEndToEnd)
+{
+    const QList<QPointF> points = scribble(5'000, QSizeF(800, 600));
+    const auto all = PenStroke::build(points, 0);
+    const auto simplified = PenStroke::build(points, 0.25);
+    const auto count = [](const PenStroke::Pieces& pieces) {
+        qsizetype n = 0;
+        for (const auto& piece : pieces.pieces) n += piece.path.elementCount() - 1;
+        return n + 1;
+    };
+    EXPECT_EQ(count(*all), points.size());
+    EXPECT_LT(count(*simplified), points.size() * 6 / 10);
+    for (const auto* pieces : {all.get(), simplified.get()}) {
+        ASSERT_FALSE(pieces->pieces.empty());
+        EXPECT_EQ(QPointF(pieces->pieces.front().path.elementAt(0)), points.first());
+        const QPainterPath& last = pieces->pieces.back().path;
+        EXPECT_EQ(QPointF(last.elementAt(last.elementCount() - 1)), points.last());
+        for (size_t i = 0; i + 1 < pieces->pieces.size(); ++i) {
+            const QPainterPath& a = pieces->pieces[i].path;
+            EXPECT_LE(a.elementCount(), PenStroke::pointsPerPiece + 1);
+            EXPECT_EQ(QPointF(a.elementAt(a.elementCount() - 1)),
+                      QPointF(pieces->pieces[i + 1].path.elementAt(0)));
+        }
+    }
+    // Every point left out lies within the tolerance of the simplified line.
+    QPolygonF kept;
+    for (const auto& piece : simplified->pieces)
+        for (int i = kept.isEmpty() ? 0 : 1; i < piece.path.elementCount(); ++i)
+            kept.append(piece.path.elementAt(i));
+    qsizetype next = 0;
+    for (const QPointF& p : points) {
+        double nearest = 1e9;
+        for (qsizetype k = std::max<qsizetype>(0, next - 1); k + 1 < kept.size() && k < next + 70;
+             ++k) {
+            const QPointF a = kept[k], d = kept[k + 1] - a;
+            const double len2 = QPointF::dotProduct(d, d);
+            const double t = len2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0)
+                                      : 0.0;
+            const QPointF q = a + t * d - p;
+            if (std::hypot(q.x(), q.y()) < nearest) nearest = std::hypot(q.x(), q.y());
+        }
+        ASSERT_LE(nearest, 0.25 + 1e-9);
+        // Kept points come in order: the search moves on past each.
+        if (next < kept.size() && kept[next] == p) ++next;
+    }
+}
+
+TEST(PenStroke, AViewKeepsThePiecesAndAGrowingStrokeGetsTheSameAsAFreshBuild)
+{
+    Annotation a = pen(scribble(3'000, QSizeF(800, 600)));
+    RenderCaches caches;
+    QImage target = blank({800, 600});
+    QPainter p(&target);
+    p.setRenderHint(QPainter::Antialiasing);
+    PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, &caches);
+    ASSERT_EQ(caches.strokes().size(), 1);
+    const auto first = *caches.strokes().object({a.id, 0});
+    PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, &caches);
+    EXPECT_EQ(*caches.strokes().object({a.id, 0}), first); // not built again
+
+    // A stroke being drawn grows by a point at a time.
+    a.points.append(scribble(3'100, QSizeF(800, 600)).mid(3'000));
+    const auto grown = PenStroke::build(a.points, first->tolerance, first.get());
+    const auto fresh = PenStroke::build(a.points, first->tolerance);
+    ASSERT_EQ(grown->pieces.size(), fresh->pieces.size());
+    for (size_t i = 0; i < fresh->pieces.size(); ++i) {
+        EXPECT_EQ(grown->pieces[i].path, fresh->pieces[i].path) << i;
+        EXPECT_EQ(grown->starts[i], fresh->starts[i]) << i;
+    }
+}
+
+TEST(PenStroke, APaintOfPartOfTheCanvasDrawsAllOfTheStrokeThere)
+{
+    // Pieces outside the painted area are skipped; none that reaches into it is.
+    const QSize size(600, 400);
+    const Annotation a = pen(scribble(8'000, QSizeF(size)));
+    const platform::BaseImage image(blank(size));
+    const QImage whole = AnnotationsCanvas::render(image, {a}, 1.0);
+    QImage part = blank(size);
+    const QRect area(200, 150, 90, 60);
+    {
+        QPainter p(&part);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setClipRect(area);
+        RenderCaches caches;
+        AnnotationsCanvas({a}, std::nullopt, QSizeF(size), image, &caches).paint(p);
+    }
+    int strokePixels = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            ASSERT_LE(channelDifference(part.pixel(x, y), whole.pixel(x, y)), 2) << x << "," << y;
+            if (qGreen(whole.pixel(x, y)) < 128) ++strokePixels;
+        }
+    }
+    EXPECT_GT(strokePixels, 100);
+}
