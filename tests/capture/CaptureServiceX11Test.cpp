@@ -248,6 +248,15 @@ TEST_F(CaptureServiceX11, HiddenDesktopIconsLeaveTheWallpaperWhereTheDesktopShow
     EXPECT_TRUE(near(pixel(shot, 10, 10), red));
     EXPECT_TRUE(near(pixel(shot, 90, 90), blue));
     EXPECT_TRUE(alerts.empty());
+
+    // The still pictures a frozen selection is made on.
+    auto snapshots = test::await(CaptureEngine::snapshotDisplays({}));
+    ASSERT_TRUE(snapshots && snapshots->has_value());
+    ASSERT_EQ((*snapshots)->size(), 1u);
+    const QImage& still = (*snapshots)->begin()->second;
+    EXPECT_TRUE(near(pixel(still, 1000, 600), blue));
+    EXPECT_TRUE(near(pixel(still, 400, 300), red));
+
     // The screen itself never changed.
     EXPECT_TRUE(test::showsColor({1000, 600}, green));
 }
