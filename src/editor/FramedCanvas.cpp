@@ -221,9 +221,12 @@ bool FramedCanvas::showsOverflow() const
 
 void FramedCanvas::annotationsChanged(const QList<Annotation>& annotations)
 {
+    if (!showsOverflow()) {
+        m_annotations = annotations;
+        return;
+    }
     const std::optional<QRectF> changed = CanvasDamage::between(m_annotations, annotations);
     m_annotations = annotations;
-    if (!showsOverflow()) return;
     const QRegion outside = QRegion(rect()) - m_imageGeometry;
     if (!changed) {
         update(outside);
