@@ -368,7 +368,7 @@ void MenuActions::share()
     AnnotationStore* store = keyStore();
     if (!store) return;
     if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
-        ExportService::shared().share(*image);
+        ExportService::shared().share(*image, ExportService::shared().savedFile(*store));
 }
 
 void MenuActions::copyTextFromImage()

@@ -399,7 +399,7 @@ void EditorToolbar::saveImage(std::optional<ExportFormat> chosen)
 void EditorToolbar::shareImage()
 {
     const std::optional<QImage> image = m_routes.flatten(m_store, window());
-    if (image && m_routes.share) m_routes.share(*image);
+    if (image && m_routes.share) m_routes.share(*image, m_store, itemWidget("share"));
 }
 
 void EditorToolbar::startDrag(Thumbnail* source)

@@ -31,7 +31,8 @@ struct EditorToolbarRoutes {
     std::function<bool(const QImage& image, ExportFormat format, AnnotationStore& store,
                        QWidget* parent)>
         save;
-    std::function<void(const QImage& image)> share;
+    // Opens the share menu for the image of `store` under `button` (null: the window's anchor).
+    std::function<void(const QImage& image, const AnnotationStore& store, QWidget* button)> share;
     // What a drag of the thumbnail carries (owned by the caller).
     std::function<QMimeData*(const QImage& image)> dragData;
     // Opens a blank canvas in a new window.

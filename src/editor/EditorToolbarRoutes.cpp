@@ -19,7 +19,10 @@ EditorToolbarRoutes EditorToolbarRoutes::standard()
                      QWidget* parent) {
         return ExportService::shared().save(image, format, &store, parent);
     };
-    routes.share = [](const QImage& image) { ExportService::shared().share(image); };
+    routes.share = [](const QImage& image, const AnnotationStore& store, QWidget* button) {
+        ExportService& exports = ExportService::shared();
+        exports.share(image, exports.savedFile(store), button);
+    };
     routes.dragData = [](const QImage& image) { return ExportService::shared().dragData(image); };
     routes.openBlank = [] { EditorWindowController::shared().openBlank(nullptr); };
     return routes;

@@ -1,6 +1,8 @@
 // Saving through the save dialog.
 
 #include "output/ExportService.h"
+
+#include "model/AnnotationStore.h"
 #include "output/PackageFileDialogs.h"
 
 #include "output/SaveOptionsAccessory.h"
@@ -12,7 +14,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMessageBox>
+#include <QUrl>
 
 #include <mutex>
 
@@ -118,6 +122,35 @@ QString ExportService::encodingFailureReason(const QImage& image, ExportFormat f
     return L10n::format("The image couldn't be encoded as %@.", label(format));
 }
 
+namespace {
+
+// The image file each editor's store was last saved to, for Show in File Manager; an entry
+// goes with its store. GUI thread only, as saving is.
+QHash<const AnnotationStore*, QString>& savedImages()
+{
+    static QHash<const AnnotationStore*, QString> saved;
+    return saved;
+}
+
+void rememberSavedImage(AnnotationStore& store, const QString& path)
+{
+    if (!savedImages().contains(&store))
+        QObject::connect(&store, &QObject::destroyed, [key = &store] { savedImages().remove(key); });
+    savedImages().insert(&store, path);
+}
+
+} // namespace
+
+QString ExportService::savedFile(const AnnotationStore& store) const
+{
+    const QString image = savedImages().value(&store);
+    if (!image.isEmpty() && QFileInfo(image).isFile()) return image;
+    const QUrl& document = store.documentURL();
+    if (document.isLocalFile() && QFileInfo::exists(document.toLocalFile()))
+        return document.toLocalFile();
+    return {};
+}
+
 bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
                          QWidget* parent, const QString& fileName) const
 {
@@ -168,6 +201,7 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
         return false;
     }
 
+    if (document) rememberSavedImage(*document, path);
     if (document && accessory->savesDocument())
         if (const ExportService::CompanionWriter writer = companionWriter()) writer(*document, path);
     if (defaults.boolForKey(autoCopyAfterSaveKey)) copy(image, false);

@@ -67,10 +67,15 @@ public:
     // "Snapkin 2026-03-05 at 14.07.09": digits and a 24-hour clock whatever the user's locale.
     static QString dragName(const QDateTime& time);
 
-    // Opens the share menu for `image` under the active window's top edge, 60 points left of its
-    // right end: Copy Image, Open With…, Email… (when xdg-email is installed) and, when
-    // `savedFile` names a saved file, Show in File Manager. Nothing without an active window.
-    void share(const QImage& image, const QString& savedFile = {}) const;
+    // Opens the share menu for `image`: Copy Image, Open With…, Email… (when xdg-email is
+    // installed) and, when `savedFile` names a saved file or document, Show in File Manager.
+    // It opens under `button` when given (the toolbar's Share), else under the active window's
+    // top edge, 60 points left of its right end; nothing without either.
+    void share(const QImage& image, const QString& savedFile = {},
+               QWidget* button = nullptr) const;
+    // The file an editor's work was last saved to in this session: the image the save dialog
+    // wrote for `store`, else the store's document; empty when neither exists (any more).
+    QString savedFile(const AnnotationStore& store) const;
 
     // The reason a format cannot hold `image`, for the save alert: WebP's size limit, else a
     // general "couldn't be encoded as <format>".

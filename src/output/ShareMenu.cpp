@@ -88,7 +88,8 @@ ShareMenu::ShareMenu(const QImage& image, const QString& savedFile, QWidget* par
     m_openWith = addAction(L10n::text("Open With…"), this, &ShareMenu::openWith);
     if (!m_desktop.findExecutable(QStringLiteral("xdg-email")).isEmpty())
         m_email = addAction(L10n::text("Email…"), this, &ShareMenu::email);
-    if (!m_savedFile.isEmpty() && QFileInfo(m_savedFile).isFile()) {
+    // A saved image, or a document (a package folder).
+    if (!m_savedFile.isEmpty() && QFileInfo::exists(m_savedFile)) {
         addSeparator();
         m_show = addAction(L10n::text("Show in File Manager"), this, &ShareMenu::showInFileManager);
     }
@@ -134,13 +135,18 @@ void ShareMenu::showInFileManager()
     m_desktop.openUrl(QUrl::fromLocalFile(QFileInfo(m_savedFile).absolutePath()));
 }
 
-void ExportService::share(const QImage& image, const QString& savedFile) const
+QPoint ShareMenu::anchorUnder(const QWidget* button)
 {
-    QWidget* window = QApplication::activeWindow();
+    return button->mapToGlobal(QPoint(0, button->height()));
+}
+
+void ExportService::share(const QImage& image, const QString& savedFile, QWidget* button) const
+{
+    QWidget* window = button ? button->window() : QApplication::activeWindow();
     if (!window) return;
     auto* menu = new ShareMenu(image, savedFile, window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(ShareMenu::anchor(window));
+    menu->popup(button ? ShareMenu::anchorUnder(button) : ShareMenu::anchor(window));
 }
 
 } // namespace snapkin

@@ -15,7 +15,8 @@ namespace snapkin {
 //   Copy Image            the image on the clipboard (counted as an export)
 //   Open With…            a PNG in the private folder, opened by the desktop's default program
 //   Email…                a new mail with that PNG attached (only when xdg-email is installed)
-//   Show in File Manager  the saved file selected in the file manager (only for a saved file)
+//   Show in File Manager  the saved image or document selected in the file manager (only
+//                         when there is one)
 // The PNG is written when an item needs it, not when the menu opens.
 class ShareMenu : public QMenu {
     Q_OBJECT
@@ -44,6 +45,9 @@ public:
     // Where the menu opens for `window`: its top edge, 60 points left of its right end, in
     // global coordinates.
     static QPoint anchor(const QWidget* window);
+    // Where the menu opens for a button that offers it: under the button, at its left edge, in
+    // global coordinates.
+    static QPoint anchorUnder(const QWidget* button);
 
     // The PNG written for Open With… and Email…, empty before either ran.
     QString sharedFile() const { return m_sharedFile; }

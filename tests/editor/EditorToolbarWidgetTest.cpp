@@ -5,6 +5,10 @@
 #include "editor/EditorZoom.h"
 #include "editor/SaveSplitButton.h"
 #include "editor/ToolbarCustomizeDialog.h"
+#include "output/ExportService.h"
+#include "output/SaveOptionsAccessory.h"
+#include "output/SavePanel.h"
+#include "output/ShareMenu.h"
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "support/RecordingAnnouncer.h"
@@ -14,6 +18,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -75,6 +80,29 @@ struct ToolbarFixture {
         return mark;
     }
 };
+
+// A save dialog in which the user accepts `path` at once.
+struct AcceptingPanel final : SavePanel {
+    explicit AcceptingPanel(QString p) : path(std::move(p)) {}
+    void setFormat(ExportFormat) override {}
+    QString fileName() const override { return name; }
+    void setFileName(const QString& n) override { name = n; }
+    void setDirectory(const QString&) override {}
+    void setAccessory(SaveOptionsAccessory* a) override { accessory.reset(a); }
+    std::optional<QString> run() override { return path; }
+
+    QString path;
+    QString name;
+    std::unique_ptr<SaveOptionsAccessory> accessory;
+};
+
+// The share menu open in `window`, if any.
+ShareMenu* openShareMenu(QWidget& window)
+{
+    for (ShareMenu* menu : window.findChildren<ShareMenu*>())
+        if (menu->isVisible()) return menu;
+    return nullptr;
+}
 
 QMessageBox* openAlert(QWidget& window)
 {
@@ -246,4 +274,57 @@ TEST(EditorToolbar, NewCaptureMenuOffersWhatIsInstalled)
     // The capture service is not there: its entries cannot be chosen.
     EXPECT_FALSE(button->menu()->actions()[0]->isEnabled());
     EXPECT_TRUE(button->menu()->actions()[5]->isEnabled());
+}
+
+// Share opens its menu under the button, and once the work is saved the menu shows the saved
+// document, then the saved image, in the file manager.
+TEST(EditorToolbar, ShareOpensUnderItsButtonAndShowsWhatWasSaved)
+{
+    ToolbarFixture f;
+    f.toolbar->setRoutes(EditorToolbarRoutes::standard());
+    QStringList shown;
+    ShareMenu::Desktop desktop;
+    desktop.showItem = [&shown](const QString& path) {
+        shown << path;
+        return true;
+    };
+    ShareMenu::setDesktop(desktop);
+    f.window.setGeometry(0, 100, 700, 60);
+    f.window.show();
+    QWidget* button = f.toolbar->itemWidget("share");
+    ASSERT_NE(button, nullptr);
+    const auto share = [&]() -> ShareMenu* {
+        if (ShareMenu* open = openShareMenu(f.window)) open->close();
+        f.toolbar->shareImage();
+        return openShareMenu(f.window);
+    };
+
+    ShareMenu* menu = share();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->pos(), button->mapToGlobal(QPoint(0, button->height())));
+    EXPECT_EQ(menu->showInFileManagerAction(), nullptr); // nothing saved yet
+
+    QTemporaryDir dir;
+    const QString document = dir.filePath("Shot.snapkin");
+    ASSERT_TRUE(QDir().mkpath(document));
+    f.store->setDocumentURL(QUrl::fromLocalFile(document));
+    menu = share();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->showInFileManagerAction(), nullptr);
+    menu->showInFileManagerAction()->trigger();
+
+    const QString image = dir.filePath("Shot.png");
+    ExportService::setSavePanelFactory(
+        [&image](QWidget*) { return std::make_unique<AcceptingPanel>(image); });
+    f.toolbar->saveImage(ExportFormat::png);
+    ExportService::setSavePanelFactory({});
+    ASSERT_TRUE(QFileInfo(image).isFile());
+    menu = share();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->showInFileManagerAction(), nullptr);
+    EXPECT_EQ(menu->showInFileManagerAction()->text(), "Show in File Manager");
+    menu->showInFileManagerAction()->trigger();
+    menu->close();
+    ShareMenu::setDesktop({});
+    EXPECT_EQ(shown, (QStringList{document, image}));
 }
