@@ -195,6 +195,12 @@ void SystemScreenshotWatcher::start()
     m_fd = fd;
     m_folder = *folder;
     m_startedAtNs = coarseNowNs();
+    // A new watch begins with no burst behind it; what the last one left unopened is told now.
+    m_burstEnd.stop();
+    m_overflowPause.stop();
+    reportOverflow();
+    m_burstOpened = 0;
+    m_burstReported = false;
     m_knownFiles = currentFiles(m_folder);
     m_retryWhenClosed.clear();
     m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);

@@ -388,3 +388,23 @@ TEST_F(Watcher, AFloodOpensTheBurstsFewAndReportsTheRestOnce)
     EXPECT_EQ(opened.last(), QStringLiteral("next.png"));
     EXPECT_EQ(reports.size(), 2);
 }
+
+// Watching again (the settings turned off and on, another folder) starts without the last
+// burst: its first screenshot opens.
+TEST_F(Watcher, ANewWatchStartsWithoutTheLastBurst)
+{
+    QList<int> reports;
+    watcher.setOverflowHandler([&](int count) { reports.append(count); });
+    watcher.setBurstQuiet(3'600'000);
+    watch();
+    const QByteArray png = pngBytes();
+    for (int i = 0; i <= SystemScreenshotWatcher::burstLimit; ++i)
+        ASSERT_TRUE(put(inFolder(QStringLiteral("burst-%1.png").arg(i)), png));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.isEmpty(); }, 10000));
+    ASSERT_EQ(opened.size(), SystemScreenshotWatcher::burstLimit);
+
+    watch();
+    ASSERT_TRUE(put(inFolder("after.png"), png));
+    ASSERT_TRUE(openedWithin(5000, SystemScreenshotWatcher::burstLimit + 1));
+    EXPECT_EQ(opened.last(), QStringLiteral("after.png"));
+}

@@ -83,6 +83,8 @@ struct WatchedFolder {
         QDir().mkdir(staging);
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue(SystemScreenshotWatcher::bookmarkKey, folder);
+        // Only toasts that come up from now on count.
+        lastToast = CaptureToast::current();
         QObject::connect(&toastLook, &QTimer::timeout, [this] {
             ToastView* toast = CaptureToast::current();
             if (toast && toast != lastToast) toasts.append(toast->message());
@@ -93,6 +95,7 @@ struct WatchedFolder {
     ~WatchedFolder()
     {
         SystemScreenshotWatcher::shared().stop();
+        (void)CaptureToast::dismiss();
         auto& editors = EditorWindowController::shared();
         for (EditorPage* page : editors.pages())
             page->store().setHasUnsavedChanges(false);
