@@ -14,6 +14,8 @@
 #include "platform/Symbols.h"
 
 #include <QActionGroup>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -44,6 +46,21 @@ QString itemText(const char* text)
 
 } // namespace
 
+namespace {
+
+constexpr const char* thumbnailName = "dragThumbnail";
+
+// The drag thumbnail is a picture to assistive technology, named "Drag to share".
+QAccessibleInterface* thumbnailFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QWidget") &&
+        object->objectName() == QLatin1String(thumbnailName) && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
 // The base image in small, to drag the finished image out of the editor. It never shows the
 // annotations: the flattened image is made only when a drag starts.
 class EditorToolbar::Thumbnail : public QWidget {
@@ -53,6 +70,12 @@ public:
     Thumbnail(EditorToolbar* toolbar, AnnotationStore& store)
         : QWidget(toolbar), m_toolbar(toolbar), m_store(store)
     {
+        static const bool accessible = [] {
+            QAccessible::installFactory(thumbnailFactory);
+            return true;
+        }();
+        (void)accessible;
+        setObjectName(QLatin1String(thumbnailName));
         setFixedSize(imageSize.width() + 8, 28);
         setToolTip(L10n::text("Drag to share"));
         setAccessibleName(L10n::text("Drag to share"));

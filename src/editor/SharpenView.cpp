@@ -6,6 +6,8 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -32,6 +34,47 @@ QColor grey(double opacity)
     QColor color = previewGrey;
     color.setAlphaF(opacity);
     return color;
+}
+
+constexpr const char* amountSliderName = "sharpenAmount";
+
+// The Amount slider to assistive technology: a percentage from 1 to 100, its value read as the
+// sheet shows it ("50 %"), not in the slider's hundredths of a percent.
+class AmountAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AmountAccessible(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value) return SharpenView::percentText(percent());
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return percent(); }
+    void setCurrentValue(const QVariant& value) override
+    {
+        const double wanted = std::clamp(value.toDouble(), 1.0, 100.0);
+        slider()->setValue(int(std::round(wanted * SharpenView::sliderSteps)));
+    }
+    QVariant maximumValue() const override { return 100.0; }
+    QVariant minimumValue() const override { return 1.0; }
+    QVariant minimumStepSize() const override { return 1.0; }
+
+private:
+    QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+    double percent() const { return double(slider()->value()) / SharpenView::sliderSteps; }
+};
+
+QAccessibleInterface* amountFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QSlider") &&
+        object->objectName() == QLatin1String(amountSliderName))
+        return new AmountAccessible(static_cast<QSlider*>(object));
+    return nullptr;
 }
 
 } // namespace
@@ -116,7 +159,13 @@ SharpenView::SharpenView(AnnotationStore& store, QWidget* parent)
     amountRow->setSpacing(10);
     QLabel* title = sheetstyle::label(L10n::text("Amount"), TextStyle::callout, this);
     amountRow->addWidget(title);
+    static const bool accessible = [] {
+        QAccessible::installFactory(amountFactory);
+        return true;
+    }();
+    (void)accessible;
     m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setObjectName(QLatin1String(amountSliderName));
     m_slider->setRange(1 * sliderSteps, 100 * sliderSteps);
     m_slider->setAccessibleName(L10n::text("Amount"));
     title->setBuddy(m_slider);

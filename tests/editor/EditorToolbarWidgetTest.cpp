@@ -14,6 +14,7 @@
 #include "support/RecordingAnnouncer.h"
 #include "TestPaths.h"
 
+#include <QAccessible>
 #include <QActionGroup>
 #include <QListWidget>
 #include <QMessageBox>
@@ -327,4 +328,15 @@ TEST(EditorToolbar, ShareOpensUnderItsButtonAndShowsWhatWasSaved)
     menu->close();
     ShareMenu::setDesktop({});
     EXPECT_EQ(shown, (QStringList{document, image}));
+}
+
+TEST(EditorToolbar, TheDragThumbnailIsAPictureToAssistiveTechnology)
+{
+    ToolbarFixture f;
+    QWidget* thumbnail = f.toolbar->itemWidget("dragThumbnail");
+    ASSERT_NE(thumbnail, nullptr);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(thumbnail);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Graphic);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Drag to share");
 }

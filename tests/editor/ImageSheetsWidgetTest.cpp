@@ -11,6 +11,7 @@
 #include "editor/SharpenView.h"
 #include "platform/Defaults.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -238,6 +239,27 @@ TEST(SharpenView, ShowsTruncatedAndAppliesAndStoresRounded)
     EXPECT_EQ(page.store->undoCount(), 1);
     EXPECT_FALSE(page.store->isSharpening());
     EXPECT_EQ(page.view->sharpenSheet(), nullptr);
+}
+
+// Assistive technology reads the amount as the sheet shows it, and can set it in percent.
+TEST(SharpenView, TheAmountSliderSpeaksInPercent)
+{
+    const std::unique_ptr<AnnotationStore> store = plainStore();
+    SharpenView sheet(*store);
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(sheet.slider());
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->role(), QAccessible::Slider);
+    EXPECT_EQ(slider->text(QAccessible::Name), QStringLiteral("Amount"));
+    EXPECT_EQ(slider->text(QAccessible::Value), QStringLiteral("50 %"));
+    QAccessibleValueInterface* value = slider->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 50.0);
+    EXPECT_DOUBLE_EQ(value->maximumValue().toDouble(), 100.0);
+    sheet.setAmount(49.6);
+    EXPECT_EQ(slider->text(QAccessible::Value), QStringLiteral("49 %"));
+    value->setCurrentValue(73.0);
+    EXPECT_DOUBLE_EQ(sheet.amount(), 73.0);
+    EXPECT_EQ(sheet.percentLabel()->text(), QStringLiteral("73 %"));
 }
 
 TEST(SharpenView, AfterIsRemadeOnlyWhenTheWholePercentChanges)
