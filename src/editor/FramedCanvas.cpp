@@ -216,7 +216,9 @@ void FramedCanvas::drawLayer(QPainter& painter, const QRect& area, Cached& cache
 
 bool FramedCanvas::showsOverflow() const
 {
-    return m_composition.frame && m_composition.cornerRadius() <= 0;
+    // Whatever the corners: the editor never clips the marks (the export does, to rounded
+    // corners), and the corner cover paints only inside the image.
+    return m_composition.frame.has_value();
 }
 
 void FramedCanvas::annotationsChanged(const QList<Annotation>& annotations)

@@ -190,7 +190,7 @@ TEST(EditorCanvasArea, FramedCanvasDrawsFrameBorderAndShadow)
     EXPECT_TRUE(near(refined.pixelColor(inFrame), QColor(0, 255, 0)));
 }
 
-TEST(EditorCanvasArea, MarksPastTheImageShowOverSquareFramePaddingAsExported)
+TEST(EditorCanvasArea, MarksPastTheImageShowOverTheFramePaddingWhateverTheCorners)
 {
     FrameStyle frame;
     frame.background = FrameBackgroundKind::solid;
@@ -221,13 +221,17 @@ TEST(EditorCanvasArea, MarksPastTheImageShowOverSquareFramePaddingAsExported)
     f.settle();
     EXPECT_TRUE(green(inPadding));
 
-    // Rounded corners clip the export's content to the image, so the editor shows none of it.
+    // Rounded corners clip only the export's content: the editor still shows the whole mark,
+    // while its corner cover hides the image's own corners.
     blur.p2 = {440, 200};
     f.store->setAnnotations({blur});
     frame.cornerRadius = 12;
     f.store->assignFrame(frame);
     f.settle();
-    EXPECT_TRUE(green(inPadding));
+    EXPECT_FALSE(green(inPadding));
+    EXPECT_TRUE(green(besideBox));
+    const QPoint imageCorner = at({1, 1});
+    EXPECT_TRUE(green(imageCorner));
 }
 
 TEST(EditorView, StepZoomsStartAtAQuarterAfterAFitAndStopAtFour)
