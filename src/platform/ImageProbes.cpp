@@ -207,13 +207,22 @@ public:
     // The next byte, or -1 at the end of the data.
     int next()
     {
-        if (m_offset < m_blockStart || m_offset >= m_blockStart + m_block.size()) {
-            if (!seekWithin(m_device, m_offset)) return -1;
-            m_block = m_device.read(1 << 16);
-            m_blockStart = m_offset;
-            if (m_block.isEmpty()) return -1;
-        }
+        if (!load()) return -1;
         return static_cast<unsigned char>(m_block[m_offset++ - m_blockStart]);
+    }
+    // Moves past the next `byte`; false when the data ends before one.
+    bool skipPast(char byte)
+    {
+        while (load()) {
+            const char* at = m_block.constData() + (m_offset - m_blockStart);
+            const qsizetype left = m_block.size() - (m_offset - m_blockStart);
+            if (const void* found = std::memchr(at, byte, size_t(left))) {
+                m_offset += static_cast<const char*>(found) - at + 1;
+                return true;
+            }
+            m_offset += left;
+        }
+        return false;
     }
     // Moves past `count` bytes; false when the data ends before them.
     bool skip(qint64 count)
@@ -224,6 +233,16 @@ public:
     }
 
 private:
+    // Makes the block hold the byte at the offset; false at the end of the data.
+    bool load()
+    {
+        if (m_offset >= m_blockStart && m_offset < m_blockStart + m_block.size()) return true;
+        if (!seekWithin(m_device, m_offset)) return false;
+        m_block = m_device.read(1 << 16);
+        m_blockStart = m_offset;
+        return !m_block.isEmpty();
+    }
+
     QIODevice& m_device;
     qint64 m_offset;
     QByteArray m_block;
@@ -239,9 +258,8 @@ bool jpegReachesItsEnd(QIODevice& device, qint64 firstScan)
     // length to skip) or the end of the image.
     ByteCursor cursor(device, firstScan);
     for (;;) {
-        int byte = cursor.next();
-        if (byte < 0) return false;
-        if (byte != 0xff) continue;
+        if (!cursor.skipPast(char(0xff))) return false;
+        int byte = 0xff;
         while (byte == 0xff)
             byte = cursor.next(); // fill bytes before a marker
         if (byte < 0) return false;
