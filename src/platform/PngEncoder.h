@@ -25,10 +25,9 @@ class PngEncoder {
 public:
     struct Options {
         double dpi = 72.0; // written as pixels per metre; ignored unless positive and finite
-        // libdeflate's level, 0...12 (0 stores); below 0, chosen by what is written. Measured
-        // on captures of a terminal, an editor and a photo viewer: palette indices take level 7
-        // (a third of the bytes, so cheap; level 5 leaves them 4 % above optipng -o2), colour
-        // level 5 (within 2 % of optipng -o2 at about the time zlib's level 3 took).
+        // libdeflate's level, 0...12 (0 stores); below 0, chosen band by band by what is
+        // written: 7 for palette indices, 5 for colour, 4 for photographic colour (see
+        // bandLevel in the source for the measurements).
         int compressionLevel = -1;
         // Whether an opaque image of at most 256 colours is written as indices into a palette.
         bool allowPalette = true;
