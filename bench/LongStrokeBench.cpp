@@ -14,6 +14,7 @@
 #include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
 #include "output/FlattenService.h"
+#include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 
 #include <benchmark/benchmark.h>
@@ -34,32 +35,9 @@ constexpr QSize kImage(3840, 2160);
 // A 3840 × 2160 image fitted into a 4K page below the editor's bars.
 constexpr double kFitZoom = 1960.0 / 2160.0;
 
-// A scribble over the whole image: steps of 1.5 points, turning a little at each.
-Annotation longStroke(int points)
-{
-    QRandomGenerator rng(42);
-    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {0, 0}};
-    pen.lineWidth = 20;
-    pen.points.reserve(points);
-    double x = kImage.width() / 2.0, y = kImage.height() / 2.0, angle = 0;
-    for (int i = 0; i < points; ++i) {
-        angle += (rng.generateDouble() - 0.5) * 0.5;
-        x += 1.5 * std::cos(angle);
-        y += 1.5 * std::sin(angle);
-        if (x < 20 || x > kImage.width() - 20) angle = M_PI - angle;
-        if (y < 20 || y > kImage.height() - 20) angle = -angle;
-        x = std::clamp(x, 20.0, kImage.width() - 20.0);
-        y = std::clamp(y, 20.0, kImage.height() - 20.0);
-        pen.points.append(QPointF(x, y));
-    }
-    pen.p1 = pen.points.first();
-    pen.p2 = pen.points.last();
-    return pen;
-}
-
 struct Document {
     AnnotationStore store{platform::BaseImage(bench::screenshot())};
-    explicit Document(int points) { store.setAnnotations({longStroke(points)}); }
+    explicit Document(int points) { store.setAnnotations({bench::scribble(points)}); }
 };
 
 void render(CanvasView& view, QImage& target)

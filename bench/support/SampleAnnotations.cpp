@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -30,6 +31,29 @@ QList<Annotation> ordinaryAnnotations(int count, quint32 seed)
         list.append(a);
     }
     return list;
+}
+
+Annotation scribble(int points)
+{
+    constexpr double width = 3840, height = 2160;
+    QRandomGenerator rng(42);
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {0, 0}};
+    pen.lineWidth = 20;
+    pen.points.reserve(points);
+    double x = width / 2, y = height / 2, angle = 0;
+    for (int i = 0; i < points; ++i) {
+        angle += (rng.generateDouble() - 0.5) * 0.5;
+        x += 1.5 * std::cos(angle);
+        y += 1.5 * std::sin(angle);
+        if (x < 20 || x > width - 20) angle = M_PI - angle;
+        if (y < 20 || y > height - 20) angle = -angle;
+        x = std::clamp(x, 20.0, width - 20.0);
+        y = std::clamp(y, 20.0, height - 20.0);
+        pen.points.append(QPointF(x, y));
+    }
+    pen.p1 = pen.points.first();
+    pen.p2 = pen.points.last();
+    return pen;
 }
 
 } // namespace snapkin::bench

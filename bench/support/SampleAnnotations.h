@@ -11,3 +11,11 @@ namespace snapkin::bench {
 QList<Annotation> ordinaryAnnotations(int count, quint32 seed);
 
 } // namespace snapkin::bench
+
+namespace snapkin::bench {
+
+// One pen stroke of `points` points scribbled over the whole of a 3840 x 2160 capture at the
+// pointer's rate (steps of 1.5 points, turning a little at each), 20 points wide.
+Annotation scribble(int points);
+
+} // namespace snapkin::bench

@@ -176,9 +176,7 @@ bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFo
                                   QWidget* parent)
 {
     const ExportFormat chosen = format.value_or(storedExportFormat(platform::Defaults::standard()));
-    const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent);
-    if (!image) return false;
-    if (!ExportService::shared().save(*image, chosen, &store, parent)) return false;
+    if (!ExportService::shared().saveFlattened(store, chosen, parent)) return false;
     store.markExported();
     return true;
 }

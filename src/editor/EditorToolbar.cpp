@@ -414,9 +414,7 @@ void EditorToolbar::saveImage(std::optional<ExportFormat> chosen)
     if (chosen) platform::Defaults::standard().setValue(kExportFormatKey, toRaw(*chosen));
     const ExportFormat format =
         chosen ? *chosen : storedExportFormat(platform::Defaults::standard());
-    const std::optional<QImage> image = m_routes.flatten(m_store, window());
-    if (!image) return;
-    if (m_routes.save && m_routes.save(*image, format, m_store, window())) m_store.markExported();
+    if (m_routes.save && m_routes.save(format, m_store, window())) m_store.markExported();
 }
 
 void EditorToolbar::shareImage()

@@ -27,10 +27,9 @@ struct EditorToolbarRoutes {
     std::function<std::optional<QImage>(const AnnotationStore& store, QWidget* parent)> flatten;
     // True when the clipboard got the image.
     std::function<bool(const QImage& image)> copy;
-    // True when the image file was written.
-    std::function<bool(const QImage& image, ExportFormat format, AnnotationStore& store,
-                       QWidget* parent)>
-        save;
+    // Flattens the page and lets the user save it; true when the image file was written. It
+    // flattens on its own, so the dialog need not wait for a long document to be drawn.
+    std::function<bool(ExportFormat format, AnnotationStore& store, QWidget* parent)> save;
     // Opens the share menu for the image of `store` under `button` (null: the window's anchor).
     std::function<void(const QImage& image, const AnnotationStore& store, QWidget* button)> share;
     // What a drag of the thumbnail carries (owned by the caller).

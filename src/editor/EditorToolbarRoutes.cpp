@@ -15,9 +15,8 @@ EditorToolbarRoutes EditorToolbarRoutes::standard()
     routes.copy = [](const QImage& image) {
         return ExportService::shared().copy(image, /*countsAsExport=*/true);
     };
-    routes.save = [](const QImage& image, ExportFormat format, AnnotationStore& store,
-                     QWidget* parent) {
-        return ExportService::shared().save(image, format, &store, parent);
+    routes.save = [](ExportFormat format, AnnotationStore& store, QWidget* parent) {
+        return ExportService::shared().saveFlattened(store, format, parent);
     };
     routes.share = [](const QImage& image, const AnnotationStore& store, QWidget* button) {
         ExportService& exports = ExportService::shared();

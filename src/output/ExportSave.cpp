@@ -5,6 +5,7 @@
 #include "model/AnnotationStore.h"
 #include "output/PackageFileDialogs.h"
 
+#include "output/FlattenService.h"
 #include "output/SaveOptionsAccessory.h"
 #include "output/WebPEncoder.h"
 #include "platform/AtomicWrite.h"
@@ -56,6 +57,15 @@ SavePanelFactory savePanelFactory()
 QWidget* alertParent(QWidget* parent)
 {
     return parent ? parent : QApplication::activeWindow();
+}
+
+void showFlattenAlert(QWidget* parent, FlattenError error)
+{
+    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(error), QMessageBox::NoButton,
+                      alertParent(parent));
+    alert.setInformativeText(explanation(error));
+    alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
 }
 
 void showSaveAlert(QWidget* parent, const QString& reason)
@@ -154,6 +164,41 @@ QString ExportService::savedFile(const AnnotationStore& store) const
 bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
                          QWidget* parent, const QString& fileName) const
 {
+    return saveFrom([&image] { return std::optional<QImage>(image); }, format, document, parent,
+                    fileName);
+}
+
+bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format,
+                                  QWidget* parent) const
+{
+    FlattenService::Input input = FlattenService::input(document);
+    if (const std::optional<FlattenError> refused = FlattenService::refusal(input)) {
+        showFlattenAlert(parent, *refused);
+        return false;
+    }
+    // A dialog cancelled before the worker is done leaves it to finish on its own; its image is
+    // then dropped.
+    QFuture<std::expected<QImage, FlattenError>> pending =
+        FlattenService::flattenInBackground(std::move(input));
+    return saveFrom(
+        [&]() -> std::optional<QImage> {
+            if (!pending.isFinished()) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+                pending.waitForFinished();
+                QApplication::restoreOverrideCursor();
+            }
+            std::expected<QImage, FlattenError> flattened = pending.result();
+            if (flattened) return std::move(*flattened);
+            showFlattenAlert(parent, flattened.error());
+            return std::nullopt;
+        },
+        format, &document, parent, {});
+}
+
+bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flattened,
+                             ExportFormat format, AnnotationStore* document, QWidget* parent,
+                             const QString& fileName) const
+{
     Defaults& defaults = Defaults::standard();
     const SavePanelFactory factory = savePanelFactory();
     std::unique_ptr<SavePanel> panel = factory ? factory(parent) : makeFileDialogSavePanel(parent);
@@ -190,6 +235,10 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
     defaults.setValue(kExportFormatKey, toRaw(chosen));
     if (chosen == ExportFormat::jpeg) defaults.setValue(kJpegQualityKey, chosenQuality);
     if (chosen == ExportFormat::webp) defaults.setValue(kWebPQualityKey, chosenQuality);
+
+    const std::optional<QImage> ready = flattened();
+    if (!ready) return false;
+    const QImage& image = *ready;
 
     const std::optional<QByteArray> bytes = data(platform::BaseImage(image), chosen, chosenQuality);
     if (!bytes) {

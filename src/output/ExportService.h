@@ -46,6 +46,12 @@ public:
     // extension follows the format), "Screenshot" when empty.
     bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
               QWidget* parent = nullptr, const QString& fileName = {}) const;
+    // The same for the flattened `document`, drawn on a worker while the dialog opens and the
+    // user chooses, so a long document keeps the dialog waiting for nothing. What cannot be
+    // flattened at all shows "Couldn't prepare the image" before any dialog; a flatten that
+    // fails for want of memory, once the user has chosen.
+    bool saveFlattened(AnnotationStore& document, ExportFormat format,
+                       QWidget* parent = nullptr) const;
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
@@ -110,6 +116,8 @@ public:
     static int jpegQualityPercent(double quality);
 
 private:
+    bool saveFrom(const std::function<std::optional<QImage>()>& image, ExportFormat format,
+                  AnnotationStore* document, QWidget* parent, const QString& fileName) const;
     static std::optional<QByteArray> encode(const platform::BaseImage& image, ExportFormat format,
                                             std::optional<double> quality);
 };

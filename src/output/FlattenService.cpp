@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPainter>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -98,7 +99,17 @@ FrameComposition FlattenService::composition(const Input& input)
     return FrameComposition{layout, input.frame, input.watermark, input.image, false};
 }
 
-std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
+namespace {
+
+struct Planned {
+    double scale;
+    bool framed;
+    FrameComposition framing;
+    double pw, ph;
+};
+
+// The finished image's scale, framing and pixel size, or why there is none.
+std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
 {
     const QSizeF imageSize = input.image.pointSize();
     const double w = imageSize.width();
@@ -106,16 +117,46 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
     if (!(w > 0 && h > 0) || !std::isfinite(w) || !std::isfinite(h))
         return std::unexpected(FlattenError::emptyImage);
 
-    const double scale = pixelScale(input.image);
+    const double scale = FlattenService::pixelScale(input.image);
     const bool framed = input.hasPresentation();
-    const FrameComposition framing = composition(input);
+    FrameComposition framing = FlattenService::composition(input);
     const QSizeF contentSize = framed ? framing.layout.canvasSize : imageSize;
 
     const double pw = pixelsFor(contentSize.width(), scale);
     const double ph = pixelsFor(contentSize.height(), scale);
     if (!(pw >= 1 && ph >= 1)) return std::unexpected(FlattenError::emptyImage);
-    if (pw > maxSide || ph > maxSide || pw * ph > static_cast<double>(maxPixels))
+    if (pw > FlattenService::maxSide || ph > FlattenService::maxSide
+        || pw * ph > static_cast<double>(FlattenService::maxPixels))
         return std::unexpected(FlattenError::tooLarge);
+    return Planned{scale, framed, std::move(framing), pw, ph};
+}
+
+} // namespace
+
+std::optional<FlattenError> FlattenService::refusal(const Input& input)
+{
+    const auto planned = plan(input);
+    if (planned) return std::nullopt;
+    return planned.error();
+}
+
+QFuture<std::expected<QImage, FlattenError>> FlattenService::flattenInBackground(Input input)
+{
+    return QtConcurrent::run([input = std::move(input)] { return flatten(input); });
+}
+
+std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
+{
+    const auto planned = plan(input);
+    if (!planned) return std::unexpected(planned.error());
+    const QSizeF imageSize = input.image.pointSize();
+    const double w = imageSize.width();
+    const double h = imageSize.height();
+    const double scale = planned->scale;
+    const bool framed = planned->framed;
+    const FrameComposition& framing = planned->framing;
+    const double pw = planned->pw;
+    const double ph = planned->ph;
 
     QImage result(static_cast<int>(pw), static_cast<int>(ph), QImage::Format_ARGB32_Premultiplied);
     if (result.isNull()) return std::unexpected(FlattenError::outOfMemory);

@@ -6,6 +6,7 @@
 #include "output/FrameComposition.h"
 #include "platform/BaseImage.h"
 
+#include <QFuture>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -65,6 +66,14 @@ struct FlattenService {
     static std::expected<QImage, FlattenError> flatten(const AnnotationStore& store);
     static std::expected<QImage, FlattenError> flatten(const AnnotationDocument& document,
                                                        const platform::BaseImage& image);
+
+    // Why flatten() would refuse `input` (an empty image, one too large), found without drawing;
+    // nothing when it would draw. A flatten may still fail for want of memory.
+    static std::optional<FlattenError> refusal(const Input& input);
+
+    // flatten() on a worker thread, for a caller with something else to do meanwhile (the save
+    // dialog opens while a long document is drawn). `input` is copied: the store may change.
+    static QFuture<std::expected<QImage, FlattenError>> flattenInBackground(Input input);
 
     // flatten(); on failure shows the alert "Couldn't prepare the image" with its explanation
     // and one "OK", then returns nothing, and the caller does nothing further.

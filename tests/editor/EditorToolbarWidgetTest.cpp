@@ -57,7 +57,7 @@ struct ToolbarFixture {
             ++copies;
             return copyWorks;
         };
-        routes.save = [this](const QImage&, ExportFormat format, AnnotationStore&, QWidget*) {
+        routes.save = [this](ExportFormat format, AnnotationStore&, QWidget*) {
             saves << format;
             return saveWorks;
         };

@@ -13,6 +13,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -317,6 +319,78 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
     ASSERT_TRUE(save(ExportFormat::png, nullptr));
     EXPECT_FALSE(offered);
     EXPECT_EQ(companions.size(), 1);
+}
+
+// Holds every thread of the global pool, where background work runs, until released (or until
+// a deadline that only a failing test reaches).
+class PoolHold {
+public:
+    PoolHold()
+    {
+        const int threads = QThreadPool::globalInstance()->maxThreadCount();
+        for (int i = 0; i < threads; ++i)
+            QThreadPool::globalInstance()->start([this] {
+                m_started.release();
+                if (m_release.tryAcquire(1, 10'000)) m_released.fetchAndAddOrdered(1);
+            });
+        m_started.acquire(threads);
+        m_threads = threads;
+    }
+    ~PoolHold() { release(); }
+    // True while no held thread has let go.
+    bool holding() const { return m_released.loadAcquire() == 0 && !m_let; }
+    void release()
+    {
+        if (m_let) return;
+        m_let = true;
+        m_release.release(m_threads);
+    }
+
+private:
+    QSemaphore m_started, m_release;
+    QAtomicInt m_released;
+    int m_threads = 0;
+    bool m_let = false;
+};
+
+TEST_F(Save, TheDialogOpensWhileTheDocumentIsFlattenedAndSavesTheResult)
+{
+    AnnotationStore document{platform::BaseImage(capture(80, 60))};
+    document.setAnnotations({Annotation{.kind = AnnotationKind::rectangle,
+                                        .p1 = {10, 10},
+                                        .p2 = {70, 50},
+                                        .colorHex = "#FF0000",
+                                        .lineWidth = 6,
+                                        .filled = true}});
+    bool openedBeforeFlattening = false;
+    {
+        PoolHold hold;
+        script.beforeAccept = [&](FakePanel&) {
+            openedBeforeFlattening = hold.holding();
+            hold.release();
+        };
+        script.accepted = {path("drawn.png")};
+        ASSERT_TRUE(ExportService::shared().saveFlattened(document, ExportFormat::png));
+    }
+    EXPECT_TRUE(openedBeforeFlattening);
+    const QImage saved(path("drawn.png"));
+    ASSERT_EQ(saved.size(), QSize(80, 60));
+    // The mark drawn over the image, and the image beyond it.
+    EXPECT_GT(qRed(saved.pixel(40, 30)), 200);
+    EXPECT_LT(qGreen(saved.pixel(40, 30)), 60);
+    EXPECT_EQ(saved.pixel(2, 2), capture().pixel(0, 0));
+}
+
+TEST_F(Save, ADocumentThatCannotBeFlattenedIsRefusedBeforeTheDialog)
+{
+    AlertAnswerer alerts;
+    AnnotationStore document{platform::BaseImage(capture(), QSizeF(1e9, 10))};
+    script.accepted = {path("never.png")};
+    EXPECT_FALSE(ExportService::shared().saveFlattened(document, ExportFormat::png));
+    EXPECT_EQ(script.runs, 0);
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "Couldn't prepare the image");
+    EXPECT_FALSE(QFile::exists(path("never.png")));
 }
 
 TEST(SaveExtension, KeepsReplacesOrAppends)
