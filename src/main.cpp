@@ -6,6 +6,7 @@
 #include "editor/CollageService.h"
 #include "editor/options/EditorOptions.h"
 #include "platform/ClipboardOffer.h"
+#include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
 #include "platform/PrivateFolder.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -109,6 +111,12 @@ int main(int argc, char** argv)
     // cleans (one that could not tell whether another runs leaves the files be), so no file a
     // drop target of a running Snapkin may still read is taken away.
     if (role == Role::primary || role == Role::refused) snapkin::platform::PrivateFolder::cleanUp();
+
+    // The pictures to open are decoded on worker threads while the rest of the application
+    // starts (document packages are folders, read when opened).
+    for (const QString& file : files) {
+        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
+    }
 
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -22,6 +22,7 @@
 #include "platform/BringForward.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
+#include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
 #include "text/TextServices.h"
 
@@ -256,6 +257,8 @@ void AppDelegate::runFirstWindows()
     bool anyOpen = false;
     for (const QString& path : std::exchange(m_launchFiles, {}))
         anyOpen = editors.openFile(path) || anyOpen; // a failure shows its own alert
+    // Decodes begun for files that did not open as pictures (a document, say) are not needed.
+    platform::ImagePrefetch::discard();
     // Started for files of which none opened, with no tray icon to stay in: nothing is left
     // to show, and the caller learns it from the exit status.
     if (!anyOpen && !m_launchFilesWereEmpty && !(m_tray && m_tray->isVisible())) {

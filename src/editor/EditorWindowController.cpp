@@ -14,6 +14,7 @@
 #include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
+#include "platform/ImagePrefetch.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
@@ -281,7 +282,9 @@ bool EditorWindowController::openDocument(const QString& path)
 
 bool EditorWindowController::openImage(const QString& path)
 {
-    auto image = platform::ImageBudget::decode(path);
+    // A file named on the command line may have been decoded while the application started.
+    auto prefetched = platform::ImagePrefetch::take(path);
+    auto image = prefetched ? std::move(*prefetched) : platform::ImageBudget::decode(path);
     const QFileInfo info(path);
     if (!image) {
         const QString message = platform::userMessage(image.error());

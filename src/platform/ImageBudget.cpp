@@ -33,6 +33,10 @@ std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPi
     // Before the conversion to premultiplied pixels, which would cost precision in the
     // colour transform. Decoded images come here unshared, so this works in place.
     if (!convertToSrgb(image)) return std::unexpected(ImageReadError::tooLarge);
+    // Opaque pixels (0xffRRGGBB) are premultiplied already: the format changes, not the bytes,
+    // which spares a copy of the whole picture.
+    if (image.format() == QImage::Format_RGB32)
+        image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
     BaseImage converted(image);
     // BaseImage converts to ARGB32 premultiplied and stays null when that runs out of memory.
     if (converted.isNull()) return std::unexpected(ImageReadError::tooLarge);

@@ -1,0 +1,99 @@
+#include "platform/ImagePrefetch.h"
+
+#include "platform/ImageBudget.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <future>
+#include <mutex>
+#include <vector>
+
+namespace snapkin::platform {
+
+namespace {
+
+// What identifies the file a decode read: a file replaced or changed in between is read again.
+struct FileStamp {
+    qint64 size = -1;
+    QDateTime changed;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) return {};
+    return {info.size(), info.lastModified()};
+}
+
+struct Pending {
+    QString path;
+    FileStamp stamp;
+    std::future<ImagePrefetch::Result> result;
+};
+
+std::mutex pendingMutex;
+std::vector<Pending>& pending()
+{
+    static std::vector<Pending> list;
+    return list;
+}
+
+} // namespace
+
+// Paths are compared as absolute ones: the command line may name a file relative to the folder
+// it was started in.
+static QString keyOf(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+void ImagePrefetch::start(const QString& givenPath)
+{
+    const QString path = keyOf(givenPath);
+    std::lock_guard lock(pendingMutex);
+    for (const Pending& p : pending()) {
+        if (p.path == path) return;
+    }
+    // The stamp is taken before reading, so a change made during the decode shows at take().
+    FileStamp stamp = stampOf(path);
+    pending().push_back(
+        {path, std::move(stamp), std::async(std::launch::async, [path] {
+             return ImageBudget::decode(path);
+         })});
+}
+
+std::optional<ImagePrefetch::Result> ImagePrefetch::take(const QString& givenPath)
+{
+    const QString path = keyOf(givenPath);
+    std::optional<Pending> found;
+    {
+        std::lock_guard lock(pendingMutex);
+        auto& list = pending();
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (it->path == path) {
+                found = std::move(*it);
+                list.erase(it);
+                break;
+            }
+        }
+    }
+    if (!found) return std::nullopt;
+    Result result = found->result.get(); // waited for outside the lock
+    if (stampOf(path) != found->stamp) return std::nullopt;
+    return result;
+}
+
+void ImagePrefetch::discard()
+{
+    std::vector<Pending> dropped;
+    {
+        std::lock_guard lock(pendingMutex);
+        dropped.swap(pending());
+    }
+    for (Pending& p : dropped)
+        p.result.wait();
+}
+
+} // namespace snapkin::platform
