@@ -8,16 +8,17 @@
 # viewer): its 4K grab, its 1080p top-left quarter (terminal and editor) and a 1080p part with
 # the photo viewer. Each is shown full-screen on a private Xvfb of its size and captured there.
 # OTHER_GRAB, when given, is a second snapkin-grab (an older build) measured the same way.
-# SNAPKIN_BENCH_PIN=0,1 pins the timed programs to those processors (two cores); RUNS sets the
-# runs per figure (default 15). Needs scrot, optipng and farm-bench.
+# SNAPKIN_BENCH_PIN=0,1 (or 2-7) pins the timed programs to those processors; RUNS sets the runs
+# per figure (default 15), after two warm-up runs, alternating between the two programs. Each
+# figure is the median [min-max] of the whole process's wall time in ms. Needs scrot and optipng.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "$1")
 other=${2:+$(realpath "$2")}
 runs=${RUNS:-15}
 pin=()
-[ -n "${SNAPKIN_BENCH_PIN:-}" ] && pin=(--pin "$SNAPKIN_BENCH_PIN")
-for tool in scrot optipng farm-bench; do
+[ -n "${SNAPKIN_BENCH_PIN:-}" ] && pin=(taskset -c "$SNAPKIN_BENCH_PIN")
+for tool in scrot optipng; do
     command -v "$tool" >/dev/null || { echo "png-capture: $tool is missing" >&2; exit 1; }
 done
 work=$(mktemp -d)
@@ -36,6 +37,18 @@ measure() { # screen picture, size
         "$SNAPKIN_BENCH_BUILD/bench/ShowPicture" "$SNAPKIN_BENCH_PICTURE" & shown=$!
         sleep 2
         name=$(basename "$SNAPKIN_BENCH_PICTURE" .png)
+        # Wall time of one run of a command, in ms.
+        wall() {
+            local start end
+            start=$(date +%s%N)
+            $SNAPKIN_BENCH_PINNING "$@" >/dev/null 2>&1
+            end=$(date +%s%N)
+            echo $(((end - start) / 1000000))
+        }
+        # "median [min-max]" of the numbers on standard input.
+        summary() {
+            sort -n | awk "{ v[NR] = \$1 } END { printf \"%d [%d-%d]\", v[int((NR + 1) / 2)], v[1], v[NR] }"
+        }
         report() { # label, grab program
             local out=$SNAPKIN_BENCH_WORK/$name-$1.png
             "$2" "$out"
@@ -44,9 +57,19 @@ measure() { # screen picture, size
             local a b
             a=$(stat -c %s "$out"); b=$(stat -c %s "$out.opt.png")
             echo "$name $1: $a bytes, optipng -o2 $b bytes, ratio $(echo "scale=3; $a / $b" | bc)"
-            farm-bench -n "$SNAPKIN_BENCH_RUNS" --warmup 2 $SNAPKIN_BENCH_PINNING \
-                --vs "scrot -o $SNAPKIN_BENCH_WORK/scrot.png" -- "$2" "$SNAPKIN_BENCH_WORK/timed.png" \
-                | sed "s/^/    /"
+            local grab=() scrot=() i
+            for ((i = 0; i < SNAPKIN_BENCH_RUNS + 2; ++i)); do
+                local g s
+                g=$(wall "$2" "$SNAPKIN_BENCH_WORK/timed.png")
+                s=$(wall scrot -o "$SNAPKIN_BENCH_WORK/scrot.png")
+                ((i < 2)) && continue
+                grab+=("$g")
+                scrot+=("$s")
+            done
+            local gm sm
+            gm=$(printf "%s\n" "${grab[@]}" | summary)
+            sm=$(printf "%s\n" "${scrot[@]}" | summary)
+            echo "    $1 ${gm} ms, scrot ${sm} ms, ratio of medians $(echo "scale=2; ${gm%% *} / ${sm%% *}" | bc)"
         }
         report snapkin "$SNAPKIN_BENCH_BUILD/snapkin-grab"
         [ -n "$SNAPKIN_BENCH_OTHER" ] && report other "$SNAPKIN_BENCH_OTHER"
