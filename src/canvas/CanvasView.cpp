@@ -62,7 +62,6 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
     m_sharpen.setSingleShot(true);
     m_sharpen.setInterval(sharpenDelayMs);
     connect(&m_sharpen, &QTimer::timeout, this, [this] {
-        if (m_standIn.isNull()) return;
         m_standIn = {};
         m_standInShows.clear();
         m_reshrink.stop();
@@ -355,6 +354,15 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
         stretched = true;
         m_reshrink.start();
         return m_shrunk.image;
+    }
+    if (!sameImage && !m_reshrinkDue && isVisible() &&
+        qint64(image.pixelSize().width()) * image.pixelSize().height() >= quickFirstPixels) {
+        // A large image shown for the first time: drawn at once from the full image, and the
+        // smooth copy, which takes several frames to make, on the next turn.
+        stretched = true;
+        m_sharpen.start();
+        static const QImage none;
+        return none;
     }
     if (!sameImage || m_shrunk.deviceSize != deviceSize) {
         QImage scaled = shrinkSource(deviceSize)

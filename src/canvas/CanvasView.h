@@ -53,8 +53,11 @@ public:
     static constexpr int reshrinkDelayMs = 150;
     // How long after a zoom step has been shown stretched the sharp picture is made.
     static constexpr int sharpenDelayMs = 0;
-    // True while a zoom step is shown by stretching the picture made before it.
-    bool showsStandIn() const { return !m_standIn.isNull(); }
+    // From how many pixels an image is first shown quickly (stretched) and then smoothly.
+    static constexpr qint64 quickFirstPixels = 4'000'000;
+    // True while the view shows a quick picture that a sharp one replaces on the next turn: a
+    // zoom step stretched from the picture made before it, or a large image's first showing.
+    bool showsStandIn() const { return !m_standIn.isNull() || m_sharpen.isActive(); }
     // The part of the view whose still picture is kept (empty before the first paint).
     QRect stillPictureArea() const { return m_still.area(); }
 

@@ -131,3 +131,26 @@ TEST(CanvasZoom, ScrollingLeavesWhatAFreshViewDrawsInEveryDirection)
     c.settle();
     EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
 }
+
+TEST(CanvasZoom, ALargeImageShowsAtOnceThenSmoothlyShrunk)
+{
+    // Shrinking a large image smoothly takes several frames: its first showing stretches the
+    // full image, and the smooth copy follows on the next turn.
+    CanvasFixture f(Tool::select, stripedImage({2600, 1600}));
+    f.store->setSelectedID(std::nullopt);
+    f.view->setZoom(0.3);
+    f.view->show();
+    const QImage first = f.view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(f.view->showsStandIn());
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(f.view->showsStandIn());
+    const QImage settled = f.view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    CanvasView fresh(*f.store); // never shown: drawn smooth at once
+    fresh.setZoom(0.3);
+    QImage expected(fresh.size(), QImage::Format_RGB32);
+    fresh.render(&expected);
+    EXPECT_EQ(differentPixels(settled, expected), 0);
+    EXPECT_GT(differentPixels(first, expected), 0) << "the first showing is the quick one";
+}
