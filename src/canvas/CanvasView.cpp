@@ -140,24 +140,23 @@ void CanvasView::paintEvent(QPaintEvent* event)
             CanvasStillLayer::drawStretched(painter, m_standIn, m_zoom, event->region());
         if (!rest.isEmpty()) {
             // What the old picture did not hold (zooming out shows more): drawn directly, the
-            // image from whatever copy there is, stretched, as fast as it goes.
-            painter.save();
-            painter.setClipRegion(rest);
-            // Only the marks that reach it: clipped or not, every path drawn costs its time.
-            QList<QRectF> reach;
-            for (const QRect& r : rest)
-                reach.append(QRectF(QPointF(r.topLeft()) / m_zoom, QSizeF(r.size()) / m_zoom));
-            QList<Annotation> reaching = shown;
-            reaching.removeIf([&](const Annotation& a) {
-                if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier)
-                    return false;
-                const QRectF area = CanvasDamage::markArea(a);
-                return std::none_of(reach.begin(), reach.end(),
-                                    [&](const QRectF& r) { return r.intersects(area); });
-            });
+            // image from whatever copy there is, stretched, as fast as it goes; a rectangle at
+            // a time (a plain clip) with only the marks that reach it, since every path drawn
+            // costs its time, clipped or not.
             const bool current = m_shrunk.serial == m_store.image().serial();
-            paintScene(painter, reaching, current ? m_shrunk.image : QImage(), true);
-            painter.restore();
+            for (const QRect& r : rest) {
+                const QRectF reach(QPointF(r.topLeft()) / m_zoom, QSizeF(r.size()) / m_zoom);
+                QList<Annotation> reaching = shown;
+                reaching.removeIf([&](const Annotation& a) {
+                    return a.kind != AnnotationKind::spotlight &&
+                           a.kind != AnnotationKind::magnifier &&
+                           !CanvasDamage::markArea(a).intersects(reach);
+                });
+                painter.save();
+                painter.setClipRect(r);
+                paintScene(painter, reaching, current ? m_shrunk.image : QImage(), true);
+                painter.restore();
+            }
         }
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(m_zoom, m_zoom);
