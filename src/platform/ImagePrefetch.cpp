@@ -2,8 +2,10 @@
 
 #include "platform/ImageBudget.h"
 
-#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <future>
 #include <mutex>
@@ -14,17 +16,23 @@ namespace snapkin::platform {
 namespace {
 
 // What identifies the file a decode read: a file replaced or changed in between is read again.
+// Read with stat(2) rather than as a local date, which would take glibc's time-zone state on
+// every thread.
 struct FileStamp {
-    qint64 size = -1;
-    QDateTime changed;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    qint64 modifiedNs = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
 FileStamp stampOf(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) return {};
-    return {info.size(), info.lastModified()};
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_size,
+            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 struct Pending {
