@@ -1,4 +1,5 @@
 #include "capture/SystemScreenshotWatcher.h"
+#include "WatcherTestSupport.h"
 #include "capture/SystemScreenshotFolderPanel.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
@@ -23,6 +24,8 @@
 
 using namespace snapkin;
 
+using namespace snapkin::watchertest;
+
 namespace {
 
 QByteArray pngBytes(QSize size = QSize(40, 30), bool noisy = false)
@@ -40,12 +43,6 @@ QByteArray pngBytes(QSize size = QSize(40, 30), bool noisy = false)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-bool put(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 class FakeFolderPanel final : public SystemScreenshotFolderPanel {
@@ -306,7 +303,8 @@ TEST_F(Watcher, OpensAtMostOneScreenshotPerInterval)
     constexpr int interval = 300;
     watcher.setOpenInterval(interval);
     watch();
-    for (const char* name : {"a.png", "b.png", "c.png"}) ASSERT_TRUE(put(inFolder(name), pngBytes()));
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        ASSERT_TRUE(put(inFolder(name), pngBytes()));
     ASSERT_TRUE(openedWithin(3000 + 3 * interval, 3));
     QStringList sorted = opened;
     sorted.sort();
@@ -316,27 +314,6 @@ TEST_F(Watcher, OpensAtMostOneScreenshotPerInterval)
     EXPECT_GE(openedAt[1] - openedAt[0], interval - 5);
     EXPECT_GE(openedAt[2] - openedAt[1], interval - 5);
 }
-
-namespace {
-
-// The birth time of `path` in nanoseconds, 0 when the file system keeps none.
-qint64 bornNs(const QString& path)
-{
-    struct statx status {};
-    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME, &status) != 0 ||
-        !(status.stx_mask & STATX_BTIME))
-        return 0;
-    return qint64(status.stx_btime.tv_sec) * 1'000'000'000 + status.stx_btime.tv_nsec;
-}
-
-qint64 coarseNowNs()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-} // namespace
 
 // Made just before the watch began (no pause between) and moved in after: their birth time,
 // which the move keeps, says they are old, however close to the start they were made.

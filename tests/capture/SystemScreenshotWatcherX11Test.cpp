@@ -2,6 +2,7 @@
 // application does: a flood opens no more than a burst's few editors and one toast, and files
 // made before the watch began never open, however they arrive.
 
+#include "WatcherTestSupport.h"
 #include "X11Support.h"
 
 #include "capture/CaptureToast.h"
@@ -28,6 +29,8 @@
 
 using namespace snapkin;
 
+using namespace snapkin::watchertest;
+
 namespace {
 
 QByteArray screenshotBytes()
@@ -39,28 +42,6 @@ QByteArray screenshotBytes()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-bool put(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-qint64 bornNs(const QString& path)
-{
-    struct statx status {};
-    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME, &status) != 0 ||
-        !(status.stx_mask & STATX_BTIME))
-        return 0;
-    return qint64(status.stx_btime.tv_sec) * 1'000'000'000 + status.stx_btime.tv_nsec;
-}
-
-qint64 coarseNowNs()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 // The application's watcher over a folder "Shots" of a private home, with files staged beside
