@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include "support/FullDiskShim.h"
+
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,13 +28,6 @@ using Step = AppDelegate::Step;
 namespace {
 
 const char* childVariable = "SNAPKIN_FULL_DISK_CHILD";
-const QString shim = QStringLiteral(SNAPKIN_BUILD_DIR "/libsnapkin_full_disk_shim.so");
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitized = true; // a sanitizer's runtime must come first: no preloading
-#else
-constexpr bool sanitized = false;
-#endif
 
 QString inQuotes(const QString& folder)
 {
@@ -45,7 +40,7 @@ void failOnAFullDisk()
     // The test program's own folders (settings, data, cache) sit side by side in one.
     const QString configHome = QFileInfo(platform::AppPaths::configDir()).absolutePath();
     const QString folder = QFileInfo(configHome).absolutePath();
-    qputenv("SNAPKIN_FULL_DISK", folder.toUtf8());
+    qputenv(snapkin::testing::fullDiskVariable, folder.toUtf8());
     AppPresence::setTrayAvailableForTesting(0);
     AlertAnswerer alerts;
 
@@ -95,12 +90,13 @@ TEST(WriteFailureAlert, AFullDiskIsToldOncePerRunNamingTheFolderAndTheReason)
         failOnAFullDisk();
         return;
     }
-    if (sanitized) GTEST_SKIP() << "a sanitizer's runtime cannot have a library preloaded";
-    ASSERT_TRUE(QFileInfo::exists(shim));
+    if (snapkin::testing::fullDiskShimUnusable)
+        GTEST_SKIP() << "a sanitizer's runtime cannot have a library preloaded";
+    ASSERT_TRUE(QFileInfo::exists(snapkin::testing::fullDiskShim()));
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", shim);
+    env.insert("LD_PRELOAD", snapkin::testing::fullDiskShim());
     env.insert(childVariable, "1");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);

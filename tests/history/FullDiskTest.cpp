@@ -17,6 +17,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include "support/FullDiskShim.h"
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -25,22 +27,11 @@ using namespace snapkin;
 
 namespace {
 
-const char* fullDiskVariable = "SNAPKIN_FULL_DISK";
-const QString shim = QStringLiteral(SNAPKIN_BUILD_DIR "/libsnapkin_full_disk_shim.so");
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitized = true; // a sanitizer's runtime must come first: no preloading
-#else
-constexpr bool sanitized = false;
-#endif
-
-QProcessEnvironment fullDiskEnvironment(const QString& folder)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", shim);
-    env.insert(fullDiskVariable, folder);
-    return env;
-}
+using snapkin::testing::fullDiskEnvironment;
+using snapkin::testing::fullDiskShim;
+using snapkin::testing::fullDiskVariable;
+constexpr bool sanitized = snapkin::testing::fullDiskShimUnusable;
+const QString shim = fullDiskShim();
 
 const QByteArray oldSettings = "{\n    \"kept\": \"old\"\n}\n";
 const QByteArray oldIndex = R"({"entries":[],"version":1})";
