@@ -2,7 +2,7 @@
 // image. Goals: a redraw of 100 mixed annotations (obscure pictures cached) within 16 ms; a fresh
 // blur or pixelate of a 1000 × 1000 region, and of the whole image at strength 3, within 10× a
 // plain copy of the same pixels (BM_CopyRegion below, same run).
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/ImageEffects.h"
 #include "platform/BaseImage.h"
 #include "support/ScreenshotImage.h"
@@ -106,7 +106,7 @@ void BM_RedrawAnnotations(benchmark::State& state)
     const QList<Annotation> list = mixedAnnotations();
     QImage target = image.image().copy();
     RenderCaches caches; // as an editor view keeps them
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
+    const AnnotationRenderer canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm); // obscure pictures and placed images cached
@@ -127,7 +127,7 @@ void BM_RedrawFrame(benchmark::State& state)
     const QList<Annotation> list = mixedAnnotations();
     QImage target(kScreen, QImage::Format_ARGB32_Premultiplied);
     RenderCaches caches; // as an editor view keeps them
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
+    const AnnotationRenderer canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm);
@@ -199,7 +199,7 @@ void BM_RedrawKind(benchmark::State& state)
         if (state.range(0) < 0 ? int(a.kind) != -state.range(0) : int(a.kind) == state.range(0)) list.append(a);
     QImage target = image.image().copy();
     RenderCaches caches; // as an editor view keeps them
-    const AnnotationsCanvas canvas(list, std::nullopt, image.pointSize(), image, &caches);
+    const AnnotationRenderer canvas(list, std::nullopt, image.pointSize(), image, &caches);
     {
         QPainter warm(&target);
         canvas.paint(warm);

@@ -1,8 +1,8 @@
 #include "canvas/CanvasDamage.h"
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/handlers/SelectionHandles.h"
-#include "canvas/handlers/SelectionOverlay.h"
+#include "canvas/handlers/SelectionOutlinePainter.h"
 
 #include <QHash>
 
@@ -27,8 +27,8 @@ QRectF lensesShowing(const QList<Annotation>& list, const QRectF& area)
     QRectF lenses;
     for (const Annotation& a : list)
         if (a.kind == AnnotationKind::magnifier &&
-            AnnotationsCanvas::lensSourceRect(a).intersects(area))
-            lenses |= AnnotationsCanvas::drawnBounds(a);
+            AnnotationRenderer::lensSourceRect(a).intersects(area))
+            lenses |= AnnotationRenderer::drawnBounds(a);
     return lenses;
 }
 
@@ -55,17 +55,18 @@ QRectF CanvasDamage::markArea(const Annotation& a)
         // Filled boxes (the spotlight's hole is its box).
         return a.box().adjusted(-2, -2, 2, 2);
     default:
-        return AnnotationsCanvas::drawnBounds(a);
+        return AnnotationRenderer::drawnBounds(a);
     }
 }
 
 QRectF CanvasDamage::selectionArea(const Annotation& a)
 {
-    const double outline = SelectionOverlay::outlineInset + SelectionOverlay::outlineWidth + 2;
+    using Painter = SelectionOutlinePainter;
+    const double outline = Painter::outlineInset + Painter::outlineWidth + 2;
     QRectF area = SelectionHandles::selectionBounds(a).adjusted(-outline, -outline, outline,
                                                                 outline);
-    const double r = std::max(SelectionOverlay::handleSide, SelectionOverlay::curveHandleDiameter)
-                         / 2 + SelectionOverlay::outlineWidth + 2;
+    const double r = std::max(Painter::handleSide, Painter::curveHandleDiameter) / 2
+                     + Painter::outlineWidth + 2;
     for (const auto& handle : SelectionHandles::handlePoints(a))
         area |= QRectF(handle.second - QPointF(r, r), QSizeF(2 * r, 2 * r));
     return area;

@@ -1,11 +1,11 @@
 #include "canvas/CanvasView.h"
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/CanvasAccessibility.h"
 #include "canvas/CanvasDamage.h"
 #include "canvas/handlers/ImagePicker.h"
 #include "canvas/handlers/InlineTextField.h"
-#include "canvas/handlers/SelectionOverlay.h"
+#include "canvas/handlers/SelectionOutlinePainter.h"
 #include "model/AnnotationStore.h"
 
 #include <QAbstractSpinBox>
@@ -160,7 +160,7 @@ void CanvasView::paintEvent(QPaintEvent* event)
         }
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(m_zoom, m_zoom);
-        SelectionOverlay::paint(painter, m_store);
+        SelectionOutlinePainter::paint(painter, m_store);
         m_sharpen.start();
         return;
     }
@@ -208,13 +208,13 @@ void CanvasView::paintEvent(QPaintEvent* event)
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(m_zoom, m_zoom);
         if (!above.isEmpty())
-            AnnotationsCanvas(above, std::nullopt, image.pointSize(), image, &m_caches)
+            AnnotationRenderer(above, std::nullopt, image.pointSize(), image, &m_caches)
                 .paint(painter);
     } else {
         paintScene(painter, shown, shrunk, stretched);
         painter.scale(m_zoom, m_zoom);
     }
-    SelectionOverlay::paint(painter, m_store);
+    SelectionOutlinePainter::paint(painter, m_store);
 }
 
 void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotations,
@@ -244,7 +244,7 @@ void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotati
         painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
     }
-    AnnotationsCanvas(annotations, std::nullopt, points, image, &m_caches).paint(painter);
+    AnnotationRenderer(annotations, std::nullopt, points, image, &m_caches).paint(painter);
     painter.restore();
 }
 

@@ -19,7 +19,7 @@ namespace snapkin {
 
 // What the annotation renderer keeps between paints of one view: decoded placed images, small
 // costly pictures (emoji, lens shadows), pictures of curved marks at the device's scale, the
-// pieces of long pen strokes, and obscured regions. Each view owns one and hands it to every AnnotationsCanvas it paints with;
+// pieces of long pen strokes, and obscured regions. Each view owns one and hands it to every AnnotationRenderer it paints with;
 // a flatten (on any thread) paints without one, so it never shares what a view keeps.
 //
 // Not thread-safe: one owner, one thread. Every table is bounded by memory.

@@ -1,6 +1,6 @@
 #include "editor/FramedCanvas.h"
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/CanvasDamage.h"
 #include "canvas/CanvasView.h"
 #include "canvas/RenderCaches.h"
@@ -251,7 +251,7 @@ void FramedCanvas::paintOverflow(QPainter& painter, const QRegion& area)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setTransform(m_toWidget);
     painter.translate(m_composition.layout.imageRect.topLeft());
-    AnnotationsCanvas(m_annotations, std::nullopt, m_composition.image.pointSize(),
+    AnnotationRenderer(m_annotations, std::nullopt, m_composition.image.pointSize(),
                       m_composition.image, m_caches.get())
         .paint(painter);
     painter.restore();

@@ -1,6 +1,6 @@
 #include "output/FlattenService.h"
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
 #include "model/FrameLayout.h"
@@ -167,7 +167,7 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
         // clips the content to its rounded outline; without a frame, the image is the picture.
         if (!framed) painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
         drawBaseImage(painter, input.image, imageSize);
-        AnnotationsCanvas(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
+        AnnotationRenderer(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
     };
 
     bool ok = true;

@@ -1,5 +1,5 @@
 #include "canvas/CanvasDamage.h"
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST(CanvasDamage, AMovedMarkTouchesItsOldAndNewPlaceAndTheLensesShowingThem)
     under.p2 = {150, 50};
     const auto withLens = CanvasDamage::between({rect, lens}, {under, lens});
     ASSERT_TRUE(withLens);
-    EXPECT_TRUE(withLens->contains(AnnotationsCanvas::drawnBounds(lens)));
+    EXPECT_TRUE(withLens->contains(AnnotationRenderer::drawnBounds(lens)));
 
     EXPECT_EQ(CanvasDamage::between({rect, far}, {rect, far}), QRectF());
 }

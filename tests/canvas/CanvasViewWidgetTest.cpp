@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 
 #include <QPainter>
 

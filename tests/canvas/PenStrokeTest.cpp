@@ -1,5 +1,5 @@
 // Long pen strokes are drawn in simplified pieces that a view keeps; they look as one path does.
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/PenStroke.h"
 #include "canvas/RenderCaches.h"
 #include "platform/BaseImage.h"
@@ -174,7 +174,7 @@ TEST(PenStroke, APaintOfPartOfTheCanvasDrawsAllOfTheStrokeThere)
     const QSize size(600, 400);
     const Annotation a = pen(scribble(8'000, QSizeF(size)));
     const platform::BaseImage image(blank(size));
-    const QImage whole = AnnotationsCanvas::render(image, {a}, 1.0);
+    const QImage whole = AnnotationRenderer::render(image, {a}, 1.0);
     QImage part = blank(size);
     const QRect area(200, 150, 90, 60);
     {
@@ -182,7 +182,7 @@ TEST(PenStroke, APaintOfPartOfTheCanvasDrawsAllOfTheStrokeThere)
         p.setRenderHint(QPainter::Antialiasing);
         p.setClipRect(area);
         RenderCaches caches;
-        AnnotationsCanvas({a}, std::nullopt, QSizeF(size), image, &caches).paint(p);
+        AnnotationRenderer({a}, std::nullopt, QSizeF(size), image, &caches).paint(p);
     }
     int strokePixels = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {

@@ -1,6 +1,6 @@
 #include "editor/crop/CropView.h"
 
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "editor/EditorZoom.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
@@ -55,7 +55,7 @@ const QImage& CropView::picture(QSize deviceSize, qreal dpr)
         const QRectF target(0, 0, size.width(), size.height());
         painter.scale(deviceSize.width() / size.width(), deviceSize.height() / size.height());
         painter.drawImage(target, image.image());
-        AnnotationsCanvas(m_store.annotations(), std::nullopt, size, image).paint(painter);
+        AnnotationRenderer(m_store.annotations(), std::nullopt, size, image).paint(painter);
     }
     picture.setDevicePixelRatio(dpr);
     m_picture = {image.serial(), deviceSize, false, std::move(picture)};

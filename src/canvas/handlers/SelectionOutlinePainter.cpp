@@ -1,4 +1,4 @@
-#include "canvas/handlers/SelectionOverlay.h"
+#include "canvas/handlers/SelectionOutlinePainter.h"
 
 #include "canvas/handlers/SelectionHandles.h"
 #include "model/AnnotationStore.h"
@@ -10,7 +10,7 @@
 
 namespace snapkin {
 
-void SelectionOverlay::paint(QPainter& painter, const AnnotationStore& store)
+void SelectionOutlinePainter::paint(QPainter& painter, const AnnotationStore& store)
 {
     if (store.tool() != Tool::select) return;
     const std::optional<Annotation> selected = store.selected();

@@ -1,4 +1,4 @@
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/ImageEffects.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ BaseImage flatImage(QRgb colour = qRgb(255, 255, 255), QSize size = {200, 200})
 
 QImage render(const QList<Annotation>& list, const BaseImage& image = flatImage(), double scale = 1)
 {
-    return AnnotationsCanvas::render(image, list, scale);
+    return AnnotationRenderer::render(image, list, scale);
 }
 
 Annotation make(AnnotationKind kind, QPointF p1, QPointF p2)
@@ -71,17 +71,17 @@ QByteArray pngOf(QRgb colour)
 
 } // namespace
 
-TEST(AnnotationsCanvasLayering, EmptyListLeavesTheCanvasTransparent)
+TEST(AnnotationRendererLayering, EmptyListLeavesTheCanvasTransparent)
 {
     QImage canvas(50, 50, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
-    AnnotationsCanvas({}, std::nullopt, {50, 50}, flatImage()).paint(painter);
+    AnnotationRenderer({}, std::nullopt, {50, 50}, flatImage()).paint(painter);
     painter.end();
     EXPECT_EQ(countPixels(canvas, canvas.rect(), [](QRgb p) { return p != 0; }), 0);
 }
 
-TEST(AnnotationsCanvasKinds, ShapesDrawWhereTheirGeometrySays)
+TEST(AnnotationRendererKinds, ShapesDrawWhereTheirGeometrySays)
 {
     Annotation rect = make(AnnotationKind::rectangle, {120, 20}, {20, 60}); // corners in any order
     rect.lineWidth = 4;
@@ -103,7 +103,7 @@ TEST(AnnotationsCanvasKinds, ShapesDrawWhereTheirGeometrySays)
     EXPECT_TRUE(pixelIs(out, {150, 190}, blue));
 }
 
-TEST(AnnotationsCanvasKinds, ArrowsAndStampsDraw)
+TEST(AnnotationRendererKinds, ArrowsAndStampsDraw)
 {
     Annotation arrow = make(AnnotationKind::arrow, {10, 30}, {180, 30});
     arrow.arrowHead = ArrowHeadStyle::filled;
@@ -120,7 +120,7 @@ TEST(AnnotationsCanvasKinds, ArrowsAndStampsDraw)
     EXPECT_GT(countPixels(out, {60, 115, 20, 30}, [](QRgb p) { return qRed(p) > 200 && qBlue(p) > 200; }), 20);
 }
 
-TEST(AnnotationsCanvasKinds, TextDrawsFromItsTopLeftCornerAndEmptyTextDrawsNothing)
+TEST(AnnotationRendererKinds, TextDrawsFromItsTopLeftCornerAndEmptyTextDrawsNothing)
 {
     Annotation text = make(AnnotationKind::text, {30, 40}, {0, 0});
     text.text = "HHHH\nHHHH";
@@ -136,13 +136,13 @@ TEST(AnnotationsCanvasKinds, TextDrawsFromItsTopLeftCornerAndEmptyTextDrawsNothi
     EXPECT_EQ(countPixels(render({text}), {0, 0, 200, 200}, dark), 0);
 }
 
-TEST(AnnotationsCanvasKinds, StickersAreColourEmojiSizedByTheirBox)
+TEST(AnnotationRendererKinds, StickersAreColourEmojiSizedByTheirBox)
 {
     ASSERT_TRUE(QFontDatabase::families().contains("Noto Color Emoji"));
     Annotation small = make(AnnotationKind::sticker, {0, 0}, {3, 40});
-    EXPECT_EQ(AnnotationsCanvas::stickerFontSize(small), 8);
-    EXPECT_EQ(AnnotationsCanvas::stickerFontSize(make(AnnotationKind::sticker, {0, 0}, {60, 200})), 60);
-    EXPECT_EQ(AnnotationsCanvas::stickerText(small), QString::fromUcs4(U"\U0001F642"));
+    EXPECT_EQ(AnnotationRenderer::stickerFontSize(small), 8);
+    EXPECT_EQ(AnnotationRenderer::stickerFontSize(make(AnnotationKind::sticker, {0, 0}, {60, 200})), 60);
+    EXPECT_EQ(AnnotationRenderer::stickerText(small), QString::fromUcs4(U"\U0001F642"));
 
     // The smiling face is yellow: strongly coloured pixels around the box's centre.
     Annotation sticker = make(AnnotationKind::sticker, {50, 50}, {150, 150});
@@ -155,7 +155,7 @@ TEST(AnnotationsCanvasKinds, StickersAreColourEmojiSizedByTheirBox)
     EXPECT_GT(countPixels(big, {200, 200, 200, 200}, yellow), 10000);
 }
 
-TEST(AnnotationsCanvasKinds, HighlightMultipliesWithTheImage)
+TEST(AnnotationRendererKinds, HighlightMultipliesWithTheImage)
 {
     Annotation highlight = make(AnnotationKind::highlight, {10, 10}, {100, 100});
     highlight.colorHex = "#FFFF00";
@@ -167,7 +167,7 @@ TEST(AnnotationsCanvasKinds, HighlightMultipliesWithTheImage)
     EXPECT_TRUE(pixelIs(render({highlight}, flatImage(qRgb(200, 100, 50))), {50, 50}, qRgb(200, 100, 25)));
 }
 
-TEST(AnnotationsCanvasKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
+TEST(AnnotationRendererKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
 {
     Annotation a = make(AnnotationKind::imageOverlay, {10, 10}, {60, 60});
     a.imageData = pngOf(qRgb(0, 200, 0));
@@ -182,12 +182,12 @@ TEST(AnnotationsCanvasKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
     EXPECT_TRUE(pixelIs(out, {125, 35}, qRgb(0, 200, 0)));
     EXPECT_TRUE(pixelIs(out, {35, 125}, qRgb(38, 38, 38), 4)); // grey at 0.3 over black
     RenderCaches caches;
-    for (const Annotation& each : {a, b, broken, a}) AnnotationsCanvas::overlayImage(each, &caches);
+    for (const Annotation& each : {a, b, broken, a}) AnnotationRenderer::overlayImage(each, &caches);
     EXPECT_EQ(caches.overlays().count(), 2); // the broken one is not kept
-    EXPECT_FALSE(AnnotationsCanvas::overlayImage(make(AnnotationKind::imageOverlay, {}, {}), &caches));
+    EXPECT_FALSE(AnnotationRenderer::overlayImage(make(AnnotationKind::imageOverlay, {}, {}), &caches));
 }
 
-TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsBlack)
+TEST(AnnotationRendererObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsBlack)
 {
     Annotation solid = make(AnnotationKind::pixelate, {10, 10}, {60, 60});
     solid.obscure = ObscureStyle::solid;
@@ -197,7 +197,7 @@ TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsB
     QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
-    AnnotationsCanvas({solid, stripes, pixelate}, std::nullopt, {200, 200}, BaseImage()).paint(painter);
+    AnnotationRenderer({solid, stripes, pixelate}, std::nullopt, {200, 200}, BaseImage()).paint(painter);
     painter.end();
     EXPECT_TRUE(pixelIs(canvas, {30, 30}, black));
     EXPECT_TRUE(pixelIs(canvas, {30, 150}, black));
@@ -213,7 +213,7 @@ TEST(AnnotationsCanvasObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsB
     EXPECT_TRUE(pixelIs(canvas, {195, 50}, white));
 }
 
-TEST(AnnotationsCanvasObscure, BlurChangesItsRegionOnly)
+TEST(AnnotationRendererObscure, BlurChangesItsRegionOnly)
 {
     QImage stripes(200, 200, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 200; ++y)
@@ -230,7 +230,7 @@ TEST(AnnotationsCanvasObscure, BlurChangesItsRegionOnly)
     EXPECT_EQ(out.pixel(160, 100), stripes.pixel(160, 100));
 }
 
-TEST(AnnotationsCanvasObscure, BoxPastTheImageEdgeIsObscuredAllOver)
+TEST(AnnotationRendererObscure, BoxPastTheImageEdgeIsObscuredAllOver)
 {
     // A red image, 100 points wide, drawn on a wider white canvas; the box reaches 40 points
     // past its right edge, as an editor or a framed export draws it over the padding.
@@ -241,7 +241,7 @@ TEST(AnnotationsCanvasObscure, BoxPastTheImageEdgeIsObscuredAllOver)
         QImage canvas(200, 100, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        AnnotationsCanvas({box}, std::nullopt, {100, 100}, image).paint(painter);
+        AnnotationRenderer({box}, std::nullopt, {100, 100}, image).paint(painter);
         painter.end();
         for (QPoint p : {QPoint(70, 50), QPoint(110, 30), QPoint(138, 78)})
             EXPECT_GT(qRed(canvas.pixel(p)), 150 + 3 * qGreen(canvas.pixel(p)) / 4)
@@ -250,20 +250,20 @@ TEST(AnnotationsCanvasObscure, BoxPastTheImageEdgeIsObscuredAllOver)
     }
 }
 
-TEST(AnnotationsCanvasLayering, EditedAnnotationIsLeftOut)
+TEST(AnnotationRendererLayering, EditedAnnotationIsLeftOut)
 {
     Annotation a = make(AnnotationKind::rectangle, {10, 10}, {50, 50});
     a.filled = true;
     QImage canvas(100, 100, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
-    AnnotationsCanvas({a}, a.id, {100, 100}, flatImage()).paint(painter);
+    AnnotationRenderer({a}, a.id, {100, 100}, flatImage()).paint(painter);
     painter.end();
     EXPECT_TRUE(pixelIs(canvas, {30, 30}, white));
     EXPECT_TRUE(pixelIs(render({a}), {30, 30}, blue));
 }
 
-TEST(AnnotationsCanvasSpotlight, AllSpotlightsDimOnceAtTheHighestDimBeneathEverything)
+TEST(AnnotationRendererSpotlight, AllSpotlightsDimOnceAtTheHighestDimBeneathEverything)
 {
     Annotation s1 = make(AnnotationKind::spotlight, {10, 10}, {60, 60});
     s1.spotDim = 0.5;
@@ -279,7 +279,7 @@ TEST(AnnotationsCanvasSpotlight, AllSpotlightsDimOnceAtTheHighestDimBeneathEvery
     EXPECT_TRUE(pixelIs(out, {170, 170}, blue));
 }
 
-TEST(AnnotationsCanvasSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOutside)
+TEST(AnnotationRendererSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOutside)
 {
     Annotation s1 = make(AnnotationKind::spotlight, {10, 10}, {110, 110});
     s1.spotEllipse = false;
@@ -297,37 +297,37 @@ TEST(AnnotationsCanvasSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOut
     QPainter painter(&canvas);
     Annotation edge = make(AnnotationKind::spotlight, {150, 50}, {250, 150});
     edge.spotEllipse = false;
-    AnnotationsCanvas({edge}, std::nullopt, {200, 200}, flatImage()).paint(painter);
+    AnnotationRenderer({edge}, std::nullopt, {200, 200}, flatImage()).paint(painter);
     painter.end();
     EXPECT_TRUE(pixelIs(canvas, {175, 100}, white));
     EXPECT_TRUE(pixelIs(canvas, {225, 100}, qRgb(128, 128, 128), 2));
     EXPECT_TRUE(pixelIs(canvas, {225, 250}, white)); // outside the image and every hole
     // No dimming for a zero image size.
-    EXPECT_TRUE(AnnotationsCanvas({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
+    EXPECT_TRUE(AnnotationRenderer({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
 }
 
-TEST(AnnotationsCanvasMagnifier, LensGeometry)
+TEST(AnnotationRendererMagnifier, LensGeometry)
 {
     Annotation m = make(AnnotationKind::magnifier, {0, 0}, {10, 10});
-    EXPECT_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 2);
+    EXPECT_EQ(AnnotationRenderer::magnifierBorderWidth(m), 2);
     m.p2 = {100, 300};
-    EXPECT_DOUBLE_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 3);
+    EXPECT_DOUBLE_EQ(AnnotationRenderer::magnifierBorderWidth(m), 3);
     m.p2 = {400, 400};
-    EXPECT_EQ(AnnotationsCanvas::magnifierBorderWidth(m), 6);
+    EXPECT_EQ(AnnotationRenderer::magnifierBorderWidth(m), 6);
     m.magnification = 0.5;
-    EXPECT_EQ(AnnotationsCanvas::magnifierZoom(m), 1);
+    EXPECT_EQ(AnnotationRenderer::magnifierZoom(m), 1);
     m.magnification = 20;
-    EXPECT_EQ(AnnotationsCanvas::magnifierZoom(m), 8);
+    EXPECT_EQ(AnnotationRenderer::magnifierZoom(m), 8);
     m.magnifierRound = false;
     m.p2 = {100, 200};
     // A rounded rectangle of radius 18: its corner point is outside, a point 18 in is inside.
-    const QPainterPath path = AnnotationsCanvas::magnifierPath(m);
+    const QPainterPath path = AnnotationRenderer::magnifierPath(m);
     EXPECT_FALSE(path.contains(QPointF(1, 1)));
     EXPECT_TRUE(path.contains(QPointF(18, 1.5)));
     EXPECT_TRUE(path.contains(QPointF(1.5, 18)));
 }
 
-TEST(AnnotationsCanvasMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
+TEST(AnnotationRendererMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
 {
     // A red square of 10 points at the centre of a round lens of 100 points, zoom 3.
     QImage base(200, 200, QImage::Format_ARGB32_Premultiplied);
@@ -353,17 +353,17 @@ TEST(AnnotationsCanvasMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
     // An obscure region placed after the lens is applied inside it.
     Annotation solid = make(AnnotationKind::pixelate, {90, 90}, {110, 110});
     solid.obscure = ObscureStyle::solid;
-    const AnnotationsCanvas canvas({under, lens, above, solid}, std::nullopt, {200, 200}, BaseImage(base));
+    const AnnotationRenderer canvas({under, lens, above, solid}, std::nullopt, {200, 200}, BaseImage(base));
     const QList<Annotation> contents = canvas.magnifierContents(1);
     ASSERT_EQ(contents.size(), 2);
     EXPECT_EQ(contents[0].id, under.id);
     EXPECT_EQ(contents[1].id, solid.id);
     EXPECT_TRUE(pixelIs(render({under, lens, above, solid}, BaseImage(base)), {125, 100}, black));
     // The annotation being edited is missing from the lens too.
-    EXPECT_EQ(AnnotationsCanvas({under, lens}, under.id, {200, 200}, BaseImage(base)).magnifierContents(1).size(), 0);
+    EXPECT_EQ(AnnotationRenderer({under, lens}, under.id, {200, 200}, BaseImage(base)).magnifierContents(1).size(), 0);
 }
 
-TEST(AnnotationsCanvasRender, ExportScalesEverythingByThePixelScale)
+TEST(AnnotationRendererRender, ExportScalesEverythingByThePixelScale)
 {
     Annotation a = make(AnnotationKind::rectangle, {20, 20}, {60, 60});
     a.filled = true;
@@ -373,11 +373,11 @@ TEST(AnnotationsCanvasRender, ExportScalesEverythingByThePixelScale)
     EXPECT_TRUE(pixelIs(out, {41, 41}, white)); // the rounded corner, 12 pixels at this scale
     EXPECT_TRUE(pixelIs(out, {118, 99}, blue));
     EXPECT_TRUE(pixelIs(out, {125, 50}, white));
-    EXPECT_TRUE(AnnotationsCanvas::render(BaseImage(), {a}, 1).isNull());
-    EXPECT_TRUE(AnnotationsCanvas::render(flatImage(), {a}, 1e9).isNull());
+    EXPECT_TRUE(AnnotationRenderer::render(BaseImage(), {a}, 1).isNull());
+    EXPECT_TRUE(AnnotationRenderer::render(flatImage(), {a}, 1e9).isNull());
 }
 
-TEST(AnnotationsCanvasHostile, AbsurdNumbersDrawInBoundedTime)
+TEST(AnnotationRendererHostile, AbsurdNumbersDrawInBoundedTime)
 {
     Annotation text = make(AnnotationKind::text, {10, 10}, {0, 0});
     text.text = "X";
@@ -410,7 +410,7 @@ QImage paintOnce(RenderCaches& caches, const QList<Annotation>& list, bool cache
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
     painter.setTransform(transform);
-    AnnotationsCanvas c(list, std::nullopt, {200, 200}, flatImage(), &caches);
+    AnnotationRenderer c(list, std::nullopt, {200, 200}, flatImage(), &caches);
     c.setRasterCacheEnabled(cached);
     c.paint(painter);
     return canvas;
@@ -430,7 +430,7 @@ int maxDifference(const QImage& a, const QImage& b)
 
 } // namespace
 
-TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChanges)
+TEST(AnnotationRendererRasterCache, CachedPicturesMatchDirectDrawingAndFollowChanges)
 {
     RenderCaches caches;
     const auto paintOnce = [&](const QList<Annotation>& list, bool cached, QTransform t = {}) {
@@ -479,7 +479,7 @@ TEST(AnnotationsCanvasRasterCache, CachedPicturesMatchDirectDrawingAndFollowChan
     }
 }
 
-TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
+TEST(AnnotationRendererRasterCache, LensPictureFollowsWhatItShows)
 {
     RenderCaches caches;
     Annotation lens = make(AnnotationKind::magnifier, {50, 50}, {150, 150});
@@ -490,7 +490,7 @@ TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
         QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        AnnotationsCanvas(list, std::nullopt, {200, 200}, image, &caches).paint(painter);
+        AnnotationRenderer(list, std::nullopt, {200, 200}, image, &caches).paint(painter);
         return canvas;
     };
     const BaseImage plain = flatImage();
@@ -511,7 +511,7 @@ TEST(AnnotationsCanvasRasterCache, LensPictureFollowsWhatItShows)
     EXPECT_TRUE(pixelIs(withFar, {100, 100}, white));
 }
 
-TEST(AnnotationsCanvasRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolution)
+TEST(AnnotationRendererRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolution)
 {
     RenderCaches caches;
     Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
@@ -523,7 +523,7 @@ TEST(AnnotationsCanvasRasterCache, HighDensityDevicesGetPicturesAtTheirOwnResolu
         canvas.setDevicePixelRatio(2);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        AnnotationsCanvas c({pen, ellipse}, std::nullopt, {200, 200}, flatImage(), &caches);
+        AnnotationRenderer c({pen, ellipse}, std::nullopt, {200, 200}, flatImage(), &caches);
         c.setRasterCacheEnabled(cached);
         c.paint(painter);
         return canvas;

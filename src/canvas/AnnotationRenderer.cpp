@@ -1,4 +1,4 @@
-#include "canvas/AnnotationsCanvas.h"
+#include "canvas/AnnotationRenderer.h"
 
 #include "canvas/ArrowPaths.h"
 #include "canvas/ImageEffects.h"
@@ -33,14 +33,14 @@ double clamp01(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0
 double boundedFontSize(double size)
 {
     if (!std::isfinite(size)) return 1;
-    return std::clamp(size, 1.0, AnnotationsCanvas::maxFontSize);
+    return std::clamp(size, 1.0, AnnotationRenderer::maxFontSize);
 }
 
 // Text centred on a point (stamp glyphs and labels).
 void drawCentredText(QPainter& painter, const QString& text, QFont font, double size,
                      QPointF centre, const QColor& color)
 {
-    AnnotationsCanvas::setFontSize(font, size, painter);
+    AnnotationRenderer::setFontSize(font, size, painter);
     painter.setFont(font);
     painter.setPen(color);
     painter.drawText(QRectF(centre, QSizeF(0, 0)), Qt::AlignCenter | Qt::TextDontClip, text);
@@ -79,7 +79,7 @@ void drawText(QPainter& painter, const Annotation& a, const QColor& color)
     // Shown verbatim; an empty text is a space, so nothing visible is drawn.
     const QString content = a.text.isEmpty() ? QStringLiteral(" ") : a.text;
     QFont font = a.fontName.isEmpty() ? QGuiApplication::font() : QFont(a.fontName);
-    AnnotationsCanvas::setFontSize(font, boundedFontSize(a.fontSize), painter);
+    AnnotationRenderer::setFontSize(font, boundedFontSize(a.fontSize), painter);
     font.setWeight(a.bold ? QFont::Bold : QFont::Normal);
     font.setItalic(a.italic);
     painter.setFont(font);
@@ -115,8 +115,8 @@ QImage cachedPicture(RenderCaches* caches, const RenderCaches::PictureKey& key,
 
 void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
 {
-    const double size = AnnotationsCanvas::stickerFontSize(a);
-    const QString text = AnnotationsCanvas::stickerText(a);
+    const double size = AnnotationRenderer::stickerFontSize(a);
+    const QString text = AnnotationRenderer::stickerText(a);
     // Colour emoji are bitmaps: each is drawn once into a picture at the device's size (at most
     // 256 pixels, beyond which the font has no finer detail) and that picture is reused.
     constexpr int kMaxEmojiPixels = 256;
@@ -130,7 +130,7 @@ void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
                          | QPainter::SmoothPixmapTransform);
         QFont font(kEmojiFamily);
-        AnnotationsCanvas::setFontSize(font, pixels, p);
+        AnnotationRenderer::setFontSize(font, pixels, p);
         p.setFont(font);
         p.setPen(QGuiApplication::palette().color(QPalette::WindowText));
         p.drawText(QRectF(0, 0, side, side), Qt::AlignCenter | Qt::TextDontClip, text);
@@ -197,7 +197,7 @@ constexpr double kRasterCacheMaxPixels = 1'500'000;
 
 } // namespace
 
-AnnotationsCanvas::AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
+AnnotationRenderer::AnnotationRenderer(QList<Annotation> annotations, std::optional<QUuid> editingID,
                                      QSizeF imageSize, platform::BaseImage source,
                                      RenderCaches* caches)
     : m_annotations(std::move(annotations))
@@ -208,7 +208,7 @@ AnnotationsCanvas::AnnotationsCanvas(QList<Annotation> annotations, std::optiona
 {
 }
 
-void AnnotationsCanvas::paint(QPainter& painter) const
+void AnnotationRenderer::paint(QPainter& painter) const
 {
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform
@@ -242,7 +242,7 @@ void AnnotationsCanvas::paint(QPainter& painter) const
     painter.restore();
 }
 
-QImage AnnotationsCanvas::render(const platform::BaseImage& image,
+QImage AnnotationRenderer::render(const platform::BaseImage& image,
                                  const QList<Annotation>& annotations, double pixelScale)
 {
     if (image.isNull() || !(pixelScale > 0) || !std::isfinite(pixelScale)) return {};
@@ -258,12 +258,12 @@ QImage AnnotationsCanvas::render(const platform::BaseImage& image,
     painter.scale(pixelScale, pixelScale);
     painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
     // Drawn once, without caches: nothing to reuse, and safe on any thread.
-    AnnotationsCanvas(annotations, std::nullopt, points, image).paint(painter);
+    AnnotationRenderer(annotations, std::nullopt, points, image).paint(painter);
     painter.end();
     return out;
 }
 
-void AnnotationsCanvas::setFontSize(QFont& font, double size, const QPainter& painter)
+void AnnotationRenderer::setFontSize(QFont& font, double size, const QPainter& painter)
 {
     // Fonts are sized in points of the device; convert so `size` is in painter units.
     const QPaintDevice* device = painter.device();
@@ -271,7 +271,7 @@ void AnnotationsCanvas::setFontSize(QFont& font, double size, const QPainter& pa
     font.setPointSizeF(std::max(size, 0.1) * 72.0 / dpi);
 }
 
-QRectF AnnotationsCanvas::drawnBounds(const Annotation& a)
+QRectF AnnotationRenderer::drawnBounds(const Annotation& a)
 {
     const double w = boundedLineWidth(a.lineWidth);
     // Arrow heads reach 3.6 line widths across and round caps half a width; 20 covers the
@@ -317,7 +317,7 @@ QRectF AnnotationsCanvas::drawnBounds(const Annotation& a)
     }
 }
 
-void AnnotationsCanvas::drawIfVisible(QPainter& painter, const Annotation& a,
+void AnnotationRenderer::drawIfVisible(QPainter& painter, const Annotation& a,
                                       const QRectF& visible) const
 {
     const QRectF bounds = drawnBounds(a);
@@ -325,7 +325,7 @@ void AnnotationsCanvas::drawIfVisible(QPainter& painter, const Annotation& a,
     if (!drawFromRasterCache(painter, a, bounds)) drawAnnotation(painter, a);
 }
 
-bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation& a,
+bool AnnotationRenderer::drawFromRasterCache(QPainter& painter, const Annotation& a,
                                             const QRectF& bounds) const
 {
     // Curved marks whose drawing costs far more than copying their pixels, and which draw with
@@ -344,7 +344,7 @@ bool AnnotationsCanvas::drawFromRasterCache(QPainter& painter, const Annotation&
                                   [&](QPainter& p) { drawAnnotation(p, a); });
 }
 
-bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter,
+bool AnnotationRenderer::drawThroughRasterCache(QPainter& painter,
                                                const RenderCaches::RasterSource& source,
                                                const QRectF& bounds,
                                                const std::function<void(QPainter&)>& draw) const
@@ -405,7 +405,7 @@ bool AnnotationsCanvas::drawThroughRasterCache(QPainter& painter,
     return true;
 }
 
-void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) const
+void AnnotationRenderer::drawAnnotation(QPainter& painter, const Annotation& a) const
 {
     const QColor color = Color::fromHex(a.colorHex);
     const QRectF box = a.box();
@@ -479,7 +479,7 @@ void AnnotationsCanvas::drawAnnotation(QPainter& painter, const Annotation& a) c
     }
 }
 
-void AnnotationsCanvas::drawObscure(QPainter& painter, const Annotation& a) const
+void AnnotationRenderer::drawObscure(QPainter& painter, const Annotation& a) const
 {
     const QRectF box = a.box();
     switch (a.obscure) {
@@ -507,7 +507,7 @@ void AnnotationsCanvas::drawObscure(QPainter& painter, const Annotation& a) cons
     painter.restore();
 }
 
-void AnnotationsCanvas::drawStripes(QPainter& painter, const QRectF& rect)
+void AnnotationRenderer::drawStripes(QPainter& painter, const QRectF& rect)
 {
     if (rect.isEmpty()) return;
     painter.save();
@@ -538,18 +538,18 @@ void AnnotationsCanvas::drawStripes(QPainter& painter, const QRectF& rect)
     painter.restore();
 }
 
-double AnnotationsCanvas::stickerFontSize(const Annotation& sticker)
+double AnnotationRenderer::stickerFontSize(const Annotation& sticker)
 {
     const QRectF box = sticker.box();
     return std::clamp(std::min(box.width(), box.height()), 8.0, maxFontSize);
 }
 
-QString AnnotationsCanvas::stickerText(const Annotation& sticker)
+QString AnnotationRenderer::stickerText(const Annotation& sticker)
 {
     return sticker.text.isEmpty() ? QString::fromUcs4(U"\U0001F642") : sticker.text;
 }
 
-std::optional<QImage> AnnotationsCanvas::overlayImage(const Annotation& a, RenderCaches* caches)
+std::optional<QImage> AnnotationRenderer::overlayImage(const Annotation& a, RenderCaches* caches)
 {
     if (!a.imageData) return std::nullopt;
     const RenderCaches::OverlayKey key{a.id, a.imageData->size()};
@@ -568,7 +568,7 @@ std::optional<QImage> AnnotationsCanvas::overlayImage(const Annotation& a, Rende
 
 // ---- Spotlights ----
 
-QPainterPath AnnotationsCanvas::spotlightPath() const
+QPainterPath AnnotationRenderer::spotlightPath() const
 {
     QPainterPath path;
     if (m_imageSize.width() == 0 && m_imageSize.height() == 0) return path;
@@ -586,7 +586,7 @@ QPainterPath AnnotationsCanvas::spotlightPath() const
     return path;
 }
 
-double AnnotationsCanvas::spotlightDim() const
+double AnnotationRenderer::spotlightDim() const
 {
     double dim = 0;
     for (const Annotation& a : m_annotations)
@@ -594,7 +594,7 @@ double AnnotationsCanvas::spotlightDim() const
     return dim;
 }
 
-void AnnotationsCanvas::drawSpotlights(QPainter& painter) const
+void AnnotationRenderer::drawSpotlights(QPainter& painter) const
 {
     const QPainterPath path = spotlightPath();
     if (path.isEmpty()) return;
@@ -604,7 +604,7 @@ void AnnotationsCanvas::drawSpotlights(QPainter& painter) const
 
 // ---- Magnifier ----
 
-QList<qsizetype> AnnotationsCanvas::magnifierContentIndices(qsizetype index) const
+QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) const
 {
     QList<qsizetype> below;
     QList<qsizetype> obscuresAbove;
@@ -622,14 +622,14 @@ QList<qsizetype> AnnotationsCanvas::magnifierContentIndices(qsizetype index) con
     return below + obscuresAbove;
 }
 
-QList<Annotation> AnnotationsCanvas::magnifierContents(qsizetype index) const
+QList<Annotation> AnnotationRenderer::magnifierContents(qsizetype index) const
 {
     QList<Annotation> out;
     for (qsizetype i : magnifierContentIndices(index)) out.append(m_annotations[i]);
     return out;
 }
 
-QRectF AnnotationsCanvas::lensSourceRect(const Annotation& magnifier)
+QRectF AnnotationRenderer::lensSourceRect(const Annotation& magnifier)
 {
     // The region of the image the lens shows, with a point of margin for smoothing.
     const QRectF box = magnifier.box();
@@ -640,24 +640,24 @@ QRectF AnnotationsCanvas::lensSourceRect(const Annotation& magnifier)
         .adjusted(-1, -1, 1, 1);
 }
 
-QPainterPath AnnotationsCanvas::magnifierPath(const Annotation& magnifier)
+QPainterPath AnnotationRenderer::magnifierPath(const Annotation& magnifier)
 {
     return lensOutline(magnifier.box(), magnifier.magnifierRound);
 }
 
-double AnnotationsCanvas::magnifierZoom(const Annotation& magnifier)
+double AnnotationRenderer::magnifierZoom(const Annotation& magnifier)
 {
     if (std::isnan(magnifier.magnification)) return 1;
     return std::clamp(magnifier.magnification, 1.0, 8.0);
 }
 
-double AnnotationsCanvas::magnifierBorderWidth(const Annotation& magnifier)
+double AnnotationRenderer::magnifierBorderWidth(const Annotation& magnifier)
 {
     const QRectF box = magnifier.box();
     return std::clamp(std::min(box.width(), box.height()) * 0.03, 2.0, 6.0);
 }
 
-void AnnotationsCanvas::drawMagnifier(QPainter& painter, const Annotation& magnifier,
+void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magnifier,
                                       const QList<qsizetype>& contents) const
 {
     const QRectF box = magnifier.box();

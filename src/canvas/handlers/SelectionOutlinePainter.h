@@ -8,7 +8,7 @@ class AnnotationStore;
 
 // Draws the selection over the annotations: a dashed outline around the selected annotation
 // and its handles. Only while the select tool is active.
-struct SelectionOverlay {
+struct SelectionOutlinePainter {
     // `painter` maps image points to its device.
     static void paint(QPainter& painter, const AnnotationStore& store);
 

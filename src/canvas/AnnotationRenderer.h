@@ -25,20 +25,20 @@ namespace snapkin {
 // `painter.scale(pixelScale, pixelScale)` for an export at the image's pixel scale). Draw the
 // base image first: highlights multiply with what lies beneath them.
 //
-//     AnnotationsCanvas(store.annotations(), editingId, image.pointSize(), image).paint(painter);
+//     AnnotationRenderer(store.annotations(), editingId, image.pointSize(), image).paint(painter);
 //
 // What it keeps between paints lives in the RenderCaches it is given (a view's own); without
 // one it keeps nothing, so it may paint on any thread at once with any other.
 //
 // Layering: all spotlights make one dimming layer beneath everything else; then the annotations
 // in list order, each magnifier as a lens showing the image and the annotations below it.
-class AnnotationsCanvas {
+class AnnotationRenderer {
 public:
     // `editingID` names the annotation whose text is edited in place; it is not drawn.
     // `imageSize` is the base image's size in points (the dimming layer covers exactly this);
     // `source` is what obscure regions and magnifiers sample (a null image is allowed).
     // `caches`, when given, must outlive this object and be used by one thread only.
-    AnnotationsCanvas(QList<Annotation> annotations, std::optional<QUuid> editingID,
+    AnnotationRenderer(QList<Annotation> annotations, std::optional<QUuid> editingID,
                       QSizeF imageSize, platform::BaseImage source,
                       RenderCaches* caches = nullptr);
 
