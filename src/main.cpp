@@ -1,25 +1,13 @@
 #include "SnapkinVersion.h"
-#include "app/AppDelegate.h"
-#include "app/AppPresence.h"
-#include "app/InformationWindows.h"
-#include "app/MenuActions.h"
-#include "editor/CollageService.h"
-#include "editor/options/EditorOptions.h"
-#include "platform/ClipboardOffer.h"
-#include "platform/ImagePrefetch.h"
+#include "app/Application.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
-#include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
-#include "platform/TerminationSignal.h"
 #include "settings/Language.h"
-#include "settings/PreferencesWindow.h"
-#include "settings/SettingsHooks.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -106,62 +94,11 @@ int main(int argc, char** argv)
         break;
     }
 
-    // What earlier runs left in the private folder goes now: drag files stay after a logout or
-    // a crash ends a run before it removes them. Only a start that runs as the one instance
-    // cleans (one that could not tell whether another runs leaves the files be), so no file a
-    // drop target of a running Snapkin may still read is taken away.
-    if (role == Role::primary || role == Role::refused) snapkin::platform::PrivateFolder::cleanUp();
-
-    // The pictures to open are decoded on worker threads while the rest of the application
-    // starts (document packages are folders, read when opened).
-    for (const QString& file : files) {
-        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
-    }
-
-    // The application lives on in the tray, and for its global shortcuts, with no window open.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
-    snapkin::installEditorOptions();
-    // Welcome, What's New, About and the newsletter: their start-up steps and menu items.
-    snapkin::installInformationWindows();
-
-    // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
-    // an image without asking the owner when it opens.
-    snapkin::platform::ClipboardOffer::shared();
-
-    snapkin::AppDelegate delegate;
-    // The settings window, for the "Settings…" items; it asks the shell about the tray.
-    snapkin::MenuActions::shared().setHandler(snapkin::MenuActions::Handler::settings,
-                                              [](const QImage*) {
-                                                  snapkin::PreferencesWindow::showShared();
-                                                  return true;
-                                              });
-    // The menus' "New Collage" commands.
-    for (const auto& [handler, layout] :
-         {std::pair{snapkin::MenuActions::Handler::collageSideBySide,
-                    snapkin::CollageLayout::sideBySide},
-          std::pair{snapkin::MenuActions::Handler::collageStacked,
-                    snapkin::CollageLayout::stacked}}) {
-        snapkin::MenuActions::shared().setHandler(handler, [layout](const QImage*) {
-            snapkin::CollageService::createFromPanel(
-                layout, snapkin::MenuActions::shared().keyEditorWindow());
-            return true;
-        });
-    }
-    snapkin::setSettingsHooks({[&delegate] { delegate.updateTray(); },
-                               &snapkin::AppPresence::trayAvailable,
-                               [] { snapkin::MenuActions::shared().startWindow(); }});
-    QObject::connect(&instance, &snapkin::platform::SingleInstance::reopenRequested, &delegate,
-                     &snapkin::AppDelegate::reopen);
-    QObject::connect(&instance, &snapkin::platform::SingleInstance::filesRequested, &delegate,
-                     &snapkin::AppDelegate::openFiles);
-    // A logout (or `kill`) sends SIGTERM: quit as Quit does, asking about unsaved editors and
-    // removing the drag files, rather than ending where it stands.
-    snapkin::platform::TerminationSignal termination;
-    QObject::connect(&termination, &snapkin::platform::TerminationSignal::terminationRequested,
-                     &delegate, [] { snapkin::AppDelegate::requestQuit(); });
-    delegate.setLaunchFiles(files);
-    delegate.start();
+    // Only a start that runs as the one instance cleans the private folder (one that could not
+    // tell whether another runs leaves the files be).
+    snapkin::Application application(
+        instance, {.files = files,
+                   .cleanPrivateFolder = role == Role::primary || role == Role::refused});
+    application.start();
     return app.exec();
 }

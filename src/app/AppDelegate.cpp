@@ -24,6 +24,9 @@
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
+#include "settings/NewsletterPrompt.h"
+#include "settings/OnboardingController.h"
+#include "settings/WhatsNewWindow.h"
 #include "text/TextServices.h"
 
 #include <QApplication>
@@ -31,6 +34,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSet>
 #include <QSessionManager>
 #include <QTimer>
@@ -45,12 +49,6 @@ namespace snapkin {
 namespace {
 
 AppDelegate* theDelegate = nullptr;
-
-std::array<std::function<void()>, AppDelegate::stepCount>& installedSteps()
-{
-    static std::array<std::function<void()>, AppDelegate::stepCount> steps;
-    return steps;
-}
 
 std::size_t index(AppDelegate::Step step)
 {
@@ -113,6 +111,38 @@ void tellHeldWriteFailures()
         showWriteFailure(title, reason, nullptr);
 }
 
+bool isEditorWindow(QWindow* window)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowHandle() == window)
+            return EditorWindowController::shared().page(widget) != nullptr;
+    return false;
+}
+
+// The welcome window opens in an earlier start-up step than the first editor, which would
+// cover it and take the keyboard. It comes to the front now, and once more when the window
+// manager, which maps and focuses the editor a moment later, has given the editor the focus.
+void keepWelcomeInFront()
+{
+    QPointer<OnboardingWindow> welcome = OnboardingController::shared().window();
+    if (!welcome || !welcome->isVisible()) return;
+    const auto bringForward = [welcome] {
+        welcome->raise();
+        welcome->activateWindow();
+    };
+    bringForward();
+    auto* watch = new QObject(qApp);
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, watch,
+                     [watch, welcome, bringForward](QWindow* focused) {
+                         if (!welcome || !welcome->isVisible()) return watch->deleteLater();
+                         if (!isEditorWindow(focused)) return;
+                         bringForward();
+                         watch->deleteLater();
+                     });
+    // Only the editor's first focus at start-up: later the user chooses.
+    QTimer::singleShot(3000, watch, &QObject::deleteLater);
+}
+
 } // namespace
 
 const char* AppDelegate::stepName(Step step)
@@ -126,7 +156,8 @@ const char* AppDelegate::stepName(Step step)
     return names[index(step)];
 }
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent)
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent), m_storedAtLaunch(settings().storedValues())
 {
     theDelegate = this;
     standardSteps();
@@ -147,14 +178,13 @@ void AppDelegate::setStep(Step step, std::function<void()> work)
     m_steps[index(step)] = std::move(work);
 }
 
-void AppDelegate::installStep(Step step, std::function<void()> work)
+void AppDelegate::runStep(Step step)
 {
-    installedSteps()[index(step)] = std::move(work);
+    if (const auto& work = m_steps[index(step)]) work();
 }
 
 void AppDelegate::standardSteps()
 {
-    m_steps = installedSteps();
     // The quick-access panel's text copier, with the rest of the text services: "Copy Text
     // from Region", the editors' Copy Text and Selectable Text, and the copier's toasts.
     setStep(Step::quickAccessText,
@@ -162,50 +192,94 @@ void AppDelegate::standardSteps()
     // The history's recogniser: the text lines, then the payload of every code, one per line;
     // installing it starts recognising the entries that have no text yet, after pruning.
     setStep(Step::historyRecognizer, [] { installCaptureHistory(); });
+    setStep(Step::whatsNewFirstLaunch, [this] { whatsNewFirstLaunch(); });
     setStep(Step::hotKeyDefaults, [] { CaptureHotKey::registerDefaults(); });
-    setStep(Step::routerDefaults, [] {
-        PostCaptureRouter& router = PostCaptureRouter::shared();
-        router.registerDefaults();
-        PostCaptureRouting::install(&router);
-        ScreenshotWatching::install(&SystemScreenshotWatcher::shared());
-    });
+    setStep(Step::routerDefaults, [this] { routerDefaults(); });
     // The engine's defaults, and the editor's capture and open buttons.
     setStep(Step::engineDefaults, [] { CaptureService::registerAtStartUp(); });
+    setStep(Step::launchCounters, [this] { launchCounters(); });
     setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
-    setStep(Step::presence, [this] {
-        updateTray();
-        const auto settingsFailed = [](const QString& message) {
-            tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
-        };
-        connect(&settings(), &platform::Defaults::saveFailed, this, settingsFailed);
-        // A write of the steps before this one (launch counters, What's New) failed unheard.
-        if (const QString failure = settings().saveFailure(); !failure.isEmpty())
-            settingsFailed(failure);
-        connect(&CaptureHistory::shared(), &CaptureHistory::writeFailed, this,
-                [](const QString& message) {
-                    tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"),
-                                         message);
-                });
-        connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
-            if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
-        });
-    });
-    setStep(Step::appearance, [] {
-        const QString key = QString::fromLatin1(AppAppearance::appearanceKey);
-        AppAppearance::apply(settings().contains(key) ? settings().stringForKey(key)
-                                                      : QStringLiteral("system"));
-    });
+    setStep(Step::presence, [this] { presence(); });
+    setStep(Step::appearance, [this] { appearance(); });
     setStep(Step::hotKeys, [] { HotkeyService::shared().reload(); });
-    setStep(Step::screenshotWatcher, [] {
-        if (settings().boolForKey(QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
-            SystemScreenshotWatcher::shared().start();
+    setStep(Step::screenshotWatcher, [this] { screenshotWatcher(); });
+    setStep(Step::onboarding, [this] { onboarding(); });
+    setStep(Step::pruneHistory, [this] { pruneHistory(); });
+    setStep(Step::firstWindows, [this] { firstWindows(); });
+}
+
+void AppDelegate::whatsNewFirstLaunch()
+{
+    WhatsNewController::shared().pendingShow =
+        WhatsNewController::consumeFirstLaunch(settings(), m_storedAtLaunch);
+}
+
+void AppDelegate::launchCounters()
+{
+    NewsletterPrompt::registerLaunch();
+    ReviewPrompt::registerLaunch();
+}
+
+void AppDelegate::routerDefaults()
+{
+    PostCaptureRouter& router = PostCaptureRouter::shared();
+    router.registerDefaults();
+    PostCaptureRouting::install(&router);
+    ScreenshotWatching::install(&SystemScreenshotWatcher::shared());
+}
+
+void AppDelegate::presence()
+{
+    updateTray();
+    const auto settingsFailed = [](const QString& message) {
+        tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
+    };
+    connect(&settings(), &platform::Defaults::saveFailed, this, settingsFailed);
+    // A write of the steps before this one (launch counters, What's New) failed unheard.
+    if (const QString failure = settings().saveFailure(); !failure.isEmpty())
+        settingsFailed(failure);
+    connect(&CaptureHistory::shared(), &CaptureHistory::writeFailed, this,
+            [](const QString& message) {
+                tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"),
+                                     message);
+            });
+    connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
     });
-    setStep(Step::pruneHistory,
-            [] { CaptureHistory::shared().pruneExpired(QDateTime::currentDateTimeUtc()); });
-    setStep(Step::firstWindows, [this, extra = installedSteps()[index(Step::firstWindows)]] {
-        runFirstWindows();
-        if (extra) extra(); // What's New, when it is due
-    });
+}
+
+void AppDelegate::appearance()
+{
+    const QString key = QString::fromLatin1(AppAppearance::appearanceKey);
+    AppAppearance::apply(settings().contains(key) ? settings().stringForKey(key)
+                                                  : QStringLiteral("system"));
+}
+
+void AppDelegate::screenshotWatcher()
+{
+    if (settings().boolForKey(QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
+        SystemScreenshotWatcher::shared().start();
+}
+
+void AppDelegate::onboarding()
+{
+    OnboardingController::shared().showIfNeeded();
+}
+
+void AppDelegate::pruneHistory()
+{
+    CaptureHistory::shared().pruneExpired(QDateTime::currentDateTimeUtc());
+}
+
+void AppDelegate::firstWindows()
+{
+    runFirstWindows();
+    keepWelcomeInFront();
+    // What's New, when it is due.
+    WhatsNewController& whatsNew = WhatsNewController::shared();
+    if (!whatsNew.pendingShow) return;
+    whatsNew.pendingShow = false;
+    whatsNew.show();
 }
 
 void AppDelegate::start()
@@ -223,9 +297,9 @@ void AppDelegate::start()
         [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
 
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
-        if (m_steps[i]) m_steps[i]();
+        runStep(static_cast<Step>(i));
     QTimer::singleShot(0, this, [this] {
-        if (const auto& last = m_steps[index(Step::firstWindows)]) last();
+        runStep(Step::firstWindows);
         tellHeldWriteFailures();
     });
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <array>
 #include <functional>
@@ -17,9 +18,9 @@ class TrayMenu;
 // Starts the application and answers what the desktop asks of it: a second start (reopen, or
 // files to open), quitting and logging out.
 //
-// Start-up runs a fixed sequence of steps. Each step's work can be replaced before start() (tests
-// record the order; windows that are not part of the application yet leave theirs empty, and
-// their owners install it with installStep()). The last step runs once the event loop turns; it
+// Start-up runs a fixed sequence of steps, each a named function of this class, in the order of
+// Step. A test may replace the work of a step (to record the order, or to leave a step out)
+// before start(), or run one step on its own. The last step runs once the event loop turns; it
 // opens the files of the command line before it decides on a blank canvas.
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -54,9 +55,8 @@ public:
 
     // Replaces the work of one step of this delegate (an empty function leaves the step out).
     void setStep(Step step, std::function<void()> work);
-    // Installs the work of a step for every delegate made afterwards: the entry point of a
-    // window that joins the application (onboarding, What's New, the newsletter).
-    static void installStep(Step step, std::function<void()> work);
+    // Runs the work of one step now, as start() would.
+    void runStep(Step step);
 
     // The files named on the command line: the last step opens them, one editor each, before
     // it decides whether a blank canvas is needed.
@@ -91,12 +91,24 @@ public:
 
 private:
     void standardSteps();
+    // The steps' own work, one function each (the others are a single call).
+    void whatsNewFirstLaunch();
+    void launchCounters();
+    void routerDefaults();
+    void presence();
+    void appearance();
+    void screenshotWatcher();
+    void onboarding();
+    void pruneHistory();
+    void firstWindows();
     void runFirstWindows();
     void lastWindowClosed();
     QWidget* windowToBringForward() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::array<std::function<void()>, stepCount> m_steps;
+    // The settings as earlier runs left them, read before this launch writes any.
+    QVariantMap m_storedAtLaunch;
     std::unique_ptr<TrayMenu> m_tray;
     QStringList m_launchFiles;
     // The window of ours the user worked in last, for a reopen.

@@ -3,7 +3,6 @@
 
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
-#include "app/InformationWindows.h"
 #include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "app/start/StartWindow.h"
@@ -92,17 +91,20 @@ TEST_F(AppDelegateTest, StartUpDeclaresTheBuildThatDocumentsNameAsTheirGenerator
         << SnapkinDocument::generator().toStdString();
 }
 
-TEST_F(AppDelegateTest, AnInstalledStepRunsInItsPlaceAndAnEmptyOneIsLeftOut)
+TEST_F(AppDelegateTest, AReplacedStepRunsInItsPlaceAndAnEmptyOneIsLeftOut)
 {
     QStringList order;
-    AppDelegate::installStep(Step::onboarding, [&order] { order << "welcome window"; });
     auto delegate = std::make_unique<AppDelegate>();
-    AppDelegate::installStep(Step::onboarding, {});
+    delegate->setStep(Step::onboarding, [&order] { order << "welcome window"; });
     for (std::size_t i = 0; i < AppDelegate::stepCount; ++i)
         if (static_cast<Step>(i) != Step::onboarding) delegate->setStep(static_cast<Step>(i), {});
     delegate->start();
     QCoreApplication::processEvents();
     EXPECT_EQ(order, QStringList{"welcome window"});
+    // One step on its own runs its work once more, and nothing else.
+    delegate->runStep(Step::onboarding);
+    delegate->runStep(Step::firstWindows);
+    EXPECT_EQ(order, (QStringList{"welcome window", "welcome window"}));
 }
 
 // Where the application shows itself after start-up, for each stored presence and tray host.
@@ -158,13 +160,9 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
 TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheStartWindow)
 {
     AppPresence::setTrayAvailableForTesting(0);
-    installInformationWindows();
     QStringList order;
     auto delegate = recordingDelegate(
         order, {Step::keepReachable, Step::presence, Step::onboarding, Step::firstWindows});
-    for (const Step step :
-         {Step::whatsNewFirstLaunch, Step::launchCounters, Step::onboarding, Step::firstWindows})
-        AppDelegate::installStep(step, {});
     delegate->start();
     QTest::qWait(0);
     QCoreApplication::processEvents();
@@ -177,11 +175,6 @@ TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheStartWindo
     EXPECT_EQ(QApplication::activeWindow(), welcome);
     welcome->hide();
     StartWindowController::shared().window()->hide();
-    // The menus of later tests in this process know nothing of these windows.
-    using Handler = MenuActions::Handler;
-    for (const Handler handler :
-         {Handler::about, Handler::whatsNew, Handler::welcome, Handler::newsletter})
-        MenuActions::shared().setHandler(handler, {});
 }
 
 TEST_F(AppDelegateTest, TheTrayFollowsItsSettingWhileRunning)

@@ -1,0 +1,127 @@
+#include "app/Application.h"
+
+#include "app/AppCommands.h"
+#include "app/AppDelegate.h"
+#include "app/AppPresence.h"
+#include "app/MenuActions.h"
+#include "editor/CollageService.h"
+#include "editor/options/EditorOptions.h"
+#include "platform/ClipboardOffer.h"
+#include "platform/ImagePrefetch.h"
+#include "platform/PrivateFolder.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignal.h"
+#include "settings/AboutWindow.h"
+#include "settings/InformationHooks.h"
+#include "settings/NewsletterPrompt.h"
+#include "settings/OnboardingController.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/SettingsHooks.h"
+#include "settings/WhatsNewWindow.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace snapkin {
+
+namespace {
+
+QKeySequence firstKeys(AppCommand command)
+{
+    const QList<QKeySequence> keys = commandKeys(command);
+    return keys.isEmpty() ? QKeySequence() : keys.first();
+}
+
+// The menus' items for the windows of the settings layer: Settings, About, What's New, the
+// welcome window, the newsletter and the collage maker.
+void connectMenuItems(MenuActions& actions)
+{
+    using Handler = MenuActions::Handler;
+    actions.setHandler(Handler::settings, [](const QImage*) {
+        PreferencesWindow::showShared();
+        return true;
+    });
+    actions.setHandler(Handler::about, [](const QImage*) {
+        AboutController::shared().show();
+        return true;
+    });
+    actions.setHandler(Handler::whatsNew, [](const QImage*) {
+        WhatsNewController::shared().show();
+        return true;
+    });
+    actions.setHandler(Handler::welcome, [](const QImage*) {
+        OnboardingController::shared().show();
+        return true;
+    });
+    // Without an endpoint the newsletter is not offered: its item stays out of the menus.
+    if (NewsletterPrompt::isOffered())
+        actions.setHandler(Handler::newsletter,
+                           [](const QImage*) { return NewsletterPrompt::presentOnRequest(); });
+    for (const auto& [handler, layout] :
+         {std::pair{Handler::collageSideBySide, CollageLayout::sideBySide},
+          std::pair{Handler::collageStacked, CollageLayout::stacked}}) {
+        actions.setHandler(handler, [&actions, layout](const QImage*) {
+            CollageService::createFromPanel(layout, actions.keyEditorWindow());
+            return true;
+        });
+    }
+}
+
+} // namespace
+
+Application::Application(platform::SingleInstance& instance, Launch launch)
+{
+    // What earlier runs left in the private folder goes now: drag files stay after a logout or
+    // a crash ends a run before it removes them.
+    if (launch.cleanPrivateFolder) platform::PrivateFolder::cleanUp();
+
+    // The pictures to open are decoded on worker threads while the rest of the application
+    // starts (document packages are folders, read when opened).
+    for (const QString& file : launch.files)
+        if (QFileInfo(file).isFile()) platform::ImagePrefetch::start(file);
+
+    // The application lives on in the tray, and for its global shortcuts, with no window open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
+    installEditorOptions();
+    // The welcome window and the newsletter behind the capture service's hooks.
+    installInformationHooks();
+    // The information windows name the keys of the application's own command table.
+    OnboardingController::shared().setPasteKeys(firstKeys(AppCommand::newFromClipboard));
+    WhatsNewController::shared().setSaveAsDocumentKeys(firstKeys(AppCommand::saveAsDocument));
+
+    // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
+    // an image without asking the owner when it opens.
+    platform::ClipboardOffer::shared();
+
+    // Made before any step writes a setting: it reads what earlier versions left.
+    m_delegate = std::make_unique<AppDelegate>();
+    m_delegate->setLaunchFiles(launch.files);
+
+    connectMenuItems(MenuActions::shared());
+    // The settings window asks the shell about the tray and opens the start window.
+    setSettingsHooks({[this] { m_delegate->updateTray(); }, &AppPresence::trayAvailable,
+                      [] { MenuActions::shared().startWindow(); }});
+
+    QObject::connect(&instance, &platform::SingleInstance::reopenRequested, m_delegate.get(),
+                     &AppDelegate::reopen);
+    QObject::connect(&instance, &platform::SingleInstance::filesRequested, m_delegate.get(),
+                     &AppDelegate::openFiles);
+    // A logout (or `kill`) sends SIGTERM: quit as Quit does, asking about unsaved editors and
+    // removing the drag files, rather than ending where it stands.
+    m_termination = std::make_unique<platform::TerminationSignal>();
+    QObject::connect(m_termination.get(), &platform::TerminationSignal::terminationRequested,
+                     m_delegate.get(), [] { AppDelegate::requestQuit(); });
+}
+
+Application::~Application() = default;
+
+void Application::start()
+{
+    m_delegate->start();
+}
+
+} // namespace snapkin

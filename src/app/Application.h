@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+namespace snapkin {
+
+namespace platform {
+class SingleInstance;
+class TerminationSignal;
+} // namespace platform
+
+class AppDelegate;
+
+// Where the running application is built. It makes the services in the order they depend on
+// each other, owns them for the life of the process and hands each the references it needs;
+// a reader finds where anything is created here. main() makes one once it holds the
+// single-instance claim, and runs it.
+//
+// Start-up itself (the seventeen steps, in their fixed order) is the delegate's; the
+// application runs them from start().
+class Application {
+public:
+    struct Launch {
+        // The files named on the command line, opened one editor each.
+        QStringList files;
+        // Whether this start may remove what earlier runs left in the private folder: only the
+        // one instance may, so no file a running Snapkin still offers goes away.
+        bool cleanPrivateFolder = false;
+    };
+
+    Application(platform::SingleInstance& instance, Launch launch);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Runs the start-up steps; the last one runs once the event loop turns.
+    void start();
+
+    AppDelegate& delegate() { return *m_delegate; }
+
+private:
+    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<platform::TerminationSignal> m_termination;
+};
+
+} // namespace snapkin
