@@ -2,6 +2,7 @@
 
 #include "platform/ImageProbes.h"
 #include "platform/L10n.h"
+#include "platform/PngDirectDecoder.h"
 #include "platform/TiffFallback.h"
 
 #include <QFile>
@@ -92,11 +93,30 @@ protected:
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
+public:
+    const QByteArray& bytes() const { return m_bytes; }
+
 private:
     QByteArray m_bytes;
 };
 
 // ---- Reading ----
+
+// A PNG through the direct decoder, its bytes read whole (a file no longer than the decoder
+// could use: the allocation limit bounds the image and its compressed stream alike).
+std::optional<QImage> readPngDirectly(QIODevice& device, qint64 allocationLimit)
+{
+    if (const auto* inMemory = dynamic_cast<const BytesDevice*>(&device))
+        return decodePngDirectly(inMemory->bytes(), allocationLimit);
+    const qint64 size = device.size();
+    if (size <= 0 || size > allocationLimit) return std::nullopt;
+    // Qt's reader has read the header and goes on from where it stopped if this gives nothing.
+    const qint64 resumeAt = device.pos();
+    if (!seekWithin(device, 0)) return std::nullopt;
+    const QByteArray bytes = device.read(size);
+    if (!seekWithin(device, resumeAt) || bytes.size() != size) return std::nullopt;
+    return decodePngDirectly(bytes, allocationLimit - size);
+}
 
 // The orientation a file declares, applied as the decoder would, each step checked: a turn
 // that cannot have its memory gives a null image.
@@ -218,7 +238,15 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     }
     QImage image;
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
-    if (reader.read(&image) && !image.isNull()) {
+    // Screenshots' PNGs are decoded in one pass; every other PNG, and any the direct decoder
+    // has the least doubt about, goes through Qt's reader below.
+    if (*format == "png" && declared.isValid() && fitted(declared) == declared) {
+        if (std::optional<QImage> direct = readPngDirectly(device, allocationLimit))
+            image = std::move(*direct);
+    }
+    if (!image.isNull()) {
+        // Decoded already; a PNG declares no orientation this decoder takes.
+    } else if (reader.read(&image) && !image.isNull()) {
         transformation = reader.transformation();
         // Qt's WebP reader leaves the EXIF orientation unapplied.
         if (*format == "webp" && transformation == QImageIOHandler::TransformationNone)

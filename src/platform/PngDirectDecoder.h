@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+#include <optional>
+
+namespace snapkin::platform {
+
+// Decodes the PNG files that screenshots are made of (8 bits a sample, RGB or RGBA, not
+// interlaced) in one pass: the whole compressed stream inflated at once with libdeflate, then
+// the rows unfiltered into the image. That is several times faster than libpng over zlib, which
+// inflates a few kilobytes at a time, and gives the same pixels and format as Qt's PNG reader
+// (Format_RGB32 for RGB, Format_ARGB32 for RGBA, the resolution of a pHYs chunk in metres).
+//
+// It answers only for files whose every byte is as the format wants it and whose pixels need
+// nothing more than unfiltering: any other kind of PNG (grey, a palette, 16 bits, interlaced,
+// a transparent colour, a colour profile, gamma, an orientation), any chunk it does not know,
+// and any damage (a bad filter, a stream too short or too long, a wrong checksum) give nothing,
+// and the caller reads the file with Qt's reader, which decides as it always has. The caller
+// checks the chunks' structure and CRCs, the pixel cap and the allocation limit beforehand;
+// `allocationLimit` bounds what this decoder takes on top of the image (the inflated rows),
+// over which it gives nothing too. Any thread may call it.
+std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocationLimit);
+
+} // namespace snapkin::platform
