@@ -122,9 +122,9 @@ bool isEditorWindow(QWindow* window)
 // The welcome window opens in an earlier start-up step than the first editor, which would
 // cover it and take the keyboard. It comes to the front now, and once more when the window
 // manager, which maps and focuses the editor a moment later, has given the editor the focus.
-void keepWelcomeInFront()
+void keepWelcomeInFront(const OnboardingController& controller)
 {
-    QPointer<OnboardingWindow> welcome = OnboardingController::shared().window();
+    QPointer<OnboardingWindow> welcome = controller.window();
     if (!welcome || !welcome->isVisible()) return;
     const auto bringForward = [welcome] {
         welcome->raise();
@@ -156,8 +156,8 @@ const char* AppDelegate::stepName(Step step)
     return names[index(step)];
 }
 
-AppDelegate::AppDelegate(QObject* parent)
-    : QObject(parent), m_storedAtLaunch(settings().storedValues())
+AppDelegate::AppDelegate(StartUpWindows windows, QObject* parent)
+    : QObject(parent), m_windows(windows), m_storedAtLaunch(settings().storedValues())
 {
     theDelegate = this;
     standardSteps();
@@ -210,7 +210,7 @@ void AppDelegate::standardSteps()
 
 void AppDelegate::whatsNewFirstLaunch()
 {
-    WhatsNewController::shared().pendingShow =
+    m_windows.whatsNew.pendingShow =
         WhatsNewController::consumeFirstLaunch(settings(), m_storedAtLaunch);
 }
 
@@ -263,7 +263,7 @@ void AppDelegate::screenshotWatcher()
 
 void AppDelegate::onboarding()
 {
-    OnboardingController::shared().showIfNeeded();
+    m_windows.welcome.showIfNeeded();
 }
 
 void AppDelegate::pruneHistory()
@@ -274,9 +274,9 @@ void AppDelegate::pruneHistory()
 void AppDelegate::firstWindows()
 {
     runFirstWindows();
-    keepWelcomeInFront();
+    keepWelcomeInFront(m_windows.welcome);
     // What's New, when it is due.
-    WhatsNewController& whatsNew = WhatsNewController::shared();
+    WhatsNewController& whatsNew = m_windows.whatsNew;
     if (!whatsNew.pendingShow) return;
     whatsNew.pendingShow = false;
     whatsNew.show();

@@ -13,7 +13,9 @@ class QWidget;
 
 namespace snapkin {
 
+class OnboardingController;
 class TrayMenu;
+class WhatsNewController;
 
 // Starts the application and answers what the desktop asks of it: a second start (reopen, or
 // files to open), quitting and logging out.
@@ -47,7 +49,13 @@ public:
     static constexpr std::size_t stepCount = 17;
     static const char* stepName(Step step);
 
-    explicit AppDelegate(QObject* parent = nullptr);
+    // The windows that start-up may open by itself.
+    struct StartUpWindows {
+        OnboardingController& welcome;
+        WhatsNewController& whatsNew;
+    };
+
+    explicit AppDelegate(StartUpWindows windows, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The one delegate of the running application; null before one is made.
@@ -106,6 +114,7 @@ private:
     QWidget* windowToBringForward() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    StartUpWindows m_windows;
     std::array<std::function<void()>, stepCount> m_steps;
     // The settings as earlier runs left them, read before this launch writes any.
     QVariantMap m_storedAtLaunch;

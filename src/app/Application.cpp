@@ -4,20 +4,19 @@
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
 #include "app/MenuActions.h"
+#include "app/start/StartWindowController.h"
 #include "editor/CollageService.h"
 #include "editor/options/EditorOptions.h"
 #include "platform/ClipboardOffer.h"
+#include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
-#include "settings/AboutWindow.h"
 #include "settings/InformationHooks.h"
 #include "settings/NewsletterPrompt.h"
-#include "settings/OnboardingController.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsHooks.h"
-#include "settings/WhatsNewWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -34,31 +33,34 @@ QKeySequence firstKeys(AppCommand command)
     return keys.isEmpty() ? QKeySequence() : keys.first();
 }
 
+} // namespace
+
 // The menus' items for the windows of the settings layer: Settings, About, What's New, the
 // welcome window, the newsletter and the collage maker.
-void connectMenuItems(MenuActions& actions)
+void Application::connectMenuItems(MenuActions& actions)
 {
     using Handler = MenuActions::Handler;
-    actions.setHandler(Handler::settings, [](const QImage*) {
-        PreferencesWindow::showShared();
+    actions.setHandler(Handler::settings, [this](const QImage*) {
+        showSettings();
         return true;
     });
-    actions.setHandler(Handler::about, [](const QImage*) {
-        AboutController::shared().show();
+    actions.setHandler(Handler::about, [this](const QImage*) {
+        m_about.show();
         return true;
     });
-    actions.setHandler(Handler::whatsNew, [](const QImage*) {
-        WhatsNewController::shared().show();
+    actions.setHandler(Handler::whatsNew, [this](const QImage*) {
+        m_whatsNew.show();
         return true;
     });
-    actions.setHandler(Handler::welcome, [](const QImage*) {
-        OnboardingController::shared().show();
+    actions.setHandler(Handler::welcome, [this](const QImage*) {
+        m_welcome.show();
         return true;
     });
     // Without an endpoint the newsletter is not offered: its item stays out of the menus.
     if (NewsletterPrompt::isOffered())
-        actions.setHandler(Handler::newsletter,
-                           [](const QImage*) { return NewsletterPrompt::presentOnRequest(); });
+        actions.setHandler(Handler::newsletter, [this](const QImage*) {
+            return NewsletterPrompt::presentOnRequest(m_newsletter);
+        });
     for (const auto& [handler, layout] :
          {std::pair{Handler::collageSideBySide, CollageLayout::sideBySide},
           std::pair{Handler::collageStacked, CollageLayout::stacked}}) {
@@ -68,8 +70,6 @@ void connectMenuItems(MenuActions& actions)
         });
     }
 }
-
-} // namespace
 
 Application::Application(platform::SingleInstance& instance, Launch launch)
 {
@@ -88,23 +88,28 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
     installEditorOptions();
     // The welcome window and the newsletter behind the capture service's hooks.
-    installInformationHooks();
+    m_informationHooks = std::make_unique<InformationHooks>(m_welcome, m_newsletter);
     // The information windows name the keys of the application's own command table.
-    OnboardingController::shared().setPasteKeys(firstKeys(AppCommand::newFromClipboard));
-    WhatsNewController::shared().setSaveAsDocumentKeys(firstKeys(AppCommand::saveAsDocument));
+    m_welcome.setPasteKeys(firstKeys(AppCommand::newFromClipboard));
+    m_whatsNew.setSaveAsDocumentKeys(firstKeys(AppCommand::saveAsDocument));
 
     // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
     // an image without asking the owner when it opens.
     platform::ClipboardOffer::shared();
 
     // Made before any step writes a setting: it reads what earlier versions left.
-    m_delegate = std::make_unique<AppDelegate>();
+    m_delegate = std::make_unique<AppDelegate>(
+        AppDelegate::StartUpWindows{.welcome = m_welcome, .whatsNew = m_whatsNew});
     m_delegate->setLaunchFiles(launch.files);
 
     connectMenuItems(MenuActions::shared());
     // The settings window asks the shell about the tray and opens the start window.
     setSettingsHooks({[this] { m_delegate->updateTray(); }, &AppPresence::trayAvailable,
                       [] { MenuActions::shared().startWindow(); }});
+
+    // The start window's link to the history's settings.
+    QObject::connect(&StartWindowController::shared(), &StartWindowController::settingsRequested,
+                     m_delegate.get(), [this] { showSettings(); });
 
     QObject::connect(&instance, &platform::SingleInstance::reopenRequested, m_delegate.get(),
                      &AppDelegate::reopen);
@@ -118,6 +123,13 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
 }
 
 Application::~Application() = default;
+
+void Application::showSettings()
+{
+    if (!m_settingsWindow)
+        m_settingsWindow = std::make_unique<PreferencesWindow>(platform::Defaults::standard());
+    m_settingsWindow->showAndRaise();
+}
 
 void Application::start()
 {

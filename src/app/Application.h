@@ -1,5 +1,10 @@
 #pragma once
 
+#include "settings/AboutWindow.h"
+#include "settings/NewsletterWindow.h"
+#include "settings/OnboardingController.h"
+#include "settings/WhatsNewWindow.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -12,6 +17,9 @@ class TerminationSignal;
 } // namespace platform
 
 class AppDelegate;
+class InformationHooks;
+class MenuActions;
+class PreferencesWindow;
 
 // Where the running application is built. It makes the services in the order they depend on
 // each other, owns them for the life of the process and hands each the references it needs;
@@ -40,7 +48,20 @@ public:
 
     AppDelegate& delegate() { return *m_delegate; }
 
+    // Opens the settings window on its stored tab (made on first use), or brings it forward.
+    void showSettings();
+
 private:
+    void connectMenuItems(MenuActions& actions);
+
+    // The windows of the settings layer, each kept at most once.
+    AboutController m_about;
+    WhatsNewController m_whatsNew;
+    OnboardingController m_welcome;
+    NewsletterWindowController m_newsletter;
+    std::unique_ptr<PreferencesWindow> m_settingsWindow;
+    std::unique_ptr<InformationHooks> m_informationHooks;
+
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<platform::TerminationSignal> m_termination;
 };

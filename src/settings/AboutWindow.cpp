@@ -212,12 +212,6 @@ void AboutWindow::closeEvent(QCloseEvent* event)
     hide();
 }
 
-AboutController& AboutController::shared()
-{
-    static AboutController controller;
-    return controller;
-}
-
 void AboutController::show()
 {
     showSingleWindow(m_window, [this] {

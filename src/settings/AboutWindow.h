@@ -54,7 +54,6 @@ private:
 // centred one after "Close".
 class AboutController {
 public:
-    static AboutController& shared();
     void show();
     AboutWindow* window() const { return m_window; }
 

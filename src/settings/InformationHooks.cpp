@@ -7,28 +7,39 @@
 
 namespace snapkin {
 
-namespace {
-
-class ScheduledInvitation final : public NewsletterInvitation {
+class InformationHooks::Invitation final : public NewsletterInvitation {
 public:
+    explicit Invitation(NewsletterWindowController& window) : m_window(window) {}
     bool isDue() override { return NewsletterPrompt::isOffered() && NewsletterPrompt::isDue(); }
-    bool canInterrupt() override { return NewsletterPrompt::canInterrupt(); }
-    void show() override { NewsletterWindowController::shared().show(); }
+    bool canInterrupt() override { return NewsletterPrompt::canInterrupt(m_window); }
+    void show() override { m_window.show(); }
+
+private:
+    NewsletterWindowController& m_window;
 };
 
-class WelcomeOnboarding final : public CaptureOnboarding {
+class InformationHooks::Welcome final : public CaptureOnboarding {
 public:
-    void show() override { OnboardingController::shared().show(); }
+    explicit Welcome(OnboardingController& welcome) : m_welcome(welcome) {}
+    void show() override { m_welcome.show(); }
+
+private:
+    OnboardingController& m_welcome;
 };
 
-} // namespace
-
-void installInformationHooks()
+InformationHooks::InformationHooks(OnboardingController& welcome,
+                                   NewsletterWindowController& newsletter)
+    : m_invitation(std::make_unique<Invitation>(newsletter)),
+      m_welcome(std::make_unique<Welcome>(welcome))
 {
-    static ScheduledInvitation invitation;
-    NewsletterInvitation::install(&invitation);
-    static WelcomeOnboarding onboarding;
-    CaptureOnboarding::install(&onboarding);
+    NewsletterInvitation::install(m_invitation.get());
+    CaptureOnboarding::install(m_welcome.get());
+}
+
+InformationHooks::~InformationHooks()
+{
+    NewsletterInvitation::install(nullptr);
+    CaptureOnboarding::install(nullptr);
 }
 
 } // namespace snapkin

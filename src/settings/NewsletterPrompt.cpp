@@ -83,10 +83,11 @@ void NewsletterPrompt::postpone()
     settings().setValue(key(nextPromptKey), now() + postponement);
 }
 
-NewsletterPrompt::Blockers NewsletterPrompt::currentBlockers()
+NewsletterPrompt::Blockers
+NewsletterPrompt::currentBlockers(const NewsletterWindowController& window)
 {
     Blockers blockers;
-    blockers.invitationShown = NewsletterWindowController::shared().isVisible();
+    blockers.invitationShown = window.isVisible();
     blockers.captureUnderWay = CaptureService::shared().isCapturing() ||
                                CaptureCountdown::current() != nullptr ||
                                CaptureToast::current() != nullptr;
@@ -107,15 +108,15 @@ bool NewsletterPrompt::canInterrupt(const Blockers& blockers)
     return !blockers.invitationShown && !blockers.captureUnderWay && !blockers.unsavedEditorVisible;
 }
 
-void NewsletterPrompt::presentIfDue()
+void NewsletterPrompt::presentIfDue(NewsletterWindowController& window)
 {
-    if (isOffered() && isDue() && canInterrupt()) NewsletterWindowController::shared().show();
+    if (isOffered() && isDue() && canInterrupt(window)) window.show();
 }
 
-bool NewsletterPrompt::presentOnRequest()
+bool NewsletterPrompt::presentOnRequest(NewsletterWindowController& window)
 {
-    if (!isOffered() || !canInterrupt()) return false;
-    NewsletterWindowController::shared().show();
+    if (!isOffered() || !canInterrupt(window)) return false;
+    window.show();
     return true;
 }
 

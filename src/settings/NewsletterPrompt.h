@@ -4,6 +4,8 @@
 
 namespace snapkin {
 
+class NewsletterWindowController;
+
 // When the newsletter invitation may appear. The schedule is kept in the settings store only,
 // so it survives restarts and updates; times are seconds since 1970 (UTC) as doubles.
 //
@@ -49,15 +51,19 @@ public:
         bool captureUnderWay = false;      // a capture's overlay, countdown or toast is up
         bool unsavedEditorVisible = false; // a visible editor has unsaved changes
     };
-    static Blockers currentBlockers();
+    // Now, with `window` the application's newsletter window.
+    static Blockers currentBlockers(const NewsletterWindowController& window);
     static bool canInterrupt(const Blockers& blockers);
-    static bool canInterrupt() { return canInterrupt(currentBlockers()); }
+    static bool canInterrupt(const NewsletterWindowController& window)
+    {
+        return canInterrupt(currentBlockers(window));
+    }
 
-    // Shows the invitation when it is offered, due and may interrupt.
-    static void presentIfDue();
+    // Shows the invitation in `window` when it is offered, due and may interrupt.
+    static void presentIfDue(NewsletterWindowController& window);
     // The menu's request: shows the form whenever it may interrupt (also after subscribing).
     // False when it may not, so the caller can beep.
-    static bool presentOnRequest();
+    static bool presentOnRequest(NewsletterWindowController& window);
 };
 
 // The review prompt's counters. Nothing reads them yet and no review is ever requested; they

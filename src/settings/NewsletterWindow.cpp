@@ -237,12 +237,6 @@ void NewsletterWindow::closeEvent(QCloseEvent* event)
     hide();
 }
 
-NewsletterWindowController& NewsletterWindowController::shared()
-{
-    static NewsletterWindowController controller;
-    return controller;
-}
-
 void NewsletterWindowController::show()
 {
     showSingleWindow(m_window, [this] {

@@ -80,8 +80,6 @@ private:
 // window and forgets it, so the next `show()` starts a fresh form.
 class NewsletterWindowController {
 public:
-    static NewsletterWindowController& shared();
-
     void show();
     void close();
     NewsletterWindow* window() const { return m_window; }

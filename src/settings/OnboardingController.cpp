@@ -40,12 +40,6 @@ void OnboardingWindow::closeEvent(QCloseEvent* event)
     hide();
 }
 
-OnboardingController& OnboardingController::shared()
-{
-    static OnboardingController controller;
-    return controller;
-}
-
 OnboardingController::OnboardingController()
     : m_check(
           [] { return platform::ScreenAccess::check(&CaptureEngine::probeScreenCaptureAccess); }),

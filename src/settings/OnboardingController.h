@@ -40,7 +40,7 @@ public:
     static constexpr const char* showOnLaunchKey = "showOnboardingOnLaunch";
     static constexpr int captureDelayMs = 300;
 
-    static OnboardingController& shared();
+    OnboardingController();
 
     // The launch rule on the stored "showOnboardingOnLaunch" (invalid when absent) and
     // "didShowOnboarding".
@@ -58,7 +58,6 @@ public:
     void setPasteKeys(const QKeySequence& keys) { m_pasteKeys = keys; }
 
 private:
-    OnboardingController();
     void finish();
     void startFirstCapture();
 

@@ -25,18 +25,6 @@ const QStringList& PreferencesWindow::tags()
     return list;
 }
 
-PreferencesWindow& PreferencesWindow::shared()
-{
-    // Never destroyed before the application: it lives as long as the process.
-    static auto* window = new PreferencesWindow(platform::Defaults::standard());
-    return *window;
-}
-
-void PreferencesWindow::showShared()
-{
-    shared().showAndRaise();
-}
-
 PreferencesWindow::PreferencesWindow(platform::Defaults& settings, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settings),
       m_historySource(std::make_unique<CaptureHistorySource>(CaptureHistory::shared())),

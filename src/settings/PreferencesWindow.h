@@ -29,11 +29,6 @@ public:
     // The tags in tab order.
     static const QStringList& tags();
 
-    // The application's window, made on first use.
-    static PreferencesWindow& shared();
-    // Opens the application's window on the stored tab, or brings it to the front.
-    static void showShared();
-
     explicit PreferencesWindow(platform::Defaults& settings, QWidget* parent = nullptr);
     ~PreferencesWindow() override;
 

@@ -210,12 +210,6 @@ void WhatsNewWindow::closeEvent(QCloseEvent* event)
     hide();
 }
 
-WhatsNewController& WhatsNewController::shared()
-{
-    static WhatsNewController controller;
-    return controller;
-}
-
 bool WhatsNewController::consumeFirstLaunch(platform::Defaults& defaults,
                                             const QVariantMap& storedBefore)
 {

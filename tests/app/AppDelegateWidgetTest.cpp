@@ -14,6 +14,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
+#include "settings/WhatsNewWindow.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -46,11 +47,16 @@ protected:
         settings().removeAllStored();
     }
 
+    AppDelegate::StartUpWindows windows() { return {m_welcome, m_whatsNew}; }
+
+    OnboardingController m_welcome;
+    WhatsNewController m_whatsNew;
+
     // A delegate whose steps only record their names, except those named in `real`.
     std::unique_ptr<AppDelegate> recordingDelegate(QStringList& order,
                                                    std::initializer_list<Step> real = {})
     {
-        auto delegate = std::make_unique<AppDelegate>();
+        auto delegate = std::make_unique<AppDelegate>(windows());
         for (std::size_t i = 0; i < AppDelegate::stepCount; ++i) {
             const auto step = static_cast<Step>(i);
             if (std::find(real.begin(), real.end(), step) != real.end()) continue;
@@ -94,7 +100,7 @@ TEST_F(AppDelegateTest, StartUpDeclaresTheBuildThatDocumentsNameAsTheirGenerator
 TEST_F(AppDelegateTest, AReplacedStepRunsInItsPlaceAndAnEmptyOneIsLeftOut)
 {
     QStringList order;
-    auto delegate = std::make_unique<AppDelegate>();
+    auto delegate = std::make_unique<AppDelegate>(windows());
     delegate->setStep(Step::onboarding, [&order] { order << "welcome window"; });
     for (std::size_t i = 0; i < AppDelegate::stepCount; ++i)
         if (static_cast<Step>(i) != Step::onboarding) delegate->setStep(static_cast<Step>(i), {});
@@ -167,7 +173,7 @@ TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheStartWindo
     QTest::qWait(0);
     QCoreApplication::processEvents();
 
-    OnboardingWindow* welcome = OnboardingController::shared().window();
+    OnboardingWindow* welcome = m_welcome.window();
     ASSERT_NE(welcome, nullptr);
     EXPECT_TRUE(welcome->isVisible());
     ASSERT_TRUE(StartWindowController::shared().isVisible());
@@ -212,7 +218,7 @@ TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
 
 TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
 {
-    AppDelegate delegate;
+    AppDelegate delegate(windows());
     auto& editors = EditorWindowController::shared();
     delegate.reopen();
     ASSERT_EQ(editors.pages().size(), 1);
@@ -235,7 +241,7 @@ TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
 // nothing.
 TEST_F(AppDelegateTest, AReopenWithAWindowShowingBringsItForwardAndOpensNothing)
 {
-    AppDelegate delegate;
+    AppDelegate delegate(windows());
     auto& editors = EditorWindowController::shared();
     auto& start = StartWindowController::shared();
     start.show();

@@ -8,6 +8,8 @@
 #include "TestPaths.h"
 
 #include "app/AppDelegate.h"
+#include "settings/OnboardingController.h"
+#include "settings/WhatsNewWindow.h"
 #include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "app/start/HistoryGridModel.h"
@@ -115,7 +117,9 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     Tray tray;
     // With the tray in place before the start, no window opens at launch.
     ASSERT_TRUE(test::waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
-    AppDelegate delegate;
+    OnboardingController welcome;
+    WhatsNewController whatsNew;
+    AppDelegate delegate({welcome, whatsNew});
     delegate.start();
     QTest::qWait(300);
     EXPECT_FALSE(StartWindowController::shared().isVisible());

@@ -7,6 +7,8 @@
 #include "support/AlertAnswerer.h"
 
 #include "app/AppDelegate.h"
+#include "settings/OnboardingController.h"
+#include "settings/WhatsNewWindow.h"
 #include "app/AppPresence.h"
 #include "history/CaptureHistory.h"
 #include "platform/AppPaths.h"
@@ -49,7 +51,9 @@ void failOnAFullDisk()
     EXPECT_FALSE(settings.setValue(QStringLiteral("newsletterCaptureCount"), 1));
 
     QStringList steps;
-    AppDelegate delegate;
+    OnboardingController welcome;
+    WhatsNewController whatsNew;
+    AppDelegate delegate({welcome, whatsNew});
     for (std::size_t i = 0; i < AppDelegate::stepCount; ++i) {
         const auto step = static_cast<Step>(i);
         if (step != Step::presence) delegate.setStep(step, [&steps] { steps << "step"; });

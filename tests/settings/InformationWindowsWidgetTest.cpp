@@ -74,7 +74,7 @@ TEST_F(InformationWindows, WhatsNewNamesTheRealShortcutsAndLeavesOutTheThumbnail
     copyText.modifiers = CaptureHotKey::ctrlMask | CaptureHotKey::shiftMask;
     copyText.save(CaptureAction::copyText);
     const QKeySequence save(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_S));
-    WhatsNewController& controller = WhatsNewController::shared();
+    WhatsNewController controller;
     controller.setSaveAsDocumentKeys(save);
     controller.show();
     WhatsNewWindow* window = controller.window();
@@ -115,8 +115,9 @@ TEST_F(InformationWindows, AboutShowsTheBuildsVersionAndEveryCreditWithItsLicenc
     EXPECT_EQ(AboutWindow::versionLine(std::nullopt, std::nullopt), "1.0 (1)");
     EXPECT_EQ(AboutWindow::versionLine(QString("0.1.0"), QString("42")), "0.1.0 (42)");
 
-    AboutController::shared().show();
-    AboutWindow* window = AboutController::shared().window();
+    AboutController about;
+    about.show();
+    AboutWindow* window = about.window();
     ASSERT_NE(window, nullptr);
     auto* version = window->findChild<QLabel*>("version");
     ASSERT_NE(version, nullptr);
@@ -148,12 +149,12 @@ TEST_F(InformationWindows, AboutShowsTheBuildsVersionAndEveryCreditWithItsLicenc
     picture(window, "about.png");
 
     QTest::keyClick(window, Qt::Key_Return);
-    EXPECT_EQ(AboutController::shared().window(), nullptr);
+    EXPECT_EQ(about.window(), nullptr);
 }
 
 TEST_F(InformationWindows, PicturesOfTheWelcomePagesAndTheNewsletterForm)
 {
-    OnboardingController& welcome = OnboardingController::shared();
+    OnboardingController welcome;
     welcome.setAccessCheck([] { return QtFuture::makeReadyFuture(false); });
     welcome.show();
     QTest::qWait(5);
@@ -164,13 +165,14 @@ TEST_F(InformationWindows, PicturesOfTheWelcomePagesAndTheNewsletterForm)
     welcome.window()->view()->startButton()->click();
 
     NewsletterService::setEndpointForTesting(QUrl("https://news.example.org/api/subscribe"));
-    NewsletterWindowController::shared().show();
-    NewsletterWindow* form = NewsletterWindowController::shared().window();
+    NewsletterWindowController newsletter;
+    newsletter.show();
+    NewsletterWindow* form = newsletter.window();
     ASSERT_NE(form, nullptr);
     form->emailField()->setText("ada@example.com");
     form->consentBox()->setChecked(true);
     picture(form, "newsletter.png");
     settings().setValue("newsletterSubscribed", true);
-    NewsletterWindowController::shared().close();
+    newsletter.close();
     NewsletterService::setEndpointForTesting(std::nullopt);
 }

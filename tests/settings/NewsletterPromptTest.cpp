@@ -1,4 +1,5 @@
 #include "settings/NewsletterPrompt.h"
+#include "settings/NewsletterWindow.h"
 #include "platform/Defaults.h"
 #include "settings/NewsletterService.h"
 
@@ -123,5 +124,7 @@ TEST_F(InvitationSchedule, WithoutAnEndpointNothingIsOffered)
 {
     NewsletterService::setEndpointForTesting(QUrl());
     EXPECT_FALSE(NewsletterPrompt::isOffered());
-    EXPECT_FALSE(NewsletterPrompt::presentOnRequest());
+    NewsletterWindowController window;
+    EXPECT_FALSE(NewsletterPrompt::presentOnRequest(window));
+    EXPECT_EQ(window.window(), nullptr);
 }

@@ -44,7 +44,8 @@ protected:
         settings().removeAllStored();
     }
 
-    static NewsletterWindowController& controller() { return NewsletterWindowController::shared(); }
+    NewsletterWindowController& controller() { return m_controller; }
+    NewsletterWindowController m_controller;
     NewsletterWindow* open()
     {
         controller().show();
@@ -167,15 +168,15 @@ TEST_F(NewsletterForm, NotNowPostponesThirtyDaysAndTheTitleBarCloseWritesNothing
 
 TEST_F(NewsletterForm, InterruptionsWaitForTheFormEditorsAndCaptures)
 {
-    EXPECT_TRUE(NewsletterPrompt::canInterrupt());
+    EXPECT_TRUE(NewsletterPrompt::canInterrupt(controller()));
     open();
-    EXPECT_TRUE(NewsletterPrompt::currentBlockers().invitationShown);
-    EXPECT_FALSE(NewsletterPrompt::presentOnRequest());
+    EXPECT_TRUE(NewsletterPrompt::currentBlockers(controller()).invitationShown);
+    EXPECT_FALSE(NewsletterPrompt::presentOnRequest(controller()));
     controller().window()->close();
-    EXPECT_TRUE(NewsletterPrompt::canInterrupt());
+    EXPECT_TRUE(NewsletterPrompt::canInterrupt(controller()));
 
     CaptureToast::show("Copied to clipboard", 1.3);
-    EXPECT_TRUE(NewsletterPrompt::currentBlockers().captureUnderWay);
+    EXPECT_TRUE(NewsletterPrompt::currentBlockers(controller()).captureUnderWay);
     CaptureToast::dismiss();
 
     AnnotationStore& store = EditorWindowController::shared().openBlank();
@@ -184,9 +185,9 @@ TEST_F(NewsletterForm, InterruptionsWaitForTheFormEditorsAndCaptures)
     page->window()->show();
     store.rotate(false);
     EXPECT_TRUE(store.hasUnsavedChanges());
-    EXPECT_TRUE(NewsletterPrompt::currentBlockers().unsavedEditorVisible);
+    EXPECT_TRUE(NewsletterPrompt::currentBlockers(controller()).unsavedEditorVisible);
     page->window()->hide();
-    EXPECT_FALSE(NewsletterPrompt::currentBlockers().unsavedEditorVisible);
+    EXPECT_FALSE(NewsletterPrompt::currentBlockers(controller()).unsavedEditorVisible);
     store.setHasUnsavedChanges(false);
     page->window()->close();
     EXPECT_TRUE(
@@ -197,10 +198,10 @@ TEST_F(NewsletterForm, ADueInvitationShowsOnlyWhenOffered)
 {
     settings().setValue(NewsletterPrompt::nextPromptKey, now - 1);
     NewsletterService::setEndpointForTesting(QUrl());
-    NewsletterPrompt::presentIfDue();
+    NewsletterPrompt::presentIfDue(controller());
     EXPECT_EQ(controller().window(), nullptr);
     NewsletterService::setEndpointForTesting(QUrl(server.url()));
-    NewsletterPrompt::presentIfDue();
+    NewsletterPrompt::presentIfDue(controller());
     ASSERT_NE(controller().window(), nullptr);
     EXPECT_TRUE(controller().isVisible());
 }

@@ -51,6 +51,8 @@ struct FakeCheck {
 
 class Onboarding : public ::testing::Test {
 protected:
+    OnboardingController m_controller;
+
     void SetUp() override
     {
         settings().removeAllStored();
@@ -69,7 +71,7 @@ protected:
         settings().removeAllStored();
     }
 
-    static OnboardingController& controller() { return OnboardingController::shared(); }
+    OnboardingController& controller() { return m_controller; }
     static bool anyVisibleWelcome()
     {
         for (QWidget* w : QApplication::topLevelWidgets())

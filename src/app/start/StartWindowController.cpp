@@ -60,10 +60,10 @@ void StartWindowController::show()
             rememberFrame();
             emit closed();
         });
-        connect(m_window, &StartWindow::historySettingsRequested, this, [] {
+        connect(m_window, &StartWindow::historySettingsRequested, this, [this] {
             settings().setValue(QString::fromLatin1(PreferencesWindow::tabKey),
                                 QStringLiteral("history"));
-            PreferencesWindow::showShared();
+            emit settingsRequested();
         });
     }
     if (!m_placed) place();

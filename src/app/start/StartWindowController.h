@@ -28,6 +28,8 @@ public:
 signals:
     // The user closed the window (not when it is hidden for an editor).
     void closed();
+    // The window's link to the history's settings: the settings window opens on that tab.
+    void settingsRequested();
 
 private:
     StartWindowController();
