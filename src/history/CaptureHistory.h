@@ -121,6 +121,9 @@ public:
     // Installs the recogniser and starts a pass over the entries without text.
     void setTextRecognizer(Recognizer recognizer);
     void setFlattener(Flattener flattener);
+    // How long an editor's edits must pause before they are written back (tests shorten it);
+    // a pause under way is measured with the new length from its next edit on.
+    void setWriteBackDelay(int milliseconds);
     // How long a new entry waits before it is recognised (tests shorten it); a wait under way
     // is restarted with the new length.
     void setRecognitionDelay(int milliseconds);
@@ -205,6 +208,7 @@ private:
     QTimer m_recognitionDelay;
     QElapsedTimer m_sinceCreated;
     int m_startupDelay = startupRecognitionDelayMs;
+    int m_writeBackDelay = writeBackDelayMs;
     QTimer m_startupHold;
     QThreadPool m_recognitionPool;
     // Last, so it is drained and stopped before anything its tasks were given goes away.

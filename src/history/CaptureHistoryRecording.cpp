@@ -66,7 +66,7 @@ void CaptureHistory::track(AnnotationStore& store, const QString& title,
     t->entryID = entryID;
     t->textLayer = HistoryTextLayer::of(store.annotations(), store.watermark());
     t->writeBackTimer.setSingleShot(true);
-    t->writeBackTimer.setInterval(writeBackDelayMs);
+    t->writeBackTimer.setInterval(m_writeBackDelay);
     connect(&t->writeBackTimer, &QTimer::timeout, this, [this, t] { writeBack(*t); });
 
     // Every change of the document's content; the signals come before the value is stored,
@@ -99,6 +99,13 @@ void CaptureHistory::startEntry(Tracker& tracker)
     tracker.entryID = entry.id;
     insert(entry);
     queuePackage(documentOf(*tracker.store), tracker.store->image(), entry, tracker.imageCache);
+}
+
+void CaptureHistory::setWriteBackDelay(int milliseconds)
+{
+    m_writeBackDelay = milliseconds;
+    for (const auto& [store, tracker] : m_trackers)
+        tracker->writeBackTimer.setInterval(milliseconds);
 }
 
 void CaptureHistory::storeChanged(Tracker& tracker)

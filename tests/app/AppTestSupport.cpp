@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace snapkin::apptest {
 
@@ -19,7 +20,7 @@ void closeAllEditors()
         page->store().setHasUnsavedChanges(false);
     for (EditorPage* page : editors.pages())
         page->window()->close();
-    QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

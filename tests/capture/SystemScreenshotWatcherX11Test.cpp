@@ -82,7 +82,7 @@ struct WatchedFolder {
             page->store().setHasUnsavedChanges(false);
         for (EditorPage* page : editors.pages())
             page->window()->close();
-        (void)QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
         platform::Defaults::standard().removeAllStored();
     }
     static qsizetype editors() { return EditorWindowController::shared().pages().size(); }

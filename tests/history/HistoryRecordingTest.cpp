@@ -96,8 +96,10 @@ TEST_F(HistoryRecordingTest, ATrackedCaptureBecomesAnEntryWithAPackageThatReopen
     EXPECT_EQ(files.load(now).entries, history->entries());
 }
 
-TEST_F(HistoryRecordingTest, ABurstOfEditsIsWrittenOnceASecondAfterTheLast)
+TEST_F(HistoryRecordingTest, ABurstOfEditsIsWrittenOnceTheDelayAfterTheLast)
 {
+    constexpr int delay = 300;
+    history->setWriteBackDelay(delay);
     auto editor = store();
     history->track(*editor, "Burst", std::nullopt, false);
     const QUuid id = history->entries()[0].id;
@@ -109,17 +111,17 @@ TEST_F(HistoryRecordingTest, ABurstOfEditsIsWrittenOnceASecondAfterTheLast)
     now = now.addSecs(5);
     QElapsedTimer sinceLast;
     // The pauses between edits keep the event loop still: one that ran it could be stretched
-    // past the write-back delay on a loaded machine, and write in the middle of the burst.
+    // past the write-back delay on a loaded machine, and write in the middle of the burst. The
+    // burst outlasts one delay, so a pause measured from its first edit would end too early.
     for (int i = 0; i < 3; ++i) {
         editor->setAnnotations(editor->annotations() + QList<Annotation>{box(i * 12)});
         sinceLast.start();
-        QThread::msleep(300);
+        QThread::msleep(delay / 2);
     }
     EXPECT_EQ(changes.count(), 0) << "nothing is written while the edits go on";
     ASSERT_TRUE(QTest::qWaitFor([&] { return changes.count() > 0; }, 5000));
-    EXPECT_GE(sinceLast.elapsed(), 900) << "a coarse timer may fire up to 5% early";
-    QTest::qWait(1300);
-    EXPECT_EQ(changes.count(), 1);
+    EXPECT_GE(sinceLast.elapsed(), delay * 95 / 100) << "a coarse timer may fire up to 5% early";
+    EXPECT_FALSE(QTest::qWaitFor([&] { return changes.count() > 1; }, 2 * delay));
     EXPECT_EQ(history->entries()[0].modified, now);
     EXPECT_EQ(history->entries()[0].created, now.addSecs(-5));
 
@@ -129,8 +131,24 @@ TEST_F(HistoryRecordingTest, ABurstOfEditsIsWrittenOnceASecondAfterTheLast)
     EXPECT_EQ(record(id)->modified, now) << "the record is rewritten with the package";
 }
 
+TEST_F(HistoryRecordingTest, ANewWriteBackDelayAppliesToEditorsAlreadyFollowed)
+{
+    auto editor = store();
+    history->track(*editor, "Followed", std::nullopt, false);
+    history->drain();
+    history->setWriteBackDelay(50);
+    QSignalSpy changes(history.get(), &CaptureHistory::entriesChanged);
+    QElapsedTimer sinceEdit;
+    sinceEdit.start();
+    editor->setAnnotations({box(1)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes.count() > 0; }, 5000));
+    EXPECT_LT(sinceEdit.elapsed(), CaptureHistory::writeBackDelayMs);
+}
+
 TEST_F(HistoryRecordingTest, ABlankCanvasBecomesAnEntryAtItsFirstEdit)
 {
+    constexpr int delay = 50;
+    history->setWriteBackDelay(delay);
     auto editor = store();
     history->track(*editor, "Blank Canvas", std::nullopt, true);
     EXPECT_TRUE(history->entries().isEmpty());
@@ -148,8 +166,9 @@ TEST_F(HistoryRecordingTest, ABlankCanvasBecomesAnEntryAtItsFirstEdit)
     EXPECT_EQ(files.load(now).entries.size(), 1);
 
     // Once closed, the editor is no longer followed.
+    QSignalSpy changes(history.get(), &CaptureHistory::entriesChanged);
     editor->setAnnotations({});
-    QTest::qWait(1200);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return changes.count() > 0; }, 4 * delay));
     history->drain();
     EXPECT_EQ(package(id)->document.annotations.size(), 1);
 }

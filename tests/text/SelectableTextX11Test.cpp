@@ -160,7 +160,7 @@ struct Editor {
             open->store().setHasUnsavedChanges(false);
         for (EditorPage* open : editors.pages())
             open->window()->close();
-        (void)QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::Defaults::standard().removeAllStored();
     }
