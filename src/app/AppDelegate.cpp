@@ -14,8 +14,6 @@
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorPage.h"
-#include "editor/EditorSheets.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
@@ -289,9 +287,6 @@ void AppDelegate::start()
     qApp->setProperty("buildVersion", platform::BuildInfo::buildNumber());
     // Documents written from here on carry a framed preview.
     installOutputHooks();
-    // Editor pages switch tools by single letters and show their resize, sharpen and
-    // keyboard-shortcuts sheets.
-    installEditorSheets(EditorViewHooks::shared());
     // Every editor window gets the main menu.
     EditorWindowController::shared().setWindowDecorator(
         [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });

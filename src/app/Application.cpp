@@ -6,7 +6,6 @@
 #include "app/MenuActions.h"
 #include "app/start/StartWindowController.h"
 #include "editor/CollageService.h"
-#include "editor/options/EditorOptions.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
@@ -85,8 +84,6 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The options bar's groups, the crop overlay and the collage maker, before any editor opens.
-    installEditorOptions();
     // The welcome window and the newsletter behind the capture service's hooks.
     m_informationHooks = std::make_unique<InformationHooks>(m_welcome, m_newsletter);
     // The information windows name the keys of the application's own command table.

@@ -30,16 +30,6 @@ using platform::L10n;
 
 namespace {
 
-// The save dialog lives in the output layer, below the editor; it writes the document next to
-// a saved image through this. Installed when the editor's document actions are linked in, which
-// every caller that hands the dialog a document does.
-const bool companionWriterInstalled = [] {
-    ExportService::setCompanionWriter([](AnnotationStore& store, const QString& imagePath) {
-        DocumentActions::writeCompanion(store, imagePath);
-    });
-    return true;
-}();
-
 enum class Answer { replace, keepBoth, skip };
 
 Answer askAboutExisting(QWidget* parent, const QString& companion)
@@ -176,9 +166,17 @@ bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFo
                                   QWidget* parent)
 {
     const ExportFormat chosen = format.value_or(storedExportFormat(platform::Defaults::standard()));
-    if (!ExportService::shared().saveFlattened(store, chosen, parent)) return false;
+    if (!ExportService::shared().saveFlattened(store, chosen, parent, companionWriter()))
+        return false;
     store.markExported();
     return true;
+}
+
+ExportService::CompanionWriter DocumentActions::companionWriter()
+{
+    return [](AnnotationStore& store, const QString& imagePath) {
+        writeCompanion(store, imagePath);
+    };
 }
 
 QString DocumentActions::companionPath(const QString& imagePath)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/ExportFormat.h"
+#include "output/ExportService.h"
 
 #include <QString>
 
@@ -13,10 +14,6 @@ namespace snapkin {
 class AnnotationStore;
 
 // What the editor does with documents and files on the user's behalf.
-//
-// Linking this unit installs writeCompanion as the save dialog's companion writer
-// (ExportService::setCompanionWriter), so ExportService::save writes the document for every
-// caller that hands it an editor's store.
 class DocumentActions {
 public:
     DocumentActions() = delete;
@@ -41,6 +38,9 @@ public:
     // the recent documents. Returns where it was written, or nothing.
     static std::optional<QString> writeCompanion(AnnotationStore& store, const QString& imagePath,
                                                  QWidget* parent = nullptr);
+
+    // writeCompanion() as the save dialog takes it, for every save of an editor's image.
+    static ExportService::CompanionWriter companionWriter();
 
     // "Shot.final.png" -> "Shot.final.snapkin", in the same folder.
     static QString companionPath(const QString& imagePath);

@@ -4,7 +4,7 @@
 #include "canvas/CanvasView.h"
 #include "canvas/CanvasZoomWheel.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
+#include "editor/crop/CropView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
@@ -71,28 +71,6 @@ const QPixmap& shadowPieces(int perPoint)
 }
 
 } // namespace
-
-// Shows the bare image at the zoom's scale, in place of the crop overlay until one is
-// installed.
-class EditorCanvasArea::BareImage : public QWidget {
-public:
-    BareImage(AnnotationStore& store, QWidget* parent) : QWidget(parent), m_store(store)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.fillRect(rect(), palette().window());
-        if (!m_store.image().isNull()) painter.drawImage(QRectF(rect()), m_store.image().image());
-    }
-
-private:
-    AnnotationStore& m_store;
-};
 
 // The scroll content: the backdrop, and the border and shadow around the content.
 class EditorCanvasArea::ZoomHost : public QWidget {
@@ -227,9 +205,7 @@ void EditorCanvasArea::sync()
     m_canvasSize = canvasSize;
 
     if (cropping && !m_crop) {
-        const auto& factory = EditorViewHooks::shared().cropView;
-        m_crop = factory ? factory(m_store, m_zoom, m_host) : nullptr;
-        if (!m_crop) m_crop = new BareImage(m_store, m_host);
+        m_crop = new CropView(m_store, m_zoom, m_host);
         m_crop->show();
     } else if (!cropping && m_crop) {
         m_crop->deleteLater();

@@ -50,7 +50,6 @@ protected:
 
 private:
     class ZoomHost;
-    class BareImage;
 
     void scheduleSync();
     void sync();

@@ -1,5 +1,6 @@
 #include "editor/EditorToolbar.h"
 
+#include "editor/CollageService.h"
 #include "editor/EditorCommands.h"
 #include "editor/EditorToolbarItems.h"
 #include "editor/EditorView.h"
@@ -282,14 +283,12 @@ QAction* EditorToolbar::makeItem(const QString& id)
         });
         QMenu* collage =
             menu->addMenu(platform::Symbols::icon("square.grid.2x2"), L10n::text("New Collage…"));
-        collage->setEnabled(bool(hooks.newCollage));
-        const auto collageEntry = [&](const char* text, EditorViewHooks::CollageLayout layout) {
-            connect(collage->addAction(L10n::text(text)), &QAction::triggered, this, [layout] {
-                if (const auto& make = EditorViewHooks::shared().newCollage) make(layout);
-            });
+        const auto collageEntry = [&](const char* text, CollageLayout layout) {
+            connect(collage->addAction(L10n::text(text)), &QAction::triggered, this,
+                    [this, layout] { CollageService::createFromPanel(layout, window()); });
         };
-        collageEntry("Side by side", EditorViewHooks::CollageLayout::sideBySide);
-        collageEntry("Stacked", EditorViewHooks::CollageLayout::stacked);
+        collageEntry("Side by side", CollageLayout::sideBySide);
+        collageEntry("Stacked", CollageLayout::stacked);
         button->setMenu(menu);
         return addWidget(button);
     }

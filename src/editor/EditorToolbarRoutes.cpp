@@ -1,5 +1,6 @@
 #include "editor/EditorToolbar.h"
 
+#include "editor/DocumentActions.h"
 #include "editor/EditorWindowController.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
@@ -16,7 +17,8 @@ EditorToolbarRoutes EditorToolbarRoutes::standard()
         return ExportService::shared().copy(image, /*countsAsExport=*/true);
     };
     routes.save = [](ExportFormat format, AnnotationStore& store, QWidget* parent) {
-        return ExportService::shared().saveFlattened(store, format, parent);
+        return ExportService::shared().saveFlattened(store, format, parent,
+                                                     DocumentActions::companionWriter());
     };
     routes.share = [](const QImage& image, const AnnotationStore& store, QWidget* button) {
         ExportService& exports = ExportService::shared();

@@ -8,6 +8,10 @@
 #include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
+#include "editor/KeyboardShortcutsSheet.h"
+#include "editor/ResizeView.h"
+#include "editor/SharpenView.h"
+#include "editor/ToolKeyMonitor.h"
 #include "editor/ToolSidebar.h"
 #include "editor/options/ContextualToolbar.h"
 #include "model/AnnotationStore.h"
@@ -78,11 +82,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     auto* bar = new QVBoxLayout(m_optionsBar);
     bar->setContentsMargins(0, 0, 0, 0);
     bar->setSpacing(0);
-    const auto& hooks = EditorViewHooks::shared();
-    // The contextual options bar, unless another one is installed.
-    QWidget* options = hooks.optionsBar ? hooks.optionsBar(store, m_optionsBar)
-                                        : new ContextualToolbar(store, m_optionsBar);
-    bar->addWidget(options);
+    bar->addWidget(new ContextualToolbar(store, m_optionsBar));
     bar->addWidget(rule(QFrame::HLine, m_optionsBar));
     column->addWidget(m_optionsBar);
 
@@ -117,13 +117,11 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     connect(m_zoomIn, &QShortcut::activated, this, [this] { m_zoom.zoomIn(); });
 
     // Single tool keys, off while a crop is being set.
-    if (hooks.toolKeyMonitor) {
-        hooks.toolKeyMonitor(*this, ToolKeyHandlers{
-                                        [this](Tool tool) { m_store.activate(tool); },
-                                        [this] { setShowsShortcuts(true); },
-                                        [this] { return !m_store.isCropping(); },
-                                    });
-    }
+    new ToolKeyMonitor(*this, ToolKeyHandlers{
+                                  [this](Tool tool) { m_store.activate(tool); },
+                                  [this] { setShowsShortcuts(true); },
+                                  [this] { return !m_store.isCropping(); },
+                              });
 
     // Sheets follow the store's requests (published before stored: the value is passed on).
     connect(&store, &AnnotationStore::isResizingChanged, this,
@@ -143,7 +141,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     connect(&store, &AnnotationStore::imageChanged, this, &EditorView::selectableTextRefresh);
     connect(&store, &AnnotationStore::frameChanged, this, &EditorView::selectableTextRefresh);
     connect(&store, &AnnotationStore::watermarkChanged, this, &EditorView::selectableTextRefresh);
-    if (hooks.selectableText) hooks.selectableText(*this);
+    if (const auto& attach = EditorViewHooks::shared().selectableText) attach(*this);
 
     // A request raised before the page existed is honoured once it is up.
     QTimer::singleShot(0, this, [this] {
@@ -252,15 +250,17 @@ void EditorView::present(Sheet sheet, bool requested)
         return;
     }
     if (open) return;
-    const auto& hooks = EditorViewHooks::shared();
-    const auto& factory = sheet == Sheet::resize    ? hooks.resizeSheet
-                          : sheet == Sheet::sharpen ? hooks.sharpenSheet
-                                                    : hooks.shortcutsSheet;
-    QDialog* dialog = factory ? factory(m_store, this) : nullptr;
-    if (!dialog) {
-        // Nothing can show it: drop the request, after the store has finished publishing it.
-        QTimer::singleShot(0, this, [this, sheet] { clearRequest(sheet); });
-        return;
+    QDialog* dialog = nullptr;
+    switch (sheet) {
+    case Sheet::resize:
+        dialog = new ResizeView(m_store, this);
+        break;
+    case Sheet::sharpen:
+        dialog = new SharpenView(m_store, this);
+        break;
+    case Sheet::shortcuts:
+        dialog = new KeyboardShortcutsSheet(this);
+        break;
     }
     open = dialog;
     dialog->setWindowModality(Qt::WindowModal);

@@ -40,13 +40,6 @@ ToolKeyMonitor::~ToolKeyMonitor()
     if (qApp) qApp->removeEventFilter(this);
 }
 
-void ToolKeyMonitor::install(EditorViewHooks& hooks)
-{
-    hooks.toolKeyMonitor = [](QWidget& page, ToolKeyHandlers handlers) {
-        new ToolKeyMonitor(page, std::move(handlers));
-    };
-}
-
 bool ToolKeyMonitor::isTypingText() const
 {
     // The inline field counts while it shows, even in the instant before it takes the focus.

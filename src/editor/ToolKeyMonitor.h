@@ -1,11 +1,12 @@
 #pragma once
 
-#include "editor/EditorViewHooks.h"
 #include "model/Tool.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QKeyEvent;
 class QWidget;
@@ -17,6 +18,14 @@ namespace snapkin {
 //
 // What a key press means is decided by decideToolKey(), a pure function of the facts below;
 // ToolKeyMonitor gathers those facts for one page and acts on the answer.
+
+// What the monitor calls back: a tool letter, the help key, and whether keys count now (not
+// while a crop is being set).
+struct ToolKeyHandlers {
+    std::function<void(Tool)> onTool;
+    std::function<void()> onHelp;
+    std::function<bool()> isEnabled;
+};
 
 // What decideToolKey() needs to know about one key press and the page it may be meant for.
 struct ToolKeyPress {
@@ -64,9 +73,6 @@ public:
 
     // The facts about `event` as seen from the page.
     ToolKeyPress pressFor(const QKeyEvent& event) const;
-
-    // Installs the monitor for every editor page built from now on.
-    static void install(EditorViewHooks& hooks);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -28,11 +28,9 @@ using platform::L10n;
 
 namespace {
 
-// Installed at start-up (also during static initialisation, so made on first use) or by tests,
-// and read when saving: process-wide, so behind a lock.
+// Installed by tests and read when saving: process-wide, so behind a lock.
 struct Hooks {
     std::mutex mutex;
-    ExportService::CompanionWriter companionWriter;
     SavePanelFactory savePanelFactory;
 };
 
@@ -42,11 +40,6 @@ Hooks& hooks()
     return installed;
 }
 
-ExportService::CompanionWriter companionWriter()
-{
-    const std::lock_guard lock(hooks().mutex);
-    return hooks().companionWriter;
-}
 
 SavePanelFactory savePanelFactory()
 {
@@ -95,12 +88,6 @@ QString renamedForFormat(const QString& typed, ExportFormat format)
 }
 
 } // namespace
-
-void ExportService::setCompanionWriter(CompanionWriter writer)
-{
-    const std::lock_guard lock(hooks().mutex);
-    hooks().companionWriter = std::move(writer);
-}
 
 void ExportService::setSavePanelFactory(SavePanelFactory factory)
 {
@@ -162,14 +149,15 @@ QString ExportService::savedFile(const AnnotationStore& store) const
 }
 
 bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
-                         QWidget* parent, const QString& fileName) const
+                         QWidget* parent, const QString& fileName,
+                         const CompanionWriter& writeCompanion) const
 {
     return saveFrom([&image] { return std::optional<QImage>(image); }, format, document, parent,
-                    fileName);
+                    fileName, writeCompanion);
 }
 
 bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format,
-                                  QWidget* parent) const
+                                  QWidget* parent, const CompanionWriter& writeCompanion) const
 {
     FlattenService::Input input = FlattenService::input(document);
     if (const std::optional<FlattenError> refused = FlattenService::refusal(input)) {
@@ -192,12 +180,12 @@ bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format
             showFlattenAlert(parent, flattened.error());
             return std::nullopt;
         },
-        format, &document, parent, {});
+        format, &document, parent, {}, writeCompanion);
 }
 
 bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flattened,
                              ExportFormat format, AnnotationStore* document, QWidget* parent,
-                             const QString& fileName) const
+                             const QString& fileName, const CompanionWriter& writeCompanion) const
 {
     Defaults& defaults = Defaults::standard();
     const SavePanelFactory factory = savePanelFactory();
@@ -251,8 +239,7 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
     }
 
     if (document) rememberSavedImage(*document, path);
-    if (document && accessory->savesDocument())
-        if (const ExportService::CompanionWriter writer = companionWriter()) writer(*document, path);
+    if (document && accessory->savesDocument() && writeCompanion) writeCompanion(*document, path);
     if (defaults.boolForKey(autoCopyAfterSaveKey)) copy(image, false);
     defaults.setValue(reviewExportCountKey, defaults.integerForKey(reviewExportCountKey) + 1);
     return true;

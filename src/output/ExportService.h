@@ -44,14 +44,18 @@ public:
     // was written; a failure to encode or write shows "Couldn't save the image" with the reason
     // and leaves any earlier file as it was. Runs modally. The dialog proposes `fileName` (its
     // extension follows the format), "Screenshot" when empty.
+    // The document is written by `writeCompanion`, which the editor gives (the document
+    // package is the editor's); without one no document is written.
+    using CompanionWriter = std::function<void(AnnotationStore& store, const QString& imagePath)>;
     bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
-              QWidget* parent = nullptr, const QString& fileName = {}) const;
+              QWidget* parent = nullptr, const QString& fileName = {},
+              const CompanionWriter& writeCompanion = {}) const;
     // The same for the flattened `document`, drawn on a worker while the dialog opens and the
     // user chooses, so a long document keeps the dialog waiting for nothing. What cannot be
     // flattened at all shows "Couldn't prepare the image" before any dialog; a flatten that
     // fails for want of memory, once the user has chosen.
-    bool saveFlattened(AnnotationStore& document, ExportFormat format,
-                       QWidget* parent = nullptr) const;
+    bool saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent = nullptr,
+                       const CompanionWriter& writeCompanion = {}) const;
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
@@ -90,11 +94,7 @@ public:
     // format's, replaced when it is another export format's, appended otherwise.
     static QString withFormatExtension(const QString& path, ExportFormat format);
 
-    // Hooks for the layers above and for tests. The editor installs the companion writer (the
-    // document written next to a saved image); without one no document is written.
-    using CompanionWriter = std::function<void(AnnotationStore& store, const QString& imagePath)>;
-    static void setCompanionWriter(CompanionWriter writer);
-    // Replaces the save dialog (nullptr: Qt's own dialog).
+    // Hooks for tests. Replaces the save dialog (nullptr: Qt's own dialog).
     static void setSavePanelFactory(SavePanelFactory factory);
     // Replaces the clock that names drag files (nullptr: the current time).
     static void setClock(std::function<QDateTime()> clock);
@@ -117,7 +117,8 @@ public:
 
 private:
     bool saveFrom(const std::function<std::optional<QImage>()>& image, ExportFormat format,
-                  AnnotationStore* document, QWidget* parent, const QString& fileName) const;
+                  AnnotationStore* document, QWidget* parent, const QString& fileName,
+                  const CompanionWriter& writeCompanion) const;
     static std::optional<QByteArray> encode(const platform::BaseImage& image, ExportFormat format,
                                             std::optional<double> quality);
 };

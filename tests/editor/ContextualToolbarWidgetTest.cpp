@@ -24,6 +24,9 @@ using Density = ContextualToolbar::Density;
 
 class ContextualToolbarTest : public OptionsTest {
 protected:
+    // The groups the bars under test show: none unless a test sets some.
+    OptionGroups groups;
+
     void settle() { QApplication::processEvents(); }
 
     // The text of the group shown in a density's row; empty for an empty row.
@@ -70,7 +73,7 @@ TEST_F(ContextualToolbarTest, HintOnlyAtFullDensity)
 {
     auto store = plainStore();
     store->setTool(Tool::select);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.resize(900, 44);
     bar.show();
     settle();
@@ -83,12 +86,12 @@ TEST_F(ContextualToolbarTest, HintOnlyAtFullDensity)
 
 TEST_F(ContextualToolbarTest, SelectionShowsItsToolsGroupAndCropWinsOverEverything)
 {
-    OptionGroups::setFactory(Tool::spotlight, namedGroup("spotlight"));
-    OptionGroups::setFactory(Tool::imageOverlay, namedGroup("never"));
-    OptionGroups::setFactory(Tool::frame, namedGroup("never"));
-    OptionGroups::setCropFactory(namedGroup("crop"));
+    groups.factory(Tool::spotlight) = namedGroup("spotlight");
+    groups.factory(Tool::imageOverlay) = namedGroup("never");
+    groups.factory(Tool::frame) = namedGroup("never");
+    groups.crop = namedGroup("crop");
     auto store = plainStore();
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.resize(900, 44);
     bar.show();
 
@@ -122,10 +125,10 @@ TEST_F(ContextualToolbarTest, SelectionShowsItsToolsGroupAndCropWinsOverEverythi
 
 TEST_F(ContextualToolbarTest, DensityFollowsWidthAndTheNarrowestRowScrolls)
 {
-    OptionGroups::setFactory(Tool::pen, sizedGroup(600, 400, 200));
+    groups.factory(Tool::pen) = sizedGroup(600, 400, 200);
     auto store = plainStore();
     store->setTool(Tool::pen);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.show();
     const struct {
         int width;
@@ -159,11 +162,11 @@ TEST_F(ContextualToolbarTest, DensityFollowsWidthAndTheNarrowestRowScrolls)
 TEST_F(ContextualToolbarTest, RebuildsOnlyWhenWhatItShowsChanges)
 {
     int builds = 0;
-    OptionGroups::setFactory(Tool::pen, sizedGroup(300, 200, 100, &builds));
-    OptionGroups::setFactory(Tool::arrow, sizedGroup(300, 200, 100, &builds));
+    groups.factory(Tool::pen) = sizedGroup(300, 200, 100, &builds);
+    groups.factory(Tool::arrow) = sizedGroup(300, 200, 100, &builds);
     auto store = plainStore();
     store->setTool(Tool::pen);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.show();
     settle();
     EXPECT_EQ(builds, 3); // one per density
@@ -186,7 +189,7 @@ TEST_F(ContextualToolbarTest, DraggedSliderSurvivesTheChangesItMakes)
     auto store = plainStore();
     store->setTool(Tool::frame);
     store->setFrame(FrameStyle{}, false);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.resize(1200, 44);
     bar.show();
     settle();
@@ -227,7 +230,7 @@ TEST_F(ContextualToolbarTest, FrameBarRemembersChangesButNotBeingShown)
     auto store = plainStore();
     store->setFrame(FrameStyle{}, false);
     store->setTool(Tool::frame);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, groups);
     bar.resize(1200, 44);
     bar.show();
     settle();

@@ -2,12 +2,10 @@
 #include "TestPaths.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/crop/CropView.h"
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/CropOptions.h"
-#include "editor/options/EditorOptions.h"
 #include "editor/options/OptionControls.h"
 
 #include <QApplication>
@@ -24,16 +22,6 @@ namespace {
 
 class CropTest : public OptionsTest {
 protected:
-    void SetUp() override
-    {
-        OptionsTest::SetUp();
-        m_hooks = EditorViewHooks::shared();
-    }
-    void TearDown() override
-    {
-        EditorViewHooks::shared() = m_hooks;
-        OptionsTest::TearDown();
-    }
     void settle() { QApplication::processEvents(); }
 
     // The crop controls over a store in crop mode, in a shown, active window.
@@ -61,9 +49,6 @@ protected:
         field->selectAll();
         QTest::keyClicks(field, text);
     }
-
-private:
-    EditorViewHooks m_hooks;
 };
 
 TEST_F(CropTest, TypedSizesKeepOnlyTheirDigits)
@@ -225,7 +210,6 @@ TEST_F(CropTest, OverlayDimsOutsideTheRectangle)
 
 TEST_F(CropTest, KeysActOnlyInTheActiveEditorsBar)
 {
-    installEditorOptions();
     auto first = plainStore({400, 300});
     auto second = plainStore({400, 300});
     EditorZoom firstZoom, secondZoom;
@@ -257,7 +241,6 @@ TEST_F(CropTest, KeysActOnlyInTheActiveEditorsBar)
 
 TEST_F(CropTest, EditorInCropModePicture)
 {
-    installEditorOptions();
     QImage pixels(1200, 700, QImage::Format_ARGB32_Premultiplied);
     pixels.fill(QColor(74, 111, 165));
     {

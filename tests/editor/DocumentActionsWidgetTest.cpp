@@ -1,4 +1,5 @@
 #include "editor/DocumentActions.h"
+#include "editor/EditorToolbar.h"
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
@@ -188,7 +189,7 @@ TEST_F(Companion, AFailureIsShownAndLeavesTheImage)
 
 TEST_F(Companion, TheSaveDialogWritesItThroughTheEditor)
 {
-    // Linking the editor's document actions installs the writer the save dialog calls.
+    // Both ways the editor saves its image hand the dialog the editor's writer.
     struct Panel final : SavePanel {
         QString path;
         std::unique_ptr<SaveOptionsAccessory> accessory;
@@ -200,16 +201,18 @@ TEST_F(Companion, TheSaveDialogWritesItThroughTheEditor)
         std::optional<QString> run() override { return path; }
     };
     platform::Defaults::standard().setValue("alsoSaveSnapkinDocument", true);
-    const QString target = dir.filePath("Saved.png");
+    QString target = dir.filePath("Saved.png");
     ExportService::setSavePanelFactory([&](QWidget*) {
         auto panel = std::make_unique<Panel>();
         panel->path = target;
         return panel;
     });
-    QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::red);
-    const bool saved = ExportService::shared().save(image, ExportFormat::png, store.get());
+    const bool saved = DocumentActions::exportImage(*store, ExportFormat::png);
+    target = dir.filePath("Routed.png");
+    const bool routed = EditorToolbarRoutes::standard().save(ExportFormat::png, *store, nullptr);
     ExportService::setSavePanelFactory({});
     EXPECT_TRUE(saved);
     EXPECT_TRUE(isOurs(dir.filePath("Saved.snapkin")));
+    EXPECT_TRUE(routed);
+    EXPECT_TRUE(isOurs(dir.filePath("Routed.snapkin")));
 }

@@ -10,11 +10,18 @@
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/IconButton.h"
+#include "editor/KeyboardShortcutsSheet.h"
+#include "editor/ResizeView.h"
+#include "editor/SharpenView.h"
 #include "editor/ToolSidebar.h"
+#include "editor/crop/CropView.h"
+#include "editor/options/CropOptions.h"
+#include "editor/options/StyleGroup.h"
 #include "platform/Defaults.h"
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -329,11 +336,6 @@ TEST(EditorView, InlineTextFieldKeepsDelete)
 TEST(EditorView, ShortcutsRequestReachesOnlyItsOwnPage)
 {
     CleanHooks clean;
-    int opened = 0;
-    EditorViewHooks::shared().shortcutsSheet = [&](AnnotationStore&, QWidget* parent) {
-        ++opened;
-        return new QDialog(parent);
-    };
     auto first = plainStore();
     auto second = plainStore();
     EditorZoom zoom1, zoom2;
@@ -341,70 +343,65 @@ TEST(EditorView, ShortcutsRequestReachesOnlyItsOwnPage)
 
     emit EditorRequests::shared().showKeyboardShortcuts(second.get());
     EXPECT_FALSE(one.showsShortcuts());
+    EXPECT_EQ(one.shortcutsSheet(), nullptr);
     EXPECT_TRUE(two.showsShortcuts());
-    ASSERT_NE(two.shortcutsSheet(), nullptr);
-    EXPECT_EQ(two.shortcutsSheet()->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(opened, 1);
+    const QPointer<QDialog> sheet = two.shortcutsSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
 
     emit EditorRequests::shared().showKeyboardShortcuts(nullptr);
     QObject stranger;
     emit EditorRequests::shared().showKeyboardShortcuts(&stranger);
     EXPECT_FALSE(one.showsShortcuts());
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(one.shortcutsSheet(), nullptr);
+    EXPECT_EQ(two.shortcutsSheet(), sheet.data());
 
     // Closing the sheet clears the request.
     two.shortcutsSheet()->reject();
     EXPECT_FALSE(two.showsShortcuts());
 }
 
-TEST(EditorView, SheetsOpenWhileAskedAndClearTheRequestWhenDone)
+// A page needs nothing installed to have its sheets, crop overlay, option groups and tool keys.
+TEST(EditorView, APageBuiltAloneHasItsSheetsCropOverlayOptionsAndToolKeys)
 {
     CleanHooks clean;
     auto store = plainStore();
+    store->activate(Tool::pen);
     EditorZoom zoom;
-    {
-        // Nothing installed: the request drops at once.
-        EditorView view(*store, zoom);
-        store->setIsResizing(true);
-        QApplication::processEvents();
-        EXPECT_FALSE(store->isResizing());
-        view.setShowsShortcuts(true);
-        QApplication::processEvents();
-        EXPECT_FALSE(view.showsShortcuts());
-    }
-    EditorViewHooks::shared().sharpenSheet = [](AnnotationStore&, QWidget* parent) {
-        return new QDialog(parent);
-    };
     EditorView view(*store, zoom);
-    store->setIsSharpening(true);
-    ASSERT_NE(view.sharpenSheet(), nullptr);
-    EXPECT_TRUE(store->isSharpening());
-    view.sharpenSheet()->accept();
-    EXPECT_FALSE(store->isSharpening());
-    EXPECT_EQ(view.sharpenSheet(), nullptr);
-}
+    view.resize(900, 650);
+    view.show();
+    QApplication::processEvents();
+    EXPECT_NE(view.optionsBar()->findChild<StyleGroup*>(), nullptr);
 
-TEST(EditorView, ToolKeysAreOffWhileCroppingAndHelpOpensTheSheet)
-{
-    CleanHooks clean;
-    ToolKeyHandlers keys;
-    EditorViewHooks::shared().toolKeyMonitor = [&](QWidget&, ToolKeyHandlers handlers) {
-        keys = std::move(handlers);
+    store->setIsResizing(true);
+    EXPECT_NE(qobject_cast<ResizeView*>(view.resizeSheet()), nullptr);
+    view.resizeSheet()->reject();
+    EXPECT_FALSE(store->isResizing());
+    EXPECT_EQ(view.resizeSheet(), nullptr);
+
+    store->setIsSharpening(true);
+    ASSERT_NE(qobject_cast<SharpenView*>(view.sharpenSheet()), nullptr);
+    EXPECT_EQ(view.sharpenSheet()->windowModality(), Qt::WindowModal);
+    view.sharpenSheet()->reject();
+    EXPECT_FALSE(store->isSharpening());
+
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const auto typeKey = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &view, key, modifiers);
     };
-    EditorViewHooks::shared().shortcutsSheet = [](AnnotationStore&, QWidget* parent) {
-        return new QDialog(parent);
-    };
-    auto store = plainStore();
-    EditorZoom zoom;
-    EditorView view(*store, zoom);
-    ASSERT_TRUE(keys.onTool && keys.onHelp && keys.isEnabled);
-    EXPECT_TRUE(keys.isEnabled());
-    keys.onTool(Tool::ellipse);
+    typeKey(Qt::Key_O);
     EXPECT_EQ(store->tool(), Tool::ellipse);
-    keys.onHelp();
-    EXPECT_TRUE(view.showsShortcuts());
+    typeKey(Qt::Key_Question, Qt::ShiftModifier);
+    EXPECT_NE(qobject_cast<KeyboardShortcutsSheet*>(view.shortcutsSheet()), nullptr);
+    view.shortcutsSheet()->reject();
+
     store->activate(Tool::crop);
-    EXPECT_FALSE(keys.isEnabled());
+    QApplication::processEvents();
+    EXPECT_NE(qobject_cast<CropView*>(view.canvasArea()->cropContent()), nullptr);
+    EXPECT_NE(view.optionsBar()->findChild<CropOptions*>(), nullptr);
 }
 
 TEST(EditorView, SelectableTextRefreshesOnShowEditsAndSwitchingOff)

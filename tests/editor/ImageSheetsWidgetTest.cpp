@@ -2,9 +2,7 @@
 #include "EditorWidgetTestSupport.h"
 #include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
-#include "editor/EditorSheets.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/ResizeView.h"
@@ -26,17 +24,15 @@ using namespace snapkin::editortest;
 
 namespace {
 
-// The real sheets for the pages a test builds, numbers written as in the United States.
+// Clean settings for the pages a test builds, numbers written as in the United States.
 struct RealSheets {
     RealSheets()
     {
         platform::Defaults::standard().removeAllStored();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        installEditorSheets(EditorViewHooks::shared());
     }
     ~RealSheets()
     {
-        EditorViewHooks::shared() = {};
         QLocale::setDefault(QLocale::c());
         platform::Defaults::standard().removeAllStored();
     }

@@ -28,24 +28,11 @@ struct ManualClock {
     }
 };
 
-// Every test starts with clean settings and no option groups installed, and puts back the
-// groups it found.
+// Every test starts and ends with clean settings.
 class OptionsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        platform::Defaults::standard().removeAllStored();
-        for (Tool tool : EnumTable<Tool>::cases)
-            m_saved[std::size_t(tool)] = OptionGroups::setFactory(tool, {});
-        m_savedCrop = OptionGroups::setCropFactory({});
-    }
-    void TearDown() override
-    {
-        for (Tool tool : EnumTable<Tool>::cases)
-            OptionGroups::setFactory(tool, m_saved[std::size_t(tool)]);
-        OptionGroups::setCropFactory(m_savedCrop);
-        platform::Defaults::standard().removeAllStored();
-    }
+    void SetUp() override { platform::Defaults::standard().removeAllStored(); }
+    void TearDown() override { platform::Defaults::standard().removeAllStored(); }
 
     // A group that is a label naming itself and its density ("pen full").
     static OptionGroupFactory namedGroup(const QString& name)
@@ -57,10 +44,6 @@ protected:
             return label;
         };
     }
-
-private:
-    std::array<OptionGroupFactory, EnumTable<Tool>::cases.size()> m_saved;
-    OptionGroupFactory m_savedCrop;
 };
 
 } // namespace snapkin::editortest

@@ -2,7 +2,6 @@
 #include "TestPaths.h"
 #include "editor/options/AnnotationExtrasOptions.h"
 #include "editor/options/ContextualToolbar.h"
-#include "editor/options/EditorOptions.h"
 #include "editor/options/EffectGroups.h"
 #include "editor/options/OptionControls.h"
 #include "editor/options/OptionSlider.h"
@@ -322,7 +321,6 @@ TEST_F(SavedStyleMenuTest, DeleteThenRestoreBringsTheBuiltInStyleBack)
 
 TEST_F(SavedStyleMenuTest, OnlyToolsWithACategoryHaveTheMenu)
 {
-    installEditorOptions();
     auto store = plainStore();
     for (const Tool tool : {Tool::line, Tool::pen, Tool::highlight, Tool::stamp, Tool::magnifier}) {
         StyleGroup group(*store, tool, OptionsDensity::full);
@@ -491,7 +489,6 @@ TEST_F(StyleGroupsTest, EachToolShowsItsOwnControls)
 
 TEST_F(StyleGroupsTest, ArrowAndTextRowsPicture)
 {
-    installEditorOptions();
     auto store = plainStore();
     for (const Tool tool : {Tool::arrow, Tool::text}) {
         store->activate(tool);

@@ -4,10 +4,8 @@
 #include "canvas/handlers/InlineTextField.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorPage.h"
-#include "editor/EditorSheets.h"
 #include "editor/EditorShortcuts.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
@@ -26,18 +24,10 @@ using namespace snapkin::editortest;
 
 namespace {
 
-// The real tool keys and sheets for the pages a test builds; removed afterwards.
-struct RealHooks {
-    RealHooks()
-    {
-        platform::Defaults::standard().removeAllStored();
-        installEditorSheets(EditorViewHooks::shared());
-    }
-    ~RealHooks()
-    {
-        EditorViewHooks::shared() = {};
-        platform::Defaults::standard().removeAllStored();
-    }
+// Clean settings for the pages a test builds; removed afterwards.
+struct CleanSettings {
+    CleanSettings() { platform::Defaults::standard().removeAllStored(); }
+    ~CleanSettings() { platform::Defaults::standard().removeAllStored(); }
 };
 
 // Counts the key presses that reach a widget.
@@ -99,7 +89,7 @@ void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QStri
 
 TEST(ToolKeyMonitor, ALetterSelectsItsToolAndNeverReachesTheCanvas)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page page;
     ASSERT_TRUE(page.activate());
     // A shortcut on the same key does not get it either.
@@ -119,7 +109,7 @@ TEST(ToolKeyMonitor, ALetterSelectsItsToolAndNeverReachesTheCanvas)
 
 TEST(ToolKeyMonitor, ModifiedRepeatedAndToolLessKeysPassToTheCanvas)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page page;
     ASSERT_TRUE(page.activate());
     for (Qt::KeyboardModifier held :
@@ -137,7 +127,7 @@ TEST(ToolKeyMonitor, ModifiedRepeatedAndToolLessKeysPassToTheCanvas)
 
 TEST(ToolKeyMonitor, TypingInAFieldNeverSwitches)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page page;
     ASSERT_TRUE(page.activate());
 
@@ -166,7 +156,7 @@ TEST(ToolKeyMonitor, TypingInAFieldNeverSwitches)
 
 TEST(ToolKeyMonitor, QuestionMarkOpensTheSheetWhoseOpenWindowLetsLettersPass)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page page;
     ASSERT_TRUE(page.activate());
     type(Qt::Key_Question, Qt::ShiftModifier, QStringLiteral("?"));
@@ -192,7 +182,7 @@ TEST(ToolKeyMonitor, QuestionMarkOpensTheSheetWhoseOpenWindowLetsLettersPass)
 
 TEST(ToolKeyMonitor, OnlyTheActiveWindowSwitches)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page first, second;
     ASSERT_TRUE(second.activate());
     type(Qt::Key_L);
@@ -215,7 +205,7 @@ TEST(ToolKeyMonitor, OnlyTheActiveWindowSwitches)
 
 TEST(ToolKeyMonitor, CroppingTurnsLettersAndHelpOff)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     Page page;
     ASSERT_TRUE(page.activate());
     type(Qt::Key_K);
@@ -232,7 +222,7 @@ TEST(ToolKeyMonitor, CroppingTurnsLettersAndHelpOff)
 
 TEST(KeyboardShortcutsSheet, ListsEveryToolInItsGroupWithTheRealKeyTexts)
 {
-    RealHooks hooks;
+    CleanSettings clean;
     KeyboardShortcutsSheet sheet;
     EXPECT_EQ(sheet.width(), KeyboardShortcutsSheet::sheetWidth);
 
@@ -273,19 +263,7 @@ TEST(KeyboardShortcutsSheet, ListsEveryToolInItsGroupWithTheRealKeyTexts)
     sheet.grab().save(picturePath("keyboard-shortcuts-sheet.png"));
 }
 
-class ToolKeysOnPages : public EditorWindowsTest {
-protected:
-    void SetUp() override
-    {
-        EditorWindowsTest::SetUp();
-        installEditorSheets(EditorViewHooks::shared());
-    }
-    void TearDown() override
-    {
-        EditorWindowsTest::TearDown();
-        EditorViewHooks::shared() = {};
-    }
-};
+class ToolKeysOnPages : public EditorWindowsTest {};
 
 TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWithoutOne)
 {

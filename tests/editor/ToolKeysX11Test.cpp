@@ -1,9 +1,7 @@
 #include "../capture/X11Support.h"
 #include "TestPaths.h"
 #include "editor/EditorPage.h"
-#include "editor/EditorSheets.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "editor/KeyboardShortcutsSheet.h"
 #include "model/AnnotationStore.h"
@@ -53,7 +51,6 @@ TEST(ToolKeysX11, KeyboardLettersSwitchTheActiveWindowsToolAndQuestionMarkOpensT
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     QApplication::setQuitOnLastWindowClosed(false);
-    installEditorSheets(EditorViewHooks::shared());
     auto& editors = EditorWindowController::shared();
     AnnotationStore& first = editors.open(grey(), "First", {.appliesRememberedFrame = false});
     AnnotationStore& second = editors.open(grey(), "Second", {.appliesRememberedFrame = false});
@@ -101,6 +98,5 @@ TEST(ToolKeysX11, KeyboardLettersSwitchTheActiveWindowsToolAndQuestionMarkOpensT
     EXPECT_TRUE(test::waitUntil([&] { return firstPage->view()->shortcutsSheet() == nullptr; }));
     EXPECT_FALSE(firstPage->view()->showsShortcuts());
 
-    EditorViewHooks::shared() = {};
     closeAll();
 }

@@ -76,13 +76,11 @@ protected:
         Defaults::standard().removeAllStored();
         ExportService::setSavePanelFactory(
             [this](QWidget*) { return std::make_unique<FakePanel>(script); });
-        ExportService::setCompanionWriter({});
         ASSERT_TRUE(dir.isValid());
     }
     void TearDown() override
     {
         ExportService::setSavePanelFactory({});
-        ExportService::setCompanionWriter({});
         Defaults::standard().removeAllStored();
     }
 
@@ -93,9 +91,10 @@ protected:
         return image;
     }
     QString path(const QString& name) const { return dir.filePath(name); }
-    bool save(ExportFormat format, AnnotationStore* document = nullptr, QImage image = capture())
+    bool save(ExportFormat format, AnnotationStore* document = nullptr, QImage image = capture(),
+              const ExportService::CompanionWriter& writeCompanion = {})
     {
-        return ExportService::shared().save(image, format, document);
+        return ExportService::shared().save(image, format, document, nullptr, {}, writeCompanion);
     }
 
     FakePanel::Script script;
@@ -286,8 +285,9 @@ TEST_F(Save, AnImageTooLargeForWebPIsReportedNotSaved)
 TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
 {
     QStringList companions;
-    ExportService::setCompanionWriter(
-        [&](AnnotationStore&, const QString& imagePath) { companions << imagePath; });
+    const ExportService::CompanionWriter writer = [&](AnnotationStore&, const QString& imagePath) {
+        companions << imagePath;
+    };
     AnnotationStore document{platform::BaseImage(capture())};
     AnnotationStore* store = &document;
 
@@ -297,7 +297,7 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
         panel.accessory->documentCheckbox()->setChecked(true);
     };
     script.accepted = {path("with.png")};
-    ASSERT_TRUE(save(ExportFormat::png, store));
+    ASSERT_TRUE(save(ExportFormat::png, store, capture(), writer));
     EXPECT_TRUE(offered);
     EXPECT_EQ(companions, QStringList{path("with.png")});
 
@@ -305,7 +305,7 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
     script.beforeAccept = [&](FakePanel& panel) {
         panel.accessory->documentCheckbox()->setChecked(false);
     };
-    ASSERT_TRUE(save(ExportFormat::png, store));
+    ASSERT_TRUE(save(ExportFormat::png, store, capture(), writer));
     EXPECT_EQ(companions.size(), 1);
 
     // No document (a pinned screenshot, the router): no row, nothing written, whatever is stored.
@@ -314,7 +314,7 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
     script.beforeAccept = [&](FakePanel& panel) {
         offered = panel.accessory->isDocumentRowShown();
     };
-    ASSERT_TRUE(save(ExportFormat::png, nullptr));
+    ASSERT_TRUE(save(ExportFormat::png, nullptr, capture(), writer));
     EXPECT_FALSE(offered);
     EXPECT_EQ(companions.size(), 1);
 }

@@ -50,7 +50,12 @@ public:
 } // namespace
 
 ContextualToolbar::ContextualToolbar(AnnotationStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store)
+    : ContextualToolbar(store, OptionGroups::standard(), parent)
+{
+}
+
+ContextualToolbar::ContextualToolbar(AnnotationStore& store, OptionGroups groups, QWidget* parent)
+    : QWidget(parent), m_store(store), m_groups(std::move(groups))
 {
     setFixedHeight(barHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -163,7 +168,7 @@ QWidget* ContextualToolbar::buildGroup(Density density, QWidget* parent)
 {
     const Content& content = *m_content;
     if (content.cropping) {
-        const OptionGroupFactory& crop = OptionGroups::cropFactory();
+        const OptionGroupFactory& crop = m_groups.crop;
         return crop ? crop(m_store, density, parent) : nullptr;
     }
     if (!content.tool) {
@@ -177,7 +182,7 @@ QWidget* ContextualToolbar::buildGroup(Density density, QWidget* parent)
         if (!content.imageToolActive || density != Density::full) return nullptr;
         return hint(platform::L10n::text("Click to place an image"), parent);
     default: {
-        const OptionGroupFactory& factory = OptionGroups::factory(*content.tool);
+        const OptionGroupFactory& factory = m_groups.factory(*content.tool);
         return factory ? factory(m_store, density, parent) : nullptr;
     }
     }

@@ -38,7 +38,9 @@ public:
     static constexpr int sidePadding = 14;
     static constexpr int itemSpacing = 12;
 
+    // The editor's own option groups.
     explicit ContextualToolbar(AnnotationStore& store, QWidget* parent = nullptr);
+    ContextualToolbar(AnnotationStore& store, OptionGroups groups, QWidget* parent = nullptr);
     ~ContextualToolbar() override;
 
     // The tool whose options are shown for `store`: the current tool unless it is the select
@@ -78,6 +80,7 @@ private:
     void scheduleChoice();
 
     AnnotationStore& m_store;
+    const OptionGroups m_groups;
     std::optional<Content> m_content;
     std::array<QWidget*, 3> m_rows{};
     QScrollArea* m_scroll = nullptr;

@@ -1,49 +1,38 @@
 #include "editor/options/OptionGroups.h"
 
-#include <array>
-#include <cstddef>
-#include <utility>
+#include "editor/options/CropOptions.h"
+#include "editor/options/EffectGroups.h"
+#include "editor/options/StyleGroup.h"
 
 namespace snapkin {
 
-namespace {
-
-struct Registry {
-    std::array<OptionGroupFactory, EnumTable<Tool>::cases.size()> tools;
-    OptionGroupFactory crop;
-};
-
-Registry& registry()
+OptionGroups OptionGroups::standard()
 {
-    static Registry shared;
-    return shared;
-}
-
-std::size_t slot(Tool tool)
-{
-    return static_cast<std::size_t>(tool);
-}
-
-} // namespace
-
-OptionGroupFactory OptionGroups::setFactory(Tool tool, OptionGroupFactory factory)
-{
-    return std::exchange(registry().tools[slot(tool)], std::move(factory));
-}
-
-OptionGroupFactory OptionGroups::setCropFactory(OptionGroupFactory factory)
-{
-    return std::exchange(registry().crop, std::move(factory));
-}
-
-const OptionGroupFactory& OptionGroups::factory(Tool tool)
-{
-    return registry().tools[slot(tool)];
-}
-
-const OptionGroupFactory& OptionGroups::cropFactory()
-{
-    return registry().crop;
+    OptionGroups groups;
+    for (const Tool tool : EnumTable<Tool>::cases) {
+        if (!StyleGroup::hasGroup(tool)) continue;
+        groups.factory(tool) = [tool](AnnotationStore& store, OptionsDensity density,
+                                      QWidget* parent) -> QWidget* {
+            return new StyleGroup(store, tool, density, parent);
+        };
+    }
+    groups.factory(Tool::pixelate) = [](AnnotationStore& store, OptionsDensity,
+                                        QWidget* parent) -> QWidget* {
+        return new ObscureGroup(store, parent);
+    };
+    groups.factory(Tool::spotlight) = [](AnnotationStore& store, OptionsDensity,
+                                         QWidget* parent) -> QWidget* {
+        return new SpotlightGroup(store, parent);
+    };
+    groups.factory(Tool::sticker) = [](AnnotationStore& store, OptionsDensity,
+                                       QWidget* parent) -> QWidget* {
+        return new StickerGroup(store, parent);
+    };
+    groups.crop = [](AnnotationStore& store, OptionsDensity density,
+                     QWidget* parent) -> QWidget* {
+        return new CropOptions(store, density, parent);
+    };
+    return groups;
 }
 
 } // namespace snapkin

@@ -2,6 +2,8 @@
 
 #include "model/Tool.h"
 
+#include <array>
+#include <cstddef>
 #include <functional>
 
 class QWidget;
@@ -23,26 +25,25 @@ enum class OptionsDensity { full, compact, overflow };
 using OptionGroupFactory =
     std::function<QWidget*(AnnotationStore& store, OptionsDensity density, QWidget* parent)>;
 
-// The registry of option groups that the contextual options bar shows. One factory per tool,
-// plus one for the crop controls shown while a crop is in progress. Install them once at
-// start-up, before editor windows open; a bar built before a factory is installed keeps what
-// it built until its content changes. A tool without a factory shows an empty row.
+// The option groups that a contextual options bar shows: one factory per tool, plus one for
+// the crop controls shown while a crop is in progress. A tool without a factory shows an empty
+// row.
 //
 // The frame tool's bar and the image tool's hint belong to the options bar itself; a factory
-// registered for those two tools is ignored. The select tool never reaches a factory: the bar
-// shows the selected annotation's tool instead.
-class OptionGroups {
-public:
-    OptionGroups() = delete;
+// set for those two tools is ignored. The select tool never reaches a factory: the bar shows
+// the selected annotation's tool instead.
+struct OptionGroups {
+    std::array<OptionGroupFactory, EnumTable<Tool>::cases.size()> tools;
+    OptionGroupFactory crop;
 
-    // Installs the factory for `tool` and answers the one it replaces (empty when none), so a
-    // test can put the previous one back. An empty factory removes the tool's group.
-    static OptionGroupFactory setFactory(Tool tool, OptionGroupFactory factory);
-    static OptionGroupFactory setCropFactory(OptionGroupFactory factory);
+    // The editor's own groups: styles, obscuring, spotlight, stickers and the crop controls.
+    static OptionGroups standard();
 
-    // The installed factory; empty when there is none.
-    static const OptionGroupFactory& factory(Tool tool);
-    static const OptionGroupFactory& cropFactory();
+    OptionGroupFactory& factory(Tool tool) { return tools[static_cast<std::size_t>(tool)]; }
+    const OptionGroupFactory& factory(Tool tool) const
+    {
+        return tools[static_cast<std::size_t>(tool)];
+    }
 };
 
 } // namespace snapkin
