@@ -174,9 +174,8 @@ bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFo
 
 ExportService::CompanionWriter DocumentActions::companionWriter()
 {
-    return [](AnnotationStore& store, const QString& imagePath) {
-        writeCompanion(store, imagePath);
-    };
+    return
+        [](AnnotationStore& store, const QString& imagePath) { writeCompanion(store, imagePath); };
 }
 
 QString DocumentActions::companionPath(const QString& imagePath)

@@ -4,9 +4,9 @@
 #include "canvas/CanvasView.h"
 #include "canvas/CanvasZoomWheel.h"
 #include "editor/EditorView.h"
-#include "editor/crop/CropView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
+#include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
 
 #include <QPaintEvent>

@@ -40,7 +40,6 @@ Hooks& hooks()
     return installed;
 }
 
-
 SavePanelFactory savePanelFactory()
 {
     const std::lock_guard lock(hooks().mutex);
@@ -156,8 +155,8 @@ bool ExportService::save(const QImage& image, ExportFormat format, AnnotationSto
                     fileName, writeCompanion);
 }
 
-bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format,
-                                  QWidget* parent, const CompanionWriter& writeCompanion) const
+bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent,
+                                  const CompanionWriter& writeCompanion) const
 {
     FlattenService::Input input = FlattenService::input(document);
     if (const std::optional<FlattenError> refused = FlattenService::refusal(input)) {

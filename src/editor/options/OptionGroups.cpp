@@ -28,8 +28,7 @@ OptionGroups OptionGroups::standard()
                                        QWidget* parent) -> QWidget* {
         return new StickerGroup(store, parent);
     };
-    groups.crop = [](AnnotationStore& store, OptionsDensity density,
-                     QWidget* parent) -> QWidget* {
+    groups.crop = [](AnnotationStore& store, OptionsDensity density, QWidget* parent) -> QWidget* {
         return new CropOptions(store, density, parent);
     };
     return groups;
