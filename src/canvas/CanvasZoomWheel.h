@@ -20,10 +20,8 @@ class CanvasZoomWheel : public QObject {
 public:
     using ZoomAction = std::function<void(double factor)>;
 
-    explicit CanvasZoomWheel(QAbstractScrollArea* area, ZoomAction onZoom = {});
+    CanvasZoomWheel(QAbstractScrollArea* area, ZoomAction onZoom);
     ~CanvasZoomWheel() override;
-
-    void setOnZoom(ZoomAction onZoom) { m_onZoom = std::move(onZoom); }
 
     // The factor for one Ctrl+wheel event, or nothing when it must not zoom (no vertical
     // movement). A mouse wheel zooms by a fixed step per notch; a touchpad's precise pixel

@@ -153,11 +153,6 @@ private:
     qreal m_dpr = 0;
 };
 
-int EditorToolbar::copiedFeedbackMilliseconds()
-{
-    return g_copiedFeedbackMs;
-}
-
 void EditorToolbar::setCopiedFeedbackMilliseconds(int milliseconds)
 {
     g_copiedFeedbackMs = milliseconds;

@@ -54,7 +54,6 @@ public:
     void setRoutes(EditorToolbarRoutes routes) { m_routes = std::move(routes); }
 
     // How long the Copy item shows its checkmark; tests shorten it.
-    static int copiedFeedbackMilliseconds();
     static void setCopiedFeedbackMilliseconds(int milliseconds);
 
     // "Save (.jpg)" for the stored format.

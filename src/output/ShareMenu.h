@@ -50,7 +50,6 @@ public:
     static QPoint anchorUnder(const QWidget* button);
 
     // The PNG written for Open With… and Email…, empty before either ran.
-    QString sharedFile() const { return m_sharedFile; }
 
 private:
     QString writeSharedFile();

@@ -72,7 +72,6 @@ public:
     OptionButton* lockButton() const { return m_lock; }
     QAbstractButton* resizeButton() const { return m_resize; }
     QPushButton* cancelButton() const { return m_cancel; }
-    QPushButton* applyButton() const { return m_apply; }
 
 private:
     void refresh();

@@ -91,13 +91,10 @@ public:
     StyleSwatch* customWell() const { return m_well; }
     const QList<OptionButton*>& widthButtons() const { return m_widthButtons; }
     QToolButton* widthMenuButton() const { return m_widthMenu; }
-    const QList<OptionButton*>& headButtons() const { return m_headButtons; }
     OptionButton* doubleHeadButton() const { return m_doubleHead; }
     QToolButton* textSizeButton() const { return m_textSize; }
     OptionButton* boldButton() const { return m_bold; }
-    OptionButton* italicButton() const { return m_italic; }
     QFontComboBox* fontBox() const { return m_fontBox; }
-    OptionButton* filledButton() const { return m_filled; }
     OptionSlider* opacitySlider() const { return m_opacity; }
     PercentMenu* opacityMenu() const { return m_opacityMenu; }
     const QList<OptionButton*>& stampButtons() const { return m_stampButtons; }

@@ -61,7 +61,6 @@ public:
     const QList<QAbstractButton*>& positionCells() const { return m_cells; }
     QAbstractButton* tileButton() const { return m_tile; }
     OptionSlider* opacitySlider() const { return m_opacity; }
-    OptionSlider* sizeSlider() const { return m_size; }
     // Whether the logo preview shows an image (else the "photo" symbol).
     bool showsLogo() const;
 
