@@ -482,7 +482,7 @@ void MenuActions::showKeyboardShortcuts()
 {
     EditorPage* page = keyPage();
     if (!page && !editors().pages().isEmpty()) page = editors().pages().last();
-    if (page) emit EditorRequests::shared().showKeyboardShortcuts(&page->store());
+    if (page) page->view()->setShowsShortcuts(true);
 }
 
 // ---- image ------------------------------------------------------------------------------------

@@ -21,25 +21,17 @@ namespace {
 
 using platform::L10n;
 
-class DialogPicker : public ImageFilesPicker {
-public:
-    QStringList chooseImages(QWidget* parent) override
-    {
-        if (parent) {
-            parent->window()->raise();
-            parent->window()->activateWindow();
-        }
-        return QFileDialog::getOpenFileNames(
-            parent, QString(), QString(),
-            L10n::text("Images") +
-                QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
-    }
-};
-
-ImageFilesPicker*& installedPicker()
+// The chosen files in the order picked; empty when cancelled.
+QStringList chooseImages(QWidget* parent)
 {
-    static ImageFilesPicker* picker = nullptr;
-    return picker;
+    if (parent) {
+        parent->window()->raise();
+        parent->window()->activateWindow();
+    }
+    return QFileDialog::getOpenFileNames(
+        parent, QString(), QString(),
+        L10n::text("Images") +
+            QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
 }
 
 QSizeF pointSize(const QImage& image)
@@ -58,17 +50,6 @@ void failed(const QString& explanation, QWidget* parent)
 }
 
 } // namespace
-
-ImageFilesPicker& ImageFilesPicker::shared()
-{
-    static DialogPicker dialog;
-    return installedPicker() ? *installedPicker() : dialog;
-}
-
-void ImageFilesPicker::install(ImageFilesPicker* picker)
-{
-    installedPicker() = picker;
-}
 
 std::optional<QImage> CollageService::combine(const QList<QImage>& images, CollageLayout layout,
                                               double gap, const QColor& background)
@@ -124,7 +105,12 @@ std::optional<QImage> CollageService::combine(const QList<QImage>& images, Colla
 
 void CollageService::createFromPanel(CollageLayout layout, QWidget* parent)
 {
-    const QStringList files = ImageFilesPicker::shared().chooseImages(parent);
+    createFromFiles(chooseImages(parent), layout, parent);
+}
+
+void CollageService::createFromFiles(const QStringList& files, CollageLayout layout,
+                                     QWidget* parent)
+{
     if (files.isEmpty()) return;
     QList<QImage> images;
     for (const QString& file : files) {

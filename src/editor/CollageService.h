@@ -11,19 +11,6 @@ class QWidget;
 
 namespace snapkin {
 
-// Asks the user for image files. Behind an interface so tests answer it.
-class ImageFilesPicker {
-public:
-    virtual ~ImageFilesPicker() = default;
-    // The chosen files in the order picked; empty when cancelled.
-    virtual QStringList chooseImages(QWidget* parent) = 0;
-
-    // The picker in use: Qt's open dialog for several images unless replaced.
-    static ImageFilesPicker& shared();
-    // Replaces it (not owned); nullptr restores the dialog.
-    static void install(ImageFilesPicker* picker);
-};
-
 enum class CollageLayout { sideBySide, stacked };
 
 // Joins several images into one: scaled to a common height side by side, or a common width
@@ -39,11 +26,15 @@ public:
     static constexpr int maxCanvasSide = 16383;
     static constexpr double maxCanvasPixels = 100'000'000;
 
-    // The user picks images; those that open are combined and the collage opens in a new
-    // editor titled "Collage" with the frame new captures get, and is handed to the history.
-    // Files that don't open are skipped; when none opens, or the images cannot be combined
-    // within the size limits, an alert says so. Cancelling does nothing.
+    // The user picks images in Qt's open dialog, then createFromFiles(). Cancelling does
+    // nothing.
     static void createFromPanel(CollageLayout layout, QWidget* parent = nullptr);
+    // The files that open as images are combined and the collage opens in a new editor titled
+    // "Collage" with the frame new captures get, and is handed to the history. Files that don't
+    // open are skipped; when none opens, or the images cannot be combined within the size
+    // limits, an alert says so. No files: nothing happens.
+    static void createFromFiles(const QStringList& files, CollageLayout layout,
+                                QWidget* parent = nullptr);
 
     // The collage of the images with a positive size (sizes in points, one pixel per point in
     // the result); none when there is no such image or nothing fits within the limits.

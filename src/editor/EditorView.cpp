@@ -128,10 +128,6 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
             [this](const bool& requested) { present(Sheet::resize, requested); });
     connect(&store, &AnnotationStore::isSharpeningChanged, this,
             [this](const bool& requested) { present(Sheet::sharpen, requested); });
-    connect(&EditorRequests::shared(), &EditorRequests::showKeyboardShortcuts, this,
-            [this](QObject* target) {
-                if (target == &m_store) setShowsShortcuts(true);
-            });
 
     updateOptionsBar();
     m_selectableText = boolSetting(selectableTextKey, false);

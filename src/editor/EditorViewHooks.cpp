@@ -8,10 +8,4 @@ EditorViewHooks& EditorViewHooks::shared()
     return hooks;
 }
 
-EditorRequests& EditorRequests::shared()
-{
-    static EditorRequests requests;
-    return requests;
-}
-
 } // namespace snapkin

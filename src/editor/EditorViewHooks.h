@@ -29,18 +29,4 @@ struct EditorViewHooks {
     static EditorViewHooks& shared();
 };
 
-// Requests addressed to one editor page by its store, from anywhere in the application (the
-// Help menu asks the key editor to show its keyboard shortcuts). Every page hears each
-// request and acts only when the target is its own store, compared by identity.
-class EditorRequests : public QObject {
-    Q_OBJECT
-public:
-    static EditorRequests& shared();
-
-signals:
-    // `target` is the store of the editor that should show its shortcuts sheet; any other
-    // object, or none, reaches no editor.
-    void showKeyboardShortcuts(QObject* target);
-};
-
 } // namespace snapkin

@@ -2,7 +2,7 @@
 
 #include "editor/EditorPage.h"
 #include "editor/EditorShortcuts.h"
-#include "editor/EditorViewHooks.h"
+#include "editor/EditorView.h"
 #include "editor/EditorWindowController.h"
 #include "editor/SheetStyle.h"
 #include "editor/ToolSidebar.h"
@@ -219,7 +219,7 @@ void showKeyboardShortcuts()
         if (pages.isEmpty()) return;
         target = &pages.last()->store();
     }
-    emit EditorRequests::shared().showKeyboardShortcuts(target);
+    if (EditorPage* page = editors.pageOf(*target)) page->view()->setShowsShortcuts(true);
 }
 
 } // namespace snapkin

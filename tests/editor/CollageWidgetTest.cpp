@@ -14,26 +14,7 @@ using namespace snapkin::editortest;
 
 namespace {
 
-class FakePicker : public ImageFilesPicker {
-public:
-    QStringList chooseImages(QWidget*) override { return files; }
-    QStringList files;
-};
-
-class CollageTest : public EditorWindowsTest {
-protected:
-    void SetUp() override
-    {
-        EditorWindowsTest::SetUp();
-        ImageFilesPicker::install(&picker);
-    }
-    void TearDown() override
-    {
-        ImageFilesPicker::install(nullptr);
-        EditorWindowsTest::TearDown();
-    }
-    FakePicker picker;
-};
+class CollageTest : public EditorWindowsTest {};
 
 TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
 {
@@ -44,10 +25,10 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("not an image");
     junk.close();
-    picker.files = {writeImage("a.png", {80, 60}), path("notes.png"),
-                    writeImage("b.png", {40, 30})};
+    const QStringList files = {writeImage("a.png", {80, 60}), path("notes.png"),
+                               writeImage("b.png", {40, 30})};
 
-    CollageService::createFromPanel(CollageLayout::sideBySide);
+    CollageService::createFromFiles(files, CollageLayout::sideBySide);
     const QList<EditorPage*> pages = EditorWindowController::shared().pages();
     ASSERT_EQ(pages.size(), 1);
     ASSERT_EQ(m_history.tracked.size(), 1);
@@ -59,13 +40,11 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
 
 TEST_F(CollageTest, NothingThatOpensAlertsAndCancellingDoesNothing)
 {
-    picker.files = {};
-    CollageService::createFromPanel(CollageLayout::stacked);
+    CollageService::createFromFiles({}, CollageLayout::stacked);
     EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
 
-    picker.files = {path("missing.png")};
     AlertAnswerer alerts;
-    CollageService::createFromPanel(CollageLayout::stacked);
+    CollageService::createFromFiles({path("missing.png")}, CollageLayout::stacked);
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen().front().text, "Couldn't create the collage");
     EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());

@@ -333,32 +333,23 @@ TEST(EditorView, InlineTextFieldKeepsDelete)
     EXPECT_EQ(store->annotations().size(), 1);
 }
 
-TEST(EditorView, ShortcutsRequestReachesOnlyItsOwnPage)
+TEST(EditorView, TheShortcutsSheetIsWindowModalAndClosingItClearsTheRequest)
 {
     CleanHooks clean;
-    auto first = plainStore();
-    auto second = plainStore();
-    EditorZoom zoom1, zoom2;
-    EditorView one(*first, zoom1), two(*second, zoom2);
+    auto store = plainStore();
+    EditorZoom zoom;
+    EditorView view(*store, zoom);
 
-    emit EditorRequests::shared().showKeyboardShortcuts(second.get());
-    EXPECT_FALSE(one.showsShortcuts());
-    EXPECT_EQ(one.shortcutsSheet(), nullptr);
-    EXPECT_TRUE(two.showsShortcuts());
-    const QPointer<QDialog> sheet = two.shortcutsSheet();
+    view.setShowsShortcuts(true);
+    const QPointer<QDialog> sheet = view.shortcutsSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    view.setShowsShortcuts(true); // asked again while open: the same sheet
+    EXPECT_EQ(view.shortcutsSheet(), sheet.data());
 
-    emit EditorRequests::shared().showKeyboardShortcuts(nullptr);
-    QObject stranger;
-    emit EditorRequests::shared().showKeyboardShortcuts(&stranger);
-    EXPECT_FALSE(one.showsShortcuts());
-    EXPECT_EQ(one.shortcutsSheet(), nullptr);
-    EXPECT_EQ(two.shortcutsSheet(), sheet.data());
-
-    // Closing the sheet clears the request.
-    two.shortcutsSheet()->reject();
-    EXPECT_FALSE(two.showsShortcuts());
+    sheet->reject();
+    EXPECT_FALSE(view.showsShortcuts());
+    EXPECT_EQ(view.shortcutsSheet(), nullptr);
 }
 
 // A page needs nothing installed to have its sheets, crop overlay, option groups and tool keys.

@@ -243,16 +243,6 @@ public:
 
 class SavedStyleMenuTest : public StyleGroupsTest {
 protected:
-    void SetUp() override
-    {
-        StyleGroupsTest::SetUp();
-        NamePrompt::install(&prompt);
-    }
-    void TearDown() override
-    {
-        NamePrompt::install(nullptr);
-        StyleGroupsTest::TearDown();
-    }
     static QStringList titles(QMenu* menu)
     {
         QStringList list;
@@ -277,6 +267,7 @@ TEST_F(SavedStyleMenuTest, SaveProposesTheNextNumberAndBlankCancels)
 {
     auto store = plainStore();
     SavedStyleMenu menu(*store, library, Tool::arrow);
+    menu.setNamePrompt(prompt);
     EXPECT_EQ(titles(menu.styleMenu()),
               (QStringList{"Classic", "Thin Blue", "Curved Orange", "Save Current Style…", "Rename",
                            "Delete", "Restore Default Styles"}));
@@ -301,6 +292,7 @@ TEST_F(SavedStyleMenuTest, DeleteThenRestoreBringsTheBuiltInStyleBack)
 {
     auto store = plainStore();
     SavedStyleMenu menu(*store, library, Tool::text);
+    menu.setNamePrompt(prompt);
     QMenu* remove = find(menu.styleMenu(), "Delete")->menu();
     find(remove, "Title")->trigger();
     EXPECT_EQ(library.styles(Tool::text).size(), 2);

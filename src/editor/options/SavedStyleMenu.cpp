@@ -52,24 +52,9 @@ public:
     }
 };
 
-NamePrompt*& installed()
-{
-    static NamePrompt* prompt = nullptr;
-    return prompt;
-}
-
 } // namespace
 
-NamePrompt& NamePrompt::shared()
-{
-    static DialogNamePrompt dialog;
-    return installed() ? *installed() : dialog;
-}
-
-void NamePrompt::install(NamePrompt* prompt)
-{
-    installed() = prompt;
-}
+SavedStyleMenu::~SavedStyleMenu() = default;
 
 bool SavedStyleMenu::hasMenu(Tool tool)
 {
@@ -78,7 +63,8 @@ bool SavedStyleMenu::hasMenu(Tool tool)
 
 SavedStyleMenu::SavedStyleMenu(AnnotationStore& store, SavedStyles& library, Tool tool,
                                QWidget* parent)
-    : QToolButton(parent), m_store(&store), m_library(library), m_tool(tool)
+    : QToolButton(parent), m_store(&store), m_library(library), m_tool(tool),
+      m_dialogPrompt(std::make_unique<DialogNamePrompt>()), m_prompt(m_dialogPrompt.get())
 {
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
@@ -139,7 +125,7 @@ void SavedStyleMenu::saveCurrent(int count)
     if (!m_store) return;
     const QString proposed = label(m_tool) + QLatin1Char(' ') + QString::number(count + 1);
     const std::optional<QString> name =
-        NamePrompt::shared().askName(L10n::text("Save Style"), L10n::text("Save"), proposed, this);
+        m_prompt->askName(L10n::text("Save Style"), L10n::text("Save"), proposed, this);
     if (!name || !m_store) return;
     QList<SavedStyle> styles = m_library.styles();
     styles.append(SavedStyle::capturing(*m_store, m_tool, *name));
@@ -149,8 +135,8 @@ void SavedStyleMenu::saveCurrent(int count)
 
 void SavedStyleMenu::renameStyle(const QUuid& id, const QString& current)
 {
-    const std::optional<QString> name = NamePrompt::shared().askName(
-        L10n::text("Rename Style"), L10n::text("Rename"), current, this);
+    const std::optional<QString> name =
+        m_prompt->askName(L10n::text("Rename Style"), L10n::text("Rename"), current, this);
     if (name) m_library.rename(id, *name);
 }
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QMenu;
@@ -22,11 +23,6 @@ public:
     // The entered name, trimmed; none when cancelled or blank.
     virtual std::optional<QString> askName(const QString& title, const QString& button,
                                            const QString& initial, QWidget* parent) = 0;
-
-    // The prompt in use: a modal dialog with one line field unless replaced.
-    static NamePrompt& shared();
-    // Replaces it (not owned); nullptr restores the dialog.
-    static void install(NamePrompt* prompt);
 };
 
 // The "Style" pull-down of the style group: the saved styles of the tool's category (a click
@@ -40,7 +36,13 @@ public:
     SavedStyleMenu(AnnotationStore& store, SavedStyles& library, Tool tool,
                    QWidget* parent = nullptr);
 
+    ~SavedStyleMenu() override;
+
     static bool hasMenu(Tool tool);
+
+    // Replaces the menu's name prompt, a modal dialog with one line field (not owned; it must
+    // outlive the menu).
+    void setNamePrompt(NamePrompt& prompt) { m_prompt = &prompt; }
 
     QMenu* styleMenu() const { return m_menu; }
     // Fills the menu from the library (done on every opening).
@@ -54,6 +56,8 @@ private:
     SavedStyles& m_library;
     Tool m_tool;
     QMenu* m_menu = nullptr;
+    std::unique_ptr<NamePrompt> m_dialogPrompt;
+    NamePrompt* m_prompt = nullptr;
 };
 
 } // namespace snapkin
