@@ -340,7 +340,8 @@ bool commandBindsKeys(AppCommand command)
     return true;
 }
 
-QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys)
+QAction* makeCommandAction(AppCommand command, MenuActions& actions, QObject* parent,
+                           bool bindsKeys)
 {
     auto* action = new QAction(commandTitle(command), parent);
     action->setObjectName(QString::fromLatin1(commandInfo(command).identifier));
@@ -355,9 +356,14 @@ QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys)
             action->setShortcutContext(Qt::WidgetShortcut);
     }
     if (const Slot slot = slotFor(command))
-        QObject::connect(action, &QAction::triggered, &MenuActions::shared(),
-                         [slot] { (MenuActions::shared().*slot)(); });
+        QObject::connect(action, &QAction::triggered, &actions,
+                         [&actions, slot] { (actions.*slot)(); });
     return action;
+}
+
+void runCommand(AppCommand command, MenuActions& actions)
+{
+    if (const Slot slot = slotFor(command)) (actions.*slot)();
 }
 
 } // namespace snapkin

@@ -10,6 +10,8 @@ class QObject;
 
 namespace snapkin {
 
+class MenuActions;
+
 // Every command of the main menu and the tray menu, with its title and keys, in one table. Both
 // menus make their items from it, so a title or a key is written once.
 enum class AppCommand {
@@ -99,7 +101,10 @@ QList<QKeySequence> commandKeys(AppCommand command);
 bool commandBindsKeys(AppCommand command);
 
 // A new action for `command`: its title, its keys (bound when `bindsKeys`, otherwise only
-// shown beside the title) and its work on MenuActions::shared().
-QAction* makeCommandAction(AppCommand command, QObject* parent, bool bindsKeys = true);
+// shown beside the title) and its work on `actions`.
+QAction* makeCommandAction(AppCommand command, MenuActions& actions, QObject* parent,
+                           bool bindsKeys = true);
+// Runs the work of `command` on `actions`, as its menu item does.
+void runCommand(AppCommand command, MenuActions& actions);
 
 } // namespace snapkin

@@ -154,8 +154,8 @@ const char* AppDelegate::stepName(Step step)
     return names[index(step)];
 }
 
-AppDelegate::AppDelegate(StartUpWindows windows, QObject* parent)
-    : QObject(parent), m_windows(windows), m_storedAtLaunch(settings().storedValues())
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent), m_services(services), m_storedAtLaunch(settings().storedValues())
 {
     theDelegate = this;
     standardSteps();
@@ -163,6 +163,8 @@ AppDelegate::AppDelegate(StartUpWindows windows, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // The menus it gave every editor window go with the application.
+    if (m_started) EditorWindowController::shared().setWindowDecorator({});
     if (theDelegate == this) theDelegate = nullptr;
 }
 
@@ -208,7 +210,7 @@ void AppDelegate::standardSteps()
 
 void AppDelegate::whatsNewFirstLaunch()
 {
-    m_windows.whatsNew.pendingShow =
+    m_services.whatsNew.pendingShow =
         WhatsNewController::consumeFirstLaunch(settings(), m_storedAtLaunch);
 }
 
@@ -261,7 +263,7 @@ void AppDelegate::screenshotWatcher()
 
 void AppDelegate::onboarding()
 {
-    m_windows.welcome.showIfNeeded();
+    m_services.welcome.showIfNeeded();
 }
 
 void AppDelegate::pruneHistory()
@@ -272,9 +274,9 @@ void AppDelegate::pruneHistory()
 void AppDelegate::firstWindows()
 {
     runFirstWindows();
-    keepWelcomeInFront(m_windows.welcome);
+    keepWelcomeInFront(m_services.welcome);
     // What's New, when it is due.
-    WhatsNewController& whatsNew = m_windows.whatsNew;
+    WhatsNewController& whatsNew = m_services.whatsNew;
     if (!whatsNew.pendingShow) return;
     whatsNew.pendingShow = false;
     whatsNew.show();
@@ -282,6 +284,7 @@ void AppDelegate::firstWindows()
 
 void AppDelegate::start()
 {
+    m_started = true;
     m_launchFilesWereEmpty = m_launchFiles.isEmpty();
     // Documents name the build that wrote them ("Snapkin 2.0.0 (1)"), as Settings does.
     qApp->setProperty("buildVersion", platform::BuildInfo::buildNumber());
@@ -289,7 +292,7 @@ void AppDelegate::start()
     installOutputHooks();
     // Every editor window gets the main menu.
     EditorWindowController::shared().setWindowDecorator(
-        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+        [&menus = m_services.menus](QMainWindow& window) { menus.install(window); });
 
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
         runStep(static_cast<Step>(i));
@@ -336,13 +339,13 @@ void AppDelegate::runFirstWindows()
     }
     // A taskbar application opens on its start window: the captures so far and the commands.
     if (AppPresence::behavesAsTaskbarApp() && editors.pages().isEmpty())
-        StartWindowController::shared().show();
+        m_services.startWindow.show();
 }
 
 void AppDelegate::updateTray()
 {
     const bool shown = AppPresence::showsTrayIcon();
-    if (shown && !m_tray) m_tray = std::make_unique<TrayMenu>();
+    if (shown && !m_tray) m_tray = std::make_unique<TrayMenu>(m_services.actions, m_services.pins);
     if (m_tray) m_tray->setVisible(shown);
 }
 
@@ -401,8 +404,7 @@ QWidget* AppDelegate::windowToBringForward() const
     if (m_lastActive && m_lastActive->isVisible()) return m_lastActive;
     const QList<EditorPage*> pages = EditorWindowController::shared().pages();
     if (!pages.isEmpty() && pages.last()->window()->isVisible()) return pages.last()->window();
-    if (StartWindowController::shared().isVisible())
-        return StartWindowController::shared().window();
+    if (m_services.startWindow.isVisible()) return m_services.startWindow.window();
     // Pins float above everything already; bringing one "forward" would show nothing new.
     for (QWidget* window : QApplication::topLevelWidgets())
         if (keepsApplicationRunning(window) && !qobject_cast<PinnedScreenshotWindow*>(window))

@@ -13,7 +13,11 @@ class QWidget;
 
 namespace snapkin {
 
+class MainMenuBuilder;
+class MenuActions;
 class OnboardingController;
+class PinnedScreenshotController;
+class StartWindowController;
 class TrayMenu;
 class WhatsNewController;
 
@@ -49,13 +53,18 @@ public:
     static constexpr std::size_t stepCount = 17;
     static const char* stepName(Step step);
 
-    // The windows that start-up may open by itself.
-    struct StartUpWindows {
+    // What the delegate works with: the windows start-up may open by itself, the menus every
+    // editor window gets, and the commands and pins of the tray menu.
+    struct Services {
         OnboardingController& welcome;
         WhatsNewController& whatsNew;
+        StartWindowController& startWindow;
+        MainMenuBuilder& menus;
+        MenuActions& actions;
+        PinnedScreenshotController& pins;
     };
 
-    explicit AppDelegate(StartUpWindows windows, QObject* parent = nullptr);
+    explicit AppDelegate(Services services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The one delegate of the running application; null before one is made.
@@ -114,7 +123,7 @@ private:
     QWidget* windowToBringForward() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    StartUpWindows m_windows;
+    Services m_services;
     std::array<std::function<void()>, stepCount> m_steps;
     // The settings as earlier runs left them, read before this launch writes any.
     QVariantMap m_storedAtLaunch;
@@ -123,6 +132,7 @@ private:
     // The window of ours the user worked in last, for a reopen.
     QPointer<QWidget> m_lastActive;
     bool m_closeCheckPending = false;
+    bool m_started = false;
     bool m_launchFilesWereEmpty = true;
 };
 

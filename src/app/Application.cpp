@@ -3,9 +3,11 @@
 #include "app/AppCommands.h"
 #include "app/AppDelegate.h"
 #include "app/AppPresence.h"
+#include "app/MainMenuBuilder.h"
 #include "app/MenuActions.h"
 #include "app/start/StartWindowController.h"
 #include "editor/CollageService.h"
+#include "history/CaptureHistory.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
@@ -94,18 +96,29 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // an image without asking the owner when it opens.
     platform::ClipboardOffer::shared();
 
+    // The start window gets the main menu, which runs the commands; the menus reach the start
+    // window and the pins through the commands.
+    m_startWindow = std::make_unique<StartWindowController>(
+        CaptureHistory::shared(),
+        [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
+    m_actions = std::make_unique<MenuActions>(m_pins, *m_startWindow);
+    m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
+    connectMenuItems(*m_actions);
+
     // Made before any step writes a setting: it reads what earlier versions left.
-    m_delegate = std::make_unique<AppDelegate>(
-        AppDelegate::StartUpWindows{.welcome = m_welcome, .whatsNew = m_whatsNew});
+    m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.welcome = m_welcome,
+                                                                     .whatsNew = m_whatsNew,
+                                                                     .startWindow = *m_startWindow,
+                                                                     .menus = *m_menus,
+                                                                     .actions = *m_actions,
+                                                                     .pins = m_pins});
     m_delegate->setLaunchFiles(launch.files);
 
-    connectMenuItems(MenuActions::shared());
     // The settings window asks the shell about the tray and opens the start window.
     setSettingsHooks({[this] { m_delegate->updateTray(); }, &AppPresence::trayAvailable,
-                      [] { MenuActions::shared().startWindow(); }});
-
+                      [this] { m_startWindow->show(); }});
     // The start window's link to the history's settings.
-    QObject::connect(&StartWindowController::shared(), &StartWindowController::settingsRequested,
+    QObject::connect(m_startWindow.get(), &StartWindowController::settingsRequested,
                      m_delegate.get(), [this] { showSettings(); });
 
     QObject::connect(&instance, &platform::SingleInstance::reopenRequested, m_delegate.get(),

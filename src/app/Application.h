@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PinnedScreenshotController.h"
 #include "settings/AboutWindow.h"
 #include "settings/NewsletterWindow.h"
 #include "settings/OnboardingController.h"
@@ -18,8 +19,10 @@ class TerminationSignal;
 
 class AppDelegate;
 class InformationHooks;
+class MainMenuBuilder;
 class MenuActions;
 class PreferencesWindow;
+class StartWindowController;
 
 // Where the running application is built. It makes the services in the order they depend on
 // each other, owns them for the life of the process and hands each the references it needs;
@@ -61,6 +64,12 @@ private:
     NewsletterWindowController m_newsletter;
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
     std::unique_ptr<InformationHooks> m_informationHooks;
+
+    // The application's own windows and commands.
+    PinnedScreenshotController m_pins;
+    std::unique_ptr<StartWindowController> m_startWindow;
+    std::unique_ptr<MenuActions> m_actions;
+    std::unique_ptr<MainMenuBuilder> m_menus;
 
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<platform::TerminationSignal> m_termination;

@@ -43,21 +43,21 @@ bool showsOptionsBar()
 
 } // namespace
 
-MainMenuBuilder& MainMenuBuilder::shared()
+MainMenuBuilder::MainMenuBuilder(MenuActions& actions, PinnedScreenshotController& pins,
+                                 QObject* parent)
+    : QObject(parent), m_menuActions(actions), m_pins(pins)
 {
-    static MainMenuBuilder* builder = new MainMenuBuilder;
-    return *builder;
 }
 
 QAction* MainMenuBuilder::action(AppCommand command)
 {
     auto found = m_actions.find(command);
     if (found != m_actions.end()) return found->second;
-    QAction* made = makeCommandAction(command, this);
+    QAction* made = makeCommandAction(command, m_menuActions, this);
     m_actions.emplace(command, made);
 
     // The pin items are the ones that follow what they can act on.
-    auto& pins = PinnedScreenshotController::shared();
+    auto& pins = m_pins;
     if (command == C::unlockPins) {
         made->setEnabled(pins.lockedCount() > 0);
         connect(&pins, &PinnedScreenshotController::lockedCountChanged, made,
@@ -111,11 +111,11 @@ QMenuBar* MainMenuBuilder::makeMenuBar(QWidget* parent)
 
 void MainMenuBuilder::refreshHandlerItems()
 {
-    const MenuActions& actions = MenuActions::shared();
+    const MenuActions& actions = m_menuActions;
     action(C::settings)->setVisible(actions.hasHandler(H::settings));
     action(C::about)->setVisible(actions.hasHandler(H::about));
     action(C::whatsNew)->setVisible(actions.hasHandler(H::whatsNew));
-    action(C::help)->setVisible(!MenuActions::siteRoot().isEmpty());
+    action(C::help)->setVisible(!m_menuActions.siteRoot().isEmpty());
     const bool collage =
         actions.hasHandler(H::collageSideBySide) && actions.hasHandler(H::collageStacked);
     action(C::collageSideBySide)->setVisible(collage);
@@ -153,7 +153,7 @@ void MainMenuBuilder::fillOpenRecent(QMenu* menu)
     }
     if (!recents.urls().isEmpty()) menu->addSeparator();
     QAction* clear = menu->addAction(commandTitle(C::clearRecent), menu,
-                                     [] { MenuActions::shared().clearRecentDocuments(); });
+                                     [this] { m_menuActions.clearRecentDocuments(); });
     clear->setObjectName(QStringLiteral("clearRecent"));
     clear->setEnabled(!recents.urls().isEmpty());
 }
@@ -176,7 +176,7 @@ void MainMenuBuilder::fillEdit(QMenu* menu)
     // While the menu is open its Copy, Paste and Delete say whether they would act; closed,
     // they stay enabled so their keys always reach the command, which then decides.
     connect(menu, &QMenu::aboutToShow, this, [this] {
-        const MenuActions& actions = MenuActions::shared();
+        const MenuActions& actions = m_menuActions;
         action(C::copy)->setEnabled(actions.canCopy());
         action(C::paste)->setEnabled(actions.canPaste());
         action(C::deleteSelection)->setEnabled(actions.canDeleteSelection());
@@ -184,8 +184,7 @@ void MainMenuBuilder::fillEdit(QMenu* menu)
     // The clipboard may change hands, or its owner answer, while the menu is open.
     connect(&platform::ClipboardOffer::shared(), &platform::ClipboardOffer::targetsChanged, menu,
             [this, menu] {
-                if (menu->isVisible())
-                    action(C::paste)->setEnabled(MenuActions::shared().canPaste());
+                if (menu->isVisible()) action(C::paste)->setEnabled(m_menuActions.canPaste());
             });
     connect(menu, &QMenu::aboutToHide, this, [this] {
         for (const C command : {C::copy, C::paste, C::deleteSelection})
@@ -203,11 +202,10 @@ void MainMenuBuilder::fillView(QMenu* menu)
     if (!m_optionsBar) {
         m_optionsBar = new QAction(optionsBarTitle(), this);
         m_optionsBar->setObjectName(QStringLiteral("toggleOptionsBar"));
-        connect(m_optionsBar, &QAction::triggered, &MenuActions::shared(),
-                &MenuActions::toggleOptionsBar);
+        connect(m_optionsBar, &QAction::triggered, &m_menuActions, &MenuActions::toggleOptionsBar);
         m_selectableText = new QAction(selectableTextTitle(), this);
         m_selectableText->setObjectName(QStringLiteral("toggleSelectableText"));
-        connect(m_selectableText, &QAction::triggered, &MenuActions::shared(),
+        connect(m_selectableText, &QAction::triggered, &m_menuActions,
                 &MenuActions::toggleSelectableText);
     }
     menu->addAction(m_optionsBar);
@@ -223,7 +221,7 @@ void MainMenuBuilder::fillCapture(QMenu* menu)
     menu->addAction(action(C::captureFullScreen));
     QMenu* displays = menu->addMenu(L10n::text("Full Screen on\u2026"));
     // The screens are read each time the menu opens: only with two or more is the list shown.
-    const auto listDisplays = [displays] {
+    const auto listDisplays = [this, displays] {
         displays->clear();
         const QList<QScreen*> screens = QGuiApplication::screens();
         displays->menuAction()->setVisible(screens.size() >= 2);
@@ -231,7 +229,7 @@ void MainMenuBuilder::fillCapture(QMenu* menu)
             const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screens[i]);
             displays->addAction(TrayMenu::displayLabel(i, screens[i]->geometry().size(),
                                                        screens[i]->devicePixelRatio()),
-                                displays, [id] { MenuActions::shared().captureDisplay(id); });
+                                displays, [this, id] { m_menuActions.captureDisplay(id); });
         }
     };
     connect(menu, &QMenu::aboutToShow, displays, listDisplays);
@@ -271,8 +269,8 @@ void MainMenuBuilder::fillTools(QMenu* menu)
             item->setObjectName(QStringLiteral("tool.") + toRaw(tool));
             item->setShortcut(toolMenuShortcut(tool));
             item->setShortcutVisibleInContextMenu(true);
-            connect(item, &QAction::triggered, &MenuActions::shared(),
-                    [tool] { MenuActions::shared().selectTool(tool); });
+            connect(item, &QAction::triggered, &m_menuActions,
+                    [this, tool] { m_menuActions.selectTool(tool); });
             m_toolActions << item;
         }
     }
@@ -295,7 +293,7 @@ void MainMenuBuilder::fillWindow(QMenu* menu)
     menu->addSeparator();
     menu->addAction(action(C::unlockPins));
     menu->addAction(action(C::closePins));
-    connect(menu, &QMenu::aboutToShow, menu, [menu] { listOpenEditors(menu); });
+    connect(menu, &QMenu::aboutToShow, menu, [this, menu] { listOpenEditors(menu); });
     listOpenEditors(menu);
 }
 
@@ -311,7 +309,7 @@ void MainMenuBuilder::listOpenEditors(QMenu* menu)
     }
     const QList<EditorPage*> pages = EditorWindowController::shared().pages();
     if (pages.isEmpty()) return;
-    const QWidget* current = MenuActions::shared().keyEditorWindow();
+    const QWidget* current = m_menuActions.keyEditorWindow();
     menu->addSeparator()->setProperty(listed, true);
     // Every page, tabs included, oldest first, under its tab's title; the key editor's current
     // page is checked.

@@ -13,6 +13,9 @@ class QMenuBar;
 
 namespace snapkin {
 
+class MenuActions;
+class PinnedScreenshotController;
+
 // The main menu of every editor window, built from the command table: File, Edit, View,
 // Capture, Image, Tools, Window and Help. The Window menu ends with the open editors, each tab
 // an item of its own; choosing one brings it forward. Each command has one action shared by every window's
@@ -25,7 +28,8 @@ namespace snapkin {
 class MainMenuBuilder : public QObject {
     Q_OBJECT
 public:
-    static MainMenuBuilder& shared();
+    MainMenuBuilder(MenuActions& actions, PinnedScreenshotController& pins,
+                    QObject* parent = nullptr);
 
     // Gives `window` its menu bar.
     void install(QMainWindow& window);
@@ -39,8 +43,6 @@ public:
     static QString selectableTextTitle();
 
 private:
-    MainMenuBuilder() = default;
-
     void fillFile(QMenu* menu);
     void fillOpenRecent(QMenu* menu);
     void fillEdit(QMenu* menu);
@@ -51,9 +53,11 @@ private:
     void fillWindow(QMenu* menu);
     void fillHelp(QMenu* menu);
     // The open editor pages at the end of the Window menu, as they are now.
-    static void listOpenEditors(QMenu* menu);
+    void listOpenEditors(QMenu* menu);
     void refreshHandlerItems();
 
+    MenuActions& m_menuActions;
+    PinnedScreenshotController& m_pins;
     std::map<AppCommand, QAction*> m_actions;
     QAction* m_optionsBar = nullptr;
     QAction* m_selectableText = nullptr;

@@ -40,9 +40,6 @@ using platform::L10n;
 
 namespace {
 
-// The support site, as the build was configured. Empty: Help items that would open it are hidden.
-std::optional<QString> siteRootOverride;
-
 EditorWindowController& editors()
 {
     return EditorWindowController::shared();
@@ -80,10 +77,11 @@ QWidget* focusedTextEditor()
 
 } // namespace
 
-MenuActions& MenuActions::shared()
+MenuActions::MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
+                         std::optional<QString> siteRoot, QObject* parent)
+    : QObject(parent), m_pins(pins), m_startWindow(startWindow),
+      m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
 {
-    static MenuActions* actions = new MenuActions;
-    return *actions;
 }
 
 void MenuActions::setHandler(Handler handler, Action action)
@@ -123,16 +121,6 @@ AnnotationStore* MenuActions::currentStore() const
 QWidget* MenuActions::keyEditorWindow() const
 {
     return keyPage();
-}
-
-QString MenuActions::siteRoot()
-{
-    return siteRootOverride.value_or(platform::BuildInfo::siteRoot());
-}
-
-void MenuActions::setSiteRootForTesting(std::optional<QString> root)
-{
-    siteRootOverride = std::move(root);
 }
 
 QString MenuActions::helpPath(const QStringList& uiLanguages)
@@ -196,7 +184,7 @@ void MenuActions::openSnapkin()
 
 void MenuActions::startWindow()
 {
-    StartWindowController::shared().show();
+    m_startWindow.show();
 }
 
 // ---- captures ---------------------------------------------------------------------------------
@@ -546,8 +534,7 @@ void MenuActions::pinToScreen()
     AnnotationStore* store = currentStore();
     if (!store) return;
     EditorPage* page = editors().pageOf(*store);
-    if (const auto image = FlattenService::flattenOrAlert(*store, page))
-        PinnedScreenshotController::shared().pin(*image, page);
+    if (const auto image = FlattenService::flattenOrAlert(*store, page)) m_pins.pin(*image, page);
 }
 
 } // namespace snapkin
@@ -556,12 +543,12 @@ namespace snapkin {
 
 void MenuActions::unlockPins()
 {
-    PinnedScreenshotController::shared().unlockAll();
+    m_pins.unlockAll();
 }
 
 void MenuActions::closePins()
 {
-    PinnedScreenshotController::shared().closeAll();
+    m_pins.closeAll();
 }
 
 } // namespace snapkin

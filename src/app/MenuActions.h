@@ -15,6 +15,8 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class PinnedScreenshotController;
+class StartWindowController;
 
 // The one object behind the application's commands, shared by the editor windows' menu bars and
 // the tray menu. Every command finds its editor afresh when it runs:
@@ -23,13 +25,15 @@ class AnnotationStore;
 // - the current editor: the key editor, else the editor opened most recently.
 // A command without its editor does nothing, silently.
 //
-// Commands of windows that are not part of the application yet (collage, settings, About,
-// onboarding, What's New, the newsletter) are reached through handlers their owners install
-// with setHandler(); until then the menus leave their items out.
+// Commands of the settings layer's windows and the collage maker (collage, settings, About,
+// onboarding, What's New, the newsletter) run the handlers the application gives with
+// setHandler(); the menus leave out the items of a handler not given.
 class MenuActions : public QObject {
     Q_OBJECT
 public:
-    static MenuActions& shared();
+    // `siteRoot` is the support site's root ("https://…/"); none: the one the build names.
+    MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
+                std::optional<QString> siteRoot = std::nullopt, QObject* parent = nullptr);
 
     enum class Handler {
         collageSideBySide,
@@ -53,8 +57,7 @@ public:
     QWidget* keyEditorWindow() const;
 
     // The support site's root ("https://…/"), empty when none is configured: Help is hidden.
-    static QString siteRoot();
-    static void setSiteRootForTesting(std::optional<QString> root);
+    const QString& siteRoot() const { return m_siteRoot; }
     // The help page for the user's languages: "<lang>/support/" for the languages that have one,
     // else "support/".
     static QString helpPath(const QStringList& uiLanguages);
@@ -144,9 +147,11 @@ signals:
     void handlersChanged();
 
 private:
-    MenuActions() = default;
     bool runHandler(Handler handler, const QImage* image = nullptr);
 
+    PinnedScreenshotController& m_pins;
+    StartWindowController& m_startWindow;
+    QString m_siteRoot;
     std::map<Handler, Action> m_handlers;
 };
 

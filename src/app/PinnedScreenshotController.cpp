@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace snapkin {
 
@@ -44,10 +45,10 @@ constexpr double lockedToastSeconds = 4.0;
 
 // ---- the controller ---------------------------------------------------------------------------
 
-PinnedScreenshotController& PinnedScreenshotController::shared()
+PinnedScreenshotController::~PinnedScreenshotController()
 {
-    static PinnedScreenshotController* controller = new PinnedScreenshotController;
-    return *controller;
+    for (const auto& window : std::exchange(m_windows, {}))
+        delete window.data();
 }
 
 QList<PinnedScreenshotWindow*> PinnedScreenshotController::windows() const
@@ -60,7 +61,7 @@ QList<PinnedScreenshotWindow*> PinnedScreenshotController::windows() const
 
 PinnedScreenshotWindow* PinnedScreenshotController::pin(const QImage& image, QWidget* near)
 {
-    auto* window = new PinnedScreenshotWindow(image);
+    auto* window = new PinnedScreenshotWindow(image, *this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QScreen* screen = near ? near->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
@@ -123,9 +124,10 @@ void PinnedScreenshotController::recount()
 
 // ---- one pin ----------------------------------------------------------------------------------
 
-PinnedScreenshotWindow::PinnedScreenshotWindow(const QImage& image)
+PinnedScreenshotWindow::PinnedScreenshotWindow(const QImage& image,
+                                               PinnedScreenshotController& controller)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_image(image)
+      m_controller(controller), m_image(image)
 {
     setWindowTitle(L10n::text("Pinned Screenshot"));
     setFocusPolicy(Qt::StrongFocus);
@@ -231,7 +233,7 @@ void PinnedScreenshotWindow::lock()
     // Only the native window's input flag: changing the widget's window flags would hide and
     // re-create the window.
     if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowTransparentForInput, true);
-    PinnedScreenshotController::shared().recount();
+    m_controller.recount();
     CaptureToast::show(
         L10n::text("Clicks now pass through. To unlock, choose Unlock Pinned Screenshots from "
                    "the Snapkin icon in the system tray or the Window menu of an editor window."),
@@ -246,7 +248,7 @@ void PinnedScreenshotWindow::unlock()
 
 void PinnedScreenshotWindow::closePin()
 {
-    PinnedScreenshotController::shared().close(this);
+    m_controller.close(this);
 }
 
 QMenu* PinnedScreenshotWindow::contextMenu()
@@ -364,7 +366,7 @@ void PinnedScreenshotWindow::contextMenuEvent(QContextMenuEvent* event)
 void PinnedScreenshotWindow::closeEvent(QCloseEvent* event)
 {
     // Also when the window manager closes it (Alt+F4): the counts follow.
-    PinnedScreenshotController::shared().forget(this);
+    m_controller.forget(this);
     QWidget::closeEvent(event);
 }
 

@@ -23,7 +23,9 @@ class PinnedScreenshotWindow;
 class PinnedScreenshotController : public QObject {
     Q_OBJECT
 public:
-    static PinnedScreenshotController& shared();
+    PinnedScreenshotController() = default;
+    // The pins still open go with their controller.
+    ~PinnedScreenshotController() override;
 
     int count() const { return m_count; }
     int lockedCount() const { return m_lockedCount; }
@@ -47,8 +49,6 @@ signals:
     void lockedCountChanged(int lockedCount);
 
 private:
-    PinnedScreenshotController() = default;
-
     QList<QPointer<PinnedScreenshotWindow>> m_windows;
     int m_count = 0;
     int m_lockedCount = 0;
@@ -71,7 +71,8 @@ public:
     static constexpr double noScreenLimit = 4000.0;
     static constexpr double minimumOpacity = 0.2;
 
-    explicit PinnedScreenshotWindow(const QImage& image);
+    // A pin of `controller`, which counts it.
+    PinnedScreenshotWindow(const QImage& image, PinnedScreenshotController& controller);
 
     const QImage& image() const { return m_image; }
     // The image's size in points.
@@ -121,6 +122,7 @@ protected:
 private:
     void setSizeCentred(QSizeF size);
 
+    PinnedScreenshotController& m_controller;
     QImage m_image;
     bool m_locked = false;
     std::optional<QPoint> m_pressedAt; // a left press that may become a drag

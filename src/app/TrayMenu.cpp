@@ -23,10 +23,10 @@ using platform::L10n;
 
 namespace {
 
-QAction* add(QMenu* menu, AppCommand command)
+QAction* add(QMenu* menu, MenuActions& actions, AppCommand command)
 {
     // Keys are shown for reference; the capture keys work through the global shortcuts.
-    QAction* action = makeCommandAction(command, menu, false);
+    QAction* action = makeCommandAction(command, actions, menu, false);
     menu->addAction(action);
     return action;
 }
@@ -47,11 +47,13 @@ void dropEmptyGroups(QMenu* menu)
 
 } // namespace
 
-TrayMenu::TrayMenu(QObject* parent) : QObject(parent), m_menu(new QMenu)
+TrayMenu::TrayMenu(MenuActions& actions, const PinnedScreenshotController& pins, QObject* parent)
+    : QObject(parent), m_menu(new QMenu)
 {
     m_menu->setObjectName(QStringLiteral("trayMenu"));
-    connect(m_menu, &QMenu::aboutToShow, m_menu, [menu = m_menu] { fill(menu); });
-    fill(m_menu);
+    connect(m_menu, &QMenu::aboutToShow, m_menu,
+            [menu = m_menu, &actions, &pins] { fill(menu, actions, pins); });
+    fill(m_menu, actions, pins);
 
     m_icon = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")), this);
     m_icon->setToolTip(QStringLiteral("Snapkin"));
@@ -87,23 +89,22 @@ QString TrayMenu::displayLabel(int index, QSize pointSize, double pixelRatio)
            QString::number(height);
 }
 
-void TrayMenu::fill(QMenu* menu)
+void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotController& pins)
 {
     // The submenus of the last filling go with their items.
     for (QMenu* submenu : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
         submenu->deleteLater();
     menu->clear();
-    const MenuActions& actions = MenuActions::shared();
     using H = MenuActions::Handler;
 
-    add(menu, AppCommand::openSnapkin);
-    add(menu, AppCommand::startWindow)->setShortcuts({}); // the tray shows no key for it
+    add(menu, actions, AppCommand::openSnapkin);
+    add(menu, actions, AppCommand::startWindow)->setShortcuts({}); // the tray shows no key for it
     menu->addSeparator();
-    add(menu, AppCommand::captureRegion);
-    add(menu, AppCommand::captureWindow);
-    QAction* front = add(menu, AppCommand::captureFrontWindow);
+    add(menu, actions, AppCommand::captureRegion);
+    add(menu, actions, AppCommand::captureWindow);
+    QAction* front = add(menu, actions, AppCommand::captureFrontWindow);
     front->setShortcuts({}); // the tray shows no key for it
-    add(menu, AppCommand::trayFullScreen);
+    add(menu, actions, AppCommand::trayFullScreen);
 
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.size() >= 2) {
@@ -113,20 +114,20 @@ void TrayMenu::fill(QMenu* menu)
             const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screen);
             displays->addAction(
                 displayLabel(i, screen->geometry().size(), screen->devicePixelRatio()), menu,
-                [id] { MenuActions::shared().captureDisplay(id); });
+                [&actions, id] { actions.captureDisplay(id); });
         }
     }
 
-    QAction* recapture = add(menu, AppCommand::recaptureLastRegion);
+    QAction* recapture = add(menu, actions, AppCommand::recaptureLastRegion);
     // Read each time the menu opens, so a region stored since the last time counts.
     recapture->setEnabled(CaptureService::shared().loadLastRegion().has_value());
-    add(menu, AppCommand::copyTextFromRegion);
+    add(menu, actions, AppCommand::copyTextFromRegion);
 
     QMenu* quick = menu->addMenu(L10n::text("Quick Capture"));
-    add(quick, AppCommand::regionToClipboard);
-    add(quick, AppCommand::regionToFile);
-    add(quick, AppCommand::fullScreenToClipboard);
-    add(quick, AppCommand::fullScreenToFile);
+    add(quick, actions, AppCommand::regionToClipboard);
+    add(quick, actions, AppCommand::regionToFile);
+    add(quick, actions, AppCommand::fullScreenToClipboard);
+    add(quick, actions, AppCommand::fullScreenToFile);
 
     QMenu* timer = menu->addMenu(L10n::text("Capture Timer"));
     auto* timerGroup = new QActionGroup(timer);
@@ -142,29 +143,28 @@ void TrayMenu::fill(QMenu* menu)
         });
     }
 
-    add(menu, AppCommand::openImage);
-    add(menu, AppCommand::newFromClipboard)->setShortcuts({});
+    add(menu, actions, AppCommand::openImage);
+    add(menu, actions, AppCommand::newFromClipboard)->setShortcuts({});
     if (actions.hasHandler(H::collageSideBySide) && actions.hasHandler(H::collageStacked)) {
         QMenu* collage = menu->addMenu(L10n::text("New Collage\u2026"));
-        add(collage, AppCommand::collageSideBySideShort);
-        add(collage, AppCommand::collageStackedShort);
+        add(collage, actions, AppCommand::collageSideBySideShort);
+        add(collage, actions, AppCommand::collageStackedShort);
     }
 
-    const PinnedScreenshotController& pins = PinnedScreenshotController::shared();
     if (pins.count() > 0) {
         menu->addSeparator();
-        if (pins.lockedCount() > 0) add(menu, AppCommand::unlockPins)->setShortcuts({});
-        add(menu, AppCommand::closePins);
+        if (pins.lockedCount() > 0) add(menu, actions, AppCommand::unlockPins)->setShortcuts({});
+        add(menu, actions, AppCommand::closePins);
     }
 
     menu->addSeparator();
-    if (actions.hasHandler(H::settings)) add(menu, AppCommand::settings);
-    if (actions.hasHandler(H::about)) add(menu, AppCommand::about);
+    if (actions.hasHandler(H::settings)) add(menu, actions, AppCommand::settings);
+    if (actions.hasHandler(H::about)) add(menu, actions, AppCommand::about);
     menu->addSeparator();
-    if (actions.hasHandler(H::newsletter)) add(menu, AppCommand::newsletter);
-    if (actions.hasHandler(H::welcome)) add(menu, AppCommand::welcome);
+    if (actions.hasHandler(H::newsletter)) add(menu, actions, AppCommand::newsletter);
+    if (actions.hasHandler(H::welcome)) add(menu, actions, AppCommand::welcome);
     menu->addSeparator();
-    add(menu, AppCommand::quit);
+    add(menu, actions, AppCommand::quit);
     dropEmptyGroups(menu);
 }
 

@@ -10,6 +10,9 @@ class QSystemTrayIcon;
 
 namespace snapkin {
 
+class MenuActions;
+class PinnedScreenshotController;
+
 // The system-tray icon and its menu: the capture surface of an application that may run
 // without a window. Every item runs a command of MenuActions. The menu is filled afresh each
 // time it opens, so the screens, the stored last region, the timer and the pins are always
@@ -20,7 +23,9 @@ public:
     // The capture timer's choices, in seconds.
     static constexpr int timerChoices[] = {0, 3, 5, 10};
 
-    explicit TrayMenu(QObject* parent = nullptr);
+    // Its items run the commands of `actions`; the pin items follow `pins`.
+    TrayMenu(MenuActions& actions, const PinnedScreenshotController& pins,
+             QObject* parent = nullptr);
     ~TrayMenu() override;
 
     QMenu* menu() const { return m_menu; }
@@ -29,7 +34,7 @@ public:
     bool isVisible() const;
 
     // Fills `menu` with the items for the current state.
-    static void fill(QMenu* menu);
+    static void fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotController& pins);
     // The title of a display's item: "Display 2 — 2880×1800", in pixels.
     static QString displayLabel(int index, QSize pointSize, double pixelRatio);
 

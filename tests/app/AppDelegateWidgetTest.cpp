@@ -1,3 +1,4 @@
+#include "AppShell.h"
 #include "AppTestSupport.h"
 #include "support/AlertAnswerer.h"
 
@@ -47,10 +48,9 @@ protected:
         settings().removeAllStored();
     }
 
-    AppDelegate::StartUpWindows windows() { return {m_welcome, m_whatsNew}; }
+    AppDelegate::Services windows() { return shell.services(); }
 
-    OnboardingController m_welcome;
-    WhatsNewController m_whatsNew;
+    apptest::Shell shell;
 
     // A delegate whose steps only record their names, except those named in `real`.
     std::unique_ptr<AppDelegate> recordingDelegate(QStringList& order,
@@ -150,9 +150,9 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
 
         EXPECT_EQ(delegate->tray() && delegate->tray()->isVisible(), c.trayShown) << label;
         // A taskbar application opens on its start window, not on an editor.
-        EXPECT_EQ(StartWindowController::shared().isVisible(), c.windowOpened) << label;
+        EXPECT_EQ(shell.startWindow.isVisible(), c.windowOpened) << label;
         EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty()) << label;
-        if (StartWindow* start = StartWindowController::shared().window()) start->hide();
+        if (StartWindow* start = shell.startWindow.window()) start->hide();
         EXPECT_EQ(settings().hasStoredValue("showInMenuBar") &&
                       settings().boolForKey("showInMenuBar"),
                   c.trayStoredOn || c.tray.value_or(false))
@@ -173,14 +173,14 @@ TEST_F(AppDelegateTest, OnAFirstStartTheWelcomeWindowStaysInFrontOfTheStartWindo
     QTest::qWait(0);
     QCoreApplication::processEvents();
 
-    OnboardingWindow* welcome = m_welcome.window();
+    OnboardingWindow* welcome = shell.welcome.window();
     ASSERT_NE(welcome, nullptr);
     EXPECT_TRUE(welcome->isVisible());
-    ASSERT_TRUE(StartWindowController::shared().isVisible());
+    ASSERT_TRUE(shell.startWindow.isVisible());
     EXPECT_TRUE(QTest::qWaitForWindowActive(welcome, 1000));
     EXPECT_EQ(QApplication::activeWindow(), welcome);
     welcome->hide();
-    StartWindowController::shared().window()->hide();
+    shell.startWindow.window()->hide();
 }
 
 TEST_F(AppDelegateTest, TheTrayFollowsItsSettingWhileRunning)
@@ -243,7 +243,7 @@ TEST_F(AppDelegateTest, AReopenWithAWindowShowingBringsItForwardAndOpensNothing)
 {
     AppDelegate delegate(windows());
     auto& editors = EditorWindowController::shared();
-    auto& start = StartWindowController::shared();
+    auto& start = shell.startWindow;
     start.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(start.window()));
     start.window()->showMinimized();

@@ -1,4 +1,5 @@
 #include "../capture/X11Support.h"
+#include "AppShell.h"
 #include "AppTestSupport.h"
 #include "TestPaths.h"
 
@@ -110,7 +111,7 @@ TEST(AppShell, APinStaysAboveOtherWindowsAndLockedLetsClicksThrough)
 
     QImage picture(200, 150, QImage::Format_RGB32);
     picture.fill(QColor(30, 60, 220));
-    auto& pins = PinnedScreenshotController::shared();
+    PinnedScreenshotController pins;
     PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(test::showsColor(screen.center(), QColor(30, 60, 220)));
 
@@ -138,8 +139,9 @@ TEST(AppShell, FullScreenOnListsEveryMonitor)
     ASSERT_TRUE(test::xrandr({"--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
     ASSERT_TRUE(test::xrandr({"--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
     ASSERT_TRUE(test::waitUntil([] { return QGuiApplication::screens().size() == 2; }));
+    apptest::Shell shell;
     QMenu menu;
-    TrayMenu::fill(&menu);
+    TrayMenu::fill(&menu, shell.actions, shell.pins);
     QMenu* displays = nullptr;
     for (QAction* action : menu.actions())
         if (action->text() == QString::fromUtf8("Full Screen on…")) displays = action->menu();
@@ -157,7 +159,8 @@ TEST(AppShell, DraggingAPinMovesItThroughTheWindowManager)
     ASSERT_TRUE(wm.running());
     QImage picture(200, 150, QImage::Format_RGB32);
     picture.fill(QColor(230, 200, 20));
-    PinnedScreenshotWindow* pin = PinnedScreenshotController::shared().pin(picture);
+    PinnedScreenshotController pins;
+    PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pin));
     QTest::qWait(300);
     const QPoint start = pin->geometry().center();
@@ -173,5 +176,5 @@ TEST(AppShell, DraggingAPinMovesItThroughTheWindowManager)
     EXPECT_TRUE(test::waitUntil(
         [&] { return (pin->geometry().center() - start).manhattanLength() > 150; }, 5000))
         << pin->geometry().x() << "," << pin->geometry().y();
-    PinnedScreenshotController::shared().closeAll();
+    pins.closeAll();
 }

@@ -1,3 +1,4 @@
+#include "AppShell.h"
 #include "AppTestSupport.h"
 
 #include "app/MainMenuBuilder.h"
@@ -60,6 +61,8 @@ public slots:
 
 class MainMenuTest : public ::testing::Test {
 protected:
+    apptest::Shell shell;
+
     void SetUp() override
     {
         QApplication::setQuitOnLastWindowClosed(false);
@@ -68,12 +71,14 @@ protected:
         // noted.
         RecentDocuments::shared().refresh();
         QApplication::clipboard()->clear(); // an image copied earlier would enable Paste
-        m_bar.reset(MainMenuBuilder::shared().makeMenuBar(nullptr));
+        m_bar.reset(shell.menus.makeMenuBar(nullptr));
     }
     void TearDown() override
     {
-        PinnedScreenshotController::shared().closeAll();
+        shell.pins.closeAll();
         apptest::closeAllEditors();
+        // The menus of this test's shell go with it.
+        EditorWindowController::shared().setWindowDecorator({});
         platform::Defaults::standard().removeAllStored();
     }
     QMenu& menu(const char* title)
@@ -153,7 +158,7 @@ TEST_F(MainMenuTest, OnlyClearMenuAndThePinItemsWaitForSomethingToActOn)
     emit recent->aboutToShow();
     EXPECT_EQ(walk(*recent), QStringList{"Clear Menu (off)"});
 
-    auto& pins = PinnedScreenshotController::shared();
+    auto& pins = shell.pins;
     QImage image(100, 80, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::yellow);
     PinnedScreenshotWindow* pin = pins.pin(image);
@@ -194,7 +199,7 @@ TEST_F(MainMenuTest, WithAnotherWindowInFrontKeyEditorItemsRestWhileImageItemsAc
     EXPECT_EQ(newest.undoCount(), 1);
     EXPECT_EQ(older.undoCount(), 1);
     EXPECT_DOUBLE_EQ(zoom.scale(), scale);
-    EXPECT_FALSE(MenuActions::shared().copyImage());
+    EXPECT_FALSE(shell.actions.copyImage());
 
     item(menu("&Image"), "Rotate Clockwise")->trigger();
     EXPECT_EQ(newest.image().pointSize(), newestSize.transposed());
@@ -249,7 +254,7 @@ TEST_F(MainMenuTest, ResizeDuringACropLeavesCropModeWithoutCropping)
     store.activate(Tool::crop);
     ASSERT_TRUE(store.isCropping());
     const QSizeF size = store.image().pointSize();
-    MenuActions::shared().resizeImage();
+    shell.actions.resizeImage();
     EXPECT_FALSE(store.isCropping());
     EXPECT_EQ(store.tool(), Tool::select);
     EXPECT_EQ(store.image().pointSize(), size);
@@ -258,9 +263,8 @@ TEST_F(MainMenuTest, ResizeDuringACropLeavesCropModeWithoutCropping)
 
 TEST_F(MainMenuTest, EditorWindowsCarryTheMenuBar)
 {
-    MainMenuBuilder::shared(); // installed by start-up in the application
     EditorWindowController::shared().setWindowDecorator(
-        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+        [this](QMainWindow& window) { shell.menus.install(window); });
     AnnotationStore& store = EditorWindowController::shared().openBlank();
     auto* window =
         qobject_cast<QMainWindow*>(EditorWindowController::shared().pageOf(store)->window());
@@ -276,8 +280,7 @@ TEST_F(MainMenuTest, EditorWindowsCarryTheMenuBar)
 TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
 {
     auto& editors = EditorWindowController::shared();
-    editors.setWindowDecorator(
-        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+    editors.setWindowDecorator([this](QMainWindow& window) { shell.menus.install(window); });
     AnnotationStore& clean = editors.openBlank();
     QPointer<QWidget> window = editors.pageOf(clean)->window();
     AnnotationStore& dirty = editors.openBlank(window);
@@ -285,7 +288,7 @@ TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
     EditorPage* dirtyPage = editors.pageOf(dirty);
     ASSERT_EQ(dirtyPage->window(), window.data());
     activate(window);
-    ASSERT_EQ(MenuActions::shared().keyEditorWindow(), dirtyPage);
+    ASSERT_EQ(shell.actions.keyEditorWindow(), dirtyPage);
 
     {
         AlertAnswerer answerer({"Cancel"});
@@ -363,15 +366,14 @@ TEST(HelpPage, OpensThePageInTheLanguageTheApplicationShows)
     // Help opens through the desktop's browser; the test takes the address instead.
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "open");
-    MenuActions::setSiteRootForTesting(QStringLiteral("https://help.example/"));
+    apptest::Shell shell(QStringLiteral("https://help.example/"));
     // The desktop runs in English; the application shows German.
     platform::L10n::setLanguage(QStringLiteral("de"));
-    MenuActions::shared().openHelp();
+    shell.actions.openHelp();
     platform::L10n::setLanguage(QStringLiteral("pt-BR"));
-    MenuActions::shared().openHelp();
+    shell.actions.openHelp();
     platform::L10n::setLanguage(QStringLiteral("en"));
-    MenuActions::shared().openHelp();
-    MenuActions::setSiteRootForTesting(std::nullopt);
+    shell.actions.openHelp();
     QDesktopServices::unsetUrlHandler("https");
     EXPECT_EQ(catcher.opened,
               (QList<QUrl>{QUrl("https://help.example/de/support/"),

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,7 +37,8 @@ protected:
         pins().closeAll();
         apptest::closeAllEditors();
     }
-    static PinnedScreenshotController& pins() { return PinnedScreenshotController::shared(); }
+    PinnedScreenshotController& pins() { return m_pins; }
+    PinnedScreenshotController m_pins;
 };
 
 // The opacity items of a pin's context menu that carry a check mark.
@@ -65,6 +67,20 @@ void pressKey(QWidget& widget, int key, Qt::KeyboardModifiers modifiers, quint32
 }
 
 } // namespace
+
+// Pins belong to their controller: when it goes, so do the pins still open, and a pin that
+// closes afterwards reaches no controller.
+TEST(PinnedScreenshotOwner, OpenPinsGoWithTheirController)
+{
+    QPointer<Pin> open;
+    {
+        PinnedScreenshotController pins;
+        open = pins.pin(picture(120, 80));
+        open->show();
+        ASSERT_EQ(pins.count(), 1);
+    }
+    EXPECT_TRUE(open.isNull());
+}
 
 TEST_F(PinnedScreenshotTest, CountsFollowPinningLockingUnlockingAndClosing)
 {

@@ -2,6 +2,7 @@
 // text without brackets did not go through L10n, and a label narrower than its text is cut
 // off. Also writes pictures of the windows in German and Japanese for a person to look at.
 
+#include "AppShell.h"
 #include "AppTestSupport.h"
 #include "TestPaths.h"
 
@@ -257,8 +258,9 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     visitInformationWindows(
         [&](QWidget& window, const QString&) { inspect(&window, found, notInterface); });
 
+    apptest::Shell shell;
     QMenu tray;
-    TrayMenu::fill(&tray);
+    TrayMenu::fill(&tray, shell.actions, shell.pins);
     inspect(&tray, found, notInterface);
 
     {

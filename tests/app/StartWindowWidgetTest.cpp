@@ -1,3 +1,4 @@
+#include "AppShell.h"
 #include "AppTestSupport.h"
 
 #include "app/start/HistoryDayGroups.h"
@@ -23,12 +24,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -529,7 +532,7 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 // The shared window: centred on the screen first, then where the user left it.
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
-    auto& controller = StartWindowController::shared();
+    StartWindowController controller(*history, {});
     platform::Defaults::standard().removeObject(StartWindowController::frameKey);
     controller.show();
     StartWindow* window = controller.window();
@@ -585,4 +588,29 @@ TEST_F(StartWindowTest, AnEditedCaptureGetsANewThumbnail)
     QCoreApplication::processEvents();
     const QColor shown = thumbnailNow().pixelColor(100, 62);
     EXPECT_GT(shown.green(), 200) << shown.name().toStdString();
+}
+
+// The start window made by its controller carries the main menu, and its bar's buttons run
+// their commands as the menus do; the window goes with its controller.
+TEST_F(StartWindowTest, TheControllersWindowCarriesTheMenusAndItsButtonsRunTheirCommands)
+{
+    auto& editors = EditorWindowController::shared();
+    QPointer<StartWindow> window;
+    {
+        apptest::Shell shell;
+        shell.startWindow.show();
+        window = shell.startWindow.window();
+        ASSERT_NE(window, nullptr);
+        auto* bar = qobject_cast<QMenuBar*>(window->menuWidget());
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->actions().size(), 8); // File … Help
+
+        const qsizetype before = editors.pages().size();
+        window->captureBar()->button("newBlankCanvas")->click();
+        EXPECT_EQ(editors.pages().size(), before + 1);
+        // An editor that opens hides the start window.
+        EXPECT_FALSE(window->isVisible());
+        apptest::closeAllEditors();
+    }
+    EXPECT_TRUE(window.isNull());
 }

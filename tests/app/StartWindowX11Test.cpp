@@ -4,12 +4,11 @@
 // from disk. The application runs in this process (so the test can see the grid), driven only
 // by X input through xdotool; another program shows the sentence that is captured.
 #include "../capture/X11Support.h"
+#include "AppShell.h"
 #include "AppTestSupport.h"
 #include "TestPaths.h"
 
 #include "app/AppDelegate.h"
-#include "settings/OnboardingController.h"
-#include "settings/WhatsNewWindow.h"
 #include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "app/start/HistoryGridModel.h"
@@ -117,12 +116,11 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     Tray tray;
     // With the tray in place before the start, no window opens at launch.
     ASSERT_TRUE(test::waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
-    OnboardingController welcome;
-    WhatsNewController whatsNew;
-    AppDelegate delegate({welcome, whatsNew});
+    apptest::Shell shell;
+    AppDelegate delegate(shell.services());
     delegate.start();
     QTest::qWait(300);
-    EXPECT_FALSE(StartWindowController::shared().isVisible());
+    EXPECT_FALSE(shell.startWindow.isVisible());
     CaptureHistory& history = CaptureHistory::shared();
     auto& editors = EditorWindowController::shared();
 
@@ -167,7 +165,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     // Ctrl+Shift+1 in an editor.
     activate(editors.pages().last());
     xdotool({"key", "--clearmodifiers", "ctrl+shift+1"});
-    auto& start = StartWindowController::shared();
+    auto& start = shell.startWindow;
     ASSERT_TRUE(test::waitUntil([&] { return start.isVisible(); }, 5000));
     ASSERT_FALSE(test::findVisibleWindow("^Start Window$").isEmpty());
     StartWindow* window = start.window();
@@ -231,7 +229,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     window->hide();
     ASSERT_NE(delegate.tray(), nullptr);
     QMenu* menu = delegate.tray()->menu();
-    TrayMenu::fill(menu);
+    TrayMenu::fill(menu, shell.actions, shell.pins);
     QAction* item = menu->findChild<QAction*>("startWindow");
     ASSERT_NE(item, nullptr);
     item->trigger();
@@ -289,7 +287,8 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
     QApplication::setQuitOnLastWindowClosed(false);
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
-    auto& start = StartWindowController::shared();
+    apptest::Shell shell;
+    auto& start = shell.startWindow;
     start.show();
     const QString window = test::findVisibleWindow("^Start Window$");
     ASSERT_FALSE(window.isEmpty());
@@ -301,7 +300,7 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
     })) << netWmState(window).toStdString();
     ASSERT_FALSE(test::isMapped(window.toUInt()));
 
-    setSettingsHooks({{}, {}, [] { MenuActions::shared().startWindow(); }});
+    setSettingsHooks({{}, {}, [&shell] { shell.actions.startWindow(); }});
     platform::Defaults::standard().setValue(PreferencesWindow::tabKey, QStringLiteral("history"));
     PreferencesWindow settings(platform::Defaults::standard());
     settings.showAndRaise();

@@ -1,5 +1,5 @@
 #include "../capture/X11Support.h"
-#include "app/MainMenuBuilder.h"
+#include "AppShell.h"
 #include "canvas/CanvasView.h"
 #include "canvas/handlers/InlineTextField.h"
 #include "editor/EditorPage.h"
@@ -44,9 +44,9 @@ TEST(TextEditingX11, EscapeKeepsTypedTextAsOneStepAndUndoTakesOnlyIt)
     ASSERT_TRUE(wm.running());
     QApplication::setQuitOnLastWindowClosed(false);
     // The application's menus, whose Edit menu holds Undo (Ctrl+Z).
+    apptest::Shell shell;
     auto& editors = EditorWindowController::shared();
-    editors.setWindowDecorator(
-        [](QMainWindow& window) { MainMenuBuilder::shared().install(window); });
+    editors.setWindowDecorator([&shell](QMainWindow& window) { shell.menus.install(window); });
     QImage image(480, 320, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(230, 232, 236));
     AnnotationStore& store =

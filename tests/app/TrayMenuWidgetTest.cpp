@@ -1,3 +1,4 @@
+#include "AppShell.h"
 #include "AppTestSupport.h"
 
 #include "app/MenuActions.h"
@@ -36,27 +37,24 @@ QAction* find(const QMenu& menu, const QString& text)
     return nullptr;
 }
 
-// A menu as it is when it opens.
-std::unique_ptr<QMenu> opened()
-{
-    auto menu = std::make_unique<QMenu>();
-    TrayMenu::fill(menu.get());
-    return menu;
-}
-
 class TrayMenuTest : public ::testing::Test {
 protected:
     void SetUp() override { settings().removeAllStored(); }
     void TearDown() override
     {
-        PinnedScreenshotController::shared().closeAll();
+        shell.pins.closeAll();
         settings().removeAllStored();
-        for (auto h :
-             {MenuActions::Handler::settings, MenuActions::Handler::about,
-              MenuActions::Handler::newsletter, MenuActions::Handler::welcome,
-              MenuActions::Handler::collageSideBySide, MenuActions::Handler::collageStacked})
-            MenuActions::shared().setHandler(h, {});
     }
+
+    // A menu as it is when it opens.
+    std::unique_ptr<QMenu> opened()
+    {
+        auto menu = std::make_unique<QMenu>();
+        TrayMenu::fill(menu.get(), shell.actions, shell.pins);
+        return menu;
+    }
+
+    apptest::Shell shell;
 };
 
 } // namespace
@@ -102,7 +100,7 @@ TEST_F(TrayMenuTest, CaptureItemsRunTheirCaptureActions)
 
 TEST_F(TrayMenuTest, RecaptureEnablesOnTheNextOpeningOnceARegionIsStored)
 {
-    TrayMenu tray;
+    TrayMenu tray(shell.actions, shell.pins);
     QMenu* menu = tray.menu();
     emit menu->aboutToShow();
     EXPECT_FALSE(find(*menu, "Recapture Last Region")->isEnabled());
@@ -140,7 +138,7 @@ TEST_F(TrayMenuTest, TheTimerIsARadioGroupOverTheStoredDelay)
 
 TEST_F(TrayMenuTest, PinItemsAppearWithPinsAndUnlockOnlyWithLockedOnes)
 {
-    auto& pins = PinnedScreenshotController::shared();
+    auto& pins = shell.pins;
     EXPECT_EQ(find(*opened(), "Close Pinned Screenshots"), nullptr);
 
     QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
@@ -164,7 +162,7 @@ TEST_F(TrayMenuTest, PinItemsAppearWithPinsAndUnlockOnlyWithLockedOnes)
 
 TEST_F(TrayMenuTest, ItemsOfWindowsNotInstalledStayHiddenUntilTheirHandlerArrives)
 {
-    auto& actions = MenuActions::shared();
+    auto& actions = shell.actions;
     int newsletterAnswers = 0;
     actions.setHandler(MenuActions::Handler::settings, [](const QImage*) { return true; });
     actions.setHandler(MenuActions::Handler::about, [](const QImage*) { return true; });

@@ -3,12 +3,11 @@
 // into which a shim is preloaded that makes writes under its folder fail with ENOSPC and statvfs
 // report no room, as the kernel does when no room is left.
 
+#include "AppShell.h"
 #include "TestPaths.h"
 #include "support/AlertAnswerer.h"
 
 #include "app/AppDelegate.h"
-#include "settings/OnboardingController.h"
-#include "settings/WhatsNewWindow.h"
 #include "app/AppPresence.h"
 #include "history/CaptureHistory.h"
 #include "platform/AppPaths.h"
@@ -51,9 +50,8 @@ void failOnAFullDisk()
     EXPECT_FALSE(settings.setValue(QStringLiteral("newsletterCaptureCount"), 1));
 
     QStringList steps;
-    OnboardingController welcome;
-    WhatsNewController whatsNew;
-    AppDelegate delegate({welcome, whatsNew});
+    apptest::Shell shell;
+    AppDelegate delegate(shell.services());
     for (std::size_t i = 0; i < AppDelegate::stepCount; ++i) {
         const auto step = static_cast<Step>(i);
         if (step != Step::presence) delegate.setStep(step, [&steps] { steps << "step"; });

@@ -1,7 +1,6 @@
 #include "app/start/StartCaptureBar.h"
 
 #include "app/AppCommands.h"
-#include "app/MenuActions.h"
 #include "app/TrayMenu.h"
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureHotKey.h"
@@ -92,23 +91,22 @@ StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
         QToolButton* button =
             addButton(QString::fromLatin1(capture.identifier), QString::fromLatin1(capture.symbol));
         const CaptureAction action = capture.action;
-        connect(button, &QToolButton::clicked, this, [action] {
-            MenuActions& actions = MenuActions::shared();
+        connect(button, &QToolButton::clicked, this, [this, action] {
             switch (action) {
             case CaptureAction::region:
-                actions.captureRegion();
+                emit commandRequested(AppCommand::captureRegion);
                 break;
             case CaptureAction::window:
-                actions.captureWindow();
+                emit commandRequested(AppCommand::captureWindow);
                 break;
             case CaptureAction::fullScreen:
-                actions.captureFullScreen();
+                emit commandRequested(AppCommand::captureFullScreen);
                 break;
             case CaptureAction::lastRegion:
-                actions.recaptureLastRegion();
+                emit commandRequested(AppCommand::recaptureLastRegion);
                 break;
             case CaptureAction::copyText:
-                actions.copyTextFromRegion();
+                emit commandRequested(AppCommand::copyTextFromRegion);
                 break;
             case CaptureAction::frontWindow:
                 break;
@@ -134,15 +132,8 @@ StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
         QToolButton* button = addButton(QString::fromLatin1(commandInfo(file.command).identifier),
                                         QString::fromLatin1(file.symbol));
         const AppCommand command = file.command;
-        connect(button, &QToolButton::clicked, this, [command] {
-            MenuActions& actions = MenuActions::shared();
-            if (command == AppCommand::open)
-                actions.openImage();
-            else if (command == AppCommand::newFromClipboard)
-                actions.newFromClipboard();
-            else
-                actions.newBlankCanvas();
-        });
+        connect(button, &QToolButton::clicked, this,
+                [this, command] { emit commandRequested(command); });
         row->addWidget(button);
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppCommands.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -21,6 +23,10 @@ public:
     QToolButton* button(const QString& identifier) const;
     // Reads the key texts, the timer and the stored last region again.
     void refresh();
+
+signals:
+    // A button was pressed: the window's owner runs the command.
+    void commandRequested(AppCommand command);
 
 protected:
     void showEvent(QShowEvent* event) override;

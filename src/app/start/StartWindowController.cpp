@@ -1,6 +1,8 @@
 #include "app/start/StartWindowController.h"
 
 #include "app/MainMenuBuilder.h"
+#include "app/MenuActions.h"
+#include "app/start/StartCaptureBar.h"
 #include "app/start/StartWindow.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
@@ -24,13 +26,8 @@ platform::Defaults& settings()
 
 } // namespace
 
-StartWindowController& StartWindowController::shared()
-{
-    static StartWindowController* controller = new StartWindowController;
-    return *controller;
-}
-
-StartWindowController::StartWindowController()
+StartWindowController::StartWindowController(CaptureHistory& history, Decorator decorate)
+    : m_history(history), m_decorate(std::move(decorate))
 {
     connect(&EditorWindowController::shared(), &EditorWindowController::pageOpened, this, [this] {
         if (m_window && m_window->isVisible()) {
@@ -38,6 +35,11 @@ StartWindowController::StartWindowController()
             m_window->hide();
         }
     });
+}
+
+StartWindowController::~StartWindowController()
+{
+    delete m_window.data();
 }
 
 StartWindow* StartWindowController::window() const
@@ -53,9 +55,9 @@ bool StartWindowController::isVisible() const
 void StartWindowController::show()
 {
     if (!m_window) {
-        m_window = new StartWindow(CaptureHistory::shared(), settings());
+        m_window = new StartWindow(m_history, settings());
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
-        MainMenuBuilder::shared().install(*m_window);
+        if (m_decorate) m_decorate(*m_window);
         connect(m_window, &StartWindow::closed, this, [this] {
             rememberFrame();
             emit closed();
@@ -93,6 +95,13 @@ void StartWindowController::rememberFrame()
     if (!m_window) return;
     settings().setValue(QString::fromLatin1(frameKey),
                         QString::fromLatin1(m_window->saveGeometry().toBase64()));
+}
+
+void connectStartWindow(StartWindow& window, MainMenuBuilder& menus, MenuActions& actions)
+{
+    menus.install(window);
+    QObject::connect(window.captureBar(), &StartCaptureBar::commandRequested, &actions,
+                     [&actions](AppCommand command) { runCommand(command, actions); });
 }
 
 } // namespace snapkin

@@ -3,8 +3,13 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 namespace snapkin {
 
+class CaptureHistory;
+class MainMenuBuilder;
+class MenuActions;
 class StartWindow;
 
 // The one start window of the application. "Start Window" in the Window menu and the tray
@@ -17,7 +22,13 @@ class StartWindowController final : public QObject {
 public:
     static constexpr const char* frameKey = "startWindowFrame";
 
-    static StartWindowController& shared();
+    // What the window's owner adds to a window once it is made: its menus and its buttons'
+    // commands.
+    using Decorator = std::function<void(StartWindow& window)>;
+
+    StartWindowController(CaptureHistory& history, Decorator decorate);
+    // The window goes with its controller.
+    ~StartWindowController() override;
 
     // The window once made; null before.
     StartWindow* window() const;
@@ -32,12 +43,16 @@ signals:
     void settingsRequested();
 
 private:
-    StartWindowController();
     void place();
     void rememberFrame();
 
+    CaptureHistory& m_history;
+    Decorator m_decorate;
     QPointer<StartWindow> m_window;
     bool m_placed = false;
 };
+
+// Gives a start window the main menu and runs its buttons' commands on `actions`.
+void connectStartWindow(StartWindow& window, MainMenuBuilder& menus, MenuActions& actions);
 
 } // namespace snapkin
