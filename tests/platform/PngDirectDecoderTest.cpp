@@ -1,5 +1,5 @@
-#include "platform/ImageReader.h"
 #include "platform/PngDirectDecoder.h"
+#include "platform/ImageReader.h"
 
 #include <QFile>
 #include <QImage>
@@ -38,7 +38,8 @@ QByteArray samples(int width, int height, int channels)
     std::srand(7);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            uchar* p = reinterpret_cast<uchar*>(bytes.data()) + (qsizetype(y) * width + x) * channels;
+            uchar* p =
+                reinterpret_cast<uchar*>(bytes.data()) + (qsizetype(y) * width + x) * channels;
             p[0] = uchar(x * 7 + y);
             p[1] = uchar((x / 5) % 2 ? 250 : 3);
             p[2] = uchar(std::rand());
@@ -70,7 +71,7 @@ QByteArray filteredRows(const QByteArray& pixels, int width, int height, int cha
         for (qsizetype i = 0; i < rowBytes; ++i) {
             const int x = at(y, i), a = at(y, i - channels), b = at(y - 1, i),
                       c = at(y - 1, i - channels);
-            const int predictor = filter == 1 ? a
+            const int predictor = filter == 1   ? a
                                   : filter == 2 ? b
                                   : filter == 3 ? (a + b) / 2
                                   : filter == 4 ? paeth(a, b, c)
@@ -85,7 +86,7 @@ struct PngParts {
     int width = 61, height = 23, channels = 3;
     int depth = 8, interlace = 0;
     std::function<int(int)> filterOf = [](int y) { return y % 5; };
-    qsizetype idatPiece = 0; // 0: one IDAT chunk
+    qsizetype idatPiece = 0;                             // 0: one IDAT chunk
     QList<std::pair<QByteArray, QByteArray>> beforeData; // extra chunks before IDAT
     std::function<void(QByteArray&)> damageStream;       // applied to the zlib stream
 };
