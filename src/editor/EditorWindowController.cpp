@@ -100,6 +100,14 @@ EditorWindowController& EditorWindowController::shared()
 AnnotationStore& EditorWindowController::open(platform::BaseImage image, const QString& title,
                                               OpenOptions options)
 {
+    EditorPage* page = build(std::move(image), title, std::move(options));
+    present(page);
+    return page->store();
+}
+
+EditorPage* EditorWindowController::build(platform::BaseImage image, const QString& title,
+                                          OpenOptions options)
+{
     auto store = std::make_unique<AnnotationStore>(std::move(image));
     store->setAnnotations(std::move(options.annotations));
     store->setNextStampNumber(options.nextStampNumber);
@@ -138,8 +146,6 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
     const QSize content = editorsizing::contentSize(wanted, largest);
 
     auto zoom = std::make_unique<EditorZoom>(editorsizing::initialZoom(canvas, content, chrome));
-    AnnotationStore& result = *store;
-    EditorZoom& pageZoom = *zoom;
     auto* page = new EditorPage(std::move(store), std::move(zoom), title);
     connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
     // A page destroyed without closing (its window deleted outright) leaves no slot behind.
@@ -172,14 +178,21 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
         }
     }
 
+    return page;
+}
+
+void EditorWindowController::present(EditorPage* page)
+{
     bringForward(page);
     // A tab takes the size of its window, so its first zoom is chosen again for that size.
-    if (host->pageCount() >= 2) {
-        pageZoom.setScale(editorsizing::initialZoom(canvas, host->pageAreaSize(), pageChrome));
+    if (EditorTabHost* host = page->host(); host && host->pageCount() >= 2) {
+        const double pageChrome = editorsizing::chromeHeight(platform::Defaults::standard()) +
+                                  EditorView::toolbarAreaHeight;
+        page->zoom().setScale(editorsizing::initialZoom(page->store().frameLayout().canvasSize,
+                                                        host->pageAreaSize(), pageChrome));
     }
     page->focusCanvasSoon();
     emit pageOpened(page);
-    return result;
 }
 
 EditorTabHost* EditorWindowController::newHost()
@@ -282,10 +295,23 @@ bool EditorWindowController::openDocument(const QString& path)
 
 bool EditorWindowController::openImage(const QString& path)
 {
+    const QFileInfo info(path);
+    // A file named on the command line may be decoding still. Its page and window are built
+    // meanwhile, for the size its header declares, over pixels that nothing reads before the
+    // picture replaces them; shown only then, they show the picture from their first paint.
+    QPointer<EditorPage> early;
+    if (const auto size = platform::ImagePrefetch::pendingSize(path);
+        size && platform::ImageBudget::admits(*size)) {
+        const QImage unread(*size, QImage::Format_ARGB32_Premultiplied);
+        if (!unread.isNull()) early = build(platform::BaseImage(unread), info.fileName(), {});
+    }
     // A file named on the command line may have been decoded while the application started.
     auto prefetched = platform::ImagePrefetch::take(path);
     auto image = prefetched ? std::move(*prefetched) : platform::ImageBudget::decode(path);
-    const QFileInfo info(path);
+    if (early && (!image || image->pointSize() != early->store().image().pointSize())) {
+        // Never shown: it goes as though it had not been made.
+        delete early->host();
+    }
     if (!image) {
         const QString message = platform::userMessage(image.error());
         qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
@@ -293,7 +319,11 @@ bool EditorWindowController::openImage(const QString& path)
                   L10n::format("“%@”: %@", info.fileName(), message));
         return false;
     }
-    AnnotationStore& store = open(*image, info.fileName());
+    if (early) {
+        early->store().setImage(*image);
+        present(early);
+    }
+    AnnotationStore& store = early ? early->store() : open(*image, info.fileName());
     HistoryTracking::shared().track(store, info.fileName(), std::nullopt, true);
     return true;
 }

@@ -100,6 +100,10 @@ signals:
 private:
     EditorWindowController() = default;
 
+    // open() in two steps: the page over `image` with its window, sized but not shown, then
+    // shown and announced.
+    EditorPage* build(platform::BaseImage image, const QString& title, OpenOptions options);
+    void present(EditorPage* page);
     EditorTabHost* newHost();
     void removeSlot(EditorPage* page);
     bool openDocument(const QString& path);

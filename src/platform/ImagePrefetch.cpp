@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <future>
 #include <mutex>
 #include <vector>
@@ -66,10 +67,34 @@ void ImagePrefetch::start(const QString& givenPath)
     }
     // The stamp is taken before reading, so a change made during the decode shows at take().
     FileStamp stamp = stampOf(path);
-    pending().push_back(
-        {path, std::move(stamp), std::async(std::launch::async, [path] {
-             return ImageBudget::decode(path);
-         })});
+    pending().push_back({path, std::move(stamp), std::async(std::launch::async, [path] {
+                             return ImageBudget::decode(path);
+                         })});
+}
+
+std::optional<QSize> ImagePrefetch::pendingSize(const QString& givenPath)
+{
+    const QString path = keyOf(givenPath);
+    {
+        std::lock_guard lock(pendingMutex);
+        const auto& list = pending();
+        if (std::none_of(list.begin(), list.end(),
+                         [&](const Pending& p) { return p.path == path; }))
+            return std::nullopt;
+    }
+    // The signature, then IHDR's length, type, width and height.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray head = file.read(24);
+    if (head.size() != 24 || !head.startsWith(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)))
+        return std::nullopt;
+    const auto number = [&head](int at) {
+        const auto* p = reinterpret_cast<const uchar*>(head.constData() + at);
+        return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+    };
+    const quint32 width = number(16), height = number(20);
+    if (width == 0 || height == 0 || width > 1'000'000 || height > 1'000'000) return std::nullopt;
+    return QSize(int(width), int(height));
 }
 
 std::optional<ImagePrefetch::Result> ImagePrefetch::take(const QString& givenPath)

@@ -3,6 +3,7 @@
 #include "platform/BaseImage.h"
 #include "platform/ImageReader.h"
 
+#include <QSize>
 #include <QString>
 
 #include <expected>
@@ -25,6 +26,11 @@ public:
 
     // Starts decoding `path` unless a decode of it is already under way.
     static void start(const QString& path);
+    // The size that a PNG's header declares while its decode is under way, read without
+    // waiting, so that what will show the picture can be made ready meanwhile. Nothing when no
+    // decode of `path` was started, it was taken, or the file is no PNG. The picture taken may
+    // still differ (a file changed since): the caller compares.
+    static std::optional<QSize> pendingSize(const QString& path);
     // The decode of `path`, waited for; nothing when none was started or the file has changed.
     static std::optional<Result> take(const QString& path);
     // Waits for and drops every decode not taken, giving its memory back.

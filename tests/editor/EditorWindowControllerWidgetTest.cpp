@@ -10,9 +10,11 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
+#include "platform/ImagePrefetch.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -145,6 +147,65 @@ TEST_F(EditorOpening, DamagedDocumentsAndUnreadableImagesAlertAndOpenNothing)
     EXPECT_TRUE(alerts.seen()[2].informativeText.contains("doesn't exist"));
     for (const auto& alert : alerts.seen())
         EXPECT_EQ(alert.icon, QMessageBox::Warning);
+}
+
+TEST_F(EditorOpening, APictureStillDecodingOpensAsOneOpenedPlainly)
+{
+    // Built while the decode runs, the page must show the picture from its first paint, in a
+    // window of the same size and zoom as a page opened after the decode.
+    QImage picture(1400, 900, QImage::Format_RGB32);
+    picture.fill(QColor(0xd2, 0x34, 0x9a));
+    picture.setPixel(0, 0, qRgb(1, 2, 3));
+    ASSERT_TRUE(picture.save(path("early.png")));
+    // The first window shown tells the frame's margins, which size every later one.
+    ASSERT_TRUE(editors().openFile(path("early.png")));
+    platform::ImagePrefetch::start(path("early.png"));
+    ASSERT_TRUE(editors().openFile(path("early.png")));
+    ASSERT_TRUE(editors().openFile(path("early.png"))); // no decode under way: opened plainly
+    const QList<EditorPage*> pages = editors().pages();
+    ASSERT_EQ(pages.size(), 3);
+    EditorPage* early = pages[1];
+    EditorPage* plain = pages[2];
+    EXPECT_EQ(early->store().image().image(), plain->store().image().image());
+    EXPECT_EQ(early->store().image().pointSize(), QSizeF(1400, 900));
+    EXPECT_EQ(early->window()->windowTitle(), QString::fromUtf8("early.png — 1400 × 900 px"));
+    EXPECT_EQ(early->window()->size(), plain->window()->size());
+    EXPECT_DOUBLE_EQ(early->zoom().scale(), plain->zoom().scale());
+    EXPECT_TRUE(early->window()->isVisible());
+    const QImage shown = early->canvas()->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(shown.rect().center()), QColor(0xd2, 0x34, 0x9a));
+    ASSERT_EQ(m_history.tracked.size(), 3);
+    EXPECT_EQ(m_history.tracked[1].store, &early->store());
+    EXPECT_FALSE(early->store().hasUnsavedChanges());
+    EXPECT_FALSE(early->store().canUndo());
+}
+
+TEST_F(EditorOpening, APictureWhoseDecodeFailsLeavesNoWindowBehind)
+{
+    // The header declares a size, so a page is built while the decode runs; the pixels are
+    // cut short, so the file is refused as before and the page goes unseen.
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(path("cut.png")));
+    QFile file(path("cut.png"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(file.size() / 2));
+    file.close();
+    const auto editorWindows = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::count_if(windows.begin(), windows.end(),
+                             [](QWidget* w) { return qobject_cast<EditorTabHost*>(w) != nullptr; });
+    };
+    const auto windowsBefore = editorWindows();
+    AlertAnswerer alerts;
+
+    platform::ImagePrefetch::start(path("cut.png"));
+    EXPECT_FALSE(editors().openFile(path("cut.png")));
+    EXPECT_TRUE(editors().pages().isEmpty());
+    EXPECT_EQ(editorWindows(), windowsBefore);
+    ASSERT_EQ(alerts.seen().size(), 1);
+    EXPECT_EQ(alerts.seen()[0].text, "Couldn't open the image");
+    EXPECT_TRUE(m_history.tracked.isEmpty());
 }
 
 TEST_F(EditorOpening, ImageTitleFollowsEveryImageChangeAndIsTracked)
