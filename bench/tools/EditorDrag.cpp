@@ -14,7 +14,9 @@
 //               the page has been idle for 250 ms (the picture at the new scale)
 //   out_first_ms, out_sharp_ms  the same for the steps back down to fit (Ctrl+-)
 //
-// With a path argument it also writes a picture of the screen in the middle of the drag.
+// With a path argument it also writes a picture of the screen in the middle of the drag, and
+// beside it the screen just after the first zoom step in and the first back out, and once each
+// has settled (-zoom-during.png, -zoom-after.png, -zoom-out-during.png, -zoom-out-after.png).
 #include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
@@ -33,6 +35,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,6 +79,22 @@ struct Probe : QObject {
         object->event(event); // QObject::event is public: the widget paints now
         inside = false;
         paints.push_back({start, clock.nsecsElapsed(), pixels});
+        return true;
+    }
+};
+
+// Calls `after` when the window has painted and flushed a frame, before anything else runs:
+// a grab of the screen then shows that frame, not one a timer made a moment later.
+struct FrameProbe : QObject {
+    std::function<void()> after;
+    bool inside = false;
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() != QEvent::UpdateRequest || inside || !after) return false;
+        inside = true;
+        object->event(event);
+        inside = false;
+        after();
         return true;
     }
 };
@@ -132,6 +151,9 @@ int main(int argc, char** argv)
     const double markPixels = box.width() * scale * box.height() * scale;
 
     Probe probe(canvas);
+    FrameProbe frames;
+    view.installEventFilter(&frames);
+    if (view.windowHandle()) view.windowHandle()->installEventFilter(&frames);
     // Zoom steps as the menu makes them (Ctrl++ twice from fit, then Ctrl+- twice back), timed
     // through the event loop and the flush to the X server.
     std::vector<double> inFirst, inSharp, outFirst, outSharp;
@@ -146,6 +168,14 @@ int main(int argc, char** argv)
         const size_t before = probe.paints.size();
         QElapsedTimer t;
         t.start();
+        // What the X server shows right after the first frame of the step, before the sharp
+        // picture: it must have no blank or stale area.
+        if (!during.isEmpty())
+            frames.after = [&] {
+                if (probe.paints.size() == before) return;
+                frames.after = nullptr;
+                QGuiApplication::primaryScreen()->grabWindow(0).save(during);
+            };
         in ? zoom.zoomIn() : zoom.zoomOut();
         qint64 first = -1, lastChange = -1;
         size_t seen = before;
@@ -154,13 +184,7 @@ int main(int argc, char** argv)
             if (probe.paints.size() != seen) {
                 seen = probe.paints.size();
                 lastChange = t.nsecsElapsed();
-                if (first < 0) {
-                    first = lastChange;
-                    // What the X server shows right after the step, before the sharp
-                    // picture: it must have no blank or stale area.
-                    if (!during.isEmpty())
-                        QGuiApplication::primaryScreen()->grabWindow(0).save(during);
-                }
+                if (first < 0) first = lastChange;
             }
             if (lastChange >= 0 && t.nsecsElapsed() - lastChange > 250'000'000) break;
             QThread::usleep(200);
@@ -184,7 +208,9 @@ int main(int argc, char** argv)
             step(true, pictures ? zoomPicture + QStringLiteral("-during.png") : QString(),
                  pictures ? zoomPicture + QStringLiteral("-after.png") : QString());
             step(true, {}, {});
-            step(false, {}, {});
+            // Back out: the step uncovers more than the picture before it held.
+            step(false, pictures ? zoomPicture + QStringLiteral("-out-during.png") : QString(),
+                 pictures ? zoomPicture + QStringLiteral("-out-after.png") : QString());
             step(false, {}, {});
         }
     };

@@ -140,10 +140,14 @@ QRegion CanvasStillLayer::drawStretched(QPainter& painter, const StandIn& standI
         // The picture's pixels may be wider than its area (kept from a larger one).
         const QRectF source(QPointF(0, 0),
                             QSizeF(standIn.area.size()) * standIn.image.devicePixelRatio());
+        // A rectangle at a time: a scaled copy clipped to a rectangle takes Qt's fast path,
+        // clipped to a region of several the per-pixel one.
         painter.save();
-        painter.setClipRegion(inside, Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(target, standIn.image, source);
+        for (const QRect& r : inside) {
+            painter.setClipRect(r);
+            painter.drawImage(target, standIn.image, source);
+        }
         painter.restore();
     }
     return region.subtracted(covered);

@@ -62,6 +62,11 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
     m_sharpen.setSingleShot(true);
     m_sharpen.setInterval(sharpenDelayMs);
     connect(&m_sharpen, &QTimer::timeout, this, [this] {
+        if (m_standIn.zoom < m_zoom && (m_overview.isNull() || m_standIn.zoom <= m_overview.zoom)) {
+            m_overview = m_standIn;
+            m_overviewShows = m_standInShows;
+            m_overviewSerial = m_standInSerial;
+        }
         m_standIn = {};
         m_standInShows.clear();
         m_reshrink.stop();
@@ -135,11 +140,18 @@ void CanvasView::paintEvent(QPaintEvent* event)
     if (!m_standIn.isNull() &&
         (moving || m_standInShows != shown || m_standInSerial != m_store.image().serial()))
         m_standIn = {};
+    if (!m_overview.isNull() &&
+        (moving || m_overviewShows != shown || m_overviewSerial != m_store.image().serial())) {
+        m_overview = {};
+        m_overviewShows.clear();
+    }
     if (!m_standIn.isNull()) {
-        const QRegion rest =
-            CanvasStillLayer::drawStretched(painter, m_standIn, m_zoom, event->region());
+        QRegion rest = CanvasStillLayer::drawStretched(painter, m_standIn, m_zoom, event->region());
+        // Zooming out shows more than the old picture held: the overview, stretched too.
+        if (!rest.isEmpty())
+            rest = CanvasStillLayer::drawStretched(painter, m_overview, m_zoom, rest);
         if (!rest.isEmpty()) {
-            // What the old picture did not hold (zooming out shows more): drawn directly, the
+            // What neither picture held (no overview, or its edge): drawn directly, the
             // image from whatever copy there is, stretched, as fast as it goes; a rectangle at
             // a time (a plain clip) with only the marks that reach it, since every path drawn
             // costs its time, clipped or not.
@@ -200,6 +212,11 @@ void CanvasView::paintEvent(QPaintEvent* event)
             });
         if (!picture.isNull() && m_still.area().contains(event->region().boundingRect()))
             still = &picture;
+        // Back at (or below) its zoom: the next step's stand-in holds at least as much.
+        if (!m_overview.isNull() && m_zoom <= m_overview.zoom) {
+            m_overview = {};
+            m_overviewShows.clear();
+        }
     }
 
     if (still) {

@@ -109,6 +109,13 @@ private:
     CanvasStillLayer::StandIn m_standIn;
     QList<Annotation> m_standInShows;
     std::uint64_t m_standInSerial = 0;
+    // The stand-in of the lowest zoom stepped in from (the picture at fit, usually: all of the
+    // canvas), kept while zoomed in above it and the scene is unchanged. A step back out uncovers
+    // more than the picture before it held; this covers the rest, stretched, in one copy instead
+    // of drawing the image and every mark that reaches there.
+    CanvasStillLayer::StandIn m_overview;
+    QList<Annotation> m_overviewShows;
+    std::uint64_t m_overviewSerial = 0;
     QTimer m_sharpen;
     // What was last asked to be painted, to tell what a change touches.
     struct Shown {

@@ -4,6 +4,7 @@
 #include "CanvasWidgetTestSupport.h"
 
 #include <QScrollArea>
+#include <QPainter>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
@@ -67,17 +68,19 @@ struct ZoomedCanvas {
     }
 };
 
+bool differs(QRgb p, QRgb q)
+{
+    return std::abs(qRed(p) - qRed(q)) > 2 || std::abs(qGreen(p) - qGreen(q)) > 2 ||
+           std::abs(qBlue(p) - qBlue(q)) > 2;
+}
+
 int differentPixels(const QImage& a, const QImage& b)
 {
     if (a.size() != b.size()) return a.width() * a.height();
     int count = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(q)) > 2 || std::abs(qGreen(p) - qGreen(q)) > 2 ||
-                std::abs(qBlue(p) - qBlue(q)) > 2)
-                ++count;
-        }
+        for (int x = 0; x < a.width(); ++x)
+            if (differs(a.pixel(x, y), b.pixel(x, y))) ++count;
     return count;
 }
 
@@ -153,4 +156,54 @@ TEST(CanvasZoom, ALargeImageShowsAtOnceThenSmoothlyShrunk)
     fresh.render(&expected);
     EXPECT_EQ(differentPixels(settled, expected), 0);
     EXPECT_GT(differentPixels(first, expected), 0) << "the first showing is the quick one";
+}
+
+TEST(CanvasZoom, AStepBackOutCoversWhatTheLastPictureMissedWithTheOneFromBeforeZoomingIn)
+{
+    // At 0.4 the whole canvas is in sight; zoomed in, only the part on screen is kept. Stepping
+    // back out uncovers more than that part: it is shown from the 0.4 picture, stretched (one
+    // copy, not the image and every mark drawn there), and sharp on the next turn.
+    ZoomedCanvas c;
+    // A mark in the strip the step back out uncovers, so drawing it afresh would show.
+    c.f.add(mark(AnnotationKind::rectangle, {215, 20}, {245, 100}, "#7A1FD1"));
+    c.f.store->setSelectedID(std::nullopt);
+    c.view()->setZoom(0.4);
+    c.settle();
+    CanvasView fresh(*c.f.store);
+    fresh.setZoom(0.4);
+    QImage overview(fresh.size(), QImage::Format_RGB32);
+    fresh.render(&overview);
+
+    c.view()->setZoom(1);
+    c.settle();
+    c.view()->setZoom(1.25);
+    c.settle();
+    c.area.horizontalScrollBar()->setValue(0);
+    c.area.verticalScrollBar()->setValue(0);
+    c.settle();
+    const QRect kept = c.view()->stillPictureArea();
+    ASSERT_EQ(kept.topLeft(), QPoint(0, 0));
+
+    c.view()->setZoom(1);
+    ASSERT_TRUE(c.view()->showsStandIn());
+    const QImage during = c.shown();
+    // The 0.4 picture as the step shows it: nearest pixel, stretched to the new zoom.
+    QImage stretched(during.size(), QImage::Format_RGB32);
+    {
+        QPainter p(&stretched);
+        p.drawImage(QRectF(QPointF(0, 0), QSizeF(overview.size()) * 2.5), overview);
+    }
+    const QRect held(QPoint(0, 0), (QSizeF(kept.size()) * 0.8).toSize());
+    int strip = 0, different = 0;
+    for (int y = 0; y < during.height(); ++y)
+        for (int x = 0; x < during.width(); ++x) {
+            if (held.adjusted(-1, -1, 1, 1).contains(x, y)) continue;
+            ++strip;
+            if (differs(during.pixel(x, y), stretched.pixel(x, y))) ++different;
+        }
+    ASSERT_GT(strip, 1000);
+    EXPECT_EQ(different, 0);
+    c.settle();
+    EXPECT_FALSE(c.view()->showsStandIn());
+    EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
 }
