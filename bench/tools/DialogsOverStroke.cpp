@@ -15,12 +15,13 @@
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
+#include "history/CaptureHistory.h"
 #include "model/AnnotationStore.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "output/SavePanel.h"
-#include "settings/PreferencesWindow.h"
 #include "platform/Defaults.h"
+#include "settings/PreferencesWindow.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 
@@ -145,6 +146,7 @@ int main(int argc, char** argv)
     PaintProbe canvasProbe;
     canvas->installEventFilter(&canvasProbe);
 
+    CaptureHistory history(HistoryStore::defaultDirectory(), platform::Defaults::standard());
     std::vector<double> settings, save, flattenFirst;
     for (int round = 0; round < 5; ++round) {
         // The settings window, made afresh each time as at the first Ctrl+, of a session.
@@ -152,7 +154,7 @@ int main(int argc, char** argv)
             settle(300);
             PaintProbe probe;
             const qint64 start = g_clock.nsecsElapsed();
-            PreferencesWindow window(platform::Defaults::standard());
+            PreferencesWindow window(platform::Defaults::standard(), history);
             window.installEventFilter(&probe);
             window.showAndRaise();
             QElapsedTimer deadline;

@@ -191,7 +191,7 @@ void AppDelegate::standardSteps()
             [] { installTextServices<TextCopying, QuickAccessPanels, CaptureToast>(); });
     // The history's recogniser: the text lines, then the payload of every code, one per line;
     // installing it starts recognising the entries that have no text yet, after pruning.
-    setStep(Step::historyRecognizer, [] { installCaptureHistory(); });
+    setStep(Step::historyRecognizer, [this] { installCaptureHistory(m_services.history); });
     setStep(Step::whatsNewFirstLaunch, [this] { whatsNewFirstLaunch(); });
     setStep(Step::hotKeyDefaults, [] { CaptureHotKey::registerDefaults(); });
     setStep(Step::routerDefaults, [this] { routerDefaults(); });
@@ -238,11 +238,9 @@ void AppDelegate::presence()
     // A write of the steps before this one (launch counters, What's New) failed unheard.
     if (const QString failure = settings().saveFailure(); !failure.isEmpty())
         settingsFailed(failure);
-    connect(&CaptureHistory::shared(), &CaptureHistory::writeFailed, this,
-            [](const QString& message) {
-                tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"),
-                                     message);
-            });
+    connect(&m_services.history, &CaptureHistory::writeFailed, this, [](const QString& message) {
+        tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"), message);
+    });
     connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
         if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
     });
@@ -268,7 +266,7 @@ void AppDelegate::onboarding()
 
 void AppDelegate::pruneHistory()
 {
-    CaptureHistory::shared().pruneExpired(QDateTime::currentDateTimeUtc());
+    m_services.history.pruneExpired(QDateTime::currentDateTimeUtc());
 }
 
 void AppDelegate::firstWindows()

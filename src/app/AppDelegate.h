@@ -13,6 +13,7 @@ class QWidget;
 
 namespace snapkin {
 
+class CaptureHistory;
 class MainMenuBuilder;
 class MenuActions;
 class OnboardingController;
@@ -53,9 +54,10 @@ public:
     static constexpr std::size_t stepCount = 17;
     static const char* stepName(Step step);
 
-    // What the delegate works with: the windows start-up may open by itself, the menus every
-    // editor window gets, and the commands and pins of the tray menu.
+    // What the delegate works with: the capture history, the windows start-up may open by
+    // itself, the menus every editor window gets, and the commands and pins of the tray menu.
     struct Services {
+        CaptureHistory& history;
         OnboardingController& welcome;
         WhatsNewController& whatsNew;
         StartWindowController& startWindow;

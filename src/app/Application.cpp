@@ -83,6 +83,10 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     for (const QString& file : launch.files)
         if (QFileInfo(file).isFile()) platform::ImagePrefetch::start(file);
 
+    // The capture history, over its folder; loaded now, recognising text from a start-up step.
+    m_history = std::make_unique<CaptureHistory>(HistoryStore::defaultDirectory(),
+                                                 platform::Defaults::standard());
+
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -98,15 +102,17 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
-    m_startWindow = std::make_unique<StartWindowController>(
-        CaptureHistory::shared(),
-        [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
+    m_startWindow =
+        std::make_unique<StartWindowController>(*m_history, [this](StartWindow& window) {
+            connectStartWindow(window, *m_menus, *m_actions);
+        });
     m_actions = std::make_unique<MenuActions>(m_pins, *m_startWindow);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
     // Made before any step writes a setting: it reads what earlier versions left.
-    m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.welcome = m_welcome,
+    m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.history = *m_history,
+                                                                     .welcome = m_welcome,
                                                                      .whatsNew = m_whatsNew,
                                                                      .startWindow = *m_startWindow,
                                                                      .menus = *m_menus,
@@ -137,7 +143,8 @@ Application::~Application() = default;
 void Application::showSettings()
 {
     if (!m_settingsWindow)
-        m_settingsWindow = std::make_unique<PreferencesWindow>(platform::Defaults::standard());
+        m_settingsWindow =
+            std::make_unique<PreferencesWindow>(platform::Defaults::standard(), *m_history);
     m_settingsWindow->showAndRaise();
 }
 

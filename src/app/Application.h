@@ -18,6 +18,7 @@ class TerminationSignal;
 } // namespace platform
 
 class AppDelegate;
+class CaptureHistory;
 class InformationHooks;
 class MainMenuBuilder;
 class MenuActions;
@@ -56,6 +57,9 @@ public:
 
 private:
     void connectMenuItems(MenuActions& actions);
+
+    // Made first and gone last: windows, editors and captures report to it.
+    std::unique_ptr<CaptureHistory> m_history;
 
     // The windows of the settings layer, each kept at most once.
     AboutController m_about;

@@ -30,14 +30,6 @@ std::optional<QImage> flattenForRecognition(const FlattenService::Input& input)
 
 } // namespace
 
-CaptureHistory& CaptureHistory::shared()
-{
-    // Lives until the process ends; the application drains it when it quits.
-    static CaptureHistory* history =
-        new CaptureHistory(HistoryStore::defaultDirectory(), platform::Defaults::standard());
-    return *history;
-}
-
 CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& defaults,
                                QObject* parent)
     : QObject(parent), m_files(directory), m_defaults(defaults),
@@ -284,9 +276,8 @@ QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shown
     return found;
 }
 
-void installCaptureHistory()
+void installCaptureHistory(CaptureHistory& history)
 {
-    CaptureHistory& history = CaptureHistory::shared();
     HistoryTracking::install(&history);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &history,
                      [&history] { history.finishForQuit(); });

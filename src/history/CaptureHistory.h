@@ -73,10 +73,6 @@ public:
     static constexpr int recognitionDelayMs = 5'000;
     static constexpr int startupRecognitionDelayMs = 60'000;
 
-    // The service of the application, over HistoryStore::defaultDirectory() and the standard
-    // settings; made on first use and never destroyed.
-    static CaptureHistory& shared();
-
     // Registers the history's settings in `defaults` and loads the folder at `directory`;
     // a repaired list is saved back. A folder that is a link or someone else's turns the
     // history off for the life of this object.
@@ -215,10 +211,10 @@ private:
     std::unique_ptr<platform::SerialQueue> m_queue;
 };
 
-// Makes the application's history the one editors and captures report to, prunes it, starts
-// recognising text and writes every pending change when the application quits. Call once at
-// start-up, after the QApplication exists.
-void installCaptureHistory();
+// Makes `history` the one editors and captures report to, prunes it, starts recognising text
+// and writes every pending change when the application quits. Call once at start-up, after
+// the QApplication exists.
+void installCaptureHistory(CaptureHistory& history);
 
 // The recogniser the application installs: the text lines of the image, then the payload of
 // every barcode in it, one per line; none when recognition fails.

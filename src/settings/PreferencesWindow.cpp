@@ -25,10 +25,10 @@ const QStringList& PreferencesWindow::tags()
     return list;
 }
 
-PreferencesWindow::PreferencesWindow(platform::Defaults& settings, QWidget* parent)
+PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
+                                     QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settings),
-      m_historySource(std::make_unique<CaptureHistorySource>(CaptureHistory::shared())),
-      m_tabs(new QTabWidget(this))
+      m_historySource(std::make_unique<CaptureHistorySource>(history)), m_tabs(new QTabWidget(this))
 {
     setWindowTitle(L10n::text("Settings"));
     setObjectName(QStringLiteral("PreferencesWindow"));

@@ -9,6 +9,7 @@ class QTabWidget;
 
 namespace snapkin {
 
+class CaptureHistory;
 class HistoryPaneSource;
 
 namespace platform {
@@ -29,7 +30,9 @@ public:
     // The tags in tab order.
     static const QStringList& tags();
 
-    explicit PreferencesWindow(platform::Defaults& settings, QWidget* parent = nullptr);
+    // The History tab shows and clears `history`.
+    PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
+                      QWidget* parent = nullptr);
     ~PreferencesWindow() override;
 
     QTabWidget* tabs() const { return m_tabs; }

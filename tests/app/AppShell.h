@@ -6,6 +6,7 @@
 #include "app/PinnedScreenshotController.h"
 #include "app/start/StartWindowController.h"
 #include "history/CaptureHistory.h"
+#include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
 
@@ -23,7 +24,8 @@ struct Shell {
 
     AppDelegate::Services services()
     {
-        return {.welcome = welcome,
+        return {.history = history,
+                .welcome = welcome,
                 .whatsNew = whatsNew,
                 .startWindow = startWindow,
                 .menus = menus,
@@ -31,12 +33,12 @@ struct Shell {
                 .pins = pins};
     }
 
+    CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
     OnboardingController welcome;
     WhatsNewController whatsNew;
     PinnedScreenshotController pins;
-    StartWindowController startWindow{CaptureHistory::shared(), [this](StartWindow& window) {
-                                          connectStartWindow(window, menus, actions);
-                                      }};
+    StartWindowController startWindow{
+        history, [this](StartWindow& window) { connectStartWindow(window, menus, actions); }};
     MenuActions actions;
     MainMenuBuilder menus{actions, pins};
 };

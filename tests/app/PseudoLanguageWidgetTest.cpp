@@ -228,6 +228,8 @@ protected:
         platform::Defaults::standard().removeAllStored();
         L10n::setLanguage(QStringLiteral("en"));
     }
+
+    CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
 };
 
 } // namespace
@@ -240,7 +242,7 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     // The links to the start window show only where the shell can open it.
     setSettingsHooks({{}, {}, [] {}});
 
-    PreferencesWindow settings(platform::Defaults::standard());
+    PreferencesWindow settings(platform::Defaults::standard(), history);
     settings.show();
     for (int i = 0; i < settings.tabs()->count(); ++i) {
         settings.tabs()->setCurrentIndex(i);
@@ -264,7 +266,7 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(&tray, found, notInterface);
 
     {
-        StartWindow start(CaptureHistory::shared(), platform::Defaults::standard());
+        StartWindow start(shell.history, platform::Defaults::standard());
         start.show();
         QApplication::processEvents();
         inspect(&start, found, notInterface);
@@ -287,7 +289,7 @@ TEST_F(PseudoLanguage, PicturesOfTheWindowsInGermanAndJapanese)
         if (!L10n::availableLanguages().contains(language)) continue;
         L10n::setLanguage(language);
         {
-            PreferencesWindow settings(platform::Defaults::standard());
+            PreferencesWindow settings(platform::Defaults::standard(), history);
             settings.show();
             for (int i = 0; i < settings.tabs()->count(); ++i) {
                 settings.tabs()->setCurrentIndex(i);

@@ -121,7 +121,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     delegate.start();
     QTest::qWait(300);
     EXPECT_FALSE(shell.startWindow.isVisible());
-    CaptureHistory& history = CaptureHistory::shared();
+    CaptureHistory& history = shell.history;
     auto& editors = EditorWindowController::shared();
 
     // The first capture shows another program's window with the sentence; an arrow is drawn
@@ -302,7 +302,7 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
 
     setSettingsHooks({{}, {}, [&shell] { shell.actions.startWindow(); }});
     platform::Defaults::standard().setValue(PreferencesWindow::tabKey, QStringLiteral("history"));
-    PreferencesWindow settings(platform::Defaults::standard());
+    PreferencesWindow settings(platform::Defaults::standard(), shell.history);
     settings.showAndRaise();
     auto* link = settings.findChild<QLabel*>("startWindowLink");
     ASSERT_NE(link, nullptr);

@@ -64,7 +64,7 @@ void failOnAFullDisk()
                   ": the disk is full.");
 
     // A capture is kept in the history: its package and the index both fail to be written.
-    CaptureHistory& history = CaptureHistory::shared();
+    CaptureHistory& history = shell.history;
     QSignalSpy failed(&history, &CaptureHistory::writeFailed);
     QImage pixels(64, 48, QImage::Format_ARGB32_Premultiplied);
     pixels.fill(Qt::darkCyan);

@@ -1,5 +1,6 @@
 #include "SettingsTestSupport.h"
 
+#include "history/CaptureHistory.h"
 #include "platform/Appearance.h"
 #include "platform/Defaults.h"
 #include "settings/EditorTab.h"
@@ -42,12 +43,14 @@ protected:
     void SetUp() override { settings().removeAllStored(); }
     void TearDown() override { settings().removeAllStored(); }
     platform::Defaults& settings() { return platform::Defaults::standard(); }
+
+    CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
 };
 
 TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow)
 {
     {
-        PreferencesWindow window(settings());
+        PreferencesWindow window(settings(), history);
         EXPECT_EQ(window.currentTag(), "general");
         EXPECT_EQ(window.size(), QSize(580, 560));
         ASSERT_EQ(window.tabs()->count(), 5);
@@ -58,12 +61,12 @@ TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow
         EXPECT_EQ(settings().stringForKey("settingsTab"), "shortcuts");
     }
     settings().reload(); // as after a restart
-    PreferencesWindow reopened(settings());
+    PreferencesWindow reopened(settings(), history);
     EXPECT_EQ(reopened.currentTag(), "shortcuts");
     EXPECT_EQ(reopened.size(), QSize(580, 560));
 
     settings().setValue("settingsTab", "bogus");
-    PreferencesWindow unknown(settings());
+    PreferencesWindow unknown(settings(), history);
     EXPECT_EQ(unknown.currentTag(), "general");
 }
 
@@ -71,7 +74,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 {
     EXPECT_EQ(VersionFooter::line("2.0", "45"), "Snapkin 2.0 (45)");
     EXPECT_EQ(VersionFooter::line("", ""), "Snapkin 1.0 (1)");
-    PreferencesWindow window(settings());
+    PreferencesWindow window(settings(), history);
     const auto footers = window.findChildren<VersionFooter*>();
     ASSERT_EQ(footers.size(), 1);
     EXPECT_TRUE(footers[0]->text().startsWith("Snapkin "));
@@ -80,7 +83,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 
 TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 {
-    PreferencesWindow window(settings());
+    PreferencesWindow window(settings(), history);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto labels = window.tabs()->widget(0)->findChildren<SettingsLabel*>();
@@ -97,7 +100,7 @@ TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 {
     settings().setValue("exportFormat", "jpeg"); // so the quality row is there
-    PreferencesWindow window(settings());
+    PreferencesWindow window(settings(), history);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (const QString look : {"light", "dark"}) {
@@ -139,7 +142,7 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 
 TEST_F(PreferencesWindowTest, WritesAPictureOfEveryTab)
 {
-    PreferencesWindow window(settings());
+    PreferencesWindow window(settings(), history);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (int i = 0; i < window.tabs()->count(); ++i) {
