@@ -1,5 +1,6 @@
 #include "SnapkinVersion.h"
 #include "app/Application.h"
+#include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
 #include "platform/SingleInstance.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -48,6 +50,22 @@ std::optional<int> answerWithoutGui(int argc, char** argv)
     return 0;
 }
 
+// The pictures named on the command line start decoding before the connection to the display
+// and the rest of the start, which the decode would otherwise wait for. A command line with
+// options of Qt's own is left to the application, which starts them a moment later.
+void startDecodingNamedPictures(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    describe(parser);
+    if (!parser.parse(arguments)) return;
+    for (const QString& file : parser.positionalArguments()) {
+        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -56,6 +74,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("snapkin");
     QCoreApplication::setApplicationVersion(SNAPKIN_VERSION);
     if (const auto status = answerWithoutGui(argc, argv)) return *status;
+    startDecodingNamedPictures(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("Snapkin");
@@ -79,8 +98,12 @@ int main(int argc, char** argv)
     snapkin::platform::SingleInstance instance;
     const Role role = instance.claim(files);
     switch (role) {
-    case Role::forwarded: return 0;
-    case Role::primary: break;
+    case Role::forwarded:
+        // The running instance opens the files; what was decoded here goes unused.
+        snapkin::platform::ImagePrefetch::discard();
+        return 0;
+    case Role::primary:
+        break;
     case Role::refused:
         std::fprintf(stderr, "snapkin: %s\n",
                      qPrintable(L10n::text("The process answering on Snapkin's socket belongs to "
@@ -97,8 +120,8 @@ int main(int argc, char** argv)
     // Only a start that runs as the one instance cleans the private folder (one that could not
     // tell whether another runs leaves the files be).
     snapkin::Application application(
-        instance, {.files = files,
-                   .cleanPrivateFolder = role == Role::primary || role == Role::refused});
+        instance,
+        {.files = files, .cleanPrivateFolder = role == Role::primary || role == Role::refused});
     application.start();
     return app.exec();
 }
