@@ -6,7 +6,9 @@
 #include "app/MainMenuBuilder.h"
 #include "app/MenuActions.h"
 #include "app/start/StartWindowController.h"
+#include "capture/CaptureService.h"
 #include "editor/CollageService.h"
+#include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
@@ -18,6 +20,7 @@
 #include "settings/NewsletterPrompt.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsHooks.h"
+#include "text/TextServices.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -32,6 +35,22 @@ QKeySequence firstKeys(AppCommand command)
 {
     const QList<QKeySequence> keys = commandKeys(command);
     return keys.isEmpty() ? QKeySequence() : keys.first();
+}
+
+// What every editor page gets from the layers above the editor: the text layer's overlay and
+// Copy Text, the capture service's New Capture menu and Open Image.
+EditorViewHooks editorPageHooks()
+{
+    using Kind = EditorViewHooks::CaptureKind;
+    EditorViewHooks hooks = editorTextHooks();
+    hooks.capture = [](Kind kind) {
+        const CaptureMode mode = kind == Kind::region   ? CaptureMode::region
+                                 : kind == Kind::window ? CaptureMode::window
+                                                        : CaptureMode::fullScreen;
+        CaptureService::shared().capture(mode, CaptureSink::editor);
+    };
+    hooks.openImage = [] { CaptureService::shared().openImage(); };
+    return hooks;
 }
 
 } // namespace
@@ -99,6 +118,9 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
     // an image without asking the owner when it opens.
     platform::ClipboardOffer::shared();
+
+    // Every editor page's overlay, Copy Text and capture entries.
+    EditorWindowController::shared().setPageHooks(editorPageHooks());
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.

@@ -10,7 +10,6 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorToolbar.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorZoom.h"
 #include "editor/RecentDocuments.h"

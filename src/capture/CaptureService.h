@@ -76,8 +76,7 @@ public:
     static CaptureService& shared();
     explicit CaptureService(QObject* parent = nullptr);
 
-    // Called once at start-up: registers the capture settings' defaults and serves the editor's
-    // New Capture menu and Open Image… from the shared service.
+    // Called once at start-up: registers the capture settings' defaults.
     static void registerAtStartUp();
     ~CaptureService() override;
 

@@ -3,7 +3,6 @@
 #include "capture/CaptureEngine.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorWindowController.h"
 #include "editor/HistoryTracking.h"
 #include "model/SnapkinDocument.h"
@@ -121,18 +120,6 @@ QString CaptureService::captureDelayTitle(qint64 seconds)
 void CaptureService::registerAtStartUp()
 {
     CaptureEngine::registerDefaults();
-    EditorViewHooks& hooks = EditorViewHooks::shared();
-    hooks.capture = [](EditorViewHooks::CaptureKind kind) {
-        switch (kind) {
-        case EditorViewHooks::CaptureKind::region:
-            return CaptureService::shared().capture(CaptureMode::region, CaptureSink::editor);
-        case EditorViewHooks::CaptureKind::window:
-            return CaptureService::shared().capture(CaptureMode::window, CaptureSink::editor);
-        case EditorViewHooks::CaptureKind::fullScreen:
-            return CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::editor);
-        }
-    };
-    hooks.openImage = [] { CaptureService::shared().openImage(); };
 }
 
 bool CaptureService::copyToClipboard(const BaseImage& image)

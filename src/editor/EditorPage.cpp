@@ -19,10 +19,10 @@
 namespace snapkin {
 
 EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<EditorZoom> zoom,
-                       QString title, QWidget* parent)
+                       QString title, const EditorViewHooks& hooks, QWidget* parent)
     : QWidget(parent), m_store(std::move(store)), m_zoom(std::move(zoom)), m_title(std::move(title))
 {
-    buildContent();
+    buildContent(hooks);
     // The image is announced before it is stored: its size is taken from the signal.
     platform::subscribe(m_store.get(), &AnnotationStore::image, &AnnotationStore::imageChanged,
                         this, [this](const platform::BaseImage& image) {
@@ -41,11 +41,11 @@ EditorPage::~EditorPage()
 }
 
 // The page's content: toolbar, options bar, tool sidebar, the canvas area and the status bar.
-void EditorPage::buildContent()
+void EditorPage::buildContent(const EditorViewHooks& hooks)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new EditorView(*m_store, *m_zoom, this);
+    m_view = new EditorView(*m_store, *m_zoom, hooks, this);
     layout->addWidget(m_view);
     m_canvas = m_view->canvasArea()->framedCanvas()->canvas();
     setFocusProxy(m_canvas);

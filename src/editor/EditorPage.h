@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/EditorViewHooks.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -25,7 +27,7 @@ class EditorPage : public QWidget {
     Q_OBJECT
 public:
     EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<EditorZoom> zoom,
-               QString title, QWidget* parent = nullptr);
+               QString title, const EditorViewHooks& hooks = {}, QWidget* parent = nullptr);
     ~EditorPage() override;
 
     AnnotationStore& store() const { return *m_store; }
@@ -59,7 +61,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildContent();
+    void buildContent(const EditorViewHooks& hooks);
     void followDocument(const QUrl& url);
 
     std::unique_ptr<AnnotationStore> m_store;

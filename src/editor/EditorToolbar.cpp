@@ -4,7 +4,6 @@
 #include "editor/EditorCommands.h"
 #include "editor/EditorToolbarItems.h"
 #include "editor/EditorView.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/SaveSplitButton.h"
 #include "editor/ToolbarCustomizeDialog.h"
@@ -164,7 +163,14 @@ QString EditorToolbar::saveHelp(ExportFormat format)
 }
 
 EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
-    : QToolBar(parent), m_store(store), m_zoom(zoom), m_routes(EditorToolbarRoutes::standard())
+    : EditorToolbar(store, zoom, EditorViewHooks{}, parent)
+{
+}
+
+EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, EditorViewHooks hooks,
+                             QWidget* parent)
+    : QToolBar(parent), m_store(store), m_zoom(zoom), m_routes(EditorToolbarRoutes::standard()),
+      m_hooks(std::move(hooks))
 {
     setObjectName("editor");
     setMovable(false);
@@ -250,13 +256,12 @@ QAction* EditorToolbar::makeItem(const QString& id)
         button->setAutoRaise(true);
         button->setPopupMode(QToolButton::InstantPopup);
         auto* menu = new QMenu(button);
-        const auto& hooks = EditorViewHooks::shared();
         const auto captureEntry = [&](const char* text, const char* symbol,
                                       EditorViewHooks::CaptureKind kind) {
             QAction* entry = menu->addAction(platform::Symbols::icon(symbol), L10n::text(text));
-            entry->setEnabled(bool(hooks.capture));
-            connect(entry, &QAction::triggered, this, [kind] {
-                if (const auto& capture = EditorViewHooks::shared().capture) capture(kind);
+            entry->setEnabled(bool(m_hooks.capture));
+            connect(entry, &QAction::triggered, this, [this, kind] {
+                if (m_hooks.capture) m_hooks.capture(kind);
             });
         };
         captureEntry("Capture Region", "selection.pin.in.out",
@@ -267,9 +272,9 @@ QAction* EditorToolbar::makeItem(const QString& id)
         menu->addSeparator();
         QAction* open =
             menu->addAction(platform::Symbols::icon("folder"), L10n::text("Open Image…"));
-        open->setEnabled(bool(hooks.openImage));
-        connect(open, &QAction::triggered, this, [] {
-            if (const auto& openImage = EditorViewHooks::shared().openImage) openImage();
+        open->setEnabled(bool(m_hooks.openImage));
+        connect(open, &QAction::triggered, this, [this] {
+            if (m_hooks.openImage) m_hooks.openImage();
         });
         QAction* blank =
             menu->addAction(platform::Symbols::icon("doc"), L10n::text("Blank Canvas"));
@@ -329,8 +334,7 @@ QAction* EditorToolbar::makeItem(const QString& id)
                 [](bool on) { platform::Defaults::standard().setValue(selectableTextKey, on); });
     } else if (id == "copyText") {
         connect(action, &QAction::triggered, this, [this] {
-            if (const auto& copyText = EditorViewHooks::shared().copyText)
-                copyText(m_store, window());
+            if (m_hooks.copyText) m_hooks.copyText(m_store, window());
         });
     } else if (id == "resize") {
         connect(action, &QAction::triggered, this,
@@ -348,8 +352,7 @@ void EditorToolbar::updateEnabled()
     if (QAction* undo = item("undo")) undo->setEnabled(m_store.canUndo());
     if (QAction* redo = item("redo")) redo->setEnabled(m_store.canRedo());
     if (QAction* del = item("delete")) del->setEnabled(m_store.selectedID().has_value());
-    if (QAction* copyText = item("copyText"))
-        copyText->setEnabled(bool(EditorViewHooks::shared().copyText));
+    if (QAction* copyText = item("copyText")) copyText->setEnabled(bool(m_hooks.copyText));
     if (QAction* live = item("liveText")) {
         const QVariant on = platform::Defaults::standard().object(selectableTextKey);
         live->setChecked(on.typeId() == QMetaType::Bool && on.toBool());

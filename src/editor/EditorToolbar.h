@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorViewHooks.h"
 #include "output/ExportFormat.h"
 
 #include <QHash>
@@ -49,6 +50,9 @@ class EditorToolbar : public QToolBar {
 public:
     // Both must outlive the toolbar.
     EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
+    // With the capture service and text copying of the layers above (see EditorViewHooks).
+    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, EditorViewHooks hooks,
+                  QWidget* parent = nullptr);
     ~EditorToolbar() override;
 
     void setRoutes(EditorToolbarRoutes routes) { m_routes = std::move(routes); }
@@ -92,6 +96,7 @@ private:
     AnnotationStore& m_store;
     EditorZoom& m_zoom;
     EditorToolbarRoutes m_routes;
+    const EditorViewHooks m_hooks;
     QStringList m_shown;
     QHash<QString, QAction*> m_items;
     QList<QAction*> m_formatActions;

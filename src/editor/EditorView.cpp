@@ -66,6 +66,12 @@ QCursor EditorView::canvasCursor(Tool tool, bool isCropping)
 }
 
 EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
+    : EditorView(store, zoom, EditorViewHooks{}, parent)
+{
+}
+
+EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorViewHooks& hooks,
+                       QWidget* parent)
     : QWidget(parent), m_store(store), m_zoom(zoom)
 {
     setMinimumSize(minimumContentSize);
@@ -73,7 +79,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    m_toolbar = new EditorToolbar(store, zoom, this);
+    m_toolbar = new EditorToolbar(store, zoom, hooks, this);
     column->addWidget(m_toolbar);
     column->addWidget(rule(QFrame::HLine, this));
 
@@ -137,7 +143,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent
     connect(&store, &AnnotationStore::imageChanged, this, &EditorView::selectableTextRefresh);
     connect(&store, &AnnotationStore::frameChanged, this, &EditorView::selectableTextRefresh);
     connect(&store, &AnnotationStore::watermarkChanged, this, &EditorView::selectableTextRefresh);
-    if (const auto& attach = EditorViewHooks::shared().selectableText) attach(*this);
+    if (hooks.selectableText) hooks.selectableText(*this);
 
     // A request raised before the page existed is honoured once it is up.
     QTimer::singleShot(0, this, [this] {

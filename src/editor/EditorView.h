@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorViewHooks.h"
 #include "model/Tool.h"
 
 #include <QCursor>
@@ -35,6 +36,9 @@ public:
     static constexpr int toolbarAreaHeight = 39;
 
     EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
+    // With what the page asks of the layers above the editor.
+    EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorViewHooks& hooks,
+               QWidget* parent = nullptr);
     ~EditorView() override;
 
     AnnotationStore& store() const { return m_store; }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 #include <functional>
 
 class QWidget;
@@ -11,22 +9,20 @@ namespace snapkin {
 class AnnotationStore;
 class EditorView;
 
-// What an editor page asks of the layers above the editor: the Selectable Text overlay, text
-// copying and new captures. Each is installed once at start-up; a page built before, or
-// without, one does without it (no overlay, Copy Text and the capture entries disabled).
+// What an editor page asks of the layers above the editor, given to the page by whoever makes
+// it (the application gives every page the same). A page without one does without it: no
+// Selectable Text overlay, Copy Text and the capture entries disabled.
 struct EditorViewHooks {
-    // Attaches the Selectable Text overlay to a new page; it follows the page's
+    // The Selectable Text overlay: attaches itself to a new page and follows the page's
     // selectableTextRefresh() signal.
     std::function<void(EditorView& view)> selectableText;
-    // Copies the text recognised in the page's image (the toolbar's Copy Text).
+    // Text copying: copies the text recognised in the page's image (the toolbar's Copy Text).
     std::function<void(AnnotationStore& store, QWidget* parent)> copyText;
 
-    // The New Capture menu's requests, served by the capture service.
+    // The capture service: the New Capture menu's captures and Open Image.
     enum class CaptureKind { region, window, fullScreen };
     std::function<void(CaptureKind kind)> capture;
     std::function<void()> openImage;
-
-    static EditorViewHooks& shared();
 };
 
 } // namespace snapkin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorViewHooks.h"
 #include "model/Annotation.h"
 #include "model/FrameStyle.h"
 #include "model/Watermark.h"
@@ -88,6 +89,9 @@ public:
     using WindowDecorator = std::function<void(QMainWindow& window)>;
     void setWindowDecorator(WindowDecorator decorator) { m_decorator = std::move(decorator); }
 
+    // What every page made from now on asks of the layers above the editor.
+    void setPageHooks(EditorViewHooks hooks) { m_pageHooks = std::move(hooks); }
+
     // Asks about each page with unsaved changes, oldest first, each brought forward; false at
     // the first that stays open (no later page is asked; earlier pages answered "Don't Save"
     // get their unsaved changes back). True when quitting may go on.
@@ -118,6 +122,7 @@ private:
     };
     QList<Slot> m_slots;
     WindowDecorator m_decorator;
+    EditorViewHooks m_pageHooks;
 };
 
 } // namespace snapkin

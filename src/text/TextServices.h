@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorViewHooks.h"
 #include "platform/BaseImage.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
@@ -10,9 +11,9 @@
 
 namespace snapkin {
 
-// Gives every editor page the toolbar's Copy Text (the text of the flattened image) and the
-// Selectable Text overlay with its status badge. Call once at start-up, before a page opens.
-void installEditorTextHooks();
+// What an editor page gets from the text layer: the toolbar's Copy Text (the text of the
+// flattened image) and the Selectable Text overlay with its status badge.
+EditorViewHooks editorTextHooks();
 
 namespace detail {
 
@@ -41,9 +42,9 @@ public:
 
 } // namespace detail
 
-// Installs the text services everywhere they are used: the editor hooks above, the quick-access
-// text action, and, in the capture layer, the text copier for "Copy Text from Region", the
-// toast the copier confirms with and the quick-access panels a capture hides.
+// Installs the text services everywhere they are used: the quick-access text action, and, in the
+// capture layer, the text copier for "Copy Text from Region", the toast the copier confirms with
+// and the quick-access panels a capture hides.
 //
 // The capture layer sits beside this one, so its types come from the caller above both:
 // `CopyingHook` and `PanelsHook` are its hook interfaces (each with a static install() taking
@@ -58,7 +59,6 @@ template <class CopyingHook, class PanelsHook, class Toast> void installTextServ
     static detail::QuickAccessPanelsOver<PanelsHook> panels;
     PanelsHook::install(&panels);
     QuickAccessController::shared().setTextAction(&QuickAccessTextCopier::shared());
-    installEditorTextHooks();
 }
 
 } // namespace snapkin

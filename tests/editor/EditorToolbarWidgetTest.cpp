@@ -1,6 +1,8 @@
 #include "EditorViewTestSupport.h"
+#include "TestPaths.h"
 #include "editor/EditorToolbar.h"
 #include "editor/EditorToolbarItems.h"
+#include "editor/EditorView.h"
 #include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/SaveSplitButton.h"
@@ -12,7 +14,6 @@
 #include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "support/RecordingAnnouncer.h"
-#include "TestPaths.h"
 
 #include <QAccessible>
 #include <QActionGroup>
@@ -275,6 +276,45 @@ TEST(EditorToolbar, NewCaptureMenuOffersWhatIsInstalled)
     // The capture service is not there: its entries cannot be chosen.
     EXPECT_FALSE(button->menu()->actions()[0]->isEnabled());
     EXPECT_TRUE(button->menu()->actions()[5]->isEnabled());
+}
+
+// What a page is given for the layers above the editor is what its toolbar and overlay use.
+TEST(EditorToolbar, APageServesCapturesOpenImageAndCopyTextThroughTheHooksItWasGiven)
+{
+    using Kind = EditorViewHooks::CaptureKind;
+    platform::Defaults::standard().removeAllStored();
+    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey,
+                                            QStringList{"newCapture", "copyText"});
+    QList<Kind> captures;
+    int opens = 0, attached = 0;
+    QList<const AnnotationStore*> copied;
+    EditorViewHooks hooks;
+    hooks.capture = [&](Kind kind) { captures << kind; };
+    hooks.openImage = [&] { ++opens; };
+    hooks.copyText = [&](AnnotationStore& store, QWidget*) { copied << &store; };
+    hooks.selectableText = [&](EditorView&) { ++attached; };
+    auto store = plainStore();
+    EditorZoom zoom;
+    EditorView view(*store, zoom, hooks);
+    EXPECT_EQ(attached, 1);
+
+    auto* button = qobject_cast<QToolButton*>(view.toolbar()->itemWidget("newCapture"));
+    ASSERT_NE(button, nullptr);
+    const QList<QAction*> entries = button->menu()->actions();
+    for (const int i : {0, 1, 2, 4}) {
+        EXPECT_TRUE(entries[i]->isEnabled()) << i;
+        entries[i]->trigger();
+    }
+    EXPECT_EQ(captures, (QList<Kind>{Kind::region, Kind::window, Kind::fullScreen}));
+    EXPECT_EQ(opens, 1);
+
+    QAction* copyText = view.toolbar()->item("copyText");
+    ASSERT_NE(copyText, nullptr);
+    QApplication::processEvents();
+    EXPECT_TRUE(copyText->isEnabled());
+    copyText->trigger();
+    EXPECT_EQ(copied, QList<const AnnotationStore*>{store.get()});
+    platform::Defaults::standard().removeAllStored();
 }
 
 // Share opens its menu under the button, and once the work is saved the menu shows the saved

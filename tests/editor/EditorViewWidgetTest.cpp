@@ -34,14 +34,10 @@ using namespace snapkin::editortest;
 
 namespace {
 
-// Restores the hooks and the settings a test changed.
+// Restores the settings a test changed.
 struct CleanHooks {
     CleanHooks() { platform::Defaults::standard().removeAllStored(); }
-    ~CleanHooks()
-    {
-        EditorViewHooks::shared() = {};
-        platform::Defaults::standard().removeAllStored();
-    }
+    ~CleanHooks() { platform::Defaults::standard().removeAllStored(); }
 };
 
 // A canvas area alone, its viewport exactly `viewport` (no frame, no scroll bars needed).

@@ -60,6 +60,20 @@ EditorPage* openPlain(QSize size, const QString& title, QWidget* tabOf = nullptr
 
 using EditorOpening = EditorWindowsTest;
 
+TEST_F(EditorOpening, EveryPageOpenedGetsThePageHooksGivenBeforeIt)
+{
+    QList<EditorView*> attached;
+    EditorViewHooks hooks;
+    hooks.selectableText = [&](EditorView& view) { attached << &view; };
+    openPlain({200, 100}, "Before");
+    editors().setPageHooks(hooks);
+    EditorPage* first = openPlain({200, 100}, "First");
+    EditorPage* second = openPlain({200, 100}, "Second");
+    editors().setPageHooks({});
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(attached, (QList<EditorView*>{first->view(), second->view()}));
+}
+
 TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
 {
     const QString package = writePackage("Shot.snapkin");

@@ -82,10 +82,9 @@ struct Page {
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
-        installEditorTextHooks();
         store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
         store->activate(Tool::select);
-        view = std::make_unique<EditorView>(*store, zoom);
+        view = std::make_unique<EditorView>(*store, zoom, editorTextHooks());
         view->resize(900, 700);
         view->show();
         text = SelectableText::of(*view);
@@ -93,7 +92,6 @@ struct Page {
     ~Page()
     {
         view.reset();
-        EditorViewHooks::shared() = {};
         platform::Defaults::standard().removeAllStored();
     }
     SelectableTextOverlay* overlay() const { return text->overlay(); }

@@ -143,7 +143,7 @@ struct Editor {
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
-        installEditorTextHooks();
+        EditorWindowController::shared().setPageHooks(editorTextHooks());
         store = &EditorWindowController::shared().open(platform::BaseImage(image), "Lines",
                                                        {.appliesRememberedFrame = false});
         store->activate(Tool::select);
@@ -156,6 +156,7 @@ struct Editor {
     ~Editor()
     {
         auto& editors = EditorWindowController::shared();
+        editors.setPageHooks({});
         for (EditorPage* open : editors.pages())
             open->store().setHasUnsavedChanges(false);
         for (EditorPage* open : editors.pages())
