@@ -160,7 +160,11 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                      m_delegate.get(), [] { AppDelegate::requestQuit(); });
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // The settings windows' calls to the shell end with it.
+    setSettingsHooks({});
+}
 
 void Application::showSettings()
 {

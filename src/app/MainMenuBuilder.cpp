@@ -93,8 +93,8 @@ QMenuBar* MainMenuBuilder::makeMenuBar(QWidget* parent)
     const auto menu = [&](const char* title, void (MainMenuBuilder::*fill)(QMenu*)) {
         QMenu* m = bar->addMenu(L10n::text(title));
         (this->*fill)(m);
-        // Items of windows that join the application later, and the toggles' titles, are
-        // brought up to date whenever a menu opens.
+        // Items whose work the application hands in (settings, About, collage …) and the
+        // toggles' titles are brought up to date whenever a menu opens.
         connect(m, &QMenu::aboutToShow, this, &MainMenuBuilder::refreshHandlerItems);
     };
     menu("&File", &MainMenuBuilder::fillFile);
