@@ -46,8 +46,6 @@ namespace snapkin {
 
 namespace {
 
-AppDelegate* theDelegate = nullptr;
-
 std::size_t index(AppDelegate::Step step)
 {
     return static_cast<std::size_t>(step);
@@ -157,7 +155,6 @@ const char* AppDelegate::stepName(Step step)
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent), m_services(services), m_storedAtLaunch(settings().storedValues())
 {
-    theDelegate = this;
     standardSteps();
 }
 
@@ -165,12 +162,6 @@ AppDelegate::~AppDelegate()
 {
     // The menus it gave every editor window go with the application.
     if (m_started) EditorWindowController::shared().setWindowDecorator({});
-    if (theDelegate == this) theDelegate = nullptr;
-}
-
-AppDelegate* AppDelegate::instance()
-{
-    return theDelegate;
 }
 
 void AppDelegate::setStep(Step step, std::function<void()> work)

@@ -69,9 +69,6 @@ public:
     explicit AppDelegate(Services services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // The one delegate of the running application; null before one is made.
-    static AppDelegate* instance();
-
     // Replaces the work of one step of this delegate (an empty function leaves the step out).
     void setStep(Step step, std::function<void()> work);
     // Runs the work of one step now, as start() would.
