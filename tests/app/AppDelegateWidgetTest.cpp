@@ -18,6 +18,8 @@
 #include "settings/WhatsNewWindow.h"
 
 #include <QApplication>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QProxyStyle>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -322,4 +324,27 @@ TEST(AppAppearanceTest, LightAndDarkUseFusionWithTheirPalettesAndAnythingElseThe
     AppAppearance::apply("sepia"); // not a known appearance: the desktop's, as "system"
     EXPECT_EQ(QApplication::style()->name(), desktopStyle);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktopWindow);
+}
+
+// Editor windows get the application's menus while its delegate runs; later windows do not
+// reach for menus that went with it.
+TEST_F(AppDelegateTest, EditorWindowsGetTheMenusOnlyWhileTheDelegateLives)
+{
+    auto& editors = EditorWindowController::shared();
+    const auto newWindow = [&editors] {
+        AnnotationStore& store = editors.openBlank();
+        return qobject_cast<QMainWindow*>(editors.pageOf(store)->window());
+    };
+    {
+        QStringList order;
+        auto delegate = recordingDelegate(order);
+        delegate->start();
+        QMainWindow* window = newWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_NE(qobject_cast<QMenuBar*>(window->menuWidget()), nullptr);
+        apptest::closeAllEditors();
+    }
+    QMainWindow* window = newWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->menuWidget(), nullptr);
 }
