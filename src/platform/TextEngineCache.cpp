@@ -142,6 +142,7 @@ TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
                     Engine engine = std::move(it->engine);
                     m_idle.erase(std::next(it).base());
                     ++m_lent;
+                    m_lentKeys.push_back(key);
                     return Lease(this, key, std::move(engine));
                 }
             }
@@ -156,19 +157,44 @@ TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
             m_returned.wait(lock);
         }
         ++m_lent;
+        m_lentKeys.push_back(key);
     }
     evicted.clear();
     // Started outside the lock: other threads keep borrowing meanwhile.
     Engine engine = m_factory(key);
     if (!engine) {
-        {
-            const std::lock_guard lock(m_mutex);
-            --m_lent;
-        }
-        m_returned.notify_one();
+        notStarted(key);
         return {};
     }
     return Lease(this, key, std::move(engine));
+}
+
+void TextEngineCache::prestart(const Key& key, int count)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto same = [&](const Key& other) { return other == key; };
+        const auto existing =
+            std::count_if(m_idle.cbegin(), m_idle.cend(),
+                          [&](const Idle& idle) { return idle.key == key; }) +
+            std::count_if(m_lentKeys.cbegin(), m_lentKeys.cend(), same);
+        if (existing >= count || m_lent + int(m_idle.size()) >= m_maxEngines) return;
+        ++m_lent;
+        m_lentKeys.push_back(key);
+    }
+    Engine engine = m_factory(key);
+    if (!engine) return notStarted(key);
+    giveBack(key, std::move(engine));
+}
+
+void TextEngineCache::notStarted(const Key& key)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_lent;
+        m_lentKeys.erase(std::find(m_lentKeys.begin(), m_lentKeys.end(), key));
+    }
+    m_returned.notify_one();
 }
 
 void TextEngineCache::setMaxEngines(int count)
@@ -180,12 +206,19 @@ void TextEngineCache::setMaxEngines(int count)
     m_returned.notify_all();
 }
 
+int TextEngineCache::engineLimit() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_maxEngines;
+}
+
 void TextEngineCache::giveBack(Key key, Engine engine)
 {
     std::vector<Engine> surplus;
     {
         const std::lock_guard lock(m_mutex);
         --m_lent;
+        m_lentKeys.erase(std::find(m_lentKeys.begin(), m_lentKeys.end(), key));
         m_idle.push_back({std::move(key), std::move(engine), std::chrono::steady_clock::now()});
         while (m_idle.size() > maxIdleEngines) {
             surplus.push_back(std::move(m_idle.front().engine));

@@ -71,8 +71,14 @@ public:
     // An idle engine made for `key`, else a new one (at the limit, once an idle one of another
     // kind has been freed or a lent one has come back); an empty lease when none can start.
     Lease borrow(const Key& key);
+    // Starts an engine for `key` on the calling thread and keeps it idle, unless `count` for
+    // `key` exist already (idle, lent or starting) or the limit is reached: a caller that
+    // will soon read with `count` engines calls it from `count` threads, so they start side
+    // by side while it prepares its work. Never evicts an engine of another kind.
+    void prestart(const Key& key, int count);
     // How many engines may exist at once (maxEngines unless a test says; at least one).
     void setMaxEngines(int count);
+    int engineLimit() const;
 
     // How long an engine may stay unused before it is freed.
     void setLifetime(std::chrono::milliseconds lifetime);
@@ -93,6 +99,8 @@ private:
     static Engine startEngine(const Key& key);
 
     void giveBack(Key key, Engine engine);
+    // Undoes the count of an engine that failed to start.
+    void notStarted(const Key& key);
     void reap();
     void free(std::vector<Engine> engines);
 
@@ -103,6 +111,7 @@ private:
     int m_maxEngines = maxEngines;
     std::vector<Idle> m_idle;
     int m_lent = 0;
+    std::vector<Key> m_lentKeys; // the key of each engine lent or starting
     std::chrono::milliseconds m_lifetime{60'000};
     bool m_stopping = false;
     // Held while the reaper frees engines; once the process exits, they are left to it.

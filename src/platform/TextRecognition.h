@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/TextBlocks.h"
+#include "platform/TextEngineCache.h"
 
 #include <QImage>
 #include <QLocale>
@@ -93,12 +94,26 @@ public:
     // when the image is too large or when no language data is installed.
     static std::expected<Page, RecognitionError>
     prepare(const QImage& image, const Options& options, const CancelCheck& cancel = {});
-    // Makes sure an engine for `options` is started (or idle in the cache), so that a page
-    // being prepared meanwhile finds one ready.
-    static void warmUp(const Options& options);
+    // Makes sure `engines` engines for `options` are started or starting, so that a page
+    // being prepared meanwhile finds them ready: starts at most one on the calling thread, so
+    // `engines` threads calling it start them side by side.
+    static void warmUp(const Options& options, int engines = 1);
+    // How many engines reading `size` is likely to keep busy, up to `limit`: one for a small
+    // image, `limit` for a screenful, whose blocks are enough for every engine.
+    static int enginesFor(QSize size, int limit);
     // The lines of the page's block `index`, with boxes as fractions of the whole image.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel = {});
+    // The same with an engine the caller holds (from borrowEngine), so a thread reading block
+    // after block of a page borrows one engine once.
+    static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+    recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
+                   const CancelCheck& cancel = {});
+    // An engine for the page's languages and level; an empty lease when none can start.
+    static TextEngineCache::Lease borrowEngine(const Page& page);
+    // What reading the page's block `index` costs, relative to the other blocks: the engine's
+    // time grows with the block's area and with how much the block is upscaled.
+    static double readingCost(const Page& page, std::size_t index);
 
     // The installed languages of `options` that an engine is started with, joined by '+' (the
     // default language when none is installed); empty when no language data is installed.

@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QImage>
 #include <QPromise>
+#include <QSize>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -22,9 +23,10 @@
 namespace snapkin {
 
 // One recognition of an image spread over a thread pool: a task prepares the page (pixels and
-// blocks) while another reads the barcodes, then each text block is read by a task of its own,
-// the largest first, each with an engine of its own. No task waits for another: whichever
-// finishes last assembles the result. A failure or a cancellation of the future ends the
+// blocks) while another reads the barcodes, then a few readers, one per engine the cache may
+// lend, each borrow an engine once and take the blocks one after another from a common queue,
+// the costliest first, until none is left. No task waits for another: whichever finishes last
+// assembles the result. A failure or a cancellation of the future ends the
 // future at once, without waiting for blocks still being read; those stop at their next check
 // and are dropped. `R` is what the future carries; `assemble` turns the lines of every block
 // (in block order) and the barcodes into it on a pool thread.
@@ -54,12 +56,25 @@ public:
             const std::lock_guard lock(job->m_mutex);
             job->m_pending = detectCodes ? 2 : 1;
         }
-        if (detectCodes) job->spawn([job] { job->readCodes(); });
         job->spawn([job] { job->prepare(); });
-        // The first engine starts while the page is prepared: every page with text needs one.
-        job->spawn(
-            [options = job->m_request.options] { platform::TextRecognition::warmUp(options); });
+        // The engines start while the page is prepared: every page with text needs one, and a
+        // large one keeps every reader busy.
+        startEngines(pool, job->m_request.options, job->m_request.image.size(),
+                     job->m_request.priority > 0);
+        if (detectCodes) job->spawn([job] { job->readCodes(); });
         return future;
+    }
+
+    // Starts on `pool`, side by side, the engines that reading an image of `size` with
+    // `options` will use.
+    static void startEngines(QThreadPool& pool, const platform::TextRecognition::Options& options,
+                             QSize size, bool urgent)
+    {
+        const int engines = platform::TextRecognition::enginesFor(size, readerLimit(pool));
+        for (int i = 0; i < engines; ++i) {
+            spawnOn(pool, urgent,
+                    [options, engines] { platform::TextRecognition::warmUp(options, engines); });
+        }
     }
 
 private:
@@ -96,16 +111,19 @@ private:
 
     void spawn(std::function<void()> task)
     {
-        const bool urgent = m_request.priority > 0;
+        spawnOn(m_pool, m_request.priority > 0, std::move(task));
+    }
+    static void spawnOn(QThreadPool& pool, bool urgent, std::function<void()> task)
+    {
         {
             Handover& queues = handover();
             const std::lock_guard lock(queues.mutex);
             queues.tasks[urgent ? 1 : 0].push_back(std::move(task));
         }
         if (urgent)
-            m_pool.start(&RecognitionJob::runNext<1>, 1);
+            pool.start(&RecognitionJob::runNext<1>, 1);
         else
-            m_pool.start(&RecognitionJob::runNext<0>, 0);
+            pool.start(&RecognitionJob::runNext<0>, 0);
     }
 
     bool stopped() const { return m_done.load() || m_promise.isCanceled(); }
@@ -129,27 +147,45 @@ private:
         if (!prepared) return fail(prepared.error());
         auto page = std::make_shared<const platform::TextRecognition::Page>(std::move(*prepared));
         const std::size_t count = page->blocks.size();
-        // The largest blocks go first, so the last ones to finish are short.
+        // The costliest blocks go first, so the last ones to finish are short and the readers
+        // end together.
+        std::vector<double> costs(count);
+        for (std::size_t i = 0; i < count; ++i)
+            costs[i] = platform::TextRecognition::readingCost(*page, i);
         std::vector<std::size_t> order(count);
         std::iota(order.begin(), order.end(), std::size_t(0));
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            const QRect& ra = page->blocks[a].rect;
-            const QRect& rb = page->blocks[b].rect;
-            return qint64(ra.width()) * ra.height() > qint64(rb.width()) * rb.height();
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return costs[a] > costs[b]; });
+        const int readers = std::min(int(count), readerLimit(m_pool));
         {
             const std::lock_guard lock(m_mutex);
             m_page = std::move(page);
+            m_order = std::move(order);
             m_blockLines.resize(count);
-            m_pending += int(count);
+            m_pending += readers;
         }
         auto self = this->shared_from_this();
-        for (const std::size_t index : order)
-            spawn([self, index] { self->readBlock(index); });
+        for (int i = 0; i < readers; ++i)
+            spawn([self] { self->readBlocks(); });
         pieceDone();
     }
 
-    void readBlock(std::size_t index)
+    // A reader per engine, never more than the pool has threads: a reader beyond the engines
+    // would only wait for one, holding a thread the others could use.
+    static int readerLimit(const QThreadPool& pool)
+    {
+        return std::min(pool.maxThreadCount(), platform::TextEngineCache::shared().engineLimit());
+    }
+
+    // The next block in the queue; nullopt when none is left.
+    std::optional<std::size_t> nextBlock()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_next >= m_order.size()) return std::nullopt;
+        return m_order[m_next++];
+    }
+
+    void readBlocks()
     {
         if (stopped()) return finishStopped();
         std::shared_ptr<const platform::TextRecognition::Page> page;
@@ -157,12 +193,18 @@ private:
             const std::lock_guard lock(m_mutex);
             page = m_page;
         }
-        auto lines = platform::TextRecognition::recognizeBlock(*page, index, cancelCheck());
-        if (!lines) return fail(lines.error());
-        {
+        std::optional<std::size_t> index = nextBlock();
+        if (!index) return pieceDone(); // the other readers took every block
+        platform::TextEngineCache::Lease engine = platform::TextRecognition::borrowEngine(*page);
+        for (; index; index = nextBlock()) {
+            if (stopped()) return finishStopped();
+            auto lines =
+                platform::TextRecognition::recognizeBlock(*page, *index, engine, cancelCheck());
+            if (!lines) return fail(lines.error());
             const std::lock_guard lock(m_mutex);
-            m_blockLines[index] = std::move(*lines);
+            m_blockLines[*index] = std::move(*lines);
         }
+        engine = {}; // back to the cache before the result is assembled
         pieceDone();
     }
 
@@ -234,6 +276,8 @@ private:
     std::atomic_bool m_done{false};
     std::mutex m_mutex; // guards what follows
     std::shared_ptr<const platform::TextRecognition::Page> m_page;
+    std::vector<std::size_t> m_order; // the blocks in the order they are read
+    std::size_t m_next = 0;           // the first block in m_order not yet taken
     int m_pending = 0;
     std::vector<Lines> m_blockLines;
     Codes m_codes;

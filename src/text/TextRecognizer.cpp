@@ -56,6 +56,12 @@ QFuture<TextRecognizer::Result> TextRecognizer::recognize(const QImage& image, L
         [](Job::Lines lines, Job::Codes codes) -> Result { return contentFrom(lines, codes); });
 }
 
+void TextRecognizer::warmUp(QSize size, Level level)
+{
+    RecognitionJob<Result>::startEngines(pool(), optionsFor(level), size,
+                                         level == Level::accurate);
+}
+
 TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level level,
                                                      bool detectCodes,
                                                      const platform::CancelCheck& cancel)

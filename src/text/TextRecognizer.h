@@ -43,6 +43,10 @@ public:
     // future.then(context, …) on their own thread.
     static QFuture<Result> recognize(const QImage& image, Level level, bool detectCodes);
 
+    // Starts, on the recogniser pool, the engines that recognising an image of `size` at
+    // `level` will read with, for a caller that has the image still to make.
+    static void warmUp(QSize size, Level level);
+
     // recognize() on the calling thread, one block after another: for work that must not
     // compete with the interface, on a low-priority thread of its own.
     static Result recognizeHere(const QImage& image, Level level, bool detectCodes,

@@ -162,3 +162,64 @@ TEST(TextEngineCache, NoMoreThanTheLimitExistAndABorrowerWaitsForOneToComeBack)
     EXPECT_EQ(*made.made, 4);
     EXPECT_EQ(cache.engineCount(), 2);
 }
+
+// Threads that each ask for three engines start three side by side, not one after another
+// (each start here waits until all three are under way), and nothing more once they exist.
+TEST(TextEngineCache, PrestartingFromSeveralThreadsStartsTheEnginesSideBySide)
+{
+    std::atomic_int starting{0};
+    std::atomic_int made{0};
+    std::atomic_bool sideBySide{true};
+    TextEngineCache cache([&](const TextEngineCache::Key&) {
+        ++starting;
+        if (!eventually([&] { return starting.load() >= 3; })) sideBySide = false;
+        ++made;
+        return TextEngineCache::Engine(new tesseract::TessBaseAPI,
+                                       [](tesseract::TessBaseAPI* api) { delete api; });
+    });
+    cache.setMaxEngines(4);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 5; ++i)
+        workers.emplace_back([&] { cache.prestart(english, 3); });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_TRUE(sideBySide);
+    EXPECT_EQ(made.load(), 3);
+    EXPECT_EQ(cache.engineCount(), 3);
+
+    // They are idle, lent one after another without a new start.
+    {
+        auto a = cache.borrow(english);
+        auto b = cache.borrow(english);
+        auto c = cache.borrow(english);
+        cache.prestart(english, 3); // all three lent: they still count
+    }
+    EXPECT_EQ(made.load(), 3);
+}
+
+// A warm-up is a guess: it stays under the limit and never frees an engine another kind of
+// reading holds idle.
+TEST(TextEngineCache, PrestartingStaysUnderTheLimitAndKeepsOtherKindsOfEngine)
+{
+    CountingFactory made;
+    TextEngineCache cache(made.factory());
+    cache.setMaxEngines(2);
+    const TextEngineCache::Key fast{QStringLiteral("eng"), false};
+    {
+        auto lease = cache.borrow(fast);
+    }
+    cache.prestart(english, 3);
+    cache.prestart(english, 3);
+    EXPECT_EQ(*made.made, 2);
+    EXPECT_EQ(cache.engineCount(), 2);
+    // The fast engine is still there: borrowing it starts nothing.
+    auto lease = cache.borrow(fast);
+    EXPECT_EQ(*made.made, 2);
+
+    // An engine that cannot start leaves no count behind.
+    TextEngineCache failing([](const TextEngineCache::Key&) {
+        return TextEngineCache::Engine(nullptr, [](tesseract::TessBaseAPI*) {});
+    });
+    failing.prestart(english, 2);
+    EXPECT_EQ(failing.engineCount(), 0);
+}

@@ -1,5 +1,7 @@
 #include "text/TextRecognizer.h"
 
+#include "platform/TextEngineCache.h"
+
 #include "text/RecognitionImagesSupport.h"
 
 #include <QFont>
@@ -153,5 +155,36 @@ TEST(RecognizerPool, CancellingEndsARequestWithBlocksStillQueuedAndFreesThePool)
         ASSERT_EQ(future.resultCount(), 1);
         ASSERT_TRUE(future.result().has_value());
         EXPECT_EQ(future.result()->text(), QStringLiteral("Next request"));
+    });
+}
+
+// Engines are started ahead, side by side, as many as reading an image of that size keeps
+// busy: every one the pool can use for a screenful, one for a few lines; a page read
+// afterwards starts none of its own.
+TEST(RecognizerPool, WarmingUpStartsAsManyEnginesAsTheImageKeepsBusy)
+{
+    withPoolThreads(4, [] {
+        auto& cache = snapkin::platform::TextEngineCache::shared();
+        QThreadPool& pool = TextRecognizer::pool();
+        const int limit = std::min(4, cache.engineLimit());
+        cache.releaseIdle();
+        ASSERT_EQ(cache.engineCount(), 0);
+
+        TextRecognizer::warmUp({400, 60}, TextRecognizer::Level::accurate);
+        ASSERT_TRUE(pool.waitForDone(60'000));
+        EXPECT_EQ(cache.engineCount(), 1);
+
+        TextRecognizer::warmUp({1920, 1080}, TextRecognizer::Level::accurate);
+        ASSERT_TRUE(pool.waitForDone(60'000));
+        EXPECT_EQ(cache.engineCount(), limit);
+
+        auto future =
+            TextRecognizer::recognize(proseAndCode(), TextRecognizer::Level::accurate, false);
+        future.waitForFinished();
+        ASSERT_TRUE(pool.waitForDone(60'000));
+        ASSERT_EQ(future.resultCount(), 1);
+        EXPECT_TRUE(future.result().has_value());
+        EXPECT_EQ(cache.engineCount(), limit);
+        cache.releaseIdle();
     });
 }

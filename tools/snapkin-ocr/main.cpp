@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QStringList>
 
 using snapkin::TextRecognizer;
@@ -48,7 +49,12 @@ int run(int argc, char** argv)
                               : QStringLiteral("One image only; got: ") + args.join(u' '));
     }
     const QString path = args.first();
+    const auto level =
+        parser.isSet(fastOption) ? TextRecognizer::Level::fast : TextRecognizer::Level::accurate;
 
+    // The engines start while the image is decoded; the header gives its size.
+    if (const QSize size = QImageReader(path).size(); size.isValid())
+        TextRecognizer::warmUp(size, level);
     const auto image = snapkin::platform::readImage(path);
     if (!image) {
         return fail(QStringLiteral("\"%1\": %2")
@@ -56,8 +62,6 @@ int run(int argc, char** argv)
                              snapkin::platform::userMessage(image.error())));
     }
 
-    const auto level =
-        parser.isSet(fastOption) ? TextRecognizer::Level::fast : TextRecognizer::Level::accurate;
     auto future = TextRecognizer::recognize(*image, level, !parser.isSet(noCodesOption));
     future.waitForFinished();
     const TextRecognizer::Result result = future.result();
