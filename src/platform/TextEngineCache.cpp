@@ -57,11 +57,13 @@ TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
     static std::once_flag quiet;
     std::call_once(quiet, [&] { engine->SetVariable("debug_file", "/dev/null"); });
     // The dictionaries are loaded at start-up only, so each level has its own engine.
-    std::vector<std::string> names;
-    std::vector<std::string> values;
+    // The adaptive classifier belongs to the older engine, which is never used here; left on,
+    // every engine holds templates for each of its characters (some MiB).
+    std::vector<std::string> names{"classify_enable_adaptive_matcher"};
+    std::vector<std::string> values{"0"};
     if (!key.accurate) {
-        names = {"load_system_dawg", "load_freq_dawg"};
-        values = {"0", "0"};
+        names.insert(names.end(), {"load_system_dawg", "load_freq_dawg"});
+        values.insert(values.end(), {"0", "0"});
     }
     const QByteArray path = TextRecognition::dataPath().toLocal8Bit();
     const QByteArray language = key.languages.toLatin1();

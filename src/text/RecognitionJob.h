@@ -18,6 +18,7 @@
 #include <mutex>
 #include <numeric>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace snapkin {
@@ -46,6 +47,8 @@ public:
 
     static QFuture<R> start(QThreadPool& pool, Request request, Assemble assemble)
     {
+        const QSize size = request.image.size();
+        QImage image = std::move(request.image);
         auto job = std::shared_ptr<RecognitionJob>(
             new RecognitionJob(pool, std::move(request), std::move(assemble)));
         job->m_promise.start();
@@ -55,12 +58,13 @@ public:
             // Tasks read the job under this lock, so what was written here is theirs to see.
             const std::lock_guard lock(job->m_mutex);
             job->m_pending = detectCodes ? 2 : 1;
+            job->m_image = std::move(image);
+            job->m_imageUsers = detectCodes ? 2 : 1;
         }
         job->spawn([job] { job->prepare(); });
         // The engines start while the page is prepared: every page with text needs one, and a
         // large one keeps every reader busy.
-        startEngines(pool, job->m_request.options, job->m_request.image.size(),
-                     job->m_request.priority > 0);
+        startEngines(pool, job->m_request.options, size, job->m_request.priority > 0);
         if (detectCodes) job->spawn([job] { job->readCodes(); });
         return future;
     }
@@ -135,15 +139,26 @@ private:
     QImage image()
     {
         const std::lock_guard lock(m_mutex);
-        return m_request.image;
+        return m_image;
+    }
+
+    // Once the page is prepared and the codes are read, the image is not needed: its memory
+    // goes back while the blocks are read (unless the caller still holds the image).
+    void doneWithImage()
+    {
+        QImage last;
+        const std::lock_guard lock(m_mutex);
+        if (--m_imageUsers == 0) last = std::exchange(m_image, QImage());
     }
 
     void prepare()
     {
         if (stopped()) return finishStopped();
-        const QImage pixels = image(); // first: it takes the lock the job was made under
+        QImage pixels = image(); // first: it takes the lock the job was made under
         auto prepared =
             platform::TextRecognition::prepare(pixels, m_request.options, cancelCheck());
+        pixels = QImage();
+        doneWithImage();
         if (!prepared) return fail(prepared.error());
         auto page = std::make_shared<const platform::TextRecognition::Page>(std::move(*prepared));
         const std::size_t count = page->blocks.size();
@@ -212,6 +227,7 @@ private:
     {
         if (stopped()) return finishStopped();
         auto codes = platform::BarcodeDetection::detect(image(), cancelCheck());
+        doneWithImage();
         {
             const std::lock_guard lock(m_mutex);
             if (codes)
@@ -275,6 +291,8 @@ private:
     QPromise<R> m_promise;
     std::atomic_bool m_done{false};
     std::mutex m_mutex; // guards what follows
+    QImage m_image;       // what is recognised, until the page is prepared and the codes read
+    int m_imageUsers = 0; // the tasks still to use m_image
     std::shared_ptr<const platform::TextRecognition::Page> m_page;
     std::vector<std::size_t> m_order; // the blocks in the order they are read
     std::size_t m_next = 0;           // the first block in m_order not yet taken

@@ -55,7 +55,7 @@ int run(int argc, char** argv)
     // The engines start while the image is decoded; the header gives its size.
     if (const QSize size = QImageReader(path).size(); size.isValid())
         TextRecognizer::warmUp(size, level);
-    const auto image = snapkin::platform::readImage(path);
+    auto image = snapkin::platform::readImage(path);
     if (!image) {
         return fail(QStringLiteral("\"%1\": %2")
                         .arg(QDir::toNativeSeparators(path),
@@ -63,6 +63,7 @@ int run(int argc, char** argv)
     }
 
     auto future = TextRecognizer::recognize(*image, level, !parser.isSet(noCodesOption));
+    *image = QImage(); // the recogniser lets its copy go once it has what it needs
     future.waitForFinished();
     const TextRecognizer::Result result = future.result();
     if (!result) return fail(snapkin::platform::userMessage(result.error()));
