@@ -176,10 +176,9 @@ void TextEngineCache::prestart(const Key& key, int count)
     {
         const std::lock_guard lock(m_mutex);
         const auto same = [&](const Key& other) { return other == key; };
-        const auto existing =
-            std::count_if(m_idle.cbegin(), m_idle.cend(),
-                          [&](const Idle& idle) { return idle.key == key; }) +
-            std::count_if(m_lentKeys.cbegin(), m_lentKeys.cend(), same);
+        const auto existing = std::count_if(m_idle.cbegin(), m_idle.cend(),
+                                            [&](const Idle& idle) { return idle.key == key; }) +
+                              std::count_if(m_lentKeys.cbegin(), m_lentKeys.cend(), same);
         if (existing >= count || m_lent + int(m_idle.size()) >= m_maxEngines) return;
         ++m_lent;
         m_lentKeys.push_back(key);

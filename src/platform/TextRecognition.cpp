@@ -43,10 +43,6 @@ namespace {
 // icons, rules and textures read as letters.
 constexpr float minWordConfidence = 40.0f;
 
-// Small text is upscaled to lines of this height. bench/tools/OcrLineHeights finds lines of
-// 9 to 14 pixels read as well upscaled to 20 pixels as to 24 or 32 (prose 100 %, code 93-100 %),
-// at three quarters of the time that 32 takes.
-constexpr double targetLineHeight = 20.0;
 constexpr double maxUpscale = 3.0;
 // Upscaling never makes the picture larger than this.
 constexpr qint64 maxUpscaledPixels = 24'000'000;
@@ -89,10 +85,10 @@ bool cancelHook(void* context, int /*words*/)
     return *cancel && (*cancel)();
 }
 
-double upscaleFactor(double lineHeight, double upscaleBelow, QSize size)
+double upscaleFactor(double lineHeight, const TextRecognition::Page& page, QSize size)
 {
-    if (lineHeight <= 0 || lineHeight >= upscaleBelow) return 1.0;
-    double factor = std::min(maxUpscale, targetLineHeight / lineHeight);
+    if (!page.accurate || lineHeight <= 0 || lineHeight >= page.upscaleBelow) return 1.0;
+    double factor = std::min(maxUpscale, page.upscaleTo / lineHeight);
     const double pixels = double(size.width()) * size.height();
     factor = std::min(factor, std::sqrt(double(maxUpscaledPixels) / pixels));
     return factor > 1.1 ? factor : 1.0;
@@ -204,6 +200,7 @@ TextRecognition::prepare(const QImage& image, const Options& options, const Canc
     Page page;
     page.accurate = options.accurate;
     page.upscaleBelow = options.upscaleBelow;
+    page.upscaleTo = options.upscaleTo;
     if (image.isNull() || image.width() < 3 || image.height() < 3) return page;
     if (qint64(image.width()) * image.height() > maxRecognitionPixels)
         return std::unexpected(RecognitionError::imageTooLarge);
@@ -232,9 +229,7 @@ double TextRecognition::readingCost(const Page& page, std::size_t index)
 {
     if (index >= page.blocks.size()) return 0;
     const TextBlock& block = page.blocks[index];
-    const double scale =
-        page.accurate ? upscaleFactor(block.lineHeight, page.upscaleBelow, block.rect.size())
-                      : 1.0;
+    const double scale = upscaleFactor(block.lineHeight, page, block.rect.size());
     return double(block.rect.width()) * block.rect.height() * scale;
 }
 
@@ -248,8 +243,8 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, const Cance
 }
 
 std::expected<std::vector<RecognizedTextLine>, RecognitionError>
-TextRecognition::recognizeBlock(const Page& page, std::size_t index,
-                                TextEngineCache::Lease& engine, const CancelCheck& cancel)
+TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
+                                const CancelCheck& cancel)
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
     if (index >= page.blocks.size()) return std::vector<RecognizedTextLine>{};
@@ -259,8 +254,7 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index,
 
     const int border = std::clamp(block.lineHeight / 2, 8, 24);
     QImage pixels = blockPixels(page.pixels, block.rect, border);
-    const double scale =
-        page.accurate ? upscaleFactor(block.lineHeight, page.upscaleBelow, pixels.size()) : 1.0;
+    const double scale = upscaleFactor(block.lineHeight, page, pixels.size());
     if (scale > 1.0) {
         pixels = pixels
                      .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),

@@ -58,8 +58,7 @@ QFuture<TextRecognizer::Result> TextRecognizer::recognize(const QImage& image, L
 
 void TextRecognizer::warmUp(QSize size, Level level)
 {
-    RecognitionJob<Result>::startEngines(pool(), optionsFor(level), size,
-                                         level == Level::accurate);
+    RecognitionJob<Result>::startEngines(pool(), optionsFor(level), size, level == Level::accurate);
 }
 
 TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level level,

@@ -10,6 +10,7 @@
 #include "../common/ToolSupport.h"
 
 #include "platform/ImageReader.h"
+#include "platform/MemoryRelease.h"
 #include "platform/TextRecognition.h"
 #include "text/TextRecognizer.h"
 
@@ -81,5 +82,7 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // The allocator as the application sets it up, so the tool's memory is the application's.
+    snapkin::platform::MemoryRelease::configureAllocator();
     return snapkin::tools::exitOnOutOfMemory("snapkin-ocr", [&] { return run(argc, argv); });
 }
