@@ -91,7 +91,15 @@ void Application::connectMenuItems(MenuActions& actions)
     }
 }
 
+SettingsHooks Application::shellForSettings()
+{
+    return {.applyPresence = [this] { m_delegate->updateTray(); },
+            .trayAvailable = &AppPresence::trayAvailable,
+            .openStartWindow = [this] { m_startWindow->show(); }};
+}
+
 Application::Application(platform::SingleInstance& instance, Launch launch)
+    : m_welcome(shellForSettings())
 {
     // What earlier runs left in the private folder goes now: drag files stay after a logout or
     // a crash ends a run before it removes them.
@@ -142,9 +150,6 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                                                                      .pins = m_pins});
     m_delegate->setLaunchFiles(launch.files);
 
-    // The settings window asks the shell about the tray and opens the start window.
-    setSettingsHooks({[this] { m_delegate->updateTray(); }, &AppPresence::trayAvailable,
-                      [this] { m_startWindow->show(); }});
     // The start window's link to the history's settings.
     QObject::connect(m_startWindow.get(), &StartWindowController::settingsRequested,
                      m_delegate.get(), [this] { showSettings(); });
@@ -160,17 +165,13 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                      m_delegate.get(), [] { AppDelegate::requestQuit(); });
 }
 
-Application::~Application()
-{
-    // The settings windows' calls to the shell end with it.
-    setSettingsHooks({});
-}
+Application::~Application() = default;
 
 void Application::showSettings()
 {
     if (!m_settingsWindow)
-        m_settingsWindow =
-            std::make_unique<PreferencesWindow>(platform::Defaults::standard(), *m_history);
+        m_settingsWindow = std::make_unique<PreferencesWindow>(platform::Defaults::standard(),
+                                                               *m_history, shellForSettings());
     m_settingsWindow->showAndRaise();
 }
 

@@ -4,6 +4,7 @@
 #include "settings/AboutWindow.h"
 #include "settings/NewsletterWindow.h"
 #include "settings/OnboardingController.h"
+#include "settings/SettingsHooks.h"
 #include "settings/WhatsNewWindow.h"
 
 #include <QStringList>
@@ -57,6 +58,9 @@ public:
 
 private:
     void connectMenuItems(MenuActions& actions);
+    // What the settings and welcome windows ask of the application: the tray and the start
+    // window.
+    SettingsHooks shellForSettings();
 
     // Made first and gone last: windows, editors and captures report to it.
     std::unique_ptr<CaptureHistory> m_history;

@@ -17,8 +17,8 @@ namespace snapkin {
 
 using platform::L10n;
 
-GeneralTab::GeneralTab(platform::Defaults& settings, QWidget* parent)
-    : SettingsForm(parent), m_settings(settings)
+GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidget* parent)
+    : SettingsForm(parent), m_settings(settings), m_shell(std::move(shell))
 {
     // Appearance.
     auto* appearance = addSection();
@@ -110,12 +110,12 @@ void GeneralTab::presenceChanged()
         !boolSetting(m_settings, QString::fromLatin1(showInMenuBarKey), true))
         m_settings.setValue(QString::fromLatin1(showInMenuBarKey), true);
     updatePresenceToggles();
-    settingsHooks().applyPresence();
+    m_shell.presenceChanged();
 }
 
 void GeneralTab::updatePresenceToggles()
 {
-    const bool tray = settingsHooks().trayAvailable();
+    const bool tray = m_shell.hasTray();
     const bool dock = boolSetting(m_settings, QString::fromLatin1(showInDockKey), false);
     const bool menuBar = boolSetting(m_settings, QString::fromLatin1(showInMenuBarKey), true);
     // The one way left on cannot be turned off; without a tray the taskbar is that way.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/SettingsForm.h"
+#include "settings/SettingsHooks.h"
 
 #include <QList>
 
@@ -22,7 +23,9 @@ public:
     static constexpr const char* showInMenuBarKey = "showInMenuBar";
     static constexpr const char* showOnboardingKey = "showOnboardingOnLaunch";
 
-    explicit GeneralTab(platform::Defaults& settings, QWidget* parent = nullptr);
+    // `shell` shows the presence chosen and says whether the desktop has a tray.
+    explicit GeneralTab(platform::Defaults& settings, SettingsHooks shell = {},
+                        QWidget* parent = nullptr);
 
     const QList<AppearanceTile*>& appearanceTiles() const { return m_tiles; }
     QComboBox* languagePicker() const { return m_language; }
@@ -41,6 +44,7 @@ private:
     void setOpenAtLogin(bool on);
 
     platform::Defaults& m_settings;
+    SettingsHooks m_shell;
     QList<AppearanceTile*> m_tiles;
     QComboBox* m_language = nullptr;
     QLabel* m_restartNote = nullptr;

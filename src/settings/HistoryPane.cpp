@@ -204,7 +204,7 @@ QString HistoryPane::summary(qsizetype count, std::optional<qint64> size)
 }
 
 HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source, Confirm confirm,
-                         QWidget* parent)
+                         const SettingsHooks& shell, QWidget* parent)
     : SettingsForm(parent), m_settings(settings), m_source(source), m_confirm(std::move(confirm))
 {
     auto* keeping = addSection();
@@ -228,7 +228,7 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     keeping->addNote(L10n::text("Each capture is saved on this computer with its annotations, so "
                                 "you can reopen it from the start window and keep editing. "
                                 "Nothing leaves your computer."));
-    if (QLabel* link = startWindowLink()) keeping->addFooterWidget(link);
+    if (QLabel* link = startWindowLink(shell)) keeping->addFooterWidget(link);
     m_disabledNote = keeping->addNote(L10n::text(
         "New captures aren't added. The ones already in the history stay until you empty it."));
     // The folder is checked once, when the application starts: the note stays for the run.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/SettingsForm.h"
+#include "settings/SettingsHooks.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -70,8 +71,10 @@ public:
     using Confirm = std::function<bool(QWidget* parent, qsizetype count)>;
     static Confirm defaultConfirm();
 
+    // `shell` opens the start window from the pane's link (none: no link).
     HistoryPane(platform::Defaults& settings, HistoryPaneSource& source,
-                Confirm confirm = defaultConfirm(), QWidget* parent = nullptr);
+                Confirm confirm = defaultConfirm(), const SettingsHooks& shell = {},
+                QWidget* parent = nullptr);
 
     // "1 week" … "Forever" (every unknown number is "Forever").
     static QString label(int days);

@@ -23,14 +23,15 @@ platform::Defaults& settings()
 
 } // namespace
 
-OnboardingWindow::OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys)
+OnboardingWindow::OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys,
+                                   SettingsHooks shell)
 {
     setWindowTitle(platform::L10n::text("Welcome to Snapkin"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    m_view = new OnboardingView(std::move(check), pasteKeys, this);
+    m_view = new OnboardingView(std::move(check), pasteKeys, std::move(shell), this);
     layout->addWidget(m_view);
 }
 
@@ -40,11 +41,12 @@ void OnboardingWindow::closeEvent(QCloseEvent* event)
     hide();
 }
 
-OnboardingController::OnboardingController()
+OnboardingController::OnboardingController(SettingsHooks shell)
     : m_check(
           [] { return platform::ScreenAccess::check(&CaptureEngine::probeScreenCaptureAccess); }),
       m_starter([] { CaptureService::shared().capture(CaptureMode::region, CaptureSink::editor); }),
-      m_pasteKeys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N))
+      m_pasteKeys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N)),
+      m_shell(std::move(shell))
 {
 }
 
@@ -66,7 +68,7 @@ void OnboardingController::show()
 {
     settings().setValue(QString::fromLatin1(didShowKey), true);
     showSingleWindow(m_window, [this] {
-        auto* window = new OnboardingWindow(m_check, m_pasteKeys);
+        auto* window = new OnboardingWindow(m_check, m_pasteKeys, m_shell);
         OnboardingView* view = window->view();
         QObject::connect(view, &OnboardingView::finishRequested, view, [this] { finish(); });
         QObject::connect(view, &OnboardingView::firstCaptureRequested, view,

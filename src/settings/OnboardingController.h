@@ -14,7 +14,8 @@ namespace snapkin {
 // title-bar close (and Escape) only hide it; the view keeps its page and its check's state.
 class OnboardingWindow : public QDialog {
 public:
-    OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys);
+    OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys,
+                     SettingsHooks shell = {});
     OnboardingView* view() const { return m_view; }
 
 protected:
@@ -40,7 +41,8 @@ public:
     static constexpr const char* showOnLaunchKey = "showOnboardingOnLaunch";
     static constexpr int captureDelayMs = 300;
 
-    OnboardingController();
+    // `shell` opens the start window from the window's link.
+    explicit OnboardingController(SettingsHooks shell = {});
 
     // The launch rule on the stored "showOnboardingOnLaunch" (invalid when absent) and
     // "didShowOnboarding".
@@ -65,6 +67,7 @@ private:
     OnboardingView::AccessCheck m_check;
     std::function<void()> m_starter;
     QKeySequence m_pasteKeys;
+    SettingsHooks m_shell;
 };
 
 } // namespace snapkin

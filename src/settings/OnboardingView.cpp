@@ -138,7 +138,8 @@ void StatusBadge::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
 }
 
-OnboardingView::OnboardingView(AccessCheck check, QKeySequence pasteKeys, QWidget* parent)
+OnboardingView::OnboardingView(AccessCheck check, QKeySequence pasteKeys, SettingsHooks shell,
+                               QWidget* parent)
     : QWidget(parent), m_check(std::move(check))
 {
     setFixedWidth(500);
@@ -152,7 +153,7 @@ OnboardingView::OnboardingView(AccessCheck check, QKeySequence pasteKeys, QWidge
 
     m_pages = new QStackedWidget;
     m_pages->addWidget(buildAccessPage(pasteKeys));
-    m_pages->addWidget(buildCapturePage());
+    m_pages->addWidget(buildCapturePage(shell));
     auto* pagesHolder = new QWidget;
     auto* pagesLayout = new QVBoxLayout(pagesHolder);
     pagesLayout->setContentsMargins(36, 0, 36, 0);
@@ -238,7 +239,7 @@ QWidget* OnboardingView::buildAccessPage(const QKeySequence& pasteKeys)
     return page;
 }
 
-QWidget* OnboardingView::buildCapturePage()
+QWidget* OnboardingView::buildCapturePage(const SettingsHooks& shell)
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
@@ -257,7 +258,7 @@ QWidget* OnboardingView::buildCapturePage()
     connect(m_try, &QPushButton::clicked, this, &OnboardingView::firstCaptureRequested);
     layout->addSpacing(4);
     layout->addWidget(m_try, 0, Qt::AlignHCenter);
-    if (QLabel* link = startWindowLink()) {
+    if (QLabel* link = startWindowLink(shell)) {
         // Where every capture is kept afterwards.
         auto* history = makeLabel(L10n::text("Every capture is kept in the Start Window, so you "
                                              "can find it again and keep editing."));

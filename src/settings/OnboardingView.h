@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsHooks.h"
+
 #include <QFuture>
 #include <QKeySequence>
 #include <QWidget>
@@ -38,8 +40,10 @@ public:
     static constexpr int pageCount = 2;
     static constexpr int recheckIntervalMs = 2000;
 
-    // `pasteKeys` is the shortcut that opens a pasted screenshot, shown in the advice.
-    OnboardingView(AccessCheck check, QKeySequence pasteKeys, QWidget* parent = nullptr);
+    // `pasteKeys` is the shortcut that opens a pasted screenshot, shown in the advice; `shell`
+    // opens the start window from the last page's link (none: no link).
+    OnboardingView(AccessCheck check, QKeySequence pasteKeys, SettingsHooks shell = {},
+                   QWidget* parent = nullptr);
 
     int step() const { return m_step; }
     void setStep(int step);
@@ -70,7 +74,7 @@ protected:
 private:
     QWidget* buildHeader();
     QWidget* buildAccessPage(const QKeySequence& pasteKeys);
-    QWidget* buildCapturePage();
+    QWidget* buildCapturePage(const SettingsHooks& shell);
     QWidget* buildFooter();
     void probeOnce();
     void recheck();

@@ -26,7 +26,7 @@ const QStringList& PreferencesWindow::tags()
 }
 
 PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
-                                     QWidget* parent)
+                                     const SettingsHooks& shell, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settings),
       m_historySource(std::make_unique<CaptureHistorySource>(history)), m_tabs(new QTabWidget(this))
 {
@@ -41,11 +41,12 @@ PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistor
         m_tabs->addTab(tab, platform::Symbols::icon(QString::fromLatin1(symbol)),
                        L10n::text(title));
     };
-    add(new GeneralTab(settings), "gearshape", "General");
+    add(new GeneralTab(settings, shell), "gearshape", "General");
     add(new CaptureTab(settings), "camera.viewfinder", "Capture");
     add(new ShortcutsTab(), "keyboard", "Shortcuts");
     add(new EditorTab(settings), "paintbrush", "Editor");
-    add(new HistoryPane(settings, *m_historySource), "clock.arrow.circlepath", "History");
+    add(new HistoryPane(settings, *m_historySource, HistoryPane::defaultConfirm(), shell),
+        "clock.arrow.circlepath", "History");
 
     selectStoredTab();
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {

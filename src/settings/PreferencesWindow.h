@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsHooks.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -30,9 +32,10 @@ public:
     // The tags in tab order.
     static const QStringList& tags();
 
-    // The History tab shows and clears `history`.
+    // The History tab shows and clears `history`; `shell` is what the tabs ask of the
+    // application (the tray, the start window).
     PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
-                      QWidget* parent = nullptr);
+                      const SettingsHooks& shell = {}, QWidget* parent = nullptr);
     ~PreferencesWindow() override;
 
     QTabWidget* tabs() const { return m_tabs; }

@@ -7,49 +7,27 @@
 
 namespace snapkin {
 
-namespace {
-
-SettingsHooks defaults()
+void SettingsHooks::presenceChanged() const
 {
-    SettingsHooks hooks;
-    hooks.applyPresence = [] {};
-    hooks.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    return hooks;
+    if (applyPresence) applyPresence();
 }
 
-SettingsHooks& current()
+bool SettingsHooks::hasTray() const
 {
-    static SettingsHooks hooks = defaults();
-    return hooks;
+    return trayAvailable ? trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-} // namespace
-
-const SettingsHooks& settingsHooks()
+QLabel* startWindowLink(const SettingsHooks& hooks)
 {
-    return current();
-}
-
-void setSettingsHooks(SettingsHooks hooks)
-{
-    const SettingsHooks fallback = defaults();
-    current().applyPresence = hooks.applyPresence ? hooks.applyPresence : fallback.applyPresence;
-    current().trayAvailable = hooks.trayAvailable ? hooks.trayAvailable : fallback.trayAvailable;
-    current().openStartWindow = hooks.openStartWindow;
-}
-
-QLabel* startWindowLink()
-{
-    if (!settingsHooks().openStartWindow) return nullptr;
+    if (!hooks.openStartWindow) return nullptr;
     auto* link =
         new QLabel(QStringLiteral("<a href=\"start\">%1</a>")
                        .arg(platform::L10n::text("Open the Start Window").toHtmlEscaped()));
     link->setObjectName(QStringLiteral("startWindowLink"));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    QObject::connect(link, &QLabel::linkActivated, link, [] {
-        if (const auto& open = settingsHooks().openStartWindow) open();
-    });
+    QObject::connect(link, &QLabel::linkActivated, link,
+                     [open = hooks.openStartWindow] { open(); });
     return link;
 }
 

@@ -173,10 +173,11 @@ const QKeySequence pasteKeys(QStringLiteral("Ctrl+Shift+V"));
 
 // The welcome window on each page, What's New, the newsletter form and About, each shown in
 // turn; `visit` sees each one on screen under a name.
-void visitInformationWindows(const std::function<void(QWidget&, const QString&)>& visit)
+void visitInformationWindows(const std::function<void(QWidget&, const QString&)>& visit,
+                             const SettingsHooks& shell = {})
 {
     {
-        OnboardingWindow welcome(granted(), pasteKeys);
+        OnboardingWindow welcome(granted(), pasteKeys, shell);
         welcome.show();
         for (int step = 0; step < OnboardingView::pageCount; ++step) {
             welcome.view()->setStep(step);
@@ -240,9 +241,9 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     ASSERT_TRUE(loadPseudoTable(dir));
     Findings found;
     // The links to the start window show only where the shell can open it.
-    setSettingsHooks({{}, {}, [] {}});
+    const SettingsHooks links{.openStartWindow = [] {}};
 
-    PreferencesWindow settings(platform::Defaults::standard(), history);
+    PreferencesWindow settings(platform::Defaults::standard(), history, links);
     settings.show();
     for (int i = 0; i < settings.tabs()->count(); ++i) {
         settings.tabs()->setCurrentIndex(i);
@@ -258,7 +259,7 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(editor, found, notInterface);
 
     visitInformationWindows(
-        [&](QWidget& window, const QString&) { inspect(&window, found, notInterface); });
+        [&](QWidget& window, const QString&) { inspect(&window, found, notInterface); }, links);
 
     apptest::Shell shell;
     QMenu tray;
@@ -271,7 +272,6 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
         QApplication::processEvents();
         inspect(&start, found, notInterface);
     }
-    setSettingsHooks({});
 
     found.unlocalised.removeDuplicates();
     found.cutOff.removeDuplicates();

@@ -483,32 +483,31 @@ TEST_F(StartWindowTest, PicturesOfTheWindow)
     L10n::setLanguage("en");
 
     // The links to it: the welcome window's last page and the History settings.
-    setSettingsHooks({{}, {}, [] {}});
+    const SettingsHooks shell{.openStartWindow = [] {}};
     {
         OnboardingView welcome([] { return QtFuture::makeReadyFuture(true); },
-                               QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+                               QKeySequence(QStringLiteral("Ctrl+Shift+V")), shell);
         welcome.setStep(OnboardingView::pageCount - 1);
         welcome.resize(welcome.sizeHint().expandedTo(QSize(560, 620)));
         welcome.show();
         QCoreApplication::processEvents();
         welcome.grab().save(apptest::picturePath("start-window-link-welcome.png"));
         CaptureHistorySource source(*history);
-        HistoryPane pane(defaults, source);
+        HistoryPane pane(defaults, source, HistoryPane::defaultConfirm(), shell);
         pane.resize(580, 520);
         pane.show();
         QCoreApplication::processEvents();
         pane.grab().save(apptest::picturePath("start-window-link-history-tab.png"));
     }
-    setSettingsHooks({});
 }
 
 TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 {
     int opened = 0;
-    setSettingsHooks({{}, {}, [&opened] { ++opened; }});
+    const SettingsHooks shell{.openStartWindow = [&opened] { ++opened; }};
     {
         CaptureHistorySource source(*history);
-        HistoryPane pane(defaults, source);
+        HistoryPane pane(defaults, source, HistoryPane::defaultConfirm(), shell);
         auto* link = pane.findChild<QLabel*>("startWindowLink");
         ASSERT_NE(link, nullptr);
         emit link->linkActivated("start");
@@ -516,14 +515,13 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
     }
     {
         OnboardingView welcome([] { return QtFuture::makeReadyFuture(true); },
-                               QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+                               QKeySequence(QStringLiteral("Ctrl+Shift+V")), shell);
         auto* link = welcome.findChild<QLabel*>("startWindowLink");
         ASSERT_NE(link, nullptr);
         emit link->linkActivated("start");
         EXPECT_EQ(opened, 2);
     }
     // Without a shell to open it, no link promises it.
-    setSettingsHooks({});
     CaptureHistorySource source(*history);
     HistoryPane pane(defaults, source);
     EXPECT_EQ(pane.findChild<QLabel*>("startWindowLink"), nullptr);

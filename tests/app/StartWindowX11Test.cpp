@@ -300,9 +300,9 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
     })) << netWmState(window).toStdString();
     ASSERT_FALSE(test::isMapped(window.toUInt()));
 
-    setSettingsHooks({{}, {}, [&shell] { shell.actions.startWindow(); }});
     platform::Defaults::standard().setValue(PreferencesWindow::tabKey, QStringLiteral("history"));
-    PreferencesWindow settings(platform::Defaults::standard(), shell.history);
+    PreferencesWindow settings(platform::Defaults::standard(), shell.history,
+                               {.openStartWindow = [&shell] { shell.actions.startWindow(); }});
     settings.showAndRaise();
     auto* link = settings.findChild<QLabel*>("startWindowLink");
     ASSERT_NE(link, nullptr);
@@ -317,7 +317,6 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
         return !netWmState(window).contains("_NET_WM_STATE_HIDDEN") &&
                test::isMapped(window.toUInt());
     })) << netWmState(window).toStdString();
-    setSettingsHooks({});
     settings.close();
     start.window()->hide();
 }

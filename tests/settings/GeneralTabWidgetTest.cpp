@@ -19,15 +19,13 @@ namespace {
 
 class GeneralTabTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { settings().removeAllStored(); }
+    void TearDown() override { settings().removeAllStored(); }
+    // The shell's side, as the application hands it to the tab.
+    SettingsHooks shell()
     {
-        settings().removeAllStored();
-        setSettingsHooks({[this] { ++presenceSteps; }, [this] { return tray; }, {}});
-    }
-    void TearDown() override
-    {
-        setSettingsHooks({});
-        settings().removeAllStored();
+        return {.applyPresence = [this] { ++presenceSteps; },
+                .trayAvailable = [this] { return tray; }};
     }
     platform::Defaults& settings() { return platform::Defaults::standard(); }
 
@@ -45,7 +43,7 @@ protected:
 TEST_F(GeneralTabTest, TheDarkTileDarkensTheApplicationAtOnceAndSystemBringsItsLookBack)
 {
     const QColor before = QApplication::palette().color(QPalette::Window);
-    GeneralTab tab(settings());
+    GeneralTab tab(settings(), shell());
     ASSERT_TRUE(tile(tab, "system")->isChecked());
 
     QTest::mouseClick(tile(tab, "dark"), Qt::LeftButton);
@@ -71,7 +69,7 @@ TEST_F(GeneralTabTest, TheOnlyWayLeftToReachSnapkinCannotBeTurnedOff)
 {
     settings().setValue("showInDock", true);
     settings().setValue("showInMenuBar", false);
-    GeneralTab tab(settings());
+    GeneralTab tab(settings(), shell());
     EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
     EXPECT_TRUE(tab.trayToggle()->isEnabled());
     EXPECT_TRUE(tab.noTrayNote()->isHidden());
@@ -91,7 +89,7 @@ TEST_F(GeneralTabTest, WithoutATrayTheTrayToggleIsDisabledAndTheTaskbarHoldsOn)
 {
     tray = false;
     settings().setValue("showInDock", true);
-    GeneralTab tab(settings());
+    GeneralTab tab(settings(), shell());
     EXPECT_FALSE(tab.trayToggle()->isEnabled());
     EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
     EXPECT_FALSE(tab.noTrayNote()->isHidden());
@@ -100,7 +98,7 @@ TEST_F(GeneralTabTest, WithoutATrayTheTrayToggleIsDisabledAndTheTaskbarHoldsOn)
 
 TEST_F(GeneralTabTest, ALanguageChoiceIsStoredAndAsksForARestart)
 {
-    GeneralTab tab(settings());
+    GeneralTab tab(settings(), shell());
     EXPECT_EQ(tab.languagePicker()->currentData().toString(), "system");
     EXPECT_TRUE(tab.restartNote()->isHidden());
     const int german = tab.languagePicker()->findData("de");
@@ -110,7 +108,7 @@ TEST_F(GeneralTabTest, ALanguageChoiceIsStoredAndAsksForARestart)
     EXPECT_FALSE(tab.restartNote()->isHidden());
 
     settings().setValue("appLanguage", "tlh");
-    GeneralTab unknown(settings());
+    GeneralTab unknown(settings(), shell());
     EXPECT_EQ(unknown.languagePicker()->currentIndex(), -1);
 }
 
@@ -120,7 +118,7 @@ TEST_F(GeneralTabTest, OpenAtLoginFollowsTheAutostartEntryAndGoesBackWhenWriting
     const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     {
-        GeneralTab tab(settings());
+        GeneralTab tab(settings(), shell());
         EXPECT_FALSE(tab.loginToggle()->isChecked());
         tab.loginToggle()->click();
         EXPECT_TRUE(platform::LoginItem::isEnabled());
@@ -140,7 +138,7 @@ TEST_F(GeneralTabTest, OpenAtLoginFollowsTheAutostartEntryAndGoesBackWhenWriting
 
 TEST_F(GeneralTabTest, WelcomeOnLaunchDefaultsOnAndIsStored)
 {
-    GeneralTab tab(settings());
+    GeneralTab tab(settings(), shell());
     EXPECT_TRUE(tab.welcomeToggle()->isChecked());
     tab.welcomeToggle()->click();
     EXPECT_EQ(settings().object("showOnboardingOnLaunch"), QVariant(false));
