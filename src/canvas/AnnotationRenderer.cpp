@@ -5,6 +5,7 @@
 #include "canvas/MarkPath.h"
 #include "canvas/PenStroke.h"
 #include "canvas/StampPaths.h"
+#include "canvas/StrokePictures.h"
 #include "model/Color.h"
 #include "platform/ImageFilters.h"
 #include "platform/ImageReader.h"
@@ -334,8 +335,11 @@ bool AnnotationRenderer::drawFromRasterCache(QPainter& painter, const Annotation
     switch (a.kind) {
     case AnnotationKind::arrow:
     case AnnotationKind::ellipse:
-    case AnnotationKind::pen:
     case AnnotationKind::stamp:
+        break;
+    case AnnotationKind::pen:
+        // A very long stroke comes from a picture already, which may still be arriving.
+        if (a.points.size() >= StrokePictures::minPoints) return false;
         break;
     default:
         return false;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace snapkin {
 
@@ -86,7 +87,14 @@ const QImage& CanvasStillLayer::picture(const Key& key, const QRect& visible,
         m_key = key;
         m_area = area;
         m_annotations = annotations;
+        m_stale = {};
         return m_image;
+    }
+    if (const QRegion stale = std::exchange(m_stale, {}).intersected(m_area); !stale.isEmpty()) {
+        QPainter painter(&m_image);
+        painter.translate(-m_area.topLeft());
+        painter.setClipRegion(stale);
+        paint(painter, annotations);
     }
     if (m_annotations == annotations) return m_image;
 
@@ -155,6 +163,7 @@ QRegion CanvasStillLayer::drawStretched(QPainter& painter, const StandIn& standI
 
 void CanvasStillLayer::clear()
 {
+    m_stale = {};
     m_image = QImage();
     m_annotations.clear();
     m_key = {};

@@ -5,13 +5,13 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <cstdint>
 #include <functional>
 
 class QPainter;
-class QRegion;
 
 namespace snapkin {
 
@@ -71,6 +71,10 @@ public:
     static QRegion drawStretched(QPainter& painter, const StandIn& standIn, double zoom,
                                  const QRegion& region);
 
+    // Draws `area` (in the view's coordinates) afresh at the next call of `picture`: what is
+    // drawn there changed without the annotations changing (a long stroke's picture arrived).
+    void redraw(const QRect& area) { m_stale += area; }
+
     // Frees the pixels (the picture is made afresh at the next call).
     void clear();
 
@@ -90,6 +94,7 @@ private:
     QRect m_area;
     QList<Annotation> m_annotations;
     QImage m_image;
+    QRegion m_stale;
 };
 
 } // namespace snapkin

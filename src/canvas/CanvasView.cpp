@@ -73,6 +73,15 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
         m_reshrinkDue = true;
         update();
     });
+    // A band of a long stroke's picture arrived: drawn in where it lies.
+    connect(&m_caches.strokePictures(), &StrokePictures::ready, this, [this](const QRectF& area) {
+        const QRect r = QRectF(area.topLeft() * m_zoom, area.size() * m_zoom)
+                            .toAlignedRect()
+                            .adjusted(-1, -1, 1, 1)
+                            .intersected(rect());
+        m_still.redraw(r);
+        update(r);
+    });
     m_reshrink.setSingleShot(true);
     m_reshrink.setInterval(reshrinkDelayMs);
     connect(&m_reshrink, &QTimer::timeout, this, [this] {

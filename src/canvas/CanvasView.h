@@ -58,6 +58,9 @@ public:
     // True while the view shows a quick picture that a sharp one replaces on the next turn: a
     // zoom step stretched from the picture made before it, or a large image's first showing.
     bool showsStandIn() const { return !m_standIn.isNull() || m_sharpen.isActive(); }
+    // True while a picture of a very long pen stroke is being made off this thread; the view
+    // draws each part in as it comes.
+    bool makesStrokePictures() const { return m_caches.strokePictures().busy(); }
     // The part of the view whose still picture is kept (empty before the first paint).
     QRect stillPictureArea() const { return m_still.area(); }
 

@@ -20,10 +20,8 @@ constexpr qsizetype kLongStroke = 2 * PenStroke::pointsPerPiece;
 // The simplification tolerance for a painter, in points: its scale is rounded up to a power
 // of two, so that a few zoom steps share one set of pieces and the tolerance never exceeds its
 // bound in device pixels.
-double toleranceFor(const QPainter& painter, int* bucket)
+double toleranceFor(double scale, int* bucket)
 {
-    const QTransform t = painter.deviceTransform();
-    const double scale = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
     if (!std::isfinite(scale) || scale <= 0) {
         *bucket = 100;
         return 0;
@@ -31,6 +29,13 @@ double toleranceFor(const QPainter& painter, int* bucket)
     const int exponent = std::clamp(int(std::ceil(std::log2(scale))), -30, 30);
     *bucket = exponent;
     return PenStroke::toleranceDevicePixels / std::ldexp(1.0, exponent);
+}
+
+double toleranceFor(const QPainter& painter, int* bucket)
+{
+    const QTransform t = painter.deviceTransform();
+    return toleranceFor(std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())),
+                        bucket);
 }
 
 QRectF pointBounds(const QPointF* points, qsizetype count)
@@ -168,12 +173,38 @@ void PenStroke::simplify(const QPointF* points, qsizetype count, double toleranc
     }
 }
 
+std::shared_ptr<const PenStroke::Pieces> PenStroke::buildForScale(const QList<QPointF>& points,
+                                                                  double scale)
+{
+    int bucket = 0;
+    return build(points, toleranceFor(scale, &bucket));
+}
+
+QPen PenStroke::pen(const QColor& color, double width)
+{
+    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
+
+void PenStroke::drawPieces(QPainter& painter, const Pieces& pieces, const QPen& pen,
+                           const std::atomic<bool>* cancelled)
+{
+    const QRectF area = paintable(painter);
+    const double reach = pen.widthF() / 2 + 1;
+    for (const Piece& piece : pieces.pieces) {
+        if (!area.isEmpty() && !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
+            continue;
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
+        painter.strokePath(piece.path, pen);
+    }
+}
+
 void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color, double width,
                      RenderCaches* caches)
 {
     if (a.points.isEmpty()) return;
-    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    pen.setMiterLimit(10);
+    const QPen pen = PenStroke::pen(color, width);
     // Pieces blend where they overlap, so a colour or painter that is not opaque draws the
     // stroke as one path, as does a short stroke.
     if (a.points.size() < kLongStroke || color.alpha() != 255 || painter.opacity() != 1.0) {
@@ -190,6 +221,15 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
         auto& cache = caches->strokes();
         const RenderCaches::StrokeKey key{a.id, bucket};
         const auto* entry = cache.object(key);
+        // A very long stroke comes from a picture made off this thread, unless the view drew
+        // it itself at this scale before: a stroke being drawn grows a little every frame,
+        // only its end is rebuilt, and a picture would trail behind it.
+        const bool drawnHere = entry && (*entry)->source.size() <= a.points.size() &&
+                               std::equal((*entry)->source.cbegin(), (*entry)->source.cend(),
+                                          a.points.cbegin());
+        if (!drawnHere && a.points.size() >= StrokePictures::minPoints &&
+            caches->strokePictures().draw(painter, a, color, width))
+            return;
         if (entry && (*entry)->source == a.points) {
             pieces = *entry;
         } else {
@@ -201,13 +241,7 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
         pieces = build(a.points, tolerance);
     }
 
-    const QRectF area = paintable(painter);
-    const double reach = width / 2 + 1;
-    for (const Piece& piece : pieces->pieces) {
-        if (!area.isEmpty() && !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
-            continue;
-        painter.strokePath(piece.path, pen);
-    }
+    drawPieces(painter, *pieces, pen);
 }
 
 } // namespace snapkin

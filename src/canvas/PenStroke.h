@@ -4,8 +4,10 @@
 #include <QList>
 #include <QPainterPath>
 #include <QPointF>
+#include <QPen>
 #include <QRectF>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -60,8 +62,17 @@ public:
     static void simplify(const QPointF* points, qsizetype count, double tolerance,
                          std::vector<char>& keep);
 
+    // The pieces of `points` simplified for drawing at `scale` device pixels per point.
+    static std::shared_ptr<const Pieces> buildForScale(const QList<QPointF>& points, double scale);
+    // The pen a stroke is drawn with.
+    static QPen pen(const QColor& color, double width);
+    // Strokes the pieces that reach what the painter can change; stops early once `cancelled`.
+    static void drawPieces(QPainter& painter, const Pieces& pieces, const QPen& pen,
+                           const std::atomic<bool>* cancelled = nullptr);
+
     // Draws the pen annotation `a` in `color` with a line of `width` points. `caches` (a view's)
-    // keeps the pieces between paints; without, they are built for this paint only.
+    // keeps the pieces between paints, and pictures of very long strokes (StrokePictures);
+    // without, the pieces are built for this paint only.
     static void draw(QPainter& painter, const Annotation& a, const QColor& color, double width,
                      RenderCaches* caches);
 };

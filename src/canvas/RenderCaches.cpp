@@ -14,6 +14,7 @@ void RenderCaches::clear()
     m_rasters.clear();
     m_strokes.clear();
     m_effects.clear();
+    m_strokePictures.clear();
 }
 
 size_t qHash(const RenderCaches::OverlayKey& k, size_t seed)

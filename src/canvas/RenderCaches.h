@@ -2,6 +2,7 @@
 
 #include "canvas/ImageEffects.h"
 #include "canvas/PenStroke.h"
+#include "canvas/StrokePictures.h"
 #include "model/Annotation.h"
 
 #include <QCache>
@@ -19,8 +20,9 @@ namespace snapkin {
 
 // What the annotation renderer keeps between paints of one view: decoded placed images, small
 // costly pictures (emoji, lens shadows), pictures of curved marks at the device's scale, the
-// pieces of long pen strokes, and obscured regions. Each view owns one and hands it to every AnnotationRenderer it paints with;
-// a flatten (on any thread) paints without one, so it never shares what a view keeps.
+// pieces of long pen strokes and pictures of very long ones (made on a worker of its own), and
+// obscured regions. Each view owns one and hands it to every AnnotationRenderer it paints
+// with; a flatten (on any thread) paints without one, so it never shares what a view keeps.
 //
 // Not thread-safe: one owner, one thread. Every table is bounded by memory.
 class RenderCaches {
@@ -75,6 +77,8 @@ public:
     QCache<RasterKey, RasterEntry>& rasters() { return m_rasters; }
     QCache<StrokeKey, StrokePieces>& strokes() { return m_strokes; }
     ImageEffects::Cache& effects() { return m_effects; }
+    StrokePictures& strokePictures() { return m_strokePictures; }
+    const StrokePictures& strokePictures() const { return m_strokePictures; }
 
     void clear();
 
@@ -90,6 +94,7 @@ private:
     QCache<RasterKey, RasterEntry> m_rasters{rasterKilobytes};
     QCache<StrokeKey, StrokePieces> m_strokes{strokeKilobytes};
     ImageEffects::Cache m_effects;
+    StrokePictures m_strokePictures;
 };
 
 size_t qHash(const RenderCaches::OverlayKey& key, size_t seed = 0);
