@@ -37,12 +37,13 @@ QKeySequence firstKeys(AppCommand command)
     return keys.isEmpty() ? QKeySequence() : keys.first();
 }
 
-// What every editor page gets from the layers above the editor: the text layer's overlay and
-// Copy Text, the capture service's New Capture menu and Open Image.
-EditorViewHooks editorPageHooks()
+// What every editor page gets: the shared style library, the text layer's overlay and Copy
+// Text, the capture service's New Capture menu and Open Image.
+EditorViewHooks editorPageHooks(SavedStyles& savedStyles)
 {
     using Kind = EditorViewHooks::CaptureKind;
     EditorViewHooks hooks = editorTextHooks();
+    hooks.savedStyles = &savedStyles;
     hooks.capture = [](Kind kind) {
         const CaptureMode mode = kind == Kind::region   ? CaptureMode::region
                                  : kind == Kind::window ? CaptureMode::window
@@ -127,8 +128,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // an image without asking the owner when it opens.
     platform::ClipboardOffer::shared();
 
-    // Every editor page's overlay, Copy Text and capture entries.
-    EditorWindowController::shared().setPageHooks(editorPageHooks());
+    // Every editor page's style library, overlay, Copy Text and capture entries.
+    EditorWindowController::shared().setPageHooks(editorPageHooks(m_savedStyles));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.

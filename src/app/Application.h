@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/PinnedScreenshotController.h"
+#include "model/SavedStyles.h"
+#include "platform/Defaults.h"
 #include "settings/AboutWindow.h"
 #include "settings/NewsletterWindow.h"
 #include "settings/OnboardingController.h"
@@ -64,6 +66,8 @@ private:
 
     // Made first and gone last: windows, editors and captures report to it.
     std::unique_ptr<CaptureHistory> m_history;
+    // The saved annotation styles every editor window's style menus share.
+    SavedStyles m_savedStyles{platform::Defaults::standard()};
 
     // The windows of the settings layer, each kept at most once.
     AboutController m_about;

@@ -15,6 +15,7 @@
 #include "editor/ToolSidebar.h"
 #include "editor/options/ContextualToolbar.h"
 #include "model/AnnotationStore.h"
+#include "model/SavedStyles.h"
 #include "platform/Defaults.h"
 
 #include <QAbstractSpinBox>
@@ -88,7 +89,10 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorVie
     auto* bar = new QVBoxLayout(m_optionsBar);
     bar->setContentsMargins(0, 0, 0, 0);
     bar->setSpacing(0);
-    bar->addWidget(new ContextualToolbar(store, m_optionsBar));
+    // A library of the page's own is made after the options bar, so it goes after it.
+    SavedStyles* styles = hooks.savedStyles ? hooks.savedStyles
+                                            : new SavedStyles(platform::Defaults::standard(), this);
+    bar->addWidget(new ContextualToolbar(store, *styles, m_optionsBar));
     bar->addWidget(rule(QFrame::HLine, m_optionsBar));
     column->addWidget(m_optionsBar);
 

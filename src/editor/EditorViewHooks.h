@@ -8,11 +8,18 @@ namespace snapkin {
 
 class AnnotationStore;
 class EditorView;
+class SavedStyles;
 
-// What an editor page asks of the layers above the editor, given to the page by whoever makes
-// it (the application gives every page the same). A page without one does without it: no
-// Selectable Text overlay, Copy Text and the capture entries disabled.
+// What an editor page is given by whoever makes it (the application gives every page the
+// same): the saved-styles library, and what the page asks of the layers above the editor. A
+// page without a hook does without it: no Selectable Text overlay, Copy Text and the capture
+// entries disabled.
 struct EditorViewHooks {
+    // The library the style menus list and save to, shared by every page so that a style saved
+    // in one window is offered in the others; it must outlive the page. None: the page keeps
+    // its own over the standard settings.
+    SavedStyles* savedStyles = nullptr;
+
     // The Selectable Text overlay: attaches itself to a new page and follows the page's
     // selectableTextRefresh() signal.
     std::function<void(EditorView& view)> selectableText;

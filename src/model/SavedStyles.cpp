@@ -8,12 +8,6 @@
 
 namespace snapkin {
 
-SavedStyles& SavedStyles::shared()
-{
-    static SavedStyles library(platform::Defaults::standard());
-    return library;
-}
-
 SavedStyles::SavedStyles(platform::Defaults& defaults, QObject* parent)
     : QObject(parent), m_defaults(defaults)
 {

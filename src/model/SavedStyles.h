@@ -19,8 +19,6 @@ class SavedStyles : public QObject {
 public:
     static constexpr const char* settingsKey = "savedAnnotationStyles";
 
-    // The library of the application's settings.
-    static SavedStyles& shared();
     // A library kept in `defaults`, loaded from what it holds: the presets when nothing is
     // stored or the stored data does not decode (that data then stays until the next save).
     explicit SavedStyles(platform::Defaults& defaults, QObject* parent = nullptr);

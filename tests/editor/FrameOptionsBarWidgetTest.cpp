@@ -367,7 +367,7 @@ TEST_F(FrameOptionsBarTest, ColourDialogBelongsToItsBarAlone)
 
     // A tool change in the options bar closes the frame bar's dialog at once.
     store->setTool(Tool::frame);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, styleLibrary);
     bar.resize(1200, 44);
     bar.show();
     QApplication::processEvents();

@@ -4,6 +4,7 @@
 
 #include "EditorViewTestSupport.h"
 #include "editor/options/OptionGroups.h"
+#include "model/SavedStyles.h"
 #include "platform/Defaults.h"
 
 #include <QLabel>
@@ -31,6 +32,9 @@ struct ManualClock {
 // Every test starts and ends with clean settings.
 class OptionsTest : public ::testing::Test {
 protected:
+    // The saved styles the style groups and bars under test list and save to.
+    SavedStyles styleLibrary{platform::Defaults::standard()};
+
     void SetUp() override { platform::Defaults::standard().removeAllStored(); }
     void TearDown() override { platform::Defaults::standard().removeAllStored(); }
 

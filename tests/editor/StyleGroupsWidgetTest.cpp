@@ -1,5 +1,7 @@
 #include "OptionsTestSupport.h"
 #include "TestPaths.h"
+#include "editor/EditorView.h"
+#include "editor/EditorZoom.h"
 #include "editor/options/AnnotationExtrasOptions.h"
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/EffectGroups.h"
@@ -311,15 +313,38 @@ TEST_F(SavedStyleMenuTest, DeleteThenRestoreBringsTheBuiltInStyleBack)
     EXPECT_EQ(names, (QStringList{"Title", "Note", "On Dark Background"}));
 }
 
+// Pages given one library offer a style saved in either: one window's save reaches the other's
+// menu.
+TEST_F(SavedStyleMenuTest, PagesGivenOneLibraryOfferEachOthersSavedStyles)
+{
+    EditorViewHooks hooks;
+    hooks.savedStyles = &library;
+    auto first = plainStore();
+    auto second = plainStore();
+    first->activate(Tool::arrow);
+    second->activate(Tool::arrow);
+    EditorZoom firstZoom, secondZoom;
+    EditorView one(*first, firstZoom, hooks), two(*second, secondZoom, hooks);
+    settle();
+    auto* saving = one.optionsBar()->findChild<SavedStyleMenu*>();
+    auto* offering = two.optionsBar()->findChild<SavedStyleMenu*>();
+    ASSERT_TRUE(saving && offering);
+    saving->setNamePrompt(prompt);
+    prompt.answers = {QString("Shared")};
+    find(saving->styleMenu(), "Save Current Style…")->trigger();
+    offering->rebuild();
+    EXPECT_TRUE(titles(offering->styleMenu()).contains("Shared"));
+}
+
 TEST_F(SavedStyleMenuTest, OnlyToolsWithACategoryHaveTheMenu)
 {
     auto store = plainStore();
     for (const Tool tool : {Tool::line, Tool::pen, Tool::highlight, Tool::stamp, Tool::magnifier}) {
-        StyleGroup group(*store, tool, OptionsDensity::full);
+        StyleGroup group(*store, tool, OptionsDensity::full, styleLibrary);
         EXPECT_EQ(group.styleMenu(), nullptr) << toRaw(tool).toStdString();
     }
     for (const Tool tool : {Tool::arrow, Tool::text, Tool::rectangle, Tool::ellipse}) {
-        StyleGroup group(*store, tool, OptionsDensity::full);
+        StyleGroup group(*store, tool, OptionsDensity::full, styleLibrary);
         EXPECT_NE(group.styleMenu(), nullptr) << toRaw(tool).toStdString();
     }
 }
@@ -327,7 +352,7 @@ TEST_F(SavedStyleMenuTest, OnlyToolsWithACategoryHaveTheMenu)
 TEST_F(StyleGroupsTest, ColourAndWidthReachASelectionThatUsesThemAsOneStep)
 {
     auto store = plainStore();
-    StyleGroup group(*store, Tool::arrow, OptionsDensity::full);
+    StyleGroup group(*store, Tool::arrow, OptionsDensity::full, styleLibrary);
     ASSERT_EQ(group.swatches().size(), 9);
     select(*store, AnnotationKind::arrow);
 
@@ -360,7 +385,7 @@ TEST_F(StyleGroupsTest, WhileAnAnnotationIsSelectedTheRowShowsItsOwnStyle)
         const auto& cases = EnumTable<StampKind>::cases;
         return int(std::find(cases.begin(), cases.end(), kind) - cases.begin());
     };
-    StyleGroup stamps(*store, Tool::stamp, OptionsDensity::full);
+    StyleGroup stamps(*store, Tool::stamp, OptionsDensity::full, styleLibrary);
     ASSERT_FALSE(stamps.stampButtons().isEmpty());
     const StampKind setting = store->stampKind();
     const QString settingColor = store->colorHex();
@@ -382,7 +407,7 @@ TEST_F(StyleGroupsTest, WhileAnAnnotationIsSelectedTheRowShowsItsOwnStyle)
     EXPECT_EQ(store->undoCount(), 0);
 
     // An arrow's width and head; a selection of another kind leaves the arrow row alone.
-    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full);
+    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full, styleLibrary);
     settle();
     EXPECT_FALSE(arrows.swatches()[4]->isChecked());
     Annotation arrow{.kind = AnnotationKind::arrow,
@@ -409,10 +434,10 @@ TEST_F(StyleGroupsTest, WhileAnAnnotationIsSelectedTheRowShowsItsOwnStyle)
 TEST_F(StyleGroupsTest, WidthsAndTextSizesReadInPixels)
 {
     auto store = plainStore();
-    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full);
+    StyleGroup arrows(*store, Tool::arrow, OptionsDensity::full, styleLibrary);
     ASSERT_FALSE(arrows.widthButtons().isEmpty());
     EXPECT_EQ(arrows.widthButtons()[0]->toolTip(), "2 px");
-    StyleGroup text(*store, Tool::text, OptionsDensity::full);
+    StyleGroup text(*store, Tool::text, OptionsDensity::full, styleLibrary);
     ASSERT_NE(text.textSizeButton(), nullptr);
     EXPECT_TRUE(text.textSizeButton()->text().endsWith(" px")) << text.textSizeButton()->text().toStdString();
 }
@@ -423,7 +448,7 @@ TEST_F(StyleGroupsTest, CustomColourRunsAreOneStepAndStopWithTheRow)
     ManualClock clock;
     QPointer<QColorDialog> dialog;
     {
-        StyleGroup group(*store, Tool::pen, OptionsDensity::full);
+        StyleGroup group(*store, Tool::pen, OptionsDensity::full, styleLibrary);
         group.setClock(clock.function());
         select(*store, AnnotationKind::pen);
         group.openColorDialog();
@@ -447,28 +472,28 @@ TEST_F(StyleGroupsTest, CustomColourRunsAreOneStepAndStopWithTheRow)
 TEST_F(StyleGroupsTest, EachToolShowsItsOwnControls)
 {
     auto store = plainStore();
-    StyleGroup text(*store, Tool::text, OptionsDensity::full);
+    StyleGroup text(*store, Tool::text, OptionsDensity::full, styleLibrary);
     EXPECT_NE(text.boldButton(), nullptr);
     EXPECT_NE(text.fontBox(), nullptr);
     EXPECT_TRUE(text.widthButtons().isEmpty());
     EXPECT_EQ(text.widthMenuButton(), nullptr);
 
-    StyleGroup highlight(*store, Tool::highlight, OptionsDensity::full);
+    StyleGroup highlight(*store, Tool::highlight, OptionsDensity::full, styleLibrary);
     EXPECT_TRUE(highlight.swatches().isEmpty());
     EXPECT_EQ(highlight.customWell(), nullptr);
     ASSERT_NE(highlight.opacitySlider(), nullptr);
     highlight.opacityMenu()->items()[9]->trigger();
     EXPECT_DOUBLE_EQ(store->highlightOpacity(), 1.0);
 
-    StyleGroup stampFull(*store, Tool::stamp, OptionsDensity::full);
+    StyleGroup stampFull(*store, Tool::stamp, OptionsDensity::full, styleLibrary);
     EXPECT_EQ(stampFull.stampButtons().size(), 7);
-    StyleGroup stampOverflow(*store, Tool::stamp, OptionsDensity::overflow);
+    StyleGroup stampOverflow(*store, Tool::stamp, OptionsDensity::overflow, styleLibrary);
     EXPECT_TRUE(stampOverflow.stampButtons().isEmpty());
     EXPECT_TRUE(stampOverflow.swatches().isEmpty());
     EXPECT_NE(stampOverflow.customWell(), nullptr);
 
     // What a narrower row drops is still in "More Options".
-    StyleGroup arrowCompact(*store, Tool::arrow, OptionsDensity::compact);
+    StyleGroup arrowCompact(*store, Tool::arrow, OptionsDensity::compact, styleLibrary);
     EXPECT_TRUE(arrowCompact.widthButtons().isEmpty());
     EXPECT_NE(arrowCompact.widthMenuButton(), nullptr);
     arrowCompact.moreMenu()->aboutToShow();
@@ -484,7 +509,7 @@ TEST_F(StyleGroupsTest, ArrowAndTextRowsPicture)
     auto store = plainStore();
     for (const Tool tool : {Tool::arrow, Tool::text}) {
         store->activate(tool);
-        ContextualToolbar bar(*store);
+        ContextualToolbar bar(*store, styleLibrary);
         bar.resize(1100, ContextualToolbar::barHeight);
         bar.show();
         settle();
@@ -498,7 +523,7 @@ TEST_F(StyleGroupsTest, ArrowAndTextRowsPicture)
           std::pair{Tool::spotlight, 600}, std::pair{Tool::sticker, 600},
           std::pair{Tool::magnifier, 700}}) {
         store->activate(tool);
-        ContextualToolbar bar(*store);
+        ContextualToolbar bar(*store, styleLibrary);
         bar.resize(width, ContextualToolbar::barHeight);
         bar.show();
         settle();

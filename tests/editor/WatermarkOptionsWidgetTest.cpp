@@ -184,7 +184,7 @@ TEST_F(WatermarkOptionsTest, OpeningAndClosingLeavesTheDocumentClean)
     store->setWatermark(Watermark{.text = "Mine"}, false);
     store->setHasUnsavedChanges(false);
     store->setTool(Tool::frame);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, styleLibrary);
     bar.resize(1200, 44);
     bar.show();
     QApplication::processEvents();
@@ -245,7 +245,7 @@ TEST_F(WatermarkOptionsTest, PicturesOfTheBarAtEachDensity)
     store->setFrame(FrameStyle{}, false);
     store->setWatermark(Watermark{.text = "Mine"}, false);
     store->setTool(Tool::frame);
-    ContextualToolbar bar(*store);
+    ContextualToolbar bar(*store, styleLibrary);
     bar.show();
     const struct {
         OptionsDensity density;

@@ -49,8 +49,8 @@ public:
 
 } // namespace
 
-ContextualToolbar::ContextualToolbar(AnnotationStore& store, QWidget* parent)
-    : ContextualToolbar(store, OptionGroups::standard(), parent)
+ContextualToolbar::ContextualToolbar(AnnotationStore& store, SavedStyles& library, QWidget* parent)
+    : ContextualToolbar(store, OptionGroups::standard(library), parent)
 {
 }
 

@@ -38,8 +38,9 @@ public:
     static constexpr int sidePadding = 14;
     static constexpr int itemSpacing = 12;
 
-    // The editor's own option groups.
-    explicit ContextualToolbar(AnnotationStore& store, QWidget* parent = nullptr);
+    // The editor's own option groups, the style menus over `library` (which must outlive the
+    // bar).
+    ContextualToolbar(AnnotationStore& store, SavedStyles& library, QWidget* parent = nullptr);
     ContextualToolbar(AnnotationStore& store, OptionGroups groups, QWidget* parent = nullptr);
     ~ContextualToolbar() override;
 

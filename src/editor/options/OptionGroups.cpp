@@ -6,14 +6,14 @@
 
 namespace snapkin {
 
-OptionGroups OptionGroups::standard()
+OptionGroups OptionGroups::standard(SavedStyles& library)
 {
     OptionGroups groups;
     for (const Tool tool : EnumTable<Tool>::cases) {
         if (!StyleGroup::hasGroup(tool)) continue;
-        groups.factory(tool) = [tool](AnnotationStore& store, OptionsDensity density,
-                                      QWidget* parent) -> QWidget* {
-            return new StyleGroup(store, tool, density, parent);
+        groups.factory(tool) = [tool, &library](AnnotationStore& store, OptionsDensity density,
+                                                QWidget* parent) -> QWidget* {
+            return new StyleGroup(store, tool, density, library, parent);
         };
     }
     groups.factory(Tool::pixelate) = [](AnnotationStore& store, OptionsDensity,

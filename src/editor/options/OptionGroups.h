@@ -11,6 +11,7 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class SavedStyles;
 
 // How much room the options bar has: `full` shows controls with their text where they have
 // one, `compact` and `overflow` are narrower forms. Each group decides what a density changes
@@ -36,8 +37,9 @@ struct OptionGroups {
     std::array<OptionGroupFactory, EnumTable<Tool>::cases.size()> tools;
     OptionGroupFactory crop;
 
-    // The editor's own groups: styles, obscuring, spotlight, stickers and the crop controls.
-    static OptionGroups standard();
+    // The editor's own groups: styles (whose menus list and save to `library`, which must
+    // outlive every group made), obscuring, spotlight, stickers and the crop controls.
+    static OptionGroups standard(SavedStyles& library);
 
     OptionGroupFactory& factory(Tool tool) { return tools[static_cast<std::size_t>(tool)]; }
     const OptionGroupFactory& factory(Tool tool) const

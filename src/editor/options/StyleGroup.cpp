@@ -227,7 +227,8 @@ bool StyleGroup::usesWidth(Tool tool)
     return kind && kindUsesWidth(*kind);
 }
 
-StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density, QWidget* parent)
+StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density,
+                       SavedStyles& library, QWidget* parent)
     : QWidget(parent), m_store(&store), m_tool(tool), m_density(density)
 {
     auto* row = new QHBoxLayout(this);
@@ -265,7 +266,7 @@ StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density
     }
     if (SavedStyleMenu::hasMenu(tool)) {
         divider();
-        m_styleMenu = new SavedStyleMenu(store, SavedStyles::shared(), tool, this);
+        m_styleMenu = new SavedStyleMenu(store, library, tool, this);
         row->addWidget(m_styleMenu);
     }
     buildMoreMenu();

@@ -19,6 +19,7 @@ namespace snapkin {
 
 class AnnotationExtrasOptions;
 class AnnotationStore;
+class SavedStyles;
 class OptionButton;
 class OptionSlider;
 class PercentMenu;
@@ -77,7 +78,8 @@ public:
     static constexpr int minHighlightOpacity = 10;
     static constexpr int maxHighlightOpacity = 100;
 
-    StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density,
+    // `library` holds the styles the style menu lists and saves to; it must outlive the group.
+    StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density, SavedStyles& library,
                QWidget* parent = nullptr);
     ~StyleGroup() override;
 
