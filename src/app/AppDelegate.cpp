@@ -1,12 +1,13 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppPresence.h"
+#include "app/CaptureWiring.h"
 #include "app/MainMenuBuilder.h"
 #include "app/PinnedScreenshotController.h"
 #include "app/TrayMenu.h"
 #include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
-#include "capture/CaptureHooks.h"
+#include "capture/CaptureEngine.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
@@ -25,6 +26,8 @@
 #include "settings/NewsletterPrompt.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
+#include "text/QuickAccess.h"
+#include "text/TextCopier.h"
 #include "text/TextServices.h"
 
 #include <QApplication>
@@ -176,18 +179,15 @@ void AppDelegate::runStep(Step step)
 
 void AppDelegate::standardSteps()
 {
-    // The quick-access panel's text copier, with the rest of the text services: "Copy Text
-    // from Region", the editors' Copy Text and Selectable Text, and the copier's toasts.
-    setStep(Step::quickAccessText,
-            [] { installTextServices<TextCopying, QuickAccessPanels, CaptureToast>(); });
+    // The quick-access panel's text copier and the copier's toasts.
+    setStep(Step::quickAccessText, [] { installTextServices<CaptureToast>(); });
     // The history's recogniser: the text lines, then the payload of every code, one per line;
     // installing it starts recognising the entries that have no text yet, after pruning.
     setStep(Step::historyRecognizer, [this] { installCaptureHistory(m_services.history); });
     setStep(Step::whatsNewFirstLaunch, [this] { whatsNewFirstLaunch(); });
     setStep(Step::hotKeyDefaults, [] { CaptureHotKey::registerDefaults(); });
     setStep(Step::routerDefaults, [this] { routerDefaults(); });
-    // The engine's defaults, and the editor's capture and open buttons.
-    setStep(Step::engineDefaults, [] { CaptureService::registerAtStartUp(); });
+    setStep(Step::engineDefaults, [this] { engineDefaults(); });
     setStep(Step::launchCounters, [this] { launchCounters(); });
     setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
     setStep(Step::presence, [this] { presence(); });
@@ -213,10 +213,22 @@ void AppDelegate::launchCounters()
 
 void AppDelegate::routerDefaults()
 {
-    PostCaptureRouter& router = PostCaptureRouter::shared();
-    router.registerDefaults();
-    PostCaptureRouting::install(&router);
-    ScreenshotWatching::install(&SystemScreenshotWatcher::shared());
+    PostCaptureRouter::shared().registerDefaults();
+}
+
+void AppDelegate::engineDefaults()
+{
+    CaptureEngine::registerDefaults();
+    // The capture service's hooks into the editors, the history, text copying, quick access,
+    // the welcome window and the newsletter.
+    m_captureWiring = std::make_unique<CaptureWiring>(
+        CaptureService::shared(), PostCaptureRouter::shared(),
+        CaptureWiring::Above{.editors = EditorWindowController::shared(),
+                             .history = m_services.history,
+                             .copier = TextCopier::shared(),
+                             .quickAccess = QuickAccessController::shared(),
+                             .welcome = m_services.welcome,
+                             .newsletter = m_services.newsletter});
 }
 
 void AppDelegate::presence()

@@ -14,8 +14,10 @@ class QWidget;
 namespace snapkin {
 
 class CaptureHistory;
+class CaptureWiring;
 class MainMenuBuilder;
 class MenuActions;
+class NewsletterWindowController;
 class OnboardingController;
 class PinnedScreenshotController;
 class StartWindowController;
@@ -64,6 +66,9 @@ public:
         MainMenuBuilder& menus;
         MenuActions& actions;
         PinnedScreenshotController& pins;
+        // The newsletter's window, which a delivered capture may bring up (none: the
+        // invitation is never due).
+        NewsletterWindowController* newsletter = nullptr;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -111,6 +116,7 @@ private:
     void whatsNewFirstLaunch();
     void launchCounters();
     void routerDefaults();
+    void engineDefaults();
     void presence();
     void appearance();
     void screenshotWatcher();
@@ -127,6 +133,7 @@ private:
     // The settings as earlier runs left them, read before this launch writes any.
     QVariantMap m_storedAtLaunch;
     std::unique_ptr<TrayMenu> m_tray;
+    std::unique_ptr<CaptureWiring> m_captureWiring;
     QStringList m_launchFiles;
     // The window of ours the user worked in last, for a reopen.
     QPointer<QWidget> m_lastActive;

@@ -16,7 +16,6 @@
 #include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
-#include "settings/InformationHooks.h"
 #include "settings/NewsletterPrompt.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsHooks.h"
@@ -118,8 +117,6 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The welcome window and the newsletter behind the capture service's hooks.
-    m_informationHooks = std::make_unique<InformationHooks>(m_welcome, m_newsletter);
     // The information windows name the keys of the application's own command table.
     m_welcome.setPasteKeys(firstKeys(AppCommand::newFromClipboard));
     m_whatsNew.setSaveAsDocumentKeys(firstKeys(AppCommand::saveAsDocument));
@@ -148,7 +145,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                                                                      .startWindow = *m_startWindow,
                                                                      .menus = *m_menus,
                                                                      .actions = *m_actions,
-                                                                     .pins = m_pins});
+                                                                     .pins = m_pins,
+                                                                     .newsletter = &m_newsletter});
     m_delegate->setLaunchFiles(launch.files);
 
     // The start window's link to the history's settings.

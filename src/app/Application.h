@@ -22,7 +22,6 @@ class TerminationSignal;
 
 class AppDelegate;
 class CaptureHistory;
-class InformationHooks;
 class MainMenuBuilder;
 class MenuActions;
 class PreferencesWindow;
@@ -75,7 +74,6 @@ private:
     OnboardingController m_welcome;
     NewsletterWindowController m_newsletter;
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
-    std::unique_ptr<InformationHooks> m_informationHooks;
 
     // The application's own windows and commands.
     PinnedScreenshotController m_pins;

@@ -2,9 +2,10 @@
 
 #include "capture/CaptureClock.h"
 #include "capture/CaptureCountdown.h"
-#include "capture/CaptureHooks.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "platform/Defaults.h"
 #include "platform/Sounds.h"
@@ -67,12 +68,16 @@ CaptureFailure CaptureFailure::from(const platform::ScreenCaptureError& error)
 
 CaptureService& CaptureService::shared()
 {
-    static CaptureService* service = new CaptureService(QCoreApplication::instance());
+    static CaptureService* service =
+        new CaptureService(PostCaptureRouter::shared(), SystemScreenshotWatcher::shared(), {},
+                           QCoreApplication::instance());
     return *service;
 }
 
-CaptureService::CaptureService(QObject* parent)
-    : QObject(parent), m_defaultOverlay(new SelectionOverlay(this))
+CaptureService::CaptureService(PostCaptureRouter& router, SystemScreenshotWatcher& watcher,
+                               CaptureHooks hooks, QObject* parent)
+    : QObject(parent), m_router(router), m_watcher(watcher), m_hooks(hooks),
+      m_defaultOverlay(new SelectionOverlay(this))
 {
 }
 
@@ -146,7 +151,10 @@ void CaptureService::withScreenCaptureAccess(Next body)
         }
         // Nothing was hidden yet; onboarding explains what to do.
         endRequest();
-        CaptureOnboarding::shared().show();
+        if (m_hooks.onboarding)
+            m_hooks.onboarding->show();
+        else
+            showX11SessionAlert();
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CaptureEngineError.h"
+#include "capture/CaptureHooks.h"
 #include "capture/CaptureMode.h"
 #include "capture/CaptureSink.h"
 #include "capture/OverlayTypes.h"
@@ -30,6 +31,8 @@ namespace snapkin {
 class SelectionOverlay;
 
 class CaptureServiceEngine;
+class PostCaptureRouter;
+class SystemScreenshotWatcher;
 
 // Why a capture produced no picture: the text shown after "Detail:" in the failure alert, and
 // whether there was no X server at all (then the alert explains X11 sessions first).
@@ -61,7 +64,8 @@ struct CaptureAlert {
 // onboarding takes over), takes the application's own titled windows off the screen, counts
 // down when "captureDelay" asks, lets the user select with the overlay where the mode needs it,
 // takes the picture, puts the windows back in their stacking order, plays the capture sound and
-// delivers by sink. Cancelling the countdown or the overlay puts the windows back silently.
+// delivers by sink: the router takes editor and file captures, the hooks' history records the
+// others. Cancelling the countdown or the overlay puts the windows back silently.
 //
 // One capture at a time: a request that arrives while another runs (its access check,
 // countdown, overlay or grab) is ignored, so nothing the first one hid can be left hidden.
@@ -74,11 +78,12 @@ class CaptureService : public QObject {
     Q_OBJECT
 public:
     static CaptureService& shared();
-    explicit CaptureService(QObject* parent = nullptr);
-
-    // Called once at start-up: registers the capture settings' defaults.
-    static void registerAtStartUp();
+    // Captures for the editor or a file go to `router`; "Use System Screenshots…" in the failure
+    // alert turns `watcher` on; the layers above are reached through `hooks`.
+    CaptureService(PostCaptureRouter& router, SystemScreenshotWatcher& watcher,
+                   CaptureHooks hooks = {}, QObject* parent = nullptr);
     ~CaptureService() override;
+    void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
 
     // Settings read at the moment of use.
     static constexpr const char* captureDelayKey = "captureDelay";
@@ -161,11 +166,6 @@ public:
     // Open…: an image or a document package in a new editor.
     void openImage();
 
-    // A new editor over a capture (with the frame new captures get), followed by the history.
-    void openCaptureInEditor(const platform::BaseImage& image, const QString& title);
-    // The save dialog for a capture meant for a file.
-    void saveWithPanel(const platform::BaseImage& image);
-
     // The application's own windows a capture takes off the screen, front-most first: visible
     // top-levels with a title bar (not tools, tooltips, pop-ups, frameless or full-screen
     // windows, not window-modal dialogs nor the windows they belong to), plus the quick-access
@@ -241,6 +241,9 @@ private:
         bool quickAccessPanel = false;
     };
 
+    PostCaptureRouter& m_router;
+    SystemScreenshotWatcher& m_watcher;
+    CaptureHooks m_hooks;
     CaptureServiceEngine* m_engine = nullptr;
     CaptureOverlay* m_overlay = nullptr;
     SelectionOverlay* m_defaultOverlay = nullptr;

@@ -1,11 +1,11 @@
 // Delivering a finished capture, reporting a failed one, the capture sound, the stored last
 // region, and bringing a picture from the clipboard or a file into an editor.
 #include "capture/CaptureClock.h"
-#include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"
-#include "editor/HistoryTracking.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
 #include "platform/DesktopWindows.h"
@@ -40,11 +40,6 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
-QString historyTitle()
-{
-    return CaptureService::sourceAppName().value_or(L10n::text("Screenshot"));
-}
-
 // A finite number stored as a number (not a Bool or a string).
 std::optional<double> storedNumber(const QVariant& v)
 {
@@ -72,20 +67,20 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
 {
     if (sink == CaptureSink::text) {
         // Recognition copies the text with its own toasts; it is no capture to count.
-        TextCopying::shared().copyText(image);
+        if (m_hooks.textCopying) m_hooks.textCopying->copyText(image);
         return;
     }
     const QString countKey = QString::fromLatin1(newsletterCountKey);
     settings().setValue(countKey, settings().integerForKey(countKey) + 1);
     // Asked when the delay ends, not now: the user may be busy by then.
-    CaptureClock::shared().callAfter(newsletterDelayMs, this, [] {
-        NewsletterInvitation& invitation = NewsletterInvitation::shared();
-        if (invitation.isDue() && invitation.canInterrupt()) invitation.show();
+    CaptureClock::shared().callAfter(newsletterDelayMs, this, [this] {
+        NewsletterInvitation* invitation = m_hooks.newsletter;
+        if (invitation && invitation->isDue() && invitation->canInterrupt()) invitation->show();
     });
 
     switch (sink) {
     case CaptureSink::editor:
-        PostCaptureRouting::shared().handleCapturedImage(image, L10n::text("Untitled"));
+        m_router.handleCapturedImage(image, L10n::text("Untitled"));
         break;
     case CaptureSink::clipboard: {
         const bool copied = m_clipboardWriter ? m_clipboardWriter(image) : copyToClipboard(image);
@@ -98,13 +93,13 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
                       [](int) {});
             break;
         }
-        HistoryTracking::shared().record(image, historyTitle());
+        if (m_hooks.history) m_hooks.history->record(image, captureHistoryTitle(sourceAppName()));
         CaptureToast::show(L10n::text("Copied to clipboard"), toastSeconds);
         break;
     }
     case CaptureSink::file:
-        PostCaptureRouting::shared().saveToDisk(image);
-        HistoryTracking::shared().record(image, historyTitle());
+        m_router.saveToDisk(image);
+        if (m_hooks.history) m_hooks.history->record(image, captureHistoryTitle(sourceAppName()));
         break;
     case CaptureSink::text:
         break;
@@ -114,8 +109,8 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
 
 void CaptureService::tellHistoryRefusalOnce()
 {
-    if (m_toldHistoryRefusal) return;
-    const QString reason = HistoryTracking::shared().unavailableReason();
+    if (m_toldHistoryRefusal || !m_hooks.history) return;
+    const QString reason = m_hooks.history->unavailableReason();
     if (reason.isEmpty()) return;
     m_toldHistoryRefusal = true;
     // Long enough to read a sentence; after a confirmation that is up, never in its place.
@@ -157,8 +152,8 @@ CaptureAlert CaptureService::failureAlert(const CaptureFailure& failure, bool ha
 
 void CaptureService::handle(const CaptureFailure& failure)
 {
-    showAlert(failureAlert(failure, engine().hasXServer()), [](int button) {
-        if (button == 0) ScreenshotWatching::shared().enableChoosingFolder();
+    showAlert(failureAlert(failure, engine().hasXServer()), [watcher = QPointer(&m_watcher)](int button) {
+        if (button == 0 && watcher) watcher->enableChoosingFolder();
     });
 }
 

@@ -1,7 +1,6 @@
 // The application's own windows during a capture: which are taken off the screen, in which
 // order, and how they come back.
 #include "capture/CaptureClock.h"
-#include "capture/CaptureHooks.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureServiceEngine.h"
 
@@ -70,7 +69,8 @@ QList<QWidget*> CaptureService::ownWindowsToHide(const QList<QWidget*>& topLevel
 
 void CaptureService::hideOwnWindows()
 {
-    const QList<QWidget*> panels = QuickAccessPanels::shared().panels();
+    const QList<QWidget*> panels =
+        m_hooks.quickAccess ? m_hooks.quickAccess->panels() : QList<QWidget*>();
     const QList<QWidget*> windows =
         ownWindowsToHide(QApplication::topLevelWidgets(), panels, engine().stackingOrder());
     if (windows.isEmpty()) return;
@@ -90,7 +90,8 @@ void CaptureService::restoreOwnWindows()
     for (auto it = taken.crbegin(); it != taken.crend(); ++it) {
         QWidget* w = it->widget;
         if (!w) continue;
-        if (it->quickAccessPanel && !QuickAccessPanels::shared().stillOwns(w)) continue;
+        if (it->quickAccessPanel && !(m_hooks.quickAccess && m_hooks.quickAccess->stillOwns(w)))
+            continue;
         // An explicit position keeps the window manager from placing the window anew. It goes
         // to the native window too: the widget skips a move to where it believes it is, and a
         // window that the manager placed would then be mapped without a position of its own.

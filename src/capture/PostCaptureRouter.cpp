@@ -2,9 +2,6 @@
 
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
-#include "capture/SystemScreenshotWatcher.h"
-#include "editor/EditorWindowController.h"
-#include "editor/HistoryTracking.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
@@ -24,14 +21,6 @@ namespace snapkin {
 using platform::BaseImage;
 
 namespace {
-
-// The picture as the routes out take it: its device pixel ratio is its pixels per point.
-QImage forOutput(const BaseImage& image)
-{
-    QImage pixels = image.image();
-    pixels.setDevicePixelRatio(image.pixelScale());
-    return pixels;
-}
 
 QString key(const char* name)
 {
@@ -56,7 +45,7 @@ PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
         ExportService::shared().copy(image, true);
     };
     routes.savePanel = [](const BaseImage& image, ExportFormat format, const QString& fileName) {
-        ExportService::shared().save(forOutput(image), format, nullptr, nullptr, fileName);
+        ExportService::shared().save(imageForOutput(image), format, nullptr, nullptr, fileName);
     };
     routes.alert = [](const QString& message) {
         QMessageBox alert(QMessageBox::Warning, QString(), message, QMessageBox::NoButton,
@@ -67,19 +56,14 @@ PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
     routes.encode = [](const BaseImage& image, ExportFormat format) {
         return ExportService::shared().data(image, format);
     };
-    routes.openEditor = [](const BaseImage& image, const QString& title) -> AnnotationStore& {
-        EditorWindowController& editors = EditorWindowController::shared();
-        AnnotationStore& store = editors.open(image, title);
-        if (EditorPage* page = editors.pageOf(store)) EditorWindowController::bringForward(page);
-        return store;
-    };
     routes.sourceAppName = [] { return CaptureService::sourceAppName(); };
     routes.now = [] { return QDateTime::currentDateTime(); };
     return routes;
 }
 
-PostCaptureRouter::PostCaptureRouter(platform::Defaults& settings, Routes routes)
-    : m_settings(settings), m_routes(std::move(routes))
+PostCaptureRouter::PostCaptureRouter(platform::Defaults& settings, CaptureHooks hooks,
+                                     Routes routes)
+    : m_settings(settings), m_hooks(hooks), m_routes(std::move(routes))
 {
 }
 
@@ -99,9 +83,13 @@ void PostCaptureRouter::registerDefaults()
 
 QString PostCaptureRouter::historyTitle() const
 {
-    const std::optional<QString> source =
-        m_routes.sourceAppName ? m_routes.sourceAppName() : std::nullopt;
-    return source && !source->isEmpty() ? *source : platform::L10n::text("Screenshot");
+    return captureHistoryTitle(m_routes.sourceAppName ? m_routes.sourceAppName() : std::nullopt);
+}
+
+void PostCaptureRouter::openEditor(const BaseImage& image, const QString& title,
+                                   const QString& historyTitle)
+{
+    if (m_hooks.editors) m_hooks.editors->openCapture(image, title, historyTitle);
 }
 
 void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QString& title)
@@ -115,11 +103,10 @@ void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QStrin
     if (save) saveToDisk(image);
     if (!show && (copy || save)) {
         // No editor to follow: the history keeps the picture itself.
-        HistoryTracking::shared().record(image, historyTitle());
+        if (m_hooks.history) m_hooks.history->record(image, historyTitle());
         return;
     }
-    AnnotationStore& store = m_routes.openEditor(image, title);
-    HistoryTracking::shared().track(store, historyTitle(), std::nullopt, false);
+    openEditor(image, title, historyTitle());
 }
 
 void PostCaptureRouter::saveToDisk(const BaseImage& image)
@@ -155,8 +142,7 @@ void PostCaptureRouter::handleSystemScreenshot(const BaseImage& image, const QSt
 {
     if (refusedWithoutPixels(image)) return;
     if (m_settings.boolForKey(key(copyKey))) m_routes.copy(image);
-    AnnotationStore& store = m_routes.openEditor(image, fileName);
-    HistoryTracking::shared().track(store, fileName, std::nullopt, false);
+    openEditor(image, fileName, fileName);
 }
 
 void PostCaptureRouter::setDefaultSaveFolder(const QString& folder)
@@ -203,18 +189,6 @@ QString PostCaptureRouter::fileName(const QDateTime& time, ExportFormat format, 
                    time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
     if (attempt > 1) name += QLatin1Char(' ') + QString::number(attempt);
     return name + QLatin1Char('.') + ext(format);
-}
-
-void installPostCaptureRouting()
-{
-    PostCaptureRouter& router = PostCaptureRouter::shared();
-    router.registerDefaults();
-    PostCaptureRouting::install(&router);
-    SystemScreenshotWatcher& watcher = SystemScreenshotWatcher::shared();
-    ScreenshotWatching::install(&watcher);
-    if (platform::Defaults::standard().boolForKey(
-            QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
-        watcher.start();
 }
 
 } // namespace snapkin

@@ -13,8 +13,6 @@
 
 namespace snapkin {
 
-class AnnotationStore;
-
 namespace platform {
 class Defaults;
 }
@@ -29,7 +27,7 @@ class Defaults;
 // "Screenshot <yyyy-MM-dd> at <HH.mm.ss>.<ext>", then " 2", " 3"… before the extension, as new
 // files that never replace anything; when that fails, or no folder is usable, an alert names the
 // folder and the reason and then the save dialog takes over with the same name. GUI thread only.
-class PostCaptureRouter final : public PostCaptureRouting {
+class PostCaptureRouter final {
 public:
     static constexpr const char* showKey = "afterCaptureShow";
     static constexpr const char* copyKey = "afterCaptureCopy";
@@ -51,9 +49,6 @@ public:
         // The file's bytes in `format` at its remembered quality; nothing when it cannot be
         // encoded.
         std::function<std::optional<QByteArray>(const platform::BaseImage&, ExportFormat)> encode;
-        // Opens a new editor over the picture, titled `title`, brought forward; its store.
-        std::function<AnnotationStore&(const platform::BaseImage&, const QString& title)>
-            openEditor;
         // The application in front when the capture began, if known.
         std::function<std::optional<QString>()> sourceAppName;
         // The moment that names a saved file.
@@ -61,10 +56,14 @@ public:
     };
     static Routes defaultRoutes();
 
-    explicit PostCaptureRouter(platform::Defaults& settings, Routes routes = defaultRoutes());
+    // The editors and the history the pictures go to come from `hooks` (only those two are
+    // used).
+    explicit PostCaptureRouter(platform::Defaults& settings, CaptureHooks hooks = {},
+                               Routes routes = defaultRoutes());
 
     // The application's router, over the standard settings.
     static PostCaptureRouter& shared();
+    void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
 
     // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and
     // "afterCaptureQuickAccess" off, in the registration domain.
@@ -72,11 +71,11 @@ public:
 
     // A capture for the editor: copy, save, show as the settings say. With all three off the
     // editor opens anyway. A capture that opens no editor is handed to the history as a picture.
-    void handleCapturedImage(const platform::BaseImage& image, const QString& title) override;
+    void handleCapturedImage(const platform::BaseImage& image, const QString& title);
     // Writes the picture into the default save folder; the save dialog when there is none, or
     // when encoding or writing fails, after an alert that says why when a folder was chosen. Copies it once more after a write when
     // "autoCopyAfterSave" is on. Runs the dialog modally.
-    void saveToDisk(const platform::BaseImage& image) override;
+    void saveToDisk(const platform::BaseImage& image);
     // A screenshot from the watched folder, `fileName` with its extension: copied when
     // "afterCaptureCopy" is on, always opened (the window keeps the extension in its title, the
     // history entry does not).
@@ -95,18 +94,16 @@ public:
 
 private:
     QString historyTitle() const;
+    void openEditor(const platform::BaseImage& image, const QString& title,
+                    const QString& historyTitle);
     // The folder the user chose for saving (absolute, cleaned), whether or not it is usable.
     QString chosenFolder() const;
     // Shows why a picture could not be saved in `folder`.
     void failed(const QString& folder, const QString& reason);
 
     platform::Defaults& m_settings;
+    CaptureHooks m_hooks;
     Routes m_routes;
 };
-
-// Installs the router and the screenshot-folder watcher into the capture service's hooks,
-// registers the router's defaults and starts the watcher when "watchSystemScreenshots" is on.
-// Called once at start-up.
-void installPostCaptureRouting();
 
 } // namespace snapkin

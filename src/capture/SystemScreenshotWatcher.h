@@ -1,6 +1,5 @@
 #pragma once
 
-#include "capture/CaptureHooks.h"
 #include "platform/BaseImage.h"
 
 #include <QElapsedTimer>
@@ -48,7 +47,7 @@ class Defaults;
 // The folder is kept as its absolute path under "systemScreenshotsFolderBookmark"; whether the
 // watcher runs is "watchSystemScreenshots", which its callers read (launch, settings).
 // GUI thread only.
-class SystemScreenshotWatcher final : public QObject, public ScreenshotWatching {
+class SystemScreenshotWatcher final : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* bookmarkKey = "systemScreenshotsFolderBookmark";
@@ -83,7 +82,7 @@ public:
     bool chooseFolder();
     // Asks for a folder only when none is chosen, then turns "watchSystemScreenshots" on and
     // starts watching. False, with nothing changed, when the user cancelled.
-    bool enableChoosingFolder() override;
+    bool enableChoosingFolder();
     // The chosen folder while it exists and is a folder.
     std::optional<QString> resolveBookmark() const;
 

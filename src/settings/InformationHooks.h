@@ -1,28 +1,33 @@
 #pragma once
 
-#include <memory>
+#include "capture/CaptureHooks.h"
 
 namespace snapkin {
 
 class NewsletterWindowController;
 class OnboardingController;
 
-// Puts the welcome window and the newsletter invitation behind the capture service's hooks
-// while it lives: a capture that cannot read the screen opens the welcome window, and a
-// delivered capture may bring up the invitation. The capture service's own defaults come back
-// when it goes.
-class InformationHooks {
+// The newsletter invitation a delivered capture may bring up: due as the prompt's schedule
+// says, shown in `window`.
+class NewsletterWindowInvitation final : public NewsletterInvitation {
 public:
-    InformationHooks(OnboardingController& welcome, NewsletterWindowController& newsletter);
-    ~InformationHooks();
-    InformationHooks(const InformationHooks&) = delete;
-    InformationHooks& operator=(const InformationHooks&) = delete;
+    explicit NewsletterWindowInvitation(NewsletterWindowController& window) : m_window(window) {}
+    bool isDue() override;
+    bool canInterrupt() override;
+    void show() override;
 
 private:
-    class Invitation;
-    class Welcome;
-    std::unique_ptr<Invitation> m_invitation;
-    std::unique_ptr<Welcome> m_welcome;
+    NewsletterWindowController& m_window;
+};
+
+// What a capture that cannot read the screen shows: the welcome window.
+class WelcomeOnboarding final : public CaptureOnboarding {
+public:
+    explicit WelcomeOnboarding(OnboardingController& welcome) : m_welcome(welcome) {}
+    void show() override;
+
+private:
+    OnboardingController& m_welcome;
 };
 
 } // namespace snapkin

@@ -29,7 +29,7 @@ TEST(CaptureFailureAlert, ShowsTheReasonAndItsFirstButtonTurnsToTheDesktopsScree
     QStringList log;
     test::RecordingHooks hooks(&log);
     test::FakeEngine engine(&log);
-    CaptureService service;
+    CaptureService service{hooks.router, hooks.watcher, hooks.hooks()};
     service.setEngine(&engine);
 
     service.handle(CaptureFailure::from(CaptureEngineError::noFrontWindow));

@@ -5,6 +5,9 @@
 #include "capture/CaptureService.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/OverlayTypes.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotFolderPanel.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "platform/Announcer.h"
 #include "platform/Sounds.h"
 #include "support/RecordingAnnouncer.h"
@@ -134,17 +137,26 @@ private:
     QStringList* m_log;
 };
 
-// Every hook the service calls, recording into the log; installed for its lifetime.
-class RecordingHooks final : public PostCaptureRouting,
+// Every hook the service calls, recording into the log, and a router and a watcher that
+// record what reaches them. A service made with `makeService` uses them all.
+class RecordingHooks final : public EditorOpening,
+                             public CaptureHistoryTracking,
                              public TextCopying,
-                             public ScreenshotWatching {
+                             public SystemScreenshotFolderPanel {
 public:
     explicit RecordingHooks(QStringList* log);
     ~RecordingHooks() override;
-    void handleCapturedImage(const platform::BaseImage& image, const QString& title) override;
-    void saveToDisk(const platform::BaseImage& image) override;
+    void openCapture(const platform::BaseImage& image, const QString& title,
+                     const QString& historyTitle) override;
+    void openFile(const QString&) override {}
+    void record(const platform::BaseImage&, const QString& title) override
+    {
+        historyTitles.append(title);
+    }
+    QString unavailableReason() const override { return {}; }
     void copyText(const platform::BaseImage& image) override;
-    bool enableChoosingFolder() override;
+    // The watcher's folder dialog: noted, and cancelled.
+    std::optional<QString> run(const QString&) override;
 
     struct Invitation final : NewsletterInvitation {
         QStringList* log = nullptr;
@@ -160,6 +172,13 @@ public:
     Invitation invitation;
     Onboarding onboarding;
     std::vector<platform::BaseImage> delivered;
+    // The titles the history was given, for editors it follows and pictures it records.
+    QStringList historyTitles;
+
+    CaptureHooks hooks();
+    // A file capture reaches the router's save dialog, as no save folder is chosen.
+    PostCaptureRouter router;
+    SystemScreenshotWatcher watcher;
 
 private:
     QStringList* m_log;

@@ -1,5 +1,7 @@
 #include "CaptureFakes.h"
 
+#include "platform/Defaults.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -124,36 +126,52 @@ void FakeOverlay::finish(std::optional<OverlayResult> result)
     if (c) c(std::move(result));
 }
 
-RecordingHooks::RecordingHooks(QStringList* log) : m_log(log)
+namespace {
+
+PostCaptureRouter::Routes recordingRoutes(QStringList* log,
+                                          std::vector<platform::BaseImage>* delivered)
+{
+    PostCaptureRouter::Routes routes;
+    routes.copy = [log](const platform::BaseImage&) { log->append("route:copy"); };
+    routes.savePanel = [log, delivered](const platform::BaseImage& image, ExportFormat,
+                                        const QString&) {
+        delivered->push_back(image);
+        log->append("route:file");
+    };
+    routes.alert = [](const QString&) {};
+    routes.encode = [](const platform::BaseImage&, ExportFormat) {
+        return std::optional<QByteArray>();
+    };
+    routes.sourceAppName = [] { return CaptureService::sourceAppName(); };
+    routes.now = [] { return QDateTime::currentDateTime(); };
+    return routes;
+}
+
+} // namespace
+
+RecordingHooks::RecordingHooks(QStringList* log)
+    : router(platform::Defaults::standard(), {}, recordingRoutes(log, &delivered)),
+      watcher(platform::Defaults::standard()), m_log(log)
 {
     invitation.log = log;
     onboarding.log = log;
-    PostCaptureRouting::install(this);
-    TextCopying::install(this);
-    ScreenshotWatching::install(this);
-    NewsletterInvitation::install(&invitation);
-    CaptureOnboarding::install(&onboarding);
+    router.setHooks(hooks());
+    watcher.setFolderPanel(this);
 }
 
-RecordingHooks::~RecordingHooks()
+RecordingHooks::~RecordingHooks() = default;
+
+CaptureHooks RecordingHooks::hooks()
 {
-    PostCaptureRouting::install(nullptr);
-    TextCopying::install(nullptr);
-    ScreenshotWatching::install(nullptr);
-    NewsletterInvitation::install(nullptr);
-    CaptureOnboarding::install(nullptr);
+    return CaptureHooks{this, this, this, &onboarding, &invitation, nullptr};
 }
 
-void RecordingHooks::handleCapturedImage(const platform::BaseImage& image, const QString& title)
+void RecordingHooks::openCapture(const platform::BaseImage& image, const QString& title,
+                                 const QString& historyTitle)
 {
     delivered.push_back(image);
+    historyTitles.append(historyTitle);
     m_log->append("route:editor:" + title);
-}
-
-void RecordingHooks::saveToDisk(const platform::BaseImage& image)
-{
-    delivered.push_back(image);
-    m_log->append("route:file");
 }
 
 void RecordingHooks::copyText(const platform::BaseImage& image)
@@ -162,10 +180,10 @@ void RecordingHooks::copyText(const platform::BaseImage& image)
     m_log->append("route:text");
 }
 
-bool RecordingHooks::enableChoosingFolder()
+std::optional<QString> RecordingHooks::run(const QString&)
 {
     m_log->append("watcher");
-    return true;
+    return std::nullopt;
 }
 
 platform::DisplayInfo display(std::uint32_t id, QRect frame, double scale, bool primary)

@@ -1,7 +1,10 @@
 #include "CaptureFakes.h"
 #include "TestPaths.h"
 
+#include "app/CaptureDelivery.h"
 #include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "capture/CaptureToast.h"
 #include "capture/ToastView.h"
 #include "editor/EditorPage.h"
@@ -55,7 +58,7 @@ QByteArray png(QSize size, QColor color)
 }
 
 // Pictures brought into editors: from the clipboard, from a file, and captures for the editor
-// while no router is installed.
+// through the router.
 class CaptureServiceEditors : public ::testing::Test {
 protected:
     void SetUp() override
@@ -79,8 +82,13 @@ protected:
     }
     QList<EditorPage*> pages() const { return EditorWindowController::shared().pages(); }
 
+    CaptureHooks hooks() { return CaptureHooks{&delivery, &delivery}; }
+
     TrackedTitles history;
-    CaptureService service;
+    CaptureDelivery delivery{EditorWindowController::shared(), history};
+    PostCaptureRouter router{platform::Defaults::standard(), hooks()};
+    SystemScreenshotWatcher watcher{platform::Defaults::standard()};
+    CaptureService service{router, watcher, hooks()};
 };
 
 } // namespace
@@ -152,9 +160,8 @@ TEST_F(CaptureServiceEditors, OneImageFileOnTheClipboardOpensButTwoOrAnUnreadabl
     EXPECT_NE(CaptureToast::current(), nullptr);
 }
 
-TEST_F(CaptureServiceEditors, WithoutARouterAnEditorCaptureOpensUntitledAndAFileOneIsRecorded)
+TEST_F(CaptureServiceEditors, AnEditorCaptureOpensUntitledAndAClipboardOneIsRecorded)
 {
-    PostCaptureRouting::install(nullptr);
     const BaseImage image(test::filled(QSize(200, 100), Qt::green), QSizeF(100, 50));
     service.route(image, CaptureSink::editor);
     ASSERT_EQ(pages().size(), 1);
@@ -253,12 +260,11 @@ TEST_F(CaptureServiceEditors, ADocumentPackageIsChosenInTheOpenDialogLikeAFile)
 
 TEST_F(CaptureServiceEditors, TheFirstCaptureOfARunSaysOnceThatTheHistoryRefusedItsFolder)
 {
-    PostCaptureRouting::install(nullptr);
     const BaseImage image(test::filled(QSize(40, 30), Qt::green));
     service.route(image, CaptureSink::editor);
     EXPECT_EQ(CaptureToast::current(), nullptr);
 
-    CaptureService fresh;
+    CaptureService fresh{router, watcher, hooks()};
     history.refusal = "The history folder is a link or belongs to another user, so the history is off.";
     fresh.route(image, CaptureSink::editor);
     ASSERT_NE(CaptureToast::current(), nullptr);

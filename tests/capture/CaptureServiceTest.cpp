@@ -149,7 +149,7 @@ protected:
     test::RecordingHooks hooks{&log};
     test::FakeEngine engine{&log};
     test::FakeOverlay overlay{&log};
-    CaptureService service;
+    CaptureService service{hooks.router, hooks.watcher, hooks.hooks()};
     std::vector<Countdown> countdowns;
     std::vector<CaptureAlert> alerts;
     std::vector<BaseImage> copied;
@@ -543,7 +543,9 @@ TEST_F(CaptureServiceTest, AQuickAccessPanelComesBackOnlyWhileItStillBelongsToAn
         QList<QWidget*> panels() override { return list; }
         bool stillOwns(const QWidget*) override { return owned; }
     } panels;
-    QuickAccessPanels::install(&panels);
+    CaptureHooks withPanels = hooks.hooks();
+    withPanels.quickAccess = &panels;
+    service.setHooks(withPanels);
     // Floating and frameless, yet it leaves the screen with the titled windows.
     OwnWindow panel("Panel", &log, Qt::Tool | Qt::FramelessWindowHint);
     panels.list = {&panel};
@@ -560,7 +562,6 @@ TEST_F(CaptureServiceTest, AQuickAccessPanelComesBackOnlyWhileItStillBelongsToAn
     panels.owned = false; // its item went away meanwhile
     cancelCountdown();
     EXPECT_FALSE(panel.isVisible());
-    QuickAccessPanels::install(nullptr);
 }
 
 TEST_F(CaptureServiceTest, ARequestWhileAnotherRunsIsIgnored)
@@ -610,6 +611,26 @@ TEST_F(CaptureServiceTest, AToastStillUpIsTakenDownAndGoneBeforeTheNextPicture)
 }
 
 // --- Delivery --------------------------------------------------------------------------------
+
+// Whichever way a capture goes, the history files it under the application that was in front,
+// or "Screenshot" when that is unknown or has no name.
+TEST_F(CaptureServiceTest, EveryCaptureIsFiledUnderItsSourceApplicationOrScreenshot)
+{
+    settings().setValue(CaptureService::captureDelayKey, -2); // no countdown
+    for (const CaptureSink sink : {CaptureSink::editor, CaptureSink::clipboard, CaptureSink::file}) {
+        SCOPED_TRACE(int(sink));
+        hooks.historyTitles.clear();
+        for (const std::optional<QString>& front :
+             {std::optional<QString>("Text Editor"), std::optional<QString>(""),
+              std::optional<QString>()}) {
+            engine.frontApp = front;
+            service.capture(CaptureMode::fullScreen, sink);
+            clock.advance(CaptureService::settleAfterHidingMs);
+            ASSERT_FALSE(service.isCapturing());
+        }
+        EXPECT_EQ(hooks.historyTitles, (QStringList{"Text Editor", "Screenshot", "Screenshot"}));
+    }
+}
 
 TEST_F(CaptureServiceTest, DeliveryCountsCapturesExceptTextAndAsksTheNewsletterLater)
 {

@@ -83,7 +83,7 @@ protected:
     QStringList log;
     test::RecordingSounds sounds{&log};
     test::RecordingHooks hooks{&log};
-    CaptureService service;
+    CaptureService service{hooks.router, hooks.watcher, hooks.hooks()};
     std::vector<CaptureAlert> alerts;
     std::vector<platform::BaseImage> copied;
 };

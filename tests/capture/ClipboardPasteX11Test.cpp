@@ -1,11 +1,15 @@
 #include "CaptureFakes.h"
 #include "X11Support.h"
 
+#include "app/CaptureDelivery.h"
 #include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "capture/CaptureToast.h"
 #include "capture/ToastView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "support/ClipboardOwner.h"
@@ -40,7 +44,10 @@ protected:
     }
 
     QTemporaryDir dir;
-    CaptureService service;
+    CaptureDelivery delivery{EditorWindowController::shared(), HistoryTracking::shared()};
+    PostCaptureRouter router{platform::Defaults::standard()};
+    SystemScreenshotWatcher watcher{platform::Defaults::standard()};
+    CaptureService service{router, watcher, CaptureHooks{&delivery, &delivery}};
 };
 
 } // namespace

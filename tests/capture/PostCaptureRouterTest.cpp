@@ -1,6 +1,4 @@
 #include "capture/PostCaptureRouter.h"
-#include "editor/HistoryTracking.h"
-#include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/PngEncoder.h"
 #include "platform/Defaults.h"
@@ -28,14 +26,11 @@ using platform::BaseImage;
 
 namespace {
 
-class FakeHistory final : public HistoryTracking {
+// The history: the titles of the editors it follows and of the pictures it records.
+class FakeHistory final : public CaptureHistoryTracking {
 public:
-    void track(AnnotationStore&, const QString& title, std::optional<QUuid>, bool) override
-    {
-        tracked.append(title);
-    }
-    void editorWillClose(AnnotationStore&) override {}
     void record(const BaseImage&, const QString& title) override { recorded.append(title); }
+    QString unavailableReason() const override { return {}; }
     QStringList tracked;
     QStringList recorded;
 };
@@ -49,15 +44,15 @@ QStringList files(const QString& folder)
 const QDateTime fixedTime(QDate(2026, 12, 5), QTime(15, 6, 8));
 
 // A router over its own settings and a save folder, whose routes write into a log what they
-// were asked to do and how many files the folder held at that moment.
-class Router : public ::testing::Test {
+// were asked to do and how many files the folder held at that moment. It opens the editors
+// itself.
+class Router : public ::testing::Test, public EditorOpening {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(QDir().mkdir(home.filePath("Saved")));
         folder = home.filePath("Saved");
-        HistoryTracking::install(&history);
         platform::OwnWrites::shared().clear();
 
         PostCaptureRouter::Routes routes;
@@ -70,19 +65,18 @@ protected:
             if (failEncoding) return std::nullopt;
             return encoded.isEmpty() ? toRaw(format).toUtf8() : encoded;
         };
-        routes.openEditor = [this](const BaseImage& image,
-                                   const QString& title) -> AnnotationStore& {
-            note("open " + title);
-            stores.push_back(std::make_unique<AnnotationStore>(image));
-            return *stores.back();
-        };
         routes.sourceAppName = [this] { return sourceApp; };
         routes.now = [this] { return now; };
-        router = std::make_unique<PostCaptureRouter>(settings, routes);
+        router = std::make_unique<PostCaptureRouter>(settings, CaptureHooks{this, &history}, routes);
         router->registerDefaults();
         router->setDefaultSaveFolder(folder);
     }
-    void TearDown() override { HistoryTracking::install(nullptr); }
+    void openCapture(const BaseImage&, const QString& title, const QString& historyTitle) override
+    {
+        note("open " + title);
+        history.tracked.append(historyTitle);
+    }
+    void openFile(const QString&) override {}
 
     void note(const QString& what)
     {
@@ -94,7 +88,6 @@ protected:
     QString folder;
     platform::Defaults settings{home.filePath("settings.json")};
     FakeHistory history;
-    std::deque<std::unique_ptr<AnnotationStore>> stores;
     std::unique_ptr<PostCaptureRouter> router;
     QStringList log;
     std::optional<QString> sourceApp;
@@ -290,19 +283,17 @@ TEST(RouterEncoding, ACaptureCopiedSavedAndRecordedIsCompressedOnce)
     ASSERT_TRUE(QDir().mkdir(home.filePath("Saved")));
     platform::Defaults settings{home.filePath("settings.json")};
     // The history stores the capture's PNG as its own recorder does.
-    struct EncodingHistory final : HistoryTracking {
-        void track(AnnotationStore&, const QString&, std::optional<QUuid>, bool) override {}
-        void editorWillClose(AnnotationStore&) override {}
+    struct EncodingHistory final : CaptureHistoryTracking {
+        QString unavailableReason() const override { return {}; }
         void record(const BaseImage& image, const QString&) override
         {
             png = SnapkinDocument::pngData(image).value_or(QByteArray());
         }
         QByteArray png;
     } history;
-    HistoryTracking::install(&history);
     PostCaptureRouter::Routes routes = PostCaptureRouter::defaultRoutes();
     routes.now = [] { return fixedTime; };
-    PostCaptureRouter router(settings, routes);
+    PostCaptureRouter router(settings, CaptureHooks{nullptr, &history}, routes);
     router.registerDefaults();
     router.setDefaultSaveFolder(home.filePath("Saved"));
     settings.setValue("afterCaptureShow", false);
@@ -315,7 +306,6 @@ TEST(RouterEncoding, ACaptureCopiedSavedAndRecordedIsCompressedOnce)
     const BaseImage capture(pixels);
     const std::uint64_t before = platform::PngEncoder::compressions();
     router.handleCapturedImage(capture, "Untitled");
-    HistoryTracking::install(nullptr);
 
     EXPECT_EQ(platform::PngEncoder::compressions() - before, 1u);
     QFile saved(home.filePath("Saved/Screenshot 2026-12-05 at 15.06.08.png"));

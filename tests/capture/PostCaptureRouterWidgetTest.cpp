@@ -28,7 +28,7 @@ TEST(PostCaptureRouterAlert, NamesTheFolderAndTheReasonThenTheDialogProposesTheD
         return std::optional<QByteArray>("png");
     };
     routes.now = [] { return QDateTime(QDate(2026, 12, 5), QTime(15, 6, 8)); };
-    PostCaptureRouter router(settings, routes);
+    PostCaptureRouter router(settings, {}, routes);
     router.registerDefaults();
     const QString pictures = home.filePath("Pictures");
     ASSERT_TRUE(QDir().mkdir(pictures));

@@ -3,9 +3,12 @@
 #include "X11Support.h"
 
 #include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
+#include "capture/SystemScreenshotWatcher.h"
 #include "capture/overlay/CaptureModeBar.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "capture/overlay/SelectionView.h"
+#include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
@@ -381,7 +384,9 @@ TEST(SelectionOverlayX11, TheCaptureServiceSelectsThroughItAndGetsAnUndimmedPict
     const QColor colour(120, 180, 220);
     test::ForeignWindow backdrop(QRect(0, 0, 1920, 1080), colour);
     ASSERT_TRUE(test::showsColor(QPoint(500, 500), colour));
-    CaptureService service;
+    PostCaptureRouter router(platform::Defaults::standard());
+    SystemScreenshotWatcher watcher(platform::Defaults::standard());
+    CaptureService service(router, watcher);
     auto* overlay = dynamic_cast<SelectionOverlay*>(service.overlay());
     ASSERT_TRUE(overlay);
     EXPECT_TRUE(overlay->takesOwnSnapshots());

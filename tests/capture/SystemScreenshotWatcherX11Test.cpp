@@ -5,11 +5,14 @@
 #include "WatcherTestSupport.h"
 #include "X11Support.h"
 
+#include "app/CaptureDelivery.h"
 #include "capture/CaptureToast.h"
+#include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
 #include "capture/ToastView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
+#include "editor/HistoryTracking.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 
@@ -55,9 +58,11 @@ struct WatchedFolder {
     QStringList toasts;
     QTimer toastLook;
     QPointer<ToastView> lastToast;
+    CaptureDelivery delivery{EditorWindowController::shared(), HistoryTracking::shared()};
 
     WatchedFolder()
     {
+        PostCaptureRouter::shared().setHooks(CaptureHooks{&delivery, &delivery});
         folder = home.filePath("Shots");
         staging = home.filePath("Staging");
         QDir().mkdir(folder);
@@ -84,6 +89,7 @@ struct WatchedFolder {
             page->window()->close();
         EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
         platform::Defaults::standard().removeAllStored();
+        PostCaptureRouter::shared().setHooks({});
     }
     static qsizetype editors() { return EditorWindowController::shared().pages().size(); }
 };
