@@ -21,11 +21,12 @@ namespace snapkin::platform {
 // recognition, taken back and lent again; an engine nobody has borrowed for `lifetime` (a
 // minute unless set) is freed by a background thread, so an idle application holds none.
 // At most maxEngines exist at once, whatever the number of cores: each holds about 15 MiB of
-// models and buffers and costs about 0.1 s of CPU to start, and past three a page's read gains
-// less than that (bench/ocr-speed, a 1080p page on six cores: 1.6 s of CPU and 125 MiB with
-// three engines, 2.0 s and 170 MiB with six, and no sooner). A borrower beyond that waits for
-// an engine to come back. An engine is only ever used by the
-// thread that borrowed it. Safe to call from any thread.
+// models and buffers and costs about 0.13 s of CPU to start (most of it the engine library
+// loading its table of look-alike characters, which no setting skips), and past three a
+// page's read gains less than that (bench/ocr-speed, a 1080p page on six cores, engines
+// started side by side: a fourth adds 9 % of CPU and 15 MiB and, on a busy machine, reads no
+// sooner). A borrower beyond that waits for an engine to come back. An engine is only ever
+// used by the thread that borrowed it. Safe to call from any thread.
 class TextEngineCache {
 public:
     // What an engine is made for: its languages ("eng+deu") and level.
