@@ -28,7 +28,6 @@
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
-#include "text/TextServices.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -179,8 +178,11 @@ void AppDelegate::runStep(Step step)
 
 void AppDelegate::standardSteps()
 {
-    // The quick-access panel's text copier and the copier's toasts.
-    setStep(Step::quickAccessText, [] { installTextServices<CaptureToast>(); });
+    // The quick-access thumbnails' text action, through the text copier.
+    setStep(Step::quickAccessText, [this] {
+        m_quickAccessText = std::make_unique<QuickAccessTextCopier>(m_services.copier);
+        m_services.quickAccess.setTextAction(m_quickAccessText.get());
+    });
     // The history's recogniser: the text lines, then the payload of every code, one per line;
     // installing it starts recognising the entries that have no text yet, after pruning.
     setStep(Step::historyRecognizer, [this] { installCaptureHistory(m_services.history); });
@@ -225,8 +227,8 @@ void AppDelegate::engineDefaults()
         CaptureService::shared(), PostCaptureRouter::shared(),
         CaptureWiring::Above{.editors = EditorWindowController::shared(),
                              .history = m_services.history,
-                             .copier = TextCopier::shared(),
-                             .quickAccess = QuickAccessController::shared(),
+                             .copier = m_services.copier,
+                             .quickAccess = m_services.quickAccess,
                              .welcome = m_services.welcome,
                              .newsletter = m_services.newsletter});
 }

@@ -20,7 +20,10 @@ class MenuActions;
 class NewsletterWindowController;
 class OnboardingController;
 class PinnedScreenshotController;
+class QuickAccessController;
+class QuickAccessTextCopier;
 class StartWindowController;
+class TextCopier;
 class TrayMenu;
 class WhatsNewController;
 
@@ -66,6 +69,9 @@ public:
         MainMenuBuilder& menus;
         MenuActions& actions;
         PinnedScreenshotController& pins;
+        // Text copying, for "Copy Text from Region" and the quick-access thumbnails.
+        TextCopier& copier;
+        QuickAccessController& quickAccess;
         // The newsletter's window, which a delivered capture may bring up (none: the
         // invitation is never due).
         NewsletterWindowController* newsletter = nullptr;
@@ -133,6 +139,7 @@ private:
     // The settings as earlier runs left them, read before this launch writes any.
     QVariantMap m_storedAtLaunch;
     std::unique_ptr<TrayMenu> m_tray;
+    std::unique_ptr<QuickAccessTextCopier> m_quickAccessText;
     std::unique_ptr<CaptureWiring> m_captureWiring;
     QStringList m_launchFiles;
     // The window of ours the user worked in last, for a reopen.

@@ -38,10 +38,10 @@ QKeySequence firstKeys(AppCommand command)
 
 // What every editor page gets: the shared style library, the text layer's overlay and Copy
 // Text, the capture service's New Capture menu and Open Image.
-EditorViewHooks editorPageHooks(SavedStyles& savedStyles)
+EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier)
 {
     using Kind = EditorViewHooks::CaptureKind;
-    EditorViewHooks hooks = editorTextHooks();
+    EditorViewHooks hooks = editorTextHooks(&copier);
     hooks.savedStyles = &savedStyles;
     hooks.capture = [](Kind kind) {
         const CaptureMode mode = kind == Kind::region   ? CaptureMode::region
@@ -126,7 +126,7 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     platform::ClipboardOffer::shared();
 
     // Every editor page's style library, overlay, Copy Text and capture entries.
-    EditorWindowController::shared().setPageHooks(editorPageHooks(m_savedStyles));
+    EditorWindowController::shared().setPageHooks(editorPageHooks(m_savedStyles, m_textCopier));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
@@ -134,7 +134,7 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
         std::make_unique<StartWindowController>(*m_history, [this](StartWindow& window) {
             connectStartWindow(window, *m_menus, *m_actions);
         });
-    m_actions = std::make_unique<MenuActions>(m_pins, *m_startWindow);
+    m_actions = std::make_unique<MenuActions>(m_pins, *m_startWindow, m_textCopier);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
@@ -146,6 +146,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                                                                      .menus = *m_menus,
                                                                      .actions = *m_actions,
                                                                      .pins = m_pins,
+                                                                     .copier = m_textCopier,
+                                                                     .quickAccess = m_quickAccess,
                                                                      .newsletter = &m_newsletter});
     m_delegate->setLaunchFiles(launch.files);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CaptureWiring.h"
 #include "app/PinnedScreenshotController.h"
 #include "model/SavedStyles.h"
 #include "platform/Defaults.h"
@@ -8,6 +9,8 @@
 #include "settings/OnboardingController.h"
 #include "settings/SettingsHooks.h"
 #include "settings/WhatsNewWindow.h"
+#include "text/QuickAccess.h"
+#include "text/TextCopier.h"
 
 #include <QStringList>
 
@@ -65,6 +68,11 @@ private:
 
     // Made first and gone last: windows, editors and captures report to it.
     std::unique_ptr<CaptureHistory> m_history;
+    // Text copying (Copy Text and "Copy Text from Region"), confirmed with capture toasts, and
+    // the quick-access thumbnails.
+    CaptureTextToasts m_textToasts;
+    TextCopier m_textCopier{&m_textToasts};
+    QuickAccessController m_quickAccess;
     // The saved annotation styles every editor window's style menus share.
     SavedStyles m_savedStyles{platform::Defaults::standard()};
 

@@ -1,11 +1,22 @@
 #include "app/CaptureWiring.h"
 
 #include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
 
 namespace snapkin {
+
+void CaptureTextToasts::show(const QString& message, double seconds)
+{
+    CaptureToast::show(message, seconds);
+}
+
+void CaptureTextToasts::dismiss()
+{
+    CaptureToast::dismiss();
+}
 
 void RegionTextCopying::copyText(const platform::BaseImage& image)
 {

@@ -3,6 +3,7 @@
 #include "app/CaptureDelivery.h"
 #include "capture/CaptureHooks.h"
 #include "settings/InformationHooks.h"
+#include "text/TextCopier.h"
 
 #include <memory>
 
@@ -16,6 +17,13 @@ class OnboardingController;
 class PostCaptureRouter;
 class QuickAccessController;
 class TextCopier;
+
+// The text copier's toasts, shown as the capture layer's toast.
+class CaptureTextToasts final : public TextToasts {
+public:
+    void show(const QString& message, double seconds) override;
+    void dismiss() override;
+};
 
 // "Copy Text from Region": the captured picture's text through the text copier.
 class RegionTextCopying final : public TextCopying {

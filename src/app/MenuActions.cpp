@@ -77,8 +77,8 @@ QWidget* focusedTextEditor()
 } // namespace
 
 MenuActions::MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
-                         std::optional<QString> siteRoot, QObject* parent)
-    : QObject(parent), m_pins(pins), m_startWindow(startWindow),
+                         TextCopier& copier, std::optional<QString> siteRoot, QObject* parent)
+    : QObject(parent), m_pins(pins), m_startWindow(startWindow), m_copier(copier),
       m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
 {
 }
@@ -363,7 +363,7 @@ void MenuActions::copyTextFromImage()
     AnnotationStore* store = currentStore();
     if (!store) return;
     if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
-        TextCopier::shared().copyText(*image);
+        m_copier.copyText(*image);
 }
 
 void MenuActions::cut()

@@ -17,6 +17,7 @@ namespace snapkin {
 class AnnotationStore;
 class PinnedScreenshotController;
 class StartWindowController;
+class TextCopier;
 
 // The one object behind the application's commands, shared by the editor windows' menu bars and
 // the tray menu. Every command finds its editor afresh when it runs:
@@ -33,7 +34,8 @@ class MenuActions : public QObject {
 public:
     // `siteRoot` is the support site's root ("https://…/"); none: the one the build names.
     MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
-                std::optional<QString> siteRoot = std::nullopt, QObject* parent = nullptr);
+                TextCopier& copier, std::optional<QString> siteRoot = std::nullopt,
+                QObject* parent = nullptr);
 
     enum class Handler {
         collageSideBySide,
@@ -151,6 +153,7 @@ private:
 
     PinnedScreenshotController& m_pins;
     StartWindowController& m_startWindow;
+    TextCopier& m_copier;
     QString m_siteRoot;
     std::map<Handler, Action> m_handlers;
 };

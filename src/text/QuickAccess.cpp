@@ -7,15 +7,9 @@
 
 namespace snapkin {
 
-QuickAccessTextCopier& QuickAccessTextCopier::shared()
-{
-    static auto* copier = new QuickAccessTextCopier;
-    return *copier;
-}
-
 void QuickAccessTextCopier::copyText(const QImage& image)
 {
-    TextCopier::shared().copyText(image);
+    m_copier.copyText(image);
 }
 
 QuickAccessPanel::QuickAccessPanel(const QRect& contentRect)
@@ -51,12 +45,6 @@ QuickAccessItem::QuickAccessItem(const QImage& image, QScreen* screen,
 QuickAccessItem::~QuickAccessItem()
 {
     delete panel;
-}
-
-QuickAccessController& QuickAccessController::shared()
-{
-    static QuickAccessController controller;
-    return controller;
 }
 
 QList<QWidget*> QuickAccessController::panels() const

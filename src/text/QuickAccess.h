@@ -14,6 +14,10 @@ class QScreen;
 class QTimer;
 
 namespace snapkin {
+class TextCopier;
+}
+
+namespace snapkin {
 
 // What a quick-access thumbnail does for its text action: copies the text of its image.
 class QuickAccessTextAction : public QObject {
@@ -23,12 +27,15 @@ public:
     virtual void copyText(const QImage& image) = 0;
 };
 
-// The text action through the text copier. One lives for the whole run.
+// The text action through the text copier.
 class QuickAccessTextCopier final : public QuickAccessTextAction {
     Q_OBJECT
 public:
-    static QuickAccessTextCopier& shared();
+    explicit QuickAccessTextCopier(TextCopier& copier) : m_copier(copier) {}
     void copyText(const QImage& image) override;
+
+private:
+    TextCopier& m_copier;
 };
 
 // The floating window of one thumbnail: a tool window without a frame that stays above other
@@ -73,8 +80,6 @@ public:
 // whether a hidden one belongs to a thumbnail still.
 class QuickAccessController {
 public:
-    static QuickAccessController& shared();
-
     // The text action (not owned, held weakly: a destroyed action reads as none).
     QuickAccessTextAction* textAction() const { return m_textAction; }
     void setTextAction(QuickAccessTextAction* action) { m_textAction = action; }

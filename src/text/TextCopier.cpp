@@ -11,26 +11,14 @@
 
 namespace snapkin {
 
-namespace {
-
-TextToasts* g_toasts = nullptr;
-
-} // namespace
-
-TextCopier& TextCopier::shared()
+TextCopier::TextCopier(TextToasts* toasts, QObject* parent)
+    : TextCopier(
+          [](const QImage& image) {
+              return TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true);
+          },
+          toasts, [](const QString& message, const QUrl& url) { LinkToast::show(message, url); },
+          parent)
 {
-    static TextCopier* copier = new TextCopier(
-        [](const QImage& image) {
-            return TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true);
-        },
-        g_toasts, [](const QString& message, const QUrl& url) { LinkToast::show(message, url); });
-    return *copier;
-}
-
-void TextCopier::installToasts(TextToasts* toasts)
-{
-    g_toasts = toasts;
-    shared().setToasts(toasts);
 }
 
 TextCopier::TextCopier(Recognize recognize, TextToasts* toasts, ShowLink showLink, QObject* parent)

@@ -56,11 +56,9 @@ public:
     // Shows the link toast for a single web link.
     using ShowLink = std::function<void(const QString& message, const QUrl& url)>;
 
-    // The application's copier: TextRecognizer, the installed toasts and LinkToast.
-    static TextCopier& shared();
-    // The toasts the shared copier uses (not owned; nullptr shows none).
-    static void installToasts(TextToasts* toasts);
-
+    // The application's copier: TextRecognizer and LinkToast, confirming with `toasts` (not
+    // owned; nullptr shows none).
+    explicit TextCopier(TextToasts* toasts, QObject* parent = nullptr);
     TextCopier(Recognize recognize, TextToasts* toasts, ShowLink showLink,
                QObject* parent = nullptr);
     ~TextCopier() override;

@@ -2,17 +2,20 @@
 
 #include "output/FlattenService.h"
 #include "text/SelectableText.h"
+#include "text/TextCopier.h"
 
 namespace snapkin {
 
-EditorViewHooks editorTextHooks()
+EditorViewHooks editorTextHooks(TextCopier* copier)
 {
     EditorViewHooks hooks;
-    hooks.copyText = [](AnnotationStore& store, QWidget* parent) {
-        // What the user sees is what is read: annotations, frame and watermark included.
-        if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent))
-            TextCopier::shared().copyText(*image);
-    };
+    if (copier) {
+        hooks.copyText = [copier](AnnotationStore& store, QWidget* parent) {
+            // What the user sees is what is read: annotations, frame and watermark included.
+            if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent))
+                copier->copyText(*image);
+        };
+    }
     hooks.selectableText = [](EditorView& view) { new SelectableText(view); };
     return hooks;
 }

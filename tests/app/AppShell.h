@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppDelegate.h"
+#include "app/CaptureWiring.h"
 #include "app/MainMenuBuilder.h"
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
@@ -9,6 +10,8 @@
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
+#include "text/QuickAccess.h"
+#include "text/TextCopier.h"
 
 #include <optional>
 
@@ -18,7 +21,7 @@ namespace snapkin::apptest {
 // wires them: the start window gets the menus, which run the commands.
 struct Shell {
     explicit Shell(std::optional<QString> siteRoot = std::nullopt)
-        : actions(pins, startWindow, std::move(siteRoot))
+        : actions(pins, startWindow, copier, std::move(siteRoot))
     {
     }
 
@@ -30,7 +33,9 @@ struct Shell {
                 .startWindow = startWindow,
                 .menus = menus,
                 .actions = actions,
-                .pins = pins};
+                .pins = pins,
+                .copier = copier,
+                .quickAccess = quickAccess};
     }
 
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
@@ -39,6 +44,9 @@ struct Shell {
     PinnedScreenshotController pins;
     StartWindowController startWindow{
         history, [this](StartWindow& window) { connectStartWindow(window, menus, actions); }};
+    CaptureTextToasts textToasts;
+    TextCopier copier{&textToasts};
+    QuickAccessController quickAccess;
     MenuActions actions;
     MainMenuBuilder menus{actions, pins};
 };

@@ -140,7 +140,7 @@ TEST(QuickAccess, TheHostViewReportsHoverOnlyWhenToldWhereAndThePanelStaysPassiv
     EXPECT_EQ(panel.windowType(), Qt::Tool);
 
     // No thumbnail exists, so a panel hidden for a capture is never brought back.
-    auto& controller = snapkin::QuickAccessController::shared();
+    snapkin::QuickAccessController controller;
     EXPECT_TRUE(controller.panels().isEmpty());
     EXPECT_FALSE(controller.stillOwns(&panel));
     {

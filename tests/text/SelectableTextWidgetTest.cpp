@@ -84,7 +84,7 @@ struct Page {
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
         store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
         store->activate(Tool::select);
-        view = std::make_unique<EditorView>(*store, zoom, editorTextHooks());
+        view = std::make_unique<EditorView>(*store, zoom, editorTextHooks(nullptr));
         view->resize(900, 700);
         view->show();
         text = SelectableText::of(*view);

@@ -143,7 +143,7 @@ struct Editor {
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
-        EditorWindowController::shared().setPageHooks(editorTextHooks());
+        EditorWindowController::shared().setPageHooks(editorTextHooks(nullptr));
         store = &EditorWindowController::shared().open(platform::BaseImage(image), "Lines",
                                                        {.appliesRememberedFrame = false});
         store->activate(Tool::select);
