@@ -145,7 +145,8 @@ void MainMenuBuilder::fillFile(QMenu* menu)
 void MainMenuBuilder::fillOpenRecent(QMenu* menu)
 {
     menu->clear();
-    RecentDocuments& recents = RecentDocuments::shared();
+    // Read as the menu opens: what was opened or written since, by any window, is there.
+    const RecentDocuments recents;
     for (const QUrl& url : recents.urls()) {
         const QString path = url.toLocalFile();
         menu->addAction(recents.title(url), menu,

@@ -316,14 +316,12 @@ void MenuActions::saveAsDocument()
     // From now on the editor is that document: saving writes it and the title names it.
     store->setDocumentURL(QUrl::fromLocalFile(path));
     store->setHasUnsavedChanges(false);
-    RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(path));
-    RecentDocuments::shared().refresh();
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(path));
 }
 
 void MenuActions::clearRecentDocuments()
 {
-    RecentDocuments::shared().clear();
-    RecentDocuments::shared().refresh();
+    RecentDocuments::clear();
 }
 
 // ---- edit -------------------------------------------------------------------------------------

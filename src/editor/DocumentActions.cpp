@@ -243,8 +243,7 @@ std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
 
     rememberWrittenCompanion(store, written);
     if (isOwn || (!bound.isEmpty() && sameFile(bound, written))) store.setHasUnsavedChanges(false);
-    RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(written));
-    RecentDocuments::shared().refresh();
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(written));
     return written;
 }
 

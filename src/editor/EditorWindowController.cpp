@@ -232,8 +232,7 @@ bool EditorWindowController::openFile(const QString& path)
     }
     const bool opened = SnapkinDocument::isDocument(path) ? openDocument(path) : openImage(path);
     if (opened) {
-        RecentDocuments::shared().noteNewRecentDocument(QUrl::fromLocalFile(comparablePath(path)));
-        RecentDocuments::shared().refresh();
+        RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(comparablePath(path)));
     }
     return opened;
 }

@@ -9,13 +9,7 @@ namespace snapkin {
 
 using platform::Defaults;
 
-RecentDocuments& RecentDocuments::shared()
-{
-    static RecentDocuments* instance = new RecentDocuments;
-    return *instance;
-}
-
-RecentDocuments::RecentDocuments()
+RecentDocuments::RecentDocuments(QObject* parent) : QObject(parent)
 {
     refresh();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

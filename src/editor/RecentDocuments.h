@@ -15,15 +15,17 @@ namespace snapkin {
 // desktop's list of recently used files ($XDG_DATA_HOME/recently-used.xbel), which file
 // dialogs and file managers show, keeping every other program's entries.
 //
-// The list is re-read when the application becomes active and after a file is opened or a
-// document is written; observers hear of it only when it really changed.
+// The Open Recent menu reads the list each time it opens; a list kept longer is re-read when
+// the application becomes active or refreshed, and observers hear of it only when it really
+// changed.
 class RecentDocuments : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* settingsKey = "recentDocuments";
     static constexpr int maxCount = 10;
 
-    static RecentDocuments& shared();
+    // The stored list as it is now; re-read when the application becomes active.
+    explicit RecentDocuments(QObject* parent = nullptr);
 
     const QList<QUrl>& urls() const { return m_urls; }
     // Re-reads the stored list; emits urlsChanged only when the result differs.
@@ -32,12 +34,12 @@ public:
     // another listed file has the same name (compared case-sensitively).
     QString title(const QUrl& url) const;
 
-    // Puts `url` first in the stored list (once) and in the desktop's recently used files. The
-    // caller refreshes.
-    void noteNewRecentDocument(const QUrl& url);
-    // "Clear Menu": forgets Snapkin's list (the desktop's file is the desktop's). The caller
-    // refreshes.
-    void clear();
+    // Puts `url` first in the stored list (once) and in the desktop's recently used files. A
+    // list read before sees it once refreshed.
+    static void noteNewRecentDocument(const QUrl& url);
+    // "Clear Menu": forgets Snapkin's list (the desktop's file is the desktop's). A list read
+    // before sees it once refreshed.
+    static void clear();
 
     // Records `filePath` in the recently-used file at `xbelPath`: a new bookmark, or the
     // existing one with its visit time and Snapkin's count updated; every other entry is kept.
@@ -51,8 +53,6 @@ signals:
     void urlsChanged(const QList<QUrl>& urls);
 
 private:
-    RecentDocuments();
-
     QList<QUrl> m_urls;
 };
 

@@ -19,10 +19,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -67,9 +69,6 @@ protected:
     {
         QApplication::setQuitOnLastWindowClosed(false);
         platform::Defaults::standard().removeAllStored();
-        // The list is kept in memory too, possibly from files an earlier test in this process
-        // noted.
-        RecentDocuments::shared().refresh();
         QApplication::clipboard()->clear(); // an image copied earlier would enable Paste
         m_bar.reset(shell.menus.makeMenuBar(nullptr));
     }
@@ -155,6 +154,18 @@ TEST_F(MainMenuTest, MenusListTheirCommandsWithTheDesktopsKeys)
 TEST_F(MainMenuTest, OnlyClearMenuAndThePinItemsWaitForSomethingToActOn)
 {
     QMenu* recent = item(menu("&File"), "Open Recent")->menu();
+    emit recent->aboutToShow();
+    EXPECT_EQ(walk(*recent), QStringList{"Clear Menu (off)"});
+
+    // A file noted since the menu was made, by whatever part of the application, is there the
+    // next time it opens.
+    QTemporaryDir dir;
+    const QString noted = dir.filePath("Noted.png");
+    ASSERT_TRUE(QFile(noted).open(QIODevice::WriteOnly));
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(noted));
+    emit recent->aboutToShow();
+    EXPECT_EQ(walk(*recent), (QStringList{"Noted.png", "---", "Clear Menu"}));
+    item(*recent, "Clear Menu")->trigger();
     emit recent->aboutToShow();
     EXPECT_EQ(walk(*recent), QStringList{"Clear Menu (off)"});
 

@@ -75,8 +75,9 @@ TEST_F(Companion, IsWrittenBesideTheImageAndJoinsTheRecentDocuments)
     EXPECT_TRUE(isOurs(*written));
     EXPECT_TRUE(alerts.seen().isEmpty());
     EXPECT_TRUE(platform::OwnWrites::shared().contains(*written));
-    ASSERT_FALSE(RecentDocuments::shared().urls().isEmpty());
-    EXPECT_EQ(RecentDocuments::shared().urls().first(), QUrl::fromLocalFile(*written));
+    const RecentDocuments recent;
+    ASSERT_FALSE(recent.urls().isEmpty());
+    EXPECT_EQ(recent.urls().first(), QUrl::fromLocalFile(*written));
 }
 
 TEST_F(Companion, TheStoresOwnDocumentIsReplacedWithoutAskingAndTheStoreIsClean)

@@ -101,8 +101,9 @@ TEST_F(EditorOpening, OnePagePerPackageHoweverThePathIsSpelled)
     EXPECT_EQ(editors().pages().size(), 1);
     EXPECT_EQ(m_history.tracked.size(), 1);
     // Opened files are listed under Open Recent.
-    ASSERT_FALSE(RecentDocuments::shared().urls().isEmpty());
-    EXPECT_EQ(RecentDocuments::shared().urls().first(), QUrl::fromLocalFile(package));
+    const RecentDocuments recent;
+    ASSERT_FALSE(recent.urls().isEmpty());
+    EXPECT_EQ(recent.urls().first(), QUrl::fromLocalFile(package));
 }
 
 TEST_F(EditorOpening, DocumentsThatCannotBeHeldWholeOpenUnboundWithTheirOwnMessage)

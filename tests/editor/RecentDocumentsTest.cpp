@@ -18,13 +18,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         platform::Defaults::standard().removeAllStored();
-        RecentDocuments::shared().refresh();
     }
-    void TearDown() override
-    {
-        platform::Defaults::standard().removeAllStored();
-        RecentDocuments::shared().refresh();
-    }
+    void TearDown() override { platform::Defaults::standard().removeAllStored(); }
 
     QString touch(const QString& relative)
     {
@@ -47,7 +42,7 @@ protected:
 
 TEST_F(Recent, TitlesTellEqualNamesApartByTheirFolder)
 {
-    RecentDocuments& recent = RecentDocuments::shared();
+    RecentDocuments recent;
     for (const QString& p : {touch("Desktop/Shot.png"), touch("Downloads/Shot.png"),
                              touch("x/Desktop/Notes.snapkin"), touch("y/Desktop/Notes.snapkin"),
                              touch("z/shot.png"), touch("z/Other.png")}) {
@@ -67,7 +62,7 @@ TEST_F(Recent, TitlesTellEqualNamesApartByTheirFolder)
 
 TEST_F(Recent, KeepsTheTenNewestThatStillExistAndSignalsOnlyChanges)
 {
-    RecentDocuments& recent = RecentDocuments::shared();
+    RecentDocuments recent;
     QSignalSpy changes(&recent, &RecentDocuments::urlsChanged);
     QStringList paths;
     for (int i = 0; i < 12; ++i) {
