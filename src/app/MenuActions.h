@@ -45,7 +45,6 @@ public:
         whatsNew,
         welcome,
         newsletter,        // opens the newsletter window when it may interrupt; false otherwise
-        copyTextFromImage, // recognises the text of an image and copies it
     };
     using Action = std::function<bool(const QImage* image)>;
     // Installs (or, with an empty function, removes) the work behind a handler's items.
