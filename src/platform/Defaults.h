@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/SettingsKeys.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+
+#include <type_traits>
 
 namespace snapkin::platform {
 
@@ -50,6 +54,62 @@ public:
     // the file. Returns false when the file could not be written; the value is kept in memory.
     bool setValue(const QString& key, const QVariant& value);
     bool removeObject(const QString& key);
+
+    // A declared key (SettingsKeys.h) read and written by its type, with the rules of the
+    // getters above: what is stored, else what is registered, else 0, false or empty.
+    bool get(const Setting<bool>& setting) const { return boolForKey(setting.name()); }
+    qint64 get(const Setting<qint64>& setting) const { return integerForKey(setting.name()); }
+    double get(const Setting<double>& setting) const { return doubleForKey(setting.name()); }
+    QString get(const Setting<QString>& setting) const { return stringForKey(setting.name()); }
+    QByteArray get(const Setting<QByteArray>& setting) const { return dataForKey(setting.name()); }
+    QStringList get(const Setting<QStringList>& setting) const
+    {
+        return stringArrayForKey(setting.name());
+    }
+    // A Bool key that reads its declared default while missing or holding no Bool (a switch a
+    // hand-edited file set to 1 or "yes" keeps its default rather than turning on).
+    bool getOrDefault(const Setting<bool>& setting) const
+    {
+        const QVariant value = object(setting.name());
+        return value.typeId() == QMetaType::Bool ? value.toBool()
+                                                 : setting.fallback.value_or(false);
+    }
+    template <typename V> bool set(const Setting<V>& setting, const std::type_identity_t<V>& value)
+    {
+        return setValue(setting.name(), QVariant::fromValue(value));
+    }
+    // The value as stored or registered, for readers that tell its type apart themselves
+    // (a Bool from a missing key, a path kept as text from one kept as bytes).
+    template <typename V> QVariant object(const Setting<V>& setting) const
+    {
+        return object(setting.name());
+    }
+    template <typename V> bool contains(const Setting<V>& setting) const
+    {
+        return contains(setting.name());
+    }
+    template <typename V> bool hasStoredValue(const Setting<V>& setting) const
+    {
+        return hasStoredValue(setting.name());
+    }
+    template <typename V> bool isNumber(const Setting<V>& setting) const
+    {
+        return isNumber(setting.name());
+    }
+    // Stores a value taken from a control's data as it stands.
+    template <typename V> bool setValue(const Setting<V>& setting, const QVariant& value)
+    {
+        return setValue(setting.name(), value);
+    }
+    template <typename V> bool removeObject(const Setting<V>& setting)
+    {
+        return removeObject(setting.name());
+    }
+    // Registers the key's declared default.
+    template <typename V> void registerDefault(const Setting<V>& setting)
+    {
+        registerDefaults({{setting.name(), setting.declaredDefault()}});
+    }
 
     // Why the latest write of the file failed, as saveFailed() said it; empty once a write
     // succeeds. Lets a failure from before anyone listened be told later.

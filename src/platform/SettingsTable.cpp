@@ -15,154 +15,83 @@ namespace {
 
 using T = SettingType;
 
-// Names of choices (formats, styles, languages, tab tags) are short; paths are at most PATH_MAX.
-constexpr qsizetype nameLength = 64;
-constexpr qsizetype pathLength = 4096;
-// A moment as seconds since 1970: readers take 0 or less as not set, and nothing reaches past
-// the year 5138.
-constexpr double latestTime = 1e11;
-// Counts and periods: read, one added and written back, or compared; a trillion stays exact in a
-// double and far from any overflow.
-constexpr double largestCount = 1e12;
-// Sizes, widths, opacities and strengths of the editor's tools: their readers take any positive
-// value (a document may hold any too); a thousand is far beyond every control's range.
-constexpr double largestSize = 1000;
-// The capture countdown, in seconds: its reader counts down any positive number; ten minutes
-// is far beyond a real use (the menus offer at most 10 s).
-constexpr double longestCountdown = 600;
-
-SettingSpec flag(const char* key, bool fallback)
+template <typename V> SettingSpec spec(const Setting<V>& setting)
 {
-    return {key, T::boolean, fallback};
-}
-
-SettingSpec name(const char* key, QVariant fallback = {})
-{
-    return {key, T::string, std::move(fallback), 0, 0, nameLength};
-}
-
-SettingSpec number(const char* key, double minimum, double maximum, QVariant fallback = {})
-{
-    return {key, T::number, std::move(fallback), minimum, maximum};
-}
-
-SettingSpec whole(const char* key, double minimum, double maximum, QVariant fallback = {})
-{
-    return {key, T::integer, std::move(fallback), minimum, maximum};
-}
-
-// A number whose reader clamps or ignores any value; only its finiteness is checked.
-SettingSpec anyNumber(const char* key)
-{
-    return number(key, std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
-}
-
-SettingSpec path(const char* key)
-{
-    return {key, T::path, {}, 0, 0, pathLength};
-}
-
-SettingSpec data(const char* key)
-{
-    return {key, T::data, {}, 0, 0, SettingsTable::maximumFileBytes};
-}
-
-// A global capture shortcut: a virtual key code, a modifier mask and the key's label. The reader
-// takes the code and the mask when they are integers that fit 32 bits, else the built-in key.
-void hotKey(std::vector<SettingSpec>& table, const char* base)
-{
-    static std::vector<QByteArray> names; // the table holds pointers to these
-    for (const char* suffix : {"KeyCode", "Modifiers", "KeyLabel"})
-        names.push_back(QByteArray(base) + suffix);
-    const auto at = names.size() - 3;
-    table.push_back(whole(names[at].constData(), 0, 0xffffffff));
-    table.push_back(whole(names[at + 1].constData(), 0, 0xffffffff));
-    table.push_back({names[at + 2].constData(), T::string, {}, 0, 0, 32});
+    return {setting.key,     setting.type,      setting.declaredDefault(), setting.minimum,
+            setting.maximum, setting.maxLength, setting.maxItemLength};
 }
 
 std::vector<SettingSpec> makeTable()
 {
+    using namespace keys;
     std::vector<SettingSpec> t{
-        // Application and settings window.
-        flag("showInDock", false),
-        flag("showInMenuBar", true),
-        flag("showOnboardingOnLaunch", true),
-        flag("didShowOnboarding", false),
-        flag("whatsNew2Shown", false),
-        name("appearance", QStringLiteral("system")),
-        name("appLanguage", QStringLiteral("system")),
-        name("settingsTab"),
-        // The start window's place: QWidget::saveGeometry() in Base64 (about 90 characters).
-        {"startWindowFrame", T::string, {}, 0, 0, 512},
-        // After a capture.
-        flag("afterCaptureShow", true),
-        flag("afterCaptureCopy", false),
-        flag("afterCaptureSaveToDisk", false),
-        flag("afterCaptureQuickAccess", false),
-        path("defaultSaveFolder"),
-        path("defaultSaveFolderBookmark"),
-        // Capturing.
-        // 0 or less: no countdown (a value the menus don't offer checks none of their items).
-        whole("captureDelay", -largestCount, longestCountdown, 0),
-        flag("freezeScreenWhileSelecting", false),
-        flag("captureSound", false),
-        flag("adjustRegionBeforeCapture", false),
-        flag("showMagnifierWhileSelecting", true),
-        flag("hideDesktopIconsWhileCapturing", false),
-        flag("windowCaptureShadow", true),
-        flag("windowCaptureTransparentBackground", true),
-        // Display identifier, x, y, width, height.
-        {"lastRegionRect", T::numberList, {}, -1e10, 1e10, 5},
-        flag("watchSystemScreenshots", false),
-        path("systemScreenshotsFolderBookmark"),
-        // Saving and copying. The encoders clamp the quality to 0 … 1 (the slider sets 0.3 … 1).
-        name("exportFormat", QStringLiteral("png")),
-        anyNumber("jpegQuality"),
-        anyNumber("webpQuality"),
-        flag("autoCopyAfterSave", false),
-        flag("copyAtFullSize", false),
-        flag("alsoSaveSnapkinDocument", false),
-        flag("frameApplyAlways", false),
-        flag("frameLastOn", false),
-        flag("watermarkLastOn", false),
-        data("frameStyle"),
-        data("watermarkStyle"),
-        // The editor: the defaults of its tools. A new editor takes each positive value as it
-        // stands (the dim clamped to 0.2 … 0.9) and keeps its own for anything else.
-        name("defaultColor"),
-        number("defaultLineWidth", -largestSize, largestSize),
-        name("defaultArrowHead"),
-        number("defaultTextSize", -largestSize, largestSize),
-        name("defaultObscureStyle"),
-        number("defaultObscureStrength", -largestSize, largestSize),
-        number("defaultHighlightOpacity", -largestSize, largestSize),
-        number("defaultSpotlightDim", -largestSize, largestSize),
-        flag("defaultSpotlightEllipse", true),
-        name("defaultStampKind"),
-        // Positive: brought into the sheet's 1 … 100; else the sheet starts at 50.
-        anyNumber("sharpenAmount"),
-        flag("showOptionsBar", true),
-        flag("selectableTextEnabled", false),
-        {"editorToolbarItems", T::stringList, {}, 0, 0, 256, nameLength},
-        {"recentDocuments", T::stringList, {}, 0, 0, 100, pathLength},
-        data("savedAnnotationStyles"),
-        // History.
-        flag("historyEnabled", true),
-        // Days; 0 or less keeps captures for ever (a value the menu doesn't offer checks none of
-        // its items). Refusing a value would prune by the default's 30 days instead.
-        whole("historyRetentionDays", -largestCount, largestCount, 30),
-        // Newsletter and review prompts: moments (0 or less: not set) and counts.
-        number("newsletterFirstLaunch", -latestTime, latestTime),
-        number("newsletterNextPrompt", -latestTime, latestTime),
-        whole("newsletterCaptureCount", -largestCount, largestCount),
-        flag("newsletterSubscribed", false),
-        number("reviewFirstLaunch", -latestTime, latestTime),
-        whole("reviewExportCount", -largestCount, largestCount),
+        spec(showInDock),
+        spec(showInMenuBar),
+        spec(showOnboardingOnLaunch),
+        spec(didShowOnboarding),
+        spec(whatsNew2Shown),
+        spec(appearance),
+        spec(appLanguage),
+        spec(settingsTab),
+        spec(startWindowFrame),
+        spec(afterCaptureShow),
+        spec(afterCaptureCopy),
+        spec(afterCaptureSaveToDisk),
+        spec(afterCaptureQuickAccess),
+        spec(defaultSaveFolder),
+        spec(defaultSaveFolderBookmark),
+        spec(captureDelay),
+        spec(freezeScreenWhileSelecting),
+        spec(captureSound),
+        spec(adjustRegionBeforeCapture),
+        spec(showMagnifierWhileSelecting),
+        spec(hideDesktopIconsWhileCapturing),
+        spec(windowCaptureShadow),
+        spec(windowCaptureTransparentBackground),
+        spec(lastRegionRect),
+        spec(watchSystemScreenshots),
+        spec(systemScreenshotsFolderBookmark),
+        spec(exportFormat),
+        spec(jpegQuality),
+        spec(webpQuality),
+        spec(autoCopyAfterSave),
+        spec(copyAtFullSize),
+        spec(alsoSaveSnapkinDocument),
+        spec(frameApplyAlways),
+        spec(frameLastOn),
+        spec(watermarkLastOn),
+        spec(frameStyle),
+        spec(watermarkStyle),
+        spec(defaultColor),
+        spec(defaultLineWidth),
+        spec(defaultArrowHead),
+        spec(defaultTextSize),
+        spec(defaultObscureStyle),
+        spec(defaultObscureStrength),
+        spec(defaultHighlightOpacity),
+        spec(defaultSpotlightDim),
+        spec(defaultSpotlightEllipse),
+        spec(defaultStampKind),
+        spec(sharpenAmount),
+        spec(showOptionsBar),
+        spec(selectableTextEnabled),
+        spec(editorToolbarItems),
+        spec(recentDocuments),
+        spec(savedAnnotationStyles),
+        spec(historyEnabled),
+        spec(historyRetentionDays),
+        spec(newsletterFirstLaunch),
+        spec(newsletterNextPrompt),
+        spec(newsletterCaptureCount),
+        spec(newsletterSubscribed),
+        spec(reviewFirstLaunch),
+        spec(reviewExportCount),
     };
-    for (const char* base : {"captureHotKey", "captureHotKeyWindow", "captureHotKeyFrontWindow",
-                             "captureHotKeyFullScreen", "captureHotKeyLastRegion",
-                             "captureHotKeyCopyText"})
-        hotKey(t, base);
+    for (const HotKeySetting* hotKey : captureHotKeys) {
+        t.push_back(spec(hotKey->keyCode));
+        t.push_back(spec(hotKey->modifiers));
+        t.push_back(spec(hotKey->keyLabel));
+    }
     return t;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SettingsKeys.h"
+
 #include <QJsonValue>
 #include <QString>
 #include <QVariant>
@@ -19,20 +21,9 @@ namespace snapkin::platform {
 // ignores it as it does any value (a spotlight dim of 0.05 reads as 0.2, a countdown of 7 s
 // counts down 7 s, a line width of 0 keeps the tool's own width).
 //
-// The defaults here are those the code falls back to (registered or not); a test compares them
-// with what the application registers.
-enum class SettingType {
-    boolean,
-    integer,    // a finite number in [minimum, maximum], read as a whole number (readers drop
-                // a fraction, or ignore the value where they want an exact integer)
-    number,     // a finite number in [minimum, maximum]
-    string,     // at most `maxLength` characters
-    path,       // an absolute path as a string or as bytes, at most `maxLength` of them
-    data,       // bytes, at most `maxLength`
-    stringList, // at most `maxLength` strings of at most `maxItemLength` characters
-    numberList, // at most `maxLength` finite numbers in [minimum, maximum]
-};
-
+// The table is made from the declarations in SettingsKeys.h; its defaults are those the code
+// falls back to (registered or not), and a test compares them with what the application
+// registers.
 struct SettingSpec {
     const char* key;
     SettingType type;
@@ -46,7 +37,7 @@ struct SettingSpec {
 class SettingsTable {
 public:
     // A settings file larger than this is set aside like a damaged one.
-    static constexpr qint64 maximumFileBytes = 1 << 20;
+    static constexpr qint64 maximumFileBytes = settingBounds::fileBytes;
 
     static std::span<const SettingSpec> all();
     // The key's declaration, or nullptr for a key the application does not read.
