@@ -1,6 +1,7 @@
 #include "model/AnnotationStore.h"
 
 #include "model/SavedStyle.h"
+#include "model/ToolDefaults.h"
 #include "platform/Defaults.h"
 #include "platform/Observable.h"
 
@@ -24,30 +25,21 @@ AnnotationStore::AnnotationStore(platform::BaseImage image, const platform::Defa
 
 AnnotationStore::~AnnotationStore() = default;
 
-// The settings window writes these keys; a store reads them once, so a later change does not
-// reach open windows. A value that is missing, empty, no case name or not positive leaves the
-// initial value.
+// The settings window writes these; a store reads them once, so a later change does not reach
+// open windows.
 void AnnotationStore::readSettings(const platform::Defaults& settings)
 {
-    if (const QString color = settings.stringForKey("defaultColor"); !color.isEmpty())
-        setColorHex(color);
-    if (auto head = fromRaw<ArrowHeadStyle>(settings.stringForKey("defaultArrowHead")))
-        setArrowHead(*head);
-    if (const double width = settings.doubleForKey("defaultLineWidth"); width > 0)
-        setLineWidth(width);
-    if (const double size = settings.doubleForKey("defaultTextSize"); size > 0) setTextSize(size);
-    if (auto style = fromRaw<ObscureStyle>(settings.stringForKey("defaultObscureStyle")))
-        setObscureStyle(*style);
-    if (const double strength = settings.doubleForKey("defaultObscureStrength"); strength > 0)
-        setObscureStrength(strength);
-    if (const double opacity = settings.doubleForKey("defaultHighlightOpacity"); opacity > 0)
-        setHighlightOpacity(opacity);
-    if (const double dim = settings.doubleForKey("defaultSpotlightDim"); dim > 0)
-        setSpotDim(std::clamp(dim, 0.2, 0.9));
-    if (settings.contains("defaultSpotlightEllipse"))
-        setSpotEllipse(settings.boolForKey("defaultSpotlightEllipse"));
-    if (auto kind = fromRaw<StampKind>(settings.stringForKey("defaultStampKind")))
-        setStampKind(*kind);
+    const ToolDefaults tools = readToolDefaults(settings);
+    if (tools.colorHex) setColorHex(*tools.colorHex);
+    if (tools.arrowHead) setArrowHead(*tools.arrowHead);
+    if (tools.lineWidth) setLineWidth(*tools.lineWidth);
+    if (tools.textSize) setTextSize(*tools.textSize);
+    if (tools.obscureStyle) setObscureStyle(*tools.obscureStyle);
+    if (tools.obscureStrength) setObscureStrength(*tools.obscureStrength);
+    if (tools.highlightOpacity) setHighlightOpacity(*tools.highlightOpacity);
+    if (tools.spotDim) setSpotDim(*tools.spotDim);
+    if (tools.spotEllipse) setSpotEllipse(*tools.spotEllipse);
+    if (tools.stampKind) setStampKind(*tools.stampKind);
 }
 
 // ---- published fields --------------------------------------------------------------------

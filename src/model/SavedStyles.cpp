@@ -12,8 +12,9 @@ SavedStyles::SavedStyles(platform::Defaults& defaults, QObject* parent)
     : QObject(parent), m_defaults(defaults)
 {
     m_styles = SavedStyle::presets();
-    if (m_defaults.hasStoredValue(settingsKey)) {
-        if (auto stored = decode(m_defaults.dataForKey(settingsKey))) m_styles = std::move(*stored);
+    if (m_defaults.hasStoredValue(keys::savedAnnotationStyles)) {
+        if (auto stored = decode(m_defaults.get(keys::savedAnnotationStyles)))
+            m_styles = std::move(*stored);
     }
 }
 
@@ -70,7 +71,7 @@ bool SavedStyles::save()
     auto data = encode(m_styles);
     // Writing empty data here would wipe the user's styles from the settings for good.
     if (!data) return false;
-    return m_defaults.setValue(settingsKey, *data);
+    return m_defaults.set(keys::savedAnnotationStyles, *data);
 }
 
 std::expected<QByteArray, JsonError> SavedStyles::encode(const QList<SavedStyle>& styles)

@@ -17,8 +17,6 @@ class Defaults;
 class SavedStyles : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* settingsKey = "savedAnnotationStyles";
-
     // A library kept in `defaults`, loaded from what it holds: the presets when nothing is
     // stored or the stored data does not decode (that data then stays until the next save).
     explicit SavedStyles(platform::Defaults& defaults, QObject* parent = nullptr);

@@ -161,7 +161,7 @@ TEST(SavedStyleLibrary, UnencodableLibraryKeepsTheStoredOne)
     LibraryFixture f;
     SavedStyles library(f.defaults);
     library.save();
-    const QByteArray stored = f.defaults.dataForKey(SavedStyles::settingsKey);
+    const QByteArray stored = f.defaults.get(keys::savedAnnotationStyles);
     ASSERT_FALSE(stored.isEmpty());
 
     SavedStyle broken = preset("classic");
@@ -170,7 +170,7 @@ TEST(SavedStyleLibrary, UnencodableLibraryKeepsTheStoredOne)
     styles.append(broken);
     library.setStyles(styles);
     EXPECT_FALSE(library.save());
-    EXPECT_EQ(f.defaults.dataForKey(SavedStyles::settingsKey), stored);
+    EXPECT_EQ(f.defaults.get(keys::savedAnnotationStyles), stored);
 }
 
 TEST(SavedStyleDecoding, LenientWhereItCanBe)
