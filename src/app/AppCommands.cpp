@@ -77,7 +77,7 @@ constexpr std::array table{
     AppCommandInfo{C::pinToScreen, "pinToScreen", "Pin to Screen"},
 };
 
-QKeySequence keys(Qt::KeyboardModifiers modifiers, Qt::Key key)
+QKeySequence chord(Qt::KeyboardModifiers modifiers, Qt::Key key)
 {
     return QKeySequence(QKeyCombination(modifiers, key));
 }
@@ -271,11 +271,11 @@ QList<QKeySequence> commandKeys(AppCommand command)
     constexpr auto shift = Qt::ShiftModifier;
     switch (command) {
     case C::settings:
-        return {keys(ctrl, Qt::Key_Comma)};
+        return {chord(ctrl, Qt::Key_Comma)};
     case C::quit:
-        return {keys(ctrl, Qt::Key_Q)};
+        return {chord(ctrl, Qt::Key_Q)};
     case C::help:
-        return {keys(ctrl, Qt::Key_Question)};
+        return {chord(ctrl, Qt::Key_Question)};
     case C::captureRegion:
         return {builtInHotKey(CaptureAction::region)};
     case C::captureWindow:
@@ -290,27 +290,27 @@ QList<QKeySequence> commandKeys(AppCommand command)
     case C::copyTextFromRegion:
         return {builtInHotKey(CaptureAction::copyText)};
     case C::newBlankCanvas:
-        return {keys(ctrl, Qt::Key_N)};
+        return {chord(ctrl, Qt::Key_N)};
     case C::newFromClipboard:
-        return {keys(ctrl | shift, Qt::Key_N)};
+        return {chord(ctrl | shift, Qt::Key_N)};
     case C::open:
-        return {keys(ctrl, Qt::Key_O)};
+        return {chord(ctrl, Qt::Key_O)};
     case C::newTab:
-        return {keys(ctrl, Qt::Key_T)};
+        return {chord(ctrl, Qt::Key_T)};
     case C::saveAsDocument:
-        return {keys(ctrl | shift, Qt::Key_S)};
+        return {chord(ctrl | shift, Qt::Key_S)};
     case C::closeWindow:
-        return {keys(ctrl, Qt::Key_W)}; // the desktop's key for closing a window or tab
+        return {chord(ctrl, Qt::Key_W)}; // the desktop's key for closing a window or tab
     case C::cut:
-        return {keys(ctrl, Qt::Key_X)};
+        return {chord(ctrl, Qt::Key_X)};
     case C::paste:
-        return {keys(ctrl, Qt::Key_V)};
+        return {chord(ctrl, Qt::Key_V)};
     case C::copyImage:
-        return {keys(ctrl | shift, Qt::Key_C)};
+        return {chord(ctrl | shift, Qt::Key_C)};
     case C::startWindow:
-        return {keys(ctrl | shift, Qt::Key_1)};
+        return {chord(ctrl | shift, Qt::Key_1)};
     case C::unlockPins:
-        return {keys(ctrl | Qt::AltModifier, Qt::Key_U)};
+        return {chord(ctrl | Qt::AltModifier, Qt::Key_U)};
     default:
         return {};
     }

@@ -247,20 +247,19 @@ void AppDelegate::presence()
         tellWriteFailureOnce(platform::L10n::text("Couldn't save the capture history"), message);
     });
     connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(AppPresence::showInMenuBarKey)) updateTray();
+        if (key == keys::showInMenuBar) updateTray();
     });
 }
 
 void AppDelegate::appearance()
 {
-    const QString key = QString::fromLatin1(AppAppearance::appearanceKey);
-    AppAppearance::apply(settings().contains(key) ? settings().stringForKey(key)
-                                                  : QStringLiteral("system"));
+    AppAppearance::apply(settings().contains(keys::appearance) ? settings().get(keys::appearance)
+                                                               : QStringLiteral("system"));
 }
 
 void AppDelegate::screenshotWatcher()
 {
-    if (settings().boolForKey(QString::fromLatin1(SystemScreenshotWatcher::watchKey)))
+    if (settings().get(keys::watchSystemScreenshots))
         SystemScreenshotWatcher::shared().start();
 }
 

@@ -14,25 +14,18 @@ namespace {
 
 int trayOverride = -1;
 
-std::optional<bool> storedBool(const char* key)
-{
-    const QVariant value = platform::Defaults::standard().object(QString::fromLatin1(key));
-    if (value.typeId() != QMetaType::Bool) return std::nullopt;
-    return value.toBool();
-}
-
 } // namespace
 
 namespace AppPresence {
 
 bool showInDock()
 {
-    return storedBool(showInDockKey).value_or(false);
+    return platform::Defaults::standard().getOrDefault(keys::showInDock);
 }
 
 bool showInMenuBar()
 {
-    return storedBool(showInMenuBarKey).value_or(true);
+    return platform::Defaults::standard().getOrDefault(keys::showInMenuBar);
 }
 
 bool trayAvailable()
@@ -59,7 +52,7 @@ bool behavesAsTaskbarApp()
 void keepReachable()
 {
     if (!showInDock() && !showInMenuBar())
-        platform::Defaults::standard().setValue(QString::fromLatin1(showInMenuBarKey), true);
+        platform::Defaults::standard().set(keys::showInMenuBar, true);
 }
 
 } // namespace AppPresence

@@ -10,9 +10,6 @@ namespace snapkin {
 // it then behaves as if "Show in taskbar" were on, so it is never out of reach.
 namespace AppPresence {
 
-inline constexpr const char* showInDockKey = "showInDock";
-inline constexpr const char* showInMenuBarKey = "showInMenuBar";
-
 // The stored Bool, false when absent or not a Bool.
 bool showInDock();
 // The stored Bool, true when absent or not a Bool.
@@ -36,8 +33,6 @@ void keepReachable();
 // Fusion style with a palette of our own; anything else ("system") puts back the style and
 // palette the application started with.
 namespace AppAppearance {
-
-inline constexpr const char* appearanceKey = "appearance";
 
 void apply(const QString& appearance);
 

@@ -37,8 +37,7 @@ platform::Defaults& settings()
 
 bool showsOptionsBar()
 {
-    const QVariant value = settings().object(QStringLiteral("showOptionsBar"));
-    return value.typeId() == QMetaType::Bool ? value.toBool() : true;
+    return settings().getOrDefault(keys::showOptionsBar);
 }
 
 } // namespace
@@ -77,9 +76,8 @@ QString MainMenuBuilder::optionsBarTitle()
 
 QString MainMenuBuilder::selectableTextTitle()
 {
-    return L10n::text(settings().boolForKey(QStringLiteral("selectableTextEnabled"))
-                          ? "Hide Selectable Text"
-                          : "Show Selectable Text");
+    return L10n::text(settings().get(keys::selectableTextEnabled) ? "Hide Selectable Text"
+                                                                  : "Show Selectable Text");
 }
 
 void MainMenuBuilder::install(QMainWindow& window)

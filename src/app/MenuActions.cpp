@@ -445,17 +445,13 @@ void MenuActions::zoomToFit()
 void MenuActions::toggleOptionsBar()
 {
     auto& settings = platform::Defaults::standard();
-    const QString key = QStringLiteral("showOptionsBar");
-    const QVariant value = settings.object(key);
-    const bool shown = value.typeId() == QMetaType::Bool ? value.toBool() : true;
-    settings.setValue(key, !shown);
+    settings.set(keys::showOptionsBar, !settings.getOrDefault(keys::showOptionsBar));
 }
 
 void MenuActions::toggleSelectableText()
 {
     auto& settings = platform::Defaults::standard();
-    const QString key = QStringLiteral("selectableTextEnabled");
-    settings.setValue(key, !settings.boolForKey(key));
+    settings.set(keys::selectableTextEnabled, !settings.get(keys::selectableTextEnabled));
 }
 
 void MenuActions::customizeToolbar()

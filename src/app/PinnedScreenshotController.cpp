@@ -205,8 +205,7 @@ void PinnedScreenshotWindow::copyImage()
 
 void PinnedScreenshotWindow::saveImage()
 {
-    const QString raw =
-        platform::Defaults::standard().stringForKey(QString::fromLatin1(kExportFormatKey));
+    const QString raw = platform::Defaults::standard().get(keys::exportFormat);
     const ExportFormat format = exportFormatFromRaw(raw).value_or(ExportFormat::png);
     ExportService::shared().save(m_image, format, nullptr, this);
 }

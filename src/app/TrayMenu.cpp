@@ -131,16 +131,14 @@ void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotCon
 
     QMenu* timer = menu->addMenu(L10n::text("Capture Timer"));
     auto* timerGroup = new QActionGroup(timer);
-    const QString delayKey = QString::fromLatin1(CaptureService::captureDelayKey);
-    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey);
+    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
     for (const int seconds : timerChoices) {
         QAction* item = timer->addAction(CaptureService::captureDelayTitle(seconds));
         item->setCheckable(true);
         item->setChecked(delay == seconds);
         item->setActionGroup(timerGroup);
-        connect(item, &QAction::triggered, menu, [delayKey, seconds] {
-            platform::Defaults::standard().setValue(delayKey, qint64(seconds));
-        });
+        connect(item, &QAction::triggered, menu,
+                [seconds] { platform::Defaults::standard().set(keys::captureDelay, seconds); });
     }
 
     add(menu, actions, AppCommand::openImage);

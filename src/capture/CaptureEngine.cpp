@@ -281,11 +281,10 @@ bool fullyOpaque(const QImage& image)
 
 void CaptureEngine::registerDefaults()
 {
-    platform::Defaults::standard().registerDefaults({
-        {QString::fromLatin1(windowCaptureShadowKey), true},
-        {QString::fromLatin1(windowCaptureTransparentBackgroundKey), true},
-        {QString::fromLatin1(showMagnifierWhileSelectingKey), true},
-    });
+    platform::Defaults& settings = platform::Defaults::standard();
+    settings.registerDefault(keys::windowCaptureShadow);
+    settings.registerDefault(keys::windowCaptureTransparentBackground);
+    settings.registerDefault(keys::showMagnifierWhileSelecting);
 }
 
 QFuture<CaptureResult<ShareableContent>> CaptureEngine::shareableContent()
@@ -375,9 +374,8 @@ QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
 QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const WindowInfo& window)
 {
     auto& defaults = platform::Defaults::standard();
-    const bool shadow = defaults.boolForKey(QString::fromLatin1(windowCaptureShadowKey));
-    const bool transparent =
-        defaults.boolForKey(QString::fromLatin1(windowCaptureTransparentBackgroundKey));
+    const bool shadow = defaults.get(keys::windowCaptureShadow);
+    const bool transparent = defaults.get(keys::windowCaptureTransparentBackground);
     const auto scales = ScreenCapture::currentScreenScales();
     return QtConcurrent::run([=]() -> CaptureResult<QImage> {
         auto pixels = grabWindowWorker(window, scales, shadow, transparent);
@@ -390,9 +388,8 @@ QFuture<CaptureResult<platform::BaseImage>>
 CaptureEngine::captureWindowImage(const WindowInfo& window)
 {
     auto& defaults = platform::Defaults::standard();
-    const bool shadow = defaults.boolForKey(QString::fromLatin1(windowCaptureShadowKey));
-    const bool transparent =
-        defaults.boolForKey(QString::fromLatin1(windowCaptureTransparentBackgroundKey));
+    const bool shadow = defaults.get(keys::windowCaptureShadow);
+    const bool transparent = defaults.get(keys::windowCaptureTransparentBackground);
     const auto scales = ScreenCapture::currentScreenScales();
     return QtConcurrent::run([=]() -> CaptureResult<platform::BaseImage> {
         auto pixels = grabWindowWorker(window, scales, shadow, transparent);
@@ -418,8 +415,7 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         hideOwnWindows([&](std::uint32_t id) { return !keeping.contains(id); });
     const auto scales = ScreenCapture::currentScreenScales();
     const std::vector<std::uint32_t> ownIds = own.ids;
-    const bool hideIcons = platform::Defaults::standard().boolForKey(
-        QString::fromLatin1(hideDesktopIconsWhileCapturingKey));
+    const bool hideIcons = platform::Defaults::standard().get(keys::hideDesktopIconsWhileCapturing);
     auto work = QtConcurrent::run([=]() -> CaptureResult<DisplaySnapshots> {
         auto conn = X11Connection::acquire();
         if (!conn) return std::unexpected(noXServer());

@@ -33,13 +33,6 @@ class CaptureEngine {
 public:
     CaptureEngine() = delete;
 
-    static constexpr const char* windowCaptureShadowKey = "windowCaptureShadow";
-    static constexpr const char* windowCaptureTransparentBackgroundKey =
-        "windowCaptureTransparentBackground";
-    static constexpr const char* showMagnifierWhileSelectingKey = "showMagnifierWhileSelecting";
-    static constexpr const char* hideDesktopIconsWhileCapturingKey =
-        "hideDesktopIconsWhileCapturing";
-
     // Registers "windowCaptureShadow", "windowCaptureTransparentBackground" and
     // "showMagnifierWhileSelecting", each true. Called once at launch.
     static void registerDefaults();

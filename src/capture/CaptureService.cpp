@@ -47,9 +47,7 @@ std::optional<DisplayInfo> displayWithID(const ShareableContent& content,
 
 std::vector<WindowInfo> iconWindowsToLeaveOut(const ShareableContent& content)
 {
-    if (!settings().boolForKey(
-            QString::fromLatin1(CaptureEngine::hideDesktopIconsWhileCapturingKey)))
-        return {};
+    if (!settings().get(keys::hideDesktopIconsWhileCapturing)) return {};
     return CaptureEngine::desktopIconWindows(content);
 }
 
@@ -185,8 +183,8 @@ void CaptureService::captureFrontWindow(CaptureSink sink)
     noteSourceApp();
     withScreenCaptureAccess([this, sink] {
         countdownStep(
-            settings().integerForKey(QString::fromLatin1(captureDelayKey)),
-            [this] { endRequest(); }, [this, sink] { deliverFrontWindow(sink); });
+            settings().get(keys::captureDelay), [this] { endRequest(); },
+            [this, sink] { deliverFrontWindow(sink); });
     });
 }
 
@@ -212,8 +210,8 @@ void CaptureService::captureLastRegion()
     noteSourceApp();
     withScreenCaptureAccess([this, selection = *region] {
         hideOwnWindows();
-        countdownStep(settings().integerForKey(QString::fromLatin1(captureDelayKey)),
-                      restoreAndEnd(), [this, selection] {
+        countdownStep(settings().get(keys::captureDelay), restoreAndEnd(),
+                      [this, selection] {
                           waitForHiddenWindowsToLeave([this, selection] {
                               captureCropped(selection, [this](Outcome outcome) {
                                   finish(std::move(outcome), CaptureSink::editor);
@@ -293,11 +291,10 @@ void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
         restoreAndEnd()();
         return;
     }
-    const bool frozen = settings().boolForKey(QString::fromLatin1(freezeScreenKey));
+    const bool frozen = settings().get(keys::freezeScreenWhileSelecting);
     if (frozen) {
         countdownStep(
-            settings().integerForKey(QString::fromLatin1(captureDelayKey)), restoreAndEnd(),
-            [this, mode, sink] {
+            settings().get(keys::captureDelay), restoreAndEnd(), [this, mode, sink] {
                 waitForHiddenWindowsToLeave([this, mode, sink] {
                     engine()
                         .snapshotDisplays(visibleOwnWindowIDs())
@@ -313,8 +310,7 @@ void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
     const auto open = [this, mode, sink] {
         openOverlay(mode, sink, std::nullopt, [this](int session) {
             if (overlay()->takesOwnSnapshots() ||
-                !settings().boolForKey(
-                    QString::fromLatin1(CaptureEngine::showMagnifierWhileSelectingKey)))
+                !settings().get(keys::showMagnifierWhileSelecting))
                 return;
             engine()
                 .snapshotDisplays(visibleOwnWindowIDs())
@@ -393,8 +389,7 @@ void CaptureService::overlayFinished(std::optional<OverlayResult> result, Captur
         }
     }
     // A picked window is always captured live; the countdown ran already when frozen.
-    const qint64 delay =
-        frozen ? 0 : settings().integerForKey(QString::fromLatin1(captureDelayKey));
+    const qint64 delay = frozen ? 0 : settings().get(keys::captureDelay);
     countdownStep(delay, restoreAndEnd(), [this, selection, sink] {
         waitForHiddenWindowsToLeave([this, selection, sink] {
             captureCropped(selection,
@@ -454,7 +449,7 @@ void CaptureService::captureCropped(const RegionSelection& selection,
 
 void CaptureService::captureFullScreenRoad(std::optional<std::uint32_t> displayID, CaptureSink sink)
 {
-    countdownStep(settings().integerForKey(QString::fromLatin1(captureDelayKey)), restoreAndEnd(),
+    countdownStep(settings().get(keys::captureDelay), restoreAndEnd(),
                   [this, displayID, sink] { deliverFullScreen(displayID, sink); });
 }
 

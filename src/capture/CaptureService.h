@@ -85,15 +85,9 @@ public:
     ~CaptureService() override;
     void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
 
-    // Settings read at the moment of use.
-    static constexpr const char* captureDelayKey = "captureDelay";
     // The title of a countdown choice, the same in every menu and picker: "Off" (translated)
     // for 0, else the seconds and "s" ("3s"), the same in every language.
     static QString captureDelayTitle(qint64 seconds);
-    static constexpr const char* freezeScreenKey = "freezeScreenWhileSelecting";
-    static constexpr const char* captureSoundKey = "captureSound";
-    static constexpr const char* lastRegionKey = "lastRegionRect";
-    static constexpr const char* newsletterCountKey = "newsletterCaptureCount";
     // The sound-theme event played for a capture.
     static constexpr const char* captureSoundEvent = "screen-capture";
     // Set (true) on the selection overlay's windows, so snapshots for the overlay's magnifier

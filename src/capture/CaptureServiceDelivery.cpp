@@ -70,8 +70,7 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
         if (m_hooks.textCopying) m_hooks.textCopying->copyText(image);
         return;
     }
-    const QString countKey = QString::fromLatin1(newsletterCountKey);
-    settings().setValue(countKey, settings().integerForKey(countKey) + 1);
+    settings().set(keys::newsletterCaptureCount, settings().get(keys::newsletterCaptureCount) + 1);
     // Asked when the delay ends, not now: the user may be busy by then.
     CaptureClock::shared().callAfter(newsletterDelayMs, this, [this] {
         NewsletterInvitation* invitation = m_hooks.newsletter;
@@ -124,7 +123,7 @@ void CaptureService::tellHistoryRefusalOnce()
 
 void CaptureService::playCaptureSoundIfEnabled()
 {
-    if (settings().boolForKey(QString::fromLatin1(captureSoundKey)))
+    if (settings().get(keys::captureSound))
         platform::Sounds::shared().playEvent(QString::fromLatin1(captureSoundEvent));
 }
 
@@ -200,8 +199,8 @@ void CaptureService::saveLastRegion(const RegionSelection& selection)
     const std::optional<std::uint32_t> id = engine().displayID(selection.screen);
     if (!id) return; // the previous region stays
     const QRectF r = selection.rect.normalized();
-    settings().setValue(QString::fromLatin1(lastRegionKey),
-                        QVariantList{double(*id), r.x(), r.y(), r.width(), r.height()});
+    settings().set(keys::lastRegionRect,
+                   QVariantList{double(*id), r.x(), r.y(), r.width(), r.height()});
 }
 
 std::optional<CaptureService::StoredRegion>
@@ -252,8 +251,8 @@ std::optional<RegionSelection> CaptureService::loadLastRegion()
         if (s == workScreen) mainIndex = screens.size();
         screens.push_back(ScreenChoice{engine().displayID(s), QSizeF(s->size())});
     }
-    const auto found = resolveStoredRegion(settings().object(QString::fromLatin1(lastRegionKey)),
-                                           screens, mainIndex);
+    const auto found =
+        resolveStoredRegion(settings().object(keys::lastRegionRect), screens, mainIndex);
     if (!found) return std::nullopt;
     return RegionSelection{qtScreens[qsizetype(found->screenIndex)], found->rect, std::nullopt};
 }

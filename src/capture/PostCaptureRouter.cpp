@@ -22,11 +22,6 @@ using platform::BaseImage;
 
 namespace {
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 // A picture without pixels is one whose conversion ran out of memory: it is refused with the
 // image budget's message, never opened as an empty editor or passed on.
 bool refusedWithoutPixels(const BaseImage& image)
@@ -75,10 +70,10 @@ PostCaptureRouter& PostCaptureRouter::shared()
 
 void PostCaptureRouter::registerDefaults()
 {
-    m_settings.registerDefaults({{key(showKey), true},
-                                 {key(copyKey), false},
-                                 {key(saveToDiskKey), false},
-                                 {key(quickAccessKey), false}});
+    m_settings.registerDefault(keys::afterCaptureShow);
+    m_settings.registerDefault(keys::afterCaptureCopy);
+    m_settings.registerDefault(keys::afterCaptureSaveToDisk);
+    m_settings.registerDefault(keys::afterCaptureQuickAccess);
 }
 
 QString PostCaptureRouter::historyTitle() const
@@ -95,9 +90,9 @@ void PostCaptureRouter::openEditor(const BaseImage& image, const QString& title,
 void PostCaptureRouter::handleCapturedImage(const BaseImage& image, const QString& title)
 {
     if (refusedWithoutPixels(image)) return;
-    const bool show = m_settings.boolForKey(key(showKey));
-    const bool copy = m_settings.boolForKey(key(copyKey));
-    const bool save = m_settings.boolForKey(key(saveToDiskKey));
+    const bool show = m_settings.get(keys::afterCaptureShow);
+    const bool copy = m_settings.get(keys::afterCaptureCopy);
+    const bool save = m_settings.get(keys::afterCaptureSaveToDisk);
 
     if (copy) m_routes.copy(image);
     if (save) saveToDisk(image);
@@ -135,29 +130,29 @@ void PostCaptureRouter::saveToDisk(const BaseImage& image)
         m_routes.savePanel(image, format, name);
         return;
     }
-    if (m_settings.boolForKey(key(ExportService::autoCopyAfterSaveKey))) m_routes.copy(image);
+    if (m_settings.get(keys::autoCopyAfterSave)) m_routes.copy(image);
 }
 
 void PostCaptureRouter::handleSystemScreenshot(const BaseImage& image, const QString& fileName)
 {
     if (refusedWithoutPixels(image)) return;
-    if (m_settings.boolForKey(key(copyKey))) m_routes.copy(image);
+    if (m_settings.get(keys::afterCaptureCopy)) m_routes.copy(image);
     openEditor(image, fileName, fileName);
 }
 
 void PostCaptureRouter::setDefaultSaveFolder(const QString& folder)
 {
     const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    m_settings.setValue(key(ExportService::defaultSaveFolderKey), path);
+    m_settings.set(keys::defaultSaveFolder, path);
     if (!folder.isEmpty() && QFileInfo(path).isDir())
-        m_settings.setValue(key(defaultSaveFolderBookmarkKey), path);
+        m_settings.set(keys::defaultSaveFolderBookmark, path);
     else
-        m_settings.removeObject(key(defaultSaveFolderBookmarkKey));
+        m_settings.removeObject(keys::defaultSaveFolderBookmark);
 }
 
 QString PostCaptureRouter::chosenFolder() const
 {
-    const QString path = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    const QString path = m_settings.get(keys::defaultSaveFolder);
     return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QString();
 }
 
@@ -171,7 +166,7 @@ void PostCaptureRouter::failed(const QString& folder, const QString& reason)
 
 std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
 {
-    const QVariant stored = m_settings.object(key(defaultSaveFolderBookmarkKey));
+    const QVariant stored = m_settings.object(keys::defaultSaveFolderBookmark);
     const QString path = stored.typeId() == QMetaType::QByteArray
                              ? QFile::decodeName(stored.toByteArray())
                              : stored.toString();

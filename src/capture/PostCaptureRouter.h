@@ -29,12 +29,6 @@ class Defaults;
 // folder and the reason and then the save dialog takes over with the same name. GUI thread only.
 class PostCaptureRouter final {
 public:
-    static constexpr const char* showKey = "afterCaptureShow";
-    static constexpr const char* copyKey = "afterCaptureCopy";
-    static constexpr const char* saveToDiskKey = "afterCaptureSaveToDisk";
-    static constexpr const char* quickAccessKey = "afterCaptureQuickAccess";
-    static constexpr const char* defaultSaveFolderBookmarkKey = "defaultSaveFolderBookmark";
-
     // What the router does outside itself. Each has a default over the application's services;
     // tests replace them.
     struct Routes {

@@ -145,7 +145,7 @@ void SystemScreenshotWatcher::setFolderPanel(SystemScreenshotFolderPanel* panel)
 
 std::optional<QString> SystemScreenshotWatcher::resolveBookmark() const
 {
-    const QString path = folderPathOf(m_settings.object(QString::fromLatin1(bookmarkKey)));
+    const QString path = folderPathOf(m_settings.object(keys::systemScreenshotsFolderBookmark));
     if (path.isEmpty() || !QFileInfo(path).isDir()) return std::nullopt;
     return path;
 }
@@ -162,16 +162,15 @@ bool SystemScreenshotWatcher::chooseFolder()
     if (!chosen || chosen->isEmpty()) return false;
     const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
     if (!QFileInfo(path).isDir()) return false;
-    m_settings.setValue(QString::fromLatin1(bookmarkKey), path);
+    m_settings.set(keys::systemScreenshotsFolderBookmark, path);
     return true;
 }
 
 bool SystemScreenshotWatcher::enableChoosingFolder()
 {
     if (!resolveBookmark() && !chooseFolder()) return false;
-    const QString key = QString::fromLatin1(watchKey);
-    m_settings.setValue(key, true);
-    if (m_settings.boolForKey(key))
+    m_settings.set(keys::watchSystemScreenshots, true);
+    if (m_settings.get(keys::watchSystemScreenshots))
         start();
     else
         stop();

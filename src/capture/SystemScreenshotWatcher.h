@@ -50,8 +50,6 @@ class Defaults;
 class SystemScreenshotWatcher final : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* bookmarkKey = "systemScreenshotsFolderBookmark";
-    static constexpr const char* watchKey = "watchSystemScreenshots";
     static constexpr int stabilityIntervalMs = 250;
     static constexpr int stabilityChecks = 9;
     static constexpr int openIntervalMs = 1000;

@@ -37,7 +37,6 @@ using platform::L10n;
 namespace {
 
 int g_copiedFeedbackMs = 1400;
-constexpr const char* selectableTextKey = "selectableTextEnabled";
 
 QString itemText(const char* text)
 {
@@ -186,11 +185,11 @@ EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, EditorVie
     connect(&store, &AnnotationStore::willChange, &m_enableRefresh, qOverload<>(&QTimer::start));
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
             [this](const QString& key) {
-                if (key == QLatin1String(EditorToolbarItems::settingsKey))
+                if (key == keys::editorToolbarItems)
                     rebuild();
-                else if (key == QLatin1String(kExportFormatKey))
+                else if (key == keys::exportFormat)
                     updateFormat();
-                else if (key == QLatin1String(selectableTextKey))
+                else if (key == keys::selectableTextEnabled)
                     updateEnabled();
             });
     rebuild();
@@ -330,8 +329,9 @@ QAction* EditorToolbar::makeItem(const QString& id)
         connect(action, &QAction::triggered, this, [this] { m_zoom.zoomToFit(m_store); });
     } else if (id == "liveText") {
         action->setCheckable(true);
-        connect(action, &QAction::triggered, this,
-                [](bool on) { platform::Defaults::standard().setValue(selectableTextKey, on); });
+        connect(action, &QAction::triggered, this, [](bool on) {
+            platform::Defaults::standard().set(keys::selectableTextEnabled, on);
+        });
     } else if (id == "copyText") {
         connect(action, &QAction::triggered, this, [this] {
             if (m_hooks.copyText) m_hooks.copyText(m_store, window());
@@ -354,8 +354,7 @@ void EditorToolbar::updateEnabled()
     if (QAction* del = item("delete")) del->setEnabled(m_store.selectedID().has_value());
     if (QAction* copyText = item("copyText")) copyText->setEnabled(bool(m_hooks.copyText));
     if (QAction* live = item("liveText")) {
-        const QVariant on = platform::Defaults::standard().object(selectableTextKey);
-        live->setChecked(on.typeId() == QMetaType::Bool && on.toBool());
+        live->setChecked(platform::Defaults::standard().getOrDefault(keys::selectableTextEnabled));
     }
 }
 
@@ -408,7 +407,7 @@ void EditorToolbar::saveImage(std::optional<ExportFormat> chosen)
 {
     // A format chosen in the menu becomes the default first, so it is kept even when the
     // dialog is cancelled.
-    if (chosen) platform::Defaults::standard().setValue(kExportFormatKey, toRaw(*chosen));
+    if (chosen) platform::Defaults::standard().set(keys::exportFormat, toRaw(*chosen));
     const ExportFormat format =
         chosen ? *chosen : storedExportFormat(platform::Defaults::standard());
     if (m_routes.save && m_routes.save(format, m_store, window())) m_store.markExported();

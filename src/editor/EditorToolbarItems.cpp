@@ -48,10 +48,10 @@ QStringList EditorToolbarItems::defaultIdentifiers()
 
 QStringList EditorToolbarItems::arrangement(const platform::Defaults& settings)
 {
-    const QVariant stored = settings.object(settingsKey);
+    const QVariant stored = settings.object(keys::editorToolbarItems);
     if (stored.typeId() != QMetaType::QVariantList && stored.typeId() != QMetaType::QStringList)
         return defaultIdentifiers();
-    const QStringList raw = settings.stringArrayForKey(settingsKey);
+    const QStringList raw = settings.get(keys::editorToolbarItems);
     QStringList ids;
     for (const QString& id : raw)
         if (find(id) && !ids.contains(id)) ids << id;
@@ -62,7 +62,7 @@ QStringList EditorToolbarItems::arrangement(const platform::Defaults& settings)
 void EditorToolbarItems::setArrangement(const QStringList& identifiers,
                                         platform::Defaults& settings)
 {
-    settings.setValue(settingsKey, identifiers);
+    settings.set(keys::editorToolbarItems, identifiers);
 }
 
 } // namespace snapkin

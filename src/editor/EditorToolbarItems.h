@@ -26,9 +26,6 @@ struct EditorToolbarItem {
 };
 
 struct EditorToolbarItems {
-    // The settings key of the arrangement, shared by every editor window.
-    static constexpr const char* settingsKey = "editorToolbarItems";
-
     static const std::array<EditorToolbarItem, 14>& all();
     static std::optional<EditorToolbarItem> find(const QString& identifier);
     // newCapture, undo, redo, copy, save, share, dragThumbnail.

@@ -34,9 +34,6 @@ namespace snapkin {
 
 namespace {
 
-constexpr const char* showOptionsBarKey = "showOptionsBar";
-constexpr const char* selectableTextKey = "selectableTextEnabled";
-
 QFrame* rule(QFrame::Shape shape, QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -48,13 +45,6 @@ QFrame* rule(QFrame::Shape shape, QWidget* parent)
     else
         line->setFixedWidth(1);
     return line;
-}
-
-// A Bool setting that reads `fallback` while missing or not a Bool.
-bool boolSetting(const char* key, bool fallback)
-{
-    const QVariant value = platform::Defaults::standard().object(key);
-    return value.typeId() == QMetaType::Bool ? value.toBool() : fallback;
 }
 
 } // namespace
@@ -140,7 +130,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorVie
             [this](const bool& requested) { present(Sheet::sharpen, requested); });
 
     updateOptionsBar();
-    m_selectableText = boolSetting(selectableTextKey, false);
+    m_selectableText = platform::Defaults::standard().getOrDefault(keys::selectableTextEnabled);
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
             &EditorView::settingChanged);
     connect(&store, &AnnotationStore::annotationsChanged, this, &EditorView::selectableTextRefresh);
@@ -179,10 +169,11 @@ void EditorView::showEvent(QShowEvent* event)
 
 void EditorView::settingChanged(const QString& key)
 {
-    if (key == QLatin1String(showOptionsBarKey)) {
+    if (key == keys::showOptionsBar) {
         updateOptionsBar();
-    } else if (key == QLatin1String(selectableTextKey)) {
-        const bool enabled = boolSetting(selectableTextKey, false);
+    } else if (key == keys::selectableTextEnabled) {
+        const bool enabled =
+            platform::Defaults::standard().getOrDefault(keys::selectableTextEnabled);
         if (enabled == m_selectableText) return;
         m_selectableText = enabled;
         if (!enabled) emit selectableTextRefresh();
@@ -192,7 +183,7 @@ void EditorView::settingChanged(const QString& key)
 
 void EditorView::updateOptionsBar()
 {
-    m_optionsBar->setVisible(boolSetting(showOptionsBarKey, true));
+    m_optionsBar->setVisible(platform::Defaults::standard().getOrDefault(keys::showOptionsBar));
 }
 
 bool EditorView::isEditingText() const

@@ -75,11 +75,8 @@ QMargins knownFrameMargins(const QList<EditorPage*>& pages)
 void keepApplicationReachable()
 {
     platform::Defaults& settings = platform::Defaults::standard();
-    const QVariant dock = settings.object(QStringLiteral("showInDock"));
-    const QVariant tray = settings.object(QStringLiteral("showInMenuBar"));
-    const bool inDock = dock.typeId() == QMetaType::Bool && dock.toBool();
-    const bool inTray = tray.typeId() == QMetaType::Bool ? tray.toBool() : true;
-    if (!inDock && !inTray) settings.setValue(QStringLiteral("showInMenuBar"), true);
+    if (!settings.getOrDefault(keys::showInDock) && !settings.getOrDefault(keys::showInMenuBar))
+        settings.set(keys::showInMenuBar, true);
 }
 
 platform::BaseImage blankImage()

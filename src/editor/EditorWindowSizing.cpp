@@ -17,9 +17,8 @@ namespace snapkin::editorsizing {
 
 double chromeHeight(const platform::Defaults& settings)
 {
-    const QVariant value = settings.object(QStringLiteral("showOptionsBar"));
-    const bool barOff = value.typeId() == QMetaType::Bool && !value.toBool();
-    return barOff ? chromeWithoutOptionsBar : chromeWithOptionsBar;
+    return !settings.getOrDefault(keys::showOptionsBar) ? chromeWithoutOptionsBar
+                                                        : chromeWithOptionsBar;
 }
 
 QSizeF wantedContentSize(QSizeF canvasSize, double chromeHeight)

@@ -22,7 +22,7 @@ RecentDocuments::RecentDocuments(QObject* parent) : QObject(parent)
 void RecentDocuments::refresh()
 {
     QList<QUrl> fresh;
-    for (const QString& path : Defaults::standard().stringArrayForKey(settingsKey)) {
+    for (const QString& path : Defaults::standard().get(keys::recentDocuments)) {
         if (fresh.size() == maxCount) break;
         if (path.isEmpty() || !QFileInfo::exists(path)) continue;
         fresh << QUrl::fromLocalFile(path);
@@ -49,11 +49,11 @@ void RecentDocuments::noteNewRecentDocument(const QUrl& url)
     if (!url.isLocalFile()) return;
     const QString path = QFileInfo(url.toLocalFile()).absoluteFilePath();
     QStringList list{path};
-    for (const QString& old : Defaults::standard().stringArrayForKey(settingsKey)) {
+    for (const QString& old : Defaults::standard().get(keys::recentDocuments)) {
         if (list.size() == maxCount) break;
         if (old != path && QFileInfo::exists(old)) list << old;
     }
-    Defaults::standard().setValue(settingsKey, list);
+    Defaults::standard().set(keys::recentDocuments, list);
     // The desktop's shared list only mirrors ours: its old file stays whole when this fails, and
     // a full disk has been told already by the settings written just before.
     if (!addToRecentlyUsed(recentlyUsedPath(), path))
@@ -62,7 +62,7 @@ void RecentDocuments::noteNewRecentDocument(const QUrl& url)
 
 void RecentDocuments::clear()
 {
-    Defaults::standard().removeObject(settingsKey);
+    Defaults::standard().removeObject(keys::recentDocuments);
 }
 
 } // namespace snapkin

@@ -21,7 +21,6 @@ namespace snapkin {
 class RecentDocuments : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* settingsKey = "recentDocuments";
     static constexpr int maxCount = 10;
 
     // The stored list as it is now; re-read when the application becomes active.

@@ -118,7 +118,7 @@ void SharpenPreview::paintEvent(QPaintEvent*)
 
 double SharpenView::storedAmount()
 {
-    const double stored = platform::Defaults::standard().doubleForKey(amountKey);
+    const double stored = platform::Defaults::standard().get(keys::sharpenAmount);
     // Missing reads 0. A value from outside the sheet is brought into the slider's range.
     if (!(stored > 0)) return 50;
     return std::clamp(stored, 1.0, 100.0);
@@ -241,7 +241,7 @@ void SharpenView::updateAfter()
 void SharpenView::sharpenImage()
 {
     const int percent = appliedPercent(amount());
-    platform::Defaults::standard().setValue(amountKey, double(percent));
+    platform::Defaults::standard().set(keys::sharpenAmount, double(percent));
     m_store.sharpen(percent / 100.0);
     accept();
 }

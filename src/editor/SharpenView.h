@@ -47,7 +47,6 @@ class SharpenView : public QDialog {
     Q_OBJECT
 public:
     static constexpr int sheetWidth = 360;
-    static constexpr const char* amountKey = "sharpenAmount";
     // The slider's steps per percent.
     static constexpr int sliderSteps = 100;
 

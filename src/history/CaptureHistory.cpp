@@ -18,9 +18,6 @@ namespace snapkin {
 
 namespace {
 
-const QString enabledKey = QStringLiteral("historyEnabled");
-const QString retentionKey = QStringLiteral("historyRetentionDays");
-
 std::optional<QImage> flattenForRecognition(const FlattenService::Input& input)
 {
     auto flattened = FlattenService::flatten(input);
@@ -46,7 +43,8 @@ CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& def
     m_startupHold.setSingleShot(true);
     connect(&m_startupHold, &QTimer::timeout, this, &CaptureHistory::startRecognizing);
 
-    m_defaults.registerDefaults({{enabledKey, true}, {retentionKey, 30}});
+    m_defaults.registerDefault(keys::historyEnabled);
+    m_defaults.registerDefault(keys::historyRetentionDays);
 
     if (m_files.folderState() == HistoryStore::FolderState::unsafe) {
         m_available = false;
@@ -175,7 +173,7 @@ QSet<QUuid> CaptureHistory::openEntryIDs() const
 
 void CaptureHistory::pruneExpired(const QDateTime& now)
 {
-    const qint64 days = m_defaults.integerForKey(retentionKey);
+    const qint64 days = m_defaults.get(keys::historyRetentionDays);
     const double limit = double(days) * 86400.0;
     const QSet<QUuid> open = openEntryIDs();
     const QList<HistoryEntry> ordered = HistoryStore::sorted(m_entries);

@@ -38,7 +38,7 @@ AnnotationDocument documentOf(const AnnotationStore& store)
 
 bool CaptureHistory::historyEnabled() const
 {
-    return m_defaults.boolForKey(QStringLiteral("historyEnabled"));
+    return m_defaults.get(keys::historyEnabled);
 }
 
 HistoryEntry CaptureHistory::newEntry(const platform::BaseImage& image, const QString& title) const

@@ -28,8 +28,7 @@ std::function<QDateTime()>& dragClock()
 
 void countExport(Defaults& defaults)
 {
-    defaults.setValue(ExportService::reviewExportCountKey,
-                      defaults.integerForKey(ExportService::reviewExportCountKey) + 1);
+    defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
 }
 
 } // namespace
@@ -88,7 +87,7 @@ bool ExportService::copy(const BaseImage& image, bool countsAsExport) const
     }
     BaseImage copied = image;
     // At full size one pixel is one point: a 2x capture pastes at twice its on-screen size.
-    if (defaults.boolForKey(copyAtFullSizeKey))
+    if (defaults.get(keys::copyAtFullSize))
         copied = copied.withPointSize(QSizeF(image.pixelSize()));
     auto* mime = new ImageMimeData(copied);
     const bool made = mime->hasPng();

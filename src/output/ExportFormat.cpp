@@ -87,12 +87,10 @@ bool isLossy(ExportFormat format)
 
 double quality(ExportFormat format, const platform::Defaults& defaults)
 {
-    const char* key = format == ExportFormat::jpeg   ? kJpegQualityKey
-                      : format == ExportFormat::webp ? kWebPQualityKey
-                                                     : nullptr;
-    if (!key) return 1.0;
-    if (!defaults.isNumber(QString::fromLatin1(key))) return kFallbackQuality;
-    const double stored = defaults.doubleForKey(QString::fromLatin1(key));
+    if (!isLossy(format)) return 1.0;
+    const auto& key = format == ExportFormat::jpeg ? keys::jpegQuality : keys::webpQuality;
+    if (!defaults.isNumber(key)) return kFallbackQuality;
+    const double stored = defaults.get(key);
     if (!std::isfinite(stored)) return kFallbackQuality;
     return std::clamp(stored, 0.0, 1.0);
 }
@@ -104,8 +102,7 @@ double quality(ExportFormat format)
 
 ExportFormat storedExportFormat(const platform::Defaults& defaults)
 {
-    return exportFormatFromRaw(defaults.stringForKey(QString::fromLatin1(kExportFormatKey)))
-        .value_or(ExportFormat::png);
+    return exportFormatFromRaw(defaults.get(keys::exportFormat)).value_or(ExportFormat::png);
 }
 
 } // namespace snapkin

@@ -18,10 +18,6 @@ inline constexpr std::array<ExportFormat, 7> allExportFormats = {
     ExportFormat::png,  ExportFormat::jpeg, ExportFormat::webp, ExportFormat::pdf,
     ExportFormat::tiff, ExportFormat::gif,  ExportFormat::bmp};
 
-// Settings keys of the remembered quality of the lossy formats, and of the last format used.
-inline constexpr const char* kExportFormatKey = "exportFormat";
-inline constexpr const char* kJpegQualityKey = "jpegQuality";
-inline constexpr const char* kWebPQualityKey = "webpQuality";
 // The quality a lossy format has when none is stored (or the stored one is unusable).
 inline constexpr double kFallbackQuality = 0.9;
 

@@ -189,7 +189,7 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
     Defaults& defaults = Defaults::standard();
     const SavePanelFactory factory = savePanelFactory();
     std::unique_ptr<SavePanel> panel = factory ? factory(parent) : makeFileDialogSavePanel(parent);
-    const QString folder = defaults.stringForKey(defaultSaveFolderKey);
+    const QString folder = defaults.get(keys::defaultSaveFolder);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
     panel->setFileName(fileName.isEmpty() ? defaultName(format) : renamedForFormat(fileName, format));
@@ -219,9 +219,9 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
 
     const ExportFormat chosen = accessory->format();
     const double chosenQuality = accessory->quality();
-    defaults.setValue(kExportFormatKey, toRaw(chosen));
-    if (chosen == ExportFormat::jpeg) defaults.setValue(kJpegQualityKey, chosenQuality);
-    if (chosen == ExportFormat::webp) defaults.setValue(kWebPQualityKey, chosenQuality);
+    defaults.set(keys::exportFormat, toRaw(chosen));
+    if (chosen == ExportFormat::jpeg) defaults.set(keys::jpegQuality, chosenQuality);
+    if (chosen == ExportFormat::webp) defaults.set(keys::webpQuality, chosenQuality);
 
     const std::optional<QImage> ready = flattened();
     if (!ready) return false;
@@ -239,8 +239,8 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
 
     if (document) rememberSavedImage(*document, path);
     if (document && accessory->savesDocument() && writeCompanion) writeCompanion(*document, path);
-    if (defaults.boolForKey(autoCopyAfterSaveKey)) copy(image, false);
-    defaults.setValue(reviewExportCountKey, defaults.integerForKey(reviewExportCountKey) + 1);
+    if (defaults.get(keys::autoCopyAfterSave)) copy(image, false);
+    defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
     return true;
 }
 

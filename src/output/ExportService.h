@@ -30,12 +30,6 @@ class ExportService {
 public:
     static ExportService& shared();
 
-    // Settings read and written by the routes out.
-    static constexpr const char* defaultSaveFolderKey = "defaultSaveFolder";
-    static constexpr const char* autoCopyAfterSaveKey = "autoCopyAfterSave";
-    static constexpr const char* reviewExportCountKey = "reviewExportCount";
-    static constexpr const char* copyAtFullSizeKey = "copyAtFullSize";
-
     // Lets the user save `image` in the save dialog, with its format and quality options and,
     // when `document` is given, the choice of writing the editable document next to the image.
     // Remembers the chosen format (and the quality of a lossy one, before encoding, so it is kept

@@ -51,9 +51,9 @@ std::optional<QByteArray> readLogoFile()
 FrameSettings::NewCapture FrameSettings::forNewCapture(const platform::Defaults& settings)
 {
     NewCapture result;
-    if (!settings.boolForKey(applyAlwaysKey)) return result;
-    if (settings.boolForKey(frameLastOnKey)) result.frame = rememberedFrame(settings);
-    if (settings.boolForKey(watermarkLastOnKey)) {
+    if (!settings.get(keys::frameApplyAlways)) return result;
+    if (settings.get(keys::frameLastOn)) result.frame = rememberedFrame(settings);
+    if (settings.get(keys::watermarkLastOn)) {
         Watermark watermark = rememberedWatermark(settings);
         if (watermark.isVisible()) result.watermark = std::move(watermark);
     }
@@ -62,7 +62,7 @@ FrameSettings::NewCapture FrameSettings::forNewCapture(const platform::Defaults&
 
 FrameStyle FrameSettings::rememberedFrame(const platform::Defaults& settings)
 {
-    if (const auto json = parsedJson(settings.dataForKey(frameStyleKey))) {
+    if (const auto json = parsedJson(settings.get(keys::frameStyle))) {
         if (auto frame = FrameStyle::fromJson(*json)) return *frame;
     }
     return FrameStyle{};
@@ -71,7 +71,7 @@ FrameStyle FrameSettings::rememberedFrame(const platform::Defaults& settings)
 Watermark FrameSettings::rememberedWatermark(const platform::Defaults& settings)
 {
     Watermark watermark;
-    if (const auto json = parsedJson(settings.dataForKey(watermarkStyleKey))) {
+    if (const auto json = parsedJson(settings.get(keys::watermarkStyle))) {
         if (auto decoded = Watermark::fromJson(*json)) watermark = *decoded;
     }
     // The logo lives only in its file; bytes that stored data may carry are not trusted.
@@ -81,19 +81,19 @@ Watermark FrameSettings::rememberedWatermark(const platform::Defaults& settings)
 
 void FrameSettings::remember(const std::optional<FrameStyle>& frame, platform::Defaults& settings)
 {
-    settings.setValue(frameLastOnKey, frame.has_value());
+    settings.set(keys::frameLastOn, frame.has_value());
     if (!frame) return;
-    if (const auto json = frame->toJson()) settings.setValue(frameStyleKey, compact(*json));
+    if (const auto json = frame->toJson()) settings.set(keys::frameStyle, compact(*json));
 }
 
 void FrameSettings::remember(const std::optional<Watermark>& watermark,
                              platform::Defaults& settings)
 {
-    settings.setValue(watermarkLastOnKey, watermark.has_value());
+    settings.set(keys::watermarkLastOn, watermark.has_value());
     if (!watermark) return;
     Watermark stored = *watermark;
     stored.imageData.reset();
-    if (const auto json = stored.toJson()) settings.setValue(watermarkStyleKey, compact(*json));
+    if (const auto json = stored.toJson()) settings.set(keys::watermarkStyle, compact(*json));
 }
 
 std::optional<QString> FrameSettings::logoPath()

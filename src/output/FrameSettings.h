@@ -22,12 +22,6 @@ class FrameSettings {
 public:
     FrameSettings() = delete;
 
-    static constexpr const char* applyAlwaysKey = "frameApplyAlways";
-    static constexpr const char* frameLastOnKey = "frameLastOn";
-    static constexpr const char* watermarkLastOnKey = "watermarkLastOn";
-    static constexpr const char* frameStyleKey = "frameStyle";
-    static constexpr const char* watermarkStyleKey = "watermarkStyle";
-
     // The logo copy is at most this many pixels on its longer side.
     static constexpr int maxLogoSide = 1024;
     // A logo file larger than this is not read back (ours is a PNG of at most 1024 × 1024).

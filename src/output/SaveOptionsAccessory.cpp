@@ -79,7 +79,8 @@ void SaveOptionsAccessory::build()
     stack->addWidget(m_percent);
 
     m_documentCheckbox = new QCheckBox(L10n::text("Also save Snapkin document"), this);
-    m_documentCheckbox->setChecked(platform::Defaults::standard().boolForKey(alsoSaveDocumentKey));
+    m_documentCheckbox->setChecked(
+        platform::Defaults::standard().get(keys::alsoSaveSnapkinDocument));
     m_documentCheckbox->setToolTip(L10n::text(
         "Saves an .snapkin file next to the image, so you can reopen it later and keep editing "
         "the annotations."));
@@ -147,7 +148,7 @@ void SaveOptionsAccessory::qualityMoved(int position)
 
 void SaveOptionsAccessory::documentToggled(bool on)
 {
-    platform::Defaults::standard().setValue(alsoSaveDocumentKey, on);
+    platform::Defaults::standard().set(keys::alsoSaveSnapkinDocument, on);
 }
 
 } // namespace snapkin

@@ -26,7 +26,6 @@ namespace snapkin {
 class SaveOptionsAccessory : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* alsoSaveDocumentKey = "alsoSaveSnapkinDocument";
     // Slider positions run from 30 % to 100 % in steps of 5 %.
     static constexpr int sliderStepPercent = 5;
     static constexpr int minimumPercent = 30;

@@ -11,8 +11,6 @@ namespace snapkin::platform {
 // GUI thread only, after the QApplication exists.
 namespace Appearance {
 
-inline constexpr const char* settingsKey = "appearance";
-
 void apply(const QString& appearance);
 
 } // namespace Appearance

@@ -36,11 +36,6 @@ constexpr int qualityMaximum = 100;
 constexpr int qualityStep = 5;
 constexpr int folderTextWidth = 170;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 QWidget* hbox(int spacing, std::initializer_list<QWidget*> items)
 {
     auto* box = new QWidget;
@@ -87,22 +82,20 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     : SettingsForm(parent), m_settings(settings), m_services(std::move(services))
 {
     const auto addToggle = [this, &settings](SettingsSection* section, const char* symbol,
-                                             const char* title, const QString& storedKey,
-                                             bool fallback,
+                                             const char* title,
+                                             const platform::Setting<bool>& storedKey,
                                              std::function<void(bool)> onChange = {}) {
         QCheckBox* toggle = section->addToggle(QString::fromLatin1(symbol), L10n::text(title),
-                                               settings, storedKey, fallback, std::move(onChange));
-        m_toggles.insert(storedKey, toggle);
+                                               settings, storedKey, std::move(onChange));
+        m_toggles.insert(storedKey.name(), toggle);
         return toggle;
     };
 
     // After capturing. Quick access has no control: its thumbnail is not shown on this desktop.
     auto* after = addSection(L10n::text("After capturing"));
-    addToggle(after, "macwindow", "Open the editor", key(PostCaptureRouter::showKey), true);
-    addToggle(after, "doc.on.clipboard", "Copy to clipboard", key(PostCaptureRouter::copyKey),
-              false);
-    addToggle(after, "square.and.arrow.down", "Save to file", key(PostCaptureRouter::saveToDiskKey),
-              false);
+    addToggle(after, "macwindow", "Open the editor", keys::afterCaptureShow);
+    addToggle(after, "doc.on.clipboard", "Copy to clipboard", keys::afterCaptureCopy);
+    addToggle(after, "square.and.arrow.down", "Save to file", keys::afterCaptureSaveToDisk);
     after->addNote(L10n::text("Choose what happens right after you take a screenshot. \"Save to "
                               "file\" uses your default save folder when set."));
 
@@ -112,7 +105,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     for (const ExportFormat format : allExportFormats)
         m_format->addItem(label(format), toRaw(format));
     connect(m_format, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0) m_settings.setValue(key(kExportFormatKey), m_format->itemData(index));
+        if (index >= 0) m_settings.setValue(keys::exportFormat, m_format->itemData(index));
     });
     output->addRow(QStringLiteral("doc.badge.gearshape"), L10n::text("Default format"), m_format);
 
@@ -146,10 +139,9 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     output->addRow(QStringLiteral("folder"), L10n::text("Default save folder"),
                    hbox(8, {m_folderText, m_folderReset, m_chooseFolder}));
 
-    addToggle(output, "doc.on.doc", "Auto-copy to clipboard after saving",
-              key(ExportService::autoCopyAfterSaveKey), false);
+    addToggle(output, "doc.on.doc", "Auto-copy to clipboard after saving", keys::autoCopyAfterSave);
     addToggle(output, "arrow.up.left.and.arrow.down.right", "Copy to clipboard at full size (1×)",
-              key(ExportService::copyAtFullSizeKey), false);
+              keys::copyAtFullSize);
     m_qualityNote = output->addNote(QString());
     output->addNote(L10n::text(
         "On HiDPI screens with a scale factor (2× for example), a screenshot has more pixels "
@@ -160,7 +152,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     // Region capture.
     auto* region = addSection(L10n::text("Region capture"));
     addToggle(region, "crop", "Adjust the selection before capturing",
-              QStringLiteral("adjustRegionBeforeCapture"), false);
+              keys::adjustRegionBeforeCapture);
     region->addNote(L10n::text(
         "After dragging, the selection keeps its handles so you can resize or move it. Press "
         "Return or Space, or double-click inside it, to capture — handy for catching the right "
@@ -169,11 +161,10 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     // While capturing.
     auto* selecting = addSection(L10n::text("While capturing"));
     addToggle(selecting, "plus.magnifyingglass", "Show a magnifier while selecting",
-              key(CaptureEngine::showMagnifierWhileSelectingKey), true);
+              keys::showMagnifierWhileSelecting);
     addToggle(selecting, "snowflake", "Freeze the screen while selecting",
-              key(CaptureService::freezeScreenKey), false);
-    addToggle(selecting, "eye.slash", "Hide desktop icons",
-              key(CaptureEngine::hideDesktopIconsWhileCapturingKey), false);
+              keys::freezeScreenWhileSelecting);
+    addToggle(selecting, "eye.slash", "Hide desktop icons", keys::hideDesktopIconsWhileCapturing);
     selecting->addNote(L10n::text("Shows the pixels under the pointer with its position and color, "
                                   "and the size of the selection in pixels. Press C to copy the "
                                   "color."));
@@ -189,10 +180,9 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
 
     // Window capture.
     auto* window = addSection(L10n::text("Window capture"));
-    addToggle(window, "shadow", "Include the window shadow",
-              key(CaptureEngine::windowCaptureShadowKey), true);
+    addToggle(window, "shadow", "Include the window shadow", keys::windowCaptureShadow);
     addToggle(window, "square.on.square.dashed", "Transparent background",
-              key(CaptureEngine::windowCaptureTransparentBackgroundKey), true);
+              keys::windowCaptureTransparentBackground);
     window->addNote(L10n::text(
         "Captures the window with a shadow drawn around it and rounded corners, on transparency "
         "instead of the desktop behind it. JPEG and BMP have no transparency, so those export on "
@@ -205,13 +195,10 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     for (const int seconds : {3, 5, 10})
         m_countdown->addItem(CaptureService::captureDelayTitle(seconds), seconds);
     connect(m_countdown, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0)
-            m_settings.setValue(key(CaptureService::captureDelayKey),
-                                m_countdown->itemData(index).toInt());
+        if (index >= 0) m_settings.set(keys::captureDelay, m_countdown->itemData(index).toInt());
     });
     timing->addRow(QStringLiteral("timer"), L10n::text("Countdown before capturing"), m_countdown);
-    addToggle(timing, "speaker.wave.2", "Play sound when capturing",
-              key(CaptureService::captureSoundKey), false);
+    addToggle(timing, "speaker.wave.2", "Play sound when capturing", keys::captureSound);
     timing->addNote(L10n::text(
         "Adds a countdown before the shot — time to open a menu or trigger a hover state. For "
         "region and window, the countdown starts after you pick the area."));
@@ -219,8 +206,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     // The desktop's own screenshots.
     auto* system = addSection(L10n::text("System screenshots"));
     m_watch = addToggle(system, "camera.on.rectangle", "Open editor after a system screenshot",
-                        key(SystemScreenshotWatcher::watchKey), false,
-                        [this](bool on) { toggleSystemWatch(on); });
+                        keys::watchSystemScreenshots, [this](bool on) { toggleSystemWatch(on); });
     m_watchedText = new ToneLabel(QString(), ToneLabel::Tone::secondary);
     m_watchedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_watchedText->setMaximumWidth(folderTextWidth);
@@ -238,18 +224,18 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N).toString(QKeySequence::NativeText)));
 
     connect(&settings, &platform::Defaults::valueChanged, this, [this](const QString& changed) {
-        if (changed == QLatin1String(kExportFormatKey) ||
-            changed == QLatin1String(kJpegQualityKey) || changed == QLatin1String(kWebPQualityKey))
+        if (changed == keys::exportFormat || changed == keys::jpegQuality ||
+            changed == keys::webpQuality)
             refreshFormat();
-        else if (changed == QLatin1String(ExportService::defaultSaveFolderKey))
+        else if (changed == keys::defaultSaveFolder)
             refreshFolder();
-        else if (changed == QLatin1String(CaptureService::captureDelayKey))
-            m_countdown->setCurrentIndex(m_countdown->findData(
-                int(m_settings.integerForKey(key(CaptureService::captureDelayKey)))));
-        else if (changed == QLatin1String(SystemScreenshotWatcher::watchKey))
+        else if (changed == keys::captureDelay)
+            m_countdown->setCurrentIndex(
+                m_countdown->findData(int(m_settings.get(keys::captureDelay))));
+        else if (changed == keys::watchSystemScreenshots)
             m_watchedRow->setVisible(m_watch->isChecked());
     });
-    const QVariant delay = settings.object(key(CaptureService::captureDelayKey));
+    const QVariant delay = settings.object(keys::captureDelay);
     m_countdown->setCurrentIndex(
         m_countdown->findData(delay.isValid() ? int(delay.toLongLong()) : 0));
     refreshFormat();
@@ -269,17 +255,17 @@ void CaptureTab::showEvent(QShowEvent* event)
     m_desktopIconsNote->setVisible(platform::DesktopWindows::desktopIconsCannotBeHidden());
 }
 
-QString CaptureTab::qualityKey() const
+const platform::Setting<double>* CaptureTab::qualityKey() const
 {
-    const auto format = exportFormatFromRaw(m_settings.stringForKey(key(kExportFormatKey)));
-    if (format == ExportFormat::jpeg) return key(kJpegQualityKey);
-    if (format == ExportFormat::webp) return key(kWebPQualityKey);
-    return {};
+    const auto format = exportFormatFromRaw(m_settings.get(keys::exportFormat));
+    if (format == ExportFormat::jpeg) return &keys::jpegQuality;
+    if (format == ExportFormat::webp) return &keys::webpQuality;
+    return nullptr;
 }
 
 void CaptureTab::refreshFormat()
 {
-    const QVariant stored = m_settings.object(key(kExportFormatKey));
+    const QVariant stored = m_settings.object(keys::exportFormat);
     const QString raw = stored.isValid() ? stored.toString() : QStringLiteral("png");
     m_format->setCurrentIndex(m_format->findData(raw));
     const auto format = exportFormatFromRaw(raw);
@@ -292,9 +278,10 @@ void CaptureTab::refreshFormat()
             ? L10n::text("Lower values produce smaller files but more compression artefacts. 100% "
                          "is lossless.")
             : L10n::text("Lower values produce smaller files but more compression artefacts."));
-    const QString qualityKey = this->qualityKey();
-    const double quality =
-        m_settings.isNumber(qualityKey) ? m_settings.doubleForKey(qualityKey) : kFallbackQuality;
+    const platform::Setting<double>* qualityKey = this->qualityKey();
+    const double quality = qualityKey && m_settings.isNumber(*qualityKey)
+                               ? m_settings.get(*qualityKey)
+                               : kFallbackQuality;
     const QSignalBlocker block(m_quality);
     m_quality->setValue(percent(quality));
     m_qualityText->setText(QStringLiteral("%1%").arg(percent(quality)));
@@ -302,8 +289,8 @@ void CaptureTab::refreshFormat()
 
 void CaptureTab::qualityMoved(int value)
 {
-    const QString qualityKey = this->qualityKey();
-    if (qualityKey.isEmpty()) return;
+    const platform::Setting<double>* qualityKey = this->qualityKey();
+    if (!qualityKey) return;
     // Dragging passes through every whole value; only the steps are stored.
     const int stepped = std::clamp(int(std::lround(value / double(qualityStep))) * qualityStep,
                                    qualityMinimum, qualityMaximum);
@@ -311,12 +298,12 @@ void CaptureTab::qualityMoved(int value)
         const QSignalBlocker block(m_quality);
         m_quality->setValue(stepped);
     }
-    m_settings.setValue(qualityKey, stepped / 100.0);
+    m_settings.set(*qualityKey, stepped / 100.0);
 }
 
 void CaptureTab::refreshFolder()
 {
-    const QString folder = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    const QString folder = m_settings.get(keys::defaultSaveFolder);
     setElided(m_folderText,
               folder.isEmpty() ? L10n::text("System default") : QFileInfo(folder).fileName());
     m_folderReset->setVisible(!folder.isEmpty());
@@ -324,7 +311,7 @@ void CaptureTab::refreshFolder()
 
 void CaptureTab::chooseSaveFolder()
 {
-    const QString stored = m_settings.stringForKey(key(ExportService::defaultSaveFolderKey));
+    const QString stored = m_settings.get(keys::defaultSaveFolder);
     const auto folder = m_services.chooseFolder(stored);
     if (!folder || folder->isEmpty()) return;
     m_services.setDefaultSaveFolder(*folder);
@@ -333,8 +320,8 @@ void CaptureTab::chooseSaveFolder()
 
 void CaptureTab::resetSaveFolder()
 {
-    m_settings.setValue(key(ExportService::defaultSaveFolderKey), QString());
-    m_settings.removeObject(key(PostCaptureRouter::defaultSaveFolderBookmarkKey));
+    m_settings.set(keys::defaultSaveFolder, QString());
+    m_settings.removeObject(keys::defaultSaveFolderBookmark);
     refreshFolder();
 }
 
@@ -371,7 +358,7 @@ void CaptureTab::changeWatchedFolder()
 
 void CaptureTab::startOrStopWatcher()
 {
-    if (m_settings.boolForKey(key(SystemScreenshotWatcher::watchKey)))
+    if (m_settings.get(keys::watchSystemScreenshots))
         m_services.watcher->start();
     else
         m_services.watcher->stop();

@@ -67,7 +67,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QString qualityKey() const;
+    // The quality key of the stored format; none for a lossless one.
+    const platform::Setting<double>* qualityKey() const;
     void refreshFormat();
     void qualityMoved(int value);
     void refreshFolder();

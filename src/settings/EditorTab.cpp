@@ -27,11 +27,6 @@ constexpr double fallbackLineWidth = 20;
 constexpr double fallbackTextSize = 18;
 constexpr int swatchWidth = 32;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 // The colour of the setting, painted as a rounded rectangle; its height follows the width.
 class LineSwatch : public QWidget {
 public:
@@ -97,8 +92,8 @@ private:
 };
 
 template <typename E>
-QComboBox* enumPicker(platform::Defaults& settings, const QString& storedKey, E fallback,
-                      const char* (*symbol)(E) = nullptr)
+QComboBox* enumPicker(platform::Defaults& settings, const platform::Setting<QString>& storedKey,
+                      E fallback, const char* (*symbol)(E) = nullptr)
 {
     auto* picker = new QComboBox;
     for (const E value : allCases<E>) {
@@ -186,41 +181,41 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     widthLayout->addWidget(m_lineWidth, 0, Qt::AlignVCenter);
     widthLayout->addWidget(m_lineWidthText, 0, Qt::AlignVCenter);
     connect(m_lineWidth, &QSlider::valueChanged, this, [this](int value) {
-        m_settings.setValue(key(lineWidthKey), double(value));
+        m_settings.set(keys::defaultLineWidth, double(value));
         refreshLineWidth();
     });
     drawing->addRow(QStringLiteral("lineweight"), L10n::text("Default line width"), widthRow);
 
-    m_arrow = enumPicker(settings, key(arrowHeadKey), ArrowHeadStyle::tapered);
+    m_arrow = enumPicker(settings, keys::defaultArrowHead, ArrowHeadStyle::tapered);
     drawing->addRow(QStringLiteral("arrow.up.right"), L10n::text("Default arrow style"), m_arrow);
 
     auto* text = addSection(L10n::text("Text"));
     m_textSize = new QComboBox;
     for (const int size : {10, 12, 14, 18, 24, 36, 48})
         m_textSize->addItem(L10n::format("%lld px", size), double(size));
-    const QVariant storedSize = settings.object(key(textSizeKey));
+    const QVariant storedSize = settings.object(keys::defaultTextSize);
     m_textSize->setCurrentIndex(
         m_textSize->findData(storedSize.isValid() ? storedSize.toDouble() : fallbackTextSize));
     connect(m_textSize, &QComboBox::activated, this, [this](int i) {
-        if (i >= 0) m_settings.setValue(key(textSizeKey), m_textSize->itemData(i).toDouble());
+        if (i >= 0) m_settings.set(keys::defaultTextSize, m_textSize->itemData(i).toDouble());
     });
     text->addRow(QStringLiteral("textformat.size"), L10n::text("Default text size"), m_textSize);
 
     auto* tools = addSection(L10n::text("Tool defaults"));
-    m_obscure = enumPicker(settings, key(obscureStyleKey), ObscureStyle::pixelate);
+    m_obscure = enumPicker(settings, keys::defaultObscureStyle, ObscureStyle::pixelate);
     tools->addRow(QStringLiteral("eye.slash"), L10n::text("Obscure style"), m_obscure);
     m_spotlight = new QComboBox;
     m_spotlight->addItem(L10n::text("Ellipse"), true);
     m_spotlight->addItem(L10n::text("Rectangle"), false);
-    const QVariant ellipse = settings.object(key(spotlightEllipseKey));
+    const QVariant ellipse = settings.object(keys::defaultSpotlightEllipse);
     m_spotlight->setCurrentIndex(
         m_spotlight->findData(ellipse.typeId() == QMetaType::Bool ? ellipse.toBool() : true));
     connect(m_spotlight, &QComboBox::activated, this, [this](int i) {
         if (i >= 0)
-            m_settings.setValue(key(spotlightEllipseKey), m_spotlight->itemData(i).toBool());
+            m_settings.set(keys::defaultSpotlightEllipse, m_spotlight->itemData(i).toBool());
     });
     tools->addRow(QStringLiteral("viewfinder"), L10n::text("Spotlight shape"), m_spotlight);
-    m_stamp = enumPicker(settings, key(stampKindKey), StampKind::check, &stampSymbol);
+    m_stamp = enumPicker(settings, keys::defaultStampKind, StampKind::check, &stampSymbol);
     tools->addRow(QStringLiteral("checkmark.seal"), L10n::text("Stamp"), m_stamp);
 
     refreshColor();
@@ -234,14 +229,14 @@ double EditorTab::swatchLineHeight() const
 
 QString EditorTab::storedColorHex() const
 {
-    const QString stored = m_settings.stringForKey(key(colorKey));
+    const QString stored = m_settings.get(keys::defaultColor);
     return stored.isEmpty() ? QString::fromLatin1(Color::brandHex) : stored;
 }
 
 double EditorTab::storedLineWidth() const
 {
-    return m_settings.isNumber(key(lineWidthKey)) ? m_settings.doubleForKey(key(lineWidthKey))
-                                                  : fallbackLineWidth;
+    return m_settings.isNumber(keys::defaultLineWidth) ? m_settings.get(keys::defaultLineWidth)
+                                                       : fallbackLineWidth;
 }
 
 void EditorTab::refreshColor()
@@ -270,7 +265,7 @@ void EditorTab::refreshLineWidth()
 void EditorTab::applyColor(const QColor& color)
 {
     if (!color.isValid()) return;
-    m_settings.setValue(key(colorKey), Color::toHex(color));
+    m_settings.set(keys::defaultColor, Color::toHex(color));
     refreshColor();
 }
 
@@ -282,7 +277,7 @@ void EditorTab::openColorDialog()
         return;
     }
     // What Cancel puts back: the stored text as it was, or no stored value at all.
-    const QString storedKey = key(colorKey);
+    const auto& storedKey = keys::defaultColor;
     const std::optional<QVariant> before =
         m_settings.hasStoredValue(storedKey) ? std::optional(m_settings.object(storedKey))
                                              : std::nullopt;

@@ -21,14 +21,6 @@ namespace snapkin {
 class EditorTab : public SettingsForm {
     Q_OBJECT
 public:
-    static constexpr const char* colorKey = "defaultColor";
-    static constexpr const char* lineWidthKey = "defaultLineWidth";
-    static constexpr const char* arrowHeadKey = "defaultArrowHead";
-    static constexpr const char* textSizeKey = "defaultTextSize";
-    static constexpr const char* obscureStyleKey = "defaultObscureStyle";
-    static constexpr const char* spotlightEllipseKey = "defaultSpotlightEllipse";
-    static constexpr const char* stampKindKey = "defaultStampKind";
-
     // The editor's colour palette, in order.
     static const QStringList& palette();
     // The palette entry equal to `hex` ignoring case, or nothing.

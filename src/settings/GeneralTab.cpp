@@ -26,8 +26,7 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
     auto* tileRow = new QHBoxLayout(tiles);
     tileRow->setContentsMargins(0, 0, 0, 0);
     tileRow->setSpacing(12);
-    const QString stored =
-        settings.stringForKey(QString::fromLatin1(platform::Appearance::settingsKey));
+    const QString stored = settings.get(keys::appearance);
     const QString current = stored.isEmpty() ? QStringLiteral("system") : stored;
     const std::pair<const char*, const char*> choices[] = {
         {"system", "System"}, {"light", "Light"}, {"dark", "Dark"}};
@@ -51,7 +50,7 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
                                   : QString::fromUtf8(option.label);
         m_language->addItem(label, QString::fromLatin1(option.code));
     }
-    const QVariant storedLanguage = settings.object(QString::fromLatin1(language::settingsKey));
+    const QVariant storedLanguage = settings.object(keys::appLanguage);
     const QString code =
         storedLanguage.isValid() ? storedLanguage.toString() : QStringLiteral("system");
     m_language->setCurrentIndex(m_language->findData(code));
@@ -62,17 +61,16 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
 
     // Where Snapkin shows itself.
     auto* behavior = addSection(L10n::text("Behavior"));
-    m_taskbar = behavior->addToggle(QStringLiteral("dock.rectangle"), L10n::text("Show in taskbar"),
-                                    settings, QString::fromLatin1(showInDockKey), false,
-                                    [this](bool) { presenceChanged(); });
-    m_tray = behavior->addToggle(
-        QStringLiteral("menubar.rectangle"), L10n::text("Show in system tray"), settings,
-        QString::fromLatin1(showInMenuBarKey), true, [this](bool) { presenceChanged(); });
+    m_taskbar =
+        behavior->addToggle(QStringLiteral("dock.rectangle"), L10n::text("Show in taskbar"),
+                            settings, keys::showInDock, [this](bool) { presenceChanged(); });
+    m_tray =
+        behavior->addToggle(QStringLiteral("menubar.rectangle"), L10n::text("Show in system tray"),
+                            settings, keys::showInMenuBar, [this](bool) { presenceChanged(); });
     behavior->addNote(L10n::text("At least one needs to stay active."));
     m_noTrayNote = behavior->addNote(L10n::text("No system tray was found on this desktop."));
     connect(&settings, &platform::Defaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(showInDockKey) || key == QLatin1String(showInMenuBarKey))
-            updatePresenceToggles();
+        if (key == keys::showInDock || key == keys::showInMenuBar) updatePresenceToggles();
     });
     updatePresenceToggles();
 
@@ -84,7 +82,7 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
     startup->addRow(QStringLiteral("power"), L10n::text("Open at login"), m_login);
     m_welcome =
         startup->addToggle(QStringLiteral("hand.wave"), L10n::text("Show welcome on launch"),
-                           settings, QString::fromLatin1(showOnboardingKey), true);
+                           settings, keys::showOnboardingOnLaunch);
     startup->addFooterWidget(new VersionFooter);
 }
 
@@ -92,23 +90,22 @@ void GeneralTab::chooseAppearance(const QString& value)
 {
     for (AppearanceTile* tile : m_tiles)
         tile->setChecked(tile->value() == value);
-    m_settings.setValue(QString::fromLatin1(platform::Appearance::settingsKey), value);
+    m_settings.set(keys::appearance, value);
     platform::Appearance::apply(value);
 }
 
 void GeneralTab::chooseLanguage(int index)
 {
     if (index < 0) return;
-    m_settings.setValue(QString::fromLatin1(language::settingsKey), m_language->itemData(index));
+    m_settings.setValue(keys::appLanguage, m_language->itemData(index));
     m_restartNote->show();
 }
 
 void GeneralTab::presenceChanged()
 {
     // Both ways of reaching Snapkin off (set outside this window): the tray comes back.
-    if (!boolSetting(m_settings, QString::fromLatin1(showInDockKey), false) &&
-        !boolSetting(m_settings, QString::fromLatin1(showInMenuBarKey), true))
-        m_settings.setValue(QString::fromLatin1(showInMenuBarKey), true);
+    if (!m_settings.getOrDefault(keys::showInDock) && !m_settings.getOrDefault(keys::showInMenuBar))
+        m_settings.set(keys::showInMenuBar, true);
     updatePresenceToggles();
     m_shell.presenceChanged();
 }
@@ -116,8 +113,8 @@ void GeneralTab::presenceChanged()
 void GeneralTab::updatePresenceToggles()
 {
     const bool tray = m_shell.hasTray();
-    const bool dock = boolSetting(m_settings, QString::fromLatin1(showInDockKey), false);
-    const bool menuBar = boolSetting(m_settings, QString::fromLatin1(showInMenuBarKey), true);
+    const bool dock = m_settings.getOrDefault(keys::showInDock);
+    const bool menuBar = m_settings.getOrDefault(keys::showInMenuBar);
     // The one way left on cannot be turned off; without a tray the taskbar is that way.
     m_taskbar->setEnabled(!(dock && (!menuBar || !tray)));
     m_tray->setEnabled(tray && !(menuBar && !dock));

@@ -19,10 +19,6 @@ class AppearanceTile;
 class GeneralTab : public SettingsForm {
     Q_OBJECT
 public:
-    static constexpr const char* showInDockKey = "showInDock";
-    static constexpr const char* showInMenuBarKey = "showInMenuBar";
-    static constexpr const char* showOnboardingKey = "showOnboardingOnLaunch";
-
     // `shell` shows the presence chosen and says whether the desktop has a tray.
     explicit GeneralTab(platform::Defaults& settings, SettingsHooks shell = {},
                         QWidget* parent = nullptr);

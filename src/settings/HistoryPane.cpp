@@ -208,19 +208,18 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     : SettingsForm(parent), m_settings(settings), m_source(source), m_confirm(std::move(confirm))
 {
     auto* keeping = addSection();
-    m_enabled = keeping->addToggle(
-        QStringLiteral("clock.arrow.circlepath"), L10n::text("Keep a history of captures"),
-        settings, QString::fromLatin1(enabledKey), true, [this](bool) { refresh(); });
+    m_enabled = keeping->addToggle(QStringLiteral("clock.arrow.circlepath"),
+                                   L10n::text("Keep a history of captures"), settings,
+                                   keys::historyEnabled, [this](bool) { refresh(); });
     m_retention = new QComboBox;
     for (const int days : CaptureHistory::retentionChoices)
         m_retention->addItem(label(days), days);
-    const QVariant stored = settings.object(QString::fromLatin1(retentionKey));
+    const QVariant stored = settings.object(keys::historyRetentionDays);
     m_retention->setCurrentIndex(
         m_retention->findData(stored.isValid() ? int(stored.toLongLong()) : 30));
     connect(m_retention, &QComboBox::activated, this, [this](int index) {
         if (index < 0) return;
-        m_settings.setValue(QString::fromLatin1(retentionKey),
-                            m_retention->itemData(index).toInt());
+        m_settings.set(keys::historyRetentionDays, m_retention->itemData(index).toInt());
         // A shorter period takes effect now, not at the next launch.
         m_source.pruneExpired(QDateTime::currentDateTime());
     });
@@ -261,7 +260,7 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
 
     connect(&m_source, &HistoryPaneSource::entriesChanged, this, &HistoryPane::refresh);
     connect(&settings, &platform::Defaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(retentionKey)) {
+        if (key == keys::historyRetentionDays) {
             const QVariant value = m_settings.object(key);
             m_retention->setCurrentIndex(m_retention->findData(int(value.toLongLong())));
         }

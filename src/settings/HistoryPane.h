@@ -64,9 +64,6 @@ private:
 class HistoryPane : public SettingsForm {
     Q_OBJECT
 public:
-    static constexpr const char* enabledKey = "historyEnabled";
-    static constexpr const char* retentionKey = "historyRetentionDays";
-
     // Asks whether to empty a history of `count` captures.
     using Confirm = std::function<bool(QWidget* parent, qsizetype count)>;
     static Confirm defaultConfirm();

@@ -38,10 +38,9 @@ QString offeredCode(const QString& uiLanguage)
 
 void migrateLanguage(platform::Defaults& settings)
 {
-    const QString key = QString::fromLatin1(settingsKey);
-    const QVariant stored = settings.object(key);
+    const QVariant stored = settings.object(keys::appLanguage);
     if (stored.typeId() == QMetaType::QString && stored.toString() == QLatin1String("pt"))
-        settings.setValue(key, QStringLiteral("pt-PT"));
+        settings.set(keys::appLanguage, QStringLiteral("pt-PT"));
 }
 
 QString startUpLanguage(const QString& stored, const QStringList& uiLanguages)
@@ -57,8 +56,8 @@ QString startUpLanguage(const QString& stored, const QStringList& uiLanguages)
 void applyStartUpLanguage(platform::Defaults& settings)
 {
     migrateLanguage(settings);
-    platform::L10n::setLanguage(startUpLanguage(
-        settings.stringForKey(QString::fromLatin1(settingsKey)), QLocale::system().uiLanguages()));
+    platform::L10n::setLanguage(
+        startUpLanguage(settings.get(keys::appLanguage), QLocale::system().uiLanguages()));
 }
 
 void applyStartUpLanguage()

@@ -15,8 +15,6 @@ class Defaults;
 // offered codes); it takes effect at the next start, where it is applied before any window.
 namespace language {
 
-inline constexpr const char* settingsKey = "appLanguage";
-
 struct Option {
     const char* code;  // the stored value
     const char* label; // the language's own name ("system": a localisation key)

@@ -25,15 +25,9 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
-QString key(const char* name)
+void storeFirstLaunchOnce(const platform::Setting<double>& key)
 {
-    return QString::fromLatin1(name);
-}
-
-void storeFirstLaunchOnce(const char* name)
-{
-    if (!settings().hasStoredValue(key(name)))
-        settings().setValue(key(name), NewsletterPrompt::now());
+    if (!settings().hasStoredValue(key)) settings().set(key, NewsletterPrompt::now());
 }
 
 } // namespace
@@ -56,16 +50,16 @@ bool NewsletterPrompt::isOffered()
 
 void NewsletterPrompt::registerLaunch()
 {
-    storeFirstLaunchOnce(firstLaunchKey);
+    storeFirstLaunchOnce(keys::newsletterFirstLaunch);
 }
 
 bool NewsletterPrompt::isDue()
 {
     const double current = now();
-    const double next = settings().doubleForKey(key(nextPromptKey));
+    const double next = settings().get(keys::newsletterNextPrompt);
     if (next > 0) return current >= next;
-    const qint64 count = settings().integerForKey(key(captureCountKey));
-    const double first = settings().doubleForKey(key(firstLaunchKey));
+    const qint64 count = settings().get(keys::newsletterCaptureCount);
+    const double first = settings().get(keys::newsletterFirstLaunch);
     if (first <= 0) return false;
     const double elapsed = current - first; // negative when the clock was set back
     return (count >= earlyCaptureCount && elapsed >= earlyDelay) ||
@@ -74,13 +68,13 @@ bool NewsletterPrompt::isDue()
 
 void NewsletterPrompt::markSubscribed()
 {
-    settings().setValue(key(subscribedKey), true);
-    settings().setValue(key(nextPromptKey), now() + afterSubscribing);
+    settings().set(keys::newsletterSubscribed, true);
+    settings().set(keys::newsletterNextPrompt, now() + afterSubscribing);
 }
 
 void NewsletterPrompt::postpone()
 {
-    settings().setValue(key(nextPromptKey), now() + postponement);
+    settings().set(keys::newsletterNextPrompt, now() + postponement);
 }
 
 NewsletterPrompt::Blockers
@@ -122,7 +116,7 @@ bool NewsletterPrompt::presentOnRequest(NewsletterWindowController& window)
 
 void ReviewPrompt::registerLaunch()
 {
-    storeFirstLaunchOnce(firstLaunchKey);
+    storeFirstLaunchOnce(keys::reviewFirstLaunch);
 }
 
 } // namespace snapkin

@@ -17,11 +17,6 @@ class NewsletterPrompt {
 public:
     NewsletterPrompt() = delete;
 
-    static constexpr const char* firstLaunchKey = "newsletterFirstLaunch";
-    static constexpr const char* captureCountKey = "newsletterCaptureCount";
-    static constexpr const char* nextPromptKey = "newsletterNextPrompt";
-    static constexpr const char* subscribedKey = "newsletterSubscribed";
-
     static constexpr int earlyCaptureCount = 5;
     static constexpr double earlyDelay = 259200;         // 3 days
     static constexpr double lateDelay = 432000;          // 5 days
@@ -71,9 +66,6 @@ public:
 class ReviewPrompt {
 public:
     ReviewPrompt() = delete;
-
-    static constexpr const char* firstLaunchKey = "reviewFirstLaunch";
-    static constexpr const char* exportCountKey = "reviewExportCount";
 
     // Stores the first launch's time once, on the newsletter's clock.
     static void registerLaunch();

@@ -248,8 +248,7 @@ void NewsletterWindowController::show()
 
 void NewsletterWindowController::close()
 {
-    if (!platform::Defaults::standard().boolForKey(
-            QString::fromLatin1(NewsletterPrompt::subscribedKey)))
+    if (!platform::Defaults::standard().get(keys::newsletterSubscribed))
         NewsletterPrompt::postpone();
     dismissWindow(m_window);
 }

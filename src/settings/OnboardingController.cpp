@@ -58,15 +58,15 @@ bool OnboardingController::opensAtLaunch(const QVariant& storedShowOnLaunch, boo
 
 void OnboardingController::showIfNeeded()
 {
-    const QString key = QString::fromLatin1(showOnLaunchKey);
+    const auto& key = keys::showOnboardingOnLaunch;
     // Only what the user stored counts; a registered default is no choice.
     const QVariant stored = settings().hasStoredValue(key) ? settings().object(key) : QVariant();
-    if (opensAtLaunch(stored, settings().boolForKey(QString::fromLatin1(didShowKey)))) show();
+    if (opensAtLaunch(stored, settings().get(keys::didShowOnboarding))) show();
 }
 
 void OnboardingController::show()
 {
-    settings().setValue(QString::fromLatin1(didShowKey), true);
+    settings().set(keys::didShowOnboarding, true);
     showSingleWindow(m_window, [this] {
         auto* window = new OnboardingWindow(m_check, m_pasteKeys, m_shell);
         OnboardingView* view = window->view();

@@ -37,8 +37,6 @@ private:
 // until it has been shown once ("didShowOnboarding").
 class OnboardingController {
 public:
-    static constexpr const char* didShowKey = "didShowOnboarding";
-    static constexpr const char* showOnLaunchKey = "showOnboardingOnLaunch";
     static constexpr int captureDelayMs = 300;
 
     // `shell` opens the start window from the window's link.

@@ -51,7 +51,7 @@ PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistor
     selectStoredTab();
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (index >= 0 && index < tags().size())
-            m_settings.setValue(QString::fromLatin1(tabKey), tags().at(index));
+            m_settings.set(keys::settingsTab, tags().at(index));
     });
     setFixedSize(windowWidth, windowHeight);
 }
@@ -65,7 +65,7 @@ QString PreferencesWindow::currentTag() const
 
 void PreferencesWindow::selectStoredTab()
 {
-    const qsizetype index = tags().indexOf(m_settings.stringForKey(QString::fromLatin1(tabKey)));
+    const qsizetype index = tags().indexOf(m_settings.get(keys::settingsTab));
     const QSignalBlocker block(m_tabs);
     m_tabs->setCurrentIndex(index < 0 ? 0 : int(index));
 }

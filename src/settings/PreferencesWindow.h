@@ -25,7 +25,6 @@ class Defaults;
 class PreferencesWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* tabKey = "settingsTab";
     static constexpr int windowWidth = 580;
     static constexpr int windowHeight = 560;
 

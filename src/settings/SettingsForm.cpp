@@ -38,12 +38,6 @@ QFont captionFont(const QFont& base)
     return f;
 }
 
-bool boolSetting(const platform::Defaults& settings, const QString& key, bool fallback)
-{
-    const QVariant value = settings.object(key);
-    return value.typeId() == QMetaType::Bool ? value.toBool() : fallback;
-}
-
 // ---- ToneLabel -------------------------------------------------------------------------------
 
 bool ToneLabel::event(QEvent* event)
@@ -249,21 +243,22 @@ QWidget* SettingsSection::addWideRow(QWidget* content)
 }
 
 QCheckBox* SettingsSection::addToggle(const QString& symbol, const QString& title,
-                                      platform::Defaults& settings, const QString& key,
-                                      bool fallback, std::function<void(bool)> onUserChange)
+                                      platform::Defaults& settings,
+                                      const platform::Setting<bool>& key,
+                                      std::function<void(bool)> onUserChange)
 {
     auto* toggle = new QCheckBox;
-    toggle->setChecked(boolSetting(settings, key, fallback));
+    toggle->setChecked(settings.getOrDefault(key));
     addRow(symbol, title, toggle);
     QObject::connect(toggle, &QCheckBox::toggled, toggle, [&settings, key, onUserChange](bool on) {
-        settings.setValue(key, on);
+        settings.set(key, on);
         if (onUserChange) onUserChange(on);
     });
     // Another window (the tray menu, the watcher's own refusal) may change the same key.
     QObject::connect(&settings, &platform::Defaults::valueChanged, toggle,
-                     [toggle, &settings, key, fallback](const QString& changed) {
+                     [toggle, &settings, key](const QString& changed) {
                          if (changed != key) return;
-                         const bool value = boolSetting(settings, key, fallback);
+                         const bool value = settings.getOrDefault(key);
                          if (toggle->isChecked() == value) return;
                          const QSignalBlocker block(toggle);
                          toggle->setChecked(value);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SettingsKeys.h"
+
 #include <QLabel>
 #include <QScrollArea>
 #include <QString>
@@ -87,10 +89,10 @@ public:
     QWidget* addRow(const QString& symbol, const QString& title, QWidget* control);
     // Adds a row whose content spans under no label (a row of buttons).
     QWidget* addWideRow(QWidget* content);
-    // A switch stored under `key` (the stored Bool, else `fallback`), kept in step with the
-    // settings; `onUserChange` runs after a change the user made, once the value is stored.
+    // A switch stored under `key` (the stored Bool, else the key's default), kept in step with
+    // the settings; `onUserChange` runs after a change the user made, once the value is stored.
     QCheckBox* addToggle(const QString& symbol, const QString& title, platform::Defaults& settings,
-                         const QString& key, bool fallback,
+                         const platform::Setting<bool>& key,
                          std::function<void(bool)> onUserChange = {});
     // A note under the group; notes stack 4 points apart.
     QLabel* addNote(const QString& text);
@@ -115,8 +117,5 @@ private:
 
 // The caption font: two points below the widget font.
 QFont captionFont(const QFont& base);
-
-// Reads a Bool setting: the stored (or registered) Bool, else `fallback`.
-bool boolSetting(const platform::Defaults& settings, const QString& key, bool fallback);
 
 } // namespace snapkin

@@ -213,11 +213,11 @@ void WhatsNewWindow::closeEvent(QCloseEvent* event)
 bool WhatsNewController::consumeFirstLaunch(platform::Defaults& defaults,
                                             const QVariantMap& storedBefore)
 {
-    const QString key = QString::fromLatin1(shownKey);
-    if (defaults.boolForKey(key)) return false;
+    if (defaults.get(keys::whatsNew2Shown)) return false;
     // Written whatever the answer, so the window opens by itself at most once.
-    defaults.setValue(key, true);
-    for (const char* earlier : {"didShowOnboarding", "newsletterFirstLaunch", "exportFormat"})
+    defaults.set(keys::whatsNew2Shown, true);
+    for (const char* earlier :
+         {keys::didShowOnboarding.key, keys::newsletterFirstLaunch.key, keys::exportFormat.key})
         if (storedBefore.contains(QString::fromLatin1(earlier))) return true;
     return false;
 }

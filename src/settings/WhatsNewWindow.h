@@ -55,8 +55,6 @@ private:
 // Decides at launch whether What's New is due and keeps at most one window.
 class WhatsNewController {
 public:
-    static constexpr const char* shownKey = "whatsNew2Shown";
-
     // Whether this launch is the first of 2.0 after an earlier version: never once "whatsNew2Shown"
     // is true (nothing written then); otherwise marks it shown and answers whether the stored
     // settings (`storedBefore`, as they were before this launch wrote anything) hold a key an

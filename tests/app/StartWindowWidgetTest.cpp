@@ -531,7 +531,7 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
     StartWindowController controller(*history, {});
-    platform::Defaults::standard().removeObject(StartWindowController::frameKey);
+    platform::Defaults::standard().removeObject(keys::startWindowFrame);
     controller.show();
     StartWindow* window = controller.window();
     ASSERT_NE(window, nullptr);
@@ -540,12 +540,11 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     window->setGeometry(40, 50, 900, 640);
     window->close();
     EXPECT_FALSE(controller.isVisible());
-    EXPECT_FALSE(
-        platform::Defaults::standard().stringForKey(StartWindowController::frameKey).isEmpty());
+    EXPECT_FALSE(platform::Defaults::standard().get(keys::startWindowFrame).isEmpty());
     // A restored window of a new session takes the stored frame.
     StartWindow fresh(*history, defaults);
     ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
-        platform::Defaults::standard().stringForKey(StartWindowController::frameKey).toLatin1())));
+        platform::Defaults::standard().get(keys::startWindowFrame).toLatin1())));
     EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));
 
     // An editor that opens puts it away.

@@ -300,7 +300,7 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
     })) << netWmState(window).toStdString();
     ASSERT_FALSE(test::isMapped(window.toUInt()));
 
-    platform::Defaults::standard().setValue(PreferencesWindow::tabKey, QStringLiteral("history"));
+    platform::Defaults::standard().setValue(keys::settingsTab, QStringLiteral("history"));
     PreferencesWindow settings(platform::Defaults::standard(), shell.history,
                                {.openStartWindow = [&shell] { shell.actions.startWindow(); }});
     settings.showAndRaise();

@@ -56,8 +56,8 @@ std::optional<WindowInfo> waitForWindow(std::uint32_t id)
 void setWindowSettings(bool shadow, bool transparent)
 {
     auto& d = platform::Defaults::standard();
-    d.setValue(CaptureEngine::windowCaptureShadowKey, shadow);
-    d.setValue(CaptureEngine::windowCaptureTransparentBackgroundKey, transparent);
+    d.setValue(keys::windowCaptureShadow, shadow);
+    d.setValue(keys::windowCaptureTransparentBackground, transparent);
 }
 
 } // namespace
@@ -253,10 +253,10 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
     const auto focusBefore = focus();
 
     auto& defaults = platform::Defaults::standard();
-    defaults.setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
+    defaults.setValue(keys::hideDesktopIconsWhileCapturing, true);
     auto snapshots = await(CaptureEngine::snapshotDisplays({}));
     auto image = await(CaptureEngine::captureImage(before.displays[0], {*firstInfo, *desktopInfo}));
-    defaults.removeObject(CaptureEngine::hideDesktopIconsWhileCapturingKey);
+    defaults.removeObject(keys::hideDesktopIconsWhileCapturing);
     ASSERT_TRUE(snapshots && snapshots->has_value());
     ASSERT_TRUE(image && image->has_value());
     // The window cannot be left out without unmapping it, so it stays in the pictures.

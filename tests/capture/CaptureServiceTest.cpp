@@ -169,8 +169,8 @@ TEST_F(CaptureServiceTest, FullScreenHidesOwnWindowsWaitsForThemAndPutsThemBackB
     OwnWindow frameless("Frameless", &log, Qt::Window | Qt::FramelessWindowHint);
     engine.stacking = {front.xid(), tool.xid(), back.xid()};
     engine.content->displays[0].scale = 2.0;
-    settings().setValue(CaptureService::captureSoundKey, true);
-    settings().setValue(CaptureService::captureDelayKey, -2); // no countdown
+    settings().setValue(keys::captureSound, true);
+    settings().setValue(keys::captureDelay, -2); // no countdown
     log.clear();
 
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
@@ -252,8 +252,8 @@ TEST_F(CaptureServiceTest, LiveRegionOpensTheOverlayAtOnceAndCountsDownAfterTheS
     engine.content->displays = {test::display(9, QRect(0, 0, 1920, 1080), 1.0),
                                 test::display(primaryID(), QRect(1920, 0, 3840, 2160), 2.0, false)};
     engine.content->mainDisplayID = 9;
-    settings().setValue(CaptureService::captureDelayKey, 3);
-    settings().setValue(CaptureEngine::showMagnifierWhileSelectingKey, true);
+    settings().setValue(keys::captureDelay, 3);
+    settings().setValue(keys::showMagnifierWhileSelecting, true);
 
     service.capture(CaptureMode::region, CaptureSink::clipboard);
     clock.settle();
@@ -271,7 +271,7 @@ TEST_F(CaptureServiceTest, LiveRegionOpensTheOverlayAtOnceAndCountsDownAfterTheS
     EXPECT_EQ(copied[0].pointSize(), QSizeF(300, 200));
     ASSERT_NE(CaptureToast::current(), nullptr);
     EXPECT_EQ(CaptureToast::current()->message(), "Copied to clipboard");
-    EXPECT_EQ(settings().integerForKey(CaptureService::newsletterCountKey), 1);
+    EXPECT_EQ(settings().get(keys::newsletterCaptureCount), 1);
     const auto stored = service.loadLastRegion();
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->rect, QRectF(10, 20, 300, 200));
@@ -279,8 +279,8 @@ TEST_F(CaptureServiceTest, LiveRegionOpensTheOverlayAtOnceAndCountsDownAfterTheS
 
 TEST_F(CaptureServiceTest, FrozenRegionCountsDownFirstThenCropsTheSnapshotWithoutGrabbing)
 {
-    settings().setValue(CaptureService::freezeScreenKey, true);
-    settings().setValue(CaptureService::captureDelayKey, 2);
+    settings().setValue(keys::freezeScreenWhileSelecting, true);
+    settings().setValue(keys::captureDelay, 2);
     const qreal width = QGuiApplication::primaryScreen()->geometry().width();
     engine.snapshots =
         DisplaySnapshots{{primaryID(), test::filled(QSize(int(width * 2), 400), red)}};
@@ -302,8 +302,8 @@ TEST_F(CaptureServiceTest, FrozenRegionCountsDownFirstThenCropsTheSnapshotWithou
 
 TEST_F(CaptureServiceTest, FrozenOverlayChoicesWindowsLiveFullScreenFromTheSnapshot)
 {
-    settings().setValue(CaptureService::freezeScreenKey, true);
-    settings().setValue(CaptureService::captureDelayKey, 2);
+    settings().setValue(keys::freezeScreenWhileSelecting, true);
+    settings().setValue(keys::captureDelay, 2);
 
     // A picked window is captured live, and the countdown does not run twice.
     service.capture(CaptureMode::window, CaptureSink::editor);
@@ -314,7 +314,7 @@ TEST_F(CaptureServiceTest, FrozenOverlayChoicesWindowsLiveFullScreenFromTheSnaps
     clock.settle();
     EXPECT_EQ(engine.capturedWindows, (std::vector<std::uint32_t>{42}));
     EXPECT_EQ(countdowns.size(), 1u);
-    EXPECT_FALSE(settings().contains(CaptureService::lastRegionKey));
+    EXPECT_FALSE(settings().contains(keys::lastRegionRect));
 
     // Full screen on a display with a snapshot: that picture, at the screen's size.
     service.capture(CaptureMode::region, CaptureSink::editor);
@@ -352,7 +352,7 @@ TEST_F(CaptureServiceTest, FrontWindowIsTheFirstForeignOrdinaryWindowAndHidesNot
         window(4, QRect(40, 40, 640, 480), 0), // no owner: may be picked
         window(5, QRect(50, 50, 640, 480), 502),
     };
-    settings().setValue(CaptureService::captureDelayKey, 1);
+    settings().setValue(keys::captureDelay, 1);
     log.clear();
 
     service.captureFrontWindow(CaptureSink::editor);
@@ -382,7 +382,7 @@ TEST_F(CaptureServiceTest, LastRegionIsGrabbedAgainAndNothingStoredOnlyBeeps)
     EXPECT_EQ(log, QStringList{"beep"});
     EXPECT_EQ(engine.probes, 0);
 
-    settings().setValue(CaptureService::lastRegionKey,
+    settings().setValue(keys::lastRegionRect,
                         QVariantList{double(primaryID()), 5.0, 6.0, 70.0, 80.0});
     OwnWindow editor("Editor", &log);
     log.clear();
@@ -421,7 +421,7 @@ TEST_F(CaptureServiceTest, EveryFailureRestoresTheWindowsAndEndsInOneAlertWithIt
          refused.userMessage()},
         {"frozen crop fails",
          [&] {
-             settings().setValue(CaptureService::freezeScreenKey, true);
+             settings().setValue(keys::freezeScreenWhileSelecting, true);
              engine.snapshots = DisplaySnapshots{{primaryID(), test::filled(QSize(20, 20), red)}};
          },
          [&] {
@@ -498,8 +498,8 @@ TEST_F(CaptureServiceTest, CancellingPutsBackExactlyTheHiddenWindowsInTheirStack
     OwnWindow b("B", &log);
     OwnWindow c("C", &log);
     engine.stacking = {b.xid(), c.xid(), a.xid()};
-    settings().setValue(CaptureService::captureDelayKey, 3);
-    settings().setValue(CaptureEngine::showMagnifierWhileSelectingKey, false);
+    settings().setValue(keys::captureDelay, 3);
+    settings().setValue(keys::showMagnifierWhileSelecting, false);
 
     log.clear();
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
@@ -549,7 +549,7 @@ TEST_F(CaptureServiceTest, AQuickAccessPanelComesBackOnlyWhileItStillBelongsToAn
     // Floating and frameless, yet it leaves the screen with the titled windows.
     OwnWindow panel("Panel", &log, Qt::Tool | Qt::FramelessWindowHint);
     panels.list = {&panel};
-    settings().setValue(CaptureService::captureDelayKey, 1);
+    settings().setValue(keys::captureDelay, 1);
 
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
     clock.settle();
@@ -567,7 +567,7 @@ TEST_F(CaptureServiceTest, AQuickAccessPanelComesBackOnlyWhileItStillBelongsToAn
 TEST_F(CaptureServiceTest, ARequestWhileAnotherRunsIsIgnored)
 {
     OwnWindow editor("Editor", &log);
-    settings().setValue(CaptureService::captureDelayKey, 3);
+    settings().setValue(keys::captureDelay, 3);
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
     clock.settle();
     ASSERT_TRUE(service.isCapturing());
@@ -616,7 +616,7 @@ TEST_F(CaptureServiceTest, AToastStillUpIsTakenDownAndGoneBeforeTheNextPicture)
 // or "Screenshot" when that is unknown or has no name.
 TEST_F(CaptureServiceTest, EveryCaptureIsFiledUnderItsSourceApplicationOrScreenshot)
 {
-    settings().setValue(CaptureService::captureDelayKey, -2); // no countdown
+    settings().setValue(keys::captureDelay, -2); // no countdown
     for (const CaptureSink sink : {CaptureSink::editor, CaptureSink::clipboard, CaptureSink::file}) {
         SCOPED_TRACE(int(sink));
         hooks.historyTitles.clear();
@@ -637,10 +637,10 @@ TEST_F(CaptureServiceTest, DeliveryCountsCapturesExceptTextAndAsksTheNewsletterL
     const BaseImage image(test::filled(QSize(10, 10), red));
     service.route(image, CaptureSink::text);
     EXPECT_EQ(log, QStringList{"route:text"});
-    EXPECT_EQ(settings().integerForKey(CaptureService::newsletterCountKey), 0);
+    EXPECT_EQ(settings().get(keys::newsletterCaptureCount), 0);
 
     service.route(image, CaptureSink::file);
-    EXPECT_EQ(settings().integerForKey(CaptureService::newsletterCountKey), 1);
+    EXPECT_EQ(settings().get(keys::newsletterCaptureCount), 1);
     hooks.invitation.due = true; // due by the time the delay ends
     clock.advance(CaptureService::newsletterDelayMs - 1);
     EXPECT_EQ(at("newsletter"), -1);
@@ -669,7 +669,7 @@ TEST_F(CaptureServiceTest, TheLastRegionIsStoredAsFiveNumbersAndReadBack)
     QScreen* screen = QGuiApplication::primaryScreen();
     engine.screenID = 2;
     service.saveLastRegion(RegionSelection{screen, QRectF(12.5, 40, 300, 200), {}});
-    EXPECT_EQ(settings().object(CaptureService::lastRegionKey).toList(),
+    EXPECT_EQ(settings().object(keys::lastRegionRect).toList(),
               (QVariantList{2.0, 12.5, 40.0, 300.0, 200.0}));
     const auto loaded = service.loadLastRegion();
     ASSERT_TRUE(loaded);
@@ -679,10 +679,10 @@ TEST_F(CaptureServiceTest, TheLastRegionIsStoredAsFiveNumbersAndReadBack)
 
     // A selection on a screen without an identifier leaves the stored one alone.
     service.saveLastRegion(RegionSelection{nullptr, QRectF(1, 1, 50, 50), {}});
-    EXPECT_EQ(settings().object(CaptureService::lastRegionKey).toList().at(1), 12.5);
+    EXPECT_EQ(settings().object(keys::lastRegionRect).toList().at(1), 12.5);
 
     // A stored width of 1.5 is no region: recapturing beeps and does not probe.
-    settings().setValue(CaptureService::lastRegionKey, QVariantList{2.0, 12.5, 40.0, 1.5, 200.0});
+    settings().setValue(keys::lastRegionRect, QVariantList{2.0, 12.5, 40.0, 1.5, 200.0});
     EXPECT_FALSE(service.loadLastRegion());
     service.captureLastRegion();
     EXPECT_EQ(log, QStringList{"beep"});

@@ -58,8 +58,8 @@ protected:
     void SetUp() override
     {
         settings().removeAllStored();
-        settings().setValue(CaptureEngine::windowCaptureShadowKey, false);
-        settings().setValue(CaptureEngine::windowCaptureTransparentBackgroundKey, false);
+        settings().setValue(keys::windowCaptureShadow, false);
+        settings().setValue(keys::windowCaptureTransparentBackground, false);
         service.setAlertPresenter([this](const CaptureAlert& alert, std::function<void(int)>) {
             alerts.push_back(alert);
         });
@@ -195,7 +195,7 @@ TEST_F(CaptureServiceX11, LastRegionIsAKnownSquareAndAGoneDisplaysRegionIsClippe
     ASSERT_TRUE(test::showsColor({400, 300}, green));
     const auto id = platform::ScreenCapture::displayID(QGuiApplication::primaryScreen());
     ASSERT_TRUE(id);
-    settings().setValue(CaptureService::lastRegionKey,
+    settings().setValue(keys::lastRegionRect,
                         QVariantList{double(*id), 350.0, 250.0, 100.0, 100.0});
     ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
     QImage shot = delivered();
@@ -204,8 +204,7 @@ TEST_F(CaptureServiceX11, LastRegionIsAKnownSquareAndAGoneDisplaysRegionIsClippe
     EXPECT_TRUE(near(pixel(shot, 99, 99), green));
 
     // Its display is gone: taken on the main screen, cut at its edges.
-    settings().setValue(CaptureService::lastRegionKey,
-                        QVariantList{12345.0, 1900.0, 1000.0, 100.0, 100.0});
+    settings().setValue(keys::lastRegionRect, QVariantList{12345.0, 1900.0, 1000.0, 100.0, 100.0});
     ASSERT_TRUE(run([&] { service.captureLastRegion(); }));
     shot = delivered();
     EXPECT_EQ(shot.size(), QSize(20, 80));
@@ -222,14 +221,14 @@ TEST_F(CaptureServiceX11, HiddenDesktopIconsLeaveTheWallpaperWhereTheDesktopShow
     ASSERT_TRUE(test::showsColor({400, 300}, red));
     const auto id = platform::ScreenCapture::displayID(QGuiApplication::primaryScreen());
     ASSERT_TRUE(id);
-    settings().setValue(CaptureService::lastRegionKey,
+    settings().setValue(keys::lastRegionRect,
                         QVariantList{double(*id), 450.0, 250.0, 100.0, 100.0});
 
     // Off: the desktop as it is.
     ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
     EXPECT_TRUE(near(pixel(delivered(), 1000, 600), green));
 
-    settings().setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
+    settings().setValue(keys::hideDesktopIconsWhileCapturing, true);
     ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
     QImage shot = delivered();
     ASSERT_EQ(shot.size(), QSize(1920, 1080));
@@ -269,7 +268,7 @@ TEST_F(CaptureServiceX11, WithoutAWallpaperTheDesktopStaysAndOneNoteSaysSo)
         ForeignWindow desktop(QRect(0, 0, 1920, 1080), green, "_NET_WM_WINDOW_TYPE_DESKTOP");
         ASSERT_TRUE(test::showsColor({1000, 600}, green));
         EXPECT_FALSE(platform::DesktopWindows::desktopIconsCannotBeHidden());
-        settings().setValue(CaptureEngine::hideDesktopIconsWhileCapturingKey, true);
+        settings().setValue(keys::hideDesktopIconsWhileCapturing, true);
         ASSERT_TRUE(run([&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); }));
         EXPECT_TRUE(near(pixel(delivered(), 1000, 600), blue));
     }
@@ -296,7 +295,7 @@ TEST_F(CaptureServiceX11, TheCountdownAndTheToastAppearOnTheScreenOfTheFocusedWi
     ASSERT_EQ(
         QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(foreign.xid())}),
         0);
-    settings().setValue(CaptureService::captureDelayKey, 3);
+    settings().setValue(keys::captureDelay, 3);
     service.capture(CaptureMode::fullScreen, CaptureSink::clipboard);
     ASSERT_TRUE(waitUntil([] { return CaptureCountdown::current() != nullptr; }));
     ASSERT_NE(CaptureCountdown::current()->view(), nullptr);
@@ -315,8 +314,7 @@ TEST_F(CaptureServiceX11, TheCountdownAndTheToastAppearOnTheScreenOfTheFocusedWi
     EXPECT_TRUE(right.contains(CaptureToast::current()->geometry()));
 
     // A stored region whose display is gone is taken there too.
-    settings().setValue(CaptureService::lastRegionKey,
-                        QVariantList{12345.0, 10.0, 20.0, 100.0, 100.0});
+    settings().setValue(keys::lastRegionRect, QVariantList{12345.0, 10.0, 20.0, 100.0, 100.0});
     const auto region = service.loadLastRegion();
     ASSERT_TRUE(region);
     EXPECT_EQ(region->screen->geometry().x(), 960);
@@ -360,7 +358,7 @@ TEST_F(CaptureServiceX11, EscapeWhileAnotherApplicationHasTheFocusCancelsTheCoun
     ASSERT_EQ(
         QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(foreign.xid())}),
         0);
-    settings().setValue(CaptureService::captureDelayKey, 3);
+    settings().setValue(keys::captureDelay, 3);
 
     service.capture(CaptureMode::fullScreen, CaptureSink::editor);
     ASSERT_TRUE(waitUntil([] { return CaptureCountdown::current() != nullptr; }));

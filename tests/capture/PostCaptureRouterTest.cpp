@@ -142,7 +142,7 @@ TEST_F(Router, ACaptureOnlyCopiedOrSavedOpensNothingAndGoesToTheHistoryAsAPictur
 TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
 {
     // None chosen: the dialog, proposing the name the file would have had.
-    settings.removeObject(PostCaptureRouter::defaultSaveFolderBookmarkKey);
+    settings.removeObject(keys::defaultSaveFolderBookmark);
     settings.removeObject("defaultSaveFolder");
     router->saveToDisk(image);
     EXPECT_EQ(log, QStringList{"panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)"});
@@ -174,7 +174,7 @@ TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
     ASSERT_TRUE(QFile(home.filePath("file")).open(QIODevice::WriteOnly));
     router->setDefaultSaveFolder(home.filePath("file"));
     EXPECT_EQ(settings.stringForKey("defaultSaveFolder"), home.filePath("file"));
-    EXPECT_FALSE(settings.contains(PostCaptureRouter::defaultSaveFolderBookmarkKey));
+    EXPECT_FALSE(settings.contains(keys::defaultSaveFolderBookmark));
 }
 
 TEST_F(Router, FilesTakeTheStoredFormatAndPngForAnyOtherValue)

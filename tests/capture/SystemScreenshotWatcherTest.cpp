@@ -82,7 +82,7 @@ protected:
 
     void watch()
     {
-        settings.setValue(SystemScreenshotWatcher::bookmarkKey, folder);
+        settings.setValue(keys::systemScreenshotsFolderBookmark, folder);
         watcher.start();
         ASSERT_TRUE(watcher.isWatching());
     }
@@ -241,14 +241,14 @@ TEST_F(Watcher, EnablingAsksForAFolderOnlyWhenNoneIsChosenAndCancellingChangesNo
 {
     EXPECT_FALSE(watcher.enableChoosingFolder());
     EXPECT_EQ(panel.starts.size(), 1);
-    EXPECT_FALSE(settings.hasStoredValue(SystemScreenshotWatcher::watchKey));
-    EXPECT_FALSE(settings.hasStoredValue(SystemScreenshotWatcher::bookmarkKey));
+    EXPECT_FALSE(settings.hasStoredValue(keys::watchSystemScreenshots));
+    EXPECT_FALSE(settings.hasStoredValue(keys::systemScreenshotsFolderBookmark));
     EXPECT_FALSE(watcher.isWatching());
 
     panel.answer = folder;
     EXPECT_TRUE(watcher.enableChoosingFolder());
     EXPECT_EQ(panel.starts.size(), 2);
-    EXPECT_TRUE(settings.boolForKey(SystemScreenshotWatcher::watchKey));
+    EXPECT_TRUE(settings.get(keys::watchSystemScreenshots));
     EXPECT_EQ(watcher.resolveBookmark(), folder);
     EXPECT_EQ(watcher.watchedFolder(), folder);
 

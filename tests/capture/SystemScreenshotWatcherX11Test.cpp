@@ -68,7 +68,7 @@ struct WatchedFolder {
         QDir().mkdir(folder);
         QDir().mkdir(staging);
         platform::Defaults::standard().removeAllStored();
-        platform::Defaults::standard().setValue(SystemScreenshotWatcher::bookmarkKey, folder);
+        platform::Defaults::standard().setValue(keys::systemScreenshotsFolderBookmark, folder);
         // Only toasts that come up from now on count.
         lastToast = CaptureToast::current();
         QObject::connect(&toastLook, &QTimer::timeout, [this] {

@@ -19,8 +19,8 @@ class CollageTest : public EditorWindowsTest {};
 TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
 {
     auto& settings = platform::Defaults::standard();
-    settings.setValue(FrameSettings::applyAlwaysKey, true);
-    settings.setValue(FrameSettings::frameLastOnKey, true);
+    settings.setValue(keys::frameApplyAlways, true);
+    settings.setValue(keys::frameLastOn, true);
     QFile junk(path("notes.png"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("not an image");

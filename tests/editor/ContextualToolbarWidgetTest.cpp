@@ -234,25 +234,25 @@ TEST_F(ContextualToolbarTest, FrameBarRemembersChangesButNotBeingShown)
     bar.resize(1200, 44);
     bar.show();
     settle();
-    EXPECT_FALSE(settings.hasStoredValue(FrameSettings::frameStyleKey));
-    EXPECT_FALSE(settings.hasStoredValue(FrameSettings::frameLastOnKey));
+    EXPECT_FALSE(settings.hasStoredValue(keys::frameStyle));
+    EXPECT_FALSE(settings.hasStoredValue(keys::frameLastOn));
 
     FrameStyle changed;
     changed.cornerRadius = 33;
     store->setFrame(changed, true);
-    EXPECT_TRUE(settings.boolForKey(FrameSettings::frameLastOnKey));
+    EXPECT_TRUE(settings.get(keys::frameLastOn));
     EXPECT_EQ(FrameSettings::rememberedFrame().cornerRadius, 33);
     store->setWatermark(Watermark{.text = "Mine"}, true);
-    EXPECT_TRUE(settings.boolForKey(FrameSettings::watermarkLastOnKey));
+    EXPECT_TRUE(settings.get(keys::watermarkLastOn));
     // Undo is a change too.
     store->undo();
-    EXPECT_FALSE(settings.boolForKey(FrameSettings::watermarkLastOnKey));
+    EXPECT_FALSE(settings.get(keys::watermarkLastOn));
 
     // Another tool: nothing is remembered any more.
     store->setTool(Tool::arrow);
     settle();
     store->setFrame(std::nullopt, true);
-    EXPECT_TRUE(settings.boolForKey(FrameSettings::frameLastOnKey));
+    EXPECT_TRUE(settings.get(keys::frameLastOn));
 }
 
 TEST_F(ContextualToolbarTest, EditorPagesShowItAboveTheCanvas)

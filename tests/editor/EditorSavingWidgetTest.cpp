@@ -55,7 +55,7 @@ protected:
 
     static void alsoSaveDocument(bool on)
     {
-        platform::Defaults::standard().setValue(SaveOptionsAccessory::alsoSaveDocumentKey, on);
+        platform::Defaults::standard().setValue(keys::alsoSaveSnapkinDocument, on);
     }
     // An editor page with one edit made, not bound to a document.
     EditorPage* dirtyCapture()

@@ -150,9 +150,9 @@ TEST(EditorToolbar, DefaultItemsAndTheSavedArrangementForEveryWindow)
     EXPECT_EQ(next.shownIdentifiers(), chosen);
 
     // A stored list of unknown names falls back to the defaults; an emptied toolbar stays so.
-    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey, QStringList{"bogus"});
+    platform::Defaults::standard().setValue(keys::editorToolbarItems, QStringList{"bogus"});
     EXPECT_EQ(next.shownIdentifiers(), defaults);
-    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey, QStringList{});
+    platform::Defaults::standard().setValue(keys::editorToolbarItems, QStringList{});
     EXPECT_TRUE(next.shownIdentifiers().isEmpty());
 }
 
@@ -283,7 +283,7 @@ TEST(EditorToolbar, APageServesCapturesOpenImageAndCopyTextThroughTheHooksItWasG
 {
     using Kind = EditorViewHooks::CaptureKind;
     platform::Defaults::standard().removeAllStored();
-    platform::Defaults::standard().setValue(EditorToolbarItems::settingsKey,
+    platform::Defaults::standard().setValue(keys::editorToolbarItems,
                                             QStringList{"newCapture", "copyText"});
     QList<Kind> captures;
     int opens = 0, attached = 0;

@@ -188,7 +188,7 @@ TEST_F(FrameOptionsBarTest, ApplyToNewCapturesIsOneSettingForEveryWindow)
     FrameOptionsBar other(*second, Density::compact);
     FrameOptionsBar narrow(*second, Density::overflow);
     one.applyAlwaysBox()->click();
-    EXPECT_TRUE(platform::Defaults::standard().boolForKey(FrameSettings::applyAlwaysKey));
+    EXPECT_TRUE(platform::Defaults::standard().get(keys::frameApplyAlways));
     EXPECT_TRUE(other.applyAlwaysBox()->isChecked());
     EXPECT_TRUE(narrow.applyAlwaysAction()->isChecked());
     narrow.applyAlwaysAction()->trigger();

@@ -202,12 +202,12 @@ TEST(SharpenView, OpensAtFiftyOrTheStoredWholeAmount)
     auto store = plainStore();
     EXPECT_DOUBLE_EQ(SharpenView(*store).amount(), 50);
     for (double stored : {0.0, -5.0}) {
-        platform::Defaults::standard().setValue(SharpenView::amountKey, stored);
+        platform::Defaults::standard().setValue(keys::sharpenAmount, stored);
         EXPECT_DOUBLE_EQ(SharpenView(*store).amount(), 50) << stored;
     }
-    platform::Defaults::standard().setValue(SharpenView::amountKey, 73.0);
+    platform::Defaults::standard().setValue(keys::sharpenAmount, 73.0);
     EXPECT_DOUBLE_EQ(SharpenView(*store).amount(), 73);
-    platform::Defaults::standard().setValue(SharpenView::amountKey, 400.0);
+    platform::Defaults::standard().setValue(keys::sharpenAmount, 400.0);
     EXPECT_DOUBLE_EQ(SharpenView(*store).amount(), 100);
 }
 
@@ -230,7 +230,7 @@ TEST(SharpenView, ShowsTruncatedAndAppliesAndStoresRounded)
     EXPECT_EQ(sheet->percentLabel()->text(), QStringLiteral("49 %"));
     const auto serial = page.store->image().serial();
     sheet->sharpenButton()->click();
-    EXPECT_DOUBLE_EQ(platform::Defaults::standard().doubleForKey(SharpenView::amountKey), 50.0);
+    EXPECT_DOUBLE_EQ(platform::Defaults::standard().get(keys::sharpenAmount), 50.0);
     EXPECT_NE(page.store->image().serial(), serial);
     EXPECT_EQ(page.store->undoCount(), 1);
     EXPECT_FALSE(page.store->isSharpening());
@@ -280,7 +280,7 @@ TEST(SharpenView, AfterIsRemadeOnlyWhenTheWholePercentChanges)
 TEST(SharpenView, CancelLeavesTheImageAndTheStoredAmount)
 {
     RealSheets sheets;
-    platform::Defaults::standard().setValue(SharpenView::amountKey, 30.0);
+    platform::Defaults::standard().setValue(keys::sharpenAmount, 30.0);
     Page page;
     page.store->setIsSharpening(true);
     auto* sheet = qobject_cast<SharpenView*>(page.view->sharpenSheet());
@@ -289,7 +289,7 @@ TEST(SharpenView, CancelLeavesTheImageAndTheStoredAmount)
     const auto serial = page.store->image().serial();
     sheet->cancelButton()->click();
     EXPECT_FALSE(page.store->isSharpening());
-    EXPECT_DOUBLE_EQ(platform::Defaults::standard().doubleForKey(SharpenView::amountKey), 30.0);
+    EXPECT_DOUBLE_EQ(platform::Defaults::standard().get(keys::sharpenAmount), 30.0);
     EXPECT_EQ(page.store->image().serial(), serial);
     EXPECT_EQ(page.store->undoCount(), 0);
 }

@@ -76,8 +76,7 @@ TEST_F(StyleGroupsTest, StrengthDragIsOneStepOnlyOverASelectedPixelate)
     // Without a selection: no step, but the strength is remembered when the drag ends.
     drag(slider, {300, 500, 700});
     EXPECT_EQ(store->undoCount(), 0);
-    const double remembered =
-        platform::Defaults::standard().doubleForKey(defaultObscureStrengthKey);
+    const double remembered = platform::Defaults::standard().get(keys::defaultObscureStrength);
     EXPECT_NEAR(remembered, slider->doubleValue(), 1e-9);
     EXPECT_NEAR(store->obscureStrength(), remembered, 1e-9);
 
@@ -128,7 +127,7 @@ TEST_F(StyleGroupsTest, DimmingMenuOpensOneStepEvenForTheCheckedItem)
     menu->items()[4]->trigger(); // 60 %
     EXPECT_EQ(store->undoCount(), 1);
     EXPECT_DOUBLE_EQ(store->selected()->spotDim, 0.6);
-    EXPECT_DOUBLE_EQ(platform::Defaults::standard().doubleForKey(defaultSpotlightDimKey), 0.6);
+    EXPECT_DOUBLE_EQ(platform::Defaults::standard().get(keys::defaultSpotlightDim), 0.6);
     settle();
     EXPECT_EQ(menu->text(), "60 %");
 

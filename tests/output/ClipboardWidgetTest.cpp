@@ -74,7 +74,7 @@ TEST_F(Copy, OffersPngAtOnceAndTiffOnlyWhenRead)
 
 TEST_F(Copy, AtFullSizeStatesOnePixelPerPoint)
 {
-    Defaults::standard().setValue(ExportService::copyAtFullSizeKey, true);
+    Defaults::standard().setValue(keys::copyAtFullSize, true);
     ASSERT_TRUE(ExportService::shared().copy(retinaCapture(), true));
     const QImage png = decode(QGuiApplication::clipboard()->mimeData()->data("image/png"));
     EXPECT_EQ(png.size(), QSize(1600, 1200));
@@ -86,12 +86,12 @@ TEST_F(Copy, CountsAnExportUnlessTheSaveAlreadyDid)
     ExportService::shared().copy(retinaCapture(), true);
     ExportService::shared().copy(retinaCapture(), true);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
+    EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 2);
     ExportService::shared().copy(retinaCapture(), false);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
+    EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 2);
     // Nothing to encode: nothing made, still counted (the user asked for a copy).
     EXPECT_FALSE(ExportService::shared().copy(QImage(), true));
     QCoreApplication::processEvents();
-    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 3);
+    EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 3);
 }

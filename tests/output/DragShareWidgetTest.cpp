@@ -219,7 +219,7 @@ TEST_F(Share, CopyImageCountsAnExport)
     ShareMenu menu(capture(), QString());
     menu.copyAction()->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(platform::Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 1);
+    EXPECT_EQ(platform::Defaults::standard().get(keys::reviewExportCount), 1);
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("image/png"));
     platform::Defaults::standard().removeAllStored();
 }

@@ -75,28 +75,28 @@ TEST_F(ExportQuality, RemembersLossyQualitiesAndFallsBackOnBadValues)
     EXPECT_DOUBLE_EQ(quality(ExportFormat::jpeg, defaults), 0.9);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::webp, defaults), 0.9);
 
-    defaults.setValue(kJpegQualityKey, 0.42);
+    defaults.setValue(keys::jpegQuality, 0.42);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::jpeg, defaults), 0.42);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::webp, defaults), 0.9); // a key of its own
 
-    defaults.setValue(kJpegQualityKey, QStringLiteral("0.5"));
+    defaults.setValue(keys::jpegQuality, QStringLiteral("0.5"));
     EXPECT_DOUBLE_EQ(quality(ExportFormat::jpeg, defaults), 0.9);
-    defaults.setValue(kJpegQualityKey, true);
+    defaults.setValue(keys::jpegQuality, true);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::jpeg, defaults), 0.9);
 
     // Out-of-range numbers are clamped before they can reach an encoder.
-    defaults.setValue(kWebPQualityKey, 1.7);
+    defaults.setValue(keys::webpQuality, 1.7);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::webp, defaults), 1.0);
-    defaults.setValue(kWebPQualityKey, -3);
+    defaults.setValue(keys::webpQuality, -3);
     EXPECT_DOUBLE_EQ(quality(ExportFormat::webp, defaults), 0.0);
-    defaults.setValue(kWebPQualityKey, qInf());
+    defaults.setValue(keys::webpQuality, qInf());
     EXPECT_DOUBLE_EQ(quality(ExportFormat::webp, defaults), 0.9);
 }
 
 TEST_F(ExportQuality, LosslessFormatsIgnoreStoredValues)
 {
-    defaults.setValue(kJpegQualityKey, 0.1);
-    defaults.setValue(kWebPQualityKey, 0.1);
+    defaults.setValue(keys::jpegQuality, 0.1);
+    defaults.setValue(keys::webpQuality, 0.1);
     for (ExportFormat format : allExportFormats) {
         if (!isLossy(format)) {
             EXPECT_DOUBLE_EQ(quality(format, defaults), 1.0) << toRaw(format).toStdString();
@@ -107,10 +107,10 @@ TEST_F(ExportQuality, LosslessFormatsIgnoreStoredValues)
 TEST_F(ExportQuality, StoredFormatFallsBackToPng)
 {
     EXPECT_EQ(storedExportFormat(defaults), ExportFormat::png);
-    defaults.setValue(kExportFormatKey, QStringLiteral("webp"));
+    defaults.setValue(keys::exportFormat, QStringLiteral("webp"));
     EXPECT_EQ(storedExportFormat(defaults), ExportFormat::webp);
-    defaults.setValue(kExportFormatKey, QStringLiteral("JPEG"));
+    defaults.setValue(keys::exportFormat, QStringLiteral("JPEG"));
     EXPECT_EQ(storedExportFormat(defaults), ExportFormat::png);
-    defaults.setValue(kExportFormatKey, QStringLiteral("jpg"));
+    defaults.setValue(keys::exportFormat, QStringLiteral("jpg"));
     EXPECT_EQ(storedExportFormat(defaults), ExportFormat::png);
 }

@@ -127,12 +127,12 @@ TEST(ExportService, QualityOnlyShapesLossyFormats)
               *ExportService::shared().data(capture, ExportFormat::png, 1.0));
 
     // A missing or unusable quality means the remembered one.
-    platform::Defaults::standard().setValue(kJpegQualityKey, 0.3);
+    platform::Defaults::standard().setValue(keys::jpegQuality, 0.3);
     EXPECT_EQ(*ExportService::shared().data(capture, ExportFormat::jpeg, std::nullopt),
               *ExportService::shared().data(capture, ExportFormat::jpeg, 0.3));
     EXPECT_EQ(*ExportService::shared().data(capture, ExportFormat::jpeg, qQNaN()),
               *ExportService::shared().data(capture, ExportFormat::jpeg, 0.3));
-    platform::Defaults::standard().removeObject(kJpegQualityKey);
+    platform::Defaults::standard().removeObject(keys::jpegQuality);
 }
 
 TEST(ExportService, NothingForImagesTheFormatCannotHold)

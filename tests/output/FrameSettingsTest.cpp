@@ -32,9 +32,9 @@ protected:
 
     void setFlags(bool applyAlways, bool frameOn, bool watermarkOn)
     {
-        settings.setValue(FrameSettings::applyAlwaysKey, applyAlways);
-        settings.setValue(FrameSettings::frameLastOnKey, frameOn);
-        settings.setValue(FrameSettings::watermarkLastOnKey, watermarkOn);
+        settings.setValue(keys::frameApplyAlways, applyAlways);
+        settings.setValue(keys::frameLastOn, frameOn);
+        settings.setValue(keys::watermarkLastOn, watermarkOn);
     }
 
     QTemporaryDir dir;
@@ -109,11 +109,11 @@ TEST_F(FrameSettingsTest, StylesSurviveSwitchingOffAndFallBackToDefaults)
     frame.cornerRadius = 30;
     FrameSettings::remember(std::optional(frame), settings);
     FrameSettings::remember(std::optional<FrameStyle>(), settings);
-    EXPECT_FALSE(settings.boolForKey(FrameSettings::frameLastOnKey));
+    EXPECT_FALSE(settings.get(keys::frameLastOn));
     EXPECT_EQ(FrameSettings::rememberedFrame(settings), frame);
 
     // Damaged stored data reads as the default, silently.
-    settings.setValue(FrameSettings::frameStyleKey, QByteArray("{not json"));
+    settings.setValue(keys::frameStyle, QByteArray("{not json"));
     EXPECT_EQ(FrameSettings::rememberedFrame(settings), FrameStyle{});
 }
 
@@ -123,13 +123,13 @@ TEST_F(FrameSettingsTest, TheLogoComesFromItsFileNeverFromStoredData)
     image.kind = WatermarkKind::image;
     image.imageData = QByteArray("secret bytes");
     FrameSettings::remember(std::optional(image), settings);
-    const QByteArray stored = settings.dataForKey(FrameSettings::watermarkStyleKey);
+    const QByteArray stored = settings.get(keys::watermarkStyle);
     EXPECT_FALSE(QJsonDocument::fromJson(stored).object().contains("imageData"));
 
     // Data written by someone else that does carry bytes: they are ignored.
     QJsonObject withBytes = QJsonDocument::fromJson(stored).object();
     withBytes["imageData"] = QString::fromLatin1(QByteArray("old").toBase64());
-    settings.setValue(FrameSettings::watermarkStyleKey, QJsonDocument(withBytes).toJson());
+    settings.setValue(keys::watermarkStyle, QJsonDocument(withBytes).toJson());
     EXPECT_FALSE(FrameSettings::rememberedWatermark(settings).imageData);
 
     const auto logo = FrameSettings::importLogo(writeImage("l.png", QSize(8, 8)));

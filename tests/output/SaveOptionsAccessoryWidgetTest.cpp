@@ -36,7 +36,7 @@ protected:
 
 TEST_F(Accessory, ShowsTheQualityRowForLossyFormatsWithTheirOwnTooltip)
 {
-    Defaults::standard().setValue(kJpegQualityKey, 0.75);
+    Defaults::standard().setValue(keys::jpegQuality, 0.75);
     SaveOptionsAccessory a(ExportFormat::webp, false);
     EXPECT_EQ(a.formatPopup()->currentText(), "WebP");
     EXPECT_TRUE(a.isQualityRowShown());
@@ -60,7 +60,7 @@ TEST_F(Accessory, ShowsTheQualityRowForLossyFormatsWithTheirOwnTooltip)
 
 TEST_F(Accessory, ChoosingAgainDropsAnUnsavedSliderPositionAndStillTells)
 {
-    Defaults::standard().setValue(kJpegQualityKey, 0.92);
+    Defaults::standard().setValue(keys::jpegQuality, 0.92);
     SaveOptionsAccessory a(ExportFormat::jpeg, false);
     // The label shows the stored quality until the slider moves, not the slider's 90 %.
     EXPECT_EQ(a.percentLabel()->text(), "92%");
@@ -112,15 +112,15 @@ TEST_F(Accessory, TheDocumentCheckboxIsStoredOnEveryToggle)
         EXPECT_FALSE(a.documentCheckbox()->isChecked());
         a.documentCheckbox()->click();
         // Stored at once: a cancelled dialog keeps it.
-        EXPECT_TRUE(Defaults::standard().boolForKey(SaveOptionsAccessory::alsoSaveDocumentKey));
+        EXPECT_TRUE(Defaults::standard().get(keys::alsoSaveSnapkinDocument));
         EXPECT_TRUE(a.savesDocument());
     }
     SaveOptionsAccessory again(ExportFormat::png, true);
     EXPECT_TRUE(again.documentCheckbox()->isChecked());
     again.documentCheckbox()->click();
-    EXPECT_FALSE(Defaults::standard().boolForKey(SaveOptionsAccessory::alsoSaveDocumentKey));
+    EXPECT_FALSE(Defaults::standard().get(keys::alsoSaveSnapkinDocument));
 
-    Defaults::standard().setValue(SaveOptionsAccessory::alsoSaveDocumentKey, true);
+    Defaults::standard().setValue(keys::alsoSaveSnapkinDocument, true);
     SaveOptionsAccessory none(ExportFormat::png, false);
     EXPECT_FALSE(none.isDocumentRowShown());
     EXPECT_FALSE(none.savesDocument());
@@ -129,7 +129,7 @@ TEST_F(Accessory, TheDocumentCheckboxIsStoredOnEveryToggle)
 // The real dialog with its accessory, written as a picture for review.
 TEST_F(Accessory, JoinsTheFileDialogsLayout)
 {
-    Defaults::standard().setValue(SaveOptionsAccessory::alsoSaveDocumentKey, true);
+    Defaults::standard().setValue(keys::alsoSaveSnapkinDocument, true);
     auto panel = makeFileDialogSavePanel(nullptr);
     auto* accessory = new SaveOptionsAccessory(ExportFormat::jpeg, true);
     panel->setAccessory(accessory);

@@ -147,14 +147,14 @@ QByteArray readAll(const QString& path)
 
 TEST_F(Save, OffersTheRequestedFormatUnderTheDefaultNameAndFolder)
 {
-    Defaults::standard().setValue(ExportService::defaultSaveFolderKey, dir.path());
+    Defaults::standard().setValue(keys::defaultSaveFolder, dir.path());
     EXPECT_FALSE(save(ExportFormat::jpeg));
     EXPECT_EQ(script.namesShown, QStringList{"Screenshot.jpg"});
     EXPECT_EQ(script.filters, QStringList{"jpeg"});
     EXPECT_EQ(script.directory, dir.path());
     // Cancelled: nothing is stored or counted.
-    EXPECT_FALSE(Defaults::standard().hasStoredValue(kExportFormatKey));
-    EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(keys::exportFormat));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(keys::reviewExportCount));
 
     // A name proposed by the caller (a capture that couldn't be saved on its own), in the
     // format's extension.
@@ -193,18 +193,18 @@ TEST_F(Save, StoresTheFormatAndTheQualityOfLossyFormatsOnly)
     };
     script.accepted = {path("shot.jpg")};
     ASSERT_TRUE(save(ExportFormat::png));
-    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "jpeg");
-    EXPECT_DOUBLE_EQ(Defaults::standard().doubleForKey(kJpegQualityKey), 0.8);
+    EXPECT_EQ(Defaults::standard().get(keys::exportFormat), "jpeg");
+    EXPECT_DOUBLE_EQ(Defaults::standard().get(keys::jpegQuality), 0.8);
     EXPECT_TRUE(readAll(path("shot.jpg")).startsWith("\xFF\xD8\xFF"));
 
     script = {};
     script.accepted = {path("shot.png")};
-    Defaults::standard().removeObject(kJpegQualityKey);
+    Defaults::standard().removeObject(keys::jpegQuality);
     ASSERT_TRUE(save(ExportFormat::png));
-    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "png");
-    EXPECT_FALSE(Defaults::standard().hasStoredValue(kJpegQualityKey));
-    EXPECT_FALSE(Defaults::standard().hasStoredValue(kWebPQualityKey));
-    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 2);
+    EXPECT_EQ(Defaults::standard().get(keys::exportFormat), "png");
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(keys::jpegQuality));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(keys::webpQuality));
+    EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 2);
 }
 
 TEST_F(Save, PutsTheFormatsExtensionOnTheAcceptedName)
@@ -233,15 +233,15 @@ TEST_F(Save, PutsTheFormatsExtensionOnTheAcceptedName)
 
 TEST_F(Save, AutoCopyPutsTheImageOnTheClipboardAndCountsOnce)
 {
-    Defaults::standard().setValue(ExportService::autoCopyAfterSaveKey, true);
-    Defaults::standard().setValue(ExportService::reviewExportCountKey, 4);
+    Defaults::standard().setValue(keys::autoCopyAfterSave, true);
+    Defaults::standard().setValue(keys::reviewExportCount, 4);
     QGuiApplication::clipboard()->clear();
     script.accepted = {path("copy.png")};
     ASSERT_TRUE(save(ExportFormat::png));
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
     EXPECT_TRUE(mime->hasFormat("image/png"));
-    EXPECT_EQ(Defaults::standard().integerForKey(ExportService::reviewExportCountKey), 5);
+    EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 5);
 }
 
 TEST_F(Save, AFolderWithoutPermissionKeepsTheOldFileAndSaysWhy)
@@ -262,7 +262,7 @@ TEST_F(Save, AFolderWithoutPermissionKeepsTheOldFileAndSaysWhy)
     EXPECT_TRUE(alerts.seen()[0].informative.contains(dir.path()));
     EXPECT_EQ(alerts.seen()[0].buttons, QStringList{"OK"});
     EXPECT_EQ(readAll(target), "the earlier file");
-    EXPECT_FALSE(Defaults::standard().hasStoredValue(ExportService::reviewExportCountKey));
+    EXPECT_FALSE(Defaults::standard().hasStoredValue(keys::reviewExportCount));
 }
 
 TEST_F(Save, AnImageTooLargeForWebPIsReportedNotSaved)
@@ -278,8 +278,8 @@ TEST_F(Save, AnImageTooLargeForWebPIsReportedNotSaved)
     EXPECT_EQ(alerts.seen()[0].informative, "WebP images can be at most 16383 pixels on a side.");
     EXPECT_FALSE(QFile::exists(path("huge.webp")));
     // Remembered although the encoding failed.
-    EXPECT_EQ(Defaults::standard().stringForKey(kExportFormatKey), "webp");
-    EXPECT_DOUBLE_EQ(Defaults::standard().doubleForKey(kWebPQualityKey), 0.7);
+    EXPECT_EQ(Defaults::standard().get(keys::exportFormat), "webp");
+    EXPECT_DOUBLE_EQ(Defaults::standard().get(keys::webpQuality), 0.7);
 }
 
 TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
@@ -309,7 +309,7 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
     EXPECT_EQ(companions.size(), 1);
 
     // No document (a pinned screenshot, the router): no row, nothing written, whatever is stored.
-    Defaults::standard().setValue(SaveOptionsAccessory::alsoSaveDocumentKey, true);
+    Defaults::standard().setValue(keys::alsoSaveSnapkinDocument, true);
     script.accepted = {path("alone.png")};
     script.beforeAccept = [&](FakePanel& panel) {
         offered = panel.accessory->isDocumentRowShown();

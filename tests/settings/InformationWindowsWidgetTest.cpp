@@ -60,9 +60,9 @@ TEST_F(InformationWindows, WhatsNewOpensOnceAfterAnUpgradeOnly)
     };
     for (const Case& c : cases) {
         settings().removeAllStored();
-        if (c.shown) settings().setValue(WhatsNewController::shownKey, *c.shown);
+        if (c.shown) settings().setValue(keys::whatsNew2Shown, *c.shown);
         EXPECT_EQ(WhatsNewController::consumeFirstLaunch(settings(), c.stored), c.result) << c.name;
-        EXPECT_TRUE(settings().boolForKey(WhatsNewController::shownKey)) << c.name;
+        EXPECT_TRUE(settings().get(keys::whatsNew2Shown)) << c.name;
         // The next launch never shows it again.
         EXPECT_FALSE(WhatsNewController::consumeFirstLaunch(settings(), c.stored)) << c.name;
     }

@@ -34,8 +34,8 @@ protected:
 
     bool dueAt(double elapsed, qint64 captures)
     {
-        settings().setValue(NewsletterPrompt::firstLaunchKey, launch);
-        settings().setValue(NewsletterPrompt::captureCountKey, captures);
+        settings().setValue(keys::newsletterFirstLaunch, launch);
+        settings().setValue(keys::newsletterCaptureCount, captures);
         clock = launch + elapsed;
         return NewsletterPrompt::isDue();
     }
@@ -63,16 +63,16 @@ TEST_F(InvitationSchedule, FirstLaunchRuleCountsCapturesAndWholeSeconds)
 
 TEST_F(InvitationSchedule, AbsentOrZeroFirstLaunchIsNeverDue)
 {
-    settings().setValue(NewsletterPrompt::captureCountKey, 50);
+    settings().setValue(keys::newsletterCaptureCount, 50);
     clock = launch + 400 * day;
     EXPECT_FALSE(NewsletterPrompt::isDue());
-    settings().setValue(NewsletterPrompt::firstLaunchKey, 0.0);
+    settings().setValue(keys::newsletterFirstLaunch, 0.0);
     EXPECT_FALSE(NewsletterPrompt::isDue());
 }
 
 TEST_F(InvitationSchedule, ASetDateAloneDecidesFromItsSecondOn)
 {
-    settings().setValue(NewsletterPrompt::nextPromptKey, launch + 10);
+    settings().setValue(keys::newsletterNextPrompt, launch + 10);
     clock = launch + 9;
     EXPECT_FALSE(dueAt(9, 100)); // captures and first launch no longer count
     EXPECT_TRUE(dueAt(10, 0));   // now == next is due
@@ -83,14 +83,13 @@ TEST_F(InvitationSchedule, SubscribingAndPostponingSetTheNextDate)
 {
     clock = launch;
     NewsletterPrompt::markSubscribed();
-    EXPECT_TRUE(settings().boolForKey(NewsletterPrompt::subscribedKey));
-    EXPECT_EQ(settings().doubleForKey(NewsletterPrompt::nextPromptKey), launch + 15724800);
+    EXPECT_TRUE(settings().get(keys::newsletterSubscribed));
+    EXPECT_EQ(settings().get(keys::newsletterNextPrompt), launch + 15724800);
     clock = launch + 15724800;
     EXPECT_TRUE(NewsletterPrompt::isDue()); // 182 days on, asked again
 
     NewsletterPrompt::postpone();
-    EXPECT_EQ(settings().doubleForKey(NewsletterPrompt::nextPromptKey),
-              launch + 15724800 + 2592000);
+    EXPECT_EQ(settings().get(keys::newsletterNextPrompt), launch + 15724800 + 2592000);
     EXPECT_FALSE(NewsletterPrompt::isDue());
 }
 
@@ -102,13 +101,13 @@ TEST_F(InvitationSchedule, LaunchesStoreTheFirstTimeOnlyAndKeepAStoredZero)
     clock = launch + day;
     NewsletterPrompt::registerLaunch();
     ReviewPrompt::registerLaunch();
-    EXPECT_EQ(settings().doubleForKey(NewsletterPrompt::firstLaunchKey), launch);
-    EXPECT_EQ(settings().doubleForKey(ReviewPrompt::firstLaunchKey), launch);
+    EXPECT_EQ(settings().get(keys::newsletterFirstLaunch), launch);
+    EXPECT_EQ(settings().get(keys::reviewFirstLaunch), launch);
 
-    settings().setValue(NewsletterPrompt::firstLaunchKey, 0.0);
+    settings().setValue(keys::newsletterFirstLaunch, 0.0);
     NewsletterPrompt::registerLaunch();
-    EXPECT_EQ(settings().doubleForKey(NewsletterPrompt::firstLaunchKey), 0.0);
-    EXPECT_TRUE(settings().isNumber(NewsletterPrompt::firstLaunchKey));
+    EXPECT_EQ(settings().get(keys::newsletterFirstLaunch), 0.0);
+    EXPECT_TRUE(settings().isNumber(keys::newsletterFirstLaunch));
 }
 
 TEST_F(InvitationSchedule, EachBlockerAloneStopsAnInterruption)

@@ -56,7 +56,7 @@ protected:
         w->emailField()->setText(email);
         w->consentBox()->setChecked(consent);
     }
-    double nextPrompt() { return settings().doubleForKey(NewsletterPrompt::nextPromptKey); }
+    double nextPrompt() { return settings().get(keys::newsletterNextPrompt); }
 
     LoopbackHttp server;
 };
@@ -118,7 +118,7 @@ TEST_F(NewsletterForm, SendingLocksTheFormThenSuccessThanksAndSchedules)
     // The silent server times out: the network message, editable again.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isSending(); }, 5000));
     EXPECT_TRUE(w->errorText().startsWith("Couldn't reach 127.0.0.1."));
-    EXPECT_EQ(settings().hasStoredValue(NewsletterPrompt::nextPromptKey), false);
+    EXPECT_EQ(settings().hasStoredValue(keys::newsletterNextPrompt), false);
 
     LoopbackHttp answering;
     NewsletterService::setEndpointForTesting(QUrl(answering.url()));
@@ -128,7 +128,7 @@ TEST_F(NewsletterForm, SendingLocksTheFormThenSuccessThanksAndSchedules)
     ASSERT_EQ(answering.requests().size(), 1);
     EXPECT_TRUE(answering.requests().first().body.contains(R"("email":"ada@example.com")"));
     EXPECT_EQ(w->emailField()->text(), " ada@example.com ");
-    EXPECT_TRUE(settings().boolForKey(NewsletterPrompt::subscribedKey));
+    EXPECT_TRUE(settings().get(keys::newsletterSubscribed));
     EXPECT_EQ(nextPrompt(), now + 15724800);
 
     w->closeButton()->click(); // subscribed: the close writes no postponement
@@ -145,7 +145,7 @@ TEST_F(NewsletterForm, ARejectedAddressIsShownAndTheFormStays)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isSending(); }, 5000));
     EXPECT_EQ(w->errorText(), "That email address doesn't look right.");
     EXPECT_TRUE(w->isVisible());
-    EXPECT_FALSE(settings().hasStoredValue(NewsletterPrompt::nextPromptKey));
+    EXPECT_FALSE(settings().hasStoredValue(keys::newsletterNextPrompt));
 }
 
 TEST_F(NewsletterForm, NotNowPostponesThirtyDaysAndTheTitleBarCloseWritesNothing)
@@ -154,7 +154,7 @@ TEST_F(NewsletterForm, NotNowPostponesThirtyDaysAndTheTitleBarCloseWritesNothing
     fill(w, "typed@exa", false);
     w->close();
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(settings().hasStoredValue(NewsletterPrompt::nextPromptKey));
+    EXPECT_FALSE(settings().hasStoredValue(keys::newsletterNextPrompt));
     controller().show();
     EXPECT_EQ(controller().window(), w); // the same form, as it was left
     EXPECT_EQ(w->emailField()->text(), "typed@exa");
@@ -196,7 +196,7 @@ TEST_F(NewsletterForm, InterruptionsWaitForTheFormEditorsAndCaptures)
 
 TEST_F(NewsletterForm, ADueInvitationShowsOnlyWhenOffered)
 {
-    settings().setValue(NewsletterPrompt::nextPromptKey, now - 1);
+    settings().setValue(keys::newsletterNextPrompt, now - 1);
     NewsletterService::setEndpointForTesting(QUrl());
     NewsletterPrompt::presentIfDue(controller());
     EXPECT_EQ(controller().window(), nullptr);

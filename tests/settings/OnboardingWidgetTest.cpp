@@ -264,22 +264,22 @@ TEST_F(Onboarding, LaunchesOpenTheWindowAsTheSettingSays)
 {
     controller().showIfNeeded(); // first launch
     ASSERT_NE(controller().window(), nullptr);
-    EXPECT_TRUE(settings().boolForKey(OnboardingController::didShowKey));
+    EXPECT_TRUE(settings().get(keys::didShowOnboarding));
     controller().window()->view()->startButton()->click();
 
     controller().showIfNeeded(); // second launch, setting absent
     EXPECT_EQ(controller().window(), nullptr);
 
-    settings().setValue(OnboardingController::showOnLaunchKey, true);
+    settings().setValue(keys::showOnboardingOnLaunch, true);
     controller().showIfNeeded();
     ASSERT_NE(controller().window(), nullptr);
     controller().window()->view()->startButton()->click();
 
     settings().removeAllStored();
-    settings().setValue(OnboardingController::showOnLaunchKey, false);
+    settings().setValue(keys::showOnboardingOnLaunch, false);
     controller().showIfNeeded();
     EXPECT_EQ(controller().window(), nullptr);
     controller().show(); // the menu still opens it, and that counts as shown
     EXPECT_NE(controller().window(), nullptr);
-    EXPECT_TRUE(settings().boolForKey(OnboardingController::didShowKey));
+    EXPECT_TRUE(settings().get(keys::didShowOnboarding));
 }

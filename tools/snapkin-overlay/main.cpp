@@ -81,9 +81,9 @@ int run(int argc, char** argv)
         } else if (a == "--frozen") {
             frozen = true;
         } else if (a == "--adjust") {
-            defaults.insert("adjustRegionBeforeCapture", true);
+            defaults.insert(keys::adjustRegionBeforeCapture.name(), true);
         } else if (a == "--no-loupe") {
-            defaults.insert(CaptureEngine::showMagnifierWhileSelectingKey, false);
+            defaults.insert(keys::showMagnifierWhileSelecting.name(), false);
         } else if (a == "--grab-in-completion" && i + 1 < args.size()) {
             grabPath = args[++i];
         } else {

@@ -53,11 +53,6 @@ QString captureTitle(CaptureAction action)
     return label(action);
 }
 
-QString delayKey()
-{
-    return QString::fromLatin1(CaptureService::captureDelayKey);
-}
-
 // The title, and below it the key text, or a blank line so the buttons keep one height.
 QString twoLines(const QString& title, const QString& keys)
 {
@@ -139,7 +134,7 @@ StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
 
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
             [this](const QString& key) {
-                if (key.startsWith(QLatin1String("captureHotKey")) || key == delayKey()) refresh();
+                if (keys::isCaptureHotKey(key) || key == keys::captureDelay) refresh();
             });
     refresh();
 }
@@ -178,7 +173,7 @@ void StartCaptureBar::refresh()
     button(QStringLiteral("recaptureLastRegion"))
         ->setEnabled(CaptureService::shared().loadLastRegion().has_value());
 
-    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
+    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
     QToolButton* timer = button(QStringLiteral("timer"));
     timer->setText(twoLines(L10n::text("Timer"), CaptureService::captureDelayTitle(delay)));
     timer->setToolTip(L10n::text("Capture Timer"));
@@ -200,15 +195,14 @@ void StartCaptureBar::fillTimerMenu()
     QMenu* menu = button(QStringLiteral("timer"))->menu();
     menu->clear();
     auto* group = new QActionGroup(menu);
-    const qint64 delay = platform::Defaults::standard().integerForKey(delayKey());
+    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
     for (const int seconds : TrayMenu::timerChoices) {
         QAction* item = menu->addAction(CaptureService::captureDelayTitle(seconds));
         item->setCheckable(true);
         item->setChecked(delay == seconds);
         item->setActionGroup(group);
-        connect(item, &QAction::triggered, this, [seconds] {
-            platform::Defaults::standard().setValue(delayKey(), qint64(seconds));
-        });
+        connect(item, &QAction::triggered, this,
+                [seconds] { platform::Defaults::standard().set(keys::captureDelay, seconds); });
     }
 }
 

@@ -30,8 +30,6 @@ using platform::L10n;
 
 namespace {
 
-const QString enabledKey = QStringLiteral("historyEnabled");
-
 QLabel* wrappedLabel(const QString& text, bool secondary)
 {
     auto* label = new QLabel(text);
@@ -94,7 +92,7 @@ StartWindow::StartWindow(CaptureHistory& history, platform::Defaults& settings,
             });
     connect(m_model, &QAbstractItemModel::modelReset, this, &StartWindow::updateState);
     connect(&settings, &platform::Defaults::valueChanged, this, [this](const QString& key) {
-        if (key == enabledKey || key.startsWith(QLatin1String("captureHotKey"))) updateState();
+        if (key == keys::historyEnabled || keys::isCaptureHotKey(key)) updateState();
     });
 
     auto* find = new QShortcut(QKeySequence::Find, this);
@@ -193,7 +191,7 @@ StartWindow::Page StartWindow::page() const
 
 void StartWindow::updateState()
 {
-    m_offNotice->setVisible(!m_settings.boolForKey(enabledKey));
+    m_offNotice->setVisible(!m_settings.get(keys::historyEnabled));
     if (m_model->historyCount() == 0) {
         const QString keys = CaptureHotKey::load(CaptureAction::region).displayString();
         m_emptyText->setText(L10n::format(

@@ -63,8 +63,7 @@ void StartWindowController::show()
             emit closed();
         });
         connect(m_window, &StartWindow::historySettingsRequested, this, [this] {
-            settings().setValue(QString::fromLatin1(PreferencesWindow::tabKey),
-                                QStringLiteral("history"));
+            settings().set(keys::settingsTab, QStringLiteral("history"));
             emit settingsRequested();
         });
     }
@@ -76,7 +75,7 @@ void StartWindowController::place()
 {
     m_placed = true;
     const QByteArray stored =
-        QByteArray::fromBase64(settings().stringForKey(QString::fromLatin1(frameKey)).toLatin1());
+        QByteArray::fromBase64(settings().get(keys::startWindowFrame).toLatin1());
     // A frame that no longer fits any screen (a monitor gone) is not restored.
     if (!stored.isEmpty() && m_window->restoreGeometry(stored)) return;
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
@@ -93,8 +92,8 @@ void StartWindowController::place()
 void StartWindowController::rememberFrame()
 {
     if (!m_window) return;
-    settings().setValue(QString::fromLatin1(frameKey),
-                        QString::fromLatin1(m_window->saveGeometry().toBase64()));
+    settings().set(keys::startWindowFrame,
+                   QString::fromLatin1(m_window->saveGeometry().toBase64()));
 }
 
 void connectStartWindow(StartWindow& window, MainMenuBuilder& menus, MenuActions& actions)

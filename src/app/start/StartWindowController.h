@@ -20,8 +20,6 @@ class StartWindow;
 class StartWindowController final : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* frameKey = "startWindowFrame";
-
     // What the window's owner adds to a window once it is made: its menus and its buttons'
     // commands.
     using Decorator = std::function<void(StartWindow& window)>;

@@ -14,11 +14,8 @@ using platform::KeyCodes;
 
 namespace {
 
-constexpr const char* keyCodeSuffix = "KeyCode";
-constexpr const char* modifiersSuffix = "Modifiers";
-constexpr const char* keyLabelSuffix = "KeyLabel";
-
-std::optional<std::uint32_t> storedUInt32(const Defaults& defaults, const QString& key)
+std::optional<std::uint32_t> storedUInt32(const Defaults& defaults,
+                                          const platform::Setting<qint64>& key)
 {
     const QVariant value = defaults.object(key);
     switch (value.typeId()) {
@@ -43,23 +40,23 @@ std::optional<std::uint32_t> storedUInt32(const Defaults& defaults, const QStrin
 
 } // namespace
 
-QString CaptureHotKey::keyBase(CaptureAction action)
+const platform::HotKeySetting& CaptureHotKey::settings(CaptureAction action)
 {
     switch (action) {
     case CaptureAction::region:
-        return QStringLiteral("captureHotKey");
+        return keys::captureHotKey;
     case CaptureAction::window:
-        return QStringLiteral("captureHotKeyWindow");
+        return keys::captureHotKeyWindow;
     case CaptureAction::frontWindow:
-        return QStringLiteral("captureHotKeyFrontWindow");
+        return keys::captureHotKeyFrontWindow;
     case CaptureAction::fullScreen:
-        return QStringLiteral("captureHotKeyFullScreen");
+        return keys::captureHotKeyFullScreen;
     case CaptureAction::lastRegion:
-        return QStringLiteral("captureHotKeyLastRegion");
+        return keys::captureHotKeyLastRegion;
     case CaptureAction::copyText:
-        return QStringLiteral("captureHotKeyCopyText");
+        break;
     }
-    return {};
+    return keys::captureHotKeyCopyText;
 }
 
 CaptureHotKey CaptureHotKey::builtIn(CaptureAction action)
@@ -87,11 +84,11 @@ void CaptureHotKey::registerDefaults()
 {
     QVariantMap defaults;
     for (CaptureAction action : allCases<CaptureAction>) {
-        const QString base = keyBase(action);
+        const platform::HotKeySetting& stored = settings(action);
         const CaptureHotKey key = builtIn(action);
-        defaults.insert(base + keyCodeSuffix, qint64(key.keyCode));
-        defaults.insert(base + modifiersSuffix, qint64(key.modifiers));
-        defaults.insert(base + keyLabelSuffix, key.keyLabel);
+        defaults.insert(stored.keyCode.name(), qint64(key.keyCode));
+        defaults.insert(stored.modifiers.name(), qint64(key.modifiers));
+        defaults.insert(stored.keyLabel.name(), key.keyLabel);
     }
     Defaults::standard().registerDefaults(defaults);
 }
@@ -99,11 +96,11 @@ void CaptureHotKey::registerDefaults()
 CaptureHotKey CaptureHotKey::load(CaptureAction action)
 {
     const Defaults& defaults = Defaults::standard();
-    const QString base = keyBase(action);
+    const platform::HotKeySetting& stored = settings(action);
     CaptureHotKey key = builtIn(action);
-    if (auto code = storedUInt32(defaults, base + keyCodeSuffix)) key.keyCode = *code;
-    if (auto mask = storedUInt32(defaults, base + modifiersSuffix)) key.modifiers = *mask;
-    const QVariant label = defaults.object(base + keyLabelSuffix);
+    if (auto code = storedUInt32(defaults, stored.keyCode)) key.keyCode = *code;
+    if (auto mask = storedUInt32(defaults, stored.modifiers)) key.modifiers = *mask;
+    const QVariant label = defaults.object(stored.keyLabel);
     if (label.typeId() == QMetaType::QString) key.keyLabel = label.toString();
     return key;
 }
@@ -111,10 +108,10 @@ CaptureHotKey CaptureHotKey::load(CaptureAction action)
 void CaptureHotKey::save(CaptureAction action) const
 {
     Defaults& defaults = Defaults::standard();
-    const QString base = keyBase(action);
-    defaults.setValue(base + keyCodeSuffix, qint64(keyCode));
-    defaults.setValue(base + modifiersSuffix, qint64(modifiers));
-    defaults.setValue(base + keyLabelSuffix, keyLabel);
+    const platform::HotKeySetting& stored = settings(action);
+    defaults.set(stored.keyCode, qint64(keyCode));
+    defaults.set(stored.modifiers, qint64(modifiers));
+    defaults.set(stored.keyLabel, keyLabel);
 }
 
 Qt::KeyboardModifiers CaptureHotKey::qtModifiers() const

@@ -2,6 +2,8 @@
 
 #include "capture/hotkeys/CaptureAction.h"
 
+#include "platform/SettingsKeys.h"
+
 #include <QKeySequence>
 #include <QString>
 
@@ -17,7 +19,7 @@ namespace snapkin {
 // Settings keep the key as a virtual key code of the ANSI keyboard and the modifiers as a mask
 // (Ctrl 0x100, Shift 0x200, Alt 0x800, Super 0x1000), so stored combinations read the same
 // everywhere; platform::KeyCodes translates the key for X11 and Qt. Each action keeps three
-// settings: its key base followed by "KeyCode", "Modifiers" and "KeyLabel".
+// settings (platform::HotKeySetting): the key code, the modifiers and the label.
 struct CaptureHotKey {
     static constexpr std::uint32_t ctrlMask = 0x100;
     static constexpr std::uint32_t shiftMask = 0x200;
@@ -37,8 +39,7 @@ struct CaptureHotKey {
         return keyCode == other.keyCode && modifiers == other.modifiers;
     }
 
-    // "captureHotKey", "captureHotKeyWindow", …
-    static QString keyBase(CaptureAction action);
+    static const platform::HotKeySetting& settings(CaptureAction action);
     static CaptureHotKey builtIn(CaptureAction action);
 
     // Registers the built-in combination of every action as settings defaults.

@@ -143,8 +143,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
         finish(std::nullopt);
         return m_session;
     }
-    const bool showsLoupe = platform::Defaults::standard().boolForKey(
-        QString::fromLatin1(CaptureEngine::showMagnifierWhileSelectingKey));
+    const bool showsLoupe = platform::Defaults::standard().get(keys::showMagnifierWhileSelecting);
 
     // Pictures of the displays, taken now, before any overlay window is on the screen: the
     // loupe reads them, and without a compositor (when a window cannot show what lies below

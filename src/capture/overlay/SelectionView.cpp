@@ -201,7 +201,7 @@ void SelectionView::refreshLoupe()
 
 bool SelectionView::adjustBeforeCapture() const
 {
-    return platform::Defaults::standard().boolForKey(QStringLiteral("adjustRegionBeforeCapture"));
+    return platform::Defaults::standard().get(keys::adjustRegionBeforeCapture);
 }
 
 void SelectionView::nudge(double dx, double dy, bool resize)

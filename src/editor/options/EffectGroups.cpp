@@ -134,10 +134,10 @@ ObscureGroup::ObscureGroup(AnnotationStore& store, QWidget* parent)
         m_store->applyStyleToSelection(recordingUndo && !m_slider->isSliderDown());
         m_slider->setAccessibleDescription(strengthText(value));
         // Keys and the wheel end their change at once; a drag ends when the handle is let go.
-        if (!m_slider->isSliderDown()) settings().setValue(defaultObscureStrengthKey, value);
+        if (!m_slider->isSliderDown()) settings().set(keys::defaultObscureStrength, value);
     };
     connect(m_slider, &QSlider::sliderReleased, this,
-            [this] { settings().setValue(defaultObscureStrengthKey, m_slider->doubleValue()); });
+            [this] { settings().set(keys::defaultObscureStrength, m_slider->doubleValue()); });
 
     followStore(store, this, [this] { refresh(); });
     refresh();
@@ -231,7 +231,7 @@ void SpotlightGroup::setPercent(double percent, bool recordingUndo)
 
 void SpotlightGroup::rememberDim()
 {
-    if (m_store) settings().setValue(defaultSpotlightDimKey, m_store->spotDim());
+    if (m_store) settings().set(keys::defaultSpotlightDim, m_store->spotDim());
 }
 
 void SpotlightGroup::refresh()

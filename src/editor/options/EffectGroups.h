@@ -16,11 +16,6 @@ class OptionButton;
 class OptionSlider;
 class PercentMenu;
 
-// Settings keys remembered for new windows: the obscuring strength when a strength drag ends,
-// the spotlight dimming when a dimming drag ends or a dimming item is chosen.
-inline constexpr const char* defaultObscureStrengthKey = "defaultObscureStrength";
-inline constexpr const char* defaultSpotlightDimKey = "defaultSpotlightDim";
-
 // The pixelate tool's row: one button per obscuring style and, for pixelate and blur only, the
 // strength slider (0.4 … 3.0). Each control changes the store's setting for new regions and a
 // selected pixelate region with it: a style click is one undo step when the region changes, a

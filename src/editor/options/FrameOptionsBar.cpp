@@ -163,9 +163,8 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         m_applyBox->setToolTip(L10n::text("New captures open with this frame and watermark. Off "
                                           "by default, so captures stay exactly as taken."));
         row->addWidget(m_applyBox);
-        connect(m_applyBox, &QCheckBox::clicked, this, [](bool on) {
-            settings().setValue(QString::fromLatin1(FrameSettings::applyAlwaysKey), on);
-        });
+        connect(m_applyBox, &QCheckBox::clicked, this,
+                [](bool on) { settings().set(keys::frameApplyAlways, on); });
     } else {
         m_moreButton = new QToolButton(this);
         m_moreButton->setAutoRaise(true);
@@ -179,9 +178,8 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         more->addSeparator();
         m_applyAction = more->addAction(applyText);
         m_applyAction->setCheckable(true);
-        connect(m_applyAction, &QAction::triggered, this, [](bool on) {
-            settings().setValue(QString::fromLatin1(FrameSettings::applyAlwaysKey), on);
-        });
+        connect(m_applyAction, &QAction::triggered, this,
+                [](bool on) { settings().set(keys::frameApplyAlways, on); });
         m_moreButton->setMenu(more);
         row->addWidget(m_moreButton);
     }
@@ -192,7 +190,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
                 showWatermarkState(watermark.has_value());
             });
     connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(FrameSettings::applyAlwaysKey)) showApplyAlways();
+        if (key == keys::frameApplyAlways) showApplyAlways();
     });
     showFrame(store.frame());
     showWatermarkState(store.watermark().has_value());
@@ -266,7 +264,7 @@ void FrameOptionsBar::showWatermarkState(bool hasWatermark)
 
 void FrameOptionsBar::showApplyAlways()
 {
-    const bool on = settings().boolForKey(QString::fromLatin1(FrameSettings::applyAlwaysKey));
+    const bool on = settings().get(keys::frameApplyAlways);
     if (m_applyBox) m_applyBox->setChecked(on);
     if (m_applyAction) m_applyAction->setChecked(on);
 }
