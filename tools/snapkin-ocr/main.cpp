@@ -18,6 +18,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
+#include <QScopeGuard>
+#include <QThreadPool>
 #include <QStringList>
 
 using snapkin::TextRecognizer;
@@ -53,7 +55,10 @@ int run(int argc, char** argv)
     const auto level =
         parser.isSet(fastOption) ? TextRecognizer::Level::fast : TextRecognizer::Level::accurate;
 
-    // The engines start while the image is decoded; the header gives its size.
+    // The engines start while the image is decoded; the header gives its size. Whatever the
+    // outcome, the tool exits only once no engine is starting or reading any more: the engine
+    // library's globals go with the process's static data.
+    const auto settle = qScopeGuard([] { TextRecognizer::pool().waitForDone(); });
     if (const QSize size = QImageReader(path).size(); size.isValid())
         TextRecognizer::warmUp(size, level);
     auto image = snapkin::platform::readImage(path);
