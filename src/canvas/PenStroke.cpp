@@ -72,7 +72,8 @@ qsizetype PenStroke::Pieces::bytes() const
 }
 
 std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& points,
-                                                          double tolerance, const Pieces* reuse)
+                                                          double tolerance, const Pieces* reuse,
+                                                          const std::atomic<bool>* cancelled)
 {
     auto made = std::make_shared<Pieces>();
     made->source = points;
@@ -97,6 +98,7 @@ std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& 
     QPolygonF piece;
     piece.reserve(pointsPerPiece + 1);
     for (qsizetype start = from; start < n; start += pointsPerWindow) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) break;
         const qsizetype end = std::min(n - 1, start + pointsPerWindow); // shared with the next
         const qsizetype count = end - start + 1;
         keep.assign(size_t(count), 0);
@@ -173,11 +175,12 @@ void PenStroke::simplify(const QPointF* points, qsizetype count, double toleranc
     }
 }
 
-std::shared_ptr<const PenStroke::Pieces> PenStroke::buildForScale(const QList<QPointF>& points,
-                                                                  double scale)
+std::shared_ptr<const PenStroke::Pieces>
+PenStroke::buildForScale(const QList<QPointF>& points, double scale,
+                         const std::atomic<bool>* cancelled)
 {
     int bucket = 0;
-    return build(points, toleranceFor(scale, &bucket));
+    return build(points, toleranceFor(scale, &bucket), nullptr, cancelled);
 }
 
 QPen PenStroke::pen(const QColor& color, double width)

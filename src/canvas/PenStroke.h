@@ -55,15 +55,20 @@ public:
 
     // The pieces of `points` simplified to `tolerance` (in points; 0 keeps every point; the
     // first and last always stay). `reuse`, when built from a prefix of `points` at the same
-    // tolerance, gives its finished pieces.
+    // tolerance, gives its finished pieces. Stops early, with the pieces so far, once
+    // `cancelled`.
     static std::shared_ptr<const Pieces> build(const QList<QPointF>& points, double tolerance,
-                                               const Pieces* reuse = nullptr);
+                                               const Pieces* reuse = nullptr,
+                                               const std::atomic<bool>* cancelled = nullptr);
     // Marks in `keep` (`count` entries) the points of a run to keep at `tolerance`.
     static void simplify(const QPointF* points, qsizetype count, double tolerance,
                          std::vector<char>& keep);
 
     // The pieces of `points` simplified for drawing at `scale` device pixels per point.
-    static std::shared_ptr<const Pieces> buildForScale(const QList<QPointF>& points, double scale);
+    // Stops early, with the pieces so far, once `cancelled`.
+    static std::shared_ptr<const Pieces>
+    buildForScale(const QList<QPointF>& points, double scale,
+                  const std::atomic<bool>* cancelled = nullptr);
     // The pen a stroke is drawn with.
     static QPen pen(const QColor& color, double width);
     // Strokes the pieces that reach what the painter can change; stops early once `cancelled`.

@@ -35,7 +35,8 @@ void makeBands(const std::atomic<bool>& cancelled, const QList<QPointF>& points,
                double width, double scale, QRect area, Deliver deliver)
 {
     if (cancelled.load(std::memory_order_relaxed)) return;
-    const std::shared_ptr<const PenStroke::Pieces> pieces = PenStroke::buildForScale(points, scale);
+    const std::shared_ptr<const PenStroke::Pieces> pieces =
+        PenStroke::buildForScale(points, scale, &cancelled);
     const QPen pen = PenStroke::pen(QColor::fromRgba(color), width);
     for (int top = area.top(); top <= area.bottom(); top += StrokePictures::bandHeight) {
         if (cancelled.load(std::memory_order_relaxed)) return;
