@@ -55,12 +55,9 @@ public:
     // Runs the start-up steps; the last one runs once the event loop turns.
     void start();
 
-    AppDelegate& delegate() { return *m_delegate; }
-
+private:
     // Opens the settings window on its stored tab (made on first use), or brings it forward.
     void showSettings();
-
-private:
     void connectMenuItems(MenuActions& actions);
     // What the settings and welcome windows ask of the application: the tray and the start
     // window.
