@@ -2,9 +2,13 @@
 #include "platform/Defaults.h"
 #include "platform/SettingsTable.h"
 
+#include "TestPaths.h"
+
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -124,6 +128,24 @@ TEST(SettingsKeys, TypedReadsFollowTheRegisteredAndMissingRules)
     EXPECT_TRUE(defaults.get(keys::historyEnabled));
 }
 
+// Switches that must not turn on or off by a hand-edited value of another type read their own
+// declared default instead.
+TEST(SettingsKeys, ASwitchHoldingNoBoolReadsItsDeclaredDefault)
+{
+    QTemporaryDir dir;
+    Defaults defaults(dir.filePath(QStringLiteral("settings.json")));
+    EXPECT_TRUE(defaults.getOrDefault(keys::showOptionsBar));
+    EXPECT_FALSE(defaults.getOrDefault(keys::showInDock));
+    defaults.setValue(keys::showOptionsBar, 0);
+    defaults.setValue(keys::showInDock, QStringLiteral("yes"));
+    EXPECT_TRUE(defaults.getOrDefault(keys::showOptionsBar));
+    EXPECT_FALSE(defaults.getOrDefault(keys::showInDock));
+    defaults.set(keys::showOptionsBar, false);
+    defaults.set(keys::showInDock, true);
+    EXPECT_FALSE(defaults.getOrDefault(keys::showOptionsBar));
+    EXPECT_TRUE(defaults.getOrDefault(keys::showInDock));
+}
+
 TEST(SettingsKeys, AChangedKeyIsMatchedByItsDeclaration)
 {
     EXPECT_TRUE(keys::showOptionsBar == QStringLiteral("showOptionsBar"));
@@ -131,4 +153,40 @@ TEST(SettingsKeys, AChangedKeyIsMatchedByItsDeclaration)
     EXPECT_TRUE(keys::isCaptureHotKey(QStringLiteral("captureHotKeyLastRegionModifiers")));
     EXPECT_TRUE(keys::isCaptureHotKey(keys::captureHotKey.keyLabel.name()));
     EXPECT_FALSE(keys::isCaptureHotKey(QStringLiteral("captureDelay")));
+}
+
+// A key spelt out as a string beside its declaration reads its default the day the declaration is
+// renamed, with no compiler to tell: the application's code names every key through it.
+TEST(SettingsKeys, NoSourceNamesAKeyByItsString)
+{
+    const QString sources = QStringLiteral(SNAPKIN_TEST_DATA "/../../src");
+    QStringList names;
+    for (const auto& spec : SettingsTable::all())
+        names << QRegularExpression::escape(QString::fromLatin1(spec.key));
+    // Where a string becomes a settings key: a string made for it, a store call, a map entry.
+    const QRegularExpression asKey(
+        QStringLiteral(R"re(((QStringLiteral|QLatin1String|QLatin1StringView|fromLatin1|QString|)re"
+                       R"re(ForKey|setValue|object|contains|hasStoredValue|removeObject|isNumber|)re"
+                       R"re(insert)\(\s*|\{\s*)"(%1)")re")
+            .arg(names.join(QLatin1Char('|'))));
+    ASSERT_TRUE(asKey.isValid());
+    int files = 0;
+    QDirIterator it(sources, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QLatin1String("platform/SettingsKeys.h"))) continue;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        ++files;
+        int number = 0;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            ++number;
+            const QString code = QString::fromUtf8(line).section(QStringLiteral("//"), 0, 0);
+            const auto found = asKey.match(code);
+            EXPECT_FALSE(found.hasMatch())
+                << path.toStdString() << ":" << number << " names " << found.captured(3).toStdString();
+        }
+    }
+    EXPECT_GT(files, 100);
 }
