@@ -180,27 +180,53 @@ bool StrokePictures::draw(QPainter& painter, const Annotation& a, const QColor& 
     drawBands(painter, *current, QRegion(needed));
     if (!missing.isEmpty()) {
         // Until its bands come, the part is drawn from another picture of the stroke, the
-        // latest first, stretched.
-        std::vector<const Picture*> others;
-        for (const Picture& p : m_pictures)
-            if (&p != current && p.sameStroke(a, rgba, width)) others.push_back(&p);
+        // latest first, stretched, and shifted where the stroke has moved since. A complete
+        // picture that stands in counts as used, so a drag's pictures, each cancelled by the
+        // next move, do not push it out.
+        std::vector<std::pair<Picture*, QPointF>> others;
+        for (Picture& p : m_pictures)
+            if (&p != current)
+                if (const auto offset = p.offsetTo(a, rgba, width)) others.emplace_back(&p, *offset);
         std::sort(others.begin(), others.end(),
-                  [](const Picture* x, const Picture* y) { return x->used > y->used; });
+                  [](const auto& x, const auto& y) { return x.first->used > y.first->used; });
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        for (const Picture* other : others) {
+        for (const auto& [other, offset] : others) {
             if (missing.isEmpty()) break;
             const double f = scale / other->scale;
+            const QPointF shift = offset * scale;
             painter.save();
             painter.setClipRegion(missing, Qt::IntersectClip);
+            painter.translate(shift);
             painter.scale(f, f);
             drawBands(painter, *other, QRegion(other->area));
             painter.restore();
-            const QRect covered = scaled(QRectF(other->area), f).toAlignedRect();
-            if (other->complete()) missing -= covered;
+            if (other->complete()) {
+                other->used = ++m_clock;
+                missing -= scaled(QRectF(other->area), f).translated(shift).toAlignedRect();
+            }
         }
     }
     painter.restore();
     return true;
+}
+
+std::optional<QPointF> StrokePictures::Picture::offsetTo(const Annotation& a, QRgb c,
+                                                        double w) const
+{
+    if (id != a.id || color != c || width != w || points.size() != a.points.size() ||
+        points.isEmpty())
+        return std::nullopt;
+    if (points == a.points) return QPointF();
+    // A moved stroke has every point shifted alike: the ends and a few points between tell it
+    // from an edited one well enough for a picture that only stands in for a moment.
+    const QPointF offset = a.points.first() - points.first();
+    const qsizetype n = points.size();
+    for (int i = 1; i <= 16; ++i) {
+        const qsizetype k = (n - 1) * i / 16;
+        const QPointF d = a.points[k] - points[k] - offset;
+        if (std::abs(d.x()) > 1e-6 || std::abs(d.y()) > 1e-6) return std::nullopt;
+    }
+    return offset;
 }
 
 void StrokePictures::drawBands(QPainter& painter, const Picture& picture, const QRegion& where)

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QRect>
 #include <QRectF>
 #include <QUuid>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -31,7 +33,7 @@ namespace snapkin {
 // picture in bands, top to bottom, and hands each band back on the view's thread as it is done
 // (`ready`), so the stroke appears within a few turns while the editor stays responsive. Until
 // a band has come, that part is drawn from an earlier picture of the same stroke (another zoom
-// or area), stretched, when there is one.
+// or area, or from before the stroke was moved), stretched and shifted, when there is one.
 //
 // Coordinates: a picture lies in the stroke's points times the painter's scale (device pixels
 // without the painter's offset), so scrolling needs no new picture where the old one reaches.
@@ -117,6 +119,9 @@ private:
         {
             return id == a.id && color == c && width == w && points == a.points;
         }
+        // How far the stroke `a` lies from this picture's points when it is the same stroke
+        // moved (as a drag or an undo leaves it), zero when unmoved; none for another stroke.
+        std::optional<QPointF> offsetTo(const Annotation& a, QRgb c, double w) const;
         bool complete() const { return int(bands.size()) == bandsDue; }
     };
 
