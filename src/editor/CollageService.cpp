@@ -133,8 +133,9 @@ void CollageService::createFromFiles(const QStringList& files, CollageLayout lay
         return;
     }
     const QString title = L10n::text("Collage");
-    AnnotationStore& store = EditorWindowController::shared().open(*image, title);
-    HistoryTracking::shared().track(store, title, std::nullopt, false);
+    EditorWindowController& editors = EditorWindowController::shared();
+    AnnotationStore& store = editors.open(*image, title);
+    editors.history().track(store, title, std::nullopt, false);
 }
 
 } // namespace snapkin

@@ -208,7 +208,7 @@ AnnotationStore& EditorWindowController::openBlank(QWidget* tabOf)
     options.appliesRememberedFrame = false;
     options.tabOf = tabOf;
     AnnotationStore& store = open(blankImage(), title, std::move(options));
-    HistoryTracking::shared().track(store, title, std::nullopt, true);
+    history().track(store, title, std::nullopt, true);
     return store;
 }
 
@@ -270,7 +270,7 @@ bool EditorWindowController::openDocument(const QString& path)
     if (!asCopy) options.documentURL = QUrl::fromLocalFile(comparablePath(path));
     AnnotationStore& store = open(contents->image, fileName, std::move(options));
     // Like an opened image, the document enters the history at its first edit.
-    HistoryTracking::shared().track(store, fileName, std::nullopt, true);
+    history().track(store, fileName, std::nullopt, true);
 
     if (newer) {
         showAlert(QMessageBox::Information,
@@ -320,7 +320,7 @@ bool EditorWindowController::openImage(const QString& path)
         present(early);
     }
     AnnotationStore& store = early ? early->store() : open(*image, info.fileName());
-    HistoryTracking::shared().track(store, info.fileName(), std::nullopt, true);
+    history().track(store, info.fileName(), std::nullopt, true);
     return true;
 }
 
@@ -408,7 +408,7 @@ void EditorWindowController::removeSlot(EditorPage* page)
 {
     for (qsizetype i = 0; i < m_slots.size(); ++i) {
         if (m_slots[i].page != page) continue;
-        HistoryTracking::shared().editorWillClose(*m_slots[i].store);
+        history().editorWillClose(*m_slots[i].store);
         m_slots.removeAt(i);
         break;
     }

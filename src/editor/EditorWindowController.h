@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EditorViewHooks.h"
+#include "editor/HistoryTracking.h"
 #include "model/Annotation.h"
 #include "model/FrameStyle.h"
 #include "model/Watermark.h"
@@ -89,6 +90,11 @@ public:
     using WindowDecorator = std::function<void(QMainWindow& window)>;
     void setWindowDecorator(WindowDecorator decorator) { m_decorator = std::move(decorator); }
 
+    // The capture history the editors report to (not owned; nullptr: none, which keeps
+    // nothing). The history above the editor gives itself here at start-up.
+    void setHistory(HistoryTracking* history) { m_history = history; }
+    HistoryTracking& history() const { return m_history ? *m_history : HistoryTracking::none(); }
+
     // What every page made from now on asks of the layers above the editor.
     void setPageHooks(EditorViewHooks hooks) { m_pageHooks = std::move(hooks); }
 
@@ -123,6 +129,7 @@ private:
     QList<Slot> m_slots;
     WindowDecorator m_decorator;
     EditorViewHooks m_pageHooks;
+    HistoryTracking* m_history = nullptr;
 };
 
 } // namespace snapkin

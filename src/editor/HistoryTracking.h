@@ -12,15 +12,14 @@ namespace snapkin {
 class AnnotationStore;
 
 // What the editors, captures, collages and pastes tell the capture history. The history lives
-// above the editor, so it installs itself here at start-up; until then every call does nothing.
+// above the editor; the editor window controller is given it at start-up and until then tells
+// one that does nothing.
 class HistoryTracking {
 public:
     virtual ~HistoryTracking() = default;
 
-    // The installed history, or one that does nothing.
-    static HistoryTracking& shared();
-    // Installs `history` (not owned; nullptr restores the one that does nothing).
-    static void install(HistoryTracking* history);
+    // The history that keeps nothing, for editors made before or without one; it has no state.
+    static HistoryTracking& none();
 
     // Follows an open editor's store. Without `entryID` a new history entry is made (at once,
     // or at the first edit with `waitForChanges`, as for blank canvases and opened files).

@@ -1,5 +1,6 @@
 #include "history/CaptureHistory.h"
 
+#include "editor/EditorWindowController.h"
 #include "history/HistoryTracker.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
@@ -64,7 +65,8 @@ CaptureHistory::~CaptureHistory()
     m_recognitionDelay.stop();
     m_startupHold.stop();
     m_trackers.clear();
-    if (&HistoryTracking::shared() == this) HistoryTracking::install(nullptr);
+    if (&EditorWindowController::shared().history() == this)
+        EditorWindowController::shared().setHistory(nullptr);
     m_queue.reset(); // drains
     m_recognitionPool.waitForDone();
 }
@@ -276,7 +278,7 @@ QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shown
 
 void installCaptureHistory(CaptureHistory& history)
 {
-    HistoryTracking::install(&history);
+    EditorWindowController::shared().setHistory(&history);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &history,
                      [&history] { history.finishForQuit(); });
     // Pruned before recognition starts, so no time goes into entries about to leave.

@@ -70,7 +70,7 @@ protected:
     void TearDown() override
     {
         apptest::closeAllEditors();
-        HistoryTracking::install(nullptr);
+        EditorWindowController::shared().setHistory(nullptr);
         L10n::setLanguage("en");
     }
 
@@ -253,7 +253,7 @@ TEST_F(StartWindowTest, CtrlFGoesToTheSearchAndArrowsPassOverHeadings)
 
 TEST_F(StartWindowTest, ReturnOpensAnEditorThatWritesBackAndOpensOnlyOnce)
 {
-    HistoryTracking::install(history.get());
+    EditorWindowController::shared().setHistory(history.get());
     const QUuid id = add("Shot", localNoon(today), {300, 180});
     auto window = makeWindow();
     window->show();
@@ -557,7 +557,7 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 // An edit written back shows in the thumbnail.
 TEST_F(StartWindowTest, AnEditedCaptureGetsANewThumbnail)
 {
-    HistoryTracking::install(history.get());
+    EditorWindowController::shared().setHistory(history.get());
     const QUuid id = add("Shot", localNoon(today), {400, 250}, QColor(30, 140, 200));
     auto window = makeWindow();
     ASSERT_TRUE(window->actions().open(id, window.get()));

@@ -64,7 +64,7 @@ protected:
     void SetUp() override
     {
         platform::Defaults::standard().removeAllStored();
-        HistoryTracking::install(&history);
+        EditorWindowController::shared().setHistory(&history);
     }
     void TearDown() override
     {
@@ -78,7 +78,7 @@ protected:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         CaptureToast::dismiss();
-        HistoryTracking::install(nullptr);
+        EditorWindowController::shared().setHistory(nullptr);
     }
     QList<EditorPage*> pages() const { return EditorWindowController::shared().pages(); }
 

@@ -44,7 +44,8 @@ protected:
     }
 
     QTemporaryDir dir;
-    CaptureDelivery delivery{EditorWindowController::shared(), HistoryTracking::shared()};
+    CaptureDelivery delivery{EditorWindowController::shared(),
+                             EditorWindowController::shared().history()};
     PostCaptureRouter router{platform::Defaults::standard()};
     SystemScreenshotWatcher watcher{platform::Defaults::standard()};
     CaptureService service{router, watcher, CaptureHooks{&delivery, &delivery}};

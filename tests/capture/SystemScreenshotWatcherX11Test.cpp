@@ -58,7 +58,8 @@ struct WatchedFolder {
     QStringList toasts;
     QTimer toastLook;
     QPointer<ToastView> lastToast;
-    CaptureDelivery delivery{EditorWindowController::shared(), HistoryTracking::shared()};
+    CaptureDelivery delivery{EditorWindowController::shared(),
+                             EditorWindowController::shared().history()};
 
     WatchedFolder()
     {

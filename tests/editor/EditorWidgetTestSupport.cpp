@@ -79,13 +79,13 @@ void EditorWindowsTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     QApplication::setQuitOnLastWindowClosed(false);
     platform::Defaults::standard().removeAllStored();
-    HistoryTracking::install(&m_history);
+    EditorWindowController::shared().setHistory(&m_history);
 }
 
 void EditorWindowsTest::TearDown()
 {
     closeAllEditors();
-    HistoryTracking::install(nullptr);
+    EditorWindowController::shared().setHistory(nullptr);
 }
 
 QString EditorWindowsTest::writePackage(const QString& name,

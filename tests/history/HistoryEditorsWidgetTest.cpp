@@ -43,7 +43,7 @@ protected:
         history->setClock([this] {
             return QDateTime(QDate(2026, 6, 1), QTime(12, 0), Qt::UTC).addSecs(ticks++);
         });
-        HistoryTracking::install(history.get());
+        EditorWindowController::shared().setHistory(history.get());
     }
     void TearDown() override
     {
@@ -53,7 +53,7 @@ protected:
             page->window()->close();
         }
         waitUntil([&] { return editors.pages().isEmpty(); });
-        HistoryTracking::install(nullptr);
+        EditorWindowController::shared().setHistory(nullptr);
         history->drain();
         platform::Defaults::standard().removeAllStored();
     }
@@ -80,6 +80,18 @@ protected:
     std::unique_ptr<CaptureHistory> history;
     int ticks = 0;
 };
+
+// A history that goes while the editors report to it leaves them one that keeps nothing, not a
+// dangling reference.
+TEST_F(HistoryOfOpenedFiles, AHistoryThatGoesIsNoLongerToldAnything)
+{
+    auto& editors = EditorWindowController::shared();
+    ASSERT_EQ(&editors.history(), history.get());
+    history.reset();
+    EXPECT_EQ(&editors.history(), &HistoryTracking::none());
+    history =
+        std::make_unique<CaptureHistory>(dir.filePath("History"), platform::Defaults::standard());
+}
 
 TEST_F(HistoryOfOpenedFiles, AnEditedDocumentAndImageEnterUnderTheirFileNames)
 {

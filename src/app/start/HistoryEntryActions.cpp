@@ -85,7 +85,7 @@ bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
     options.watermark = document.watermark;
     options.appliesRememberedFrame = false;
     AnnotationStore& store = editors.open(contents->image, shown.title, std::move(options));
-    HistoryTracking::shared().track(store, shown.title, shown.id, false);
+    editors.history().track(store, shown.title, shown.id, false);
     return true;
 }
 
