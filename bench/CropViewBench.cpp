@@ -2,12 +2,12 @@
 // it into a 1200 × 700 canvas area. Goal, in the same run: repainting the crop overlay while
 // a handle is dragged costs at most 1.5× repainting the canvas view of the same document at
 // the same zoom.
-#include "canvas/CanvasView.h"
 #include "editor/EditorZoom.h"
 #include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // Opening a document package of a 4K capture with 50 annotations in an editor page, until the
 // page has painted once, against reading the same package alone.
-#include "canvas/CanvasView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -5,7 +5,6 @@
 //
 // Each benchmark makes its own page and destroys it before returning: a window kept in a
 // static would outlive the QApplication and crash the program at exit.
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -13,6 +12,7 @@
 #include "model/AnnotationStore.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <benchmark/benchmark.h>
 

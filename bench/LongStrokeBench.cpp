@@ -8,7 +8,6 @@
 // The first three make a fresh view (nothing cached); "Again" repaints a view that has painted.
 // A view draws a very long stroke from a picture a worker makes: "PictureMade" times a fresh
 // view until that picture is drawn in, with the longest paint on the GUI thread meanwhile.
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -18,12 +17,13 @@
 #include "output/FlattenService.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QPainter>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QThread>
 

@@ -9,7 +9,6 @@
 //   flatten_first_ms  the same, flattening before the dialog opens (as Save did before the
 //               dialog learned to open while the document is flattened)
 //   canvas_ms    the longest paint of the editor's canvas while either opened
-#include "canvas/CanvasView.h"
 #include "editor/DocumentActions.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
@@ -19,11 +18,14 @@
 #include "model/AnnotationStore.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
-#include "output/SavePanel.h"
 #include "platform/Defaults.h"
 #include "settings/PreferencesWindow.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/FlattenAlert.h"
+#include "ui/output/SavePanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -169,13 +171,13 @@ int main(int argc, char** argv)
         {
             settle(300);
             PaintProbe probe;
-            ExportService::setSavePanelFactory([&probe](QWidget* parent) {
+            ExportDialogs::setSavePanelFactory([&probe](QWidget* parent) {
                 return std::make_unique<TimedSavePanel>(parent, probe);
             });
             const qint64 start = g_clock.nsecsElapsed();
             DocumentActions::exportImage(store, ExportFormat::png, &view);
             save.push_back(double(probe.lastEnd - start) / 1e6);
-            ExportService::setSavePanelFactory({});
+            ExportDialogs::setSavePanelFactory({});
             // The cancelled dialog's flatten finishes on its worker before anything else is
             // timed.
             QThreadPool::globalInstance()->waitForDone();
@@ -184,14 +186,14 @@ int main(int argc, char** argv)
         {
             settle(300);
             PaintProbe probe;
-            ExportService::setSavePanelFactory([&probe](QWidget* parent) {
+            ExportDialogs::setSavePanelFactory([&probe](QWidget* parent) {
                 return std::make_unique<TimedSavePanel>(parent, probe);
             });
             const qint64 start = g_clock.nsecsElapsed();
-            if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, &view))
-                ExportService::shared().save(*image, ExportFormat::png, &store, &view);
+            if (const std::optional<QImage> image = flattenOrAlert(store, &view))
+                ExportDialogs::save(*image, ExportFormat::png, &store, &view);
             flattenFirst.push_back(double(probe.lastEnd - start) / 1e6);
-            ExportService::setSavePanelFactory({});
+            ExportDialogs::setSavePanelFactory({});
             view.activateWindow();
         }
     }

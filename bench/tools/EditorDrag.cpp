@@ -17,7 +17,6 @@
 // With a path argument it also writes a picture of the screen in the middle of the drag, and
 // beside it the screen just after the first zoom step in and the first back out, and once each
 // has settled (-zoom-during.png, -zoom-after.png, -zoom-out-during.png, -zoom-out-after.png).
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -25,6 +24,7 @@
 #include "model/AnnotationStore.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QApplication>
 #include <QDialog>

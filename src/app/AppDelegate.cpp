@@ -18,7 +18,6 @@
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
-#include "platform/BringForward.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
@@ -28,6 +27,7 @@
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
+#include "ui/platform/BringForward.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "app/AppPresence.h"
 
-#include "platform/Appearance.h"
 #include "platform/Defaults.h"
+#include "ui/platform/Appearance.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>

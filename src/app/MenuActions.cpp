@@ -15,7 +15,6 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
-#include "output/DocumentSaveDialog.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/BuildInfo.h"
@@ -23,6 +22,9 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "text/TextCopier.h"
+#include "ui/output/DocumentSaveDialog.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/FlattenAlert.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -340,8 +342,7 @@ bool MenuActions::copyImage()
 {
     AnnotationStore* store = keyStore();
     if (!store) return false;
-    const std::optional<QImage> image =
-        FlattenService::flattenOrAlert(*store, editors().pageOf(*store));
+    const std::optional<QImage> image = flattenOrAlert(*store, editors().pageOf(*store));
     if (!image) return false;
     ExportService::shared().copy(*image, true);
     store->markExported();
@@ -352,15 +353,15 @@ void MenuActions::share()
 {
     AnnotationStore* store = keyStore();
     if (!store) return;
-    if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
-        ExportService::shared().share(*image, ExportService::shared().savedFile(*store));
+    if (const auto image = flattenOrAlert(*store, editors().pageOf(*store)))
+        ExportDialogs::share(*image, ExportDialogs::savedFile(*store));
 }
 
 void MenuActions::copyTextFromImage()
 {
     AnnotationStore* store = currentStore();
     if (!store) return;
-    if (const auto image = FlattenService::flattenOrAlert(*store, editors().pageOf(*store)))
+    if (const auto image = flattenOrAlert(*store, editors().pageOf(*store)))
         m_copier.copyText(*image);
 }
 
@@ -527,7 +528,7 @@ void MenuActions::pinToScreen()
     AnnotationStore* store = currentStore();
     if (!store) return;
     EditorPage* page = editors().pageOf(*store);
-    if (const auto image = FlattenService::flattenOrAlert(*store, page)) m_pins.pin(*image, page);
+    if (const auto image = flattenOrAlert(*store, page)) m_pins.pin(*image, page);
 }
 
 } // namespace snapkin

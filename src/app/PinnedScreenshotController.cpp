@@ -8,6 +8,7 @@
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -207,7 +208,7 @@ void PinnedScreenshotWindow::saveImage()
 {
     const QString raw = platform::Defaults::standard().get(keys::exportFormat);
     const ExportFormat format = exportFormatFromRaw(raw).value_or(ExportFormat::png);
-    ExportService::shared().save(m_image, format, nullptr, this);
+    ExportDialogs::save(m_image, format, nullptr, this);
 }
 
 void PinnedScreenshotWindow::openInEditor()

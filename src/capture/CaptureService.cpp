@@ -8,7 +8,7 @@
 #include "capture/SystemScreenshotWatcher.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "platform/Defaults.h"
-#include "platform/Sounds.h"
+#include "ui/platform/Sounds.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

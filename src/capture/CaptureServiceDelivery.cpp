@@ -12,12 +12,11 @@
 #include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
-#include "platform/Sounds.h"
+#include "ui/platform/Sounds.h"
 
 #include <QBuffer>
-#include <QDeadlineTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -25,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 

@@ -3,8 +3,9 @@
 #include "capture/CaptureService.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
-#include "output/PackageFileDialogs.h"
 #include "platform/L10n.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -2,8 +2,8 @@
 
 #include "capture/CaptureClock.h"
 #include "capture/ToastView.h"
-#include "platform/Announcer.h"
 #include "platform/DesktopWindows.h"
+#include "ui/platform/Announcer.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

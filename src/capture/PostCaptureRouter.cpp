@@ -7,6 +7,7 @@
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/NewFileWrite.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,11 +37,9 @@ bool refusedWithoutPixels(const BaseImage& image)
 PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
 {
     Routes routes;
-    routes.copy = [](const BaseImage& image) {
-        ExportService::shared().copy(image, true);
-    };
+    routes.copy = [](const BaseImage& image) { ExportService::shared().copy(image, true); };
     routes.savePanel = [](const BaseImage& image, ExportFormat format, const QString& fileName) {
-        ExportService::shared().save(imageForOutput(image), format, nullptr, nullptr, fileName);
+        ExportDialogs::save(imageForOutput(image), format, nullptr, nullptr, fileName);
     };
     routes.alert = [](const QString& message) {
         QMessageBox alert(QMessageBox::Warning, QString(), message, QMessageBox::NoButton,

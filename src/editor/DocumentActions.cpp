@@ -9,11 +9,12 @@
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 #include "platform/StaleTemporaries.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -166,13 +167,12 @@ bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFo
                                   QWidget* parent)
 {
     const ExportFormat chosen = format.value_or(storedExportFormat(platform::Defaults::standard()));
-    if (!ExportService::shared().saveFlattened(store, chosen, parent, companionWriter()))
-        return false;
+    if (!ExportDialogs::saveFlattened(store, chosen, parent, companionWriter())) return false;
     store.markExported();
     return true;
 }
 
-ExportService::CompanionWriter DocumentActions::companionWriter()
+ExportDialogs::CompanionWriter DocumentActions::companionWriter()
 {
     return
         [](AnnotationStore& store, const QString& imagePath) { writeCompanion(store, imagePath); };

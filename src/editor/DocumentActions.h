@@ -1,7 +1,7 @@
 #pragma once
 
 #include "output/ExportFormat.h"
-#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QString>
 
@@ -40,7 +40,7 @@ public:
                                                  QWidget* parent = nullptr);
 
     // writeCompanion() as the save dialog takes it, for every save of an editor's image.
-    static ExportService::CompanionWriter companionWriter();
+    static ExportDialogs::CompanionWriter companionWriter();
 
     // "Shot.final.png" -> "Shot.final.snapkin", in the same folder.
     static QString companionPath(const QString& imagePath);

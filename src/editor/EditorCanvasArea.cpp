@@ -1,13 +1,13 @@
 #include "editor/EditorCanvasArea.h"
 
-#include "canvas/CanvasCursor.h"
-#include "canvas/CanvasView.h"
-#include "canvas/CanvasZoomWheel.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
+#include "ui/canvas/CanvasCursor.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/canvas/CanvasZoomWheel.h"
 
 #include <QPaintEvent>
 #include <QPainter>

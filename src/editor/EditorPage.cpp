@@ -1,6 +1,5 @@
 #include "editor/EditorPage.h"
 
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorTabHost.h"
 #include "editor/EditorView.h"
@@ -10,6 +9,7 @@
 #include "editor/UnsavedChangesAlert.h"
 #include "model/AnnotationStore.h"
 #include "platform/Observable.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

@@ -8,14 +8,14 @@
 #include "editor/SaveSplitButton.h"
 #include "editor/ToolbarCustomizeDialog.h"
 #include "model/AnnotationStore.h"
-#include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "ui/platform/Announcer.h"
 
-#include <QActionGroup>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QActionGroup>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>

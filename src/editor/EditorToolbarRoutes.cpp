@@ -4,6 +4,8 @@
 #include "editor/EditorWindowController.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/FlattenAlert.h"
 
 namespace snapkin {
 
@@ -11,18 +13,17 @@ EditorToolbarRoutes EditorToolbarRoutes::standard()
 {
     EditorToolbarRoutes routes;
     routes.flatten = [](const AnnotationStore& store, QWidget* parent) {
-        return FlattenService::flattenOrAlert(store, parent);
+        return flattenOrAlert(store, parent);
     };
     routes.copy = [](const QImage& image) {
         return ExportService::shared().copy(image, /*countsAsExport=*/true);
     };
     routes.save = [](ExportFormat format, AnnotationStore& store, QWidget* parent) {
-        return ExportService::shared().saveFlattened(store, format, parent,
-                                                     DocumentActions::companionWriter());
+        return ExportDialogs::saveFlattened(store, format, parent,
+                                            DocumentActions::companionWriter());
     };
     routes.share = [](const QImage& image, const AnnotationStore& store, QWidget* button) {
-        ExportService& exports = ExportService::shared();
-        exports.share(image, exports.savedFile(store), button);
+        ExportDialogs::share(image, ExportDialogs::savedFile(store), button);
     };
     routes.dragData = [](const QImage& image) { return ExportService::shared().dragData(image); };
     routes.openBlank = [] { EditorWindowController::shared().openBlank(nullptr); };

@@ -1,6 +1,5 @@
 #include "editor/EditorView.h"
 
-#include "canvas/CanvasView.h"
 #include "canvas/ToolCursor.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorStatusBar.h"
@@ -17,6 +16,7 @@
 #include "model/AnnotationStore.h"
 #include "model/SavedStyles.h"
 #include "platform/Defaults.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

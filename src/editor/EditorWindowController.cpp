@@ -11,13 +11,13 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/FrameSettings.h"
-#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
+#include "ui/platform/BringForward.h"
 
 #include <QApplication>
 #include <QDir>

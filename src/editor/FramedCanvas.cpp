@@ -2,9 +2,9 @@
 
 #include "canvas/AnnotationRenderer.h"
 #include "canvas/CanvasDamage.h"
-#include "canvas/CanvasView.h"
 #include "canvas/RenderCaches.h"
 #include "model/AnnotationStore.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -2,8 +2,8 @@
 
 #include "editor/SheetStyle.h"
 #include "model/AnnotationStore.h"
-#include "platform/Announcer.h"
 #include "platform/L10n.h"
+#include "ui/platform/Announcer.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -6,10 +6,12 @@
 #include "platform/BmpEncoder.h"
 #include "platform/GifEncoder.h"
 #include "platform/JpegEncoder.h"
+#include "platform/L10n.h"
 #include "platform/PdfEncoder.h"
 #include "platform/PngEncoder.h"
 #include "platform/TiffEncoder.h"
 
+#include <QFileInfo>
 #include <QRgb>
 
 #include <algorithm>
@@ -17,6 +19,8 @@
 #include <new>
 
 namespace snapkin {
+
+using platform::L10n;
 
 ExportService& ExportService::shared()
 {
@@ -77,6 +81,30 @@ int ExportService::jpegQualityPercent(double quality)
 {
     if (!std::isfinite(quality)) return std::isinf(quality) && quality > 0 ? 100 : 0;
     return int(std::lround(std::clamp(quality * 100.0, 0.0, 100.0)));
+}
+
+QString ExportService::withFormatExtension(const QString& path, ExportFormat format)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const QString name = info.fileName();
+    const auto named = suffix.isEmpty() || suffix.size() == name.size() - 1
+                           ? std::nullopt
+                           : exportFormatFromExtension(suffix);
+    if (named == format) return path;
+    QString stem = path;
+    if (named) stem.chop(suffix.size() + 1);
+    return stem + QLatin1Char('.') + ext(format);
+}
+
+QString ExportService::encodingFailureReason(const QImage& image, ExportFormat format)
+{
+    if (format == ExportFormat::webp &&
+        (image.width() > WebPEncoder::kMaxSide || image.height() > WebPEncoder::kMaxSide)) {
+        return L10n::format("WebP images can be at most %lld pixels on a side.",
+                            qint64(WebPEncoder::kMaxSide));
+    }
+    return L10n::format("The image couldn't be encoded as %@.", label(format));
 }
 
 } // namespace snapkin

@@ -3,8 +3,6 @@
 #include "output/ExportFormat.h"
 #include "platform/BaseImage.h"
 
-#include "output/SavePanel.h"
-
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
@@ -14,42 +12,18 @@
 #include <optional>
 
 class QMimeData;
-class QWidget;
 
 namespace snapkin {
-
-class AnnotationStore;
 
 // Turns a flattened image into the bytes of a file in one of the export formats. Every route
 // out of the editor (saving, dragging, copying, the router's save to a folder) encodes here.
 // Stateless: calls never interfere; encoding runs on the caller's thread.
 //
-// The routes that hand an image to the user (save, copy, drag, share) take the flattened image
-// (its device pixel ratio is its pixels per point) and run on the main thread.
+// The routes that hand an image to the user (copy, drag; the dialogs in ExportDialogs) take the
+// flattened image (its device pixel ratio is its pixels per point) and run on the main thread.
 class ExportService {
 public:
     static ExportService& shared();
-
-    // Lets the user save `image` in the save dialog, with its format and quality options and,
-    // when `document` is given, the choice of writing the editable document next to the image.
-    // Remembers the chosen format (and the quality of a lossy one, before encoding, so it is kept
-    // even when encoding fails), writes the file atomically, writes the document, copies the
-    // image when "autoCopyAfterSave" is on and counts one export. True only when the image file
-    // was written; a failure to encode or write shows "Couldn't save the image" with the reason
-    // and leaves any earlier file as it was. Runs modally. The dialog proposes `fileName` (its
-    // extension follows the format), "Screenshot" when empty.
-    // The document is written by `writeCompanion`, which the editor gives (the document
-    // package is the editor's); without one no document is written.
-    using CompanionWriter = std::function<void(AnnotationStore& store, const QString& imagePath)>;
-    bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
-              QWidget* parent = nullptr, const QString& fileName = {},
-              const CompanionWriter& writeCompanion = {}) const;
-    // The same for the flattened `document`, drawn on a worker while the dialog opens and the
-    // user chooses, so a long document keeps the dialog waiting for nothing. What cannot be
-    // flattened at all shows "Couldn't prepare the image" before any dialog; a flatten that
-    // fails for want of memory, once the user has chosen.
-    bool saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent = nullptr,
-                       const CompanionWriter& writeCompanion = {}) const;
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
@@ -71,16 +45,6 @@ public:
     // "Snapkin 2026-03-05 at 14.07.09": digits and a 24-hour clock whatever the user's locale.
     static QString dragName(const QDateTime& time);
 
-    // Opens the share menu for `image`: Copy Image, Open With…, Email… (when xdg-email is
-    // installed) and, when `savedFile` names a saved file or document, Show in File Manager.
-    // It opens under `button` when given (the toolbar's Share), else under the active window's
-    // top edge, 60 points left of its right end; nothing without either.
-    void share(const QImage& image, const QString& savedFile = {},
-               QWidget* button = nullptr) const;
-    // The file an editor's work was last saved to in this session: the image the save dialog
-    // wrote for `store`, else the store's document; empty when neither exists (any more).
-    QString savedFile(const AnnotationStore& store) const;
-
     // The reason a format cannot hold `image`, for the save alert: WebP's size limit, else a
     // general "couldn't be encoded as <format>".
     static QString encodingFailureReason(const QImage& image, ExportFormat format);
@@ -88,9 +52,7 @@ public:
     // format's, replaced when it is another export format's, appended otherwise.
     static QString withFormatExtension(const QString& path, ExportFormat format);
 
-    // Hooks for tests. Replaces the save dialog (nullptr: Qt's own dialog).
-    static void setSavePanelFactory(SavePanelFactory factory);
-    // Replaces the clock that names drag files (nullptr: the current time).
+    // For tests: replaces the clock that names drag files (nullptr: the current time).
     static void setClock(std::function<QDateTime()> clock);
 
     // The file's bytes, or nothing when the image cannot be encoded (a null image, a size the
@@ -110,9 +72,6 @@ public:
     static int jpegQualityPercent(double quality);
 
 private:
-    bool saveFrom(const std::function<std::optional<QImage>()>& image, ExportFormat format,
-                  AnnotationStore* document, QWidget* parent, const QString& fileName,
-                  const CompanionWriter& writeCompanion) const;
     static std::optional<QByteArray> encode(const platform::BaseImage& image, ExportFormat format,
                                             std::optional<double> quality);
 };

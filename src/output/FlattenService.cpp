@@ -6,8 +6,6 @@
 #include "model/FrameLayout.h"
 #include "platform/L10n.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -200,18 +198,6 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const AnnotationDocu
                                                             const platform::BaseImage& image)
 {
     return flatten(input(document, image));
-}
-
-std::optional<QImage> FlattenService::flattenOrAlert(const AnnotationStore& store, QWidget* parent)
-{
-    auto result = flatten(store);
-    if (result) return *result;
-    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(result.error()),
-                      QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
-    alert.setInformativeText(explanation(result.error()));
-    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
-    alert.exec();
-    return std::nullopt;
 }
 
 } // namespace snapkin

@@ -14,8 +14,6 @@
 #include <expected>
 #include <optional>
 
-class QWidget;
-
 namespace snapkin {
 
 class AnnotationStore;
@@ -74,11 +72,6 @@ struct FlattenService {
     // flatten() on a worker thread, for a caller with something else to do meanwhile (the save
     // dialog opens while a long document is drawn). `input` is copied: the store may change.
     static QFuture<std::expected<QImage, FlattenError>> flattenInBackground(Input input);
-
-    // flatten(); on failure shows the alert "Couldn't prepare the image" with its explanation
-    // and one "OK", then returns nothing, and the caller does nothing further.
-    static std::optional<QImage> flattenOrAlert(const AnnotationStore& store,
-                                                QWidget* parent = nullptr);
 
     // The finished image is refused beyond these: a document's point size may be far larger
     // than its pixels, and a frame adds padding and aspect on top.

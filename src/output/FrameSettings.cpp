@@ -9,11 +9,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QJsonDocument>
-#include <QMessageBox>
 #include <QStandardPaths>
 
 namespace snapkin {
@@ -124,28 +122,6 @@ std::expected<QByteArray, FrameSettings::LogoError> FrameSettings::importLogo(co
     if (!platform::writeFileAtomically(*target, *png, platform::FileAccess::userOnly))
         return std::unexpected(LogoError::writeFailed);
     return *png;
-}
-
-std::optional<QByteArray> FrameSettings::chooseLogo(QWidget* parent)
-{
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString filter =
-        platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(' ') + ')';
-    const QString path = QFileDialog::getOpenFileName(
-        parent,
-        platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
-        QString(), filter);
-    if (path.isEmpty()) return std::nullopt;
-    auto imported = importLogo(path);
-    if (imported) return *imported;
-    QMessageBox alert(QMessageBox::Warning, QString(),
-                      platform::L10n::text("Couldn't use this image as a watermark"),
-                      QMessageBox::NoButton, parent);
-    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
-    alert.exec();
-    return std::nullopt;
 }
 
 } // namespace snapkin

@@ -10,8 +10,6 @@
 #include <expected>
 #include <optional>
 
-class QWidget;
-
 namespace snapkin {
 
 // The frame and watermark the user last used, so that new captures can open already framed
@@ -66,10 +64,6 @@ public:
     // orientation applied, scaled down to at most 1024 pixels on its longer side, written as
     // PNG atomically (a failure leaves the previous logo). Returns the PNG bytes.
     static std::expected<QByteArray, LogoError> importLogo(const QString& path);
-
-    // Lets the user pick an image and imports it; on failure shows "Couldn't use this image as
-    // a watermark". Nothing when cancelled or failed.
-    static std::optional<QByteArray> chooseLogo(QWidget* parent = nullptr);
 };
 
 } // namespace snapkin

@@ -1,12 +1,12 @@
 #include "settings/GeneralTab.h"
 
-#include "platform/Appearance.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/LoginItem.h"
 #include "settings/AppearanceTile.h"
 #include "settings/Language.h"
 #include "settings/SettingsHooks.h"
+#include "ui/platform/Appearance.h"
 
 #include <QCheckBox>
 #include <QComboBox>

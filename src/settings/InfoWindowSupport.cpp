@@ -1,6 +1,6 @@
 #include "settings/InfoWindowSupport.h"
 
-#include "platform/BringForward.h"
+#include "ui/platform/BringForward.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,6 @@
 #include "settings/PreferencesWindow.h"
 
 #include "history/CaptureHistory.h"
-#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
@@ -11,6 +10,7 @@
 #include "settings/HistoryPane.h"
 #include "settings/InfoWindowSupport.h"
 #include "settings/ShortcutsTab.h"
+#include "ui/platform/BringForward.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>

@@ -1,9 +1,9 @@
 #include "text/LinkToast.h"
 
-#include "platform/Announcer.h"
 #include "platform/DesktopWindows.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "ui/platform/Announcer.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>

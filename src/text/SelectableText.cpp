@@ -1,12 +1,12 @@
 #include "text/SelectableText.h"
 
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
 #include "text/SelectableTextOverlay.h"
 #include "text/SelectableTextStatusBadge.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QEvent>
 #include <QTimer>

@@ -1,8 +1,8 @@
 #include "text/SelectableTextStatusBadge.h"
 
-#include "platform/Announcer.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "ui/platform/Announcer.h"
 
 #include <QFontMetrics>
 #include <QGraphicsOpacityEffect>

@@ -3,6 +3,7 @@
 #include "output/FlattenService.h"
 #include "text/SelectableText.h"
 #include "text/TextCopier.h"
+#include "ui/output/FlattenAlert.h"
 
 namespace snapkin {
 
@@ -12,7 +13,7 @@ EditorViewHooks editorTextHooks(TextCopier* copier)
     if (copier) {
         hooks.copyText = [copier](AnnotationStore& store, QWidget* parent) {
             // What the user sees is what is read: annotations, frame and watermark included.
-            if (const std::optional<QImage> image = FlattenService::flattenOrAlert(store, parent))
+            if (const std::optional<QImage> image = flattenOrAlert(store, parent))
                 copier->copyText(*image);
         };
     }

@@ -15,7 +15,6 @@
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
-#include "canvas/CanvasView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
@@ -23,6 +22,7 @@
 #include "platform/Defaults.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsHooks.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QAction>
 #include <QApplication>

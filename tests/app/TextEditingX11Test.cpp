@@ -1,10 +1,10 @@
 #include "../capture/X11Support.h"
 #include "AppShell.h"
-#include "canvas/CanvasView.h"
-#include "canvas/handlers/InlineTextField.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QApplication>
 #include <QTest>

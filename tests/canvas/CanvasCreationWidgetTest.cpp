@@ -1,7 +1,7 @@
 #include "CanvasWidgetTestSupport.h"
 
-#include "canvas/handlers/ImagePicker.h"
-#include "canvas/handlers/InlineTextField.h"
+#include "ui/canvas/handlers/ImagePicker.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

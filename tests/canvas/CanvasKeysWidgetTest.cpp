@@ -1,6 +1,6 @@
 #include "CanvasWidgetTestSupport.h"
 
-#include "canvas/CanvasAccessibility.h"
+#include "ui/canvas/CanvasAccessibility.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "CanvasWidgetTestSupport.h"
 
-#include "canvas/handlers/InlineTextField.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <gtest/gtest.h>
 

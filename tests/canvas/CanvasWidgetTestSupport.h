@@ -2,9 +2,9 @@
 
 // Helpers shared by the canvas view's widget tests.
 
-#include "canvas/CanvasView.h"
 #include "model/AnnotationStore.h"
 #include "platform/BaseImage.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QImage>
 #include <QTest>

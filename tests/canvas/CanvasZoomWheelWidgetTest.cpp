@@ -1,6 +1,6 @@
-#include "canvas/CanvasCursor.h"
-#include "canvas/CanvasZoomWheel.h"
 #include "canvas/ToolCursor.h"
+#include "ui/canvas/CanvasCursor.h"
+#include "ui/canvas/CanvasZoomWheel.h"
 
 #include <QApplication>
 #include <QNativeGestureEvent>

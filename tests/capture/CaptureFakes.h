@@ -8,9 +8,9 @@
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotFolderPanel.h"
 #include "capture/SystemScreenshotWatcher.h"
-#include "platform/Announcer.h"
-#include "platform/Sounds.h"
 #include "support/RecordingAnnouncer.h"
+#include "ui/platform/Announcer.h"
+#include "ui/platform/Sounds.h"
 
 #include <QPointer>
 #include <QStringList>

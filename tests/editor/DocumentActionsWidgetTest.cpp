@@ -4,11 +4,12 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
-#include "output/SaveOptionsAccessory.h"
 #include "platform/Defaults.h"
 #include "platform/OwnWrites.h"
+#include "ui/output/SaveOptionsAccessory.h"
 
 #include "support/AlertAnswerer.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,7 +204,7 @@ TEST_F(Companion, TheSaveDialogWritesItThroughTheEditor)
     };
     platform::Defaults::standard().setValue("alsoSaveSnapkinDocument", true);
     QString target = dir.filePath("Saved.png");
-    ExportService::setSavePanelFactory([&](QWidget*) {
+    ExportDialogs::setSavePanelFactory([&](QWidget*) {
         auto panel = std::make_unique<Panel>();
         panel->path = target;
         return panel;
@@ -211,7 +212,7 @@ TEST_F(Companion, TheSaveDialogWritesItThroughTheEditor)
     const bool saved = DocumentActions::exportImage(*store, ExportFormat::png);
     target = dir.filePath("Routed.png");
     const bool routed = EditorToolbarRoutes::standard().save(ExportFormat::png, *store, nullptr);
-    ExportService::setSavePanelFactory({});
+    ExportDialogs::setSavePanelFactory({});
     EXPECT_TRUE(saved);
     EXPECT_TRUE(isOurs(dir.filePath("Saved.snapkin")));
     EXPECT_TRUE(routed);

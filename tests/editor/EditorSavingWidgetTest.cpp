@@ -6,9 +6,10 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
-#include "output/SaveOptionsAccessory.h"
-#include "output/SavePanel.h"
 #include "platform/Defaults.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -44,12 +45,12 @@ protected:
     void SetUp() override
     {
         EditorWindowsTest::SetUp();
-        ExportService::setSavePanelFactory(
+        ExportDialogs::setSavePanelFactory(
             [this](QWidget*) { return std::make_unique<ScriptedPanel>(&accepted, &formats); });
     }
     void TearDown() override
     {
-        ExportService::setSavePanelFactory({});
+        ExportDialogs::setSavePanelFactory({});
         EditorWindowsTest::TearDown();
     }
 

@@ -8,12 +8,13 @@
 #include "editor/SaveSplitButton.h"
 #include "editor/ToolbarCustomizeDialog.h"
 #include "output/ExportService.h"
-#include "output/SaveOptionsAccessory.h"
-#include "output/SavePanel.h"
-#include "output/ShareMenu.h"
-#include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "support/RecordingAnnouncer.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
+#include "ui/output/ShareMenu.h"
+#include "ui/platform/Announcer.h"
 
 #include <QAccessible>
 #include <QActionGroup>
@@ -355,10 +356,10 @@ TEST(EditorToolbar, ShareOpensUnderItsButtonAndShowsWhatWasSaved)
     menu->showInFileManagerAction()->trigger();
 
     const QString image = dir.filePath("Shot.png");
-    ExportService::setSavePanelFactory(
+    ExportDialogs::setSavePanelFactory(
         [&image](QWidget*) { return std::make_unique<AcceptingPanel>(image); });
     f.toolbar->saveImage(ExportFormat::png);
-    ExportService::setSavePanelFactory({});
+    ExportDialogs::setSavePanelFactory({});
     ASSERT_TRUE(QFileInfo(image).isFile());
     menu = share();
     ASSERT_NE(menu, nullptr);

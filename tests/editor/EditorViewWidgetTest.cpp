@@ -1,7 +1,5 @@
 #include "EditorViewTestSupport.h"
 #include "TestPaths.h"
-#include "canvas/CanvasCursor.h"
-#include "canvas/CanvasView.h"
 #include "canvas/ToolCursor.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorStatusBar.h"
@@ -18,6 +16,8 @@
 #include "editor/options/CropOptions.h"
 #include "editor/options/StyleGroup.h"
 #include "platform/Defaults.h"
+#include "ui/canvas/CanvasCursor.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QDialog>
 #include <QLineEdit>

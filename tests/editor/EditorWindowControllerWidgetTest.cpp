@@ -1,6 +1,5 @@
 #include "EditorWidgetTestSupport.h"
 
-#include "canvas/CanvasView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorTabHost.h"
 #include "editor/EditorView.h"
@@ -11,6 +10,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QApplication>
 #include <QDir>

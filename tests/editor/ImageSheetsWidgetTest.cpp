@@ -1,6 +1,5 @@
 #include "EditorViewTestSupport.h"
 #include "EditorWidgetTestSupport.h"
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -8,6 +7,7 @@
 #include "editor/ResizeView.h"
 #include "editor/SharpenView.h"
 #include "platform/Defaults.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QAccessible>
 #include <QCheckBox>

@@ -1,7 +1,5 @@
 #include "EditorViewTestSupport.h"
 #include "EditorWidgetTestSupport.h"
-#include "canvas/CanvasView.h"
-#include "canvas/handlers/InlineTextField.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorShortcuts.h"
@@ -12,6 +10,8 @@
 #include "editor/KeyboardShortcutsSheet.h"
 #include "editor/ToolSidebar.h"
 #include "platform/Defaults.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QLineEdit>
 #include <QPushButton>

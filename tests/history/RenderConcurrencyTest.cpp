@@ -2,12 +2,12 @@
 // document while the GUI thread paints it in a canvas view and the history writes it back on its
 // own thread. Built with -DSNAPKIN_SANITIZE=thread, any state these share without a lock is a
 // report; in any build a flatten must come out the same on every thread.
-#include "canvas/CanvasView.h"
 #include "history/CaptureHistory.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/FlattenService.h"
 #include "platform/Defaults.h"
+#include "ui/canvas/CanvasView.h"
 
 #include <QBuffer>
 #include <QPainter>

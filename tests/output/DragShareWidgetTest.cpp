@@ -1,9 +1,9 @@
 #include "output/ExportService.h"
-#include "output/ShareMenu.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 #include "platform/PrivateFolder.h"
+#include "ui/output/ShareMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "TestPaths.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <sys/stat.h>
 
@@ -158,7 +159,8 @@ TEST(Drag, KeepsTheFilesOfTheFiveNewestDragsWhileRunningAndNoneAfterQuitting)
         EXPECT_EQ(modeOf(files.back()), 0600u);
     }
     for (size_t i = 0; i < files.size(); ++i)
-        EXPECT_EQ(QFileInfo::exists(files[i]), i >= files.size() - ExportService::keptDragFiles) << i;
+        EXPECT_EQ(QFileInfo::exists(files[i]), i >= files.size() - ExportService::keptDragFiles)
+            << i;
     const QString dragFolder = *platform::PrivateFolder::path() + "/Drag";
     EXPECT_EQ(QDir(dragFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
               ExportService::keptDragFiles);
@@ -226,7 +228,7 @@ TEST_F(Share, CopyImageCountsAnExport)
 
 TEST_F(Share, OpensUnderTheActiveWindowsTopEdgeOrNotAtAll)
 {
-    ExportService::shared().share(capture());
+    ExportDialogs::share(capture());
     auto menus = [] {
         int n = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -242,7 +244,7 @@ TEST_F(Share, OpensUnderTheActiveWindowsTopEdgeOrNotAtAll)
     window.activateWindow();
     QApplication::setActiveWindow(&window);
     if (QApplication::activeWindow() != &window) GTEST_SKIP() << "no active window offscreen";
-    ExportService::shared().share(capture());
+    ExportDialogs::share(capture());
     ShareMenu* menu = window.findChild<ShareMenu*>();
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->isVisible());

@@ -1,5 +1,6 @@
 #include "model/AnnotationStore.h"
 #include "output/FlattenService.h"
+#include "ui/output/FlattenAlert.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -25,7 +26,7 @@ TEST(FlattenAlert, AnEmptyImageShowsTheAlertAndGivesNothing)
             box->accept();
         }
     });
-    const auto result = FlattenService::flattenOrAlert(store);
+    const auto result = flattenOrAlert(store);
     EXPECT_FALSE(result.has_value());
     EXPECT_EQ(text, QStringLiteral("Couldn't prepare the image"));
     EXPECT_TRUE(informative.startsWith(QStringLiteral("The image couldn't be rendered")));

@@ -1,8 +1,8 @@
-#include "output/DocumentSaveDialog.h"
-#include "output/PackageFileDialogs.h"
-#include "output/SaveOptionsAccessory.h"
-#include "output/SavePanel.h"
 #include "platform/Defaults.h"
+#include "ui/output/DocumentSaveDialog.h"
+#include "ui/output/PackageFileDialogs.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 
 #include "TestPaths.h"
 #include "support/AlertAnswerer.h"

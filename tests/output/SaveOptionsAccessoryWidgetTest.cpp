@@ -1,6 +1,6 @@
-#include "output/SaveOptionsAccessory.h"
-#include "output/SavePanel.h"
 #include "platform/Defaults.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 
 #include "TestPaths.h"
 

@@ -1,10 +1,11 @@
 #include "model/AnnotationStore.h"
 #include "output/ExportService.h"
-#include "output/SaveOptionsAccessory.h"
-#include "output/SavePanel.h"
 #include "platform/Defaults.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 
 #include "support/AlertAnswerer.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -74,13 +75,13 @@ protected:
     void SetUp() override
     {
         Defaults::standard().removeAllStored();
-        ExportService::setSavePanelFactory(
+        ExportDialogs::setSavePanelFactory(
             [this](QWidget*) { return std::make_unique<FakePanel>(script); });
         ASSERT_TRUE(dir.isValid());
     }
     void TearDown() override
     {
-        ExportService::setSavePanelFactory({});
+        ExportDialogs::setSavePanelFactory({});
         Defaults::standard().removeAllStored();
     }
 
@@ -92,9 +93,9 @@ protected:
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     bool save(ExportFormat format, AnnotationStore* document = nullptr, QImage image = capture(),
-              const ExportService::CompanionWriter& writeCompanion = {})
+              const ExportDialogs::CompanionWriter& writeCompanion = {})
     {
-        return ExportService::shared().save(image, format, document, nullptr, {}, writeCompanion);
+        return ExportDialogs::save(image, format, document, nullptr, {}, writeCompanion);
     }
 
     FakePanel::Script script;
@@ -158,8 +159,8 @@ TEST_F(Save, OffersTheRequestedFormatUnderTheDefaultNameAndFolder)
 
     // A name proposed by the caller (a capture that couldn't be saved on its own), in the
     // format's extension.
-    ExportService::shared().save(capture(), ExportFormat::webp, nullptr, nullptr,
-                                 "Screenshot 2026-12-05 at 15.06.08.png");
+    ExportDialogs::save(capture(), ExportFormat::webp, nullptr, nullptr,
+                        "Screenshot 2026-12-05 at 15.06.08.png");
     EXPECT_EQ(script.namesShown.last(), "Screenshot 2026-12-05 at 15.06.08.webp");
 }
 
@@ -285,7 +286,7 @@ TEST_F(Save, AnImageTooLargeForWebPIsReportedNotSaved)
 TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
 {
     QStringList companions;
-    const ExportService::CompanionWriter writer = [&](AnnotationStore&, const QString& imagePath) {
+    const ExportDialogs::CompanionWriter writer = [&](AnnotationStore&, const QString& imagePath) {
         companions << imagePath;
     };
     AnnotationStore document{platform::BaseImage(capture())};
@@ -329,7 +330,7 @@ TEST_F(Save, SavesTheDocumentFlattenedWhileTheDialogWasOpen)
                                         .lineWidth = 6,
                                         .filled = true}});
     script.accepted = {path("drawn.png")};
-    ASSERT_TRUE(ExportService::shared().saveFlattened(document, ExportFormat::png));
+    ASSERT_TRUE(ExportDialogs::saveFlattened(document, ExportFormat::png));
     const QImage saved(path("drawn.png"));
     ASSERT_EQ(saved.size(), QSize(80, 60));
     // The mark drawn over the image, and the image beyond it.
@@ -343,7 +344,7 @@ TEST_F(Save, ADocumentThatCannotBeFlattenedIsRefusedBeforeTheDialog)
     AlertAnswerer alerts;
     AnnotationStore document{platform::BaseImage(capture(), QSizeF(1e9, 10))};
     script.accepted = {path("never.png")};
-    EXPECT_FALSE(ExportService::shared().saveFlattened(document, ExportFormat::png));
+    EXPECT_FALSE(ExportDialogs::saveFlattened(document, ExportFormat::png));
     EXPECT_EQ(script.runs, 0);
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen()[0].text, "Couldn't prepare the image");
@@ -352,9 +353,11 @@ TEST_F(Save, ADocumentThatCannotBeFlattenedIsRefusedBeforeTheDialog)
 
 TEST(SaveExtension, KeepsReplacesOrAppends)
 {
-    EXPECT_EQ(ExportService::withFormatExtension("/a/shot.JPEG", ExportFormat::jpeg), "/a/shot.JPEG");
+    EXPECT_EQ(ExportService::withFormatExtension("/a/shot.JPEG", ExportFormat::jpeg),
+              "/a/shot.JPEG");
     EXPECT_EQ(ExportService::withFormatExtension("/a/shot.png", ExportFormat::jpeg), "/a/shot.jpg");
     EXPECT_EQ(ExportService::withFormatExtension("/a/v1.2", ExportFormat::png), "/a/v1.2.png");
-    EXPECT_EQ(ExportService::withFormatExtension("/a.b/notes", ExportFormat::tiff), "/a.b/notes.tiff");
+    EXPECT_EQ(ExportService::withFormatExtension("/a.b/notes", ExportFormat::tiff),
+              "/a.b/notes.tiff");
     EXPECT_EQ(ExportService::withFormatExtension("/a/x.tif", ExportFormat::tiff), "/a/x.tif");
 }

@@ -1,5 +1,5 @@
-#include "platform/Appearance.h"
-#include "platform/ContrastStyle.h"
+#include "ui/platform/Appearance.h"
+#include "ui/platform/ContrastStyle.h"
 
 #include "TestPaths.h"
 

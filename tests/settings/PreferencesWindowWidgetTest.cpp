@@ -1,11 +1,11 @@
 #include "SettingsTestSupport.h"
 
 #include "history/CaptureHistory.h"
-#include "platform/Appearance.h"
 #include "platform/Defaults.h"
 #include "settings/EditorTab.h"
 #include "settings/PreferencesWindow.h"
 #include "settings/SettingsForm.h"
+#include "ui/platform/Appearance.h"
 
 #include <QComboBox>
 #include <QTabWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Announcer.h"
+#include "ui/platform/Announcer.h"
 
 #include <QStringList>
 

@@ -2,8 +2,8 @@
 #include "text/QuickAccess.h"
 
 #include "TestPaths.h"
-#include "platform/Announcer.h"
 #include "support/RecordingAnnouncer.h"
+#include "ui/platform/Announcer.h"
 
 #include <QElapsedTimer>
 #include <QEnterEvent>

@@ -8,16 +8,16 @@
 #include "text/RecognitionImagesSupport.h"
 
 #include "TestPaths.h"
-#include "canvas/CanvasView.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
 #include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
-#include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "support/RecordingAnnouncer.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/platform/Announcer.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>

@@ -7,9 +7,11 @@
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
-#include "output/ShareMenu.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
+#include "ui/output/ExportDialogs.h"
+#include "ui/output/FlattenAlert.h"
+#include "ui/output/ShareMenu.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -92,8 +94,7 @@ bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
 std::optional<QImage> HistoryEntryActions::finishedImage(const QUuid& id, QWidget* parent)
 {
     // An open editor has the newest state, possibly not written back yet.
-    if (AnnotationStore* store = m_history.openStore(id))
-        return FlattenService::flattenOrAlert(*store, parent);
+    if (AnnotationStore* store = m_history.openStore(id)) return flattenOrAlert(*store, parent);
     auto contents = SnapkinDocument::read(m_history.files().packagePath(id));
     if (!contents) {
         alertUnreadable(parent, contents.error().userMessage());
@@ -120,7 +121,7 @@ bool HistoryEntryActions::saveAs(const QUuid& id, QWidget* parent)
     const auto image = finishedImage(id, parent);
     if (!image) return false;
     const ExportFormat format = storedExportFormat(platform::Defaults::standard());
-    return ExportService::shared().save(*image, format, nullptr, parent);
+    return ExportDialogs::save(*image, format, nullptr, parent);
 }
 
 void HistoryEntryActions::showInFileManager(const QUuid& id)

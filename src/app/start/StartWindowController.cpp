@@ -7,9 +7,9 @@
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
-#include "platform/BringForward.h"
 #include "platform/Defaults.h"
 #include "settings/PreferencesWindow.h"
+#include "ui/platform/BringForward.h"
 
 #include <QCursor>
 #include <QGuiApplication>

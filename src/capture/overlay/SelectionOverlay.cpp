@@ -4,12 +4,12 @@
 
 #include "capture/overlay/SelectionView.h"
 #include "capture/overlay/WindowPicker.h"
-#include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "platform/KeyboardGrab.h"
 #include "platform/L10n.h"
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
+#include "ui/platform/Announcer.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -4,10 +4,10 @@
 #include "capture/overlay/CaptureModeBar.h"
 #include "capture/overlay/LoupeView.h"
 #include "capture/overlay/WindowPicker.h"
-#include "platform/Announcer.h"
 #include "platform/Defaults.h"
 #include "platform/KeyCodes.h"
 #include "platform/L10n.h"
+#include "ui/platform/Announcer.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -13,12 +13,15 @@
 #include "platform/Symbols.h"
 
 #include <QEvent>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -32,6 +35,30 @@ namespace snapkin {
 namespace {
 
 using platform::L10n;
+
+// Lets the user pick an image and imports it; on failure shows "Couldn't use this image as a
+// watermark". Nothing when cancelled or failed.
+std::optional<QByteArray> pickLogoFile(QWidget* parent)
+{
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    const QString filter =
+        platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(' ') + ')';
+    const QString path = QFileDialog::getOpenFileName(
+        parent,
+        platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
+        QString(), filter);
+    if (path.isEmpty()) return std::nullopt;
+    auto imported = FrameSettings::importLogo(path);
+    if (imported) return *imported;
+    QMessageBox alert(QMessageBox::Warning, QString(),
+                      platform::L10n::text("Couldn't use this image as a watermark"),
+                      QMessageBox::NoButton, parent);
+    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+    return std::nullopt;
+}
 
 QColor hairline()
 {
@@ -201,8 +228,7 @@ const QStringList& WatermarkOptions::textColors()
 }
 
 WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
-    : QWidget(parent, Qt::Popup), m_store(&store),
-      m_chooseLogo([](QWidget* owner) { return FrameSettings::chooseLogo(owner); })
+    : QWidget(parent, Qt::Popup), m_store(&store), m_chooseLogo(pickLogoFile)
 {
     setFixedWidth(popoverWidth);
     setAutoFillBackground(true);

@@ -39,7 +39,8 @@ public:
     static constexpr int popoverWidth = 320;
     static const QStringList& textColors();
 
-    // Runs the logo picker; the default is FrameSettings::chooseLogo.
+    // Runs the logo picker; the default is a file dialog whose image FrameSettings::importLogo
+    // takes.
     using LogoChooser = std::function<std::optional<QByteArray>(QWidget* parent)>;
 
     // A popup owned by `parent` (the bar), shown with popUp().

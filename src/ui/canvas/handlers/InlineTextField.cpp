@@ -1,4 +1,4 @@
-#include "canvas/handlers/InlineTextField.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QKeyEvent>
 

@@ -1,11 +1,11 @@
-#include "canvas/handlers/CreationHandler.h"
+#include "ui/canvas/handlers/CreationHandler.h"
 
-#include "canvas/handlers/ImagePicker.h"
 #include "canvas/handlers/TextEditing.h"
 #include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
 #include "platform/ImageReader.h"
 #include "platform/PngEncoder.h"
+#include "ui/canvas/handlers/ImagePicker.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
-#include "canvas/CanvasView.h"
+#include "ui/canvas/CanvasView.h"
 
 #include "canvas/AnnotationRenderer.h"
-#include "canvas/CanvasAccessibility.h"
 #include "canvas/CanvasDamage.h"
-#include "canvas/handlers/ImagePicker.h"
-#include "canvas/handlers/InlineTextField.h"
 #include "canvas/handlers/SelectionOutlinePainter.h"
 #include "model/AnnotationStore.h"
+#include "ui/canvas/CanvasAccessibility.h"
+#include "ui/canvas/handlers/ImagePicker.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessible>

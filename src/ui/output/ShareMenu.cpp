@@ -1,9 +1,10 @@
-#include "output/ShareMenu.h"
+#include "ui/output/ShareMenu.h"
 
 #include "output/ExportService.h"
 #include "platform/AtomicWrite.h"
 #include "platform/L10n.h"
 #include "platform/PrivateFolder.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -42,7 +43,8 @@ ShareMenu::Desktop installedDesktop()
 bool showThroughFileManager(const QString& path)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -107,9 +109,9 @@ QString ShareMenu::writeSharedFile()
     if (!png) return {};
     auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Share"));
     if (!folder) return {};
-    const QString path = *folder + QLatin1Char('/')
-                         + ExportService::dragName(QDateTime::currentDateTime())
-                         + QStringLiteral(".png");
+    const QString path = *folder + QLatin1Char('/') +
+                         ExportService::dragName(QDateTime::currentDateTime()) +
+                         QStringLiteral(".png");
     if (!platform::writeFileAtomically(path, *png, platform::FileAccess::userOnly)) return {};
     m_sharedFile = path;
     return path;
@@ -140,7 +142,7 @@ QPoint ShareMenu::anchorUnder(const QWidget* button)
     return button->mapToGlobal(QPoint(0, button->height()));
 }
 
-void ExportService::share(const QImage& image, const QString& savedFile, QWidget* button) const
+void ExportDialogs::share(const QImage& image, const QString& savedFile, QWidget* button)
 {
     QWidget* window = button ? button->window() : QApplication::activeWindow();
     if (!window) return;

@@ -15,7 +15,7 @@ namespace snapkin {
 class SaveOptionsAccessory;
 
 // The dialog in which the user picks where an image is saved. ExportService drives it; tests
-// install a fake through ExportService::setSavePanelFactory.
+// install a fake through ExportDialogs::setSavePanelFactory.
 class SavePanel {
 public:
     virtual ~SavePanel() = default;

@@ -1,4 +1,4 @@
-#include "canvas/handlers/CanvasInteraction.h"
+#include "ui/canvas/handlers/CanvasInteraction.h"
 
 #include "model/AnnotationStore.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "canvas/handlers/CanvasState.h"
-#include "canvas/handlers/CreationHandler.h"
 #include "canvas/handlers/KeyHandler.h"
 #include "canvas/handlers/SelectionHandler.h"
 #include "canvas/handlers/TextEditing.h"
 #include "model/Tool.h"
+#include "ui/canvas/handlers/CreationHandler.h"
 
 #include <optional>
 

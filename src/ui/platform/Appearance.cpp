@@ -1,6 +1,6 @@
-#include "platform/Appearance.h"
+#include "ui/platform/Appearance.h"
 
-#include "platform/ContrastStyle.h"
+#include "ui/platform/ContrastStyle.h"
 
 #include <QApplication>
 #include <QPalette>

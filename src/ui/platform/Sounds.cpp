@@ -1,4 +1,4 @@
-#include "platform/Sounds.h"
+#include "ui/platform/Sounds.h"
 
 #include <QApplication>
 #include <QMutex>
@@ -60,8 +60,7 @@ private:
         if (!m_context || m_unplayable.contains(id)) return;
         // Without a sound device every attempt fails the same way (and the audio library
         // complains on stderr each time): one failure silences that event for the session.
-        if (ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr) !=
-            CA_SUCCESS)
+        if (ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr) != CA_SUCCESS)
             m_unplayable.insert(id);
     }
 

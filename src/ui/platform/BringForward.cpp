@@ -1,4 +1,4 @@
-#include "platform/BringForward.h"
+#include "ui/platform/BringForward.h"
 
 #include "platform/DesktopWindows.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ContrastStyle.h"
+#include "ui/platform/ContrastStyle.h"
 
 #include <QPainter>
 #include <QStyleFactory>

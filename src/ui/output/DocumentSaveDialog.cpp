@@ -1,8 +1,8 @@
-#include "output/DocumentSaveDialog.h"
+#include "ui/output/DocumentSaveDialog.h"
 
 #include "model/SnapkinDocument.h"
-#include "output/PackageFileDialogs.h"
 #include "platform/L10n.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

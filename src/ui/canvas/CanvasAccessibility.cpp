@@ -1,10 +1,10 @@
-#include "canvas/CanvasAccessibility.h"
+#include "ui/canvas/CanvasAccessibility.h"
 
-#include "canvas/CanvasView.h"
-#include "canvas/handlers/InlineTextField.h"
 #include "canvas/handlers/SelectionHandles.h"
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
+#include "ui/canvas/CanvasView.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -67,8 +67,7 @@ QString CanvasAccessibility::annotationLabel(const Annotation& a)
     case AnnotationKind::spotlight:
         return L10n::text("tool.spotlight", "Spotlight");
     case AnnotationKind::sticker:
-        return a.text.isEmpty() ? L10n::text("Sticker")
-                                : L10n::format("Sticker: %@", a.text);
+        return a.text.isEmpty() ? L10n::text("Sticker") : L10n::format("Sticker: %@", a.text);
     case AnnotationKind::imageOverlay:
         return L10n::text("Image");
     // Translators: an annotation tool, a loupe placed on the image that shows the area under it

@@ -2,8 +2,8 @@
 
 #include "canvas/CanvasStillLayer.h"
 #include "canvas/RenderCaches.h"
-#include "canvas/handlers/CanvasInteraction.h"
-#include "canvas/handlers/InlineTextField.h"
+#include "ui/canvas/handlers/CanvasInteraction.h"
+#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QImage>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "canvas/CanvasZoomWheel.h"
+#include "ui/canvas/CanvasZoomWheel.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "output/PackageFileDialogs.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include "model/SnapkinDocument.h"
 #include "platform/L10n.h"

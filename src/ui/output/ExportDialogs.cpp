@@ -1,16 +1,16 @@
-// Saving through the save dialog.
+#include "ui/output/ExportDialogs.h"
 
 #include "output/ExportService.h"
 
 #include "model/AnnotationStore.h"
-#include "output/PackageFileDialogs.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include "output/FlattenService.h"
-#include "output/SaveOptionsAccessory.h"
-#include "output/WebPEncoder.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
+#include "ui/output/FlattenAlert.h"
+#include "ui/output/SaveOptionsAccessory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,15 +51,6 @@ QWidget* alertParent(QWidget* parent)
     return parent ? parent : QApplication::activeWindow();
 }
 
-void showFlattenAlert(QWidget* parent, FlattenError error)
-{
-    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(error), QMessageBox::NoButton,
-                      alertParent(parent));
-    alert.setInformativeText(explanation(error));
-    alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
-    alert.exec();
-}
-
 void showSaveAlert(QWidget* parent, const QString& reason)
 {
     QMessageBox alert(QMessageBox::Warning, QString(), L10n::text("Couldn't save the image"),
@@ -88,34 +79,10 @@ QString renamedForFormat(const QString& typed, ExportFormat format)
 
 } // namespace
 
-void ExportService::setSavePanelFactory(SavePanelFactory factory)
+void ExportDialogs::setSavePanelFactory(SavePanelFactory factory)
 {
     const std::lock_guard lock(hooks().mutex);
     hooks().savePanelFactory = std::move(factory);
-}
-
-QString ExportService::withFormatExtension(const QString& path, ExportFormat format)
-{
-    const QFileInfo info(path);
-    const QString suffix = info.suffix();
-    const QString name = info.fileName();
-    const auto named = suffix.isEmpty() || suffix.size() == name.size() - 1
-                           ? std::nullopt
-                           : exportFormatFromExtension(suffix);
-    if (named == format) return path;
-    QString stem = path;
-    if (named) stem.chop(suffix.size() + 1);
-    return stem + QLatin1Char('.') + ext(format);
-}
-
-QString ExportService::encodingFailureReason(const QImage& image, ExportFormat format)
-{
-    if (format == ExportFormat::webp
-        && (image.width() > WebPEncoder::kMaxSide || image.height() > WebPEncoder::kMaxSide)) {
-        return L10n::format("WebP images can be at most %lld pixels on a side.",
-                            qint64(WebPEncoder::kMaxSide));
-    }
-    return L10n::format("The image couldn't be encoded as %@.", label(format));
 }
 
 namespace {
@@ -131,13 +98,14 @@ QHash<const AnnotationStore*, QString>& savedImages()
 void rememberSavedImage(AnnotationStore& store, const QString& path)
 {
     if (!savedImages().contains(&store))
-        QObject::connect(&store, &QObject::destroyed, [key = &store] { savedImages().remove(key); });
+        QObject::connect(&store, &QObject::destroyed,
+                         [key = &store] { savedImages().remove(key); });
     savedImages().insert(&store, path);
 }
 
 } // namespace
 
-QString ExportService::savedFile(const AnnotationStore& store) const
+QString ExportDialogs::savedFile(const AnnotationStore& store)
 {
     const QString image = savedImages().value(&store);
     if (!image.isEmpty() && QFileInfo(image).isFile()) return image;
@@ -147,20 +115,20 @@ QString ExportService::savedFile(const AnnotationStore& store) const
     return {};
 }
 
-bool ExportService::save(const QImage& image, ExportFormat format, AnnotationStore* document,
+bool ExportDialogs::save(const QImage& image, ExportFormat format, AnnotationStore* document,
                          QWidget* parent, const QString& fileName,
-                         const CompanionWriter& writeCompanion) const
+                         const CompanionWriter& writeCompanion)
 {
     return saveFrom([&image] { return std::optional<QImage>(image); }, format, document, parent,
                     fileName, writeCompanion);
 }
 
-bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent,
-                                  const CompanionWriter& writeCompanion) const
+bool ExportDialogs::saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent,
+                                  const CompanionWriter& writeCompanion)
 {
     FlattenService::Input input = FlattenService::input(document);
     if (const std::optional<FlattenError> refused = FlattenService::refusal(input)) {
-        showFlattenAlert(parent, *refused);
+        showFlattenAlert(*refused, parent);
         return false;
     }
     // A dialog cancelled before the worker is done leaves it to finish on its own; its image is
@@ -176,15 +144,15 @@ bool ExportService::saveFlattened(AnnotationStore& document, ExportFormat format
             }
             std::expected<QImage, FlattenError> flattened = pending.result();
             if (flattened) return std::move(*flattened);
-            showFlattenAlert(parent, flattened.error());
+            showFlattenAlert(flattened.error(), parent);
             return std::nullopt;
         },
         format, &document, parent, {}, writeCompanion);
 }
 
-bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flattened,
+bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flattened,
                              ExportFormat format, AnnotationStore* document, QWidget* parent,
-                             const QString& fileName, const CompanionWriter& writeCompanion) const
+                             const QString& fileName, const CompanionWriter& writeCompanion)
 {
     Defaults& defaults = Defaults::standard();
     const SavePanelFactory factory = savePanelFactory();
@@ -192,7 +160,8 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
     const QString folder = defaults.get(keys::defaultSaveFolder);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
-    panel->setFileName(fileName.isEmpty() ? defaultName(format) : renamedForFormat(fileName, format));
+    panel->setFileName(fileName.isEmpty() ? defaultName(format)
+                                          : renamedForFormat(fileName, format));
 
     auto* accessory = new SaveOptionsAccessory(format, document != nullptr);
     SavePanel* panelRef = panel.get();
@@ -209,7 +178,7 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
     for (;;) {
         const std::optional<QString> chosenPath = panel->run();
         if (!chosenPath || chosenPath->isEmpty()) return false;
-        path = withFormatExtension(*chosenPath, accessory->format());
+        path = ExportService::withFormatExtension(*chosenPath, accessory->format());
         if (path == *chosenPath || !QFileInfo(path).exists()) break;
         // The extension the format needs can turn the chosen name into one that exists: the
         // dialog only asked about the name as typed.
@@ -227,9 +196,11 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
     if (!ready) return false;
     const QImage& image = *ready;
 
-    const std::optional<QByteArray> bytes = data(platform::BaseImage(image), chosen, chosenQuality);
+    const ExportService& exports = ExportService::shared();
+    const std::optional<QByteArray> bytes =
+        exports.data(platform::BaseImage(image), chosen, chosenQuality);
     if (!bytes) {
-        showSaveAlert(parent, encodingFailureReason(image, chosen));
+        showSaveAlert(parent, ExportService::encodingFailureReason(image, chosen));
         return false;
     }
     if (auto written = platform::writeFileAtomically(path, *bytes); !written) {
@@ -239,7 +210,7 @@ bool ExportService::saveFrom(const std::function<std::optional<QImage>()>& flatt
 
     if (document) rememberSavedImage(*document, path);
     if (document && accessory->savesDocument() && writeCompanion) writeCompanion(*document, path);
-    if (defaults.get(keys::autoCopyAfterSave)) copy(image, false);
+    if (defaults.get(keys::autoCopyAfterSave)) exports.copy(image, false);
     defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
     return true;
 }

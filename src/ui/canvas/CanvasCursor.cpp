@@ -1,4 +1,4 @@
-#include "canvas/CanvasCursor.h"
+#include "ui/canvas/CanvasCursor.h"
 
 #include <QAbstractScrollArea>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "output/SaveOptionsAccessory.h"
+#include "ui/output/SaveOptionsAccessory.h"
 
 #include "platform/Defaults.h"
 #include "platform/L10n.h"

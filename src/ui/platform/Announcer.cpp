@@ -1,4 +1,4 @@
-#include "platform/Announcer.h"
+#include "ui/platform/Announcer.h"
 
 #include <QAccessible>
 #include <QAccessibleEvent>
@@ -16,8 +16,7 @@ class AccessibilityAnnouncer final : public Announcer {
 public:
     void announce(const QString& message) override
     {
-        if (message.isEmpty() || !qobject_cast<QApplication*>(QCoreApplication::instance()))
-            return;
+        if (message.isEmpty() || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
         if (!m_speaker) {
             m_speaker = new QWidget;
             m_speaker->setObjectName("snapkinAnnouncer");
@@ -26,8 +25,7 @@ public:
                              &QObject::deleteLater);
         }
         m_speaker->setAccessibleName(message);
-        if (!QAccessible::isActive())
-            return;
+        if (!QAccessible::isActive()) return;
         QAccessibleEvent event(m_speaker.data(), QAccessible::Alert);
         QAccessible::updateAccessibility(&event);
     }

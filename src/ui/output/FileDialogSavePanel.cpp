@@ -1,8 +1,8 @@
-#include "output/SavePanel.h"
+#include "ui/output/SavePanel.h"
 
-#include "output/PackageFileDialogs.h"
-#include "output/SaveOptionsAccessory.h"
 #include "platform/L10n.h"
+#include "ui/output/PackageFileDialogs.h"
+#include "ui/output/SaveOptionsAccessory.h"
 
 #include <QDir>
 #include <QFileDialog>

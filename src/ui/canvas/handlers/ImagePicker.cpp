@@ -1,4 +1,4 @@
-#include "canvas/handlers/ImagePicker.h"
+#include "ui/canvas/handlers/ImagePicker.h"
 
 #include "platform/L10n.h"
 

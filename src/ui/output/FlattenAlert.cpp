@@ -1,0 +1,27 @@
+#include "ui/output/FlattenAlert.h"
+
+#include "platform/L10n.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace snapkin {
+
+void showFlattenAlert(FlattenError error, QWidget* parent)
+{
+    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(error), QMessageBox::NoButton,
+                      parent ? parent : QApplication::activeWindow());
+    alert.setInformativeText(explanation(error));
+    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert.exec();
+}
+
+std::optional<QImage> flattenOrAlert(const AnnotationStore& store, QWidget* parent)
+{
+    auto result = FlattenService::flatten(store);
+    if (result) return std::move(*result);
+    showFlattenAlert(result.error(), parent);
+    return std::nullopt;
+}
+
+} // namespace snapkin

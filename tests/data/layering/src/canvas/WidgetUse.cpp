@@ -1,0 +1,2 @@
+#include "canvas/AnnotationRenderer.h"
+#include <QtWidgets/QWidget>

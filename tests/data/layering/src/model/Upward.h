@@ -1,0 +1,3 @@
+#pragma once
+#include "editor/EditorView.h"
+#include "model/Annotation.h"

@@ -1,0 +1,3 @@
+#include "canvas/AnnotationRenderer.h"
+#include "output/FlattenService.h"
+#include <QImage>

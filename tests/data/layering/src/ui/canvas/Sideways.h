@@ -1,0 +1,3 @@
+#pragma once
+#include "ui/output/ShareMenu.h"
+#include "ui/platform/Announcer.h"
