@@ -215,7 +215,7 @@ void AppDelegate::launchCounters()
 
 void AppDelegate::routerDefaults()
 {
-    PostCaptureRouter::shared().registerDefaults();
+    CaptureService::shared().router().registerDefaults();
 }
 
 void AppDelegate::engineDefaults()
@@ -224,7 +224,7 @@ void AppDelegate::engineDefaults()
     // The capture service's hooks into the editors, the history, text copying, quick access,
     // the welcome window and the newsletter.
     m_captureWiring = std::make_unique<CaptureWiring>(
-        CaptureService::shared(), PostCaptureRouter::shared(),
+        CaptureService::shared(), CaptureService::shared().router(),
         CaptureWiring::Above{.editors = EditorWindowController::shared(),
                              .history = m_services.history,
                              .copier = m_services.copier,
@@ -259,8 +259,7 @@ void AppDelegate::appearance()
 
 void AppDelegate::screenshotWatcher()
 {
-    if (settings().get(keys::watchSystemScreenshots))
-        SystemScreenshotWatcher::shared().start();
+    if (settings().get(keys::watchSystemScreenshots)) CaptureService::shared().watcher().start();
 }
 
 void AppDelegate::onboarding()

@@ -67,9 +67,25 @@ CaptureFailure CaptureFailure::from(const platform::ScreenCaptureError& error)
 CaptureService& CaptureService::shared()
 {
     static CaptureService* service =
-        new CaptureService(PostCaptureRouter::shared(), SystemScreenshotWatcher::shared(), {},
-                           QCoreApplication::instance());
+        new CaptureService(platform::Defaults::standard(), QCoreApplication::instance());
     return *service;
+}
+
+CaptureService::CaptureService(platform::Defaults& settings, QObject* parent)
+    : CaptureService(std::make_unique<PostCaptureRouter>(settings),
+                     std::make_unique<SystemScreenshotWatcher>(settings), parent)
+{
+    m_watcher.setHandler([this](const BaseImage& image, const QString& fileName) {
+        m_router.handleSystemScreenshot(image, fileName);
+    });
+    m_watcher.reportInToasts();
+}
+
+CaptureService::CaptureService(std::unique_ptr<PostCaptureRouter> router,
+                               std::unique_ptr<SystemScreenshotWatcher> watcher, QObject* parent)
+    : QObject(parent), m_ownRouter(std::move(router)), m_ownWatcher(std::move(watcher)),
+      m_router(*m_ownRouter), m_watcher(*m_ownWatcher), m_defaultOverlay(new SelectionOverlay(this))
+{
 }
 
 CaptureService::CaptureService(PostCaptureRouter& router, SystemScreenshotWatcher& watcher,

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,10 @@ class QWidget;
 namespace snapkin {
 
 class SelectionOverlay;
+
+namespace platform {
+class Defaults;
+}
 
 class CaptureServiceEngine;
 class PostCaptureRouter;
@@ -78,12 +83,19 @@ class CaptureService : public QObject {
     Q_OBJECT
 public:
     static CaptureService& shared();
-    // Captures for the editor or a file go to `router`; "Use System Screenshots…" in the failure
-    // alert turns `watcher` on; the layers above are reached through `hooks`.
+    // The application's service over `settings`: it makes its own router and screenshot-folder
+    // watcher; the watcher hands new screenshots to the router and reports what it refuses in
+    // toasts.
+    explicit CaptureService(platform::Defaults& settings, QObject* parent = nullptr);
+    // A service over a router and a watcher made elsewhere (not owned): captures for the editor
+    // or a file go to `router`; "Use System Screenshots…" in the failure alert turns `watcher`
+    // on; the layers above are reached through `hooks`.
     CaptureService(PostCaptureRouter& router, SystemScreenshotWatcher& watcher,
                    CaptureHooks hooks = {}, QObject* parent = nullptr);
     ~CaptureService() override;
     void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
+    PostCaptureRouter& router() const { return m_router; }
+    SystemScreenshotWatcher& watcher() const { return m_watcher; }
 
     // The title of a countdown choice, the same in every menu and picker: "Off" (translated)
     // for 0, else the seconds and "s" ("3s"), the same in every language.
@@ -235,6 +247,12 @@ private:
         bool quickAccessPanel = false;
     };
 
+    CaptureService(std::unique_ptr<PostCaptureRouter> router,
+                   std::unique_ptr<SystemScreenshotWatcher> watcher, QObject* parent);
+
+    // Made by the service itself, or none (then the ones given are used).
+    std::unique_ptr<PostCaptureRouter> m_ownRouter;
+    std::unique_ptr<SystemScreenshotWatcher> m_ownWatcher;
     PostCaptureRouter& m_router;
     SystemScreenshotWatcher& m_watcher;
     CaptureHooks m_hooks;

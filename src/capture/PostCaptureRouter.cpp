@@ -61,12 +61,6 @@ PostCaptureRouter::PostCaptureRouter(platform::Defaults& settings, CaptureHooks 
 {
 }
 
-PostCaptureRouter& PostCaptureRouter::shared()
-{
-    static PostCaptureRouter router(platform::Defaults::standard());
-    return router;
-}
-
 void PostCaptureRouter::registerDefaults()
 {
     m_settings.registerDefault(keys::afterCaptureShow);

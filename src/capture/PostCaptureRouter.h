@@ -55,8 +55,6 @@ public:
     explicit PostCaptureRouter(platform::Defaults& settings, CaptureHooks hooks = {},
                                Routes routes = defaultRoutes());
 
-    // The application's router, over the standard settings.
-    static PostCaptureRouter& shared();
     void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
 
     // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and

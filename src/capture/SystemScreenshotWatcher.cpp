@@ -1,7 +1,6 @@
 #include "capture/SystemScreenshotWatcher.h"
 
 #include "capture/CaptureToast.h"
-#include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotFolderPanel.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
@@ -77,27 +76,18 @@ QString folderPathOf(const QVariant& stored)
 
 } // namespace
 
-SystemScreenshotWatcher& SystemScreenshotWatcher::shared()
+void SystemScreenshotWatcher::reportInToasts()
 {
-    // Never destroyed: stability checks may still be due while the application quits.
-    static auto* watcher = [] {
-        auto* w = new SystemScreenshotWatcher(platform::Defaults::standard());
-        w->setHandler([](const platform::BaseImage& image, const QString& fileName) {
-            PostCaptureRouter::shared().handleSystemScreenshot(image, fileName);
-        });
-        w->setRefusalHandler([](const QString& fileName, const QString& message) {
-            CaptureToast::show(platform::L10n::format("“%@”: %@", fileName, message),
-                               refusalToastSeconds);
-        });
-        w->setOverflowHandler([](int count) {
-            CaptureToast::show(
-                platform::L10n::plural("%lld more screenshot arrived and wasn't opened",
-                                       "%lld more screenshots arrived and weren't opened", count),
-                refusalToastSeconds);
-        });
-        return w;
-    }();
-    return *watcher;
+    setRefusalHandler([](const QString& fileName, const QString& message) {
+        CaptureToast::show(platform::L10n::format("“%@”: %@", fileName, message),
+                           refusalToastSeconds);
+    });
+    setOverflowHandler([](int count) {
+        CaptureToast::show(
+            platform::L10n::plural("%lld more screenshot arrived and wasn't opened",
+                                   "%lld more screenshots arrived and weren't opened", count),
+            refusalToastSeconds);
+    });
 }
 
 SystemScreenshotWatcher::SystemScreenshotWatcher(platform::Defaults& settings, QObject* parent)

@@ -57,9 +57,6 @@ public:
     static constexpr int burstQuietMs = 10000;
     static constexpr int overflowPauseMs = 1000;
 
-    // The application's watcher, over the standard settings, handing screenshots to the router.
-    static SystemScreenshotWatcher& shared();
-
     explicit SystemScreenshotWatcher(platform::Defaults& settings, QObject* parent = nullptr);
     ~SystemScreenshotWatcher() override;
 
@@ -84,17 +81,19 @@ public:
     // The chosen folder while it exists and is a folder.
     std::optional<QString> resolveBookmark() const;
 
-    // Where a new screenshot goes: its picture and its file name (with the extension).
-    // The router by default.
+    // Where a new screenshot goes: its picture and its file name (with the extension). Nowhere
+    // until one is set; the application's capture service hands them to its router.
     using Handler = std::function<void(const platform::BaseImage& image, const QString& fileName)>;
     void setHandler(Handler handler);
-    // Where a refused screenshot is reported: its file name and why. A toast by default.
+    // Where a refused screenshot is reported: its file name and why. Nowhere until one is set.
     using RefusalHandler = std::function<void(const QString& fileName, const QString& message)>;
     void setRefusalHandler(RefusalHandler handler);
+    // Reports refused screenshots, and those a burst left unopened, in capture toasts.
+    void reportInToasts();
     // The least time between two screenshots handed on (openIntervalMs unless a test says).
     void setOpenInterval(int ms) { m_openInterval = ms; }
-    // Where the screenshots a burst did not open are counted, once they pause: a toast by
-    // default.
+    // Where the screenshots a burst did not open are counted, once they pause. Nowhere until
+    // one is set.
     using OverflowHandler = std::function<void(int count)>;
     void setOverflowHandler(OverflowHandler handler);
     // How quiet the folder must stay for a burst to end (burstQuietMs unless a test says).

@@ -66,9 +66,9 @@ CaptureTab::Services CaptureTab::defaultServices()
         return folder;
     };
     services.setDefaultSaveFolder = [](const QString& folder) {
-        PostCaptureRouter::shared().setDefaultSaveFolder(folder);
+        CaptureService::shared().router().setDefaultSaveFolder(folder);
     };
-    services.watcher = &SystemScreenshotWatcher::shared();
+    services.watcher = &CaptureService::shared().watcher();
     return services;
 }
 

@@ -1,5 +1,6 @@
 #include "CaptureFakes.h"
 #include "TestPaths.h"
+#include "WatcherTestSupport.h"
 
 #include "app/CaptureDelivery.h"
 #include "capture/CaptureService.h"
@@ -273,4 +274,41 @@ TEST_F(CaptureServiceEditors, TheFirstCaptureOfARunSaysOnceThatTheHistoryRefused
     CaptureToast::dismiss();
     fresh.route(image, CaptureSink::editor);
     EXPECT_EQ(CaptureToast::current(), nullptr);
+}
+
+// The application's service makes its own router and screenshot-folder watcher, and joins
+// them: a screenshot that arrives in the watched folder goes through the router to the editors,
+// titled with its file name.
+TEST(CaptureServiceParts, ItsOwnWatcherHandsNewScreenshotsToItsOwnRouter)
+{
+    QTemporaryDir home;
+    platform::Defaults settings(home.filePath("settings.json"));
+    const QString folder = home.filePath("Shots");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    settings.setValue(keys::systemScreenshotsFolderBookmark, folder);
+    struct Editors final : EditorOpening {
+        QStringList opened;
+        void openCapture(const BaseImage& image, const QString& title,
+                         const QString& historyTitle) override
+        {
+            opened << QString("%1 %2x%3 %4")
+                          .arg(title)
+                          .arg(image.pixelSize().width())
+                          .arg(image.pixelSize().height())
+                          .arg(historyTitle);
+        }
+        void openFile(const QString&) override {}
+    } editors;
+
+    CaptureService service(settings);
+    service.router().setHooks(CaptureHooks{&editors});
+    service.watcher().start();
+    ASSERT_TRUE(service.watcher().isWatching());
+    // Born after the watch began, by the clock the kernel stamps files with.
+    const qint64 started = watchertest::coarseNowNs();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watchertest::coarseNowNs() > started; }, 1000));
+    ASSERT_TRUE(watchertest::put(QDir(folder).filePath("Shot.png"), png(QSize(30, 20), Qt::red)));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editors.opened.isEmpty(); }, 5000));
+    EXPECT_EQ(editors.opened, QStringList{"Shot.png 30x20 Shot.png"});
 }

@@ -60,10 +60,16 @@ struct WatchedFolder {
     QPointer<ToastView> lastToast;
     CaptureDelivery delivery{EditorWindowController::shared(),
                              EditorWindowController::shared().history()};
+    PostCaptureRouter router{platform::Defaults::standard(), CaptureHooks{&delivery, &delivery}};
+    SystemScreenshotWatcher watcher{platform::Defaults::standard()};
 
     WatchedFolder()
     {
-        PostCaptureRouter::shared().setHooks(CaptureHooks{&delivery, &delivery});
+        // Handing screenshots on as the application's capture service does.
+        watcher.setHandler([this](const platform::BaseImage& image, const QString& fileName) {
+            router.handleSystemScreenshot(image, fileName);
+        });
+        watcher.reportInToasts();
         folder = home.filePath("Shots");
         staging = home.filePath("Staging");
         QDir().mkdir(folder);
@@ -81,7 +87,7 @@ struct WatchedFolder {
     }
     ~WatchedFolder()
     {
-        SystemScreenshotWatcher::shared().stop();
+        watcher.stop();
         (void)CaptureToast::dismiss();
         auto& editors = EditorWindowController::shared();
         for (EditorPage* page : editors.pages())
@@ -90,7 +96,6 @@ struct WatchedFolder {
             page->window()->close();
         EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
         platform::Defaults::standard().removeAllStored();
-        PostCaptureRouter::shared().setHooks({});
     }
     static qsizetype editors() { return EditorWindowController::shared().pages().size(); }
 };
@@ -101,7 +106,7 @@ TEST(SystemScreenshotWatcherX11, TwoHundredScreenshotsMovedInOpenTheBurstsFewAnd
 {
     WatchedFolder watched;
     ASSERT_TRUE(watched.wm.running());
-    SystemScreenshotWatcher& watcher = SystemScreenshotWatcher::shared();
+    SystemScreenshotWatcher& watcher = watched.watcher;
     watcher.start();
     ASSERT_TRUE(watcher.isWatching());
 
@@ -140,7 +145,7 @@ TEST(SystemScreenshotWatcherX11, FilesMadeBeforeTheWatchAndMovedInLaterNeverOpen
     const qint64 lastBorn = bornNs(QDir(watched.staging).filePath(names.last()));
     if (lastBorn == 0) GTEST_SKIP() << "this file system keeps no birth time";
     ASSERT_TRUE(test::waitUntil([&] { return coarseNowNs() > lastBorn; }, 1000));
-    SystemScreenshotWatcher& watcher = SystemScreenshotWatcher::shared();
+    SystemScreenshotWatcher& watcher = watched.watcher;
     watcher.start();
     ASSERT_TRUE(watcher.isWatching());
 
