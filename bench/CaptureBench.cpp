@@ -1,7 +1,7 @@
 // Screen capture against a bare MIT-SHM grab of the root window, on the X server in $DISPLAY.
 // Run under a 4K Xvfb:
 //   SNAPKIN_XVFB_SCREEN=3840x2160x24 tests/support/run-with-xvfb build/CaptureBench
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 #include "platform/ScreenCapture.h"
 #include "platform/X11Connection.h"
 

@@ -1,16 +1,11 @@
 #include "capture/CaptureHooks.h"
 
+#include "grab/CaptureEngineError.h"
 #include "platform/L10n.h"
 
 #include <QMessageBox>
 
 namespace snapkin {
-
-QString x11SessionAdvice()
-{
-    return platform::L10n::text("Screen capture needs an X11 (Xorg) session. If you are in a "
-                                "Wayland session, log out and choose an Xorg session.");
-}
 
 void showX11SessionAlert()
 {

@@ -89,9 +89,8 @@ struct CaptureHooks {
     QuickAccessPanels* quickAccess = nullptr;
 };
 
-// The advice shown when there is no X server to capture from.
-QString x11SessionAdvice();
-// The same advice in an application-modal alert, for when no onboarding is given.
+// The advice of x11SessionAdvice() in an application-modal alert, for when no onboarding is
+// given.
 void showX11SessionAlert();
 
 // The title a capture is filed under in the history: the application that was in front when

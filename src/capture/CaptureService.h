@@ -1,10 +1,10 @@
 #pragma once
 
-#include "capture/CaptureEngineError.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureMode.h"
 #include "capture/CaptureSink.h"
 #include "capture/OverlayTypes.h"
+#include "grab/CaptureEngineError.h"
 #include "platform/BaseImage.h"
 #include "platform/ImageReader.h"
 #include "platform/ScreenCapture.h"

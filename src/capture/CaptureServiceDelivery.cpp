@@ -6,6 +6,7 @@
 #include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
+#include "grab/CaptureEngineError.h"
 #include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
 #include "platform/DesktopWindows.h"

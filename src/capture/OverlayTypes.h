@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 #include "platform/ScreenCapture.h"
 
 #include <QRectF>

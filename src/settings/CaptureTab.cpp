@@ -1,9 +1,9 @@
 #include "settings/CaptureTab.h"
 
-#include "capture/CaptureEngine.h"
 #include "capture/CaptureService.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
+#include "grab/CaptureEngine.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"

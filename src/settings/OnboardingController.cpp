@@ -1,7 +1,7 @@
 #include "settings/OnboardingController.h"
 
-#include "capture/CaptureEngine.h"
 #include "capture/CaptureService.h"
+#include "grab/CaptureEngine.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/ScreenAccess.h"

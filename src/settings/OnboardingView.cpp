@@ -2,6 +2,7 @@
 
 #include "capture/CaptureHooks.h"
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "grab/CaptureEngineError.h"
 #include "model/Color.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"

@@ -1,9 +1,9 @@
-#include "capture/CaptureEngine.h"
+#include "platform/SettingsTable.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "grab/CaptureEngine.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
-#include "platform/SettingsTable.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

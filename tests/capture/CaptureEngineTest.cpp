@@ -1,5 +1,5 @@
-#include "capture/CaptureEngine.h"
-#include "capture/CaptureEngineError.h"
+#include "grab/CaptureEngine.h"
+#include "grab/CaptureEngineError.h"
 #include "platform/Defaults.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "X11Support.h"
 
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 #include "platform/Defaults.h"
 #include "platform/ScreenCapture.h"
 

@@ -1,4 +1,4 @@
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 #include "platform/ScreenAccess.h"
 
 #include <QTest>

@@ -14,11 +14,10 @@
 
 #include "../common/ToolSupport.h"
 
-#include "capture/CaptureEngine.h"
-#include "capture/CaptureEngineError.h"
+#include "grab/CaptureEngine.h"
+#include "grab/CaptureEngineError.h"
 #include "output/ExportFormat.h"
 #include "output/ExportService.h"
-#include "capture/CaptureHooks.h"
 #include "platform/AtomicWrite.h"
 #include "platform/ScreenAccess.h"
 #include "platform/ScreenCapture.h"

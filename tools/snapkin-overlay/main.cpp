@@ -17,9 +17,9 @@
 
 #include "../common/ToolSupport.h"
 
-#include "capture/CaptureEngine.h"
 #include "capture/overlay/SelectionOverlay.h"
 #include "capture/overlay/SelectionView.h"
+#include "grab/CaptureEngine.h"
 #include "platform/Defaults.h"
 #include "platform/ScreenCapture.h"
 

@@ -1,6 +1,6 @@
 #include "capture/overlay/WindowPicker.h"
 
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -20,4 +20,7 @@ inline constexpr std::array<CaptureEngineError, 3> allCaptureEngineErrors{
 // The localised message shown to the user.
 QString userMessage(CaptureEngineError error);
 
+// The advice shown when there is no X server to capture from.
+QString x11SessionAdvice();
+
 } // namespace snapkin

@@ -1,4 +1,4 @@
-#include "capture/CaptureEngineError.h"
+#include "grab/CaptureEngineError.h"
 
 #include "platform/L10n.h"
 
@@ -16,6 +16,12 @@ QString userMessage(CaptureEngineError error)
         return L10n::text("Couldn't crop the selected region.");
     }
     return {};
+}
+
+QString x11SessionAdvice()
+{
+    return platform::L10n::text("Screen capture needs an X11 (Xorg) session. If you are in a "
+                                "Wayland session, log out and choose an Xorg session.");
 }
 
 } // namespace snapkin

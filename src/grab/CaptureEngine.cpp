@@ -1,4 +1,4 @@
-#include "capture/CaptureEngine.h"
+#include "grab/CaptureEngine.h"
 
 #include "platform/Defaults.h"
 #include "platform/X11Connection.h"
@@ -448,7 +448,8 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
         for (const DisplayInfo& d : content->displays) {
             auto image = ScreenCapture::grabScreenRect(*conn, d.frame);
             if (!image) return std::unexpected(image.error());
-            if (!desktops.empty()) ScreenCapture::paintRootBackground(*conn, *image, d.frame, desktops);
+            if (!desktops.empty())
+                ScreenCapture::paintRootBackground(*conn, *image, d.frame, desktops);
             snapshots[d.displayID] = std::move(*image);
         }
         return snapshots;
