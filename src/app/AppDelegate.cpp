@@ -42,6 +42,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace snapkin {
@@ -115,6 +116,38 @@ bool isEditorWindow(QWindow* window)
         if (widget->windowHandle() == window)
             return EditorWindowController::shared().page(widget) != nullptr;
     return false;
+}
+
+// Runs `work` once the event loop turns after a widget of the application first paints, so the
+// picture is on the screen before it; after a second at the latest, when no window shows.
+void afterFirstPaint(QObject* context, std::function<void()> work)
+{
+    class Watch : public QObject {
+    public:
+        explicit Watch(std::function<void()> work) : m_work(std::move(work)) {}
+        void run()
+        {
+            if (auto work = std::exchange(m_work, {})) work();
+            deleteLater();
+        }
+
+    protected:
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && m_work) {
+                qApp->removeEventFilter(this);
+                QTimer::singleShot(0, this, &Watch::run);
+            }
+            return false;
+        }
+
+    private:
+        std::function<void()> m_work;
+    };
+    auto* watch = new Watch(std::move(work));
+    watch->setParent(context);
+    qApp->installEventFilter(watch);
+    QTimer::singleShot(1000, watch, &Watch::run);
 }
 
 // The welcome window opens in an earlier start-up step than the first editor, which would
@@ -240,7 +273,7 @@ void AppDelegate::presence()
         tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
     };
     connect(&settings(), &platform::Defaults::saveFailed, this, settingsFailed);
-    // A write of the steps before this one (launch counters, What's New) failed unheard.
+    // A write of the steps before this one (What's New) failed unheard.
     if (const QString failure = settings().saveFailure(); !failure.isEmpty())
         settingsFailed(failure);
     connect(&m_services.history, &CaptureHistory::writeFailed, this, [](const QString& message) {
@@ -296,10 +329,14 @@ void AppDelegate::start()
         [&menus = m_services.menus](QMainWindow& window) { menus.install(window); });
 
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
-        runStep(static_cast<Step>(i));
+        if (static_cast<Step>(i) != Step::launchCounters) runStep(static_cast<Step>(i));
     QTimer::singleShot(0, this, [this] {
         runStep(Step::firstWindows);
         tellHeldWriteFailures();
+        // The launch counters are two synchronous settings writes on a first launch: made once
+        // the first window has painted, they no longer hold back the picture a file named at
+        // launch opens on.
+        afterFirstPaint(this, [this] { runStep(Step::launchCounters); });
     });
 
     auto& editors = EditorWindowController::shared();

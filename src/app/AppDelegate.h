@@ -33,7 +33,8 @@ class WhatsNewController;
 // Start-up runs a fixed sequence of steps, each a named function of this class, in the order of
 // Step. A test may replace the work of a step (to record the order, or to leave a step out)
 // before start(), or run one step on its own. The last step runs once the event loop turns; it
-// opens the files of the command line before it decides on a blank canvas.
+// opens the files of the command line before it decides on a blank canvas. The launch counters
+// run once a window has painted, so their settings writes do not delay the first picture.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -89,7 +90,7 @@ public:
     // it decides whether a blank canvas is needed.
     void setLaunchFiles(const QStringList& paths) { m_launchFiles = paths; }
 
-    // Runs the steps in order; the last one runs once the event loop turns.
+    // Runs the steps in order; the last one (then the launch counters) once the event loop turns.
     void start();
 
     // A second start without files: with a window of ours on screen, the one the user worked in
