@@ -3,7 +3,7 @@
 // the history (fast) recognise it. Reports the time and the share of drawn words read back.
 
 #include "support/TextPage.h"
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QFont>
 #include <QHash>

@@ -4,7 +4,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/MemoryRelease.h"
 #include "platform/TextEngineCache.h"
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

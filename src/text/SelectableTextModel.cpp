@@ -1,7 +1,7 @@
 #include "text/SelectableTextModel.h"
 
-#include "text/RecognitionJob.h"
-#include "text/TextRecognizer.h"
+#include "recognition/RecognitionJob.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QFutureWatcher>
 #include <QThreadPool>

@@ -1,8 +1,8 @@
 #include "text/TextAnalysis.h"
 
-#include "text/Links.h"
-#include "text/RecognizedContent.h"
-#include "text/TextRecognizer.h"
+#include "recognition/Links.h"
+#include "recognition/RecognizedContent.h"
+#include "recognition/TextRecognizer.h"
 
 #include <algorithm>
 

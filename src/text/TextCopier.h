@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QFuture>
 #include <QImage>

@@ -3,7 +3,7 @@
 
 #include "platform/L10n.h"
 #include "platform/TextRecognition.h"
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QFont>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "text/Links.h"
+#include "recognition/Links.h"
 #include "text/TextAnalysis.h"
 
 #include <gtest/gtest.h>

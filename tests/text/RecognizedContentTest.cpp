@@ -1,4 +1,4 @@
-#include "text/RecognizedContent.h"
+#include "recognition/RecognizedContent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include "platform/TextEngineCache.h"
 

@@ -12,7 +12,7 @@
 #include "platform/ImageReader.h"
 #include "platform/MemoryRelease.h"
 #include "platform/TextRecognition.h"
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "text/TextRecognizer.h"
+#include "recognition/TextRecognizer.h"
 
 #include "platform/L10n.h"
-#include "text/RecognitionJob.h"
+#include "recognition/RecognitionJob.h"
 
 #include <QSet>
 #include <QThread>

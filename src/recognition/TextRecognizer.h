@@ -2,7 +2,7 @@
 
 #include "platform/BarcodeDetection.h"
 #include "platform/TextRecognition.h"
-#include "text/RecognizedContent.h"
+#include "recognition/RecognizedContent.h"
 
 #include <QFuture>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "text/RecognizedContent.h"
+#include "recognition/RecognizedContent.h"
 
-#include "text/Links.h"
+#include "recognition/Links.h"
 
 #include <QStringList>
 
