@@ -50,8 +50,9 @@ QRectF pointBounds(const QPointF* points, qsizetype count)
     return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
-// The area the painter can change, in its own coordinates; empty when unknown.
-QRectF paintable(const QPainter& painter)
+} // namespace
+
+QRectF PenStroke::paintable(const QPainter& painter)
 {
     if (painter.hasClipping()) return painter.clipBoundingRect();
     const QPaintDevice* device = painter.device();
@@ -60,8 +61,6 @@ QRectF paintable(const QPainter& painter)
     if (!device || !invertible) return {};
     return inverse.mapRect(QRectF(0, 0, device->width(), device->height()));
 }
-
-} // namespace
 
 qsizetype PenStroke::Pieces::bytes() const
 {

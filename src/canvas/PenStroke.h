@@ -75,6 +75,9 @@ public:
     static void drawPieces(QPainter& painter, const Pieces& pieces, const QPen& pen,
                            const std::atomic<bool>* cancelled = nullptr);
 
+    // The area the painter can change, in its own coordinates; empty when unknown.
+    static QRectF paintable(const QPainter& painter);
+
     // Draws the pen annotation `a` in `color` with a line of `width` points. `caches` (a view's)
     // keeps the pieces between paints, and pictures of very long strokes (StrokePictures);
     // without, the pieces are built for this paint only.

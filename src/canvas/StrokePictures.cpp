@@ -12,17 +12,6 @@ namespace snapkin {
 
 namespace {
 
-// The area the painter can change, in its own coordinates; empty when unknown.
-QRectF paintable(const QPainter& painter)
-{
-    if (painter.hasClipping()) return painter.clipBoundingRect();
-    const QPaintDevice* device = painter.device();
-    bool invertible = false;
-    const QTransform inverse = painter.transform().inverted(&invertible);
-    if (!device || !invertible) return {};
-    return inverse.mapRect(QRectF(0, 0, device->width(), device->height()));
-}
-
 QRectF scaled(const QRectF& r, double scale)
 {
     return QRectF(r.topLeft() * scale, r.size() * scale);
@@ -146,7 +135,7 @@ bool StrokePictures::draw(QPainter& painter, const Annotation& a, const QColor& 
         const double reach = width / 2 + 1;
         bounds = Annotation::bounds(a.points).adjusted(-reach, -reach, reach, reach);
     }
-    const QRectF reachable = paintable(painter);
+    const QRectF reachable = PenStroke::paintable(painter);
     const QRectF wanted = reachable.isEmpty() ? bounds : bounds.intersected(reachable);
     if (wanted.isEmpty()) return true;
     // In scaled coordinates, out to whole pixels and one more, as the picture is cut there.
