@@ -24,7 +24,7 @@ void BM_PngData(benchmark::State& state)
 {
     const platform::BaseImage image(bench::screenshot());
     for (auto _ : state)
-        benchmark::DoNotOptimize(ExportService::shared().data(image, ExportFormat::png));
+        benchmark::DoNotOptimize(ExportService::data(image, ExportFormat::png));
 }
 BENCHMARK(BM_PngData)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -35,7 +35,7 @@ void BM_Copy(benchmark::State& state)
     const QImage& image = bench::screenshot();
     const bool counts = state.range(0) != 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(ExportService::shared().copy(image, counts));
+        benchmark::DoNotOptimize(ExportService::copy(image, counts));
     QGuiApplication::clipboard()->clear();
 }
 BENCHMARK(BM_Copy)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -6,13 +6,16 @@
 // Each benchmark makes its own page and destroys it before returning: a window kept in a
 // static would outlive the QApplication and crash the program at exit.
 #include "editor/EditorCanvasArea.h"
+
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
+#include "output/ExportService.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 #include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -42,7 +45,9 @@ struct Document {
 struct Page {
     Document document;
     EditorZoom zoom;
-    EditorView view{document.store, zoom};
+    ExportService exports;
+    ExportDialogs dialogs{exports};
+    EditorView view{document.store, zoom, dialogs};
     QImage target{kPage, QImage::Format_ARGB32_Premultiplied};
 
     Page()

@@ -79,7 +79,7 @@ void BM_Export(benchmark::State& state)
     state.SetLabel(label(format).toStdString() + " q" + std::to_string(state.range(1)));
     qsizetype size = 0;
     for (auto _ : state)
-        size = ExportService::shared().data(image, format, quality)->size();
+        size = ExportService::data(image, format, quality)->size();
     reportSize(state, size);
 }
 BENCHMARK(BM_Export)

@@ -142,7 +142,7 @@ void BM_FlattenAndEncodePng(benchmark::State& state)
     size_t bytes = 0;
     for (auto _ : state) {
         auto out = FlattenService::flatten(document());
-        auto png = ExportService::shared().data(platform::BaseImage(*out), ExportFormat::png);
+        auto png = ExportService::data(platform::BaseImage(*out), ExportFormat::png);
         bytes = png ? size_t(png->size()) : 0;
         benchmark::DoNotOptimize(bytes);
     }

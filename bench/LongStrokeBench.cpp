@@ -9,6 +9,9 @@
 // A view draws a very long stroke from a picture a worker makes: "PictureMade" times a fresh
 // view until that picture is drawn in, with the longest paint on the GUI thread meanwhile.
 #include "editor/EditorCanvasArea.h"
+
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
@@ -178,7 +181,9 @@ void BM_LongStrokePageRepaint(benchmark::State& state)
     // The whole editor page, shown on a 4K screen and fitted, repainted (an expose).
     Document document(int(state.range(0)));
     EditorZoom zoom;
-    EditorView view(document.store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(document.store, zoom, dialogs);
     view.resize(kImage);
     view.show();
     QApplication::processEvents();

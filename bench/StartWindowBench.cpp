@@ -4,6 +4,9 @@
 // scrolling the whole grid one step at a time while thumbnails arrive: the slowest frame on
 // the GUI thread and the memory the thumbnails hold.
 #include "app/start/HistoryGridModel.h"
+
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartWindow.h"
 #include "history/CaptureHistory.h"
@@ -33,6 +36,13 @@ namespace {
 
 constexpr int entryCount = 1000;
 constexpr int textBytes = 2048;
+
+ExportDialogs& benchDialogs()
+{
+    static ExportService exports;
+    static ExportDialogs dialogs(exports);
+    return dialogs;
+}
 
 platform::Defaults& settings()
 {
@@ -129,7 +139,7 @@ void BM_StartWindowOpenUntilPainted(benchmark::State& state)
     CaptureHistory history(fullHistory(), settings());
     for (auto _ : state) {
         history.thumbnails().clear();
-        auto window = std::make_unique<StartWindow>(history, settings());
+        auto window = std::make_unique<StartWindow>(history, benchDialogs(), settings());
         window->resize(1000, 700);
         PaintProbe probe;
         window->grid()->viewport()->installEventFilter(&probe);
@@ -148,7 +158,7 @@ BENCHMARK(BM_StartWindowOpenUntilPainted)->Unit(benchmark::kMillisecond)->UseRea
 void BM_StartWindowSearchKeystroke(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, settings());
+    StartWindow window(history, benchDialogs(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -178,7 +188,7 @@ BENCHMARK(BM_StartWindowSearchKeystroke)->Unit(benchmark::kMillisecond)->UseReal
 void BM_StartWindowSearchChangingResults(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, settings());
+    StartWindow window(history, benchDialogs(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -203,7 +213,7 @@ BENCHMARK(BM_StartWindowSearchChangingResults)->Unit(benchmark::kMillisecond)->U
 void BM_StartWindowScrollWholeGrid(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, settings());
+    StartWindow window(history, benchDialogs(), settings());
     window.resize(1000, 700);
     window.show();
     QCoreApplication::processEvents();

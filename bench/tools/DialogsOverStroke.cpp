@@ -135,7 +135,9 @@ int main(int argc, char** argv)
     AnnotationStore store{platform::BaseImage(bench::screenshot())};
     store.setAnnotations({bench::scribble(points)});
     EditorZoom zoom;
-    EditorView view(store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(store, zoom, dialogs);
     view.setWindowFlag(Qt::FramelessWindowHint);
     view.setGeometry(QGuiApplication::primaryScreen()->geometry());
     view.show();
@@ -171,13 +173,12 @@ int main(int argc, char** argv)
         {
             settle(300);
             PaintProbe probe;
-            ExportDialogs::setSavePanelFactory([&probe](QWidget* parent) {
+            ExportDialogs timed(exports, [&probe](QWidget* parent) {
                 return std::make_unique<TimedSavePanel>(parent, probe);
             });
             const qint64 start = g_clock.nsecsElapsed();
-            DocumentActions::exportImage(store, ExportFormat::png, &view);
+            DocumentActions::exportImage(timed, store, ExportFormat::png, &view);
             save.push_back(double(probe.lastEnd - start) / 1e6);
-            ExportDialogs::setSavePanelFactory({});
             // The cancelled dialog's flatten finishes on its worker before anything else is
             // timed.
             QThreadPool::globalInstance()->waitForDone();
@@ -186,14 +187,13 @@ int main(int argc, char** argv)
         {
             settle(300);
             PaintProbe probe;
-            ExportDialogs::setSavePanelFactory([&probe](QWidget* parent) {
+            const ExportDialogs timed(exports, [&probe](QWidget* parent) {
                 return std::make_unique<TimedSavePanel>(parent, probe);
             });
             const qint64 start = g_clock.nsecsElapsed();
             if (const std::optional<QImage> image = flattenOrAlert(store, &view))
-                ExportDialogs::save(*image, ExportFormat::png, &store, &view);
+                timed.save(*image, ExportFormat::png, &store, &view);
             flattenFirst.push_back(double(probe.lastEnd - start) / 1e6);
-            ExportDialogs::setSavePanelFactory({});
             view.activateWindow();
         }
     }

@@ -18,13 +18,16 @@
 // beside it the screen just after the first zoom step in and the first back out, and once each
 // has settled (-zoom-during.png, -zoom-after.png, -zoom-out-during.png, -zoom-out-after.png).
 #include "editor/EditorCanvasArea.h"
+
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationStore.h"
+#include "output/ExportService.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 #include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -125,7 +128,9 @@ int main(int argc, char** argv)
     AnnotationStore store{platform::BaseImage(bench::screenshot())};
     store.setAnnotations(bench::ordinaryAnnotations(100, 16));
     EditorZoom zoom;
-    EditorView view(store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(store, zoom, dialogs);
     view.setWindowFlag(Qt::FramelessWindowHint);
     view.setGeometry(QGuiApplication::primaryScreen()->geometry());
     view.show();

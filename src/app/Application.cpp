@@ -7,6 +7,7 @@
 #include "app/MenuActions.h"
 #include "app/start/StartWindowController.h"
 #include "capture/CaptureService.h"
+#include "capture/PostCaptureRouter.h"
 #include "editor/CollageService.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
@@ -126,15 +127,17 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     platform::ClipboardOffer::shared();
 
     // Every editor page's style library, overlay, Copy Text and capture entries.
+    EditorWindowController::shared().setExports(&m_exportDialogs);
+    CaptureService::shared().router().setExports(&m_exportDialogs);
     EditorWindowController::shared().setPageHooks(editorPageHooks(m_savedStyles, m_textCopier));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
-    m_startWindow =
-        std::make_unique<StartWindowController>(*m_history, [this](StartWindow& window) {
-            connectStartWindow(window, *m_menus, *m_actions);
-        });
-    m_actions = std::make_unique<MenuActions>(m_pins, *m_startWindow, m_textCopier);
+    m_startWindow = std::make_unique<StartWindowController>(
+        *m_history, m_exportDialogs,
+        [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
+    m_actions =
+        std::make_unique<MenuActions>(m_exportDialogs, m_pins, *m_startWindow, m_textCopier);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
@@ -166,7 +169,12 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                      m_delegate.get(), [] { AppDelegate::requestQuit(); });
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // The process-wide editors and router outlive the application's export dialogs.
+    EditorWindowController::shared().setExports(nullptr);
+    CaptureService::shared().router().setExports(nullptr);
+}
 
 void Application::showSettings()
 {

@@ -3,6 +3,7 @@
 #include "app/CaptureWiring.h"
 #include "app/PinnedScreenshotController.h"
 #include "model/SavedStyles.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "settings/AboutWindow.h"
 #include "settings/NewsletterWindow.h"
@@ -11,6 +12,7 @@
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QStringList>
 
@@ -63,6 +65,11 @@ private:
     // window.
     SettingsHooks shellForSettings();
 
+    // How images leave the application: encoded, copied and dragged; saved and shared through
+    // their dialogs. Made before anything that exports.
+    ExportService m_exports;
+    ExportDialogs m_exportDialogs{m_exports};
+
     // Made first and gone last: windows, editors and captures report to it.
     std::unique_ptr<CaptureHistory> m_history;
     // Text copying (Copy Text and "Copy Text from Region"), confirmed with capture toasts, and
@@ -81,7 +88,7 @@ private:
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
 
     // The application's own windows and commands.
-    PinnedScreenshotController m_pins;
+    PinnedScreenshotController m_pins{m_exportDialogs};
     std::unique_ptr<StartWindowController> m_startWindow;
     std::unique_ptr<MenuActions> m_actions;
     std::unique_ptr<MainMenuBuilder> m_menus;

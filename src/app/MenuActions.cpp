@@ -78,10 +78,11 @@ QWidget* focusedTextEditor()
 
 } // namespace
 
-MenuActions::MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
-                         TextCopier& copier, std::optional<QString> siteRoot, QObject* parent)
-    : QObject(parent), m_pins(pins), m_startWindow(startWindow), m_copier(copier),
-      m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
+MenuActions::MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
+                         StartWindowController& startWindow, TextCopier& copier,
+                         std::optional<QString> siteRoot, QObject* parent)
+    : QObject(parent), m_exports(exports), m_pins(pins), m_startWindow(startWindow),
+      m_copier(copier), m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
 {
 }
 
@@ -287,7 +288,7 @@ void MenuActions::collageStacked()
 void MenuActions::save()
 {
     if (AnnotationStore* store = currentStore())
-        DocumentActions::exportImage(*store, std::nullopt, editors().pageOf(*store));
+        DocumentActions::exportImage(m_exports, *store, std::nullopt, editors().pageOf(*store));
 }
 
 void MenuActions::exportImage()
@@ -344,7 +345,7 @@ bool MenuActions::copyImage()
     if (!store) return false;
     const std::optional<QImage> image = flattenOrAlert(*store, editors().pageOf(*store));
     if (!image) return false;
-    ExportService::shared().copy(*image, true);
+    ExportService::copy(*image, true);
     store->markExported();
     return true;
 }

@@ -15,6 +15,7 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class ExportDialogs;
 class PinnedScreenshotController;
 class StartWindowController;
 class TextCopier;
@@ -33,9 +34,10 @@ class MenuActions : public QObject {
     Q_OBJECT
 public:
     // `siteRoot` is the support site's root ("https://…/"); none: the one the build names.
-    MenuActions(PinnedScreenshotController& pins, StartWindowController& startWindow,
-                TextCopier& copier, std::optional<QString> siteRoot = std::nullopt,
-                QObject* parent = nullptr);
+    // Export Image saves through `exports`.
+    MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
+                StartWindowController& startWindow, TextCopier& copier,
+                std::optional<QString> siteRoot = std::nullopt, QObject* parent = nullptr);
 
     enum class Handler {
         collageSideBySide,
@@ -150,6 +152,7 @@ signals:
 private:
     bool runHandler(Handler handler, const QImage* image = nullptr);
 
+    ExportDialogs& m_exports;
     PinnedScreenshotController& m_pins;
     StartWindowController& m_startWindow;
     TextCopier& m_copier;

@@ -200,7 +200,7 @@ void PinnedScreenshotWindow::actualSize()
 
 void PinnedScreenshotWindow::copyImage()
 {
-    ExportService::shared().copy(m_image, true);
+    ExportService::copy(m_image, true);
     CaptureToast::show(L10n::text("Copied to clipboard"), copiedToastSeconds);
 }
 
@@ -208,7 +208,7 @@ void PinnedScreenshotWindow::saveImage()
 {
     const QString raw = platform::Defaults::standard().get(keys::exportFormat);
     const ExportFormat format = exportFormatFromRaw(raw).value_or(ExportFormat::png);
-    ExportDialogs::save(m_image, format, nullptr, this);
+    m_controller.exports().save(m_image, format, nullptr, this);
 }
 
 void PinnedScreenshotWindow::openInEditor()

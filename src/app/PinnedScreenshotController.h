@@ -14,6 +14,7 @@ class QScreen;
 
 namespace snapkin {
 
+class ExportDialogs;
 class PinnedScreenshotWindow;
 
 // The open pinned screenshots ("pins"): small frameless windows that float above the user's
@@ -23,10 +24,12 @@ class PinnedScreenshotWindow;
 class PinnedScreenshotController : public QObject {
     Q_OBJECT
 public:
-    PinnedScreenshotController() = default;
+    // Pins save their images through `exports`, which must outlive the controller.
+    explicit PinnedScreenshotController(ExportDialogs& exports) : m_exports(exports) {}
     // The pins still open go with their controller.
     ~PinnedScreenshotController() override;
 
+    ExportDialogs& exports() const { return m_exports; }
     int count() const { return m_count; }
     int lockedCount() const { return m_lockedCount; }
     // The open pins, in the order they were pinned.
@@ -49,6 +52,7 @@ signals:
     void lockedCountChanged(int lockedCount);
 
 private:
+    ExportDialogs& m_exports;
     QList<QPointer<PinnedScreenshotWindow>> m_windows;
     int m_count = 0;
     int m_lockedCount = 0;

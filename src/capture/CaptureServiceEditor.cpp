@@ -88,7 +88,7 @@ QString CaptureService::captureDelayTitle(qint64 seconds)
 bool CaptureService::copyToClipboard(const BaseImage& image)
 {
     // A capture put on the clipboard counts as an export, as a copy from the editor does.
-    return ExportService::shared().copy(imageForOutput(image), true);
+    return ExportService::copy(imageForOutput(image), true);
 }
 
 void CaptureService::openInEditor(const BaseImage& image, const QString& title)

@@ -37,10 +37,7 @@ bool refusedWithoutPixels(const BaseImage& image)
 PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
 {
     Routes routes;
-    routes.copy = [](const BaseImage& image) { ExportService::shared().copy(image, true); };
-    routes.savePanel = [](const BaseImage& image, ExportFormat format, const QString& fileName) {
-        ExportDialogs::save(imageForOutput(image), format, nullptr, nullptr, fileName);
-    };
+    routes.copy = [](const BaseImage& image) { ExportService::copy(image, true); };
     routes.alert = [](const QString& message) {
         QMessageBox alert(QMessageBox::Warning, QString(), message, QMessageBox::NoButton,
                           QApplication::activeWindow());
@@ -48,7 +45,7 @@ PostCaptureRouter::Routes PostCaptureRouter::defaultRoutes()
         alert.exec();
     };
     routes.encode = [](const BaseImage& image, ExportFormat format) {
-        return ExportService::shared().data(image, format);
+        return ExportService::data(image, format);
     };
     routes.sourceAppName = [] { return CaptureService::sourceAppName(); };
     routes.now = [] { return QDateTime::currentDateTime(); };
@@ -59,6 +56,11 @@ PostCaptureRouter::PostCaptureRouter(platform::Defaults& settings, CaptureHooks 
                                      Routes routes)
     : m_settings(settings), m_hooks(hooks), m_routes(std::move(routes))
 {
+    if (!m_routes.savePanel)
+        m_routes.savePanel = [this](const BaseImage& image, ExportFormat format,
+                                    const QString& fileName) {
+            m_exports->save(imageForOutput(image), format, nullptr, nullptr, fileName);
+        };
 }
 
 void PostCaptureRouter::registerDefaults()

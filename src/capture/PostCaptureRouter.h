@@ -2,7 +2,9 @@
 
 #include "capture/CaptureHooks.h"
 #include "output/ExportFormat.h"
+#include "output/ExportService.h"
 #include "platform/BaseImage.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -35,7 +37,7 @@ public:
         // Puts the picture on the clipboard, counted as an export.
         std::function<void(const platform::BaseImage&)> copy;
         // Runs the save dialog for the picture in `format`, proposing `fileName` (it reports its
-        // own failures).
+        // own failures). Empty: the router's export dialogs (see setExports).
         std::function<void(const platform::BaseImage&, ExportFormat, const QString& fileName)>
             savePanel;
         // Tells the user why the picture could not be saved on its own, before the dialog.
@@ -54,8 +56,17 @@ public:
     // used).
     explicit PostCaptureRouter(platform::Defaults& settings, CaptureHooks hooks = {},
                                Routes routes = defaultRoutes());
+    // The standard save route refers to the router itself.
+    PostCaptureRouter(const PostCaptureRouter&) = delete;
+    PostCaptureRouter& operator=(const PostCaptureRouter&) = delete;
 
     void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
+    // The dialogs the standard save route runs (not owned; nullptr: the router's own, with Qt's
+    // save dialog). The application gives its own at start-up.
+    void setExports(const ExportDialogs* exports)
+    {
+        m_exports = exports ? exports : &m_ownExports;
+    }
 
     // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and
     // "afterCaptureQuickAccess" off, in the registration domain.
@@ -96,6 +107,9 @@ private:
     platform::Defaults& m_settings;
     CaptureHooks m_hooks;
     Routes m_routes;
+    ExportService m_ownService;
+    ExportDialogs m_ownExports{m_ownService};
+    const ExportDialogs* m_exports = &m_ownExports;
 };
 
 } // namespace snapkin

@@ -163,11 +163,11 @@ std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
 
 } // namespace
 
-bool DocumentActions::exportImage(AnnotationStore& store, std::optional<ExportFormat> format,
-                                  QWidget* parent)
+bool DocumentActions::exportImage(ExportDialogs& exports, AnnotationStore& store,
+                                  std::optional<ExportFormat> format, QWidget* parent)
 {
     const ExportFormat chosen = format.value_or(storedExportFormat(platform::Defaults::standard()));
-    if (!ExportDialogs::saveFlattened(store, chosen, parent, companionWriter())) return false;
+    if (!exports.saveFlattened(store, chosen, parent, companionWriter())) return false;
     store.markExported();
     return true;
 }

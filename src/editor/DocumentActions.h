@@ -22,7 +22,7 @@ public:
     // write the editable document next to it. Without a format, the one remembered under
     // "exportFormat" is used (PNG when it names none). True when the image was saved; a store
     // without a document then counts as saved. Flattening and saving show their own alerts.
-    static bool exportImage(AnnotationStore& store,
+    static bool exportImage(ExportDialogs& exports, AnnotationStore& store,
                             std::optional<ExportFormat> format = std::nullopt,
                             QWidget* parent = nullptr);
 

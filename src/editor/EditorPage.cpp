@@ -19,8 +19,10 @@
 namespace snapkin {
 
 EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<EditorZoom> zoom,
-                       QString title, const EditorViewHooks& hooks, QWidget* parent)
-    : QWidget(parent), m_store(std::move(store)), m_zoom(std::move(zoom)), m_title(std::move(title))
+                       QString title, ExportDialogs& exports, const EditorViewHooks& hooks,
+                       QWidget* parent)
+    : QWidget(parent), m_store(std::move(store)), m_zoom(std::move(zoom)), m_exports(exports),
+      m_title(std::move(title))
 {
     buildContent(hooks);
     // The image is announced before it is stored: its size is taken from the signal.
@@ -45,7 +47,7 @@ void EditorPage::buildContent(const EditorViewHooks& hooks)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new EditorView(*m_store, *m_zoom, hooks, this);
+    m_view = new EditorView(*m_store, *m_zoom, m_exports, hooks, this);
     layout->addWidget(m_view);
     m_canvas = m_view->canvasArea()->framedCanvas()->canvas();
     setFocusProxy(m_canvas);
@@ -92,7 +94,8 @@ void EditorPage::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (UnsavedChangesAlert::run(*m_store, window()) == UnsavedChangesDecision::keepOpen) {
+    if (UnsavedChangesAlert::run(m_exports, *m_store, window()) ==
+        UnsavedChangesDecision::keepOpen) {
         event->ignore();
         return;
     }

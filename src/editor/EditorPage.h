@@ -14,6 +14,7 @@ class CanvasView;
 class EditorZoom;
 class EditorTabHost;
 class EditorView;
+class ExportDialogs;
 
 // One editor: a document being edited, shown as a tab of an EditorTabHost. To the rest of the
 // application a page is what a window is elsewhere: it has its own store and zoom, its own
@@ -27,7 +28,8 @@ class EditorPage : public QWidget {
     Q_OBJECT
 public:
     EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<EditorZoom> zoom,
-               QString title, const EditorViewHooks& hooks = {}, QWidget* parent = nullptr);
+               QString title, ExportDialogs& exports, const EditorViewHooks& hooks = {},
+               QWidget* parent = nullptr);
     ~EditorPage() override;
 
     AnnotationStore& store() const { return *m_store; }
@@ -66,6 +68,8 @@ private:
 
     std::unique_ptr<AnnotationStore> m_store;
     std::unique_ptr<EditorZoom> m_zoom;
+    // Saves the image when the user answers "Save…" on closing.
+    ExportDialogs& m_exports;
     QString m_title;
     QString m_dimensions; // "1440 × 900 px"
     QString m_documentPath;

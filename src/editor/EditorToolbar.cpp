@@ -161,15 +161,16 @@ QString EditorToolbar::saveHelp(ExportFormat format)
     return L10n::format("%@ (.%@)", L10n::text("Save"), ext(format));
 }
 
-EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
-    : EditorToolbar(store, zoom, EditorViewHooks{}, parent)
+EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+                             QWidget* parent)
+    : EditorToolbar(store, zoom, exports, EditorViewHooks{}, parent)
 {
 }
 
-EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, EditorViewHooks hooks,
-                             QWidget* parent)
-    : QToolBar(parent), m_store(store), m_zoom(zoom), m_routes(EditorToolbarRoutes::standard()),
-      m_hooks(std::move(hooks))
+EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+                             EditorViewHooks hooks, QWidget* parent)
+    : QToolBar(parent), m_store(store), m_zoom(zoom),
+      m_routes(EditorToolbarRoutes::standard(exports)), m_hooks(std::move(hooks))
 {
     setObjectName("editor");
     setMovable(false);

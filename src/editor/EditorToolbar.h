@@ -19,6 +19,7 @@ namespace snapkin {
 
 class AnnotationStore;
 class EditorZoom;
+class ExportDialogs;
 class SaveSplitButton;
 
 // How the toolbar hands the page's image out of the editor. The standard routes flatten with
@@ -38,7 +39,7 @@ struct EditorToolbarRoutes {
     // Opens a blank canvas in a new window.
     std::function<void()> openBlank;
 
-    static EditorToolbarRoutes standard();
+    static EditorToolbarRoutes standard(ExportDialogs& exports);
 };
 
 // The editor page's toolbar: the items the user arranged ("Customize Toolbar…" in its context
@@ -48,11 +49,12 @@ struct EditorToolbarRoutes {
 class EditorToolbar : public QToolBar {
     Q_OBJECT
 public:
-    // Both must outlive the toolbar.
-    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
-    // With the capture service and text copying of the layers above (see EditorViewHooks).
-    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, EditorViewHooks hooks,
+    // The store, zoom and export service must outlive the toolbar.
+    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
                   QWidget* parent = nullptr);
+    // With the capture service and text copying of the layers above (see EditorViewHooks).
+    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+                  EditorViewHooks hooks, QWidget* parent = nullptr);
     ~EditorToolbar() override;
 
     void setRoutes(EditorToolbarRoutes routes) { m_routes = std::move(routes); }

@@ -9,23 +9,22 @@
 
 namespace snapkin {
 
-EditorToolbarRoutes EditorToolbarRoutes::standard()
+EditorToolbarRoutes EditorToolbarRoutes::standard(ExportDialogs& exports)
 {
     EditorToolbarRoutes routes;
     routes.flatten = [](const AnnotationStore& store, QWidget* parent) {
         return flattenOrAlert(store, parent);
     };
     routes.copy = [](const QImage& image) {
-        return ExportService::shared().copy(image, /*countsAsExport=*/true);
+        return ExportService::copy(image, /*countsAsExport=*/true);
     };
-    routes.save = [](ExportFormat format, AnnotationStore& store, QWidget* parent) {
-        return ExportDialogs::saveFlattened(store, format, parent,
-                                            DocumentActions::companionWriter());
+    routes.save = [&exports](ExportFormat format, AnnotationStore& store, QWidget* parent) {
+        return exports.saveFlattened(store, format, parent, DocumentActions::companionWriter());
     };
     routes.share = [](const QImage& image, const AnnotationStore& store, QWidget* button) {
         ExportDialogs::share(image, ExportDialogs::savedFile(store), button);
     };
-    routes.dragData = [](const QImage& image) { return ExportService::shared().dragData(image); };
+    routes.dragData = [&exports](const QImage& image) { return exports.exports().dragData(image); };
     routes.openBlank = [] { EditorWindowController::shared().openBlank(nullptr); };
     return routes;
 }

@@ -56,13 +56,14 @@ QCursor EditorView::canvasCursor(Tool tool, bool isCropping)
     return ToolCursor::cursor(tool);
 }
 
-EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
-    : EditorView(store, zoom, EditorViewHooks{}, parent)
+EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+                       QWidget* parent)
+    : EditorView(store, zoom, exports, EditorViewHooks{}, parent)
 {
 }
 
-EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorViewHooks& hooks,
-                       QWidget* parent)
+EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+                       const EditorViewHooks& hooks, QWidget* parent)
     : QWidget(parent), m_store(store), m_zoom(zoom)
 {
     setMinimumSize(minimumContentSize);
@@ -70,7 +71,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorVie
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    m_toolbar = new EditorToolbar(store, zoom, hooks, this);
+    m_toolbar = new EditorToolbar(store, zoom, exports, hooks, this);
     column->addWidget(m_toolbar);
     column->addWidget(rule(QFrame::HLine, this));
 

@@ -17,6 +17,7 @@ class EditorCanvasArea;
 class EditorStatusBar;
 class EditorToolbar;
 class EditorZoom;
+class ExportDialogs;
 class ToolSidebar;
 
 // The content of one editor page, top to bottom: the toolbar, the per-tool options bar (while
@@ -35,10 +36,12 @@ public:
     // The toolbar and the rule under it.
     static constexpr int toolbarAreaHeight = 39;
 
-    EditorView(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
-    // With what the page asks of the layers above the editor.
-    EditorView(AnnotationStore& store, EditorZoom& zoom, const EditorViewHooks& hooks,
+    // The store, zoom and export service must outlive the view.
+    EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
                QWidget* parent = nullptr);
+    // With what the page asks of the layers above the editor.
+    EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
+               const EditorViewHooks& hooks, QWidget* parent = nullptr);
     ~EditorView() override;
 
     AnnotationStore& store() const { return m_store; }

@@ -143,7 +143,7 @@ EditorPage* EditorWindowController::build(platform::BaseImage image, const QStri
     const QSize content = editorsizing::contentSize(wanted, largest);
 
     auto zoom = std::make_unique<EditorZoom>(editorsizing::initialZoom(canvas, content, chrome));
-    auto* page = new EditorPage(std::move(store), std::move(zoom), title, m_pageHooks);
+    auto* page = new EditorPage(std::move(store), std::move(zoom), title, *m_exports, m_pageHooks);
     connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
     // A page destroyed without closing (its window deleted outright) leaves no slot behind.
     // (Compared as a plain object: the page is no longer one while it is being destroyed.)
@@ -393,7 +393,7 @@ bool EditorWindowController::mayQuit()
         if (!store(page)) continue;
         bringForward(page);
         const UnsavedChangesDecision decision =
-            UnsavedChangesAlert::run(page->store(), page->window());
+            UnsavedChangesAlert::run(*m_exports, page->store(), page->window());
         if (decision == UnsavedChangesDecision::discarded) discarded << page;
         if (decision == UnsavedChangesDecision::keepOpen) {
             for (const QPointer<EditorPage>& earlier : discarded)

@@ -5,7 +5,9 @@
 #include "model/Annotation.h"
 #include "model/FrameStyle.h"
 #include "model/Watermark.h"
+#include "output/ExportService.h"
 #include "platform/BaseImage.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -95,6 +97,12 @@ public:
     void setHistory(HistoryTracking* history) { m_history = history; }
     HistoryTracking& history() const { return m_history ? *m_history : HistoryTracking::none(); }
 
+    // How pages save and drag their images (not owned; nullptr: the controller's own, with Qt's
+    // save dialog). The application gives its own at start-up; it applies to pages made from
+    // now on and to the question asked when quitting.
+    void setExports(ExportDialogs* exports) { m_exports = exports ? exports : &m_ownExports; }
+    ExportDialogs& exports() const { return *m_exports; }
+
     // What every page made from now on asks of the layers above the editor.
     void setPageHooks(EditorViewHooks hooks) { m_pageHooks = std::move(hooks); }
 
@@ -130,6 +138,9 @@ private:
     WindowDecorator m_decorator;
     EditorViewHooks m_pageHooks;
     HistoryTracking* m_history = nullptr;
+    ExportService m_ownService;
+    ExportDialogs m_ownExports{m_ownService};
+    ExportDialogs* m_exports = &m_ownExports;
 };
 
 } // namespace snapkin

@@ -12,7 +12,8 @@ namespace snapkin {
 
 using platform::L10n;
 
-UnsavedChangesDecision UnsavedChangesAlert::run(AnnotationStore& store, QWidget* parent)
+UnsavedChangesDecision UnsavedChangesAlert::run(ExportDialogs& exports, AnnotationStore& store,
+                                                QWidget* parent)
 {
     if (!store.hasUnsavedChanges()) return UnsavedChangesDecision::close;
 
@@ -31,7 +32,7 @@ UnsavedChangesDecision UnsavedChangesAlert::run(AnnotationStore& store, QWidget*
 
     if (box.clickedButton() == save) {
         // Saving exports the image in the remembered format; it reports its own failures.
-        if (!DocumentActions::exportImage(store, std::nullopt, parent))
+        if (!DocumentActions::exportImage(exports, store, std::nullopt, parent))
             return UnsavedChangesDecision::keepOpen;
         // A page bound to a document stays dirty after an image export unless its package
         // was written too: closing it then would lose the document's edits.

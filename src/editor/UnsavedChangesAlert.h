@@ -5,6 +5,7 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class ExportDialogs;
 
 enum class UnsavedChangesDecision {
     close,     // the page may close, or quitting may go on
@@ -22,7 +23,8 @@ public:
     // Closes at once when the store has no unsaved changes. "Save…" exports the image; the
     // page closes only when the store is clean afterwards, so a page bound to a document whose
     // package was not written stays open. "Don't Save" clears the store's flag.
-    static UnsavedChangesDecision run(AnnotationStore& store, QWidget* parent = nullptr);
+    static UnsavedChangesDecision run(ExportDialogs& exports, AnnotationStore& store,
+                                      QWidget* parent = nullptr);
 };
 
 } // namespace snapkin

@@ -20,12 +20,6 @@ using platform::Defaults;
 
 namespace {
 
-std::function<QDateTime()>& dragClock()
-{
-    static std::function<QDateTime()> clock;
-    return clock;
-}
-
 void countExport(Defaults& defaults)
 {
     defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
@@ -35,7 +29,7 @@ void countExport(Defaults& defaults)
 
 ImageMimeData::ImageMimeData(BaseImage image) : m_image(std::move(image))
 {
-    if (auto png = ExportService::shared().data(m_image, ExportFormat::png)) {
+    if (auto png = ExportService::data(m_image, ExportFormat::png)) {
         setData(QString::fromLatin1(pngType), *png);
         m_hasPng = true;
     }
@@ -58,23 +52,18 @@ QVariant ImageMimeData::retrieveData(const QString& mimeType, QMetaType type) co
     if (mimeType != QLatin1String(tiffType)) return QMimeData::retrieveData(mimeType, type);
     if (!m_tiffMade) {
         m_tiffMade = true;
-        if (auto tiff = ExportService::shared().data(m_image, ExportFormat::tiff)) m_tiff = *tiff;
+        if (auto tiff = ExportService::data(m_image, ExportFormat::tiff)) m_tiff = *tiff;
     }
     if (m_tiff.isEmpty()) return {};
     return m_tiff;
 }
 
-void ExportService::setClock(std::function<QDateTime()> clock)
-{
-    dragClock() = std::move(clock);
-}
-
-bool ExportService::copy(const QImage& image, bool countsAsExport) const
+bool ExportService::copy(const QImage& image, bool countsAsExport)
 {
     return copy(BaseImage(image), countsAsExport);
 }
 
-bool ExportService::copy(const BaseImage& image, bool countsAsExport) const
+bool ExportService::copy(const BaseImage& image, bool countsAsExport)
 {
     Defaults& defaults = Defaults::standard();
     if (countsAsExport) {
@@ -108,7 +97,7 @@ QMimeData* ExportService::dragData(const QImage& image) const
     auto* mime = new QMimeData;
     const std::optional<QByteArray> png = data(BaseImage(image), ExportFormat::png);
     if (!png) return mime;
-    const QDateTime now = dragClock() ? dragClock()() : QDateTime::currentDateTime();
+    const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
     // A folder per drag: the drop target may read the file long after the drag ended, and a
     // second drag must not take it away. The few newest stay for drop targets that read late;
     // the rest go now, and all of them when the application quits.

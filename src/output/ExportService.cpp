@@ -22,14 +22,10 @@ namespace snapkin {
 
 using platform::L10n;
 
-ExportService& ExportService::shared()
-{
-    static ExportService instance;
-    return instance;
-}
+ExportService::ExportService(Clock clock) : m_clock(std::move(clock)) {}
 
 std::optional<QByteArray> ExportService::data(const platform::BaseImage& image, ExportFormat format,
-                                              std::optional<double> quality) const
+                                              std::optional<double> quality)
 {
     // A capture too large for the memory left is a failed export, not a crash.
     try {

@@ -17,22 +17,26 @@ namespace snapkin {
 
 // Turns a flattened image into the bytes of a file in one of the export formats. Every route
 // out of the editor (saving, dragging, copying, the router's save to a folder) encodes here.
-// Stateless: calls never interfere; encoding runs on the caller's thread.
+// Encoding and copying keep no state: calls never interfere, and encoding runs on the caller's
+// thread. An instance holds only the clock that names drag files; the application makes one and
+// hands it to what drags images out.
 //
 // The routes that hand an image to the user (copy, drag; the dialogs in ExportDialogs) take the
 // flattened image (its device pixel ratio is its pixels per point) and run on the main thread.
 class ExportService {
 public:
-    static ExportService& shared();
+    using Clock = std::function<QDateTime()>;
+    // `clock` names drag files (empty: the current time); tests give a fixed one.
+    explicit ExportService(Clock clock = {});
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
     // says 72 dpi times its pixel scale, or 72 dpi with "copyAtFullSize" on, so that a 2x capture
     // pastes at twice its size. Counts an export when `countsAsExport` (once the event loop runs
     // again). True when the PNG was made.
-    bool copy(const QImage& image, bool countsAsExport) const;
+    static bool copy(const QImage& image, bool countsAsExport);
     // The same for a base image; the PNG is the one a save of the same image writes.
-    bool copy(const platform::BaseImage& image, bool countsAsExport) const;
+    static bool copy(const platform::BaseImage& image, bool countsAsExport);
 
     // What a drag out of the editor carries: the image as a PNG file named
     // "Snapkin <date> at <time>.png" in a folder of its own under the private folder's "Drag",
@@ -52,17 +56,14 @@ public:
     // format's, replaced when it is another export format's, appended otherwise.
     static QString withFormatExtension(const QString& path, ExportFormat format);
 
-    // For tests: replaces the clock that names drag files (nullptr: the current time).
-    static void setClock(std::function<QDateTime()> clock);
-
     // The file's bytes, or nothing when the image cannot be encoded (a null image, a size the
     // format cannot hold, an encoder failure); nothing is reported here, callers decide what the
     // user sees. A missing or non-finite quality means the format's remembered one; the quality
     // matters only for JPEG and WebP. JPEG and BMP are composited on white first; the other
     // formats keep transparency (GIF as on/off). The resolution written is 72 dpi times the
     // image's pixel scale; a PDF page has the image's size in points.
-    std::optional<QByteArray> data(const platform::BaseImage& image, ExportFormat format,
-                                   std::optional<double> quality = std::nullopt) const;
+    static std::optional<QByteArray> data(const platform::BaseImage& image, ExportFormat format,
+                                          std::optional<double> quality = std::nullopt);
 
     // The image composited on opaque white, or the same image when it has no transparency.
     static QImage opaque(const QImage& image);
@@ -74,6 +75,8 @@ public:
 private:
     static std::optional<QByteArray> encode(const platform::BaseImage& image, ExportFormat format,
                                             std::optional<double> quality);
+
+    Clock m_clock;
 };
 
 } // namespace snapkin

@@ -7,11 +7,13 @@
 #include "app/PinnedScreenshotController.h"
 #include "app/start/StartWindowController.h"
 #include "history/CaptureHistory.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <optional>
 
@@ -21,7 +23,7 @@ namespace snapkin::apptest {
 // wires them: the start window gets the menus, which run the commands.
 struct Shell {
     explicit Shell(std::optional<QString> siteRoot = std::nullopt)
-        : actions(pins, startWindow, copier, std::move(siteRoot))
+        : actions(exportDialogs, pins, startWindow, copier, std::move(siteRoot))
     {
     }
 
@@ -41,9 +43,12 @@ struct Shell {
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
     OnboardingController welcome;
     WhatsNewController whatsNew;
-    PinnedScreenshotController pins;
-    StartWindowController startWindow{
-        history, [this](StartWindow& window) { connectStartWindow(window, menus, actions); }};
+    ExportService exports;
+    ExportDialogs exportDialogs{exports};
+    PinnedScreenshotController pins{exportDialogs};
+    StartWindowController startWindow{history, exportDialogs, [this](StartWindow& window) {
+                                          connectStartWindow(window, menus, actions);
+                                      }};
     CaptureTextToasts textToasts;
     TextCopier copier{&textToasts};
     QuickAccessController quickAccess;

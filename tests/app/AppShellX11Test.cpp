@@ -1,7 +1,10 @@
 #include "../capture/X11Support.h"
+
 #include "AppShell.h"
 #include "AppTestSupport.h"
 #include "TestPaths.h"
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
@@ -111,7 +114,9 @@ TEST(AppShell, APinStaysAboveOtherWindowsAndLockedLetsClicksThrough)
 
     QImage picture(200, 150, QImage::Format_RGB32);
     picture.fill(QColor(30, 60, 220));
-    PinnedScreenshotController pins;
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    PinnedScreenshotController pins(dialogs);
     PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(test::showsColor(screen.center(), QColor(30, 60, 220)));
 
@@ -159,7 +164,9 @@ TEST(AppShell, DraggingAPinMovesItThroughTheWindowManager)
     ASSERT_TRUE(wm.running());
     QImage picture(200, 150, QImage::Format_RGB32);
     picture.fill(QColor(230, 200, 20));
-    PinnedScreenshotController pins;
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    PinnedScreenshotController pins(dialogs);
     PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pin));
     QTest::qWait(300);

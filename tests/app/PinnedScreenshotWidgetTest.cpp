@@ -1,5 +1,8 @@
 #include "AppTestSupport.h"
 
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
+
 #include "app/PinnedScreenshotController.h"
 #include "editor/EditorWindowController.h"
 
@@ -38,7 +41,9 @@ protected:
         apptest::closeAllEditors();
     }
     PinnedScreenshotController& pins() { return m_pins; }
-    PinnedScreenshotController m_pins;
+    ExportService m_exports;
+    ExportDialogs m_dialogs{m_exports};
+    PinnedScreenshotController m_pins{m_dialogs};
 };
 
 // The opacity items of a pin's context menu that carry a check mark.
@@ -74,7 +79,9 @@ TEST(PinnedScreenshotOwner, OpenPinsGoWithTheirController)
 {
     QPointer<Pin> open;
     {
-        PinnedScreenshotController pins;
+        ExportService exports;
+        ExportDialogs dialogs(exports);
+        PinnedScreenshotController pins(dialogs);
         open = pins.pin(picture(120, 80));
         open->show();
         ASSERT_EQ(pins.count(), 1);

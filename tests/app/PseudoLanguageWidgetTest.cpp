@@ -267,7 +267,7 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(&tray, found, notInterface);
 
     {
-        StartWindow start(shell.history, platform::Defaults::standard());
+        StartWindow start(shell.history, shell.exportDialogs, platform::Defaults::standard());
         start.show();
         QApplication::processEvents();
         inspect(&start, found, notInterface);

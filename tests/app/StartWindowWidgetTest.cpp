@@ -1,4 +1,7 @@
 #include "AppShell.h"
+
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 #include "AppTestSupport.h"
 
 #include "app/start/HistoryDayGroups.h"
@@ -56,6 +59,8 @@ protected:
     QTemporaryDir root;
     platform::Defaults defaults{root.filePath("settings.json")};
     std::unique_ptr<CaptureHistory> history;
+    ExportService exports;
+    ExportDialogs dialogs{exports};
     QDateTime now;
     QList<qsizetype> asked; // the counts the delete question was asked with
     bool answer = true;
@@ -92,7 +97,7 @@ protected:
     std::unique_ptr<StartWindow> makeWindow()
     {
         auto window =
-            std::make_unique<StartWindow>(*history, defaults, [this](QWidget*, qsizetype count) {
+            std::make_unique<StartWindow>(*history, dialogs, defaults, [this](QWidget*, qsizetype count) {
                 asked.append(count);
                 return answer;
             });
@@ -530,7 +535,7 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 // The shared window: centred on the screen first, then where the user left it.
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
-    StartWindowController controller(*history, {});
+    StartWindowController controller(*history, dialogs, {});
     platform::Defaults::standard().removeObject(keys::startWindowFrame);
     controller.show();
     StartWindow* window = controller.window();
@@ -542,7 +547,7 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     EXPECT_FALSE(controller.isVisible());
     EXPECT_FALSE(platform::Defaults::standard().get(keys::startWindowFrame).isEmpty());
     // A restored window of a new session takes the stored frame.
-    StartWindow fresh(*history, defaults);
+    StartWindow fresh(*history, dialogs, defaults);
     ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
         platform::Defaults::standard().get(keys::startWindowFrame).toLatin1())));
     EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));

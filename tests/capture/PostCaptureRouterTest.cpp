@@ -1,4 +1,6 @@
 #include "capture/PostCaptureRouter.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 #include "model/SnapkinDocument.h"
 #include "platform/PngEncoder.h"
 #include "platform/Defaults.h"
@@ -330,4 +332,49 @@ TEST_F(Router, APictureWithoutPixelsGoesNowhere)
     EXPECT_TRUE(files(folder).isEmpty());
     EXPECT_TRUE(history.tracked.isEmpty());
     EXPECT_TRUE(history.recorded.isEmpty());
+}
+
+// Without a folder to save in, the standard save route runs the save dialog of the export
+// dialogs the router was given, proposing the capture's name; without any, the router's own.
+TEST(RouterSaveDialog, RunsTheDialogsItWasGiven)
+{
+    QTemporaryDir home;
+    platform::Defaults settings{home.filePath("settings.json")};
+    struct CancelledPanel final : SavePanel {
+        explicit CancelledPanel(QStringList& proposed) : proposed(proposed) {}
+        void setFormat(ExportFormat) override {}
+        QString fileName() const override { return name; }
+        void setFileName(const QString& n) override { name = n; }
+        void setDirectory(const QString&) override {}
+        void setAccessory(SaveOptionsAccessory* a) override { accessory.reset(a); }
+        std::optional<QString> run() override
+        {
+            proposed << name;
+            return std::nullopt;
+        }
+        QStringList& proposed;
+        QString name;
+        std::unique_ptr<SaveOptionsAccessory> accessory;
+    };
+    QStringList first, second;
+    ExportService exports;
+    const ExportDialogs one(exports, [&first](QWidget*) {
+        return std::make_unique<CancelledPanel>(first);
+    });
+    const ExportDialogs two(exports, [&second](QWidget*) {
+        return std::make_unique<CancelledPanel>(second);
+    });
+    PostCaptureRouter::Routes routes = PostCaptureRouter::defaultRoutes();
+    routes.now = [] { return QDateTime(QDate(2026, 12, 5), QTime(15, 6, 8)); };
+    PostCaptureRouter router(settings, {}, routes);
+    router.registerDefaults();
+    const BaseImage capture(QImage(8, 8, QImage::Format_ARGB32_Premultiplied));
+
+    router.setExports(&one);
+    router.saveToDisk(capture);
+    router.setExports(&two);
+    router.saveToDisk(capture);
+    router.saveToDisk(capture);
+    EXPECT_EQ(first, QStringList{"Screenshot 2026-12-05 at 15.06.08.png"});
+    EXPECT_EQ(second.size(), 2);
 }

@@ -1,11 +1,14 @@
 #include "OptionsTestSupport.h"
+
 #include "TestPaths.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/FrameOptionsBar.h"
 #include "editor/options/OptionSlider.h"
+#include "output/ExportService.h"
 #include "output/FrameSettings.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -261,7 +264,9 @@ TEST_F(ContextualToolbarTest, EditorPagesShowItAboveTheCanvas)
     store->setFrame(FrameStyle{}, false);
     store->setTool(Tool::frame);
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.resize(1280, 760);
     view.show();
     settle();

@@ -1,4 +1,5 @@
 #include "OptionsTestSupport.h"
+
 #include "TestPaths.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
@@ -7,6 +8,8 @@
 #include "editor/options/ContextualToolbar.h"
 #include "editor/options/CropOptions.h"
 #include "editor/options/OptionControls.h"
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -213,7 +216,9 @@ TEST_F(CropTest, KeysActOnlyInTheActiveEditorsBar)
     auto first = plainStore({400, 300});
     auto second = plainStore({400, 300});
     EditorZoom firstZoom, secondZoom;
-    EditorView a(*first, firstZoom), b(*second, secondZoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView a(*first, firstZoom, dialogs), b(*second, secondZoom, dialogs);
     for (EditorView* view : {&a, &b}) {
         view->resize(1000, 700);
         view->show();
@@ -254,7 +259,9 @@ TEST_F(CropTest, EditorInCropModePicture)
     store.appendAnnotation(Annotation{
         .kind = AnnotationKind::rectangle, .p1 = {520, 320}, .p2 = {900, 560}, .lineWidth = 6});
     EditorZoom zoom;
-    EditorView view(store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(store, zoom, dialogs);
     view.resize(1200, 800);
     view.show();
     settle();

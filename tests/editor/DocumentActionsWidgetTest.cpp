@@ -204,15 +204,16 @@ TEST_F(Companion, TheSaveDialogWritesItThroughTheEditor)
     };
     platform::Defaults::standard().setValue("alsoSaveSnapkinDocument", true);
     QString target = dir.filePath("Saved.png");
-    ExportDialogs::setSavePanelFactory([&](QWidget*) {
+    ExportService exports;
+    ExportDialogs dialogs(exports, [&](QWidget*) {
         auto panel = std::make_unique<Panel>();
         panel->path = target;
         return panel;
     });
-    const bool saved = DocumentActions::exportImage(*store, ExportFormat::png);
+    const bool saved = DocumentActions::exportImage(dialogs, *store, ExportFormat::png);
     target = dir.filePath("Routed.png");
-    const bool routed = EditorToolbarRoutes::standard().save(ExportFormat::png, *store, nullptr);
-    ExportDialogs::setSavePanelFactory({});
+    const bool routed =
+        EditorToolbarRoutes::standard(dialogs).save(ExportFormat::png, *store, nullptr);
     EXPECT_TRUE(saved);
     EXPECT_TRUE(isOurs(dir.filePath("Saved.snapkin")));
     EXPECT_TRUE(routed);

@@ -45,14 +45,17 @@ protected:
     void SetUp() override
     {
         EditorWindowsTest::SetUp();
-        ExportDialogs::setSavePanelFactory(
-            [this](QWidget*) { return std::make_unique<ScriptedPanel>(&accepted, &formats); });
+        EditorWindowController::shared().setExports(&dialogs);
     }
     void TearDown() override
     {
-        ExportDialogs::setSavePanelFactory({});
         EditorWindowsTest::TearDown();
+        EditorWindowController::shared().setExports(nullptr);
     }
+
+    ExportService exports;
+    ExportDialogs dialogs{
+        exports, [this](QWidget*) { return std::make_unique<ScriptedPanel>(&accepted, &formats); }};
 
     static void alsoSaveDocument(bool on)
     {
@@ -96,14 +99,14 @@ TEST_F(EditorSaving, AnUnknownRememberedFormatSavesPng)
     platform::Defaults::standard().setValue("exportFormat", "heic");
     EditorPage* page = dirtyCapture();
     accepted << path("Out.png");
-    EXPECT_TRUE(DocumentActions::exportImage(page->store()));
+    EXPECT_TRUE(DocumentActions::exportImage(dialogs, page->store()));
     EXPECT_EQ(formats, QList<ExportFormat>{ExportFormat::png});
     EXPECT_TRUE(isPng(path("Out.png")));
     EXPECT_FALSE(page->store().hasUnsavedChanges());
 
     // A format given by the caller wins over the remembered one.
     accepted << path("Out.jpg");
-    EXPECT_TRUE(DocumentActions::exportImage(page->store(), ExportFormat::jpeg));
+    EXPECT_TRUE(DocumentActions::exportImage(dialogs, page->store(), ExportFormat::jpeg));
     EXPECT_EQ(formats.last(), ExportFormat::jpeg);
 }
 

@@ -38,6 +38,8 @@ using test::RecordingAnnouncer;
 struct ToolbarFixture {
     std::unique_ptr<AnnotationStore> store = plainStore();
     EditorZoom zoom;
+    ExportService exports;
+    ExportDialogs dialogs{exports};
     QWidget window;
     EditorToolbar* toolbar = nullptr;
     bool flattenWorks = true;
@@ -49,7 +51,7 @@ struct ToolbarFixture {
     ToolbarFixture()
     {
         platform::Defaults::standard().removeAllStored();
-        toolbar = new EditorToolbar(*store, zoom, &window);
+        toolbar = new EditorToolbar(*store, zoom, dialogs, &window);
         EditorToolbarRoutes routes;
         routes.flatten = [this](const AnnotationStore& s, QWidget*) -> std::optional<QImage> {
             if (!flattenWorks) return std::nullopt;
@@ -147,7 +149,9 @@ TEST(EditorToolbar, DefaultItemsAndTheSavedArrangementForEveryWindow)
     platform::Defaults::standard().reload();
     auto other = plainStore();
     EditorZoom zoom;
-    EditorToolbar next(*other, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorToolbar next(*other, zoom, dialogs);
     EXPECT_EQ(next.shownIdentifiers(), chosen);
 
     // A stored list of unknown names falls back to the defaults; an emptied toolbar stays so.
@@ -296,7 +300,9 @@ TEST(EditorToolbar, APageServesCapturesOpenImageAndCopyTextThroughTheHooksItWasG
     hooks.selectableText = [&](EditorView&) { ++attached; };
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom, hooks);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs, hooks);
     EXPECT_EQ(attached, 1);
 
     auto* button = qobject_cast<QToolButton*>(view.toolbar()->itemWidget("newCapture"));
@@ -323,7 +329,10 @@ TEST(EditorToolbar, APageServesCapturesOpenImageAndCopyTextThroughTheHooksItWasG
 TEST(EditorToolbar, ShareOpensUnderItsButtonAndShowsWhatWasSaved)
 {
     ToolbarFixture f;
-    f.toolbar->setRoutes(EditorToolbarRoutes::standard());
+    QString image;
+    ExportDialogs saving(f.exports,
+                         [&image](QWidget*) { return std::make_unique<AcceptingPanel>(image); });
+    f.toolbar->setRoutes(EditorToolbarRoutes::standard(saving));
     QStringList shown;
     ShareMenu::Desktop desktop;
     desktop.showItem = [&shown](const QString& path) {
@@ -355,11 +364,8 @@ TEST(EditorToolbar, ShareOpensUnderItsButtonAndShowsWhatWasSaved)
     ASSERT_NE(menu->showInFileManagerAction(), nullptr);
     menu->showInFileManagerAction()->trigger();
 
-    const QString image = dir.filePath("Shot.png");
-    ExportDialogs::setSavePanelFactory(
-        [&image](QWidget*) { return std::make_unique<AcceptingPanel>(image); });
+    image = dir.filePath("Shot.png");
     f.toolbar->saveImage(ExportFormat::png);
-    ExportDialogs::setSavePanelFactory({});
     ASSERT_TRUE(QFileInfo(image).isFile());
     menu = share();
     ASSERT_NE(menu, nullptr);

@@ -1,4 +1,5 @@
 #include "EditorViewTestSupport.h"
+
 #include "TestPaths.h"
 #include "canvas/ToolCursor.h"
 #include "editor/EditorCanvasArea.h"
@@ -15,9 +16,11 @@
 #include "editor/crop/CropView.h"
 #include "editor/options/CropOptions.h"
 #include "editor/options/StyleGroup.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "ui/canvas/CanvasCursor.h"
 #include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -76,7 +79,9 @@ TEST(EditorView, OptionsBarFollowsTheSetting)
     CleanHooks clean;
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     EXPECT_TRUE(view.optionsBar()->isVisibleTo(&view)); // key missing: shown
     platform::Defaults::standard().setValue("showOptionsBar", false);
     EXPECT_FALSE(view.optionsBar()->isVisibleTo(&view));
@@ -242,7 +247,9 @@ TEST(EditorView, StepZoomsStartAtAQuarterAfterAFitAndStopAtFour)
     CleanHooks clean;
     auto store = plainStore({4000, 3000});
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.resize(1000, 800);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
@@ -274,7 +281,9 @@ TEST(EditorView, DeleteRemovesTheSelectionOnlyOutsideTextFields)
     CleanHooks clean;
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
 
@@ -313,7 +322,9 @@ TEST(EditorView, InlineTextFieldKeepsDelete)
     CleanHooks clean;
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     store->activate(Tool::text);
@@ -334,7 +345,9 @@ TEST(EditorView, TheShortcutsSheetIsWindowModalAndClosingItClearsTheRequest)
     CleanHooks clean;
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
 
     view.setShowsShortcuts(true);
     const QPointer<QDialog> sheet = view.shortcutsSheet();
@@ -355,7 +368,9 @@ TEST(EditorView, APageBuiltAloneHasItsSheetsCropOverlayOptionsAndToolKeys)
     auto store = plainStore();
     store->activate(Tool::pen);
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.resize(900, 650);
     view.show();
     QApplication::processEvents();
@@ -396,7 +411,9 @@ TEST(EditorView, SelectableTextRefreshesOnShowEditsAndSwitchingOff)
     CleanHooks clean;
     auto store = plainStore();
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     QSignalSpy refreshes(&view, &EditorView::selectableTextRefresh);
     QSignalSpy enabled(&view, &EditorView::selectableTextEnabledChanged);
     view.show();
@@ -441,7 +458,9 @@ TEST(EditorView, WholePageScreenshot)
     store->appendAnnotation(box({40, 40}, {300, 200}));
     store->activate(Tool::ellipse);
     EditorZoom zoom;
-    EditorView view(*store, zoom);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
     view.resize(1000, 720);
     view.show();
     QApplication::processEvents();
@@ -461,8 +480,10 @@ TEST(EditorView, KeyboardAliasesActOnlyOnTheShownTab)
     auto second = plainStore();
     EditorZoom zoom1, zoom2;
     QTabWidget tabs;
-    tabs.addTab(new EditorView(*first, zoom1), "one");
-    tabs.addTab(new EditorView(*second, zoom2), "two");
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    tabs.addTab(new EditorView(*first, zoom1, dialogs), "one");
+    tabs.addTab(new EditorView(*second, zoom2, dialogs), "two");
     tabs.setCurrentIndex(1);
     tabs.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));

@@ -1,4 +1,5 @@
 #include "EditorViewTestSupport.h"
+
 #include "EditorWidgetTestSupport.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
@@ -6,8 +7,10 @@
 #include "editor/FramedCanvas.h"
 #include "editor/ResizeView.h"
 #include "editor/SharpenView.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -42,6 +45,8 @@ struct RealSheets {
 struct Page {
     std::unique_ptr<AnnotationStore> store;
     EditorZoom zoom;
+    ExportService exports;
+    ExportDialogs dialogs{exports};
     std::unique_ptr<EditorView> view;
 
     explicit Page(QSize pixels = {1920, 1080})
@@ -61,7 +66,7 @@ struct Page {
             painter.drawEllipse(QPointF(pixels.width() - 100, pixels.height() - 60), 30, 30);
         }
         store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
-        view = std::make_unique<EditorView>(*store, zoom);
+        view = std::make_unique<EditorView>(*store, zoom, dialogs);
         view->resize(900, 650);
         view->show();
     }

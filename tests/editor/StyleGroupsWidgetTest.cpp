@@ -1,4 +1,7 @@
 #include "OptionsTestSupport.h"
+
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 #include "TestPaths.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -323,7 +326,9 @@ TEST_F(SavedStyleMenuTest, PagesGivenOneLibraryOfferEachOthersSavedStyles)
     first->activate(Tool::arrow);
     second->activate(Tool::arrow);
     EditorZoom firstZoom, secondZoom;
-    EditorView one(*first, firstZoom, hooks), two(*second, secondZoom, hooks);
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView one(*first, firstZoom, dialogs, hooks), two(*second, secondZoom, dialogs, hooks);
     settle();
     auto* saving = one.optionsBar()->findChild<SavedStyleMenu*>();
     auto* offering = two.optionsBar()->findChild<SavedStyleMenu*>();

@@ -1,4 +1,5 @@
 #include "EditorViewTestSupport.h"
+
 #include "EditorWidgetTestSupport.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorPage.h"
@@ -9,9 +10,11 @@
 #include "editor/FramedCanvas.h"
 #include "editor/KeyboardShortcutsSheet.h"
 #include "editor/ToolSidebar.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "ui/canvas/CanvasView.h"
 #include "ui/canvas/handlers/InlineTextField.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,7 +47,9 @@ struct KeyCounter : QObject {
 struct Page {
     std::unique_ptr<AnnotationStore> store = plainStore();
     EditorZoom zoom;
-    EditorView view{*store, zoom};
+    ExportService exports;
+    ExportDialogs dialogs{exports};
+    EditorView view{*store, zoom, dialogs};
     KeyCounter canvasKeys;
 
     Page()

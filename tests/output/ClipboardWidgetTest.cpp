@@ -54,7 +54,7 @@ protected:
 
 TEST_F(Copy, OffersPngAtOnceAndTiffOnlyWhenRead)
 {
-    ASSERT_TRUE(ExportService::shared().copy(retinaCapture(), true));
+    ASSERT_TRUE(ExportService::copy(retinaCapture(), true));
     const auto* mime = qobject_cast<const ImageMimeData*>(QGuiApplication::clipboard()->mimeData());
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->formats(), (QStringList{"image/png", "image/tiff"}));
@@ -75,7 +75,7 @@ TEST_F(Copy, OffersPngAtOnceAndTiffOnlyWhenRead)
 TEST_F(Copy, AtFullSizeStatesOnePixelPerPoint)
 {
     Defaults::standard().setValue(keys::copyAtFullSize, true);
-    ASSERT_TRUE(ExportService::shared().copy(retinaCapture(), true));
+    ASSERT_TRUE(ExportService::copy(retinaCapture(), true));
     const QImage png = decode(QGuiApplication::clipboard()->mimeData()->data("image/png"));
     EXPECT_EQ(png.size(), QSize(1600, 1200));
     EXPECT_NEAR(dpiOf(png), 72.0, 0.5);
@@ -83,15 +83,15 @@ TEST_F(Copy, AtFullSizeStatesOnePixelPerPoint)
 
 TEST_F(Copy, CountsAnExportUnlessTheSaveAlreadyDid)
 {
-    ExportService::shared().copy(retinaCapture(), true);
-    ExportService::shared().copy(retinaCapture(), true);
+    ExportService::copy(retinaCapture(), true);
+    ExportService::copy(retinaCapture(), true);
     QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 2);
-    ExportService::shared().copy(retinaCapture(), false);
+    ExportService::copy(retinaCapture(), false);
     QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 2);
     // Nothing to encode: nothing made, still counted (the user asked for a copy).
-    EXPECT_FALSE(ExportService::shared().copy(QImage(), true));
+    EXPECT_FALSE(ExportService::copy(QImage(), true));
     QCoreApplication::processEvents();
     EXPECT_EQ(Defaults::standard().get(keys::reviewExportCount), 3);
 }

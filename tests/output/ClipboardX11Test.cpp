@@ -40,7 +40,7 @@ TEST(ClipboardX11, AnotherProgramPastesTheCopyAtItsPixelSizeAndResolution)
     QImage image(320, 200, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(10, 160, 90));
     image.setDevicePixelRatio(2.0);
-    ASSERT_TRUE(ExportService::shared().copy(image, true));
+    ASSERT_TRUE(ExportService::copy(image, true));
 
     const QStringList targets = QString::fromUtf8(
         xclip({"-selection", "clipboard", "-t", "TARGETS", "-o"})).split('\n', Qt::SkipEmptyParts);

@@ -103,10 +103,9 @@ protected:
 
 TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
 {
-    ExportService::setClock([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
-    std::unique_ptr<QMimeData> first(ExportService::shared().dragData(capture()));
-    std::unique_ptr<QMimeData> second(ExportService::shared().dragData(capture()));
-    ExportService::setClock({});
+    const ExportService exports([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
+    std::unique_ptr<QMimeData> first(exports.dragData(capture()));
+    std::unique_ptr<QMimeData> second(exports.dragData(capture()));
 
     ASSERT_EQ(first->urls().size(), 1);
     ASSERT_EQ(second->urls().size(), 1);
@@ -134,9 +133,8 @@ TEST(Drag, CarriesADatedPngFileInAFolderOfItsOwnAndTheBytes)
 TEST(Drag, NamesItsFileInEnglishWhateverTheInterfaceLanguage)
 {
     platform::L10n::setLanguage(QStringLiteral("de"));
-    ExportService::setClock([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
-    std::unique_ptr<QMimeData> dragged(ExportService::shared().dragData(capture()));
-    ExportService::setClock({});
+    const ExportService exports([] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); });
+    std::unique_ptr<QMimeData> dragged(exports.dragData(capture()));
     ASSERT_EQ(dragged->urls().size(), 1);
     EXPECT_EQ(QFileInfo(dragged->urls()[0].toLocalFile()).fileName(),
               "Snapkin 2026-03-05 at 14.07.09.png");
@@ -151,9 +149,10 @@ TEST(Drag, NamesItsFileInEnglishWhateverTheInterfaceLanguage)
 
 TEST(Drag, KeepsTheFilesOfTheFiveNewestDragsWhileRunningAndNoneAfterQuitting)
 {
+    const ExportService exports;
     std::vector<QString> files;
     for (int i = 0; i < 8; ++i) {
-        std::unique_ptr<QMimeData> drag(ExportService::shared().dragData(capture()));
+        std::unique_ptr<QMimeData> drag(exports.dragData(capture()));
         ASSERT_EQ(drag->urls().size(), 1);
         files.push_back(drag->urls()[0].toLocalFile());
         EXPECT_EQ(modeOf(files.back()), 0600u);

@@ -55,7 +55,7 @@ TEST(ExportService, EveryFormatDecodesAtThePixelSize)
     const BaseImage capture = framedCapture();
     for (ExportFormat format : allExportFormats) {
         SCOPED_TRACE(toRaw(format).toStdString());
-        const auto data = ExportService::shared().data(capture, format);
+        const auto data = ExportService::data(capture, format);
         ASSERT_TRUE(data.has_value());
         ASSERT_FALSE(data->isEmpty());
         if (format == ExportFormat::pdf) {
@@ -81,7 +81,7 @@ TEST(ExportService, JpegAndBmpGoOnWhiteOthersKeepTransparency)
     const QPoint corner(2, 2), panel(100, 30), stripe(100, 45);
     for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::bmp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
-        const QImage back = decodeWithQt(*ExportService::shared().data(capture, format, 1.0),
+        const QImage back = decodeWithQt(*ExportService::data(capture, format, 1.0),
                                          qPrintable(toRaw(format)));
         const QColor c = back.pixelColor(corner);
         EXPECT_GE(c.red(), 250);
@@ -94,7 +94,7 @@ TEST(ExportService, JpegAndBmpGoOnWhiteOthersKeepTransparency)
     for (ExportFormat format :
          {ExportFormat::png, ExportFormat::webp, ExportFormat::tiff, ExportFormat::gif}) {
         SCOPED_TRACE(toRaw(format).toStdString());
-        const auto data = ExportService::shared().data(capture, format, 1.0);
+        const auto data = ExportService::data(capture, format, 1.0);
         const QImage back = format == ExportFormat::webp
                                 ? decodeWebP(*data)
                                 : decodeWithQt(*data, qPrintable(toRaw(format)));
@@ -110,7 +110,7 @@ TEST(ExportService, ResolutionFollowsThePixelScale)
          {ExportFormat::png, ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::bmp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
         QImage back;
-        ASSERT_TRUE(back.loadFromData(*ExportService::shared().data(capture, format),
+        ASSERT_TRUE(back.loadFromData(*ExportService::data(capture, format),
                                       qPrintable(toRaw(format))));
         EXPECT_NEAR(back.dotsPerMeterX() * 0.0254, 144.0, 0.1);
     }
@@ -120,29 +120,29 @@ TEST(ExportService, QualityOnlyShapesLossyFormats)
 {
     const BaseImage capture = framedCapture();
     auto size = [&](ExportFormat f, std::optional<double> q) {
-        return ExportService::shared().data(capture, f, q)->size();
+        return ExportService::data(capture, f, q)->size();
     };
     EXPECT_LT(size(ExportFormat::jpeg, 0.1), size(ExportFormat::jpeg, 1.0));
-    EXPECT_EQ(*ExportService::shared().data(capture, ExportFormat::png, 0.1),
-              *ExportService::shared().data(capture, ExportFormat::png, 1.0));
+    EXPECT_EQ(*ExportService::data(capture, ExportFormat::png, 0.1),
+              *ExportService::data(capture, ExportFormat::png, 1.0));
 
     // A missing or unusable quality means the remembered one.
     platform::Defaults::standard().setValue(keys::jpegQuality, 0.3);
-    EXPECT_EQ(*ExportService::shared().data(capture, ExportFormat::jpeg, std::nullopt),
-              *ExportService::shared().data(capture, ExportFormat::jpeg, 0.3));
-    EXPECT_EQ(*ExportService::shared().data(capture, ExportFormat::jpeg, qQNaN()),
-              *ExportService::shared().data(capture, ExportFormat::jpeg, 0.3));
+    EXPECT_EQ(*ExportService::data(capture, ExportFormat::jpeg, std::nullopt),
+              *ExportService::data(capture, ExportFormat::jpeg, 0.3));
+    EXPECT_EQ(*ExportService::data(capture, ExportFormat::jpeg, qQNaN()),
+              *ExportService::data(capture, ExportFormat::jpeg, 0.3));
     platform::Defaults::standard().removeObject(keys::jpegQuality);
 }
 
 TEST(ExportService, NothingForImagesTheFormatCannotHold)
 {
     for (ExportFormat format : allExportFormats)
-        EXPECT_FALSE(ExportService::shared().data(BaseImage(), format).has_value());
+        EXPECT_FALSE(ExportService::data(BaseImage(), format).has_value());
     QImage wide(16384, 1, QImage::Format_ARGB32_Premultiplied);
     wide.fill(Qt::white);
-    EXPECT_FALSE(ExportService::shared().data(BaseImage(wide), ExportFormat::webp).has_value());
-    EXPECT_TRUE(ExportService::shared().data(BaseImage(wide), ExportFormat::png).has_value());
+    EXPECT_FALSE(ExportService::data(BaseImage(wide), ExportFormat::webp).has_value());
+    EXPECT_TRUE(ExportService::data(BaseImage(wide), ExportFormat::png).has_value());
 }
 
 TEST(ExportServiceOpaque, CompositesOnWhiteOnlyWhenThereIsTransparency)
@@ -196,7 +196,7 @@ TEST(ExportServiceColour, AnImageInDisplayP3LeavesInSrgbInEveryFormat)
     ASSERT_TRUE(flat.has_value());
     for (ExportFormat format : {ExportFormat::png, ExportFormat::jpeg, ExportFormat::webp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
-        const auto data = ExportService::shared().data(BaseImage(*flat), format, 1.0);
+        const auto data = ExportService::data(BaseImage(*flat), format, 1.0);
         ASSERT_TRUE(data.has_value());
         const QImage back = format == ExportFormat::webp ? decodeWebP(*data)
                             : format == ExportFormat::png ? decodeWithQt(*data, "PNG")

@@ -75,15 +75,9 @@ protected:
     void SetUp() override
     {
         Defaults::standard().removeAllStored();
-        ExportDialogs::setSavePanelFactory(
-            [this](QWidget*) { return std::make_unique<FakePanel>(script); });
         ASSERT_TRUE(dir.isValid());
     }
-    void TearDown() override
-    {
-        ExportDialogs::setSavePanelFactory({});
-        Defaults::standard().removeAllStored();
-    }
+    void TearDown() override { Defaults::standard().removeAllStored(); }
 
     static QImage capture(int w = 40, int h = 30)
     {
@@ -95,8 +89,12 @@ protected:
     bool save(ExportFormat format, AnnotationStore* document = nullptr, QImage image = capture(),
               const ExportDialogs::CompanionWriter& writeCompanion = {})
     {
-        return ExportDialogs::save(image, format, document, nullptr, {}, writeCompanion);
+        return dialogs.save(image, format, document, nullptr, {}, writeCompanion);
     }
+
+    ExportService exports;
+    ExportDialogs dialogs{exports,
+                          [this](QWidget*) { return std::make_unique<FakePanel>(script); }};
 
     FakePanel::Script script;
     QTemporaryDir dir;
@@ -159,8 +157,8 @@ TEST_F(Save, OffersTheRequestedFormatUnderTheDefaultNameAndFolder)
 
     // A name proposed by the caller (a capture that couldn't be saved on its own), in the
     // format's extension.
-    ExportDialogs::save(capture(), ExportFormat::webp, nullptr, nullptr,
-                        "Screenshot 2026-12-05 at 15.06.08.png");
+    dialogs.save(capture(), ExportFormat::webp, nullptr, nullptr,
+                 "Screenshot 2026-12-05 at 15.06.08.png");
     EXPECT_EQ(script.namesShown.last(), "Screenshot 2026-12-05 at 15.06.08.webp");
 }
 
@@ -330,7 +328,7 @@ TEST_F(Save, SavesTheDocumentFlattenedWhileTheDialogWasOpen)
                                         .lineWidth = 6,
                                         .filled = true}});
     script.accepted = {path("drawn.png")};
-    ASSERT_TRUE(ExportDialogs::saveFlattened(document, ExportFormat::png));
+    ASSERT_TRUE(dialogs.saveFlattened(document, ExportFormat::png));
     const QImage saved(path("drawn.png"));
     ASSERT_EQ(saved.size(), QSize(80, 60));
     // The mark drawn over the image, and the image beyond it.
@@ -344,7 +342,7 @@ TEST_F(Save, ADocumentThatCannotBeFlattenedIsRefusedBeforeTheDialog)
     AlertAnswerer alerts;
     AnnotationStore document{platform::BaseImage(capture(), QSizeF(1e9, 10))};
     script.accepted = {path("never.png")};
-    EXPECT_FALSE(ExportDialogs::saveFlattened(document, ExportFormat::png));
+    EXPECT_FALSE(dialogs.saveFlattened(document, ExportFormat::png));
     EXPECT_EQ(script.runs, 0);
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen()[0].text, "Couldn't prepare the image");

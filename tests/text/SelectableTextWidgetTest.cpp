@@ -1,9 +1,12 @@
 #include "text/LinkToast.h"
+
+#include "output/ExportService.h"
 #include "text/SelectableText.h"
 #include "text/SelectableTextModel.h"
 #include "text/SelectableTextOverlay.h"
 #include "text/SelectableTextStatusBadge.h"
 #include "text/TextServices.h"
+#include "ui/output/ExportDialogs.h"
 
 #include "text/RecognitionImagesSupport.h"
 
@@ -84,7 +87,7 @@ struct Page {
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
         store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
         store->activate(Tool::select);
-        view = std::make_unique<EditorView>(*store, zoom, editorTextHooks(nullptr));
+        view = std::make_unique<EditorView>(*store, zoom, dialogs, editorTextHooks(nullptr));
         view->resize(900, 700);
         view->show();
         text = SelectableText::of(*view);
@@ -114,6 +117,8 @@ struct Page {
 
     std::unique_ptr<AnnotationStore> store;
     EditorZoom zoom;
+    ExportService exports;
+    ExportDialogs dialogs{exports};
     std::unique_ptr<EditorView> view;
     SelectableText* text = nullptr;
 };

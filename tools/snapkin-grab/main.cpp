@@ -251,7 +251,7 @@ int run(int argc, char** argv)
     }
     if (!image) return fail(image.error().userMessage());
 
-    const auto bytes = ExportService::shared().data(*image, *format);
+    const auto bytes = ExportService::data(*image, *format);
     if (!bytes) {
         return fail(QStringLiteral("The capture couldn't be encoded as %1.").arg(label(*format)));
     }

@@ -95,7 +95,7 @@ int run(int argc, char** argv)
 
     const auto flattened = FlattenService::flatten(document, contents->image);
     if (!flattened) return fail(input + ": " + userMessage(flattened.error()));
-    const auto bytes = ExportService::shared().data(platform::BaseImage(*flattened), *format);
+    const auto bytes = ExportService::data(platform::BaseImage(*flattened), *format);
     if (!bytes) return fail(output + ": the image couldn't be encoded as " + label(*format) + '.');
     if (auto written = platform::writeFileAtomically(output, *bytes); !written)
         return fail(platform::describeWriteFailure(output, written.error()));

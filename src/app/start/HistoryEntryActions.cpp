@@ -57,8 +57,9 @@ HistoryEntryActions::Confirm HistoryEntryActions::defaultConfirm()
     };
 }
 
-HistoryEntryActions::HistoryEntryActions(CaptureHistory& history, Confirm confirm)
-    : m_history(history), m_confirm(std::move(confirm))
+HistoryEntryActions::HistoryEntryActions(CaptureHistory& history, ExportDialogs& exports,
+                                         Confirm confirm)
+    : m_history(history), m_exports(exports), m_confirm(std::move(confirm))
 {
 }
 
@@ -113,7 +114,7 @@ std::optional<QImage> HistoryEntryActions::finishedImage(const QUuid& id, QWidge
 bool HistoryEntryActions::copyImage(const QUuid& id, QWidget* parent)
 {
     const auto image = finishedImage(id, parent);
-    return image && ExportService::shared().copy(*image, true);
+    return image && ExportService::copy(*image, true);
 }
 
 bool HistoryEntryActions::saveAs(const QUuid& id, QWidget* parent)
@@ -121,7 +122,7 @@ bool HistoryEntryActions::saveAs(const QUuid& id, QWidget* parent)
     const auto image = finishedImage(id, parent);
     if (!image) return false;
     const ExportFormat format = storedExportFormat(platform::Defaults::standard());
-    return ExportDialogs::save(*image, format, nullptr, parent);
+    return m_exports.save(*image, format, nullptr, parent);
 }
 
 void HistoryEntryActions::showInFileManager(const QUuid& id)

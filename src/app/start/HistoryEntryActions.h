@@ -11,6 +11,7 @@ class QWidget;
 
 namespace snapkin {
 
+class ExportDialogs;
 class CaptureHistory;
 
 // What the start window does with history entries: open one in an editor that keeps writing
@@ -23,7 +24,9 @@ public:
     using Confirm = std::function<bool(QWidget* parent, qsizetype count)>;
     static Confirm defaultConfirm();
 
-    explicit HistoryEntryActions(CaptureHistory& history, Confirm confirm = defaultConfirm());
+    // Images are saved through `exports`; both must outlive the actions.
+    HistoryEntryActions(CaptureHistory& history, ExportDialogs& exports,
+                        Confirm confirm = defaultConfirm());
 
     // Brings forward the editor that already follows the entry, or opens the entry's package
     // in a new editor followed by the history under the entry's id (edits are written back,
@@ -40,6 +43,7 @@ public:
 
 private:
     CaptureHistory& m_history;
+    ExportDialogs& m_exports;
     Confirm m_confirm;
 };
 

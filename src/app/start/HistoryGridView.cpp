@@ -15,7 +15,8 @@
 
 namespace snapkin {
 
-HistoryGridView::HistoryGridView(QWidget* parent) : QListView(parent)
+HistoryGridView::HistoryGridView(ExportService& exports, QWidget* parent)
+    : QListView(parent), m_exports(exports)
 {
     setObjectName(QStringLiteral("historyGrid"));
     setViewMode(QListView::ListMode);
@@ -192,7 +193,7 @@ void HistoryGridView::startDrag(Qt::DropActions)
     if (!id || !m_dragImage) return;
     const std::optional<QImage> image = m_dragImage(*id);
     if (!image) return;
-    QMimeData* data = ExportService::shared().dragData(*image);
+    QMimeData* data = m_exports.dragData(*image);
     auto* drag = new QDrag(this);
     drag->setMimeData(data ? data : new QMimeData);
     drag->setPixmap(QPixmap::fromImage(image->scaled(

@@ -9,6 +9,7 @@
 
 namespace snapkin {
 
+class ExportService;
 class HistoryGridModel;
 
 // The start window's grid of captures: cards flowing left to right in rows, a heading row
@@ -20,7 +21,8 @@ class HistoryGridModel;
 class HistoryGridView final : public QListView {
     Q_OBJECT
 public:
-    explicit HistoryGridView(QWidget* parent = nullptr);
+    // A dragged card carries what `exports` makes of its image; it must outlive the view.
+    explicit HistoryGridView(ExportService& exports, QWidget* parent = nullptr);
 
     HistoryGridModel* gridModel() const;
     // The selected entries in grid order; the current one when nothing is selected.
@@ -53,6 +55,7 @@ private:
     // when there is no such line.
     QModelIndex cardOnNextLine(const QModelIndex& from, int step) const;
 
+    ExportService& m_exports;
     DragImage m_dragImage;
     int m_laidOutWidth = -1;
 };

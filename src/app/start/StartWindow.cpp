@@ -9,6 +9,7 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -47,10 +48,11 @@ QLabel* wrappedLabel(const QString& text, bool secondary)
 
 } // namespace
 
-StartWindow::StartWindow(CaptureHistory& history, platform::Defaults& settings,
-                         HistoryEntryActions::Confirm confirm, QWidget* parent)
+StartWindow::StartWindow(CaptureHistory& history, ExportDialogs& exports,
+                         platform::Defaults& settings, HistoryEntryActions::Confirm confirm,
+                         QWidget* parent)
     : QMainWindow(parent), m_history(history), m_settings(settings),
-      m_actions(history, std::move(confirm))
+      m_actions(history, exports, std::move(confirm))
 {
     setObjectName(QStringLiteral("startWindow"));
     setWindowTitle(L10n::text("Start Window"));
@@ -66,7 +68,7 @@ StartWindow::StartWindow(CaptureHistory& history, platform::Defaults& settings,
     column->addWidget(buildOffNotice());
 
     m_pages = new QStackedWidget;
-    m_grid = new HistoryGridView;
+    m_grid = new HistoryGridView(exports.exports());
     m_model = new HistoryGridModel(history, this);
     m_grid->setModel(m_model);
     m_delegate = new HistoryGridDelegate(*m_grid, history.thumbnails(), this);

@@ -16,6 +16,7 @@ namespace snapkin {
 class CaptureHistory;
 class HistoryGridDelegate;
 class HistoryGridModel;
+class ExportDialogs;
 class HistoryGridView;
 class StartCaptureBar;
 
@@ -39,7 +40,8 @@ class StartWindow final : public QMainWindow {
 public:
     enum class Page { grid, empty, noMatches };
 
-    StartWindow(CaptureHistory& history, platform::Defaults& settings,
+    // The history, export service and settings must outlive the window.
+    StartWindow(CaptureHistory& history, ExportDialogs& exports, platform::Defaults& settings,
                 HistoryEntryActions::Confirm confirm = HistoryEntryActions::defaultConfirm(),
                 QWidget* parent = nullptr);
     ~StartWindow() override;

@@ -7,6 +7,7 @@
 
 namespace snapkin {
 
+class ExportDialogs;
 class CaptureHistory;
 class MainMenuBuilder;
 class MenuActions;
@@ -24,7 +25,8 @@ public:
     // commands.
     using Decorator = std::function<void(StartWindow& window)>;
 
-    StartWindowController(CaptureHistory& history, Decorator decorate);
+    // The history and export service must outlive the controller.
+    StartWindowController(CaptureHistory& history, ExportDialogs& exports, Decorator decorate);
     // The window goes with its controller.
     ~StartWindowController() override;
 
@@ -45,6 +47,7 @@ private:
     void rememberFrame();
 
     CaptureHistory& m_history;
+    ExportDialogs& m_exports;
     Decorator m_decorate;
     QPointer<StartWindow> m_window;
     bool m_placed = false;

@@ -19,32 +19,12 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include <mutex>
-
 namespace snapkin {
 
 using platform::Defaults;
 using platform::L10n;
 
 namespace {
-
-// Installed by tests and read when saving: process-wide, so behind a lock.
-struct Hooks {
-    std::mutex mutex;
-    SavePanelFactory savePanelFactory;
-};
-
-Hooks& hooks()
-{
-    static Hooks installed;
-    return installed;
-}
-
-SavePanelFactory savePanelFactory()
-{
-    const std::lock_guard lock(hooks().mutex);
-    return hooks().savePanelFactory;
-}
 
 QWidget* alertParent(QWidget* parent)
 {
@@ -79,12 +59,6 @@ QString renamedForFormat(const QString& typed, ExportFormat format)
 
 } // namespace
 
-void ExportDialogs::setSavePanelFactory(SavePanelFactory factory)
-{
-    const std::lock_guard lock(hooks().mutex);
-    hooks().savePanelFactory = std::move(factory);
-}
-
 namespace {
 
 // The image file each editor's store was last saved to, for Show in File Manager; an entry
@@ -105,6 +79,11 @@ void rememberSavedImage(AnnotationStore& store, const QString& path)
 
 } // namespace
 
+ExportDialogs::ExportDialogs(ExportService& exports, SavePanelFactory savePanels)
+    : m_exports(exports), m_savePanels(std::move(savePanels))
+{
+}
+
 QString ExportDialogs::savedFile(const AnnotationStore& store)
 {
     const QString image = savedImages().value(&store);
@@ -117,14 +96,14 @@ QString ExportDialogs::savedFile(const AnnotationStore& store)
 
 bool ExportDialogs::save(const QImage& image, ExportFormat format, AnnotationStore* document,
                          QWidget* parent, const QString& fileName,
-                         const CompanionWriter& writeCompanion)
+                         const CompanionWriter& writeCompanion) const
 {
     return saveFrom([&image] { return std::optional<QImage>(image); }, format, document, parent,
                     fileName, writeCompanion);
 }
 
 bool ExportDialogs::saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent,
-                                  const CompanionWriter& writeCompanion)
+                                  const CompanionWriter& writeCompanion) const
 {
     FlattenService::Input input = FlattenService::input(document);
     if (const std::optional<FlattenError> refused = FlattenService::refusal(input)) {
@@ -152,11 +131,11 @@ bool ExportDialogs::saveFlattened(AnnotationStore& document, ExportFormat format
 
 bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flattened,
                              ExportFormat format, AnnotationStore* document, QWidget* parent,
-                             const QString& fileName, const CompanionWriter& writeCompanion)
+                             const QString& fileName, const CompanionWriter& writeCompanion) const
 {
     Defaults& defaults = Defaults::standard();
-    const SavePanelFactory factory = savePanelFactory();
-    std::unique_ptr<SavePanel> panel = factory ? factory(parent) : makeFileDialogSavePanel(parent);
+    std::unique_ptr<SavePanel> panel =
+        m_savePanels ? m_savePanels(parent) : makeFileDialogSavePanel(parent);
     const QString folder = defaults.get(keys::defaultSaveFolder);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
@@ -196,9 +175,8 @@ bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flatt
     if (!ready) return false;
     const QImage& image = *ready;
 
-    const ExportService& exports = ExportService::shared();
     const std::optional<QByteArray> bytes =
-        exports.data(platform::BaseImage(image), chosen, chosenQuality);
+        ExportService::data(platform::BaseImage(image), chosen, chosenQuality);
     if (!bytes) {
         showSaveAlert(parent, ExportService::encodingFailureReason(image, chosen));
         return false;
@@ -210,7 +188,7 @@ bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flatt
 
     if (document) rememberSavedImage(*document, path);
     if (document && accessory->savesDocument() && writeCompanion) writeCompanion(*document, path);
-    if (defaults.get(keys::autoCopyAfterSave)) exports.copy(image, false);
+    if (defaults.get(keys::autoCopyAfterSave)) ExportService::copy(image, false);
     defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
     return true;
 }

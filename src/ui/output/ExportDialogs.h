@@ -13,12 +13,22 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class ExportService;
 
 // The routes out of the editor that go through a window: the save dialog, with its format
 // options and the editable document beside the image, and the share menu. The bytes come from
 // ExportService; this adds the dialogs and the alerts around it. Main thread only.
+//
+// The application makes one and hands it to every window that exports; whoever has it reaches
+// the export service it was made over (drags go through that).
 class ExportDialogs {
 public:
+    // `savePanels` makes the save dialog (empty: Qt's own); tests give a fake. `exports` must
+    // outlive this.
+    explicit ExportDialogs(ExportService& exports, SavePanelFactory savePanels = {});
+
+    ExportService& exports() const { return m_exports; }
+
     // Lets the user save `image` in the save dialog, with its format and quality options and,
     // when `document` is given, the choice of writing the editable document next to the image.
     // Remembers the chosen format (and the quality of a lossy one, before encoding, so it is kept
@@ -30,16 +40,15 @@ public:
     // The document is written by `writeCompanion`, which the editor gives (the document
     // package is the editor's); without one no document is written.
     using CompanionWriter = std::function<void(AnnotationStore& store, const QString& imagePath)>;
-    static bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
-                     QWidget* parent = nullptr, const QString& fileName = {},
-                     const CompanionWriter& writeCompanion = {});
+    bool save(const QImage& image, ExportFormat format, AnnotationStore* document,
+              QWidget* parent = nullptr, const QString& fileName = {},
+              const CompanionWriter& writeCompanion = {}) const;
     // The same for the flattened `document`, drawn on a worker while the dialog opens and the
     // user chooses, so a long document keeps the dialog waiting for nothing. What cannot be
     // flattened at all shows "Couldn't prepare the image" before any dialog; a flatten that
     // fails for want of memory, once the user has chosen.
-    static bool saveFlattened(AnnotationStore& document, ExportFormat format,
-                              QWidget* parent = nullptr,
-                              const CompanionWriter& writeCompanion = {});
+    bool saveFlattened(AnnotationStore& document, ExportFormat format, QWidget* parent = nullptr,
+                       const CompanionWriter& writeCompanion = {}) const;
 
     // Opens the share menu for `image`: Copy Image, Open With…, Email… (when xdg-email is
     // installed) and, when `savedFile` names a saved file or document, Show in File Manager.
@@ -51,13 +60,13 @@ public:
     // wrote for `store`, else the store's document; empty when neither exists (any more).
     static QString savedFile(const AnnotationStore& store);
 
-    // For tests: replaces the save dialog (nullptr: Qt's own dialog).
-    static void setSavePanelFactory(SavePanelFactory factory);
-
 private:
-    static bool saveFrom(const std::function<std::optional<QImage>()>& image, ExportFormat format,
-                         AnnotationStore* document, QWidget* parent, const QString& fileName,
-                         const CompanionWriter& writeCompanion);
+    bool saveFrom(const std::function<std::optional<QImage>()>& image, ExportFormat format,
+                  AnnotationStore* document, QWidget* parent, const QString& fileName,
+                  const CompanionWriter& writeCompanion) const;
+
+    ExportService& m_exports;
+    SavePanelFactory m_savePanels;
 };
 
 } // namespace snapkin

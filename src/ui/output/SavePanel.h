@@ -14,8 +14,8 @@ namespace snapkin {
 
 class SaveOptionsAccessory;
 
-// The dialog in which the user picks where an image is saved. ExportService drives it; tests
-// install a fake through ExportDialogs::setSavePanelFactory.
+// The dialog in which the user picks where an image is saved. ExportDialogs drives it; tests
+// give a fake to the ExportDialogs they make.
 class SavePanel {
 public:
     virtual ~SavePanel() = default;

@@ -85,8 +85,8 @@ ShareMenu::ShareMenu(const QImage& image, const QString& savedFile, QWidget* par
     if (custom.showItem) m_desktop.showItem = custom.showItem;
     if (custom.findExecutable) m_desktop.findExecutable = custom.findExecutable;
 
-    m_copy = addAction(L10n::text("Copy Image"), this,
-                       [this] { ExportService::shared().copy(m_image, true); });
+    m_copy =
+        addAction(L10n::text("Copy Image"), this, [this] { ExportService::copy(m_image, true); });
     m_openWith = addAction(L10n::text("Open With…"), this, &ShareMenu::openWith);
     if (!m_desktop.findExecutable(QStringLiteral("xdg-email")).isEmpty())
         m_email = addAction(L10n::text("Email…"), this, &ShareMenu::email);
@@ -105,7 +105,7 @@ QPoint ShareMenu::anchor(const QWidget* window)
 QString ShareMenu::writeSharedFile()
 {
     if (!m_sharedFile.isEmpty() && QFileInfo(m_sharedFile).isFile()) return m_sharedFile;
-    const auto png = ExportService::shared().data(platform::BaseImage(m_image), ExportFormat::png);
+    const auto png = ExportService::data(platform::BaseImage(m_image), ExportFormat::png);
     if (!png) return {};
     auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Share"));
     if (!folder) return {};
