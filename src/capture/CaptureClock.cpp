@@ -1,45 +1,24 @@
 #include "capture/CaptureClock.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace snapkin {
 
-namespace {
-
-class RealClock final : public CaptureClock {
-public:
-    RealClock() { m_elapsed.start(); }
-    qint64 nowMs() const override { return m_elapsed.elapsed(); }
-    void callAfter(qint64 ms, QObject* guard, std::function<void()> action) override
-    {
-        // Precise: the countdown's seconds and the toast's fade are seen, and Qt's coarse
-        // timers may be 5 % late.
-        QTimer::singleShot(std::chrono::milliseconds(std::max<qint64>(ms, 0)), Qt::PreciseTimer,
-                           guard, std::move(action));
-    }
-
-private:
-    QElapsedTimer m_elapsed;
-};
-
-CaptureClock* g_installed = nullptr;
-
-} // namespace
-
-CaptureClock& CaptureClock::shared()
+qint64 RealCaptureClock::nowMs() const
 {
-    static RealClock clock;
-    return g_installed ? *g_installed : clock;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-CaptureClock* CaptureClock::setShared(CaptureClock* clock)
+void RealCaptureClock::callAfter(qint64 ms, QObject* guard, std::function<void()> action)
 {
-    CaptureClock* previous = g_installed;
-    g_installed = clock;
-    return previous;
+    // Precise: the countdown's seconds and the toast's fade are seen, and Qt's coarse timers
+    // may be 5 % late.
+    QTimer::singleShot(std::chrono::milliseconds(std::max<qint64>(ms, 0)), Qt::PreciseTimer,
+                       guard, std::move(action));
 }
 
 } // namespace snapkin

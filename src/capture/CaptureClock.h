@@ -9,16 +9,12 @@ class QObject;
 namespace snapkin {
 
 // The time the capture service, the countdown and the toast run on: a monotonic clock in
-// milliseconds and one-shot calls on the GUI thread. Tests install a clock that only moves when
-// told to, so a three-second countdown is checked without waiting three seconds.
+// milliseconds and one-shot calls on the GUI thread. The capture service owns the clock it runs
+// on and hands it to its countdowns and toasts; tests give it a clock that only moves when told
+// to, so a three-second countdown is checked without waiting three seconds.
 class CaptureClock {
 public:
     virtual ~CaptureClock() = default;
-
-    // The clock in use: real time unless a test installed another.
-    static CaptureClock& shared();
-    // Installs `clock` (not owned; nullptr restores real time). Returns the previous one.
-    static CaptureClock* setShared(CaptureClock* clock);
 
     // Milliseconds since an arbitrary fixed point; never goes back.
     virtual qint64 nowMs() const = 0;
@@ -26,6 +22,14 @@ public:
     // Runs `action` once on the GUI thread `ms` milliseconds from now (0 or less: at the next
     // turn of the event loop). When `guard` is destroyed before then, the action never runs.
     virtual void callAfter(qint64 ms, QObject* guard, std::function<void()> action) = 0;
+};
+
+// Real time. It keeps no state (every instance reads the same monotonic clock), so any owner
+// may make one.
+class RealCaptureClock final : public CaptureClock {
+public:
+    qint64 nowMs() const override;
+    void callAfter(qint64 ms, QObject* guard, std::function<void()> action) override;
 };
 
 } // namespace snapkin

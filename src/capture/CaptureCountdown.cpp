@@ -27,16 +27,19 @@ CaptureCountdown* CaptureCountdown::current()
     return g_current;
 }
 
-CaptureCountdown* CaptureCountdown::begin(int seconds, std::function<void()> onDone,
+CaptureCountdown* CaptureCountdown::begin(CaptureClock& clock, int seconds,
+                                          std::function<void()> onDone,
                                           std::function<void()> onCancel)
 {
     if (g_current) g_current->teardown();
-    auto* countdown = new CaptureCountdown;
+    auto* countdown = new CaptureCountdown(clock);
     g_current = countdown;
     countdown->onCancel = std::move(onCancel);
     countdown->start(seconds, std::move(onDone));
     return countdown;
 }
+
+CaptureCountdown::CaptureCountdown(CaptureClock& clock) : m_clock(clock) {}
 
 CaptureCountdown::~CaptureCountdown()
 {
@@ -49,7 +52,7 @@ void CaptureCountdown::start(int seconds, std::function<void()> then)
     m_remaining = seconds;
     m_running = true;
     m_ticks = 0;
-    m_startedAt = CaptureClock::shared().nowMs();
+    m_startedAt = m_clock.nowMs();
     buildWindow();
     if (m_view) {
         m_view->setNumber(m_remaining);
@@ -91,7 +94,7 @@ void CaptureCountdown::scheduleTick()
     // Each tick is due a whole number of seconds after the start, so late ticks do not add up.
     ++m_ticks;
     const qint64 due = m_startedAt + qint64(m_ticks) * 1000;
-    CaptureClock::shared().callAfter(due - CaptureClock::shared().nowMs(), this, [this] {
+    m_clock.callAfter(due - m_clock.nowMs(), this, [this] {
         if (m_running) tick();
     });
 }
@@ -117,8 +120,8 @@ void CaptureCountdown::fire()
     if (!done) return;
     // The badge must be off the screen before the capture: wait for the server to unmap it,
     // then give the desktop a moment to repaint where it was.
-    auto afterSettle = [done = std::move(done)] {
-        CaptureClock::shared().callAfter(settleAfterBadgeMs, QCoreApplication::instance(), done);
+    auto afterSettle = [&clock = m_clock, done = std::move(done)] {
+        clock.callAfter(settleAfterBadgeMs, QCoreApplication::instance(), done);
     };
     if (badge.empty()) {
         afterSettle();

@@ -10,6 +10,8 @@
 
 namespace snapkin {
 
+class CaptureClock;
+
 namespace platform {
 class RootEscapeGrab;
 }
@@ -22,7 +24,7 @@ class RootEscapeGrab;
 //
 // At most one countdown runs; `current()` is it. A countdown is used once: after firing or
 // cancelling it is torn down (no badge, no timer, no grab, no closures) and deletes itself.
-// Time comes from CaptureClock, so tests drive it without waiting.
+// Time comes from the CaptureClock it is begun on, so tests drive it without waiting.
 class CaptureCountdown : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +33,8 @@ public:
 
     // Tears down the running countdown, if any, makes a new one current and starts it. The
     // torn-down one's closures are dropped without running.
-    static CaptureCountdown* begin(int seconds, std::function<void()> onDone,
+    // `clock` must outlive the countdown and its completion.
+    static CaptureCountdown* begin(CaptureClock& clock, int seconds, std::function<void()> onDone,
                                    std::function<void()> onCancel);
 
     // Counts `seconds` (at least 1) down and then runs `then`. Set `onCancel` first.
@@ -53,7 +56,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    CaptureCountdown() = default;
+    explicit CaptureCountdown(CaptureClock& clock);
     ~CaptureCountdown() override;
 
     void buildWindow();
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<platform::RootEscapeGrab> m_grab;
     int m_remaining = 0;
     int m_ticks = 0;
+    CaptureClock& m_clock;
     qint64 m_startedAt = 0;
     bool m_running = false;
 };

@@ -137,7 +137,7 @@ bool CaptureService::beginRequest()
     // hidden window, and what was under it gets the same time to repaint.
     if (auto toast = CaptureToast::dismiss()) {
         m_leavingWindows.push_back(*toast);
-        m_hiddenAt = CaptureClock::shared().nowMs();
+        m_hiddenAt = m_clock->nowMs();
     }
     if (CaptureCountdown* countdown = CaptureCountdown::current()) countdown->teardown();
     return true;
@@ -259,7 +259,7 @@ void CaptureService::countdownStep(qint64 delay, Next cancel, Next next)
         m_countdownStarter(seconds, std::move(next), std::move(cancel));
         return;
     }
-    CaptureCountdown::begin(seconds, std::move(next), std::move(cancel));
+    CaptureCountdown::begin(*m_clock, seconds, std::move(next), std::move(cancel));
 }
 
 void CaptureService::waitForHiddenWindowsToLeave(Next next)
@@ -274,7 +274,7 @@ void CaptureService::waitForHiddenWindowsToLeave(Next next)
     }
     // Both: the server has unmapped them, and the desktop had the settle time to repaint.
     engine().waitUntilOffScreen(ids).then(this, [this, next = std::move(next)] {
-        CaptureClock& clock = CaptureClock::shared();
+        CaptureClock& clock = *m_clock;
         const qint64 remaining =
             m_hiddenAt ? settleAfterHidingMs - (clock.nowMs() - *m_hiddenAt) : 0;
         if (remaining > 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureClock.h"
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureMode.h"
 #include "capture/CaptureSink.h"
@@ -78,7 +79,7 @@ struct CaptureAlert {
 // in the picture.
 //
 // The engine, the overlay, the countdown and the failure alert can be replaced (tests script
-// them); time comes from CaptureClock.
+// them); time comes from the service's CaptureClock, real time unless another is given.
 class CaptureService : public QObject {
     Q_OBJECT
 public:
@@ -190,6 +191,10 @@ public:
     using CountdownStarter =
         std::function<void(int seconds, std::function<void()> done, std::function<void()> cancel)>;
     void setCountdownStarter(CountdownStarter starter);
+    // The clock requests, countdowns and the service's toasts run on (not owned; it must
+    // outlive the service's work).
+    void setClock(CaptureClock& clock) { m_clock = &clock; }
+    CaptureClock& clock() const { return *m_clock; }
     // Shows an alert and calls back with the index of the chosen button (-1: dismissed).
     using AlertPresenter =
         std::function<void(const CaptureAlert& alert, std::function<void(int button)> answered)>;
@@ -260,6 +265,8 @@ private:
     CaptureOverlay* m_overlay = nullptr;
     SelectionOverlay* m_defaultOverlay = nullptr;
     CountdownStarter m_countdownStarter;
+    RealCaptureClock m_realClock;
+    CaptureClock* m_clock = &m_realClock;
     AlertPresenter m_alertPresenter;
     ClipboardWriter m_clipboardWriter;
     OpenPanel m_openPanel;

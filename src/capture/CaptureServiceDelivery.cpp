@@ -73,7 +73,7 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
     }
     settings().set(keys::newsletterCaptureCount, settings().get(keys::newsletterCaptureCount) + 1);
     // Asked when the delay ends, not now: the user may be busy by then.
-    CaptureClock::shared().callAfter(newsletterDelayMs, this, [this] {
+    m_clock->callAfter(newsletterDelayMs, this, [this] {
         NewsletterInvitation* invitation = m_hooks.newsletter;
         if (invitation && invitation->isDue() && invitation->canInterrupt()) invitation->show();
     });
@@ -94,7 +94,7 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
             break;
         }
         if (m_hooks.history) m_hooks.history->record(image, captureHistoryTitle(sourceAppName()));
-        CaptureToast::show(L10n::text("Copied to clipboard"), toastSeconds);
+        CaptureToast::show(L10n::text("Copied to clipboard"), toastSeconds, *m_clock);
         break;
     }
     case CaptureSink::file:
@@ -114,9 +114,11 @@ void CaptureService::tellHistoryRefusalOnce()
     if (reason.isEmpty()) return;
     m_toldHistoryRefusal = true;
     // Long enough to read a sentence; after a confirmation that is up, never in its place.
-    const auto show = [reason] { CaptureToast::show(reason, historyRefusalSeconds); };
+    const auto show = [this, reason] {
+        CaptureToast::show(reason, historyRefusalSeconds, *m_clock);
+    };
     if (CaptureToast::current())
-        CaptureClock::shared().callAfter(
+        m_clock->callAfter(
             qint64(toastSeconds * 1000) + CaptureToast::fadeOutMs, this, show);
     else
         show();
@@ -350,7 +352,8 @@ void CaptureService::openFromClipboard()
         if (pasted)
             openPasted(*pasted);
         else
-            CaptureToast::show(L10n::text("The clipboard's owner didn't answer."), toastSeconds);
+            CaptureToast::show(L10n::text("The clipboard's owner didn't answer."), toastSeconds,
+                               *m_clock);
     });
 }
 
@@ -359,11 +362,11 @@ void CaptureService::openPasted(const std::expected<BaseImage, platform::ImageRe
     if (!image && image.error() == platform::ImageReadError::tooLarge) {
         const QString message = platform::userMessage(image.error());
         qWarning("Couldn't paste the clipboard's image: %s", qPrintable(message));
-        CaptureToast::show(message, toastSeconds);
+        CaptureToast::show(message, toastSeconds, *m_clock);
         return;
     }
     if (!image || image->isNull()) {
-        CaptureToast::show(L10n::text("No image on the clipboard"), toastSeconds);
+        CaptureToast::show(L10n::text("No image on the clipboard"), toastSeconds, *m_clock);
         return;
     }
     openInEditor(*image, L10n::text("Pasted image"));

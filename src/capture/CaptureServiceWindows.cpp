@@ -78,7 +78,7 @@ void CaptureService::hideOwnWindows()
         m_hiddenWindows.append(HiddenWindow{w, w->pos(), panels.contains(w)});
         w->hide();
     }
-    m_hiddenAt = CaptureClock::shared().nowMs();
+    m_hiddenAt = m_clock->nowMs();
 }
 
 void CaptureService::restoreOwnWindows()

@@ -18,6 +18,8 @@ namespace snapkin {
 namespace {
 
 QPointer<ToastView> g_current;
+// Real time keeps no state, so toasts shown outside a capture share this one.
+RealCaptureClock g_realTime;
 
 void fade(ToastView* view, double from, double to, int ms)
 {
@@ -48,6 +50,11 @@ QRect CaptureToast::geometryFor(double textWidth, const QRect& screen)
 
 void CaptureToast::show(const QString& message, double duration)
 {
+    show(message, duration, g_realTime);
+}
+
+void CaptureToast::show(const QString& message, double duration, CaptureClock& clock)
+{
     QScreen* screen = platform::DesktopWindows::workScreen();
     if (!screen) return;
     if (g_current) removeNow(g_current);
@@ -62,13 +69,12 @@ void CaptureToast::show(const QString& message, double duration)
     platform::Announcer::shared().announce(message);
     fade(view, 0.0, 1.0, fadeInMs);
 
-    CaptureClock& clock = CaptureClock::shared();
     const qint64 restMs = qint64(std::llround(std::max(duration, 0.0) * 1000.0));
-    clock.callAfter(restMs, view, [view] {
+    clock.callAfter(restMs, view, [view, &clock] {
         // A toast replaced in the meantime is already gone, and with it this call.
         if (g_current != view) return;
         fade(view, view->windowOpacity(), 0.0, fadeOutMs);
-        CaptureClock::shared().callAfter(fadeOutMs, view, [view] { removeNow(view); });
+        clock.callAfter(fadeOutMs, view, [view] { removeNow(view); });
     });
 }
 

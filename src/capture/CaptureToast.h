@@ -8,6 +8,7 @@
 
 namespace snapkin {
 
+class CaptureClock;
 class ToastView;
 
 // The application's one transient confirmation ("Copied to clipboard"): a dark pill of one line
@@ -16,7 +17,7 @@ class ToastView;
 // The toast never takes the keyboard or the mouse and never activates the application; its text
 // is also announced to assistive technology.
 //
-// Timing follows CaptureClock: fully shown 0.15 s after `show`, fading from `duration` seconds,
+// Timing follows a CaptureClock (real time unless one is given): fully shown 0.15 s after `show`, fading from `duration` seconds,
 // gone 0.25 s later. Fading needs a compositing manager; without one the toast simply stays
 // until it is removed at the same moment.
 class CaptureToast {
@@ -32,6 +33,8 @@ public:
     // Shows `message` for `duration` seconds (callers pass 1.3). Without a screen, nothing is
     // shown and nothing is announced.
     static void show(const QString& message, double duration);
+    // The same on `clock`, which must outlive the toast.
+    static void show(const QString& message, double duration, CaptureClock& clock);
 
     // Takes the toast off the screen at once, without fading (a capture is about to start and
     // must not picture it). Returns the X window the toast had, so the caller can wait until the

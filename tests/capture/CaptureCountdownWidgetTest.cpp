@@ -24,7 +24,7 @@ struct Outcome {
 CaptureCountdown* start(FakeClock& clock, int seconds, Outcome& outcome)
 {
     return CaptureCountdown::begin(
-        seconds, [&clock, &outcome] { outcome.doneAt = clock.nowMs(); },
+        clock, seconds, [&clock, &outcome] { outcome.doneAt = clock.nowMs(); },
         [&outcome] { ++outcome.cancels; });
 }
 

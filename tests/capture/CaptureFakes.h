@@ -36,8 +36,6 @@ namespace snapkin::test {
 // events processed in between so continuations scheduled by them run too.
 class FakeClock final : public CaptureClock {
 public:
-    FakeClock();
-    ~FakeClock() override;
     qint64 nowMs() const override { return m_now; }
     void callAfter(qint64 ms, QObject* guard, std::function<void()> action) override;
     void advance(qint64 ms);
@@ -55,7 +53,6 @@ private:
     qint64 m_now = 0;
     quint64 m_order = 0;
     std::vector<Item> m_items;
-    CaptureClock* m_previous = nullptr;
 };
 
 // Records what was played and beeped, in order, into a shared log.

@@ -9,16 +9,6 @@
 
 namespace snapkin::test {
 
-FakeClock::FakeClock()
-{
-    m_previous = CaptureClock::setShared(this);
-}
-
-FakeClock::~FakeClock()
-{
-    CaptureClock::setShared(m_previous);
-}
-
 void FakeClock::callAfter(qint64 ms, QObject* guard, std::function<void()> action)
 {
     m_items.push_back(Item{m_now + std::max<qint64>(ms, 0), m_order++, guard, std::move(action)});

@@ -83,6 +83,7 @@ protected:
     void SetUp() override
     {
         settings().removeAllStored();
+        service.setClock(clock);
         service.setEngine(&engine);
         service.setOverlay(&overlay);
         service.setCountdownStarter(

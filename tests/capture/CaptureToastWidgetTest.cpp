@@ -22,7 +22,7 @@ TEST(CaptureToast, SitsCentred120PointsAboveTheBottomAndIsAsWideAsItsTextPlus40)
 
     FakeClock clock;
     test::RecordingAnnouncer announcer;
-    CaptureToast::show("Copied to clipboard", 1.3);
+    CaptureToast::show("Copied to clipboard", 1.3, clock);
     ToastView* toast = CaptureToast::current();
     ASSERT_NE(toast, nullptr);
     const double text = QFontMetricsF(ToastView::font()).horizontalAdvance("Copied to clipboard");
@@ -40,10 +40,10 @@ TEST(CaptureToast, SitsCentred120PointsAboveTheBottomAndIsAsWideAsItsTextPlus40)
 TEST(CaptureToast, ANewToastReplacesTheOldAtOnceAndOnlyItFadesOut)
 {
     FakeClock clock;
-    CaptureToast::show("First", 1.3);
+    CaptureToast::show("First", 1.3, clock);
     QPointer<ToastView> first = CaptureToast::current();
     clock.advance(500);
-    CaptureToast::show("Second", 1.3);
+    CaptureToast::show("Second", 1.3, clock);
     QPointer<ToastView> second = CaptureToast::current();
     EXPECT_TRUE(!first || !first->isVisible());
     ASSERT_TRUE(second);
