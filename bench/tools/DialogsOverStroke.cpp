@@ -9,6 +9,7 @@
 //   flatten_first_ms  the same, flattening before the dialog opens (as Save did before the
 //               dialog learned to open while the document is flattened)
 //   canvas_ms    the longest paint of the editor's canvas while either opened
+#include "capture/hotkeys/HotkeyService.h"
 #include "editor/DocumentActions.h"
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorView.h"
@@ -151,6 +152,7 @@ int main(int argc, char** argv)
     canvas->installEventFilter(&canvasProbe);
 
     CaptureHistory history(HistoryStore::defaultDirectory(), platform::Defaults::standard());
+    HotkeyService hotkeys;
     std::vector<double> settings, save, flattenFirst;
     for (int round = 0; round < 5; ++round) {
         // The settings window, made afresh each time as at the first Ctrl+, of a session.
@@ -158,7 +160,7 @@ int main(int argc, char** argv)
             settle(300);
             PaintProbe probe;
             const qint64 start = g_clock.nsecsElapsed();
-            PreferencesWindow window(platform::Defaults::standard(), history);
+            PreferencesWindow window(platform::Defaults::standard(), history, hotkeys);
             window.installEventFilter(&probe);
             window.showAndRaise();
             QElapsedTimer deadline;

@@ -227,7 +227,7 @@ void AppDelegate::standardSteps()
     setStep(Step::keepReachable, [] { AppPresence::keepReachable(); });
     setStep(Step::presence, [this] { presence(); });
     setStep(Step::appearance, [this] { appearance(); });
-    setStep(Step::hotKeys, [] { HotkeyService::shared().reload(); });
+    setStep(Step::hotKeys, [this] { m_services.hotkeys.reload(); });
     setStep(Step::screenshotWatcher, [this] { screenshotWatcher(); });
     setStep(Step::onboarding, [this] { onboarding(); });
     setStep(Step::pruneHistory, [this] { pruneHistory(); });

@@ -15,6 +15,7 @@ namespace snapkin {
 
 class CaptureHistory;
 class CaptureWiring;
+class HotkeyService;
 class MainMenuBuilder;
 class MenuActions;
 class NewsletterWindowController;
@@ -73,6 +74,8 @@ public:
         // Text copying, for "Copy Text from Region" and the quick-access thumbnails.
         TextCopier& copier;
         QuickAccessController& quickAccess;
+        // The global shortcuts, loaded by the hot-keys step.
+        HotkeyService& hotkeys;
         // The newsletter's window, which a delivered capture may bring up (none: the
         // invitation is never due).
         NewsletterWindowController* newsletter = nullptr;

@@ -151,6 +151,7 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                                                                      .pins = m_pins,
                                                                      .copier = m_textCopier,
                                                                      .quickAccess = m_quickAccess,
+                                                                     .hotkeys = m_hotkeys,
                                                                      .newsletter = &m_newsletter});
     m_delegate->setLaunchFiles(launch.files);
 
@@ -179,8 +180,8 @@ Application::~Application()
 void Application::showSettings()
 {
     if (!m_settingsWindow)
-        m_settingsWindow = std::make_unique<PreferencesWindow>(platform::Defaults::standard(),
-                                                               *m_history, shellForSettings());
+        m_settingsWindow = std::make_unique<PreferencesWindow>(
+            platform::Defaults::standard(), *m_history, m_hotkeys, shellForSettings());
     m_settingsWindow->showAndRaise();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/CaptureWiring.h"
 #include "app/PinnedScreenshotController.h"
+#include "capture/hotkeys/HotkeyService.h"
 #include "model/SavedStyles.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
@@ -79,6 +80,9 @@ private:
     QuickAccessController m_quickAccess;
     // The saved annotation styles every editor window's style menus share.
     SavedStyles m_savedStyles{platform::Defaults::standard()};
+    // The global shortcuts of the capture actions: loaded by a start-up step, recorded in the
+    // settings window.
+    HotkeyService m_hotkeys;
 
     // The windows of the settings layer, each kept at most once.
     AboutController m_about;

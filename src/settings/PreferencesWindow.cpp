@@ -26,7 +26,8 @@ const QStringList& PreferencesWindow::tags()
 }
 
 PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
-                                     const SettingsHooks& shell, QWidget* parent)
+                                     HotkeyService& hotkeys, const SettingsHooks& shell,
+                                     QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settings),
       m_historySource(std::make_unique<CaptureHistorySource>(history)), m_tabs(new QTabWidget(this))
 {
@@ -43,7 +44,7 @@ PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistor
     };
     add(new GeneralTab(settings, shell), "gearshape", "General");
     add(new CaptureTab(settings), "camera.viewfinder", "Capture");
-    add(new ShortcutsTab(), "keyboard", "Shortcuts");
+    add(new ShortcutsTab(hotkeys), "keyboard", "Shortcuts");
     add(new EditorTab(settings), "paintbrush", "Editor");
     add(new HistoryPane(settings, *m_historySource, HistoryPane::defaultConfirm(), shell),
         "clock.arrow.circlepath", "History");

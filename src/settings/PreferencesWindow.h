@@ -13,6 +13,7 @@ namespace snapkin {
 
 class CaptureHistory;
 class HistoryPaneSource;
+class HotkeyService;
 
 namespace platform {
 class Defaults;
@@ -31,9 +32,9 @@ public:
     // The tags in tab order.
     static const QStringList& tags();
 
-    // The History tab shows and clears `history`; `shell` is what the tabs ask of the
-    // application (the tray, the start window).
-    PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
+    // The History tab shows and clears `history`; the Shortcuts tab records into `hotkeys`;
+    // `shell` is what the tabs ask of the application (the tray, the start window).
+    PreferencesWindow(platform::Defaults& settings, CaptureHistory& history, HotkeyService& hotkeys,
                       const SettingsHooks& shell = {}, QWidget* parent = nullptr);
     ~PreferencesWindow() override;
 

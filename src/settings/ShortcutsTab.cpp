@@ -36,8 +36,8 @@ const char* symbolOf(CaptureAction action)
 
 } // namespace
 
-ShortcutsTab::ShortcutsTab(QWidget* parent)
-    : ShortcutsTab(HotkeyService::shared(), platform::GlobalHotKeys::isAvailable(), parent)
+ShortcutsTab::ShortcutsTab(HotkeyService& service, QWidget* parent)
+    : ShortcutsTab(service, platform::GlobalHotKeys::isAvailable(), parent)
 {
 }
 

@@ -25,8 +25,8 @@ class ShortcutsTab : public SettingsForm {
     Q_OBJECT
 public:
     ShortcutsTab(HotkeyService& service, bool globalShortcutsAvailable, QWidget* parent = nullptr);
-    // The application's service; rows enabled on an X11 session.
-    explicit ShortcutsTab(QWidget* parent = nullptr);
+    // Rows enabled on an X11 session.
+    explicit ShortcutsTab(HotkeyService& service, QWidget* parent = nullptr);
 
     HotKeyRecorder* recorder(CaptureAction action) const { return m_rows.at(action).recorder; }
     QPushButton* resetButton(CaptureAction action) const { return m_rows.at(action).reset; }

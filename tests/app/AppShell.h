@@ -6,6 +6,7 @@
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
 #include "app/start/StartWindowController.h"
+#include "capture/hotkeys/HotkeyService.h"
 #include "history/CaptureHistory.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
@@ -37,7 +38,8 @@ struct Shell {
                 .actions = actions,
                 .pins = pins,
                 .copier = copier,
-                .quickAccess = quickAccess};
+                .quickAccess = quickAccess,
+                .hotkeys = hotkeys};
     }
 
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
@@ -52,6 +54,7 @@ struct Shell {
     CaptureTextToasts textToasts;
     TextCopier copier{&textToasts};
     QuickAccessController quickAccess;
+    HotkeyService hotkeys;
     MenuActions actions;
     MainMenuBuilder menus{actions, pins};
 };

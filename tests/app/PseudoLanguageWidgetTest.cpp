@@ -243,7 +243,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     // The links to the start window show only where the shell can open it.
     const SettingsHooks links{.openStartWindow = [] {}};
 
-    PreferencesWindow settings(platform::Defaults::standard(), history, links);
+    HotkeyService hotkeys;
+    PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys, links);
     settings.show();
     for (int i = 0; i < settings.tabs()->count(); ++i) {
         settings.tabs()->setCurrentIndex(i);
@@ -289,7 +290,8 @@ TEST_F(PseudoLanguage, PicturesOfTheWindowsInGermanAndJapanese)
         if (!L10n::availableLanguages().contains(language)) continue;
         L10n::setLanguage(language);
         {
-            PreferencesWindow settings(platform::Defaults::standard(), history);
+            HotkeyService hotkeys;
+            PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys);
             settings.show();
             for (int i = 0; i < settings.tabs()->count(); ++i) {
                 settings.tabs()->setCurrentIndex(i);

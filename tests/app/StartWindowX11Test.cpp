@@ -301,7 +301,7 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
     ASSERT_FALSE(test::isMapped(window.toUInt()));
 
     platform::Defaults::standard().setValue(keys::settingsTab, QStringLiteral("history"));
-    PreferencesWindow settings(platform::Defaults::standard(), shell.history,
+    PreferencesWindow settings(platform::Defaults::standard(), shell.history, shell.hotkeys,
                                {.openStartWindow = [&shell] { shell.actions.startWindow(); }});
     settings.showAndRaise();
     auto* link = settings.findChild<QLabel*>("startWindowLink");

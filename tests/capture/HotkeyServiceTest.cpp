@@ -160,10 +160,11 @@ TEST_F(HotkeyServiceTest, DestroyingTheServiceReleasesItsGrabs)
 TEST_F(HotkeyServiceTest, WithoutAnXServerEveryActionSaysWhy)
 {
     // Unit tests run offscreen, as under Wayland: nothing can be grabbed.
-    HotkeyService::shared().reload();
+    HotkeyService application;
+    application.reload();
     for (CaptureAction action : allCases<CaptureAction>) {
-        EXPECT_EQ(HotkeyService::shared().status(action).kind, Kind::unavailable);
-        EXPECT_EQ(HotkeyService::shared().status(action).userMessage(),
+        EXPECT_EQ(application.status(action).kind, Kind::unavailable);
+        EXPECT_EQ(application.status(action).userMessage(),
                   "Global shortcuts need an X11 session.");
     }
 }

@@ -49,8 +49,9 @@ protected:
     }
     void TearDown() override { platform::Defaults::standard().removeAllStored(); }
 
-    HotkeyService& service() { return HotkeyService::shared(); }
+    HotkeyService& service() { return m_service; }
     test::CaptureRecorder captures;
+    HotkeyService m_service;
 };
 
 // Another X client holding a key combination, as a desktop holds its own shortcuts.
@@ -88,10 +89,10 @@ constexpr std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1; // Alt 
 // started within that moment would end on its own, before any key is pressed.
 class RecorderWindow {
 public:
-    explicit RecorderWindow(CaptureAction action)
+    RecorderWindow(CaptureAction action, HotkeyService& service)
     {
         auto* layout = new QVBoxLayout(&m_window);
-        m_recorder = new HotKeyRecorder(action);
+        m_recorder = new HotKeyRecorder(action, service);
         layout->addWidget(m_recorder);
         m_window.show();
         m_active = QTest::qWaitForWindowExposed(&m_window);
@@ -226,7 +227,7 @@ TEST_F(HotkeysX11Test, AChangedModifierMappingIsFollowed)
 TEST_F(HotkeysX11Test, ARecorderGetsAnotherActionsCombinationInsteadOfACapture)
 {
     service().reload();
-    RecorderWindow window(CaptureAction::region);
+    RecorderWindow window(CaptureAction::region, service());
     ASSERT_TRUE(window.active());
     HotKeyRecorder* recorder = window.recorder();
     ASSERT_TRUE(window.startRecording());
@@ -261,7 +262,7 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
     EXPECT_EQ(runsAfter(captures, 1), QList{CaptureAction::window});
 
-    RecorderWindow window(CaptureAction::region);
+    RecorderWindow window(CaptureAction::region, service());
     ASSERT_TRUE(window.active());
     ASSERT_TRUE(window.startRecording());
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+parenleft"}));
@@ -272,7 +273,7 @@ TEST_F(HotkeysX11Test, DigitsOnTheShiftedLevelOfALayoutStillServe)
 TEST_F(HotkeysX11Test, KeypadKeysAndKeysWithoutANameAreRecordedAndServe)
 {
     service().reload();
-    RecorderWindow window(CaptureAction::region);
+    RecorderWindow window(CaptureAction::region, service());
     ASSERT_TRUE(window.active());
     HotKeyRecorder* recorder = window.recorder();
     recorder->setOnChange([&](const CaptureHotKey&) { service().reload(); });
@@ -354,7 +355,8 @@ TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptur
     platform::Defaults::standard().removeAllStored();
     CaptureHotKey::registerDefaults();
     QSignalSpy ended(&CaptureService::shared(), &CaptureService::captureEnded);
-    HotkeyService::shared().reload();
+    HotkeyService hotkeys;
+    hotkeys.reload();
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+3"}));
     EXPECT_TRUE(test::waitUntil([&] { return ended.count() == 1; }, 20000));
 }

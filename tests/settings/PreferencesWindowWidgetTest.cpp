@@ -1,5 +1,6 @@
 #include "SettingsTestSupport.h"
 
+#include "capture/hotkeys/HotkeyService.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "settings/EditorTab.h"
@@ -45,12 +46,13 @@ protected:
     platform::Defaults& settings() { return platform::Defaults::standard(); }
 
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
+    HotkeyService hotkeys;
 };
 
 TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow)
 {
     {
-        PreferencesWindow window(settings(), history);
+        PreferencesWindow window(settings(), history, hotkeys);
         EXPECT_EQ(window.currentTag(), "general");
         EXPECT_EQ(window.size(), QSize(580, 560));
         ASSERT_EQ(window.tabs()->count(), 5);
@@ -61,12 +63,12 @@ TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow
         EXPECT_EQ(settings().stringForKey("settingsTab"), "shortcuts");
     }
     settings().reload(); // as after a restart
-    PreferencesWindow reopened(settings(), history);
+    PreferencesWindow reopened(settings(), history, hotkeys);
     EXPECT_EQ(reopened.currentTag(), "shortcuts");
     EXPECT_EQ(reopened.size(), QSize(580, 560));
 
     settings().setValue("settingsTab", "bogus");
-    PreferencesWindow unknown(settings(), history);
+    PreferencesWindow unknown(settings(), history, hotkeys);
     EXPECT_EQ(unknown.currentTag(), "general");
 }
 
@@ -74,7 +76,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 {
     EXPECT_EQ(VersionFooter::line("2.0", "45"), "Snapkin 2.0 (45)");
     EXPECT_EQ(VersionFooter::line("", ""), "Snapkin 1.0 (1)");
-    PreferencesWindow window(settings(), history);
+    PreferencesWindow window(settings(), history, hotkeys);
     const auto footers = window.findChildren<VersionFooter*>();
     ASSERT_EQ(footers.size(), 1);
     EXPECT_TRUE(footers[0]->text().startsWith("Snapkin "));
@@ -83,7 +85,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 
 TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 {
-    PreferencesWindow window(settings(), history);
+    PreferencesWindow window(settings(), history, hotkeys);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto labels = window.tabs()->widget(0)->findChildren<SettingsLabel*>();
@@ -100,7 +102,7 @@ TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 {
     settings().setValue("exportFormat", "jpeg"); // so the quality row is there
-    PreferencesWindow window(settings(), history);
+    PreferencesWindow window(settings(), history, hotkeys);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (const QString look : {"light", "dark"}) {
@@ -142,7 +144,7 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 
 TEST_F(PreferencesWindowTest, WritesAPictureOfEveryTab)
 {
-    PreferencesWindow window(settings(), history);
+    PreferencesWindow window(settings(), history, hotkeys);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (int i = 0; i < window.tabs()->count(); ++i) {

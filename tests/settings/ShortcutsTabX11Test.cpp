@@ -26,16 +26,17 @@ protected:
     {
         platform::Defaults::standard().removeAllStored();
         CaptureHotKey::registerDefaults();
-        HotkeyService::shared().reload();
+        hotkeys.reload();
         m_previous = setCaptureActionRunner([this](CaptureAction action) { runs << action; });
     }
     void TearDown() override
     {
         setCaptureActionRunner(m_previous);
         platform::Defaults::standard().removeAllStored();
-        HotkeyService::shared().reload();
+        hotkeys.reload();
     }
 
+    HotkeyService hotkeys;
     QList<CaptureAction> runs;
     CaptureActionRunner m_previous;
 };
@@ -43,7 +44,7 @@ protected:
 TEST_F(ShortcutsTabX11Test, ACombinationRecordedInTheTabFiresAsAGlobalShortcut)
 {
     ASSERT_TRUE(platform::GlobalHotKeys::isAvailable());
-    ShortcutsTab tab;
+    ShortcutsTab tab(hotkeys);
     tab.resize(580, 500);
     tab.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));

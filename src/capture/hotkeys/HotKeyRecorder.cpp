@@ -23,11 +23,6 @@ constexpr qreal cornerRadius = 5;
 
 } // namespace
 
-HotKeyRecorder::HotKeyRecorder(CaptureAction action, QWidget* parent)
-    : HotKeyRecorder(action, HotkeyService::shared(), parent)
-{
-}
-
 HotKeyRecorder::HotKeyRecorder(CaptureAction action, HotkeyService& service, QWidget* parent)
     : QPushButton(parent), m_action(action), m_service(service),
       m_hotKey(CaptureHotKey::load(action))

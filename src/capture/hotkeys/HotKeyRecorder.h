@@ -29,8 +29,7 @@ class HotkeyService;
 class HotKeyRecorder : public QPushButton {
     Q_OBJECT
 public:
-    explicit HotKeyRecorder(CaptureAction action, QWidget* parent = nullptr);
-    // Suspends and reports the shortcuts of another service (tests).
+    // Suspends `service`'s shortcuts while recording and shows the action's status there.
     HotKeyRecorder(CaptureAction action, HotkeyService& service, QWidget* parent = nullptr);
     ~HotKeyRecorder() override;
 

@@ -25,16 +25,9 @@ QString HotKeyStatus::userMessage() const
     return {};
 }
 
-HotkeyService& HotkeyService::shared()
+HotkeyService::HotkeyService(QObject* parent) : HotkeyService(std::make_unique<X11HotKeyGrabber>())
 {
-    static HotkeyService* service = [] {
-        auto* created = new HotkeyService(std::make_unique<X11HotKeyGrabber>());
-        // A remapped keyboard may move a combination onto a key another application holds, or
-        // take away the key that gives Alt or Super: grab afresh so each status tells.
-        platform::GlobalHotKeys::shared().setOnKeyboardChanged([created] { created->reload(); });
-        return created;
-    }();
-    return *service;
+    setParent(parent);
 }
 
 HotkeyService::HotkeyService(std::unique_ptr<HotKeyGrabber> grabber)
@@ -51,10 +44,18 @@ HotkeyService::~HotkeyService()
 {
     // The hot keys release through the grabber, which must still be there.
     m_hotKeys.clear();
+    if (m_followsKeyboard) platform::GlobalHotKeys::shared().setOnKeyboardChanged({});
 }
 
 void HotkeyService::reload()
 {
+    // A remapped keyboard may move a combination onto a key another application holds, or
+    // take away the key that gives Alt or Super: grab afresh so each status tells. Hooked at
+    // the first reload, so the X11 layer starts no earlier than the shortcuts are wanted.
+    if (m_ownGrabber && !m_followsKeyboard) {
+        m_followsKeyboard = true;
+        platform::GlobalHotKeys::shared().setOnKeyboardChanged([this] { reload(); });
+    }
     // Every previous grab goes before any new one is made, so an action may take over the
     // combination another action just gave up.
     m_hotKeys.clear();

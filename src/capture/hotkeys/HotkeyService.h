@@ -44,8 +44,9 @@ struct HotKeyStatus {
 class HotkeyService : public QObject {
     Q_OBJECT
 public:
-    // The application's service, grabbing on the X server.
-    static HotkeyService& shared();
+    // The application's service, grabbing on the X server; it grabs afresh when the keyboard
+    // is remapped.
+    explicit HotkeyService(QObject* parent = nullptr);
     // A service over another grabber (tests); the grabber outlives the service.
     explicit HotkeyService(HotKeyGrabber& grabber, QObject* parent = nullptr);
     ~HotkeyService() override;
@@ -75,6 +76,7 @@ private:
     std::vector<std::unique_ptr<GlobalHotKey>> m_hotKeys;
     std::map<CaptureAction, HotKeyStatus> m_status;
     int m_suspensions = 0;
+    bool m_followsKeyboard = false;
 };
 
 } // namespace snapkin
