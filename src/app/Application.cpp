@@ -39,10 +39,10 @@ QKeySequence firstKeys(AppCommand command)
 
 // What every editor page gets: the shared style library, the text layer's overlay and Copy
 // Text, the capture service's New Capture menu and Open Image.
-EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier)
+EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier, LinkOpening& links)
 {
     using Kind = EditorViewHooks::CaptureKind;
-    EditorViewHooks hooks = editorTextHooks(&copier);
+    EditorViewHooks hooks = editorTextHooks(&copier, links);
     hooks.savedStyles = &savedStyles;
     hooks.capture = [](Kind kind) {
         const CaptureMode mode = kind == Kind::region   ? CaptureMode::region
@@ -129,7 +129,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // Every editor page's style library, overlay, Copy Text and capture entries.
     EditorWindowController::shared().setExports(&m_exportDialogs);
     CaptureService::shared().router().setExports(&m_exportDialogs);
-    EditorWindowController::shared().setPageHooks(editorPageHooks(m_savedStyles, m_textCopier));
+    EditorWindowController::shared().setPageHooks(
+        editorPageHooks(m_savedStyles, m_textCopier, m_links));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.

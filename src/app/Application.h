@@ -11,6 +11,7 @@
 #include "settings/OnboardingController.h"
 #include "settings/SettingsHooks.h"
 #include "settings/WhatsNewWindow.h"
+#include "text/LinkToast.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
 #include "ui/output/ExportDialogs.h"
@@ -76,7 +77,9 @@ private:
     // Text copying (Copy Text and "Copy Text from Region"), confirmed with capture toasts, and
     // the quick-access thumbnails.
     CaptureTextToasts m_textToasts;
-    TextCopier m_textCopier{&m_textToasts};
+    // Links clicked in Selectable Text or the link toast open in the desktop's browser.
+    DesktopLinkOpening m_links;
+    TextCopier m_textCopier{&m_textToasts, m_links};
     QuickAccessController m_quickAccess;
     // The saved annotation styles every editor window's style menus share.
     SavedStyles m_savedStyles{platform::Defaults::standard()};

@@ -22,12 +22,6 @@ namespace snapkin {
 
 namespace {
 
-class DesktopLinkOpening final : public LinkOpening {
-public:
-    void open(const QUrl& url) override { QDesktopServices::openUrl(url); }
-};
-
-LinkOpening* g_opener = nullptr;
 QPointer<LinkToast> g_current;
 // Bumped by every show and dismissal: a timer acts only while it still holds its number.
 quint64 g_generation = 0;
@@ -37,18 +31,12 @@ constexpr double cornerRadius = 14.0;
 
 } // namespace
 
-LinkOpening& LinkOpening::shared()
+void DesktopLinkOpening::open(const QUrl& url)
 {
-    static DesktopLinkOpening desktop;
-    return g_opener ? *g_opener : desktop;
+    QDesktopServices::openUrl(url);
 }
 
-LinkOpening* LinkOpening::setShared(LinkOpening* opener)
-{
-    return std::exchange(g_opener, opener);
-}
-
-LinkToast::LinkToast(const QString& message, const QUrl& url)
+LinkToast::LinkToast(const QString& message, const QUrl& url, LinkOpening& links)
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
       m_message(message), m_url(url)
@@ -110,8 +98,8 @@ LinkToast::LinkToast(const QString& message, const QUrl& url)
                                    QPalette().color(QPalette::HighlightedText).name(),
                                    accent.darker(120).name()));
     row->addWidget(m_open);
-    connect(m_open, &QPushButton::clicked, this, [url = m_url] {
-        LinkOpening::shared().open(url);
+    connect(m_open, &QPushButton::clicked, this, [url = m_url, &links] {
+        links.open(url);
         LinkToast::dismiss();
     });
 
@@ -158,12 +146,12 @@ void LinkToast::setDismissDelay(int ms)
     g_dismissMs = ms;
 }
 
-void LinkToast::show(const QString& message, const QUrl& url)
+void LinkToast::show(const QString& message, const QUrl& url, LinkOpening& links)
 {
     QScreen* screen = platform::DesktopWindows::workScreen();
     if (!screen) return;
     dismiss();
-    auto* toast = new LinkToast(message, url);
+    auto* toast = new LinkToast(message, url, links);
     toast->layout()->activate();
     toast->setGeometry(geometryFor(toast->size(), screen->geometry()));
     toast->QWidget::show();

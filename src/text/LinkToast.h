@@ -11,15 +11,18 @@ class QPushButton;
 
 namespace snapkin {
 
-// Opens a link in the user's browser. Tests install a recording one.
+// Opens a link in the user's browser. The application owns the desktop one; tests pass a
+// recording one.
 class LinkOpening {
 public:
     virtual ~LinkOpening() = default;
-    // The one in use: QDesktopServices unless a test installed another.
-    static LinkOpening& shared();
-    // Installs `opener` (not owned; nullptr restores the default). Returns the previous one.
-    static LinkOpening* setShared(LinkOpening* opener);
     virtual void open(const QUrl& url) = 0;
+};
+
+// Hands links to the desktop's browser.
+class DesktopLinkOpening final : public LinkOpening {
+public:
+    void open(const QUrl& url) override;
 };
 
 // The floating confirmation of a copied web link: one row of the QR glyph, the message over
@@ -40,8 +43,9 @@ public:
     static constexpr int defaultDismissMs = 6000;
 
     // Shows a toast for `url` with `message` (already localised) and announces message + ". "
-    // + host. Without a screen nothing is shown.
-    static void show(const QString& message, const QUrl& url);
+    // + host; "Open Link" hands the link to `links` (which outlives the toast). Without a
+    // screen nothing is shown.
+    static void show(const QString& message, const QUrl& url, LinkOpening& links);
     // Takes the toast down and drops its timer; nothing when none is up.
     static void dismiss();
     // The toast on screen, or nullptr.
@@ -65,7 +69,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    LinkToast(const QString& message, const QUrl& url);
+    LinkToast(const QString& message, const QUrl& url, LinkOpening& links);
 
     QString m_message;
     QUrl m_url;

@@ -13,13 +13,14 @@
 
 namespace snapkin {
 
-SelectableText::SelectableText(EditorView& view, SelectableTextModel::Analyze analyze)
+SelectableText::SelectableText(EditorView& view, LinkOpening& links,
+                               SelectableTextModel::Analyze analyze)
     : QObject(&view), m_view(view)
 {
     setObjectName(QStringLiteral("selectableText"));
     m_model = new SelectableTextModel(std::move(analyze), this);
     FramedCanvas* framed = view.canvasArea()->framedCanvas();
-    m_overlay = new SelectableTextOverlay(view.store(), framed, {framed->canvas(), framed});
+    m_overlay = new SelectableTextOverlay(view.store(), framed, {framed->canvas(), framed}, links);
     m_overlay->setVisible(view.isSelectableTextEnabled());
     m_badge = new SelectableTextStatusBadge(m_model->status(), view.canvasArea());
     view.canvasArea()->installEventFilter(this);

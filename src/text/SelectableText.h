@@ -8,6 +8,7 @@
 namespace snapkin {
 
 class EditorView;
+class LinkOpening;
 class SelectableTextOverlay;
 class SelectableTextStatusBadge;
 
@@ -19,9 +20,9 @@ class SelectableTextStatusBadge;
 class SelectableText : public QObject {
     Q_OBJECT
 public:
-    // Owned by `view`.
-    explicit SelectableText(EditorView& view,
-                            SelectableTextModel::Analyze analyze = &SelectableTextModel::analyze);
+    // Owned by `view`; clicked links go to `links`, which outlives it.
+    SelectableText(EditorView& view, LinkOpening& links,
+                   SelectableTextModel::Analyze analyze = &SelectableTextModel::analyze);
 
     SelectableTextModel& model() const { return *m_model; }
     SelectableTextOverlay* overlay() const;

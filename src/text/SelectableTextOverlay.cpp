@@ -29,8 +29,8 @@ constexpr int buttonInset = 8;
 } // namespace
 
 SelectableTextOverlay::SelectableTextOverlay(AnnotationStore& store, QWidget* framed,
-                                             const QList<QWidget*>& inputs)
-    : QWidget(framed), m_store(&store), m_framed(framed)
+                                             const QList<QWidget*>& inputs, LinkOpening& links)
+    : QWidget(framed), m_store(&store), m_framed(framed), m_links(links)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -318,7 +318,7 @@ bool SelectableTextOverlay::eventFilter(QObject* watched, QEvent* event)
             // A click on a link opens it and selects nothing.
             const QUrl url = linkOf(link);
             clearSelection();
-            LinkOpening::shared().open(url);
+            m_links.open(url);
         }
         return true;
     }

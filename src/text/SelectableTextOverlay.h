@@ -16,6 +16,7 @@ class QMenu;
 namespace snapkin {
 
 class AnnotationStore;
+class LinkOpening;
 
 // Selectable Text over the editor's canvas: the recognised words of the image, which the user
 // hovers, selects by dragging (in reading order, across lines) and copies with Ctrl+C, the
@@ -37,8 +38,10 @@ class SelectableTextOverlay : public QWidget {
 public:
     // `framed` is the widget to cover; `inputs` the widgets whose presses are watched (the
     // canvas view and the framed canvas). `store` must outlive the overlay or be destroyed
-    // with it; once it is gone the overlay takes nothing.
-    SelectableTextOverlay(AnnotationStore& store, QWidget* framed, const QList<QWidget*>& inputs);
+    // with it; once it is gone the overlay takes nothing. A clicked link goes to `links`, which
+    // outlives the overlay.
+    SelectableTextOverlay(AnnotationStore& store, QWidget* framed, const QList<QWidget*>& inputs,
+                          LinkOpening& links);
     ~SelectableTextOverlay() override;
 
     // Shows `analysis`; the same analysis again changes nothing, nullptr clears it.
@@ -95,6 +98,7 @@ private:
     bool m_dragging = false;
     // The link word a press landed on, while the press may still become a click on it.
     int m_pressedLink = -1;
+    LinkOpening& m_links;
     QPointF m_pressedAt;
     Qt::CursorShape m_cursor = Qt::ArrowCursor;
     bool m_cursorSet = false;

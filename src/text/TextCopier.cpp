@@ -11,12 +11,15 @@
 
 namespace snapkin {
 
-TextCopier::TextCopier(TextToasts* toasts, QObject* parent)
+TextCopier::TextCopier(TextToasts* toasts, LinkOpening& links, QObject* parent)
     : TextCopier(
           [](const QImage& image) {
               return TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true);
           },
-          toasts, [](const QString& message, const QUrl& url) { LinkToast::show(message, url); },
+          toasts,
+          [&links](const QString& message, const QUrl& url) {
+              LinkToast::show(message, url, links);
+          },
           parent)
 {
 }

@@ -15,6 +15,8 @@
 
 namespace snapkin {
 
+class LinkOpening;
+
 // The application's one-line toast, as the copier uses it. The capture layer provides it; it
 // sits beside this one, so it is installed from above both at start-up.
 class TextToasts {
@@ -57,8 +59,8 @@ public:
     using ShowLink = std::function<void(const QString& message, const QUrl& url)>;
 
     // The application's copier: TextRecognizer and LinkToast, confirming with `toasts` (not
-    // owned; nullptr shows none).
-    explicit TextCopier(TextToasts* toasts, QObject* parent = nullptr);
+    // owned; nullptr shows none); the link toast opens links with `links`.
+    TextCopier(TextToasts* toasts, LinkOpening& links, QObject* parent = nullptr);
     TextCopier(Recognize recognize, TextToasts* toasts, ShowLink showLink,
                QObject* parent = nullptr);
     ~TextCopier() override;

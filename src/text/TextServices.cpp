@@ -7,7 +7,7 @@
 
 namespace snapkin {
 
-EditorViewHooks editorTextHooks(TextCopier* copier)
+EditorViewHooks editorTextHooks(TextCopier* copier, LinkOpening& links)
 {
     EditorViewHooks hooks;
     if (copier) {
@@ -17,7 +17,7 @@ EditorViewHooks editorTextHooks(TextCopier* copier)
                 copier->copyText(*image);
         };
     }
-    hooks.selectableText = [](EditorView& view) { new SelectableText(view); };
+    hooks.selectableText = [&links](EditorView& view) { new SelectableText(view, links); };
     return hooks;
 }
 

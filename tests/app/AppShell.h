@@ -12,6 +12,7 @@
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
+#include "text/LinkToast.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
 #include "ui/output/ExportDialogs.h"
@@ -52,7 +53,8 @@ struct Shell {
                                           connectStartWindow(window, menus, actions);
                                       }};
     CaptureTextToasts textToasts;
-    TextCopier copier{&textToasts};
+    DesktopLinkOpening links;
+    TextCopier copier{&textToasts, links};
     QuickAccessController quickAccess;
     HotkeyService hotkeys;
     MenuActions actions;

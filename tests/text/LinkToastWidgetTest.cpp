@@ -23,13 +23,8 @@ using snapkin::test::RecordingAnnouncer;
 
 class RecordingOpener final : public snapkin::LinkOpening {
 public:
-    RecordingOpener() { m_previous = setShared(this); }
-    ~RecordingOpener() override { setShared(m_previous); }
     void open(const QUrl& url) override { opened.append(url); }
     QList<QUrl> opened;
-
-private:
-    LinkOpening* m_previous = nullptr;
 };
 
 struct ShortDismissal {
@@ -49,7 +44,7 @@ TEST(LinkToast, ShowsTheHostAnnouncesItAndOpensTheLinkThenGoes)
     RecordingAnnouncer announcer;
     RecordingOpener opener;
     const QUrl url("https://www.example.org/some/long/path?q=1");
-    LinkToast::show("QR code link copied", url);
+    LinkToast::show("QR code link copied", url, opener);
     QPointer<LinkToast> toast = LinkToast::current();
     ASSERT_TRUE(toast);
     EXPECT_EQ(toast->host(), QStringLiteral("www.example.org"));
@@ -75,10 +70,11 @@ TEST(LinkToast, ShowsTheHostAnnouncesItAndOpensTheLinkThenGoes)
 TEST(LinkToast, AUrlWithoutHostShowsTheWholeUrlAndIsAnnouncedWithoutIt)
 {
     ShortDismissal guard(LinkToast::defaultDismissMs);
+    RecordingOpener opener;
     RecordingAnnouncer announcer;
     const QUrl url("https:///only/a/path");
     ASSERT_TRUE(url.host().isEmpty());
-    LinkToast::show("QR code link copied", url);
+    LinkToast::show("QR code link copied", url, opener);
     ASSERT_NE(LinkToast::current(), nullptr);
     EXPECT_EQ(LinkToast::current()->host(), url.toString(QUrl::FullyEncoded));
     EXPECT_EQ(announcer.said, QStringList{"QR code link copied. "});
@@ -86,7 +82,7 @@ TEST(LinkToast, AUrlWithoutHostShowsTheWholeUrlAndIsAnnouncedWithoutIt)
     QStringList labels(6, QString(50, QLatin1Char('a')));
     const QUrl longHost("https://" + labels.join('.') + ".example.org/");
     ASSERT_TRUE(longHost.isValid());
-    LinkToast::show("QR code link copied", longHost);
+    LinkToast::show("QR code link copied", longHost, opener);
     EXPECT_LE(LinkToast::current()->width(), LinkToast::maxWidth);
     LinkToast::current()->grab().save(
         QStringLiteral(SNAPKIN_BUILD_DIR "/link-toast-long-host.png"));
@@ -98,12 +94,13 @@ TEST(LinkToast, ASecondToastReplacesTheFirstAndOutlivesTheFirstOnesTimer)
 {
     // The first toast's timer is the shorter one, so it runs out while the second is up.
     ShortDismissal guard(200);
-    LinkToast::show("QR code link copied", QUrl("https://one.example"));
+    RecordingOpener opener;
+    LinkToast::show("QR code link copied", QUrl("https://one.example"), opener);
     QPointer<LinkToast> first = LinkToast::current();
     LinkToast::setDismissDelay(600);
     QElapsedTimer sinceSecond;
     sinceSecond.start();
-    LinkToast::show("QR code link copied", QUrl("https://two.example"));
+    LinkToast::show("QR code link copied", QUrl("https://two.example"), opener);
     QPointer<LinkToast> second = LinkToast::current();
     QTest::qWait(0);
     EXPECT_TRUE(!first || !first->isVisible());

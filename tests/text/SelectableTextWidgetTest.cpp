@@ -79,7 +79,13 @@ QImage twoLines()
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-// An editor page over the two-line image with Selectable Text on.
+struct RecordingOpener : LinkOpening {
+    void open(const QUrl& url) override { opened.append(url); }
+    QList<QUrl> opened;
+};
+
+// An editor page over the two-line image with Selectable Text on; its clicked links are
+// recorded in `links`.
 struct Page {
     explicit Page(const QImage& image = twoLines())
     {
@@ -87,7 +93,7 @@ struct Page {
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
         store = std::make_unique<AnnotationStore>(platform::BaseImage(image));
         store->activate(Tool::select);
-        view = std::make_unique<EditorView>(*store, zoom, dialogs, editorTextHooks(nullptr));
+        view = std::make_unique<EditorView>(*store, zoom, dialogs, editorTextHooks(nullptr, links));
         view->resize(900, 700);
         view->show();
         text = SelectableText::of(*view);
@@ -115,6 +121,7 @@ struct Page {
         return -1;
     }
 
+    RecordingOpener links;
     std::unique_ptr<AnnotationStore> store;
     EditorZoom zoom;
     ExportService exports;
@@ -311,14 +318,6 @@ TEST(SelectableTextOverlay, OtherToolsAndEditsReachTheCanvas)
 
 namespace {
 
-struct RecordingOpener : LinkOpening {
-    RecordingOpener() { previous = LinkOpening::setShared(this); }
-    ~RecordingOpener() override { LinkOpening::setShared(previous); }
-    void open(const QUrl& url) override { opened.append(url); }
-    QList<QUrl> opened;
-    LinkOpening* previous = nullptr;
-};
-
 QImage linkLines()
 {
     QImage image = snapkin::testing::whitePage(QSize(760, 200));
@@ -331,8 +330,8 @@ QImage linkLines()
 
 TEST(SelectableTextOverlay, LinksShowTheHandOpenOnAClickAndADragStillSelects)
 {
-    RecordingOpener opener;
     Page page(linkLines());
+    const RecordingOpener& opener = page.links;
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page.text->model().status() == Status::ready(true); }, 20000));
     SelectableTextOverlay* overlay = page.overlay();

@@ -11,6 +11,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "platform/ScreenCapture.h"
+#include "text/LinkToast.h"
 #include "text/RecognitionImagesSupport.h"
 #include "text/SelectableText.h"
 #include "text/SelectableTextOverlay.h"
@@ -135,6 +136,7 @@ CursorPicture settledCursor()
 // One editor window over the four lines, with Selectable Text on and the select tool.
 struct Editor {
     test::WindowManager wm;
+    DesktopLinkOpening links;
     AnnotationStore* store = nullptr;
     EditorPage* page = nullptr;
     SelectableText* text = nullptr;
@@ -143,7 +145,7 @@ struct Editor {
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
-        EditorWindowController::shared().setPageHooks(editorTextHooks(nullptr));
+        EditorWindowController::shared().setPageHooks(editorTextHooks(nullptr, links));
         store = &EditorWindowController::shared().open(platform::BaseImage(image), "Lines",
                                                        {.appliesRememberedFrame = false});
         store->activate(Tool::select);
