@@ -18,7 +18,8 @@ AnnotationDocument largeDocument()
     const auto& kinds = allCases<AnnotationKind>;
     for (int i = 0; i < 1000; ++i) {
         const QPointF p1(std::fmod(i * 37.0, 1800), std::fmod(i * 53.0, 1000));
-        Annotation a{.kind = kinds[std::size_t(i) % kinds.size()], .p1 = p1,
+        Annotation a{.kind = kinds[std::size_t(i) % kinds.size()],
+                     .p1 = p1,
                      .p2 = p1 + QPointF(60 + i % 90, 40 + i % 70)};
         if (a.kind == AnnotationKind::text) a.text = QStringLiteral("Annotation number %1").arg(i);
         if (a.kind == AnnotationKind::arrow) a.curved = i % 2 == 0;
@@ -39,7 +40,8 @@ AnnotationDocument largeDocument()
 void BM_DocumentEncode(benchmark::State& state)
 {
     const AnnotationDocument d = largeDocument();
-    for (auto _ : state) benchmark::DoNotOptimize(d.encoded());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(d.encoded());
     state.SetBytesProcessed(state.iterations() * d.encoded()->size());
 }
 BENCHMARK(BM_DocumentEncode)->Unit(benchmark::kMillisecond);
@@ -47,7 +49,8 @@ BENCHMARK(BM_DocumentEncode)->Unit(benchmark::kMillisecond);
 void BM_DocumentDecode(benchmark::State& state)
 {
     const QByteArray bytes = *largeDocument().encoded();
-    for (auto _ : state) benchmark::DoNotOptimize(AnnotationDocument::decode(bytes));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AnnotationDocument::decode(bytes));
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 BENCHMARK(BM_DocumentDecode)->Unit(benchmark::kMillisecond);

@@ -26,8 +26,8 @@ std::unique_ptr<AnnotationStore> storeWith(int annotations)
     AnnotationStore::Annotations list;
     for (int i = 0; i < annotations; ++i) {
         const QPointF p1((i * 37) % 1800, (i * 53) % 1000);
-        list.append(Annotation{.kind = AnnotationKind::rectangle, .p1 = p1,
-                               .p2 = p1 + QPointF(80, 40)});
+        list.append(
+            Annotation{.kind = AnnotationKind::rectangle, .p1 = p1, .p2 = p1 + QPointF(80, 40)});
     }
     store->setAnnotations(list);
     return store;
@@ -54,7 +54,8 @@ void BM_PackageOpen(benchmark::State& state)
         state.SkipWithError("could not write the package");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(SnapkinDocument::read(path));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SnapkinDocument::read(path));
 }
 BENCHMARK(BM_PackageOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -72,7 +73,8 @@ BENCHMARK(BM_UndoStep)->Unit(benchmark::kMicrosecond);
 void BM_RotateCapture(benchmark::State& state)
 {
     auto store = storeWith(100);
-    for (auto _ : state) store->rotate(true);
+    for (auto _ : state)
+        store->rotate(true);
 }
 BENCHMARK(BM_RotateCapture)->Unit(benchmark::kMillisecond);
 

@@ -11,13 +11,13 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <benchmark/benchmark.h>
 #include <webp/encode.h>
@@ -119,8 +119,8 @@ const Grabs& grabs()
 const QImage* grab(benchmark::State& state)
 {
     const QImage& image = state.range(0) == 2 ? grabs().viewer
-                          : state.range(0) ? grabs().uhd
-                                           : grabs().fullHd;
+                          : state.range(0)    ? grabs().uhd
+                                              : grabs().fullHd;
     if (image.isNull()) {
         state.SkipWithError("no X server at 3840 x 2160");
         return nullptr;
@@ -155,7 +155,12 @@ void BM_GrabbedPngEncoder(benchmark::State& state)
         size = platform::PngEncoder::encode(*image)->size();
     state.counters["bytes"] = double(size);
 }
-BENCHMARK(BM_GrabbedPngEncoder)->Arg(0)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GrabbedPngEncoder)
+    ->Arg(0)
+    ->Arg(2)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Other compression levels, for choosing the default. Arguments: image (as above), level.
 void BM_GrabbedPngEncoderAtLevel(benchmark::State& state)

@@ -5,8 +5,8 @@
 #include "history/HistoryStore.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
-#include "support/ScreenshotImage.h"
 #include "support/RecognisedText.h"
+#include "support/ScreenshotImage.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,17 +10,17 @@
 // view until that picture is drawn in, with the longest paint on the GUI thread meanwhile.
 #include "editor/EditorCanvasArea.h"
 
-#include "output/ExportService.h"
-#include "ui/output/ExportDialogs.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "model/AnnotationDocument.h"
 #include "model/AnnotationStore.h"
+#include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "support/SampleAnnotations.h"
 #include "support/ScreenshotImage.h"
 #include "ui/canvas/CanvasView.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -73,7 +73,10 @@ void BM_LongStrokeNewView(benchmark::State& state)
         render(view, target);
     }
 }
-BENCHMARK(BM_LongStrokeNewView)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokeNewView)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
 void BM_LongStrokePictureMade(benchmark::State& state)
@@ -111,8 +114,12 @@ void BM_LongStrokePictureMade(benchmark::State& state)
     state.counters["paint_ms"] = longest;
     state.counters["paint_cpu_ms"] = longestCpu;
 }
-BENCHMARK(BM_LongStrokePictureMade)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
-    ->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LongStrokePictureMade)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 void BM_LongStrokeZoomStep(benchmark::State& state)
 {
@@ -128,7 +135,10 @@ void BM_LongStrokeZoomStep(benchmark::State& state)
         render(view, target);
     }
 }
-BENCHMARK(BM_LongStrokeZoomStep)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokeZoomStep)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(4);
 
 void BM_LongStrokeEditBeside(benchmark::State& state)
@@ -149,7 +159,10 @@ void BM_LongStrokeEditBeside(benchmark::State& state)
         render(view, target);
     }
 }
-BENCHMARK(BM_LongStrokeEditBeside)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokeEditBeside)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(4);
 
 void BM_LongStrokeRepaintAgain(benchmark::State& state)
@@ -159,9 +172,13 @@ void BM_LongStrokeRepaintAgain(benchmark::State& state)
     CanvasView view(document.store);
     view.setZoom(kFitZoom);
     render(view, target);
-    for (auto _ : state) render(view, target);
+    for (auto _ : state)
+        render(view, target);
 }
-BENCHMARK(BM_LongStrokeRepaintAgain)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokeRepaintAgain)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
 void BM_LongStrokeFlatten(benchmark::State& state)
@@ -171,9 +188,13 @@ void BM_LongStrokeFlatten(benchmark::State& state)
     doc.canvasSize = QSizeF(kImage);
     doc.annotations = document.store.annotations();
     const platform::BaseImage& image = document.store.image();
-    for (auto _ : state) benchmark::DoNotOptimize(FlattenService::flatten(doc, image));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FlattenService::flatten(doc, image));
 }
-BENCHMARK(BM_LongStrokeFlatten)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokeFlatten)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
 
 void BM_LongStrokePageRepaint(benchmark::State& state)
@@ -203,7 +224,10 @@ void BM_LongStrokePageRepaint(benchmark::State& state)
     }
     state.counters["zoom"] = zoom.scale();
 }
-BENCHMARK(BM_LongStrokePageRepaint)->Arg(100'000)->Arg(900'000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LongStrokePageRepaint)
+    ->Arg(100'000)
+    ->Arg(900'000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 
 } // namespace

@@ -2,8 +2,8 @@
 // in DejaVu Sans and DejaVu Serif, 12 to 16 px) on panels, as the text copier (accurate) and
 // the history (fast) recognise it. Reports the time and the share of drawn words read back.
 
-#include "support/TextPage.h"
 #include "recognition/TextRecognizer.h"
+#include "support/TextPage.h"
 
 #include <QFont>
 #include <QHash>

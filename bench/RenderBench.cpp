@@ -42,10 +42,10 @@ QByteArray smallPng()
 QList<Annotation> mixedAnnotations()
 {
     constexpr AnnotationKind kinds[] = {
-        AnnotationKind::arrow,     AnnotationKind::text,         AnnotationKind::rectangle,
-        AnnotationKind::ellipse,   AnnotationKind::line,         AnnotationKind::highlight,
-        AnnotationKind::pixelate,  AnnotationKind::stamp,        AnnotationKind::pen,
-        AnnotationKind::spotlight, AnnotationKind::sticker,      AnnotationKind::imageOverlay,
+        AnnotationKind::arrow,     AnnotationKind::text,    AnnotationKind::rectangle,
+        AnnotationKind::ellipse,   AnnotationKind::line,    AnnotationKind::highlight,
+        AnnotationKind::pixelate,  AnnotationKind::stamp,   AnnotationKind::pen,
+        AnnotationKind::spotlight, AnnotationKind::sticker, AnnotationKind::imageOverlay,
         AnnotationKind::magnifier,
     };
     const QByteArray png = smallPng();
@@ -154,7 +154,12 @@ void BM_CopyRegion(benchmark::State& state)
         benchmark::DoNotOptimize(copy.constBits());
     }
 }
-BENCHMARK(BM_CopyRegion)->Arg(0)->Arg(1)->ArgNames({"whole"})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CopyRegion)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"whole"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_ObscureFresh(benchmark::State& state)
 {
@@ -196,7 +201,8 @@ void BM_RedrawKind(benchmark::State& state)
     const BaseImage& image = screen();
     QList<Annotation> list;
     for (const Annotation& a : mixedAnnotations())
-        if (state.range(0) < 0 ? int(a.kind) != -state.range(0) : int(a.kind) == state.range(0)) list.append(a);
+        if (state.range(0) < 0 ? int(a.kind) != -state.range(0) : int(a.kind) == state.range(0))
+            list.append(a);
     QImage target = image.image().copy();
     RenderCaches caches; // as an editor view keeps them
     const AnnotationRenderer canvas(list, std::nullopt, image.pointSize(), image, &caches);
@@ -211,4 +217,4 @@ void BM_RedrawKind(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RedrawKind)->DenseRange(0, 12)->Arg(-12)->Arg(-9)->Unit(benchmark::kMillisecond);
-}
+} // namespace

@@ -5,17 +5,17 @@
 // the GUI thread and the memory the thumbnails hold.
 #include "app/start/HistoryGridModel.h"
 
-#include "output/ExportService.h"
-#include "ui/output/ExportDialogs.h"
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartWindow.h"
 #include "history/CaptureHistory.h"
 #include "history/HistoryStore.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
-#include "support/ScreenshotImage.h"
 #include "support/RecognisedText.h"
+#include "support/ScreenshotImage.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -200,8 +200,9 @@ int main(int argc, char** argv)
         }
     }
     settle(300);
-    std::printf("points %d  settings_ms %.1f  save_ms %.1f  flatten_first_ms %.1f  canvas_ms %.1f\n",
-                points, median(settings), median(save), median(flattenFirst),
-                double(canvasProbe.longest) / 1e6);
+    std::printf(
+        "points %d  settings_ms %.1f  save_ms %.1f  flatten_first_ms %.1f  canvas_ms %.1f\n",
+        points, median(settings), median(save), median(flattenFirst),
+        double(canvasProbe.longest) / 1e6);
     return 0;
 }

@@ -53,10 +53,10 @@ int writePicture(int argc, char** argv, const char* path)
 
 bool isMarker(xcb_connection_t* c, xcb_window_t root, int x, int y)
 {
-    auto* reply = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(x), std::int16_t(y), 1, 1,
-                         ~0u),
-        nullptr);
+    auto* reply = xcb_get_image_reply(c,
+                                      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
+                                                    std::int16_t(x), std::int16_t(y), 1, 1, ~0u),
+                                      nullptr);
     if (!reply) return false;
     bool found = false;
     if (xcb_get_image_data_length(reply) >= 4) {

@@ -35,8 +35,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSet>
 #include <QSessionManager>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>

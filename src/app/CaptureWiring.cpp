@@ -39,7 +39,7 @@ CaptureWiring::CaptureWiring(CaptureService& service, PostCaptureRouter& router,
 {
     if (above.newsletter)
         m_newsletter = std::make_unique<NewsletterWindowInvitation>(*above.newsletter);
-    const CaptureHooks hooks{&m_delivery,  &m_delivery,       &m_textCopying,
+    const CaptureHooks hooks{&m_delivery,   &m_delivery,        &m_textCopying,
                              &m_onboarding, m_newsletter.get(), &m_quickAccess};
     router.setHooks(hooks);
     service.setHooks(hooks);

@@ -18,9 +18,10 @@ class PinnedScreenshotController;
 
 // The main menu of every editor window, built from the command table: File, Edit, View,
 // Capture, Image, Tools, Window and Help. The Window menu ends with the open editors, each tab
-// an item of its own; choosing one brings it forward. Each command has one action shared by every window's
-// menu bar, so a title, key or enabled state is the same everywhere. Lists that change (recent
-// documents, displays, pins, the toggles' titles) are read again each time their menu opens.
+// an item of its own; choosing one brings it forward. Each command has one action shared by every
+// window's menu bar, so a title, key or enabled state is the same everywhere. Lists that change
+// (recent documents, displays, pins, the toggles' titles) are read again each time their menu
+// opens.
 //
 // Only "Clear Menu" and the pin items are ever disabled for what they can act on; the Edit
 // menu's Copy, Paste and Delete show whether they would act while the menu is open. Every

@@ -46,7 +46,7 @@ public:
         about,
         whatsNew,
         welcome,
-        newsletter,        // opens the newsletter window when it may interrupt; false otherwise
+        newsletter, // opens the newsletter window when it may interrupt; false otherwise
     };
     using Action = std::function<bool(const QImage* image)>;
     // Installs (or, with an empty function, removes) the work behind a handler's items.

@@ -29,7 +29,10 @@ constexpr qint64 kOverlayMaxPixels = 64'000'000;
 // Rendered exports larger than this are refused rather than allocated.
 constexpr qint64 kRenderMaxPixels = 400'000'000;
 
-double clamp01(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; }
+double clamp01(double v)
+{
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
 
 double boundedFontSize(double size)
 {
@@ -121,15 +124,16 @@ void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
     // Colour emoji are bitmaps: each is drawn once into a picture at the device's size (at most
     // 256 pixels, beyond which the font has no finer detail) and that picture is reused.
     constexpr int kMaxEmojiPixels = 256;
-    const int pixels = std::clamp(int(std::lround(size * deviceScale(painter))), 1, kMaxEmojiPixels);
+    const int pixels =
+        std::clamp(int(std::lround(size * deviceScale(painter))), 1, kMaxEmojiPixels);
     // The picture is larger than the font size: glyphs overhang their nominal size a little.
     const int side = pixels * 3 / 2 + 2;
     const QImage picture = cachedPicture(caches, {text, pixels, pixels, 0}, [&] {
         QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
-        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
-                         | QPainter::SmoothPixmapTransform);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                         QPainter::SmoothPixmapTransform);
         QFont font(kEmojiFamily);
         AnnotationRenderer::setFontSize(font, pixels, p);
         p.setFont(font);
@@ -138,8 +142,8 @@ void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
         return image;
     });
     const double drawn = size * side / double(pixels);
-    painter.drawImage(QRectF(a.box().center() - QPointF(drawn / 2, drawn / 2), QSizeF(drawn, drawn)),
-                      picture);
+    painter.drawImage(
+        QRectF(a.box().center() - QPointF(drawn / 2, drawn / 2), QSizeF(drawn, drawn)), picture);
 }
 
 QPainterPath lensOutline(const QRectF& box, bool round)
@@ -175,7 +179,8 @@ void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCach
         p.end();
         return platform::ImageFilters::gaussianBlur(image, kSigma * scale);
     });
-    painter.drawImage(QRectF(box.left() - kPad, box.top() - kPad + 2, w / scale, h / scale), shadow);
+    painter.drawImage(QRectF(box.left() - kPad, box.top() - kPad + 2, w / scale, h / scale),
+                      shadow);
 }
 
 // What the painter can reach, in its current (image point) coordinates.
@@ -198,22 +203,19 @@ constexpr double kRasterCacheMaxPixels = 1'500'000;
 
 } // namespace
 
-AnnotationRenderer::AnnotationRenderer(QList<Annotation> annotations, std::optional<QUuid> editingID,
-                                     QSizeF imageSize, platform::BaseImage source,
-                                     RenderCaches* caches)
-    : m_annotations(std::move(annotations))
-    , m_editingID(editingID)
-    , m_imageSize(imageSize)
-    , m_source(std::move(source))
-    , m_caches(caches)
+AnnotationRenderer::AnnotationRenderer(QList<Annotation> annotations,
+                                       std::optional<QUuid> editingID, QSizeF imageSize,
+                                       platform::BaseImage source, RenderCaches* caches)
+    : m_annotations(std::move(annotations)), m_editingID(editingID), m_imageSize(imageSize),
+      m_source(std::move(source)), m_caches(caches)
 {
 }
 
 void AnnotationRenderer::paint(QPainter& painter) const
 {
     painter.save();
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform
-                           | QPainter::TextAntialiasing);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
     drawSpotlights(painter);
     const QRectF visible = visibleRect(painter);
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
@@ -244,7 +246,7 @@ void AnnotationRenderer::paint(QPainter& painter) const
 }
 
 QImage AnnotationRenderer::render(const platform::BaseImage& image,
-                                 const QList<Annotation>& annotations, double pixelScale)
+                                  const QList<Annotation>& annotations, double pixelScale)
 {
     if (image.isNull() || !(pixelScale > 0) || !std::isfinite(pixelScale)) return {};
     const QSizeF points = image.pointSize();
@@ -284,10 +286,12 @@ QRectF AnnotationRenderer::drawnBounds(const Annotation& a)
         const double size = boundedFontSize(a.fontSize);
         const QStringList lines = a.text.split(QLatin1Char('\n'));
         qsizetype longest = 1;
-        for (const QString& line : lines) longest = std::max(longest, line.size());
+        for (const QString& line : lines)
+            longest = std::max(longest, line.size());
         // Tabs expand to several em each.
         const double tabs = 8.0 * a.text.count(QLatin1Char('\t'));
-        return QRectF(a.p1, QSizeF((double(longest) * 1.5 + tabs) * size + 20, double(lines.size()) * 2 * size + 20))
+        return QRectF(a.p1, QSizeF((double(longest) * 1.5 + tabs) * size + 20,
+                                   double(lines.size()) * 2 * size + 20))
             .adjusted(-size, -size, 0, 0);
     }
     case AnnotationKind::arrow:
@@ -319,7 +323,7 @@ QRectF AnnotationRenderer::drawnBounds(const Annotation& a)
 }
 
 void AnnotationRenderer::drawIfVisible(QPainter& painter, const Annotation& a,
-                                      const QRectF& visible) const
+                                       const QRectF& visible) const
 {
     const QRectF bounds = drawnBounds(a);
     if (!visible.isNull() && !bounds.intersects(visible)) return;
@@ -327,7 +331,7 @@ void AnnotationRenderer::drawIfVisible(QPainter& painter, const Annotation& a,
 }
 
 bool AnnotationRenderer::drawFromRasterCache(QPainter& painter, const Annotation& a,
-                                            const QRectF& bounds) const
+                                             const QRectF& bounds) const
 {
     // Curved marks whose drawing costs far more than copying their pixels, and which draw with
     // plain source-over blending. Straight outlines and lines stroke faster than their mostly
@@ -349,12 +353,14 @@ bool AnnotationRenderer::drawFromRasterCache(QPainter& painter, const Annotation
 }
 
 bool AnnotationRenderer::drawThroughRasterCache(QPainter& painter,
-                                               const RenderCaches::RasterSource& source,
-                                               const QRectF& bounds,
-                                               const std::function<void(QPainter&)>& draw) const
+                                                const RenderCaches::RasterSource& source,
+                                                const QRectF& bounds,
+                                                const std::function<void(QPainter&)>& draw) const
 {
-    if (!m_caches || !m_rasterCache || !painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster
-        || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
+    if (!m_caches || !m_rasterCache || !painter.paintEngine() ||
+        painter.paintEngine()->type() != QPaintEngine::Raster ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
+        painter.opacity() != 1.0)
         return false;
     // Only scaled and translated painters: a picture made at one scale and sub-pixel offset
     // is reused as long as those stay the same (a scroll by whole pixels keeps it).
@@ -497,9 +503,8 @@ void AnnotationRenderer::drawObscure(QPainter& painter, const Annotation& a) con
     case ObscureStyle::blur:
         break;
     }
-    const std::optional<ImageEffects::Region> region =
-        ImageEffects::obscuredRegion(m_source, box, a.obscure, a.obscureStrength,
-                                     m_caches ? &m_caches->effects() : nullptr);
+    const std::optional<ImageEffects::Region> region = ImageEffects::obscuredRegion(
+        m_source, box, a.obscure, a.obscureStrength, m_caches ? &m_caches->effects() : nullptr);
     if (!region) {
         // Never show unobscured what the region covers.
         painter.fillRect(box, Qt::black);
@@ -530,7 +535,8 @@ void AnnotationRenderer::drawStripes(QPainter& painter, const QRectF& rect)
     double x = first;
     const double lowest = visible.left() + visible.top() - rect.bottom() - 6;
     if (lowest > x) x = first + std::floor((lowest - first) / 12.0) * 12.0;
-    const double highest = std::min(rect.right(), visible.right() + visible.bottom() - rect.bottom() + 6);
+    const double highest =
+        std::min(rect.right(), visible.right() + visible.bottom() - rect.bottom() + 6);
     QPainterPath stripes;
     for (; x < highest; x += 12) {
         stripes.moveTo(x, rect.bottom());
@@ -559,11 +565,12 @@ std::optional<QImage> AnnotationRenderer::overlayImage(const Annotation& a, Rend
     const RenderCaches::OverlayKey key{a.id, a.imageData->size()};
     if (caches)
         if (const QImage* cached = caches->overlays().object(key)) return *cached;
-    auto decoded = platform::readImage(*a.imageData, platform::ImageReadLimits{kOverlayMaxPixels, 512});
+    auto decoded =
+        platform::readImage(*a.imageData, platform::ImageReadLimits{kOverlayMaxPixels, 512});
     if (!decoded || decoded->isNull()) return std::nullopt; // not cached: tried again next time
     QImage image = decoded->format() == QImage::Format_ARGB32_Premultiplied
-        ? *decoded
-        : decoded->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                       ? *decoded
+                       : decoded->convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const qsizetype kilobytes = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
     // An image larger than the whole budget is still returned, just not kept.
     if (caches) caches->overlays().insert(key, new QImage(image), kilobytes);
@@ -616,7 +623,8 @@ QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) co
         const Annotation& a = m_annotations[i];
         if (i < index) {
             if (m_editingID && a.id == *m_editingID) continue;
-            if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier) continue;
+            if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier)
+                continue;
             below.append(i);
         } else if (i > index && a.kind == AnnotationKind::pixelate) {
             // A lens never shows unobscured what an obscure region covers.
@@ -629,7 +637,8 @@ QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) co
 QList<Annotation> AnnotationRenderer::magnifierContents(qsizetype index) const
 {
     QList<Annotation> out;
-    for (qsizetype i : magnifierContentIndices(index)) out.append(m_annotations[i]);
+    for (qsizetype i : magnifierContentIndices(index))
+        out.append(m_annotations[i]);
     return out;
 }
 
@@ -662,7 +671,7 @@ double AnnotationRenderer::magnifierBorderWidth(const Annotation& magnifier)
 }
 
 void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magnifier,
-                                      const QList<qsizetype>& contents) const
+                                       const QList<qsizetype>& contents) const
 {
     const QRectF box = magnifier.box();
     if (!(box.width() >= 1 && box.height() >= 1)) return;
@@ -682,8 +691,8 @@ void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magn
     const QRectF shown = lensSourceRect(magnifier);
     if (!m_source.isNull()) {
         const QSizeF size = m_imageSize.width() == 0 && m_imageSize.height() == 0
-            ? QSizeF(m_source.image().size())
-            : m_imageSize;
+                                ? QSizeF(m_source.image().size())
+                                : m_imageSize;
         // Only the part under the lens is drawn, not the whole image through the clip.
         const QRectF target = shown.intersected(QRectF(QPointF(0, 0), size));
         if (!target.isEmpty() && size.width() > 0 && size.height() > 0) {
@@ -694,7 +703,8 @@ void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magn
             painter.drawImage(target, m_source.image(), pixels);
         }
     }
-    for (qsizetype i : contents) drawIfVisible(painter, m_annotations[i], shown);
+    for (qsizetype i : contents)
+        drawIfVisible(painter, m_annotations[i], shown);
     painter.restore();
 
     QPen border(Color::fromHex(magnifier.colorHex), magnifierBorderWidth(magnifier));

@@ -39,8 +39,8 @@ public:
     // `source` is what obscure regions and magnifiers sample (a null image is allowed).
     // `caches`, when given, must outlive this object and be used by one thread only.
     AnnotationRenderer(QList<Annotation> annotations, std::optional<QUuid> editingID,
-                      QSizeF imageSize, platform::BaseImage source,
-                      RenderCaches* caches = nullptr);
+                       QSizeF imageSize, platform::BaseImage source,
+                       RenderCaches* caches = nullptr);
 
     void paint(QPainter& painter) const;
 
@@ -101,7 +101,8 @@ public:
 private:
     void drawAnnotation(QPainter& painter, const Annotation& annotation) const;
     // drawAnnotation, unless the annotation lies wholly outside `visible`.
-    void drawIfVisible(QPainter& painter, const Annotation& annotation, const QRectF& visible) const;
+    void drawIfVisible(QPainter& painter, const Annotation& annotation,
+                       const QRectF& visible) const;
     void drawSpotlights(QPainter& painter) const;
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
                        const QList<qsizetype>& contents) const;

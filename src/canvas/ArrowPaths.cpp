@@ -13,8 +13,14 @@ namespace {
 
 constexpr double kTiny = 0.001;
 
-double length(QPointF v) { return std::hypot(v.x(), v.y()); }
-QPointF normal(QPointF u) { return {-u.y(), u.x()}; }
+double length(QPointF v)
+{
+    return std::hypot(v.x(), v.y());
+}
+QPointF normal(QPointF u)
+{
+    return {-u.y(), u.x()};
+}
 
 // v normalised, or `fallback` when v is shorter than kTiny.
 QPointF direction(QPointF v, QPointF fallback)
@@ -92,10 +98,9 @@ std::vector<MarkPath> ArrowPaths::straightArrow(QPointF from, QPointF to, double
 
     if (style == ArrowHeadStyle::tapered) {
         const QPointF base = to - u * h.length;
-        return {MarkPath::filled(closedPolygon({from, base + n * h.bodyHalfWidth,
-                                                base + n * (h.width / 2), to,
-                                                base - n * (h.width / 2),
-                                                base - n * h.bodyHalfWidth}))};
+        return {MarkPath::filled(
+            closedPolygon({from, base + n * h.bodyHalfWidth, base + n * (h.width / 2), to,
+                           base - n * (h.width / 2), base - n * h.bodyHalfWidth}))};
     }
 
     std::vector<MarkPath> parts;
@@ -126,7 +131,8 @@ std::vector<MarkPath> ArrowPaths::pathArrow(const Annotation& a)
     const QPointF startDirection = direction(a.p1 - control, -chordDirection);
 
     if (a.arrowHead == ArrowHeadStyle::tapered)
-        return {MarkPath::filled(taperedPath(points, endDirection, startDirection, a.doubleHeaded, w))};
+        return {
+            MarkPath::filled(taperedPath(points, endDirection, startDirection, a.doubleHeaded, w))};
 
     const Head h = head(a.arrowHead, w);
     std::vector<MarkPath> parts;
@@ -162,7 +168,8 @@ QPainterPath ArrowPaths::taperedPath(const QList<QPointF>& pts, QPointF e, QPoin
         outline << base + nE * (h.width / 2) << tip << base - nE * (h.width / 2);
     };
     auto addStartHead = [&] {
-        if (doubleHeaded) outline << startBase + nA * (h.width / 2) << start << startBase - nA * (h.width / 2);
+        if (doubleHeaded)
+            outline << startBase + nA * (h.width / 2) << start << startBase - nA * (h.width / 2);
     };
 
     const QList<QPointF> body = Polyline::trimmed(pts, doubleHeaded ? h.length : 0.0, h.length);
@@ -189,7 +196,8 @@ QPainterPath ArrowPaths::taperedPath(const QList<QPointF>& pts, QPointF e, QPoin
         }
         outline << left;
         addEndHead();
-        for (qsizetype i = last; i >= 0; --i) outline << right[i];
+        for (qsizetype i = last; i >= 0; --i)
+            outline << right[i];
         addStartHead();
     }
     path.addPolygon(outline);

@@ -63,10 +63,10 @@ QRectF CanvasDamage::selectionArea(const Annotation& a)
 {
     using Painter = SelectionOutlinePainter;
     const double outline = Painter::outlineInset + Painter::outlineWidth + 2;
-    QRectF area = SelectionHandles::selectionBounds(a).adjusted(-outline, -outline, outline,
-                                                                outline);
-    const double r = std::max(Painter::handleSide, Painter::curveHandleDiameter) / 2
-                     + Painter::outlineWidth + 2;
+    QRectF area =
+        SelectionHandles::selectionBounds(a).adjusted(-outline, -outline, outline, outline);
+    const double r =
+        std::max(Painter::handleSide, Painter::curveHandleDiameter) / 2 + Painter::outlineWidth + 2;
     for (const auto& handle : SelectionHandles::handlePoints(a))
         area |= QRectF(handle.second - QPointF(r, r), QSizeF(2 * r, 2 * r));
     return area;
@@ -99,7 +99,8 @@ std::optional<QRectF> CanvasDamage::between(const QList<Annotation>& before,
     }
     // Added, removed or reordered: those that stay must keep their order.
     QHash<QUuid, qsizetype> old;
-    for (qsizetype i = 0; i < before.size(); ++i) old.insert(before[i].id, i);
+    for (qsizetype i = 0; i < before.size(); ++i)
+        old.insert(before[i].id, i);
     if (old.size() != before.size()) return std::nullopt; // duplicate ids: no telling
     qsizetype last = -1;
     QHash<QUuid, bool> kept;

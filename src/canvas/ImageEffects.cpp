@@ -51,7 +51,8 @@ QRectF roundedOut(const QRectF& r)
 // A well-mixed 64-bit hash of two integers (splitmix64 finaliser).
 std::uint64_t mix(std::int64_t x, std::int64_t y)
 {
-    std::uint64_t z = std::uint64_t(x) * 0x9E3779B97F4A7C15ull ^ (std::uint64_t(y) + 0x632BE59BD9B4E019ull);
+    std::uint64_t z =
+        std::uint64_t(x) * 0x9E3779B97F4A7C15ull ^ (std::uint64_t(y) + 0x632BE59BD9B4E019ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
@@ -96,7 +97,10 @@ struct ImageEffects::Cache::Table {
 ImageEffects::Cache::Cache() : m_table(std::make_unique<Table>()) {}
 ImageEffects::Cache::~Cache() = default;
 
-int ImageEffects::Cache::count() const { return int(m_table->entries.size()); }
+int ImageEffects::Cache::count() const
+{
+    return int(m_table->entries.size());
+}
 
 void ImageEffects::Cache::clear()
 {
@@ -113,7 +117,8 @@ QPoint ImageEffects::noiseOffset()
 
 double ImageEffects::noiseGrey(QPoint block, QPoint offset)
 {
-    const std::uint64_t h = mix(std::int64_t(block.x()) + offset.x(), std::int64_t(block.y()) + offset.y());
+    const std::uint64_t h =
+        mix(std::int64_t(block.x()) + offset.x(), std::int64_t(block.y()) + offset.y());
     const double r = double(h & 0xff) / 255.0;
     const double g = double((h >> 8) & 0xff) / 255.0;
     const double b = double((h >> 16) & 0xff) / 255.0;
@@ -130,13 +135,14 @@ double ImageEffects::blockSize(QSizeF cropSize, double strength, double pixelsPe
 {
     const double m = std::min(cropSize.width(), cropSize.height());
     const double s = effectiveStrength(strength);
-    return std::max({m / 12.0 * s, 6.0, std::min(14.0 * pixelsPerPoint, m / 2.5) * std::max(s, 1.0)});
+    return std::max(
+        {m / 12.0 * s, 6.0, std::min(14.0 * pixelsPerPoint, m / 2.5) * std::max(s, 1.0)});
 }
 
 std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform::BaseImage& source,
                                                                  const QRectF& rect,
-                                                                 ObscureStyle style, double strength,
-                                                                 Cache* cache)
+                                                                 ObscureStyle style,
+                                                                 double strength, Cache* cache)
 {
     if (style != ObscureStyle::pixelate && style != ObscureStyle::blur) return std::nullopt;
     // Coordinates far beyond any image cannot be converted to whole numbers safely.
@@ -149,10 +155,9 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
     if (source.isNull()) return std::nullopt;
 
     const double s = effectiveStrength(strength);
-    const CacheKey key{source.serial(),   source.pointSize().width(),
-                       int(whole.x()),    int(whole.y()),
-                       int(whole.width()), int(whole.height()),
-                       style,             std::llround(s * 100)};
+    const CacheKey key{source.serial(), source.pointSize().width(), int(whole.x()),
+                       int(whole.y()),  int(whole.width()),         int(whole.height()),
+                       style,           std::llround(s * 100)};
     if (cache) {
         const Cache::Table& c = *cache->m_table;
         if (auto it = c.entries.constFind(key); it != c.entries.constEnd()) return *it;
@@ -160,19 +165,21 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
 
     const QImage& bitmap = source.image();
     const double ppp = bitmap.width() / std::max(source.pointSize().width(), 1.0);
-    const QRectF scaled(whole.x() * ppp, whole.y() * ppp, whole.width() * ppp, whole.height() * ppp);
+    const QRectF scaled(whole.x() * ppp, whole.y() * ppp, whole.width() * ppp,
+                        whole.height() * ppp);
     const QRect pixels = roundedOut(scaled).toRect().intersected(bitmap.rect());
     if (pixels.width() < 1 || pixels.height() < 1) return std::nullopt;
 
     // A read-only view of the region: the filters read the base image's pixels in place and
     // write only their result (the view never outlives `bitmap`, which `source` keeps alive).
     if (bitmap.depth() != 32) return std::nullopt; // base images are always 32-bit
-    const QImage crop(bitmap.constBits() + qsizetype(pixels.y()) * bitmap.bytesPerLine() + qsizetype(pixels.x()) * 4,
+    const QImage crop(bitmap.constBits() + qsizetype(pixels.y()) * bitmap.bytesPerLine() +
+                          qsizetype(pixels.x()) * 4,
                       pixels.width(), pixels.height(), bitmap.bytesPerLine(), bitmap.format());
     if (crop.isNull()) return std::nullopt;
     QImage result = style == ObscureStyle::pixelate
-        ? pixelated(crop, s, ppp)
-        : platform::ImageFilters::gaussianBlur(crop, blurRadius(crop.size(), s));
+                        ? pixelated(crop, s, ppp)
+                        : platform::ImageFilters::gaussianBlur(crop, blurRadius(crop.size(), s));
     if (result.isNull()) return std::nullopt;
 
     Region region{result, whole};

@@ -33,9 +33,9 @@ public:
     // Nothing for the styles solid and stripes, for a rectangle that rounds out to less than one
     // point or lies outside the image, and for a null image. Strength below 0.05 acts as 0.05.
     // `cache` (may be null) is read and filled; it belongs to the caller's thread.
-    static std::optional<Region> obscuredRegion(const platform::BaseImage& source, const QRectF& rect,
-                                                ObscureStyle style, double strength,
-                                                Cache* cache = nullptr);
+    static std::optional<Region> obscuredRegion(const platform::BaseImage& source,
+                                                const QRectF& rect, ObscureStyle style,
+                                                double strength, Cache* cache = nullptr);
 
     // Sizes the filters use, in pixels, for a crop of `cropSize` pixels.
     static double blurRadius(QSizeF cropSize, double strength);

@@ -47,7 +47,8 @@ struct MarkPath {
 
     static void drawAll(QPainter& painter, const std::vector<MarkPath>& parts, const QColor& color)
     {
-        for (const MarkPath& part : parts) part.draw(painter, color);
+        for (const MarkPath& part : parts)
+            part.draw(painter, color);
     }
 };
 

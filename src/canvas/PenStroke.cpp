@@ -66,7 +66,8 @@ qsizetype PenStroke::Pieces::bytes() const
 {
     qsizetype total = sizeof(Pieces) + qsizetype(starts.size() * sizeof(qsizetype));
     // A path element is two doubles and a type; a piece's own data on top.
-    for (const Piece& piece : pieces) total += sizeof(Piece) + piece.path.elementCount() * 24;
+    for (const Piece& piece : pieces)
+        total += sizeof(Piece) + piece.path.elementCount() * 24;
     return total;
 }
 
@@ -83,12 +84,12 @@ std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& 
     // The pieces of an earlier build stay when the points only grew, but for those of its last
     // window, which may have ended where the stroke then ended.
     qsizetype from = 0;
-    if (reuse && reuse->tolerance == tolerance && !reuse->starts.empty()
-        && reuse->source.size() <= n
-        && std::equal(reuse->source.cbegin(), reuse->source.cend(), points.cbegin())) {
+    if (reuse && reuse->tolerance == tolerance && !reuse->starts.empty() &&
+        reuse->source.size() <= n &&
+        std::equal(reuse->source.cbegin(), reuse->source.cend(), points.cbegin())) {
         from = reuse->starts.back();
-        const auto kept = std::find(reuse->starts.begin(), reuse->starts.end(), from)
-                          - reuse->starts.begin();
+        const auto kept =
+            std::find(reuse->starts.begin(), reuse->starts.end(), from) - reuse->starts.begin();
         made->pieces.assign(reuse->pieces.begin(), reuse->pieces.begin() + kept);
         made->starts.assign(reuse->starts.begin(), reuse->starts.begin() + kept);
     }
@@ -195,7 +196,8 @@ void PenStroke::drawPieces(QPainter& painter, const Pieces& pieces, const QPen& 
     const QRectF area = paintable(painter);
     const double reach = pen.widthF() / 2 + 1;
     for (const Piece& piece : pieces.pieces) {
-        if (!area.isEmpty() && !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
+        if (!area.isEmpty() &&
+            !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
             continue;
         if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
         painter.strokePath(piece.path, pen);
@@ -226,9 +228,9 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
         // A very long stroke comes from a picture made off this thread, unless the view drew
         // it itself at this scale before: a stroke being drawn grows a little every frame,
         // only its end is rebuilt, and a picture would trail behind it.
-        const bool drawnHere = entry && (*entry)->source.size() <= a.points.size() &&
-                               std::equal((*entry)->source.cbegin(), (*entry)->source.cend(),
-                                          a.points.cbegin());
+        const bool drawnHere =
+            entry && (*entry)->source.size() <= a.points.size() &&
+            std::equal((*entry)->source.cbegin(), (*entry)->source.cend(), a.points.cbegin());
         if (!drawnHere && a.points.size() >= StrokePictures::minPoints &&
             caches->strokePictures().draw(painter, a, color, width))
             return;

@@ -3,8 +3,8 @@
 #include <QColor>
 #include <QList>
 #include <QPainterPath>
-#include <QPointF>
 #include <QPen>
+#include <QPointF>
 #include <QRectF>
 
 #include <atomic>

@@ -63,9 +63,9 @@ StampPaths::Layout StampPaths::layout(const Annotation& a)
     if (const std::optional<QRectF> label = a.stampLabelRect()) {
         out.label = *label;
         out.labelCornerRadius = 0.28 * label->height();
-        out.labelText = TextGlyph{a.stampLabel,
-                                  std::min(std::max(0.62 * label->height(), 8.0), maxFontSize),
-                                  label->center()};
+        out.labelText =
+            TextGlyph{a.stampLabel, std::min(std::max(0.62 * label->height(), 8.0), maxFontSize),
+                      label->center()};
     }
     return out;
 }

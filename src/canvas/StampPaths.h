@@ -22,12 +22,12 @@ struct StampPaths {
     };
 
     struct Layout {
-        QPainterPath tail;                // empty when the stamp has no tail
-        std::optional<QRectF> disc;       // the ellipse inscribed in this rectangle
-        bool glyphOnDisc = false;         // the glyph is white on the disc, else the stamp colour
-        std::vector<MarkPath> glyph;      // vector glyph, if any
-        std::optional<TextGlyph> text;    // text glyph, if any
-        std::optional<QRectF> label;      // label background
+        QPainterPath tail;             // empty when the stamp has no tail
+        std::optional<QRectF> disc;    // the ellipse inscribed in this rectangle
+        bool glyphOnDisc = false;      // the glyph is white on the disc, else the stamp colour
+        std::vector<MarkPath> glyph;   // vector glyph, if any
+        std::optional<TextGlyph> text; // text glyph, if any
+        std::optional<QRectF> label;   // label background
         double labelCornerRadius = 0;
         std::optional<TextGlyph> labelText;
     };

@@ -175,7 +175,8 @@ bool StrokePictures::draw(QPainter& painter, const Annotation& a, const QColor& 
         std::vector<std::pair<Picture*, QPointF>> others;
         for (Picture& p : m_pictures)
             if (&p != current)
-                if (const auto offset = p.offsetTo(a, rgba, width)) others.emplace_back(&p, *offset);
+                if (const auto offset = p.offsetTo(a, rgba, width))
+                    others.emplace_back(&p, *offset);
         std::sort(others.begin(), others.end(),
                   [](const auto& x, const auto& y) { return x.first->used > y.first->used; });
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -200,7 +201,7 @@ bool StrokePictures::draw(QPainter& painter, const Annotation& a, const QColor& 
 }
 
 std::optional<QPointF> StrokePictures::Picture::offsetTo(const Annotation& a, QRgb c,
-                                                        double w) const
+                                                         double w) const
 {
     if (id != a.id || color != c || width != w || points.size() != a.points.size() ||
         points.isEmpty())

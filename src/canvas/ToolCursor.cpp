@@ -57,10 +57,11 @@ void drawBadge(QPainter& painter, const QString& symbol, const QColor& tint)
     const auto badge = badgePath(symbol);
     if (!badge) return; // unknown symbol: the crosshair alone
     // The white halo: the silhouette drawn at each one-point offset around it.
-    static constexpr std::array<QPointF, 8> offsets{
-        QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1),
-        QPointF(-1, -1), QPointF(1, -1), QPointF(-1, 1), QPointF(1, 1)};
-    for (QPointF offset : offsets) painter.fillPath(badge->translated(offset), Qt::white);
+    static constexpr std::array<QPointF, 8> offsets{QPointF(-1, 0), QPointF(1, 0),   QPointF(0, -1),
+                                                    QPointF(0, 1),  QPointF(-1, -1), QPointF(1, -1),
+                                                    QPointF(-1, 1), QPointF(1, 1)};
+    for (QPointF offset : offsets)
+        painter.fillPath(badge->translated(offset), Qt::white);
     painter.fillPath(*badge, tint);
 }
 

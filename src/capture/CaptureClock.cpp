@@ -17,8 +17,8 @@ void RealCaptureClock::callAfter(qint64 ms, QObject* guard, std::function<void()
 {
     // Precise: the countdown's seconds and the toast's fade are seen, and Qt's coarse timers
     // may be 5 % late.
-    QTimer::singleShot(std::chrono::milliseconds(std::max<qint64>(ms, 0)), Qt::PreciseTimer,
-                       guard, std::move(action));
+    QTimer::singleShot(std::chrono::milliseconds(std::max<qint64>(ms, 0)), Qt::PreciseTimer, guard,
+                       std::move(action));
 }
 
 } // namespace snapkin

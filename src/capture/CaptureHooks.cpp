@@ -9,9 +9,9 @@ namespace snapkin {
 
 void showX11SessionAlert()
 {
-    auto* box = new QMessageBox(QMessageBox::Warning,
-                                platform::L10n::text("Couldn't capture the screen"),
-                                platform::L10n::text("Couldn't capture the screen"));
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, platform::L10n::text("Couldn't capture the screen"),
+                        platform::L10n::text("Couldn't capture the screen"));
     box->setInformativeText(x11SessionAdvice());
     box->setStandardButtons(QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);

@@ -226,14 +226,13 @@ void CaptureService::captureLastRegion()
     noteSourceApp();
     withScreenCaptureAccess([this, selection = *region] {
         hideOwnWindows();
-        countdownStep(settings().get(keys::captureDelay), restoreAndEnd(),
-                      [this, selection] {
-                          waitForHiddenWindowsToLeave([this, selection] {
-                              captureCropped(selection, [this](Outcome outcome) {
-                                  finish(std::move(outcome), CaptureSink::editor);
-                              });
-                          });
-                      });
+        countdownStep(settings().get(keys::captureDelay), restoreAndEnd(), [this, selection] {
+            waitForHiddenWindowsToLeave([this, selection] {
+                captureCropped(selection, [this](Outcome outcome) {
+                    finish(std::move(outcome), CaptureSink::editor);
+                });
+            });
+        });
     });
 }
 
@@ -309,18 +308,17 @@ void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
     }
     const bool frozen = settings().get(keys::freezeScreenWhileSelecting);
     if (frozen) {
-        countdownStep(
-            settings().get(keys::captureDelay), restoreAndEnd(), [this, mode, sink] {
-                waitForHiddenWindowsToLeave([this, mode, sink] {
-                    engine()
-                        .snapshotDisplays(visibleOwnWindowIDs())
-                        .then(this, [this, mode, sink](CaptureResult<DisplaySnapshots> snapshots) {
-                            std::optional<DisplaySnapshots> frozenSet;
-                            if (snapshots && !snapshots->empty()) frozenSet = std::move(*snapshots);
-                            openOverlay(mode, sink, std::move(frozenSet));
-                        });
-                });
+        countdownStep(settings().get(keys::captureDelay), restoreAndEnd(), [this, mode, sink] {
+            waitForHiddenWindowsToLeave([this, mode, sink] {
+                engine()
+                    .snapshotDisplays(visibleOwnWindowIDs())
+                    .then(this, [this, mode, sink](CaptureResult<DisplaySnapshots> snapshots) {
+                        std::optional<DisplaySnapshots> frozenSet;
+                        if (snapshots && !snapshots->empty()) frozenSet = std::move(*snapshots);
+                        openOverlay(mode, sink, std::move(frozenSet));
+                    });
             });
+        });
         return;
     }
     const auto open = [this, mode, sink] {

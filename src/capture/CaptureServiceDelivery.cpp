@@ -118,8 +118,7 @@ void CaptureService::tellHistoryRefusalOnce()
         CaptureToast::show(reason, historyRefusalSeconds, *m_clock);
     };
     if (CaptureToast::current())
-        m_clock->callAfter(
-            qint64(toastSeconds * 1000) + CaptureToast::fadeOutMs, this, show);
+        m_clock->callAfter(qint64(toastSeconds * 1000) + CaptureToast::fadeOutMs, this, show);
     else
         show();
 }
@@ -154,9 +153,10 @@ CaptureAlert CaptureService::failureAlert(const CaptureFailure& failure, bool ha
 
 void CaptureService::handle(const CaptureFailure& failure)
 {
-    showAlert(failureAlert(failure, engine().hasXServer()), [watcher = QPointer(&m_watcher)](int button) {
-        if (button == 0 && watcher) watcher->enableChoosingFolder();
-    });
+    showAlert(failureAlert(failure, engine().hasXServer()),
+              [watcher = QPointer(&m_watcher)](int button) {
+                  if (button == 0 && watcher) watcher->enableChoosingFolder();
+              });
 }
 
 void CaptureService::setAlertPresenter(AlertPresenter presenter)
@@ -276,10 +276,10 @@ namespace {
 
 // What New from Clipboard reads, in order: the image formats the reader knows, lossless ones
 // first, then a file copied in a file manager.
-const QStringList pasteFormats = {
-    QStringLiteral("image/png"),  QStringLiteral("image/tiff"), QStringLiteral("image/webp"),
-    QStringLiteral("image/jpeg"), QStringLiteral("image/gif"),  QStringLiteral("image/bmp"),
-    QStringLiteral("text/uri-list")};
+const QStringList pasteFormats = {QStringLiteral("image/png"),    QStringLiteral("image/tiff"),
+                                  QStringLiteral("image/webp"),   QStringLiteral("image/jpeg"),
+                                  QStringLiteral("image/gif"),    QStringLiteral("image/bmp"),
+                                  QStringLiteral("text/uri-list")};
 // Every picture goes through the image budget: a pasted 8K screenshot is fine, a hostile
 // header is refused from the header instead of allocating gigabytes.
 using ReadImage = std::expected<BaseImage, platform::ImageReadError>;
@@ -343,9 +343,12 @@ void CaptureService::openFromClipboard()
             Transfer::read(pasteFormats, deadline, platform::ImageBudget::maxEncodedBytes);
         if (read) return pastedImage(*read);
         switch (read.error()) {
-        case Transfer::Error::timedOut: return std::nullopt;
-        case Transfer::Error::tooLarge: return std::unexpected(platform::ImageReadError::tooLarge);
-        default: return nothingPasted;
+        case Transfer::Error::timedOut:
+            return std::nullopt;
+        case Transfer::Error::tooLarge:
+            return std::unexpected(platform::ImageReadError::tooLarge);
+        default:
+            return nothingPasted;
         }
     }).then(this, [this](const std::optional<ReadImage>& pasted) {
         m_pasting = false;

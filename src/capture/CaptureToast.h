@@ -17,9 +17,9 @@ class ToastView;
 // The toast never takes the keyboard or the mouse and never activates the application; its text
 // is also announced to assistive technology.
 //
-// Timing follows a CaptureClock (real time unless one is given): fully shown 0.15 s after `show`, fading from `duration` seconds,
-// gone 0.25 s later. Fading needs a compositing manager; without one the toast simply stays
-// until it is removed at the same moment.
+// Timing follows a CaptureClock (real time unless one is given): fully shown 0.15 s after `show`,
+// fading from `duration` seconds, gone 0.25 s later. Fading needs a compositing manager; without
+// one the toast simply stays until it is removed at the same moment.
 class CaptureToast {
 public:
     CaptureToast() = delete;

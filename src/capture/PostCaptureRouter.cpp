@@ -108,7 +108,8 @@ void PostCaptureRouter::saveToDisk(const BaseImage& image)
     if (!folder) {
         const QString chosen = chosenFolder();
         if (!chosen.isEmpty())
-            failed(chosen, platform::writeFailureReason(chosen, platform::WriteError::cannotCreate, 0));
+            failed(chosen,
+                   platform::writeFailureReason(chosen, platform::WriteError::cannotCreate, 0));
         m_routes.savePanel(image, format, name);
         return;
     }
@@ -156,7 +157,8 @@ void PostCaptureRouter::failed(const QString& folder, const QString& reason)
     QString shown = QFileInfo(folder).fileName();
     if (shown.isEmpty()) shown = QDir::toNativeSeparators(folder);
     if (m_routes.alert)
-        m_routes.alert(platform::L10n::format("Couldn't save the screenshot in “%@”: %@", shown, reason));
+        m_routes.alert(
+            platform::L10n::format("Couldn't save the screenshot in “%@”: %@", shown, reason));
 }
 
 std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
@@ -175,8 +177,8 @@ QString PostCaptureRouter::fileName(const QDateTime& time, ExportFormat format, 
 {
     // The words are English in every interface language; QDateTime::toString(format) formats
     // in the C locale, unlike QLocale's forms, so the digits and their order stay too.
-    QString name = QStringLiteral("Screenshot ") +
-                   time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
+    QString name =
+        QStringLiteral("Screenshot ") + time.toString(QStringLiteral("yyyy-MM-dd 'at' HH.mm.ss"));
     if (attempt > 1) name += QLatin1Char(' ') + QString::number(attempt);
     return name + QLatin1Char('.') + ext(format);
 }

@@ -63,10 +63,7 @@ public:
     void setHooks(const CaptureHooks& hooks) { m_hooks = hooks; }
     // The dialogs the standard save route runs (not owned; nullptr: the router's own, with Qt's
     // save dialog). The application gives its own at start-up.
-    void setExports(const ExportDialogs* exports)
-    {
-        m_exports = exports ? exports : &m_ownExports;
-    }
+    void setExports(const ExportDialogs* exports) { m_exports = exports ? exports : &m_ownExports; }
 
     // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and
     // "afterCaptureQuickAccess" off, in the registration domain.
@@ -76,8 +73,8 @@ public:
     // editor opens anyway. A capture that opens no editor is handed to the history as a picture.
     void handleCapturedImage(const platform::BaseImage& image, const QString& title);
     // Writes the picture into the default save folder; the save dialog when there is none, or
-    // when encoding or writing fails, after an alert that says why when a folder was chosen. Copies it once more after a write when
-    // "autoCopyAfterSave" is on. Runs the dialog modally.
+    // when encoding or writing fails, after an alert that says why when a folder was chosen. Copies
+    // it once more after a write when "autoCopyAfterSave" is on. Runs the dialog modally.
     void saveToDisk(const platform::BaseImage& image);
     // A screenshot from the watched folder, `fileName` with its extension: copied when
     // "afterCaptureCopy" is on, always opened (the window keeps the extension in its title, the

@@ -376,8 +376,8 @@ bool SystemScreenshotWatcher::openSettled(const QString& path, bool closed)
     const QFileInfo info(path);
     // Opened by its name in the folder without following a link, and without waiting on a
     // pipe's writer; then it must be a regular file.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat status {};
     if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         if (fd >= 0) ::close(fd);

@@ -106,9 +106,8 @@ void rememberWrittenCompanion(AnnotationStore& store, const QString& path)
         return;
     }
     if (!table.contains(&store)) {
-        QObject::connect(&store, &QObject::destroyed, [key = &store] {
-            writtenCompanions().remove(key);
-        });
+        QObject::connect(&store, &QObject::destroyed,
+                         [key = &store] { writtenCompanions().remove(key); });
     }
     table.insert(&store, WrittenCompanion{QFileInfo(path).absoluteFilePath(), *identity});
 }
@@ -130,12 +129,12 @@ bool sameFile(const QString& a, const QString& b)
 
 // Writes the package under the first free "<base> N.snapkin": built beside it under a hidden
 // name, then renamed without replacing, so a name taken meanwhile is skipped, never overwritten.
-std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
-    const SnapkinDocument::Package& package, const QString& companion)
+std::expected<QString, SnapkinDocument::Failure>
+writeUnderFreeName(const SnapkinDocument::Package& package, const QString& companion)
 {
     const QFileInfo info(companion);
-    const QString temp = info.absolutePath() + QLatin1Char('/')
-                         + platform::StaleTemporaries::name(info.fileName(), "keep");
+    const QString temp = info.absolutePath() + QLatin1Char('/') +
+                         platform::StaleTemporaries::name(info.fileName(), "keep");
     if (auto written = SnapkinDocument::write(package, temp); !written)
         return std::unexpected(written.error());
     const QByteArray from = QFile::encodeName(temp);
@@ -144,12 +143,13 @@ std::expected<QString, SnapkinDocument::Failure> writeUnderFreeName(
         candidate = DocumentActions::nextFreeCompanionPath(candidate);
         platform::OwnWrites::shared().add(candidate);
         const QByteArray to = QFile::encodeName(candidate);
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0)
             return candidate;
         if (errno == EEXIST) continue;
         // A file system that cannot refuse to replace: take the name only while it is free.
-        if (errno == EINVAL && !QFileInfo(candidate).exists() && !QFileInfo(candidate).isSymLink()
-            && ::rename(from.constData(), to.constData()) == 0) {
+        if (errno == EINVAL && !QFileInfo(candidate).exists() &&
+            !QFileInfo(candidate).isSymLink() && ::rename(from.constData(), to.constData()) == 0) {
             return candidate;
         }
         break;
@@ -184,8 +184,8 @@ QString DocumentActions::companionPath(const QString& imagePath)
     QString base = info.fileName();
     const int dot = base.lastIndexOf(QLatin1Char('.'));
     if (dot > 0) base.truncate(dot);
-    return info.absolutePath() + QLatin1Char('/') + base + QLatin1Char('.')
-           + QLatin1String(SnapkinDocument::extension);
+    return info.absolutePath() + QLatin1Char('/') + base + QLatin1Char('.') +
+           QLatin1String(SnapkinDocument::extension);
 }
 
 QString DocumentActions::nextFreeCompanionPath(const QString& companion)
@@ -200,9 +200,9 @@ QString DocumentActions::nextFreeCompanionPath(const QString& companion)
         number = match.captured(2).toInt() + 1;
     }
     for (;; ++number) {
-        const QString candidate = info.absolutePath() + QLatin1Char('/') + base + QLatin1Char(' ')
-                                  + QString::number(number) + QLatin1Char('.')
-                                  + QLatin1String(SnapkinDocument::extension);
+        const QString candidate = info.absolutePath() + QLatin1Char('/') + base + QLatin1Char(' ') +
+                                  QString::number(number) + QLatin1Char('.') +
+                                  QLatin1String(SnapkinDocument::extension);
         const QFileInfo c(candidate);
         if (!c.exists() && !c.isSymLink()) return candidate;
     }
@@ -212,13 +212,13 @@ std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,
                                                        const QString& imagePath, QWidget* parent)
 {
     const QString companion = companionPath(imagePath);
-    const QString bound = store.documentURL().isLocalFile() ? store.documentURL().toLocalFile()
-                                                            : QString();
+    const QString bound =
+        store.documentURL().isLocalFile() ? store.documentURL().toLocalFile() : QString();
     const QFileInfo existing(companion);
     const bool isOwn = !bound.isEmpty() && sameFile(bound, companion);
     Answer answer = Answer::replace;
-    if ((existing.exists() || existing.isSymLink()) && !isOwn
-        && !wroteUnchanged(store, companion)) {
+    if ((existing.exists() || existing.isSymLink()) && !isOwn &&
+        !wroteUnchanged(store, companion)) {
         answer = askAboutExisting(parent, companion);
         if (answer == Answer::skip) return std::nullopt;
     }

@@ -31,11 +31,11 @@ public:
     //
     // The store's own document there is replaced without asking, and the store is then saved;
     // so is a package this store wrote there itself, as long as it is unchanged on disk since
-    // (same inode, same modification time). Any other file or package of that name is never replaced silently: the user chooses
-    // Replace, Keep Both (the document goes to the next free "Shot 2.snapkin", "Shot 3.snapkin",
-    // … claimed without replacing anything) or Skip. A failure shows "Couldn't save the Snapkin
-    // document next to the image"; the image stays saved either way. A written document joins
-    // the recent documents. Returns where it was written, or nothing.
+    // (same inode, same modification time). Any other file or package of that name is never
+    // replaced silently: the user chooses Replace, Keep Both (the document goes to the next free
+    // "Shot 2.snapkin", "Shot 3.snapkin", … claimed without replacing anything) or Skip. A failure
+    // shows "Couldn't save the Snapkin document next to the image"; the image stays saved either
+    // way. A written document joins the recent documents. Returns where it was written, or nothing.
     static std::optional<QString> writeCompanion(AnnotationStore& store, const QString& imagePath,
                                                  QWidget* parent = nullptr);
 

@@ -252,7 +252,7 @@ void FramedCanvas::paintOverflow(QPainter& painter, const QRegion& area)
     painter.setTransform(m_toWidget);
     painter.translate(m_composition.layout.imageRect.topLeft());
     AnnotationRenderer(m_annotations, std::nullopt, m_composition.image.pointSize(),
-                      m_composition.image, m_caches.get())
+                       m_composition.image, m_caches.get())
         .paint(painter);
     painter.restore();
 }

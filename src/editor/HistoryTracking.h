@@ -23,8 +23,8 @@ public:
 
     // Follows an open editor's store. Without `entryID` a new history entry is made (at once,
     // or at the first edit with `waitForChanges`, as for blank canvases and opened files).
-    virtual void track(AnnotationStore& store, const QString& title,
-                       std::optional<QUuid> entryID, bool waitForChanges) = 0;
+    virtual void track(AnnotationStore& store, const QString& title, std::optional<QUuid> entryID,
+                       bool waitForChanges) = 0;
     // The editor of `store` is closing: its pending change is written and it is no longer
     // followed.
     virtual void editorWillClose(AnnotationStore& store) = 0;

@@ -13,9 +13,10 @@ RecentDocuments::RecentDocuments(QObject* parent) : QObject(parent)
 {
     refresh();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
-            if (s == Qt::ApplicationActive) refresh();
-        });
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState s) {
+                    if (s == Qt::ApplicationActive) refresh();
+                });
     }
 }
 

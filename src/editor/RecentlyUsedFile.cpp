@@ -61,7 +61,8 @@ void noteApplication(QDomDocument& doc, QDomElement metadata, const QDateTime& n
         }
     }
     if (app.isNull()) {
-        app = apps.appendChild(doc.createElement(QStringLiteral("bookmark:application"))).toElement();
+        app =
+            apps.appendChild(doc.createElement(QStringLiteral("bookmark:application"))).toElement();
         app.setAttribute(QStringLiteral("name"), applicationName);
         app.setAttribute(QStringLiteral("exec"), QStringLiteral("'snapkin %u'"));
         app.setAttribute(QStringLiteral("count"), 0);

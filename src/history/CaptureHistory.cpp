@@ -92,8 +92,8 @@ void CaptureHistory::reportFailure(const std::expected<void, HistoryStore::Error
                                                    ? platform::WriteError::cannotCreate
                                                    : platform::WriteError::writeFailed,
                                                bytes));
-    QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, message] { emit writeFailed(message); }, Qt::QueuedConnection);
 }
 
 QString CaptureHistory::unavailableReason() const
@@ -124,9 +124,8 @@ void CaptureHistory::insert(const HistoryEntry& entry)
 void CaptureHistory::saveIndex()
 {
     if (!m_available) return;
-    m_queue->async([this, files = m_files, entries = m_entries] {
-        reportFailure(files.save(entries));
-    });
+    m_queue->async(
+        [this, files = m_files, entries = m_entries] { reportFailure(files.save(entries)); });
 }
 
 void CaptureHistory::drain()

@@ -273,8 +273,8 @@ std::expected<void, HistoryStore::Error> HistoryStore::writeEntry(const HistoryE
     struct stat info {};
     if (::lstat(QFile::encodeName(package).constData(), &info) != 0) return {};
     const QByteArray json = QJsonDocument(entry.toJson()).toJson(QJsonDocument::Compact);
-    if (!platform::writeFileAtomically(package + QLatin1Char('/') + QLatin1String(recordName),
-                                       json, platform::FileAccess::userOnly))
+    if (!platform::writeFileAtomically(package + QLatin1Char('/') + QLatin1String(recordName), json,
+                                       platform::FileAccess::userOnly))
         return std::unexpected(Error::writeFailed);
     return {};
 }

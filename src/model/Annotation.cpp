@@ -9,8 +9,7 @@ namespace {
 // Reads an optional key into `field`: absent or null keeps the default, a value that does not
 // read fails.
 template <typename T, typename Reader>
-std::optional<JsonError> take(const QJsonObject& object, QLatin1String key, T& field,
-                              Reader read)
+std::optional<JsonError> take(const QJsonObject& object, QLatin1String key, T& field, Reader read)
 {
     const QString k(key);
     const QJsonValue value = object.value(k);
@@ -22,8 +21,7 @@ std::optional<JsonError> take(const QJsonObject& object, QLatin1String key, T& f
 }
 
 // Like take(), but a value that does not name a case is ignored.
-template <NamedEnum E>
-void takeLeniently(const QJsonObject& object, QLatin1String key, E& field)
+template <NamedEnum E> void takeLeniently(const QJsonObject& object, QLatin1String key, E& field)
 {
     if (auto e = json::readEnum<E>(object.value(QString(key)), QString(key))) field = *e;
 }
@@ -101,20 +99,22 @@ std::expected<Annotation, JsonError> Annotation::fromJson(const QJsonValue& valu
 
     Annotation a{.kind = *kind, .p1 = *p1, .p2 = *p2};
 
-    const auto optionalBool = [](const QJsonValue& v, const QString& k)
-        -> std::expected<std::optional<bool>, JsonError> {
+    const auto optionalBool =
+        [](const QJsonValue& v, const QString& k) -> std::expected<std::optional<bool>, JsonError> {
         auto b = json::readBool(v, k);
         if (!b) return std::unexpected(b.error());
         return std::optional<bool>(*b);
     };
-    const auto optionalDouble = [](const QJsonValue& v, const QString& k)
-        -> std::expected<std::optional<double>, JsonError> {
+    const auto optionalDouble =
+        [](const QJsonValue& v,
+           const QString& k) -> std::expected<std::optional<double>, JsonError> {
         auto d = json::readDouble(v, k);
         if (!d) return std::unexpected(d.error());
         return std::optional<double>(*d);
     };
-    const auto optionalBytes = [](const QJsonValue& v, const QString& k)
-        -> std::expected<std::optional<QByteArray>, JsonError> {
+    const auto optionalBytes =
+        [](const QJsonValue& v,
+           const QString& k) -> std::expected<std::optional<QByteArray>, JsonError> {
         auto bytes = json::readBase64(v, k);
         if (!bytes) return std::unexpected(bytes.error());
         return std::optional<QByteArray>(std::move(*bytes));
@@ -158,17 +158,17 @@ std::expected<Annotation, JsonError> Annotation::fromJson(const QJsonValue& valu
 
 bool Annotation::operator==(const Annotation& o) const
 {
-    return id == o.id && kind == o.kind && same(p1, o.p1) && same(p2, o.p2)
-        && colorHex == o.colorHex && lineWidth == o.lineWidth && text == o.text
-        && fontSize == o.fontSize && bold == o.bold && italic == o.italic
-        && fontName == o.fontName && filled == o.filled && doubleHeaded == o.doubleHeaded
-        && arrowHead == o.arrowHead && stamp == o.stamp && obscure == o.obscure
-        && obscureStrength == o.obscureStrength && highlightOpacity == o.highlightOpacity
-        && same(points, o.points) && spotEllipse == o.spotEllipse && spotDim == o.spotDim
-        && imageData == o.imageData && disc == o.disc && stampLabel == o.stampLabel
-        && tailAngle == o.tailAngle && tailLength == o.tailLength && curved == o.curved
-        && same(curveHandle, o.curveHandle) && magnification == o.magnification
-        && magnifierRound == o.magnifierRound;
+    return id == o.id && kind == o.kind && same(p1, o.p1) && same(p2, o.p2) &&
+           colorHex == o.colorHex && lineWidth == o.lineWidth && text == o.text &&
+           fontSize == o.fontSize && bold == o.bold && italic == o.italic &&
+           fontName == o.fontName && filled == o.filled && doubleHeaded == o.doubleHeaded &&
+           arrowHead == o.arrowHead && stamp == o.stamp && obscure == o.obscure &&
+           obscureStrength == o.obscureStrength && highlightOpacity == o.highlightOpacity &&
+           same(points, o.points) && spotEllipse == o.spotEllipse && spotDim == o.spotDim &&
+           imageData == o.imageData && disc == o.disc && stampLabel == o.stampLabel &&
+           tailAngle == o.tailAngle && tailLength == o.tailLength && curved == o.curved &&
+           same(curveHandle, o.curveHandle) && magnification == o.magnification &&
+           magnifierRound == o.magnifierRound;
 }
 
 } // namespace snapkin

@@ -63,7 +63,7 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
 }
 
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value,
-                                                                      Bounds bounds)
+                                                                          Bounds bounds)
 {
     if (!value.isObject())
         return std::unexpected(JsonError{JsonErrorKind::notAnObject, QStringLiteral("document")});
@@ -83,19 +83,24 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
     if (!json::isMissing(o, QStringLiteral("annotations"))) {
         const QJsonValue list = o.value(u"annotations");
         if (!list.isArray())
-            return std::unexpected(JsonError{JsonErrorKind::wrongType, QStringLiteral("annotations")});
+            return std::unexpected(
+                JsonError{JsonErrorKind::wrongType, QStringLiteral("annotations")});
         const QJsonArray array = list.toArray();
         if (array.size() > bounds.annotations)
-            return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("annotations")});
+            return std::unexpected(
+                JsonError{JsonErrorKind::tooLarge, QStringLiteral("annotations")});
         for (const QJsonValue& element : array) {
             const QJsonValue points = element.toObject().value(u"points");
             if (points.isArray() && points.toArray().size() > bounds.pointsPerStroke)
-                return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("points")});
+                return std::unexpected(
+                    JsonError{JsonErrorKind::tooLarge, QStringLiteral("points")});
         }
         d.annotations.reserve(array.size());
         for (const QJsonValue& element : array) {
-            if (auto a = Annotation::fromJson(element)) d.annotations.append(std::move(*a));
-            else ++d.skippedAnnotations;
+            if (auto a = Annotation::fromJson(element))
+                d.annotations.append(std::move(*a));
+            else
+                ++d.skippedAnnotations;
         }
     }
 
@@ -157,21 +162,21 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QB
 
 bool AnnotationDocument::operator==(const AnnotationDocument& o) const
 {
-    const bool samePixelSize = pixelSize.has_value() == o.pixelSize.has_value()
-        && (!pixelSize || sameSize(*pixelSize, *o.pixelSize));
-    return version == o.version && sameSize(canvasSize, o.canvasSize)
-        && annotations == o.annotations && nextStampNumber == o.nextStampNumber && samePixelSize
-        && generator == o.generator && frame == o.frame && watermark == o.watermark
-        && skippedAnnotations == o.skippedAnnotations;
+    const bool samePixelSize = pixelSize.has_value() == o.pixelSize.has_value() &&
+                               (!pixelSize || sameSize(*pixelSize, *o.pixelSize));
+    return version == o.version && sameSize(canvasSize, o.canvasSize) &&
+           annotations == o.annotations && nextStampNumber == o.nextStampNumber && samePixelSize &&
+           generator == o.generator && frame == o.frame && watermark == o.watermark &&
+           skippedAnnotations == o.skippedAnnotations;
 }
 
 QSizeF AnnotationDocument::imagePointSize(QSize imagePixels) const
 {
     const QSizeF pixels(imagePixels);
     const auto usable = [](double points, double pixelCount) {
-        return std::isfinite(points) && points > 0 && pixelCount > 0
-            && points <= pixelCount * maxPointsPerPixelRatio
-            && points * maxPointsPerPixelRatio >= pixelCount;
+        return std::isfinite(points) && points > 0 && pixelCount > 0 &&
+               points <= pixelCount * maxPointsPerPixelRatio &&
+               points * maxPointsPerPixelRatio >= pixelCount;
     };
     if (usable(canvasSize.width(), pixels.width()) && usable(canvasSize.height(), pixels.height()))
         return canvasSize;

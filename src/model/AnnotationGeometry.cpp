@@ -16,7 +16,8 @@ qsizetype characterCount(const QString& text)
     if (text.isEmpty()) return 0;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype count = 0;
-    while (finder.toNextBoundary() != -1) ++count;
+    while (finder.toNextBoundary() != -1)
+        ++count;
     return count;
 }
 
@@ -68,7 +69,8 @@ QRectF Annotation::boundingRect() const
         if (auto tip = tailTip()) r = unitedWithPoint(r, *tip);
         return r;
     }
-    default: return box();
+    default:
+        return box();
     }
 }
 
@@ -85,14 +87,16 @@ bool Annotation::contains(QPointF point) const
             return false;
         }
         return distance(point, p1, p2) <= tolerance;
-    case AnnotationKind::line: return distance(point, p1, p2) <= tolerance;
+    case AnnotationKind::line:
+        return distance(point, p1, p2) <= tolerance;
     case AnnotationKind::pixelate:
-    case AnnotationKind::pen: return false;
+    case AnnotationKind::pen:
+        return false;
     default: {
         // Left and top edges included, right and bottom excluded.
         const QRectF r = boundingRect().adjusted(-6, -6, 6, 6);
-        return point.x() >= r.left() && point.x() < r.right() && point.y() >= r.top()
-            && point.y() < r.bottom();
+        return point.x() >= r.left() && point.x() < r.right() && point.y() >= r.top() &&
+               point.y() < r.bottom();
     }
     }
 }

@@ -52,7 +52,10 @@ void AnnotationStore::setSelectedID(std::optional<QUuid> v)
 {
     publish(this, m_selectedID, std::move(v), &AnnotationStore::selectedIDChanged);
 }
-void AnnotationStore::setTool(Tool v) { publish(this, m_tool, v, &AnnotationStore::toolChanged); }
+void AnnotationStore::setTool(Tool v)
+{
+    publish(this, m_tool, v, &AnnotationStore::toolChanged);
+}
 void AnnotationStore::setColorHex(QString v)
 {
     publish(this, m_colorHex, std::move(v), &AnnotationStore::colorHexChanged);
@@ -250,26 +253,37 @@ void AnnotationStore::applyStyleToSelection(bool recordingUndo)
             a.italic = m_textItalic;
             a.fontName = m_textFont;
             break;
-        case AnnotationKind::rectangle: a.filled = m_rectFilled; break;
-        case AnnotationKind::ellipse: a.filled = m_ellipseFilled; break;
-        case AnnotationKind::highlight: a.highlightOpacity = m_highlightOpacity; break;
+        case AnnotationKind::rectangle:
+            a.filled = m_rectFilled;
+            break;
+        case AnnotationKind::ellipse:
+            a.filled = m_ellipseFilled;
+            break;
+        case AnnotationKind::highlight:
+            a.highlightOpacity = m_highlightOpacity;
+            break;
         case AnnotationKind::pixelate:
             a.obscure = m_obscureStyle;
             a.obscureStrength = m_obscureStrength;
             break;
-        case AnnotationKind::stamp: a.stamp = m_stampKind; break;
+        case AnnotationKind::stamp:
+            a.stamp = m_stampKind;
+            break;
         case AnnotationKind::spotlight:
             a.spotEllipse = m_spotEllipse;
             a.spotDim = m_spotDim;
             break;
-        case AnnotationKind::sticker: a.text = m_stickerEmoji; break;
+        case AnnotationKind::sticker:
+            a.text = m_stickerEmoji;
+            break;
         case AnnotationKind::magnifier:
             a.magnification = m_magnifierZoom;
             a.magnifierRound = m_magnifierRound;
             break;
         case AnnotationKind::line:
         case AnnotationKind::pen:
-        case AnnotationKind::imageOverlay: break;
+        case AnnotationKind::imageOverlay:
+            break;
         }
     });
 }
@@ -317,8 +331,10 @@ void AnnotationStore::apply(const SavedStyle& style, Tool tool)
         break;
     case StyleCategory::shape:
         setLineWidth(style.lineWidth);
-        if (tool == Tool::ellipse) setEllipseFilled(style.filled);
-        else setRectFilled(style.filled);
+        if (tool == Tool::ellipse)
+            setEllipseFilled(style.filled);
+        else
+            setRectFilled(style.filled);
         break;
     }
 

@@ -65,12 +65,10 @@ bool AnnotationStore::hasPresentation() const
     return m_frame.has_value() || (m_watermark.has_value() && m_watermark->isVisible());
 }
 
-
 std::optional<double> AnnotationStore::activeRatio() const
 {
     if (m_cropAspect == CropAspect::free) {
-        if (m_cropLock && m_cropRect.height() > 0)
-            return m_cropRect.width() / m_cropRect.height();
+        if (m_cropLock && m_cropRect.height() > 0) return m_cropRect.width() / m_cropRect.height();
         return std::nullopt;
     }
     return cropAspectRatio(m_cropAspect);
@@ -130,8 +128,8 @@ void AnnotationStore::applyCrop()
     const double s = pixelScale();
     const QRectF crop = m_cropRect;
     const QSizeF points = m_image.pointSize();
-    bool usable = std::isfinite(crop.x()) && std::isfinite(crop.y())
-        && std::isfinite(crop.width()) && std::isfinite(crop.height());
+    bool usable = std::isfinite(crop.x()) && std::isfinite(crop.y()) &&
+                  std::isfinite(crop.width()) && std::isfinite(crop.height());
     std::optional<platform::BaseImage> cropped;
     QRectF snapped;
     if (usable) {
@@ -152,7 +150,8 @@ void AnnotationStore::applyCrop()
         transformAnnotations([origin](Annotation& a) {
             a.p1 -= origin;
             a.p2 -= origin;
-            for (QPointF& p : a.points) p -= origin;
+            for (QPointF& p : a.points)
+                p -= origin;
         });
         setImage(std::move(*cropped));
     }
@@ -165,7 +164,8 @@ void AnnotationStore::applyCrop()
 void AnnotationStore::transformAnnotations(const std::function<void(Annotation&)>& map)
 {
     Annotations list = m_annotations;
-    for (Annotation& a : list) map(a);
+    for (Annotation& a : list)
+        map(a);
     setAnnotations(std::move(list));
 }
 
@@ -183,7 +183,8 @@ void AnnotationStore::rotate(bool clockwise)
     transformAnnotations([&](Annotation& a) {
         a.p1 = turn(a.p1);
         a.p2 = turn(a.p2);
-        for (QPointF& p : a.points) p = turn(p);
+        for (QPointF& p : a.points)
+            p = turn(p);
         if (a.tailAngle) *a.tailAngle += quarter;
     });
     setImage(std::move(*rotated));
@@ -199,7 +200,8 @@ void AnnotationStore::flipHorizontal()
     transformAnnotations([&](Annotation& a) {
         a.p1 = mirror(a.p1);
         a.p2 = mirror(a.p2);
-        for (QPointF& p : a.points) p = mirror(p);
+        for (QPointF& p : a.points)
+            p = mirror(p);
         if (a.tailAngle) *a.tailAngle = std::numbers::pi - *a.tailAngle;
         a.curveHandle.setY(-a.curveHandle.y()); // the bend stays on the mirrored side
     });
@@ -216,7 +218,8 @@ void AnnotationStore::flipVertical()
     transformAnnotations([&](Annotation& a) {
         a.p1 = mirror(a.p1);
         a.p2 = mirror(a.p2);
-        for (QPointF& p : a.points) p = mirror(p);
+        for (QPointF& p : a.points)
+            p = mirror(p);
         if (a.tailAngle) *a.tailAngle = -*a.tailAngle;
         a.curveHandle.setY(-a.curveHandle.y());
     });
@@ -242,7 +245,8 @@ void AnnotationStore::resize(int pixelWidth, int pixelHeight)
     transformAnnotations([&](Annotation& a) {
         a.p1 = scale(a.p1);
         a.p2 = scale(a.p2);
-        for (QPointF& p : a.points) p = scale(p);
+        for (QPointF& p : a.points)
+            p = scale(p);
         a.lineWidth *= m;
         a.fontSize *= m;
         a.tailLength *= m;
@@ -318,8 +322,8 @@ std::optional<platform::BaseImage> AnnotationStore::scaleImage(const platform::B
     const int width = std::max(*w, 1);
     const int height = std::max(*h, 1);
     if (qint64(width) * height > maxResultPixels) return std::nullopt;
-    const QImage scaled = image.image().scaled(width, height, Qt::IgnoreAspectRatio,
-                                               Qt::SmoothTransformation);
+    const QImage scaled =
+        image.image().scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (scaled.isNull()) return std::nullopt;
     return platform::BaseImage(scaled, logicalSize);
 }

@@ -25,8 +25,7 @@ void AnnotationStore::beginChange()
     Snapshot snapshot = currentSnapshot();
     snapshot.step = ++m_lastStep;
     if (m_undoStack.size() >= static_cast<std::size_t>(maxUndoSteps))
-        m_undoStack.erase(m_undoStack.begin(),
-                          m_undoStack.end() - (maxUndoSteps - 1));
+        m_undoStack.erase(m_undoStack.begin(), m_undoStack.end() - (maxUndoSteps - 1));
     m_undoStack.push_back(std::move(snapshot));
     m_redoStack.clear();
     setHasUnsavedChanges(true);
@@ -41,8 +40,8 @@ void AnnotationStore::cancelLastChange(std::optional<QUuid> removing)
     }
     // Only the step opened by the newest beginChange() is ours to drop. If the user undid it
     // (or redid something over it) in the meantime, the step on top belongs to another edit.
-    if (!m_undoStack.empty() && m_undoStack.back().step != 0
-        && m_undoStack.back().step == m_lastStep) {
+    if (!m_undoStack.empty() && m_undoStack.back().step != 0 &&
+        m_undoStack.back().step == m_lastStep) {
         m_undoStack.pop_back();
     }
     setSelectedID(std::nullopt);
@@ -62,16 +61,20 @@ void AnnotationStore::deleteSelected()
 void AnnotationStore::setFrame(std::optional<FrameStyle> frame, bool recordingUndo)
 {
     if (frame == m_frame) return;
-    if (recordingUndo) beginChange();
-    else setHasUnsavedChanges(true);
+    if (recordingUndo)
+        beginChange();
+    else
+        setHasUnsavedChanges(true);
     assignFrame(std::move(frame));
 }
 
 void AnnotationStore::setWatermark(std::optional<Watermark> watermark, bool recordingUndo)
 {
     if (watermark == m_watermark) return;
-    if (recordingUndo) beginChange();
-    else setHasUnsavedChanges(true);
+    if (recordingUndo)
+        beginChange();
+    else
+        setHasUnsavedChanges(true);
     assignWatermark(std::move(watermark));
 }
 
@@ -86,9 +89,15 @@ void AnnotationStore::swapSnapshot(std::vector<Snapshot>& from, std::vector<Snap
     setSelectedID(std::nullopt);
 }
 
-void AnnotationStore::undo() { swapSnapshot(m_undoStack, m_redoStack); }
+void AnnotationStore::undo()
+{
+    swapSnapshot(m_undoStack, m_redoStack);
+}
 
-void AnnotationStore::redo() { swapSnapshot(m_redoStack, m_undoStack); }
+void AnnotationStore::redo()
+{
+    swapSnapshot(m_redoStack, m_undoStack);
+}
 
 void AnnotationStore::markExported()
 {

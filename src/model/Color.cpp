@@ -36,9 +36,10 @@ int hexDigit(QChar c)
 quint64 scanHex(const QString& text)
 {
     qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace()) ++i;
-    if (i + 2 < text.size() && text.at(i) == u'0'
-        && (text.at(i + 1) == u'x' || text.at(i + 1) == u'X') && hexDigit(text.at(i + 2)) >= 0) {
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    if (i + 2 < text.size() && text.at(i) == u'0' &&
+        (text.at(i + 1) == u'x' || text.at(i + 1) == u'X') && hexDigit(text.at(i + 2)) >= 0) {
         i += 2;
     }
     quint64 value = 0;
@@ -61,15 +62,16 @@ QColor Color::fromHex(QStringView hex)
     QStringList chars = characters(text);
     if (chars.size() == 3) {
         QString doubled;
-        for (const QString& c : chars) doubled += c + c;
+        for (const QString& c : chars)
+            doubled += c + c;
         text = doubled;
         chars = characters(text);
     }
     const quint64 value = scanHex(text);
     QColor color;
     if (chars.size() == 8) {
-        color = QColor(int((value >> 24) & 0xFF), int((value >> 16) & 0xFF),
-                       int((value >> 8) & 0xFF));
+        color =
+            QColor(int((value >> 24) & 0xFF), int((value >> 16) & 0xFF), int((value >> 8) & 0xFF));
         color.setAlphaF(float(double(value & 0xFF) / 255.0));
     } else {
         color = QColor(int((value >> 16) & 0xFF), int((value >> 8) & 0xFF), int(value & 0xFF));

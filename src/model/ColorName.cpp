@@ -42,9 +42,12 @@ const char* englishName(QStringView hex)
     if (s < 0.12) return "Gray";
 
     double hue;
-    if (v == r) hue = 60 * std::fmod((g - b) / c, 6.0);
-    else if (v == g) hue = 60 * ((b - r) / c + 2);
-    else hue = 60 * ((r - g) / c + 4);
+    if (v == r)
+        hue = 60 * std::fmod((g - b) / c, 6.0);
+    else if (v == g)
+        hue = 60 * ((b - r) / c + 2);
+    else
+        hue = 60 * ((r - g) / c + 4);
     if (hue < 0) hue += 360;
 
     if (v < 0.6 && hue >= 15 && hue <= 45) return "Brown";

@@ -21,22 +21,21 @@ namespace snapkin {
 //
 // The stored (raw) name of a case is the case name; the generic functions below read and
 // write it, so each enumeration states its names once.
-template <typename E>
-struct EnumTable;
+template <typename E> struct EnumTable;
 
 template <typename E>
-concept NamedEnum = requires {
+concept NamedEnum = requires
+{
     EnumTable<E>::cases;
     EnumTable<E>::names;
-} && EnumTable<E>::cases.size() == EnumTable<E>::names.size();
+}
+&&EnumTable<E>::cases.size() == EnumTable<E>::names.size();
 
 // All cases in declaration order.
-template <NamedEnum E>
-inline constexpr auto allCases = EnumTable<E>::cases;
+template <NamedEnum E> inline constexpr auto allCases = EnumTable<E>::cases;
 
 // The stored name of a case.
-template <NamedEnum E>
-constexpr std::string_view rawName(E value)
+template <NamedEnum E> constexpr std::string_view rawName(E value)
 {
     const auto& cases = EnumTable<E>::cases;
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -45,16 +44,14 @@ constexpr std::string_view rawName(E value)
     return {};
 }
 
-template <NamedEnum E>
-QString toRaw(E value)
+template <NamedEnum E> QString toRaw(E value)
 {
     const std::string_view name = rawName(value);
     return QString::fromLatin1(name.data(), qsizetype(name.size()));
 }
 
 // The case whose name equals `text` exactly (case-sensitive), or nothing.
-template <NamedEnum E>
-std::optional<E> fromRaw(QStringView text)
+template <NamedEnum E> std::optional<E> fromRaw(QStringView text)
 {
     const auto& names = EnumTable<E>::names;
     for (std::size_t i = 0; i < names.size(); ++i) {

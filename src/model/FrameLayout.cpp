@@ -27,8 +27,10 @@ FrameLayout::FrameLayout(QSizeF imageSize, const std::optional<FrameStyle>& fram
     double height = h + 2 * pad;
     if (auto ratio = cropAspectRatio(frame->aspect)) {
         // The canvas only grows, so the padded image always fits.
-        if (width / height < *ratio) width = height * *ratio;
-        else height = width / *ratio;
+        if (width / height < *ratio)
+            width = height * *ratio;
+        else
+            height = width / *ratio;
     }
     // A padding so large that the canvas overflows is no padding either.
     if (!std::isfinite(width * s) || !std::isfinite(height * s)) return;
@@ -40,10 +42,10 @@ FrameLayout::FrameLayout(QSizeF imageSize, const std::optional<FrameStyle>& fram
 
 bool FrameLayout::operator==(const FrameLayout& o) const
 {
-    return canvasSize.width() == o.canvasSize.width()
-        && canvasSize.height() == o.canvasSize.height() && imageRect.x() == o.imageRect.x()
-        && imageRect.y() == o.imageRect.y() && imageRect.width() == o.imageRect.width()
-        && imageRect.height() == o.imageRect.height();
+    return canvasSize.width() == o.canvasSize.width() &&
+           canvasSize.height() == o.canvasSize.height() && imageRect.x() == o.imageRect.x() &&
+           imageRect.y() == o.imageRect.y() && imageRect.width() == o.imageRect.width() &&
+           imageRect.height() == o.imageRect.height();
 }
 
 } // namespace snapkin

@@ -53,8 +53,7 @@ std::expected<FrameStyle, JsonError> FrameStyle::fromJson(const QJsonValue& valu
     const QJsonObject o = value.toObject();
     FrameStyle f;
     // Each field on its own: a bad value gives that field's default and nothing else.
-    if (auto v = json::readEnum<FrameBackgroundKind>(o.value(u"background"), {}))
-        f.background = *v;
+    if (auto v = json::readEnum<FrameBackgroundKind>(o.value(u"background"), {})) f.background = *v;
     if (auto v = json::readStringArray(o.value(u"gradientColors"), {}); v && !v->isEmpty())
         f.gradientColors = *v;
     if (auto v = json::readString(o.value(u"solidHex"), {})) f.solidHex = *v;

@@ -18,8 +18,7 @@ namespace snapkin {
 
 enum class FrameBackgroundKind { gradient, solid, transparent };
 
-template <>
-struct EnumTable<FrameBackgroundKind> {
+template <> struct EnumTable<FrameBackgroundKind> {
     static constexpr std::array cases{FrameBackgroundKind::gradient, FrameBackgroundKind::solid,
                                       FrameBackgroundKind::transparent};
     static constexpr std::array<std::string_view, 3> names{"gradient", "solid", "transparent"};

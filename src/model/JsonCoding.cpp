@@ -13,18 +13,22 @@ using platform::L10n;
 QString JsonError::userMessage() const
 {
     switch (kind) {
-    case JsonErrorKind::malformed: return L10n::text("The file is not valid JSON.");
+    case JsonErrorKind::malformed:
+        return L10n::text("The file is not valid JSON.");
     case JsonErrorKind::notAnObject:
         return L10n::format("The value \"%@\" is not an object.", key);
-    case JsonErrorKind::missingValue: return L10n::format("The value \"%@\" is missing.", key);
+    case JsonErrorKind::missingValue:
+        return L10n::format("The value \"%@\" is missing.", key);
     case JsonErrorKind::wrongType:
         return L10n::format("The value \"%@\" has the wrong type.", key);
     case JsonErrorKind::unknownCase:
         return L10n::format("The value \"%@\" names no known option.", key);
-    case JsonErrorKind::invalidValue: return L10n::format("The value \"%@\" is invalid.", key);
+    case JsonErrorKind::invalidValue:
+        return L10n::format("The value \"%@\" is invalid.", key);
     case JsonErrorKind::nonFiniteNumber:
         return L10n::format("The value \"%@\" is not a finite number.", key);
-    case JsonErrorKind::tooLarge: return L10n::text("The document is too large to open.");
+    case JsonErrorKind::tooLarge:
+        return L10n::text("The document is too large to open.");
     }
     return {};
 }
@@ -40,8 +44,10 @@ qint64 containerCount(const QByteArray& json, qint64 stopAfter)
     for (qsizetype i = 0; i < size; ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i; // the escaped character cannot end the string
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i; // the escaped character cannot end the string
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if ((c == '[' || c == '{') && ++count > stopAfter) {
@@ -160,8 +166,8 @@ std::expected<QByteArray, JsonError> readBase64(const QJsonValue& value, const Q
 {
     auto text = readString(value, key);
     if (!text) return std::unexpected(text.error());
-    auto result = QByteArray::fromBase64Encoding(text->toLatin1(),
-                                                 QByteArray::AbortOnBase64DecodingErrors);
+    auto result =
+        QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     // Characters outside Latin-1 become '?' in toLatin1(), which the decoder refuses.
     if (result.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
         return failure(JsonErrorKind::invalidValue, key);
@@ -207,7 +213,8 @@ QJsonArray JsonWriter::size(QSizeF size, const QString& key)
 QJsonArray JsonWriter::points(const QList<QPointF>& points, const QString& key)
 {
     QJsonArray array;
-    for (const QPointF& p : points) array.append(point(p, key));
+    for (const QPointF& p : points)
+        array.append(point(p, key));
     return array;
 }
 

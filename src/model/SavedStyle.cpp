@@ -8,11 +8,15 @@ namespace snapkin {
 std::optional<StyleCategory> styleCategory(Tool tool)
 {
     switch (tool) {
-    case Tool::arrow: return StyleCategory::arrow;
-    case Tool::text: return StyleCategory::text;
+    case Tool::arrow:
+        return StyleCategory::arrow;
+    case Tool::text:
+        return StyleCategory::text;
     case Tool::rectangle:
-    case Tool::ellipse: return StyleCategory::shape;
-    default: return std::nullopt;
+    case Tool::ellipse:
+        return StyleCategory::shape;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -54,8 +58,8 @@ constexpr std::array<PresetRow, 8> presetRows{{
      ArrowHeadStyle::tapered, false, 18, false},
     {"thinBlue", "style.preset.thinBlue", "Thin Blue", StyleCategory::arrow, "#2E7DF6", 4,
      ArrowHeadStyle::open, false, 18, false},
-    {"curvedOrange", "style.preset.curvedOrange", "Curved Orange", StyleCategory::arrow,
-     "#FF9500", 8, ArrowHeadStyle::filled, true, 18, false},
+    {"curvedOrange", "style.preset.curvedOrange", "Curved Orange", StyleCategory::arrow, "#FF9500",
+     8, ArrowHeadStyle::filled, true, 18, false},
     {"title", "style.preset.title", "Title", StyleCategory::text, "#FF3366", 4,
      ArrowHeadStyle::tapered, false, 36, true},
     {"note", "style.preset.note", "Note", StyleCategory::text, "#1D1D1F", 4,
@@ -146,8 +150,10 @@ std::expected<SavedStyle, JsonError> SavedStyle::fromJson(const QJsonValue& valu
     const auto take = [&](const char* key, auto reader, auto& field) {
         if (error || json::isMissing(o, key)) return;
         auto v = reader(o.value(key), QString::fromLatin1(key));
-        if (v) field = *v;
-        else error = v.error();
+        if (v)
+            field = *v;
+        else
+            error = v.error();
     };
     take("id", json::readUuid, style.id);
     take("name", json::readString, style.name);

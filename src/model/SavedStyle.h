@@ -23,8 +23,7 @@ class AnnotationStore;
 // Which tools a saved style serves.
 enum class StyleCategory { arrow, text, shape };
 
-template <>
-struct EnumTable<StyleCategory> {
+template <> struct EnumTable<StyleCategory> {
     static constexpr std::array cases{StyleCategory::arrow, StyleCategory::text,
                                       StyleCategory::shape};
     static constexpr std::array<std::string_view, 3> names{"arrow", "text", "shape"};

@@ -85,14 +85,19 @@ QString SnapkinDocument::Failure::userMessage() const
     case Kind::newerVersion:
         return platform::L10n::text("This document was created with a newer version of Snapkin. "
                                     "Update Snapkin to open it.");
-    case Kind::damaged: return platform::L10n::text("The document is damaged or incomplete.");
-    case Kind::notFound: return platform::userMessage(platform::ImageReadError::notFound);
+    case Kind::damaged:
+        return platform::L10n::text("The document is damaged or incomplete.");
+    case Kind::notFound:
+        return platform::userMessage(platform::ImageReadError::notFound);
     case Kind::notEncodable:
         return platform::L10n::text(
             "The document holds a value that can't be saved, such as an invalid number.");
-    case Kind::writeFailed: return platform::userMessage(writeError);
-    case Kind::tooLarge: return platform::L10n::text("The document is too large to open.");
-    case Kind::imageTooLarge: return platform::userMessage(platform::ImageReadError::tooLarge);
+    case Kind::writeFailed:
+        return platform::userMessage(writeError);
+    case Kind::tooLarge:
+        return platform::L10n::text("The document is too large to open.");
+    case Kind::imageTooLarge:
+        return platform::userMessage(platform::ImageReadError::tooLarge);
     }
     return {};
 }
@@ -201,9 +206,9 @@ std::optional<QByteArray> SnapkinDocument::thumbnailPNG(const QImage& flattened)
     const double scale = std::min(double(thumbnailMaxSide) / std::max(w, h), 1.0);
     const int tw = std::max(1, int(std::lround(w * scale)));
     const int th = std::max(1, int(std::lround(h * scale)));
-    QImage thumbnail = (tw == w && th == h)
-        ? flattened
-        : flattened.scaled(tw, th, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage thumbnail = (tw == w && th == h) ? flattened
+                                            : flattened.scaled(tw, th, Qt::IgnoreAspectRatio,
+                                                               Qt::SmoothTransformation);
     if (thumbnail.isNull()) return std::nullopt;
     thumbnail.setDevicePixelRatio(1.0);
     return pngData(thumbnail);
@@ -245,22 +250,24 @@ SnapkinDocument::wrapper(const AnnotationStore& store)
     return wrapper(document, *imagePNG, std::move(thumbnail));
 }
 
-std::expected<void, SnapkinDocument::Failure> SnapkinDocument::write(const Package& package,
-                                                                     const QString& path,
-                                                                     platform::FileAccess access)
+std::expected<void, SnapkinDocument::Failure>
+SnapkinDocument::write(const Package& package, const QString& path, platform::FileAccess access)
 {
-    auto written = platform::writeFolderAtomically(path, [&package](const QString& folder) {
-        if (!writeEntry(folder + QLatin1Char('/') + documentEntry, package.documentJSON))
-            return false;
-        if (!writeEntry(folder + QLatin1Char('/') + imageEntry, package.imagePNG)) return false;
-        if (package.thumbnailPNG) {
-            const QString preview = folder + QLatin1Char('/') + previewFolder;
-            if (!QDir().mkdir(preview)) return false;
-            if (!writeEntry(preview + QLatin1Char('/') + thumbnailEntry, *package.thumbnailPNG))
+    auto written = platform::writeFolderAtomically(
+        path,
+        [&package](const QString& folder) {
+            if (!writeEntry(folder + QLatin1Char('/') + documentEntry, package.documentJSON))
                 return false;
-        }
-        return true;
-    }, access);
+            if (!writeEntry(folder + QLatin1Char('/') + imageEntry, package.imagePNG)) return false;
+            if (package.thumbnailPNG) {
+                const QString preview = folder + QLatin1Char('/') + previewFolder;
+                if (!QDir().mkdir(preview)) return false;
+                if (!writeEntry(preview + QLatin1Char('/') + thumbnailEntry, *package.thumbnailPNG))
+                    return false;
+            }
+            return true;
+        },
+        access);
     if (!written) return std::unexpected(Failure{Failure::Kind::writeFailed, 0, written.error()});
     return {};
 }

@@ -41,13 +41,14 @@ public:
 
     struct Failure {
         enum class Kind {
-            newerVersion,   // the document decodes only with a newer Snapkin (`version` says which)
-            notFound,       // nothing at the path
-            damaged,        // a missing entry, undecodable JSON or image, an image without pixels
-            notEncodable,   // the document holds a value JSON cannot hold (a non-finite number)
-            writeFailed,    // the file system refused the write (`writeError` says how)
-            tooLarge,       // more annotations or pen points than a document may hold
-            imageTooLarge,  // an image over what a document's image may be, or one whose memory ran out
+            newerVersion,  // the document decodes only with a newer Snapkin (`version` says which)
+            notFound,      // nothing at the path
+            damaged,       // a missing entry, undecodable JSON or image, an image without pixels
+            notEncodable,  // the document holds a value JSON cannot hold (a non-finite number)
+            writeFailed,   // the file system refused the write (`writeError` says how)
+            tooLarge,      // more annotations or pen points than a document may hold
+            imageTooLarge, // an image over what a document's image may be, or one whose memory ran
+                           // out
         };
         Kind kind = Kind::damaged;
         int version = 0;
@@ -111,9 +112,9 @@ public:
     // Writes the package at `path`, new or replacing a package there. The package is built in a
     // temporary folder beside the destination and renamed into place; on any failure what was
     // at `path` stays as it was and the temporary is removed.
-    static std::expected<void, Failure> write(
-        const Package& package, const QString& path,
-        platform::FileAccess access = platform::FileAccess::standard);
+    static std::expected<void, Failure>
+    write(const Package& package, const QString& path,
+          platform::FileAccess access = platform::FileAccess::standard);
 
     // Flattening (the finished image with annotations, frame and watermark) belongs to the
     // output layer, which installs this hook at start-up. It is called on the main thread while

@@ -33,18 +33,17 @@ enum class Tool {
     frame,
 };
 
-template <>
-struct EnumTable<Tool> {
+template <> struct EnumTable<Tool> {
     static constexpr std::array cases{
-        Tool::select,    Tool::arrow,     Tool::text,    Tool::rectangle,    Tool::ellipse,
-        Tool::line,      Tool::highlight, Tool::pixelate, Tool::stamp,       Tool::pen,
-        Tool::spotlight, Tool::sticker,   Tool::imageOverlay, Tool::crop,    Tool::magnifier,
-        Tool::frame,
+        Tool::select,       Tool::arrow, Tool::text,      Tool::rectangle,
+        Tool::ellipse,      Tool::line,  Tool::highlight, Tool::pixelate,
+        Tool::stamp,        Tool::pen,   Tool::spotlight, Tool::sticker,
+        Tool::imageOverlay, Tool::crop,  Tool::magnifier, Tool::frame,
     };
     static constexpr std::array<std::string_view, 16> names{
-        "select",    "arrow",   "text",         "rectangle", "ellipse",   "line",
-        "highlight", "pixelate", "stamp",       "pen",       "spotlight", "sticker",
-        "imageOverlay", "crop", "magnifier",    "frame",
+        "select",       "arrow",    "text",      "rectangle", "ellipse",   "line",
+        "highlight",    "pixelate", "stamp",     "pen",       "spotlight", "sticker",
+        "imageOverlay", "crop",     "magnifier", "frame",
     };
 };
 

@@ -18,8 +18,7 @@ namespace snapkin {
 
 enum class WatermarkKind { text, image };
 
-template <>
-struct EnumTable<WatermarkKind> {
+template <> struct EnumTable<WatermarkKind> {
     static constexpr std::array cases{WatermarkKind::text, WatermarkKind::image};
     static constexpr std::array<std::string_view, 2> names{"text", "image"};
 };

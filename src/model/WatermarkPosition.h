@@ -23,8 +23,7 @@ enum class WatermarkPosition {
     tile,
 };
 
-template <>
-struct EnumTable<WatermarkPosition> {
+template <> struct EnumTable<WatermarkPosition> {
     static constexpr std::array cases{
         WatermarkPosition::topLeft,    WatermarkPosition::top,    WatermarkPosition::topRight,
         WatermarkPosition::left,       WatermarkPosition::center, WatermarkPosition::right,
@@ -32,8 +31,8 @@ struct EnumTable<WatermarkPosition> {
         WatermarkPosition::tile,
     };
     static constexpr std::array<std::string_view, 10> names{
-        "topLeft",    "top",    "topRight",    "left", "center", "right",
-        "bottomLeft", "bottom", "bottomRight", "tile",
+        "topLeft", "top",        "topRight", "left",        "center",
+        "right",   "bottomLeft", "bottom",   "bottomRight", "tile",
     };
 };
 

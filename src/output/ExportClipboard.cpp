@@ -70,7 +70,8 @@ bool ExportService::copy(const BaseImage& image, bool countsAsExport)
         // Writing the counter syncs the settings file to disk; it waits for the event loop, so
         // the copy never waits for the disk.
         if (QCoreApplication::instance())
-            QTimer::singleShot(0, QCoreApplication::instance(), [] { countExport(Defaults::standard()); });
+            QTimer::singleShot(0, QCoreApplication::instance(),
+                               [] { countExport(Defaults::standard()); });
         else
             countExport(defaults);
     }

@@ -123,8 +123,8 @@ std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
     const double pw = pixelsFor(contentSize.width(), scale);
     const double ph = pixelsFor(contentSize.height(), scale);
     if (!(pw >= 1 && ph >= 1)) return std::unexpected(FlattenError::emptyImage);
-    if (pw > FlattenService::maxSide || ph > FlattenService::maxSide
-        || pw * ph > static_cast<double>(FlattenService::maxPixels))
+    if (pw > FlattenService::maxSide || ph > FlattenService::maxSide ||
+        pw * ph > static_cast<double>(FlattenService::maxPixels))
         return std::unexpected(FlattenError::tooLarge);
     return Planned{scale, framed, std::move(framing), pw, ph};
 }

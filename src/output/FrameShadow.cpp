@@ -3,8 +3,8 @@
 #include "output/FrameCornerMask.h"
 #include "platform/ImageFilters.h"
 
-#include <mutex>
 #include <QPainter>
+#include <mutex>
 
 #include <algorithm>
 #include <cmath>

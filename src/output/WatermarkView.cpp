@@ -7,9 +7,9 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <mutex>
 #include <QPaintDevice>
 #include <QTransform>
+#include <mutex>
 
 #include <algorithm>
 #include <cmath>

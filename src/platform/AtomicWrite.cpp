@@ -53,11 +53,13 @@ QString userMessage(WriteError error)
 {
     switch (error) {
     case WriteError::cannotCreate:
-        return L10n::text("The file couldn't be created. Check that the folder exists and that you have permission to write to it.");
+        return L10n::text("The file couldn't be created. Check that the folder exists and that you "
+                          "have permission to write to it.");
     case WriteError::writeFailed:
         return L10n::text("The file couldn't be written. The disk may be full.");
     case WriteError::cannotReplace:
-        return L10n::text("The finished file couldn't be moved into place. The previous version was kept.");
+        return L10n::text(
+            "The finished file couldn't be moved into place. The previous version was kept.");
     }
     return {};
 }
@@ -66,8 +68,7 @@ QString describeWriteFailure(const QString& path, WriteError error, bool targetI
 {
     const QFileInfo info(path);
     const QString name = QDir::toNativeSeparators(path);
-    if (info.isDir() && !targetIsFolder)
-        return L10n::format("\"%@\" is a folder.", name);
+    if (info.isDir() && !targetIsFolder) return L10n::format("\"%@\" is a folder.", name);
     // The nearest part of the path that exists tells a missing folder from a file in the way.
     QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir()) {
@@ -75,13 +76,15 @@ QString describeWriteFailure(const QString& path, WriteError error, bool targetI
         while (!QFileInfo::exists(existing) && QFileInfo(existing).absolutePath() != existing)
             existing = QFileInfo(existing).absolutePath();
         if (QFileInfo(existing).isDir())
-            return L10n::format("The folder \"%@\" doesn't exist.", QDir::toNativeSeparators(folder));
+            return L10n::format("The folder \"%@\" doesn't exist.",
+                                QDir::toNativeSeparators(folder));
         return L10n::format("\"%@\" is a file, not a folder.", QDir::toNativeSeparators(existing));
     }
     const QByteArray folderBytes = QFile::encodeName(folder);
     if (::access(folderBytes.constData(), W_OK) != 0) {
         if (errno == EROFS)
-            return L10n::format("The folder \"%@\" is on a read-only disk.", QDir::toNativeSeparators(folder));
+            return L10n::format("The folder \"%@\" is on a read-only disk.",
+                                QDir::toNativeSeparators(folder));
         return L10n::format("You don't have permission to write to the folder \"%@\".",
                             QDir::toNativeSeparators(folder));
     }
@@ -101,8 +104,8 @@ QString writeFailureReason(const QString& folder, WriteError error, qint64 bytes
         return L10n::text("you don't have permission to write to it.");
     }
     struct statvfs disk {};
-    if (::statvfs(name.constData(), &disk) == 0
-        && qint64(disk.f_bavail) * qint64(disk.f_frsize) < std::max<qint64>(bytes, 1))
+    if (::statvfs(name.constData(), &disk) == 0 &&
+        qint64(disk.f_bavail) * qint64(disk.f_frsize) < std::max<qint64>(bytes, 1))
         return L10n::text("the disk is full.");
     if (error == WriteError::cannotCreate) return L10n::text("the file couldn't be created.");
     return L10n::text("the file couldn't be written.");
@@ -114,8 +117,7 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     QFileInfo target(path);
     // A link to a file of the user's is written through, as every editor does, so a settings
     // file kept elsewhere and linked here stays where it is.
-    if (target.isSymLink() && target.exists())
-        target = QFileInfo(target.canonicalFilePath());
+    if (target.isSymLink() && target.exists()) target = QFileInfo(target.canonicalFilePath());
     const QString folder = target.absolutePath();
     const QString finalPath = target.absoluteFilePath();
     // What an earlier write of this file left behind when it was killed goes first. A write
@@ -135,8 +137,8 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     // A cleaner that took the new temporary for a stale one between its creation and our lock
     // has removed it: start again under a new name.
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        tempName = QFile::encodeName(folder + QLatin1Char('/')
-                                     + StaleTemporaries::name(target.fileName(), "tmp"));
+        tempName = QFile::encodeName(folder + QLatin1Char('/') +
+                                     StaleTemporaries::name(target.fileName(), "tmp"));
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                     mode);
         if (fd < 0) return std::unexpected(WriteError::cannotCreate);
@@ -196,16 +198,17 @@ bool makeUserOnly(const QString& folder)
 
 } // namespace
 
-std::expected<void, WriteError> writeFolderAtomically(
-    const QString& path, const std::function<bool(const QString& tempFolder)>& fill,
-    FileAccess access)
+std::expected<void, WriteError>
+writeFolderAtomically(const QString& path,
+                      const std::function<bool(const QString& tempFolder)>& fill, FileAccess access)
 {
     const QFileInfo target(path);
     const QString parent = target.absolutePath();
     // A folder the user removed is not made again behind their back.
     if (!QFileInfo(parent).isDir()) return std::unexpected(WriteError::cannotCreate);
     StaleTemporaries::removeOf(parent, target.fileName());
-    const QString temp = parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
+    const QString temp =
+        parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
     const QByteArray tempName = QFile::encodeName(temp);
     if (::mkdir(tempName.constData(), access == FileAccess::userOnly ? 0700 : 0777) != 0)
         return std::unexpected(WriteError::cannotCreate);
@@ -233,13 +236,16 @@ std::expected<void, WriteError> writeFolderAtomically(
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
         syncFolder(QFile::encodeName(parent));
         QFileInfo old(temp);
-        if (old.isDir() && !old.isSymLink()) discard(temp);
-        else QFile::remove(temp);
+        if (old.isDir() && !old.isSymLink())
+            discard(temp);
+        else
+            QFile::remove(temp);
         return {};
     }
     // The file system cannot exchange: move the old one aside, put the new one in, and put the
     // old one back if that fails.
-    const QString aside = parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "old");
+    const QString aside =
+        parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "old");
     const QByteArray asideName = QFile::encodeName(aside);
     if (::rename(to.constData(), asideName.constData()) != 0) {
         discard(temp);
@@ -251,8 +257,10 @@ std::expected<void, WriteError> writeFolderAtomically(
         return std::unexpected(WriteError::cannotReplace);
     }
     syncFolder(QFile::encodeName(parent));
-    if (QFileInfo(aside).isDir() && !QFileInfo(aside).isSymLink()) discard(aside);
-    else QFile::remove(aside);
+    if (QFileInfo(aside).isDir() && !QFileInfo(aside).isSymLink())
+        discard(aside);
+    else
+        QFile::remove(aside);
     return {};
 }
 

@@ -52,9 +52,10 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
 // replaces `path` in one step; on any failure the old folder stays untouched and the temporary
 // is removed. The folder that holds `path` must exist: it is never made here. Temporaries that
 // an earlier write of the same `path` left behind (a crash, a kill) are removed first.
-std::expected<void, WriteError> writeFolderAtomically(
-    const QString& path, const std::function<bool(const QString& tempFolder)>& fill,
-    FileAccess access = FileAccess::standard);
+std::expected<void, WriteError>
+writeFolderAtomically(const QString& path,
+                      const std::function<bool(const QString& tempFolder)>& fill,
+                      FileAccess access = FileAccess::standard);
 
 // Makes `path` a folder of the user's alone (0700 whatever the umask) when it does not exist
 // yet, with its parents as ordinary folders. An existing folder is left as it is. False when

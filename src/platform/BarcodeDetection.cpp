@@ -2,7 +2,6 @@
 
 #include "platform/ImageFilters.h"
 
-
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>

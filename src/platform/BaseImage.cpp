@@ -14,8 +14,8 @@ BaseImage::BaseImage(const QImage& pixels, std::optional<QSizeF> pointSize)
 {
     if (pixels.isNull()) return;
     m_image = pixels.format() == QImage::Format_ARGB32_Premultiplied
-        ? pixels
-        : pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                  ? pixels
+                  : pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (m_image.isNull()) return; // out of memory: stays null rather than half made
     const double dpr = pixels.devicePixelRatio() > 0 ? pixels.devicePixelRatio() : 1.0;
     m_image.setDevicePixelRatio(1.0);

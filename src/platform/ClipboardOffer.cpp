@@ -58,11 +58,10 @@ bool ClipboardOffer::watchX11()
     const xcb_window_t window = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, m_connection->root(), 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_xfixes_select_selection_input(
-        c, window, m_connection->atom("CLIPBOARD"),
-        XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_xfixes_select_selection_input(c, window, m_connection->atom("CLIPBOARD"),
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     xcb_flush(c);
     if (m_connection->hasError()) return false;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, this);
@@ -101,8 +100,8 @@ void ClipboardOffer::refresh()
         emit targetsChanged();
     }
     ClipboardTransfer::targetsAsync(answerTimeoutMs)
-        .then(this, [this, generation](const std::expected<QStringList, ClipboardTransfer::Error>&
-                                           offered) {
+        .then(this, [this, generation](
+                        const std::expected<QStringList, ClipboardTransfer::Error>& offered) {
             if (generation != m_generation) return; // the clipboard changed hands again
             m_targets = offered.value_or(QStringList());
             emit targetsChanged();

@@ -59,8 +59,7 @@ public:
         return names;
     }
 
-    std::expected<QByteArray, ClipboardTransfer::Error> read(const QString& format,
-                                                             qint64 maxBytes)
+    std::expected<QByteArray, ClipboardTransfer::Error> read(const QString& format, qint64 maxBytes)
     {
         const xcb_atom_t target = atom(format.toLatin1().constData());
         if (target == XCB_ATOM_NONE) return std::unexpected(ClipboardTransfer::Error::noFormat);
@@ -72,15 +71,14 @@ private:
 
     // Asks the owner to convert the clipboard to `target` into our window's property, and
     // reads the property once it says so.
-    std::expected<QByteArray, ClipboardTransfer::Error> convert(xcb_atom_t target,
-                                                                qint64 maxBytes)
+    std::expected<QByteArray, ClipboardTransfer::Error> convert(xcb_atom_t target, qint64 maxBytes)
     {
         using Error = ClipboardTransfer::Error;
         xcb_connection_t* c = m_connection->get();
         const xcb_atom_t clipboard = atom("CLIPBOARD");
         const xcb_atom_t property = atom("SNAPKIN_PASTE");
-        XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-            c, xcb_get_selection_owner(c, clipboard), nullptr));
+        XcbReply<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
         if (!owner || owner->owner == XCB_WINDOW_NONE) return std::unexpected(Error::noOwner);
         xcb_delete_property(c, m_window, property);
         xcb_convert_selection(c, m_window, clipboard, target, property, XCB_CURRENT_TIME);
@@ -132,9 +130,9 @@ private:
             return std::unexpected(ClipboardTransfer::Error::tooLarge);
         }
         xcb_flush(c);
-        return std::pair{QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                                    length),
-                         reply->type};
+        return std::pair{
+            QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())), length),
+            reply->type};
     }
 
     // The first event that `wanted` accepts, or nothing once the deadline has passed.

@@ -22,15 +22,15 @@ namespace snapkin::platform {
 class ClipboardTransfer {
 public:
     enum class Error {
-        noX11,     // no X server to talk to
-        noOwner,   // nobody holds the clipboard
-        noFormat,  // the owner offers none of the formats asked for, or refused to convert
-        timedOut,  // the owner did not answer before the deadline
-        tooLarge,  // the data is larger than allowed
+        noX11,    // no X server to talk to
+        noOwner,  // nobody holds the clipboard
+        noFormat, // the owner offers none of the formats asked for, or refused to convert
+        timedOut, // the owner did not answer before the deadline
+        tooLarge, // the data is larger than allowed
     };
 
     struct Data {
-        QString format;   // the target that was read, "image/png"
+        QString format; // the target that was read, "image/png"
         QByteArray bytes;
     };
 

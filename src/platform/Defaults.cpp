@@ -30,8 +30,10 @@ bool isIntegral(const QVariant& v)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort: return true;
-    default: return false;
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -53,8 +55,7 @@ Defaults& Defaults::standard()
     return *instance;
 }
 
-Defaults::Defaults(QString filePath, QObject* parent)
-    : QObject(parent), m_path(std::move(filePath))
+Defaults::Defaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath))
 {
     load();
 }
@@ -67,38 +68,45 @@ QJsonValue Defaults::toJson(const QVariant& value)
         return std::isfinite(d) ? QJsonValue(d) : QJsonValue();
     }
     switch (value.typeId()) {
-    case QMetaType::Bool: return value.toBool();
+    case QMetaType::Bool:
+        return value.toBool();
     case QMetaType::QByteArray:
         return QJsonObject{{dataTag, QString::fromLatin1(value.toByteArray().toBase64())}};
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         QJsonArray array;
-        for (const QVariant& item : value.toList()) array.append(toJson(item));
+        for (const QVariant& item : value.toList())
+            array.append(toJson(item));
         return array;
     }
     case QMetaType::QVariantMap: {
         QJsonObject object;
         const QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it) object.insert(it.key(), toJson(it.value()));
+        for (auto it = map.begin(); it != map.end(); ++it)
+            object.insert(it.key(), toJson(it.value()));
         return object;
     }
-    default: return QJsonValue::fromVariant(value);
+    default:
+        return QJsonValue::fromVariant(value);
     }
 }
 
 QVariant Defaults::fromJson(const QJsonValue& value)
 {
     switch (value.type()) {
-    case QJsonValue::Bool: return value.toBool();
+    case QJsonValue::Bool:
+        return value.toBool();
     case QJsonValue::Double: {
         const double d = value.toDouble();
         if (std::trunc(d) == d && std::fabs(d) < 9.0e15) return static_cast<qint64>(d);
         return d;
     }
-    case QJsonValue::String: return value.toString();
+    case QJsonValue::String:
+        return value.toString();
     case QJsonValue::Array: {
         QVariantList list;
-        for (const QJsonValue& item : value.toArray()) list.append(fromJson(item));
+        for (const QJsonValue& item : value.toArray())
+            list.append(fromJson(item));
         return list;
     }
     case QJsonValue::Object: {
@@ -107,10 +115,12 @@ QVariant Defaults::fromJson(const QJsonValue& value)
             return QByteArray::fromBase64(object.value(dataTag).toString().toLatin1());
         }
         QVariantMap map;
-        for (auto it = object.begin(); it != object.end(); ++it) map.insert(it.key(), fromJson(it.value()));
+        for (auto it = object.begin(); it != object.end(); ++it)
+            map.insert(it.key(), fromJson(it.value()));
         return map;
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -126,7 +136,8 @@ void Defaults::load()
     }
     // No settings of ours come near the limit; a file beyond it is not read at all.
     const bool tooLarge = file.size() > SettingsTable::maximumFileBytes;
-    const QByteArray bytes = tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
+    const QByteArray bytes =
+        tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
     file.close();
     QJsonParseError error{};
     const QJsonDocument doc = tooLarge || bytes.size() > SettingsTable::maximumFileBytes
@@ -197,7 +208,8 @@ bool Defaults::save()
 void Defaults::registerDefaults(const QVariantMap& defaults)
 {
     QMutexLocker lock(&m_mutex);
-    for (auto it = defaults.begin(); it != defaults.end(); ++it) m_registered.insert(it.key(), it.value());
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_registered.insert(it.key(), it.value());
 }
 
 QVariant Defaults::object(const QString& key) const

@@ -8,8 +8,8 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWindow>
 #include <QThread>
+#include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -107,8 +107,7 @@ std::optional<QRect> DesktopWindows::activeWindowRect()
         xcb_translate_coordinates_reply(c, rootCookie, nullptr));
     // A window manager may name a window that was just unmapped (one of ours hidden for a
     // capture): it is on no screen.
-    if (!attributes || !geometry || !origin ||
-        attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+    if (!attributes || !geometry || !origin || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
         return std::nullopt;
     }
     return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
@@ -168,8 +167,7 @@ bool DesktopWindows::desktopIconsCannotBeHidden()
     if (type == XCB_ATOM_NONE || desktop == XCB_ATOM_NONE) return false;
     for (std::uint32_t window : stackingOrder()) {
         const auto types = cardinals(c, window, type, XCB_ATOM_ATOM);
-        if (types && std::find(types->begin(), types->end(), desktop) != types->end())
-            return true;
+        if (types && std::find(types->begin(), types->end(), desktop) != types->end()) return true;
     }
     return false;
 }

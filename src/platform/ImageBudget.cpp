@@ -27,8 +27,8 @@ namespace {
 
 std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPixels)
 {
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0
-        || qint64(image.width()) * image.height() > maxPixels)
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
+        qint64(image.width()) * image.height() > maxPixels)
         return std::unexpected(ImageReadError::tooLarge);
     // Before the conversion to premultiplied pixels, which would cost precision in the
     // colour transform. Decoded images come here unshared, so this works in place.
@@ -75,8 +75,8 @@ qint64 ImageBudget::documentImagePixelLimit(const QByteArray& png)
     if (!header) return maxPixels;
     const auto [width, height, depth, colourType] = *header;
     const int samples = colourType == 2 ? 3 : colourType == 6 ? 4 : colourType == 3 ? 1 : 0;
-    if (depth != 8 || samples == 0 || width == 0 || height == 0 || width > quint32(maxOwnSide)
-        || height > quint32(maxOwnSide))
+    if (depth != 8 || samples == 0 || width == 0 || height == 0 || width > quint32(maxOwnSide) ||
+        height > quint32(maxOwnSide))
         return maxPixels;
     const qint64 pixels = qint64(width) * height;
     const qint64 rowBytes = qint64(height) * (1 + qint64(width) * samples);

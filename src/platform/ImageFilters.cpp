@@ -26,8 +26,7 @@ QImage premultiplied(const QImage& image)
 
 // Runs fn(begin, end) over [0, count) in contiguous ranges, on the global pool when the work is
 // large enough to pay for it.
-template <typename Fn>
-void parallelRanges(int count, qint64 pixels, Fn&& fn)
+template <typename Fn> void parallelRanges(int count, qint64 pixels, Fn&& fn)
 {
     if (count <= 0) return;
     const int threads = std::max(1, QThread::idealThreadCount());
@@ -43,7 +42,8 @@ void parallelRanges(int count, qint64 pixels, Fn&& fn)
         const int end = int(qint64(count) * (i + 1) / parts);
         if (end > begin) ranges.emplace_back(begin, end);
     }
-    QtConcurrent::blockingMap(ranges, [&fn](const std::pair<int, int>& r) { fn(r.first, r.second); });
+    QtConcurrent::blockingMap(ranges,
+                              [&fn](const std::pair<int, int>& r) { fn(r.first, r.second); });
 }
 
 // acc[i] += bytes[i] for n values. Written in fixed-size chunks over non-aliasing pointers so
@@ -52,8 +52,10 @@ void accumulate(std::uint32_t* __restrict acc, const std::uint8_t* __restrict by
 {
     int i = 0;
     for (; i + 16 <= n; i += 16)
-        for (int k = 0; k < 16; ++k) acc[i + k] += bytes[i + k];
-    for (; i < n; ++i) acc[i] += bytes[i];
+        for (int k = 0; k < 16; ++k)
+            acc[i + k] += bytes[i + k];
+    for (; i < n; ++i)
+        acc[i] += bytes[i];
 }
 
 // out[i] = round((a[i]·(256 − w) + b[i]·w) / 256) for n bytes.
@@ -65,7 +67,8 @@ void blendRows(std::uint8_t* __restrict out, const std::uint8_t* __restrict a,
     for (; i + 16 <= n; i += 16)
         for (int k = 0; k < 16; ++k)
             out[i + k] = std::uint8_t((a[i + k] * v + b[i + k] * w + 128) >> 8);
-    for (; i < n; ++i) out[i] = std::uint8_t((a[i] * v + b[i] * w + 128) >> 8);
+    for (; i < n; ++i)
+        out[i] = std::uint8_t((a[i] * v + b[i] * w + 128) >> 8);
 }
 
 // sum[i] += add[i] − remove[i] for n values (a running window moving on by one).
@@ -74,21 +77,20 @@ void slide(std::uint32_t* __restrict sum, const std::uint8_t* __restrict add,
 {
     int i = 0;
     for (; i + 16 <= n; i += 16)
-        for (int k = 0; k < 16; ++k) sum[i + k] += std::uint32_t(add[i + k]) - std::uint32_t(remove[i + k]);
-    for (; i < n; ++i) sum[i] += std::uint32_t(add[i]) - std::uint32_t(remove[i]);
+        for (int k = 0; k < 16; ++k)
+            sum[i + k] += std::uint32_t(add[i + k]) - std::uint32_t(remove[i + k]);
+    for (; i < n; ++i)
+        sum[i] += std::uint32_t(add[i]) - std::uint32_t(remove[i]);
 }
 
 // Fixed-point reciprocal of a window size, so each output is a multiply and a shift. Using one
 // factor for all four channels keeps a colour channel at or below its alpha after rounding.
 struct Divider {
-    explicit Divider(std::uint32_t window)
-        : factor((std::uint64_t(1) << 32) / window)
-    {
-    }
+    explicit Divider(std::uint32_t window) : factor((std::uint64_t(1) << 32) / window) {}
     std::uint8_t operator()(std::uint32_t sum) const
     {
-        return std::uint8_t(std::min<std::uint64_t>((sum * factor + (std::uint64_t(1) << 31)) >> 32,
-                                                     255));
+        return std::uint8_t(
+            std::min<std::uint64_t>((sum * factor + (std::uint64_t(1) << 31)) >> 32, 255));
     }
     std::uint64_t factor;
 };
@@ -104,23 +106,28 @@ void boxLine(const std::uint8_t* src, std::uint8_t* dst, int n, int r, std::ptrd
     const std::uint8_t* last = src + std::ptrdiff_t(n - 1) * stride;
     // Window [-r, r] around pixel 0 with clamped indices.
     const int inside = std::min(r, n - 1);
-    for (int c = 0; c < 4; ++c) sum[c] = std::uint32_t(first[c]) * std::uint32_t(r + 1);
+    for (int c = 0; c < 4; ++c)
+        sum[c] = std::uint32_t(first[c]) * std::uint32_t(r + 1);
     for (int i = 1; i <= inside; ++i) {
         const std::uint8_t* p = src + std::ptrdiff_t(i) * stride;
-        for (int c = 0; c < 4; ++c) sum[c] += p[c];
+        for (int c = 0; c < 4; ++c)
+            sum[c] += p[c];
     }
     if (r > n - 1) {
         const std::uint32_t extra = std::uint32_t(r - (n - 1));
-        for (int c = 0; c < 4; ++c) sum[c] += std::uint32_t(last[c]) * extra;
+        for (int c = 0; c < 4; ++c)
+            sum[c] += std::uint32_t(last[c]) * extra;
     }
     for (int x = 0; x < n; ++x) {
         std::uint8_t* out = dst + std::ptrdiff_t(x) * stride;
-        for (int c = 0; c < 4; ++c) out[c] = divide(sum[c]);
+        for (int c = 0; c < 4; ++c)
+            out[c] = divide(sum[c]);
         const int addIndex = std::min(x + r + 1, n - 1);
         const int removeIndex = std::max(x - r, 0);
         const std::uint8_t* add = src + std::ptrdiff_t(addIndex) * stride;
         const std::uint8_t* remove = src + std::ptrdiff_t(removeIndex) * stride;
-        for (int c = 0; c < 4; ++c) sum[c] += std::uint32_t(add[c]) - std::uint32_t(remove[c]);
+        for (int c = 0; c < 4; ++c)
+            sum[c] += std::uint32_t(add[c]) - std::uint32_t(remove[c]);
     }
 }
 
@@ -134,21 +141,25 @@ void boxColumns(const QImage& src, QImage& dst, int c0, int c1, int r)
     auto row = [&](int y) { return src.constScanLine(y) + std::ptrdiff_t(c0) * 4; };
     {
         const std::uint8_t* top = row(0);
-        for (int i = 0; i < width * 4; ++i) sum[i] = std::uint32_t(top[i]) * std::uint32_t(r + 1);
+        for (int i = 0; i < width * 4; ++i)
+            sum[i] = std::uint32_t(top[i]) * std::uint32_t(r + 1);
         const int inside = std::min(r, h - 1);
         for (int y = 1; y <= inside; ++y) {
             const std::uint8_t* p = row(y);
-            for (int i = 0; i < width * 4; ++i) sum[i] += p[i];
+            for (int i = 0; i < width * 4; ++i)
+                sum[i] += p[i];
         }
         if (r > h - 1) {
             const std::uint32_t extra = std::uint32_t(r - (h - 1));
             const std::uint8_t* bottom = row(h - 1);
-            for (int i = 0; i < width * 4; ++i) sum[i] += std::uint32_t(bottom[i]) * extra;
+            for (int i = 0; i < width * 4; ++i)
+                sum[i] += std::uint32_t(bottom[i]) * extra;
         }
     }
     for (int y = 0; y < h; ++y) {
         std::uint8_t* out = dst.scanLine(y) + std::ptrdiff_t(c0) * 4;
-        for (int i = 0; i < width * 4; ++i) out[i] = divide(sum[i]);
+        for (int i = 0; i < width * 4; ++i)
+            out[i] = divide(sum[i]);
         slide(sum.data(), row(std::min(y + r + 1, h - 1)), row(std::max(y - r, 0)), width * 4);
     }
 }
@@ -163,10 +174,12 @@ std::array<int, 3> boxRadiiForGauss(double sigma)
     if (wl % 2 == 0) --wl;
     wl = std::max(wl, 1);
     const int wu = wl + 2;
-    const double mIdeal = (12.0 * sigma * sigma - n * wl * wl - 4.0 * n * wl - 3.0 * n) / (-4.0 * wl - 4.0);
+    const double mIdeal =
+        (12.0 * sigma * sigma - n * wl * wl - 4.0 * n * wl - 3.0 * n) / (-4.0 * wl - 4.0);
     const int m = int(std::lround(mIdeal));
     std::array<int, 3> radii{};
-    for (int i = 0; i < n; ++i) radii[i] = ((i < m ? wl : wu) - 1) / 2;
+    for (int i = 0; i < n; ++i)
+        radii[i] = ((i < m ? wl : wu) - 1) / 2;
     return radii;
 }
 
@@ -226,7 +239,8 @@ QImage downsample(const QImage& src, int f)
             const int y0 = sy * f;
             const int y1 = std::min(h, y0 + f);
             std::fill(columns.begin(), columns.end(), 0u);
-            for (int y = y0; y < y1; ++y) accumulate(columns.data(), src.constScanLine(y), w * 4);
+            for (int y = y0; y < y1; ++y)
+                accumulate(columns.data(), src.constScanLine(y), w * 4);
             std::uint8_t* o = out.scanLine(sy);
             for (int sx = 0; sx < sw; ++sx) {
                 const int x0 = sx * f;
@@ -234,7 +248,8 @@ QImage downsample(const QImage& src, int f)
                 const std::uint32_t count = std::uint32_t((x1 - x0) * (y1 - y0));
                 for (int c = 0; c < 4; ++c) {
                     std::uint32_t sum = 0;
-                    for (int x = x0; x < x1; ++x) sum += columns[std::size_t(x) * 4 + c];
+                    for (int x = x0; x < x1; ++x)
+                        sum += columns[std::size_t(x) * 4 + c];
                     o[sx * 4 + c] = std::uint8_t((sum + count / 2) / count);
                 }
             }
@@ -282,7 +297,8 @@ QImage upsample(const QImage& small, int w, int h, int f)
                 const std::uint8_t* p0 = in + t.i0 * 4;
                 const std::uint8_t* p1 = in + t.i1 * 4;
                 for (int c = 0; c < 4; ++c)
-                    o[x * 4 + c] = std::uint8_t((p0[c] * (256 - t.weight) + p1[c] * t.weight + 128) >> 8);
+                    o[x * 4 + c] =
+                        std::uint8_t((p0[c] * (256 - t.weight) + p1[c] * t.weight + 128) >> 8);
             }
         }
     });
@@ -371,16 +387,19 @@ QImage ImageFilters::pixelate(const QImage& image, double blockSize, QPointF gri
                     accumulate(columnSums.data(), src.constScanLine(y), w * 4);
                 for (std::size_t c = 0; c < columns.size(); ++c)
                     for (int x = columns[c].begin; x < columns[c].end; ++x)
-                        for (int k = 0; k < 4; ++k) sums[c * 4 + k] += columnSums[std::size_t(x) * 4 + k];
+                        for (int k = 0; k < 4; ++k)
+                            sums[c * 4 + k] += columnSums[std::size_t(x) * 4 + k];
             }
             for (std::size_t c = 0; c < columns.size(); ++c) {
-                const std::uint64_t count =
-                    std::uint64_t(columns[c].end - columns[c].begin) * std::uint64_t(row.end - row.begin);
+                const std::uint64_t count = std::uint64_t(columns[c].end - columns[c].begin) *
+                                            std::uint64_t(row.end - row.begin);
                 std::array<std::uint8_t, 4> mean{};
-                for (int k = 0; k < 4; ++k) mean[k] = std::uint8_t((sums[c * 4 + k] + count / 2) / count);
+                for (int k = 0; k < 4; ++k)
+                    mean[k] = std::uint8_t((sums[c * 4 + k] + count / 2) / count);
                 QRgb pixel;
                 std::memcpy(&pixel, mean.data(), sizeof pixel);
-                colors[c] = blockColor ? blockColor(pixel, QPoint(columns[c].index, row.index)) : pixel;
+                colors[c] =
+                    blockColor ? blockColor(pixel, QPoint(columns[c].index, row.index)) : pixel;
             }
             for (int y = row.begin; y < row.end; ++y) {
                 QRgb* line = reinterpret_cast<QRgb*>(dst.scanLine(y));

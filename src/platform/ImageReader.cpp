@@ -264,8 +264,8 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         image = std::move(tiff->image);
         transformation = tiff->transformation;
         if (fitted(image.size()) != image.size()) {
-            image = image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
+            image =
+                image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
         }
     }

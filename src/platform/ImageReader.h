@@ -11,9 +11,9 @@ class QIODevice;
 namespace snapkin::platform {
 
 enum class ImageReadError {
-    notFound,     // no file at the path
-    unreadable,   // not an image, damaged, or in a format without a reader
-    tooLarge,     // more pixels than the cap, or more memory than the allocation limit
+    notFound,   // no file at the path
+    unreadable, // not an image, damaged, or in a format without a reader
+    tooLarge,   // more pixels than the cap, or more memory than the allocation limit
 };
 
 QString userMessage(ImageReadError error);
@@ -43,7 +43,8 @@ struct ImageReadLimits {
 };
 
 std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLimits limits = {});
-std::expected<QImage, ImageReadError> readImage(const QByteArray& data, ImageReadLimits limits = {});
+std::expected<QImage, ImageReadError> readImage(const QByteArray& data,
+                                                ImageReadLimits limits = {});
 // From an open, readable device (a file opened without following links, for one).
 std::expected<QImage, ImageReadError> readImage(QIODevice& device, ImageReadLimits limits = {});
 

@@ -219,7 +219,8 @@ std::optional<Entry> KeyCodes::forX11Keycode(quint32 keycode)
         if (entry) break;
     }
     if (!entry) {
-        const xcb_keysym_t unshifted = xcb_key_symbols_get_keysym(symbols, xcb_keycode_t(keycode), 0);
+        const xcb_keysym_t unshifted =
+            xcb_key_symbols_get_keysym(symbols, xcb_keycode_t(keycode), 0);
         if (isOtherKey(unshifted)) entry = Entry{otherKeyBit | unshifted, unshifted, 0};
     }
     xcb_key_symbols_free(symbols);

@@ -9,10 +9,10 @@
 #include <QJsonObject>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QTranslator>
 
 namespace snapkin::platform {
 
@@ -88,7 +88,7 @@ void chooseSystemLanguage(Table& t)
         // Brazilian Portuguese by its region; any other Portuguese is European.
         if (lang == QLatin1String("pt"))
             lang = ui.contains(QLatin1String("BR"), Qt::CaseInsensitive) ? QStringLiteral("pt-BR")
-                                                                          : QStringLiteral("pt-PT");
+                                                                         : QStringLiteral("pt-PT");
         if (lang == "en") return;
         if (available.contains(lang)) {
             Texts texts;
@@ -215,16 +215,20 @@ QString L10n::fill(const QString& pattern, const QStringList& args)
         }
         // "%2$@": the argument's position, counted from one.
         qsizetype digits = 0;
-        while (digits < rest.size() && rest.at(digits).isDigit()) ++digits;
+        while (digits < rest.size() && rest.at(digits).isDigit())
+            ++digits;
         qsizetype position = -1;
         QStringView spec = rest;
         if (digits > 0 && digits < rest.size() && rest.at(digits) == u'$') {
             position = rest.left(digits).toLongLong() - 1;
             spec = rest.mid(digits + 1);
         }
-        if (spec.startsWith(u"lld")) length = 3;
-        else if (spec.startsWith(u"ld")) length = 2;
-        else if (spec.startsWith(u"@") || spec.startsWith(u"d")) length = 1;
+        if (spec.startsWith(u"lld"))
+            length = 3;
+        else if (spec.startsWith(u"ld"))
+            length = 2;
+        else if (spec.startsWith(u"@") || spec.startsWith(u"d"))
+            length = 1;
         if (length == 0) {
             out.append(c);
             continue;

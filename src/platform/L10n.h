@@ -31,8 +31,7 @@ public:
     static QString fill(const QString& pattern, const QStringList& args);
 
     // The text for `key` with its placeholders filled: L10n::format("%lld items", 3).
-    template <typename... Args>
-    static QString format(const char* key, const Args&... args)
+    template <typename... Args> static QString format(const char* key, const Args&... args)
     {
         return fill(text(key), QStringList{toArg(args)...});
     }
@@ -64,10 +63,14 @@ public:
 
     static QString toArg(const QString& s) { return s; }
     static QString toArg(const char* s) { return QString::fromUtf8(s); }
-    template <std::integral T>
-    static QString toArg(T n) { return integerText(static_cast<long long>(n)); }
-    template <std::floating_point T>
-    static QString toArg(T n) { return decimalText(static_cast<double>(n)); }
+    template <std::integral T> static QString toArg(T n)
+    {
+        return integerText(static_cast<long long>(n));
+    }
+    template <std::floating_point T> static QString toArg(T n)
+    {
+        return decimalText(static_cast<double>(n));
+    }
     static QString integerText(long long n);
     static QString decimalText(double n);
 };

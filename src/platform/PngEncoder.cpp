@@ -273,7 +273,7 @@ struct Job {
     bool premultiplied = true;
     int bpp = 3;
     qsizetype rowBytes = 0;
-    int level = 6; // below 0: chosen per band by its content
+    int level = 6;                    // below 0: chosen per band by its content
     const Palette* palette = nullptr; // set: one index a pixel
 };
 
@@ -503,7 +503,7 @@ std::uint64_t PngEncoder::compressions()
 }
 
 std::shared_ptr<const PngEncoder::CompressedPixels> PngEncoder::compress(const QImage& source,
-                                                                        const Options& options)
+                                                                         const Options& options)
 {
     if (source.isNull()) return nullptr;
     const QImage image = argb32View(source);

@@ -101,7 +101,8 @@ void cleanAt(int dirFd)
         if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             ::unlinkat(dirFd, name, 0);
         } else if (S_ISDIR(st.st_mode)) {
-            const int child = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int child =
+                ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (child < 0) continue;
             cleanAt(child);
             ::unlinkat(dirFd, name, AT_REMOVEDIR); // fails, as wanted, when something stayed
@@ -118,7 +119,8 @@ QString PrivateFolder::userMessage(Error error)
     case Error::unavailable:
         return L10n::text("Snapkin's private temporary folder couldn't be created.");
     case Error::unsafe:
-        return L10n::text("Snapkin's private temporary folder is not safe to use: it is a link, not a folder, or belongs to another user.");
+        return L10n::text("Snapkin's private temporary folder is not safe to use: it is a link, "
+                          "not a folder, or belongs to another user.");
     }
     return {};
 }
@@ -215,8 +217,8 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
         return a.name < b.name;
     });
     for (size_t i = size_t(std::max(count, 0)); i < folders.size(); ++i) {
-        const int child =
-            ::openat(fd, folders[i].name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int child = ::openat(fd, folders[i].name.constData(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) continue;
         cleanAt(child);
         ::unlinkat(fd, folders[i].name.constData(), AT_REMOVEDIR);

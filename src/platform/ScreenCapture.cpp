@@ -101,8 +101,8 @@ struct PixelFormat {
     bool lsbFirst = true;
     struct Channel {
         int shift = 0;
-        std::uint32_t mask = 0;         // already shifted down
-        std::vector<std::uint8_t> to8;  // every value of the channel, scaled to 0…255
+        std::uint32_t mask = 0;        // already shifted down
+        std::vector<std::uint8_t> to8; // every value of the channel, scaled to 0…255
     };
     Channel red, green, blue;
 
@@ -135,7 +135,8 @@ std::optional<PixelFormat::Channel> channelOf(std::uint32_t mask)
     c.shift = std::countr_zero(mask);
     c.mask = mask >> c.shift;
     const int bits = std::popcount(c.mask);
-    if (bits > 16 || c.mask != (std::uint32_t(1) << bits) - 1) return std::nullopt; // not contiguous
+    if (bits > 16 || c.mask != (std::uint32_t(1) << bits) - 1)
+        return std::nullopt; // not contiguous
     c.to8.resize(size_t(c.mask) + 1);
     for (std::uint32_t v = 0; v <= c.mask; ++v)
         c.to8[v] = std::uint8_t((v * 255 + c.mask / 2) / c.mask);
@@ -216,8 +217,7 @@ void convertRow(const uchar* src, quint32* dst, int width, const PixelFormat& f)
         for (int x = 0; x < width; ++x, src += 4) {
             put(x, f.lsbFirst ? std::uint32_t(src[0]) | src[1] << 8 | src[2] << 16 |
                                     std::uint32_t(src[3]) << 24
-                              : std::uint32_t(src[0]) << 24 | src[1] << 16 | src[2] << 8 |
-                                    src[3]);
+                              : std::uint32_t(src[0]) << 24 | src[1] << 16 | src[2] << 8 | src[3]);
         }
         break;
     }
@@ -271,15 +271,16 @@ CaptureResult<QImage> grabConverted(X11Connection& conn, xcb_drawable_t drawable
                        format);
         }
     };
-    const int bands =
-        qsizetype(r.width()) * r.height() < (1 << 20) ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
+    const int bands = qsizetype(r.width()) * r.height() < (1 << 20)
+                          ? 1
+                          : std::clamp(QThread::idealThreadCount(), 1, 8);
     std::vector<std::pair<int, int>> ranges;
     for (int i = 0; i < bands; ++i)
         ranges.emplace_back(r.height() * i / bands, r.height() * (i + 1) / bands);
     // scanLine() above detaches once; after that every band writes its own rows.
     out.scanLine(0);
-    QtConcurrent::blockingMap(ranges,
-                              [&](const std::pair<int, int>& rows) { band(rows.first, rows.second); });
+    QtConcurrent::blockingMap(
+        ranges, [&](const std::pair<int, int>& rows) { band(rows.first, rows.second); });
     return out;
 }
 
@@ -570,13 +571,25 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
                                 bool onScreenWindowsOnly)
 {
     xcb_connection_t* c = conn.get();
-    conn.internAtoms({"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST",
-                      "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE",
-                      "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
-                      "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_TOOLTIP",
-                      "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
-                      "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_ABOVE",
-                      "_NET_WM_STATE_BELOW", "_NET_FRAME_EXTENTS", "_GTK_FRAME_EXTENTS",
+    conn.internAtoms({"_NET_SUPPORTING_WM_CHECK",
+                      "_NET_CLIENT_LIST_STACKING",
+                      "_NET_CLIENT_LIST",
+                      "_NET_WM_NAME",
+                      "UTF8_STRING",
+                      "_NET_WM_PID",
+                      "_NET_WM_WINDOW_TYPE",
+                      "_NET_WM_WINDOW_TYPE_DESKTOP",
+                      "_NET_WM_WINDOW_TYPE_DOCK",
+                      "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+                      "_NET_WM_WINDOW_TYPE_TOOLTIP",
+                      "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+                      "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
+                      "_NET_WM_STATE",
+                      "_NET_WM_STATE_HIDDEN",
+                      "_NET_WM_STATE_ABOVE",
+                      "_NET_WM_STATE_BELOW",
+                      "_NET_FRAME_EXTENTS",
+                      "_GTK_FRAME_EXTENTS",
                       "WM_STATE"});
 
     const auto broken = [] {
@@ -681,10 +694,9 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         // and say how wide it is; the shadow is not part of the window a person sees.
         const auto inset = propertyCardinals(shadow.get());
         if (inset.size() == 4) {
-            const QRect inside = frame.adjusted(int(std::min(inset[0], 4096u)),
-                                                int(std::min(inset[2], 4096u)),
-                                                -int(std::min(inset[1], 4096u)),
-                                                -int(std::min(inset[3], 4096u)));
+            const QRect inside =
+                frame.adjusted(int(std::min(inset[0], 4096u)), int(std::min(inset[2], 4096u)),
+                               -int(std::min(inset[1], 4096u)), -int(std::min(inset[3], 4096u)));
             if (inside.width() > 0 && inside.height() > 0) frame = inside;
         }
         w.frame = frame;
@@ -833,9 +845,8 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
             std::optional<CaptureResult<QImage>> image;
             if (attributes) {
                 const int bw = geometry->border_width;
-                image = grabDrawable(conn, pixmap,
-                                     QRect(bw, bw, geometry->width, geometry->height), keepAlpha,
-                                     geometry->depth, attributes->visual);
+                image = grabDrawable(conn, pixmap, QRect(bw, bw, geometry->width, geometry->height),
+                                     keepAlpha, geometry->depth, attributes->visual);
             }
             xcb_free_pixmap(c, pixmap);
             xcb_flush(c);

@@ -63,10 +63,9 @@ std::vector<Placed> rootChildren(X11Connection& conn)
             xcb_get_geometry_reply(c, geometries[size_t(i)], nullptr));
         if (!a || !g) continue; // gone meanwhile
         const int border = g->border_width;
-        out.push_back(Placed{children[i],
-                             QRect(g->x, g->y, g->width + 2 * border, g->height + 2 * border),
-                             a->map_state == XCB_MAP_STATE_VIEWABLE &&
-                                 a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT});
+        out.push_back(Placed{
+            children[i], QRect(g->x, g->y, g->width + 2 * border, g->height + 2 * border),
+            a->map_state == XCB_MAP_STATE_VIEWABLE && a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT});
     }
     return out;
 }

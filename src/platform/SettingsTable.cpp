@@ -138,9 +138,12 @@ bool SettingsTable::accepts(const SettingSpec& spec, const QJsonValue& stored,
     case T::path: {
         // Stored as text, or as the file name's bytes in a data object.
         QString text;
-        if (value.typeId() == QMetaType::QString) text = value.toString();
-        else if (value.typeId() == QMetaType::QByteArray) text = QString::fromUtf8(value.toByteArray());
-        else return false;
+        if (value.typeId() == QMetaType::QString)
+            text = value.toString();
+        else if (value.typeId() == QMetaType::QByteArray)
+            text = QString::fromUtf8(value.toByteArray());
+        else
+            return false;
         return text.size() <= spec.maxLength && (text.isEmpty() || QDir::isAbsolutePath(text));
     }
     case T::data:

@@ -121,9 +121,12 @@ SingleInstance::Role SingleInstance::claim(const QStringList& files, int timeout
     if (m_path.isEmpty()) return Role::failed;
     const auto handOver = [&]() -> std::optional<Role> {
         switch (forward(absolute, timeoutMs)) {
-        case Handover::delivered: return Role::forwarded;
-        case Handover::refused: return Role::refused;
-        case Handover::nobody: break;
+        case Handover::delivered:
+            return Role::forwarded;
+        case Handover::refused:
+            return Role::refused;
+        case Handover::nobody:
+            break;
         }
         return std::nullopt;
     };

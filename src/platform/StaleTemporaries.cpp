@@ -16,7 +16,8 @@ namespace snapkin::platform {
 
 namespace {
 
-const QString kinds = QStringLiteral("(?:tmp|old|keep)-[0-9a-f]{12}(?:\\.(?:tmp|old)-[0-9a-f]{12})?");
+const QString kinds =
+    QStringLiteral("(?:tmp|old|keep)-[0-9a-f]{12}(?:\\.(?:tmp|old)-[0-9a-f]{12})?");
 
 // Removes the entry `name` in the folder open at `dirFd`: a file or link at once, a folder
 // with what is in it. Entries of other users stay (and so does the folder that holds them).
@@ -81,14 +82,15 @@ int removeMatching(const QString& folder, const std::function<bool(const QString
 
 QString StaleTemporaries::name(const QString& targetName, const char* kind)
 {
-    return QLatin1Char('.') + targetName + QLatin1Char('.') + QLatin1String(kind)
-           + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    return QLatin1Char('.') + targetName + QLatin1Char('.') + QLatin1String(kind) +
+           QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
 bool StaleTemporaries::isTemporaryOf(const QString& entry, const QString& targetName)
 {
-    const QRegularExpression pattern(QStringLiteral("^\\.\\.?") + QRegularExpression::escape(targetName)
-                                     + QStringLiteral("\\.") + kinds + QLatin1Char('$'));
+    const QRegularExpression pattern(QStringLiteral("^\\.\\.?") +
+                                     QRegularExpression::escape(targetName) +
+                                     QStringLiteral("\\.") + kinds + QLatin1Char('$'));
     return !targetName.isEmpty() && pattern.match(entry).hasMatch();
 }
 

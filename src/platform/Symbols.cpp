@@ -2,12 +2,12 @@
 
 #include <QGuiApplication>
 #include <QHash>
-#include <QPalette>
 #include <QIconEngine>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPainterPathStroker>
+#include <QPalette>
 #include <QPixmap>
 #include <QStandardPaths>
 #include <QTransform>
@@ -42,8 +42,10 @@ QPainterPath polyline(std::initializer_list<QPointF> points, double width)
     QPainterPath p;
     bool first = true;
     for (QPointF point : points) {
-        if (first) p.moveTo(point);
-        else p.lineTo(point);
+        if (first)
+            p.moveTo(point);
+        else
+            p.lineTo(point);
         first = false;
     }
     return stroked(p, width);
@@ -82,7 +84,8 @@ QPainterPath unite(std::initializer_list<QPainterPath> parts)
 {
     QPainterPath result;
     result.setFillRule(Qt::WindingFill);
-    for (const QPainterPath& part : parts) result = result.united(part);
+    for (const QPainterPath& part : parts)
+        result = result.united(part);
     return result.simplified();
 }
 
@@ -94,8 +97,10 @@ QPainterPath seal()
         const double angle = M_PI * i / points - M_PI / 2;
         const double r = i % 2 == 0 ? 10.5 : 8.6;
         const QPointF p(12 + r * std::cos(angle), 12 + r * std::sin(angle));
-        if (i == 0) star.moveTo(p);
-        else star.lineTo(p);
+        if (i == 0)
+            star.moveTo(p);
+        else
+            star.lineTo(p);
     }
     star.closeSubpath();
     return star.subtracted(polyline({{7.8, 12.4}, {10.9, 15.4}, {16.4, 9.0}}, 2.2));
@@ -160,7 +165,8 @@ QPainterPath screenFilled()
 QPainterPath magnifier(std::initializer_list<QPainterPath> inside)
 {
     QPainterPath glass = unite({ring({10, 10}, 7, 1.9), line({15.2, 15.2}, {21, 21}, 2.6)});
-    for (const QPainterPath& part : inside) glass = glass.united(part);
+    for (const QPainterPath& part : inside)
+        glass = glass.united(part);
     return glass.simplified();
 }
 
@@ -178,9 +184,8 @@ QPainterPath uturn(bool forward)
 
 QPainterPath boxWithArrow(bool up)
 {
-    const QPainterPath box = polyline({{8, 9}, {4.5, 9}, {4.5, 21.5}, {19.5, 21.5}, {19.5, 9},
-                                       {16, 9}},
-                                      1.9);
+    const QPainterPath box =
+        polyline({{8, 9}, {4.5, 9}, {4.5, 21.5}, {19.5, 21.5}, {19.5, 9}, {16, 9}}, 1.9);
     if (up)
         return unite({box, line({12, 2.5}, {12, 15}, 2.0),
                       polyline({{8.3, 6.2}, {12, 2.5}, {15.7, 6.2}}, 2.0)});
@@ -191,9 +196,12 @@ QPainterPath boxWithArrow(bool up)
 QPainterPath document(QRectF r)
 {
     const double fold = 4;
-    return unite({polyline({{r.left(), r.top()}, {r.right() - fold, r.top()},
-                            {r.right(), r.top() + fold}, {r.right(), r.bottom()},
-                            {r.left(), r.bottom()}, {r.left(), r.top()}},
+    return unite({polyline({{r.left(), r.top()},
+                            {r.right() - fold, r.top()},
+                            {r.right(), r.top() + fold},
+                            {r.right(), r.bottom()},
+                            {r.left(), r.bottom()},
+                            {r.left(), r.top()}},
                            1.8)});
 }
 
@@ -201,7 +209,8 @@ QPainterPath diagonalArrows(QRectF r, double width)
 {
     const double head = r.width() * 0.38;
     const QPointF a = r.topLeft(), b = r.bottomRight();
-    return unite({line(a, b, width), polyline({{a.x() + head, a.y()}, a, {a.x(), a.y() + head}}, width),
+    return unite({line(a, b, width),
+                  polyline({{a.x() + head, a.y()}, a, {a.x(), a.y() + head}}, width),
                   polyline({{b.x() - head, b.y()}, b, {b.x(), b.y() - head}}, width)});
 }
 
@@ -224,8 +233,10 @@ QPainterPath gear(QPointF centre, double radius)
         const double angle = 2 * M_PI * (i - 0.5) / (teeth * 4);
         const double r = (i % 4 < 2) ? radius : radius * 0.72;
         const QPointF p(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
-        if (i == 0) wheel.moveTo(p);
-        else wheel.lineTo(p);
+        if (i == 0)
+            wheel.moveTo(p);
+        else
+            wheel.lineTo(p);
     }
     wheel.closeSubpath();
     return wheel.subtracted(circle(centre, radius * 0.32));
@@ -238,8 +249,10 @@ QPainterPath star(QPointF centre, double outer, double inner)
         const double angle = M_PI * i / 5 - M_PI / 2;
         const double r = i % 2 == 0 ? outer : inner;
         const QPointF point(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
-        if (i == 0) p.moveTo(point);
-        else p.lineTo(point);
+        if (i == 0)
+            p.moveTo(point);
+        else
+            p.lineTo(point);
     }
     p.closeSubpath();
     return p;
@@ -262,22 +275,44 @@ const QHash<QString, Builder>& builders()
 {
     static const QHash<QString, Builder> table{
         {"cursorarrow",
-         [] { return polygon({{6, 2.5}, {6, 20}, {10.2, 16}, {13.2, 22.5}, {15.8, 21.3},
-                              {12.8, 15}, {18.5, 15}}); }},
+         [] {
+             return polygon({{6, 2.5},
+                             {6, 20},
+                             {10.2, 16},
+                             {13.2, 22.5},
+                             {15.8, 21.3},
+                             {12.8, 15},
+                             {18.5, 15}});
+         }},
         {"arrow.up.right",
-         [] { return unite({line({5, 19}, {17.5, 6.5}, 2.6),
-                            polyline({{9, 5}, {19, 5}, {19, 15}}, 2.6)}); }},
+         [] {
+             return unite(
+                 {line({5, 19}, {17.5, 6.5}, 2.6), polyline({{9, 5}, {19, 5}, {19, 15}}, 2.6)});
+         }},
         {"textformat",
-         [] { return unite({polyline({{2.5, 20}, {8.5, 4}, {14.5, 20}}, 2.4),
-                            line({5.2, 14.5}, {11.8, 14.5}, 2.2), ring({18.6, 16.5}, 3.2, 2.0),
-                            line({21.8, 12.5}, {21.8, 20}, 2.0)}); }},
-        {"rectangle", [] { return roundedFrame({3, 5, 18, 14}, 1.5, 2.0); }},
-        {"circle", [] { return ring({12, 12}, 9, 2.0); }},
-        {"line.diagonal", [] { return line({4, 20}, {20, 4}, 2.6); }},
+         [] {
+             return unite({polyline({{2.5, 20}, {8.5, 4}, {14.5, 20}}, 2.4),
+                           line({5.2, 14.5}, {11.8, 14.5}, 2.2), ring({18.6, 16.5}, 3.2, 2.0),
+                           line({21.8, 12.5}, {21.8, 20}, 2.0)});
+         }},
+        {"rectangle",
+         [] {
+             return roundedFrame({3, 5, 18, 14}, 1.5, 2.0);
+         }},
+        {"circle",
+         [] {
+             return ring({12, 12}, 9, 2.0);
+         }},
+        {"line.diagonal",
+         [] {
+             return line({4, 20}, {20, 4}, 2.6);
+         }},
         {"highlighter",
-         [] { return unite({polygon({{7, 13}, {15, 5}, {19.5, 9.5}, {11.5, 17.5}}),
-                            polygon({{7.8, 14.2}, {10.3, 16.7}, {8, 19}, {5.5, 16.5}}),
-                            line({3.5, 21}, {13, 21}, 1.8)}); }},
+         [] {
+             return unite({polygon({{7, 13}, {15, 5}, {19.5, 9.5}, {11.5, 17.5}}),
+                           polygon({{7.8, 14.2}, {10.3, 16.7}, {8, 19}, {5.5, 16.5}}),
+                           line({3.5, 21}, {13, 21}, 1.8)});
+         }},
         {"square.grid.3x3.square",
          [] {
              QPainterPath grid = roundedFrame({3, 3, 18, 18}, 3, 1.8);
@@ -300,54 +335,90 @@ const QHash<QString, Builder>& builders()
              half.closeSubpath();
              return unite({ring({12, 12}, 9, 1.8), half});
          }},
-        {"camera.metering.spot", [] { return unite({ring({12, 12}, 8.5, 1.8), circle({12, 12}, 3)}); }},
+        {"camera.metering.spot",
+         [] {
+             return unite({ring({12, 12}, 8.5, 1.8), circle({12, 12}, 3)});
+         }},
         {"face.smiling", smile},
         {"photo", photo},
         {"crop",
-         [] { return unite({polyline({{6, 2}, {6, 18}, {22, 18}}, 2.2),
-                            polyline({{2, 6}, {18, 6}, {18, 22}}, 2.2)}); }},
+         [] {
+             return unite({polyline({{6, 2}, {6, 18}, {22, 18}}, 2.2),
+                           polyline({{2, 6}, {18, 6}, {18, 22}}, 2.2)});
+         }},
         {"magnifyingglass.circle",
-         [] { return unite({ring({12, 12}, 10, 1.6), ring({10.8, 10.8}, 3.8, 1.8),
-                            line({13.6, 13.6}, {17, 17}, 2.2)}); }},
+         [] {
+             return unite({ring({12, 12}, 10, 1.6), ring({10.8, 10.8}, 3.8, 1.8),
+                           line({13.6, 13.6}, {17, 17}, 2.2)});
+         }},
         {"square.on.square.dashed",
-         [] { return unite({roundedFrame({2.5, 2.5, 12.5, 12.5}, 1.5, 1.6, {2.0, 1.6}),
-                            roundedFrame({9, 9, 12.5, 12.5}, 1.5, 1.8)}); }},
+         [] {
+             return unite({roundedFrame({2.5, 2.5, 12.5, 12.5}, 1.5, 1.6, {2.0, 1.6}),
+                           roundedFrame({9, 9, 12.5, 12.5}, 1.5, 1.8)});
+         }},
         {"camera.fill", camera},
         {"selection.pin.in.out", selectionPins},
         {"macwindow", windowGlyph},
         {"rectangle.inset.filled", screenFilled},
         // The editor's bars and menus.
         {"camera",
-         [] { return unite({roundedFrame({2.5, 7.5, 19, 13}, 2.5, 1.8),
-                            polyline({{7.8, 7.5}, {9.4, 4.5}, {14.6, 4.5}, {16.2, 7.5}}, 1.8),
-                            ring({12, 14}, 3.4, 1.8)}); }},
+         [] {
+             return unite({roundedFrame({2.5, 7.5, 19, 13}, 2.5, 1.8),
+                           polyline({{7.8, 7.5}, {9.4, 4.5}, {14.6, 4.5}, {16.2, 7.5}}, 1.8),
+                           ring({12, 14}, 3.4, 1.8)});
+         }},
         {"face.smiling.inverse",
          [] {
              QPainterPath mouth(QPointF(8, 14));
              mouth.quadTo(12, 18.5, 16, 14);
              return circle({12, 12}, 10.4)
-                 .subtracted(unite({circle({9, 9.8}, 1.5), circle({15, 9.8}, 1.5),
-                                    stroked(mouth, 1.9)}));
+                 .subtracted(
+                     unite({circle({9, 9.8}, 1.5), circle({15, 9.8}, 1.5), stroked(mouth, 1.9)}));
          }},
-        {"minus.magnifyingglass", [] { return magnifier({line({7, 10}, {13, 10}, 1.9)}); }},
+        {"minus.magnifyingglass",
+         [] {
+             return magnifier({line({7, 10}, {13, 10}, 1.9)});
+         }},
         {"plus.magnifyingglass",
-         [] { return magnifier({line({7, 10}, {13, 10}, 1.9), line({10, 7}, {10, 13}, 1.9)}); }},
+         [] {
+             return magnifier({line({7, 10}, {13, 10}, 1.9), line({10, 7}, {10, 13}, 1.9)});
+         }},
         {"arrow.up.left.and.down.right.magnifyingglass",
-         [] { return magnifier({diagonalArrows({7.2, 7.2, 5.6, 5.6}, 1.5)}); }},
-        {"chevron.down", [] { return polyline({{5, 9}, {12, 16}, {19, 9}}, 2.6); }},
+         [] {
+             return magnifier({diagonalArrows({7.2, 7.2, 5.6, 5.6}, 1.5)});
+         }},
+        {"chevron.down",
+         [] {
+             return polyline({{5, 9}, {12, 16}, {19, 9}}, 2.6);
+         }},
         {"arrow.up.left.and.arrow.down.right",
-         [] { return diagonalArrows({4, 4, 16, 16}, 2.2); }},
+         [] {
+             return diagonalArrows({4, 4, 16, 16}, 2.2);
+         }},
         {"aspectratio",
-         [] { return unite({roundedFrame({2.5, 5, 19, 14}, 2.5, 1.8),
-                            polyline({{6, 11}, {6, 8.5}, {9, 8.5}}, 1.6),
-                            polyline({{18, 13}, {18, 15.5}, {15, 15.5}}, 1.6)}); }},
+         [] {
+             return unite({roundedFrame({2.5, 5, 19, 14}, 2.5, 1.8),
+                           polyline({{6, 11}, {6, 8.5}, {9, 8.5}}, 1.6),
+                           polyline({{18, 13}, {18, 15.5}, {15, 15.5}}, 1.6)});
+         }},
         {"signature",
-         [] { return unite({polyline({{3, 16}, {6, 8}, {8.5, 15}, {11, 9}, {13, 15.5}, {15, 12},
-                                      {17, 14}, {21, 10}}, 1.7),
-                            line({3, 20}, {21, 20}, 1.5)}); }},
+         [] {
+             return unite({polyline({{3, 16},
+                                     {6, 8},
+                                     {8.5, 15},
+                                     {11, 9},
+                                     {13, 15.5},
+                                     {15, 12},
+                                     {17, 14},
+                                     {21, 10}},
+                                    1.7),
+                           line({3, 20}, {21, 20}, 1.5)});
+         }},
         {"chevron.right.2",
-         [] { return unite({polyline({{6, 6}, {12, 12}, {6, 18}}, 2.2),
-                            polyline({{13, 6}, {19, 12}, {13, 18}}, 2.2)}); }},
+         [] {
+             return unite({polyline({{6, 6}, {12, 12}, {6, 18}}, 2.2),
+                           polyline({{13, 6}, {19, 12}, {13, 18}}, 2.2)});
+         }},
         {"square.grid.3x3",
          [] {
              QPainterPath grid;
@@ -373,8 +444,7 @@ const QHash<QString, Builder>& builders()
          [] {
              QPainterPath shade;
              shade.addRoundedRect(QRectF(7, 7, 14, 14), 2.5, 2.5);
-             return unite({roundedFrame({3, 3, 14, 14}, 2.5, 1.8),
-                           shade.subtracted([] {
+             return unite({roundedFrame({3, 3, 14, 14}, 2.5, 1.8), shade.subtracted([] {
                                QPainterPath front;
                                front.addRoundedRect(QRectF(2, 2, 16, 16), 3, 3);
                                return front;
@@ -383,39 +453,73 @@ const QHash<QString, Builder>& builders()
         {"arrow.uturn.backward", [] { return uturn(false); }},
         {"arrow.uturn.forward", [] { return uturn(true); }},
         {"trash",
-         [] { return unite({line({3.5, 6}, {20.5, 6}, 1.9), polyline({{9, 6}, {9.5, 3}, {14.5, 3}, {15, 6}}, 1.7),
-                            polyline({{5.5, 6}, {6.8, 21}, {17.2, 21}, {18.5, 6}}, 1.9),
-                            line({10, 10}, {10, 17}, 1.6), line({14, 10}, {14, 17}, 1.6)}); }},
+         [] {
+             return unite({line({3.5, 6}, {20.5, 6}, 1.9),
+                           polyline({{9, 6}, {9.5, 3}, {14.5, 3}, {15, 6}}, 1.7),
+                           polyline({{5.5, 6}, {6.8, 21}, {17.2, 21}, {18.5, 6}}, 1.9),
+                           line({10, 10}, {10, 17}, 1.6), line({14, 10}, {14, 17}, 1.6)});
+         }},
         {"text.viewfinder",
-         [] { return unite({viewfinderCorners(),
-                            line({7, 8.5}, {17, 8.5}, 1.9), line({12, 8.5}, {12, 16.5}, 1.9)}); }},
+         [] {
+             return unite({viewfinderCorners(), line({7, 8.5}, {17, 8.5}, 1.9),
+                           line({12, 8.5}, {12, 16.5}, 1.9)});
+         }},
         {"qrcode.viewfinder",
-         [] { return unite({viewfinderCorners(),
-                            roundedFrame({7, 7, 4, 4}, 0.6, 1.5), roundedFrame({13, 7, 4, 4}, 0.6, 1.5),
-                            roundedFrame({7, 13, 4, 4}, 0.6, 1.5),
-                            polygon({{13.5, 13.5}, {17, 13.5}, {17, 17}, {13.5, 17}})}); }},
-        {"xmark", [] { return unite({line({6, 6}, {18, 18}, 2.2), line({18, 6}, {6, 18}, 2.2)}); }},
+         [] {
+             return unite({viewfinderCorners(), roundedFrame({7, 7, 4, 4}, 0.6, 1.5),
+                           roundedFrame({13, 7, 4, 4}, 0.6, 1.5),
+                           roundedFrame({7, 13, 4, 4}, 0.6, 1.5),
+                           polygon({{13.5, 13.5}, {17, 13.5}, {17, 17}, {13.5, 17}})});
+         }},
+        {"xmark",
+         [] {
+             return unite({line({6, 6}, {18, 18}, 2.2), line({18, 6}, {6, 18}, 2.2)});
+         }},
         {"exclamationmark.triangle",
-         [] { return unite({stroked(polygon({{12, 3}, {22, 20.5}, {2, 20.5}}), 1.9, Qt::RoundCap),
-                            line({12, 9.5}, {12, 14}, 2.1), circle({12, 17.3}, 1.2)}); }},
+         [] {
+             return unite({stroked(polygon({{12, 3}, {22, 20.5}, {2, 20.5}}), 1.9, Qt::RoundCap),
+                           line({12, 9.5}, {12, 14}, 2.1), circle({12, 17.3}, 1.2)});
+         }},
         {"doc.on.clipboard",
-         [] { return unite({roundedFrame({4, 4, 16, 18.5}, 2, 1.8), roundedFrame({8.5, 2, 7, 4}, 1.2, 1.6),
-                            line({8, 11}, {16, 11}, 1.6), line({8, 15}, {16, 15}, 1.6)}); }},
+         [] {
+             return unite({roundedFrame({4, 4, 16, 18.5}, 2, 1.8),
+                           roundedFrame({8.5, 2, 7, 4}, 1.2, 1.6), line({8, 11}, {16, 11}, 1.6),
+                           line({8, 15}, {16, 15}, 1.6)});
+         }},
         {"doc.on.doc",
-         [] { return unite({document({8, 2.5, 13, 16}),
-                            polyline({{5, 6.5}, {3, 6.5}, {3, 21.5}, {14, 21.5}, {14, 19.5}}, 1.8)}); }},
-        {"doc", [] { return document({5, 2.5, 14, 19}); }},
-        {"checkmark", [] { return polyline({{4, 12.5}, {9.5, 18}, {20, 6}}, 2.6); }},
+         [] {
+             return unite({document({8, 2.5, 13, 16}),
+                           polyline({{5, 6.5}, {3, 6.5}, {3, 21.5}, {14, 21.5}, {14, 19.5}}, 1.8)});
+         }},
+        {"doc",
+         [] {
+             return document({5, 2.5, 14, 19});
+         }},
+        {"checkmark",
+         [] {
+             return polyline({{4, 12.5}, {9.5, 18}, {20, 6}}, 2.6);
+         }},
         {"square.and.arrow.down", [] { return boxWithArrow(false); }},
         {"square.and.arrow.up", [] { return boxWithArrow(true); }},
         {"folder",
-         [] { return polyline({{2.5, 6}, {2.5, 19.5}, {21.5, 19.5}, {21.5, 8}, {11.5, 8}, {9.5, 5},
-                               {2.5, 5}, {2.5, 6}},
-                              1.8); }},
+         [] {
+             return polyline({{2.5, 6},
+                              {2.5, 19.5},
+                              {21.5, 19.5},
+                              {21.5, 8},
+                              {11.5, 8},
+                              {9.5, 5},
+                              {2.5, 5},
+                              {2.5, 6}},
+                             1.8);
+         }},
         {"square.grid.2x2",
-         [] { return unite({roundedFrame({3, 3, 7.5, 7.5}, 1.5, 1.7), roundedFrame({13.5, 3, 7.5, 7.5}, 1.5, 1.7),
-                            roundedFrame({3, 13.5, 7.5, 7.5}, 1.5, 1.7),
-                            roundedFrame({13.5, 13.5, 7.5, 7.5}, 1.5, 1.7)}); }},
+         [] {
+             return unite({roundedFrame({3, 3, 7.5, 7.5}, 1.5, 1.7),
+                           roundedFrame({13.5, 3, 7.5, 7.5}, 1.5, 1.7),
+                           roundedFrame({3, 13.5, 7.5, 7.5}, 1.5, 1.7),
+                           roundedFrame({13.5, 13.5, 7.5, 7.5}, 1.5, 1.7)});
+         }},
         // Settings rows.
         {"doc.badge.gearshape",
          [] {
@@ -424,25 +528,35 @@ const QHash<QString, Builder>& builders()
              return unite({page.subtracted(circle({17, 17}, 6.6)), gear({17, 17}, 5.4)});
          }},
         {"slider.horizontal.3",
-         [] { return unite({line({3, 6}, {21, 6}, 1.7), line({3, 12}, {21, 12}, 1.7),
-                            line({3, 18}, {21, 18}, 1.7), circle({8, 6}, 2.8),
-                            circle({16, 12}, 2.8), circle({10.5, 18}, 2.8)}); }},
+         [] {
+             return unite({line({3, 6}, {21, 6}, 1.7), line({3, 12}, {21, 12}, 1.7),
+                           line({3, 18}, {21, 18}, 1.7), circle({8, 6}, 2.8), circle({16, 12}, 2.8),
+                           circle({10.5, 18}, 2.8)});
+         }},
         {"speaker.wave.2",
-         [] { return unite({polygon({{2.5, 9}, {6.5, 9}, {11.5, 4.5}, {11.5, 19.5}, {6.5, 15},
-                                     {2.5, 15}}),
-                            arc({11, 12}, 4.5, 45, 1.9), arc({11, 12}, 8.5, 50, 1.9)}); }},
+         [] {
+             return unite(
+                 {polygon({{2.5, 9}, {6.5, 9}, {11.5, 4.5}, {11.5, 19.5}, {6.5, 15}, {2.5, 15}}),
+                  arc({11, 12}, 4.5, 45, 1.9), arc({11, 12}, 8.5, 50, 1.9)});
+         }},
         {"lineweight",
-         [] { return unite({line({3, 5}, {21, 5}, 1.2), line({3, 11}, {21, 11}, 2.4),
-                            line({3, 18.5}, {21, 18.5}, 4.2)}); }},
+         [] {
+             return unite({line({3, 5}, {21, 5}, 1.2), line({3, 11}, {21, 11}, 2.4),
+                           line({3, 18.5}, {21, 18.5}, 4.2)});
+         }},
         {"textformat.size",
-         [] { return unite({polyline({{2, 20}, {7.5, 4.5}, {13, 20}}, 2.2),
-                            line({4.4, 14.5}, {10.6, 14.5}, 2.0),
-                            polyline({{14.5, 20}, {18.25, 10.5}, {22, 20}}, 1.8),
-                            line({16.2, 16.5}, {20.3, 16.5}, 1.6)}); }},
+         [] {
+             return unite({polyline({{2, 20}, {7.5, 4.5}, {13, 20}}, 2.2),
+                           line({4.4, 14.5}, {10.6, 14.5}, 2.0),
+                           polyline({{14.5, 20}, {18.25, 10.5}, {22, 20}}, 1.8),
+                           line({16.2, 16.5}, {20.3, 16.5}, 1.6)});
+         }},
         {"viewfinder", viewfinderCorners},
         // Stamp kinds.
         {"exclamationmark",
-         [] { return unite({line({12, 3.5}, {12, 14.5}, 3.0), circle({12, 19.8}, 1.8)}); }},
+         [] {
+             return unite({line({12, 3.5}, {12, 14.5}, 3.0), circle({12, 19.8}, 1.8)});
+         }},
         {"questionmark",
          [] {
              QPainterPath hook(QPointF(7.3, 8.2));
@@ -451,13 +565,19 @@ const QHash<QString, Builder>& builders()
              hook.cubicTo(16.9, 10.6, 12, 11.4, 12, 15);
              return unite({stroked(hook, 2.6), circle({12, 19.8}, 1.8)});
          }},
-        {"star.fill", [] { return star({12, 12.6}, 10.5, 4.4); }},
-        {"circle.fill", [] { return circle({12, 12}, 9); }},
+        {"star.fill",
+         [] {
+             return star({12, 12.6}, 10.5, 4.4);
+         }},
+        {"circle.fill",
+         [] {
+             return circle({12, 12}, 9);
+         }},
         {"1.circle.fill",
          [] {
-             const QPainterPath one = unite({line({12.6, 7}, {12.6, 17.4}, 2.3),
-                                             line({12.6, 7}, {9.4, 9.4}, 2.1),
-                                             line({9.4, 17.4}, {15.6, 17.4}, 2.1)});
+             const QPainterPath one =
+                 unite({line({12.6, 7}, {12.6, 17.4}, 2.3), line({12.6, 7}, {9.4, 9.4}, 2.1),
+                        line({9.4, 17.4}, {15.6, 17.4}, 2.1)});
              return circle({12, 12}, 10.4).subtracted(one);
          }},
     };
@@ -504,8 +624,8 @@ const QHash<QString, QString>& themeNames()
 QColor inkFor(QIcon::Mode mode)
 {
     const QPalette palette = QGuiApplication::palette();
-    QColor color = palette.color(mode == QIcon::Selected ? QPalette::HighlightedText
-                                                          : QPalette::WindowText);
+    QColor color =
+        palette.color(mode == QIcon::Selected ? QPalette::HighlightedText : QPalette::WindowText);
     if (mode == QIcon::Disabled) color.setAlphaF(0.4f);
     return color;
 }
@@ -651,7 +771,8 @@ QIcon Symbols::icon(const QString& name)
     const QString themed = themeIconName(name);
     if (!themed.isEmpty()) {
         ensureIconTheme();
-        if (QIcon::hasThemeIcon(themed)) return QIcon(new TintedIconEngine(QIcon::fromTheme(themed)));
+        if (QIcon::hasThemeIcon(themed))
+            return QIcon(new TintedIconEngine(QIcon::fromTheme(themed)));
     }
     if (!path(name)) return {};
     return QIcon(new GlyphIconEngine(name));

@@ -25,7 +25,8 @@ public:
 
     // The glyph in `color` on a transparent image whose box is `pointSize` points on its longer
     // side, at the given device pixel ratio. A null image for an unknown name.
-    static QImage image(const QString& name, double pointSize, const QColor& color, qreal dpr = 1.0);
+    static QImage image(const QString& name, double pointSize, const QColor& color,
+                        qreal dpr = 1.0);
 
     // An icon for toolbars and menus.
     static QIcon icon(const QString& name);

@@ -290,8 +290,8 @@ private:
     const Assemble m_assemble;
     QPromise<R> m_promise;
     std::atomic_bool m_done{false};
-    std::mutex m_mutex; // guards what follows
-    QImage m_image;     // what is recognised, until the page is prepared and the codes read
+    std::mutex m_mutex;   // guards what follows
+    QImage m_image;       // what is recognised, until the page is prepared and the codes read
     int m_imageUsers = 0; // the tasks still to use m_image
     std::shared_ptr<const platform::TextRecognition::Page> m_page;
     std::vector<std::size_t> m_order; // the blocks in the order they are read

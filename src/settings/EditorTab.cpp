@@ -278,9 +278,9 @@ void EditorTab::openColorDialog()
     }
     // What Cancel puts back: the stored text as it was, or no stored value at all.
     const auto& storedKey = keys::defaultColor;
-    const std::optional<QVariant> before =
-        m_settings.hasStoredValue(storedKey) ? std::optional(m_settings.object(storedKey))
-                                             : std::nullopt;
+    const std::optional<QVariant> before = m_settings.hasStoredValue(storedKey)
+                                               ? std::optional(m_settings.object(storedKey))
+                                               : std::nullopt;
     auto* dialog = new QColorDialog(Color::fromHex(storedColorHex()), this);
     m_colorDialog = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -290,8 +290,10 @@ void EditorTab::openColorDialog()
     // Every colour picked is stored at once, so the well and the swatch follow the dialog.
     connect(dialog, &QColorDialog::currentColorChanged, this, &EditorTab::applyColor);
     connect(dialog, &QDialog::rejected, this, [this, storedKey, before] {
-        if (before) m_settings.setValue(storedKey, *before);
-        else m_settings.removeObject(storedKey);
+        if (before)
+            m_settings.setValue(storedKey, *before);
+        else
+            m_settings.removeObject(storedKey);
         refreshColor();
     });
     // Closed one way or another, the next click opens a new dialog on the stored colour.

@@ -47,20 +47,21 @@ protected:
         painter.setFont(font());
         painter.setPen(palette().color(foregroundRole()));
         const QFontMetricsF metrics(font());
-        const QRectF area = QRectF(contentsRect()).adjusted(margin(), margin(), -margin(),
-                                                               -margin());
+        const QRectF area =
+            QRectF(contentsRect()).adjusted(margin(), margin(), -margin(), -margin());
         const double width = textWidth(metrics);
         double x = area.left();
-        if (alignment() & Qt::AlignRight) x = area.right() - width;
-        else if (alignment() & Qt::AlignHCenter) x = area.center().x() - width / 2;
-        const double baseline = area.top() + (area.height() - metrics.height()) / 2
-                                + metrics.ascent();
+        if (alignment() & Qt::AlignRight)
+            x = area.right() - width;
+        else if (alignment() & Qt::AlignHCenter)
+            x = area.center().x() - width / 2;
+        const double baseline =
+            area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
         const double cell = digitCell(metrics);
         forEachRun([&](const QString& run, bool digit) {
             if (digit) {
                 // Centred in its cell, as tabular figures are drawn.
-                painter.drawText(QPointF(x + (cell - metrics.horizontalAdvance(run)) / 2,
-                                         baseline),
+                painter.drawText(QPointF(x + (cell - metrics.horizontalAdvance(run)) / 2, baseline),
                                  run);
                 x += cell;
             } else {
@@ -198,8 +199,8 @@ QString HistoryPane::summary(qsizetype count, std::optional<qint64> size)
     QString text = locale.toString(qint64(count));
     // Decimal units with one decimal, as file managers count files: "2.0 MB", "568.0 kB".
     if (size)
-        text += QStringLiteral(" · ") +
-                locale.formattedDataSize(*size, 1, QLocale::DataSizeSIFormat);
+        text +=
+            QStringLiteral(" · ") + locale.formattedDataSize(*size, 1, QLocale::DataSizeSIFormat);
     return text;
 }
 
@@ -234,9 +235,9 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     const QString refused = m_source.unavailableReason();
     m_unavailableNote = keeping->addNote(
         refused.isEmpty() ? QString()
-                          : refused + QLatin1Char(' ')
-                                + L10n::format("Remove or rename “%@”, then start Snapkin again.",
-                                               QDir::toNativeSeparators(m_source.directory())));
+                          : refused + QLatin1Char(' ') +
+                                L10n::format("Remove or rename “%@”, then start Snapkin again.",
+                                             QDir::toNativeSeparators(m_source.directory())));
     m_unavailableNote->setVisible(!refused.isEmpty());
 
     auto* contents = addSection();

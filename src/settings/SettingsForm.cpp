@@ -115,8 +115,7 @@ void ToneLabel::applyTone()
 // ---- SettingsLabel ---------------------------------------------------------------------------
 
 SettingsLabel::SettingsLabel(const QString& symbol, const QString& title, QWidget* parent)
-    : QWidget(parent), m_symbol(symbol), m_icon(new QLabel(this)),
-      m_title(new QLabel(title, this))
+    : QWidget(parent), m_symbol(symbol), m_icon(new QLabel(this)), m_title(new QLabel(title, this))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -140,8 +139,7 @@ void SettingsLabel::drawIcon()
 void SettingsLabel::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
-        drawIcon();
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) drawIcon();
 }
 
 QString SettingsLabel::title() const

@@ -30,10 +30,12 @@ TEST(AppClipboard, ACaptureHotKeyStillCapturesWhileAStoppedClipboardOwnerIsWaite
     ASSERT_FALSE(canvas.isEmpty());
     QProcess::execute(QStringLiteral("xdotool"),
                       {QStringLiteral("windowactivate"), QStringLiteral("--sync"), canvas});
-    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+n")});
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("ctrl+shift+n")});
     QElapsedTimer clock;
     clock.start();
-    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+alt+3")});
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("key"), QStringLiteral("ctrl+alt+3")});
     // A paste that held the GUI thread asked the stopped owner for every format in turn, 5 s
     // each, so the capture came minutes later. Now it comes at once; the bound leaves a loaded
     // machine room to start the capture and still tells the two apart.

@@ -82,12 +82,11 @@ TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndTheLastOnceTheLoopTurns)
     // The launch counters' settings writes wait until the first windows are up.
     EXPECT_FALSE(order.contains("launchCounters"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 17; }, 5000)) << order.size();
-    EXPECT_EQ(order,
-              (QStringList{"quickAccessText", "historyRecognizer", "recognizeMissing",
-                           "whatsNewFirstLaunch", "migrateLanguage", "hotKeyDefaults",
-                           "routerDefaults", "engineDefaults", "keepReachable", "presence",
-                           "appearance", "hotKeys", "screenshotWatcher", "onboarding",
-                           "pruneHistory", "firstWindows", "launchCounters"}));
+    EXPECT_EQ(order, (QStringList{"quickAccessText", "historyRecognizer", "recognizeMissing",
+                                  "whatsNewFirstLaunch", "migrateLanguage", "hotKeyDefaults",
+                                  "routerDefaults", "engineDefaults", "keepReachable", "presence",
+                                  "appearance", "hotKeys", "screenshotWatcher", "onboarding",
+                                  "pruneHistory", "firstWindows", "launchCounters"}));
 }
 
 TEST_F(AppDelegateTest, StartUpDeclaresTheBuildThatDocumentsNameAsTheirGenerator)

@@ -82,7 +82,8 @@ TEST_P(AppHostileSettings, StartsCapturesAndShowsEverySettingsTab)
     // Without a tray the application starts on its start window.
     ASSERT_FALSE(test::findVisibleWindow(QStringLiteral("^Start Window$")).isEmpty());
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+3")});
-    const QString capture = test::findVisibleWindow(QString::fromUtf8("^Untitled — 1920 × 1080 px"));
+    const QString capture =
+        test::findVisibleWindow(QString::fromUtf8("^Untitled — 1920 × 1080 px"));
     ASSERT_FALSE(capture.isEmpty());
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), capture});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});

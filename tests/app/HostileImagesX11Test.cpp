@@ -78,7 +78,8 @@ public:
         QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
         if (!status.open(QIODevice::ReadOnly)) return -1;
         for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toLongLong() / 1024;
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ')[0].toLongLong() / 1024;
         }
         return -1;
     }
@@ -132,7 +133,8 @@ TEST(HostileImages, EachFileOnTheCommandLineIsRefused)
 {
     ASSERT_FALSE(test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
     test::WindowManager wm;
-    for (const QString& name : test::hostileImageNames()) expectRefusedByItself(hostilePath(name));
+    for (const QString& name : test::hostileImageNames())
+        expectRefusedByItself(hostilePath(name));
 }
 
 TEST(HostileImages, EachPackageHoldingOneIsRefused)
@@ -155,7 +157,7 @@ TEST(HostileImages, EachDroppedIntoTheWatchedFolderIsRefused)
     test::WindowManager wm;
     QTemporaryDir watched;
     const QByteArray settings = QStringLiteral(
-        R"({"didShowOnboarding": true, "watchSystemScreenshots": true,
+                                    R"({"didShowOnboarding": true, "watchSystemScreenshots": true,
             "systemScreenshotsFolderBookmark": "%1"})")
                                     .arg(watched.path())
                                     .toUtf8();
@@ -190,8 +192,8 @@ TEST(HostileImages, EachOnTheClipboardIsRefused)
     for (const QString& name : test::hostileImageNames()) {
         SCOPED_TRACE(name.toStdString());
         const QString type = name.endsWith(".bmp") ? "image/bmp" : "image/png";
-        test::ChildProcess owner("xclip", {"-quiet", "-selection", "clipboard", "-t", type, "-i",
-                                           hostilePath(name)});
+        test::ChildProcess owner(
+            "xclip", {"-quiet", "-selection", "clipboard", "-t", type, "-i", hostilePath(name)});
         ASSERT_TRUE(test::waitUntil([&] {
             return test::commandOutput("xclip", {"-selection", "clipboard", "-t", "TARGETS", "-o"})
                 .contains(type);

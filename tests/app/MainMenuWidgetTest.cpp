@@ -337,18 +337,17 @@ TEST_F(MainMenuTest, TheWindowMenuListsTheOpenEditorsAndBringsTheChosenOneForwar
     const EditorOpenOptions plain{.appliesRememberedFrame = false};
     EditorPage* first = editors.pageOf(editors.open(platform::BaseImage(image), "First", plain));
     EditorPage* second = editors.pageOf(editors.open(platform::BaseImage(image), "Second", plain));
-    EditorPage* tab = editors.pageOf(editors.open(
-        platform::BaseImage(image), "Tab of First",
-        EditorOpenOptions{.appliesRememberedFrame = false, .tabOf = first}));
+    EditorPage* tab = editors.pageOf(
+        editors.open(platform::BaseImage(image), "Tab of First",
+                     EditorOpenOptions{.appliesRememberedFrame = false, .tabOf = first}));
     ASSERT_EQ(tab->window(), first->window());
     activate(second->window());
 
     QMenu& window = menu("&Window");
-    EXPECT_EQ(walk(window),
-              (QStringList{"Start Window\tCtrl+Shift+1", "---", "Minimize\tCtrl+M", "---",
-                           "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
-                           "Close Pinned Screenshots (off)", "---", "First", "Second",
-                           "Tab of First"}));
+    EXPECT_EQ(walk(window), (QStringList{"Start Window\tCtrl+Shift+1", "---", "Minimize\tCtrl+M",
+                                         "---", "Unlock Pinned Screenshots\tCtrl+Alt+U (off)",
+                                         "Close Pinned Screenshots (off)", "---", "First", "Second",
+                                         "Tab of First"}));
     QStringList checked;
     for (QAction* action : window.actions())
         if (action->isChecked()) checked << action->text();
@@ -386,10 +385,9 @@ TEST(HelpPage, OpensThePageInTheLanguageTheApplicationShows)
     platform::L10n::setLanguage(QStringLiteral("en"));
     shell.actions.openHelp();
     QDesktopServices::unsetUrlHandler("https");
-    EXPECT_EQ(catcher.opened,
-              (QList<QUrl>{QUrl("https://help.example/de/support/"),
-                           QUrl("https://help.example/pt/support/"),
-                           QUrl("https://help.example/support/")}));
+    EXPECT_EQ(catcher.opened, (QList<QUrl>{QUrl("https://help.example/de/support/"),
+                                           QUrl("https://help.example/pt/support/"),
+                                           QUrl("https://help.example/support/")}));
 }
 
 TEST(HelpPage, FollowsTheFirstLanguageThatHasAPage)

@@ -38,8 +38,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <iostream>
 #include <gtest/gtest.h>
+#include <iostream>
 
 using namespace snapkin;
 using platform::L10n;
@@ -59,7 +59,8 @@ bool loadPseudoTable(const QTemporaryDir& dir)
 {
     QFile keysFile(keysPath);
     if (!keysFile.open(QIODevice::ReadOnly)) return false;
-    const QJsonObject keys = QJsonDocument::fromJson(keysFile.readAll()).object()["keys"].toObject();
+    const QJsonObject keys =
+        QJsonDocument::fromJson(keysFile.readAll()).object()["keys"].toObject();
     QJsonObject table;
     for (auto it = keys.begin(); it != keys.end(); ++it) {
         const QString english = it.value().toObject()["english"].toString();

@@ -1,8 +1,8 @@
 #include "AppShell.h"
 
+#include "AppTestSupport.h"
 #include "output/ExportService.h"
 #include "ui/output/ExportDialogs.h"
-#include "AppTestSupport.h"
 
 #include "app/start/HistoryDayGroups.h"
 #include "app/start/HistoryGridModel.h"
@@ -96,11 +96,11 @@ protected:
 
     std::unique_ptr<StartWindow> makeWindow()
     {
-        auto window =
-            std::make_unique<StartWindow>(*history, dialogs, defaults, [this](QWidget*, qsizetype count) {
-                asked.append(count);
-                return answer;
-            });
+        auto window = std::make_unique<StartWindow>(*history, dialogs, defaults,
+                                                    [this](QWidget*, qsizetype count) {
+                                                        asked.append(count);
+                                                        return answer;
+                                                    });
         window->model()->setToday([] { return today; });
         window->resize(window->preferredSize());
         return window;
@@ -359,7 +359,8 @@ TEST_F(StartWindowTest, EmptyAndOffStatesSayWhatToDo)
     defaults.setValue("historyEnabled", false);
     EXPECT_TRUE(window->offNotice()->isVisible());
     QStringList notes;
-    for (const QLabel* label : window->offNotice()->findChildren<QLabel*>()) notes << label->text();
+    for (const QLabel* label : window->offNotice()->findChildren<QLabel*>())
+        notes << label->text();
     EXPECT_TRUE(notes.contains("Each capture is saved on this computer with its annotations, so "
                                "you can reopen it from the start window and keep editing. "
                                "Nothing leaves your computer."));

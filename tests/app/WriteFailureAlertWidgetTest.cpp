@@ -13,12 +13,12 @@
 #include "platform/AppPaths.h"
 #include "platform/Defaults.h"
 
+#include "support/FullDiskShim.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
-#include "support/FullDiskShim.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -59,9 +59,9 @@ void failOnAFullDisk()
     delegate.start();
     QTRY_COMPARE_WITH_TIMEOUT(alerts.seen().size(), 1, 5000);
     EXPECT_EQ(alerts.seen()[0].text, "Couldn't save Snapkin's settings");
-    EXPECT_EQ(alerts.seen()[0].informative,
-              "Snapkin couldn't write to " + inQuotes(platform::AppPaths::configDir()) +
-                  ": the disk is full.");
+    EXPECT_EQ(alerts.seen()[0].informative, "Snapkin couldn't write to " +
+                                                inQuotes(platform::AppPaths::configDir()) +
+                                                ": the disk is full.");
 
     // A capture is kept in the history: its package and the index both fail to be written.
     CaptureHistory& history = shell.history;
@@ -102,8 +102,9 @@ TEST(WriteFailureAlert, AFullDiskIsToldOncePerRunNamingTheFolderAndTheReason)
     env.insert(childVariable, "1");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=WriteFailureAlert.AFullDiskIsToldOncePerRunNamingTheFolderAndTheReason"});
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {"--gtest_filter=WriteFailureAlert.AFullDiskIsToldOncePerRunNamingTheFolderAndTheReason"});
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << "the full disk was not told as it should be";

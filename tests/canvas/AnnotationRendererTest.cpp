@@ -33,8 +33,10 @@ Annotation make(AnnotationKind kind, QPointF p1, QPointF p2)
 
 bool near(QRgb a, QRgb b, int tolerance = 3)
 {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
-        && std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance &&
+           std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
 ::testing::AssertionResult pixelIs(const QImage& image, QPoint p, QRgb expected, int tolerance = 3)
@@ -42,15 +44,17 @@ bool near(QRgb a, QRgb b, int tolerance = 3)
     const QRgb actual = image.pixel(p);
     if (near(actual, expected, tolerance)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-        << "pixel (" << p.x() << "," << p.y() << ") is " << QColor(actual).name(QColor::HexArgb).toStdString()
-        << ", expected " << QColor(expected).name(QColor::HexArgb).toStdString();
+           << "pixel (" << p.x() << "," << p.y() << ") is "
+           << QColor(actual).name(QColor::HexArgb).toStdString() << ", expected "
+           << QColor(expected).name(QColor::HexArgb).toStdString();
 }
 
 int countPixels(const QImage& image, QRect area, const std::function<bool(QRgb)>& test)
 {
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
 }
 
@@ -92,10 +96,10 @@ TEST(AnnotationRendererKinds, ShapesDrawWhereTheirGeometrySays)
     Annotation pen = make(AnnotationKind::pen, {0, 0}, {0, 0});
     pen.points = {{100, 180}, {150, 180}, {150, 195}};
     const QImage out = render({rect, ellipse, line, pen});
-    EXPECT_TRUE(pixelIs(out, {70, 20}, blue));  // top edge of the rectangle
-    EXPECT_TRUE(pixelIs(out, {120, 40}, blue)); // right edge
-    EXPECT_TRUE(pixelIs(out, {70, 40}, white)); // outlined: the inside is clear
-    EXPECT_TRUE(pixelIs(out, {50, 130}, blue)); // filled ellipse centre
+    EXPECT_TRUE(pixelIs(out, {70, 20}, blue));   // top edge of the rectangle
+    EXPECT_TRUE(pixelIs(out, {120, 40}, blue));  // right edge
+    EXPECT_TRUE(pixelIs(out, {70, 40}, white));  // outlined: the inside is clear
+    EXPECT_TRUE(pixelIs(out, {50, 130}, blue));  // filled ellipse centre
     EXPECT_TRUE(pixelIs(out, {22, 102}, white)); // outside the ellipse, inside its box
     EXPECT_TRUE(pixelIs(out, {145, 100}, blue));
     EXPECT_TRUE(pixelIs(out, {145, 90}, white)); // no bend
@@ -117,7 +121,9 @@ TEST(AnnotationRendererKinds, ArrowsAndStampsDraw)
     EXPECT_TRUE(pixelIs(out, {45, 105}, white)); // outside the disc, in its box
     EXPECT_TRUE(pixelIs(out, {50, 130}, blue));  // disc
     // The number is white on the disc.
-    EXPECT_GT(countPixels(out, {60, 115, 20, 30}, [](QRgb p) { return qRed(p) > 200 && qBlue(p) > 200; }), 20);
+    EXPECT_GT(
+        countPixels(out, {60, 115, 20, 30}, [](QRgb p) { return qRed(p) > 200 && qBlue(p) > 200; }),
+        20);
 }
 
 TEST(AnnotationRendererKinds, TextDrawsFromItsTopLeftCornerAndEmptyTextDrawsNothing)
@@ -141,7 +147,8 @@ TEST(AnnotationRendererKinds, StickersAreColourEmojiSizedByTheirBox)
     ASSERT_TRUE(QFontDatabase::families().contains("Noto Color Emoji"));
     Annotation small = make(AnnotationKind::sticker, {0, 0}, {3, 40});
     EXPECT_EQ(AnnotationRenderer::stickerFontSize(small), 8);
-    EXPECT_EQ(AnnotationRenderer::stickerFontSize(make(AnnotationKind::sticker, {0, 0}, {60, 200})), 60);
+    EXPECT_EQ(AnnotationRenderer::stickerFontSize(make(AnnotationKind::sticker, {0, 0}, {60, 200})),
+              60);
     EXPECT_EQ(AnnotationRenderer::stickerText(small), QString::fromUcs4(U"\U0001F642"));
 
     // The smiling face is yellow: strongly coloured pixels around the box's centre.
@@ -151,7 +158,8 @@ TEST(AnnotationRendererKinds, StickersAreColourEmojiSizedByTheirBox)
     EXPECT_GT(countPixels(out, {70, 70, 60, 60}, yellow), 500);
     EXPECT_EQ(countPixels(out, {0, 0, 200, 30}, yellow), 0);
     // A large sticker, drawn at a capped size and scaled, still fills its box.
-    const QImage big = render({make(AnnotationKind::sticker, {0, 0}, {600, 600})}, flatImage(white, {600, 600}));
+    const QImage big =
+        render({make(AnnotationKind::sticker, {0, 0}, {600, 600})}, flatImage(white, {600, 600}));
     EXPECT_GT(countPixels(big, {200, 200, 200, 200}, yellow), 10000);
 }
 
@@ -164,7 +172,8 @@ TEST(AnnotationRendererKinds, HighlightMultipliesWithTheImage)
     EXPECT_TRUE(pixelIs(out, {50, 50}, qRgb(200, 100, 0)));
     EXPECT_TRUE(pixelIs(out, {150, 150}, qRgb(200, 100, 50)));
     highlight.highlightOpacity = 0.5;
-    EXPECT_TRUE(pixelIs(render({highlight}, flatImage(qRgb(200, 100, 50))), {50, 50}, qRgb(200, 100, 25)));
+    EXPECT_TRUE(
+        pixelIs(render({highlight}, flatImage(qRgb(200, 100, 50))), {50, 50}, qRgb(200, 100, 25)));
 }
 
 TEST(AnnotationRendererKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
@@ -178,13 +187,15 @@ TEST(AnnotationRendererKinds, PlacedImagesDecodeOncePerIdOrShowAGreyBox)
     Annotation broken = make(AnnotationKind::imageOverlay, {10, 100}, {60, 150});
     broken.imageData = QByteArray("not an image");
     const QImage out = render({a, b, broken}, flatImage(black));
-    EXPECT_TRUE(pixelIs(out, {35, 35}, qRgb(0, 200, 0)));   // stretched over its box
+    EXPECT_TRUE(pixelIs(out, {35, 35}, qRgb(0, 200, 0))); // stretched over its box
     EXPECT_TRUE(pixelIs(out, {125, 35}, qRgb(0, 200, 0)));
     EXPECT_TRUE(pixelIs(out, {35, 125}, qRgb(38, 38, 38), 4)); // grey at 0.3 over black
     RenderCaches caches;
-    for (const Annotation& each : {a, b, broken, a}) AnnotationRenderer::overlayImage(each, &caches);
+    for (const Annotation& each : {a, b, broken, a})
+        AnnotationRenderer::overlayImage(each, &caches);
     EXPECT_EQ(caches.overlays().count(), 2); // the broken one is not kept
-    EXPECT_FALSE(AnnotationRenderer::overlayImage(make(AnnotationKind::imageOverlay, {}, {}), &caches));
+    EXPECT_FALSE(
+        AnnotationRenderer::overlayImage(make(AnnotationKind::imageOverlay, {}, {}), &caches));
 }
 
 TEST(AnnotationRendererObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIsBlack)
@@ -197,7 +208,8 @@ TEST(AnnotationRendererObscure, SolidAndStripesIgnoreTheColourAndMissingSourceIs
     QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
-    AnnotationRenderer({solid, stripes, pixelate}, std::nullopt, {200, 200}, BaseImage()).paint(painter);
+    AnnotationRenderer({solid, stripes, pixelate}, std::nullopt, {200, 200}, BaseImage())
+        .paint(painter);
     painter.end();
     EXPECT_TRUE(pixelIs(canvas, {30, 30}, black));
     EXPECT_TRUE(pixelIs(canvas, {30, 150}, black));
@@ -217,14 +229,17 @@ TEST(AnnotationRendererObscure, BlurChangesItsRegionOnly)
 {
     QImage stripes(200, 200, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 200; ++x) stripes.setPixel(x, y, (x / 3) % 2 ? white : black);
+        for (int x = 0; x < 200; ++x)
+            stripes.setPixel(x, y, (x / 3) % 2 ? white : black);
     const BaseImage image(stripes);
     Annotation blur = make(AnnotationKind::pixelate, {50, 50}, {150, 150});
     blur.obscure = ObscureStyle::blur;
     const QImage out = render({blur}, image);
     // Edges are extended into the blur, so the rim leans towards its own stripe's colour.
-    for (int x = 50; x < 150; ++x) EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 50) << x;
-    for (int x = 80; x < 120; ++x) EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 12) << x;
+    for (int x = 50; x < 150; ++x)
+        EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 50) << x;
+    for (int x = 80; x < 120; ++x)
+        EXPECT_NEAR(qRed(out.pixel(x, 100)), 128, 12) << x;
     EXPECT_EQ(out.pixel(40, 100), stripes.pixel(40, 100));
     EXPECT_EQ(out.pixel(100, 45), stripes.pixel(100, 45));
     EXPECT_EQ(out.pixel(160, 100), stripes.pixel(160, 100));
@@ -303,7 +318,8 @@ TEST(AnnotationRendererSpotlight, OverlapsDimAgainAndHolesPastTheEdgeAreDimmedOu
     EXPECT_TRUE(pixelIs(canvas, {225, 100}, qRgb(128, 128, 128), 2));
     EXPECT_TRUE(pixelIs(canvas, {225, 250}, white)); // outside the image and every hole
     // No dimming for a zero image size.
-    EXPECT_TRUE(AnnotationRenderer({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
+    EXPECT_TRUE(
+        AnnotationRenderer({edge}, std::nullopt, {0, 0}, flatImage()).spotlightPath().isEmpty());
 }
 
 TEST(AnnotationRendererMagnifier, LensGeometry)
@@ -342,25 +358,29 @@ TEST(AnnotationRendererMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
     lens.magnification = 3;
     Annotation above = make(AnnotationKind::arrow, {60, 70}, {140, 70});
     const QImage out = render({spot, under, lens, above}, BaseImage(base));
-    EXPECT_TRUE(pixelIs(out, {112, 100}, qRgb(255, 0, 0))); // 7 from the centre: 15 enlarged
-    EXPECT_TRUE(pixelIs(out, {100, 80}, white));            // lens backing, undimmed
-    EXPECT_TRUE(pixelIs(out, {75, 130}, blue));             // the line, 30 below
-    EXPECT_TRUE(pixelIs(out, {75, 110}, white));            // ...and not at 10 below
-    EXPECT_TRUE(pixelIs(out, {100, 70}, blue));             // the arrow above, not magnified
+    EXPECT_TRUE(pixelIs(out, {112, 100}, qRgb(255, 0, 0)));     // 7 from the centre: 15 enlarged
+    EXPECT_TRUE(pixelIs(out, {100, 80}, white));                // lens backing, undimmed
+    EXPECT_TRUE(pixelIs(out, {75, 130}, blue));                 // the line, 30 below
+    EXPECT_TRUE(pixelIs(out, {75, 110}, white));                // ...and not at 10 below
+    EXPECT_TRUE(pixelIs(out, {100, 70}, blue));                 // the arrow above, not magnified
     EXPECT_TRUE(pixelIs(out, {180, 180}, qRgb(25, 25, 25), 3)); // dimmed outside
-    EXPECT_TRUE(pixelIs(out, {50, 100}, blue));             // border in the lens colour
+    EXPECT_TRUE(pixelIs(out, {50, 100}, blue));                 // border in the lens colour
 
     // An obscure region placed after the lens is applied inside it.
     Annotation solid = make(AnnotationKind::pixelate, {90, 90}, {110, 110});
     solid.obscure = ObscureStyle::solid;
-    const AnnotationRenderer canvas({under, lens, above, solid}, std::nullopt, {200, 200}, BaseImage(base));
+    const AnnotationRenderer canvas({under, lens, above, solid}, std::nullopt, {200, 200},
+                                    BaseImage(base));
     const QList<Annotation> contents = canvas.magnifierContents(1);
     ASSERT_EQ(contents.size(), 2);
     EXPECT_EQ(contents[0].id, under.id);
     EXPECT_EQ(contents[1].id, solid.id);
     EXPECT_TRUE(pixelIs(render({under, lens, above, solid}, BaseImage(base)), {125, 100}, black));
     // The annotation being edited is missing from the lens too.
-    EXPECT_EQ(AnnotationRenderer({under, lens}, under.id, {200, 200}, BaseImage(base)).magnifierContents(1).size(), 0);
+    EXPECT_EQ(AnnotationRenderer({under, lens}, under.id, {200, 200}, BaseImage(base))
+                  .magnifierContents(1)
+                  .size(),
+              0);
 }
 
 TEST(AnnotationRendererRender, ExportScalesEverythingByThePixelScale)

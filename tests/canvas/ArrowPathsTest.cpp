@@ -9,7 +9,8 @@ namespace {
 QList<QPointF> vertices(const QPainterPath& path)
 {
     QList<QPointF> out;
-    for (int i = 0; i < path.elementCount(); ++i) out.append(path.elementAt(i));
+    for (int i = 0; i < path.elementCount(); ++i)
+        out.append(path.elementAt(i));
     return out;
 }
 
@@ -21,7 +22,10 @@ void expectNear(QPointF actual, QPointF expected, const char* what)
 
 Annotation arrow(QPointF p1, QPointF p2, ArrowHeadStyle head, bool doubleHeaded = false)
 {
-    return Annotation{.kind = AnnotationKind::arrow, .p1 = p1, .p2 = p2, .doubleHeaded = doubleHeaded,
+    return Annotation{.kind = AnnotationKind::arrow,
+                      .p1 = p1,
+                      .p2 = p2,
+                      .doubleHeaded = doubleHeaded,
                       .arrowHead = head};
 }
 
@@ -33,7 +37,8 @@ TEST(ArrowPathsStraight, FilledHeadSizesAndShaftEndFollowTheLineWidth)
         double width, headLength, headWidth, shaftEnd;
     };
     for (const Case c : {Case{4, 14, 11, 88.1}, Case{10, 30, 26, 74.5}}) {
-        const auto parts = ArrowPaths::straightArrow({0, 0}, {100, 0}, c.width, ArrowHeadStyle::filled, false);
+        const auto parts =
+            ArrowPaths::straightArrow({0, 0}, {100, 0}, c.width, ArrowHeadStyle::filled, false);
         ASSERT_EQ(parts.size(), 2u);
         const auto shaft = vertices(parts[0].path);
         ASSERT_EQ(shaft.size(), 2);
@@ -65,7 +70,8 @@ TEST(ArrowPathsStraight, OpenHeadIsStrokedAndTheShaftStopsHalfAWidthShort)
 
 TEST(ArrowPathsStraight, ConcaveHeadHasItsNotchAndDoubleHeadsPointOutwards)
 {
-    const auto parts = ArrowPaths::straightArrow({0, 0}, {100, 0}, 4, ArrowHeadStyle::concave, true);
+    const auto parts =
+        ArrowPaths::straightArrow({0, 0}, {100, 0}, 4, ArrowHeadStyle::concave, true);
     ASSERT_EQ(parts.size(), 3u);
     const auto shaft = vertices(parts[0].path);
     expectNear(shaft[0], {11.9, 0}, "shaft starts past the start head");
@@ -78,7 +84,8 @@ TEST(ArrowPathsStraight, ConcaveHeadHasItsNotchAndDoubleHeadsPointOutwards)
 
 TEST(ArrowPathsStraight, TaperedArrowNarrowsToItsTail)
 {
-    const auto parts = ArrowPaths::straightArrow({0, 0}, {100, 0}, 4, ArrowHeadStyle::tapered, true);
+    const auto parts =
+        ArrowPaths::straightArrow({0, 0}, {100, 0}, 4, ArrowHeadStyle::tapered, true);
     ASSERT_EQ(parts.size(), 1u); // double-headed is not drawn by the straight tapered arrow
     const auto v = vertices(parts[0].path);
     ASSERT_GE(v.size(), 6);

@@ -38,7 +38,8 @@ struct Screen : QObject {
     // Lets the view take its turns, then paints what it asked for (not from inside its paint).
     void settle()
     {
-        for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
         rendering = true;
         for (const QRegion& region : std::exchange(pending, {}))
             view->render(&pixels, region.boundingRect().topLeft(), region);
@@ -57,7 +58,8 @@ int differentPixels(const QImage& a, const QImage& b, int tolerance = 2)
     for (int row = 0; row < x.height(); ++row)
         for (int col = 0; col < x.width(); ++col) {
             const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            if (std::abs(qRed(p) - qRed(q)) > tolerance || std::abs(qGreen(p) - qGreen(q)) > tolerance ||
+            if (std::abs(qRed(p) - qRed(q)) > tolerance ||
+                std::abs(qGreen(p) - qGreen(q)) > tolerance ||
                 std::abs(qBlue(p) - qBlue(q)) > tolerance) {
                 if (count == 0)
                     ADD_FAILURE() << "first at " << col << "," << row << ": " << std::hex << p
@@ -159,7 +161,8 @@ TEST(CanvasRepaint, EveryKindOfChangeLeavesWhatAFullRepaintDraws)
 {
     CanvasFixture f(Tool::select, plainImage({600, 400}));
     Annotation lens = mark(AnnotationKind::magnifier, {380, 40}, {560, 220});
-    const Annotation dot = f.add(mark(AnnotationKind::rectangle, {440, 100}, {480, 140}, "#1E6FD9"));
+    const Annotation dot =
+        f.add(mark(AnnotationKind::rectangle, {440, 100}, {480, 140}, "#1E6FD9"));
     f.add(lens);
     f.add(mark(AnnotationKind::line, {20, 380}, {300, 300}));
     Annotation pen = mark(AnnotationKind::pen, {}, {});

@@ -132,7 +132,8 @@ TEST(CanvasCursorArea, ToolCursorOverVisibleCanvasArrowOverScrollBars)
     a.area->viewport()->installEventFilter(&counter);
 
     cursor.setCursor(ToolCursor::cursor(Tool::arrow, 1.0));
-    EXPECT_TRUE(CanvasCursor::sameCursor(a.area->viewport()->cursor(), ToolCursor::cursor(Tool::arrow, 1.0)));
+    EXPECT_TRUE(CanvasCursor::sameCursor(a.area->viewport()->cursor(),
+                                         ToolCursor::cursor(Tool::arrow, 1.0)));
     EXPECT_TRUE(CanvasCursor::sameCursor(a.canvas->cursor(), ToolCursor::cursor(Tool::arrow, 1.0)));
     EXPECT_EQ(a.area->verticalScrollBar()->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(changes, 1);

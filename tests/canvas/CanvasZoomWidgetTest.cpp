@@ -3,8 +3,8 @@
 // view. Whatever the path, the pixels that settle are those of a fresh view.
 #include "CanvasWidgetTestSupport.h"
 
-#include <QScrollArea>
 #include <QPainter>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 

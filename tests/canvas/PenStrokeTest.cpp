@@ -1,6 +1,6 @@
 // Long pen strokes are drawn in simplified pieces that a view keeps; they look as one path does.
-#include "canvas/AnnotationRenderer.h"
 #include "canvas/PenStroke.h"
+#include "canvas/AnnotationRenderer.h"
 #include "canvas/RenderCaches.h"
 #include "platform/BaseImage.h"
 
@@ -104,7 +104,8 @@ TEST(PenStroke, PiecesAreSimplifiedToTheToleranceAndMeetEndToEnd)
     const auto simplified = PenStroke::build(points, 0.25);
     const auto count = [](const PenStroke::Pieces& pieces) {
         qsizetype n = 0;
-        for (const auto& piece : pieces.pieces) n += piece.path.elementCount() - 1;
+        for (const auto& piece : pieces.pieces)
+            n += piece.path.elementCount() - 1;
         return n + 1;
     };
     EXPECT_EQ(count(*all), points.size());
@@ -133,8 +134,8 @@ TEST(PenStroke, PiecesAreSimplifiedToTheToleranceAndMeetEndToEnd)
              ++k) {
             const QPointF a = kept[k], d = kept[k + 1] - a;
             const double len2 = QPointF::dotProduct(d, d);
-            const double t = len2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0)
-                                      : 0.0;
+            const double t =
+                len2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0) : 0.0;
             const QPointF q = a + t * d - p;
             if (std::hypot(q.x(), q.y()) < nearest) nearest = std::hypot(q.x(), q.y());
         }

@@ -23,7 +23,10 @@ ToolRun runTool(const QStringList& args)
     return snapkin::tools::runTool("snapkin-render", args);
 }
 
-bool toolBuilt() { return snapkin::tools::toolBuilt("snapkin-render"); }
+bool toolBuilt()
+{
+    return snapkin::tools::toolBuilt("snapkin-render");
+}
 
 // A copy of the fixture whose document.json is changed by `edit`.
 QString editedCopy(const QTemporaryDir& dir, const std::function<void(QJsonObject&)>& edit)
@@ -55,7 +58,7 @@ TEST(SnapkinRender, DrawsEveryKindAtThePixelScaleOfTheImage)
     ASSERT_EQ(image.size(), QSize(1280, 800));
     // Probes at twice the annotations' point coordinates.
     EXPECT_EQ(image.pixelColor(2 * 200, 2 * 175), QColor(Qt::black)); // solid region
-    const QColor rectangleEdge = image.pixelColor(2 * 250, 2 * 40);  // #FF3366 outline
+    const QColor rectangleEdge = image.pixelColor(2 * 250, 2 * 40);   // #FF3366 outline
     EXPECT_GT(rectangleEdge.red(), 200);
     EXPECT_LT(rectangleEdge.green(), 90);
     const QColor disc = image.pixelColor(2 * 305, 2 * 365); // number stamp disc, no spotlight dim
@@ -71,8 +74,11 @@ TEST(SnapkinRender, CountsAnnotationsThatCouldNotBeRead)
     QTemporaryDir dir;
     const QString doc = editedCopy(dir, [](QJsonObject& d) {
         QJsonArray list = d["annotations"].toArray();
-        list.append(QJsonObject{{"kind", "hexagon"}, {"p1", QJsonArray{0, 0}}, {"p2", QJsonArray{5, 5}}});
-        list.append(QJsonObject{{"kind", "line"}, {"p1", QJsonArray{0, 0}}, {"p2", QJsonArray{5, 5}},
+        list.append(
+            QJsonObject{{"kind", "hexagon"}, {"p1", QJsonArray{0, 0}}, {"p2", QJsonArray{5, 5}}});
+        list.append(QJsonObject{{"kind", "line"},
+                                {"p1", QJsonArray{0, 0}},
+                                {"p2", QJsonArray{5, 5}},
                                 {"lineWidth", "wide"}});
         d["annotations"] = list;
     });
@@ -114,7 +120,8 @@ TEST(SnapkinRender, AnswersHelpAndVersionAndRefusesUsageErrors)
     QTemporaryDir dir;
     const QString out = dir.filePath("out.png");
     // Options in any place; --help wins and nothing is rendered.
-    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{fixture, out, "--help"}}) {
+    for (const QStringList& args :
+         {QStringList{"--help"}, QStringList{"-h"}, QStringList{fixture, out, "--help"}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 0) << args.join(' ').toStdString();
         EXPECT_TRUE(run.out.contains("DOC") && run.out.contains("OUT")) << run.out.toStdString();
@@ -124,8 +131,9 @@ TEST(SnapkinRender, AnswersHelpAndVersionAndRefusesUsageErrors)
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith("snapkin-render ")) << version.out.toStdString();
 
-    for (const QStringList& args : {QStringList{}, QStringList{fixture}, QStringList{fixture, out, out},
-                                    QStringList{"--bogus", fixture, out}, QStringList{fixture, dir.filePath("out.xyz")}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{fixture}, QStringList{fixture, out, out},
+          QStringList{"--bogus", fixture, out}, QStringList{fixture, dir.filePath("out.xyz")}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("--help")) << run.err.toStdString();
@@ -147,7 +155,8 @@ TEST(SnapkinRender, MessagesSayWhatHappenedNamingTheFile)
     EXPECT_TRUE(message(missing, out).contains("\"" + missing + "\" doesn't exist"));
     const QString folder = dir.filePath("plain-folder");
     QDir().mkpath(folder);
-    EXPECT_TRUE(message(folder, out).contains("\"" + folder + "\" is a folder but not a Snapkin document"));
+    EXPECT_TRUE(
+        message(folder, out).contains("\"" + folder + "\" is a folder but not a Snapkin document"));
     const QString png = fixture + "/image.png";
     EXPECT_TRUE(message(png, out).contains("\"" + png + "\" is an image, not a Snapkin document"));
 
@@ -158,7 +167,8 @@ TEST(SnapkinRender, MessagesSayWhatHappenedNamingTheFile)
                     .contains("The folder \"" + dir.filePath("no/such") + "\" doesn't exist."));
 
     // The result line cannot be printed: a failure, though the file was written.
-    const ToolRun full = snapkin::tools::runTool("snapkin-render", {fixture, out}, 60000, "/dev/full");
+    const ToolRun full =
+        snapkin::tools::runTool("snapkin-render", {fixture, out}, 60000, "/dev/full");
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_TRUE(full.err.contains("standard output")) << full.err.toStdString();
 }

@@ -10,8 +10,8 @@ namespace {
 
 Annotation stamp(StampKind kind, QRectF box)
 {
-    return Annotation{.kind = AnnotationKind::stamp, .p1 = box.topLeft(), .p2 = box.bottomRight(),
-                      .stamp = kind};
+    return Annotation{
+        .kind = AnnotationKind::stamp, .p1 = box.topLeft(), .p2 = box.bottomRight(), .stamp = kind};
 }
 
 } // namespace

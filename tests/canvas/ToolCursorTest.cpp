@@ -23,15 +23,18 @@ Counts countInBadge(const QImage& image)
 {
     Counts counts;
     const qreal dpr = image.devicePixelRatio();
-    const QRect box(int(ToolCursor::badgeBox.x() * dpr) - 1, int(ToolCursor::badgeBox.y() * dpr) - 1,
-                    int(ToolCursor::badgeBox.width() * dpr) + 1, int(ToolCursor::badgeBox.height() * dpr) + 1);
+    const QRect box(
+        int(ToolCursor::badgeBox.x() * dpr) - 1, int(ToolCursor::badgeBox.y() * dpr) - 1,
+        int(ToolCursor::badgeBox.width() * dpr) + 1, int(ToolCursor::badgeBox.height() * dpr) + 1);
     for (int y = box.top(); y <= box.bottom() && y < image.height(); ++y) {
         for (int x = box.left(); x <= box.right() && x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (c.alpha() < 200) continue;
             if (c.red() < 40 && c.green() < 40 && c.blue() < 40) ++counts.dark;
             if (c.red() > 220 && c.green() > 220 && c.blue() > 220) ++counts.white;
-            if (c.red() > 230 && c.green() > 30 && c.green() < 80 && c.blue() > 80 && c.blue() < 125) ++counts.brand;
+            if (c.red() > 230 && c.green() > 30 && c.green() < 80 && c.blue() > 80 &&
+                c.blue() < 125)
+                ++counts.brand;
         }
     }
     return counts;
@@ -122,10 +125,12 @@ TEST(ToolCursorSheet, WritesSheetIntoTheBuildFolder)
     for (int row = 0; row < 2; ++row) {
         int column = 0;
         for (Tool tool : tools) {
-            painter.drawPixmap(QPointF(column * cell + 8, row * cell + 8), ToolCursor::cursor(tool, 2.0).pixmap());
+            painter.drawPixmap(QPointF(column * cell + 8, row * cell + 8),
+                               ToolCursor::cursor(tool, 2.0).pixmap());
             ++column;
         }
-        painter.drawPixmap(QPointF(column * cell + 8, row * cell + 8), ToolCursor::capture(2.0).pixmap());
+        painter.drawPixmap(QPointF(column * cell + 8, row * cell + 8),
+                           ToolCursor::capture(2.0).pixmap());
     }
     painter.end();
     const QString path = QString(SNAPKIN_BUILD_DIR) + "/tool-cursors.png";

@@ -227,7 +227,8 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
             again.setRemainingTime(500);
         }
         auto listed = ScreenCapture::shareableContent({});
-        return listed && !listed->windows.empty() && listed->windows.front().windowID == first.xid();
+        return listed && !listed->windows.empty() &&
+               listed->windows.front().windowID == first.xid();
     }));
     const auto firstInfo = waitForWindow(first.xid());
     const auto desktopInfo = waitForWindow(desktop.xid());
@@ -245,8 +246,8 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
     watch->sync();
     auto focus = [] {
         auto conn = platform::X11Connection::open();
-        platform::XcbReply<xcb_get_input_focus_reply_t> r(xcb_get_input_focus_reply(
-            conn->get(), xcb_get_input_focus(conn->get()), nullptr));
+        platform::XcbReply<xcb_get_input_focus_reply_t> r(
+            xcb_get_input_focus_reply(conn->get(), xcb_get_input_focus(conn->get()), nullptr));
         return r ? r->focus : 0u;
     };
     const ShareableContent before = content();
@@ -261,9 +262,8 @@ TEST(CaptureEngineSnapshots, OtherProgramsWindowsAndTheDesktopAreNeverDisturbed)
     ASSERT_TRUE(image && image->has_value());
     // The window cannot be left out without unmapping it, so it stays in the pictures.
     for (const QImage& picture : {(*snapshots)->begin()->second, **image}) {
-        EXPECT_TRUE(near(pixel(picture, firstInfo->frame.center().x(),
-                               firstInfo->frame.center().y()),
-                         red));
+        EXPECT_TRUE(near(
+            pixel(picture, firstInfo->frame.center().x(), firstInfo->frame.center().y()), red));
     }
 
     watch->sync();

@@ -164,8 +164,9 @@ TEST(CaptureHotKeyFromPress, KeypadKeysAreKeysOfTheirOwn)
     EXPECT_EQ(five->keyCode, 87u);
     EXPECT_EQ(five->modifiers, ctrlAltShift);
     EXPECT_FALSE(five->sameCombination(CaptureHotKey::builtIn(CaptureAction::frontWindow)));
-    EXPECT_EQ(five->keySequence(), QKeySequence(Qt::ControlModifier | Qt::AltModifier |
-                                                Qt::ShiftModifier | Qt::KeypadModifier | Qt::Key_5));
+    EXPECT_EQ(five->keySequence(),
+              QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier |
+                           Qt::KeypadModifier | Qt::Key_5));
     EXPECT_EQ(press(Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier)->keyCode, 76u);
     EXPECT_EQ(press(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier)->keyCode, 69u);
     EXPECT_EQ(press(Qt::Key_Asterisk, Qt::ControlModifier | Qt::KeypadModifier)->keyCode, 67u);

@@ -4,9 +4,9 @@
 
 #include "app/CaptureDelivery.h"
 #include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
-#include "capture/CaptureToast.h"
 #include "capture/ToastView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
@@ -266,7 +266,8 @@ TEST_F(CaptureServiceEditors, TheFirstCaptureOfARunSaysOnceThatTheHistoryRefused
     EXPECT_EQ(CaptureToast::current(), nullptr);
 
     CaptureService fresh{router, watcher, hooks()};
-    history.refusal = "The history folder is a link or belongs to another user, so the history is off.";
+    history.refusal =
+        "The history folder is a link or belongs to another user, so the history is off.";
     fresh.route(image, CaptureSink::editor);
     ASSERT_NE(CaptureToast::current(), nullptr);
     EXPECT_EQ(CaptureToast::current()->message(), history.refusal);

@@ -618,7 +618,8 @@ TEST_F(CaptureServiceTest, AToastStillUpIsTakenDownAndGoneBeforeTheNextPicture)
 TEST_F(CaptureServiceTest, EveryCaptureIsFiledUnderItsSourceApplicationOrScreenshot)
 {
     settings().setValue(keys::captureDelay, -2); // no countdown
-    for (const CaptureSink sink : {CaptureSink::editor, CaptureSink::clipboard, CaptureSink::file}) {
+    for (const CaptureSink sink :
+         {CaptureSink::editor, CaptureSink::clipboard, CaptureSink::file}) {
         SCOPED_TRACE(int(sink));
         hooks.historyTitles.clear();
         for (const std::optional<QString>& front :

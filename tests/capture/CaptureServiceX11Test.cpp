@@ -119,8 +119,9 @@ TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
     // Mapped again first, then the window manager puts the frame back: wait for the position.
     EXPECT_TRUE(waitUntil([&] {
         return test::isMapped(editorID) && editor->frameGeometry() == placed;
-    })) << "back at " << editor->frameGeometry().x() << "," << editor->frameGeometry().y()
-        << " instead of " << placed.x() << "," << placed.y();
+    })) << "back at "
+        << editor->frameGeometry().x() << "," << editor->frameGeometry().y() << " instead of "
+        << placed.x() << "," << placed.y();
     store.setHasUnsavedChanges(false);
     editor->close();
 }
@@ -140,9 +141,8 @@ TEST_F(CaptureServiceX11, AWindowTheManagerPlacedComesBackWhereTheUserMovedIt)
         const QString info = test::commandOutput("xwininfo", {"-id", id});
         const auto x = QRegularExpression(R"(Absolute upper-left X:\s+(-?\d+))").match(info);
         const auto y = QRegularExpression(R"(Absolute upper-left Y:\s+(-?\d+))").match(info);
-        return x.hasMatch() && y.hasMatch()
-                   ? QPoint(x.captured(1).toInt(), y.captured(1).toInt())
-                   : QPoint(-1, -1);
+        return x.hasMatch() && y.hasMatch() ? QPoint(x.captured(1).toInt(), y.captured(1).toInt())
+                                            : QPoint(-1, -1);
     };
     const QPoint placedByManager = onScreen();
     QProcess::execute("xdotool", {"windowmove", "--sync", id, "230", "140"});

@@ -1,11 +1,12 @@
 #include "CaptureFakes.h"
 #include "X11Support.h"
 
+#include "TestPaths.h"
 #include "app/CaptureDelivery.h"
 #include "capture/CaptureService.h"
+#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
-#include "capture/CaptureToast.h"
 #include "capture/ToastView.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
@@ -13,7 +14,6 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "support/ClipboardOwner.h"
-#include "TestPaths.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -314,8 +314,8 @@ TEST_F(HotkeysX11Test, KeypadKeysAndKeysWithoutANameAreRecordedAndServe)
     EXPECT_EQ(recorder->text(), "Ctrl+" + print.keyLabel);
     EXPECT_EQ(service().status(CaptureAction::region).kind, Kind::registered);
     ASSERT_TRUE(xdotool({"key", "ctrl+Print"}));
-    EXPECT_EQ(runsAfter(captures, 3), (QList{CaptureAction::region, CaptureAction::region,
-                                             CaptureAction::region}));
+    EXPECT_EQ(runsAfter(captures, 3),
+              (QList{CaptureAction::region, CaptureAction::region, CaptureAction::region}));
 }
 
 TEST_F(HotkeysX11Test, AFunctionKeyServesAloneAndSuperNeedsAKeyThatGivesIt)

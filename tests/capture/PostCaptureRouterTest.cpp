@@ -1,19 +1,19 @@
 #include "capture/PostCaptureRouter.h"
-#include "ui/output/SaveOptionsAccessory.h"
-#include "ui/output/SavePanel.h"
 #include "model/SnapkinDocument.h"
-#include "platform/PngEncoder.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
+#include "platform/PngEncoder.h"
+#include "ui/output/SaveOptionsAccessory.h"
+#include "ui/output/SavePanel.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMimeData>
 #include <QPainter>
-#include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ protected:
         };
         routes.sourceAppName = [this] { return sourceApp; };
         routes.now = [this] { return now; };
-        router = std::make_unique<PostCaptureRouter>(settings, CaptureHooks{this, &history}, routes);
+        router =
+            std::make_unique<PostCaptureRouter>(settings, CaptureHooks{this, &history}, routes);
         router->registerDefaults();
         router->setDefaultSaveFolder(folder);
     }
@@ -166,11 +167,13 @@ TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
     ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
     if (::geteuid() != 0) {
         router->saveToDisk(image);
-        EXPECT_EQ(log.first(), QString::fromUtf8("Couldn't save the screenshot in “Saved”: you "
-                                                 "don't have permission to write to it. (0 files)"));
+        EXPECT_EQ(log.first(),
+                  QString::fromUtf8("Couldn't save the screenshot in “Saved”: you "
+                                    "don't have permission to write to it. (0 files)"));
         EXPECT_EQ(log.size(), 2);
     }
-    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     // A path that is a file is no folder; the dialog still starts at the path given.
     ASSERT_TRUE(QFile(home.filePath("file")).open(QIODevice::WriteOnly));
@@ -358,12 +361,10 @@ TEST(RouterSaveDialog, RunsTheDialogsItWasGiven)
     };
     QStringList first, second;
     ExportService exports;
-    const ExportDialogs one(exports, [&first](QWidget*) {
-        return std::make_unique<CancelledPanel>(first);
-    });
-    const ExportDialogs two(exports, [&second](QWidget*) {
-        return std::make_unique<CancelledPanel>(second);
-    });
+    const ExportDialogs one(exports,
+                            [&first](QWidget*) { return std::make_unique<CancelledPanel>(first); });
+    const ExportDialogs two(
+        exports, [&second](QWidget*) { return std::make_unique<CancelledPanel>(second); });
     PostCaptureRouter::Routes routes = PostCaptureRouter::defaultRoutes();
     routes.now = [] { return QDateTime(QDate(2026, 12, 5), QTime(15, 6, 8)); };
     PostCaptureRouter router(settings, {}, routes);

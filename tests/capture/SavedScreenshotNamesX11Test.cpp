@@ -1,8 +1,8 @@
 // The application from the outside: a capture saved into the default folder is named in
 // English whatever language the interface speaks.
 
-#include "X11Support.h"
 #include "TestPaths.h"
+#include "X11Support.h"
 
 #include "platform/L10n.h"
 
@@ -43,13 +43,11 @@ TEST(SavedScreenshotNames, AGermanInterfaceSavesUnderTheEnglishName)
     const QString startWindow = platform::L10n::text("Start Window");
     platform::L10n::setLanguage(QStringLiteral("en"));
     ASSERT_NE(startWindow, QStringLiteral("Start Window"));
-    ASSERT_FALSE(test::findVisibleWindow(QLatin1Char('^') + startWindow + QLatin1Char('$'))
-                     .isEmpty());
+    ASSERT_FALSE(
+        test::findVisibleWindow(QLatin1Char('^') + startWindow + QLatin1Char('$')).isEmpty());
 
     // Full screen (Ctrl+Alt+3), pressed again while the shortcut may not be held yet.
-    const auto saved = [&] {
-        return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    };
+    const auto saved = [&] { return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot); };
     for (int attempt = 0; attempt < 3 && saved().isEmpty(); ++attempt) {
         QProcess::execute(QStringLiteral("xdotool"), {"key", "ctrl+alt+3"});
         test::waitUntil([&] { return !saved().isEmpty(); }, 5000);
@@ -58,6 +56,7 @@ TEST(SavedScreenshotNames, AGermanInterfaceSavesUnderTheEnglishName)
     ASSERT_FALSE(files.isEmpty());
     static const QRegularExpression name(
         QStringLiteral(R"(^Screenshot \d{4}-\d\d-\d\d at \d\d\.\d\d\.\d\d( \d+)?\.png$)"));
-    for (const QString& file : files) EXPECT_TRUE(name.match(file).hasMatch()) << file.toStdString();
+    for (const QString& file : files)
+        EXPECT_TRUE(name.match(file).hasMatch()) << file.toStdString();
     EXPECT_EQ(app.process.state(), QProcess::Running);
 }

@@ -99,8 +99,9 @@ TEST(SnapkinGrab, HelpAndVersionAnswerWithoutCapturing)
 {
     if (!QFileInfo(grabTool()).isExecutable()) GTEST_SKIP() << "snapkin-grab is not built";
     QTemporaryDir dir;
-    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version"},
-                                    QStringList{"out.png", "--region", "0,0,10,10", "--help"}}) {
+    for (const QStringList& args :
+         {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version"},
+          QStringList{"out.png", "--region", "0,0,10,10", "--help"}}) {
         const GrabRun run = runGrabIn(dir.path(), args);
         EXPECT_EQ(run.exitCode, 0) << args.join(' ').toStdString();
         EXPECT_FALSE(run.out.isEmpty());

@@ -92,11 +92,11 @@ bool keyboardGrabbedElsewhere()
     auto conn = X11Connection::open();
     if (!conn) return false;
     xcb_connection_t* c = conn->get();
-    XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
-        c,
-        xcb_grab_keyboard(c, 0, conn->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
-                          XCB_GRAB_MODE_ASYNC),
-        nullptr));
+    XcbReply<xcb_grab_keyboard_reply_t> reply(
+        xcb_grab_keyboard_reply(c,
+                                xcb_grab_keyboard(c, 0, conn->root(), XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr));
     if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
         xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
         xcb_flush(c);
@@ -195,8 +195,7 @@ CompositingManager::~CompositingManager()
     delete m_state;
 }
 
-RootBackground::RootBackground(QColor color, const char* property)
-    : m_conn(X11Connection::open())
+RootBackground::RootBackground(QColor color, const char* property) : m_conn(X11Connection::open())
 {
     if (!m_conn) return;
     xcb_connection_t* c = m_conn->get();

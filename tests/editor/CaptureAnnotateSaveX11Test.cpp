@@ -179,9 +179,8 @@ TEST(CaptureAnnotateSave, RegionFromTheShortcutIsAnnotatedCopiedAndSaved)
             const std::optional<QRect> before = shownCapture();
             QTest::qWait(150);
             canvas = shownCapture();
-            return canvas && canvas == before && canvas->width() >= 290
-                   && canvas->height() >= 190
-                   && run("xdotool", {"getactivewindow"}) == editor;
+            return canvas && canvas == before && canvas->width() >= 290 &&
+                   canvas->height() >= 190 && run("xdotool", {"getactivewindow"}) == editor;
         },
         30000);
     if (!settled) keepScreen("capture-annotate-save-canvas");

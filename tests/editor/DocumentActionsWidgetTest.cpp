@@ -52,7 +52,10 @@ protected:
         QFile f(package + "/document.json");
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static bool isOurs(const QString& package) { return SnapkinDocument::read(package).has_value(); }
+    static bool isOurs(const QString& package)
+    {
+        return SnapkinDocument::read(package).has_value();
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<AnnotationStore> store;
@@ -157,13 +160,15 @@ TEST_F(Companion, AnotherDocumentIsReplacedKeptOrSkippedAsTheUserSays)
     {
         plantForeignDocument(dir.filePath("Shot 2.snapkin")); // taken too: the next free is 3
         AlertAnswerer alerts({"Keep Both"});
-        EXPECT_EQ(DocumentActions::writeCompanion(*store, imagePath), dir.filePath("Shot 3.snapkin"));
+        EXPECT_EQ(DocumentActions::writeCompanion(*store, imagePath),
+                  dir.filePath("Shot 3.snapkin"));
         EXPECT_EQ(documentText(companion), "{\"foreign\":true}");
         EXPECT_EQ(documentText(dir.filePath("Shot 2.snapkin")), "{\"foreign\":true}");
         EXPECT_TRUE(isOurs(dir.filePath("Shot 3.snapkin")));
         // Nothing but the packages is left in the folder (no temporary).
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                  (QStringList{"Shot 2.snapkin", "Shot 3.snapkin", "Shot.png", "Shot.snapkin"}));
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"Shot 2.snapkin", "Shot 3.snapkin", "Shot.png", "Shot.snapkin"}));
     }
     {
         AlertAnswerer alerts({"Replace"});

@@ -43,9 +43,9 @@ protected:
 TEST_F(Recent, TitlesTellEqualNamesApartByTheirFolder)
 {
     RecentDocuments recent;
-    for (const QString& p : {touch("Desktop/Shot.png"), touch("Downloads/Shot.png"),
-                             touch("x/Desktop/Notes.snapkin"), touch("y/Desktop/Notes.snapkin"),
-                             touch("z/shot.png"), touch("z/Other.png")}) {
+    for (const QString& p :
+         {touch("Desktop/Shot.png"), touch("Downloads/Shot.png"), touch("x/Desktop/Notes.snapkin"),
+          touch("y/Desktop/Notes.snapkin"), touch("z/shot.png"), touch("z/Other.png")}) {
         recent.noteNewRecentDocument(QUrl::fromLocalFile(p));
     }
     recent.refresh();
@@ -121,7 +121,8 @@ TEST_F(Recent, TheDesktopsListKeepsOtherProgramsEntries)
     EXPECT_TRUE(text.contains("href=\"file:///home/u/letter.odt\""));
     EXPECT_TRUE(text.contains("name=\"Writer\""));
     EXPECT_TRUE(text.contains("count=\"3\""));
-    EXPECT_TRUE(text.contains("xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\""));
+    EXPECT_TRUE(
+        text.contains("xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\""));
     EXPECT_EQ(text.count("My%20Shot.png"), 1);
     EXPECT_TRUE(text.contains("type=\"image/png\""));
     EXPECT_TRUE(text.contains("name=\"Snapkin\""));

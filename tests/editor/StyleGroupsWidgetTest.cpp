@@ -1,7 +1,5 @@
 #include "OptionsTestSupport.h"
 
-#include "output/ExportService.h"
-#include "ui/output/ExportDialogs.h"
 #include "TestPaths.h"
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
@@ -13,6 +11,8 @@
 #include "editor/options/SavedStyleMenu.h"
 #include "editor/options/StyleGroup.h"
 #include "model/SavedStyles.h"
+#include "output/ExportService.h"
+#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -443,7 +443,8 @@ TEST_F(StyleGroupsTest, WidthsAndTextSizesReadInPixels)
     EXPECT_EQ(arrows.widthButtons()[0]->toolTip(), "2 px");
     StyleGroup text(*store, Tool::text, OptionsDensity::full, styleLibrary);
     ASSERT_NE(text.textSizeButton(), nullptr);
-    EXPECT_TRUE(text.textSizeButton()->text().endsWith(" px")) << text.textSizeButton()->text().toStdString();
+    EXPECT_TRUE(text.textSizeButton()->text().endsWith(" px"))
+        << text.textSizeButton()->text().toStdString();
 }
 
 TEST_F(StyleGroupsTest, CustomColourRunsAreOneStepAndStopWithTheRow)

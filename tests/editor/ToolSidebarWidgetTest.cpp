@@ -1,11 +1,11 @@
 #include "EditorViewTestSupport.h"
+#include "TestPaths.h"
 #include "editor/HoverBackground.h"
 #include "editor/IconButton.h"
 #include "editor/ToolSidebar.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
 #include "platform/Symbols.h"
-#include "TestPaths.h"
 
 #include <QAccessible>
 #include <QPainter>

@@ -14,10 +14,10 @@
 #include "platform/Defaults.h"
 #include "platform/NewFileWrite.h"
 
+#include "support/FullDiskShim.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
-#include "support/FullDiskShim.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -51,7 +51,8 @@ void writeOnFullDisk(const QString& folder)
     EXPECT_EQ(reported.count(), 1);
 
     const HistoryStore history(folder + "/History");
-    EXPECT_EQ(history.save({snapkin::testing::entry(QUuid::createUuid(), "Shot", QDateTime::currentDateTimeUtc())}),
+    EXPECT_EQ(history.save({snapkin::testing::entry(QUuid::createUuid(), "Shot",
+                                                    QDateTime::currentDateTimeUtc())}),
               std::unexpected(HistoryStore::Error::writeFailed));
     {
         // The application hears of it (and says so once).
@@ -62,11 +63,12 @@ void writeOnFullDisk(const QString& folder)
     }
 
     EXPECT_FALSE(RecentDocuments::addToRecentlyUsed(folder + "/recently-used.xbel",
-                                                   "/home/someone/new.png"));
+                                                    "/home/someone/new.png"));
 
     QImage pixels(30, 20, QImage::Format_ARGB32_Premultiplied);
     pixels.fill(Qt::red);
-    const auto package = SnapkinDocument::wrapper(AnnotationDocument{}, *SnapkinDocument::pngData(pixels), std::nullopt);
+    const auto package = SnapkinDocument::wrapper(AnnotationDocument{},
+                                                  *SnapkinDocument::pngData(pixels), std::nullopt);
     ASSERT_TRUE(package.has_value());
     EXPECT_FALSE(SnapkinDocument::write(*package, folder + "/Shot.snapkin").has_value());
 
@@ -79,7 +81,8 @@ void writeOnFullDisk(const QString& folder)
 // The hidden entries of `folder`: what a write left behind.
 QStringList hiddenEntries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+    return QDir(folder)
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
         .filter(QRegularExpression("^\\."));
 }
 

@@ -72,7 +72,8 @@ protected:
     QStringList titles() const
     {
         QStringList result;
-        for (const HistoryEntry& entry : history->entries()) result << entry.title;
+        for (const HistoryEntry& entry : history->entries())
+            result << entry.title;
         return result;
     }
 

@@ -10,8 +10,8 @@
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace snapkin;

@@ -52,9 +52,12 @@ TEST(PrivateFiles, SettingsAndHistoryAreTheUsersAloneWhateverTheUmask)
     EXPECT_EQ(modeOf(history.directory() + "/index.json"), 0600u);
 
     const QUuid id = QUuid::createUuid();
-    const SnapkinDocument::Package package{QByteArray("{}"), QByteArray("png"), QByteArray("thumb")};
-    ASSERT_TRUE(SnapkinDocument::write(package, history.packagePath(id), platform::FileAccess::userOnly));
-    ASSERT_TRUE(history.writeEntry(snapkin::testing::entry(id, "Shot", QDateTime::currentDateTimeUtc())));
+    const SnapkinDocument::Package package{QByteArray("{}"), QByteArray("png"),
+                                           QByteArray("thumb")};
+    ASSERT_TRUE(
+        SnapkinDocument::write(package, history.packagePath(id), platform::FileAccess::userOnly));
+    ASSERT_TRUE(
+        history.writeEntry(snapkin::testing::entry(id, "Shot", QDateTime::currentDateTimeUtc())));
     EXPECT_EQ(modeOf(history.packagePath(id)), 0700u);
     QDirIterator it(history.packagePath(id), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
@@ -73,8 +76,8 @@ TEST(PrivateFiles, AnOldLooseSettingsFileIsTightenedAtItsNextWrite)
     QTemporaryDir dir;
     const QString path = dir.filePath("settings.json");
     snapkin::testing::writeFile(path, "{}");
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                | QFile::ReadOther));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::ReadOther));
     platform::Defaults settings(path);
     ASSERT_TRUE(settings.setValue("key", 1));
     EXPECT_EQ(modeOf(path), 0600u);

@@ -78,8 +78,8 @@ QList<Annotation> busyAnnotations()
     placed.imageData = smallPng();
     Annotation highlight = mark(AnnotationKind::highlight, {20, 360}, {220, 390});
     Annotation rectangle = mark(AnnotationKind::rectangle, {380, 320}, {480, 390});
-    return {arrow, ellipse, pen, pixelate, blur, stamp, sticker, text, lens, placed, highlight,
-            rectangle};
+    return {arrow,   ellipse, pen,  pixelate, blur,      stamp,
+            sticker, text,    lens, placed,   highlight, rectangle};
 }
 
 TEST(RenderConcurrency, FourThreadsFlattenWhileAViewPaintsAndTheHistoryWritesBack)
@@ -129,7 +129,8 @@ TEST(RenderConcurrency, FourThreadsFlattenWhileAViewPaintsAndTheHistoryWritesBac
             history.track(store, QStringLiteral("Busy"), entryID, false);
         }
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     history.editorWillClose(store);
     history.drain();
 

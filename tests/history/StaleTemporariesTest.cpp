@@ -50,7 +50,8 @@ SnapkinDocument::Package bigPackage()
     out.open(stdout, QIODevice::WriteOnly);
     out.write("writing\n");
     out.flush();
-    for (;;) (void)SnapkinDocument::write(package, path);
+    for (;;)
+        (void)SnapkinDocument::write(package, path);
 }
 
 // Starts a child that writes `path` in a loop and kills it a moment into its writing.
@@ -63,7 +64,8 @@ void killDuringWrite(const QString& path)
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_filter=StaleTemporaries.FiftyKilledPackageWritesLeaveNothingBehind"});
     QByteArray said;
-    while (!said.contains("writing\n") && child.waitForReadyRead(30000)) said += child.readAll();
+    while (!said.contains("writing\n") && child.waitForReadyRead(30000))
+        said += child.readAll();
     ASSERT_TRUE(said.contains("writing\n"));
     QThread::msleep(QRandomGenerator::global()->bounded(5, 60));
     ::kill(pid_t(child.processId()), SIGKILL);
@@ -112,10 +114,12 @@ TEST(StaleTemporaries, OnlyOurOwnNamesOfThatDocumentGoAndLinksAreNotFollowed)
     snapkin::testing::writeFile(folder + "/" + keep + "/document.json", "whole");
     ASSERT_TRUE(QFile::link(elsewhere.filePath("precious"), folder + "/" + linked));
     // Not ours, or not this document's.
-    const QStringList others = {".Shot.snapkin.tmp-short",   ".Shot.snapkin.tmp-0123456789AB",
-                                ".notes.txt.tmp-0123456789ab", "Shot.snapkin.tmp-0123456789ab",
-                                ".Other.snapkin.tmp-0123456789ab", ".Shot.snapkin.tmp-0123456789ab~"};
-    for (const QString& name : others) snapkin::testing::writeFile(folder + "/" + name, "other");
+    const QStringList others = {
+        ".Shot.snapkin.tmp-short",         ".Shot.snapkin.tmp-0123456789AB",
+        ".notes.txt.tmp-0123456789ab",     "Shot.snapkin.tmp-0123456789ab",
+        ".Other.snapkin.tmp-0123456789ab", ".Shot.snapkin.tmp-0123456789ab~"};
+    for (const QString& name : others)
+        snapkin::testing::writeFile(folder + "/" + name, "other");
 
     EXPECT_EQ(StaleTemporaries::removeOf(folder, "Shot.snapkin"), 4);
     QStringList left = hiddenEntries(folder) + QDir(folder).entryList({"Shot*"}, QDir::Files);
@@ -139,7 +143,8 @@ TEST(StaleTemporaries, APackageIsNotSavedIntoAFolderThatWasRemoved)
     const auto written = SnapkinDocument::write(small, gone + "/Shot.snapkin");
     ASSERT_FALSE(written.has_value());
     EXPECT_FALSE(QFileInfo::exists(gone));
-    EXPECT_EQ(written.error().describe(gone + "/Shot.snapkin"),
-              platform::describeWriteFailure(gone + "/Shot.png", platform::WriteError::cannotCreate));
+    EXPECT_EQ(
+        written.error().describe(gone + "/Shot.snapkin"),
+        platform::describeWriteFailure(gone + "/Shot.png", platform::WriteError::cannotCreate));
     EXPECT_TRUE(written.error().describe(gone + "/Shot.snapkin").contains("doesn't exist"));
 }

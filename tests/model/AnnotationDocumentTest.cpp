@@ -22,12 +22,13 @@ QByteArray readFixture(const QString& name)
 
 QUuid fixedId(int n)
 {
-    return QUuid::fromString(QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')));
+    return QUuid::fromString(
+        QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')));
 }
 
 // A 4×4 opaque blue PNG.
-const char* tinyPng =
-    "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAYAAACp8Z5+AAAAEklEQVR42mPQq/32HxkzkC4AAH0vKgEFvuxZAAAAAElFTkSuQmCC";
+const char* tinyPng = "iVBORw0KGgoAAAANSUhEUgAAAAQAAAAECAYAAACp8Z5+AAAAEklEQVR42mPQq/"
+                      "32HxkzkC4AAH0vKgEFvuxZAAAAAElFTkSuQmCC";
 
 // One annotation of every kind on an 800 × 600 point image, with a frame and a watermark:
 // the document stored as tests/data/documents/every-kind.json.
@@ -40,38 +41,97 @@ AnnotationDocument everyKindDocument()
     d.generator = QStringLiteral("Snapkin 0.1.0");
     d.nextStampNumber = 3;
     d.annotations = {
-        {.id = fixedId(1), .kind = K::arrow, .p1 = {40, 40}, .p2 = {220, 140},
-         .lineWidth = 6, .doubleHeaded = true, .arrowHead = ArrowHeadStyle::filled},
-        {.id = fixedId(2), .kind = K::arrow, .p1 = {260, 60}, .p2 = {460, 60},
-         .arrowHead = ArrowHeadStyle::concave, .curved = true, .curveHandle = {0.5, -0.3}},
-        {.id = fixedId(3), .kind = K::text, .p1 = {40, 180}, .p2 = {40, 180},
-         .colorHex = "#1C1C1E", .text = "Release notes", .fontSize = 28, .bold = true},
-        {.id = fixedId(4), .kind = K::rectangle, .p1 = {500, 40}, .p2 = {760, 160},
-         .colorHex = "#2E7DF6", .lineWidth = 3},
-        {.id = fixedId(5), .kind = K::ellipse, .p1 = {500, 200}, .p2 = {620, 280},
-         .colorHex = "#34C759", .filled = true},
+        {.id = fixedId(1),
+         .kind = K::arrow,
+         .p1 = {40, 40},
+         .p2 = {220, 140},
+         .lineWidth = 6,
+         .doubleHeaded = true,
+         .arrowHead = ArrowHeadStyle::filled},
+        {.id = fixedId(2),
+         .kind = K::arrow,
+         .p1 = {260, 60},
+         .p2 = {460, 60},
+         .arrowHead = ArrowHeadStyle::concave,
+         .curved = true,
+         .curveHandle = {0.5, -0.3}},
+        {.id = fixedId(3),
+         .kind = K::text,
+         .p1 = {40, 180},
+         .p2 = {40, 180},
+         .colorHex = "#1C1C1E",
+         .text = "Release notes",
+         .fontSize = 28,
+         .bold = true},
+        {.id = fixedId(4),
+         .kind = K::rectangle,
+         .p1 = {500, 40},
+         .p2 = {760, 160},
+         .colorHex = "#2E7DF6",
+         .lineWidth = 3},
+        {.id = fixedId(5),
+         .kind = K::ellipse,
+         .p1 = {500, 200},
+         .p2 = {620, 280},
+         .colorHex = "#34C759",
+         .filled = true},
         {.id = fixedId(6), .kind = K::line, .p1 = {40, 260}, .p2 = {440, 300}, .lineWidth = 2},
-        {.id = fixedId(7), .kind = K::highlight, .p1 = {40, 320}, .p2 = {300, 350},
-         .colorHex = "#FFCC00", .highlightOpacity = 0.5},
-        {.id = fixedId(8), .kind = K::pixelate, .p1 = {320, 320}, .p2 = {460, 400},
-         .obscure = ObscureStyle::blur, .obscureStrength = 2},
-        {.id = fixedId(9), .kind = K::stamp, .p1 = {660, 220}, .p2 = {700, 260},
-         .stamp = StampKind::number, .stampLabel = "1", .tailAngle = 2.5},
-        {.id = fixedId(10), .kind = K::stamp, .p1 = {720, 220}, .p2 = {760, 260},
-         .stamp = StampKind::star, .disc = true},
-        {.id = fixedId(11), .kind = K::pen, .p1 = {60, 420}, .p2 = {260, 520},
-         .colorHex = "#AF52DE", .points = {{60, 500}, {110, 420}, {160, 520}, {210, 430}, {260, 470}}},
-        {.id = fixedId(12), .kind = K::spotlight, .p1 = {480, 300}, .p2 = {640, 420},
-         .spotEllipse = false, .spotDim = 0.6},
-        {.id = fixedId(13), .kind = K::sticker, .p1 = {300, 440}, .p2 = {360, 500},
+        {.id = fixedId(7),
+         .kind = K::highlight,
+         .p1 = {40, 320},
+         .p2 = {300, 350},
+         .colorHex = "#FFCC00",
+         .highlightOpacity = 0.5},
+        {.id = fixedId(8),
+         .kind = K::pixelate,
+         .p1 = {320, 320},
+         .p2 = {460, 400},
+         .obscure = ObscureStyle::blur,
+         .obscureStrength = 2},
+        {.id = fixedId(9),
+         .kind = K::stamp,
+         .p1 = {660, 220},
+         .p2 = {700, 260},
+         .stamp = StampKind::number,
+         .stampLabel = "1",
+         .tailAngle = 2.5},
+        {.id = fixedId(10),
+         .kind = K::stamp,
+         .p1 = {720, 220},
+         .p2 = {760, 260},
+         .stamp = StampKind::star,
+         .disc = true},
+        {.id = fixedId(11),
+         .kind = K::pen,
+         .p1 = {60, 420},
+         .p2 = {260, 520},
+         .colorHex = "#AF52DE",
+         .points = {{60, 500}, {110, 420}, {160, 520}, {210, 430}, {260, 470}}},
+        {.id = fixedId(12),
+         .kind = K::spotlight,
+         .p1 = {480, 300},
+         .p2 = {640, 420},
+         .spotEllipse = false,
+         .spotDim = 0.6},
+        {.id = fixedId(13),
+         .kind = K::sticker,
+         .p1 = {300, 440},
+         .p2 = {360, 500},
          .text = QString::fromUtf8("\xF0\x9F\x98\x80")},
-        {.id = fixedId(14), .kind = K::imageOverlay, .p1 = {380, 440}, .p2 = {460, 520},
+        {.id = fixedId(14),
+         .kind = K::imageOverlay,
+         .p1 = {380, 440},
+         .p2 = {460, 520},
          .imageData = QByteArray::fromBase64(tinyPng)},
-        {.id = fixedId(15), .kind = K::magnifier, .p1 = {660, 440}, .p2 = {760, 540},
-         .magnification = 3, .magnifierRound = false},
+        {.id = fixedId(15),
+         .kind = K::magnifier,
+         .p1 = {660, 440},
+         .p2 = {760, 540},
+         .magnification = 3,
+         .magnifierRound = false},
     };
-    d.frame = FrameStyle{.gradientColors = {"#2E7DF6", "#30C8D6"}, .padding = 0.1,
-                         .aspect = CropAspect::r16x9};
+    d.frame = FrameStyle{
+        .gradientColors = {"#2E7DF6", "#30C8D6"}, .padding = 0.1, .aspect = CropAspect::r16x9};
     d.watermark = Watermark{.text = "snapkin.test", .position = WatermarkPosition::bottomLeft};
     return d;
 }
@@ -179,7 +239,8 @@ TEST(AnnotationDocumentJson, EveryKindRoundTripsThroughTheStoredFixture)
     EXPECT_EQ(*built.encoded(), stored);
 
     QSet<AnnotationKind> kinds;
-    for (const Annotation& a : read->annotations) kinds.insert(a.kind);
+    for (const Annotation& a : read->annotations)
+        kinds.insert(a.kind);
     EXPECT_EQ(kinds.size(), qsizetype(allCases<AnnotationKind>.size()));
 }
 
@@ -241,7 +302,8 @@ TEST(AnnotationDocumentBounds, ContainersAreCountedOutsideStringsOnly)
     EXPECT_EQ(json::containerCount("[[[[[[", 3), 4); // stops once past the bound
     EXPECT_EQ(json::containerCount("\"\\", 3), 0);   // ends inside an escape
     EXPECT_TRUE(AnnotationDocument::withinDecodingCost(R"({"canvasSize":[1,1]})"));
-    const auto refused = AnnotationDocument::decode("[" + QByteArray("[],").repeated(2'000'000) + "[]]");
+    const auto refused =
+        AnnotationDocument::decode("[" + QByteArray("[],").repeated(2'000'000) + "[]]");
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().kind, JsonErrorKind::tooLarge);
 }

@@ -26,8 +26,11 @@ platform::BaseImage markedImage()
 
 Annotation sampleStamp()
 {
-    return Annotation{.kind = AnnotationKind::stamp, .p1 = {190, 10}, .p2 = {180, 20},
-                      .points = {{190, 10}, {5, 95}}, .tailAngle = 0.3};
+    return Annotation{.kind = AnnotationKind::stamp,
+                      .p1 = {190, 10},
+                      .p2 = {180, 20},
+                      .points = {{190, 10}, {5, 95}},
+                      .tailAngle = 0.3};
 }
 
 } // namespace
@@ -151,7 +154,8 @@ TEST(AnnotationStoreRotate, TurnsImageAndAnnotations)
     EXPECT_EQ(other->annotations()[0].p1, QPointF(10, 10));
     EXPECT_EQ(other->image().image().pixel(0, 399), qRgb(255, 0, 0)); // bottom left
 
-    for (int i = 0; i < 3; ++i) store->rotate(true);
+    for (int i = 0; i < 3; ++i)
+        store->rotate(true);
     const Annotation back = store->annotations()[0];
     EXPECT_EQ(back.p1, sampleStamp().p1);
     EXPECT_EQ(back.points, sampleStamp().points);
@@ -162,8 +166,11 @@ TEST(AnnotationStoreRotate, TurnsImageAndAnnotations)
 TEST(AnnotationStoreFlip, MirrorsAndRestoresOnSecondFlip)
 {
     auto store = makeStore(markedImage());
-    Annotation arrow{.kind = AnnotationKind::arrow, .p1 = {10, 20}, .p2 = {50, 70},
-                     .tailAngle = 0.4, .curved = true};
+    Annotation arrow{.kind = AnnotationKind::arrow,
+                     .p1 = {10, 20},
+                     .p2 = {50, 70},
+                     .tailAngle = 0.4,
+                     .curved = true};
     store->setAnnotations({arrow});
 
     store->flipHorizontal();
@@ -188,8 +195,12 @@ TEST(AnnotationStoreFlip, MirrorsAndRestoresOnSecondFlip)
 TEST(AnnotationStoreResize, ScalesImageAndAnnotations)
 {
     auto store = makeStore(makeImage({800, 400}, {400, 200}));
-    Annotation text{.kind = AnnotationKind::text, .p1 = {100, 100}, .p2 = {200, 150},
-                    .lineWidth = 6, .fontSize = 20, .tailLength = 30};
+    Annotation text{.kind = AnnotationKind::text,
+                    .p1 = {100, 100},
+                    .p2 = {200, 150},
+                    .lineWidth = 6,
+                    .fontSize = 20,
+                    .tailLength = 30};
     store->setAnnotations({text});
     store->setSelectedID(text.id);
 
@@ -224,7 +235,8 @@ TEST(AnnotationStoreSharpen, OneStepThatKeepsGeometry)
     QImage pixels(40, 20, QImage::Format_ARGB32_Premultiplied);
     pixels.fill(qRgb(100, 100, 100));
     for (int y = 0; y < 20; ++y)
-        for (int x = 20; x < 40; ++x) pixels.setPixel(x, y, qRgb(150, 150, 150));
+        for (int x = 20; x < 40; ++x)
+            pixels.setPixel(x, y, qRgb(150, 150, 150));
     auto store = makeStore(platform::BaseImage(pixels, QSizeF(20, 10)));
     Annotation rect = rectangle({1, 1}, {5, 5});
     store->setAnnotations({rect});

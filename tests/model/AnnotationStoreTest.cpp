@@ -147,16 +147,15 @@ TEST(AnnotationStorePublishing, WillChangeThenValueThenStored)
 {
     auto store = makeStore();
     QStringList events;
-    QObject::connect(store.get(), &AnnotationStore::willChange, [&] {
-        events << QString("will:%1").arg(store->lineWidth());
-    });
+    QObject::connect(store.get(), &AnnotationStore::willChange,
+                     [&] { events << QString("will:%1").arg(store->lineWidth()); });
     QObject::connect(store.get(), &AnnotationStore::lineWidthChanged, [&](double v) {
         events << QString("changed:%1 stored:%2").arg(v).arg(store->lineWidth());
     });
     store->setLineWidth(6);
     store->setLineWidth(6); // an equal value is published too
-    EXPECT_EQ(events, QStringList({"will:20", "changed:6 stored:20", "will:6",
-                                   "changed:6 stored:6"}));
+    EXPECT_EQ(events,
+              QStringList({"will:20", "changed:6 stored:20", "will:6", "changed:6 stored:6"}));
 
     QList<double> seen;
     platform::subscribe(store.get(), &AnnotationStore::lineWidth,
@@ -256,8 +255,8 @@ TEST(AnnotationStoreSelection, ArrowTakesItsSettings)
 
 TEST(AnnotationStoreSelection, SquaringAMagnifierKeepsItsCentre)
 {
-    Annotation loupe{.kind = AnnotationKind::magnifier, .p1 = {100, 40}, .p2 = {0, 0},
-                     .magnifierRound = false};
+    Annotation loupe{
+        .kind = AnnotationKind::magnifier, .p1 = {100, 40}, .p2 = {0, 0}, .magnifierRound = false};
     AnnotationStore::squareMagnifier(loupe);
     EXPECT_TRUE(loupe.magnifierRound);
     EXPECT_EQ(loupe.p1, QPointF(30, 0));

@@ -23,9 +23,11 @@ void addRectangle(AnnotationStore& store, double x)
 TEST(AnnotationStoreUndo, HistoryIsCappedAtOneHundredSteps)
 {
     auto store = makeStore();
-    for (int i = 0; i < 101; ++i) addRectangle(*store, i);
+    for (int i = 0; i < 101; ++i)
+        addRectangle(*store, i);
     EXPECT_EQ(store->undoCount(), 100);
-    for (int i = 0; i < 100; ++i) store->undo();
+    for (int i = 0; i < 100; ++i)
+        store->undo();
     EXPECT_FALSE(store->canUndo());
     // The empty start can no longer be reached: the state after the first change is the oldest.
     ASSERT_EQ(store->annotations().size(), 1);
@@ -74,8 +76,10 @@ TEST(AnnotationStoreUndo, StampCounterFrameAndWatermarkAreRestored)
     auto store = makeStore();
     for (int n = 1; n <= 3; ++n) {
         store->beginChange();
-        store->appendAnnotation(Annotation{.kind = AnnotationKind::stamp, .p1 = {0, 0},
-                                           .p2 = {20, 20}, .stamp = StampKind::number});
+        store->appendAnnotation(Annotation{.kind = AnnotationKind::stamp,
+                                           .p1 = {0, 0},
+                                           .p2 = {20, 20},
+                                           .stamp = StampKind::number});
         store->setNextStampNumber(store->nextStampNumber() + 1);
     }
     FrameStyle frame;

@@ -105,8 +105,8 @@ TEST(AnnotationJson, EveryFieldSurvivesARoundTrip)
 TEST(AnnotationJson, StyleEnumerationsFallBackButKindDoesNot)
 {
     const QJsonObject base = object(minimalRectangle);
-    auto a = Annotation::fromJson(withKey(
-        withKey(withKey(base, "arrowHead", "swirl"), "stamp", 3), "obscure", QJsonArray{}));
+    auto a = Annotation::fromJson(
+        withKey(withKey(withKey(base, "arrowHead", "swirl"), "stamp", 3), "obscure", QJsonArray{}));
     ASSERT_TRUE(a.has_value());
     EXPECT_EQ(a->arrowHead, ArrowHeadStyle::tapered);
     EXPECT_EQ(a->stamp, StampKind::check);
@@ -136,12 +136,18 @@ TEST(AnnotationJson, NullReadsAsMissingAndAWrongTypeFails)
         QJsonValue value;
     };
     const Bad bad[] = {
-        {"lineWidth", "4"},           {"lineWidth", true}, // a Bool is not a number
-        {"bold", 1},                  {"text", 5},
-        {"points", QJsonArray{1, 2}}, {"points", QJsonArray{QJsonArray{1}}},
-        {"curveHandle", "0.5"},       {"tailAngle", false},
-        {"disc", "yes"},              {"id", 42},
-        {"colorHex", QJsonObject{}},  {"magnifierRound", 0},
+        {"lineWidth", "4"},
+        {"lineWidth", true}, // a Bool is not a number
+        {"bold", 1},
+        {"text", 5},
+        {"points", QJsonArray{1, 2}},
+        {"points", QJsonArray{QJsonArray{1}}},
+        {"curveHandle", "0.5"},
+        {"tailAngle", false},
+        {"disc", "yes"},
+        {"id", 42},
+        {"colorHex", QJsonObject{}},
+        {"magnifierRound", 0},
     };
     for (const Bad& b : bad) {
         auto a = Annotation::fromJson(withKey(base, b.key, b.value));
@@ -150,8 +156,8 @@ TEST(AnnotationJson, NullReadsAsMissingAndAWrongTypeFails)
     }
 
     // Values are taken as read, out of range or not.
-    auto wild = Annotation::fromJson(
-        withKey(withKey(base, "lineWidth", -3), "highlightOpacity", 1.5));
+    auto wild =
+        Annotation::fromJson(withKey(withKey(base, "lineWidth", -3), "highlightOpacity", 1.5));
     ASSERT_TRUE(wild.has_value());
     EXPECT_EQ(wild->lineWidth, -3);
     EXPECT_EQ(wild->highlightOpacity, 1.5);
@@ -175,11 +181,9 @@ TEST(AnnotationJson, AnchorsAreRequired)
 TEST(AnnotationJson, IdIsReadInEitherCaseAndWrittenUpperCase)
 {
     const QJsonObject base = object(minimalRectangle);
-    auto lower =
-        Annotation::fromJson(withKey(base, "id", "0f8fad5b-d9cb-469f-a165-70867728950e"));
+    auto lower = Annotation::fromJson(withKey(base, "id", "0f8fad5b-d9cb-469f-a165-70867728950e"));
     ASSERT_TRUE(lower.has_value());
-    auto upper =
-        Annotation::fromJson(withKey(base, "id", "0F8FAD5B-D9CB-469F-A165-70867728950E"));
+    auto upper = Annotation::fromJson(withKey(base, "id", "0F8FAD5B-D9CB-469F-A165-70867728950E"));
     ASSERT_TRUE(upper.has_value());
     EXPECT_EQ(lower->id, upper->id);
     EXPECT_EQ(lower->toJson()->value("id").toString(), "0F8FAD5B-D9CB-469F-A165-70867728950E");
@@ -188,9 +192,9 @@ TEST(AnnotationJson, IdIsReadInEitherCaseAndWrittenUpperCase)
     ASSERT_TRUE(zero.has_value());
     EXPECT_TRUE(zero->id.isNull());
 
-    for (const char* bad : {"{0f8fad5b-d9cb-469f-a165-70867728950e}",
-                            "0f8fad5bd9cb469fa16570867728950e", "0f8fad5b-d9cb-469f-a165-70867728950g",
-                            "not a uuid", ""}) {
+    for (const char* bad :
+         {"{0f8fad5b-d9cb-469f-a165-70867728950e}", "0f8fad5bd9cb469fa16570867728950e",
+          "0f8fad5b-d9cb-469f-a165-70867728950g", "not a uuid", ""}) {
         EXPECT_FALSE(Annotation::fromJson(withKey(base, "id", bad)).has_value()) << bad;
     }
 }
@@ -216,8 +220,11 @@ TEST(AnnotationJson, ImageBytesAreBase64AndBadBase64FailsTheAnnotation)
 
 TEST(AnnotationJson, OptionalStampFieldsKeepPresenceAcrossARoundTrip)
 {
-    Annotation number{.kind = AnnotationKind::stamp, .p1 = {0, 0}, .p2 = {30, 30},
-                      .stamp = StampKind::number, .disc = false};
+    Annotation number{.kind = AnnotationKind::stamp,
+                      .p1 = {0, 0},
+                      .p2 = {30, 30},
+                      .stamp = StampKind::number,
+                      .disc = false};
     auto json = number.toJson();
     ASSERT_TRUE(json.has_value());
     EXPECT_EQ(json->value("disc"), QJsonValue(false));
@@ -239,7 +246,10 @@ TEST(AnnotationJson, NonFiniteNumbersAreRefusedNotWritten)
     std::vector<std::pair<const char*, std::function<void(Annotation&)>>> cases{
         {"lineWidth", [&](Annotation& a) { a.lineWidth = nan; }},
         {"p1", [&](Annotation& a) { a.p1 = QPointF(inf, 0); }},
-        {"points", [&](Annotation& a) { a.points = {{0, 0}, {0, -inf}}; }},
+        {"points",
+         [&](Annotation& a) {
+             a.points = {{0, 0}, {0, -inf}};
+         }},
         {"tailAngle", [&](Annotation& a) { a.tailAngle = nan; }},
         {"curveHandle", [&](Annotation& a) { a.curveHandle = QPointF(0.5, nan); }},
     };
@@ -276,7 +286,9 @@ TEST(AnnotationEquality, EveryFieldTakesPart)
         [](Annotation& a) { a.obscure = ObscureStyle::blur; },
         [](Annotation& a) { a.obscureStrength = 2; },
         [](Annotation& a) { a.highlightOpacity = 0.5; },
-        [](Annotation& a) { a.points = {{1, 1}}; },
+        [](Annotation& a) {
+            a.points = {{1, 1}};
+        },
         [](Annotation& a) { a.spotEllipse = false; },
         [](Annotation& a) { a.spotDim = 0.6; },
         [](Annotation& a) { a.imageData = QByteArray(); },
@@ -285,7 +297,9 @@ TEST(AnnotationEquality, EveryFieldTakesPart)
         [](Annotation& a) { a.tailAngle = 1; },
         [](Annotation& a) { a.tailLength = 35; },
         [](Annotation& a) { a.curved = true; },
-        [](Annotation& a) { a.curveHandle = {0.5, 0.22}; },
+        [](Annotation& a) {
+            a.curveHandle = {0.5, 0.22};
+        },
         [](Annotation& a) { a.magnification = 3; },
         [](Annotation& a) { a.magnifierRound = false; },
     };
@@ -300,8 +314,10 @@ TEST(AnnotationEquality, EveryFieldTakesPart)
 
 TEST(AnnotationKinds, RawNamesAreExactAndRoundTrip)
 {
-    for (AnnotationKind k : allCases<AnnotationKind>) EXPECT_EQ(fromRaw<AnnotationKind>(toRaw(k)), k);
-    for (CropAspect c : allCases<CropAspect>) EXPECT_EQ(fromRaw<CropAspect>(toRaw(c)), c);
+    for (AnnotationKind k : allCases<AnnotationKind>)
+        EXPECT_EQ(fromRaw<AnnotationKind>(toRaw(k)), k);
+    for (CropAspect c : allCases<CropAspect>)
+        EXPECT_EQ(fromRaw<CropAspect>(toRaw(c)), c);
     EXPECT_EQ(allCases<AnnotationKind>.size(), 13u);
     EXPECT_EQ(toRaw(AnnotationKind::imageOverlay), "imageOverlay");
     EXPECT_EQ(toRaw(CropAspect::r16x9), "r16x9");

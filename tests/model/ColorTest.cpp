@@ -68,14 +68,15 @@ TEST(ColorName, NamesByHueSaturationAndValue)
 {
     platform::L10n::setLanguage("en");
     const std::pair<const char*, const char*> cases[] = {
-        {"#FF3366", "Red"},     {"#0000FF", "Indigo"},  {"#2E7DF6", "Blue"},
-        {"#FF9500", "Orange"},  {"#1D1D1F", "Black"},   {"#F5F5F7", "White"},
-        {"#BFBFBF", "Gray"},    {"#E5E5EA", "Light Gray"}, {"#804000", "Brown"},
-        {"#FFF", "White"},      {"#FF336680", "Red"},   {" ffcc00 ", "Yellow"},
-        {"#34C759", "Green"},   {"#30C8D6", "Teal"},    {"#AF52DE", "Purple"},
+        {"#FF3366", "Red"},    {"#0000FF", "Indigo"},     {"#2E7DF6", "Blue"},
+        {"#FF9500", "Orange"}, {"#1D1D1F", "Black"},      {"#F5F5F7", "White"},
+        {"#BFBFBF", "Gray"},   {"#E5E5EA", "Light Gray"}, {"#804000", "Brown"},
+        {"#FFF", "White"},     {"#FF336680", "Red"},      {" ffcc00 ", "Yellow"},
+        {"#34C759", "Green"},  {"#30C8D6", "Teal"},       {"#AF52DE", "Purple"},
         {"#FF2D9B", "Pink"},
     };
-    for (auto [hex, name] : cases) EXPECT_EQ(ColorName::of(QString::fromUtf8(hex)), name) << hex;
+    for (auto [hex, name] : cases)
+        EXPECT_EQ(ColorName::of(QString::fromUtf8(hex)), name) << hex;
 }
 
 TEST(ColorName, TextThatIsNotAColourIsCustom)

@@ -1,5 +1,5 @@
-#include "model/FrameLayout.h"
 #include "model/FrameStyle.h"
+#include "model/FrameLayout.h"
 #include "model/Watermark.h"
 
 #include "platform/L10n.h"
@@ -88,7 +88,8 @@ TEST(FrameStyleGradients, PresetsAndTheirNames)
     EXPECT_EQ(presets.last().name(), "Mist");
     EXPECT_EQ((FrameStyle::Gradient{"unknown", {}}).name(), "Mist");
     QSet<QString> names;
-    for (const auto& g : presets) names.insert(g.name());
+    for (const auto& g : presets)
+        names.insert(g.name());
     EXPECT_EQ(names.size(), 6) << "each preset has a title of its own";
 }
 
@@ -143,7 +144,8 @@ TEST(WatermarkPosition, GridAndLabels)
     platform::L10n::setLanguage("en");
     EXPECT_EQ(allCases<WatermarkPosition>.size(), 10u);
     EXPECT_EQ(watermarkPositionGrid[4], WatermarkPosition::center);
-    for (WatermarkPosition p : watermarkPositionGrid) EXPECT_NE(p, WatermarkPosition::tile);
+    for (WatermarkPosition p : watermarkPositionGrid)
+        EXPECT_NE(p, WatermarkPosition::tile);
     EXPECT_EQ(label(WatermarkPosition::bottomLeft), "Bottom left");
     EXPECT_EQ(toRaw(WatermarkPosition::bottomLeft), "bottomLeft");
 }
@@ -161,8 +163,8 @@ TEST(FrameLayout, SquareAspectAtRetinaScale)
 
 TEST(FrameLayout, WideAspectGrowsWidthOnly)
 {
-    const FrameLayout layout(QSizeF(100, 100), FrameStyle{.padding = 0, .aspect = CropAspect::r16x9},
-                             1);
+    const FrameLayout layout(QSizeF(100, 100),
+                             FrameStyle{.padding = 0, .aspect = CropAspect::r16x9}, 1);
     EXPECT_DOUBLE_EQ(layout.canvasSize.height(), 100);
     EXPECT_DOUBLE_EQ(layout.canvasSize.width(), std::ceil(100 * 16.0 / 9.0));
 }

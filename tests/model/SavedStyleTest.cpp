@@ -28,7 +28,8 @@ SavedStyle preset(const char* id)
 QStringList presetIDs(const QList<SavedStyle>& styles)
 {
     QStringList ids;
-    for (const SavedStyle& s : styles) ids << s.preset.value_or(s.name.value_or("?"));
+    for (const SavedStyle& s : styles)
+        ids << s.preset.value_or(s.name.value_or("?"));
     return ids;
 }
 
@@ -46,7 +47,8 @@ TEST(SavedStyleLibrary, StylesForATool)
     EXPECT_TRUE(library.styles(Tool::select).isEmpty());
     EXPECT_TRUE(library.styles(Tool::line).isEmpty());
     EXPECT_TRUE(library.styles(Tool::crop).isEmpty());
-    EXPECT_EQ(presetIDs(library.styles(Tool::ellipse)), QStringList({"pinkFrame", "thinBlueFrame"}));
+    EXPECT_EQ(presetIDs(library.styles(Tool::ellipse)),
+              QStringList({"pinkFrame", "thinBlueFrame"}));
     EXPECT_EQ(presetIDs(library.styles(Tool::arrow)),
               QStringList({"classic", "thinBlue", "curvedOrange"}));
 }
@@ -88,8 +90,12 @@ TEST(SavedStyleApply, RestylesOnlyAMatchingSelectionAsOneStep)
 {
     auto store = makeStore();
     Annotation arrow{.kind = AnnotationKind::arrow, .p1 = {0, 0}, .p2 = {40, 40}};
-    Annotation text{.kind = AnnotationKind::text, .p1 = {0, 50}, .p2 = {0, 50}, .text = "Hi",
-                    .italic = true, .fontName = "Serif"};
+    Annotation text{.kind = AnnotationKind::text,
+                    .p1 = {0, 50},
+                    .p2 = {0, 50},
+                    .text = "Hi",
+                    .italic = true,
+                    .fontName = "Serif"};
     store->setAnnotations({arrow, text});
 
     store->setSelectedID(arrow.id);
@@ -150,7 +156,8 @@ TEST(SavedStyleLibrary, RenameDeleteAndRestoreDefaults)
 TEST(SavedStyleLibrary, StoredFormIsCompactSortedAndVersioned)
 {
     const QByteArray data = *SavedStyles::encode({preset("classic")});
-    EXPECT_TRUE(data.startsWith(R"({"styles":[{"arrowHead":"tapered","bold":false,)")) << data.data();
+    EXPECT_TRUE(data.startsWith(R"({"styles":[{"arrowHead":"tapered","bold":false,)"))
+        << data.data();
     EXPECT_TRUE(data.endsWith(R"(],"version":1})")) << data.data();
     EXPECT_FALSE(data.contains("\"name\""));
     EXPECT_TRUE(data.contains(R"("preset":"classic")"));

@@ -1,11 +1,11 @@
 #include "StoreTestSupport.h"
 
-#include "support/HostileImages.h"
 #include "TestPaths.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
+#include "support/HostileImages.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <zlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace snapkin;
 using snapkin::testing::makeStore;
@@ -42,7 +42,8 @@ std::unique_ptr<AnnotationStore> sampleStore()
 {
     QImage pixels(120, 80, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 120; ++x) pixels.setPixel(x, y, qRgb(x * 2, y * 3, 90));
+        for (int x = 0; x < 120; ++x)
+            pixels.setPixel(x, y, qRgb(x * 2, y * 3, 90));
     auto store = makeStore(platform::BaseImage(pixels, QSizeF(60, 40)));
     Annotation text{.kind = AnnotationKind::text, .p1 = {5, 5}, .p2 = {30, 20}, .text = "Hi"};
     store->setAnnotations({rectangle({1, 2}, {30, 20}), text});
@@ -125,11 +126,14 @@ TEST(SnapkinDocumentPackage, LargestDocumentsTheApplicationWritesReopen)
 {
     // A blank 8000 x 4300 screen: 34.4 megapixels, over the budget's 33.5, and as compressible
     // as a capture gets.
-    auto store = makeStore(snapkin::testing::makeImage({8000, 4300}, QSizeF(8000, 4300), Qt::black));
+    auto store =
+        makeStore(snapkin::testing::makeImage({8000, 4300}, QSizeF(8000, 4300), Qt::black));
     QList<Annotation> marks;
-    for (int i = 0; i < 12'000; ++i) marks.append(rectangle({double(i % 500), 10}, {600, 300}));
+    for (int i = 0; i < 12'000; ++i)
+        marks.append(rectangle({double(i % 500), 10}, {600, 300}));
     Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {8000, 4300}};
-    for (int i = 0; i < 150'000; ++i) pen.points.append(QPointF(i % 8000, (i / 8000) * 10.5));
+    for (int i = 0; i < 150'000; ++i)
+        pen.points.append(QPointF(i % 8000, (i / 8000) * 10.5));
     marks.append(pen);
     store->setAnnotations(marks);
     ASSERT_GT(marks.size(), AnnotationDocument::maxAnnotations);
@@ -162,9 +166,8 @@ TEST(SnapkinDocumentPackage, RewriteReplacesTheWholePackage)
     const QString path = dir.filePath("Shot.snapkin");
     auto store = sampleStore();
     {
-        PreviewGuard preview([](const AnnotationStore& s) -> std::optional<QImage> {
-            return s.image().image();
-        });
+        PreviewGuard preview(
+            [](const AnnotationStore& s) -> std::optional<QImage> { return s.image().image(); });
         auto package = SnapkinDocument::wrapper(*store);
         ASSERT_TRUE(package && package->thumbnailPNG);
         ASSERT_TRUE(SnapkinDocument::write(*package, path));
@@ -293,22 +296,33 @@ TEST(SnapkinDocumentReader, OpensAndRefusesWithinOneGibOfAddressSpace)
     GTEST_SKIP() << "a sanitizer reserves terabytes of address space for its shadow memory";
 #endif
     constexpr rlim_t oneGiB = 1024ull * 1024 * 1024;
-    EXPECT_EQ(underAddressSpaceLimit(oneGiB, [] {
-        auto contents = SnapkinDocument::read(SNAPKIN_TEST_DATA "/render-every-kind.snapkin");
-        return contents && !contents->document.annotations.isEmpty() ? 0 : 1;
-    }), 0);
-    EXPECT_EQ(underAddressSpaceLimit(oneGiB, [] {
-        // 150 MB of pen points: about 3 GB as a parsed JSON document.
-        SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
-        QByteArray json = R"({"canvasSize":[60,40],"annotations":[{"kind":"pen","p1":[0,0],)"
+    EXPECT_EQ(underAddressSpaceLimit(
+                  oneGiB,
+                  [] {
+                      auto contents =
+                          SnapkinDocument::read(SNAPKIN_TEST_DATA "/render-every-kind.snapkin");
+                      return contents && !contents->document.annotations.isEmpty() ? 0 : 1;
+                  }),
+              0);
+    EXPECT_EQ(underAddressSpaceLimit(
+                  oneGiB,
+                  [] {
+                      // 150 MB of pen points: about 3 GB as a parsed JSON document.
+                      SnapkinDocument::Package package = *SnapkinDocument::wrapper(*sampleStore());
+                      QByteArray json =
+                          R"({"canvasSize":[60,40],"annotations":[{"kind":"pen","p1":[0,0],)"
                           R"("p2":[1,1],"points":[)";
-        json.reserve(150'000'100);
-        while (json.size() < 150'000'000) json.append("[12.5,7.25],");
-        json.append("[0,0]]}]}");
-        package.documentJSON = std::move(json);
-        const auto contents = SnapkinDocument::contents(package);
-        return !contents && contents.error() == SnapkinDocument::Failure::tooLarge() ? 0 : 1;
-    }), 0);
+                      json.reserve(150'000'100);
+                      while (json.size() < 150'000'000)
+                          json.append("[12.5,7.25],");
+                      json.append("[0,0]]}]}");
+                      package.documentJSON = std::move(json);
+                      const auto contents = SnapkinDocument::contents(package);
+                      return !contents && contents.error() == SnapkinDocument::Failure::tooLarge()
+                                 ? 0
+                                 : 1;
+                  }),
+              0);
 }
 
 // A package is as hostile as a file: its image is held to the image budget from the header,
@@ -324,11 +338,16 @@ TEST(SnapkinDocumentReader, AnImageOverTheBudgetIsRefusedAsTooLargeBeforeDecodin
         ASSERT_FALSE(read);
         EXPECT_EQ(read.error(), SnapkinDocument::Failure::imageTooLarge());
         EXPECT_EQ(read.error().userMessage(), "The image is too large to open.");
-        EXPECT_EQ(underAddressSpaceLimit(1536ull * 1024 * 1024, [&] {
-            const auto limited = SnapkinDocument::read(package);
-            return !limited && limited.error() == SnapkinDocument::Failure::imageTooLarge() ? 0
-                                                                                             : 1;
-        }), 0);
+        EXPECT_EQ(underAddressSpaceLimit(
+                      1536ull * 1024 * 1024,
+                      [&] {
+                          const auto limited = SnapkinDocument::read(package);
+                          return !limited && limited.error() ==
+                                                 SnapkinDocument::Failure::imageTooLarge()
+                                     ? 0
+                                     : 1;
+                      }),
+                  0);
     }
 
     // An image.png longer than any image within the budget is refused by its size on disk.
@@ -346,7 +365,8 @@ TEST(SnapkinDocumentReader, TooManyAnnotationsOrPointsAreTooLarge)
     const auto withAnnotations = [&](qsizetype count, const QByteArray& annotation) {
         SnapkinDocument::Package p = package;
         p.documentJSON = R"({"canvasSize":[60,40],"annotations":[)" + annotation;
-        for (qsizetype i = 1; i < count; ++i) p.documentJSON += ',' + annotation;
+        for (qsizetype i = 1; i < count; ++i)
+            p.documentJSON += ',' + annotation;
         p.documentJSON += "]}";
         return SnapkinDocument::contents(p);
     };
@@ -359,7 +379,8 @@ TEST(SnapkinDocumentReader, TooManyAnnotationsOrPointsAreTooLarge)
 
     const auto stroke = [](qsizetype points) {
         QByteArray pen = R"({"kind":"pen","p1":[0,0],"p2":[1,1],"points":[[0,0])";
-        for (qsizetype i = 1; i < points; ++i) pen += ",[1,2]";
+        for (qsizetype i = 1; i < points; ++i)
+            pen += ",[1,2]";
         return pen + "]}";
     };
     EXPECT_TRUE(withAnnotations(2, stroke(AnnotationDocument::maxPointsPerStroke)));

@@ -42,8 +42,9 @@ TEST(ClipboardX11, AnotherProgramPastesTheCopyAtItsPixelSizeAndResolution)
     image.setDevicePixelRatio(2.0);
     ASSERT_TRUE(ExportService::copy(image, true));
 
-    const QStringList targets = QString::fromUtf8(
-        xclip({"-selection", "clipboard", "-t", "TARGETS", "-o"})).split('\n', Qt::SkipEmptyParts);
+    const QStringList targets =
+        QString::fromUtf8(xclip({"-selection", "clipboard", "-t", "TARGETS", "-o"}))
+            .split('\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(targets.contains("image/png")) << targets.join(' ').toStdString();
     EXPECT_TRUE(targets.contains("image/tiff")) << targets.join(' ').toStdString();
 

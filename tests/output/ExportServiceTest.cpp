@@ -1,13 +1,13 @@
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
-#include "platform/ImageBudget.h"
 #include "platform/Defaults.h"
+#include "platform/ImageBudget.h"
 
 #include <QColorSpace>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <webp/decode.h>
@@ -81,8 +81,8 @@ TEST(ExportService, JpegAndBmpGoOnWhiteOthersKeepTransparency)
     const QPoint corner(2, 2), panel(100, 30), stripe(100, 45);
     for (ExportFormat format : {ExportFormat::jpeg, ExportFormat::bmp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
-        const QImage back = decodeWithQt(*ExportService::data(capture, format, 1.0),
-                                         qPrintable(toRaw(format)));
+        const QImage back =
+            decodeWithQt(*ExportService::data(capture, format, 1.0), qPrintable(toRaw(format)));
         const QColor c = back.pixelColor(corner);
         EXPECT_GE(c.red(), 250);
         EXPECT_GE(c.green(), 250);
@@ -110,8 +110,8 @@ TEST(ExportService, ResolutionFollowsThePixelScale)
          {ExportFormat::png, ExportFormat::jpeg, ExportFormat::tiff, ExportFormat::bmp}) {
         SCOPED_TRACE(toRaw(format).toStdString());
         QImage back;
-        ASSERT_TRUE(back.loadFromData(*ExportService::data(capture, format),
-                                      qPrintable(toRaw(format))));
+        ASSERT_TRUE(
+            back.loadFromData(*ExportService::data(capture, format), qPrintable(toRaw(format))));
         EXPECT_NEAR(back.dotsPerMeterX() * 0.0254, 144.0, 0.1);
     }
 }
@@ -198,7 +198,7 @@ TEST(ExportServiceColour, AnImageInDisplayP3LeavesInSrgbInEveryFormat)
         SCOPED_TRACE(toRaw(format).toStdString());
         const auto data = ExportService::data(BaseImage(*flat), format, 1.0);
         ASSERT_TRUE(data.has_value());
-        const QImage back = format == ExportFormat::webp ? decodeWebP(*data)
+        const QImage back = format == ExportFormat::webp  ? decodeWebP(*data)
                             : format == ExportFormat::png ? decodeWithQt(*data, "PNG")
                                                           : decodeWithQt(*data, "JPEG");
         ASSERT_FALSE(back.isNull());

@@ -146,7 +146,9 @@ TEST(FrameCompositionCorners, CornersAreContinuousNotCircular)
     const QPainterPath outline = roundedOutline(rect, r);
     EXPECT_EQ(outline.boundingRect(), rect);
     const double total = outline.length();
-    const auto at = [&](double length) { return outline.pointAtPercent(outline.percentAtLength(length)); };
+    const auto at = [&](double length) {
+        return outline.pointAtPercent(outline.percentAtLength(length));
+    };
 
     // Where the outline leaves the top edge: on a circular arc that is r from the corner.
     double leave = 0;
@@ -172,8 +174,10 @@ TEST(FrameCompositionCorners, CornersAreContinuousNotCircular)
     EXPECT_LT(ks.back() * r, 0.1) << "at the end of the curve";
     const size_t top = size_t(std::max_element(ks.begin(), ks.end()) - ks.begin());
     for (size_t i = 1; i < ks.size(); ++i) {
-        if (i <= top) EXPECT_GE(ks[i] * r, ks[i - 1] * r - 0.01) << i;
-        else EXPECT_LE(ks[i] * r, ks[i - 1] * r + 0.01) << i;
+        if (i <= top)
+            EXPECT_GE(ks[i] * r, ks[i - 1] * r - 0.01) << i;
+        else
+            EXPECT_LE(ks[i] * r, ks[i - 1] * r + 0.01) << i;
     }
     const double peak = ks[top];
     const QPointF peakPoint = points[top];

@@ -150,7 +150,8 @@ TEST_F(FrameSettingsTest, ImportedLogosAreScaledToAtMost1024Pixels)
     EXPECT_EQ(file.readAll(), *png);
 
     // A photo over the editor's image budget is read reduced, never whole.
-    const auto large = FrameSettings::importLogo(writeImage("large.jpg", QSize(8000, 6000), "JPEG"));
+    const auto large =
+        FrameSettings::importLogo(writeImage("large.jpg", QSize(8000, 6000), "JPEG"));
     ASSERT_TRUE(large.has_value());
     EXPECT_EQ(platform::readImage(*large)->size(), QSize(1024, 768));
     const auto tall = FrameSettings::importLogo(writeImage("tall.png", QSize(3000, 12000)));

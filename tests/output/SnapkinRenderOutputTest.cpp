@@ -67,7 +67,7 @@ TEST(SnapkinRenderOutput, WritesTheFormatNamedByTheExtension)
     QTemporaryDir dir;
     const std::vector<std::pair<QString, QByteArray>> formats{
         {"out.png", "\x89PNG"}, {"out.JPG", "\xFF\xD8\xFF"}, {"out.webp", "RIFF"},
-        {"out.pdf", "%PDF"},    {"out.tiff", "II*"},       {"out.gif", "GIF89a"},
+        {"out.pdf", "%PDF"},    {"out.tiff", "II*"},         {"out.gif", "GIF89a"},
         {"out.bmp", "BM"}};
     for (const auto& [name, magic] : formats) {
         SCOPED_TRACE(qPrintable(name));
@@ -90,8 +90,8 @@ TEST(SnapkinRenderOutput, APackageWithAnImageOverTheBudgetExitsWithTheMessage)
     ASSERT_FALSE(snapkin::test::hostileImagesFolder().isEmpty()) << "scripts/hostile-images failed";
     QTemporaryDir dir;
     const QString out = dir.filePath("out.png");
-    const auto run = runTool(
-        "snapkin-render", {snapkin::test::hostilePackagePath("png-30000x6000.png"), out});
+    const auto run =
+        runTool("snapkin-render", {snapkin::test::hostilePackagePath("png-30000x6000.png"), out});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("The image is too large to open.")) << qPrintable(run.err);
     EXPECT_FALSE(QFile::exists(out));
@@ -109,12 +109,11 @@ TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
     document.canvasSize = QSizeF(8000, 4300);
     document.pixelSize = document.canvasSize;
     for (int i = 0; i < AnnotationDocument::maxAnnotations; ++i) {
-        document.annotations.append(Annotation{.kind = AnnotationKind::rectangle,
-                                               .p1 = {10, 10},
-                                               .p2 = {20.0 + i % 100, 20}});
+        document.annotations.append(Annotation{
+            .kind = AnnotationKind::rectangle, .p1 = {10, 10}, .p2 = {20.0 + i % 100, 20}});
     }
-    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 4000}, .p2 = {8000, 4200},
-                   .colorHex = "#FF0000"};
+    Annotation pen{
+        .kind = AnnotationKind::pen, .p1 = {0, 4000}, .p2 = {8000, 4200}, .colorHex = "#FF0000"};
     for (int i = 0; i <= AnnotationDocument::maxPointsPerStroke; ++i)
         pen.points.append(QPointF(i * 0.08, 4100 + (i % 2)));
     document.annotations.append(pen);

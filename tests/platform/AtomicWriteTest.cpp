@@ -89,13 +89,15 @@ TEST(AtomicFileWrite, FailureLeavesOldFileIntact)
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     if (runningAsRoot()) {
         // Root ignores permissions; write to a path whose parent is a file instead.
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
         const auto result = writeFileAtomically(path + "/inside", "new");
         EXPECT_FALSE(result);
     } else {
         const auto result = writeFileAtomically(path, "replacement");
         EXPECT_FALSE(result);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
     }
     EXPECT_EQ(readAll(path), "original");
 }
@@ -152,7 +154,8 @@ TEST(AtomicFileWrite, FailuresSayWhatStoodInTheWayNamingTheFile)
         return written ? QString() : describeWriteFailure(path, written.error());
     };
     QDir(dir.path()).mkdir("shots");
-    EXPECT_EQ(failure(dir.filePath("shots")), QString("\"%1\" is a folder.").arg(dir.filePath("shots")));
+    EXPECT_EQ(failure(dir.filePath("shots")),
+              QString("\"%1\" is a folder.").arg(dir.filePath("shots")));
     EXPECT_EQ(failure(dir.filePath("no/such/out.png")),
               QString("The folder \"%1\" doesn't exist.").arg(dir.filePath("no/such")));
     QFile plain(dir.filePath("plain"));
@@ -168,6 +171,7 @@ TEST(AtomicFileWrite, FailuresSayWhatStoodInTheWayNamingTheFile)
                       .arg(dir.filePath("locked")));
     }
     // What cannot be told apart keeps the general message, with the name.
-    EXPECT_EQ(describeWriteFailure(dir.filePath("ok.png"), WriteError::writeFailed),
-              QString("\"%1\": %2").arg(dir.filePath("ok.png"), userMessage(WriteError::writeFailed)));
+    EXPECT_EQ(
+        describeWriteFailure(dir.filePath("ok.png"), WriteError::writeFailed),
+        QString("\"%1\": %2").arg(dir.filePath("ok.png"), userMessage(WriteError::writeFailed)));
 }

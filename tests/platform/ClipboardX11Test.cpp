@@ -40,22 +40,22 @@ TEST(ClipboardTransfer, ReadsTheOfferedFormatWholeAlsoWhenItComesInChunks)
     ASSERT_TRUE(targets);
     EXPECT_TRUE(targets->contains(QStringLiteral("image/x-test")));
 
-    const auto read = ClipboardTransfer::read({QStringLiteral("image/png"),
-                                               QStringLiteral("image/x-test")},
-                                              QDeadlineTimer(5000), 8 << 20);
+    const auto read =
+        ClipboardTransfer::read({QStringLiteral("image/png"), QStringLiteral("image/x-test")},
+                                QDeadlineTimer(5000), 8 << 20);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->format, QStringLiteral("image/x-test"));
     EXPECT_TRUE(read->bytes == bytes);
 
     // A format the owner doesn't offer is never asked for.
-    const auto absent = ClipboardTransfer::read({QStringLiteral("image/png")},
-                                                QDeadlineTimer(2000), 1 << 20);
+    const auto absent =
+        ClipboardTransfer::read({QStringLiteral("image/png")}, QDeadlineTimer(2000), 1 << 20);
     ASSERT_FALSE(absent);
     EXPECT_EQ(absent.error(), ClipboardTransfer::Error::noFormat);
     // More than allowed is refused, not cut short. (Last: xclip gives up when the transfer
     // is abandoned.)
-    const auto capped = ClipboardTransfer::read({QStringLiteral("image/x-test")},
-                                                QDeadlineTimer(5000), 1 << 20);
+    const auto capped =
+        ClipboardTransfer::read({QStringLiteral("image/x-test")}, QDeadlineTimer(5000), 1 << 20);
     ASSERT_FALSE(capped);
     EXPECT_EQ(capped.error(), ClipboardTransfer::Error::tooLarge);
 }
@@ -70,8 +70,8 @@ TEST(ClipboardTransfer, AStoppedOwnerCostsTheDeadlineAndNoMore)
 
     QElapsedTimer clock;
     clock.start();
-    const auto read = ClipboardTransfer::read({QStringLiteral("image/png")},
-                                              QDeadlineTimer(1000), 1 << 20);
+    const auto read =
+        ClipboardTransfer::read({QStringLiteral("image/png")}, QDeadlineTimer(1000), 1 << 20);
     ASSERT_FALSE(read);
     EXPECT_EQ(read.error(), ClipboardTransfer::Error::timedOut);
     // The deadline and not a second one: the margin is for a loaded machine.

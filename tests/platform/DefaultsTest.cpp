@@ -96,7 +96,9 @@ TEST(DefaultsReads, WrongTypesGiveNeutralValues)
 TEST(DefaultsPersistence, TypesSurviveARestart)
 {
     QTemporaryDir dir;
-    const QByteArray blob("\x00\x01\xff" "data", 7);
+    const QByteArray blob("\x00\x01\xff"
+                          "data",
+                          7);
     {
         Defaults defaults(settingsPath(dir));
         defaults.setValue("flag", true);

@@ -56,7 +56,8 @@ int decodedWithLittleMemory(const QByteArray& bytes)
     qint64 mappedKB = 0;
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmSize:")) mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
+            if (line.startsWith("VmSize:"))
+                mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
         }
     }
     const rlim_t limit = rlim_t(mappedKB + 24 * 1024) * 1024;
@@ -184,7 +185,8 @@ QByteArray pngHead(quint32 width, quint32 height, int depth, int colourType, qsi
 {
     QByteArray bytes("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
     for (quint32 v : {width, height}) {
-        for (int shift : {24, 16, 8, 0}) bytes.append(char((v >> shift) & 0xff));
+        for (int shift : {24, 16, 8, 0})
+            bytes.append(char((v >> shift) & 0xff));
     }
     bytes.append(char(depth)).append(char(colourType)).append(3, '\0');
     bytes.append(std::max<qsizetype>(0, length - bytes.size()), '\0');
@@ -207,8 +209,7 @@ TEST(ImageBudget, ADocumentImageOverTheBudgetNeedsAFileThatCanHoldIt)
     EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 2, rgbNeeds - 1)),
               ImageBudget::maxPixels);
     EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 6, rgbNeeds * 2)), w * h);
-    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 3, paletteRows / 1000)),
-              w * h);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, 8, 3, paletteRows / 1000)), w * h);
     // Kinds this application never writes: greyscale, 16 bits a sample, 1-bit palettes.
     for (auto [depth, type] : {std::pair{8, 0}, std::pair{8, 4}, std::pair{16, 2}, std::pair{1, 3}})
         EXPECT_EQ(ImageBudget::documentImagePixelLimit(pngHead(w, h, depth, type, rgbRows)),

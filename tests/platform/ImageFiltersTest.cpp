@@ -34,7 +34,8 @@ QImage randomTranslucent(int w, int h)
     QImage image(w, h, QImage::Format_ARGB32);
     QRandomGenerator rng(7);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, rng.generate());
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, rng.generate());
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
@@ -58,7 +59,8 @@ TEST(ImageFiltersBlur, ImpulseSpreadsWithTheGivenStandardDeviation)
     // A bright line across a dark image: the blurred profile's variance is sigma².
     const int w = 401;
     QImage image = filled(w, 3, qRgba(0, 0, 0, 255));
-    for (int y = 0; y < 3; ++y) image.setPixel(200, y, qRgba(255, 255, 255, 255));
+    for (int y = 0; y < 3; ++y)
+        image.setPixel(200, y, qRgba(255, 255, 255, 255));
     for (double sigma : {4.0, 12.0, 30.0}) {
         const QImage out = ImageFilters::gaussianBlur(image, sigma);
         double total = 0, moment = 0;
@@ -95,7 +97,8 @@ TEST(ImageFiltersBlur, LargeImagesSplitAcrossThreadsBlurSeamlessly)
         for (int y = 1; y < h; ++y)
             ASSERT_EQ(std::memcmp(c.constScanLine(y), c.constScanLine(0), w * 4), 0) << y;
         for (int y = 0; y < h; ++y)
-            for (int x = 1; x < w; ++x) ASSERT_EQ(r.pixel(x, y), r.pixel(0, y)) << x << "," << y;
+            for (int x = 1; x < w; ++x)
+                ASSERT_EQ(r.pixel(x, y), r.pixel(0, y)) << x << "," << y;
         EXPECT_GT(qRed(c.pixel(4, 0)), 20); // and it did blur
         EXPECT_LT(qRed(c.pixel(4, 0)), 230);
     }
@@ -119,9 +122,10 @@ TEST(ImageFiltersPixelate, BlocksAreAlignedOnTheGridAndHoldTheirMean)
     // blocks puts the blocks at ..., [-5,5), [5,15), [15,25): the middle one straddles the split.
     QImage image = filled(25, 10, qRgba(0, 0, 0, 255));
     for (int y = 0; y < 10; ++y)
-        for (int x = 10; x < 25; ++x) image.setPixel(x, y, qRgba(255, 255, 255, 255));
+        for (int x = 10; x < 25; ++x)
+            image.setPixel(x, y, qRgba(255, 255, 255, 255));
     const QImage out = ImageFilters::pixelate(image, 10, QPointF(5, 0));
-    EXPECT_EQ(out.pixel(0, 0), qRgba(0, 0, 0, 255));   // edge block [0,5), cut by the image
+    EXPECT_EQ(out.pixel(0, 0), qRgba(0, 0, 0, 255)); // edge block [0,5), cut by the image
     EXPECT_EQ(out.pixel(4, 9), qRgba(0, 0, 0, 255));
     EXPECT_EQ(out.pixel(5, 0), qRgba(128, 128, 128, 255)); // half black, half white
     EXPECT_EQ(out.pixel(14, 9), qRgba(128, 128, 128, 255));
@@ -142,7 +146,8 @@ TEST(ImageFiltersPixelate, EveryBlockIsUniformAndTheCallbackSeesItsIndex)
         for (int x = 0; x < out.width(); ++x) {
             const int bx = int(std::floor((x + 0.5 - origin.x()) / size));
             const int by = int(std::floor((y + 0.5 - origin.y()) / size));
-            ASSERT_EQ(out.pixel(x, y), qRgba((bx + 50) & 0xff, (by + 50) & 0xff, 0, 255)) << x << "," << y;
+            ASSERT_EQ(out.pixel(x, y), qRgba((bx + 50) & 0xff, (by + 50) & 0xff, 0, 255))
+                << x << "," << y;
         }
     EXPECT_TRUE(validPremultiplied(ImageFilters::pixelate(image, 9, {})));
     // Blocks below one pixel are one pixel: the picture comes back unchanged.
@@ -154,7 +159,8 @@ TEST(ImageFiltersSharpen, RaisesContrastAtEdgesOnlyAndClamps)
 {
     QImage image = filled(60, 20, qRgba(100, 100, 100, 255));
     for (int y = 0; y < 20; ++y)
-        for (int x = 30; x < 60; ++x) image.setPixel(x, y, qRgba(200, 200, 200, 255));
+        for (int x = 30; x < 60; ++x)
+            image.setPixel(x, y, qRgba(200, 200, 200, 255));
     const QImage out = ImageFilters::unsharpMask(image, 2.5, 1.0);
     EXPECT_EQ(out.pixel(2, 10), image.pixel(2, 10)); // flat areas are untouched
     EXPECT_EQ(out.pixel(57, 10), image.pixel(57, 10));

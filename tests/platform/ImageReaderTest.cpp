@@ -1,6 +1,6 @@
+#include "platform/ImageReader.h"
 #include "platform/BaseImage.h"
 #include "platform/GifEncoder.h"
-#include "platform/ImageReader.h"
 
 #include "TestPaths.h"
 
@@ -93,22 +93,28 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-
 // A BMP of 4 x 2 pixels in run-length rows (8 bits a pixel, two palette colours): the bottom
 // row red, the top row blue.
 QByteArray runLengthBmp()
 {
-    const QByteArray runs = QByteArray::fromHex("0401" "0000" "0400" "0000" "0001");
+    const QByteArray runs = QByteArray::fromHex("0401"
+                                                "0000"
+                                                "0400"
+                                                "0000"
+                                                "0001");
     const auto le = [](quint32 v, int bytes) {
         QByteArray out;
-        for (int i = 0; i < bytes; ++i) out.append(char(v >> (8 * i)));
+        for (int i = 0; i < bytes; ++i)
+            out.append(char(v >> (8 * i)));
         return out;
     };
     const int pixelsAt = 14 + 40 + 8;
     return "BM" + le(pixelsAt + runs.size(), 4) + le(0, 4) + le(pixelsAt, 4) + le(40, 4) +
-           le(4, 4) + le(2, 4) + le(1, 2) + le(8, 2) + le(1, 4) + le(runs.size(), 4) +
-           le(2835, 4) + le(2835, 4) + le(2, 4) + le(0, 4) +
-           QByteArray::fromHex("ff000000" "0000ff00") + runs; // blue, red (B, G, R, 0)
+           le(4, 4) + le(2, 4) + le(1, 2) + le(8, 2) + le(1, 4) + le(runs.size(), 4) + le(2835, 4) +
+           le(2835, 4) + le(2, 4) + le(0, 4) +
+           QByteArray::fromHex("ff000000"
+                               "0000ff00") +
+           runs; // blue, red (B, G, R, 0)
 }
 
 // A TIFF written through libtiff as other programs write it; `write` sets the fields and the
@@ -207,10 +213,15 @@ QByteArray webpWithOrientation(const QByteArray& simple, QSize size, quint16 ori
 {
     const auto le = [](quint32 v, int bytes) {
         QByteArray out;
-        for (int i = 0; i < bytes; ++i) out.append(char(v >> (8 * i)));
+        for (int i = 0; i < bytes; ++i)
+            out.append(char(v >> (8 * i)));
         return out;
     };
-    const QByteArray exif = QByteArray::fromHex("49492a0008000000" "0100" "1201" "0300" "01000000") +
+    const QByteArray exif = QByteArray::fromHex("49492a0008000000"
+                                                "0100"
+                                                "1201"
+                                                "0300"
+                                                "01000000") +
                             le(orientation, 2) + le(0, 2) + le(0, 4);
     QByteArray body = "WEBP";
     body += "VP8X" + le(10, 4) + le(0x08, 4) + le(size.width() - 1, 3) + le(size.height() - 1, 3);
@@ -243,12 +254,15 @@ TEST(ImageReader, TurnsAJpegAsItsExifOrientationSays)
     QImage image(48, 24, QImage::Format_RGB32);
     image.fill(Qt::white);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) image.setPixelColor(x, y, Qt::red); // top left
+        for (int x = 0; x < 16; ++x)
+            image.setPixelColor(x, y, Qt::red); // top left
     const QByteArray plain = encoded(image, "jpeg");
     for (quint16 orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         // APP1 "Exif" with a big-endian TIFF holding one entry: Orientation (SHORT).
-        const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100") +
+        const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008"
+                                                    "0001"
+                                                    "011200030000000100") +
                                 QByteArray(1, char(orientation)) + QByteArray(2, '\0') +
                                 QByteArray(4, '\0');
         const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
@@ -292,8 +306,8 @@ TEST(ImageReader, RefusesFilesCutShort)
         SCOPED_TRACE(name);
         ASSERT_FALSE(bytes.isEmpty());
         ASSERT_TRUE(readImage(bytes)) << "the whole file opens";
-        for (const qsizetype kept : {bytes.size() / 3, bytes.size() / 2, bytes.size() * 2 / 3,
-                                     bytes.size() - 3}) {
+        for (const qsizetype kept :
+             {bytes.size() / 3, bytes.size() / 2, bytes.size() * 2 / 3, bytes.size() - 3}) {
             SCOPED_TRACE(kept);
             const auto read = readImage(bytes.left(kept));
             ASSERT_FALSE(read);
@@ -312,7 +326,8 @@ TEST(ImageReader, OpensTiledAndFloatingPointTiffs)
     QImage image(100, 70, QImage::Format_RGB32);
     image.fill(QColor(20, 120, 220));
     for (int y = 0; y < 35; ++y)
-        for (int x = 0; x < 50; ++x) image.setPixelColor(x, y, QColor(200, 30, 40));
+        for (int x = 0; x < 50; ++x)
+            image.setPixelColor(x, y, QColor(200, 30, 40));
     const auto tiled = readImage(tiledTiff(image));
     ASSERT_TRUE(tiled);
     EXPECT_EQ(tiled->size(), QSize(100, 70));
@@ -358,9 +373,9 @@ TEST(ImageReader, OpensTiledAndFloatingPointTiffs)
     // Within the limits, checked before any pixel is decoded.
     const auto small = ImageReadLimits{1000, 1};
     EXPECT_EQ(readImage(tiledTiff(image), small).error(), ImageReadError::tooLarge);
-    EXPECT_EQ(readImage(floatTiff(100, 70, 1, true, [](int, int, int) { return 0.5f; }), small)
-                  .error(),
-              ImageReadError::tooLarge);
+    EXPECT_EQ(
+        readImage(floatTiff(100, 70, 1, true, [](int, int, int) { return 0.5f; }), small).error(),
+        ImageReadError::tooLarge);
 }
 
 // Qt's WebP reader leaves the orientation to the caller, as no other reader does.
@@ -369,7 +384,8 @@ TEST(ImageReader, TurnsAWebpAsItsExifOrientationSays)
     QImage image(48, 24, QImage::Format_RGB32);
     image.fill(Qt::white);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) image.setPixelColor(x, y, Qt::red);
+        for (int x = 0; x < 16; ++x)
+            image.setPixelColor(x, y, Qt::red);
     const QByteArray simple = encoded(image, "webp");
     ASSERT_TRUE(simple.startsWith("RIFF"));
     // Where the red corner shows for each orientation: 0 top left, 1 top right, 2 bottom
@@ -381,8 +397,10 @@ TEST(ImageReader, TurnsAWebpAsItsExifOrientationSays)
         ASSERT_TRUE(read);
         const QSize size = orientation >= 5 ? QSize(24, 48) : QSize(48, 24);
         ASSERT_EQ(read->size(), size);
-        const QPoint corners[4] = {{1, 1}, {size.width() - 2, 1},
-                                   {size.width() - 2, size.height() - 2}, {1, size.height() - 2}};
+        const QPoint corners[4] = {{1, 1},
+                                   {size.width() - 2, 1},
+                                   {size.width() - 2, size.height() - 2},
+                                   {1, size.height() - 2}};
         for (int c = 0; c < 4; ++c) {
             const QColor pixel = read->pixelColor(corners[c]);
             EXPECT_EQ(pixel.green() < 100, c == corner[orientation]) << "corner " << c;
@@ -396,15 +414,19 @@ TEST(ImageReader, CallsOversizedImagesOfEveryKindTooLarge)
 {
     const auto le = [](quint32 v, int bytes) {
         QByteArray out;
-        for (int i = 0; i < bytes; ++i) out.append(char(v >> (8 * i)));
+        for (int i = 0; i < bytes; ++i)
+            out.append(char(v >> (8 * i)));
         return out;
     };
     const auto bmp = [&](qint32 height) {
         return "BM" + le(54, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(14000, 4) +
                le(quint32(height), 4) + le(1, 2) + le(24, 2) + QByteArray(24, '\0');
     };
-    const QByteArray tga = QByteArray::fromHex("000002" "0000000000" "00000000") + le(14000, 2) +
-                           le(14000, 2) + QByteArray::fromHex("1800") + QByteArray(64, '\0');
+    const QByteArray tga = QByteArray::fromHex("000002"
+                                               "0000000000"
+                                               "00000000") +
+                           le(14000, 2) + le(14000, 2) + QByteArray::fromHex("1800") +
+                           QByteArray(64, '\0');
     const std::vector<std::pair<const char*, QByteArray>> huge{
         {"bmp", bmp(14000)},
         {"top-down bmp", bmp(-14000)},
@@ -419,8 +441,8 @@ TEST(ImageReader, CallsOversizedImagesOfEveryKindTooLarge)
         ASSERT_FALSE(read);
         EXPECT_EQ(read.error(), ImageReadError::tooLarge);
     }
-    for (const QByteArray& small : {QByteArray("P5\n16 16\n255\n") + QByteArray(256, '\0'),
-                                    QByteArray(300, 'x')}) {
+    for (const QByteArray& small :
+         {QByteArray("P5\n16 16\n255\n") + QByteArray(256, '\0'), QByteArray(300, 'x')}) {
         const auto read = readImage(small);
         ASSERT_FALSE(read);
         EXPECT_EQ(read.error(), ImageReadError::unreadable);
@@ -458,9 +480,10 @@ TEST(ImageReader, ReadsTheSixFormatsByContentWhateverTheName)
     QTemporaryDir dir;
     for (const char* format : {"png", "jpeg", "webp", "tiff", "gif", "bmp"}) {
         SCOPED_TRACE(format);
-        const QByteArray bytes = std::string_view(format) == "gif"
-            ? fileBytes(QStringLiteral(SNAPKIN_FUZZ_CORPUS "/image/image.gif"))
-            : encoded(image, format);
+        const QByteArray bytes =
+            std::string_view(format) == "gif"
+                ? fileBytes(QStringLiteral(SNAPKIN_FUZZ_CORPUS "/image/image.gif"))
+                : encoded(image, format);
         ASSERT_FALSE(bytes.isEmpty());
         const auto fromBytes = readImage(bytes);
         ASSERT_TRUE(fromBytes);
@@ -480,10 +503,11 @@ TEST(ImageReader, RefusesSvgAndOtherFormatsAtOnce)
     // A few thousand self-intersecting points take Qt's SVG renderer minutes.
     QByteArray path = "M0 0";
     for (int i = 0; i < 4000; ++i)
-        path += " L" + QByteArray::number((i * 7919) % 1000) + ' ' + QByteArray::number((i * 104729) % 1000);
+        path += " L" + QByteArray::number((i * 7919) % 1000) + ' ' +
+                QByteArray::number((i * 104729) % 1000);
     const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='1000' height='1000'>"
-                           "<path fill-rule='evenodd' stroke='black' stroke-width='9' d='"
-        + path + "Z'/></svg>";
+                           "<path fill-rule='evenodd' stroke='black' stroke-width='9' d='" +
+                           path + "Z'/></svg>";
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("drawing.png")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -510,8 +534,8 @@ TEST(ImageReader, BoundsTheJpegDecodersOwnBuffers)
     // coefficients. Refused before decoding.
     QElapsedTimer timer;
     timer.start();
-    const auto cmyk =
-        readImage(fileBytes(QStringLiteral(SNAPKIN_FUZZ_CORPUS "/image/huge-progressive-cmyk.jpg")));
+    const auto cmyk = readImage(
+        fileBytes(QStringLiteral(SNAPKIN_FUZZ_CORPUS "/image/huge-progressive-cmyk.jpg")));
     ASSERT_FALSE(cmyk);
     EXPECT_EQ(cmyk.error(), ImageReadError::tooLarge);
     const auto ycc = readImage(declaringSize(encoded(sample(16, 16), "jpeg", true), 14000, 14000));
@@ -536,11 +560,10 @@ TEST(ImageReader, DamagedFilesPrintNothing)
     const QByteArray png = encoded(image, "png");
     QByteArray badCrc = png;
     badCrc[40] = char(badCrc[40] ^ 0x55); // inside the pixel data
-    const QList<QByteArray> damaged{png.left(png.size() / 2), badCrc,
-                                    encoded(image, "jpeg").left(300),
-                                    encoded(image, "tiff").left(200),
-                                    encoded(image, "webp").left(40),
-                                    encoded(image, "bmp").left(70)};
+    const QList<QByteArray> damaged{
+        png.left(png.size() / 2),         badCrc,
+        encoded(image, "jpeg").left(300), encoded(image, "tiff").left(200),
+        encoded(image, "webp").left(40),  encoded(image, "bmp").left(70)};
     for (const QByteArray& bytes : damaged) {
         testing::internal::CaptureStderr();
         const auto read = readImage(bytes);

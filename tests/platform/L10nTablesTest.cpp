@@ -21,8 +21,8 @@ QJsonObject readObject(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) return {};
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << path.toStdString() << ": "
-                                                     << error.errorString().toStdString();
+    EXPECT_EQ(error.error, QJsonParseError::NoError)
+        << path.toStdString() << ": " << error.errorString().toStdString();
     return doc.object();
 }
 
@@ -49,9 +49,11 @@ QMap<int, QString> placeholders(const QString& text)
         if (m.captured(1) == QLatin1String("%")) continue;
         const int index = m.captured(2).isEmpty() ? next++ : m.captured(2).toInt() - 1;
         const QString kind = m.captured(3) == QLatin1String("@") ? QStringLiteral("object")
-                                                                  : QStringLiteral("integer");
-        if (result.contains(index) && result[index] != kind) result[index] = "conflict";
-        else result[index] = kind;
+                                                                 : QStringLiteral("integer");
+        if (result.contains(index) && result[index] != kind)
+            result[index] = "conflict";
+        else
+            result[index] = kind;
     }
     return result;
 }
@@ -86,7 +88,8 @@ TEST(L10nTables, KeysOfTheSourcesAreAllFound)
 {
     const Keys collected = collectedKeys();
     ASSERT_GT(collected.keys.size(), 100) << "no keys collected: is l10n-keys.json built?";
-    for (const auto& error : collected.errors) ADD_FAILURE() << error.toString().toStdString();
+    for (const auto& error : collected.errors)
+        ADD_FAILURE() << error.toString().toStdString();
     // Spot checks that each way of looking a key up is collected: a direct text, a wrapper's
     // argument, a command table, a key with its English text, a plural.
     for (const char* key : {"Copied to clipboard", "Settings", "About Snapkin",

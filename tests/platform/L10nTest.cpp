@@ -82,8 +82,10 @@ TEST(L10nPlural, JapaneseHasOneFormStoredAsPlainText)
 {
     QTemporaryDir dir;
     loadTable(dir, "ja", R"({"%lld captures": "%lld 件のキャプチャ"})");
-    EXPECT_EQ(L10n::plural("%lld capture", "%lld captures", 1), QString::fromUtf8("1 件のキャプチャ"));
-    EXPECT_EQ(L10n::plural("%lld capture", "%lld captures", 7), QString::fromUtf8("7 件のキャプチャ"));
+    EXPECT_EQ(L10n::plural("%lld capture", "%lld captures", 1),
+              QString::fromUtf8("1 件のキャプチャ"));
+    EXPECT_EQ(L10n::plural("%lld capture", "%lld captures", 7),
+              QString::fromUtf8("7 件のキャプチャ"));
     EXPECT_FALSE(L10n::isOne("ja", 1));
     EXPECT_FALSE(L10n::isOne("ko", 1));
     L10n::setLanguage("en");

@@ -9,7 +9,10 @@ class Store : public QObject {
     Q_OBJECT
 public:
     int count() const { return m_count; }
-    void setCount(int value) { snapkin::platform::publish(this, m_count, value, &Store::countChanged); }
+    void setCount(int value)
+    {
+        snapkin::platform::publish(this, m_count, value, &Store::countChanged);
+    }
 
 signals:
     void willChange();
@@ -25,9 +28,8 @@ TEST(Observable, WillChangeThenNewValueThenStored)
 {
     Store store;
     QStringList order;
-    QObject::connect(&store, &Store::willChange, [&] {
-        order << QString("will:%1").arg(store.count());
-    });
+    QObject::connect(&store, &Store::willChange,
+                     [&] { order << QString("will:%1").arg(store.count()); });
     QObject::connect(&store, &Store::countChanged, [&](const int& value) {
         order << QString("changed:%1 stored:%2").arg(value).arg(store.count());
     });

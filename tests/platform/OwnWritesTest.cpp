@@ -1,5 +1,5 @@
-#include "platform/AtomicWrite.h"
 #include "platform/OwnWrites.h"
+#include "platform/AtomicWrite.h"
 
 #include <QDir>
 #include <QFile>

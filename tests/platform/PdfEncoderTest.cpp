@@ -29,19 +29,20 @@ TEST(PdfEncoder, PageIsThePointSizeAndPixelsAreLossless)
 // hairline at the edge, no column of pixels cut off.
 TEST(PdfEncoder, MediaBoxIsTheExactPointSize)
 {
-    for (const QSizeF size : {QSizeF(455.5, 455.5), QSizeF(333.33, 333.33), QSizeF(0.75, 1200.25)}) {
+    for (const QSizeF size :
+         {QSizeF(455.5, 455.5), QSizeF(333.33, 333.33), QSizeF(0.75, 1200.25)}) {
         QImage image(qRound(size.width() * 2), qRound(size.height() * 2), QImage::Format_RGB32);
         image.fill(Qt::blue);
         const auto pdf = PdfEncoder::encode(image, size);
         ASSERT_TRUE(pdf.has_value());
         const QString text = QString::fromLatin1(*pdf);
-        const auto box =
-            QRegularExpression("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]").match(text);
+        const auto box = QRegularExpression("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]").match(text);
         ASSERT_TRUE(box.hasMatch());
         EXPECT_NEAR(box.captured(1).toDouble(), size.width(), 1e-6) << qPrintable(box.captured(0));
         EXPECT_NEAR(box.captured(2).toDouble(), size.height(), 1e-6);
         // The image is drawn over the whole page: its matrix scales to the page size.
-        const auto draw = QRegularExpression("([0-9.]+) 0 0 (-?[0-9.]+) [-0-9.]+ [-0-9.]+ cm\\s*/Im").match(text);
+        const auto draw =
+            QRegularExpression("([0-9.]+) 0 0 (-?[0-9.]+) [-0-9.]+ [-0-9.]+ cm\\s*/Im").match(text);
         ASSERT_TRUE(draw.hasMatch()) << text.left(2000).toStdString();
         EXPECT_NEAR(draw.captured(1).toDouble(), size.width(), 1e-3);
         EXPECT_NEAR(std::abs(draw.captured(2).toDouble()), size.height(), 1e-3);

@@ -96,7 +96,8 @@ std::vector<int> rowFilters(const QByteArray& png, int width, int height, int by
     QByteArray raw(rowBytes * height, 0);
     uLongf rawSize = uLongf(raw.size());
     if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize,
-                   reinterpret_cast<const Bytef*>(stream.constData()), uLong(stream.size())) != Z_OK)
+                   reinterpret_cast<const Bytef*>(stream.constData()),
+                   uLong(stream.size())) != Z_OK)
         return {};
     std::vector<int> filters;
     for (int y = 0; y < height; ++y)
@@ -278,8 +279,9 @@ TEST(PngEncoder, ChoosesTheDeflateLevelByContent)
     QRandomGenerator rng(5);
     for (int y = 0; y < photo.height(); ++y)
         for (int x = 0; x < photo.width(); ++x)
-            photo.setPixel(x, y, qRgb(x / 7 + int(rng.bounded(9)), (y / 4 + int(rng.bounded(9))) % 256,
-                                      int(rng.bounded(9)) + 90));
+            photo.setPixel(x, y,
+                           qRgb(x / 7 + int(rng.bounded(9)), (y / 4 + int(rng.bounded(9))) % 256,
+                                int(rng.bounded(9)) + 90));
     PngEncoder::Options level4, level5;
     level4.compressionLevel = 4;
     level5.compressionLevel = 5;

@@ -115,8 +115,8 @@ TEST_F(PrivateFolders, CleaningRemovesLeftoversButNeverFollowsALink)
 
     PrivateFolder::cleanUp();
 
-    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                     | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                     QDir::NoDotAndDotDot),
               QStringList{"pipe"});
     EXPECT_TRUE(QFileInfo(folder).isDir());
     QFile kept(outside.path() + "/precious.txt");

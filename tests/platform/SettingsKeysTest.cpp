@@ -165,9 +165,10 @@ TEST(SettingsKeys, NoSourceNamesAKeyByItsString)
         names << QRegularExpression::escape(QString::fromLatin1(spec.key));
     // Where a string becomes a settings key: a string made for it, a store call, a map entry.
     const QRegularExpression asKey(
-        QStringLiteral(R"re(((QStringLiteral|QLatin1String|QLatin1StringView|fromLatin1|QString|)re"
-                       R"re(ForKey|setValue|object|contains|hasStoredValue|removeObject|isNumber|)re"
-                       R"re(insert)\(\s*|\{\s*)"(%1)")re")
+        QStringLiteral(
+            R"re(((QStringLiteral|QLatin1String|QLatin1StringView|fromLatin1|QString|)re"
+            R"re(ForKey|setValue|object|contains|hasStoredValue|removeObject|isNumber|)re"
+            R"re(insert)\(\s*|\{\s*)"(%1)")re")
             .arg(names.join(QLatin1Char('|'))));
     ASSERT_TRUE(asKey.isValid());
     int files = 0;
@@ -184,8 +185,8 @@ TEST(SettingsKeys, NoSourceNamesAKeyByItsString)
             ++number;
             const QString code = QString::fromUtf8(line).section(QStringLiteral("//"), 0, 0);
             const auto found = asKey.match(code);
-            EXPECT_FALSE(found.hasMatch())
-                << path.toStdString() << ":" << number << " names " << found.captured(3).toStdString();
+            EXPECT_FALSE(found.hasMatch()) << path.toStdString() << ":" << number << " names "
+                                           << found.captured(3).toStdString();
         }
     }
     EXPECT_GT(files, 100);

@@ -159,11 +159,8 @@ TEST(SingleInstanceOtherUser, ThePrimaryActsOnlyOnRequestsOfItsOwnUser)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
 
     const QByteArray name = QFile::encodeName(path);
-    EXPECT_EQ(snapkin::test::runAs(*other,
-                                   [&] {
-                                       return sendRaw(name,
-                                                      SingleInstance::encode({"/etc/shadow"}));
-                                   }),
+    EXPECT_EQ(snapkin::test::runAs(
+                  *other, [&] { return sendRaw(name, SingleInstance::encode({"/etc/shadow"})); }),
               0);
     // The user's own request comes after the stranger's and is the only one acted on.
     SingleInstance own(path);

@@ -70,11 +70,11 @@ TEST(Symbols, CutOutsStayClearAtEveryRatio)
         QPointF solid;
     };
     const Probe probes[] = {
-        {"checkmark.seal", {9.35, 13.9}, {12, 3}},        // the tick through the seal
-        {"face.smiling.inverse", {9, 9.8}, {12, 4}},      // an eye in the filled face
-        {"face.smiling", {12, 12}, {12, 2.6}},            // inside the face's ring
-        {"camera.fill", {12, 17.5}, {5, 10}},             // the gap around the lens
-        {"circle", {12, 12}, {3, 12}},                    // a ring, not a disc
+        {"checkmark.seal", {9.35, 13.9}, {12, 3}},   // the tick through the seal
+        {"face.smiling.inverse", {9, 9.8}, {12, 4}}, // an eye in the filled face
+        {"face.smiling", {12, 12}, {12, 2.6}},       // inside the face's ring
+        {"camera.fill", {12, 17.5}, {5, 10}},        // the gap around the lens
+        {"circle", {12, 12}, {3, 12}},               // a ring, not a disc
     };
     for (const Probe& probe : probes) {
         SCOPED_TRACE(probe.name);

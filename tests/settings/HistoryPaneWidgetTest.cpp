@@ -43,8 +43,8 @@ std::optional<QFont> proportionalDigitsFont()
         QFont font(family);
         font.setPointSize(11);
         const QFontMetricsF metrics(font);
-        if (QFontInfo(font).family() == family
-            && metrics.horizontalAdvance(u'1') + 0.5 < metrics.horizontalAdvance(u'8'))
+        if (QFontInfo(font).family() == family &&
+            metrics.horizontalAdvance(u'1') + 0.5 < metrics.horizontalAdvance(u'8'))
             return font;
     }
     return std::nullopt;
@@ -102,7 +102,8 @@ TEST_F(HistoryPaneTest, TheFooterSaysWhereToReopenAndTheSummarysDigitsAreEqually
 {
     HistoryPane pane(settings(), source);
     QStringList texts;
-    for (const QLabel* label : pane.findChildren<QLabel*>()) texts << label->text();
+    for (const QLabel* label : pane.findChildren<QLabel*>())
+        texts << label->text();
     EXPECT_TRUE(texts.contains("Each capture is saved on this computer with its annotations, so "
                                "you can reopen it from the start window and keep editing. "
                                "Nothing leaves your computer."));
@@ -212,7 +213,8 @@ TEST_F(HistoryPaneTest, ARefusedFolderIsToldForAsLongAsTheApplicationRuns)
     HistoryPane working(settings(), source);
     EXPECT_TRUE(working.unavailableNote()->isHidden());
 
-    source.refusal = "The history folder is a link or belongs to another user, so the history is off.";
+    source.refusal =
+        "The history folder is a link or belongs to another user, so the history is off.";
     HistoryPane pane(settings(), source);
     pane.resize(620, pane.sizeHint().height());
     pane.show();

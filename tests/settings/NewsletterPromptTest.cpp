@@ -1,7 +1,7 @@
 #include "settings/NewsletterPrompt.h"
-#include "settings/NewsletterWindow.h"
 #include "platform/Defaults.h"
 #include "settings/NewsletterService.h"
+#include "settings/NewsletterWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -114,7 +114,8 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
             ASSERT_FALSE(labels.isEmpty());
             for (SettingsLabel* label : labels) {
                 const Ink ink = inkOf(label->iconLabel()->pixmap());
-                EXPECT_GT(ink.pixels, 0) << look.toStdString() << ": " << label->title().toStdString();
+                EXPECT_GT(ink.pixels, 0)
+                    << look.toStdString() << ": " << label->title().toStdString();
                 if (ink.pixels > 0)
                     EXPECT_EQ(ink.lightness > 0.5, dark)
                         << look.toStdString() << ": " << label->title().toStdString();
@@ -126,7 +127,8 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
         ASSERT_EQ(stamps->count(), 7);
         for (int i = 0; i < stamps->count(); ++i) {
             const Ink ink = inkOf(stamps->itemIcon(i).pixmap(16));
-            EXPECT_GT(ink.pixels, 0) << look.toStdString() << ": " << stamps->itemText(i).toStdString();
+            EXPECT_GT(ink.pixels, 0)
+                << look.toStdString() << ": " << stamps->itemText(i).toStdString();
             if (ink.pixels > 0) EXPECT_EQ(ink.lightness > 0.5, dark);
         }
         // Pictures of the Capture and Editor tabs, every row of them.
@@ -135,8 +137,8 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
             QTest::qWait(20);
             auto* form = qobject_cast<SettingsForm*>(window.tabs()->currentWidget());
             ASSERT_NE(form, nullptr);
-            test::saveScreenshot(*form->widget(), "settings-" + PreferencesWindow::tags()[tab]
-                                                      + "-rows-" + look + ".png");
+            test::saveScreenshot(*form->widget(), "settings-" + PreferencesWindow::tags()[tab] +
+                                                      "-rows-" + look + ".png");
         }
     }
     platform::Appearance::apply("system");

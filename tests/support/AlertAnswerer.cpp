@@ -35,8 +35,10 @@ void AlertAnswerer::poll()
         }
         m_seen << seen;
         QPointer<QMessageBox> guard(box);
-        if (chosen) chosen->click();
-        else if (guard) box->reject();
+        if (chosen)
+            chosen->click();
+        else if (guard)
+            box->reject();
         return;
     }
 }

@@ -30,11 +30,11 @@ bool ClipboardOwner::holdsClipboard()
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
         QProcess ask;
-        ask.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                            QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                            QStringLiteral("TARGETS")});
-        if (ask.waitForFinished(2000) && ask.readAllStandardOutput().split('\n').contains(
-                                             m_target.toLatin1()))
+        ask.start(QStringLiteral("xclip"),
+                  {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                   QStringLiteral("-t"), QStringLiteral("TARGETS")});
+        if (ask.waitForFinished(2000) &&
+            ask.readAllStandardOutput().split('\n').contains(m_target.toLatin1()))
             return true;
         QThread::msleep(50);
     }

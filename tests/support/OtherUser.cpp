@@ -98,8 +98,10 @@ bool readFully(int fd, void* buffer, size_t size, int timeoutMs)
             } else {
                 char buffer[4096];
                 const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) caught.bytes += n;
-                else fds[i].events = 0; // hung up
+                if (n > 0)
+                    caught.bytes += n;
+                else
+                    fds[i].events = 0; // hung up
             }
         }
     }

@@ -70,7 +70,8 @@ void expectParagraphReads(const QString& language, const QString& code, const QS
     const auto read = TextRecognition::recognize(paragraphImage(lines), options);
     ASSERT_TRUE(read.has_value());
     QStringList readText;
-    for (const auto& line : *read) readText << line.text;
+    for (const auto& line : *read)
+        readText << line.text;
     const double right = wordsRight(words(lines.join(' ')), words(readText.join(' ')));
     EXPECT_GE(right, 0.97) << readText.join('\n').toStdString();
 }
@@ -79,11 +80,12 @@ void expectParagraphReads(const QString& language, const QString& code, const QS
 
 TEST(InterfaceLanguageRecognition, GermanParagraphWithUmlautsReadsAtTheAccurateLevel)
 {
-    expectParagraphReads(QStringLiteral("de"), QStringLiteral("deu"),
-                         {QStringLiteral("Die Größe des Fensters lässt sich über die Griffe ändern."),
-                          QStringLiteral("Für übersichtliche Anleitungen fügen Sie Pfeile und"),
-                          QStringLiteral("kurze Hinweise hinzu, bevor Sie das Bildschirmfoto"),
-                          QStringLiteral("speichern. Schöne Grüße aus München und Düsseldorf.")});
+    expectParagraphReads(
+        QStringLiteral("de"), QStringLiteral("deu"),
+        {QStringLiteral("Die Größe des Fensters lässt sich über die Griffe ändern."),
+         QStringLiteral("Für übersichtliche Anleitungen fügen Sie Pfeile und"),
+         QStringLiteral("kurze Hinweise hinzu, bevor Sie das Bildschirmfoto"),
+         QStringLiteral("speichern. Schöne Grüße aus München und Düsseldorf.")});
 }
 
 TEST(InterfaceLanguageRecognition, FrenchParagraphWithAccentsReadsAtTheAccurateLevel)
@@ -99,7 +101,7 @@ TEST(InterfaceLanguageRecognition, EveryInterfaceLanguageMapsToItsRecognitionDat
 {
     const QStringList installed = TextRecognition::installedLanguages();
     const std::pair<const char*, const char*> expected[] = {
-        {"es", "spa"}, {"fr", "fra"}, {"de", "deu"}, {"it", "ita"},
+        {"es", "spa"},    {"fr", "fra"},    {"de", "deu"}, {"it", "ita"},
         {"pt-BR", "por"}, {"pt-PT", "por"}, {"ja", "jpn"}, {"ko", "kor"}};
     for (const auto& [language, code] : expected) {
         if (!installed.contains(QLatin1String(code))) continue;

@@ -64,11 +64,13 @@ TEST(SnapkinOcrTool, AnswersHelpAndVersionAndRefusesUsageErrors)
     if (!snapkin::tools::toolBuilt(tool)) GTEST_SKIP() << "snapkin-ocr is not built";
     const ToolRun help = runTool({"--no-codes", "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("--fast") && help.out.contains("IMAGE")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains("--fast") && help.out.contains("IMAGE"))
+        << help.out.toStdString();
     const ToolRun version = runTool({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith("snapkin-ocr ")) << version.out.toStdString();
-    for (const QStringList& args : {QStringList{"a.png", "b.png"}, QStringList{"--slow", "a.png"}}) {
+    for (const QStringList& args :
+         {QStringList{"a.png", "b.png"}, QStringList{"--slow", "a.png"}}) {
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains("--help")) << run.err.toStdString();

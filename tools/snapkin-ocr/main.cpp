@@ -19,8 +19,8 @@
 #include <QDir>
 #include <QImageReader>
 #include <QScopeGuard>
-#include <QThreadPool>
 #include <QStringList>
+#include <QThreadPool>
 
 using snapkin::TextRecognizer;
 using snapkin::tools::fail;

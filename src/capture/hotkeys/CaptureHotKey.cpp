@@ -186,8 +186,10 @@ namespace {
 QString keysymText(std::uint32_t keysym)
 {
     char32_t c = 0;
-    if ((keysym >= 0x21 && keysym <= 0x7e) || (keysym >= 0xa1 && keysym <= 0xff)) c = keysym;
-    else if (keysym >= 0x01000100 && keysym <= 0x0110ffff) c = keysym - 0x01000000;
+    if ((keysym >= 0x21 && keysym <= 0x7e) || (keysym >= 0xa1 && keysym <= 0xff))
+        c = keysym;
+    else if (keysym >= 0x01000100 && keysym <= 0x0110ffff)
+        c = keysym - 0x01000000;
     if (c == 0 || !QChar::isPrint(c)) return {};
     return QString::fromUcs4(&c, 1).toUpper();
 }

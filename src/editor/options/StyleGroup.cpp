@@ -1,10 +1,10 @@
 #include "editor/options/StyleGroup.h"
 
 #include "editor/options/AnnotationExtrasOptions.h"
-#include "editor/options/ShownStyle.h"
 #include "editor/options/OptionControls.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/SavedStyleMenu.h"
+#include "editor/options/ShownStyle.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
@@ -470,8 +470,8 @@ void StyleGroup::fillMoreMenu()
             connect(item, &QAction::triggered, this, [this, hex] { chooseColor(hex); });
         }
         colors->addSeparator();
-        connect(colors->addAction(L10n::text("Custom color…")),
-                &QAction::triggered, this, &StyleGroup::openColorDialog);
+        connect(colors->addAction(L10n::text("Custom color…")), &QAction::triggered, this,
+                &StyleGroup::openColorDialog);
     }
     if (usesWidth(m_tool)) {
         QMenu* widthMenu = m_moreMenu->addMenu(L10n::text("Line width"));
@@ -635,7 +635,8 @@ void StyleGroup::refresh()
             m_widthItems[i]->setChecked(s.lineWidth == widthChoices[std::size_t(i)]);
     }
     for (qsizetype i = 0; i < m_headButtons.size(); ++i)
-        m_headButtons[i]->setActive(s.arrowHead == EnumTable<ArrowHeadStyle>::cases[std::size_t(i)]);
+        m_headButtons[i]->setActive(s.arrowHead ==
+                                    EnumTable<ArrowHeadStyle>::cases[std::size_t(i)]);
     if (m_doubleHead) m_doubleHead->setActive(s.doubleHeaded);
     if (m_textSize) {
         m_textSize->setText(pixels(s.textSize));
