@@ -7,6 +7,7 @@
 
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartWindow.h"
+#include "capture/CaptureService.h"
 #include "history/CaptureHistory.h"
 #include "history/HistoryStore.h"
 #include "model/AnnotationStore.h"
@@ -42,6 +43,12 @@ ExportDialogs& benchDialogs()
     static ExportService exports;
     static ExportDialogs dialogs(exports);
     return dialogs;
+}
+
+CaptureService& benchCapture()
+{
+    static CaptureService capture(platform::Defaults::standard());
+    return capture;
 }
 
 platform::Defaults& settings()
@@ -139,7 +146,8 @@ void BM_StartWindowOpenUntilPainted(benchmark::State& state)
     CaptureHistory history(fullHistory(), settings());
     for (auto _ : state) {
         history.thumbnails().clear();
-        auto window = std::make_unique<StartWindow>(history, benchDialogs(), settings());
+        auto window =
+            std::make_unique<StartWindow>(history, benchDialogs(), benchCapture(), settings());
         window->resize(1000, 700);
         PaintProbe probe;
         window->grid()->viewport()->installEventFilter(&probe);
@@ -158,7 +166,7 @@ BENCHMARK(BM_StartWindowOpenUntilPainted)->Unit(benchmark::kMillisecond)->UseRea
 void BM_StartWindowSearchKeystroke(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), settings());
+    StartWindow window(history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -188,7 +196,7 @@ BENCHMARK(BM_StartWindowSearchKeystroke)->Unit(benchmark::kMillisecond)->UseReal
 void BM_StartWindowSearchChangingResults(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), settings());
+    StartWindow window(history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -213,7 +221,7 @@ BENCHMARK(BM_StartWindowSearchChangingResults)->Unit(benchmark::kMillisecond)->U
 void BM_StartWindowScrollWholeGrid(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), settings());
+    StartWindow window(history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     window.show();
     QCoreApplication::processEvents();

@@ -9,6 +9,7 @@
 //   flatten_first_ms  the same, flattening before the dialog opens (as Save did before the
 //               dialog learned to open while the document is flattened)
 //   canvas_ms    the longest paint of the editor's canvas while either opened
+#include "capture/CaptureService.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/DocumentActions.h"
 #include "editor/EditorCanvasArea.h"
@@ -153,6 +154,7 @@ int main(int argc, char** argv)
 
     CaptureHistory history(HistoryStore::defaultDirectory(), platform::Defaults::standard());
     HotkeyService hotkeys;
+    CaptureService capture(platform::Defaults::standard());
     std::vector<double> settings, save, flattenFirst;
     for (int round = 0; round < 5; ++round) {
         // The settings window, made afresh each time as at the first Ctrl+, of a session.
@@ -160,7 +162,7 @@ int main(int argc, char** argv)
             settle(300);
             PaintProbe probe;
             const qint64 start = g_clock.nsecsElapsed();
-            PreferencesWindow window(platform::Defaults::standard(), history, hotkeys);
+            PreferencesWindow window(platform::Defaults::standard(), history, hotkeys, capture);
             window.installEventFilter(&probe);
             window.showAndRaise();
             QElapsedTimer deadline;

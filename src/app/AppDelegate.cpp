@@ -248,7 +248,7 @@ void AppDelegate::launchCounters()
 
 void AppDelegate::routerDefaults()
 {
-    CaptureService::shared().router().registerDefaults();
+    m_services.capture.router().registerDefaults();
 }
 
 void AppDelegate::engineDefaults()
@@ -257,7 +257,7 @@ void AppDelegate::engineDefaults()
     // The capture service's hooks into the editors, the history, text copying, quick access,
     // the welcome window and the newsletter.
     m_captureWiring = std::make_unique<CaptureWiring>(
-        CaptureService::shared(), CaptureService::shared().router(),
+        m_services.capture, m_services.capture.router(),
         CaptureWiring::Above{.editors = EditorWindowController::shared(),
                              .history = m_services.history,
                              .copier = m_services.copier,
@@ -292,7 +292,7 @@ void AppDelegate::appearance()
 
 void AppDelegate::screenshotWatcher()
 {
-    if (settings().get(keys::watchSystemScreenshots)) CaptureService::shared().watcher().start();
+    if (settings().get(keys::watchSystemScreenshots)) m_services.capture.watcher().start();
 }
 
 void AppDelegate::onboarding()

@@ -14,6 +14,7 @@ class QWidget;
 namespace snapkin {
 
 class CaptureHistory;
+class CaptureService;
 class CaptureWiring;
 class HotkeyService;
 class MainMenuBuilder;
@@ -65,6 +66,8 @@ public:
     // itself, the menus every editor window gets, and the commands and pins of the tray menu.
     struct Services {
         CaptureHistory& history;
+        // The capture service: its router's defaults, its wiring and its screenshot watcher.
+        CaptureService& capture;
         OnboardingController& welcome;
         WhatsNewController& whatsNew;
         StartWindowController& startWindow;

@@ -39,18 +39,19 @@ QKeySequence firstKeys(AppCommand command)
 
 // What every editor page gets: the shared style library, the text layer's overlay and Copy
 // Text, the capture service's New Capture menu and Open Image.
-EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier, LinkOpening& links)
+EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier, LinkOpening& links,
+                                CaptureService& capture)
 {
     using Kind = EditorViewHooks::CaptureKind;
     EditorViewHooks hooks = editorTextHooks(&copier, links);
     hooks.savedStyles = &savedStyles;
-    hooks.capture = [](Kind kind) {
+    hooks.capture = [&capture](Kind kind) {
         const CaptureMode mode = kind == Kind::region   ? CaptureMode::region
                                  : kind == Kind::window ? CaptureMode::window
                                                         : CaptureMode::fullScreen;
-        CaptureService::shared().capture(mode, CaptureSink::editor);
+        capture.capture(mode, CaptureSink::editor);
     };
-    hooks.openImage = [] { CaptureService::shared().openImage(); };
+    hooks.openImage = [&capture] { capture.openImage(); };
     return hooks;
 }
 
@@ -121,6 +122,12 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The information windows name the keys of the application's own command table.
     m_welcome.setPasteKeys(firstKeys(AppCommand::newFromClipboard));
     m_whatsNew.setSaveAsDocumentKeys(firstKeys(AppCommand::saveAsDocument));
+    // "Try it now" in the welcome window starts a region capture.
+    m_welcome.setCaptureStarter(
+        [this] { m_capture.capture(CaptureMode::region, CaptureSink::editor); });
+    // The global shortcuts and the tray's capture items run on the application's service.
+    m_previousRunner =
+        setCaptureActionRunner([this](CaptureAction action) { runOn(m_capture, action); });
 
     // Follows the clipboard's owner from the start, so the Edit menu knows whether Paste finds
     // an image without asking the owner when it opens.
@@ -128,22 +135,23 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
 
     // Every editor page's style library, overlay, Copy Text and capture entries.
     EditorWindowController::shared().setExports(&m_exportDialogs);
-    CaptureService::shared().router().setExports(&m_exportDialogs);
+    m_capture.router().setExports(&m_exportDialogs);
     EditorWindowController::shared().setPageHooks(
-        editorPageHooks(m_savedStyles, m_textCopier, m_links));
+        editorPageHooks(m_savedStyles, m_textCopier, m_links, m_capture));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
     m_startWindow = std::make_unique<StartWindowController>(
-        *m_history, m_exportDialogs,
+        *m_history, m_exportDialogs, m_capture,
         [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
-    m_actions =
-        std::make_unique<MenuActions>(m_exportDialogs, m_pins, *m_startWindow, m_textCopier);
+    m_actions = std::make_unique<MenuActions>(m_exportDialogs, m_pins, *m_startWindow, m_textCopier,
+                                              m_capture);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
     // Made before any step writes a setting: it reads what earlier versions left.
     m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.history = *m_history,
+                                                                     .capture = m_capture,
                                                                      .welcome = m_welcome,
                                                                      .whatsNew = m_whatsNew,
                                                                      .startWindow = *m_startWindow,
@@ -173,16 +181,16 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
 
 Application::~Application()
 {
-    // The process-wide editors and router outlive the application's export dialogs.
+    // The process-wide editors outlive the application's export dialogs and capture service.
     EditorWindowController::shared().setExports(nullptr);
-    CaptureService::shared().router().setExports(nullptr);
+    setCaptureActionRunner(std::move(m_previousRunner));
 }
 
 void Application::showSettings()
 {
     if (!m_settingsWindow)
         m_settingsWindow = std::make_unique<PreferencesWindow>(
-            platform::Defaults::standard(), *m_history, m_hotkeys, shellForSettings());
+            platform::Defaults::standard(), *m_history, m_hotkeys, m_capture, shellForSettings());
     m_settingsWindow->showAndRaise();
 }
 

@@ -2,6 +2,8 @@
 
 #include "app/CaptureWiring.h"
 #include "app/PinnedScreenshotController.h"
+#include "capture/CaptureService.h"
+#include "capture/hotkeys/CaptureAction.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "model/SavedStyles.h"
 #include "output/ExportService.h"
@@ -71,6 +73,9 @@ private:
     // their dialogs. Made before anything that exports.
     ExportService m_exports;
     ExportDialogs m_exportDialogs{m_exports};
+    // Region, window and screen captures, Open Image and the screenshot-folder watcher: made
+    // before the windows and commands that start captures.
+    CaptureService m_capture{platform::Defaults::standard()};
 
     // Made first and gone last: windows, editors and captures report to it.
     std::unique_ptr<CaptureHistory> m_history;
@@ -91,7 +96,7 @@ private:
     AboutController m_about;
     WhatsNewController m_whatsNew;
     OnboardingController m_welcome;
-    NewsletterWindowController m_newsletter;
+    NewsletterWindowController m_newsletter{&m_capture};
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
 
     // The application's own windows and commands.
@@ -102,6 +107,8 @@ private:
 
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<platform::TerminationSignal> m_termination;
+    // The capture-action runner in place before this application installed its own.
+    CaptureActionRunner m_previousRunner;
 };
 
 } // namespace snapkin

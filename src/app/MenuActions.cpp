@@ -80,9 +80,10 @@ QWidget* focusedTextEditor()
 
 MenuActions::MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
                          StartWindowController& startWindow, TextCopier& copier,
-                         std::optional<QString> siteRoot, QObject* parent)
+                         CaptureService& capture, std::optional<QString> siteRoot, QObject* parent)
     : QObject(parent), m_exports(exports), m_pins(pins), m_startWindow(startWindow),
-      m_copier(copier), m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
+      m_copier(copier), m_capture(capture),
+      m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
 {
 }
 
@@ -223,27 +224,27 @@ void MenuActions::copyTextFromRegion()
 
 void MenuActions::regionToClipboard()
 {
-    CaptureService::shared().capture(CaptureMode::region, CaptureSink::clipboard);
+    m_capture.capture(CaptureMode::region, CaptureSink::clipboard);
 }
 
 void MenuActions::regionToFile()
 {
-    CaptureService::shared().capture(CaptureMode::region, CaptureSink::file);
+    m_capture.capture(CaptureMode::region, CaptureSink::file);
 }
 
 void MenuActions::fullScreenToClipboard()
 {
-    CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::clipboard);
+    m_capture.capture(CaptureMode::fullScreen, CaptureSink::clipboard);
 }
 
 void MenuActions::fullScreenToFile()
 {
-    CaptureService::shared().capture(CaptureMode::fullScreen, CaptureSink::file);
+    m_capture.capture(CaptureMode::fullScreen, CaptureSink::file);
 }
 
 void MenuActions::captureDisplay(std::optional<std::uint32_t> displayID)
 {
-    CaptureService::shared().captureFullScreen(displayID);
+    m_capture.captureFullScreen(displayID);
 }
 
 // ---- new editors ------------------------------------------------------------------------------
@@ -265,12 +266,12 @@ void MenuActions::closeWindow()
 
 void MenuActions::newFromClipboard()
 {
-    CaptureService::shared().openFromClipboard();
+    m_capture.openFromClipboard();
 }
 
 void MenuActions::openImage()
 {
-    CaptureService::shared().openImage();
+    m_capture.openImage();
 }
 
 void MenuActions::collageSideBySide()
@@ -377,7 +378,7 @@ void MenuActions::paste()
         QMetaObject::invokeMethod(editor, "paste");
         return;
     }
-    CaptureService::shared().openFromClipboard();
+    m_capture.openFromClipboard();
 }
 
 void MenuActions::copy()

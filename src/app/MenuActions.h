@@ -15,6 +15,7 @@ class QWidget;
 namespace snapkin {
 
 class AnnotationStore;
+class CaptureService;
 class ExportDialogs;
 class PinnedScreenshotController;
 class StartWindowController;
@@ -34,10 +35,13 @@ class MenuActions : public QObject {
     Q_OBJECT
 public:
     // `siteRoot` is the support site's root ("https://…/"); none: the one the build names.
-    // Export Image saves through `exports`.
+    // Export Image saves through `exports`; the capture commands run on `capture`.
     MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
-                StartWindowController& startWindow, TextCopier& copier,
+                StartWindowController& startWindow, TextCopier& copier, CaptureService& capture,
                 std::optional<QString> siteRoot = std::nullopt, QObject* parent = nullptr);
+
+    // The capture service the capture commands run on.
+    CaptureService& capture() const { return m_capture; }
 
     enum class Handler {
         collageSideBySide,
@@ -156,6 +160,7 @@ private:
     PinnedScreenshotController& m_pins;
     StartWindowController& m_startWindow;
     TextCopier& m_copier;
+    CaptureService& m_capture;
     QString m_siteRoot;
     std::map<Handler, Action> m_handlers;
 };

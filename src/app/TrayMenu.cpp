@@ -120,7 +120,7 @@ void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotCon
 
     QAction* recapture = add(menu, actions, AppCommand::recaptureLastRegion);
     // Read each time the menu opens, so a region stored since the last time counts.
-    recapture->setEnabled(CaptureService::shared().loadLastRegion().has_value());
+    recapture->setEnabled(actions.capture().loadLastRegion().has_value());
     add(menu, actions, AppCommand::copyTextFromRegion);
 
     QMenu* quick = menu->addMenu(L10n::text("Quick Capture"));

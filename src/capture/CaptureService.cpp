@@ -64,13 +64,6 @@ CaptureFailure CaptureFailure::from(const platform::ScreenCaptureError& error)
                           error.kind == platform::ScreenCaptureError::Kind::noXServer};
 }
 
-CaptureService& CaptureService::shared()
-{
-    static CaptureService* service =
-        new CaptureService(platform::Defaults::standard(), QCoreApplication::instance());
-    return *service;
-}
-
 CaptureService::CaptureService(platform::Defaults& settings, QObject* parent)
     : CaptureService(std::make_unique<PostCaptureRouter>(settings),
                      std::make_unique<SystemScreenshotWatcher>(settings), parent)

@@ -83,7 +83,6 @@ struct CaptureAlert {
 class CaptureService : public QObject {
     Q_OBJECT
 public:
-    static CaptureService& shared();
     // The application's service over `settings`: it makes its own router and screenshot-folder
     // watcher; the watcher hands new screenshots to the router and reports what it refuses in
     // toasts.

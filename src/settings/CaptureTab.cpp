@@ -55,7 +55,7 @@ void setElided(QLabel* label, const QString& text)
 
 } // namespace
 
-CaptureTab::Services CaptureTab::defaultServices()
+CaptureTab::Services CaptureTab::defaultServices(CaptureService& capture)
 {
     Services services;
     services.chooseFolder = [](const QString& start) -> std::optional<QString> {
@@ -65,10 +65,10 @@ CaptureTab::Services CaptureTab::defaultServices()
         if (folder.isEmpty()) return std::nullopt;
         return folder;
     };
-    services.setDefaultSaveFolder = [](const QString& folder) {
-        CaptureService::shared().router().setDefaultSaveFolder(folder);
+    services.setDefaultSaveFolder = [&capture](const QString& folder) {
+        capture.router().setDefaultSaveFolder(folder);
     };
-    services.watcher = &CaptureService::shared().watcher();
+    services.watcher = &capture.watcher();
     return services;
 }
 

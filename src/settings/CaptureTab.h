@@ -13,6 +13,7 @@ class QToolButton;
 
 namespace snapkin {
 
+class CaptureService;
 class SystemScreenshotWatcher;
 
 // The settings of taking a screenshot and of what follows it: the after-capture actions, the
@@ -33,11 +34,10 @@ public:
         std::function<void(const QString& folder)> setDefaultSaveFolder;
         SystemScreenshotWatcher* watcher = nullptr;
     };
-    // Qt's folder dialog, the application's router and watcher.
-    static Services defaultServices();
+    // Qt's folder dialog, and the router and watcher of `capture`.
+    static Services defaultServices(CaptureService& capture);
 
-    explicit CaptureTab(platform::Defaults& settings, Services services = defaultServices(),
-                        QWidget* parent = nullptr);
+    CaptureTab(platform::Defaults& settings, Services services, QWidget* parent = nullptr);
 
     QComboBox* formatPicker() const { return m_format; }
     QWidget* qualityRow() const { return m_qualityRow; }

@@ -82,9 +82,9 @@ NewsletterPrompt::currentBlockers(const NewsletterWindowController& window)
 {
     Blockers blockers;
     blockers.invitationShown = window.isVisible();
-    blockers.captureUnderWay = CaptureService::shared().isCapturing() ||
-                               CaptureCountdown::current() != nullptr ||
-                               CaptureToast::current() != nullptr;
+    blockers.captureUnderWay =
+        (window.captureService() && window.captureService()->isCapturing()) ||
+        CaptureCountdown::current() != nullptr || CaptureToast::current() != nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->property(CaptureService::overlayWindowProperty).toBool())
             blockers.captureUnderWay = true;

@@ -12,6 +12,8 @@ class QStackedWidget;
 
 namespace snapkin {
 
+class CaptureService;
+
 class GlyphView;
 class BusySpinner;
 
@@ -80,12 +82,21 @@ private:
 // window and forgets it, so the next `show()` starts a fresh form.
 class NewsletterWindowController {
 public:
+    // `capture` (none: no capture ever runs) is asked whether a capture is under way before the
+    // invitation interrupts; it must outlive the controller.
+    explicit NewsletterWindowController(const CaptureService* capture = nullptr)
+        : m_capture(capture)
+    {
+    }
+    const CaptureService* captureService() const { return m_capture; }
+
     void show();
     void close();
     NewsletterWindow* window() const { return m_window; }
     bool isVisible() const { return m_window && m_window->isVisible(); }
 
 private:
+    const CaptureService* m_capture = nullptr;
     QPointer<NewsletterWindow> m_window;
 };
 

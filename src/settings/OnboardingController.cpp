@@ -44,7 +44,6 @@ void OnboardingWindow::closeEvent(QCloseEvent* event)
 OnboardingController::OnboardingController(SettingsHooks shell)
     : m_check(
           [] { return platform::ScreenAccess::check(&CaptureEngine::probeScreenCaptureAccess); }),
-      m_starter([] { CaptureService::shared().capture(CaptureMode::region, CaptureSink::editor); }),
       m_pasteKeys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_N)),
       m_shell(std::move(shell))
 {

@@ -26,8 +26,8 @@ const QStringList& PreferencesWindow::tags()
 }
 
 PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistory& history,
-                                     HotkeyService& hotkeys, const SettingsHooks& shell,
-                                     QWidget* parent)
+                                     HotkeyService& hotkeys, CaptureService& capture,
+                                     const SettingsHooks& shell, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settings),
       m_historySource(std::make_unique<CaptureHistorySource>(history)), m_tabs(new QTabWidget(this))
 {
@@ -43,7 +43,8 @@ PreferencesWindow::PreferencesWindow(platform::Defaults& settings, CaptureHistor
                        L10n::text(title));
     };
     add(new GeneralTab(settings, shell), "gearshape", "General");
-    add(new CaptureTab(settings), "camera.viewfinder", "Capture");
+    add(new CaptureTab(settings, CaptureTab::defaultServices(capture)), "camera.viewfinder",
+        "Capture");
     add(new ShortcutsTab(hotkeys), "keyboard", "Shortcuts");
     add(new EditorTab(settings), "paintbrush", "Editor");
     add(new HistoryPane(settings, *m_historySource, HistoryPane::defaultConfirm(), shell),

@@ -12,6 +12,7 @@ class QTabWidget;
 namespace snapkin {
 
 class CaptureHistory;
+class CaptureService;
 class HistoryPaneSource;
 class HotkeyService;
 
@@ -32,10 +33,12 @@ public:
     // The tags in tab order.
     static const QStringList& tags();
 
-    // The History tab shows and clears `history`; the Shortcuts tab records into `hotkeys`;
-    // `shell` is what the tabs ask of the application (the tray, the start window).
+    // The History tab shows and clears `history`; the Shortcuts tab records into `hotkeys`; the
+    // Capture tab sets the save folder and the screenshot watcher of `capture`; `shell` is what
+    // the tabs ask of the application (the tray, the start window).
     PreferencesWindow(platform::Defaults& settings, CaptureHistory& history, HotkeyService& hotkeys,
-                      const SettingsHooks& shell = {}, QWidget* parent = nullptr);
+                      CaptureService& capture, const SettingsHooks& shell = {},
+                      QWidget* parent = nullptr);
     ~PreferencesWindow() override;
 
     QTabWidget* tabs() const { return m_tabs; }

@@ -6,6 +6,8 @@
 #include "app/MenuActions.h"
 #include "app/PinnedScreenshotController.h"
 #include "app/start/StartWindowController.h"
+#include "capture/CaptureService.h"
+#include "capture/hotkeys/CaptureAction.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "history/CaptureHistory.h"
 #include "output/ExportService.h"
@@ -25,13 +27,20 @@ namespace snapkin::apptest {
 // wires them: the start window gets the menus, which run the commands.
 struct Shell {
     explicit Shell(std::optional<QString> siteRoot = std::nullopt)
-        : actions(exportDialogs, pins, startWindow, copier, std::move(siteRoot))
+        : actions(exportDialogs, pins, startWindow, copier, capture, std::move(siteRoot))
     {
+        // The global shortcuts run on the shell's capture service, as in the application.
+        previousRunner =
+            setCaptureActionRunner([this](CaptureAction action) { runOn(capture, action); });
     }
+    ~Shell() { setCaptureActionRunner(std::move(previousRunner)); }
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
 
     AppDelegate::Services services()
     {
         return {.history = history,
+                .capture = capture,
                 .welcome = welcome,
                 .whatsNew = whatsNew,
                 .startWindow = startWindow,
@@ -48,8 +57,9 @@ struct Shell {
     WhatsNewController whatsNew;
     ExportService exports;
     ExportDialogs exportDialogs{exports};
+    CaptureService capture{platform::Defaults::standard()};
     PinnedScreenshotController pins{exportDialogs};
-    StartWindowController startWindow{history, exportDialogs, [this](StartWindow& window) {
+    StartWindowController startWindow{history, exportDialogs, capture, [this](StartWindow& window) {
                                           connectStartWindow(window, menus, actions);
                                       }};
     CaptureTextToasts textToasts;
@@ -59,6 +69,7 @@ struct Shell {
     HotkeyService hotkeys;
     MenuActions actions;
     MainMenuBuilder menus{actions, pins};
+    CaptureActionRunner previousRunner;
 };
 
 } // namespace snapkin::apptest

@@ -8,6 +8,7 @@
 
 #include "app/TrayMenu.h"
 #include "app/start/StartWindow.h"
+#include "capture/CaptureService.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
@@ -245,7 +246,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     const SettingsHooks links{.openStartWindow = [] {}};
 
     HotkeyService hotkeys;
-    PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys, links);
+    CaptureService capture(platform::Defaults::standard());
+    PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys, capture, links);
     settings.show();
     for (int i = 0; i < settings.tabs()->count(); ++i) {
         settings.tabs()->setCurrentIndex(i);
@@ -269,7 +271,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(&tray, found, notInterface);
 
     {
-        StartWindow start(shell.history, shell.exportDialogs, platform::Defaults::standard());
+        StartWindow start(shell.history, shell.exportDialogs, shell.capture,
+                          platform::Defaults::standard());
         start.show();
         QApplication::processEvents();
         inspect(&start, found, notInterface);
@@ -292,7 +295,8 @@ TEST_F(PseudoLanguage, PicturesOfTheWindowsInGermanAndJapanese)
         L10n::setLanguage(language);
         {
             HotkeyService hotkeys;
-            PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys);
+            CaptureService capture(platform::Defaults::standard());
+            PreferencesWindow settings(platform::Defaults::standard(), history, hotkeys, capture);
             settings.show();
             for (int i = 0; i < settings.tabs()->count(); ++i) {
                 settings.tabs()->setCurrentIndex(i);

@@ -10,6 +10,7 @@
 #include "app/start/StartCaptureBar.h"
 #include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
+#include "capture/CaptureService.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
@@ -61,6 +62,7 @@ protected:
     std::unique_ptr<CaptureHistory> history;
     ExportService exports;
     ExportDialogs dialogs{exports};
+    CaptureService capture{platform::Defaults::standard()};
     QDateTime now;
     QList<qsizetype> asked; // the counts the delete question was asked with
     bool answer = true;
@@ -96,7 +98,7 @@ protected:
 
     std::unique_ptr<StartWindow> makeWindow()
     {
-        auto window = std::make_unique<StartWindow>(*history, dialogs, defaults,
+        auto window = std::make_unique<StartWindow>(*history, dialogs, capture, defaults,
                                                     [this](QWidget*, qsizetype count) {
                                                         asked.append(count);
                                                         return answer;
@@ -536,7 +538,7 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 // The shared window: centred on the screen first, then where the user left it.
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
-    StartWindowController controller(*history, dialogs, {});
+    StartWindowController controller(*history, dialogs, capture, {});
     platform::Defaults::standard().removeObject(keys::startWindowFrame);
     controller.show();
     StartWindow* window = controller.window();
@@ -548,7 +550,7 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     EXPECT_FALSE(controller.isVisible());
     EXPECT_FALSE(platform::Defaults::standard().get(keys::startWindowFrame).isEmpty());
     // A restored window of a new session takes the stored frame.
-    StartWindow fresh(*history, dialogs, defaults);
+    StartWindow fresh(*history, dialogs, capture, defaults);
     ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
         platform::Defaults::standard().get(keys::startWindowFrame).toLatin1())));
     EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));

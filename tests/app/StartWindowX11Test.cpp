@@ -302,6 +302,7 @@ TEST(StartWindowApp, TheHistoryTabsLinkRestoresAMinimisedStartWindow)
 
     platform::Defaults::standard().setValue(keys::settingsTab, QStringLiteral("history"));
     PreferencesWindow settings(platform::Defaults::standard(), shell.history, shell.hotkeys,
+                               shell.capture,
                                {.openStartWindow = [&shell] { shell.actions.startWindow(); }});
     settings.showAndRaise();
     auto* link = settings.findChild<QLabel*>("startWindowLink");

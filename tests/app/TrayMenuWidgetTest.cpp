@@ -107,7 +107,7 @@ TEST_F(TrayMenuTest, RecaptureEnablesOnTheNextOpeningOnceARegionIsStored)
 
     // [display, x, y, width, height]; an unknown display means the main one.
     settings().setValue("lastRegionRect", QVariantList{1.0, 10.0, 10.0, 200.0, 100.0});
-    ASSERT_TRUE(CaptureService::shared().loadLastRegion().has_value());
+    ASSERT_TRUE(shell.capture.loadLastRegion().has_value());
     emit menu->aboutToShow();
     EXPECT_TRUE(find(*menu, "Recapture Last Region")->isEnabled());
 }

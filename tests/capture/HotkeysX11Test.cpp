@@ -354,9 +354,14 @@ TEST(HotkeysToCaptureX11Test, TheFullScreenShortcutTakesAPictureThroughTheCaptur
 {
     platform::Defaults::standard().removeAllStored();
     CaptureHotKey::registerDefaults();
-    QSignalSpy ended(&CaptureService::shared(), &CaptureService::captureEnded);
+    // The capture service and its runner as the application installs them.
+    CaptureService capture(platform::Defaults::standard());
+    const CaptureActionRunner previous =
+        setCaptureActionRunner([&capture](CaptureAction action) { runOn(capture, action); });
+    QSignalSpy ended(&capture, &CaptureService::captureEnded);
     HotkeyService hotkeys;
     hotkeys.reload();
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+3"}));
     EXPECT_TRUE(test::waitUntil([&] { return ended.count() == 1; }, 20000));
+    setCaptureActionRunner(previous);
 }

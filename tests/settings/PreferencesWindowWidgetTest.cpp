@@ -1,5 +1,6 @@
 #include "SettingsTestSupport.h"
 
+#include "capture/CaptureService.h"
 #include "capture/hotkeys/HotkeyService.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
@@ -47,12 +48,13 @@ protected:
 
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
     HotkeyService hotkeys;
+    CaptureService capture{platform::Defaults::standard()};
 };
 
 TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow)
 {
     {
-        PreferencesWindow window(settings(), history, hotkeys);
+        PreferencesWindow window(settings(), history, hotkeys, capture);
         EXPECT_EQ(window.currentTag(), "general");
         EXPECT_EQ(window.size(), QSize(580, 560));
         ASSERT_EQ(window.tabs()->count(), 5);
@@ -63,12 +65,12 @@ TEST_F(PreferencesWindowTest, OpensOnGeneralThenOnTheTabLastChosenInAnyNewWindow
         EXPECT_EQ(settings().stringForKey("settingsTab"), "shortcuts");
     }
     settings().reload(); // as after a restart
-    PreferencesWindow reopened(settings(), history, hotkeys);
+    PreferencesWindow reopened(settings(), history, hotkeys, capture);
     EXPECT_EQ(reopened.currentTag(), "shortcuts");
     EXPECT_EQ(reopened.size(), QSize(580, 560));
 
     settings().setValue("settingsTab", "bogus");
-    PreferencesWindow unknown(settings(), history, hotkeys);
+    PreferencesWindow unknown(settings(), history, hotkeys, capture);
     EXPECT_EQ(unknown.currentTag(), "general");
 }
 
@@ -76,7 +78,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 {
     EXPECT_EQ(VersionFooter::line("2.0", "45"), "Snapkin 2.0 (45)");
     EXPECT_EQ(VersionFooter::line("", ""), "Snapkin 1.0 (1)");
-    PreferencesWindow window(settings(), history, hotkeys);
+    PreferencesWindow window(settings(), history, hotkeys, capture);
     const auto footers = window.findChildren<VersionFooter*>();
     ASSERT_EQ(footers.size(), 1);
     EXPECT_TRUE(footers[0]->text().startsWith("Snapkin "));
@@ -85,7 +87,7 @@ TEST_F(PreferencesWindowTest, TheFooterNamesTheVersionAndBuildAndCanBeSelected)
 
 TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 {
-    PreferencesWindow window(settings(), history, hotkeys);
+    PreferencesWindow window(settings(), history, hotkeys, capture);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto labels = window.tabs()->widget(0)->findChildren<SettingsLabel*>();
@@ -102,7 +104,7 @@ TEST_F(PreferencesWindowTest, RowTitlesLineUpWhateverTheirSymbols)
 TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 {
     settings().setValue("exportFormat", "jpeg"); // so the quality row is there
-    PreferencesWindow window(settings(), history, hotkeys);
+    PreferencesWindow window(settings(), history, hotkeys, capture);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (const QString look : {"light", "dark"}) {
@@ -146,7 +148,7 @@ TEST_F(PreferencesWindowTest, EveryRowAndEveryStampShowsItsSymbolInLightAndDark)
 
 TEST_F(PreferencesWindowTest, WritesAPictureOfEveryTab)
 {
-    PreferencesWindow window(settings(), history, hotkeys);
+    PreferencesWindow window(settings(), history, hotkeys, capture);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (int i = 0; i < window.tabs()->count(); ++i) {

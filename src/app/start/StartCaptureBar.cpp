@@ -75,7 +75,8 @@ QFrame* divider()
 
 } // namespace
 
-StartCaptureBar::StartCaptureBar(QWidget* parent) : QWidget(parent)
+StartCaptureBar::StartCaptureBar(CaptureService& capture, QWidget* parent)
+    : QWidget(parent), m_capture(capture)
 {
     setObjectName(QStringLiteral("startCaptureBar"));
     auto* row = new QHBoxLayout(this);
@@ -171,7 +172,7 @@ void StartCaptureBar::refresh()
     }
     // Without a stored region there is nothing to capture again.
     button(QStringLiteral("recaptureLastRegion"))
-        ->setEnabled(CaptureService::shared().loadLastRegion().has_value());
+        ->setEnabled(m_capture.loadLastRegion().has_value());
 
     const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
     QToolButton* timer = button(QStringLiteral("timer"));

@@ -9,6 +9,8 @@ class QToolButton;
 
 namespace snapkin {
 
+class CaptureService;
+
 // The row of commands on top of the start window, so that a user who opens only this window
 // reaches every capture: Region, Window, Full Screen, Last Region and Copy Text, each with its
 // symbol and the key combination the user has set for it, the capture timer's menu, then
@@ -17,7 +19,8 @@ namespace snapkin {
 class StartCaptureBar final : public QWidget {
     Q_OBJECT
 public:
-    explicit StartCaptureBar(QWidget* parent = nullptr);
+    // The Last Region button follows the region `capture` has stored.
+    explicit StartCaptureBar(CaptureService& capture, QWidget* parent = nullptr);
 
     // The button of a command by its identifier ("captureRegion", "timer", "open" …).
     QToolButton* button(const QString& identifier) const;
@@ -35,6 +38,7 @@ private:
     QToolButton* addButton(const QString& identifier, const QString& symbol);
     void fillTimerMenu();
 
+    CaptureService& m_capture;
     QList<QToolButton*> m_buttons;
 };
 

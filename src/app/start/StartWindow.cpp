@@ -48,7 +48,7 @@ QLabel* wrappedLabel(const QString& text, bool secondary)
 
 } // namespace
 
-StartWindow::StartWindow(CaptureHistory& history, ExportDialogs& exports,
+StartWindow::StartWindow(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
                          platform::Defaults& settings, HistoryEntryActions::Confirm confirm,
                          QWidget* parent)
     : QMainWindow(parent), m_history(history), m_settings(settings),
@@ -62,7 +62,7 @@ StartWindow::StartWindow(CaptureHistory& history, ExportDialogs& exports,
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_captureBar = new StartCaptureBar;
+    m_captureBar = new StartCaptureBar(capture);
     column->addWidget(m_captureBar);
     column->addWidget(buildSearchRow());
     column->addWidget(buildOffNotice());

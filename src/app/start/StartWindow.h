@@ -14,6 +14,7 @@ class QStackedWidget;
 namespace snapkin {
 
 class CaptureHistory;
+class CaptureService;
 class HistoryGridDelegate;
 class HistoryGridModel;
 class ExportDialogs;
@@ -41,7 +42,8 @@ public:
     enum class Page { grid, empty, noMatches };
 
     // The history, export service and settings must outlive the window.
-    StartWindow(CaptureHistory& history, ExportDialogs& exports, platform::Defaults& settings,
+    StartWindow(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
+                platform::Defaults& settings,
                 HistoryEntryActions::Confirm confirm = HistoryEntryActions::defaultConfirm(),
                 QWidget* parent = nullptr);
     ~StartWindow() override;

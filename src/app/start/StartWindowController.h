@@ -9,6 +9,7 @@ namespace snapkin {
 
 class ExportDialogs;
 class CaptureHistory;
+class CaptureService;
 class MainMenuBuilder;
 class MenuActions;
 class StartWindow;
@@ -25,8 +26,9 @@ public:
     // commands.
     using Decorator = std::function<void(StartWindow& window)>;
 
-    // The history and export service must outlive the controller.
-    StartWindowController(CaptureHistory& history, ExportDialogs& exports, Decorator decorate);
+    // The history, export service and capture service must outlive the controller.
+    StartWindowController(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
+                          Decorator decorate);
     // The window goes with its controller.
     ~StartWindowController() override;
 
@@ -48,6 +50,7 @@ private:
 
     CaptureHistory& m_history;
     ExportDialogs& m_exports;
+    CaptureService& m_capture;
     Decorator m_decorate;
     QPointer<StartWindow> m_window;
     bool m_placed = false;

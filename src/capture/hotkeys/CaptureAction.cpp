@@ -7,11 +7,8 @@ namespace snapkin {
 
 using platform::L10n;
 
-namespace {
-
-void runOnCaptureService(CaptureAction action)
+void runOn(CaptureService& service, CaptureAction action)
 {
-    CaptureService& service = CaptureService::shared();
     switch (action) {
     case CaptureAction::region:
         service.capture(CaptureMode::region, CaptureSink::editor);
@@ -34,9 +31,11 @@ void runOnCaptureService(CaptureAction action)
     }
 }
 
+namespace {
+
 CaptureActionRunner& runner()
 {
-    static CaptureActionRunner installed = runOnCaptureService;
+    static CaptureActionRunner installed;
     return installed;
 }
 
@@ -69,7 +68,7 @@ void run(CaptureAction action)
 CaptureActionRunner setCaptureActionRunner(CaptureActionRunner next)
 {
     CaptureActionRunner previous = std::move(runner());
-    runner() = next ? std::move(next) : CaptureActionRunner(runOnCaptureService);
+    runner() = std::move(next);
     return previous;
 }
 

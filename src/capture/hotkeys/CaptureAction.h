@@ -10,6 +10,8 @@
 
 namespace snapkin {
 
+class CaptureService;
+
 // The capture commands a global shortcut can start, in the order the settings list them.
 // Stored by case name.
 enum class CaptureAction { region, window, frontWindow, fullScreen, lastRegion, copyText };
@@ -28,8 +30,12 @@ QString label(CaptureAction action);
 // Starts the action and returns at once; the capture itself runs asynchronously.
 void run(CaptureAction action);
 
-// What run() hands the action to. The capture service by default; tests put a recorder in its
-// place. Returns the runner that was installed before.
+// Starts the action on `service`.
+void runOn(CaptureService& service, CaptureAction action);
+
+// What run() hands the action to: nothing until one is installed. The application installs
+// its capture service; tests put a recorder in its place. Returns the runner that was installed
+// before.
 using CaptureActionRunner = std::function<void(CaptureAction)>;
 CaptureActionRunner setCaptureActionRunner(CaptureActionRunner runner);
 
