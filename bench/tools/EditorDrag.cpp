@@ -29,6 +29,8 @@
 #include "ui/canvas/CanvasView.h"
 #include "ui/output/ExportDialogs.h"
 
+#include "ProbeSupport.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -102,23 +104,10 @@ struct FrameProbe : QObject {
     }
 };
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-void settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-}
-
 } // namespace
+
+using snapkin::probe::median;
+using snapkin::probe::settle;
 
 int main(int argc, char** argv)
 {
