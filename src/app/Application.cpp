@@ -115,6 +115,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The capture history, over its folder; loaded now, recognising text from a start-up step.
     m_history = std::make_unique<CaptureHistory>(HistoryStore::defaultDirectory(),
                                                  platform::Defaults::standard());
+    // Editors, captures, collages and pastes report to it from the first page on.
+    EditorWindowController::shared().setHistory(m_history.get());
 
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);

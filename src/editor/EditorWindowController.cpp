@@ -94,6 +94,14 @@ EditorWindowController& EditorWindowController::shared()
     return *controller;
 }
 
+void EditorWindowController::setHistory(HistoryTracking* history)
+{
+    disconnect(m_historyGone);
+    m_history = history;
+    if (auto* object = dynamic_cast<QObject*>(history))
+        m_historyGone = connect(object, &QObject::destroyed, this, [this] { m_history = nullptr; });
+}
+
 AnnotationStore& EditorWindowController::open(platform::BaseImage image, const QString& title,
                                               OpenOptions options)
 {

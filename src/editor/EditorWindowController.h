@@ -93,8 +93,9 @@ public:
     void setWindowDecorator(WindowDecorator decorator) { m_decorator = std::move(decorator); }
 
     // The capture history the editors report to (not owned; nullptr: none, which keeps
-    // nothing). The history above the editor gives itself here at start-up.
-    void setHistory(HistoryTracking* history) { m_history = history; }
+    // nothing). The application gives its history here when it makes it. A history that is a
+    // QObject is forgotten when it is destroyed, so no editor reports to one that has gone.
+    void setHistory(HistoryTracking* history);
     HistoryTracking& history() const { return m_history ? *m_history : HistoryTracking::none(); }
 
     // How pages save and drag their images (not owned; nullptr: the controller's own, with Qt's
@@ -138,6 +139,7 @@ private:
     WindowDecorator m_decorator;
     EditorViewHooks m_pageHooks;
     HistoryTracking* m_history = nullptr;
+    QMetaObject::Connection m_historyGone;
     ExportService m_ownService;
     ExportDialogs m_ownExports{m_ownService};
     ExportDialogs* m_exports = &m_ownExports;

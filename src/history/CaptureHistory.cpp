@@ -1,6 +1,5 @@
 #include "history/CaptureHistory.h"
 
-#include "editor/EditorWindowController.h"
 #include "history/HistoryTracker.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
@@ -65,8 +64,6 @@ CaptureHistory::~CaptureHistory()
     m_recognitionDelay.stop();
     m_startupHold.stop();
     m_trackers.clear();
-    if (&EditorWindowController::shared().history() == this)
-        EditorWindowController::shared().setHistory(nullptr);
     m_queue.reset(); // drains
     m_recognitionPool.waitForDone();
 }
@@ -277,7 +274,6 @@ QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shown
 
 void installCaptureHistory(CaptureHistory& history)
 {
-    EditorWindowController::shared().setHistory(&history);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &history,
                      [&history] { history.finishForQuit(); });
     // Pruned before recognition starts, so no time goes into entries about to leave.

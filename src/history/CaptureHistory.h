@@ -211,9 +211,8 @@ private:
     std::unique_ptr<platform::SerialQueue> m_queue;
 };
 
-// Makes `history` the one editors and captures report to, prunes it, starts recognising text
-// and writes every pending change when the application quits. Call once at start-up, after
-// the QApplication exists.
+// Prunes `history`, starts recognising text and writes every pending change when the
+// application quits. Call once at start-up, after the QApplication exists.
 void installCaptureHistory(CaptureHistory& history);
 
 // The recogniser the application installs: the text lines of the image, then the payload of

@@ -9,6 +9,7 @@
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureAction.h"
 #include "capture/hotkeys/HotkeyService.h"
+#include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
@@ -32,6 +33,8 @@ struct Shell {
         // The global shortcuts run on the shell's capture service, as in the application.
         previousRunner =
             setCaptureActionRunner([this](CaptureAction action) { runOn(capture, action); });
+        // The editors report to the shell's history, as to the application's.
+        EditorWindowController::shared().setHistory(&history);
     }
     ~Shell() { setCaptureActionRunner(std::move(previousRunner)); }
     Shell(const Shell&) = delete;
