@@ -103,13 +103,14 @@ std::optional<QImage> CollageService::combine(const QList<QImage>& images, Colla
     return result;
 }
 
-void CollageService::createFromPanel(CollageLayout layout, QWidget* parent)
+void CollageService::createFromPanel(EditorWindowController& editors, CollageLayout layout,
+                                     QWidget* parent)
 {
-    createFromFiles(chooseImages(parent), layout, parent);
+    createFromFiles(editors, chooseImages(parent), layout, parent);
 }
 
-void CollageService::createFromFiles(const QStringList& files, CollageLayout layout,
-                                     QWidget* parent)
+void CollageService::createFromFiles(EditorWindowController& editors, const QStringList& files,
+                                     CollageLayout layout, QWidget* parent)
 {
     if (files.isEmpty()) return;
     QList<QImage> images;
@@ -133,7 +134,6 @@ void CollageService::createFromFiles(const QStringList& files, CollageLayout lay
         return;
     }
     const QString title = L10n::text("Collage");
-    EditorWindowController& editors = EditorWindowController::shared();
     AnnotationStore& store = editors.open(*image, title);
     editors.history().track(store, title, std::nullopt, false);
 }

@@ -11,6 +11,8 @@ class QWidget;
 
 namespace snapkin {
 
+class EditorWindowController;
+
 enum class CollageLayout { sideBySide, stacked };
 
 // Joins several images into one: scaled to a common height side by side, or a common width
@@ -28,13 +30,14 @@ public:
 
     // The user picks images in Qt's open dialog, then createFromFiles(). Cancelling does
     // nothing.
-    static void createFromPanel(CollageLayout layout, QWidget* parent = nullptr);
-    // The files that open as images are combined and the collage opens in a new editor titled
-    // "Collage" with the frame new captures get, and is handed to the history. Files that don't
-    // open are skipped; when none opens, or the images cannot be combined within the size
-    // limits, an alert says so. No files: nothing happens.
-    static void createFromFiles(const QStringList& files, CollageLayout layout,
+    static void createFromPanel(EditorWindowController& editors, CollageLayout layout,
                                 QWidget* parent = nullptr);
+    // The files that open as images are combined and the collage opens among `editors` in a new
+    // editor titled "Collage" with the frame new captures get, and is handed to their history.
+    // Files that don't open are skipped; when none opens, or the images cannot be combined within
+    // the size limits, an alert says so. No files: nothing happens.
+    static void createFromFiles(EditorWindowController& editors, const QStringList& files,
+                                CollageLayout layout, QWidget* parent = nullptr);
 
     // The collage of the images with a positive size (sizes in points, one pixel per point in
     // the result); none when there is no such image or nothing fits within the limits.

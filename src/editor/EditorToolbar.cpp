@@ -170,7 +170,7 @@ EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDia
 EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
                              EditorViewHooks hooks, QWidget* parent)
     : QToolBar(parent), m_store(store), m_zoom(zoom),
-      m_routes(EditorToolbarRoutes::standard(exports)), m_hooks(std::move(hooks))
+      m_routes(EditorToolbarRoutes::standard(exports, hooks.editors)), m_hooks(std::move(hooks))
 {
     setObjectName("editor");
     setMovable(false);
@@ -285,7 +285,10 @@ QAction* EditorToolbar::makeItem(const QString& id)
             menu->addMenu(platform::Symbols::icon("square.grid.2x2"), L10n::text("New Collage…"));
         const auto collageEntry = [&](const char* text, CollageLayout layout) {
             connect(collage->addAction(L10n::text(text)), &QAction::triggered, this,
-                    [this, layout] { CollageService::createFromPanel(layout, window()); });
+                    [this, layout] {
+                        if (m_hooks.editors)
+                            CollageService::createFromPanel(*m_hooks.editors, layout, window());
+                    });
         };
         collageEntry("Side by side", CollageLayout::sideBySide);
         collageEntry("Stacked", CollageLayout::stacked);

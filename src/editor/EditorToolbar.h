@@ -18,6 +18,7 @@ class QToolButton;
 namespace snapkin {
 
 class AnnotationStore;
+class EditorWindowController;
 class EditorZoom;
 class ExportDialogs;
 class SaveSplitButton;
@@ -39,7 +40,9 @@ struct EditorToolbarRoutes {
     // Opens a blank canvas in a new window.
     std::function<void()> openBlank;
 
-    static EditorToolbarRoutes standard(ExportDialogs& exports);
+    // Blank canvases open among `editors` (none: Blank Canvas does nothing).
+    static EditorToolbarRoutes standard(ExportDialogs& exports,
+                                        EditorWindowController* editors = nullptr);
 };
 
 // The editor page's toolbar: the items the user arranged ("Customize Toolbar…" in its context

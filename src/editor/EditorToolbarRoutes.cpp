@@ -9,7 +9,8 @@
 
 namespace snapkin {
 
-EditorToolbarRoutes EditorToolbarRoutes::standard(ExportDialogs& exports)
+EditorToolbarRoutes EditorToolbarRoutes::standard(ExportDialogs& exports,
+                                                  EditorWindowController* editors)
 {
     EditorToolbarRoutes routes;
     routes.flatten = [](const AnnotationStore& store, QWidget* parent) {
@@ -25,7 +26,7 @@ EditorToolbarRoutes EditorToolbarRoutes::standard(ExportDialogs& exports)
         ExportDialogs::share(image, ExportDialogs::savedFile(store), button);
     };
     routes.dragData = [&exports](const QImage& image) { return exports.exports().dragData(image); };
-    routes.openBlank = [] { EditorWindowController::shared().openBlank(nullptr); };
+    if (editors) routes.openBlank = [editors] { editors->openBlank(nullptr); };
     return routes;
 }
 

@@ -8,6 +8,7 @@ namespace snapkin {
 
 class AnnotationStore;
 class EditorView;
+class EditorWindowController;
 class SavedStyles;
 
 // What an editor page is given by whoever makes it (the application gives every page the
@@ -30,6 +31,10 @@ struct EditorViewHooks {
     enum class CaptureKind { region, window, fullScreen };
     std::function<void(CaptureKind kind)> capture;
     std::function<void()> openImage;
+
+    // The editors the page is one of (the controller that made it gives itself): where the New
+    // Capture menu's Blank Canvas and collages open. None: those entries do nothing.
+    EditorWindowController* editors = nullptr;
 };
 
 } // namespace snapkin

@@ -151,7 +151,9 @@ EditorPage* EditorWindowController::build(platform::BaseImage image, const QStri
     const QSize content = editorsizing::contentSize(wanted, largest);
 
     auto zoom = std::make_unique<EditorZoom>(editorsizing::initialZoom(canvas, content, chrome));
-    auto* page = new EditorPage(std::move(store), std::move(zoom), title, *m_exports, m_pageHooks);
+    EditorViewHooks hooks = m_pageHooks;
+    hooks.editors = this;
+    auto* page = new EditorPage(std::move(store), std::move(zoom), title, *m_exports, hooks);
     connect(page, &EditorPage::closed, this, &EditorWindowController::removeSlot);
     // A page destroyed without closing (its window deleted outright) leaves no slot behind.
     // (Compared as a plain object: the page is no longer one while it is being destroyed.)

@@ -210,9 +210,8 @@ QWidget* KeyboardShortcutsSheet::generalColumn()
     return box;
 }
 
-void showKeyboardShortcuts()
+void showKeyboardShortcuts(const EditorWindowController& editors)
 {
-    const auto& editors = EditorWindowController::shared();
     AnnotationStore* target = editors.store(QApplication::activeWindow());
     if (!target) {
         const QList<EditorPage*> pages = editors.pages();

@@ -10,6 +10,8 @@ class QPushButton;
 
 namespace snapkin {
 
+class EditorWindowController;
+
 // One key drawn as a key cap: the text on a faint rounded plate with a hairline edge.
 class KeyCap : public QLabel {
     Q_OBJECT
@@ -64,8 +66,8 @@ private:
     QPushButton* m_ok = nullptr;
 };
 
-// The Help menu's "Keyboard Shortcuts": opens the sheet on the editor page in the active
+// The Help menu's "Keyboard Shortcuts": opens the sheet on the page of `editors` in the active
 // window, or else on the newest page; with no editor open it does nothing.
-void showKeyboardShortcuts();
+void showKeyboardShortcuts(const EditorWindowController& editors);
 
 } // namespace snapkin

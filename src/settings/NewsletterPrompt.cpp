@@ -89,10 +89,12 @@ NewsletterPrompt::currentBlockers(const NewsletterWindowController& window)
         if (window->isVisible() && window->property(CaptureService::overlayWindowProperty).toBool())
             blockers.captureUnderWay = true;
     }
-    for (EditorPage* page : EditorWindowController::shared().pages()) {
-        // A page in a background tab is not visible: only what the user sees counts.
-        if (page->isVisible() && page->store().hasUnsavedChanges())
-            blockers.unsavedEditorVisible = true;
+    if (const EditorWindowController* editors = window.editors()) {
+        for (EditorPage* page : editors->pages()) {
+            // A page in a background tab is not visible: only what the user sees counts.
+            if (page->isVisible() && page->store().hasUnsavedChanges())
+                blockers.unsavedEditorVisible = true;
+        }
     }
     return blockers;
 }

@@ -13,6 +13,7 @@ class QStackedWidget;
 namespace snapkin {
 
 class CaptureService;
+class EditorWindowController;
 
 class GlyphView;
 class BusySpinner;
@@ -83,12 +84,15 @@ private:
 class NewsletterWindowController {
 public:
     // `capture` (none: no capture ever runs) is asked whether a capture is under way before the
-    // invitation interrupts; it must outlive the controller.
-    explicit NewsletterWindowController(const CaptureService* capture = nullptr)
-        : m_capture(capture)
+    // invitation interrupts, and `editors` (none: no editor is open) whether one with unsaved
+    // changes is on screen; both must outlive the controller.
+    explicit NewsletterWindowController(const CaptureService* capture = nullptr,
+                                        const EditorWindowController* editors = nullptr)
+        : m_capture(capture), m_editors(editors)
     {
     }
     const CaptureService* captureService() const { return m_capture; }
+    const EditorWindowController* editors() const { return m_editors; }
 
     void show();
     void close();
@@ -97,6 +101,7 @@ public:
 
 private:
     const CaptureService* m_capture = nullptr;
+    const EditorWindowController* m_editors = nullptr;
     QPointer<NewsletterWindow> m_window;
 };
 

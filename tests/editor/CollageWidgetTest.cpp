@@ -28,7 +28,8 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
     const QStringList files = {writeImage("a.png", {80, 60}), path("notes.png"),
                                writeImage("b.png", {40, 30})};
 
-    CollageService::createFromFiles(files, CollageLayout::sideBySide);
+    CollageService::createFromFiles(EditorWindowController::shared(), files,
+                                    CollageLayout::sideBySide);
     const QList<EditorPage*> pages = EditorWindowController::shared().pages();
     ASSERT_EQ(pages.size(), 1);
     ASSERT_EQ(m_history.tracked.size(), 1);
@@ -40,11 +41,12 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
 
 TEST_F(CollageTest, NothingThatOpensAlertsAndCancellingDoesNothing)
 {
-    CollageService::createFromFiles({}, CollageLayout::stacked);
+    CollageService::createFromFiles(EditorWindowController::shared(), {}, CollageLayout::stacked);
     EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
 
     AlertAnswerer alerts;
-    CollageService::createFromFiles({path("missing.png")}, CollageLayout::stacked);
+    CollageService::createFromFiles(EditorWindowController::shared(), {path("missing.png")},
+                                    CollageLayout::stacked);
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen().front().text, "Couldn't create the collage");
     EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());

@@ -272,7 +272,8 @@ class ToolKeysOnPages : public EditorWindowsTest {};
 
 TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWithoutOne)
 {
-    showKeyboardShortcuts(); // no editor: nothing to do, nothing breaks
+    showKeyboardShortcuts(
+        EditorWindowController::shared()); // no editor: nothing to do, nothing breaks
 
     auto& editors = EditorWindowController::shared();
     AnnotationStore& older = editors.open(plainImage(), "Older");
@@ -283,7 +284,7 @@ TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWitho
 
     EditorWindowController::bringForward(olderPage);
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == olderPage->window(); }));
-    showKeyboardShortcuts();
+    showKeyboardShortcuts(EditorWindowController::shared());
     EXPECT_TRUE(olderPage->view()->showsShortcuts());
     EXPECT_FALSE(newerPage->view()->showsShortcuts());
     olderPage->view()->setShowsShortcuts(false);
@@ -293,7 +294,7 @@ TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWitho
     other.show();
     other.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
-    showKeyboardShortcuts();
+    showKeyboardShortcuts(EditorWindowController::shared());
     EXPECT_TRUE(newerPage->view()->showsShortcuts());
     EXPECT_FALSE(olderPage->view()->showsShortcuts());
     newerPage->view()->setShowsShortcuts(false);

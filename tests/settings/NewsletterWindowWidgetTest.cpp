@@ -45,7 +45,7 @@ protected:
     }
 
     NewsletterWindowController& controller() { return m_controller; }
-    NewsletterWindowController m_controller;
+    NewsletterWindowController m_controller{nullptr, &EditorWindowController::shared()};
     NewsletterWindow* open()
     {
         controller().show();
