@@ -8,6 +8,7 @@
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartWindow.h"
 #include "capture/CaptureService.h"
+#include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "history/HistoryStore.h"
 #include "model/AnnotationStore.h"
@@ -146,8 +147,8 @@ void BM_StartWindowOpenUntilPainted(benchmark::State& state)
     CaptureHistory history(fullHistory(), settings());
     for (auto _ : state) {
         history.thumbnails().clear();
-        auto window =
-            std::make_unique<StartWindow>(history, benchDialogs(), benchCapture(), settings());
+        auto window = std::make_unique<StartWindow>(EditorWindowController::shared(), history,
+                                                    benchDialogs(), benchCapture(), settings());
         window->resize(1000, 700);
         PaintProbe probe;
         window->grid()->viewport()->installEventFilter(&probe);
@@ -166,7 +167,8 @@ BENCHMARK(BM_StartWindowOpenUntilPainted)->Unit(benchmark::kMillisecond)->UseRea
 void BM_StartWindowSearchKeystroke(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), benchCapture(), settings());
+    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
+                       settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -196,7 +198,8 @@ BENCHMARK(BM_StartWindowSearchKeystroke)->Unit(benchmark::kMillisecond)->UseReal
 void BM_StartWindowSearchChangingResults(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), benchCapture(), settings());
+    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
+                       settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -221,7 +224,8 @@ BENCHMARK(BM_StartWindowSearchChangingResults)->Unit(benchmark::kMillisecond)->U
 void BM_StartWindowScrollWholeGrid(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(history, benchDialogs(), benchCapture(), settings());
+    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
+                       settings());
     window.resize(1000, 700);
     window.show();
     QCoreApplication::processEvents();

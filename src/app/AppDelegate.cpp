@@ -110,11 +110,10 @@ void tellHeldWriteFailures()
         showWriteFailure(title, reason, nullptr);
 }
 
-bool isEditorWindow(QWindow* window)
+bool isEditorWindow(const EditorWindowController& editors, QWindow* window)
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->windowHandle() == window)
-            return EditorWindowController::shared().page(widget) != nullptr;
+        if (widget->windowHandle() == window) return editors.page(widget) != nullptr;
     return false;
 }
 
@@ -153,7 +152,8 @@ void afterFirstPaint(QObject* context, std::function<void()> work)
 // The welcome window opens in an earlier start-up step than the first editor, which would
 // cover it and take the keyboard. It comes to the front now, and once more when the window
 // manager, which maps and focuses the editor a moment later, has given the editor the focus.
-void keepWelcomeInFront(const OnboardingController& controller)
+void keepWelcomeInFront(const OnboardingController& controller,
+                        const EditorWindowController& editors)
 {
     QPointer<OnboardingWindow> welcome = controller.window();
     if (!welcome || !welcome->isVisible()) return;
@@ -164,9 +164,9 @@ void keepWelcomeInFront(const OnboardingController& controller)
     bringForward();
     auto* watch = new QObject(qApp);
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, watch,
-                     [watch, welcome, bringForward](QWindow* focused) {
+                     [watch, welcome, bringForward, &editors](QWindow* focused) {
                          if (!welcome || !welcome->isVisible()) return watch->deleteLater();
-                         if (!isEditorWindow(focused)) return;
+                         if (!isEditorWindow(editors, focused)) return;
                          bringForward();
                          watch->deleteLater();
                      });
@@ -196,7 +196,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     // The menus it gave every editor window go with the application.
-    if (m_started) EditorWindowController::shared().setWindowDecorator({});
+    if (m_started) m_services.editors.setWindowDecorator({});
 }
 
 void AppDelegate::setStep(Step step, std::function<void()> work)
@@ -256,14 +256,14 @@ void AppDelegate::engineDefaults()
     CaptureEngine::registerDefaults();
     // The capture service's hooks into the editors, the history, text copying, quick access,
     // the welcome window and the newsletter.
-    m_captureWiring = std::make_unique<CaptureWiring>(
-        m_services.capture, m_services.capture.router(),
-        CaptureWiring::Above{.editors = EditorWindowController::shared(),
-                             .history = m_services.history,
-                             .copier = m_services.copier,
-                             .quickAccess = m_services.quickAccess,
-                             .welcome = m_services.welcome,
-                             .newsletter = m_services.newsletter});
+    m_captureWiring =
+        std::make_unique<CaptureWiring>(m_services.capture, m_services.capture.router(),
+                                        CaptureWiring::Above{.editors = m_services.editors,
+                                                             .history = m_services.history,
+                                                             .copier = m_services.copier,
+                                                             .quickAccess = m_services.quickAccess,
+                                                             .welcome = m_services.welcome,
+                                                             .newsletter = m_services.newsletter});
 }
 
 void AppDelegate::presence()
@@ -308,7 +308,7 @@ void AppDelegate::pruneHistory()
 void AppDelegate::firstWindows()
 {
     runFirstWindows();
-    keepWelcomeInFront(m_services.welcome);
+    keepWelcomeInFront(m_services.welcome, m_services.editors);
     // What's New, when it is due.
     WhatsNewController& whatsNew = m_services.whatsNew;
     if (!whatsNew.pendingShow) return;
@@ -325,7 +325,7 @@ void AppDelegate::start()
     // Documents written from here on carry a framed preview.
     installOutputHooks();
     // Every editor window gets the main menu.
-    EditorWindowController::shared().setWindowDecorator(
+    m_services.editors.setWindowDecorator(
         [&menus = m_services.menus](QMainWindow& window) { menus.install(window); });
 
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
@@ -339,7 +339,7 @@ void AppDelegate::start()
         afterFirstPaint(this, [this] { runStep(Step::launchCounters); });
     });
 
-    auto& editors = EditorWindowController::shared();
+    auto& editors = m_services.editors;
     connect(&editors, &EditorWindowController::pageRemoved, this, &AppDelegate::lastWindowClosed);
     // Any window of ours that closes or goes may have been the last one shown.
     qApp->installEventFilter(this);
@@ -353,9 +353,9 @@ void AppDelegate::start()
         }
     });
     // Logging out asks about unsaved editors as quitting does.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [&editors](QSessionManager& manager) {
         if (manager.allowsInteraction()) {
-            if (!EditorWindowController::shared().mayQuit()) manager.cancel();
+            if (!editors.mayQuit()) manager.cancel();
             manager.release();
         }
     });
@@ -363,7 +363,7 @@ void AppDelegate::start()
 
 void AppDelegate::runFirstWindows()
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = m_services.editors;
     bool anyOpen = false;
     for (const QString& path : std::exchange(m_launchFiles, {}))
         anyOpen = editors.openFile(path) || anyOpen; // a failure shows its own alert
@@ -424,23 +424,23 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 void AppDelegate::lastWindowClosed()
 {
     // The last window gone: no editor open, and no other window of ours on screen.
-    const auto nothingShown = [] {
-        if (!EditorWindowController::shared().pages().isEmpty()) return false;
+    const auto nothingShown = [&editors = m_services.editors] {
+        if (!editors.pages().isEmpty()) return false;
         const QWidgetList windows = QApplication::topLevelWidgets();
         return std::none_of(windows.begin(), windows.end(), keepsApplicationRunning);
     };
     if (!nothingShown()) return;
     // Without a tray icon nothing would be left to reach the application by.
     if (m_tray && m_tray->isVisible()) return;
-    QTimer::singleShot(0, this, [nothingShown] {
-        if (nothingShown()) requestQuit();
+    QTimer::singleShot(0, this, [nothingShown, &editors = m_services.editors] {
+        if (nothingShown()) requestQuit(editors);
     });
 }
 
 QWidget* AppDelegate::windowToBringForward() const
 {
     if (m_lastActive && m_lastActive->isVisible()) return m_lastActive;
-    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    const QList<EditorPage*> pages = m_services.editors.pages();
     if (!pages.isEmpty() && pages.last()->window()->isVisible()) return pages.last()->window();
     if (m_services.startWindow.isVisible()) return m_services.startWindow.window();
     // Pins float above everything already; bringing one "forward" would show nothing new.
@@ -456,21 +456,22 @@ void AppDelegate::reopen()
         platform::bringForward(window);
         return;
     }
-    EditorWindowController::shared().activateOrOpenBlank();
+    m_services.editors.activateOrOpenBlank();
 }
 
 void AppDelegate::openFiles(const QStringList& paths)
 {
     for (const QString& path : paths)
-        QTimer::singleShot(0, this, [path] { EditorWindowController::shared().openFile(path); });
+        QTimer::singleShot(0, this,
+                           [&editors = m_services.editors, path] { editors.openFile(path); });
 }
 
-bool AppDelegate::requestQuit()
+bool AppDelegate::requestQuit(EditorWindowController& editors)
 {
     static bool asking = false;
     if (asking) return false; // a quit chosen again while the first one asks
     asking = true;
-    const bool mayQuit = EditorWindowController::shared().mayQuit();
+    const bool mayQuit = editors.mayQuit();
     asking = false;
     if (mayQuit) QCoreApplication::quit();
     return mayQuit;

@@ -16,6 +16,7 @@ namespace snapkin {
 class CaptureHistory;
 class CaptureService;
 class CaptureWiring;
+class EditorWindowController;
 class HotkeyService;
 class MainMenuBuilder;
 class MenuActions;
@@ -65,6 +66,9 @@ public:
     // What the delegate works with: the capture history, the windows start-up may open by
     // itself, the menus every editor window gets, and the commands and pins of the tray menu.
     struct Services {
+        // The open editors: what a reopen brings forward, quitting asks about, and the files of
+        // the command line open in.
+        EditorWindowController& editors;
         CaptureHistory& history;
         // The capture service: its router's defaults, its wiring and its screenshot watcher.
         CaptureService& capture;
@@ -108,9 +112,9 @@ public:
     // others still open.
     void openFiles(const QStringList& paths);
 
-    // Asks about every editor with unsaved changes, then quits unless one of them stays open.
-    // True when the application is quitting.
-    static bool requestQuit();
+    // Asks about every editor of `editors` with unsaved changes, then quits unless one of them
+    // stays open. True when the application is quitting.
+    static bool requestQuit(EditorWindowController& editors);
 
     // Whether `window` is one the user works with, so that while it is shown the application
     // keeps running without a tray icon: an editor, the start window, settings, About, What's

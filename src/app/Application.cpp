@@ -87,7 +87,8 @@ void Application::connectMenuItems(MenuActions& actions)
          {std::pair{Handler::collageSideBySide, CollageLayout::sideBySide},
           std::pair{Handler::collageStacked, CollageLayout::stacked}}) {
         actions.setHandler(handler, [&actions, layout](const QImage*) {
-            CollageService::createFromPanel(layout, actions.keyEditorWindow());
+            CollageService::createFromPanel(EditorWindowController::shared(), layout,
+                                            actions.keyEditorWindow());
             return true;
         });
     }
@@ -144,26 +145,28 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
     m_startWindow = std::make_unique<StartWindowController>(
-        *m_history, m_exportDialogs, m_capture,
+        EditorWindowController::shared(), *m_history, m_exportDialogs, m_capture,
         [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
-    m_actions = std::make_unique<MenuActions>(m_exportDialogs, m_pins, *m_startWindow, m_textCopier,
-                                              m_capture);
+    m_actions = std::make_unique<MenuActions>(EditorWindowController::shared(), m_exportDialogs,
+                                              m_pins, *m_startWindow, m_textCopier, m_capture);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
     // Made before any step writes a setting: it reads what earlier versions left.
-    m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.history = *m_history,
-                                                                     .capture = m_capture,
-                                                                     .welcome = m_welcome,
-                                                                     .whatsNew = m_whatsNew,
-                                                                     .startWindow = *m_startWindow,
-                                                                     .menus = *m_menus,
-                                                                     .actions = *m_actions,
-                                                                     .pins = m_pins,
-                                                                     .copier = m_textCopier,
-                                                                     .quickAccess = m_quickAccess,
-                                                                     .hotkeys = m_hotkeys,
-                                                                     .newsletter = &m_newsletter});
+    m_delegate = std::make_unique<AppDelegate>(
+        AppDelegate::Services{.editors = EditorWindowController::shared(),
+                              .history = *m_history,
+                              .capture = m_capture,
+                              .welcome = m_welcome,
+                              .whatsNew = m_whatsNew,
+                              .startWindow = *m_startWindow,
+                              .menus = *m_menus,
+                              .actions = *m_actions,
+                              .pins = m_pins,
+                              .copier = m_textCopier,
+                              .quickAccess = m_quickAccess,
+                              .hotkeys = m_hotkeys,
+                              .newsletter = &m_newsletter});
     m_delegate->setLaunchFiles(launch.files);
 
     // The start window's link to the history's settings.
@@ -178,7 +181,8 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // removing the drag files, rather than ending where it stands.
     m_termination = std::make_unique<platform::TerminationSignal>();
     QObject::connect(m_termination.get(), &platform::TerminationSignal::terminationRequested,
-                     m_delegate.get(), [] { AppDelegate::requestQuit(); });
+                     m_delegate.get(),
+                     [] { AppDelegate::requestQuit(EditorWindowController::shared()); });
 }
 
 Application::~Application()

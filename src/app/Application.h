@@ -5,6 +5,7 @@
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureAction.h"
 #include "capture/hotkeys/HotkeyService.h"
+#include "editor/EditorWindowController.h"
 #include "model/SavedStyles.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
@@ -96,11 +97,11 @@ private:
     AboutController m_about;
     WhatsNewController m_whatsNew;
     OnboardingController m_welcome;
-    NewsletterWindowController m_newsletter{&m_capture};
+    NewsletterWindowController m_newsletter{&m_capture, &EditorWindowController::shared()};
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
 
     // The application's own windows and commands.
-    PinnedScreenshotController m_pins{m_exportDialogs};
+    PinnedScreenshotController m_pins{EditorWindowController::shared(), m_exportDialogs};
     std::unique_ptr<StartWindowController> m_startWindow;
     std::unique_ptr<MenuActions> m_actions;
     std::unique_ptr<MainMenuBuilder> m_menus;

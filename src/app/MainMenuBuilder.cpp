@@ -148,7 +148,7 @@ void MainMenuBuilder::fillOpenRecent(QMenu* menu)
     for (const QUrl& url : recents.urls()) {
         const QString path = url.toLocalFile();
         menu->addAction(recents.title(url), menu,
-                        [path] { EditorWindowController::shared().openFile(path); });
+                        [&editors = m_menuActions.editors(), path] { editors.openFile(path); });
     }
     if (!recents.urls().isEmpty()) menu->addSeparator();
     QAction* clear = menu->addAction(commandTitle(C::clearRecent), menu,
@@ -306,7 +306,7 @@ void MainMenuBuilder::listOpenEditors(QMenu* menu)
             delete item;
         }
     }
-    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    const QList<EditorPage*> pages = m_menuActions.editors().pages();
     if (pages.isEmpty()) return;
     const QWidget* current = m_menuActions.keyEditorWindow();
     menu->addSeparator()->setProperty(listed, true);

@@ -41,20 +41,9 @@ using platform::L10n;
 
 namespace {
 
-EditorWindowController& editors()
-{
-    return EditorWindowController::shared();
-}
-
 QWidget* activeWindow()
 {
     return QApplication::activeWindow();
-}
-
-EditorPage* keyPage()
-{
-    QWidget* window = activeWindow();
-    return window ? editors().page(window) : nullptr;
 }
 
 void showFailure(QWidget* parent, const QString& message)
@@ -78,13 +67,20 @@ QWidget* focusedTextEditor()
 
 } // namespace
 
-MenuActions::MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
-                         StartWindowController& startWindow, TextCopier& copier,
-                         CaptureService& capture, std::optional<QString> siteRoot, QObject* parent)
-    : QObject(parent), m_exports(exports), m_pins(pins), m_startWindow(startWindow),
-      m_copier(copier), m_capture(capture),
+MenuActions::MenuActions(EditorWindowController& editors, ExportDialogs& exports,
+                         PinnedScreenshotController& pins, StartWindowController& startWindow,
+                         TextCopier& copier, CaptureService& capture,
+                         std::optional<QString> siteRoot, QObject* parent)
+    : QObject(parent), m_editors(editors), m_exports(exports), m_pins(pins),
+      m_startWindow(startWindow), m_copier(copier), m_capture(capture),
       m_siteRoot(std::move(siteRoot).value_or(platform::BuildInfo::siteRoot()))
 {
+}
+
+EditorPage* MenuActions::keyPage() const
+{
+    QWidget* window = activeWindow();
+    return window ? m_editors.page(window) : nullptr;
 }
 
 void MenuActions::setHandler(Handler handler, Action action)
@@ -177,7 +173,7 @@ void MenuActions::openHelp()
 
 void MenuActions::quit()
 {
-    AppDelegate::requestQuit();
+    AppDelegate::requestQuit(m_editors);
 }
 
 void MenuActions::openSnapkin()

@@ -16,6 +16,8 @@ namespace snapkin {
 
 class AnnotationStore;
 class CaptureService;
+class EditorPage;
+class EditorWindowController;
 class ExportDialogs;
 class PinnedScreenshotController;
 class StartWindowController;
@@ -35,13 +37,17 @@ class MenuActions : public QObject {
     Q_OBJECT
 public:
     // `siteRoot` is the support site's root ("https://…/"); none: the one the build names.
-    // Export Image saves through `exports`; the capture commands run on `capture`.
-    MenuActions(ExportDialogs& exports, PinnedScreenshotController& pins,
-                StartWindowController& startWindow, TextCopier& copier, CaptureService& capture,
+    // Export Image saves through `exports`; the capture commands run on `capture`; the editor
+    // commands act on the pages of `editors`.
+    MenuActions(EditorWindowController& editors, ExportDialogs& exports,
+                PinnedScreenshotController& pins, StartWindowController& startWindow,
+                TextCopier& copier, CaptureService& capture,
                 std::optional<QString> siteRoot = std::nullopt, QObject* parent = nullptr);
 
     // The capture service the capture commands run on.
     CaptureService& capture() const { return m_capture; }
+    // The editors the editor commands act on.
+    EditorWindowController& editors() const { return m_editors; }
 
     enum class Handler {
         collageSideBySide,
@@ -155,7 +161,10 @@ signals:
 
 private:
     bool runHandler(Handler handler, const QImage* image = nullptr);
+    // The page in the active window; null when that is no editor.
+    EditorPage* keyPage() const;
 
+    EditorWindowController& m_editors;
     ExportDialogs& m_exports;
     PinnedScreenshotController& m_pins;
     StartWindowController& m_startWindow;

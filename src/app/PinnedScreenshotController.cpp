@@ -219,7 +219,7 @@ void PinnedScreenshotWindow::openInEditor()
         CaptureToast::show(platform::userMessage(platform::ImageReadError::tooLarge), 4.0);
         return;
     }
-    EditorWindowController::shared().open(image, L10n::text("Untitled"));
+    m_controller.editors().open(image, L10n::text("Untitled"));
 }
 
 void PinnedScreenshotWindow::setOpacityPercent(int percent)

@@ -14,6 +14,7 @@ class QScreen;
 
 namespace snapkin {
 
+class EditorWindowController;
 class ExportDialogs;
 class PinnedScreenshotWindow;
 
@@ -25,11 +26,16 @@ class PinnedScreenshotController : public QObject {
     Q_OBJECT
 public:
     // Pins save their images through `exports`, which must outlive the controller.
-    explicit PinnedScreenshotController(ExportDialogs& exports) : m_exports(exports) {}
+    // A pin opens in an editor among `editors` and saves through `exports`.
+    PinnedScreenshotController(EditorWindowController& editors, ExportDialogs& exports)
+        : m_editors(editors), m_exports(exports)
+    {
+    }
     // The pins still open go with their controller.
     ~PinnedScreenshotController() override;
 
     ExportDialogs& exports() const { return m_exports; }
+    EditorWindowController& editors() const { return m_editors; }
     int count() const { return m_count; }
     int lockedCount() const { return m_lockedCount; }
     // The open pins, in the order they were pinned.
@@ -52,6 +58,7 @@ signals:
     void lockedCountChanged(int lockedCount);
 
 private:
+    EditorWindowController& m_editors;
     ExportDialogs& m_exports;
     QList<QPointer<PinnedScreenshotWindow>> m_windows;
     int m_count = 0;

@@ -284,7 +284,7 @@ TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBa
 
     {
         AlertAnswerer answerer({"Don't Save", "Cancel"});
-        EXPECT_FALSE(AppDelegate::requestQuit());
+        EXPECT_FALSE(AppDelegate::requestQuit(EditorWindowController::shared()));
         EXPECT_EQ(answerer.seen().size(), 2); // the clean editor is not asked
     }
     EXPECT_TRUE(first.hasUnsavedChanges());
@@ -305,7 +305,7 @@ TEST_F(AppDelegateTest, CancelOnTheFirstEditorAsksNoOther)
     editors.openBlank().setHasUnsavedChanges(true);
     editors.openBlank().setHasUnsavedChanges(true);
     AlertAnswerer answerer({"Cancel"});
-    EXPECT_FALSE(AppDelegate::requestQuit());
+    EXPECT_FALSE(AppDelegate::requestQuit(EditorWindowController::shared()));
     EXPECT_EQ(answerer.seen().size(), 1);
 }
 

@@ -28,7 +28,8 @@ namespace snapkin::apptest {
 // wires them: the start window gets the menus, which run the commands.
 struct Shell {
     explicit Shell(std::optional<QString> siteRoot = std::nullopt)
-        : actions(exportDialogs, pins, startWindow, copier, capture, std::move(siteRoot))
+        : actions(EditorWindowController::shared(), exportDialogs, pins, startWindow, copier,
+                  capture, std::move(siteRoot))
     {
         // The global shortcuts run on the shell's capture service, as in the application.
         previousRunner =
@@ -42,7 +43,8 @@ struct Shell {
 
     AppDelegate::Services services()
     {
-        return {.history = history,
+        return {.editors = EditorWindowController::shared(),
+                .history = history,
                 .capture = capture,
                 .welcome = welcome,
                 .whatsNew = whatsNew,
@@ -61,10 +63,10 @@ struct Shell {
     ExportService exports;
     ExportDialogs exportDialogs{exports};
     CaptureService capture{platform::Defaults::standard()};
-    PinnedScreenshotController pins{exportDialogs};
-    StartWindowController startWindow{history, exportDialogs, capture, [this](StartWindow& window) {
-                                          connectStartWindow(window, menus, actions);
-                                      }};
+    PinnedScreenshotController pins{EditorWindowController::shared(), exportDialogs};
+    StartWindowController startWindow{
+        EditorWindowController::shared(), history, exportDialogs, capture,
+        [this](StartWindow& window) { connectStartWindow(window, menus, actions); }};
     CaptureTextToasts textToasts;
     DesktopLinkOpening links;
     TextCopier copier{&textToasts, links};

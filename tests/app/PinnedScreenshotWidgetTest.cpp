@@ -43,7 +43,7 @@ protected:
     PinnedScreenshotController& pins() { return m_pins; }
     ExportService m_exports;
     ExportDialogs m_dialogs{m_exports};
-    PinnedScreenshotController m_pins{m_dialogs};
+    PinnedScreenshotController m_pins{EditorWindowController::shared(), m_dialogs};
 };
 
 // The opacity items of a pin's context menu that carry a check mark.
@@ -81,7 +81,7 @@ TEST(PinnedScreenshotOwner, OpenPinsGoWithTheirController)
     {
         ExportService exports;
         ExportDialogs dialogs(exports);
-        PinnedScreenshotController pins(dialogs);
+        PinnedScreenshotController pins(EditorWindowController::shared(), dialogs);
         open = pins.pin(picture(120, 80));
         open->show();
         ASSERT_EQ(pins.count(), 1);

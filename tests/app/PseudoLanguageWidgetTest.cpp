@@ -271,8 +271,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(&tray, found, notInterface);
 
     {
-        StartWindow start(shell.history, shell.exportDialogs, shell.capture,
-                          platform::Defaults::standard());
+        StartWindow start(EditorWindowController::shared(), shell.history, shell.exportDialogs,
+                          shell.capture, platform::Defaults::standard());
         start.show();
         QApplication::processEvents();
         inspect(&start, found, notInterface);

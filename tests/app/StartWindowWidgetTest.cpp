@@ -98,11 +98,12 @@ protected:
 
     std::unique_ptr<StartWindow> makeWindow()
     {
-        auto window = std::make_unique<StartWindow>(*history, dialogs, capture, defaults,
-                                                    [this](QWidget*, qsizetype count) {
-                                                        asked.append(count);
-                                                        return answer;
-                                                    });
+        auto window =
+            std::make_unique<StartWindow>(EditorWindowController::shared(), *history, dialogs,
+                                          capture, defaults, [this](QWidget*, qsizetype count) {
+                                              asked.append(count);
+                                              return answer;
+                                          });
         window->model()->setToday([] { return today; });
         window->resize(window->preferredSize());
         return window;
@@ -538,7 +539,8 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 // The shared window: centred on the screen first, then where the user left it.
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
-    StartWindowController controller(*history, dialogs, capture, {});
+    StartWindowController controller(EditorWindowController::shared(), *history, dialogs, capture,
+                                     {});
     platform::Defaults::standard().removeObject(keys::startWindowFrame);
     controller.show();
     StartWindow* window = controller.window();
@@ -550,7 +552,7 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     EXPECT_FALSE(controller.isVisible());
     EXPECT_FALSE(platform::Defaults::standard().get(keys::startWindowFrame).isEmpty());
     // A restored window of a new session takes the stored frame.
-    StartWindow fresh(*history, dialogs, capture, defaults);
+    StartWindow fresh(EditorWindowController::shared(), *history, dialogs, capture, defaults);
     ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
         platform::Defaults::standard().get(keys::startWindowFrame).toLatin1())));
     EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));

@@ -57,15 +57,15 @@ HistoryEntryActions::Confirm HistoryEntryActions::defaultConfirm()
     };
 }
 
-HistoryEntryActions::HistoryEntryActions(CaptureHistory& history, ExportDialogs& exports,
-                                         Confirm confirm)
-    : m_history(history), m_exports(exports), m_confirm(std::move(confirm))
+HistoryEntryActions::HistoryEntryActions(EditorWindowController& editors, CaptureHistory& history,
+                                         ExportDialogs& exports, Confirm confirm)
+    : m_editors(editors), m_history(history), m_exports(exports), m_confirm(std::move(confirm))
 {
 }
 
 bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = m_editors;
     if (AnnotationStore* store = m_history.openStore(id)) {
         if (EditorPage* page = editors.pageOf(*store)) {
             EditorWindowController::bringForward(page);

@@ -13,6 +13,7 @@ namespace snapkin {
 
 class ExportDialogs;
 class CaptureHistory;
+class EditorWindowController;
 
 // What the start window does with history entries: open one in an editor that keeps writing
 // it back, copy, save or drag its finished image, show its package in the file manager, and
@@ -24,9 +25,10 @@ public:
     using Confirm = std::function<bool(QWidget* parent, qsizetype count)>;
     static Confirm defaultConfirm();
 
-    // Images are saved through `exports`; both must outlive the actions.
-    HistoryEntryActions(CaptureHistory& history, ExportDialogs& exports,
-                        Confirm confirm = defaultConfirm());
+    // Entries open among `editors`; images are saved through `exports`; all three must outlive
+    // the actions.
+    HistoryEntryActions(EditorWindowController& editors, CaptureHistory& history,
+                        ExportDialogs& exports, Confirm confirm = defaultConfirm());
 
     // Brings forward the editor that already follows the entry, or opens the entry's package
     // in a new editor followed by the history under the entry's id (edits are written back,
@@ -42,6 +44,7 @@ public:
     bool remove(const QList<QUuid>& ids, QWidget* parent);
 
 private:
+    EditorWindowController& m_editors;
     CaptureHistory& m_history;
     ExportDialogs& m_exports;
     Confirm m_confirm;

@@ -48,11 +48,12 @@ QLabel* wrappedLabel(const QString& text, bool secondary)
 
 } // namespace
 
-StartWindow::StartWindow(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
+StartWindow::StartWindow(EditorWindowController& editors, CaptureHistory& history,
+                         ExportDialogs& exports, CaptureService& capture,
                          platform::Defaults& settings, HistoryEntryActions::Confirm confirm,
                          QWidget* parent)
     : QMainWindow(parent), m_history(history), m_settings(settings),
-      m_actions(history, exports, std::move(confirm))
+      m_actions(editors, history, exports, std::move(confirm))
 {
     setObjectName(QStringLiteral("startWindow"));
     setWindowTitle(L10n::text("Start Window"));

@@ -15,6 +15,7 @@ namespace snapkin {
 
 class CaptureHistory;
 class CaptureService;
+class EditorWindowController;
 class HistoryGridDelegate;
 class HistoryGridModel;
 class ExportDialogs;
@@ -41,9 +42,10 @@ class StartWindow final : public QMainWindow {
 public:
     enum class Page { grid, empty, noMatches };
 
-    // The history, export service and settings must outlive the window.
-    StartWindow(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
-                platform::Defaults& settings,
+    // The editors (where entries open), history, export service and settings must outlive the
+    // window.
+    StartWindow(EditorWindowController& editors, CaptureHistory& history, ExportDialogs& exports,
+                CaptureService& capture, platform::Defaults& settings,
                 HistoryEntryActions::Confirm confirm = HistoryEntryActions::defaultConfirm(),
                 QWidget* parent = nullptr);
     ~StartWindow() override;

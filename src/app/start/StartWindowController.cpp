@@ -26,11 +26,13 @@ platform::Defaults& settings()
 
 } // namespace
 
-StartWindowController::StartWindowController(CaptureHistory& history, ExportDialogs& exports,
+StartWindowController::StartWindowController(EditorWindowController& editors,
+                                             CaptureHistory& history, ExportDialogs& exports,
                                              CaptureService& capture, Decorator decorate)
-    : m_history(history), m_exports(exports), m_capture(capture), m_decorate(std::move(decorate))
+    : m_editors(editors), m_history(history), m_exports(exports), m_capture(capture),
+      m_decorate(std::move(decorate))
 {
-    connect(&EditorWindowController::shared(), &EditorWindowController::pageOpened, this, [this] {
+    connect(&editors, &EditorWindowController::pageOpened, this, [this] {
         if (m_window && m_window->isVisible()) {
             rememberFrame();
             m_window->hide();
@@ -56,7 +58,7 @@ bool StartWindowController::isVisible() const
 void StartWindowController::show()
 {
     if (!m_window) {
-        m_window = new StartWindow(m_history, m_exports, m_capture, settings());
+        m_window = new StartWindow(m_editors, m_history, m_exports, m_capture, settings());
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
         if (m_decorate) m_decorate(*m_window);
         connect(m_window, &StartWindow::closed, this, [this] {

@@ -10,6 +10,7 @@ namespace snapkin {
 class ExportDialogs;
 class CaptureHistory;
 class CaptureService;
+class EditorWindowController;
 class MainMenuBuilder;
 class MenuActions;
 class StartWindow;
@@ -27,8 +28,8 @@ public:
     using Decorator = std::function<void(StartWindow& window)>;
 
     // The history, export service and capture service must outlive the controller.
-    StartWindowController(CaptureHistory& history, ExportDialogs& exports, CaptureService& capture,
-                          Decorator decorate);
+    StartWindowController(EditorWindowController& editors, CaptureHistory& history,
+                          ExportDialogs& exports, CaptureService& capture, Decorator decorate);
     // The window goes with its controller.
     ~StartWindowController() override;
 
@@ -48,6 +49,7 @@ private:
     void place();
     void rememberFrame();
 
+    EditorWindowController& m_editors;
     CaptureHistory& m_history;
     ExportDialogs& m_exports;
     CaptureService& m_capture;
