@@ -68,7 +68,7 @@ struct CaptureAlert {
 //
 // A request notes the application in front, checks that the screen can be captured (when not,
 // onboarding takes over), takes the application's own titled windows off the screen, counts
-// down when "captureDelay" asks, lets the user select with the overlay where the mode needs it,
+// down when keys::captureDelay asks, lets the user select with the overlay where the mode needs it,
 // takes the picture, puts the windows back in their stacking order, plays the capture sound and
 // delivers by sink: the router takes editor and file captures, the hooks' history records the
 // others. Cancelling the countdown or the overlay puts the windows back silently.

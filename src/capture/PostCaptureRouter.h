@@ -25,7 +25,7 @@ class Defaults;
 // into the watched folder come here too and always open in an editor.
 //
 // It keeps nothing of its own: the settings hold the default save folder (its absolute path,
-// under both "defaultSaveFolder" and "defaultSaveFolderBookmark"). Files are written under
+// under both keys::defaultSaveFolder and keys::defaultSaveFolderBookmark). Files are written under
 // "Screenshot <yyyy-MM-dd> at <HH.mm.ss>.<ext>", then " 2", " 3"… before the extension, as new
 // files that never replace anything; when that fails, or no folder is usable, an alert names the
 // folder and the reason and then the save dialog takes over with the same name. GUI thread only.
@@ -65,8 +65,8 @@ public:
     // save dialog). The application gives its own at start-up.
     void setExports(const ExportDialogs* exports) { m_exports = exports ? exports : &m_ownExports; }
 
-    // "afterCaptureShow" on, "afterCaptureCopy", "afterCaptureSaveToDisk" and
-    // "afterCaptureQuickAccess" off, in the registration domain.
+    // keys::afterCaptureShow on, keys::afterCaptureCopy, keys::afterCaptureSaveToDisk and
+    // keys::afterCaptureQuickAccess off, in the registration domain.
     void registerDefaults();
 
     // A capture for the editor: copy, save, show as the settings say. With all three off the
@@ -74,10 +74,10 @@ public:
     void handleCapturedImage(const platform::BaseImage& image, const QString& title);
     // Writes the picture into the default save folder; the save dialog when there is none, or
     // when encoding or writing fails, after an alert that says why when a folder was chosen. Copies
-    // it once more after a write when "autoCopyAfterSave" is on. Runs the dialog modally.
+    // it once more after a write when keys::autoCopyAfterSave is on. Runs the dialog modally.
     void saveToDisk(const platform::BaseImage& image);
     // A screenshot from the watched folder, `fileName` with its extension: copied when
-    // "afterCaptureCopy" is on, always opened (the window keeps the extension in its title, the
+    // keys::afterCaptureCopy is on, always opened (the window keeps the extension in its title, the
     // history entry does not).
     void handleSystemScreenshot(const platform::BaseImage& image, const QString& fileName);
 

@@ -44,8 +44,8 @@ class Defaults;
 // burstLimit editors; the rest are not read at all, and once they pause one toast says how
 // many more arrived (one more at the burst's end if still more came after it).
 //
-// The folder is kept as its absolute path under "systemScreenshotsFolderBookmark"; whether the
-// watcher runs is "watchSystemScreenshots", which its callers read (launch, settings).
+// The folder is kept as its absolute path under keys::systemScreenshotsFolderBookmark; whether the
+// watcher runs is keys::watchSystemScreenshots, which its callers read (launch, settings).
 // GUI thread only.
 class SystemScreenshotWatcher final : public QObject {
     Q_OBJECT
@@ -75,7 +75,7 @@ public:
 
     // Asks for the folder and stores it; true when one was stored. Does not start watching.
     bool chooseFolder();
-    // Asks for a folder only when none is chosen, then turns "watchSystemScreenshots" on and
+    // Asks for a folder only when none is chosen, then turns keys::watchSystemScreenshots on and
     // starts watching. False, with nothing changed, when the user cancelled.
     bool enableChoosingFolder();
     // The chosen folder while it exists and is a folder.

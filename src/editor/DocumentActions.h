@@ -20,7 +20,7 @@ public:
 
     // Flattens the store and lets the user save the image in the save dialog, which offers to
     // write the editable document next to it. Without a format, the one remembered under
-    // "exportFormat" is used (PNG when it names none). True when the image was saved; a store
+    // keys::exportFormat is used (PNG when it names none). True when the image was saved; a store
     // without a document then counts as saved. Flattening and saving show their own alerts.
     static bool exportImage(ExportDialogs& exports, AnnotationStore& store,
                             std::optional<ExportFormat> format = std::nullopt,

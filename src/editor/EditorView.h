@@ -21,7 +21,7 @@ class ExportDialogs;
 class ToolSidebar;
 
 // The content of one editor page, top to bottom: the toolbar, the per-tool options bar (while
-// "showOptionsBar" is on), the row of tool sidebar and canvas area, and the status bar. It
+// keys::showOptionsBar is on), the row of tool sidebar and canvas area, and the status bar. It
 // also owns the page's keyboard aliases (Delete and Backspace delete the selection, Ctrl+=
 // zooms in), presents the resize, sharpen and keyboard-shortcuts sheets while they are asked
 // for, and tells the Selectable Text overlay when the document changed.

@@ -36,7 +36,7 @@ inline constexpr QSize minimumContent{800, 600};
 // A fit at least this close to 1 starts at actual size.
 inline constexpr double actualSizeThreshold = 0.995;
 
-// 77 when "showOptionsBar" holds the Boolean false; 122 otherwise (missing, true, or not a
+// 77 when keys::showOptionsBar holds the Boolean false; 122 otherwise (missing, true, or not a
 // Boolean).
 double chromeHeight(const platform::Defaults& settings);
 

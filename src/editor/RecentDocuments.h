@@ -10,7 +10,7 @@ namespace snapkin {
 
 // The documents and images the user opened or wrote lately, for the "Open Recent" menu.
 //
-// Snapkin keeps its own list in the settings ("recentDocuments": paths, newest first, at most
+// Snapkin keeps its own list in the settings (keys::recentDocuments: paths, newest first, at most
 // 10); `urls` is that list without the files that are gone. Noting a file also records it in the
 // desktop's list of recently used files ($XDG_DATA_HOME/recently-used.xbel), which file
 // dialogs and file managers show, keeping every other program's entries.

@@ -41,7 +41,7 @@ private:
 // The slider moves in hundredths of a percent. The shown percentage truncates, while the
 // applied and remembered one rounds ("49 %" at 49.6 applies and stores 50). The After preview is
 // made from the small Before region only, and only when the whole-percent part changes. The
-// strength is remembered under "sharpenAmount" by "Sharpen" only; a missing or non-positive
+// strength is remembered under keys::sharpenAmount by "Sharpen" only; a missing or non-positive
 // value opens at 50. Closing the sheet, however it happens, clears the store's sharpen request.
 class SharpenView : public QDialog {
     Q_OBJECT

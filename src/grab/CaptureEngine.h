@@ -33,8 +33,8 @@ class CaptureEngine {
 public:
     CaptureEngine() = delete;
 
-    // Registers "windowCaptureShadow", "windowCaptureTransparentBackground" and
-    // "showMagnifierWhileSelecting", each true. Called once at launch.
+    // Registers keys::windowCaptureShadow, keys::windowCaptureTransparentBackground and
+    // keys::showMagnifierWhileSelecting, each true. Called once at launch.
     static void registerDefaults();
 
     // The displays and windows that can be captured now (on-screen windows only).
@@ -56,8 +56,8 @@ public:
     // every call probes anew.
     static QFuture<bool> probeScreenCaptureAccess();
 
-    // The pixels of one window, frame included, honouring "windowCaptureShadow" (a drawn drop
-    // shadow on a margin of 64 points around it) and "windowCaptureTransparentBackground" (the
+    // The pixels of one window, frame included, honouring keys::windowCaptureShadow (a drawn drop
+    // shadow on a margin of 64 points around it) and keys::windowCaptureTransparentBackground (the
     // window's own transparency is kept). With neither, the image is opaque.
     static QFuture<platform::CaptureResult<QImage>>
     captureImage(const platform::WindowInfo& window);
@@ -72,7 +72,7 @@ public:
 
     // One image of every display, with the application's own windows left out except those
     // whose identifiers are in `keeping`. The desktop's icons stay whatever
-    // "hideDesktopIconsWhileCapturing" says: on X11 they could be left out only by unmapping
+    // keys::hideDesktopIconsWhileCapturing says: on X11 they could be left out only by unmapping
     // the desktop's window, which rearranges the desktop. One failing display fails the call.
     static QFuture<platform::CaptureResult<DisplaySnapshots>>
     snapshotDisplays(const QSet<std::uint32_t>& keeping);

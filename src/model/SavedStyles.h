@@ -12,7 +12,7 @@ class Defaults;
 }
 
 // The user's saved styles with the built-in presets, kept in the settings under
-// "savedAnnotationStyles" as compact JSON with sorted keys. Every change ends with save(), so
+// keys::savedAnnotationStyles as compact JSON with sorted keys. Every change ends with save(), so
 // the settings always hold the latest library.
 class SavedStyles : public QObject {
     Q_OBJECT

@@ -21,7 +21,7 @@ inline constexpr std::array<ExportFormat, 7> allExportFormats = {
 // The quality a lossy format has when none is stored (or the stored one is unusable).
 inline constexpr double kFallbackQuality = 0.9;
 
-// The stored name ("png", "jpeg", ...): what "exportFormat" holds.
+// The stored name ("png", "jpeg", ...): what keys::exportFormat holds.
 QString toRaw(ExportFormat format);
 // Exactly one of the seven raw values (case-sensitive); anything else is no format.
 std::optional<ExportFormat> exportFormatFromRaw(const QString& raw);
@@ -42,7 +42,7 @@ bool isLossy(ExportFormat format);
 double quality(ExportFormat format, const platform::Defaults& defaults);
 double quality(ExportFormat format);
 
-// The format remembered under "exportFormat", PNG when it is missing or unknown.
+// The format remembered under keys::exportFormat, PNG when it is missing or unknown.
 ExportFormat storedExportFormat(const platform::Defaults& defaults);
 
 } // namespace snapkin

@@ -31,9 +31,9 @@ public:
 
     // Puts the image on the clipboard as PNG (encoded at once, so a clipboard manager can keep
     // it after Snapkin quits) and TIFF (encoded only when a program asks for it). The image
-    // says 72 dpi times its pixel scale, or 72 dpi with "copyAtFullSize" on, so that a 2x capture
-    // pastes at twice its size. Counts an export when `countsAsExport` (once the event loop runs
-    // again). True when the PNG was made.
+    // says 72 dpi times its pixel scale, or 72 dpi with keys::copyAtFullSize on, so that a 2x
+    // capture pastes at twice its size. Counts an export when `countsAsExport` (once the event loop
+    // runs again). True when the PNG was made.
     static bool copy(const QImage& image, bool countsAsExport);
     // The same for a base image; the PNG is the one a save of the same image writes.
     static bool copy(const platform::BaseImage& image, bool countsAsExport);

@@ -36,7 +36,7 @@ public:
         std::optional<Watermark> watermark;
     };
 
-    // What a new capture's store receives: nothing unless "frameApplyAlways" is on; then the
+    // What a new capture's store receives: nothing unless keys::frameApplyAlways is on; then the
     // remembered frame if one was on, and the remembered watermark if one was on and it
     // draws something (an image watermark whose logo file is gone draws nothing).
     static NewCapture

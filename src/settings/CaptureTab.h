@@ -22,7 +22,7 @@ class SystemScreenshotWatcher;
 // screenshots. Every control stores its key at once; the capture service, the router, the
 // exporter and the watcher read the keys each time they act.
 //
-// The quality of JPEG and WebP are kept apart ("jpegQuality", "webpQuality"), each a whole
+// The quality of JPEG and WebP are kept apart (keys::jpegQuality, keys::webpQuality), each a whole
 // percentage from 30 to 100 in steps of 5, stored as a fraction.
 class CaptureTab : public SettingsForm {
     Q_OBJECT

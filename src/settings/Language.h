@@ -11,7 +11,7 @@ namespace platform {
 class Defaults;
 }
 
-// The interface language: "appLanguage" holds the user's choice ("system" or one of the
+// The interface language: keys::appLanguage holds the user's choice ("system" or one of the
 // offered codes); it takes effect at the next start, where it is applied before any window.
 namespace language {
 

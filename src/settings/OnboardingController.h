@@ -32,9 +32,9 @@ private:
 // fresh check. "Start" and "Try it now" close the window for good; "Try it now" then starts a
 // region capture 0.3 s later, once the window is off the screen.
 //
-// The launch rule reads "showOnboardingOnLaunch" (the General settings' "Show welcome on
+// The launch rule reads keys::showOnboardingOnLaunch (the General settings' "Show welcome on
 // launch"): stored on, the window opens at every launch; stored off, never by itself; absent,
-// until it has been shown once ("didShowOnboarding").
+// until it has been shown once (keys::didShowOnboarding).
 class OnboardingController {
 public:
     static constexpr int captureDelayMs = 300;
@@ -42,8 +42,8 @@ public:
     // `shell` opens the start window from the window's link.
     explicit OnboardingController(SettingsHooks shell = {});
 
-    // The launch rule on the stored "showOnboardingOnLaunch" (invalid when absent) and
-    // "didShowOnboarding".
+    // The launch rule on the stored keys::showOnboardingOnLaunch (invalid when absent) and
+    // keys::didShowOnboarding.
     static bool opensAtLaunch(const QVariant& storedShowOnLaunch, bool didShow);
 
     void showIfNeeded();

@@ -21,7 +21,7 @@ class Defaults;
 }
 
 // The settings window: one window for the whole application, 580 × 560, holding the General,
-// Capture, Shortcuts, Editor and History tabs. The tab shown is kept under "settingsTab" (its
+// Capture, Shortcuts, Editor and History tabs. The tab shown is kept under keys::settingsTab (its
 // tag: "general", "capture", "shortcuts", "editor", "history"), so the window opens where the
 // user left it, also after a restart; an absent or unknown tag opens General.
 class PreferencesWindow : public QWidget {

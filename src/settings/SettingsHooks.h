@@ -10,8 +10,8 @@ namespace snapkin {
 // above them. The shell hands its own to the windows it makes; an empty function stands for
 // the default named below.
 struct SettingsHooks {
-    // Runs after "showInDock" or "showInMenuBar" changed (both Bools already stored, and the
-    // tray turned back on when both were off): shows or hides the tray icon and the taskbar
+    // Runs after keys::showInDock or keys::showInMenuBar changed (both Bools already stored, and
+    // the tray turned back on when both were off): shows or hides the tray icon and the taskbar
     // window at once. Default: nothing more.
     std::function<void()> applyPresence = {};
     // Whether the desktop has a system tray. Default: QSystemTrayIcon's answer.

@@ -55,10 +55,10 @@ private:
 // Decides at launch whether What's New is due and keeps at most one window.
 class WhatsNewController {
 public:
-    // Whether this launch is the first of 2.0 after an earlier version: never once "whatsNew2Shown"
-    // is true (nothing written then); otherwise marks it shown and answers whether the stored
-    // settings (`storedBefore`, as they were before this launch wrote anything) hold a key an
-    // earlier version left behind. A fresh installation answers false.
+    // Whether this launch is the first of 2.0 after an earlier version: never once
+    // keys::whatsNew2Shown is true (nothing written then); otherwise marks it shown and answers
+    // whether the stored settings (`storedBefore`, as they were before this launch wrote anything)
+    // hold a key an earlier version left behind. A fresh installation answers false.
     static bool consumeFirstLaunch(platform::Defaults& defaults, const QVariantMap& storedBefore);
 
     bool pendingShow = false;

@@ -13,10 +13,10 @@ class SelectableTextOverlay;
 class SelectableTextStatusBadge;
 
 // Selectable Text on one editor page: the model, the overlay over the framed canvas and the
-// status badge in the canvas area, kept in step with the page. While the "selectableTextEnabled"
-// setting is on, the page's base image is analysed when the feature is turned on and again
-// after every stop the page asks for (a change of the image, the annotations, the frame or the
-// watermark); the overlay shows the words the analysis found.
+// status badge in the canvas area, kept in step with the page. While the
+// keys::selectableTextEnabled setting is on, the page's base image is analysed when the feature is
+// turned on and again after every stop the page asks for (a change of the image, the annotations,
+// the frame or the watermark); the overlay shows the words the analysis found.
 class SelectableText : public QObject {
     Q_OBJECT
 public:

@@ -33,7 +33,7 @@ public:
     // when `document` is given, the choice of writing the editable document next to the image.
     // Remembers the chosen format (and the quality of a lossy one, before encoding, so it is kept
     // even when encoding fails), writes the file atomically, writes the document, copies the
-    // image when "autoCopyAfterSave" is on and counts one export. True only when the image file
+    // image when keys::autoCopyAfterSave is on and counts one export. True only when the image file
     // was written; a failure to encode or write shows "Couldn't save the image" with the reason
     // and leaves any earlier file as it was. Runs modally. The dialog proposes `fileName` (its
     // extension follows the format), "Screenshot" when empty.

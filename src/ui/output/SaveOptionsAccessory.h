@@ -22,7 +22,7 @@ namespace snapkin {
 // the owner of every format choice so the dialog can follow with its filter and file extension.
 // Choosing a format, even the one already chosen, reloads that format's remembered quality, so
 // a slider position that was never saved is dropped. Only the checkbox writes a setting
-// ("alsoSaveSnapkinDocument", on every toggle); the owner stores the format and quality.
+// (keys::alsoSaveSnapkinDocument, on every toggle); the owner stores the format and quality.
 class SaveOptionsAccessory : public QWidget {
     Q_OBJECT
 public:
