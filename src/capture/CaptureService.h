@@ -4,7 +4,7 @@
 #include "capture/CaptureHooks.h"
 #include "capture/CaptureMode.h"
 #include "capture/CaptureSink.h"
-#include "capture/OverlayTypes.h"
+#include "capture/overlay/OverlayTypes.h"
 #include "grab/CaptureEngineError.h"
 #include "platform/BaseImage.h"
 #include "platform/ImageReader.h"
@@ -102,9 +102,7 @@ public:
     static QString captureDelayTitle(qint64 seconds);
     // The sound-theme event played for a capture.
     static constexpr const char* captureSoundEvent = "screen-capture";
-    // Set (true) on the selection overlay's windows, so snapshots for the overlay's magnifier
-    // leave them out while keeping the application's other visible windows.
-    static constexpr const char* overlayWindowProperty = "snapkinCaptureOverlay";
+    static constexpr const char* overlayWindowProperty = CaptureOverlay::windowProperty;
     // Time the window server gets to take hidden windows off the screen before a grab.
     static constexpr int settleAfterHidingMs = 150;
     // A clipboard capture's confirmation stays this long.

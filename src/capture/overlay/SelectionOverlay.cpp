@@ -1,7 +1,5 @@
 #include "capture/overlay/SelectionOverlay.h"
 
-#include "capture/CaptureService.h"
-
 #include "capture/overlay/SelectionView.h"
 #include "capture/overlay/WindowPicker.h"
 #include "platform/Defaults.h"
@@ -109,7 +107,7 @@ QWidget* SelectionOverlay::shellFor(QScreen* screen, bool translucent)
                            Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint);
     window->setWindowTitle(QStringLiteral("Snapkin selection"));
     // The capture service leaves these out of the windows it hides and keeps.
-    window->setProperty(CaptureService::overlayWindowProperty, true);
+    window->setProperty(windowProperty, true);
     // The view inside paints every pixel.
     window->setAttribute(Qt::WA_OpaquePaintEvent);
     window->setAttribute(Qt::WA_TranslucentBackground, translucent);

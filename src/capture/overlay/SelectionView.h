@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/OverlayTypes.h"
+#include "capture/overlay/OverlayTypes.h"
 #include "capture/overlay/SelectionGeometry.h"
 
 #include <QImage>

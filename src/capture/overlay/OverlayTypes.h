@@ -59,6 +59,10 @@ class CaptureOverlay {
 public:
     virtual ~CaptureOverlay() = default;
 
+    // Set (true) on the overlay's windows, so snapshots for the overlay's magnifier leave them
+    // out while keeping the application's other visible windows.
+    static constexpr const char* windowProperty = "snapkinCaptureOverlay";
+
     // Covers every screen and opens a session; `frozen`, when given, is the still picture of each
     // display (by display identifier) shown instead of the live screen. Returns the session's
     // number, one more than the previous session's; 0 when a session was already open (the

@@ -1,0 +1,4 @@
+#pragma once
+#include "capture/CaptureService.h"
+#include "capture/overlay/SelectionView.h"
+#include "ui/platform/Announcer.h"
