@@ -86,9 +86,8 @@ void Application::connectMenuItems(MenuActions& actions)
     for (const auto& [handler, layout] :
          {std::pair{Handler::collageSideBySide, CollageLayout::sideBySide},
           std::pair{Handler::collageStacked, CollageLayout::stacked}}) {
-        actions.setHandler(handler, [&actions, layout](const QImage*) {
-            CollageService::createFromPanel(EditorWindowController::shared(), layout,
-                                            actions.keyEditorWindow());
+        actions.setHandler(handler, [this, &actions, layout](const QImage*) {
+            CollageService::createFromPanel(m_editors, layout, actions.keyEditorWindow());
             return true;
         });
     }
@@ -117,7 +116,7 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     m_history = std::make_unique<CaptureHistory>(HistoryStore::defaultDirectory(),
                                                  platform::Defaults::standard());
     // Editors, captures, collages and pastes report to it from the first page on.
-    EditorWindowController::shared().setHistory(m_history.get());
+    m_editors.setHistory(m_history.get());
 
     // The application lives on in the tray, and for its global shortcuts, with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -137,36 +136,34 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     platform::ClipboardOffer::shared();
 
     // Every editor page's style library, overlay, Copy Text and capture entries.
-    EditorWindowController::shared().setExports(&m_exportDialogs);
+    m_editors.setExports(&m_exportDialogs);
     m_capture.router().setExports(&m_exportDialogs);
-    EditorWindowController::shared().setPageHooks(
-        editorPageHooks(m_savedStyles, m_textCopier, m_links, m_capture));
+    m_editors.setPageHooks(editorPageHooks(m_savedStyles, m_textCopier, m_links, m_capture));
 
     // The start window gets the main menu, which runs the commands; the menus reach the start
     // window and the pins through the commands.
     m_startWindow = std::make_unique<StartWindowController>(
-        EditorWindowController::shared(), *m_history, m_exportDialogs, m_capture,
+        m_editors, *m_history, m_exportDialogs, m_capture,
         [this](StartWindow& window) { connectStartWindow(window, *m_menus, *m_actions); });
-    m_actions = std::make_unique<MenuActions>(EditorWindowController::shared(), m_exportDialogs,
-                                              m_pins, *m_startWindow, m_textCopier, m_capture);
+    m_actions = std::make_unique<MenuActions>(m_editors, m_exportDialogs, m_pins, *m_startWindow,
+                                              m_textCopier, m_capture);
     m_menus = std::make_unique<MainMenuBuilder>(*m_actions, m_pins);
     connectMenuItems(*m_actions);
 
     // Made before any step writes a setting: it reads what earlier versions left.
-    m_delegate = std::make_unique<AppDelegate>(
-        AppDelegate::Services{.editors = EditorWindowController::shared(),
-                              .history = *m_history,
-                              .capture = m_capture,
-                              .welcome = m_welcome,
-                              .whatsNew = m_whatsNew,
-                              .startWindow = *m_startWindow,
-                              .menus = *m_menus,
-                              .actions = *m_actions,
-                              .pins = m_pins,
-                              .copier = m_textCopier,
-                              .quickAccess = m_quickAccess,
-                              .hotkeys = m_hotkeys,
-                              .newsletter = &m_newsletter});
+    m_delegate = std::make_unique<AppDelegate>(AppDelegate::Services{.editors = m_editors,
+                                                                     .history = *m_history,
+                                                                     .capture = m_capture,
+                                                                     .welcome = m_welcome,
+                                                                     .whatsNew = m_whatsNew,
+                                                                     .startWindow = *m_startWindow,
+                                                                     .menus = *m_menus,
+                                                                     .actions = *m_actions,
+                                                                     .pins = m_pins,
+                                                                     .copier = m_textCopier,
+                                                                     .quickAccess = m_quickAccess,
+                                                                     .hotkeys = m_hotkeys,
+                                                                     .newsletter = &m_newsletter});
     m_delegate->setLaunchFiles(launch.files);
 
     // The start window's link to the history's settings.
@@ -181,14 +178,11 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // removing the drag files, rather than ending where it stands.
     m_termination = std::make_unique<platform::TerminationSignal>();
     QObject::connect(m_termination.get(), &platform::TerminationSignal::terminationRequested,
-                     m_delegate.get(),
-                     [] { AppDelegate::requestQuit(EditorWindowController::shared()); });
+                     m_delegate.get(), [this] { AppDelegate::requestQuit(m_editors); });
 }
 
 Application::~Application()
 {
-    // The process-wide editors outlive the application's export dialogs and capture service.
-    EditorWindowController::shared().setExports(nullptr);
     setCaptureActionRunner(std::move(m_previousRunner));
 }
 

@@ -74,6 +74,8 @@ private:
     // their dialogs. Made before anything that exports.
     ExportService m_exports;
     ExportDialogs m_exportDialogs{m_exports};
+    // The open editors: made before everything that opens or lists them, gone after it.
+    EditorWindowController m_editors;
     // Region, window and screen captures, Open Image and the screenshot-folder watcher: made
     // before the windows and commands that start captures.
     CaptureService m_capture{platform::Defaults::standard()};
@@ -97,11 +99,11 @@ private:
     AboutController m_about;
     WhatsNewController m_whatsNew;
     OnboardingController m_welcome;
-    NewsletterWindowController m_newsletter{&m_capture, &EditorWindowController::shared()};
+    NewsletterWindowController m_newsletter{&m_capture, &m_editors};
     std::unique_ptr<PreferencesWindow> m_settingsWindow;
 
     // The application's own windows and commands.
-    PinnedScreenshotController m_pins{EditorWindowController::shared(), m_exportDialogs};
+    PinnedScreenshotController m_pins{m_editors, m_exportDialogs};
     std::unique_ptr<StartWindowController> m_startWindow;
     std::unique_ptr<MenuActions> m_actions;
     std::unique_ptr<MainMenuBuilder> m_menus;

@@ -58,6 +58,8 @@ class EditorWindowController : public QObject {
 public:
     static EditorWindowController& shared();
 
+    explicit EditorWindowController(QObject* parent = nullptr) : QObject(parent) {}
+
     using OpenOptions = EditorOpenOptions;
 
     // Opens an editor page over `image` and returns its store (owned by the page).
@@ -117,8 +119,6 @@ signals:
     void pageRemoved();
 
 private:
-    EditorWindowController() = default;
-
     // open() in two steps: the page over `image` with its window, sized but not shown, then
     // shown and announced.
     EditorPage* build(platform::BaseImage image, const QString& title, OpenOptions options);
