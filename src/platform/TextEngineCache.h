@@ -21,12 +21,13 @@ namespace snapkin::platform {
 // recognition, taken back and lent again; an engine nobody has borrowed for `lifetime` (a
 // minute unless set) is freed by a background thread, so an idle application holds none.
 // At most maxEngines exist at once, whatever the number of cores: each holds about 15 MiB of
-// models and buffers and costs about 0.13 s of CPU to start (most of it the engine library
-// loading its table of look-alike characters, which no setting skips), and past three a
-// page's read gains less than that (bench/ocr-speed, a 1080p page on six cores, engines
-// started side by side: a fourth adds 9 % of CPU and 15 MiB and, on a busy machine, reads no
-// sooner). A borrower beyond that waits for an engine to come back. An engine is only ever
-// used by the thread that borrowed it. Safe to call from any thread.
+// models and buffers and costs about 0.1 s of CPU to start (three quarters of it the engine
+// library loading its table of look-alike characters, which no setting skips). A 1080p page
+// of prose and code is about 1 s of reading: on six cores a fourth engine reads it a fifth
+// sooner for 3 % more CPU and 15 MiB, while a fifth would take the process past 120 MiB and
+// half again the CPU of reading the page on one thread (bench/ocr-speed). A borrower beyond
+// that waits for an engine to come back. An engine is only ever used by the thread that
+// borrowed it. Safe to call from any thread.
 class TextEngineCache {
 public:
     // What an engine is made for: its languages ("eng+deu") and level.
@@ -67,7 +68,7 @@ public:
     // the process exits.
     static TextEngineCache& shared();
 
-    static constexpr int maxEngines = 3;
+    static constexpr int maxEngines = 4;
 
     // An idle engine made for `key`, else a new one (at the limit, once an idle one of another
     // kind has been freed or a lent one has come back); an empty lease when none can start.

@@ -92,7 +92,7 @@ public:
     // languages, and English always.
     static QStringList interfaceLanguages();
 
-    // The recogniser pool: a thread per core, up to four.
+    // The recogniser pool: a thread per core, at least two.
     static QThreadPool& pool();
 };
 
