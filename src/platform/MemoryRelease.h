@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 namespace snapkin::platform {
 
 // Gives memory freed in large amounts back to the system. The C library keeps freed heap
@@ -21,6 +23,31 @@ public:
     static void releaseSoon();
     // Gives freed memory back now, from every thread's heap.
     static void releaseNow();
+
+    // Allocations up to this size come from the heap while a LargeBlockReuse exists.
+    static constexpr std::size_t reusedBlockBytes = std::size_t(4) << 20;
+
+    // While one of these exists anywhere in the process, allocations of up to reusedBlockBytes
+    // come from the heap and go back to it when freed, to be handed out again. For work that
+    // allocates and frees such blocks over and over: the text engines' buffers for each line
+    // read are a few MiB, and given pages of their own each time, every line waited for the
+    // kernel to map and clear them, with every other engine's thread queueing behind it (a
+    // seventh of the wall time of reading a page on six cores). When the last one ends, the
+    // threshold is as configured again and what was freed is given back. Does nothing unless
+    // configureAllocator() was called. Any thread.
+    class LargeBlockReuse {
+    public:
+        LargeBlockReuse();
+        LargeBlockReuse(LargeBlockReuse&& other) noexcept;
+        LargeBlockReuse& operator=(LargeBlockReuse&& other) noexcept;
+        LargeBlockReuse(const LargeBlockReuse&) = delete;
+        LargeBlockReuse& operator=(const LargeBlockReuse&) = delete;
+        ~LargeBlockReuse();
+
+    private:
+        void end();
+        bool m_held = true;
+    };
 };
 
 } // namespace snapkin::platform

@@ -77,13 +77,13 @@ TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
 }
 
 TextEngineCache::Lease::Lease(TextEngineCache* cache, Key key, Engine engine)
-    : m_cache(cache), m_key(std::move(key)), m_engine(std::move(engine))
+    : m_cache(cache), m_key(std::move(key)), m_engine(std::move(engine)), m_reuse(std::in_place)
 {
 }
 
 TextEngineCache::Lease::Lease(Lease&& other) noexcept
     : m_cache(std::exchange(other.m_cache, nullptr)), m_key(std::move(other.m_key)),
-      m_engine(std::move(other.m_engine))
+      m_engine(std::move(other.m_engine)), m_reuse(std::exchange(other.m_reuse, std::nullopt))
 {
 }
 
@@ -94,6 +94,7 @@ TextEngineCache::Lease& TextEngineCache::Lease::operator=(Lease&& other) noexcep
         m_cache = std::exchange(other.m_cache, nullptr);
         m_key = std::move(other.m_key);
         m_engine = std::move(other.m_engine);
+        m_reuse = std::exchange(other.m_reuse, std::nullopt);
     }
     return *this;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MemoryRelease.h"
+
 #include <QString>
 
 #include <chrono>
@@ -7,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -40,7 +43,9 @@ public:
     // Makes a new engine; null when it cannot start.
     using Factory = std::function<Engine(const Key& key)>;
 
-    // An engine on loan; it goes back to the cache when the lease ends.
+    // An engine on loan; it goes back to the cache when the lease ends. While any lease
+    // lasts, the engines' buffers of a few MiB, allocated and freed for every line they read,
+    // are reused from the heap (see MemoryRelease::LargeBlockReuse).
     class Lease {
     public:
         Lease() = default;
@@ -58,6 +63,7 @@ public:
         TextEngineCache* m_cache = nullptr;
         Key m_key;
         Engine m_engine{nullptr, nullptr};
+        std::optional<MemoryRelease::LargeBlockReuse> m_reuse;
     };
 
     explicit TextEngineCache(Factory factory);
