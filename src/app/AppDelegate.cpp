@@ -15,6 +15,7 @@
 #include "capture/hotkeys/HotkeyService.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
+#include "editor/RecentDocuments.h"
 #include "grab/CaptureEngine.h"
 #include "history/CaptureHistory.h"
 #include "output/OutputHooks.h"
@@ -195,6 +196,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    // A run that ends before its first paint still records the files it opened.
+    releaseRecentNotes();
     // The menus it gave every editor window go with the application.
     if (m_started) m_services.editors.setWindowDecorator({});
 }
@@ -331,12 +334,18 @@ void AppDelegate::start()
     for (std::size_t i = 0; i + 1 < stepCount; ++i)
         if (static_cast<Step>(i) != Step::launchCounters) runStep(static_cast<Step>(i));
     QTimer::singleShot(0, this, [this] {
+        // The files opened now become recent documents once the first window has painted:
+        // their writes no longer hold back the picture a file named at launch opens on.
+        RecentDocuments::holdNotes();
+        m_holdingRecentNotes = true;
         runStep(Step::firstWindows);
         tellHeldWriteFailures();
         // The launch counters are two synchronous settings writes on a first launch: made once
-        // the first window has painted, they no longer hold back the picture a file named at
-        // launch opens on.
-        afterFirstPaint(this, [this] { runStep(Step::launchCounters); });
+        // the first window has painted, for the same reason.
+        afterFirstPaint(this, [this] {
+            releaseRecentNotes();
+            runStep(Step::launchCounters);
+        });
     });
 
     auto& editors = m_services.editors;
@@ -359,6 +368,11 @@ void AppDelegate::start()
             manager.release();
         }
     });
+}
+
+void AppDelegate::releaseRecentNotes()
+{
+    if (std::exchange(m_holdingRecentNotes, false)) RecentDocuments::releaseNotes();
 }
 
 void AppDelegate::runFirstWindows()

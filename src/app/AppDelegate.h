@@ -141,6 +141,8 @@ private:
     void pruneHistory();
     void firstWindows();
     void runFirstWindows();
+    // Writes the recent documents noted since the first windows' step began.
+    void releaseRecentNotes();
     void lastWindowClosed();
     QWidget* windowToBringForward() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -158,6 +160,7 @@ private:
     bool m_closeCheckPending = false;
     bool m_started = false;
     bool m_launchFilesWereEmpty = true;
+    bool m_holdingRecentNotes = false;
 };
 
 } // namespace snapkin

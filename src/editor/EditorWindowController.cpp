@@ -311,6 +311,8 @@ bool EditorWindowController::openImage(const QString& path)
         const QImage unread(*size, QImage::Format_ARGB32_Premultiplied);
         if (!unread.isNull()) early = build(platform::BaseImage(unread), info.fileName(), {});
     }
+    // Its native window is made while the decode runs too: showing it would make it after.
+    if (early) early->host()->winId();
     // A file named on the command line may have been decoded while the application started.
     auto prefetched = platform::ImagePrefetch::take(path);
     auto image = prefetched ? std::move(*prefetched) : platform::ImageBudget::decode(path);

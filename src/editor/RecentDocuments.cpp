@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <utility>
+
 namespace snapkin {
 
 using platform::Defaults;
@@ -45,9 +47,41 @@ QString RecentDocuments::title(const QUrl& url) const
     return name + QStringLiteral(" \u2014 ") + folder;
 }
 
+namespace {
+
+struct HeldNotes {
+    int holds = 0;
+    QList<QUrl> urls; // oldest first
+};
+
+HeldNotes& heldNotes()
+{
+    static HeldNotes held;
+    return held;
+}
+
+} // namespace
+
+void RecentDocuments::holdNotes()
+{
+    ++heldNotes().holds;
+}
+
+void RecentDocuments::releaseNotes()
+{
+    HeldNotes& held = heldNotes();
+    if (held.holds == 0 || --held.holds > 0) return;
+    for (const QUrl& url : std::exchange(held.urls, {}))
+        noteNewRecentDocument(url);
+}
+
 void RecentDocuments::noteNewRecentDocument(const QUrl& url)
 {
     if (!url.isLocalFile()) return;
+    if (heldNotes().holds > 0) {
+        heldNotes().urls.append(url);
+        return;
+    }
     const QString path = QFileInfo(url.toLocalFile()).absoluteFilePath();
     QStringList list{path};
     for (const QString& old : Defaults::standard().get(keys::recentDocuments)) {
@@ -63,6 +97,8 @@ void RecentDocuments::noteNewRecentDocument(const QUrl& url)
 
 void RecentDocuments::clear()
 {
+    // Files noted before the clear go with it, held or not.
+    heldNotes().urls.clear();
     Defaults::standard().removeObject(keys::recentDocuments);
 }
 

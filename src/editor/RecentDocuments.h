@@ -36,6 +36,11 @@ public:
     // Puts `url` first in the stored list (once) and in the desktop's recently used files. A
     // list read before sees it once refreshed.
     static void noteNewRecentDocument(const QUrl& url);
+    // While notes are held, files noted are kept in memory and written, in the order noted,
+    // when the last hold is released. The application holds them while its first windows come
+    // up, so that the writes (flushed to disk) don't delay the first picture. Holds nest.
+    static void holdNotes();
+    static void releaseNotes();
     // "Clear Menu": forgets Snapkin's list (the desktop's file is the desktop's). A list read
     // before sees it once refreshed.
     static void clear();

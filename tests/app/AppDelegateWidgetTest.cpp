@@ -218,6 +218,36 @@ TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
     EXPECT_TRUE(pages.first()->title().startsWith("shot.png"));
 }
 
+// The recent documents' writes wait until the first window has painted, and a run that ends
+// before that still records what it opened.
+TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPainted)
+{
+    QTemporaryDir dir;
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString first = dir.filePath("first.png"), second = dir.filePath("second.png");
+    ASSERT_TRUE(image.save(first) && image.save(second));
+    const auto recent = [] { return settings().get(keys::recentDocuments); };
+
+    QStringList order;
+    auto delegate = recordingDelegate(order, {Step::firstWindows});
+    delegate->setLaunchFiles({first});
+    delegate->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains("launchCounters"); }, 5000));
+    EXPECT_EQ(recent(), QStringList{first});
+    apptest::closeAllEditors();
+    delegate.reset();
+
+    // Ended before its window painted: the file is recorded as it goes.
+    auto early = recordingDelegate(order, {Step::firstWindows});
+    early->setLaunchFiles({second});
+    early->start();
+    QTest::qWaitFor([&] { return !EditorWindowController::shared().pages().isEmpty(); }, 5000);
+    EXPECT_EQ(recent(), QStringList{first});
+    early.reset();
+    EXPECT_EQ(recent(), (QStringList{second, first}));
+}
+
 TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
 {
     AppDelegate delegate(windows());

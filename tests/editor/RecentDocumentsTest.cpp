@@ -146,3 +146,34 @@ TEST_F(Recent, TheDesktopsListKeepsOtherProgramsEntries)
     EXPECT_EQ(made.documentElement().attribute("version"), "1.0");
     EXPECT_EQ(made.documentElement().elementsByTagName("bookmark").size(), 1);
 }
+
+TEST_F(Recent, HeldNotesAreWrittenInTheirOrderWhenTheLastHoldEnds)
+{
+    const QString a = touch("held-a.png"), b = touch("held-b.png"), c = touch("held-c.png");
+    const auto stored = [] { return platform::Defaults::standard().get(keys::recentDocuments); };
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(a));
+    RecentDocuments::holdNotes();
+    RecentDocuments::holdNotes();
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(b));
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(c));
+    RecentDocuments::releaseNotes();
+    EXPECT_EQ(stored(), QStringList{a});
+    EXPECT_FALSE(read(RecentDocuments::recentlyUsedPath()).contains("held-c.png"));
+    RecentDocuments::releaseNotes();
+    EXPECT_EQ(stored(), (QStringList{c, b, a}));
+    EXPECT_TRUE(read(RecentDocuments::recentlyUsedPath()).contains("held-c.png"));
+    // Released once more than held: notes are written at once again.
+    RecentDocuments::releaseNotes();
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(a));
+    EXPECT_EQ(stored(), (QStringList{a, c, b}));
+}
+
+TEST_F(Recent, ClearingForgetsNotesStillHeld)
+{
+    const QString a = touch("cleared-a.png");
+    RecentDocuments::holdNotes();
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(a));
+    RecentDocuments::clear();
+    RecentDocuments::releaseNotes();
+    EXPECT_TRUE(platform::Defaults::standard().get(keys::recentDocuments).isEmpty());
+}
