@@ -271,7 +271,15 @@ void AppDelegate::engineDefaults()
 
 void AppDelegate::presence()
 {
-    updateTray();
+    // With files named at launch the tray icon follows once their first window has painted:
+    // looking for a tray host (Qt asks the session bus, which libdbus may first try to start)
+    // and making the icon would otherwise hold back the picture by tens of milliseconds.
+    if (m_launchFilesWereEmpty) {
+        updateTray();
+    } else {
+        m_trayPending = true;
+        afterFirstPaint(this, [this] { settleTray(); });
+    }
     const auto settingsFailed = [](const QString& message) {
         tellWriteFailureOnce(platform::L10n::text("Couldn't save Snapkin's settings"), message);
     };
@@ -384,14 +392,24 @@ void AppDelegate::runFirstWindows()
     // Decodes begun for files that did not open as pictures (a document, say) are not needed.
     platform::ImagePrefetch::discard();
     // Started for files of which none opened, with no tray icon to stay in: nothing is left
-    // to show, and the caller learns it from the exit status.
-    if (!anyOpen && !m_launchFilesWereEmpty && !(m_tray && m_tray->isVisible())) {
-        QCoreApplication::exit(1);
-        return;
+    // to show, and the caller learns it from the exit status. No picture waits, so the tray
+    // icon comes now.
+    if (!anyOpen && !m_launchFilesWereEmpty) {
+        settleTray();
+        if (!(m_tray && m_tray->isVisible())) {
+            QCoreApplication::exit(1);
+            return;
+        }
     }
     // A taskbar application opens on its start window: the captures so far and the commands.
-    if (AppPresence::behavesAsTaskbarApp() && editors.pages().isEmpty())
+    // (Asked only without an editor: whether a tray host exists takes a while to learn.)
+    if (editors.pages().isEmpty() && AppPresence::behavesAsTaskbarApp())
         m_services.startWindow.show();
+}
+
+void AppDelegate::settleTray()
+{
+    if (std::exchange(m_trayPending, false)) updateTray();
 }
 
 void AppDelegate::updateTray()
@@ -445,6 +463,7 @@ void AppDelegate::lastWindowClosed()
     };
     if (!nothingShown()) return;
     // Without a tray icon nothing would be left to reach the application by.
+    settleTray();
     if (m_tray && m_tray->isVisible()) return;
     QTimer::singleShot(0, this, [nothingShown, &editors = m_services.editors] {
         if (nothingShown()) requestQuit(editors);

@@ -143,6 +143,8 @@ private:
     void runFirstWindows();
     // Writes the recent documents noted since the first windows' step began.
     void releaseRecentNotes();
+    // Shows the tray icon now if the presence step left it for after the first paint.
+    void settleTray();
     void lastWindowClosed();
     QWidget* windowToBringForward() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -161,6 +163,7 @@ private:
     bool m_started = false;
     bool m_launchFilesWereEmpty = true;
     bool m_holdingRecentNotes = false;
+    bool m_trayPending = false;
 };
 
 } // namespace snapkin

@@ -218,6 +218,41 @@ TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
     EXPECT_TRUE(pages.first()->title().startsWith("shot.png"));
 }
 
+// With files named at launch, the tray icon waits for the first window's paint; when none of
+// them opens it comes at once, and the application stays in it.
+TEST_F(AppDelegateTest, WithFilesNamedAtLaunchTheTrayIconFollowsTheFirstPaint)
+{
+    AppPresence::setTrayAvailableForTesting(1);
+    settings().setValue("showInMenuBar", true);
+    QTemporaryDir dir;
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString png = dir.filePath("shot.png");
+    ASSERT_TRUE(image.save(png));
+
+    QStringList order;
+    auto delegate = recordingDelegate(order, {Step::presence, Step::firstWindows});
+    delegate->setLaunchFiles({png});
+    delegate->start();
+    EXPECT_EQ(delegate->tray(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains("launchCounters"); }, 5000));
+    ASSERT_NE(delegate->tray(), nullptr);
+    EXPECT_TRUE(delegate->tray()->isVisible());
+    EXPECT_EQ(EditorWindowController::shared().pages().size(), 1);
+    apptest::closeAllEditors();
+    delegate.reset();
+
+    AlertAnswerer answerer({"OK"}); // the missing file's alert
+    auto unopened = recordingDelegate(order, {Step::presence, Step::firstWindows});
+    unopened->setLaunchFiles({dir.filePath("missing.png")});
+    unopened->start();
+    EXPECT_EQ(unopened->tray(), nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_NE(unopened->tray(), nullptr);
+    EXPECT_TRUE(unopened->tray()->isVisible());
+    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+}
+
 // The recent documents' writes wait until the first window has painted, and a run that ends
 // before that still records what it opened.
 TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPainted)
