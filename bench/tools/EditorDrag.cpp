@@ -16,7 +16,8 @@
 //
 // With a path argument it also writes a picture of the screen in the middle of the drag, and
 // beside it the screen just after the first zoom step in and the first back out, and once each
-// has settled (-zoom-during.png, -zoom-after.png, -zoom-out-during.png, -zoom-out-after.png).
+// has settled (-zoom-during.png, -zoom-after.png, -zoom-out-during.png, -zoom-out-after.png),
+// in a round of steps of its own that is not timed.
 #include "editor/EditorCanvasArea.h"
 
 #include "editor/EditorView.h"
@@ -158,7 +159,8 @@ int main(int argc, char** argv)
     const bool trace = qEnvironmentVariableIsSet("EDITOR_DRAG_TRACE");
     // One step: the time to the end of the turn that first painted the canvas, and to the end
     // of the turn of its last repaint once the page has been idle for 250 ms.
-    const auto step = [&](bool in, const QString& during, const QString& after) {
+    // The steps that take pictures are not timed: the grab of the screen runs inside them.
+    const auto step = [&](bool in, bool timed, const QString& during, const QString& after) {
         const size_t before = probe.paints.size();
         QElapsedTimer t;
         t.start();
@@ -191,21 +193,25 @@ int main(int argc, char** argv)
                              double(probe.paints[k].end - offset) / 1e6);
             }
         if (!after.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(after);
+        if (!timed) return;
         (in ? inFirst : outFirst).push_back(double(first) / 1e6);
         (in ? inSharp : outSharp).push_back(double(lastChange) / 1e6);
     };
     const auto zoomSteps = [&] {
-        for (int round = 0; round < 6; ++round) {
+        // A first round for the pictures, if asked for, then six timed ones.
+        for (int round = zoomPicture.isEmpty() ? 0 : -1; round < 6; ++round) {
             zoom.setScale(fitted);
             settle(400);
-            const bool pictures = round == 0 && !zoomPicture.isEmpty();
-            step(true, pictures ? zoomPicture + QStringLiteral("-during.png") : QString(),
+            const bool pictures = round < 0;
+            step(true, !pictures,
+                 pictures ? zoomPicture + QStringLiteral("-during.png") : QString(),
                  pictures ? zoomPicture + QStringLiteral("-after.png") : QString());
-            step(true, {}, {});
+            step(true, !pictures, {}, {});
             // Back out: the step uncovers more than the picture before it held.
-            step(false, pictures ? zoomPicture + QStringLiteral("-out-during.png") : QString(),
+            step(false, !pictures,
+                 pictures ? zoomPicture + QStringLiteral("-out-during.png") : QString(),
                  pictures ? zoomPicture + QStringLiteral("-out-after.png") : QString());
-            step(false, {}, {});
+            step(false, !pictures, {}, {});
         }
     };
     if (qEnvironmentVariableIsSet("EDITOR_DRAG_ZOOM_ONLY")) {
