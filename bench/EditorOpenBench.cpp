@@ -48,9 +48,8 @@ QString writeCapturePackage(const QTemporaryDir& dir)
     return path;
 }
 
-void closeEverything()
+void closeEverything(EditorWindowController& editors)
 {
-    auto& editors = EditorWindowController::shared();
     for (EditorPage* page : editors.pages())
         page->window()->close();
     for (int i = 0; i < 5; ++i) {
@@ -81,7 +80,7 @@ void BM_OpenFileUntilPainted(benchmark::State& state)
         return;
     }
     QApplication::setQuitOnLastWindowClosed(false);
-    auto& editors = EditorWindowController::shared();
+    EditorWindowController editors;
     for (auto _ : state) {
         if (!editors.openFile(path)) {
             state.SkipWithError("could not open the package");
@@ -93,7 +92,7 @@ void BM_OpenFileUntilPainted(benchmark::State& state)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         state.PauseTiming();
         editors.pages().last()->canvas()->removeEventFilter(&probe);
-        closeEverything();
+        closeEverything(editors);
         state.ResumeTiming();
     }
 }

@@ -46,6 +46,12 @@ ExportDialogs& benchDialogs()
     return dialogs;
 }
 
+EditorWindowController& benchEditors()
+{
+    static EditorWindowController editors;
+    return editors;
+}
+
 CaptureService& benchCapture()
 {
     static CaptureService capture(platform::Defaults::standard());
@@ -147,8 +153,8 @@ void BM_StartWindowOpenUntilPainted(benchmark::State& state)
     CaptureHistory history(fullHistory(), settings());
     for (auto _ : state) {
         history.thumbnails().clear();
-        auto window = std::make_unique<StartWindow>(EditorWindowController::shared(), history,
-                                                    benchDialogs(), benchCapture(), settings());
+        auto window = std::make_unique<StartWindow>(benchEditors(), history, benchDialogs(),
+                                                    benchCapture(), settings());
         window->resize(1000, 700);
         PaintProbe probe;
         window->grid()->viewport()->installEventFilter(&probe);
@@ -167,8 +173,7 @@ BENCHMARK(BM_StartWindowOpenUntilPainted)->Unit(benchmark::kMillisecond)->UseRea
 void BM_StartWindowSearchKeystroke(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
-                       settings());
+    StartWindow window(benchEditors(), history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -198,8 +203,7 @@ BENCHMARK(BM_StartWindowSearchKeystroke)->Unit(benchmark::kMillisecond)->UseReal
 void BM_StartWindowSearchChangingResults(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
-                       settings());
+    StartWindow window(benchEditors(), history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     PaintProbe probe;
     window.grid()->viewport()->installEventFilter(&probe);
@@ -224,8 +228,7 @@ BENCHMARK(BM_StartWindowSearchChangingResults)->Unit(benchmark::kMillisecond)->U
 void BM_StartWindowScrollWholeGrid(benchmark::State& state)
 {
     CaptureHistory history(fullHistory(), settings());
-    StartWindow window(EditorWindowController::shared(), history, benchDialogs(), benchCapture(),
-                       settings());
+    StartWindow window(benchEditors(), history, benchDialogs(), benchCapture(), settings());
     window.resize(1000, 700);
     window.show();
     QCoreApplication::processEvents();

@@ -88,12 +88,6 @@ platform::BaseImage blankImage()
 
 } // namespace
 
-EditorWindowController& EditorWindowController::shared()
-{
-    static EditorWindowController* controller = new EditorWindowController;
-    return *controller;
-}
-
 void EditorWindowController::setHistory(HistoryTracking* history)
 {
     disconnect(m_historyGone);

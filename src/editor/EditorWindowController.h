@@ -53,11 +53,12 @@ struct EditorOpenOptions {
 // "Window" in this interface is the page: a page is one editor, with its own store, zoom,
 // title and close question, whether it is alone in its window or one of several tabs. Lookups
 // also accept the tab host window (meaning its current page) or any widget inside a page.
+//
+// The application makes one and passes it by reference to whatever opens, lists or closes
+// editors; a test makes its own, so its pages are apart from any other test's.
 class EditorWindowController : public QObject {
     Q_OBJECT
 public:
-    static EditorWindowController& shared();
-
     explicit EditorWindowController(QObject* parent = nullptr) : QObject(parent) {}
 
     using OpenOptions = EditorOpenOptions;

@@ -45,7 +45,7 @@ protected:
     }
     void TearDown() override
     {
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(shell.editors);
         AppPresence::setTrayAvailableForTesting(-1);
         settings().removeAllStored();
     }
@@ -153,13 +153,13 @@ TEST_F(AppDelegateTest, PresenceDecidesOnTheTrayIconAndAFirstWindow)
         EXPECT_EQ(delegate->tray() && delegate->tray()->isVisible(), c.trayShown) << label;
         // A taskbar application opens on its start window, not on an editor.
         EXPECT_EQ(shell.startWindow.isVisible(), c.windowOpened) << label;
-        EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty()) << label;
+        EXPECT_TRUE(shell.editors.pages().isEmpty()) << label;
         if (StartWindow* start = shell.startWindow.window()) start->hide();
         EXPECT_EQ(settings().hasStoredValue("showInMenuBar") &&
                       settings().boolForKey("showInMenuBar"),
                   c.trayStoredOn || c.tray.value_or(false))
             << label;
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(shell.editors);
     }
 }
 
@@ -213,7 +213,7 @@ TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
     delegate->setLaunchFiles({png});
     delegate->start();
     QCoreApplication::processEvents();
-    const auto pages = EditorWindowController::shared().pages();
+    const auto pages = shell.editors.pages();
     ASSERT_EQ(pages.size(), 1);
     EXPECT_TRUE(pages.first()->title().startsWith("shot.png"));
 }
@@ -238,8 +238,8 @@ TEST_F(AppDelegateTest, WithFilesNamedAtLaunchTheTrayIconFollowsTheFirstPaint)
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains("launchCounters"); }, 5000));
     ASSERT_NE(delegate->tray(), nullptr);
     EXPECT_TRUE(delegate->tray()->isVisible());
-    EXPECT_EQ(EditorWindowController::shared().pages().size(), 1);
-    apptest::closeAllEditors();
+    EXPECT_EQ(shell.editors.pages().size(), 1);
+    apptest::closeAllEditors(shell.editors);
     delegate.reset();
 
     AlertAnswerer answerer({"OK"}); // the missing file's alert
@@ -250,7 +250,7 @@ TEST_F(AppDelegateTest, WithFilesNamedAtLaunchTheTrayIconFollowsTheFirstPaint)
     QCoreApplication::processEvents();
     ASSERT_NE(unopened->tray(), nullptr);
     EXPECT_TRUE(unopened->tray()->isVisible());
-    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+    EXPECT_TRUE(shell.editors.pages().isEmpty());
 }
 
 // The recent documents' writes wait until the first window has painted, and a run that ends
@@ -270,14 +270,14 @@ TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPain
     delegate->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.contains("launchCounters"); }, 5000));
     EXPECT_EQ(recent(), QStringList{first});
-    apptest::closeAllEditors();
+    apptest::closeAllEditors(shell.editors);
     delegate.reset();
 
     // Ended before its window painted: the file is recorded as it goes.
     auto early = recordingDelegate(order, {Step::firstWindows});
     early->setLaunchFiles({second});
     early->start();
-    QTest::qWaitFor([&] { return !EditorWindowController::shared().pages().isEmpty(); }, 5000);
+    QTest::qWaitFor([&] { return !shell.editors.pages().isEmpty(); }, 5000);
     EXPECT_EQ(recent(), QStringList{first});
     early.reset();
     EXPECT_EQ(recent(), (QStringList{second, first}));
@@ -286,7 +286,7 @@ TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPain
 TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
 {
     AppDelegate delegate(windows());
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     delegate.reopen();
     ASSERT_EQ(editors.pages().size(), 1);
     delegate.reopen();
@@ -309,7 +309,7 @@ TEST_F(AppDelegateTest, AReopenBringsTheNewestEditorBackOrOpensABlankCanvas)
 TEST_F(AppDelegateTest, AReopenWithAWindowShowingBringsItForwardAndOpensNothing)
 {
     AppDelegate delegate(windows());
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     auto& start = shell.startWindow;
     start.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(start.window()));
@@ -340,7 +340,7 @@ TEST_F(AppDelegateTest, AReopenWithAWindowShowingBringsItForwardAndOpensNothing)
 // earlier "Don't Save" editor still asking when it closes.
 TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBack)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     AnnotationStore& first = editors.openBlank();
     AnnotationStore& second = editors.openBlank();
     AnnotationStore& clean = editors.openBlank();
@@ -349,7 +349,7 @@ TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBa
 
     {
         AlertAnswerer answerer({"Don't Save", "Cancel"});
-        EXPECT_FALSE(AppDelegate::requestQuit(EditorWindowController::shared()));
+        EXPECT_FALSE(AppDelegate::requestQuit(shell.editors));
         EXPECT_EQ(answerer.seen().size(), 2); // the clean editor is not asked
     }
     EXPECT_TRUE(first.hasUnsavedChanges());
@@ -366,11 +366,11 @@ TEST_F(AppDelegateTest, ACancelledQuitGivesEarlierDiscardedEditorsTheirChangesBa
 
 TEST_F(AppDelegateTest, CancelOnTheFirstEditorAsksNoOther)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     editors.openBlank().setHasUnsavedChanges(true);
     editors.openBlank().setHasUnsavedChanges(true);
     AlertAnswerer answerer({"Cancel"});
-    EXPECT_FALSE(AppDelegate::requestQuit(EditorWindowController::shared()));
+    EXPECT_FALSE(AppDelegate::requestQuit(shell.editors));
     EXPECT_EQ(answerer.seen().size(), 1);
 }
 
@@ -395,7 +395,7 @@ TEST(AppAppearanceTest, LightAndDarkUseFusionWithTheirPalettesAndAnythingElseThe
 // reach for menus that went with it.
 TEST_F(AppDelegateTest, EditorWindowsGetTheMenusOnlyWhileTheDelegateLives)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     const auto newWindow = [&editors] {
         AnnotationStore& store = editors.openBlank();
         return qobject_cast<QMainWindow*>(editors.pageOf(store)->window());
@@ -407,7 +407,7 @@ TEST_F(AppDelegateTest, EditorWindowsGetTheMenusOnlyWhileTheDelegateLives)
         QMainWindow* window = newWindow();
         ASSERT_NE(window, nullptr);
         EXPECT_NE(qobject_cast<QMenuBar*>(window->menuWidget()), nullptr);
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(shell.editors);
     }
     QMainWindow* window = newWindow();
     ASSERT_NE(window, nullptr);

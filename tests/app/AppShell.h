@@ -28,14 +28,13 @@ namespace snapkin::apptest {
 // wires them: the start window gets the menus, which run the commands.
 struct Shell {
     explicit Shell(std::optional<QString> siteRoot = std::nullopt)
-        : actions(EditorWindowController::shared(), exportDialogs, pins, startWindow, copier,
-                  capture, std::move(siteRoot))
+        : actions(editors, exportDialogs, pins, startWindow, copier, capture, std::move(siteRoot))
     {
         // The global shortcuts run on the shell's capture service, as in the application.
         previousRunner =
             setCaptureActionRunner([this](CaptureAction action) { runOn(capture, action); });
         // The editors report to the shell's history, as to the application's.
-        EditorWindowController::shared().setHistory(&history);
+        editors.setHistory(&history);
     }
     ~Shell() { setCaptureActionRunner(std::move(previousRunner)); }
     Shell(const Shell&) = delete;
@@ -43,7 +42,7 @@ struct Shell {
 
     AppDelegate::Services services()
     {
-        return {.editors = EditorWindowController::shared(),
+        return {.editors = editors,
                 .history = history,
                 .capture = capture,
                 .welcome = welcome,
@@ -62,10 +61,12 @@ struct Shell {
     WhatsNewController whatsNew;
     ExportService exports;
     ExportDialogs exportDialogs{exports};
+    // The open editors, made before everything that opens or lists them.
+    EditorWindowController editors;
     CaptureService capture{platform::Defaults::standard()};
-    PinnedScreenshotController pins{EditorWindowController::shared(), exportDialogs};
+    PinnedScreenshotController pins{editors, exportDialogs};
     StartWindowController startWindow{
-        EditorWindowController::shared(), history, exportDialogs, capture,
+        editors, history, exportDialogs, capture,
         [this](StartWindow& window) { connectStartWindow(window, menus, actions); }};
     CaptureTextToasts textToasts;
     DesktopLinkOpening links;

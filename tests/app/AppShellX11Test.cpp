@@ -116,7 +116,8 @@ TEST(AppShell, APinStaysAboveOtherWindowsAndLockedLetsClicksThrough)
     picture.fill(QColor(30, 60, 220));
     ExportService exports;
     ExportDialogs dialogs(exports);
-    PinnedScreenshotController pins(EditorWindowController::shared(), dialogs);
+    EditorWindowController editors;
+    PinnedScreenshotController pins(editors, dialogs);
     PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(test::showsColor(screen.center(), QColor(30, 60, 220)));
 
@@ -166,7 +167,8 @@ TEST(AppShell, DraggingAPinMovesItThroughTheWindowManager)
     picture.fill(QColor(230, 200, 20));
     ExportService exports;
     ExportDialogs dialogs(exports);
-    PinnedScreenshotController pins(EditorWindowController::shared(), dialogs);
+    EditorWindowController editors;
+    PinnedScreenshotController pins(editors, dialogs);
     PinnedScreenshotWindow* pin = pins.pin(picture);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pin));
     QTest::qWait(300);

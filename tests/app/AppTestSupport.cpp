@@ -13,9 +13,8 @@
 
 namespace snapkin::apptest {
 
-void closeAllEditors()
+void closeAllEditors(EditorWindowController& editors)
 {
-    auto& editors = EditorWindowController::shared();
     for (EditorPage* page : editors.pages())
         page->store().setHasUnsavedChanges(false);
     for (EditorPage* page : editors.pages())

@@ -13,10 +13,14 @@ inline void PrintTo(const QString& s, std::ostream* os)
     *os << '"' << s.toStdString() << '"';
 }
 
+namespace snapkin {
+class EditorWindowController;
+}
+
 namespace snapkin::apptest {
 
-// Closes every editor without questions and lets the pages go.
-void closeAllEditors();
+// Closes every editor of `editors` without questions and lets the pages go.
+void closeAllEditors(EditorWindowController& editors);
 // Where pictures of windows are written for a look.
 QString picturePath(const QString& fileName);
 // "Title\tKey" per visible item of `menu`, the key in the desktop's own form as the menu shows

@@ -75,9 +75,9 @@ protected:
     void TearDown() override
     {
         shell.pins.closeAll();
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(shell.editors);
         // The menus of this test's shell go with it.
-        EditorWindowController::shared().setWindowDecorator({});
+        shell.editors.setWindowDecorator({});
         platform::Defaults::standard().removeAllStored();
     }
     QMenu& menu(const char* title)
@@ -192,7 +192,7 @@ TEST_F(MainMenuTest, OnlyClearMenuAndThePinItemsWaitForSomethingToActOn)
 
 TEST_F(MainMenuTest, WithAnotherWindowInFrontKeyEditorItemsRestWhileImageItemsActOnTheNewest)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     AnnotationStore& older = editors.openBlank();
     AnnotationStore& newest = editors.openBlank();
     for (AnnotationStore* store : {&older, &newest})
@@ -226,7 +226,7 @@ TEST_F(MainMenuTest, WithAnotherWindowInFrontKeyEditorItemsRestWhileImageItemsAc
 
 TEST_F(MainMenuTest, ZoomStepsStayBetweenAQuarterAndFourTimes)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     AnnotationStore& store = editors.openBlank();
     EditorPage* page = editors.pageOf(store);
     activate(page->window());
@@ -259,7 +259,7 @@ TEST_F(MainMenuTest, TogglesStoreTheirSettingAndTurnTheirTitle)
 
 TEST_F(MainMenuTest, ResizeDuringACropLeavesCropModeWithoutCropping)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     AnnotationStore& store = editors.openBlank();
     activate(editors.pageOf(store)->window());
     store.activate(Tool::crop);
@@ -274,23 +274,21 @@ TEST_F(MainMenuTest, ResizeDuringACropLeavesCropModeWithoutCropping)
 
 TEST_F(MainMenuTest, EditorWindowsCarryTheMenuBar)
 {
-    EditorWindowController::shared().setWindowDecorator(
-        [this](QMainWindow& window) { shell.menus.install(window); });
-    AnnotationStore& store = EditorWindowController::shared().openBlank();
-    auto* window =
-        qobject_cast<QMainWindow*>(EditorWindowController::shared().pageOf(store)->window());
+    shell.editors.setWindowDecorator([this](QMainWindow& window) { shell.menus.install(window); });
+    AnnotationStore& store = shell.editors.openBlank();
+    auto* window = qobject_cast<QMainWindow*>(shell.editors.pageOf(store)->window());
     ASSERT_NE(window, nullptr);
     ASSERT_NE(window->menuBar(), nullptr);
     EXPECT_NE(menuNamed(*window->menuBar(), "&Capture"), nullptr);
     window->grab().save(apptest::picturePath("editor-with-menu-bar.png"));
-    EditorWindowController::shared().setWindowDecorator({});
+    shell.editors.setWindowDecorator({});
 }
 
 // Ctrl+W closes the key editor's current tab as its close button does: an unsaved page asks
 // first, and the window goes with its last page.
 TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     editors.setWindowDecorator([this](QMainWindow& window) { shell.menus.install(window); });
     AnnotationStore& clean = editors.openBlank();
     QPointer<QWidget> window = editors.pageOf(clean)->window();
@@ -331,7 +329,7 @@ TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
 // choosing one shows its tab and brings its window forward.
 TEST_F(MainMenuTest, TheWindowMenuListsTheOpenEditorsAndBringsTheChosenOneForward)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     QImage image(320, 200, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::darkGreen);
     const EditorOpenOptions plain{.appliesRememberedFrame = false};

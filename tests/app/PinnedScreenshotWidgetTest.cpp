@@ -38,12 +38,13 @@ protected:
     void TearDown() override
     {
         pins().closeAll();
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(m_editors);
     }
     PinnedScreenshotController& pins() { return m_pins; }
+    EditorWindowController m_editors;
     ExportService m_exports;
     ExportDialogs m_dialogs{m_exports};
-    PinnedScreenshotController m_pins{EditorWindowController::shared(), m_dialogs};
+    PinnedScreenshotController m_pins{m_editors, m_dialogs};
 };
 
 // The opacity items of a pin's context menu that carry a check mark.
@@ -81,7 +82,8 @@ TEST(PinnedScreenshotOwner, OpenPinsGoWithTheirController)
     {
         ExportService exports;
         ExportDialogs dialogs(exports);
-        PinnedScreenshotController pins(EditorWindowController::shared(), dialogs);
+        EditorWindowController editors;
+        PinnedScreenshotController pins(editors, dialogs);
         open = pins.pin(picture(120, 80));
         open->show();
         ASSERT_EQ(pins.count(), 1);
@@ -223,6 +225,6 @@ TEST_F(PinnedScreenshotTest, ADoubleClickOpensTheImageInAnEditorAndThePinStays)
 {
     Pin* pin = pins().pin(picture(320, 240));
     QTest::mouseDClick(pin, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    ASSERT_EQ(EditorWindowController::shared().pages().size(), 1);
+    ASSERT_EQ(m_editors.pages().size(), 1);
     EXPECT_EQ(pins().count(), 1);
 }

@@ -151,12 +151,12 @@ platform::BaseImage plainImage()
     return platform::BaseImage(image);
 }
 
-QWidget* openEditor(const QString& title)
+QWidget* openEditor(EditorWindowController& editors, const QString& title)
 {
     EditorOpenOptions options;
     options.appliesRememberedFrame = false;
-    AnnotationStore& store = EditorWindowController::shared().open(plainImage(), title, options);
-    QWidget* page = EditorWindowController::shared().pageOf(store);
+    AnnotationStore& store = editors.open(plainImage(), title, options);
+    QWidget* page = editors.pageOf(store);
     return page ? page->window() : nullptr;
 }
 
@@ -227,12 +227,13 @@ protected:
     void SetUp() override { platform::Defaults::standard().removeAllStored(); }
     void TearDown() override
     {
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(editors);
         platform::Defaults::standard().removeAllStored();
         L10n::setLanguage(QStringLiteral("en"));
     }
 
     CaptureHistory history{HistoryStore::defaultDirectory(), platform::Defaults::standard()};
+    EditorWindowController editors;
 };
 
 } // namespace
@@ -256,7 +257,7 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     }
     settings.close();
 
-    QWidget* editor = openEditor(QStringLiteral("Pseudo"));
+    QWidget* editor = openEditor(editors, QStringLiteral("Pseudo"));
     ASSERT_TRUE(editor);
     editor->show();
     QApplication::processEvents();
@@ -271,8 +272,8 @@ TEST_F(PseudoLanguage, EveryVisibleTextOfTheWindowsComesFromTheTableAndFits)
     inspect(&tray, found, notInterface);
 
     {
-        StartWindow start(EditorWindowController::shared(), shell.history, shell.exportDialogs,
-                          shell.capture, platform::Defaults::standard());
+        StartWindow start(editors, shell.history, shell.exportDialogs, shell.capture,
+                          platform::Defaults::standard());
         start.show();
         QApplication::processEvents();
         inspect(&start, found, notInterface);
@@ -309,13 +310,13 @@ TEST_F(PseudoLanguage, PicturesOfTheWindowsInGermanAndJapanese)
             window.grab().save(
                 apptest::picturePath(QStringLiteral("l10n-%1-%2.png").arg(language, name)));
         });
-        QWidget* editor = openEditor(L10n::text("Untitled"));
+        QWidget* editor = openEditor(editors, L10n::text("Untitled"));
         ASSERT_TRUE(editor);
         editor->resize(1100, 760);
         editor->show();
         QApplication::processEvents();
         EXPECT_TRUE(editor->grab().save(
             apptest::picturePath(QStringLiteral("l10n-%1-editor.png").arg(language))));
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(editors);
     }
 }

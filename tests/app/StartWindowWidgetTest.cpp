@@ -60,6 +60,7 @@ protected:
     QTemporaryDir root;
     platform::Defaults defaults{root.filePath("settings.json")};
     std::unique_ptr<CaptureHistory> history;
+    EditorWindowController editors;
     ExportService exports;
     ExportDialogs dialogs{exports};
     CaptureService capture{platform::Defaults::standard()};
@@ -76,8 +77,8 @@ protected:
     }
     void TearDown() override
     {
-        apptest::closeAllEditors();
-        EditorWindowController::shared().setHistory(nullptr);
+        apptest::closeAllEditors(editors);
+        editors.setHistory(nullptr);
         L10n::setLanguage("en");
     }
 
@@ -98,12 +99,11 @@ protected:
 
     std::unique_ptr<StartWindow> makeWindow()
     {
-        auto window =
-            std::make_unique<StartWindow>(EditorWindowController::shared(), *history, dialogs,
-                                          capture, defaults, [this](QWidget*, qsizetype count) {
-                                              asked.append(count);
-                                              return answer;
-                                          });
+        auto window = std::make_unique<StartWindow>(editors, *history, dialogs, capture, defaults,
+                                                    [this](QWidget*, qsizetype count) {
+                                                        asked.append(count);
+                                                        return answer;
+                                                    });
         window->model()->setToday([] { return today; });
         window->resize(window->preferredSize());
         return window;
@@ -261,11 +261,10 @@ TEST_F(StartWindowTest, CtrlFGoesToTheSearchAndArrowsPassOverHeadings)
 
 TEST_F(StartWindowTest, ReturnOpensAnEditorThatWritesBackAndOpensOnlyOnce)
 {
-    EditorWindowController::shared().setHistory(history.get());
+    editors.setHistory(history.get());
     const QUuid id = add("Shot", localNoon(today), {300, 180});
     auto window = makeWindow();
     window->show();
-    auto& editors = EditorWindowController::shared();
     const qsizetype before = editors.pages().size();
     window->grid()->setFocus();
     window->grid()->selectFirst();
@@ -539,8 +538,7 @@ TEST_F(StartWindowTest, TheHistoryTabAndTheWelcomeWindowLinkToIt)
 // The shared window: centred on the screen first, then where the user left it.
 TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
 {
-    StartWindowController controller(EditorWindowController::shared(), *history, dialogs, capture,
-                                     {});
+    StartWindowController controller(editors, *history, dialogs, capture, {});
     platform::Defaults::standard().removeObject(keys::startWindowFrame);
     controller.show();
     StartWindow* window = controller.window();
@@ -552,7 +550,7 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     EXPECT_FALSE(controller.isVisible());
     EXPECT_FALSE(platform::Defaults::standard().get(keys::startWindowFrame).isEmpty());
     // A restored window of a new session takes the stored frame.
-    StartWindow fresh(EditorWindowController::shared(), *history, dialogs, capture, defaults);
+    StartWindow fresh(editors, *history, dialogs, capture, defaults);
     ASSERT_TRUE(fresh.restoreGeometry(QByteArray::fromBase64(
         platform::Defaults::standard().get(keys::startWindowFrame).toLatin1())));
     EXPECT_EQ(fresh.geometry().size(), QSize(900, 640));
@@ -560,14 +558,14 @@ TEST_F(StartWindowTest, TheSharedWindowRemembersItsFrame)
     // An editor that opens puts it away.
     controller.show();
     EXPECT_TRUE(controller.isVisible());
-    EditorWindowController::shared().openBlank();
+    editors.openBlank();
     EXPECT_FALSE(controller.isVisible());
 }
 
 // An edit written back shows in the thumbnail.
 TEST_F(StartWindowTest, AnEditedCaptureGetsANewThumbnail)
 {
-    EditorWindowController::shared().setHistory(history.get());
+    editors.setHistory(history.get());
     const QUuid id = add("Shot", localNoon(today), {400, 250}, QColor(30, 140, 200));
     auto window = makeWindow();
     ASSERT_TRUE(window->actions().open(id, window.get()));
@@ -601,7 +599,6 @@ TEST_F(StartWindowTest, AnEditedCaptureGetsANewThumbnail)
 // their commands as the menus do; the window goes with its controller.
 TEST_F(StartWindowTest, TheControllersWindowCarriesTheMenusAndItsButtonsRunTheirCommands)
 {
-    auto& editors = EditorWindowController::shared();
     QPointer<StartWindow> window;
     {
         apptest::Shell shell;
@@ -612,12 +609,12 @@ TEST_F(StartWindowTest, TheControllersWindowCarriesTheMenusAndItsButtonsRunTheir
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->actions().size(), 8); // File … Help
 
-        const qsizetype before = editors.pages().size();
+        const qsizetype before = shell.editors.pages().size();
         window->captureBar()->button("newBlankCanvas")->click();
-        EXPECT_EQ(editors.pages().size(), before + 1);
+        EXPECT_EQ(shell.editors.pages().size(), before + 1);
         // An editor that opens hides the start window.
         EXPECT_FALSE(window->isVisible());
-        apptest::closeAllEditors();
+        apptest::closeAllEditors(shell.editors);
     }
     EXPECT_TRUE(window.isNull());
 }

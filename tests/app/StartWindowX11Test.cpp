@@ -79,9 +79,8 @@ void activate(QWidget* window)
 
 // Takes a full-screen capture with the global shortcut (asking again while the application's
 // grab may not be in place yet); true once its editor is open.
-bool captureFullScreen()
+bool captureFullScreen(const EditorWindowController& editors)
 {
-    auto& editors = EditorWindowController::shared();
     const qsizetype before = editors.pages().size();
     for (int attempt = 0; attempt < 3; ++attempt) {
         xdotool({"key", "ctrl+alt+3"});
@@ -122,7 +121,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     QTest::qWait(300);
     EXPECT_FALSE(shell.startWindow.isVisible());
     CaptureHistory& history = shell.history;
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
 
     // The first capture shows another program's window with the sentence; an arrow is drawn
     // in its editor.
@@ -130,7 +129,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
         test::ChildProcess shower(buildPath("snapkin-sentence"), {sentence});
         ASSERT_FALSE(test::findVisibleWindow("^Sentence$").isEmpty());
         QTest::qWait(300);
-        ASSERT_TRUE(captureFullScreen());
+        ASSERT_TRUE(captureFullScreen(editors));
     }
     ASSERT_EQ(history.entries().size(), 1);
     const QUuid sentenceID = history.entries().first().id;
@@ -145,8 +144,8 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     first->window()->close();
     ASSERT_TRUE(test::waitUntil([&] { return editors.pages().isEmpty(); }, 5000));
 
-    ASSERT_TRUE(captureFullScreen());
-    ASSERT_TRUE(captureFullScreen());
+    ASSERT_TRUE(captureFullScreen(editors));
+    ASSERT_TRUE(captureFullScreen(editors));
     ASSERT_EQ(history.entries().size(), 3);
     history.drain();
 
@@ -237,7 +236,7 @@ TEST(StartWindowApp, FindsReopensAndDeletesCapturesTakenWithTheShortcuts)
     EXPECT_EQ(start.window(), window);
 
     window->hide();
-    apptest::closeAllEditors();
+    apptest::closeAllEditors(editors);
 }
 
 // "Show in taskbar": the application opens on its start window, and closing that window with

@@ -45,7 +45,7 @@ TEST(TextEditingX11, EscapeKeepsTypedTextAsOneStepAndUndoTakesOnlyIt)
     QApplication::setQuitOnLastWindowClosed(false);
     // The application's menus, whose Edit menu holds Undo (Ctrl+Z).
     apptest::Shell shell;
-    auto& editors = EditorWindowController::shared();
+    auto& editors = shell.editors;
     editors.setWindowDecorator([&shell](QMainWindow& window) { shell.menus.install(window); });
     QImage image(480, 320, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(230, 232, 236));

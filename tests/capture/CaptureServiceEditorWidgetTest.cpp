@@ -65,11 +65,10 @@ protected:
     void SetUp() override
     {
         platform::Defaults::standard().removeAllStored();
-        EditorWindowController::shared().setHistory(&history);
+        editors.setHistory(&history);
     }
     void TearDown() override
     {
-        auto& editors = EditorWindowController::shared();
         for (EditorPage* page : editors.pages()) {
             page->store().setHasUnsavedChanges(false);
             page->window()->close();
@@ -79,14 +78,15 @@ protected:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         CaptureToast::dismiss();
-        EditorWindowController::shared().setHistory(nullptr);
+        editors.setHistory(nullptr);
     }
-    QList<EditorPage*> pages() const { return EditorWindowController::shared().pages(); }
+    QList<EditorPage*> pages() const { return editors.pages(); }
 
     CaptureHooks hooks() { return CaptureHooks{&delivery, &delivery}; }
 
     TrackedTitles history;
-    CaptureDelivery delivery{EditorWindowController::shared(), history};
+    EditorWindowController editors;
+    CaptureDelivery delivery{editors, history};
     PostCaptureRouter router{platform::Defaults::standard(), hooks()};
     SystemScreenshotWatcher watcher{platform::Defaults::standard()};
     CaptureService service{router, watcher, hooks()};

@@ -95,7 +95,7 @@ TEST_F(CaptureServiceX11, FullScreenLeavesOutTheOwnEditorAndPutsItBackInPlace)
     ForeignWindow behind(QRect(0, 0, 1920, 1080), red);
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
-    auto& editors = EditorWindowController::shared();
+    EditorWindowController editors;
     AnnotationStore& store =
         editors.open(platform::BaseImage(test::filled(QSize(600, 400), blue)), "Editor");
     QWidget* editor = editors.pageOf(store)->window();

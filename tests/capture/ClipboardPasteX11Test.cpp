@@ -37,15 +37,15 @@ protected:
         }
         CaptureToast::dismiss();
     }
-    QList<EditorPage*> pages() const { return EditorWindowController::shared().pages(); }
+    QList<EditorPage*> pages() const { return editors.pages(); }
     QString toastMessage() const
     {
         return CaptureToast::current() ? CaptureToast::current()->message() : QString();
     }
 
     QTemporaryDir dir;
-    CaptureDelivery delivery{EditorWindowController::shared(),
-                             EditorWindowController::shared().history()};
+    EditorWindowController editors;
+    CaptureDelivery delivery{editors, editors.history()};
     PostCaptureRouter router{platform::Defaults::standard()};
     SystemScreenshotWatcher watcher{platform::Defaults::standard()};
     CaptureService service{router, watcher, CaptureHooks{&delivery, &delivery}};

@@ -58,8 +58,8 @@ struct WatchedFolder {
     QStringList toasts;
     QTimer toastLook;
     QPointer<ToastView> lastToast;
-    CaptureDelivery delivery{EditorWindowController::shared(),
-                             EditorWindowController::shared().history()};
+    EditorWindowController m_editors;
+    CaptureDelivery delivery{m_editors, m_editors.history()};
     PostCaptureRouter router{platform::Defaults::standard(), CaptureHooks{&delivery, &delivery}};
     SystemScreenshotWatcher watcher{platform::Defaults::standard()};
 
@@ -89,7 +89,7 @@ struct WatchedFolder {
     {
         watcher.stop();
         (void)CaptureToast::dismiss();
-        auto& editors = EditorWindowController::shared();
+        auto& editors = m_editors;
         for (EditorPage* page : editors.pages())
             page->store().setHasUnsavedChanges(false);
         for (EditorPage* page : editors.pages())
@@ -97,7 +97,7 @@ struct WatchedFolder {
         EXPECT_TRUE(QTest::qWaitFor([&] { return editors.pages().isEmpty(); }, 5000));
         platform::Defaults::standard().removeAllStored();
     }
-    static qsizetype editors() { return EditorWindowController::shared().pages().size(); }
+    qsizetype editors() const { return m_editors.pages().size(); }
 };
 
 } // namespace
@@ -157,7 +157,7 @@ TEST(SystemScreenshotWatcherX11, FilesMadeBeforeTheWatchAndMovedInLaterNeverOpen
     ASSERT_TRUE(test::waitUntil([&] { return watched.editors() >= 1; }, 15000));
     QTest::qWait(2500);
     ASSERT_EQ(watched.editors(), 1);
-    EXPECT_TRUE(EditorWindowController::shared().pages().front()->window()->windowTitle().contains(
-        QStringLiteral("Now")));
+    EXPECT_TRUE(
+        watched.m_editors.pages().front()->window()->windowTitle().contains(QStringLiteral("Now")));
     EXPECT_TRUE(watched.toasts.isEmpty());
 }

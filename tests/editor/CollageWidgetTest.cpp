@@ -28,9 +28,8 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
     const QStringList files = {writeImage("a.png", {80, 60}), path("notes.png"),
                                writeImage("b.png", {40, 30})};
 
-    CollageService::createFromFiles(EditorWindowController::shared(), files,
-                                    CollageLayout::sideBySide);
-    const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+    CollageService::createFromFiles(editors(), files, CollageLayout::sideBySide);
+    const QList<EditorPage*> pages = editors().pages();
     ASSERT_EQ(pages.size(), 1);
     ASSERT_EQ(m_history.tracked.size(), 1);
     const AnnotationStore& store = *m_history.tracked.front().store;
@@ -41,15 +40,14 @@ TEST_F(CollageTest, OpensAnEditorWithTheRememberedFrameAndTracksIt)
 
 TEST_F(CollageTest, NothingThatOpensAlertsAndCancellingDoesNothing)
 {
-    CollageService::createFromFiles(EditorWindowController::shared(), {}, CollageLayout::stacked);
-    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+    CollageService::createFromFiles(editors(), {}, CollageLayout::stacked);
+    EXPECT_TRUE(editors().pages().isEmpty());
 
     AlertAnswerer alerts;
-    CollageService::createFromFiles(EditorWindowController::shared(), {path("missing.png")},
-                                    CollageLayout::stacked);
+    CollageService::createFromFiles(editors(), {path("missing.png")}, CollageLayout::stacked);
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen().front().text, "Couldn't create the collage");
-    EXPECT_TRUE(EditorWindowController::shared().pages().isEmpty());
+    EXPECT_TRUE(editors().pages().isEmpty());
     EXPECT_TRUE(m_history.tracked.isEmpty());
 }
 

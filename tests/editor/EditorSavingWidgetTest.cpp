@@ -45,12 +45,12 @@ protected:
     void SetUp() override
     {
         EditorWindowsTest::SetUp();
-        EditorWindowController::shared().setExports(&dialogs);
+        editors().setExports(&dialogs);
     }
     void TearDown() override
     {
         EditorWindowsTest::TearDown();
-        EditorWindowController::shared().setExports(nullptr);
+        editors().setExports(nullptr);
     }
 
     ExportService exports;
@@ -66,10 +66,9 @@ protected:
     {
         QImage image(60, 40, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::darkGreen);
-        AnnotationStore& store =
-            EditorWindowController::shared().open(platform::BaseImage(image), "Capture");
+        AnnotationStore& store = editors().open(platform::BaseImage(image), "Capture");
         addArrow(store);
-        return EditorWindowController::shared().pageOf(store);
+        return editors().pageOf(store);
     }
     static void addArrow(AnnotationStore& store)
     {
@@ -83,10 +82,7 @@ protected:
         QFile f(file);
         return f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8);
     }
-    static bool pageIsOpen(EditorPage* page)
-    {
-        return EditorWindowController::shared().pages().contains(page);
-    }
+    bool pageIsOpen(EditorPage* page) { return editors().pages().contains(page); }
 
     QStringList accepted;
     QList<ExportFormat> formats;
@@ -125,14 +121,14 @@ TEST_F(EditorSaving, SaveFromTheQuestionClosesOnlyWhenTheImageWasSaved)
     EXPECT_TRUE(page->window()->close());
     EXPECT_EQ(alerts.seen().size(), 2);
     EXPECT_TRUE(isPng(path("Saved.png")));
-    EXPECT_TRUE(waitUntil([] { return EditorWindowController::shared().pages().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
 }
 
 TEST_F(EditorSaving, ABoundDocumentStaysOpenUntilItsPackageIsWrittenToo)
 {
     const QString package = writePackage("Shot.snapkin");
-    ASSERT_TRUE(EditorWindowController::shared().openFile(package));
-    EditorPage* page = EditorWindowController::shared().pages().last();
+    ASSERT_TRUE(editors().openFile(package));
+    EditorPage* page = editors().pages().last();
     addArrow(page->store());
     AlertAnswerer alerts;
     alerts.then(AlertAnswerer::key(Qt::Key_Return));
@@ -153,7 +149,7 @@ TEST_F(EditorSaving, ABoundDocumentStaysOpenUntilItsPackageIsWrittenToo)
     EXPECT_TRUE(page->window()->close());
     EXPECT_EQ(alerts.seen().size(), 2); // no question about replacing its own document
     EXPECT_EQ(SnapkinDocument::read(package)->document.annotations.size(), 2);
-    EXPECT_TRUE(waitUntil([] { return EditorWindowController::shared().pages().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
 }
 
 TEST_F(EditorSaving, SaveFromTheQuestionAsksBeforeReplacingSomeoneElsesDocument)

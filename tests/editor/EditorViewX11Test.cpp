@@ -49,15 +49,16 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 
 TEST(EditorViewX11, WholeWindowShowsBarsSidebarAndBorderedCanvas)
 {
-    AnnotationStore& store = EditorWindowController::shared().open(
-        sampleCapture(), "Screenshot", {.appliesRememberedFrame = false});
+    EditorWindowController editors;
+    AnnotationStore& store =
+        editors.open(sampleCapture(), "Screenshot", {.appliesRememberedFrame = false});
     store.appendAnnotation(Annotation{.kind = AnnotationKind::rectangle,
                                       .p1 = {60, 110},
                                       .p2 = {400, 290},
                                       .colorHex = "#FF3366",
                                       .lineWidth = 6});
     store.activate(Tool::rectangle);
-    EditorPage* page = EditorWindowController::shared().pageOf(store);
+    EditorPage* page = editors.pageOf(store);
     ASSERT_NE(page, nullptr);
     QWidget* window = page->window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));

@@ -79,13 +79,13 @@ void EditorWindowsTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     QApplication::setQuitOnLastWindowClosed(false);
     platform::Defaults::standard().removeAllStored();
-    EditorWindowController::shared().setHistory(&m_history);
+    m_editors.setHistory(&m_history);
 }
 
 void EditorWindowsTest::TearDown()
 {
-    closeAllEditors();
-    EditorWindowController::shared().setHistory(nullptr);
+    closeAllEditors(m_editors);
+    m_editors.setHistory(nullptr);
 }
 
 QString EditorWindowsTest::writePackage(const QString& name,
@@ -124,9 +124,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-void closeAllEditors()
+void closeAllEditors(EditorWindowController& editors)
 {
-    auto& editors = EditorWindowController::shared();
     for (EditorPage* page : editors.pages())
         page->store().setHasUnsavedChanges(false);
     for (EditorPage* page : editors.pages())

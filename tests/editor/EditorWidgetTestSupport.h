@@ -3,6 +3,7 @@
 // Helpers shared by the editor window widget tests: answering alerts, recording what the
 // history is told, writing packages and images, and starting each test with no editor open.
 
+#include "editor/EditorWindowController.h"
 #include "editor/HistoryTracking.h"
 
 #include <QJsonObject>
@@ -70,8 +71,8 @@ public:
     void record(const platform::BaseImage&, const QString&) override {}
 };
 
-// Each test starts with no editor, clean settings and the recording history installed, and
-// ends with every editor closed without questions.
+// Each test has editors of its own that report to the recording history, starts with clean
+// settings, and ends with every editor closed without questions.
 class EditorWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -83,15 +84,18 @@ protected:
     QString writePackage(const QString& name,
                          const std::function<void(QJsonObject&)>& edit = {}) const;
     QString writeImage(const QString& name, QSize size, QColor color = Qt::darkCyan) const;
+    EditorWindowController& editors() { return m_editors; }
 
     RecordingHistory m_history;
+    // After the history it reports to, so it goes first.
+    EditorWindowController m_editors;
     QTemporaryDir m_dir;
 };
 
 // Runs the event loop until `done` or the time is up.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-// Closes every open editor without asking and lets the deletions happen.
-void closeAllEditors();
+// Closes every open editor of `editors` without asking and lets the deletions happen.
+void closeAllEditors(EditorWindowController& editors);
 // The folder where tests leave pictures to look at.
 QString picturePath(const QString& fileName);
 

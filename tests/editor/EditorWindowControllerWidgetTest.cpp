@@ -2,6 +2,7 @@
 
 #include "editor/EditorPage.h"
 #include "editor/EditorTabHost.h"
+#include "editor/EditorToolbar.h"
 #include "editor/EditorView.h"
 #include "editor/EditorWindowController.h"
 #include "editor/EditorWindowSizing.h"
@@ -29,17 +30,6 @@ using namespace snapkin::editortest;
 
 namespace {
 
-EditorWindowController& editors()
-{
-    return EditorWindowController::shared();
-}
-
-EditorPage* onlyPage()
-{
-    const QList<EditorPage*> pages = editors().pages();
-    return pages.size() == 1 ? pages.front() : nullptr;
-}
-
 platform::BaseImage plainImage(QSize size)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -47,18 +37,27 @@ platform::BaseImage plainImage(QSize size)
     return platform::BaseImage(image);
 }
 
-EditorPage* openPlain(QSize size, const QString& title, QWidget* tabOf = nullptr)
-{
-    EditorOpenOptions options;
-    options.appliesRememberedFrame = false;
-    options.tabOf = tabOf;
-    AnnotationStore& store = editors().open(plainImage(size), title, options);
-    return editors().pageOf(store);
-}
-
 } // namespace
 
-using EditorOpening = EditorWindowsTest;
+class EditorPages : public EditorWindowsTest {
+protected:
+    EditorPage* onlyPage()
+    {
+        const QList<EditorPage*> pages = editors().pages();
+        return pages.size() == 1 ? pages.front() : nullptr;
+    }
+
+    EditorPage* openPlain(QSize size, const QString& title, QWidget* tabOf = nullptr)
+    {
+        EditorOpenOptions options;
+        options.appliesRememberedFrame = false;
+        options.tabOf = tabOf;
+        AnnotationStore& store = editors().open(plainImage(size), title, options);
+        return editors().pageOf(store);
+    }
+};
+
+using EditorOpening = EditorPages;
 
 TEST_F(EditorOpening, EveryPageOpenedGetsThePageHooksGivenBeforeIt)
 {
@@ -249,7 +248,7 @@ TEST_F(EditorOpening, ImageTitleFollowsEveryImageChangeAndIsTracked)
     const AnnotationStore* store = &page->store();
     page->store().setHasUnsavedChanges(false);
     window->close();
-    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
     EXPECT_EQ(m_history.closed, QList<const AnnotationStore*>{store});
 }
 
@@ -307,11 +306,11 @@ TEST_F(EditorOpening, AWindowDeletedOutrightLeavesNoSlot)
     EXPECT_TRUE(editors().pages().isEmpty());
     // The next page to close is the last one.
     openPlain({200, 100}, "Last")->window()->close();
-    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
     EXPECT_TRUE(settings.boolForKey("showInMenuBar"));
 }
 
-using EditorTabs = EditorWindowsTest;
+using EditorTabs = EditorPages;
 
 TEST_F(EditorTabs, PlusAddsABlankCanvasTabAndShowsTheTabBar)
 {
@@ -332,6 +331,28 @@ TEST_F(EditorTabs, PlusAddsABlankCanvasTabAndShowsTheTabBar)
     EXPECT_EQ(host->currentPage()->title(), "Blank Canvas");
     EXPECT_EQ(host->tabs()->tabText(2), "Blank Canvas");
     EXPECT_EQ(editors().pages().size(), 3);
+}
+
+// A page's New Capture menu opens its blank canvas among the editors that made the page; other
+// editors neither list it nor answer for its window.
+TEST_F(EditorTabs, BlankCanvasFromAPageOpensAmongThePagesOwnEditors)
+{
+    EditorWindowController others;
+    EditorPage* first = openPlain({200, 100}, "First");
+    ASSERT_NE(first, nullptr);
+    auto* button = qobject_cast<QToolButton*>(first->view()->toolbar()->itemWidget("newCapture"));
+    ASSERT_NE(button, nullptr);
+    QAction* blank = nullptr;
+    for (QAction* entry : button->menu()->actions())
+        if (entry->text() == "Blank Canvas") blank = entry;
+    ASSERT_NE(blank, nullptr);
+
+    blank->trigger();
+    ASSERT_EQ(editors().pages().size(), 2);
+    EXPECT_EQ(editors().pages().last()->title(), "Blank Canvas");
+    EXPECT_TRUE(others.pages().isEmpty());
+    EXPECT_EQ(others.page(first->window()), nullptr);
+    EXPECT_EQ(others.store(editors().pages().last()), nullptr);
 }
 
 TEST_F(EditorTabs, JoiningAWindowRefitsTheZoomToItsPageArea)
@@ -359,7 +380,7 @@ TEST_F(EditorTabs, ClosingATabAsksOnlyForIt)
 
     emit first->host()->tabs()->tabCloseRequested(1);
     EXPECT_EQ(alerts.seen().size(), 1);
-    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 1; }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().size() == 1; }));
     EXPECT_EQ(onlyPage(), first);
     EXPECT_TRUE(first->store().hasUnsavedChanges());
     EXPECT_EQ(first->host()->pageCount(), 1);
@@ -379,13 +400,13 @@ TEST_F(EditorTabs, ClosingTheWindowAsksPageByPageAndStopsAtTheFirstThatStays)
 
     EXPECT_FALSE(window->close());
     EXPECT_EQ(alerts.seen().size(), 1);
-    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 2; }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().size() == 2; }));
     EXPECT_EQ(editors().pages(), (QList<EditorPage*>{kept, never}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(kept->host()->currentPage(), kept);
 }
 
-using EditorClosing = EditorWindowsTest;
+using EditorClosing = EditorPages;
 
 TEST_F(EditorClosing, CleanPageClosesWithoutAsking)
 {
@@ -393,7 +414,7 @@ TEST_F(EditorClosing, CleanPageClosesWithoutAsking)
     AlertAnswerer alerts;
     EXPECT_TRUE(page->window()->close());
     EXPECT_TRUE(alerts.seen().isEmpty());
-    EXPECT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
 }
 
 TEST_F(EditorClosing, EscapeKeepsTheDirtyPageAndCtrlDDiscards)
@@ -457,16 +478,16 @@ TEST_F(EditorClosing, AfterTheLastPageOneWayOfReachingTheAppStaysOn)
     EditorPage* first = openPlain({200, 100}, "First");
     EditorPage* second = openPlain({200, 100}, "Second");
     first->window()->close();
-    ASSERT_TRUE(waitUntil([] { return editors().pages().size() == 1; }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().size() == 1; }));
     EXPECT_FALSE(settings.boolForKey("showInMenuBar")); // not the last one yet
     second->window()->close();
-    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
     EXPECT_TRUE(settings.boolForKey("showInMenuBar"));
 
     settings.setValue("showInDock", true);
     settings.setValue("showInMenuBar", false);
     openPlain({200, 100}, "Again")->window()->close();
-    ASSERT_TRUE(waitUntil([] { return editors().pages().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([this] { return editors().pages().isEmpty(); }));
     EXPECT_FALSE(settings.boolForKey("showInMenuBar"));
 }
 

@@ -28,9 +28,8 @@ platform::BaseImage filledImage(QSize size, QColor color)
     return platform::BaseImage(image);
 }
 
-void closeAll()
+void closeAll(EditorWindowController& editors)
 {
-    auto& editors = EditorWindowController::shared();
     for (EditorPage* page : editors.pages())
         page->store().setHasUnsavedChanges(false);
     for (EditorPage* page : editors.pages())
@@ -45,7 +44,7 @@ TEST(EditorWindowsOnX11, LargeImagesFitTheScreenWithTheFrameAndTabsShareAWindow)
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     QApplication::setQuitOnLastWindowClosed(false);
-    auto& editors = EditorWindowController::shared();
+    EditorWindowController editors;
     EditorOpenOptions plain;
     plain.appliesRememberedFrame = false;
 
@@ -80,7 +79,7 @@ TEST(EditorWindowsOnX11, LargeImagesFitTheScreenWithTheFrameAndTabsShareAWindow)
     const QString grab = QStringLiteral(SNAPKIN_BUILD_DIR "/snapkin-grab");
     if (QFileInfo(grab).isExecutable())
         QProcess::execute(grab, {QStringLiteral(SNAPKIN_BUILD_DIR "/editor-two-tabs-x11.png")});
-    closeAll();
+    closeAll(editors);
 }
 
 TEST(EditorWindowsOnX11, CtrlDInTheQuestionDiscardsAndClosesTheTab)
@@ -88,7 +87,7 @@ TEST(EditorWindowsOnX11, CtrlDInTheQuestionDiscardsAndClosesTheTab)
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     QApplication::setQuitOnLastWindowClosed(false);
-    auto& editors = EditorWindowController::shared();
+    EditorWindowController editors;
     AnnotationStore& kept = editors.open(filledImage({400, 300}, Qt::gray), "Kept");
     QWidget* window = editors.pageOf(kept)->window();
     AnnotationStore& dirty = editors.open(filledImage({400, 300}, Qt::gray), "Dirty",
@@ -115,5 +114,5 @@ TEST(EditorWindowsOnX11, CtrlDInTheQuestionDiscardsAndClosesTheTab)
     EXPECT_EQ(asked, "Do you want to save your annotations?");
     ASSERT_TRUE(test::waitUntil([&] { return editors.pages().size() == 1; }));
     EXPECT_EQ(&editors.pages().front()->store(), &kept);
-    closeAll();
+    closeAll(editors);
 }

@@ -272,10 +272,9 @@ class ToolKeysOnPages : public EditorWindowsTest {};
 
 TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWithoutOne)
 {
-    showKeyboardShortcuts(
-        EditorWindowController::shared()); // no editor: nothing to do, nothing breaks
+    auto& editors = this->editors();
+    showKeyboardShortcuts(editors); // no editor: nothing to do, nothing breaks
 
-    auto& editors = EditorWindowController::shared();
     AnnotationStore& older = editors.open(plainImage(), "Older");
     AnnotationStore& newer = editors.open(plainImage(), "Newer");
     EditorPage* olderPage = editors.pageOf(older);
@@ -284,7 +283,7 @@ TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWitho
 
     EditorWindowController::bringForward(olderPage);
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == olderPage->window(); }));
-    showKeyboardShortcuts(EditorWindowController::shared());
+    showKeyboardShortcuts(editors);
     EXPECT_TRUE(olderPage->view()->showsShortcuts());
     EXPECT_FALSE(newerPage->view()->showsShortcuts());
     olderPage->view()->setShowsShortcuts(false);
@@ -294,7 +293,7 @@ TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWitho
     other.show();
     other.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
-    showKeyboardShortcuts(EditorWindowController::shared());
+    showKeyboardShortcuts(editors);
     EXPECT_TRUE(newerPage->view()->showsShortcuts());
     EXPECT_FALSE(olderPage->view()->showsShortcuts());
     newerPage->view()->setShowsShortcuts(false);
@@ -302,7 +301,7 @@ TEST_F(ToolKeysOnPages, HelpMenuTargetsTheActivePageElseTheNewestAndNothingWitho
 
 TEST_F(ToolKeysOnPages, OnlyTheShownTabSwitches)
 {
-    auto& editors = EditorWindowController::shared();
+    auto& editors = this->editors();
     AnnotationStore& back = editors.open(plainImage(), "Back", {.appliesRememberedFrame = false});
     QWidget* window = editors.pageOf(back)->window();
     AnnotationStore& front =

@@ -35,13 +35,13 @@ void activate(QWidget* window)
     ASSERT_TRUE(test::waitUntil([&] { return QApplication::activeWindow() == window; }));
 }
 
-void closeAll()
+void closeAll(EditorWindowController& editors)
 {
-    for (EditorPage* page : EditorWindowController::shared().pages()) {
+    for (EditorPage* page : editors.pages()) {
         page->store().setHasUnsavedChanges(false);
         page->window()->close();
     }
-    test::waitUntil([] { return EditorWindowController::shared().pages().isEmpty(); });
+    test::waitUntil([&] { return editors.pages().isEmpty(); });
 }
 
 } // namespace
@@ -51,7 +51,7 @@ TEST(ToolKeysX11, KeyboardLettersSwitchTheActiveWindowsToolAndQuestionMarkOpensT
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     QApplication::setQuitOnLastWindowClosed(false);
-    auto& editors = EditorWindowController::shared();
+    EditorWindowController editors;
     AnnotationStore& first = editors.open(grey(), "First", {.appliesRememberedFrame = false});
     AnnotationStore& second = editors.open(grey(), "Second", {.appliesRememberedFrame = false});
     first.activate(Tool::select);
@@ -98,5 +98,5 @@ TEST(ToolKeysX11, KeyboardLettersSwitchTheActiveWindowsToolAndQuestionMarkOpensT
     EXPECT_TRUE(test::waitUntil([&] { return firstPage->view()->shortcutsSheet() == nullptr; }));
     EXPECT_FALSE(firstPage->view()->showsShortcuts());
 
-    closeAll();
+    closeAll(editors);
 }

@@ -43,17 +43,16 @@ protected:
         history->setClock([this] {
             return QDateTime(QDate(2026, 6, 1), QTime(12, 0), Qt::UTC).addSecs(ticks++);
         });
-        EditorWindowController::shared().setHistory(history.get());
+        editors.setHistory(history.get());
     }
     void TearDown() override
     {
-        auto& editors = EditorWindowController::shared();
         for (EditorPage* page : editors.pages()) {
             page->store().setHasUnsavedChanges(false);
             page->window()->close();
         }
         waitUntil([&] { return editors.pages().isEmpty(); });
-        EditorWindowController::shared().setHistory(nullptr);
+        editors.setHistory(nullptr);
         history->drain();
         platform::Defaults::standard().removeAllStored();
     }
@@ -61,8 +60,8 @@ protected:
     // Opens `path` in an editor and draws one rectangle on it.
     AnnotationStore* openAndEdit(const QString& path)
     {
-        if (!EditorWindowController::shared().openFile(path)) return nullptr;
-        const QList<EditorPage*> pages = EditorWindowController::shared().pages();
+        if (!editors.openFile(path)) return nullptr;
+        const QList<EditorPage*> pages = editors.pages();
         if (pages.isEmpty()) return nullptr;
         AnnotationStore& store = pages.last()->store();
         store.appendAnnotation(
@@ -79,6 +78,7 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<CaptureHistory> history;
+    EditorWindowController editors;
     int ticks = 0;
 };
 
@@ -86,7 +86,6 @@ protected:
 // dangling reference.
 TEST_F(HistoryOfOpenedFiles, AHistoryThatGoesIsNoLongerToldAnything)
 {
-    auto& editors = EditorWindowController::shared();
     ASSERT_EQ(&editors.history(), history.get());
     history.reset();
     EXPECT_EQ(&editors.history(), &HistoryTracking::none());
@@ -106,10 +105,10 @@ TEST_F(HistoryOfOpenedFiles, AnEditedDocumentAndImageEnterUnderTheirFileNames)
     ASSERT_TRUE(pixels.save(image, "PNG"));
 
     // Opening alone adds nothing: an entry comes with the first edit.
-    ASSERT_TRUE(EditorWindowController::shared().openFile(image));
+    ASSERT_TRUE(editors.openFile(image));
     EXPECT_TRUE(history->entries().isEmpty());
     ASSERT_TRUE(openAndEdit(document));
-    EditorWindowController::shared().pages().first()->store().appendAnnotation(
+    editors.pages().first()->store().appendAnnotation(
         Annotation{.kind = AnnotationKind::rectangle, .p1 = {1, 1}, .p2 = {5, 4}});
     ASSERT_TRUE(waitUntil([&] { return history->entries().size() == 2; }));
     EXPECT_EQ(titles(), (QStringList{"shot.png", "Notes.snapkin"}));

@@ -45,7 +45,8 @@ protected:
     }
 
     NewsletterWindowController& controller() { return m_controller; }
-    NewsletterWindowController m_controller{nullptr, &EditorWindowController::shared()};
+    EditorWindowController m_editors;
+    NewsletterWindowController m_controller{nullptr, &m_editors};
     NewsletterWindow* open()
     {
         controller().show();
@@ -179,8 +180,8 @@ TEST_F(NewsletterForm, InterruptionsWaitForTheFormEditorsAndCaptures)
     EXPECT_TRUE(NewsletterPrompt::currentBlockers(controller()).captureUnderWay);
     CaptureToast::dismiss();
 
-    AnnotationStore& store = EditorWindowController::shared().openBlank();
-    EditorPage* page = EditorWindowController::shared().pageOf(store);
+    AnnotationStore& store = m_editors.openBlank();
+    EditorPage* page = m_editors.pageOf(store);
     ASSERT_NE(page, nullptr);
     page->window()->show();
     store.rotate(false);
@@ -190,8 +191,7 @@ TEST_F(NewsletterForm, InterruptionsWaitForTheFormEditorsAndCaptures)
     EXPECT_FALSE(NewsletterPrompt::currentBlockers(controller()).unsavedEditorVisible);
     store.setHasUnsavedChanges(false);
     page->window()->close();
-    EXPECT_TRUE(
-        QTest::qWaitFor([] { return EditorWindowController::shared().pages().isEmpty(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_editors.pages().isEmpty(); }, 5000));
 }
 
 TEST_F(NewsletterForm, ADueInvitationShowsOnlyWhenOffered)

@@ -137,6 +137,7 @@ CursorPicture settledCursor()
 struct Editor {
     test::WindowManager wm;
     DesktopLinkOpening links;
+    EditorWindowController editors;
     AnnotationStore* store = nullptr;
     EditorPage* page = nullptr;
     SelectableText* text = nullptr;
@@ -145,11 +146,11 @@ struct Editor {
     {
         platform::Defaults::standard().removeAllStored();
         platform::Defaults::standard().setValue("selectableTextEnabled", true);
-        EditorWindowController::shared().setPageHooks(editorTextHooks(nullptr, links));
-        store = &EditorWindowController::shared().open(platform::BaseImage(image), "Lines",
-                                                       {.appliesRememberedFrame = false});
+        editors.setPageHooks(editorTextHooks(nullptr, links));
+        store =
+            &editors.open(platform::BaseImage(image), "Lines", {.appliesRememberedFrame = false});
         store->activate(Tool::select);
-        page = EditorWindowController::shared().pageOf(*store);
+        page = editors.pageOf(*store);
         if (!page) return;
         text = SelectableText::of(*page->view());
         (void)QTest::qWaitForWindowExposed(page->window());
@@ -157,7 +158,6 @@ struct Editor {
     }
     ~Editor()
     {
-        auto& editors = EditorWindowController::shared();
         editors.setPageHooks({});
         for (EditorPage* open : editors.pages())
             open->store().setHasUnsavedChanges(false);
