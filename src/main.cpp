@@ -1,5 +1,6 @@
 #include "SnapkinVersion.h"
 #include "app/Application.h"
+#include "platform/FontWarmUp.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
@@ -116,6 +117,9 @@ int main(int argc, char** argv)
                                            "start won't reach this one.")));
         break;
     }
+
+    // The font list is read meanwhile, rather than when the first window measures its texts.
+    const snapkin::platform::FontWarmUp fonts;
 
     // Only a start that runs as the one instance cleans the private folder (one that could not
     // tell whether another runs leaves the files be).
