@@ -7,16 +7,6 @@ namespace snapkin {
 RenderCaches::RenderCaches() = default;
 RenderCaches::~RenderCaches() = default;
 
-void RenderCaches::clear()
-{
-    m_overlays.clear();
-    m_pictures.clear();
-    m_rasters.clear();
-    m_strokes.clear();
-    m_effects.clear();
-    m_strokePictures.clear();
-}
-
 size_t qHash(const RenderCaches::OverlayKey& k, size_t seed)
 {
     return qHashMulti(seed, k.id, k.bytes);

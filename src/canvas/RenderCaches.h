@@ -80,8 +80,6 @@ public:
     StrokePictures& strokePictures() { return m_strokePictures; }
     const StrokePictures& strokePictures() const { return m_strokePictures; }
 
-    void clear();
-
     // Budgets, in kilobytes.
     static constexpr int overlayKilobytes = 512 * 1024;
     static constexpr int pictureKilobytes = 64 * 1024;

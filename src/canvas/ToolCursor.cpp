@@ -123,11 +123,6 @@ const QCursor& ToolCursor::cursor(Tool tool, qreal devicePixelRatio)
     return it->second;
 }
 
-const QCursor& ToolCursor::capture()
-{
-    return capture(primaryRatio());
-}
-
 const QCursor& ToolCursor::capture(qreal devicePixelRatio)
 {
     static std::mutex mutex;

@@ -25,7 +25,6 @@ public:
     static const QCursor& cursor(Tool tool);
     static const QCursor& cursor(Tool tool, qreal devicePixelRatio);
     // The capture overlay's cursor: a camera badge in the brand colour.
-    static const QCursor& capture();
     static const QCursor& capture(qreal devicePixelRatio);
 
     // The cursor's picture, for inspection: black badge for a tool, brand-coloured for capture.

@@ -68,8 +68,6 @@ public:
     bool isWatching() const { return m_fd >= 0; }
     // How many new files are waiting for their size to settle.
     qsizetype waitingCount() const { return m_waiting.size(); }
-    // How many settled files are waiting for their turn to open.
-    qsizetype readyCount() const { return m_ready.size(); }
     // The folder being watched; empty when stopped.
     QString watchedFolder() const { return m_folder; }
 

@@ -32,7 +32,6 @@ class EditorView : public QWidget {
     Q_OBJECT
 public:
     static constexpr QSize minimumContentSize{800, 600};
-    static constexpr int optionsBarHeight = 44;
     // The toolbar and the rule under it.
     static constexpr int toolbarAreaHeight = 39;
 

@@ -57,11 +57,6 @@ std::expected<QByteArray, JsonError> AnnotationDocument::encoded() const
     return QJsonDocument(*object).toJson(QJsonDocument::Indented);
 }
 
-std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value)
-{
-    return fromJson(value, Bounds{});
-}
-
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value,
                                                                           Bounds bounds)
 {

@@ -78,9 +78,8 @@ struct AnnotationDocument {
     // The tolerant reader: an annotation that does not decode is dropped and counted; a bad
     // frame or watermark is dropped. Fails on a missing or malformed canvasSize, or a malformed
     // version, nextStampNumber, pixelSize, generator or annotations value.
-    // fromJson() holds the value to `bounds`, or to the floors when not told the length of its
-    // text; decode() to the bounds of its text, checked with withinDecodingCost() before parsing.
-    static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value);
+    // fromJson() holds the value to `bounds`; decode() to the bounds of its text, checked with
+    // withinDecodingCost() before parsing.
     static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value,
                                                                  Bounds bounds);
     static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json);

@@ -179,7 +179,6 @@ public:
     // Pixels per point, at least 1.
     double pixelScale() const;
     FrameLayout frameLayout() const;
-    bool hasPresentation() const;
     std::optional<double> activeRatio() const;
 
     // ---- image operations (each successful one is one undo step) ----------------------------

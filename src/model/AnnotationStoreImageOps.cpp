@@ -60,11 +60,6 @@ FrameLayout AnnotationStore::frameLayout() const
     return FrameLayout(m_image.pointSize(), m_frame, pixelScale());
 }
 
-bool AnnotationStore::hasPresentation() const
-{
-    return m_frame.has_value() || (m_watermark.has_value() && m_watermark->isVisible());
-}
-
 std::optional<double> AnnotationStore::activeRatio() const
 {
     if (m_cropAspect == CropAspect::free) {

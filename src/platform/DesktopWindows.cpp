@@ -39,11 +39,6 @@ std::optional<std::vector<std::uint32_t>> cardinals(xcb_connection_t* c, xcb_win
 
 } // namespace
 
-bool DesktopWindows::onX11()
-{
-    return qtX11Connection() != nullptr;
-}
-
 std::vector<std::uint32_t> DesktopWindows::stackingOrder()
 {
     xcb_connection_t* c = qtX11Connection();

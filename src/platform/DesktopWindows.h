@@ -19,9 +19,6 @@ class DesktopWindows {
 public:
     DesktopWindows() = delete;
 
-    // True when the application draws through Qt's xcb platform.
-    static bool onX11();
-
     // Top-level client windows, front-most first: the window manager's
     // _NET_CLIENT_LIST_STACKING, or without one the root window's children.
     static std::vector<std::uint32_t> stackingOrder();

@@ -190,11 +190,6 @@ QString L10n::decimalText(double n)
     return l.toString(n, 'g', QLocale::FloatingPointShortest);
 }
 
-QString L10n::text(const QString& key)
-{
-    return text(key.toUtf8().constData());
-}
-
 QString L10n::fill(const QString& pattern, const QStringList& args)
 {
     QString out;

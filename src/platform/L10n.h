@@ -25,7 +25,6 @@ public:
     // The text for `key` in the current language; `english` when given is the English text,
     // otherwise the key itself is.
     static QString text(const char* key, const char* english = nullptr);
-    static QString text(const QString& key);
 
     // Fills the placeholders of `pattern` with `args`, in order.
     static QString fill(const QString& pattern, const QStringList& args);

@@ -44,8 +44,6 @@ public:
     QSlider* qualitySlider() const { return m_quality; }
     QLabel* qualityText() const { return m_qualityText; }
     QLabel* qualityNote() const { return m_qualityNote; }
-    // Says, under the desktop-icons switch, that the desktop's icons cannot be left out here.
-    QLabel* desktopIconsNote() const { return m_desktopIconsNote; }
     QLabel* folderText() const { return m_folderText; }
     QToolButton* folderResetButton() const { return m_folderReset; }
     QPushButton* chooseFolderButton() const { return m_chooseFolder; }

@@ -26,7 +26,6 @@ public:
               QWidget* parent = nullptr);
 
     void setGlyph(const QString& name, const QColor& color);
-    QString glyphName() const { return m_name; }
     QSize sizeHint() const override;
 
 protected:

@@ -89,17 +89,17 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
     m_consent = new QCheckBox(L10n::text("I accept the privacy policy"));
     consent->addWidget(m_consent);
     const QString site = platform::BuildInfo::siteRoot();
-    m_privacy = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
-                               .arg(site + QStringLiteral("privacy/"),
-                                    L10n::text("Read the privacy policy").toHtmlEscaped()));
-    m_privacy->setOpenExternalLinks(true);
-    m_privacy->setContentsMargins(20, 0, 0, 0);
-    QFont caption = m_privacy->font();
+    auto* privacy = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
+                                   .arg(site + QStringLiteral("privacy/"),
+                                        L10n::text("Read the privacy policy").toHtmlEscaped()));
+    privacy->setOpenExternalLinks(true);
+    privacy->setContentsMargins(20, 0, 0, 0);
+    QFont caption = privacy->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    m_privacy->setFont(caption);
+    privacy->setFont(caption);
     // Without a configured site there is no page to show.
-    m_privacy->setVisible(!site.isEmpty());
-    consent->addWidget(m_privacy);
+    privacy->setVisible(!site.isEmpty());
+    consent->addWidget(privacy);
     column->addLayout(consent);
 
     m_error = centred(makeLabel({}, 0.85));

@@ -43,7 +43,6 @@ public:
     QPushButton* subscribeButton() const { return m_subscribe; }
     QPushButton* notNowButton() const { return m_notNow; }
     QPushButton* closeButton() const { return m_close; }
-    QLabel* privacyLink() const { return m_privacy; }
 
     // How long a request may take; tests shorten it.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
@@ -67,7 +66,6 @@ private:
     GlyphView* m_symbol = nullptr;
     QLineEdit* m_email = nullptr;
     QCheckBox* m_consent = nullptr;
-    QLabel* m_privacy = nullptr;
     QLabel* m_error = nullptr;
     QPushButton* m_notNow = nullptr;
     QPushButton* m_subscribe = nullptr;

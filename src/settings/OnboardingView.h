@@ -52,7 +52,6 @@ public:
     QPushButton* backButton() const { return m_back; }
     QPushButton* nextButton() const { return m_next; }
     QPushButton* startButton() const { return m_start; }
-    QPushButton* tryButton() const { return m_try; }
     QPushButton* recheckButton() const { return m_recheck; }
     QLabel* adviceLabel() const { return m_advice; }
     QWidget* alternativeRow() const { return m_alternative; }

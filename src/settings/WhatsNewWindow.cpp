@@ -192,12 +192,12 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(24, 16, 24, 16);
     buttons->addStretch();
-    m_continue = new QPushButton(L10n::text("Continue"));
-    m_continue->setAutoDefault(false);
-    m_continue->setDefault(true);
-    m_continue->setMinimumSize(96, 32);
-    connect(m_continue, &QPushButton::clicked, this, &WhatsNewWindow::finished);
-    buttons->addWidget(m_continue);
+    auto* continueButton = new QPushButton(L10n::text("Continue"));
+    continueButton->setAutoDefault(false);
+    continueButton->setDefault(true);
+    continueButton->setMinimumSize(96, 32);
+    connect(continueButton, &QPushButton::clicked, this, &WhatsNewWindow::finished);
+    buttons->addWidget(continueButton);
     outer->addLayout(buttons);
 
     // 600 wide whatever the texts; the height is what the wrapped texts need at that width.

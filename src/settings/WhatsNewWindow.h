@@ -40,8 +40,6 @@ public:
     static QList<Feature> features(const QKeySequence& saveAsDocument, const QString& copyTextKeys);
     static QList<Move> moves();
 
-    QPushButton* continueButton() const { return m_continue; }
-
 signals:
     void finished();
 
@@ -49,7 +47,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPushButton* m_continue = nullptr;
 };
 
 // Decides at launch whether What's New is due and keeps at most one window.

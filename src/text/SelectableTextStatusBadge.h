@@ -32,7 +32,6 @@ public:
 
     // The text of the capsule showing; empty when none shows.
     QString text() const;
-    bool showsNoText() const { return m_showNoText; }
 
     // Where the badge goes in an area of `area`: centred, 12 points above its bottom.
     QRect placement(const QRect& area) const;

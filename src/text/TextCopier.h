@@ -77,8 +77,6 @@ public:
     // Whether a copy is recognising now.
     bool isCopying() const { return m_running; }
 
-    void setToasts(TextToasts* toasts) { m_toasts = toasts; }
-
 signals:
     // A copy ended with `outcome` announced (a cancelled copy announces nothing).
     void finished(const snapkin::TextCopier::Outcome& outcome);

@@ -3,7 +3,6 @@
 #include "platform/Defaults.h"
 #include "platform/KeyCodes.h"
 
-#include <QHashFunctions>
 #include <QKeyEvent>
 #include <QVariantMap>
 
@@ -234,11 +233,6 @@ std::optional<CaptureAction> CaptureHotKey::conflict(const CaptureHotKey& candid
         if (load(action).sameCombination(candidate)) return action;
     }
     return std::nullopt;
-}
-
-size_t qHash(const CaptureHotKey& key, size_t seed)
-{
-    return qHashMulti(seed, key.keyCode, key.modifiers, key.keyLabel);
 }
 
 } // namespace snapkin

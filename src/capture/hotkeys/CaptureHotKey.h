@@ -81,6 +81,4 @@ struct CaptureHotKey {
                                                  std::optional<CaptureAction> excluding);
 };
 
-size_t qHash(const CaptureHotKey& key, size_t seed = 0);
-
 } // namespace snapkin

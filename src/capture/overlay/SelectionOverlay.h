@@ -49,7 +49,6 @@ public:
     // The views of the open session, in the order of the screen list.
     const QList<QPointer<SelectionView>>& views() const { return m_views; }
     SelectionView* barView() const { return m_barView; }
-    WindowPicker* windowPicker() const { return m_picker; }
     // The view that holds the keyboard (none without X11, or while another program holds it).
     SelectionView* keyboardView() const { return m_grabbedView; }
     bool hasKeyboard() const { return m_grabbedView != nullptr; }
