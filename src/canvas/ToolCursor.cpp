@@ -1,7 +1,6 @@
 #include "canvas/ToolCursor.h"
 
 #include "model/Color.h"
-#include "platform/L10n.h"
 #include "platform/Symbols.h"
 
 #include <QGuiApplication>

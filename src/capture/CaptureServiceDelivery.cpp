@@ -1,6 +1,5 @@
 // Delivering a finished capture, reporting a failed one, the capture sound, the stored last
 // region, and bringing a picture from the clipboard or a file into an editor.
-#include "capture/CaptureClock.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"

@@ -4,7 +4,6 @@
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
 #include "platform/L10n.h"
-#include "ui/output/ExportDialogs.h"
 #include "ui/output/PackageFileDialogs.h"
 
 #include <QApplication>

@@ -1,6 +1,5 @@
 // The application's own windows during a capture: which are taken off the screen, in which
 // order, and how they come back.
-#include "capture/CaptureClock.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureServiceEngine.h"
 

@@ -7,7 +7,6 @@
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/NewFileWrite.h"
-#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDir>

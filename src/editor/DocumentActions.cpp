@@ -3,7 +3,6 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
-#include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"

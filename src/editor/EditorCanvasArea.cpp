@@ -6,7 +6,6 @@
 #include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
 #include "ui/canvas/CanvasCursor.h"
-#include "ui/canvas/CanvasView.h"
 #include "ui/canvas/CanvasZoomWheel.h"
 
 #include <QPaintEvent>

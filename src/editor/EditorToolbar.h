@@ -13,7 +13,6 @@
 #include <optional>
 
 class QMimeData;
-class QToolButton;
 
 namespace snapkin {
 

@@ -3,7 +3,6 @@
 #include "platform/AppPaths.h"
 #include "platform/AtomicWrite.h"
 #include "platform/ImageReader.h"
-#include "platform/L10n.h"
 #include "platform/PngEncoder.h"
 #include "platform/SrgbConversion.h"
 

@@ -1,6 +1,5 @@
 #include "settings/OnboardingController.h"
 
-#include "capture/CaptureService.h"
 #include "grab/CaptureEngine.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"

@@ -1,9 +1,7 @@
 #include "settings/OnboardingView.h"
 
-#include "capture/CaptureHooks.h"
 #include "capture/hotkeys/CaptureHotKey.h"
 #include "grab/CaptureEngineError.h"
-#include "model/Color.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
 #include "settings/InfoWindowSupport.h"

@@ -7,8 +7,6 @@
 #include <QString>
 #include <QVariantMap>
 
-class QPushButton;
-
 namespace snapkin {
 
 namespace platform {

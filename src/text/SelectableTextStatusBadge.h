@@ -5,7 +5,6 @@
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
-class QLabel;
 class QPropertyAnimation;
 
 namespace snapkin {

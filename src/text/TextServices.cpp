@@ -1,6 +1,5 @@
 #include "text/TextServices.h"
 
-#include "output/FlattenService.h"
 #include "text/SelectableText.h"
 #include "text/TextCopier.h"
 #include "ui/output/FlattenAlert.h"

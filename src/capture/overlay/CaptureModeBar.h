@@ -9,7 +9,6 @@
 class QAbstractButton;
 class QButtonGroup;
 class QPushButton;
-class QToolButton;
 
 namespace snapkin {
 

@@ -10,7 +10,6 @@
 #include <optional>
 
 class QAbstractButton;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QToolButton;

@@ -8,7 +8,6 @@
 
 #include <functional>
 
-class QFrame;
 class QLabel;
 class QMenu;
 

@@ -4,7 +4,6 @@
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
 #include "ui/canvas/CanvasView.h"
-#include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

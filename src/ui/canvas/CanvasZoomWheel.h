@@ -6,7 +6,6 @@
 #include <functional>
 
 class QAbstractScrollArea;
-class QNativeGestureEvent;
 class QWheelEvent;
 
 namespace snapkin {

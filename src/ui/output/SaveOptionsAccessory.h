@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGridLayout;
 class QLabel;
 class QSlider;
 
