@@ -7,9 +7,7 @@
 #include "output/FrameSettings.h"
 #include "platform/L10n.h"
 
-#include <QColorDialog>
 #include <QConicalGradient>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
@@ -142,38 +140,6 @@ FrameSwatches::FrameSwatches(AnnotationStore& store, QWidget* parent)
     showSelection(store.frame());
 }
 
-FrameSwatches::~FrameSwatches()
-{
-    // The dialog is our child and goes with us; say so explicitly so no colour picked while
-    // it is being torn down can arrive.
-    if (m_dialog) m_dialog->disconnect(this);
-}
-
-void FrameSwatches::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (window() == m_window) return;
-    if (m_window) m_window->removeEventFilter(this);
-    m_window = window();
-    m_window->installEventFilter(this);
-}
-
-bool FrameSwatches::eventFilter(QObject* watched, QEvent* event)
-{
-    // The editor window closes: its document is no longer being looked at.
-    if (watched == m_window && event->type() == QEvent::Close) closeColorDialog();
-    return QWidget::eventFilter(watched, event);
-}
-
-void FrameSwatches::closeColorDialog()
-{
-    if (!m_dialog) return;
-    m_dialog->disconnect(this);
-    m_dialog->close();
-    m_dialog->deleteLater();
-    m_dialog = nullptr;
-}
-
 void FrameSwatches::showSelection(const std::optional<FrameStyle>& frame)
 {
     const QList<FrameStyle::Gradient>& presets = FrameStyle::gradients();
@@ -220,22 +186,7 @@ void FrameSwatches::openColorDialog()
 {
     if (!m_store) return;
     const QString hex = m_store->frame() ? m_store->frame()->solidHex : QStringLiteral("#FFFFFF");
-    if (!m_dialog) {
-        m_dialog = new QColorDialog(this);
-        m_dialog->setOptions(QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons);
-        m_dialog->setWindowTitle(platform::L10n::text("Custom color"));
-        m_dialog->setModal(false);
-        connect(m_dialog, &QColorDialog::currentColorChanged, this,
-                &FrameSwatches::applyCustomColor);
-    }
-    {
-        // Opening on the current colour is not a pick.
-        const QSignalBlocker blocker(m_dialog);
-        m_dialog->setCurrentColor(Color::fromHex(hex));
-    }
-    m_dialog->show();
-    m_dialog->raise();
-    m_dialog->activateWindow();
+    m_colors.open(Color::fromHex(hex));
 }
 
 } // namespace snapkin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/options/ChangeCoalescer.h"
+#include "editor/options/CustomColorDialog.h"
 #include "model/FrameStyle.h"
 
 #include <QAbstractButton>
@@ -55,24 +56,19 @@ public:
     static const QStringList& solidColors();
 
     explicit FrameSwatches(AnnotationStore& store, QWidget* parent = nullptr);
-    ~FrameSwatches() override;
 
     // The eleven swatches in display order; the last is the custom colour well.
     const QList<FrameSwatch*>& swatches() const { return m_swatches; }
     FrameSwatch* customWell() const { return m_swatches.last(); }
     // The open colour dialog, or null.
-    QColorDialog* colorDialog() const { return m_dialog; }
+    QColorDialog* colorDialog() const { return m_colors.dialog(); }
     void setClock(ChangeCoalescer::Clock clock) { m_coalescer = ChangeCoalescer(std::move(clock)); }
 
     // Applies a colour as if picked in the dialog.
     void applyCustomColor(const QColor& color);
     void openColorDialog();
     // Closes the colour dialog for good: no colour picked in it reaches the store any more.
-    void closeColorDialog();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeColorDialog() { m_colors.close(); }
 
 private:
     void choose(const std::function<void(FrameStyle&)>& change);
@@ -80,8 +76,7 @@ private:
 
     QPointer<AnnotationStore> m_store;
     QList<FrameSwatch*> m_swatches;
-    QPointer<QColorDialog> m_dialog;
-    QPointer<QWidget> m_window; // the window whose closing closes the dialog
+    CustomColorDialog m_colors{*this, [this](const QColor& color) { applyCustomColor(color); }};
     ChangeCoalescer m_coalescer;
 };
 

@@ -11,9 +11,7 @@
 #include "model/SavedStyles.h"
 #include "platform/L10n.h"
 
-#include <QColorDialog>
 #include <QConicalGradient>
-#include <QEvent>
 #include <QFontComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -273,11 +271,6 @@ StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density
 
     followStore(store, this, [this] { refresh(); });
     refresh();
-}
-
-StyleGroup::~StyleGroup()
-{
-    if (m_dialog) m_dialog->disconnect(this);
 }
 
 void StyleGroup::divider()
@@ -578,46 +571,8 @@ void StyleGroup::applyCustomColor(const QColor& color)
 void StyleGroup::openColorDialog()
 {
     if (!m_store) return;
-    if (!m_dialog) {
-        m_dialog = new QColorDialog(this);
-        m_dialog->setOptions(QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons);
-        m_dialog->setWindowTitle(L10n::text("Custom color"));
-        m_dialog->setModal(false);
-        connect(m_dialog, &QColorDialog::currentColorChanged, this, &StyleGroup::applyCustomColor);
-    }
-    {
-        // Opening on the current colour is not a pick.
-        const QSignalBlocker blocker(m_dialog);
-        m_dialog->setCurrentColor(Color::fromHex(m_store->colorHex()));
-    }
     m_coalescer.reset();
-    m_dialog->show();
-    m_dialog->raise();
-    m_dialog->activateWindow();
-}
-
-void StyleGroup::closeColorDialog()
-{
-    if (!m_dialog) return;
-    m_dialog->disconnect(this);
-    m_dialog->close();
-    m_dialog->deleteLater();
-    m_dialog = nullptr;
-}
-
-void StyleGroup::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (window() == m_window) return;
-    if (m_window) m_window->removeEventFilter(this);
-    m_window = window();
-    m_window->installEventFilter(this);
-}
-
-bool StyleGroup::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_window && event->type() == QEvent::Close) closeColorDialog();
-    return QWidget::eventFilter(watched, event);
+    m_colors.open(Color::fromHex(m_store->colorHex()));
 }
 
 void StyleGroup::refresh()

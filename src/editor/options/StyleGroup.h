@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/options/ChangeCoalescer.h"
+#include "editor/options/CustomColorDialog.h"
 #include "editor/options/OptionGroups.h"
 #include "model/Tool.h"
 
@@ -81,7 +82,6 @@ public:
     // `library` holds the styles the style menu lists and saves to; it must outlive the group.
     StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density, SavedStyles& library,
                QWidget* parent = nullptr);
-    ~StyleGroup() override;
 
     // Whether `tool` shows anything at all.
     static bool hasGroup(Tool tool);
@@ -104,7 +104,7 @@ public:
     SavedStyleMenu* styleMenu() const { return m_styleMenu; }
     QToolButton* moreButton() const { return m_more; }
     QMenu* moreMenu() const { return m_moreMenu; }
-    QColorDialog* colorDialog() const { return m_dialog; }
+    QColorDialog* colorDialog() const { return m_colors.dialog(); }
     void setClock(ChangeCoalescer::Clock clock) { m_coalescer = ChangeCoalescer(std::move(clock)); }
 
     // What the controls do, also reachable from tests.
@@ -113,11 +113,7 @@ public:
     // Applies a colour as if picked in the dialog.
     void applyCustomColor(const QColor& color);
     void openColorDialog();
-    void closeColorDialog();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeColorDialog() { m_colors.close(); }
 
 private:
     void addColors(bool swatchesShown);
@@ -156,8 +152,7 @@ private:
     SavedStyleMenu* m_styleMenu = nullptr;
     QToolButton* m_more = nullptr;
     QMenu* m_moreMenu = nullptr;
-    QPointer<QColorDialog> m_dialog;
-    QPointer<QWidget> m_window;
+    CustomColorDialog m_colors{*this, [this](const QColor& color) { applyCustomColor(color); }};
     ChangeCoalescer m_coalescer;
     bool m_anyControl = false;
 };
