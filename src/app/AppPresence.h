@@ -4,10 +4,10 @@
 
 namespace snapkin {
 
-// Where the application shows itself. "showInDock" means "Show in taskbar": an editor window
-// opens at launch and the application behaves as an ordinary window application. "showInMenuBar"
-// means "Show in system tray". Without a tray host neither setting can hide the application:
-// it then behaves as if "Show in taskbar" were on, so it is never out of reach.
+// Where the application shows itself. keys::showInDock means "Show in taskbar": an editor window
+// opens at launch and the application behaves as an ordinary window application.
+// keys::showInMenuBar means "Show in system tray". Without a tray host neither setting can hide the
+// application: it then behaves as if "Show in taskbar" were on, so it is never out of reach.
 namespace AppPresence {
 
 // The stored Bool, false when absent or not a Bool.

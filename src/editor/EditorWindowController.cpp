@@ -70,7 +70,7 @@ QMargins knownFrameMargins(const QList<EditorPage*>& pages)
 }
 
 // After the last editor, one of the two ways of reaching the application must stay on: the
-// task bar ("showInDock", off unless stored) or the system tray ("showInMenuBar", on unless
+// task bar (keys::showInDock, off unless stored) or the system tray (keys::showInMenuBar, on unless
 // stored).
 void keepApplicationReachable()
 {

@@ -39,7 +39,7 @@ struct AnnotationDocument;
 // copies of what it writes, so the list in memory is always complete before its write is
 // queued, and a later write always describes a later state.
 //
-// Recording: while "historyEnabled" is on, each capture handed to track() or record() becomes
+// Recording: while keys::historyEnabled is on, each capture handed to track() or record() becomes
 // an entry with its own document package. An editor's later edits are written back one second
 // after the last of them; closing the editor or quitting writes a pending change at once. An
 // entry open in an editor is never pruned.
@@ -105,7 +105,7 @@ public:
     void whenWritesDone(QObject* context, std::function<void()> then);
 
     // ---- retention and removal ---------------------------------------------------------------
-    // Removes entries older than "historyRetentionDays" (0 or less: none by age) and beyond the
+    // Removes entries older than keys::historyRetentionDays (0 or less: none by age) and beyond the
     // thousandth, newest first; entries open in an editor stay and still count.
     void pruneExpired(const QDateTime& now);
     void remove(const QList<QUuid>& ids);

@@ -9,7 +9,7 @@ class NewsletterWindowController;
 // When the newsletter invitation may appear. The schedule is kept in the settings store only,
 // so it survives restarts and updates; times are seconds since 1970 (UTC) as doubles.
 //
-// Due: once a date is set ("newsletterNextPrompt" > 0) from that second on, whatever else;
+// Due: once a date is set (keys::newsletterNextPrompt > 0) from that second on, whatever else;
 // before any date, 3 days after the first launch with at least 5 captures, or 5 days after it
 // with at least 1. A first launch that is absent, 0 or in the future is never due. Without a
 // configured endpoint nothing is offered at all.
