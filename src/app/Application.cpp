@@ -9,7 +9,6 @@
 #include "capture/CaptureService.h"
 #include "capture/PostCaptureRouter.h"
 #include "editor/CollageService.h"
-#include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"

@@ -4,7 +4,6 @@
 #include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "text/QuickAccess.h"
-#include "text/TextCopier.h"
 
 namespace snapkin {
 

@@ -89,7 +89,6 @@ void MenuActions::setHandler(Handler handler, Action action)
         m_handlers[handler] = std::move(action);
     else
         m_handlers.erase(handler);
-    emit handlersChanged();
 }
 
 bool MenuActions::hasHandler(Handler handler) const

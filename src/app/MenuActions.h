@@ -156,9 +156,6 @@ public slots:
     void unlockPins();
     void closePins();
 
-signals:
-    void handlersChanged();
-
 private:
     bool runHandler(Handler handler, const QImage* image = nullptr);
     // The page in the active window; null when that is no editor.

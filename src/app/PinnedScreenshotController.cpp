@@ -8,7 +8,6 @@
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
-#include "ui/output/ExportDialogs.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -8,7 +8,6 @@
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
-#include "platform/Symbols.h"
 #include "ui/output/ExportDialogs.h"
 
 #include <QAction>

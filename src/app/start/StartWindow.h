@@ -8,7 +8,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QStackedWidget;
 
 namespace snapkin {

@@ -8,7 +8,6 @@
 #include "editor/EditorWindowController.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
-#include "settings/PreferencesWindow.h"
 #include "ui/platform/BringForward.h"
 
 #include <QCursor>
