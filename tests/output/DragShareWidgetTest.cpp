@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -211,6 +212,33 @@ TEST_F(Share, HandsOnAPngFromThePrivateFolder)
     menu.emailAction()->trigger();
     ASSERT_EQ(fake.started.size(), 1);
     EXPECT_EQ(fake.started[0], (QStringList{email, "--attach", file}));
+}
+
+TEST_F(Share, AFileThatCannotBeWrittenIsAnAlertNotASilentNothing)
+{
+    const QString email = installEmail();
+    // The private folder's place is taken by a link: nothing may be written through it.
+    QTemporaryDir runtime, elsewhere;
+    ASSERT_TRUE(QFile::link(elsewhere.path(), runtime.filePath("snapkin")));
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QWidget window;
+    auto* menu = new ShareMenu(capture(), QString(), &window);
+    menu->openWithAction()->trigger();
+    menu->emailAction()->trigger();
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+
+    EXPECT_TRUE(fake.opened.isEmpty());
+    EXPECT_TRUE(fake.started.isEmpty());
+    const auto alerts = window.findChildren<QMessageBox*>();
+    ASSERT_EQ(alerts.size(), 2);
+    for (QMessageBox* alert : alerts) {
+        EXPECT_EQ(alert->text(), "Couldn't prepare the image");
+        EXPECT_EQ(alert->informativeText(),
+                  platform::PrivateFolder::userMessage(platform::PrivateFolder::Error::unsafe));
+        alert->close();
+    }
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
 }
 
 TEST_F(Share, CopyImageCountsAnExport)

@@ -11,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -102,33 +103,49 @@ QPoint ShareMenu::anchor(const QWidget* window)
     return window->mapToGlobal(QPoint(window->width() - 60, 0));
 }
 
-QString ShareMenu::writeSharedFile()
+std::expected<QString, QString> ShareMenu::writeSharedFile()
 {
     if (!m_sharedFile.isEmpty() && QFileInfo(m_sharedFile).isFile()) return m_sharedFile;
     const auto png = ExportService::data(platform::BaseImage(m_image), ExportFormat::png);
-    if (!png) return {};
+    if (!png) return std::unexpected(QString());
     auto folder = platform::PrivateFolder::makeUniqueFolder(QStringLiteral("Share"));
-    if (!folder) return {};
+    if (!folder) return std::unexpected(platform::PrivateFolder::userMessage(folder.error()));
     const QString path = *folder + QLatin1Char('/') +
                          ExportService::dragName(QDateTime::currentDateTime()) +
                          QStringLiteral(".png");
-    if (!platform::writeFileAtomically(path, *png, platform::FileAccess::userOnly)) return {};
+    if (auto written = platform::writeFileAtomically(path, *png, platform::FileAccess::userOnly);
+        !written)
+        return std::unexpected(platform::userMessage(written.error()));
     m_sharedFile = path;
     return path;
 }
 
+// The file to hand on, or nothing after telling the user why there is none: the menu has
+// closed by now, so the alert belongs to the window it opened from.
+std::optional<QString> ShareMenu::sharedFileOrAlert()
+{
+    auto file = writeSharedFile();
+    if (file) return *file;
+    auto* alert =
+        new QMessageBox(QMessageBox::Warning, QString(), L10n::text("Couldn't prepare the image"),
+                        QMessageBox::NoButton, parentWidget() ? parentWidget()->window() : nullptr);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setInformativeText(file.error());
+    alert->addButton(L10n::text("OK"), QMessageBox::AcceptRole);
+    alert->open();
+    return std::nullopt;
+}
+
 void ShareMenu::openWith()
 {
-    const QString file = writeSharedFile();
-    if (!file.isEmpty()) m_desktop.openUrl(QUrl::fromLocalFile(file));
+    if (const auto file = sharedFileOrAlert()) m_desktop.openUrl(QUrl::fromLocalFile(*file));
 }
 
 void ShareMenu::email()
 {
-    const QString file = writeSharedFile();
-    if (!file.isEmpty())
+    if (const auto file = sharedFileOrAlert())
         m_desktop.startDetached(m_desktop.findExecutable(QStringLiteral("xdg-email")),
-                                {QStringLiteral("--attach"), file});
+                                {QStringLiteral("--attach"), *file});
 }
 
 void ShareMenu::showInFileManager()

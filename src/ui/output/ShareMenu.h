@@ -7,7 +7,9 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <expected>
 #include <functional>
+#include <optional>
 
 namespace snapkin {
 
@@ -52,7 +54,9 @@ public:
     // The PNG written for Open With… and Email…, empty before either ran.
 
 private:
-    QString writeSharedFile();
+    // The PNG in a private folder of its own, or why it could not be written.
+    std::expected<QString, QString> writeSharedFile();
+    std::optional<QString> sharedFileOrAlert();
     void openWith();
     void email();
     void showInFileManager();
