@@ -30,11 +30,11 @@ public:
     // While one of these exists anywhere in the process, allocations of up to reusedBlockBytes
     // come from the heap and go back to it when freed, to be handed out again. For work that
     // allocates and frees such blocks over and over: the text engines' buffers for each line
-    // read are a few MiB, and given pages of their own each time, every line waited for the
-    // kernel to map and clear them, with every other engine's thread queueing behind it (a
-    // seventh of the wall time of reading a page on six cores). When the last one ends, the
-    // threshold is as configured again and what was freed is given back. Does nothing unless
-    // configureAllocator() was called. Any thread.
+    // read are up to a few MiB, and given pages of their own each time, every line waited for
+    // the kernel to map and clear them, with the other engines' threads queueing behind it
+    // (bench/ocr-speed: 6 % of the time and CPU of a 1080p page on six cores). When the last
+    // one ends, the threshold is as configured again and what was freed is given back. Does
+    // nothing unless configureAllocator() was called. Any thread.
     class LargeBlockReuse {
     public:
         LargeBlockReuse();

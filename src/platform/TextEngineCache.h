@@ -106,6 +106,8 @@ private:
     // A Tesseract engine for `key` over TextRecognition::dataPath(); null when it fails.
     static Engine startEngine(const Key& key);
 
+    // A new engine from the factory, started with large blocks reused from the heap.
+    Engine start(const Key& key);
     void giveBack(Key key, Engine engine);
     // Undoes the count of an engine that failed to start.
     void notStarted(const Key& key);

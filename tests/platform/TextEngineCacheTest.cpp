@@ -51,3 +51,22 @@ TEST(TextEngineCacheLease, LargeBlocksAreReusedWhileAnEngineIsLent)
     EXPECT_TRUE(getsPagesOfItsOwn(oneMiB));
     cache.releaseIdle();
 }
+
+// Starting an engine copies its language data several times over in blocks freed at once:
+// those come from the heap too, and go back once the engine has started.
+TEST(TextEngineCacheStart, AnEngineStartsWithLargeBlocksReusedFromTheHeap)
+{
+    MemoryRelease::configureAllocator();
+    if (!getsPagesOfItsOwn(oneMiB)) GTEST_SKIP() << "another allocator than the C library's";
+    bool pagesOfItsOwnWhileStarting = true;
+    TextEngineCache cache([&](const TextEngineCache::Key&) {
+        pagesOfItsOwnWhileStarting = getsPagesOfItsOwn(oneMiB);
+        return TextEngineCache::Engine(new tesseract::TessBaseAPI,
+                                       [](tesseract::TessBaseAPI* api) { delete api; });
+    });
+    cache.prestart(english, 1);
+    ASSERT_EQ(cache.engineCount(), 1);
+    EXPECT_FALSE(pagesOfItsOwnWhileStarting);
+    EXPECT_TRUE(getsPagesOfItsOwn(oneMiB));
+    cache.releaseIdle();
+}
