@@ -12,8 +12,8 @@ public:
 
     // The text of $XDG_CONFIG_HOME/autostart/snapkin.desktop starting `executable`.
     static QString autostartText(const QString& executable);
-    // `path` as one argument of an Exec line: quoted when it holds anything but plain
-    // characters, with the characters the quoting rules reserve escaped.
+    // `path` as one argument of an Exec line: quoted when it holds a reserved character, with
+    // what the quoting rules reserve, % (field codes), backslashes and line breaks escaped.
     static QString execArgument(const QString& path);
 };
 

@@ -1,6 +1,7 @@
 #include "platform/LoginItem.h"
 
 #include "platform/AtomicWrite.h"
+#include "platform/DesktopEntry.h"
 #include "platform/L10n.h"
 
 #include <QCoreApplication>
@@ -65,56 +66,6 @@ bool LoginItem::isEnabled()
     return !isHidden(file.readAll());
 }
 
-QString LoginItem::execArgument(const QString& argument)
-{
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    bool quote = argument.isEmpty();
-    for (const QChar c : argument) {
-        if (reserved.contains(c)) quote = true;
-    }
-    QString quoted;
-    if (quote) {
-        quoted += QLatin1Char('"');
-        for (const QChar c : argument) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += QLatin1Char('\\');
-            quoted += c;
-        }
-        quoted += QLatin1Char('"');
-    } else {
-        quoted = argument;
-    }
-    // Field codes start with %; the string rules escape backslashes and line breaks last.
-    quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    QString out;
-    for (const QChar c : quoted) {
-        if (c == '\\')
-            out += QStringLiteral("\\\\");
-        else if (c == '\n')
-            out += QStringLiteral("\\n");
-        else if (c == '\t')
-            out += QStringLiteral("\\t");
-        else if (c == '\r')
-            out += QStringLiteral("\\r");
-        else
-            out += c;
-    }
-    return out;
-}
-
-QByteArray LoginItem::entry(const QString& program)
-{
-    QString text;
-    text += QStringLiteral("[Desktop Entry]\n");
-    text += QStringLiteral("Type=Application\n");
-    text += QStringLiteral("Name=Snapkin\n");
-    text += QStringLiteral("Comment=Screenshots and annotation\n");
-    text += QStringLiteral("Exec=") + execArgument(program) + QLatin1Char('\n');
-    text += QStringLiteral("Icon=snapkin\n");
-    text += QStringLiteral("Terminal=false\n");
-    text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
-    return text.toUtf8();
-}
-
 std::expected<void, LoginItem::Error> LoginItem::setEnabled(bool enabled, const QString& program)
 {
     const QString path = entryPath();
@@ -130,7 +81,9 @@ std::expected<void, LoginItem::Error> LoginItem::setEnabled(bool enabled, const 
     const QString executable =
         program.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath()
                           : QFileInfo(program).absoluteFilePath();
-    if (!writeFileAtomically(path, entry(executable))) return std::unexpected(Error::writeFailed);
+    const QByteArray text = DesktopEntry::autostartText(executable).toUtf8();
+    if (text.isEmpty() || !writeFileAtomically(path, text))
+        return std::unexpected(Error::writeFailed);
     return {};
 }
 

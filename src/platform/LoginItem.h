@@ -13,7 +13,7 @@ namespace snapkin::platform {
 // On means the file exists and does not say Hidden=true (the desktop's way of switching an
 // autostart entry off). Turning it on writes the entry atomically, with Exec naming the
 // program by its absolute path, quoted where the Desktop Entry rules ask for it; turning it
-// off removes the file.
+// off removes the file. The entry is DesktopEntry's autostart text for the program.
 class LoginItem {
 public:
     enum class Error {
@@ -28,12 +28,6 @@ public:
 
     // Writes or removes the entry; `program` defaults to the running program's absolute path.
     static std::expected<void, Error> setEnabled(bool enabled, const QString& program = {});
-
-    // The entry's text for `program`.
-    static QByteArray entry(const QString& program);
-    // One Exec argument as the Desktop Entry rules want it: quoted when it holds a reserved
-    // character, with %, backslash and line breaks escaped.
-    static QString execArgument(const QString& argument);
 };
 
 } // namespace snapkin::platform

@@ -69,6 +69,9 @@ TEST(DesktopEntries, TheAutostartEntryStartsThisExecutableAndPassesTheValidator)
     }
     EXPECT_EQ(DesktopEntry::execArgument("/usr/bin/snapkin"), "/usr/bin/snapkin");
     EXPECT_EQ(DesktopEntry::execArgument("/a b/$x"), "\"/a b/\\\\$x\"");
+    // A per cent sign would start a field code; a line break would end the entry's line.
+    EXPECT_EQ(DesktopEntry::execArgument("/opt/100%/snapkin"), "/opt/100%%/snapkin");
+    EXPECT_EQ(DesktopEntry::execArgument("/a\nb"), "\"/a\\nb\"");
 }
 
 TEST(DesktopEntries, TheDocumentTypeIsAcceptedAndNamesTheGlob)

@@ -1,4 +1,5 @@
 #include "platform/LoginItem.h"
+#include "platform/DesktopEntry.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,8 +59,8 @@ TEST_F(LoginItemTest, APathWithSpacesAndReservedCharactersIsQuotedAndEscaped)
     ASSERT_TRUE(LoginItem::setEnabled(true, "/opt/My Apps/snap$kin 100%"));
     EXPECT_TRUE(entryText().contains("\nExec=\"/opt/My Apps/snap\\\\$kin 100%%\"\n"));
     // A backslash takes four: one for the quoting rule, doubled by the string rule.
-    EXPECT_EQ(LoginItem::execArgument("/a\\b c"), "\"/a\\\\\\\\b c\"");
-    EXPECT_EQ(LoginItem::execArgument("/plain/path"), "/plain/path");
+    EXPECT_EQ(snapkin::platform::DesktopEntry::execArgument("/a\\b c"), "\"/a\\\\\\\\b c\"");
+    EXPECT_EQ(snapkin::platform::DesktopEntry::execArgument("/plain/path"), "/plain/path");
 }
 
 TEST_F(LoginItemTest, AnEntryTheDesktopHidIsOff)
