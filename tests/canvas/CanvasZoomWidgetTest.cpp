@@ -207,35 +207,3 @@ TEST(CanvasZoom, AStepBackOutCoversWhatTheLastPictureMissedWithTheOneFromBeforeZ
     EXPECT_FALSE(c.view()->showsStandIn());
     EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
 }
-
-TEST(CanvasZoom, TheSharpPictureIsMadeBeforeTheRepaintAndGivesWayToAScrollOrEditInBetween)
-{
-    ZoomedCanvas c;
-    c.f.store->setSelectedID(std::nullopt);
-    // At 0.4 the whole canvas is in sight and kept.
-    c.view()->setZoom(0.4);
-    c.settle();
-    const QRect whole = c.view()->stillPictureArea();
-    ASSERT_EQ(whole, c.view()->rect());
-
-    // A step in shows stretched; the sharp picture of the part now on screen follows on the
-    // next turn even before the window repaints.
-    c.view()->setZoom(2);
-    (void)c.shown();
-    ASSERT_TRUE(c.view()->showsStandIn());
-    c.view()->setUpdatesEnabled(false);
-    c.settle();
-    EXPECT_FALSE(c.view()->showsStandIn());
-    const QRect made = c.view()->stillPictureArea();
-    EXPECT_NE(made, whole);
-    EXPECT_TRUE(made.contains(c.view()->visibleRegion().boundingRect()));
-
-    // The user scrolls and a mark is added before the repaint: what shows is still what a
-    // fresh view draws, with no area left from the picture made ahead.
-    c.area.horizontalScrollBar()->setValue(600);
-    c.area.verticalScrollBar()->setValue(400);
-    c.f.add(mark(AnnotationKind::ellipse, {320, 210}, {400, 270}, "#F5D90A"));
-    c.view()->setUpdatesEnabled(true);
-    c.settle();
-    EXPECT_EQ(differentPixels(c.shown(), c.expected()), 0);
-}

@@ -71,16 +71,6 @@ CanvasView::CanvasView(AnnotationStore& store, QWidget* parent)
         m_standInShows.clear();
         m_reshrink.stop();
         m_reshrinkDue = true;
-        // The sharp picture is made now, not in the repaint: the window system is still taking
-        // in the stretched frame, which a repaint waits for before it starts.
-        if (isVisible()) {
-            const QList<Annotation> shown = shownAnnotations();
-            const qreal dpr = devicePixelRatioF();
-            bool stretched = false;
-            const QImage& shrunk = shrunkImage(dpr, stretched);
-            if (!stretched && !movingIndex(shown))
-                stillPicture(shrunk, dpr, visibleRegion().boundingRect(), shown);
-        }
         update();
     });
     // A band of a long stroke's picture arrived: drawn in where it lies.
@@ -215,10 +205,20 @@ void CanvasView::paintEvent(QPaintEvent* event)
     }
     const QImage* still = nullptr;
     if (!stretched) {
+        const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial())
+                                                        : shrunk.cacheKey(),
+                                        image.serial(),
+                                        size(),
+                                        dpr,
+                                        m_zoom,
+                                        palette().window().color().rgba()};
         // Only the part of the canvas on screen is kept: zoomed in, the canvas is many
         // screenfuls.
         const QRect visible = visibleRegion().boundingRect() | event->region().boundingRect();
-        const QImage& picture = stillPicture(shrunk, dpr, visible, below);
+        const QImage& picture =
+            m_still.picture(key, visible, below, [&](QPainter& p, const QList<Annotation>& list) {
+                paintScene(p, list, shrunk, false);
+            });
         if (!picture.isNull() && m_still.area().contains(event->region().boundingRect()))
             still = &picture;
         // Back at (or below) its zoom: the next step's stand-in holds at least as much.
@@ -241,21 +241,6 @@ void CanvasView::paintEvent(QPaintEvent* event)
         painter.scale(m_zoom, m_zoom);
     }
     SelectionOutlinePainter::paint(painter, m_store);
-}
-
-const QImage& CanvasView::stillPicture(const QImage& shrunk, qreal devicePixelRatio,
-                                       const QRect& visible, const QList<Annotation>& below)
-{
-    const platform::BaseImage& image = m_store.image();
-    const CanvasStillLayer::Key key{shrunk.isNull() ? qint64(image.serial()) : shrunk.cacheKey(),
-                                    image.serial(),
-                                    size(),
-                                    devicePixelRatio,
-                                    m_zoom,
-                                    palette().window().color().rgba()};
-    return m_still.picture(key, visible, below, [&](QPainter& p, const QList<Annotation>& list) {
-        paintScene(p, list, shrunk, false);
-    });
 }
 
 void CanvasView::paintScene(QPainter& painter, const QList<Annotation>& annotations,

@@ -95,10 +95,6 @@ private:
     // The index in `shown` of the mark being dragged, when it can be drawn over a picture of
     // what lies below it (no lens or spotlight depends on it).
     std::optional<qsizetype> movingIndex(const QList<Annotation>& shown) const;
-    // The still picture at the current zoom covering `visible`, with `below` over the base image
-    // (drawn from `shrunk` when the zoom shrinks it); null when too large to keep.
-    const QImage& stillPicture(const QImage& shrunk, qreal devicePixelRatio, const QRect& visible,
-                               const QList<Annotation>& below);
     // The background, the base image and `annotations`, within the painter's clip.
     void paintScene(QPainter& painter, const QList<Annotation>& annotations, const QImage& shrunk,
                     bool stretched);
