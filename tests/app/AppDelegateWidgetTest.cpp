@@ -31,6 +31,14 @@ using Step = AppDelegate::Step;
 
 namespace {
 
+// A picture to name on the command line.
+QImage launchImage()
+{
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image;
+}
+
 platform::Defaults& settings()
 {
     return platform::Defaults::standard();
@@ -203,10 +211,8 @@ TEST_F(AppDelegateTest, FilesNamedAtLaunchStandInForTheBlankCanvas)
 {
     settings().setValue("showInDock", true);
     QTemporaryDir dir;
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
     const QString png = dir.filePath("shot.png");
-    ASSERT_TRUE(image.save(png));
+    ASSERT_TRUE(launchImage().save(png));
 
     QStringList order;
     auto delegate = recordingDelegate(order, {Step::firstWindows});
@@ -225,10 +231,8 @@ TEST_F(AppDelegateTest, WithFilesNamedAtLaunchTheTrayIconFollowsTheFirstPaint)
     AppPresence::setTrayAvailableForTesting(1);
     settings().setValue("showInMenuBar", true);
     QTemporaryDir dir;
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
     const QString png = dir.filePath("shot.png");
-    ASSERT_TRUE(image.save(png));
+    ASSERT_TRUE(launchImage().save(png));
 
     QStringList order;
     auto delegate = recordingDelegate(order, {Step::presence, Step::firstWindows});
@@ -258,8 +262,7 @@ TEST_F(AppDelegateTest, WithFilesNamedAtLaunchTheTrayIconFollowsTheFirstPaint)
 TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPainted)
 {
     QTemporaryDir dir;
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
+    const QImage image = launchImage();
     const QString first = dir.filePath("first.png"), second = dir.filePath("second.png");
     ASSERT_TRUE(image.save(first) && image.save(second));
     const auto recent = [] { return settings().get(keys::recentDocuments); };
