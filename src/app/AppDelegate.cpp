@@ -221,7 +221,7 @@ void AppDelegate::standardSteps()
     });
     // The history's recogniser: the text lines, then the payload of every code, one per line;
     // installing it starts recognising the entries that have no text yet, after pruning.
-    setStep(Step::historyRecognizer, [this] { installCaptureHistory(m_services.history); });
+    setStep(Step::historyRecognizer, [this] { startHistoryUpkeep(m_services.history); });
     setStep(Step::whatsNewFirstLaunch, [this] { whatsNewFirstLaunch(); });
     setStep(Step::hotKeyDefaults, [] { CaptureHotKey::registerDefaults(); });
     setStep(Step::routerDefaults, [this] { routerDefaults(); });

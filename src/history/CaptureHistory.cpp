@@ -272,7 +272,7 @@ QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shown
     return found;
 }
 
-void installCaptureHistory(CaptureHistory& history)
+void startHistoryUpkeep(CaptureHistory& history)
 {
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &history,
                      [&history] { history.finishForQuit(); });

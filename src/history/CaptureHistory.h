@@ -213,7 +213,7 @@ private:
 
 // Prunes `history`, starts recognising text and writes every pending change when the
 // application quits. Call once at start-up, after the QApplication exists.
-void installCaptureHistory(CaptureHistory& history);
+void startHistoryUpkeep(CaptureHistory& history);
 
 // The recogniser the application installs: the text lines of the image, then the payload of
 // every barcode in it, one per line; none when recognition fails.

@@ -234,15 +234,6 @@ double TextRecognition::readingCost(const Page& page, std::size_t index)
 }
 
 std::expected<std::vector<RecognizedTextLine>, RecognitionError>
-TextRecognition::recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel)
-{
-    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
-    if (index >= page.blocks.size()) return std::vector<RecognizedTextLine>{};
-    TextEngineCache::Lease engine = borrowEngine(page);
-    return recognizeBlock(page, index, engine, cancel);
-}
-
-std::expected<std::vector<RecognizedTextLine>, RecognitionError>
 TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
                                 const CancelCheck& cancel)
 {

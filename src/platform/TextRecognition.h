@@ -51,8 +51,9 @@ struct RecognizedTextLine {
 
 // Text recognition over Tesseract's LSTM engine. An image is read in independent blocks (see
 // findTextBlocks), each scaled for its own text size, so several threads can read one image at
-// once: prepare() once, then recognizeBlock() for each block on any thread. Engines come from
-// TextEngineCache: started on first use, reused, freed after a while unused.
+// once: prepare() once, then recognizeBlock() for each block, each thread with an engine of
+// its own (borrowEngine). Engines come from TextEngineCache: started on first use, reused,
+// freed after a while unused.
 class TextRecognition {
 public:
     // The line height (pixels, as findTextBlocks measures it) below which the engine misreads
@@ -110,11 +111,9 @@ public:
     // How many engines reading `size` is likely to keep busy, up to `limit`: one for a small
     // image, `limit` for a screenful, whose blocks are enough for every engine.
     static int enginesFor(QSize size, int limit);
-    // The lines of the page's block `index`, with boxes as fractions of the whole image.
-    static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
-    recognizeBlock(const Page& page, std::size_t index, const CancelCheck& cancel = {});
-    // The same with an engine the caller holds (from borrowEngine), so a thread reading block
-    // after block of a page borrows one engine once.
+    // The lines of the page's block `index`, with boxes as fractions of the whole image, read
+    // by an engine the caller holds (from borrowEngine), so a thread reading block after block
+    // of a page borrows one engine once.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
                    const CancelCheck& cancel = {});
