@@ -51,8 +51,10 @@ std::optional<int> answerWithoutGui(int argc, char** argv)
     return 0;
 }
 
-// The pictures named on the command line start decoding before the connection to the display
-// and the rest of the start, which the decode would otherwise wait for. A command line with
+// The pictures named on the command line start decoding as soon as the application object
+// exists, before the rest of the start, which the decode would otherwise wait for. Not before
+// it: Qt's image readers and the application's own start would then set up Qt's plugin paths
+// at once, and the application could fail to find its platform plugin. A command line with
 // options of Qt's own is left to the application, which starts them a moment later.
 void startDecodingNamedPictures(int argc, char** argv)
 {
@@ -75,9 +77,9 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("snapkin");
     QCoreApplication::setApplicationVersion(SNAPKIN_VERSION);
     if (const auto status = answerWithoutGui(argc, argv)) return *status;
-    startDecodingNamedPictures(argc, argv);
 
     QApplication app(argc, argv);
+    startDecodingNamedPictures(argc, argv);
     QApplication::setApplicationDisplayName("Snapkin");
     QGuiApplication::setDesktopFileName(QStringLiteral("snapkin"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")));
