@@ -56,7 +56,7 @@ struct Page {
         view.show();
         QApplication::processEvents();
         view.canvasArea()->syncNow();
-        view.zoomToFit();
+        zoom.zoomToFit(document.store);
         // Past the pause after which the frame is painted afresh at the new zoom.
         QElapsedTimer settling;
         settling.start();

@@ -209,7 +209,7 @@ void BM_LongStrokePageRepaint(benchmark::State& state)
     view.show();
     QApplication::processEvents();
     view.canvasArea()->syncNow();
-    view.zoomToFit();
+    zoom.zoomToFit(document.store);
     QElapsedTimer settling;
     settling.start();
     while (settling.elapsed() < 2 * FramedCanvas::refineDelayMs) {

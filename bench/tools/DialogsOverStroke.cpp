@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     view.activateWindow();
     settle(300);
     view.canvasArea()->syncNow();
-    view.zoomToFit();
+    zoom.zoomToFit(store);
     settle(2 * FramedCanvas::refineDelayMs + 2000);
     CanvasView* canvas = view.canvasArea()->framedCanvas()->canvas();
     PaintProbe canvasProbe;

@@ -126,7 +126,7 @@ int main(int argc, char** argv)
     view.show();
     settle(300);
     view.canvasArea()->syncNow();
-    view.zoomToFit();
+    zoom.zoomToFit(store);
     settle(2 * FramedCanvas::refineDelayMs + 300);
     CanvasView* canvas = view.canvasArea()->framedCanvas()->canvas();
     const double scale = canvas->zoom();

@@ -69,6 +69,12 @@ const QPixmap& shadowPieces(int perPoint)
     return made.emplace(perPoint, std::move(pieces)).first->second;
 }
 
+QColor backdropColor(const QPalette& palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    return window.lightness() < 128 ? window.darker(130) : window.darker(112);
+}
+
 } // namespace
 
 // The scroll content: the backdrop, and the border and shadow around the content.
@@ -87,7 +93,7 @@ protected:
         const QRect content = m_area->contentGeometry();
         QRegion around = event->region();
         if (!content.isEmpty()) around -= content;
-        const QColor backdrop = EditorCanvasArea::backdropColor(palette());
+        const QColor backdrop = backdropColor(palette());
         for (const QRect& part : around)
             painter.fillRect(part, backdrop);
         if (m_area->m_cropping || content.isEmpty()) return; // no border or shadow in crop mode
@@ -139,12 +145,6 @@ private:
     EditorCanvasArea* m_area;
 };
 
-QColor EditorCanvasArea::backdropColor(const QPalette& palette)
-{
-    const QColor window = palette.color(QPalette::Window);
-    return window.lightness() < 128 ? window.darker(130) : window.darker(112);
-}
-
 EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
     : QScrollArea(parent), m_store(store), m_zoom(zoom)
 {
@@ -163,16 +163,17 @@ EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWi
     viewport()->installEventFilter(this);
 
     m_cursor = new CanvasCursor(this);
-    m_wheel = new CanvasZoomWheel(this, [this](double factor) { m_zoom.zoomBy(factor); });
+    new CanvasZoomWheel(this, [this](double factor) { m_zoom.zoomBy(factor); });
 
     m_syncTimer.setSingleShot(true);
     m_syncTimer.setInterval(0);
     connect(&m_syncTimer, &QTimer::timeout, this, &EditorCanvasArea::sync);
-    connect(&store, &AnnotationStore::imageChanged, this, &EditorCanvasArea::scheduleSync);
-    connect(&store, &AnnotationStore::frameChanged, this, &EditorCanvasArea::scheduleSync);
-    connect(&store, &AnnotationStore::watermarkChanged, this, &EditorCanvasArea::scheduleSync);
-    connect(&store, &AnnotationStore::isCroppingChanged, this, &EditorCanvasArea::scheduleSync);
-    connect(&store, &AnnotationStore::toolChanged, this, &EditorCanvasArea::scheduleSync);
+    const auto scheduleSync = qOverload<>(&QTimer::start);
+    connect(&store, &AnnotationStore::imageChanged, &m_syncTimer, scheduleSync);
+    connect(&store, &AnnotationStore::frameChanged, &m_syncTimer, scheduleSync);
+    connect(&store, &AnnotationStore::watermarkChanged, &m_syncTimer, scheduleSync);
+    connect(&store, &AnnotationStore::isCroppingChanged, &m_syncTimer, scheduleSync);
+    connect(&store, &AnnotationStore::toolChanged, &m_syncTimer, scheduleSync);
     // The scale is used as published, so a zoom step lays out at once.
     connect(&zoom, &EditorZoom::scaleChanged, this, [this](const double& s) { applyScale(s); });
 
@@ -183,11 +184,6 @@ EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWi
 }
 
 EditorCanvasArea::~EditorCanvasArea() = default;
-
-void EditorCanvasArea::scheduleSync()
-{
-    m_syncTimer.start();
-}
 
 void EditorCanvasArea::syncNow()
 {

@@ -9,7 +9,6 @@ namespace snapkin {
 
 class AnnotationStore;
 class CanvasCursor;
-class CanvasZoomWheel;
 class EditorZoom;
 class FramedCanvas;
 
@@ -43,15 +42,12 @@ public:
     // Brings the area in line with the store now instead of on the next turn.
     void syncNow();
 
-    static QColor backdropColor(const QPalette& palette);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class ZoomHost;
 
-    void scheduleSync();
     void sync();
     void applyScale(double scale);
     void layoutHost();
@@ -64,7 +60,6 @@ private:
     FramedCanvas* m_framed = nullptr;
     QPointer<QWidget> m_crop;
     CanvasCursor* m_cursor = nullptr;
-    CanvasZoomWheel* m_wheel = nullptr;
     double m_scale = 1;
     bool m_cropping = false;
     QSizeF m_canvasSize;

@@ -3,6 +3,7 @@
 #include "editor/EditorCommands.h"
 #include "editor/EditorZoom.h"
 #include "editor/IconButton.h"
+#include "editor/SheetStyle.h"
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
 #include "platform/Observable.h"
@@ -60,13 +61,6 @@ protected:
     }
 };
 
-QFont captionFont(const QWidget* widget)
-{
-    QFont font = widget->font();
-    font.setPointSizeF(std::max(8.0, font.pointSizeF() * 0.85));
-    return font;
-}
-
 } // namespace
 
 QString EditorStatusBar::percentText(double scale)
@@ -79,19 +73,8 @@ QString EditorStatusBar::presetTitle(double preset)
     return QString::number(static_cast<long long>(std::trunc(preset * 100))) + QLatin1Char('%');
 }
 
-QString EditorStatusBar::dimensionText(QSize pixels, int dpi)
-{
-    return L10n::format("%lld × %lld px · %lld dpi", pixels.width(), pixels.height(), dpi);
-}
-
-QString EditorStatusBar::dimensionAccessibleText(QSize pixels, int dpi)
-{
-    return L10n::format("%lld by %lld pixels, %lld dpi", pixels.width(), pixels.height(), dpi);
-}
-
-EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom,
-                                 std::function<void()> fitToWindow, QWidget* parent)
-    : QWidget(parent), m_store(store), m_zoom(zoom), m_fitToWindow(std::move(fitToWindow))
+EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent)
+    : QWidget(parent), m_store(store), m_zoom(zoom)
 {
     setFixedHeight(barHeight);
     setAutoFillBackground(true);
@@ -110,7 +93,7 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom,
     zoomControls->addWidget(m_zoomOut);
 
     m_zoomButton = new ZoomMenuButton(this);
-    m_zoomButton->setFont(captionFont(this));
+    m_zoomButton->setFont(sheetstyle::font(this, sheetstyle::TextStyle::caption));
     m_zoomButton->setToolTip(L10n::text("Zoom level"));
     m_zoomButton->setPopupMode(QToolButton::InstantPopup);
     m_zoomButton->setAttribute(Qt::WA_Hover);
@@ -125,16 +108,13 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom,
     zoomControls->addWidget(m_zoomIn);
     row->addLayout(zoomControls);
 
-    auto* separator = new QFrame(this);
-    separator->setFrameShape(QFrame::VLine);
-    separator->setFrameShadow(QFrame::Plain);
-    separator->setForegroundRole(QPalette::Mid);
-    separator->setFixedSize(1, 14);
+    QFrame* separator = sheetstyle::rule(Qt::Vertical, this);
+    separator->setFixedHeight(14);
     row->addWidget(separator);
 
     m_readout = new QToolButton(this);
     m_readout->setAutoRaise(true);
-    m_readout->setFont(captionFont(this));
+    m_readout->setFont(sheetstyle::font(this, sheetstyle::TextStyle::caption));
     m_readout->setStyleSheet("QToolButton { border: none; padding: 0px; }");
     QPalette secondary = m_readout->palette();
     secondary.setColor(QPalette::ButtonText, secondary.color(QPalette::PlaceholderText));
@@ -175,8 +155,10 @@ void EditorStatusBar::showDimensions()
 {
     const QSize pixels = m_store.pixelDimensions();
     const int dpi = m_store.dpi();
-    m_readout->setText(dimensionText(pixels, dpi));
-    m_readout->setAccessibleName(dimensionAccessibleText(pixels, dpi));
+    m_readout->setText(
+        L10n::format("%lld × %lld px · %lld dpi", pixels.width(), pixels.height(), dpi));
+    m_readout->setAccessibleName(
+        L10n::format("%lld by %lld pixels, %lld dpi", pixels.width(), pixels.height(), dpi));
 }
 
 void EditorStatusBar::fillZoomMenu()
@@ -193,9 +175,8 @@ void EditorStatusBar::fillZoomMenu()
     m_zoomMenu->addSeparator();
     connect(m_zoomMenu->addAction(L10n::text("Actual size")), &QAction::triggered, this,
             [this] { m_zoom.actualSize(); });
-    connect(m_zoomMenu->addAction(L10n::text("Fit to window")), &QAction::triggered, this, [this] {
-        if (m_fitToWindow) m_fitToWindow();
-    });
+    connect(m_zoomMenu->addAction(L10n::text("Fit to window")), &QAction::triggered, this,
+            [this] { m_zoom.zoomToFit(m_store); });
 }
 
 } // namespace snapkin

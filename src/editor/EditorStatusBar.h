@@ -5,8 +5,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
-
 class QMenu;
 class QToolButton;
 
@@ -20,22 +18,19 @@ class IconButton;
 // in, a short rule, the image's pixel size and resolution (a click opens Resize Image…) and
 // the Resize Image… button. It shows what the store and the zoom hold, whoever changed them,
 // and changes only the zoom scale and, through Resize Image…, the store's resize request.
+// "Fit to window" fits what the page shows (see EditorZoom::zoomToFit).
 class EditorStatusBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int barHeight = 28;
 
-    // Both must outlive the bar. `fitToWindow` fits the zoom to what the page shows.
-    EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, std::function<void()> fitToWindow,
-                    QWidget* parent = nullptr);
+    // Both must outlive the bar.
+    EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidget* parent = nullptr);
 
     // "13%": the scale in percent, rounded half away from zero; not localised.
     static QString percentText(double scale);
     // A preset's menu title: its percentage truncated ("75%").
     static QString presetTitle(double preset);
-    // "2880 × 1800 px · 144 dpi" and "2880 by 1800 pixels, 144 dpi".
-    static QString dimensionText(QSize pixels, int dpi);
-    static QString dimensionAccessibleText(QSize pixels, int dpi);
 
     QToolButton* zoomMenuButton() const { return m_zoomButton; }
     // The zoom menu as it would open now (checkmarks for the current scale).
@@ -52,7 +47,6 @@ private:
 
     AnnotationStore& m_store;
     EditorZoom& m_zoom;
-    std::function<void()> m_fitToWindow;
     IconButton* m_zoomOut = nullptr;
     IconButton* m_zoomIn = nullptr;
     IconButton* m_resize = nullptr;

@@ -6,6 +6,7 @@
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/SaveSplitButton.h"
+#include "editor/SheetStyle.h"
 #include "editor/ToolbarCustomizeDialog.h"
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
@@ -20,7 +21,6 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -37,15 +37,6 @@ using platform::L10n;
 namespace {
 
 int g_copiedFeedbackMs = 1400;
-
-QString itemText(const char* text)
-{
-    return L10n::text(text);
-}
-
-} // namespace
-
-namespace {
 
 constexpr const char* thumbnailName = "dragThumbnail";
 
@@ -156,17 +147,6 @@ void EditorToolbar::setCopiedFeedbackMilliseconds(int milliseconds)
     g_copiedFeedbackMs = milliseconds;
 }
 
-QString EditorToolbar::saveHelp(ExportFormat format)
-{
-    return L10n::format("%@ (.%@)", L10n::text("Save"), ext(format));
-}
-
-EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-                             QWidget* parent)
-    : EditorToolbar(store, zoom, exports, EditorViewHooks{}, parent)
-{
-}
-
 EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
                              EditorViewHooks hooks, QWidget* parent)
     : QToolBar(parent), m_store(store), m_zoom(zoom),
@@ -244,8 +224,8 @@ void EditorToolbar::rebuild()
 QAction* EditorToolbar::makeItem(const QString& id)
 {
     const EditorToolbarItem spec = *EditorToolbarItems::find(id);
-    const QString title = itemText(spec.title);
-    const QString help = itemText(spec.help);
+    const QString title = L10n::text(spec.title);
+    const QString help = L10n::text(spec.help);
 
     if (id == "newCapture") {
         auto* button = new QToolButton(this);
@@ -319,35 +299,29 @@ QAction* EditorToolbar::makeItem(const QString& id)
     action->setToolTip(help);
     addAction(action);
     if (QWidget* button = widgetForAction(action)) button->setAccessibleName(title);
-    if (id == "undo") {
-        connect(action, &QAction::triggered, this, [this] { m_store.undo(); });
-    } else if (id == "redo") {
-        connect(action, &QAction::triggered, this, [this] { m_store.redo(); });
-    } else if (id == "delete") {
-        connect(action, &QAction::triggered, this, [this] { m_store.deleteSelected(); });
-    } else if (id == "zoomOut") {
-        connect(action, &QAction::triggered, this, [this] { m_zoom.zoomOut(); });
-    } else if (id == "zoomIn") {
-        connect(action, &QAction::triggered, this, [this] { m_zoom.zoomIn(); });
-    } else if (id == "zoomToFit") {
-        connect(action, &QAction::triggered, this, [this] { m_zoom.zoomToFit(m_store); });
-    } else if (id == "liveText") {
+    if (id == "liveText") {
         action->setCheckable(true);
         connect(action, &QAction::triggered, this, [](bool on) {
             platform::Defaults::standard().set(keys::selectableTextEnabled, on);
         });
-    } else if (id == "copyText") {
-        connect(action, &QAction::triggered, this, [this] {
-            if (m_hooks.copyText) m_hooks.copyText(m_store, window());
-        });
-    } else if (id == "resize") {
-        connect(action, &QAction::triggered, this,
-                [this] { editorcommands::resizeImage(m_store); });
-    } else if (id == "copy") {
-        connect(action, &QAction::triggered, this, &EditorToolbar::copyImage);
-    } else if (id == "share") {
-        connect(action, &QAction::triggered, this, &EditorToolbar::shareImage);
+        return action;
     }
+    const QHash<QString, std::function<void()>> commands{
+        {"undo", [this] { m_store.undo(); }},
+        {"redo", [this] { m_store.redo(); }},
+        {"delete", [this] { m_store.deleteSelected(); }},
+        {"zoomOut", [this] { m_zoom.zoomOut(); }},
+        {"zoomIn", [this] { m_zoom.zoomIn(); }},
+        {"zoomToFit", [this] { m_zoom.zoomToFit(m_store); }},
+        {"copyText",
+         [this] {
+             if (m_hooks.copyText) m_hooks.copyText(m_store, window());
+         }},
+        {"resize", [this] { editorcommands::resizeImage(m_store); }},
+        {"copy", [this] { copyImage(); }},
+        {"share", [this] { shareImage(); }},
+    };
+    connect(action, &QAction::triggered, this, commands.value(id));
     return action;
 }
 
@@ -366,7 +340,8 @@ void EditorToolbar::updateFormat()
 {
     const ExportFormat current = storedExportFormat(platform::Defaults::standard());
     if (SaveSplitButton* save = saveButton()) {
-        const QString help = saveHelp(current);
+        // "Save (.jpg)" for the stored format.
+        const QString help = L10n::format("%@ (.%@)", L10n::text("Save"), ext(current));
         save->saveButton()->setToolTip(help);
         save->saveButton()->setAccessibleName(help);
     }
@@ -387,17 +362,10 @@ void EditorToolbar::copyImage()
     if (!image) return;
     if (!m_routes.copy || !m_routes.copy(*image)) {
         // Nothing reached the clipboard: the document stays unsaved and the user is told.
-        auto* alert =
-            new QMessageBox(QMessageBox::Warning, QString(), L10n::text("Couldn't copy the image"),
-                            QMessageBox::NoButton, window());
-        alert->setInformativeText(
+        sheetstyle::openWarning(
+            window(), L10n::text("Couldn't copy the image"),
             L10n::text("The image couldn't be put on the clipboard. Your work is still open — "
                        "try again, or save it instead."));
-        alert->addButton(L10n::text("OK"), QMessageBox::AcceptRole);
-        alert->setAttribute(Qt::WA_DeleteOnClose);
-        alert->setWindowModality(Qt::WindowModal);
-        alert->open();
-        platform::Announcer::shared().announce(L10n::text("Couldn't copy the image"));
         return;
     }
     m_store.markExported();

@@ -51,21 +51,16 @@ struct EditorToolbarRoutes {
 class EditorToolbar : public QToolBar {
     Q_OBJECT
 public:
-    // The store, zoom and export service must outlive the toolbar.
+    // The store, zoom and export service must outlive the toolbar. `hooks` bring the capture
+    // service and text copying of the layers above.
     EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-                  QWidget* parent = nullptr);
-    // With the capture service and text copying of the layers above (see EditorViewHooks).
-    EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-                  EditorViewHooks hooks, QWidget* parent = nullptr);
+                  EditorViewHooks hooks = {}, QWidget* parent = nullptr);
     ~EditorToolbar() override;
 
     void setRoutes(EditorToolbarRoutes routes) { m_routes = std::move(routes); }
 
     // How long the Copy item shows its checkmark; tests shorten it.
     static void setCopiedFeedbackMilliseconds(int milliseconds);
-
-    // "Save (.jpg)" for the stored format.
-    static QString saveHelp(ExportFormat format);
 
     // The identifiers shown, in order.
     QStringList shownIdentifiers() const { return m_shown; }

@@ -10,6 +10,7 @@
 #include "editor/KeyboardShortcutsSheet.h"
 #include "editor/ResizeView.h"
 #include "editor/SharpenView.h"
+#include "editor/SheetStyle.h"
 #include "editor/ToolKeyMonitor.h"
 #include "editor/ToolSidebar.h"
 #include "editor/options/ContextualToolbar.h"
@@ -21,7 +22,6 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDialog>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -32,34 +32,13 @@
 
 namespace snapkin {
 
-namespace {
-
-QFrame* rule(QFrame::Shape shape, QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(shape);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    if (shape == QFrame::HLine)
-        line->setFixedHeight(1);
-    else
-        line->setFixedWidth(1);
-    return line;
-}
-
-} // namespace
+using sheetstyle::rule;
 
 QCursor EditorView::canvasCursor(Tool tool, bool isCropping)
 {
     if (isCropping) return ToolCursor::cursor(Tool::crop);
     if (tool == Tool::select || tool == Tool::frame) return QCursor(Qt::ArrowCursor);
     return ToolCursor::cursor(tool);
-}
-
-EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-                       QWidget* parent)
-    : EditorView(store, zoom, exports, EditorViewHooks{}, parent)
-{
 }
 
 EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
@@ -73,7 +52,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& 
 
     m_toolbar = new EditorToolbar(store, zoom, exports, hooks, this);
     column->addWidget(m_toolbar);
-    column->addWidget(rule(QFrame::HLine, this));
+    column->addWidget(rule(Qt::Horizontal, this));
 
     // The options bar and the rule under it come and go together.
     m_optionsBar = new QWidget(this);
@@ -84,7 +63,7 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& 
     SavedStyles* styles = hooks.savedStyles ? hooks.savedStyles
                                             : new SavedStyles(platform::Defaults::standard(), this);
     bar->addWidget(new ContextualToolbar(store, *styles, m_optionsBar));
-    bar->addWidget(rule(QFrame::HLine, m_optionsBar));
+    bar->addWidget(rule(Qt::Horizontal, m_optionsBar));
     column->addWidget(m_optionsBar);
 
     auto* row = new QHBoxLayout;
@@ -92,30 +71,26 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& 
     row->setSpacing(0);
     m_sidebar = new ToolSidebar(store, this);
     row->addWidget(m_sidebar);
-    row->addWidget(rule(QFrame::VLine, this));
+    row->addWidget(rule(Qt::Vertical, this));
     m_canvasArea = new EditorCanvasArea(store, zoom, this);
     row->addWidget(m_canvasArea, 1);
     column->addLayout(row, 1);
 
-    column->addWidget(rule(QFrame::HLine, this));
-    m_statusBar = new EditorStatusBar(
-        store, zoom, [this] { zoomToFit(); }, this);
+    column->addWidget(rule(Qt::Horizontal, this));
+    m_statusBar = new EditorStatusBar(store, zoom, this);
     column->addWidget(m_statusBar);
 
     // Keyboard aliases. Delete works only with a selection and never while text is typed.
-    m_delete = new QShortcut(QKeySequence(Qt::Key_Delete), this);
-    m_backspace = new QShortcut(QKeySequence(Qt::Key_Backspace), this);
-    for (QShortcut* shortcut : {m_delete, m_backspace}) {
+    for (const Qt::Key key : {Qt::Key_Delete, Qt::Key_Backspace}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
         shortcut->setEnabled(store.selectedID().has_value());
         connect(shortcut, &QShortcut::activated, this, &EditorView::deleteSelection);
+        connect(
+            &store, &AnnotationStore::selectedIDChanged, shortcut,
+            [shortcut](const std::optional<QUuid>& id) { shortcut->setEnabled(id.has_value()); });
     }
-    connect(&store, &AnnotationStore::selectedIDChanged, this,
-            [this](const std::optional<QUuid>& id) {
-                m_delete->setEnabled(id.has_value());
-                m_backspace->setEnabled(id.has_value());
-            });
-    m_zoomIn = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), this);
-    connect(m_zoomIn, &QShortcut::activated, this, [this] { m_zoom.zoomIn(); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), this), &QShortcut::activated,
+            this, [this] { m_zoom.zoomIn(); });
 
     // Single tool keys, off while a crop is being set.
     new ToolKeyMonitor(*this, ToolKeyHandlers{
@@ -148,16 +123,6 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& 
 }
 
 EditorView::~EditorView() = default;
-
-void EditorView::zoomToFit()
-{
-    m_zoom.zoomToFit(m_store);
-}
-
-bool EditorView::isSelectableTextEnabled() const
-{
-    return m_selectableText;
-}
 
 void EditorView::showEvent(QShowEvent* event)
 {
@@ -211,19 +176,6 @@ void EditorView::setShowsShortcuts(bool shows)
     present(Sheet::shortcuts, shows);
 }
 
-QPointer<QDialog>& EditorView::sheetSlot(Sheet sheet)
-{
-    switch (sheet) {
-    case Sheet::resize:
-        return m_resizeSheet;
-    case Sheet::sharpen:
-        return m_sharpenSheet;
-    case Sheet::shortcuts:
-        break;
-    }
-    return m_shortcutsSheet;
-}
-
 void EditorView::clearRequest(Sheet sheet)
 {
     switch (sheet) {
@@ -241,7 +193,7 @@ void EditorView::clearRequest(Sheet sheet)
 
 void EditorView::present(Sheet sheet, bool requested)
 {
-    QPointer<QDialog>& open = sheetSlot(sheet);
+    QPointer<QDialog>& open = m_sheets[size_t(sheet)];
     if (!requested) {
         // The request was withdrawn elsewhere: the sheet goes with it.
         if (open) open->reject();
@@ -264,7 +216,7 @@ void EditorView::present(Sheet sheet, bool requested)
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
-        QPointer<QDialog>& slot = sheetSlot(sheet);
+        QPointer<QDialog>& slot = m_sheets[size_t(sheet)];
         if (slot == dialog) slot = nullptr;
         dialog->deleteLater();
         clearRequest(sheet);

@@ -7,8 +7,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+
 class QDialog;
-class QShortcut;
 
 namespace snapkin {
 
@@ -35,12 +36,10 @@ public:
     // The toolbar and the rule under it.
     static constexpr int toolbarAreaHeight = 39;
 
-    // The store, zoom and export service must outlive the view.
+    // The store, zoom and export service must outlive the view. `hooks` are what the page asks
+    // of the layers above the editor.
     EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-               QWidget* parent = nullptr);
-    // With what the page asks of the layers above the editor.
-    EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& exports,
-               const EditorViewHooks& hooks, QWidget* parent = nullptr);
+               const EditorViewHooks& hooks = {}, QWidget* parent = nullptr);
     ~EditorView() override;
 
     AnnotationStore& store() const { return m_store; }
@@ -50,15 +49,11 @@ public:
     // tools, otherwise the tool's own.
     static QCursor canvasCursor(Tool tool, bool isCropping);
 
-    // Fits the zoom to what the canvas shows: the bare image while cropping, else the canvas
-    // with its frame. Nothing until the viewport has a size.
-    void zoomToFit();
-
     // Whether the keyboard-shortcuts sheet is asked for (the Help key, the Help menu).
     bool showsShortcuts() const { return m_showsShortcuts; }
     void setShowsShortcuts(bool shows);
 
-    bool isSelectableTextEnabled() const;
+    bool isSelectableTextEnabled() const { return m_selectableText; }
 
     EditorToolbar* toolbar() const { return m_toolbar; }
     QWidget* optionsBar() const { return m_optionsBar; }
@@ -66,9 +61,9 @@ public:
     EditorCanvasArea* canvasArea() const { return m_canvasArea; }
     EditorStatusBar* statusBar() const { return m_statusBar; }
     // The open sheets; null when none is open.
-    QDialog* resizeSheet() const { return m_resizeSheet; }
-    QDialog* sharpenSheet() const { return m_sharpenSheet; }
-    QDialog* shortcutsSheet() const { return m_shortcutsSheet; }
+    QDialog* resizeSheet() const { return m_sheets[size_t(Sheet::resize)]; }
+    QDialog* sharpenSheet() const { return m_sheets[size_t(Sheet::sharpen)]; }
+    QDialog* shortcutsSheet() const { return m_sheets[size_t(Sheet::shortcuts)]; }
 
     // True while a text field of this page takes typed text (the inline text field, an
     // options-bar field): the Delete key then edits the text.
@@ -90,7 +85,6 @@ private:
     void updateOptionsBar();
     void present(Sheet sheet, bool requested);
     void clearRequest(Sheet sheet);
-    QPointer<QDialog>& sheetSlot(Sheet sheet);
     void deleteSelection();
 
     AnnotationStore& m_store;
@@ -100,15 +94,11 @@ private:
     ToolSidebar* m_sidebar = nullptr;
     EditorCanvasArea* m_canvasArea = nullptr;
     EditorStatusBar* m_statusBar = nullptr;
-    QShortcut* m_delete = nullptr;
-    QShortcut* m_backspace = nullptr;
-    QShortcut* m_zoomIn = nullptr;
     bool m_showsShortcuts = false;
     bool m_shownOnce = false;
     bool m_selectableText = false;
-    QPointer<QDialog> m_resizeSheet;
-    QPointer<QDialog> m_sharpenSheet;
-    QPointer<QDialog> m_shortcutsSheet;
+    // The open sheets, by Sheet.
+    std::array<QPointer<QDialog>, 3> m_sheets;
 };
 
 } // namespace snapkin

@@ -30,9 +30,16 @@ constexpr int symbolWidth = 18;
 constexpr QSize keyCapMinimum{22, 20};
 constexpr double keyCapRadius = 5;
 
-QGridLayout* shortcutGrid()
+// Fills `box` with `heading` over the grid of shortcuts it returns.
+QGridLayout* headedGrid(const QString& heading, QWidget* box)
 {
+    auto* stack = new QVBoxLayout(box);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(6);
+    stack->addWidget(sheetstyle::label(heading, TextStyle::headline, box));
     auto* grid = new QGridLayout;
+    stack->addLayout(grid);
+    stack->addStretch(1);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(5);
@@ -131,12 +138,7 @@ KeyboardShortcutsSheet::KeyboardShortcutsSheet(QWidget* parent) : QDialog(parent
 QWidget* KeyboardShortcutsSheet::toolsColumn()
 {
     auto* box = new QWidget(this);
-    auto* stack = new QVBoxLayout(box);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(6);
-    stack->addWidget(sheetstyle::label(L10n::text("Tools"), TextStyle::headline, box));
-
-    QGridLayout* grid = shortcutGrid();
+    QGridLayout* grid = headedGrid(L10n::text("Tools"), box);
     const bool dark = ToolSidebar::isDarkAppearance(palette());
     const QColor symbolColor = sheetstyle::secondaryColor(box);
     const qreal dpr = devicePixelRatioF();
@@ -145,11 +147,7 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
     for (qsizetype g = 0; g < groups.size(); ++g) {
         if (g > 0) {
             // Spans the row, so it takes the width the tools give the grid and adds none.
-            auto* rule = new QFrame(box);
-            rule->setFrameShape(QFrame::HLine);
-            rule->setFrameShadow(QFrame::Plain);
-            rule->setForegroundRole(QPalette::Mid);
-            rule->setFixedHeight(1);
+            QFrame* rule = sheetstyle::rule(Qt::Horizontal, box);
             rule->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
             grid->addWidget(rule, row++, 0, 1, 4);
             m_dividers << rule;
@@ -180,20 +178,13 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
             ++row;
         }
     }
-    stack->addLayout(grid);
-    stack->addStretch(1);
     return box;
 }
 
 QWidget* KeyboardShortcutsSheet::generalColumn()
 {
     auto* box = new QWidget(this);
-    auto* stack = new QVBoxLayout(box);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(6);
-    stack->addWidget(sheetstyle::label(L10n::text("General"), TextStyle::headline, box));
-
-    QGridLayout* grid = shortcutGrid();
+    QGridLayout* grid = headedGrid(L10n::text("General"), box);
     int row = 0;
     for (const EditorShortcut& shortcut : generalShortcuts()) {
         auto* name = new QLabel(L10n::text(shortcut.title), box);
@@ -205,8 +196,6 @@ QWidget* KeyboardShortcutsSheet::generalColumn()
         ++row;
     }
     grid->setColumnStretch(2, 1);
-    stack->addLayout(grid);
-    stack->addStretch(1);
     return box;
 }
 

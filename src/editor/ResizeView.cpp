@@ -3,14 +3,12 @@
 #include "editor/SheetStyle.h"
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
-#include "ui/platform/Announcer.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -183,17 +181,10 @@ void ResizeView::resizeImage()
     }
     // The store could not make the new image (it ran out of memory): say so, and keep the
     // sheet for another size.
-    const QString message = L10n::text("Couldn't resize the image");
-    auto* alert =
-        new QMessageBox(QMessageBox::Warning, QString(), message, QMessageBox::NoButton, this);
-    alert->setInformativeText(
+    sheetstyle::openWarning(
+        this, L10n::text("Couldn't resize the image"),
         L10n::format("The image couldn't be made %@ × %@ pixels. Try a smaller size.",
                      locale().toString(m_fields.width()), locale().toString(m_fields.height())));
-    alert->addButton(L10n::text("OK"), QMessageBox::AcceptRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->open();
-    platform::Announcer::shared().announce(message);
 }
 
 void ResizeView::done(int result)

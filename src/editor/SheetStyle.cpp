@@ -1,7 +1,12 @@
 #include "editor/SheetStyle.h"
 
+#include "platform/L10n.h"
+#include "ui/platform/Announcer.h"
+
 #include <QFontDatabase>
+#include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPalette>
 #include <QWidget>
 
@@ -80,6 +85,33 @@ QLabel* label(const QString& text, TextStyle style, QWidget* parent, bool second
     result->setFont(font(parent, style));
     if (secondary) setTextColor(result, secondaryColor(parent));
     return result;
+}
+
+QFrame* rule(Qt::Orientation orientation, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    if (orientation == Qt::Horizontal) {
+        line->setFrameShape(QFrame::HLine);
+        line->setFixedHeight(1);
+    } else {
+        line->setFrameShape(QFrame::VLine);
+        line->setFixedWidth(1);
+    }
+    return line;
+}
+
+void openWarning(QWidget* parent, const QString& text, const QString& informative)
+{
+    auto* alert =
+        new QMessageBox(QMessageBox::Warning, QString(), text, QMessageBox::NoButton, parent);
+    alert->setInformativeText(informative);
+    alert->addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    platform::Announcer::shared().announce(text);
 }
 
 } // namespace snapkin::sheetstyle

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 
+class QFrame;
 class QLabel;
 class QWidget;
 
@@ -25,5 +26,12 @@ QColor tertiaryColor(const QWidget* widget);
 // A label in `style`; in the secondary colour when `secondary` is true.
 QLabel* label(const QString& text, TextStyle style, QWidget* parent, bool secondary = false);
 void setTextColor(QLabel* label, const QColor& color);
+
+// A 1-point rule across (horizontal) or down (vertical), in the palette's mid colour.
+QFrame* rule(Qt::Orientation orientation, QWidget* parent);
+
+// A warning over `parent`'s window, with one "OK", also read out by assistive technology. It
+// is window-modal and does not wait for the answer.
+void openWarning(QWidget* parent, const QString& text, const QString& informative);
 
 } // namespace snapkin::sheetstyle

@@ -2,6 +2,7 @@
 
 #include "editor/EditorShortcuts.h"
 #include "editor/IconButton.h"
+#include "editor/SheetStyle.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
@@ -41,16 +42,6 @@ QAccessibleInterface* swatchFactory(const QString& className, QObject* object)
     if (className == QLatin1String("snapkin::ColorSwatch") && object && object->isWidgetType())
         return new SwatchAccessible(static_cast<ColorSwatch*>(object));
     return nullptr;
-}
-
-QFrame* horizontalRule(QWidget* parent)
-{
-    auto* rule = new QFrame(parent);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Plain);
-    rule->setFixedHeight(1);
-    rule->setForegroundRole(QPalette::Mid);
-    return rule;
 }
 
 } // namespace
@@ -169,7 +160,7 @@ ToolSidebar::ToolSidebar(AnnotationStore& store, QWidget* parent) : QWidget(pare
     const QList<QList<Tool>> groups = displayGroups();
     for (qsizetype g = 0; g < groups.size(); ++g) {
         if (g > 0) {
-            auto* divider = horizontalRule(column);
+            QFrame* divider = sheetstyle::rule(Qt::Horizontal, column);
             divider->setFixedWidth(dividerWidth);
             divider->setAccessibleName(QString());
             divider->setFocusPolicy(Qt::NoFocus);
@@ -199,7 +190,7 @@ ToolSidebar::ToolSidebar(AnnotationStore& store, QWidget* parent) : QWidget(pare
     layout->addStretch(1);
     m_scroll->setWidget(column);
     outer->addWidget(m_scroll, 1);
-    outer->addWidget(horizontalRule(this));
+    outer->addWidget(sheetstyle::rule(Qt::Horizontal, this));
 
     m_swatch = new ColorSwatch(this);
     outer->addSpacing(8);

@@ -51,7 +51,7 @@ struct ToolbarFixture {
     ToolbarFixture()
     {
         platform::Defaults::standard().removeAllStored();
-        toolbar = new EditorToolbar(*store, zoom, dialogs, &window);
+        toolbar = new EditorToolbar(*store, zoom, dialogs, {}, &window);
         EditorToolbarRoutes routes;
         routes.flatten = [this](const AnnotationStore& s, QWidget*) -> std::optional<QImage> {
             if (!flattenWorks) return std::nullopt;

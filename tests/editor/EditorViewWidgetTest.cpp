@@ -464,7 +464,7 @@ TEST(EditorView, WholePageScreenshot)
     view.resize(1000, 720);
     view.show();
     QApplication::processEvents();
-    view.zoomToFit();
+    zoom.zoomToFit(*store);
     QApplication::processEvents();
     const QImage shot = render(&view);
     ASSERT_TRUE(shot.save(QStringLiteral(SNAPKIN_BUILD_DIR "/editor-view-offscreen.png")));
