@@ -9,7 +9,6 @@
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QPointer>
-#include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -83,9 +82,8 @@ namespace {
 QRect screenRect(const CanvasView& view, const QRectF& imageRect)
 {
     const double z = view.zoom();
-    const QRectF local(imageRect.left() * z, imageRect.top() * z, imageRect.width() * z,
-                       imageRect.height() * z);
-    return QRect(view.mapToGlobal(local.topLeft().toPoint()), local.size().toSize());
+    return QRect(view.mapToGlobal((imageRect.topLeft() * z).toPoint()),
+                 (imageRect.size() * z).toSize());
 }
 
 // One annotation as an element: a button that selects it, framed by its bounds.

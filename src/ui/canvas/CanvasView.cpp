@@ -357,6 +357,7 @@ void CanvasView::scheduleRefresh()
 
 const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
 {
+    static const QImage none;
     stretched = false;
     const platform::BaseImage& image = m_store.image();
     const QSizeF points = image.pointSize();
@@ -368,7 +369,6 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
         // Kept for the way back (zooming out to fit again finds the copy made for it), but
         // never for another image.
         if (m_shrunk.serial != image.serial()) m_shrunk = {};
-        static const QImage none;
         return none;
     }
     const bool sameImage = m_shrunk.serial == image.serial() &&
@@ -386,7 +386,6 @@ const QImage& CanvasView::shrunkImage(qreal devicePixelRatio, bool& stretched)
         // smooth copy, which takes several frames to make, on the next turn.
         stretched = true;
         m_sharpen.start();
-        static const QImage none;
         return none;
     }
     if (!sameImage || m_shrunk.deviceSize != deviceSize) {
@@ -475,13 +474,10 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
     // A held key moves the selection once: repeats are swallowed when the key is the canvas's
     // (so the scroll area around does not scroll instead) and passed on otherwise.
     if (event->isAutoRepeat()) {
-        if (m_interaction.keys().handles(event->key()))
-            event->accept();
-        else
-            event->ignore();
+        event->setAccepted(m_interaction.keys().handles(event->key()));
         return;
     }
-    if (m_interaction.keyPressed(event->key(), event->modifiers())) {
+    if (m_interaction.keys().handleKeyPress(event->key(), event->modifiers())) {
         event->accept();
         afterInput();
         return;
@@ -542,16 +538,14 @@ void CanvasView::syncInlineField()
             m_interaction.textEditing().setEditedText(text);
             update();
         });
-        connect(m_field, &QLineEdit::returnPressed, this, [this] {
+        const auto finish = [this] {
             m_interaction.textEditing().finishTextEditing();
             afterInput();
-        });
+        };
+        connect(m_field, &QLineEdit::returnPressed, this, finish);
         // Escape keeps what was typed and closes the edit as Return does; the canvas takes
         // the focus back so the next Escape does what it does there.
-        connect(m_field, &InlineTextField::escapePressed, this, [this] {
-            m_interaction.textEditing().finishTextEditing();
-            afterInput();
-        });
+        connect(m_field, &InlineTextField::escapePressed, this, finish);
     }
     if (!layout) {
         // The annotation went away under the edit (an undo): nothing to show until it ends.

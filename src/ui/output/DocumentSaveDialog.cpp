@@ -14,9 +14,8 @@ DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, co
 {
     setAcceptMode(QFileDialog::AcceptSave);
     setOption(QFileDialog::DontUseNativeDialog);
-    setNameFilter(platform::L10n::text("Snapkin Document") + QStringLiteral(" (*") +
-                  QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension) +
-                  QLatin1Char(')'));
+    setNameFilter(platform::L10n::text("Snapkin Document") + QStringLiteral(" (*.") +
+                  QString::fromLatin1(SnapkinDocument::extension) + QLatin1Char(')'));
     // No default suffix: the dialog would add it to the name of a plain folder too, and save
     // into "Designs.snapkin" instead of going into "Designs". accept() adds it.
     packagedialogs::presentPackagesAsDocuments(*this, [this](const QString& path) {

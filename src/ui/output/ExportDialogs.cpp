@@ -1,22 +1,18 @@
 #include "ui/output/ExportDialogs.h"
 
-#include "output/ExportService.h"
-
 #include "model/AnnotationStore.h"
-#include "ui/output/PackageFileDialogs.h"
-
+#include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "ui/output/FlattenAlert.h"
+#include "ui/output/PackageFileDialogs.h"
 #include "ui/output/SaveOptionsAccessory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QMessageBox>
 #include <QUrl>
 
 namespace snapkin {
@@ -33,11 +29,7 @@ QWidget* alertParent(QWidget* parent)
 
 void showSaveAlert(QWidget* parent, const QString& reason)
 {
-    QMessageBox alert(QMessageBox::Warning, QString(), L10n::text("Couldn't save the image"),
-                      QMessageBox::NoButton, alertParent(parent));
-    alert.setInformativeText(reason);
-    alert.addButton(L10n::text("OK"), QMessageBox::AcceptRole);
-    alert.exec();
+    showAlert(L10n::text("Couldn't save the image"), reason, parent);
 }
 
 QString defaultName(ExportFormat format)
@@ -56,10 +48,6 @@ QString renamedForFormat(const QString& typed, ExportFormat format)
     if (base.isEmpty() || base.endsWith(QLatin1Char('/'))) base += L10n::text("Screenshot");
     return base + QLatin1Char('.') + ext(format);
 }
-
-} // namespace
-
-namespace {
 
 // The image file each editor's store was last saved to, for Show in File Manager; an entry
 // goes with its store. GUI thread only, as saving is.

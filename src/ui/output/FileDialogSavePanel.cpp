@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPointer>
 #include <QStandardPaths>
 
 namespace snapkin {
@@ -85,8 +84,6 @@ public:
         if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
         return files.first();
     }
-
-    QFileDialog* dialog() const { return m_dialog; }
 
 private:
     QLineEdit* nameField() const

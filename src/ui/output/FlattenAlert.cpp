@@ -7,13 +7,18 @@
 
 namespace snapkin {
 
-void showFlattenAlert(FlattenError error, QWidget* parent)
+void showAlert(const QString& message, const QString& explanation, QWidget* parent)
 {
-    QMessageBox alert(QMessageBox::Warning, QString(), userMessage(error), QMessageBox::NoButton,
+    QMessageBox alert(QMessageBox::Warning, QString(), message, QMessageBox::NoButton,
                       parent ? parent : QApplication::activeWindow());
-    alert.setInformativeText(explanation(error));
+    alert.setInformativeText(explanation);
     alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
     alert.exec();
+}
+
+void showFlattenAlert(FlattenError error, QWidget* parent)
+{
+    showAlert(userMessage(error), explanation(error), parent);
 }
 
 std::optional<QImage> flattenOrAlert(const AnnotationStore& store, QWidget* parent)

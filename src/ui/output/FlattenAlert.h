@@ -12,6 +12,10 @@ namespace snapkin {
 
 class AnnotationStore;
 
+// Shows a warning alert: `message`, the `explanation` under it (none when empty) and one "OK",
+// over `parent` (the active window when none). Runs modally.
+void showAlert(const QString& message, const QString& explanation, QWidget* parent = nullptr);
+
 // Shows the alert for a failed flatten: "Couldn't prepare the image" with its explanation and
 // one "OK", over `parent` (the active window when none). Runs modally.
 void showFlattenAlert(FlattenError error, QWidget* parent = nullptr);

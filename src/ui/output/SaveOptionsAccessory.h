@@ -34,7 +34,6 @@ public:
     ExportFormat format() const { return m_format; }
     // Encoder quality, 1 best; 0.3...1 once the slider has moved.
     double quality() const { return m_quality; }
-    bool offersDocument() const { return m_offersDocument; }
     // On only when the document row is offered and its checkbox is on.
     bool savesDocument() const;
 

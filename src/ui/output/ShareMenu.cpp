@@ -154,18 +154,15 @@ void ShareMenu::showInFileManager()
     m_desktop.openUrl(QUrl::fromLocalFile(QFileInfo(m_savedFile).absolutePath()));
 }
 
-QPoint ShareMenu::anchorUnder(const QWidget* button)
-{
-    return button->mapToGlobal(QPoint(0, button->height()));
-}
-
 void ExportDialogs::share(const QImage& image, const QString& savedFile, QWidget* button)
 {
     QWidget* window = button ? button->window() : QApplication::activeWindow();
     if (!window) return;
     auto* menu = new ShareMenu(image, savedFile, window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(button ? ShareMenu::anchorUnder(button) : ShareMenu::anchor(window));
+    // Under a button, at its left edge.
+    menu->popup(button ? button->mapToGlobal(QPoint(0, button->height()))
+                       : ShareMenu::anchor(window));
 }
 
 } // namespace snapkin

@@ -47,11 +47,6 @@ public:
     // Where the menu opens for `window`: its top edge, 60 points left of its right end, in
     // global coordinates.
     static QPoint anchor(const QWidget* window);
-    // Where the menu opens for a button that offers it: under the button, at its left edge, in
-    // global coordinates.
-    static QPoint anchorUnder(const QWidget* button);
-
-    // The PNG written for Open With… and Email…, empty before either ran.
 
 private:
     // The PNG in a private folder of its own, or why it could not be written.

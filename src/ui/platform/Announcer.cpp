@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <utility>
+
 namespace snapkin::platform {
 
 namespace {
@@ -34,26 +36,20 @@ private:
     QPointer<QWidget> m_speaker;
 };
 
-AccessibilityAnnouncer& defaultAnnouncer()
-{
-    static AccessibilityAnnouncer announcer;
-    return announcer;
-}
-
 Announcer* g_installed = nullptr;
 
 } // namespace
 
 Announcer& Announcer::shared()
 {
-    return g_installed ? *g_installed : defaultAnnouncer();
+    if (g_installed) return *g_installed;
+    static AccessibilityAnnouncer accessibility;
+    return accessibility;
 }
 
 Announcer* Announcer::setShared(Announcer* announcer)
 {
-    Announcer* previous = g_installed;
-    g_installed = announcer;
-    return previous;
+    return std::exchange(g_installed, announcer);
 }
 
 } // namespace snapkin::platform

@@ -70,11 +70,9 @@ void ContrastStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
     painter->setPen(QPen(outline, 1));
     if (box) {
         // Over Fusion's own outline, which runs along the indicator's inside edge.
-        const QRect r = option->rect.adjusted(0, 0, -1, -1);
-        painter->drawRect(r);
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
     } else {
-        const QRectF r = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
-        painter->drawEllipse(r);
+        painter->drawEllipse(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5));
     }
     painter->restore();
 }

@@ -7,6 +7,8 @@
 
 #include <canberra.h>
 
+#include <utility>
+
 namespace snapkin::platform {
 
 namespace {
@@ -71,26 +73,20 @@ private:
     QSet<QByteArray> m_unplayable;
 };
 
-CanberraSounds& defaultSounds()
-{
-    static CanberraSounds sounds;
-    return sounds;
-}
-
 Sounds* g_installed = nullptr;
 
 } // namespace
 
 Sounds& Sounds::shared()
 {
-    return g_installed ? *g_installed : defaultSounds();
+    if (g_installed) return *g_installed;
+    static CanberraSounds canberra;
+    return canberra;
 }
 
 Sounds* Sounds::setShared(Sounds* sounds)
 {
-    Sounds* previous = g_installed;
-    g_installed = sounds;
-    return previous;
+    return std::exchange(g_installed, sounds);
 }
 
 } // namespace snapkin::platform

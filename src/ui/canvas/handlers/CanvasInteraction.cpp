@@ -84,9 +84,4 @@ void CanvasInteraction::ended(const DragValue& value, Tool tool)
     }
 }
 
-bool CanvasInteraction::keyPressed(int key, Qt::KeyboardModifiers modifiers)
-{
-    return m_keys.handleKeyPress(key, modifiers);
-}
-
 } // namespace snapkin

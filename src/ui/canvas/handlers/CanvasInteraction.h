@@ -32,9 +32,6 @@ public:
     void pointerReleased(QPointF location);
     bool isDragging() const { return m_drag.has_value(); }
 
-    // A key-down press that is not an auto-repeat; returns whether the canvas handled it.
-    bool keyPressed(int key, Qt::KeyboardModifiers modifiers);
-
     // Where the image tool asks for a file, and the parent of its dialog.
     void setImagePicker(ImagePicker* picker, QWidget* dialogParent);
 

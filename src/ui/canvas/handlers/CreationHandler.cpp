@@ -81,8 +81,7 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
             break;
         }
         m_state.draftID = a.id;
-        m_store.appendAnnotation(a);
-        m_store.setSelectedID(a.id);
+        place(a);
         return;
     }
 

@@ -9,18 +9,23 @@
 
 namespace snapkin {
 
-std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
+QString imageFileFilter()
 {
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString filter = platform::L10n::text("Images") + QStringLiteral(" (") +
-                           patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    return platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+           QLatin1Char(')');
+}
+
+std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
+{
     if (parent) {
         parent->window()->raise();
         parent->window()->activateWindow();
     }
-    const QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    const QString path =
+        QFileDialog::getOpenFileName(parent, QString(), QString(), imageFileFilter());
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

@@ -17,6 +17,9 @@ public:
     virtual std::optional<QString> chooseImageFile(QWidget* parent) = 0;
 };
 
+// The open dialogs' filter for the image files Qt can read: "Images (*.bmp *.gif …)".
+QString imageFileFilter();
+
 // Qt's open dialog, accepting one image file.
 class FileDialogImagePicker : public ImagePicker {
 public:
