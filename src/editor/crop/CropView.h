@@ -3,7 +3,6 @@
 #include "editor/crop/CropGeometry.h"
 
 #include <QImage>
-#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>

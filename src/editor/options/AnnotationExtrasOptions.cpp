@@ -1,16 +1,12 @@
 #include "editor/options/AnnotationExtrasOptions.h"
 
-#include "editor/HoverBackground.h"
+#include "editor/IconButton.h"
 #include "editor/options/OptionControls.h"
 #include "model/AnnotationStore.h"
 #include "model/Color.h"
 #include "platform/L10n.h"
 
-#include <QEnterEvent>
-#include <QHBoxLayout>
 #include <QPainter>
-
-#include <cmath>
 
 namespace snapkin {
 
@@ -20,18 +16,14 @@ using platform::L10n;
 
 // A magnification choice: its factor as text over the hover background, brand-coloured while
 // it is the magnifier's zoom.
-class ZoomButton : public QToolButton {
+class ZoomButton : public StateButton<IconButton> {
 public:
-    ZoomButton(const QString& text, QWidget* parent) : QToolButton(parent)
+    ZoomButton(const QString& text, QWidget* parent)
+        : StateButton(QString(), L10n::text("Magnification"), QSize(30, 30),
+                      HoverBackground::buttonCornerRadius, parent)
     {
         setText(text);
         setCheckable(true);
-        setAutoRaise(true);
-        setFixedSize(30, 30);
-        setFocusPolicy(Qt::TabFocus);
-        setAttribute(Qt::WA_Hover);
-        setToolTip(L10n::text("Magnification"));
-        setAccessibleName(L10n::text("Magnification"));
         setAccessibleDescription(text);
         QFont medium = font();
         medium.setWeight(QFont::Medium);
@@ -39,31 +31,14 @@ public:
     }
 
 protected:
-    void nextCheckState() override {}
-    void enterEvent(QEnterEvent* event) override
-    {
-        m_hovered = true;
-        update();
-        QToolButton::enterEvent(event);
-    }
-    void leaveEvent(QEvent* event) override
-    {
-        m_hovered = false;
-        update();
-        QToolButton::leaveEvent(event);
-    }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        HoverBackground{isChecked(), m_hovered, HoverBackground::buttonCornerRadius}.paint(
-            painter, QRectF(rect()));
+        background().paint(painter, QRectF(rect()));
         painter.setPen(isChecked() ? Color::brand() : palette().color(QPalette::WindowText));
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
-
-private:
-    bool m_hovered = false;
 };
 
 } // namespace
@@ -71,9 +46,7 @@ private:
 AnnotationExtrasOptions::AnnotationExtrasOptions(AnnotationStore& store, Tool tool, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(3);
+    auto* row = rowLayout(this, 3);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (tool == Tool::arrow) {
         m_curve =

@@ -8,11 +8,10 @@
 #include "platform/L10n.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
-
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+
 #include <algorithm>
 
 namespace snapkin {
@@ -85,8 +84,6 @@ ContextualToolbar::ContextualToolbar(AnnotationStore& store, OptionGroups groups
     refresh();
 }
 
-ContextualToolbar::~ContextualToolbar() = default;
-
 std::optional<Tool> ContextualToolbar::optionsTool(const AnnotationStore& store)
 {
     if (store.tool() != Tool::select) return store.tool();
@@ -156,9 +153,7 @@ QWidget* ContextualToolbar::buildRow(Density density)
 {
     auto* row = new QWidget(this);
     row->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(itemSpacing);
+    auto* layout = rowLayout(row, itemSpacing);
     if (QWidget* group = buildGroup(density, row)) layout->addWidget(group, 0, Qt::AlignVCenter);
     row->setFixedHeight(barHeight);
     return row;
@@ -194,7 +189,7 @@ void ContextualToolbar::chooseDensity()
     if (!m_rows[0]) return;
     const int available = width() - 2 * sidePadding;
     Density chosen = Density::overflow;
-    for (const Density density : {Density::full, Density::compact, Density::overflow}) {
+    for (const Density density : densities) {
         if (m_rows[index(density)]->sizeHint().width() <= available) {
             chosen = density;
             break;

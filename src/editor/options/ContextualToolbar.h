@@ -3,7 +3,6 @@
 #include "editor/options/OptionGroups.h"
 #include "model/Tool.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -42,7 +41,6 @@ public:
     // bar).
     ContextualToolbar(AnnotationStore& store, SavedStyles& library, QWidget* parent = nullptr);
     ContextualToolbar(AnnotationStore& store, OptionGroups groups, QWidget* parent = nullptr);
-    ~ContextualToolbar() override;
 
     // The tool whose options are shown for `store`: the current tool unless it is the select
     // tool, else the tool that makes the selected annotation's kind; none without a selection.

@@ -4,7 +4,6 @@
 #include "model/AnnotationStore.h"
 #include "platform/L10n.h"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -16,11 +15,7 @@
 
 namespace snapkin {
 
-namespace {
-
 using platform::L10n;
-
-} // namespace
 
 // ---- field -------------------------------------------------------------------------------
 
@@ -110,9 +105,7 @@ bool CropField::event(QEvent* event)
 CropOptions::CropOptions(AnnotationStore& store, OptionsDensity density, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(12);
+    auto* row = rowLayout(this, 12);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     m_width = new CropField(L10n::text("Crop width"), this);
@@ -235,10 +228,7 @@ void CropOptions::cancel()
 void CropOptions::resizeImage()
 {
     if (!m_store) return;
-    if (m_store->isCropping()) {
-        m_store->setIsCropping(false);
-        m_store->setTool(Tool::select);
-    }
+    if (m_store->isCropping()) cancel();
     m_store->setIsResizing(true);
 }
 

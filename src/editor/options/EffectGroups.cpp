@@ -9,7 +9,6 @@
 #include "platform/L10n.h"
 
 #include <QAbstractButton>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -19,17 +18,10 @@ namespace snapkin {
 
 namespace {
 
+using platform::Defaults;
 using platform::L10n;
 
 constexpr int groupSpacing = 3;
-
-QHBoxLayout* rowLayout(QWidget* widget, int spacing = groupSpacing)
-{
-    auto* row = new QHBoxLayout(widget);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(spacing);
-    return row;
-}
 
 bool selectedIs(const AnnotationStore& store, AnnotationKind kind)
 {
@@ -53,9 +45,9 @@ QString obscureSymbol(ObscureStyle style)
 }
 
 // A sticker: the emoji in an 18-point colour font on a brand tint while it is the current one.
-class StickerButton : public QAbstractButton {
+class StickerButton : public StateButton<QAbstractButton> {
 public:
-    StickerButton(const QString& emoji, QWidget* parent) : QAbstractButton(parent)
+    StickerButton(const QString& emoji, QWidget* parent) : StateButton(parent)
     {
         setText(emoji);
         setAccessibleName(emoji);
@@ -68,7 +60,6 @@ public:
     }
 
 protected:
-    void nextCheckState() override {}
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -89,11 +80,6 @@ protected:
     }
 };
 
-platform::Defaults& settings()
-{
-    return platform::Defaults::standard();
-}
-
 } // namespace
 
 // ---- obscuring ---------------------------------------------------------------------------
@@ -101,7 +87,7 @@ platform::Defaults& settings()
 ObscureGroup::ObscureGroup(AnnotationStore& store, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = rowLayout(this);
+    auto* row = rowLayout(this, groupSpacing);
     for (const ObscureStyle style : EnumTable<ObscureStyle>::cases) {
         auto* button = new OptionButton(obscureSymbol(style), label(style), this);
         m_buttons[std::size_t(style)] = button;
@@ -134,10 +120,12 @@ ObscureGroup::ObscureGroup(AnnotationStore& store, QWidget* parent)
         m_store->applyStyleToSelection(recordingUndo && !m_slider->isSliderDown());
         m_slider->setAccessibleDescription(strengthText(value));
         // Keys and the wheel end their change at once; a drag ends when the handle is let go.
-        if (!m_slider->isSliderDown()) settings().set(keys::defaultObscureStrength, value);
+        if (!m_slider->isSliderDown())
+            Defaults::standard().set(keys::defaultObscureStrength, value);
     };
-    connect(m_slider, &QSlider::sliderReleased, this,
-            [this] { settings().set(keys::defaultObscureStrength, m_slider->doubleValue()); });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] {
+        Defaults::standard().set(keys::defaultObscureStrength, m_slider->doubleValue());
+    });
 
     followStore(store, this, [this] { refresh(); });
     refresh();
@@ -164,7 +152,7 @@ void ObscureGroup::refresh()
 SpotlightGroup::SpotlightGroup(AnnotationStore& store, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = rowLayout(this);
+    auto* row = rowLayout(this, groupSpacing);
     m_rectangle =
         new OptionButton(QStringLiteral("rectangle.dashed"), L10n::text("Rectangle"), this);
     m_ellipse = new OptionButton(QStringLiteral("circle"), L10n::text("Ellipse"), this);
@@ -187,10 +175,7 @@ SpotlightGroup::SpotlightGroup(AnnotationStore& store, QWidget* parent)
     m_slider->setFixedWidth(110);
     m_slider->setAccessibleName(L10n::text("Dimming"));
     dim->addWidget(m_slider);
-    QList<int> choices;
-    for (int p = minPercent; p <= maxPercent; p += 10)
-        choices.append(p);
-    m_menu = new PercentMenu(choices, L10n::text("Dimming"), dimming);
+    m_menu = new PercentMenu(minPercent, maxPercent, L10n::text("Dimming"), dimming);
     dim->addWidget(m_menu);
     row->addWidget(dimming);
 
@@ -231,7 +216,7 @@ void SpotlightGroup::setPercent(double percent, bool recordingUndo)
 
 void SpotlightGroup::rememberDim()
 {
-    if (m_store) settings().set(keys::defaultSpotlightDim, m_store->spotDim());
+    if (m_store) Defaults::standard().set(keys::defaultSpotlightDim, m_store->spotDim());
 }
 
 void SpotlightGroup::refresh()
@@ -267,7 +252,7 @@ const QStringList& StickerGroup::emojis()
 StickerGroup::StickerGroup(AnnotationStore& store, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = rowLayout(this);
+    auto* row = rowLayout(this, groupSpacing);
     for (const QString& emoji : emojis()) {
         auto* button = new StickerButton(emoji, this);
         m_buttons.append(button);

@@ -3,6 +3,7 @@
 #include "editor/HoverBackground.h"
 #include "editor/IconButton.h"
 #include "editor/options/FrameSwatches.h"
+#include "editor/options/OptionControls.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
 #include "editor/options/OptionSymbols.h"
@@ -16,9 +17,6 @@
 
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMenu>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
@@ -28,26 +26,16 @@ namespace snapkin {
 
 namespace {
 
+using platform::Defaults;
 using platform::L10n;
-
-QFrame* separator(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::VLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(FrameOptionsBar::separatorHeight);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
-}
 
 // The watermark button at full density: symbol and title. Its checked state mirrors whether
 // the document has a watermark and is never toggled by a click.
-class TitledButton : public QToolButton {
+class TitledButton : public StateButton<QToolButton> {
 public:
-    using QToolButton::QToolButton;
+    using StateButton::StateButton;
 
 protected:
-    void nextCheckState() override {}
     // Plain: the tint says "on", not a pressed-in bezel.
     void paintEvent(QPaintEvent*) override
     {
@@ -59,19 +47,6 @@ protected:
     }
 };
 
-class StateIconButton : public IconButton {
-public:
-    using IconButton::IconButton;
-
-protected:
-    void nextCheckState() override {}
-};
-
-platform::Defaults& settings()
-{
-    return platform::Defaults::standard();
-}
-
 } // namespace
 
 FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density, QWidget* parent)
@@ -79,9 +54,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
 {
     const bool full = density == OptionsDensity::full;
     const bool overflow = density == OptionsDensity::overflow;
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(spacing);
+    auto* row = rowLayout(this, spacing);
 
     m_switch = new OptionSwitch(L10n::text("Background"), this);
     m_switch->setLabelShown(full);
@@ -96,10 +69,10 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         showFrame(m_store->frame());
     });
 
-    row->addWidget(separator(this));
+    row->addWidget(optionDivider(separatorHeight, 0, this));
     m_swatches = new FrameSwatches(store, this);
     row->addWidget(m_swatches);
-    row->addWidget(separator(this));
+    row->addWidget(optionDivider(separatorHeight, 0, this));
 
     m_padding =
         addSlider(L10n::text("Padding"), QStringLiteral("arrow.up.left.and.arrow.down.right"),
@@ -135,7 +108,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         row->addWidget(m_aspectButton);
     }
 
-    row->addWidget(separator(this));
+    row->addWidget(optionDivider(separatorHeight, 0, this));
     if (full) {
         auto* button = new TitledButton(this);
         button->setAutoRaise(true);
@@ -144,8 +117,8 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         m_watermarkButton = button;
     } else {
         auto* button =
-            new StateIconButton(QStringLiteral("signature"), L10n::text("Watermark"), QSize(30, 30),
-                                HoverBackground::buttonCornerRadius, this);
+            new StateButton<IconButton>(QStringLiteral("signature"), L10n::text("Watermark"),
+                                        QSize(30, 30), HoverBackground::buttonCornerRadius, this);
         button->setTintsWhenChecked(true);
         m_watermarkButton = button;
     }
@@ -156,7 +129,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
     connect(m_watermarkButton, &QAbstractButton::clicked, this,
             &FrameOptionsBar::openWatermarkOptions);
 
-    row->addWidget(separator(this));
+    row->addWidget(optionDivider(separatorHeight, 0, this));
     const QString applyText = L10n::text("Apply to new captures");
     if (!overflow) {
         m_applyBox = new QCheckBox(applyText, this);
@@ -164,7 +137,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
                                           "by default, so captures stay exactly as taken."));
         row->addWidget(m_applyBox);
         connect(m_applyBox, &QCheckBox::clicked, this,
-                [](bool on) { settings().set(keys::frameApplyAlways, on); });
+                [](bool on) { Defaults::standard().set(keys::frameApplyAlways, on); });
     } else {
         m_moreButton = new QToolButton(this);
         m_moreButton->setAutoRaise(true);
@@ -179,7 +152,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         m_applyAction = more->addAction(applyText);
         m_applyAction->setCheckable(true);
         connect(m_applyAction, &QAction::triggered, this,
-                [](bool on) { settings().set(keys::frameApplyAlways, on); });
+                [](bool on) { Defaults::standard().set(keys::frameApplyAlways, on); });
         m_moreButton->setMenu(more);
         row->addWidget(m_moreButton);
     }
@@ -189,7 +162,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
             [this](const std::optional<Watermark>& watermark) {
                 showWatermarkState(watermark.has_value());
             });
-    connect(&settings(), &platform::Defaults::valueChanged, this, [this](const QString& key) {
+    connect(&Defaults::standard(), &Defaults::valueChanged, this, [this](const QString& key) {
         if (key == keys::frameApplyAlways) showApplyAlways();
     });
     showFrame(store.frame());
@@ -201,9 +174,7 @@ OptionSlider* FrameOptionsBar::addSlider(const QString& label, const QString& sy
                                          double maximum, double FrameStyle::*field, int width)
 {
     auto* group = new QWidget(this);
-    auto* layout = new QHBoxLayout(group);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
+    auto* layout = rowLayout(group, 4);
     auto* image = new SymbolView(symbol, 13, group);
     layout->addWidget(image);
     auto* slider = new OptionSlider(0, maximum, group);
@@ -264,7 +235,7 @@ void FrameOptionsBar::showWatermarkState(bool hasWatermark)
 
 void FrameOptionsBar::showApplyAlways()
 {
-    const bool on = settings().get(keys::frameApplyAlways);
+    const bool on = Defaults::standard().get(keys::frameApplyAlways);
     if (m_applyBox) m_applyBox->setChecked(on);
     if (m_applyAction) m_applyAction->setChecked(on);
 }

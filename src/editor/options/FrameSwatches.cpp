@@ -8,33 +8,17 @@
 #include "platform/L10n.h"
 
 #include <QConicalGradient>
-#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSignalBlocker>
 
 namespace snapkin {
 
-namespace {
-
-QColor hairline()
-{
-    QColor gray(142, 142, 147);
-    gray.setAlphaF(0.4f);
-    return gray;
-}
-
-} // namespace
-
 FrameSwatch::FrameSwatch(const QString& label, Fill fill, bool selectable, QWidget* parent)
-    : QAbstractButton(parent), m_fill(std::move(fill))
+    : StateButton(parent), m_fill(std::move(fill))
 {
-    setFixedSize(side, side);
+    makeChoice(*this, label, {side, side});
     setCheckable(selectable);
-    setToolTip(label);
-    setAccessibleName(label);
-    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -59,7 +43,7 @@ void FrameSwatch::paintEvent(QPaintEvent*)
         painter.setClipPath(rounded);
         m_fill(painter, fillArea);
         painter.restore();
-        painter.setPen(QPen(hairline(), 1));
+        painter.setPen(QPen(hairlineColor(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(fillArea.adjusted(0.5, 0.5, -0.5, -0.5), 3.5, 3.5);
         if (isChecked()) {
@@ -84,9 +68,7 @@ const QStringList& FrameSwatches::solidColors()
 FrameSwatches::FrameSwatches(AnnotationStore& store, QWidget* parent)
     : QWidget(parent), m_store(&store)
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(spacing);
+    auto* row = rowLayout(this, spacing);
     const auto add = [&](FrameSwatch* swatch, std::function<void(FrameStyle&)> change) {
         row->addWidget(swatch);
         m_swatches.append(swatch);
@@ -123,13 +105,7 @@ FrameSwatches::FrameSwatches(AnnotationStore& store, QWidget* parent)
         [](FrameStyle& frame) { frame.background = FrameBackgroundKind::transparent; });
 
     const auto wheel = [](QPainter& painter, const QRectF& area) {
-        QConicalGradient gradient(area.center(), 0);
-        const QList<QColor> colors{Qt::red,  Qt::yellow,           Qt::green, Qt::cyan,
-                                   Qt::blue, QColor(175, 82, 222), Qt::red};
-        for (qsizetype i = 0; i < colors.size(); ++i) {
-            gradient.setColorAt(double(i) / double(colors.size() - 1), colors[i]);
-        }
-        painter.fillRect(area, gradient);
+        painter.fillRect(area, colorWheel(area.center()));
     };
     auto* well = new FrameSwatch(platform::L10n::text("Custom color"), wheel, false, this);
     row->addWidget(well);

@@ -2,9 +2,9 @@
 
 #include "editor/options/ChangeCoalescer.h"
 #include "editor/options/CustomColorDialog.h"
+#include "editor/options/OptionControls.h"
 #include "model/FrameStyle.h"
 
-#include <QAbstractButton>
 #include <QPointer>
 #include <QWidget>
 
@@ -22,7 +22,7 @@ class AnnotationStore;
 // whole 24 × 24 square takes clicks. The selected state is set from the document, never by a
 // click; it is also the accessible "checked" state. The custom colour well is the same button
 // with a colour wheel and no ring.
-class FrameSwatch : public QAbstractButton {
+class FrameSwatch : public StateButton<QAbstractButton> {
     Q_OBJECT
 public:
     static constexpr int side = 24;
@@ -35,8 +35,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void nextCheckState() override {}
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 
 private:
     Fill m_fill;

@@ -3,19 +3,27 @@
 #include "editor/options/OptionGlyphs.h"
 #include "model/AnnotationStore.h"
 
+#include <QConicalGradient>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPointer>
 
 #include <cmath>
 
 namespace snapkin {
 
+void makeChoice(QAbstractButton& button, const QString& label, QSize size)
+{
+    button.setCheckable(true);
+    button.setFixedSize(size);
+    button.setToolTip(label);
+    button.setAccessibleName(label);
+    button.setFocusPolicy(Qt::TabFocus);
+}
+
 OptionButton::OptionButton(const QString& symbol, const QString& help, QWidget* parent)
-    : IconButton(symbol, help, buttonSize, HoverBackground::buttonCornerRadius, parent)
+    : StateButton(symbol, help, buttonSize, HoverBackground::buttonCornerRadius, parent)
 {
     setCheckable(true);
     setTintsWhenChecked(true);
@@ -42,9 +50,11 @@ void OptionButton::paintEvent(QPaintEvent*)
     }
 }
 
-PercentMenu::PercentMenu(QList<int> choices, const QString& label, QWidget* parent)
-    : QToolButton(parent), m_choices(std::move(choices))
+PercentMenu::PercentMenu(int from, int to, const QString& label, QWidget* parent)
+    : QToolButton(parent)
 {
+    for (int choice = from; choice <= to; choice += 10)
+        m_choices.append(choice);
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -93,6 +103,31 @@ QLabel* secondaryLabel(const QString& text, double sizeDelta, QWidget* parent)
     palette.setColor(QPalette::WindowText, secondary);
     label->setPalette(palette);
     return label;
+}
+
+QHBoxLayout* rowLayout(QWidget* widget, int spacing)
+{
+    auto* row = new QHBoxLayout(widget);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(spacing);
+    return row;
+}
+
+QColor hairlineColor()
+{
+    QColor gray(142, 142, 147);
+    gray.setAlphaF(0.4f);
+    return gray;
+}
+
+QConicalGradient colorWheel(QPointF center)
+{
+    QConicalGradient wheel(center, 0);
+    const QList<QColor> colors{Qt::red,  Qt::yellow,           Qt::green, Qt::cyan,
+                               Qt::blue, QColor(175, 82, 222), Qt::red};
+    for (qsizetype i = 0; i < colors.size(); ++i)
+        wheel.setColorAt(double(i) / double(colors.size() - 1), colors[i]);
+    return wheel;
 }
 
 QWidget* optionDivider(int height, int padding, QWidget* parent)

@@ -2,12 +2,14 @@
 
 #include "editor/IconButton.h"
 
+#include <QHBoxLayout>
 #include <QList>
 #include <QObject>
 #include <QToolButton>
 
 #include <functional>
 
+class QConicalGradient;
 class QLabel;
 class QMenu;
 
@@ -15,11 +17,24 @@ namespace snapkin {
 
 class AnnotationStore;
 
+// A `Button` whose checked state is set from the store, never toggled by a click.
+template <class Button> class StateButton : public Button {
+public:
+    using Button::Button;
+
+protected:
+    void nextCheckState() override {}
+};
+
+// Makes `button` a checkable choice of a fixed `size` that Tab reaches, with `label` as its
+// tooltip and accessible name.
+void makeChoice(QAbstractButton& button, const QString& label, QSize size);
+
 // The options bar's icon button: a 30 × 30 IconButton showing a 14-point glyph, tinted with the
 // brand colour and outlined while it stands for the current setting. Whether it is active
 // comes from the store (setActive), never from a click; active is also its accessible
 // "checked" state. The help text is its tooltip and accessible name.
-class OptionButton : public IconButton {
+class OptionButton : public StateButton<IconButton> {
     Q_OBJECT
 public:
     static constexpr QSize buttonSize{30, 30};
@@ -31,7 +46,6 @@ public:
     bool isActive() const { return isChecked(); }
 
 protected:
-    void nextCheckState() override {}
     void paintEvent(QPaintEvent* event) override;
 };
 
@@ -41,7 +55,8 @@ protected:
 class PercentMenu : public QToolButton {
     Q_OBJECT
 public:
-    PercentMenu(QList<int> choices, const QString& label, QWidget* parent = nullptr);
+    // The choices run from `from` to `to` in steps of ten.
+    PercentMenu(int from, int to, const QString& label, QWidget* parent = nullptr);
 
     std::function<void(int)> onChoose;
 
@@ -59,6 +74,15 @@ private:
 
 // A label `sizeDelta` points larger than the default font, in the secondary text colour.
 QLabel* secondaryLabel(const QString& text, double sizeDelta, QWidget* parent);
+
+// A horizontal layout of `widget` without margins, `spacing` points between its items.
+QHBoxLayout* rowLayout(QWidget* widget, int spacing);
+
+// The grey hairline around colour swatches and previews.
+QColor hairlineColor();
+
+// The colour wheel of the custom colour wells, around `center`.
+QConicalGradient colorWheel(QPointF center);
 
 // A vertical rule `height` points high with `padding` points of room on each side.
 QWidget* optionDivider(int height, int padding, QWidget* parent);

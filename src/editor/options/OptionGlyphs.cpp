@@ -229,34 +229,31 @@ const QHash<QString, Builder>& builders()
     return table;
 }
 
-} // namespace
-
-std::optional<QPainterPath> OptionGlyphs::path(const QString& name)
+// The glyph of one of our names, built on first use.
+const QPainterPath& glyph(const QString& name)
 {
     static QHash<QString, QPainterPath> cache;
-    if (auto it = cache.constFind(name); it != cache.constEnd()) return *it;
-    const auto builder = builders().constFind(name);
-    if (builder == builders().constEnd()) return platform::Symbols::path(name);
-    QPainterPath glyph = (*builder)();
-    glyph.setFillRule(Qt::WindingFill);
-    cache.insert(name, glyph);
-    return glyph;
+    auto it = cache.find(name);
+    if (it == cache.end()) {
+        it = cache.insert(name, builders().value(name)());
+        it->setFillRule(Qt::WindingFill);
+    }
+    return *it;
 }
+
+} // namespace
 
 QImage OptionGlyphs::image(const QString& name, double points, const QColor& color, qreal dpr)
 {
     if (!builders().contains(name)) return platform::Symbols::image(name, points, color, dpr);
-    const std::optional<QPainterPath> glyph = path(name);
-    if (!glyph) return {};
     const int side = std::max(1, int(std::ceil(points * dpr)));
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(side / platform::Symbols::gridSize, side / platform::Symbols::gridSize);
-    painter.fillPath(*glyph, color);
+    painter.fillPath(glyph(name), color);
     painter.end();
-    image.setDevicePixelRatio(1);
     return image;
 }
 

@@ -2,10 +2,7 @@
 
 #include <QColor>
 #include <QImage>
-#include <QPainterPath>
 #include <QString>
-
-#include <optional>
 
 namespace snapkin {
 
@@ -16,11 +13,8 @@ class OptionGlyphs {
 public:
     OptionGlyphs() = delete;
 
-    // The glyph of `name` in grid coordinates: ours, else the symbol set's; none when neither
-    // knows it.
-    static std::optional<QPainterPath> path(const QString& name);
-    // The glyph in `color`, `points` on its longer side, at `dpr` device pixels per point; a
-    // null image for an unknown name.
+    // The glyph of `name` (ours, else the symbol set's) in `color`, `points` on its longer side,
+    // at `dpr` device pixels per point; a null image for an unknown name.
     static QImage image(const QString& name, double points, const QColor& color, qreal dpr);
 };
 

@@ -39,11 +39,7 @@ void OptionSlider::showValue(double value)
 void OptionSlider::valueEdited(int)
 {
     if (m_showing || !onEdit) return;
-    if (isSliderDown()) {
-        onEdit(doubleValue(), false);
-    } else {
-        onEdit(doubleValue(), m_coalescer.opensStep());
-    }
+    onEdit(doubleValue(), !isSliderDown() && m_coalescer.opensStep());
 }
 
 } // namespace snapkin

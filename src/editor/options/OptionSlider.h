@@ -26,7 +26,6 @@ public:
     std::function<void()> onDragBegin;
     std::function<void(double value, bool recordingUndo)> onEdit;
 
-    double maximumValue() const { return m_maximum; }
     // The value the slider shows now.
     double doubleValue() const;
     // Shows `value` (clamped to the range) without writing it; ignored while the handle is

@@ -23,7 +23,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 
 private:
     bool m_labelShown = true;

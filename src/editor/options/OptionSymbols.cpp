@@ -1,7 +1,6 @@
 #include "editor/options/OptionSymbols.h"
 
 #include "editor/options/OptionGlyphs.h"
-#include "platform/Symbols.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -14,7 +13,7 @@ QIcon tintedSymbol(const QString& name, double points, const QColor& color)
 {
     QIcon icon;
     for (const qreal ratio : {1.0, 2.0, 3.0}) {
-        QImage image = platform::Symbols::image(name, points, color, ratio);
+        QImage image = OptionGlyphs::image(name, points, color, ratio);
         if (image.isNull()) continue;
         image.setDevicePixelRatio(ratio);
         icon.addPixmap(QPixmap::fromImage(image));

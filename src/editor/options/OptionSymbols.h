@@ -7,7 +7,8 @@
 
 namespace snapkin {
 
-// A symbol in a fixed colour as an icon, sharp at 1×, 2× and 3× device pixel ratios.
+// A symbol (the options bar's own glyphs first) in a fixed colour as an icon, sharp at 1×, 2× and
+// 3× device pixel ratios.
 QIcon tintedSymbol(const QString& name, double points, const QColor& color);
 
 // A symbol drawn at paint time in the secondary text colour, so it is sharp on any screen

@@ -1,6 +1,6 @@
 #include "editor/options/SavedStyleMenu.h"
 
-#include "editor/options/OptionGlyphs.h"
+#include "editor/options/OptionSymbols.h"
 #include "model/AnnotationStore.h"
 #include "model/SavedStyles.h"
 #include "platform/L10n.h"
@@ -54,8 +54,6 @@ public:
 
 } // namespace
 
-SavedStyleMenu::~SavedStyleMenu() = default;
-
 bool SavedStyleMenu::hasMenu(Tool tool)
 {
     return styleCategory(tool).has_value();
@@ -73,14 +71,7 @@ SavedStyleMenu::SavedStyleMenu(AnnotationStore& store, SavedStyles& library, Too
     setToolTip(L10n::text("Style"));
     setAccessibleName(L10n::text("Style"));
     setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
-    QIcon icon;
-    for (const qreal dpr : {1.0, 2.0, 3.0}) {
-        QImage glyph = OptionGlyphs::image(QStringLiteral("sparkles"), 14,
-                                           palette().color(QPalette::WindowText), dpr);
-        glyph.setDevicePixelRatio(dpr);
-        icon.addPixmap(QPixmap::fromImage(glyph));
-    }
-    setIcon(icon);
+    setIcon(tintedSymbol(QStringLiteral("sparkles"), 14, palette().color(QPalette::WindowText)));
     setIconSize(QSize(14, 14));
     m_menu = new QMenu(this);
     connect(m_menu, &QMenu::aboutToShow, this, &SavedStyleMenu::rebuild);

@@ -36,8 +36,6 @@ public:
     SavedStyleMenu(AnnotationStore& store, SavedStyles& library, Tool tool,
                    QWidget* parent = nullptr);
 
-    ~SavedStyleMenu() override;
-
     static bool hasMenu(Tool tool);
 
     // Replaces the menu's name prompt, a modal dialog with one line field (not owned; it must

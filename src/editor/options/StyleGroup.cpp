@@ -11,13 +11,10 @@
 #include "model/SavedStyles.h"
 #include "platform/L10n.h"
 
-#include <QConicalGradient>
 #include <QFontComboBox>
 #include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSignalBlocker>
 #include <QToolButton>
 
@@ -81,11 +78,6 @@ QString stampSymbol(StampKind kind)
     return QStringLiteral("number");
 }
 
-QString headSymbol(ArrowHeadStyle style)
-{
-    return QStringLiteral("arrowhead.") + toRaw(style);
-}
-
 // Widths and text sizes in image pixels, as everywhere else in the application.
 QString pixels(double value)
 {
@@ -133,13 +125,9 @@ QToolButton* menuButton(const QString& help, QWidget* parent)
 // ---- swatch ------------------------------------------------------------------------------
 
 StyleSwatch::StyleSwatch(const QString& hex, const QString& label, bool well, QWidget* parent)
-    : QAbstractButton(parent), m_hex(hex), m_well(well)
+    : StateButton(parent), m_hex(hex), m_well(well)
 {
-    setFixedSize(side, side);
-    setCheckable(true);
-    setToolTip(label);
-    setAccessibleName(label);
-    setFocusPolicy(Qt::TabFocus);
+    makeChoice(*this, label, {side, side});
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -156,13 +144,8 @@ void StyleSwatch::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area = QRectF(rect()).adjusted(3, 3, -3, -3);
     if (m_well) {
-        QConicalGradient wheel(area.center(), 0);
-        const QList<QColor> colors{Qt::red,  Qt::yellow,           Qt::green, Qt::cyan,
-                                   Qt::blue, QColor(175, 82, 222), Qt::red};
-        for (qsizetype i = 0; i < colors.size(); ++i)
-            wheel.setColorAt(double(i) / double(colors.size() - 1), colors[i]);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(wheel);
+        painter.setBrush(colorWheel(area.center()));
         painter.drawEllipse(area);
         painter.setBrush(Color::fromHex(m_hex));
         painter.setPen(QPen(Qt::white, 1.2));
@@ -229,9 +212,7 @@ StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density
                        SavedStyles& library, QWidget* parent)
     : QWidget(parent), m_store(&store), m_tool(tool), m_density(density)
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(3);
+    auto* row = rowLayout(this, 3);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (!hasGroup(tool)) return;
 
@@ -285,29 +266,27 @@ void StyleGroup::divider()
 void StyleGroup::addColors(bool swatchesShown)
 {
     divider();
-    auto* row = static_cast<QHBoxLayout*>(layout());
     if (swatchesShown) {
         for (const QString& hex : palette()) {
             auto* swatch = new StyleSwatch(hex, ColorName::of(hex), false, this);
             m_swatches.append(swatch);
-            row->addWidget(swatch);
+            layout()->addWidget(swatch);
             connect(swatch, &QAbstractButton::clicked, this, [this, hex] { chooseColor(hex); });
         }
     }
     m_well = new StyleSwatch(m_store->colorHex(), L10n::text("Custom color"), true, this);
-    row->addWidget(m_well);
+    layout()->addWidget(m_well);
     connect(m_well, &QAbstractButton::clicked, this, &StyleGroup::openColorDialog);
 }
 
 void StyleGroup::addWidths(bool presetsShown)
 {
     divider();
-    auto* row = static_cast<QHBoxLayout*>(layout());
     if (presetsShown) {
         for (const double width : widths) {
             auto* button = new WidthButton(width, this);
             m_widthButtons.append(button);
-            row->addWidget(button);
+            layout()->addWidget(button);
             connect(button, &QAbstractButton::clicked, this, [this, width] { chooseWidth(width); });
         }
     }
@@ -320,18 +299,18 @@ void StyleGroup::addWidths(bool presetsShown)
         connect(item, &QAction::triggered, this, [this, width] { chooseWidth(width); });
     }
     m_widthMenu->setMenu(menu);
-    row->addWidget(m_widthMenu);
+    layout()->addWidget(m_widthMenu);
 }
 
 void StyleGroup::addArrowControls(bool headsShown)
 {
-    auto* row = static_cast<QHBoxLayout*>(layout());
     divider();
     if (headsShown) {
         for (const ArrowHeadStyle style : EnumTable<ArrowHeadStyle>::cases) {
-            auto* button = new OptionButton(headSymbol(style), label(style), this);
+            auto* button =
+                new OptionButton(QStringLiteral("arrowhead.") + toRaw(style), label(style), this);
             m_headButtons.append(button);
-            row->addWidget(button);
+            layout()->addWidget(button);
             connect(button, &QAbstractButton::clicked, this, [this, style] {
                 applying([style](AnnotationStore& s) { s.setArrowHead(style); });
             });
@@ -339,7 +318,7 @@ void StyleGroup::addArrowControls(bool headsShown)
     }
     m_doubleHead =
         new OptionButton(QStringLiteral("arrow.left.and.right"), L10n::text("Double-headed"), this);
-    row->addWidget(m_doubleHead);
+    layout()->addWidget(m_doubleHead);
     connect(m_doubleHead, &QAbstractButton::clicked, this, [this] {
         applying([](AnnotationStore& s) { s.setArrowDoubleHeaded(!s.arrowDoubleHeaded()); });
     });
@@ -347,7 +326,6 @@ void StyleGroup::addArrowControls(bool headsShown)
 
 void StyleGroup::addTextControls(bool fontShown)
 {
-    auto* row = static_cast<QHBoxLayout*>(layout());
     divider();
     m_textSize = menuButton(L10n::text("Text size"), this);
     auto* menu = new QMenu(m_textSize);
@@ -359,11 +337,11 @@ void StyleGroup::addTextControls(bool fontShown)
                 [this, size] { applying([size](AnnotationStore& s) { s.setTextSize(size); }); });
     }
     m_textSize->setMenu(menu);
-    row->addWidget(m_textSize);
+    layout()->addWidget(m_textSize);
     m_bold = new OptionButton(QStringLiteral("bold"), L10n::text("Bold"), this);
     m_italic = new OptionButton(QStringLiteral("italic"), L10n::text("Italic"), this);
-    row->addWidget(m_bold);
-    row->addWidget(m_italic);
+    layout()->addWidget(m_bold);
+    layout()->addWidget(m_italic);
     connect(m_bold, &QAbstractButton::clicked, this,
             [this] { applying([](AnnotationStore& s) { s.setTextBold(!s.textBold()); }); });
     connect(m_italic, &QAbstractButton::clicked, this,
@@ -373,7 +351,7 @@ void StyleGroup::addTextControls(bool fontShown)
         m_fontBox->setFixedWidth(150);
         m_fontBox->setToolTip(L10n::text("Font"));
         m_fontBox->setAccessibleName(L10n::text("Font"));
-        row->addWidget(m_fontBox);
+        layout()->addWidget(m_fontBox);
         connect(m_fontBox, &QFontComboBox::activated, this, [this] {
             const QString family = m_fontBox->currentFont().family();
             applying([family](AnnotationStore& s) { s.setTextFont(family); });
@@ -383,23 +361,18 @@ void StyleGroup::addTextControls(bool fontShown)
 
 void StyleGroup::addHighlightControls()
 {
-    auto* row = static_cast<QHBoxLayout*>(layout());
     divider();
     auto* opacity = new QWidget(this);
     opacity->setToolTip(L10n::text("Opacity"));
-    auto* inner = new QHBoxLayout(opacity);
-    inner->setContentsMargins(0, 0, 0, 0);
-    inner->setSpacing(6);
+    auto* inner = rowLayout(opacity, 6);
     m_opacity = new OptionSlider(minHighlightOpacity, maxHighlightOpacity, opacity);
     m_opacity->setFixedWidth(90);
     m_opacity->setAccessibleName(L10n::text("Opacity"));
     inner->addWidget(m_opacity);
-    QList<int> choices;
-    for (int p = minHighlightOpacity; p <= maxHighlightOpacity; p += 10)
-        choices.append(p);
-    m_opacityMenu = new PercentMenu(choices, L10n::text("Opacity"), opacity);
+    m_opacityMenu =
+        new PercentMenu(minHighlightOpacity, maxHighlightOpacity, L10n::text("Opacity"), opacity);
     inner->addWidget(m_opacityMenu);
-    row->addWidget(opacity);
+    layout()->addWidget(opacity);
 
     const auto selectedHighlight = [this] {
         const auto selected = m_store ? m_store->selected() : std::nullopt;
@@ -420,12 +393,11 @@ void StyleGroup::addHighlightControls()
 
 void StyleGroup::addStampControls()
 {
-    auto* row = static_cast<QHBoxLayout*>(layout());
     divider();
     for (const StampKind kind : EnumTable<StampKind>::cases) {
         auto* button = new OptionButton(stampSymbol(kind), label(kind), this);
         m_stampButtons.append(button);
-        row->addWidget(button);
+        layout()->addWidget(button);
         connect(button, &QAbstractButton::clicked, this,
                 [this, kind] { applying([kind](AnnotationStore& s) { s.setStampKind(kind); }); });
     }

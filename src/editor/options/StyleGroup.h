@@ -2,10 +2,10 @@
 
 #include "editor/options/ChangeCoalescer.h"
 #include "editor/options/CustomColorDialog.h"
+#include "editor/options/OptionControls.h"
 #include "editor/options/OptionGroups.h"
 #include "model/Tool.h"
 
-#include <QAbstractButton>
 #include <QPointer>
 #include <QWidget>
 
@@ -29,7 +29,7 @@ class SavedStyleMenu;
 // One colour of the style group: a filled circle with a thin outline, ringed in the brand
 // colour while it is the current colour. The custom well is the same button showing a colour
 // wheel around the current colour.
-class StyleSwatch : public QAbstractButton {
+class StyleSwatch : public StateButton<QAbstractButton> {
     Q_OBJECT
 public:
     static constexpr int side = 22;
@@ -42,7 +42,6 @@ public:
     QSize sizeHint() const override { return {side, side}; }
 
 protected:
-    void nextCheckState() override {}
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -113,7 +112,6 @@ public:
     // Applies a colour as if picked in the dialog.
     void applyCustomColor(const QColor& color);
     void openColorDialog();
-    void closeColorDialog() { m_colors.close(); }
 
 private:
     void addColors(bool swatchesShown);

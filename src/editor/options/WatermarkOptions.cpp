@@ -1,5 +1,6 @@
 #include "editor/options/WatermarkOptions.h"
 
+#include "editor/options/OptionControls.h"
 #include "editor/options/OptionSlider.h"
 #include "editor/options/OptionSwitch.h"
 #include "editor/options/OptionSymbols.h"
@@ -11,17 +12,15 @@
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "ui/canvas/handlers/ImagePicker.h"
+#include "ui/output/FlattenAlert.h"
 
 #include <QEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -40,31 +39,15 @@ using platform::L10n;
 // watermark". Nothing when cancelled or failed.
 std::optional<QByteArray> pickLogoFile(QWidget* parent)
 {
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString filter =
-        platform::L10n::text("Images") + QStringLiteral(" (") + patterns.join(' ') + ')';
     const QString path = QFileDialog::getOpenFileName(
         parent,
         platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
-        QString(), filter);
+        QString(), imageFileFilter());
     if (path.isEmpty()) return std::nullopt;
     auto imported = FrameSettings::importLogo(path);
     if (imported) return *imported;
-    QMessageBox alert(QMessageBox::Warning, QString(),
-                      platform::L10n::text("Couldn't use this image as a watermark"),
-                      QMessageBox::NoButton, parent);
-    alert.addButton(platform::L10n::text("OK"), QMessageBox::AcceptRole);
-    alert.exec();
+    showAlert(platform::L10n::text("Couldn't use this image as a watermark"), QString(), parent);
     return std::nullopt;
-}
-
-QColor hairline()
-{
-    QColor gray(142, 142, 147);
-    gray.setAlphaF(0.4f);
-    return gray;
 }
 
 QColor secondary(const QWidget* widget, double alpha = 0.55)
@@ -74,33 +57,17 @@ QColor secondary(const QWidget* widget, double alpha = 0.55)
     return color;
 }
 
-// A button whose checked state says it is the current choice; set from the document, never
-// toggled by a click.
-class ChoiceButton : public QToolButton {
-public:
-    using QToolButton::QToolButton;
-
-protected:
-    void nextCheckState() override {}
-};
-
 // A round text-colour swatch: a 16-point dot inside a 22-point ring, brand-coloured while
 // selected.
-class ColorDot : public QAbstractButton {
+class ColorDot : public StateButton<QAbstractButton> {
 public:
-    ColorDot(const QString& hex, QWidget* parent) : QAbstractButton(parent), m_hex(hex)
+    ColorDot(const QString& hex, QWidget* parent) : StateButton(parent), m_hex(hex)
     {
-        setCheckable(true);
-        setFixedSize(22, 22);
-        setToolTip(ColorName::of(hex));
-        setAccessibleName(ColorName::of(hex));
-        setFocusPolicy(Qt::TabFocus);
+        makeChoice(*this, ColorName::of(hex), {22, 22});
     }
     const QString& hex() const { return m_hex; }
 
 protected:
-    void nextCheckState() override {}
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -111,7 +78,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawEllipse(dot);
-        painter.setPen(QPen(hairline(), 1));
+        painter.setPen(QPen(hairlineColor(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(dot.adjusted(0.5, 0.5, -0.5, -0.5));
         if (isChecked()) {
@@ -126,20 +93,14 @@ private:
 
 // One cell of the position grid: a small rounded rectangle, brand-filled while it is the
 // watermark's position.
-class PositionCell : public QAbstractButton {
+class PositionCell : public StateButton<QAbstractButton> {
 public:
-    PositionCell(WatermarkPosition position, QWidget* parent) : QAbstractButton(parent)
+    PositionCell(WatermarkPosition position, QWidget* parent) : StateButton(parent)
     {
-        setCheckable(true);
-        setFixedSize(22, 16);
-        setToolTip(label(position));
-        setAccessibleName(label(position));
-        setFocusPolicy(Qt::TabFocus);
+        makeChoice(*this, label(position), {22, 16});
     }
 
 protected:
-    void nextCheckState() override {}
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -197,7 +158,7 @@ protected:
                 symbol);
         }
         painter.restore();
-        painter.setPen(QPen(hairline(), 1));
+        painter.setPen(QPen(hairlineColor(), 1));
         painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 3.5, 3.5);
     }
 
@@ -205,18 +166,6 @@ private:
     std::optional<QByteArray> m_data;
     QImage m_image;
 };
-
-QLabel* caption(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() - 1.5);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondary(label));
-    label->setPalette(palette);
-    return label;
-}
 
 } // namespace
 
@@ -256,11 +205,9 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
 
     // Text / Image segments.
     auto* segments = new QWidget(m_body);
-    auto* segmentRow = new QHBoxLayout(segments);
-    segmentRow->setContentsMargins(0, 0, 0, 0);
-    segmentRow->setSpacing(0);
+    auto* segmentRow = rowLayout(segments, 0);
     const auto segment = [&](const QString& text, WatermarkKind kind) {
-        auto* button = new ChoiceButton(segments);
+        auto* button = new StateButton<QToolButton>(segments);
         button->setText(text);
         button->setCheckable(true);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -277,9 +224,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     // The row of the kind: text and colours, or the logo.
     m_kindRows = new QStackedWidget(m_body);
     auto* textRow = new QWidget(m_kindRows);
-    auto* textLayout = new QHBoxLayout(textRow);
-    textLayout->setContentsMargins(0, 0, 0, 0);
-    textLayout->setSpacing(6);
+    auto* textLayout = rowLayout(textRow, 6);
     m_text = new QLineEdit(textRow);
     m_text->setPlaceholderText(L10n::text("Watermark text"));
     m_text->setAccessibleName(L10n::text("Watermark text"));
@@ -297,9 +242,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     m_kindRows->addWidget(textRow);
 
     auto* imageRow = new QWidget(m_kindRows);
-    auto* imageLayout = new QHBoxLayout(imageRow);
-    imageLayout->setContentsMargins(0, 0, 0, 0);
-    imageLayout->setSpacing(10);
+    auto* imageLayout = rowLayout(imageRow, 10);
     m_logoPreview = new LogoPreview(imageRow);
     imageLayout->addWidget(m_logoPreview);
     m_chooseLogoButton = new QPushButton(L10n::text("Choose Logo…"), imageRow);
@@ -314,7 +257,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     placement->setSpacing(14);
     auto* left = new QVBoxLayout;
     left->setSpacing(4);
-    left->addWidget(caption(L10n::text("Position"), m_body));
+    left->addWidget(secondaryLabel(L10n::text("Position"), -1.5, m_body));
     auto* grid = new QGridLayout;
     grid->setSpacing(3);
     for (std::size_t i = 0; i < watermarkPositionGrid.size(); ++i) {
@@ -327,7 +270,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
         });
     }
     left->addLayout(grid);
-    m_tile = new ChoiceButton(m_body);
+    m_tile = new StateButton<QToolButton>(m_body);
     m_tile->setCheckable(true);
     m_tile->setText(L10n::text("Tile"));
     m_tile->setAccessibleName(L10n::text("Tile"));
@@ -345,7 +288,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
                             double Watermark::*field) {
         auto* group = new QVBoxLayout;
         group->setSpacing(2);
-        group->addWidget(caption(title, m_body));
+        group->addWidget(secondaryLabel(title, -1.5, m_body));
         auto* s = new OptionSlider(minimum, maximum, m_body);
         s->setAccessibleName(title);
         s->onDragBegin = [this] {
@@ -467,16 +410,10 @@ bool WatermarkOptions::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_text && event->type() == QEvent::FocusIn && m_store && m_store->watermark()) {
         // Typing from here until the field loses focus is one undo step. Only the user's own
         // focusing counts: the popup regaining the keyboard is not an edit.
-        switch (static_cast<QFocusEvent*>(event)->reason()) {
-        case Qt::MouseFocusReason:
-        case Qt::TabFocusReason:
-        case Qt::BacktabFocusReason:
-        case Qt::ShortcutFocusReason:
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
             m_store->beginChange();
-            break;
-        default:
-            break;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
