@@ -110,34 +110,6 @@ QFuture<T> showingAgainAfter(QFuture<T> future, const HiddenOwnWindows& hidden)
     });
 }
 
-// Unmaps windows of this process that Qt does not manage (or that were listed off the GUI
-// thread) for the length of a grab and maps them again when it goes out of scope, whatever
-// happened in between. Never given another program's windows: unmapping those would let the
-// window manager move, restack and refocus them.
-class UnmanagedOwnWindowsHidden {
-public:
-    UnmanagedOwnWindowsHidden(X11Connection& conn, const std::vector<std::uint32_t>& ids)
-        : m_conn(conn)
-    {
-        for (std::uint32_t id : ids) {
-            if (!ScreenCapture::isShown(conn, id)) continue;
-            ScreenCapture::setMapped(conn, id, false);
-            m_unmapped.push_back(id);
-        }
-    }
-    ~UnmanagedOwnWindowsHidden()
-    {
-        for (std::uint32_t id : m_unmapped)
-            ScreenCapture::setMapped(m_conn, id, true);
-        if (!m_unmapped.empty()) m_conn.sync();
-    }
-    const std::vector<std::uint32_t>& unmapped() const { return m_unmapped; }
-
-private:
-    X11Connection& m_conn;
-    std::vector<std::uint32_t> m_unmapped;
-};
-
 // Waits until the server shows none of the windows any more (frames included), then gives the
 // uncovered clients a moment to repaint. Gives up waiting after a second and grabs anyway.
 void waitUntilOffScreen(X11Connection& conn, const std::vector<std::uint32_t>& ids)
@@ -154,6 +126,38 @@ void waitUntilOffScreen(X11Connection& conn, const std::vector<std::uint32_t>& i
     QThread::msleep(repaintSettleMs);
 }
 
+// Unmaps windows of this process that Qt does not manage (or that were listed off the GUI
+// thread) for the length of a grab and maps them again when it goes out of scope, whatever
+// happened in between. Never given another program's windows: unmapping those would let the
+// window manager move, restack and refocus them. Returns from its constructor once these and
+// the windows Qt hid (`hiddenByQt`) are off the screen.
+class UnmanagedOwnWindowsHidden {
+public:
+    UnmanagedOwnWindowsHidden(X11Connection& conn, const std::vector<std::uint32_t>& ids,
+                              const std::vector<std::uint32_t>& hiddenByQt)
+        : m_conn(conn)
+    {
+        for (std::uint32_t id : ids) {
+            if (!ScreenCapture::isShown(conn, id)) continue;
+            ScreenCapture::setMapped(conn, id, false);
+            m_unmapped.push_back(id);
+        }
+        std::vector<std::uint32_t> leaving = hiddenByQt;
+        leaving.insert(leaving.end(), m_unmapped.begin(), m_unmapped.end());
+        waitUntilOffScreen(conn, leaving);
+    }
+    ~UnmanagedOwnWindowsHidden()
+    {
+        for (std::uint32_t id : m_unmapped)
+            ScreenCapture::setMapped(m_conn, id, true);
+        if (!m_unmapped.empty()) m_conn.sync();
+    }
+
+private:
+    X11Connection& m_conn;
+    std::vector<std::uint32_t> m_unmapped;
+};
+
 std::optional<DisplayInfo> currentDisplay(const std::vector<DisplayInfo>& displays,
                                           std::uint32_t displayID)
 {
@@ -161,32 +165,6 @@ std::optional<DisplayInfo> currentDisplay(const std::vector<DisplayInfo>& displa
         if (d.displayID == displayID) return d;
     }
     return std::nullopt;
-}
-
-double scaleForFrame(const std::vector<DisplayInfo>& displays, const QRect& frame)
-{
-    for (const DisplayInfo& d : displays) {
-        if (d.frame.intersects(frame)) return d.scale;
-    }
-    return 1.0;
-}
-
-struct WindowPixels {
-    QImage image;
-    double scale = 1.0;
-};
-
-CaptureResult<WindowPixels> grabWindowWorker(const WindowInfo& window,
-                                             const QHash<QString, double>& scales, bool shadow,
-                                             bool transparent)
-{
-    auto conn = X11Connection::acquire();
-    if (!conn) return std::unexpected(noXServer());
-    const double scale = scaleForFrame(ScreenCapture::displays(*conn, scales), window.frame);
-    auto image = ScreenCapture::grabWindow(*conn, window.windowID, shadow || transparent);
-    if (!image) return std::unexpected(image.error());
-    if (!shadow) return WindowPixels{std::move(*image), scale};
-    return WindowPixels{CaptureEngine::withShadow(*image, scale), scale};
 }
 
 // The box radius whose three passes spread like a Gaussian of standard deviation `sigma`.
@@ -305,11 +283,9 @@ std::optional<DisplayInfo> CaptureEngine::mainDisplay(const ShareableContent& co
 QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& display,
                                                            const std::vector<WindowInfo>& excluding)
 {
-    std::vector<std::uint32_t> excludedIds;
-    for (const WindowInfo& w : excluding)
-        excludedIds.push_back(w.windowID);
     const HiddenOwnWindows own = hideOwnWindows([&](std::uint32_t id) {
-        return std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end();
+        return std::any_of(excluding.begin(), excluding.end(),
+                           [id](const WindowInfo& w) { return w.windowID == id; });
     });
     // Other programs' windows cannot be left out on X11 without disturbing them: a desktop's
     // shows the wallpaper in its place, any other stays.
@@ -334,11 +310,7 @@ QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const DisplayInfo& di
         if (!now) {
             return std::unexpected(ScreenCaptureError{ScreenCaptureError::Kind::noSuchDisplay, {}});
         }
-        UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged);
-        std::vector<std::uint32_t> waitFor = ownIds;
-        waitFor.insert(waitFor.end(), hiddenUnmanaged.unmapped().begin(),
-                       hiddenUnmanaged.unmapped().end());
-        waitUntilOffScreen(*conn, waitFor);
+        const UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged, ownIds);
         auto image = ScreenCapture::grabScreenRect(*conn, now->frame);
         if (image && !desktops.empty())
             ScreenCapture::paintRootBackground(*conn, *image, now->frame, desktops);
@@ -371,19 +343,6 @@ QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
     });
 }
 
-QFuture<CaptureResult<QImage>> CaptureEngine::captureImage(const WindowInfo& window)
-{
-    auto& defaults = platform::Defaults::standard();
-    const bool shadow = defaults.get(keys::windowCaptureShadow);
-    const bool transparent = defaults.get(keys::windowCaptureTransparentBackground);
-    const auto scales = ScreenCapture::currentScreenScales();
-    return QtConcurrent::run([=]() -> CaptureResult<QImage> {
-        auto pixels = grabWindowWorker(window, scales, shadow, transparent);
-        if (!pixels) return std::unexpected(pixels.error());
-        return pixels->image;
-    });
-}
-
 QFuture<CaptureResult<platform::BaseImage>>
 CaptureEngine::captureWindowImage(const WindowInfo& window)
 {
@@ -392,12 +351,22 @@ CaptureEngine::captureWindowImage(const WindowInfo& window)
     const bool transparent = defaults.get(keys::windowCaptureTransparentBackground);
     const auto scales = ScreenCapture::currentScreenScales();
     return QtConcurrent::run([=]() -> CaptureResult<platform::BaseImage> {
-        auto pixels = grabWindowWorker(window, scales, shadow, transparent);
-        if (!pixels) return std::unexpected(pixels.error());
-        const QSizeF points(pixels->image.width() / pixels->scale,
-                            pixels->image.height() / pixels->scale);
-        return platform::BaseImage(pixels->image, points);
+        auto conn = X11Connection::acquire();
+        if (!conn) return std::unexpected(noXServer());
+        const double scale = scaleForFrame(ScreenCapture::displays(*conn, scales), window.frame);
+        auto image = ScreenCapture::grabWindow(*conn, window.windowID, shadow || transparent);
+        if (!image) return std::unexpected(image.error());
+        if (shadow) *image = withShadow(*image, scale);
+        return platform::BaseImage(*image, QSizeF(image->size()) / scale);
     });
+}
+
+double CaptureEngine::scaleForFrame(const std::vector<DisplayInfo>& displays, const QRect& frame)
+{
+    for (const DisplayInfo& d : displays) {
+        if (d.frame.intersects(frame)) return d.scale;
+    }
+    return 1.0;
 }
 
 std::vector<WindowInfo> CaptureEngine::desktopIconWindows(const ShareableContent& content)
@@ -438,11 +407,7 @@ CaptureEngine::snapshotDisplays(const QSet<std::uint32_t>& keeping)
                 unmanaged.push_back(w.windowID);
             }
         }
-        UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged);
-        std::vector<std::uint32_t> waitFor = ownIds;
-        waitFor.insert(waitFor.end(), hiddenUnmanaged.unmapped().begin(),
-                       hiddenUnmanaged.unmapped().end());
-        waitUntilOffScreen(*conn, waitFor);
+        const UnmanagedOwnWindowsHidden hiddenUnmanaged(*conn, unmanaged, ownIds);
 
         DisplaySnapshots snapshots;
         for (const DisplayInfo& d : content->displays) {

@@ -58,13 +58,15 @@ public:
 
     // The pixels of one window, frame included, honouring keys::windowCaptureShadow (a drawn drop
     // shadow on a margin of 64 points around it) and keys::windowCaptureTransparentBackground (the
-    // window's own transparency is kept). With neither, the image is opaque.
-    static QFuture<platform::CaptureResult<QImage>>
-    captureImage(const platform::WindowInfo& window);
-
-    // The same image, sized in points for the display the window is on.
+    // window's own transparency is kept), sized in points for the display the window is on. With
+    // neither setting, the image is opaque.
     static QFuture<platform::CaptureResult<platform::BaseImage>>
     captureWindowImage(const platform::WindowInfo& window);
+
+    // The pixels per point of the first display that `frame` (root-window pixels) overlaps; 1
+    // when it overlaps none.
+    static double scaleForFrame(const std::vector<platform::DisplayInfo>& displays,
+                                const QRect& frame);
 
     // The windows that draw the desktop and its icons, in the content's order.
     static std::vector<platform::WindowInfo>

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <array>
-
 namespace snapkin {
 
 // Conditions the capture service reports when it cannot produce a picture.
@@ -12,10 +10,6 @@ enum class CaptureEngineError {
     noFrontWindow, // no window qualifies for a front-window capture
     cropFailed,    // the selected region could not be cut out of the display image
 };
-
-inline constexpr std::array<CaptureEngineError, 3> allCaptureEngineErrors{
-    CaptureEngineError::noDisplay, CaptureEngineError::noFrontWindow,
-    CaptureEngineError::cropFailed};
 
 // The localised message shown to the user.
 QString userMessage(CaptureEngineError error);

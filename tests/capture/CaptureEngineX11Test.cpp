@@ -53,6 +53,15 @@ std::optional<WindowInfo> waitForWindow(std::uint32_t id)
     return found;
 }
 
+// A window's captured pixels, without the size in points.
+std::optional<platform::CaptureResult<QImage>> windowPixels(const WindowInfo& window)
+{
+    auto result = await(CaptureEngine::captureWindowImage(window));
+    if (!result) return std::nullopt;
+    if (!*result) return std::unexpected((*result).error());
+    return (*result)->image();
+}
+
 void setWindowSettings(bool shadow, bool transparent)
 {
     auto& d = platform::Defaults::standard();
@@ -325,7 +334,7 @@ TEST(CaptureEngineWindows, CapturedAloneAtItsSizeWithOptionalShadow)
     ASSERT_TRUE(info);
 
     setWindowSettings(false, false);
-    auto plain = await(CaptureEngine::captureImage(*info));
+    auto plain = windowPixels(*info);
     ASSERT_TRUE(plain && plain->has_value());
     EXPECT_EQ((*plain)->size(), QSize(320, 200));
     EXPECT_TRUE(near(pixel(**plain, 0, 0), blue));
@@ -350,7 +359,7 @@ TEST(CaptureEngineWindows, CoveredWindowKeepsItsOwnPixelsUnderACompositingManage
     setWindowSettings(false, false);
 
     // Without compositing only the on-screen area can be read, cover included.
-    auto onScreen = await(CaptureEngine::captureImage(*info));
+    auto onScreen = windowPixels(*info);
     ASSERT_TRUE(onScreen && onScreen->has_value());
     EXPECT_TRUE(near(pixel(**onScreen, 20, 20), red));
 
@@ -360,7 +369,7 @@ TEST(CaptureEngineWindows, CoveredWindowKeepsItsOwnPixelsUnderACompositingManage
     covered.update();
     cover.update();
     ASSERT_TRUE(test::waitUntil([&] {
-        auto image = await(CaptureEngine::captureImage(*info));
+        auto image = windowPixels(*info);
         return image && image->has_value() && near(pixel(**image, 20, 20), green) &&
                near(pixel(**image, 299, 199), green);
     }));
@@ -380,14 +389,14 @@ TEST(CaptureEngineWindows, TransparentBackgroundKeepsTheWindowsAlphaOnlyWhenAske
     setWindowSettings(false, true);
     std::optional<platform::CaptureResult<QImage>> kept;
     ASSERT_TRUE(test::waitUntil([&] {
-        kept = await(CaptureEngine::captureImage(*info));
+        kept = windowPixels(*info);
         return kept && kept->has_value() && qAlpha((*kept)->pixel(80, 60)) == 0x80;
     }));
     EXPECT_EQ((*kept)->size(), QSize(160, 120));
     EXPECT_EQ((*kept)->pixel(80, 60), 0x80400000u);
 
     setWindowSettings(false, false);
-    auto opaque = await(CaptureEngine::captureImage(*info));
+    auto opaque = windowPixels(*info);
     ASSERT_TRUE(opaque && opaque->has_value());
     EXPECT_EQ(qAlpha((*opaque)->pixel(80, 60)), 255);
     platform::Defaults::standard().removeAllStored();
