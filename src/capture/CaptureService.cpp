@@ -1,17 +1,16 @@
 #include "capture/CaptureService.h"
 
-#include "capture/CaptureClock.h"
 #include "capture/CaptureCountdown.h"
 #include "capture/CaptureServiceEngine.h"
 #include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
 #include "capture/overlay/SelectionOverlay.h"
+#include "capture/overlay/WindowPicker.h"
 #include "platform/Defaults.h"
 #include "ui/platform/Sounds.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QScreen>
 
 #include <cmath>
@@ -49,6 +48,24 @@ std::vector<WindowInfo> iconWindowsToLeaveOut(const ShareableContent& content)
 {
     if (!settings().get(keys::hideDesktopIconsWhileCapturing)) return {};
     return CaptureEngine::desktopIconWindows(content);
+}
+
+template <typename Error> std::unexpected<CaptureFailure> failed(const Error& error)
+{
+    return std::unexpected(CaptureFailure::from(error));
+}
+
+std::expected<BaseImage, CaptureFailure> outcomeOf(CaptureResult<BaseImage> image)
+{
+    if (!image) return failed(image.error());
+    return *image;
+}
+
+// A region cut from a display's picture; nothing left of it fails the capture.
+std::expected<BaseImage, CaptureFailure> outcomeOf(std::optional<BaseImage> cropped)
+{
+    if (!cropped) return failed(CaptureEngineError::cropFailed);
+    return *cropped;
 }
 
 } // namespace
@@ -95,24 +112,9 @@ CaptureServiceEngine& CaptureService::engine() const
     return m_engine ? *m_engine : CaptureServiceEngine::x11();
 }
 
-void CaptureService::setEngine(CaptureServiceEngine* engine)
-{
-    m_engine = engine;
-}
-
-void CaptureService::setOverlay(CaptureOverlay* overlay)
-{
-    m_overlay = overlay;
-}
-
 CaptureOverlay* CaptureService::overlay() const
 {
     return m_overlay ? m_overlay : m_defaultOverlay;
-}
-
-void CaptureService::setCountdownStarter(CountdownStarter starter)
-{
-    m_countdownStarter = std::move(starter);
 }
 
 std::optional<QString> CaptureService::sourceAppName()
@@ -386,12 +388,7 @@ void CaptureService::overlayFinished(std::optional<OverlayResult> result, Captur
     if (!selection.window) {
         saveLastRegion(selection);
         if (auto image = frozenImage(selection.screen)) {
-            auto cropped = CaptureEngine::crop(*image, selection.rect, selection.screen);
-            if (cropped) {
-                finish(*cropped, sink);
-            } else {
-                finish(std::unexpected(CaptureFailure::from(CaptureEngineError::cropFailed)), sink);
-            }
+            finish(outcomeOf(CaptureEngine::crop(*image, selection.rect, selection.screen)), sink);
             return;
         }
     }
@@ -411,34 +408,25 @@ void CaptureService::captureCropped(const RegionSelection& selection,
     if (selection.window) {
         engine()
             .captureWindow(*selection.window)
-            .then(this, [done](CaptureResult<BaseImage> image) {
-                if (!image) return done(std::unexpected(CaptureFailure::from(image.error())));
-                done(*image);
-            });
+            .then(this, [done](CaptureResult<BaseImage> image) { done(outcomeOf(image)); });
         return;
     }
     const std::optional<std::uint32_t> screenID = engine().displayID(selection.screen);
     const QRectF rect = selection.rect.normalized();
     engine().shareableContent().then(this, [this, done, screenID,
                                             rect](CaptureResult<ShareableContent> content) {
-        if (!content) return done(std::unexpected(CaptureFailure::from(content.error())));
+        if (!content) return done(failed(content.error()));
         const std::optional<DisplayInfo> display = displayWithID(*content, screenID);
-        if (!display) {
-            return done(std::unexpected(CaptureFailure::from(CaptureEngineError::noDisplay)));
-        }
+        if (!display) return done(failed(CaptureEngineError::noDisplay));
         const std::vector<WindowInfo> icons = iconWindowsToLeaveOut(*content);
         if (!icons.empty()) {
             // The desktop's icons can only be left out of a whole display: grab it, crop.
             engine()
                 .captureDisplay(*display, icons)
                 .then(this, [done, rect, display](CaptureResult<QImage> image) {
-                    if (!image) return done(std::unexpected(CaptureFailure::from(image.error())));
-                    auto cropped = CaptureEngine::crop(*image, rect, display->pointSize().width());
-                    if (!cropped) {
-                        return done(
-                            std::unexpected(CaptureFailure::from(CaptureEngineError::cropFailed)));
-                    }
-                    done(*cropped);
+                    if (!image) return done(failed(image.error()));
+                    done(
+                        outcomeOf(CaptureEngine::crop(*image, rect, display->pointSize().width())));
                 });
             return;
         }
@@ -448,7 +436,7 @@ void CaptureService::captureCropped(const RegionSelection& selection,
                            display->frame.y() + int(std::lround(rect.y() * s)),
                            int(std::lround(rect.width() * s)), int(std::lround(rect.height() * s)));
         engine().grabScreenRect(pixels).then(this, [done, rect](CaptureResult<QImage> image) {
-            if (!image) return done(std::unexpected(CaptureFailure::from(image.error())));
+            if (!image) return done(failed(image.error()));
             done(BaseImage(*image, rect.size()));
         });
     });
@@ -462,64 +450,46 @@ void CaptureService::captureFullScreenRoad(std::optional<std::uint32_t> displayI
 
 void CaptureService::deliverFullScreen(std::optional<std::uint32_t> displayID, CaptureSink sink)
 {
-    engine().shareableContent().then(this, [this, displayID,
-                                            sink](CaptureResult<ShareableContent> content) {
-        if (!content) return finish(std::unexpected(CaptureFailure::from(content.error())), sink);
-        const std::optional<DisplayInfo> display = displayWithID(*content, displayID);
-        if (!display) {
-            return finish(std::unexpected(CaptureFailure::from(CaptureEngineError::noDisplay)),
-                          sink);
-        }
-        const std::vector<WindowInfo> icons = iconWindowsToLeaveOut(*content);
-        waitForHiddenWindowsToLeave([this, display = *display, icons, sink] {
-            engine()
-                .captureDisplay(display, icons)
-                .then(this, [this, display, sink](CaptureResult<QImage> image) {
-                    if (!image)
-                        return finish(std::unexpected(CaptureFailure::from(image.error())), sink);
-                    // Points from the display's Qt screen (scale 1 when it has none).
-                    const double scale = display.scale > 0 ? display.scale : 1.0;
-                    const QSizeF points(image->width() / scale, image->height() / scale);
-                    finish(BaseImage(*image, points), sink);
-                });
+    engine().shareableContent().then(
+        this, [this, displayID, sink](CaptureResult<ShareableContent> content) {
+            if (!content) return finish(failed(content.error()), sink);
+            const std::optional<DisplayInfo> display = displayWithID(*content, displayID);
+            if (!display) return finish(failed(CaptureEngineError::noDisplay), sink);
+            const std::vector<WindowInfo> icons = iconWindowsToLeaveOut(*content);
+            waitForHiddenWindowsToLeave([this, display = *display, icons, sink] {
+                engine()
+                    .captureDisplay(display, icons)
+                    .then(this, [this, display, sink](CaptureResult<QImage> image) {
+                        if (!image) return finish(failed(image.error()), sink);
+                        // Points from the display's Qt screen (scale 1 when it has none).
+                        const double scale = display.scale > 0 ? display.scale : 1.0;
+                        const QSizeF points(image->width() / scale, image->height() / scale);
+                        finish(BaseImage(*image, points), sink);
+                    });
+            });
         });
-    });
 }
 
 void CaptureService::deliverFrontWindow(CaptureSink sink)
 {
     engine().shareableContent().then(this, [this, sink](CaptureResult<ShareableContent> content) {
-        if (!content) return finish(std::unexpected(CaptureFailure::from(content.error())), sink);
+        if (!content) return finish(failed(content.error()), sink);
         const qint64 ownPid = QCoreApplication::applicationPid();
-        QSet<std::uint32_t> own;
-        for (QWindow* w : QGuiApplication::topLevelWindows()) {
-            if (w->handle()) own.insert(std::uint32_t(w->winId()));
-        }
+        const QSet<std::uint32_t> own = WindowPicker::ownWindowIds();
         std::optional<WindowInfo> front;
         for (const WindowInfo& w : content->windows) {
             if (w.windowLayer != 0 || !w.isOnScreen || own.contains(w.windowID)) continue;
             if (w.owningApplication && w.owningApplication->processID == ownPid) continue;
-            double scale = 1.0;
-            for (const DisplayInfo& d : content->displays) {
-                if (d.frame.intersects(w.frame)) {
-                    scale = d.scale;
-                    break;
-                }
-            }
+            const double scale = CaptureEngine::scaleForFrame(content->displays, w.frame);
             if (w.frame.width() / scale <= 1.0 || w.frame.height() / scale <= 1.0) continue;
             front = w;
             break;
         }
-        if (!front) {
-            return finish(std::unexpected(CaptureFailure::from(CaptureEngineError::noFrontWindow)),
-                          sink);
-        }
+        if (!front) return finish(failed(CaptureEngineError::noFrontWindow), sink);
         // Nothing was hidden, but a toast taken down may still be leaving.
         waitForHiddenWindowsToLeave([this, sink, window = *front] {
             engine().captureWindow(window).then(this, [this, sink](CaptureResult<BaseImage> image) {
-                if (!image)
-                    return finish(std::unexpected(CaptureFailure::from(image.error())), sink);
-                finish(*image, sink);
+                finish(outcomeOf(image), sink);
             });
         });
     });

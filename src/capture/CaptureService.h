@@ -179,29 +179,28 @@ public:
                                             const std::vector<std::uint32_t>& stacking);
 
     // Replaceable parts. Not owned; nullptr restores the default.
-    void setEngine(CaptureServiceEngine* engine);
+    void setEngine(CaptureServiceEngine* engine) { m_engine = engine; }
     // The selection overlay for region and window captures; by default the application's
     // SelectionOverlay, which the service owns.
-    void setOverlay(CaptureOverlay* overlay);
+    void setOverlay(CaptureOverlay* overlay) { m_overlay = overlay; }
     CaptureOverlay* overlay() const;
     // Starts a countdown of `seconds`; runs `done` at its end or `cancel` when the user stops it.
     using CountdownStarter =
         std::function<void(int seconds, std::function<void()> done, std::function<void()> cancel)>;
-    void setCountdownStarter(CountdownStarter starter);
+    void setCountdownStarter(CountdownStarter starter) { m_countdownStarter = std::move(starter); }
     // The clock requests, countdowns and the service's toasts run on (not owned; it must
     // outlive the service's work).
     void setClock(CaptureClock& clock) { m_clock = &clock; }
-    CaptureClock& clock() const { return *m_clock; }
     // Shows an alert and calls back with the index of the chosen button (-1: dismissed).
     using AlertPresenter =
         std::function<void(const CaptureAlert& alert, std::function<void(int button)> answered)>;
-    void setAlertPresenter(AlertPresenter presenter);
+    void setAlertPresenter(AlertPresenter presenter) { m_alertPresenter = std::move(presenter); }
     // Puts a picture on the clipboard; true when it is there.
     using ClipboardWriter = std::function<bool(const platform::BaseImage& image)>;
-    void setClipboardWriter(ClipboardWriter writer);
+    void setClipboardWriter(ClipboardWriter writer) { m_clipboardWriter = std::move(writer); }
     // Shows the open dialog for Open…; answers the chosen path, empty when cancelled.
     using OpenPanel = std::function<QString()>;
-    void setOpenPanel(OpenPanel panel);
+    void setOpenPanel(OpenPanel panel) { m_openPanel = std::move(panel); }
 
 signals:
     // A request ended, whatever the outcome.

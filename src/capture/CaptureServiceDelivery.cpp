@@ -5,7 +5,6 @@
 #include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
-#include "grab/CaptureEngineError.h"
 #include "platform/ClipboardTransfer.h"
 #include "platform/Defaults.h"
 #include "platform/DesktopWindows.h"
@@ -14,7 +13,6 @@
 #include "platform/L10n.h"
 #include "ui/platform/Sounds.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -158,11 +156,6 @@ void CaptureService::handle(const CaptureFailure& failure)
               });
 }
 
-void CaptureService::setAlertPresenter(AlertPresenter presenter)
-{
-    m_alertPresenter = std::move(presenter);
-}
-
 void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int)> answered)
 {
     if (m_alertPresenter) {
@@ -224,14 +217,10 @@ CaptureService::resolveStoredRegion(const QVariant& stored,
     if (v[0] < 0 || v[0] > 4294967295.0 || std::floor(v[0]) != v[0]) return std::nullopt;
     const auto displayID = std::uint32_t(v[0]);
 
-    std::optional<size_t> index;
-    for (size_t i = 0; i < screens.size(); ++i) {
-        if (screens[i].displayID == displayID) {
-            index = i;
-            break;
-        }
-    }
-    if (!index) index = mainIndex;
+    const auto same = std::find_if(screens.begin(), screens.end(),
+                                   [&](const ScreenChoice& s) { return s.displayID == displayID; });
+    const std::optional<size_t> index =
+        same != screens.end() ? std::optional(size_t(same - screens.begin())) : mainIndex;
     if (!index || *index >= screens.size()) return std::nullopt;
 
     // The region must lie on the screen it is taken from: a display that went away leaves its
@@ -260,16 +249,6 @@ std::optional<RegionSelection> CaptureService::loadLastRegion()
 }
 
 // --- Pictures from outside --------------------------------------------------------------------
-
-void CaptureService::setClipboardWriter(ClipboardWriter writer)
-{
-    m_clipboardWriter = std::move(writer);
-}
-
-void CaptureService::setOpenPanel(OpenPanel panel)
-{
-    m_openPanel = std::move(panel);
-}
 
 namespace {
 

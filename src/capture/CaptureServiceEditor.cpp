@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QImageReader>
 
 namespace snapkin {
