@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -54,6 +53,8 @@ CaptureModeBar::CaptureModeBar(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_StyledBackground, false);
+    // Presses on the bar's background stop here: no selection starts under the bar.
+    setAttribute(Qt::WA_NoMousePropagation);
     setStyleSheet(barStyleSheet());
 
     auto* row = new QHBoxLayout(this);
@@ -135,26 +136,6 @@ void CaptureModeBar::setCaptureVisible(bool visible)
     adjustSize();
 }
 
-bool CaptureModeBar::captureVisible() const
-{
-    return !m_capture->isHidden();
-}
-
-QAbstractButton* CaptureModeBar::segment(int index) const
-{
-    return m_segments->button(index);
-}
-
-QAbstractButton* CaptureModeBar::cancelButton() const
-{
-    return m_cancel;
-}
-
-QAbstractButton* CaptureModeBar::captureButton() const
-{
-    return m_capture;
-}
-
 void CaptureModeBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -166,22 +147,6 @@ void CaptureModeBar::paintEvent(QPaintEvent*)
     p.fillPath(capsule, QColor(28, 28, 30, 235));
     p.setPen(QPen(QColor(255, 255, 255, 40), 1));
     p.drawPath(capsule);
-}
-
-// Presses on the bar's background stop here: no selection starts under the bar.
-void CaptureModeBar::mousePressEvent(QMouseEvent* event)
-{
-    event->accept();
-}
-
-void CaptureModeBar::mouseReleaseEvent(QMouseEvent* event)
-{
-    event->accept();
-}
-
-void CaptureModeBar::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    event->accept();
 }
 
 } // namespace snapkin

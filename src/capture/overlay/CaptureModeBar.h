@@ -2,13 +2,11 @@
 
 #include "capture/overlay/OverlayTypes.h"
 
+#include <QButtonGroup>
+#include <QPushButton>
 #include <QWidget>
 
 #include <functional>
-
-class QAbstractButton;
-class QButtonGroup;
-class QPushButton;
 
 namespace snapkin {
 
@@ -30,18 +28,15 @@ public:
     void setMode(OverlayMode mode);
     // Shows or hides "Capture"; the bar's size follows (see sizeHint()).
     void setCaptureVisible(bool visible);
-    bool captureVisible() const;
+    bool captureVisible() const { return !m_capture->isHidden(); }
 
     // 0 "Region", 1 "Window", 2 "Full Screen".
-    QAbstractButton* segment(int index) const;
-    QAbstractButton* cancelButton() const;
-    QAbstractButton* captureButton() const;
+    QAbstractButton* segment(int index) const { return m_segments->button(index); }
+    QAbstractButton* cancelButton() const { return m_cancel; }
+    QAbstractButton* captureButton() const { return m_capture; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QButtonGroup* m_segments = nullptr;

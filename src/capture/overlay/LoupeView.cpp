@@ -5,7 +5,6 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QTimer>
 
 #include <cmath>
@@ -74,11 +73,7 @@ void LoupeView::updateFrom(const QImage& image, int x, int y, std::optional<QSiz
         }
         m_sample = patch;
         const QColor centre = QColor::fromRgba(patch.pixel(patchSize / 2, patchSize / 2)).toRgb();
-        m_hex = QStringLiteral("#%1%2%3")
-                    .arg(centre.red(), 2, 16, QLatin1Char('0'))
-                    .arg(centre.green(), 2, 16, QLatin1Char('0'))
-                    .arg(centre.blue(), 2, 16, QLatin1Char('0'))
-                    .toUpper();
+        m_hex = centre.name(QColor::HexRgb).toUpper();
         m_swatch = QColor(centre.red(), centre.green(), centre.blue());
     }
     m_position = QStringLiteral("x %1   y %2").arg(x).arg(y);

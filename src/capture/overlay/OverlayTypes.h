@@ -31,21 +31,11 @@ struct OverlayResult {
     RegionSelection selection; // for Kind::selection
     QScreen* screen = nullptr; // for Kind::fullScreen
 
-    static OverlayResult ofSelection(RegionSelection s)
+    static OverlayResult ofSelection(const RegionSelection& s)
     {
-        OverlayResult r;
-        r.kind = Kind::selection;
-        r.screen = s.screen;
-        r.selection = std::move(s);
-        return r;
+        return {Kind::selection, s, s.screen};
     }
-    static OverlayResult ofFullScreen(QScreen* screen)
-    {
-        OverlayResult r;
-        r.kind = Kind::fullScreen;
-        r.screen = screen;
-        return r;
-    }
+    static OverlayResult ofFullScreen(QScreen* screen) { return {Kind::fullScreen, {}, screen}; }
 };
 
 // Called once when a session ends, after the overlay's windows are off the screen; an empty

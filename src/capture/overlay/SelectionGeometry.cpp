@@ -124,9 +124,7 @@ QRectF nudged(const QRectF& s, double dx, double dy, bool resize, const QRectF& 
             std::max(minimumNudgedSide, std::min(bottom - bounds.top(), s.height() - dy));
         return QRectF(s.left(), bottom - height, width, height);
     }
-    const double x = std::max(bounds.left(), std::min(bounds.right() - s.width(), s.x() + dx));
-    const double y = std::max(bounds.top(), std::min(bounds.bottom() - s.height(), s.y() + dy));
-    return QRectF(x, y, s.width(), s.height());
+    return moved(s, QPointF(dx, dy), bounds);
 }
 
 QString badgeLabel(const QRectF& s)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QPoint>
 #include <QPointF>
 #include <QRectF>

@@ -1,6 +1,5 @@
 #include "capture/overlay/SelectionOverlay.h"
 
-#include "capture/overlay/SelectionView.h"
 #include "capture/overlay/WindowPicker.h"
 #include "platform/Defaults.h"
 #include "platform/KeyboardGrab.h"
@@ -11,8 +10,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -62,13 +59,12 @@ QString openingAnnouncement(bool loupe)
     return text;
 }
 
-std::optional<QImage> pictureFor(const std::optional<DisplaySnapshots>& map, const QScreen* screen)
+std::optional<QImage> pictureFor(const DisplaySnapshots& map, const QScreen* screen)
 {
-    if (!map) return std::nullopt;
     const auto id = ScreenCapture::displayID(screen);
     if (!id) return std::nullopt;
-    const auto it = map->find(*id);
-    if (it == map->end() || it->second.isNull()) return std::nullopt;
+    const auto it = map.find(*id);
+    if (it == map.end() || it->second.isNull()) return std::nullopt;
     return it->second;
 }
 
@@ -163,8 +159,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
     }
     x11.reset();
     const bool stillScreen = frozen.has_value();
-    const std::optional<DisplaySnapshots> pictures =
-        frozen ? std::move(frozen) : std::optional(std::move(taken));
+    const DisplaySnapshots pictures = frozen ? std::move(*frozen) : std::move(taken);
 
     m_shellRelease.stop();
     for (QScreen* screen : screens) {
@@ -190,7 +185,7 @@ int SelectionOverlay::begin(OverlayMode mode, std::optional<DisplaySnapshots> fr
 
         QPointer<SelectionView> weak(view);
         view->onFinish = [this](std::optional<RegionSelection> s) {
-            finish(s ? std::optional(OverlayResult::ofSelection(std::move(*s))) : std::nullopt);
+            finish(s ? std::optional(OverlayResult::ofSelection(*s)) : std::nullopt);
         };
         view->onModeChange = [this](OverlayMode m) { setMode(m); };
         view->onFullScreen = [this, screen] { finish(OverlayResult::ofFullScreen(screen)); };
@@ -240,11 +235,7 @@ void SelectionOverlay::setSnapshots(const DisplaySnapshots& snapshots, int sessi
     if (session != m_session || !isOpen()) return;
     for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
         if (!view) continue;
-        const auto id = ScreenCapture::displayID(view->screen());
-        if (!id) continue;
-        const auto it = snapshots.find(*id);
-        if (it == snapshots.end() || it->second.isNull()) continue;
-        view->setSnapshot(it->second);
+        if (auto picture = pictureFor(snapshots, view->screen())) view->setSnapshot(*picture);
     }
 }
 
@@ -270,7 +261,7 @@ void SelectionOverlay::confirm()
     for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
         if (!view || !(view->window()->isActiveWindow() || view == m_grabbedView)) continue;
         if (auto result = view->currentResult()) {
-            finish(OverlayResult::ofSelection(std::move(*result)));
+            finish(OverlayResult::ofSelection(*result));
             return;
         }
         break;
@@ -278,7 +269,7 @@ void SelectionOverlay::confirm()
     for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
         if (!view || !view->isAdjusting()) continue;
         if (auto result = view->currentResult()) {
-            finish(OverlayResult::ofSelection(std::move(*result)));
+            finish(OverlayResult::ofSelection(*result));
         }
         return;
     }

@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 
 namespace snapkin {
@@ -106,11 +105,7 @@ void SelectionView::clearSelection()
 {
     m_drag = std::monostate{};
     setSelection(QRectF());
-    if (m_adjusting) {
-        m_adjusting = false;
-        updateCursor(mapFromGlobal(QCursor::pos()).toPointF());
-        if (onAdjustingChange) onAdjustingChange();
-    }
+    setAdjusting(false);
     update();
 }
 
@@ -206,17 +201,15 @@ bool SelectionView::adjustBeforeCapture() const
 
 void SelectionView::nudge(double dx, double dy, bool resize)
 {
-    if (!G::isUsable(m_selection)) {
-        setSelection(G::nudged(QRectF(), dx, dy, resize, bounds()));
-        update();
-        if (m_mode == OverlayMode::region && adjustBeforeCapture()) {
-            if (onBeginSelection) onBeginSelection();
-            setAdjusting(true);
-        }
-    } else {
-        setSelection(G::nudged(m_selection, dx, dy, resize, bounds()));
-        update();
-        if (m_adjusting) updateCursor(mapFromGlobal(QCursor::pos()).toPointF());
+    // Without a selection an arrow makes one, which the user may then adjust.
+    const bool made = !G::isUsable(m_selection);
+    setSelection(G::nudged(m_selection, dx, dy, resize, bounds()));
+    update();
+    if (made && m_mode == OverlayMode::region && adjustBeforeCapture()) {
+        if (onBeginSelection) onBeginSelection();
+        setAdjusting(true);
+    } else if (!made && m_adjusting) {
+        updateCursor(mapFromGlobal(QCursor::pos()).toPointF());
     }
     refreshLoupe();
 }

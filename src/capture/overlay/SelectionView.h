@@ -4,7 +4,6 @@
 #include "capture/overlay/SelectionGeometry.h"
 
 #include <QImage>
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
