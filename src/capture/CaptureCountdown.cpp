@@ -1,12 +1,10 @@
 #include "capture/CaptureCountdown.h"
 
 #include "capture/CaptureClock.h"
-#include "capture/CountdownView.h"
 #include "platform/DesktopWindows.h"
 #include "platform/RootEscapeGrab.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 

@@ -46,8 +46,6 @@ public:
 
     std::function<void()> onCancel;
 
-    int remaining() const { return m_remaining; }
-    bool running() const { return m_running; }
     CountdownView* view() const { return m_view; }
     // Whether Escape is grabbed on the root window (only under X11).
     bool escapeGrabbed() const;

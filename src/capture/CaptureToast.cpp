@@ -6,7 +6,6 @@
 #include "ui/platform/Announcer.h"
 
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QScreen>

@@ -2,7 +2,6 @@
 
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
-#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -111,26 +110,6 @@ SystemScreenshotWatcher::~SystemScreenshotWatcher()
     stop();
 }
 
-void SystemScreenshotWatcher::setHandler(Handler handler)
-{
-    m_handler = std::move(handler);
-}
-
-void SystemScreenshotWatcher::setRefusalHandler(RefusalHandler handler)
-{
-    m_refusalHandler = std::move(handler);
-}
-
-void SystemScreenshotWatcher::setOverflowHandler(OverflowHandler handler)
-{
-    m_overflowHandler = std::move(handler);
-}
-
-void SystemScreenshotWatcher::setFolderPanel(SystemScreenshotFolderPanel* panel)
-{
-    m_panel = panel;
-}
-
 // --- The folder ---------------------------------------------------------------------------
 
 std::optional<QString> SystemScreenshotWatcher::resolveBookmark() const
@@ -186,10 +165,7 @@ void SystemScreenshotWatcher::start()
     m_startedAtNs = coarseNowNs();
     // A new watch begins with no burst behind it; what the last one left unopened is told now.
     m_burstEnd.stop();
-    m_overflowPause.stop();
-    reportOverflow();
-    m_burstOpened = 0;
-    m_burstReported = false;
+    closeBurst();
     m_knownFiles = currentFiles(m_folder);
     m_retryWhenClosed.clear();
     m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -255,12 +231,8 @@ void SystemScreenshotWatcher::scan()
     m_gone.clear();
     const QDir folder(m_folder);
 
-    for (auto it = m_retryWhenClosed.begin(); it != m_retryWhenClosed.end();) {
-        if (!current.contains(QFileInfo(*it).fileName()))
-            it = m_retryWhenClosed.erase(it);
-        else
-            ++it;
-    }
+    m_retryWhenClosed.removeIf(
+        [&](const QString& path) { return !current.contains(QFileInfo(path).fileName()); });
     // Snapkin replacing one of its files here: its registration is used up.
     for (const QString& name : replaced)
         if (!isHidden(name)) platform::OwnWrites::shared().take(folder.filePath(name));
@@ -341,6 +313,11 @@ void SystemScreenshotWatcher::endBurst()
         m_burstEnd.start();
         return;
     }
+    closeBurst();
+}
+
+void SystemScreenshotWatcher::closeBurst()
+{
     m_overflowPause.stop();
     reportOverflow();
     m_burstOpened = 0;

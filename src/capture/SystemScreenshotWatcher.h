@@ -82,10 +82,10 @@ public:
     // Where a new screenshot goes: its picture and its file name (with the extension). Nowhere
     // until one is set; the application's capture service hands them to its router.
     using Handler = std::function<void(const platform::BaseImage& image, const QString& fileName)>;
-    void setHandler(Handler handler);
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
     // Where a refused screenshot is reported: its file name and why. Nowhere until one is set.
     using RefusalHandler = std::function<void(const QString& fileName, const QString& message)>;
-    void setRefusalHandler(RefusalHandler handler);
+    void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
     // Reports refused screenshots, and those a burst left unopened, in capture toasts.
     void reportInToasts();
     // The least time between two screenshots handed on (openIntervalMs unless a test says).
@@ -93,11 +93,11 @@ public:
     // Where the screenshots a burst did not open are counted, once they pause. Nowhere until
     // one is set.
     using OverflowHandler = std::function<void(int count)>;
-    void setOverflowHandler(OverflowHandler handler);
+    void setOverflowHandler(OverflowHandler handler) { m_overflowHandler = std::move(handler); }
     // How quiet the folder must stay for a burst to end (burstQuietMs unless a test says).
     void setBurstQuiet(int ms) { m_burstEnd.setInterval(ms); }
     // Replaces the folder dialog (not owned; nullptr restores Qt's own).
-    void setFolderPanel(SystemScreenshotFolderPanel* panel);
+    void setFolderPanel(SystemScreenshotFolderPanel* panel) { m_panel = panel; }
 
 private:
     void readEvents();
@@ -110,6 +110,8 @@ private:
     void arrived(const QString& path, bool closed);
     void reportOverflow();
     void endBurst();
+    // Tells what the burst left unopened and starts counting afresh.
+    void closeBurst();
     // Reads and hands on one settled file; true when it was handed on.
     bool openSettled(const QString& path, bool closed);
     static std::optional<qint64> fileSize(const QString& path);

@@ -152,25 +152,11 @@ bool CaptureHotKey::isUsableGlobally() const
 
 QString CaptureHotKey::keyLabelFor(std::uint32_t keyCode)
 {
-    switch (keyCode) {
-    case 36:
-        return QStringLiteral("Return");
-    case 48:
-        return QStringLiteral("Tab");
-    case 49:
-        return QStringLiteral("Space");
-    case 51:
-        return QStringLiteral("Backspace");
-    case 123:
-        return QStringLiteral("←");
-    case 124:
-        return QStringLiteral("→");
-    case 125:
-        return QStringLiteral("↓");
-    case 126:
-        return QStringLiteral("↑");
-    default:
-        break;
+    static constexpr std::pair<std::uint32_t, const char*> named[] = {
+        {36, "Return"}, {48, "Tab"}, {49, "Space"}, {51, "Backspace"},
+        {123, "←"},     {124, "→"},  {125, "↓"},    {126, "↑"}};
+    for (const auto& [code, name] : named) {
+        if (code == keyCode) return QString::fromUtf8(name);
     }
     const auto entry = KeyCodes::forVirtualKey(keyCode);
     if (!entry || entry->qtKey == 0) return QStringLiteral("Key %1").arg(keyCode);

@@ -27,13 +27,12 @@ GlobalHotKey::create(const CaptureHotKey& combination, std::function<void()> cal
     if (auto grabbed = grabber.grab(identifier, combination); !grabbed)
         return std::unexpected(grabbed.error());
     return std::unique_ptr<GlobalHotKey>(
-        new GlobalHotKey(identifier, combination, std::move(callback), grabber));
+        new GlobalHotKey(identifier, std::move(callback), grabber));
 }
 
-GlobalHotKey::GlobalHotKey(quint64 identifier, const CaptureHotKey& combination,
-                           std::function<void()> callback, HotKeyGrabber& grabber)
-    : m_identifier(identifier), m_combination(combination), m_callback(std::move(callback)),
-      m_grabber(grabber)
+GlobalHotKey::GlobalHotKey(quint64 identifier, std::function<void()> callback,
+                           HotKeyGrabber& grabber)
+    : m_identifier(identifier), m_callback(std::move(callback)), m_grabber(grabber)
 {
     registry().insert(m_identifier, this);
 }

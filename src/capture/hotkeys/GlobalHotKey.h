@@ -28,19 +28,14 @@ public:
     GlobalHotKey(const GlobalHotKey&) = delete;
     GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
-    quint64 identifier() const { return m_identifier; }
-    const CaptureHotKey& combination() const { return m_combination; }
-
     // Runs the callback of the live hot key with this identifier; any other identifier,
     // 0 included, runs nothing.
     static void dispatch(quint64 identifier);
 
 private:
-    GlobalHotKey(quint64 identifier, const CaptureHotKey& combination,
-                 std::function<void()> callback, HotKeyGrabber& grabber);
+    GlobalHotKey(quint64 identifier, std::function<void()> callback, HotKeyGrabber& grabber);
 
     quint64 m_identifier;
-    CaptureHotKey m_combination;
     std::function<void()> m_callback;
     HotKeyGrabber& m_grabber;
 };

@@ -52,11 +52,6 @@ void HotKeyRecorder::setHotKey(const CaptureHotKey& hotKey)
     refresh();
 }
 
-void HotKeyRecorder::setOnChange(std::function<void(const CaptureHotKey&)> onChange)
-{
-    m_onChange = std::move(onChange);
-}
-
 void HotKeyRecorder::showConflict(CaptureAction other)
 {
     m_conflict = other;

@@ -41,7 +41,10 @@ public:
 
     // Called after a newly recorded combination was stored; the owner reloads the global
     // shortcuts.
-    void setOnChange(std::function<void(const CaptureHotKey&)> onChange);
+    void setOnChange(std::function<void(const CaptureHotKey&)> onChange)
+    {
+        m_onChange = std::move(onChange);
+    }
 
     bool isRecording() const { return m_recording; }
     // The action whose combination the last press had, until recording starts again.
