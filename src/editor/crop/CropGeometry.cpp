@@ -39,10 +39,7 @@ std::optional<CropHandle> CropGeometry::handleHit(const QRectF& rect, QPointF po
 std::optional<CropHandle> CropGeometry::dragTarget(const QRectF& rect, QPointF point, double zoom)
 {
     if (const auto handle = handleHit(rect, point, zoom)) return handle;
-    // Edges count as inside.
-    if (point.x() >= rect.left() && point.x() <= rect.right() && point.y() >= rect.top() &&
-        point.y() <= rect.bottom())
-        return CropHandle::move;
+    if (rect.contains(point)) return CropHandle::move; // edges count as inside
     return std::nullopt;
 }
 
@@ -58,36 +55,15 @@ QRectF CropGeometry::applied(const QRectF& start, CropHandle handle, QPointF del
         return {x, y, w, h};
     }
 
+    const auto moves = [handle](CropHandle side, CropHandle corner1, CropHandle corner2) {
+        return handle == side || handle == corner1 || handle == corner2;
+    };
     double minX = start.left(), minY = start.top();
     double maxX = start.right(), maxY = start.bottom();
-    switch (handle) {
-    case CropHandle::w:
-    case CropHandle::nw:
-    case CropHandle::sw:
-        minX += delta.x();
-        break;
-    case CropHandle::e:
-    case CropHandle::ne:
-    case CropHandle::se:
-        maxX += delta.x();
-        break;
-    default:
-        break;
-    }
-    switch (handle) {
-    case CropHandle::n:
-    case CropHandle::nw:
-    case CropHandle::ne:
-        minY += delta.y();
-        break;
-    case CropHandle::s:
-    case CropHandle::sw:
-    case CropHandle::se:
-        maxY += delta.y();
-        break;
-    default:
-        break;
-    }
+    if (moves(CropHandle::w, CropHandle::nw, CropHandle::sw)) minX += delta.x();
+    if (moves(CropHandle::e, CropHandle::ne, CropHandle::se)) maxX += delta.x();
+    if (moves(CropHandle::n, CropHandle::nw, CropHandle::ne)) minY += delta.y();
+    if (moves(CropHandle::s, CropHandle::sw, CropHandle::se)) maxY += delta.y();
     // Each axis on its own: the moved edge stops short of the other one, within the image.
     const auto axis = [](double low, double high, double extent) {
         const double newMin = std::max(0.0, std::min(low, high - minimumSide));

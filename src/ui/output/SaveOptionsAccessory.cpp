@@ -21,33 +21,6 @@ SaveOptionsAccessory::SaveOptionsAccessory(ExportFormat format, bool offersDocum
     : QWidget(parent), m_format(format), m_quality(snapkin::quality(format)),
       m_offersDocument(offersDocument)
 {
-    build();
-    syncQualityRow();
-}
-
-bool SaveOptionsAccessory::savesDocument() const
-{
-    return m_offersDocument && m_documentCheckbox->isChecked();
-}
-
-bool SaveOptionsAccessory::isQualityRowShown() const
-{
-    return !m_qualityRow->isHidden();
-}
-
-bool SaveOptionsAccessory::isDocumentRowShown() const
-{
-    return !m_documentCheckbox->isHidden();
-}
-
-QString SaveOptionsAccessory::percentText(double quality)
-{
-    const double percent = std::isfinite(quality) ? std::round(quality * 100.0) : 0.0;
-    return QString::number(qint64(percent)) + QLatin1Char('%');
-}
-
-void SaveOptionsAccessory::build()
-{
     m_popup = new QComboBox(this);
     for (ExportFormat f : allExportFormats)
         m_popup->addItem(label(f), toRaw(f));
@@ -58,11 +31,9 @@ void SaveOptionsAccessory::build()
 
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setRange(minimumPercent / sliderStepPercent, 100 / sliderStepPercent);
-    m_slider->setSingleStep(1);
     m_slider->setPageStep(2);
     m_slider->setTickPosition(QSlider::TicksBelow);
     m_slider->setTickInterval(1);
-    m_slider->setTracking(true);
     m_slider->setFixedWidth(160);
     m_slider->setAccessibleName(L10n::text("Quality"));
     connect(m_slider, &QSlider::valueChanged, this, &SaveOptionsAccessory::qualityMoved);
@@ -84,7 +55,8 @@ void SaveOptionsAccessory::build()
     m_documentCheckbox->setToolTip(L10n::text(
         "Saves an .snapkin file next to the image, so you can reopen it later and keep editing "
         "the annotations."));
-    connect(m_documentCheckbox, &QCheckBox::toggled, this, &SaveOptionsAccessory::documentToggled);
+    connect(m_documentCheckbox, &QCheckBox::toggled, this,
+            [](bool on) { platform::Defaults::standard().set(keys::alsoSaveSnapkinDocument, on); });
 
     auto* formatLabel = new QLabel(L10n::text("Format:"), this);
     formatLabel->setBuddy(m_popup);
@@ -110,6 +82,28 @@ void SaveOptionsAccessory::build()
 
     setTabOrder(m_popup, m_slider);
     setTabOrder(m_slider, m_documentCheckbox);
+    syncQualityRow();
+}
+
+bool SaveOptionsAccessory::savesDocument() const
+{
+    return m_offersDocument && m_documentCheckbox->isChecked();
+}
+
+bool SaveOptionsAccessory::isQualityRowShown() const
+{
+    return !m_qualityRow->isHidden();
+}
+
+bool SaveOptionsAccessory::isDocumentRowShown() const
+{
+    return !m_documentCheckbox->isHidden();
+}
+
+QString SaveOptionsAccessory::percentText(double quality)
+{
+    const double percent = std::isfinite(quality) ? std::round(quality * 100.0) : 0.0;
+    return QString::number(qint64(percent)) + QLatin1Char('%');
 }
 
 void SaveOptionsAccessory::syncQualityRow()
@@ -144,11 +138,6 @@ void SaveOptionsAccessory::qualityMoved(int position)
 {
     m_quality = position * sliderStepPercent / 100.0;
     m_percent->setText(percentText(m_quality));
-}
-
-void SaveOptionsAccessory::documentToggled(bool on)
-{
-    platform::Defaults::standard().set(keys::alsoSaveSnapkinDocument, on);
 }
 
 } // namespace snapkin

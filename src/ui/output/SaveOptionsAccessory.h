@@ -52,11 +52,9 @@ public:
     static QString percentText(double quality);
 
 private:
-    void build();
     void syncQualityRow();
     void formatChosen(int index);
     void qualityMoved(int position);
-    void documentToggled(bool on);
 
     ExportFormat m_format;
     double m_quality;

@@ -46,42 +46,12 @@ void CreationHandler::createChanged(const DragValue& drag, Tool tool)
                      .p2 = drag.location,
                      .colorHex = m_store.colorHex(),
                      .lineWidth = m_store.lineWidth()};
-        switch (*kind) {
-        case AnnotationKind::arrow:
-            a.doubleHeaded = m_store.arrowDoubleHeaded();
-            a.arrowHead = m_store.arrowHead();
-            a.curved = m_store.arrowCurved();
-            break;
-        case AnnotationKind::rectangle:
-            a.filled = m_store.rectFilled();
-            break;
-        case AnnotationKind::ellipse:
-            a.filled = m_store.ellipseFilled();
-            break;
-        case AnnotationKind::highlight:
-            a.highlightOpacity = m_store.highlightOpacity();
-            a.colorHex = QString::fromLatin1(highlightColor);
-            break;
-        case AnnotationKind::pixelate:
-            a.obscure = m_store.obscureStyle();
-            a.obscureStrength = m_store.obscureStrength();
-            break;
-        case AnnotationKind::pen:
-            a.points = {drag.startLocation};
-            break;
-        case AnnotationKind::spotlight:
-            a.spotEllipse = m_store.spotEllipse();
-            a.spotDim = m_store.spotDim();
-            break;
-        case AnnotationKind::magnifier:
-            a.magnification = m_store.magnifierZoom();
-            a.magnifierRound = m_store.magnifierRound();
-            break;
-        default:
-            break;
-        }
+        if (a.kind == AnnotationKind::highlight) a.colorHex = QString::fromLatin1(highlightColor);
+        if (a.kind == AnnotationKind::pen) a.points = {drag.startLocation};
         m_state.draftID = a.id;
         place(a);
+        // The tool's other settings, carried onto the new draft as onto any selection.
+        m_store.applyStyleToSelection(false);
         return;
     }
 
