@@ -2,25 +2,13 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace snapkin {
 
 namespace {
 
-// Reads an optional key into `field`: absent or null keeps the default, a value that does not
-// read fails.
-template <typename T, typename Reader>
-std::optional<JsonError> take(const QJsonObject& object, QLatin1String key, T& field, Reader read)
-{
-    const QString k(key);
-    const QJsonValue value = object.value(k);
-    if (value.isUndefined() || value.isNull()) return std::nullopt;
-    auto result = read(value, k);
-    if (!result) return result.error();
-    field = std::move(*result);
-    return std::nullopt;
-}
-
-// Like take(), but a value that does not name a case is ignored.
+// A value that does not name a case is ignored, as is a missing one.
 template <NamedEnum E> void takeLeniently(const QJsonObject& object, QLatin1String key, E& field)
 {
     if (auto e = json::readEnum<E>(object.value(QString(key)), QString(key))) field = *e;
@@ -29,15 +17,6 @@ template <NamedEnum E> void takeLeniently(const QJsonObject& object, QLatin1Stri
 bool same(QPointF a, QPointF b)
 {
     return a.x() == b.x() && a.y() == b.y();
-}
-
-bool same(const QList<QPointF>& a, const QList<QPointF>& b)
-{
-    if (a.size() != b.size()) return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (!same(a[i], b[i])) return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -99,59 +78,34 @@ std::expected<Annotation, JsonError> Annotation::fromJson(const QJsonValue& valu
 
     Annotation a{.kind = *kind, .p1 = *p1, .p2 = *p2};
 
-    const auto optionalBool =
-        [](const QJsonValue& v, const QString& k) -> std::expected<std::optional<bool>, JsonError> {
-        auto b = json::readBool(v, k);
-        if (!b) return std::unexpected(b.error());
-        return std::optional<bool>(*b);
-    };
-    const auto optionalDouble =
-        [](const QJsonValue& v,
-           const QString& k) -> std::expected<std::optional<double>, JsonError> {
-        auto d = json::readDouble(v, k);
-        if (!d) return std::unexpected(d.error());
-        return std::optional<double>(*d);
-    };
-    const auto optionalBytes =
-        [](const QJsonValue& v,
-           const QString& k) -> std::expected<std::optional<QByteArray>, JsonError> {
-        auto bytes = json::readBase64(v, k);
-        if (!bytes) return std::unexpected(bytes.error());
-        return std::optional<QByteArray>(std::move(*bytes));
-    };
-
-    using L = QLatin1String;
     std::optional<JsonError> error;
-    const auto step = [&](std::optional<JsonError> e) {
-        if (e && !error) error = e;
-    };
-    step(take(o, L("id"), a.id, json::readUuid));
-    step(take(o, L("colorHex"), a.colorHex, json::readString));
-    step(take(o, L("lineWidth"), a.lineWidth, json::readDouble));
-    step(take(o, L("text"), a.text, json::readString));
-    step(take(o, L("fontSize"), a.fontSize, json::readDouble));
-    step(take(o, L("bold"), a.bold, json::readBool));
-    step(take(o, L("italic"), a.italic, json::readBool));
-    step(take(o, L("fontName"), a.fontName, json::readString));
-    step(take(o, L("filled"), a.filled, json::readBool));
-    step(take(o, L("doubleHeaded"), a.doubleHeaded, json::readBool));
-    takeLeniently(o, L("arrowHead"), a.arrowHead);
-    takeLeniently(o, L("stamp"), a.stamp);
-    takeLeniently(o, L("obscure"), a.obscure);
-    step(take(o, L("obscureStrength"), a.obscureStrength, json::readDouble));
-    step(take(o, L("highlightOpacity"), a.highlightOpacity, json::readDouble));
-    step(take(o, L("points"), a.points, json::readPoints));
-    step(take(o, L("spotEllipse"), a.spotEllipse, json::readBool));
-    step(take(o, L("spotDim"), a.spotDim, json::readDouble));
-    step(take(o, L("imageData"), a.imageData, optionalBytes));
-    step(take(o, L("disc"), a.disc, optionalBool));
-    step(take(o, L("stampLabel"), a.stampLabel, json::readString));
-    step(take(o, L("tailAngle"), a.tailAngle, optionalDouble));
-    step(take(o, L("tailLength"), a.tailLength, json::readDouble));
-    step(take(o, L("curved"), a.curved, json::readBool));
-    step(take(o, L("curveHandle"), a.curveHandle, json::readPoint));
-    step(take(o, L("magnification"), a.magnification, json::readDouble));
-    step(take(o, L("magnifierRound"), a.magnifierRound, json::readBool));
+    json::readField(o, "id", json::readUuid, a.id, error);
+    json::readField(o, "colorHex", json::readString, a.colorHex, error);
+    json::readField(o, "lineWidth", json::readDouble, a.lineWidth, error);
+    json::readField(o, "text", json::readString, a.text, error);
+    json::readField(o, "fontSize", json::readDouble, a.fontSize, error);
+    json::readField(o, "bold", json::readBool, a.bold, error);
+    json::readField(o, "italic", json::readBool, a.italic, error);
+    json::readField(o, "fontName", json::readString, a.fontName, error);
+    json::readField(o, "filled", json::readBool, a.filled, error);
+    json::readField(o, "doubleHeaded", json::readBool, a.doubleHeaded, error);
+    takeLeniently(o, QLatin1String("arrowHead"), a.arrowHead);
+    takeLeniently(o, QLatin1String("stamp"), a.stamp);
+    takeLeniently(o, QLatin1String("obscure"), a.obscure);
+    json::readField(o, "obscureStrength", json::readDouble, a.obscureStrength, error);
+    json::readField(o, "highlightOpacity", json::readDouble, a.highlightOpacity, error);
+    json::readField(o, "points", json::readPoints, a.points, error);
+    json::readField(o, "spotEllipse", json::readBool, a.spotEllipse, error);
+    json::readField(o, "spotDim", json::readDouble, a.spotDim, error);
+    json::readField(o, "imageData", json::readBase64, a.imageData, error);
+    json::readField(o, "disc", json::readBool, a.disc, error);
+    json::readField(o, "stampLabel", json::readString, a.stampLabel, error);
+    json::readField(o, "tailAngle", json::readDouble, a.tailAngle, error);
+    json::readField(o, "tailLength", json::readDouble, a.tailLength, error);
+    json::readField(o, "curved", json::readBool, a.curved, error);
+    json::readField(o, "curveHandle", json::readPoint, a.curveHandle, error);
+    json::readField(o, "magnification", json::readDouble, a.magnification, error);
+    json::readField(o, "magnifierRound", json::readBool, a.magnifierRound, error);
     if (error) return std::unexpected(*error);
     return a;
 }
@@ -164,11 +118,11 @@ bool Annotation::operator==(const Annotation& o) const
            fontName == o.fontName && filled == o.filled && doubleHeaded == o.doubleHeaded &&
            arrowHead == o.arrowHead && stamp == o.stamp && obscure == o.obscure &&
            obscureStrength == o.obscureStrength && highlightOpacity == o.highlightOpacity &&
-           same(points, o.points) && spotEllipse == o.spotEllipse && spotDim == o.spotDim &&
-           imageData == o.imageData && disc == o.disc && stampLabel == o.stampLabel &&
-           tailAngle == o.tailAngle && tailLength == o.tailLength && curved == o.curved &&
-           same(curveHandle, o.curveHandle) && magnification == o.magnification &&
-           magnifierRound == o.magnifierRound;
+           std::ranges::equal(points, o.points, [](QPointF x, QPointF y) { return same(x, y); }) &&
+           spotEllipse == o.spotEllipse && spotDim == o.spotDim && imageData == o.imageData &&
+           disc == o.disc && stampLabel == o.stampLabel && tailAngle == o.tailAngle &&
+           tailLength == o.tailLength && curved == o.curved && same(curveHandle, o.curveHandle) &&
+           magnification == o.magnification && magnifierRound == o.magnifierRound;
 }
 
 } // namespace snapkin

@@ -69,11 +69,9 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
     if (!canvas) return std::unexpected(canvas.error());
     d.canvasSize = *canvas;
 
-    if (!json::isMissing(o, QStringLiteral("version"))) {
-        auto v = json::readInteger(o.value(u"version"), QStringLiteral("version"));
-        if (!v) return std::unexpected(v.error());
-        d.version = *v;
-    }
+    std::optional<JsonError> error;
+    json::readField(o, "version", json::readInteger, d.version, error);
+    if (error) return std::unexpected(*error);
 
     if (!json::isMissing(o, QStringLiteral("annotations"))) {
         const QJsonValue list = o.value(u"annotations");
@@ -99,23 +97,10 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
         }
     }
 
-    if (!json::isMissing(o, QStringLiteral("nextStampNumber"))) {
-        auto n = json::readInteger(o.value(u"nextStampNumber"), QStringLiteral("nextStampNumber"));
-        if (!n) return std::unexpected(n.error());
-        d.nextStampNumber = *n;
-    }
-
-    if (!json::isMissing(o, QStringLiteral("pixelSize"))) {
-        auto size = json::readSize(o.value(u"pixelSize"), QStringLiteral("pixelSize"));
-        if (!size) return std::unexpected(size.error());
-        d.pixelSize = *size;
-    }
-
-    if (!json::isMissing(o, QStringLiteral("generator"))) {
-        auto text = json::readString(o.value(u"generator"), QStringLiteral("generator"));
-        if (!text) return std::unexpected(text.error());
-        d.generator = *text;
-    }
+    json::readField(o, "nextStampNumber", json::readInteger, d.nextStampNumber, error);
+    json::readField(o, "pixelSize", json::readSize, d.pixelSize, error);
+    json::readField(o, "generator", json::readString, d.generator, error);
+    if (error) return std::unexpected(*error);
 
     // A malformed frame or watermark is dropped; the document still opens.
     if (auto frame = FrameStyle::fromJson(o.value(u"frame"))) d.frame = *frame;

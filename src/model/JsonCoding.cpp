@@ -64,37 +64,19 @@ std::unexpected<JsonError> failure(JsonErrorKind kind, const QString& key)
     return std::unexpected(JsonError{kind, key});
 }
 
+} // namespace
+
 // JSON numbers only: QJsonValue keeps Bools apart from numbers.
-std::expected<double, JsonError> number(const QJsonValue& value, const QString& key)
+std::expected<double, JsonError> readDouble(const QJsonValue& value, const QString& key)
 {
     if (value.isNull() || value.isUndefined()) return failure(JsonErrorKind::missingValue, key);
     if (!value.isDouble()) return failure(JsonErrorKind::wrongType, key);
     return value.toDouble();
 }
 
-std::expected<QPointF, JsonError> pair(const QJsonValue& value, const QString& key)
-{
-    if (value.isNull() || value.isUndefined()) return failure(JsonErrorKind::missingValue, key);
-    if (!value.isArray()) return failure(JsonErrorKind::wrongType, key);
-    const QJsonArray array = value.toArray();
-    if (array.size() < 2) return failure(JsonErrorKind::wrongType, key);
-    auto x = number(array.at(0), key);
-    if (!x) return failure(JsonErrorKind::wrongType, key);
-    auto y = number(array.at(1), key);
-    if (!y) return failure(JsonErrorKind::wrongType, key);
-    return QPointF(*x, *y);
-}
-
-} // namespace
-
-std::expected<double, JsonError> readDouble(const QJsonValue& value, const QString& key)
-{
-    return number(value, key);
-}
-
 std::expected<qint64, JsonError> readInteger(const QJsonValue& value, const QString& key)
 {
-    auto n = number(value, key);
+    auto n = readDouble(value, key);
     if (!n) return std::unexpected(n.error());
     // toInteger() gives the stored integer, or an integral double in range, else the fallback:
     // two different fallbacks tell the cases apart.
@@ -120,12 +102,20 @@ std::expected<QString, JsonError> readString(const QJsonValue& value, const QStr
 
 std::expected<QPointF, JsonError> readPoint(const QJsonValue& value, const QString& key)
 {
-    return pair(value, key);
+    if (value.isNull() || value.isUndefined()) return failure(JsonErrorKind::missingValue, key);
+    if (!value.isArray()) return failure(JsonErrorKind::wrongType, key);
+    const QJsonArray array = value.toArray();
+    if (array.size() < 2) return failure(JsonErrorKind::wrongType, key);
+    auto x = readDouble(array.at(0), key);
+    if (!x) return failure(JsonErrorKind::wrongType, key);
+    auto y = readDouble(array.at(1), key);
+    if (!y) return failure(JsonErrorKind::wrongType, key);
+    return QPointF(*x, *y);
 }
 
 std::expected<QSizeF, JsonError> readSize(const QJsonValue& value, const QString& key)
 {
-    auto p = pair(value, key);
+    auto p = readPoint(value, key);
     if (!p) return std::unexpected(p.error());
     return QSizeF(p->x(), p->y());
 }
@@ -138,7 +128,7 @@ std::expected<QList<QPointF>, JsonError> readPoints(const QJsonValue& value, con
     QList<QPointF> points;
     points.reserve(array.size());
     for (const QJsonValue& element : array) {
-        auto p = pair(element, key);
+        auto p = readPoint(element, key);
         if (!p) return failure(JsonErrorKind::wrongType, key);
         points.append(*p);
     }

@@ -77,6 +77,21 @@ inline bool isMissing(const QJsonObject& object, const QString& key)
     return v.isUndefined() || v.isNull();
 }
 
+// Reads `key` through `read` into `field` when it is present and not null (an optional field
+// takes the value). The first value that does not read is kept in `error`; once there is one,
+// nothing more is read.
+template <typename T, typename Reader>
+void readField(const QJsonObject& object, const QString& key, Reader read, T& field,
+               std::optional<JsonError>& error)
+{
+    if (error || isMissing(object, key)) return;
+    auto value = read(object.value(key), key);
+    if (value)
+        field = std::move(*value);
+    else
+        error = value.error();
+}
+
 // Upper-case hyphenated form without braces.
 QString uuidText(const QUuid& id);
 

@@ -146,27 +146,18 @@ std::expected<SavedStyle, JsonError> SavedStyle::fromJson(const QJsonValue& valu
     SavedStyle style;
     style.category = *category;
     std::optional<JsonError> error;
-    // Reads a present, non-null key into `field`; a wrong type fails the style.
-    const auto take = [&](const char* key, auto reader, auto& field) {
-        if (error || json::isMissing(o, key)) return;
-        auto v = reader(o.value(key), QString::fromLatin1(key));
-        if (v)
-            field = *v;
-        else
-            error = v.error();
-    };
-    take("id", json::readUuid, style.id);
-    take("name", json::readString, style.name);
-    take("preset", json::readString, style.preset);
-    take("colorHex", json::readString, style.colorHex);
-    take("lineWidth", json::readDouble, style.lineWidth);
-    take("doubleHeaded", json::readBool, style.doubleHeaded);
-    take("curved", json::readBool, style.curved);
-    take("textSize", json::readDouble, style.textSize);
-    take("bold", json::readBool, style.bold);
-    take("italic", json::readBool, style.italic);
-    take("fontName", json::readString, style.fontName);
-    take("filled", json::readBool, style.filled);
+    json::readField(o, "id", json::readUuid, style.id, error);
+    json::readField(o, "name", json::readString, style.name, error);
+    json::readField(o, "preset", json::readString, style.preset, error);
+    json::readField(o, "colorHex", json::readString, style.colorHex, error);
+    json::readField(o, "lineWidth", json::readDouble, style.lineWidth, error);
+    json::readField(o, "doubleHeaded", json::readBool, style.doubleHeaded, error);
+    json::readField(o, "curved", json::readBool, style.curved, error);
+    json::readField(o, "textSize", json::readDouble, style.textSize, error);
+    json::readField(o, "bold", json::readBool, style.bold, error);
+    json::readField(o, "italic", json::readBool, style.italic, error);
+    json::readField(o, "fontName", json::readString, style.fontName, error);
+    json::readField(o, "filled", json::readBool, style.filled, error);
     if (error) return std::unexpected(*error);
     // An unreadable head is not worth losing the style over.
     if (!json::isMissing(o, "arrowHead")) {
