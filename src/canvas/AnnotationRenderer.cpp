@@ -146,6 +146,39 @@ void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
         QRectF(a.box().center() - QPointF(drawn / 2, drawn / 2), QSizeF(drawn, drawn)), picture);
 }
 
+// 45-degree grey stripes filling `rect`, 12 points apart and 6 wide.
+void drawStripes(QPainter& painter, const QRectF& rect)
+{
+    if (rect.isEmpty()) return;
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.fillRect(rect, QColor::fromRgbF(0.18f, 0.18f, 0.18f));
+    // Only the stripes that cross what can be seen are built: a huge rectangle from a document
+    // costs no more than the visible part. A stripe starting at x runs to (x + h, minY); every
+    // point on it has x + y = x + maxY.
+    QRectF visible = rect;
+    if (painter.device()) {
+        const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+        visible = visible.intersected(painter.transform().inverted().mapRect(device));
+    }
+    const double h = rect.height();
+    const double first = rect.left() - h;
+    double x = first;
+    const double lowest = visible.left() + visible.top() - rect.bottom() - 6;
+    if (lowest > x) x = first + std::floor((lowest - first) / 12.0) * 12.0;
+    const double highest =
+        std::min(rect.right(), visible.right() + visible.bottom() - rect.bottom() + 6);
+    QPainterPath stripes;
+    for (; x < highest; x += 12) {
+        stripes.moveTo(x, rect.bottom());
+        stripes.lineTo(x + h, rect.top());
+    }
+    QPen pen(QColor::fromRgbF(0.34f, 0.34f, 0.34f), 6, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.strokePath(stripes, pen);
+    painter.restore();
+}
+
 QPainterPath lensOutline(const QRectF& box, bool round)
 {
     QPainterPath path;
@@ -183,21 +216,6 @@ void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCach
                       shadow);
 }
 
-// What the painter can reach, in its current (image point) coordinates.
-QRectF visibleRect(const QPainter& painter)
-{
-    QRectF area;
-    if (painter.hasClipping()) {
-        area = painter.clipBoundingRect();
-    } else if (const QPaintDevice* device = painter.device()) {
-        bool invertible = false;
-        const QTransform inverse = painter.transform().inverted(&invertible);
-        if (!invertible) return {};
-        area = inverse.mapRect(QRectF(0, 0, device->width(), device->height()));
-    }
-    return area;
-}
-
 // Pictures larger than this are not kept (a long thin outline would waste a lot of memory).
 constexpr double kRasterCacheMaxPixels = 1'500'000;
 
@@ -217,7 +235,7 @@ void AnnotationRenderer::paint(QPainter& painter) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
                            QPainter::TextAntialiasing);
     drawSpotlights(painter);
-    const QRectF visible = visibleRect(painter);
+    const QRectF visible = PenStroke::paintable(painter);
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
@@ -431,18 +449,13 @@ void AnnotationRenderer::drawAnnotation(QPainter& painter, const Annotation& a) 
     case AnnotationKind::text:
         drawText(painter, a, color);
         break;
-    case AnnotationKind::rectangle: {
-        QPainterPath path;
-        path.addRoundedRect(box, 6, 6);
-        if (a.filled)
-            painter.fillPath(path, color);
-        else
-            strokeShape(path, Qt::FlatCap, Qt::MiterJoin);
-        break;
-    }
+    case AnnotationKind::rectangle:
     case AnnotationKind::ellipse: {
         QPainterPath path;
-        path.addEllipse(box);
+        if (a.kind == AnnotationKind::rectangle)
+            path.addRoundedRect(box, 6, 6);
+        else
+            path.addEllipse(box);
         if (a.filled)
             painter.fillPath(path, color);
         else
@@ -516,38 +529,6 @@ void AnnotationRenderer::drawObscure(QPainter& painter, const Annotation& a) con
     painter.restore();
 }
 
-void AnnotationRenderer::drawStripes(QPainter& painter, const QRectF& rect)
-{
-    if (rect.isEmpty()) return;
-    painter.save();
-    painter.setClipRect(rect, Qt::IntersectClip);
-    painter.fillRect(rect, QColor::fromRgbF(0.18f, 0.18f, 0.18f));
-    // Only the stripes that cross what can be seen are built: a huge rectangle from a document
-    // costs no more than the visible part. A stripe starting at x runs to (x + h, minY); every
-    // point on it has x + y = x + maxY.
-    QRectF visible = rect;
-    if (painter.device()) {
-        const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
-        visible = visible.intersected(painter.transform().inverted().mapRect(device));
-    }
-    const double h = rect.height();
-    const double first = rect.left() - h;
-    double x = first;
-    const double lowest = visible.left() + visible.top() - rect.bottom() - 6;
-    if (lowest > x) x = first + std::floor((lowest - first) / 12.0) * 12.0;
-    const double highest =
-        std::min(rect.right(), visible.right() + visible.bottom() - rect.bottom() + 6);
-    QPainterPath stripes;
-    for (; x < highest; x += 12) {
-        stripes.moveTo(x, rect.bottom());
-        stripes.lineTo(x + h, rect.top());
-    }
-    QPen pen(QColor::fromRgbF(0.34f, 0.34f, 0.34f), 6, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    pen.setMiterLimit(10);
-    painter.strokePath(stripes, pen);
-    painter.restore();
-}
-
 double AnnotationRenderer::stickerFontSize(const Annotation& sticker)
 {
     const QRectF box = sticker.box();
@@ -597,20 +578,16 @@ QPainterPath AnnotationRenderer::spotlightPath() const
     return path;
 }
 
-double AnnotationRenderer::spotlightDim() const
-{
-    double dim = 0;
-    for (const Annotation& a : m_annotations)
-        if (a.kind == AnnotationKind::spotlight) dim = std::max(dim, clamp01(a.spotDim));
-    return dim;
-}
-
 void AnnotationRenderer::drawSpotlights(QPainter& painter) const
 {
     const QPainterPath path = spotlightPath();
     if (path.isEmpty()) return;
+    // The one opacity of the whole layer: the largest dim of any spotlight.
+    double dim = 0;
+    for (const Annotation& a : m_annotations)
+        if (a.kind == AnnotationKind::spotlight) dim = std::max(dim, clamp01(a.spotDim));
     // One fill for every spotlight: a point in exactly one hole is enclosed twice and stays clear.
-    painter.fillPath(path, QColor::fromRgbF(0, 0, 0, float(spotlightDim())));
+    painter.fillPath(path, QColor::fromRgbF(0, 0, 0, float(dim)));
 }
 
 // ---- Magnifier ----
@@ -632,14 +609,6 @@ QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) co
         }
     }
     return below + obscuresAbove;
-}
-
-QList<Annotation> AnnotationRenderer::magnifierContents(qsizetype index) const
-{
-    QList<Annotation> out;
-    for (qsizetype i : magnifierContentIndices(index))
-        out.append(m_annotations[i]);
-    return out;
 }
 
 QRectF AnnotationRenderer::lensSourceRect(const Annotation& magnifier)

@@ -55,12 +55,9 @@ public:
     // The dimming layer: the image rectangle with one hole per spotlight, for an even-odd fill.
     // Empty when there is no spotlight or the image size is zero.
     QPainterPath spotlightPath() const;
-    // The one opacity of the whole layer: the largest dim of any spotlight (0 to 1).
-    double spotlightDim() const;
-    // What the magnifier at `index` redraws inside its lens: the annotations before it (not the
-    // one being edited, no spotlight, no magnifier), then the obscure regions after it.
-    QList<Annotation> magnifierContents(qsizetype index) const;
-    // The same as indices into the annotation list, without copying annotations.
+    // What the magnifier at `index` redraws inside its lens, as indices into the annotation
+    // list: the annotations before it (not the one being edited, no spotlight, no magnifier),
+    // then the obscure regions after it.
     QList<qsizetype> magnifierContentIndices(qsizetype index) const;
     static QPainterPath magnifierPath(const Annotation& magnifier);
     static double magnifierZoom(const Annotation& magnifier);
@@ -79,9 +76,6 @@ public:
     // pictures at the device's scale and redrawn from them while they stay unchanged. This
     // turns that off while keeping the other caches.
     void setRasterCacheEnabled(bool enabled) { m_rasterCache = enabled; }
-
-    // 45-degree grey stripes filling `rect`, 12 points apart and 6 wide.
-    static void drawStripes(QPainter& painter, const QRectF& rect);
 
     // The font size of a sticker's emoji: the box's smaller side, at least 8.
     static double stickerFontSize(const Annotation& sticker);

@@ -38,16 +38,6 @@ size_t qHash(const CacheKey& k, size_t seed = 0)
     return qHashMulti(seed, k.serial, k.pointWidth, k.x, k.y, k.w, k.h, int(k.style), k.strength);
 }
 
-// Rounds outwards to whole units (the smallest integral rectangle holding r).
-QRectF roundedOut(const QRectF& r)
-{
-    const double left = std::floor(r.left());
-    const double top = std::floor(r.top());
-    const double right = std::ceil(r.right());
-    const double bottom = std::ceil(r.bottom());
-    return QRectF(left, top, right - left, bottom - top);
-}
-
 // A well-mixed 64-bit hash of two integers (splitmix64 finaliser).
 std::uint64_t mix(std::int64_t x, std::int64_t y)
 {
@@ -150,7 +140,8 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
     if (!(std::abs(rect.left()) < kLimit && std::abs(rect.top()) < kLimit &&
           std::abs(rect.right()) < kLimit && std::abs(rect.bottom()) < kLimit))
         return std::nullopt;
-    const QRectF whole = roundedOut(rect.normalized());
+    // The smallest whole-point rectangle holding it.
+    const QRectF whole = rect.normalized().toAlignedRect();
     if (whole.width() < 1 || whole.height() < 1) return std::nullopt;
     if (source.isNull()) return std::nullopt;
 
@@ -167,7 +158,7 @@ std::optional<ImageEffects::Region> ImageEffects::obscuredRegion(const platform:
     const double ppp = bitmap.width() / std::max(source.pointSize().width(), 1.0);
     const QRectF scaled(whole.x() * ppp, whole.y() * ppp, whole.width() * ppp,
                         whole.height() * ppp);
-    const QRect pixels = roundedOut(scaled).toRect().intersected(bitmap.rect());
+    const QRect pixels = scaled.toAlignedRect().intersected(bitmap.rect());
     if (pixels.width() < 1 || pixels.height() < 1) return std::nullopt;
 
     // A read-only view of the region: the filters read the base image's pixels in place and

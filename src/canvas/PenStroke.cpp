@@ -38,18 +38,6 @@ double toleranceFor(const QPainter& painter, int* bucket)
                         bucket);
 }
 
-QRectF pointBounds(const QPointF* points, qsizetype count)
-{
-    double left = points[0].x(), right = left, top = points[0].y(), bottom = top;
-    for (qsizetype i = 1; i < count; ++i) {
-        left = std::min(left, points[i].x());
-        right = std::max(right, points[i].x());
-        top = std::min(top, points[i].y());
-        bottom = std::max(bottom, points[i].y());
-    }
-    return QRectF(QPointF(left, top), QPointF(right, bottom));
-}
-
 } // namespace
 
 QRectF PenStroke::paintable(const QPainter& painter)
@@ -112,8 +100,7 @@ std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& 
                 if (piece.size() == 1) piece.append(piece.constFirst());
                 QPainterPath path;
                 path.addPolygon(piece);
-                made->pieces.push_back(
-                    Piece{std::move(path), pointBounds(piece.constData(), piece.size())});
+                made->pieces.push_back(Piece{std::move(path), Annotation::bounds(piece)});
                 made->starts.push_back(start);
                 // The next piece starts where this one ended, so the two share a disc.
                 const QPointF last = piece.constLast();

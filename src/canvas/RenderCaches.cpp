@@ -22,10 +22,6 @@ size_t qHash(const RenderCaches::RasterKey& k, size_t seed)
     return qHashMulti(seed, k.id, k.scaleX, k.scaleY, k.fractionX, k.fractionY);
 }
 
-} // namespace snapkin
-
-namespace snapkin {
-
 size_t qHash(const RenderCaches::StrokeKey& k, size_t seed)
 {
     return qHashMulti(seed, k.id, k.scaleBucket);
