@@ -47,117 +47,40 @@ QString label(Tool tool)
 
 QString sfSymbol(Tool tool)
 {
-    switch (tool) {
-    case Tool::select:
-        return QStringLiteral("cursorarrow");
-    case Tool::arrow:
-        return QStringLiteral("arrow.up.right");
-    case Tool::text:
-        return QStringLiteral("textformat");
-    case Tool::rectangle:
-        return QStringLiteral("rectangle");
-    case Tool::ellipse:
-        return QStringLiteral("circle");
-    case Tool::line:
-        return QStringLiteral("line.diagonal");
-    case Tool::highlight:
-        return QStringLiteral("highlighter");
-    case Tool::pixelate:
-        return QStringLiteral("square.grid.3x3.square");
-    case Tool::stamp:
-        return QStringLiteral("checkmark.seal");
-    case Tool::pen:
-        return QStringLiteral("scribble");
-    case Tool::spotlight:
-        return QStringLiteral("camera.metering.spot");
-    case Tool::sticker:
-        return QStringLiteral("face.smiling");
-    case Tool::imageOverlay:
-        return QStringLiteral("photo");
-    case Tool::crop:
-        return QStringLiteral("crop");
-    case Tool::magnifier:
-        return QStringLiteral("magnifyingglass.circle");
-    case Tool::frame:
-        return QStringLiteral("square.on.square.dashed");
-    }
-    return {};
+    // In declaration order.
+    static constexpr std::array<const char*, 16> symbols{
+        "cursorarrow",
+        "arrow.up.right",
+        "textformat",
+        "rectangle",
+        "circle",
+        "line.diagonal",
+        "highlighter",
+        "square.grid.3x3.square",
+        "checkmark.seal",
+        "scribble",
+        "camera.metering.spot",
+        "face.smiling",
+        "photo",
+        "crop",
+        "magnifyingglass.circle",
+        "square.on.square.dashed",
+    };
+    return QString::fromLatin1(symbols[std::size_t(tool)]);
 }
 
 QChar menuShortcut(Tool tool)
 {
-    switch (tool) {
-    case Tool::select:
-        return u'v';
-    case Tool::arrow:
-        return u'a';
-    case Tool::text:
-        return u't';
-    case Tool::rectangle:
-        return u'r';
-    case Tool::ellipse:
-        return u'o';
-    case Tool::line:
-        return u'l';
-    case Tool::highlight:
-        return u'j';
-    case Tool::pixelate:
-        return u'b';
-    case Tool::stamp:
-        return u's';
-    case Tool::pen:
-        return u'p';
-    case Tool::spotlight:
-        return u'f';
-    case Tool::sticker:
-        return u'e';
-    case Tool::imageOverlay:
-        return u'i';
-    case Tool::crop:
-        return u'k';
-    case Tool::magnifier:
-        return u'g';
-    case Tool::frame:
-        return u'y';
-    }
-    return {};
+    // In declaration order.
+    static constexpr std::array<char16_t, 16> keys{u'v', u'a', u't', u'r', u'o', u'l', u'j', u'b',
+                                                   u's', u'p', u'f', u'e', u'i', u'k', u'g', u'y'};
+    return keys[std::size_t(tool)];
 }
 
 std::optional<AnnotationKind> annotationKind(Tool tool)
 {
-    switch (tool) {
-    case Tool::select:
-    case Tool::crop:
-    case Tool::frame:
-        return std::nullopt;
-    case Tool::arrow:
-        return AnnotationKind::arrow;
-    case Tool::text:
-        return AnnotationKind::text;
-    case Tool::rectangle:
-        return AnnotationKind::rectangle;
-    case Tool::ellipse:
-        return AnnotationKind::ellipse;
-    case Tool::line:
-        return AnnotationKind::line;
-    case Tool::highlight:
-        return AnnotationKind::highlight;
-    case Tool::pixelate:
-        return AnnotationKind::pixelate;
-    case Tool::stamp:
-        return AnnotationKind::stamp;
-    case Tool::pen:
-        return AnnotationKind::pen;
-    case Tool::spotlight:
-        return AnnotationKind::spotlight;
-    case Tool::sticker:
-        return AnnotationKind::sticker;
-    case Tool::imageOverlay:
-        return AnnotationKind::imageOverlay;
-    case Tool::magnifier:
-        return AnnotationKind::magnifier;
-    }
-    return std::nullopt;
+    // A tool that creates annotations has the name of their kind.
+    return fromRaw<AnnotationKind>(toRaw(tool));
 }
 
 } // namespace snapkin
