@@ -478,12 +478,12 @@ void MenuActions::rotateRight()
 
 void MenuActions::flipHorizontal()
 {
-    if (AnnotationStore* store = currentStore()) store->flipHorizontal();
+    if (AnnotationStore* store = currentStore()) store->flip(true);
 }
 
 void MenuActions::flipVertical()
 {
-    if (AnnotationStore* store = currentStore()) store->flipVertical();
+    if (AnnotationStore* store = currentStore()) store->flip(false);
 }
 
 namespace {

@@ -188,8 +188,7 @@ public:
     void setCropHeight(double height);
     void applyCrop();
     void rotate(bool clockwise);
-    void flipHorizontal();
-    void flipVertical();
+    void flip(bool horizontal);
     void resize(int pixelWidth, int pixelHeight);
     void sharpen(double amount);
 
@@ -258,8 +257,10 @@ private:
     void restore(const Snapshot& snapshot);
     void swapSnapshot(std::vector<Snapshot>& from, std::vector<Snapshot>& to);
     void readSettings(const platform::Defaults& settings);
-    // Moves every annotation point through `map` (image operations).
-    void transformAnnotations(const std::function<void(Annotation&)>& map);
+    // Moves every annotation point through `map`, then lets `adjust` turn what else turns with
+    // the image (image operations).
+    void transformAnnotations(const std::function<QPointF(QPointF)>& map,
+                              const std::function<void(Annotation&)>& adjust = {});
 
     Annotations m_annotations;
     std::optional<QUuid> m_selectedID;

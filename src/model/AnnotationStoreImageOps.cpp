@@ -142,12 +142,7 @@ void AnnotationStore::applyCrop()
     if (cropped) {
         beginChange();
         const QPointF origin = snapped.topLeft();
-        transformAnnotations([origin](Annotation& a) {
-            a.p1 -= origin;
-            a.p2 -= origin;
-            for (QPointF& p : a.points)
-                p -= origin;
-        });
+        transformAnnotations([origin](QPointF p) { return p - origin; });
         setImage(std::move(*cropped));
     }
     setIsCropping(false);
@@ -156,11 +151,17 @@ void AnnotationStore::applyCrop()
 
 // ---- rotate, flip, resize, sharpen ---------------------------------------------------------
 
-void AnnotationStore::transformAnnotations(const std::function<void(Annotation&)>& map)
+void AnnotationStore::transformAnnotations(const std::function<QPointF(QPointF)>& map,
+                                           const std::function<void(Annotation&)>& adjust)
 {
     Annotations list = m_annotations;
-    for (Annotation& a : list)
-        map(a);
+    for (Annotation& a : list) {
+        a.p1 = map(a.p1);
+        a.p2 = map(a.p2);
+        for (QPointF& p : a.points)
+            p = map(p);
+        if (adjust) adjust(a);
+    }
     setAnnotations(std::move(list));
 }
 
@@ -171,53 +172,33 @@ void AnnotationStore::rotate(bool clockwise)
     auto rotated = rotateImage(m_image, clockwise);
     if (!rotated) return;
     beginChange();
-    const auto turn = [=](QPointF p) {
-        return clockwise ? QPointF(h - p.y(), p.x()) : QPointF(p.y(), w - p.x());
-    };
     const double quarter = clockwise ? std::numbers::pi / 2 : -std::numbers::pi / 2;
-    transformAnnotations([&](Annotation& a) {
-        a.p1 = turn(a.p1);
-        a.p2 = turn(a.p2);
-        for (QPointF& p : a.points)
-            p = turn(p);
-        if (a.tailAngle) *a.tailAngle += quarter;
-    });
+    transformAnnotations(
+        [=](QPointF p) {
+            return clockwise ? QPointF(h - p.y(), p.x()) : QPointF(p.y(), w - p.x());
+        },
+        [quarter](Annotation& a) {
+            if (a.tailAngle) *a.tailAngle += quarter;
+        });
     setImage(std::move(*rotated));
 }
 
-void AnnotationStore::flipHorizontal()
+void AnnotationStore::flip(bool horizontal)
 {
-    const double w = m_image.pointSize().width();
-    auto flipped = flipImage(m_image, true);
+    const QSizeF size = m_image.pointSize();
+    auto flipped = flipImage(m_image, horizontal);
     if (!flipped) return;
     beginChange();
-    const auto mirror = [w](QPointF p) { return QPointF(w - p.x(), p.y()); };
-    transformAnnotations([&](Annotation& a) {
-        a.p1 = mirror(a.p1);
-        a.p2 = mirror(a.p2);
-        for (QPointF& p : a.points)
-            p = mirror(p);
-        if (a.tailAngle) *a.tailAngle = std::numbers::pi - *a.tailAngle;
-        a.curveHandle.setY(-a.curveHandle.y()); // the bend stays on the mirrored side
-    });
-    setImage(std::move(*flipped));
-}
-
-void AnnotationStore::flipVertical()
-{
-    const double h = m_image.pointSize().height();
-    auto flipped = flipImage(m_image, false);
-    if (!flipped) return;
-    beginChange();
-    const auto mirror = [h](QPointF p) { return QPointF(p.x(), h - p.y()); };
-    transformAnnotations([&](Annotation& a) {
-        a.p1 = mirror(a.p1);
-        a.p2 = mirror(a.p2);
-        for (QPointF& p : a.points)
-            p = mirror(p);
-        if (a.tailAngle) *a.tailAngle = -*a.tailAngle;
-        a.curveHandle.setY(-a.curveHandle.y());
-    });
+    transformAnnotations(
+        [=](QPointF p) {
+            return horizontal ? QPointF(size.width() - p.x(), p.y())
+                              : QPointF(p.x(), size.height() - p.y());
+        },
+        [horizontal](Annotation& a) {
+            if (a.tailAngle)
+                *a.tailAngle = horizontal ? std::numbers::pi - *a.tailAngle : -*a.tailAngle;
+            a.curveHandle.setY(-a.curveHandle.y()); // the bend stays on the mirrored side
+        });
     setImage(std::move(*flipped));
 }
 
@@ -236,16 +217,12 @@ void AnnotationStore::resize(int pixelWidth, int pixelHeight)
     const double fx = size.width() / old.width();
     const double fy = size.height() / old.height();
     const double m = std::min(fx, fy);
-    const auto scale = [=](QPointF p) { return QPointF(p.x() * fx, p.y() * fy); };
-    transformAnnotations([&](Annotation& a) {
-        a.p1 = scale(a.p1);
-        a.p2 = scale(a.p2);
-        for (QPointF& p : a.points)
-            p = scale(p);
-        a.lineWidth *= m;
-        a.fontSize *= m;
-        a.tailLength *= m;
-    });
+    transformAnnotations([=](QPointF p) { return QPointF(p.x() * fx, p.y() * fy); },
+                         [m](Annotation& a) {
+                             a.lineWidth *= m;
+                             a.fontSize *= m;
+                             a.tailLength *= m;
+                         });
     setImage(std::move(*scaled));
     setSelectedID(std::nullopt);
 }
