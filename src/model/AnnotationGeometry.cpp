@@ -26,17 +26,8 @@ double length(QPointF v)
     return std::hypot(v.x(), v.y());
 }
 
-// The rectangle through a point of zero size, which QRectF::united() would ignore.
-QRectF unitedWithPoint(const QRectF& r, QPointF p)
-{
-    const double left = std::min(r.left(), p.x());
-    const double top = std::min(r.top(), p.y());
-    const double right = std::max(r.right(), p.x());
-    const double bottom = std::max(r.bottom(), p.y());
-    return QRectF(left, top, right - left, bottom - top);
-}
-
-QRectF unitedWithRect(const QRectF& r, const QRectF& s)
+// The rectangle spanning both, also one of zero size, which QRectF::united() would ignore.
+QRectF spanning(const QRectF& r, const QRectF& s)
 {
     const double left = std::min(r.left(), s.left());
     const double top = std::min(r.top(), s.top());
@@ -65,8 +56,8 @@ QRectF Annotation::boundingRect() const
     }
     case AnnotationKind::stamp: {
         QRectF r = box();
-        if (auto label = stampLabelRect()) r = unitedWithRect(r, *label);
-        if (auto tip = tailTip()) r = unitedWithPoint(r, *tip);
+        if (auto label = stampLabelRect()) r = spanning(r, *label);
+        if (auto tip = tailTip()) r = spanning(r, QRectF(*tip, *tip));
         return r;
     }
     default:
