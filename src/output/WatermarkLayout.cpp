@@ -42,47 +42,13 @@ QSizeF WatermarkLayout::logoSize(QSizeF logoPixels, double relativeSize, QSizeF 
 
 QRectF WatermarkLayout::placedRect(WatermarkPosition position, QSizeF canvas, QSizeF item)
 {
-    double fx = 0.5;
-    double fy = 0.5;
-    switch (position) {
-    case WatermarkPosition::topLeft:
-        fx = 0;
-        fy = 0;
-        break;
-    case WatermarkPosition::top:
-        fx = 0.5;
-        fy = 0;
-        break;
-    case WatermarkPosition::topRight:
-        fx = 1;
-        fy = 0;
-        break;
-    case WatermarkPosition::left:
-        fx = 0;
-        fy = 0.5;
-        break;
-    case WatermarkPosition::center:
-    case WatermarkPosition::tile:
-        fx = 0.5;
-        fy = 0.5;
-        break;
-    case WatermarkPosition::right:
-        fx = 1;
-        fy = 0.5;
-        break;
-    case WatermarkPosition::bottomLeft:
-        fx = 0;
-        fy = 1;
-        break;
-    case WatermarkPosition::bottom:
-        fx = 0.5;
-        fy = 1;
-        break;
-    case WatermarkPosition::bottomRight:
-        fx = 1;
-        fy = 1;
-        break;
-    }
+    // The grid runs row by row from the top left: its column and row give the share of the free
+    // width and height that lies before the item. Tile, not on the grid, sits in the centre.
+    const auto found = std::ranges::find(watermarkPositionGrid, position);
+    const auto index =
+        found == watermarkPositionGrid.end() ? 4 : found - watermarkPositionGrid.begin();
+    const double fx = 0.5 * double(index % 3);
+    const double fy = 0.5 * double(index / 3);
     const double margin = 0.04 * referenceLength(canvas);
     const double w = canvas.width();
     const double h = canvas.height();
