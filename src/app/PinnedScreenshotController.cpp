@@ -206,7 +206,7 @@ void PinnedScreenshotWindow::copyImage()
 void PinnedScreenshotWindow::saveImage()
 {
     const QString raw = platform::Defaults::standard().get(keys::exportFormat);
-    const ExportFormat format = exportFormatFromRaw(raw).value_or(ExportFormat::png);
+    const ExportFormat format = fromRaw<ExportFormat>(raw).value_or(ExportFormat::png);
     m_controller.exports().save(m_image, format, nullptr, this);
 }
 

@@ -9,34 +9,6 @@
 
 namespace snapkin {
 
-QString toRaw(ExportFormat format)
-{
-    switch (format) {
-    case ExportFormat::png:
-        return QStringLiteral("png");
-    case ExportFormat::jpeg:
-        return QStringLiteral("jpeg");
-    case ExportFormat::webp:
-        return QStringLiteral("webp");
-    case ExportFormat::pdf:
-        return QStringLiteral("pdf");
-    case ExportFormat::tiff:
-        return QStringLiteral("tiff");
-    case ExportFormat::gif:
-        return QStringLiteral("gif");
-    case ExportFormat::bmp:
-        return QStringLiteral("bmp");
-    }
-    return QStringLiteral("png");
-}
-
-std::optional<ExportFormat> exportFormatFromRaw(const QString& raw)
-{
-    for (ExportFormat format : allExportFormats)
-        if (toRaw(format) == raw) return format;
-    return std::nullopt;
-}
-
 std::optional<ExportFormat> exportFormatFromExtension(const QString& fileNameOrExtension)
 {
     QString suffix = fileNameOrExtension.contains(u'.') || fileNameOrExtension.contains(u'/')
@@ -61,23 +33,11 @@ QString ext(ExportFormat format)
 
 QString mimeType(ExportFormat format)
 {
-    switch (format) {
-    case ExportFormat::png:
-        return QStringLiteral("image/png");
-    case ExportFormat::jpeg:
-        return QStringLiteral("image/jpeg");
-    case ExportFormat::webp:
-        return QStringLiteral("image/webp");
-    case ExportFormat::pdf:
-        return QStringLiteral("application/pdf");
-    case ExportFormat::tiff:
-        return QStringLiteral("image/tiff");
-    case ExportFormat::gif:
-        return QStringLiteral("image/gif");
-    case ExportFormat::bmp:
-        return QStringLiteral("image/bmp");
-    }
-    return QStringLiteral("application/octet-stream");
+    // In declaration order.
+    static constexpr std::array<const char*, 7> types{"image/png",       "image/jpeg", "image/webp",
+                                                      "application/pdf", "image/tiff", "image/gif",
+                                                      "image/bmp"};
+    return QString::fromLatin1(types[std::size_t(format)]);
 }
 
 bool isLossy(ExportFormat format)
@@ -102,7 +62,7 @@ double quality(ExportFormat format)
 
 ExportFormat storedExportFormat(const platform::Defaults& defaults)
 {
-    return exportFormatFromRaw(defaults.get(keys::exportFormat)).value_or(ExportFormat::png);
+    return fromRaw<ExportFormat>(defaults.get(keys::exportFormat)).value_or(ExportFormat::png);
 }
 
 } // namespace snapkin

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "model/EnumCoding.h"
+
 #include <QString>
 
 #include <array>
 #include <optional>
+#include <string_view>
 
 namespace snapkin {
 
@@ -14,17 +17,20 @@ class Defaults;
 // The image formats in which an edited capture leaves the editor, in menu order.
 enum class ExportFormat { png, jpeg, webp, pdf, tiff, gif, bmp };
 
-inline constexpr std::array<ExportFormat, 7> allExportFormats = {
-    ExportFormat::png,  ExportFormat::jpeg, ExportFormat::webp, ExportFormat::pdf,
-    ExportFormat::tiff, ExportFormat::gif,  ExportFormat::bmp};
+// The stored names ("png", "jpeg", ...) are what keys::exportFormat holds.
+template <> struct EnumTable<ExportFormat> {
+    static constexpr std::array cases{ExportFormat::png, ExportFormat::jpeg, ExportFormat::webp,
+                                      ExportFormat::pdf, ExportFormat::tiff, ExportFormat::gif,
+                                      ExportFormat::bmp};
+    static constexpr std::array<std::string_view, 7> names{"png",  "jpeg", "webp", "pdf",
+                                                           "tiff", "gif",  "bmp"};
+};
+
+inline constexpr auto allExportFormats = allCases<ExportFormat>;
 
 // The quality a lossy format has when none is stored (or the stored one is unusable).
 inline constexpr double kFallbackQuality = 0.9;
 
-// The stored name ("png", "jpeg", ...): what keys::exportFormat holds.
-QString toRaw(ExportFormat format);
-// Exactly one of the seven raw values (case-sensitive); anything else is no format.
-std::optional<ExportFormat> exportFormatFromRaw(const QString& raw);
 // The format a file name's extension asks for ("shot.JPG" -> jpeg), matched without regard to
 // case against each format's extension and raw value, plus "tif"; no format otherwise.
 std::optional<ExportFormat> exportFormatFromExtension(const QString& fileNameOrExtension);

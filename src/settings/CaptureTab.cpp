@@ -255,7 +255,7 @@ void CaptureTab::showEvent(QShowEvent* event)
 
 const platform::Setting<double>* CaptureTab::qualityKey() const
 {
-    const auto format = exportFormatFromRaw(m_settings.get(keys::exportFormat));
+    const auto format = fromRaw<ExportFormat>(m_settings.get(keys::exportFormat));
     if (format == ExportFormat::jpeg) return &keys::jpegQuality;
     if (format == ExportFormat::webp) return &keys::webpQuality;
     return nullptr;
@@ -266,7 +266,7 @@ void CaptureTab::refreshFormat()
     const QVariant stored = m_settings.object(keys::exportFormat);
     const QString raw = stored.isValid() ? stored.toString() : QStringLiteral("png");
     m_format->setCurrentIndex(m_format->findData(raw));
-    const auto format = exportFormatFromRaw(raw);
+    const auto format = fromRaw<ExportFormat>(raw);
     const bool lossy = format && isLossy(*format);
     m_qualityRow->setVisible(lossy);
     m_qualityNote->setVisible(lossy);

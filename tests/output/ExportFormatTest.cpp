@@ -46,16 +46,16 @@ TEST(ExportFormat, NamesLabelsExtensionsInMenuOrder)
         EXPECT_EQ(ext(row.format), row.ext);
         EXPECT_EQ(mimeType(row.format), row.mime);
         EXPECT_EQ(isLossy(row.format), row.lossy);
-        EXPECT_EQ(exportFormatFromRaw(row.raw), row.format);
+        EXPECT_EQ(fromRaw<ExportFormat>(QString::fromLatin1(row.raw)), row.format);
     }
 }
 
 TEST(ExportFormat, RawValuesMatchExactly)
 {
-    EXPECT_FALSE(exportFormatFromRaw("PNG").has_value());
-    EXPECT_FALSE(exportFormatFromRaw("jpg").has_value()); // the extension is not the raw value
-    EXPECT_FALSE(exportFormatFromRaw("").has_value());
-    EXPECT_FALSE(exportFormatFromRaw(" png").has_value());
+    EXPECT_FALSE(fromRaw<ExportFormat>(u"PNG").has_value());
+    EXPECT_FALSE(fromRaw<ExportFormat>(u"jpg").has_value()); // the extension is not the raw value
+    EXPECT_FALSE(fromRaw<ExportFormat>(u"").has_value());
+    EXPECT_FALSE(fromRaw<ExportFormat>(u" png").has_value());
 }
 
 TEST(ExportFormat, ExtensionLookupForFileNames)

@@ -126,7 +126,7 @@ void SaveOptionsAccessory::syncQualityRow()
 
 void SaveOptionsAccessory::formatChosen(int index)
 {
-    const auto chosen = exportFormatFromRaw(m_popup->itemData(index).toString());
+    const auto chosen = fromRaw<ExportFormat>(m_popup->itemData(index).toString());
     if (!chosen) return;
     m_format = *chosen;
     m_quality = snapkin::quality(m_format);
