@@ -71,7 +71,26 @@ std::optional<HandleID> SelectionHandles::handleHit(QPointF point, const Annotat
 
 namespace {
 
-// Forces a round loupe's box square, keeping the edges the handle does not move.
+// The edges of the box a box handle moves.
+bool movesLeft(HandleID h)
+{
+    return h == HandleID::nw || h == HandleID::w || h == HandleID::sw;
+}
+bool movesRight(HandleID h)
+{
+    return h == HandleID::ne || h == HandleID::e || h == HandleID::se;
+}
+bool movesTop(HandleID h)
+{
+    return h == HandleID::nw || h == HandleID::n || h == HandleID::ne;
+}
+bool movesBottom(HandleID h)
+{
+    return h == HandleID::sw || h == HandleID::s || h == HandleID::se;
+}
+
+// Forces a round loupe's box square, keeping the edges the handle does not move: the left or
+// top edge stays unless the handle moves it, and the e handle leaves both sides as they are.
 void squareLoupe(HandleID handle, double& x1, double& y1, double& x2, double& y2)
 {
     const double w = std::abs(x2 - x1);
@@ -79,41 +98,14 @@ void squareLoupe(HandleID handle, double& x1, double& y1, double& x2, double& y2
     double s = std::max(w, h);
     if (handle == HandleID::n || handle == HandleID::s) s = h;
     if (handle == HandleID::e || handle == HandleID::w) s = w;
-    switch (handle) {
-    case HandleID::n:
-        x2 = x1 + s;
-        y1 = y2 - s;
-        break;
-    case HandleID::s:
-        x2 = x1 + s;
-        y2 = y1 + s;
-        break;
-    case HandleID::e:
-        y2 = y1 + s;
-        break;
-    case HandleID::w:
+    if (movesLeft(handle))
         x1 = x2 - s;
-        y2 = y1 + s;
-        break;
-    case HandleID::nw:
-        x1 = x2 - s;
-        y1 = y2 - s;
-        break;
-    case HandleID::ne:
+    else if (handle != HandleID::e)
         x2 = x1 + s;
+    if (movesTop(handle))
         y1 = y2 - s;
-        break;
-    case HandleID::se:
-        x2 = x1 + s;
+    else
         y2 = y1 + s;
-        break;
-    case HandleID::sw:
-        x1 = x2 - s;
-        y2 = y1 + s;
-        break;
-    default:
-        break;
-    }
 }
 
 // Maps a coordinate from [from0, from1] onto [to0, to1]; a degenerate source only shifts.
@@ -158,38 +150,10 @@ void SelectionHandles::applyResize(Annotation& a, const Annotation& origin, Hand
 
     const QRectF r = origin.kind == AnnotationKind::stamp ? origin.box() : selectionBounds(origin);
     double x1 = r.left(), y1 = r.top(), x2 = r.right(), y2 = r.bottom();
-    switch (handle) {
-    case HandleID::nw:
-        x1 += dx;
-        y1 += dy;
-        break;
-    case HandleID::n:
-        y1 += dy;
-        break;
-    case HandleID::ne:
-        x2 += dx;
-        y1 += dy;
-        break;
-    case HandleID::e:
-        x2 += dx;
-        break;
-    case HandleID::se:
-        x2 += dx;
-        y2 += dy;
-        break;
-    case HandleID::s:
-        y2 += dy;
-        break;
-    case HandleID::sw:
-        x1 += dx;
-        y2 += dy;
-        break;
-    case HandleID::w:
-        x1 += dx;
-        break;
-    default:
-        break;
-    }
+    if (movesLeft(handle)) x1 += dx;
+    if (movesRight(handle)) x2 += dx;
+    if (movesTop(handle)) y1 += dy;
+    if (movesBottom(handle)) y2 += dy;
     if (origin.kind == AnnotationKind::magnifier && origin.magnifierRound)
         squareLoupe(handle, x1, y1, x2, y2);
     // Not normalised: an edge dragged past the opposite one leaves p1 right of or below p2.
