@@ -3,9 +3,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
-#include "settings/InfoWindowSupport.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -90,10 +88,8 @@ QStringList AboutWindow::featureTexts()
     };
 }
 
-AboutWindow::AboutWindow()
+AboutWindow::AboutWindow() : InfoWindow(L10n::text("About Snapkin"))
 {
-    setWindowTitle(L10n::text("About Snapkin"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(28, 28, 28, 28);
     column->setSpacing(16);
@@ -103,24 +99,21 @@ AboutWindow::AboutWindow()
     auto* names = new QVBoxLayout;
     names->setSpacing(3);
     auto* name = makeLabel(QStringLiteral("Snapkin"), 1.6, QFont::Bold);
-    auto* version = makeLabel(versionLine());
+    auto* version = makeSecondary(makeLabel(versionLine()));
     version->setObjectName(QStringLiteral("version"));
-    auto* tagline = makeLabel(L10n::text("Capture · annotate · share"));
+    auto* tagline = makeSecondary(makeLabel(L10n::text("Capture · annotate · share")));
     for (QLabel* label : {name, version, tagline}) {
         label->setAlignment(Qt::AlignHCenter);
         names->addWidget(label);
     }
-    makeSecondary(version);
-    makeSecondary(tagline);
     // Holds the window at its width; the layout sizes the window to its content.
     names->addSpacerItem(new QSpacerItem(440 - 2 * 28, 0, QSizePolicy::Fixed, QSizePolicy::Fixed));
     column->addLayout(names);
 
-    auto* description = makeLabel(
+    auto* description = makeSecondary(makeLabel(
         L10n::text("Capture your screen, annotate it (arrows, text, shapes, highlight, pixelate "
-                   "and more) and share it instantly — a native Linux desktop tool."));
+                   "and more) and share it instantly — a native Linux desktop tool.")));
     description->setAlignment(Qt::AlignHCenter);
-    makeSecondary(description);
     column->addWidget(description);
     column->addWidget(divider());
 
@@ -133,16 +126,9 @@ AboutWindow::AboutWindow()
     for (qsizetype i = 0; i < texts.size(); ++i) {
         auto* line = new QHBoxLayout;
         line->setSpacing(9);
-        auto* holder = new QWidget;
-        holder->setFixedWidth(18);
-        auto* holderLayout = new QVBoxLayout(holder);
-        holderLayout->setContentsMargins(0, 1, 0, 0);
-        holderLayout->addWidget(new GlyphView(symbols[i], 16, palette().color(QPalette::Highlight)),
-                                0, Qt::AlignTop | Qt::AlignHCenter);
-        line->addWidget(holder, 0, Qt::AlignTop);
-        auto* text = makeLabel(texts[i]);
-        makeSecondary(text);
-        line->addWidget(text, 1);
+        line->addWidget(glyphColumn(symbols[i], 16, palette().color(QPalette::Highlight), 18, 1), 0,
+                        Qt::AlignTop);
+        line->addWidget(makeSecondary(makeLabel(texts[i])), 1);
         features->addLayout(line);
     }
     column->addLayout(features);
@@ -173,11 +159,9 @@ AboutWindow::AboutWindow()
 
     auto* credits = new QVBoxLayout;
     credits->setSpacing(4);
-    auto* builtOn = makeLabel(L10n::text("Built on Qt and these libraries, under their own "
-                                         "licences:"),
-                              0.85);
+    auto* builtOn = makeSecondary(
+        makeLabel(L10n::text("Built on Qt and these libraries, under their own licences:"), 0.85));
     builtOn->setAlignment(Qt::AlignHCenter);
-    makeSecondary(builtOn);
     credits->addWidget(builtOn);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
@@ -198,18 +182,10 @@ AboutWindow::AboutWindow()
     credits->addLayout(centredGrid);
     column->addLayout(credits);
 
-    m_close = new QPushButton(L10n::text("Close"));
-    m_close->setAutoDefault(false);
+    m_close = windowButton(L10n::text("Close"), {88, 0});
     m_close->setDefault(true);
-    m_close->setMinimumWidth(88);
     connect(m_close, &QPushButton::clicked, this, &AboutWindow::finished);
     column->addWidget(m_close, 0, Qt::AlignHCenter);
-}
-
-void AboutWindow::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    hide();
 }
 
 void AboutController::show()

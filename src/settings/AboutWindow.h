@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "settings/InfoWindowSupport.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -16,7 +17,7 @@ namespace snapkin {
 // web site, the contact address and the privacy page (each left out when the build names none),
 // and the libraries the application is built on, each opening its licence as the system's
 // package states it. "Close" (Return) ends it; the title-bar close only hides it.
-class AboutWindow : public QDialog {
+class AboutWindow : public InfoWindow {
     Q_OBJECT
 public:
     struct Credit {
@@ -39,12 +40,6 @@ public:
     static QStringList featureTexts();
 
     QPushButton* closeButton() const { return m_close; }
-
-signals:
-    void finished();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     QPushButton* m_close = nullptr;

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QPixmap>
+#include <QVBoxLayout>
 
 #include <functional>
 
@@ -25,14 +26,7 @@ QPainterPath stroke(const QPainterPath& path, double width)
 QPainterPath polyline(std::initializer_list<QPointF> points, double width = 2.0)
 {
     QPainterPath path;
-    bool first = true;
-    for (QPointF p : points) {
-        if (first)
-            path.moveTo(p);
-        else
-            path.lineTo(p);
-        first = false;
-    }
+    path.addPolygon(QPolygonF(QList<QPointF>(points)));
     return stroke(path, width);
 }
 
@@ -196,6 +190,16 @@ QIcon glyphIcon(const QString& name, const QColor& color, qreal dpr)
     painter.fillPath(*glyph, color);
     painter.end();
     return QIcon(pixmap);
+}
+
+QWidget* glyphColumn(const QString& name, double pointSize, const QColor& color, int width, int top)
+{
+    auto* column = new QWidget;
+    column->setFixedWidth(width);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, top, 0, 0);
+    layout->addWidget(new GlyphView(name, pointSize, color), 0, Qt::AlignTop | Qt::AlignHCenter);
+    return column;
 }
 
 GlyphView::GlyphView(const QString& name, double pointSize, const QColor& color, QWidget* parent)

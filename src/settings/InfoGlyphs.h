@@ -18,6 +18,11 @@ std::optional<QPainterPath> infoGlyph(const QString& name);
 // The symbol as a button icon in `color`, drawn for screens of `dpr` pixels per point.
 QIcon glyphIcon(const QString& name, const QColor& color, qreal dpr);
 
+// The symbol at the top of a column `width` wide, `top` points down and centred across it, to
+// stand beside a text that may wrap.
+QWidget* glyphColumn(const QString& name, double pointSize, const QColor& color, int width,
+                     int top = 0);
+
 // One symbol drawn as a widget, sharp at any screen density; hidden from accessibility, as the
 // text beside it says what it means.
 class GlyphView : public QWidget {

@@ -1,18 +1,32 @@
 #include "settings/InfoWindowSupport.h"
 
-#include "ui/platform/BringForward.h"
+#include "editor/SheetStyle.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QTimerEvent>
 
 namespace snapkin {
+
+InfoWindow::InfoWindow(const QString& title, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(title);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+}
+
+void InfoWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    hide();
+}
 
 void centerOnScreen(QWidget* window)
 {
@@ -23,11 +37,6 @@ void centerOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
-}
-
-void bringToFront(QWidget* window)
-{
-    platform::bringForward(window);
 }
 
 QLabel* makeLabel(const QString& text, double scale, int weight, QWidget* parent)
@@ -42,13 +51,18 @@ QLabel* makeLabel(const QString& text, double scale, int weight, QWidget* parent
     return label;
 }
 
-void makeSecondary(QLabel* label)
+QLabel* makeSecondary(QLabel* label)
 {
-    QPalette palette = label->palette();
-    QColor text = palette.color(QPalette::WindowText);
-    text.setAlphaF(0.62);
-    palette.setColor(QPalette::WindowText, text);
-    label->setPalette(palette);
+    sheetstyle::setTextColor(label, sheetstyle::secondaryColor(label));
+    return label;
+}
+
+QPushButton* windowButton(const QString& title, QSize minimum)
+{
+    auto* button = new QPushButton(title);
+    button->setAutoDefault(false);
+    button->setMinimumSize(minimum);
+    return button;
 }
 
 AppMarkView::AppMarkView(int side, int cornerRadius, QWidget* parent)

@@ -1,17 +1,16 @@
 #include "settings/NewsletterWindow.h"
 
+#include "editor/SheetStyle.h"
 #include "model/Color.h"
 #include "platform/BuildInfo.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
-#include "settings/InfoWindowSupport.h"
 #include "settings/NewsletterPrompt.h"
 #include "settings/NewsletterService.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,15 +28,21 @@ constexpr int windowWidth = 360;
 constexpr int margin = 22;
 constexpr int spacing = 14;
 
-QColor successGreen()
-{
-    return QColor(0x34, 0xC7, 0x59);
-}
-
 QLabel* centred(QLabel* label)
 {
     label->setAlignment(Qt::AlignHCenter);
     return label;
+}
+
+// A new page of `pages`, its column of widgets `spacing` apart.
+QVBoxLayout* addPage(QStackedWidget* pages)
+{
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    pages->addWidget(page);
+    return column;
 }
 
 } // namespace
@@ -49,10 +54,8 @@ bool NewsletterWindow::emailLooksValid(const QString& text)
 }
 
 NewsletterWindow::NewsletterWindow(QWidget* parent)
-    : QDialog(parent), m_timeoutMs(NewsletterService::timeoutMs)
+    : InfoWindow(L10n::text("Snapkin news"), parent), m_timeoutMs(NewsletterService::timeoutMs)
 {
-    setWindowTitle(L10n::text("Snapkin news"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedWidth(windowWidth);
 
     auto* outer = new QVBoxLayout(this);
@@ -64,17 +67,12 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
     outer->addWidget(m_pages);
 
     // The form.
-    auto* form = new QWidget;
-    auto* column = new QVBoxLayout(form);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(spacing);
+    QVBoxLayout* column = addPage(m_pages);
     column->addWidget(
         centred(makeLabel(L10n::text("Find out what's coming"), 1.25, QFont::DemiBold)));
-    auto* pitch =
+    column->addWidget(makeSecondary(
         centred(makeLabel(L10n::text("New tools, fixes and tips for Snapkin. No spam, no "
-                                     "account, and you can unsubscribe whenever you want.")));
-    makeSecondary(pitch);
-    column->addWidget(pitch);
+                                     "account, and you can unsubscribe whenever you want.")))));
 
     m_email = new QLineEdit;
     m_email->setPlaceholderText(QStringLiteral("name@example.com"));
@@ -103,52 +101,37 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
     column->addLayout(consent);
 
     m_error = centred(makeLabel({}, 0.85));
-    QPalette red = m_error->palette();
-    red.setColor(QPalette::WindowText, QColor(0xD7, 0x00, 0x15));
-    m_error->setPalette(red);
+    sheetstyle::setTextColor(m_error, QColor(0xD7, 0x00, 0x15));
     m_error->hide();
     column->addWidget(m_error);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
     buttons->setContentsMargins(0, 2, 0, 0);
-    m_notNow = new QPushButton(L10n::text("Not now"));
-    m_subscribe = new QPushButton(L10n::text("Subscribe"));
+    m_notNow = windowButton(L10n::text("Not now"));
+    m_subscribe = windowButton(L10n::text("Subscribe"));
     m_spinner = new BusySpinner(16, m_subscribe);
     m_spinner->hide();
-    for (QPushButton* button : {m_notNow, m_subscribe}) {
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
+    buttons->addWidget(m_notNow);
+    buttons->addWidget(m_subscribe);
     m_subscribe->setDefault(true);
     column->addLayout(buttons);
 
-    auto* privacyNote = centred(makeLabel(
+    column->addWidget(makeSecondary(centred(makeLabel(
         L10n::format("Your email goes to %@ and nowhere else. Your screenshots never leave your "
                      "computer.",
                      NewsletterService::host()),
-        0.8));
-    makeSecondary(privacyNote);
-    column->addWidget(privacyNote);
-    m_pages->addWidget(form);
+        0.8))));
 
     // The thank-you state.
-    auto* thanks = new QWidget;
-    auto* thanksColumn = new QVBoxLayout(thanks);
-    thanksColumn->setContentsMargins(0, 0, 0, 0);
-    thanksColumn->setSpacing(spacing);
-    thanksColumn->addWidget(
-        centred(makeLabel(L10n::text("You're on the list"), 1.25, QFont::DemiBold)));
-    auto* thanksText = centred(
-        makeLabel(L10n::text("Thanks. You'll hear from us when there's something worth telling.")));
-    makeSecondary(thanksText);
-    thanksColumn->addWidget(thanksText);
-    m_close = new QPushButton(L10n::text("Close"));
-    m_close->setAutoDefault(false);
-    thanksColumn->addSpacing(4);
-    thanksColumn->addWidget(m_close, 0, Qt::AlignHCenter);
-    thanksColumn->addStretch();
-    m_pages->addWidget(thanks);
+    QVBoxLayout* thanks = addPage(m_pages);
+    thanks->addWidget(centred(makeLabel(L10n::text("You're on the list"), 1.25, QFont::DemiBold)));
+    thanks->addWidget(makeSecondary(centred(makeLabel(
+        L10n::text("Thanks. You'll hear from us when there's something worth telling.")))));
+    m_close = windowButton(L10n::text("Close"));
+    thanks->addSpacing(4);
+    thanks->addWidget(m_close, 0, Qt::AlignHCenter);
+    thanks->addStretch();
 
     connect(m_email, &QLineEdit::textChanged, this, &NewsletterWindow::updateControls);
     connect(m_consent, &QCheckBox::toggled, this, &NewsletterWindow::updateControls);
@@ -182,7 +165,7 @@ void NewsletterWindow::updateControls()
                                     border.name(QColor::HexArgb)));
     if (m_done) {
         m_pages->setCurrentIndex(1);
-        m_symbol->setGlyph(QStringLiteral("checkmark.circle.fill"), successGreen());
+        m_symbol->setGlyph(QStringLiteral("checkmark.circle.fill"), QColor(0x34, 0xC7, 0x59));
         m_subscribe->setDefault(false);
         m_close->setDefault(true);
         m_close->setFocus();
@@ -228,13 +211,6 @@ void NewsletterWindow::reject()
         emit finished();
     else if (m_notNow->isEnabled())
         m_notNow->click();
-}
-
-void NewsletterWindow::closeEvent(QCloseEvent* event)
-{
-    // The title-bar close only hides: the form stays as it is and nothing is written.
-    event->accept();
-    hide();
 }
 
 void NewsletterWindowController::show()

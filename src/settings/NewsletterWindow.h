@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "settings/InfoWindowSupport.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -16,7 +17,6 @@ class CaptureService;
 class EditorWindowController;
 
 class GlyphView;
-class BusySpinner;
 
 // The newsletter sign-up form: a short pitch, the address, the consent checkbox with the
 // privacy link, "Not now" and "Subscribe", and a thank-you state after a successful request.
@@ -24,8 +24,9 @@ class BusySpinner;
 // States: editing; sending (field, checkbox and both buttons disabled, a spinner in
 // "Subscribe"); failed (editing again, the message in red until the next attempt); done (no way
 // back). Return runs "Subscribe" only while it is enabled; Escape is "Not now". The title-bar
-// close only hides the window, keeping the form and writing nothing.
-class NewsletterWindow : public QDialog {
+// close only hides the window, keeping the form and writing nothing. "Not now" (after
+// postponing) and "Close" after subscribing emit finished().
+class NewsletterWindow : public InfoWindow {
     Q_OBJECT
 public:
     explicit NewsletterWindow(QWidget* parent = nullptr);
@@ -47,16 +48,9 @@ public:
     // How long a request may take; tests shorten it.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
 
-signals:
-    // "Not now" (after postponing) or "Close" after subscribing: the form is finished.
-    void finished();
-
 public slots:
     void subscribe();
     void reject() override; // Escape: "Not now" while it is enabled
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void updateControls();

@@ -4,10 +4,8 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/ScreenAccess.h"
-#include "settings/InfoWindowSupport.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -24,20 +22,13 @@ platform::Defaults& settings()
 
 OnboardingWindow::OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys,
                                    SettingsHooks shell)
+    : InfoWindow(platform::L10n::text("Welcome to Snapkin"))
 {
-    setWindowTitle(platform::L10n::text("Welcome to Snapkin"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_view = new OnboardingView(std::move(check), pasteKeys, std::move(shell), this);
     layout->addWidget(m_view);
-}
-
-void OnboardingWindow::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    hide();
 }
 
 OnboardingController::OnboardingController(SettingsHooks shell)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "settings/InfoWindowSupport.h"
 #include "settings/OnboardingView.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QVariant>
 
@@ -12,14 +12,11 @@ namespace snapkin {
 
 // The welcome window: OnboardingView in a fixed-size window titled "Welcome to Snapkin". The
 // title-bar close (and Escape) only hide it; the view keeps its page and its check's state.
-class OnboardingWindow : public QDialog {
+class OnboardingWindow : public InfoWindow {
 public:
     OnboardingWindow(OnboardingView::AccessCheck check, const QKeySequence& pasteKeys,
                      SettingsHooks shell = {});
     OnboardingView* view() const { return m_view; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     OnboardingView* m_view;

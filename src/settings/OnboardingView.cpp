@@ -1,6 +1,7 @@
 #include "settings/OnboardingView.h"
 
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "editor/SheetStyle.h"
 #include "grab/CaptureEngineError.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
@@ -58,13 +59,6 @@ private:
 
 namespace {
 
-QColor secondaryColor(const QWidget* widget)
-{
-    QColor c = widget->palette().color(QPalette::WindowText);
-    c.setAlphaF(0.62);
-    return c;
-}
-
 // A line of symbol and text; the symbol is decoration, the text says it all.
 QWidget* row(const QString& symbol, QLabel* text, bool secondary = false)
 {
@@ -72,26 +66,14 @@ QWidget* row(const QString& symbol, QLabel* text, bool secondary = false)
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    auto* glyph = new GlyphView(symbol, 20, secondaryColor(text));
-    auto* holder = new QWidget;
-    holder->setFixedWidth(28);
-    auto* holderLayout = new QVBoxLayout(holder);
-    holderLayout->setContentsMargins(0, 0, 0, 0);
-    holderLayout->addWidget(glyph, 0, Qt::AlignHCenter | Qt::AlignTop);
-    layout->addWidget(holder, 0, Qt::AlignTop);
+    layout->addWidget(glyphColumn(symbol, 20, sheetstyle::secondaryColor(text), 28), 0,
+                      Qt::AlignTop);
     if (secondary) makeSecondary(text);
     layout->addWidget(text, 1);
     return line;
 }
 
-QPushButton* largeButton(const QString& title)
-{
-    auto* button = new QPushButton(title);
-    button->setAutoDefault(false);
-    button->setMinimumHeight(32);
-    button->setMinimumWidth(88);
-    return button;
-}
+constexpr QSize largeButton(88, 32);
 
 } // namespace
 
@@ -113,9 +95,7 @@ void StatusBadge::set(const QString& symbol, const QString& text, const QColor& 
     m_color = color;
     m_glyph->setGlyph(symbol, color);
     m_text->setText(text);
-    QPalette palette = m_text->palette();
-    palette.setColor(QPalette::WindowText, color);
-    m_text->setPalette(palette);
+    sheetstyle::setTextColor(m_text, color);
     setAccessibleName(text);
     update();
 }
@@ -195,9 +175,8 @@ QWidget* OnboardingView::buildHeader()
     titleLayout->setSpacing(4);
     auto* title = makeLabel(L10n::text("Welcome to Snapkin"), 1.6, QFont::Bold);
     title->setAlignment(Qt::AlignHCenter);
-    auto* tagline = makeLabel(L10n::text("Capture · annotate · share"));
+    auto* tagline = makeSecondary(makeLabel(L10n::text("Capture · annotate · share")));
     tagline->setAlignment(Qt::AlignHCenter);
-    makeSecondary(tagline);
     titleLayout->addWidget(title);
     titleLayout->addWidget(tagline);
     layout->addWidget(titles);
@@ -211,17 +190,15 @@ QWidget* OnboardingView::buildAccessPage(const QKeySequence& pasteKeys)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
     layout->addWidget(makeLabel(L10n::text("Screen capture"), 1.25, QFont::DemiBold));
-    auto* intro = makeLabel(L10n::text("Snapkin reads the screen of your X11 session. Your "
-                                       "screenshots never leave your computer."));
-    makeSecondary(intro);
-    layout->addWidget(intro);
+    layout->addWidget(makeSecondary(makeLabel(L10n::text(
+        "Snapkin reads the screen of your X11 session. Your screenshots never leave your "
+        "computer."))));
     m_badge = new StatusBadge;
     layout->addWidget(m_badge, 0, Qt::AlignLeft);
 
     m_advice = makeLabel(x11SessionAdvice());
     layout->addWidget(m_advice);
-    m_recheck = new QPushButton(L10n::text("Re-check"));
-    m_recheck->setAutoDefault(false);
+    m_recheck = windowButton(L10n::text("Re-check"));
     m_recheck->setIcon(glyphIcon(QStringLiteral("arrow.clockwise"),
                                  palette().color(QPalette::ButtonText), devicePixelRatioF()));
     connect(m_recheck, &QPushButton::clicked, this, &OnboardingView::recheck);
@@ -250,8 +227,7 @@ QWidget* OnboardingView::buildCapturePage(const SettingsHooks& shell)
     layout->addWidget(row(QStringLiteral("macwindow"),
                           makeLabel(L10n::text("Drag over what you want to capture and the "
                                                "editor opens with it, ready to annotate."))));
-    m_try = largeButton(L10n::text("Try it now"));
-    m_try->setMinimumHeight(38);
+    m_try = windowButton(L10n::text("Try it now"), {largeButton.width(), 38});
     m_try->setIcon(glyphIcon(QStringLiteral("camera.viewfinder"),
                              palette().color(QPalette::ButtonText), devicePixelRatioF()));
     connect(m_try, &QPushButton::clicked, this, &OnboardingView::firstCaptureRequested);
@@ -274,9 +250,9 @@ QWidget* OnboardingView::buildFooter()
     auto* grid = new QGridLayout(footer);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(10);
-    m_back = largeButton(L10n::text("Back"));
-    m_next = largeButton(L10n::text("Next"));
-    m_start = largeButton(L10n::text("Start"));
+    m_back = windowButton(L10n::text("Back"), largeButton);
+    m_next = windowButton(L10n::text("Next"), largeButton);
+    m_start = windowButton(L10n::text("Start"), largeButton);
     m_dots = new PageDots(footer);
     grid->addWidget(m_back, 0, 0, Qt::AlignLeft);
     grid->addWidget(m_dots, 0, 1, Qt::AlignCenter);
@@ -353,7 +329,7 @@ void OnboardingView::setAccess(Access access)
     switch (access) {
     case Access::checking:
         m_badge->set(QStringLiteral("ellipsis.circle"), L10n::text("Checking screen capture…"),
-                     secondaryColor(this));
+                     sheetstyle::secondaryColor(this));
         break;
     case Access::ready:
         m_badge->set(QStringLiteral("checkmark.circle.fill"),

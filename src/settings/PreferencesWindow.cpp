@@ -10,7 +10,6 @@
 #include "settings/HistoryPane.h"
 #include "settings/InfoWindowSupport.h"
 #include "settings/ShortcutsTab.h"
-#include "ui/platform/BringForward.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>

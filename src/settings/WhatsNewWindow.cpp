@@ -1,12 +1,11 @@
 #include "settings/WhatsNewWindow.h"
 
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "editor/SheetStyle.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
-#include "settings/InfoWindowSupport.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,13 +36,6 @@ protected:
         painter.drawRoundedRect(QRectF(rect()), 10, 10);
     }
 };
-
-QColor secondary(const QWidget* widget)
-{
-    QColor c = widget->palette().color(QPalette::WindowText);
-    c.setAlphaF(0.62);
-    return c;
-}
 
 } // namespace
 
@@ -87,9 +79,8 @@ QList<WhatsNewWindow::Move> WhatsNewWindow::moves()
 }
 
 WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
+    : InfoWindow(L10n::text("What's New in Snapkin 2.0"))
 {
-    setWindowTitle(L10n::text("What's New in Snapkin 2.0"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -104,10 +95,8 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(makeLabel(L10n::text("What's New in Snapkin 2.0"), 1.45, QFont::Bold));
-    auto* subtitle = makeLabel(L10n::text("Here is what Snapkin 2.0 brings, and where its "
-                                          "controls are."));
-    makeSecondary(subtitle);
-    titles->addWidget(subtitle);
+    titles->addWidget(makeSecondary(
+        makeLabel(L10n::text("Here is what Snapkin 2.0 brings, and where its controls are."))));
     header->addLayout(titles, 1);
     content->addLayout(header);
 
@@ -123,20 +112,13 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
         auto* tileLayout = new QHBoxLayout(tile);
         tileLayout->setContentsMargins(0, 0, 0, 0);
         tileLayout->setSpacing(10);
-        auto* holder = new QWidget;
-        holder->setFixedWidth(26);
-        auto* holderLayout = new QVBoxLayout(holder);
-        holderLayout->setContentsMargins(0, 0, 0, 0);
-        holderLayout->addWidget(
-            new GlyphView(tiles[i].symbol, 20, palette().color(QPalette::Highlight)), 0,
-            Qt::AlignTop | Qt::AlignHCenter);
-        tileLayout->addWidget(holder, 0, Qt::AlignTop);
+        tileLayout->addWidget(
+            glyphColumn(tiles[i].symbol, 20, palette().color(QPalette::Highlight), 26), 0,
+            Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
         texts->addWidget(makeLabel(tiles[i].title, 1.0, QFont::DemiBold));
-        auto* detail = makeLabel(tiles[i].detail);
-        makeSecondary(detail);
-        texts->addWidget(detail);
+        texts->addWidget(makeSecondary(makeLabel(tiles[i].detail)));
         tileLayout->addLayout(texts, 1);
         grid->addWidget(tile, int(i / 2), int(i % 2), Qt::AlignTop | Qt::AlignLeft);
     }
@@ -158,14 +140,12 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
         auto* control = makeLabel(allMoves[i].control, 1.0, QFont::Medium);
         control->setWordWrap(false);
         table->addWidget(control, r, 0, Qt::AlignLeft | Qt::AlignTop);
-        table->addWidget(new GlyphView(QStringLiteral("arrow.right"), 12, secondary(this)), r, 1,
-                         Qt::AlignCenter);
-        auto* now = makeLabel(allMoves[i].now);
+        table->addWidget(
+            new GlyphView(QStringLiteral("arrow.right"), 12, sheetstyle::secondaryColor(this)), r,
+            1, Qt::AlignCenter);
         // Wraps when a language says it at length; the window keeps its width. It fills its
         // cell (no alignment), so the row is as tall as the text wrapped at the cell's width.
-        now->setWordWrap(true);
-        makeSecondary(now);
-        table->addWidget(now, r, 2);
+        table->addWidget(makeSecondary(makeLabel(allMoves[i].now)), r, 2);
     }
     table->setColumnStretch(2, 1);
     moved->addWidget(box);
@@ -173,41 +153,27 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
 
     auto* note = new QHBoxLayout;
     note->setSpacing(10);
-    auto* lockHolder = new QWidget;
-    lockHolder->setFixedWidth(26);
-    auto* lockLayout = new QVBoxLayout(lockHolder);
-    lockLayout->setContentsMargins(0, 0, 0, 0);
-    lockLayout->addWidget(new GlyphView(QStringLiteral("lock"), 16, secondary(this)), 0,
-                          Qt::AlignTop | Qt::AlignHCenter);
-    note->addWidget(lockHolder, 0, Qt::AlignTop);
-    auto* noteText = makeLabel(
-        L10n::text("By default the history keeps each capture's original image for 30 days, so "
-                   "pixelated areas can be uncovered by reopening it. You can turn it off in "
-                   "Settings ▸ History."));
-    makeSecondary(noteText);
-    note->addWidget(noteText, 1);
+    note->addWidget(glyphColumn(QStringLiteral("lock"), 16, sheetstyle::secondaryColor(this), 26),
+                    0, Qt::AlignTop);
+    note->addWidget(makeSecondary(makeLabel(L10n::text(
+                        "By default the history keeps each capture's original image for 30 days, "
+                        "so pixelated areas can be uncovered by reopening it. You can turn it off "
+                        "in Settings ▸ History."))),
+                    1);
     content->addLayout(note);
     outer->addLayout(content);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(24, 16, 24, 16);
     buttons->addStretch();
-    auto* continueButton = new QPushButton(L10n::text("Continue"));
-    continueButton->setAutoDefault(false);
+    auto* continueButton = windowButton(L10n::text("Continue"), {96, 32});
     continueButton->setDefault(true);
-    continueButton->setMinimumSize(96, 32);
     connect(continueButton, &QPushButton::clicked, this, &WhatsNewWindow::finished);
     buttons->addWidget(continueButton);
     outer->addLayout(buttons);
 
     // 600 wide whatever the texts; the height is what the wrapped texts need at that width.
     setFixedSize(windowWidth, outer->totalHeightForWidth(windowWidth));
-}
-
-void WhatsNewWindow::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    hide();
 }
 
 bool WhatsNewController::consumeFirstLaunch(platform::Defaults& defaults,

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "settings/InfoWindowSupport.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QPointer>
@@ -15,7 +16,7 @@ class Defaults;
 
 // The What's New window for users upgrading to 2.0: what it brings, as tiles, and where the
 // controls of the old bottom bar went. "Continue" (Return) ends it; the title-bar close hides it.
-class WhatsNewWindow : public QDialog {
+class WhatsNewWindow : public InfoWindow {
     Q_OBJECT
 public:
     static constexpr int windowWidth = 600;
@@ -37,14 +38,6 @@ public:
 
     static QList<Feature> features(const QKeySequence& saveAsDocument, const QString& copyTextKeys);
     static QList<Move> moves();
-
-signals:
-    void finished();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
 };
 
 // Decides at launch whether What's New is due and keeps at most one window.
