@@ -79,11 +79,9 @@ void AppearanceTile::paintPreview(QPainter& painter, const QRectF& rect) const
     QPainterPath secondBar;
     secondBar.addRoundedRect(QRectF(rect.left() + 6, bottom - 2, 22, 2), 1, 1);
     painter.fillPath(secondBar, second);
-    painter.restore();
 
     // The border: the accent colour when chosen, a faint line otherwise.
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipping(false);
     const bool selected = isChecked();
     const double width = selected ? 2.5 : 1.0;
     QColor border =

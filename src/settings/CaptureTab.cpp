@@ -11,10 +11,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -34,15 +32,13 @@ constexpr int qualityMaximum = 100;
 constexpr int qualityStep = 5;
 constexpr int folderTextWidth = 170;
 
-QWidget* hbox(int spacing, std::initializer_list<QWidget*> items)
+// A folder's name on a row's trailing side, cut in its middle when long.
+ToneLabel* folderLabel()
 {
-    auto* box = new QWidget;
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    for (QWidget* item : items)
-        layout->addWidget(item, 0, Qt::AlignVCenter);
-    return box;
+    auto* label = new ToneLabel(QString(), ToneLabel::Tone::secondary);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMaximumWidth(folderTextWidth);
+    return label;
 }
 
 void setElided(QLabel* label, const QString& text)
@@ -120,11 +116,9 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     m_qualityText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connect(m_quality, &QSlider::valueChanged, this, &CaptureTab::qualityMoved);
     m_qualityRow = output->addRow(QStringLiteral("slider.horizontal.3"), L10n::text("Quality"),
-                                  hbox(10, {m_quality, m_qualityText}));
+                                  controlRow(10, {m_quality, m_qualityText}));
 
-    m_folderText = new ToneLabel(QString(), ToneLabel::Tone::secondary);
-    m_folderText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_folderText->setMaximumWidth(folderTextWidth);
+    m_folderText = folderLabel();
     m_folderReset = new QToolButton;
     m_folderReset->setAutoRaise(true);
     m_folderReset->setIcon(platform::Symbols::icon(QStringLiteral("xmark.circle.fill")));
@@ -135,7 +129,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     m_chooseFolder = new QPushButton(L10n::text("Choose…"));
     connect(m_chooseFolder, &QPushButton::clicked, this, &CaptureTab::chooseSaveFolder);
     output->addRow(QStringLiteral("folder"), L10n::text("Default save folder"),
-                   hbox(8, {m_folderText, m_folderReset, m_chooseFolder}));
+                   controlRow(8, {m_folderText, m_folderReset, m_chooseFolder}));
 
     addToggle(output, "doc.on.doc", "Auto-copy to clipboard after saving", keys::autoCopyAfterSave);
     addToggle(output, "arrow.up.left.and.arrow.down.right", "Copy to clipboard at full size (1×)",
@@ -205,14 +199,12 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     auto* system = addSection(L10n::text("System screenshots"));
     m_watch = addToggle(system, "camera.on.rectangle", "Open editor after a system screenshot",
                         keys::watchSystemScreenshots, [this](bool on) { toggleSystemWatch(on); });
-    m_watchedText = new ToneLabel(QString(), ToneLabel::Tone::secondary);
-    m_watchedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_watchedText->setMaximumWidth(folderTextWidth);
+    m_watchedText = folderLabel();
     m_changeWatched = new QPushButton(L10n::text("Change…"));
     connect(m_changeWatched, &QPushButton::clicked, this, &CaptureTab::changeWatchedFolder);
     m_watchedRow =
         system->addRow(QStringLiteral("folder.badge.gearshape"), L10n::text("Watched folder"),
-                       hbox(8, {m_watchedText, m_changeWatched}));
+                       controlRow(8, {m_watchedText, m_changeWatched}));
     system->addNote(L10n::text(
         "Keep using your desktop's screenshot key (Print Screen) — Snapkin watches the folder "
         "where screenshots are saved and opens each new one in the editor."));

@@ -9,7 +9,6 @@
 
 #include <QColorDialog>
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -163,10 +162,6 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     connect(m_color, &QPushButton::clicked, this, &EditorTab::openColorDialog);
     drawing->addRow(QStringLiteral("paintpalette"), L10n::text("Default color"), m_color);
 
-    auto* widthRow = new QWidget;
-    auto* widthLayout = new QHBoxLayout(widthRow);
-    widthLayout->setContentsMargins(0, 0, 0, 0);
-    widthLayout->setSpacing(10);
     m_swatch = new LineSwatch;
     m_lineWidth = new QSlider(Qt::Horizontal);
     m_lineWidth->setRange(1, 60);
@@ -177,14 +172,12 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     m_lineWidthText = new QLabel;
     m_lineWidthText->setMinimumWidth(42);
     m_lineWidthText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    widthLayout->addWidget(m_swatch, 0, Qt::AlignVCenter);
-    widthLayout->addWidget(m_lineWidth, 0, Qt::AlignVCenter);
-    widthLayout->addWidget(m_lineWidthText, 0, Qt::AlignVCenter);
     connect(m_lineWidth, &QSlider::valueChanged, this, [this](int value) {
         m_settings.set(keys::defaultLineWidth, double(value));
         refreshLineWidth();
     });
-    drawing->addRow(QStringLiteral("lineweight"), L10n::text("Default line width"), widthRow);
+    drawing->addRow(QStringLiteral("lineweight"), L10n::text("Default line width"),
+                    controlRow(10, {m_swatch, m_lineWidth, m_lineWidthText}));
 
     m_arrow = enumPicker(settings, keys::defaultArrowHead, ArrowHeadStyle::tapered);
     drawing->addRow(QStringLiteral("arrow.up.right"), L10n::text("Default arrow style"), m_arrow);

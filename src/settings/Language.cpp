@@ -5,16 +5,17 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace snapkin::language {
 
 namespace {
 
 bool isOffered(const QString& code)
 {
-    for (const Option& option : options) {
-        if (code == QLatin1String(option.code) && code != QLatin1String("system")) return true;
-    }
-    return false;
+    return code != QLatin1String("system") && std::ranges::any_of(options, [&](const Option& o) {
+               return code == QLatin1String(o.code);
+           });
 }
 
 // "pt_BR" / "pt-br" → "pt-BR"; bare or other Portuguese → "pt-PT"; else the language part.
@@ -24,14 +25,10 @@ QString offeredCode(const QString& uiLanguage)
     normal.replace(QLatin1Char('_'), QLatin1Char('-'));
     const QStringList parts = normal.split(QLatin1Char('-'));
     const QString lang = parts.value(0).toLower();
-    if (lang == QLatin1String("pt")) {
-        for (qsizetype i = 1; i < parts.size(); ++i) {
-            if (parts[i].compare(QLatin1String("BR"), Qt::CaseInsensitive) == 0)
-                return QStringLiteral("pt-BR");
-        }
-        return QStringLiteral("pt-PT");
-    }
-    return lang;
+    if (lang != QLatin1String("pt")) return lang;
+    return parts.mid(1).contains(QLatin1String("BR"), Qt::CaseInsensitive)
+               ? QStringLiteral("pt-BR")
+               : QStringLiteral("pt-PT");
 }
 
 } // namespace
@@ -53,16 +50,12 @@ QString startUpLanguage(const QString& stored, const QStringList& uiLanguages)
     return QStringLiteral("en");
 }
 
-void applyStartUpLanguage(platform::Defaults& settings)
+void applyStartUpLanguage()
 {
+    platform::Defaults& settings = platform::Defaults::standard();
     migrateLanguage(settings);
     platform::L10n::setLanguage(
         startUpLanguage(settings.get(keys::appLanguage), QLocale::system().uiLanguages()));
-}
-
-void applyStartUpLanguage()
-{
-    applyStartUpLanguage(platform::Defaults::standard());
 }
 
 } // namespace snapkin::language

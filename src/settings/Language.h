@@ -43,7 +43,6 @@ QString startUpLanguage(const QString& stored, const QStringList& uiLanguages);
 
 // At start-up, before any window: migrates the stored choice and sets platform::L10n to the
 // language startUpLanguage() picks from it and QLocale::system().uiLanguages().
-void applyStartUpLanguage(platform::Defaults& settings);
 void applyStartUpLanguage();
 
 } // namespace language

@@ -2,6 +2,7 @@
 
 #include "platform/Defaults.h"
 #include "platform/Symbols.h"
+#include "settings/AboutWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,16 +13,6 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-
-#if __has_include("SnapkinVersion.h")
-#include "SnapkinVersion.h"
-#endif
-#ifndef SNAPKIN_VERSION
-#define SNAPKIN_VERSION ""
-#endif
-#ifndef SNAPKIN_BUILD
-#define SNAPKIN_BUILD ""
-#endif
 
 namespace snapkin {
 
@@ -159,7 +150,8 @@ QLabel* settingsNote(const QString& text, QWidget* parent)
     return note;
 }
 
-VersionFooter::VersionFooter(QWidget* parent) : ToneLabel(currentLine(), Tone::tertiary, parent)
+VersionFooter::VersionFooter(QWidget* parent)
+    : ToneLabel(QStringLiteral("Snapkin ") + AboutWindow::versionLine(), Tone::tertiary, parent)
 {
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -170,19 +162,21 @@ VersionFooter::VersionFooter(QWidget* parent) : ToneLabel(currentLine(), Tone::t
 
 QString VersionFooter::line(const QString& shortVersion, const QString& build)
 {
-    return QStringLiteral("Snapkin %1 (%2)")
-        .arg(shortVersion.isEmpty() ? QStringLiteral("1.0") : shortVersion,
-             build.isEmpty() ? QStringLiteral("1") : build);
-}
-
-QString VersionFooter::currentLine()
-{
-    QString version = QCoreApplication::applicationVersion();
-    if (version.isEmpty()) version = QStringLiteral(SNAPKIN_VERSION);
-    return line(version, QStringLiteral(SNAPKIN_BUILD));
+    return QStringLiteral("Snapkin ") + AboutWindow::versionLine(shortVersion, build);
 }
 
 // ---- SettingsSection -------------------------------------------------------------------------
+
+QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* control : controls)
+        layout->addWidget(control, 0, Qt::AlignVCenter);
+    return row;
+}
 
 SettingsSection::SettingsSection(const QString& header, QWidget* parent) : QWidget(parent)
 {

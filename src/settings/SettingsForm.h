@@ -69,16 +69,17 @@ private:
 // An explanatory note: caption size, secondary tone, wrapping onto as many lines as it needs.
 QLabel* settingsNote(const QString& text, QWidget* parent = nullptr);
 
-// "Snapkin <version> (<build>)", in the tertiary tone, centred, selectable.
+// "Snapkin <version> (<build>)" of this build, in the tertiary tone, centred, selectable.
 class VersionFooter : public ToneLabel {
     Q_OBJECT
 public:
     explicit VersionFooter(QWidget* parent = nullptr);
     // The line for a version and build; "1.0" and "1" stand in for empty ones.
     static QString line(const QString& shortVersion, const QString& build);
-    // This build's line.
-    static QString currentLine();
 };
+
+// Controls side by side, `spacing` apart and centred on one line: a row's trailing side.
+QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls);
 
 class SettingsSection : public QWidget {
     Q_OBJECT
