@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace snapkin {
 
 namespace {
@@ -84,18 +86,16 @@ NewsletterPrompt::currentBlockers(const NewsletterWindowController& window)
     blockers.invitationShown = window.isVisible();
     blockers.captureUnderWay =
         (window.captureService() && window.captureService()->isCapturing()) ||
-        CaptureCountdown::current() != nullptr || CaptureToast::current() != nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->property(CaptureService::overlayWindowProperty).toBool())
-            blockers.captureUnderWay = true;
-    }
-    if (const EditorWindowController* editors = window.editors()) {
-        for (EditorPage* page : editors->pages()) {
-            // A page in a background tab is not visible: only what the user sees counts.
-            if (page->isVisible() && page->store().hasUnsavedChanges())
-                blockers.unsavedEditorVisible = true;
-        }
-    }
+        CaptureCountdown::current() != nullptr || CaptureToast::current() != nullptr ||
+        std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* window) {
+            return window->isVisible() &&
+                   window->property(CaptureService::overlayWindowProperty).toBool();
+        });
+    // A page in a background tab is not visible: only what the user sees counts.
+    blockers.unsavedEditorVisible =
+        window.editors() && std::ranges::any_of(window.editors()->pages(), [](EditorPage* page) {
+            return page->isVisible() && page->store().hasUnsavedChanges();
+        });
     return blockers;
 }
 

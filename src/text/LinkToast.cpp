@@ -1,5 +1,6 @@
 #include "text/LinkToast.h"
 
+#include "editor/SheetStyle.h"
 #include "platform/DesktopWindows.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
@@ -28,6 +29,13 @@ quint64 g_generation = 0;
 int g_dismissMs = LinkToast::defaultDismissMs;
 
 constexpr double cornerRadius = 14.0;
+
+QPainterPath plate(const QRect& rect)
+{
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect), cornerRadius, cornerRadius);
+    return path;
+}
 
 } // namespace
 
@@ -76,9 +84,7 @@ LinkToast::LinkToast(const QString& message, const QUrl& url, LinkOpening& links
     QFont hostFont = font();
     hostFont.setPixelSize(11);
     m_host->setFont(hostFont);
-    QPalette secondary = m_host->palette();
-    secondary.setColor(QPalette::WindowText, QColor(255, 255, 255, 170));
-    m_host->setPalette(secondary);
+    sheetstyle::setTextColor(m_host, QColor(255, 255, 255, 170));
     // One line; a long host is cut with an ellipsis once the toast has its width.
     m_host->setText(hostText(url));
     m_host->setMinimumWidth(40);
@@ -183,9 +189,7 @@ void LinkToast::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_translucent) return;
     // Without blending, clear corners would show black: cut the window to the plate.
-    QPainterPath plate;
-    plate.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    setMask(QRegion(plate.toFillPolygon().toPolygon()));
+    setMask(QRegion(plate(rect()).toFillPolygon().toPolygon()));
 }
 
 void LinkToast::paintEvent(QPaintEvent*)
@@ -197,9 +201,8 @@ void LinkToast::paintEvent(QPaintEvent*)
         p.fillRect(rect(), Qt::transparent);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    QPainterPath plate;
-    plate.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    p.fillPath(plate, m_translucent ? QColor(0, 0, 0, qRound(0.82 * 255)) : QColor(23, 23, 23));
+    p.fillPath(plate(rect()),
+               m_translucent ? QColor(0, 0, 0, qRound(0.82 * 255)) : QColor(23, 23, 23));
 }
 
 } // namespace snapkin

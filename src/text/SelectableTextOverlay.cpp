@@ -394,10 +394,7 @@ void SelectableTextOverlay::follow()
     if (!interactive()) setHovered(-1);
     if (!showButton || !m_store) return;
     // The top-right corner of the image, where it stays clear of the frame.
-    const FrameLayout layout = m_store->frameLayout();
-    const double canvasWidth = layout.canvasSize.width();
-    const double scale = canvasWidth > 0 ? width() / canvasWidth : 1.0;
-    const QRectF image(layout.imageRect.topLeft() * scale, layout.imageRect.size() * scale);
+    const QRectF image = wordPlacement().mapRect(QRectF(0, 0, 1, 1));
     m_copyAll->adjustSize();
     m_copyAll->move(int(image.right()) - m_copyAll->width() - buttonInset,
                     int(image.top()) + buttonInset);

@@ -105,37 +105,27 @@ void SelectableTextStatusBadge::refresh()
         break;
     }
 
+    m_shown = text;
+    setAccessibleName(text);
+    if (spinning && !m_spinTimer) m_spinTimer = startTimer(80);
+    if (!spinning && m_spinTimer) {
+        killTimer(m_spinTimer);
+        m_spinTimer = 0;
+    }
+    // A capsule fading out keeps its symbol.
     if (!text.isEmpty()) {
-        m_shown = text;
         m_glyph = glyph;
         m_spinning = spinning;
-        setAccessibleName(text);
         const QFontMetrics metrics(calloutFont(font()));
         resize(padX * 2 + iconSize + spacing + metrics.horizontalAdvance(text),
                padY * 2 + std::max(iconSize, metrics.height()));
-        if (m_spinning && !m_spinTimer) m_spinTimer = startTimer(80);
-        if (!m_spinning && m_spinTimer) {
-            killTimer(m_spinTimer);
-            m_spinTimer = 0;
-        }
         show();
         raise();
-        m_fade->stop();
-        m_fade->setStartValue(m_opacity->opacity());
-        m_fade->setEndValue(1.0);
-        m_fade->start();
-    } else {
-        m_shown.clear();
-        setAccessibleName(QString());
-        if (m_spinTimer) {
-            killTimer(m_spinTimer);
-            m_spinTimer = 0;
-        }
-        m_fade->stop();
-        m_fade->setStartValue(m_opacity->opacity());
-        m_fade->setEndValue(0.0);
-        m_fade->start();
     }
+    m_fade->stop();
+    m_fade->setStartValue(m_opacity->opacity());
+    m_fade->setEndValue(text.isEmpty() ? 0.0 : 1.0);
+    m_fade->start();
     update();
 }
 
