@@ -93,7 +93,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     after->addNote(L10n::text("Choose what happens right after you take a screenshot. \"Save to "
                               "file\" uses your default save folder when set."));
 
-    // Output.
     auto* output = addSection(L10n::text("Output"));
     m_format = new QComboBox;
     for (const ExportFormat format : allExportFormats)
@@ -141,7 +140,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
         "always paste at full pixel size — just as sharp, but the image lands larger in the "
         "document."));
 
-    // Region capture.
     auto* region = addSection(L10n::text("Region capture"));
     addToggle(region, "crop", "Adjust the selection before capturing",
               keys::adjustRegionBeforeCapture);
@@ -150,7 +148,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
         "Return or Space, or double-click inside it, to capture — handy for catching the right "
         "frame of a video."));
 
-    // While capturing.
     auto* selecting = addSection(L10n::text("While capturing"));
     addToggle(selecting, "plus.magnifyingglass", "Show a magnifier while selecting",
               keys::showMagnifierWhileSelecting);
@@ -170,7 +167,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
                    "stay in captures."));
     m_desktopIconsNote->setVisible(false);
 
-    // Window capture.
     auto* window = addSection(L10n::text("Window capture"));
     addToggle(window, "shadow", "Include the window shadow", keys::windowCaptureShadow);
     addToggle(window, "square.on.square.dashed", "Transparent background",
@@ -195,7 +191,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
         "Adds a countdown before the shot — time to open a menu or trigger a hover state. For "
         "region and window, the countdown starts after you pick the area."));
 
-    // The desktop's own screenshots.
     auto* system = addSection(L10n::text("System screenshots"));
     m_watch = addToggle(system, "camera.on.rectangle", "Open editor after a system screenshot",
                         keys::watchSystemScreenshots, [this](bool on) { toggleSystemWatch(on); });
@@ -231,11 +226,6 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     refreshFormat();
     refreshFolder();
     refreshWatchedFolder();
-}
-
-QCheckBox* CaptureTab::toggle(const QString& storedKey) const
-{
-    return m_toggles.value(storedKey);
 }
 
 void CaptureTab::showEvent(QShowEvent* event)
@@ -317,9 +307,8 @@ void CaptureTab::resetSaveFolder()
 
 void CaptureTab::refreshWatchedFolder()
 {
-    m_systemFolder = m_services.watcher ? m_services.watcher->resolveBookmark() : std::nullopt;
-    setElided(m_watchedText,
-              m_systemFolder ? QFileInfo(*m_systemFolder).fileName() : L10n::text("Not set"));
+    const auto folder = m_services.watcher ? m_services.watcher->resolveBookmark() : std::nullopt;
+    setElided(m_watchedText, folder ? QFileInfo(*folder).fileName() : L10n::text("Not set"));
     m_watchedRow->setVisible(m_watch->isChecked());
 }
 

@@ -53,7 +53,7 @@ public:
     QLabel* watchedFolderText() const { return m_watchedText; }
     QPushButton* changeWatchedFolderButton() const { return m_changeWatched; }
     // The toggle stored under `key`, or null.
-    QCheckBox* toggle(const QString& key) const;
+    QCheckBox* toggle(const QString& key) const { return m_toggles.value(key); }
 
     // The percentage shown for a stored quality: the nearest whole percent.
     static int percent(double quality);
@@ -93,7 +93,6 @@ private:
     QWidget* m_watchedRow = nullptr;
     QLabel* m_watchedText = nullptr;
     QPushButton* m_changeWatched = nullptr;
-    std::optional<QString> m_systemFolder;
 };
 
 } // namespace snapkin

@@ -1,5 +1,6 @@
 #include "settings/EditorTab.h"
 
+#include "editor/options/StyleGroup.h"
 #include "model/AnnotationKinds.h"
 #include "model/Color.h"
 #include "model/ColorName.h"
@@ -130,28 +131,23 @@ const char* stampSymbol(StampKind kind)
     return "";
 }
 
-} // namespace
-
-const QStringList& EditorTab::palette()
+// The editor's palette entry equal to `hex` ignoring case, or nothing.
+std::optional<QString> paletteHex(const QString& hex)
 {
-    static const QStringList colors{"#FF3366", "#FF9500", "#FFD60A", "#34C759", "#2E7DF6",
-                                    "#5E5CE6", "#AF52DE", "#1D1D1F", "#FFFFFF"};
-    return colors;
-}
-
-std::optional<QString> EditorTab::paletteHex(const QString& hex)
-{
-    for (const QString& entry : palette()) {
+    for (const QString& entry : StyleGroup::palette()) {
         if (entry.compare(hex, Qt::CaseInsensitive) == 0) return entry;
     }
     return std::nullopt;
 }
 
-double EditorTab::swatchHeight(double lineWidth)
+// The height of the line-width swatch: the width clamped to 1…22 points.
+double swatchHeight(double lineWidth)
 {
     if (!std::isfinite(lineWidth)) return 1;
     return std::clamp(lineWidth, 1.0, 22.0);
 }
+
+} // namespace
 
 EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     : SettingsForm(parent), m_settings(settings)

@@ -4,9 +4,6 @@
 
 #include <QColorDialog>
 #include <QPointer>
-#include <QStringList>
-
-#include <optional>
 
 class QComboBox;
 class QPushButton;
@@ -21,13 +18,6 @@ namespace snapkin {
 class EditorTab : public SettingsForm {
     Q_OBJECT
 public:
-    // The editor's colour palette, in order.
-    static const QStringList& palette();
-    // The palette entry equal to `hex` ignoring case, or nothing.
-    static std::optional<QString> paletteHex(const QString& hex);
-    // The height of the line-width swatch: the width clamped to 1…22 points.
-    static double swatchHeight(double lineWidth);
-
     explicit EditorTab(platform::Defaults& settings, QWidget* parent = nullptr);
 
     QPushButton* colorButton() const { return m_color; }

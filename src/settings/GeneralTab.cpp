@@ -20,7 +20,6 @@ using platform::L10n;
 GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidget* parent)
     : SettingsForm(parent), m_settings(settings), m_shell(std::move(shell))
 {
-    // Appearance.
     auto* appearance = addSection();
     auto* tiles = new QWidget;
     auto* tileRow = new QHBoxLayout(tiles);
@@ -41,7 +40,6 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
     tiles->setAccessibleName(L10n::text("Appearance"));
     appearance->addRow(QStringLiteral("circle.lefthalf.filled"), L10n::text("Appearance"), tiles);
 
-    // Language.
     auto* language = addSection();
     m_language = new QComboBox;
     for (const auto& option : language::options) {

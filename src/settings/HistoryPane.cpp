@@ -1,6 +1,5 @@
 #include "settings/HistoryPane.h"
 
-#include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "platform/FolderSize.h"
 #include "platform/L10n.h"
@@ -118,41 +117,6 @@ CaptureHistorySource::CaptureHistorySource(CaptureHistory& history, QObject* par
     // that goes with it: pass the news on once both are done.
     connect(&history, &CaptureHistory::entriesChanged, this, &HistoryPaneSource::entriesChanged,
             Qt::QueuedConnection);
-}
-
-qsizetype CaptureHistorySource::count() const
-{
-    return m_history.entries().size();
-}
-
-QString CaptureHistorySource::directory() const
-{
-    return m_history.files().directory();
-}
-
-void CaptureHistorySource::pruneExpired(const QDateTime& now)
-{
-    m_history.pruneExpired(now);
-}
-
-void CaptureHistorySource::revealFolder()
-{
-    m_history.revealFolder();
-}
-
-void CaptureHistorySource::removeAll()
-{
-    m_history.removeAll();
-}
-
-void CaptureHistorySource::whenWritesDone(QObject* context, std::function<void()> then)
-{
-    m_history.whenWritesDone(context, std::move(then));
-}
-
-QString CaptureHistorySource::unavailableReason() const
-{
-    return m_history.unavailableReason();
 }
 
 // ---- HistoryPane -----------------------------------------------------------------------------

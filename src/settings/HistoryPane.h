@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/CaptureHistory.h"
 #include "settings/SettingsForm.h"
 #include "settings/SettingsHooks.h"
 
@@ -14,8 +15,6 @@ class QComboBox;
 class QPushButton;
 
 namespace snapkin {
-
-class CaptureHistory;
 
 // What the history pane needs of the capture history; the application's history by default,
 // a fake in tests.
@@ -42,13 +41,16 @@ class CaptureHistorySource final : public HistoryPaneSource {
     Q_OBJECT
 public:
     explicit CaptureHistorySource(CaptureHistory& history, QObject* parent = nullptr);
-    qsizetype count() const override;
-    QString directory() const override;
-    void pruneExpired(const QDateTime& now) override;
-    void revealFolder() override;
-    void removeAll() override;
-    void whenWritesDone(QObject* context, std::function<void()> then) override;
-    QString unavailableReason() const override;
+    qsizetype count() const override { return m_history.entries().size(); }
+    QString directory() const override { return m_history.files().directory(); }
+    void pruneExpired(const QDateTime& now) override { m_history.pruneExpired(now); }
+    void revealFolder() override { m_history.revealFolder(); }
+    void removeAll() override { m_history.removeAll(); }
+    void whenWritesDone(QObject* context, std::function<void()> then) override
+    {
+        m_history.whenWritesDone(context, std::move(then));
+    }
+    QString unavailableReason() const override { return m_history.unavailableReason(); }
 
 private:
     CaptureHistory& m_history;

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -133,22 +132,7 @@ void SettingsLabel::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) drawIcon();
 }
 
-QString SettingsLabel::title() const
-{
-    return m_title->text();
-}
-
-// ---- notes and footer ------------------------------------------------------------------------
-
-QLabel* settingsNote(const QString& text, QWidget* parent)
-{
-    auto* note = new ToneLabel(text, ToneLabel::Tone::secondary, parent);
-    note->setWordWrap(true);
-    note->setFont(captionFont(note->font()));
-    note->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    note->setTextFormat(Qt::PlainText);
-    return note;
-}
+// ---- VersionFooter ---------------------------------------------------------------------------
 
 VersionFooter::VersionFooter(QWidget* parent)
     : ToneLabel(QStringLiteral("Snapkin ") + AboutWindow::versionLine(), Tone::tertiary, parent)
@@ -222,7 +206,6 @@ QWidget* SettingsSection::addRow(const QString& symbol, const QString& title, QW
         layout->addWidget(control, 0, Qt::AlignRight | Qt::AlignVCenter);
     }
     m_rows->addWidget(row);
-    ++m_rowCount;
     return row;
 }
 
@@ -230,7 +213,6 @@ QWidget* SettingsSection::addWideRow(QWidget* content)
 {
     content->setParent(m_group);
     m_rows->addWidget(content);
-    ++m_rowCount;
     return content;
 }
 
@@ -260,7 +242,11 @@ QCheckBox* SettingsSection::addToggle(const QString& symbol, const QString& titl
 
 QLabel* SettingsSection::addNote(const QString& text)
 {
-    auto* note = settingsNote(text, this);
+    auto* note = new ToneLabel(text, ToneLabel::Tone::secondary, this);
+    note->setWordWrap(true);
+    note->setFont(captionFont(note->font()));
+    note->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    note->setTextFormat(Qt::PlainText);
     m_footer->addWidget(note);
     return note;
 }

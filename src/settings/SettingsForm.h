@@ -31,7 +31,6 @@ public:
     enum class Tone { secondary, tertiary, alert };
     explicit ToneLabel(const QString& text, Tone tone, QWidget* parent = nullptr);
     ~ToneLabel() override;
-    Tone tone() const { return m_tone; }
 
 protected:
     bool event(QEvent* event) override;
@@ -50,7 +49,7 @@ public:
     static constexpr int iconColumnWidth = 22;
     static constexpr int iconSpacing = 8;
     SettingsLabel(const QString& symbol, const QString& title, QWidget* parent = nullptr);
-    QString title() const;
+    QString title() const { return m_title->text(); }
     QLabel* iconLabel() const { return m_icon; }
     QLabel* titleLabel() const { return m_title; }
 
@@ -65,9 +64,6 @@ private:
     QLabel* m_icon;
     QLabel* m_title;
 };
-
-// An explanatory note: caption size, secondary tone, wrapping onto as many lines as it needs.
-QLabel* settingsNote(const QString& text, QWidget* parent = nullptr);
 
 // "Snapkin <version> (<build>)" of this build, in the tertiary tone, centred, selectable.
 class VersionFooter : public ToneLabel {
@@ -95,7 +91,8 @@ public:
     QCheckBox* addToggle(const QString& symbol, const QString& title, platform::Defaults& settings,
                          const platform::Setting<bool>& key,
                          std::function<void(bool)> onUserChange = {});
-    // A note under the group; notes stack 4 points apart.
+    // An explanatory note under the group: caption size, secondary tone, wrapping onto as many
+    // lines as it needs. Notes stack 4 points apart.
     QLabel* addNote(const QString& text);
     QWidget* addFooterWidget(QWidget* widget);
 
@@ -103,7 +100,6 @@ private:
     QWidget* m_group;
     QVBoxLayout* m_rows;
     QVBoxLayout* m_footer;
-    int m_rowCount = 0;
 };
 
 class SettingsForm : public QScrollArea {
