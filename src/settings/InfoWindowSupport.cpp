@@ -2,7 +2,6 @@
 
 #include "editor/SheetStyle.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -11,8 +10,10 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QSvgRenderer>
 #include <QTimerEvent>
+#include <QVBoxLayout>
 
 namespace snapkin {
 
@@ -55,6 +56,16 @@ QLabel* makeSecondary(QLabel* label)
 {
     sheetstyle::setTextColor(label, sheetstyle::secondaryColor(label));
     return label;
+}
+
+QVBoxLayout* addPage(QStackedWidget* pages, int spacing)
+{
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    pages->addWidget(page);
+    return column;
 }
 
 QPushButton* windowButton(const QString& title, QSize minimum)

@@ -8,6 +8,8 @@
 
 class QLabel;
 class QPushButton;
+class QStackedWidget;
+class QVBoxLayout;
 
 namespace snapkin {
 
@@ -58,6 +60,8 @@ QLabel* makeLabel(const QString& text, double scale = 1.0, int weight = -1,
                   QWidget* parent = nullptr);
 // Makes `label` use the secondary text colour; returns it.
 QLabel* makeSecondary(QLabel* label);
+// A new page of `pages`: a column without margins, its widgets `spacing` apart.
+QVBoxLayout* addPage(QStackedWidget* pages, int spacing);
 // A push button that Return does not reach unless it is made the default, at least `minimum`.
 QPushButton* windowButton(const QString& title, QSize minimum = QSize(0, 0));
 

@@ -9,7 +9,6 @@
 #include "settings/NewsletterPrompt.h"
 #include "settings/NewsletterService.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,17 +33,6 @@ QLabel* centred(QLabel* label)
     return label;
 }
 
-// A new page of `pages`, its column of widgets `spacing` apart.
-QVBoxLayout* addPage(QStackedWidget* pages)
-{
-    auto* page = new QWidget;
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(spacing);
-    pages->addWidget(page);
-    return column;
-}
-
 } // namespace
 
 bool NewsletterWindow::emailLooksValid(const QString& text)
@@ -67,7 +55,7 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
     outer->addWidget(m_pages);
 
     // The form.
-    QVBoxLayout* column = addPage(m_pages);
+    QVBoxLayout* column = addPage(m_pages, spacing);
     column->addWidget(
         centred(makeLabel(L10n::text("Find out what's coming"), 1.25, QFont::DemiBold)));
     column->addWidget(makeSecondary(
@@ -124,7 +112,7 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
         0.8))));
 
     // The thank-you state.
-    QVBoxLayout* thanks = addPage(m_pages);
+    QVBoxLayout* thanks = addPage(m_pages, spacing);
     thanks->addWidget(centred(makeLabel(L10n::text("You're on the list"), 1.25, QFont::DemiBold)));
     thanks->addWidget(makeSecondary(centred(makeLabel(
         L10n::text("Thanks. You'll hear from us when there's something worth telling.")))));

@@ -59,22 +59,18 @@ void OnboardingController::show()
     showSingleWindow(m_window, [this] {
         auto* window = new OnboardingWindow(m_check, m_pasteKeys, m_shell);
         OnboardingView* view = window->view();
-        QObject::connect(view, &OnboardingView::finishRequested, view, [this] { finish(); });
+        QObject::connect(view, &OnboardingView::finishRequested, view,
+                         [this] { dismissWindow(m_window); });
         QObject::connect(view, &OnboardingView::firstCaptureRequested, view,
                          [this] { startFirstCapture(); });
         return window;
     });
 }
 
-void OnboardingController::finish()
-{
-    dismissWindow(m_window);
-}
-
 void OnboardingController::startFirstCapture()
 {
     // The window goes first, so it is not in the picture.
-    finish();
+    dismissWindow(m_window);
     QTimer::singleShot(captureDelayMs, qApp, [starter = m_starter] {
         if (starter) starter();
     });

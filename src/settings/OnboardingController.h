@@ -55,7 +55,6 @@ public:
     void setPasteKeys(const QKeySequence& keys) { m_pasteKeys = keys; }
 
 private:
-    void finish();
     void startFirstCapture();
 
     QPointer<OnboardingWindow> m_window;

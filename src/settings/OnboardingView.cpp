@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -131,8 +130,8 @@ OnboardingView::OnboardingView(AccessCheck check, QKeySequence pasteKeys, Settin
     column->addWidget(header);
 
     m_pages = new QStackedWidget;
-    m_pages->addWidget(buildAccessPage(pasteKeys));
-    m_pages->addWidget(buildCapturePage(shell));
+    buildAccessPage(addPage(m_pages, 16), pasteKeys);
+    buildCapturePage(addPage(m_pages, 16), shell);
     auto* pagesHolder = new QWidget;
     auto* pagesLayout = new QVBoxLayout(pagesHolder);
     pagesLayout->setContentsMargins(36, 0, 36, 0);
@@ -183,12 +182,8 @@ QWidget* OnboardingView::buildHeader()
     return header;
 }
 
-QWidget* OnboardingView::buildAccessPage(const QKeySequence& pasteKeys)
+void OnboardingView::buildAccessPage(QVBoxLayout* layout, const QKeySequence& pasteKeys)
 {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(16);
     layout->addWidget(makeLabel(L10n::text("Screen capture"), 1.25, QFont::DemiBold));
     layout->addWidget(makeSecondary(makeLabel(L10n::text(
         "Snapkin reads the screen of your X11 session. Your screenshots never leave your "
@@ -212,15 +207,10 @@ QWidget* OnboardingView::buildAccessPage(const QKeySequence& pasteKeys)
     m_alternative = row(QStringLiteral("square.and.arrow.down"), alternative, true);
     layout->addWidget(m_alternative);
     layout->addStretch();
-    return page;
 }
 
-QWidget* OnboardingView::buildCapturePage(const SettingsHooks& shell)
+void OnboardingView::buildCapturePage(QVBoxLayout* layout, const SettingsHooks& shell)
 {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(16);
     layout->addWidget(makeLabel(L10n::text("Take your first screenshot"), 1.25, QFont::DemiBold));
     m_pressHint = makeLabel({});
     layout->addWidget(row(QStringLiteral("keyboard"), m_pressHint));
@@ -241,7 +231,6 @@ QWidget* OnboardingView::buildCapturePage(const SettingsHooks& shell)
         layout->addWidget(link, 0, Qt::AlignHCenter);
     }
     layout->addStretch();
-    return page;
 }
 
 QWidget* OnboardingView::buildFooter()

@@ -12,6 +12,7 @@ class QLabel;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
+class QVBoxLayout;
 
 namespace snapkin {
 
@@ -72,8 +73,8 @@ protected:
 
 private:
     QWidget* buildHeader();
-    QWidget* buildAccessPage(const QKeySequence& pasteKeys);
-    QWidget* buildCapturePage(const SettingsHooks& shell);
+    void buildAccessPage(QVBoxLayout* layout, const QKeySequence& pasteKeys);
+    void buildCapturePage(QVBoxLayout* layout, const SettingsHooks& shell);
     QWidget* buildFooter();
     void probeOnce();
     void recheck();

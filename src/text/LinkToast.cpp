@@ -7,7 +7,6 @@
 #include "ui/platform/Announcer.h"
 
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -126,11 +125,6 @@ LinkToast::LinkToast(const QString& message, const QUrl& url, LinkOpening& links
     layout()->activate(); // gives the label its share of that width
     m_host->setText(QFontMetrics(hostFont).elidedText(hostText(url), Qt::ElideMiddle,
                                                       std::max(40, m_host->width())));
-}
-
-QString LinkToast::host() const
-{
-    return hostText(m_url);
 }
 
 QString LinkToast::hostText(const QUrl& url)

@@ -60,7 +60,7 @@ public:
     static void setDismissDelay(int ms);
 
     QString message() const { return m_message; }
-    QString host() const;
+    QString host() const { return hostText(m_url); }
     QPushButton* openButton() const { return m_open; }
     QToolButton* closeButton() const { return m_close; }
 

@@ -67,11 +67,6 @@ void SelectableTextStatusBadge::setStatus(SelectableTextModel::Status status)
     refresh();
 }
 
-QString SelectableTextStatusBadge::text() const
-{
-    return m_shown;
-}
-
 QRect SelectableTextStatusBadge::placement(const QRect& area) const
 {
     const QSize size = this->size();

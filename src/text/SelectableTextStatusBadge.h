@@ -30,7 +30,7 @@ public:
     void setStatus(SelectableTextModel::Status status);
 
     // The text of the capsule showing; empty when none shows.
-    QString text() const;
+    QString text() const { return m_shown; }
 
     // Where the badge goes in an area of `area`: centred, 12 points above its bottom.
     QRect placement(const QRect& area) const;

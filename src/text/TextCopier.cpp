@@ -113,20 +113,14 @@ void TextCopier::announce(const Outcome& outcome)
     // A progress toast still up would otherwise linger beside the link toast for 90 s.
     if (m_progressShown && m_toasts) m_toasts->dismiss();
     m_progressShown = false;
-    switch (outcome.kind) {
-    case Outcome::Kind::text:
-        if (m_toasts) m_toasts->show(L10n::text("Text copied to clipboard"), resultSeconds);
-        break;
-    case Outcome::Kind::code:
-        if (outcome.url) {
-            if (m_showLink) m_showLink(L10n::text("QR code link copied"), *outcome.url);
-        } else if (m_toasts) {
-            m_toasts->show(L10n::text("Code content copied to clipboard"), resultSeconds);
-        }
-        break;
-    case Outcome::Kind::nothing:
-        if (m_toasts) m_toasts->show(L10n::text("No text found"), resultSeconds);
-        break;
+    using enum Outcome::Kind;
+    if (outcome.kind == code && outcome.url) {
+        if (m_showLink) m_showLink(L10n::text("QR code link copied"), *outcome.url);
+    } else if (m_toasts) {
+        m_toasts->show(outcome.kind == text   ? L10n::text("Text copied to clipboard")
+                       : outcome.kind == code ? L10n::text("Code content copied to clipboard")
+                                              : L10n::text("No text found"),
+                       resultSeconds);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <QFuture>
 #include <QImage>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
