@@ -110,11 +110,9 @@ AboutWindow::AboutWindow() : InfoWindow(L10n::text("About Snapkin"))
     names->addSpacerItem(new QSpacerItem(440 - 2 * 28, 0, QSizePolicy::Fixed, QSizePolicy::Fixed));
     column->addLayout(names);
 
-    auto* description = makeSecondary(makeLabel(
+    column->addWidget(centred(makeSecondary(makeLabel(
         L10n::text("Capture your screen, annotate it (arrows, text, shapes, highlight, pixelate "
-                   "and more) and share it instantly — a native Linux desktop tool.")));
-    description->setAlignment(Qt::AlignHCenter);
-    column->addWidget(description);
+                   "and more) and share it instantly — a native Linux desktop tool.")))));
     column->addWidget(divider());
 
     auto* features = new QVBoxLayout;
@@ -159,10 +157,8 @@ AboutWindow::AboutWindow() : InfoWindow(L10n::text("About Snapkin"))
 
     auto* credits = new QVBoxLayout;
     credits->setSpacing(4);
-    auto* builtOn = makeSecondary(
-        makeLabel(L10n::text("Built on Qt and these libraries, under their own licences:"), 0.85));
-    builtOn->setAlignment(Qt::AlignHCenter);
-    credits->addWidget(builtOn);
+    credits->addWidget(centred(makeSecondary(makeLabel(
+        L10n::text("Built on Qt and these libraries, under their own licences:"), 0.85))));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(2);

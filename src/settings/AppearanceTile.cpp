@@ -71,14 +71,11 @@ void AppearanceTile::paintPreview(QPainter& painter, const QRectF& rect) const
                  : m_value == QLatin1String("dark") ? QColor::fromRgbF(1, 1, 1, 0.75f)
                                                     : QColor(0x8e, 0x8e, 0x93);
     const double bottom = rect.bottom() - 7;
-    QPainterPath first;
-    first.addRoundedRect(QRectF(rect.left() + 6, bottom - 2 - 2 - 3, 30, 3), 1, 1);
-    painter.fillPath(first, bar);
-    QColor second = bar;
-    second.setAlphaF(bar.alphaF() * 0.6f);
-    QPainterPath secondBar;
-    secondBar.addRoundedRect(QRectF(rect.left() + 6, bottom - 2, 22, 2), 1, 1);
-    painter.fillPath(secondBar, second);
+    painter.setBrush(bar);
+    painter.drawRoundedRect(QRectF(rect.left() + 6, bottom - 2 - 2 - 3, 30, 3), 1, 1);
+    bar.setAlphaF(bar.alphaF() * 0.6f);
+    painter.setBrush(bar);
+    painter.drawRoundedRect(QRectF(rect.left() + 6, bottom - 2, 22, 2), 1, 1);
 
     // The border: the accent colour when chosen, a faint line otherwise.
     painter.setClipping(false);

@@ -52,6 +52,12 @@ QLabel* makeLabel(const QString& text, double scale, int weight, QWidget* parent
     return label;
 }
 
+QLabel* centred(QLabel* label)
+{
+    label->setAlignment(Qt::AlignHCenter);
+    return label;
+}
+
 QLabel* makeSecondary(QLabel* label)
 {
     sheetstyle::setTextColor(label, sheetstyle::secondaryColor(label));

@@ -58,6 +58,8 @@ template <typename Window> void dismissWindow(QPointer<Window>& window)
 // A label in the application font scaled by `scale` and the given weight.
 QLabel* makeLabel(const QString& text, double scale = 1.0, int weight = -1,
                   QWidget* parent = nullptr);
+// Centres the lines of `label`; returns it.
+QLabel* centred(QLabel* label);
 // Makes `label` use the secondary text colour; returns it.
 QLabel* makeSecondary(QLabel* label);
 // A new page of `pages`: a column without margins, its widgets `spacing` apart.

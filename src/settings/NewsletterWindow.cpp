@@ -27,12 +27,6 @@ constexpr int windowWidth = 360;
 constexpr int margin = 22;
 constexpr int spacing = 14;
 
-QLabel* centred(QLabel* label)
-{
-    label->setAlignment(Qt::AlignHCenter);
-    return label;
-}
-
 } // namespace
 
 bool NewsletterWindow::emailLooksValid(const QString& text)

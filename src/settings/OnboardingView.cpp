@@ -172,12 +172,9 @@ QWidget* OnboardingView::buildHeader()
     auto* titleLayout = new QVBoxLayout(titles);
     titleLayout->setContentsMargins(0, 0, 0, 0);
     titleLayout->setSpacing(4);
-    auto* title = makeLabel(L10n::text("Welcome to Snapkin"), 1.6, QFont::Bold);
-    title->setAlignment(Qt::AlignHCenter);
-    auto* tagline = makeSecondary(makeLabel(L10n::text("Capture · annotate · share")));
-    tagline->setAlignment(Qt::AlignHCenter);
-    titleLayout->addWidget(title);
-    titleLayout->addWidget(tagline);
+    titleLayout->addWidget(centred(makeLabel(L10n::text("Welcome to Snapkin"), 1.6, QFont::Bold)));
+    titleLayout->addWidget(
+        centred(makeSecondary(makeLabel(L10n::text("Capture · annotate · share")))));
     layout->addWidget(titles);
     return header;
 }

@@ -151,14 +151,14 @@ QString VersionFooter::line(const QString& shortVersion, const QString& build)
 
 // ---- SettingsSection -------------------------------------------------------------------------
 
-QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls)
+QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls, Qt::Alignment align)
 {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(spacing);
     for (QWidget* control : controls)
-        layout->addWidget(control, 0, Qt::AlignVCenter);
+        layout->addWidget(control, 0, align);
     return row;
 }
 

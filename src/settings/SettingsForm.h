@@ -74,8 +74,10 @@ public:
     static QString line(const QString& shortVersion, const QString& build);
 };
 
-// Controls side by side, `spacing` apart and centred on one line: a row's trailing side.
-QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls);
+// Controls side by side, `spacing` apart and centred on one line (or as `align` says): a row's
+// trailing side.
+QWidget* controlRow(int spacing, std::initializer_list<QWidget*> controls,
+                    Qt::Alignment align = Qt::AlignVCenter);
 
 class SettingsSection : public QWidget {
     Q_OBJECT

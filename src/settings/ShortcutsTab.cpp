@@ -6,7 +6,6 @@
 #include "platform/GlobalHotKeys.h"
 #include "platform/L10n.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
 
 namespace snapkin {
@@ -46,21 +45,15 @@ ShortcutsTab::ShortcutsTab(HotkeyService& service, bool globalShortcutsAvailable
 {
     auto* section = addSection();
     for (const CaptureAction action : allCases<CaptureAction>) {
-        auto* content = new QWidget;
-        auto* layout = new QHBoxLayout(content);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(8);
         Row row;
-        row.reset = new QPushButton(L10n::text("Reset"), content);
+        row.reset = new QPushButton(L10n::text("Reset"));
         row.reset->setAccessibleName(L10n::format("Reset %@", label(action)));
         // Hidden while the shortcut is the built-in one, but its room is kept: the rows keep
         // one height and the recorders one column.
         QSizePolicy keepRoom = row.reset->sizePolicy();
         keepRoom.setRetainSizeWhenHidden(true);
         row.reset->setSizePolicy(keepRoom);
-        row.recorder = new HotKeyRecorder(action, service, content);
-        layout->addWidget(row.reset, 0, Qt::AlignTop);
-        layout->addWidget(row.recorder, 0, Qt::AlignTop);
+        row.recorder = new HotKeyRecorder(action, service);
         m_rows[action] = row;
 
         row.recorder->setOnChange([this, action](const CaptureHotKey&) {
@@ -68,8 +61,8 @@ ShortcutsTab::ShortcutsTab(HotkeyService& service, bool globalShortcutsAvailable
             refreshReset(action);
         });
         connect(row.reset, &QPushButton::clicked, this, [this, action] { reset(action); });
-        QWidget* line =
-            section->addRow(QString::fromLatin1(symbolOf(action)), label(action), content);
+        QWidget* line = section->addRow(QString::fromLatin1(symbolOf(action)), label(action),
+                                        controlRow(8, {row.reset, row.recorder}, Qt::AlignTop));
         line->setEnabled(globalShortcutsAvailable);
         refreshReset(action);
     }
