@@ -7,7 +7,6 @@
 #include "platform/L10n.h"
 #include "platform/SrgbConversion.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>

@@ -3,12 +3,10 @@
 #include "editor/RecentDocuments.h"
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
-#include "output/FlattenService.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/OwnWrites.h"
 #include "platform/StaleTemporaries.h"
-#include "ui/output/ExportDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +15,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -126,6 +123,27 @@ bool sameFile(const QString& a, const QString& b)
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
+// The first of "<base> 2.snapkin", "<base> 3.snapkin", … that does not exist.
+QString nextFreeCompanionPath(const QString& companion)
+{
+    const QFileInfo info(companion);
+    QString base = info.completeBaseName();
+    // "Shot 2" continues as "Shot 3", not "Shot 2 2".
+    int number = 2;
+    static const QRegularExpression numbered(QStringLiteral("^(.*) (\\d{1,6})$"));
+    if (const auto match = numbered.match(base); match.hasMatch()) {
+        base = match.captured(1);
+        number = match.captured(2).toInt() + 1;
+    }
+    for (;; ++number) {
+        const QString candidate = info.absolutePath() + QLatin1Char('/') + base + QLatin1Char(' ') +
+                                  QString::number(number) + QLatin1Char('.') +
+                                  QLatin1String(SnapkinDocument::extension);
+        const QFileInfo c(candidate);
+        if (!c.exists() && !c.isSymLink()) return candidate;
+    }
+}
+
 // Writes the package under the first free "<base> N.snapkin": built beside it under a hidden
 // name, then renamed without replacing, so a name taken meanwhile is skipped, never overwritten.
 std::expected<QString, SnapkinDocument::Failure>
@@ -139,7 +157,7 @@ writeUnderFreeName(const SnapkinDocument::Package& package, const QString& compa
     const QByteArray from = QFile::encodeName(temp);
     QString candidate = companion;
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        candidate = DocumentActions::nextFreeCompanionPath(candidate);
+        candidate = nextFreeCompanionPath(candidate);
         platform::OwnWrites::shared().add(candidate);
         const QByteArray to = QFile::encodeName(candidate);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
@@ -185,26 +203,6 @@ QString DocumentActions::companionPath(const QString& imagePath)
     if (dot > 0) base.truncate(dot);
     return info.absolutePath() + QLatin1Char('/') + base + QLatin1Char('.') +
            QLatin1String(SnapkinDocument::extension);
-}
-
-QString DocumentActions::nextFreeCompanionPath(const QString& companion)
-{
-    const QFileInfo info(companion);
-    QString base = info.completeBaseName();
-    // "Shot 2" continues as "Shot 3", not "Shot 2 2".
-    int number = 2;
-    static const QRegularExpression numbered(QStringLiteral("^(.*) (\\d{1,6})$"));
-    if (const auto match = numbered.match(base); match.hasMatch()) {
-        base = match.captured(1);
-        number = match.captured(2).toInt() + 1;
-    }
-    for (;; ++number) {
-        const QString candidate = info.absolutePath() + QLatin1Char('/') + base + QLatin1Char(' ') +
-                                  QString::number(number) + QLatin1Char('.') +
-                                  QLatin1String(SnapkinDocument::extension);
-        const QFileInfo c(candidate);
-        if (!c.exists() && !c.isSymLink()) return candidate;
-    }
 }
 
 std::optional<QString> DocumentActions::writeCompanion(AnnotationStore& store,

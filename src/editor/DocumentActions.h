@@ -44,8 +44,6 @@ public:
 
     // "Shot.final.png" -> "Shot.final.snapkin", in the same folder.
     static QString companionPath(const QString& imagePath);
-    // The first of "<base> 2.snapkin", "<base> 3.snapkin", … that does not exist.
-    static QString nextFreeCompanionPath(const QString& companion);
 };
 
 } // namespace snapkin

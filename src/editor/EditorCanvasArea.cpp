@@ -10,11 +10,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRadialGradient>
-#include <QResizeEvent>
-#include <QScrollBar>
 
-#include <array>
 #include <cmath>
 #include <map>
 

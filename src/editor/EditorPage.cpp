@@ -24,7 +24,12 @@ EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<E
     : QWidget(parent), m_store(std::move(store)), m_zoom(std::move(zoom)), m_exports(exports),
       m_title(std::move(title))
 {
-    buildContent(hooks);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new EditorView(*m_store, *m_zoom, m_exports, hooks, this);
+    layout->addWidget(m_view);
+    m_canvas = m_view->canvasArea()->framedCanvas()->canvas();
+    setFocusProxy(m_canvas);
     // The image is announced before it is stored: its size is taken from the signal.
     platform::subscribe(m_store.get(), &AnnotationStore::image, &AnnotationStore::imageChanged,
                         this, [this](const platform::BaseImage& image) {
@@ -42,25 +47,9 @@ EditorPage::~EditorPage()
     delete m_view;
 }
 
-// The page's content: toolbar, options bar, tool sidebar, the canvas area and the status bar.
-void EditorPage::buildContent(const EditorViewHooks& hooks)
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new EditorView(*m_store, *m_zoom, m_exports, hooks, this);
-    layout->addWidget(m_view);
-    m_canvas = m_view->canvasArea()->framedCanvas()->canvas();
-    setFocusProxy(m_canvas);
-}
-
 QString EditorPage::windowTitleText() const
 {
     return editorsizing::windowTitle(m_title, m_dimensions);
-}
-
-QString EditorPage::documentPath() const
-{
-    return m_documentPath;
 }
 
 EditorTabHost* EditorPage::host() const

@@ -43,7 +43,7 @@ public:
     // The host window's title while this page is current: the title with the image size.
     QString windowTitleText() const;
     // The bound document's path; empty when there is none.
-    QString documentPath() const;
+    const QString& documentPath() const { return m_documentPath; }
 
     // The host the page is a tab of; null before it joins one.
     EditorTabHost* host() const;
@@ -63,7 +63,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildContent(const EditorViewHooks& hooks);
     void followDocument(const QUrl& url);
 
     std::unique_ptr<AnnotationStore> m_store;

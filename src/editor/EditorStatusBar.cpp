@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
-#include <QStyleOptionToolButton>
 #include <QToolButton>
 
 #include <cmath>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QPointer>
-#include <QSize>
 #include <QTimer>
 #include <QWidget>
 

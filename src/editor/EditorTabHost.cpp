@@ -70,11 +70,6 @@ QList<EditorPage*> EditorTabHost::pages() const
     return result;
 }
 
-int EditorTabHost::pageCount() const
-{
-    return m_tabs->count();
-}
-
 EditorPage* EditorTabHost::currentPage() const
 {
     return qobject_cast<EditorPage*>(m_tabs->currentWidget());

@@ -25,7 +25,7 @@ public:
 
     void addPage(EditorPage* page);
     QList<EditorPage*> pages() const;
-    int pageCount() const;
+    int pageCount() const { return m_tabs->count(); }
     EditorPage* currentPage() const;
     void setCurrentPage(EditorPage* page);
 

@@ -26,9 +26,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
-#include <QWidgetAction>
-
-#include <cmath>
 
 namespace snapkin {
 

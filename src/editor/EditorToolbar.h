@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QImage>
-#include <QPointer>
 #include <QTimer>
 #include <QToolBar>
 

@@ -42,7 +42,7 @@ QStringList EditorToolbarItems::defaultIdentifiers()
 {
     QStringList ids;
     for (const EditorToolbarItem& item : all())
-        if (item.shownByDefault()) ids << QString::fromLatin1(item.identifier);
+        if (item.group != 2) ids << QString::fromLatin1(item.identifier);
     return ids;
 }
 
@@ -57,12 +57,6 @@ QStringList EditorToolbarItems::arrangement(const platform::Defaults& settings)
         if (find(id) && !ids.contains(id)) ids << id;
     if (ids.isEmpty() && !raw.isEmpty()) return defaultIdentifiers(); // nothing we know
     return ids;
-}
-
-void EditorToolbarItems::setArrangement(const QStringList& identifiers,
-                                        platform::Defaults& settings)
-{
-    settings.set(keys::editorToolbarItems, identifiers);
 }
 
 } // namespace snapkin

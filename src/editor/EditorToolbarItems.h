@@ -21,8 +21,6 @@ struct EditorToolbarItem {
     const char* symbol;
     const char* help;
     int group;
-
-    bool shownByDefault() const { return group != 2; }
 };
 
 struct EditorToolbarItems {
@@ -35,7 +33,6 @@ struct EditorToolbarItems {
     // arrangement when nothing (or nothing usable) is stored. An empty stored list is a
     // toolbar the user emptied and stays empty.
     static QStringList arrangement(const platform::Defaults& settings);
-    static void setArrangement(const QStringList& identifiers, platform::Defaults& settings);
 };
 
 } // namespace snapkin

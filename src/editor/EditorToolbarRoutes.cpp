@@ -3,7 +3,6 @@
 #include "editor/DocumentActions.h"
 #include "editor/EditorWindowController.h"
 #include "output/ExportService.h"
-#include "output/FlattenService.h"
 #include "ui/output/ExportDialogs.h"
 #include "ui/output/FlattenAlert.h"
 
@@ -13,9 +12,7 @@ EditorToolbarRoutes EditorToolbarRoutes::standard(ExportDialogs& exports,
                                                   EditorWindowController* editors)
 {
     EditorToolbarRoutes routes;
-    routes.flatten = [](const AnnotationStore& store, QWidget* parent) {
-        return flattenOrAlert(store, parent);
-    };
+    routes.flatten = flattenOrAlert;
     routes.copy = [](const QImage& image) {
         return ExportService::copy(image, /*countsAsExport=*/true);
     };

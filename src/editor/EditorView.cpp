@@ -4,7 +4,6 @@
 #include "editor/EditorCanvasArea.h"
 #include "editor/EditorStatusBar.h"
 #include "editor/EditorToolbar.h"
-#include "editor/EditorViewHooks.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/KeyboardShortcutsSheet.h"
@@ -158,9 +157,14 @@ bool EditorView::isEditingText() const
     if (framed->canvas()->inlineTextField() && framed->canvas()->inlineTextField()->isVisible())
         return true;
     QWidget* focused = QApplication::focusWidget();
-    if (!focused || !isAncestorOf(focused)) return false;
-    return qobject_cast<QLineEdit*>(focused) || qobject_cast<QTextEdit*>(focused) ||
-           qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QAbstractSpinBox*>(focused);
+    return focused && isAncestorOf(focused) && takesTypedText(focused);
+}
+
+bool EditorView::takesTypedText(const QWidget* widget)
+{
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
+           qobject_cast<const QPlainTextEdit*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget);
 }
 
 void EditorView::deleteSelection()

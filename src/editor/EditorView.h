@@ -68,6 +68,8 @@ public:
     // True while a text field of this page takes typed text (the inline text field, an
     // options-bar field): the Delete key then edits the text.
     bool isEditingText() const;
+    // Whether keys typed into `widget` are text: a text field or view, or a spin box.
+    static bool takesTypedText(const QWidget* widget);
 
 signals:
     // The document as analysed for Selectable Text may have changed (or the feature went

@@ -5,7 +5,6 @@
 #include "editor/EditorView.h"
 #include "editor/EditorWindowSizing.h"
 #include "editor/EditorZoom.h"
-#include "editor/HistoryTracking.h"
 #include "editor/RecentDocuments.h"
 #include "editor/UnsavedChangesAlert.h"
 #include "model/AnnotationStore.h"
@@ -24,7 +23,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTabWidget>
 
 namespace snapkin {
 
@@ -77,6 +75,13 @@ void keepApplicationReachable()
     platform::Defaults& settings = platform::Defaults::standard();
     if (!settings.getOrDefault(keys::showInDock) && !settings.getOrDefault(keys::showInMenuBar))
         settings.set(keys::showInMenuBar, true);
+}
+
+// A page's own bars around its canvas: the toolbar, the options bar and the status bar.
+double pageChromeHeight()
+{
+    return editorsizing::chromeHeight(platform::Defaults::standard()) +
+           EditorView::toolbarAreaHeight;
 }
 
 platform::BaseImage blankImage()
@@ -133,8 +138,7 @@ EditorPage* EditorWindowController::build(platform::BaseImage image, const QStri
     // the screen the user is looking at. The page's toolbar sits inside the content, above the
     // options bar, and the window's menu bar above the page.
     const QSizeF canvas = store->frameLayout().canvasSize;
-    const double pageChrome =
-        editorsizing::chromeHeight(platform::Defaults::standard()) + EditorView::toolbarAreaHeight;
+    const double pageChrome = pageChromeHeight();
     const QWidget* menuBar = host->menuWidget();
     const double chrome = pageChrome + (menuBar ? menuBar->sizeHint().height() : 0);
     const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
@@ -154,7 +158,7 @@ EditorPage* EditorWindowController::build(platform::BaseImage image, const QStri
     connect(page, &QObject::destroyed, this, [this](QObject* gone) {
         m_slots.removeIf([gone](const Slot& slot) { return slot.object == gone; });
     });
-    m_slots.append(Slot{page, page, &page->store(), &page->zoom()});
+    m_slots.append(Slot{page, page, &page->store()});
 
     if (largest) {
         // On a screen smaller than the page's minimum (a small display, a large scale factor)
@@ -187,10 +191,8 @@ void EditorWindowController::present(EditorPage* page)
     bringForward(page);
     // A tab takes the size of its window, so its first zoom is chosen again for that size.
     if (EditorTabHost* host = page->host(); host && host->pageCount() >= 2) {
-        const double pageChrome = editorsizing::chromeHeight(platform::Defaults::standard()) +
-                                  EditorView::toolbarAreaHeight;
         page->zoom().setScale(editorsizing::initialZoom(page->store().frameLayout().canvasSize,
-                                                        host->pageAreaSize(), pageChrome));
+                                                        host->pageAreaSize(), pageChromeHeight()));
     }
     page->focusCanvasSoon();
     emit pageOpened(page);
@@ -208,10 +210,8 @@ EditorTabHost* EditorWindowController::newHost()
 AnnotationStore& EditorWindowController::openBlank(QWidget* tabOf)
 {
     const QString title = L10n::text("Blank Canvas");
-    OpenOptions options;
-    options.appliesRememberedFrame = false;
-    options.tabOf = tabOf;
-    AnnotationStore& store = open(blankImage(), title, std::move(options));
+    AnnotationStore& store =
+        open(blankImage(), title, {.appliesRememberedFrame = false, .tabOf = tabOf});
     history().track(store, title, std::nullopt, true);
     return store;
 }
@@ -265,14 +265,14 @@ bool EditorWindowController::openDocument(const QString& path)
     // overwrites what was left out.
     const bool asCopy = newer || skipped > 0;
     const QString fileName = QFileInfo(path).fileName();
-    OpenOptions options;
-    options.annotations = document.annotations;
-    options.nextStampNumber = document.nextStampNumber;
-    options.frame = document.frame;
-    options.watermark = document.watermark;
-    options.appliesRememberedFrame = false;
-    if (!asCopy) options.documentURL = QUrl::fromLocalFile(comparablePath(path));
-    AnnotationStore& store = open(contents->image, fileName, std::move(options));
+    AnnotationStore& store =
+        open(contents->image, fileName,
+             {.annotations = document.annotations,
+              .nextStampNumber = document.nextStampNumber,
+              .frame = document.frame,
+              .watermark = document.watermark,
+              .appliesRememberedFrame = false,
+              .documentURL = asCopy ? QUrl() : QUrl::fromLocalFile(comparablePath(path))});
     // Like an opened image, the document enters the history at its first edit.
     history().track(store, fileName, std::nullopt, true);
 
@@ -375,10 +375,8 @@ QList<EditorPage*> EditorWindowController::pages() const
 
 QList<EditorPage*> EditorWindowController::dirtyWindows() const
 {
-    QList<EditorPage*> result;
-    for (const Slot& slot : m_slots) {
-        if (slot.page && slot.store->hasUnsavedChanges()) result.append(slot.page);
-    }
+    QList<EditorPage*> result = pages();
+    result.removeIf([](EditorPage* page) { return !page->store().hasUnsavedChanges(); });
     return result;
 }
 

@@ -134,7 +134,6 @@ private:
         QPointer<EditorPage> page;
         const QObject* object = nullptr; // the page, for identity only
         AnnotationStore* store = nullptr;
-        EditorZoom* zoom = nullptr;
     };
     QList<Slot> m_slots;
     WindowDecorator m_decorator;

@@ -7,7 +7,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>

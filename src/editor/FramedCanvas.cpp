@@ -83,11 +83,6 @@ QSize wholePixels(QSizeF size)
 
 } // namespace
 
-QSize FramedCanvas::scaledSize() const
-{
-    return m_size;
-}
-
 void FramedCanvas::placeImage()
 {
     // The image lands on whole pixels (the canvas view's); the frame around it is mapped so

@@ -45,7 +45,7 @@ public:
     // Reads the presentation from the store and lays everything out at `scale`.
     void sync(double scale);
     // The size this widget takes at the current scale.
-    QSize scaledSize() const;
+    QSize scaledSize() const { return m_size; }
     // What shows around the frame (blended into its outermost pixels).
     void setBackdrop(const QColor& color) { m_backdrop = color; }
 

@@ -18,7 +18,8 @@ IconButton::IconButton(const QString& symbol, const QString& help, QSize size, d
     setFocusPolicy(Qt::TabFocus);
     setFixedSize(size);
     setAttribute(Qt::WA_Hover);
-    setHelp(help);
+    setToolTip(help);
+    setAccessibleName(help);
 }
 
 void IconButton::setSymbol(const QString& symbol)
@@ -26,12 +27,6 @@ void IconButton::setSymbol(const QString& symbol)
     if (symbol == m_symbol) return;
     m_symbol = symbol;
     update();
-}
-
-void IconButton::setHelp(const QString& help)
-{
-    setToolTip(help);
-    setAccessibleName(help);
 }
 
 void IconButton::setSymbolSize(double points)

@@ -21,7 +21,6 @@ public:
 
     const QString& symbol() const { return m_symbol; }
     void setSymbol(const QString& symbol);
-    void setHelp(const QString& help);
     // The symbol's size in points on its longer side.
     void setSymbolSize(double points);
     void setTintsWhenChecked(bool tints) { m_tintsWhenChecked = tints; }

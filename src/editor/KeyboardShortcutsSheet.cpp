@@ -6,7 +6,6 @@
 #include "editor/EditorWindowController.h"
 #include "editor/SheetStyle.h"
 #include "editor/ToolSidebar.h"
-#include "model/AnnotationStore.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
 
@@ -15,7 +14,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -201,13 +199,13 @@ QWidget* KeyboardShortcutsSheet::generalColumn()
 
 void showKeyboardShortcuts(const EditorWindowController& editors)
 {
-    AnnotationStore* target = editors.store(QApplication::activeWindow());
-    if (!target) {
+    EditorPage* page = editors.page(QApplication::activeWindow());
+    if (!page) {
         const QList<EditorPage*> pages = editors.pages();
         if (pages.isEmpty()) return;
-        target = &pages.last()->store();
+        page = pages.last();
     }
-    if (EditorPage* page = editors.pageOf(*target)) page->view()->setShowsShortcuts(true);
+    page->view()->setShowsShortcuts(true);
 }
 
 } // namespace snapkin

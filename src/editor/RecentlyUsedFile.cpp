@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QStandardPaths>
 
 namespace snapkin {
 
@@ -24,9 +23,13 @@ QString stamp(const QDateTime& time)
     return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'000Z'"));
 }
 
-QDomElement firstChild(const QDomElement& parent, const QString& tag)
+// The first `tag` child of `parent` whose `attribute` is `value`; null when there is none.
+QDomElement childWith(const QDomElement& parent, const QString& tag, const QString& attribute,
+                      const QString& value)
 {
-    return parent.firstChildElement(tag);
+    for (QDomElement e = parent.firstChildElement(tag); !e.isNull(); e = e.nextSiblingElement(tag))
+        if (e.attribute(attribute) == value) return e;
+    return {};
 }
 
 QDomElement ensureChild(QDomDocument& doc, QDomElement parent, const QString& tag)
@@ -40,11 +43,10 @@ QDomElement ensureChild(QDomDocument& doc, QDomElement parent, const QString& ta
 QDomElement freedesktopMetadata(QDomDocument& doc, QDomElement bookmark)
 {
     QDomElement info = ensureChild(doc, bookmark, QStringLiteral("info"));
-    for (QDomElement m = info.firstChildElement(QStringLiteral("metadata")); !m.isNull();
-         m = m.nextSiblingElement(QStringLiteral("metadata"))) {
-        if (m.attribute(QStringLiteral("owner")) == ownerFreedesktop) return m;
-    }
-    QDomElement m = info.appendChild(doc.createElement(QStringLiteral("metadata"))).toElement();
+    QDomElement m =
+        childWith(info, QStringLiteral("metadata"), QStringLiteral("owner"), ownerFreedesktop);
+    if (!m.isNull()) return m;
+    m = info.appendChild(doc.createElement(QStringLiteral("metadata"))).toElement();
     m.setAttribute(QStringLiteral("owner"), ownerFreedesktop);
     return m;
 }
@@ -52,14 +54,8 @@ QDomElement freedesktopMetadata(QDomDocument& doc, QDomElement bookmark)
 void noteApplication(QDomDocument& doc, QDomElement metadata, const QDateTime& now)
 {
     QDomElement apps = ensureChild(doc, metadata, QStringLiteral("bookmark:applications"));
-    QDomElement app;
-    for (QDomElement a = apps.firstChildElement(QStringLiteral("bookmark:application"));
-         !a.isNull(); a = a.nextSiblingElement(QStringLiteral("bookmark:application"))) {
-        if (a.attribute(QStringLiteral("name")) == applicationName) {
-            app = a;
-            break;
-        }
-    }
+    QDomElement app = childWith(apps, QStringLiteral("bookmark:application"),
+                                QStringLiteral("name"), applicationName);
     if (app.isNull()) {
         app =
             apps.appendChild(doc.createElement(QStringLiteral("bookmark:application"))).toElement();
@@ -105,14 +101,8 @@ bool RecentDocuments::addToRecentlyUsed(const QString& xbelPath, const QString& 
 
     QDomElement root = doc.documentElement();
     const QString href = QString::fromLatin1(QUrl::fromLocalFile(filePath).toEncoded());
-    QDomElement bookmark;
-    for (QDomElement b = firstChild(root, QStringLiteral("bookmark")); !b.isNull();
-         b = b.nextSiblingElement(QStringLiteral("bookmark"))) {
-        if (b.attribute(QStringLiteral("href")) == href) {
-            bookmark = b;
-            break;
-        }
-    }
+    QDomElement bookmark =
+        childWith(root, QStringLiteral("bookmark"), QStringLiteral("href"), href);
     if (bookmark.isNull()) {
         bookmark = root.appendChild(doc.createElement(QStringLiteral("bookmark"))).toElement();
         bookmark.setAttribute(QStringLiteral("href"), href);

@@ -1,6 +1,5 @@
 #include "editor/ResizeFields.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace snapkin {
@@ -33,33 +32,23 @@ double ResizeFields::ratio() const
     return double(m_original.width()) / double(m_original.height());
 }
 
-qint64 ResizeFields::heightFor(qint64 width, double ratio)
-{
-    return derived(double(width) / ratio);
-}
-
-qint64 ResizeFields::widthFor(qint64 height, double ratio)
-{
-    return derived(double(height) * ratio);
-}
-
 void ResizeFields::typeWidth(qint64 width)
 {
     m_width = width;
-    if (m_lockRatio) m_height = heightFor(width, ratio());
+    if (m_lockRatio) m_height = derived(double(width) / ratio());
 }
 
 void ResizeFields::typeHeight(qint64 height)
 {
     m_height = height;
-    if (m_lockRatio) m_width = widthFor(height, ratio());
+    if (m_lockRatio) m_width = derived(double(height) * ratio());
 }
 
 void ResizeFields::setLockRatio(bool locked)
 {
     if (locked == m_lockRatio) return;
     m_lockRatio = locked;
-    if (locked) m_height = heightFor(m_width, ratio());
+    if (locked) m_height = derived(double(m_width) / ratio());
 }
 
 void ResizeFields::applyPercent(int percent)

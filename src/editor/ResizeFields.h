@@ -56,9 +56,6 @@ public:
     bool isTooSmall() const;
     bool canApply() const;
 
-    static qint64 heightFor(qint64 width, double ratio);
-    static qint64 widthFor(qint64 height, double ratio);
-
 private:
     QSize m_original;
     double m_pixelScale;

@@ -2,12 +2,8 @@
 
 #include "editor/EditorView.h"
 
-#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextEdit>
 
 namespace snapkin {
 
@@ -46,10 +42,7 @@ bool ToolKeyMonitor::isTypingText() const
     if (const auto* view = qobject_cast<const EditorView*>(m_page.data());
         view && view->isEditingText())
         return true;
-    const QWidget* focused = QApplication::focusWidget();
-    return qobject_cast<const QLineEdit*>(focused) || qobject_cast<const QTextEdit*>(focused) ||
-           qobject_cast<const QPlainTextEdit*>(focused) ||
-           qobject_cast<const QAbstractSpinBox*>(focused);
+    return EditorView::takesTypedText(QApplication::focusWidget());
 }
 
 bool ToolKeyMonitor::isBlockedByModal() const

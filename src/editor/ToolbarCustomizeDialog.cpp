@@ -73,7 +73,7 @@ QStringList ToolbarCustomizeDialog::chosenIdentifiers() const
 
 void ToolbarCustomizeDialog::accept()
 {
-    EditorToolbarItems::setArrangement(chosenIdentifiers(), platform::Defaults::standard());
+    platform::Defaults::standard().set(keys::editorToolbarItems, chosenIdentifiers());
     QDialog::accept();
 }
 

@@ -164,7 +164,8 @@ TEST(EditorToolbar, DefaultItemsAndTheSavedArrangementForEveryWindow)
 TEST(EditorToolbar, UndoRedoAndDeleteFollowTheStore)
 {
     ToolbarFixture f;
-    EditorToolbarItems::setArrangement({"undo", "redo", "delete"}, platform::Defaults::standard());
+    platform::Defaults::standard().set(keys::editorToolbarItems,
+                                       QStringList{"undo", "redo", "delete"});
     QAction* undo = f.toolbar->item("undo");
     QAction* redo = f.toolbar->item("redo");
     QAction* del = f.toolbar->item("delete");
