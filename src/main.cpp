@@ -51,24 +51,6 @@ std::optional<int> answerWithoutGui(int argc, char** argv)
     return 0;
 }
 
-// The pictures named on the command line start decoding as soon as the application object
-// exists, before the rest of the start, which the decode would otherwise wait for. Not before
-// it: Qt's image readers and the application's own start would then set up Qt's plugin paths
-// at once, and the application could fail to find its platform plugin. A command line with
-// options of Qt's own is left to the application, which starts them a moment later.
-void startDecodingNamedPictures(int argc, char** argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(arguments)) return;
-    for (const QString& file : parser.positionalArguments()) {
-        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,10 +61,6 @@ int main(int argc, char** argv)
     if (const auto status = answerWithoutGui(argc, argv)) return *status;
 
     QApplication app(argc, argv);
-    startDecodingNamedPictures(argc, argv);
-    QApplication::setApplicationDisplayName("Snapkin");
-    QGuiApplication::setDesktopFileName(QStringLiteral("snapkin"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")));
     QCommandLineParser parser;
     describe(parser);
     if (!parser.parse(QApplication::arguments())) {
@@ -91,6 +69,15 @@ int main(int argc, char** argv)
         return 2;
     }
     const QStringList files = parser.positionalArguments();
+    // The pictures named start decoding as soon as the application object exists, before the
+    // rest of the start, which the decode would otherwise wait for. Not before it: Qt's image
+    // readers and the application's own start would then set up Qt's plugin paths at once, and
+    // the application could fail to find its platform plugin.
+    for (const QString& file : files)
+        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
+    QApplication::setApplicationDisplayName("Snapkin");
+    QGuiApplication::setDesktopFileName(QStringLiteral("snapkin"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")));
     // Every text from here on is in the chosen language (or the desktop's).
     snapkin::language::applyStartUpLanguage();
 

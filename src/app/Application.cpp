@@ -12,7 +12,6 @@
 #include "history/CaptureHistory.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
-#include "platform/ImagePrefetch.h"
 #include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
@@ -22,7 +21,6 @@
 #include "text/TextServices.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 #include <utility>
 
@@ -105,11 +103,6 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     // What earlier runs left in the private folder goes now: drag files stay after a logout or
     // a crash ends a run before it removes them.
     if (launch.cleanPrivateFolder) platform::PrivateFolder::cleanUp();
-
-    // The pictures to open are decoded on worker threads while the rest of the application
-    // starts (document packages are folders, read when opened).
-    for (const QString& file : launch.files)
-        if (QFileInfo(file).isFile()) platform::ImagePrefetch::start(file);
 
     // The capture history, over its folder; loaded now, recognising text from a start-up step.
     m_history = std::make_unique<CaptureHistory>(HistoryStore::defaultDirectory(),
