@@ -7,74 +7,76 @@
 
 #include <QAction>
 
-#include <array>
-
 namespace snapkin {
 
 namespace {
 
 using C = AppCommand;
+using M = MenuActions;
 
-constexpr std::array table{
-    AppCommandInfo{C::about, "about", "About Snapkin"},
-    AppCommandInfo{C::settings, "settings", "Settings\u2026"},
-    AppCommandInfo{C::quit, "quit", "Quit Snapkin"},
-    AppCommandInfo{C::openSnapkin, "openSnapkin", "Open Snapkin"},
-    AppCommandInfo{C::whatsNew, "whatsNew", "What's New in Snapkin 2.0\u2026"},
-    AppCommandInfo{C::welcome, "welcome", "Welcome\u2026"},
-    AppCommandInfo{C::newsletter, "newsletter", "Snapkin news\u2026"},
-    AppCommandInfo{C::help, "help", "Snapkin Help"},
-    AppCommandInfo{C::captureRegion, "captureRegion", "Capture Region"},
-    AppCommandInfo{C::captureWindow, "captureWindow", "Capture Window"},
-    AppCommandInfo{C::captureFrontWindow, "captureFrontWindow", "Capture Front Window"},
-    AppCommandInfo{C::captureFullScreen, "captureFullScreen", "Capture Full Screen"},
-    AppCommandInfo{C::trayFullScreen, "trayFullScreen", "Full Screen"},
-    AppCommandInfo{C::recaptureLastRegion, "recaptureLastRegion", "Recapture Last Region"},
-    AppCommandInfo{C::copyTextFromRegion, "copyTextFromRegion", "Copy Text from Region"},
-    AppCommandInfo{C::regionToClipboard, "regionToClipboard", "Region to Clipboard"},
-    AppCommandInfo{C::regionToFile, "regionToFile", "Region to File"},
-    AppCommandInfo{C::fullScreenToClipboard, "fullScreenToClipboard", "Full Screen to Clipboard"},
-    AppCommandInfo{C::fullScreenToFile, "fullScreenToFile", "Full Screen to File"},
-    AppCommandInfo{C::collageSideBySide, "collageSideBySide", "New Collage \u2014 Side by side"},
-    AppCommandInfo{C::collageStacked, "collageStacked", "New Collage \u2014 Stacked"},
-    AppCommandInfo{C::collageSideBySideShort, "collageSideBySideShort", "Side by side"},
-    AppCommandInfo{C::collageStackedShort, "collageStackedShort", "Stacked"},
-    AppCommandInfo{C::newBlankCanvas, "newBlankCanvas", "New Blank Canvas"},
-    AppCommandInfo{C::newFromClipboard, "newFromClipboard", "New from Clipboard"},
-    AppCommandInfo{C::open, "open", "Open\u2026"},
-    AppCommandInfo{C::openImage, "openImage", "Open Image\u2026"},
-    AppCommandInfo{C::clearRecent, "clearRecent", "Clear Menu"},
-    AppCommandInfo{C::newTab, "newTab", "New Tab"},
-    AppCommandInfo{C::save, "save", "Save\u2026"},
-    AppCommandInfo{C::saveAsDocument, "saveAsDocument", "Save as Snapkin Document\u2026"},
-    AppCommandInfo{C::exportAs, "exportAs", "Export As\u2026"},
-    AppCommandInfo{C::closeWindow, "closeWindow", "Close Window"},
-    AppCommandInfo{C::undo, "undo", "Undo"},
-    AppCommandInfo{C::redo, "redo", "Redo"},
-    AppCommandInfo{C::cut, "cut", "Cut"},
-    AppCommandInfo{C::copy, "copy", "Copy"},
-    AppCommandInfo{C::paste, "paste", "Paste"},
-    AppCommandInfo{C::deleteSelection, "deleteSelection", "Delete"},
-    AppCommandInfo{C::copyImage, "copyImage", "Copy Image"},
-    AppCommandInfo{C::share, "share", "Share\u2026"},
-    AppCommandInfo{C::copyTextFromImage, "copyTextFromImage", "Copy Text from Image"},
-    AppCommandInfo{C::zoomIn, "zoomIn", "Zoom In"},
-    AppCommandInfo{C::zoomOut, "zoomOut", "Zoom Out"},
-    AppCommandInfo{C::actualSize, "actualSize", "Actual Size"},
-    AppCommandInfo{C::zoomToFit, "zoomToFit", "Zoom to Fit"},
-    AppCommandInfo{C::customizeToolbar, "customizeToolbar", "Customize Toolbar\u2026"},
-    AppCommandInfo{C::startWindow, "startWindow", "Start Window"},
-    AppCommandInfo{C::unlockPins, "unlockPins", "Unlock Pinned Screenshots"},
-    AppCommandInfo{C::closePins, "closePins", "Close Pinned Screenshots"},
-    AppCommandInfo{C::keyboardShortcuts, "keyboardShortcuts", "Keyboard Shortcuts"},
-    AppCommandInfo{C::rotateLeft, "rotateLeft", "Rotate Counterclockwise"},
-    AppCommandInfo{C::rotateRight, "rotateRight", "Rotate Clockwise"},
-    AppCommandInfo{C::flipHorizontal, "flipHorizontal", "Flip Horizontal"},
-    AppCommandInfo{C::flipVertical, "flipVertical", "Flip Vertical"},
-    AppCommandInfo{C::resizeImage, "resizeImage", "Resize Image\u2026"},
-    AppCommandInfo{C::sharpenImage, "sharpenImage", "Sharpen\u2026"},
-    AppCommandInfo{C::crop, "crop", "Crop\u2026"},
-    AppCommandInfo{C::pinToScreen, "pinToScreen", "Pin to Screen"},
+constexpr AppCommandInfo table[] = {
+    {C::about, "about", "About Snapkin", &M::about},
+    {C::settings, "settings", "Settings\u2026", &M::settings},
+    {C::quit, "quit", "Quit Snapkin", &M::quit},
+    {C::openSnapkin, "openSnapkin", "Open Snapkin", &M::openSnapkin},
+    {C::whatsNew, "whatsNew", "What's New in Snapkin 2.0\u2026", &M::whatsNew},
+    {C::welcome, "welcome", "Welcome\u2026", &M::welcome},
+    {C::newsletter, "newsletter", "Snapkin news\u2026", &M::newsletter},
+    {C::help, "help", "Snapkin Help", &M::openHelp},
+    {C::captureRegion, "captureRegion", "Capture Region", &M::captureRegion},
+    {C::captureWindow, "captureWindow", "Capture Window", &M::captureWindow},
+    {C::captureFrontWindow, "captureFrontWindow", "Capture Front Window", &M::captureFrontWindow},
+    {C::captureFullScreen, "captureFullScreen", "Capture Full Screen", &M::captureFullScreen},
+    {C::trayFullScreen, "trayFullScreen", "Full Screen", &M::captureFullScreen},
+    {C::recaptureLastRegion, "recaptureLastRegion", "Recapture Last Region",
+     &M::recaptureLastRegion},
+    {C::copyTextFromRegion, "copyTextFromRegion", "Copy Text from Region", &M::copyTextFromRegion},
+    {C::regionToClipboard, "regionToClipboard", "Region to Clipboard", &M::regionToClipboard},
+    {C::regionToFile, "regionToFile", "Region to File", &M::regionToFile},
+    {C::fullScreenToClipboard, "fullScreenToClipboard", "Full Screen to Clipboard",
+     &M::fullScreenToClipboard},
+    {C::fullScreenToFile, "fullScreenToFile", "Full Screen to File", &M::fullScreenToFile},
+    {C::collageSideBySide, "collageSideBySide", "New Collage \u2014 Side by side",
+     &M::collageSideBySide},
+    {C::collageStacked, "collageStacked", "New Collage \u2014 Stacked", &M::collageStacked},
+    {C::collageSideBySideShort, "collageSideBySideShort", "Side by side", &M::collageSideBySide},
+    {C::collageStackedShort, "collageStackedShort", "Stacked", &M::collageStacked},
+    {C::newBlankCanvas, "newBlankCanvas", "New Blank Canvas", &M::newBlankCanvas},
+    {C::newFromClipboard, "newFromClipboard", "New from Clipboard", &M::newFromClipboard},
+    {C::open, "open", "Open\u2026", &M::openImage},
+    {C::openImage, "openImage", "Open Image\u2026", &M::openImage},
+    {C::clearRecent, "clearRecent", "Clear Menu", &M::clearRecentDocuments},
+    {C::newTab, "newTab", "New Tab", &M::newTab},
+    {C::save, "save", "Save\u2026", &M::save},
+    {C::saveAsDocument, "saveAsDocument", "Save as Snapkin Document\u2026", &M::saveAsDocument},
+    {C::exportAs, "exportAs", "Export As\u2026", &M::save},
+    {C::closeWindow, "closeWindow", "Close Window", &M::closeWindow},
+    {C::undo, "undo", "Undo", &M::undo},
+    {C::redo, "redo", "Redo", &M::redo},
+    {C::cut, "cut", "Cut", &M::cut},
+    {C::copy, "copy", "Copy", &M::copy},
+    {C::paste, "paste", "Paste", &M::paste},
+    {C::deleteSelection, "deleteSelection", "Delete", &M::deleteSelection},
+    {C::copyImage, "copyImage", "Copy Image", &M::copyImageOnly},
+    {C::share, "share", "Share\u2026", &M::share},
+    {C::copyTextFromImage, "copyTextFromImage", "Copy Text from Image", &M::copyTextFromImage},
+    {C::zoomIn, "zoomIn", "Zoom In", &M::zoomIn},
+    {C::zoomOut, "zoomOut", "Zoom Out", &M::zoomOut},
+    {C::actualSize, "actualSize", "Actual Size", &M::actualSize},
+    {C::zoomToFit, "zoomToFit", "Zoom to Fit", &M::zoomToFit},
+    {C::customizeToolbar, "customizeToolbar", "Customize Toolbar\u2026", &M::customizeToolbar},
+    {C::startWindow, "startWindow", "Start Window", &M::startWindow},
+    {C::unlockPins, "unlockPins", "Unlock Pinned Screenshots", &M::unlockPins},
+    {C::closePins, "closePins", "Close Pinned Screenshots", &M::closePins},
+    {C::keyboardShortcuts, "keyboardShortcuts", "Keyboard Shortcuts", &M::showKeyboardShortcuts},
+    {C::rotateLeft, "rotateLeft", "Rotate Counterclockwise", &M::rotateLeft},
+    {C::rotateRight, "rotateRight", "Rotate Clockwise", &M::rotateRight},
+    {C::flipHorizontal, "flipHorizontal", "Flip Horizontal", &M::flipHorizontal},
+    {C::flipVertical, "flipVertical", "Flip Vertical", &M::flipVertical},
+    {C::resizeImage, "resizeImage", "Resize Image\u2026", &M::resizeImage},
+    {C::sharpenImage, "sharpenImage", "Sharpen\u2026", &M::sharpenImage},
+    {C::crop, "crop", "Crop\u2026", &M::beginCrop},
+    {C::pinToScreen, "pinToScreen", "Pin to Screen", &M::pinToScreen},
 };
 
 QKeySequence chord(Qt::KeyboardModifiers modifiers, Qt::Key key)
@@ -87,130 +89,6 @@ QKeySequence chord(Qt::KeyboardModifiers modifiers, Qt::Key key)
 QKeySequence builtInHotKey(CaptureAction action)
 {
     return CaptureHotKey::builtIn(action).keySequence();
-}
-
-using Slot = void (MenuActions::*)();
-
-Slot slotFor(AppCommand command)
-{
-    using M = MenuActions;
-    switch (command) {
-    case C::about:
-        return &M::about;
-    case C::settings:
-        return &M::settings;
-    case C::quit:
-        return &M::quit;
-    case C::openSnapkin:
-        return &M::openSnapkin;
-    case C::whatsNew:
-        return &M::whatsNew;
-    case C::welcome:
-        return &M::welcome;
-    case C::newsletter:
-        return &M::newsletter;
-    case C::help:
-        return &M::openHelp;
-    case C::captureRegion:
-        return &M::captureRegion;
-    case C::captureWindow:
-        return &M::captureWindow;
-    case C::captureFrontWindow:
-        return &M::captureFrontWindow;
-    case C::captureFullScreen:
-    case C::trayFullScreen:
-        return &M::captureFullScreen;
-    case C::recaptureLastRegion:
-        return &M::recaptureLastRegion;
-    case C::copyTextFromRegion:
-        return &M::copyTextFromRegion;
-    case C::regionToClipboard:
-        return &M::regionToClipboard;
-    case C::regionToFile:
-        return &M::regionToFile;
-    case C::fullScreenToClipboard:
-        return &M::fullScreenToClipboard;
-    case C::fullScreenToFile:
-        return &M::fullScreenToFile;
-    case C::collageSideBySide:
-    case C::collageSideBySideShort:
-        return &M::collageSideBySide;
-    case C::collageStacked:
-    case C::collageStackedShort:
-        return &M::collageStacked;
-    case C::newBlankCanvas:
-        return &M::newBlankCanvas;
-    case C::newFromClipboard:
-        return &M::newFromClipboard;
-    case C::open:
-    case C::openImage:
-        return &M::openImage;
-    case C::clearRecent:
-        return &M::clearRecentDocuments;
-    case C::newTab:
-        return &M::newTab;
-    case C::save:
-        return &M::save;
-    case C::saveAsDocument:
-        return &M::saveAsDocument;
-    case C::exportAs:
-        return &M::exportImage;
-    case C::closeWindow:
-        return &M::closeWindow;
-    case C::undo:
-        return &M::undo;
-    case C::redo:
-        return &M::redo;
-    case C::cut:
-        return &M::cut;
-    case C::copy:
-        return &M::copy;
-    case C::paste:
-        return &M::paste;
-    case C::deleteSelection:
-        return &M::deleteSelection;
-    case C::copyImage:
-        return &M::copyImageOnly;
-    case C::share:
-        return &M::share;
-    case C::copyTextFromImage:
-        return &M::copyTextFromImage;
-    case C::zoomIn:
-        return &M::zoomIn;
-    case C::zoomOut:
-        return &M::zoomOut;
-    case C::actualSize:
-        return &M::actualSize;
-    case C::zoomToFit:
-        return &M::zoomToFit;
-    case C::customizeToolbar:
-        return &M::customizeToolbar;
-    case C::startWindow:
-        return &M::startWindow;
-    case C::unlockPins:
-        return &M::unlockPins;
-    case C::closePins:
-        return &M::closePins;
-    case C::keyboardShortcuts:
-        return &M::showKeyboardShortcuts;
-    case C::rotateLeft:
-        return &M::rotateLeft;
-    case C::rotateRight:
-        return &M::rotateRight;
-    case C::flipHorizontal:
-        return &M::flipHorizontal;
-    case C::flipVertical:
-        return &M::flipVertical;
-    case C::resizeImage:
-        return &M::resizeImage;
-    case C::sharpenImage:
-        return &M::sharpenImage;
-    case C::crop:
-        return &M::beginCrop;
-    case C::pinToScreen:
-        return &M::pinToScreen;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -355,15 +233,14 @@ QAction* makeCommandAction(AppCommand command, MenuActions& actions, QObject* pa
         if (!bindsKeys || !commandBindsKeys(command))
             action->setShortcutContext(Qt::WidgetShortcut);
     }
-    if (const Slot slot = slotFor(command))
-        QObject::connect(action, &QAction::triggered, &actions,
-                         [&actions, slot] { (actions.*slot)(); });
+    QObject::connect(action, &QAction::triggered, &actions,
+                     [&actions, run = commandInfo(command).run] { (actions.*run)(); });
     return action;
 }
 
 void runCommand(AppCommand command, MenuActions& actions)
 {
-    if (const Slot slot = slotFor(command)) (actions.*slot)();
+    (actions.*commandInfo(command).run)();
 }
 
 } // namespace snapkin

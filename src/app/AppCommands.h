@@ -86,8 +86,9 @@ enum class AppCommand {
 
 struct AppCommandInfo {
     AppCommand command;
-    const char* identifier; // stable, for object names and tests ("captureRegion")
-    const char* title;      // localisation key in English
+    const char* identifier;     // stable, for object names and tests ("captureRegion")
+    const char* title;          // localisation key in English
+    void (MenuActions::*run)(); // the command's work
 };
 
 const AppCommandInfo& commandInfo(AppCommand command);

@@ -9,6 +9,7 @@
 #include "capture/CaptureService.h"
 #include "capture/PostCaptureRouter.h"
 #include "editor/CollageService.h"
+#include "editor/EditorPage.h"
 #include "history/CaptureHistory.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
@@ -59,35 +60,28 @@ EditorViewHooks editorPageHooks(SavedStyles& savedStyles, TextCopier& copier, Li
 void Application::connectMenuItems(MenuActions& actions)
 {
     using Handler = MenuActions::Handler;
-    actions.setHandler(Handler::settings, [this](const QImage*) {
-        showSettings();
-        return true;
-    });
-    actions.setHandler(Handler::about, [this](const QImage*) {
-        m_about.show();
-        return true;
-    });
-    actions.setHandler(Handler::whatsNew, [this](const QImage*) {
-        m_whatsNew.show();
-        return true;
-    });
-    actions.setHandler(Handler::welcome, [this](const QImage*) {
-        m_welcome.show();
-        return true;
-    });
+    // A window that opens: the item always acts.
+    const auto opens = [](std::function<void()> show) {
+        return [show = std::move(show)] {
+            show();
+            return true;
+        };
+    };
+    actions.setHandler(Handler::settings, opens([this] { showSettings(); }));
+    actions.setHandler(Handler::about, opens([this] { m_about.show(); }));
+    actions.setHandler(Handler::whatsNew, opens([this] { m_whatsNew.show(); }));
+    actions.setHandler(Handler::welcome, opens([this] { m_welcome.show(); }));
     // Without an endpoint the newsletter is not offered: its item stays out of the menus.
     if (NewsletterPrompt::isOffered())
-        actions.setHandler(Handler::newsletter, [this](const QImage*) {
-            return NewsletterPrompt::presentOnRequest(m_newsletter);
+        actions.setHandler(Handler::newsletter,
+                           [this] { return NewsletterPrompt::presentOnRequest(m_newsletter); });
+    const auto collage = [&](CollageLayout layout) {
+        return opens([this, &actions, layout] {
+            CollageService::createFromPanel(m_editors, layout, actions.keyPage());
         });
-    for (const auto& [handler, layout] :
-         {std::pair{Handler::collageSideBySide, CollageLayout::sideBySide},
-          std::pair{Handler::collageStacked, CollageLayout::stacked}}) {
-        actions.setHandler(handler, [this, &actions, layout](const QImage*) {
-            CollageService::createFromPanel(m_editors, layout, actions.keyEditorWindow());
-            return true;
-        });
-    }
+    };
+    actions.setHandler(Handler::collageSideBySide, collage(CollageLayout::sideBySide));
+    actions.setHandler(Handler::collageStacked, collage(CollageLayout::stacked));
 }
 
 SettingsHooks Application::shellForSettings()

@@ -11,7 +11,6 @@
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
-#include "platform/ScreenCapture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QScreen>
 
 namespace snapkin {
 
@@ -34,6 +32,9 @@ platform::Defaults& settings()
 {
     return platform::Defaults::standard();
 }
+
+// Ends a group of items in a list given to addItems().
+constexpr auto separator = std::nullopt;
 
 bool showsOptionsBar()
 {
@@ -122,22 +123,24 @@ void MainMenuBuilder::refreshHandlerItems()
     if (m_selectableText) m_selectableText->setText(selectableTextTitle());
 }
 
+void MainMenuBuilder::addItems(QMenu* menu, std::initializer_list<std::optional<AppCommand>> items)
+{
+    for (const std::optional<AppCommand> command : items) {
+        if (command)
+            menu->addAction(action(*command));
+        else
+            menu->addSeparator();
+    }
+}
+
 void MainMenuBuilder::fillFile(QMenu* menu)
 {
-    menu->addAction(action(C::newBlankCanvas));
-    menu->addAction(action(C::newFromClipboard));
-    menu->addAction(action(C::open));
+    addItems(menu, {C::newBlankCanvas, C::newFromClipboard, C::open});
     QMenu* recent = menu->addMenu(L10n::text("Open Recent"));
     connect(recent, &QMenu::aboutToShow, recent, [this, recent] { fillOpenRecent(recent); });
     fillOpenRecent(recent);
-    menu->addAction(action(C::newTab));
-    menu->addSeparator();
-    menu->addAction(action(C::save));
-    menu->addAction(action(C::saveAsDocument));
-    menu->addAction(action(C::exportAs));
-    menu->addSeparator();
-    menu->addAction(action(C::closeWindow));
-    menu->addAction(action(C::quit));
+    addItems(menu, {C::newTab, separator, C::save, C::saveAsDocument, C::exportAs, separator,
+                    C::closeWindow, C::quit});
 }
 
 void MainMenuBuilder::fillOpenRecent(QMenu* menu)
@@ -159,19 +162,9 @@ void MainMenuBuilder::fillOpenRecent(QMenu* menu)
 
 void MainMenuBuilder::fillEdit(QMenu* menu)
 {
-    menu->addAction(action(C::undo));
-    menu->addAction(action(C::redo));
-    menu->addSeparator();
-    menu->addAction(action(C::cut));
-    menu->addAction(action(C::copy));
-    menu->addAction(action(C::paste));
-    menu->addAction(action(C::deleteSelection));
-    menu->addSeparator();
-    menu->addAction(action(C::copyImage));
-    menu->addAction(action(C::share));
-    menu->addAction(action(C::copyTextFromImage));
-    menu->addSeparator();
-    menu->addAction(action(C::settings));
+    addItems(menu,
+             {C::undo, C::redo, separator, C::cut, C::copy, C::paste, C::deleteSelection, separator,
+              C::copyImage, C::share, C::copyTextFromImage, separator, C::settings});
     // While the menu is open its Copy, Paste and Delete say whether they would act; closed,
     // they stay enabled so their keys always reach the command, which then decides.
     connect(menu, &QMenu::aboutToShow, this, [this] {
@@ -193,11 +186,7 @@ void MainMenuBuilder::fillEdit(QMenu* menu)
 
 void MainMenuBuilder::fillView(QMenu* menu)
 {
-    menu->addAction(action(C::zoomIn));
-    menu->addAction(action(C::zoomOut));
-    menu->addAction(action(C::actualSize));
-    menu->addAction(action(C::zoomToFit));
-    menu->addSeparator();
+    addItems(menu, {C::zoomIn, C::zoomOut, C::actualSize, C::zoomToFit, separator});
     if (!m_optionsBar) {
         m_optionsBar = new QAction(optionsBarTitle(), this);
         m_optionsBar->setObjectName(QStringLiteral("toggleOptionsBar"));
@@ -214,50 +203,29 @@ void MainMenuBuilder::fillView(QMenu* menu)
 
 void MainMenuBuilder::fillCapture(QMenu* menu)
 {
-    menu->addAction(action(C::captureRegion));
-    menu->addAction(action(C::captureWindow));
-    menu->addAction(action(C::captureFrontWindow));
-    menu->addAction(action(C::captureFullScreen));
+    addItems(menu,
+             {C::captureRegion, C::captureWindow, C::captureFrontWindow, C::captureFullScreen});
     QMenu* displays = menu->addMenu(L10n::text("Full Screen on\u2026"));
     // The screens are read each time the menu opens: only with two or more is the list shown.
     const auto listDisplays = [this, displays] {
         displays->clear();
-        const QList<QScreen*> screens = QGuiApplication::screens();
-        displays->menuAction()->setVisible(screens.size() >= 2);
-        for (int i = 0; i < screens.size(); ++i) {
-            const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screens[i]);
-            displays->addAction(TrayMenu::displayLabel(i, screens[i]->geometry().size(),
-                                                       screens[i]->devicePixelRatio()),
-                                displays, [this, id] { m_menuActions.captureDisplay(id); });
-        }
+        displays->menuAction()->setVisible(QGuiApplication::screens().size() >= 2);
+        TrayMenu::addDisplayItems(displays, m_menuActions);
     };
     connect(menu, &QMenu::aboutToShow, displays, listDisplays);
     listDisplays();
-    menu->addAction(action(C::recaptureLastRegion));
-    menu->addAction(action(C::copyTextFromRegion));
-    menu->addSeparator();
-    QMenu* quick = menu->addMenu(L10n::text("Quick Capture"));
-    for (const C command :
-         {C::regionToClipboard, C::regionToFile, C::fullScreenToClipboard, C::fullScreenToFile})
-        quick->addAction(action(command));
-    menu->addSeparator();
-    menu->addAction(action(C::collageSideBySide));
-    menu->addAction(action(C::collageStacked));
+    addItems(menu, {C::recaptureLastRegion, C::copyTextFromRegion, separator});
+    addItems(
+        menu->addMenu(L10n::text("Quick Capture")),
+        {C::regionToClipboard, C::regionToFile, C::fullScreenToClipboard, C::fullScreenToFile});
+    addItems(menu, {separator, C::collageSideBySide, C::collageStacked});
 }
 
 void MainMenuBuilder::fillImage(QMenu* menu)
 {
-    menu->addAction(action(C::rotateLeft));
-    menu->addAction(action(C::rotateRight));
-    menu->addSeparator();
-    menu->addAction(action(C::flipHorizontal));
-    menu->addAction(action(C::flipVertical));
-    menu->addSeparator();
-    menu->addAction(action(C::resizeImage));
-    menu->addAction(action(C::sharpenImage));
-    menu->addAction(action(C::crop));
-    menu->addSeparator();
-    menu->addAction(action(C::pinToScreen));
+    addItems(menu,
+             {C::rotateLeft, C::rotateRight, separator, C::flipHorizontal, C::flipVertical,
+              separator, C::resizeImage, C::sharpenImage, C::crop, separator, C::pinToScreen});
 }
 
 void MainMenuBuilder::fillTools(QMenu* menu)
@@ -286,12 +254,9 @@ void MainMenuBuilder::fillWindow(QMenu* menu)
             if (QWidget* window = QApplication::activeWindow()) window->showMinimized();
         });
     }
-    menu->addAction(action(C::startWindow));
-    menu->addSeparator();
+    addItems(menu, {C::startWindow, separator});
     menu->addAction(m_minimize);
-    menu->addSeparator();
-    menu->addAction(action(C::unlockPins));
-    menu->addAction(action(C::closePins));
+    addItems(menu, {separator, C::unlockPins, C::closePins});
     connect(menu, &QMenu::aboutToShow, menu, [this, menu] { listOpenEditors(menu); });
     listOpenEditors(menu);
 }
@@ -308,7 +273,7 @@ void MainMenuBuilder::listOpenEditors(QMenu* menu)
     }
     const QList<EditorPage*> pages = m_menuActions.editors().pages();
     if (pages.isEmpty()) return;
-    const QWidget* current = m_menuActions.keyEditorWindow();
+    const QWidget* current = m_menuActions.keyPage();
     menu->addSeparator()->setProperty(listed, true);
     // Every page, tabs included, oldest first, under its tab's title; the key editor's current
     // page is checked.
@@ -325,11 +290,7 @@ void MainMenuBuilder::listOpenEditors(QMenu* menu)
 
 void MainMenuBuilder::fillHelp(QMenu* menu)
 {
-    menu->addAction(action(C::help));
-    menu->addAction(action(C::keyboardShortcuts));
-    menu->addAction(action(C::whatsNew));
-    menu->addSeparator();
-    menu->addAction(action(C::about));
+    addItems(menu, {C::help, C::keyboardShortcuts, C::whatsNew, separator, C::about});
 }
 
 } // namespace snapkin

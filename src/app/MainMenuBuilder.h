@@ -4,7 +4,9 @@
 
 #include <QObject>
 
+#include <initializer_list>
 #include <map>
+#include <optional>
 
 class QAction;
 class QMainWindow;
@@ -44,6 +46,8 @@ public:
     static QString selectableTextTitle();
 
 private:
+    // Adds the actions of `items` in order; an empty item is a separator.
+    void addItems(QMenu* menu, std::initializer_list<std::optional<AppCommand>> items);
     void fillFile(QMenu* menu);
     void fillOpenRecent(QMenu* menu);
     void fillEdit(QMenu* menu);

@@ -96,11 +96,10 @@ bool MenuActions::hasHandler(Handler handler) const
     return m_handlers.contains(handler);
 }
 
-bool MenuActions::runHandler(Handler handler, const QImage* image)
+bool MenuActions::runHandler(Handler handler)
 {
     const auto found = m_handlers.find(handler);
-    if (found == m_handlers.end()) return false;
-    return found->second(image);
+    return found != m_handlers.end() && found->second();
 }
 
 AnnotationStore* MenuActions::keyStore() const
@@ -114,11 +113,6 @@ AnnotationStore* MenuActions::currentStore() const
     if (AnnotationStore* store = keyStore()) return store;
     const QList<EditorPage*> pages = editors().pages();
     return pages.isEmpty() ? nullptr : &pages.last()->store();
-}
-
-QWidget* MenuActions::keyEditorWindow() const
-{
-    return keyPage();
 }
 
 QString MenuActions::helpPath(const QStringList& uiLanguages)
@@ -285,11 +279,6 @@ void MenuActions::save()
 {
     if (AnnotationStore* store = currentStore())
         DocumentActions::exportImage(m_exports, *store, std::nullopt, editors().pageOf(*store));
-}
-
-void MenuActions::exportImage()
-{
-    save();
 }
 
 void MenuActions::saveAsDocument()
@@ -527,10 +516,6 @@ void MenuActions::pinToScreen()
     EditorPage* page = editors().pageOf(*store);
     if (const auto image = flattenOrAlert(*store, page)) m_pins.pin(*image, page);
 }
-
-} // namespace snapkin
-
-namespace snapkin {
 
 void MenuActions::unlockPins()
 {

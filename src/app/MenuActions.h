@@ -58,7 +58,7 @@ public:
         welcome,
         newsletter, // opens the newsletter window when it may interrupt; false otherwise
     };
-    using Action = std::function<bool(const QImage* image)>;
+    using Action = std::function<bool()>;
     // Installs (or, with an empty function, removes) the work behind a handler's items.
     void setHandler(Handler handler, Action action);
     bool hasHandler(Handler handler) const;
@@ -66,8 +66,8 @@ public:
     // The editor targets.
     AnnotationStore* keyStore() const;
     AnnotationStore* currentStore() const;
-    // The key window's editor page (or the window itself, for window-level commands).
-    QWidget* keyEditorWindow() const;
+    // The page in the active window; null when that is no editor.
+    EditorPage* keyPage() const;
 
     // The support site's root ("https://…/"), empty when none is configured: Help is hidden.
     const QString& siteRoot() const { return m_siteRoot; }
@@ -111,7 +111,6 @@ public slots:
 
     // Documents.
     void save();
-    void exportImage();
     void saveAsDocument();
     void clearRecentDocuments();
     // Closes the key editor's page as its tab's close button does, asking about unsaved
@@ -157,9 +156,7 @@ public slots:
     void closePins();
 
 private:
-    bool runHandler(Handler handler, const QImage* image = nullptr);
-    // The page in the active window; null when that is no editor.
-    EditorPage* keyPage() const;
+    bool runHandler(Handler handler);
 
     EditorWindowController& m_editors;
     ExportDialogs& m_exports;

@@ -89,6 +89,32 @@ QString TrayMenu::displayLabel(int index, QSize pointSize, double pixelRatio)
            QString::number(height);
 }
 
+void TrayMenu::addDisplayItems(QMenu* menu, MenuActions& actions)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (int i = 0; i < screens.size(); ++i) {
+        const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screens[i]);
+        menu->addAction(
+            displayLabel(i, screens[i]->geometry().size(), screens[i]->devicePixelRatio()), menu,
+            [&actions, id] { actions.captureDisplay(id); });
+    }
+}
+
+void TrayMenu::fillTimerMenu(QMenu* menu)
+{
+    menu->clear();
+    auto* group = new QActionGroup(menu);
+    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
+    for (const int seconds : timerChoices) {
+        QAction* item = menu->addAction(CaptureService::captureDelayTitle(seconds));
+        item->setCheckable(true);
+        item->setChecked(delay == seconds);
+        item->setActionGroup(group);
+        connect(item, &QAction::triggered, menu,
+                [seconds] { platform::Defaults::standard().set(keys::captureDelay, seconds); });
+    }
+}
+
 void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotController& pins)
 {
     // The submenus of the last filling go with their items.
@@ -102,21 +128,11 @@ void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotCon
     menu->addSeparator();
     add(menu, actions, AppCommand::captureRegion);
     add(menu, actions, AppCommand::captureWindow);
-    QAction* front = add(menu, actions, AppCommand::captureFrontWindow);
-    front->setShortcuts({}); // the tray shows no key for it
+    add(menu, actions, AppCommand::captureFrontWindow)->setShortcuts({}); // no key shown either
     add(menu, actions, AppCommand::trayFullScreen);
 
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.size() >= 2) {
-        QMenu* displays = menu->addMenu(L10n::text("Full Screen on\u2026"));
-        for (int i = 0; i < screens.size(); ++i) {
-            QScreen* screen = screens[i];
-            const std::optional<std::uint32_t> id = platform::ScreenCapture::displayID(screen);
-            displays->addAction(
-                displayLabel(i, screen->geometry().size(), screen->devicePixelRatio()), menu,
-                [&actions, id] { actions.captureDisplay(id); });
-        }
-    }
+    if (QGuiApplication::screens().size() >= 2)
+        addDisplayItems(menu->addMenu(L10n::text("Full Screen on\u2026")), actions);
 
     QAction* recapture = add(menu, actions, AppCommand::recaptureLastRegion);
     // Read each time the menu opens, so a region stored since the last time counts.
@@ -129,17 +145,7 @@ void TrayMenu::fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotCon
     add(quick, actions, AppCommand::fullScreenToClipboard);
     add(quick, actions, AppCommand::fullScreenToFile);
 
-    QMenu* timer = menu->addMenu(L10n::text("Capture Timer"));
-    auto* timerGroup = new QActionGroup(timer);
-    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
-    for (const int seconds : timerChoices) {
-        QAction* item = timer->addAction(CaptureService::captureDelayTitle(seconds));
-        item->setCheckable(true);
-        item->setChecked(delay == seconds);
-        item->setActionGroup(timerGroup);
-        connect(item, &QAction::triggered, menu,
-                [seconds] { platform::Defaults::standard().set(keys::captureDelay, seconds); });
-    }
+    fillTimerMenu(menu->addMenu(L10n::text("Capture Timer")));
 
     add(menu, actions, AppCommand::openImage);
     add(menu, actions, AppCommand::newFromClipboard)->setShortcuts({});

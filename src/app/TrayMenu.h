@@ -35,6 +35,10 @@ public:
 
     // Fills `menu` with the items for the current state.
     static void fill(QMenu* menu, MenuActions& actions, const PinnedScreenshotController& pins);
+    // Adds an item per screen that captures it full screen through `actions`.
+    static void addDisplayItems(QMenu* menu, MenuActions& actions);
+    // Fills `menu` with the capture timer's choices, the one set now checked.
+    static void fillTimerMenu(QMenu* menu);
     // The title of a display's item: "Display 2 — 2880×1800", in pixels.
     static QString displayLabel(int index, QSize pointSize, double pixelRatio);
 

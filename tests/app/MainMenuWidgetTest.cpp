@@ -297,7 +297,7 @@ TEST_F(MainMenuTest, CtrlWClosesTheKeyEditorsPageAskingAboutUnsavedChanges)
     EditorPage* dirtyPage = editors.pageOf(dirty);
     ASSERT_EQ(dirtyPage->window(), window.data());
     activate(window);
-    ASSERT_EQ(shell.actions.keyEditorWindow(), dirtyPage);
+    ASSERT_EQ(shell.actions.keyPage(), dirtyPage);
 
     {
         AlertAnswerer answerer({"Cancel"});

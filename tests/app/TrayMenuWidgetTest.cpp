@@ -164,15 +164,15 @@ TEST_F(TrayMenuTest, ItemsOfWindowsNotInstalledStayHiddenUntilTheirHandlerArrive
 {
     auto& actions = shell.actions;
     int newsletterAnswers = 0;
-    actions.setHandler(MenuActions::Handler::settings, [](const QImage*) { return true; });
-    actions.setHandler(MenuActions::Handler::about, [](const QImage*) { return true; });
-    actions.setHandler(MenuActions::Handler::newsletter, [&](const QImage*) {
+    actions.setHandler(MenuActions::Handler::settings, [] { return true; });
+    actions.setHandler(MenuActions::Handler::about, [] { return true; });
+    actions.setHandler(MenuActions::Handler::newsletter, [&] {
         ++newsletterAnswers;
         return false; // may not interrupt now: a beep
     });
-    actions.setHandler(MenuActions::Handler::welcome, [](const QImage*) { return true; });
-    actions.setHandler(MenuActions::Handler::collageSideBySide, [](const QImage*) { return true; });
-    actions.setHandler(MenuActions::Handler::collageStacked, [](const QImage*) { return true; });
+    actions.setHandler(MenuActions::Handler::welcome, [] { return true; });
+    actions.setHandler(MenuActions::Handler::collageSideBySide, [] { return true; });
+    actions.setHandler(MenuActions::Handler::collageStacked, [] { return true; });
     const auto menu = opened();
     const QStringList items = walk(*menu);
     const QStringList tail = items.mid(items.indexOf("New from Clipboard"));

@@ -8,11 +8,12 @@
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
 
-#include <QActionGroup>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
+
+#include <utility>
 
 namespace snapkin {
 
@@ -21,18 +22,30 @@ using platform::L10n;
 namespace {
 
 struct CaptureButton {
-    const char* identifier;
+    AppCommand command;
     const char* symbol;
     CaptureAction action;
 };
 
 constexpr CaptureButton captureButtons[] = {
-    {"captureRegion", "camera.viewfinder", CaptureAction::region},
-    {"captureWindow", "macwindow", CaptureAction::window},
-    {"captureFullScreen", "rectangle.inset.filled", CaptureAction::fullScreen},
-    {"recaptureLastRegion", "arrow.clockwise", CaptureAction::lastRegion},
-    {"copyTextFromRegion", "text.viewfinder", CaptureAction::copyText},
+    {AppCommand::captureRegion, "camera.viewfinder", CaptureAction::region},
+    {AppCommand::captureWindow, "macwindow", CaptureAction::window},
+    {AppCommand::captureFullScreen, "rectangle.inset.filled", CaptureAction::fullScreen},
+    {AppCommand::recaptureLastRegion, "arrow.clockwise", CaptureAction::lastRegion},
+    {AppCommand::copyTextFromRegion, "text.viewfinder", CaptureAction::copyText},
 };
+
+// The commands after the divider: Open…, New from Clipboard and New Blank Canvas.
+constexpr std::pair<AppCommand, const char*> fileButtons[] = {
+    {AppCommand::open, "folder"},
+    {AppCommand::newFromClipboard, "doc.on.clipboard"},
+    {AppCommand::newBlankCanvas, "macwindow.badge.plus"},
+};
+
+QString identifier(AppCommand command)
+{
+    return QString::fromLatin1(commandInfo(command).identifier);
+}
 
 QString captureTitle(CaptureAction action)
 {
@@ -83,61 +96,33 @@ StartCaptureBar::StartCaptureBar(CaptureService& capture, QWidget* parent)
     row->setContentsMargins(12, 10, 12, 6);
     row->setSpacing(4);
 
-    for (const CaptureButton& capture : captureButtons) {
-        QToolButton* button =
-            addButton(QString::fromLatin1(capture.identifier), QString::fromLatin1(capture.symbol));
-        const CaptureAction action = capture.action;
-        connect(button, &QToolButton::clicked, this, [this, action] {
-            switch (action) {
-            case CaptureAction::region:
-                emit commandRequested(AppCommand::captureRegion);
-                break;
-            case CaptureAction::window:
-                emit commandRequested(AppCommand::captureWindow);
-                break;
-            case CaptureAction::fullScreen:
-                emit commandRequested(AppCommand::captureFullScreen);
-                break;
-            case CaptureAction::lastRegion:
-                emit commandRequested(AppCommand::recaptureLastRegion);
-                break;
-            case CaptureAction::copyText:
-                emit commandRequested(AppCommand::copyTextFromRegion);
-                break;
-            case CaptureAction::frontWindow:
-                break;
-            }
-        });
-        row->addWidget(button);
-    }
+    for (const CaptureButton& capture : captureButtons)
+        row->addWidget(addButton(capture.command, capture.symbol));
     QToolButton* timer = addButton(QStringLiteral("timer"), QStringLiteral("timer"));
     timer->setPopupMode(QToolButton::InstantPopup);
     timer->setMenu(new QMenu(timer));
-    connect(timer->menu(), &QMenu::aboutToShow, this, &StartCaptureBar::fillTimerMenu);
+    connect(timer->menu(), &QMenu::aboutToShow, timer,
+            [menu = timer->menu()] { TrayMenu::fillTimerMenu(menu); });
     row->addWidget(timer);
 
     row->addStretch(1);
     row->addWidget(divider());
-    const struct {
-        AppCommand command;
-        const char* symbol;
-    } files[] = {{AppCommand::open, "folder"},
-                 {AppCommand::newFromClipboard, "doc.on.clipboard"},
-                 {AppCommand::newBlankCanvas, "macwindow.badge.plus"}};
-    for (const auto& file : files) {
-        QToolButton* button = addButton(QString::fromLatin1(commandInfo(file.command).identifier),
-                                        QString::fromLatin1(file.symbol));
-        const AppCommand command = file.command;
-        connect(button, &QToolButton::clicked, this,
-                [this, command] { emit commandRequested(command); });
-        row->addWidget(button);
-    }
+    for (const auto& [command, symbol] : fileButtons)
+        row->addWidget(addButton(command, symbol));
 
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,
             [this](const QString& key) {
                 if (keys::isCaptureHotKey(key) || key == keys::captureDelay) refresh();
             });
     refresh();
+}
+
+QToolButton* StartCaptureBar::addButton(AppCommand command, const char* symbol)
+{
+    QToolButton* button = addButton(identifier(command), QString::fromLatin1(symbol));
+    connect(button, &QToolButton::clicked, this,
+            [this, command] { emit commandRequested(command); });
+    return button;
 }
 
 QToolButton* StartCaptureBar::addButton(const QString& identifier, const QString& symbol)
@@ -163,7 +148,7 @@ QToolButton* StartCaptureBar::button(const QString& identifier) const
 void StartCaptureBar::refresh()
 {
     for (const CaptureButton& capture : captureButtons) {
-        QToolButton* b = button(QString::fromLatin1(capture.identifier));
+        QToolButton* b = button(identifier(capture.command));
         const CaptureHotKey stored = CaptureHotKey::load(capture.action);
         const QString keys = stored.keySequence().isEmpty() ? QString() : stored.displayString();
         b->setText(twoLines(captureTitle(capture.action), keys));
@@ -180,30 +165,13 @@ void StartCaptureBar::refresh()
     timer->setToolTip(L10n::text("Capture Timer"));
     timer->setAccessibleName(L10n::text("Capture Timer"));
 
-    for (const AppCommand command :
-         {AppCommand::open, AppCommand::newFromClipboard, AppCommand::newBlankCanvas}) {
-        QToolButton* b = button(QString::fromLatin1(commandInfo(command).identifier));
+    for (const auto& [command, symbol] : fileButtons) {
+        QToolButton* b = button(identifier(command));
         // The bar's own short title for a blank canvas; the others as the menus say them.
         const QString title = command == AppCommand::newBlankCanvas ? L10n::text("Blank Canvas")
                                                                     : commandTitle(command);
         b->setText(twoLines(title, keyText(command)));
         b->setAccessibleName(commandTitle(command));
-    }
-}
-
-void StartCaptureBar::fillTimerMenu()
-{
-    QMenu* menu = button(QStringLiteral("timer"))->menu();
-    menu->clear();
-    auto* group = new QActionGroup(menu);
-    const qint64 delay = platform::Defaults::standard().get(keys::captureDelay);
-    for (const int seconds : TrayMenu::timerChoices) {
-        QAction* item = menu->addAction(CaptureService::captureDelayTitle(seconds));
-        item->setCheckable(true);
-        item->setChecked(delay == seconds);
-        item->setActionGroup(group);
-        connect(item, &QAction::triggered, this,
-                [seconds] { platform::Defaults::standard().set(keys::captureDelay, seconds); });
     }
 }
 

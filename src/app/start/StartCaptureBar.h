@@ -35,8 +35,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A button that asks for `command`.
+    QToolButton* addButton(AppCommand command, const char* symbol);
     QToolButton* addButton(const QString& identifier, const QString& symbol);
-    void fillTimerMenu();
 
     CaptureService& m_capture;
     QList<QToolButton*> m_buttons;
