@@ -194,11 +194,8 @@ void CaptureHistory::pruneExpired(const QDateTime& now)
 void CaptureHistory::remove(const QList<QUuid>& ids)
 {
     const QSet<QUuid> removing(ids.begin(), ids.end());
-    QList<HistoryEntry> kept;
-    kept.reserve(m_entries.size());
-    for (const HistoryEntry& entry : std::as_const(m_entries)) {
-        if (!removing.contains(entry.id)) kept.append(entry);
-    }
+    QList<HistoryEntry> kept = m_entries;
+    kept.removeIf([&](const HistoryEntry& entry) { return removing.contains(entry.id); });
     setEntries(std::move(kept));
 
     for (const QUuid& id : ids) {
@@ -254,12 +251,8 @@ QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shown
             QString text = historySearch::line(key);
             line = m_searchCache.insert(entry.id, SearchLine{std::move(key), std::move(text)});
         }
-        if (!shownDate) {
-            if (historySearch::matches(line->text, words)) found.append(entry.id);
-            continue;
-        }
         // Entries come grouped by day, so the folded date text changes rarely.
-        const QString shown = shownDate(entry);
+        const QString shown = shownDate ? shownDate(entry) : QString();
         if (shown != shownFor) {
             shownFor = shown;
             shownFolded = historySearch::folded(shown);

@@ -61,12 +61,4 @@ QString line(const Key& key)
     return folded(text);
 }
 
-bool matches(const QString& line, const QStringList& words)
-{
-    for (const QString& word : words) {
-        if (!line.contains(word)) return false;
-    }
-    return true;
-}
-
 } // namespace snapkin::historySearch

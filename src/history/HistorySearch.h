@@ -33,8 +33,5 @@ QStringList queryWords(const QString& query);
 // "2026-12-07", in the locale's long and short forms, and the time "14:05"), and its text.
 QString line(const Key& key);
 
-// True when `line` holds every word (all folded).
-bool matches(const QString& line, const QStringList& words);
-
 } // namespace historySearch
 } // namespace snapkin

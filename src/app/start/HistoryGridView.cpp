@@ -68,14 +68,10 @@ std::optional<QUuid> HistoryGridView::currentID() const
 
 void HistoryGridView::selectFirst()
 {
-    for (int row = 0; row < model()->rowCount(); ++row) {
-        const QModelIndex index = model()->index(row, 0);
-        if (gridModel()->entryAt(index)) {
-            setCurrentIndex(index);
-            scrollTo(index);
-            return;
-        }
-    }
+    const QModelIndex first = firstCard(0, 1);
+    if (!first.isValid()) return;
+    setCurrentIndex(first);
+    scrollTo(first);
 }
 
 void HistoryGridView::keyPressEvent(QKeyEvent* event)
@@ -116,6 +112,13 @@ bool HistoryGridView::isCard(int row) const
     return gridModel()->entryAt(model()->index(row, 0)) != nullptr;
 }
 
+QModelIndex HistoryGridView::firstCard(int from, int step) const
+{
+    for (int row = from; row >= 0 && row < model()->rowCount(); row += step)
+        if (isCard(row)) return model()->index(row, 0);
+    return {};
+}
+
 QModelIndex HistoryGridView::cardOnNextLine(const QModelIndex& from, int step) const
 {
     const QRect start = visualRect(from);
@@ -143,12 +146,8 @@ QModelIndex HistoryGridView::cardOnNextLine(const QModelIndex& from, int step) c
 QModelIndex HistoryGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
     const QModelIndex current = currentIndex();
-    if (!gridModel()->entryAt(current)) {
-        // Nothing chosen yet: any move starts at the first card.
-        for (int row = 0; row < model()->rowCount(); ++row)
-            if (isCard(row)) return model()->index(row, 0);
-        return {};
-    }
+    // Nothing chosen yet: any move starts at the first card.
+    if (!gridModel()->entryAt(current)) return firstCard(0, 1);
     switch (action) {
     case MoveLeft:
     case MoveRight:
@@ -156,18 +155,13 @@ QModelIndex HistoryGridView::moveCursor(CursorAction action, Qt::KeyboardModifie
     case MoveNext: {
         // Reading order, from the end of one line to the start of the next.
         const int step = action == MoveLeft || action == MovePrevious ? -1 : 1;
-        for (int row = current.row() + step; row >= 0 && row < model()->rowCount(); row += step)
-            if (isCard(row)) return model()->index(row, 0);
-        return current;
+        const QModelIndex next = firstCard(current.row() + step, step);
+        return next.isValid() ? next : current;
     }
     case MoveHome:
-    case MoveEnd: {
-        const int rows = model()->rowCount();
-        const int step = action == MoveHome ? 1 : -1;
-        for (int row = action == MoveHome ? 0 : rows - 1; row >= 0 && row < rows; row += step)
-            if (isCard(row)) return model()->index(row, 0);
-        return current;
-    }
+        return firstCard(0, 1);
+    case MoveEnd:
+        return firstCard(model()->rowCount() - 1, -1);
     case MoveUp:
         return cardOnNextLine(current, -1);
     case MoveDown:

@@ -28,6 +28,8 @@ public:
     // The selected entries in grid order; the current one when nothing is selected.
     QList<QUuid> selectedIDs() const;
     std::optional<QUuid> currentID() const;
+    // The first card from row `from` on, stepping by `step`; invalid when there is none.
+    QModelIndex firstCard(int from, int step) const;
     // Selects and shows the first card (after a search, the keyboard can go on from there).
     void selectFirst();
 

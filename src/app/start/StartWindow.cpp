@@ -181,14 +181,7 @@ QSize StartWindow::preferredSize() const
 
 StartWindow::Page StartWindow::page() const
 {
-    switch (m_pages->currentIndex()) {
-    case 1:
-        return Page::empty;
-    case 2:
-        return Page::noMatches;
-    default:
-        return Page::grid;
-    }
+    return static_cast<Page>(m_pages->currentIndex());
 }
 
 void StartWindow::updateState()
@@ -200,12 +193,12 @@ void StartWindow::updateState()
             "Press %@ to capture a region. Every capture is kept here, so you can find it, "
             "reopen it and keep editing.",
             keys));
-        m_pages->setCurrentIndex(1);
+        m_pages->setCurrentIndex(int(Page::empty));
     } else if (m_model->shownEntryCount() == 0) {
         m_noMatches->setText(L10n::format("No captures match “%@”.", m_search->text().trimmed()));
-        m_pages->setCurrentIndex(2);
+        m_pages->setCurrentIndex(int(Page::noMatches));
     } else {
-        m_pages->setCurrentIndex(0);
+        m_pages->setCurrentIndex(int(Page::grid));
     }
 }
 
@@ -215,17 +208,15 @@ QMenu* StartWindow::makeMenu(const QList<QUuid>& ids)
     menu->setObjectName(QStringLiteral("startEntryMenu"));
     const bool one = ids.size() == 1;
     const QUuid first = ids.value(0);
-    QAction* open = menu->addAction(L10n::text("Open"), this, [this, first] { openEntry(first); });
-    open->setEnabled(one);
-    QAction* copy = menu->addAction(L10n::text("Copy Image"), this,
-                                    [this, first] { m_actions.copyImage(first, this); });
-    copy->setEnabled(one);
-    QAction* save = menu->addAction(L10n::text("Save As…"), this,
-                                    [this, first] { m_actions.saveAs(first, this); });
-    save->setEnabled(one);
-    QAction* show = menu->addAction(L10n::text("Show in File Manager"), this,
-                                    [this, first] { m_actions.showInFileManager(first); });
-    show->setEnabled(one);
+    // The items for one card only.
+    menu->addAction(L10n::text("Open"), this, [this, first] { openEntry(first); });
+    menu->addAction(L10n::text("Copy Image"), this,
+                    [this, first] { m_actions.copyImage(first, this); });
+    menu->addAction(L10n::text("Save As…"), this, [this, first] { m_actions.saveAs(first, this); });
+    menu->addAction(L10n::text("Show in File Manager"), this,
+                    [this, first] { m_actions.showInFileManager(first); });
+    for (QAction* item : menu->actions())
+        item->setEnabled(one);
     menu->addSeparator();
     menu->addAction(L10n::text("Delete"), this, [this, ids] { removeEntries(ids); });
     return menu;
@@ -243,13 +234,8 @@ void StartWindow::removeEntries(const QList<QUuid>& ids)
     if (!m_actions.remove(ids, this)) return;
     m_model->reload();
     // The keyboard goes on from where the removed cards were.
-    for (int r = std::min(row, m_model->rowCount() - 1); r >= 0; --r) {
-        const QModelIndex index = m_model->index(r, 0);
-        if (m_model->entryAt(index)) {
-            m_grid->setCurrentIndex(index);
-            break;
-        }
-    }
+    const QModelIndex next = m_grid->firstCard(std::min(row, m_model->rowCount() - 1), -1);
+    if (next.isValid()) m_grid->setCurrentIndex(next);
 }
 
 bool StartWindow::eventFilter(QObject* watched, QEvent* event)

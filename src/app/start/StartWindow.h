@@ -39,6 +39,7 @@ class Defaults;
 class StartWindow final : public QMainWindow {
     Q_OBJECT
 public:
+    // In the order of the stacked pages.
     enum class Page { grid, empty, noMatches };
 
     // The editors (where entries open), history, export service and settings must outlive the

@@ -60,10 +60,7 @@ void StartWindowController::show()
         m_window = new StartWindow(m_editors, m_history, m_exports, m_capture, settings());
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
         if (m_decorate) m_decorate(*m_window);
-        connect(m_window, &StartWindow::closed, this, [this] {
-            rememberFrame();
-            emit closed();
-        });
+        connect(m_window, &StartWindow::closed, this, &StartWindowController::rememberFrame);
         connect(m_window, &StartWindow::historySettingsRequested, this, [this] {
             settings().set(keys::settingsTab, QStringLiteral("history"));
             emit settingsRequested();

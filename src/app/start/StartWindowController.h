@@ -40,8 +40,6 @@ public:
     void show();
 
 signals:
-    // The user closed the window (not when it is hidden for an editor).
-    void closed();
     // The window's link to the history's settings: the settings window opens on that tab.
     void settingsRequested();
 
