@@ -28,6 +28,7 @@
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
 #include "text/TextCopier.h"
+#include "ui/platform/Appearance.h"
 #include "ui/platform/BringForward.h"
 
 #include <QApplication>
@@ -297,8 +298,9 @@ void AppDelegate::presence()
 
 void AppDelegate::appearance()
 {
-    AppAppearance::apply(settings().contains(keys::appearance) ? settings().get(keys::appearance)
-                                                               : QStringLiteral("system"));
+    platform::Appearance::apply(settings().contains(keys::appearance)
+                                    ? settings().get(keys::appearance)
+                                    : QStringLiteral("system"));
 }
 
 void AppDelegate::screenshotWatcher()
@@ -321,10 +323,7 @@ void AppDelegate::firstWindows()
     runFirstWindows();
     keepWelcomeInFront(m_services.welcome, m_services.editors);
     // What's New, when it is due.
-    WhatsNewController& whatsNew = m_services.whatsNew;
-    if (!whatsNew.pendingShow) return;
-    whatsNew.pendingShow = false;
-    whatsNew.show();
+    if (std::exchange(m_services.whatsNew.pendingShow, false)) m_services.whatsNew.show();
 }
 
 void AppDelegate::start()

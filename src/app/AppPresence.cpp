@@ -1,7 +1,6 @@
 #include "app/AppPresence.h"
 
 #include "platform/Defaults.h"
-#include "ui/platform/Appearance.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -56,16 +55,5 @@ void keepReachable()
 }
 
 } // namespace AppPresence
-
-namespace AppAppearance {
-
-void apply(const QString& appearance)
-{
-    // One implementation for the launch and the settings window, so "system" always returns
-    // to the look the desktop gave the application.
-    platform::Appearance::apply(appearance);
-}
-
-} // namespace AppAppearance
 
 } // namespace snapkin

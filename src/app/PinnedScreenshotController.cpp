@@ -79,8 +79,7 @@ PinnedScreenshotWindow* PinnedScreenshotController::pin(const QImage& image, QWi
 void PinnedScreenshotController::close(PinnedScreenshotWindow* window)
 {
     if (window) window->close();
-    m_windows.removeAll(window);
-    recount();
+    forget(window);
 }
 
 void PinnedScreenshotController::forget(PinnedScreenshotWindow* window)
@@ -221,11 +220,6 @@ void PinnedScreenshotWindow::openInEditor()
     m_controller.editors().open(image, L10n::text("Untitled"));
 }
 
-void PinnedScreenshotWindow::setOpacityPercent(int percent)
-{
-    setWindowOpacity(percent / 100.0);
-}
-
 void PinnedScreenshotWindow::lock()
 {
     m_locked = true;
@@ -264,7 +258,8 @@ QMenu* PinnedScreenshotWindow::contextMenu()
         item->setCheckable(true);
         item->setChecked(current == percent);
         item->setData(percent);
-        connect(item, &QAction::triggered, this, [this, percent] { setOpacityPercent(percent); });
+        connect(item, &QAction::triggered, this,
+                [this, percent] { setWindowOpacity(percent / 100.0); });
     }
     menu->addAction(L10n::text("Actual Size"), this, &PinnedScreenshotWindow::actualSize);
     menu->addAction(L10n::text("Let Clicks Pass Through"), this, &PinnedScreenshotWindow::lock);
@@ -273,11 +268,16 @@ QMenu* PinnedScreenshotWindow::contextMenu()
     return menu;
 }
 
-void PinnedScreenshotWindow::showContextMenuAtCentre()
+void PinnedScreenshotWindow::showContextMenu(QPoint globalPosition)
 {
     QMenu* menu = contextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(mapToGlobal(rect().center()));
+    menu->popup(globalPosition);
+}
+
+void PinnedScreenshotWindow::showContextMenuAtCentre()
+{
+    showContextMenu(mapToGlobal(rect().center()));
 }
 
 void PinnedScreenshotWindow::paintEvent(QPaintEvent*)
@@ -357,9 +357,7 @@ void PinnedScreenshotWindow::keyPressEvent(QKeyEvent* event)
 void PinnedScreenshotWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     if (event->reason() == QContextMenuEvent::Keyboard) return showContextMenuAtCentre();
-    QMenu* menu = contextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    showContextMenu(event->globalPos());
 }
 
 void PinnedScreenshotWindow::closeEvent(QCloseEvent* event)

@@ -25,8 +25,8 @@ class PinnedScreenshotWindow;
 class PinnedScreenshotController : public QObject {
     Q_OBJECT
 public:
-    // Pins save their images through `exports`, which must outlive the controller.
-    // A pin opens in an editor among `editors` and saves through `exports`.
+    // A pin opens in an editor among `editors` and saves through `exports`; both must outlive
+    // the controller.
     PinnedScreenshotController(EditorWindowController& editors, ExportDialogs& exports)
         : m_editors(editors), m_exports(exports)
     {
@@ -107,8 +107,6 @@ public:
     void copyImage();
     void saveImage();
     void openInEditor();
-    // `percent` is 100, 75, 50 or 25.
-    void setOpacityPercent(int percent);
     void actualSize();
     void lock();
     void unlock();
@@ -132,6 +130,7 @@ protected:
 
 private:
     void setSizeCentred(QSizeF size);
+    void showContextMenu(QPoint globalPosition);
 
     PinnedScreenshotController& m_controller;
     QImage m_image;
