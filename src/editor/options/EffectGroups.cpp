@@ -29,20 +29,10 @@ bool selectedIs(const AnnotationStore& store, AnnotationKind kind)
     return selected && selected->kind == kind;
 }
 
-QString obscureSymbol(ObscureStyle style)
-{
-    switch (style) {
-    case ObscureStyle::pixelate:
-        return QStringLiteral("checkerboard.rectangle");
-    case ObscureStyle::blur:
-        return QStringLiteral("drop.fill");
-    case ObscureStyle::solid:
-        return QStringLiteral("rectangle.fill");
-    case ObscureStyle::stripes:
-        break;
-    }
-    return QStringLiteral("line.diagonal");
-}
+// The glyph of each obscuring style, by its value.
+constexpr std::array obscureSymbols{"checkerboard.rectangle", "drop.fill", "rectangle.fill",
+                                    "line.diagonal"};
+static_assert(obscureSymbols.size() == EnumTable<ObscureStyle>::cases.size());
 
 // A sticker: the emoji in an 18-point colour font on a brand tint while it is the current one.
 class StickerButton : public StateButton<QAbstractButton> {
@@ -89,7 +79,8 @@ ObscureGroup::ObscureGroup(AnnotationStore& store, QWidget* parent)
 {
     auto* row = rowLayout(this, groupSpacing);
     for (const ObscureStyle style : EnumTable<ObscureStyle>::cases) {
-        auto* button = new OptionButton(obscureSymbol(style), label(style), this);
+        auto* button = new OptionButton(QString::fromLatin1(obscureSymbols[std::size_t(style)]),
+                                        label(style), this);
         m_buttons[std::size_t(style)] = button;
         row->addWidget(button);
         connect(button, &QAbstractButton::clicked, this, [this, style] {

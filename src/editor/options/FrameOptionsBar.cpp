@@ -92,7 +92,12 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
         action->setCheckable(true);
         m_aspectGroup->addAction(action);
         m_aspectActions.append(action);
-        connect(action, &QAction::triggered, this, [this, aspect] { setAspect(aspect); });
+        connect(action, &QAction::triggered, this, [this, aspect] {
+            if (!m_store) return;
+            FrameStyle frame = m_store->frame().value_or(FrameSettings::rememberedFrame());
+            frame.aspect = aspect;
+            m_store->setFrame(frame, true);
+        });
     }
     if (!overflow) {
         m_aspectButton = new QToolButton(this);
@@ -175,8 +180,7 @@ OptionSlider* FrameOptionsBar::addSlider(const QString& label, const QString& sy
 {
     auto* group = new QWidget(this);
     auto* layout = rowLayout(group, 4);
-    auto* image = new SymbolView(symbol, 13, group);
-    layout->addWidget(image);
+    layout->addWidget(new SymbolView(symbol, 13, group));
     auto* slider = new OptionSlider(0, maximum, group);
     slider->setFixedWidth(width);
     slider->setAccessibleName(label);
@@ -192,19 +196,13 @@ OptionSlider* FrameOptionsBar::addSlider(const QString& label, const QString& sy
         m_store->setFrame(frame, recordingUndo);
     };
     m_sliderGroups.append(group);
-    static_cast<QHBoxLayout*>(this->layout())->addWidget(group);
+    this->layout()->addWidget(group);
     return slider;
-}
-
-FrameStyle FrameOptionsBar::effectiveFrame() const
-{
-    if (m_store && m_store->frame()) return *m_store->frame();
-    return FrameSettings::rememberedFrame();
 }
 
 void FrameOptionsBar::showFrame(const std::optional<FrameStyle>& frame)
 {
-    const FrameStyle shown = frame ? *frame : FrameSettings::rememberedFrame();
+    const FrameStyle shown = frame.value_or(FrameSettings::rememberedFrame());
     const bool on = frame.has_value();
     m_switch->setChecked(on);
     for (QWidget* group : m_sliderGroups)
@@ -238,14 +236,6 @@ void FrameOptionsBar::showApplyAlways()
     const bool on = Defaults::standard().get(keys::frameApplyAlways);
     if (m_applyBox) m_applyBox->setChecked(on);
     if (m_applyAction) m_applyAction->setChecked(on);
-}
-
-void FrameOptionsBar::setAspect(CropAspect aspect)
-{
-    if (!m_store) return;
-    FrameStyle frame = effectiveFrame();
-    frame.aspect = aspect;
-    m_store->setFrame(frame, true);
 }
 
 WatermarkOptions* FrameOptionsBar::watermarkOptions() const

@@ -42,8 +42,6 @@ public:
     FrameOptionsBar(AnnotationStore& store, OptionsDensity density, QWidget* parent = nullptr);
 
     OptionsDensity density() const { return m_density; }
-    // The frame the controls show: the document's, or the remembered one.
-    FrameStyle effectiveFrame() const;
 
     OptionSwitch* frameSwitch() const { return m_switch; }
     FrameSwatches* swatches() const { return m_swatches; }
@@ -70,7 +68,6 @@ private:
     void showFrame(const std::optional<FrameStyle>& frame);
     void showWatermarkState(bool hasWatermark);
     void showApplyAlways();
-    void setAspect(CropAspect aspect);
     OptionSlider* addSlider(const QString& label, const QString& symbol, double maximum,
                             double FrameStyle::*field, int width);
 

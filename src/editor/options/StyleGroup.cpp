@@ -57,26 +57,10 @@ bool kindUsesWidth(AnnotationKind kind)
     }
 }
 
-QString stampSymbol(StampKind kind)
-{
-    switch (kind) {
-    case StampKind::check:
-        return QStringLiteral("checkmark");
-    case StampKind::cross:
-        return QStringLiteral("xmark");
-    case StampKind::exclamation:
-        return QStringLiteral("exclamationmark");
-    case StampKind::question:
-        return QStringLiteral("questionmark");
-    case StampKind::star:
-        return QStringLiteral("star.fill");
-    case StampKind::dot:
-        return QStringLiteral("circle.fill");
-    case StampKind::number:
-        break;
-    }
-    return QStringLiteral("number");
-}
+// The glyph of each stamp kind, by its value.
+constexpr std::array stampSymbols{"checkmark", "xmark",       "exclamationmark", "questionmark",
+                                  "star.fill", "circle.fill", "number"};
+static_assert(stampSymbols.size() == EnumTable<StampKind>::cases.size());
 
 // Widths and text sizes in image pixels, as everywhere else in the application.
 QString pixels(double value)
@@ -395,7 +379,8 @@ void StyleGroup::addStampControls()
 {
     divider();
     for (const StampKind kind : EnumTable<StampKind>::cases) {
-        auto* button = new OptionButton(stampSymbol(kind), label(kind), this);
+        auto* button = new OptionButton(QString::fromLatin1(stampSymbols[std::size_t(kind)]),
+                                        label(kind), this);
         m_stampButtons.append(button);
         layout()->addWidget(button);
         connect(button, &QAbstractButton::clicked, this,

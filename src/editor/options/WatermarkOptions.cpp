@@ -193,7 +193,9 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     column->addWidget(m_switch, 0, Qt::AlignLeft);
     connect(m_switch, &QAbstractButton::clicked, this, [this](bool on) {
         if (!m_store) return;
-        m_store->setWatermark(on ? std::optional(shownWatermark()) : std::nullopt, true);
+        std::optional<Watermark> watermark;
+        if (on) watermark = m_store->watermark().value_or(FrameSettings::rememberedWatermark());
+        m_store->setWatermark(watermark, true);
         showWatermark(m_store->watermark());
     });
 
@@ -322,12 +324,6 @@ bool WatermarkOptions::showsLogo() const
     return static_cast<LogoPreview*>(m_logoPreview)->showsImage();
 }
 
-Watermark WatermarkOptions::shownWatermark() const
-{
-    if (m_store && m_store->watermark()) return *m_store->watermark();
-    return FrameSettings::rememberedWatermark();
-}
-
 void WatermarkOptions::edit(const std::function<void(Watermark&)>& change, bool recordingUndo)
 {
     if (!m_store || !m_store->watermark()) return;
@@ -340,7 +336,7 @@ void WatermarkOptions::edit(const std::function<void(Watermark&)>& change, bool 
 
 void WatermarkOptions::showWatermark(const std::optional<Watermark>& current)
 {
-    const Watermark watermark = current ? *current : FrameSettings::rememberedWatermark();
+    const Watermark watermark = current.value_or(FrameSettings::rememberedWatermark());
     m_switch->setChecked(current.has_value());
     m_body->setEnabled(current.has_value());
     m_textKind->setChecked(watermark.kind == WatermarkKind::text);

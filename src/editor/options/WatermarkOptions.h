@@ -50,9 +50,6 @@ public:
     void popUp(QWidget* anchor);
     void setLogoChooser(LogoChooser chooser) { m_chooseLogo = std::move(chooser); }
 
-    // The watermark the controls show: the document's, or the remembered one.
-    Watermark shownWatermark() const;
-
     OptionSwitch* watermarkSwitch() const { return m_switch; }
     QWidget* body() const { return m_body; }
     QAbstractButton* kindButton(WatermarkKind kind) const;

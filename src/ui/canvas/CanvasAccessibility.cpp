@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <mutex>
 
 namespace snapkin {
 
@@ -207,8 +208,7 @@ public:
     {
         const auto* element = dynamic_cast<const AnnotationAccessible*>(child);
         if (!element) return -1;
-        if (auto index = view()->store().indexOf(element->id())) return int(*index);
-        return -1;
+        return int(view()->store().indexOf(element->id()).value_or(-1));
     }
 
     QAccessibleInterface* childAt(int x, int y) const override
@@ -249,11 +249,8 @@ QAccessibleInterface* CanvasAccessibility::factory(const QString&, QObject* obje
 
 void CanvasAccessibility::installFactory()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&CanvasAccessibility::factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    static std::once_flag once;
+    std::call_once(once, [] { QAccessible::installFactory(&CanvasAccessibility::factory); });
 }
 
 } // namespace snapkin

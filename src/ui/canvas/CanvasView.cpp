@@ -499,15 +499,11 @@ void CanvasView::scheduleSync()
         m_syncScheduled = false;
         updateSize();
         syncInlineField();
-        announce();
+        // The canvas's accessible name summarises the annotations.
+        if (!QAccessible::isActive()) return;
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
     });
-}
-
-void CanvasView::announce()
-{
-    if (!QAccessible::isActive()) return;
-    QAccessibleEvent event(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
 }
 
 void CanvasView::syncInlineField()

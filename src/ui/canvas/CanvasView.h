@@ -83,7 +83,6 @@ private:
     void syncInlineField();
     void scheduleSync();
     void updateSize();
-    void announce();
     // Ends editing in any other text field of the window, as a press on the canvas should.
     void endOtherFieldEditing();
     // The base image as it lands on the device, when the zoom shrinks it; null otherwise.
