@@ -136,9 +136,8 @@ void ContextualToolbar::rebuild()
     delete m_remembering;
     m_remembering = nullptr;
 
-    if (!m_content->cropping && m_content->tool == Tool::frame) {
+    if (!m_content->cropping && m_content->tool == Tool::frame)
         m_remembering = new FrameRemembering(m_store, this);
-    }
     for (const Density density : densities) {
         QWidget* row = buildRow(density);
         m_rows[index(density)] = row;

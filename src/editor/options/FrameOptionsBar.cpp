@@ -56,8 +56,7 @@ FrameOptionsBar::FrameOptionsBar(AnnotationStore& store, OptionsDensity density,
     const bool overflow = density == OptionsDensity::overflow;
     auto* row = rowLayout(this, spacing);
 
-    m_switch = new OptionSwitch(L10n::text("Background"), this);
-    m_switch->setLabelShown(full);
+    m_switch = new OptionSwitch(L10n::text("Background"), full, this);
     m_switch->setToolTip(L10n::text("Shown on the canvas and applied when you copy, save, drag "
                                     "or share. The capture itself isn't changed."));
     row->addWidget(m_switch);

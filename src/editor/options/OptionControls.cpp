@@ -64,9 +64,9 @@ PercentMenu::PercentMenu(int from, int to, const QString& label, QWidget* parent
     digits.setStyleHint(QFont::Monospace);
     digits.setFamilies({QStringLiteral("DejaVu Sans Mono"), digits.family()});
     setFont(digits);
-    m_menu = new QMenu(this);
+    auto* menu = new QMenu(this);
     for (const int choice : m_choices) {
-        QAction* item = m_menu->addAction(percentText(choice));
+        QAction* item = menu->addAction(percentText(choice));
         item->setCheckable(true);
         m_items.append(item);
         connect(item, &QAction::triggered, this, [this, choice] {
@@ -74,7 +74,7 @@ PercentMenu::PercentMenu(int from, int to, const QString& label, QWidget* parent
             showValue(m_value); // the check marks follow the value, not the click
         });
     }
-    setMenu(m_menu);
+    setMenu(menu);
 }
 
 QString PercentMenu::percentText(int percent)

@@ -61,14 +61,12 @@ public:
     std::function<void(int)> onChoose;
 
     void showValue(int percent);
-    int value() const { return m_value; }
     const QList<QAction*>& items() const { return m_items; }
     static QString percentText(int percent);
 
 private:
     QList<int> m_choices;
     QList<QAction*> m_items;
-    QMenu* m_menu = nullptr;
     int m_value = 0;
 };
 

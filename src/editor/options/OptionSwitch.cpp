@@ -6,21 +6,14 @@
 
 namespace snapkin {
 
-OptionSwitch::OptionSwitch(const QString& label, QWidget* parent) : QAbstractButton(parent)
+OptionSwitch::OptionSwitch(const QString& label, bool labelShown, QWidget* parent)
+    : QAbstractButton(parent), m_labelShown(labelShown)
 {
     setCheckable(true);
     setText(label);
     setAccessibleName(label);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-void OptionSwitch::setLabelShown(bool shown)
-{
-    if (shown == m_labelShown) return;
-    m_labelShown = shown;
-    updateGeometry();
-    update();
 }
 
 QSize OptionSwitch::sizeHint() const

@@ -5,7 +5,7 @@
 namespace snapkin {
 
 // A small on/off switch: a rounded track with a round knob, brand-coloured while on, with its
-// label to the right. The label can be hidden (narrow option bars) while it stays the
+// label to the right. The label can be left out (narrow option bars) while it stays the
 // switch's accessible name. Checkable; Space toggles it when it has focus.
 class OptionSwitch : public QAbstractButton {
     Q_OBJECT
@@ -13,9 +13,8 @@ public:
     static constexpr QSize trackSize{26, 15};
     static constexpr int labelSpacing = 6;
 
-    explicit OptionSwitch(const QString& label, QWidget* parent = nullptr);
+    OptionSwitch(const QString& label, bool labelShown, QWidget* parent = nullptr);
 
-    void setLabelShown(bool shown);
     bool isLabelShown() const { return m_labelShown; }
 
     QSize sizeHint() const override;
@@ -25,7 +24,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool m_labelShown = true;
+    bool m_labelShown;
 };
 
 } // namespace snapkin

@@ -26,7 +26,8 @@ namespace {
 
 using platform::L10n;
 
-bool kindUsesColor(AnnotationKind kind)
+// The kinds whose tools have a style group.
+bool kindHasStyle(AnnotationKind kind)
 {
     switch (kind) {
     case AnnotationKind::arrow:
@@ -34,6 +35,7 @@ bool kindUsesColor(AnnotationKind kind)
     case AnnotationKind::rectangle:
     case AnnotationKind::ellipse:
     case AnnotationKind::line:
+    case AnnotationKind::highlight:
     case AnnotationKind::stamp:
     case AnnotationKind::pen:
     case AnnotationKind::magnifier:
@@ -41,6 +43,12 @@ bool kindUsesColor(AnnotationKind kind)
     default:
         return false;
     }
+}
+
+// New highlights always take the highlighter's colour.
+bool kindUsesColor(AnnotationKind kind)
+{
+    return kindHasStyle(kind) && kind != AnnotationKind::highlight;
 }
 
 bool kindUsesWidth(AnnotationKind kind)
@@ -165,25 +173,14 @@ const QStringList& StyleGroup::palette()
 
 bool StyleGroup::hasGroup(Tool tool)
 {
-    switch (tool) {
-    case Tool::arrow:
-    case Tool::text:
-    case Tool::rectangle:
-    case Tool::ellipse:
-    case Tool::line:
-    case Tool::highlight:
-    case Tool::stamp:
-    case Tool::pen:
-    case Tool::magnifier:
-        return true;
-    default:
-        return false;
-    }
+    const auto kind = annotationKind(tool);
+    return kind && kindHasStyle(*kind);
 }
 
 bool StyleGroup::usesColor(Tool tool)
 {
-    return hasGroup(tool) && tool != Tool::highlight;
+    const auto kind = annotationKind(tool);
+    return kind && kindUsesColor(*kind);
 }
 
 bool StyleGroup::usesWidth(Tool tool)

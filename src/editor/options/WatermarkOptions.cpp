@@ -146,16 +146,14 @@ protected:
         if (!m_image.isNull()) {
             QSizeF size = m_image.size();
             size.scale(box.size(), Qt::KeepAspectRatio);
-            const QRectF target(box.center().x() - size.width() / 2,
-                                box.center().y() - size.height() / 2, size.width(), size.height());
+            QRectF target(QPointF(), size);
+            target.moveCenter(box.center());
             painter.drawImage(target, m_image);
         } else {
             const QImage symbol = platform::Symbols::image(QStringLiteral("photo"), 16,
                                                            secondary(this), devicePixelRatioF());
             const QSizeF size = QSizeF(symbol.size()) / devicePixelRatioF();
-            painter.drawImage(
-                QPointF(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2),
-                symbol);
+            painter.drawImage(box.center() - QPointF(size.width(), size.height()) / 2, symbol);
         }
         painter.restore();
         painter.setPen(QPen(hairlineColor(), 1));
@@ -186,7 +184,7 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(12);
 
-    m_switch = new OptionSwitch(L10n::text("Watermark"), this);
+    m_switch = new OptionSwitch(L10n::text("Watermark"), true, this);
     QFont headline = m_switch->font();
     headline.setBold(true);
     m_switch->setFont(headline);
@@ -348,9 +346,8 @@ void WatermarkOptions::showWatermark(const std::optional<Watermark>& current)
                                                                          Qt::CaseInsensitive) == 0);
     }
     static_cast<LogoPreview*>(m_logoPreview)->setImageData(watermark.imageData);
-    for (std::size_t i = 0; i < watermarkPositionGrid.size(); ++i) {
+    for (std::size_t i = 0; i < watermarkPositionGrid.size(); ++i)
         m_cells[qsizetype(i)]->setChecked(watermark.position == watermarkPositionGrid[i]);
-    }
     const bool tiled = watermark.position == WatermarkPosition::tile;
     m_tile->setChecked(tiled);
     const QColor tint = tiled ? Color::brand() : palette().color(QPalette::WindowText);

@@ -425,7 +425,7 @@ void CanvasView::endOtherFieldEditing()
     }
 }
 
-void CanvasView::press(QMouseEvent* event)
+void CanvasView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         event->ignore();
@@ -437,16 +437,11 @@ void CanvasView::press(QMouseEvent* event)
     afterInput();
 }
 
-void CanvasView::mousePressEvent(QMouseEvent* event)
-{
-    press(event);
-}
-
 // The second press of a double click is a press like any other; the select tool tells a
 // double tap by its own timing.
 void CanvasView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    press(event);
+    mousePressEvent(event);
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* event)

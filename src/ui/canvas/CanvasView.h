@@ -73,7 +73,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void press(QMouseEvent* event);
     // Brings the view in line with the store after input: the inline field, the size.
     void afterInput();
     // Repaints what changed since the last call: the areas of the annotations that changed and

@@ -57,9 +57,8 @@ bool CanvasZoomWheel::eventFilter(QObject* watched, QEvent* event)
         auto* gesture = static_cast<QNativeGestureEvent*>(event);
         if (gesture->gestureType() != Qt::ZoomNativeGesture) return false;
         if (!isOverArea(watched, gesture->globalPosition())) return false;
-        if (m_onZoom) {
+        if (m_onZoom)
             m_onZoom(std::clamp(gesture->value() + 1.0, minPreciseFactor, maxPreciseFactor));
-        }
         gesture->accept();
         return true;
     }
