@@ -82,20 +82,14 @@ CaptureFailure CaptureFailure::from(const platform::ScreenCaptureError& error)
 }
 
 CaptureService::CaptureService(platform::Defaults& settings, QObject* parent)
-    : CaptureService(std::make_unique<PostCaptureRouter>(settings),
-                     std::make_unique<SystemScreenshotWatcher>(settings), parent)
+    : QObject(parent), m_ownRouter(std::make_unique<PostCaptureRouter>(settings)),
+      m_ownWatcher(std::make_unique<SystemScreenshotWatcher>(settings)), m_router(*m_ownRouter),
+      m_watcher(*m_ownWatcher), m_defaultOverlay(new SelectionOverlay(this))
 {
     m_watcher.setHandler([this](const BaseImage& image, const QString& fileName) {
         m_router.handleSystemScreenshot(image, fileName);
     });
     m_watcher.reportInToasts();
-}
-
-CaptureService::CaptureService(std::unique_ptr<PostCaptureRouter> router,
-                               std::unique_ptr<SystemScreenshotWatcher> watcher, QObject* parent)
-    : QObject(parent), m_ownRouter(std::move(router)), m_ownWatcher(std::move(watcher)),
-      m_router(*m_ownRouter), m_watcher(*m_ownWatcher), m_defaultOverlay(new SelectionOverlay(this))
-{
 }
 
 CaptureService::CaptureService(PostCaptureRouter& router, SystemScreenshotWatcher& watcher,

@@ -248,9 +248,6 @@ private:
         bool quickAccessPanel = false;
     };
 
-    CaptureService(std::unique_ptr<PostCaptureRouter> router,
-                   std::unique_ptr<SystemScreenshotWatcher> watcher, QObject* parent);
-
     // Made by the service itself, or none (then the ones given are used).
     std::unique_ptr<PostCaptureRouter> m_ownRouter;
     std::unique_ptr<SystemScreenshotWatcher> m_ownWatcher;

@@ -16,35 +16,7 @@ namespace snapkin {
 
 namespace {
 
-class FileDialogFolderPanel final : public SystemScreenshotFolderPanel {
-public:
-    std::optional<QString> run(const QString& startFolder) override
-    {
-        std::unique_ptr<QFileDialog> dialog = makeScreenshotFolderDialog(startFolder);
-        // Asked from an alert or the settings while another program may be in front.
-        dialog->show();
-        dialog->raise();
-        dialog->activateWindow();
-        if (dialog->exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList chosen = dialog->selectedFiles();
-        if (chosen.size() != 1 || chosen.front().isEmpty()) return std::nullopt;
-        return chosen.front();
-    }
-};
-
-} // namespace
-
-QString defaultScreenshotFolderGuess()
-{
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (!pictures.isEmpty()) {
-        const QString screenshots = QDir(pictures).filePath(QStringLiteral("Screenshots"));
-        if (QFileInfo(screenshots).isDir()) return screenshots;
-        if (QFileInfo(pictures).isDir()) return pictures;
-    }
-    return QDir::homePath();
-}
-
+// The panel's dialog, set up but not shown.
 std::unique_ptr<QFileDialog> makeScreenshotFolderDialog(const QString& startFolder)
 {
     auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow());
@@ -83,6 +55,35 @@ std::unique_ptr<QFileDialog> makeScreenshotFolderDialog(const QString& startFold
         dialog->layout()->addWidget(message);
     }
     return dialog;
+}
+
+class FileDialogFolderPanel final : public SystemScreenshotFolderPanel {
+public:
+    std::optional<QString> run(const QString& startFolder) override
+    {
+        std::unique_ptr<QFileDialog> dialog = makeScreenshotFolderDialog(startFolder);
+        // Asked from an alert or the settings while another program may be in front.
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+        if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList chosen = dialog->selectedFiles();
+        if (chosen.size() != 1 || chosen.front().isEmpty()) return std::nullopt;
+        return chosen.front();
+    }
+};
+
+} // namespace
+
+QString defaultScreenshotFolderGuess()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty()) {
+        const QString screenshots = QDir(pictures).filePath(QStringLiteral("Screenshots"));
+        if (QFileInfo(screenshots).isDir()) return screenshots;
+        if (QFileInfo(pictures).isDir()) return pictures;
+    }
+    return QDir::homePath();
 }
 
 std::unique_ptr<SystemScreenshotFolderPanel> makeFileDialogFolderPanel()

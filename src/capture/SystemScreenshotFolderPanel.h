@@ -5,8 +5,6 @@
 #include <memory>
 #include <optional>
 
-class QFileDialog;
-
 namespace snapkin {
 
 // The dialog in which the user picks the folder the desktop's own screenshot tool saves into.
@@ -20,9 +18,6 @@ public:
 
 // Qt's own folder dialog with the "Use This Folder" button and a line that says what to pick.
 std::unique_ptr<SystemScreenshotFolderPanel> makeFileDialogFolderPanel();
-
-// The dialog that makeFileDialogFolderPanel runs, set up but not shown (for a look at it).
-std::unique_ptr<QFileDialog> makeScreenshotFolderDialog(const QString& startFolder);
 
 // Where the panel starts: the Pictures folder's "Screenshots" when it exists, else the
 // Pictures folder, else home.

@@ -58,19 +58,6 @@ bool onGuiThread()
     return app && QThread::currentThread() == app->thread();
 }
 
-// The application's own windows that are on the screen now, with their X11 window ids.
-std::vector<std::pair<QWindow*, std::uint32_t>> visibleOwnWindows()
-{
-    std::vector<std::pair<QWindow*, std::uint32_t>> out;
-    if (!onGuiThread()) return out;
-    for (QWindow* w : QGuiApplication::topLevelWindows()) {
-        if (w->isVisible() && w->handle() && w->type() != Qt::Desktop) {
-            out.emplace_back(w, std::uint32_t(w->winId()));
-        }
-    }
-    return out;
-}
-
 // Own windows hidden through Qt (so Qt, the window manager and the widgets agree on their
 // state), with the ids the worker waits on.
 struct HiddenOwnWindows {
@@ -78,23 +65,21 @@ struct HiddenOwnWindows {
     std::vector<std::uint32_t> ids;
 };
 
+// Hides the application's windows that are on the screen now and `shouldHide` picks by X11 id.
 HiddenOwnWindows hideOwnWindows(const std::function<bool(std::uint32_t)>& shouldHide)
 {
     HiddenOwnWindows hidden;
-    for (auto [window, id] : visibleOwnWindows()) {
+    if (!onGuiThread()) return hidden;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (!window->isVisible() || !window->handle() || window->type() == Qt::Desktop) continue;
+        const auto id = std::uint32_t(window->winId());
         if (!shouldHide(id)) continue;
         hidden.windows.append(QPointer<QWindow>(window));
         hidden.ids.push_back(id);
+    }
+    for (const QPointer<QWindow>& window : hidden.windows)
         window->setVisible(false);
-    }
     return hidden;
-}
-
-void showAgain(const QList<QPointer<QWindow>>& windows)
-{
-    for (const QPointer<QWindow>& w : windows) {
-        if (w) w->setVisible(true);
-    }
 }
 
 // Puts the own windows back on the GUI thread once the work is done, success or not; the
@@ -105,7 +90,9 @@ QFuture<T> showingAgainAfter(QFuture<T> future, const HiddenOwnWindows& hidden)
     if (hidden.windows.isEmpty()) return future;
     const QList<QPointer<QWindow>> windows = hidden.windows;
     return future.then(QCoreApplication::instance(), [windows](T result) {
-        showAgain(windows);
+        for (const QPointer<QWindow>& w : windows) {
+            if (w) w->setVisible(true);
+        }
         return result;
     });
 }
@@ -327,14 +314,12 @@ QFuture<bool> CaptureEngine::probeScreenCaptureAccess()
         if (wayland) return false;
         auto conn = X11Connection::acquire();
         if (!conn) return false;
-        ShareableContent content;
-        content.displays = ScreenCapture::displays(*conn, scales);
-        for (const DisplayInfo& d : content.displays) {
-            if (d.primary) content.mainDisplayID = d.displayID;
-        }
-        const auto display = mainDisplay(content);
-        if (!display) return false;
-        const QRect tiny(display->frame.topLeft(), QSize(2, 2));
+        const auto displays = ScreenCapture::displays(*conn, scales);
+        if (displays.empty()) return false;
+        const auto primary = std::find_if(displays.begin(), displays.end(),
+                                          [](const DisplayInfo& d) { return d.primary; });
+        const DisplayInfo& display = primary != displays.end() ? *primary : displays.front();
+        const QRect tiny(display.frame.topLeft(), QSize(2, 2));
         // A pixel format we cannot read fails the capture with its own message; access is
         // there all the same.
         const auto grabbed = ScreenCapture::grabScreenRect(*conn, tiny);

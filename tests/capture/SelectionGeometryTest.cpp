@@ -108,7 +108,7 @@ TEST(SelectionGeometryScale, BadgeCountsPointsWhileTheLoupeCountsPixels)
 {
     // A 400 × 300 point selection on a screen with 2 pixels per point.
     const QRectF selection(10.5, 20, 400.7, 300.2);
-    EXPECT_EQ(G::badgeLabel(selection), QString::fromUtf8("400 × 300"));
+    EXPECT_EQ(G::badgeLabel(selection.size()), QString::fromUtf8("400 × 300"));
     const auto pixels = G::selectionPixels(QRectF(10, 20, 400, 300), screen, QSize(2880, 1800));
     ASSERT_TRUE(pixels);
     EXPECT_EQ(*pixels, QSizeF(800, 600));

@@ -112,15 +112,6 @@ bool HotKeyRecorder::event(QEvent* event)
     return QPushButton::event(event);
 }
 
-void HotKeyRecorder::keyPressEvent(QKeyEvent* event)
-{
-    if (m_recording) {
-        record(event);
-        return;
-    }
-    QPushButton::keyPressEvent(event);
-}
-
 void HotKeyRecorder::record(QKeyEvent* event)
 {
     event->accept();

@@ -25,13 +25,8 @@ QString HotKeyStatus::userMessage() const
     return {};
 }
 
-HotkeyService::HotkeyService(QObject* parent) : HotkeyService(std::make_unique<X11HotKeyGrabber>())
-{
-    setParent(parent);
-}
-
-HotkeyService::HotkeyService(std::unique_ptr<HotKeyGrabber> grabber)
-    : m_ownGrabber(std::move(grabber)), m_grabber(*m_ownGrabber)
+HotkeyService::HotkeyService(QObject* parent)
+    : QObject(parent), m_ownGrabber(std::make_unique<X11HotKeyGrabber>()), m_grabber(*m_ownGrabber)
 {
 }
 

@@ -68,7 +68,6 @@ signals:
     void statusChanged(snapkin::CaptureAction action);
 
 private:
-    HotkeyService(std::unique_ptr<HotKeyGrabber> grabber);
     void setStatus(CaptureAction action, HotKeyStatus status);
 
     std::unique_ptr<HotKeyGrabber> m_ownGrabber;

@@ -1,13 +1,12 @@
 #include "capture/overlay/LoupeView.h"
 
+#include "capture/overlay/SelectionGeometry.h"
 #include "platform/L10n.h"
 
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
-
-#include <cmath>
 
 namespace snapkin {
 
@@ -77,13 +76,10 @@ void LoupeView::updateFrom(const QImage& image, int x, int y, std::optional<QSiz
         m_swatch = QColor(centre.red(), centre.green(), centre.blue());
     }
     m_position = QStringLiteral("x %1   y %2").arg(x).arg(y);
-    if (selectionPixels) {
-        m_size = QStringLiteral("%1 \u00d7 %2 px")
-                     .arg(static_cast<long long>(std::trunc(selectionPixels->width())))
-                     .arg(static_cast<long long>(std::trunc(selectionPixels->height())));
-    } else {
+    if (selectionPixels)
+        m_size = SelectionGeometry::badgeLabel(*selectionPixels) + QStringLiteral(" px");
+    else
         m_size.reset();
-    }
     const int height = m_size ? heightWithSize : heightWithoutSize;
     if (this->height() != height) resize(panelWidth, height);
     QWidget::update();

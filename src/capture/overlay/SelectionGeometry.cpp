@@ -11,27 +11,34 @@ bool isUsable(const QRectF& s)
     return s.width() >= minimumSide && s.height() >= minimumSide;
 }
 
+namespace {
+
+// Whether the handle drags that edge of the selection.
+bool drags(Handle h, Qt::Edge edge)
+{
+    switch (edge) {
+    case Qt::LeftEdge:
+        return h == Handle::topLeft || h == Handle::bottomLeft || h == Handle::left;
+    case Qt::RightEdge:
+        return h == Handle::topRight || h == Handle::bottomRight || h == Handle::right;
+    case Qt::TopEdge:
+        return h == Handle::topLeft || h == Handle::topRight || h == Handle::top;
+    case Qt::BottomEdge:
+        return h == Handle::bottomLeft || h == Handle::bottomRight || h == Handle::bottom;
+    }
+    return false;
+}
+
+} // namespace
+
 QPointF anchor(Handle handle, const QRectF& r)
 {
-    switch (handle) {
-    case Handle::topLeft:
-        return r.topLeft();
-    case Handle::topRight:
-        return QPointF(r.right(), r.top());
-    case Handle::bottomLeft:
-        return QPointF(r.left(), r.bottom());
-    case Handle::bottomRight:
-        return r.bottomRight();
-    case Handle::top:
-        return QPointF(r.center().x(), r.top());
-    case Handle::bottom:
-        return QPointF(r.center().x(), r.bottom());
-    case Handle::left:
-        return QPointF(r.left(), r.center().y());
-    case Handle::right:
-        return QPointF(r.right(), r.center().y());
-    }
-    return r.topLeft();
+    QPointF a = r.center();
+    if (drags(handle, Qt::LeftEdge)) a.setX(r.left());
+    if (drags(handle, Qt::RightEdge)) a.setX(r.right());
+    if (drags(handle, Qt::TopEdge)) a.setY(r.top());
+    if (drags(handle, Qt::BottomEdge)) a.setY(r.bottom());
+    return a;
 }
 
 QRectF handleRect(Handle handle, const QRectF& r)
@@ -71,41 +78,13 @@ QRectF moved(const QRectF& original, QPointF delta, const QRectF& bounds)
 
 QRectF resized(const QRectF& original, Handle handle, QPointF p)
 {
-    double left = original.left();
-    double top = original.top();
-    double right = original.right();
-    double bottom = original.bottom();
-    switch (handle) {
-    case Handle::topLeft:
-        left = p.x();
-        top = p.y();
-        break;
-    case Handle::topRight:
-        right = p.x();
-        top = p.y();
-        break;
-    case Handle::bottomLeft:
-        left = p.x();
-        bottom = p.y();
-        break;
-    case Handle::bottomRight:
-        right = p.x();
-        bottom = p.y();
-        break;
-    case Handle::top:
-        top = p.y();
-        break;
-    case Handle::bottom:
-        bottom = p.y();
-        break;
-    case Handle::left:
-        left = p.x();
-        break;
-    case Handle::right:
-        right = p.x();
-        break;
-    }
-    return spanned(QPointF(left, top), QPointF(right, bottom));
+    QPointF topLeft = original.topLeft();
+    QPointF bottomRight = original.bottomRight();
+    if (drags(handle, Qt::LeftEdge)) topLeft.setX(p.x());
+    if (drags(handle, Qt::TopEdge)) topLeft.setY(p.y());
+    if (drags(handle, Qt::RightEdge)) bottomRight.setX(p.x());
+    if (drags(handle, Qt::BottomEdge)) bottomRight.setY(p.y());
+    return spanned(topLeft, bottomRight);
 }
 
 QRectF nudged(const QRectF& s, double dx, double dy, bool resize, const QRectF& bounds)
@@ -127,11 +106,11 @@ QRectF nudged(const QRectF& s, double dx, double dy, bool resize, const QRectF& 
     return moved(s, QPointF(dx, dy), bounds);
 }
 
-QString badgeLabel(const QRectF& s)
+QString badgeLabel(QSizeF size)
 {
     return QStringLiteral("%1 \u00d7 %2")
-        .arg(static_cast<long long>(std::trunc(s.width())))
-        .arg(static_cast<long long>(std::trunc(s.height())));
+        .arg(static_cast<long long>(std::trunc(size.width())))
+        .arg(static_cast<long long>(std::trunc(size.height())));
 }
 
 QRectF badgeRect(const QRectF& s, QSizeF textSize, const QRectF& bounds)

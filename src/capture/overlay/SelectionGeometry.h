@@ -74,8 +74,8 @@ QRectF resized(const QRectF& original, Handle handle, QPointF p);
 // never past the screen's edge. Otherwise the rectangle moves and stays inside the screen.
 QRectF nudged(const QRectF& selection, double dx, double dy, bool resize, const QRectF& bounds);
 
-// The badge text, the selection's size in points truncated: "320 × 200".
-QString badgeLabel(const QRectF& selection);
+// The badge text, a selection's size truncated to whole numbers: "320 × 200".
+QString badgeLabel(QSizeF size);
 // The badge's rectangle for a text of `textSize`: above the selection's top-left corner,
 // pushed down to stay on the screen when the selection touches its top.
 QRectF badgeRect(const QRectF& selection, QSizeF textSize, const QRectF& bounds);

@@ -280,7 +280,7 @@ QFont SelectionView::badgeFont() const
 QSizeF SelectionView::badgeTextSize(const QRectF& s) const
 {
     const QFontMetricsF metrics(badgeFont());
-    return QSizeF(metrics.horizontalAdvance(G::badgeLabel(s)), metrics.height());
+    return QSizeF(metrics.horizontalAdvance(G::badgeLabel(s.size())), metrics.height());
 }
 
 void SelectionView::paintEvent(QPaintEvent* event)
@@ -320,7 +320,7 @@ void SelectionView::paintEvent(QPaintEvent* event)
             p.drawEllipse(G::handleRect(h, m_selection).adjusted(2, 2, -2, -2));
     }
 
-    const QString label = G::badgeLabel(m_selection);
+    const QString label = G::badgeLabel(m_selection.size());
     const QRectF badge = G::badgeRect(m_selection, badgeTextSize(m_selection), bounds());
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 191));
