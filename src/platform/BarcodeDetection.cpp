@@ -17,7 +17,7 @@ BarcodeDetection::detect(const QImage& image, const CancelCheck& cancel)
     if (qint64(image.width()) * image.height() > maxRecognitionPixels)
         return std::unexpected(RecognitionError::imageTooLarge);
 
-    const QImage gray = ImageFilters::grayscaleOnWhite(image);
+    const QImage gray = ImageFilters::onWhite(image).convertToFormat(QImage::Format_Grayscale8);
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::Any);
     hints.setTryHarder(true);

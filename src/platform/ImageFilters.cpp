@@ -1,5 +1,7 @@
 #include "platform/ImageFilters.h"
 
+#include "platform/Argb32View.h"
+
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -8,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 namespace snapkin::platform {
@@ -448,21 +449,8 @@ QImage ImageFilters::unsharpMask(const QImage& image, double radius, double inte
 QImage ImageFilters::onWhite(const QImage& image)
 {
     if (image.isNull() || !image.hasAlphaChannel()) return image;
-    const QImage source = image.format() == QImage::Format_ARGB32_Premultiplied
-                              ? image
-                              : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int width = source.width();
-    bool translucent = false;
-    for (int y = 0; y < source.height() && !translucent; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            if (qAlpha(row[x]) != 255) {
-                translucent = true;
-                break;
-            }
-        }
-    }
-    if (!translucent) return image;
+    const QImage source = premultiplied(image);
+    if (!anyTranslucent(source)) return image;
 
     QImage out(source.size(), QImage::Format_RGB32);
     if (out.isNull()) return image;
@@ -473,7 +461,7 @@ QImage ImageFilters::onWhite(const QImage& image)
     for (int y = 0; y < source.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < source.width(); ++x) {
             const QRgb p = src[x];
             const int lift = 255 - qAlpha(p);
             dst[x] = qRgb(std::min(255, qRed(p) + lift), std::min(255, qGreen(p) + lift),
@@ -481,11 +469,6 @@ QImage ImageFilters::onWhite(const QImage& image)
         }
     }
     return out;
-}
-
-QImage ImageFilters::grayscaleOnWhite(const QImage& image)
-{
-    return onWhite(image).convertToFormat(QImage::Format_Grayscale8);
 }
 
 } // namespace snapkin::platform

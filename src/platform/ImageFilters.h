@@ -38,8 +38,6 @@ struct ImageFilters {
     // translucent. For formats and readers that have no transparency: without it,
     // transparent pixels would turn black and hide dark content drawn on them.
     static QImage onWhite(const QImage& image);
-    // Grey levels of the image laid on white, for text and barcode readers.
-    static QImage grayscaleOnWhite(const QImage& image);
 
     // Blurs larger than this are computed at this standard deviation; beyond a few thousand
     // pixels the result is flat anyway, and it keeps running sums within 32 bits.

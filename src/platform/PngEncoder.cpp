@@ -55,31 +55,6 @@ void putChunk(QByteArray& out, const char type[4], const char* data, qsizetype s
     putU32(out, std::uint32_t(crc));
 }
 
-// One row of the image as PNG samples: RGB, or RGBA with the alpha divided out.
-void packRow(const QRgb* src, int width, bool withAlpha, bool premultiplied, std::uint8_t* dst)
-{
-    if (!withAlpha) {
-        for (int x = 0; x < width; ++x) {
-            const QRgb p = src[x];
-            dst[0] = std::uint8_t(qRed(p));
-            dst[1] = std::uint8_t(qGreen(p));
-            dst[2] = std::uint8_t(qBlue(p));
-            dst += 3;
-        }
-        return;
-    }
-    for (int x = 0; x < width; ++x) {
-        const QRgb p = src[x];
-        const int a = qAlpha(p);
-        const QRgb u = !premultiplied || a == 255 ? p : a == 0 ? 0u : qUnpremultiply(p);
-        dst[0] = std::uint8_t(qRed(u));
-        dst[1] = std::uint8_t(qGreen(u));
-        dst[2] = std::uint8_t(qBlue(u));
-        dst[3] = std::uint8_t(a);
-        dst += 4;
-    }
-}
-
 // Written with selects rather than branches, so that the loops over a row vectorise.
 inline int paethPredictor(int a, int b, int c)
 {
@@ -392,20 +367,6 @@ void compressBand(const Job& job, Band& band)
     }
 }
 
-bool anyTranslucent(const QImage& image)
-{
-    if (!image.hasAlphaChannel()) return false;
-    const int width = image.width();
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        std::uint32_t all = 0xff000000u;
-        for (int x = 0; x < width; ++x)
-            all &= row[x];
-        if ((all >> 24) != 0xffu) return true;
-    }
-    return false;
-}
-
 std::atomic<std::uint64_t> compressionCount{0};
 
 } // namespace
@@ -431,16 +392,12 @@ public:
     std::shared_ptr<const CompressedPixels> find(const Key& key)
     {
         std::lock_guard lock(m_mutex);
-        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            if (it->first == key) {
-                // The newest first: a hit moves to the front.
-                auto entry = *it;
-                m_entries.erase(it);
-                m_entries.insert(m_entries.begin(), entry);
-                return entry.second;
-            }
-        }
-        return nullptr;
+        const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                     [&](const auto& entry) { return entry.first == key; });
+        if (it == m_entries.end()) return nullptr;
+        // The newest first: a hit moves to the front.
+        std::rotate(m_entries.begin(), it, it + 1);
+        return m_entries.front().second;
     }
 
     void insert(const Key& key, std::shared_ptr<const CompressedPixels> pixels)

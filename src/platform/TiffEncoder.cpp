@@ -72,25 +72,12 @@ toff_t sizeProc(thandle_t handle)
 {
     return toff_t(static_cast<MemoryFile*>(handle)->bytes.size());
 }
-int mapProc(thandle_t, void**, toff_t*)
-{
-    return 0;
-}
-void unmapProc(thandle_t, void*, toff_t) {}
 
 // Errors become a failed result; nothing is printed.
 int quietHandler(TIFF*, void*, const char*, const char*, va_list)
 {
     return 1;
 }
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-
-struct OptionsDeleter {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
 
 } // namespace
 
@@ -100,28 +87,18 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
     const QImage image = argb32View(source);
     if (image.isNull()) return std::nullopt;
     const bool premultiplied = image.format() != QImage::Format_ARGB32;
-
-    bool withAlpha = false;
-    if (image.hasAlphaChannel()) {
-        for (int y = 0; y < image.height() && !withAlpha; ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            for (int x = 0, w = image.width(); x < w; ++x) {
-                if (qAlpha(row[x]) != 255) {
-                    withAlpha = true;
-                    break;
-                }
-            }
-        }
-    }
+    const bool withAlpha = anyTranslucent(image);
 
     MemoryFile file;
-    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
+                                                                         TIFFOpenOptionsFree);
     if (!options) return std::nullopt;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), quietHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), quietHandler, nullptr);
-    std::unique_ptr<TIFF, TiffCloser> tif(
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(
         TIFFClientOpenExt("memory", "w", &file, readProc, writeProc, seekProc, closeProc, sizeProc,
-                          mapProc, unmapProc, options.get()));
+                          nullptr, nullptr, options.get()), // not mapped
+        TIFFClose);
     if (!tif) return std::nullopt;
 
     const int channels = withAlpha ? 4 : 3;
@@ -150,15 +127,7 @@ std::optional<QByteArray> TiffEncoder::encode(const QImage& source, double dpi)
     std::vector<std::uint8_t> row(size_t(image.width()) * size_t(channels));
     for (int y = 0; ok && y < image.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        std::uint8_t* dst = row.data();
-        for (int x = 0, w = image.width(); x < w; ++x) {
-            const int a = qAlpha(src[x]);
-            const QRgb p = !premultiplied || a == 255 || a == 0 ? src[x] : qUnpremultiply(src[x]);
-            *dst++ = std::uint8_t(qRed(p));
-            *dst++ = std::uint8_t(qGreen(p));
-            *dst++ = std::uint8_t(qBlue(p));
-            if (withAlpha) *dst++ = std::uint8_t(a);
-        }
+        packRow(src, image.width(), withAlpha, premultiplied, row.data());
         ok = TIFFWriteScanline(tif.get(), row.data(), std::uint32_t(y), 0) == 1;
     }
     if (ok) ok = TIFFWriteDirectory(tif.get()) == 1;
