@@ -1,13 +1,12 @@
 #include "platform/ImageBudget.h"
 
+#include "platform/ImageProbes.h"
 #include "platform/SrgbConversion.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 
 #include <algorithm>
-#include <optional>
 
 namespace snapkin::platform {
 
@@ -15,12 +14,6 @@ bool ImageBudget::admits(QSize size)
 {
     return size.width() > 0 && size.height() > 0 &&
            qint64(size.width()) * size.height() <= maxPixels;
-}
-
-ImageReadLimits ImageBudget::limits()
-{
-    // The reader's defaults are the budget.
-    return ImageReadLimits{};
 }
 
 namespace {
@@ -43,23 +36,10 @@ std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPi
     return converted;
 }
 
-quint32 bigEndian32(const QByteArray& bytes, qsizetype at)
+std::expected<BaseImage, ImageReadError> accepted(std::expected<QImage, ImageReadError> image)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData() + at);
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
-}
-
-// What a PNG's header (the signature, then IHDR) declares.
-struct PngHeader {
-    quint32 width = 0, height = 0;
-    int depth = 0, colourType = 0;
-};
-
-std::optional<PngHeader> pngHeader(const QByteArray& png)
-{
-    static const QByteArray head("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    if (png.size() < 26 || !png.startsWith(head)) return std::nullopt;
-    return PngHeader{bigEndian32(png, 16), bigEndian32(png, 20), uchar(png[24]), uchar(png[25])};
+    if (!image) return std::unexpected(image.error());
+    return ImageBudget::accept(std::move(*image));
 }
 
 } // namespace
@@ -71,7 +51,7 @@ std::expected<BaseImage, ImageReadError> ImageBudget::accept(QImage image)
 
 qint64 ImageBudget::documentImagePixelLimit(const QByteArray& png)
 {
-    const auto header = pngHeader(png);
+    const auto header = imageprobe::pngHeader(png);
     if (!header) return maxPixels;
     const auto [width, height, depth, colourType] = *header;
     const int samples = colourType == 2 ? 3 : colourType == 6 ? 4 : colourType == 3 ? 1 : 0;
@@ -90,7 +70,7 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decodeDocumentImage(const 
     const qint64 limit = documentImagePixelLimit(png);
     // Told from the header alone, so that a short file declaring a large image is too large
     // rather than damaged.
-    if (const auto header = pngHeader(png);
+    if (const auto header = imageprobe::pngHeader(png);
         header && qint64(header->width) * header->height > limit)
         return std::unexpected(ImageReadError::tooLarge);
     if (limit == maxPixels) return decode(png);
@@ -104,30 +84,25 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decodeDocumentImage(const 
     return acceptWithin(std::move(*image), limit);
 }
 
+std::expected<BaseImage, ImageReadError> ImageBudget::decode(const QString& path)
+{
+    // The reader's default limits are the budget.
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > maxEncodedBytes)
+        return std::unexpected(ImageReadError::tooLarge);
+    return accepted(readImage(path));
+}
+
 std::expected<BaseImage, ImageReadError> ImageBudget::decode(QIODevice& device)
 {
     if (device.size() > maxEncodedBytes) return std::unexpected(ImageReadError::tooLarge);
-    auto image = readImage(device, limits());
-    if (!image) return std::unexpected(image.error());
-    return accept(std::move(*image));
-}
-
-std::expected<BaseImage, ImageReadError> ImageBudget::decode(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists()) return std::unexpected(ImageReadError::notFound);
-    if (!info.isFile()) return std::unexpected(ImageReadError::unreadable);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::unexpected(ImageReadError::unreadable);
-    return decode(file);
+    return accepted(readImage(device));
 }
 
 std::expected<BaseImage, ImageReadError> ImageBudget::decode(const QByteArray& bytes)
 {
     if (bytes.size() > maxEncodedBytes) return std::unexpected(ImageReadError::tooLarge);
-    auto image = readImage(bytes, limits());
-    if (!image) return std::unexpected(image.error());
-    return accept(std::move(*image));
+    return accepted(readImage(bytes));
 }
 
 } // namespace snapkin::platform

@@ -46,8 +46,6 @@ public:
 
     // Whether an image of this size, at 4 bytes a pixel, fits the budget.
     static bool admits(QSize size);
-    // Limits for readImage() that hold the budget.
-    static ImageReadLimits limits();
 
     // An image for an editor (ARGB32 premultiplied) from a file, from a device or from encoded
     // bytes. Over the budget, or short of memory in any conversion: ImageReadError::tooLarge.

@@ -1,6 +1,7 @@
 #include "platform/ImagePrefetch.h"
 
 #include "platform/ImageBudget.h"
+#include "platform/ImageProbes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -49,6 +50,13 @@ std::vector<Pending>& pending()
     return list;
 }
 
+// The decode of `path` under way, or pending().end(). Under pendingMutex.
+std::vector<Pending>::iterator findPending(const QString& path)
+{
+    return std::find_if(pending().begin(), pending().end(),
+                        [&](const Pending& p) { return p.path == path; });
+}
+
 } // namespace
 
 // Paths are compared as absolute ones: the command line may name a file relative to the folder
@@ -62,12 +70,9 @@ void ImagePrefetch::start(const QString& givenPath)
 {
     const QString path = keyOf(givenPath);
     std::lock_guard lock(pendingMutex);
-    for (const Pending& p : pending()) {
-        if (p.path == path) return;
-    }
+    if (findPending(path) != pending().end()) return;
     // The stamp is taken before reading, so a change made during the decode shows at take().
-    FileStamp stamp = stampOf(path);
-    pending().push_back({path, std::move(stamp), std::async(std::launch::async, [path] {
+    pending().push_back({path, stampOf(path), std::async(std::launch::async, [path] {
                              return ImageBudget::decode(path);
                          })});
 }
@@ -77,24 +82,15 @@ std::optional<QSize> ImagePrefetch::pendingSize(const QString& givenPath)
     const QString path = keyOf(givenPath);
     {
         std::lock_guard lock(pendingMutex);
-        const auto& list = pending();
-        if (std::none_of(list.begin(), list.end(),
-                         [&](const Pending& p) { return p.path == path; }))
-            return std::nullopt;
+        if (findPending(path) == pending().end()) return std::nullopt;
     }
-    // The signature, then IHDR's length, type, width and height.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray head = file.read(24);
-    if (head.size() != 24 || !head.startsWith(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)))
+    const auto header = imageprobe::pngHeader(file.read(26));
+    if (!header || header->width == 0 || header->height == 0 || header->width > 1'000'000 ||
+        header->height > 1'000'000)
         return std::nullopt;
-    const auto number = [&head](int at) {
-        const auto* p = reinterpret_cast<const uchar*>(head.constData() + at);
-        return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
-    };
-    const quint32 width = number(16), height = number(20);
-    if (width == 0 || height == 0 || width > 1'000'000 || height > 1'000'000) return std::nullopt;
-    return QSize(int(width), int(height));
+    return QSize(int(header->width), int(header->height));
 }
 
 std::optional<ImagePrefetch::Result> ImagePrefetch::take(const QString& givenPath)
@@ -103,13 +99,9 @@ std::optional<ImagePrefetch::Result> ImagePrefetch::take(const QString& givenPat
     std::optional<Pending> found;
     {
         std::lock_guard lock(pendingMutex);
-        auto& list = pending();
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (it->path == path) {
-                found = std::move(*it);
-                list.erase(it);
-                break;
-            }
+        if (const auto it = findPending(path); it != pending().end()) {
+            found = std::move(*it);
+            pending().erase(it);
         }
     }
     if (!found) return std::nullopt;

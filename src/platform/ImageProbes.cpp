@@ -17,6 +17,15 @@ bool seekWithin(QIODevice& device, qint64 offset)
     return offset >= 0 && offset <= device.size() && device.seek(offset);
 }
 
+quint32 bigEndian32(const void* p)
+{
+    const auto* u = static_cast<const unsigned char*>(p);
+    return (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | u[3];
+}
+
+namespace {
+
+// Reads exactly `size` bytes at `offset`, or nothing.
 std::optional<QByteArray> readAt(QIODevice& device, qint64 offset, qint64 size)
 {
     if (size < 0 || offset > device.size() - size || !seekWithin(device, offset))
@@ -26,17 +35,25 @@ std::optional<QByteArray> readAt(QIODevice& device, qint64 offset, qint64 size)
     return bytes;
 }
 
-quint32 bigEndian32(const char* p)
+quint16 bigEndian16(const void* p)
 {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | u[3];
-}
-
-quint16 bigEndian16(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const auto* u = static_cast<const unsigned char*>(p);
     return quint16((u[0] << 8) | u[1]);
 }
+
+quint32 littleEndian32(const void* p)
+{
+    const auto* u = static_cast<const unsigned char*>(p);
+    return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
+}
+
+quint16 littleEndian16(const void* p)
+{
+    const auto* u = static_cast<const unsigned char*>(p);
+    return quint16(u[0] | (u[1] << 8));
+}
+
+} // namespace
 
 // ---- Formats ----
 
@@ -56,6 +73,14 @@ std::optional<QByteArray> formatFromContent(const QByteArray& head)
 }
 
 // ---- PNG ----
+
+std::optional<PngHeader> pngHeader(const QByteArray& head)
+{
+    if (head.size() < 26 || !head.startsWith(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)))
+        return std::nullopt;
+    return PngHeader{bigEndian32(head.constData() + 16), bigEndian32(head.constData() + 20),
+                     uchar(head[24]), uchar(head[25])};
+}
 
 bool pngStructureIsSound(QIODevice& device)
 {
@@ -279,16 +304,8 @@ std::optional<BmpHeader> readBmpHeader(QIODevice& device)
 {
     const auto file = readAt(device, 0, 18);
     if (!file) return std::nullopt;
-    const auto le32 = [](const char* p) {
-        const auto* u = reinterpret_cast<const unsigned char*>(p);
-        return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
-    };
-    const auto le16 = [](const char* p) {
-        const auto* u = reinterpret_cast<const unsigned char*>(p);
-        return quint16(u[0] | (u[1] << 8));
-    };
-    const qint64 pixelsAt = le32(file->constData() + 10);
-    const quint32 infoSize = le32(file->constData() + 14);
+    const qint64 pixelsAt = littleEndian32(file->constData() + 10);
+    const quint32 infoSize = littleEndian32(file->constData() + 14);
     qint64 width = 0;
     qint64 height = 0;
     int bitsPerPixel = 0;
@@ -296,16 +313,16 @@ std::optional<BmpHeader> readBmpHeader(QIODevice& device)
     if (infoSize == 12) { // the OS/2 header: 16-bit sizes, no compression
         const auto info = readAt(device, 18, 8);
         if (!info) return std::nullopt;
-        width = le16(info->constData());
-        height = le16(info->constData() + 2);
-        bitsPerPixel = le16(info->constData() + 6);
+        width = littleEndian16(info->constData());
+        height = littleEndian16(info->constData() + 2);
+        bitsPerPixel = littleEndian16(info->constData() + 6);
     } else if (infoSize >= 40 && infoSize <= 124) {
         const auto info = readAt(device, 18, 16);
         if (!info) return std::nullopt;
-        width = qint32(le32(info->constData()));
-        height = qint32(le32(info->constData() + 4)); // negative: stored top row first
-        bitsPerPixel = le16(info->constData() + 10);
-        compression = le32(info->constData() + 12);
+        width = qint32(littleEndian32(info->constData()));
+        height = qint32(littleEndian32(info->constData() + 4)); // negative: stored top row first
+        bitsPerPixel = littleEndian16(info->constData() + 10);
+        compression = littleEndian32(info->constData() + 12);
     } else {
         return std::nullopt;
     }
@@ -356,8 +373,7 @@ std::optional<QSize> gifScreenSize(QIODevice& device)
 {
     const auto header = readAt(device, 6, 4);
     if (!header) return std::nullopt;
-    const auto* u = reinterpret_cast<const unsigned char*>(header->constData());
-    return QSize(u[0] | (u[1] << 8), u[2] | (u[3] << 8));
+    return QSize(littleEndian16(header->constData()), littleEndian16(header->constData() + 2));
 }
 
 bool gifFirstImageIsWhole(QIODevice& device)
@@ -396,6 +412,10 @@ bool gifFirstImageIsWhole(QIODevice& device)
 
 // ---- WebP ----
 
+namespace {
+
+// The orientation in an EXIF block (a TIFF header and directory, "Exif\0\0" before it or not);
+// 0 when there is none.
 int exifOrientation(const QByteArray& exif)
 {
     QByteArray tiff = exif;
@@ -424,6 +444,8 @@ int exifOrientation(const QByteArray& exif)
     }
     return 0;
 }
+
+} // namespace
 
 QImageIOHandler::Transformations exifTransformation(int orientation)
 {
@@ -456,9 +478,7 @@ int webpOrientation(QIODevice& device)
     for (int chunks = 0; chunks < 10'000; ++chunks) {
         const auto header = readAt(device, offset, 8);
         if (!header) return 0;
-        const auto* u = reinterpret_cast<const unsigned char*>(header->constData() + 4);
-        const qint64 length =
-            qint64(u[0]) | (qint64(u[1]) << 8) | (qint64(u[2]) << 16) | (qint64(u[3]) << 24);
+        const qint64 length = littleEndian32(header->constData() + 4);
         if (header->startsWith("EXIF")) {
             // EXIF larger than a megabyte is no photograph's: its orientation is not read.
             if (length > 1024 * 1024) return 0;
@@ -534,7 +554,7 @@ std::optional<QSize> unreadFormatDeclaredSize(QIODevice& device)
         const bool depthFits =
             depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
         if (known && mapFits && depthFits && (u[17] & 0xc0) == 0)
-            return fits(u[12] | (u[13] << 8), u[14] | (u[15] << 8));
+            return fits(littleEndian16(u + 12), littleEndian16(u + 14));
     }
     return std::nullopt;
 }

@@ -16,14 +16,18 @@ namespace snapkin::platform::imageprobe {
 
 // Seeks only within the data: QBuffer warns on the terminal about a position past its end.
 bool seekWithin(QIODevice& device, qint64 offset);
-// Reads exactly `size` bytes at `offset`, or nothing.
-std::optional<QByteArray> readAt(QIODevice& device, qint64 offset, qint64 size);
-quint32 bigEndian32(const char* p);
-quint16 bigEndian16(const char* p);
+quint32 bigEndian32(const void* p);
 
 // The raster formats the application reads, told apart by their first bytes. Nothing else
 // reaches Qt's plugins: SVG, for one, can take minutes to render from a few kilobytes.
 std::optional<QByteArray> formatFromContent(const QByteArray& head);
+
+// What a PNG's signature and IHDR chunk (its first 26 bytes) declare, unchecked.
+struct PngHeader {
+    quint32 width = 0, height = 0;
+    int depth = 0, colourType = 0;
+};
+std::optional<PngHeader> pngHeader(const QByteArray& head);
 
 // libpng prints its errors to the terminal before Qt sees them ("libpng error: Read Error" for
 // a truncated file). Checking the chunk structure and the CRC of every critical chunk first
@@ -63,9 +67,6 @@ bool gifFirstImageIsWhole(QIODevice& device);
 // The EXIF orientation (1 to 8) of a WebP file, which Qt's WebP reader leaves unapplied; 0
 // when the file declares none.
 int webpOrientation(QIODevice& device);
-// The orientation in an EXIF block (a TIFF header and directory, "Exif\0\0" before it or not);
-// 0 when there is none.
-int exifOrientation(const QByteArray& exif);
 
 // What an EXIF or TIFF orientation (1 to 8) asks for, as Qt's readers report it; none for any
 // other value.

@@ -1,5 +1,7 @@
 #include "platform/PngDirectDecoder.h"
 
+#include "platform/ImageProbes.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -19,10 +21,7 @@ namespace snapkin::platform {
 
 namespace {
 
-quint32 bigEndian32(const uchar* p)
-{
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
-}
+using imageprobe::bigEndian32;
 
 bool isType(const uchar* type, const char* name)
 {
@@ -184,10 +183,6 @@ private:
     size_t m_length = 0;
 };
 
-struct DecompressorDeleter {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
-
 // One pixel of the image from its unfiltered samples.
 template <int bpp> inline QRgb packed(const int* v)
 {
@@ -205,6 +200,10 @@ bool unfilterRow(uchar filter, uchar* row, const uchar* previous, int width, QRg
 {
     int left[bpp] = {}, upperLeft[bpp] = {}, v[bpp];
     switch (filter) {
+    case 2:
+        for (qsizetype i = 0; i < qsizetype(width) * bpp; ++i)
+            row[i] = uchar(row[i] + previous[i]);
+        [[fallthrough]]; // the row, unfiltered, is packed as it stands
     case 0:
         for (int x = 0; x < width; ++x, row += bpp) {
             for (int k = 0; k < bpp; ++k)
@@ -219,17 +218,6 @@ bool unfilterRow(uchar filter, uchar* row, const uchar* previous, int width, QRg
             out[x] = packed<bpp>(v);
         }
         return true;
-    case 2: {
-        const qsizetype length = qsizetype(width) * bpp;
-        for (qsizetype i = 0; i < length; ++i)
-            row[i] = uchar(row[i] + previous[i]);
-        for (int x = 0; x < width; ++x, row += bpp) {
-            for (int k = 0; k < bpp; ++k)
-                v[k] = row[k];
-            out[x] = packed<bpp>(v);
-        }
-        return true;
-    }
     case 3:
         for (int x = 0; x < width; ++x, row += bpp, previous += bpp) {
             for (int k = 0; k < bpp; ++k)
@@ -370,8 +358,8 @@ std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocation
 
     LargeBuffer raw{size_t(rawBytes)};
     if (!raw.data()) return std::nullopt;
-    std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
-        libdeflate_alloc_decompressor());
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     if (!decompressor) return std::nullopt;
     const void* in = layout->onlyIdat ? static_cast<const void*>(layout->onlyIdat)
                                       : static_cast<const void*>(layout->idat.constData());
