@@ -70,23 +70,20 @@ QString describeWriteFailure(const QString& path, WriteError error, bool targetI
     const QString name = QDir::toNativeSeparators(path);
     if (info.isDir() && !targetIsFolder) return L10n::format("\"%@\" is a folder.", name);
     // The nearest part of the path that exists tells a missing folder from a file in the way.
-    QString folder = info.absolutePath();
+    const QString folder = info.absolutePath();
+    const QString folderName = QDir::toNativeSeparators(folder);
     if (!QFileInfo(folder).isDir()) {
         QString existing = folder;
         while (!QFileInfo::exists(existing) && QFileInfo(existing).absolutePath() != existing)
             existing = QFileInfo(existing).absolutePath();
         if (QFileInfo(existing).isDir())
-            return L10n::format("The folder \"%@\" doesn't exist.",
-                                QDir::toNativeSeparators(folder));
+            return L10n::format("The folder \"%@\" doesn't exist.", folderName);
         return L10n::format("\"%@\" is a file, not a folder.", QDir::toNativeSeparators(existing));
     }
-    const QByteArray folderBytes = QFile::encodeName(folder);
-    if (::access(folderBytes.constData(), W_OK) != 0) {
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
         if (errno == EROFS)
-            return L10n::format("The folder \"%@\" is on a read-only disk.",
-                                QDir::toNativeSeparators(folder));
-        return L10n::format("You don't have permission to write to the folder \"%@\".",
-                            QDir::toNativeSeparators(folder));
+            return L10n::format("The folder \"%@\" is on a read-only disk.", folderName);
+        return L10n::format("You don't have permission to write to the folder \"%@\".", folderName);
     }
     if (info.exists() && !targetIsFolder && !info.isWritable())
         return L10n::format("You don't have permission to replace \"%@\".", name);
@@ -213,7 +210,14 @@ writeFolderAtomically(const QString& path,
     if (::mkdir(tempName.constData(), access == FileAccess::userOnly ? 0700 : 0777) != 0)
         return std::unexpected(WriteError::cannotCreate);
 
-    const auto discard = [](const QString& folder) { QDir(folder).removeRecursively(); };
+    // The temporary folder or, once swapped, what stood at `path` before: a folder or not.
+    const auto discard = [](const QString& entry) {
+        const QFileInfo info(entry);
+        if (info.isDir() && !info.isSymLink())
+            QDir(entry).removeRecursively();
+        else
+            QFile::remove(entry);
+    };
     if (!fill(temp) || (access == FileAccess::userOnly && !makeUserOnly(temp))) {
         discard(temp);
         return std::unexpected(WriteError::writeFailed);
@@ -235,11 +239,7 @@ writeFolderAtomically(const QString& path,
     // Swap the finished folder and the old one in one step, then remove the old one.
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
         syncFolder(QFile::encodeName(parent));
-        QFileInfo old(temp);
-        if (old.isDir() && !old.isSymLink())
-            discard(temp);
-        else
-            QFile::remove(temp);
+        discard(temp);
         return {};
     }
     // The file system cannot exchange: move the old one aside, put the new one in, and put the
@@ -257,10 +257,7 @@ writeFolderAtomically(const QString& path,
         return std::unexpected(WriteError::cannotReplace);
     }
     syncFolder(QFile::encodeName(parent));
-    if (QFileInfo(aside).isDir() && !QFileInfo(aside).isSymLink())
-        discard(aside);
-    else
-        QFile::remove(aside);
+    discard(aside);
     return {};
 }
 

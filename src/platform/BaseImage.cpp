@@ -4,12 +4,6 @@
 
 namespace snapkin::platform {
 
-std::uint64_t BaseImage::nextSerial()
-{
-    static std::atomic<std::uint64_t> counter{0};
-    return ++counter;
-}
-
 BaseImage::BaseImage(const QImage& pixels, std::optional<QSizeF> pointSize)
 {
     if (pixels.isNull()) return;
@@ -20,7 +14,8 @@ BaseImage::BaseImage(const QImage& pixels, std::optional<QSizeF> pointSize)
     const double dpr = pixels.devicePixelRatio() > 0 ? pixels.devicePixelRatio() : 1.0;
     m_image.setDevicePixelRatio(1.0);
     m_pointSize = pointSize.value_or(QSizeF(m_image.width() / dpr, m_image.height() / dpr));
-    m_serial = nextSerial();
+    static std::atomic<std::uint64_t> serials{0};
+    m_serial = ++serials;
 }
 
 double BaseImage::pixelScale() const

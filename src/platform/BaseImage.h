@@ -34,8 +34,6 @@ public:
         return a.m_serial == b.m_serial && a.m_pointSize == b.m_pointSize;
     }
 
-    static std::uint64_t nextSerial();
-
 private:
     QImage m_image;
     QSizeF m_pointSize;

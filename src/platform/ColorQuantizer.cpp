@@ -94,6 +94,7 @@ struct Box {
     int begin, end;
     double error; // weighted squared deviation from the mean
     int axis;     // channel of largest spread
+    std::array<double, 3> mean;
 };
 
 inline int binOf(std::uint32_t c)
@@ -112,9 +113,10 @@ Box measure(std::vector<Cell>& cells, int begin, int end)
             sq[k] += cell.c[k] * cell.c[k] * cell.count;
         }
     }
-    Box box{begin, end, 0, 0};
+    Box box{begin, end, 0, 0, {}};
     double best = -1;
     for (int k = 0; k < 3; ++k) {
+        box.mean[size_t(k)] = n > 0 ? sum[k] / n : 0;
         const double var = n > 0 ? sq[k] - sum[k] * sum[k] / n : 0;
         box.error += var;
         if (var > best) {
@@ -204,16 +206,8 @@ void quantizeByMedianCut(const QImage& image, int maxColors, ColorQuantizer::Res
     }
 
     std::vector<std::array<double, 3>> palette;
-    for (const Box& box : boxes) {
-        double n = 0, sum[3] = {0, 0, 0};
-        for (int i = box.begin; i < box.end; ++i) {
-            const Cell& cell = cells[size_t(i)];
-            n += cell.count;
-            for (int k = 0; k < 3; ++k)
-                sum[k] += cell.c[k] * cell.count;
-        }
-        palette.push_back({sum[0] / n, sum[1] / n, sum[2] / n});
-    }
+    for (const Box& box : boxes)
+        palette.push_back(box.mean);
 
     // Nearest-mean rounds move each colour to the centre of the cells that chose it.
     constexpr int kRefinements = 3;

@@ -17,10 +17,6 @@ int appendBytes(GifFileType* gif, const GifByteType* data, int size)
     return size;
 }
 
-struct MapDeleter {
-    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
-
 } // namespace
 
 std::optional<QByteArray> GifEncoder::encode(const QImage& image)
@@ -35,7 +31,8 @@ std::optional<QByteArray> GifEncoder::encode(const QImage& image)
     int bits = 1;
     while ((1 << bits) < quantized.palette.size())
         ++bits;
-    std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(1 << bits, nullptr));
+    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(
+        GifMakeMapObject(1 << bits, nullptr), GifFreeMapObject);
     if (!map) return std::nullopt;
     for (int i = 0; i < map->ColorCount; ++i) {
         const QRgb c = i < quantized.palette.size() ? quantized.palette[i] : 0u;

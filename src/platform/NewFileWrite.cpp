@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <iterator>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,6 +56,13 @@ Move claimThenRename(const QByteArray& from, const QByteArray& to)
     return Move::failed;
 }
 
+// The ways of taking a name without replacing anything, the best first.
+constexpr Move (*kMoves[])(const QByteArray&, const QByteArray&) = {renameNoReplace, linkThenUnlink,
+                                                                    claimThenRename};
+
+// How many names are tried before giving up.
+constexpr int kNameAttempts = 10000;
+
 } // namespace
 
 std::expected<QString, WriteError> writeNewFile(const QString& folder,
@@ -77,30 +85,20 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
 
     // Once a way of taking a name is found unsupported, the later names skip it.
     int method = 0;
-    for (int attempt = 1; attempt <= kNewFileNameAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kNameAttempts; ++attempt) {
         const QString target = dir + QLatin1Char('/') + nameAt(attempt);
         const QByteArray targetName = QFile::encodeName(target);
         OwnWrites::shared().add(target);
         Move move = Move::unsupported;
-        while (move == Move::unsupported && method < 3) {
-            switch (method) {
-            case 0:
-                move = renameNoReplace(tempName, targetName);
-                break;
-            case 1:
-                move = linkThenUnlink(tempName, targetName);
-                break;
-            default:
-                move = claimThenRename(tempName, targetName);
-                break;
-            }
+        while (move == Move::unsupported && method < int(std::size(kMoves))) {
+            move = kMoves[method](tempName, targetName);
             if (move == Move::unsupported) ++method;
         }
         if (move == Move::done) {
             syncFolder(QFile::encodeName(dir));
             return target;
         }
-        OwnWrites::shared().remove(target);
+        OwnWrites::shared().take(target);
         if (move != Move::taken) break;
     }
     ::unlink(tempName.constData());

@@ -28,7 +28,4 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
                                                 const std::function<QString(int attempt)>& nameAt,
                                                 const QByteArray& data);
 
-// How many names writeNewFile tries before it gives up.
-inline constexpr int kNewFileNameAttempts = 10000;
-
 } // namespace snapkin::platform

@@ -37,13 +37,6 @@ bool OwnWrites::contains(const QString& path) const
     return m_paths.contains(k);
 }
 
-void OwnWrites::remove(const QString& path)
-{
-    const QString k = key(path);
-    QMutexLocker lock(&m_mutex);
-    m_paths.remove(k);
-}
-
 bool OwnWrites::take(const QString& path)
 {
     const QString k = key(path);

@@ -20,10 +20,9 @@ public:
 
     void add(const QString& path);
     bool contains(const QString& path) const;
-    // Drops a registration, for a write that failed or went to another name.
-    void remove(const QString& path);
     // True when `path` was registered, and forgets it: a watcher passes each of our files over
-    // once, so a stranger's file that later takes the same name is seen.
+    // once, so a stranger's file that later takes the same name is seen. Also drops the
+    // registration of a write that failed or went to another name.
     bool take(const QString& path);
     // Forgets every registration (tests).
     void clear();

@@ -121,14 +121,10 @@ std::optional<QByteArray> PdfEncoder::encode(const QImage& image, QSizeF pointSi
                       "] /Resources << /XObject << /Im0 4 0 R >> >> /Contents 5 0 R >>");
     pdf.object(4, imageObject("/DeviceRGB", *pixels, mask ? " /SMask 6 0 R" : ""), &*pixels);
     pdf.object(5, "<< /Length " + QByteArray::number(content.size()) + " >>", &content);
-    const QByteArray info = "<< /Creator (Snapkin) /Producer (Snapkin) >>";
-    if (mask) {
-        pdf.object(6, imageObject("/DeviceGray", *mask, ""), &*mask);
-        pdf.object(7, info);
-        return pdf.finish(1, 7);
-    }
-    pdf.object(6, info);
-    return pdf.finish(1, 6);
+    if (mask) pdf.object(6, imageObject("/DeviceGray", *mask, ""), &*mask);
+    const int info = mask ? 7 : 6;
+    pdf.object(info, "<< /Creator (Snapkin) /Producer (Snapkin) >>");
+    return pdf.finish(1, info);
 }
 
 } // namespace snapkin::platform

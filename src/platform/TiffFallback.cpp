@@ -74,8 +74,6 @@ int mapBytes(thandle_t handle, void** base, toff_t* size)
     return 1;
 }
 
-void unmapNothing(thandle_t, void*, toff_t) {}
-
 int quietly(TIFF*, void*, const char*, const char*, va_list)
 {
     return 1; // handled: nothing reaches the process-wide handler or the terminal
@@ -103,7 +101,7 @@ TiffHandle open(Source& source, qint64 allocationLimit)
     TIFFOpenOptionsSetErrorHandlerExtR(options, quietly, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quietly, nullptr);
     TiffHandle tiff(TIFFClientOpenExt("image", "r", &source, readDevice, refuseWrite, seekDevice,
-                                      closeNothing, deviceSize, mapBytes, unmapNothing, options));
+                                      closeNothing, deviceSize, mapBytes, nullptr, options));
     TIFFOpenOptionsFree(options);
     return tiff;
 }

@@ -124,10 +124,7 @@ private:
             const std::lock_guard lock(queues.mutex);
             queues.tasks[urgent ? 1 : 0].push_back(std::move(task));
         }
-        if (urgent)
-            pool.start(&RecognitionJob::runNext<1>, 1);
-        else
-            pool.start(&RecognitionJob::runNext<0>, 0);
+        pool.start(urgent ? &RecognitionJob::runNext<1> : &RecognitionJob::runNext<0>, urgent);
     }
 
     bool stopped() const { return m_done.load() || m_promise.isCanceled(); }
@@ -242,16 +239,21 @@ private:
     void fail(platform::RecognitionError error)
     {
         const std::lock_guard lock(m_mutex);
-        if (m_done.exchange(true)) return;
-        if (!m_promise.isCanceled()) m_promise.addResult(R(std::unexpected(error)));
-        m_promise.finish();
+        finishLocked(R(std::unexpected(error)));
     }
 
     // A task that found the job cancelled ends it, so the caller hears at once.
     void finishStopped()
     {
         const std::lock_guard lock(m_mutex);
+        finishLocked(std::nullopt);
+    }
+
+    // Ends the future, with `result` unless it was cancelled; once only. Under m_mutex.
+    void finishLocked(std::optional<R> result)
+    {
         if (m_done.exchange(true)) return;
+        if (result && !m_promise.isCanceled()) m_promise.addResult(std::move(*result));
         m_promise.finish();
     }
 
@@ -262,17 +264,8 @@ private:
         {
             const std::lock_guard lock(m_mutex);
             if (--m_pending > 0 || m_done.load()) return;
-            if (m_promise.isCanceled()) {
-                m_done = true;
-                m_promise.finish();
-                return;
-            }
-            if (m_codesError) {
-                m_done = true;
-                m_promise.addResult(R(std::unexpected(*m_codesError)));
-                m_promise.finish();
-                return;
-            }
+            if (m_promise.isCanceled()) return finishLocked(std::nullopt);
+            if (m_codesError) return finishLocked(R(std::unexpected(*m_codesError)));
             for (Lines& block : m_blockLines)
                 std::move(block.begin(), block.end(), std::back_inserter(lines));
             codes = std::move(m_codes);
@@ -280,9 +273,7 @@ private:
         // Assembled outside the lock; only this task is left.
         R result = m_assemble(std::move(lines), std::move(codes));
         const std::lock_guard lock(m_mutex);
-        if (m_done.exchange(true)) return;
-        if (!m_promise.isCanceled()) m_promise.addResult(std::move(result));
-        m_promise.finish();
+        finishLocked(std::move(result));
     }
 
     QThreadPool& m_pool;

@@ -33,8 +33,6 @@ struct RecognizedContent {
     std::vector<Line> lines;
     std::vector<Code> codes;
 
-    static RecognizedContent empty() { return {}; }
-
     // The lines as one text: lines on the same row joined by a space, rows by a newline.
     // Codes are not part of it.
     QString text() const;

@@ -89,11 +89,6 @@ std::optional<QImage> TextRecognizer::bitmapImage(const std::vector<QImage>& rep
     return bitmap;
 }
 
-std::optional<QImage> TextRecognizer::bitmapImage(const QImage& image)
-{
-    return bitmapImage(std::vector<QImage>{image});
-}
-
 QList<QLocale> TextRecognizer::preferredLanguages(const QList<QLocale>& supported,
                                                   const QStringList& preferred)
 {
@@ -102,22 +97,15 @@ QList<QLocale> TextRecognizer::preferredLanguages(const QList<QLocale>& supporte
         // QLocale fills in the likely script and region ("en" → en-Latn-US), so equal
         // locales compare as the same fully specified language.
         const QLocale wanted(identifier);
-        const QLocale* match = nullptr;
-        for (const QLocale& language : supported) {
-            if (sameLanguageScriptAndRegion(language, wanted)) {
-                match = &language;
-                break;
-            }
+        auto match = std::find_if(supported.cbegin(), supported.cend(), [&](const QLocale& l) {
+            return sameLanguageScriptAndRegion(l, wanted);
+        });
+        if (match == supported.cend()) {
+            match = std::find_if(supported.cbegin(), supported.cend(), [&](const QLocale& l) {
+                return l.language() == wanted.language();
+            });
         }
-        if (!match) {
-            for (const QLocale& language : supported) {
-                if (language.language() == wanted.language()) {
-                    match = &language;
-                    break;
-                }
-            }
-        }
-        if (!match) continue;
+        if (match == supported.cend()) continue;
         const bool taken = std::any_of(result.cbegin(), result.cend(), [&](const QLocale& l) {
             return sameLanguageScriptAndRegion(l, *match);
         });
@@ -185,9 +173,8 @@ TextRecognizer::codesFrom(const std::vector<platform::DetectedBarcode>& detected
         codes.push_back({barcode.payload, barcode.isQR, barcode.box});
     }
     std::stable_sort(codes.begin(), codes.end(), [](const Code& a, const Code& b) {
-        if (a.boundingBox.top() != b.boundingBox.top())
-            return a.boundingBox.top() < b.boundingBox.top();
-        return a.boundingBox.left() < b.boundingBox.left();
+        return std::pair(a.boundingBox.top(), a.boundingBox.left()) <
+               std::pair(b.boundingBox.top(), b.boundingBox.left());
     });
     return codes;
 }

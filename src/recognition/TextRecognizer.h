@@ -56,7 +56,6 @@ public:
     // the same picture: the widest one, the first among equal widths, at its own pixel size.
     // nullopt when no representation has pixels.
     static std::optional<QImage> bitmapImage(const std::vector<QImage>& representations);
-    static std::optional<QImage> bitmapImage(const QImage& image);
 
     // The user's languages (`preferred`, in the user's order) matched against `supported`:
     // each takes the supported language with the same language, script and region, else the

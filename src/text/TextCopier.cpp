@@ -45,9 +45,9 @@ void TextCopier::copyText(const QImage& image)
     QTimer::singleShot(progressDelayMs, Qt::PreciseTimer, this,
                        [this, generation] { showProgress(generation); });
 
-    const std::optional<QImage> bitmap = TextRecognizer::bitmapImage(image);
+    const std::optional<QImage> bitmap = TextRecognizer::bitmapImage({image});
     if (!bitmap) {
-        finish(generation, RecognizedContent::empty());
+        finish(generation, RecognizedContent{});
         return;
     }
     m_current = m_recognize(*bitmap);

@@ -22,9 +22,9 @@ Code code(const char* payload)
 
 TEST(RecognizedContentText, EmptyContentGivesTheEmptyString)
 {
-    EXPECT_EQ(RecognizedContent::empty().text(), QString());
-    EXPECT_TRUE(RecognizedContent::empty().lines.empty());
-    EXPECT_TRUE(RecognizedContent::empty().codes.empty());
+    EXPECT_EQ(RecognizedContent{}.text(), QString());
+    EXPECT_TRUE(RecognizedContent{}.lines.empty());
+    EXPECT_TRUE(RecognizedContent{}.codes.empty());
     // Codes are not text.
     RecognizedContent onlyCodes;
     onlyCodes.codes = {code("https://example.org")};

@@ -141,7 +141,7 @@ TEST(TextCopierDeliver, TextIsCopiedWhenThereIsNoCodeAndNothingFoundLeavesTheCli
     EXPECT_EQ(clipboardText(), QStringLiteral("Hello there"));
 
     setClipboard("kept");
-    EXPECT_EQ(TextCopier::deliver(RecognizedContent::empty()).kind, Kind::nothing);
+    EXPECT_EQ(TextCopier::deliver(RecognizedContent{}).kind, Kind::nothing);
     EXPECT_EQ(clipboardText(), QStringLiteral("kept"));
 }
 
@@ -159,7 +159,7 @@ TEST(TextCopierFlow, AQuickResultShowsNoProgressAndASlowOneShowsItUntilReplaced)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !flow.toasts.shown.isEmpty(); }));
     EXPECT_EQ(flow.toasts.shown, QStringLiteral("Recognizing text…"));
     EXPECT_EQ(flow.toasts.log, QStringList{"Recognizing text… 90"});
-    flow.recognizer.finish(1, RecognizedContent::empty());
+    flow.recognizer.finish(1, RecognizedContent{});
     EXPECT_TRUE(QTest::qWaitFor([&] { return !flow.copier.isCopying(); }));
     EXPECT_EQ(flow.toasts.shown, QStringLiteral("No text found"));
 }

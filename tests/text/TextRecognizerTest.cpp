@@ -185,7 +185,7 @@ TEST(TextRecognizerBitmap, TheWidestRepresentationAtItsPixelSize)
 {
     QImage retina(200, 100, QImage::Format_RGB32);
     retina.setDevicePixelRatio(2.0); // shown at 100 x 50 points
-    auto bitmap = TextRecognizer::bitmapImage(retina);
+    auto bitmap = TextRecognizer::bitmapImage({retina});
     ASSERT_TRUE(bitmap.has_value());
     EXPECT_EQ(bitmap->size(), QSize(200, 100));
     EXPECT_EQ(bitmap->devicePixelRatio(), 1.0);
@@ -199,7 +199,7 @@ TEST(TextRecognizerBitmap, TheWidestRepresentationAtItsPixelSize)
     EXPECT_EQ(bitmap->size(), QSize(200, 100));
 
     EXPECT_FALSE(TextRecognizer::bitmapImage(std::vector<QImage>{}).has_value());
-    EXPECT_FALSE(TextRecognizer::bitmapImage(QImage()).has_value());
+    EXPECT_FALSE(TextRecognizer::bitmapImage({QImage()}).has_value());
 }
 
 TEST(TextRecognizerRecognize, SentenceReadsBackExactlyWithItsBox)
@@ -275,7 +275,7 @@ TEST(TextRecognizerRecognize, AnImageWithoutTextGivesEmptyContentNotAnError)
     const auto result =
         await(TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true));
     ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(*result, RecognizedContent::empty());
+    EXPECT_EQ(*result, RecognizedContent{});
     EXPECT_EQ(result->text(), QString());
 }
 
