@@ -168,14 +168,12 @@ QWidget* OnboardingView::buildHeader()
     auto* layout = new QVBoxLayout(header);
     layout->setSpacing(12);
     layout->addWidget(new AppMarkView(80, 18), 0, Qt::AlignHCenter);
-    auto* titles = new QWidget;
-    auto* titleLayout = new QVBoxLayout(titles);
-    titleLayout->setContentsMargins(0, 0, 0, 0);
+    auto* titleLayout = new QVBoxLayout;
     titleLayout->setSpacing(4);
     titleLayout->addWidget(centred(makeLabel(L10n::text("Welcome to Snapkin"), 1.6, QFont::Bold)));
     titleLayout->addWidget(
         centred(makeSecondary(makeLabel(L10n::text("Capture · annotate · share")))));
-    layout->addWidget(titles);
+    layout->addLayout(titleLayout);
     return header;
 }
 

@@ -71,11 +71,9 @@ void SelectableTextOverlay::setAnalysis(std::shared_ptr<const TextAnalysis> anal
     if (analysis == m_analysis) return;
     m_analysis = std::move(analysis);
     setHovered(-1);
-    m_anchor = m_focus = -1;
-    m_dragging = false;
     m_pressedLink = -1;
+    clearSelection();
     follow();
-    update();
 }
 
 QTransform SelectableTextOverlay::wordPlacement() const
