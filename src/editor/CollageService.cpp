@@ -20,19 +20,6 @@ namespace {
 
 using platform::L10n;
 
-// The chosen files in the order picked; empty when cancelled.
-QStringList chooseImages(QWidget* parent)
-{
-    if (parent) {
-        parent->window()->raise();
-        parent->window()->activateWindow();
-    }
-    return QFileDialog::getOpenFileNames(
-        parent, QString(), QString(),
-        L10n::text("Images") +
-            QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
-}
-
 QSizeF pointSize(const QImage& image)
 {
     const double dpr = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1;
@@ -105,7 +92,16 @@ std::optional<QImage> CollageService::combine(const QList<QImage>& images, Colla
 void CollageService::createFromPanel(EditorWindowController& editors, CollageLayout layout,
                                      QWidget* parent)
 {
-    createFromFiles(editors, chooseImages(parent), layout, parent);
+    if (parent) {
+        parent->window()->raise();
+        parent->window()->activateWindow();
+    }
+    // The chosen files in the order picked; none when cancelled.
+    const QStringList files = QFileDialog::getOpenFileNames(
+        parent, QString(), QString(),
+        L10n::text("Images") +
+            QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
+    createFromFiles(editors, files, layout, parent);
 }
 
 void CollageService::createFromFiles(EditorWindowController& editors, const QStringList& files,

@@ -3,6 +3,7 @@
 #include "editor/EditorView.h"
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
+#include "editor/SheetStyle.h"
 #include "editor/crop/CropView.h"
 #include "model/AnnotationStore.h"
 #include "ui/canvas/CanvasCursor.h"
@@ -94,9 +95,7 @@ protected:
             painter.fillRect(part, backdrop);
         if (m_area->m_cropping || content.isEmpty()) return; // no border or shadow in crop mode
         paintShadow(painter, QRectF(content).translated(0, shadowOffsetY));
-        QColor line = palette().color(QPalette::WindowText);
-        line.setAlphaF(0.18f);
-        painter.setPen(QPen(line, 1));
+        painter.setPen(QPen(sheetstyle::faded(this, 0.18), 1));
         painter.setBrush(Qt::NoBrush);
         // The line lies just outside the canvas.
         painter.drawRect(QRectF(content).adjusted(-0.5, -0.5, 0.5, 0.5));

@@ -16,7 +16,15 @@ QKeySequence ctrl(Qt::Key key, Qt::KeyboardModifiers more = Qt::NoModifier)
     return QKeySequence(QKeyCombination(Qt::ControlModifier | more, key));
 }
 
-const std::array<EditorShortcut, 13>& table()
+Qt::Key letterKey(Tool tool)
+{
+    // Qt's letter keys are the upper-case ASCII codes.
+    return Qt::Key(menuShortcut(tool).toUpper().unicode());
+}
+
+} // namespace
+
+std::span<const EditorShortcut> generalShortcuts()
 {
     static const std::array<EditorShortcut, 13> shortcuts{{
         {EditorCommand::undo, "undo", "Undo", {ctrl(Qt::Key_Z)}},
@@ -52,22 +60,9 @@ const std::array<EditorShortcut, 13>& table()
     return shortcuts;
 }
 
-Qt::Key letterKey(Tool tool)
-{
-    // Qt's letter keys are the upper-case ASCII codes.
-    return Qt::Key(menuShortcut(tool).toUpper().unicode());
-}
-
-} // namespace
-
-std::span<const EditorShortcut> generalShortcuts()
-{
-    return table();
-}
-
 const EditorShortcut& editorShortcut(EditorCommand command)
 {
-    const auto& all = table();
+    const std::span<const EditorShortcut> all = generalShortcuts();
     const auto found = std::ranges::find(all, command, &EditorShortcut::command);
     Q_ASSERT(found != all.end());
     return *found;

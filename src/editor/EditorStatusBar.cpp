@@ -48,10 +48,8 @@ protected:
         const QRectF textBox(4, 0, width() - 4 - 2 - 7 - 4, height());
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(textBox, Qt::AlignRight | Qt::AlignVCenter, text());
-        QColor tertiary = palette().color(QPalette::WindowText);
-        tertiary.setAlphaF(0.45f);
-        const QImage chevron =
-            platform::Symbols::image("chevron.down", 7, tertiary, devicePixelRatioF());
+        const QImage chevron = platform::Symbols::image(
+            "chevron.down", 7, sheetstyle::faded(this, 0.45), devicePixelRatioF());
         if (!chevron.isNull()) {
             const QSizeF size = QSizeF(chevron.size()) / devicePixelRatioF();
             painter.drawImage(QPointF(textBox.right() + 2, (height() - size.height()) / 2),
@@ -82,13 +80,18 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidg
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 0, 10, 0);
     row->setSpacing(8);
+    const auto iconButton = [this](const char* symbol, const char* help, auto action) {
+        auto* button = new IconButton(symbol, L10n::text(help), iconButtonSize,
+                                      HoverBackground::buttonCornerRadius, this);
+        connect(button, &QToolButton::clicked, this, action);
+        return button;
+    };
+    const auto resizeImage = [this] { editorcommands::resizeImage(m_store); };
 
     // Zoom out, the menu and zoom in sit together without spacing.
     auto* zoomControls = new QHBoxLayout;
     zoomControls->setSpacing(0);
-    m_zoomOut = new IconButton("minus.magnifyingglass", L10n::text("Zoom out"), iconButtonSize,
-                               HoverBackground::buttonCornerRadius, this);
-    connect(m_zoomOut, &QToolButton::clicked, this, [this] { m_zoom.zoomOut(); });
+    m_zoomOut = iconButton("minus.magnifyingglass", "Zoom out", [this] { m_zoom.zoomOut(); });
     zoomControls->addWidget(m_zoomOut);
 
     m_zoomButton = new ZoomMenuButton(this);
@@ -101,9 +104,7 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidg
     connect(m_zoomMenu, &QMenu::aboutToShow, this, &EditorStatusBar::fillZoomMenu);
     zoomControls->addWidget(m_zoomButton);
 
-    m_zoomIn = new IconButton("plus.magnifyingglass", L10n::text("Zoom in"), iconButtonSize,
-                              HoverBackground::buttonCornerRadius, this);
-    connect(m_zoomIn, &QToolButton::clicked, this, [this] { m_zoom.zoomIn(); });
+    m_zoomIn = iconButton("plus.magnifyingglass", "Zoom in", [this] { m_zoom.zoomIn(); });
     zoomControls->addWidget(m_zoomIn);
     row->addLayout(zoomControls);
 
@@ -122,14 +123,10 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidg
         "Document size in real pixels and its resolution. HiDPI captures are 2× (144 dpi) and "
         "some apps paste them at half size — turn on “Copy to clipboard at full size” in "
         "Settings ▸ Capture to always paste at 1×."));
-    connect(m_readout, &QToolButton::clicked, this,
-            [this] { editorcommands::resizeImage(m_store); });
+    connect(m_readout, &QToolButton::clicked, this, resizeImage);
     row->addWidget(m_readout);
 
-    m_resize = new IconButton("arrow.up.left.and.arrow.down.right", L10n::text("Resize Image…"),
-                              iconButtonSize, HoverBackground::buttonCornerRadius, this);
-    connect(m_resize, &QToolButton::clicked, this,
-            [this] { editorcommands::resizeImage(m_store); });
+    m_resize = iconButton("arrow.up.left.and.arrow.down.right", "Resize Image…", resizeImage);
     row->addWidget(m_resize);
     row->addStretch(1);
 

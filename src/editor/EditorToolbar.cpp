@@ -91,9 +91,7 @@ protected:
                 small);
         }
         painter.restore();
-        QColor separator = palette().color(QPalette::WindowText);
-        separator.setAlphaF(0.2f);
-        painter.setPen(QPen(separator, 1));
+        painter.setPen(QPen(sheetstyle::faded(this, 0.2), 1));
         painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 4.5, 4.5);
     }
 

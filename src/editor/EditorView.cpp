@@ -180,21 +180,6 @@ void EditorView::setShowsShortcuts(bool shows)
     present(Sheet::shortcuts, shows);
 }
 
-void EditorView::clearRequest(Sheet sheet)
-{
-    switch (sheet) {
-    case Sheet::resize:
-        if (m_store.isResizing()) m_store.setIsResizing(false);
-        break;
-    case Sheet::sharpen:
-        if (m_store.isSharpening()) m_store.setIsSharpening(false);
-        break;
-    case Sheet::shortcuts:
-        setShowsShortcuts(false);
-        break;
-    }
-}
-
 void EditorView::present(Sheet sheet, bool requested)
 {
     QPointer<QDialog>& open = m_sheets[size_t(sheet)];
@@ -223,7 +208,8 @@ void EditorView::present(Sheet sheet, bool requested)
         QPointer<QDialog>& slot = m_sheets[size_t(sheet)];
         if (slot == dialog) slot = nullptr;
         dialog->deleteLater();
-        clearRequest(sheet);
+        // The resize and sharpen sheets clear the store's request themselves.
+        if (sheet == Sheet::shortcuts) setShowsShortcuts(false);
     });
     dialog->open();
 }

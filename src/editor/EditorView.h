@@ -86,7 +86,6 @@ private:
     void settingChanged(const QString& key);
     void updateOptionsBar();
     void present(Sheet sheet, bool requested);
-    void clearRequest(Sheet sheet);
     void deleteSelection();
 
     AnnotationStore& m_store;

@@ -334,12 +334,8 @@ EditorPage* EditorWindowController::page(QWidget* window) const
 {
     for (QWidget* w = window; w; w = w->parentWidget()) {
         if (auto* host = qobject_cast<EditorTabHost*>(w)) return page(host->currentPage());
-        if (auto* candidate = qobject_cast<EditorPage*>(w)) {
-            for (const Slot& slot : m_slots) {
-                if (slot.page == candidate) return candidate;
-            }
-            return nullptr;
-        }
+        if (auto* candidate = qobject_cast<EditorPage*>(w))
+            return pages().contains(candidate) ? candidate : nullptr;
     }
     return nullptr;
 }

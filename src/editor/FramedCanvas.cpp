@@ -209,16 +209,12 @@ void FramedCanvas::drawLayer(QPainter& painter, const QRect& area, Cached& cache
                        QRectF(area.topLeft() * dpr, QSizeF(area.size()) * dpr).toRect());
 }
 
-bool FramedCanvas::showsOverflow() const
-{
-    // Whatever the corners: the editor never clips the marks (the export does, to rounded
-    // corners), and the corner cover paints only inside the image.
-    return m_composition.frame.has_value();
-}
-
 void FramedCanvas::annotationsChanged(const QList<Annotation>& annotations)
 {
-    if (!showsOverflow()) {
+    // Marks show past the image's edge whenever there is a frame, whatever its corners: the
+    // editor never clips them (the export does, to rounded corners), and the corner cover paints
+    // only inside the image.
+    if (!m_composition.frame) {
         m_annotations = annotations;
         return;
     }
@@ -257,7 +253,7 @@ void FramedCanvas::paintEvent(QPaintEvent* event)
     if (!m_composition.frame) return; // the canvas covers everything
     QPainter painter(this);
     drawLayer(painter, event->rect(), m_belowCache, false);
-    if (showsOverflow()) paintOverflow(painter, event->region());
+    paintOverflow(painter, event->region());
 }
 
 } // namespace snapkin

@@ -63,8 +63,6 @@ private:
     static constexpr qint64 maxCachedPixels = 12'000'000;
 
     void paintLayer(QPainter& painter, bool above) const;
-    // Whether annotations show past the image's edge: a frame whose corners are square.
-    bool showsOverflow() const;
     void annotationsChanged(const QList<Annotation>& annotations);
     void paintOverflow(QPainter& painter, const QRegion& area);
     void placeImage();

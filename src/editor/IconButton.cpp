@@ -61,13 +61,12 @@ void IconButton::paintEvent(QPaintEvent*)
         m_glyph = platform::Symbols::image(m_symbol, m_symbolSize, color, dpr);
         m_glyphKey = {m_symbol, m_symbolSize, color.rgba(), dpr};
     }
-    const QImage& glyph = m_glyph;
-    if (!glyph.isNull()) {
-        const QSizeF size = QSizeF(glyph.size()) / dpr;
+    if (!m_glyph.isNull()) {
+        const QSizeF size = QSizeF(m_glyph.size()) / dpr;
         // Whole device pixels, so a glyph's straight edges stay crisp.
         const QPointF at(std::round((bounds.width() - size.width()) / 2 * dpr) / dpr,
                          std::round((bounds.height() - size.height()) / 2 * dpr) / dpr);
-        painter.drawImage(at, glyph);
+        painter.drawImage(at, m_glyph);
     } else if (!icon().isNull()) {
         const int side = int(std::lround(m_symbolSize));
         icon().paint(&painter,

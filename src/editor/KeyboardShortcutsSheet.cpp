@@ -82,12 +82,8 @@ void KeyCap::paintEvent(QPaintEvent* event)
     painter.setRenderHint(QPainter::Antialiasing);
     // The edge is drawn inside the plate, so the plate's size is the key's whole size.
     const QRectF plate = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(0.08);
-    QColor edge = palette().color(QPalette::WindowText);
-    edge.setAlphaF(0.22);
-    painter.setPen(QPen(edge, 1));
-    painter.setBrush(fill);
+    painter.setPen(QPen(sheetstyle::faded(this, 0.22), 1));
+    painter.setBrush(sheetstyle::faded(this, 0.08));
     painter.drawRoundedRect(plate, keyCapRadius, keyCapRadius);
     painter.end();
     QLabel::paintEvent(event);

@@ -190,7 +190,6 @@ void ResizeView::resizeImage()
 void ResizeView::done(int result)
 {
     QDialog::done(result);
-    // Usually the page has cleared the request on `finished` already.
     if (m_store.isResizing()) m_store.setIsResizing(false);
 }
 

@@ -250,7 +250,6 @@ void SharpenView::sharpenImage()
 void SharpenView::done(int result)
 {
     QDialog::done(result);
-    // Usually the page has cleared the request on `finished` already.
     if (m_store.isSharpening()) m_store.setIsSharpening(false);
 }
 

@@ -39,14 +39,14 @@ void applyStyle(QFont& font, double baseSize, TextStyle style)
     if (style == TextStyle::headline) font.setWeight(QFont::Bold);
 }
 
-QColor faded(const QWidget* widget, double alpha)
+} // namespace
+
+QColor faded(const QWidget* widget, double opacity)
 {
     QColor color = widget->palette().color(QPalette::WindowText);
-    color.setAlphaF(alpha);
+    color.setAlphaF(opacity);
     return color;
 }
-
-} // namespace
 
 QFont font(const QWidget* widget, TextStyle style)
 {

@@ -19,7 +19,8 @@ QFont font(const QWidget* widget, TextStyle style);
 // The same size as `style`, in the desktop's fixed-pitch font.
 QFont monospaceFont(const QWidget* widget, TextStyle style);
 
-// Secondary and tertiary text: the palette's text colour, fainter.
+// The palette's text colour at `opacity`; secondary and tertiary text are fainter text.
+QColor faded(const QWidget* widget, double opacity);
 QColor secondaryColor(const QWidget* widget);
 QColor tertiaryColor(const QWidget* widget);
 

@@ -85,9 +85,7 @@ void ColorSwatch::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(palette().color(QPalette::Window), 2));
     painter.drawEllipse(circle.adjusted(1, 1, -1, -1));
-    QColor outline = palette().color(QPalette::WindowText);
-    outline.setAlphaF(0.25f);
-    painter.setPen(QPen(outline, 1));
+    painter.setPen(QPen(sheetstyle::faded(this, 0.25), 1));
     painter.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
