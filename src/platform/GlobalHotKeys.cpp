@@ -1,18 +1,12 @@
 #include "platform/GlobalHotKeys.h"
 
 #include "platform/L10n.h"
+#include "platform/QtX11.h"
 #include "platform/X11Connection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QTimer>
-
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-
-#define XK_MISCELLANY
-#include <X11/keysymdef.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -39,12 +33,6 @@ constexpr std::uint8_t badAccess = 10;
 // Keyboards repeat every 15 to 100 ms after a delay of 200 to 1000 ms.
 constexpr std::uint32_t maxRepeatIntervalMs = 1500;
 
-xcb_connection_t* qtConnection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
 } // namespace
 
 // What the server's keyboard looks like: keycodes of keysyms and the modifier bits of Alt,
@@ -53,9 +41,7 @@ struct GlobalHotKeys::Keyboard {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_NONE;
     xcb_key_symbols_t* symbols = nullptr;
-    std::uint16_t alt = 0;
-    std::uint16_t super = 0;
-    std::uint16_t numLock = 0;
+    ModifierBits bits;
     // Qt takes the keyboard extension's notifications, and the server then sends those in
     // place of the core MappingNotify: 0 when the extension is missing.
     std::uint8_t xkbFirstEvent = 0;
@@ -86,37 +72,7 @@ struct GlobalHotKeys::Keyboard {
     {
         if (symbols) xcb_key_symbols_free(symbols);
         symbols = xcb_key_symbols_alloc(connection);
-        alt = super = numLock = 0;
-        XcbReply<xcb_get_modifier_mapping_reply_t> reply(xcb_get_modifier_mapping_reply(
-            connection, xcb_get_modifier_mapping(connection), nullptr));
-        if (!reply || !symbols) return;
-        const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(reply.get());
-        const int perModifier = reply->keycodes_per_modifier;
-        // Mod1 … Mod5; Shift, Lock and Control have fixed bits.
-        for (int modifier = 3; modifier < 8; ++modifier) {
-            const std::uint16_t bit = std::uint16_t(1u << modifier);
-            for (int i = 0; i < perModifier; ++i) {
-                const xcb_keycode_t code = codes[modifier * perModifier + i];
-                if (code == 0) continue;
-                for (int column = 0; column < 4; ++column) {
-                    switch (xcb_key_symbols_get_keysym(symbols, code, column)) {
-                    case XK_Alt_L:
-                    case XK_Alt_R:
-                        alt |= bit;
-                        break;
-                    case XK_Super_L:
-                    case XK_Super_R:
-                        super |= bit;
-                        break;
-                    case XK_Num_Lock:
-                        numLock |= bit;
-                        break;
-                    default:
-                        break;
-                    }
-                }
-            }
-        }
+        bits = modifierBits(connection, symbols);
     }
 
     // The modifier bits the server reports for the combination; nothing when one of its
@@ -127,12 +83,12 @@ struct GlobalHotKeys::Keyboard {
         if (modifiers & Qt::ControlModifier) m |= XCB_MOD_MASK_CONTROL;
         if (modifiers & Qt::ShiftModifier) m |= XCB_MOD_MASK_SHIFT;
         if (modifiers & Qt::AltModifier) {
-            if (!alt) return std::nullopt;
-            m |= alt;
+            if (!bits.alt) return std::nullopt;
+            m |= bits.alt;
         }
         if (modifiers & Qt::MetaModifier) {
-            if (!super) return std::nullopt;
-            m |= super;
+            if (!bits.super) return std::nullopt;
+            m |= bits.super;
         }
         return m;
     }
@@ -140,17 +96,7 @@ struct GlobalHotKeys::Keyboard {
     // The bits that tell combinations apart; lock keys and others are left out.
     std::uint16_t relevant() const
     {
-        return std::uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | alt | super);
-    }
-
-    std::vector<std::uint16_t> lockVariants() const
-    {
-        std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
-        if (numLock) {
-            variants.push_back(numLock);
-            variants.push_back(std::uint16_t(numLock | XCB_MOD_MASK_LOCK));
-        }
-        return variants;
+        return std::uint16_t(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | bits.alt | bits.super);
     }
 
     std::vector<std::uint8_t> keycodes(std::uint32_t keysym) const
@@ -215,7 +161,7 @@ bool GlobalHotKeys::isAvailable()
     // In a Wayland session an X connection reaches only the X11 compatibility server, which
     // sees keys only while one of its own windows has the focus: a grab there would look
     // registered and rarely fire.
-    return qtConnection() != nullptr && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return qtX11Connection() != nullptr && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
@@ -223,7 +169,7 @@ std::expected<quint64, HotKeyError> GlobalHotKeys::grab(std::uint32_t keysym,
                                                         std::function<void()> onPress)
 {
     if (!isAvailable()) return std::unexpected(HotKeyError::unavailable);
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = qtX11Connection();
     // Qt's connection lives as long as the application; a new application (as in tests) has a
     // new one.
     if (!m_keyboard || m_keyboard->connection != connection) {
@@ -255,7 +201,7 @@ void GlobalHotKeys::release(quint64 grabId)
 {
     const auto it = m_grabs.find(grabId);
     if (it == m_grabs.end()) return;
-    if (m_keyboard && m_keyboard->connection == qtConnection()) {
+    if (m_keyboard && m_keyboard->connection == qtX11Connection()) {
         ungrabOnServer(it->second);
         xcb_flush(m_keyboard->connection);
     }
@@ -270,7 +216,7 @@ std::expected<void, HotKeyError> GlobalHotKeys::grabOnServer(Grab& grab)
     if (!mask) return std::unexpected(HotKeyError::noKey); // no key gives Alt or Super
     grab.keycodes = keyboard.keycodes(grab.keysym);
     grab.mask = *mask;
-    grab.locks = keyboard.lockVariants();
+    grab.locks = lockVariants(keyboard.bits.numLock);
     if (grab.keycodes.empty()) return std::unexpected(HotKeyError::noKey);
 
     // Every variant is sent before any answer is awaited: one round trip in all.
@@ -327,14 +273,15 @@ void GlobalHotKeys::keyboardMappingChanged()
     // After the event has reached Qt, and once for a burst of notifications.
     QTimer::singleShot(0, QCoreApplication::instance(), [this] {
         m_regrabQueued = false;
-        if (!m_keyboard || m_keyboard->connection != qtConnection()) return;
+        if (!m_keyboard || m_keyboard->connection != qtX11Connection()) return;
         m_keyboard->refresh();
         // The server also reports a mere switch between keyboards: only grabs whose keys or
         // bits really moved are taken again, so a key held meanwhile stays held.
         bool moved = false;
         for (auto& [id, grab] : m_grabs) {
             const auto mask = m_keyboard->mask(grab.modifiers);
-            if (mask && *mask == grab.mask && grab.locks == m_keyboard->lockVariants() &&
+            if (mask && *mask == grab.mask &&
+                grab.locks == lockVariants(m_keyboard->bits.numLock) &&
                 grab.keycodes == m_keyboard->keycodes(grab.keysym))
                 continue;
             moved = true;

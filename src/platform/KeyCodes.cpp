@@ -1,6 +1,6 @@
 #include "platform/KeyCodes.h"
 
-#include <QGuiApplication>
+#include "platform/QtX11.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -188,25 +188,15 @@ bool KeyCodes::isFunctionKey(std::uint32_t virtualKey)
     return entry && entry->qtKey >= Qt::Key_F1 && entry->qtKey <= Qt::Key_F35;
 }
 
-namespace {
-
-xcb_connection_t* qtConnection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-} // namespace
-
 bool KeyCodes::canReadX11Keycodes()
 {
-    return qtConnection() != nullptr;
+    return qtX11Connection() != nullptr;
 }
 
 std::optional<Entry> KeyCodes::forX11Keycode(quint32 keycode)
 {
     if (keycode == 0 || keycode > 255) return std::nullopt;
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = qtX11Connection();
     if (!connection) return std::nullopt;
     // A fresh table each time: presses are rare, and it never outlives a keyboard remapping.
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);

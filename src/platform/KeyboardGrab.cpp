@@ -1,34 +1,18 @@
 #include "platform/KeyboardGrab.h"
 
+#include "platform/QtX11.h"
 #include "platform/X11Connection.h"
-
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 namespace snapkin::platform {
 
-namespace {
-
-xcb_connection_t* qtConnection()
-{
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-} // namespace
-
 bool KeyboardGrab::available()
 {
-    return qtConnection() != nullptr;
+    return qtX11Connection() != nullptr;
 }
 
 KeyboardGrab::Status KeyboardGrab::grab(QWindow* window)
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c || !window || !window->handle()) return Status::failed;
     // Asynchronous for both devices: the pointer keeps working as usual, and keys queue up for
     // us instead of freezing the keyboard.
@@ -54,7 +38,7 @@ KeyboardGrab::Status KeyboardGrab::grab(QWindow* window)
 
 void KeyboardGrab::release()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return;
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_flush(c);
@@ -62,7 +46,7 @@ void KeyboardGrab::release()
 
 bool KeyboardGrab::syncWithServer()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtX11Connection();
     if (!c) return false;
     XcbReply<xcb_get_input_focus_reply_t> reply(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));

@@ -4,52 +4,13 @@
 #include "platform/X11Connection.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QPointer>
 #include <QTimer>
 
 #include <X11/keysym.h>
-#include <xcb/xcb_keysyms.h>
 
 #include <memory>
 
 namespace snapkin::platform {
-
-namespace {
-
-// The modifier bit that NumLock sets on this server (usually Mod2); 0 when none carries it.
-std::uint16_t numLockMask(xcb_connection_t* c, xcb_key_symbols_t* symbols)
-{
-    std::unique_ptr<xcb_keycode_t, FreeDeleter> numLock(
-        xcb_key_symbols_get_keycode(symbols, XK_Num_Lock));
-    if (!numLock) return 0;
-    XcbReply<xcb_get_modifier_mapping_reply_t> map(
-        xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
-    if (!map) return 0;
-    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(map.get());
-    const int perModifier = map->keycodes_per_modifier;
-    for (int mod = 0; mod < 8; ++mod) {
-        for (int k = 0; k < perModifier; ++k) {
-            const xcb_keycode_t code = codes[mod * perModifier + k];
-            for (const xcb_keycode_t* n = numLock.get(); *n != XCB_NO_SYMBOL; ++n) {
-                if (code != 0 && code == *n) return std::uint16_t(1u << mod);
-            }
-        }
-    }
-    return 0;
-}
-
-std::vector<std::uint16_t> lockVariants(std::uint16_t numLock)
-{
-    std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
-    if (numLock) {
-        variants.push_back(numLock);
-        variants.push_back(std::uint16_t(numLock | XCB_MOD_MASK_LOCK));
-    }
-    return variants;
-}
-
-} // namespace
 
 RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std::move(onEscape))
 {
@@ -60,7 +21,7 @@ RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std:
     std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(
         xcb_key_symbols_get_keycode(symbols, XK_Escape));
     if (codes && codes.get()[0] != XCB_NO_SYMBOL) m_keycode = codes.get()[0];
-    m_numLock = numLockMask(c, symbols);
+    m_numLock = modifierBits(c, symbols).numLock;
     xcb_key_symbols_free(symbols);
     if (m_keycode == 0) return;
 
