@@ -47,43 +47,23 @@ void normalizePixels(const quint32* src, quint32* dst, qsizetype count, bool swa
     }
 }
 
-// The same, split into bands over the thread pool for screen-sized images, where one core
-// would spend as long copying as the server spends grabbing.
-void normalizeRows(const uchar* src, uchar* dst, int width, int height, qsizetype dstStride,
-                   bool swapBytes, bool opaque)
+// Calls `rows(first, end)` over the rows of an image, split into bands over the thread pool for
+// screen-sized images, where one core would spend as long copying as the server spends grabbing.
+template <typename Rows> void inRowBands(int width, int height, const Rows& rows)
 {
-    const qsizetype srcStride = qsizetype(width) * 4;
-    auto band = [=](int firstRow, int endRow) {
-        for (int y = firstRow; y < endRow; ++y) {
-            normalizePixels(reinterpret_cast<const quint32*>(src + y * srcStride),
-                            reinterpret_cast<quint32*>(dst + y * dstStride), width, swapBytes,
-                            opaque);
-        }
-    };
     const qsizetype pixels = qsizetype(width) * height;
     const int bands = pixels < (1 << 20) ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
-    if (bands == 1) {
-        band(0, height);
-        return;
-    }
+    if (bands == 1) return rows(0, height);
     std::vector<std::pair<int, int>> ranges;
     for (int i = 0; i < bands; ++i)
         ranges.emplace_back(height * i / bands, height * (i + 1) / bands);
     QtConcurrent::blockingMap(ranges,
-                              [&](const std::pair<int, int>& r) { band(r.first, r.second); });
+                              [&](const std::pair<int, int>& r) { rows(r.first, r.second); });
 }
 
 void freeReply(void* p)
 {
     std::free(p);
-}
-
-// A few seconds after the last capture, the idle segments and the shared connection are given
-// back; the countdown restarts on the GUI thread with every capture. Without a running event
-// loop (a command-line tool) nothing is kept long enough to matter.
-void keepCaptureResourcesForAWhile()
-{
-    X11Connection::releaseSharedLater();
 }
 
 // Grabs smaller than this (a probe's few pixels, a loupe's sample) go through the connection
@@ -149,8 +129,10 @@ CaptureResult<PixelFormat> pixelFormat(X11Connection& conn, int depth, xcb_visua
 {
     PixelFormat f;
     f.depth = depth;
-    f.bitsPerPixel = conn.bitsPerPixel(depth);
-    f.scanlinePad = conn.scanlinePad(depth);
+    if (const xcb_format_t* pixmap = conn.pixmapFormat(depth)) {
+        f.bitsPerPixel = pixmap->bits_per_pixel;
+        f.scanlinePad = pixmap->scanline_pad;
+    }
     f.lsbFirst = conn.imageIsLsbFirst();
     const xcb_visualtype_t* v = visual == XCB_NONE ? nullptr : conn.visualType(visual);
     if (!v) {
@@ -235,13 +217,8 @@ ScreenCaptureError requestError(X11Connection& conn, const char* request, xcb_ge
                                                              .arg(e ? e->error_code : 0));
 }
 
-// The pixels of `r` (drawable coordinates) of a drawable as premultiplied ARGB32: opaque, or
-// with the drawable's own alpha when `keepAlpha` and it has one.
-//
-// The image wraps the server's answer without copying it: with MIT-SHM the segment the server
-// wrote into, else the GetImage reply.
-// Any other true-colour layout (16-bit, 10-bit-per-channel…) is read with a plain GetImage and
-// converted by its masks into an image of its own, in bands over the thread pool.
+// Any true-colour layout other than the native one (16-bit, 10-bit-per-channel…) is read with a
+// plain GetImage and converted by its masks into an image of its own, in bands over the pool.
 CaptureResult<QImage> grabConverted(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
                                     const PixelFormat& format)
 {
@@ -265,124 +242,15 @@ CaptureResult<QImage> grabConverted(X11Connection& conn, xcb_drawable_t drawable
             failure(ScreenCaptureError::Kind::grabFailed, QStringLiteral("out of memory")));
     }
     const uchar* src = xcb_get_image_data(reply.get());
-    auto band = [&](int firstRow, int endRow) {
+    // scanLine() detaches once here; after that every band writes its own rows.
+    out.scanLine(0);
+    inRowBands(r.width(), r.height(), [&](int firstRow, int endRow) {
         for (int y = firstRow; y < endRow; ++y) {
             convertRow(src + y * stride, reinterpret_cast<quint32*>(out.scanLine(y)), r.width(),
                        format);
         }
-    };
-    const int bands = qsizetype(r.width()) * r.height() < (1 << 20)
-                          ? 1
-                          : std::clamp(QThread::idealThreadCount(), 1, 8);
-    std::vector<std::pair<int, int>> ranges;
-    for (int i = 0; i < bands; ++i)
-        ranges.emplace_back(r.height() * i / bands, r.height() * (i + 1) / bands);
-    // scanLine() above detaches once; after that every band writes its own rows.
-    out.scanLine(0);
-    QtConcurrent::blockingMap(
-        ranges, [&](const std::pair<int, int>& rows) { band(rows.first, rows.second); });
+    });
     return out;
-}
-
-CaptureResult<QImage> grabDrawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
-                                   bool keepAlpha, int drawableDepth, xcb_visualid_t visual)
-{
-    if (r.isEmpty() || r.width() > 0x7fff || r.height() > 0x7fff) {
-        return std::unexpected(failure(ScreenCaptureError::Kind::grabFailed,
-                                       QStringLiteral("empty or oversized rectangle")));
-    }
-    const auto format = pixelFormat(conn, drawableDepth, visual);
-    if (!format) return std::unexpected(format.error());
-    if (!format->isNative()) return grabConverted(conn, drawable, r, *format);
-    xcb_connection_t* c = conn.get();
-    const bool swap = conn.imageIsLsbFirst() != (std::endian::native == std::endian::little);
-    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
-    const qsizetype stride = qsizetype(r.width()) * 4;
-    auto wrap = [&](uchar* data, int depth, QImageCleanupFunction cleanup, void* owner) {
-        // The top byte of a depth-24 pixel is padding (Xvfb leaves it 0): make it opaque here,
-        // in place, so the image is already in the format every later step works in and
-        // nothing downstream copies the whole screen to convert it.
-        const bool opaque = !(keepAlpha && depth == 32);
-        if (swap || opaque) normalizeRows(data, data, r.width(), r.height(), stride, swap, opaque);
-        if (bytes >= minSharedMemoryBytes) keepCaptureResourcesForAWhile();
-        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
-                      cleanup, owner);
-    };
-
-    X11Connection::ShmSegment* segment =
-        bytes >= minSharedMemoryBytes ? conn.takeSegment(bytes) : nullptr;
-    if (segment) {
-        // Large grabs go in horizontal strips, all requested at once: while the server copies
-        // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
-        // Strips of about 1 MiB: the fix-up then reads what the server has just written
-        // while it is still in the cache.
-        const int strips = int(std::clamp<size_t>(bytes >> 20, 1, 64));
-        std::vector<std::pair<int, int>> rows; // first row, row count
-        std::vector<xcb_shm_get_image_cookie_t> cookies;
-        for (int i = 0; i < strips; ++i) {
-            const int y0 = r.height() * i / strips;
-            const int y1 = r.height() * (i + 1) / strips;
-            if (y1 <= y0) continue;
-            rows.emplace_back(y0, y1 - y0);
-            cookies.push_back(xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y() + y0),
-                                                uint16_t(r.width()), uint16_t(y1 - y0), ~0u,
-                                                XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id,
-                                                uint32_t(qsizetype(y0) * stride)));
-        }
-        auto* data = static_cast<uchar*>(segment->memory);
-        std::optional<ScreenCaptureError> failed;
-        int depth = 0;
-        std::vector<QFuture<void>> fixes;
-        for (size_t i = 0; i < cookies.size(); ++i) {
-            xcb_generic_error_t* e = nullptr;
-            XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookies[i], &e));
-            XcbReply<xcb_generic_error_t> error(e);
-            if (failed) continue; // the remaining replies are still read, and dropped
-            if (!reply) {
-                failed = requestError(conn, "ShmGetImage", error.get());
-                continue;
-            }
-            if (reply->depth != drawableDepth) {
-                failed = formatError(reply->depth, 32, "unexpected reply");
-                continue;
-            }
-            depth = reply->depth;
-            const bool opaque = !(keepAlpha && depth == 32);
-            if (!swap && !opaque) continue;
-            uchar* strip = data + qsizetype(rows[i].first) * stride;
-            const int count = rows[i].second;
-            const int width = r.width();
-            fixes.push_back(QtConcurrent::run([=] {
-                normalizePixels(reinterpret_cast<const quint32*>(strip),
-                                reinterpret_cast<quint32*>(strip), qsizetype(width) * count, swap,
-                                opaque);
-            }));
-        }
-        for (QFuture<void>& f : fixes)
-            f.waitForFinished();
-        if (failed) {
-            X11Connection::returnSegment(segment);
-            return std::unexpected(*failed);
-        }
-        keepCaptureResourcesForAWhile();
-        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
-                      X11Connection::returnSegment, segment);
-    }
-
-    xcb_generic_error_t* e = nullptr;
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
-                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
-        &e);
-    XcbReply<xcb_generic_error_t> error(e);
-    if (!reply) return std::unexpected(requestError(conn, "GetImage", error.get()));
-    if (reply->depth != drawableDepth || xcb_get_image_data_length(reply) < qsizetype(bytes)) {
-        const int depth = reply->depth;
-        std::free(reply);
-        return std::unexpected(formatError(depth, 32, "unexpected reply"));
-    }
-    return wrap(xcb_get_image_data(reply), reply->depth, freeReply, reply);
 }
 
 QRect rootRect(X11Connection& conn)
@@ -460,7 +328,145 @@ std::vector<xcb_window_t> treeWindows(X11Connection& conn)
     return out;
 }
 
-std::vector<DisplayInfo> queryDisplays(X11Connection& conn, const QHash<QString, double>& scales)
+bool viewable(xcb_connection_t* c, xcb_window_t w)
+{
+    XcbReply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+} // namespace
+
+// The native layout's image wraps the server's answer without copying it: with MIT-SHM the
+// segment the server wrote into, else the GetImage reply.
+CaptureResult<QImage> grab::drawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
+                                     bool keepAlpha, int drawableDepth, xcb_visualid_t visual)
+{
+    if (r.isEmpty() || r.width() > 0x7fff || r.height() > 0x7fff) {
+        return std::unexpected(failure(ScreenCaptureError::Kind::grabFailed,
+                                       QStringLiteral("empty or oversized rectangle")));
+    }
+    const auto format = pixelFormat(conn, drawableDepth, visual);
+    if (!format) return std::unexpected(format.error());
+    if (!format->isNative()) return grabConverted(conn, drawable, r, *format);
+    xcb_connection_t* c = conn.get();
+    const bool swap = conn.imageIsLsbFirst() != (std::endian::native == std::endian::little);
+    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
+    const qsizetype stride = qsizetype(r.width()) * 4;
+    auto wrap = [&](uchar* data, int depth, QImageCleanupFunction cleanup, void* owner) {
+        // The top byte of a depth-24 pixel is padding (Xvfb leaves it 0): make it opaque here,
+        // in place, so the image is already in the format every later step works in and
+        // nothing downstream copies the whole screen to convert it.
+        const bool opaque = !(keepAlpha && depth == 32);
+        if (swap || opaque) {
+            auto* pixels = reinterpret_cast<quint32*>(data);
+            inRowBands(r.width(), r.height(), [&](int firstRow, int endRow) {
+                quint32* band = pixels + qsizetype(firstRow) * r.width();
+                normalizePixels(band, band, qsizetype(endRow - firstRow) * r.width(), swap, opaque);
+            });
+        }
+        // A few seconds after the last capture, the idle segments and the shared connection
+        // are given back; the countdown restarts on the GUI thread with every capture. Without
+        // a running event loop (a command-line tool) nothing is kept long enough to matter.
+        if (bytes >= minSharedMemoryBytes) X11Connection::releaseSharedLater();
+        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
+                      cleanup, owner);
+    };
+
+    X11Connection::ShmSegment* segment =
+        bytes >= minSharedMemoryBytes ? conn.takeSegment(bytes) : nullptr;
+    if (segment) {
+        // Large grabs go in horizontal strips, all requested at once: while the server copies
+        // one strip, the pool fixes up the one before, so the fix-up hides behind the grab.
+        // Strips of about 1 MiB: the fix-up then reads what the server has just written
+        // while it is still in the cache.
+        const int strips = int(std::clamp<size_t>(bytes >> 20, 1, 64));
+        std::vector<std::pair<int, int>> rows; // first row, row count
+        std::vector<xcb_shm_get_image_cookie_t> cookies;
+        for (int i = 0; i < strips; ++i) {
+            const int y0 = r.height() * i / strips;
+            const int y1 = r.height() * (i + 1) / strips;
+            if (y1 <= y0) continue;
+            rows.emplace_back(y0, y1 - y0);
+            cookies.push_back(xcb_shm_get_image(c, drawable, int16_t(r.x()), int16_t(r.y() + y0),
+                                                uint16_t(r.width()), uint16_t(y1 - y0), ~0u,
+                                                XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id,
+                                                uint32_t(qsizetype(y0) * stride)));
+        }
+        auto* data = static_cast<uchar*>(segment->memory);
+        std::optional<ScreenCaptureError> failed;
+        int depth = 0;
+        std::vector<QFuture<void>> fixes;
+        for (size_t i = 0; i < cookies.size(); ++i) {
+            xcb_generic_error_t* e = nullptr;
+            XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookies[i], &e));
+            XcbReply<xcb_generic_error_t> error(e);
+            if (failed) continue; // the remaining replies are still read, and dropped
+            if (!reply) {
+                failed = requestError(conn, "ShmGetImage", error.get());
+                continue;
+            }
+            if (reply->depth != drawableDepth) {
+                failed = formatError(reply->depth, 32, "unexpected reply");
+                continue;
+            }
+            depth = reply->depth;
+            const bool opaque = !(keepAlpha && depth == 32);
+            if (!swap && !opaque) continue;
+            uchar* strip = data + qsizetype(rows[i].first) * stride;
+            const int count = rows[i].second;
+            const int width = r.width();
+            fixes.push_back(QtConcurrent::run([=] {
+                normalizePixels(reinterpret_cast<const quint32*>(strip),
+                                reinterpret_cast<quint32*>(strip), qsizetype(width) * count, swap,
+                                opaque);
+            }));
+        }
+        for (QFuture<void>& f : fixes)
+            f.waitForFinished();
+        if (failed) {
+            X11Connection::returnSegment(segment);
+            return std::unexpected(*failed);
+        }
+        X11Connection::releaseSharedLater();
+        return QImage(data, r.width(), r.height(), stride, QImage::Format_ARGB32_Premultiplied,
+                      X11Connection::returnSegment, segment);
+    }
+
+    xcb_generic_error_t* e = nullptr;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()), int16_t(r.y()),
+                      uint16_t(r.width()), uint16_t(r.height()), ~0u),
+        &e);
+    XcbReply<xcb_generic_error_t> error(e);
+    if (!reply) return std::unexpected(requestError(conn, "GetImage", error.get()));
+    if (reply->depth != drawableDepth || xcb_get_image_data_length(reply) < qsizetype(bytes)) {
+        const int depth = reply->depth;
+        std::free(reply);
+        return std::unexpected(formatError(depth, 32, "unexpected reply"));
+    }
+    return wrap(xcb_get_image_data(reply), reply->depth, freeReply, reply);
+}
+
+// The window's ancestor that is a child of the root: the window manager's frame, or the window
+// itself without one. Nothing when the window is gone.
+std::optional<xcb_window_t> grab::topLevelOf(X11Connection& conn, xcb_window_t window)
+{
+    xcb_connection_t* c = conn.get();
+    xcb_window_t top = window;
+    for (int depth = 0; depth < 64; ++depth) {
+        XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
+        if (!tree) return std::nullopt;
+        if (tree->parent == conn.root() || tree->parent == XCB_NONE) return top;
+        top = tree->parent;
+    }
+    return top;
+}
+
+std::vector<DisplayInfo> ScreenCapture::displays(X11Connection& conn,
+                                                 const QHash<QString, double>& scales)
 {
     xcb_connection_t* c = conn.get();
     std::vector<DisplayInfo> out;
@@ -499,14 +505,12 @@ std::vector<DisplayInfo> queryDisplays(X11Connection& conn, const QHash<QString,
         out.push_back(d);
     }
     for (DisplayInfo& d : out) {
-        d.displayID = ScreenCapture::displayIDForName(d.name);
+        d.displayID = displayIDForName(d.name);
         const double s = scales.value(d.name, 1.0);
         d.scale = s > 0 && std::isfinite(s) ? s : 1.0;
     }
     return out;
 }
-
-} // namespace
 
 QString ScreenCaptureError::userMessage() const
 {
@@ -552,12 +556,6 @@ std::optional<std::uint32_t> ScreenCapture::displayID(const QScreen* screen)
     return displayIDForName(screen->name());
 }
 
-std::vector<DisplayInfo> ScreenCapture::displays(X11Connection& conn,
-                                                 const QHash<QString, double>& scales)
-{
-    return queryDisplays(conn, scales);
-}
-
 CaptureResult<ShareableContent>
 ScreenCapture::shareableContent(const QHash<QString, double>& scales, bool onScreenWindowsOnly)
 {
@@ -597,7 +595,7 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
                                        QStringLiteral("the connection to the X server broke")));
     };
     ShareableContent content;
-    content.displays = queryDisplays(conn, scales);
+    content.displays = displays(conn, scales);
     if (conn.hasError()) return broken();
     for (const DisplayInfo& d : content.displays) {
         if (d.primary) {
@@ -743,8 +741,8 @@ CaptureResult<QImage> ScreenCapture::grabScreenRect(X11Connection& conn, const Q
         return std::unexpected(failure(ScreenCaptureError::Kind::noSuchDisplay,
                                        QStringLiteral("rectangle outside the screen")));
     }
-    return grabDrawable(conn, conn.root(), r, false, conn.screen()->root_depth,
-                        conn.screen()->root_visual);
+    return grab::drawable(conn, conn.root(), r, false, conn.screen()->root_depth,
+                          conn.screen()->root_visual);
 }
 
 bool ScreenCapture::compositingManagerRunning(X11Connection& conn)
@@ -758,49 +756,11 @@ bool ScreenCapture::compositingManagerRunning(X11Connection& conn)
     return r && r->owner != XCB_NONE;
 }
 
-namespace {
-
-bool viewable(xcb_connection_t* c, xcb_window_t w)
-{
-    XcbReply<xcb_get_window_attributes_reply_t> a(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
-// The window's ancestor that is a child of the root: the window manager's frame, or the window
-// itself without one. Nothing when the window is gone.
-std::optional<xcb_window_t> topLevelOf(X11Connection& conn, xcb_window_t window)
-{
-    xcb_connection_t* c = conn.get();
-    xcb_window_t top = window;
-    for (int depth = 0; depth < 64; ++depth) {
-        XcbReply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
-        if (!tree) return std::nullopt;
-        if (tree->parent == conn.root() || tree->parent == XCB_NONE) return top;
-        top = tree->parent;
-    }
-    return top;
-}
-
-} // namespace
-
-CaptureResult<QImage> grab::drawable(X11Connection& conn, xcb_drawable_t drawable, const QRect& r,
-                                     bool keepAlpha, int depth, xcb_visualid_t visual)
-{
-    return grabDrawable(conn, drawable, r, keepAlpha, depth, visual);
-}
-
-std::optional<xcb_window_t> grab::topLevelOf(X11Connection& conn, xcb_window_t window)
-{
-    return snapkin::platform::topLevelOf(conn, window);
-}
-
 bool ScreenCapture::isShown(X11Connection& conn, std::uint32_t windowID)
 {
     if (viewable(conn.get(), windowID)) return true;
     // An unmapped client may still sit in a frame that the window manager has not taken down.
-    const auto top = topLevelOf(conn, windowID);
+    const auto top = grab::topLevelOf(conn, windowID);
     return top && *top != windowID && viewable(conn.get(), *top);
 }
 
@@ -823,7 +783,7 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
         return std::unexpected(failure(ScreenCaptureError::Kind::noSuchWindow,
                                        QStringLiteral("window 0x%1").arg(windowID, 0, 16)));
     };
-    const auto topLevel = topLevelOf(conn, windowID);
+    const auto topLevel = grab::topLevelOf(conn, windowID);
     if (!topLevel) return gone();
     const xcb_window_t top = *topLevel;
     if (!viewable(c, top) || !viewable(c, windowID)) return gone();
@@ -845,8 +805,9 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
             std::optional<CaptureResult<QImage>> image;
             if (attributes) {
                 const int bw = geometry->border_width;
-                image = grabDrawable(conn, pixmap, QRect(bw, bw, geometry->width, geometry->height),
-                                     keepAlpha, geometry->depth, attributes->visual);
+                image =
+                    grab::drawable(conn, pixmap, QRect(bw, bw, geometry->width, geometry->height),
+                                   keepAlpha, geometry->depth, attributes->visual);
             }
             xcb_free_pixmap(c, pixmap);
             xcb_flush(c);
@@ -858,8 +819,8 @@ CaptureResult<QImage> ScreenCapture::grabWindow(X11Connection& conn, std::uint32
     const QRect onScreen = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height)
                                .intersected(rootRect(conn));
     if (onScreen.isEmpty()) return gone();
-    return grabDrawable(conn, conn.root(), onScreen, false, conn.screen()->root_depth,
-                        conn.screen()->root_visual);
+    return grab::drawable(conn, conn.root(), onScreen, false, conn.screen()->root_depth,
+                          conn.screen()->root_visual);
 }
 
 } // namespace snapkin::platform

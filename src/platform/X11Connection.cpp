@@ -242,22 +242,13 @@ void X11Connection::internAtoms(std::initializer_list<const char*> names)
     }
 }
 
-int X11Connection::bitsPerPixel(int depth) const
+const xcb_format_t* X11Connection::pixmapFormat(int depth) const
 {
     const xcb_setup_t* setup = xcb_get_setup(m_connection);
     for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-        if (it.data->depth == depth) return it.data->bits_per_pixel;
+        if (it.data->depth == depth) return it.data;
     }
-    return 0;
-}
-
-int X11Connection::scanlinePad(int depth) const
-{
-    const xcb_setup_t* setup = xcb_get_setup(m_connection);
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-        if (it.data->depth == depth) return it.data->scanline_pad;
-    }
-    return 0;
+    return nullptr;
 }
 
 const xcb_visualtype_t* X11Connection::visualType(xcb_visualid_t visual) const

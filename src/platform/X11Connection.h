@@ -58,10 +58,9 @@ public:
     bool hasRandr() const { return m_hasRandr; }
     bool hasComposite() const { return m_hasComposite; }
 
-    // Bits per pixel of the server's pixmap format for `depth`; 0 when it has none.
-    int bitsPerPixel(int depth) const;
-    // Bits each image row is padded to for `depth`; 0 when the server has no such format.
-    int scanlinePad(int depth) const;
+    // The server's pixmap format for `depth` (bits per pixel, row padding); nullptr when it has
+    // none.
+    const xcb_format_t* pixmapFormat(int depth) const;
     // The screen's visual of that id, or nullptr.
     const xcb_visualtype_t* visualType(xcb_visualid_t visual) const;
     bool imageIsLsbFirst() const;

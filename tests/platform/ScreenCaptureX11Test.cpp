@@ -110,7 +110,7 @@ bool paintRoot(const QByteArray& display, int width, int height,
     if (!conn) return false;
     xcb_connection_t* c = conn->get();
     const int depth = conn->screen()->root_depth;
-    const int bytesPerPixel = conn->bitsPerPixel(depth) / 8;
+    const int bytesPerPixel = conn->pixmapFormat(depth)->bits_per_pixel / 8;
     const int stride = (width * bytesPerPixel + 3) / 4 * 4;
     const xcb_gcontext_t gc = xcb_generate_id(c);
     xcb_create_gc(c, gc, conn->root(), 0, nullptr);
