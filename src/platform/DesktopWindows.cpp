@@ -37,6 +37,58 @@ std::optional<std::vector<std::uint32_t>> cardinals(xcb_connection_t* c, xcb_win
     return std::vector<std::uint32_t>(values, values + xcb_get_property_value_length(r.get()) / 4);
 }
 
+// The window _NET_ACTIVE_WINDOW names; XCB_NONE without one.
+xcb_window_t activeWindow(xcb_connection_t* c)
+{
+    const auto active =
+        cardinals(c, firstRootWindow(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    return active && !active->empty() ? active->front() : XCB_NONE;
+}
+
+// The root-window rectangle (device pixels) of the window named by _NET_ACTIVE_WINDOW, its
+// window-manager frame left aside; nothing without one or when it is not on screen.
+std::optional<QRect> activeWindowRect()
+{
+    xcb_connection_t* c = qtX11Connection();
+    if (!c) return std::nullopt;
+    const xcb_window_t window = activeWindow(c);
+    if (window == XCB_NONE) return std::nullopt;
+    const xcb_window_t root = firstRootWindow(c);
+    const auto attributesCookie = xcb_get_window_attributes(c, window);
+    const auto geometryCookie = xcb_get_geometry(c, window);
+    const auto rootCookie = xcb_translate_coordinates(c, window, root, 0, 0);
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(c, rootCookie, nullptr));
+    // A window manager may name a window that was just unmapped (one of ours hidden for a
+    // capture): it is on no screen.
+    if (!attributes || !geometry || !origin || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+        return std::nullopt;
+    }
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+// The screen showing most of a rectangle in root-window pixels, or nullptr when none shows any
+// of it. A screen's top left is in device pixels as the server has it; its size in points.
+QScreen* screenShowingMost(const QRect& rect)
+{
+    QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect logical = screen->geometry();
+        const QRect native(logical.topLeft(), logical.size() * screen->devicePixelRatio());
+        const QRect shown = native.intersected(rect);
+        const qint64 area = qint64(shown.width()) * shown.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 std::vector<std::uint32_t> DesktopWindows::stackingOrder()
@@ -64,10 +116,8 @@ std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid
 {
     xcb_connection_t* c = qtX11Connection();
     if (!c) return std::nullopt;
-    const auto active =
-        cardinals(c, firstRootWindow(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
-    if (!active || active->empty() || active->front() == XCB_NONE) return std::nullopt;
-    const xcb_window_t window = active->front();
+    const xcb_window_t window = activeWindow(c);
+    if (window == XCB_NONE) return std::nullopt;
     const auto pid = cardinals(c, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL);
     if (pid && !pid->empty() && std::int64_t(pid->front()) == ownPid) return std::nullopt;
 
@@ -83,53 +133,6 @@ std::optional<QString> DesktopWindows::activeApplicationName(std::int64_t ownPid
     if (name.isEmpty()) return std::nullopt;
     return name;
 }
-
-std::optional<QRect> DesktopWindows::activeWindowRect()
-{
-    xcb_connection_t* c = qtX11Connection();
-    if (!c) return std::nullopt;
-    const xcb_window_t root = firstRootWindow(c);
-    const auto active = cardinals(c, root, intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
-    if (!active || active->empty() || active->front() == XCB_NONE) return std::nullopt;
-    const xcb_window_t window = active->front();
-    const auto attributesCookie = xcb_get_window_attributes(c, window);
-    const auto geometryCookie = xcb_get_geometry(c, window);
-    const auto rootCookie = xcb_translate_coordinates(c, window, root, 0, 0);
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
-    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-    XcbReply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(c, rootCookie, nullptr));
-    // A window manager may name a window that was just unmapped (one of ours hidden for a
-    // capture): it is on no screen.
-    if (!attributes || !geometry || !origin || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
-        return std::nullopt;
-    }
-    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-}
-
-namespace {
-
-// The screen showing most of a rectangle in root-window pixels, or nullptr when none shows any
-// of it. A screen's top left is in device pixels as the server has it; its size in points.
-QScreen* screenShowingMost(const QRect& rect)
-{
-    QScreen* best = nullptr;
-    qint64 bestArea = 0;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect logical = screen->geometry();
-        const QRect native(logical.topLeft(), logical.size() * screen->devicePixelRatio());
-        const QRect shown = native.intersected(rect);
-        const qint64 area = qint64(shown.width()) * shown.height();
-        if (area > bestArea) {
-            best = screen;
-            bestArea = area;
-        }
-    }
-    return best;
-}
-
-} // namespace
 
 QScreen* DesktopWindows::workScreen()
 {

@@ -28,10 +28,6 @@ public:
     // `ownPid` (its _NET_WM_PID), or when it names no class.
     static std::optional<QString> activeApplicationName(std::int64_t ownPid);
 
-    // The root-window rectangle (device pixels) of the window named by _NET_ACTIVE_WINDOW,
-    // its window-manager frame left aside; nothing without one or when it is not on screen.
-    static std::optional<QRect> activeWindowRect();
-
     // The screen the user works on, where badges and toasts belong: the screen of the focused
     // window (one of ours, else another application's through _NET_ACTIVE_WINDOW), else the
     // pointer's, else the primary screen. Nullptr only without any screen.
