@@ -47,6 +47,19 @@ bool isNumeric(const QVariant& v)
     return isIntegral(v) || isFloating(v);
 }
 
+// A Bool as 1 or 0, a number as it is, a string that holds a number as that number; else 0.
+double numberOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
+    if (isNumeric(v)) return v.toDouble();
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok ? d : 0;
+    }
+    return 0;
+}
+
 } // namespace
 
 Defaults& Defaults::standard()
@@ -57,7 +70,7 @@ Defaults& Defaults::standard()
 
 Defaults::Defaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath))
 {
-    load();
+    reload();
 }
 
 QJsonValue Defaults::toJson(const QVariant& value)
@@ -124,7 +137,7 @@ QVariant Defaults::fromJson(const QJsonValue& value)
     }
 }
 
-void Defaults::load()
+void Defaults::reload()
 {
     QMutexLocker lock(&m_mutex);
     m_stored.clear();
@@ -165,11 +178,6 @@ void Defaults::load()
         }
         m_stored.insert(it.key(), value);
     }
-}
-
-void Defaults::reload()
-{
-    load();
 }
 
 bool Defaults::save()
@@ -241,19 +249,8 @@ bool Defaults::boolForKey(const QString& key) const
 qint64 Defaults::integerForKey(const QString& key) const
 {
     const QVariant v = object(key);
-    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
-    double d = 0;
-    if (isIntegral(v)) {
-        return v.toLongLong();
-    } else if (isFloating(v)) {
-        d = v.toDouble();
-    } else if (v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        d = v.toString().trimmed().toDouble(&ok);
-        if (!ok) return 0;
-    } else {
-        return 0;
-    }
+    if (isIntegral(v)) return v.toLongLong();
+    const double d = numberOf(v);
     if (!std::isfinite(d)) return 0;
     if (d >= 9.2e18) return std::numeric_limits<qint64>::max();
     if (d <= -9.2e18) return std::numeric_limits<qint64>::min();
@@ -262,15 +259,7 @@ qint64 Defaults::integerForKey(const QString& key) const
 
 double Defaults::doubleForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
-    if (isNumeric(v)) return v.toDouble();
-    if (v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const double d = v.toString().trimmed().toDouble(&ok);
-        return ok ? d : 0;
-    }
-    return 0;
+    return numberOf(object(key));
 }
 
 QString Defaults::stringForKey(const QString& key) const
@@ -338,10 +327,6 @@ QVariantMap Defaults::storedValues() const
     QMutexLocker lock(&m_mutex);
     return m_stored;
 }
-
-} // namespace snapkin::platform
-
-namespace snapkin::platform {
 
 void Defaults::removeAllStored()
 {

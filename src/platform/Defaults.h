@@ -135,7 +135,6 @@ signals:
     void saveFailed(const QString& message);
 
 private:
-    void load();
     bool save();
 
     QString m_path;

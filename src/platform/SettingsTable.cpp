@@ -149,20 +149,15 @@ bool SettingsTable::accepts(const SettingSpec& spec, const QJsonValue& stored,
     case T::data:
         return value.typeId() == QMetaType::QByteArray &&
                value.toByteArray().size() <= spec.maxLength;
-    case T::stringList: {
-        if (!stored.isArray()) return false;
-        const QJsonArray items = stored.toArray();
-        if (items.size() > spec.maxLength) return false;
-        return std::all_of(items.begin(), items.end(), [&](const QJsonValue& item) {
-            return item.isString() && item.toString().size() <= spec.maxItemLength;
-        });
-    }
+    case T::stringList:
     case T::numberList: {
         if (!stored.isArray()) return false;
         const QJsonArray items = stored.toArray();
         if (items.size() > spec.maxLength) return false;
         return std::all_of(items.begin(), items.end(), [&](const QJsonValue& item) {
-            return item.isDouble() && inRange(spec, item.toDouble());
+            return spec.type == T::stringList
+                       ? item.isString() && item.toString().size() <= spec.maxItemLength
+                       : item.isDouble() && inRange(spec, item.toDouble());
         });
     }
     }
