@@ -144,12 +144,11 @@ TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
                 if (it->key == key) {
                     Engine engine = std::move(it->engine);
                     m_idle.erase(std::next(it).base());
-                    ++m_lent;
                     m_lentKeys.push_back(key);
                     return Lease(this, key, std::move(engine));
                 }
             }
-            if (m_lent + int(m_idle.size()) < m_maxEngines) break;
+            if (int(m_lentKeys.size() + m_idle.size()) < m_maxEngines) break;
             // At the limit: an idle engine of another kind makes room; else wait for one of
             // the lent engines to come back.
             if (!m_idle.empty()) {
@@ -159,7 +158,6 @@ TextEngineCache::Lease TextEngineCache::borrow(const Key& key)
             }
             m_returned.wait(lock);
         }
-        ++m_lent;
         m_lentKeys.push_back(key);
     }
     evicted.clear();
@@ -180,8 +178,7 @@ void TextEngineCache::prestart(const Key& key, int count)
         const auto existing = std::count_if(m_idle.cbegin(), m_idle.cend(),
                                             [&](const Idle& idle) { return idle.key == key; }) +
                               std::count_if(m_lentKeys.cbegin(), m_lentKeys.cend(), same);
-        if (existing >= count || m_lent + int(m_idle.size()) >= m_maxEngines) return;
-        ++m_lent;
+        if (existing >= count || int(m_lentKeys.size() + m_idle.size()) >= m_maxEngines) return;
         m_lentKeys.push_back(key);
     }
     Engine engine = start(key);
@@ -208,7 +205,6 @@ void TextEngineCache::notStarted(const Key& key)
 {
     {
         const std::lock_guard lock(m_mutex);
-        --m_lent;
         m_lentKeys.erase(std::find(m_lentKeys.begin(), m_lentKeys.end(), key));
     }
     m_returned.notify_one();
@@ -234,7 +230,6 @@ void TextEngineCache::giveBack(Key key, Engine engine)
     std::vector<Engine> surplus;
     {
         const std::lock_guard lock(m_mutex);
-        --m_lent;
         m_lentKeys.erase(std::find(m_lentKeys.begin(), m_lentKeys.end(), key));
         m_idle.push_back({std::move(key), std::move(engine), std::chrono::steady_clock::now()});
         while (m_idle.size() > maxIdleEngines) {
@@ -265,7 +260,7 @@ std::chrono::milliseconds TextEngineCache::lifetime() const
 int TextEngineCache::engineCount() const
 {
     const std::lock_guard lock(m_mutex);
-    return m_lent + int(m_idle.size());
+    return int(m_lentKeys.size() + m_idle.size());
 }
 
 void TextEngineCache::releaseIdle()

@@ -120,7 +120,6 @@ private:
     std::condition_variable m_returned;
     int m_maxEngines = maxEngines;
     std::vector<Idle> m_idle;
-    int m_lent = 0;
     std::vector<Key> m_lentKeys; // the key of each engine lent or starting
     std::chrono::milliseconds m_lifetime{60'000};
     bool m_stopping = false;

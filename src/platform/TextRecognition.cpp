@@ -116,6 +116,24 @@ QString utf8Text(const tesseract::ResultIterator& it, tesseract::PageIteratorLev
     return text ? QString::fromUtf8(text.get()).trimmed() : QString();
 }
 
+// The installed languages of `options` that an engine is started with, joined by '+' (the
+// default language when none is installed); empty when no language data is installed.
+QString engineLanguages(const TextRecognition::Options& options)
+{
+    // Only languages with data reach the engine: a missing one would fail its start.
+    const QStringList installed = TextRecognition::installedLanguages();
+    QStringList languages;
+    for (const QString& code : options.languages) {
+        if (installed.contains(code) && !languages.contains(code)) languages.append(code);
+    }
+    if (languages.isEmpty()) {
+        const QString fallback = TextRecognition::defaultLanguage();
+        if (fallback.isEmpty()) return {};
+        languages.append(fallback);
+    }
+    return languages.join(QLatin1Char('+'));
+}
+
 } // namespace
 
 QString TextRecognition::dataPath()
@@ -160,22 +178,6 @@ QString TextRecognition::defaultLanguage()
     const QStringList installed = installedLanguages();
     if (installed.contains(QStringLiteral("eng"))) return QStringLiteral("eng");
     return installed.isEmpty() ? QString() : installed.first();
-}
-
-QString TextRecognition::engineLanguages(const Options& options)
-{
-    // Only languages with data reach the engine: a missing one would fail its start.
-    const QStringList installed = installedLanguages();
-    QStringList languages;
-    for (const QString& code : options.languages) {
-        if (installed.contains(code) && !languages.contains(code)) languages.append(code);
-    }
-    if (languages.isEmpty()) {
-        const QString fallback = defaultLanguage();
-        if (fallback.isEmpty()) return {};
-        languages.append(fallback);
-    }
-    return languages.join(QLatin1Char('+'));
 }
 
 void TextRecognition::warmUp(const Options& options, int engines)

@@ -123,9 +123,6 @@ public:
     // time grows with the block's area and with how much the block is upscaled.
     static double readingCost(const Page& page, std::size_t index);
 
-    // The installed languages of `options` that an engine is started with, joined by '+' (the
-    // default language when none is installed); empty when no language data is installed.
-    static QString engineLanguages(const Options& options);
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();
     // The Tesseract language codes with data in dataPath(), sorted ("eng", "deu", …);
