@@ -30,33 +30,43 @@ QPainterPath stroked(const QPainterPath& path, double width, Qt::PenCapStyle cap
     return stroker.createStroke(path);
 }
 
-QPainterPath line(QPointF a, QPointF b, double width)
-{
-    QPainterPath p(a);
-    p.lineTo(b);
-    return stroked(p, width);
-}
-
 QPainterPath polyline(std::initializer_list<QPointF> points, double width)
 {
     QPainterPath p;
-    bool first = true;
-    for (QPointF point : points) {
-        if (first)
-            p.moveTo(point);
-        else
-            p.lineTo(point);
-        first = false;
-    }
+    p.addPolygon(QPolygonF(QList<QPointF>(points)));
     return stroked(p, width);
 }
 
-QPainterPath polygon(std::initializer_list<QPointF> points)
+QPainterPath line(QPointF a, QPointF b, double width)
+{
+    return polyline({a, b}, width);
+}
+
+QPainterPath polygon(const QPolygonF& points)
 {
     QPainterPath p;
-    p.addPolygon(QPolygonF(QList<QPointF>(points)));
+    p.addPolygon(points);
     p.closeSubpath();
     return p;
+}
+
+// A closed outline of `corners` points evenly spaced clockwise around `centre`, the first at
+// `firstAngle` (radians from the x axis), `radius(i)` from the centre.
+template <typename Radius>
+QPainterPath radial(QPointF centre, int corners, double firstAngle, Radius radius)
+{
+    QPolygonF points;
+    for (int i = 0; i < corners; ++i) {
+        const double angle = firstAngle + 2 * M_PI * i / corners;
+        points << centre + radius(i) * QPointF(std::cos(angle), std::sin(angle));
+    }
+    return polygon(points);
+}
+
+// A star of `points` tips on the circle of radius `outer`, notched to `inner`.
+QPainterPath star(QPointF centre, int points, double outer, double inner)
+{
+    return radial(centre, 2 * points, -M_PI / 2, [&](int i) { return i % 2 == 0 ? outer : inner; });
 }
 
 QPainterPath circle(QPointF centre, double radius)
@@ -68,9 +78,7 @@ QPainterPath circle(QPointF centre, double radius)
 
 QPainterPath ring(QPointF centre, double radius, double width)
 {
-    QPainterPath p;
-    p.addEllipse(centre, radius, radius);
-    return stroked(p, width);
+    return stroked(circle(centre, radius), width);
 }
 
 QPainterPath roundedFrame(QRectF rect, double radius, double width, const QList<qreal>& dashes = {})
@@ -91,19 +99,8 @@ QPainterPath unite(std::initializer_list<QPainterPath> parts)
 
 QPainterPath seal()
 {
-    QPainterPath star;
-    const int points = 16;
-    for (int i = 0; i < points * 2; ++i) {
-        const double angle = M_PI * i / points - M_PI / 2;
-        const double r = i % 2 == 0 ? 10.5 : 8.6;
-        const QPointF p(12 + r * std::cos(angle), 12 + r * std::sin(angle));
-        if (i == 0)
-            star.moveTo(p);
-        else
-            star.lineTo(p);
-    }
-    star.closeSubpath();
-    return star.subtracted(polyline({{7.8, 12.4}, {10.9, 15.4}, {16.4, 9.0}}, 2.2));
+    return star({12, 12}, 16, 10.5, 8.6)
+        .subtracted(polyline({{7.8, 12.4}, {10.9, 15.4}, {16.4, 9.0}}, 2.2));
 }
 
 QPainterPath scribble()
@@ -226,36 +223,10 @@ QPainterPath viewfinderCorners()
 // A cog wheel with a round hole, `radius` to the tips of its teeth.
 QPainterPath gear(QPointF centre, double radius)
 {
-    QPainterPath wheel;
-    const int teeth = 8;
-    for (int i = 0; i < teeth * 4; ++i) {
-        // Each tooth: two points on the tip circle, then two on the root circle.
-        const double angle = 2 * M_PI * (i - 0.5) / (teeth * 4);
-        const double r = (i % 4 < 2) ? radius : radius * 0.72;
-        const QPointF p(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
-        if (i == 0)
-            wheel.moveTo(p);
-        else
-            wheel.lineTo(p);
-    }
-    wheel.closeSubpath();
+    // Each tooth: two corners on the tip circle, then two on the root circle.
+    const QPainterPath wheel =
+        radial(centre, 32, -M_PI / 32, [&](int i) { return i % 4 < 2 ? radius : radius * 0.72; });
     return wheel.subtracted(circle(centre, radius * 0.32));
-}
-
-QPainterPath star(QPointF centre, double outer, double inner)
-{
-    QPainterPath p;
-    for (int i = 0; i < 10; ++i) {
-        const double angle = M_PI * i / 5 - M_PI / 2;
-        const double r = i % 2 == 0 ? outer : inner;
-        const QPointF point(centre.x() + r * std::cos(angle), centre.y() + r * std::sin(angle));
-        if (i == 0)
-            p.moveTo(point);
-        else
-            p.lineTo(point);
-    }
-    p.closeSubpath();
-    return p;
 }
 
 // An arc of the circle around `centre`, from -`halfAngle` to +`halfAngle` degrees (opening
@@ -567,7 +538,7 @@ const QHash<QString, Builder>& builders()
          }},
         {"star.fill",
          [] {
-             return star({12, 12.6}, 10.5, 4.4);
+             return star({12, 12.6}, 5, 10.5, 4.4);
          }},
         {"circle.fill",
          [] {
