@@ -57,32 +57,6 @@ std::uint64_t stampOf(const QByteArray& name)
     return stamp;
 }
 
-// Makes `path` a private folder of ours, or says why it cannot be one. Never follows a link.
-std::expected<void, PrivateFolder::Error> ensurePrivate(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    if (::lstat(name.constData(), &st) != 0) {
-        if (errno != ENOENT || ::mkdir(name.constData(), 0700) != 0) {
-            if (errno != EEXIST) return std::unexpected(PrivateFolder::Error::unavailable);
-        }
-        if (::lstat(name.constData(), &st) != 0)
-            return std::unexpected(PrivateFolder::Error::unavailable);
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-        return std::unexpected(PrivateFolder::Error::unsafe);
-    if ((st.st_mode & 07777) != 0700) {
-        // Tighten through a descriptor opened without following links, so a folder swapped for
-        // a link in the meantime is not what gets changed.
-        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return std::unexpected(PrivateFolder::Error::unsafe);
-        const bool ok = ::fchmod(fd, 0700) == 0;
-        ::close(fd);
-        if (!ok) return std::unexpected(PrivateFolder::Error::unsafe);
-    }
-    return {};
-}
-
 // Empties the folder open at `dirFd` as `clean` describes; closes `dirFd`.
 void cleanAt(int dirFd)
 {
@@ -141,7 +115,7 @@ std::expected<QString, PrivateFolder::Error> PrivateFolder::path()
     const QString folder = location();
     // The parents are ordinary folders of the user's (the cache folder may not exist yet).
     QDir().mkpath(QFileInfo(folder).absolutePath());
-    if (auto ok = ensurePrivate(folder); !ok) return std::unexpected(ok.error());
+    if (auto ok = makePrivate(folder); !ok) return std::unexpected(ok.error());
     // Whatever earlier runs left goes before this run puts anything here, also when nobody
     // called cleanUp() at start-up.
     static bool cleaned = false;
@@ -157,7 +131,7 @@ std::expected<QString, PrivateFolder::Error> PrivateFolder::makeUniqueFolder(con
     auto root = path();
     if (!root) return root;
     const QString parent = *root + QLatin1Char('/') + purpose;
-    if (auto ok = ensurePrivate(parent); !ok) return std::unexpected(ok.error());
+    if (auto ok = makePrivate(parent); !ok) return std::unexpected(ok.error());
     // Named by when it was made, so keepNewest knows the order whatever the folder times say.
     const QByteArray stamp =
         QByteArray::number(qulonglong(creationStamp())).rightJustified(stampDigits, '0');
@@ -174,9 +148,28 @@ void PrivateFolder::clean(const QString& folder)
     cleanAt(fd);
 }
 
+// Never follows a link.
 std::expected<void, PrivateFolder::Error> PrivateFolder::makePrivate(const QString& folder)
 {
-    return ensurePrivate(folder);
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        if (errno != ENOENT || ::mkdir(name.constData(), 0700) != 0) {
+            if (errno != EEXIST) return std::unexpected(Error::unavailable);
+        }
+        if (::lstat(name.constData(), &st) != 0) return std::unexpected(Error::unavailable);
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return std::unexpected(Error::unsafe);
+    if ((st.st_mode & 07777) != 0700) {
+        // Tighten through a descriptor opened without following links, so a folder swapped for
+        // a link in the meantime is not what gets changed.
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return std::unexpected(Error::unsafe);
+        const bool ok = ::fchmod(fd, 0700) == 0;
+        ::close(fd);
+        if (!ok) return std::unexpected(Error::unsafe);
+    }
+    return {};
 }
 
 bool PrivateFolder::isPrivate(const QString& folder)
