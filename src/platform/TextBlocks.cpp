@@ -31,6 +31,28 @@ struct Run {
     int size() const { return end - begin; }
 };
 
+// The runs of indices 0…count-1 for which `isInk(i)` holds.
+template <typename IsInk> std::vector<Run> runsOf(int count, const IsInk& isInk)
+{
+    std::vector<Run> runs;
+    int start = -1;
+    for (int i = 0; i <= count; ++i) {
+        const bool ink = i < count && isInk(i);
+        if (ink && start < 0) start = i;
+        if (!ink && start >= 0) {
+            runs.push_back({start, i});
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+// The runs of non-zero entries.
+std::vector<Run> inkRuns(const std::vector<int>& profile)
+{
+    return runsOf(int(profile.size()), [&](int i) { return profile[std::size_t(i)] != 0; });
+}
+
 // One byte per pixel: 1 where ink.
 class InkMap {
 public:
@@ -90,16 +112,8 @@ public:
         for (int left = rect.left(); left <= rect.right(); left += lineStripWidth) {
             const QRect strip(left, rect.top(), std::min(lineStripWidth, rect.right() - left + 1),
                               rect.height());
-            const std::vector<int> rows = profile(strip, false);
-            int start = -1;
-            for (int i = 0; i <= int(rows.size()); ++i) {
-                const bool ink = i < int(rows.size()) && rows[std::size_t(i)];
-                if (ink && start < 0) start = i;
-                if (!ink && start >= 0) {
-                    sizes.push_back(i - start);
-                    start = -1;
-                }
-            }
+            for (const Run& line : inkRuns(profile(strip, false)))
+                sizes.push_back(line.size());
         }
         if (sizes.empty()) return 0;
         std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
@@ -112,28 +126,17 @@ private:
     void clearRules()
     {
         for (int x = 0; x < m_width; ++x) {
-            int start = -1;
-            for (int y = 0; y <= m_height; ++y) {
-                const bool ink = y < m_height && at(x, y);
-                if (ink && start < 0) start = y;
-                if (!ink && start >= 0) {
-                    if (y - start >= maxStrokeLength) {
-                        for (int i = start; i < y; ++i)
-                            at(x, i) = 0;
-                    }
-                    start = -1;
+            for (const Run& run : runsOf(m_height, [&](int y) { return at(x, y) != 0; })) {
+                if (run.size() >= maxStrokeLength) {
+                    for (int y = run.begin; y < run.end; ++y)
+                        at(x, y) = 0;
                 }
             }
         }
         for (int y = 0; y < m_height; ++y) {
-            int start = -1;
-            for (int x = 0; x <= m_width; ++x) {
-                const bool ink = x < m_width && at(x, y);
-                if (ink && start < 0) start = x;
-                if (!ink && start >= 0) {
-                    if (x - start >= maxRuleWidth) std::fill(&at(start, y), &at(x - 1, y) + 1, 0);
-                    start = -1;
-                }
+            for (const Run& run : runsOf(m_width, [&](int x) { return at(x, y) != 0; })) {
+                if (run.size() >= maxRuleWidth)
+                    std::fill(&at(run.begin, y), &at(run.end - 1, y) + 1, 0);
             }
         }
     }
@@ -149,22 +152,6 @@ private:
     std::vector<unsigned char> m_ink;
     bool m_cancelled = false;
 };
-
-// The runs of non-zero entries.
-std::vector<Run> inkRuns(const std::vector<int>& profile)
-{
-    std::vector<Run> runs;
-    int start = -1;
-    for (int i = 0; i < int(profile.size()); ++i) {
-        if (profile[std::size_t(i)] && start < 0) start = i;
-        if (!profile[std::size_t(i)] && start >= 0) {
-            runs.push_back({start, i});
-            start = -1;
-        }
-    }
-    if (start >= 0) runs.push_back({start, int(profile.size())});
-    return runs;
-}
 
 // Runs merged across gaps narrower than `minGap`: the groups a cut at wide gaps leaves.
 std::vector<Run> groups(const std::vector<Run>& runs, int minGap)
