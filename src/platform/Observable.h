@@ -21,18 +21,10 @@ void publish(Owner* owner, T& field, U&& value, void (Owner::*changed)(const T&)
 }
 
 // Subscribes to a published field so that the subscriber first receives the current value,
-// then every change.
-template <typename Owner, typename T, typename Receiver, typename Slot>
-QMetaObject::Connection subscribe(Owner* owner, T (Owner::*getter)() const,
-                                  void (Owner::*changed)(const T&), Receiver* context, Slot slot)
-{
-    slot((owner->*getter)());
-    return QObject::connect(owner, changed, context, slot);
-}
-
-template <typename Owner, typename T, typename Receiver, typename Slot>
-QMetaObject::Connection subscribe(Owner* owner, const T& (Owner::*getter)() const,
-                                  void (Owner::*changed)(const T&), Receiver* context, Slot slot)
+// then every change. `getter` returns the field by value or by reference.
+template <typename Owner, typename Getter, typename T, typename Receiver, typename Slot>
+QMetaObject::Connection subscribe(Owner* owner, Getter getter, void (Owner::*changed)(const T&),
+                                  Receiver* context, Slot slot)
 {
     slot((owner->*getter)());
     return QObject::connect(owner, changed, context, slot);
