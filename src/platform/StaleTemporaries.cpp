@@ -7,7 +7,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,7 +52,7 @@ bool removeEntry(int dirFd, const char* name, uid_t me)
     return ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0;
 }
 
-int removeMatching(const QString& folder, const std::function<bool(const QString&)>& matches)
+int removeMatching(const QString& folder, const QRegularExpression& pattern)
 {
     const QByteArray path = QFile::encodeName(folder);
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -67,7 +66,8 @@ int removeMatching(const QString& folder, const std::function<bool(const QString
     QList<QByteArray> names;
     while (dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] != '.') continue;
-        if (matches(QFile::decodeName(entry->d_name))) names.append(QByteArray(entry->d_name));
+        if (pattern.match(QFile::decodeName(entry->d_name)).hasMatch())
+            names.append(QByteArray(entry->d_name));
     }
     int removed = 0;
     const uid_t me = ::geteuid();
@@ -86,29 +86,19 @@ QString StaleTemporaries::name(const QString& targetName, const char* kind)
            QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
-bool StaleTemporaries::isTemporaryOf(const QString& entry, const QString& targetName)
+int StaleTemporaries::removeOf(const QString& folder, const QString& targetName)
 {
+    if (targetName.isEmpty()) return 0;
     const QRegularExpression pattern(QStringLiteral("^\\.\\.?") +
                                      QRegularExpression::escape(targetName) +
                                      QStringLiteral("\\.") + kinds + QLatin1Char('$'));
-    return !targetName.isEmpty() && pattern.match(entry).hasMatch();
-}
-
-bool StaleTemporaries::isTemporary(const QString& entry)
-{
-    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.") + kinds + QLatin1Char('$'));
-    return pattern.match(entry).hasMatch();
-}
-
-int StaleTemporaries::removeOf(const QString& folder, const QString& targetName)
-{
-    return removeMatching(folder,
-                          [&](const QString& entry) { return isTemporaryOf(entry, targetName); });
+    return removeMatching(folder, pattern);
 }
 
 int StaleTemporaries::removeAll(const QString& folder)
 {
-    return removeMatching(folder, [](const QString& entry) { return isTemporary(entry); });
+    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.") + kinds + QLatin1Char('$'));
+    return removeMatching(folder, pattern);
 }
 
 } // namespace snapkin::platform

@@ -19,11 +19,6 @@ struct StaleTemporaries {
     // part.
     static QString name(const QString& targetName, const char* kind);
 
-    // Whether `entry` is one of the temporaries of `targetName`.
-    static bool isTemporaryOf(const QString& entry, const QString& targetName);
-    // Whether `entry` is a temporary of any target.
-    static bool isTemporary(const QString& entry);
-
     // Removes from `folder` the temporaries of `targetName`. Returns how many entries went.
     static int removeOf(const QString& folder, const QString& targetName);
     // Removes from `folder` every temporary of any target (a folder that is ours alone).
