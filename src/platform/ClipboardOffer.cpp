@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSocketNotifier>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <xcb/xfixes.h>
@@ -31,15 +32,12 @@ ClipboardOffer::ClipboardOffer()
 
 ClipboardOffer::~ClipboardOffer() = default;
 
-bool ClipboardOffer::isImageFormat(const QString& target)
-{
-    return target.startsWith(QLatin1String("image/")) ||
-           target == QLatin1String("application/x-qt-image");
-}
-
 bool ClipboardOffer::offersImage() const
 {
-    return std::any_of(m_targets.begin(), m_targets.end(), &ClipboardOffer::isImageFormat);
+    return std::any_of(m_targets.begin(), m_targets.end(), [](const QString& target) {
+        return target.startsWith(QLatin1String("image/")) ||
+               target == QLatin1String("application/x-qt-image");
+    });
 }
 
 bool ClipboardOffer::watchX11()
@@ -99,7 +97,8 @@ void ClipboardOffer::refresh()
         m_targets.clear();
         emit targetsChanged();
     }
-    ClipboardTransfer::targetsAsync(answerTimeoutMs)
+    const QDeadlineTimer deadline(answerTimeoutMs);
+    QtConcurrent::run([deadline] { return ClipboardTransfer::targets(deadline); })
         .then(this, [this, generation](
                         const std::expected<QStringList, ClipboardTransfer::Error>& offered) {
             if (generation != m_generation) return; // the clipboard changed hands again

@@ -27,7 +27,6 @@ public:
     QStringList targets() const { return m_targets; }
     // Whether any of the targets is an image format (a MIME type under "image/").
     bool offersImage() const;
-    static bool isImageFormat(const QString& target);
 
     // How long the owner has to say what it offers.
     static constexpr int answerTimeoutMs = 2000;

@@ -2,8 +2,6 @@
 
 #include "platform/X11Connection.h"
 
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 #include <functional>
 #include <poll.h>
@@ -182,13 +180,6 @@ ClipboardTransfer::read(const QStringList& formats, QDeadlineTimer deadline, qin
         return Data{format, *bytes};
     }
     return std::unexpected(Error::noFormat);
-}
-
-QFuture<std::expected<QStringList, ClipboardTransfer::Error>>
-ClipboardTransfer::targetsAsync(int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    return QtConcurrent::run([deadline] { return targets(deadline); });
 }
 
 } // namespace snapkin::platform

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
-#include <QFuture>
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +13,7 @@ namespace snapkin::platform {
 // asking only for what is needed: the owner's list of targets once, then the one format that
 // will be read. Every wait is bounded by one deadline for the whole transfer, so an owner that
 // has stopped answering costs that much and no more. The calls block: run them off the GUI
-// thread (targetsAsync does).
+// thread.
 //
 // Qt's own clipboard asks the owner for every image format it knows, each with a timeout of
 // its own, on the GUI thread; this class is what reading an image from the clipboard uses
@@ -40,9 +39,6 @@ public:
     // protocol large transfers use), at most `maxBytes`.
     static std::expected<Data, Error> read(const QStringList& formats, QDeadlineTimer deadline,
                                            qint64 maxBytes);
-
-    // targets() on a worker thread; `timeoutMs` counts from the call.
-    static QFuture<std::expected<QStringList, Error>> targetsAsync(int timeoutMs);
 };
 
 } // namespace snapkin::platform
