@@ -7,24 +7,14 @@
 
 namespace snapkin::platform {
 
-namespace {
-
-// Background work that must not compete with the interface: a nice value of 10 for this
-// thread only (Linux keeps nice values per thread).
-void lowerPriority()
-{
-    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-    ::setpriority(PRIO_PROCESS, tid, 10);
-}
-
-} // namespace
-
 SerialQueue::SerialQueue(const QString& name)
 {
     const QByteArray threadName = name.toUtf8().left(15);
     m_thread = std::thread([this, threadName] {
         ::pthread_setname_np(::pthread_self(), threadName.constData());
-        lowerPriority();
+        // Background work that must not compete with the interface: a nice value of 10 for
+        // this thread only (Linux keeps nice values per thread).
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
         run();
     });
 }
@@ -53,15 +43,10 @@ void SerialQueue::async(Task task)
 
 void SerialQueue::drain()
 {
-    if (isCurrent()) return;
+    if (std::this_thread::get_id() == m_thread.get_id()) return;
     std::unique_lock lock(m_mutex);
     const std::uint64_t target = m_queued;
     m_finished.wait(lock, [&] { return m_finishedCount >= target; });
-}
-
-bool SerialQueue::isCurrent() const
-{
-    return std::this_thread::get_id() == m_thread.get_id();
 }
 
 void SerialQueue::run()

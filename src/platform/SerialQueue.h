@@ -36,9 +36,6 @@ public:
     // queue it returns at once (waiting would never end).
     void drain();
 
-    // True on the queue's own thread.
-    bool isCurrent() const;
-
 private:
     void run();
 
