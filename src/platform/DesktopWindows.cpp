@@ -41,7 +41,7 @@ std::optional<std::vector<std::uint32_t>> cardinals(xcb_connection_t* c, xcb_win
 xcb_window_t activeWindow(xcb_connection_t* c)
 {
     const auto active =
-        cardinals(c, firstRootWindow(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+        cardinals(c, defaultRootWindow(c), intern(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
     return active && !active->empty() ? active->front() : XCB_NONE;
 }
 
@@ -53,7 +53,7 @@ std::optional<QRect> activeWindowRect()
     if (!c) return std::nullopt;
     const xcb_window_t window = activeWindow(c);
     if (window == XCB_NONE) return std::nullopt;
-    const xcb_window_t root = firstRootWindow(c);
+    const xcb_window_t root = defaultRootWindow(c);
     const auto attributesCookie = xcb_get_window_attributes(c, window);
     const auto geometryCookie = xcb_get_geometry(c, window);
     const auto rootCookie = xcb_translate_coordinates(c, window, root, 0, 0);
@@ -95,7 +95,7 @@ std::vector<std::uint32_t> DesktopWindows::stackingOrder()
 {
     xcb_connection_t* c = qtX11Connection();
     if (!c) return {};
-    const xcb_window_t root = firstRootWindow(c);
+    const xcb_window_t root = defaultRootWindow(c);
     auto list = cardinals(c, root, intern(c, "_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
     std::vector<std::uint32_t> order;
     if (list) {
@@ -152,7 +152,7 @@ bool DesktopWindows::desktopIconsCannotBeHidden()
 {
     xcb_connection_t* c = qtX11Connection();
     if (!c) return false;
-    const xcb_window_t root = firstRootWindow(c);
+    const xcb_window_t root = defaultRootWindow(c);
     for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
         const auto pixmap = cardinals(c, root, intern(c, name), XCB_ATOM_PIXMAP);
         if (!pixmap || pixmap->empty() || pixmap->front() == XCB_NONE) continue;
@@ -192,12 +192,7 @@ bool DesktopWindows::compositingManagerRunning()
 {
     xcb_connection_t* c = qtX11Connection();
     if (!c) return false;
-    // Qt's connection talks to the default screen.
-    int screen = 0;
-    const QByteArray display = qgetenv("DISPLAY");
-    if (const int dot = display.lastIndexOf('.'); dot > display.lastIndexOf(':') && dot >= 0)
-        screen = display.mid(dot + 1).toInt();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber());
     const xcb_atom_t selection = intern(c, name.constData());
     if (selection == XCB_ATOM_NONE) return false;
     XcbReply<xcb_get_selection_owner_reply_t> r(

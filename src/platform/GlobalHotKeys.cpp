@@ -52,15 +52,7 @@ struct GlobalHotKeys::Keyboard {
         XcbReply<xcb_query_extension_reply_t> xkb(xcb_query_extension_reply(
             connection, xcb_query_extension(connection, sizeof xkbName - 1, xkbName), nullptr));
         if (xkb && xkb->present) xkbFirstEvent = xkb->first_event;
-        char* host = nullptr;
-        int display = 0;
-        int screenNumber = 0;
-        if (!xcb_parse_display(nullptr, &host, &display, &screenNumber)) screenNumber = 0;
-        std::free(host);
-        auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
-        for (int i = 0; it.rem && i < screenNumber; ++i)
-            xcb_screen_next(&it);
-        if (it.rem) root = it.data->root;
+        root = defaultRootWindow(connection);
         refresh();
     }
     ~Keyboard()
@@ -126,16 +118,10 @@ public:
             m_owner.keyboardMappingChanged();
             return false;
         }
-        switch (eventType) {
-        case XCB_KEY_PRESS:
-        case XCB_KEY_RELEASE: {
-            auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
-            return m_owner.handleKeyEvent((event->response_type & 0x7f) == XCB_KEY_PRESS,
-                                          key->detail, key->state, key->time);
-        }
-        default:
-            return false;
-        }
+        if (eventType != XCB_KEY_PRESS && eventType != XCB_KEY_RELEASE) return false;
+        auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+        return m_owner.handleKeyEvent(eventType == XCB_KEY_PRESS, key->detail, key->state,
+                                      key->time);
     }
 
 private:

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <cstdlib>
+
 #define XK_MISCELLANY
 #include <X11/keysymdef.h>
 
@@ -20,9 +22,21 @@ xcb_connection_t* qtX11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_window_t firstRootWindow(xcb_connection_t* connection)
+int defaultScreenNumber()
 {
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    char* host = nullptr;
+    int display = 0;
+    int screen = 0;
+    if (!xcb_parse_display(nullptr, &host, &display, &screen)) screen = 0;
+    std::free(host);
+    return screen;
+}
+
+xcb_window_t defaultRootWindow(xcb_connection_t* connection)
+{
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = defaultScreenNumber(); it.rem && i > 0; --i)
+        xcb_screen_next(&it);
     return it.rem > 0 ? it.data->root : XCB_NONE;
 }
 

@@ -12,8 +12,11 @@ namespace snapkin::platform {
 // thread, before the application exists, or when Qt is not running on X11 (offscreen, Wayland).
 xcb_connection_t* qtX11Connection();
 
-// The root window of the connection's first screen, XCB_NONE when it has none.
-xcb_window_t firstRootWindow(xcb_connection_t* connection);
+// The number of the screen $DISPLAY names (":0.1" → 1), the one Qt's connection shows on; 0
+// when it names none.
+int defaultScreenNumber();
+// The root window of that screen on `connection`, XCB_NONE when it has none.
+xcb_window_t defaultRootWindow(xcb_connection_t* connection);
 
 // The modifier bits (Mod1 … Mod5) that Alt, Super and NumLock set on this server, which differ
 // between keyboard setups; 0 where no key carries the modifier.

@@ -25,7 +25,7 @@ RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std:
     xcb_key_symbols_free(symbols);
     if (m_keycode == 0) return;
 
-    const xcb_window_t root = firstRootWindow(c);
+    const xcb_window_t root = defaultRootWindow(c);
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint16_t mods : lockVariants(m_numLock)) {
         cookies.push_back(xcb_grab_key_checked(c, 1, root, mods, m_keycode, XCB_GRAB_MODE_ASYNC,
@@ -46,7 +46,7 @@ RootEscapeGrab::~RootEscapeGrab()
     if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
     xcb_connection_t* c = qtX11Connection();
     if (!c) return;
-    const xcb_window_t root = firstRootWindow(c);
+    const xcb_window_t root = defaultRootWindow(c);
     for (std::uint16_t mods : lockVariants(m_numLock))
         xcb_ungrab_key(c, m_keycode, root, mods);
     xcb_flush(c);
