@@ -18,6 +18,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -449,8 +450,6 @@ CaptureResult<QImage> grab::drawable(X11Connection& conn, xcb_drawable_t drawabl
     return wrap(xcb_get_image_data(reply), reply->depth, freeReply, reply);
 }
 
-// The window's ancestor that is a child of the root: the window manager's frame, or the window
-// itself without one. Nothing when the window is gone.
 std::optional<xcb_window_t> grab::topLevelOf(X11Connection& conn, xcb_window_t window)
 {
     xcb_connection_t* c = conn.get();
@@ -621,11 +620,13 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         stack = treeWindows(conn);
     }
 
+    // The properties read of each window, in the order they are asked for.
+    enum { netName, wmName, pid, wmClass, types, states, extents, shadow, propertyCount };
     struct Cookies {
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
-        xcb_get_property_cookie_t netName, name, pid, wmClass, type, state, extents, shadow;
+        std::array<xcb_get_property_cookie_t, propertyCount> properties;
     };
     auto prop = [&](xcb_window_t w, const char* atom, xcb_atom_t type, uint32_t words) {
         return xcb_get_property(c, 0, w, conn.atom(atom), type, 0, words);
@@ -633,17 +634,18 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
     std::vector<Cookies> cookies;
     cookies.reserve(stack.size());
     for (xcb_window_t w : stack) {
-        cookies.push_back(
-            Cookies{xcb_get_window_attributes(c, w), xcb_get_geometry(c, w),
-                    xcb_translate_coordinates(c, w, conn.root(), 0, 0),
-                    prop(w, "_NET_WM_NAME", conn.atom("UTF8_STRING"), 1024),
-                    xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-                    prop(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 1),
-                    xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
-                    prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
-                    prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
-                    prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4),
-                    prop(w, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)});
+        cookies.push_back(Cookies{
+            xcb_get_window_attributes(c, w),
+            xcb_get_geometry(c, w),
+            xcb_translate_coordinates(c, w, conn.root(), 0, 0),
+            {prop(w, "_NET_WM_NAME", conn.atom("UTF8_STRING"), 1024),
+             xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+             prop(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 1),
+             xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+             prop(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32),
+             prop(w, "_NET_WM_STATE", XCB_ATOM_ATOM, 64),
+             prop(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4),
+             prop(w, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4)}});
     }
 
     const auto atomIs = [&](uint32_t a, const char* name) { return a == conn.atom(name); };
@@ -655,27 +657,22 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, k.geometry, nullptr));
         XcbReply<xcb_translate_coordinates_reply_t> origin(
             xcb_translate_coordinates_reply(c, k.origin, nullptr));
-        XcbReply<xcb_get_property_reply_t> netName(xcb_get_property_reply(c, k.netName, nullptr));
-        XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, k.name, nullptr));
-        XcbReply<xcb_get_property_reply_t> pid(xcb_get_property_reply(c, k.pid, nullptr));
-        XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c, k.wmClass, nullptr));
-        XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, k.type, nullptr));
-        XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, k.state, nullptr));
-        XcbReply<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, k.extents, nullptr));
-        XcbReply<xcb_get_property_reply_t> shadow(xcb_get_property_reply(c, k.shadow, nullptr));
+        std::array<XcbReply<xcb_get_property_reply_t>, propertyCount> property;
+        for (int p = 0; p < propertyCount; ++p)
+            property[p].reset(xcb_get_property_reply(c, k.properties[p], nullptr));
         if (!attributes || !geometry || !origin) continue; // gone in the meantime
 
         WindowInfo w;
         w.windowID = stack[i];
-        w.title = propertyString(netName.get());
-        if (w.title.isEmpty() && name && name->format == 8) {
+        w.title = propertyString(property[netName].get());
+        if (xcb_get_property_reply_t* name = property[wmName].get();
+            w.title.isEmpty() && name && name->format == 8) {
             // WM_NAME is Latin-1 by definition (or compound text, which we read the same way).
-            w.title =
-                QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                    xcb_get_property_value_length(name.get()));
+            w.title = QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(name)),
+                                          xcb_get_property_value_length(name));
         }
-        const auto pids = propertyCardinals(pid.get());
-        const QString classes = propertyString(wmClass.get());
+        const auto pids = propertyCardinals(property[pid].get());
+        const QString classes = propertyString(property[wmClass].get());
         const QStringList parts = classes.split(QChar(0), Qt::SkipEmptyParts);
         if (!pids.empty() || !parts.isEmpty()) {
             OwningApplication app;
@@ -684,13 +681,13 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
             w.owningApplication = app;
         }
         QRect frame(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        const auto ext = propertyCardinals(extents.get());
+        const auto ext = propertyCardinals(property[extents].get());
         if (ext.size() == 4 && ext[0] < 4096 && ext[1] < 4096 && ext[2] < 4096 && ext[3] < 4096) {
             frame.adjust(-int(ext[0]), -int(ext[2]), int(ext[1]), int(ext[3]));
         }
         // A window that draws its own decorations may draw its shadow inside its own area
         // and say how wide it is; the shadow is not part of the window a person sees.
-        const auto inset = propertyCardinals(shadow.get());
+        const auto inset = propertyCardinals(property[shadow].get());
         if (inset.size() == 4) {
             const QRect inside =
                 frame.adjusted(int(std::min(inset[0], 4096u)), int(std::min(inset[2], 4096u)),
@@ -699,11 +696,11 @@ ScreenCapture::shareableContent(X11Connection& conn, const QHash<QString, double
         }
         w.frame = frame;
         bool hidden = false;
-        for (uint32_t a : propertyCardinals(state.get())) {
+        for (uint32_t a : propertyCardinals(property[states].get())) {
             if (atomIs(a, "_NET_WM_STATE_HIDDEN")) hidden = true;
             if (atomIs(a, "_NET_WM_STATE_ABOVE")) w.windowLayer = 1;
         }
-        for (uint32_t a : propertyCardinals(type.get())) {
+        for (uint32_t a : propertyCardinals(property[types].get())) {
             if (atomIs(a, "_NET_WM_WINDOW_TYPE_DESKTOP")) {
                 w.isDesktop = true;
                 w.windowLayer = -1;
