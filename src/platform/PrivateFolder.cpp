@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -203,11 +204,10 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
         if (S_ISDIR(st.st_mode) && st.st_uid == me)
             folders.push_back({entry->d_name, stampOf(entry->d_name), st.st_mtim});
     }
+    // Newest first; folders alike in both times by name.
     std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
-        if (a.made != b.made) return a.made > b.made;
-        if (a.changed.tv_sec != b.changed.tv_sec) return a.changed.tv_sec > b.changed.tv_sec;
-        if (a.changed.tv_nsec != b.changed.tv_nsec) return a.changed.tv_nsec > b.changed.tv_nsec;
-        return a.name < b.name;
+        return std::tie(b.made, b.changed.tv_sec, b.changed.tv_nsec, a.name) <
+               std::tie(a.made, a.changed.tv_sec, a.changed.tv_nsec, b.name);
     });
     for (size_t i = size_t(std::max(count, 0)); i < folders.size(); ++i) {
         const int child = ::openat(fd, folders[i].name.constData(),
