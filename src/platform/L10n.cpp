@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTranslator>
 
 namespace snapkin::platform {
@@ -65,6 +66,16 @@ bool readTable(const QString& path, Texts& out)
     return true;
 }
 
+// Switches to the built-in table of `language`; false, changing nothing, without one.
+bool useTable(Table& t, const QString& language)
+{
+    Texts texts;
+    if (!readTable(":/l10n/" + language + ".json", texts)) return false;
+    t.language = language;
+    t.texts = std::move(texts);
+    return true;
+}
+
 QLocale localeFor(const QString& language)
 {
     if (language.isEmpty() || language == QLatin1String("en")) return QLocale(QLocale::English);
@@ -91,12 +102,7 @@ void chooseSystemLanguage(Table& t)
                                                                          : QStringLiteral("pt-PT");
         if (lang == "en") return;
         if (available.contains(lang)) {
-            Texts texts;
-            if (readTable(":/l10n/" + lang + ".json", texts)) {
-                t.language = lang;
-                t.texts = std::move(texts);
-                applyDefaultLocale(lang);
-            }
+            if (useTable(t, lang)) applyDefaultLocale(lang);
             return;
         }
     }
@@ -192,47 +198,22 @@ QString L10n::decimalText(double n)
 
 QString L10n::fill(const QString& pattern, const QStringList& args)
 {
+    // "%%", or a placeholder with its position counted from one ("%2$@") or without ("%lld").
+    static const QRegularExpression placeholder(
+        QStringLiteral("%(%|(?:(\\d+)\\$)?(?:lld|ld|@|d))"));
     QString out;
-    out.reserve(pattern.size() + 16);
+    qsizetype copied = 0;
     qsizetype next = 0;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        if (c != '%' || i + 1 >= pattern.size()) {
-            out.append(c);
-            continue;
-        }
-        const QStringView rest = QStringView(pattern).mid(i + 1);
-        qsizetype length = 0;
-        if (rest.startsWith(u"%")) {
-            out.append('%');
-            i += 1;
-            continue;
-        }
-        // "%2$@": the argument's position, counted from one.
-        qsizetype digits = 0;
-        while (digits < rest.size() && rest.at(digits).isDigit())
-            ++digits;
-        qsizetype position = -1;
-        QStringView spec = rest;
-        if (digits > 0 && digits < rest.size() && rest.at(digits) == u'$') {
-            position = rest.left(digits).toLongLong() - 1;
-            spec = rest.mid(digits + 1);
-        }
-        if (spec.startsWith(u"lld"))
-            length = 3;
-        else if (spec.startsWith(u"ld"))
-            length = 2;
-        else if (spec.startsWith(u"@") || spec.startsWith(u"d"))
-            length = 1;
-        if (length == 0) {
-            out.append(c);
-            continue;
-        }
-        const qsizetype index = position >= 0 ? position : next++;
-        out.append(index < args.size() ? args.at(index) : QString());
-        i += length + (position >= 0 ? digits + 1 : 0);
+    for (auto it = placeholder.globalMatch(pattern); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += QStringView(pattern).mid(copied, match.capturedStart() - copied);
+        copied = match.capturedEnd();
+        if (match.capturedView(1) == u"%")
+            out += QLatin1Char('%');
+        else
+            out += args.value(match.hasCaptured(2) ? match.captured(2).toLongLong() - 1 : next++);
     }
-    return out;
+    return out.append(QStringView(pattern).mid(copied));
 }
 
 void L10n::setLanguage(const QString& language)
@@ -242,13 +223,7 @@ void L10n::setLanguage(const QString& language)
     t.chosen = true;
     t.texts = {};
     t.language = QStringLiteral("en");
-    if (!language.isEmpty() && language != "en") {
-        Texts texts;
-        if (readTable(":/l10n/" + language + ".json", texts)) {
-            t.language = language;
-            t.texts = std::move(texts);
-        }
-    }
+    if (!language.isEmpty() && language != "en") useTable(t, language);
     applyDefaultLocale(t.language);
     const QString chosen = t.language;
     lock.unlock();
