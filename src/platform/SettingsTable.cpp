@@ -95,12 +95,6 @@ std::vector<SettingSpec> makeTable()
     return t;
 }
 
-const std::vector<SettingSpec>& table()
-{
-    static const std::vector<SettingSpec> instance = makeTable();
-    return instance;
-}
-
 bool inRange(const SettingSpec& spec, double d)
 {
     return std::isfinite(d) && d >= spec.minimum && d <= spec.maximum;
@@ -110,14 +104,15 @@ bool inRange(const SettingSpec& spec, double d)
 
 std::span<const SettingSpec> SettingsTable::all()
 {
-    return table();
+    static const std::vector<SettingSpec> table = makeTable();
+    return table;
 }
 
 const SettingSpec* SettingsTable::find(const QString& key)
 {
     static const QHash<QString, const SettingSpec*> index = [] {
         QHash<QString, const SettingSpec*> byKey;
-        for (const SettingSpec& spec : table())
+        for (const SettingSpec& spec : all())
             byKey.insert(QString::fromLatin1(spec.key), &spec);
         return byKey;
     }();

@@ -82,9 +82,8 @@ TextEngineCache::Lease::Lease(TextEngineCache* cache, Key key, Engine engine)
 }
 
 TextEngineCache::Lease::Lease(Lease&& other) noexcept
-    : m_cache(std::exchange(other.m_cache, nullptr)), m_key(std::move(other.m_key)),
-      m_engine(std::move(other.m_engine)), m_reuse(std::exchange(other.m_reuse, std::nullopt))
 {
+    *this = std::move(other);
 }
 
 TextEngineCache::Lease& TextEngineCache::Lease::operator=(Lease&& other) noexcept

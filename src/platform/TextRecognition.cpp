@@ -87,8 +87,9 @@ bool cancelHook(void* context, int /*words*/)
 
 double upscaleFactor(double lineHeight, const TextRecognition::Page& page, QSize size)
 {
-    if (!page.accurate || lineHeight <= 0 || lineHeight >= page.upscaleBelow) return 1.0;
-    double factor = std::min(maxUpscale, page.upscaleTo / lineHeight);
+    const TextRecognition::Options& options = page.options;
+    if (!options.accurate || lineHeight <= 0 || lineHeight >= options.upscaleBelow) return 1.0;
+    double factor = std::min(maxUpscale, options.upscaleTo / lineHeight);
     const double pixels = double(size.width()) * size.height();
     factor = std::min(factor, std::sqrt(double(maxUpscaledPixels) / pixels));
     return factor > 1.1 ? factor : 1.0;
@@ -200,9 +201,7 @@ TextRecognition::prepare(const QImage& image, const Options& options, const Canc
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
     Page page;
-    page.accurate = options.accurate;
-    page.upscaleBelow = options.upscaleBelow;
-    page.upscaleTo = options.upscaleTo;
+    page.options = options;
     if (image.isNull() || image.width() < 3 || image.height() < 3) return page;
     if (qint64(image.width()) * image.height() > maxRecognitionPixels)
         return std::unexpected(RecognitionError::imageTooLarge);
@@ -224,7 +223,7 @@ TextRecognition::prepare(const QImage& image, const Options& options, const Canc
 
 TextEngineCache::Lease TextRecognition::borrowEngine(const Page& page)
 {
-    return TextEngineCache::shared().borrow({page.languages, page.accurate});
+    return TextEngineCache::shared().borrow({page.languages, page.options.accurate});
 }
 
 double TextRecognition::readingCost(const Page& page, std::size_t index)

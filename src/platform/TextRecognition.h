@@ -88,9 +88,7 @@ public:
         QImage pixels; // RGB888, transparency laid on white
         std::vector<TextBlock> blocks;
         QString languages; // installed Tesseract codes joined by '+'
-        bool accurate = true;
-        int upscaleBelow = smallLineHeight;
-        int upscaleTo = upscaledLineHeight;
+        Options options;   // as prepared with
     };
 
     // The lines of text in `image`: each block's lines in the engine's order, blocks in the
