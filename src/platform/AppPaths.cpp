@@ -1,6 +1,5 @@
 #include "platform/AppPaths.h"
 
-#include <QDir>
 #include <QStandardPaths>
 
 namespace snapkin::platform {

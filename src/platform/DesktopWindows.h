@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFuture>
-#include <QRect>
 #include <QString>
 
 #include <cstdint>

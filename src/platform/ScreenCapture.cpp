@@ -10,10 +10,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 #include <QThread>
-#include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -22,7 +20,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 namespace snapkin::platform {
 

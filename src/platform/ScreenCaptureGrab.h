@@ -9,11 +9,7 @@
 
 #include <optional>
 
-namespace snapkin::platform {
-
-class X11Connection;
-
-namespace grab {
+namespace snapkin::platform::grab {
 
 // The pixels of `r` (drawable coordinates) of a drawable of `depth` whose pixels follow
 // `visual`, as premultiplied ARGB32 (opaque unless `keepAlpha` and it has an alpha channel).
@@ -24,6 +20,4 @@ CaptureResult<QImage> drawable(X11Connection& connection, xcb_drawable_t drawabl
 // window itself); nothing when the window is gone.
 std::optional<xcb_window_t> topLevelOf(X11Connection& connection, xcb_window_t window);
 
-} // namespace grab
-
-} // namespace snapkin::platform
+} // namespace snapkin::platform::grab

@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QPointer>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -74,11 +73,6 @@ QString SingleInstance::socketPath()
 SingleInstance::SingleInstance(QString path, QObject* parent)
     : QObject(parent), m_path(std::move(path))
 {
-}
-
-SingleInstance::~SingleInstance()
-{
-    if (m_server) m_server->close(); // removes the socket file
 }
 
 QByteArray SingleInstance::encode(const QStringList& absolutePaths)

@@ -13,7 +13,6 @@
 #include <QtGlobal>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace snapkin::platform {
 

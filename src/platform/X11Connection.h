@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QString>
 
 #include <cstdlib>
 #include <memory>
