@@ -30,8 +30,6 @@ ClipboardOffer::ClipboardOffer()
     refresh();
 }
 
-ClipboardOffer::~ClipboardOffer() = default;
-
 bool ClipboardOffer::offersImage() const
 {
     return std::any_of(m_targets.begin(), m_targets.end(), [](const QString& target) {

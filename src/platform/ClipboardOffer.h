@@ -20,7 +20,6 @@ class ClipboardOffer : public QObject {
     Q_OBJECT
 public:
     static ClipboardOffer& shared();
-    ~ClipboardOffer() override;
 
     // The owner's targets as last heard; empty while nobody owns the clipboard, while the new
     // owner has not answered, or when it did not answer in time.

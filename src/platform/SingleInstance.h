@@ -25,7 +25,6 @@ public:
     static QString socketPath();
 
     explicit SingleInstance(QString path = socketPath(), QObject* parent = nullptr);
-    ~SingleInstance() override;
 
     enum class Role {
         primary,   // this process listens now
