@@ -1,6 +1,5 @@
 #include "platform/TextEngineCache.h"
 
-#include "platform/MemoryRelease.h"
 #include "platform/TextRecognition.h"
 
 #include <tesseract/baseapi.h>
@@ -46,11 +45,10 @@ void endEngine(tesseract::TessBaseAPI* api)
     delete api;
 }
 
-} // namespace
-
-TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
+// A Tesseract engine for `key` over TextRecognition::dataPath(); null when it fails.
+TextEngineCache::Engine startEngine(const TextEngineCache::Key& key)
 {
-    Engine engine(new tesseract::TessBaseAPI, &endEngine);
+    TextEngineCache::Engine engine(new tesseract::TessBaseAPI, &endEngine);
     // The engine library's own messages go nowhere. That is a global parameter of the library:
     // it is written once, before any engine starts, and only read afterwards. Everything else
     // set here belongs to the engine, so engines start side by side, each in about 100 ms.
@@ -75,6 +73,8 @@ TextEngineCache::Engine TextEngineCache::startEngine(const Key& key)
     engine->SetVariable("user_defined_dpi", QByteArray::number(sourceResolution).constData());
     return engine;
 }
+
+} // namespace
 
 TextEngineCache::Lease::Lease(TextEngineCache* cache, Key key, Engine engine)
     : m_cache(cache), m_key(std::move(key)), m_engine(std::move(engine)), m_reuse(std::in_place)
@@ -121,7 +121,7 @@ TextEngineCache::~TextEngineCache()
 TextEngineCache& TextEngineCache::shared()
 {
     static TextEngineCache* cache = [] {
-        auto* made = new TextEngineCache(&TextEngineCache::startEngine);
+        auto* made = new TextEngineCache(&startEngine);
         std::atexit([] {
             const std::lock_guard lock(cache->m_freeing);
             cache->m_exiting = true;
@@ -173,10 +173,9 @@ void TextEngineCache::prestart(const Key& key, int count)
 {
     {
         const std::lock_guard lock(m_mutex);
-        const auto same = [&](const Key& other) { return other == key; };
         const auto existing = std::count_if(m_idle.cbegin(), m_idle.cend(),
                                             [&](const Idle& idle) { return idle.key == key; }) +
-                              std::count_if(m_lentKeys.cbegin(), m_lentKeys.cend(), same);
+                              std::count(m_lentKeys.cbegin(), m_lentKeys.cend(), key);
         if (existing >= count || int(m_lentKeys.size() + m_idle.size()) >= m_maxEngines) return;
         m_lentKeys.push_back(key);
     }

@@ -103,9 +103,6 @@ private:
         std::chrono::steady_clock::time_point since;
     };
 
-    // A Tesseract engine for `key` over TextRecognition::dataPath(); null when it fails.
-    static Engine startEngine(const Key& key);
-
     // A new engine from the factory, started with large blocks reused from the heap.
     Engine start(const Key& key);
     void giveBack(Key key, Engine engine);

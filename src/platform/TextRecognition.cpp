@@ -2,7 +2,6 @@
 
 #include "platform/ImageFilters.h"
 #include "platform/L10n.h"
-#include "platform/TextEngineCache.h"
 
 #include <QDir>
 
@@ -16,7 +15,6 @@
 #include <cstring>
 #include <exception>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <utility>
 
@@ -177,8 +175,7 @@ QString TextRecognition::codeForLocale(const QLocale& locale)
 QString TextRecognition::defaultLanguage()
 {
     const QStringList installed = installedLanguages();
-    if (installed.contains(QStringLiteral("eng"))) return QStringLiteral("eng");
-    return installed.isEmpty() ? QString() : installed.first();
+    return installed.contains(QStringLiteral("eng")) ? QStringLiteral("eng") : installed.value(0);
 }
 
 void TextRecognition::warmUp(const Options& options, int engines)
