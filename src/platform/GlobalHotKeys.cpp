@@ -134,8 +134,6 @@ GlobalHotKeys& GlobalHotKeys::shared()
     return instance;
 }
 
-GlobalHotKeys::GlobalHotKeys() = default;
-
 GlobalHotKeys::~GlobalHotKeys()
 {
     if (m_filter && m_filterInstalledOn && m_filterInstalledOn == QCoreApplication::instance())

@@ -58,7 +58,7 @@ public:
     GlobalHotKeys& operator=(const GlobalHotKeys&) = delete;
 
 private:
-    GlobalHotKeys();
+    GlobalHotKeys() = default;
     struct Grab {
         std::uint32_t keysym = 0;
         Qt::KeyboardModifiers modifiers;

@@ -79,8 +79,8 @@ std::expected<void, LoginItem::Error> LoginItem::setEnabled(bool enabled, const 
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
         return std::unexpected(Error::cannotCreateFolder);
     const QString executable =
-        program.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).absoluteFilePath()
-                          : QFileInfo(program).absoluteFilePath();
+        QFileInfo(program.isEmpty() ? QCoreApplication::applicationFilePath() : program)
+            .absoluteFilePath();
     const QByteArray text = DesktopEntry::autostartText(executable).toUtf8();
     if (text.isEmpty() || !writeFileAtomically(path, text))
         return std::unexpected(Error::writeFailed);

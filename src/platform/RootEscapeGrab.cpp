@@ -31,12 +31,10 @@ RootEscapeGrab::RootEscapeGrab(std::function<void()> onEscape) : m_onEscape(std:
         cookies.push_back(xcb_grab_key_checked(c, 1, root, mods, m_keycode, XCB_GRAB_MODE_ASYNC,
                                                XCB_GRAB_MODE_ASYNC));
     }
-    bool plainGranted = false;
     for (size_t i = 0; i < cookies.size(); ++i) {
-        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, cookies[i]));
-        if (i == 0) plainGranted = !error;
+        XcbReply<xcb_generic_error_t> error(xcb_request_check(c, cookies[i]));
+        if (i == 0) m_grabbed = !error;
     }
-    m_grabbed = plainGranted;
     if (m_grabbed) QCoreApplication::instance()->installNativeEventFilter(this);
 }
 

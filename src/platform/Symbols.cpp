@@ -183,11 +183,10 @@ QPainterPath boxWithArrow(bool up)
 {
     const QPainterPath box =
         polyline({{8, 9}, {4.5, 9}, {4.5, 21.5}, {19.5, 21.5}, {19.5, 9}, {16, 9}}, 1.9);
-    if (up)
-        return unite({box, line({12, 2.5}, {12, 15}, 2.0),
-                      polyline({{8.3, 6.2}, {12, 2.5}, {15.7, 6.2}}, 2.0)});
+    const double tip = up ? 2.5 : 15;
+    const double barbs = up ? 6.2 : 11.3;
     return unite({box, line({12, 2.5}, {12, 15}, 2.0),
-                  polyline({{8.3, 11.3}, {12, 15}, {15.7, 11.3}}, 2.0)});
+                  polyline({{8.3, barbs}, {12, tip}, {15.7, barbs}}, 2.0)});
 }
 
 QPainterPath document(QRectF r)
