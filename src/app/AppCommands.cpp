@@ -16,13 +16,13 @@ using M = MenuActions;
 
 constexpr AppCommandInfo table[] = {
     {C::about, "about", "About Snapkin", &M::about},
-    {C::settings, "settings", "Settings\u2026", &M::settings},
-    {C::quit, "quit", "Quit Snapkin", &M::quit},
+    {C::settings, "settings", "Settings\u2026", &M::settings, Qt::CTRL | Qt::Key_Comma},
+    {C::quit, "quit", "Quit Snapkin", &M::quit, Qt::CTRL | Qt::Key_Q},
     {C::openSnapkin, "openSnapkin", "Open Snapkin", &M::openSnapkin},
     {C::whatsNew, "whatsNew", "What's New in Snapkin 2.0\u2026", &M::whatsNew},
     {C::welcome, "welcome", "Welcome\u2026", &M::welcome},
     {C::newsletter, "newsletter", "Snapkin news\u2026", &M::newsletter},
-    {C::help, "help", "Snapkin Help", &M::openHelp},
+    {C::help, "help", "Snapkin Help", &M::openHelp, Qt::CTRL | Qt::Key_Question},
     {C::captureRegion, "captureRegion", "Capture Region", &M::captureRegion},
     {C::captureWindow, "captureWindow", "Capture Window", &M::captureWindow},
     {C::captureFrontWindow, "captureFrontWindow", "Capture Front Window", &M::captureFrontWindow},
@@ -41,23 +41,27 @@ constexpr AppCommandInfo table[] = {
     {C::collageStacked, "collageStacked", "New Collage \u2014 Stacked", &M::collageStacked},
     {C::collageSideBySideShort, "collageSideBySideShort", "Side by side", &M::collageSideBySide},
     {C::collageStackedShort, "collageStackedShort", "Stacked", &M::collageStacked},
-    {C::newBlankCanvas, "newBlankCanvas", "New Blank Canvas", &M::newBlankCanvas},
-    {C::newFromClipboard, "newFromClipboard", "New from Clipboard", &M::newFromClipboard},
-    {C::open, "open", "Open\u2026", &M::openImage},
+    {C::newBlankCanvas, "newBlankCanvas", "New Blank Canvas", &M::newBlankCanvas,
+     Qt::CTRL | Qt::Key_N},
+    {C::newFromClipboard, "newFromClipboard", "New from Clipboard", &M::newFromClipboard,
+     Qt::CTRL | Qt::SHIFT | Qt::Key_N},
+    {C::open, "open", "Open\u2026", &M::openImage, Qt::CTRL | Qt::Key_O},
     {C::openImage, "openImage", "Open Image\u2026", &M::openImage},
     {C::clearRecent, "clearRecent", "Clear Menu", &M::clearRecentDocuments},
-    {C::newTab, "newTab", "New Tab", &M::newTab},
+    {C::newTab, "newTab", "New Tab", &M::newTab, Qt::CTRL | Qt::Key_T},
     {C::save, "save", "Save\u2026", &M::save},
-    {C::saveAsDocument, "saveAsDocument", "Save as Snapkin Document\u2026", &M::saveAsDocument},
+    {C::saveAsDocument, "saveAsDocument", "Save as Snapkin Document\u2026", &M::saveAsDocument,
+     Qt::CTRL | Qt::SHIFT | Qt::Key_S},
     {C::exportAs, "exportAs", "Export As\u2026", &M::save},
-    {C::closeWindow, "closeWindow", "Close Window", &M::closeWindow},
+    // The desktop's key for closing a window or tab.
+    {C::closeWindow, "closeWindow", "Close Window", &M::closeWindow, Qt::CTRL | Qt::Key_W},
     {C::undo, "undo", "Undo", &M::undo},
     {C::redo, "redo", "Redo", &M::redo},
-    {C::cut, "cut", "Cut", &M::cut},
+    {C::cut, "cut", "Cut", &M::cut, Qt::CTRL | Qt::Key_X},
     {C::copy, "copy", "Copy", &M::copy},
-    {C::paste, "paste", "Paste", &M::paste},
+    {C::paste, "paste", "Paste", &M::paste, Qt::CTRL | Qt::Key_V},
     {C::deleteSelection, "deleteSelection", "Delete", &M::deleteSelection},
-    {C::copyImage, "copyImage", "Copy Image", &M::copyImageOnly},
+    {C::copyImage, "copyImage", "Copy Image", &M::copyImageOnly, Qt::CTRL | Qt::SHIFT | Qt::Key_C},
     {C::share, "share", "Share\u2026", &M::share},
     {C::copyTextFromImage, "copyTextFromImage", "Copy Text from Image", &M::copyTextFromImage},
     {C::zoomIn, "zoomIn", "Zoom In", &M::zoomIn},
@@ -65,8 +69,10 @@ constexpr AppCommandInfo table[] = {
     {C::actualSize, "actualSize", "Actual Size", &M::actualSize},
     {C::zoomToFit, "zoomToFit", "Zoom to Fit", &M::zoomToFit},
     {C::customizeToolbar, "customizeToolbar", "Customize Toolbar\u2026", &M::customizeToolbar},
-    {C::startWindow, "startWindow", "Start Window", &M::startWindow},
-    {C::unlockPins, "unlockPins", "Unlock Pinned Screenshots", &M::unlockPins},
+    {C::startWindow, "startWindow", "Start Window", &M::startWindow,
+     Qt::CTRL | Qt::SHIFT | Qt::Key_1},
+    {C::unlockPins, "unlockPins", "Unlock Pinned Screenshots", &M::unlockPins,
+     Qt::CTRL | Qt::ALT | Qt::Key_U},
     {C::closePins, "closePins", "Close Pinned Screenshots", &M::closePins},
     {C::keyboardShortcuts, "keyboardShortcuts", "Keyboard Shortcuts", &M::showKeyboardShortcuts},
     {C::rotateLeft, "rotateLeft", "Rotate Counterclockwise", &M::rotateLeft},
@@ -78,11 +84,6 @@ constexpr AppCommandInfo table[] = {
     {C::crop, "crop", "Crop\u2026", &M::beginCrop},
     {C::pinToScreen, "pinToScreen", "Pin to Screen", &M::pinToScreen},
 };
-
-QKeySequence chord(Qt::KeyboardModifiers modifiers, Qt::Key key)
-{
-    return QKeySequence(QKeyCombination(modifiers, key));
-}
 
 // The capture items show the built-in global shortcuts: they stay as they are when the user
 // records others.
@@ -145,15 +146,7 @@ QList<QKeySequence> commandKeys(AppCommand command)
     if (command == C::keyboardShortcuts) return {};
     // The editor's commands take their keys from the editor's own table.
     if (const auto editor = editorCommand(command)) return editorShortcut(*editor).keys;
-    constexpr auto ctrl = Qt::ControlModifier;
-    constexpr auto shift = Qt::ShiftModifier;
     switch (command) {
-    case C::settings:
-        return {chord(ctrl, Qt::Key_Comma)};
-    case C::quit:
-        return {chord(ctrl, Qt::Key_Q)};
-    case C::help:
-        return {chord(ctrl, Qt::Key_Question)};
     case C::captureRegion:
         return {builtInHotKey(CaptureAction::region)};
     case C::captureWindow:
@@ -167,31 +160,11 @@ QList<QKeySequence> commandKeys(AppCommand command)
         return {builtInHotKey(CaptureAction::lastRegion)};
     case C::copyTextFromRegion:
         return {builtInHotKey(CaptureAction::copyText)};
-    case C::newBlankCanvas:
-        return {chord(ctrl, Qt::Key_N)};
-    case C::newFromClipboard:
-        return {chord(ctrl | shift, Qt::Key_N)};
-    case C::open:
-        return {chord(ctrl, Qt::Key_O)};
-    case C::newTab:
-        return {chord(ctrl, Qt::Key_T)};
-    case C::saveAsDocument:
-        return {chord(ctrl | shift, Qt::Key_S)};
-    case C::closeWindow:
-        return {chord(ctrl, Qt::Key_W)}; // the desktop's key for closing a window or tab
-    case C::cut:
-        return {chord(ctrl, Qt::Key_X)};
-    case C::paste:
-        return {chord(ctrl, Qt::Key_V)};
-    case C::copyImage:
-        return {chord(ctrl | shift, Qt::Key_C)};
-    case C::startWindow:
-        return {chord(ctrl | shift, Qt::Key_1)};
-    case C::unlockPins:
-        return {chord(ctrl | Qt::AltModifier, Qt::Key_U)};
     default:
-        return {};
+        break;
     }
+    const QKeyCombination key = commandInfo(command).key;
+    return key == QKeyCombination() ? QList<QKeySequence>() : QList{QKeySequence(key)};
 }
 
 bool commandBindsKeys(AppCommand command)

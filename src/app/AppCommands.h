@@ -89,6 +89,9 @@ struct AppCommandInfo {
     const char* identifier;     // stable, for object names and tests ("captureRegion")
     const char* title;          // localisation key in English
     void (MenuActions::*run)(); // the command's work
+    // Its key, when it has one of its own; the editor's and the capture commands' keys come
+    // from their own tables (see commandKeys()).
+    QKeyCombination key = {};
 };
 
 const AppCommandInfo& commandInfo(AppCommand command);
