@@ -230,6 +230,13 @@ void CaptureHistory::revealFolder()
     QDesktopServices::openUrl(QUrl::fromLocalFile(m_files.directory()));
 }
 
+const HistoryEntry* CaptureHistory::entry(const QUuid& id) const
+{
+    const auto found = std::find_if(m_entries.cbegin(), m_entries.cend(),
+                                    [&](const HistoryEntry& e) { return e.id == id; });
+    return found == m_entries.cend() ? nullptr : &*found;
+}
+
 AnnotationStore* CaptureHistory::openStore(const QUuid& id) const
 {
     for (const auto& [key, tracker] : m_trackers) {

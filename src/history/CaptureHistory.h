@@ -141,6 +141,8 @@ public:
     // ---- browsing ----------------------------------------------------------------------------
     // Preview images by entry id; a removed entry's thumbnail goes with it.
     HistoryThumbnails& thumbnails() { return m_thumbnails; }
+    // The entry with `id`; null when there is none.
+    const HistoryEntry* entry(const QUuid& id) const;
     // The store of the open editor that follows the entry; null when none does.
     AnnotationStore* openStore(const QUuid& id) const;
 

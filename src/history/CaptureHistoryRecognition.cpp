@@ -122,9 +122,7 @@ void CaptureHistory::recognizeNext(quint64 pass)
     std::optional<QUuid> next;
     while (!next && !m_recognitionQueue.isEmpty()) {
         const QUuid id = m_recognitionQueue.takeFirst();
-        const auto entry = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                        [&](const HistoryEntry& e) { return e.id == id; });
-        if (entry != m_entries.cend() && !entry->recognizedText) next = id;
+        if (const HistoryEntry* queued = entry(id); queued && !queued->recognizedText) next = id;
     }
     if (!next) {
         m_recognizing = false;
@@ -149,11 +147,8 @@ void CaptureHistory::recognizeNext(quint64 pass)
         self->m_recognizingID.reset();
         if (text) {
             // Text that reached the entry meanwhile wins; a removed entry takes nothing.
-            const auto& entries = self->m_entries;
-            const auto entry = std::find_if(entries.cbegin(), entries.cend(),
-                                            [&](const HistoryEntry& e) { return e.id == id; });
-            if (entry != entries.cend() && !entry->recognizedText)
-                self->setRecognizedText(*text, id);
+            const HistoryEntry* entry = self->entry(id);
+            if (entry && !entry->recognizedText) self->setRecognizedText(*text, id);
         } else {
             // A failure leaves the entry without text, to be tried again at the next launch.
             self->m_recognitionFailed.insert(id);
@@ -164,10 +159,9 @@ void CaptureHistory::recognizeNext(quint64 pass)
 
 void CaptureHistory::setRecognizedText(const QString& text, const QUuid& id)
 {
-    const auto at = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                 [&](const HistoryEntry& e) { return e.id == id; });
-    if (at == m_entries.cend()) return;
-    const qsizetype index = at - m_entries.cbegin();
+    const HistoryEntry* current = entry(id);
+    if (!current) return;
+    const qsizetype index = current - m_entries.constData();
     QList<HistoryEntry> entries = m_entries;
     entries[index].recognizedText = text.trimmed();
     const HistoryEntry updated = entries[index];

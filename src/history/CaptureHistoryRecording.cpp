@@ -129,10 +129,9 @@ void CaptureHistory::writeBack(Tracker& tracker)
     if (!tracker.dirty || !tracker.store || !tracker.entryID) return;
     tracker.dirty = false;
 
-    const auto at = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                 [&](const HistoryEntry& e) { return e.id == *tracker.entryID; });
-    if (at == m_entries.cend()) return; // removed meanwhile
-    const qsizetype index = at - m_entries.cbegin();
+    const HistoryEntry* current = entry(*tracker.entryID);
+    if (!current) return; // removed meanwhile
+    const qsizetype index = current - m_entries.constData();
 
     const AnnotationStore& store = *tracker.store;
     QList<HistoryEntry> entries = m_entries;

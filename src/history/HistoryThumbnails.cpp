@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFuture>
-#include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace snapkin {

@@ -24,13 +24,6 @@ using platform::L10n;
 
 namespace {
 
-const HistoryEntry* findEntry(const CaptureHistory& history, const QUuid& id)
-{
-    for (const HistoryEntry& entry : history.entries())
-        if (entry.id == id) return &entry;
-    return nullptr;
-}
-
 void alertUnreadable(QWidget* parent, const QString& explanation)
 {
     QMessageBox box(QMessageBox::Warning, L10n::text("Couldn't open the capture"), explanation,
@@ -72,7 +65,7 @@ bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
             return true;
         }
     }
-    const HistoryEntry* entry = findEntry(m_history, id);
+    const HistoryEntry* entry = m_history.entry(id);
     if (!entry) return false;
     const HistoryEntry shown = *entry; // opening may change the list
     auto contents = SnapkinDocument::read(m_history.files().packagePath(id));
