@@ -8,7 +8,6 @@
 #include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
 #include "capture/CaptureService.h"
-#include "capture/CaptureToast.h"
 #include "capture/PostCaptureRouter.h"
 #include "capture/SystemScreenshotWatcher.h"
 #include "capture/hotkeys/CaptureHotKey.h"
@@ -27,7 +26,6 @@
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
-#include "text/TextCopier.h"
 #include "ui/platform/Appearance.h"
 #include "ui/platform/BringForward.h"
 

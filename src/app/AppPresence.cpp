@@ -2,10 +2,7 @@
 
 #include "platform/Defaults.h"
 
-#include <QApplication>
 #include <QSystemTrayIcon>
-
-#include <optional>
 
 namespace snapkin {
 

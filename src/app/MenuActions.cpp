@@ -16,7 +16,6 @@
 #include "model/AnnotationStore.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
-#include "output/FlattenService.h"
 #include "platform/BuildInfo.h"
 #include "platform/ClipboardOffer.h"
 #include "platform/Defaults.h"
@@ -26,7 +25,6 @@
 #include "ui/output/ExportDialogs.h"
 #include "ui/output/FlattenAlert.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLineEdit>

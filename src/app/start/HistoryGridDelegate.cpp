@@ -3,10 +3,8 @@
 #include "app/start/HistoryGridModel.h"
 #include "history/HistoryThumbnails.h"
 
-#include <QApplication>
 #include <QListView>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace snapkin {
 

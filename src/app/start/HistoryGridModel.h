@@ -4,14 +4,12 @@
 
 #include <QAbstractListModel>
 #include <QDate>
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QUuid>
 
 #include <functional>
-#include <optional>
 
 namespace snapkin {
 

@@ -1,6 +1,5 @@
 #include "app/start/StartCaptureBar.h"
 
-#include "app/AppCommands.h"
 #include "app/TrayMenu.h"
 #include "capture/CaptureService.h"
 #include "capture/hotkeys/CaptureHotKey.h"

@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace snapkin {

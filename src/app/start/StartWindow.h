@@ -4,8 +4,6 @@
 
 #include <QMainWindow>
 
-#include <memory>
-
 class QLabel;
 class QLineEdit;
 class QStackedWidget;

@@ -6,7 +6,6 @@
 #include "app/start/StartWindow.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
-#include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "ui/platform/BringForward.h"
 
