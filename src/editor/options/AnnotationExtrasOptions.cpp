@@ -81,7 +81,6 @@ AnnotationExtrasOptions::AnnotationExtrasOptions(AnnotationStore& store, Tool to
         }
     }
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 QString AnnotationExtrasOptions::zoomText(double zoom)

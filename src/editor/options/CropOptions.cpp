@@ -201,7 +201,6 @@ CropOptions::CropOptions(AnnotationStore& store, OptionsDensity density, QWidget
     }
 
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 void CropOptions::refresh()

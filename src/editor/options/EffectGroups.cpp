@@ -119,7 +119,6 @@ ObscureGroup::ObscureGroup(AnnotationStore& store, QWidget* parent)
     });
 
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 QString ObscureGroup::strengthText(double strength)
@@ -183,7 +182,6 @@ SpotlightGroup::SpotlightGroup(AnnotationStore& store, QWidget* parent)
     };
 
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 int SpotlightGroup::percent(double dim)
@@ -256,7 +254,6 @@ StickerGroup::StickerGroup(AnnotationStore& store, QWidget* parent)
         });
     }
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 void StickerGroup::refresh()

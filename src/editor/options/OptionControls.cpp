@@ -174,6 +174,7 @@ private:
 
 void followStore(AnnotationStore& store, QObject* owner, std::function<void()> refresh)
 {
+    refresh();
     new StoreFollower(store, owner, std::move(refresh));
 }
 

@@ -85,8 +85,9 @@ QConicalGradient colorWheel(QPointF center);
 // A vertical rule `height` points high with `padding` points of room on each side.
 QWidget* optionDivider(int height, int padding, QWidget* parent);
 
-// Calls `refresh` once after the store has published one or more changes: the store signals
-// before it stores, so reading it at once would see the old values. Parented to `owner`.
+// Calls `refresh` now, and then once after the store has published one or more changes: the
+// store signals before it stores, so reading it at once would see the old values. Parented to
+// `owner`.
 void followStore(AnnotationStore& store, QObject* owner, std::function<void()> refresh);
 
 } // namespace snapkin

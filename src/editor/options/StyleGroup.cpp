@@ -100,7 +100,9 @@ private:
     double m_width;
 };
 
-QToolButton* menuButton(const QString& help, QWidget* parent)
+// A pull-down of pixel sizes, each item choosing its size through `choose`.
+QToolButton* sizeMenu(const QString& help, const auto& sizes, std::function<void(int)> choose,
+                      QWidget* parent)
 {
     auto* button = new QToolButton(parent);
     button->setAutoRaise(true);
@@ -109,7 +111,23 @@ QToolButton* menuButton(const QString& help, QWidget* parent)
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setToolTip(help);
     button->setAccessibleName(help);
+    auto* menu = new QMenu(button);
+    for (const int size : sizes) {
+        QAction* item = menu->addAction(pixels(size));
+        item->setCheckable(true);
+        item->setData(size);
+        QObject::connect(item, &QAction::triggered, parent, [choose, size] { choose(size); });
+    }
+    button->setMenu(menu);
     return button;
+}
+
+// Titles a size pull-down with `size` and checks the item of that size.
+void showSize(QToolButton* button, double size)
+{
+    button->setText(pixels(size));
+    for (QAction* item : button->menu()->actions())
+        item->setChecked(item->data().toInt() == size);
 }
 
 } // namespace
@@ -232,7 +250,6 @@ StyleGroup::StyleGroup(AnnotationStore& store, Tool tool, OptionsDensity density
     buildMoreMenu();
 
     followStore(store, this, [this] { refresh(); });
-    refresh();
 }
 
 void StyleGroup::divider()
@@ -271,15 +288,8 @@ void StyleGroup::addWidths(bool presetsShown)
             connect(button, &QAbstractButton::clicked, this, [this, width] { chooseWidth(width); });
         }
     }
-    m_widthMenu = menuButton(L10n::text("Line width"), this);
-    auto* menu = new QMenu(m_widthMenu);
-    for (const int width : widthChoices) {
-        QAction* item = menu->addAction(pixels(width));
-        item->setCheckable(true);
-        m_widthItems.append(item);
-        connect(item, &QAction::triggered, this, [this, width] { chooseWidth(width); });
-    }
-    m_widthMenu->setMenu(menu);
+    m_widthMenu = sizeMenu(
+        L10n::text("Line width"), widthChoices, [this](int width) { chooseWidth(width); }, this);
     layout()->addWidget(m_widthMenu);
 }
 
@@ -308,16 +318,9 @@ void StyleGroup::addArrowControls(bool headsShown)
 void StyleGroup::addTextControls(bool fontShown)
 {
     divider();
-    m_textSize = menuButton(L10n::text("Text size"), this);
-    auto* menu = new QMenu(m_textSize);
-    for (const int size : textSizes) {
-        QAction* item = menu->addAction(pixels(size));
-        item->setCheckable(true);
-        m_textSizeItems.append(item);
-        connect(item, &QAction::triggered, this,
-                [this, size] { applying([size](AnnotationStore& s) { s.setTextSize(size); }); });
-    }
-    m_textSize->setMenu(menu);
+    m_textSize = sizeMenu(
+        L10n::text("Text size"), textSizes,
+        [this](int size) { applying([size](AnnotationStore& s) { s.setTextSize(size); }); }, this);
     layout()->addWidget(m_textSize);
     m_bold = new OptionButton(QStringLiteral("bold"), L10n::text("Bold"), this);
     m_italic = new OptionButton(QStringLiteral("italic"), L10n::text("Italic"), this);
@@ -538,20 +541,12 @@ void StyleGroup::refresh()
     if (m_well) m_well->setHex(s.colorHex);
     for (qsizetype i = 0; i < m_widthButtons.size(); ++i)
         m_widthButtons[i]->setActive(s.lineWidth == widths[std::size_t(i)]);
-    if (m_widthMenu) {
-        m_widthMenu->setText(pixels(s.lineWidth));
-        for (qsizetype i = 0; i < m_widthItems.size(); ++i)
-            m_widthItems[i]->setChecked(s.lineWidth == widthChoices[std::size_t(i)]);
-    }
+    if (m_widthMenu) showSize(m_widthMenu, s.lineWidth);
     for (qsizetype i = 0; i < m_headButtons.size(); ++i)
         m_headButtons[i]->setActive(s.arrowHead ==
                                     EnumTable<ArrowHeadStyle>::cases[std::size_t(i)]);
     if (m_doubleHead) m_doubleHead->setActive(s.doubleHeaded);
-    if (m_textSize) {
-        m_textSize->setText(pixels(s.textSize));
-        for (qsizetype i = 0; i < m_textSizeItems.size(); ++i)
-            m_textSizeItems[i]->setChecked(s.textSize == textSizes[std::size_t(i)]);
-    }
+    if (m_textSize) showSize(m_textSize, s.textSize);
     if (m_bold) m_bold->setActive(s.bold);
     if (m_italic) m_italic->setActive(s.italic);
     if (m_fontBox) {

@@ -134,11 +134,9 @@ private:
     StyleSwatch* m_well = nullptr;
     QList<OptionButton*> m_widthButtons;
     QToolButton* m_widthMenu = nullptr;
-    QList<QAction*> m_widthItems;
     QList<OptionButton*> m_headButtons;
     OptionButton* m_doubleHead = nullptr;
     QToolButton* m_textSize = nullptr;
-    QList<QAction*> m_textSizeItems;
     OptionButton* m_bold = nullptr;
     OptionButton* m_italic = nullptr;
     QFontComboBox* m_fontBox = nullptr;

@@ -32,11 +32,6 @@ void showSaveAlert(QWidget* parent, const QString& reason)
     showAlert(L10n::text("Couldn't save the image"), reason, parent);
 }
 
-QString defaultName(ExportFormat format)
-{
-    return L10n::text("Screenshot") + QLatin1Char('.') + ext(format);
-}
-
 // The name field's text with its extension replaced by the format's. Only the last extension
 // goes ("a.b.png" -> "a.b.jpg"); an emptied field becomes "Screenshot".
 QString renamedForFormat(const QString& typed, ExportFormat format)
@@ -127,8 +122,7 @@ bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flatt
     const QString folder = defaults.get(keys::defaultSaveFolder);
     if (!folder.isEmpty()) panel->setDirectory(folder);
     panel->setFormat(format);
-    panel->setFileName(fileName.isEmpty() ? defaultName(format)
-                                          : renamedForFormat(fileName, format));
+    panel->setFileName(renamedForFormat(fileName, format));
 
     auto* accessory = new SaveOptionsAccessory(format, document != nullptr);
     SavePanel* panelRef = panel.get();
