@@ -233,16 +233,6 @@ bool ContextualToolbar::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QSize ContextualToolbar::sizeHint() const
-{
-    return {2 * sidePadding, barHeight};
-}
-
-QSize ContextualToolbar::minimumSizeHint() const
-{
-    return {0, barHeight};
-}
-
 void ContextualToolbar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

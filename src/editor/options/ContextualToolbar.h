@@ -53,8 +53,8 @@ public:
     QWidget* row(Density density) const { return m_rows[index(density)]; }
     QScrollArea* scrollArea() const { return m_scroll; }
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override { return {2 * sidePadding, barHeight}; }
+    QSize minimumSizeHint() const override { return {0, barHeight}; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -19,11 +19,6 @@ OptionSlider::OptionSlider(double minimum, double maximum, QWidget* parent)
     connect(this, &QSlider::valueChanged, this, &OptionSlider::valueEdited);
 }
 
-double OptionSlider::doubleValue() const
-{
-    return m_minimum + (m_maximum - m_minimum) * value() / steps;
-}
-
 void OptionSlider::showValue(double value)
 {
     if (isSliderDown()) return;

@@ -27,7 +27,7 @@ public:
     std::function<void(double value, bool recordingUndo)> onEdit;
 
     // The value the slider shows now.
-    double doubleValue() const;
+    double doubleValue() const { return m_minimum + (m_maximum - m_minimum) * value() / steps; }
     // Shows `value` (clamped to the range) without writing it; ignored while the handle is
     // held, so a drag is never moved by the values it writes itself.
     void showValue(double value);

@@ -312,11 +312,6 @@ WatermarkOptions::WatermarkOptions(AnnotationStore& store, QWidget* parent)
     showWatermark(store.watermark());
 }
 
-QAbstractButton* WatermarkOptions::kindButton(WatermarkKind kind) const
-{
-    return kind == WatermarkKind::text ? m_textKind : m_imageKind;
-}
-
 bool WatermarkOptions::showsLogo() const
 {
     return static_cast<LogoPreview*>(m_logoPreview)->showsImage();

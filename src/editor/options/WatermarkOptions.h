@@ -52,7 +52,10 @@ public:
 
     OptionSwitch* watermarkSwitch() const { return m_switch; }
     QWidget* body() const { return m_body; }
-    QAbstractButton* kindButton(WatermarkKind kind) const;
+    QAbstractButton* kindButton(WatermarkKind kind) const
+    {
+        return kind == WatermarkKind::text ? m_textKind : m_imageKind;
+    }
     QLineEdit* textField() const { return m_text; }
     const QList<QAbstractButton*>& colorSwatches() const { return m_colors; }
     QPushButton* chooseLogoButton() const { return m_chooseLogoButton; }

@@ -118,11 +118,6 @@ void CanvasView::setImagePicker(ImagePicker* picker)
     m_interaction.setImagePicker(picker ? picker : m_defaultPicker.get(), this);
 }
 
-QPointF CanvasView::toImagePoint(QPointF widgetPoint) const
-{
-    return widgetPoint / m_zoom;
-}
-
 QSize CanvasView::sizeHint() const
 {
     const QSizeF points = m_store.image().pointSize();

@@ -46,7 +46,7 @@ public:
     // The field of the open in-place edit; null when none is open.
     InlineTextField* inlineTextField() const { return m_field; }
 
-    QPointF toImagePoint(QPointF widgetPoint) const;
+    QPointF toImagePoint(QPointF widgetPoint) const { return widgetPoint / m_zoom; }
     QSize sizeHint() const override;
 
     // How long after the last zoom change the shrunk image is made afresh.

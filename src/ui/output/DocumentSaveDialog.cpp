@@ -25,11 +25,6 @@ DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, co
     });
 }
 
-QString DocumentSaveDialog::chosenPath() const
-{
-    return result() == QDialog::Accepted ? m_chosen : QString();
-}
-
 void DocumentSaveDialog::accept()
 {
     const QStringList files = selectedFiles();

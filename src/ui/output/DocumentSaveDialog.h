@@ -13,7 +13,7 @@ public:
     DocumentSaveDialog(QWidget* parent, const QString& title, const QString& start);
 
     // The chosen path, ending in ".snapkin"; empty unless accepted.
-    QString chosenPath() const;
+    QString chosenPath() const { return result() == QDialog::Accepted ? m_chosen : QString(); }
 
 protected:
     void accept() override;
