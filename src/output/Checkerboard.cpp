@@ -17,15 +17,6 @@ double validCell(double cell)
 
 } // namespace
 
-QColor Checkerboard::lightColor()
-{
-    return QColor::fromRgbF(0.96f, 0.96f, 0.96f);
-}
-QColor Checkerboard::darkColor()
-{
-    return QColor::fromRgbF(0.84f, 0.84f, 0.84f);
-}
-
 QBrush Checkerboard::brush(double deviceScale) const
 {
     const double c = validCell(cell);
@@ -34,8 +25,8 @@ QBrush Checkerboard::brush(double deviceScale) const
     // ask for a huge texture (a square is then drawn magnified, still sharp-edged enough).
     const int px = std::clamp(static_cast<int>(std::lround(c * scale)), 1, 256);
     QImage tile(2 * px, 2 * px, QImage::Format_RGB32);
-    tile.fill(lightColor());
-    const QRgb dark = darkColor().rgb();
+    tile.fill(QColor::fromRgbF(0.96f, 0.96f, 0.96f));
+    const QRgb dark = QColor::fromRgbF(0.84f, 0.84f, 0.84f).rgb();
     for (int y = 0; y < 2 * px; ++y) {
         auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
         const int from = y < px ? px : 0;

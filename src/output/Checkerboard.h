@@ -13,9 +13,6 @@ struct Checkerboard {
     // The side of one square in points; frame backgrounds use 8.
     double cell = 8;
 
-    static QColor lightColor();
-    static QColor darkColor();
-
     // A brush that paints the pattern anchored at the origin of the painter's coordinates,
     // drawn sharp at `deviceScale` device pixels per point. One fill paints any area.
     // A cell that is not positive and finite falls back to 8.

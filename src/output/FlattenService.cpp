@@ -67,11 +67,6 @@ QString explanation(FlattenError)
         "work is still open — try again, or crop the image to make it smaller.");
 }
 
-bool FlattenService::Input::hasPresentation() const
-{
-    return frame.has_value() || (watermark && watermark->isVisible());
-}
-
 FlattenService::Input FlattenService::input(const AnnotationStore& store)
 {
     return {store.image(), store.annotations(), store.frame(), store.watermark()};
@@ -116,7 +111,8 @@ std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
         return std::unexpected(FlattenError::emptyImage);
 
     const double scale = FlattenService::pixelScale(input.image);
-    const bool framed = input.hasPresentation();
+    const bool framed =
+        input.frame.has_value() || (input.watermark && input.watermark->isVisible());
     FrameComposition framing = FlattenService::composition(input);
     const QSizeF contentSize = framed ? framing.layout.canvasSize : imageSize;
 
@@ -151,19 +147,15 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
     const double w = imageSize.width();
     const double h = imageSize.height();
     const double scale = planned->scale;
-    const bool framed = planned->framed;
-    const FrameComposition& framing = planned->framing;
-    const double pw = planned->pw;
-    const double ph = planned->ph;
-
-    QImage result(static_cast<int>(pw), static_cast<int>(ph), QImage::Format_ARGB32_Premultiplied);
+    QImage result(static_cast<int>(planned->pw), static_cast<int>(planned->ph),
+                  QImage::Format_ARGB32_Premultiplied);
     if (result.isNull()) return std::unexpected(FlattenError::outOfMemory);
     result.fill(Qt::transparent);
 
     const auto content = [&](QPainter& painter) {
         // Annotations reaching past the image lie over the frame's padding, unless the frame
         // clips the content to its rounded outline; without a frame, the image is the picture.
-        if (!framed) painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
+        if (!planned->framed) painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
         drawBaseImage(painter, input.image, imageSize);
         AnnotationRenderer(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
     };
@@ -176,8 +168,8 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
         painter.setRenderHint(QPainter::TextAntialiasing, true);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.scale(scale, scale);
-        if (framed) {
-            ok = framing.paint(painter, content);
+        if (planned->framed) {
+            ok = planned->framing.paint(painter, content);
         } else {
             painter.save();
             content(painter);

@@ -115,11 +115,6 @@ double FrameComposition::cornerExtent() const
     return platform::ContinuousCorners::extent(layout.imageRect, cornerRadius());
 }
 
-bool FrameComposition::hasShadow() const
-{
-    return frame && std::isfinite(frame->shadow) && frame->shadow > 0;
-}
-
 bool FrameComposition::hasCornerCover() const
 {
     return forEditor && frame && cornerRadius() > 0;
@@ -128,11 +123,6 @@ bool FrameComposition::hasCornerCover() const
 bool FrameComposition::hasWatermark() const
 {
     return watermark && watermark->isVisible();
-}
-
-bool FrameComposition::clipsContent() const
-{
-    return !forEditor && frame && cornerRadius() > 0;
 }
 
 bool FrameComposition::paint(QPainter& painter, const Content& content) const
@@ -164,7 +154,7 @@ bool FrameComposition::paintBelowContent(QPainter& painter) const
     paintWithin(painter, parts, restrict, [&] { background.paint(painter, canvas); });
 
     bool ok = true;
-    if (hasShadow()) {
+    if (std::isfinite(frame->shadow) && frame->shadow > 0) {
         const FrameShadow shadow = FrameShadow::of(imageRect, frame->shadow);
         const auto rendition = FrameShadow::render(image, imageRect.size(), radius, shadow,
                                                    deviceScaleOf(painter), opaque);
@@ -186,7 +176,7 @@ bool FrameComposition::paintContent(QPainter& painter, const Content& content) c
     const QRectF imageRect = layout.imageRect;
     const double radius = cornerRadius();
     if (!content) return true;
-    if (!clipsContent()) {
+    if (forEditor || !frame || radius <= 0) {
         painter.save();
         painter.translate(imageRect.topLeft());
         content(painter);

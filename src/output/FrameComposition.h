@@ -52,12 +52,8 @@ struct FrameComposition {
     void paintAboveContent(QPainter& painter) const; // corner cover and watermark
 
     // Whether the layers are present.
-    bool hasShadow() const;
     bool hasCornerCover() const;
     bool hasWatermark() const;
-
-private:
-    bool clipsContent() const;
 };
 
 } // namespace snapkin

@@ -45,9 +45,7 @@ FrameShadow FrameShadow::of(const QRectF& imageRect, double strength)
     const double s = std::isfinite(strength) ? std::clamp(strength, 0.0, 1.0) : 0.0;
     double m = std::min(imageRect.x(), imageRect.y());
     if (!std::isfinite(m)) m = 0;
-    double r = 0.45 * m;
-    if (r <= 6) r = 6;
-    if (r > 60) r = 60;
+    const double r = std::clamp(0.45 * m, 6.0, 60.0);
     FrameShadow shadow;
     shadow.blurRadius = r * s;
     shadow.offsetY = 0.4 * shadow.blurRadius;
