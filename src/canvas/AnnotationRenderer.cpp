@@ -549,9 +549,7 @@ std::optional<QImage> AnnotationRenderer::overlayImage(const Annotation& a, Rend
     auto decoded =
         platform::readImage(*a.imageData, platform::ImageReadLimits{kOverlayMaxPixels, 512});
     if (!decoded || decoded->isNull()) return std::nullopt; // not cached: tried again next time
-    QImage image = decoded->format() == QImage::Format_ARGB32_Premultiplied
-                       ? *decoded
-                       : decoded->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage image = decoded->convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const qsizetype kilobytes = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
     // An image larger than the whole budget is still returned, just not kept.
     if (caches) caches->overlays().insert(key, new QImage(image), kilobytes);

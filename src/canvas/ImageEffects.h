@@ -7,7 +7,6 @@
 #include <QPointF>
 #include <QRectF>
 
-#include <cstddef>
 #include <memory>
 #include <optional>
 

@@ -4,7 +4,6 @@
 #include "platform/Symbols.h"
 
 #include <QGuiApplication>
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -70,6 +69,12 @@ QCursor makeCursor(const QString& symbol, const QColor& tint, qreal dpr)
     return QCursor(QPixmap::fromImage(picture), ToolCursor::hotSpot.x(), ToolCursor::hotSpot.y());
 }
 
+// 1 or 2: the pixel ratio the cursors are drawn at for a screen of `devicePixelRatio`.
+int cursorScale(qreal devicePixelRatio)
+{
+    return devicePixelRatio > 1.0 ? 2 : 1;
+}
+
 qreal primaryRatio()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -77,11 +82,6 @@ qreal primaryRatio()
 }
 
 } // namespace
-
-int ToolCursor::cursorScale(qreal devicePixelRatio)
-{
-    return devicePixelRatio > 1.0 ? 2 : 1;
-}
 
 QRectF ToolCursor::badgeRect(const QString& symbol)
 {

@@ -32,9 +32,6 @@ public:
     // Where the badge of `symbol` is drawn, in points: the glyph scaled to touch the 14-point
     // box and centred on it. Empty when the symbol is unknown.
     static QRectF badgeRect(const QString& symbol);
-
-    // 1 or 2: the pixel ratio the cursors are drawn at for a screen of `devicePixelRatio`.
-    static int cursorScale(qreal devicePixelRatio);
 };
 
 } // namespace snapkin

@@ -1,7 +1,5 @@
 #include "model/Annotation.h"
 
-#include <QJsonArray>
-
 #include <algorithm>
 
 namespace snapkin {

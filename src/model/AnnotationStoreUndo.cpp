@@ -1,7 +1,5 @@
 #include "model/AnnotationStore.h"
 
-#include <algorithm>
-
 namespace snapkin {
 
 AnnotationStore::Snapshot AnnotationStore::currentSnapshot() const

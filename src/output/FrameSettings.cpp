@@ -6,10 +6,8 @@
 #include "platform/PngEncoder.h"
 #include "platform/SrgbConversion.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonDocument>
 #include <QStandardPaths>
 

@@ -5,7 +5,6 @@
 #include "model/Color.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 
 namespace snapkin {
