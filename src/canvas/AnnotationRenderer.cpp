@@ -26,8 +26,6 @@ constexpr auto kEmojiFamily = "Noto Color Emoji";
 
 // A placed image is decoded at most this large (it is drawn into a box on a screenshot).
 constexpr qint64 kOverlayMaxPixels = 64'000'000;
-// Rendered exports larger than this are refused rather than allocated.
-constexpr qint64 kRenderMaxPixels = 400'000'000;
 
 double clamp01(double v)
 {
@@ -40,14 +38,17 @@ double boundedFontSize(double size)
     return std::clamp(size, 1.0, AnnotationRenderer::maxFontSize);
 }
 
-// Text centred on a point (stamp glyphs and labels).
-void drawCentredText(QPainter& painter, const QString& text, QFont font, double size,
-                     QPointF centre, const QColor& color)
+// Text in the application font centred on a point (stamp glyphs and labels).
+void drawCentredText(QPainter& painter, const StampPaths::TextGlyph& glyph, QFont::Weight weight,
+                     const QColor& color)
 {
-    AnnotationRenderer::setFontSize(font, size, painter);
+    QFont font = QGuiApplication::font();
+    font.setWeight(weight);
+    AnnotationRenderer::setFontSize(font, glyph.fontSize, painter);
     painter.setFont(font);
     painter.setPen(color);
-    painter.drawText(QRectF(centre, QSizeF(0, 0)), Qt::AlignCenter | Qt::TextDontClip, text);
+    painter.drawText(QRectF(glyph.center, QSizeF(0, 0)), Qt::AlignCenter | Qt::TextDontClip,
+                     glyph.text);
 }
 
 void drawStamp(QPainter& painter, const Annotation& a, const QColor& color)
@@ -61,20 +62,12 @@ void drawStamp(QPainter& painter, const Annotation& a, const QColor& color)
     }
     const QColor glyphColor = layout.glyphOnDisc ? QColor(Qt::white) : color;
     MarkPath::drawAll(painter, layout.glyph, glyphColor);
-    if (layout.text) {
-        QFont font = QGuiApplication::font();
-        font.setWeight(QFont::Bold);
-        drawCentredText(painter, layout.text->text, font, layout.text->fontSize,
-                        layout.text->center, glyphColor);
-    }
+    if (layout.text) drawCentredText(painter, *layout.text, QFont::Bold, glyphColor);
     if (layout.label) {
         QPainterPath label;
         label.addRoundedRect(*layout.label, layout.labelCornerRadius, layout.labelCornerRadius);
         painter.fillPath(label, color);
-        QFont font = QGuiApplication::font();
-        font.setWeight(QFont::DemiBold);
-        drawCentredText(painter, layout.labelText->text, font, layout.labelText->fontSize,
-                        layout.labelText->center, Qt::white);
+        drawCentredText(painter, *layout.labelText, QFont::DemiBold, Qt::white);
     }
 }
 
@@ -261,27 +254,6 @@ void AnnotationRenderer::paint(QPainter& painter) const
         }
     }
     painter.restore();
-}
-
-QImage AnnotationRenderer::render(const platform::BaseImage& image,
-                                  const QList<Annotation>& annotations, double pixelScale)
-{
-    if (image.isNull() || !(pixelScale > 0) || !std::isfinite(pixelScale)) return {};
-    const QSizeF points = image.pointSize();
-    const double w = std::ceil(points.width() * pixelScale - 1e-6);
-    const double h = std::ceil(points.height() * pixelScale - 1e-6);
-    if (!(w >= 1 && h >= 1) || w * h > double(kRenderMaxPixels)) return {};
-    QImage out(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull()) return {};
-    out.fill(Qt::transparent);
-    QPainter painter(&out);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    painter.scale(pixelScale, pixelScale);
-    painter.drawImage(QRectF(QPointF(0, 0), points), image.image());
-    // Drawn once, without caches: nothing to reuse, and safe on any thread.
-    AnnotationRenderer(annotations, std::nullopt, points, image).paint(painter);
-    painter.end();
-    return out;
 }
 
 void AnnotationRenderer::setFontSize(QFont& font, double size, const QPainter& painter)

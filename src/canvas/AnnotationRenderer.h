@@ -44,12 +44,6 @@ public:
 
     void paint(QPainter& painter) const;
 
-    // The base image with every annotation drawn over it, `pixelScale` pixels per point (the
-    // image's own pixelScale() for a full-resolution export). Null when the image is null or the
-    // result would be unreasonably large.
-    static QImage render(const platform::BaseImage& image, const QList<Annotation>& annotations,
-                         double pixelScale);
-
     // ---- Spotlight and magnifier ----
 
     // The dimming layer: the image rectangle with one hole per spotlight, for an even-odd fill.

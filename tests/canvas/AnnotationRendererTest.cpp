@@ -1,5 +1,6 @@
 #include "canvas/AnnotationRenderer.h"
 #include "canvas/ImageEffects.h"
+#include "support/AnnotatedImage.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ BaseImage flatImage(QRgb colour = qRgb(255, 255, 255), QSize size = {200, 200})
 
 QImage render(const QList<Annotation>& list, const BaseImage& image = flatImage(), double scale = 1)
 {
-    return AnnotationRenderer::render(image, list, scale);
+    return renderAnnotated(image, list, scale);
 }
 
 Annotation make(AnnotationKind kind, QPointF p1, QPointF p2)
@@ -390,8 +391,8 @@ TEST(AnnotationRendererRender, ExportScalesEverythingByThePixelScale)
     EXPECT_TRUE(pixelIs(out, {41, 41}, white)); // the rounded corner, 12 pixels at this scale
     EXPECT_TRUE(pixelIs(out, {118, 99}, blue));
     EXPECT_TRUE(pixelIs(out, {125, 50}, white));
-    EXPECT_TRUE(AnnotationRenderer::render(BaseImage(), {a}, 1).isNull());
-    EXPECT_TRUE(AnnotationRenderer::render(flatImage(), {a}, 1e9).isNull());
+    EXPECT_TRUE(renderAnnotated(BaseImage(), {a}, 1).isNull());
+    EXPECT_TRUE(renderAnnotated(flatImage(), {a}, 1e9).isNull());
 }
 
 TEST(AnnotationRendererHostile, AbsurdNumbersDrawInBoundedTime)

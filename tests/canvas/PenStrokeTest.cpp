@@ -3,6 +3,7 @@
 #include "canvas/AnnotationRenderer.h"
 #include "canvas/RenderCaches.h"
 #include "platform/BaseImage.h"
+#include "support/AnnotatedImage.h"
 
 #include <QImage>
 #include <QPainter>
@@ -175,7 +176,7 @@ TEST(PenStroke, APaintOfPartOfTheCanvasDrawsAllOfTheStrokeThere)
     const QSize size(600, 400);
     const Annotation a = pen(scribble(8'000, QSizeF(size)));
     const platform::BaseImage image(blank(size));
-    const QImage whole = AnnotationRenderer::render(image, {a}, 1.0);
+    const QImage whole = renderAnnotated(image, {a}, 1.0);
     QImage part = blank(size);
     const QRect area(200, 150, 90, 60);
     {
