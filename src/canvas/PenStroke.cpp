@@ -38,6 +38,55 @@ double toleranceFor(const QPainter& painter, int* bucket)
                         bucket);
 }
 
+// Marks in `keep` (`count` entries) the points of a run to keep at `tolerance`.
+void simplify(const QPointF* points, qsizetype count, double tolerance, std::vector<char>& keep)
+{
+    // Douglas and Peucker's line simplification: a run between two kept points keeps its
+    // farthest point while that lies more than `tolerance` from the line between them. Runs are
+    // at most a window long, which bounds the worst case (a spiral) to window² a window.
+    keep[0] = 1;
+    keep[size_t(count - 1)] = 1;
+    if (!(tolerance > 0)) {
+        std::fill(keep.begin(), keep.end(), 1);
+        return;
+    }
+    const double limit = tolerance * tolerance;
+    std::vector<std::pair<qsizetype, qsizetype>> runs{{0, count - 1}};
+    while (!runs.empty()) {
+        const auto [a, b] = runs.back();
+        runs.pop_back();
+        if (b - a < 2) continue;
+        const QPointF A = points[a];
+        const QPointF d = points[b] - A;
+        const double length2 = d.x() * d.x() + d.y() * d.y();
+        double farthest = -1;
+        qsizetype at = -1;
+        for (qsizetype i = a + 1; i < b; ++i) {
+            const QPointF v = points[i] - A;
+            const double along = length2 > 0 ? (v.x() * d.x() + v.y() * d.y()) / length2 : 0;
+            double distance2;
+            if (along <= 0) {
+                distance2 = v.x() * v.x() + v.y() * v.y();
+            } else if (along >= 1) {
+                const QPointF w = points[i] - points[b];
+                distance2 = w.x() * w.x() + w.y() * w.y();
+            } else {
+                const double cross = v.x() * d.y() - v.y() * d.x();
+                distance2 = cross * cross / length2;
+            }
+            if (distance2 > farthest) {
+                farthest = distance2;
+                at = i;
+            }
+        }
+        if (farthest > limit) {
+            keep[size_t(at)] = 1;
+            runs.emplace_back(a, at);
+            runs.emplace_back(at, b);
+        }
+    }
+}
+
 } // namespace
 
 QRectF PenStroke::paintable(const QPainter& painter)
@@ -111,55 +160,6 @@ std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& 
         if (end == n - 1) break;
     }
     return made;
-}
-
-void PenStroke::simplify(const QPointF* points, qsizetype count, double tolerance,
-                         std::vector<char>& keep)
-{
-    // Douglas and Peucker's line simplification: a run between two kept points keeps its
-    // farthest point while that lies more than `tolerance` from the line between them. Runs are
-    // at most a window long, which bounds the worst case (a spiral) to window² a window.
-    keep[0] = 1;
-    keep[size_t(count - 1)] = 1;
-    if (!(tolerance > 0)) {
-        std::fill(keep.begin(), keep.end(), 1);
-        return;
-    }
-    const double limit = tolerance * tolerance;
-    std::vector<std::pair<qsizetype, qsizetype>> runs{{0, count - 1}};
-    while (!runs.empty()) {
-        const auto [a, b] = runs.back();
-        runs.pop_back();
-        if (b - a < 2) continue;
-        const QPointF A = points[a];
-        const QPointF d = points[b] - A;
-        const double length2 = d.x() * d.x() + d.y() * d.y();
-        double farthest = -1;
-        qsizetype at = -1;
-        for (qsizetype i = a + 1; i < b; ++i) {
-            const QPointF v = points[i] - A;
-            const double along = length2 > 0 ? (v.x() * d.x() + v.y() * d.y()) / length2 : 0;
-            double distance2;
-            if (along <= 0) {
-                distance2 = v.x() * v.x() + v.y() * v.y();
-            } else if (along >= 1) {
-                const QPointF w = points[i] - points[b];
-                distance2 = w.x() * w.x() + w.y() * w.y();
-            } else {
-                const double cross = v.x() * d.y() - v.y() * d.x();
-                distance2 = cross * cross / length2;
-            }
-            if (distance2 > farthest) {
-                farthest = distance2;
-                at = i;
-            }
-        }
-        if (farthest > limit) {
-            keep[size_t(at)] = 1;
-            runs.emplace_back(a, at);
-            runs.emplace_back(at, b);
-        }
-    }
 }
 
 std::shared_ptr<const PenStroke::Pieces>

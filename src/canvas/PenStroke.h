@@ -60,9 +60,6 @@ public:
     static std::shared_ptr<const Pieces> build(const QList<QPointF>& points, double tolerance,
                                                const Pieces* reuse = nullptr,
                                                const std::atomic<bool>* cancelled = nullptr);
-    // Marks in `keep` (`count` entries) the points of a run to keep at `tolerance`.
-    static void simplify(const QPointF* points, qsizetype count, double tolerance,
-                         std::vector<char>& keep);
 
     // The pieces of `points` simplified for drawing at `scale` device pixels per point.
     // Stops early, with the pieces so far, once `cancelled`.

@@ -19,23 +19,10 @@ bool KeyHandler::handleKeyPress(int key, Qt::KeyboardModifiers modifiers)
     if (!handles(key)) return false;
     // Shift picks the large step whatever other modifiers are held.
     const double s = modifiers.testFlag(Qt::ShiftModifier) ? shiftStep : step;
-    QPointF offset;
-    switch (key) {
-    case Qt::Key_Left:
-        offset = {-s, 0};
-        break;
-    case Qt::Key_Right:
-        offset = {s, 0};
-        break;
-    case Qt::Key_Up:
-        offset = {0, -s};
-        break;
-    case Qt::Key_Down:
-        offset = {0, s};
-        break;
-    default:
-        return false;
-    }
+    const QPointF offset = key == Qt::Key_Left    ? QPointF(-s, 0)
+                           : key == Qt::Key_Right ? QPointF(s, 0)
+                           : key == Qt::Key_Up    ? QPointF(0, -s)
+                                                  : QPointF(0, s);
     const auto index = m_store.indexOf(*m_store.selectedID());
     m_store.beginChange();
     Annotation moved = m_store.annotations()[*index];
