@@ -59,40 +59,18 @@ QString label(ObscureStyle style)
 
 QString label(CropAspect aspect)
 {
-    switch (aspect) {
-    case CropAspect::free:
-        return L10n::text("Free");
-    case CropAspect::square:
-        return QStringLiteral("1:1");
-    case CropAspect::r4x3:
-        return QStringLiteral("4:3");
-    case CropAspect::r3x4:
-        return QStringLiteral("3:4");
-    case CropAspect::r16x9:
-        return QStringLiteral("16:9");
-    case CropAspect::r9x16:
-        return QStringLiteral("9:16");
-    }
-    return {};
+    if (aspect == CropAspect::free) return L10n::text("Free");
+    // In declaration order.
+    static constexpr std::array<const char*, 6> ratios{"", "1:1", "4:3", "3:4", "16:9", "9:16"};
+    return QString::fromLatin1(ratios[std::size_t(aspect)]);
 }
 
 std::optional<double> cropAspectRatio(CropAspect aspect)
 {
-    switch (aspect) {
-    case CropAspect::free:
-        return std::nullopt;
-    case CropAspect::square:
-        return 1.0;
-    case CropAspect::r4x3:
-        return 4.0 / 3.0;
-    case CropAspect::r3x4:
-        return 0.75;
-    case CropAspect::r16x9:
-        return 16.0 / 9.0;
-    case CropAspect::r9x16:
-        return 0.5625;
-    }
-    return std::nullopt;
+    if (aspect == CropAspect::free) return std::nullopt;
+    // In declaration order.
+    static constexpr std::array<double, 6> ratios{0, 1.0, 4.0 / 3.0, 0.75, 16.0 / 9.0, 0.5625};
+    return ratios[std::size_t(aspect)];
 }
 
 } // namespace snapkin

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <array>
 #include <concepts>
 #include <cstddef>
@@ -35,18 +36,12 @@ concept NamedEnum = requires
 template <NamedEnum E> inline constexpr auto allCases = EnumTable<E>::cases;
 
 // The stored name of a case.
-template <NamedEnum E> constexpr std::string_view rawName(E value)
-{
-    const auto& cases = EnumTable<E>::cases;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        if (cases[i] == value) return EnumTable<E>::names[i];
-    }
-    return {};
-}
-
 template <NamedEnum E> QString toRaw(E value)
 {
-    const std::string_view name = rawName(value);
+    const auto& cases = EnumTable<E>::cases;
+    const auto found = std::ranges::find(cases, value);
+    if (found == cases.end()) return {};
+    const std::string_view name = EnumTable<E>::names[std::size_t(found - cases.begin())];
     return QString::fromLatin1(name.data(), qsizetype(name.size()));
 }
 

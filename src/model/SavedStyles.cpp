@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace snapkin {
 
 SavedStyles::SavedStyles(platform::Defaults& defaults, QObject* parent)
@@ -45,15 +47,12 @@ void SavedStyles::remove(const QUuid& id)
 void SavedStyles::rename(const QUuid& id, const QString& name)
 {
     const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty()) return;
-    for (qsizetype i = 0; i < m_styles.size(); ++i) {
-        if (m_styles[i].id != id) continue;
-        QList<SavedStyle> renamed = m_styles;
-        renamed[i].name = trimmed; // a named preset still counts as a preset
-        setStyles(std::move(renamed));
-        save();
-        return;
-    }
+    const auto found = std::ranges::find(std::as_const(m_styles), id, &SavedStyle::id);
+    if (trimmed.isEmpty() || found == m_styles.cend()) return;
+    QList<SavedStyle> renamed = m_styles;
+    renamed[found - m_styles.cbegin()].name = trimmed; // a named preset still counts as a preset
+    setStyles(std::move(renamed));
+    save();
 }
 
 void SavedStyles::restoreDefaults()
