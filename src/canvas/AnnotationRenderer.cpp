@@ -583,7 +583,6 @@ QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) co
 
 QRectF AnnotationRenderer::lensSourceRect(const Annotation& magnifier)
 {
-    // The region of the image the lens shows, with a point of margin for smoothing.
     const QRectF box = magnifier.box();
     const double zoom = magnifierZoom(magnifier);
     const QPointF c = box.center();

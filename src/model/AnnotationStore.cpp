@@ -204,10 +204,9 @@ void AnnotationStore::replaceAnnotation(qsizetype index, const Annotation& annot
 
 std::optional<qsizetype> AnnotationStore::indexOf(const QUuid& id) const
 {
-    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
-        if (m_annotations[i].id == id) return i;
-    }
-    return std::nullopt;
+    const auto found = std::ranges::find(m_annotations, id, &Annotation::id);
+    if (found == m_annotations.cend()) return std::nullopt;
+    return found - m_annotations.cbegin();
 }
 
 std::optional<Annotation> AnnotationStore::selected() const

@@ -122,9 +122,8 @@ SnapkinDocument::readPackage(const QString& path)
     auto document = readEntry(path, documentEntry, maxDocumentBytes);
     auto image = readEntry(path, imageEntry, maxImageBytes);
     if (!document || !image) return std::unexpected(Failure::damaged());
-    Package package{std::move(*document), std::move(*image), std::nullopt};
     // The preview is never read back: no reader needs it.
-    return package;
+    return Package{std::move(*document), std::move(*image), std::nullopt};
 }
 
 std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>

@@ -129,9 +129,8 @@ std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
 
 std::optional<FlattenError> FlattenService::refusal(const Input& input)
 {
-    const auto planned = plan(input);
-    if (planned) return std::nullopt;
-    return planned.error();
+    if (const auto planned = plan(input); !planned) return planned.error();
+    return std::nullopt;
 }
 
 QFuture<std::expected<QImage, FlattenError>> FlattenService::flattenInBackground(Input input)

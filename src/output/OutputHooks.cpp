@@ -8,9 +8,8 @@ namespace snapkin {
 void installOutputHooks()
 {
     SnapkinDocument::setPreviewRenderer([](const AnnotationStore& store) -> std::optional<QImage> {
-        auto flattened = FlattenService::flatten(store);
-        if (!flattened) return std::nullopt;
-        return *flattened;
+        if (auto flattened = FlattenService::flatten(store)) return *flattened;
+        return std::nullopt;
     });
 }
 
