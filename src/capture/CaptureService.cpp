@@ -291,10 +291,6 @@ void CaptureService::finish(Outcome outcome, CaptureSink sink)
 // countdown runs after the selection.
 void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
 {
-    if (!overlay()) {
-        restoreAndEnd()();
-        return;
-    }
     const bool frozen = settings().get(keys::freezeScreenWhileSelecting);
     if (frozen) {
         countdownStep(settings().get(keys::captureDelay), restoreAndEnd(), [this, mode, sink] {
@@ -319,7 +315,7 @@ void CaptureService::captureWithOverlay(OverlayMode mode, CaptureSink sink)
                 .snapshotDisplays(visibleOwnWindowIDs())
                 .then(this, [this, session](CaptureResult<DisplaySnapshots> snapshots) {
                     // Without pictures the magnifier works from the live screen.
-                    if (snapshots && overlay()) overlay()->setSnapshots(*snapshots, session);
+                    if (snapshots) overlay()->setSnapshots(*snapshots, session);
                 });
         });
     };

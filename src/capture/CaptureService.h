@@ -51,12 +51,12 @@ struct CaptureFailure {
     friend bool operator==(const CaptureFailure&, const CaptureFailure&) = default;
 };
 
-// The failure alert's content; the buttons from left to right as the user reads them.
+// The failure alert's content; the buttons from left to right as the user reads them, the first
+// the default.
 struct CaptureAlert {
     QString message;
     QString informativeText;
     QStringList buttons;
-    int defaultButton = 0;
     // With the warning icon; otherwise the default style, which shows the application's icon.
     bool warning = false;
 };

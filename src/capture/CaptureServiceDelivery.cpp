@@ -85,7 +85,6 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
             showAlert(CaptureAlert{L10n::text("Couldn't copy the image"),
                                    L10n::text("Nothing was put on the clipboard."),
                                    {L10n::text("OK")},
-                                   0,
                                    true},
                       [](int) {});
             break;
@@ -144,7 +143,6 @@ CaptureAlert CaptureService::failureAlert(const CaptureFailure& failure, bool ha
     alert.message = L10n::text("Couldn't capture the screen");
     alert.informativeText = paragraphs.join(QStringLiteral("\n\n"));
     alert.buttons = {L10n::text("Use System Screenshots…"), L10n::text("Close")};
-    alert.defaultButton = 0;
     return alert;
 }
 
@@ -177,7 +175,7 @@ void CaptureService::showAlert(const CaptureAlert& alert, std::function<void(int
         QPushButton* b = box->addButton(alert.buttons[i],
                                         last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         buttons.append(b);
-        if (i == alert.defaultButton) box->setDefaultButton(b);
+        if (i == 0) box->setDefaultButton(b);
     }
     QObject::connect(box, &QMessageBox::finished, box, [box, buttons, answered] {
         if (answered) answered(int(buttons.indexOf(box->clickedButton())));

@@ -15,18 +15,10 @@ namespace {
 
 bool isFloatingKind(const QWidget* w)
 {
-    switch (w->windowType()) {
-    case Qt::Tool:
-    case Qt::ToolTip:
-    case Qt::Popup:
-    case Qt::SplashScreen:
-    case Qt::Desktop:
-    case Qt::Drawer:
-    case Qt::Sheet:
-        return true;
-    default:
-        return false;
-    }
+    constexpr Qt::WindowType floating[] = {Qt::Tool,    Qt::ToolTip, Qt::Popup, Qt::SplashScreen,
+                                           Qt::Desktop, Qt::Drawer,  Qt::Sheet};
+    return std::find(std::begin(floating), std::end(floating), w->windowType()) !=
+           std::end(floating);
 }
 
 } // namespace

@@ -431,14 +431,11 @@ std::optional<platform::BaseImage> CaptureEngine::crop(const QImage& image, cons
     const double top = std::floor(r.top() * scale);
     const double right = std::ceil(r.right() * scale);
     const double bottom = std::ceil(r.bottom() * scale);
-    const double clippedLeft = std::max(left, 0.0);
-    const double clippedTop = std::max(top, 0.0);
-    const double clippedRight = std::min(right, double(image.width()));
-    const double clippedBottom = std::min(bottom, double(image.height()));
-    if (clippedRight <= clippedLeft || clippedBottom <= clippedTop) return std::nullopt;
+    const QRectF inImage =
+        QRectF(QPointF(left, top), QPointF(right, bottom)).intersected(QRectF(image.rect()));
+    if (inImage.isEmpty()) return std::nullopt;
 
-    const QRect pixels(int(clippedLeft), int(clippedTop), int(clippedRight - clippedLeft),
-                       int(clippedBottom - clippedTop));
+    const QRect pixels = inImage.toRect();
     // copy() gives the crop pixels of its own, so the whole display image can be let go.
     QImage cropped = image.copy(pixels).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (cropped.isNull()) return std::nullopt;

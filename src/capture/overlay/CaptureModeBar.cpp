@@ -93,12 +93,10 @@ CaptureModeBar::CaptureModeBar(QWidget* parent) : QWidget(parent)
     }
     m_segments->button(0)->setChecked(true);
     connect(m_segments, &QButtonGroup::idClicked, this, [this](int index) {
-        if (index == 0) {
-            if (onSelect) onSelect(OverlayMode::region);
-        } else if (index == 1) {
-            if (onSelect) onSelect(OverlayMode::window);
-        } else if (onFullScreen) {
-            onFullScreen();
+        if (index == 2) {
+            if (onFullScreen) onFullScreen();
+        } else if (onSelect) {
+            onSelect(index == 0 ? OverlayMode::region : OverlayMode::window);
         }
     });
 

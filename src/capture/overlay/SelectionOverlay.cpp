@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include <algorithm>
 #include <utility>
 
 namespace snapkin {
@@ -258,20 +259,17 @@ void SelectionOverlay::setMode(OverlayMode mode)
 
 void SelectionOverlay::confirm()
 {
-    for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
-        if (!view || !(view->window()->isActiveWindow() || view == m_grabbedView)) continue;
-        if (auto result = view->currentResult()) {
-            finish(OverlayResult::ofSelection(*result));
-            return;
-        }
-        break;
-    }
-    for (const QPointer<SelectionView>& view : std::as_const(m_views)) {
-        if (!view || !view->isAdjusting()) continue;
-        if (auto result = view->currentResult()) {
-            finish(OverlayResult::ofSelection(*result));
-        }
-        return;
+    // The selection of the view with the keys, else that of the view being adjusted.
+    const auto keyed = std::find_if(m_views.cbegin(), m_views.cend(), [this](const auto& view) {
+        return view && (view->window()->isActiveWindow() || view == m_grabbedView);
+    });
+    const auto adjusting = std::find_if(m_views.cbegin(), m_views.cend(), [](const auto& view) {
+        return view && view->isAdjusting();
+    });
+    for (const auto& it : {keyed, adjusting}) {
+        if (it == m_views.cend()) continue;
+        if (auto result = (*it)->currentResult())
+            return finish(OverlayResult::ofSelection(*result));
     }
 }
 

@@ -363,14 +363,12 @@ void SelectionView::press(QPointF p, bool doubleClick)
 
 void SelectionView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) return;
-    press(event->position(), false);
+    if (event->button() == Qt::LeftButton) press(event->position(), false);
 }
 
 void SelectionView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) return;
-    press(event->position(), true);
+    if (event->button() == Qt::LeftButton) press(event->position(), true);
 }
 
 void SelectionView::mouseMoveEvent(QMouseEvent* event)
@@ -461,17 +459,13 @@ void SelectionView::keyPressEvent(QKeyEvent* event)
         if (onFinish) onFinish(std::nullopt);
         return;
     case Qt::Key_Left:
-        arrow(-step, 0);
-        return;
+        return arrow(-step, 0);
     case Qt::Key_Right:
-        arrow(step, 0);
-        return;
+        return arrow(step, 0);
     case Qt::Key_Up:
-        arrow(0, -step);
-        return;
+        return arrow(0, -step);
     case Qt::Key_Down:
-        arrow(0, step);
-        return;
+        return arrow(0, step);
     default:
         break;
     }
