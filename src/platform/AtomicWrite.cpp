@@ -226,10 +226,9 @@ writeFolderAtomically(const QString& path,
     syncFolder(tempName);
 
     OwnWrites::shared().add(target.absoluteFilePath());
-    const QByteArray from = tempName;
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
     if (!target.exists() && !target.isSymLink()) {
-        if (::rename(from.constData(), to.constData()) != 0) {
+        if (::rename(tempName.constData(), to.constData()) != 0) {
             discard(temp);
             return std::unexpected(WriteError::cannotReplace);
         }
@@ -237,7 +236,8 @@ writeFolderAtomically(const QString& path,
         return {};
     }
     // Swap the finished folder and the old one in one step, then remove the old one.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+    if (::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) ==
+        0) {
         syncFolder(QFile::encodeName(parent));
         discard(temp);
         return {};
@@ -251,7 +251,7 @@ writeFolderAtomically(const QString& path,
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);
     }
-    if (::rename(from.constData(), to.constData()) != 0) {
+    if (::rename(tempName.constData(), to.constData()) != 0) {
         ::rename(asideName.constData(), to.constData());
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);

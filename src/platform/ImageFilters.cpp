@@ -97,20 +97,19 @@ struct Divider {
 };
 
 // One box pass of radius r along a line of n pixels (4 bytes each), edges extended.
-// `stride` is the distance in bytes between consecutive pixels of the line.
-void boxLine(const std::uint8_t* src, std::uint8_t* dst, int n, int r, std::ptrdiff_t stride)
+void boxLine(const std::uint8_t* src, std::uint8_t* dst, int n, int r)
 {
     if (n <= 0) return;
     const Divider divide(std::uint32_t(2 * r + 1));
     std::array<std::uint32_t, 4> sum{};
     const std::uint8_t* first = src;
-    const std::uint8_t* last = src + std::ptrdiff_t(n - 1) * stride;
+    const std::uint8_t* last = src + std::ptrdiff_t(n - 1) * 4;
     // Window [-r, r] around pixel 0 with clamped indices.
     const int inside = std::min(r, n - 1);
     for (int c = 0; c < 4; ++c)
         sum[c] = std::uint32_t(first[c]) * std::uint32_t(r + 1);
     for (int i = 1; i <= inside; ++i) {
-        const std::uint8_t* p = src + std::ptrdiff_t(i) * stride;
+        const std::uint8_t* p = src + std::ptrdiff_t(i) * 4;
         for (int c = 0; c < 4; ++c)
             sum[c] += p[c];
     }
@@ -120,13 +119,13 @@ void boxLine(const std::uint8_t* src, std::uint8_t* dst, int n, int r, std::ptrd
             sum[c] += std::uint32_t(last[c]) * extra;
     }
     for (int x = 0; x < n; ++x) {
-        std::uint8_t* out = dst + std::ptrdiff_t(x) * stride;
+        std::uint8_t* out = dst + std::ptrdiff_t(x) * 4;
         for (int c = 0; c < 4; ++c)
             out[c] = divide(sum[c]);
         const int addIndex = std::min(x + r + 1, n - 1);
         const int removeIndex = std::max(x - r, 0);
-        const std::uint8_t* add = src + std::ptrdiff_t(addIndex) * stride;
-        const std::uint8_t* remove = src + std::ptrdiff_t(removeIndex) * stride;
+        const std::uint8_t* add = src + std::ptrdiff_t(addIndex) * 4;
+        const std::uint8_t* remove = src + std::ptrdiff_t(removeIndex) * 4;
         for (int c = 0; c < 4; ++c)
             sum[c] += std::uint32_t(add[c]) - std::uint32_t(remove[c]);
     }
@@ -204,9 +203,9 @@ QImage boxBlur3(const QImage& src, double sigma)
     parallelRanges(h, pixels, [&](int y0, int y1) {
         std::vector<std::uint8_t> t1(std::size_t(w) * 4), t2(std::size_t(w) * 4);
         for (int y = y0; y < y1; ++y) {
-            boxLine(src.constScanLine(y), t1.data(), w, radii[0], 4);
-            boxLine(t1.data(), t2.data(), w, radii[1], 4);
-            boxLine(t2.data(), a.scanLine(y), w, radii[2], 4);
+            boxLine(src.constScanLine(y), t1.data(), w, radii[0]);
+            boxLine(t1.data(), t2.data(), w, radii[1]);
+            boxLine(t2.data(), a.scanLine(y), w, radii[2]);
         }
     });
 

@@ -50,9 +50,8 @@ void quietImageCategories(QLoggingCategory* category)
     const char* name = category->categoryName();
     if (std::strncmp(name, "qt.gui.imageio", 14) == 0 ||
         std::strncmp(name, "qt.imageformats", 15) == 0) {
-        category->setEnabled(QtDebugMsg, false);
-        category->setEnabled(QtInfoMsg, false);
-        category->setEnabled(QtWarningMsg, false);
+        for (const QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg})
+            category->setEnabled(type, false);
     }
 }
 
@@ -76,6 +75,8 @@ class BytesDevice : public QIODevice {
 public:
     explicit BytesDevice(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
+    const QByteArray& bytes() const { return m_bytes; }
+
     qint64 size() const override { return m_bytes.size(); }
     bool seek(qint64 pos) override
     {
@@ -92,9 +93,6 @@ protected:
         return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
-
-public:
-    const QByteArray& bytes() const { return m_bytes; }
 
 private:
     QByteArray m_bytes;

@@ -18,8 +18,7 @@ QString OwnWrites::key(const QString& path)
     const QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     if (folder.isEmpty()) return info.absoluteFilePath();
-    return folder == QLatin1String("/") ? folder + info.fileName()
-                                        : folder + QLatin1Char('/') + info.fileName();
+    return QDir(folder).filePath(info.fileName());
 }
 
 void OwnWrites::add(const QString& path)

@@ -78,11 +78,10 @@ TextRecognizer::Result TextRecognizer::recognizeHere(const QImage& image, Level 
 
 std::optional<QImage> TextRecognizer::bitmapImage(const std::vector<QImage>& representations)
 {
-    const QImage* widest = nullptr;
-    for (const QImage& representation : representations) {
-        if (!widest || representation.width() > widest->width()) widest = &representation;
-    }
-    if (!widest || widest->isNull()) return std::nullopt;
+    const auto widest =
+        std::max_element(representations.begin(), representations.end(),
+                         [](const QImage& a, const QImage& b) { return a.width() < b.width(); });
+    if (widest == representations.end() || widest->isNull()) return std::nullopt;
     // The bitmap at its own pixel size, whatever point size it is shown at.
     QImage bitmap = *widest;
     bitmap.setDevicePixelRatio(1.0);
