@@ -3,6 +3,7 @@
 #include "text/TextCopier.h"
 
 #include <QEnterEvent>
+#include <QScreen>
 
 namespace snapkin {
 
@@ -33,6 +34,31 @@ void QuickAccessHostView::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
     if (onHover) onHover(false);
+}
+
+QuickAccessItem::QuickAccessItem(const QImage& image, QScreen* screen,
+                                 QuickAccessController& /*controller*/)
+    : image(image), screen(screen), panel(new QuickAccessPanel(QRect()))
+{
+}
+
+QuickAccessItem::~QuickAccessItem()
+{
+    delete panel;
+}
+
+QList<QWidget*> QuickAccessController::panels() const
+{
+    QList<QWidget*> result;
+    for (const auto& item : m_items)
+        result.append(item->panel);
+    return result;
+}
+
+bool QuickAccessController::stillOwns(const QWidget* panel) const
+{
+    return std::any_of(m_items.cbegin(), m_items.cend(),
+                       [panel](const auto& item) { return item->panel == panel; });
 }
 
 } // namespace snapkin

@@ -7,10 +7,17 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+class QScreen;
+class QTimer;
 
 namespace snapkin {
-
 class TextCopier;
+}
+
+namespace snapkin {
 
 // What a quick-access thumbnail does for its text action: copies the text of its image.
 class QuickAccessTextAction : public QObject {
@@ -52,22 +59,39 @@ protected:
     void leaveEvent(QEvent* event) override;
 };
 
-// The registry of the thumbnails on screen. Thumbnails are not created anywhere yet, so it
-// holds no panel; a capture still asks it which panels to hide and whether a hidden one
-// belongs to a thumbnail still.
+class QuickAccessController;
+
+// One thumbnail on screen: the capture it shows, the screen it belongs to and its panel.
+class QuickAccessItem {
+public:
+    QuickAccessItem(const QImage& image, QScreen* screen, QuickAccessController& controller);
+    ~QuickAccessItem();
+
+    const QImage image;
+    const QPointer<QScreen> screen;
+    QuickAccessPanel* const panel;
+    // The scheduled dismissal, if any (owned by the panel).
+    QPointer<QTimer> dismissWork;
+    bool isHovered = false;
+};
+
+// The registry of the thumbnails on screen. Thumbnails are not created anywhere yet, so the
+// list stays empty and no panel shows; a capture still asks it which panels to hide and
+// whether a hidden one belongs to a thumbnail still.
 class QuickAccessController {
 public:
     // The text action (not owned, held weakly: a destroyed action reads as none).
     QuickAccessTextAction* textAction() const { return m_textAction; }
     void setTextAction(QuickAccessTextAction* action) { m_textAction = action; }
 
-    // The thumbnails' panels, shown or not: none, as no thumbnail is made.
-    QList<QWidget*> panels() const { return {}; }
-    // Whether `panel` belongs to a thumbnail still on screen: never, for the same reason.
-    bool stillOwns(const QWidget*) const { return false; }
+    // The thumbnails' panels, shown or not.
+    QList<QWidget*> panels() const;
+    // Whether `panel` is the panel of a thumbnail still in the list.
+    bool stillOwns(const QWidget* panel) const;
 
 private:
     QPointer<QuickAccessTextAction> m_textAction;
+    std::vector<std::unique_ptr<QuickAccessItem>> m_items;
 };
 
 } // namespace snapkin
