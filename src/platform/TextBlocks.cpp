@@ -73,22 +73,18 @@ public:
             unsigned char* out = &m_ink[std::size_t(y) * m_width];
             for (int x = 0; x < m_width; ++x) {
                 const uchar* p = row + 3 * x;
-                int contrast = 0;
-                if (x + 1 < m_width) {
-                    const uchar* q = p + 3;
-                    contrast =
-                        std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]);
-                }
-                if (below) {
-                    const uchar* q = below + 3 * x;
-                    contrast = std::max(contrast, std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) +
-                                                      std::abs(p[2] - q[2]));
-                }
+                const auto differenceTo = [p](const uchar* q) {
+                    return std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]);
+                };
+                int contrast = x + 1 < m_width ? differenceTo(p + 3) : 0;
+                if (below) contrast = std::max(contrast, differenceTo(below + 3 * x));
                 if (contrast > inkContrast) out[x] = 1;
             }
         }
         clearRules();
     }
+
+    bool cancelled() const { return m_cancelled; }
 
     // Ink pixels per row (vertical = false) or per column (true) inside `rect`.
     std::vector<int> profile(const QRect& rect, bool columns) const
@@ -143,10 +139,6 @@ private:
 
     unsigned char& at(int x, int y) { return m_ink[std::size_t(y) * m_width + x]; }
 
-public:
-    bool cancelled() const { return m_cancelled; }
-
-private:
     int m_width;
     int m_height;
     std::vector<unsigned char> m_ink;
@@ -224,10 +216,8 @@ private:
         }
         for (std::size_t first = 0; first < inside.size(); first += std::size_t(m_maxLines)) {
             const std::size_t last = std::min(inside.size(), first + std::size_t(m_maxLines)) - 1;
-            const std::vector<Run> chunk(inside.begin() + std::ptrdiff_t(first),
-                                         inside.begin() + std::ptrdiff_t(last) + 1);
-            const QRect rect(leaf.left(), chunk.front().begin, leaf.width(),
-                             chunk.back().end - chunk.front().begin);
+            const QRect rect(leaf.left(), inside[first].begin, leaf.width(),
+                             inside[last].end - inside[first].begin);
             if (rect.height() < minTextExtent) continue;
             m_out.push_back({rect, std::max(1, m_ink.lineHeight(rect))});
         }
