@@ -269,13 +269,10 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     } catch (const std::exception&) {
         status = -1; // out of memory inside the engine, for one
     }
-    if (cancel && cancel()) {
+    if (const bool cancelled = cancel && cancel(); cancelled || status != 0) {
         api.Clear();
-        return std::unexpected(RecognitionError::cancelled);
-    }
-    if (status != 0) {
-        api.Clear();
-        return std::unexpected(RecognitionError::engineFailed);
+        return std::unexpected(cancelled ? RecognitionError::cancelled
+                                         : RecognitionError::engineFailed);
     }
 
     // Boxes go from the scaled, bordered block to fractions of the whole image.
