@@ -265,9 +265,7 @@ double Defaults::doubleForKey(const QString& key) const
 QString Defaults::stringForKey(const QString& key) const
 {
     const QVariant v = object(key);
-    if (v.typeId() == QMetaType::QString) return v.toString();
-    if (isNumeric(v)) return v.toString();
-    return {};
+    return v.typeId() == QMetaType::QString || isNumeric(v) ? v.toString() : QString();
 }
 
 QByteArray Defaults::dataForKey(const QString& key) const

@@ -9,7 +9,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 
 namespace snapkin::platform {
@@ -94,12 +93,10 @@ struct GlobalHotKeys::Keyboard {
     std::vector<std::uint8_t> keycodes(std::uint32_t keysym) const
     {
         std::vector<std::uint8_t> result;
-        if (!symbols) return result;
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        if (!codes) return result;
-        for (xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c)
+        XcbReply<xcb_keycode_t> codes(symbols ? xcb_key_symbols_get_keycode(symbols, keysym)
+                                              : nullptr);
+        for (const xcb_keycode_t* c = codes.get(); c && *c != XCB_NO_SYMBOL; ++c)
             result.push_back(*c);
-        std::free(codes);
         return result;
     }
 };

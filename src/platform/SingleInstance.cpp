@@ -151,17 +151,12 @@ bool SingleInstance::listen()
 {
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_path)) {
-        // Nobody answered on the path (forward() failed), so the file is a dead process's; it
-        // is removed only when it is ours.
-        if (!isOurs(m_path) || !QLocalServer::removeServer(m_path)) {
-            delete server;
-            return false;
-        }
-        if (!server->listen(m_path)) {
-            delete server;
-            return false;
-        }
+    // When the path is taken, nobody answered on it (forward() failed), so the file is a dead
+    // process's; it is removed only when it is ours.
+    if (!server->listen(m_path) &&
+        !(isOurs(m_path) && QLocalServer::removeServer(m_path) && server->listen(m_path))) {
+        delete server;
+        return false;
     }
     m_server = server;
     connect(server, &QLocalServer::newConnection, this, &SingleInstance::accept);
