@@ -203,7 +203,7 @@ void EditorCanvasArea::sync()
         m_crop = nullptr;
     }
     m_framed->setVisible(!cropping);
-    updateCursor();
+    m_cursor->setCursor(EditorView::canvasCursor(m_store.tool(), cropping));
     if (refit) m_zoom.zoomToFit(m_store); // lays out through the scale's change, if any
     applyScale(m_zoom.scale());
 }
@@ -242,11 +242,6 @@ void EditorCanvasArea::layoutHost()
     if (!m_cropping) m_framed->move(at);
     if (m_host->size() != host) m_host->resize(host);
     m_host->update();
-}
-
-void EditorCanvasArea::updateCursor()
-{
-    m_cursor->setCursor(EditorView::canvasCursor(m_store.tool(), m_store.isCropping()));
 }
 
 bool EditorCanvasArea::eventFilter(QObject* watched, QEvent* event)

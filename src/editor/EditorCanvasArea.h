@@ -51,7 +51,6 @@ private:
     void sync();
     void applyScale(double scale);
     void layoutHost();
-    void updateCursor();
     QSize contentSize() const;
 
     AnnotationStore& m_store;

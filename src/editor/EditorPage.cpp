@@ -36,9 +36,16 @@ EditorPage::EditorPage(std::unique_ptr<AnnotationStore> store, std::unique_ptr<E
                             m_dimensions = editorsizing::dimensionsText(image);
                             emit presentationChanged();
                         });
+    // So is the document's location.
     platform::subscribe(m_store.get(), &AnnotationStore::documentURL,
-                        &AnnotationStore::documentURLChanged, this,
-                        [this](const QUrl& url) { followDocument(url); });
+                        &AnnotationStore::documentURLChanged, this, [this](const QUrl& url) {
+                            // Leaving a document (a nil location) keeps the title the page has.
+                            if (url.isEmpty()) return;
+                            m_documentPath = url.isLocalFile() ? url.toLocalFile() : QString();
+                            m_title = url.isLocalFile() ? QFileInfo(m_documentPath).fileName()
+                                                        : url.fileName();
+                            emit presentationChanged();
+                        });
 }
 
 EditorPage::~EditorPage()
@@ -54,10 +61,8 @@ QString EditorPage::windowTitleText() const
 
 EditorTabHost* EditorPage::host() const
 {
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* host = qobject_cast<EditorTabHost*>(w)) return host;
-    }
-    return nullptr;
+    // A tab host is always a window of its own.
+    return qobject_cast<EditorTabHost*>(window());
 }
 
 void EditorPage::focusCanvasSoon()
@@ -65,16 +70,6 @@ void EditorPage::focusCanvasSoon()
     QTimer::singleShot(0, this, [this] {
         if (m_canvas) m_canvas->setFocus(Qt::OtherFocusReason);
     });
-}
-
-void EditorPage::followDocument(const QUrl& url)
-{
-    // Leaving a document (a nil location) keeps the title the page has.
-    if (url.isEmpty()) return;
-    // The location is announced before it is stored, so it is taken from the signal.
-    m_documentPath = url.isLocalFile() ? url.toLocalFile() : QString();
-    m_title = url.isLocalFile() ? QFileInfo(m_documentPath).fileName() : url.fileName();
-    emit presentationChanged();
 }
 
 void EditorPage::closeEvent(QCloseEvent* event)

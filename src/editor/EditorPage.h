@@ -63,8 +63,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void followDocument(const QUrl& url);
-
     std::unique_ptr<AnnotationStore> m_store;
     std::unique_ptr<EditorZoom> m_zoom;
     // Saves the image when the user answers "Save…" on closing.

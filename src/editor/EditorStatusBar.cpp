@@ -32,9 +32,7 @@ public:
 
     QSize sizeHint() const override
     {
-        QFont caption = font();
-        const QFontMetrics metrics(caption);
-        const int text = std::max(34, metrics.horizontalAdvance(this->text()));
+        const int text = std::max(34, fontMetrics().horizontalAdvance(this->text()));
         // 4 points each side, the text, 2 points, the 7-point chevron.
         return {4 + text + 2 + 7 + 4, 22};
     }
@@ -131,20 +129,17 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidg
     row->addStretch(1);
 
     platform::subscribe(&m_zoom, &EditorZoom::scale, &EditorZoom::scaleChanged, this,
-                        [this](const double& scale) { showScale(scale); });
+                        [this](const double& scale) {
+                            m_zoomButton->setText(percentText(scale));
+                            m_zoomButton->updateGeometry();
+                            m_zoomButton->update();
+                        });
     m_dimensionsRefresh.setSingleShot(true);
     m_dimensionsRefresh.setInterval(0);
     connect(&m_dimensionsRefresh, &QTimer::timeout, this, &EditorStatusBar::showDimensions);
     connect(&m_store, &AnnotationStore::imageChanged, &m_dimensionsRefresh,
             qOverload<>(&QTimer::start));
     showDimensions();
-}
-
-void EditorStatusBar::showScale(double scale)
-{
-    m_zoomButton->setText(percentText(scale));
-    m_zoomButton->updateGeometry();
-    m_zoomButton->update();
 }
 
 void EditorStatusBar::showDimensions()

@@ -39,7 +39,6 @@ public:
     IconButton* resizeButton() const { return m_resize; }
 
 private:
-    void showScale(double scale);
     void showDimensions();
     void fillZoomMenu();
 

@@ -57,11 +57,10 @@ public:
     Thumbnail(EditorToolbar* toolbar, AnnotationStore& store)
         : QWidget(toolbar), m_toolbar(toolbar), m_store(store)
     {
-        static const bool accessible = [] {
+        [[maybe_unused]] static const bool accessible = [] {
             QAccessible::installFactory(thumbnailFactory);
             return true;
         }();
-        (void)accessible;
         setObjectName(QLatin1String(thumbnailName));
         setFixedSize(imageSize.width() + 8, 28);
         setToolTip(L10n::text("Drag to share"));
@@ -172,11 +171,6 @@ EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDia
 }
 
 EditorToolbar::~EditorToolbar() = default;
-
-QAction* EditorToolbar::item(const QString& identifier) const
-{
-    return m_items.value(identifier);
-}
 
 QWidget* EditorToolbar::itemWidget(const QString& identifier) const
 {

@@ -64,7 +64,7 @@ public:
     // The identifiers shown, in order.
     QStringList shownIdentifiers() const { return m_shown; }
     // The action of an item (also for items shown as widgets); null when not shown.
-    QAction* item(const QString& identifier) const;
+    QAction* item(const QString& identifier) const { return m_items.value(identifier); }
     // The widget of an item; null when not shown.
     QWidget* itemWidget(const QString& identifier) const;
     SaveSplitButton* saveButton() const;

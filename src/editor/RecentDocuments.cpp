@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <utility>
 
 namespace snapkin {
@@ -38,10 +39,8 @@ void RecentDocuments::refresh()
 QString RecentDocuments::title(const QUrl& url) const
 {
     const QString name = QFileInfo(url.path()).fileName();
-    qsizetype same = 0;
-    for (const QUrl& listed : m_urls) {
-        if (QFileInfo(listed.path()).fileName() == name) ++same;
-    }
+    const auto same = std::ranges::count_if(
+        m_urls, [&](const QUrl& listed) { return QFileInfo(listed.path()).fileName() == name; });
     if (same <= 1) return name;
     const QString folder = QFileInfo(QFileInfo(url.path()).path()).fileName();
     return name + QStringLiteral(" \u2014 ") + folder;

@@ -160,11 +160,10 @@ SharpenView::SharpenView(AnnotationStore& store, QWidget* parent)
     amountRow->setSpacing(10);
     QLabel* title = sheetstyle::label(L10n::text("Amount"), TextStyle::callout, this);
     amountRow->addWidget(title);
-    static const bool accessible = [] {
+    [[maybe_unused]] static const bool accessible = [] {
         QAccessible::installFactory(amountFactory);
         return true;
     }();
-    (void)accessible;
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QLatin1String(amountSliderName));
     m_slider->setRange(1 * sliderSteps, 100 * sliderSteps);
@@ -226,11 +225,7 @@ void SharpenView::amountChanged()
     const QString text = percentText(amount());
     m_percent->setText(text);
     m_slider->setAccessibleDescription(text);
-    updateAfter();
-}
-
-void SharpenView::updateAfter()
-{
+    // The After preview changes with the whole-percent part only.
     const int whole = int(std::trunc(amount()));
     if (m_afterPercent == whole) return;
     m_afterPercent = whole;

@@ -75,7 +75,6 @@ public:
 private:
     QWidget* previewColumn(SharpenPreview* preview, const QString& title);
     void amountChanged();
-    void updateAfter();
     void sharpenImage();
 
     AnnotationStore& m_store;

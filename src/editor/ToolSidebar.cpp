@@ -48,11 +48,10 @@ QAccessibleInterface* swatchFactory(const QString& className, QObject* object)
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent)
 {
-    static const bool installed = [] {
+    [[maybe_unused]] static const bool installed = [] {
         QAccessible::installFactory(swatchFactory);
         return true;
     }();
-    (void)installed;
     setFixedSize(diameter, diameter);
     setAccessibleName(platform::L10n::text("Current color"));
 }
