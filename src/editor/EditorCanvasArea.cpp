@@ -144,10 +144,7 @@ EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWi
     : QScrollArea(parent), m_store(store), m_zoom(zoom)
 {
     setFrameShape(QFrame::NoFrame);
-    setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     m_host = new ZoomHost(this);
     m_framed = new FramedCanvas(store, m_host);
@@ -161,7 +158,6 @@ EditorCanvasArea::EditorCanvasArea(AnnotationStore& store, EditorZoom& zoom, QWi
     new CanvasZoomWheel(this, [this](double factor) { m_zoom.zoomBy(factor); });
 
     m_syncTimer.setSingleShot(true);
-    m_syncTimer.setInterval(0);
     connect(&m_syncTimer, &QTimer::timeout, this, &EditorCanvasArea::sync);
     const auto scheduleSync = qOverload<>(&QTimer::start);
     connect(&store, &AnnotationStore::imageChanged, &m_syncTimer, scheduleSync);

@@ -135,7 +135,6 @@ EditorStatusBar::EditorStatusBar(AnnotationStore& store, EditorZoom& zoom, QWidg
                             m_zoomButton->update();
                         });
     m_dimensionsRefresh.setSingleShot(true);
-    m_dimensionsRefresh.setInterval(0);
     connect(&m_dimensionsRefresh, &QTimer::timeout, this, &EditorStatusBar::showDimensions);
     connect(&m_store, &AnnotationStore::imageChanged, &m_dimensionsRefresh,
             qOverload<>(&QTimer::start));

@@ -155,7 +155,6 @@ EditorToolbar::EditorToolbar(AnnotationStore& store, EditorZoom& zoom, ExportDia
     setContextMenuPolicy(Qt::DefaultContextMenu);
 
     m_enableRefresh.setSingleShot(true);
-    m_enableRefresh.setInterval(0);
     connect(&m_enableRefresh, &QTimer::timeout, this, &EditorToolbar::updateEnabled);
     connect(&store, &AnnotationStore::willChange, &m_enableRefresh, qOverload<>(&QTimer::start));
     connect(&platform::Defaults::standard(), &platform::Defaults::valueChanged, this,

@@ -24,6 +24,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace snapkin {
 
 using platform::L10n;
@@ -102,7 +104,7 @@ void EditorWindowController::setHistory(HistoryTracking* history)
 }
 
 AnnotationStore& EditorWindowController::open(platform::BaseImage image, const QString& title,
-                                              OpenOptions options)
+                                              EditorOpenOptions options)
 {
     EditorPage* page = build(std::move(image), title, std::move(options));
     present(page);
@@ -110,7 +112,7 @@ AnnotationStore& EditorWindowController::open(platform::BaseImage image, const Q
 }
 
 EditorPage* EditorWindowController::build(platform::BaseImage image, const QString& title,
-                                          OpenOptions options)
+                                          EditorOpenOptions options)
 {
     auto store = std::make_unique<AnnotationStore>(std::move(image));
     store->setAnnotations(std::move(options.annotations));
@@ -354,10 +356,8 @@ EditorZoom* EditorWindowController::zoom(QWidget* window) const
 
 EditorPage* EditorWindowController::pageOf(const AnnotationStore& store) const
 {
-    for (const Slot& slot : m_slots) {
-        if (slot.store == &store) return slot.page;
-    }
-    return nullptr;
+    const auto slot = std::ranges::find(m_slots, &store, &Slot::store);
+    return slot == m_slots.end() ? nullptr : slot->page;
 }
 
 QList<EditorPage*> EditorWindowController::pages() const
@@ -406,11 +406,9 @@ bool EditorWindowController::mayQuit()
 
 void EditorWindowController::removeSlot(EditorPage* page)
 {
-    for (qsizetype i = 0; i < m_slots.size(); ++i) {
-        if (m_slots[i].page != page) continue;
-        history().editorWillClose(*m_slots[i].store);
-        m_slots.removeAt(i);
-        break;
+    if (const auto slot = std::ranges::find(m_slots, page, &Slot::object); slot != m_slots.end()) {
+        history().editorWillClose(*slot->store);
+        m_slots.erase(slot);
     }
     if (m_slots.isEmpty()) keepApplicationReachable();
     emit pageRemoved();

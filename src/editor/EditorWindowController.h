@@ -61,11 +61,9 @@ class EditorWindowController : public QObject {
 public:
     explicit EditorWindowController(QObject* parent = nullptr) : QObject(parent) {}
 
-    using OpenOptions = EditorOpenOptions;
-
     // Opens an editor page over `image` and returns its store (owned by the page).
     AnnotationStore& open(platform::BaseImage image, const QString& title,
-                          OpenOptions options = {});
+                          EditorOpenOptions options = {});
 
     // Opens a document package or an image file, or brings forward the page that already
     // shows that document. Failures are shown in an alert. True when a page shows the file
@@ -122,7 +120,7 @@ signals:
 private:
     // open() in two steps: the page over `image` with its window, sized but not shown, then
     // shown and announced.
-    EditorPage* build(platform::BaseImage image, const QString& title, OpenOptions options);
+    EditorPage* build(platform::BaseImage image, const QString& title, EditorOpenOptions options);
     void present(EditorPage* page);
     EditorTabHost* newHost();
     void removeSlot(EditorPage* page);

@@ -39,8 +39,6 @@ public:
     ~FramedCanvas() override;
 
     CanvasView* canvas() const { return m_canvas; }
-    const FrameComposition& composition() const { return m_composition; }
-    double scale() const { return m_scale; }
 
     // Reads the presentation from the store and lays everything out at `scale`.
     void sync(double scale);

@@ -28,11 +28,6 @@ QColor HoverBackground::fill() const
     return Qt::transparent;
 }
 
-QColor HoverBackground::border() const
-{
-    return active ? Color::brand() : QColor(Qt::transparent);
-}
-
 QPainterPath HoverBackground::outline(const QRectF& rect) const
 {
     const double radius = std::clamp(cornerRadius, 0.0, std::min(rect.width(), rect.height()) / 2);
@@ -48,13 +43,13 @@ void HoverBackground::paint(QPainter& painter, const QRectF& rect) const
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = outline(rect);
     painter.fillPath(shape, f);
-    if (const QColor b = border(); b.alpha() > 0) {
-        // Stroked inside the edge: the line's centre runs half its width in.
+    if (active) {
+        // The border, stroked inside the edge: the line's centre runs half its width in.
         const double inset = borderWidth / 2;
         HoverBackground inner = *this;
         inner.cornerRadius = std::max(0.0, cornerRadius - inset);
         painter.strokePath(inner.outline(rect.adjusted(inset, inset, -inset, -inset)),
-                           QPen(b, borderWidth));
+                           QPen(Color::brand(), borderWidth));
     }
 }
 

@@ -22,8 +22,6 @@ struct HoverBackground {
 
     // The fill behind the content; transparent when neither active nor hovered.
     QColor fill() const;
-    // The border drawn inside the edge; transparent unless active.
-    QColor border() const;
     // The rounded outline that fill and border keep within.
     QPainterPath outline(const QRectF& rect) const;
 

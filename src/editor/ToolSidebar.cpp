@@ -149,7 +149,6 @@ ToolSidebar::ToolSidebar(AnnotationStore& store, QWidget* parent) : QWidget(pare
         "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
 
     auto* column = new QWidget;
-    column->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 10, 0, 10);
     layout->setSpacing(4);

@@ -61,19 +61,15 @@ void ToolbarCustomizeDialog::showArrangement(const QStringList& shown)
     }
 }
 
-QStringList ToolbarCustomizeDialog::chosenIdentifiers() const
+void ToolbarCustomizeDialog::accept()
 {
+    // The checked identifiers in list order.
     QStringList ids;
     for (int i = 0; i < m_list->count(); ++i) {
         const QListWidgetItem* row = m_list->item(i);
         if (row->checkState() == Qt::Checked) ids << row->data(Qt::UserRole).toString();
     }
-    return ids;
-}
-
-void ToolbarCustomizeDialog::accept()
-{
-    platform::Defaults::standard().set(keys::editorToolbarItems, chosenIdentifiers());
+    platform::Defaults::standard().set(keys::editorToolbarItems, ids);
     QDialog::accept();
 }
 

@@ -16,8 +16,6 @@ public:
     explicit ToolbarCustomizeDialog(QWidget* parent = nullptr);
 
     QListWidget* list() const { return m_list; }
-    // The checked identifiers in list order.
-    QStringList chosenIdentifiers() const;
     void showArrangement(const QStringList& shown);
 
     void accept() override;
