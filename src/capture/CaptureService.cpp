@@ -333,19 +333,15 @@ void CaptureService::openOverlay(OverlayMode mode, CaptureSink sink,
 {
     QPointer<CaptureService> self(this);
     const std::optional<DisplaySnapshots> kept = frozen;
-    const int session = overlay()->begin(mode, std::move(frozen),
-                                         [self, sink, kept](std::optional<OverlayResult> result) {
-                                             if (!self) return;
-                                             // The overlay may call back from inside its own event
-                                             // handling: go on afterwards.
-                                             QMetaObject::invokeMethod(
-                                                 self.data(),
-                                                 [self, result = std::move(result), sink, kept] {
-                                                     if (self)
-                                                         self->overlayFinished(result, sink, kept);
-                                                 },
-                                                 Qt::QueuedConnection);
-                                         });
+    // The overlay may call back from inside its own event handling: go on afterwards (never,
+    // should the service be gone by then).
+    const auto done = [self, sink, kept](std::optional<OverlayResult> result) {
+        if (!self) return;
+        QMetaObject::invokeMethod(
+            self.data(), [self, result, sink, kept] { self->overlayFinished(result, sink, kept); },
+            Qt::QueuedConnection);
+    };
+    const int session = overlay()->begin(mode, std::move(frozen), done);
     if (opened) opened(session);
 }
 
