@@ -4,15 +4,10 @@
 
 #include <QSystemTrayIcon>
 
-namespace snapkin {
+namespace snapkin::AppPresence {
 
-namespace {
-
-int trayOverride = -1;
-
-} // namespace
-
-namespace AppPresence {
+// What a test says about the tray host: -1 to ask the desktop, else 0 or 1.
+static int trayOverride = -1;
 
 bool showInDock()
 {
@@ -51,6 +46,4 @@ void keepReachable()
         platform::Defaults::standard().set(keys::showInMenuBar, true);
 }
 
-} // namespace AppPresence
-
-} // namespace snapkin
+} // namespace snapkin::AppPresence

@@ -39,11 +39,6 @@ using platform::L10n;
 
 namespace {
 
-QWidget* activeWindow()
-{
-    return QApplication::activeWindow();
-}
-
 void showFailure(QWidget* parent, const QString& message)
 {
     QMessageBox box(QMessageBox::Warning, L10n::text("The document could not be saved."), message,
@@ -77,7 +72,7 @@ MenuActions::MenuActions(EditorWindowController& editors, ExportDialogs& exports
 
 EditorPage* MenuActions::keyPage() const
 {
-    QWidget* window = activeWindow();
+    QWidget* window = QApplication::activeWindow();
     return window ? m_editors.page(window) : nullptr;
 }
 

@@ -58,9 +58,8 @@ HistoryEntryActions::HistoryEntryActions(EditorWindowController& editors, Captur
 
 bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
 {
-    auto& editors = m_editors;
     if (AnnotationStore* store = m_history.openStore(id)) {
-        if (EditorPage* page = editors.pageOf(*store)) {
+        if (EditorPage* page = m_editors.pageOf(*store)) {
             EditorWindowController::bringForward(page);
             return true;
         }
@@ -80,8 +79,8 @@ bool HistoryEntryActions::open(const QUuid& id, QWidget* parent)
     options.frame = document.frame;
     options.watermark = document.watermark;
     options.appliesRememberedFrame = false;
-    AnnotationStore& store = editors.open(contents->image, shown.title, std::move(options));
-    editors.history().track(store, shown.title, shown.id, false);
+    AnnotationStore& store = m_editors.open(contents->image, shown.title, std::move(options));
+    m_editors.history().track(store, shown.title, shown.id, false);
     return true;
 }
 
