@@ -460,12 +460,12 @@ void MenuActions::rotateRight()
 
 void MenuActions::flipHorizontal()
 {
-    if (AnnotationStore* store = currentStore()) store->flip(true);
+    if (AnnotationStore* store = currentStore()) store->flipHorizontal();
 }
 
 void MenuActions::flipVertical()
 {
-    if (AnnotationStore* store = currentStore()) store->flip(false);
+    if (AnnotationStore* store = currentStore()) store->flipVertical();
 }
 
 namespace {

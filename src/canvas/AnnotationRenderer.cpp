@@ -581,6 +581,14 @@ QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) co
     return below + obscuresAbove;
 }
 
+QList<Annotation> AnnotationRenderer::magnifierContents(qsizetype index) const
+{
+    QList<Annotation> out;
+    for (qsizetype i : magnifierContentIndices(index))
+        out.append(m_annotations[i]);
+    return out;
+}
+
 QRectF AnnotationRenderer::lensSourceRect(const Annotation& magnifier)
 {
     const QRectF box = magnifier.box();

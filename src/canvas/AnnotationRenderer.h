@@ -49,9 +49,10 @@ public:
     // The dimming layer: the image rectangle with one hole per spotlight, for an even-odd fill.
     // Empty when there is no spotlight or the image size is zero.
     QPainterPath spotlightPath() const;
-    // What the magnifier at `index` redraws inside its lens, as indices into the annotation
-    // list: the annotations before it (not the one being edited, no spotlight, no magnifier),
-    // then the obscure regions after it.
+    // What the magnifier at `index` redraws inside its lens: the annotations before it (not the
+    // one being edited, no spotlight, no magnifier), then the obscure regions after it.
+    QList<Annotation> magnifierContents(qsizetype index) const;
+    // The same as indices into the annotation list, without copying annotations.
     QList<qsizetype> magnifierContentIndices(qsizetype index) const;
     static QPainterPath magnifierPath(const Annotation& magnifier);
     static double magnifierZoom(const Annotation& magnifier);

@@ -188,7 +188,8 @@ public:
     void setCropHeight(double height);
     void applyCrop();
     void rotate(bool clockwise);
-    void flip(bool horizontal);
+    void flipHorizontal() { flip(true); }
+    void flipVertical() { flip(false); }
     void resize(int pixelWidth, int pixelHeight);
     void sharpen(double amount);
 
@@ -244,6 +245,7 @@ signals:
     void cropLockChanged(const bool& lock);
 
 private:
+    void flip(bool horizontal);
     struct Snapshot {
         Annotations annotations;
         platform::BaseImage image;

@@ -67,6 +67,11 @@ QString explanation(FlattenError)
         "work is still open — try again, or crop the image to make it smaller.");
 }
 
+bool FlattenService::Input::hasPresentation() const
+{
+    return frame.has_value() || (watermark && watermark->isVisible());
+}
+
 FlattenService::Input FlattenService::input(const AnnotationStore& store)
 {
     return {store.image(), store.annotations(), store.frame(), store.watermark()};
@@ -111,8 +116,7 @@ std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
         return std::unexpected(FlattenError::emptyImage);
 
     const double scale = FlattenService::pixelScale(input.image);
-    const bool framed =
-        input.frame.has_value() || (input.watermark && input.watermark->isVisible());
+    const bool framed = input.hasPresentation();
     FrameComposition framing = FlattenService::composition(input);
     const QSizeF contentSize = framed ? framing.layout.canvasSize : imageSize;
 

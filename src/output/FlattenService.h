@@ -44,6 +44,8 @@ struct FlattenService {
         QList<Annotation> annotations;
         std::optional<FrameStyle> frame;
         std::optional<Watermark> watermark;
+
+        bool hasPresentation() const;
     };
     static Input input(const AnnotationStore& store);
     static Input input(const AnnotationDocument& document, const platform::BaseImage& image);

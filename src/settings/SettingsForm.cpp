@@ -132,6 +132,18 @@ void SettingsLabel::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) drawIcon();
 }
 
+// ---- notes and footer ------------------------------------------------------------------------
+
+QLabel* settingsNote(const QString& text, QWidget* parent)
+{
+    auto* note = new ToneLabel(text, ToneLabel::Tone::secondary, parent);
+    note->setWordWrap(true);
+    note->setFont(captionFont(note->font()));
+    note->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    note->setTextFormat(Qt::PlainText);
+    return note;
+}
+
 // ---- VersionFooter ---------------------------------------------------------------------------
 
 VersionFooter::VersionFooter(QWidget* parent)
@@ -242,11 +254,7 @@ QCheckBox* SettingsSection::addToggle(const QString& symbol, const QString& titl
 
 QLabel* SettingsSection::addNote(const QString& text)
 {
-    auto* note = new ToneLabel(text, ToneLabel::Tone::secondary, this);
-    note->setWordWrap(true);
-    note->setFont(captionFont(note->font()));
-    note->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    note->setTextFormat(Qt::PlainText);
+    auto* note = settingsNote(text, this);
     m_footer->addWidget(note);
     return note;
 }

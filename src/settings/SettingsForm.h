@@ -65,6 +65,9 @@ private:
     QLabel* m_title;
 };
 
+// An explanatory note: caption size, secondary tone, wrapping onto as many lines as it needs.
+QLabel* settingsNote(const QString& text, QWidget* parent = nullptr);
+
 // "Snapkin <version> (<build>)" of this build, in the tertiary tone, centred, selectable.
 class VersionFooter : public ToneLabel {
     Q_OBJECT

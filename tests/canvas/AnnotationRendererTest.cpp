@@ -372,11 +372,14 @@ TEST(AnnotationRendererMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
     solid.obscure = ObscureStyle::solid;
     const AnnotationRenderer canvas({under, lens, above, solid}, std::nullopt, {200, 200},
                                     BaseImage(base));
-    EXPECT_EQ(canvas.magnifierContentIndices(1), (QList<qsizetype>{0, 3}));
+    const QList<Annotation> contents = canvas.magnifierContents(1);
+    ASSERT_EQ(contents.size(), 2);
+    EXPECT_EQ(contents[0].id, under.id);
+    EXPECT_EQ(contents[1].id, solid.id);
     EXPECT_TRUE(pixelIs(render({under, lens, above, solid}, BaseImage(base)), {125, 100}, black));
     // The annotation being edited is missing from the lens too.
     EXPECT_EQ(AnnotationRenderer({under, lens}, under.id, {200, 200}, BaseImage(base))
-                  .magnifierContentIndices(1)
+                  .magnifierContents(1)
                   .size(),
               0);
 }

@@ -173,18 +173,18 @@ TEST(AnnotationStoreFlip, MirrorsAndRestoresOnSecondFlip)
                      .curved = true};
     store->setAnnotations({arrow});
 
-    store->flip(true);
+    store->flipHorizontal();
     Annotation mirrored = store->annotations()[0];
     EXPECT_EQ(mirrored.p1, QPointF(190, 20));
     EXPECT_DOUBLE_EQ(*mirrored.tailAngle, pi - 0.4);
     EXPECT_DOUBLE_EQ(mirrored.curveHandle.y(), 0.22);
     EXPECT_EQ(store->image().image().pixel(399, 0), qRgb(255, 0, 0));
-    store->flip(true);
+    store->flipHorizontal();
     EXPECT_EQ(store->annotations()[0].p1, arrow.p1);
     EXPECT_DOUBLE_EQ(*store->annotations()[0].tailAngle, 0.4);
     EXPECT_EQ(store->annotations()[0].curveHandle, arrow.curveHandle);
 
-    store->flip(false);
+    store->flipVertical();
     mirrored = store->annotations()[0];
     EXPECT_EQ(mirrored.p2, QPointF(50, 30));
     EXPECT_DOUBLE_EQ(*mirrored.tailAngle, -0.4);

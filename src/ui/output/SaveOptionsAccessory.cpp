@@ -55,8 +55,7 @@ SaveOptionsAccessory::SaveOptionsAccessory(ExportFormat format, bool offersDocum
     m_documentCheckbox->setToolTip(L10n::text(
         "Saves an .snapkin file next to the image, so you can reopen it later and keep editing "
         "the annotations."));
-    connect(m_documentCheckbox, &QCheckBox::toggled, this,
-            [](bool on) { platform::Defaults::standard().set(keys::alsoSaveSnapkinDocument, on); });
+    connect(m_documentCheckbox, &QCheckBox::toggled, this, &SaveOptionsAccessory::documentToggled);
 
     auto* formatLabel = new QLabel(L10n::text("Format:"), this);
     formatLabel->setBuddy(m_popup);
@@ -138,6 +137,11 @@ void SaveOptionsAccessory::qualityMoved(int position)
 {
     m_quality = position * sliderStepPercent / 100.0;
     m_percent->setText(percentText(m_quality));
+}
+
+void SaveOptionsAccessory::documentToggled(bool on)
+{
+    platform::Defaults::standard().set(keys::alsoSaveSnapkinDocument, on);
 }
 
 } // namespace snapkin

@@ -55,6 +55,7 @@ private:
     void syncQualityRow();
     void formatChosen(int index);
     void qualityMoved(int position);
+    void documentToggled(bool on);
 
     ExportFormat m_format;
     double m_quality;
