@@ -26,7 +26,6 @@
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
 #include "text/QuickAccess.h"
-#include "ui/platform/Appearance.h"
 #include "ui/platform/BringForward.h"
 
 #include <QApplication>
@@ -296,9 +295,8 @@ void AppDelegate::presence()
 
 void AppDelegate::appearance()
 {
-    platform::Appearance::apply(settings().contains(keys::appearance)
-                                    ? settings().get(keys::appearance)
-                                    : QStringLiteral("system"));
+    AppAppearance::apply(settings().contains(keys::appearance) ? settings().get(keys::appearance)
+                                                               : QStringLiteral("system"));
 }
 
 void AppDelegate::screenshotWatcher()

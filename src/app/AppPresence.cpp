@@ -1,6 +1,7 @@
 #include "app/AppPresence.h"
 
 #include "platform/Defaults.h"
+#include "ui/platform/Appearance.h"
 
 #include <QSystemTrayIcon>
 
@@ -47,3 +48,14 @@ void keepReachable()
 }
 
 } // namespace snapkin::AppPresence
+
+namespace snapkin::AppAppearance {
+
+void apply(const QString& appearance)
+{
+    // One implementation for the launch and the settings window, so "system" always returns
+    // to the look the desktop gave the application.
+    platform::Appearance::apply(appearance);
+}
+
+} // namespace snapkin::AppAppearance

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace snapkin {
 
 // Where the application shows itself. keys::showInDock means "Show in taskbar": an editor window
@@ -26,5 +28,14 @@ bool behavesAsTaskbarApp();
 void keepReachable();
 
 } // namespace AppPresence
+
+// Light, dark or the desktop's own look, for the whole application. "light" and "dark" use the
+// Fusion style with a palette of our own; anything else ("system") puts back the style and
+// palette the application started with.
+namespace AppAppearance {
+
+void apply(const QString& appearance);
+
+} // namespace AppAppearance
 
 } // namespace snapkin

@@ -16,7 +16,6 @@
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
-#include "ui/platform/Appearance.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -382,15 +381,15 @@ TEST(AppAppearanceTest, LightAndDarkUseFusionWithTheirPalettesAndAnythingElseThe
 {
     const QString desktopStyle = QApplication::style()->name();
     const QColor desktopWindow = QApplication::palette().color(QPalette::Window);
-    platform::Appearance::apply("dark");
+    AppAppearance::apply("dark");
     // Fusion, under the proxy that outlines check boxes and radio buttons.
     const QStyle* style = QApplication::style();
     if (const auto* proxy = qobject_cast<const QProxyStyle*>(style)) style = proxy->baseStyle();
     EXPECT_EQ(style->name().toLower(), "fusion");
     EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
-    platform::Appearance::apply("light");
+    AppAppearance::apply("light");
     EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 200);
-    platform::Appearance::apply("sepia"); // not a known appearance: the desktop's, as "system"
+    AppAppearance::apply("sepia"); // not a known appearance: the desktop's, as "system"
     EXPECT_EQ(QApplication::style()->name(), desktopStyle);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktopWindow);
 }

@@ -35,6 +35,7 @@ public:
     // Encoder quality, 1 best; 0.3...1 once the slider has moved.
     double quality() const { return m_quality; }
     // On only when the document row is offered and its checkbox is on.
+    bool offersDocument() const { return m_offersDocument; }
     bool savesDocument() const;
 
     // Called with the new format whenever the user picks one.
