@@ -280,7 +280,7 @@ TEST_F(AppDelegateTest, FilesOpenedAtLaunchBecomeRecentOnceTheFirstWindowHasPain
     auto early = recordingDelegate(order, {Step::firstWindows});
     early->setLaunchFiles({second});
     early->start();
-    QTest::qWaitFor([&] { return !shell.editors.pages().isEmpty(); }, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.editors.pages().isEmpty(); }, 5000));
     EXPECT_EQ(recent(), QStringList{first});
     early.reset();
     EXPECT_EQ(recent(), (QStringList{second, first}));

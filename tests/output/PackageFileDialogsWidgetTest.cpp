@@ -50,7 +50,8 @@ QModelIndex rowOf(QFileDialog& dialog, const QString& name)
     QAbstractItemView* view = listView(dialog);
     if (!view) return {};
     QModelIndex found;
-    QTest::qWaitFor(
+    // A time-out leaves `found` invalid, which the callers check.
+    (void)QTest::qWaitFor(
         [&] {
             const QModelIndex root = view->rootIndex();
             for (int row = 0; row < view->model()->rowCount(root); ++row) {
