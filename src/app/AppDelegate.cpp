@@ -109,13 +109,6 @@ void tellHeldWriteFailures()
         showWriteFailure(title, reason, nullptr);
 }
 
-bool isEditorWindow(const EditorWindowController& editors, QWindow* window)
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->windowHandle() == window) return editors.page(widget) != nullptr;
-    return false;
-}
-
 // Runs `work` once the event loop turns after a widget of the application first paints, so the
 // picture is on the screen before it; after a second at the latest, when no window shows.
 void afterFirstPaint(QObject* context, std::function<void()> work)
@@ -148,11 +141,11 @@ void afterFirstPaint(QObject* context, std::function<void()> work)
     QTimer::singleShot(1000, watch, &Watch::run);
 }
 
-// The welcome window opens in an earlier start-up step than the first editor, which would
-// cover it and take the keyboard. It comes to the front now, and once more when the window
-// manager, which maps and focuses the editor a moment later, has given the editor the focus.
-void keepWelcomeInFront(const OnboardingController& controller,
-                        const EditorWindowController& editors)
+// The welcome window opens in an earlier start-up step than the first editor or the start
+// window, which would cover it and take the keyboard. It comes to the front now, and once more
+// when the window manager, which maps and focuses that window a moment later, has given it the
+// focus.
+void keepWelcomeInFront(const OnboardingController& controller)
 {
     QPointer<OnboardingWindow> welcome = controller.window();
     if (!welcome || !welcome->isVisible()) return;
@@ -163,13 +156,14 @@ void keepWelcomeInFront(const OnboardingController& controller,
     bringForward();
     auto* watch = new QObject(qApp);
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, watch,
-                     [watch, welcome, bringForward, &editors](QWindow* focused) {
+                     [watch, welcome, bringForward](QWindow* focused) {
                          if (!welcome || !welcome->isVisible()) return watch->deleteLater();
-                         if (!isEditorWindow(editors, focused)) return;
+                         // The editor or start window the window manager focuses as it maps.
+                         if (!focused || focused == welcome->windowHandle()) return;
                          bringForward();
                          watch->deleteLater();
                      });
-    // Only the editor's first focus at start-up: later the user chooses.
+    // Only the first such focus at start-up: later the user chooses.
     QTimer::singleShot(3000, watch, &QObject::deleteLater);
 }
 
@@ -317,7 +311,7 @@ void AppDelegate::pruneHistory()
 void AppDelegate::firstWindows()
 {
     runFirstWindows();
-    keepWelcomeInFront(m_services.welcome, m_services.editors);
+    keepWelcomeInFront(m_services.welcome);
     // What's New, when it is due.
     if (std::exchange(m_services.whatsNew.pendingShow, false)) m_services.whatsNew.show();
 }

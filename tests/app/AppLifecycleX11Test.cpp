@@ -48,11 +48,22 @@ void closeWithTheKeyboard(const QString& window)
     xdotool({"key", "--clearmodifiers", "alt+F4"});
 }
 
+// The window at the top of the window manager's stacking order, as xdotool names windows.
+QString topmostWindow()
+{
+    const QString stacking =
+        test::commandOutput("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}).section('#', 1);
+    bool ok = false;
+    const qulonglong id = stacking.split(',').last().trimmed().toULongLong(&ok, 16);
+    return ok ? QString::number(id) : QString();
+}
+
 // The application with its own settings, data and runtime folders, showing in the taskbar (with
-// no tray on the display it would anyway) and with no welcome or What's New window at start.
+// no tray on the display it would anyway) and, unless it is a first start, with no welcome or
+// What's New window at start.
 class Snapkin {
 public:
-    Snapkin()
+    explicit Snapkin(bool firstStart = false)
     {
         QDir().mkpath(m_home.filePath("config/snapkin"));
         QDir().mkpath(runtime());
@@ -60,7 +71,8 @@ public:
                                              QFileDevice::ExeOwner);
         QFile settings(m_home.filePath("config/snapkin/settings.json"));
         if (settings.open(QIODevice::WriteOnly))
-            settings.write(R"({"showInDock": true, "showInMenuBar": false,
+            settings.write(firstStart ? R"({"showInDock": true, "showInMenuBar": false})"
+                                      : R"({"showInDock": true, "showInMenuBar": false,
                 "didShowOnboarding": true, "showOnboardingOnLaunch": false,
                 "whatsNew2Shown": true})");
     }
@@ -132,6 +144,22 @@ TEST(AppLifecycle, ASecondStartWithTheStartWindowShowingLeavesExactlyThatWindow)
     EXPECT_TRUE(test::waitUntil([&] { return activeWindow() == app.start; }, 15000))
         << activeWindow().toStdString();
     EXPECT_EQ(visibleWindowsOfTheApp(), QStringList{app.start});
+}
+
+// On a first start the welcome window opens before the start window, which the window manager
+// maps and focuses a moment later: the welcome must end up in front with the keyboard.
+TEST(AppLifecycle, OnAFirstStartTheWelcomeWindowEndsInFrontOfTheStartWindow)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app(true);
+    ASSERT_TRUE(app.launch());
+    const QString welcome = test::findVisibleWindow("^Welcome to Snapkin$");
+    ASSERT_FALSE(welcome.isEmpty());
+    EXPECT_TRUE(test::waitUntil([&] {
+        return activeWindow() == welcome && topmostWindow() == welcome;
+    })) << "active "
+        << activeWindow().toStdString() << ", top " << topmostWindow().toStdString();
 }
 
 // Without a tray, the settings window keeps the application running when the start window
