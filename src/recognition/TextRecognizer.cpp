@@ -3,6 +3,7 @@
 #include "platform/L10n.h"
 #include "recognition/RecognitionJob.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -35,10 +36,13 @@ QThreadPool& TextRecognizer::pool()
     // thread per core that the preparation, the barcodes and the independent blocks of one
     // image are spread over. Each block reads with an engine lent from the cache, which starts
     // engines once, lends them block after block and bounds how many exist (their memory).
-    // Never destroyed, so no task outlives it.
+    // Never destroyed, so no task outlives it. A cancelled job's future ends before a barcode
+    // scan it started has returned, and the scanner's tables are freed as the process exits:
+    // the application waits for such stragglers when it ends, before those tables go.
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        qAddPostRoutine([] { pool->waitForDone(3000); });
         return p;
     }();
     return *pool;
