@@ -49,10 +49,9 @@ QString comparablePath(const QString& path)
 }
 
 // The frame margins the window manager draws, once a shown editor window has told us;
-// nothing is assumed before that.
-QMargins knownFrameMargins(const QList<EditorPage*>& pages)
+// nothing is assumed before that. `known` keeps them for the controller's later windows.
+QMargins knownFrameMargins(const QList<EditorPage*>& pages, QMargins& known)
 {
-    static QMargins known;
     if (!known.isNull()) return known;
     for (EditorPage* page : pages) {
         const QWidget* window = page->window();
@@ -145,7 +144,7 @@ EditorPage* EditorWindowController::build(platform::BaseImage image, const QStri
     const double chrome = pageChrome + (menuBar ? menuBar->sizeHint().height() : 0);
     const QSizeF wanted = editorsizing::wantedContentSize(canvas, chrome);
     QScreen* screen = editorsizing::targetScreen();
-    const QMargins frame = knownFrameMargins(pages());
+    const QMargins frame = knownFrameMargins(pages(), m_knownFrame);
     std::optional<QSize> largest;
     if (screen) largest = editorsizing::largestContentSize(screen->availableGeometry(), frame);
     const QSize content = editorsizing::contentSize(wanted, largest);

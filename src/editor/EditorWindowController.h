@@ -134,6 +134,7 @@ private:
         AnnotationStore* store = nullptr;
     };
     QList<Slot> m_slots;
+    QMargins m_knownFrame; // the window manager's frame, once a shown window has told us
     WindowDecorator m_decorator;
     EditorViewHooks m_pageHooks;
     HistoryTracking* m_history = nullptr;
