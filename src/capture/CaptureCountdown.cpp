@@ -27,13 +27,14 @@ CaptureCountdown* CaptureCountdown::current()
 
 CaptureCountdown* CaptureCountdown::begin(CaptureClock& clock, int seconds,
                                           std::function<void()> onDone,
-                                          std::function<void()> onCancel)
+                                          std::function<void()> onCancel,
+                                          std::optional<QRect> screen)
 {
     if (g_current) g_current->teardown();
     auto* countdown = new CaptureCountdown(clock);
     g_current = countdown;
     countdown->onCancel = std::move(onCancel);
-    countdown->start(seconds, std::move(onDone));
+    countdown->start(seconds, std::move(onDone), screen);
     return countdown;
 }
 
@@ -44,14 +45,14 @@ CaptureCountdown::~CaptureCountdown()
     if (m_view) delete m_view.data();
 }
 
-void CaptureCountdown::start(int seconds, std::function<void()> then)
+void CaptureCountdown::start(int seconds, std::function<void()> then, std::optional<QRect> screen)
 {
     m_onDone = std::move(then);
     m_remaining = seconds;
     m_running = true;
     m_ticks = 0;
     m_startedAt = m_clock.nowMs();
-    buildWindow();
+    buildWindow(screen);
     if (m_view) {
         m_view->setNumber(m_remaining);
         m_view->show();
@@ -72,12 +73,14 @@ bool CaptureCountdown::escapeGrabbed() const
     return m_grab && m_grab->active();
 }
 
-void CaptureCountdown::buildWindow()
+void CaptureCountdown::buildWindow(std::optional<QRect> screen)
 {
-    QScreen* screen = platform::DesktopWindows::workScreen();
+    if (!screen) {
+        if (const QScreen* work = platform::DesktopWindows::workScreen()) screen = work->geometry();
+    }
     if (!screen) return; // counts down invisibly and still completes
     auto* view = new CountdownView;
-    const QRect frame = screen->geometry();
+    const QRect frame = *screen;
     view->move(frame.center().x() + 1 - CountdownView::side / 2,
                frame.center().y() + 1 - CountdownView::side / 2);
     QPointer<CaptureCountdown> self(this);

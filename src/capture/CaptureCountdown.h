@@ -4,9 +4,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace snapkin {
 
@@ -16,7 +18,7 @@ namespace platform {
 class RootEscapeGrab;
 }
 
-// The countdown of a timed capture: a badge in the middle of the primary screen shows the
+// The countdown of a timed capture: a badge in the middle of the user's screen shows the
 // seconds left and ticks once a second. At zero it takes the badge off the screen, waits until
 // the X server has unmapped it and 0.06 s more, and runs the completion. Escape (grabbed for
 // the whole display, since a hot key leaves another application in front) or a click on the
@@ -32,13 +34,15 @@ public:
     static CaptureCountdown* current();
 
     // Tears down the running countdown, if any, makes a new one current and starts it. The
-    // torn-down one's closures are dropped without running.
+    // torn-down one's closures are dropped without running. The badge is centred on `screen`
+    // (global device-independent pixels), else on the work screen as it starts.
     // `clock` must outlive the countdown and its completion.
     static CaptureCountdown* begin(CaptureClock& clock, int seconds, std::function<void()> onDone,
-                                   std::function<void()> onCancel);
+                                   std::function<void()> onCancel,
+                                   std::optional<QRect> screen = std::nullopt);
 
     // Counts `seconds` (at least 1) down and then runs `then`. Set `onCancel` first.
-    void start(int seconds, std::function<void()> then);
+    void start(int seconds, std::function<void()> then, std::optional<QRect> screen = std::nullopt);
     // What Escape and a click do: tear down, then run the cancel action.
     void cancel();
     // Stops everything and releases the countdown; harmless when already torn down.
@@ -57,7 +61,7 @@ private:
     explicit CaptureCountdown(CaptureClock& clock);
     ~CaptureCountdown() override;
 
-    void buildWindow();
+    void buildWindow(std::optional<QRect> screen);
     void scheduleTick();
     void tick();
     void fire();

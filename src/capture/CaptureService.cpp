@@ -122,6 +122,7 @@ bool CaptureService::beginRequest()
 {
     if (m_busy) return false;
     m_busy = true;
+    m_workScreen = engine().workScreenGeometry();
     // Nothing of ours that is only passing through may end up in the picture: it leaves like a
     // hidden window, and what was under it gets the same time to repaint.
     if (auto toast = CaptureToast::dismiss()) {
@@ -247,7 +248,7 @@ void CaptureService::countdownStep(qint64 delay, Next cancel, Next next)
         m_countdownStarter(seconds, std::move(next), std::move(cancel));
         return;
     }
-    CaptureCountdown::begin(*m_clock, seconds, std::move(next), std::move(cancel));
+    CaptureCountdown::begin(*m_clock, seconds, std::move(next), std::move(cancel), m_workScreen);
 }
 
 void CaptureService::waitForHiddenWindowsToLeave(Next next)

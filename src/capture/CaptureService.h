@@ -266,6 +266,9 @@ private:
 
     QList<HiddenWindow> m_hiddenWindows; // front-most first
     std::optional<qint64> m_hiddenAt;
+    // The screen the user worked on when the request arrived, where its countdown belongs: by
+    // the time the badge is placed our windows are hidden and the focus may have gone anywhere.
+    std::optional<QRect> m_workScreen;
     // Toasts and badges taken down for this capture: waited for like hidden windows.
     std::vector<std::uint32_t> m_leavingWindows;
     bool m_busy = false;

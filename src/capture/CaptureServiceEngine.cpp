@@ -5,6 +5,7 @@
 #include "platform/X11Connection.h"
 
 #include <QCoreApplication>
+#include <QScreen>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace snapkin {
@@ -64,6 +65,13 @@ public:
     std::optional<std::uint32_t> displayID(const QScreen* screen) override
     {
         return platform::ScreenCapture::displayID(screen);
+    }
+
+    std::optional<QRect> workScreenGeometry() override
+    {
+        if (const QScreen* screen = platform::DesktopWindows::workScreen())
+            return screen->geometry();
+        return std::nullopt;
     }
 
     std::optional<QString> frontmostApplicationName() override

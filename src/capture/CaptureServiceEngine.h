@@ -53,6 +53,9 @@ public:
     virtual std::optional<QString> frontmostApplicationName() = 0;
     // The identifier of the display a Qt screen shows; nothing for a screen without a name.
     virtual std::optional<std::uint32_t> displayID(const QScreen* screen) = 0;
+    // Where the screen the user works on lies (platform::DesktopWindows::workScreen), in
+    // device-independent pixels; nothing without any screen.
+    virtual std::optional<QRect> workScreenGeometry() = 0;
 };
 
 } // namespace snapkin

@@ -109,6 +109,9 @@ public:
     {
         return screen ? std::optional<std::uint32_t>(screenID) : std::nullopt;
     }
+    // The screen the user works on; by default the primary screen.
+    std::function<std::optional<QRect>()> workScreen;
+    std::optional<QRect> workScreenGeometry() override;
 
 private:
     QStringList* m_log;

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -93,6 +95,13 @@ QFuture<void> FakeEngine::waitUntilOffScreen(const std::vector<std::uint32_t>& i
 {
     waitedFor.push_back(ids);
     return QtFuture::makeReadyFuture();
+}
+
+std::optional<QRect> FakeEngine::workScreenGeometry()
+{
+    if (workScreen) return workScreen();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->geometry();
+    return std::nullopt;
 }
 
 int FakeOverlay::begin(OverlayMode m, std::optional<DisplaySnapshots> f, OverlayCompletion c)

@@ -3,6 +3,7 @@
 #include "capture/CaptureCountdown.h"
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
+#include "capture/CountdownView.h"
 #include "capture/ToastView.h"
 #include "platform/Defaults.h"
 
@@ -228,6 +229,44 @@ TEST_F(CaptureServiceTest, ACountdownOfOneOrSevenSecondsFromTheSettingsFileCount
         clock.advance(CaptureService::settleAfterHidingMs + 100);
         EXPECT_NE(at("grab:display"), -1);
         EXPECT_EQ(log.last(), "route:editor:Untitled");
+    }
+}
+
+// A timed capture asked for from our editor, focused on the second screen, while the pointer
+// rests on the first: the editor is off the screen when the badge is placed, and the badge
+// still comes up where the user was working.
+TEST_F(CaptureServiceTest, TheCountdownComesUpOnTheScreenTheUserWorkedOnWhenTheRequestCame)
+{
+    service.setCountdownStarter({});
+    OwnWindow editor("Editor", &log);
+    const QRect first(0, 0, 1920, 1080);
+    const QRect second(1920, 0, 1920, 1080);
+    // Our focused window decides while it is shown; once it is hidden, the pointer does.
+    engine.workScreen = [&]() -> std::optional<QRect> {
+        return editor.isVisible() ? second : first;
+    };
+    settings().setValue(keys::captureDelay, 3);
+    settings().setValue(keys::freezeScreenWhileSelecting, true);
+    service.saveLastRegion(region(QRectF(10, 10, 100, 100)));
+
+    const std::vector<std::pair<const char*, std::function<void()>>> requests{
+        {"full screen", [&] { service.capture(CaptureMode::fullScreen, CaptureSink::editor); }},
+        {"one display", [&] { service.captureFullScreen(primaryID()); }},
+        {"region", [&] { service.capture(CaptureMode::region, CaptureSink::clipboard); }},
+        {"last region", [&] { service.captureLastRegion(); }}};
+    for (const auto& [name, request] : requests) {
+        SCOPED_TRACE(name);
+        request();
+        clock.settle();
+        CaptureCountdown* countdown = CaptureCountdown::current();
+        ASSERT_NE(countdown, nullptr);
+        ASSERT_FALSE(editor.isVisible());
+        ASSERT_NE(countdown->view(), nullptr);
+        const QPoint centre = countdown->view()->geometry().center();
+        EXPECT_EQ(centre, second.center()) << centre.x() << "," << centre.y();
+        countdown->cancel();
+        clock.settle();
+        ASSERT_TRUE(editor.isVisible());
     }
 }
 

@@ -320,6 +320,44 @@ TEST_F(CaptureServiceX11, TheCountdownAndTheToastAppearOnTheScreenOfTheFocusedWi
     EXPECT_EQ(region->screen->geometry().x(), 960);
 }
 
+// The request comes from our own window on the right while the pointer rests on the left: the
+// window is off the screen before the badge is placed, yet the badge belongs where it was.
+TEST_F(CaptureServiceX11, ATimedCaptureFromOurOwnWindowCountsDownOnThatWindowsScreen)
+{
+    ASSERT_TRUE(test::xrandr({"--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(test::xrandr({"--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 2; }));
+    const QRect right(960, 0, 960, 1080);
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    ASSERT_EQ(QProcess::execute("xdotool", {"mousemove", "100", "100"}), 0);
+    ColorWindow own("Own", blue, QRect(1100, 300, 500, 400), false);
+    own.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return own.isActiveWindow(); }));
+    settings().setValue(keys::captureDelay, 3);
+    settings().setValue(keys::freezeScreenWhileSelecting, true); // the countdown comes first
+
+    for (const auto& request : std::vector<std::function<void()>>{
+             [&] { service.capture(CaptureMode::fullScreen, CaptureSink::clipboard); },
+             [&] { service.capture(CaptureMode::region, CaptureSink::clipboard); }}) {
+        ASSERT_TRUE(
+            waitUntil([&] { return platform::DesktopWindows::workScreen()->geometry() == right; }));
+        request();
+        ASSERT_TRUE(waitUntil([] { return CaptureCountdown::current() != nullptr; }));
+        ASSERT_NE(CaptureCountdown::current()->view(), nullptr);
+        ASSERT_TRUE(waitUntil([&] { return !test::isMapped(own.xid()); }));
+        const QRect badge = CaptureCountdown::current()->view()->geometry();
+        EXPECT_TRUE(right.contains(badge)) << badge.x() << "," << badge.y();
+        EXPECT_EQ(badge.center().x(), right.center().x());
+        CaptureCountdown::current()->cancel();
+        ASSERT_TRUE(waitUntil([&] { return !service.isCapturing(); }));
+        ASSERT_TRUE(waitUntil([&] { return test::isMapped(own.xid()); }));
+        ASSERT_EQ(
+            QProcess::execute("xdotool", {"windowactivate", "--sync", QString::number(own.xid())}),
+            0);
+    }
+}
+
 TEST_F(CaptureServiceX11, TheClipboardSinkIsReadableByOtherProgramsAndTheToastStaysOutOfTheNext)
 {
     service.setClipboardWriter(nullptr);
