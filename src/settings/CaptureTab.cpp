@@ -8,6 +8,8 @@
 #include "platform/DesktopWindows.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "settings/ChoicePicker.h"
+#include "settings/TabularDigitsLabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,7 +96,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
                               "file\" uses your default save folder when set."));
 
     auto* output = addSection(L10n::text("Output"));
-    m_format = new QComboBox;
+    m_format = new ChoicePicker;
     for (const ExportFormat format : allExportFormats)
         m_format->addItem(label(format), toRaw(format));
     connect(m_format, &QComboBox::activated, this, [this](int index) {
@@ -110,8 +112,10 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
     m_quality->setMaximumWidth(180);
     m_quality->setMinimumWidth(140);
     m_quality->setAccessibleName(L10n::text("Quality"));
-    m_qualityText = new QLabel;
-    m_qualityText->setMinimumWidth(40);
+    auto* qualityText = new TabularDigitsLabel;
+    // As wide as the longest percentage, so the slider beside it stays put.
+    qualityText->reserveWidthFor(QStringLiteral("%1%").arg(qualityMaximum));
+    m_qualityText = qualityText;
     m_qualityText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connect(m_quality, &QSlider::valueChanged, this, &CaptureTab::qualityMoved);
     m_qualityRow = output->addRow(QStringLiteral("slider.horizontal.3"), L10n::text("Quality"),
@@ -178,7 +182,7 @@ CaptureTab::CaptureTab(platform::Defaults& settings, Services services, QWidget*
 
     // Countdown and sound.
     auto* timing = addSection();
-    m_countdown = new QComboBox;
+    m_countdown = new ChoicePicker;
     m_countdown->addItem(L10n::text("Off"), 0);
     for (const int seconds : {3, 5, 10})
         m_countdown->addItem(CaptureService::captureDelayTitle(seconds), seconds);

@@ -7,6 +7,8 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "platform/Symbols.h"
+#include "settings/ChoicePicker.h"
+#include "settings/TabularDigitsLabel.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -25,6 +27,7 @@ namespace {
 
 constexpr double fallbackLineWidth = 20;
 constexpr double fallbackTextSize = 18;
+constexpr int maximumLineWidth = 60;
 constexpr int swatchWidth = 32;
 
 // The colour of the setting, painted as a rounded rectangle; its height follows the width.
@@ -95,7 +98,7 @@ template <typename E>
 QComboBox* enumPicker(platform::Defaults& settings, const platform::Setting<QString>& storedKey,
                       E fallback, const char* (*symbol)(E) = nullptr)
 {
-    auto* picker = new QComboBox;
+    auto* picker = new ChoicePicker;
     for (const E value : allCases<E>) {
         const QIcon icon =
             symbol ? platform::Symbols::icon(QString::fromLatin1(symbol(value))) : QIcon();
@@ -160,13 +163,15 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
 
     m_swatch = new LineSwatch;
     m_lineWidth = new QSlider(Qt::Horizontal);
-    m_lineWidth->setRange(1, 60);
+    m_lineWidth->setRange(1, maximumLineWidth);
     m_lineWidth->setSingleStep(1);
     m_lineWidth->setMaximumWidth(160);
     m_lineWidth->setMinimumWidth(120);
     m_lineWidth->setAccessibleName(L10n::text("Default line width"));
-    m_lineWidthText = new QLabel;
-    m_lineWidthText->setMinimumWidth(42);
+    auto* lineWidthText = new TabularDigitsLabel;
+    // As wide as the widest width the slider sets, so the slider beside it stays put.
+    lineWidthText->reserveWidthFor(L10n::format("%lld px", qint64(maximumLineWidth)));
+    m_lineWidthText = lineWidthText;
     m_lineWidthText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connect(m_lineWidth, &QSlider::valueChanged, this, [this](int value) {
         m_settings.set(keys::defaultLineWidth, double(value));
@@ -179,7 +184,7 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     drawing->addRow(QStringLiteral("arrow.up.right"), L10n::text("Default arrow style"), m_arrow);
 
     auto* text = addSection(L10n::text("Text"));
-    m_textSize = new QComboBox;
+    m_textSize = new ChoicePicker;
     for (const int size : {10, 12, 14, 18, 24, 36, 48})
         m_textSize->addItem(L10n::format("%lld px", size), double(size));
     const QVariant storedSize = settings.object(keys::defaultTextSize);
@@ -193,7 +198,7 @@ EditorTab::EditorTab(platform::Defaults& settings, QWidget* parent)
     auto* tools = addSection(L10n::text("Tool defaults"));
     m_obscure = enumPicker(settings, keys::defaultObscureStyle, ObscureStyle::pixelate);
     tools->addRow(QStringLiteral("eye.slash"), L10n::text("Obscure style"), m_obscure);
-    m_spotlight = new QComboBox;
+    m_spotlight = new ChoicePicker;
     m_spotlight->addItem(L10n::text("Ellipse"), true);
     m_spotlight->addItem(L10n::text("Rectangle"), false);
     const QVariant ellipse = settings.object(keys::defaultSpotlightEllipse);
@@ -244,7 +249,8 @@ void EditorTab::refreshLineWidth()
     const double width = storedLineWidth();
     {
         const QSignalBlocker block(m_lineWidth);
-        m_lineWidth->setValue(std::isfinite(width) ? int(std::clamp(width, 1.0, 60.0)) : 1);
+        m_lineWidth->setValue(
+            std::isfinite(width) ? int(std::clamp(width, 1.0, double(maximumLineWidth))) : 1);
     }
     const bool whole = std::isfinite(width) && std::abs(width) < 1e9;
     m_lineWidthText->setText(L10n::format("%lld px", whole ? qint64(std::trunc(width)) : 0));

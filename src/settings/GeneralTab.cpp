@@ -4,6 +4,7 @@
 #include "platform/L10n.h"
 #include "platform/LoginItem.h"
 #include "settings/AppearanceTile.h"
+#include "settings/ChoicePicker.h"
 #include "settings/Language.h"
 #include "settings/SettingsHooks.h"
 #include "ui/platform/Appearance.h"
@@ -41,7 +42,7 @@ GeneralTab::GeneralTab(platform::Defaults& settings, SettingsHooks shell, QWidge
     appearance->addRow(QStringLiteral("circle.lefthalf.filled"), L10n::text("Appearance"), tiles);
 
     auto* language = addSection();
-    m_language = new QComboBox;
+    m_language = new ChoicePicker;
     for (const auto& option : language::options) {
         const QString label = QLatin1String(option.code) == QLatin1String("system")
                                   ? L10n::text(option.label)

@@ -3,7 +3,9 @@
 #include "platform/Defaults.h"
 #include "platform/FolderSize.h"
 #include "platform/L10n.h"
+#include "settings/ChoicePicker.h"
 #include "settings/SettingsHooks.h"
+#include "settings/TabularDigitsLabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,102 +13,12 @@
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QtConcurrent>
-
-#include <cmath>
 
 namespace snapkin {
 
 using platform::L10n;
-
-namespace {
-
-// A one-line plain-text label whose digits all take the width of the widest digit, in
-// whatever font it has, so a changing count does not make the text around it jitter (many
-// interface fonts have narrow ones).
-class TabularDigitsLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-
-    QSize sizeHint() const override
-    {
-        const QFontMetricsF metrics(font());
-        const QMargins m = contentsMargins();
-        return QSize(int(std::ceil(textWidth(metrics))) + m.left() + m.right() + 2 * margin(),
-                     int(std::ceil(metrics.height())) + m.top() + m.bottom() + 2 * margin());
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setFont(font());
-        painter.setPen(palette().color(foregroundRole()));
-        const QFontMetricsF metrics(font());
-        const QRectF area =
-            QRectF(contentsRect()).adjusted(margin(), margin(), -margin(), -margin());
-        const double width = textWidth(metrics);
-        double x = area.left();
-        if (alignment() & Qt::AlignRight)
-            x = area.right() - width;
-        else if (alignment() & Qt::AlignHCenter)
-            x = area.center().x() - width / 2;
-        const double baseline =
-            area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
-        const double cell = digitCell(metrics);
-        forEachRun([&](const QString& run, bool digit) {
-            if (digit) {
-                // Centred in its cell, as tabular figures are drawn.
-                painter.drawText(QPointF(x + (cell - metrics.horizontalAdvance(run)) / 2, baseline),
-                                 run);
-                x += cell;
-            } else {
-                painter.drawText(QPointF(x, baseline), run);
-                x += metrics.horizontalAdvance(run);
-            }
-        });
-    }
-
-private:
-    // Calls `visit` with each digit on its own and each stretch of other characters.
-    template <typename Visit> void forEachRun(Visit visit) const
-    {
-        const QString shown = text();
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < shown.size(); ++i) {
-            if (!shown[i].isDigit()) continue;
-            if (i > start) visit(shown.mid(start, i - start), false);
-            visit(shown.mid(i, 1), true);
-            start = i + 1;
-        }
-        if (start < shown.size()) visit(shown.mid(start), false);
-    }
-    // The widest of the Latin digits and of any other digits shown.
-    double digitCell(const QFontMetricsF& metrics) const
-    {
-        double widest = 0;
-        for (char16_t d = u'0'; d <= u'9'; ++d)
-            widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
-        for (const QChar c : text()) {
-            if (c.isDigit()) widest = std::max(widest, metrics.horizontalAdvance(c));
-        }
-        return widest;
-    }
-    double textWidth(const QFontMetricsF& metrics) const
-    {
-        const double cell = digitCell(metrics);
-        double width = 0;
-        forEachRun([&](const QString& run, bool digit) {
-            width += digit ? cell : metrics.horizontalAdvance(run);
-        });
-        return width;
-    }
-};
-
-} // namespace
 
 // ---- CaptureHistorySource --------------------------------------------------------------------
 
@@ -176,7 +88,7 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
     m_enabled = keeping->addToggle(QStringLiteral("clock.arrow.circlepath"),
                                    L10n::text("Keep a history of captures"), settings,
                                    keys::historyEnabled, [this](bool) { refresh(); });
-    m_retention = new QComboBox;
+    m_retention = new ChoicePicker;
     for (const int days : CaptureHistory::retentionChoices)
         m_retention->addItem(label(days), days);
     const QVariant stored = settings.object(keys::historyRetentionDays);
@@ -206,7 +118,6 @@ HistoryPane::HistoryPane(platform::Defaults& settings, HistoryPaneSource& source
 
     auto* contents = addSection();
     m_summary = new TabularDigitsLabel;
-    m_summary->setTextFormat(Qt::PlainText);
     contents->addRow(QStringLiteral("internaldrive"), L10n::text("Captures in the history"),
                      m_summary);
     auto* buttons = new QWidget;

@@ -3,14 +3,19 @@
 #include "platform/Defaults.h"
 #include "settings/CaptureTab.h"
 
+#include "SettingsTestSupport.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace snapkin;
 
@@ -123,6 +128,48 @@ TEST_F(CaptureTabTest, JpegAndWebPEachShowAndKeepTheirOwnQualityInWholeSteps)
     settings().setValue("exportFormat", "heic");
     EXPECT_EQ(tab.formatPicker()->currentIndex(), -1);
     EXPECT_TRUE(tab.qualityRow()->isHidden());
+}
+
+TEST_F(CaptureTabTest, TheQualityKeepsItsWidthAndItsDigitsTheirPlacesAsItChanges)
+{
+    CaptureTab tab(settings(), services);
+    choose(tab.formatPicker(), "jpeg");
+    const std::optional<QFont> proportional = test::proportionalDigitsFont();
+    ASSERT_TRUE(proportional) << "no installed font with proportional digits to test against";
+    QLabel* text = tab.qualityText();
+    // A large interface font too, where "100%" is wider than a small label would be.
+    QFont large = tab.font();
+    large.setPointSizeF(large.pointSizeF() * 2);
+    for (const QFont& font : {tab.font(), *proportional, large}) {
+        text->setFont(font);
+        // Every step of the slider: the label, and so the slider beside it, stays put.
+        std::set<int> widths;
+        for (int percent = 30; percent <= 100; percent += 5) {
+            tab.qualitySlider()->setValue(percent);
+            widths.insert(text->sizeHint().width());
+        }
+        EXPECT_EQ(widths.size(), 1u) << font.family().toStdString();
+
+        // Whatever the second digit (a stored value may lie between the steps), the first
+        // stays on the same pixels.
+        const QFontMetricsF metrics(font);
+        const int firstDigitEnd = int(text->sizeHint().width() - metrics.horizontalAdvance(u'%') -
+                                      metrics.horizontalAdvance(u'8')) -
+                                  1;
+        const auto leading = [&] {
+            const QImage shown = test::drawn(text, text->text());
+            return shown.copy(0, 0, firstDigitEnd, shown.height());
+        };
+        for (int tens = 3; tens <= 9; ++tens) {
+            settings().setValue("jpegQuality", tens / 10.0);
+            const QImage first = leading();
+            for (int percent = tens * 10 + 1; percent < tens * 10 + 10; ++percent) {
+                settings().setValue("jpegQuality", percent / 100.0);
+                ASSERT_EQ(text->text(), QStringLiteral("%1%").arg(percent));
+                EXPECT_EQ(leading(), first) << font.family().toStdString() << " " << percent;
+            }
+        }
+    }
 }
 
 TEST_F(CaptureTabTest, AChosenSaveFolderIsShownUntilReset)

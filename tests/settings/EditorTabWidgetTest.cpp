@@ -3,11 +3,18 @@
 #include "platform/Defaults.h"
 #include "settings/EditorTab.h"
 
+#include "SettingsTestSupport.h"
+#include "ui/platform/Appearance.h"
+
+#include <QAbstractItemView>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QPushButton>
 #include <QSlider>
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace snapkin;
 
@@ -134,6 +141,45 @@ TEST_F(EditorTabTest, TheLineWidthShowsInPixelsWithASwatchUpToTwentyTwoPointsHig
     EXPECT_DOUBLE_EQ(settings().doubleForKey("defaultLineWidth"), 75.8);
 }
 
+TEST_F(EditorTabTest, TheLineWidthTextKeepsItsWidthAndItsDigitsTheirPlaces)
+{
+    EditorTab tab(settings());
+    const std::optional<QFont> proportional = test::proportionalDigitsFont();
+    ASSERT_TRUE(proportional) << "no installed font with proportional digits to test against";
+    QLabel* text = tab.lineWidthText();
+    // A large interface font too, where "60 px" is wider than a small label would be.
+    QFont large = tab.font();
+    large.setPointSizeF(large.pointSizeF() * 2);
+    for (const QFont& font : {tab.font(), *proportional, large}) {
+        text->setFont(font);
+        // The whole range of the slider: the label, and so the slider beside it, stays put.
+        std::set<int> widths;
+        for (int width = 1; width <= 60; ++width) {
+            tab.lineWidthSlider()->setValue(width);
+            widths.insert(text->sizeHint().width());
+        }
+        EXPECT_EQ(widths.size(), 1u) << font.family().toStdString();
+
+        // Whatever the second digit, the first stays on the same pixels.
+        const QFontMetricsF metrics(font);
+        const int firstDigitEnd = int(text->sizeHint().width() - metrics.horizontalAdvance(" px") -
+                                      metrics.horizontalAdvance(u'8')) -
+                                  1;
+        const auto leading = [&] {
+            const QImage shown = test::drawn(text, text->text());
+            return shown.copy(0, 0, firstDigitEnd, shown.height());
+        };
+        for (int tens = 1; tens <= 5; ++tens) {
+            tab.lineWidthSlider()->setValue(tens * 10);
+            const QImage first = leading();
+            for (int width = tens * 10 + 1; width < tens * 10 + 10; ++width) {
+                tab.lineWidthSlider()->setValue(width);
+                EXPECT_EQ(leading(), first) << font.family().toStdString() << " " << width;
+            }
+        }
+    }
+}
+
 TEST_F(EditorTabTest, ChoicesReachTheNextEditorButNotOneAlreadyOpen)
 {
     const AnnotationStore open(platform::BaseImage(QImage(4, 4, QImage::Format_ARGB32)),
@@ -162,3 +208,51 @@ TEST_F(EditorTabTest, ChoicesReachTheNextEditorButNotOneAlreadyOpen)
 }
 
 } // namespace
+
+namespace {
+
+// The open list of `picker`, each entry's row cut to `width` from its leading side; a picture
+// of the list goes to `screenshot` when named.
+QList<QImage> openRows(QComboBox* picker, int width, const QString& screenshot = {})
+{
+    picker->showPopup();
+    if (!screenshot.isEmpty()) test::saveScreenshot(*picker->view()->window(), screenshot);
+    QAbstractItemView* list = picker->view();
+    QList<QImage> rows;
+    const QImage shown = list->viewport()->grab().toImage();
+    for (int i = 0; i < picker->count(); ++i) {
+        const QRect row = list->visualRect(list->model()->index(i, 0));
+        rows << shown.copy(row.x(), row.y(), width, row.height());
+    }
+    picker->hidePopup();
+    return rows;
+}
+
+} // namespace
+
+TEST_F(EditorTabTest, TheOpenStampListShowsEveryEntryWholeInLightAndDark)
+{
+    for (const char* look : {"light", "dark"}) {
+        platform::Appearance::apply(QString::fromLatin1(look));
+        EditorTab tab(settings());
+        tab.resize(560, 700);
+        tab.show();
+        QComboBox* stamps = tab.stampPicker();
+        ASSERT_TRUE(stamps->findText("Exclamation mark") >= 0);
+        stamps->showPopup();
+        const int opened = stamps->view()->viewport()->width();
+        stamps->hidePopup();
+        // The same list with room to spare draws every entry whole: as opened, each entry's
+        // row (its symbol and its text) is drawn alike up to the list's trailing margin.
+        const QList<QImage> fitted = openRows(
+            stamps, opened - 16, QStringLiteral("settings-editor-stamps-%1.png").arg(look));
+        stamps->setMinimumWidth(opened + 300);
+        const QList<QImage> roomy = openRows(stamps, opened - 16);
+        ASSERT_EQ(fitted.size(), stamps->count());
+        for (int i = 0; i < stamps->count(); ++i) {
+            EXPECT_FALSE(stamps->itemIcon(i).isNull()) << look << " " << i;
+            EXPECT_EQ(fitted[i], roomy[i]) << look << " " << stamps->itemText(i).toStdString();
+        }
+    }
+    platform::Appearance::apply("system");
+}

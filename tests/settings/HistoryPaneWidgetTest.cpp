@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPushButton>
@@ -18,6 +17,8 @@
 #include <gtest/gtest.h>
 
 using namespace snapkin;
+using test::drawn;
+using test::proportionalDigitsFont;
 
 namespace {
 
@@ -34,31 +35,6 @@ void writeFile(const QString& path, qint64 bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(bytes, 'h'));
-}
-
-// An installed family whose "1" is narrower than its "8", as in many interface fonts.
-std::optional<QFont> proportionalDigitsFont()
-{
-    for (const QString& family : QFontDatabase::families()) {
-        QFont font(family);
-        font.setPointSize(11);
-        const QFontMetricsF metrics(font);
-        if (QFontInfo(font).family() == family &&
-            metrics.horizontalAdvance(u'1') + 0.5 < metrics.horizontalAdvance(u'8'))
-            return font;
-    }
-    return std::nullopt;
-}
-
-// `label` showing `text` at its preferred size, drawn into an image.
-QImage drawn(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    label->resize(label->sizeHint());
-    QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    label->render(&image);
-    return image;
 }
 
 class HistoryPaneTest : public ::testing::Test {

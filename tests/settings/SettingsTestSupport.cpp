@@ -2,6 +2,9 @@
 
 #include "TestPaths.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QWidget>
 
 namespace snapkin::test {
@@ -11,6 +14,37 @@ void FakeHistorySource::finishWrites()
     const auto callbacks = std::exchange(pending, {});
     for (const auto& callback : callbacks)
         callback();
+}
+
+std::optional<QFont> proportionalDigitsFont()
+{
+    // The one with the widest gap, so that a digit moved by it lands on other pixels. Measured
+    // in a run of digits as text is laid out, which is not always glyph by glyph.
+    std::optional<QFont> found;
+    double widestGap = 0.5;
+    for (const QString& family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPointSize(11);
+        const QFontMetricsF metrics(font);
+        const double gap = (metrics.horizontalAdvance(QStringLiteral("18888")) -
+                            metrics.horizontalAdvance(QStringLiteral("11111"))) /
+                           4;
+        if (QFontInfo(font).family() == family && gap > widestGap) {
+            widestGap = gap;
+            found = font;
+        }
+    }
+    return found;
+}
+
+QImage drawn(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->resize(label->sizeHint());
+    QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    label->render(&image);
+    return image;
 }
 
 void saveScreenshot(QWidget& widget, const QString& name)

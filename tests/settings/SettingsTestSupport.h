@@ -3,10 +3,14 @@
 #include "../capture/HotKeyTestSupport.h"
 #include "settings/HistoryPane.h"
 
+#include <QFont>
+#include <QImage>
+#include <QLabel>
 #include <QList>
 #include <QString>
 
 #include <map>
+#include <optional>
 
 namespace snapkin::test {
 
@@ -36,6 +40,13 @@ public:
     int removals = 0;
     QList<std::function<void()>> pending;
 };
+
+// An installed family whose "1" is narrower than its "8", as in many interface fonts (the one
+// where it is narrowest by).
+std::optional<QFont> proportionalDigitsFont();
+
+// `label` showing `text` at its preferred size, drawn into an image.
+QImage drawn(QLabel* label, const QString& text);
 
 // Writes a picture of `widget` into the build folder under `name`.
 void saveScreenshot(QWidget& widget, const QString& name);
