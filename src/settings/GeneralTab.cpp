@@ -114,8 +114,15 @@ void GeneralTab::updatePresenceToggles()
     const bool tray = m_shell.hasTray();
     const bool dock = m_settings.getOrDefault(keys::showInDock);
     const bool menuBar = m_settings.getOrDefault(keys::showInMenuBar);
+    // Without a tray icon to reach it by, Snapkin stays in the taskbar whatever is stored: the
+    // box says so and cannot be unticked, while the stored choice waits for a tray to return.
+    const bool inTaskbar = dock || !(tray && menuBar);
+    if (m_taskbar->isChecked() != inTaskbar) {
+        const QSignalBlocker block(m_taskbar);
+        m_taskbar->setChecked(inTaskbar);
+    }
     // The one way left on cannot be turned off; without a tray the taskbar is that way.
-    m_taskbar->setEnabled(!(dock && (!menuBar || !tray)));
+    m_taskbar->setEnabled(!(inTaskbar && (!menuBar || !tray)));
     m_tray->setEnabled(tray && !(menuBar && !dock));
     m_noTrayNote->setVisible(!tray);
 }

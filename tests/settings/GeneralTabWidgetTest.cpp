@@ -96,6 +96,33 @@ TEST_F(GeneralTabTest, WithoutATrayTheTrayToggleIsDisabledAndTheTaskbarHoldsOn)
     EXPECT_EQ(tab.noTrayNote()->text(), "No system tray was found on this desktop.");
 }
 
+TEST_F(GeneralTabTest, WithoutATrayTheTaskbarShowsTickedWhateverIsStoredAndKeepsTheStoredChoice)
+{
+    tray = false;
+    settings().setValue("showInDock", false);
+    settings().setValue("showInMenuBar", true);
+    GeneralTab tab(settings(), shell());
+    // Snapkin lives in the taskbar without a tray: the box says so and cannot be unticked.
+    EXPECT_TRUE(tab.taskbarToggle()->isChecked());
+    EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
+    EXPECT_FALSE(tab.trayToggle()->isEnabled());
+    // Showing it wrote nothing: with a tray again, the choice made then holds.
+    EXPECT_FALSE(settings().boolForKey("showInDock"));
+    EXPECT_EQ(presenceSteps, 0);
+
+    // A change from elsewhere (another window, a second instance) leaves the box ticked.
+    settings().setValue("showInMenuBar", false);
+    settings().setValue("showInMenuBar", true);
+    EXPECT_TRUE(tab.taskbarToggle()->isChecked());
+    EXPECT_FALSE(settings().boolForKey("showInDock"));
+
+    // With a tray, the stored choice shows again.
+    tray = true;
+    GeneralTab withTray(settings(), shell());
+    EXPECT_FALSE(withTray.taskbarToggle()->isChecked());
+    EXPECT_TRUE(withTray.taskbarToggle()->isEnabled());
+}
+
 TEST_F(GeneralTabTest, ALanguageChoiceIsStoredAndAsksForARestart)
 {
     GeneralTab tab(settings(), shell());
