@@ -1,11 +1,13 @@
 #include "CanvasWidgetTestSupport.h"
 
+#include "ui/canvas/handlers/CreationHandler.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 #include "ui/canvas/handlers/InlineTextField.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QColorSpace>
 #include <QImage>
 
 #include <limits>
@@ -276,6 +278,59 @@ TEST(CanvasCreation, ImageToolPlacesAPickedImageScaledToFit)
     EXPECT_EQ(f.store->annotations()[1].box(), QRectF(50, 75, 100, 50));
     EXPECT_EQ(f.store->undoCount(), 2);
     EXPECT_EQ(f.store->selectedID(), f.store->annotations()[1].id);
+}
+
+// A placed image keeps sRGB pixels, as an opened image does: its PNG is written untagged, so
+// pixels in another profile would show and export in the wrong colours.
+TEST(CanvasCreation, APlacedImageIsStoredInSrgb)
+{
+    QTemporaryDir dir;
+    struct Case {
+        const char* name;
+        std::optional<QColorSpace> profile;
+        QColor expected;
+    };
+    // (200, 100, 50) in Display P3 is (215, 93, 31) in sRGB.
+    const Case cases[] = {
+        {"p3.png", QColorSpace(QColorSpace::DisplayP3), QColor(215, 93, 31)},
+        {"srgb.png", QColorSpace(QColorSpace::SRgb), QColor(200, 100, 50)},
+        {"untagged.png", std::nullopt, QColor(200, 100, 50)},
+    };
+    CanvasFixture f(Tool::imageOverlay);
+    FakePicker picker;
+    f.view->setImagePicker(&picker);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage source(40, 30, QImage::Format_RGB32);
+        source.fill(QColor(200, 100, 50));
+        if (c.profile) source.setColorSpace(*c.profile);
+        picker.path = dir.filePath(c.name);
+        ASSERT_TRUE(source.save(*picker.path, "PNG"));
+        const qsizetype before = f.store->annotations().size();
+        f.click({100, 100});
+        ASSERT_EQ(f.store->annotations().size(), before + 1);
+        const Annotation& placed = f.store->annotations().last();
+        ASSERT_TRUE(placed.imageData.has_value());
+        const QImage stored = QImage::fromData(*placed.imageData, "PNG");
+        ASSERT_EQ(stored.size(), QSize(40, 30));
+        const QRgb pixel = stored.pixel(20, 15);
+        EXPECT_NEAR(qRed(pixel), c.expected.red(), 1);
+        EXPECT_NEAR(qGreen(pixel), c.expected.green(), 1);
+        EXPECT_NEAR(qBlue(pixel), c.expected.blue(), 1);
+    }
+
+    // An image that needs no conversion is not copied for it.
+    QImage untagged(16, 16, QImage::Format_ARGB32);
+    untagged.fill(QColor(10, 20, 30, 128));
+    EXPECT_EQ(CreationHandler::placedImagePixels(untagged).cacheKey(), untagged.cacheKey());
+    QImage srgb = untagged.copy();
+    srgb.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    EXPECT_EQ(CreationHandler::placedImagePixels(srgb).cacheKey(), srgb.cacheKey());
+    QImage p3 = untagged.copy();
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QImage converted = CreationHandler::placedImagePixels(p3);
+    EXPECT_EQ(converted.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    EXPECT_EQ(qAlpha(converted.pixel(3, 3)), 128);
 }
 
 // A drag belongs to the tool it started with: a tool key pressed mid-drag must not leave the

@@ -5,6 +5,7 @@
 #include "model/AnnotationStore.h"
 #include "platform/ImageReader.h"
 #include "platform/PngEncoder.h"
+#include "platform/SrgbConversion.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 
 #include <algorithm>
@@ -181,19 +182,29 @@ QSizeF CreationHandler::placedImageSize(QSizeF pointSize)
     return {w * s, h * s};
 }
 
+QImage CreationHandler::placedImagePixels(QImage image)
+{
+    // The PNG is written untagged, which every reader takes for sRGB: pixels in another
+    // profile would show in the wrong colours, unlike the same file opened as an image.
+    if (!platform::convertToSrgb(image)) return {};
+    return image;
+}
+
 void CreationHandler::imageTap(const DragValue& drag, ImagePicker* picker, QWidget* dialogParent)
 {
     if (!picker) return;
     const std::optional<QString> path = picker->chooseImageFile(dialogParent);
     if (!path) return;
-    const auto image = platform::readImage(*path);
-    if (!image || image->isNull()) return;
-    const auto png = platform::PngEncoder::encode(*image);
+    const auto read = platform::readImage(*path);
+    if (!read || read->isNull()) return;
+    const QImage image = placedImagePixels(*read);
+    if (image.isNull()) return;
+    const auto png = platform::PngEncoder::encode(image);
     if (!png || png->isEmpty()) return;
 
     // Recorded only now: a cancelled or failed attempt leaves no undo step.
     m_store.beginChange();
-    const QSizeF box = placedImageSize(image->deviceIndependentSize());
+    const QSizeF box = placedImageSize(image.deviceIndependentSize());
     const QPointF half(box.width() / 2, box.height() / 2);
     place(Annotation{.kind = AnnotationKind::imageOverlay,
                      .p1 = drag.startLocation - half,

@@ -3,6 +3,7 @@
 #include "canvas/handlers/CanvasState.h"
 #include "model/Tool.h"
 
+#include <QImage>
 #include <QSizeF>
 
 class QWidget;
@@ -46,6 +47,9 @@ public:
     // The box of a placed image of `pointSize`: the longer side at most placedImageSide,
     // never enlarged.
     static QSizeF placedImageSize(QSizeF pointSize);
+    // The pixels a placed image keeps: `image` in sRGB. An image without a profile or already
+    // in sRGB comes back as it is, sharing its pixels; null when a conversion found no memory.
+    static QImage placedImagePixels(QImage image);
 
 private:
     void place(Annotation annotation);
