@@ -1,4 +1,5 @@
 #include "platform/Defaults.h"
+#include "ui/canvas/handlers/ImagePicker.h"
 #include "ui/output/DocumentSaveDialog.h"
 #include "ui/output/PackageFileDialogs.h"
 #include "ui/output/SaveOptionsAccessory.h"
@@ -177,4 +178,108 @@ TEST(PackageFileDialogs, TheDocumentSaveDialogChoosesAnExistingPackageAfterAskin
         EXPECT_EQ(entered, QDir(folder.path("Designs")).absolutePath());
         EXPECT_EQ(dialog.chosenPath(), folder.path("Designs/Fresh.snapkin"));
     }
+}
+
+// Saving again as a document starts beside the bound package with its name filled in, not
+// inside it with no name; and nothing is saved inside a package, however the path was reached.
+TEST(PackageFileDialogs, TheDocumentSaveDialogStartsBesideAPackageAndRefusesToSaveInsideOne)
+{
+    Folder folder;
+    const QString root = QDir(folder.dir.path()).absolutePath();
+    const auto start = [&](const QString& path) { return DocumentSaveDialog::startFor(path); };
+    EXPECT_EQ(start(folder.path("Shot.snapkin")).folder, root);
+    EXPECT_EQ(start(folder.path("Shot.snapkin")).name, "Shot.snapkin");
+    // A document bound inside a package (as an earlier version could leave one) starts beside
+    // the outer package.
+    EXPECT_EQ(start(folder.path("Shot.snapkin/nested.snapkin")).folder, root);
+    EXPECT_EQ(start(folder.path("Shot.snapkin/nested.snapkin")).name, "nested.snapkin");
+    EXPECT_EQ(start(folder.path("Designs/New.snapkin")).folder, folder.path("Designs"));
+
+    {
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", folder.path("Shot.snapkin"));
+        QString shownIn;
+        QString name;
+        QTimer::singleShot(100, [&] {
+            // Once the folder is listed, so that a late selection would have shown.
+            (void)rowOf(dialog, "Designs");
+            shownIn = QDir(dialog.directory()).absolutePath();
+            name = dialog.findChild<QLineEdit*>("fileNameEdit")->text();
+            dialog.reject();
+        });
+        dialog.exec();
+        EXPECT_EQ(shownIn, root);
+        EXPECT_EQ(name, "Shot.snapkin");
+    }
+    for (const QString& typed :
+         {QStringLiteral("Shot.snapkin/nested"), folder.path("Shot.snapkin/x")}) {
+        // A name typed into the package refuses the path and keeps the dialog open.
+        SCOPED_TRACE(typed.toStdString());
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", folder.path("New.snapkin"));
+        bool stayed = false;
+        QTimer::singleShot(100, [&] {
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+            QMetaObject::invokeMethod(&dialog, "accept");
+            stayed = dialog.isVisible();
+            dialog.reject();
+        });
+        AlertAnswerer alerts;
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        EXPECT_TRUE(stayed);
+        EXPECT_EQ(alerts.texts(), QStringList{"A document can't be saved inside “Shot.snapkin”."});
+        EXPECT_TRUE(dialog.chosenPath().isEmpty());
+    }
+    {
+        // Gone into the package by its path, a new name there is refused too.
+        DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", folder.path("New.snapkin"));
+        QTimer::singleShot(100, [&] {
+            dialog.setDirectory(folder.path("Shot.snapkin"));
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText("Fresh");
+            QMetaObject::invokeMethod(&dialog, "accept");
+            dialog.reject();
+        });
+        AlertAnswerer alerts;
+        dialog.exec();
+        EXPECT_EQ(alerts.seen().size(), 1);
+        EXPECT_TRUE(dialog.chosenPath().isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder.path("Shot.snapkin/nested.snapkin")));
+    EXPECT_FALSE(QFileInfo::exists(folder.path("Shot.snapkin/Fresh.snapkin")));
+}
+
+// The image tool's picker starts where the last file dialog was left, but never inside a
+// package: beside it.
+TEST(PackageFileDialogs, TheImagePickerDoesNotStartInsideAPackage)
+{
+    Folder folder;
+    {
+        // Any file dialog left inside the package makes that the last folder.
+        QFileDialog left(nullptr);
+        left.setOption(QFileDialog::DontUseNativeDialog);
+        left.setDirectory(folder.path("Shot.snapkin"));
+    }
+    QString startedIn;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = QDir(dialog->directory()).absolutePath();
+        dialog->reject();
+    });
+    FileDialogImagePicker picker;
+    EXPECT_FALSE(picker.chooseImageFile(nullptr).has_value());
+    EXPECT_EQ(startedIn, QDir(folder.dir.path()).absolutePath());
+
+    // A plain folder stays the place to start.
+    {
+        QFileDialog left(nullptr);
+        left.setOption(QFileDialog::DontUseNativeDialog);
+        left.setDirectory(folder.path("Designs"));
+    }
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = QDir(dialog->directory()).absolutePath();
+        dialog->reject();
+    });
+    EXPECT_FALSE(picker.chooseImageFile(nullptr).has_value());
+    EXPECT_EQ(startedIn, QDir(folder.path("Designs")).absolutePath());
 }

@@ -1,20 +1,32 @@
 #include "ui/output/DocumentSaveDialog.h"
 
+#include "model/PackageFolders.h"
 #include "model/SnapkinDocument.h"
 #include "platform/L10n.h"
 #include "ui/output/PackageFileDialogs.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 
 namespace snapkin {
 
+using platform::L10n;
+
+DocumentSaveDialog::Start DocumentSaveDialog::startFor(const QString& start)
+{
+    if (start.isEmpty()) return {packagefolders::outsidePackages(QDir::homePath()), QString()};
+    const QFileInfo info(start);
+    return {packagefolders::outsidePackages(info.absolutePath()), info.fileName()};
+}
+
 DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, const QString& start)
-    : QFileDialog(parent, title, start)
+    : QFileDialog(parent, title)
 {
     setAcceptMode(QFileDialog::AcceptSave);
     setOption(QFileDialog::DontUseNativeDialog);
-    setNameFilter(platform::L10n::text("Snapkin Document") + QStringLiteral(" (*.") +
+    setNameFilter(L10n::text("Snapkin Document") + QStringLiteral(" (*.") +
                   QString::fromLatin1(SnapkinDocument::extension) + QLatin1Char(')'));
     // No default suffix: the dialog would add it to the name of a plain folder too, and save
     // into "Designs.snapkin" instead of going into "Designs". accept() adds it.
@@ -23,6 +35,16 @@ DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, co
             name->setText(QFileInfo(path).fileName());
         accept();
     });
+    // Given as a path, an existing package would be taken for the folder to open, with an
+    // empty name: the folder and the name are set apart.
+    const Start where = startFor(start);
+    setDirectory(where.folder);
+    if (!where.name.isEmpty()) {
+        selectFile(where.name);
+        if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name && name->text() != where.name)
+            name->setText(where.name);
+    }
 }
 
 void DocumentSaveDialog::accept()
@@ -37,10 +59,26 @@ void DocumentSaveDialog::accept()
     }
     const QString suffix = QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
     if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
+    if (const QString package = packagefolders::enclosingPackage(path); !package.isEmpty()) {
+        alertSaveInsidePackage(this, package);
+        return;
+    }
     const QFileInfo info(path);
     if ((info.exists() || info.isSymLink()) && !packagedialogs::confirmReplace(this, path)) return;
     m_chosen = info.absoluteFilePath();
     QDialog::accept();
+}
+
+void alertSaveInsidePackage(QWidget* parent, const QString& package)
+{
+    QMessageBox box(
+        QMessageBox::Warning, QString(),
+        L10n::format("A document can't be saved inside “%@”.", QFileInfo(package).fileName()),
+        QMessageBox::Ok, parent);
+    box.setInformativeText(
+        L10n::text("A Snapkin document can't hold other files. Choose a folder outside it."));
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
 }
 
 } // namespace snapkin

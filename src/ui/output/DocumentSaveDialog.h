@@ -6,11 +6,22 @@
 namespace snapkin {
 
 // The save dialog for a document package. Qt's dialog would go into an existing package
-// named in the name field; this one chooses it, after asking whether to replace it.
+// named in the name field; this one chooses it, after asking whether to replace it. A path
+// inside a package is refused with an alert, and the dialog stays open.
 class DocumentSaveDialog : public QFileDialog {
     Q_OBJECT
 public:
+    // `start` is where the document would go: the dialog opens in its folder with its name
+    // filled in, even when it names an existing package (a folder the dialog would go into).
     DocumentSaveDialog(QWidget* parent, const QString& title, const QString& start);
+
+    // Where the dialog opens for `start`: its folder, or the folder that holds the package it
+    // lies in, so that the dialog never starts inside a package; and its file name.
+    struct Start {
+        QString folder;
+        QString name;
+    };
+    static Start startFor(const QString& start);
 
     // The chosen path, ending in ".snapkin"; empty unless accepted.
     QString chosenPath() const { return result() == QDialog::Accepted ? m_chosen : QString(); }
@@ -21,5 +32,8 @@ protected:
 private:
     QString m_chosen;
 };
+
+// Tells the user that nothing is saved inside the package `package`.
+void alertSaveInsidePackage(QWidget* parent, const QString& package);
 
 } // namespace snapkin

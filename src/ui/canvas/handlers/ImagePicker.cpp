@@ -1,5 +1,6 @@
 #include "ui/canvas/handlers/ImagePicker.h"
 
+#include "model/PackageFolders.h"
 #include "platform/L10n.h"
 
 #include <QFileDialog>
@@ -24,10 +25,16 @@ std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
         parent->window()->raise();
         parent->window()->activateWindow();
     }
-    const QString path =
-        QFileDialog::getOpenFileName(parent, QString(), QString(), imageFileFilter());
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+    QFileDialog dialog(parent, QString(), QString(), imageFileFilter());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The dialog starts where the last file dialog was left, which may be inside a document
+    // package; it starts beside the package instead.
+    dialog.setDirectory(packagefolders::outsidePackages(dialog.directory().absolutePath()));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+    return files.front();
 }
 
 } // namespace snapkin
