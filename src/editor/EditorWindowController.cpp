@@ -232,6 +232,9 @@ bool EditorWindowController::openFile(const QString& path)
         bringForward(open);
         return true;
     }
+    // A package of the history continues its entry, as when it is opened from the history,
+    // rather than becoming a second entry named after the package.
+    if (const auto entry = history().entryOfPackage(path)) return openHistoryEntry(path, *entry);
     const bool opened = SnapkinDocument::isDocument(path) ? openDocument(path) : openImage(path);
     if (opened) {
         RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(comparablePath(path)));
@@ -291,6 +294,34 @@ bool EditorWindowController::openDocument(const QString& path)
                                "document was opened as a copy.",
                                qint64(skipped)));
     }
+    return true;
+}
+
+bool EditorWindowController::openHistoryEntry(const QString& path,
+                                              const HistoryTracking::Entry& entry)
+{
+    if (AnnotationStore* store = history().openStore(entry.id)) {
+        if (EditorPage* page = pageOf(*store)) {
+            bringForward(page);
+            return true;
+        }
+    }
+    auto contents = SnapkinDocument::read(path);
+    if (!contents) {
+        const QString message = contents.error().userMessage();
+        qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
+        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the document"), message);
+        return false;
+    }
+    const AnnotationDocument& document = contents->document;
+    // Bound to no document: the history writes the edits back into its package.
+    AnnotationStore& store = open(contents->image, entry.title,
+                                  {.annotations = document.annotations,
+                                   .nextStampNumber = document.nextStampNumber,
+                                   .frame = document.frame,
+                                   .watermark = document.watermark,
+                                   .appliesRememberedFrame = false});
+    history().track(store, entry.title, entry.id, false);
     return true;
 }
 

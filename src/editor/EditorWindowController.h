@@ -66,8 +66,9 @@ public:
                           EditorOpenOptions options = {});
 
     // Opens a document package or an image file, or brings forward the page that already
-    // shows that document. Failures are shown in an alert. True when a page shows the file
-    // afterwards.
+    // shows that document. A package of the history opens as its entry does from the history
+    // (followed under the entry's id and title, and not noted as a recent document). Failures
+    // are shown in an alert. True when a page shows the file afterwards.
     bool openFile(const QString& path);
     // Opens a white 1280 × 800 "Blank Canvas", as a tab of `tabOf`'s window when given.
     AnnotationStore& openBlank(QWidget* tabOf = nullptr);
@@ -126,6 +127,9 @@ private:
     void removeSlot(EditorPage* page);
     bool openDocument(const QString& path);
     bool openImage(const QString& path);
+    // Opens the history's package at `path` in an editor that continues `entry`, or brings
+    // forward the editor that already does.
+    bool openHistoryEntry(const QString& path, const HistoryTracking::Entry& entry);
     EditorPage* pageShowing(const QString& documentPath) const;
 
     struct Slot {

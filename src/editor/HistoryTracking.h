@@ -33,6 +33,25 @@ public:
     // Why the history keeps nothing although it is on (its folder is refused), for the user;
     // empty while it works.
     virtual QString unavailableReason() const { return {}; }
+
+    // An entry of the history, as an editor that opens its package names it.
+    struct Entry {
+        QUuid id;
+        QString title;
+    };
+    // The entry whose package `path` is (a package in the history's own folder that the list
+    // holds); none for any other path. Such a package opened as a file continues its entry.
+    virtual std::optional<Entry> entryOfPackage(const QString& path) const
+    {
+        Q_UNUSED(path);
+        return std::nullopt;
+    }
+    // The store of the open editor that follows the entry `id`; null when none does.
+    virtual AnnotationStore* openStore(const QUuid& id) const
+    {
+        Q_UNUSED(id);
+        return nullptr;
+    }
 };
 
 } // namespace snapkin

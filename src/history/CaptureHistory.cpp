@@ -245,6 +245,21 @@ AnnotationStore* CaptureHistory::openStore(const QUuid& id) const
     return nullptr;
 }
 
+std::optional<HistoryTracking::Entry> CaptureHistory::entryOfPackage(const QString& path) const
+{
+    if (!m_available || path.isEmpty()) return std::nullopt;
+    // Compared through the folders' real paths: the data folder may be reached through a link.
+    const QFileInfo package(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString folder = QFileInfo(package.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || folder != QFileInfo(m_files.directory()).canonicalFilePath())
+        return std::nullopt;
+    for (const HistoryEntry& e : m_entries) {
+        if (QFileInfo(m_files.packagePath(e.id)).fileName() == package.fileName())
+            return Entry{e.id, e.title};
+    }
+    return std::nullopt;
+}
+
 QList<QUuid> CaptureHistory::search(const QString& query, const ShownDate& shownDate)
 {
     const QStringList words = historySearch::queryWords(query);

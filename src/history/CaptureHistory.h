@@ -144,7 +144,8 @@ public:
     // The entry with `id`; null when there is none.
     const HistoryEntry* entry(const QUuid& id) const;
     // The store of the open editor that follows the entry; null when none does.
-    AnnotationStore* openStore(const QUuid& id) const;
+    AnnotationStore* openStore(const QUuid& id) const override;
+    std::optional<Entry> entryOfPackage(const QString& path) const override;
 
 signals:
     void willChange();

@@ -124,4 +124,43 @@ TEST_F(HistoryOfOpenedFiles, AnEditedDocumentAndImageEnterUnderTheirFileNames)
     EXPECT_EQ(history->search("shot.png"), QList<QUuid>{history->entries().first().id});
 }
 
+// A history package opened as a file (File ▸ Open, a recent document, the command line)
+// continues its entry, as opening it from the history does: no second entry named after the
+// package, and the edits go back into it.
+TEST_F(HistoryOfOpenedFiles, AHistoryPackageOpenedAsAFileContinuesItsEntry)
+{
+    QImage pixels(40, 30, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(Qt::darkCyan);
+    const QString image = dir.filePath("shot.png");
+    ASSERT_TRUE(pixels.save(image, "PNG"));
+    ASSERT_TRUE(openAndEdit(image));
+    ASSERT_TRUE(waitUntil([&] { return history->entries().size() == 1; }));
+    history->flushAndDrain();
+    const QUuid id = history->entries().first().id;
+    for (EditorPage* page : editors.pages())
+        page->window()->close();
+    ASSERT_TRUE(waitUntil([&] { return editors.pages().isEmpty(); }));
+
+    // Through a path spelled another way, as a file dialog may give it.
+    const QString package = history->files().packagePath(id);
+    const QString spelled = dir.filePath("History/../History/") + QFileInfo(package).fileName();
+    ASSERT_TRUE(editors.openFile(spelled));
+    ASSERT_EQ(editors.pages().size(), 1);
+    AnnotationStore& store = editors.pages().first()->store();
+    EXPECT_EQ(editors.pages().first()->title(), "shot.png");
+    EXPECT_TRUE(store.documentURL().isEmpty());
+    EXPECT_EQ(history->openStore(id), &store);
+
+    // Opened again, the same editor comes forward.
+    ASSERT_TRUE(editors.openFile(package));
+    EXPECT_EQ(editors.pages().size(), 1);
+
+    store.appendAnnotation(Annotation{.kind = AnnotationKind::arrow, .p1 = {2, 2}, .p2 = {20, 20}});
+    history->flushAndDrain();
+    EXPECT_EQ(titles(), QStringList{"shot.png"});
+    auto written = SnapkinDocument::read(package);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->document.annotations.size(), 2);
+}
+
 } // namespace
