@@ -61,6 +61,7 @@ TEST(PackageFolders, ADialogStartsBesideThePackageItWouldStartIn)
     EXPECT_EQ(packagefolders::outsidePackages(tree.path("Work/doc1.snapkin")), work);
     EXPECT_EQ(packagefolders::outsidePackages(tree.path("Work/doc1.snapkin/preview")), work);
     EXPECT_EQ(packagefolders::outsidePackages(tree.path("Work/doc1.snapkin/nested.SNAPKIN")), work);
-    EXPECT_EQ(packagefolders::outsidePackages(tree.path("Work/Designs")), tree.path("Work/Designs"));
+    EXPECT_EQ(packagefolders::outsidePackages(tree.path("Work/Designs")),
+              tree.path("Work/Designs"));
     EXPECT_EQ(packagefolders::outsidePackages(work + "/"), work);
 }
