@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicWrite.h"
+#include "platform/FileLock.h"
 #include "platform/L10n.h"
 #include "platform/SettingsTable.h"
 
@@ -14,6 +15,7 @@
 #include <QMutexLocker>
 
 #include <cmath>
+#include <utility>
 
 namespace snapkin::platform {
 
@@ -58,6 +60,46 @@ double numberOf(const QVariant& v)
         return ok ? d : 0;
     }
     return 0;
+}
+
+// The settings file as read from disk.
+struct SettingsFile {
+    enum State {
+        missing,    // there is none
+        present,    // a JSON object, in `object`
+        damaged,    // not a JSON object, or over the size limit
+        unreadable, // there, but it could not be opened
+    };
+    State state = missing;
+    QJsonObject object;
+};
+
+SettingsFile readSettingsFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists()) return {};
+    if (!file.open(QIODevice::ReadOnly)) return {SettingsFile::unreadable, {}};
+    // No settings of ours come near the limit; a file beyond it is not read at all.
+    const bool tooLarge = file.size() > SettingsTable::maximumFileBytes;
+    const QByteArray bytes =
+        tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
+    file.close();
+    if (tooLarge || bytes.size() > SettingsTable::maximumFileBytes)
+        return {SettingsFile::damaged, {}};
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (!doc.isObject()) return {SettingsFile::damaged, {}};
+    return {SettingsFile::present, doc.object()};
+}
+
+// Keeps a damaged file for the user to inspect, under a ".corrupt" suffix.
+void setAside(const QString& path)
+{
+    const QString aside = path + ".corrupt";
+    QFile::remove(aside);
+    if (!QFile::rename(path, aside)) QFile::remove(path);
+    qWarning("Settings file %s was damaged; it was set aside as %s", qPrintable(path),
+             qPrintable(aside));
 }
 
 } // namespace
@@ -141,32 +183,18 @@ void Defaults::reload()
 {
     QMutexLocker lock(&m_mutex);
     m_stored.clear();
-    QFile file(m_path);
-    if (!file.exists()) return;
-    if (!file.open(QIODevice::ReadOnly)) {
+    m_changed.clear();
+    m_replaceFile = false;
+    const SettingsFile file = readSettingsFile(m_path);
+    if (file.state == SettingsFile::unreadable) {
         qWarning("Settings file %s can't be read; using defaults", qPrintable(m_path));
         return;
     }
-    // No settings of ours come near the limit; a file beyond it is not read at all.
-    const bool tooLarge = file.size() > SettingsTable::maximumFileBytes;
-    const QByteArray bytes =
-        tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
-    file.close();
-    QJsonParseError error{};
-    const QJsonDocument doc = tooLarge || bytes.size() > SettingsTable::maximumFileBytes
-                                  ? QJsonDocument()
-                                  : QJsonDocument::fromJson(bytes, &error);
-    if (!doc.isObject()) {
-        // Keep the damaged file for the user to inspect, and start from the defaults.
-        const QString aside = m_path + ".corrupt";
-        QFile::remove(aside);
-        if (!QFile::rename(m_path, aside)) QFile::remove(m_path);
-        qWarning("Settings file %s was damaged; it was set aside as %s", qPrintable(m_path),
-                 qPrintable(aside));
+    if (file.state == SettingsFile::damaged) {
+        setAside(m_path);
         return;
     }
-    const QJsonObject object = doc.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
+    for (auto it = file.object.begin(); it != file.object.end(); ++it) {
         const QVariant value = fromJson(it.value());
         if (!value.isValid()) continue;
         // A value of the wrong type or out of its range is dropped: the key reads its default.
@@ -182,35 +210,73 @@ void Defaults::reload()
 
 bool Defaults::save()
 {
-    QJsonObject object;
+    const QMutexLocker saving(&m_saveMutex);
+    QSet<QString> changed;
+    QVariantMap stored;
+    bool replaceFile = false;
     {
         QMutexLocker lock(&m_mutex);
-        for (auto it = m_stored.begin(); it != m_stored.end(); ++it) {
-            object.insert(it.key(), toJson(it.value()));
-        }
+        changed = std::exchange(m_changed, {});
+        replaceFile = std::exchange(m_replaceFile, false);
+        stored = m_stored;
     }
     // It lists recent documents and folders: the user's alone.
     makePrivateFolder(QFileInfo(m_path).absolutePath());
+    // Another process writing the same file meanwhile would write a merge that misses these
+    // keys, or this one a merge that misses its. One that holds the lock too long (stopped in
+    // a debugger) is not waited for: at worst its newest keys are missed, the file stays whole.
+    const FileLock lock(m_path + QStringLiteral(".lock"));
+    if (!lock.isHeld())
+        qWarning("Settings lock for %s couldn't be taken; writing without it", qPrintable(m_path));
+
+    // The file as it is now, with this store's changes over it.
+    QJsonObject object;
+    const SettingsFile onDisk =
+        replaceFile ? SettingsFile{SettingsFile::missing, {}} : readSettingsFile(m_path);
+    if (onDisk.state == SettingsFile::present) {
+        object = onDisk.object;
+        for (const QString& key : changed) {
+            if (const auto value = stored.constFind(key); value != stored.constEnd())
+                object.insert(key, toJson(*value));
+            else
+                object.remove(key);
+        }
+    } else {
+        // Nothing to merge with: what this store holds is the whole file. A damaged file is
+        // kept aside first, as at load.
+        if (onDisk.state == SettingsFile::damaged) setAside(m_path);
+        for (auto it = stored.begin(); it != stored.end(); ++it)
+            object.insert(it.key(), toJson(it.value()));
+    }
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     const auto written = writeFileAtomically(m_path, bytes, FileAccess::userOnly);
     if (!written) {
+        {
+            // Written with the next change, or whenever a later write succeeds.
+            QMutexLocker relock(&m_mutex);
+            m_changed.unite(changed);
+            m_replaceFile = m_replaceFile || replaceFile;
+        }
         // Names the folder and what stood in the way, as an automatic save's alert does.
         const QString folder = QFileInfo(m_path).absolutePath();
-        const QString message =
-            L10n::format("Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
-                         writeFailureReason(folder, written.error(), bytes.size()));
-        qWarning("Settings could not be written to %s: %s", qPrintable(m_path),
-                 qPrintable(message));
-        {
-            QMutexLocker lock(&m_mutex);
-            m_saveFailure = message;
-        }
-        emit saveFailed(message);
+        reportSaveFailure(L10n::format("Snapkin couldn't write to “%@”: %@",
+                                       QDir::toNativeSeparators(folder),
+                                       writeFailureReason(folder, written.error(), bytes.size())));
         return false;
     }
-    QMutexLocker lock(&m_mutex);
+    QMutexLocker relock(&m_mutex);
     m_saveFailure.clear();
     return true;
+}
+
+void Defaults::reportSaveFailure(const QString& message)
+{
+    qWarning("Settings could not be written to %s: %s", qPrintable(m_path), qPrintable(message));
+    {
+        QMutexLocker lock(&m_mutex);
+        m_saveFailure = message;
+    }
+    emit saveFailed(message);
 }
 
 void Defaults::registerDefaults(const QVariantMap& defaults)
@@ -297,6 +363,7 @@ bool Defaults::setValue(const QString& key, const QVariant& value)
     {
         QMutexLocker lock(&m_mutex);
         m_stored.insert(key, value);
+        m_changed.insert(key);
     }
     const bool saved = save();
     emit valueChanged(key);
@@ -308,6 +375,7 @@ bool Defaults::removeObject(const QString& key)
     {
         QMutexLocker lock(&m_mutex);
         if (!m_stored.remove(key)) return true;
+        m_changed.insert(key);
     }
     const bool saved = save();
     emit valueChanged(key);
@@ -331,6 +399,8 @@ void Defaults::removeAllStored()
     {
         QMutexLocker lock(&m_mutex);
         m_stored.clear();
+        m_changed.clear();
+        m_replaceFile = true;
     }
     save();
 }

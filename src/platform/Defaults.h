@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -16,6 +17,13 @@ namespace snapkin::platform {
 // The settings store. A registration domain (defaults registered at launch, kept in memory,
 // never written) lies under a persistent domain kept as JSON in
 // $XDG_CONFIG_HOME/snapkin/<name>.json and written atomically on every change.
+//
+// Other processes may write the file meanwhile (a second instance on another display, a hand
+// edit): a write carries only the keys this store set or removed since it read the file, merged
+// over the file as it is on disk at that moment, so what others wrote stays. Two stores that
+// write the same file take turns through a lock file beside it ("<name>.json.lock"). The values
+// in memory stay as this store read or set them: keys others change are picked up at the next
+// start (or reload()), never under code that already read them.
 //
 // Reads follow the usual rules of a preferences store: a missing number reads 0, a missing Bool
 // false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
@@ -118,10 +126,12 @@ public:
     // The whole persistent domain, for inspection.
     QVariantMap storedValues() const;
 
-    // Forgets every stored value (registered defaults stay); used by tests to start clean.
+    // Forgets every stored value (registered defaults stay) and writes the file with none, also
+    // dropping what other processes wrote; used by tests to start clean.
     void removeAllStored();
 
-    // Re-reads the file (for tests of what survives a restart).
+    // Re-reads the file (for tests of what survives a restart); changes not yet written are
+    // forgotten.
     void reload();
 
     // Converts between stored JSON and QVariant values, keeping Bools, numbers and data apart.
@@ -136,11 +146,18 @@ signals:
 
 private:
     bool save();
+    void reportSaveFailure(const QString& message);
 
     QString m_path;
     mutable QMutex m_mutex;
+    // Held for a whole write, so this store's writes follow one another.
+    QMutex m_saveMutex;
     QVariantMap m_registered;
     QVariantMap m_stored;
+    // Keys set or removed since the file was read or last written.
+    QSet<QString> m_changed;
+    // The next write replaces the file with m_stored instead of merging (removeAllStored).
+    bool m_replaceFile = false;
     QString m_saveFailure;
 };
 

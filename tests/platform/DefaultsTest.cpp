@@ -286,3 +286,77 @@ TEST(DefaultsChecks, ValuesTheReadersAcceptAreKeptAndOnlyFarOnesRefused)
         EXPECT_FALSE(defaults.hasStoredValue(key)) << key << " " << value.toDouble();
     }
 }
+
+namespace {
+
+QJsonObject fileObject(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+} // namespace
+
+// Another process (a second instance, a hand edit) writes the file while this store runs: a write
+// of this store carries its own changes, removals too, and keeps every other key as it is on disk.
+TEST(DefaultsSharing, AWriteKeepsWhatOthersWroteMeanwhileAndCarriesOnlyOurChanges)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    writeFile(path, R"({"captureDelay": 3, "showInDock": true, "appearance": "dark"})");
+    Defaults ours(path);
+
+    writeFile(path, R"({"captureDelay": 3, "showInDock": true, "appearance": "light",
+                        "exportFormat": "jpeg", "afterCaptureCopy": true})");
+    EXPECT_TRUE(ours.setValue("captureDelay", 5));
+    EXPECT_TRUE(ours.removeObject("showInDock"));
+
+    const QJsonObject written = fileObject(path);
+    EXPECT_EQ(written.value("captureDelay"), QJsonValue(5));
+    EXPECT_FALSE(written.contains("showInDock"));
+    EXPECT_EQ(written.value("appearance"), QJsonValue("light"));
+    EXPECT_EQ(written.value("exportFormat"), QJsonValue("jpeg"));
+    EXPECT_EQ(written.value("afterCaptureCopy"), QJsonValue(true));
+    // What this store read stays what its readers see until it reads the file again.
+    EXPECT_EQ(ours.stringForKey("appearance"), "dark");
+    ours.reload();
+    EXPECT_EQ(ours.stringForKey("exportFormat"), "jpeg");
+}
+
+// Two instances over one file, each changing its own keys and quitting in turn.
+TEST(DefaultsSharing, TwoStoresOverOneFileKeepEachOthersChanges)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    {
+        Defaults first(path);
+        Defaults second(path);
+        first.setValue("exportFormat", "webp");
+        second.setValue("afterCaptureCopy", true);
+        first.setValue("captureDelay", 2);
+        second.removeObject("exportFormat"); // second never had it: nothing of first's goes
+    }
+    Defaults reopened(path);
+    EXPECT_EQ(reopened.stringForKey("exportFormat"), "webp");
+    EXPECT_TRUE(reopened.boolForKey("afterCaptureCopy"));
+    EXPECT_EQ(reopened.integerForKey("captureDelay"), 2);
+}
+
+// A change whose write failed is carried by the next write that succeeds.
+TEST(DefaultsSharing, AChangeAFailedWriteMissedIsWrittenWithTheNextOne)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    Defaults ours(path);
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the file belongs: every write fails
+    EXPECT_FALSE(ours.setValue("captureDelay", 4));
+    EXPECT_FALSE(ours.saveFailure().isEmpty());
+    ASSERT_TRUE(QDir().rmdir(path));
+
+    EXPECT_TRUE(ours.setValue("appearance", "dark"));
+    EXPECT_TRUE(ours.saveFailure().isEmpty());
+    const QJsonObject written = fileObject(path);
+    EXPECT_EQ(written.value("captureDelay"), QJsonValue(4));
+    EXPECT_EQ(written.value("appearance"), QJsonValue("dark"));
+}
