@@ -1,10 +1,13 @@
 #include "platform/PrivateFolder.h"
 
+#include "platform/FileLock.h"
 #include "platform/L10n.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <algorithm>
 #include <atomic>
@@ -85,6 +88,98 @@ void cleanAt(int dirFd)
     ::closedir(dir);
 }
 
+// The file in each process's folder whose lock says the process still runs.
+constexpr char ownerFile[] = ".owner";
+
+// Removes from the folder open at `rootFd` what no running process holds: every folder of ours
+// whose owner file is missing or not locked, with what is in it, and every file or link of ours
+// beside them. A folder whose owner file is locked (this process's own too) stays whole. Called
+// with the folder itself locked, so no process takes a folder here meanwhile.
+void removeUnowned(int rootFd)
+{
+    const int listFd = ::dup(rootFd);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0) ::close(listFd);
+        return;
+    }
+    const uid_t me = ::geteuid();
+    while (dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(rootFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != me) continue;
+        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+            ::unlinkat(rootFd, name, 0);
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode)) continue;
+        const int child = ::openat(rootFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) continue;
+        // A folder without an owner file is an earlier version's, or a process's that ended
+        // before it made one: nobody holds it.
+        const int owner = ::openat(child, ownerFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (owner >= 0 && !FileLock::tryLock(owner)) {
+            ::close(owner);
+            ::close(child);
+            continue;
+        }
+        cleanAt(child);
+        ::unlinkat(rootFd, name, AT_REMOVEDIR);
+        if (owner >= 0) ::close(owner);
+    }
+    ::closedir(dir);
+}
+
+// This process's own folder while it holds it.
+struct OwnFolder {
+    QString root;     // the location() it lies in
+    QString path;     // empty while none is held
+    int ownerFd = -1; // keeps the owner file locked
+};
+
+QMutex ownMutex;
+OwnFolder own;
+
+// Whether `path` still is a real folder of the user's own.
+bool isOurFolder(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
+// Takes a new folder of this process's own in `root` (already private), first removing what no
+// running process holds. Called with ownMutex held.
+bool takeOwnFolder(const QString& root)
+{
+    if (own.ownerFd >= 0) ::close(own.ownerFd);
+    own = {root, {}, -1};
+    // Locked while the folder and its owner file are made and locked, so that no other start's
+    // clean-up finds it without its lock meanwhile. A lock held too long by a stopped process
+    // is not waited for: the moment without the lock is short.
+    const FileLock rootLock(root);
+    const int rootFd = ::open(QFile::encodeName(root).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (rootFd < 0) return false;
+    if (rootLock.isHeld()) removeUnowned(rootFd);
+    ::close(rootFd);
+    QByteArray pattern = QFile::encodeName(root) + '/' + QByteArray::number(::getpid()) + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return false;
+    const QByteArray owner = pattern + '/' + ownerFile;
+    const int fd =
+        ::open(owner.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 || !FileLock::tryLock(fd)) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(owner.constData());
+        ::rmdir(pattern.constData());
+        return false;
+    }
+    own.path = QFile::decodeName(pattern);
+    own.ownerFd = fd;
+    return true;
+}
+
 } // namespace
 
 QString PrivateFolder::userMessage(Error error)
@@ -112,18 +207,17 @@ QString PrivateFolder::location()
 
 std::expected<QString, PrivateFolder::Error> PrivateFolder::path()
 {
-    const QString folder = location();
+    const QString root = location();
     // The parents are ordinary folders of the user's (the cache folder may not exist yet).
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    if (auto ok = makePrivate(folder); !ok) return std::unexpected(ok.error());
-    // Whatever earlier runs left goes before this run puts anything here, also when nobody
-    // called cleanUp() at start-up.
-    static bool cleaned = false;
-    if (!cleaned) {
-        cleaned = true;
-        clean(folder);
+    QDir().mkpath(QFileInfo(root).absolutePath());
+    if (auto ok = makePrivate(root); !ok) return std::unexpected(ok.error());
+    const QMutexLocker lock(&ownMutex);
+    // Taken anew when the environment names another folder (tests) or someone removed it.
+    if (own.root != root || own.path.isEmpty() || !isOurFolder(own.path)) {
+        if (!takeOwnFolder(root)) return std::unexpected(Error::unavailable);
     }
-    return folder;
+    if (auto ok = makePrivate(own.path); !ok) return std::unexpected(ok.error());
+    return own.path;
 }
 
 std::expected<QString, PrivateFolder::Error> PrivateFolder::makeUniqueFolder(const QString& purpose)
@@ -181,7 +275,13 @@ bool PrivateFolder::isPrivate(const QString& folder)
 
 void PrivateFolder::keepNewest(const QString& purpose, int count)
 {
-    const QByteArray name = QFile::encodeName(location() + QLatin1Char('/') + purpose);
+    QString ownPath;
+    {
+        const QMutexLocker lock(&ownMutex);
+        if (own.root != location() || own.path.isEmpty()) return; // nothing made here yet
+        ownPath = own.path;
+    }
+    const QByteArray name = QFile::encodeName(ownPath + QLatin1Char('/') + purpose);
     const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
     DIR* dir = ::fdopendir(fd);
@@ -220,8 +320,18 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
 
 void PrivateFolder::cleanUp()
 {
-    // path() cleans once per run; a second call here cleans again.
-    if (auto folder = path()) clean(*folder);
+    const QString root = location();
+    QDir().mkpath(QFileInfo(root).absolutePath());
+    if (!makePrivate(root)) return;
+    // Without the lock another start may be taking a folder that has no lock yet: better to
+    // leave everything for a later start.
+    const FileLock rootLock(root);
+    if (!rootLock.isHeld()) return;
+    const int rootFd = ::open(QFile::encodeName(root).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (rootFd < 0) return;
+    removeUnowned(rootFd);
+    ::close(rootFd);
 }
 
 } // namespace snapkin::platform

@@ -12,6 +12,13 @@ namespace snapkin::platform {
 // files or links in it: it is made with mode 0700 and refused when it is a symbolic link, not a
 // folder or not owned by the current user.
 //
+// One user may run several instances at once (one per display), all over this one folder. Each
+// running process keeps its files in a sub-folder of its own, which it marks as taken by a lock
+// on a file inside it (".owner"), held for the life of the process: the kernel drops the lock
+// when the process ends, a crash or SIGKILL included. Clean-up removes only what no running
+// process holds, so one instance's start or quit never takes away a file another one has handed
+// to a drop target.
+//
 // Each use takes a sub-folder of its own, so a later use never deletes a file that a drop target
 // may still be reading; what earlier runs left behind is removed once, at start-up.
 class PrivateFolder {
@@ -22,26 +29,30 @@ public:
     };
     static QString userMessage(Error error);
 
-    // The folder, made (mode 0700) when missing; a folder of ours with a looser mode is
-    // tightened. The first call of a run removes what earlier runs left in it.
+    // This process's own folder inside location(), taken by the first call of the run (which
+    // also removes what no running process holds, as cleanUp() does). Both are made (mode 0700)
+    // when missing; a folder of ours with a looser mode is tightened.
     static std::expected<QString, Error> path();
-    // A new, empty folder of its own under `purpose` ("Drag", "Share"), mode 0700.
+    // A new, empty folder of its own under `purpose` ("Drag", "Share") in this process's folder,
+    // mode 0700.
     static std::expected<QString, Error> makeUniqueFolder(const QString& purpose);
 
-    // Of the folders under `purpose`, keeps the `count` newest and removes the others with what
-    // is in them (as `clean` removes). Newest by the order makeUniqueFolder made them, which
-    // holds for folders made within one tick of the file system's clock; folders of other
-    // names count as older, by when they last changed. Other entries stay.
+    // Of the folders under `purpose` in this process's folder, keeps the `count` newest and
+    // removes the others with what is in them (as `clean` removes). Newest by the order
+    // makeUniqueFolder made them, which holds for folders made within one tick of the file
+    // system's clock; folders of other names count as older, by when they last changed. Other
+    // entries, and other processes' folders, stay.
     static void keepNewest(const QString& purpose, int count);
 
-    // Removes what is in the private folder now. Called at start-up.
+    // Removes from location() what no running process holds: the folders of processes that
+    // ended, and whatever else is there (as `clean` removes). Called at start-up.
     static void cleanUp();
     // Removes from `folder` the user's own regular files and symbolic links (the link, never
     // its target) and every folder that is empty afterwards, descending only into real folders.
     // Other kinds of entries and other users' files stay. `folder` itself stays.
     static void clean(const QString& folder);
 
-    // The folder `path()` uses: a function of the environment only.
+    // The folder all processes' own folders are in: a function of the environment only.
     static QString location();
 
     // Makes `folder` (its parent must exist) a private folder as `path()` does: made with mode

@@ -1,5 +1,7 @@
 #include "platform/PrivateFolder.h"
 
+#include "platform/FileLock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using snapkin::platform::PrivateFolder;
 
@@ -49,11 +53,16 @@ TEST_F(PrivateFolders, AreMadeForTheUserAloneAndTightenedWhenLoose)
 {
     const auto folder = PrivateFolder::path();
     ASSERT_TRUE(folder.has_value());
-    EXPECT_EQ(*folder, root.path() + "/snapkin");
+    const QString shared = root.path() + "/snapkin";
+    EXPECT_EQ(PrivateFolder::location(), shared);
+    EXPECT_EQ(QFileInfo(*folder).absolutePath(), shared); // this process's own, inside it
+    EXPECT_EQ(modeOf(shared), 0700u);
     EXPECT_EQ(modeOf(*folder), 0700u);
 
+    ::chmod(QFile::encodeName(shared).constData(), 0755);
     ::chmod(QFile::encodeName(*folder).constData(), 0755);
-    ASSERT_TRUE(PrivateFolder::path().has_value());
+    EXPECT_EQ(PrivateFolder::path(), folder); // the same folder for the whole run
+    EXPECT_EQ(modeOf(shared), 0700u);
     EXPECT_EQ(modeOf(*folder), 0700u);
 
     const auto a = PrivateFolder::makeUniqueFolder("Drag");
@@ -102,7 +111,9 @@ TEST_F(PrivateFolders, FallBackToTheCacheWithoutARuntimeFolder)
 
 TEST_F(PrivateFolders, CleaningRemovesLeftoversButNeverFollowsALink)
 {
-    const QString folder = *PrivateFolder::path();
+    // What an earlier version left, in the shared folder itself.
+    const QString folder = PrivateFolder::location();
+    ASSERT_TRUE(PrivateFolder::makePrivate(folder).has_value());
     QTemporaryDir outside;
     write(outside.path() + "/precious.txt", "keep me");
     write(folder + "/Drag/abc/Snapkin 2026-03-05 at 14.07.09.png");
@@ -143,4 +154,106 @@ TEST_F(PrivateFolders, TheNewestAreKeptEvenWhenTheFolderTimesAgree)
     for (int i = 0; i < made.size(); ++i)
         EXPECT_EQ(QFileInfo::exists(made[i]), i >= 3) << i;
     EXPECT_FALSE(QFileInfo::exists(*PrivateFolder::path() + "/Drag/leftover"));
+}
+
+namespace {
+
+// Another instance of the application, as a child process: it makes a drag file in the private
+// folder, says where, and runs until `finish()` (or the end of the test) ends it.
+class OtherInstance {
+public:
+    OtherInstance()
+    {
+        int ready[2];
+        int hold[2];
+        if (::pipe(ready) != 0 || ::pipe(hold) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(hold[1]);
+            QByteArray path;
+            if (const auto folder = PrivateFolder::makeUniqueFolder("Drag")) {
+                path = QFile::encodeName(*folder + "/Snapkin 2026-12-07 at 23.10.00.png");
+                const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+                if (fd < 0 || ::write(fd, "png", 3) != 3) path.clear();
+                if (fd >= 0) ::close(fd);
+            }
+            [[maybe_unused]] const auto told = ::write(ready[1], path.constData(), path.size());
+            ::close(ready[1]);
+            char byte;
+            [[maybe_unused]] const auto held = ::read(hold[0], &byte, 1); // until told to end
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(hold[0]);
+        m_hold = hold[1];
+        QByteArray path;
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = ::read(ready[0], buffer, sizeof buffer)) > 0)
+            path.append(buffer, got);
+        ::close(ready[0]);
+        dragFile = QFile::decodeName(path);
+    }
+    ~OtherInstance() { finish(); }
+
+    // Ends the other instance without its removing anything, as a crash or SIGKILL would.
+    void finish()
+    {
+        if (m_hold >= 0) ::close(std::exchange(m_hold, -1));
+        if (m_pid > 0) ::waitpid(std::exchange(m_pid, -1), nullptr, 0);
+    }
+
+    QString dragFile;
+
+private:
+    pid_t m_pid = -1;
+    int m_hold = -1;
+};
+
+} // namespace
+
+// Two instances of one user (on two displays) share the private folder: neither one's start nor
+// its quit removes a drag file the other still offers; once the other has ended, the next
+// start removes what it left.
+TEST_F(PrivateFolders, AnotherRunningInstancesFilesOutliveThisOnesStartAndQuit)
+{
+    OtherInstance other; // started first
+    ASSERT_FALSE(other.dragFile.isEmpty());
+    ASSERT_TRUE(QFileInfo::exists(other.dragFile));
+
+    PrivateFolder::cleanUp(); // this instance starts
+    EXPECT_TRUE(QFileInfo::exists(other.dragFile));
+    const auto ours = PrivateFolder::makeUniqueFolder("Drag");
+    ASSERT_TRUE(ours.has_value());
+    write(*ours + "/ours.png");
+    EXPECT_TRUE(QFileInfo::exists(other.dragFile));
+
+    PrivateFolder::keepNewest("Drag", 0); // this instance quits
+    EXPECT_FALSE(QFileInfo::exists(*ours));
+    EXPECT_TRUE(QFileInfo::exists(other.dragFile));
+
+    other.finish();
+    PrivateFolder::cleanUp();
+    EXPECT_FALSE(QFileInfo::exists(other.dragFile));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(other.dragFile).absolutePath()));
+    EXPECT_TRUE(QFileInfo(*PrivateFolder::path()).isDir()); // this one's own stays while it runs
+}
+
+// Clean-up tells a running instance's folder by the lock on its owner file, not by the file: a
+// folder whose owner file nobody locks belongs to a run that ended.
+TEST_F(PrivateFolders, OnlyAFolderWhoseOwnerFileIsLockedIsKept)
+{
+    const QString folder = PrivateFolder::location();
+    ASSERT_TRUE(PrivateFolder::makePrivate(folder).has_value());
+    write(folder + "/4242-ended/.owner", "");
+    write(folder + "/4242-ended/Share/a/picture.png");
+    write(folder + "/4343-runs/.owner", "");
+    write(folder + "/4343-runs/Share/b/picture.png");
+    const snapkin::platform::FileLock runs(folder + "/4343-runs/.owner");
+    ASSERT_TRUE(runs.isHeld());
+
+    PrivateFolder::cleanUp();
+    EXPECT_FALSE(QFileInfo::exists(folder + "/4242-ended"));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/4343-runs/Share/b/picture.png"));
 }
