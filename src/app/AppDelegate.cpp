@@ -499,4 +499,11 @@ bool AppDelegate::requestQuit(EditorWindowController& editors)
     return mayQuit;
 }
 
+void AppDelegate::terminate()
+{
+    // exit(), unlike quit(), closes no window, so no editor's close asks about unsaved changes;
+    // it ends the nested loop of an alert already asking as well, and no loop starts after it.
+    QCoreApplication::exit(0);
+}
+
 } // namespace snapkin

@@ -115,6 +115,11 @@ public:
     // Asks about every editor of `editors` with unsaved changes, then quits unless one of them
     // stays open. True when the application is quitting.
     static bool requestQuit(EditorWindowController& editors);
+    // Ends the run without asking anyone, for SIGTERM (a logout, `kill`): every event loop ends,
+    // an open alert's or dialog's too, and no editor asks about its changes. What runs once the
+    // application's loop has ended still runs: the history writes the editors' pending edits
+    // and finishes its queue, the drag files are removed. Nothing is saved to the user's files.
+    static void terminate();
 
     // Whether `window` is one the user works with, so that while it is shown the application
     // keeps running without a tray icon: an editor, the start window, settings, About, What's

@@ -158,11 +158,15 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
                      &AppDelegate::reopen);
     QObject::connect(&instance, &platform::SingleInstance::filesRequested, m_delegate.get(),
                      &AppDelegate::openFiles);
-    // A logout (or `kill`) sends SIGTERM: quit as Quit does, asking about unsaved editors and
-    // removing the drag files, rather than ending where it stands.
+    // A logout (or `kill`) sends SIGTERM: nobody is there to answer a question, so the run ends
+    // without one, after writing the history and removing the drag files, rather than where it
+    // stands. A further SIGTERM while that goes on ends the process at once.
     m_termination = std::make_unique<platform::TerminationSignal>();
     QObject::connect(m_termination.get(), &platform::TerminationSignal::terminationRequested,
-                     m_delegate.get(), [this] { AppDelegate::requestQuit(m_editors); });
+                     m_delegate.get(), [this] {
+                         m_termination->restoreDefaultAction();
+                         AppDelegate::terminate();
+                     });
 }
 
 Application::~Application()

@@ -5,13 +5,23 @@
 #include "AppTestSupport.h"
 #include "TestPaths.h"
 
+#include "history/HistoryStore.h"
+#include "model/SnapkinDocument.h"
+#include "platform/ScreenCapture.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace snapkin;
 
@@ -58,6 +68,43 @@ QString topmostWindow()
     return ok ? QString::number(id) : QString();
 }
 
+// Where the screen shows `colour` in rows of at least 100 pixels: an editor's canvas showing a
+// picture of that colour.
+std::optional<QRect> shownColour(QColor colour)
+{
+    const auto screen =
+        platform::ScreenCapture::grabScreenRect(QGuiApplication::primaryScreen()->geometry());
+    if (!screen) return std::nullopt;
+    QRect box;
+    for (int y = 0; y < screen->height(); ++y) {
+        int first = -1, last = -1, count = 0;
+        for (int x = 0; x < screen->width(); ++x) {
+            if (!test::near(test::pixel(*screen, x, y), colour, 6)) continue;
+            if (first < 0) first = x;
+            last = x;
+            ++count;
+        }
+        if (count >= 100) box |= QRect(first, y, last - first + 1, 1);
+    }
+    if (box.isEmpty()) return std::nullopt;
+    return box;
+}
+
+// A drag with the real pointer, in a few steps so that the motion is seen.
+void drag(QPoint from, QPoint to)
+{
+    const auto point = [](QPoint p) {
+        return QStringList{QString::number(p.x()), QString::number(p.y())};
+    };
+    xdotool(QStringList{"mousemove", "--sync"} + point(from));
+    xdotool({"mousedown", "1"});
+    for (int i = 1; i <= 6; ++i) {
+        xdotool(QStringList{"mousemove", "--sync"} + point(from + (to - from) * i / 6));
+        QTest::qWait(30);
+    }
+    xdotool({"mouseup", "1"});
+}
+
 // The application with its own settings, data and runtime folders, showing in the taskbar (with
 // no tray on the display it would anyway) and, unless it is a first start, with no welcome or
 // What's New window at start.
@@ -101,12 +148,15 @@ public:
         if (!m_second.waitForFinished(15000)) return -1;
         return m_second.exitStatus() == QProcess::NormalExit ? m_second.exitCode() : -1;
     }
+    // Starts the application with files to open, which it opens in editors of their own.
+    void open(const QStringList& files) { run(m_first, files); }
     QProcess& process() { return m_first; }
+    QString home() const { return m_home.path(); }
 
     QString start;
 
 private:
-    void run(QProcess& process)
+    void run(QProcess& process, const QStringList& files = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
@@ -115,7 +165,7 @@ private:
         env.insert("XDG_RUNTIME_DIR", runtime());
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(appPath(), {});
+        process.start(appPath(), files);
     }
 
     QTemporaryDir m_home;
@@ -225,4 +275,63 @@ TEST(AppLifecycle, FilesLeftInThePrivateFolderGoAtStartAndSigtermQuitsCleanly)
     EXPECT_EQ(app.process().exitCode(), 0);
     // A run that ended where it stood would have left its socket behind.
     EXPECT_FALSE(QFileInfo::exists(socket));
+}
+
+// A logout or `kill` while an editor holds annotations nobody saved: nobody is there to answer
+// "Do you want to save your annotations?", so SIGTERM ends the run without asking, and the
+// history, which follows the editor, keeps the annotation.
+TEST(AppLifecycle, SigtermEndsARunWithUnsavedAnnotationsWithoutAskingAndTheHistoryKeepsThem)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    const QColor picture(30, 140, 90);
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(picture);
+    const QString png = app.home() + "/shot.png";
+    ASSERT_TRUE(image.save(png));
+
+    app.open({png});
+    const QString editor = test::findVisibleWindow(
+        QRegularExpression::escape(QString::fromUtf8("shot.png — 600 × 400 px")));
+    ASSERT_FALSE(editor.isEmpty());
+    // The canvas takes input where it is drawn once the window manager has stopped placing it:
+    // the same whole picture in two grabs a moment apart.
+    xdotool({"windowactivate", "--sync", editor});
+    std::optional<QRect> canvas;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            const std::optional<QRect> before = shownColour(picture);
+            QTest::qWait(150);
+            canvas = shownColour(picture);
+            return canvas && canvas == before && canvas->width() >= 290 &&
+                   canvas->height() >= 190 && activeWindow() == editor;
+        },
+        30000));
+    // An arrow across the middle, with the tool editors start with.
+    const QPoint middle = canvas->center();
+    drag(middle - QPoint(110, 0), middle + QPoint(110, 0));
+    ASSERT_TRUE(test::waitUntil([&] {
+        const auto shown = platform::ScreenCapture::grabScreenRect(QRect(middle, QSize(1, 1)));
+        return shown && !test::near(test::pixel(*shown, 0, 0), picture, 30);
+    }));
+
+    app.process().terminate(); // SIGTERM
+    // Generous: the history writes the entry on the way out.
+    ASSERT_TRUE(app.process().waitForFinished(30000))
+        << "still running; windows: "
+        << test::commandOutput("xdotool",
+                               {"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"})
+               .toStdString();
+    EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.process().exitCode(), 0);
+
+    const HistoryStore history(app.home() + "/data/snapkin/History");
+    const QList<HistoryEntry> entries = history.load().entries;
+    ASSERT_EQ(entries.size(), 1);
+    const auto contents = SnapkinDocument::read(history.packagePath(entries.first().id));
+    ASSERT_TRUE(contents.has_value());
+    EXPECT_EQ(contents->document.annotations.size(), 1);
+    EXPECT_EQ(QImage(png).size(), QSize(600, 400)); // the picture itself stays as it was
+    EXPECT_EQ(QImage(png).pixelColor(300, 200), picture);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using snapkin::platform::TerminationSignal;
 
@@ -36,4 +38,32 @@ TEST(TerminationSignal, GoingPutsBackTheDefaultAction)
     struct sigaction after {};
     ASSERT_EQ(::sigaction(SIGTERM, nullptr, &after), 0);
     EXPECT_EQ(after.sa_handler, SIG_DFL);
+}
+
+// A SIGTERM is never held off for good: a second one while the event loop has not yet seen the
+// first (the GUI thread busy or stuck) ends the process at once.
+TEST(TerminationSignal, ASecondSigtermBeforeTheEventLoopSawTheFirstEndsTheProcess)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TerminationSignal watcher;
+        std::raise(SIGTERM);
+        std::raise(SIGTERM); // the event loop never turned in between
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+}
+
+// A run that is ending on a SIGTERM lets the next one end it, without a handler in the way
+// (checked without sending one).
+TEST(TerminationSignal, RestoringTheDefaultActionLeavesTheWatcherOutOfTheWay)
+{
+    TerminationSignal watcher;
+    watcher.restoreDefaultAction();
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
