@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
+#include <QLineF>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,6 +17,28 @@ using namespace snapkin;
 using test::FakeClock;
 
 namespace {
+
+// True when every corner of `rect` (view coordinates) is inside the badge's circle.
+bool insideCircle(const QRectF& rect)
+{
+    const QPointF centre(CountdownView::side * 0.5, CountdownView::side * 0.5);
+    const double radius = CountdownView::circleDiameter * 0.5;
+    for (const QPointF& corner :
+         {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()}) {
+        if (QLineF(centre, corner).length() > radius) return false;
+    }
+    return true;
+}
+
+// Where the figures' ink lands, as the view paints them.
+QRectF inkRect(const QString& text)
+{
+    const QFont font = CountdownView::numberFont(text);
+    const QFontMetricsF metrics(font);
+    const QRectF box =
+        CountdownView::numberRect(QSizeF(CountdownView::side, CountdownView::side), text);
+    return metrics.tightBoundingRect(text).translated(box.left(), box.top() + metrics.ascent());
+}
 
 struct Outcome {
     qint64 doneAt = -1;
@@ -137,4 +161,53 @@ TEST(CountdownView, DrawsTheNumberAboveTheCentreAndTheHintNearTheCircleBottom)
     }
     EXPECT_GT(white, 50);
     EXPECT_GT(shot.pixelColor(2, 2).lightness(), 100);
+}
+
+TEST(CountdownView, EveryNumberUpToSixHundredStaysInsideTheCircle)
+{
+    for (int n = 0; n <= 600; ++n) {
+        const QString text = QString::number(n);
+        const QRectF ink = inkRect(text);
+        ASSERT_TRUE(insideCircle(ink)) << n << ": " << ink.left() << "," << ink.top() << " "
+                                       << ink.width() << "x" << ink.height();
+    }
+    // One and two figures keep the full size; three share one size, so it holds while ticking.
+    EXPECT_EQ(CountdownView::numberFont("3").pixelSize(), 64);
+    EXPECT_EQ(CountdownView::numberFont("59").pixelSize(), 64);
+    EXPECT_LT(CountdownView::numberFont("120").pixelSize(), 64);
+    EXPECT_EQ(CountdownView::numberFont("120").pixelSize(),
+              CountdownView::numberFont("600").pixelSize());
+    EXPECT_EQ(CountdownView::numberFont("111").pixelSize(),
+              CountdownView::numberFont("888").pixelSize());
+}
+
+// Painted on a clear image, nothing of the figures may show outside the circle (the mask that
+// cuts the badge to the circle where nothing blends would hide them: it is taken off).
+TEST(CountdownView, NoFigureIsPaintedOutsideTheCircle)
+{
+    CountdownView view;
+    view.clearMask();
+    QDir().mkpath(SNAPKIN_BUILD_DIR "/screenshots");
+    const double radius = CountdownView::circleDiameter * 0.5 + 1; // the edge's antialiasing
+    for (const int n : {3, 59, 100, 120, 388, 600}) {
+        SCOPED_TRACE(n);
+        view.setNumber(n);
+        QImage shot(view.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::transparent);
+        view.render(&shot, QPoint(), QRegion(), QWidget::RenderFlags());
+        shot.save(QString(SNAPKIN_BUILD_DIR "/screenshots/countdown-%1.png").arg(n));
+        int outside = 0;
+        int figures = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (QLineF(QPointF(75, 75), QPointF(x + 0.5, y + 0.5)).length() > radius)
+                    outside += c.alpha() > 0;
+                else
+                    figures += c.lightness() > 200 && y < 100;
+            }
+        }
+        EXPECT_EQ(outside, 0);
+        EXPECT_GT(figures, 100);
+    }
 }
