@@ -4,6 +4,7 @@
 #include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
 #include "platform/MemoryRelease.h"
+#include "platform/PoolThreads.h"
 #include "platform/SingleInstance.h"
 #include "settings/Language.h"
 
@@ -69,6 +70,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const QStringList files = parser.positionalArguments();
+    // Before any picture: Qt's image work must never wait on a pool thread that can't start.
+    snapkin::platform::reservePoolThreads();
     // The pictures named start decoding as soon as the application object exists, before the
     // rest of the start, which the decode would otherwise wait for. Not before it: Qt's image
     // readers and the application's own start would then set up Qt's plugin paths at once, and

@@ -276,7 +276,7 @@ ReadImage localClipboardImage()
     for (const QString& format : pasteFormats) {
         if (format == QLatin1String("text/uri-list") || !mime->hasFormat(format)) continue;
         auto decoded = platform::ImageBudget::decode(mime->data(format));
-        if (decoded || decoded.error() == platform::ImageReadError::tooLarge) return decoded;
+        if (decoded || platform::refusedForMemory(decoded.error())) return decoded;
     }
     if (mime->hasImage()) {
         const QImage image = qvariant_cast<QImage>(mime->imageData());
@@ -338,7 +338,7 @@ void CaptureService::openFromClipboard()
 
 void CaptureService::openPasted(const std::expected<BaseImage, platform::ImageReadError>& image)
 {
-    if (!image && image.error() == platform::ImageReadError::tooLarge) {
+    if (!image && platform::refusedForMemory(image.error())) {
         const QString message = platform::userMessage(image.error());
         qWarning("Couldn't paste the clipboard's image: %s", qPrintable(message));
         CaptureToast::show(message, toastSeconds, *m_clock);

@@ -371,7 +371,7 @@ bool SystemScreenshotWatcher::openSettled(const QString& path, bool closed)
         if (m_handler) m_handler(*image, info.fileName());
         return true;
     }
-    if (image.error() == platform::ImageReadError::tooLarge) {
+    if (platform::refusedForMemory(image.error())) {
         const QString message = platform::userMessage(image.error());
         qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
         if (m_refusalHandler) m_refusalHandler(info.fileName(), message);

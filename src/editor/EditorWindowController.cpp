@@ -257,7 +257,8 @@ bool EditorWindowController::openDocument(const QString& path)
 {
     auto contents = SnapkinDocument::read(path);
     if (!contents) {
-        const QString message = contents.error().userMessage();
+        // Names the file where the sentence does (memory that ran out).
+        const QString message = contents.error().describe(QFileInfo(path).fileName());
         qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
         showAlert(QMessageBox::Warning, L10n::text("Couldn't open the document"), message);
         return false;
@@ -347,10 +348,9 @@ bool EditorWindowController::openImage(const QString& path)
         delete early->host();
     }
     if (!image) {
-        const QString message = platform::userMessage(image.error());
+        const QString message = platform::userMessage(image.error(), info.fileName());
         qWarning("Couldn't open %s: %s", qPrintable(path), qPrintable(message));
-        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the image"),
-                  L10n::format("“%@”: %@", info.fileName(), message));
+        showAlert(QMessageBox::Warning, L10n::text("Couldn't open the image"), message);
         return false;
     }
     if (early) {

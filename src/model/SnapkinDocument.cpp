@@ -75,6 +75,10 @@ qint64 probeVersion(const QJsonDocument& parsed)
 QString SnapkinDocument::Failure::describe(const QString& path) const
 {
     if (kind == Kind::writeFailed) return platform::describeWriteFailure(path, writeError, true);
+    if (kind == Kind::outOfMemory) {
+        return platform::L10n::format("There isn't enough memory to open “%@”.",
+                                      QFileInfo(path).fileName());
+    }
     return userMessage();
 }
 
@@ -97,6 +101,8 @@ QString SnapkinDocument::Failure::userMessage() const
         return platform::L10n::text("The document is too large to open.");
     case Kind::imageTooLarge:
         return platform::userMessage(platform::ImageReadError::tooLarge);
+    case Kind::outOfMemory:
+        return platform::L10n::text("There isn't enough memory to open the document.");
     }
     return {};
 }
@@ -153,9 +159,14 @@ SnapkinDocument::contents(const Package& package)
     // again on the editor's copy.
     auto image = platform::ImageBudget::decodeDocumentImage(package.imagePNG);
     if (!image) {
-        return std::unexpected(image.error() == platform::ImageReadError::tooLarge
-                                   ? Failure::imageTooLarge()
-                                   : Failure::damaged());
+        switch (image.error()) {
+        case platform::ImageReadError::tooLarge:
+            return std::unexpected(Failure::imageTooLarge());
+        case platform::ImageReadError::outOfMemory:
+            return std::unexpected(Failure::outOfMemory());
+        default:
+            return std::unexpected(Failure::damaged());
+        }
     }
     const QSizeF points = document->imagePointSize(image->pixelSize());
     return Contents{std::move(*document), image->withPointSize(points)};

@@ -47,8 +47,8 @@ public:
             notEncodable,  // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,   // the file system refused the write (`writeError` says how)
             tooLarge,      // more annotations or pen points than a document may hold
-            imageTooLarge, // an image over what a document's image may be, or one whose memory ran
-                           // out
+            imageTooLarge, // an image over what a document's image may be
+            outOfMemory,   // an image within bounds whose memory couldn't be had
         };
         Kind kind = Kind::damaged;
         int version = 0;
@@ -59,10 +59,12 @@ public:
         static Failure notFound() { return {Kind::notFound, 0, {}}; }
         static Failure tooLarge() { return {Kind::tooLarge, 0, {}}; }
         static Failure imageTooLarge() { return {Kind::imageTooLarge, 0, {}}; }
+        static Failure outOfMemory() { return {Kind::outOfMemory, 0, {}}; }
 
         QString userMessage() const;
         // userMessage(), or for a refused write one sentence naming `path` and, where it can be
-        // told, the reason (as an image save says it).
+        // told, the reason (as an image save says it); for memory that ran out, one sentence
+        // naming the file.
         QString describe(const QString& path) const;
         bool operator==(const Failure&) const = default;
     };

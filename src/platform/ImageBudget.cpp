@@ -1,5 +1,6 @@
 #include "platform/ImageBudget.h"
 
+#include "platform/BandedConversion.h"
 #include "platform/ImageProbes.h"
 #include "platform/SrgbConversion.h"
 
@@ -20,19 +21,26 @@ namespace {
 
 std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPixels)
 {
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
+    if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
+    if (image.width() <= 0 || image.height() <= 0 ||
         qint64(image.width()) * image.height() > maxPixels)
         return std::unexpected(ImageReadError::tooLarge);
     // Before the conversion to premultiplied pixels, which would cost precision in the
     // colour transform. Decoded images come here unshared, so this works in place.
-    if (!convertToSrgb(image)) return std::unexpected(ImageReadError::tooLarge);
-    // Opaque pixels (0xffRRGGBB) are premultiplied already: the format changes, not the bytes,
-    // which spares a copy of the whole picture.
+    if (!convertToSrgb(image)) return std::unexpected(ImageReadError::outOfMemory);
+    // One copy of the pixels at most, and no conversion on Qt's thread pool (which waits for
+    // ever when its threads can't start): opaque pixels (0xffRRGGBB) are premultiplied already,
+    // so only the format changes; straight alpha is premultiplied where it lies; any other
+    // format is converted a band at a time.
     if (image.format() == QImage::Format_RGB32)
         image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    else if (image.format() == QImage::Format_ARGB32 && !premultiplyInPlace(image))
+        return std::unexpected(ImageReadError::outOfMemory);
+    else if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = convertedInBands(image, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     BaseImage converted(image);
-    // BaseImage converts to ARGB32 premultiplied and stays null when that runs out of memory.
-    if (converted.isNull()) return std::unexpected(ImageReadError::tooLarge);
+    if (converted.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     return converted;
 }
 
@@ -70,8 +78,10 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decodeDocumentImage(const 
     const qint64 limit = documentImagePixelLimit(png);
     // Told from the header alone, so that a short file declaring a large image is too large
     // rather than damaged.
+    // Each side is bounded before the product, which two 32-bit sides could take past 64 bits.
     if (const auto header = imageprobe::pngHeader(png);
-        header && qint64(header->width) * header->height > limit)
+        header && (header->width > limit || header->height > limit ||
+                   qint64(header->width) * header->height > limit))
         return std::unexpected(ImageReadError::tooLarge);
     if (limit == maxPixels) return decode(png);
     // The decoder's own buffers as the budget allows them for a budget-sized image: three

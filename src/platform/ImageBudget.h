@@ -24,8 +24,10 @@ namespace snapkin::platform {
 // (7680 x 4320) and three 4K displays side by side (11520 x 2160).
 //
 // The budget is checked before any pixel is decoded (from the header's size, at 4 bytes a
-// pixel), and again on every image that a conversion made. A conversion that runs out of memory
-// gives a null QImage; that too is refused as too large, never handed on.
+// pixel), and again on every image that a conversion made. The editor's pixels are the decoded
+// ones, converted in place where they can be (else a band at a time, on the calling thread), so
+// an image takes one copy of its pixels and never waits on a thread that couldn't start. A
+// decode or conversion that runs out of memory is refused as `outOfMemory`, never handed on.
 class ImageBudget {
 public:
     ImageBudget() = delete;
@@ -48,14 +50,15 @@ public:
     static bool admits(QSize size);
 
     // An image for an editor (ARGB32 premultiplied) from a file, from a device or from encoded
-    // bytes. Over the budget, or short of memory in any conversion: ImageReadError::tooLarge.
+    // bytes. Over the budget: ImageReadError::tooLarge; short of memory in the decode or any
+    // conversion: ImageReadError::outOfMemory.
     static std::expected<BaseImage, ImageReadError> decode(const QString& path);
     static std::expected<BaseImage, ImageReadError> decode(QIODevice& device);
     static std::expected<BaseImage, ImageReadError> decode(const QByteArray& bytes);
     // A picture that came decoded (a conversion's result, a QImage handed over by Qt) checked
     // against the budget and converted for an editor: to sRGB when it carries another colour
     // profile, and to premultiplied pixels. A null image is one that a conversion could not
-    // make: tooLarge.
+    // make: outOfMemory.
     static std::expected<BaseImage, ImageReadError> accept(QImage image);
 
     // The image of a document package, which the application wrote whatever the screen it

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <future>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 namespace snapkin::platform {
@@ -72,9 +73,14 @@ void ImagePrefetch::start(const QString& givenPath)
     std::lock_guard lock(pendingMutex);
     if (findPending(path) != pending().end()) return;
     // The stamp is taken before reading, so a change made during the decode shows at take().
-    pending().push_back({path, stampOf(path), std::async(std::launch::async, [path] {
-                             return ImageBudget::decode(path);
-                         })});
+    // A thread that can't be started (no memory left for its stack) leaves the decode to the
+    // caller.
+    try {
+        pending().push_back({path, stampOf(path), std::async(std::launch::async, [path] {
+                                 return ImageBudget::decode(path);
+                             })});
+    } catch (const std::system_error&) {
+    }
 }
 
 std::optional<QSize> ImagePrefetch::pendingSize(const QString& givenPath)

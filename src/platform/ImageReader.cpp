@@ -30,8 +30,17 @@ QString userMessage(ImageReadError error)
         return L10n::text("The file isn't an image that Snapkin can read, or it is damaged.");
     case ImageReadError::tooLarge:
         return L10n::text("The image is too large to open.");
+    case ImageReadError::outOfMemory:
+        return L10n::text("There isn't enough memory to open the image.");
     }
     return {};
+}
+
+QString userMessage(ImageReadError error, const QString& name)
+{
+    if (error == ImageReadError::outOfMemory)
+        return L10n::format("There isn't enough memory to open “%@”.", name);
+    return L10n::format("“%@”: %@", name, userMessage(error));
 }
 
 namespace {
@@ -146,6 +155,17 @@ bool memoryAvailableFor(QSize size)
     return !second.isNull();
 }
 
+// Whether an image of `size` at 4 bytes a pixel, with `extra` bytes beside it, takes more than
+// `limit` bytes. Each side is bounded before the product: two sides near INT_MAX multiply past
+// what 64 bits hold once counted in bytes.
+bool overAt4Bytes(QSize size, qint64 limit, qint64 extra = 0)
+{
+    const qint64 room = (limit - extra) / 4;
+    if (room < 0) return true;
+    const qint64 w = std::max(size.width(), 0), h = std::max(size.height(), 0);
+    return w > room || h > room || w * h > room;
+}
+
 std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageReadLimits& limits)
 {
     quietDecoders();
@@ -153,8 +173,8 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     // Every size is checked at 4 bytes a pixel, whatever the decoder's format: that is what
     // the image takes once it is shown.
     const auto tooLarge = [&](QSize size) {
-        const qint64 pixels = qint64(size.width()) * size.height();
-        return pixels > limits.maxPixels || pixels * 4 > allocationLimit;
+        if (overAt4Bytes(size, allocationLimit)) return true;
+        return qint64(std::max(size.width(), 0)) * std::max(size.height(), 0) > limits.maxPixels;
     };
 
     // The size asked for (ImageReadLimits::maxSide), and what a JPEG decoder reduced by a
@@ -192,8 +212,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         if (!jpeg || jpeg->size.isEmpty()) return std::unexpected(ImageReadError::unreadable);
         const QSize decoded = jpegDecoded(jpeg->size);
         if (tooLarge(fitted(jpeg->size)) ||
-            jpeg->coefficientBytes + qint64(decoded.width()) * decoded.height() * 4 >
-                allocationLimit) {
+            overAt4Bytes(decoded, allocationLimit, jpeg->coefficientBytes)) {
             return std::unexpected(ImageReadError::tooLarge);
         }
         if (!jpegReachesItsEnd(device, jpeg->firstScan))
@@ -202,8 +221,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (*format == "gif") {
         const auto screen = gifScreenSize(device);
         if (!screen) return std::unexpected(ImageReadError::unreadable);
-        if (tooLarge(fitted(*screen)) ||
-            qint64(screen->width()) * screen->height() * 4 > allocationLimit)
+        if (tooLarge(fitted(*screen)) || overAt4Bytes(*screen, allocationLimit))
             return std::unexpected(ImageReadError::tooLarge);
         if (!gifFirstImageIsWhole(device)) return std::unexpected(ImageReadError::unreadable);
     }
@@ -211,8 +229,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         // Qt declares no size for a BMP stored top row first.
         const auto bmp = readBmpHeader(device);
         if (!bmp) return std::unexpected(ImageReadError::unreadable);
-        if (tooLarge(fitted(bmp->size)) ||
-            qint64(bmp->size.width()) * bmp->size.height() * 4 > allocationLimit)
+        if (tooLarge(fitted(bmp->size)) || overAt4Bytes(bmp->size, allocationLimit))
             return std::unexpected(ImageReadError::tooLarge);
         if (!bmp->whole) return std::unexpected(ImageReadError::unreadable);
     }
@@ -230,7 +247,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     if (declared.isValid() && fitted(declared) != declared) {
         // Only a JPEG is decoded reduced; the others take their full size first.
         const QSize decoded = *format == "jpeg" ? jpegDecoded(declared) : declared;
-        if (qint64(decoded.width()) * decoded.height() * 4 > allocationLimit)
+        if (overAt4Bytes(decoded, allocationLimit))
             return std::unexpected(ImageReadError::tooLarge);
         reader.setScaledSize(fitted(declared));
     }
@@ -252,7 +269,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     } else {
         // Qt reports an allocation refusal or a failed allocation as an invalid image.
         if (declared.isValid() && !declared.isEmpty() && !memoryAvailableFor(declared))
-            return std::unexpected(ImageReadError::tooLarge);
+            return std::unexpected(ImageReadError::outOfMemory);
         if (*format != "tiff") return std::unexpected(ImageReadError::unreadable);
         // Tiled and floating-point files, which Qt's TIFF reader refuses. Decoded at full
         // size: with a size asked for, only the allocation limit bounds that, as above.
@@ -264,12 +281,12 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         if (fitted(image.size()) != image.size()) {
             image =
                 image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
+            if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
         }
     }
     if (tooLarge(image.size())) return std::unexpected(ImageReadError::tooLarge);
     image = oriented(std::move(image), transformation);
-    if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
+    if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     return image;
 }
 

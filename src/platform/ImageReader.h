@@ -11,12 +11,22 @@ class QIODevice;
 namespace snapkin::platform {
 
 enum class ImageReadError {
-    notFound,   // no file at the path
-    unreadable, // not an image, damaged, or in a format without a reader
-    tooLarge,   // more pixels than the cap, or more memory than the allocation limit
+    notFound,    // no file at the path
+    unreadable,  // not an image, damaged, or in a format without a reader
+    tooLarge,    // more pixels than the cap, or more memory than the allocation limit
+    outOfMemory, // within the limits, but the memory to decode or convert it couldn't be had
 };
 
 QString userMessage(ImageReadError error);
+// The refusal of the file called `name` in one sentence: the memory message names it, the
+// others follow it (“name”: message).
+QString userMessage(ImageReadError error, const QString& name);
+// Refused for what it would take (its size, or memory the machine hasn't got), not for what it
+// holds: a refusal to tell in words, where an unreadable file may be something else.
+inline bool refusedForMemory(ImageReadError error)
+{
+    return error == ImageReadError::tooLarge || error == ImageReadError::outOfMemory;
+}
 
 // The memory one decoded image may take, at 4 bytes a pixel (ImageBudget says why this much).
 inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
@@ -31,7 +41,7 @@ inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
 // pixel, a progressive JPEG's coefficients). By default both hold the image budget. A header
 // over them is `tooLarge`, also in a format the reader does not read (PBM, PGM, PPM, TGA, XPM).
 // A refusal is an error, never a crash; an image whose memory could not be had (a decoder or
-// the orientation's turn that ran out) is `tooLarge`. Decoders print nothing on the terminal.
+// the orientation's turn that ran out) is `outOfMemory`. Decoders print nothing on the terminal.
 struct ImageReadLimits {
     qint64 maxPixels = imageBudgetBytes / 4; // 33.5 megapixels
     int allocationLimitMB = int(3 * imageBudgetBytes / (1024 * 1024));

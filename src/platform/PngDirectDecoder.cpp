@@ -325,22 +325,28 @@ bool unfilterRowSse2(uchar filter, uchar* row, const uchar* previous, int width,
 }
 #endif
 
-template <int channels> bool unfilterInto(uchar* raw, QImage& image)
+// The rows at `raw`, inflated, unfiltered into `image`. They may lie in the image's own memory,
+// ending where it ends: each row is copied out before its pixels are written, and a row's
+// pixels never reach the rows after it (see decodePngDirectly()).
+template <int channels> bool unfilterInto(const uchar* raw, QImage& image)
 {
     const int width = image.width();
     const qsizetype stride = 1 + qsizetype(width) * channels;
-    // A row of zeros above the first, with room for reading its last pixel as four bytes.
-    const std::vector<uchar> zeros(size_t(stride) + 4, 0);
-    const uchar* previous = zeros.data() + 1;
+    // The row being unfiltered and the one above it, unfiltered (zeros above the first), each
+    // with room for reading its last pixel as four bytes.
+    std::vector<uchar> rows(2 * (size_t(stride) + 4), 0);
+    uchar* current = rows.data();
+    uchar* previous = rows.data() + stride + 4;
     for (int y = 0; y < image.height(); ++y) {
-        uchar* row = raw + qsizetype(y) * stride;
+        std::memcpy(current, raw + qsizetype(y) * stride, size_t(stride));
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
 #if defined(__SSE2__)
-        if (!unfilterRowSse2<channels>(row[0], row + 1, previous, width, out)) return false;
+        if (!unfilterRowSse2<channels>(current[0], current + 1, previous + 1, width, out))
+            return false;
 #else
-        if (!unfilterRow<channels>(row[0], row + 1, previous, width, out)) return false;
+        if (!unfilterRow<channels>(current[0], current + 1, previous + 1, width, out)) return false;
 #endif
-        previous = row + 1;
+        std::swap(current, previous);
     }
     return true;
 }
@@ -353,11 +359,18 @@ std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocation
     if (!layout) return std::nullopt;
     const qsizetype stride = 1 + qsizetype(layout->width) * layout->channels;
     const qint64 rawBytes = qint64(stride) * layout->height;
-    const qint64 imageBytes = qint64(layout->width) * layout->height * 4;
-    if (rawBytes + imageBytes > allocationLimit) return std::nullopt;
+    const qsizetype bytesPerLine = qsizetype(layout->width) * 4;
+    const qint64 imageBytes = qint64(bytesPerLine) * layout->height;
+    // One buffer holds both the inflated rows, at its end, and the image, from its start: one
+    // copy of the picture in memory, not two. A pixel takes 4 bytes and its samples 3 or 4, so
+    // row y of the image ends no later than row y + 1 of the inflated data begins, and each
+    // row is read before its pixels are written.
+    const qint64 bufferBytes = std::max(rawBytes, imageBytes);
+    if (bufferBytes > allocationLimit) return std::nullopt;
 
-    LargeBuffer raw{size_t(rawBytes)};
-    if (!raw.data()) return std::nullopt;
+    LargeBuffer buffer{size_t(bufferBytes)};
+    if (!buffer.data()) return std::nullopt;
+    uchar* raw = buffer.data() + (bufferBytes - rawBytes);
     std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     if (!decompressor) return std::nullopt;
@@ -368,21 +381,18 @@ std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocation
     // Exactly the rows, a whole zlib stream with its checksum, and nothing after it: libpng
     // lets extra or damaged trailing data pass with a warning, which is Qt's reader's call.
     size_t consumed = 0;
-    if (libdeflate_zlib_decompress_ex(decompressor.get(), in, inSize, raw.data(), size_t(rawBytes),
+    if (libdeflate_zlib_decompress_ex(decompressor.get(), in, inSize, raw, size_t(rawBytes),
                                       &consumed, nullptr) != LIBDEFLATE_SUCCESS ||
         consumed != inSize)
         return std::nullopt;
     layout->idat = {};
 
-    const qsizetype bytesPerLine = qsizetype(layout->width) * 4;
-    LargeBuffer pixels{size_t(bytesPerLine) * size_t(layout->height)};
-    if (!pixels.data()) return std::nullopt;
     QImage image =
-        pixels.intoImage(layout->width, layout->height, bytesPerLine,
+        buffer.intoImage(layout->width, layout->height, bytesPerLine,
                          layout->channels == 3 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull()) return std::nullopt;
-    const bool whole = layout->channels == 3 ? unfilterInto<3>(raw.data(), image)
-                                             : unfilterInto<4>(raw.data(), image);
+    const bool whole =
+        layout->channels == 3 ? unfilterInto<3>(raw, image) : unfilterInto<4>(raw, image);
     if (!whole) return std::nullopt;
     if (layout->dotsPerMeterX > 0) image.setDotsPerMeterX(layout->dotsPerMeterX);
     if (layout->dotsPerMeterY > 0) image.setDotsPerMeterY(layout->dotsPerMeterY);

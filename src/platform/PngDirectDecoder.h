@@ -19,8 +19,9 @@ namespace snapkin::platform {
 // and any damage (a bad filter, a stream too short or too long, a wrong checksum) give nothing,
 // and the caller reads the file with Qt's reader, which decides as it always has. The caller
 // checks the chunks' structure and CRCs, the pixel cap and the allocation limit beforehand;
-// `allocationLimit` bounds what this decoder takes on top of the image (the inflated rows),
-// over which it gives nothing too. Any thread may call it.
+// `allocationLimit` bounds the decoder's one buffer, which holds the image and, until each row
+// is unfiltered, the inflated rows (a few bytes a row more than the image for RGBA), over which
+// it gives nothing too. Any thread may call it.
 std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocationLimit);
 
 } // namespace snapkin::platform

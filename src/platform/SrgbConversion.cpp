@@ -1,5 +1,7 @@
 #include "platform/SrgbConversion.h"
 
+#include "platform/BandedConversion.h"
+
 #include <QColorSpace>
 
 namespace snapkin::platform {
@@ -11,8 +13,8 @@ bool convertToSrgb(QImage& image)
     if (!profile.isValid()) return true;
     static const QColorSpace srgb(QColorSpace::SRgb);
     if (profile == srgb) return true;
-    image.convertToColorSpace(srgb);
-    return !image.isNull();
+    // A band at a time on this thread: never a wait for a thread that can't be started.
+    return convertToColorSpaceInBands(image, srgb);
 }
 
 } // namespace snapkin::platform

@@ -119,7 +119,7 @@ std::expected<QImage, ImageReadError> readRgba(TIFF* tiff, int width, int height
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull() || image.bytesPerLine() != qsizetype(width) * 4) {
         TIFFRGBAImageEnd(&rgba);
-        return std::unexpected(ImageReadError::tooLarge);
+        return std::unexpected(ImageReadError::outOfMemory);
     }
     const int read = TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(image.bits()),
                                       uint32_t(width), uint32_t(height));
@@ -207,7 +207,7 @@ std::expected<QImage, ImageReadError> readFloat(TIFF* tiff, const FloatLayout& l
                  !alpha            ? QImage::Format_RGBX8888
                  : associatedAlpha ? QImage::Format_RGBA8888_Premultiplied
                                    : QImage::Format_RGBA8888);
-    if (image.isNull()) return std::unexpected(ImageReadError::tooLarge);
+    if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     image.fill(Qt::black); // opaque where the file has no alpha
 
     const bool tiled = TIFFIsTiled(tiff);
@@ -222,13 +222,18 @@ std::expected<QImage, ImageReadError> readFloat(TIFF* tiff, const FloatLayout& l
     }
     if (chunkWidth == 0 || chunkHeight == 0) return std::unexpected(ImageReadError::unreadable);
     const int perPixel = layout.separatePlanes ? 1 : layout.samples;
-    const qint64 chunkBytes = qint64(chunkWidth) * chunkHeight * perPixel * layout.bytes;
-    if (chunkBytes > allocationLimit) return std::unexpected(ImageReadError::tooLarge);
+    // The sides, each below 2^32, are bounded before they are multiplied.
+    if (chunkWidth > allocationLimit || chunkHeight > allocationLimit)
+        return std::unexpected(ImageReadError::tooLarge);
+    const qint64 chunkPixels = qint64(chunkWidth) * chunkHeight;
+    if (chunkPixels > allocationLimit / std::max(perPixel * layout.bytes, 1))
+        return std::unexpected(ImageReadError::tooLarge);
+    const qint64 chunkBytes = chunkPixels * perPixel * layout.bytes;
     const qint64 decodedBytes =
         tiled ? qint64(TIFFTileSize64(tiff)) : qint64(TIFFStripSize64(tiff));
     if (decodedBytes < chunkBytes) return std::unexpected(ImageReadError::unreadable);
     QByteArray buffer(qsizetype(decodedBytes), Qt::Uninitialized);
-    if (buffer.isNull()) return std::unexpected(ImageReadError::tooLarge);
+    if (buffer.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     auto* data = reinterpret_cast<uchar*>(buffer.data());
 
     const int planes = layout.separatePlanes ? layout.samples : 1;
@@ -268,8 +273,10 @@ readTiffThroughLibtiff(QIODevice& device, qint64 maxPixels, qint64 allocationLim
     if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
         !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
         return std::unexpected(ImageReadError::unreadable);
+    // Each side on its own first: two 32-bit sides can multiply past 64 bits.
+    if (width > INT_MAX || height > INT_MAX) return std::unexpected(ImageReadError::tooLarge);
     const qint64 pixels = qint64(width) * height;
-    if (width > INT_MAX || height > INT_MAX || pixels > maxPixels || pixels * 4 > allocationLimit)
+    if (pixels > maxPixels || pixels > allocationLimit / 4)
         return std::unexpected(ImageReadError::tooLarge);
 
     uint16_t orientation = ORIENTATION_TOPLEFT;

@@ -7,12 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include <sys/resource.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace snapkin;
 using namespace snapkin::platform;
@@ -48,9 +51,9 @@ bool sanitized()
     return false;
 }
 
-// In a child process: decodes `bytes` with 24 MB of address space to spare; 0 when the image
-// opened, 3 when it was too large, 4 for any other refusal.
-int decodedWithLittleMemory(const QByteArray& bytes)
+// Limits this process's address space to what it maps now and `spareBytes` more; false when
+// the limit could not be set.
+bool leaveAddressSpace(qint64 spareBytes)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     qint64 mappedKB = 0;
@@ -60,11 +63,62 @@ int decodedWithLittleMemory(const QByteArray& bytes)
                 mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
         }
     }
-    const rlim_t limit = rlim_t(mappedKB + 24 * 1024) * 1024;
+    const rlim_t limit = rlim_t(mappedKB) * 1024 + rlim_t(spareBytes);
     const rlimit address{limit, limit};
-    if (setrlimit(RLIMIT_AS, &address) != 0) return 5;
+    return setrlimit(RLIMIT_AS, &address) == 0;
+}
+
+// In a child process: decodes `bytes` with `spareBytes` of address space to spare; 0 when the
+// image opened, 3 when memory ran out, 4 for any other refusal.
+int decodedWithLittleMemory(const QByteArray& bytes, qint64 spareBytes = 24 * 1024 * 1024)
+{
+    if (!leaveAddressSpace(spareBytes)) return 5;
     const auto read = ImageBudget::decode(bytes);
-    return read ? 0 : read.error() == ImageReadError::tooLarge ? 3 : 4;
+    return read ? 0 : read.error() == ImageReadError::outOfMemory ? 3 : 4;
+}
+
+// A PNG of `width` x `height` pixels, every one `pixel` (8-bit RGBA), made without an image in
+// memory.
+QByteArray uniformRgbaPng(int width, int height, QRgb pixel)
+{
+    QByteArray row(1 + 4 * qsizetype(width), '\0'); // filter "none", then the pixels
+    for (int x = 0; x < width; ++x) {
+        char* p = row.data() + 1 + 4 * x;
+        p[0] = char(qRed(pixel)), p[1] = char(qGreen(pixel)), p[2] = char(qBlue(pixel));
+        p[3] = char(qAlpha(pixel));
+    }
+    z_stream stream{};
+    deflateInit(&stream, 6);
+    QByteArray data(qsizetype(deflateBound(&stream, uLong(row.size() * height))), '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(data.data());
+    stream.avail_out = uInt(data.size());
+    for (int y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(row.data());
+        stream.avail_in = uInt(row.size());
+        deflate(&stream, y + 1 == height ? Z_FINISH : Z_NO_FLUSH);
+    }
+    data.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    const auto chunk = [](const char* type, const QByteArray& body) {
+        QByteArray out;
+        for (int shift : {24, 16, 8, 0})
+            out.append(char((body.size() >> shift) & 0xff));
+        const QByteArray typed = QByteArray(type) + body;
+        const quint32 crc = quint32(
+            crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size())));
+        out.append(typed);
+        for (int shift : {24, 16, 8, 0})
+            out.append(char((crc >> shift) & 0xff));
+        return out;
+    };
+    QByteArray header;
+    for (quint32 v : {quint32(width), quint32(height)}) {
+        for (int shift : {24, 16, 8, 0})
+            header.append(char((v >> shift) & 0xff));
+    }
+    header.append(char(8)).append(char(6)).append(3, '\0');
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", data) +
+           chunk("IEND", {});
 }
 
 } // namespace
@@ -102,12 +156,12 @@ TEST(ImageBudget, OpensThreeFourKDisplaysSideBySideReadyForAnEditor)
     EXPECT_FALSE(ImageBudget::admits(QSize(8192, 4097)));
 }
 
-TEST(ImageBudget, ANullOrOversizedPictureIsRefusedAsTooLarge)
+TEST(ImageBudget, ANullOrOversizedPictureIsRefused)
 {
     // A conversion that ran out of memory gives a null image: never an editor of -1 x -1.
     const auto null = ImageBudget::accept(QImage());
     ASSERT_FALSE(null);
-    EXPECT_EQ(null.error(), ImageReadError::tooLarge);
+    EXPECT_EQ(null.error(), ImageReadError::outOfMemory);
     // Over the budget whatever its format (1 byte a pixel here, 4 in an editor).
     const QImage wide(40000, 1000, QImage::Format_Grayscale8);
     ASSERT_FALSE(wide.isNull());
@@ -130,8 +184,9 @@ TEST(ImageBudget, AnEncodedImageLongerThanAnyWithinTheBudgetIsNotRead)
 }
 
 // A valid image within the budget whose memory can't be had (an address-space limit, as under
-// `ulimit -v`) is too large, not damaged: the decoder and the orientation's turn both fail alike.
-TEST(ImageBudget, AnImageWhoseMemoryRunsOutIsTooLargeNotDamaged)
+// `ulimit -v`) is refused for want of memory, not as damaged: the decoder and the orientation's
+// turn both fail alike.
+TEST(ImageBudget, AnImageWhoseMemoryRunsOutIsRefusedForMemoryNotDamaged)
 {
     if (sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
     QImage image(4000, 4000, QImage::Format_RGB32);
@@ -231,4 +286,79 @@ TEST(ImageBudget, ADocumentImageOverTheBudgetNeedsAFileThatCanHoldIt)
     EXPECT_EQ(opened->pixelSize(), QSize(w, h));
     EXPECT_EQ(ImageBudget::decodeDocumentImage(png.left(png.size() / 40)).error(),
               ImageReadError::tooLarge);
+}
+
+// Headers whose two 32-bit sides multiply past 64 bits: each side is bounded first, so the file
+// is too large rather than damaged, and nothing overflows on the way (found by fuzzing).
+TEST(ImageBudget, SidesWhoseProductOverflowsAreTooLarge)
+{
+    // A TIFF of 3,657,433,296 x 3,288,532,944 that only libtiff's fallback reads this far.
+    const QByteArray tiff = QByteArray::fromBase64("SUkqAAgAAAALAAABBAABAAAA0AAA2gEBBAABAAAA0AcDxNj"
+                                                   "QwcMMwD0nJy8+PC93dvM+AAAACAAGAAABIAAAAAAAAEYA"
+                                                   "ABEBBAABAAADAAAAAAAAAAAcAAAAAAAAAAAAAAAAAAAIAAA"
+                                                   "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAACYEAAAA"
+                                                   "rwABKA==");
+    ASSERT_EQ(tiff.size(), 142);
+    const auto fromTiff = ImageBudget::decode(tiff);
+    ASSERT_FALSE(fromTiff);
+    EXPECT_EQ(fromTiff.error(), ImageReadError::tooLarge);
+
+    // A package's PNG cut short after a header of 4,294,911,890 x 2,543,360,418.
+    const QByteArray png = pngHead(4'294'911'890u, 2'543'360'418u, 8, 6, 4096);
+    EXPECT_EQ(ImageBudget::documentImagePixelLimit(png), ImageBudget::maxPixels);
+    const auto fromPackage = ImageBudget::decodeDocumentImage(png);
+    ASSERT_FALSE(fromPackage);
+    EXPECT_EQ(fromPackage.error(), ImageReadError::tooLarge);
+}
+
+// A decoded PNG is the editor's picture itself: its pixels take memory once, premultiplied where
+// they lie. 80 MB of pixels open with 104 MB of address space to spare; decoding beside the
+// inflated rows, or converting into a copy, would want 160.
+TEST(ImageBudget, APngTakesOneCopyOfItsPixels)
+{
+    if (sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    const QRgb pixel = qRgba(0, 128, 255, 128);
+    const QByteArray png = uniformRgbaPng(5000, 4000, pixel);
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(_exit([&] {
+                    if (!leaveAddressSpace(104LL * 1024 * 1024)) return 5;
+                    const auto read = ImageBudget::decode(png);
+                    if (!read) return read.error() == ImageReadError::outOfMemory ? 3 : 4;
+                    const QImage& image = read->image();
+                    const auto* last = reinterpret_cast<const QRgb*>(image.constScanLine(3999));
+                    return last[4999] == qPremultiply(pixel) ? 0 : 6;
+                }()),
+                ::testing::ExitedWithCode(0), "");
+}
+
+// Qt converts large images on its thread pool and waits for every part; with no thread to be
+// had (its stacks don't fit the address space left, as when memory has run out) that wait
+// never ended. Every conversion a picture takes on its way in finishes on the calling thread.
+TEST(ImageBudget, PicturesAreConvertedWhenNoThreadCanStart)
+{
+    if (sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    // A child started afresh, so that the pool has no thread yet; a hang ends it after minutes,
+    // failing the test rather than the run.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(_exit([] {
+                    alarm(600);
+                    QThreadPool::globalInstance()->setStackSize(3u << 30);
+                    if (!leaveAddressSpace(512LL * 1024 * 1024)) return 5;
+                    QImage rgb(2000, 1500, QImage::Format_RGB888); // converted
+                    rgb.fill(QColor(20, 120, 220));
+                    QImage straight(2000, 1500, QImage::Format_ARGB32); // premultiplied
+                    straight.fill(QColor(20, 120, 220, 100));
+                    QImage wide(2000, 1500, QImage::Format_RGB32); // turned into sRGB
+                    wide.fill(QColor(20, 120, 220));
+                    wide.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+                    const QByteArray png = uniformRgbaPng(2000, 1500, qRgba(20, 120, 220, 100));
+                    int failures = 0;
+                    for (const QImage& image : {rgb, straight, wide}) {
+                        const auto accepted = ImageBudget::accept(image);
+                        failures += !accepted || accepted->pixelSize() != QSize(2000, 1500);
+                    }
+                    failures += !ImageBudget::decode(png);
+                    return failures;
+                }()),
+                ::testing::ExitedWithCode(0), "");
 }

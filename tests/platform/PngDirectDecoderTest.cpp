@@ -193,8 +193,9 @@ TEST(PngDirectDecoder, LeavesEveryOtherKindOfPngToQtsReader)
         marked.beforeData = {{type, QByteArray(6, '\0')}};
         EXPECT_TRUE(leftToQt(marked)) << type;
     }
-    // The memory of the inflated rows and the image over the room given.
-    EXPECT_FALSE(decodePngDirectly(makePng({}), 61 * 23 * 4).has_value());
+    // The one buffer (the image, with the inflated rows in its end) over the room given.
+    EXPECT_FALSE(decodePngDirectly(makePng({}), 61 * 23 * 4 - 1).has_value());
+    EXPECT_TRUE(decodePngDirectly(makePng({}), 61 * 23 * 4).has_value());
 }
 
 TEST(PngDirectDecoder, LeavesDamagedDataToQtsReader)

@@ -3,7 +3,8 @@
 // Flattens a document (image, annotations, frame, shadow and watermark) at the image's pixel
 // scale and writes it in the format named by the output's extension. Prints one line: the
 // output's pixel size and how many stored annotations could not be read. Exits 1 with a message
-// naming the file on a missing, damaged, newer-version or unreadable document or when the file
+// naming the file on a missing, damaged, newer-version or unreadable document, one whose image
+// the memory there is can't hold ("There isn't enough memory to open …"), or when the file
 // cannot be written, and 2 on a usage error (an unknown format among them). A tool for tests and
 // benchmarks, not installed.
 #include "../common/ToolSupport.h"
@@ -13,6 +14,7 @@
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/AtomicWrite.h"
+#include "platform/PoolThreads.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -59,6 +61,9 @@ int run(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     tools::identify("snapkin-render");
+    // Flattening and encoding a large picture split their work among Qt's pool threads, which
+    // are started now, while there is room for them, rather than when memory may be spent.
+    platform::reservePoolThreads();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -85,7 +90,11 @@ int run(int argc, char** argv)
 
     if (const auto reason = notADocument(input)) return fail(*reason);
     const auto contents = SnapkinDocument::read(input);
-    if (!contents) return fail(input + ": " + contents.error().userMessage());
+    if (!contents) {
+        if (contents.error().kind == SnapkinDocument::Failure::Kind::outOfMemory)
+            return fail(contents.error().describe(input));
+        return fail(input + ": " + contents.error().userMessage());
+    }
     const AnnotationDocument& document = contents->document;
     if (document.version > AnnotationDocument::currentVersion) {
         const auto newer = SnapkinDocument::Failure::newerVersion(
