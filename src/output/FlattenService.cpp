@@ -150,6 +150,18 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
     const double w = imageSize.width();
     const double h = imageSize.height();
     const double scale = planned->scale;
+    // Nothing over the image and nothing around it, at the image's own pixel size: the picture
+    // is the image itself, its pixels shared rather than copied (a document's may take a
+    // gigabyte). Drawing it over transparent pixels would give the same pixels.
+    const QImage& pixels = input.image.image();
+    if (!planned->framed && input.annotations.isEmpty() &&
+        std::abs(w * scale - pixels.width()) < 1e-6 &&
+        std::abs(h * scale - pixels.height()) < 1e-6 && planned->pw == pixels.width() &&
+        planned->ph == pixels.height()) {
+        QImage same = pixels;
+        same.setDevicePixelRatio(scale);
+        return same;
+    }
     QImage result(static_cast<int>(planned->pw), static_cast<int>(planned->ph),
                   QImage::Format_ARGB32_Premultiplied);
     if (result.isNull()) return std::unexpected(FlattenError::outOfMemory);

@@ -19,8 +19,7 @@ int bandRows(const QImage& image)
 // Rows [y, y + rows) of `image` as an image over the same memory, read-only.
 QImage bandOf(const QImage& image, int y, int rows)
 {
-    QImage band(image.constScanLine(y), image.width(), rows, image.bytesPerLine(),
-                image.format());
+    QImage band(image.constScanLine(y), image.width(), rows, image.bytesPerLine(), image.format());
     if (image.colorCount() > 0) band.setColorTable(image.colorTable());
     band.setColorSpace(image.colorSpace());
     return band;

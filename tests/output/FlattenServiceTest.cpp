@@ -65,6 +65,32 @@ TEST(FlattenPresentation, UnframedDocumentsKeepTheImageSize)
     EXPECT_EQ(out->pixel(0, 0), qRgb(0, 0, 255));
 }
 
+// With nothing to draw over or around it, at its own pixel size, the image is the picture: its
+// pixels are shared, not copied (a document's image may take a gigabyte); translucent pixels
+// stay as they are. Anything drawn gives a picture of its own.
+TEST(FlattenPresentation, AnImageWithNothingOverItIsThePictureItself)
+{
+    const QColor translucent(0, 0, 255, 128);
+    const auto image = filled(QSize(800, 600), QSizeF(800, 600), translucent);
+    const auto out = FlattenService::flatten(FlattenService::Input{image, {}, {}, {}});
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(out->constBits(), image.image().constBits());
+    EXPECT_EQ(out->pixelColor(10, 10), translucent);
+
+    // At two pixels a point the picture says so, its pixels unchanged.
+    const auto dense =
+        FlattenService::flatten({filled(QSize(1600, 1200), QSizeF(800, 600)), {}, {}, {}});
+    ASSERT_TRUE(dense.has_value());
+    EXPECT_DOUBLE_EQ(dense->devicePixelRatio(), 2.0);
+    EXPECT_EQ(dense->pixel(1599, 1199), qRgb(0, 0, 255));
+
+    const auto drawn = FlattenService::flatten({image, {greenSquare({10, 10}, {20, 20})}, {}, {}});
+    ASSERT_TRUE(drawn.has_value());
+    EXPECT_NE(drawn->constBits(), image.image().constBits());
+    EXPECT_EQ(drawn->pixel(15, 15), qRgb(0, 255, 0));
+    EXPECT_EQ(image.image().pixelColor(15, 15), translucent);
+}
+
 TEST(FlattenPresentation, FramedDocumentsTakeTheLayoutCanvas)
 {
     FrameStyle frame;

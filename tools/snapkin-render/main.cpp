@@ -89,7 +89,7 @@ int run(int argc, char** argv)
     }
 
     if (const auto reason = notADocument(input)) return fail(*reason);
-    const auto contents = SnapkinDocument::read(input);
+    auto contents = SnapkinDocument::read(input);
     if (!contents) {
         if (contents.error().kind == SnapkinDocument::Failure::Kind::outOfMemory)
             return fail(contents.error().describe(input));
@@ -104,6 +104,9 @@ int run(int argc, char** argv)
 
     const auto flattened = FlattenService::flatten(document, contents->image);
     if (!flattened) return fail(input + ": " + userMessage(flattened.error()));
+    // The picture is all that is encoded: the document's image goes before the encoder's
+    // buffers come (unless the picture shares its pixels).
+    contents->image = {};
     const auto bytes = ExportService::data(platform::BaseImage(*flattened), *format);
     if (!bytes) return fail(output + ": the image couldn't be encoded as " + label(*format) + '.');
     if (auto written = platform::writeFileAtomically(output, *bytes); !written)
