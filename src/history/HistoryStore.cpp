@@ -36,7 +36,12 @@ std::optional<QByteArray> readFile(const QString& path, qint64 limit)
     if (info.isSymLink() || !info.isFile() || info.size() > limit) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray data = file.read(limit + 1);
+    // Sized by what the file holds, never by the limit: QIODevice::read(n) reserves n bytes up
+    // front, which under an address-space limit (ulimit -v) fails, and would end the start.
+    // One byte more than the size tells a file that grew while it was read.
+    const qint64 size = file.size();
+    if (size > limit) return std::nullopt;
+    QByteArray data = file.read(size + 1);
     if (data.size() > limit || file.error() != QFile::NoError) return std::nullopt;
     return data;
 }

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace snapkin;
@@ -103,6 +105,40 @@ TEST_F(HistoryStoreTest, AnyIntegerVersionLoadsButAMissingOneRebuildsFromThePack
     ASSERT_EQ(loaded.entries.size(), 1);
     EXPECT_EQ(loaded.entries[0].title, "From the record");
     EXPECT_TRUE(loaded.repaired);
+}
+
+// Each file is read into as much memory as it holds, not as much as it may hold: with 64 MB of
+// address space to spare (under ulimit -v, say) the history still loads, its index rebuilt from
+// the packages' documents, rather than ending the start with std::bad_alloc.
+TEST_F(HistoryStoreTest, LoadsWithLittleAddressSpaceToSpare)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve address space of their own";
+#endif
+    const QUuid a = QUuid::createUuid();
+    writePackage(store, a);
+    writeIndex("{\"entries\":[" + indexEntry(a) + "]}");
+    const pid_t child = fork();
+    if (child == 0) {
+        QFile status(QStringLiteral("/proc/self/status"));
+        rlim_t mapped = 0;
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("VmSize:"))
+                    mapped = rlim_t(line.mid(7).trimmed().split(' ')[0].toLongLong()) * 1024;
+        }
+        const rlimit limit{mapped + (64 << 20), mapped + (64 << 20)};
+        if (mapped == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
+        try {
+            _exit(store.load(now).entries.size() == 1 ? 0 : 2);
+        } catch (const std::bad_alloc&) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(HistoryStoreTest, OneBadEntryRebuildsTheWholeIndex)
