@@ -11,6 +11,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -199,16 +200,22 @@ TEST(PackageFileDialogs, TheDocumentSaveDialogStartsBesideAPackageAndRefusesToSa
         DocumentSaveDialog dialog(nullptr, "Save as Snapkin Document", folder.path("Shot.snapkin"));
         QString shownIn;
         QString name;
+        QString button;
         QTimer::singleShot(100, [&] {
             // Once the folder is listed, so that a late selection would have shown.
             (void)rowOf(dialog, "Designs");
             shownIn = QDir(dialog.directory()).absolutePath();
             name = dialog.findChild<QLineEdit*>("fileNameEdit")->text();
+            // The package's name is a document to save, not a folder to open.
+            button = dialog.findChild<QDialogButtonBox*>("buttonBox")
+                         ->button(QDialogButtonBox::Save)
+                         ->text();
             dialog.reject();
         });
         dialog.exec();
         EXPECT_EQ(shownIn, root);
         EXPECT_EQ(name, "Shot.snapkin");
+        EXPECT_EQ(button, "Save");
     }
     for (const QString& typed :
          {QStringLiteral("Shot.snapkin/nested"), folder.path("Shot.snapkin/x")}) {

@@ -5,10 +5,12 @@
 #include "platform/L10n.h"
 #include "ui/output/PackageFileDialogs.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace snapkin {
 
@@ -35,6 +37,17 @@ DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, co
             name->setText(QFileInfo(path).fileName());
         accept();
     });
+    // Qt's dialog calls its button "Open" while the name is a folder's; a package is chosen,
+    // not gone into. Connected after the dialog's own update, so this one has the last word.
+    if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        connect(name, &QLineEdit::textChanged, this, [this] {
+            auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            QPushButton* save = buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+            const QStringList files = selectedFiles();
+            if (save && files.size() == 1 && packagedialogs::isPackage(files.front()))
+                save->setText(L10n::text("Save"));
+        });
+    }
     // Given as a path, an existing package would be taken for the folder to open, with an
     // empty name: the folder and the name are set apart.
     const Start where = startFor(start);
