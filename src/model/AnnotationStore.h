@@ -174,11 +174,22 @@ public:
     void markExported();
 
     // ---- pixel geometry --------------------------------------------------------------------
-    QSize pixelDimensions() const;
+    // The read-outs that flattening uses are also pure functions of what they read, so a
+    // snapshot of the store taken for work off the GUI thread answers exactly as the store does.
+    QSize pixelDimensions() const { return pixelDimensions(m_image); }
+    static QSize pixelDimensions(const platform::BaseImage& image);
     int dpi() const;
     // Pixels per point, at least 1.
-    double pixelScale() const;
-    FrameLayout frameLayout() const;
+    double pixelScale() const { return pixelScale(m_image); }
+    static double pixelScale(const platform::BaseImage& image);
+    FrameLayout frameLayout() const { return frameLayout(m_image, m_frame); }
+    static FrameLayout frameLayout(const platform::BaseImage& image,
+                                   const std::optional<FrameStyle>& frame);
+    // Whether the document is presented in a frame composition (background, padding, shadow,
+    // watermark) rather than as the bare image: it has a frame, or a watermark that shows.
+    bool hasPresentation() const { return hasPresentation(m_frame, m_watermark); }
+    static bool hasPresentation(const std::optional<FrameStyle>& frame,
+                                const std::optional<Watermark>& watermark);
     std::optional<double> activeRatio() const;
 
     // ---- image operations (each successful one is one undo step) ----------------------------

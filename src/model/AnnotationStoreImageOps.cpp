@@ -30,11 +30,11 @@ constexpr qint64 maxResultPixels = platform::ImageReadLimits{}.maxPixels;
 
 // ---- pixel geometry --------------------------------------------------------------------
 
-QSize AnnotationStore::pixelDimensions() const
+QSize AnnotationStore::pixelDimensions(const platform::BaseImage& image)
 {
-    const QSize pixels = m_image.pixelSize();
-    if (!m_image.isNull() && pixels.width() > 0 && pixels.height() > 0) return pixels;
-    const QSizeF points = m_image.pointSize();
+    const QSize pixels = image.pixelSize();
+    if (!image.isNull() && pixels.width() > 0 && pixels.height() > 0) return pixels;
+    const QSizeF points = image.pointSize();
     return QSize(roundedInt(points.width()).value_or(0), roundedInt(points.height()).value_or(0));
 }
 
@@ -46,18 +46,25 @@ int AnnotationStore::dpi() const
     return roundedInt(pixelDimensions().width() * 72.0 / w).value_or(72);
 }
 
-double AnnotationStore::pixelScale() const
+double AnnotationStore::pixelScale(const platform::BaseImage& image)
 {
-    const double w = m_image.pointSize().width();
+    const double w = image.pointSize().width();
     if (!(w > 0)) return 1.0;
-    const double scale = pixelDimensions().width() / w;
+    const double scale = pixelDimensions(image).width() / w;
     if (!std::isfinite(scale)) return 1.0;
     return std::max(scale, 1.0);
 }
 
-FrameLayout AnnotationStore::frameLayout() const
+FrameLayout AnnotationStore::frameLayout(const platform::BaseImage& image,
+                                         const std::optional<FrameStyle>& frame)
 {
-    return FrameLayout(m_image.pointSize(), m_frame, pixelScale());
+    return FrameLayout(image.pointSize(), frame, pixelScale(image));
+}
+
+bool AnnotationStore::hasPresentation(const std::optional<FrameStyle>& frame,
+                                      const std::optional<Watermark>& watermark)
+{
+    return frame.has_value() || (watermark && watermark->isVisible());
 }
 
 std::optional<double> AnnotationStore::activeRatio() const

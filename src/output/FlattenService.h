@@ -38,28 +38,35 @@ QString explanation(FlattenError error);
 struct FlattenService {
     FlattenService() = delete;
 
-    // What is flattened; a store or a document with its image gives one.
+    // What is flattened, a snapshot that may travel to another thread; a store or a document
+    // with its image gives one. Its read-outs follow the store's rules, so a store and its
+    // snapshot flatten alike.
     struct Input {
         platform::BaseImage image;
         QList<Annotation> annotations;
         std::optional<FrameStyle> frame;
         std::optional<Watermark> watermark;
 
+        // AnnotationStore::hasPresentation and ::frameLayout of these values.
         bool hasPresentation() const;
+        FrameLayout frameLayout() const;
     };
     static Input input(const AnnotationStore& store);
     static Input input(const AnnotationDocument& document, const platform::BaseImage& image);
 
-    // Pixels per point of an image, at least 1: a low-density image is never scaled down and a
-    // 2x capture keeps its full pixel count.
+    // Pixels per point of an image, at least 1 (AnnotationStore::pixelScale): a low-density
+    // image is never scaled down and a 2x capture keeps its full pixel count.
     static double pixelScale(const platform::BaseImage& image);
 
-    // The framed presentation for export (no checkerboard, content clipped to the corners).
+    // The framed presentation for export (no checkerboard, content clipped to the corners),
+    // laid out by the store's frameLayout().
+    static FrameComposition composition(const AnnotationStore& store);
     static FrameComposition composition(const Input& input);
 
     // The finished image at the base image's pixel scale; its device pixel ratio is that scale,
     // so its size in points is the content's: the image's point size, or the frame layout's
-    // canvas. A failure to allocate is a failure, never an empty image.
+    // canvas when the document has a presentation (a store's hasPresentation() decides for a
+    // store). A failure to allocate is a failure, never an empty image.
     static std::expected<QImage, FlattenError> flatten(const Input& input);
     static std::expected<QImage, FlattenError> flatten(const AnnotationStore& store);
     static std::expected<QImage, FlattenError> flatten(const AnnotationDocument& document,

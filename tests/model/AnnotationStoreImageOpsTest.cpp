@@ -53,6 +53,36 @@ TEST(AnnotationStoreGeometry, DpiAndPixelScale)
     EXPECT_EQ(empty->pixelScale(), 1);
 }
 
+TEST(AnnotationStoreGeometry, PresentationNeedsAFrameOrAVisibleWatermark)
+{
+    auto store = makeStore(makeImage({800, 600}, {400, 300}));
+    EXPECT_FALSE(store->hasPresentation());
+    EXPECT_EQ(store->frameLayout().canvasSize, QSizeF(400, 300));
+
+    Watermark mark;
+    mark.text = QStringLiteral("  \n\t");
+    store->setWatermark(mark, false);
+    EXPECT_FALSE(store->hasPresentation()) << "a blank text shows nothing";
+    mark.kind = WatermarkKind::image;
+    mark.text = QStringLiteral("ignored for a logo");
+    store->setWatermark(mark, false);
+    EXPECT_FALSE(store->hasPresentation()) << "a logo without its image shows nothing";
+    mark.imageData = QByteArray("png");
+    store->setWatermark(mark, false);
+    EXPECT_TRUE(store->hasPresentation());
+    EXPECT_EQ(store->frameLayout().canvasSize, QSizeF(400, 300)) << "a watermark adds no padding";
+
+    // Any frame presents, even one that adds nothing around the image.
+    store->setWatermark(std::nullopt, false);
+    store->setFrame(FrameStyle{.background = FrameBackgroundKind::transparent, .padding = 0},
+                    false);
+    EXPECT_TRUE(store->hasPresentation());
+    store->setFrame(FrameStyle{.aspect = CropAspect::square}, false);
+    const QSizeF canvas = store->frameLayout().canvasSize;
+    EXPECT_EQ(canvas.width(), canvas.height());
+    EXPECT_GT(canvas.width(), 400);
+}
+
 TEST(AnnotationStoreCrop, SnapsToWholePixelsAndMovesAnnotations)
 {
     auto store = makeStore(markedImage());

@@ -173,6 +173,70 @@ TEST(FlattenStore, TheStoreAndTheDocumentFlattenAlike)
     EXPECT_EQ(*fromDocument, *fromStore);
 }
 
+TEST(FlattenStore, FramesExactlyWhenTheStoreHasAPresentation)
+{
+    // A 2x image whose corners show: a presentation either pads it or rounds its corners.
+    AnnotationStore store(filled(QSize(400, 200), QSizeF(200, 100)));
+    store.setAnnotations({greenSquare(QPointF(-20, 40), QPointF(60, 60))});
+    Watermark blank;
+    blank.text = QStringLiteral(" ");
+    Watermark logoless;
+    logoless.kind = WatermarkKind::image;
+    Watermark signature;
+    signature.text = QStringLiteral("Snapkin");
+    const FrameStyle bare{.background = FrameBackgroundKind::transparent,
+                          .padding = 0,
+                          .cornerRadius = 0,
+                          .shadow = 0};
+    const FrameStyle rounded{.background = FrameBackgroundKind::transparent, .padding = 0};
+    const FrameStyle solidSquare{.background = FrameBackgroundKind::solid,
+                                 .solidHex = QStringLiteral("#FF0000"),
+                                 .aspect = CropAspect::square};
+    struct Case {
+        const char* name;
+        std::optional<FrameStyle> frame;
+        std::optional<Watermark> watermark;
+        bool presents;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}, false},
+        {"blank watermark", {}, blank, false},
+        {"logo without image", {}, logoless, false},
+        {"text watermark", {}, signature, true},
+        {"bare frame", bare, {}, true},
+        {"rounded frame", rounded, blank, true},
+        {"solid square frame", solidSquare, signature, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.setFrame(c.frame, false);
+        store.setWatermark(c.watermark, false);
+        EXPECT_EQ(store.hasPresentation(), c.presents);
+
+        const auto out = FlattenService::flatten(store);
+        ASSERT_TRUE(out.has_value());
+        const QSizeF content = c.presents ? store.frameLayout().canvasSize : QSizeF(200, 100);
+        EXPECT_EQ(out->size(), (content * store.pixelScale()).toSize());
+        EXPECT_DOUBLE_EQ(out->devicePixelRatio(), store.pixelScale());
+        // Unframed, the annotation reaching past the left edge is cut at the image.
+        if (!c.presents) {
+            EXPECT_EQ(out->pixel(0, 100), qRgb(0, 255, 0));
+            EXPECT_EQ(out->pixel(0, 0), qRgb(0, 0, 255));
+        }
+        if (c.frame == rounded) {
+            EXPECT_EQ(qAlpha(out->pixel(0, 0)), 0);
+        }
+
+        // The snapshot taken for another thread reads the same rules.
+        const FlattenService::Input snapshot = FlattenService::input(store);
+        EXPECT_EQ(snapshot.hasPresentation(), store.hasPresentation());
+        EXPECT_EQ(snapshot.frameLayout(), store.frameLayout());
+        const auto fromSnapshot = FlattenService::flattenInBackground(snapshot).result();
+        ASSERT_TRUE(fromSnapshot.has_value());
+        EXPECT_EQ(*fromSnapshot, *out);
+    }
+}
+
 TEST(FlattenStore, PackagesGetAFramedPreviewOnceTheHookIsInstalled)
 {
     installOutputHooks();
