@@ -52,6 +52,11 @@ void CaptureToast::show(const QString& message, double duration)
     show(message, duration, g_realTime);
 }
 
+QFont CaptureToast::font()
+{
+    return ToastView::font();
+}
+
 void CaptureToast::show(const QString& message, double duration, CaptureClock& clock)
 {
     QScreen* screen = platform::DesktopWindows::workScreen();
@@ -60,8 +65,8 @@ void CaptureToast::show(const QString& message, double duration, CaptureClock& c
 
     auto* view = new ToastView;
     view->setMessage(message);
-    view->setGeometry(geometryFor(QFontMetricsF(ToastView::font()).horizontalAdvance(message),
-                                  screen->geometry()));
+    view->setGeometry(
+        geometryFor(QFontMetricsF(font()).horizontalAdvance(message), screen->geometry()));
     if (view->translucent()) view->setWindowOpacity(0.0);
     view->show();
     g_current = view;

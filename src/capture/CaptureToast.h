@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
 #include <QString>
 
@@ -44,6 +45,8 @@ public:
     // The toast on screen, or nullptr.
     static ToastView* current();
 
+    // The font the toast's text is drawn and measured in (ToastView's).
+    static QFont font();
     // Where a toast for a text `textWidth` points wide goes on a screen of `screen` geometry.
     static QRect geometryFor(double textWidth, const QRect& screen);
 };

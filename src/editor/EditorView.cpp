@@ -123,6 +123,11 @@ EditorView::EditorView(AnnotationStore& store, EditorZoom& zoom, ExportDialogs& 
 
 EditorView::~EditorView() = default;
 
+void EditorView::zoomToFit()
+{
+    m_zoom.zoomToFit(m_store);
+}
+
 void EditorView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);

@@ -44,6 +44,8 @@ public:
 
     AnnotationStore& store() const { return m_store; }
     EditorZoom& zoom() const { return m_zoom; }
+    // Fits the bare image while cropping, the framed canvas otherwise, into the viewport.
+    void zoomToFit();
 
     // The cursor over the canvas: crop while cropping, the arrow for the select and frame
     // tools, otherwise the tool's own.

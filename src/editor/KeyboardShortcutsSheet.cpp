@@ -148,8 +148,8 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
         }
         for (Tool tool : groups[g]) {
             auto* symbol = new QLabel(box);
-            QImage glyph = platform::Symbols::image(ToolSidebar::outlineSymbol(tool, dark), 15,
-                                                    symbolColor, dpr);
+            QImage glyph =
+                platform::Symbols::image(outlineSymbol(tool, dark), 15, symbolColor, dpr);
             symbol->setPixmap(QPixmap::fromImage(glyph));
             symbol->setFixedWidth(symbolWidth);
             symbol->setAlignment(Qt::AlignCenter);

@@ -107,14 +107,6 @@ QList<QList<Tool>> ToolSidebar::displayGroups()
     return groups;
 }
 
-QString ToolSidebar::outlineSymbol(Tool tool, bool darkAppearance)
-{
-    if (tool == Tool::sticker)
-        return darkAppearance ? QStringLiteral("face.smiling.inverse")
-                              : QStringLiteral("face.smiling");
-    return sfSymbol(tool);
-}
-
 bool ToolSidebar::isDarkAppearance(const QPalette& palette)
 {
     return palette.color(QPalette::Window).lightness() < 128;

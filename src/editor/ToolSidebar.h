@@ -55,8 +55,6 @@ public:
     // The tools in palette groups; a tool that no fixed group names comes in a last group, so
     // a new tool is never missing from the palette.
     static QList<QList<Tool>> displayGroups();
-    // The symbol shown for `tool`: the sticker has a filled face on a dark palette.
-    static QString outlineSymbol(Tool tool, bool darkAppearance);
     // Whether the palette looks dark (Qt offers no colour-scheme setting to ask).
     static bool isDarkAppearance(const QPalette& palette);
     // "Ellipse (O)".

@@ -69,6 +69,14 @@ QString sfSymbol(Tool tool)
     return QString::fromLatin1(symbols[std::size_t(tool)]);
 }
 
+QString outlineSymbol(Tool tool, bool darkAppearance)
+{
+    if (tool == Tool::sticker)
+        return darkAppearance ? QStringLiteral("face.smiling.inverse")
+                              : QStringLiteral("face.smiling");
+    return sfSymbol(tool);
+}
+
 QChar menuShortcut(Tool tool)
 {
     // In declaration order.

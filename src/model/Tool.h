@@ -52,6 +52,9 @@ QString label(Tool tool);
 // Name of the symbol image shown for the tool ("arrow.up.right"); how it is drawn is up to
 // the views.
 QString sfSymbol(Tool tool);
+// The symbol that stands for the tool in the palette and the shortcuts sheet: sfSymbol(), but
+// the sticker has a filled face on a dark palette.
+QString outlineSymbol(Tool tool, bool darkAppearance);
 // The tool's single lower-case key.
 QChar menuShortcut(Tool tool);
 // The kind of annotation the tool creates; nothing for select, crop and frame.

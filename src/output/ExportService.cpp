@@ -48,8 +48,7 @@ std::optional<QByteArray> ExportService::encode(const platform::BaseImage& image
         return platform::PngEncoder::encode(image, options);
     }
     case ExportFormat::jpeg:
-        return platform::JpegEncoder::encode(platform::ImageFilters::onWhite(image.image()),
-                                             jpegQualityPercent(q), dpi);
+        return platform::JpegEncoder::encode(opaque(image.image()), jpegQualityPercent(q), dpi);
     case ExportFormat::webp:
         return WebPEncoder::encode(image.image(), q, dpi);
     case ExportFormat::pdf: {
@@ -63,9 +62,14 @@ std::optional<QByteArray> ExportService::encode(const platform::BaseImage& image
     case ExportFormat::gif:
         return platform::GifEncoder::encode(image.image());
     case ExportFormat::bmp:
-        return platform::BmpEncoder::encode(platform::ImageFilters::onWhite(image.image()), dpi);
+        return platform::BmpEncoder::encode(opaque(image.image()), dpi);
     }
     return std::nullopt;
+}
+
+QImage ExportService::opaque(const QImage& image)
+{
+    return platform::ImageFilters::onWhite(image);
 }
 
 int ExportService::jpegQualityPercent(double quality)

@@ -65,6 +65,10 @@ public:
     static std::optional<QByteArray> data(const platform::BaseImage& image, ExportFormat format,
                                           std::optional<double> quality = std::nullopt);
 
+    // The image composited on white, or the same image when it has no transparency; what JPEG
+    // and BMP encode.
+    static QImage opaque(const QImage& image);
+
     // A quality fraction (0...1) as libjpeg's percent scale, the one every JPEG tool shows:
     // 0.9 -> 90. Rounded, clamped to 0...100; not a number counts as 0.
     static int jpegQualityPercent(double quality);

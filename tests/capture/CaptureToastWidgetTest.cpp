@@ -25,7 +25,8 @@ TEST(CaptureToast, SitsCentred120PointsAboveTheBottomAndIsAsWideAsItsTextPlus40)
     CaptureToast::show("Copied to clipboard", 1.3, clock);
     ToastView* toast = CaptureToast::current();
     ASSERT_NE(toast, nullptr);
-    const double text = QFontMetricsF(ToastView::font()).horizontalAdvance("Copied to clipboard");
+    const double text =
+        QFontMetricsF(CaptureToast::font()).horizontalAdvance("Copied to clipboard");
     EXPECT_EQ(toast->geometry(),
               CaptureToast::geometryFor(text, QGuiApplication::primaryScreen()->geometry()));
     EXPECT_EQ(announcer.said, QStringList{"Copied to clipboard"});

@@ -76,14 +76,14 @@ TEST(WindowPickerHit, EdgesAndOverlap)
     fake.prepare();
 
     // Left and top edges belong to the frame; right and bottom edges do not.
-    EXPECT_EQ(fake.picker.windowAt(QPointF(100, 100))->windowID, 1u);
-    EXPECT_EQ(fake.picker.windowAt(QPointF(299.5, 199.5))->windowID, 1u);
-    EXPECT_FALSE(fake.picker.windowAt(QPointF(300, 120)));
-    EXPECT_FALSE(fake.picker.windowAt(QPointF(120, 200)));
+    EXPECT_EQ(fake.picker.window(QPointF(100, 100))->windowID, 1u);
+    EXPECT_EQ(fake.picker.window(QPointF(299.5, 199.5))->windowID, 1u);
+    EXPECT_FALSE(fake.picker.window(QPointF(300, 120)));
+    EXPECT_FALSE(fake.picker.window(QPointF(120, 200)));
     // Where they overlap the one listed first wins; beyond it the other one is found.
-    EXPECT_EQ(fake.picker.windowAt(QPointF(200, 180))->windowID, 1u);
-    EXPECT_EQ(fake.picker.windowAt(QPointF(320, 180))->windowID, 2u);
-    EXPECT_FALSE(fake.picker.windowAt(QPointF(10, 10)));
+    EXPECT_EQ(fake.picker.window(QPointF(200, 180))->windowID, 1u);
+    EXPECT_EQ(fake.picker.window(QPointF(320, 180))->windowID, 2u);
+    EXPECT_FALSE(fake.picker.window(QPointF(10, 10)));
 }
 
 TEST(WindowPickerQuery, EachAnswerReplacesTheListAndAFailureEmptiesIt)
@@ -104,5 +104,5 @@ TEST(WindowPickerQuery, EachAnswerReplacesTheListAndAFailureEmptiesIt)
     fake.answer = std::unexpected(ScreenCaptureError{ScreenCaptureError::Kind::noXServer, {}});
     fake.prepare();
     EXPECT_TRUE(fake.picker.windows().empty());
-    EXPECT_FALSE(fake.picker.windowAt(QPointF(10, 10)));
+    EXPECT_FALSE(fake.picker.window(QPointF(10, 10)));
 }

@@ -45,11 +45,11 @@ TEST(WindowPickerX11, AClientDrawnShadowIsNoPartOfTheFrame)
     QFuture<void> ready = picker.prepare();
     ASSERT_TRUE(test::waitUntil([&] { return ready.isFinished(); }));
 
-    const auto hit = picker.windowAt(QPointF(300, 250));
+    const auto hit = picker.window(QPointF(300, 250));
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->windowID, shadowed.id);
     EXPECT_EQ(hit->frame, QRect(120, 115, 360, 260));
     // In the shadow: no window.
-    EXPECT_FALSE(picker.windowAt(QPointF(110, 250)));
-    EXPECT_FALSE(picker.windowAt(QPointF(300, 390)));
+    EXPECT_FALSE(picker.window(QPointF(110, 250)));
+    EXPECT_FALSE(picker.window(QPointF(300, 390)));
 }

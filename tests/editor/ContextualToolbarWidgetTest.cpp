@@ -72,6 +72,13 @@ OptionGroupFactory sizedGroup(int full, int compact, int overflow, int* builds =
 
 } // namespace
 
+TEST(ContextualToolbarPalette, NinePresetColoursInTheOrderShown)
+{
+    const QStringList expected{"#FF3366", "#FF9500", "#FFD60A", "#34C759", "#2E7DF6",
+                               "#5E5CE6", "#AF52DE", "#1D1D1F", "#FFFFFF"};
+    EXPECT_EQ(ContextualToolbar::palette(), expected);
+}
+
 TEST_F(ContextualToolbarTest, HintOnlyAtFullDensity)
 {
     auto store = plainStore();

@@ -276,6 +276,32 @@ TEST(EditorView, StepZoomsStartAtAQuarterAfterAFitAndStopAtFour)
     EXPECT_DOUBLE_EQ(zoom.scale(), 4.0);
 }
 
+TEST(EditorView, ZoomToFitFitsTheFramedCanvasOrTheBareImageWhileCropping)
+{
+    CleanHooks clean;
+    auto store = plainStore({4000, 3000});
+    store->setFrame(FrameStyle{.padding = 0.2}, false);
+    EditorZoom zoom;
+    ExportService exports;
+    ExportDialogs dialogs(exports);
+    EditorView view(*store, zoom, dialogs);
+    view.resize(1000, 800);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const QSizeF canvas = store->frameLayout().canvasSize;
+    ASSERT_GT(canvas.width(), 4000);
+
+    zoom.setScale(3);
+    view.zoomToFit();
+    EXPECT_DOUBLE_EQ(zoom.scale(), *EditorZoom::fitScale(canvas, zoom.viewportSize()));
+
+    store->activate(Tool::crop);
+    QApplication::processEvents();
+    zoom.setScale(3);
+    view.zoomToFit();
+    EXPECT_DOUBLE_EQ(zoom.scale(), *EditorZoom::fitScale({4000, 3000}, zoom.viewportSize()));
+}
+
 TEST(EditorView, DeleteRemovesTheSelectionOnlyOutsideTextFields)
 {
     CleanHooks clean;

@@ -54,10 +54,9 @@ TEST(ToolSidebar, HelpTextIsLabelAndUpperCaseLetter)
 
 TEST(ToolSidebar, StickerSymbolFollowsPaletteLightness)
 {
-    EXPECT_EQ(ToolSidebar::outlineSymbol(Tool::sticker, true), "face.smiling.inverse");
-    EXPECT_EQ(ToolSidebar::outlineSymbol(Tool::sticker, false), "face.smiling");
-    EXPECT_EQ(ToolSidebar::outlineSymbol(Tool::pen, true),
-              ToolSidebar::outlineSymbol(Tool::pen, false));
+    EXPECT_EQ(outlineSymbol(Tool::sticker, true), "face.smiling.inverse");
+    EXPECT_EQ(outlineSymbol(Tool::sticker, false), "face.smiling");
+    EXPECT_EQ(outlineSymbol(Tool::pen, true), outlineSymbol(Tool::pen, false));
 
     auto store = plainStore();
     ToolSidebar sidebar(*store);
@@ -90,7 +89,7 @@ TEST(ToolSidebar, EverySymbolIsAnOutlineNotABlobInBothAppearancesAndRatios)
             for (qreal dpr : {1.0, 2.0}) {
                 SCOPED_TRACE(testing::Message() << qPrintable(sfSymbol(tool)) << " dark " << dark
                                                 << " " << dpr << "x");
-                const QString name = ToolSidebar::outlineSymbol(tool, dark);
+                const QString name = outlineSymbol(tool, dark);
                 const QImage glyph = platform::Symbols::image(name, 16, ink, dpr);
                 ASSERT_FALSE(glyph.isNull());
                 // A line drawing leaves most of its box clear; a symbol whose cut-outs were

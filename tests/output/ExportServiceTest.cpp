@@ -150,13 +150,13 @@ TEST(ExportServiceOpaque, CompositesOnWhiteOnlyWhenThereIsTransparency)
 {
     QImage rgb(3, 3, QImage::Format_RGB32);
     rgb.fill(Qt::black);
-    EXPECT_EQ(platform::ImageFilters::onWhite(rgb).cacheKey(), rgb.cacheKey()); // the same image
+    EXPECT_EQ(ExportService::opaque(rgb).cacheKey(), rgb.cacheKey()); // the same image
 
     QImage clear(3, 1, QImage::Format_ARGB32_Premultiplied);
     clear.setPixel(0, 0, 0);
     clear.setPixel(1, 0, qPremultiply(qRgba(255, 0, 0, 128)));
     clear.setPixel(2, 0, qRgb(10, 20, 30));
-    const QImage out = platform::ImageFilters::onWhite(clear);
+    const QImage out = ExportService::opaque(clear);
     EXPECT_FALSE(out.hasAlphaChannel());
     EXPECT_EQ(out.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(out.pixel(1, 0), qRgb(255, 127, 127));
@@ -164,7 +164,7 @@ TEST(ExportServiceOpaque, CompositesOnWhiteOnlyWhenThereIsTransparency)
 
     QImage allOpaque(2, 2, QImage::Format_ARGB32_Premultiplied);
     allOpaque.fill(Qt::red);
-    EXPECT_EQ(platform::ImageFilters::onWhite(allOpaque).cacheKey(), allOpaque.cacheKey());
+    EXPECT_EQ(ExportService::opaque(allOpaque).cacheKey(), allOpaque.cacheKey());
 }
 
 TEST(ExportServiceJpegQuality, FractionBecomesLibjpegPercent)

@@ -156,7 +156,7 @@ void SelectionView::setBackground(const QImage& picture)
 void SelectionView::updateHover(QPointF p)
 {
     std::optional<platform::WindowInfo> found;
-    if (m_picker) found = m_picker->windowAt(G::toRootPixels(p, m_nativeOrigin, m_pixelsPerPoint));
+    if (m_picker) found = m_picker->window(G::toRootPixels(p, m_nativeOrigin, m_pixelsPerPoint));
     if (found) {
         m_pickedWindow = found;
         setSelection(G::fromRootPixels(found->frame, m_nativeOrigin, m_pixelsPerPoint));

@@ -28,7 +28,7 @@ QFuture<void> WindowPicker::prepare()
     });
 }
 
-std::optional<WindowInfo> WindowPicker::windowAt(QPointF p) const
+std::optional<WindowInfo> WindowPicker::window(QPointF p) const
 {
     for (const WindowInfo& w : m_windows) {
         const QRect& f = w.frame;

@@ -33,7 +33,7 @@ public:
 
     // The first listed window whose frame holds the root-window point. Left and top edges
     // belong to a frame, right and bottom edges do not.
-    std::optional<platform::WindowInfo> windowAt(QPointF rootPixel) const;
+    std::optional<platform::WindowInfo> window(QPointF rootPixel) const;
 
     const std::vector<platform::WindowInfo>& windows() const { return m_windows; }
 

@@ -3,6 +3,7 @@
 #include "editor/options/FrameOptionsBar.h"
 #include "editor/options/FrameSwatches.h"
 #include "editor/options/OptionControls.h"
+#include "editor/options/StyleGroup.h"
 #include "model/AnnotationStore.h"
 #include "output/FrameSettings.h"
 #include "platform/L10n.h"
@@ -93,6 +94,11 @@ std::optional<Tool> ContextualToolbar::optionsTool(const AnnotationStore& store)
         if (annotationKind(tool) == selected->kind) return tool;
     }
     return std::nullopt;
+}
+
+const QStringList& ContextualToolbar::palette()
+{
+    return StyleGroup::palette();
 }
 
 ContextualToolbar::Content ContextualToolbar::currentContent() const

@@ -3,6 +3,7 @@
 #include "editor/options/OptionGroups.h"
 #include "model/Tool.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -45,6 +46,9 @@ public:
     // The tool whose options are shown for `store`: the current tool unless it is the select
     // tool, else the tool that makes the selected annotation's kind; none without a selection.
     static std::optional<Tool> optionsTool(const AnnotationStore& store);
+
+    // The nine preset colours of the style group, as hex texts in the order it shows them.
+    static const QStringList& palette();
 
     // The density shown now, and whether its row scrolls because even `overflow` is too wide.
     Density density() const { return m_density; }
