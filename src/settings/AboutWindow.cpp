@@ -3,6 +3,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
+#include "settings/LinkLabel.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -27,12 +28,13 @@ QFrame* divider()
 
 QLabel* link(const QString& url, const QString& label, double scale = 1.0)
 {
-    auto* text = makeLabel({}, scale);
-    text->setTextFormat(Qt::RichText);
-    text->setText(
-        QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), label.toHtmlEscaped()));
+    auto* text = new LinkLabel(url, label);
+    if (scale != 1.0) {
+        QFont font = text->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        text->setFont(font);
+    }
     text->setOpenExternalLinks(true);
-    text->setWordWrap(false);
     return text;
 }
 

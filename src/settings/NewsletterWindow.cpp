@@ -6,6 +6,7 @@
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
 #include "settings/InfoGlyphs.h"
+#include "settings/LinkLabel.h"
 #include "settings/NewsletterPrompt.h"
 #include "settings/NewsletterService.h"
 
@@ -69,9 +70,8 @@ NewsletterWindow::NewsletterWindow(QWidget* parent)
     m_consent = new QCheckBox(L10n::text("I accept the privacy policy"));
     consent->addWidget(m_consent);
     const QString site = platform::BuildInfo::siteRoot();
-    auto* privacy = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
-                                   .arg(site + QStringLiteral("privacy/"),
-                                        L10n::text("Read the privacy policy").toHtmlEscaped()));
+    auto* privacy =
+        new LinkLabel(site + QStringLiteral("privacy/"), L10n::text("Read the privacy policy"));
     privacy->setOpenExternalLinks(true);
     privacy->setContentsMargins(20, 0, 0, 0);
     QFont caption = privacy->font();

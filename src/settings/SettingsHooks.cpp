@@ -1,8 +1,8 @@
 #include "settings/SettingsHooks.h"
 
 #include "platform/L10n.h"
+#include "settings/LinkLabel.h"
 
-#include <QLabel>
 #include <QSystemTrayIcon>
 
 namespace snapkin {
@@ -21,11 +21,8 @@ QLabel* startWindowLink(const SettingsHooks& hooks)
 {
     if (!hooks.openStartWindow) return nullptr;
     auto* link =
-        new QLabel(QStringLiteral("<a href=\"start\">%1</a>")
-                       .arg(platform::L10n::text("Open the Start Window").toHtmlEscaped()));
+        new LinkLabel(QStringLiteral("start"), platform::L10n::text("Open the Start Window"));
     link->setObjectName(QStringLiteral("startWindowLink"));
-    link->setTextFormat(Qt::RichText);
-    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     QObject::connect(link, &QLabel::linkActivated, link,
                      [open = hooks.openStartWindow] { open(); });
     return link;

@@ -47,6 +47,24 @@ QImage drawn(QLabel* label, const QString& text)
     return image;
 }
 
+int pixelsOf(QWidget* widget, const QColor& color)
+{
+    QImage image(widget->size(), QImage::Format_ARGB32);
+    image.fill(widget->palette().color(QPalette::Window));
+    widget->render(&image, {}, {}, QWidget::DrawChildren);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green()) +
+                    std::abs(pixel.blue() - color.blue()) <=
+                12)
+                ++count;
+        }
+    }
+    return count;
+}
+
 void saveScreenshot(QWidget& widget, const QString& name)
 {
     widget.grab().save(QStringLiteral(SNAPKIN_BUILD_DIR "/") + name);

@@ -48,6 +48,10 @@ std::optional<QFont> proportionalDigitsFont();
 // `label` showing `text` at its preferred size, drawn into an image.
 QImage drawn(QLabel* label, const QString& text);
 
+// How many pixels of `widget`, drawn with its children on its window colour, are `color` give
+// or take a little (a link's underline is drawn solid in its colour).
+int pixelsOf(QWidget* widget, const QColor& color);
+
 // Writes a picture of `widget` into the build folder under `name`.
 void saveScreenshot(QWidget& widget, const QString& name);
 
