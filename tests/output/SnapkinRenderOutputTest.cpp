@@ -5,13 +5,18 @@
 
 #include "model/SnapkinDocument.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 using snapkin::tools::runTool;
+using snapkin::tools::runToolWithAddressSpace;
 using snapkin::tools::toolBuilt;
 
 namespace {
@@ -23,6 +28,50 @@ QByteArray head(const QString& path, int n)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.read(n) : QByteArray();
+}
+
+QByteArray bigEndian(quint32 v)
+{
+    QByteArray bytes;
+    for (const int shift : {24, 16, 8, 0})
+        bytes.append(char((v >> shift) & 0xff));
+    return bytes;
+}
+
+// A PNG chunk: length, type, data and CRC.
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    const QByteArray body = QByteArray(type) + data;
+    return bigEndian(quint32(data.size())) + body +
+           bigEndian(quint32(
+               crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
+}
+
+// An RGBA PNG of transparent pixels at deflate's best ratio, padded with a comment to the length
+// that lets a document hold that many pixels (1032 bytes of rows to one of file).
+QByteArray transparentDocumentPng(int width, int height)
+{
+    const QByteArray row(1 + 4 * qsizetype(width), '\0');
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    QByteArray data(qsizetype(deflateBound(&stream, uLong(row.size()) * uLong(height))), '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(data.data());
+    stream.avail_out = uInt(data.size());
+    for (int y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.constData()));
+        stream.avail_in = uInt(row.size());
+        deflate(&stream, y + 1 == height ? Z_FINISH : Z_NO_FLUSH);
+    }
+    data.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    QByteArray header = bigEndian(quint32(width)) + bigEndian(quint32(height));
+    header += QByteArray("\x08\x06\0\0\0", 5);
+    QByteArray png =
+        QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", data);
+    const qsizetype needed = (row.size() * height + 1031) / 1032 + 12;
+    if (png.size() < needed)
+        png += pngChunk("tEXt", QByteArray("Comment", 8) + QByteArray(needed - png.size(), ' '));
+    return png + pngChunk("IEND", {});
 }
 
 } // namespace
@@ -137,4 +186,37 @@ TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
     ASSERT_EQ(rendered.size(), QSize(8000, 4300));
     EXPECT_EQ(rendered.pixelColor(4000, 4100).red(), 255); // the stroke
     EXPECT_EQ(rendered.pixelColor(4000, 1000), QColor(20, 40, 60));
+}
+
+// A document whose image the address space left can't hold is refused in words with status 1,
+// soon: neither a wait without end for a thread that couldn't start, nor an abort. The limit
+// leaves the tool room to start (its own ~110 MB and Qt's pool threads, about 72 MB of address
+// space each: stack and allocator arena) but not the image's 384 MB.
+TEST(SnapkinRenderOutput, ADocumentWhoseImageTheMemoryCantHoldIsRefusedInWords)
+{
+    if (!toolBuilt("snapkin-render")) GTEST_SKIP() << "snapkin-render is not built";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve address space of their own";
+#endif
+    QTemporaryDir dir;
+    const QString package = dir.filePath("Large.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package));
+    QFile image(package + "/image.png");
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(transparentDocumentPng(16000, 6000));
+    image.close();
+    QFile json(package + "/document.json");
+    ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+    json.write(R"({"annotations": [], "canvasSize": [16000, 6000], "pixelSize": [16000, 6000],
+                   "nextStampNumber": 1, "version": 1})");
+    json.close();
+
+    const qint64 limit = (256LL + 80 * QThread::idealThreadCount()) * 1024 * 1024;
+    const QString out = dir.filePath("out.png");
+    const auto run = runToolWithAddressSpace("snapkin-render", {package, out}, limit);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    EXPECT_TRUE(
+        run.err.contains(QString::fromUtf8("There isn't enough memory to open “Large.snapkin”.")))
+        << qPrintable(run.err);
+    EXPECT_FALSE(QFile::exists(out));
 }

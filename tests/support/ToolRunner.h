@@ -17,5 +17,8 @@ bool toolBuilt(const QString& name);
 // `standardOutputFile`, when given, receives the standard output instead (say /dev/full).
 ToolRun runTool(const QString& name, const QStringList& arguments, int timeoutMs = 60000,
                 const QString& standardOutputFile = {});
+// runTool() with the program's address space held to `bytes`, as `ulimit -v` holds it.
+ToolRun runToolWithAddressSpace(const QString& name, const QStringList& arguments, qint64 bytes,
+                                int timeoutMs = 120000);
 
 } // namespace snapkin::tools
