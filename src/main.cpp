@@ -113,11 +113,9 @@ int main(int argc, char** argv)
     // The font list is read meanwhile, rather than when the first window measures its texts.
     const snapkin::platform::FontWarmUp fonts;
 
-    // Only a start that runs as the one instance cleans the private folder (one that could not
-    // tell whether another runs leaves the files be).
-    snapkin::Application application(
-        instance,
-        {.files = files, .cleanPrivateFolder = role == Role::primary || role == Role::refused});
+    // Every start that runs on cleans the private folder: what an instance still running (on
+    // another display, or one this start could not reach) holds is left alone.
+    snapkin::Application application(instance, {.files = files, .cleanPrivateFolder = true});
     application.start();
     return app.exec();
 }

@@ -49,8 +49,8 @@ public:
     struct Launch {
         // The files named on the command line, opened one editor each.
         QStringList files;
-        // Whether this start may remove what earlier runs left in the private folder: only the
-        // one instance may, so no file a running Snapkin still offers goes away.
+        // Whether this start removes what ended runs left in the private folder (what a running
+        // Snapkin still offers stays in any case).
         bool cleanPrivateFolder = false;
     };
 

@@ -118,7 +118,8 @@ void removeUnowned(int rootFd)
         if (child < 0) continue;
         // A folder without an owner file is an earlier version's, or a process's that ended
         // before it made one: nobody holds it.
-        const int owner = ::openat(child, ownerFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // Opened for writing: a lock emulated over NFS needs it.
+        const int owner = ::openat(child, ownerFile, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         if (owner >= 0 && !FileLock::tryLock(owner)) {
             ::close(owner);
             ::close(child);
