@@ -53,6 +53,23 @@ TEST(CanvasTextEditing, DoubleClickOpensFieldOverTheTextWhichIsNotDrawn)
     EXPECT_EQ(f.field()->font().pixelSize(), 40);
 }
 
+TEST(CanvasTextEditing, TheViewOpensAnEditOnRequestAndIgnoresAMissingAnnotation)
+{
+    TextFixture f;
+    f.view->beginTextEditing(QUuid::createUuid(), false, EditField::text);
+    EXPECT_EQ(f.field(), nullptr);
+    EXPECT_EQ(f.store->undoCount(), 0);
+
+    f.view->beginTextEditing(f.note.id, false, EditField::text);
+    ASSERT_NE(f.field(), nullptr);
+    EXPECT_EQ(f.field()->text(), "Note");
+    EXPECT_EQ(f.view->interaction().textEditing().hiddenWhileEditingID(), f.note.id);
+    f.retype("Changed");
+    QTest::keyClick(f.field(), Qt::Key_Return);
+    EXPECT_FALSE(f.view->interaction().textEditing().isEditing());
+    EXPECT_EQ(f.only().text, "Changed");
+}
+
 TEST(CanvasTextEditing, TypingIsLiveAndReturnCommitsOneStep)
 {
     TextFixture f;

@@ -166,7 +166,7 @@ void SelectionView::updateHover(QPointF p)
     }
 }
 
-void SelectionView::updateLoupe(QPointF p)
+bool SelectionView::wantsLoupe(QPointF p) const
 {
     G::LoupeContext context;
     context.enabled = m_showsLoupe && !m_snapshot.isNull();
@@ -177,7 +177,12 @@ void SelectionView::updateLoupe(QPointF p)
     context.adjusting = m_adjusting;
     context.selection = m_selection;
     if (m_bar) context.barFrame = QRectF(m_bar->geometry());
-    if (!G::wantsLoupe(p, bounds(), context)) {
+    return G::wantsLoupe(p, bounds(), context);
+}
+
+void SelectionView::updateLoupe(QPointF p)
+{
+    if (!wantsLoupe(p)) {
         m_loupe->hide();
         return;
     }

@@ -79,6 +79,9 @@ public:
     void setRootMapping(QPoint nativeOrigin, double pixelsPerPoint);
 
     void updateHover(QPointF p);
+    // Whether the loupe shows with the pointer at `p` in the view's present state (its setting,
+    // mode, drag, handles and mode bar).
+    bool wantsLoupe(QPointF p) const;
     void updateLoupe(QPointF p);
     // The loupe at the pointer's current position.
     void refreshLoupe();

@@ -420,6 +420,12 @@ void CanvasView::endOtherFieldEditing()
     }
 }
 
+void CanvasView::beginTextEditing(const QUuid& id, bool isNew, EditField field)
+{
+    m_interaction.textEditing().beginTextEditing(id, isNew, field);
+    afterInput();
+}
+
 void CanvasView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {

@@ -45,6 +45,9 @@ public:
 
     // The field of the open in-place edit; null when none is open.
     InlineTextField* inlineTextField() const { return m_field; }
+    // Opens the in-place edit of `field` of the annotation `id` and shows its field; nothing
+    // happens when the annotation is absent. `isNew`: the annotation was just made.
+    void beginTextEditing(const QUuid& id, bool isNew, EditField field);
 
     QPointF toImagePoint(QPointF widgetPoint) const { return widgetPoint / m_zoom; }
     QSize sizeHint() const override;
