@@ -32,6 +32,9 @@ public:
         setFileMode(QFileDialog::ExistingFile);
         setNameFilter(platform::L10n::text("Images and Snapkin documents") + QStringLiteral(" (") +
                       patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+        // It starts where the last file dialog was left, but beside a package rather than in
+        // it: the package is the document to open.
+        packagedialogs::startOutsidePackages(*this);
         packagedialogs::presentPackagesAsDocuments(
             *this, [this](const QString& package) { choosePackage(package); });
         // Any other way into a package (typing its name into the path) chooses it too.

@@ -6,6 +6,7 @@
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
 #include "platform/SrgbConversion.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -97,11 +98,14 @@ void CollageService::createFromPanel(EditorWindowController& editors, CollageLay
         parent->window()->activateWindow();
     }
     // The chosen files in the order picked; none when cancelled.
-    const QStringList files = QFileDialog::getOpenFileNames(
-        parent, QString(), QString(),
-        L10n::text("Images") +
-            QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
-    createFromFiles(editors, files, layout, parent);
+    QFileDialog dialog(parent, QString(), QString(),
+                       L10n::text("Images") +
+                           QStringLiteral(" (*.png *.jpg *.jpeg *.webp *.tif *.tiff *.gif *.bmp)"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    packagedialogs::startOutsidePackages(dialog);
+    if (dialog.exec() != QDialog::Accepted) return;
+    createFromFiles(editors, dialog.selectedFiles(), layout, parent);
 }
 
 void CollageService::createFromFiles(EditorWindowController& editors, const QStringList& files,

@@ -259,6 +259,46 @@ TEST_F(CaptureServiceEditors, ADocumentPackageIsChosenInTheOpenDialogLikeAFile)
     }
 }
 
+// Open… starts where the last file dialog was left, but a folder inside a package (the package's
+// own or one in it) gives way to the folder beside the package, where the package is still
+// chosen as a file.
+TEST_F(CaptureServiceEditors, TheOpenDialogStartsBesideAPackageItWasLeftIn)
+{
+    QTemporaryDir dir;
+    const QString package = dir.filePath("Shot.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package + "/Inner"));
+    const QDir fixture(SNAPKIN_TEST_DATA "/package-basic.snapkin");
+    for (const QString& name : fixture.entryList(QDir::Files))
+        QFile::copy(fixture.filePath(name), package + "/" + name);
+    {
+        // Any file dialog left inside the package makes that the last folder.
+        QFileDialog left(nullptr);
+        left.setOption(QFileDialog::DontUseNativeDialog);
+        left.setDirectory(package + "/Inner");
+    }
+    service.setOpenPanel(nullptr);
+    QString startedIn;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !startedIn.isEmpty()) return;
+        startedIn = QDir(dialog->directory()).absolutePath();
+        // Elsewhere the name would not be found: nothing to choose.
+        if (startedIn != QDir(dir.path()).absolutePath()) return dialog->reject();
+        QTimer::singleShot(3000, dialog, [dialog] { QMetaObject::invokeMethod(dialog, "reject"); });
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText("Shot.snapkin");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll.start(20);
+    service.openImage();
+    poll.stop();
+    EXPECT_EQ(startedIn, QDir(dir.path()).absolutePath());
+    ASSERT_EQ(pages().size(), 1);
+    EXPECT_EQ(pages()[0]->title(), "Shot.snapkin");
+}
+
 TEST_F(CaptureServiceEditors, TheFirstCaptureOfARunSaysOnceThatTheHistoryRefusedItsFolder)
 {
     const BaseImage image(test::filled(QSize(40, 30), Qt::green));

@@ -14,6 +14,7 @@
 #include "platform/Symbols.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 #include "ui/output/FlattenAlert.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QEvent>
 #include <QFileDialog>
@@ -39,10 +40,15 @@ using platform::L10n;
 // watermark". Nothing when cancelled or failed.
 std::optional<QByteArray> pickLogoFile(QWidget* parent)
 {
-    const QString path = QFileDialog::getOpenFileName(
+    QFileDialog dialog(
         parent,
         platform::L10n::text("Choose an image for your watermark. Snapkin keeps its own copy."),
         QString(), imageFileFilter());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    packagedialogs::startOutsidePackages(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString path = dialog.selectedFiles().front();
     if (path.isEmpty()) return std::nullopt;
     auto imported = FrameSettings::importLogo(path);
     if (imported) return *imported;

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace snapkin {
@@ -73,25 +72,13 @@ void DocumentSaveDialog::accept()
     const QString suffix = QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
     if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
     if (const QString package = packagefolders::enclosingPackage(path); !package.isEmpty()) {
-        alertSaveInsidePackage(this, package);
+        packagedialogs::alertSaveInsidePackage(this, package, packagedialogs::SavedItem::document);
         return;
     }
     const QFileInfo info(path);
     if ((info.exists() || info.isSymLink()) && !packagedialogs::confirmReplace(this, path)) return;
     m_chosen = info.absoluteFilePath();
     QDialog::accept();
-}
-
-void alertSaveInsidePackage(QWidget* parent, const QString& package)
-{
-    QMessageBox box(
-        QMessageBox::Warning, QString(),
-        L10n::format("A document can't be saved inside “%@”.", QFileInfo(package).fileName()),
-        QMessageBox::Ok, parent);
-    box.setInformativeText(
-        L10n::text("A Snapkin document can't hold other files. Choose a folder outside it."));
-    box.setWindowModality(Qt::WindowModal);
-    box.exec();
 }
 
 } // namespace snapkin

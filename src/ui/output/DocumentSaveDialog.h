@@ -33,7 +33,4 @@ private:
     QString m_chosen;
 };
 
-// Tells the user that nothing is saved inside the package `package`.
-void alertSaveInsidePackage(QWidget* parent, const QString& package);
-
 } // namespace snapkin

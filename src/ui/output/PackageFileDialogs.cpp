@@ -1,5 +1,6 @@
 #include "ui/output/PackageFileDialogs.h"
 
+#include "model/PackageFolders.h"
 #include "model/SnapkinDocument.h"
 #include "platform/L10n.h"
 
@@ -113,6 +114,27 @@ void hideFileTypeRow(QFileDialog& dialog)
 {
     if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) label->hide();
     if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) combo->hide();
+}
+
+void startOutsidePackages(QFileDialog& dialog)
+{
+    const QString folder = dialog.directory().absolutePath();
+    const QString outside = packagefolders::outsidePackages(folder);
+    if (outside != folder) dialog.setDirectory(outside);
+}
+
+void alertSaveInsidePackage(QWidget* parent, const QString& package, SavedItem item)
+{
+    const QString name = QFileInfo(package).fileName();
+    QMessageBox box(QMessageBox::Warning, QString(),
+                    item == SavedItem::document
+                        ? L10n::format("A document can't be saved inside “%@”.", name)
+                        : L10n::format("A file can't be saved inside “%@”.", name),
+                    QMessageBox::Ok, parent);
+    box.setInformativeText(
+        L10n::text("A Snapkin document can't hold other files. Choose a folder outside it."));
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
 }
 
 bool confirmReplace(QWidget* parent, const QString& path)

@@ -27,6 +27,16 @@ void presentPackagesAsDocuments(QFileDialog& dialog, std::function<void(const QS
 // Hides the dialog's own "Files of type" row, for dialogs whose accessory picks the format.
 void hideFileTypeRow(QFileDialog& dialog);
 
+// Moves `dialog`, which starts where the last file dialog was left, beside the outermost
+// package when that folder is inside one (or is one): a dialog never starts inside a package.
+void startOutsidePackages(QFileDialog& dialog);
+
+// What the user tried to save inside a package, for the alert's wording.
+enum class SavedItem { document, file };
+
+// Tells the user that nothing is saved inside the package `package`.
+void alertSaveInsidePackage(QWidget* parent, const QString& package, SavedItem item);
+
 // Asks "“name” already exists. Do you want to replace it?" (Replace / Cancel); true for Replace.
 bool confirmReplace(QWidget* parent, const QString& path);
 
