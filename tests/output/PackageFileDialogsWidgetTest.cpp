@@ -1,6 +1,9 @@
+#include "model/AnnotationStore.h"
+#include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 #include "ui/output/DocumentSaveDialog.h"
+#include "ui/output/ExportDialogs.h"
 #include "ui/output/PackageFileDialogs.h"
 #include "ui/output/SaveOptionsAccessory.h"
 #include "ui/output/SavePanel.h"
@@ -289,4 +292,83 @@ TEST(PackageFileDialogs, TheImagePickerDoesNotStartInsideAPackage)
     });
     EXPECT_FALSE(picker.chooseImageFile(nullptr).has_value());
     EXPECT_EQ(startedIn, QDir(folder.path("Designs")).absolutePath());
+}
+
+// The image save dialog starts outside packages, even when the default save folder lies in one;
+// and a name inside a package, typed or reached by going in, is refused: neither the image nor
+// the document saved with it is written there.
+TEST(PackageFileDialogs, TheImageSaveDialogStartsOutsidePackagesAndRefusesToSaveInsideOne)
+{
+    platform::Defaults& defaults = platform::Defaults::standard();
+    defaults.removeAllStored();
+    Folder folder;
+    const QString package = folder.path("Shot.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package + "/Inner"));
+    defaults.set(keys::defaultSaveFolder, package + "/Inner");
+    defaults.setValue(keys::alsoSaveSnapkinDocument, true);
+
+    QImage image(16, 12, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::darkCyan);
+    AnnotationStore document{platform::BaseImage(image)};
+    QStringList companions;
+    const ExportDialogs::CompanionWriter writer = [&](AnnotationStore&, const QString& path) {
+        companions << path;
+    };
+    ExportService exports;
+    const ExportDialogs dialogs(exports, {});
+
+    QString startedIn;
+    bool documentOn = false;
+    QStringList stayedAfter;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = QDir(dialog->directory()).absolutePath();
+        auto* accessory = dialog->findChild<SaveOptionsAccessory*>();
+        documentOn = accessory->isDocumentRowShown() && accessory->savesDocument();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        // Typed into the package from beside it.
+        name->setText("Shot.snapkin/Inside.png");
+        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->isVisible()) stayedAfter << "typed";
+        // Gone into the package (and a folder in it), then a plain name.
+        for (const QString& in : {package, package + "/Inner"}) {
+            dialog->setDirectory(in);
+            name->setText("Inside.png");
+            QMetaObject::invokeMethod(dialog, "accept");
+            if (dialog->isVisible()) stayedAfter << QFileInfo(in).fileName();
+        }
+        dialog->reject();
+    });
+    AlertAnswerer alerts;
+    EXPECT_FALSE(
+        dialogs.save(image, ExportFormat::png, &document, nullptr, "Screenshot.png", writer));
+    EXPECT_EQ(startedIn, QDir(folder.dir.path()).absolutePath());
+    EXPECT_TRUE(documentOn);
+    EXPECT_EQ(stayedAfter, (QStringList{"typed", "Shot.snapkin", "Inner"}));
+    const QString refused = "A file can't be saved inside “Shot.snapkin”.";
+    EXPECT_EQ(alerts.texts(), (QStringList{refused, refused, refused}));
+    ASSERT_FALSE(alerts.seen().isEmpty());
+    EXPECT_EQ(alerts.seen().front().informative,
+              "A Snapkin document can't hold other files. Choose a folder outside it.");
+    EXPECT_TRUE(companions.isEmpty());
+    EXPECT_EQ(QDir(package).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"Inner", "document.json"}));
+    EXPECT_TRUE(QDir(package + "/Inner").isEmpty());
+
+    // A plain folder is still where the dialog starts, and a name there is saved.
+    defaults.set(keys::defaultSaveFolder, folder.path("Designs"));
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = QDir(dialog->directory()).absolutePath();
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("Beside.png");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    EXPECT_TRUE(
+        dialogs.save(image, ExportFormat::png, &document, nullptr, "Screenshot.png", writer));
+    EXPECT_EQ(startedIn, QDir(folder.path("Designs")).absolutePath());
+    EXPECT_EQ(companions, QStringList{folder.path("Designs/Beside.png")});
+    EXPECT_TRUE(QFileInfo(folder.path("Designs/Beside.png")).isFile());
+    defaults.removeAllStored();
 }

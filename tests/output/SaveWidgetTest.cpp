@@ -318,6 +318,32 @@ TEST_F(Save, WritesTheDocumentOnlyWhenOfferedAndChecked)
     EXPECT_EQ(companions.size(), 1);
 }
 
+// Whatever dialog chose it, a path inside a document package is refused and the dialog runs
+// again beside the package; nothing is written inside, neither the image nor its document.
+TEST_F(Save, APathInsideADocumentPackageIsRefusedAndTheDialogRunsAgainBesideIt)
+{
+    ASSERT_TRUE(QDir().mkpath(path("Shot.snapkin/Inner")));
+    QStringList companions;
+    const ExportDialogs::CompanionWriter writer = [&](AnnotationStore&, const QString& imagePath) {
+        companions << imagePath;
+    };
+    AnnotationStore document{platform::BaseImage(capture())};
+    script.accepted = {path("Shot.snapkin/Inner/in"), path("beside.png")};
+    QStringList directories;
+    script.beforeAccept = [&](FakePanel& panel) {
+        panel.accessory->documentCheckbox()->setChecked(true);
+        directories << script.directory;
+    };
+    AlertAnswerer alerts;
+    ASSERT_TRUE(save(ExportFormat::png, &document, capture(), writer));
+    EXPECT_EQ(alerts.texts(), QStringList{"A file can't be saved inside “Shot.snapkin”."});
+    EXPECT_EQ(script.runs, 2);
+    ASSERT_EQ(directories.size(), 2);
+    EXPECT_EQ(directories[1], QDir(dir.path()).absolutePath());
+    EXPECT_EQ(companions, QStringList{path("beside.png")});
+    EXPECT_TRUE(QDir(path("Shot.snapkin/Inner")).isEmpty());
+}
+
 TEST_F(Save, SavesTheDocumentFlattenedWhileTheDialogWasOpen)
 {
     AnnotationStore document{platform::BaseImage(capture(80, 60))};

@@ -1,6 +1,7 @@
 #include "ui/output/ExportDialogs.h"
 
 #include "model/AnnotationStore.h"
+#include "model/PackageFolders.h"
 #include "output/ExportService.h"
 #include "output/FlattenService.h"
 #include "platform/AtomicWrite.h"
@@ -140,6 +141,13 @@ bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flatt
         const std::optional<QString> chosenPath = panel->run();
         if (!chosenPath || chosenPath->isEmpty()) return false;
         path = ExportService::withFormatExtension(*chosenPath, accessory->format());
+        // Nothing goes inside a document package, neither the image nor a document beside it.
+        if (const QString package = packagefolders::enclosingPackage(path); !package.isEmpty()) {
+            packagedialogs::alertSaveInsidePackage(alertParent(parent), package,
+                                                   packagedialogs::SavedItem::file);
+            panel->setDirectory(packagefolders::outsidePackages(package));
+            continue;
+        }
         if (path == *chosenPath || !QFileInfo(path).exists()) break;
         // The extension the format needs can turn the chosen name into one that exists: the
         // dialog only asked about the name as typed.

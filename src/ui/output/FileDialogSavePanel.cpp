@@ -1,5 +1,6 @@
 #include "ui/output/SavePanel.h"
 
+#include "model/PackageFolders.h"
 #include "platform/L10n.h"
 #include "ui/output/PackageFileDialogs.h"
 #include "ui/output/SaveOptionsAccessory.h"
@@ -15,9 +16,31 @@ namespace snapkin {
 
 namespace {
 
+// Qt's save dialog, refusing a name inside a document package: the image (and a document saved
+// with it) would be lost with the package. The dialog stays open for another place.
+class ImageSaveDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1) {
+            if (const QString package = packagefolders::enclosingPackage(files.front());
+                !package.isEmpty()) {
+                packagedialogs::alertSaveInsidePackage(this, package,
+                                                       packagedialogs::SavedItem::file);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
 class FileDialogSavePanel final : public SavePanel {
 public:
-    explicit FileDialogSavePanel(QWidget* parent) : m_dialog(new QFileDialog(parent))
+    explicit FileDialogSavePanel(QWidget* parent) : m_dialog(new ImageSaveDialog(parent))
     {
         m_dialog->setAttribute(Qt::WA_DeleteOnClose, false);
         m_dialog->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -29,7 +52,7 @@ public:
         // whatever folder the program was started from.
         QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
-        m_dialog->setDirectory(start);
+        setDirectory(start);
         // A document package beside the images is a document, not a folder to go into: a
         // double-click takes its name for the image, which then sits beside its document.
         packagedialogs::presentPackagesAsDocuments(*m_dialog, [this](const QString& package) {
@@ -61,7 +84,11 @@ public:
         if (QLineEdit* edit = nameField(); edit && edit->text() != name) edit->setText(name);
     }
 
-    void setDirectory(const QString& folder) override { m_dialog->setDirectory(folder); }
+    // Beside the outermost package when `folder` is inside one.
+    void setDirectory(const QString& folder) override
+    {
+        m_dialog->setDirectory(packagefolders::outsidePackages(folder));
+    }
 
     void setAccessory(SaveOptionsAccessory* accessory) override
     {
