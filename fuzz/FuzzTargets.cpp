@@ -73,22 +73,34 @@ void initialize()
 
 void document(const QByteArray& data)
 {
-    auto decoded = AnnotationDocument::decode(data);
-    if (!decoded) return;
-    const auto bounds = AnnotationDocument::boundsFor(data.size());
-    check(decoded->annotations.size() <= bounds.annotations, "annotation cap");
+    // A budget far below the reader's own, so that inputs of a few kilobytes reach both the
+    // refusal and the allowance that grows with a text's length.
+    constexpr AnnotationDocument::DecodingBudget budget{.floorBytes = 16 * 1024,
+                                                        .bytesPerTextByte = 3};
+    auto decoded = AnnotationDocument::decode(data, budget);
+    if (!decoded) {
+        if (decoded.error().kind == JsonErrorKind::tooLarge)
+            check(!AnnotationDocument::withinDecodingCost(data, budget), "refused past the budget");
+        return;
+    }
+    check(AnnotationDocument::withinDecodingCost(data), "within the reader's own budget");
+    // Every annotation and every pen point was at least one container of the text.
+    qint64 containers = decoded->annotations.size();
     for (const Annotation& a : decoded->annotations)
-        check(a.points.size() <= bounds.pointsPerStroke, "point cap");
+        containers += a.points.size();
+    check(containers * json::bytesPerContainer <= budget.allowanceFor(data.size()),
+          "annotations and points within the budget");
     const QSizeF points = decoded->imagePointSize(QSize(640, 480));
     check(std::isfinite(points.width()) && points.width() > 0, "a usable point size");
     const FrameLayout layout(points, decoded->frame, 2);
     check(std::isfinite(layout.canvasSize.width()) && std::isfinite(layout.canvasSize.height()),
           "a finite canvas");
-    // JSON holds only finite numbers, so what was read can be written and read back.
+    // JSON holds only finite numbers, so what was read can be written and read back, and the
+    // writer's indented text of it is within the budget it was read within.
     const auto encoded = decoded->encoded();
     check(encoded.has_value(), "a decoded document encodes");
-    const auto again = AnnotationDocument::decode(*encoded);
-    check(again.has_value(), "an encoded document decodes");
+    const auto again = AnnotationDocument::decode(*encoded, budget);
+    check(again.has_value(), "an encoded document decodes within the same budget");
     check(again->annotations.size() == decoded->annotations.size(), "annotations survive");
     check(again->skippedAnnotations == 0, "nothing written is skipped");
 }

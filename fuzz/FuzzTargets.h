@@ -15,7 +15,8 @@ namespace snapkin::fuzz {
 // plugins and caches, so that what libFuzzer sees per input is the reader's own work.
 void initialize();
 
-// AnnotationDocument::decode, then the encoding of what it decoded and a second decoding.
+// AnnotationDocument::decode under a small budget, then the encoding of what it decoded and a
+// second decoding.
 void document(const QByteArray& data);
 // A package on disk: the input is "document.json", then packageSeparator, then "image.png"
 // (without the separator there is no image entry); SnapkinDocument::read() of that folder.

@@ -57,8 +57,7 @@ std::expected<QByteArray, JsonError> AnnotationDocument::encoded() const
     return QJsonDocument(*object).toJson(QJsonDocument::Indented);
 }
 
-std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value,
-                                                                          Bounds bounds)
+std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const QJsonValue& value)
 {
     if (!value.isObject())
         return std::unexpected(JsonError{JsonErrorKind::notAnObject, QStringLiteral("document")});
@@ -79,15 +78,6 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
             return std::unexpected(
                 JsonError{JsonErrorKind::wrongType, QStringLiteral("annotations")});
         const QJsonArray array = list.toArray();
-        if (array.size() > bounds.annotations)
-            return std::unexpected(
-                JsonError{JsonErrorKind::tooLarge, QStringLiteral("annotations")});
-        for (const QJsonValue& element : array) {
-            const QJsonValue points = element.toObject().value(u"points");
-            if (points.isArray() && points.toArray().size() > bounds.pointsPerStroke)
-                return std::unexpected(
-                    JsonError{JsonErrorKind::tooLarge, QStringLiteral("points")});
-        }
         d.annotations.reserve(array.size());
         for (const QJsonValue& element : array) {
             if (auto a = Annotation::fromJson(element))
@@ -108,28 +98,33 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::fromJson(const 
     return d;
 }
 
-AnnotationDocument::Bounds AnnotationDocument::boundsFor(qint64 textBytes)
+qint64 AnnotationDocument::DecodingBudget::allowanceFor(qint64 textBytes) const
 {
-    const qint64 bytes = std::max<qint64>(textBytes, 0);
-    Bounds bounds;
-    bounds.jsonContainers = std::max(maxJsonContainers, bytes / writtenBytesPerContainer);
-    // A stroke's points are containers of the same text; annotations need more of it each.
-    bounds.pointsPerStroke =
-        qsizetype(std::max<qint64>(maxPointsPerStroke, bytes / writtenBytesPerContainer));
-    bounds.annotations =
-        qsizetype(std::max<qint64>(maxAnnotations, bytes / writtenBytesPerAnnotation));
-    return bounds;
+    // Both factors are small and a text's length is below 2^40, so the product cannot overflow.
+    const qint64 bytes = std::clamp<qint64>(textBytes, 0, qint64(1) << 40);
+    return std::max(floorBytes, bytes * bytesPerTextByte);
 }
 
 bool AnnotationDocument::withinDecodingCost(const QByteArray& json)
 {
-    const qint64 bound = boundsFor(json.size()).jsonContainers;
-    return json::containerCount(json, bound) <= bound;
+    return withinDecodingCost(json, DecodingBudget{});
+}
+
+bool AnnotationDocument::withinDecodingCost(const QByteArray& json, DecodingBudget budget)
+{
+    const qint64 allowance = budget.allowanceFor(json.size());
+    return json::parsedCost(json, allowance) <= allowance;
 }
 
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QByteArray& json)
 {
-    if (!withinDecodingCost(json))
+    return decode(json, DecodingBudget{});
+}
+
+std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QByteArray& json,
+                                                                        DecodingBudget budget)
+{
+    if (!withinDecodingCost(json, budget))
         return std::unexpected(JsonError{JsonErrorKind::tooLarge, QStringLiteral("document")});
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
@@ -137,7 +132,7 @@ std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QB
         return std::unexpected(JsonError{JsonErrorKind::malformed, error.errorString()});
     if (!document.isObject())
         return std::unexpected(JsonError{JsonErrorKind::notAnObject, QStringLiteral("document")});
-    return fromJson(document.object(), boundsFor(json.size()));
+    return fromJson(document.object());
 }
 
 bool AnnotationDocument::operator==(const AnnotationDocument& o) const

@@ -41,32 +41,28 @@ struct AnnotationDocument {
 
     // ---- What a document may cost ----
 
-    // A document is untrusted input: beyond its bounds it is refused as `tooLarge` ("The
-    // document is too large to open.") rather than decoded. The bounds grow with the length of
-    // the text read, by what that text can honestly hold: the writer here spends at least
-    // writtenBytesPerContainer bytes of text on every array and object (a pen point is one) and
-    // writtenBytesPerAnnotation on every annotation, so whatever this application wrote always
-    // reopens, however long a stroke or however many annotations it held. Hostile text packed
-    // tighter is refused past the same counts, so that opening one stays within a few times its
-    // file's size in memory and time (a parsed JSON document spends about 160 bytes on a point
-    // and 700 on a small annotation; Base64 image data, the bulk of a large document, costs
-    // about its own size). Below the floors a short text may hold anything.
-    static constexpr qsizetype maxAnnotations = 10'000;
-    static constexpr qsizetype maxPointsPerStroke = 100'000;
-    static constexpr qint64 maxJsonContainers = 1'000'000;
-    static constexpr qint64 writtenBytesPerContainer = 64;
-    static constexpr qint64 writtenBytesPerAnnotation = 512;
-
-    struct Bounds {
-        qsizetype annotations = maxAnnotations;
-        qsizetype pointsPerStroke = maxPointsPerStroke;
-        // Arrays and objects in the whole text, counted before it is parsed.
-        qint64 jsonContainers = maxJsonContainers;
+    // A document is untrusted input: past its budget it is refused as `tooLarge` ("The document
+    // is too large to open.") before it is parsed. The budget is the memory parsing the text
+    // would take, estimated from its structure (json::parsedCost counts every array and object,
+    // a pen point among them, and every value), so the same annotations cost the same written
+    // compactly or indented. Any text may cost `floorBytes`: over a million pen points or some
+    // 350,000 small annotations. A longer text may cost `bytesPerTextByte` times its length:
+    // the indented writer here spends more than a third of a byte of text on every byte its
+    // annotations and points cost, so whatever this application wrote reopens however much it
+    // held, while a text padded with blanks buys no more than its length. Annotations and points
+    // are not counted apart: each is at least one container, and its decoded value takes less
+    // than its parsed JSON. Texts, numbers and Base64 image data cost about their own length,
+    // held by the package's bound on the file; nesting is held by the JSON parser.
+    struct DecodingBudget {
+        qint64 floorBytes = 256LL * 1024 * 1024;
+        qint64 bytesPerTextByte = 3;
+        // What a text of `textBytes` bytes may cost to parse.
+        qint64 allowanceFor(qint64 textBytes) const;
     };
-    // The bounds for a document read from `textBytes` bytes of JSON.
-    static Bounds boundsFor(qint64 textBytes);
-    // Whether the text is within its bounds' container count (checked without parsing it).
+    // Whether parsing the text stays within the budget (checked without parsing it); the
+    // reader's own budget when none is given.
     static bool withinDecodingCost(const QByteArray& json);
+    static bool withinDecodingCost(const QByteArray& json, DecodingBudget budget);
 
     // ---- JSON ----
 
@@ -78,11 +74,12 @@ struct AnnotationDocument {
     // The tolerant reader: an annotation that does not decode is dropped and counted; a bad
     // frame or watermark is dropped. Fails on a missing or malformed canvasSize, or a malformed
     // version, nextStampNumber, pixelSize, generator or annotations value.
-    // fromJson() holds the value to `bounds`; decode() to the bounds of its text, checked with
-    // withinDecodingCost() before parsing.
-    static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value,
-                                                                 Bounds bounds);
+    // decode() refuses a text past `budget` as `tooLarge` before parsing it; fromJson() takes a
+    // value already parsed, whose cost is spent.
+    static std::expected<AnnotationDocument, JsonError> fromJson(const QJsonValue& value);
     static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json);
+    static std::expected<AnnotationDocument, JsonError> decode(const QByteArray& json,
+                                                               DecodingBudget budget);
 
     // All nine fields, skippedAnnotations included.
     bool operator==(const AnnotationDocument& other) const;

@@ -35,13 +35,13 @@ QString JsonError::userMessage() const
 
 namespace json {
 
-qint64 containerCount(const QByteArray& json, qint64 stopAfter)
+qint64 parsedCost(const QByteArray& json, qint64 stopAfter)
 {
-    qint64 count = 0;
+    qint64 cost = 0;
     bool inString = false;
     const qsizetype size = json.size();
     const char* const text = json.constData();
-    for (qsizetype i = 0; i < size; ++i) {
+    for (qsizetype i = 0; i < size && cost <= stopAfter; ++i) {
         const char c = text[i];
         if (inString) {
             if (c == '\\')
@@ -50,11 +50,13 @@ qint64 containerCount(const QByteArray& json, qint64 stopAfter)
                 inString = false;
         } else if (c == '"') {
             inString = true;
-        } else if ((c == '[' || c == '{') && ++count > stopAfter) {
-            break;
+        } else if (c == '[' || c == '{') {
+            cost += bytesPerContainer;
+        } else if (c == ',' || c == ':') {
+            cost += bytesPerValue;
         }
     }
-    return count;
+    return cost;
 }
 
 namespace {

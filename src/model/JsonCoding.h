@@ -42,10 +42,15 @@ struct JsonError {
 // (callers check that first), a Bool is never a number, integers must be integral.
 namespace json {
 
-// The number of arrays and objects in JSON text, counted without parsing, stopping once it
-// passes `stopAfter`. Each costs a parsed document far more than its few bytes of text, so a
-// reader checks this before building a QJsonDocument from untrusted bytes.
-qint64 containerCount(const QByteArray& json, qint64 stopAfter);
+// What a QJsonDocument parsed from JSON text takes in memory, in bytes, estimated without
+// parsing it and stopping once past `stopAfter`: bytesPerContainer for every array and object
+// and bytesPerValue for every further value or member (a comma or colon outside texts), however
+// the text is laid out. Texts and numbers take about their own length and are not counted. A
+// reader checks this before building a QJsonDocument from untrusted bytes, since "[0]," costs a
+// parsed document fifty times its text.
+inline constexpr qint64 bytesPerContainer = 192;
+inline constexpr qint64 bytesPerValue = 16;
+qint64 parsedCost(const QByteArray& json, qint64 stopAfter);
 
 std::expected<double, JsonError> readDouble(const QJsonValue& value, const QString& key);
 std::expected<qint64, JsonError> readInteger(const QJsonValue& value, const QString& key);

@@ -143,12 +143,9 @@ SnapkinDocument::contents(const Package& package)
     const qint64 version = probeVersion(parsed);
     auto document =
         parseError.error == QJsonParseError::NoError && parsed.isObject()
-            ? AnnotationDocument::fromJson(
-                  parsed.object(), AnnotationDocument::boundsFor(package.documentJSON.size()))
+            ? AnnotationDocument::fromJson(parsed.object())
             : std::unexpected(JsonError{JsonErrorKind::malformed, parseError.errorString()});
     if (!document) {
-        if (document.error().kind == JsonErrorKind::tooLarge)
-            return std::unexpected(Failure::tooLarge());
         if (version >= 2)
             return std::unexpected(
                 Failure::newerVersion(static_cast<int>(std::min<qint64>(version, INT_MAX))));

@@ -46,7 +46,7 @@ public:
             damaged,       // a missing entry, undecodable JSON or image, an image without pixels
             notEncodable,  // the document holds a value JSON cannot hold (a non-finite number)
             writeFailed,   // the file system refused the write (`writeError` says how)
-            tooLarge,      // more annotations or pen points than a document may hold
+            tooLarge,      // a document that would take more memory to parse than it may
             imageTooLarge, // an image over what a document's image may be
             outOfMemory,   // an image within bounds whose memory couldn't be had
         };

@@ -294,16 +294,76 @@ TEST(AnnotationDocumentBounds, ImagePointSize)
     EXPECT_EQ(d.imagePointSize(pixels), QSizeF(100, 75));
 }
 
-TEST(AnnotationDocumentBounds, ContainersAreCountedOutsideStringsOnly)
+TEST(AnnotationDocumentBounds, ContainersAndValuesAreCountedOutsideStringsOnly)
 {
-    EXPECT_EQ(json::containerCount(R"({"a":[1,[2],{"b":{}}]})", 100), 5);
-    // Brackets in texts, and escaped quotes that do not end them, are not containers.
-    EXPECT_EQ(json::containerCount(R"({"t":"[[{ \" [[ \\","u":[]})", 100), 2);
-    EXPECT_EQ(json::containerCount("[[[[[[", 3), 4); // stops once past the bound
-    EXPECT_EQ(json::containerCount("\"\\", 3), 0);   // ends inside an escape
+    constexpr qint64 container = json::bytesPerContainer;
+    constexpr qint64 value = json::bytesPerValue;
+    // Five containers, two commas, two colons.
+    EXPECT_EQ(json::parsedCost(R"({"a":[1,[2],{"b":{}}]})", 10'000), 5 * container + 4 * value);
+    // Brackets, commas and colons in texts, and escaped quotes that do not end them, are not
+    // counted; whitespace between them costs nothing.
+    EXPECT_EQ(json::parsedCost(R"({"t":"[[{ \" [[,: \\","u":[]})", 10'000),
+              2 * container + 3 * value);
+    EXPECT_EQ(json::parsedCost("{ \"a\" :\n\n [ 1 ,\t2 ] }", 10'000),
+              json::parsedCost(R"({"a":[1,2]})", 10'000));
+    EXPECT_EQ(json::parsedCost("[[[[[[", 2 * container), 3 * container); // stops once past
+    EXPECT_EQ(json::parsedCost("\"\\", 3), 0);                           // ends inside an escape
     EXPECT_TRUE(AnnotationDocument::withinDecodingCost(R"({"canvasSize":[1,1]})"));
     const auto refused =
         AnnotationDocument::decode("[" + QByteArray("[],").repeated(2'000'000) + "[]]");
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().kind, JsonErrorKind::tooLarge);
+}
+
+namespace {
+
+// A pen stroke of `count` points with integer coordinates, the shortest a point is written.
+Annotation stroke(qsizetype count)
+{
+    Annotation pen{.kind = AnnotationKind::pen, .p1 = {0, 0}, .p2 = {100, 100}};
+    for (qsizetype i = 0; i < count; ++i)
+        pen.points.append(QPointF(i % 100, i % 7));
+    return pen;
+}
+
+QByteArray compact(const AnnotationDocument& d)
+{
+    return QJsonDocument(*d.toJson()).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+// The budget is the parsing cost, whatever the layout: the same document written compactly or
+// indented is held to the same floor, and a longer text is allowed a cost growing with its
+// length, which the writer's own indented text never exceeds. A small budget shows both here.
+TEST(AnnotationDocumentBounds, BudgetCountsWhatParsingCostsNotTheLayout)
+{
+    const AnnotationDocument::DecodingBudget small{.floorBytes = 64 * 1024, .bytesPerTextByte = 3};
+    AnnotationDocument d;
+    d.canvasSize = QSizeF(100, 100);
+    d.annotations.append(stroke(300)); // over the floor in any layout: 300 points of 224 bytes
+    const QByteArray tight = compact(d);
+    const QByteArray indented = *d.encoded();
+    ASSERT_GT(json::parsedCost(tight, 1 << 30), small.floorBytes);
+    EXPECT_EQ(json::parsedCost(tight, 1 << 30), json::parsedCost(indented, 1 << 30));
+    EXPECT_EQ(AnnotationDocument::decode(tight, small).error().kind, JsonErrorKind::tooLarge);
+    const auto opened = AnnotationDocument::decode(indented, small);
+    ASSERT_TRUE(opened) << "the indented text's length allows its cost";
+    EXPECT_EQ(opened->annotations, d.annotations);
+    // Under the floor, the compact text opens as the indented one does.
+    d.annotations = {stroke(200)};
+    ASSERT_LT(json::parsedCost(compact(d), 1 << 30), small.floorBytes);
+    EXPECT_EQ(AnnotationDocument::decode(compact(d), small)->annotations, d.annotations);
+
+    // The writer spends at least a third of a byte of text on every byte its annotations and
+    // points cost to parse, so whatever it wrote reopens under the allowance of its length.
+    AnnotationDocument large = everyKindDocument();
+    const QList<Annotation> kinds = large.annotations;
+    for (int i = 0; i < 40; ++i)
+        large.annotations.append(kinds);
+    large.annotations.append(stroke(20'000));
+    const QByteArray written = *large.encoded();
+    const qint64 cost = json::parsedCost(written, std::numeric_limits<qint64>::max());
+    EXPECT_LE(cost, written.size() * small.bytesPerTextByte);
+    EXPECT_TRUE(AnnotationDocument::decode(written, small));
 }

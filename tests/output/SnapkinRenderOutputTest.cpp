@@ -146,8 +146,8 @@ TEST(SnapkinRenderOutput, APackageWithAnImageOverTheBudgetExitsWithTheMessage)
     EXPECT_FALSE(QFile::exists(out));
 }
 
-// A document as large as the application writes one: a capture over the image budget, more
-// annotations and a longer stroke than a short text may hold. The tool reads and renders it.
+// A document as large as the application writes one: a capture over the image budget, ten
+// thousand annotations and a stroke of 100,001 points. The tool reads and renders it.
 TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
 {
     using namespace snapkin;
@@ -157,13 +157,13 @@ TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
     AnnotationDocument document;
     document.canvasSize = QSizeF(8000, 4300);
     document.pixelSize = document.canvasSize;
-    for (int i = 0; i < AnnotationDocument::maxAnnotations; ++i) {
+    for (int i = 0; i < 10'000; ++i) {
         document.annotations.append(Annotation{
             .kind = AnnotationKind::rectangle, .p1 = {10, 10}, .p2 = {20.0 + i % 100, 20}});
     }
     Annotation pen{
         .kind = AnnotationKind::pen, .p1 = {0, 4000}, .p2 = {8000, 4200}, .colorHex = "#FF0000"};
-    for (int i = 0; i <= AnnotationDocument::maxPointsPerStroke; ++i)
+    for (int i = 0; i <= 100'000; ++i)
         pen.points.append(QPointF(i * 0.08, 4100 + (i % 2)));
     document.annotations.append(pen);
 
