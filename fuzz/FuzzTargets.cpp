@@ -84,12 +84,11 @@ void document(const QByteArray& data)
         return;
     }
     check(AnnotationDocument::withinDecodingCost(data), "within the reader's own budget");
-    // Every annotation and every pen point was at least one container of the text.
-    qint64 containers = decoded->annotations.size();
+    // Every annotation was an object of the text, and every pen point an array.
+    qint64 cost = decoded->annotations.size() * AnnotationDocument::decodingCosts.perObject;
     for (const Annotation& a : decoded->annotations)
-        containers += a.points.size();
-    check(containers * json::bytesPerContainer <= budget.allowanceFor(data.size()),
-          "annotations and points within the budget");
+        cost += a.points.size() * AnnotationDocument::decodingCosts.perArray;
+    check(cost <= budget.allowanceFor(data.size()), "annotations and points within the budget");
     const QSizeF points = decoded->imagePointSize(QSize(640, 480));
     check(std::isfinite(points.width()) && points.width() > 0, "a usable point size");
     const FrameLayout layout(points, decoded->frame, 2);

@@ -113,7 +113,7 @@ bool AnnotationDocument::withinDecodingCost(const QByteArray& json)
 bool AnnotationDocument::withinDecodingCost(const QByteArray& json, DecodingBudget budget)
 {
     const qint64 allowance = budget.allowanceFor(json.size());
-    return json::parsedCost(json, allowance) <= allowance;
+    return json::parsedCost(json, allowance, decodingCosts) <= allowance;
 }
 
 std::expected<AnnotationDocument, JsonError> AnnotationDocument::decode(const QByteArray& json)

@@ -42,21 +42,23 @@ struct AnnotationDocument {
     // ---- What a document may cost ----
 
     // A document is untrusted input: past its budget it is refused as `tooLarge` ("The document
-    // is too large to open.") before it is parsed. The budget is the memory parsing the text
-    // would take, estimated from its structure (json::parsedCost counts every array and object,
-    // a pen point among them, and every value), so the same annotations cost the same written
-    // compactly or indented. Any text may cost `floorBytes`: over a million pen points or some
-    // 350,000 small annotations. A longer text may cost `bytesPerTextByte` times its length:
-    // the indented writer here spends more than a third of a byte of text on every byte its
-    // annotations and points cost, so whatever this application wrote reopens however much it
-    // held, while a text padded with blanks buys no more than its length. Annotations and points
-    // are not counted apart: each is at least one container, and its decoded value takes less
-    // than its parsed JSON. Texts, numbers and Base64 image data cost about their own length,
-    // held by the package's bound on the file; nesting is held by the JSON parser.
+    // is too large to open.") before it is parsed. The budget is the memory reading the text
+    // would take, estimated from its structure (json::parsedCost: every array, a pen point among
+    // them, every value, and every object with the annotation decoded from it), so the same
+    // annotations cost the same written compactly or indented. Any text may cost `floorBytes`:
+    // a million pen points or some 200,000 small annotations. A longer text may cost
+    // `bytesPerTextByte` times its length: the indented writer here spends more than a third of
+    // a byte of text on every byte its annotations and points cost, so whatever this
+    // application wrote reopens however much it held, while blanks buy a hostile text no more
+    // than three times their own length. Texts, numbers and Base64 image data cost about their own
+    // length, held by the package's bound on the file; nesting is held by the JSON parser. An
+    // annotation decoded from an object takes some 450 bytes beside its parsed JSON: 352 of its
+    // own, and its texts.
+    static constexpr json::ParsedCosts decodingCosts{.perObject = 192 + 448};
     struct DecodingBudget {
         qint64 floorBytes = 256LL * 1024 * 1024;
         qint64 bytesPerTextByte = 3;
-        // What a text of `textBytes` bytes may cost to parse.
+        // What a text of `textBytes` bytes may cost to read.
         qint64 allowanceFor(qint64 textBytes) const;
     };
     // Whether parsing the text stays within the budget (checked without parsing it); the

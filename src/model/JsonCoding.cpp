@@ -35,7 +35,7 @@ QString JsonError::userMessage() const
 
 namespace json {
 
-qint64 parsedCost(const QByteArray& json, qint64 stopAfter)
+qint64 parsedCost(const QByteArray& json, qint64 stopAfter, ParsedCosts costs)
 {
     qint64 cost = 0;
     bool inString = false;
@@ -50,10 +50,12 @@ qint64 parsedCost(const QByteArray& json, qint64 stopAfter)
                 inString = false;
         } else if (c == '"') {
             inString = true;
-        } else if (c == '[' || c == '{') {
-            cost += bytesPerContainer;
+        } else if (c == '[') {
+            cost += costs.perArray;
+        } else if (c == '{') {
+            cost += costs.perObject;
         } else if (c == ',' || c == ':') {
-            cost += bytesPerValue;
+            cost += costs.perValue;
         }
     }
     return cost;

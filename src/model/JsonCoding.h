@@ -42,15 +42,20 @@ struct JsonError {
 // (callers check that first), a Bool is never a number, integers must be integral.
 namespace json {
 
-// What a QJsonDocument parsed from JSON text takes in memory, in bytes, estimated without
-// parsing it and stopping once past `stopAfter`: bytesPerContainer for every array and object
-// and bytesPerValue for every further value or member (a comma or colon outside texts), however
-// the text is laid out. Texts and numbers take about their own length and are not counted. A
-// reader checks this before building a QJsonDocument from untrusted bytes, since "[0]," costs a
-// parsed document fifty times its text.
-inline constexpr qint64 bytesPerContainer = 192;
-inline constexpr qint64 bytesPerValue = 16;
-qint64 parsedCost(const QByteArray& json, qint64 stopAfter);
+// What each array, object and further value or member (a comma or colon outside texts) of JSON
+// text takes once parsed, in bytes: a QJsonDocument spends about 190 on an array or object with
+// its place in its parent (a pen point [x, y] is one) and 16 on every other value. Texts and
+// numbers take about their own length and are not counted. A reader adds what it decodes from
+// an object.
+struct ParsedCosts {
+    qint64 perArray = 192;
+    qint64 perObject = 192;
+    qint64 perValue = 16;
+};
+// The cost of JSON text under `costs`, counted without parsing it, however the text is laid
+// out, and stopping once past `stopAfter`. A reader checks this before building a QJsonDocument
+// from untrusted bytes, since "[0]," costs a parsed document fifty times its text.
+qint64 parsedCost(const QByteArray& json, qint64 stopAfter, ParsedCosts costs = {});
 
 std::expected<double, JsonError> readDouble(const QJsonValue& value, const QString& key);
 std::expected<qint64, JsonError> readInteger(const QJsonValue& value, const QString& key);

@@ -296,8 +296,9 @@ TEST(AnnotationDocumentBounds, ImagePointSize)
 
 TEST(AnnotationDocumentBounds, ContainersAndValuesAreCountedOutsideStringsOnly)
 {
-    constexpr qint64 container = json::bytesPerContainer;
-    constexpr qint64 value = json::bytesPerValue;
+    constexpr qint64 container = json::ParsedCosts{}.perArray;
+    constexpr qint64 value = json::ParsedCosts{}.perValue;
+    static_assert(json::ParsedCosts{}.perObject == container);
     // Five containers, two commas, two colons.
     EXPECT_EQ(json::parsedCost(R"({"a":[1,[2],{"b":{}}]})", 10'000), 5 * container + 4 * value);
     // Brackets, commas and colons in texts, and escaped quotes that do not end them, are not
@@ -308,6 +309,9 @@ TEST(AnnotationDocumentBounds, ContainersAndValuesAreCountedOutsideStringsOnly)
               json::parsedCost(R"({"a":[1,2]})", 10'000));
     EXPECT_EQ(json::parsedCost("[[[[[[", 2 * container), 3 * container); // stops once past
     EXPECT_EQ(json::parsedCost("\"\\", 3), 0);                           // ends inside an escape
+    // The reader weighs an object with the annotation it decodes from it.
+    EXPECT_EQ(json::parsedCost("[{},{}]", 10'000, AnnotationDocument::decodingCosts),
+              container + 2 * AnnotationDocument::decodingCosts.perObject + value);
     EXPECT_TRUE(AnnotationDocument::withinDecodingCost(R"({"canvasSize":[1,1]})"));
     const auto refused =
         AnnotationDocument::decode("[" + QByteArray("[],").repeated(2'000'000) + "[]]");
@@ -339,31 +343,38 @@ QByteArray compact(const AnnotationDocument& d)
 TEST(AnnotationDocumentBounds, BudgetCountsWhatParsingCostsNotTheLayout)
 {
     const AnnotationDocument::DecodingBudget small{.floorBytes = 64 * 1024, .bytesPerTextByte = 3};
+    const auto cost = [](const QByteArray& json) {
+        return json::parsedCost(json, std::numeric_limits<qint64>::max(),
+                                AnnotationDocument::decodingCosts);
+    };
     AnnotationDocument d;
     d.canvasSize = QSizeF(100, 100);
     d.annotations.append(stroke(300)); // over the floor in any layout: 300 points of 224 bytes
     const QByteArray tight = compact(d);
     const QByteArray indented = *d.encoded();
-    ASSERT_GT(json::parsedCost(tight, 1 << 30), small.floorBytes);
-    EXPECT_EQ(json::parsedCost(tight, 1 << 30), json::parsedCost(indented, 1 << 30));
-    EXPECT_EQ(AnnotationDocument::decode(tight, small).error().kind, JsonErrorKind::tooLarge);
+    ASSERT_GT(cost(tight), small.floorBytes);
+    EXPECT_EQ(cost(tight), cost(indented));
+    const auto refused = AnnotationDocument::decode(tight, small);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, JsonErrorKind::tooLarge);
     const auto opened = AnnotationDocument::decode(indented, small);
     ASSERT_TRUE(opened) << "the indented text's length allows its cost";
     EXPECT_EQ(opened->annotations, d.annotations);
     // Under the floor, the compact text opens as the indented one does.
     d.annotations = {stroke(200)};
-    ASSERT_LT(json::parsedCost(compact(d), 1 << 30), small.floorBytes);
-    EXPECT_EQ(AnnotationDocument::decode(compact(d), small)->annotations, d.annotations);
+    ASSERT_LT(cost(compact(d)), small.floorBytes);
+    const auto underFloor = AnnotationDocument::decode(compact(d), small);
+    ASSERT_TRUE(underFloor);
+    EXPECT_EQ(underFloor->annotations, d.annotations);
 
     // The writer spends at least a third of a byte of text on every byte its annotations and
-    // points cost to parse, so whatever it wrote reopens under the allowance of its length.
+    // points cost to read, so whatever it wrote reopens under the allowance of its length.
     AnnotationDocument large = everyKindDocument();
     const QList<Annotation> kinds = large.annotations;
     for (int i = 0; i < 40; ++i)
         large.annotations.append(kinds);
     large.annotations.append(stroke(20'000));
     const QByteArray written = *large.encoded();
-    const qint64 cost = json::parsedCost(written, std::numeric_limits<qint64>::max());
-    EXPECT_LE(cost, written.size() * small.bytesPerTextByte);
+    EXPECT_LE(cost(written), written.size() * small.bytesPerTextByte);
     EXPECT_TRUE(AnnotationDocument::decode(written, small));
 }
