@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace snapkin::bench {
 
 namespace {
@@ -22,6 +24,43 @@ const QStringList proseParagraphs{
     "Speed matters because someone is waiting. When the text arrives in about a second it "
     "feels like part of the copy; when it takes five, people wonder whether anything "
     "happened at all and press the keys again.",
+};
+
+// What a desktop shows in its own text: notices, messages, notes and help, with the contractions,
+// quotation marks, numbers and capitals of such text.
+const QStringList desktopParagraphs{
+    "Your files are synced. The last backup finished at 09:41 on Tuesday, 3 March, and "
+    "took 2 minutes 17 seconds. Nothing needs your attention right now; we'll let you "
+    "know if a folder can't be reached.",
+    "Hi Marta, thanks for sending the draft over so quickly. I've read it twice and it's "
+    "in good shape. A couple of small things: the chart on page 4 doesn't say which year "
+    "it's for, and \"quarterly\" is spelled two different ways in the summary. Could you "
+    "fix those before Friday's review?",
+    "To change where screenshots are saved, open Settings, choose \"Capture\", then pick a "
+    "folder under \"Save to\". If the folder is on a network drive that isn't connected, "
+    "captures are kept in your Pictures folder until it's back.",
+    "The update adds support for high-resolution displays, fixes a crash when a window "
+    "was closed during a capture, and makes copying text from images about twice as fast. "
+    "It's a free update for everyone who bought version 3 or later.",
+    "Meeting notes (Thursday): Jon will look into the login errors that customers "
+    "reported over the weekend. Priya's team is moving the build servers next month, so "
+    "expect a few hours of downtime; we'll post the exact dates in the #infrastructure "
+    "channel.",
+    "Don't see the option you're looking for? Some features depend on your system's "
+    "version and on whether a recent graphics driver is installed. Check \"About this "
+    "computer\" for details, or ask your administrator.",
+    "A reminder that the office is closed on Monday for the public holiday. If you're on "
+    "call, the phone list is pinned at the top of the team page, and the usual escalation "
+    "rules apply: page the on-call engineer first, then their lead.",
+    "Your order #58213 has shipped. It should arrive between Wednesday and Friday. You "
+    "can track the parcel with the link below; if it hasn't arrived by next Monday, reply "
+    "to this email and we'll sort it out.",
+    "When you paste an image into a message, the recipient sees it at its full size. "
+    "Large pictures may be shrunk to save data on mobile connections, but the original is "
+    "kept and can be downloaded with a single click.",
+    "Battery at 15%. Plug in your computer soon, or turn on battery saver to make the "
+    "remaining charge last longer. Unsaved work in open documents won't be lost if the "
+    "computer goes to sleep.",
 };
 
 const QStringList codeLines{
@@ -82,7 +121,7 @@ QStringList wrap(const QString& paragraph, const QFontMetrics& metrics, int widt
 
 } // namespace
 
-TextPage makeTextPage()
+TextPage makeTextPage(const TextPageStyle& style)
 {
     TextPage page;
     page.image = QImage(1920, 1080, QImage::Format_ARGB32_Premultiplied);
@@ -99,7 +138,7 @@ TextPage makeTextPage()
     painter.drawText(QPoint(880, 22), QStringLiteral("Reading screens"));
     QStringList prose{QStringLiteral("Reading screens")};
 
-    // The article: a heading, then paragraphs in 16 px serif and 15 px sans.
+    // The article: a heading, then paragraphs.
     QFont heading(QStringLiteral("DejaVu Sans"));
     heading.setPixelSize(26);
     heading.setBold(true);
@@ -109,15 +148,19 @@ TextPage makeTextPage()
     prose.append(QStringLiteral("Text in a second"));
 
     int baseline = 170;
-    // The paragraphs again, in the other face, until the column is full.
+    // The paragraphs again (in the other face, unless one is asked for) until the column is
+    // full.
     for (int i = 0; baseline < 900; ++i) {
-        QFont font(i % 2 ? QStringLiteral("DejaVu Sans") : QStringLiteral("DejaVu Serif"));
-        font.setPixelSize(i % 2 ? 15 : 16);
+        const bool sans = style.prosePixels > 0 || i % 2;
+        QFont font(sans ? QStringLiteral("DejaVu Sans") : QStringLiteral("DejaVu Serif"));
+        font.setPixelSize(style.prosePixels > 0 ? style.prosePixels : sans ? 15 : 16);
         painter.setFont(font);
         painter.setPen(QColor(0x22, 0x22, 0x22));
         const QFontMetrics metrics(font);
-        const QString& paragraph =
-            proseParagraphs[(i + i / proseParagraphs.size()) % proseParagraphs.size()];
+        const QStringList& paragraphs = !style.paragraphs.isEmpty() ? style.paragraphs
+                                        : style.prosePixels > 0     ? desktopParagraphs
+                                                                    : proseParagraphs;
+        const QString& paragraph = paragraphs[(i + i / paragraphs.size()) % paragraphs.size()];
         for (const QString& line : wrap(paragraph, metrics, 820)) {
             painter.drawText(QPoint(80, baseline), line);
             prose.append(line);
@@ -126,11 +169,11 @@ TextPage makeTextPage()
         baseline += 26;
     }
 
-    // The source file: 14 px monospace on a tinted pane.
+    // The source file: monospace on a tinted pane.
     painter.fillRect(1000, 60, 880, 980, QColor(0xF6, 0xF8, 0xFA));
     painter.fillRect(1000, 60, 1, 980, QColor(0xD8, 0xDE, 0xE4));
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setPixelSize(14);
+    mono.setPixelSize(style.codePixels);
     painter.setFont(mono);
     painter.setPen(QColor(0x24, 0x29, 0x2E));
     const QFontMetrics monoMetrics(mono);
@@ -141,7 +184,8 @@ TextPage makeTextPage()
             painter.drawText(QPoint(1030, baseline), line);
             code.append(line);
         }
-        baseline += monoMetrics.height() + 10;
+        // Lines about 27 pixels apart at every size from 13 to 16, so the file fits the pane.
+        baseline += monoMetrics.height() + std::max(2, 24 - style.codePixels);
     }
     page.prose = prose.join(QLatin1Char('\n'));
     page.code = code.join(QLatin1Char('\n'));

@@ -7,15 +7,25 @@
 namespace snapkin::bench {
 
 // A 1920 x 1080 screen of text as a reader or an editor shows it: a title bar, an article of
-// prose in two sizes on the left, and a source file in a monospaced font on a tinted pane on
-// the right, with what was drawn kept as the truth recognition is scored against.
+// prose on the left, and a source file in a monospaced font on a tinted pane on the right,
+// with what was drawn kept as the truth recognition is scored against.
 struct TextPage {
     QImage image;
     QString prose; // the prose drawn, one line a line
     QString code;  // the code drawn, one line a line
 };
 
-TextPage makeTextPage();
+// How the screen's text is drawn.
+struct TextPageStyle {
+    // 0: the article's paragraphs alternate between 16 px DejaVu Serif and 15 px DejaVu Sans;
+    // else the article is a desktop's notices, messages and notes, all in DejaVu Sans of this
+    // many pixels, as a desktop draws its text.
+    int prosePixels = 0;
+    int codePixels = 14;    // DejaVu Sans Mono
+    QStringList paragraphs; // the article's instead of the page's own
+};
+
+TextPage makeTextPage(const TextPageStyle& style = {});
 
 // The share (0–1) of the words of `truth` found among the words of `recognised`, each word
 // counted at most as often as it was recognised. Words are split at white space.

@@ -1,7 +1,10 @@
 // Writes the benchmarks' screen of text and what was drawn on it, for scripts that time whole
 // recognition programs on it:
 //
-//   WriteTextPage FOLDER      → FOLDER/page.png, FOLDER/prose.txt, FOLDER/code.txt
+//   WriteTextPage [--prose-px N] [--code-px N] [--prose PARAGRAPHS.txt] FOLDER
+//                             → FOLDER/page.png, FOLDER/prose.txt, FOLDER/code.txt; with
+//                               --prose-px every paragraph is DejaVu Sans of N pixels, with
+//                               --prose the paragraphs (blank-line separated) are the file's
 //   WriteTextPage --score RECOGNISED.txt FOLDER
 //                             → "prose PCT code PCT", the word accuracy of a recognised text
 
@@ -9,6 +12,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -42,12 +46,36 @@ int main(int argc, char** argv)
         std::printf("prose %.1f code %.1f\n", prose * 100, code * 100);
         return 0;
     }
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: WriteTextPage FOLDER | --score RECOGNISED.txt FOLDER\n");
+    snapkin::bench::TextPageStyle style;
+    QStringList rest = args;
+    bool valid = true;
+    while (valid && rest.size() >= 2 && rest[0].startsWith(QLatin1String("--"))) {
+        if (rest[0] == QLatin1String("--prose")) {
+            style.paragraphs = readText(rest[1]).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
+            style.paragraphs.replaceInStrings(QRegularExpression(QStringLiteral("\\s+")),
+                                              QStringLiteral(" "));
+            valid = !style.paragraphs.isEmpty();
+            rest = rest.mid(2);
+            continue;
+        }
+        const int pixels = rest[1].toInt(&valid);
+        valid = valid && pixels >= 6 && pixels <= 40;
+        if (rest[0] == QLatin1String("--prose-px"))
+            style.prosePixels = pixels;
+        else if (rest[0] == QLatin1String("--code-px"))
+            style.codePixels = pixels;
+        else
+            valid = false;
+        rest = rest.mid(2);
+    }
+    if (!valid || rest.size() != 1) {
+        std::fprintf(stderr, "usage: WriteTextPage [--prose-px N] [--code-px N] [--prose FILE] "
+                             "FOLDER | "
+                             "--score RECOGNISED.txt FOLDER\n");
         return 2;
     }
-    const snapkin::bench::TextPage page = snapkin::bench::makeTextPage();
-    const QString folder = args[0];
+    const snapkin::bench::TextPage page = snapkin::bench::makeTextPage(style);
+    const QString folder = rest[0];
     const bool written = page.image.save(folder + "/page.png") &&
                          writeText(folder + "/prose.txt", page.prose) &&
                          writeText(folder + "/code.txt", page.code);

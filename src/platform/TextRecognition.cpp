@@ -83,14 +83,23 @@ bool cancelHook(void* context, int /*words*/)
     return *cancel && (*cancel)();
 }
 
-double upscaleFactor(double lineHeight, const TextRecognition::Page& page, QSize size)
+// The factor that makes lines of `lineHeight` pixels `target` high, within the limits; 1 for
+// less than a tenth more.
+double upscaleFactor(double lineHeight, double target, QSize size)
 {
-    const TextRecognition::Options& options = page.options;
-    if (!options.accurate || lineHeight <= 0 || lineHeight >= options.upscaleBelow) return 1.0;
-    double factor = std::min(maxUpscale, options.upscaleTo / lineHeight);
+    if (lineHeight <= 0) return 1.0;
+    double factor = std::min(maxUpscale, target / lineHeight);
     const double pixels = double(size.width()) * size.height();
     factor = std::min(factor, std::sqrt(double(maxUpscaledPixels) / pixels));
     return factor > 1.1 ? factor : 1.0;
+}
+
+// The scale a block of `size` pixels is read at first: small text upscaled when reading
+// accurately, else as drawn.
+double firstScale(const TextBlock& block, const TextRecognition::Options& options, QSize size)
+{
+    if (!options.accurate || block.lineHeight >= options.upscaleBelow) return 1.0;
+    return upscaleFactor(block.lineHeight, options.upscaleTo, size);
 }
 
 // The block cut out with a border of its background around it: the engine finds the edges of
@@ -132,6 +141,117 @@ QString engineLanguages(const TextRecognition::Options& options)
     }
     return languages.join(QLatin1Char('+'));
 }
+
+// What reading a block at one scale gave: its lines, and how many words of letters or digits
+// the engine doubted (dropped, under minWordConfidence).
+struct BlockReading {
+    std::vector<RecognizedTextLine> lines;
+    int doubtful = 0;
+};
+
+bool looksLikeAWord(const QString& word)
+{
+    return std::count_if(word.cbegin(), word.cend(),
+                         [](QChar c) { return c.isLetterOrNumber(); }) >= 2;
+}
+
+// Reads one block of a page, as cut out with its border, at a given scale.
+struct BlockReader {
+    tesseract::TessBaseAPI& api;
+    const TextRecognition::Page& page;
+    const TextBlock& block;
+    const QImage& cut; // the block with its border, as drawn
+    int border;
+    const CancelCheck& cancel;
+
+    std::expected<BlockReading, RecognitionError> read(double scale) const
+    {
+        QImage pixels = cut;
+        if (scale > 1.0) {
+            pixels = cut.scaled(qRound(cut.width() * scale), qRound(cut.height() * scale),
+                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB888);
+        }
+        if (pixels.isNull()) return std::unexpected(RecognitionError::engineFailed);
+        if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+        // A block of lines is read as one; what looks like no lines of text at all (a picture)
+        // gets the engine's own layout analysis, which leaves pictures out.
+        api.SetPageSegMode(block.lineHeight <= maxBlockLineHeight ? tesseract::PSM_SINGLE_BLOCK
+                                                                  : tesseract::PSM_AUTO);
+        api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
+                     int(pixels.bytesPerLine()));
+        api.SetSourceResolution(qRound(sourceResolution * scale));
+
+        tesseract::ETEXT_DESC monitor;
+        monitor.cancel = &cancelHook;
+        monitor.cancel_this = const_cast<CancelCheck*>(&cancel);
+        int status = -1;
+        try {
+            status = api.Recognize(&monitor);
+        } catch (const std::exception&) {
+            status = -1; // out of memory inside the engine, for one
+        }
+        if (const bool cancelled = cancel && cancel(); cancelled || status != 0) {
+            api.Clear();
+            return std::unexpected(cancelled ? RecognitionError::cancelled
+                                             : RecognitionError::engineFailed);
+        }
+        BlockReading reading = collect(scale);
+        api.Clear();
+        return reading;
+    }
+
+    // The engine's words as lines, boxes from the scaled, bordered block to fractions of the
+    // whole image.
+    BlockReading collect(double scale) const
+    {
+        BlockReading reading;
+        const double width = page.pixels.width();
+        const double height = page.pixels.height();
+        QStringList words;
+        std::vector<RecognizedTextWord> wordBoxes;
+        QRectF lineBox;
+        auto fraction = [&](int left, int top, int right, int bottom) {
+            const double x1 = left / scale - border + block.rect.left();
+            const double y1 = top / scale - border + block.rect.top();
+            const double x2 = right / scale - border + block.rect.left();
+            const double y2 = bottom / scale - border + block.rect.top();
+            return QRectF(QPointF(std::max(0.0, x1) / width, std::max(0.0, y1) / height),
+                          QPointF(std::min(width, x2) / width, std::min(height, y2) / height));
+        };
+        auto flush = [&] {
+            if (!words.isEmpty())
+                reading.lines.push_back(
+                    {words.join(QLatin1Char(' ')), lineBox, std::move(wordBoxes)});
+            words.clear();
+            wordBoxes.clear();
+            lineBox = QRectF();
+        };
+
+        std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+        if (it) {
+            do {
+                if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) flush();
+                if (it->Empty(tesseract::RIL_WORD)) continue;
+                const QString word = utf8Text(*it, tesseract::RIL_WORD);
+                if (word.isEmpty()) continue;
+                if (it->Confidence(tesseract::RIL_WORD) < minWordConfidence) {
+                    if (looksLikeAWord(word)) ++reading.doubtful;
+                    continue;
+                }
+                int left = 0, top = 0, right = 0, bottom = 0;
+                if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
+                words.append(word);
+                const QRectF wordBox = fraction(left, top, right, bottom);
+                wordBoxes.push_back({word, wordBox});
+                // A line's box covers the words kept, not the noise dropped beside them.
+                lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
+            } while (it->Next(tesseract::RIL_WORD));
+        }
+        flush();
+        return reading;
+    }
+};
 
 } // namespace
 
@@ -227,7 +347,7 @@ double TextRecognition::readingCost(const Page& page, std::size_t index)
 {
     if (index >= page.blocks.size()) return 0;
     const TextBlock& block = page.blocks[index];
-    const double scale = upscaleFactor(block.lineHeight, page, block.rect.size());
+    const double scale = firstScale(block, page.options, block.rect.size());
     return double(block.rect.width()) * block.rect.height() * scale;
 }
 
@@ -239,85 +359,27 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     if (index >= page.blocks.size()) return std::vector<RecognizedTextLine>{};
     const TextBlock& block = page.blocks[index];
     if (!engine) return std::unexpected(RecognitionError::engineFailed);
-    tesseract::TessBaseAPI& api = *engine;
 
     const int border = std::clamp(block.lineHeight / 2, 8, 24);
-    QImage pixels = blockPixels(page.pixels, block.rect, border);
-    const double scale = upscaleFactor(block.lineHeight, page, pixels.size());
-    if (scale > 1.0) {
-        pixels = pixels
-                     .scaled(qRound(pixels.width() * scale), qRound(pixels.height() * scale),
-                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                     .convertToFormat(QImage::Format_RGB888);
+    const QImage pixels = blockPixels(page.pixels, block.rect, border);
+    const Options& options = page.options;
+    const double scale = firstScale(block, options, pixels.size());
+    BlockReader reader{*engine, page, block, pixels, border, cancel};
+    auto reading = reader.read(scale);
+    if (!reading) return std::unexpected(reading.error());
+    // A word the engine doubts is dropped, and with it a word of the text. Text of lines too
+    // low for the engine is where that happens (a capital or a quote mark opening a line, an
+    // apostrophe at a word's end): read larger, such a block is read with certainty.
+    if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
+        const double target = std::max(double(options.rereadTo), 1.25 * scale * block.lineHeight);
+        const double larger = upscaleFactor(block.lineHeight, target, pixels.size());
+        if (larger > scale) {
+            auto second = reader.read(larger);
+            if (!second) return std::unexpected(second.error());
+            if (second->doubtful < reading->doubtful) reading = std::move(second);
+        }
     }
-    if (pixels.isNull()) return std::unexpected(RecognitionError::engineFailed);
-    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
-    // A block of lines is read as one; what looks like no lines of text at all (a picture)
-    // gets the engine's own layout analysis, which leaves pictures out.
-    api.SetPageSegMode(block.lineHeight <= maxBlockLineHeight ? tesseract::PSM_SINGLE_BLOCK
-                                                              : tesseract::PSM_AUTO);
-    api.SetImage(pixels.constBits(), pixels.width(), pixels.height(), 3,
-                 int(pixels.bytesPerLine()));
-    api.SetSourceResolution(qRound(sourceResolution * scale));
-
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &cancelHook;
-    monitor.cancel_this = const_cast<CancelCheck*>(&cancel);
-    int status = -1;
-    try {
-        status = api.Recognize(&monitor);
-    } catch (const std::exception&) {
-        status = -1; // out of memory inside the engine, for one
-    }
-    if (const bool cancelled = cancel && cancel(); cancelled || status != 0) {
-        api.Clear();
-        return std::unexpected(cancelled ? RecognitionError::cancelled
-                                         : RecognitionError::engineFailed);
-    }
-
-    // Boxes go from the scaled, bordered block to fractions of the whole image.
-    std::vector<RecognizedTextLine> lines;
-    const double width = page.pixels.width();
-    const double height = page.pixels.height();
-    QStringList words;
-    std::vector<RecognizedTextWord> wordBoxes;
-    QRectF lineBox;
-    auto fraction = [&](int left, int top, int right, int bottom) {
-        const double x1 = left / scale - border + block.rect.left();
-        const double y1 = top / scale - border + block.rect.top();
-        const double x2 = right / scale - border + block.rect.left();
-        const double y2 = bottom / scale - border + block.rect.top();
-        return QRectF(QPointF(std::max(0.0, x1) / width, std::max(0.0, y1) / height),
-                      QPointF(std::min(width, x2) / width, std::min(height, y2) / height));
-    };
-    auto flush = [&] {
-        if (!words.isEmpty())
-            lines.push_back({words.join(QLatin1Char(' ')), lineBox, std::move(wordBoxes)});
-        words.clear();
-        wordBoxes.clear();
-        lineBox = QRectF();
-    };
-
-    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-    if (it) {
-        do {
-            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) flush();
-            if (it->Empty(tesseract::RIL_WORD)) continue;
-            const QString word = utf8Text(*it, tesseract::RIL_WORD);
-            if (word.isEmpty() || it->Confidence(tesseract::RIL_WORD) < minWordConfidence) continue;
-            int left = 0, top = 0, right = 0, bottom = 0;
-            if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
-            words.append(word);
-            const QRectF wordBox = fraction(left, top, right, bottom);
-            wordBoxes.push_back({word, wordBox});
-            // A line's box covers the words kept, not the noise dropped beside them.
-            lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
-        } while (it->Next(tesseract::RIL_WORD));
-    }
-    flush();
-    it.reset();
-    api.Clear();
-    return lines;
+    return std::move(reading->lines);
 }
 
 std::expected<std::vector<RecognizedTextLine>, RecognitionError>
