@@ -45,11 +45,12 @@ QGridLayout* headedGrid(const QString& heading, QWidget* box)
     return grid;
 }
 
-QLabel* keysLabel(const QString& text, const QColor& color, QWidget* parent)
+// Keys in the monospace callout font, faded to `opacity` of the text colour.
+QLabel* keysLabel(const QString& text, double opacity, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(sheetstyle::monospaceFont(parent, TextStyle::callout));
-    sheetstyle::setTextColor(label, color);
+    sheetstyle::fadeText(label, opacity);
     label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return label;
 }
@@ -158,7 +159,7 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
             auto* name = new QLabel(label(tool), box);
             auto* key = new KeyCap(keyText(toolKey(tool)), box);
             auto* menu =
-                keysLabel(keyText(toolMenuShortcut(tool)), sheetstyle::tertiaryColor(box), box);
+                keysLabel(keyText(toolMenuShortcut(tool)), sheetstyle::tertiaryOpacity, box);
             // Assistive technology reads the row from its label: the tool, then its keys.
             name->setAccessibleName(label(tool));
             name->setAccessibleDescription(
@@ -182,7 +183,7 @@ QWidget* KeyboardShortcutsSheet::generalColumn()
     int row = 0;
     for (const EditorShortcut& shortcut : generalShortcuts()) {
         auto* name = new QLabel(L10n::text(shortcut.title), box);
-        auto* keys = keysLabel(keyText(shortcut.keys), sheetstyle::secondaryColor(box), box);
+        auto* keys = keysLabel(keyText(shortcut.keys), sheetstyle::secondaryOpacity, box);
         name->setAccessibleDescription(keys->text());
         grid->addWidget(name, row, 0);
         grid->addWidget(keys, row, 1);

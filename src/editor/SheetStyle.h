@@ -20,13 +20,23 @@ QFont font(const QWidget* widget, TextStyle style);
 QFont monospaceFont(const QWidget* widget, TextStyle style);
 
 // The palette's text colour at `opacity`; secondary and tertiary text are fainter text.
+inline constexpr double secondaryOpacity = 0.62;
+inline constexpr double tertiaryOpacity = 0.42;
 QColor faded(const QWidget* widget, double opacity);
 QColor secondaryColor(const QWidget* widget);
 QColor tertiaryColor(const QWidget* widget);
 
 // A label in `style`; in the secondary colour when `secondary` is true.
 QLabel* label(const QString& text, TextStyle style, QWidget* parent, bool secondary = false);
+// A fixed text colour (one that does not come from the palette, such as an alert's red).
 void setTextColor(QLabel* label, const QColor& color);
+// Draws `label`'s text at `opacity` of the text colour it would otherwise inherit, and keeps it
+// so: the colour is worked out again whenever the label's palette changes (a live switch of the
+// appearance) or it moves to another parent, so faded text made in one look never keeps that
+// look's colour in the next.
+void fadeText(QLabel* label, double opacity);
+// Fades `label` to the secondary colour, in step with the palette; returns it.
+QLabel* makeSecondary(QLabel* label);
 
 // A 1-point rule across (horizontal) or down (vertical), in the palette's mid colour.
 QFrame* rule(Qt::Orientation orientation, QWidget* parent);

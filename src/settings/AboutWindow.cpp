@@ -126,7 +126,7 @@ AboutWindow::AboutWindow() : InfoWindow(L10n::text("About Snapkin"))
     for (qsizetype i = 0; i < texts.size(); ++i) {
         auto* line = new QHBoxLayout;
         line->setSpacing(9);
-        line->addWidget(glyphColumn(symbols[i], 16, palette().color(QPalette::Highlight), 18, 1), 0,
+        line->addWidget(glyphColumn(symbols[i], 16, paletteColor(QPalette::Highlight), 18, 1), 0,
                         Qt::AlignTop);
         line->addWidget(makeSecondary(makeLabel(texts[i])), 1);
         features->addLayout(line);

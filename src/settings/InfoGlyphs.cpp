@@ -192,19 +192,31 @@ QIcon glyphIcon(const QString& name, const QColor& color, qreal dpr)
     return QIcon(pixmap);
 }
 
-QWidget* glyphColumn(const QString& name, double pointSize, const QColor& color, int width, int top)
+GlyphColor paletteColor(QPalette::ColorRole role)
+{
+    return [role](const QWidget* widget) { return widget->palette().color(role); };
+}
+
+QWidget* glyphColumn(const QString& name, double pointSize, GlyphColor color, int width, int top)
 {
     auto* column = new QWidget;
     column->setFixedWidth(width);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, top, 0, 0);
-    layout->addWidget(new GlyphView(name, pointSize, color), 0, Qt::AlignTop | Qt::AlignHCenter);
+    layout->addWidget(new GlyphView(name, pointSize, std::move(color)), 0,
+                      Qt::AlignTop | Qt::AlignHCenter);
     return column;
 }
 
 GlyphView::GlyphView(const QString& name, double pointSize, const QColor& color, QWidget* parent)
-    : QWidget(parent), m_name(name), m_pointSize(pointSize), m_color(color)
+    : GlyphView(name, pointSize, GlyphColor([color](const QWidget*) { return color; }), parent)
 {
+}
+
+GlyphView::GlyphView(const QString& name, double pointSize, GlyphColor color, QWidget* parent)
+    : QWidget(parent), m_name(name), m_pointSize(pointSize), m_color(std::move(color))
+{
+    // Drawn again whenever the palette changes, which QWidget already asks for.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(sizeHint());
     setAccessibleName({});
@@ -213,7 +225,7 @@ GlyphView::GlyphView(const QString& name, double pointSize, const QColor& color,
 void GlyphView::setGlyph(const QString& name, const QColor& color)
 {
     m_name = name;
-    m_color = color;
+    m_color = [color](const QWidget*) { return color; };
     update();
 }
 
@@ -233,7 +245,7 @@ void GlyphView::paintEvent(QPaintEvent*)
     painter.translate((width() - platform::Symbols::gridSize * scale) / 2,
                       (height() - platform::Symbols::gridSize * scale) / 2);
     painter.scale(scale, scale);
-    painter.fillPath(*glyph, m_color);
+    painter.fillPath(*glyph, m_color(this));
 }
 
 } // namespace snapkin

@@ -60,8 +60,7 @@ QLabel* centred(QLabel* label)
 
 QLabel* makeSecondary(QLabel* label)
 {
-    sheetstyle::setTextColor(label, sheetstyle::secondaryColor(label));
-    return label;
+    return sheetstyle::makeSecondary(label);
 }
 
 QVBoxLayout* addPage(QStackedWidget* pages, int spacing)

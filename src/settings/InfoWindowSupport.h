@@ -60,7 +60,7 @@ QLabel* makeLabel(const QString& text, double scale = 1.0, int weight = -1,
                   QWidget* parent = nullptr);
 // Centres the lines of `label`; returns it.
 QLabel* centred(QLabel* label);
-// Makes `label` use the secondary text colour; returns it.
+// Makes `label` use the secondary text colour, in step with the palette; returns it.
 QLabel* makeSecondary(QLabel* label);
 // A new page of `pages`: a column without margins, its widgets `spacing` apart.
 QVBoxLayout* addPage(QStackedWidget* pages, int spacing);

@@ -11,6 +11,7 @@
 #include "settings/NewsletterService.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,12 +140,7 @@ void NewsletterWindow::updateControls()
     m_spinner->move((m_subscribe->width() - m_spinner->width()) / 2,
                     (m_subscribe->height() - m_spinner->height()) / 2);
     m_spinner->setVisible(m_sending);
-    QColor border = valid ? Color::brand() : palette().color(QPalette::WindowText);
-    border.setAlphaF(valid ? 0.75 : 0.35);
-    m_email->setStyleSheet(QStringLiteral("QLineEdit { padding: 10px 12px; border-radius: 8px; "
-                                          "border: %1px solid %2; background: palette(base); }")
-                               .arg(valid ? QStringLiteral("1.5") : QStringLiteral("1"),
-                                    border.name(QColor::HexArgb)));
+    styleField(valid);
     if (m_done) {
         m_pages->setCurrentIndex(1);
         m_symbol->setGlyph(QStringLiteral("checkmark.circle.fill"), QColor(0x34, 0xC7, 0x59));
@@ -152,6 +148,28 @@ void NewsletterWindow::updateControls()
         m_close->setDefault(true);
         m_close->setFocus();
     }
+}
+
+void NewsletterWindow::changeEvent(QEvent* event)
+{
+    InfoWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_email)
+        styleField(emailLooksValid(m_email->text()));
+}
+
+// A style sheet keeps the colours it was given, so they are written out from the palette and
+// written again when it changes.
+void NewsletterWindow::styleField(bool valid)
+{
+    const QPalette colors = palette();
+    QColor border = valid ? Color::brand() : colors.color(QPalette::WindowText);
+    border.setAlphaF(valid ? 0.75 : 0.35);
+    const QString sheet =
+        QStringLiteral("QLineEdit { padding: 10px 12px; border-radius: 8px; "
+                       "border: %1px solid %2; background: %3; color: %4; }")
+            .arg(valid ? QStringLiteral("1.5") : QStringLiteral("1"), border.name(QColor::HexArgb),
+                 colors.color(QPalette::Base).name(), colors.color(QPalette::Text).name());
+    if (m_email->styleSheet() != sheet) m_email->setStyleSheet(sheet);
 }
 
 void NewsletterWindow::subscribe()

@@ -52,8 +52,13 @@ public slots:
     void subscribe();
     void reject() override; // Escape: "Not now" while it is enabled
 
+protected:
+    // The field's frame and fill are drawn again in the new palette's colours.
+    void changeEvent(QEvent* event) override;
+
 private:
     void updateControls();
+    void styleField(bool valid);
     void notNow();
 
     QStackedWidget* m_pages = nullptr;

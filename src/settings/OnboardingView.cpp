@@ -65,8 +65,7 @@ QWidget* row(const QString& symbol, QLabel* text, bool secondary = false)
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    layout->addWidget(glyphColumn(symbol, 20, sheetstyle::secondaryColor(text), 28), 0,
-                      Qt::AlignTop);
+    layout->addWidget(glyphColumn(symbol, 20, &sheetstyle::secondaryColor, 28), 0, Qt::AlignTop);
     if (secondary) makeSecondary(text);
     layout->addWidget(text, 1);
     return line;

@@ -113,7 +113,7 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
         tileLayout->setContentsMargins(0, 0, 0, 0);
         tileLayout->setSpacing(10);
         tileLayout->addWidget(
-            glyphColumn(tiles[i].symbol, 20, palette().color(QPalette::Highlight), 26), 0,
+            glyphColumn(tiles[i].symbol, 20, paletteColor(QPalette::Highlight), 26), 0,
             Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
@@ -141,8 +141,8 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
         control->setWordWrap(false);
         table->addWidget(control, r, 0, Qt::AlignLeft | Qt::AlignTop);
         table->addWidget(
-            new GlyphView(QStringLiteral("arrow.right"), 12, sheetstyle::secondaryColor(this)), r,
-            1, Qt::AlignCenter);
+            new GlyphView(QStringLiteral("arrow.right"), 12, &sheetstyle::secondaryColor), r, 1,
+            Qt::AlignCenter);
         // Wraps when a language says it at length; the window keeps its width. It fills its
         // cell (no alignment), so the row is as tall as the text wrapped at the cell's width.
         table->addWidget(makeSecondary(makeLabel(allMoves[i].now)), r, 2);
@@ -153,8 +153,8 @@ WhatsNewWindow::WhatsNewWindow(const QKeySequence& saveAsDocument)
 
     auto* note = new QHBoxLayout;
     note->setSpacing(10);
-    note->addWidget(glyphColumn(QStringLiteral("lock"), 16, sheetstyle::secondaryColor(this), 26),
-                    0, Qt::AlignTop);
+    note->addWidget(glyphColumn(QStringLiteral("lock"), 16, &sheetstyle::secondaryColor, 26), 0,
+                    Qt::AlignTop);
     note->addWidget(makeSecondary(makeLabel(L10n::text(
                         "By default the history keeps each capture's original image for 30 days, "
                         "so pixelated areas can be uncovered by reopening it. You can turn it off "
