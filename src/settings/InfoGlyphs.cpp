@@ -2,6 +2,8 @@
 
 #include "platform/Symbols.h"
 
+#include <QAbstractButton>
+#include <QEvent>
 #include <QHash>
 #include <QPainter>
 #include <QPainterPathStroker>
@@ -190,6 +192,48 @@ QIcon glyphIcon(const QString& name, const QColor& color, qreal dpr)
     painter.fillPath(*glyph, color);
     painter.end();
     return QIcon(pixmap);
+}
+
+namespace {
+
+// Draws its button's icon again whenever the button's palette changes.
+class GlyphIconFollower final : public QObject {
+public:
+    GlyphIconFollower(QAbstractButton* button, const QString& name, GlyphColor color)
+        : QObject(button), m_button(button), m_name(name), m_color(std::move(color))
+    {
+        setObjectName(QLatin1String(tag));
+        button->installEventFilter(this);
+        draw();
+    }
+
+    static constexpr const char* tag = "snapkin-glyph-icon";
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_button && event->type() == QEvent::PaletteChange) draw();
+        return false;
+    }
+
+private:
+    void draw()
+    {
+        m_button->setIcon(glyphIcon(m_name, m_color(m_button), m_button->devicePixelRatioF()));
+    }
+
+    QAbstractButton* m_button;
+    QString m_name;
+    GlyphColor m_color;
+};
+
+} // namespace
+
+void setGlyphIcon(QAbstractButton* button, const QString& name, GlyphColor color)
+{
+    delete button->findChild<QObject*>(QLatin1String(GlyphIconFollower::tag),
+                                       Qt::FindDirectChildrenOnly);
+    new GlyphIconFollower(button, name, std::move(color));
 }
 
 GlyphColor paletteColor(QPalette::ColorRole role)

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class QAbstractButton;
+
 namespace snapkin {
 
 // The symbols of the welcome, newsletter, What's New and About windows: the application's
@@ -26,6 +28,10 @@ GlyphColor paletteColor(QPalette::ColorRole role);
 
 // The symbol as a button icon in `color`, drawn for screens of `dpr` pixels per point.
 QIcon glyphIcon(const QString& name, const QColor& color, qreal dpr);
+
+// Gives `button` the symbol as its icon in `color`, drawn again whenever the button's palette
+// changes.
+void setGlyphIcon(QAbstractButton* button, const QString& name, GlyphColor color);
 
 // The symbol at the top of a column `width` wide, `top` points down and centred across it, to
 // stand beside a text that may wrap.

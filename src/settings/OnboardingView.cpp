@@ -188,8 +188,7 @@ void OnboardingView::buildAccessPage(QVBoxLayout* layout, const QKeySequence& pa
     m_advice = makeLabel(x11SessionAdvice());
     layout->addWidget(m_advice);
     m_recheck = windowButton(L10n::text("Re-check"));
-    m_recheck->setIcon(glyphIcon(QStringLiteral("arrow.clockwise"),
-                                 palette().color(QPalette::ButtonText), devicePixelRatioF()));
+    setGlyphIcon(m_recheck, QStringLiteral("arrow.clockwise"), paletteColor(QPalette::ButtonText));
     connect(m_recheck, &QPushButton::clicked, this, &OnboardingView::recheck);
     layout->addWidget(m_recheck, 0, Qt::AlignLeft);
 
@@ -212,8 +211,7 @@ void OnboardingView::buildCapturePage(QVBoxLayout* layout, const SettingsHooks& 
                           makeLabel(L10n::text("Drag over what you want to capture and the "
                                                "editor opens with it, ready to annotate."))));
     m_try = windowButton(L10n::text("Try it now"), {largeButton.width(), 38});
-    m_try->setIcon(glyphIcon(QStringLiteral("camera.viewfinder"),
-                             palette().color(QPalette::ButtonText), devicePixelRatioF()));
+    setGlyphIcon(m_try, QStringLiteral("camera.viewfinder"), paletteColor(QPalette::ButtonText));
     connect(m_try, &QPushButton::clicked, this, &OnboardingView::firstCaptureRequested);
     layout->addSpacing(4);
     layout->addWidget(m_try, 0, Qt::AlignHCenter);

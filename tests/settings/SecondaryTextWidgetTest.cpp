@@ -17,6 +17,7 @@
 #include <QFuture>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -29,7 +30,9 @@ namespace {
 QColor over(const QColor& color, const QColor& background)
 {
     const double a = color.alphaF();
-    const auto mix = [a](int top, int bottom) { return int(std::lround(a * top + (1 - a) * bottom)); };
+    const auto mix = [a](int top, int bottom) {
+        return int(std::lround(a * top + (1 - a) * bottom));
+    };
     return QColor(mix(color.red(), background.red()), mix(color.green(), background.green()),
                   mix(color.blue(), background.blue()));
 }
@@ -84,6 +87,17 @@ bool near(const QColor& a, const QColor& b)
            12;
 }
 
+// The colour of the most opaque pixel of `button`'s icon.
+QColor iconInk(QAbstractButton* button)
+{
+    const QImage image = button->icon().pixmap(QSize(32, 32)).toImage();
+    QColor ink = Qt::transparent;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).alpha() > ink.alpha()) ink = image.pixelColor(x, y);
+    return ink;
+}
+
 QLabel* labelShowing(QWidget* window, const QString& text)
 {
     for (QLabel* label : window->findChildren<QLabel*>())
@@ -114,8 +128,8 @@ TEST_F(SecondaryText, WelcomeSubtitleSymbolsAndSettingsNotesFollowALiveSwitch)
     welcome.show();
     QWidget settings;
     auto* column = new QVBoxLayout(&settings);
-    QLabel* note = settingsNote(QStringLiteral("Shown under a settings row, in the secondary tone."),
-                                &settings);
+    QLabel* note = settingsNote(
+        QStringLiteral("Shown under a settings row, in the secondary tone."), &settings);
     column->addWidget(note);
     settings.resize(420, 80);
     settings.show();
@@ -127,6 +141,10 @@ TEST_F(SecondaryText, WelcomeSubtitleSymbolsAndSettingsNotesFollowALiveSwitch)
     for (GlyphView* glyph : welcome.findChildren<GlyphView*>())
         if (glyph->width() == 20) symbols << glyph; // the rows' symbols, not the status badge's
     ASSERT_FALSE(symbols.isEmpty());
+    QPushButton* tryButton = nullptr;
+    for (QPushButton* button : welcome.findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Try it now")) tryButton = button;
+    ASSERT_NE(tryButton, nullptr);
     EXPECT_GT(test::pixelsOf(subtitle, secondaryOnWindow()), 10);
 
     for (const char* look : {"dark", "light", "dark"}) {
@@ -146,6 +164,11 @@ TEST_F(SecondaryText, WelcomeSubtitleSymbolsAndSettingsNotesFollowALiveSwitch)
             EXPECT_EQ(symbol->color(), sheetstyle::secondaryColor(symbol)) << look;
             EXPECT_TRUE(near(inkOf(symbol), secondary)) << look;
         }
+        // The buttons' symbols are drawn in the button text colour of the look.
+        const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+        for (QPushButton* button : {welcome.recheckButton(), tryButton})
+            EXPECT_TRUE(near(iconInk(button), buttonText))
+                << look << " " << iconInk(button).name().toStdString();
         // Body text: readable on the window.
         if (toDark)
             EXPECT_GE(platform::ContrastStyle::contrastRatio(
@@ -197,10 +220,11 @@ TEST_F(SecondaryText, InformationWindowsAfterALiveSwitchToDark)
     EditorWindowController editors;
     NewsletterWindowController newsletter(nullptr, &editors);
     newsletter.show();
-    const QList<std::pair<QWidget*, QString>> windows{{&welcome, QStringLiteral("welcome")},
-                                                      {about.window(), QStringLiteral("about")},
-                                                      {whatsNew.window(), QStringLiteral("whatsnew")},
-                                                      {newsletter.window(), QStringLiteral("newsletter")}};
+    const QList<std::pair<QWidget*, QString>> windows{
+        {&welcome, QStringLiteral("welcome")},
+        {about.window(), QStringLiteral("about")},
+        {whatsNew.window(), QStringLiteral("whatsnew")},
+        {newsletter.window(), QStringLiteral("newsletter")}};
     for (const auto& [window, name] : windows) {
         ASSERT_NE(window, nullptr) << name.toStdString();
         window->adjustSize();
@@ -225,8 +249,7 @@ TEST_F(SecondaryText, InformationWindowsAfterALiveSwitchToDark)
                     << name.toStdString() << ": " << label->text().toStdString();
         for (GlyphView* glyph : window->findChildren<GlyphView*>())
             if (glyph->isVisible())
-                EXPECT_EQ(test::pixelsOf(glyph, stale), 0)
-                    << name.toStdString();
+                EXPECT_EQ(test::pixelsOf(glyph, stale), 0) << name.toStdString();
     }
 }
 
