@@ -369,10 +369,10 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     if (!reading) return std::unexpected(reading.error());
     // A word the engine doubts is dropped, and with it a word of the text. Text of lines too
     // low for the engine is where that happens (a capital or a quote mark opening a line, an
-    // apostrophe at a word's end): read larger, such a block is read with certainty.
+    // apostrophe at a word's end): read larger, the engine is mostly sure of them, and the
+    // reading that doubts fewer words is kept.
     if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
-        const double target = std::max(double(options.rereadTo), 1.25 * scale * block.lineHeight);
-        const double larger = upscaleFactor(block.lineHeight, target, pixels.size());
+        const double larger = upscaleFactor(block.lineHeight, options.rereadTo, pixels.size());
         if (larger > scale) {
             auto second = reader.read(larger);
             if (!second) return std::unexpected(second.error());
