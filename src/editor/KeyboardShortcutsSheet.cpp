@@ -10,6 +10,7 @@
 #include "platform/Symbols.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -134,9 +135,6 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
 {
     auto* box = new QWidget(this);
     QGridLayout* grid = headedGrid(L10n::text("Tools"), box);
-    const bool dark = ToolSidebar::isDarkAppearance(palette());
-    const QColor symbolColor = sheetstyle::secondaryColor(box);
-    const qreal dpr = devicePixelRatioF();
     const QList<QList<Tool>> groups = ToolSidebar::displayGroups();
     int row = 0;
     for (qsizetype g = 0; g < groups.size(); ++g) {
@@ -149,9 +147,6 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
         }
         for (Tool tool : groups[g]) {
             auto* symbol = new QLabel(box);
-            QImage glyph =
-                platform::Symbols::image(outlineSymbol(tool, dark), 15, symbolColor, dpr);
-            symbol->setPixmap(QPixmap::fromImage(glyph));
             symbol->setFixedWidth(symbolWidth);
             symbol->setAlignment(Qt::AlignCenter);
             symbol->setAccessibleName(QString()); // decoration only
@@ -173,7 +168,25 @@ QWidget* KeyboardShortcutsSheet::toolsColumn()
             ++row;
         }
     }
+    drawToolSymbols();
     return box;
+}
+
+void KeyboardShortcutsSheet::drawToolSymbols()
+{
+    const bool dark = ToolSidebar::isDarkAppearance(palette());
+    const qreal dpr = devicePixelRatioF();
+    for (const ToolRow& row : std::as_const(m_toolRows)) {
+        const QImage glyph = platform::Symbols::image(outlineSymbol(row.tool, dark), 15,
+                                                      sheetstyle::secondaryColor(this), dpr);
+        row.symbol->setPixmap(QPixmap::fromImage(glyph));
+    }
+}
+
+void KeyboardShortcutsSheet::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) drawToolSymbols();
 }
 
 QWidget* KeyboardShortcutsSheet::generalColumn()

@@ -55,8 +55,13 @@ public:
     QLabel* hint() const { return m_hint; }
     QPushButton* okButton() const { return m_ok; }
 
+protected:
+    // The tools' symbols are drawn again in the new palette's colours.
+    void changeEvent(QEvent* event) override;
+
 private:
     QWidget* toolsColumn();
+    void drawToolSymbols();
     QWidget* generalColumn();
 
     QList<ToolRow> m_toolRows;

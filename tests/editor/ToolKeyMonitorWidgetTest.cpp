@@ -9,12 +9,14 @@
 #include "editor/EditorZoom.h"
 #include "editor/FramedCanvas.h"
 #include "editor/KeyboardShortcutsSheet.h"
+#include "editor/SheetStyle.h"
 #include "editor/ToolSidebar.h"
 #include "output/ExportService.h"
 #include "platform/Defaults.h"
 #include "ui/canvas/CanvasView.h"
 #include "ui/canvas/handlers/InlineTextField.h"
 #include "ui/output/ExportDialogs.h"
+#include "ui/platform/Appearance.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -266,6 +268,43 @@ TEST(KeyboardShortcutsSheet, ListsEveryToolInItsGroupWithTheRealKeyTexts)
     EXPECT_GT(sheet.dividers()[0]->y(), sheet.toolRows()[0].label->y());
     EXPECT_EQ(sheet.width(), KeyboardShortcutsSheet::sheetWidth);
     sheet.grab().save(picturePath("keyboard-shortcuts-sheet.png"));
+}
+
+// The sheet opened in the light look while the look turns dark: the hint, the keys and the
+// tools' symbols are faded from the dark look's text colour, none left in the light one's.
+TEST(KeyboardShortcutsSheet, FadedTextAndSymbolsFollowALiveSwitchOfTheAppearance)
+{
+    CleanSettings clean;
+    platform::Appearance::apply("light");
+    KeyboardShortcutsSheet sheet;
+    sheet.show();
+    QApplication::processEvents();
+    platform::Appearance::apply("dark");
+    QApplication::processEvents();
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    const auto fadedTo = [&text](double opacity) {
+        QColor color = text;
+        color.setAlphaF(opacity);
+        return color;
+    };
+    EXPECT_EQ(sheet.hint()->palette().color(QPalette::WindowText),
+              fadedTo(sheetstyle::secondaryOpacity));
+    for (const KeyboardShortcutsSheet::GeneralRow& row : sheet.generalRows())
+        EXPECT_EQ(row.keys->palette().color(QPalette::WindowText),
+                  fadedTo(sheetstyle::secondaryOpacity));
+    for (const KeyboardShortcutsSheet::ToolRow& row : sheet.toolRows()) {
+        EXPECT_EQ(row.menuKeys->palette().color(QPalette::WindowText),
+                  fadedTo(sheetstyle::tertiaryOpacity));
+        // The symbol's most opaque pixel is in the dark look's text colour.
+        const QImage symbol = row.symbol->pixmap().toImage();
+        QColor ink = Qt::transparent;
+        for (int y = 0; y < symbol.height(); ++y)
+            for (int x = 0; x < symbol.width(); ++x)
+                if (symbol.pixelColor(x, y).alpha() > ink.alpha()) ink = symbol.pixelColor(x, y);
+        EXPECT_NEAR(ink.red(), text.red(), 8) << label(row.tool).toStdString();
+    }
+    sheet.grab().save(picturePath("keyboard-shortcuts-sheet-dark.png"));
+    platform::Appearance::apply("system");
 }
 
 class ToolKeysOnPages : public EditorWindowsTest {};

@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace snapkin;
 
 namespace {
@@ -197,6 +199,26 @@ TEST_F(SecondaryText, FadesFromTheInheritedColourUntilAFixedColourIsSet)
     sheetstyle::fadeText(label, sheetstyle::tertiaryOpacity);
     EXPECT_EQ(label->palette().color(QPalette::WindowText),
               QColor::fromRgbF(1, 1, 1, sheetstyle::tertiaryOpacity));
+
+    QColor darkSecondary = dark.color(QPalette::WindowText);
+    darkSecondary.setAlphaF(sheetstyle::secondaryOpacity);
+    // A window built and never shown, and one shown and hidden again, while the look changes.
+    QWidget unseen;
+    auto* unseenText = sheetstyle::makeSecondary(new QLabel(QStringLiteral("unseen"), &unseen));
+    QWidget closed;
+    auto* closedText = sheetstyle::makeSecondary(new QLabel(QStringLiteral("closed"), &closed));
+    closed.show();
+    closed.hide();
+    std::unique_ptr<QLabel> loose(sheetstyle::makeSecondary(new QLabel(QStringLiteral("loose"))));
+    platform::Appearance::apply("dark");
+    QCoreApplication::processEvents();
+    // A label made before it has a parent takes its colour where it is placed.
+    loose->setParent(&unseen);
+    EXPECT_EQ(loose.release()->palette().color(QPalette::WindowText), darkSecondary);
+    EXPECT_EQ(unseenText->palette().color(QPalette::WindowText), darkSecondary);
+    EXPECT_EQ(closedText->palette().color(QPalette::WindowText), darkSecondary);
+    platform::Appearance::apply("light");
+    QCoreApplication::processEvents();
 
     sheetstyle::setTextColor(label, Qt::red);
     platform::Appearance::apply("dark");
