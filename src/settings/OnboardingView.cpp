@@ -8,6 +8,7 @@
 #include "settings/InfoWindowSupport.h"
 #include "settings/SettingsHooks.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -302,6 +303,13 @@ void OnboardingView::tick()
         m_tickProbing = false;
         if (!readable && m_access == Access::ready) setAccess(Access::unavailable);
     });
+}
+
+void OnboardingView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_alternative && m_access == Access::checking)
+        setAccess(Access::checking);
 }
 
 void OnboardingView::setAccess(Access access)

@@ -70,6 +70,8 @@ protected:
     // keep reading the screen.
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // "Checking" is shown in the secondary text colour of the palette of the moment.
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* buildHeader();

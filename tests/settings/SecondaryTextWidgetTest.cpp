@@ -17,6 +17,7 @@
 #include <QFuture>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPromise>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -178,6 +179,30 @@ TEST_F(SecondaryText, WelcomeSubtitleSymbolsAndSettingsNotesFollowALiveSwitch)
                       4.5);
     }
     test::saveScreenshot(welcome, "secondary-welcome-dark.png");
+}
+
+// "Checking screen capture…" shown while the look turns dark is redrawn in the dark look's
+// secondary colour.
+TEST_F(SecondaryText, TheWelcomeWindowsCheckingBadgeFollowsALiveSwitch)
+{
+    platform::Appearance::apply("light");
+    QPromise<bool> pending;
+    pending.start();
+    OnboardingView welcome([&pending] { return pending.future(); },
+                           QKeySequence(QStringLiteral("Ctrl+Shift+V")), {});
+    welcome.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(welcome.access(), OnboardingView::Access::checking);
+    platform::Appearance::apply("dark");
+    QCoreApplication::processEvents();
+    QColor secondary = dark.color(QPalette::WindowText);
+    secondary.setAlphaF(sheetstyle::secondaryOpacity);
+    auto* text = welcome.badge()->findChild<QLabel*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->palette().color(QPalette::WindowText), secondary);
+    pending.addResult(true);
+    pending.finish();
+    QCoreApplication::processEvents();
 }
 
 // Text faded inside a container with a colour of its own follows that colour, and a fixed
