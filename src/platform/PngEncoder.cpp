@@ -26,8 +26,10 @@ namespace {
 
 // Smaller bands cost more in flushes and priming than they gain in parallelism.
 constexpr qsizetype kMinBandBytes = 512 * 1024;
-// zlib counts one call's input and output in 32 bits.
-constexpr qsizetype kMaxBandBytes = qsizetype(1) << 30;
+// Each band in flight holds its filtered rows and a compression buffer as large again, so a
+// very large image is cut into bands of at most this size: a few cores' worth of them stay a
+// small part of the image's own memory. (zlib also counts one call's bytes in 32 bits.)
+constexpr qsizetype kMaxBandBytes = qsizetype(8) << 20;
 constexpr qsizetype kMaxIdatChunk = 1 << 20;
 
 enum Filter : std::uint8_t {
