@@ -4,6 +4,7 @@
 #include "output/ExportService.h"
 #include "ui/output/ExportDialogs.h"
 
+#include "app/AppPresence.h"
 #include "app/start/HistoryDayGroups.h"
 #include "app/start/HistoryGridModel.h"
 #include "app/start/HistoryGridView.h"
@@ -379,6 +380,24 @@ TEST_F(StartWindowTest, EmptyAndOffStatesSayWhatToDo)
           "copyTextFromRegion", "timer", "open", "newFromClipboard", "newBlankCanvas"})
         EXPECT_NE(bar->button(name), nullptr) << name;
     EXPECT_TRUE(bar->button("captureRegion")->text().endsWith("Ctrl+Alt+4"));
+}
+
+// The faded empty-state line takes each look's text colour when the appearance is switched live,
+// rather than keeping the one it was made in (dark grey on a dark window).
+TEST_F(StartWindowTest, TheEmptyStateLineFollowsALiveSwitchOfTheAppearance)
+{
+    AppAppearance::apply("light");
+    auto window = makeWindow();
+    window->show();
+    for (const char* look : {"dark", "light", "dark"}) {
+        AppAppearance::apply(look);
+        QCoreApplication::processEvents();
+        const QColor text = QApplication::palette().color(QPalette::WindowText);
+        const QColor shown = window->emptyText()->palette().color(QPalette::WindowText);
+        EXPECT_EQ(shown.rgb(), text.rgb()) << look;
+        EXPECT_LT(shown.alphaF(), 1.0) << look;
+    }
+    AppAppearance::apply("system");
 }
 
 TEST_F(StartWindowTest, ThumbnailsComeFromThePackageAndStayWithinTheirBound)

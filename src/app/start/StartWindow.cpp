@@ -5,6 +5,7 @@
 #include "app/start/HistoryGridView.h"
 #include "app/start/StartCaptureBar.h"
 #include "capture/hotkeys/CaptureHotKey.h"
+#include "editor/SheetStyle.h"
 #include "history/CaptureHistory.h"
 #include "platform/Defaults.h"
 #include "platform/L10n.h"
@@ -34,13 +35,8 @@ QLabel* wrappedLabel(const QString& text, bool secondary)
     auto* label = new QLabel(text);
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
-    if (secondary) {
-        QPalette palette = label->palette();
-        QColor tone = palette.color(QPalette::WindowText);
-        tone.setAlphaF(0.65);
-        palette.setColor(QPalette::WindowText, tone);
-        label->setPalette(palette);
-    }
+    // Faded in step with the palette, so a live switch of the appearance re-colours it.
+    if (secondary) sheetstyle::fadeText(label, 0.65);
     return label;
 }
 
