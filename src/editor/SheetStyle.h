@@ -20,7 +20,8 @@ QFont font(const QWidget* widget, TextStyle style);
 QFont monospaceFont(const QWidget* widget, TextStyle style);
 
 // The palette's text colour at `opacity`; secondary and tertiary text are fainter text.
-inline constexpr double secondaryOpacity = 0.62;
+// Secondary text is body text: at 0.64 it reads at 4.5:1 or more on either look's window.
+inline constexpr double secondaryOpacity = 0.64;
 inline constexpr double tertiaryOpacity = 0.42;
 QColor faded(const QWidget* widget, double opacity);
 QColor secondaryColor(const QWidget* widget);

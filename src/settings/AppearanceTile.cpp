@@ -1,5 +1,6 @@
 #include "settings/AppearanceTile.h"
 
+#include "editor/SheetStyle.h"
 #include "settings/SettingsForm.h"
 
 #include <QPainter>
@@ -104,7 +105,7 @@ void AppearanceTile::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(previewRect.adjusted(-1.5, -1.5, 1.5, 1.5), 7, 7);
     }
     QColor textColor = palette().color(QPalette::WindowText);
-    if (!isChecked()) textColor.setAlphaF(0.62f);
+    if (!isChecked()) textColor.setAlphaF(sheetstyle::secondaryOpacity);
     painter.setPen(textColor);
     painter.setFont(font());
     const QRect textRect(0, int(previewRect.bottom()) + spacing, width(),

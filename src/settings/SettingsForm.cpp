@@ -1,5 +1,6 @@
 #include "settings/SettingsForm.h"
 
+#include "editor/SheetStyle.h"
 #include "platform/Defaults.h"
 #include "platform/Symbols.h"
 #include "settings/AboutWindow.h"
@@ -87,10 +88,10 @@ void ToneLabel::applyTone()
     QColor color = p.color(QPalette::WindowText);
     switch (m_tone) {
     case Tone::secondary:
-        color.setAlphaF(0.62f);
+        color.setAlphaF(sheetstyle::secondaryOpacity);
         break;
     case Tone::tertiary:
-        color.setAlphaF(0.42f);
+        color.setAlphaF(sheetstyle::tertiaryOpacity);
         break;
     case Tone::alert:
         color = QColor(0xd7, 0x26, 0x26);

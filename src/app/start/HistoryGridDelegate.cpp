@@ -1,6 +1,7 @@
 #include "app/start/HistoryGridDelegate.h"
 
 #include "app/start/HistoryGridModel.h"
+#include "editor/SheetStyle.h"
 #include "history/HistoryThumbnails.h"
 
 #include <QListView>
@@ -125,7 +126,7 @@ void HistoryGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
                       metrics.elidedText(index.data().toString(), Qt::ElideRight, text.width()));
     QColor secondary = palette.color(QPalette::Text);
-    secondary.setAlphaF(0.62);
+    secondary.setAlphaF(sheetstyle::secondaryOpacity);
     painter->setPen(secondary);
     text.translate(0, line);
     const QString detail = index.data(HistoryGridModel::timeTextRole).toString() +
