@@ -60,12 +60,14 @@ std::uint64_t stampOf(const QByteArray& name)
     return stamp;
 }
 
-// Empties the folder open at `dirFd` as `clean` describes; closes `dirFd`.
-void cleanAt(int dirFd)
+// Calls `visit(name, status)` for each entry of ours (owned by this user; a link is not
+// followed) in the folder open at `dirFd`, which stays open.
+template <typename Visit> void forEachOwnEntry(int dirFd, Visit&& visit)
 {
-    DIR* dir = ::fdopendir(dirFd);
+    const int listFd = ::dup(dirFd);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
     if (!dir) {
-        ::close(dirFd);
+        if (listFd >= 0) ::close(listFd);
         return;
     }
     const uid_t me = ::geteuid();
@@ -73,19 +75,27 @@ void cleanAt(int dirFd)
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         struct stat st {};
-        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (st.st_uid != me) continue;
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_uid == me)
+            visit(name, st);
+    }
+    ::closedir(dir);
+}
+
+// Empties the folder open at `dirFd` as `clean` describes; closes `dirFd`.
+void cleanAt(int dirFd)
+{
+    forEachOwnEntry(dirFd, [dirFd](const char* name, const struct stat& st) {
         if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             ::unlinkat(dirFd, name, 0);
         } else if (S_ISDIR(st.st_mode)) {
             const int child =
                 ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0) continue;
+            if (child < 0) return;
             cleanAt(child);
             ::unlinkat(dirFd, name, AT_REMOVEDIR); // fails, as wanted, when something stayed
         }
-    }
-    ::closedir(dir);
+    });
+    ::close(dirFd);
 }
 
 // The file in each process's folder whose lock says the process still runs.
@@ -97,25 +107,14 @@ constexpr char ownerFile[] = ".owner";
 // with the folder itself locked, so no process takes a folder here meanwhile.
 void removeUnowned(int rootFd)
 {
-    const int listFd = ::dup(rootFd);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0) ::close(listFd);
-        return;
-    }
-    const uid_t me = ::geteuid();
-    while (dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        struct stat st {};
-        if (::fstatat(rootFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != me) continue;
+    forEachOwnEntry(rootFd, [rootFd](const char* name, const struct stat& st) {
         if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             ::unlinkat(rootFd, name, 0);
-            continue;
+            return;
         }
-        if (!S_ISDIR(st.st_mode)) continue;
+        if (!S_ISDIR(st.st_mode)) return;
         const int child = ::openat(rootFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0) continue;
+        if (child < 0) return;
         // A folder without an owner file is an earlier version's, or a process's that ended
         // before it made one: nobody holds it.
         // Opened for writing: a lock emulated over NFS needs it.
@@ -123,13 +122,12 @@ void removeUnowned(int rootFd)
         if (owner >= 0 && !FileLock::tryLock(owner)) {
             ::close(owner);
             ::close(child);
-            continue;
+            return;
         }
         cleanAt(child);
         ::unlinkat(rootFd, name, AT_REMOVEDIR);
         if (owner >= 0) ::close(owner);
-    }
-    ::closedir(dir);
+    });
 }
 
 // This process's own folder while it holds it.
