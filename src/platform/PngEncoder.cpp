@@ -357,6 +357,9 @@ void compressBandOrThrow(const Job& job, Band& band)
     band.compressed.resize(qsizetype(written));
     const bool last = band.firstRow + band.rowCount == job.image->height();
     band.ok = last || continueAfter(band.compressed);
+    // Shrinking keeps the capacity the bound asked for: give back all but what was written, or
+    // every finished band of a large image goes on holding as much as its rows took.
+    band.compressed.squeeze();
 }
 
 // Runs on pool threads: an allocation failure marks the band failed instead of crossing threads.
