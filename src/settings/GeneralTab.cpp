@@ -121,6 +121,12 @@ void GeneralTab::updatePresenceToggles()
         const QSignalBlocker block(m_taskbar);
         m_taskbar->setChecked(inTaskbar);
     }
+    // Nor is Snapkin in a tray that isn't there, whatever is stored.
+    const bool inTray = tray && menuBar;
+    if (m_tray->isChecked() != inTray) {
+        const QSignalBlocker block(m_tray);
+        m_tray->setChecked(inTray);
+    }
     // The one way left on cannot be turned off; without a tray the taskbar is that way.
     m_taskbar->setEnabled(!(inTaskbar && (!menuBar || !tray)));
     m_tray->setEnabled(tray && !(menuBar && !dock));

@@ -102,18 +102,22 @@ TEST_F(GeneralTabTest, WithoutATrayTheTaskbarShowsTickedWhateverIsStoredAndKeeps
     settings().setValue("showInDock", false);
     settings().setValue("showInMenuBar", true);
     GeneralTab tab(settings(), shell());
-    // Snapkin lives in the taskbar without a tray: the box says so and cannot be unticked.
+    // Snapkin lives in the taskbar without a tray: the box says so and cannot be unticked;
+    // nor does the tray's box claim a tray icon that isn't there.
     EXPECT_TRUE(tab.taskbarToggle()->isChecked());
     EXPECT_FALSE(tab.taskbarToggle()->isEnabled());
+    EXPECT_FALSE(tab.trayToggle()->isChecked());
     EXPECT_FALSE(tab.trayToggle()->isEnabled());
     // Showing it wrote nothing: with a tray again, the choice made then holds.
     EXPECT_FALSE(settings().boolForKey("showInDock"));
+    EXPECT_TRUE(settings().boolForKey("showInMenuBar"));
     EXPECT_EQ(presenceSteps, 0);
 
     // A change from elsewhere (another window, a second instance) leaves the box ticked.
     settings().setValue("showInMenuBar", false);
     settings().setValue("showInMenuBar", true);
     EXPECT_TRUE(tab.taskbarToggle()->isChecked());
+    EXPECT_FALSE(tab.trayToggle()->isChecked());
     EXPECT_FALSE(settings().boolForKey("showInDock"));
 
     // With a tray, the stored choice shows again.
@@ -121,6 +125,7 @@ TEST_F(GeneralTabTest, WithoutATrayTheTaskbarShowsTickedWhateverIsStoredAndKeeps
     GeneralTab withTray(settings(), shell());
     EXPECT_FALSE(withTray.taskbarToggle()->isChecked());
     EXPECT_TRUE(withTray.taskbarToggle()->isEnabled());
+    EXPECT_TRUE(withTray.trayToggle()->isChecked());
 }
 
 TEST_F(GeneralTabTest, ALanguageChoiceIsStoredAndAsksForARestart)
