@@ -2,6 +2,7 @@
 
 #include "capture/CaptureService.h"
 #include "capture/CaptureToast.h"
+#include "model/PackageFolders.h"
 #include "platform/Defaults.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
@@ -105,9 +106,7 @@ void PostCaptureRouter::saveToDisk(const BaseImage& image)
     const std::optional<QString> folder = resolveDefaultFolder();
     if (!folder) {
         const QString chosen = chosenFolder();
-        if (!chosen.isEmpty())
-            failed(chosen,
-                   platform::writeFailureReason(chosen, platform::WriteError::cannotCreate, 0));
+        if (!chosen.isEmpty()) failed(chosen, unusableFolderReason(chosen));
         m_routes.savePanel(image, format, name);
         return;
     }
@@ -150,6 +149,16 @@ QString PostCaptureRouter::chosenFolder() const
     return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QString();
 }
 
+QString PostCaptureRouter::unusableFolderReason(const QString& folder)
+{
+    const QString package = packagefolders::packageAtOrAbove(folder);
+    if (package.isEmpty())
+        return platform::writeFailureReason(folder, platform::WriteError::cannotCreate, 0);
+    if (package == folder) return platform::L10n::text("it's a Snapkin document.");
+    return platform::L10n::format("it's inside the Snapkin document “%@”.",
+                                  QFileInfo(package).fileName());
+}
+
 void PostCaptureRouter::failed(const QString& folder, const QString& reason)
 {
     QString shown = QFileInfo(folder).fileName();
@@ -168,6 +177,8 @@ std::optional<QString> PostCaptureRouter::resolveDefaultFolder() const
     if (path.isEmpty() || !QDir::isAbsolutePath(path)) return std::nullopt;
     if (!QFileInfo(path).isDir()) return std::nullopt;
     if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) return std::nullopt;
+    // A package's files are the document's own: a later Replace of it would delete the pictures.
+    if (!packagefolders::packageAtOrAbove(path).isEmpty()) return std::nullopt;
     return path;
 }
 

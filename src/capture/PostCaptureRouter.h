@@ -84,7 +84,8 @@ public:
     // Remembers `folder` (made absolute) as the default save folder. A path that is no folder
     // is kept for the save dialog, but leaves no usable default folder.
     void setDefaultSaveFolder(const QString& folder);
-    // The default save folder when it exists, is a folder and can be written to.
+    // The default save folder when it exists, is a folder and can be written to, and is neither
+    // a document package nor inside one.
     std::optional<QString> resolveDefaultFolder() const;
 
     // "Screenshot <stamp>.<ext>" for `attempt` 1, "Screenshot <stamp> <attempt>.<ext>" after.
@@ -98,6 +99,8 @@ private:
                     const QString& historyTitle);
     // The folder the user chose for saving (absolute, cleaned), whether or not it is usable.
     QString chosenFolder() const;
+    // Why `folder`, the chosen folder, is no usable default save folder.
+    static QString unusableFolderReason(const QString& folder);
     // Shows why a picture could not be saved in `folder`.
     void failed(const QString& folder, const QString& reason);
 

@@ -1,6 +1,7 @@
 #include "capture/SystemScreenshotFolderPanel.h"
 
 #include "platform/L10n.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,18 +20,16 @@ namespace {
 // The panel's dialog, set up but not shown.
 std::unique_ptr<QFileDialog> makeScreenshotFolderDialog(const QString& startFolder)
 {
-    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow());
+    // Qt's own dialog (the desktop's has no room for the explanation), which refuses a document
+    // package or a folder inside one.
+    auto dialog =
+        std::make_unique<packagedialogs::FolderOutsidePackagesDialog>(QApplication::activeWindow());
     dialog->setObjectName(QStringLiteral("snapkinScreenshotFolderPanel"));
-    // Qt's own dialog: the desktop's has no room for the explanation.
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setOption(QFileDialog::ShowDirsOnly, true);
     // Only choosing: no new folders, renaming or deleting from here.
     dialog->setOption(QFileDialog::ReadOnly, true);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowTitle(platform::L10n::text("Screenshots Folder"));
     dialog->setLabelText(QFileDialog::Accept, platform::L10n::text("Use This Folder"));
-    dialog->setDirectory(startFolder);
+    dialog->startIn(startFolder);
 
     auto* message = new QLabel(platform::L10n::text(
         "Choose the folder where your desktop's screenshot tool saves screenshots (usually "

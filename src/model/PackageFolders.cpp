@@ -42,6 +42,12 @@ QString enclosingPackage(const QString& path)
     return outermostPackage(path, false);
 }
 
+QString packageAtOrAbove(const QString& path)
+{
+    if (path.isEmpty()) return {};
+    return outermostPackage(path, true);
+}
+
 QString outsidePackages(const QString& folder)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());

@@ -14,6 +14,10 @@ namespace snapkin::packagefolders {
 // path; empty when no folder above `path` is a package.
 QString enclosingPackage(const QString& path);
 
+// The outermost package among `path` and the folders that hold it, as an absolute path; empty
+// when neither is a package. A folder this names is no place to keep files in.
+QString packageAtOrAbove(const QString& path);
+
 // A folder to start a file dialog in, for one that would start in `folder`: `folder` itself when
 // neither it nor a folder above it is a package, otherwise the folder that holds the outermost
 // of those packages. Absolute.

@@ -10,10 +10,10 @@
 #include "platform/Symbols.h"
 #include "settings/ChoicePicker.h"
 #include "settings/TabularDigitsLabel.h"
+#include "ui/output/PackageFileDialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QPushButton>
@@ -54,12 +54,9 @@ void setElided(QLabel* label, const QString& text)
 CaptureTab::Services CaptureTab::defaultServices(CaptureService& capture)
 {
     Services services;
-    services.chooseFolder = [](const QString& start) -> std::optional<QString> {
-        const QString folder = QFileDialog::getExistingDirectory(
-            nullptr, QString(), start,
-            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-        if (folder.isEmpty()) return std::nullopt;
-        return folder;
+    // Never a document package or a folder inside one: what is saved there would go with it.
+    services.chooseFolder = [](const QString& start) {
+        return packagedialogs::chooseFolderOutsidePackages(nullptr, start);
     };
     services.setDefaultSaveFolder = [&capture](const QString& folder) {
         capture.router().setDefaultSaveFolder(folder);

@@ -182,6 +182,42 @@ TEST_F(Router, WithoutAUsableFolderTheSaveDialogOpens)
     EXPECT_FALSE(settings.contains(keys::defaultSaveFolderBookmark));
 }
 
+// A document package, or a folder inside one, stored as the save folder (by an older version or
+// by hand) is no place for screenshots: a later Replace of the document would delete them. The
+// alert names the package, the save dialog takes over, and nothing is written there.
+TEST_F(Router, AFolderInOrOfAPackageIsNotUsedForSaving)
+{
+    set("afterCaptureSaveToDisk", true);
+    set("afterCaptureShow", false);
+    const QString package = home.filePath("doc1.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package + "/Inner"));
+    const QString panel = "panel png Screenshot 2026-12-05 at 15.06.08.png (0 files)";
+
+    router->setDefaultSaveFolder(package + "/Inner");
+    EXPECT_FALSE(router->resolveDefaultFolder());
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_EQ(log, (QStringList{QString::fromUtf8("Couldn't save the screenshot in “Inner”: it's "
+                                                  "inside the Snapkin document “doc1.snapkin”. "
+                                                  "(0 files)"),
+                                panel}));
+
+    log.clear();
+    router->setDefaultSaveFolder(package);
+    EXPECT_FALSE(router->resolveDefaultFolder());
+    router->handleCapturedImage(image, "Untitled");
+    EXPECT_EQ(log, (QStringList{QString::fromUtf8("Couldn't save the screenshot in "
+                                                  "“doc1.snapkin”: it's a Snapkin document. "
+                                                  "(0 files)"),
+                                panel}));
+
+    EXPECT_EQ(files(package), QStringList{"Inner"});
+    EXPECT_TRUE(files(package + "/Inner").isEmpty());
+    // The plain folder beside the package is used again.
+    router->setDefaultSaveFolder(folder);
+    router->saveToDisk(image);
+    EXPECT_EQ(files(folder).size(), 1);
+}
+
 TEST_F(Router, FilesTakeTheStoredFormatAndPngForAnyOtherValue)
 {
     set("exportFormat", "jpeg");

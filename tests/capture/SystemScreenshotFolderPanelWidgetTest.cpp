@@ -1,6 +1,7 @@
 #include "capture/SystemScreenshotFolderPanel.h"
 
 #include "TestPaths.h"
+#include "support/AlertAnswerer.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -76,4 +77,32 @@ TEST(ScreenshotFolderPanel, StartsInThePicturesFoldersScreenshotsWhenThereIsOne)
 
     EXPECT_EQ(withoutScreenshots, home.filePath("Pictures"));
     EXPECT_EQ(withScreenshots, home.filePath("Pictures/Screenshots"));
+}
+
+// The watched folder is never a document package nor a folder inside one: the panel starts
+// beside the package and refuses it with an alert, staying open.
+TEST(ScreenshotFolderPanel, RefusesADocumentPackage)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString package = home.filePath("doc1.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package + "/Inner"));
+
+    QString directory;
+    bool stayed = false;
+    QTimer::singleShot(300, [&] {
+        QFileDialog* dialog = openFolderDialog();
+        if (!dialog) return;
+        directory = dialog->directory().absolutePath();
+        dialog->setDirectory(package + "/Inner");
+        QMetaObject::invokeMethod(dialog, "accept");
+        stayed = dialog->isVisible();
+        dialog->reject();
+    });
+    AlertAnswerer alerts;
+    EXPECT_FALSE(makeFileDialogFolderPanel()->run(package + "/Inner"));
+    EXPECT_EQ(directory, QDir(home.path()).absolutePath());
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8(
+                                  "Snapkin can't use “doc1.snapkin” or a folder inside it.")});
 }

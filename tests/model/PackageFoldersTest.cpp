@@ -54,6 +54,22 @@ TEST(PackageFolders, APathInsideAPackageNamesTheOutermostOne)
     EXPECT_TRUE(packagefolders::enclosingPackage(QString()).isEmpty());
 }
 
+TEST(PackageFolders, AFolderThatIsOrLiesInAPackageNamesTheOutermostOne)
+{
+    Tree tree;
+    const QString doc1 = tree.path("Work/doc1.snapkin");
+    for (const char* inside : {"Work/doc1.snapkin", "Work/doc1.snapkin/preview",
+                               "Work/doc1.snapkin/nested.SNAPKIN", "Work/doc1.snapkin/missing"}) {
+        SCOPED_TRACE(inside);
+        EXPECT_EQ(packagefolders::packageAtOrAbove(tree.path(inside)), doc1);
+    }
+    for (const char* outside : {"Work", "Work/Designs", "Work/flat.snapkin", "Work/new.snapkin"}) {
+        SCOPED_TRACE(outside);
+        EXPECT_TRUE(packagefolders::packageAtOrAbove(tree.path(outside)).isEmpty());
+    }
+    EXPECT_TRUE(packagefolders::packageAtOrAbove(QString()).isEmpty());
+}
+
 TEST(PackageFolders, ADialogStartsBesideThePackageItWouldStartIn)
 {
     Tree tree;

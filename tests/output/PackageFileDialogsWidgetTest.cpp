@@ -372,3 +372,54 @@ TEST(PackageFileDialogs, TheImageSaveDialogStartsOutsidePackagesAndRefusesToSave
     EXPECT_TRUE(QFileInfo(folder.path("Designs/Beside.png")).isFile());
     defaults.removeAllStored();
 }
+
+// The folder picker of the default save folder starts outside packages and refuses a package,
+// chosen in the list or gone into, and a folder inside one: the alert says why and the dialog
+// stays open, so nothing inside the package becomes the folder.
+TEST(PackageFileDialogs, TheFolderPickerRefusesAPackageAndAFolderInsideOne)
+{
+    Folder folder;
+    const QString package = folder.path("Shot.snapkin");
+    ASSERT_TRUE(QDir().mkpath(package + "/Inner"));
+
+    QString startedIn;
+    QStringList stayedAfter;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = QDir(dialog->directory()).absolutePath();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        // Selected in the list beside it.
+        name->setText("Shot.snapkin");
+        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->isVisible()) stayedAfter << "selected";
+        // Gone into the package, and into a folder in it, with nothing selected.
+        for (const QString& in : {package, package + "/Inner"}) {
+            dialog->setDirectory(in);
+            name->clear();
+            QMetaObject::invokeMethod(dialog, "accept");
+            if (dialog->isVisible()) stayedAfter << QFileInfo(in).fileName();
+        }
+        dialog->reject();
+    });
+    AlertAnswerer alerts;
+    EXPECT_FALSE(packagedialogs::chooseFolderOutsidePackages(nullptr, package + "/Inner"));
+    EXPECT_EQ(startedIn, QDir(folder.dir.path()).absolutePath());
+    EXPECT_EQ(stayedAfter, (QStringList{"selected", "Shot.snapkin", "Inner"}));
+    const QString refused = "Snapkin can't use “Shot.snapkin” or a folder inside it.";
+    EXPECT_EQ(alerts.texts(), (QStringList{refused, refused, refused}));
+    ASSERT_FALSE(alerts.seen().isEmpty());
+    EXPECT_EQ(alerts.seen().front().informative,
+              "A Snapkin document can't hold other files. Choose a folder outside it.");
+
+    // A plain folder is chosen as before.
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("Designs");
+        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->isVisible()) dialog->reject();
+    });
+    EXPECT_EQ(packagedialogs::chooseFolderOutsidePackages(nullptr, folder.dir.path()),
+              folder.path("Designs"));
+}

@@ -123,18 +123,70 @@ void startOutsidePackages(QFileDialog& dialog)
     if (outside != folder) dialog.setDirectory(outside);
 }
 
-void alertSaveInsidePackage(QWidget* parent, const QString& package, SavedItem item)
+namespace {
+
+void alertAboutPackage(QWidget* parent, const QString& text)
 {
-    const QString name = QFileInfo(package).fileName();
-    QMessageBox box(QMessageBox::Warning, QString(),
-                    item == SavedItem::document
-                        ? L10n::format("A document can't be saved inside “%@”.", name)
-                        : L10n::format("A file can't be saved inside “%@”.", name),
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok, parent);
     box.setInformativeText(
         L10n::text("A Snapkin document can't hold other files. Choose a folder outside it."));
     box.setWindowModality(Qt::WindowModal);
     box.exec();
+}
+
+} // namespace
+
+void alertSaveInsidePackage(QWidget* parent, const QString& package, SavedItem item)
+{
+    const QString name = QFileInfo(package).fileName();
+    alertAboutPackage(parent, item == SavedItem::document
+                                  ? L10n::format("A document can't be saved inside “%@”.", name)
+                                  : L10n::format("A file can't be saved inside “%@”.", name));
+}
+
+void alertFolderInPackage(QWidget* parent, const QString& package)
+{
+    alertAboutPackage(parent, L10n::format("Snapkin can't use “%@” or a folder inside it.",
+                                           QFileInfo(package).fileName()));
+}
+
+FolderOutsidePackagesDialog::FolderOutsidePackagesDialog(QWidget* parent) : QFileDialog(parent)
+{
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setOption(QFileDialog::ShowDirsOnly, true);
+    setFileMode(QFileDialog::Directory);
+    setAcceptMode(QFileDialog::AcceptOpen);
+}
+
+void FolderOutsidePackagesDialog::startIn(const QString& folder)
+{
+    if (folder.isEmpty())
+        startOutsidePackages(*this);
+    else
+        setDirectory(packagefolders::outsidePackages(folder));
+}
+
+void FolderOutsidePackagesDialog::accept()
+{
+    const QStringList chosen = selectedFiles();
+    if (chosen.size() == 1) {
+        if (const QString package = packagefolders::packageAtOrAbove(chosen.front());
+            !package.isEmpty()) {
+            alertFolderInPackage(this, package);
+            return;
+        }
+    }
+    QFileDialog::accept();
+}
+
+std::optional<QString> chooseFolderOutsidePackages(QWidget* parent, const QString& start)
+{
+    FolderOutsidePackagesDialog dialog(parent);
+    dialog.startIn(start);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.size() != 1 || chosen.front().isEmpty()) return std::nullopt;
+    return chosen.front();
 }
 
 bool confirmReplace(QWidget* parent, const QString& path)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace snapkin {
 
@@ -36,6 +37,27 @@ enum class SavedItem { document, file };
 
 // Tells the user that nothing is saved inside the package `package`.
 void alertSaveInsidePackage(QWidget* parent, const QString& package, SavedItem item);
+
+// Tells the user that neither the package `package` nor a folder inside it can be chosen.
+void alertFolderInPackage(QWidget* parent, const QString& package);
+
+// Qt's folder dialog (only folders shown) that refuses a package or a folder inside one: an
+// alert says why and the dialog stays open for another folder. Files saved or looked for there
+// would go with the package when it is replaced.
+class FolderOutsidePackagesDialog : public QFileDialog {
+public:
+    explicit FolderOutsidePackagesDialog(QWidget* parent = nullptr);
+    // Starts in `folder`, or beside the outermost package when it lies in one; where the last
+    // file dialog was left (outside packages) when `folder` is empty.
+    void startIn(const QString& folder);
+
+protected:
+    void accept() override;
+};
+
+// Runs a FolderOutsidePackagesDialog modally from `start`: the chosen folder, nothing when
+// cancelled.
+std::optional<QString> chooseFolderOutsidePackages(QWidget* parent, const QString& start);
 
 // Asks "“name” already exists. Do you want to replace it?" (Replace / Cancel); true for Replace.
 bool confirmReplace(QWidget* parent, const QString& path);
