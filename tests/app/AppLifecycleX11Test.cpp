@@ -68,28 +68,6 @@ QString topmostWindow()
     return ok ? QString::number(id) : QString();
 }
 
-// Where the screen shows `colour` in rows of at least 100 pixels: an editor's canvas showing a
-// picture of that colour.
-std::optional<QRect> shownColour(QColor colour)
-{
-    const auto screen =
-        platform::ScreenCapture::grabScreenRect(QGuiApplication::primaryScreen()->geometry());
-    if (!screen) return std::nullopt;
-    QRect box;
-    for (int y = 0; y < screen->height(); ++y) {
-        int first = -1, last = -1, count = 0;
-        for (int x = 0; x < screen->width(); ++x) {
-            if (!test::near(test::pixel(*screen, x, y), colour, 6)) continue;
-            if (first < 0) first = x;
-            last = x;
-            ++count;
-        }
-        if (count >= 100) box |= QRect(first, y, last - first + 1, 1);
-    }
-    if (box.isEmpty()) return std::nullopt;
-    return box;
-}
-
 // A drag with the real pointer, in a few steps so that the motion is seen.
 void drag(QPoint from, QPoint to)
 {
@@ -301,9 +279,9 @@ TEST(AppLifecycle, SigtermEndsARunWithUnsavedAnnotationsWithoutAskingAndTheHisto
     std::optional<QRect> canvas;
     ASSERT_TRUE(test::waitUntil(
         [&] {
-            const std::optional<QRect> before = shownColour(picture);
+            const std::optional<QRect> before = test::rowsShowing(picture);
             QTest::qWait(150);
-            canvas = shownColour(picture);
+            canvas = test::rowsShowing(picture);
             return canvas && canvas == before && canvas->width() >= 290 &&
                    canvas->height() >= 190 && activeWindow() == editor;
         },

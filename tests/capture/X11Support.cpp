@@ -5,7 +5,9 @@
 
 #include <xcb/composite.h>
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <QThread>
 
@@ -54,6 +56,26 @@ bool showsColor(QPoint at, QColor color, int timeoutMs)
             return image && near(pixel(*image, 0, 0), color);
         },
         timeoutMs);
+}
+
+std::optional<QRect> rowsShowing(QColor color)
+{
+    const auto screen =
+        platform::ScreenCapture::grabScreenRect(QGuiApplication::primaryScreen()->geometry());
+    if (!screen) return std::nullopt;
+    QRect box;
+    for (int y = 0; y < screen->height(); ++y) {
+        int first = -1, last = -1, count = 0;
+        for (int x = 0; x < screen->width(); ++x) {
+            if (!near(pixel(*screen, x, y), color, 6)) continue;
+            if (first < 0) first = x;
+            last = x;
+            ++count;
+        }
+        if (count >= 100) box |= QRect(first, y, last - first + 1, 1);
+    }
+    if (box.isEmpty()) return std::nullopt;
+    return box;
 }
 
 QColor pixel(const QImage& image, int x, int y)

@@ -53,6 +53,10 @@ QColor pixel(const QImage& image, int x, int y);
 // True when the image's pixel is within `tolerance` of `expected` in every channel.
 bool near(QColor actual, QColor expected, int tolerance = 2);
 
+// The box around the screen's rows that show `color` over at least 100 pixels each (a canvas
+// showing a picture of that colour; small previews of it are left out); none when no row does.
+std::optional<QRect> rowsShowing(QColor color);
+
 // Waits until the screen shows `color` at the root-window pixel `at`.
 bool showsColor(QPoint at, QColor color, int timeoutMs = 10000);
 

@@ -75,28 +75,6 @@ void drag(QPoint from, QPoint to)
     xdotool({"mouseup", "1"});
 }
 
-// Where the screen shows the captured colour in rows of at least 100 pixels: the editor's
-// canvas once the source is gone (the toolbar's small preview of it is left out).
-std::optional<QRect> shownCapture()
-{
-    const auto screen =
-        platform::ScreenCapture::grabScreenRect(QGuiApplication::primaryScreen()->geometry());
-    if (!screen) return std::nullopt;
-    QRect box;
-    for (int y = 0; y < screen->height(); ++y) {
-        int first = -1, last = -1, count = 0;
-        for (int x = 0; x < screen->width(); ++x) {
-            if (!test::near(test::pixel(*screen, x, y), captured, 6)) continue;
-            if (first < 0) first = x;
-            last = x;
-            ++count;
-        }
-        if (count >= 100) box |= QRect(first, y, last - first + 1, 1);
-    }
-    if (box.isEmpty()) return std::nullopt;
-    return box;
-}
-
 // The screen, left in the build folder to look at when a step fails.
 void keepScreen(const QString& name)
 {
@@ -176,9 +154,9 @@ TEST(CaptureAnnotateSave, RegionFromTheShortcutIsAnnotatedCopiedAndSaved)
     std::optional<QRect> canvas;
     const bool settled = test::waitUntil(
         [&] {
-            const std::optional<QRect> before = shownCapture();
+            const std::optional<QRect> before = test::rowsShowing(captured);
             QTest::qWait(150);
-            canvas = shownCapture();
+            canvas = test::rowsShowing(captured);
             return canvas && canvas == before && canvas->width() >= 290 &&
                    canvas->height() >= 190 && run("xdotool", {"getactivewindow"}) == editor;
         },
