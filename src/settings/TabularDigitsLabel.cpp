@@ -39,7 +39,8 @@ QSize TabularDigitsLabel::sizeHint() const
 {
     const QFontMetricsF metrics(font());
     const QMargins m = contentsMargins();
-    const double width = std::max(textWidth(text(), metrics), textWidth(m_widest, metrics));
+    const double width = std::max(textWidth(text(), metrics, digitCell(text(), metrics)),
+                                  textWidth(m_widest, metrics, digitCell(m_widest, metrics)));
     return QSize(int(std::ceil(width)) + m.left() + m.right() + 2 * margin(),
                  int(std::ceil(metrics.height())) + m.top() + m.bottom() + 2 * margin());
 }
@@ -52,14 +53,14 @@ void TabularDigitsLabel::paintEvent(QPaintEvent*)
     const QFontMetricsF metrics(font());
     const QRectF area = QRectF(contentsRect()).adjusted(margin(), margin(), -margin(), -margin());
     const QString shown = text();
-    const double width = textWidth(shown, metrics);
+    const double cell = digitCell(shown, metrics);
+    const double width = textWidth(shown, metrics, cell);
     double x = area.left();
     if (alignment() & Qt::AlignRight)
         x = area.right() - width;
     else if (alignment() & Qt::AlignHCenter)
         x = area.center().x() - width / 2;
     const double baseline = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
-    const double cell = digitCell(shown, metrics);
     forEachRun(shown, [&](const QString& run, bool digit) {
         if (digit) {
             // Centred in its cell, as tabular figures are drawn.
@@ -73,21 +74,26 @@ void TabularDigitsLabel::paintEvent(QPaintEvent*)
     });
 }
 
-// The widest of the Latin digits and of any other digits shown.
+// The widest of the Latin digits and of any other digits shown. The Latin digits are measured
+// once per font, not on every paint.
 double TabularDigitsLabel::digitCell(const QString& shown, const QFontMetricsF& metrics) const
 {
-    double widest = 0;
-    for (char16_t d = u'0'; d <= u'9'; ++d)
-        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
+    if (m_latinCell < 0 || m_latinCellFont != font()) {
+        m_latinCellFont = font();
+        m_latinCell = 0;
+        for (char16_t d = u'0'; d <= u'9'; ++d)
+            m_latinCell = std::max(m_latinCell, metrics.horizontalAdvance(QChar(d)));
+    }
+    double widest = m_latinCell;
     for (const QChar c : shown) {
         if (c.isDigit()) widest = std::max(widest, metrics.horizontalAdvance(c));
     }
     return widest;
 }
 
-double TabularDigitsLabel::textWidth(const QString& shown, const QFontMetricsF& metrics) const
+double TabularDigitsLabel::textWidth(const QString& shown, const QFontMetricsF& metrics,
+                                     double cell) const
 {
-    const double cell = digitCell(shown, metrics);
     double width = 0;
     forEachRun(shown, [&](const QString& run, bool digit) {
         width += digit ? cell : metrics.horizontalAdvance(run);

@@ -27,10 +27,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    double textWidth(const QString& shown, const QFontMetricsF& metrics) const;
+    // `shown`'s width with each digit in a cell `cell` wide.
+    double textWidth(const QString& shown, const QFontMetricsF& metrics, double cell) const;
+    // `metrics` must be those of the label's font.
     double digitCell(const QString& shown, const QFontMetricsF& metrics) const;
 
     QString m_widest;
+    // The widest Latin digit in m_latinCellFont (negative until measured).
+    mutable QFont m_latinCellFont;
+    mutable double m_latinCell = -1;
 };
 
 } // namespace snapkin
