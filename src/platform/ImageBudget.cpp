@@ -78,10 +78,8 @@ std::expected<BaseImage, ImageReadError> ImageBudget::decodeDocumentImage(const 
     const qint64 limit = documentImagePixelLimit(png);
     // Told from the header alone, so that a short file declaring a large image is too large
     // rather than damaged.
-    // Each side is bounded before the product, which two 32-bit sides could take past 64 bits.
     if (const auto header = imageprobe::pngHeader(png);
-        header && (header->width > limit || header->height > limit ||
-                   qint64(header->width) * header->height > limit))
+        header && imageprobe::pixelsOver(header->width, header->height, limit))
         return std::unexpected(ImageReadError::tooLarge);
     if (limit == maxPixels) return decode(png);
     // The decoder's own buffers as the budget allows them for a budget-sized image: three

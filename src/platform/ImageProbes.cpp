@@ -23,6 +23,13 @@ quint32 bigEndian32(const void* p)
     return (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | u[3];
 }
 
+bool pixelsOver(quint64 width, quint64 height, qint64 limit)
+{
+    if (limit < 0) return true;
+    const auto room = quint64(limit);
+    return width > room || height > room || (width != 0 && height > room / width);
+}
+
 namespace {
 
 // Reads exactly `size` bytes at `offset`, or nothing.

@@ -18,6 +18,11 @@ namespace snapkin::platform::imageprobe {
 bool seekWithin(QIODevice& device, qint64 offset);
 quint32 bigEndian32(const void* p);
 
+// Whether `width` x `height` is more than `limit` (pixels, or what the caller counts per pixel
+// divided out of its limit), told without a product that could overflow: sides that two headers'
+// 32-bit fields declare can multiply past what 64 bits hold. Over any negative limit.
+bool pixelsOver(quint64 width, quint64 height, qint64 limit);
+
 // The raster formats the application reads, told apart by their first bytes. Nothing else
 // reaches Qt's plugins: SVG, for one, can take minutes to render from a few kilobytes.
 std::optional<QByteArray> formatFromContent(const QByteArray& head);

@@ -156,14 +156,11 @@ bool memoryAvailableFor(QSize size)
 }
 
 // Whether an image of `size` at 4 bytes a pixel, with `extra` bytes beside it, takes more than
-// `limit` bytes. Each side is bounded before the product: two sides near INT_MAX multiply past
-// what 64 bits hold once counted in bytes.
+// `limit` bytes: two sides near INT_MAX multiply past what 64 bits hold once counted in bytes.
 bool overAt4Bytes(QSize size, qint64 limit, qint64 extra = 0)
 {
-    const qint64 room = (limit - extra) / 4;
-    if (room < 0) return true;
-    const qint64 w = std::max(size.width(), 0), h = std::max(size.height(), 0);
-    return w > room || h > room || w * h > room;
+    return pixelsOver(quint64(std::max(size.width(), 0)), quint64(std::max(size.height(), 0)),
+                      (limit - extra) / 4);
 }
 
 std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageReadLimits& limits)

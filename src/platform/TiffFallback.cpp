@@ -222,13 +222,10 @@ std::expected<QImage, ImageReadError> readFloat(TIFF* tiff, const FloatLayout& l
     }
     if (chunkWidth == 0 || chunkHeight == 0) return std::unexpected(ImageReadError::unreadable);
     const int perPixel = layout.separatePlanes ? 1 : layout.samples;
-    // The sides, each below 2^32, are bounded before they are multiplied.
-    if (chunkWidth > allocationLimit || chunkHeight > allocationLimit)
+    if (imageprobe::pixelsOver(chunkWidth, chunkHeight,
+                               allocationLimit / std::max(perPixel * layout.bytes, 1)))
         return std::unexpected(ImageReadError::tooLarge);
-    const qint64 chunkPixels = qint64(chunkWidth) * chunkHeight;
-    if (chunkPixels > allocationLimit / std::max(perPixel * layout.bytes, 1))
-        return std::unexpected(ImageReadError::tooLarge);
-    const qint64 chunkBytes = chunkPixels * perPixel * layout.bytes;
+    const qint64 chunkBytes = qint64(chunkWidth) * chunkHeight * perPixel * layout.bytes;
     const qint64 decodedBytes =
         tiled ? qint64(TIFFTileSize64(tiff)) : qint64(TIFFStripSize64(tiff));
     if (decodedBytes < chunkBytes) return std::unexpected(ImageReadError::unreadable);

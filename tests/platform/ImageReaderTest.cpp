@@ -1,6 +1,7 @@
 #include "platform/ImageReader.h"
 #include "platform/BaseImage.h"
 #include "platform/GifEncoder.h"
+#include "platform/ImageProbes.h"
 
 #include "TestPaths.h"
 
@@ -17,6 +18,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace snapkin::platform;
 
@@ -447,6 +449,20 @@ TEST(ImageReader, CallsOversizedImagesOfEveryKindTooLarge)
         ASSERT_FALSE(read);
         EXPECT_EQ(read.error(), ImageReadError::unreadable);
     }
+}
+
+TEST(ImageReader, TellsSizesOverALimitWithoutOverflow)
+{
+    using snapkin::platform::imageprobe::pixelsOver;
+    EXPECT_FALSE(pixelsOver(1000, 1000, 1'000'000));
+    EXPECT_TRUE(pixelsOver(1000, 1001, 1'000'000));
+    EXPECT_FALSE(pixelsOver(0, 1'000'000, 1'000'000));
+    EXPECT_TRUE(pixelsOver(1, 1'000'001, 1'000'000));
+    // Two 32-bit sides whose product wraps past 64 bits in a signed multiply.
+    EXPECT_TRUE(pixelsOver(0xffffffffu, 0xffffffffu, qint64(1) << 62));
+    EXPECT_TRUE(pixelsOver(qint64(1) << 32, qint64(1) << 32, std::numeric_limits<qint64>::max()));
+    EXPECT_TRUE(pixelsOver(0, 0, -1));
+    EXPECT_FALSE(pixelsOver(0, 0, 0));
 }
 
 TEST(ImageReader, RefusesHugeClaimWithError)
