@@ -1,7 +1,5 @@
 #include "settings/InfoWindowSupport.h"
 
-#include "editor/SheetStyle.h"
-
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -56,11 +54,6 @@ QLabel* centred(QLabel* label)
 {
     label->setAlignment(Qt::AlignHCenter);
     return label;
-}
-
-QLabel* makeSecondary(QLabel* label)
-{
-    return sheetstyle::makeSecondary(label);
 }
 
 QVBoxLayout* addPage(QStackedWidget* pages, int spacing)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/SheetStyle.h"
 #include "ui/platform/BringForward.h"
 
 #include <QDialog>
@@ -61,7 +62,7 @@ QLabel* makeLabel(const QString& text, double scale = 1.0, int weight = -1,
 // Centres the lines of `label`; returns it.
 QLabel* centred(QLabel* label);
 // Makes `label` use the secondary text colour, in step with the palette; returns it.
-QLabel* makeSecondary(QLabel* label);
+using sheetstyle::makeSecondary;
 // A new page of `pages`: a column without margins, its widgets `spacing` apart.
 QVBoxLayout* addPage(QStackedWidget* pages, int spacing);
 // A push button that Return does not reach unless it is made the default, at least `minimum`.
