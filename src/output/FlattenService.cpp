@@ -93,36 +93,12 @@ double FlattenService::pixelScale(const platform::BaseImage& image)
     return AnnotationStore::pixelScale(image);
 }
 
-FrameComposition FlattenService::composition(const AnnotationStore& store)
-{
-    return FrameComposition{store.frameLayout(), store.frame(), store.watermark(), store.image(),
-                            false};
-}
-
 FrameComposition FlattenService::composition(const Input& input)
 {
     return FrameComposition{input.frameLayout(), input.frame, input.watermark, input.image, false};
 }
 
 namespace {
-
-// What flattening reads off a store, or off its snapshot by the same rules.
-struct Reading {
-    double scale;
-    bool framed;
-    FrameComposition framing;
-};
-
-Reading reading(const FlattenService::Input& input)
-{
-    return {FlattenService::pixelScale(input.image), input.hasPresentation(),
-            FlattenService::composition(input)};
-}
-
-Reading reading(const AnnotationStore& store)
-{
-    return {store.pixelScale(), store.hasPresentation(), FlattenService::composition(store)};
-}
 
 struct Planned {
     double scale;
@@ -132,7 +108,7 @@ struct Planned {
 };
 
 // The finished image's scale, framing and pixel size, or why there is none.
-std::expected<Planned, FlattenError> plan(const FlattenService::Input& input, Reading read)
+std::expected<Planned, FlattenError> plan(const FlattenService::Input& input)
 {
     const QSizeF imageSize = input.image.pointSize();
     const double w = imageSize.width();
@@ -140,21 +116,24 @@ std::expected<Planned, FlattenError> plan(const FlattenService::Input& input, Re
     if (!(w > 0 && h > 0) || !std::isfinite(w) || !std::isfinite(h))
         return std::unexpected(FlattenError::emptyImage);
 
-    const QSizeF contentSize = read.framed ? read.framing.layout.canvasSize : imageSize;
-    const double pw = pixelsFor(contentSize.width(), read.scale);
-    const double ph = pixelsFor(contentSize.height(), read.scale);
+    const double scale = FlattenService::pixelScale(input.image);
+    const bool framed = input.hasPresentation();
+    FrameComposition framing = FlattenService::composition(input);
+    const QSizeF contentSize = framed ? framing.layout.canvasSize : imageSize;
+    const double pw = pixelsFor(contentSize.width(), scale);
+    const double ph = pixelsFor(contentSize.height(), scale);
     if (!(pw >= 1 && ph >= 1)) return std::unexpected(FlattenError::emptyImage);
     if (pw > FlattenService::maxSide || ph > FlattenService::maxSide ||
         pw * ph > static_cast<double>(FlattenService::maxPixels))
         return std::unexpected(FlattenError::tooLarge);
-    return Planned{read.scale, read.framed, std::move(read.framing), pw, ph};
+    return Planned{scale, framed, std::move(framing), pw, ph};
 }
 
 } // namespace
 
 std::optional<FlattenError> FlattenService::refusal(const Input& input)
 {
-    if (const auto planned = plan(input, reading(input)); !planned) return planned.error();
+    if (const auto planned = plan(input); !planned) return planned.error();
     return std::nullopt;
 }
 
@@ -163,11 +142,9 @@ QFuture<std::expected<QImage, FlattenError>> FlattenService::flattenInBackground
     return QtConcurrent::run([input = std::move(input)] { return flatten(input); });
 }
 
-namespace {
-
-std::expected<QImage, FlattenError> draw(const FlattenService::Input& input, Reading read)
+std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
 {
-    const auto planned = plan(input, std::move(read));
+    const auto planned = plan(input);
     if (!planned) return std::unexpected(planned.error());
     const QSizeF imageSize = input.image.pointSize();
     const double w = imageSize.width();
@@ -219,16 +196,9 @@ std::expected<QImage, FlattenError> draw(const FlattenService::Input& input, Rea
     return result;
 }
 
-} // namespace
-
-std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
-{
-    return draw(input, reading(input));
-}
-
 std::expected<QImage, FlattenError> FlattenService::flatten(const AnnotationStore& store)
 {
-    return draw(input(store), reading(store));
+    return flatten(input(store));
 }
 
 std::expected<QImage, FlattenError> FlattenService::flatten(const AnnotationDocument& document,
