@@ -1,6 +1,7 @@
 // Where a capture meets the editors and the routes out: opening an editor, the open dialog and
 // the clipboard.
 #include "capture/CaptureService.h"
+#include "model/PackageFolders.h"
 #include "model/SnapkinDocument.h"
 #include "output/ExportService.h"
 #include "platform/L10n.h"
@@ -39,7 +40,7 @@ public:
             *this, [this](const QString& package) { choosePackage(package); });
         // Any other way into a package (typing its name into the path) chooses it too.
         connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
-            if (packagedialogs::isPackage(folder)) choosePackage(folder);
+            if (packagefolders::isPackage(folder)) choosePackage(folder);
         });
     }
 
@@ -55,7 +56,7 @@ protected:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        if (files.size() == 1 && packagedialogs::isPackage(files.front())) {
+        if (files.size() == 1 && packagefolders::isPackage(files.front())) {
             choosePackage(files.front());
             return;
         }

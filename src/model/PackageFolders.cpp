@@ -7,15 +7,13 @@
 
 namespace snapkin::packagefolders {
 
-namespace {
-
-bool isPackageFolder(const QString& path)
+bool isPackage(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.suffix().compare(QLatin1String(SnapkinDocument::extension), Qt::CaseInsensitive) ==
-               0 &&
-           info.isDir();
+    const QString suffix = QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
+    return path.endsWith(suffix, Qt::CaseInsensitive) && QFileInfo(path).isDir();
 }
+
+namespace {
 
 // The outermost package among `path` and the folders above it, when `includeSelf`; else only
 // among the folders above it.
@@ -26,7 +24,7 @@ QString outermostPackage(const QString& path, bool includeSelf)
     if (!includeSelf) at = QFileInfo(at).path();
     // Up to the root, whose parent is itself.
     for (;;) {
-        if (isPackageFolder(at)) outermost = at;
+        if (isPackage(at)) outermost = at;
         const QString parent = QFileInfo(at).path();
         if (parent == at) break;
         at = parent;

@@ -10,6 +10,9 @@ namespace snapkin::packagefolders {
 // package is replaced. A package here is an existing folder whose name ends in ".snapkin" (any
 // letter case), wherever it lies (the history keeps its packages the same way).
 
+// A folder whose name ends in ".snapkin" (any letter case).
+bool isPackage(const QString& path);
+
 // The outermost package among the folders that hold `path` (not `path` itself), as an absolute
 // path; empty when no folder above `path` is a package.
 QString enclosingPackage(const QString& path);

@@ -43,7 +43,7 @@ DocumentSaveDialog::DocumentSaveDialog(QWidget* parent, const QString& title, co
             auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
             QPushButton* save = buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
             const QStringList files = selectedFiles();
-            if (save && files.size() == 1 && packagedialogs::isPackage(files.front()))
+            if (save && files.size() == 1 && packagefolders::isPackage(files.front()))
                 save->setText(L10n::text("Save"));
         });
     }
@@ -64,7 +64,7 @@ void DocumentSaveDialog::accept()
     const QStringList files = selectedFiles();
     QString path = files.size() == 1 ? files.front() : QString();
     if (path.isEmpty()) return;
-    if (QFileInfo(path).isDir() && !packagedialogs::isPackage(path)) {
+    if (QFileInfo(path).isDir() && !packagefolders::isPackage(path)) {
         // A plain folder: go into it, as the dialog does.
         QFileDialog::accept();
         return;

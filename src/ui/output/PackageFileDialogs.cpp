@@ -1,7 +1,6 @@
 #include "ui/output/PackageFileDialogs.h"
 
 #include "model/PackageFolders.h"
-#include "model/SnapkinDocument.h"
 #include "platform/L10n.h"
 
 #include <QAbstractItemView>
@@ -18,6 +17,7 @@
 
 namespace snapkin::packagedialogs {
 
+using packagefolders::isPackage;
 using platform::L10n;
 
 namespace {
@@ -86,17 +86,7 @@ private:
     std::function<void(const QString&)> m_chosen;
 };
 
-QString packageSuffix()
-{
-    return QStringLiteral(".") + QString::fromLatin1(SnapkinDocument::extension);
-}
-
 } // namespace
-
-bool isPackage(const QString& path)
-{
-    return path.endsWith(packageSuffix(), Qt::CaseInsensitive) && QFileInfo(path).isDir();
-}
 
 QIcon documentIcon()
 {

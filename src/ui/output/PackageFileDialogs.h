@@ -15,9 +15,6 @@ namespace snapkin {
 // going into it.
 namespace packagedialogs {
 
-// A folder whose name ends in ".snapkin" (any letter case).
-bool isPackage(const QString& path);
-
 // The document icon of the application (the page with the brand mark).
 QIcon documentIcon();
 
