@@ -137,10 +137,7 @@ TEST_F(CaptureTabTest, TheQualityKeepsItsWidthAndItsDigitsTheirPlacesAsItChanges
     const std::optional<QFont> proportional = test::proportionalDigitsFont();
     ASSERT_TRUE(proportional) << "no installed font with proportional digits to test against";
     QLabel* text = tab.qualityText();
-    // A large interface font too, where "100%" is wider than a small label would be.
-    QFont large = tab.font();
-    large.setPointSizeF(large.pointSizeF() * 2);
-    for (const QFont& font : {tab.font(), *proportional, large}) {
+    for (const QFont& font : test::tabularDigitsFonts(tab, *proportional)) {
         text->setFont(font);
         // Every step of the slider: the label, and so the slider beside it, stays put.
         std::set<int> widths;

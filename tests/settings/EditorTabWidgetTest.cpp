@@ -147,10 +147,7 @@ TEST_F(EditorTabTest, TheLineWidthTextKeepsItsWidthAndItsDigitsTheirPlaces)
     const std::optional<QFont> proportional = test::proportionalDigitsFont();
     ASSERT_TRUE(proportional) << "no installed font with proportional digits to test against";
     QLabel* text = tab.lineWidthText();
-    // A large interface font too, where "60 px" is wider than a small label would be.
-    QFont large = tab.font();
-    large.setPointSizeF(large.pointSizeF() * 2);
-    for (const QFont& font : {tab.font(), *proportional, large}) {
+    for (const QFont& font : test::tabularDigitsFonts(tab, *proportional)) {
         text->setFont(font);
         // The whole range of the slider: the label, and so the slider beside it, stays put.
         std::set<int> widths;

@@ -37,6 +37,13 @@ std::optional<QFont> proportionalDigitsFont()
     return found;
 }
 
+QList<QFont> tabularDigitsFonts(const QWidget& widget, const QFont& proportional)
+{
+    QFont large = widget.font();
+    large.setPointSizeF(large.pointSizeF() * 2);
+    return {widget.font(), proportional, large};
+}
+
 QImage drawn(QLabel* label, const QString& text)
 {
     label->setText(text);

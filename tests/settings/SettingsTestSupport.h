@@ -45,6 +45,10 @@ public:
 // where it is narrowest by).
 std::optional<QFont> proportionalDigitsFont();
 
+// The fonts a label of tabular digits is tried in: `widget`'s own, `proportional`, and
+// `widget`'s at twice its size, where the widest value is wider than a small label would be.
+QList<QFont> tabularDigitsFonts(const QWidget& widget, const QFont& proportional);
+
 // `label` showing `text` at its preferred size, drawn into an image.
 QImage drawn(QLabel* label, const QString& text);
 
