@@ -1,7 +1,7 @@
 #include "ui/canvas/handlers/ImagePicker.h"
 
+#include "model/PackageFolders.h"
 #include "platform/L10n.h"
-#include "ui/output/PackageFileDialogs.h"
 
 #include <QFileDialog>
 #include <QImageReader>
@@ -30,7 +30,7 @@ std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The dialog starts where the last file dialog was left, which may be inside a document
     // package; it starts beside the package instead.
-    packagedialogs::startOutsidePackages(dialog);
+    dialog.setDirectory(packagefolders::outsidePackages(dialog.directory().absolutePath()));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
