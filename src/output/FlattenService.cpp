@@ -93,6 +93,12 @@ double FlattenService::pixelScale(const platform::BaseImage& image)
     return AnnotationStore::pixelScale(image);
 }
 
+FrameComposition FlattenService::composition(const AnnotationStore& store)
+{
+    return FrameComposition{store.frameLayout(), store.frame(), store.watermark(), store.image(),
+                            false};
+}
+
 FrameComposition FlattenService::composition(const Input& input)
 {
     return FrameComposition{input.frameLayout(), input.frame, input.watermark, input.image, false};

@@ -60,6 +60,7 @@ struct FlattenService {
 
     // The framed presentation for export (no checkerboard, content clipped to the corners),
     // laid out by the store's frameLayout().
+    static FrameComposition composition(const AnnotationStore& store);
     static FrameComposition composition(const Input& input);
 
     // The finished image at the base image's pixel scale; its device pixel ratio is that scale,

@@ -231,6 +231,7 @@ TEST(FlattenStore, FramesExactlyWhenTheStoreHasAPresentation)
         const FlattenService::Input snapshot = FlattenService::input(store);
         EXPECT_EQ(snapshot.hasPresentation(), store.hasPresentation());
         EXPECT_EQ(snapshot.frameLayout(), store.frameLayout());
+        EXPECT_EQ(FlattenService::composition(store).layout, store.frameLayout());
         const auto fromSnapshot = FlattenService::flattenInBackground(snapshot).result();
         ASSERT_TRUE(fromSnapshot.has_value());
         EXPECT_EQ(*fromSnapshot, *out);
