@@ -210,6 +210,16 @@ void Defaults::reload()
 
 bool Defaults::save()
 {
+    // Told with both locks released: a listener may change a setting, which writes again.
+    const QString failure = writeChanges();
+    if (failure.isEmpty()) return true;
+    qWarning("Settings could not be written to %s: %s", qPrintable(m_path), qPrintable(failure));
+    emit saveFailed(failure);
+    return false;
+}
+
+QString Defaults::writeChanges()
+{
     const QMutexLocker saving(&m_saveMutex);
     QSet<QString> changed;
     QVariantMap stored;
@@ -251,32 +261,21 @@ bool Defaults::save()
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     const auto written = writeFileAtomically(m_path, bytes, FileAccess::userOnly);
     if (!written) {
-        {
-            // Written with the next change, or whenever a later write succeeds.
-            QMutexLocker relock(&m_mutex);
-            m_changed.unite(changed);
-            m_replaceFile = m_replaceFile || replaceFile;
-        }
         // Names the folder and what stood in the way, as an automatic save's alert does.
         const QString folder = QFileInfo(m_path).absolutePath();
-        reportSaveFailure(L10n::format("Snapkin couldn't write to “%@”: %@",
-                                       QDir::toNativeSeparators(folder),
-                                       writeFailureReason(folder, written.error(), bytes.size())));
-        return false;
+        const QString message =
+            L10n::format("Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
+                         writeFailureReason(folder, written.error(), bytes.size()));
+        // Written with the next change, or whenever a later write succeeds.
+        QMutexLocker relock(&m_mutex);
+        m_changed.unite(changed);
+        m_replaceFile = m_replaceFile || replaceFile;
+        m_saveFailure = message;
+        return message;
     }
     QMutexLocker relock(&m_mutex);
     m_saveFailure.clear();
-    return true;
-}
-
-void Defaults::reportSaveFailure(const QString& message)
-{
-    qWarning("Settings could not be written to %s: %s", qPrintable(m_path), qPrintable(message));
-    {
-        QMutexLocker lock(&m_mutex);
-        m_saveFailure = message;
-    }
-    emit saveFailed(message);
+    return {};
 }
 
 void Defaults::registerDefaults(const QVariantMap& defaults)

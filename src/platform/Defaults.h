@@ -146,7 +146,8 @@ signals:
 
 private:
     bool save();
-    void reportSaveFailure(const QString& message);
+    // The write of save(), under its locks: the failure's message, empty when it was written.
+    QString writeChanges();
 
     QString m_path;
     mutable QMutex m_mutex;

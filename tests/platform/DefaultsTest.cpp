@@ -360,3 +360,21 @@ TEST(DefaultsSharing, AChangeAFailedWriteMissedIsWrittenWithTheNextOne)
     EXPECT_EQ(written.value("captureDelay"), QJsonValue(4));
     EXPECT_EQ(written.value("appearance"), QJsonValue("dark"));
 }
+
+// A listener told of a failed write may change a setting itself: that write runs, rather than
+// waiting for ever on the one that told it.
+TEST(DefaultsSharing, AListenerToAFailedWriteMayChangeASetting)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    Defaults ours(path);
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the file belongs: every write fails
+    int told = 0;
+    QObject::connect(&ours, &Defaults::saveFailed, [&] {
+        if (++told == 1) ours.setValue("appearance", "dark");
+    });
+    EXPECT_FALSE(ours.setValue("captureDelay", 4));
+    EXPECT_EQ(told, 2);
+    EXPECT_EQ(ours.stringForKey("appearance"), "dark");
+    ASSERT_TRUE(QDir().rmdir(path));
+}
