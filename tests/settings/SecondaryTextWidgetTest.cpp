@@ -275,12 +275,12 @@ TEST_F(SecondaryText, InformationWindowsAfterALiveSwitchToDark)
         ASSERT_NE(window, nullptr) << name.toStdString();
         window->adjustSize();
     }
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     for (const auto& [window, name] : windows)
         test::saveScreenshot(*window, QStringLiteral("secondary-%1-light.png").arg(name));
 
     platform::Appearance::apply("dark");
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     const QColor stale = staleSecondary(light);
     // The newsletter's field is filled with the dark look's base colour, not left white.
     QLineEdit* email = newsletter.window()->emailField();
