@@ -5,9 +5,12 @@
 #include "model/SavedStyles.h"
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
+#include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
+#include "platform/PngDirectDecoder.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace snapkin::fuzz {
 
@@ -44,6 +48,22 @@ void writeFile(const QString& path, const QByteArray& data)
     QFile file(path);
     check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "a scratch file opens");
     check(file.write(data) == data.size(), "a scratch file is written");
+}
+
+// A PNG that the reader read and the direct decoder takes (the reader checked its chunks and
+// size first) has the pixels, format and resolution that Qt's reader gives it.
+void checkDirectDecoderAgainstQt(const QByteArray& data)
+{
+    if (!data.startsWith("\x89PNG")) return;
+    const std::optional<QImage> direct = platform::decodePngDirectly(data, 64 * 1024 * 1024);
+    if (!direct) return;
+    const QImage qt = QImage::fromData(data, "png");
+    check(!qt.isNull(), "Qt reads what the direct decoder reads");
+    check(direct->format() == qt.format(), "the direct decoder's format is Qt's");
+    check(direct->dotsPerMeterX() == qt.dotsPerMeterX() &&
+              direct->dotsPerMeterY() == qt.dotsPerMeterY(),
+          "the direct decoder's resolution is Qt's");
+    check(*direct == qt, "the direct decoder's pixels are Qt's");
 }
 
 } // namespace
@@ -160,11 +180,20 @@ void image(const QByteArray& data)
     if (!decoded) return;
     check(!decoded->isNull(), "a read image has pixels");
     check(qint64(decoded->width()) * decoded->height() <= 4'000'000, "the pixel cap");
+    checkDirectDecoderAgainstQt(data);
+    // Then into an editor's pixels, as every picture from outside goes (ImageBudget::decode is
+    // this reading under the budget's limits): to sRGB from any other profile, premultiplied.
+    const auto accepted = platform::ImageBudget::accept(*decoded);
+    check(accepted.has_value(), "a read image within the budget is accepted");
+    const QImage& pixels = accepted->image();
+    check(pixels.size() == decoded->size(), "the size is kept");
+    check(pixels.format() == QImage::Format_ARGB32_Premultiplied, "premultiplied pixels");
+    check(!pixels.colorSpace().isValid() || pixels.colorSpace() == QColorSpace(QColorSpace::SRgb),
+          "sRGB pixels");
     // Touch every row, as anything that shows the image would.
-    const QImage argb = decoded->convertToFormat(QImage::Format_ARGB32);
     quint32 sum = 0;
-    for (int y = 0; y < argb.height(); ++y)
-        sum += argb.constScanLine(y)[0];
+    for (int y = 0; y < pixels.height(); ++y)
+        sum += pixels.constScanLine(y)[0];
     (void)sum;
 }
 
