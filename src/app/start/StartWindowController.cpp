@@ -9,6 +9,7 @@
 #include "platform/Defaults.h"
 #include "ui/platform/BringForward.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -35,6 +36,11 @@ StartWindowController::StartWindowController(EditorWindowController& editors,
             rememberFrame();
             m_window->hide();
         }
+    });
+    // Quitting closes the window, which remembers its frame then; a run that ends without
+    // closing its windows (SIGTERM) remembers it here, before the window goes unclosed.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (isVisible()) rememberFrame();
     });
 }
 

@@ -17,8 +17,9 @@ class StartWindow;
 
 // The one start window of the application. "Start Window" in the Window menu and the tray
 // menu opens it (made on first use) or brings it forward; it opens at launch for a taskbar
-// presence. Its size and position are remembered under keys::startWindowFrame; the first time, it
-// is centred on the screen under the pointer. Any editor that opens closes it, as the user has
+// presence. Its size and position are remembered under keys::startWindowFrame whenever it closes
+// or hides and when the run ends with it open; the first time, it is centred on the screen under
+// the pointer. Any editor that opens closes it, as the user has
 // moved on to editing.
 class StartWindowController final : public QObject {
     Q_OBJECT
