@@ -92,9 +92,14 @@ SettingsHooks Application::shellForSettings()
 Application::Application(platform::SingleInstance& instance, Launch launch)
     : m_welcome(shellForSettings())
 {
-    // What earlier runs left in the private folder goes now: drag files stay after a logout or
-    // a crash ends a run before it removes them.
-    if (launch.cleanPrivateFolder) platform::PrivateFolder::cleanUp();
+    // What earlier runs left in the private folder goes now: drag files stay after a crash ends
+    // a run before it removes them. This run's own folder goes when it ends, whichever way
+    // (Quit, the last window, SIGTERM).
+    if (launch.cleanPrivateFolder) {
+        platform::PrivateFolder::cleanUp();
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit,
+                         [] { platform::PrivateFolder::release(); });
+    }
 
     // The capture history, over its folder; loaded now, recognising text from a start-up step.
     m_history = std::make_unique<CaptureHistory>(HistoryStore::defaultDirectory(),

@@ -50,7 +50,7 @@ public:
         // The files named on the command line, opened one editor each.
         QStringList files;
         // Whether this start removes what ended runs left in the private folder (what a running
-        // Snapkin still offers stays in any case).
+        // Snapkin still offers stays in any case), and the run's own folder when it ends.
         bool cleanPrivateFolder = false;
     };
 

@@ -317,6 +317,21 @@ void PrivateFolder::keepNewest(const QString& purpose, int count)
     ::closedir(dir);
 }
 
+void PrivateFolder::release()
+{
+    const QMutexLocker lock(&ownMutex);
+    if (!own.path.isEmpty()) {
+        const QByteArray name = QFile::encodeName(own.path);
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // The owner file goes with the rest while its lock is still held, so no other start
+        // takes the folder for an ended run's and empties it meanwhile (which would do no harm).
+        if (fd >= 0) cleanAt(fd);
+        ::rmdir(name.constData());
+    }
+    if (own.ownerFd >= 0) ::close(own.ownerFd);
+    own = {};
+}
+
 void PrivateFolder::cleanUp()
 {
     const QString root = location();

@@ -47,6 +47,10 @@ public:
     // Removes from location() what no running process holds: the folders of processes that
     // ended, and whatever else is there (as `clean` removes). Called at start-up.
     static void cleanUp();
+    // Removes this process's own folder with everything in it, its owner file included, and
+    // lets go of it: for the end of the run. Other processes' folders stay. A later path()
+    // takes a new folder.
+    static void release();
     // Removes from `folder` the user's own regular files and symbolic links (the link, never
     // its target) and every folder that is empty afterwards, descending only into real folders.
     // Other kinds of entries and other users' files stay. `folder` itself stays.

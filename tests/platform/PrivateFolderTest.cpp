@@ -257,3 +257,35 @@ TEST_F(PrivateFolders, OnlyAFolderWhoseOwnerFileIsLockedIsKept)
     EXPECT_FALSE(QFileInfo::exists(folder + "/4242-ended"));
     EXPECT_TRUE(QFileInfo::exists(folder + "/4343-runs/Share/b/picture.png"));
 }
+
+// The end of a run takes this process's folder away whole, its owner file and its emptied
+// purpose folders included; another running instance's folder and files stay.
+TEST_F(PrivateFolders, TheEndOfARunRemovesItsOwnFolderWholeAndNothingOfAnotherInstance)
+{
+    OtherInstance other;
+    ASSERT_FALSE(other.dragFile.isEmpty());
+    const auto drag = PrivateFolder::makeUniqueFolder("Drag");
+    const auto share = PrivateFolder::makeUniqueFolder("Share");
+    ASSERT_TRUE(drag && share);
+    write(*drag + "/ours.png");
+    write(*share + "/shared.png");
+    const QString own = *PrivateFolder::path();
+    PrivateFolder::keepNewest("Drag", 0); // what the end of a run did so far
+
+    PrivateFolder::release();
+    EXPECT_FALSE(QFileInfo::exists(own));
+    EXPECT_TRUE(QFileInfo::exists(other.dragFile));
+    const QString otherFolder =
+        QFileInfo(QFileInfo(QFileInfo(other.dragFile).absolutePath()).absolutePath())
+            .absolutePath();
+    EXPECT_EQ(QDir(PrivateFolder::location())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(otherFolder).fileName()});
+
+    // Asked again, the process takes a new folder.
+    const auto again = PrivateFolder::path();
+    ASSERT_TRUE(again.has_value());
+    EXPECT_NE(*again, own);
+    EXPECT_TRUE(QFileInfo(*again + "/.owner").isFile());
+    PrivateFolder::release();
+}
