@@ -22,6 +22,7 @@
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
+#include "platform/StaleTemporaries.h"
 #include "settings/NewsletterPrompt.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
@@ -36,6 +37,7 @@
 #include <QPointer>
 #include <QSessionManager>
 #include <QSet>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -243,7 +245,14 @@ void AppDelegate::launchCounters()
 
 void AppDelegate::routerDefaults()
 {
-    m_services.capture.router().registerDefaults();
+    PostCaptureRouter& router = m_services.capture.router();
+    router.registerDefaults();
+    // What saves cut short by a kill left in the save folder goes, off the GUI thread: the folder
+    // may be large, or slow to list.
+    if (const std::optional<QString> folder = router.resolveDefaultFolder()) {
+        QThreadPool::globalInstance()->start(
+            [folder = *folder] { platform::StaleTemporaries::removeAll(folder); });
+    }
 }
 
 void AppDelegate::engineDefaults()

@@ -15,11 +15,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace snapkin {
 
@@ -150,10 +152,28 @@ std::expected<QString, SnapkinDocument::Failure>
 writeUnderFreeName(const SnapkinDocument::Package& package, const QString& companion)
 {
     const QFileInfo info(companion);
-    const QString temp = info.absolutePath() + QLatin1Char('/') +
-                         platform::StaleTemporaries::name(info.fileName(), "keep");
-    if (auto written = SnapkinDocument::write(package, temp); !written)
-        return std::unexpected(written.error());
+    using platform::StaleTemporaries;
+    // Held locked from its write until it has its name, so another write into the folder does
+    // not take it for a stale temporary (the folder is held for making temporaries until the
+    // lock is taken; one taken by a sweep that does not wait for that is written again).
+    QString temp;
+    int held = -1;
+    for (int attempt = 0; attempt < 3 && held < 0; ++attempt) {
+        const StaleTemporaries::Making making(info.absolutePath());
+        temp = info.absolutePath() + QLatin1Char('/') +
+               StaleTemporaries::name(info.fileName(), "keep");
+        if (auto written = SnapkinDocument::write(package, temp); !written)
+            return std::unexpected(written.error());
+        held = ::open(QFile::encodeName(temp).constData(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (held >= 0 && StaleTemporaries::hold(held) == StaleTemporaries::Hold::removed) {
+            ::close(held);
+            held = -1;
+        }
+    }
+    const auto release = qScopeGuard([held] {
+        if (held >= 0) ::close(held);
+    });
     const QByteArray from = QFile::encodeName(temp);
     QString candidate = companion;
     for (int attempt = 0; attempt < 10000; ++attempt) {

@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -117,9 +117,9 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     if (target.isSymLink() && target.exists()) target = QFileInfo(target.canonicalFilePath());
     const QString folder = target.absolutePath();
     const QString finalPath = target.absoluteFilePath();
-    // What an earlier write of this file left behind when it was killed goes first. A write
-    // still under way holds a lock on its temporary and is left alone.
-    StaleTemporaries::removeOf(QFileInfo(folder).canonicalFilePath(), target.fileName());
+    // What earlier writes into this folder left behind when they were killed goes first. A
+    // write still under way holds a lock on its temporary and is left alone.
+    StaleTemporaries::removeAll(QFileInfo(folder).canonicalFilePath());
 
     mode_t mode = 0600;
     if (access == FileAccess::standard) {
@@ -131,20 +131,21 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     }
     QByteArray tempName;
     int fd = -1;
+    std::optional<StaleTemporaries::Making> making(folder);
     // A cleaner that took the new temporary for a stale one between its creation and our lock
-    // has removed it: start again under a new name.
+    // (one that does not wait for Making) has removed it: start again under a new name.
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
         tempName = QFile::encodeName(folder + QLatin1Char('/') +
                                      StaleTemporaries::name(target.fileName(), "tmp"));
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                     mode);
         if (fd < 0) return std::unexpected(WriteError::cannotCreate);
-        struct stat st {};
-        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+        if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
             ::close(fd);
             fd = -1;
         }
     }
+    making.reset();
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
     // The mode asked for, not what the umask left of it (a replaced file keeps its own).
     bool written = true;
@@ -195,6 +196,63 @@ bool makeUserOnly(const QString& folder)
 
 } // namespace
 
+namespace {
+
+// Closes a descriptor that holds a lock when it goes.
+struct HeldLock {
+    int fd = -1;
+    HeldLock() = default;
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Makes the temporary folder for `target` beside it and locks it for this write (a sweep of the
+// folder leaves it alone while the lock is held); an empty name when it cannot be made.
+QString makeHeldTemporaryFolder(const QString& parent, const QString& targetName, mode_t mode,
+                                HeldLock& lock)
+{
+    const StaleTemporaries::Making making(parent);
+    // A sweep that took the new folder for a stale one before the lock (one that does not wait
+    // for Making) has removed it: start again under a new name.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString temp = parent + QLatin1Char('/') + StaleTemporaries::name(targetName, "tmp");
+        const QByteArray name = QFile::encodeName(temp);
+        if (::mkdir(name.constData(), mode) != 0) return {};
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ENOENT) continue; // removed before it could be opened
+            ::rmdir(name.constData());
+            return {};
+        }
+        if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
+            ::close(fd);
+            continue;
+        }
+        lock.fd = fd;
+        return temp;
+    }
+    return {};
+}
+
+// Locks what stands at `path` (a folder or a file, never through a link) before it is moved
+// aside under a temporary's name, so no sweep takes it for a stale one meanwhile.
+void holdBeforeMovingAside(const QByteArray& path, HeldLock& lock)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)))
+        return;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    lock.fd = fd;
+    (void)StaleTemporaries::hold(fd);
+}
+
+} // namespace
+
 std::expected<void, WriteError>
 writeFolderAtomically(const QString& path,
                       const std::function<bool(const QString& tempFolder)>& fill, FileAccess access)
@@ -203,12 +261,13 @@ writeFolderAtomically(const QString& path,
     const QString parent = target.absolutePath();
     // A folder the user removed is not made again behind their back.
     if (!QFileInfo(parent).isDir()) return std::unexpected(WriteError::cannotCreate);
-    StaleTemporaries::removeOf(parent, target.fileName());
-    const QString temp =
-        parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "tmp");
+    // What earlier writes into this folder left behind when they were killed goes first.
+    StaleTemporaries::removeAll(parent);
+    HeldLock tempLock;
+    const QString temp = makeHeldTemporaryFolder(
+        parent, target.fileName(), access == FileAccess::userOnly ? 0700 : 0777, tempLock);
+    if (temp.isEmpty()) return std::unexpected(WriteError::cannotCreate);
     const QByteArray tempName = QFile::encodeName(temp);
-    if (::mkdir(tempName.constData(), access == FileAccess::userOnly ? 0700 : 0777) != 0)
-        return std::unexpected(WriteError::cannotCreate);
 
     // The temporary folder or, once swapped, what stood at `path` before: a folder or not.
     const auto discard = [](const QString& entry) {
@@ -247,6 +306,8 @@ writeFolderAtomically(const QString& path,
     const QString aside =
         parent + QLatin1Char('/') + StaleTemporaries::name(target.fileName(), "old");
     const QByteArray asideName = QFile::encodeName(aside);
+    HeldLock oldLock;
+    holdBeforeMovingAside(to, oldLock);
     if (::rename(to.constData(), asideName.constData()) != 0) {
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);

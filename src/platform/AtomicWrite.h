@@ -40,9 +40,9 @@ enum class FileAccess {
 // Writes a file through a temporary beside it (".<name>.tmp-<random>") that is renamed into
 // place once every byte is written and synced to the disk; a short write, a full disk at the
 // sync or at close all count as failures. On failure the old file is left byte for byte as it
-// was and no temporary stays. Temporaries that an earlier write of the same file left behind (a
-// crash, a kill) are removed first; the temporary of a write still under way is locked and
-// stays. The folder must exist. A link at `path` to an existing file is
+// was and no temporary stays. Temporaries that earlier writes into the same folder left behind
+// (a crash, a kill) are removed first; the temporary of a write still under way is locked and
+// stays (see StaleTemporaries). The folder must exist. A link at `path` to an existing file is
 // written through (the file a user keeps elsewhere and links here stays where it is).
 std::expected<void, WriteError> writeFileAtomically(const QString& path, const QByteArray& data,
                                                     FileAccess access = FileAccess::standard);
@@ -51,7 +51,8 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
 // (".<name>.tmp-<random>" beside the target) and returns false on failure. The finished folder
 // replaces `path` in one step; on any failure the old folder stays untouched and the temporary
 // is removed. The folder that holds `path` must exist: it is never made here. Temporaries that
-// an earlier write of the same `path` left behind (a crash, a kill) are removed first.
+// earlier writes into that folder left behind (a crash, a kill) are removed first; the
+// temporary folder is locked while it is written, so that other writers leave it alone.
 std::expected<void, WriteError>
 writeFolderAtomically(const QString& path,
                       const std::function<bool(const QString& tempFolder)>& fill,

@@ -2,14 +2,15 @@
 
 #include "platform/DurableFile.h"
 #include "platform/OwnWrites.h"
+#include "platform/StaleTemporaries.h"
 
 #include <QDir>
 #include <QFile>
-#include <QUuid>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <iterator>
+#include <optional>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,16 +71,39 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
                                                 const QByteArray& data)
 {
     const QString dir = QDir(folder).absolutePath();
-    const QString temp = dir + QStringLiteral("/.") + nameAt(1) + QStringLiteral(".tmp-") +
-                         QUuid::createUuid().toString(QUuid::Id128).left(12);
-    const QByteArray tempName = QFile::encodeName(temp);
+    // What earlier writes into this folder left behind when they were killed goes first. A
+    // write still under way holds a lock on its temporary and is left alone.
+    StaleTemporaries::removeAll(dir);
 
-    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    QByteArray tempName;
+    int fd = -1;
+    std::optional<StaleTemporaries::Making> making(dir);
+    // A sweep that took the new temporary for a stale one before the lock (one that does not
+    // wait for Making) has removed it: start again under a new name.
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        tempName =
+            QFile::encodeName(dir + QLatin1Char('/') + StaleTemporaries::name(nameAt(1), "tmp"));
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
+        if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+        if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    making.reset();
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
     // A full disk shows up in write() or, with delayed allocation, only in fsync() or close().
     const bool written = writeAllAndSync(fd, data);
+    // A second descriptor keeps the lock until the file has its name, while the first one's
+    // close is checked for a late write error.
+    const int lockFd = ::dup(fd);
+    const auto unlock = [lockFd] {
+        if (lockFd >= 0) ::close(lockFd);
+    };
     if (::close(fd) != 0 || !written) {
         ::unlink(tempName.constData());
+        unlock();
         return std::unexpected(WriteError::writeFailed);
     }
 
@@ -95,6 +119,7 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
             if (move == Move::unsupported) ++method;
         }
         if (move == Move::done) {
+            unlock();
             syncFolder(QFile::encodeName(dir));
             return target;
         }
@@ -102,6 +127,7 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
         if (move != Move::taken) break;
     }
     ::unlink(tempName.constData());
+    unlock();
     return std::unexpected(WriteError::cannotReplace);
 }
 

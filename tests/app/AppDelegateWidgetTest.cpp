@@ -8,6 +8,7 @@
 #include "app/TrayMenu.h"
 #include "app/start/StartWindow.h"
 #include "app/start/StartWindowController.h"
+#include "capture/PostCaptureRouter.h"
 #include "editor/EditorPage.h"
 #include "editor/EditorWindowController.h"
 #include "model/AnnotationStore.h"
@@ -23,8 +24,14 @@
 #include <QProxyStyle>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace snapkin;
 using Step = AppDelegate::Step;
@@ -415,4 +422,33 @@ TEST_F(AppDelegateTest, EditorWindowsGetTheMenusOnlyWhileTheDelegateLives)
     QMainWindow* window = newWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->menuWidget(), nullptr);
+}
+
+// What saves cut short by a kill left in the save folder is gone after the next start; the
+// temporary of a save still under way (another instance's) and the user's own files stay.
+TEST_F(AppDelegateTest, StartUpSweepsTheSaveFolderOfWhatKilledSavesLeft)
+{
+    QTemporaryDir folder;
+    const QString killed =
+        folder.filePath(".Screenshot 2026-12-07 at 07.59.32.png.tmp-0123456789ab");
+    const QString underWay =
+        folder.filePath(".Screenshot 2026-12-07 at 08.00.00.png.tmp-ba9876543210");
+    const QString users = folder.filePath(".hidden.png");
+    for (const QString& path : {killed, underWay, users}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(64 * 1024, 'x'));
+    }
+    const int held = ::open(QFile::encodeName(underWay).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    shell.capture.router().setDefaultSaveFolder(folder.path());
+
+    auto delegate = std::make_unique<AppDelegate>(windows());
+    delegate->runStep(Step::routerDefaults);
+    QThreadPool::globalInstance()->waitForDone();
+    ::close(held);
+    EXPECT_FALSE(QFileInfo::exists(killed));
+    EXPECT_TRUE(QFileInfo::exists(underWay));
+    EXPECT_TRUE(QFileInfo::exists(users));
 }

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -48,36 +49,111 @@ TEST(AtomicFileWrite, WritesAndReplaces)
     EXPECT_EQ(leftovers(dir.path()), QStringList{"a.txt"});
 }
 
-TEST(AtomicFileWrite, RemovesWhatAKilledWriteOfTheSameFileLeft)
+// A writer still under way, as another instance holds it: a lock on its temporary file or folder.
+class HeldByAWriter {
+public:
+    explicit HeldByAWriter(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    {
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~HeldByAWriter()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// What killed writes of any file left in a folder goes at the next write into it. The
+// temporaries of writes still under way (held locked, files and folders alike) stay, and so do
+// the user's own files and whatever a link with a temporary's name points to.
+TEST(AtomicFileWrite, RemovesWhatKilledWritesIntoTheFolderLeft)
 {
     QTemporaryDir dir;
     QTemporaryDir elsewhere;
     const QString path = dir.path() + "/out.png";
     ASSERT_TRUE(writeFileAtomically(path, "first"));
-    // Left by a write that was killed, by a write still under way (it holds its lock), by
-    // another file's write, and a link with a temporary's name to a file of the user's.
+    // Left by killed writes of this file, of another file and of a document package; held by
+    // writes of this file, of another file and of a package still under way; a link with a
+    // temporary's name to a file of the user's; the user's own hidden and look-alike files.
     const QString stale = StaleTemporaries::name("out.png", "tmp");
+    const QString otherStale = StaleTemporaries::name("Screenshot 1.png", "tmp");
+    const QString packageStale = StaleTemporaries::name("Notes.snapkin", "tmp");
     const QString busy = StaleTemporaries::name("out.png", "tmp");
-    const QString other = StaleTemporaries::name("other.png", "tmp");
+    const QString otherBusy = StaleTemporaries::name("Screenshot 2.png", "tmp");
+    const QString packageBusy = StaleTemporaries::name("Plan.snapkin", "tmp");
     const QString link = StaleTemporaries::name("out.png", "tmp");
     ASSERT_TRUE(writeInto(dir.path(), stale, QByteArray(4096, 'x')));
+    ASSERT_TRUE(writeInto(dir.path(), otherStale, QByteArray(4096, 'x')));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(packageStale));
+    ASSERT_TRUE(writeInto(dir.path() + "/" + packageStale, "document.json", "{"));
     ASSERT_TRUE(writeInto(dir.path(), busy, "half"));
-    ASSERT_TRUE(writeInto(dir.path(), other, "other"));
+    ASSERT_TRUE(writeInto(dir.path(), otherBusy, "half"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(packageBusy));
+    ASSERT_TRUE(writeInto(dir.path() + "/" + packageBusy, "document.json", "{"));
     ASSERT_TRUE(writeInto(elsewhere.path(), "keep.txt", "mine"));
     ASSERT_TRUE(QFile::link(elsewhere.path() + "/keep.txt", dir.path() + "/" + link));
-    const int lock = ::open(QFile::encodeName(dir.path() + "/" + busy).constData(), O_RDONLY);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const QStringList users = {".notes.txt", "out.png.tmp-0123456789ab",
+                               ".out.png.tmp-0123456789AB"};
+    for (const QString& name : users)
+        ASSERT_TRUE(writeInto(dir.path(), name, "the user's"));
+    const HeldByAWriter busyWrite(dir.path() + "/" + busy);
+    const HeldByAWriter otherBusyWrite(dir.path() + "/" + otherBusy);
+    const HeldByAWriter packageBusyWrite(dir.path() + "/" + packageBusy);
+    ASSERT_TRUE(busyWrite.held() && otherBusyWrite.held() && packageBusyWrite.held());
 
     ASSERT_TRUE(writeFileAtomically(path, "second"));
-    ::close(lock);
     EXPECT_EQ(readAll(path), "second");
-    QStringList expected{busy, other, "out.png"};
+    QStringList expected = QStringList{busy, otherBusy, packageBusy, "out.png"} + users;
     expected.sort();
     QStringList left = leftovers(dir.path());
     left.sort();
     EXPECT_EQ(left, expected);
+    EXPECT_EQ(readAll(dir.path() + "/" + packageBusy + "/document.json"), "{");
     EXPECT_EQ(readAll(elsewhere.path() + "/keep.txt"), "mine");
+}
+
+// Another writer's sweep of the folder (another instance saving there) while a package is being
+// built leaves the package's temporary folder alone: the write goes through whole.
+TEST(AtomicFolderWrite, AnotherWritersSweepLeavesAFolderBeingBuiltAlone)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Plan.snapkin";
+    int swept = -1;
+    const auto written = writeFolderAtomically(path, [&](const QString& temp) {
+        if (!writeInto(temp, "document.json", "{}")) return false;
+        swept = StaleTemporaries::removeAll(dir.path());
+        return writeInto(temp, "image.png", "png");
+    });
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(swept, 0);
+    EXPECT_EQ(readAll(path + "/document.json"), "{}");
+    EXPECT_EQ(readAll(path + "/image.png"), "png");
+    EXPECT_EQ(leftovers(dir.path()), QStringList{"Plan.snapkin"});
+}
+
+// A previous folder moved aside by a write cut short before the new one took its place is the
+// only whole copy while nothing stands at its name: it stays until its document is there again.
+TEST(AtomicFolderWrite, APreviousFolderMovedAsideStaysWhileItIsTheOnlyCopy)
+{
+    QTemporaryDir dir;
+    const QString aside = StaleTemporaries::name("Plan.snapkin", "old");
+    ASSERT_TRUE(QDir(dir.path()).mkpath(aside));
+    ASSERT_TRUE(writeInto(dir.path() + "/" + aside, "document.json", "the last copy"));
+    const auto fill = [](const QString& temp) { return writeInto(temp, "document.json", "{}"); };
+
+    ASSERT_TRUE(writeFolderAtomically(dir.path() + "/Other.snapkin", fill));
+    EXPECT_EQ(readAll(dir.path() + "/" + aside + "/document.json"), "the last copy");
+
+    ASSERT_TRUE(writeFolderAtomically(dir.path() + "/Plan.snapkin", fill));
+    ASSERT_TRUE(writeFolderAtomically(dir.path() + "/Other.snapkin", fill));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/" + aside));
 }
 
 TEST(AtomicFileWrite, FailureLeavesOldFileIntact)

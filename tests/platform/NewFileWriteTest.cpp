@@ -3,11 +3,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace snapkin::platform;
 
@@ -126,6 +130,29 @@ TEST_F(NewFileWrite, AFailedWriteLeavesNothingBehindAndNothingRegistered)
     ASSERT_FALSE(missing.has_value());
     EXPECT_EQ(missing.error(), WriteError::cannotCreate);
     EXPECT_FALSE(OwnWrites::shared().contains(dir.filePath("gone/shot.png")));
+}
+
+// A save that a kill cut short left its hidden temporary, as large as the picture: the next save
+// into the folder, whatever its name, removes it. A save still under way (another instance's,
+// holding its temporary locked) keeps its temporary, and the user's own hidden files stay.
+TEST_F(NewFileWrite, TheNextSaveIntoTheFolderRemovesWhatAKilledSaveLeft)
+{
+    const QString killed = dir.filePath(".Screenshot 2026-12-07 at 07.59.32.png.tmp-0123456789ab");
+    const QString underWay =
+        dir.filePath(".Screenshot 2026-12-07 at 08.00.00.png.tmp-ba9876543210");
+    const QString users = dir.filePath(".Screenshot.png.tmp-mine");
+    ASSERT_TRUE(put(killed, QByteArray(1 << 20, 'x')));
+    ASSERT_TRUE(put(underWay, "half"));
+    ASSERT_TRUE(put(users, "the user's"));
+    const int held = ::open(QFile::encodeName(underWay).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    const auto written = writeNewFile(dir.path(), shotName, "ours");
+    ::close(held);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(entries(dir.path()), (QStringList{QFileInfo(underWay).fileName(),
+                                                QFileInfo(users).fileName(), "shot.png"}));
 }
 
 TEST(OwnWritesTake, PassesEachRegistrationOverOnce)
