@@ -21,7 +21,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace snapkin;
 
@@ -312,4 +315,142 @@ TEST(AppLifecycle, SigtermEndsARunWithUnsavedAnnotationsWithoutAskingAndTheHisto
     EXPECT_EQ(contents->document.annotations.size(), 1);
     EXPECT_EQ(QImage(png).size(), QSize(600, 400)); // the picture itself stays as it was
     EXPECT_EQ(QImage(png).pixelColor(300, 200), picture);
+}
+
+namespace {
+
+// Where the window manager shows `window` and how large, as xdotool reports it.
+QRect windowGeometry(const QString& window)
+{
+    QRect frame;
+    const QStringList lines =
+        test::commandOutput("xdotool", {"getwindowgeometry", "--shell", window}).split('\n');
+    for (const QString& line : lines) {
+        const QString key = line.section('=', 0, 0);
+        const int value = line.section('=', 1).toInt();
+        if (key == "X") frame.moveLeft(value);
+        if (key == "Y") frame.moveTop(value);
+        if (key == "WIDTH") frame.setWidth(value);
+        if (key == "HEIGHT") frame.setHeight(value);
+    }
+    return frame;
+}
+
+// Where the editor's drag thumbnail shows a picture of one `color`: the topmost run of that colour
+// in `window` (the toolbar lies above the canvas), as wide as the thumbnail's picture.
+std::optional<QPoint> thumbnailShowing(QColor color, const QRect& window)
+{
+    const auto screen = platform::ScreenCapture::grabScreenRect(window);
+    if (!screen) return std::nullopt;
+    for (int y = 0; y < screen->height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < screen->width(); ++x) {
+            run = test::near(test::pixel(*screen, x, y), color, 12) ? run + 1 : 0;
+            // The thumbnail's picture is 36 points wide, cut by its rounded corners.
+            if (run == 20) return window.topLeft() + QPoint(x - 8, y + 8);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// A logout or `kill` ends a run with the start window open: its place and size are kept, as
+// Quit keeps them, and the next start shows the window there.
+TEST(AppLifecycle, SigtermKeepsTheStartWindowsPlaceAndSizeForTheNextStart)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    ASSERT_TRUE(app.launch());
+    const QRect first = windowGeometry(app.start);
+    ASSERT_FALSE(first.isEmpty());
+    // Somewhere else and larger than it opened, by the user's hand.
+    const QSize size = first.size() + QSize(97, 61);
+    xdotool({"windowsize", "--sync", app.start, QString::number(size.width()),
+             QString::number(size.height())});
+    xdotool({"windowmove", "--sync", app.start, "37", "29"});
+    QRect moved;
+    ASSERT_TRUE(test::waitUntil([&] {
+        moved = windowGeometry(app.start);
+        return moved.size() == size && moved.topLeft() != first.topLeft();
+    })) << moved.x()
+        << "," << moved.y() << " " << moved.width() << "×" << moved.height();
+
+    app.process().terminate(); // SIGTERM
+    ASSERT_TRUE(app.process().waitForFinished(15000));
+    ASSERT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+
+    ASSERT_TRUE(app.launch());
+    QRect shown;
+    EXPECT_TRUE(test::waitUntil([&] {
+        shown = windowGeometry(app.start);
+        return shown == moved;
+    })) << shown.x()
+        << "," << shown.y() << " " << shown.width() << "×" << shown.height() << " instead of "
+        << moved.x() << "," << moved.y() << " " << moved.width() << "×" << moved.height();
+}
+
+// Whichever way a run ends (Quit, or SIGTERM), the folder it kept in the private folder for its
+// drag files goes with it, while another running instance's folder stays.
+TEST(AppLifecycle, ARunsOwnPrivateFolderGoesWhenItEndsAndAnotherInstancesStays)
+{
+    test::WindowManager wm;
+    ASSERT_TRUE(wm.running());
+    Snapkin app;
+    const QString folder = app.runtime() + "/snapkin";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // Another instance, on another display, that runs on: it holds its owner file's lock.
+    const QString other = folder + "/4343-runsOn";
+    ASSERT_TRUE(QDir().mkpath(other + "/Drag/00001765090000000000-a1B2c3"));
+    QFile otherDrag(other + "/Drag/00001765090000000000-a1B2c3/Picture.png");
+    ASSERT_TRUE(otherDrag.open(QIODevice::WriteOnly));
+    otherDrag.close();
+    const int otherOwner =
+        ::open(QFile::encodeName(other + "/.owner").constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(otherOwner, 0);
+    ASSERT_EQ(::flock(otherOwner, LOCK_EX | LOCK_NB), 0);
+    const auto entries = [&] {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+
+    const QColor picture(200, 40, 160);
+    QImage image(500, 300, QImage::Format_RGB32);
+    image.fill(picture);
+    const QString png = app.home() + "/drag.png";
+    ASSERT_TRUE(image.save(png));
+    for (const bool sigterm : {false, true}) {
+        SCOPED_TRACE(sigterm ? "SIGTERM" : "Quit");
+        app.open({png});
+        const QString editor = test::findVisibleWindow(
+            QRegularExpression::escape(QString::fromUtf8("drag.png — 500 × 300 px")));
+        ASSERT_FALSE(editor.isEmpty());
+        xdotool({"windowactivate", "--sync", editor});
+        std::optional<QPoint> thumbnail;
+        ASSERT_TRUE(test::waitUntil(
+            [&] {
+                thumbnail = thumbnailShowing(picture, windowGeometry(editor));
+                return thumbnail.has_value();
+            },
+            20000));
+        // The picture dragged out of the editor and let go: its drag file is written into this
+        // run's own folder.
+        drag(*thumbnail, *thumbnail + QPoint(160, 220));
+        ASSERT_TRUE(test::waitUntil([&] { return entries().size() == 2; }))
+            << entries().join(' ').toStdString();
+
+        if (sigterm) {
+            app.process().terminate();
+        } else {
+            xdotool({"windowactivate", "--sync", editor});
+            xdotool({"key", "--clearmodifiers", "ctrl+q"});
+        }
+        ASSERT_TRUE(app.process().waitForFinished(15000));
+        EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(entries(), QStringList{"4343-runsOn"});
+        EXPECT_TRUE(otherDrag.exists());
+    }
+    ::close(otherOwner);
 }
