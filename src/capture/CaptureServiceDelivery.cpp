@@ -25,6 +25,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
+#include <new>
 
 namespace snapkin {
 
@@ -315,16 +316,22 @@ void CaptureService::openFromClipboard()
     using Transfer = platform::ClipboardTransfer;
     const QDeadlineTimer deadline(pasteTimeoutMs);
     QtConcurrent::run([deadline]() -> std::optional<ReadImage> {
-        const auto read =
-            Transfer::read(pasteFormats, deadline, platform::ImageBudget::maxEncodedBytes);
-        if (read) return pastedImage(*read);
-        switch (read.error()) {
-        case Transfer::Error::timedOut:
-            return std::nullopt;
-        case Transfer::Error::tooLarge:
-            return std::unexpected(platform::ImageReadError::tooLarge);
-        default:
-            return nothingPasted;
+        // The bytes sent that memory can't hold are a refusal in words; thrown, they would end
+        // the future without the continuation below, and pasting would stay under way.
+        try {
+            const auto read =
+                Transfer::read(pasteFormats, deadline, platform::ImageBudget::maxEncodedBytes);
+            if (read) return pastedImage(*read);
+            switch (read.error()) {
+            case Transfer::Error::timedOut:
+                return std::nullopt;
+            case Transfer::Error::tooLarge:
+                return std::unexpected(platform::ImageReadError::tooLarge);
+            default:
+                return nothingPasted;
+            }
+        } catch (const std::bad_alloc&) {
+            return std::unexpected(platform::ImageReadError::outOfMemory);
         }
     }).then(this, [this](const std::optional<ReadImage>& pasted) {
         m_pasting = false;

@@ -9,6 +9,7 @@
 #include "ui/output/PackageFileDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 
@@ -75,7 +76,7 @@ std::optional<QImage> CollageService::combine(const QList<QImage>& images, Colla
                                     : QSize(int(std::ceil(side)), int(std::ceil(length)));
     if (canvas.width() > maxCanvasSide || canvas.height() > maxCanvasSide) return std::nullopt;
     QImage result(canvas, QImage::Format_ARGB32_Premultiplied);
-    if (result.isNull()) return std::nullopt;
+    if (result.isNull()) return result; // its memory couldn't be had
     result.fill(background);
     QPainter painter(&result);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -115,20 +116,37 @@ void CollageService::createFromFiles(EditorWindowController& editors, const QStr
     QList<QImage> images;
     for (const QString& file : files) {
         auto image = platform::readImage(file);
-        // Drawn into one new picture, which carries no profile: each in sRGB first.
-        if (image && platform::convertToSrgb(*image)) images.append(*image);
+        // A file refused for the memory it would take stops the collage in words, rather than
+        // leaving a picture out unsaid; one that isn't an image is skipped.
+        if (!image && platform::refusedForMemory(image.error())) {
+            failed(platform::userMessage(image.error(), QFileInfo(file).fileName()), parent);
+            return;
+        }
+        if (!image) continue;
+        // Drawn into one new picture, which carries no profile: each in sRGB first, which
+        // fails only for want of memory.
+        if (!platform::convertToSrgb(*image)) {
+            failed(platform::userMessage(platform::ImageReadError::outOfMemory,
+                                         QFileInfo(file).fileName()),
+                   parent);
+            return;
+        }
+        images.append(*image);
     }
     if (images.isEmpty()) {
         failed(L10n::text("None of the chosen files could be opened as an image."), parent);
         return;
     }
     const std::optional<QImage> collage = combine(images, layout, gap, Qt::white);
-    // Held to the image budget like any picture an editor opens; a conversion that ran out of
-    // memory is refused the same way.
+    // Held to the image budget like any picture an editor opens; a collage or a conversion
+    // whose memory couldn't be had is null, and refused for that.
     const auto image = collage ? platform::ImageBudget::accept(*collage)
                                : std::unexpected(platform::ImageReadError::tooLarge);
     if (!image) {
-        failed(L10n::text("The chosen images are too large to be combined into one picture."),
+        failed(image.error() == platform::ImageReadError::outOfMemory
+                   ? L10n::text("There isn't enough memory to combine the chosen images.")
+                   : L10n::text("The chosen images are too large to be combined into one "
+                                "picture."),
                parent);
         return;
     }

@@ -34,13 +34,15 @@ public:
                                 QWidget* parent = nullptr);
     // The files that open as images are combined and the collage opens among `editors` in a new
     // editor titled "Collage" with the frame new captures get, and is handed to their history.
-    // Files that don't open are skipped; when none opens, or the images cannot be combined within
-    // the size limits, an alert says so. No files: nothing happens.
+    // Files that don't open are skipped; when none opens, a file is refused for its size or for
+    // memory that ran out, or the images cannot be combined within the size limits or the
+    // memory there is, an alert says so and no collage is made. No files: nothing happens.
     static void createFromFiles(EditorWindowController& editors, const QStringList& files,
                                 CollageLayout layout, QWidget* parent = nullptr);
 
     // The collage of the images with a positive size (sizes in points, one pixel per point in
-    // the result); none when there is no such image or nothing fits within the limits.
+    // the result); none when there is no such image or nothing fits within the limits, a null
+    // image when the collage's memory couldn't be had.
     static std::optional<QImage> combine(const QList<QImage>& images, CollageLayout layout,
                                          double gap, const QColor& background);
 };

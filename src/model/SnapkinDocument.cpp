@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 #include <unistd.h>
 
 namespace snapkin {
@@ -172,9 +173,15 @@ SnapkinDocument::contents(const Package& package)
 std::expected<SnapkinDocument::Contents, SnapkinDocument::Failure>
 SnapkinDocument::read(const QString& path)
 {
-    auto package = readPackage(path);
-    if (!package) return std::unexpected(package.error());
-    return contents(*package);
+    // Memory that runs out on the way (an entry's bytes, the document's objects) is refused as
+    // an image's is, never thrown at the caller.
+    try {
+        auto package = readPackage(path);
+        if (!package) return std::unexpected(package.error());
+        return contents(*package);
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(Failure::outOfMemory());
+    }
 }
 
 QString SnapkinDocument::generator()

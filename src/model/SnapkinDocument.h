@@ -48,7 +48,7 @@ public:
             writeFailed,   // the file system refused the write (`writeError` says how)
             tooLarge,      // a document that would take more memory to parse than it may
             imageTooLarge, // an image over what a document's image may be
-            outOfMemory,   // an image within bounds whose memory couldn't be had
+            outOfMemory,   // a package within bounds whose memory couldn't be had
         };
         Kind kind = Kind::damaged;
         int version = 0;
@@ -92,7 +92,7 @@ public:
     // Decodes a package. A document that decodes is returned whatever its version; deciding
     // what to do with a newer one is the caller's.
     static std::expected<Contents, Failure> contents(const Package& package);
-    // readPackage() then contents().
+    // readPackage() then contents(); memory that runs out in either is `outOfMemory`.
     static std::expected<Contents, Failure> read(const QString& path);
 
     // "Snapkin <version> (<build>)"; "?" stands for what the application does not declare.

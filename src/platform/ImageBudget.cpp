@@ -8,6 +8,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <new>
 
 namespace snapkin::platform {
 
@@ -19,7 +20,7 @@ bool ImageBudget::admits(QSize size)
 
 namespace {
 
-std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPixels)
+std::expected<BaseImage, ImageReadError> acceptOrThrow(QImage image, qint64 maxPixels)
 {
     if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     if (image.width() <= 0 || image.height() <= 0 ||
@@ -42,6 +43,17 @@ std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPi
     BaseImage converted(image);
     if (converted.isNull()) return std::unexpected(ImageReadError::outOfMemory);
     return converted;
+}
+
+// A conversion's buffers that can't be had throw where its image comes back null; both are
+// memory that ran out.
+std::expected<BaseImage, ImageReadError> acceptWithin(QImage image, qint64 maxPixels)
+{
+    try {
+        return acceptOrThrow(std::move(image), maxPixels);
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(ImageReadError::outOfMemory);
+    }
 }
 
 std::expected<BaseImage, ImageReadError> accepted(std::expected<QImage, ImageReadError> image)

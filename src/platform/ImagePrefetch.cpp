@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <future>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -73,13 +74,20 @@ void ImagePrefetch::start(const QString& givenPath)
     std::lock_guard lock(pendingMutex);
     if (findPending(path) != pending().end()) return;
     // The stamp is taken before reading, so a change made during the decode shows at take().
-    // A thread that can't be started (no memory left for its stack) leaves the decode to the
-    // caller.
+    // A thread that can't be started (no memory left for its stack or its state) leaves the
+    // decode to the caller.
     try {
         pending().push_back({path, stampOf(path), std::async(std::launch::async, [path] {
-                                 return ImageBudget::decode(path);
+                                 // Whatever ran out on the way comes back as a refusal, never as
+                                 // an exception for take() to throw on the caller's thread.
+                                 try {
+                                     return ImageBudget::decode(path);
+                                 } catch (const std::bad_alloc&) {
+                                     return Result(std::unexpected(ImageReadError::outOfMemory));
+                                 }
                              })});
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
 }
 

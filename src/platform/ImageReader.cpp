@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 
 namespace snapkin::platform {
@@ -110,7 +111,9 @@ private:
 // ---- Reading ----
 
 // A PNG through the direct decoder, its bytes read whole (a file no longer than the decoder
-// could use: the allocation limit bounds the image and its compressed stream alike).
+// could use: the allocation limit bounds the image and its compressed stream alike). Nothing
+// when the file's bytes can't be had in memory at once: Qt's reader, which reads a few
+// kilobytes at a time, may still have room for the image.
 std::optional<QImage> readPngDirectly(QIODevice& device, qint64 allocationLimit)
 {
     if (const auto* inMemory = dynamic_cast<const BytesDevice*>(&device))
@@ -120,7 +123,13 @@ std::optional<QImage> readPngDirectly(QIODevice& device, qint64 allocationLimit)
     // Qt's reader has read the header and goes on from where it stopped if this gives nothing.
     const qint64 resumeAt = device.pos();
     if (!seekWithin(device, 0)) return std::nullopt;
-    const QByteArray bytes = device.read(size);
+    QByteArray bytes;
+    try {
+        bytes = device.read(size);
+    } catch (const std::bad_alloc&) {
+        seekWithin(device, resumeAt);
+        return std::nullopt;
+    }
     if (!seekWithin(device, resumeAt) || bytes.size() != size) return std::nullopt;
     return decodePngDirectly(bytes, allocationLimit - size);
 }
@@ -287,6 +296,18 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     return image;
 }
 
+// readFrom(), with memory that ran out anywhere on the way (a buffer of the file's bytes, a
+// decoder's own, a conversion) told as such: Qt's containers and the standard library's throw
+// when an allocation fails, where a QImage comes back null.
+std::expected<QImage, ImageReadError> readWithin(QIODevice& device, const ImageReadLimits& limits)
+{
+    try {
+        return readFrom(device, limits);
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(ImageReadError::outOfMemory);
+    }
+}
+
 } // namespace
 
 std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLimits limits)
@@ -296,20 +317,20 @@ std::expected<QImage, ImageReadError> readImage(const QString& path, ImageReadLi
     if (!info.isFile()) return std::unexpected(ImageReadError::unreadable);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::unexpected(ImageReadError::unreadable);
-    return readFrom(file, limits);
+    return readWithin(file, limits);
 }
 
 std::expected<QImage, ImageReadError> readImage(QIODevice& device, ImageReadLimits limits)
 {
     if (!device.isReadable()) return std::unexpected(ImageReadError::unreadable);
-    return readFrom(device, limits);
+    return readWithin(device, limits);
 }
 
 std::expected<QImage, ImageReadError> readImage(const QByteArray& data, ImageReadLimits limits)
 {
     BytesDevice device(data); // the bytes stay shared, never copied
     if (!device.open(QIODevice::ReadOnly)) return std::unexpected(ImageReadError::unreadable);
-    return readFrom(device, limits);
+    return readWithin(device, limits);
 }
 
 } // namespace snapkin::platform

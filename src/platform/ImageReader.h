@@ -40,8 +40,9 @@ inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
 // image; the allocation limit bounds the decoder's own buffers too (a 16-bit PNG's 8 bytes a
 // pixel, a progressive JPEG's coefficients). By default both hold the image budget. A header
 // over them is `tooLarge`, also in a format the reader does not read (PBM, PGM, PPM, TGA, XPM).
-// A refusal is an error, never a crash; an image whose memory could not be had (a decoder or
-// the orientation's turn that ran out) is `outOfMemory`. Decoders print nothing on the terminal.
+// A refusal is an error, never a crash; an image whose memory could not be had (the file's
+// bytes, a decoder's buffers, a conversion or the orientation's turn, whether the allocation
+// threw or gave nothing) is `outOfMemory`. Decoders print nothing on the terminal.
 struct ImageReadLimits {
     qint64 maxPixels = imageBudgetBytes / 4; // 33.5 megapixels
     int allocationLimitMB = int(3 * imageBudgetBytes / (1024 * 1024));

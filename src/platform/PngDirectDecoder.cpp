@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace snapkin::platform {
@@ -351,9 +352,7 @@ template <int channels> bool unfilterInto(const uchar* raw, QImage& image)
     return true;
 }
 
-} // namespace
-
-std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocationLimit)
+std::optional<QImage> decodeOrThrow(const QByteArray& png, qint64 allocationLimit)
 {
     std::optional<Layout> layout = layoutOf(png);
     if (!layout) return std::nullopt;
@@ -397,6 +396,19 @@ std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocation
     if (layout->dotsPerMeterX > 0) image.setDotsPerMeterX(layout->dotsPerMeterX);
     if (layout->dotsPerMeterY > 0) image.setDotsPerMeterY(layout->dotsPerMeterY);
     return image;
+}
+
+} // namespace
+
+std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocationLimit)
+{
+    // The image-data chunks joined, or a row buffer, that can't be had: Qt's reader, which
+    // needs neither, may still have room for the image.
+    try {
+        return decodeOrThrow(png, allocationLimit);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace snapkin::platform

@@ -21,7 +21,8 @@ namespace snapkin::platform {
 // checks the chunks' structure and CRCs, the pixel cap and the allocation limit beforehand;
 // `allocationLimit` bounds the decoder's one buffer, which holds the image and, until each row
 // is unfiltered, the inflated rows (a few bytes a row more than the image for RGBA), over which
-// it gives nothing too. Any thread may call it.
+// it gives nothing too, as it does when memory for its buffers can't be had. Any thread may
+// call it.
 std::optional<QImage> decodePngDirectly(const QByteArray& png, qint64 allocationLimit);
 
 } // namespace snapkin::platform

@@ -1,9 +1,13 @@
 #include "CanvasWidgetTestSupport.h"
 
+#include "platform/PoolThreads.h"
+#include "support/AddressSpace.h"
+#include "support/HostileImages.h"
 #include "ui/canvas/handlers/CreationHandler.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 #include "ui/canvas/handlers/InlineTextField.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -11,6 +15,8 @@
 #include <QImage>
 
 #include <limits>
+
+#include <unistd.h>
 
 using namespace snapkin;
 using snapkin::canvastest::CanvasFixture;
@@ -26,11 +32,13 @@ class FakePicker : public ImagePicker {
 public:
     std::optional<QString> path;
     int asked = 0;
+    QStringList refusals;
     std::optional<QString> chooseImageFile(QWidget*) override
     {
         ++asked;
         return path;
     }
+    void tellRefusal(QWidget*, const QString& message) override { refusals << message; }
 };
 
 } // namespace
@@ -278,6 +286,47 @@ TEST(CanvasCreation, ImageToolPlacesAPickedImageScaledToFit)
     EXPECT_EQ(f.store->annotations()[1].box(), QRectF(50, 75, 100, 50));
     EXPECT_EQ(f.store->undoCount(), 2);
     EXPECT_EQ(f.store->selectedID(), f.store->annotations()[1].id);
+}
+
+// A picked file refused for the memory it would take (over the budget, or memory that ran out
+// on the way in) is told in words that name it, and nothing is placed; a file that isn't an
+// image still places nothing without a word (above).
+TEST(CanvasCreation, ImageToolTellsAFileRefusedForMemory)
+{
+    const QString folder = snapkin::test::hostileImagesFolder();
+    ASSERT_FALSE(folder.isEmpty()) << "scripts/hostile-images failed";
+    CanvasFixture f(Tool::imageOverlay);
+    FakePicker picker;
+    f.view->setImagePicker(&picker);
+    picker.path = QDir(folder).filePath("png-14000.png");
+    f.click({200, 150});
+    EXPECT_EQ(picker.refusals,
+              QStringList{QString::fromUtf8("“png-14000.png”: The image is too large to open.")});
+    EXPECT_TRUE(f.store->annotations().isEmpty());
+    EXPECT_EQ(f.store->undoCount(), 0);
+
+    if (snapkin::test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    QTemporaryDir dir;
+    picker.path = dir.filePath("large.png");
+    QFile file(*picker.path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(snapkin::test::storedRgbPng(3000, 3000)); // 27 MB, read whole
+    file.close();
+    picker.refusals.clear();
+    // A child started afresh: a forked one would paint through Qt's pool threads, which a
+    // fork leaves behind, and wait for them for ever.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(_exit([&] {
+                    // Qt's pool threads, which paint, started while there is room, as at launch.
+                    platform::reservePoolThreads();
+                    if (!snapkin::test::leaveAddressSpace(16LL * 1024 * 1024)) return 5;
+                    f.click({200, 150});
+                    if (picker.refusals != QStringList{QString::fromUtf8(
+                                               "There isn't enough memory to open “large.png”.")})
+                        return 6;
+                    return f.store->annotations().isEmpty() ? 0 : 7;
+                }()),
+                ::testing::ExitedWithCode(0), "");
 }
 
 // A placed image keeps sRGB pixels, as an opened image does: its PNG is written untagged, so

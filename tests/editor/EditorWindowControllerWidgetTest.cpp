@@ -11,6 +11,8 @@
 #include "model/AnnotationStore.h"
 #include "platform/Defaults.h"
 #include "platform/ImagePrefetch.h"
+#include "platform/PoolThreads.h"
+#include "support/AddressSpace.h"
 #include "ui/canvas/CanvasView.h"
 
 #include <QApplication>
@@ -24,6 +26,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace snapkin;
 using namespace snapkin::editortest;
@@ -220,6 +224,42 @@ TEST_F(EditorOpening, APictureWhoseDecodeFailsLeavesNoWindowBehind)
     ASSERT_EQ(alerts.seen().size(), 1);
     EXPECT_EQ(alerts.seen()[0].text, "Couldn't open the image");
     EXPECT_TRUE(m_history.tracked.isEmpty());
+}
+
+// File ▸ Open of an image whose memory runs out on the way in (here the file's 27 MB, read
+// whole, threw) into a running application: an alert says so in words, naming the file, and
+// the application and the editor already open go on.
+TEST_F(EditorOpening, AnImageTheMemoryCantHoldIsRefusedInWordsAndTheOtherEditorsStay)
+{
+    if (test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    EditorPage* first = openPlain({300, 200}, "First");
+    ASSERT_TRUE(first);
+    QFile file(path("large.png"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(test::storedRgbPng(3000, 3000));
+    file.close();
+    const QString small = writeImage("small.png", {200, 100});
+
+    // A child started afresh: a forked one would paint through Qt's pool threads, which a
+    // fork leaves behind, and wait for them for ever.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(_exit([&] {
+                    alarm(120); // a hang fails the test rather than the run
+                    // Qt's pool threads, which paint, started while there is room, as at launch.
+                    platform::reservePoolThreads();
+                    if (!test::leaveAddressSpace(24LL * 1024 * 1024)) return 5;
+                    AlertAnswerer alerts;
+                    if (editors().openFile(path("large.png"))) return 6;
+                    if (alerts.seen().size() != 1) return 7;
+                    if (alerts.seen()[0].text != "Couldn't open the image") return 8;
+                    if (alerts.seen()[0].informativeText !=
+                        QString::fromUtf8("There isn't enough memory to open “large.png”."))
+                        return 9;
+                    if (editors().pages() != QList<EditorPage*>{first}) return 10;
+                    // Whatever the decode took is given back: a picture that fits opens.
+                    return editors().openFile(small) && editors().pages().size() == 2 ? 0 : 11;
+                }()),
+                ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(EditorOpening, ImageTitleFollowsEveryImageChangeAndIsTracked)

@@ -5,6 +5,7 @@
 #include "model/SnapkinDocument.h"
 #include "platform/ImageReader.h"
 #include "platform/L10n.h"
+#include "support/AddressSpace.h"
 #include "support/HostileImages.h"
 
 #include <QDir>
@@ -356,6 +357,29 @@ TEST(SnapkinDocumentReader, AnImageOverTheBudgetIsRefusedAsTooLargeBeforeDecodin
     QFile image(path + "/image.png");
     ASSERT_TRUE(image.resize(SnapkinDocument::maxImageBytes + 1)); // sparse: nothing written
     EXPECT_EQ(SnapkinDocument::read(path).error(), SnapkinDocument::Failure::imageTooLarge());
+}
+
+// The history opens its captures as packages: one whose image the memory can't hold (the file
+// read whole) is refused for memory, to be told in words, rather than ending the application.
+TEST(SnapkinDocumentReader, APackageWhoseImageTheMemoryCantHoldIsRefusedForMemory)
+{
+    if (test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Large.snapkin");
+    ASSERT_TRUE(SnapkinDocument::write(*SnapkinDocument::wrapper(*sampleStore()), path));
+    writeBytes(path + "/image.png", test::storedRgbPng(3000, 3000)); // 27 MB
+    const auto opened = SnapkinDocument::read(path);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->image.pixelSize(), QSize(3000, 3000));
+
+    rlimit current{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &current), 0);
+    const auto refusedForMemory = [&] {
+        if (!test::leaveAddressSpace(16LL * 1024 * 1024)) return 4;
+        const auto read = SnapkinDocument::read(path);
+        return !read && read.error() == SnapkinDocument::Failure::outOfMemory() ? 0 : 1;
+    };
+    EXPECT_EQ(underAddressSpaceLimit(current.rlim_max, refusedForMemory), 0);
 }
 
 // Another writer's compact text holds as much as the application's indented one: the

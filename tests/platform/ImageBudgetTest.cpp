@@ -1,5 +1,6 @@
 #include "platform/ImageBudget.h"
 
+#include "support/AddressSpace.h"
 #include "support/HostileImages.h"
 
 #include <QBuffer>
@@ -19,6 +20,8 @@
 
 using namespace snapkin;
 using namespace snapkin::platform;
+using snapkin::test::leaveAddressSpace;
+using snapkin::test::sanitized;
 
 namespace {
 
@@ -37,35 +40,6 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool sanitized()
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return true;
-#endif
-#endif
-    return false;
-}
-
-// Limits this process's address space to what it maps now and `spareBytes` more; false when
-// the limit could not be set.
-bool leaveAddressSpace(qint64 spareBytes)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    qint64 mappedKB = 0;
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmSize:"))
-                mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
-        }
-    }
-    const rlim_t limit = rlim_t(mappedKB) * 1024 + rlim_t(spareBytes);
-    const rlimit address{limit, limit};
-    return setrlimit(RLIMIT_AS, &address) == 0;
 }
 
 // In a child process: decodes `bytes` with `spareBytes` of address space to spare; 0 when the

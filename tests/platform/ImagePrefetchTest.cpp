@@ -1,11 +1,14 @@
 #include "platform/ImagePrefetch.h"
 
 #include "platform/ImageBudget.h"
+#include "support/AddressSpace.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using snapkin::platform::ImageBudget;
 using snapkin::platform::ImagePrefetch;
@@ -73,4 +76,34 @@ TEST(ImagePrefetch, AFileChangedSinceTheStartIsNotHandedOver)
     ImagePrefetch::start(other);
     ImagePrefetch::discard();
     EXPECT_FALSE(ImagePrefetch::take(other).has_value());
+}
+
+// A picture named on the command line whose memory runs out while it decodes on its worker is
+// handed over refused for memory, to be told in words: the allocation that failed (the file
+// read whole, 48 MB) threw on the worker, and take() threw it again on the caller's thread,
+// which ended the application.
+TEST(ImagePrefetch, ADecodeWhoseMemoryRunsOutIsHandedOverRefusedForMemory)
+{
+    if (snapkin::test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray png = snapkin::test::storedRgbPng(4000, 4000);
+    ASSERT_EQ(file.write(png), png.size());
+    file.close();
+
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(_exit([&] {
+                    // Room for the worker's stack and 24 MB: neither the file's bytes nor the
+                    // picture's 64 MB.
+                    const qint64 spare = snapkin::test::threadStackBytes() + 24LL * 1024 * 1024;
+                    if (!snapkin::test::leaveAddressSpace(spare)) return 5;
+                    ImagePrefetch::start(path);
+                    const auto taken = ImagePrefetch::take(path);
+                    if (!taken) return 6; // no worker started: the test proves nothing
+                    if (*taken) return 0;
+                    return taken->error() == ImageReadError::outOfMemory ? 3 : 4;
+                }()),
+                ::testing::ExitedWithCode(3), "");
 }

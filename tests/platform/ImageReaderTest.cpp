@@ -4,6 +4,7 @@
 #include "platform/ImageProbes.h"
 
 #include "TestPaths.h"
+#include "support/AddressSpace.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -19,6 +20,8 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+
+#include <unistd.h>
 
 using namespace snapkin::platform;
 
@@ -600,6 +603,64 @@ TEST(ImageReader, DamagedFilesPrintNothing)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_TRUE(read);
     EXPECT_EQ(read->size(), image.size());
+}
+
+namespace {
+
+// In a child process left `spareBytes` of address space: 0 when `read` gave an image, 3 when it
+// was refused for memory, 4 for any other refusal, 5 when the limit could not be set.
+int readWithLittleMemory(const std::function<std::expected<QImage, ImageReadError>()>& read,
+                         qint64 spareBytes)
+{
+    if (!snapkin::test::leaveAddressSpace(spareBytes)) return 5;
+    const auto image = read();
+    return image ? 0 : image.error() == ImageReadError::outOfMemory ? 3 : 4;
+}
+
+} // namespace
+
+// Memory that runs out where an allocation throws rather than giving a null image (a buffer of
+// the file's bytes, the image-data chunks joined, libtiff's copy of the file) is a refusal for
+// memory: never an exception that ends the application.
+TEST(ImageReaderMemory, APngInSeveralChunksWhoseBytesTheMemoryCantHoldIsRefusedForMemory)
+{
+    if (snapkin::test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    // 27 MB of pixel rows in 26 image-data chunks, read with 16 MB to spare.
+    const QByteArray png = snapkin::test::storedRgbPng(3000, 3000);
+    ASSERT_GT(png.count("IDAT"), 20);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(png), png.size());
+    file.close();
+    const auto opened = readImage(path);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->pixel(2999, 2999), qRgb(128, 128, 128));
+
+    GTEST_FLAG_SET(death_test_style, "fast");
+    constexpr qint64 spare = 16LL * 1024 * 1024;
+    // From bytes in memory, the chunks are joined; from a file, the file is read whole first.
+    EXPECT_EXIT(_exit(readWithLittleMemory([&] { return readImage(png); }, spare)),
+                ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(_exit(readWithLittleMemory([&] { return readImage(path); }, spare)),
+                ::testing::ExitedWithCode(3), "");
+}
+
+TEST(ImageReaderMemory, ATiffLeftToLibtiffWhoseBytesTheMemoryCantHoldIsRefusedForMemory)
+{
+    if (snapkin::test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    // 1500 x 1500 RGBA in 32-bit floats: a 36 MB file for an image of 9 MB. Qt's reader leaves
+    // it to libtiff, which is handed the file in memory.
+    const QByteArray tiff = floatTiff(1500, 1500, 4, false, [](int, int, int) { return 0.5f; });
+    ASSERT_GT(tiff.size(), 36'000'000);
+    const auto opened = readImage(tiff);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->size(), QSize(1500, 1500));
+
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(_exit(readWithLittleMemory([&] { return readImage(tiff); }, 24LL * 1024 * 1024)),
+                ::testing::ExitedWithCode(3), "");
 }
 
 TEST(BaseImageValue, SharesPixelsKeepsSerialAndPointSize)

@@ -8,6 +8,8 @@
 #include "platform/SrgbConversion.h"
 #include "ui/canvas/handlers/ImagePicker.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 
@@ -195,12 +197,25 @@ void CreationHandler::imageTap(const DragValue& drag, ImagePicker* picker, QWidg
     if (!picker) return;
     const std::optional<QString> path = picker->chooseImageFile(dialogParent);
     if (!path) return;
+    // A file refused for the memory it would take is told in words; one that isn't an image
+    // places nothing, as a cancelled choice.
+    const QString name = QFileInfo(*path).fileName();
+    const auto refuse = [&](platform::ImageReadError error) {
+        picker->tellRefusal(dialogParent, platform::userMessage(error, name));
+    };
     const auto read = platform::readImage(*path);
-    if (!read || read->isNull()) return;
+    if (!read) {
+        if (platform::refusedForMemory(read.error())) refuse(read.error());
+        return;
+    }
+    if (read->isNull()) return;
+    // The conversion and the encoding fail only for want of memory.
     const QImage image = placedImagePixels(*read);
-    if (image.isNull()) return;
-    const auto png = platform::PngEncoder::encode(image);
-    if (!png || png->isEmpty()) return;
+    const auto png = image.isNull() ? std::nullopt : platform::PngEncoder::encode(image);
+    if (!png || png->isEmpty()) {
+        refuse(platform::ImageReadError::outOfMemory);
+        return;
+    }
 
     // Recorded only now: a cancelled or failed attempt leaves no undo step.
     m_store.beginChange();

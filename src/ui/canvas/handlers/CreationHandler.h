@@ -30,7 +30,8 @@ public:
     void textTap(const DragValue& drag);
     void stampTap(const DragValue& drag);
     void stickerTap(const DragValue& drag);
-    // Asks `picker` for an image file and places it centred on the press.
+    // Asks `picker` for an image file and places it centred on the press; a file refused for
+    // the memory it would take goes back to `picker` to tell.
     void imageTap(const DragValue& drag, ImagePicker* picker, QWidget* dialogParent);
 
     // Thresholds, in image points.

@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QStringList>
 #include <QWidget>
 
@@ -35,6 +36,15 @@ std::optional<QString> FileDialogImagePicker::chooseImageFile(QWidget* parent)
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front();
+}
+
+void FileDialogImagePicker::tellRefusal(QWidget* parent, const QString& message)
+{
+    QMessageBox alert(QMessageBox::Warning, platform::L10n::text("Couldn't open the image"),
+                      platform::L10n::text("Couldn't open the image"), QMessageBox::Ok,
+                      parent ? parent->window() : nullptr);
+    alert.setInformativeText(message);
+    alert.exec();
 }
 
 } // namespace snapkin
