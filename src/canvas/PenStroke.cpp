@@ -1,6 +1,7 @@
 #include "canvas/PenStroke.h"
 
 #include "canvas/RenderCaches.h"
+#include "canvas/StrokeRaster.h"
 #include "model/Annotation.h"
 
 #include <QPainter>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace snapkin {
 
@@ -87,7 +89,119 @@ void simplify(const QPointF* points, qsizetype count, double tolerance, std::vec
     }
 }
 
+// How many device pixels a painter unit covers, when the painter draws into pixels through a
+// transform that keeps circles round (a scale, a turn, a mirror, a move); none otherwise.
+std::optional<double> roundScale(const QPainter& painter)
+{
+    if (!painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster)
+        return std::nullopt;
+    const QTransform t = painter.deviceTransform();
+    if (t.type() > QTransform::TxShear || !t.isInvertible()) return std::nullopt;
+    const double sx = std::hypot(t.m11(), t.m12());
+    const double sy = std::hypot(t.m21(), t.m22());
+    const double skew = t.m11() * t.m21() + t.m12() * t.m22();
+    if (!std::isfinite(sx) || !(sx > 0) || std::abs(sx - sy) > 1e-9 * sx ||
+        std::abs(skew) > 1e-9 * sx * sx)
+        return std::nullopt;
+    return sx;
+}
+
+// Draws `image` pixel for pixel onto the device, its top-left corner on device pixel `at`.
+void drawDevicePixels(QPainter& painter, QImage image, QPoint at)
+{
+    // The world transform is undone; what stays is the device's own (its pixel ratio and, for a
+    // child widget painted into its window, the widget's offset), so the device position is
+    // mapped back through it.
+    const double ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    const QTransform deviceOnly = painter.worldTransform().inverted() * painter.deviceTransform();
+    painter.save();
+    painter.setWorldTransform(QTransform());
+    image.setDevicePixelRatio(ratio);
+    painter.drawImage(deviceOnly.inverted().map(QPointF(at)), image);
+    painter.restore();
+}
+
+// The scale drawCovered() draws at when it can draw a line `width` points wide on `painter`.
+std::optional<double> coveredScale(const QPainter& painter, double width)
+{
+    // A line a device pixel wide or thinner is left to the painter's own line drawing, which
+    // costs no more than its length and has a look of its own (opacity for thinness).
+    const std::optional<double> scale = roundScale(painter);
+    if (!scale || !(width * *scale > 1)) return std::nullopt;
+    return scale;
+}
+
+// Rows of device pixels covered at a time: what one band's coverage holds.
+constexpr int kBandRows = 256;
+// An area wider or taller than this is left to the painter (no device is this large).
+constexpr int kMaxSide = 1 << 16;
+
 } // namespace
+
+bool PenStroke::drawCovered(QPainter& painter, const Pieces& pieces, const QPen& pen,
+                            const std::atomic<bool>* cancelled)
+{
+    const std::optional<double> scale = coveredScale(painter, pen.widthF());
+    if (!scale) return false;
+    const QTransform t = painter.deviceTransform();
+    const double radius = pen.widthF() * *scale / 2;
+    // How far from its points, in points, a piece may change a pixel: the radius and the half
+    // pixel of antialiasing beyond it, and a pixel more.
+    const double reach = (radius + 1.5) / *scale;
+
+    QRectF bounds;
+    for (const Piece& piece : pieces.pieces)
+        bounds |= piece.bounds.adjusted(-reach, -reach, reach, reach);
+    const QRectF area = paintable(painter);
+    if (!area.isEmpty()) bounds &= area;
+    if (bounds.isEmpty()) return true;
+    const QRectF device = t.mapRect(bounds);
+    if (!(device.width() < kMaxSide && device.height() < kMaxSide)) return false;
+    const QRect pixels = device.toAlignedRect();
+
+    const QColor color = pen.color();
+    StrokeRaster raster(QRect(), radius);
+    for (int top = pixels.top(); top <= pixels.bottom(); top += kBandRows) {
+        const QRect band(pixels.left(), top, pixels.width(),
+                         std::min(kBandRows, pixels.bottom() - top + 1));
+        const QRectF bandPoints = t.inverted().mapRect(QRectF(band));
+        raster.reset(band);
+        for (const Piece& piece : pieces.pieces) {
+            if (!bandPoints.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
+                continue;
+            if (cancelled && cancelled->load(std::memory_order_relaxed)) return true;
+            const QPainterPath& path = piece.path;
+            // A segment of no length draws nothing, as when stroked as a path.
+            QPointF from = path.elementAt(0);
+            for (int i = 1; i < path.elementCount(); ++i) {
+                const QPointF to = path.elementAt(i);
+                if (to != from) raster.addSegment(t.map(from), t.map(to));
+                from = to;
+            }
+        }
+        // Drawn a run of touched tiles at a time, so a thin stroke across a wide band blends
+        // only about as many pixels as it covers.
+        for (int ty = 0; ty < raster.tilesDown(); ++ty) {
+            for (int tx = 0; tx < raster.tilesAcross();) {
+                if (!raster.tileTouched(tx, ty)) {
+                    ++tx;
+                    continue;
+                }
+                int end = tx;
+                while (end < raster.tilesAcross() && raster.tileTouched(end, ty))
+                    ++end;
+                const QRect run =
+                    QRect(band.left() + tx * StrokeRaster::tileSize,
+                          band.top() + ty * StrokeRaster::tileSize,
+                          (end - tx) * StrokeRaster::tileSize, StrokeRaster::tileSize) &
+                    band;
+                drawDevicePixels(painter, raster.picture(color, run), run.topLeft());
+                tx = end;
+            }
+        }
+    }
+    return true;
+}
 
 QRectF PenStroke::paintable(const QPainter& painter)
 {
@@ -180,6 +294,7 @@ QPen PenStroke::pen(const QColor& color, double width)
 void PenStroke::drawPieces(QPainter& painter, const Pieces& pieces, const QPen& pen,
                            const std::atomic<bool>* cancelled)
 {
+    if (drawCovered(painter, pieces, pen, cancelled)) return;
     const QRectF area = paintable(painter);
     const double reach = pen.widthF() / 2 + 1;
     for (const Piece& piece : pieces.pieces) {
@@ -196,9 +311,10 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
 {
     if (a.points.isEmpty()) return;
     const QPen pen = PenStroke::pen(color, width);
-    // Pieces blend where they overlap, so a colour or painter that is not opaque draws the
-    // stroke as one path, as does a short stroke.
-    if (a.points.size() < kLongStroke || color.alpha() != 255 || painter.opacity() != 1.0) {
+    // Stroked by the painter, pieces blend where they overlap, so a colour or painter that is not
+    // opaque draws the stroke as one path, as does a short stroke.
+    if (!coveredScale(painter, width) &&
+        (a.points.size() < kLongStroke || color.alpha() != 255 || painter.opacity() != 1.0)) {
         QPainterPath path;
         path.addPolygon(QPolygonF(a.points));
         painter.strokePath(path, pen);

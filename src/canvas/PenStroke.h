@@ -18,18 +18,26 @@ namespace snapkin {
 class RenderCaches;
 struct Annotation;
 
-// How a freehand stroke is drawn, at any length.
+// How a freehand stroke is drawn, at any length and however often it crosses itself.
 //
 // Stroked as one path, a long stroke makes one outline of millions of edges, whose filling
-// costs far more than its length (seconds for 100,000 points, minutes for a million). Here the
-// points are cut into short pieces, each stroked on its own with round caps and joins: pieces
-// meet at a shared point, where both draw the same disc in the same opaque colour, so no seam
-// shows. A piece outside the painter's clip is skipped, so a repaint of a small area costs only
-// the pieces there. First the points are simplified to the device's scale: a point that lies
-// within a quarter of a device pixel of the line through its neighbours kept is left out, which
-// moves no edge visibly and thins a dense stroke, the more so zoomed out. A view keeps the
-// pieces of each stroke per scale in its RenderCaches, so a repaint never builds them again; a
-// stroke that grew (one being drawn) rebuilds only its last window.
+// costs far more than its length (seconds for 100,000 points, minutes for a million); cut into
+// short pieces, each piece that crosses itself still costs the painter far more than its length
+// (minutes for a million points thrown back and forth across a small picture). So a line wider
+// than a device pixel, on a painter that paints pixels through a scale (with any move, turn or
+// mirror), is drawn through StrokeRaster: every segment's round-capped band is laid into one
+// coverage, band by band of the device's rows, at a cost that grows with the pixels each
+// segment newly reaches, not with the crossings; the coverage is then blended in the stroke's
+// colour, once, so a translucent stroke does not darken where it overlaps itself. A thinner
+// line, or another painter (a PDF), is stroked by the painter: short or translucent strokes as
+// one path, long ones in pieces of a few dozen points that meet at a shared point.
+//
+// First the points are simplified to the device's scale: a point that lies within a fifth of a
+// device pixel of the line through its neighbours kept is left out, which moves no edge visibly
+// and thins a dense stroke, the more so zoomed out. Pieces outside the painter's clip are
+// skipped, so a repaint of a small area costs only the pieces there. A view keeps the pieces of
+// each stroke per scale in its RenderCaches, so a repaint never builds them again; a stroke that
+// grew (one being drawn) rebuilds only its last window.
 class PenStroke {
 public:
     PenStroke() = delete;
@@ -38,7 +46,7 @@ public:
     // Simplified in windows of this many points, each on its own.
     static constexpr int pointsPerWindow = 1024;
     // A point left out lies within this many device pixels of the line that stands for it.
-    static constexpr double toleranceDevicePixels = 0.25;
+    static constexpr double toleranceDevicePixels = 0.2;
 
     struct Piece {
         QPainterPath path;
@@ -68,9 +76,16 @@ public:
                   const std::atomic<bool>* cancelled = nullptr);
     // The pen a stroke is drawn with.
     static QPen pen(const QColor& color, double width);
-    // Strokes the pieces that reach what the painter can change; stops early once `cancelled`.
+    // Draws the pieces that reach what the painter can change, through drawCovered() where it
+    // can; stops early once `cancelled`.
     static void drawPieces(QPainter& painter, const Pieces& pieces, const QPen& pen,
                            const std::atomic<bool>* cancelled = nullptr);
+
+    // Draws the pieces as one line through StrokeRaster: false, drawing nothing, when the line
+    // is a device pixel wide or thinner or the painter does not paint pixels through a transform
+    // that keeps circles round. Stops early once `cancelled`.
+    static bool drawCovered(QPainter& painter, const Pieces& pieces, const QPen& pen,
+                            const std::atomic<bool>* cancelled = nullptr);
 
     // The area the painter can change, in its own coordinates; empty when unknown.
     static QRectF paintable(const QPainter& painter);

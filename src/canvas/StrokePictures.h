@@ -26,14 +26,14 @@ namespace snapkin {
 
 // Pictures of very long pen strokes for one view, made on a worker thread.
 //
-// Outlining a wide pen over hundreds of thousands of points takes Qt about a second, whatever
-// the pieces (PenStroke), and filling the outlines as long again: far more than a frame. So a
-// view does not draw such a stroke itself. It asks here for a picture of the stroke at its
-// scale, of the part the painter can reach; a worker draws a copy of the points into that
-// picture in bands, top to bottom, and hands each band back on the view's thread as it is done
-// (`ready`), so the stroke appears within a few turns while the editor stays responsive. Until
-// a band has come, that part is drawn from an earlier picture of the same stroke (another zoom
-// or area, or from before the stroke was moved), stretched and shifted, when there is one.
+// Drawing a pen over hundreds of thousands of points takes a good part of a second (PenStroke):
+// far more than a frame. So a view does not draw such a stroke itself. It asks here for a
+// picture of the stroke at its scale, of the part the painter can reach; a worker draws a copy
+// of the points into that picture in bands, top to bottom, and hands each band back on the
+// view's thread as it is done (`ready`), so the stroke appears within a few turns while the
+// editor stays responsive. Until a band has come, that part is drawn from an earlier picture
+// of the same stroke (another zoom or area, or from before the stroke was moved), stretched and
+// shifted, when there is one.
 //
 // Coordinates: a picture lies in the stroke's points times the painter's scale (device pixels
 // without the painter's offset), so scrolling needs no new picture where the old one reaches.

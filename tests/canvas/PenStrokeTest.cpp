@@ -2,6 +2,7 @@
 #include "canvas/PenStroke.h"
 #include "canvas/AnnotationRenderer.h"
 #include "canvas/RenderCaches.h"
+#include "canvas/StrokeRaster.h"
 #include "platform/BaseImage.h"
 #include "support/AnnotatedImage.h"
 
@@ -47,6 +48,16 @@ QImage blank(QSize size)
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     return image;
+}
+
+// Points thrown back and forth across `area`: every segment crosses much of it.
+QList<QPointF> thrown(int count, QSizeF area)
+{
+    QRandomGenerator rng(5);
+    QList<QPointF> points;
+    for (int i = 0; i < count; ++i)
+        points.append(QPointF(rng.bounded(area.width()), rng.bounded(area.height())));
+    return points;
 }
 
 int channelDifference(QRgb a, QRgb b)
@@ -194,4 +205,94 @@ TEST(PenStroke, APaintOfPartOfTheCanvasDrawsAllOfTheStrokeThere)
         }
     }
     EXPECT_GT(strokePixels, 100);
+}
+
+TEST(PenStroke, AStrokeWiderThanAPixelIsItsCoverageLaidBandByBand)
+{
+    // Taller than a band of the device's rows, scaled and moved by parts of a pixel: every
+    // pixel is the line's coverage over the whole picture, blended once, with no seam.
+    const QSize size(300, 700);
+    Annotation a = pen(thrown(400, QSizeF(size)));
+    a.lineWidth = 6;
+    for (const QTransform& t : {QTransform(), QTransform(0.75, 0, 0, 0.75, 13.3, 7.7),
+                                QTransform(0.3, 0, 0, 0.3, 5.5, 9.25)}) {
+        SCOPED_TRACE(t.m11());
+        QImage drawn = blank(size);
+        {
+            QPainter p(&drawn);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setTransform(t);
+            PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, nullptr);
+        }
+        StrokeRaster whole(QRect(QPoint(0, 0), size), a.lineWidth * t.m11() / 2);
+        const auto pieces = PenStroke::buildForScale(a.points, t.m11());
+        for (const PenStroke::Piece& piece : pieces->pieces)
+            for (int i = 1; i < piece.path.elementCount(); ++i)
+                whole.addSegment(t.map(QPointF(piece.path.elementAt(i - 1))),
+                                 t.map(QPointF(piece.path.elementAt(i))));
+        QImage expected = blank(size);
+        {
+            QPainter p(&expected);
+            p.drawImage(0, 0, whole.picture(QColor("#FF3366"), whole.area()));
+        }
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                ASSERT_LE(channelDifference(drawn.pixel(x, y), expected.pixel(x, y)), 1)
+                    << x << "," << y;
+    }
+}
+
+TEST(PenStroke, ATranslucentStrokeIsBlendedOnceWhereItCrossesItself)
+{
+    // A long stroke drawn as an X, in a translucent colour or through a translucent painter:
+    // where it crosses, it is as light as where it passes once.
+    QList<QPointF> points;
+    for (int i = 0; i <= 150; ++i)
+        points.append(QPointF(20 + i * 200 / 150.0, 20 + i * 160 / 150.0));
+    for (int i = 0; i <= 150; ++i)
+        points.append(QPointF(220 - i * 200 / 150.0, 20 + i * 160 / 150.0));
+    Annotation a = pen(points);
+    a.lineWidth = 8;
+    const platform::BaseImage image(blank({240, 200}));
+    for (const bool translucentPainter : {false, true}) {
+        SCOPED_TRACE(translucentPainter);
+        QImage drawn = blank({240, 200});
+        {
+            QPainter p(&drawn);
+            p.setRenderHint(QPainter::Antialiasing);
+            if (translucentPainter) p.setOpacity(0.5);
+            const QColor color = translucentPainter ? QColor("#FF3366") : QColor(255, 51, 102, 128);
+            PenStroke::draw(p, a, color, a.lineWidth, nullptr);
+        }
+        const QRgb once = drawn.pixel(70, 60);
+        const QRgb crossed = drawn.pixel(120, 100);
+        EXPECT_LT(qGreen(once), 200); // drawn at all
+        EXPECT_LE(channelDifference(once, crossed), 2);
+    }
+}
+
+TEST(PenStroke, AHairlineIsDrawnByThePainterAsBefore)
+{
+    // One device pixel wide or less, a stroke is the painter's own line, pixel for pixel.
+    const QSize size(200, 150);
+    const Annotation a = pen(scribble(3'000, QSizeF(size)));
+    for (const double width : {0.0, 0.6, 2.0}) {
+        SCOPED_TRACE(width);
+        const double scale = width == 2.0 ? 0.5 : 1.0;
+        QImage drawn = blank(size);
+        QImage painter = blank(size);
+        for (QImage* target : {&drawn, &painter}) {
+            QPainter p(target);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(scale, scale);
+            if (target == &drawn) {
+                PenStroke::draw(p, a, QColor("#FF3366"), width, nullptr);
+            } else {
+                const auto pieces = PenStroke::buildForScale(a.points, scale);
+                for (const PenStroke::Piece& piece : pieces->pieces)
+                    p.strokePath(piece.path, PenStroke::pen(QColor("#FF3366"), width));
+            }
+        }
+        EXPECT_EQ(drawn, painter);
+    }
 }
