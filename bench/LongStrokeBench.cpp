@@ -4,6 +4,9 @@
 // (taskset -c 0,1), whether it copies the view's picture, redraws the area of an edit beside the
 // stroke, or draws the whole view afresh (a new view, a new zoom); the flattened image that a
 // save, a copy or a preview makes, within a few times that.
+// Then a small document whose stroke crosses itself everywhere: 1,000,000 points thrown back and
+// forth across a 400 × 300 picture (the largest stroke a document may hold). Goal: its picture
+// in a view and its flattened image within about a second.
 //
 // The first three make a fresh view (nothing cached); "Again" repaints a view that has painted.
 // A view draws a very long stroke from a picture a worker makes: "PictureMade" times a fresh
@@ -46,6 +49,23 @@ constexpr double kFitZoom = 1960.0 / 2160.0;
 struct Document {
     AnnotationStore store{platform::BaseImage(bench::screenshot())};
     explicit Document(int points) { store.setAnnotations({bench::scribble(points)}); }
+};
+
+constexpr QSize kSmallImage(400, 300);
+
+QImage greyImage(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(200, 200, 200));
+    return image;
+}
+
+struct ThrownDocument {
+    AnnotationStore store{platform::BaseImage(greyImage(kSmallImage))};
+    explicit ThrownDocument(int points)
+    {
+        store.setAnnotations({bench::thrownStroke(points, QSizeF(kSmallImage))});
+    }
 };
 
 // CPU time of the calling thread: on a shared machine a paint's wall time also counts the
@@ -120,6 +140,50 @@ BENCHMARK(BM_LongStrokePictureMade)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+
+void BM_ThrownStrokePictureMade(benchmark::State& state)
+{
+    // A fresh view at 100 % until the stroke's picture, made by a worker, is drawn in whole.
+    ThrownDocument document(int(state.range(0)));
+    QImage target(kSmallImage, QImage::Format_ARGB32_Premultiplied);
+    std::unique_ptr<CanvasView> view;
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.reset();
+        state.ResumeTiming();
+        view = std::make_unique<CanvasView>(document.store);
+        view->setZoom(1);
+        render(*view, target);
+        while (view->makesStrokePictures()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::usleep(200);
+        }
+        QApplication::processEvents();
+        render(*view, target);
+    }
+}
+BENCHMARK(BM_ThrownStrokePictureMade)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+
+void BM_ThrownStrokeFlatten(benchmark::State& state)
+{
+    // What a save, a copy, the history's thumbnail or snapkin-render makes of it.
+    ThrownDocument document(int(state.range(0)));
+    AnnotationDocument doc;
+    doc.canvasSize = QSizeF(kSmallImage);
+    doc.annotations = document.store.annotations();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FlattenService::flatten(doc, document.store.image()));
+}
+BENCHMARK(BM_ThrownStrokeFlatten)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 void BM_LongStrokeZoomStep(benchmark::State& state)
 {

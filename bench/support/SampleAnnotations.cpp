@@ -56,4 +56,18 @@ Annotation scribble(int points)
     return pen;
 }
 
+Annotation thrownStroke(int points, QSizeF size)
+{
+    QRandomGenerator rng(7);
+    Annotation pen{.kind = AnnotationKind::pen};
+    pen.lineWidth = 4;
+    pen.points.reserve(points);
+    for (int i = 0; i < points; ++i)
+        pen.points.append(QPointF(std::round(rng.bounded(size.width()) * 10) / 10,
+                                  std::round(rng.bounded(size.height()) * 10) / 10));
+    pen.p1 = pen.points.value(0);
+    pen.p2 = pen.points.value(points - 1);
+    return pen;
+}
+
 } // namespace snapkin::bench
