@@ -1,5 +1,6 @@
 #include "SnapkinVersion.h"
 #include "app/Application.h"
+#include "platform/Defaults.h"
 #include "platform/FontWarmUp.h"
 #include "platform/ImagePrefetch.h"
 #include "platform/L10n.h"
@@ -115,7 +116,14 @@ int main(int argc, char** argv)
 
     // Every start that runs on cleans the private folder: what an instance still running (on
     // another display, or one this start could not reach) holds is left alone.
-    snapkin::Application application(instance, {.files = files, .cleanPrivateFolder = true});
-    application.start();
-    return app.exec();
+    int status = 0;
+    {
+        snapkin::Application application(instance, {.files = files, .cleanPrivateFolder = true});
+        application.start();
+        status = app.exec();
+    }
+    // Settings whose write waits for another instance's lock reach the disk before the end: two
+    // seconds at most, then without the lock.
+    snapkin::platform::Defaults::standard().flush();
+    return status;
 }

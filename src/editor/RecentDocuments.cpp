@@ -25,6 +25,8 @@ RecentDocuments::RecentDocuments(QObject* parent) : QObject(parent)
 
 void RecentDocuments::refresh()
 {
+    // Another instance on another display may have noted a document, or cleared the list.
+    Defaults::standard().mergeFromFile(keys::recentDocuments);
     QList<QUrl> fresh;
     for (const QString& path : Defaults::standard().get(keys::recentDocuments)) {
         if (fresh.size() == maxCount) break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SettingsKeys.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -11,7 +13,8 @@ namespace snapkin {
 // The documents and images the user opened or wrote lately, for the "Open Recent" menu.
 //
 // Snapkin keeps its own list in the settings (keys::recentDocuments: paths, newest first, at most
-// 10); `urls` is that list without the files that are gone. Noting a file also records it in the
+// 10, shared item by item with other instances that use the same settings); `urls` is that list
+// without the files that are gone. Noting a file also records it in the
 // desktop's list of recently used files ($XDG_DATA_HOME/recently-used.xbel), which file
 // dialogs and file managers show, keeping every other program's entries.
 //
@@ -21,13 +24,15 @@ namespace snapkin {
 class RecentDocuments : public QObject {
     Q_OBJECT
 public:
-    static constexpr int maxCount = 10;
+    static constexpr int maxCount = keys::recentDocuments.mergedNewest;
 
-    // The stored list as it is now; re-read when the application becomes active.
+    // The stored list as it is now, with what other instances noted or cleared meanwhile;
+    // re-read when the application becomes active.
     explicit RecentDocuments(QObject* parent = nullptr);
 
     const QList<QUrl>& urls() const { return m_urls; }
-    // Re-reads the stored list; emits urlsChanged only when the result differs.
+    // Re-reads the stored list, merged with the settings file's; emits urlsChanged only when
+    // the result differs.
     void refresh();
     // The menu title: the file name, followed by " — " and the parent folder's name when
     // another listed file has the same name (compared case-sensitively).

@@ -4,6 +4,8 @@
 #include "platform/AtomicWrite.h"
 #include "platform/FileLock.h"
 #include "platform/L10n.h"
+#include "platform/SerialQueue.h"
+#include "platform/SettingsFile.h"
 #include "platform/SettingsTable.h"
 
 #include <QDir>
@@ -13,8 +15,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutexLocker>
+#include <QThread>
 
 #include <cmath>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace snapkin::platform {
@@ -62,45 +67,48 @@ double numberOf(const QVariant& v)
     return 0;
 }
 
-// The settings file as read from disk.
-struct SettingsFile {
-    enum State {
-        missing,    // there is none
-        present,    // a JSON object, in `object`
-        damaged,    // not a JSON object, or over the size limit
-        unreadable, // there, but it could not be opened
-    };
-    State state = missing;
-    QJsonObject object;
-};
-
-SettingsFile readSettingsFile(const QString& path)
+// The strings of a list value; empty for anything else.
+QStringList stringsOf(const QVariant& v)
 {
-    QFile file(path);
-    if (!file.exists()) return {};
-    if (!file.open(QIODevice::ReadOnly)) return {SettingsFile::unreadable, {}};
-    // No settings of ours come near the limit; a file beyond it is not read at all.
-    const bool tooLarge = file.size() > SettingsTable::maximumFileBytes;
-    const QByteArray bytes =
-        tooLarge ? QByteArray() : file.read(SettingsTable::maximumFileBytes + 1);
-    file.close();
-    if (tooLarge || bytes.size() > SettingsTable::maximumFileBytes)
-        return {SettingsFile::damaged, {}};
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (!doc.isObject()) return {SettingsFile::damaged, {}};
-    return {SettingsFile::present, doc.object()};
+    if (v.typeId() != QMetaType::QVariantList && v.typeId() != QMetaType::QStringList) return {};
+    QStringList result;
+    for (const QVariant& item : v.toList()) {
+        if (item.typeId() != QMetaType::QString) return {};
+        result.append(item.toString());
+    }
+    return result;
 }
 
-// Keeps a damaged file for the user to inspect, under a ".corrupt" suffix.
-void setAside(const QString& path)
+// The accumulating lists: their keys and how many items each keeps.
+QList<std::pair<QString, qsizetype>> accumulatingLists()
 {
-    const QString aside = path + ".corrupt";
-    QFile::remove(aside);
-    if (!QFile::rename(path, aside)) QFile::remove(path);
-    qWarning("Settings file %s was damaged; it was set aside as %s", qPrintable(path),
-             qPrintable(aside));
+    QList<std::pair<QString, qsizetype>> lists;
+    for (const SettingSpec& spec : SettingsTable::all()) {
+        if (spec.mergedNewest > 0) lists.append({QString::fromLatin1(spec.key), spec.mergedNewest});
+    }
+    return lists;
 }
+
+// An accumulating list as the file holds it; empty when missing or not allowed.
+QStringList listInFile(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue stored = object.value(key);
+    const QVariant value = Defaults::fromJson(stored);
+    const SettingSpec* spec = SettingsTable::find(key);
+    if (!value.isValid() || (spec && !SettingsTable::accepts(*spec, stored, value))) return {};
+    return stringsOf(value);
+}
+
+// Why a file that is there but not read is left alone, as a clause to follow a colon.
+QString whyLeftAlone(const QString& path, SettingsFile::State state)
+{
+    const QString name = QFileInfo(path).fileName();
+    return state == SettingsFile::unreadable
+               ? L10n::format("“%@” can't be read, so it was left as it is.", name)
+               : L10n::format("“%@” isn't a regular file, so it was left as it is.", name);
+}
+
+const QString lockSuffix = QStringLiteral(".lock");
 
 } // namespace
 
@@ -113,6 +121,12 @@ Defaults& Defaults::standard()
 Defaults::Defaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath))
 {
     reload();
+}
+
+Defaults::~Defaults()
+{
+    flush();
+    m_writer.reset();
 }
 
 QJsonValue Defaults::toJson(const QVariant& value)
@@ -185,13 +199,14 @@ void Defaults::reload()
     m_stored.clear();
     m_changed.clear();
     m_replaceFile = false;
-    const SettingsFile file = readSettingsFile(m_path);
-    if (file.state == SettingsFile::unreadable) {
+    m_listBase.clear();
+    const SettingsFile file = SettingsFile::read(m_path);
+    if (file.state == SettingsFile::unreadable || file.state == SettingsFile::notRegular) {
         qWarning("Settings file %s can't be read; using defaults", qPrintable(m_path));
         return;
     }
     if (file.state == SettingsFile::damaged) {
-        setAside(m_path);
+        setAsideDamagedSettings(m_path);
         return;
     }
     for (auto it = file.object.begin(); it != file.object.end(); ++it) {
@@ -206,6 +221,9 @@ void Defaults::reload()
         }
         m_stored.insert(it.key(), value);
     }
+    for (const auto& [key, limit] : accumulatingLists())
+        m_listBase.insert(key, stringsOf(m_stored.value(key)));
+    m_listsAdopted = ++m_listUpdates;
 }
 
 bool Defaults::save()
@@ -220,30 +238,104 @@ bool Defaults::save()
 
 QString Defaults::writeChanges()
 {
+    const auto writePending = [this] {
+        QMutexLocker lock(&m_mutex);
+        return m_writePending;
+    };
+    // The write waiting for the lock carries this change (asked before waiting for that write's
+    // own turn, should it be under way).
+    if (writePending()) return {};
     const QMutexLocker saving(&m_saveMutex);
+    if (writePending()) return {};
+    // It lists recent documents and folders: the user's alone.
+    makePrivateFolder(QFileInfo(m_path).absolutePath());
+    // Another process writing the same file meanwhile would write a merge that misses these
+    // keys, or this one a merge that misses its. The lock is tried once: while another holds
+    // it, the write waits on the writer thread instead of here.
+    const FileLock lock(m_path + lockSuffix, 0);
+    if (lock.isBusy()) {
+        QMutexLocker pending(&m_mutex);
+        m_writePending = true;
+        if (!m_writer) m_writer = std::make_unique<SerialQueue>(QStringLiteral("settings write"));
+        m_writer->async([this] { writeWhenLockIsFree(); });
+        return {};
+    }
+    if (!lock.isHeld())
+        qWarning("Settings lock for %s couldn't be taken; writing without it", qPrintable(m_path));
+    return writeLocked();
+}
+
+void Defaults::writeWhenLockIsFree()
+{
+    // Polled in steps, so that flush() can end the wait.
+    std::optional<FileLock> lock;
+    for (;;) {
+        lock.emplace(m_path + lockSuffix, 100);
+        if (!lock->isBusy()) break;
+        QMutexLocker state(&m_mutex);
+        if (m_stopWaiting.hasExpired()) break;
+    }
+    if (!lock->isHeld())
+        qWarning("Settings lock for %s couldn't be taken; writing without it", qPrintable(m_path));
+    QString failure;
+    {
+        const QMutexLocker saving(&m_saveMutex);
+        // Changes made while this one was written go with the next, under the same lock.
+        for (bool more = true; more;) {
+            failure = writeLocked();
+            QMutexLocker state(&m_mutex);
+            more = failure.isEmpty() && (!m_changed.isEmpty() || m_replaceFile);
+            if (!more) m_writePending = false;
+        }
+    }
+    lock.reset();
+    if (failure.isEmpty()) return;
+    qWarning("Settings could not be written to %s: %s", qPrintable(m_path), qPrintable(failure));
+    // Told on this store's thread, with every lock released, as save() tells its own.
+    QMetaObject::invokeMethod(
+        this, [this, failure] { emit saveFailed(failure); }, Qt::QueuedConnection);
+}
+
+QString Defaults::writeLocked()
+{
     QSet<QString> changed;
     QVariantMap stored;
+    QHash<QString, QStringList> listBase;
     bool replaceFile = false;
     {
         QMutexLocker lock(&m_mutex);
         changed = std::exchange(m_changed, {});
         replaceFile = std::exchange(m_replaceFile, false);
+        // Copied whole under the lock: a copy that shared the members' data would copy it later,
+        // outside the lock, while a setter on another thread changes it.
         stored = m_stored;
+        stored.detach();
+        listBase = m_listBase;
+        listBase.detach();
     }
-    // It lists recent documents and folders: the user's alone.
-    makePrivateFolder(QFileInfo(m_path).absolutePath());
-    // Another process writing the same file meanwhile would write a merge that misses these
-    // keys, or this one a merge that misses its. One that holds the lock too long (stopped in
-    // a debugger) is not waited for: at worst its newest keys are missed, the file stays whole.
-    const FileLock lock(m_path + QStringLiteral(".lock"));
-    if (!lock.isHeld())
-        qWarning("Settings lock for %s couldn't be taken; writing without it", qPrintable(m_path));
+    const auto keepForLater = [&](const QString& message) {
+        // Written with the next change, or whenever a later write succeeds.
+        QMutexLocker relock(&m_mutex);
+        m_changed.unite(changed);
+        m_replaceFile = m_replaceFile || replaceFile;
+        m_saveFailure = message;
+        return message;
+    };
+    const QString folder = QFileInfo(m_path).absolutePath();
 
     // The file as it is now, with this store's changes over it.
     QJsonObject object;
-    const SettingsFile onDisk =
-        replaceFile ? SettingsFile{SettingsFile::missing, {}} : readSettingsFile(m_path);
-    if (onDisk.state == SettingsFile::present) {
+    const SettingsFile onDisk = SettingsFile::read(m_path);
+    if (onDisk.state == SettingsFile::unreadable || onDisk.state == SettingsFile::notRegular) {
+        // What the user keeps there is not replaced by what little this store holds.
+        return keepForLater(L10n::format("Snapkin couldn't write to “%@”: %@",
+                                         QDir::toNativeSeparators(folder),
+                                         whyLeftAlone(m_path, onDisk.state)));
+    }
+    const bool merging = !replaceFile && onDisk.state == SettingsFile::present;
+    // Each accumulating list as this write leaves it in the file.
+    QHash<QString, QStringList> listsWritten;
+    if (merging) {
         object = onDisk.object;
         for (const QString& key : changed) {
             if (const auto value = stored.constFind(key); value != stored.constEnd())
@@ -251,31 +343,107 @@ QString Defaults::writeChanges()
             else
                 object.remove(key);
         }
+        for (const auto& [key, limit] : accumulatingLists()) {
+            const QStringList theirs = listInFile(onDisk.object, key);
+            if (!changed.contains(key)) {
+                listsWritten.insert(key, theirs);
+                continue;
+            }
+            const QStringList merged =
+                mergeNewestFirst(stringsOf(stored.value(key)), listBase.value(key), theirs, limit);
+            if (merged.isEmpty())
+                object.remove(key);
+            else
+                object.insert(key, QJsonArray::fromStringList(merged));
+            listsWritten.insert(key, merged);
+        }
     } else {
         // Nothing to merge with: what this store holds is the whole file. A damaged file is
         // kept aside first, as at load.
-        if (onDisk.state == SettingsFile::damaged) setAside(m_path);
-        for (auto it = stored.begin(); it != stored.end(); ++it)
+        if (!replaceFile && onDisk.state == SettingsFile::damaged) setAsideDamagedSettings(m_path);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
             object.insert(it.key(), toJson(it.value()));
+        for (const auto& [key, limit] : accumulatingLists())
+            listsWritten.insert(key, stringsOf(stored.value(key)));
     }
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     const auto written = writeFileAtomically(m_path, bytes, FileAccess::userOnly);
     if (!written) {
         // Names the folder and what stood in the way, as an automatic save's alert does.
-        const QString folder = QFileInfo(m_path).absolutePath();
-        const QString message =
+        return keepForLater(
             L10n::format("Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
-                         writeFailureReason(folder, written.error(), bytes.size()));
-        // Written with the next change, or whenever a later write succeeds.
-        QMutexLocker relock(&m_mutex);
-        m_changed.unite(changed);
-        m_replaceFile = m_replaceFile || replaceFile;
-        m_saveFailure = message;
-        return message;
+                         writeFailureReason(folder, written.error(), bytes.size())));
     }
+    QHash<QString, QStringList> listsBefore;
+    for (const auto& [key, limit] : accumulatingLists())
+        listsBefore.insert(key, stringsOf(stored.value(key)));
     QMutexLocker relock(&m_mutex);
     m_saveFailure.clear();
+    const quint64 number = ++m_listUpdates;
+    if (QThread::currentThread() == thread()) {
+        adoptLists(listsBefore, listsWritten, number);
+    } else {
+        // The lists change only on this store's thread, so that a reader there that adds an item
+        // to what it just read never writes back a list from before the merge (which would drop
+        // what another instance added).
+        QMetaObject::invokeMethod(
+            this,
+            [this, listsBefore, listsWritten, number] {
+                QMutexLocker lock(&m_mutex);
+                adoptLists(listsBefore, listsWritten, number);
+            },
+            Qt::QueuedConnection);
+    }
     return {};
+}
+
+void Defaults::adoptLists(const QHash<QString, QStringList>& before,
+                          const QHash<QString, QStringList>& onDisk, quint64 number)
+{
+    // A later write or read has adopted lists that already hold these.
+    if (number <= m_listsAdopted) return;
+    m_listsAdopted = number;
+    for (const auto& [key, limit] : accumulatingLists()) {
+        if (!onDisk.contains(key)) continue;
+        const QStringList disk = onDisk.value(key);
+        const QStringList then = before.value(key);
+        const QStringList now = stringsOf(m_stored.value(key));
+        // What this store changed since `then` stays.
+        const QStringList held = now == then ? disk : mergeNewestFirst(now, then, disk, limit);
+        if (held.isEmpty())
+            m_stored.remove(key);
+        else
+            m_stored.insert(key, held);
+        m_listBase.insert(key, disk);
+    }
+}
+
+void Defaults::flush(std::chrono::milliseconds bound)
+{
+    SerialQueue* writer = nullptr;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_writePending) return;
+        m_stopWaiting.setRemainingTime(bound);
+        writer = m_writer.get();
+    }
+    writer->drain();
+    QMutexLocker lock(&m_mutex);
+    m_stopWaiting = QDeadlineTimer(QDeadlineTimer::Forever);
+}
+
+void Defaults::mergeFromFile(const Setting<QStringList>& setting)
+{
+    if (setting.mergedNewest <= 0) return;
+    // A write under way merges the list itself.
+    const std::unique_lock saving(m_saveMutex, std::try_to_lock);
+    if (!saving.owns_lock()) return;
+    const SettingsFile file = SettingsFile::read(m_path);
+    if (file.state != SettingsFile::present) return;
+    const QString key = setting.name();
+    QMutexLocker lock(&m_mutex);
+    adoptLists({{key, m_listBase.value(key)}}, {{key, listInFile(file.object, key)}},
+               ++m_listUpdates);
 }
 
 void Defaults::registerDefaults(const QVariantMap& defaults)
@@ -341,14 +509,7 @@ QByteArray Defaults::dataForKey(const QString& key) const
 
 QStringList Defaults::stringArrayForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QVariantList && v.typeId() != QMetaType::QStringList) return {};
-    QStringList result;
-    for (const QVariant& item : v.toList()) {
-        if (item.typeId() != QMetaType::QString) return {};
-        result.append(item.toString());
-    }
-    return result;
+    return stringsOf(object(key));
 }
 
 bool Defaults::isNumber(const QString& key) const

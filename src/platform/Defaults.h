@@ -2,6 +2,8 @@
 
 #include "platform/SettingsKeys.h"
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
@@ -10,9 +12,13 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <chrono>
+#include <memory>
 #include <type_traits>
 
 namespace snapkin::platform {
+
+class SerialQueue;
 
 // The settings store. A registration domain (defaults registered at launch, kept in memory,
 // never written) lies under a persistent domain kept as JSON in
@@ -21,9 +27,19 @@ namespace snapkin::platform {
 // Other processes may write the file meanwhile (a second instance on another display, a hand
 // edit): a write carries only the keys this store set or removed since it read the file, merged
 // over the file as it is on disk at that moment, so what others wrote stays. Two stores that
-// write the same file take turns through a lock file beside it ("<name>.json.lock"). The values
-// in memory stay as this store read or set them: keys others change are picked up at the next
-// start (or reload()), never under code that already read them.
+// write the same file take turns through a lock file beside it ("<name>.json.lock"), kept
+// there for good. The caller never waits for that lock: while another process holds it (an
+// instance stopped in the middle of a write, a hung network home), the write waits on a thread
+// of its own and carries every change made meanwhile; flush() ends that wait before quitting.
+// The values in memory stay as this store read or set them: keys others change are picked up at
+// the next start (or reload()), never under code that already read them. Lists that accumulate
+// (Setting::mergedNewest: the recent documents) are the exception: each write merges them item
+// by item with the file's, newest first, and this store then holds the merged list, so two
+// instances keep each other's documents and a list one of them cleared stays cleared.
+//
+// Only a regular file (or a link to one) is read, without ever waiting on it. One that can't be
+// read, or a pipe, folder or device in its place, is never replaced: the store starts from its
+// defaults and every write fails, told through saveFailed(), until the file can be read again.
 //
 // Reads follow the usual rules of a preferences store: a missing number reads 0, a missing Bool
 // false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
@@ -39,6 +55,8 @@ public:
     static Defaults& standard();
     // A store kept in the given file; used for named domains and by tests.
     explicit Defaults(QString filePath, QObject* parent = nullptr);
+    // Ends a write waiting for the lock as flush() does.
+    ~Defaults() override;
 
     QString filePath() const { return m_path; }
 
@@ -60,6 +78,9 @@ public:
 
     // Stores a value (Bool, integer, double, string, data, list or map of these) and writes
     // the file. Returns false when the file could not be written; the value is kept in memory.
+    // While another process holds the lock, the write is left to a thread that waits for it and
+    // this returns true at once; should that write fail, saveFailed() tells it later, on the
+    // thread this store belongs to.
     bool setValue(const QString& key, const QVariant& value);
     bool removeObject(const QString& key);
 
@@ -134,6 +155,17 @@ public:
     // forgotten.
     void reload();
 
+    // Returns once a write left waiting for another process's lock is on disk. Waits for the
+    // lock `bound` at most, then writes without it: the file stays whole, and only a holder
+    // that later goes on with a write of its own could miss these changes. Called before the
+    // application ends; at once when no write waits.
+    void flush(std::chrono::milliseconds bound = std::chrono::seconds(2));
+
+    // An accumulating list (Setting::mergedNewest) merged with the file's as it is now: what
+    // other instances added or removed since this store last read or wrote the file shows,
+    // and this store's own changes stay. Skipped while this store is writing (the write merges).
+    void mergeFromFile(const Setting<QStringList>& setting);
+
     // Converts between stored JSON and QVariant values, keeping Bools, numbers and data apart.
     static QJsonValue toJson(const QVariant& value);
     static QVariant fromJson(const QJsonValue& value);
@@ -146,8 +178,17 @@ signals:
 
 private:
     bool save();
-    // The write of save(), under its locks: the failure's message, empty when it was written.
+    // The write of save(): the failure's message; empty when written, or when left to the
+    // thread that waits for the lock.
     QString writeChanges();
+    // On the writer thread: waits for the lock, then writes until no change is left.
+    void writeWhenLockIsFree();
+    // The merge and write, with m_saveMutex and (where it could be had) the file's lock held.
+    QString writeLocked();
+    // With m_mutex held: takes each accumulating list as it is on disk (`onDisk`), with what
+    // this store changed since it held `before`; update `number` unless a later one came first.
+    void adoptLists(const QHash<QString, QStringList>& before,
+                    const QHash<QString, QStringList>& onDisk, quint64 number);
 
     QString m_path;
     mutable QMutex m_mutex;
@@ -160,6 +201,20 @@ private:
     // The next write replaces the file with m_stored instead of merging (removeAllStored).
     bool m_replaceFile = false;
     QString m_saveFailure;
+    // Each accumulating list as this store last read or wrote it: what tells an item this store
+    // removed from one another process added.
+    QHash<QString, QStringList> m_listBase;
+    // Writes and reads numbered in the order they met the file, and the latest whose lists this
+    // store took: a write on the writer thread hands its lists over later.
+    quint64 m_listUpdates = 0;
+    quint64 m_listsAdopted = 0;
+    // A write waits for another process's lock on m_writer and carries every change.
+    bool m_writePending = false;
+    // When that write stops waiting and goes on without the lock (flush()).
+    QDeadlineTimer m_stopWaiting{QDeadlineTimer::Forever};
+    // Made at the first write that has to wait; set under both mutexes, never reset before the
+    // destructor.
+    std::unique_ptr<SerialQueue> m_writer;
 };
 
 } // namespace snapkin::platform

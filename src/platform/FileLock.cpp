@@ -22,9 +22,13 @@ FileLock::FileLock(const QString& path, int waitMs)
                        : ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return;
     const QDeadlineTimer deadline(waitMs);
-    while (!tryLock(fd)) {
-        if (deadline.hasExpired()) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        // Any other failure (no locks on this file system) won't pass by waiting.
+        const bool busy = errno == EWOULDBLOCK;
+        if (!busy || deadline.hasExpired()) {
             ::close(fd);
+            m_busy = busy;
             return;
         }
         QThread::msleep(5);

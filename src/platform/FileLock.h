@@ -9,7 +9,8 @@ namespace snapkin::platform {
 // ends in any way, a crash included, so no lock outlives its owner.
 //
 // Waiting is bounded: a process that stopped while it held the lock (a debugger, SIGSTOP) holds
-// another up for `waitMs` at most; isHeld() then tells the caller to go on without it or give up.
+// another up for `waitMs` at most (0: the lock is tried once); isHeld() then tells the caller to
+// go on without it, give up, or wait elsewhere.
 // The descriptor is closed on exec, so a program started meanwhile never keeps a lock alive.
 class FileLock {
 public:
@@ -21,6 +22,9 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     bool isHeld() const { return m_fd >= 0; }
+    // Not held because another open of the file held the lock for the whole wait (rather than
+    // because the file could not be opened): waiting longer may get it.
+    bool isBusy() const { return m_busy; }
 
     // Tries once to lock the file of `fd`, which the caller keeps open: true when the lock was
     // taken (it lasts until `fd` closes), false when another open of the file holds it.
@@ -28,6 +32,7 @@ public:
 
 private:
     int m_fd = -1;
+    bool m_busy = false;
 };
 
 } // namespace snapkin::platform

@@ -61,6 +61,10 @@ template <typename V> struct Setting {
     double maximum = 0;
     qsizetype maxLength = 0;
     qsizetype maxItemLength = 0;
+    // More than 0 for a list that accumulates, newest first (recent documents): each write
+    // merges it item by item with the file's, keeping what other instances added and removed,
+    // and at most this many items.
+    qsizetype mergedNewest = 0;
 
     QString name() const { return QString::fromLatin1(key); }
 
@@ -277,7 +281,7 @@ inline constexpr auto selectableTextEnabled = flag("selectableTextEnabled", fals
 inline constexpr Setting<QStringList> editorToolbarItems{
     "editorToolbarItems", SettingType::stringList, {}, 0, 0, 256, nameLength};
 inline constexpr Setting<QStringList> recentDocuments{
-    "recentDocuments", SettingType::stringList, {}, 0, 0, 100, pathLength};
+    "recentDocuments", SettingType::stringList, {}, 0, 0, 100, pathLength, 10};
 inline constexpr auto savedAnnotationStyles = data("savedAnnotationStyles");
 
 // History.

@@ -18,7 +18,7 @@ using T = SettingType;
 template <typename V> SettingSpec spec(const Setting<V>& setting)
 {
     return {setting.key,     setting.type,      setting.declaredDefault(), setting.minimum,
-            setting.maximum, setting.maxLength, setting.maxItemLength};
+            setting.maximum, setting.maxLength, setting.maxItemLength,     setting.mergedNewest};
 }
 
 std::vector<SettingSpec> makeTable()

@@ -32,6 +32,7 @@ struct SettingSpec {
     double maximum = 0;
     qsizetype maxLength = 0;
     qsizetype maxItemLength = 0;
+    qsizetype mergedNewest = 0; // an accumulating list: see Setting::mergedNewest
 };
 
 class SettingsTable {

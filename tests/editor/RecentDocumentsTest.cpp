@@ -177,3 +177,21 @@ TEST_F(Recent, ClearingForgetsNotesStillHeld)
     RecentDocuments::releaseNotes();
     EXPECT_TRUE(platform::Defaults::standard().get(keys::recentDocuments).isEmpty());
 }
+
+// A second instance on another display shares the settings file: what it notes or clears shows
+// here the next time the list is read.
+TEST_F(Recent, ShowsWhatAnotherInstanceNotedOrCleared)
+{
+    const QString mine = touch("mine.png");
+    const QString theirs = touch("theirs.png");
+    platform::Defaults other(platform::Defaults::standard().filePath()); // started meanwhile
+    RecentDocuments::noteNewRecentDocument(QUrl::fromLocalFile(mine));
+    other.set(keys::recentDocuments, {theirs});
+
+    RecentDocuments recent;
+    EXPECT_EQ(recent.urls(), (QList<QUrl>{QUrl::fromLocalFile(theirs), QUrl::fromLocalFile(mine)}));
+
+    other.removeObject(keys::recentDocuments);
+    recent.refresh();
+    EXPECT_TRUE(recent.urls().isEmpty());
+}
