@@ -89,8 +89,9 @@ int main(int argc, char** argv)
     // leaves at once.
     using Role = snapkin::platform::SingleInstance::Role;
     using snapkin::platform::L10n;
-    snapkin::platform::SingleInstance instance;
-    const Role role = instance.claim(files);
+    // Held in an optional so that it stops answering before the last settings are written.
+    std::optional<snapkin::platform::SingleInstance> instance(std::in_place);
+    const Role role = instance->claim(files);
     switch (role) {
     case Role::forwarded:
         // The running instance opens the files; what was decoded here goes unused.
@@ -118,12 +119,14 @@ int main(int argc, char** argv)
     // another display, or one this start could not reach) holds is left alone.
     int status = 0;
     {
-        snapkin::Application application(instance, {.files = files, .cleanPrivateFolder = true});
+        snapkin::Application application(*instance, {.files = files, .cleanPrivateFolder = true});
         application.start();
         status = app.exec();
     }
     // Settings whose write waits for another instance's lock reach the disk before the end: two
-    // seconds at most, then without the lock.
+    // seconds at most, then without the lock. A start meanwhile no longer hands its files to
+    // this process, which is ending.
+    instance.reset();
     snapkin::platform::Defaults::standard().flush();
     return status;
 }
