@@ -1,6 +1,9 @@
 #include "editor/CollageService.h"
+#include "support/AddressSpace.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace snapkin;
 
@@ -75,6 +78,24 @@ TEST(CollageCombine, AThinStripShrinksTheCommonSideToStayBounded)
     // So many images that their gaps alone pass the limit: nothing fits.
     QList<QImage> many(1400, filled({10, 10}, Qt::blue));
     EXPECT_FALSE(CollageService::combine(many, CollageLayout::sideBySide, 12, Qt::white));
+}
+
+// A collage within the limits whose memory can't be had is a null image, to be told as memory
+// that ran out, not as images too large to combine.
+TEST(CollageCombine, ACollageTheMemoryCantHoldIsNullNotTooLarge)
+{
+    if (test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    // Two photos side by side at 1200 points high: a canvas of 8412 x 1200, 40 MB.
+    const QList<QImage> photos{filled({3500, 1200}, Qt::red), filled({3500, 1200}, Qt::blue)};
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(_exit([&] {
+                    if (!test::leaveAddressSpace(16LL * 1024 * 1024)) return 5;
+                    const auto collage =
+                        CollageService::combine(photos, CollageLayout::sideBySide, 12, Qt::white);
+                    if (!collage) return 3; // refused for its size
+                    return collage->isNull() ? 0 : 4;
+                }()),
+                ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
