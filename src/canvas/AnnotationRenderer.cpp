@@ -230,6 +230,7 @@ void AnnotationRenderer::paint(QPainter& painter) const
     drawSpotlights(painter);
     const QRectF visible = PenStroke::paintable(painter);
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
+        if (m_cancelled && m_cancelled->load(std::memory_order_relaxed)) break;
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
         if (a.kind == AnnotationKind::magnifier) {
@@ -457,7 +458,7 @@ void AnnotationRenderer::drawAnnotation(QPainter& painter, const Annotation& a) 
         drawStamp(painter, a, color);
         break;
     case AnnotationKind::pen:
-        PenStroke::draw(painter, a, color, width, m_caches);
+        PenStroke::draw(painter, a, color, width, m_caches, m_cancelled);
         break;
     case AnnotationKind::sticker:
         drawSticker(painter, a, m_caches);

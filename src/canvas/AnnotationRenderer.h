@@ -12,6 +12,7 @@
 #include <QSizeF>
 #include <QUuid>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -72,6 +73,11 @@ public:
     // turns that off while keeping the other caches.
     void setRasterCacheEnabled(bool enabled) { m_rasterCache = enabled; }
 
+    // Once `*cancelled` is set, paint() stops early (between annotations, and between the
+    // pieces of a long pen stroke), leaving the picture unfinished: for a drawing that may be
+    // given up, such as a preview when the application must end. Null: paint() always finishes.
+    void setCancellation(const std::atomic<bool>* cancelled) { m_cancelled = cancelled; }
+
     // The font size of a sticker's emoji: the box's smaller side, at least 8.
     static double stickerFontSize(const Annotation& sticker);
     // What a sticker shows: its text, or a slightly smiling face when empty.
@@ -109,6 +115,7 @@ private:
     platform::BaseImage m_source;
     RenderCaches* m_caches = nullptr;
     bool m_rasterCache = true;
+    const std::atomic<bool>* m_cancelled = nullptr;
 };
 
 } // namespace snapkin

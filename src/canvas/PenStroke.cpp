@@ -307,7 +307,7 @@ void PenStroke::drawPieces(QPainter& painter, const Pieces& pieces, const QPen& 
 }
 
 void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color, double width,
-                     RenderCaches* caches)
+                     RenderCaches* caches, const std::atomic<bool>* cancelled)
 {
     if (a.points.isEmpty()) return;
     const QPen pen = PenStroke::pen(color, width);
@@ -345,10 +345,10 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
             cache.insert(key, new std::shared_ptr<const Pieces>(pieces), kilobytes);
         }
     } else {
-        pieces = build(a.points, tolerance);
+        pieces = build(a.points, tolerance, nullptr, cancelled);
     }
 
-    drawPieces(painter, *pieces, pen);
+    drawPieces(painter, *pieces, pen, cancelled);
 }
 
 } // namespace snapkin

@@ -92,9 +92,10 @@ public:
 
     // Draws the pen annotation `a` in `color` with a line of `width` points. `caches` (a view's)
     // keeps the pieces between paints, and pictures of very long strokes (StrokePictures);
-    // without, the pieces are built for this paint only.
+    // without, the pieces are built for this paint only. Stops early, the stroke unfinished,
+    // once `cancelled`.
     static void draw(QPainter& painter, const Annotation& a, const QColor& color, double width,
-                     RenderCaches* caches);
+                     RenderCaches* caches, const std::atomic<bool>* cancelled = nullptr);
 };
 
 } // namespace snapkin

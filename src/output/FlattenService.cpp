@@ -148,7 +148,8 @@ QFuture<std::expected<QImage, FlattenError>> FlattenService::flattenInBackground
     return QtConcurrent::run([input = std::move(input)] { return flatten(input); });
 }
 
-std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
+std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input,
+                                                            const std::atomic<bool>* cancelled)
 {
     const auto planned = plan(input);
     if (!planned) return std::unexpected(planned.error());
@@ -178,7 +179,9 @@ std::expected<QImage, FlattenError> FlattenService::flatten(const Input& input)
         // clips the content to its rounded outline; without a frame, the image is the picture.
         if (!planned->framed) painter.setClipRect(QRectF(0, 0, w, h), Qt::IntersectClip);
         drawBaseImage(painter, input.image, imageSize);
-        AnnotationRenderer(input.annotations, std::nullopt, imageSize, input.image).paint(painter);
+        AnnotationRenderer renderer(input.annotations, std::nullopt, imageSize, input.image);
+        renderer.setCancellation(cancelled);
+        renderer.paint(painter);
     };
 
     bool ok = true;

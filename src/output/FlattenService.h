@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <expected>
 #include <optional>
 
@@ -67,7 +68,10 @@ struct FlattenService {
     // so its size in points is the content's: the image's point size, or the frame layout's
     // canvas when the document has a presentation (a store's hasPresentation() decides for a
     // store). A failure to allocate is a failure, never an empty image.
-    static std::expected<QImage, FlattenError> flatten(const Input& input);
+    // Once `*cancelled` is set the drawing stops early and the image returned is unfinished, for
+    // the caller to throw away.
+    static std::expected<QImage, FlattenError>
+    flatten(const Input& input, const std::atomic<bool>* cancelled = nullptr);
     static std::expected<QImage, FlattenError> flatten(const AnnotationStore& store);
     static std::expected<QImage, FlattenError> flatten(const AnnotationDocument& document,
                                                        const platform::BaseImage& image);

@@ -296,3 +296,17 @@ TEST(PenStroke, AHairlineIsDrawnByThePainterAsBefore)
         EXPECT_EQ(drawn, painter);
     }
 }
+
+// A long stroke told to stop draws no more of its pieces (a flatten that is given up).
+TEST(PenStroke, AStoppedStrokeDrawsNoMorePieces)
+{
+    const QSize size(300, 200);
+    const Annotation a = pen(scribble(5'000, QSizeF(size)));
+    const std::atomic<bool> stop{true};
+    QImage image = blank(size);
+    {
+        QPainter p(&image);
+        PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, nullptr, &stop);
+    }
+    EXPECT_EQ(image, blank(size));
+}

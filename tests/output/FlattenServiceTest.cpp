@@ -285,3 +285,28 @@ TEST(FlattenStore, TheFramedFixtureFlattensWithFrameShadowAndWatermark)
             lighter += qBlue(out->pixel(xx, yy)) > 200;
     EXPECT_GT(lighter, 50);
 }
+
+// A flatten told to stop draws no more: for a preview given up as the application must end.
+TEST(FlattenCancellation, AStoppedFlattenDrawsNothingMoreOverTheImage)
+{
+    Annotation stroke;
+    stroke.kind = AnnotationKind::pen;
+    stroke.colorHex = QStringLiteral("#00FF00");
+    stroke.lineWidth = 6;
+    for (int i = 0; i < 4000; ++i)
+        stroke.points.append(QPointF(10 + (i % 2) * 80, 10 + i * 0.02));
+    FlattenService::Input input{filled(QSize(100, 100), QSizeF(100, 100)),
+                                {greenSquare({20, 60}, {40, 80}), stroke},
+                                std::nullopt,
+                                std::nullopt};
+    const auto drawn = FlattenService::flatten(input);
+    ASSERT_TRUE(drawn.has_value());
+    EXPECT_EQ(drawn->pixelColor(30, 70), QColor(Qt::green));
+    EXPECT_EQ(drawn->pixelColor(50, 40), QColor(Qt::green));
+
+    const std::atomic<bool> stop{true};
+    const auto stopped = FlattenService::flatten(input, &stop);
+    ASSERT_TRUE(stopped.has_value());
+    EXPECT_EQ(stopped->pixelColor(30, 70), QColor(Qt::blue));
+    EXPECT_EQ(stopped->pixelColor(50, 40), QColor(Qt::blue));
+}
