@@ -118,8 +118,10 @@ public:
     // Ends the run without asking anyone, for SIGTERM (a logout, `kill`): every event loop ends,
     // an open alert's or dialog's too, and no editor asks about its changes. What runs once the
     // application's loop has ended still runs: the history writes the editors' pending edits
-    // and finishes its queue, the drag files are removed. Nothing is saved to the user's files.
-    static void terminate();
+    // (without drawing their previews, which can take long: the next start draws them) and
+    // finishes its queue, the start window's frame is remembered, the private folder goes.
+    // Nothing is saved to the user's files.
+    void terminate();
 
     // Whether `window` is one the user works with, so that while it is shown the application
     // keeps running without a tray icon: an editor, the start window, settings, About, What's

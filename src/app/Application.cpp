@@ -170,7 +170,7 @@ Application::Application(platform::SingleInstance& instance, Launch launch)
     QObject::connect(m_termination.get(), &platform::TerminationSignal::terminationRequested,
                      m_delegate.get(), [this] {
                          m_termination->restoreDefaultAction();
-                         AppDelegate::terminate();
+                         m_delegate->terminate();
                      });
 }
 

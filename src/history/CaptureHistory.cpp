@@ -25,12 +25,21 @@ std::optional<QImage> flattenForRecognition(const FlattenService::Input& input)
     return *flattened;
 }
 
+std::optional<QImage> flattenForPreview(const FlattenService::Input& input,
+                                        const std::atomic<bool>& cancelled)
+{
+    auto flattened = FlattenService::flatten(input, &cancelled);
+    if (!flattened) return std::nullopt;
+    return *flattened;
+}
+
 } // namespace
 
 CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& defaults,
                                QObject* parent)
     : QObject(parent), m_files(directory), m_defaults(defaults),
       m_clock([] { return QDateTime::currentDateTimeUtc(); }), m_flattener(flattenForRecognition),
+      m_previewFlattener(flattenForPreview),
       m_queue(std::make_unique<platform::SerialQueue>(QStringLiteral("snapkin-history")))
 {
     // One recognition at a time, only when the processor has nothing better to do.
@@ -151,8 +160,15 @@ void CaptureHistory::flushAndDrain()
     drain();
 }
 
+void CaptureHistory::deferPreviews()
+{
+    m_previewsDeferred = true;
+    m_previewRepairStopped = true;
+}
+
 void CaptureHistory::finishForQuit()
 {
+    m_previewRepairStopped = true;
     ++m_pass;
     m_recognitionDelay.stop();
     m_startupHold.stop();
@@ -293,6 +309,7 @@ void startHistoryUpkeep(CaptureHistory& history)
                      [&history] { history.finishForQuit(); });
     // Pruned before recognition starts, so no time goes into entries about to leave.
     history.pruneExpired(QDateTime::currentDateTimeUtc());
+    history.drawMissingPreviews();
     history.setTextRecognizer(historyTextRecognizer());
 }
 

@@ -22,6 +22,7 @@
 #include <QUuid>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,6 +45,12 @@ struct AnnotationDocument;
 // after the last of them; closing the editor or quitting writes a pending change at once. An
 // entry open in an editor is never pruned.
 //
+// Previews: each package holds a small picture of the finished document, drawn on the write
+// queue as the package is written. A run that must end at once (SIGTERM) writes its last
+// packages without one, as drawing a document can take long; a package without a preview gets
+// one in the background after the next start, one package at a time between other writes, until
+// the application quits.
+//
 // Recognition: once a recogniser is installed, every entry without text is recognised in the
 // background, newest first, one at a time, on a worker thread of idle priority (SCHED_IDLE: it
 // only ever takes a core nobody else wants, and never more than one). Entries left without
@@ -64,6 +71,11 @@ public:
     // The finished image of a document for recognition; none when it cannot be made. Runs on
     // a worker thread.
     using Flattener = std::function<std::optional<QImage>(const FlattenService::Input& input)>;
+    // The finished image of a document for its package's preview; none when it cannot be made.
+    // Drawing stops early once `cancelled` is set, and what it made is thrown away. Runs on the
+    // write queue.
+    using PreviewFlattener = std::function<std::optional<QImage>(
+        const FlattenService::Input& input, const std::atomic<bool>& cancelled)>;
     using Clock = std::function<QDateTime()>;
 
     // Retention periods offered, in days; 0 keeps entries for ever.
@@ -95,9 +107,13 @@ public:
     void record(const platform::BaseImage& image, const QString& title) override;
     // Writes every open editor's pending change, then waits until every queued write is done.
     void flushAndDrain();
-    // For the application's quit: stops recognising (after the image at hand), then
-    // flushAndDrain().
+    // For the application's quit: stops recognising (after the image at hand) and drawing the
+    // previews packages lack, then flushAndDrain().
     void finishForQuit();
+    // For a run that must end at once (SIGTERM), before finishForQuit(): from now on packages are
+    // written without their preview, and a preview being drawn stops; the next start draws them.
+    // What the entries hold is written as ever.
+    void deferPreviews();
     // Waits until every write queued so far is done.
     void drain();
     // Calls `then` on the main thread once every write queued so far is done, without
@@ -117,6 +133,11 @@ public:
     // Installs the recogniser and starts a pass over the entries without text.
     void setTextRecognizer(Recognizer recognizer);
     void setFlattener(Flattener flattener);
+    // How the packages' previews are drawn (tests slow it down); for packages queued from now on.
+    void setPreviewFlattener(PreviewFlattener flattener);
+    // Draws in the background the preview of every entry's package that has none, one package
+    // at a time, letting writes queued meanwhile go first; quitting stops it.
+    void drawMissingPreviews();
     // How long an editor's edits must pause before they are written back (tests shorten it);
     // a pause under way is measured with the new length from its next edit on.
     void setWriteBackDelay(int milliseconds);
@@ -182,6 +203,10 @@ private:
     void queuePackage(const AnnotationDocument& document, const platform::BaseImage& image,
                       const HistoryEntry& entry, std::shared_ptr<PackageImageCache> cache);
 
+    void drawNextMissingPreview();
+    // Called by the write queue when it has looked at an entry's package.
+    Q_INVOKABLE void missingPreviewLookedAt(const QUuid& id, bool drawn);
+
     void recognizeMissing();
     void recognizeWhenWritten(const QUuid& id);
     void queueRecognition(const QUuid& id);
@@ -198,6 +223,15 @@ private:
     HistoryThumbnails m_thumbnails;
     Recognizer m_recognizer;
     Flattener m_flattener;
+    PreviewFlattener m_previewFlattener;
+    // Read by the write queue's tasks: packages are written without previews from now on
+    // (deferPreviews), and missing previews are no longer drawn (either way of quitting).
+    std::atomic<bool> m_previewsDeferred{false};
+    std::atomic<bool> m_previewRepairStopped{false};
+    // The entries whose packages are still to be looked at for a missing preview, and whether
+    // one is being looked at.
+    QList<QUuid> m_previewsToLookAt;
+    bool m_lookingAtPreview = false;
     // Raised to stop recognising: a task still running finishes, and nothing follows it.
     quint64 m_pass = 0;
     bool m_recognizing = false;
@@ -214,8 +248,9 @@ private:
     std::unique_ptr<platform::SerialQueue> m_queue;
 };
 
-// Prunes `history`, starts recognising text and writes every pending change when the
-// application quits. Call once at start-up, after the QApplication exists.
+// Prunes `history`, starts recognising text, draws the previews packages lack and writes every
+// pending change when the application quits. Call once at start-up, after the QApplication
+// exists.
 void startHistoryUpkeep(CaptureHistory& history);
 
 // The recogniser the application installs: the text lines of the image, then the payload of

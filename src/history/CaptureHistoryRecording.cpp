@@ -4,7 +4,13 @@
 #include "history/HistoryTracker.h"
 #include "model/AnnotationDocument.h"
 #include "model/SnapkinDocument.h"
+#include "platform/AtomicWrite.h"
 #include "platform/Defaults.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace snapkin {
 
@@ -32,6 +38,33 @@ AnnotationDocument documentOf(const AnnotationStore& store)
 {
     return documentOf(store.image(), store.annotations(), store.nextStampNumber(), store.frame(),
                       store.watermark());
+}
+
+// Draws the preview of the package at `path` into it when the package has none; true when one
+// was written. Nothing is done for a package that has one, or that is not a real folder, or
+// when the drawing fails or is stopped. Links are never followed.
+bool drawMissingPreview(const QString& path, const CaptureHistory::PreviewFlattener& draw,
+                        const std::atomic<bool>& stop)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    const QString folder = path + QLatin1Char('/') + QLatin1String(SnapkinDocument::previewFolder);
+    const QString file = folder + QLatin1Char('/') + QLatin1String(SnapkinDocument::thumbnailEntry);
+    if (::lstat(QFile::encodeName(file).constData(), &st) == 0 || errno != ENOENT) return false;
+    auto contents = SnapkinDocument::read(path);
+    if (!contents) return false;
+    const auto flattened = draw(FlattenService::input(contents->document, contents->image), stop);
+    if (!flattened || stop) return false;
+    const auto png = SnapkinDocument::thumbnailPNG(*flattened);
+    if (!png) return false;
+    const QByteArray folderName = QFile::encodeName(folder);
+    if (::lstat(folderName.constData(), &st) != 0) {
+        if (::mkdir(folderName.constData(), 0700) != 0) return false;
+    } else if (!S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    return platform::writeFileAtomically(file, *png, platform::FileAccess::userOnly).has_value();
 }
 
 } // namespace
@@ -172,7 +205,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
     if (!m_available) return;
     // Everything the task needs is copied now; the pixels are shared, never copied.
     m_queue->async([this, files = m_files, entries = m_entries, document, image, entry,
-                    cache = std::move(cache)] {
+                    cache = std::move(cache), drawPreview = m_previewFlattener] {
         // The folder is made private before the package writer could make it otherwise.
         if (auto prepared = files.prepareFolder(); !prepared) {
             reportFailure(prepared);
@@ -184,9 +217,15 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
             cache->serial = image.serial();
         }
         if (!cache->png.isEmpty()) {
+            // Without a preview when the run must end: drawing may take long, and the next start
+            // draws it. A drawing stopped half way is not kept.
             std::optional<QByteArray> thumbnail;
-            if (auto flattened = FlattenService::flatten(FlattenService::input(document, image)))
-                thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
+            if (!m_previewsDeferred) {
+                const auto flattened =
+                    drawPreview(FlattenService::input(document, image), m_previewsDeferred);
+                if (flattened && !m_previewsDeferred)
+                    thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
+            }
             auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
             // The package replaces the old one whole, so its record is written again after it.
             if (package) {
@@ -202,6 +241,41 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
         reportFailure(files.save(entries));
     });
     whenWritesDone(this, [this, id = entry.id] { m_thumbnails.invalidate(id); });
+}
+
+void CaptureHistory::setPreviewFlattener(PreviewFlattener flattener)
+{
+    m_previewFlattener = std::move(flattener);
+}
+
+void CaptureHistory::drawMissingPreviews()
+{
+    if (!m_available) return;
+    m_previewsToLookAt.clear();
+    for (const HistoryEntry& entry : std::as_const(m_entries))
+        m_previewsToLookAt.append(entry.id);
+    if (!m_lookingAtPreview) drawNextMissingPreview();
+}
+
+void CaptureHistory::drawNextMissingPreview()
+{
+    if (m_previewsToLookAt.isEmpty() || m_previewRepairStopped) return;
+    m_lookingAtPreview = true;
+    const QUuid id = m_previewsToLookAt.takeFirst();
+    m_queue->async([this, id, path = m_files.packagePath(id), draw = m_previewFlattener] {
+        const bool drawn = drawMissingPreview(path, draw, m_previewRepairStopped);
+        // Posted to this object, which drains the queue before it goes away.
+        QMetaObject::invokeMethod(this, "missingPreviewLookedAt", Qt::QueuedConnection,
+                                  Q_ARG(QUuid, id), Q_ARG(bool, drawn));
+    });
+}
+
+void CaptureHistory::missingPreviewLookedAt(const QUuid& id, bool drawn)
+{
+    m_lookingAtPreview = false;
+    if (drawn) m_thumbnails.invalidate(id);
+    // The next package is queued now, behind the writes queued meanwhile.
+    drawNextMissingPreview();
 }
 
 } // namespace snapkin

@@ -19,6 +19,7 @@
 #include "settings/WhatsNewWindow.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -26,9 +27,12 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -451,4 +455,38 @@ TEST_F(AppDelegateTest, StartUpSweepsTheSaveFolderOfWhatKilledSavesLeft)
     EXPECT_FALSE(QFileInfo::exists(killed));
     EXPECT_TRUE(QFileInfo::exists(underWay));
     EXPECT_TRUE(QFileInfo::exists(users));
+}
+
+// SIGTERM while the history draws an edited capture's preview: the run ends once the edits are
+// written, without waiting for the drawing, which the next start does again.
+TEST_F(AppDelegateTest, TerminatingEndsTheRunWithoutWaitingForAPreviewBeingDrawn)
+{
+    std::atomic<bool> drawing{false};
+    std::atomic<bool> toldToStop{false};
+    shell.history.setPreviewFlattener(
+        [&](const FlattenService::Input&, const std::atomic<bool>& cancelled) {
+            drawing = true;
+            const QDeadlineTimer limit(60000);
+            while (!cancelled && !limit.hasExpired())
+                QThread::msleep(1);
+            toldToStop = cancelled.load();
+            return std::optional<QImage>(launchImage());
+        });
+    AnnotationStore edited(platform::BaseImage(launchImage()), settings());
+    edited.setAnnotations(
+        {Annotation{.kind = AnnotationKind::rectangle, .p1 = {10, 10}, .p2 = {50, 40}}});
+    shell.history.track(edited, "Edited", std::nullopt, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawing.load(); }, 10000));
+    const QUuid id = shell.history.entries().first().id;
+
+    auto delegate = std::make_unique<AppDelegate>(windows());
+    // What the history does when the application's loop ends, as the start-up arranges it.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &shell.history,
+                     [this] { shell.history.finishForQuit(); });
+    QTimer::singleShot(0, delegate.get(), [&] { delegate->terminate(); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(toldToStop);
+    const auto written = SnapkinDocument::read(shell.history.files().packagePath(id));
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(written->document.annotations, edited.annotations());
 }
