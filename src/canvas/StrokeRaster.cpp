@@ -175,7 +175,6 @@ void StrokeRaster::reset(QRect area)
     m_right = -1;
     m_bottom = -1;
     std::fill(m_seen.begin(), m_seen.end(), 0);
-    m_seenCount = 0;
     const bool empty = m_area.isEmpty();
     m_tilesX = empty ? 0 : (m_area.width() + tileSize - 1) / tileSize;
     m_tilesY = empty ? 0 : (m_area.height() + tileSize - 1) / tileSize;
@@ -298,24 +297,10 @@ bool StrokeRaster::seenBefore(QPointF a, QPointF b)
     if (std::pair(b.x(), b.y()) < std::pair(a.x(), a.y())) std::swap(a, b);
     std::uint64_t key = mix(mix(mix(mix(0, a.x()), a.y()), b.x()), b.y());
     if (key == 0) key = 1;
-    if (size_t(m_seenCount + 1) * 2 > m_seen.size()) {
-        std::vector<std::uint64_t> old(std::max<size_t>(1024, m_seen.size() * 2), 0);
-        old.swap(m_seen);
-        for (const std::uint64_t k : old) {
-            if (k == 0) continue;
-            size_t i = size_t(k) & (m_seen.size() - 1);
-            while (m_seen[i] != 0)
-                i = (i + 1) & (m_seen.size() - 1);
-            m_seen[i] = k;
-        }
-    }
-    size_t i = size_t(key) & (m_seen.size() - 1);
-    while (m_seen[i] != 0) {
-        if (m_seen[i] == key) return true;
-        i = (i + 1) & (m_seen.size() - 1);
-    }
-    m_seen[i] = key;
-    ++m_seenCount;
+    if (m_seen.empty()) m_seen.assign(kSeenSlots, 0);
+    std::uint64_t& slot = m_seen[size_t(key % kSeenSlots)];
+    if (slot == key) return true;
+    slot = key;
     return false;
 }
 
@@ -335,16 +320,17 @@ void StrokeRaster::addSegment(QPointF a, QPointF b)
     const double reach = outer + 1;
     const QRectF box = QRectF(m_area).adjusted(-reach, -reach, reach, reach);
     if (!clip(a, b, box)) return;
-    if (seenBefore(a, b)) {
-        ++m_work.repeats;
-        return;
-    }
 
     // Pixel rows whose centres lie within `outer` of the segment's heights.
     const int top = std::max(m_area.top(), int(std::ceil(std::min(a.y(), b.y()) - outer - 0.5)));
     const int bottom =
         std::min(m_area.bottom(), int(std::floor(std::max(a.y(), b.y()) + outer - 0.5)));
     if (top > bottom) return;
+    if (m_area.top() + nextOpenRow((top - m_area.top()) / tileSize) * tileSize > bottom) return;
+    if (seenBefore(a, b)) {
+        ++m_work.repeats;
+        return;
+    }
     const Capsule c(a, b);
     std::array<RowSpan, tileSize> spans;
     for (int ty = nextOpenRow((top - m_area.top()) / tileSize); ty < m_tilesY;

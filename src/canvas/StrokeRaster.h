@@ -23,7 +23,8 @@ namespace snapkin {
 //
 // What keeps a line that crosses itself a million times cheap: the area is cut into tiles, and
 // a tile whose every pixel is fully covered is skipped (as is a row of such tiles) by every
-// later segment, found in near-constant time; a segment repeated exactly is skipped whole.
+// later segment, found in near-constant time; a segment repeated exactly (among the last some
+// thousands) is skipped whole.
 //
 // Coordinates: device pixels, pixel (x, y) the square from (x, y) to (x + 1, y + 1). Not
 // thread-safe; one per drawing.
@@ -108,9 +109,10 @@ private:
     std::vector<std::int32_t> m_nextTile;
     std::vector<std::int32_t> m_nextRow;
     std::vector<std::int32_t> m_openInRow;
-    // Keys of the segments added, open addressing; zero marks an empty slot.
+    // Keys of segments added, one slot per hash, the latest kept (zero: none); made when first
+    // needed. A line that goes back and forth over the same points finds its segments here.
+    static constexpr size_t kSeenSlots = 1 << 15;
     std::vector<std::uint64_t> m_seen;
-    qsizetype m_seenCount = 0;
     int m_left = 0, m_top = 0, m_right = -1, m_bottom = -1; // touched pixels
     Work m_work;
 };
