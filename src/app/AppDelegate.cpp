@@ -510,7 +510,7 @@ bool AppDelegate::requestQuit(EditorWindowController& editors)
 
 void AppDelegate::terminate()
 {
-    m_services.history.deferPreviews();
+    m_services.history.prepareToEndAtOnce();
     // exit(), unlike quit(), closes no window, so no editor's close asks about unsaved changes;
     // it ends the nested loop of an alert already asking as well, and no loop starts after it.
     QCoreApplication::exit(0);

@@ -118,8 +118,9 @@ public:
     // Ends the run without asking anyone, for SIGTERM (a logout, `kill`): every event loop ends,
     // an open alert's or dialog's too, and no editor asks about its changes. What runs once the
     // application's loop has ended still runs: the history writes the editors' pending edits
-    // (without drawing their previews, which can take long: the next start draws them) and
-    // finishes its queue, the start window's frame is remembered, the private folder goes.
+    // (drawing nothing more, which can take long: the next start draws the previews and reads
+    // the text) and finishes its queue, the start window's frame is remembered, the private
+    // folder goes.
     // Nothing is saved to the user's files.
     void terminate();
 

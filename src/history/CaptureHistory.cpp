@@ -18,15 +18,8 @@ namespace snapkin {
 
 namespace {
 
-std::optional<QImage> flattenForRecognition(const FlattenService::Input& input)
-{
-    auto flattened = FlattenService::flatten(input);
-    if (!flattened) return std::nullopt;
-    return *flattened;
-}
-
-std::optional<QImage> flattenForPreview(const FlattenService::Input& input,
-                                        const std::atomic<bool>& cancelled)
+std::optional<QImage> flatten(const FlattenService::Input& input,
+                              const std::atomic<bool>& cancelled)
 {
     auto flattened = FlattenService::flatten(input, &cancelled);
     if (!flattened) return std::nullopt;
@@ -38,8 +31,8 @@ std::optional<QImage> flattenForPreview(const FlattenService::Input& input,
 CaptureHistory::CaptureHistory(const QString& directory, platform::Defaults& defaults,
                                QObject* parent)
     : QObject(parent), m_files(directory), m_defaults(defaults),
-      m_clock([] { return QDateTime::currentDateTimeUtc(); }), m_flattener(flattenForRecognition),
-      m_previewFlattener(flattenForPreview),
+      m_clock([] { return QDateTime::currentDateTimeUtc(); }), m_flattener(flatten),
+      m_previewFlattener(flatten),
       m_queue(std::make_unique<platform::SerialQueue>(QStringLiteral("snapkin-history")))
 {
     // One recognition at a time, only when the processor has nothing better to do.
@@ -160,9 +153,9 @@ void CaptureHistory::flushAndDrain()
     drain();
 }
 
-void CaptureHistory::deferPreviews()
+void CaptureHistory::prepareToEndAtOnce()
 {
-    m_previewsDeferred = true;
+    m_endingAtOnce = true;
     m_previewRepairStopped = true;
 }
 

@@ -68,14 +68,11 @@ public:
     // Turns an image into its text: the text (possibly empty when none was found), or none
     // when recognition failed. Runs on a worker thread.
     using Recognizer = std::function<std::optional<QString>(const QImage& image)>;
-    // The finished image of a document for recognition; none when it cannot be made. Runs on
-    // a worker thread.
-    using Flattener = std::function<std::optional<QImage>(const FlattenService::Input& input)>;
-    // The finished image of a document for its package's preview; none when it cannot be made.
-    // Drawing stops early once `cancelled` is set, and what it made is thrown away. Runs on the
-    // write queue.
-    using PreviewFlattener = std::function<std::optional<QImage>(
-        const FlattenService::Input& input, const std::atomic<bool>& cancelled)>;
+    // The finished image of a document, for recognition or for its package's preview; none when
+    // it cannot be made. Drawing stops early once `cancelled` is set, and what it made is then
+    // thrown away. Runs on a worker thread or the write queue.
+    using Flattener = std::function<std::optional<QImage>(const FlattenService::Input& input,
+                                                          const std::atomic<bool>& cancelled)>;
     using Clock = std::function<QDateTime()>;
 
     // Retention periods offered, in days; 0 keeps entries for ever.
@@ -111,9 +108,10 @@ public:
     // previews packages lack, then flushAndDrain().
     void finishForQuit();
     // For a run that must end at once (SIGTERM), before finishForQuit(): from now on packages are
-    // written without their preview, and a preview being drawn stops; the next start draws them.
-    // What the entries hold is written as ever.
-    void deferPreviews();
+    // written without their preview, and whatever is being drawn (a preview, a document to
+    // recognise) stops; the next start draws and recognises what is missing. What the entries
+    // hold is written as ever.
+    void prepareToEndAtOnce();
     // Waits until every write queued so far is done.
     void drain();
     // Calls `then` on the main thread once every write queued so far is done, without
@@ -132,9 +130,10 @@ public:
     // ---- recognised text ---------------------------------------------------------------------
     // Installs the recogniser and starts a pass over the entries without text.
     void setTextRecognizer(Recognizer recognizer);
+    // How documents are drawn for recognition (tests replace it).
     void setFlattener(Flattener flattener);
     // How the packages' previews are drawn (tests slow it down); for packages queued from now on.
-    void setPreviewFlattener(PreviewFlattener flattener);
+    void setPreviewFlattener(Flattener flattener);
     // Draws in the background the preview of every entry's package that has none, one package
     // at a time, letting writes queued meanwhile go first; quitting stops it.
     void drawMissingPreviews();
@@ -223,10 +222,11 @@ private:
     HistoryThumbnails m_thumbnails;
     Recognizer m_recognizer;
     Flattener m_flattener;
-    PreviewFlattener m_previewFlattener;
-    // Read by the write queue's tasks: packages are written without previews from now on
-    // (deferPreviews), and missing previews are no longer drawn (either way of quitting).
-    std::atomic<bool> m_previewsDeferred{false};
+    Flattener m_previewFlattener;
+    // Read by the write queue's and recognition's tasks: the run must end at once, so nothing
+    // more is drawn (prepareToEndAtOnce), and missing previews are no longer drawn (either way
+    // of quitting).
+    std::atomic<bool> m_endingAtOnce{false};
     std::atomic<bool> m_previewRepairStopped{false};
     // The entries whose packages are still to be looked at for a missing preview, and whether
     // one is being looked at.

@@ -14,10 +14,11 @@ namespace {
 
 // The text of one package, on a worker thread: the base image when nothing on it hides or adds
 // text, else the document flattened without its frame. None when the package cannot be read
-// or flattened, or recognition fails.
+// or flattened, or recognition fails, or `stop` is set before the text is read.
 std::optional<QString> recognizePackage(const QString& path,
                                         const CaptureHistory::Recognizer& recognizer,
-                                        const CaptureHistory::Flattener& flattener)
+                                        const CaptureHistory::Flattener& flattener,
+                                        const std::atomic<bool>& stop)
 {
     auto contents = SnapkinDocument::read(path);
     if (!contents) return std::nullopt;
@@ -28,11 +29,11 @@ std::optional<QString> recognizePackage(const QString& path,
     } else {
         const FlattenService::Input input{contents->image, document.annotations, std::nullopt,
                                           document.watermark};
-        auto flattened = flattener ? flattener(input) : std::nullopt;
+        auto flattened = flattener ? flattener(input, stop) : std::nullopt;
         if (!flattened) return std::nullopt;
         image = std::move(*flattened);
     }
-    if (image.isNull()) return std::nullopt;
+    if (image.isNull() || stop) return std::nullopt;
     try {
         return recognizer(image);
     } catch (...) {
@@ -136,10 +137,11 @@ void CaptureHistory::recognizeNext(quint64 pass)
     const QUuid id = *next;
     m_recognizingID = id;
     const QString path = m_files.packagePath(id);
-    auto future = QtConcurrent::run(&m_recognitionPool,
-                                    [path, recognizer = m_recognizer, flattener = m_flattener] {
-                                        return recognizePackage(path, recognizer, flattener);
-                                    });
+    // The task reads the flag of this object, which waits for its pool before it goes away.
+    auto future = QtConcurrent::run(
+        &m_recognitionPool, [this, path, recognizer = m_recognizer, flattener = m_flattener] {
+            return recognizePackage(path, recognizer, flattener, m_endingAtOnce);
+        });
     // The result comes back on the main thread, only while the service still exists.
     QPointer<CaptureHistory> self(this);
     future.then(this, [self, pass, id](std::optional<QString> text) {

@@ -43,7 +43,7 @@ AnnotationDocument documentOf(const AnnotationStore& store)
 // Draws the preview of the package at `path` into it when the package has none; true when one
 // was written. Nothing is done for a package that has one, or that is not a real folder, or
 // when the drawing fails or is stopped. Links are never followed.
-bool drawMissingPreview(const QString& path, const CaptureHistory::PreviewFlattener& draw,
+bool drawMissingPreview(const QString& path, const CaptureHistory::Flattener& draw,
                         const std::atomic<bool>& stop)
 {
     struct stat st {};
@@ -220,10 +220,10 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
             // Without a preview when the run must end: drawing may take long, and the next start
             // draws it. A drawing stopped half way is not kept.
             std::optional<QByteArray> thumbnail;
-            if (!m_previewsDeferred) {
+            if (!m_endingAtOnce) {
                 const auto flattened =
-                    drawPreview(FlattenService::input(document, image), m_previewsDeferred);
-                if (flattened && !m_previewsDeferred)
+                    drawPreview(FlattenService::input(document, image), m_endingAtOnce);
+                if (flattened && !m_endingAtOnce)
                     thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
             }
             auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
@@ -243,7 +243,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
     whenWritesDone(this, [this, id = entry.id] { m_thumbnails.invalidate(id); });
 }
 
-void CaptureHistory::setPreviewFlattener(PreviewFlattener flattener)
+void CaptureHistory::setPreviewFlattener(Flattener flattener)
 {
     m_previewFlattener = std::move(flattener);
 }

@@ -37,7 +37,7 @@ protected:
     // to stop, and says so.
     std::atomic<bool> drawing{false};
     std::atomic<bool> toldToStop{false};
-    CaptureHistory::PreviewFlattener endless()
+    CaptureHistory::Flattener endless()
     {
         return [this](const FlattenService::Input&,
                       const std::atomic<bool>& cancelled) -> std::optional<QImage> {
@@ -86,7 +86,7 @@ TEST_F(HistoryPreviews, ARunEndingAtOnceWritesItsEditsWithoutWaitingForAPreview)
     ASSERT_TRUE(QTest::qWaitFor([&] { return drawing.load(); }, 10000));
     editor->setAnnotations({box(2), box(30)});
 
-    history->deferPreviews();
+    history->prepareToEndAtOnce();
     history->finishForQuit();
     EXPECT_TRUE(toldToStop);
     ASSERT_EQ(history->entries().size(), 1);
@@ -101,7 +101,7 @@ TEST_F(HistoryPreviews, ARunEndingAtOnceWritesItsEditsWithoutWaitingForAPreview)
 // is read anew. A package that has one is left as it is.
 TEST_F(HistoryPreviews, AMissingPreviewIsDrawnAfterTheNextStart)
 {
-    history->deferPreviews();
+    history->prepareToEndAtOnce();
     auto editor = store();
     editor->setAnnotations({box(30)});
     history->track(*editor, "Deferred", std::nullopt, false);

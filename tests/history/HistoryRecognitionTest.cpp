@@ -6,11 +6,13 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,7 +69,8 @@ protected:
         EXPECT_TRUE(files.save(seeded));
         auto history = std::make_unique<CaptureHistory>(files.directory(), defaults);
         history->setStartupRecognitionDelay(0);
-        history->setFlattener([this](const FlattenService::Input&) -> std::optional<QImage> {
+        history->setFlattener([this](const FlattenService::Input&,
+                                     const std::atomic<bool>&) -> std::optional<QImage> {
             ++flattens;
             QImage flat(flattenedSize, QImage::Format_ARGB32_Premultiplied);
             flat.fill(Qt::black);
@@ -333,3 +336,33 @@ TEST_F(HistoryRecognitionTest, ANewEntryIsReadSoonAfterItsWritingWhileCapturesGo
 }
 
 } // namespace
+
+// SIGTERM while a capture is being drawn to read its text: the drawing stops and the run ends
+// without reading it; the entry keeps no text, to be read at the next start.
+TEST_F(HistoryRecognitionTest, ARunEndingAtOnceStopsADocumentBeingDrawnToBeRead)
+{
+    const QUuid boxed = add(
+        blue, {Annotation{
+                  .kind = AnnotationKind::rectangle, .p1 = {1, 1}, .p2 = {5, 5}, .filled = true}});
+    auto history = open();
+    std::atomic<bool> drawing{false};
+    std::atomic<bool> toldToStop{false};
+    // A drawing that takes as long as it is let (a minute at most).
+    history->setFlattener([&](const FlattenService::Input&,
+                              const std::atomic<bool>& cancelled) -> std::optional<QImage> {
+        drawing = true;
+        const QDeadlineTimer limit(60000);
+        while (!cancelled && !limit.hasExpired())
+            QThread::msleep(1);
+        toldToStop = cancelled.load();
+        return QImage(flattenedSize, QImage::Format_ARGB32_Premultiplied);
+    });
+    history->setTextRecognizer(recognizer({}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawing.load(); }, 10000));
+
+    history->prepareToEndAtOnce();
+    history->finishForQuit();
+    EXPECT_TRUE(toldToStop);
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_EQ(textOf(*history, boxed), std::nullopt);
+}
