@@ -39,6 +39,7 @@ void MemoryRelease::configureAllocator()
     Reuse& state = reuse();
     const std::lock_guard lock(state.mutex);
     mallopt(M_MMAP_THRESHOLD, state.holders > 0 ? int(reusedBlockBytes) : mmapThresholdBytes);
+    mallopt(M_ARENA_MAX, heapArenas);
     state.configured = true;
 }
 

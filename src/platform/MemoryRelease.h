@@ -15,7 +15,19 @@ public:
     // pages of its own, given back the moment it is freed. By default the C library raises
     // that threshold to the size of the largest block freed so far, so after one 4K frame has
     // come and gone every later frame is carved from a heap that keeps it when freed.
+    //
+    // And the threads share at most heapArenas heaps. By default the C library gives each new
+    // thread a heap of its own, up to eight per processor, and each reserves 64 MiB of address
+    // space: with Qt's pool threads started at launch, the idle application reserved most of a
+    // gigabyte on eight processors, and could not start under an address-space limit.
     static void configureAllocator();
+
+    // How many heaps the threads share, the main one included: however many processors and
+    // threads there are, the heaps reserve no more than three times 64 MiB besides the main
+    // one. Text recognition on every core allocates the most from many threads at once, and
+    // runs as fast with four as with a heap per thread (bench/ocr-speed), where two cost it a
+    // tenth more time.
+    static constexpr int heapArenas = 4;
 
     // Asks for freed memory to be given back a moment from now, after the objects being
     // deleted with the event loop are gone too; requests close together are served once.
