@@ -72,23 +72,31 @@ int main(int argc, char** argv)
     }
     const QStringList files = parser.positionalArguments();
     // Before any picture: Qt's image work must never wait on a pool thread that can't start.
-    snapkin::platform::reservePoolThreads();
+    const bool poolRuns = snapkin::platform::reservePoolThreads() > 0;
     // The pictures named start decoding as soon as the application object exists, before the
     // rest of the start, which the decode would otherwise wait for. Not before it: Qt's image
     // readers and the application's own start would then set up Qt's plugin paths at once, and
     // the application could fail to find its platform plugin.
     for (const QString& file : files)
-        if (QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
+        if (poolRuns && QFileInfo(file).isFile()) snapkin::platform::ImagePrefetch::start(file);
     QApplication::setApplicationDisplayName("Snapkin");
     QGuiApplication::setDesktopFileName(QStringLiteral("snapkin"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/snapkin.svg")));
     // Every text from here on is in the chosen language (or the desktop's).
     snapkin::language::applyStartUpLanguage();
+    using snapkin::platform::L10n;
+    if (!poolRuns) {
+        // Without a single worker, the first large picture would wait for ever.
+        std::fprintf(stderr, "snapkin: %s\n",
+                     qPrintable(L10n::text("Snapkin can't start: the system refused it the "
+                                           "threads it works with. Allow the process more "
+                                           "address space (ulimit -v) and start it again.")));
+        return 1;
+    }
 
     // One Snapkin per user and display: a later start hands its files (or "reopen") over and
     // leaves at once.
     using Role = snapkin::platform::SingleInstance::Role;
-    using snapkin::platform::L10n;
     // Held in an optional so that it stops answering before the last settings are written.
     std::optional<snapkin::platform::SingleInstance> instance(std::in_place);
     const Role role = instance->claim(files);

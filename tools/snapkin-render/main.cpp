@@ -63,7 +63,9 @@ int run(int argc, char** argv)
     tools::identify("snapkin-render");
     // Flattening and encoding a large picture split their work among Qt's pool threads, which
     // are started now, while there is room for them, rather than when memory may be spent.
-    platform::reservePoolThreads();
+    if (platform::reservePoolThreads() == 0)
+        return fail(QStringLiteral("no worker thread could be started: allow the process more "
+                                   "address space (ulimit -v)."));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
