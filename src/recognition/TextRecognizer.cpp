@@ -1,6 +1,7 @@
 #include "recognition/TextRecognizer.h"
 
 #include "platform/L10n.h"
+#include "platform/PoolThreads.h"
 #include "recognition/RecognitionJob.h"
 
 #include <QCoreApplication>
@@ -42,6 +43,10 @@ QThreadPool& TextRecognizer::pool()
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        // The small stacks of Qt's own pool: the engines read with well under a tenth of one,
+        // where the C library's 8 MiB a thread, once per processor, would take a large share
+        // of a limited address space.
+        p->setStackSize(uint(platform::poolThreadStackBytes));
         qAddPostRoutine([] { pool->waitForDone(3000); });
         return p;
     }();
