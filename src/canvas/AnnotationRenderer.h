@@ -99,6 +99,8 @@ private:
     void drawIfVisible(QPainter& painter, const Annotation& annotation,
                        const QRectF& visible) const;
     void drawSpotlights(QPainter& painter) const;
+    // The magnifier at `index`, with what it shows, unless it lies wholly outside `visible`.
+    void drawLens(QPainter& painter, qsizetype index, const QRectF& visible) const;
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
                        const QList<qsizetype>& contents) const;
     void drawObscure(QPainter& painter, const Annotation& annotation) const;
