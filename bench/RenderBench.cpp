@@ -1,7 +1,8 @@
 // Speed of the annotation renderer and of the obscuring effects on a 3840 × 2160 screenshot-like
 // image. Goals: a redraw of 100 mixed annotations (obscure pictures cached) within 16 ms; a fresh
 // blur or pixelate of a 1000 × 1000 region, and of the whole image at strength 3, within 10× a
-// plain copy of the same pixels (BM_CopyRegion below, same run).
+// plain copy of the same pixels (BM_CopyRegion below, same run). Many lenses over many marks
+// (BM_ManyLenses): in time that grows with their number, not with lenses times marks.
 #include "canvas/AnnotationRenderer.h"
 #include "canvas/ImageEffects.h"
 #include "platform/BaseImage.h"
@@ -217,4 +218,39 @@ void BM_RedrawKind(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RedrawKind)->DenseRange(0, 12)->Arg(-12)->Arg(-9)->Unit(benchmark::kMillisecond);
+} // namespace
+
+namespace {
+
+// A document of many lenses over many small marks on a 400 × 300 picture, flattened (no caches):
+// every lens redraws the marks beneath it, within a budget shared by all the lenses of a paint.
+// Arguments: lenses, marks.
+void BM_ManyLenses(benchmark::State& state)
+{
+    const qsizetype lenses = state.range(0), marks = state.range(1);
+    QRandomGenerator rng(3);
+    QList<Annotation> list;
+    for (qsizetype i = 0; i < lenses + marks; ++i) {
+        const bool lens = i % ((lenses + marks) / lenses) == 0;
+        const QPointF p(rng.bounded(380.0), rng.bounded(280.0));
+        const double side = lens ? 60 : 10;
+        list.append(Annotation{.kind = lens ? AnnotationKind::magnifier : AnnotationKind::rectangle,
+                               .p1 = p,
+                               .p2 = p + QPointF(side, side)});
+    }
+    QImage picture(400, 300, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::gray);
+    const BaseImage image(picture);
+    for (auto _ : state) {
+        QImage target = picture.copy();
+        QPainter painter(&target);
+        AnnotationRenderer(list, std::nullopt, image.pointSize(), image).paint(painter);
+    }
+}
+BENCHMARK(BM_ManyLenses)
+    ->Args({1000, 40'000})
+    ->Args({100'000, 10'000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 } // namespace

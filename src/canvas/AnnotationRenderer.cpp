@@ -97,7 +97,8 @@ void drawSticker(QPainter& painter, const Annotation& a, RenderCaches* caches)
         std::clamp(int(std::lround(size * deviceScale(painter))), 1, kMaxEmojiPixels);
     // The picture is larger than the font size: glyphs overhang their nominal size a little.
     const int side = pixels * 3 / 2 + 2;
-    const QImage picture = cachedPicture(caches, {text, pixels, pixels, 0}, [&] {
+    PictureCache* pictures = caches ? &caches->pictures() : nullptr;
+    const QImage picture = cachedPicture(pictures, {text, pixels, pixels, 0}, [&] {
         QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
@@ -168,12 +169,13 @@ void AnnotationRenderer::paint(QPainter& painter) const
                            QPainter::TextAntialiasing);
     drawSpotlights(painter);
     const QRectF visible = PenStroke::paintable(painter);
+    const std::optional<Lenses> lenses = this->lenses();
     for (qsizetype i = 0; i < m_annotations.size(); ++i) {
         if (m_cancelled && m_cancelled->load(std::memory_order_relaxed)) break;
         const Annotation& a = m_annotations[i];
         if (m_editingID && a.id == *m_editingID) continue;
         if (a.kind == AnnotationKind::magnifier) {
-            drawLens(painter, i, visible);
+            drawLens(painter, i, visible, *lenses);
         } else {
             drawIfVisible(painter, a, visible);
         }

@@ -4,6 +4,7 @@
 #include "model/Annotation.h"
 #include "platform/BaseImage.h"
 
+#include <QCache>
 #include <QFont>
 #include <QImage>
 #include <QList>
@@ -14,7 +15,9 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace snapkin {
 
@@ -50,11 +53,20 @@ public:
     // The dimming layer: the image rectangle with one hole per spotlight, for an even-odd fill.
     // Empty when there is no spotlight or the image size is zero.
     QPainterPath spotlightPath() const;
-    // What the magnifier at `index` redraws inside its lens: the annotations before it (not the
-    // one being edited, no spotlight, no magnifier), then the obscure regions after it.
+    // What the magnifier at `index` redraws inside its lens, in drawing order: the annotations
+    // before it (not the one being edited, no spotlight, no magnifier), then the obscure regions
+    // after it, of those only what reaches the part of the image it shows.
+    //
+    // Bounded: all the lenses of a paint look at most lensLookBudget annotations beneath them
+    // and redraw at most lensDrawBudget, shared out alike, each taking the topmost ones; an
+    // obscure region that reaches a lens is always redrawn. A lens that would have more obscure
+    // regions to check than its share shows nothing at all (no image either), never what one
+    // hides. A few lenses over a few thousand annotations redraw all they show.
     QList<Annotation> magnifierContents(qsizetype index) const;
     // The same as indices into the annotation list, without copying annotations.
     QList<qsizetype> magnifierContentIndices(qsizetype index) const;
+    static constexpr qsizetype lensLookBudget = 20'000'000;
+    static constexpr qsizetype lensDrawBudget = 200'000;
     static QPainterPath magnifierPath(const Annotation& magnifier);
     static double magnifierZoom(const Annotation& magnifier);
     static double magnifierBorderWidth(const Annotation& magnifier);
@@ -99,10 +111,28 @@ private:
     void drawIfVisible(QPainter& painter, const Annotation& annotation,
                        const QRectF& visible) const;
     void drawSpotlights(QPainter& painter) const;
+    // What the lenses of one paint share, gathered once: where each annotation draws, the
+    // obscure regions, and each lens's share of the budgets.
+    struct Lenses {
+        std::vector<QRectF> bounds;
+        std::vector<qsizetype> obscures;
+        qsizetype lookLimit = 0;
+        qsizetype drawLimit = 0;
+        // Lens shadows for this paint only, when there are no caches.
+        std::unique_ptr<QCache<RenderCaches::PictureKey, QImage>> shadows;
+    };
+    // None when there is no magnifier.
+    std::optional<Lenses> lenses() const;
+    // What the lens at `index` redraws (magnifierContentIndices); `blind` when it may show
+    // nothing.
+    QList<qsizetype> lensContents(qsizetype index, const Lenses& lenses, bool& blind) const;
     // The magnifier at `index`, with what it shows, unless it lies wholly outside `visible`.
-    void drawLens(QPainter& painter, qsizetype index, const QRectF& visible) const;
+    void drawLens(QPainter& painter, qsizetype index, const QRectF& visible,
+                  const Lenses& lenses) const;
+    // A blind lens shows neither the image nor annotations. `pictures` keeps its shadow.
     void drawMagnifier(QPainter& painter, const Annotation& magnifier,
-                       const QList<qsizetype>& contents) const;
+                       const QList<qsizetype>& contents, bool blind,
+                       QCache<RenderCaches::PictureKey, QImage>* pictures) const;
     void drawObscure(QPainter& painter, const Annotation& annotation) const;
     // Draws a vector annotation from (or into) the raster cache; false when it cannot.
     bool drawFromRasterCache(QPainter& painter, const Annotation& annotation,

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace snapkin {
 
@@ -26,7 +27,7 @@ QPainterPath lensOutline(const QRectF& box, bool round)
     return path;
 }
 
-void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCaches* caches)
+void drawLensShadow(QPainter& painter, const QRectF& box, bool round, PictureCache* pictures)
 {
     // Black at 0.35, blurred by about 6 points, 2 points down: drawn once into a picture per
     // lens size and device scale, then reused on every redraw.
@@ -36,7 +37,7 @@ void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCach
     const int w = int(std::ceil((box.width() + 2 * kPad) * scale));
     const int h = int(std::ceil((box.height() + 2 * kPad) * scale));
     if (qint64(w) * h > 16'000'000) return; // a lens larger than any screen goes without
-    const QImage shadow = cachedPicture(caches, {QString(), w, h, round ? 1 : 2}, [&] {
+    const QImage shadow = cachedPicture(pictures, {QString(), w, h, round ? 1 : 2}, [&] {
         QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
@@ -51,25 +52,70 @@ void drawLensShadow(QPainter& painter, const QRectF& box, bool round, RenderCach
                       shadow);
 }
 
+constexpr int kPaintShadowKilobytes = 16 * 1024;
+
 } // namespace
+
+std::optional<AnnotationRenderer::Lenses> AnnotationRenderer::lenses() const
+{
+    const auto count =
+        std::count_if(m_annotations.cbegin(), m_annotations.cend(),
+                      [](const auto& a) { return a.kind == AnnotationKind::magnifier; });
+    if (count == 0) return std::nullopt;
+    Lenses lenses;
+    lenses.bounds.reserve(size_t(m_annotations.size()));
+    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
+        lenses.bounds.push_back(drawnBounds(m_annotations[i]));
+        if (m_annotations[i].kind == AnnotationKind::pixelate) lenses.obscures.push_back(i);
+    }
+    // A flatten keeps no pictures, but its lenses of one size share one shadow.
+    if (!m_caches) lenses.shadows = std::make_unique<PictureCache>(kPaintShadowKilobytes);
+    lenses.lookLimit = std::max<qsizetype>(1, lensLookBudget / count);
+    lenses.drawLimit = std::max<qsizetype>(1, lensDrawBudget / count);
+    return lenses;
+}
+
+QList<qsizetype> AnnotationRenderer::lensContents(qsizetype index, const Lenses& lenses,
+                                                  bool& blind) const
+{
+    // Every obscure region is checked, wherever it lies in the list: a lens never shows
+    // unobscured what one covers, neither beneath it nor above it (its own drawing covers the
+    // original place only, not the enlarged one).
+    blind = qsizetype(lenses.obscures.size()) > lenses.lookLimit;
+    if (blind) return {};
+    const QRectF area = lensSourceRect(m_annotations[index]);
+    QList<qsizetype> beneath;
+    QList<qsizetype> above;
+    for (const qsizetype k : lenses.obscures) {
+        if (k == index || !lenses.bounds[size_t(k)].intersects(area)) continue;
+        (k < index ? beneath : above).append(k);
+    }
+    // The rest from the top down, within the lens's share.
+    QList<qsizetype> marks;
+    qsizetype looked = 0;
+    for (qsizetype k = index - 1;
+         k >= 0 && looked < lenses.lookLimit && marks.size() < lenses.drawLimit; --k, ++looked) {
+        const Annotation& a = m_annotations[k];
+        if (m_editingID && a.id == *m_editingID) continue;
+        if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier ||
+            a.kind == AnnotationKind::pixelate)
+            continue;
+        if (lenses.bounds[size_t(k)].intersects(area)) marks.append(k);
+    }
+    std::reverse(marks.begin(), marks.end());
+    QList<qsizetype> contents;
+    contents.reserve(beneath.size() + marks.size() + above.size());
+    std::merge(beneath.cbegin(), beneath.cend(), marks.cbegin(), marks.cend(),
+               std::back_inserter(contents));
+    return contents + above;
+}
 
 QList<qsizetype> AnnotationRenderer::magnifierContentIndices(qsizetype index) const
 {
-    QList<qsizetype> below;
-    QList<qsizetype> obscuresAbove;
-    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
-        const Annotation& a = m_annotations[i];
-        if (i < index) {
-            if (m_editingID && a.id == *m_editingID) continue;
-            if (a.kind == AnnotationKind::spotlight || a.kind == AnnotationKind::magnifier)
-                continue;
-            below.append(i);
-        } else if (i > index && a.kind == AnnotationKind::pixelate) {
-            // A lens never shows unobscured what an obscure region covers.
-            obscuresAbove.append(i);
-        }
-    }
-    return below + obscuresAbove;
+    const std::optional<Lenses> all = lenses();
+    if (!all || index < 0 || index >= m_annotations.size()) return {};
+    bool blind = false;
+    return lensContents(index, *all, blind);
 }
 
 QList<Annotation> AnnotationRenderer::magnifierContents(qsizetype index) const
@@ -108,7 +154,8 @@ double AnnotationRenderer::magnifierBorderWidth(const Annotation& magnifier)
 }
 
 void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magnifier,
-                                       const QList<qsizetype>& contents) const
+                                       const QList<qsizetype>& contents, bool blind,
+                                       PictureCache* pictures) const
 {
     const QRectF box = magnifier.box();
     if (!(box.width() >= 1 && box.height() >= 1)) return;
@@ -116,7 +163,7 @@ void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magn
     const double zoom = magnifierZoom(magnifier);
     const QPointF c = box.center();
 
-    drawLensShadow(painter, box, magnifier.magnifierRound, m_caches);
+    drawLensShadow(painter, box, magnifier.magnifierRound, pictures);
     painter.fillPath(outline, Qt::white);
 
     // A redraw at the larger scale, not a copy of pixels: strokes and text stay sharp.
@@ -126,7 +173,7 @@ void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magn
     painter.scale(zoom, zoom);
     painter.translate(-c);
     const QRectF shown = lensSourceRect(magnifier);
-    if (!m_source.isNull()) {
+    if (!m_source.isNull() && !blind) {
         const QSizeF size = m_imageSize.width() == 0 && m_imageSize.height() == 0
                                 ? QSizeF(m_source.image().size())
                                 : m_imageSize;
@@ -149,25 +196,24 @@ void AnnotationRenderer::drawMagnifier(QPainter& painter, const Annotation& magn
     painter.strokePath(outline, border);
 }
 
-void AnnotationRenderer::drawLens(QPainter& painter, qsizetype index,
-                                  const QRectF& visible) const
+void AnnotationRenderer::drawLens(QPainter& painter, qsizetype index, const QRectF& visible,
+                                  const Lenses& lenses) const
 {
     const Annotation& a = m_annotations[index];
-    const QRectF bounds = drawnBounds(a);
+    const QRectF bounds = lenses.bounds[size_t(index)];
     if (!visible.isNull() && !bounds.intersects(visible)) return;
-    // Only what the lens can show decides whether its picture is still good.
-    QList<qsizetype> shown;
+    bool blind = false;
+    const QList<qsizetype> shown = lensContents(index, lenses, blind);
+    PictureCache* pictures = m_caches ? &m_caches->pictures() : lenses.shadows.get();
+    // Only what the lens shows decides whether its picture is still good.
     QList<Annotation> context;
-    const QRectF area = lensSourceRect(a);
-    for (qsizetype k : magnifierContentIndices(index))
-        if (drawnBounds(m_annotations[k]).intersects(area)) {
-            shown.append(k);
-            context.append(m_annotations[k]);
-        }
-    const RenderCaches::RasterSource source{a, context, m_source.serial(), m_imageSize};
+    context.reserve(shown.size());
+    for (const qsizetype k : shown)
+        context.append(m_annotations[k]);
+    const RenderCaches::RasterSource source{a, context, blind ? 0 : m_source.serial(), m_imageSize};
     if (!drawThroughRasterCache(painter, source, bounds,
-                                [&](QPainter& p) { drawMagnifier(p, a, shown); }))
-        drawMagnifier(painter, a, shown);
+                                [&](QPainter& p) { drawMagnifier(p, a, shown, blind, pictures); }))
+        drawMagnifier(painter, a, shown, blind, pictures);
 }
 
 } // namespace snapkin

@@ -1,6 +1,5 @@
 #include "canvas/RenderPictures.h"
 
-#include <QCache>
 #include <QPainter>
 
 #include <algorithm>
@@ -17,15 +16,14 @@ double deviceScale(const QPainter& painter)
     return std::isfinite(s) && s > 0 ? std::min(s, 64.0) : 1.0;
 }
 
-QImage cachedPicture(RenderCaches* caches, const RenderCaches::PictureKey& key,
+QImage cachedPicture(PictureCache* cache, const RenderCaches::PictureKey& key,
                      const std::function<QImage()>& make)
 {
-    if (!caches) return make();
-    QCache<RenderCaches::PictureKey, QImage>& cache = caches->pictures();
-    if (const QImage* image = cache.object(key)) return *image;
+    if (!cache) return make();
+    if (const QImage* image = cache->object(key)) return *image;
     QImage image = make();
     if (!image.isNull())
-        cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+        cache->insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
     return image;
 }
 

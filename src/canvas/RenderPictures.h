@@ -2,6 +2,7 @@
 
 #include "canvas/RenderCaches.h"
 
+#include <QCache>
 #include <QImage>
 
 #include <functional>
@@ -16,8 +17,9 @@ namespace snapkin {
 double deviceScale(const QPainter& painter);
 
 // Small pictures that cost a lot to make and little to draw (emoji glyphs, lens shadows),
-// kept by key within the caches' memory budget; made afresh when there are no caches.
-QImage cachedPicture(RenderCaches* caches, const RenderCaches::PictureKey& key,
+// kept by key within the cache's memory budget; made afresh when there is no cache.
+using PictureCache = QCache<RenderCaches::PictureKey, QImage>;
+QImage cachedPicture(PictureCache* cache, const RenderCaches::PictureKey& key,
                      const std::function<QImage()>& make);
 
 } // namespace snapkin

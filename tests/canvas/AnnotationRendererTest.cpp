@@ -384,6 +384,54 @@ TEST(AnnotationRendererMagnifier, ShowsEnlargedContentUndimmedAndObscuresAbove)
               0);
 }
 
+TEST(AnnotationRendererMagnifier, ManyLensesShareABoundedRedrawTopmostFirst)
+{
+    // A thousand lenses over 60,000 marks that all lie under them: each redraws its share of
+    // the budget, the marks nearest beneath it, not all 60,000 a thousand times.
+    QList<Annotation> list;
+    for (int i = 0; i < 60'000; ++i)
+        list.append(make(AnnotationKind::rectangle, {90, 90}, {110, 110}));
+    for (int i = 0; i < 1000; ++i)
+        list.append(make(AnnotationKind::magnifier, {50, 50}, {150, 150}));
+    const AnnotationRenderer renderer(list, std::nullopt, {200, 200}, flatImage());
+    const QList<qsizetype> last = renderer.magnifierContentIndices(list.size() - 1);
+    const qsizetype share = AnnotationRenderer::lensDrawBudget / 1000;
+    ASSERT_EQ(last.size(), share);
+    for (qsizetype k = 0; k < share; ++k)
+        EXPECT_EQ(last[k], 60'000 - share + k);
+}
+
+TEST(AnnotationRendererMagnifier, ALensWithMoreObscureRegionsThanItsShareShowsNothing)
+{
+    // Past its share a lens cannot tell which obscure regions reach it: it shows neither the
+    // image (a red square under its centre) nor marks, only its white backing.
+    QImage base(200, 200, QImage::Format_ARGB32_Premultiplied);
+    base.fill(Qt::white);
+    QPainter p(&base);
+    p.fillRect(QRect(90, 90, 20, 20), Qt::red);
+    p.end();
+    const qsizetype lenses = 1000;
+    const qsizetype regions = AnnotationRenderer::lensLookBudget / lenses + 1;
+    QList<Annotation> list;
+    for (qsizetype i = 0; i < regions; ++i) {
+        Annotation solid = make(AnnotationKind::pixelate, {0, 0}, {5, 5});
+        solid.obscure = ObscureStyle::solid;
+        list.append(solid);
+    }
+    for (qsizetype i = 0; i < lenses; ++i)
+        list.append(make(AnnotationKind::magnifier, {50, 50}, {150, 150}));
+    const AnnotationRenderer renderer(list, std::nullopt, {200, 200}, BaseImage(base));
+    EXPECT_TRUE(renderer.magnifierContentIndices(list.size() - 1).isEmpty());
+    const QImage out = render(list, BaseImage(base));
+    EXPECT_TRUE(pixelIs(out, {100, 100}, white));
+    EXPECT_TRUE(pixelIs(out, {2, 2}, black));
+
+    // One lens fewer than that, with regions to spare, shows the square enlarged.
+    list.remove(regions, 1);
+    list.removeFirst();
+    EXPECT_TRUE(pixelIs(render(list, BaseImage(base)), {100, 100}, qRgb(255, 0, 0)));
+}
+
 TEST(AnnotationRendererRender, ExportScalesEverythingByThePixelScale)
 {
     Annotation a = make(AnnotationKind::rectangle, {20, 20}, {60, 60});
