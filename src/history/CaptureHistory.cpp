@@ -81,16 +81,19 @@ void CaptureHistory::reportFailure(const std::expected<void, HistoryStore::Error
     QString folder = m_files.directory();
     while (!QFileInfo::exists(folder) && QFileInfo(folder).absolutePath() != folder)
         folder = QFileInfo(folder).absolutePath();
-    const QString message =
-        written.error() == HistoryStore::Error::unsafeFolder
-            ? HistoryStore::userMessage(written.error())
-            : platform::L10n::format(
-                  "Snapkin couldn't write to “%@”: %@", QDir::toNativeSeparators(folder),
-                  platform::writeFailureReason(folder,
-                                               written.error() == HistoryStore::Error::cannotCreate
-                                                   ? platform::WriteError::cannotCreate
-                                                   : platform::WriteError::writeFailed,
-                                               bytes));
+    const HistoryStore::Error error = written.error();
+    const QString reason =
+        error == HistoryStore::Error::outOfMemory
+            ? platform::L10n::text("there isn't enough memory.")
+            : platform::writeFailureReason(folder,
+                                           error == HistoryStore::Error::cannotCreate
+                                               ? platform::WriteError::cannotCreate
+                                               : platform::WriteError::writeFailed,
+                                           bytes);
+    const QString message = error == HistoryStore::Error::unsafeFolder
+                                ? HistoryStore::userMessage(error)
+                                : platform::L10n::format("Snapkin couldn't write to “%@”: %@",
+                                                         QDir::toNativeSeparators(folder), reason);
     QMetaObject::invokeMethod(
         this, [this, message] { emit writeFailed(message); }, Qt::QueuedConnection);
 }
@@ -124,7 +127,14 @@ void CaptureHistory::saveIndex()
 {
     if (!m_available) return;
     m_queue->async(
-        [this, files = m_files, entries = m_entries] { reportFailure(files.save(entries)); });
+        [this, files = m_files, entries = m_entries] { saveIndexOn(files, entries); });
+}
+
+void CaptureHistory::saveIndexOn(const HistoryStore& files, const QList<HistoryEntry>& entries)
+{
+    // An entry whose package is not on disk (its first write is still to come, or failed) is
+    // left out: the index never names a package that was not written.
+    reportFailure(files.save(files.withPackages(entries)));
 }
 
 void CaptureHistory::drain()
@@ -220,7 +230,7 @@ void CaptureHistory::remove(const QList<QUuid>& ids)
     // Queued even when nothing was removed: the index is rewritten either way.
     m_queue->async([this, files = m_files, ids, entries = m_entries] {
         files.remove(ids);
-        reportFailure(files.save(entries));
+        saveIndexOn(files, entries);
     });
 }
 

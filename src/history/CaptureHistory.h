@@ -190,6 +190,8 @@ private:
     void setEntries(QList<HistoryEntry> entries);
     void insert(const HistoryEntry& entry);
     void saveIndex();
+    // Writes the index of `entries` that have their package on disk; on the write queue.
+    void saveIndexOn(const HistoryStore& files, const QList<HistoryEntry>& entries);
     // Passes a failed write of about `bytes` bytes on as writeFailed(); callable from the write
     // queue.
     void reportFailure(const std::expected<void, HistoryStore::Error>& written, qint64 bytes = 0);

@@ -172,7 +172,7 @@ void CaptureHistory::setRecognizedText(const QString& text, const QUuid& id)
     if (!m_available) return;
     m_queue->async([this, files = m_files, updated, entries = m_entries] {
         (void)files.writeEntry(updated);
-        reportFailure(files.save(entries));
+        saveIndexOn(files, entries);
     });
 }
 

@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <new>
 #include <sys/stat.h>
 
 namespace snapkin {
@@ -211,34 +212,46 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
             reportFailure(prepared);
             return;
         }
-        if (cache->serial != image.serial() || cache->png.isEmpty()) {
-            auto png = SnapkinDocument::pngData(image);
-            cache->png = png.value_or(QByteArray());
-            cache->serial = image.serial();
-        }
-        if (!cache->png.isEmpty()) {
-            // Without a preview when the run must end: drawing may take long, and the next start
-            // draws it. A drawing stopped half way is not kept.
-            std::optional<QByteArray> thumbnail;
-            if (!m_endingAtOnce) {
-                const auto flattened =
-                    drawPreview(FlattenService::input(document, image), m_endingAtOnce);
-                if (flattened && !m_endingAtOnce)
-                    thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
+        // A package that could not be made or written is told, and the one on disk, if any,
+        // stays; the next write of the entry (its next edit) tries again. Memory that runs out
+        // is told like any failed write, never taken down the queue unheard.
+        try {
+            if (cache->serial != image.serial() || cache->png.isEmpty()) {
+                auto png = SnapkinDocument::pngData(image);
+                cache->png = png.value_or(QByteArray());
+                cache->serial = image.serial();
             }
-            auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
-            // The package replaces the old one whole, so its record is written again after it.
-            if (package) {
-                if (SnapkinDocument::write(*package, files.packagePath(entry.id),
-                                           platform::FileAccess::userOnly))
+            if (!cache->png.isEmpty()) {
+                // Without a preview when the run must end: drawing may take long, and the next
+                // start draws it. A drawing stopped half way is not kept.
+                std::optional<QByteArray> thumbnail;
+                if (!m_endingAtOnce) {
+                    const auto flattened =
+                        drawPreview(FlattenService::input(document, image), m_endingAtOnce);
+                    if (flattened && !m_endingAtOnce)
+                        thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
+                }
+                auto package =
+                    SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
+                // The package replaces the old one whole, so its record is written again after
+                // it.
+                if (!package)
+                    reportFailure(std::unexpected(HistoryStore::Error::writeFailed));
+                else if (SnapkinDocument::write(*package, files.packagePath(entry.id),
+                                                platform::FileAccess::userOnly))
                     reportFailure(files.writeEntry(entry));
                 else
                     reportFailure(std::unexpected(HistoryStore::Error::writeFailed),
                                   cache->png.size());
+            } else if (!image.isNull()) {
+                // The encoder gives nothing for pixels it has only when memory runs out.
+                reportFailure(std::unexpected(HistoryStore::Error::outOfMemory));
             }
+        } catch (const std::bad_alloc&) {
+            reportFailure(std::unexpected(HistoryStore::Error::outOfMemory));
         }
-        // Saved last, so the index never names a package that was not written yet.
-        reportFailure(files.save(entries));
+        // Saved last, so the index never names a package that was not written.
+        saveIndexOn(files, entries);
     });
     whenWritesDone(this, [this, id = entry.id] { m_thumbnails.invalidate(id); });
 }

@@ -83,6 +83,9 @@ QString HistoryStore::userMessage(Error error)
         return platform::L10n::text("The history folder couldn't be created.");
     case Error::writeFailed:
         return platform::L10n::text("The history couldn't be written. The disk may be full.");
+    case Error::outOfMemory:
+        return platform::L10n::text(
+            "The history couldn't be written. There isn't enough memory.");
     }
     return {};
 }
@@ -252,6 +255,13 @@ HistoryStore::save(const QList<HistoryEntry>& entries) const
     if (!platform::writeFileAtomically(path, encodeIndex(entries), platform::FileAccess::userOnly))
         return std::unexpected(Error::writeFailed);
     return {};
+}
+
+QList<HistoryEntry> HistoryStore::withPackages(QList<HistoryEntry> entries) const
+{
+    const QSet<QUuid> ids = packageIDs();
+    entries.removeIf([&](const HistoryEntry& entry) { return !ids.contains(entry.id); });
+    return entries;
 }
 
 void HistoryStore::remove(const QList<QUuid>& ids) const

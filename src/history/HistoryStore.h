@@ -29,6 +29,7 @@ public:
         unsafeFolder, // "History" is a link, not a folder, or someone else's
         cannotCreate, // the folder could not be made
         writeFailed,  // a file could not be written (the previous one stays)
+        outOfMemory,  // what was to be written could not be made (the previous one stays)
     };
     static QString userMessage(Error error);
 
@@ -63,6 +64,9 @@ public:
     Loaded load(const QDateTime& now = QDateTime::currentDateTimeUtc()) const;
     // Creates the folder when needed and writes the index with `entries` in this order.
     std::expected<void, Error> save(const QList<HistoryEntry>& entries) const;
+    // `entries` without those whose package is not in the folder (not written yet, or never
+    // written): what an index may name.
+    QList<HistoryEntry> withPackages(QList<HistoryEntry> entries) const;
     // Deletes each id's package; links are removed, never followed. Failures are ignored.
     void remove(const QList<QUuid>& ids) const;
     // Writes the entry's record into its package when the package exists; never creates it.
