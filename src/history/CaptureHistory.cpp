@@ -126,8 +126,7 @@ void CaptureHistory::insert(const HistoryEntry& entry)
 void CaptureHistory::saveIndex()
 {
     if (!m_available) return;
-    m_queue->async(
-        [this, files = m_files, entries = m_entries] { saveIndexOn(files, entries); });
+    m_queue->async([this, files = m_files, entries = m_entries] { saveIndexOn(files, entries); });
 }
 
 void CaptureHistory::saveIndexOn(const HistoryStore& files, const QList<HistoryEntry>& entries)

@@ -231,8 +231,7 @@ void CaptureHistory::queuePackage(const AnnotationDocument& document,
                     if (flattened && !m_endingAtOnce)
                         thumbnail = SnapkinDocument::thumbnailPNG(*flattened);
                 }
-                auto package =
-                    SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
+                auto package = SnapkinDocument::wrapper(document, cache->png, std::move(thumbnail));
                 // The package replaces the old one whole, so its record is written again after
                 // it.
                 if (!package)

@@ -84,8 +84,7 @@ QString HistoryStore::userMessage(Error error)
     case Error::writeFailed:
         return platform::L10n::text("The history couldn't be written. The disk may be full.");
     case Error::outOfMemory:
-        return platform::L10n::text(
-            "The history couldn't be written. There isn't enough memory.");
+        return platform::L10n::text("The history couldn't be written. There isn't enough memory.");
     }
     return {};
 }

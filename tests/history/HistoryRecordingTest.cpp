@@ -14,6 +14,10 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <new>
+
 using namespace snapkin;
 using namespace snapkin::testing;
 
@@ -231,6 +235,62 @@ TEST_F(HistoryRecordingTest, ARemovedEntryIsNotWrittenAgainByItsEditor)
     history->flushAndDrain();
     EXPECT_FALSE(QFileInfo::exists(files.packagePath(id)));
     EXPECT_TRUE(history->entries().isEmpty());
+}
+
+// Memory that runs out while a package is made (here in drawing its preview) is told, and the
+// index, written after, names no package that isn't on disk; the next edit writes it.
+TEST_F(HistoryRecordingTest, APackageThatCouldntBeMadeIsToldAndWrittenAtTheNextEdit)
+{
+    QSignalSpy failed(history.get(), &CaptureHistory::writeFailed);
+    auto failing = std::make_shared<std::atomic<bool>>(true);
+    history->setPreviewFlattener(
+        [failing](const FlattenService::Input&, const std::atomic<bool>&) -> std::optional<QImage> {
+            if (*failing) throw std::bad_alloc();
+            return std::nullopt; // written without a preview
+        });
+    auto editor = store();
+    history->track(*editor, "Edited", std::nullopt, false);
+    const QUuid id = history->entries()[0].id;
+    history->drain();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !failed.isEmpty(); }, 5000));
+    EXPECT_TRUE(failed[0][0].toString().endsWith("there isn't enough memory."))
+        << failed[0][0].toString().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(files.packagePath(id)));
+    EXPECT_FALSE(readFile(files.directory() + "/index.json").contains(historyIDText(id).toUtf8()));
+    EXPECT_EQ(history->entries().size(), 1) << "the entry stays for the next write";
+
+    *failing = false;
+    editor->setAnnotations({box(1)});
+    history->editorWillClose(*editor);
+    history->drain();
+    ASSERT_TRUE(package(id));
+    EXPECT_EQ(package(id)->document.annotations.size(), 1);
+    EXPECT_EQ(files.load(now).entries, history->entries());
+    EXPECT_EQ(failed.count(), 1);
+}
+
+// An index written for another reason while a new entry waits for its first package leaves
+// that entry out until its package is there.
+TEST_F(HistoryRecordingTest, TheIndexNamesANewEntryOnlyOnceItsPackageIsWritten)
+{
+    auto other = store();
+    history->track(*other, "Other", std::nullopt, false);
+    const QUuid otherID = history->entries()[0].id;
+    now = now.addSecs(1);
+    auto blank = store();
+    history->track(*blank, "Blank Canvas", std::nullopt, true);
+    blank->setAnnotations({box(1)}); // the entry exists; its package waits for the pause
+    const QUuid id = history->entries()[0].id;
+    ASSERT_NE(id, otherID);
+    history->remove({otherID});
+    history->drain();
+    EXPECT_FALSE(QFileInfo::exists(files.packagePath(id)));
+    EXPECT_FALSE(readFile(files.directory() + "/index.json").contains(historyIDText(id).toUtf8()));
+
+    history->editorWillClose(*blank);
+    history->drain();
+    EXPECT_TRUE(readFile(files.directory() + "/index.json").contains(historyIDText(id).toUtf8()));
+    EXPECT_EQ(files.load(now).entries, history->entries());
 }
 
 } // namespace
