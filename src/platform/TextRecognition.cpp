@@ -2,6 +2,7 @@
 
 #include "platform/ImageFilters.h"
 #include "platform/L10n.h"
+#include "platform/WordShape.h"
 
 #include <QDir>
 
@@ -37,9 +38,16 @@ QString userMessage(RecognitionError error)
 
 namespace {
 
-// Words the engine is less sure of than this (0–100) are noise far more often than text:
-// icons, rules and textures read as letters.
+// Words the engine is less sure of than this (0–100) are noise far more often than text
+// (icons, rules and textures read as letters and signs), unless they look like text: the
+// engine doubts, at random, words it reads right (a quoted word, one that ends in an
+// apostrophe).
 constexpr float minWordConfidence = 40.0f;
+
+// A doubted word taller than this, relative to the words of its block the engine is sure of,
+// is a picture read as letters, not text: a word of text with accents, quotes and brackets
+// around it is at most about 1.6 times the middle height of the words around it.
+constexpr double maxDoubtedWordHeight = 1.75;
 
 constexpr double maxUpscale = 3.0;
 // Upscaling never makes the picture larger than this.
@@ -143,10 +151,19 @@ QString engineLanguages(const TextRecognition::Options& options)
 }
 
 // What reading a block at one scale gave: its lines, and how many words of letters or digits
-// the engine doubted (dropped, under minWordConfidence).
+// the engine doubted (under minWordConfidence), whether kept as text or dropped.
 struct BlockReading {
     std::vector<RecognizedTextLine> lines;
     int doubtful = 0;
+};
+
+// A word as the engine read it: its text, how sure the engine is of it (0–100), its box and
+// whether it starts a line.
+struct EngineWord {
+    QString text;
+    float confidence = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool startsLine = false;
 };
 
 bool looksLikeAWord(const QString& word)
@@ -201,21 +218,60 @@ struct BlockReader {
         return reading;
     }
 
+    // The engine's words, in its order, boxes in the scaled, bordered block's pixels.
+    std::vector<EngineWord> engineWords() const
+    {
+        std::vector<EngineWord> read;
+        std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+        if (!it) return read;
+        bool startsLine = false;
+        do {
+            // A line may start with a word that is empty or has no box; the next one starts it.
+            startsLine = startsLine || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE);
+            if (it->Empty(tesseract::RIL_WORD)) continue;
+            QString word = utf8Text(*it, tesseract::RIL_WORD);
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (word.isEmpty() ||
+                !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+                continue;
+            read.push_back({std::move(word), it->Confidence(tesseract::RIL_WORD), left, top, right,
+                            bottom, startsLine});
+            startsLine = false;
+        } while (it->Next(tesseract::RIL_WORD));
+        return read;
+    }
+
     // The engine's words as lines, boxes from the scaled, bordered block to fractions of the
     // whole image.
     BlockReading collect(double scale) const
     {
+        const std::vector<EngineWord> read = engineWords();
         BlockReading reading;
+        // Heights are measured against the words the engine is sure of, the block's text;
+        // without any, against the height of its lines.
+        std::vector<int> sureHeights;
+        for (const EngineWord& word : read) {
+            if (word.confidence >= minWordConfidence) sureHeights.push_back(word.bottom - word.top);
+            if (word.confidence < minWordConfidence && looksLikeAWord(word.text))
+                ++reading.doubtful;
+        }
+        double textHeight = block.lineHeight * scale;
+        if (!sureHeights.empty()) {
+            const auto middle = sureHeights.begin() + std::ptrdiff_t(sureHeights.size() / 2);
+            std::nth_element(sureHeights.begin(), middle, sureHeights.end());
+            textHeight = *middle;
+        }
+
         const double width = page.pixels.width();
         const double height = page.pixels.height();
         QStringList words;
         std::vector<RecognizedTextWord> wordBoxes;
         QRectF lineBox;
-        auto fraction = [&](int left, int top, int right, int bottom) {
-            const double x1 = left / scale - border + block.rect.left();
-            const double y1 = top / scale - border + block.rect.top();
-            const double x2 = right / scale - border + block.rect.left();
-            const double y2 = bottom / scale - border + block.rect.top();
+        auto fraction = [&](const EngineWord& word) {
+            const double x1 = word.left / scale - border + block.rect.left();
+            const double y1 = word.top / scale - border + block.rect.top();
+            const double x2 = word.right / scale - border + block.rect.left();
+            const double y2 = word.bottom / scale - border + block.rect.top();
             return QRectF(QPointF(std::max(0.0, x1) / width, std::max(0.0, y1) / height),
                           QPointF(std::min(width, x2) / width, std::min(height, y2) / height));
         };
@@ -227,26 +283,18 @@ struct BlockReader {
             wordBoxes.clear();
             lineBox = QRectF();
         };
-
-        std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-        if (it) {
-            do {
-                if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) flush();
-                if (it->Empty(tesseract::RIL_WORD)) continue;
-                const QString word = utf8Text(*it, tesseract::RIL_WORD);
-                if (word.isEmpty()) continue;
-                if (it->Confidence(tesseract::RIL_WORD) < minWordConfidence) {
-                    if (looksLikeAWord(word)) ++reading.doubtful;
-                    continue;
-                }
-                int left = 0, top = 0, right = 0, bottom = 0;
-                if (!it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) continue;
-                words.append(word);
-                const QRectF wordBox = fraction(left, top, right, bottom);
-                wordBoxes.push_back({word, wordBox});
-                // A line's box covers the words kept, not the noise dropped beside them.
-                lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
-            } while (it->Next(tesseract::RIL_WORD));
+        bool lineBreak = false;
+        for (const EngineWord& word : read) {
+            lineBreak = lineBreak || word.startsLine;
+            const double relativeHeight = (word.bottom - word.top) / std::max(1.0, textHeight);
+            if (!TextRecognition::keepsWord(word.text, word.confidence, relativeHeight)) continue;
+            if (lineBreak) flush();
+            lineBreak = false;
+            words.append(word.text);
+            const QRectF wordBox = fraction(word);
+            wordBoxes.push_back({word.text, wordBox});
+            // A line's box covers the words kept, not the noise dropped beside them.
+            lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
         }
         flush();
         return reading;
@@ -254,6 +302,13 @@ struct BlockReader {
 };
 
 } // namespace
+
+bool TextRecognition::keepsWord(QStringView word, float confidence, double relativeHeight)
+{
+    if (word.isEmpty()) return false;
+    if (confidence >= minWordConfidence) return true;
+    return relativeHeight <= maxDoubtedWordHeight && looksLikeText(word);
+}
 
 QString TextRecognition::dataPath()
 {
@@ -367,10 +422,10 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     BlockReader reader{*engine, page, block, pixels, border, cancel};
     auto reading = reader.read(scale);
     if (!reading) return std::unexpected(reading.error());
-    // A word the engine doubts is dropped, and with it a word of the text. Text of lines too
-    // low for the engine is where that happens (a capital or a quote mark opening a line, an
-    // apostrophe at a word's end): read larger, the engine is mostly sure of them, and the
-    // reading that doubts fewer words is kept.
+    // Text of lines too low for the engine is where it doubts words (a capital or a quote mark
+    // opening a line, an apostrophe at a word's end) and misreads the code beside them: read
+    // larger, the engine is mostly sure of them, and the reading that doubts fewer words is
+    // kept.
     if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
         const double larger = upscaleFactor(block.lineHeight, options.rereadTo, pixels.size());
         if (larger > scale) {

@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <expected>
 #include <functional>
@@ -103,8 +104,8 @@ public:
     };
 
     // The lines of text in `image`: each block's lines in the engine's order, blocks in the
-    // order findTextBlocks gives them. Words with low confidence or without text are dropped;
-    // lines left empty are dropped. An image without text gives an empty list. `cancel` is
+    // order findTextBlocks gives them. Words keepsWord() refuses are dropped; lines left empty
+    // are dropped. An image without text gives an empty list. `cancel` is
     // polled between blocks and between words.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognize(const QImage& image, const Options& options, const CancelCheck& cancel = {});
@@ -131,6 +132,14 @@ public:
     // What reading the page's block `index` costs, relative to the other blocks: the engine's
     // time grows with the block's area and with how much the block is upscaled.
     static double readingCost(const Page& page, std::size_t index);
+
+    // Whether a word the engine read with `confidence` (0–100) is kept. The engine doubts, at
+    // random, words it reads right, so a word that looks like text (looksLikeText) is kept
+    // whatever the confidence, unless it stands far taller than the text around it
+    // (`relativeHeight`: its height over the middle height of the words the engine is sure
+    // of), as a picture read as letters does. Anything else is kept only when the engine is
+    // fairly sure of it: what it doubts there is noise beside pictures.
+    static bool keepsWord(QStringView word, float confidence, double relativeHeight = 1.0);
 
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();
