@@ -49,6 +49,11 @@ constexpr float minWordConfidence = 40.0f;
 // around it is at most about 1.6 times the middle height of the words around it.
 constexpr double maxDoubtedWordHeight = 1.75;
 
+// The least border a block is read with, in the image's pixels. With less, the engine misreads
+// the glyphs at the ends of a single line (an opening quote, a capital, a closing full stop)
+// that it reads right with its neighbours on a page.
+constexpr int minBlockBorder = 12;
+
 constexpr double maxUpscale = 3.0;
 // Upscaling never makes the picture larger than this.
 constexpr qint64 maxUpscaledPixels = 24'000'000;
@@ -415,7 +420,7 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     const TextBlock& block = page.blocks[index];
     if (!engine) return std::unexpected(RecognitionError::engineFailed);
 
-    const int border = std::clamp(block.lineHeight / 2, 8, 24);
+    const int border = std::clamp(block.lineHeight / 2, minBlockBorder, 24);
     const QImage pixels = blockPixels(page.pixels, block.rect, border);
     const Options& options = page.options;
     const double scale = firstScale(block, options, pixels.size());
