@@ -253,4 +253,28 @@ BENCHMARK(BM_ManyLenses)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// 20,000 short pen strokes of 10 points each over a 400 × 300 picture, flattened: each drawn
+// through its own coverage, which must cost about what the stroke covers.
+void BM_ManyPenStrokes(benchmark::State& state)
+{
+    QRandomGenerator rng(3);
+    QList<Annotation> list;
+    for (int i = 0; i < 20'000; ++i) {
+        Annotation pen{.kind = AnnotationKind::pen};
+        const QPointF p(rng.bounded(380.0), rng.bounded(280.0));
+        for (int k = 0; k < 10; ++k)
+            pen.points.append(p + QPointF(rng.bounded(20.0), rng.bounded(20.0)));
+        list.append(pen);
+    }
+    QImage picture(400, 300, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::gray);
+    const BaseImage image(picture);
+    for (auto _ : state) {
+        QImage target = picture.copy();
+        QPainter painter(&target);
+        AnnotationRenderer(list, std::nullopt, image.pointSize(), image).paint(painter);
+    }
+}
+BENCHMARK(BM_ManyPenStrokes)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 } // namespace

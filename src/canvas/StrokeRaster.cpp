@@ -297,8 +297,14 @@ bool StrokeRaster::seenBefore(QPointF a, QPointF b)
     if (std::pair(b.x(), b.y()) < std::pair(a.x(), a.y())) std::swap(a, b);
     std::uint64_t key = mix(mix(mix(mix(0, a.x()), a.y()), b.x()), b.y());
     if (key == 0) key = 1;
-    if (m_seen.empty()) m_seen.assign(kSeenSlots, 0);
-    std::uint64_t& slot = m_seen[size_t(key % kSeenSlots)];
+    // Sized with the segments looked up, so a short line clears no large table.
+    if (++m_seenLookups > qsizetype(m_seen.size()) && m_seen.size() < kSeenSlots) {
+        std::vector<std::uint64_t> larger(std::clamp<size_t>(m_seen.size() * 4, 256, kSeenSlots));
+        for (const std::uint64_t k : m_seen)
+            if (k != 0) larger[size_t(k) & (larger.size() - 1)] = k;
+        m_seen.swap(larger);
+    }
+    std::uint64_t& slot = m_seen[size_t(key) & (m_seen.size() - 1)];
     if (slot == key) return true;
     slot = key;
     return false;

@@ -109,10 +109,11 @@ private:
     std::vector<std::int32_t> m_nextTile;
     std::vector<std::int32_t> m_nextRow;
     std::vector<std::int32_t> m_openInRow;
-    // Keys of segments added, one slot per hash, the latest kept (zero: none); made when first
-    // needed. A line that goes back and forth over the same points finds its segments here.
+    // Keys of segments added, one slot per hash, the latest kept (zero: none), up to
+    // kSeenSlots. A line that goes back and forth over the same points finds its segments here.
     static constexpr size_t kSeenSlots = 1 << 15;
     std::vector<std::uint64_t> m_seen;
+    qsizetype m_seenLookups = 0;
     int m_left = 0, m_top = 0, m_right = -1, m_bottom = -1; // touched pixels
     Work m_work;
 };
