@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWindow>
 
 namespace snapkin {
@@ -23,9 +24,16 @@ QFuture<void> WindowPicker::prepare()
     const qint64 pid = QCoreApplication::applicationPid();
     // Our windows as they are when the query starts: the overlay's own included.
     const QSet<std::uint32_t> own = ownWindowIds();
-    return m_source().then(this, [this, pid, own](CaptureResult<ShareableContent> content) {
-        m_windows = content ? candidates(*content, pid, own) : std::vector<WindowInfo>{};
-    });
+    // The answer comes back through the application object, not the picker: the query's
+    // thread hands it over while the GUI thread may be deleting the picker (the overlay going
+    // away with a query out), and an object being deleted on another thread cannot safely
+    // receive events. The picker is looked up again on the GUI thread.
+    const QPointer<WindowPicker> self(this);
+    return m_source().then(
+        QCoreApplication::instance(), [self, pid, own](CaptureResult<ShareableContent> content) {
+            if (!self) return;
+            self->m_windows = content ? candidates(*content, pid, own) : std::vector<WindowInfo>{};
+        });
 }
 
 std::optional<WindowInfo> WindowPicker::window(QPointF p) const
