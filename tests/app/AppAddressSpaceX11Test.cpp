@@ -1,5 +1,6 @@
 #include "../capture/X11Support.h"
 #include "TestPaths.h"
+#include "support/AddressSpace.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -8,28 +9,12 @@
 
 using namespace snapkin;
 
-namespace {
-
-bool sanitized()
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return true;
-#endif
-#endif
-    return false;
-}
-
-} // namespace
-
 // `ulimit -v 700000`: the application starts, shows its start window and captures the screen
 // into an editor, whatever the number of processors (the threads it starts for each reserve
 // little; tests/platform/PoolThreadsTest measures that).
 TEST(AppAddressSpace, StartsAndCapturesWithinSevenHundredThousandKilobytes)
 {
-    if (sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
+    if (test::sanitized()) GTEST_SKIP() << "sanitizers reserve address space of their own";
     test::WindowManager wm;
     ASSERT_TRUE(wm.running());
     QProcess app;

@@ -1,9 +1,9 @@
 #include "platform/PoolThreads.h"
 
 #include "platform/MemoryRelease.h"
+#include "support/AddressSpace.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QImage>
 #include <QSemaphore>
 #include <QThreadPool>
@@ -24,31 +24,10 @@
 
 using snapkin::platform::MemoryRelease;
 using snapkin::platform::reservePoolThreads;
+using snapkin::test::mappedKiB;
+using snapkin::test::sanitized;
 
 namespace {
-
-bool sanitized()
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return true;
-#endif
-#endif
-    return false;
-}
-
-// The address space this process has mapped, in KiB (VmSize); 0 when unknown.
-qint64 mappedKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmSize:")) return line.mid(7).trimmed().split(' ')[0].toLongLong();
-    }
-    return 0;
-}
 
 // Every thread of the global pool takes a little memory from the heaps at once, as work on
 // all of them does: a thread's first allocation is what gives it a heap.

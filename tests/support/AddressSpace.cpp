@@ -21,16 +21,19 @@ bool sanitized()
     return false;
 }
 
-bool leaveAddressSpace(qint64 spareBytes)
+qint64 mappedKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    qint64 mappedKB = 0;
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmSize:"))
-                mappedKB = line.mid(7).trimmed().split(' ')[0].toLongLong();
-        }
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmSize:")) return line.mid(7).trimmed().split(' ')[0].toLongLong();
     }
+    return 0;
+}
+
+bool leaveAddressSpace(qint64 spareBytes)
+{
+    const qint64 mappedKB = mappedKiB();
     if (mappedKB <= 0) return false;
     const rlim_t limit = rlim_t(mappedKB) * 1024 + rlim_t(spareBytes);
     const rlimit address{limit, limit};

@@ -10,6 +10,9 @@ namespace snapkin::test {
 // Whether this build runs under a sanitizer, which reserves address space of its own.
 bool sanitized();
 
+// The address space this process has mapped, in KiB (VmSize); 0 when unknown.
+qint64 mappedKiB();
+
 // Limits this process's address space to what it maps now and `spareBytes` more; false when
 // the limit could not be set.
 bool leaveAddressSpace(qint64 spareBytes);
