@@ -1,5 +1,6 @@
 #include "support/TextPage.h"
 
+#include <QFile>
 #include <QFont>
 #include <QHash>
 #include <QPainter>
@@ -101,8 +102,9 @@ const QStringList codeLines{
     "}",
 };
 
-// Breaks `paragraph` into lines no wider than `width` in the painter's font.
-QStringList wrap(const QString& paragraph, const QFontMetrics& metrics, int width)
+} // namespace
+
+QStringList wrapLines(const QString& paragraph, const QFontMetrics& metrics, int width)
 {
     QStringList lines;
     QString line;
@@ -119,7 +121,17 @@ QStringList wrap(const QString& paragraph, const QFontMetrics& metrics, int widt
     return lines;
 }
 
-} // namespace
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool writeText(const QString& path, const QString& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') >= 0 && file.flush();
+}
 
 TextPage makeTextPage(const TextPageStyle& style)
 {
@@ -161,7 +173,7 @@ TextPage makeTextPage(const TextPageStyle& style)
                                         : style.prosePixels > 0     ? desktopParagraphs
                                                                     : proseParagraphs;
         const QString& paragraph = paragraphs[(i + i / paragraphs.size()) % paragraphs.size()];
-        for (const QString& line : wrap(paragraph, metrics, 820)) {
+        for (const QString& line : wrapLines(paragraph, metrics, 820)) {
             painter.drawText(QPoint(80, baseline), line);
             prose.append(line);
             baseline += metrics.height() + 8;

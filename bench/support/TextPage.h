@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -30,5 +31,14 @@ TextPage makeTextPage(const TextPageStyle& style = {});
 // The share (0–1) of the words of `truth` found among the words of `recognised`, each word
 // counted at most as often as it was recognised. Words are split at white space.
 double wordAccuracy(const QString& recognised, const QString& truth);
+
+// Breaks `paragraph` into lines no wider than `width` in the font of `metrics`, at spaces.
+QStringList wrapLines(const QString& paragraph, const QFontMetrics& metrics, int width);
+
+// The text of the file at `path` read as UTF-8; empty when it cannot be read.
+QString readText(const QString& path);
+
+// Writes `text` and a final newline to `path` as UTF-8; false when that fails.
+bool writeText(const QString& path, const QString& text);
 
 } // namespace snapkin::bench

@@ -7,7 +7,8 @@
 //         of 40 pixels, until the page is full; DejaVu Sans of 15 pixels, dark grey on white by
 //         default, light grey on a near-black page with --dark; 1280x960 by default.
 
-#include <QFile>
+#include "support/TextPage.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -17,38 +18,9 @@
 
 #include <cstdio>
 
-namespace {
-
-QString readText(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-bool writeText(const QString& path, const QString& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') >= 0 && file.flush();
-}
-
-QStringList wrap(const QString& paragraph, const QFontMetrics& metrics, int width)
-{
-    QStringList lines;
-    QString line;
-    for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
-            lines.append(line);
-            line = word;
-        } else {
-            line = candidate;
-        }
-    }
-    if (!line.isEmpty()) lines.append(line);
-    return lines;
-}
-
-} // namespace
+using snapkin::bench::readText;
+using snapkin::bench::wrapLines;
+using snapkin::bench::writeText;
 
 int main(int argc, char** argv)
 {
@@ -109,7 +81,7 @@ int main(int argc, char** argv)
     QStringList drawn;
     int baseline = margin + metrics.ascent();
     for (const QString& paragraph : paragraphs) {
-        const QStringList lines = wrap(paragraph, metrics, size.width() - 2 * margin);
+        const QStringList lines = wrapLines(paragraph, metrics, size.width() - 2 * margin);
         for (const QString& line : lines) {
             if (baseline + metrics.descent() > size.height() - margin) break;
             painter.drawText(QPoint(margin, baseline), line);

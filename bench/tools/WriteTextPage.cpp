@@ -10,27 +10,13 @@
 
 #include "support/TextPage.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QRegularExpression>
 
 #include <cstdio>
 
-namespace {
-
-QString readText(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-bool writeText(const QString& path, const QString& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') >= 0 && file.flush();
-}
-
-} // namespace
+using snapkin::bench::readText;
+using snapkin::bench::writeText;
 
 int main(int argc, char** argv)
 {
