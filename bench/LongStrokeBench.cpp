@@ -83,6 +83,16 @@ void render(CanvasView& view, QImage& target)
     view.render(&painter);
 }
 
+// Lets the view's worker finish the stroke's picture and the view take it in.
+void waitForStrokePictures(CanvasView& view)
+{
+    while (view.makesStrokePictures()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    QApplication::processEvents();
+}
+
 void BM_LongStrokeNewView(benchmark::State& state)
 {
     Document document(int(state.range(0)));
@@ -124,11 +134,7 @@ void BM_LongStrokePictureMade(benchmark::State& state)
         view = std::make_unique<CanvasView>(document.store);
         view->setZoom(kFitZoom);
         timed(*view);
-        while (view->makesStrokePictures()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::usleep(200);
-        }
-        QApplication::processEvents();
+        waitForStrokePictures(*view);
         timed(*view);
     }
     state.counters["paint_ms"] = longest;
@@ -154,11 +160,7 @@ void BM_ThrownStrokePictureMade(benchmark::State& state)
         view = std::make_unique<CanvasView>(document.store);
         view->setZoom(1);
         render(*view, target);
-        while (view->makesStrokePictures()) {
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::usleep(200);
-        }
-        QApplication::processEvents();
+        waitForStrokePictures(*view);
         render(*view, target);
     }
 }

@@ -222,6 +222,19 @@ BENCHMARK(BM_RedrawKind)->DenseRange(0, 12)->Arg(-12)->Arg(-9)->Unit(benchmark::
 
 namespace {
 
+// Times flattening `list` (no caches) onto a grey 400 × 300 picture.
+void flattenOnGrey(benchmark::State& state, const QList<Annotation>& list)
+{
+    QImage picture(400, 300, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::gray);
+    const BaseImage image(picture);
+    for (auto _ : state) {
+        QImage target = picture.copy();
+        QPainter painter(&target);
+        AnnotationRenderer(list, std::nullopt, image.pointSize(), image).paint(painter);
+    }
+}
+
 // A document of many lenses over many small marks on a 400 × 300 picture, flattened (no caches):
 // every lens redraws the marks beneath it, within a budget shared by all the lenses of a paint.
 // Arguments: lenses, marks.
@@ -238,14 +251,7 @@ void BM_ManyLenses(benchmark::State& state)
                                .p1 = p,
                                .p2 = p + QPointF(side, side)});
     }
-    QImage picture(400, 300, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::gray);
-    const BaseImage image(picture);
-    for (auto _ : state) {
-        QImage target = picture.copy();
-        QPainter painter(&target);
-        AnnotationRenderer(list, std::nullopt, image.pointSize(), image).paint(painter);
-    }
+    flattenOnGrey(state, list);
 }
 BENCHMARK(BM_ManyLenses)
     ->Args({1000, 40'000})
@@ -266,14 +272,7 @@ void BM_ManyPenStrokes(benchmark::State& state)
             pen.points.append(p + QPointF(rng.bounded(20.0), rng.bounded(20.0)));
         list.append(pen);
     }
-    QImage picture(400, 300, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::gray);
-    const BaseImage image(picture);
-    for (auto _ : state) {
-        QImage target = picture.copy();
-        QPainter painter(&target);
-        AnnotationRenderer(list, std::nullopt, image.pointSize(), image).paint(painter);
-    }
+    flattenOnGrey(state, list);
 }
 BENCHMARK(BM_ManyPenStrokes)->Unit(benchmark::kMillisecond)->Iterations(2);
 
