@@ -1,5 +1,7 @@
 #include "platform/Defaults.h"
 
+#include "SettingsFileSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,17 +20,7 @@
 
 using snapkin::platform::Defaults;
 namespace keys = snapkin::keys;
-
-namespace {
-
-QJsonObject fileObject(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-} // namespace
+using snapkin::testing::fileObject;
 
 // Settings changed from several threads while another process holds the lock, then lets it go
 // in the middle: the waiting write runs beside the setters and nothing is lost. A second store

@@ -1,5 +1,7 @@
 #include "platform/Defaults.h"
 
+#include "SettingsFileSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,32 +25,12 @@
 
 using snapkin::platform::Defaults;
 namespace keys = snapkin::keys;
+using snapkin::testing::fileObject;
+using snapkin::testing::readFile;
+using snapkin::testing::settingsPath;
+using snapkin::testing::writeFile;
 
 namespace {
-
-QString settingsPath(const QTemporaryDir& dir)
-{
-    return dir.path() + "/snapkin/settings.json";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QJsonObject fileObject(const QString& path)
-{
-    return QJsonDocument::fromJson(readFile(path)).object();
-}
 
 QStringList listInFile(const QString& path, const char* key)
 {

@@ -1,6 +1,8 @@
 #include "platform/Defaults.h"
 #include "platform/SettingsTable.h"
 
+#include "SettingsFileSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,21 +15,11 @@
 
 using snapkin::platform::Defaults;
 using snapkin::platform::SettingsTable;
+using snapkin::testing::fileObject;
+using snapkin::testing::settingsPath;
+using snapkin::testing::writeFile;
 
 namespace {
-
-QString settingsPath(const QTemporaryDir& dir)
-{
-    return dir.path() + "/snapkin/settings.json";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A settings file giving every key the application reads the same value.
 QByteArray everyKeySetTo(const QJsonValue& value)
@@ -286,17 +278,6 @@ TEST(DefaultsChecks, ValuesTheReadersAcceptAreKeptAndOnlyFarOnesRefused)
         EXPECT_FALSE(defaults.hasStoredValue(key)) << key << " " << value.toDouble();
     }
 }
-
-namespace {
-
-QJsonObject fileObject(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-} // namespace
 
 // Another process (a second instance, a hand edit) writes the file while this store runs: a write
 // of this store carries its own changes, removals too, and keeps every other key as it is on disk.

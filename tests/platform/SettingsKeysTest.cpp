@@ -2,6 +2,7 @@
 #include "platform/Defaults.h"
 #include "platform/SettingsTable.h"
 
+#include "SettingsFileSupport.h"
 #include "TestPaths.h"
 
 #include <QDirIterator>
@@ -16,17 +17,7 @@
 using namespace snapkin;
 using platform::Defaults;
 using platform::SettingsTable;
-
-namespace {
-
-QJsonObject fileObject(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-} // namespace
+using snapkin::testing::fileObject;
 
 // Two declarations of one key would let one of them carry bounds or a default the other's readers
 // never see; every key is declared once, and looking it up finds that declaration.
