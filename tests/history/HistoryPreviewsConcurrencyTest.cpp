@@ -8,13 +8,11 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,17 +37,9 @@ protected:
     std::atomic<bool> toldToStop{false};
     CaptureHistory::Flattener endless()
     {
-        return [this](const FlattenService::Input&,
-                      const std::atomic<bool>& cancelled) -> std::optional<QImage> {
-            drawing = true;
-            const QDeadlineTimer limit(60000);
-            while (!cancelled && !limit.hasExpired())
-                QThread::msleep(1);
-            toldToStop = cancelled.load();
-            QImage drawnSoFar(8, 8, QImage::Format_ARGB32_Premultiplied);
-            drawnSoFar.fill(Qt::black);
-            return drawnSoFar;
-        };
+        QImage drawnSoFar(8, 8, QImage::Format_ARGB32_Premultiplied);
+        drawnSoFar.fill(Qt::black);
+        return drawingUntilStopped(drawing, toldToStop, drawnSoFar);
     }
 
     std::unique_ptr<AnnotationStore> store()

@@ -6,13 +6,11 @@
 #include "model/SnapkinDocument.h"
 #include "platform/Defaults.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -347,16 +345,8 @@ TEST_F(HistoryRecognitionTest, ARunEndingAtOnceStopsADocumentBeingDrawnToBeRead)
     auto history = open();
     std::atomic<bool> drawing{false};
     std::atomic<bool> toldToStop{false};
-    // A drawing that takes as long as it is let (a minute at most).
-    history->setFlattener([&](const FlattenService::Input&,
-                              const std::atomic<bool>& cancelled) -> std::optional<QImage> {
-        drawing = true;
-        const QDeadlineTimer limit(60000);
-        while (!cancelled && !limit.hasExpired())
-            QThread::msleep(1);
-        toldToStop = cancelled.load();
-        return QImage(flattenedSize, QImage::Format_ARGB32_Premultiplied);
-    });
+    history->setFlattener(drawingUntilStopped(
+        drawing, toldToStop, QImage(flattenedSize, QImage::Format_ARGB32_Premultiplied)));
     history->setTextRecognizer(recognizer({}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return drawing.load(); }, 10000));
 

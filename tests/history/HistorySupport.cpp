@@ -3,10 +3,12 @@
 #include "model/AnnotationDocument.h"
 #include "model/SnapkinDocument.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace snapkin::testing {
@@ -80,6 +82,25 @@ void seedEntries(const HistoryStore& store, const QList<HistoryEntry>& entries)
     for (const HistoryEntry& e : entries)
         ASSERT_TRUE(QDir().mkpath(store.packagePath(e.id)));
     ASSERT_TRUE(store.save(entries));
+}
+
+} // namespace snapkin::testing
+
+namespace snapkin::testing {
+
+CaptureHistory::Flattener drawingUntilStopped(std::atomic<bool>& drawing,
+                                              std::atomic<bool>& toldToStop, const QImage& drawn)
+{
+    return [&drawing, &toldToStop,
+            drawn](const FlattenService::Input&,
+                   const std::atomic<bool>& cancelled) -> std::optional<QImage> {
+        drawing = true;
+        const QDeadlineTimer limit(60000);
+        while (!cancelled && !limit.hasExpired())
+            QThread::msleep(1);
+        toldToStop = cancelled.load();
+        return drawn;
+    };
 }
 
 } // namespace snapkin::testing

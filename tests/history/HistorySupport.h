@@ -1,12 +1,16 @@
 #pragma once
 
+#include "history/CaptureHistory.h"
 #include "history/HistoryEntry.h"
 #include "history/HistoryStore.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QUuid>
+
+#include <atomic>
 
 namespace snapkin::testing {
 
@@ -28,5 +32,14 @@ namespace snapkin::testing {
 // Lists `entries` in the index of `store` with an empty package folder each: enough for a
 // load, which only lists package names.
 void seedEntries(const HistoryStore& store, const QList<HistoryEntry>& entries);
+
+} // namespace snapkin::testing
+
+namespace snapkin::testing {
+
+// A drawing that takes as long as it is let (a minute at most): it sets `drawing` when it
+// starts, ends when it is told to stop, sets `toldToStop` if it was, and gives `drawn`.
+CaptureHistory::Flattener drawingUntilStopped(std::atomic<bool>& drawing,
+                                              std::atomic<bool>& toldToStop, const QImage& drawn);
 
 } // namespace snapkin::testing
