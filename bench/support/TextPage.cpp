@@ -181,18 +181,21 @@ TextPage makeTextPage(const TextPageStyle& style)
         baseline += 26;
     }
 
-    // The source file: monospace on a tinted pane.
-    painter.fillRect(1000, 60, 880, 980, QColor(0xF6, 0xF8, 0xFA));
-    painter.fillRect(1000, 60, 1, 980, QColor(0xD8, 0xDE, 0xE4));
+    // The source file: monospace on a tinted pane, or on a dark one.
+    painter.fillRect(1000, 60, 880, 980,
+                     style.darkCode ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xF6, 0xF8, 0xFA));
+    painter.fillRect(1000, 60, 1, 980,
+                     style.darkCode ? QColor(0x3C, 0x3C, 0x3C) : QColor(0xD8, 0xDE, 0xE4));
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setPixelSize(style.codePixels);
     painter.setFont(mono);
-    painter.setPen(QColor(0x24, 0x29, 0x2E));
+    painter.setPen(style.darkCode ? QColor(0xD4, 0xD4, 0xD4) : QColor(0x24, 0x29, 0x2E));
     const QFontMetrics monoMetrics(mono);
     QStringList code;
     baseline = 100;
-    for (const QString& line : codeLines) {
-        if (!line.isEmpty()) {
+    for (const QString& line : style.codeLines.isEmpty() ? codeLines : style.codeLines) {
+        if (baseline + monoMetrics.descent() > 1040) break;
+        if (!line.trimmed().isEmpty()) {
             painter.drawText(QPoint(1030, baseline), line);
             code.append(line);
         }

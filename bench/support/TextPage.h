@@ -24,6 +24,8 @@ struct TextPageStyle {
     int prosePixels = 0;
     int codePixels = 14;    // DejaVu Sans Mono
     QStringList paragraphs; // the article's instead of the page's own
+    QStringList codeLines;  // the source file's instead of the page's own (empty: a gap)
+    bool darkCode = false;  // the source file light grey on a near-black pane, as editors show
 };
 
 TextPage makeTextPage(const TextPageStyle& style = {});

@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     screens.emplace_back(QStringLiteral("mixed"), snapkin::bench::makeTextPage());
     for (const int size : sizes)
         screens.emplace_back(QStringLiteral("%1 px").arg(size),
-                             snapkin::bench::makeTextPage({size, size, paragraphs}));
+                             snapkin::bench::makeTextPage({size, size, paragraphs, {}, false}));
 
     // One reading first, so no figure pays for starting the engines.
     (void)read(screens.front().second.image, {});

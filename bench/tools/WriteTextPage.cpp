@@ -1,10 +1,14 @@
 // Writes the benchmarks' screen of text and what was drawn on it, for scripts that time whole
 // recognition programs on it:
 //
-//   WriteTextPage [--prose-px N] [--code-px N] [--prose PARAGRAPHS.txt] FOLDER
+//   WriteTextPage [--prose-px N] [--code-px N] [--prose PARAGRAPHS.txt] [--code SOURCE]
+//                 [--dark-code] FOLDER
 //                             → FOLDER/page.png, FOLDER/prose.txt, FOLDER/code.txt; with
 //                               --prose-px every paragraph is DejaVu Sans of N pixels, with
-//                               --prose the paragraphs (blank-line separated) are the file's
+//                               --prose the paragraphs (blank-line separated) are the file's,
+//                               with --code the source file's lines are the file's (as many
+//                               as the pane holds), with --dark-code the source file is light
+//                               on a near-black pane
 //   WriteTextPage --score RECOGNISED.txt FOLDER
 //                             → "prose PCT code PCT", the word accuracy of a recognised text
 
@@ -36,6 +40,18 @@ int main(int argc, char** argv)
     QStringList rest = args;
     bool valid = true;
     while (valid && rest.size() >= 2 && rest[0].startsWith(QLatin1String("--"))) {
+        if (rest[0] == QLatin1String("--dark-code")) {
+            style.darkCode = true;
+            rest = rest.mid(1);
+            continue;
+        }
+        if (rest[0] == QLatin1String("--code")) {
+            style.codeLines = readText(rest[1]).split(u'\n');
+            style.codeLines.replaceInStrings(QStringLiteral("\t"), QStringLiteral("        "));
+            valid = !style.codeLines.join(QString()).trimmed().isEmpty();
+            rest = rest.mid(2);
+            continue;
+        }
         if (rest[0] == QLatin1String("--prose")) {
             style.paragraphs = readText(rest[1]).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
             style.paragraphs.replaceInStrings(QRegularExpression(QStringLiteral("\\s+")),
@@ -56,7 +72,7 @@ int main(int argc, char** argv)
     }
     if (!valid || rest.size() != 1) {
         std::fprintf(stderr, "usage: WriteTextPage [--prose-px N] [--code-px N] [--prose FILE] "
-                             "FOLDER | "
+                             "[--code FILE] [--dark-code] FOLDER | "
                              "--score RECOGNISED.txt FOLDER\n");
         return 2;
     }
