@@ -1,4 +1,5 @@
 #include "FuzzTargets.h"
+#include "PngReference.h"
 
 #include "model/AnnotationDocument.h"
 #include "model/FrameLayout.h"
@@ -64,6 +65,31 @@ void checkDirectDecoderAgainstQt(const QByteArray& data)
               direct->dotsPerMeterY() == qt.dotsPerMeterY(),
           "the direct decoder's resolution is Qt's");
     check(*direct == qt, "the direct decoder's pixels are Qt's");
+}
+
+// A PNG that the reader read has the pixels that libpng's own transformations decode from it
+// (PngReference.h), when libpng decodes it too; the colour of a pixel both make wholly
+// transparent is not compared. Only where the two may rightly differ is a pixel let pass: in an
+// indexed image, libpng makes an index past the palette's end opaque black, where Qt's reader
+// shows it as the palette's first entry (or white, in one bit), which the reader keeps.
+void checkPixelsAgainstLibpng(const QByteArray& data, const QImage& read)
+{
+    if (!data.startsWith("\x89PNG")) return;
+    const std::optional<QImage> reference = decodedByLibpng(data);
+    if (!reference) return;
+    check(read.size() == reference->size(), "the reader's size is libpng's");
+    const bool indexed = data.size() > 25 && data[25] == 3;
+    const QImage pixels = read.convertToFormat(QImage::Format_RGBA8888);
+    for (int y = 0; y < pixels.height(); ++y) {
+        for (int x = 0; x < pixels.width(); ++x) {
+            const QRgb got = pixels.pixel(x, y), want = reference->pixel(x, y);
+            if (got == want || (qAlpha(got) == 0 && qAlpha(want) == 0)) continue;
+            if (indexed && want == qRgb(0, 0, 0)) continue;
+            std::fprintf(stderr, "at %d,%d the reader gives #%08x, libpng #%08x\n", x, y, got,
+                         want);
+            check(false, "the reader's pixels are libpng's");
+        }
+    }
 }
 
 } // namespace
@@ -181,6 +207,7 @@ void image(const QByteArray& data)
     check(!decoded->isNull(), "a read image has pixels");
     check(qint64(decoded->width()) * decoded->height() <= 4'000'000, "the pixel cap");
     checkDirectDecoderAgainstQt(data);
+    checkPixelsAgainstLibpng(data, *decoded);
     // Then into an editor's pixels, as every picture from outside goes (ImageBudget::decode is
     // this reading under the budget's limits): to sRGB from any other profile, premultiplied.
     const auto accepted = platform::ImageBudget::accept(*decoded);

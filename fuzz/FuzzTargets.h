@@ -29,7 +29,8 @@ void settings(const QByteArray& data);
 // platform::readImage of the bytes under small limits (4 megapixels, 64 MB), so that any
 // decoder buffer beyond the limits stands out to the fuzzer's allocation limit; then
 // ImageBudget::accept of the image, which converts it for an editor as the application does.
-// A PNG that the direct decoder takes is also read by Qt's reader, which must give the same.
+// A PNG that the direct decoder takes is also read by Qt's reader, which must give the same;
+// any PNG read has the pixels libpng's own transformations give it (PngReference.h).
 void image(const QByteArray& data);
 
 // The names above, for the drivers.

@@ -2,6 +2,7 @@
 
 #include "platform/ImageProbes.h"
 #include "platform/L10n.h"
+#include "platform/Png16Decoder.h"
 #include "platform/PngDirectDecoder.h"
 #include "platform/TiffFallback.h"
 
@@ -152,6 +153,23 @@ QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
     return image;
 }
 
+// libpng leaves the bits past the last pixel of a 1-bit row as the memory held them (in an
+// interlaced image, every row's): no pixel, but conversions read them with the pixels' byte.
+void clearBitsPastTheWidth(QImage& image)
+{
+    if (image.format() != QImage::Format_Mono && image.format() != QImage::Format_MonoLSB) return;
+    const int usedBits = image.width() % 8;
+    const qsizetype whole = image.width() / 8;
+    const uchar keep = image.format() == QImage::Format_Mono ? uchar(0xff00 >> usedBits)
+                                                             : uchar((1 << usedBits) - 1);
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* row = image.scanLine(y);
+        if (usedBits) row[whole] &= keep;
+        const qsizetype used = whole + (usedBits ? 1 : 0);
+        std::memset(row + used, 0, size_t(image.bytesPerLine() - used));
+    }
+}
+
 // Whether the memory for an image of `size` could be had now. Tells an image that a decoder
 // or a conversion could not allocate from a damaged one, which fail alike.
 bool memoryAvailableFor(QSize size)
@@ -213,6 +231,12 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     // Each check comes after the size's, so a huge header alone is `tooLarge`.
     if (*format == "png" && !pngStructureIsSound(device))
         return std::unexpected(ImageReadError::unreadable);
+    // PNGs of 16 bits a sample are decoded through libpng here: Qt's reader gets some wrong.
+    bool png16 = false;
+    if (*format == "png" && seekWithin(device, 0)) {
+        const auto header = pngHeader(device.read(26));
+        png16 = header && header->depth == 16;
+    }
     if (*format == "jpeg") {
         const auto jpeg = readJpegHeader(device);
         if (!jpeg || jpeg->size.isEmpty()) return std::unexpected(ImageReadError::unreadable);
@@ -267,7 +291,22 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
     }
     if (!image.isNull()) {
         // Decoded already; a PNG declares no orientation this decoder takes.
+    } else if (png16) {
+        auto decoded = decodePng16(device, allocationLimit);
+        if (!decoded) {
+            if (decoded.error() == ImageReadError::unreadable && !memoryAvailableFor(declared))
+                return std::unexpected(ImageReadError::outOfMemory);
+            return std::unexpected(decoded.error());
+        }
+        image = std::move(*decoded);
+        // Scaled after decoding at full size, as Qt's reader scales such a file.
+        if (fitted(image.size()) != image.size()) {
+            image =
+                image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
+        }
     } else if (reader.read(&image) && !image.isNull()) {
+        clearBitsPastTheWidth(image);
         transformation = reader.transformation();
         // Qt's WebP reader leaves the EXIF orientation unapplied.
         if (*format == "webp" && transformation == QImageIOHandler::TransformationNone)

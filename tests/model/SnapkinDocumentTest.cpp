@@ -7,6 +7,7 @@
 #include "platform/L10n.h"
 #include "support/AddressSpace.h"
 #include "support/HostileImages.h"
+#include "support/PngKinds.h"
 
 #include <QDir>
 #include <QFile>
@@ -464,6 +465,26 @@ TEST(SnapkinDocumentReader, FixturePackageOpens)
     ASSERT_EQ(contents->document.annotations.size(), 1);
     EXPECT_EQ(contents->document.annotations[0].kind, AnnotationKind::arrow);
     EXPECT_EQ(contents->document.nextStampNumber, 2);
+}
+
+// A package whose image is 16-bit RGB with a transparent colour it never uses opens opaque, its
+// every pixel the image's own.
+TEST(SnapkinDocumentReader, A16BitImageWithATransparentColourOpensOpaque)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Shot.snapkin");
+    ASSERT_TRUE(SnapkinDocument::write(*SnapkinDocument::wrapper(*sampleStore()), path));
+    writeBytes(path + "/image.png", test::solidRgb16Png(120, 80, 0x1111, 0x2222, 0x3333, 0, 0, 0));
+    const auto contents = SnapkinDocument::read(path);
+    ASSERT_TRUE(contents);
+    const QImage& pixels = contents->image.image();
+    ASSERT_EQ(pixels.size(), QSize(120, 80));
+    int wrong = 0;
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 120; ++x)
+            wrong += pixels.pixel(x, y) != qRgb(0x11, 0x22, 0x33);
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(SnapkinDocumentPreview, ThumbnailIsNeverEnlarged)
