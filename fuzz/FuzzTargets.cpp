@@ -19,6 +19,8 @@
 #include <QJsonValue>
 #include <QTemporaryDir>
 
+#include <zlib.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -222,6 +224,30 @@ void image(const QByteArray& data)
     for (int y = 0; y < pixels.height(); ++y)
         sum += pixels.constScanLine(y)[0];
     (void)sum;
+}
+
+void repairPngChecksums(std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    qsizetype at = 0;
+    if (!bytes.startsWith("\x89PNG\r\n\x1a\n")) {
+        at = bytes.indexOf(packageSeparator);
+        if (at < 0) return;
+        at += qsizetype(std::strlen(packageSeparator));
+        if (bytes.mid(at, 8) != QByteArray("\x89PNG\r\n\x1a\n", 8)) return;
+    }
+    for (std::size_t chunk = std::size_t(at) + 8; chunk + 12 <= size;) {
+        const std::uint8_t* p = data + chunk;
+        const std::size_t length =
+            std::size_t(p[0]) << 24 | std::size_t(p[1]) << 16 | std::size_t(p[2]) << 8 | p[3];
+        if (length > size - chunk - 12) return;
+        const uLong crc = crc32(0, p + 4, uInt(4 + length));
+        std::uint8_t* stored = data + chunk + 8 + length;
+        for (int i = 0; i < 4; ++i)
+            stored[i] = std::uint8_t(crc >> (24 - 8 * i));
+        chunk += 12 + length;
+    }
 }
 
 Target targetNamed(const char* name)

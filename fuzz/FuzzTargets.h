@@ -33,6 +33,10 @@ void settings(const QByteArray& data);
 // any PNG read has the pixels libpng's own transformations give it (PngReference.h).
 void image(const QByteArray& data);
 
+// Sets the CRC of every whole chunk of a PNG at the start of `data`, or after a package's
+// separator, to what its type and data make it.
+void repairPngChecksums(std::uint8_t* data, std::size_t size);
+
 // The names above, for the drivers.
 using Target = void (*)(const QByteArray&);
 Target targetNamed(const char* name);
