@@ -24,6 +24,18 @@ constexpr int maxRuleWidth = 400;
 constexpr int lineStripWidth = 96;
 // Rows of the image between two looks at the cancel check.
 constexpr int cancelRows = 128;
+// A line whose text size (see InkMap::textSize) and height both differ, the same way, by these
+// factors or more from those of the lines before it starts a block of its own, scaled for its
+// own size: small print under a title is lost or misread at the title's scale. Lines of one
+// size differ in one of the two or in opposite ways: a line without descenders is lower, one of
+// capitals and digits has a larger text size.
+constexpr double textSizeRatio = 1.3;
+constexpr double lineHeightRatio = 1.15;
+// Lines narrower than this many times their height are too short for their text size to be
+// measured (a lone brace, a word or two): they stay with the lines around them. So do runs of
+// ink lower than twice minTextExtent: underscores, or the dots and rules of one line of text
+// that a blank row parts from its letters.
+constexpr int minMeasuredWidth = 4;
 
 struct Run {
     int begin; // first index
@@ -116,6 +128,19 @@ public:
         return sizes[sizes.size() / 2];
     }
 
+    // The height of the band of `line` (a rectangle around one line of text) where its ink is
+    // dense: the height of lowercase letters, or of capitals and digits where they fill the
+    // line. Unlike the line's full height it does not depend on which letters reach above or
+    // below, so it compares the sizes of lines of text; 0 without ink.
+    int textSize(const QRect& line) const
+    {
+        const std::vector<int> rows = profile(line, false);
+        const int densest = rows.empty() ? 0 : *std::max_element(rows.begin(), rows.end());
+        if (densest == 0) return 0;
+        return int(std::count_if(rows.begin(), rows.end(),
+                                 [densest](int count) { return 2 * count >= densest; }));
+    }
+
 private:
     // Rules, panel borders and frames are runs of ink longer than any stroke of text; left in,
     // a border down the page would join everything beside it into one block.
@@ -205,7 +230,8 @@ public:
     }
 
 private:
-    // The leaf in blocks of at most m_maxLines of its lines, split at the gaps between lines.
+    // The leaf in blocks of at most m_maxLines of its lines, split at the gaps between lines and
+    // wherever the size of the text changes.
     void emitBlocks(const QRect& leaf, const std::vector<Run>& lines, int linesOrigin)
     {
         std::vector<Run> inside;
@@ -214,10 +240,61 @@ private:
             if (top >= leaf.top() && top <= leaf.bottom())
                 inside.push_back({top, linesOrigin + line.end});
         }
-        for (std::size_t first = 0; first < inside.size(); first += std::size_t(m_maxLines)) {
-            const std::size_t last = std::min(inside.size(), first + std::size_t(m_maxLines)) - 1;
-            const QRect rect(leaf.left(), inside[first].begin, leaf.width(),
-                             inside[last].end - inside[first].begin);
+        std::size_t first = 0;
+        // The heights and text sizes of the measured lines from `first` on.
+        std::vector<int> heights;
+        std::vector<int> sizes;
+        for (std::size_t i = 0; i < inside.size(); ++i) {
+            const int size = measuredSize(leaf, inside[i]);
+            if (size == 0) continue;
+            const int height = inside[i].size();
+            const int larger = sizes.empty() ? 0 : differ(size, median(sizes), textSizeRatio);
+            if (larger != 0 && differ(height, median(heights), lineHeightRatio) == larger) {
+                emitLines(leaf, inside, first, i);
+                first = i;
+                heights.clear();
+                sizes.clear();
+            }
+            heights.push_back(height);
+            sizes.push_back(size);
+        }
+        emitLines(leaf, inside, first, inside.size());
+    }
+
+    static int median(std::vector<int> values)
+    {
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        return values[values.size() / 2];
+    }
+
+    // 1 when `a` is larger than `b` by `ratio` or more, -1 when smaller by as much, else 0.
+    static int differ(int a, int b, double ratio)
+    {
+        if (a >= ratio * b) return 1;
+        if (b >= ratio * a) return -1;
+        return 0;
+    }
+
+    // The text size of one line of the leaf; 0 when the line is too short to measure it.
+    int measuredSize(const QRect& leaf, const Run& line) const
+    {
+        if (line.size() < 2 * minTextExtent) return 0;
+        const QRect rect(leaf.left(), line.begin, leaf.width(), line.size());
+        const std::vector<Run> columns = inkRuns(m_ink.profile(rect, true));
+        if (columns.empty()) return 0;
+        const int width = columns.back().end - columns.front().begin;
+        if (width < minMeasuredWidth * line.size()) return 0;
+        return m_ink.textSize(rect);
+    }
+
+    // Lines [begin, end) of the leaf in blocks of at most m_maxLines.
+    void emitLines(const QRect& leaf, const std::vector<Run>& lines, std::size_t begin,
+                   std::size_t end)
+    {
+        for (std::size_t first = begin; first < end; first += std::size_t(m_maxLines)) {
+            const std::size_t last = std::min(end, first + std::size_t(m_maxLines)) - 1;
+            const QRect rect(leaf.left(), lines[first].begin, leaf.width(),
+                             lines[last].end - lines[first].begin);
             if (rect.height() < minTextExtent) continue;
             m_out.push_back({rect, std::max(1, m_ink.lineHeight(rect))});
         }

@@ -24,8 +24,10 @@ struct TextBlock {
 // The image is cut recursively, like a page into columns and paragraphs: at runs of blank rows
 // taller than the lines beside them, and at runs of blank columns several lines wide. No cut
 // goes through ink, so no glyph is split. Each resulting region is then divided at the blank
-// rows between its lines into blocks of at most `maxLines` lines. Rules, frames and other
-// marks too thin to hold text are left out; so are the long rules of frames and panel borders.
+// rows between its lines into blocks of at most `maxLines` lines, and wherever the size of its
+// text changes (a title, small print under it, body text), so each block is read at a scale
+// that suits all its lines. Rules, frames and other marks too thin to hold text are left out;
+// so are the long rules of frames and panel borders.
 // Blocks come top to bottom, column by column. `cancel` is polled as the work goes on; once
 // it answers true, no blocks are returned.
 std::vector<TextBlock> findTextBlocks(const QImage& image, const std::function<bool()>& cancel = {},

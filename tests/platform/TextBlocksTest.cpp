@@ -127,3 +127,45 @@ TEST(TextBlocks, TextInsideAFrameIsFoundWithoutTheFrame)
     for (const TextBlock& block : blocks)
         EXPECT_GT(block.rect.left(), 9);
 }
+
+// Lines of different text sizes set close together (a title, small print under it, body text)
+// are read in separate blocks, each with its own line height; lines of one size stay together
+// whether or not their letters reach above and below, or are capitals and digits.
+TEST(TextBlocks, EachSizeOfTextIsABlockOfItsOwn)
+{
+    QImage image(720, 260, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QColor(30, 30, 30));
+    const auto draw = [&](int pixels, bool bold, int baseline, const QString& text) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(pixels);
+        font.setBold(bold);
+        painter.setFont(font);
+        painter.drawText(QPoint(20, baseline), text);
+        return QFontMetrics(font).tightBoundingRect(text).translated(20, baseline);
+    };
+    const QRect title = draw(20, true, 36, QStringLiteral("Moving the build to a new compiler"));
+    const QRect small =
+        draw(10, false, 54, QStringLiteral("Updated 12 March 2024 · 9 min read · 1,482 views"));
+    std::vector<QRect> body;
+    const QStringList lines{
+        QStringLiteral("The new toolchain arrived last week, and most of the project"),
+        QStringLiteral("ETHTOOL_LINK_EXT_STATE_AUTONEG = 1, CVE-2026-0861"),
+        QStringLiteral("see the release notes for more on the new warnings"),
+        QStringLiteral("(CVE-2026-0861). Closes: #1125678, #1125679.")};
+    for (int i = 0; i < lines.size(); ++i)
+        body.push_back(draw(15, false, 78 + 20 * i, lines[i]));
+    painter.end();
+
+    const std::vector<TextBlock> blocks = findTextBlocks(image);
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_TRUE(blocks[0].rect.adjusted(-1, -1, 1, 1).contains(title));
+    EXPECT_TRUE(blocks[1].rect.adjusted(-1, -1, 1, 1).contains(small));
+    for (const QRect& line : body)
+        EXPECT_EQ(blocksHolding(blocks, line), 1);
+    EXPECT_TRUE(blocks[2].rect.adjusted(-1, -1, 1, 1).contains(body.front()));
+    EXPECT_TRUE(blocks[2].rect.adjusted(-1, -1, 1, 1).contains(body.back()));
+    EXPECT_LT(blocks[1].lineHeight, blocks[2].lineHeight);
+    EXPECT_LT(blocks[2].lineHeight, blocks[0].lineHeight);
+}
