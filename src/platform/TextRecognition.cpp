@@ -292,12 +292,14 @@ struct BlockReader {
         for (const EngineWord& word : read) {
             lineBreak = lineBreak || word.startsLine;
             const double relativeHeight = (word.bottom - word.top) / std::max(1.0, textHeight);
-            if (!TextRecognition::keepsWord(word.text, word.confidence, relativeHeight)) continue;
+            const QString text =
+                TextRecognition::keptText(word.text, word.confidence, relativeHeight);
+            if (text.isEmpty()) continue;
             if (lineBreak) flush();
             lineBreak = false;
-            words.append(word.text);
+            words.append(text);
             const QRectF wordBox = fraction(word);
-            wordBoxes.push_back({word.text, wordBox});
+            wordBoxes.push_back({text, wordBox});
             // A line's box covers the words kept, not the noise dropped beside them.
             lineBox = lineBox.isNull() ? wordBox : lineBox.united(wordBox);
         }
@@ -313,6 +315,13 @@ bool TextRecognition::keepsWord(QStringView word, float confidence, double relat
     if (word.isEmpty()) return false;
     if (confidence >= minWordConfidence) return true;
     return relativeHeight <= maxDoubtedWordHeight && looksLikeText(word);
+}
+
+QString TextRecognition::keptText(QStringView word, float confidence, double relativeHeight)
+{
+    if (keepsWord(word, confidence, relativeHeight)) return word.toString();
+    if (word.isEmpty() || relativeHeight > maxDoubtedWordHeight) return {};
+    return withoutStraySigns(word);
 }
 
 QString TextRecognition::dataPath()

@@ -104,7 +104,7 @@ public:
     };
 
     // The lines of text in `image`: each block's lines in the engine's order, blocks in the
-    // order findTextBlocks gives them. Words keepsWord() refuses are dropped; lines left empty
+    // order findTextBlocks gives them. Words are as keptText() keeps them; lines left empty
     // are dropped. An image without text gives an empty list. `cancel` is
     // polled between blocks and between words.
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
@@ -140,6 +140,10 @@ public:
     // of), as a picture read as letters does. Anything else is kept only when the engine is
     // fairly sure of it: what it doubts there is noise beside pictures.
     static bool keepsWord(QStringView word, float confidence, double relativeHeight = 1.0);
+    // What is kept of a word: the word when keepsWord() keeps it; for a doubted word of text
+    // with a stray sign or two glued to its edges, the word without them
+    // (withoutStraySigns); else nothing (an empty string).
+    static QString keptText(QStringView word, float confidence, double relativeHeight = 1.0);
 
     // The folder holding the language data: $TESSDATA_PREFIX when set, else Debian's.
     static QString dataPath();

@@ -25,6 +25,12 @@ bool isWordCharacter(char32_t c)
     }
 }
 
+// Stray signs cut from a word's edges: at most this many, leaving at least this many letters
+// or digits. A glued sign beside a word is the engine's misreading of what stands beside it; a
+// short remainder is more likely noise than a word.
+constexpr int maxStraySigns = 2;
+constexpr int minWordAfterStraySigns = 4;
+
 // Punctuation that stands in and around words: dashes, brackets, quotes of every script, '_',
 // and the rest of Unicode's "other punctuation" (full stops, commas, colons, apostrophes,
 // question marks, ellipses, slashes, '#', '@', '&', '*', the ideographic and Arabic marks).
@@ -33,6 +39,8 @@ bool isWordCharacter(char32_t c)
 bool isProsePunctuation(char32_t c)
 {
     if (c == U'{' || c == U'}') return false;
+    // Backticks quote code and terms in plain text (``NaN``, `make`).
+    if (c == U'`') return true;
     switch (QChar::category(c)) {
     case QChar::Punctuation_Dash:
     case QChar::Punctuation_Open:
@@ -55,10 +63,26 @@ bool isLeadingSign(char32_t c)
            c == U'§' || c == U'№';
 }
 
-// Signs that close one: a share, a temperature or angle, "C++", "18+".
+// Signs that close one: a share, "C++", "18+". The degree sign follows a number only, closing
+// it or before a unit ("25°", "25°C").
 bool isTrailingSign(char32_t c)
 {
-    return c == U'%' || c == U'‰' || c == U'‱' || c == U'°' || c == U'+';
+    return c == U'%' || c == U'‰' || c == U'‱' || c == U'+';
+}
+
+bool isDegreeOfNumber(QList<uint>::const_iterator it, QList<uint>::const_iterator begin)
+{
+    return *it == U'°' && it != begin && QChar::isDigit(char32_t(*(it - 1)));
+}
+
+// Whether the code point at `it` may stand where it stands in a word of text whose first and
+// last letters or digits are at `first` and `last - 1`.
+bool fitsInWord(QList<uint>::const_iterator it, QList<uint>::const_iterator begin,
+                QList<uint>::const_iterator first, QList<uint>::const_iterator last)
+{
+    const auto c = char32_t(*it);
+    return isWordCharacter(c) || isProsePunctuation(c) || isDegreeOfNumber(it, begin) ||
+           (it < first && isLeadingSign(c)) || (it >= last && isTrailingSign(c));
 }
 
 } // namespace
@@ -72,14 +96,43 @@ bool looksLikeText(QStringView word)
     const auto last = std::find_if(points.crbegin(), points.crend(), [](uint c) {
                           return isWordCharacter(char32_t(c));
                       }).base();
+    // An address, a header or a placeholder in angle brackets: one '<' before the word, one
+    // '>' after it.
+    const auto opening = std::find(points.cbegin(), first, uint(U'<'));
+    const auto closing = std::find(last, points.cend(), uint(U'>'));
+    const bool angled = opening != first && closing != points.cend();
     for (auto it = points.cbegin(); it != points.cend(); ++it) {
-        const auto c = char32_t(*it);
-        if (isWordCharacter(c) || isProsePunctuation(c)) continue;
-        if (it < first && isLeadingSign(c)) continue;
-        if (it >= last && isTrailingSign(c)) continue;
+        if (fitsInWord(it, points.cbegin(), first, last)) continue;
+        if (angled && (it == opening || it == closing)) continue;
         return false;
     }
     return true;
+}
+
+QString withoutStraySigns(QStringView word)
+{
+    if (looksLikeText(word)) return word.toString();
+    const QList<uint> points = word.toUcs4();
+    const auto first = std::find_if(points.cbegin(), points.cend(),
+                                    [](uint c) { return isWordCharacter(char32_t(c)); });
+    if (first == points.cend()) return {};
+    const auto last = std::find_if(points.crbegin(), points.crend(), [](uint c) {
+                          return isWordCharacter(char32_t(c));
+                      }).base();
+    // Only the edges lose signs: a sign among the letters makes the word noise.
+    QList<uint> kept;
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        const bool edge = it < first || it >= last;
+        if (!edge || fitsInWord(it, points.cbegin(), first, last)) kept.append(*it);
+    }
+    const auto cut = points.size() - kept.size();
+    const auto letters =
+        std::count_if(first, last, [](uint c) { return isWordCharacter(char32_t(c)); });
+    if (cut > maxStraySigns || letters < minWordAfterStraySigns) return {};
+    QString rest;
+    for (const uint c : kept)
+        rest.append(QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1));
+    return looksLikeText(rest) ? rest : QString();
 }
 
 } // namespace snapkin::platform

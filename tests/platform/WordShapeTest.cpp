@@ -79,3 +79,45 @@ TEST(TextRecognitionWords, DoubtedWordsFarTallerThanTheTextAreDropped)
     // The engine's sure words are kept at any height: headings among body text.
     EXPECT_TRUE(TextRecognition::keepsWord(QStringLiteral("Heading"), sure, 2.5));
 }
+
+// Text with the signs plain text puts around words: addresses and headers in angle brackets,
+// terms in backtick quotes, a flag's leading dash, shares and temperatures. Doubted, they are
+// kept as read; a lone or doubled angle bracket is still noise.
+TEST(TextRecognitionWords, DoubtedWordsWithTheSignsTextPutsAroundThemAreKept)
+{
+    const QStringList words = QStringLiteral("<name@example.com> <name@example.com>, "
+                                             "(<jdoe@example.org>) <stdio.h> ``NaN`` `make` "
+                                             "-DUNALIGNED_OK --enable-shared 85% (12.5%) 25°C -4°")
+                                  .split(u' ');
+    for (const QString& word : words) {
+        EXPECT_TRUE(looksLikeText(word)) << word.toStdString();
+        EXPECT_EQ(TextRecognition::keptText(word, doubted), word) << word.toStdString();
+    }
+    for (const QString& word : QStringLiteral("<<e a<b> x>y <name <<a@b>> word°").split(u' '))
+        EXPECT_FALSE(looksLikeText(word)) << word.toStdString();
+}
+
+// A word the engine doubts because it glued a stray sign to its edge (a cursor, a rule or a
+// mark beside it) costs the sign, not the word. A sign among the letters, more than two signs,
+// or a short remainder is noise still, as are doubted words far taller than the text.
+TEST(TextRecognitionWords, AStraySignAtAWordsEdgeCostsTheSignNotTheWord)
+{
+    const std::vector<std::pair<QString, QString>> cases{
+        {QStringLiteral("specified~"), QStringLiteral("specified")},
+        {QStringLiteral("|Licensor"), QStringLiteral("Licensor")},
+        {QStringLiteral("°Contributor"), QStringLiteral("Contributor")},
+        {QStringLiteral("warranty°,"), QStringLiteral("warranty,")},
+        {QStringLiteral("~“Work”"), QStringLiteral("“Work”")},
+        {QStringLiteral("©2024"), QStringLiteral("2024")},
+    };
+    for (const auto& [read, kept] : cases) {
+        EXPECT_FALSE(TextRecognition::keepsWord(read, doubted)) << read.toStdString();
+        EXPECT_EQ(TextRecognition::keptText(read, doubted), kept) << read.toStdString();
+        // Sure of it, the engine's reading stands as it is.
+        EXPECT_EQ(TextRecognition::keptText(read, sure), read) << read.toStdString();
+        EXPECT_EQ(TextRecognition::keptText(read, doubted, 2.0), QString()) << read.toStdString();
+    }
+    for (const QString& noise :
+         QStringLiteral("W~ fig} ®ee ab\\ {5 x^y a|b |~=} ~~~word~~ ~ab| |a|b|c|").split(u' '))
+        EXPECT_EQ(TextRecognition::keptText(noise, doubted), QString()) << noise.toStdString();
+}
