@@ -15,7 +15,7 @@ namespace snapkin {
 
 SelectableText::SelectableText(EditorView& view, LinkOpening& links,
                                SelectableTextModel::Analyze analyze)
-    : QObject(&view), m_view(view)
+    : QObject(&view), m_view(view), m_viewport(view.canvasArea()->viewport())
 {
     setObjectName(QStringLiteral("selectableText"));
     m_model = new SelectableTextModel(std::move(analyze), this);
@@ -23,7 +23,9 @@ SelectableText::SelectableText(EditorView& view, LinkOpening& links,
     m_overlay = new SelectableTextOverlay(view.store(), framed, {framed->canvas(), framed}, links);
     m_overlay->setVisible(view.isSelectableTextEnabled());
     m_badge = new SelectableTextStatusBadge(m_model->status(), view.canvasArea());
-    view.canvasArea()->installEventFilter(this);
+    // The viewport's own resize, not the area's: the area lays its viewport out only after its
+    // resize event, so the viewport's geometry is up to date only then.
+    m_viewport->installEventFilter(this);
 
     connect(m_model, &SelectableTextModel::analysisChanged, m_overlay,
             &SelectableTextOverlay::setAnalysis);
@@ -80,12 +82,13 @@ void SelectableText::setEnabled(bool enabled)
 
 void SelectableText::placeBadge()
 {
-    m_badge->setGeometry(m_badge->placement(m_view.canvasArea()->viewport()->geometry()));
+    if (!m_badge || !m_viewport) return;
+    m_badge->setGeometry(m_badge->placement(m_viewport->geometry()));
 }
 
 bool SelectableText::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view.canvasArea() && event->type() == QEvent::Resize) placeBadge();
+    if (watched == m_viewport.data() && event->type() == QEvent::Resize) placeBadge();
     return QObject::eventFilter(watched, event);
 }
 

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+class QWidget;
+
 namespace snapkin {
 
 class EditorView;
@@ -41,6 +43,10 @@ private:
     void placeBadge();
 
     EditorView& m_view;
+    // The canvas area's viewport, where the badge is placed, kept apart from the view: the view's
+    // children (this object and the area among them) outlive the view's own destructor, and
+    // events while they are destroyed must not call into a view that is no longer whole.
+    QPointer<QWidget> m_viewport;
     SelectableTextModel* m_model = nullptr;
     QPointer<SelectableTextOverlay> m_overlay;
     QPointer<SelectableTextStatusBadge> m_badge;

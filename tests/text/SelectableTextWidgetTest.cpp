@@ -375,3 +375,31 @@ TEST(SelectableTextOverlay, LinksShowTheHandOpenOnAClickAndADragStillSelects)
     EXPECT_EQ(overlay->selectedText(), QStringLiteral("www.example.org today"));
     EXPECT_EQ(opener.opened.size(), 2);
 }
+
+// Closing an editor page tears down the view before its children, the canvas area and Selectable
+// Text among them: the canvas area's events on the way must reach nothing of the view (under
+// the undefined-behaviour sanitizer, a call into the half-destroyed view is reported). The
+// badge still follows the canvas area while the page is open.
+TEST(SelectableText, TheBadgeFollowsTheCanvasAreaAndClosingThePageWhileAnalysingIsClean)
+{
+    Page page;
+    ASSERT_NE(page.text, nullptr);
+    SelectableTextStatusBadge* badge = page.text->badge();
+    const QWidget* viewport = page.view->canvasArea()->viewport();
+    page.view->resize(640, 480);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(badge->geometry(), badge->placement(viewport->geometry()));
+    page.view->resize(1000, 760);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(badge->geometry(), badge->placement(viewport->geometry()));
+
+    // Closed while an analysis may still run and the badge shows.
+    badge->setStatus(Status::analyzing());
+    const QPointer<SelectableText> text = page.text;
+    const QPointer<SelectableTextStatusBadge> watchedBadge = badge;
+    page.view->close();
+    page.view.reset();
+    EXPECT_TRUE(text.isNull());
+    EXPECT_TRUE(watchedBadge.isNull());
+    QCoreApplication::processEvents(); // a late result finds nothing to deliver to
+}
