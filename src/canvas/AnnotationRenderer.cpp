@@ -215,7 +215,7 @@ QRectF AnnotationRenderer::drawnBounds(const Annotation& a)
         return a.boundingRect().adjusted(-margin, -margin, margin, margin);
     case AnnotationKind::pen:
         if (a.points.isEmpty()) return QRectF();
-        return Annotation::bounds(a.points).adjusted(-margin, -margin, margin, margin);
+        return PenStroke::bounds(a.points).adjusted(-margin, -margin, margin, margin);
     case AnnotationKind::stamp: {
         // The label's text is centred in its rectangle and may run past it when long.
         QRectF r = a.boundingRect();

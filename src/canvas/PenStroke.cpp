@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <optional>
 
 namespace snapkin {
@@ -18,6 +20,92 @@ namespace {
 
 // Strokes of fewer points are drawn as one path, as they always were: nothing to gain.
 constexpr qsizetype kLongStroke = 2 * PenStroke::pointsPerPiece;
+
+// A stroke's bounds keep its points within this many points of the origin: no picture reaches
+// that far, and a box with an edge at 1e20 would lose its other edge to rounding (a QRectF
+// keeps its width, and 1e20 + 180 is 1e20).
+constexpr double kFar = 1 << 30;
+
+bool isFinite(QPointF p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
+
+// The points that are numbers and finite, as the painter too leaves the others out of a path;
+// `points` itself, shared rather than copied, when all are.
+QList<QPointF> finitePoints(const QList<QPointF>& points)
+{
+    if (std::all_of(points.cbegin(), points.cend(), isFinite)) return points;
+    QList<QPointF> kept;
+    kept.reserve(points.size());
+    std::copy_if(points.cbegin(), points.cend(), std::back_inserter(kept), isFinite);
+    return kept;
+}
+
+// The painter's scale: device pixels a unit covers along its longer axis.
+double deviceScale(const QPainter& painter)
+{
+    const QTransform t = painter.deviceTransform();
+    return std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+}
+
+// What of a line `width` points wide a painter stroking it can show: its paintable area, grown
+// by half the width and two device pixels of antialiasing. Empty when unknown.
+QRectF strokeArea(const QPainter& painter, double width)
+{
+    const QRectF area = PenStroke::paintable(painter);
+    if (area.isEmpty()) return {};
+    const double scale = deviceScale(painter);
+    const double slack = width / 2 + (std::isfinite(scale) && scale > 0 ? 2 / scale : 2);
+    return area.adjusted(-slack, -slack, slack, slack);
+}
+
+// The line through `points` (finite) as a path of the runs of it within `area`: a segment that
+// leaves the area is cut where it crosses its edge, a cut being the segment's own line however
+// far away its ends lie, where the painter, given such ends, may draw nothing or draw them
+// wrong. With round caps and joins the runs cover within `area` exactly what the whole line
+// does (a cap at a cut lies within the cut segment's own band). The runs are one path, so a
+// translucent stroke is still blended once.
+QPainterPath pathWithin(const QList<QPointF>& points, const QRectF& area)
+{
+    QPainterPath path;
+    if (points.size() == 1) {
+        if (area.contains(points.first())) {
+            path.moveTo(points.first());
+            path.lineTo(points.first());
+        }
+        return path;
+    }
+    bool open = false; // the current run ends at the last point, uncut
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        QPointF a = points[i - 1], b = points[i];
+        if (!StrokeRaster::clip(a, b, area)) {
+            open = false;
+            continue;
+        }
+        if (!open || a != points[i - 1]) path.moveTo(a);
+        path.lineTo(b);
+        open = b == points[i];
+    }
+    return path;
+}
+
+// Strokes `path` (a polyline of `bounds`) with `pen`, cut to `area` first unless it lies within.
+void strokeWithin(QPainter& painter, const QPainterPath& path, const QRectF& bounds,
+                  const QRectF& area, const QPen& pen)
+{
+    // (QRectF::contains() holds no rectangle of no width or height, a level line's.)
+    if (area.isEmpty() || (bounds.left() >= area.left() && bounds.right() <= area.right() &&
+                           bounds.top() >= area.top() && bounds.bottom() <= area.bottom())) {
+        painter.strokePath(path, pen);
+        return;
+    }
+    QList<QPointF> points;
+    points.reserve(path.elementCount());
+    for (int i = 0; i < path.elementCount(); ++i)
+        points.append(path.elementAt(i));
+    painter.strokePath(pathWithin(points, area), pen);
+}
 
 // The simplification tolerance for a painter, in points: its scale is rounded up to a power
 // of two, so that a few zoom steps share one set of pieces and the tolerance never exceeds its
@@ -35,9 +123,7 @@ double toleranceFor(double scale, int* bucket)
 
 double toleranceFor(const QPainter& painter, int* bucket)
 {
-    const QTransform t = painter.deviceTransform();
-    return toleranceFor(std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())),
-                        bucket);
+    return toleranceFor(deviceScale(painter), bucket);
 }
 
 // Marks in `keep` (`count` entries) the points of a run to keep at `tolerance`.
@@ -76,6 +162,9 @@ void simplify(const QPointF* points, qsizetype count, double tolerance, std::vec
                 const double cross = v.x() * d.y() - v.y() * d.x();
                 distance2 = cross * cross / length2;
             }
+            // Figures of points far apart can overflow (infinity over infinity): such a point
+            // is kept, as one far off.
+            if (std::isnan(distance2)) distance2 = std::numeric_limits<double>::infinity();
             if (distance2 > farthest) {
                 farthest = distance2;
                 at = i;
@@ -165,6 +254,9 @@ bool PenStroke::drawCovered(QPainter& painter, const Pieces& pieces, const QPen&
         const QRect band(pixels.left(), top, pixels.width(),
                          std::min(kBandRows, pixels.bottom() - top + 1));
         const QRectF bandPoints = t.inverted().mapRect(QRectF(band));
+        // Segments are cut to the band, grown by the reach, before they are mapped to the
+        // device: mapped first, an end at 1e20 would lose the painter's offset to rounding.
+        const QRectF cutTo = bandPoints.adjusted(-reach, -reach, reach, reach);
         raster.reset(band);
         for (const Piece& piece : pieces.pieces) {
             if (!bandPoints.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
@@ -175,7 +267,9 @@ bool PenStroke::drawCovered(QPainter& painter, const Pieces& pieces, const QPen&
             QPointF from = path.elementAt(0);
             for (int i = 1; i < path.elementCount(); ++i) {
                 const QPointF to = path.elementAt(i);
-                if (to != from) raster.addSegment(t.map(from), t.map(to));
+                QPointF a = from, b = to;
+                if (to != from && StrokeRaster::clip(a, b, cutTo))
+                    raster.addSegment(t.map(a), t.map(b));
                 from = to;
             }
         }
@@ -203,6 +297,23 @@ bool PenStroke::drawCovered(QPainter& painter, const Pieces& pieces, const QPen&
     return true;
 }
 
+QRectF PenStroke::bounds(const QList<QPointF>& points)
+{
+    double left = kFar, top = kFar, right = -kFar, bottom = -kFar;
+    bool any = false;
+    for (const QPointF& p : points) {
+        if (!isFinite(p)) continue;
+        any = true;
+        const double x = std::clamp(p.x(), -kFar, kFar), y = std::clamp(p.y(), -kFar, kFar);
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    if (!any) return {};
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
 QRectF PenStroke::paintable(const QPainter& painter)
 {
     if (painter.hasClipping()) return painter.clipBoundingRect();
@@ -222,21 +333,23 @@ qsizetype PenStroke::Pieces::bytes() const
     return total;
 }
 
-std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& points,
+std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& source,
                                                           double tolerance, const Pieces* reuse,
                                                           const std::atomic<bool>* cancelled)
 {
     auto made = std::make_shared<Pieces>();
-    made->source = points;
+    made->source = source;
     made->tolerance = tolerance;
+    const QList<QPointF> points = finitePoints(source);
     const qsizetype n = points.size();
     if (n == 0) return made;
 
     // The pieces of an earlier build stay when the points only grew, but for those of its last
-    // window, which may have ended where the stroke then ended.
+    // window, which may have ended where the stroke then ended. (Its windows count the finite
+    // points, so a stroke with others is built whole.)
     qsizetype from = 0;
-    if (reuse && reuse->tolerance == tolerance && !reuse->starts.empty() &&
-        reuse->source.size() <= n &&
+    if (reuse && points.size() == source.size() && reuse->tolerance == tolerance &&
+        !reuse->starts.empty() && reuse->source.size() <= n &&
         std::equal(reuse->source.cbegin(), reuse->source.cend(), points.cbegin())) {
         from = reuse->starts.back();
         const auto kept =
@@ -263,7 +376,7 @@ std::shared_ptr<const PenStroke::Pieces> PenStroke::build(const QList<QPointF>& 
                 if (piece.size() == 1) piece.append(piece.constFirst());
                 QPainterPath path;
                 path.addPolygon(piece);
-                made->pieces.push_back(Piece{std::move(path), Annotation::bounds(piece)});
+                made->pieces.push_back(Piece{std::move(path), bounds(piece)});
                 made->starts.push_back(start);
                 // The next piece starts where this one ended, so the two share a disc.
                 const QPointF last = piece.constLast();
@@ -295,14 +408,15 @@ void PenStroke::drawPieces(QPainter& painter, const Pieces& pieces, const QPen& 
                            const std::atomic<bool>* cancelled)
 {
     if (drawCovered(painter, pieces, pen, cancelled)) return;
-    const QRectF area = paintable(painter);
+    const QRectF visible = paintable(painter);
+    const QRectF area = strokeArea(painter, pen.widthF());
     const double reach = pen.widthF() / 2 + 1;
     for (const Piece& piece : pieces.pieces) {
-        if (!area.isEmpty() &&
-            !area.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
+        if (!visible.isEmpty() &&
+            !visible.intersects(piece.bounds.adjusted(-reach, -reach, reach, reach)))
             continue;
         if (cancelled && cancelled->load(std::memory_order_relaxed)) return;
-        painter.strokePath(piece.path, pen);
+        strokeWithin(painter, piece.path, piece.bounds, area, pen);
     }
 }
 
@@ -315,9 +429,11 @@ void PenStroke::draw(QPainter& painter, const Annotation& a, const QColor& color
     // opaque draws the stroke as one path, as does a short stroke.
     if (!coveredScale(painter, width) &&
         (a.points.size() < kLongStroke || color.alpha() != 255 || painter.opacity() != 1.0)) {
+        const QList<QPointF> points = finitePoints(a.points);
+        if (points.isEmpty()) return;
         QPainterPath path;
-        path.addPolygon(QPolygonF(a.points));
-        painter.strokePath(path, pen);
+        path.addPolygon(QPolygonF(points));
+        strokeWithin(painter, path, bounds(points), strokeArea(painter, width), pen);
         return;
     }
 

@@ -50,7 +50,7 @@ public:
 
     struct Piece {
         QPainterPath path;
-        QRectF bounds; // of the points, without the pen's width
+        QRectF bounds; // of the points (PenStroke::bounds), without the pen's width
     };
     struct Pieces {
         QList<QPointF> source; // the points the pieces were built from
@@ -62,9 +62,9 @@ public:
     };
 
     // The pieces of `points` simplified to `tolerance` (in points; 0 keeps every point; the
-    // first and last always stay). `reuse`, when built from a prefix of `points` at the same
-    // tolerance, gives its finished pieces. Stops early, with the pieces so far, once
-    // `cancelled`.
+    // first and last always stay), leaving out points that are not finite numbers, as a path
+    // does. `reuse`, when built from a prefix of `points` at the same tolerance, gives its
+    // finished pieces. Stops early, with the pieces so far, once `cancelled`.
     static std::shared_ptr<const Pieces> build(const QList<QPointF>& points, double tolerance,
                                                const Pieces* reuse = nullptr,
                                                const std::atomic<bool>* cancelled = nullptr);
@@ -86,6 +86,10 @@ public:
     // that keeps circles round. Stops early once `cancelled`.
     static bool drawCovered(QPainter& painter, const Pieces& pieces, const QPen& pen,
                             const std::atomic<bool>* cancelled = nullptr);
+
+    // The bounds of the finite points, each coordinate held within ±2³⁰ (farther than any
+    // picture reaches) so that every edge stays exact; a null rectangle when there are none.
+    static QRectF bounds(const QList<QPointF>& points);
 
     // The area the painter can change, in its own coordinates; empty when unknown.
     static QRectF paintable(const QPainter& painter);

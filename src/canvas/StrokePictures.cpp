@@ -133,7 +133,7 @@ bool StrokePictures::draw(QPainter& painter, const Annotation& a, const QColor& 
         }
     if (bounds.isNull()) {
         const double reach = width / 2 + 1;
-        bounds = Annotation::bounds(a.points).adjusted(-reach, -reach, reach, reach);
+        bounds = PenStroke::bounds(a.points).adjusted(-reach, -reach, reach, reach);
     }
     const QRectF reachable = PenStroke::paintable(painter);
     const QRectF wanted = reachable.isEmpty() ? bounds : bounds.intersected(reachable);

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace snapkin {
 
@@ -12,30 +13,85 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-// Clips the segment to `box` (Liang and Barsky); false when it misses it.
-bool clip(QPointF& a, QPointF& b, const QRectF& box)
+// A double carried with the rounding error of the operations that made it (hi + lo, a
+// "double-double"): about 32 significant digits, enough to find where a segment whose ends lie
+// 1e30 apart crosses a picture's edge to a small fraction of a pixel, where plain doubles lose
+// every digit below 1e14 to cancellation.
+struct Wide {
+    double hi = 0, lo = 0;
+};
+
+// a + b exactly (Knuth's two-sum).
+Wide exactSum(double a, double b)
 {
-    const QPointF d = b - a;
-    double t0 = 0, t1 = 1;
-    const auto edge = [&](double p, double q) {
-        if (p == 0) return q >= 0;
-        const double r = q / p;
-        if (p < 0) {
-            if (r > t1) return false;
-            t0 = std::max(t0, r);
-        } else {
-            if (r < t0) return false;
-            t1 = std::min(t1, r);
-        }
-        return true;
-    };
-    if (!edge(-d.x(), a.x() - box.left()) || !edge(d.x(), box.right() - a.x()) ||
-        !edge(-d.y(), a.y() - box.top()) || !edge(d.y(), box.bottom() - a.y()))
-        return false;
-    const QPointF from = a;
-    if (t1 < 1) b = from + t1 * d;
-    if (t0 > 0) a = from + t0 * d;
-    return true;
+    const double s = a + b;
+    const double bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+Wide add(Wide a, Wide b)
+{
+    const Wide s = exactSum(a.hi, b.hi);
+    return exactSum(s.hi, s.lo + a.lo + b.lo);
+}
+
+Wide multiply(Wide a, Wide b)
+{
+    const double p = a.hi * b.hi;
+    return exactSum(p, std::fma(a.hi, b.hi, -p) + a.hi * b.lo + a.lo * b.hi);
+}
+
+Wide divide(Wide a, Wide b)
+{
+    const double q = a.hi / b.hi;
+    const Wide rest = add(a, multiply(b, {-q, 0}));
+    return exactSum(q, (rest.hi + rest.lo) / b.hi);
+}
+
+// The other coordinate of the point of the segment from `a` to `b` whose coordinate on one axis
+// is `value` (`from`/`to` the ends' coordinates on that axis, `fromOther`/`toOther` on the
+// other), worked out from the end nearer that point, so that a near end gives its exact
+// figure however far away the other lies.
+double crossing(double value, double from, double to, double fromOther, double toOther)
+{
+    if (std::abs(to - value) < std::abs(from - value)) {
+        std::swap(from, to);
+        std::swap(fromOther, toOther);
+    }
+    const Wide t = divide(exactSum(value, -from), exactSum(to, -from));
+    const Wide other = add({fromOther, 0}, multiply(t, exactSum(toOther, -fromOther)));
+    return other.hi + other.lo;
+}
+
+// Where the segment from `outside` (a point outside `box`) towards `other` enters the box;
+// nothing when it misses it. The point lies on one of the box's edges that face `outside`,
+// exactly, its other coordinate within the edge.
+std::optional<QPointF> entry(QPointF outside, QPointF other, const QRectF& box)
+{
+    std::optional<QPointF> onSide, onEnd;
+    // The vertical edge that faces the point, when the segment reaches it.
+    const double x = outside.x() < box.left() ? box.left() : box.right();
+    if ((outside.x() < box.left() && other.x() >= box.left()) ||
+        (outside.x() > box.right() && other.x() <= box.right())) {
+        const double y = crossing(x, outside.x(), other.x(), outside.y(), other.y());
+        if (y >= box.top() && y <= box.bottom()) onSide = QPointF(x, y);
+    }
+    const double y = outside.y() < box.top() ? box.top() : box.bottom();
+    if ((outside.y() < box.top() && other.y() >= box.top()) ||
+        (outside.y() > box.bottom() && other.y() <= box.bottom())) {
+        const double x = crossing(y, outside.y(), other.y(), outside.x(), other.x());
+        if (x >= box.left() && x <= box.right()) onEnd = QPointF(x, y);
+    }
+    return onSide ? onSide : onEnd;
+}
+
+// `value` as a pixel coordinate within [low, high]: figures outside (or not numbers) would not
+// fit an int.
+int pixelWithin(double value, int low, int high)
+{
+    if (!(value > low)) return low;
+    if (!(value < high)) return high;
+    return int(value);
 }
 
 std::uint64_t mix(std::uint64_t h, double v)
@@ -48,6 +104,44 @@ std::uint64_t mix(std::uint64_t h, double v)
 }
 
 } // namespace
+
+bool StrokeRaster::clip(QPointF& a, QPointF& b, const QRectF& box)
+{
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+        !std::isfinite(b.y()))
+        return false;
+    if (!std::isfinite(b.x() - a.x()) || !std::isfinite(b.y() - a.y())) {
+        // Ends more than the largest double apart: halved (exactly, at these sizes), clipped to
+        // the halved box, and doubled again.
+        QPointF halfA = a / 2, halfB = b / 2;
+        if (!clip(halfA, halfB, QRectF(box.topLeft() / 2, box.size() / 2))) return false;
+        a = halfA * 2;
+        b = halfB * 2;
+        return true;
+    }
+    if ((a.x() < box.left() && b.x() < box.left()) ||
+        (a.x() > box.right() && b.x() > box.right()) || (a.y() < box.top() && b.y() < box.top()) ||
+        (a.y() > box.bottom() && b.y() > box.bottom()))
+        return false;
+    const auto inside = [&](QPointF p) {
+        return p.x() >= box.left() && p.x() <= box.right() && p.y() >= box.top() &&
+               p.y() <= box.bottom();
+    };
+    QPointF from = a, to = b;
+    if (!inside(a)) {
+        const std::optional<QPointF> in = entry(a, b, box);
+        if (!in) return false;
+        from = *in;
+    }
+    if (!inside(b)) {
+        const std::optional<QPointF> out = entry(b, a, box);
+        if (!out) return false;
+        to = *out;
+    }
+    a = from;
+    b = to;
+    return true;
+}
 
 // A segment, and what working out its spans row after row needs: the part beside the segment
 // meets a row in an interval whose ends move linearly with the row's height, so a row costs a
@@ -314,11 +408,6 @@ void StrokeRaster::addSegment(QPointF a, QPointF b)
 {
     ++m_work.segments;
     if (m_area.isEmpty()) return;
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-        !std::isfinite(b.y()))
-        return;
-    const QPointF d = b - a;
-    if (!std::isfinite(d.x()) || !std::isfinite(d.y())) return;
     // Only the part within reach of the area can cover it: every pixel the capsule covers there
     // has its nearest point of the segment within that reach, so clipping changes nothing the
     // area shows, and keeps every figure below within a small range of the area.
@@ -328,9 +417,10 @@ void StrokeRaster::addSegment(QPointF a, QPointF b)
     if (!clip(a, b, box)) return;
 
     // Pixel rows whose centres lie within `outer` of the segment's heights.
-    const int top = std::max(m_area.top(), int(std::ceil(std::min(a.y(), b.y()) - outer - 0.5)));
-    const int bottom =
-        std::min(m_area.bottom(), int(std::floor(std::max(a.y(), b.y()) + outer - 0.5)));
+    const int top = pixelWithin(std::ceil(std::min(a.y(), b.y()) - outer - 0.5), m_area.top(),
+                                m_area.bottom() + 1);
+    const int bottom = pixelWithin(std::floor(std::max(a.y(), b.y()) + outer - 0.5),
+                                   m_area.top() - 1, m_area.bottom());
     if (top > bottom) return;
     if (m_area.top() + nextOpenRow((top - m_area.top()) / tileSize) * tileSize > bottom) return;
     if (seenBefore(a, b)) {
@@ -349,8 +439,8 @@ void StrokeRaster::addSegment(QPointF a, QPointF b)
         // `outer` of their heights.
         double x0, x1;
         c.across(rowTop + 0.5 - outer, rowBottom + 0.5 + outer, x0, x1);
-        const int from = std::max(m_area.left(), int(std::floor(x0 - outer)));
-        const int to = std::min(m_area.right(), int(std::floor(x1 + outer)));
+        const int from = pixelWithin(std::floor(x0 - outer), m_area.left(), m_area.right() + 1);
+        const int to = pixelWithin(std::floor(x1 + outer), m_area.left() - 1, m_area.right());
         if (from > to) continue;
         spans.fill(RowSpan{});
         const int tileTo = (to - m_area.left()) / tileSize;
@@ -415,23 +505,26 @@ void StrokeRaster::addTile(const Capsule& c, int tileX, int tileY, int top, int 
             ++m_work.rows;
             double x0, x1;
             if (c.span(yc, outer, x0, x1)) {
-                s.first = std::max(m_area.left(), int(std::ceil(x0 - 0.5)));
-                s.last = std::min(m_area.right(), int(std::floor(x1 - 0.5)));
+                s.first = pixelWithin(std::ceil(x0 - 0.5), m_area.left(), m_area.right() + 1);
+                s.last = pixelWithin(std::floor(x1 - 0.5), m_area.left() - 1, m_area.right());
                 if (inner > 0 && c.span(yc, inner, x0, x1)) {
-                    s.fullFirst = int(std::ceil(x0 - 0.5));
-                    s.fullLast = int(std::floor(x1 - 0.5));
+                    s.fullFirst =
+                        pixelWithin(std::ceil(x0 - 0.5), m_area.left(), m_area.right() + 1);
+                    s.fullLast =
+                        pixelWithin(std::floor(x1 - 0.5), m_area.left() - 1, m_area.right());
                 }
             }
         }
         const int from = std::max(s.first, tileLeft);
         const int to = std::min(s.last, tileRight);
         if (from > to) continue;
-        const std::uint8_t* row = m_coverage.data() +
-                                  size_t(y - m_area.top()) * size_t(m_area.width()) -
-                                  size_t(m_area.left());
+        // Indexed from the area's left edge: a row pointer moved to device x = 0 could lie
+        // outside the coverage (an area left of x = 0, or far right of it).
+        const std::uint8_t* row =
+            m_coverage.data() + size_t(y - m_area.top()) * size_t(m_area.width());
         for (int x = from; x <= to; ++x) {
             ++m_work.pixels;
-            if (row[x] == 255) continue;
+            if (row[x - m_area.left()] == 255) continue;
             if (x >= s.fullFirst && x <= s.fullLast) {
                 cover(x, y, 255, 0, 0);
                 continue;

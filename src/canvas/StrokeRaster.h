@@ -43,6 +43,13 @@ public:
     // Segments with coordinates that are not finite are left out.
     void addSegment(QPointF a, QPointF b);
 
+    // Cuts the segment from `a` to `b` to `box`; false when it misses it or is not finite. A cut
+    // end is put on the box's edge exactly and its other coordinate found to a small fraction of a
+    // unit while the ends lie within about 1e28 of each other (plain doubles would lose every
+    // digit below 1e14 of a segment from −1e30 to 1e30), so the part kept lies on the segment,
+    // within the box, however far away its ends lie.
+    static bool clip(QPointF& a, QPointF& b, const QRectF& box);
+
     QRect area() const { return m_area; }
     // The pixels given some coverage; empty when none.
     QRect touched() const;

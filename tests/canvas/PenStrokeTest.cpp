@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace snapkin;
 
@@ -309,4 +310,129 @@ TEST(PenStroke, AStoppedStrokeDrawsNoMorePieces)
         PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, nullptr, &stop);
     }
     EXPECT_EQ(image, blank(size));
+}
+
+namespace {
+
+// The least green among the pixel and its neighbours: 255 where the picture is white there, less
+// where the stroke (a light one, a line a pixel wide) passes.
+int leastGreenAround(const QImage& image, int x, int y)
+{
+    int least = 255;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (image.valid(x + dx, y + dy))
+                least = std::min(least, qGreen(image.pixel(x + dx, y + dy)));
+    return least;
+}
+bool inked(const QImage& image, int x, int y)
+{
+    return leastGreenAround(image, x, y) < 200;
+}
+bool white(const QImage& image, int x, int y)
+{
+    return leastGreenAround(image, x, y) == 255;
+}
+
+// `points` drawn 6 points wide (through the coverage) and 1 point wide (by the painter), opaque
+// and translucent, as a short stroke and as a long one (a run of points in a corner ahead of
+// them); `check` looks at each picture.
+template <typename Check>
+void drawEveryWay(const QList<QPointF>& points, const QTransform& transform, Check check)
+{
+    QList<QPointF> corner;
+    for (int i = 0; i < 2 * PenStroke::pointsPerPiece; ++i)
+        corner.append(QPointF(2 + (i % 2), 2 + (i % 3)));
+    for (const bool isLong : {false, true}) {
+        for (const double width : {6.0, 1.0}) {
+            for (const int alpha : {255, 160}) {
+                SCOPED_TRACE(QStringLiteral("long %1, width %2, alpha %3")
+                                 .arg(isLong)
+                                 .arg(width)
+                                 .arg(alpha)
+                                 .toStdString());
+                Annotation a = pen(isLong ? corner + points : points);
+                a.lineWidth = width;
+                QImage drawn = blank({200, 100});
+                {
+                    QPainter p(&drawn);
+                    p.setRenderHint(QPainter::Antialiasing);
+                    p.setTransform(transform);
+                    PenStroke::draw(p, a, QColor(255, 51, 102, alpha), width, nullptr);
+                }
+                check(drawn);
+            }
+        }
+    }
+}
+
+} // namespace
+
+TEST(PenStrokeFarPoints, ALineBetweenFarPointsIsDrawnWhereItCrossesThePicture)
+{
+    // From −1e30 to 1e30, level and slanted, and through the middle of the picture.
+    drawEveryWay({{-1e30, 50.25}, {1e30, 50.25}}, QTransform(), [](const QImage& drawn) {
+        for (int x = 5; x < 200; x += 10)
+            ASSERT_TRUE(inked(drawn, x, 50)) << x;
+        EXPECT_TRUE(white(drawn, 100, 40));
+    });
+    drawEveryWay({{-1e30, -5e29}, {1e30, 5e29}}, QTransform::fromTranslate(100, 50),
+                 [](const QImage& drawn) {
+                     for (int x = -90; x <= 90; x += 10)
+                         ASSERT_TRUE(inked(drawn, 100 + x, 50 + x / 2)) << x;
+                     EXPECT_TRUE(white(drawn, 100, 60));
+                 });
+}
+
+TEST(PenStrokeFarPoints, AFarVertexLeavesTheSegmentsOnThePictureDrawn)
+{
+    // The segments to and from a vertex at −1e20 run level across the picture, to its left edge.
+    const QList<QPointF> points{{20, 20}, {100, 50}, {-1e20, 60}, {150, 80}, {180, 20}};
+    drawEveryWay(points, QTransform(), [](const QImage& drawn) {
+        EXPECT_TRUE(inked(drawn, 60, 35));  // on the picture throughout
+        EXPECT_TRUE(inked(drawn, 165, 50)); // likewise
+        EXPECT_TRUE(inked(drawn, 5, 50));   // towards the far vertex
+        EXPECT_TRUE(inked(drawn, 100, 80)); // from it
+        EXPECT_TRUE(white(drawn, 100, 65));
+    });
+}
+
+TEST(PenStrokeFarPoints, PointsPastTheLargestFiguresOrNotNumbersDrawWhatTheFiniteOnesMake)
+{
+    // A segment towards 1e120 leaves at its slope; a point that is not a number is left out,
+    // its neighbours joined, as the painter leaves such a point out of a path.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    drawEveryWay({{20, 20}, {1e120, 3e119}}, QTransform(), [](const QImage& drawn) {
+        EXPECT_TRUE(inked(drawn, 120, 50));
+        EXPECT_TRUE(inked(drawn, 190, 71));
+        EXPECT_TRUE(white(drawn, 120, 65));
+    });
+    drawEveryWay({{20, 80}, {nan, nan}, {180, 80}, {180, nan}}, QTransform(),
+                 [](const QImage& drawn) {
+                     EXPECT_TRUE(inked(drawn, 100, 80));
+                     EXPECT_TRUE(white(drawn, 100, 70));
+                 });
+}
+
+TEST(PenStrokeFarPoints, APictureWhoseDeviceAreaStartsLeftOfTheOriginDrawsAsItsNeighbour)
+{
+    // Moved by −17 and scaled by 0.7 (as the still layer draws), the drawn area's left edge
+    // rounds to −1 device pixel: the stroke looks as under a transform a hundredth of a point off.
+    Annotation a = pen(thrown(300, QSizeF(300, 150)));
+    a.lineWidth = 6;
+    QImage pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        pictures[i] = blank({200, 100});
+        QPainter p(&pictures[i]);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(-17 + i * 0.01, -17);
+        p.scale(0.7, 0.7);
+        PenStroke::draw(p, a, QColor("#FF3366"), a.lineWidth, nullptr);
+    }
+    int worst = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            worst = std::max(worst,
+                             channelDifference(pictures[0].pixel(x, y), pictures[1].pixel(x, y)));
+    EXPECT_LE(worst, 8);
 }

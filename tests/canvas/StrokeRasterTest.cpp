@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace snapkin;
 
@@ -121,4 +122,80 @@ TEST(StrokeRaster, ALineThatCrossesItselfEverywhereCostsWhatItsPixelsDo)
         retraced.append(i % 2 ? QPointF(20.5, 30.25) : QPointF(380.5, 270.75));
     const StrokeRaster again = rasterOf(retraced, area, 2);
     EXPECT_EQ(again.work().repeats, retraced.size() - 2);
+}
+
+namespace {
+
+// The largest difference in coverage between two rasters over the pixels both hold.
+int worstDifference(const StrokeRaster& one, const StrokeRaster& other)
+{
+    const QRect shared = one.area() & other.area();
+    int worst = 0;
+    for (int y = shared.top(); y <= shared.bottom(); ++y)
+        for (int x = shared.left(); x <= shared.right(); ++x)
+            worst = std::max(worst, std::abs(one.coverage(x, y) - other.coverage(x, y)));
+    return worst;
+}
+
+} // namespace
+
+TEST(StrokeRasterArea, AnAreaStartingLeftOfOrAboveTheOriginCoversItsPixelsAsAnyOther)
+{
+    // A device area whose corner rounds to −1 (a moved and scaled painter's) lays the same
+    // coverage on the pixels it shares with an area at the origin.
+    const QList<QPointF> zigzag{{-3.3, 4.1}, {20.2, 40.7}, {35.5, -2.5}, {58.1, 57.3}, {2.2, 30.3}};
+    const StrokeRaster atOrigin = rasterOf(zigzag, QRect(0, 0, 60, 60), 2.5);
+    for (const QPoint corner : {QPoint(-1, -1), QPoint(-1, 0), QPoint(-9, -17)}) {
+        SCOPED_TRACE(corner.x() * 100 + corner.y());
+        const StrokeRaster moved = rasterOf(zigzag, QRect(corner, QSize(61, 66)), 2.5);
+        EXPECT_EQ(worstDifference(atOrigin, moved), 0);
+        EXPECT_GT(moved.coverage(-1, 7), 0); // left of the origin too
+    }
+}
+
+TEST(StrokeRasterArea, SegmentsReachingFarBeyondTheAreaCoverItAsTheirPartsNearItDo)
+{
+    // Each far segment lies on the same line as a short one across the area: the line near the
+    // area is found however far away the ends lie, and no figure overflows a pixel coordinate.
+    const QRect area(-30, -30, 60, 60);
+    const struct {
+        const char* name;
+        QPointF a, b;         // far
+        QPointF nearA, nearB; // the same line, ends just beyond the area
+    } lines[] = {
+        {"across", {-1e30, 4.5}, {1e30, 4.5}, {-40, 4.5}, {40, 4.5}},
+        {"down", {-7.25, 1e30}, {-7.25, -1e30}, {-7.25, 40}, {-7.25, -40}},
+        {"diagonal", {-1e30, -1e30}, {1e30, 1e30}, {-40, -40}, {40, 40}},
+        {"steep", {-3e29, -1e30}, {3e29, 1e30}, {-12, -40}, {12, 40}},
+        {"far past the largest figures", {-1e120, 5e119}, {1e120, -5e119}, {-80, 40}, {80, -40}},
+        {"ends beyond the largest double's reach",
+         {-1.7e308, 0.5},
+         {1.7e308, 0.5},
+         {-40, 0.5},
+         {40, 0.5}},
+        {"one end near", {3.5, 2.5}, {1e120, 3e119}, {3.5, 2.5}, {100 + 3.5, 30 + 2.5}},
+        {"one end far to the left", {12.5, 8.5}, {-1e20, 8.5 - 1e4}, {12.5, 8.5}, {-87.5, 8.5}},
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.name);
+        StrokeRaster far(area, 3);
+        far.addSegment(line.a, line.b);
+        StrokeRaster near(area, 3);
+        near.addSegment(line.nearA, line.nearB);
+        ASSERT_FALSE(near.touched().isEmpty());
+        EXPECT_EQ(far.touched(), near.touched());
+        EXPECT_LE(worstDifference(far, near), 2);
+    }
+}
+
+TEST(StrokeRasterArea, PointsThatAreNotNumbersLeaveTheirSegmentsOut)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const StrokeRaster raster = rasterOf(
+        {{5.5, 5.5}, {nan, 20}, {30.5, 30.5}, {50.5, 30.5}, {inf, 0}, {-inf, -inf}, {50.5, 50.5}},
+        QRect(0, 0, 60, 60), 2);
+    EXPECT_EQ(raster.coverage(40, 30), 255); // the finite segment
+    EXPECT_EQ(raster.coverage(5, 5), 0);
+    EXPECT_EQ(raster.coverage(50, 40), 0);
 }
