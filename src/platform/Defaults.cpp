@@ -103,12 +103,26 @@ QStringList listInFile(const QJsonObject& object, const QString& key)
 QString whyLeftAlone(const QString& path, SettingsFile::State state)
 {
     const QString name = QFileInfo(path).fileName();
-    return state == SettingsFile::unreadable
-               ? L10n::format("“%@” can't be read, so it was left as it is.", name)
-               : L10n::format("“%@” isn't a regular file, so it was left as it is.", name);
+    switch (state) {
+    case SettingsFile::unreadable:
+        return L10n::format("“%@” can't be read, so it was left as it is.", name);
+    case SettingsFile::brokenLink:
+        return L10n::format("“%@” is a link to a file that can't be written, so it was left as it "
+                            "is.",
+                            name);
+    default:
+        return L10n::format("“%@” isn't a regular file, so it was left as it is.", name);
+    }
 }
 
 const QString lockSuffix = QStringLiteral(".lock");
+
+// A file that is there, or a link, that a write must not replace.
+bool isLeftAlone(SettingsFile::State state)
+{
+    return state == SettingsFile::unreadable || state == SettingsFile::notRegular ||
+           state == SettingsFile::brokenLink;
+}
 
 } // namespace
 
@@ -198,15 +212,17 @@ void Defaults::reload()
     QMutexLocker lock(&m_mutex);
     m_stored.clear();
     m_changed.clear();
+    m_standIns.clear();
     m_replaceFile = false;
     m_listBase.clear();
     const SettingsFile file = SettingsFile::read(m_path);
-    if (file.state == SettingsFile::unreadable || file.state == SettingsFile::notRegular) {
+    if (isLeftAlone(file.state)) {
         qWarning("Settings file %s can't be read; using defaults", qPrintable(m_path));
         return;
     }
     if (file.state == SettingsFile::damaged) {
-        setAsideDamagedSettings(m_path);
+        // The file a link names goes aside, so the link stays.
+        setAsideDamagedSettings(file.target);
         return;
     }
     for (auto it = file.object.begin(); it != file.object.end(); ++it) {
@@ -299,12 +315,14 @@ void Defaults::writeWhenLockIsFree()
 QString Defaults::writeLocked()
 {
     QSet<QString> changed;
+    QSet<QString> standIns;
     QVariantMap stored;
     QHash<QString, QStringList> listBase;
     bool replaceFile = false;
     {
         QMutexLocker lock(&m_mutex);
         changed = std::exchange(m_changed, {});
+        standIns = m_standIns;
         replaceFile = std::exchange(m_replaceFile, false);
         // Copied whole under the lock: a copy that shared the members' data would copy it later,
         // outside the lock, while a setter on another thread changes it.
@@ -321,12 +339,12 @@ QString Defaults::writeLocked()
         m_saveFailure = message;
         return message;
     };
-    const QString folder = QFileInfo(m_path).absolutePath();
-
     // The file as it is now, with this store's changes over it.
     QJsonObject object;
     const SettingsFile onDisk = SettingsFile::read(m_path);
-    if (onDisk.state == SettingsFile::unreadable || onDisk.state == SettingsFile::notRegular) {
+    // Where a link leads, so that the write replaces that file and the link stays.
+    const QString folder = QFileInfo(onDisk.target).absolutePath();
+    if (isLeftAlone(onDisk.state)) {
         // What the user keeps there is not replaced by what little this store holds.
         return keepForLater(L10n::format("Snapkin couldn't write to “%@”: %@",
                                          QDir::toNativeSeparators(folder),
@@ -335,9 +353,23 @@ QString Defaults::writeLocked()
     const bool merging = !replaceFile && onDisk.state == SettingsFile::present;
     // Each accumulating list as this write leaves it in the file.
     QHash<QString, QStringList> listsWritten;
+    // The stand-in values this write handled, each with the file's own value where it holds one.
+    QVariantMap standInsMet;
+    for (const QString& key : standIns) {
+        if (changed.contains(key)) standInsMet.insert(key, QVariant());
+    }
     if (merging) {
         object = onDisk.object;
         for (const QString& key : changed) {
+            if (standIns.contains(key)) {
+                const QJsonValue theirs = onDisk.object.value(key);
+                const QVariant value = fromJson(theirs);
+                const SettingSpec* spec = SettingsTable::find(key);
+                if (value.isValid() && (!spec || SettingsTable::accepts(*spec, theirs, value))) {
+                    standInsMet.insert(key, value);
+                    continue;
+                }
+            }
             if (const auto value = stored.constFind(key); value != stored.constEnd())
                 object.insert(key, toJson(*value));
             else
@@ -360,14 +392,15 @@ QString Defaults::writeLocked()
     } else {
         // Nothing to merge with: what this store holds is the whole file. A damaged file is
         // kept aside first, as at load.
-        if (!replaceFile && onDisk.state == SettingsFile::damaged) setAsideDamagedSettings(m_path);
+        if (!replaceFile && onDisk.state == SettingsFile::damaged)
+            setAsideDamagedSettings(onDisk.target);
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
             object.insert(it.key(), toJson(it.value()));
         for (const auto& [key, limit] : accumulatingLists())
             listsWritten.insert(key, stringsOf(stored.value(key)));
     }
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    const auto written = writeFileAtomically(m_path, bytes, FileAccess::userOnly);
+    const auto written = writeFileAtomically(onDisk.target, bytes, FileAccess::userOnly);
     if (!written) {
         // Names the folder and what stood in the way, as an automatic save's alert does.
         return keepForLater(
@@ -382,15 +415,17 @@ QString Defaults::writeLocked()
     const quint64 number = ++m_listUpdates;
     if (QThread::currentThread() == thread()) {
         adoptLists(listsBefore, listsWritten, number);
+        adoptStandIns(standInsMet);
     } else {
         // The lists change only on this store's thread, so that a reader there that adds an item
         // to what it just read never writes back a list from before the merge (which would drop
         // what another instance added).
         QMetaObject::invokeMethod(
             this,
-            [this, listsBefore, listsWritten, number] {
+            [this, listsBefore, listsWritten, number, standInsMet] {
                 QMutexLocker lock(&m_mutex);
                 adoptLists(listsBefore, listsWritten, number);
+                adoptStandIns(standInsMet);
             },
             Qt::QueuedConnection);
     }
@@ -415,6 +450,15 @@ void Defaults::adoptLists(const QHash<QString, QStringList>& before,
         else
             m_stored.insert(key, held);
         m_listBase.insert(key, disk);
+    }
+}
+
+void Defaults::adoptStandIns(const QVariantMap& onDisk)
+{
+    for (auto it = onDisk.cbegin(); it != onDisk.cend(); ++it) {
+        // Set or removed since: a value of this store's own, written with its change.
+        if (!m_standIns.remove(it.key())) continue;
+        if (it.value().isValid()) m_stored.insert(it.key(), it.value());
     }
 }
 
@@ -524,6 +568,22 @@ bool Defaults::setValue(const QString& key, const QVariant& value)
         QMutexLocker lock(&m_mutex);
         m_stored.insert(key, value);
         m_changed.insert(key);
+        m_standIns.remove(key);
+    }
+    const bool saved = save();
+    emit valueChanged(key);
+    return saved;
+}
+
+bool Defaults::setIfMissing(const QString& key, const QVariant& value)
+{
+    if (!value.isValid()) return true;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_stored.contains(key)) return true;
+        m_stored.insert(key, value);
+        m_changed.insert(key);
+        m_standIns.insert(key);
     }
     const bool saved = save();
     emit valueChanged(key);
@@ -534,6 +594,7 @@ bool Defaults::removeObject(const QString& key)
 {
     {
         QMutexLocker lock(&m_mutex);
+        m_standIns.remove(key);
         if (!m_stored.remove(key)) return true;
         m_changed.insert(key);
     }
@@ -560,6 +621,7 @@ void Defaults::removeAllStored()
         QMutexLocker lock(&m_mutex);
         m_stored.clear();
         m_changed.clear();
+        m_standIns.clear();
         m_replaceFile = true;
     }
     save();

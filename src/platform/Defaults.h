@@ -35,11 +35,16 @@ class SerialQueue;
 // the next start (or reload()), never under code that already read them. Lists that accumulate
 // (Setting::mergedNewest: the recent documents) are the exception: each write merges them item
 // by item with the file's, newest first, and this store then holds the merged list, so two
-// instances keep each other's documents and a list one of them cleared stays cleared.
+// instances keep each other's documents and a list one of them cleared stays cleared. So is a
+// value that only stood in for a missing one (setIfMissing): it never replaces the file's own,
+// and gives way to it.
 //
 // Only a regular file (or a link to one) is read, without ever waiting on it. One that can't be
 // read, or a pipe, folder or device in its place, is never replaced: the store starts from its
 // defaults and every write fails, told through saveFailed(), until the file can be read again.
+// A link stays a link: writes replace the file it names, and make it where it doesn't exist yet
+// but its folder does. A link into a folder that doesn't exist, or links that loop, are left as
+// they are, as a pipe is.
 //
 // Reads follow the usual rules of a preferences store: a missing number reads 0, a missing Bool
 // false, a missing string empty; numbers and Bools stay apart across a restart. Binary data is
@@ -83,6 +88,11 @@ public:
     // thread this store belongs to.
     bool setValue(const QString& key, const QVariant& value);
     bool removeObject(const QString& key);
+    // Stores a value that only stands in for one the file lacks, as the time of a first launch
+    // does; nothing happens where this store holds a value already. The file's own value wins:
+    // should the file hold one when this is written (it could not be read at start, another
+    // instance wrote one meanwhile), that value stays on disk and this store takes it.
+    bool setIfMissing(const QString& key, const QVariant& value);
 
     // A declared key (SettingsKeys.h) read and written by its type, with the rules of the
     // getters above: what is stored, else what is registered, else 0, false or empty.
@@ -129,6 +139,11 @@ public:
     template <typename V> bool setValue(const Setting<V>& setting, const QVariant& value)
     {
         return setValue(setting.name(), value);
+    }
+    template <typename V>
+    bool setIfMissing(const Setting<V>& setting, const std::type_identity_t<V>& value)
+    {
+        return setIfMissing(setting.name(), QVariant::fromValue(value));
     }
     template <typename V> bool removeObject(const Setting<V>& setting)
     {
@@ -189,6 +204,9 @@ private:
     // this store changed since it held `before`; update `number` unless a later one came first.
     void adoptLists(const QHash<QString, QStringList>& before,
                     const QHash<QString, QStringList>& onDisk, quint64 number);
+    // With m_mutex held: after a write, each stand-in value it handled is one no longer; where
+    // the file held a value of its own (valid in `onDisk`), this store takes it.
+    void adoptStandIns(const QVariantMap& onDisk);
 
     QString m_path;
     mutable QMutex m_mutex;
@@ -198,6 +216,9 @@ private:
     QVariantMap m_stored;
     // Keys set or removed since the file was read or last written.
     QSet<QString> m_changed;
+    // Keys whose value only stands in for a missing one (setIfMissing) until a write finds
+    // whether the file holds one.
+    QSet<QString> m_standIns;
     // The next write replaces the file with m_stored instead of merging (removeAllStored).
     bool m_replaceFile = false;
     QString m_saveFailure;

@@ -12,6 +12,10 @@ namespace snapkin::platform {
 // where the file belongs would hold the reader until something writes into it, a device may do
 // anything when opened. What is not a regular file, and a file that can't be read (no
 // permission, another user's), is reported as such, so that nobody replaces it unseen.
+//
+// A link (a dotfile manager's) stays a link: the file it names is what is read, written and set
+// aside, so a write replaces that file and never the link. A link to a file not made yet counts
+// as missing while the folder that file goes in exists, and the write makes it there.
 struct SettingsFile {
     enum State {
         missing,    // there is none
@@ -19,9 +23,13 @@ struct SettingsFile {
         damaged,    // a regular file that is not a JSON object, or over the size limit
         unreadable, // a regular file that could not be opened or read
         notRegular, // a pipe, a folder, a device or a socket (or a link to one)
+        brokenLink, // a link to nothing that could be made: into a missing folder, or a loop
     };
     State state = missing;
     QJsonObject object;
+    // Where the file's contents are: the path read, or the file a link there names, followed
+    // through every link.
+    QString target;
 
     static SettingsFile read(const QString& path);
 };

@@ -27,9 +27,11 @@ platform::Defaults& settings()
     return platform::Defaults::standard();
 }
 
+// This run's time stands in only while the file holds none: a file that could not be read at
+// start keeps the first launch it records.
 void storeFirstLaunchOnce(const platform::Setting<double>& key)
 {
-    if (!settings().hasStoredValue(key)) settings().set(key, NewsletterPrompt::now());
+    settings().setIfMissing(key, NewsletterPrompt::now());
 }
 
 } // namespace

@@ -174,6 +174,77 @@ TEST(DefaultsFileKinds, AnUnreadableFileIsLeftAsItIsAndMergedOnceReadable)
     EXPECT_EQ(written.value("copyAtFullSize"), QJsonValue(true));
 }
 
+// A value that only stood in for a missing one (this run's first launch, while the file could not
+// be read) never replaces the file's own once it can be read: the file's stays and the store
+// takes it. Where the file has none, the stand-in is written.
+TEST(DefaultsFileKinds, AStandInNeverReplacesTheValueOfAFileThatBecomesReadable)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    writeFile(path, R"({"appearance": "dark", "newsletterFirstLaunch": 1700000000.5})");
+    ASSERT_TRUE(QFile::setPermissions(path, {}));
+    constexpr double now = 1800000000.25;
+
+    withoutFileAccessOverride([&] {
+        Defaults defaults(path);
+        EXPECT_FALSE(defaults.setIfMissing("newsletterFirstLaunch", now));
+        EXPECT_FALSE(defaults.setIfMissing("reviewFirstLaunch", now));
+        EXPECT_EQ(defaults.doubleForKey("newsletterFirstLaunch"), now);
+
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_TRUE(defaults.setValue("exportFormat", "jpeg"));
+        EXPECT_EQ(defaults.doubleForKey("newsletterFirstLaunch"), 1700000000.5);
+    });
+    const QJsonObject written = fileObject(path);
+    EXPECT_EQ(written.value("newsletterFirstLaunch"), QJsonValue(1700000000.5));
+    EXPECT_EQ(written.value("reviewFirstLaunch"), QJsonValue(now));
+    EXPECT_EQ(written.value("appearance"), QJsonValue("dark"));
+    EXPECT_EQ(written.value("exportFormat"), QJsonValue("jpeg"));
+}
+
+// A link where the settings file belongs (a dotfile manager's) stays a link. The file it names
+// is written, and made where it doesn't exist yet; a link into a folder that doesn't exist, or
+// one that loops, is left as it is and the failed write says why.
+TEST(DefaultsFileLinks, ALinkIsWrittenThroughOrLeftAsItIs)
+{
+    struct Case {
+        const char* link;  // relative to the settings folder
+        bool targetExists; // holding {"appearance": "dark"}
+        bool writable;
+    };
+    for (const Case c :
+         {Case{"../dotfiles/settings.json", true, true},
+          Case{"../dotfiles/settings.json", false, true},
+          Case{"../dotfiles/second", false, true}, // a link to the same
+          Case{"../absent/settings.json", false, false}, Case{"settings.json", false, false}}) {
+        SCOPED_TRACE(std::string(c.link) + (c.targetExists ? ", existing" : ""));
+        QTemporaryDir dir;
+        const QString path = settingsPath(dir);
+        const QString target = dir.path() + "/dotfiles/settings.json";
+        ASSERT_TRUE(QDir().mkpath(dir.path() + "/dotfiles"));
+        if (c.targetExists) writeFile(target, R"({"appearance": "dark"})");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        ASSERT_TRUE(QFile::link(c.link, path));
+        ASSERT_TRUE(QFile::link("settings.json", dir.path() + "/dotfiles/second"));
+
+        Defaults defaults(path);
+        EXPECT_EQ(defaults.stringForKey("appearance"), c.targetExists ? "dark" : "");
+        EXPECT_EQ(defaults.setValue("captureDelay", 4), c.writable);
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        if (c.writable) {
+            EXPECT_EQ(fileObject(target).value("captureDelay"), QJsonValue(4));
+            EXPECT_EQ(fileObject(target).contains("appearance"), c.targetExists);
+            EXPECT_EQ(statOf(target).st_mode & 07777, 0600u);
+            EXPECT_EQ(Defaults(path).integerForKey("captureDelay"), 4);
+        } else {
+            EXPECT_TRUE(defaults.saveFailure().contains(
+                "“settings.json” is a link to a file that can't be written"));
+            EXPECT_FALSE(QFileInfo::exists(dir.path() + "/absent"));
+            EXPECT_FALSE(QFileInfo::exists(target));
+        }
+    }
+}
+
 // Another process holds the lock (an instance stopped in the middle of a write, a hung network
 // home): a change returns at once and is written once the lock is free, over what the holder
 // wrote meanwhile.

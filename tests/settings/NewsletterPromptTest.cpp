@@ -3,6 +3,9 @@
 #include "settings/NewsletterService.h"
 #include "settings/NewsletterWindow.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 using namespace snapkin;
@@ -108,6 +111,25 @@ TEST_F(InvitationSchedule, LaunchesStoreTheFirstTimeOnlyAndKeepAStoredZero)
     NewsletterPrompt::registerLaunch();
     EXPECT_EQ(settings().get(keys::newsletterFirstLaunch), 0.0);
     EXPECT_TRUE(settings().isNumber(keys::newsletterFirstLaunch));
+}
+
+// The file recorded the first launches without this run seeing them (it could not be read at
+// start, another instance wrote them meanwhile): this run's time never replaces them.
+TEST_F(InvitationSchedule, ALaunchKeepsTheFirstLaunchesTheFileRecordedMeanwhile)
+{
+    QFile file(settings().filePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject{{"newsletterFirstLaunch", launch - 10 * day},
+                                         {"reviewFirstLaunch", launch - 20 * day}})
+                   .toJson());
+    file.close();
+    clock = launch;
+    NewsletterPrompt::registerLaunch();
+    ReviewPrompt::registerLaunch();
+    EXPECT_EQ(settings().get(keys::newsletterFirstLaunch), launch - 10 * day);
+    EXPECT_EQ(settings().get(keys::reviewFirstLaunch), launch - 20 * day);
+    settings().reload(); // and on disk
+    EXPECT_EQ(settings().get(keys::newsletterFirstLaunch), launch - 10 * day);
 }
 
 TEST_F(InvitationSchedule, EachBlockerAloneStopsAnInterruption)
