@@ -1,8 +1,38 @@
+#include "TestFonts.h"
+
 #include <QApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+
+namespace {
+
+// Text is drawn with the fonts the tests choose, not with the machine's: a test that measures
+// ink or widths would otherwise pass on one desktop and fail on another. The configuration
+// reaches the programs the tests start (the application, the command-line tools) through the
+// environment too. The desktop's own look (a platform theme, the desktop's font settings) is
+// left out for the same reason.
+bool useTestFonts()
+{
+    bool complete = true;
+    for (const char* file : SNAPKIN_TEST_FONT_FILES) {
+        if (!QFileInfo::exists(QString::fromUtf8(file))) {
+            std::fprintf(stderr, "Font %s is missing: scripts/setup installs it.\n", file);
+            complete = false;
+        }
+    }
+    qputenv("FONTCONFIG_FILE", SNAPKIN_TEST_FONTCONFIG);
+    for (const char* name :
+         {"FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "QT_QPA_PLATFORMTHEME", "QT_FONT_DPI",
+          "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+        qunsetenv(name);
+    return complete;
+}
+
+} // namespace
 
 // Every test program runs with its own settings, data and runtime folders, so no test reads or
 // writes the user's files. Widget tests draw offscreen unless a test program is run under X11.
@@ -14,6 +44,7 @@ int main(int argc, char** argv)
     }
     ::testing::InitGoogleTest(&argc, argv);
     if (listing) return RUN_ALL_TESTS();
+    if (!useTestFonts()) return 2;
 
     QTemporaryDir home;
     if (!home.isValid()) return 2;
