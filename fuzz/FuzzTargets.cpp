@@ -69,14 +69,42 @@ void checkDirectDecoderAgainstQt(const QByteArray& data)
     check(*direct == qt, "the direct decoder's pixels are Qt's");
 }
 
+// The data of the first chunk of `type` in a PNG, or nothing.
+std::optional<QByteArray> chunkData(const QByteArray& png, const char* type)
+{
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const auto* header = reinterpret_cast<const uchar*>(png.constData() + at);
+        const quint32 length = quint32(header[0]) << 24 | quint32(header[1]) << 16 |
+                               quint32(header[2]) << 8 | header[3];
+        if (length > quint32(png.size() - at - 12)) return std::nullopt;
+        if (std::memcmp(header + 4, type, 4) == 0) return png.mid(at + 8, qsizetype(length));
+        at += 12 + qsizetype(length);
+    }
+    return std::nullopt;
+}
+
+// Whether a grey image below 16 bits names a transparent grey past its depth's largest: libpng
+// compares only the sample's low bits, where Qt's reader, which keeps such a file as it reads
+// it, makes no pixel transparent.
+bool transparentGreyOutOfRange(const QByteArray& png)
+{
+    if (png.size() < 26 || png[25] != 0 || uchar(png[24]) >= 16) return false;
+    const std::optional<QByteArray> trns = chunkData(png, "tRNS");
+    if (!trns || trns->size() != 2) return false;
+    const int grey = uchar(trns->at(0)) << 8 | uchar(trns->at(1));
+    return grey >= 1 << uchar(png[24]);
+}
+
 // A PNG that the reader read has the pixels that libpng's own transformations decode from it
 // (PngReference.h), when libpng decodes it too; the colour of a pixel both make wholly
-// transparent is not compared. Only where the two may rightly differ is a pixel let pass: in an
-// indexed image, libpng makes an index past the palette's end opaque black, where Qt's reader
-// shows it as the palette's first entry (or white, in one bit), which the reader keeps.
+// transparent is not compared. Only where a damaged file may rightly be read otherwise than
+// libpng reads it, as Qt's reader always has, are pixels let pass:
+// - in an indexed image, libpng makes an index past the palette's end opaque black, where Qt's
+//   reader shows the palette's first entry (or white, in one bit);
+// - a transparent grey out of its depth's range (transparentGreyOutOfRange()).
 void checkPixelsAgainstLibpng(const QByteArray& data, const QImage& read)
 {
-    if (!data.startsWith("\x89PNG")) return;
+    if (!data.startsWith("\x89PNG") || transparentGreyOutOfRange(data)) return;
     const std::optional<QImage> reference = decodedByLibpng(data);
     if (!reference) return;
     check(read.size() == reference->size(), "the reader's size is libpng's");
