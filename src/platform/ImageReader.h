@@ -34,8 +34,9 @@ inline constexpr qint64 imageBudgetBytes = 128LL * 1024 * 1024;
 // The one reader for images from outside (documents, opened or pasted files, placed images).
 // It reads PNG, JPEG, WebP, TIFF, GIF and BMP, chosen by the content (never by the name, and
 // never another installed image plugin such as SVG); TIFF files that Qt's reader refuses (tiles,
-// floating-point samples) are read through libtiff. Orientation is applied, WebP's EXIF one
-// included. A file cut short is `unreadable`, never shown in part. The pixel cap is checked
+// floating-point samples) are read through libtiff, and PNGs of 16 bits a sample through libpng
+// (Png16Decoder.h: Qt's reader decodes some of them wrong). Orientation is applied, WebP's EXIF
+// one included. A file cut short is `unreadable`, never shown in part. The pixel cap is checked
 // against the size the header declares before any pixel is decoded, and again on the decoded
 // image; the allocation limit bounds the decoder's own buffers too (a 16-bit PNG's 8 bytes a
 // pixel, a progressive JPEG's coefficients). By default both hold the image budget. A header

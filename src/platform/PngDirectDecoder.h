@@ -17,7 +17,8 @@ namespace snapkin::platform {
 // nothing more than unfiltering: any other kind of PNG (grey, a palette, 16 bits, interlaced,
 // a transparent colour, a colour profile, gamma, an orientation), any chunk it does not know,
 // and any damage (a bad filter, a stream too short or too long, a wrong checksum) give nothing,
-// and the caller reads the file with Qt's reader, which decides as it always has. The caller
+// and the caller reads the file otherwise (16 bits a sample through Png16Decoder, any other with
+// Qt's reader), which decides as it always has. The caller
 // checks the chunks' structure and CRCs, the pixel cap and the allocation limit beforehand;
 // `allocationLimit` bounds the decoder's one buffer, which holds the image and, until each row
 // is unfiltered, the inflated rows (a few bytes a row more than the image for RGBA), over which
