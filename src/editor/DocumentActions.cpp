@@ -160,8 +160,8 @@ writeUnderFreeName(const SnapkinDocument::Package& package, const QString& compa
     int held = -1;
     for (int attempt = 0; attempt < 3 && held < 0; ++attempt) {
         const StaleTemporaries::Making making(info.absolutePath());
-        temp = info.absolutePath() + QLatin1Char('/') +
-               StaleTemporaries::name(info.fileName(), "keep");
+        const QString tempName = StaleTemporaries::name(info.fileName(), "keep");
+        temp = info.absolutePath() + QLatin1Char('/') + tempName;
         if (auto written = SnapkinDocument::write(package, temp); !written)
             return std::unexpected(written.error());
         held = ::open(QFile::encodeName(temp).constData(),
@@ -170,6 +170,9 @@ writeUnderFreeName(const SnapkinDocument::Package& package, const QString& compa
             ::close(held);
             held = -1;
         }
+        // Marked as ours, so that a sweep may remove it if this write is killed before it has
+        // its name.
+        if (held >= 0) StaleTemporaries::mark(held, tempName, StaleTemporaries::Kind::package);
     }
     const auto release = qScopeGuard([held] {
         if (held >= 0) ::close(held);
@@ -181,12 +184,15 @@ writeUnderFreeName(const SnapkinDocument::Package& package, const QString& compa
         platform::OwnWrites::shared().add(candidate);
         const QByteArray to = QFile::encodeName(candidate);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
-            0)
+            0) {
+            StaleTemporaries::unmark(held);
             return candidate;
+        }
         if (errno == EEXIST) continue;
         // A file system that cannot refuse to replace: take the name only while it is free.
         if (errno == EINVAL && !QFileInfo(candidate).exists() &&
             !QFileInfo(candidate).isSymLink() && ::rename(from.constData(), to.constData()) == 0) {
+            StaleTemporaries::unmark(held);
             return candidate;
         }
         break;

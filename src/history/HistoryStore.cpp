@@ -191,8 +191,17 @@ QList<HistoryEntry> HistoryStore::rebuild(const QSet<QUuid>& ids, const QDateTim
 HistoryStore::Loaded HistoryStore::load(const QDateTime& now) const
 {
     if (folderState() != FolderState::usable) return {{}, folderState() == FolderState::missing};
-    // What a killed or crashed write left half done is of no use and only takes room.
-    platform::StaleTemporaries::removeAll(m_directory);
+    // What a killed or crashed write left half done is of no use and only takes room. Earlier
+    // builds did not mark their temporaries; in this folder of ours alone, those of a package's
+    // or the index's write are known for ours by their targets.
+    using platform::StaleTemporaries;
+    StaleTemporaries::removeAll(m_directory);
+    StaleTemporaries::removeUnmarked(
+        m_directory, [](const QString& target) -> std::optional<StaleTemporaries::Kind> {
+            if (packageID(target)) return StaleTemporaries::Kind::package;
+            if (target == QLatin1String(indexName)) return StaleTemporaries::Kind::file;
+            return std::nullopt;
+        });
     const QSet<QUuid> ids = packageIDs();
 
     const auto index =

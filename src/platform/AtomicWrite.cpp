@@ -130,15 +130,18 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
             mode = 0666; // the umask applies at open()
     }
     QByteArray tempName;
+    QString tempFileName;
     int fd = -1;
     std::optional<StaleTemporaries::Making> making(folder);
     // A cleaner that took the new temporary for a stale one between its creation and our lock
     // (one that does not wait for Making) has removed it: start again under a new name.
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        tempName = QFile::encodeName(folder + QLatin1Char('/') +
-                                     StaleTemporaries::name(target.fileName(), "tmp"));
+        tempFileName = StaleTemporaries::name(target.fileName(), "tmp");
+        tempName = QFile::encodeName(folder + QLatin1Char('/') + tempFileName);
+        // Writable by its owner while it is a temporary, so that it can carry our mark and shed
+        // it; a read-only mode is set once it is written.
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                    mode);
+                    mode | S_IWUSR);
         if (fd < 0) return std::unexpected(WriteError::cannotCreate);
         if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
             ::close(fd);
@@ -147,10 +150,14 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
     }
     making.reset();
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+    // Marked as ours, so that a sweep may remove it once a kill leaves it behind.
+    StaleTemporaries::mark(fd, tempFileName, StaleTemporaries::Kind::file);
+    bool written = writeAllAndSync(fd, data);
+    // The mark cannot be taken off a file its owner may not write.
+    if ((mode & S_IWUSR) == 0) StaleTemporaries::unmark(fd);
     // The mode asked for, not what the umask left of it (a replaced file keeps its own).
-    bool written = true;
-    if (access == FileAccess::userOnly || mode != 0666) written = ::fchmod(fd, mode) == 0;
-    written = written && writeAllAndSync(fd, data);
+    if (access == FileAccess::userOnly || mode != 0666)
+        written = written && ::fchmod(fd, mode) == 0;
     // A second descriptor keeps the lock until the temporary is renamed into place, while the
     // first one's close is checked for a late write error.
     const int lockFd = ::dup(fd);
@@ -171,6 +178,7 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
         unlock();
         return std::unexpected(WriteError::cannotReplace);
     }
+    if (lockFd >= 0) StaleTemporaries::unmark(lockFd);
     unlock();
     syncFolder(QFile::encodeName(folder));
     return {};
@@ -219,7 +227,8 @@ QString makeHeldTemporaryFolder(const QString& parent, const QString& targetName
     // A sweep that took the new folder for a stale one before the lock (one that does not wait
     // for Making) has removed it: start again under a new name.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const QString temp = parent + QLatin1Char('/') + StaleTemporaries::name(targetName, "tmp");
+        const QString tempFileName = StaleTemporaries::name(targetName, "tmp");
+        const QString temp = parent + QLatin1Char('/') + tempFileName;
         const QByteArray name = QFile::encodeName(temp);
         if (::mkdir(name.constData(), mode) != 0) return {};
         const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -233,9 +242,17 @@ QString makeHeldTemporaryFolder(const QString& parent, const QString& targetName
             continue;
         }
         lock.fd = fd;
+        StaleTemporaries::mark(fd, tempFileName, StaleTemporaries::Kind::package);
         return temp;
     }
     return {};
+}
+
+// Opens the folder at `path` (never through a link), so that it can be marked once it has been
+// moved aside under a temporary's name.
+void openFolder(const QByteArray& path, HeldLock& folder)
+{
+    folder.fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 // Locks what stands at `path` (a folder or a file, never through a link) before it is moved
@@ -249,6 +266,16 @@ void holdBeforeMovingAside(const QByteArray& path, HeldLock& lock)
     if (fd < 0) return;
     lock.fd = fd;
     (void)StaleTemporaries::hold(fd);
+}
+
+// Marks the previous folder, open at `folder.fd`, as ours under the temporary's name `name` it
+// is moved to, so that a sweep removes it if this write is killed before it does.
+void markMovedAside(const HeldLock& folder, const QByteArray& name)
+{
+    struct stat st {};
+    if (folder.fd >= 0 && ::fstat(folder.fd, &st) == 0 && S_ISDIR(st.st_mode))
+        StaleTemporaries::mark(folder.fd, QFileInfo(QFile::decodeName(name)).fileName(),
+                               StaleTemporaries::Kind::package);
 }
 
 } // namespace
@@ -286,21 +313,37 @@ writeFolderAtomically(const QString& path,
 
     OwnWrites::shared().add(target.absoluteFilePath());
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    // A folder built under the name of one of our temporaries (a package to be kept beside
+    // another, which gets its own name later) stays marked as ours under that name.
+    const bool staysTemporary = StaleTemporaries::isOwnName(target.fileName());
+    if (staysTemporary)
+        StaleTemporaries::mark(tempLock.fd, target.fileName(), StaleTemporaries::Kind::package);
+    const auto unmarkFinished = [&] {
+        if (!staysTemporary) StaleTemporaries::unmark(tempLock.fd);
+    };
     if (!target.exists() && !target.isSymLink()) {
         if (::rename(tempName.constData(), to.constData()) != 0) {
             discard(temp);
             return std::unexpected(WriteError::cannotReplace);
         }
+        unmarkFinished();
         syncFolder(QFile::encodeName(parent));
         return {};
     }
-    // Swap the finished folder and the old one in one step, then remove the old one.
+    // Swap the finished folder and the old one in one step, then remove the old one. It is
+    // marked as ours under the temporary's name first, so that a kill before its removal
+    // leaves it to a sweep.
+    HeldLock previous;
+    openFolder(to, previous);
+    markMovedAside(previous, tempName);
     if (::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) ==
         0) {
+        unmarkFinished();
         syncFolder(QFile::encodeName(parent));
         discard(temp);
         return {};
     }
+    if (previous.fd >= 0) StaleTemporaries::unmark(previous.fd);
     // The file system cannot exchange: move the old one aside, put the new one in, and put the
     // old one back if that fails.
     const QString aside =
@@ -312,11 +355,14 @@ writeFolderAtomically(const QString& path,
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);
     }
+    markMovedAside(oldLock, asideName);
     if (::rename(tempName.constData(), to.constData()) != 0) {
+        StaleTemporaries::unmark(oldLock.fd);
         ::rename(asideName.constData(), to.constData());
         discard(temp);
         return std::unexpected(WriteError::cannotReplace);
     }
+    unmarkFinished();
     syncFolder(QFile::encodeName(parent));
     discard(aside);
     return {};

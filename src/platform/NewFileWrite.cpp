@@ -76,13 +76,14 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
     StaleTemporaries::removeAll(dir);
 
     QByteArray tempName;
+    QString tempFileName;
     int fd = -1;
     std::optional<StaleTemporaries::Making> making(dir);
     // A sweep that took the new temporary for a stale one before the lock (one that does not
     // wait for Making) has removed it: start again under a new name.
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        tempName =
-            QFile::encodeName(dir + QLatin1Char('/') + StaleTemporaries::name(nameAt(1), "tmp"));
+        tempFileName = StaleTemporaries::name(nameAt(1), "tmp");
+        tempName = QFile::encodeName(dir + QLatin1Char('/') + tempFileName);
         fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0666);
         if (fd < 0) return std::unexpected(WriteError::cannotCreate);
@@ -93,6 +94,8 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
     }
     making.reset();
     if (fd < 0) return std::unexpected(WriteError::cannotCreate);
+    // Marked as ours, so that a sweep may remove it once a kill leaves it behind.
+    StaleTemporaries::mark(fd, tempFileName, StaleTemporaries::Kind::file);
     // A full disk shows up in write() or, with delayed allocation, only in fsync() or close().
     const bool written = writeAllAndSync(fd, data);
     // A second descriptor keeps the lock until the file has its name, while the first one's
@@ -119,6 +122,7 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
             if (move == Move::unsupported) ++method;
         }
         if (move == Move::done) {
+            if (lockFd >= 0) StaleTemporaries::unmark(lockFd);
             unlock();
             syncFolder(QFile::encodeName(dir));
             return target;

@@ -1,7 +1,13 @@
 #include "platform/StaleTemporaries.h"
 
+#include "platform/AppPaths.h"
+#include "platform/AtomicWrite.h"
+
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUuid>
@@ -12,14 +18,107 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace snapkin::platform {
 
 namespace {
 
-const QString kinds =
-    QStringLiteral("(?:tmp|old|keep)-[0-9a-f]{12}(?:\\.(?:tmp|old)-[0-9a-f]{12})?");
+using Kind = StaleTemporaries::Kind;
+
+constexpr const char* markAttribute = "user.snapkin.temporary";
+
+// How many folder levels a sweep goes down into a package: ours holds files and one folder of
+// files. Anything deeper is not our package writer's, and stays.
+constexpr int maxDepth = 4;
+
+// The mark of an entry: "<kind>:<inode>:<name hash>[:<name hash>…]". The inode tells a copy,
+// even one under the same name, from the entry marked; the names are those the entry is a
+// temporary under (a renamed entry is not the temporary it was, unless marked for both names).
+QByteArray markPrefix(Kind kind, ino_t inode)
+{
+    return QByteArray(kind == Kind::file ? "file:" : "package:") +
+           QByteArray::number(quint64(inode));
+}
+
+QByteArray nameHash(const QByteArray& name)
+{
+    return QCryptographicHash::hash(name, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray readMark(int fd)
+{
+    char value[1024];
+    const ssize_t size = ::fgetxattr(fd, markAttribute, value, sizeof value);
+    return size > 0 ? QByteArray(value, size) : QByteArray();
+}
+
+// The kind the entry open at `fd` (lstat'ed as `st`, named `name`) is marked as, if its mark is
+// ours and is for this entry under this name.
+std::optional<Kind> markedKind(int fd, const struct stat& st, const QByteArray& name)
+{
+    const QList<QByteArray> parts = readMark(fd).split(':');
+    if (parts.size() < 3 || !parts.mid(2).contains(nameHash(name))) return std::nullopt;
+    for (const Kind kind : {Kind::file, Kind::package}) {
+        if (parts[0] + ':' + parts[1] == markPrefix(kind, st.st_ino)) return kind;
+    }
+    return std::nullopt;
+}
+
+// The per-user secret our temporaries' names are signed with ("temporaries.key" in the private
+// data folder, made once by whichever writer needs it first). Empty where it can be neither
+// read nor made: names are then plain random, and prove nothing.
+QByteArray readKey(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return {};
+    QByteArray key(32, Qt::Uninitialized);
+    struct stat st {};
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                      (st.st_mode & (S_IRWXG | S_IRWXO)) == 0 && st.st_size == key.size() &&
+                      ::read(fd, key.data(), size_t(key.size())) == key.size();
+    ::close(fd);
+    if (!ours) errno = EINVAL;
+    return ours ? key : QByteArray();
+}
+
+QByteArray makeKey()
+{
+    const QString folder = AppPaths::dataDir();
+    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/temporaries.key"));
+    if (QByteArray key = readKey(path); !key.isEmpty() || errno != ENOENT) return key;
+    if (!makePrivateFolder(folder)) return {};
+    // Written unnamed and linked in whole: a kill leaves no half key, and of two writers at
+    // once, one key wins and both read it.
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return {};
+    quint32 random[8];
+    QRandomGenerator::system()->fillRange(random);
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::write(fd, random, sizeof random) == qsizetype(sizeof random) && ::fsync(fd) == 0)
+        ::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+    ::close(fd);
+    return readKey(path);
+}
+
+const QByteArray& nameKey()
+{
+    static const QByteArray key = makeKey();
+    return key;
+}
+
+// The signature in a temporary's name: the last 6 of its 12 hex digits, from the first 6, the
+// kind and the target.
+QByteArray signature(const QByteArray& target, const QByteArray& kind, const QByteArray& nonce)
+{
+    const QByteArray message = kind + '\0' + target + '\0' + nonce;
+    return QMessageAuthenticationCode::hash(message, nameKey(), QCryptographicHash::Sha256)
+        .toHex()
+        .left(6);
+}
 
 // Takes the lock a writer holds on its temporary without waiting: false while a writer still
 // holds it, and when it cannot be told (a lock the file system refuses).
@@ -31,6 +130,11 @@ bool lockUnheld(int fd)
     return true;
 }
 
+bool sameEntry(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 // Takes the lock on the temporary open at `fd` unless a writer holds it, and makes sure `name`
 // in the folder open at `dirFd` still is that temporary: a writer that finished between the
 // open and the lock has moved it to its final name, which must not be touched.
@@ -40,78 +144,189 @@ bool lockStale(int dirFd, const char* name, int fd)
     struct stat opened {};
     struct stat named {};
     return ::fstat(fd, &opened) == 0 && ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+           sameEntry(opened, named);
 }
 
-// Removes the entry `name` in the folder open at `dirFd`: a file or link at once, a folder
-// with what is in it. Entries of other users stay (and so does the folder that holds them).
-// `top` for an entry named as a temporary, which a writer may hold locked; what is inside an
-// unheld folder is not locked by anyone.
-bool removeEntry(int dirFd, const char* name, uid_t me, bool top)
+// Empties the folder open at `fd` (on device `device`) of the current user's entries, going at
+// most maxDepth levels down without recursion, with one descriptor per level. Links are removed
+// themselves, never followed; folders of other users or on other file systems are not entered,
+// and what is in them stays (so does every folder above it, which rmdir then refuses).
+void emptyFolder(int fd, dev_t device, uid_t me)
 {
-    struct stat st {};
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (st.st_uid != me) return false;
-    if (S_ISREG(st.st_mode)) {
-        if (!top) return ::unlinkat(dirFd, name, 0) == 0;
-        // A file that a write in progress holds locked is not stale: it stays. So does one that
-        // cannot be opened to tell (a replaced file's mode may allow writing only).
-        constexpr int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        int fd = ::openat(dirFd, name, O_RDONLY | flags);
-        if (fd < 0) fd = ::openat(dirFd, name, O_WRONLY | flags);
-        if (fd < 0) return false;
-        if (!lockStale(dirFd, name, fd)) {
-            ::close(fd);
-            return false;
-        }
-        const bool removed = ::unlinkat(dirFd, name, 0) == 0;
-        ::close(fd);
-        return removed;
+    struct Level {
+        DIR* dir;
+        QByteArray name; // in the level above
+    };
+    std::vector<Level> levels;
+    const int first = ::dup(fd);
+    if (first < 0) return;
+    DIR* top = ::fdopendir(first);
+    if (!top) {
+        ::close(first);
+        return;
     }
-    if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name, 0) == 0;
-    const int child = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (child < 0) return false;
-    // The lock is held until the folder is gone, so its writer, waiting for it, finds it removed.
-    const int held = top ? ::dup(child) : -1;
-    if (top && (held < 0 || !lockStale(dirFd, name, held))) {
-        if (held >= 0) ::close(held);
-        ::close(child);
+    ::rewinddir(top); // the copy shares its position with `fd`
+    levels.push_back({top, {}});
+    while (!levels.empty()) {
+        DIR* dir = levels.back().dir;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            const QByteArray name = levels.back().name;
+            ::closedir(dir);
+            levels.pop_back();
+            if (!levels.empty())
+                ::unlinkat(::dirfd(levels.back().dir), name.constData(), AT_REMOVEDIR);
+            continue;
+        }
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (st.st_uid != me) continue;
+        if (!S_ISDIR(st.st_mode)) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            continue;
+        }
+        if (st.st_dev != device || int(levels.size()) >= maxDepth) continue;
+        const int child =
+            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) continue;
+        struct stat opened {};
+        DIR* childDir =
+            ::fstat(child, &opened) == 0 && sameEntry(opened, st) ? ::fdopendir(child) : nullptr;
+        if (!childDir) {
+            ::close(child);
+            continue;
+        }
+        levels.push_back({childDir, QByteArray(entry->d_name)});
+    }
+}
+
+// A name that has the form of one of our temporaries, split at its last kind: "." target
+// "." kind "-" 12 hex.
+struct Candidate {
+    QByteArray name;
+    QByteArray target;
+    QByteArray kind; // "tmp", "old" or "keep"
+    QByteArray digits;
+    // For what earlier builds left unmarked in a private folder: the kind its target is written
+    // as. Empty for a sweep that needs our mark.
+    std::optional<Kind> unmarked;
+};
+
+std::optional<Candidate> split(const QByteArray& name)
+{
+    constexpr qsizetype hex = 12;
+    const qsizetype dot = name.lastIndexOf('.');
+    if (name.size() < 2 || name[0] != '.' || dot < 2) return std::nullopt;
+    const QByteArray last = name.mid(dot + 1);
+    const qsizetype dash = last.indexOf('-');
+    if (dash < 0 || last.size() - dash - 1 != hex) return std::nullopt;
+    const QByteArray kind = last.left(dash);
+    if (kind != "tmp" && kind != "old" && kind != "keep") return std::nullopt;
+    for (const char c : last.mid(dash + 1)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
+    }
+    return Candidate{name, name.mid(1, dot - 1), kind, last.mid(dash + 1), std::nullopt};
+}
+
+// Whether the name was made by one of our writers (signed with the user's secret).
+bool isSigned(const Candidate& candidate)
+{
+    return !nameKey().isEmpty() && signature(candidate.target, candidate.kind,
+                                             candidate.digits.left(6)) == candidate.digits.mid(6);
+}
+
+// Whether the folder open at `fd` holds nothing. Its position is left at the start.
+bool isEmptyFolder(int fd)
+{
+    const int copy = ::dup(fd);
+    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0) ::close(copy);
         return false;
     }
-    if (DIR* dir = ::fdopendir(child)) {
-        while (dirent* entry = ::readdir(dir)) {
-            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-                continue;
-            removeEntry(child, entry->d_name, me, false);
+    bool empty = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            empty = false;
+            break;
         }
-        ::closedir(dir);
-    } else {
-        ::close(child);
     }
-    const bool removed = ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0;
-    if (held >= 0) ::close(held);
+    ::rewinddir(dir);
+    ::closedir(dir);
+    return empty;
+}
+
+// Whether `candidate` is a previous version moved aside (".<target>.old-<hex>") whose target is
+// missing: a write cut short between moving the old one aside and putting the new one in.
+bool isLastCopy(int dirFd, const Candidate& candidate)
+{
+    if (candidate.kind != "old") return false;
+    struct stat st {};
+    return ::fstatat(dirFd, candidate.target.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+           errno == ENOENT;
+}
+
+// Removes the temporary `candidate` in the folder open at `dirFd` once it is proven ours and
+// dead: the current user's, a regular file with one name or a folder, marked as such by our
+// writer for this very entry (or, for `unmarked`, of the kind its target is written as), of a
+// kind that writer makes under that name, and locked by nobody.
+bool removeStale(int dirFd, const Candidate& candidate, uid_t me)
+{
+    const char* name = candidate.name.constData();
+    struct stat st {};
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != me) return false;
+    const bool isFile = S_ISREG(st.st_mode) && st.st_nlink == 1;
+    if (!isFile && !S_ISDIR(st.st_mode)) return false;
+    if (isLastCopy(dirFd, candidate)) return false;
+    // Opened without following a link or blocking, and checked to be the entry looked at. A
+    // file whose mode allows writing only is opened for writing.
+    constexpr int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::openat(dirFd, name, O_RDONLY | flags | (isFile ? 0 : O_DIRECTORY));
+    if (fd < 0 && isFile) fd = ::openat(dirFd, name, O_WRONLY | flags);
+    if (fd < 0) return false;
+    struct stat opened {};
+    std::optional<Kind> kind;
+    if (::fstat(fd, &opened) == 0 && sameEntry(opened, st)) {
+        kind = candidate.unmarked ? candidate.unmarked : markedKind(fd, st, candidate.name);
+        // A writer killed between making its temporary and marking it left it empty, under a
+        // name that it signed.
+        if (!kind && isSigned(candidate)) {
+            if (isFile && st.st_size == 0)
+                kind = Kind::file;
+            else if (S_ISDIR(st.st_mode) && isEmptyFolder(fd))
+                kind = Kind::package;
+        }
+    }
+    // Files are written only as ".<name>.tmp-"; a folder under any of the kinds.
+    const bool ofItsKind =
+        kind && (*kind == Kind::file ? isFile && candidate.kind == "tmp" : S_ISDIR(st.st_mode));
+    // The lock is held until the entry is gone, so its writer, waiting for it, finds it removed.
+    if (!ofItsKind || !lockStale(dirFd, name, fd)) {
+        ::close(fd);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) emptyFolder(fd, st.st_dev, me);
+    const bool removed = ::unlinkat(dirFd, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0;
+    ::close(fd);
     return removed;
 }
 
-// Whether `name` is a previous folder moved aside (".<target>.old-<hex>") whose target is
-// missing: a write cut short between moving the old folder aside and putting the new one in.
-bool isLastCopy(int dirFd, const QByteArray& name)
-{
-    static const QByteArray old = ".old-";
-    constexpr qsizetype suffix = 5 + 12;
-    if (name.size() <= suffix + 1 || name.mid(name.size() - suffix, 5) != old) return false;
-    struct stat st {};
-    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    const QByteArray target = name.mid(1, name.size() - suffix - 1);
-    return ::fstatat(dirFd, target.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
-}
-
-int removeMatching(const QString& folder, const QRegularExpression& pattern)
+// Sweeps `folder` of the candidates `pick` chooses among its hidden entries. With
+// `privateOnly`, only a folder of the user's alone is swept.
+int sweep(const QString& folder, bool privateOnly,
+          const std::function<std::optional<Candidate>(const QByteArray&)>& pick)
 {
     const QByteArray path = QFile::encodeName(folder);
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return 0;
+    const uid_t me = ::geteuid();
+    struct stat st {};
+    if (privateOnly &&
+        (::fstat(fd, &st) != 0 || st.st_uid != me || (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)) {
+        ::close(fd);
+        return 0;
+    }
     // No writer is between making its temporary and locking it while this is held (see
     // Making); one is, or the folder takes no lock: this sweep is left to a later write.
     if (!lockUnheld(fd)) {
@@ -124,17 +339,14 @@ int removeMatching(const QString& folder, const QRegularExpression& pattern)
         return 0;
     }
     // Names first, removal after: the folder changes under readdir otherwise.
-    QList<QByteArray> names;
-    while (dirent* entry = ::readdir(dir)) {
+    QList<Candidate> candidates;
+    while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] != '.') continue;
-        if (pattern.match(QFile::decodeName(entry->d_name)).hasMatch())
-            names.append(QByteArray(entry->d_name));
+        if (auto candidate = pick(QByteArray(entry->d_name))) candidates.append(*candidate);
     }
     int removed = 0;
-    const uid_t me = ::geteuid();
-    for (const QByteArray& name : names) {
-        if (isLastCopy(::dirfd(dir), name)) continue;
-        if (removeEntry(::dirfd(dir), name.constData(), me, true)) ++removed;
+    for (const Candidate& candidate : candidates) {
+        if (removeStale(::dirfd(dir), candidate, me)) ++removed;
     }
     ::closedir(dir);
     return removed;
@@ -144,23 +356,72 @@ int removeMatching(const QString& folder, const QRegularExpression& pattern)
 
 QString StaleTemporaries::name(const QString& targetName, const char* kind)
 {
+    const QByteArray random = QUuid::createUuid().toRfc4122().toHex();
+    const QByteArray nonce = random.left(6);
+    const QByteArray digits =
+        nonce + (nameKey().isEmpty() ? random.mid(6, 6)
+                                     : signature(QFile::encodeName(targetName), kind, nonce));
     return QLatin1Char('.') + targetName + QLatin1Char('.') + QLatin1String(kind) +
-           QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(12);
+           QLatin1Char('-') + QString::fromLatin1(digits);
+}
+
+bool StaleTemporaries::isOwnName(const QString& name)
+{
+    const std::optional<Candidate> candidate = split(QFile::encodeName(name));
+    return candidate && isSigned(*candidate);
+}
+
+bool StaleTemporaries::mark(int fd, const QString& name, Kind kind)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    // Marked for this name besides those it already has, if it is marked as this very entry.
+    const QByteArray prefix = markPrefix(kind, st.st_ino);
+    QByteArray value = readMark(fd);
+    if (!value.startsWith(prefix + ':')) value = prefix;
+    const QByteArray hash = nameHash(QFile::encodeName(name));
+    if (value.split(':').mid(2).contains(hash)) return true;
+    value += ':' + hash;
+    return ::fsetxattr(fd, markAttribute, value.constData(), size_t(value.size()), 0) == 0;
+}
+
+void StaleTemporaries::unmark(int fd)
+{
+    ::fremovexattr(fd, markAttribute);
 }
 
 int StaleTemporaries::removeOf(const QString& folder, const QString& targetName)
 {
     if (targetName.isEmpty()) return 0;
-    const QRegularExpression pattern(QStringLiteral("^\\.\\.?") +
-                                     QRegularExpression::escape(targetName) +
-                                     QStringLiteral("\\.") + kinds + QLatin1Char('$'));
-    return removeMatching(folder, pattern);
+    const QByteArray target = QFile::encodeName(targetName);
+    const QByteArray nested = '.' + target + ".keep-";
+    return sweep(folder, false, [&](const QByteArray& name) -> std::optional<Candidate> {
+        auto candidate = split(name);
+        if (!candidate) return std::nullopt;
+        // "..<name>.keep-<hex>.tmp-<hex>" is the temporary of a package kept beside <name>.
+        if (candidate->target == target ||
+            (candidate->target.startsWith(nested) && split(candidate->target)))
+            return candidate;
+        return std::nullopt;
+    });
 }
 
 int StaleTemporaries::removeAll(const QString& folder)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.") + kinds + QLatin1Char('$'));
-    return removeMatching(folder, pattern);
+    return sweep(folder, false, [](const QByteArray& name) { return split(name); });
+}
+
+int StaleTemporaries::removeUnmarked(
+    const QString& privateFolder,
+    const std::function<std::optional<Kind>(const QString&)>& ownTarget)
+{
+    return sweep(privateFolder, true, [&](const QByteArray& name) -> std::optional<Candidate> {
+        auto candidate = split(name);
+        if (!candidate || candidate->kind == "keep") return std::nullopt;
+        candidate->unmarked = ownTarget(QFile::decodeName(candidate->target));
+        if (!candidate->unmarked) return std::nullopt;
+        return candidate;
+    });
 }
 
 StaleTemporaries::Hold StaleTemporaries::hold(int fd)

@@ -17,6 +17,7 @@
 #include "platform/Defaults.h"
 #include "settings/OnboardingController.h"
 #include "settings/WhatsNewWindow.h"
+#include "support/KilledWrite.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -438,8 +439,11 @@ TEST_F(AppDelegateTest, StartUpSweepsTheSaveFolderOfWhatKilledSavesLeft)
     const QString underWay =
         folder.filePath(".Screenshot 2026-12-07 at 08.00.00.png.tmp-ba9876543210");
     const QString users = folder.filePath(".hidden.png");
-    for (const QString& path : {killed, underWay, users}) {
-        QFile file(path);
+    for (const QString& path : {killed, underWay})
+        ASSERT_TRUE(snapkin::test::leaveKilledFileWrite(folder.path(), QFileInfo(path).fileName(),
+                                                        QByteArray(64 * 1024, 'x')));
+    {
+        QFile file(users);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(64 * 1024, 'x'));
     }

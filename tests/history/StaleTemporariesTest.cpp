@@ -7,6 +7,7 @@
 #include "history/HistoryStore.h"
 #include "model/SnapkinDocument.h"
 #include "platform/StaleTemporaries.h"
+#include "support/KilledWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace snapkin;
 using platform::StaleTemporaries;
@@ -46,6 +48,9 @@ SnapkinDocument::Package bigPackage()
 [[noreturn]] void writeForever(const QString& path)
 {
     const SnapkinDocument::Package package = bigPackage();
+    // The user's secret that temporaries' names are signed with is made (and synced to the disk)
+    // once, at the first name: made before the writes, so that the kills cut writes short.
+    (void)StaleTemporaries::name(path, "tmp");
     QFile out;
     out.open(stdout, QIODevice::WriteOnly);
     out.write("writing\n");
@@ -98,41 +103,96 @@ TEST(StaleTemporaries, FiftyKilledPackageWritesLeaveNothingBehind)
     EXPECT_EQ(hiddenEntries(history.directory()), QStringList());
 }
 
-TEST(StaleTemporaries, OnlyOurOwnNamesOfThatDocumentGoAndLinksAreNotFollowed)
+TEST(StaleTemporaries, OnlyOurOwnMarkedTemporariesOfThatDocumentGoAndLinksAreNotFollowed)
 {
     QTemporaryDir dir;
     const QString folder = dir.path();
     QTemporaryDir elsewhere;
     snapkin::testing::writeFile(elsewhere.filePath("precious/file.txt"), "keep");
 
+    using snapkin::test::leaveKilledPackageWrite;
     const QString tmp = StaleTemporaries::name("Shot.snapkin", "tmp");
     const QString keep = StaleTemporaries::name("Shot.snapkin", "keep");
     const QString nestedTmp = QLatin1Char('.') + keep + ".tmp-0123456789ab";
     const QString linked = StaleTemporaries::name("Shot.snapkin", "old");
-    snapkin::testing::writeFile(folder + "/" + tmp + "/document.json", "half");
-    snapkin::testing::writeFile(folder + "/" + nestedTmp + "/document.json", "half");
-    snapkin::testing::writeFile(folder + "/" + keep + "/document.json", "whole");
+    ASSERT_TRUE(leaveKilledPackageWrite(folder, tmp));
+    ASSERT_TRUE(leaveKilledPackageWrite(folder, nestedTmp));
+    ASSERT_TRUE(leaveKilledPackageWrite(folder, keep));
     ASSERT_TRUE(QFile::link(elsewhere.filePath("precious"), folder + "/" + linked));
-    // Not ours, or not this document's.
+    // Not ours: unmarked, or marked for another name (a rename of ours).
     const QStringList others = {
         ".Shot.snapkin.tmp-short",         ".Shot.snapkin.tmp-0123456789AB",
         ".notes.txt.tmp-0123456789ab",     "Shot.snapkin.tmp-0123456789ab",
-        ".Other.snapkin.tmp-0123456789ab", ".Shot.snapkin.tmp-0123456789ab~"};
+        ".Shot.snapkin.tmp-0123456789ab~", ".Shot.snapkin.tmp-a1b2c3d4e5f6"};
     for (const QString& name : others)
         snapkin::testing::writeFile(folder + "/" + name, "other");
+    ASSERT_TRUE(leaveKilledPackageWrite(folder, ".Shot.snapkin.old-ffffffffffff"));
+    ASSERT_TRUE(QDir().rename(folder + "/.Shot.snapkin.old-ffffffffffff",
+                              folder + "/.Shot.snapkin.tmp-fedcba987654"));
+    // Ours, but of another document.
+    const QString otherDocument = StaleTemporaries::name("Other.snapkin", "tmp");
+    ASSERT_TRUE(leaveKilledPackageWrite(folder, otherDocument));
 
-    EXPECT_EQ(StaleTemporaries::removeOf(folder, "Shot.snapkin"), 4);
+    EXPECT_EQ(StaleTemporaries::removeOf(folder, "Shot.snapkin"), 3);
     QStringList left = hiddenEntries(folder) + QDir(folder).entryList({"Shot*"}, QDir::Files);
     left.removeDuplicates();
-    QStringList expected = others;
+    QStringList expected =
+        others + QStringList{linked, otherDocument, ".Shot.snapkin.tmp-fedcba987654"};
     left.sort();
     expected.sort();
     EXPECT_EQ(left, expected);
     EXPECT_EQ(snapkin::testing::readFile(elsewhere.filePath("precious/file.txt")), "keep");
 
-    // The history's folder is ours alone: every temporary of ours goes, the rest stays.
-    EXPECT_EQ(StaleTemporaries::removeAll(folder), 2); // .notes.txt… and .Other.snapkin…
-    EXPECT_TRUE(QFileInfo::exists(folder + "/.Shot.snapkin.tmp-short"));
+    // Every marked temporary of any document goes; what is not ours stays.
+    EXPECT_EQ(StaleTemporaries::removeAll(folder), 1);
+    EXPECT_FALSE(QFileInfo::exists(folder + "/" + otherDocument));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/.notes.txt.tmp-0123456789ab"));
+}
+
+// Earlier builds left their temporaries unmarked. In the History folder, which is ours alone,
+// those of a package's or the index's write go when the history loads; anything else stays, and
+// so does everything of that shape in a folder that others may write into.
+TEST(StaleTemporaries, TheHistoryFolderLosesWhatEarlierBuildsLeftUnmarkedThere)
+{
+    QTemporaryDir dir;
+    const HistoryStore history(dir.filePath("History"));
+    ASSERT_TRUE(history.prepareFolder());
+    const QString folder = history.directory();
+    const QString package = QFileInfo(history.packagePath(QUuid::createUuid())).fileName();
+    const QString oldPackage = "." + package + ".tmp-0123456789ab";
+    const QString oldIndex = ".index.json.tmp-0123456789ab";
+    snapkin::testing::writeFile(folder + "/" + oldPackage + "/document.json", "half");
+    snapkin::testing::writeFile(folder + "/" + oldIndex, "half");
+    const QStringList others = {
+        ".notes.txt.tmp-0123456789ab",                 // not a target of ours
+        "." + package.toLower() + ".tmp-0123456789ab", // not a package name
+        ".index.json.old-0123456789ab",                // the index is never moved aside
+        "." + package + ".old-0123456789ab",           // the last copy of a missing package
+    };
+    snapkin::testing::writeFile(folder + "/" + others[0], "theirs");
+    snapkin::testing::writeFile(folder + "/" + others[1] + "/document.json", "theirs");
+    snapkin::testing::writeFile(folder + "/" + others[2], "theirs");
+    snapkin::testing::writeFile(folder + "/" + others[3] + "/document.json", "the last copy");
+    // A package's temporary that is a file, and the index's that is a folder: not what was
+    // written there.
+    const QString fileAsPackage =
+        "." + QFileInfo(history.packagePath(QUuid::createUuid())).fileName() + ".tmp-0123456789ab";
+    const QString folderAsIndex = ".index.json.tmp-ba9876543210";
+    snapkin::testing::writeFile(folder + "/" + fileAsPackage, "theirs");
+    snapkin::testing::writeFile(folder + "/" + folderAsIndex + "/x", "theirs");
+
+    (void)history.load();
+    QStringList expected = others + QStringList{fileAsPackage, folderAsIndex};
+    expected.sort();
+    QStringList left = hiddenEntries(folder);
+    left.sort();
+    EXPECT_EQ(left, expected);
+
+    // The same names in a folder that is not private stay.
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    snapkin::testing::writeFile(folder + "/" + oldIndex, "half");
+    (void)history.load();
+    EXPECT_TRUE(QFileInfo::exists(folder + "/" + oldIndex));
 }
 
 TEST(StaleTemporaries, APackageIsNotSavedIntoAFolderThatWasRemoved)

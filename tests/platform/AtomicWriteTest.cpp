@@ -1,5 +1,6 @@
 #include "platform/AtomicWrite.h"
 #include "platform/StaleTemporaries.h"
+#include "support/KilledWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,7 +73,7 @@ private:
 
 // What killed writes of any file left in a folder goes at the next write into it. The
 // temporaries of writes still under way (held locked, files and folders alike) stay, and so do
-// the user's own files and whatever a link with a temporary's name points to.
+// the user's own files, a link with a temporary's name (never ours) and what it points to.
 TEST(AtomicFileWrite, RemovesWhatKilledWritesIntoTheFolderLeft)
 {
     QTemporaryDir dir;
@@ -89,14 +90,14 @@ TEST(AtomicFileWrite, RemovesWhatKilledWritesIntoTheFolderLeft)
     const QString otherBusy = StaleTemporaries::name("Screenshot 2.png", "tmp");
     const QString packageBusy = StaleTemporaries::name("Plan.snapkin", "tmp");
     const QString link = StaleTemporaries::name("out.png", "tmp");
-    ASSERT_TRUE(writeInto(dir.path(), stale, QByteArray(4096, 'x')));
-    ASSERT_TRUE(writeInto(dir.path(), otherStale, QByteArray(4096, 'x')));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(packageStale));
-    ASSERT_TRUE(writeInto(dir.path() + "/" + packageStale, "document.json", "{"));
-    ASSERT_TRUE(writeInto(dir.path(), busy, "half"));
-    ASSERT_TRUE(writeInto(dir.path(), otherBusy, "half"));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(packageBusy));
-    ASSERT_TRUE(writeInto(dir.path() + "/" + packageBusy, "document.json", "{"));
+    using snapkin::test::leaveKilledFileWrite;
+    using snapkin::test::leaveKilledPackageWrite;
+    ASSERT_TRUE(leaveKilledFileWrite(dir.path(), stale, QByteArray(4096, 'x')));
+    ASSERT_TRUE(leaveKilledFileWrite(dir.path(), otherStale, QByteArray(4096, 'x')));
+    ASSERT_TRUE(leaveKilledPackageWrite(dir.path(), packageStale));
+    ASSERT_TRUE(leaveKilledFileWrite(dir.path(), busy, "half"));
+    ASSERT_TRUE(leaveKilledFileWrite(dir.path(), otherBusy, "half"));
+    ASSERT_TRUE(leaveKilledPackageWrite(dir.path(), packageBusy));
     ASSERT_TRUE(writeInto(elsewhere.path(), "keep.txt", "mine"));
     ASSERT_TRUE(QFile::link(elsewhere.path() + "/keep.txt", dir.path() + "/" + link));
     const QStringList users = {".notes.txt", "out.png.tmp-0123456789ab",
@@ -110,7 +111,7 @@ TEST(AtomicFileWrite, RemovesWhatKilledWritesIntoTheFolderLeft)
 
     ASSERT_TRUE(writeFileAtomically(path, "second"));
     EXPECT_EQ(readAll(path), "second");
-    QStringList expected = QStringList{busy, otherBusy, packageBusy, "out.png"} + users;
+    QStringList expected = QStringList{busy, otherBusy, packageBusy, link, "out.png"} + users;
     expected.sort();
     QStringList left = leftovers(dir.path());
     left.sort();
@@ -146,6 +147,8 @@ TEST(AtomicFolderWrite, APreviousFolderMovedAsideStaysWhileItIsTheOnlyCopy)
     const QString aside = StaleTemporaries::name("Plan.snapkin", "old");
     ASSERT_TRUE(QDir(dir.path()).mkpath(aside));
     ASSERT_TRUE(writeInto(dir.path() + "/" + aside, "document.json", "the last copy"));
+    ASSERT_TRUE(snapkin::test::markAsOurTemporary(dir.path() + "/" + aside,
+                                                  StaleTemporaries::Kind::package));
     const auto fill = [](const QString& temp) { return writeInto(temp, "document.json", "{}"); };
 
     ASSERT_TRUE(writeFolderAtomically(dir.path() + "/Other.snapkin", fill));

@@ -1,5 +1,6 @@
 #include "platform/NewFileWrite.h"
 #include "platform/OwnWrites.h"
+#include "support/KilledWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,8 +142,10 @@ TEST_F(NewFileWrite, TheNextSaveIntoTheFolderRemovesWhatAKilledSaveLeft)
     const QString underWay =
         dir.filePath(".Screenshot 2026-12-07 at 08.00.00.png.tmp-ba9876543210");
     const QString users = dir.filePath(".Screenshot.png.tmp-mine");
-    ASSERT_TRUE(put(killed, QByteArray(1 << 20, 'x')));
-    ASSERT_TRUE(put(underWay, "half"));
+    ASSERT_TRUE(snapkin::test::leaveKilledFileWrite(dir.path(), QFileInfo(killed).fileName(),
+                                                    QByteArray(1 << 20, 'x')));
+    ASSERT_TRUE(
+        snapkin::test::leaveKilledFileWrite(dir.path(), QFileInfo(underWay).fileName(), "half"));
     ASSERT_TRUE(put(users, "the user's"));
     const int held = ::open(QFile::encodeName(underWay).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
