@@ -195,7 +195,7 @@ TEST(SnapkinRenderOutput, RendersTheLargestDocumentsTheApplicationWrites)
 TEST(SnapkinRenderOutput, ADocumentWhoseImageTheMemoryCantHoldIsRefusedInWords)
 {
     if (!toolBuilt("snapkin-render")) GTEST_SKIP() << "snapkin-render is not built";
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef SNAPKIN_SANITIZED
     GTEST_SKIP() << "sanitizers reserve address space of their own";
 #endif
     QTemporaryDir dir;
