@@ -5,6 +5,7 @@
 #include "model/FrameLayout.h"
 #include "model/SavedStyles.h"
 #include "model/SnapkinDocument.h"
+#include "output/FlattenService.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
 #include "platform/ImageReader.h"
@@ -15,8 +16,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonValue>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <zlib.h>
@@ -127,10 +130,11 @@ void checkPixelsAgainstLibpng(const QByteArray& data, const QImage& read)
 void initialize()
 {
     if (!QCoreApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "snapkin-fuzz";
         static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
+        static QGuiApplication app(argc, argv);
     }
     // The readers' warnings (a damaged settings file set aside, for one) are expected here.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
@@ -178,6 +182,54 @@ void document(const QByteArray& data)
     check(again.has_value(), "an encoded document decodes within the same budget");
     check(again->annotations.size() == decoded->annotations.size(), "annotations survive");
     check(again->skippedAnnotations == 0, "nothing written is skipped");
+}
+
+namespace {
+
+// The pixels a flatten of `input` gives: its canvas (the image's, or the frame's around it) at
+// the image's pixel scale.
+double flattenedPixels(const FlattenService::Input& input)
+{
+    const double scale = FlattenService::pixelScale(input.image);
+    const QSizeF canvas =
+        input.hasPresentation() ? input.frameLayout().canvasSize : input.image.pointSize();
+    return std::ceil(canvas.width() * scale) * std::ceil(canvas.height() * scale);
+}
+
+} // namespace
+
+void render(const QByteArray& data)
+{
+    constexpr AnnotationDocument::DecodingBudget budget{.floorBytes = 1024 * 1024,
+                                                        .bytesPerTextByte = 3};
+    const auto decoded = AnnotationDocument::decode(data, budget);
+    if (!decoded) return;
+    // A picture with something in it, so that blurs, pixelation and the magnifier have work.
+    QImage pixels(64, 48, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(Qt::white);
+    {
+        QPainter painter(&pixels);
+        painter.fillRect(8, 8, 24, 16, Qt::darkBlue);
+        painter.fillRect(36, 20, 20, 20, QColor(200, 40, 40, 160));
+    }
+    platform::BaseImage image(pixels, decoded->imagePointSize(pixels.size()));
+    FlattenService::Input input = FlattenService::input(*decoded, image);
+    if (!(flattenedPixels(input) <= double(renderMaxPixels))) {
+        input.frame.reset();
+        input.watermark.reset();
+    }
+    if (!(flattenedPixels(input) <= double(renderMaxPixels))) {
+        input.image = platform::BaseImage(pixels);
+        check(flattenedPixels(input) <= double(renderMaxPixels), "a small picture unframed");
+    }
+    const auto flattened = FlattenService::flatten(input);
+    if (!flattened) {
+        check(flattened.error() == FlattenError::outOfMemory, "a small picture is drawn");
+        return;
+    }
+    check(!flattened->isNull(), "a drawn picture has pixels");
+    check(double(flattened->width()) * flattened->height() <= double(renderMaxPixels),
+          "the picture's size is its canvas's");
 }
 
 void package(const QByteArray& data)
@@ -284,11 +336,9 @@ Target targetNamed(const char* name)
         const char* name;
         Target target;
     };
-    static const Entry entries[] = {{"document", document},
-                                    {"package", package},
-                                    {"styles", styles},
-                                    {"settings", settings},
-                                    {"image", image}};
+    static const Entry entries[] = {{"document", document}, {"package", package},
+                                    {"render", render},     {"styles", styles},
+                                    {"settings", settings}, {"image", image}};
     for (const Entry& entry : entries) {
         if (std::strcmp(entry.name, name) == 0) return entry.target;
     }

@@ -11,13 +11,20 @@
 // fault shows as a crash under either driver.
 namespace snapkin::fuzz {
 
-// Called once before any input: an application object, and the one-time set-up of Qt's image
-// plugins and caches, so that what libFuzzer sees per input is the reader's own work.
+// Called once before any input: an application object (a GUI one, drawing offscreen, as the
+// renderer needs fonts), and the one-time set-up of Qt's image plugins and caches, so that what
+// libFuzzer sees per input is the reader's own work.
 void initialize();
 
 // AnnotationDocument::decode under a small budget, then the encoding of what it decoded and a
 // second decoding.
 void document(const QByteArray& data);
+// A document decoded as document() decodes it (with room for a few thousand pen points), then
+// flattened as snapkin-render flattens one: every annotation through the renderer, with its
+// frame, shadow and watermark, over a small picture of the document's point size. A finished
+// picture over renderMaxPixels is drawn without its frame, or not at all.
+void render(const QByteArray& data);
+inline constexpr qint64 renderMaxPixels = 1024 * 1024;
 // A package on disk: the input is "document.json", then packageSeparator, then "image.png"
 // (without the separator there is no image entry); SnapkinDocument::read() of that folder.
 void package(const QByteArray& data);

@@ -28,5 +28,6 @@ TEST_P(FuzzSeeds, EverySeedIsReadWithoutFault)
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, FuzzSeeds,
-                         testing::Values("document", "package", "styles", "settings", "image"),
+                         testing::Values("document", "package", "render", "styles", "settings",
+                                         "image"),
                          [](const auto& info) { return std::string(info.param); });
