@@ -70,12 +70,14 @@ public:
     // of 13 and 14 pixels, code of 9 to 13); at 7 and 8 pixels 18 loses a word or two in 80 of
     // prose that 20 reads, and reads more of the code.
     static constexpr int upscaledLineHeight = 18;
-    // The line height a block is read at again when the engine doubted a word of it (and so
-    // dropped it). On screens of desktop text, bench/tools/OcrScreenWords finds 15 px DejaVu
+    // The line height a line is read at again, on its own, when the engine doubted a word of
+    // it. On screens of desktop text, bench/tools/OcrScreenWords finds 15 px DejaVu
     // Sans losing a word or two to doubt whether read at 18 or at 20 (lines of 15 px text
     // measure 13 to 16 pixels): read again at 20, every word of it is read and the code beside
-    // it goes from 93 to 98 %, for a quarter to a third more CPU time; at 13, 14 and 16 px the
-    // prose reads as at 18 and the code as at 20 or better.
+    // it goes from 93 to 98 %; at 13, 14 and 16 px the prose reads as at 18 and the code as at
+    // 20 or better. Reading only the doubted lines again, each as wide as its words, adds about
+    // a tenth to the work of the first reading where reading their whole blocks again added
+    // half (callgrind, on bench/ocr-speed --licence-and-c).
     static constexpr int rereadLineHeight = 20;
 
     struct Options {
@@ -88,9 +90,9 @@ public:
         // pixels, to lines of upscaleTo pixels; higher lines are read as they are.
         int upscaleBelow = smallLineHeight;
         int upscaleTo = upscaledLineHeight;
-        // Accurate recognition reads a block of lines lower than this again, upscaled to
-        // lines of this many pixels, when the engine doubted a word of it; 0 reads each block
-        // once.
+        // Accurate recognition reads each line of a block of lines lower than this in which
+        // the engine doubted a word again, on its own, upscaled to lines of this many pixels;
+        // 0 reads each block once.
         int rereadTo = rereadLineHeight;
     };
 
