@@ -69,7 +69,7 @@ void CaptureService::route(const BaseImage& image, CaptureSink sink)
         if (m_hooks.textCopying) m_hooks.textCopying->copyText(image);
         return;
     }
-    settings().set(keys::newsletterCaptureCount, settings().get(keys::newsletterCaptureCount) + 1);
+    settings().add(keys::newsletterCaptureCount, 1);
     // Asked when the delay ends, not now: the user may be busy by then.
     m_clock->callAfter(newsletterDelayMs, this, [this] {
         NewsletterInvitation* invitation = m_hooks.newsletter;

@@ -22,7 +22,7 @@ namespace {
 
 void countExport(Defaults& defaults)
 {
-    defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
+    defaults.add(keys::reviewExportCount, 1);
 }
 
 } // namespace

@@ -16,8 +16,11 @@
 #include <QJsonObject>
 #include <QMutexLocker>
 #include <QThread>
+#include <QtNumeric>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -65,6 +68,27 @@ double numberOf(const QVariant& v)
         return ok ? d : 0;
     }
     return 0;
+}
+
+// A value read as a whole number, as integerForKey() reads it.
+qint64 integerOf(const QVariant& v)
+{
+    if (isIntegral(v)) return v.toLongLong();
+    const double d = numberOf(v);
+    if (!std::isfinite(d)) return 0;
+    if (d >= 9.2e18) return std::numeric_limits<qint64>::max();
+    if (d <= -9.2e18) return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(d);
+}
+
+// a + b held within [minimum, maximum], never overflowing.
+qint64 boundedSum(qint64 a, qint64 b, qint64 minimum = std::numeric_limits<qint64>::min(),
+                  qint64 maximum = std::numeric_limits<qint64>::max())
+{
+    qint64 sum = 0;
+    if (qAddOverflow(a, b, &sum))
+        sum = b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return std::clamp(sum, minimum, maximum);
 }
 
 // The strings of a list value; empty for anything else.
@@ -213,6 +237,7 @@ void Defaults::reload()
     m_stored.clear();
     m_changed.clear();
     m_standIns.clear();
+    m_increases.clear();
     m_replaceFile = false;
     m_listBase.clear();
     const SettingsFile file = SettingsFile::read(m_path);
@@ -316,6 +341,9 @@ QString Defaults::writeLocked()
 {
     QSet<QString> changed;
     QSet<QString> standIns;
+    QHash<QString, Increase> increases;
+    // What each count reads while the file holds none.
+    QHash<QString, qint64> countDefaults;
     QVariantMap stored;
     QHash<QString, QStringList> listBase;
     bool replaceFile = false;
@@ -323,6 +351,13 @@ QString Defaults::writeLocked()
         QMutexLocker lock(&m_mutex);
         changed = std::exchange(m_changed, {});
         standIns = m_standIns;
+        // This write carries each count's increase; what is added meanwhile goes with the next.
+        increases = m_increases;
+        increases.detach();
+        for (auto it = m_increases.begin(); it != m_increases.end(); ++it) {
+            it->delta = 0;
+            countDefaults.insert(it.key(), integerOf(m_registered.value(it.key())));
+        }
         replaceFile = std::exchange(m_replaceFile, false);
         // Copied whole under the lock: a copy that shared the members' data would copy it later,
         // outside the lock, while a setter on another thread changes it.
@@ -335,6 +370,11 @@ QString Defaults::writeLocked()
         // Written with the next change, or whenever a later write succeeds.
         QMutexLocker relock(&m_mutex);
         m_changed.unite(changed);
+        // A count set or removed since keeps that value; the others keep their increase.
+        for (auto it = increases.cbegin(); it != increases.cend(); ++it) {
+            if (const auto mine = m_increases.find(it.key()); mine != m_increases.end())
+                mine->delta = boundedSum(mine->delta, it->delta);
+        }
         m_replaceFile = m_replaceFile || replaceFile;
         m_saveFailure = message;
         return message;
@@ -355,6 +395,8 @@ QString Defaults::writeLocked()
     QHash<QString, QStringList> listsWritten;
     // The stand-in values this write handled, each with the file's own value where it holds one.
     QVariantMap standInsMet;
+    // The counts this write added to the file's, as written.
+    QHash<QString, qint64> countsWritten;
     for (const QString& key : standIns) {
         if (changed.contains(key)) standInsMet.insert(key, QVariant());
     }
@@ -369,6 +411,21 @@ QString Defaults::writeLocked()
                     standInsMet.insert(key, value);
                     continue;
                 }
+            }
+            if (const auto increase = increases.constFind(key); increase != increases.constEnd()) {
+                // The file's count (its default where it holds none, or one not allowed), with
+                // what this store counted since its last write.
+                const QJsonValue theirs = onDisk.object.value(key);
+                const QVariant value = fromJson(theirs);
+                const SettingSpec* spec = SettingsTable::find(key);
+                const bool held =
+                    isNumeric(value) && (!spec || SettingsTable::accepts(*spec, theirs, value));
+                const qint64 count =
+                    boundedSum(held ? integerOf(value) : countDefaults.value(key), increase->delta,
+                               increase->minimum, increase->maximum);
+                object.insert(key, count);
+                countsWritten.insert(key, count);
+                continue;
             }
             if (const auto value = stored.constFind(key); value != stored.constEnd())
                 object.insert(key, toJson(*value));
@@ -412,6 +469,15 @@ QString Defaults::writeLocked()
         listsBefore.insert(key, stringsOf(stored.value(key)));
     QMutexLocker relock(&m_mutex);
     m_saveFailure.clear();
+    // Each count as written, with what was added since. Taken at once, on any thread: add()
+    // reads and changes a count in one step under m_mutex, so none adds to one from before.
+    for (auto it = countsWritten.cbegin(); it != countsWritten.cend(); ++it) {
+        // Set or removed since: a value of this store's own, written with its change.
+        const auto increase = m_increases.constFind(it.key());
+        if (increase == m_increases.constEnd()) continue;
+        m_stored.insert(it.key(), boundedSum(it.value(), increase->delta, increase->minimum,
+                                             increase->maximum));
+    }
     const quint64 number = ++m_listUpdates;
     if (QThread::currentThread() == thread()) {
         adoptLists(listsBefore, listsWritten, number);
@@ -525,13 +591,7 @@ bool Defaults::boolForKey(const QString& key) const
 
 qint64 Defaults::integerForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (isIntegral(v)) return v.toLongLong();
-    const double d = numberOf(v);
-    if (!std::isfinite(d)) return 0;
-    if (d >= 9.2e18) return std::numeric_limits<qint64>::max();
-    if (d <= -9.2e18) return std::numeric_limits<qint64>::min();
-    return static_cast<qint64>(d);
+    return integerOf(object(key));
 }
 
 double Defaults::doubleForKey(const QString& key) const
@@ -569,6 +629,7 @@ bool Defaults::setValue(const QString& key, const QVariant& value)
         m_stored.insert(key, value);
         m_changed.insert(key);
         m_standIns.remove(key);
+        m_increases.remove(key);
     }
     const bool saved = save();
     emit valueChanged(key);
@@ -590,11 +651,33 @@ bool Defaults::setIfMissing(const QString& key, const QVariant& value)
     return saved;
 }
 
+bool Defaults::add(const QString& key, qint64 delta, qint64 minimum, qint64 maximum)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto stored = m_stored.constFind(key);
+        const qint64 current =
+            integerOf(stored != m_stored.constEnd() ? *stored : m_registered.value(key));
+        m_stored.insert(key, boundedSum(current, delta, minimum, maximum));
+        // A value set or removed and not yet written is written as this store now holds it.
+        if (m_increases.contains(key) || !m_changed.contains(key)) {
+            Increase& increase = m_increases[key];
+            increase = {boundedSum(increase.delta, delta), minimum, maximum};
+        }
+        m_changed.insert(key);
+        m_standIns.remove(key);
+    }
+    const bool saved = save();
+    emit valueChanged(key);
+    return saved;
+}
+
 bool Defaults::removeObject(const QString& key)
 {
     {
         QMutexLocker lock(&m_mutex);
         m_standIns.remove(key);
+        m_increases.remove(key);
         if (!m_stored.remove(key)) return true;
         m_changed.insert(key);
     }
@@ -622,6 +705,7 @@ void Defaults::removeAllStored()
         m_stored.clear();
         m_changed.clear();
         m_standIns.clear();
+        m_increases.clear();
         m_replaceFile = true;
     }
     save();

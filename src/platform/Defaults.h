@@ -37,7 +37,9 @@ class SerialQueue;
 // by item with the file's, newest first, and this store then holds the merged list, so two
 // instances keep each other's documents and a list one of them cleared stays cleared. So is a
 // value that only stood in for a missing one (setIfMissing): it never replaces the file's own,
-// and gives way to it.
+// and gives way to it. And so is a count (add()): a write adds what this store counted since the
+// last one to the file's count, so two instances counting at once, or a file that could not be
+// read at start, lose no count.
 //
 // Only a regular file (or a link to one) is read, without ever waiting on it. One that can't be
 // read, or a pipe, folder or device in its place, is never replaced: the store starts from its
@@ -93,6 +95,11 @@ public:
     // should the file hold one when this is written (it could not be read at start, another
     // instance wrote one meanwhile), that value stays on disk and this store takes it.
     bool setIfMissing(const QString& key, const QVariant& value);
+    // Adds `delta` to a count, held within [minimum, maximum]. A write adds this store's increase
+    // since its last write to the count the file holds then (its default where the file holds
+    // none), and this store takes the sum; a count set or removed and not yet written is
+    // written as set, with what is added after.
+    bool add(const QString& key, qint64 delta, qint64 minimum, qint64 maximum);
 
     // A declared key (SettingsKeys.h) read and written by its type, with the rules of the
     // getters above: what is stored, else what is registered, else 0, false or empty.
@@ -144,6 +151,11 @@ public:
     bool setIfMissing(const Setting<V>& setting, const std::type_identity_t<V>& value)
     {
         return setIfMissing(setting.name(), QVariant::fromValue(value));
+    }
+    // Adds to a whole-number key within its declared range; see add() above.
+    bool add(const Setting<qint64>& setting, qint64 delta)
+    {
+        return add(setting.name(), delta, qint64(setting.minimum), qint64(setting.maximum));
     }
     template <typename V> bool removeObject(const Setting<V>& setting)
     {
@@ -208,6 +220,13 @@ private:
     // the file held a value of its own (valid in `onDisk`), this store takes it.
     void adoptStandIns(const QVariantMap& onDisk);
 
+    // A count's increase that no write has carried yet, and its bounds.
+    struct Increase {
+        qint64 delta = 0;
+        qint64 minimum = 0;
+        qint64 maximum = 0;
+    };
+
     QString m_path;
     mutable QMutex m_mutex;
     // Held for a whole write, so this store's writes follow one another.
@@ -219,6 +238,9 @@ private:
     // Keys whose value only stands in for a missing one (setIfMissing) until a write finds
     // whether the file holds one.
     QSet<QString> m_standIns;
+    // Counts whose latest change is an add(), each with what the next write adds to the file's
+    // count (0 once written, until the next add()).
+    QHash<QString, Increase> m_increases;
     // The next write replaces the file with m_stored instead of merging (removeAllStored).
     bool m_replaceFile = false;
     QString m_saveFailure;

@@ -695,6 +695,18 @@ TEST_F(CaptureServiceTest, DeliveryCountsCapturesExceptTextAndAsksTheNewsletterL
     EXPECT_EQ(CaptureToast::current(), nullptr);
 }
 
+// Another instance counted captures meanwhile: this one adds to its count, never writes its own
+// over it.
+TEST_F(CaptureServiceTest, ACaptureAddsToTheCountAnotherInstanceWrote)
+{
+    const BaseImage image(test::filled(QSize(10, 10), red));
+    service.route(image, CaptureSink::file);
+    platform::Defaults(settings().filePath()).setValue(keys::newsletterCaptureCount, 50);
+    service.route(image, CaptureSink::clipboard);
+    EXPECT_EQ(settings().get(keys::newsletterCaptureCount), 51);
+    EXPECT_EQ(platform::Defaults(settings().filePath()).get(keys::newsletterCaptureCount), 51);
+}
+
 TEST_F(CaptureServiceTest, AnEmptyClipboardGivesAToastAndOpensNothing)
 {
     QGuiApplication::clipboard()->setMimeData(new QMimeData);

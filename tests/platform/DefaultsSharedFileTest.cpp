@@ -202,6 +202,84 @@ TEST(DefaultsFileKinds, AStandInNeverReplacesTheValueOfAFileThatBecomesReadable)
     EXPECT_EQ(written.value("exportFormat"), QJsonValue("jpeg"));
 }
 
+// A count this run started from its default, while the file could not be read, is added to the
+// file's count once it can be: 50 captures before, 3 now, 53 after, and the store reads 53. A
+// count set (not added to) before it is written stays as set.
+TEST(DefaultsCounts, ACountFromAFileThatBecomesReadableAddsToTheFilesCount)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    writeFile(path, R"({"appearance": "dark", "newsletterCaptureCount": 50, "captureDelay": 5})");
+    ASSERT_TRUE(QFile::setPermissions(path, {}));
+
+    withoutFileAccessOverride([&] {
+        Defaults defaults(path);
+        EXPECT_FALSE(defaults.add(keys::newsletterCaptureCount, 1));
+        EXPECT_FALSE(defaults.add(keys::newsletterCaptureCount, 1));
+        EXPECT_EQ(defaults.get(keys::newsletterCaptureCount), 2);
+        EXPECT_FALSE(defaults.setValue(keys::captureDelay, 2));
+        EXPECT_FALSE(defaults.add(keys::captureDelay, 1));
+
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_TRUE(defaults.add(keys::newsletterCaptureCount, 1));
+        EXPECT_EQ(defaults.get(keys::newsletterCaptureCount), 53);
+        EXPECT_EQ(defaults.get(keys::captureDelay), 3);
+    });
+    const QJsonObject written = fileObject(path);
+    EXPECT_EQ(written.value("newsletterCaptureCount"), QJsonValue(53));
+    EXPECT_EQ(written.value("captureDelay"), QJsonValue(3));
+    EXPECT_EQ(written.value("appearance"), QJsonValue("dark"));
+    EXPECT_EQ(Defaults(path).get(keys::newsletterCaptureCount), 53);
+}
+
+// Two instances counting at once each add to what the other wrote, also when one of them waits
+// for the other's lock and the holder writes its own count meanwhile.
+TEST(DefaultsCounts, TwoStoresCountingAtOnceLoseNoCount)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    writeFile(path, R"({"reviewExportCount": 10})");
+    Defaults first(path);
+    Defaults second(path);
+    EXPECT_TRUE(first.add(keys::reviewExportCount, 1));
+    EXPECT_TRUE(second.add(keys::reviewExportCount, 1));
+    EXPECT_TRUE(first.add(keys::reviewExportCount, 1));
+    EXPECT_EQ(fileObject(path).value("reviewExportCount"), QJsonValue(13));
+    EXPECT_EQ(first.get(keys::reviewExportCount), 13);
+    EXPECT_EQ(second.get(keys::reviewExportCount), 12);
+
+    HeldLock other(path + ".lock");
+    ASSERT_TRUE(other.held());
+    EXPECT_TRUE(second.add(keys::reviewExportCount, 1));
+    EXPECT_TRUE(second.add(keys::reviewExportCount, 1));
+    EXPECT_EQ(second.get(keys::reviewExportCount), 14);
+    writeFile(path, R"({"reviewExportCount": 40})"); // the holder's own write
+    other.release();
+    second.flush();
+    EXPECT_EQ(fileObject(path).value("reviewExportCount"), QJsonValue(42));
+    EXPECT_EQ(second.get(keys::reviewExportCount), 42);
+}
+
+// A count stays within its key's range, and one the file holds that isn't allowed (text, out of
+// range) counts from the default as a reader would.
+TEST(DefaultsCounts, ACountStaysWithinItsRangeAndSkipsAValueNotAllowed)
+{
+    QTemporaryDir dir;
+    const QString path = settingsPath(dir);
+    writeFile(path, R"({"newsletterCaptureCount": 999999999999, "reviewExportCount": 7})");
+    Defaults defaults(path);
+    EXPECT_TRUE(defaults.add(keys::newsletterCaptureCount, 5));
+    EXPECT_EQ(defaults.get(keys::newsletterCaptureCount), qint64(1e12));
+    EXPECT_EQ(fileObject(path).value("newsletterCaptureCount"), QJsonValue(1e12));
+
+    writeFile(path, R"({"newsletterCaptureCount": "many", "reviewExportCount": 1e13})");
+    EXPECT_TRUE(defaults.add(keys::newsletterCaptureCount, 2));
+    EXPECT_TRUE(defaults.add(keys::reviewExportCount, -1));
+    EXPECT_EQ(fileObject(path).value("newsletterCaptureCount"), QJsonValue(2));
+    EXPECT_EQ(fileObject(path).value("reviewExportCount"), QJsonValue(-1));
+    EXPECT_EQ(defaults.get(keys::reviewExportCount), -1);
+}
+
 // A link where the settings file belongs (a dotfile manager's) stays a link. The file it names
 // is written, and made where it doesn't exist yet; a link into a folder that doesn't exist, or
 // one that loops, is left as it is and the failed write says why.

@@ -179,7 +179,7 @@ bool ExportDialogs::saveFrom(const std::function<std::optional<QImage>()>& flatt
     if (document) rememberSavedImage(*document, path);
     if (document && accessory->savesDocument() && writeCompanion) writeCompanion(*document, path);
     if (defaults.get(keys::autoCopyAfterSave)) ExportService::copy(image, false);
-    defaults.set(keys::reviewExportCount, defaults.get(keys::reviewExportCount) + 1);
+    defaults.add(keys::reviewExportCount, 1);
     return true;
 }
 
