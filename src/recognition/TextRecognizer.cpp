@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <numeric>
 
 namespace snapkin {
 
@@ -192,10 +193,54 @@ TextRecognizer::linesFrom(const std::vector<platform::RecognizedTextLine>& recog
 {
     std::vector<RecognizedContent::Line> lines;
     for (const platform::RecognizedTextLine& line : recognized) {
-        const QString text = line.text.trimmed();
-        if (!text.isEmpty()) lines.push_back({text, line.box});
+        for (const RecognizedContent::Line& row : rowsOf(line)) {
+            const QString text = row.text.trimmed();
+            if (!text.isEmpty()) lines.push_back({text, row.boundingBox});
+        }
     }
     return readingOrder(std::move(lines));
+}
+
+std::vector<RecognizedContent::Line>
+TextRecognizer::rowsOf(const platform::RecognizedTextLine& line)
+{
+    using Word = platform::RecognizedTextWord;
+    const std::vector<Word>& words = line.words;
+    if (words.size() < 2) return {{line.text, line.box}};
+    std::vector<double> heights;
+    for (const Word& word : words)
+        heights.push_back(word.box.height());
+    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
+                     heights.end());
+    // A word belongs to the row above while its middle lies within the words of that row, or
+    // a quarter of a word's height below them (an underscore, a comma on its own).
+    const double slack = heights[heights.size() / 2] / 4;
+    std::vector<std::size_t> byMiddle(words.size());
+    std::iota(byMiddle.begin(), byMiddle.end(), std::size_t(0));
+    std::stable_sort(byMiddle.begin(), byMiddle.end(), [&](std::size_t a, std::size_t b) {
+        return words[a].box.center().y() < words[b].box.center().y();
+    });
+    std::vector<int> rowOf(words.size(), 0);
+    int rows = 0;
+    double rowBottom = words[byMiddle.front()].box.bottom();
+    for (const std::size_t i : byMiddle) {
+        if (words[i].box.center().y() > rowBottom + slack) {
+            ++rows;
+            rowBottom = words[i].box.bottom();
+        }
+        rowBottom = std::max(rowBottom, words[i].box.bottom());
+        rowOf[i] = rows;
+    }
+    if (rows == 0) return {{line.text, line.box}};
+    // Each row keeps its words in the engine's order, rows top to bottom.
+    std::vector<RecognizedContent::Line> result(std::size_t(rows) + 1);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        RecognizedContent::Line& row = result[std::size_t(rowOf[i])];
+        row.text = row.text.isEmpty() ? words[i].text : row.text + u' ' + words[i].text;
+        row.boundingBox =
+            row.boundingBox.isNull() ? words[i].box : row.boundingBox.united(words[i].box);
+    }
+    return result;
 }
 
 RecognizedContent

@@ -73,10 +73,15 @@ public:
     static std::vector<RecognizedContent::Code>
     codesFrom(const std::vector<platform::DetectedBarcode>& detected);
 
-    // The recognition lines as content lines: blank ones dropped, text trimmed, in reading
-    // order.
+    // The recognition lines as content lines: each split into its rows (rowsOf), blank ones
+    // dropped, text trimmed, in reading order.
     static std::vector<RecognizedContent::Line>
     linesFrom(const std::vector<platform::RecognizedTextLine>& recognized);
+
+    // A recognised line as the rows its words stand on, top to bottom, each row's words in the
+    // line's order: one line as it is, unless the engine put into it a word of the line above
+    // or below (a brace standing alone on its line, set close under the line above).
+    static std::vector<RecognizedContent::Line> rowsOf(const platform::RecognizedTextLine& line);
 
     // The content of recognised lines and barcodes: linesFrom() and codesFrom(), less the lines
     // whose middle lies inside a barcode (its modules read as letters, never text).

@@ -108,6 +108,43 @@ TEST(TextRecognizerLines, BlankLinesAreDroppedAndTextIsTrimmed)
     EXPECT_EQ(lines[1].text, QStringLiteral("padded text"));
 }
 
+// The engine may put a brace standing alone on its line into the line above it when lines are
+// set close (13 px text 16 px apart), before that line's words: its rows come apart again, so
+// the brace comes out under the line it stands under.
+TEST(TextRecognizerLines, ALineHoldingWordsOfTwoRowsIsSplitIntoItsRows)
+{
+    using snapkin::platform::RecognizedTextWord;
+    const auto word = [](const char* text, double x, double top, double height) {
+        return RecognizedTextWord{QString::fromUtf8(text), QRectF(x, top, 0.05, height)};
+    };
+    // "}" stands 16 px (0.016) under "return x;", reaching 13 px from its ascender down.
+    const RecognizedTextLine joined{QStringLiteral("} return value;"),
+                                    QRectF(0.04, 0.100, 0.20, 0.029),
+                                    {word("}", 0.04, 0.115, 0.014),
+                                     word("return", 0.08, 0.102, 0.011),
+                                     word("value;", 0.15, 0.100, 0.013)}};
+    const RecognizedTextLine next{QStringLiteral("int other = 2;"),
+                                  QRectF(0.04, 0.134, 0.2, 0.012),
+                                  {word("int", 0.04, 0.134, 0.010),
+                                   word("other", 0.08, 0.134, 0.010), word("=", 0.14, 0.137, 0.004),
+                                   word("2;", 0.16, 0.134, 0.012)}};
+    const auto lines = TextRecognizer::linesFrom({joined, next});
+    EXPECT_EQ(texts(lines), (QStringList{"return value;", "}", "int other = 2;"}));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NEAR(lines[0].boundingBox.top(), 0.100, 1e-9);
+    EXPECT_NEAR(lines[0].boundingBox.bottom(), 0.113, 1e-9);
+    EXPECT_NEAR(lines[1].boundingBox.top(), 0.115, 1e-9);
+
+    // Words of one row stay one line whatever their glyphs reach: a quote raised, a comma or
+    // an underscore low, a capital tall beside small letters.
+    const RecognizedTextLine row{QStringLiteral("\"Work\" a_b , x"),
+                                 QRectF(0.1, 0.2, 0.4, 0.016),
+                                 {word("\"Work\"", 0.10, 0.200, 0.013),
+                                  word("a_b", 0.20, 0.203, 0.012), word(",", 0.26, 0.212, 0.004),
+                                  word("x", 0.30, 0.204, 0.008)}};
+    EXPECT_EQ(texts(TextRecognizer::linesFrom({row})), QStringList{"\"Work\" a_b , x"});
+}
+
 TEST(TextRecognizerCodes, RepeatedPayloadsAreKeptOnceFirstReportedWins)
 {
     const auto codes =
