@@ -355,14 +355,17 @@ struct BlockReader {
     }
 };
 
-// `band` (one line of `block`, as wide as its words) read on its own at `scale`.
+// `band` (one line of `block`, as wide as the block) read on its own at `scale`. The line is not
+// cut at its first and last words: those may be marks the engine read in a picture beside the
+// text, and a picture cut through reads as a bracket or a letter glued to the text.
 std::expected<BlockReading, RecognitionError>
 rereadBand(const TextRecognition::Page& page, const TextBlock& block,
            const BlockReading::Band& band, double scale, int border, TextEngineCache::Lease& engine,
            const CancelCheck& cancel)
 {
-    const QRect rect = QRect(QPoint(band.left - 1, band.top - 1), QPoint(band.right, band.bottom))
-                           .intersected(block.rect);
+    const QRect rect =
+        QRect(QPoint(block.rect.left(), band.top - 1), QPoint(block.rect.right(), band.bottom))
+            .intersected(block.rect);
     if (rect.isEmpty()) return BlockReading{};
     const TextBlock line{rect, block.lineHeight};
     const QImage pixels = blockPixels(page.pixels, line.rect, border);
@@ -520,7 +523,9 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     // Text of lines too low for the engine is where it doubts words (a capital or a quote mark
     // opening a line, an apostrophe at a word's end) and misreads the code beside them: read
     // larger, the engine is mostly sure of them. Only the lines with doubted words are read
-    // again, each on its own, and a line's second reading is kept when it doubts fewer words.
+    // again, each on its own, and a line's second reading is kept unless it doubts more words:
+    // read larger, the same count of doubts mostly stands on better words (a label beside a
+    // picture read whole where the first reading took its first letter for part of the picture).
     if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
         const double larger = upscaleFactor(block.lineHeight, options.rereadTo, pixels.size());
         if (larger > scale) {
@@ -529,9 +534,9 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
                 if (band.doubtful == 0) continue;
                 auto better = rereadBand(page, block, band, larger, border, engine, cancel);
                 if (!better) return std::unexpected(better.error());
-                // A second reading that finds no line there, or doubts as much, is not better.
+                // A second reading that finds no line there, or doubts more, is not better.
                 const std::optional<int> doubtful = better->doubtfulIn(band);
-                if (!doubtful || *doubtful >= band.doubtful) continue;
+                if (!doubtful || *doubtful > band.doubtful) continue;
                 replaceBand(reading->lines, band, std::move(better->lines), page.pixels.height());
             }
         }
