@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStringList>
+#include <QVariant>
+
+#include <limits>
+
+namespace snapkin::platform {
+
+// How the settings store reads a stored value by type, shared by its getters and its writes.
+
+// An integer of any width.
+bool isIntegral(const QVariant& v);
+// A double or a float.
+bool isFloating(const QVariant& v);
+bool isNumeric(const QVariant& v);
+// A Bool as 1 or 0, a number as it is, a string that holds a number as that number; else 0.
+double numberOf(const QVariant& v);
+// A value read as a whole number, as integerForKey() reads it.
+qint64 integerOf(const QVariant& v);
+// a + b held within [minimum, maximum], never overflowing.
+qint64 boundedSum(qint64 a, qint64 b, qint64 minimum = std::numeric_limits<qint64>::min(),
+                  qint64 maximum = std::numeric_limits<qint64>::max());
+// The strings of a list value; empty for anything else.
+QStringList stringsOf(const QVariant& v);
+
+} // namespace snapkin::platform
