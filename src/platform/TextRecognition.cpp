@@ -159,19 +159,11 @@ QString engineLanguages(const TextRecognition::Options& options)
     return languages.join(QLatin1Char('+'));
 }
 
-// What reading a block at one scale gave: its lines, and how many words of letters or digits
+// What reading a block at one scale gave: its lines, the band of rows each of the engine's
+// lines covers with all its words, kept or dropped, and how many words of letters or digits
 // the engine doubted (under minWordConfidence), whether kept as text or dropped.
 struct BlockReading {
-    // The rows of the page (pixels, end excluded) one line of the engine's covers, with all its
-    // words, kept or dropped, and how many words of letters or digits of it the engine doubted.
-    struct Band {
-        int left = 0;
-        int top = 0;
-        int right = 0;
-        int bottom = 0;
-        int doubtful = 0;
-        bool holds(double y) const { return y >= top && y < bottom; }
-    };
+    using Band = TextRecognition::LineBand;
 
     std::vector<RecognizedTextLine> lines;
     std::vector<Band> bands;
@@ -319,18 +311,14 @@ struct BlockReader {
         const double imageHeight = page.pixels.height();
         for (const EngineWord& word : read) {
             lineBreak = lineBreak || word.startsLine;
-            const int left = int(std::floor(word.left / scale)) - border + block.rect.left();
             const int top = int(std::floor(word.top / scale)) - border + block.rect.top();
-            const int right = int(std::ceil(word.right / scale)) - border + block.rect.left();
             const int bottom = int(std::ceil(word.bottom / scale)) - border + block.rect.top();
             const bool doubted = word.confidence < minWordConfidence && looksLikeAWord(word.text);
             if (word.startsLine || reading.bands.empty()) {
-                reading.bands.push_back({left, top, right, bottom, 0});
+                reading.bands.push_back({top, bottom, 0});
             } else {
                 BlockReading::Band& band = reading.bands.back();
-                band.left = std::min(band.left, left);
                 band.top = std::min(band.top, top);
-                band.right = std::max(band.right, right);
                 band.bottom = std::max(band.bottom, bottom);
             }
             if (doubted) ++reading.bands.back().doubtful;
@@ -502,12 +490,12 @@ double TextRecognition::readingCost(const Page& page, std::size_t index)
     return double(block.rect.width()) * block.rect.height() * scale;
 }
 
-std::expected<std::vector<RecognizedTextLine>, RecognitionError>
-TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
-                                const CancelCheck& cancel)
+std::expected<TextRecognition::BlockDraft, RecognitionError>
+TextRecognition::readBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
+                           const CancelCheck& cancel)
 {
     if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
-    if (index >= page.blocks.size()) return std::vector<RecognizedTextLine>{};
+    if (index >= page.blocks.size()) return BlockDraft{};
     const TextBlock& block = page.blocks[index];
     if (!engine) return std::unexpected(RecognitionError::engineFailed);
 
@@ -520,28 +508,68 @@ TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineC
     BlockReader reader{*engine, page, block, pixels, border, cancel};
     auto reading = reader.read(scale);
     if (!reading) return std::unexpected(reading.error());
+    BlockDraft draft{std::move(reading->lines), {}, scale, border};
     // Text of lines too low for the engine is where it doubts words (a capital or a quote mark
     // opening a line, an apostrophe at a word's end) and misreads the code beside them: read
     // larger, the engine is mostly sure of them. Only the lines with doubted words are read
-    // again, each on its own, and a line's second reading is kept unless it doubts more words:
-    // read larger, the same count of doubts mostly stands on better words (a label beside a
-    // picture read whole where the first reading took its first letter for part of the picture).
+    // again, each on its own.
     if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
         const double larger = upscaleFactor(block.lineHeight, options.rereadTo, pixels.size());
         if (larger > scale) {
-            const std::vector<BlockReading::Band> bands = reading->bands;
-            for (const BlockReading::Band& band : bands) {
-                if (band.doubtful == 0) continue;
-                auto better = rereadBand(page, block, band, larger, border, engine, cancel);
-                if (!better) return std::unexpected(better.error());
-                // A second reading that finds no line there, or doubts more, is not better.
-                const std::optional<int> doubtful = better->doubtfulIn(band);
-                if (!doubtful || *doubtful > band.doubtful) continue;
-                replaceBand(reading->lines, band, std::move(better->lines), page.pixels.height());
-            }
+            draft.rereadScale = larger;
+            std::copy_if(reading->bands.begin(), reading->bands.end(),
+                         std::back_inserter(draft.doubted),
+                         [](const LineBand& band) { return band.doubtful > 0; });
         }
     }
-    return std::move(reading->lines);
+    return draft;
+}
+
+std::expected<TextRecognition::LineReading, RecognitionError>
+TextRecognition::rereadLine(const Page& page, std::size_t index, const BlockDraft& draft,
+                            std::size_t line, TextEngineCache::Lease& engine,
+                            const CancelCheck& cancel)
+{
+    if (cancel && cancel()) return std::unexpected(RecognitionError::cancelled);
+    if (index >= page.blocks.size() || line >= draft.doubted.size()) return LineReading{};
+    if (!engine) return std::unexpected(RecognitionError::engineFailed);
+    const LineBand& band = draft.doubted[line];
+    auto better =
+        rereadBand(page, page.blocks[index], band, draft.rereadScale, draft.border, engine, cancel);
+    if (!better) return std::unexpected(better.error());
+    return LineReading{std::move(better->lines), better->doubtfulIn(band)};
+}
+
+std::vector<RecognizedTextLine> TextRecognition::finishBlock(const Page& page, BlockDraft draft,
+                                                             std::vector<LineReading> rereads)
+{
+    // A line's second reading is kept unless it doubts more words: read larger, the same count
+    // of doubts mostly stands on better words (a label beside a picture read whole where the
+    // first reading took its first letter for part of the picture). Lines are replaced in
+    // their order, as they would be read one after another.
+    for (std::size_t i = 0; i < draft.doubted.size() && i < rereads.size(); ++i) {
+        const LineBand& band = draft.doubted[i];
+        LineReading& better = rereads[i];
+        // A second reading that finds no line there, or doubts more, is not better.
+        if (!better.doubtful || *better.doubtful > band.doubtful) continue;
+        replaceBand(draft.lines, band, std::move(better.lines), page.pixels.height());
+    }
+    return std::move(draft.lines);
+}
+
+std::expected<std::vector<RecognizedTextLine>, RecognitionError>
+TextRecognition::recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
+                                const CancelCheck& cancel)
+{
+    auto draft = readBlock(page, index, engine, cancel);
+    if (!draft) return std::unexpected(draft.error());
+    std::vector<LineReading> rereads;
+    for (std::size_t line = 0; line < draft->doubted.size(); ++line) {
+        auto reading = rereadLine(page, index, *draft, line, engine, cancel);
+        if (!reading) return std::unexpected(reading.error());
+        rereads.push_back(std::move(*reading));
+    }
+    return finishBlock(page, std::move(*draft), std::move(rereads));
 }
 
 std::expected<std::vector<RecognizedTextLine>, RecognitionError>

@@ -125,10 +125,48 @@ public:
     static int enginesFor(QSize size, int limit);
     // The lines of the page's block `index`, with boxes as fractions of the whole image, read
     // by an engine the caller holds (from borrowEngine), so a thread reading block after block
-    // of a page borrows one engine once.
+    // of a page borrows one engine once. The same as readBlock(), then rereadLine() for each
+    // of its doubted lines, then finishBlock().
     static std::expected<std::vector<RecognizedTextLine>, RecognitionError>
     recognizeBlock(const Page& page, std::size_t index, TextEngineCache::Lease& engine,
                    const CancelCheck& cancel = {});
+
+    // The rows of the page (pixels, end excluded) that one line of a block's first reading
+    // covers, and how many words of letters or digits of it the engine doubted.
+    struct LineBand {
+        int top = 0;
+        int bottom = 0;
+        int doubtful = 0;
+        bool holds(double y) const { return y >= top && y < bottom; }
+    };
+    // A block's first reading: its lines, and those of its lines to read again, each on its
+    // own (rereadLine), before its lines are final (finishBlock). The second readings of one
+    // block are independent, so other engines may take them.
+    struct BlockDraft {
+        std::vector<RecognizedTextLine> lines;
+        std::vector<LineBand> doubted;
+        double rereadScale = 1.0;
+        int border = 0;
+    };
+    // A doubted line read again: the lines found in its rows, and how many words of them the
+    // engine doubted; nullopt where it found no line there.
+    struct LineReading {
+        std::vector<RecognizedTextLine> lines;
+        std::optional<int> doubtful;
+    };
+    static std::expected<BlockDraft, RecognitionError> readBlock(const Page& page,
+                                                                 std::size_t index,
+                                                                 TextEngineCache::Lease& engine,
+                                                                 const CancelCheck& cancel = {});
+    // The draft's doubted line `line` of block `index` read again, larger.
+    static std::expected<LineReading, RecognitionError>
+    rereadLine(const Page& page, std::size_t index, const BlockDraft& draft, std::size_t line,
+               TextEngineCache::Lease& engine, const CancelCheck& cancel = {});
+    // The block's lines: each doubted line's second reading takes the place of its first
+    // unless it found no line there or doubts more words. `rereads` holds a reading for each
+    // of the draft's doubted lines, in their order.
+    static std::vector<RecognizedTextLine> finishBlock(const Page& page, BlockDraft draft,
+                                                       std::vector<LineReading> rereads);
     // An engine for the page's languages and level; an empty lease when none can start.
     static TextEngineCache::Lease borrowEngine(const Page& page);
     // What reading the page's block `index` costs, relative to the other blocks: the engine's

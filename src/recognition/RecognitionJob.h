@@ -25,9 +25,11 @@ namespace snapkin {
 
 // One recognition of an image spread over a thread pool: a task prepares the page (pixels and
 // blocks) while another reads the barcodes, then a few readers, one per engine the cache may
-// lend, each borrow an engine once and take the blocks one after another from a common queue,
-// the costliest first, until none is left. No task waits for another: whichever finishes last
-// assembles the result. A failure or a cancellation of the future ends the
+// lend, each borrow an engine once and take work one after another from a common queue until
+// none is left: the blocks, the costliest first, and the lines a block's first reading doubted,
+// which go to the front of the queue as that reading ends, so other engines read them again
+// side by side rather than one engine after its block. No task waits for another: whichever
+// finishes last assembles the result. A failure or a cancellation of the future ends the
 // future at once, without waiting for blocks still being read; those stop at their next check
 // and are dropped. `R` is what the future carries; `assemble` turns the lines of every block
 // (in block order) and the barcodes into it on a pool thread.
@@ -168,18 +170,35 @@ private:
         std::iota(order.begin(), order.end(), std::size_t(0));
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return costs[a] > costs[b]; });
-        const int readers = std::min(int(count), readerLimit(m_pool));
+        int readers = 0;
         {
             const std::lock_guard lock(m_mutex);
             m_page = std::move(page);
-            m_order = std::move(order);
-            m_blockLines.resize(count);
-            m_pending += readers;
+            for (const std::size_t index : order)
+                m_work.push_back({index, std::nullopt});
+            m_blocks.resize(count);
+            readers = moreReadersLocked();
         }
+        spawnReaders(readers);
+        pieceDone();
+    }
+
+    // Under m_mutex: how many more readers the queue keeps busy, counted as started.
+    int moreReadersLocked()
+    {
+        const int wanted = std::min(int(m_work.size()), readerLimit(m_pool)) - m_readers;
+        if (wanted <= 0) return 0;
+        m_readers += wanted;
+        m_pending += wanted;
+        return wanted;
+    }
+
+    void spawnReaders(int readers)
+    {
+        if (readers <= 0) return;
         auto self = this->shared_from_this();
         for (int i = 0; i < readers; ++i)
-            spawn([self] { self->readBlocks(); });
-        pieceDone();
+            spawn([self] { self->readWork(); });
     }
 
     // A reader per engine, never more than the pool has threads: a reader beyond the engines
@@ -189,35 +208,122 @@ private:
         return std::min(pool.maxThreadCount(), platform::TextEngineCache::shared().engineLimit());
     }
 
-    // The next block in the queue; nullopt when none is left.
-    std::optional<std::size_t> nextBlock()
+    // A block to read, or one of the doubted lines of its first reading to read again.
+    struct Work {
+        std::size_t block = 0;
+        std::optional<std::size_t> line;
+    };
+
+    // What is known of a block so far.
+    struct BlockState {
+        std::optional<platform::TextRecognition::BlockDraft> draft; // until its lines are final
+        std::vector<platform::TextRecognition::LineReading> rereads;
+        std::size_t rereadsLeft = 0;
+        Lines lines; // final
+    };
+
+    // The next work in the queue; nullopt when none is left, and the reader asking ends.
+    std::optional<Work> nextWork()
     {
         const std::lock_guard lock(m_mutex);
-        if (m_next >= m_order.size()) return std::nullopt;
-        return m_order[m_next++];
+        if (m_work.empty()) {
+            --m_readers;
+            return std::nullopt;
+        }
+        Work work = m_work.front();
+        m_work.pop_front();
+        return work;
     }
 
-    void readBlocks()
+    void readWork()
     {
+        using platform::TextRecognition;
         if (stopped()) return finishStopped();
-        std::shared_ptr<const platform::TextRecognition::Page> page;
+        std::shared_ptr<const TextRecognition::Page> page;
         {
             const std::lock_guard lock(m_mutex);
             page = m_page;
         }
-        std::optional<std::size_t> index = nextBlock();
-        if (!index) return pieceDone(); // the other readers took every block
-        platform::TextEngineCache::Lease engine = platform::TextRecognition::borrowEngine(*page);
-        for (; index; index = nextBlock()) {
+        std::optional<Work> work = nextWork();
+        if (!work) return pieceDone(); // the other readers took all there was
+        TextEngineCache::Lease engine = TextRecognition::borrowEngine(*page);
+        for (; work; work = nextWork()) {
             if (stopped()) return finishStopped();
-            auto lines =
-                platform::TextRecognition::recognizeBlock(*page, *index, engine, cancelCheck());
-            if (!lines) return fail(lines.error());
-            const std::lock_guard lock(m_mutex);
-            m_blockLines[*index] = std::move(*lines);
+            const bool read = work->line ? rereadLine(*page, *work, engine)
+                                         : readBlock(*page, work->block, engine);
+            if (!read) return;
         }
         engine = {}; // back to the cache before the result is assembled
         pieceDone();
+    }
+
+    using TextEngineCache = platform::TextEngineCache;
+
+    // Reads a block first; its doubted lines join the front of the queue. False when the job
+    // failed.
+    bool readBlock(const platform::TextRecognition::Page& page, std::size_t index,
+                   TextEngineCache::Lease& engine)
+    {
+        using platform::TextRecognition;
+        auto draft = TextRecognition::readBlock(page, index, engine, cancelCheck());
+        if (!draft) {
+            fail(draft.error());
+            return false;
+        }
+        if (draft->doubted.empty()) {
+            Lines lines = TextRecognition::finishBlock(page, std::move(*draft), {});
+            const std::lock_guard lock(m_mutex);
+            m_blocks[index].lines = std::move(lines);
+            return true;
+        }
+        int readers = 0;
+        {
+            const std::lock_guard lock(m_mutex);
+            BlockState& block = m_blocks[index];
+            const std::size_t count = draft->doubted.size();
+            block.rereads.resize(count);
+            block.rereadsLeft = count;
+            block.draft = std::move(*draft);
+            for (std::size_t line = count; line-- > 0;)
+                m_work.push_front({index, line});
+            readers = moreReadersLocked();
+        }
+        spawnReaders(readers);
+        return true;
+    }
+
+    // Reads a doubted line again; the last of its block's lines makes the block's lines
+    // final. False when the job failed.
+    bool rereadLine(const platform::TextRecognition::Page& page, const Work& work,
+                    TextEngineCache::Lease& engine)
+    {
+        using platform::TextRecognition;
+        const TextRecognition::BlockDraft* draft = nullptr;
+        {
+            // The draft stays where it is until its last line is read again.
+            const std::lock_guard lock(m_mutex);
+            draft = &*m_blocks[work.block].draft;
+        }
+        auto reading = TextRecognition::rereadLine(page, work.block, *draft, *work.line, engine,
+                                                   cancelCheck());
+        if (!reading) {
+            fail(reading.error());
+            return false;
+        }
+        std::optional<TextRecognition::BlockDraft> done;
+        std::vector<TextRecognition::LineReading> rereads;
+        {
+            const std::lock_guard lock(m_mutex);
+            BlockState& block = m_blocks[work.block];
+            block.rereads[*work.line] = std::move(*reading);
+            if (--block.rereadsLeft > 0) return true;
+            done = std::exchange(block.draft, std::nullopt);
+            rereads = std::move(block.rereads);
+        }
+        Lines lines = TextRecognition::finishBlock(page, std::move(*done), std::move(rereads));
+        const std::lock_guard lock(m_mutex);
+        m_blocks[work.block].lines = std::move(lines);
+        return true;
     }
 
     void readCodes()
@@ -266,8 +372,8 @@ private:
             if (--m_pending > 0 || m_done.load()) return;
             if (m_promise.isCanceled()) return finishLocked(std::nullopt);
             if (m_codesError) return finishLocked(R(std::unexpected(*m_codesError)));
-            for (Lines& block : m_blockLines)
-                std::move(block.begin(), block.end(), std::back_inserter(lines));
+            for (BlockState& block : m_blocks)
+                std::move(block.lines.begin(), block.lines.end(), std::back_inserter(lines));
             codes = std::move(m_codes);
         }
         // Assembled outside the lock; only this task is left.
@@ -285,10 +391,10 @@ private:
     QImage m_image;       // what is recognised, until the page is prepared and the codes read
     int m_imageUsers = 0; // the tasks still to use m_image
     std::shared_ptr<const platform::TextRecognition::Page> m_page;
-    std::vector<std::size_t> m_order; // the blocks in the order they are read
-    std::size_t m_next = 0;           // the first block in m_order not yet taken
+    std::deque<Work> m_work; // what is left to read, in the order it is taken
+    int m_readers = 0;       // readers started and not yet out of work
     int m_pending = 0;
-    std::vector<Lines> m_blockLines;
+    std::vector<BlockState> m_blocks;
     Codes m_codes;
     std::optional<platform::RecognitionError> m_codesError;
 };

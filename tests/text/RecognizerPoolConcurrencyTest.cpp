@@ -1,6 +1,7 @@
 #include "recognition/TextRecognizer.h"
 
 #include "platform/TextEngineCache.h"
+#include "platform/TextRecognition.h"
 
 #include "text/RecognitionImagesSupport.h"
 
@@ -156,6 +157,74 @@ TEST(RecognizerPool, CancellingEndsARequestWithBlocksStillQueuedAndFreesThePool)
         ASSERT_TRUE(future.result().has_value());
         EXPECT_EQ(future.result()->text(), QStringLiteral("Next request"));
     });
+}
+
+// Lines whose words the first reading doubted are read again by whichever engine is free, not
+// by the one that read their block: a request comes out as one thread reading each block and
+// then its doubted lines in turn does, whatever the number of threads.
+TEST(RecognizerPool, DoubtedLinesReadAgainOnOtherEnginesComeOutAsOneThreadReadsThem)
+{
+    // A structure's declaration, 14 pixels on a dark pane, in groups of lines: blocks with
+    // lines whose words the engine doubts at the size they are drawn.
+    const QStringList declaration{
+        QStringLiteral("typedef struct z_stream_s {"),
+        QStringLiteral("    z_const Bytef *next_in;     /* next input byte */"),
+        QStringLiteral("    uInt     avail_in;  /* number of bytes available at next_in */"),
+        QStringLiteral("    uLong    total_in;  /* total number of input bytes read so far */"),
+        QString(),
+        QStringLiteral("    Bytef    *next_out; /* next output byte will go here */"),
+        QStringLiteral("    uInt     avail_out; /* remaining free space at next_out */"),
+        QStringLiteral("    uLong    total_out; /* total number of bytes output so far */"),
+        QString(),
+        QStringLiteral("    z_const char *msg;  /* last error message, NULL if no error */"),
+        QStringLiteral("    struct internal_state FAR *state; /* not visible by applications */"),
+        QString(),
+        QStringLiteral("    alloc_func zalloc;  /* used to allocate the internal state */"),
+        QStringLiteral("    free_func  zfree;   /* used to free the internal state */"),
+        QStringLiteral(
+            "    voidpf     opaque;  /* private data object passed to zalloc and zfree */"),
+    };
+    QImage image(900, 20 + 27 * int(declaration.size()), QImage::Format_RGB32);
+    image.fill(QColor(0x1E, 0x1E, 0x1E));
+    {
+        QPainter painter(&image);
+        QFont mono(QStringLiteral("DejaVu Sans Mono"));
+        mono.setPixelSize(14);
+        painter.setFont(mono);
+        painter.setPen(QColor(0xD4, 0xD4, 0xD4));
+        for (int i = 0; i < declaration.size(); ++i)
+            painter.drawText(QPoint(30, 36 + i * 27), declaration[i]);
+    }
+    using snapkin::platform::TextRecognition;
+    TextRecognition::Options options;
+    options.languages = TextRecognizer::recognitionLanguages();
+    const auto page = TextRecognition::prepare(image, options);
+    ASSERT_TRUE(page.has_value());
+    auto engine = TextRecognition::borrowEngine(*page);
+    std::size_t doubted = 0;
+    std::size_t blocksWithDoubts = 0;
+    for (std::size_t i = 0; i < page->blocks.size(); ++i) {
+        const auto draft = TextRecognition::readBlock(*page, i, engine);
+        ASSERT_TRUE(draft.has_value());
+        doubted += draft->doubted.size();
+        blocksWithDoubts += draft->doubted.empty() ? 0 : 1;
+    }
+    engine = {};
+    ASSERT_GE(doubted, 2u) << "the page no longer has doubted lines to read again";
+
+    const TextRecognizer::Result alone =
+        TextRecognizer::recognizeHere(image, TextRecognizer::Level::accurate, false);
+    ASSERT_TRUE(alone.has_value());
+    for (const int threads : {1, 2, 4}) {
+        withPoolThreads(threads, [&] {
+            auto future = TextRecognizer::recognize(image, TextRecognizer::Level::accurate, true);
+            future.waitForFinished();
+            ASSERT_EQ(future.resultCount(), 1);
+            ASSERT_TRUE(future.result().has_value());
+            EXPECT_EQ(future.result()->text(), alone->text()) << threads << " threads";
+        });
+    }
+    EXPECT_GE(blocksWithDoubts, 1u);
 }
 
 // Engines are started ahead, side by side, as many as reading an image of that size keeps
