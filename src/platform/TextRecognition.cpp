@@ -119,19 +119,33 @@ double firstScale(const TextBlock& block, const TextRecognition::Options& option
     return upscaleFactor(block.lineHeight, options.upscaleTo, size);
 }
 
+// Whether the cut keeps the colours as drawn, or turns light text on a dark background into
+// dark text on a light one.
+enum class Polarity { asDrawn, darkOnLight };
+
 // The block cut out with a border of its background around it: the engine finds the edges of
 // text that touches the edges of its picture poorly. The border is painted rather than taken
 // from the page, which may hold the neighbouring lines there.
-QImage blockPixels(const QImage& pixels, const QRect& rect, int border)
+//
+// The engine reads dark text on a light background. It reads a line of light text on a dark
+// one twice: as drawn, then inverted, keeping the better reading. A block darker than mid-grey
+// on the whole (a dark theme, a terminal) is inverted before the engine sees it, so its lines
+// are read once, in about half the time, and as well.
+QImage blockPixels(const QImage& pixels, const QRect& rect, int border, Polarity polarity)
 {
     const QPoint outside(std::max(0, rect.left() - 1), std::max(0, rect.top() - 1));
     QImage padded(rect.size() + QSize(2 * border, 2 * border), QImage::Format_RGB888);
     padded.fill(pixels.pixelColor(outside));
     const int bytes = rect.width() * 3;
+    qint64 lightness = 0; // the sum of every pixel's (R + 2G + B), each 0–1020
     for (int y = 0; y < rect.height(); ++y) {
-        std::memcpy(padded.scanLine(y + border) + border * 3,
-                    pixels.constScanLine(rect.top() + y) + rect.left() * 3, std::size_t(bytes));
+        const uchar* row = pixels.constScanLine(rect.top() + y) + rect.left() * 3;
+        std::memcpy(padded.scanLine(y + border) + border * 3, row, std::size_t(bytes));
+        for (int x = 0; x < bytes; x += 3)
+            lightness += row[x] + 2 * row[x + 1] + row[x + 2];
     }
+    const qint64 midGrey = qint64(rect.width()) * rect.height() * 2 * 255;
+    if (polarity == Polarity::darkOnLight && lightness < midGrey) padded.invertPixels();
     return padded;
 }
 
@@ -356,7 +370,9 @@ rereadBand(const TextRecognition::Page& page, const TextBlock& block,
             .intersected(block.rect);
     if (rect.isEmpty()) return BlockReading{};
     const TextBlock line{rect, block.lineHeight};
-    const QImage pixels = blockPixels(page.pixels, line.rect, border);
+    // Read again as drawn: the engine's own inversion of a light line on a dark background keeps
+    // marks, an underscore for one, that a line found in the inverted block may lose.
+    const QImage pixels = blockPixels(page.pixels, line.rect, border, Polarity::asDrawn);
     const BlockReader reader{*engine, page, line, pixels, border, cancel};
     return reader.read(scale);
 }
@@ -502,7 +518,7 @@ TextRecognition::readBlock(const Page& page, std::size_t index, TextEngineCache:
     const bool singleLine = block.rect.height() < 2 * block.lineHeight;
     const int border =
         std::clamp(block.lineHeight / 2, singleLine ? minLineBorder : minBlockBorder, 24);
-    const QImage pixels = blockPixels(page.pixels, block.rect, border);
+    const QImage pixels = blockPixels(page.pixels, block.rect, border, Polarity::darkOnLight);
     const Options& options = page.options;
     const double scale = firstScale(block, options, pixels.size());
     BlockReader reader{*engine, page, block, pixels, border, cancel};

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace snapkin::platform;
 
 namespace {
@@ -98,20 +100,39 @@ TEST(TextRecognitionRead, DarkTextOnATransparentBackgroundIsRead)
     EXPECT_EQ(lines->front().text, sentence);
 }
 
-TEST(TextRecognitionRead, LightTextOnADarkBackgroundIsRead)
+// Text reads whichever of it and its background is darker: light on a dark theme, white on a
+// saturated button, and the two the whole block's lightness misjudges (black on a dark grey,
+// pale text on a paler grey), with its box where it was drawn.
+TEST(TextRecognitionRead, LightTextOnADarkBackgroundAndDarkTextOnAGreyAreRead)
 {
-    QImage image(420, 40, QImage::Format_RGB32);
-    image.fill(QColor(30, 30, 34));
-    {
-        QPainter painter(&image);
-        painter.setFont(dejaVu(14));
-        painter.setPen(QColor(230, 230, 230));
-        painter.drawText(QPoint(10, 25), sentence);
+    const std::vector<std::pair<QColor, QColor>> styles{
+        {QColor(230, 230, 230), QColor(30, 30, 34)}, {QColor(Qt::white), QColor(0, 90, 200)},
+        {QColor(Qt::black), QColor(100, 100, 100)},  {QColor(170, 170, 170), QColor(235, 235, 235)},
+        {QColor(20, 20, 20), QColor(Qt::white)},
+    };
+    for (const auto& [text, background] : styles) {
+        QImage image(420, 40, QImage::Format_RGB32);
+        image.fill(background);
+        QRect drawn;
+        {
+            QPainter painter(&image);
+            painter.setFont(dejaVu(14));
+            painter.setPen(text);
+            painter.drawText(QPoint(10, 25), sentence);
+            drawn = QFontMetrics(dejaVu(14)).tightBoundingRect(sentence).translated(10, 25);
+        }
+        const auto lines = TextRecognition::recognize(image, {});
+        ASSERT_TRUE(lines.has_value());
+        ASSERT_EQ(lines->size(), 1u)
+            << text.name().toStdString() << " on " << background.name().toStdString();
+        EXPECT_EQ(lines->front().text, sentence) << text.name().toStdString();
+        const QRectF box = lines->front().box;
+        const QRectF pixels(box.x() * image.width(), box.y() * image.height(),
+                            box.width() * image.width(), box.height() * image.height());
+        EXPECT_LE(std::abs(pixels.left() - drawn.left()), 2.0) << text.name().toStdString();
+        EXPECT_LE(std::abs(pixels.right() - drawn.right()), 3.0) << text.name().toStdString();
+        EXPECT_LE(std::abs(pixels.top() - drawn.top()), 3.0) << text.name().toStdString();
     }
-    const auto lines = TextRecognition::recognize(image, {});
-    ASSERT_TRUE(lines.has_value());
-    ASSERT_EQ(lines->size(), 1u);
-    EXPECT_EQ(lines->front().text, sentence);
 }
 
 // A caption printed straight on a colourful, noisy photo, in a colour whose grey level is
