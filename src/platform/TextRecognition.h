@@ -59,10 +59,13 @@ class TextRecognition {
 public:
     // The line height (pixels, as findTextBlocks measures it) below which the engine misreads
     // words that it reads upscaled, as bench/tools/OcrLineHeights measures it: from 15 up,
-    // prose and code read as drawn as well as upscaled (prose 100 %, code 93-98 %); at 14 an
-    // accent or apostrophe goes now and then, and below that up to a third of the words. Above
-    // it, upscaling only doubles the time: the engine scales every line to its own height.
-    static constexpr int smallLineHeight = 15;
+    // prose reads as drawn as well as upscaled, code at 15 loses a word or two in fifty (93-98 %);
+    // at 14 an accent or apostrophe goes now and then, and below that up to a third of the
+    // words. Lines of 15 are upscaled too: on the pages of bench/ocr-pages, the code and the
+    // changelogs of 17 and 18 px text (lines of 15) read a few words more, a sign glued to the
+    // word after it less often, in no more time (fewer lines are doubted and read again).
+    // Above it, upscaling only doubles the time: the engine scales every line to its own height.
+    static constexpr int smallLineHeight = 16;
     // The line height small text is upscaled to. bench/tools/OcrLineHeights finds lines of 10
     // to 14 pixels (text of 9 pixels and up) read as well upscaled to 18 pixels as to 20 or 24
     // (prose 100 %, code 98-100 %) in 80-95 % of the time that 20 takes: the engine's work
