@@ -32,10 +32,11 @@ constexpr int cancelRows = 128;
 constexpr double textSizeRatio = 1.3;
 constexpr double lineHeightRatio = 1.15;
 // Lines narrower than this many times their height are too short for their text size to be
-// measured (a lone brace, a word or two): they stay with the lines around them. So do runs of
-// ink lower than twice minTextExtent: underscores, or the dots and rules of one line of text
-// that a blank row parts from its letters.
+// measured (a lone brace, a word or two): they stay with the lines around them.
 constexpr int minMeasuredWidth = 4;
+// Runs of ink lower than this are not lines of their own: the underscores of a line of
+// capitals, or the dots and accents of a line, that a blank row parts from its letters.
+constexpr int minLineRun = 2 * minTextExtent;
 
 struct Run {
     int begin; // first index
@@ -240,6 +241,7 @@ private:
             if (top >= leaf.top() && top <= leaf.bottom())
                 inside.push_back({top, linesOrigin + line.end});
         }
+        inside = withMarksJoined(inside);
         std::size_t first = 0;
         // The heights and text sizes of the measured lines from `first` on.
         std::vector<int> heights;
@@ -259,6 +261,37 @@ private:
             sizes.push_back(size);
         }
         emitLines(leaf, inside, first, inside.size());
+    }
+
+    // `lines` with each run lower than minLineRun joined to the nearer of the lines above and
+    // below it (above when as near), so that no block starts or ends between a line and its
+    // underscores or dots.
+    static std::vector<Run> withMarksJoined(const std::vector<Run>& lines)
+    {
+        std::vector<Run> joined;
+        std::vector<bool> mark; // whether each entry of `joined` is a mark not joined yet
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const Run& run = lines[i];
+            const bool thin = run.size() < minLineRun;
+            const bool lineAbove = !joined.empty() && !mark.back();
+            if (thin && lineAbove) {
+                const int above = run.begin - joined.back().end;
+                const bool lineBelow = i + 1 < lines.size() && lines[i + 1].size() >= minLineRun;
+                if (!lineBelow || above <= lines[i + 1].begin - run.end) {
+                    joined.back().end = run.end;
+                    continue;
+                }
+            }
+            if (!thin && !joined.empty() && mark.back()) {
+                // A mark nearer to this line than to the one above it.
+                joined.back().end = run.end;
+                mark.back() = false;
+                continue;
+            }
+            joined.push_back(run);
+            mark.push_back(thin);
+        }
+        return joined;
     }
 
     static int median(std::vector<int> values)

@@ -169,3 +169,48 @@ TEST(TextBlocks, EachSizeOfTextIsABlockOfItsOwn)
     EXPECT_LT(blocks[1].lineHeight, blocks[2].lineHeight);
     EXPECT_LT(blocks[2].lineHeight, blocks[0].lineHeight);
 }
+
+// Capitals have nothing below their baseline, so the underscores of a line of them can stand
+// apart from its letters, by a blank row. They still belong to their line: a block never
+// starts or ends between the two, however the lines are shared out between blocks, and a
+// block is never made of underscores read on their own.
+TEST(TextBlocks, TheUnderscoresOfALineOfCapitalsStayInItsBlock)
+{
+    QImage image(720, 260, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QColor(30, 30, 30));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const QStringList lines{
+        QStringLiteral("enum rwlock_kind {"),
+        QStringLiteral("PTHREAD_RWLOCK_PREFER_READER_NP"),
+        QStringLiteral("PTHREAD_RWLOCK_PREFER_WRITER_NP"),
+        QStringLiteral("PTHREAD_RWLOCK_DEFAULT_NP = PTHREAD_RWLOCK_PREFER_READER_NP"),
+        QStringLiteral("PTHREAD_MUTEX_TIMED_NP"),
+        QStringLiteral("PTHREAD_MUTEX_RECURSIVE_NP"),
+        QStringLiteral("PTHREAD_MUTEX_ERRORCHECK_NP"),
+        QStringLiteral("PTHREAD_MUTEX_ADAPTIVE_NP"),
+        QStringLiteral("PTHREAD_INHERIT_SCHED"),
+        QStringLiteral("PTHREAD_EXPLICIT_SCHED"),
+    };
+    std::vector<QRect> drawn;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QPoint baseline(20, 30 + 16 * i);
+        painter.drawText(baseline, lines[i]);
+        drawn.push_back(metrics.tightBoundingRect(lines[i]).translated(baseline));
+    }
+    painter.end();
+
+    for (const int maxLines : {2, 3, 4, 8}) {
+        const std::vector<TextBlock> blocks = findTextBlocks(image, {}, maxLines);
+        ASSERT_FALSE(blocks.empty());
+        for (const QRect& line : drawn)
+            EXPECT_EQ(blocksHolding(blocks, line), 1)
+                << maxLines << " lines a block, y " << line.y();
+        for (const TextBlock& block : blocks)
+            EXPECT_GE(block.rect.height(), 9) << maxLines << " lines a block, y " << block.rect.y();
+    }
+}
