@@ -173,15 +173,14 @@ QString engineLanguages(const TextRecognition::Options& options)
     return languages.join(QLatin1Char('+'));
 }
 
-// What reading a block at one scale gave: its lines, the band of rows each of the engine's
-// lines covers with all its words, kept or dropped, and how many words of letters or digits
-// the engine doubted (under minWordConfidence), whether kept as text or dropped.
+// What reading a block at one scale gave: its lines, and the band of rows each of the engine's
+// lines covers with all its words, kept or dropped, with how many words of letters or digits
+// the engine doubted in it (under minWordConfidence), whether kept as text or dropped.
 struct BlockReading {
     using Band = TextRecognition::LineBand;
 
     std::vector<RecognizedTextLine> lines;
     std::vector<Band> bands;
-    int doubtful = 0;
 
     // The words doubted in the lines whose middle lies in `band`; nullopt without such lines.
     std::optional<int> doubtfulIn(const Band& band) const
@@ -290,8 +289,6 @@ struct BlockReader {
         std::vector<int> sureHeights;
         for (const EngineWord& word : read) {
             if (word.confidence >= minWordConfidence) sureHeights.push_back(word.bottom - word.top);
-            if (word.confidence < minWordConfidence && looksLikeAWord(word.text))
-                ++reading.doubtful;
         }
         double textHeight = block.lineHeight * scale;
         if (!sureHeights.empty()) {
@@ -322,7 +319,6 @@ struct BlockReader {
             lineBox = QRectF();
         };
         bool lineBreak = false;
-        const double imageHeight = page.pixels.height();
         for (const EngineWord& word : read) {
             lineBreak = lineBreak || word.startsLine;
             const int top = int(std::floor(word.top / scale)) - border + block.rect.top();
@@ -350,7 +346,7 @@ struct BlockReader {
         }
         for (BlockReading::Band& band : reading.bands) {
             band.top = std::max(0, band.top);
-            band.bottom = std::min(int(imageHeight), band.bottom);
+            band.bottom = std::min(int(height), band.bottom);
         }
         flush();
         return reading;
@@ -529,7 +525,7 @@ TextRecognition::readBlock(const Page& page, std::size_t index, TextEngineCache:
     // opening a line, an apostrophe at a word's end) and misreads the code beside them: read
     // larger, the engine is mostly sure of them. Only the lines with doubted words are read
     // again, each on its own.
-    if (reading->doubtful > 0 && options.accurate && block.lineHeight < options.rereadTo) {
+    if (options.accurate && block.lineHeight < options.rereadTo) {
         const double larger = upscaleFactor(block.lineHeight, options.rereadTo, pixels.size());
         if (larger > scale) {
             draft.rereadScale = larger;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace snapkin::platform {
 
@@ -85,17 +86,24 @@ bool fitsInWord(QList<uint>::const_iterator it, QList<uint>::const_iterator begi
            (it < first && isLeadingSign(c)) || (it >= last && isTrailingSign(c));
 }
 
+// The first letter or digit of `points` and the end of the last: where a word's signs stop
+// leading it and start trailing it. Both are points.cend() without a letter or digit.
+std::pair<QList<uint>::const_iterator, QList<uint>::const_iterator>
+letterSpan(const QList<uint>& points)
+{
+    const auto isLetter = [](uint c) { return isWordCharacter(char32_t(c)); };
+    const auto first = std::find_if(points.cbegin(), points.cend(), isLetter);
+    if (first == points.cend()) return {first, first};
+    return {first, std::find_if(points.crbegin(), points.crend(), isLetter).base()};
+}
+
 } // namespace
 
 bool looksLikeText(QStringView word)
 {
     const QList<uint> points = word.toUcs4();
-    const auto first = std::find_if(points.cbegin(), points.cend(),
-                                    [](uint c) { return isWordCharacter(char32_t(c)); });
+    const auto [first, last] = letterSpan(points);
     if (first == points.cend()) return false;
-    const auto last = std::find_if(points.crbegin(), points.crend(), [](uint c) {
-                          return isWordCharacter(char32_t(c));
-                      }).base();
     // An address, a header or a placeholder in angle brackets: one '<' before the word, one
     // '>' after it.
     const auto opening = std::find(points.cbegin(), first, uint(U'<'));
@@ -113,12 +121,8 @@ QString withoutStraySigns(QStringView word)
 {
     if (looksLikeText(word)) return word.toString();
     const QList<uint> points = word.toUcs4();
-    const auto first = std::find_if(points.cbegin(), points.cend(),
-                                    [](uint c) { return isWordCharacter(char32_t(c)); });
+    const auto [first, last] = letterSpan(points);
     if (first == points.cend()) return {};
-    const auto last = std::find_if(points.crbegin(), points.crend(), [](uint c) {
-                          return isWordCharacter(char32_t(c));
-                      }).base();
     // Only the edges lose signs: a sign among the letters makes the word noise.
     QList<uint> kept;
     for (auto it = points.cbegin(); it != points.cend(); ++it) {
@@ -129,9 +133,8 @@ QString withoutStraySigns(QStringView word)
     const auto letters =
         std::count_if(first, last, [](uint c) { return isWordCharacter(char32_t(c)); });
     if (cut > maxStraySigns || letters < minWordAfterStraySigns) return {};
-    QString rest;
-    for (const uint c : kept)
-        rest.append(QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1));
+    const QString rest =
+        QString::fromUcs4(reinterpret_cast<const char32_t*>(kept.constData()), kept.size());
     return looksLikeText(rest) ? rest : QString();
 }
 
