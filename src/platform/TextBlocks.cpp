@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace snapkin::platform {
 
@@ -58,6 +59,13 @@ template <typename IsInk> std::vector<Run> runsOf(int count, const IsInk& isInk)
         }
     }
     return runs;
+}
+
+// The middle value of `values` (the upper one of two); `values` is not empty.
+int median(std::vector<int> values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 // The runs of non-zero entries.
@@ -124,9 +132,7 @@ public:
             for (const Run& line : inkRuns(profile(strip, false)))
                 sizes.push_back(line.size());
         }
-        if (sizes.empty()) return 0;
-        std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
-        return sizes[sizes.size() / 2];
+        return sizes.empty() ? 0 : median(std::move(sizes));
     }
 
     // The height of the band of `line` (a rectangle around one line of text) where its ink is
@@ -294,12 +300,6 @@ private:
         return joined;
     }
 
-    static int median(std::vector<int> values)
-    {
-        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-        return values[values.size() / 2];
-    }
-
     // 1 when `a` is larger than `b` by `ratio` or more, -1 when smaller by as much, else 0.
     static int differ(int a, int b, double ratio)
     {
@@ -311,7 +311,7 @@ private:
     // The text size of one line of the leaf; 0 when the line is too short to measure it.
     int measuredSize(const QRect& leaf, const Run& line) const
     {
-        if (line.size() < 2 * minTextExtent) return 0;
+        if (line.size() < minLineRun) return 0;
         const QRect rect(leaf.left(), line.begin, leaf.width(), line.size());
         const std::vector<Run> columns = inkRuns(m_ink.profile(rect, true));
         if (columns.empty()) return 0;
