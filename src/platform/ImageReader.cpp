@@ -217,6 +217,14 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         return QSize((size.width() + denominator - 1) / denominator,
                      (size.height() + denominator - 1) / denominator);
     };
+    // An image decoded at full size (through libpng or libtiff) brought to the size asked for,
+    // as Qt's reader scales a file it decodes whole; false when the memory for that is lacking.
+    const auto scaledToFit = [&](QImage& image) {
+        const QSize wanted = fitted(image.size());
+        if (wanted == image.size()) return true;
+        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return !image.isNull();
+    };
 
     if (!seekWithin(device, 0)) return std::unexpected(ImageReadError::unreadable);
     const auto format = formatFromContent(device.read(16));
@@ -299,12 +307,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
             return std::unexpected(decoded.error());
         }
         image = std::move(*decoded);
-        // Scaled after decoding at full size, as Qt's reader scales such a file.
-        if (fitted(image.size()) != image.size()) {
-            image =
-                image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
-        }
+        if (!scaledToFit(image)) return std::unexpected(ImageReadError::outOfMemory);
     } else if (reader.read(&image) && !image.isNull()) {
         clearBitsPastTheWidth(image);
         transformation = reader.transformation();
@@ -323,11 +326,7 @@ std::expected<QImage, ImageReadError> readFrom(QIODevice& device, const ImageRea
         if (!tiff) return std::unexpected(tiff.error());
         image = std::move(tiff->image);
         transformation = tiff->transformation;
-        if (fitted(image.size()) != image.size()) {
-            image =
-                image.scaled(fitted(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (image.isNull()) return std::unexpected(ImageReadError::outOfMemory);
-        }
+        if (!scaledToFit(image)) return std::unexpected(ImageReadError::outOfMemory);
     }
     if (tooLarge(image.size())) return std::unexpected(ImageReadError::tooLarge);
     image = oriented(std::move(image), transformation);
