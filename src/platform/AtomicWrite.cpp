@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <optional>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -129,29 +128,13 @@ std::expected<void, WriteError> writeFileAtomically(const QString& path, const Q
         else
             mode = 0666; // the umask applies at open()
     }
-    QByteArray tempName;
-    QString tempFileName;
-    int fd = -1;
-    std::optional<StaleTemporaries::Making> making(folder);
-    // A cleaner that took the new temporary for a stale one between its creation and our lock
-    // (one that does not wait for Making) has removed it: start again under a new name.
-    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        tempFileName = StaleTemporaries::name(target.fileName(), "tmp");
-        tempName = QFile::encodeName(folder + QLatin1Char('/') + tempFileName);
-        // Writable by its owner while it is a temporary, so that it can carry our mark and shed
-        // it; a read-only mode is set once it is written.
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                    mode | S_IWUSR);
-        if (fd < 0) return std::unexpected(WriteError::cannotCreate);
-        if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    making.reset();
-    if (fd < 0) return std::unexpected(WriteError::cannotCreate);
-    // Marked as ours, so that a sweep may remove it once a kill leaves it behind.
-    StaleTemporaries::mark(fd, tempFileName, StaleTemporaries::Kind::file);
+    // Writable by its owner while it is a temporary, so that it can carry our mark and shed it;
+    // a read-only mode is set once it is written.
+    const StaleTemporaries::File temp =
+        StaleTemporaries::makeFile(folder, target.fileName(), mode | S_IWUSR);
+    if (temp.fd < 0) return std::unexpected(WriteError::cannotCreate);
+    const int fd = temp.fd;
+    const QByteArray& tempName = temp.path;
     bool written = writeAllAndSync(fd, data);
     // The mark cannot be taken off a file its owner may not write.
     if ((mode & S_IWUSR) == 0) StaleTemporaries::unmark(fd);

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <iterator>
-#include <optional>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,27 +74,10 @@ std::expected<QString, WriteError> writeNewFile(const QString& folder,
     // write still under way holds a lock on its temporary and is left alone.
     StaleTemporaries::removeAll(dir);
 
-    QByteArray tempName;
-    QString tempFileName;
-    int fd = -1;
-    std::optional<StaleTemporaries::Making> making(dir);
-    // A sweep that took the new temporary for a stale one before the lock (one that does not
-    // wait for Making) has removed it: start again under a new name.
-    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        tempFileName = StaleTemporaries::name(nameAt(1), "tmp");
-        tempName = QFile::encodeName(dir + QLatin1Char('/') + tempFileName);
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    0666);
-        if (fd < 0) return std::unexpected(WriteError::cannotCreate);
-        if (StaleTemporaries::hold(fd) == StaleTemporaries::Hold::removed) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    making.reset();
-    if (fd < 0) return std::unexpected(WriteError::cannotCreate);
-    // Marked as ours, so that a sweep may remove it once a kill leaves it behind.
-    StaleTemporaries::mark(fd, tempFileName, StaleTemporaries::Kind::file);
+    const StaleTemporaries::File temp = StaleTemporaries::makeFile(dir, nameAt(1), 0666);
+    if (temp.fd < 0) return std::unexpected(WriteError::cannotCreate);
+    const int fd = temp.fd;
+    const QByteArray& tempName = temp.path;
     // A full disk shows up in write() or, with delayed allocation, only in fsync() or close().
     const bool written = writeAllAndSync(fd, data);
     // A second descriptor keeps the lock until the file has its name, while the first one's

@@ -435,6 +435,32 @@ StaleTemporaries::Hold StaleTemporaries::hold(int fd)
     return Hold::held;
 }
 
+StaleTemporaries::File StaleTemporaries::makeFile(const QString& folder, const QString& targetName,
+                                                  mode_t mode)
+{
+    File file;
+    QString fileName;
+    {
+        const Making making(folder);
+        // A sweep that took the new temporary for a stale one before the lock (one that does not
+        // wait for Making) has removed it: start again under a new name.
+        for (int attempt = 0; attempt < 3 && file.fd < 0; ++attempt) {
+            fileName = name(targetName, "tmp");
+            file.path = QFile::encodeName(folder + QLatin1Char('/') + fileName);
+            file.fd = ::open(file.path.constData(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (file.fd < 0) return file;
+            if (hold(file.fd) == Hold::removed) {
+                ::close(file.fd);
+                file.fd = -1;
+            }
+        }
+    }
+    // Marked as ours, so that a sweep may remove it once a kill leaves it behind.
+    if (file.fd >= 0) mark(file.fd, fileName, Kind::file);
+    return file;
+}
+
 StaleTemporaries::Making::Making(const QString& folder)
     : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <sys/types.h>
 
 namespace snapkin::platform {
 
@@ -86,6 +88,17 @@ struct StaleTemporaries {
     };
     // Locks the temporary open at `fd` for its writer, waiting for a sweep that is looking at it.
     static Hold hold(int fd);
+
+    // A temporary file made for a write: open for writing at `fd` (-1 when it could not be
+    // made), held by this writer (hold()) until `fd` and its copies close, and marked as ours.
+    struct File {
+        int fd = -1;
+        QByteArray path;
+    };
+    // Makes a new ".<targetName>.tmp-<hex>" in `folder` for writing, exclusively and never
+    // through a link, with `mode` (less the umask): made and held under Making, made again under
+    // a new name when a sweep took it before the lock, then marked.
+    static File makeFile(const QString& folder, const QString& targetName, mode_t mode);
 };
 
 } // namespace snapkin::platform
