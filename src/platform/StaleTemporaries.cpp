@@ -135,16 +135,35 @@ bool sameEntry(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Takes the lock on the temporary open at `fd` unless a writer holds it, and makes sure `name`
-// in the folder open at `dirFd` still is that temporary: a writer that finished between the
-// open and the lock has moved it to its final name, which must not be touched.
-bool lockStale(int dirFd, const char* name, int fd)
+// Takes the lock on the temporary open at `fd` (the entry `st`) unless a writer holds it, and
+// makes sure `name` in the folder open at `dirFd` still is that temporary: a writer that
+// finished between the open and the lock has moved it to its final name, which must not be
+// touched.
+bool lockStale(int dirFd, const char* name, int fd, const struct stat& st)
 {
     if (!lockUnheld(fd)) return false;
-    struct stat opened {};
     struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-           sameEntry(opened, named);
+    return ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameEntry(st, named);
+}
+
+bool isDots(const char* name)
+{
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Lists the folder open at `fd` through a copy of it, from the start (a copy shares its
+// position with `fd`); null when it cannot.
+DIR* listCopy(int fd)
+{
+    const int copy = ::dup(fd);
+    if (copy < 0) return nullptr;
+    DIR* dir = ::fdopendir(copy);
+    if (!dir) {
+        ::close(copy);
+        return nullptr;
+    }
+    ::rewinddir(dir);
+    return dir;
 }
 
 // Empties the folder open at `fd` (on device `device`) of the current user's entries, going at
@@ -158,14 +177,8 @@ void emptyFolder(int fd, dev_t device, uid_t me)
         QByteArray name; // in the level above
     };
     std::vector<Level> levels;
-    const int first = ::dup(fd);
-    if (first < 0) return;
-    DIR* top = ::fdopendir(first);
-    if (!top) {
-        ::close(first);
-        return;
-    }
-    ::rewinddir(top); // the copy shares its position with `fd`
+    DIR* top = listCopy(fd);
+    if (!top) return;
     levels.push_back({top, {}});
     while (!levels.empty()) {
         DIR* dir = levels.back().dir;
@@ -178,7 +191,7 @@ void emptyFolder(int fd, dev_t device, uid_t me)
                 ::unlinkat(::dirfd(levels.back().dir), name.constData(), AT_REMOVEDIR);
             continue;
         }
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        if (isDots(entry->d_name)) continue;
         struct stat st {};
         if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (st.st_uid != me) continue;
@@ -239,15 +252,11 @@ bool isSigned(const Candidate& candidate)
 // Whether the folder open at `fd` holds nothing. Its position is left at the start.
 bool isEmptyFolder(int fd)
 {
-    const int copy = ::dup(fd);
-    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
-    if (!dir) {
-        if (copy >= 0) ::close(copy);
-        return false;
-    }
+    DIR* dir = listCopy(fd);
+    if (!dir) return false;
     bool empty = true;
     while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+        if (!isDots(entry->d_name)) {
             empty = false;
             break;
         }
@@ -277,7 +286,8 @@ bool removeStale(int dirFd, const Candidate& candidate, uid_t me)
     struct stat st {};
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != me) return false;
     const bool isFile = S_ISREG(st.st_mode) && st.st_nlink == 1;
-    if (!isFile && !S_ISDIR(st.st_mode)) return false;
+    const bool isFolder = S_ISDIR(st.st_mode);
+    if (!isFile && !isFolder) return false;
     if (isLastCopy(dirFd, candidate)) return false;
     // Opened without following a link or blocking, and checked to be the entry looked at. A
     // file whose mode allows writing only is opened for writing.
@@ -294,20 +304,20 @@ bool removeStale(int dirFd, const Candidate& candidate, uid_t me)
         if (!kind && isSigned(candidate)) {
             if (isFile && st.st_size == 0)
                 kind = Kind::file;
-            else if (S_ISDIR(st.st_mode) && isEmptyFolder(fd))
+            else if (isFolder && isEmptyFolder(fd))
                 kind = Kind::package;
         }
     }
     // Files are written only as ".<name>.tmp-"; a folder under any of the kinds.
     const bool ofItsKind =
-        kind && (*kind == Kind::file ? isFile && candidate.kind == "tmp" : S_ISDIR(st.st_mode));
+        kind && (*kind == Kind::file ? isFile && candidate.kind == "tmp" : isFolder);
     // The lock is held until the entry is gone, so its writer, waiting for it, finds it removed.
-    if (!ofItsKind || !lockStale(dirFd, name, fd)) {
+    if (!ofItsKind || !lockStale(dirFd, name, fd, st)) {
         ::close(fd);
         return false;
     }
-    if (S_ISDIR(st.st_mode)) emptyFolder(fd, st.st_dev, me);
-    const bool removed = ::unlinkat(dirFd, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) == 0;
+    if (isFolder) emptyFolder(fd, st.st_dev, me);
+    const bool removed = ::unlinkat(dirFd, name, isFolder ? AT_REMOVEDIR : 0) == 0;
     ::close(fd);
     return removed;
 }
