@@ -17,11 +17,7 @@
 #include <QJsonObject>
 #include <QMutexLocker>
 #include <QThread>
-#include <QtNumeric>
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <utility>

@@ -17,8 +17,7 @@ namespace {
 // The tag of the object that holds binary data as base64.
 const QString dataTag = QStringLiteral("$data");
 
-} // namespace
-
+// An integer of any width.
 bool isIntegral(const QVariant& v)
 {
     switch (v.typeId()) {
@@ -35,16 +34,13 @@ bool isIntegral(const QVariant& v)
     }
 }
 
+// A double or a float.
 bool isFloating(const QVariant& v)
 {
     return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float;
 }
 
-bool isNumeric(const QVariant& v)
-{
-    return isIntegral(v) || isFloating(v);
-}
-
+// A Bool as 1 or 0, a number as it is, a string that holds a number as that number; else 0.
 double numberOf(const QVariant& v)
 {
     if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
@@ -55,6 +51,13 @@ double numberOf(const QVariant& v)
         return ok ? d : 0;
     }
     return 0;
+}
+
+} // namespace
+
+bool isNumeric(const QVariant& v)
+{
+    return isIntegral(v) || isFloating(v);
 }
 
 qint64 integerOf(const QVariant& v)

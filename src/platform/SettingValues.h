@@ -9,13 +9,8 @@ namespace snapkin::platform {
 
 // How the settings store reads a stored value by type, shared by its getters and its writes.
 
-// An integer of any width.
-bool isIntegral(const QVariant& v);
-// A double or a float.
-bool isFloating(const QVariant& v);
+// An integer of any width, a double or a float (not a Bool or a string).
 bool isNumeric(const QVariant& v);
-// A Bool as 1 or 0, a number as it is, a string that holds a number as that number; else 0.
-double numberOf(const QVariant& v);
 // A value read as a whole number, as integerForKey() reads it.
 qint64 integerOf(const QVariant& v);
 // a + b held within [minimum, maximum], never overflowing.
