@@ -36,14 +36,15 @@ QList<std::pair<QString, qsizetype>> accumulatingLists()
     return lists;
 }
 
-// An accumulating list as the file holds it; empty when missing or not allowed.
-QStringList listInFile(const QJsonObject& object, const QString& key)
+// The file's value for `key` as a load takes it; invalid where the file holds none, or one its
+// declaration does not allow.
+QVariant valueInFile(const QJsonObject& object, const QString& key)
 {
     const QJsonValue stored = object.value(key);
     const QVariant value = Defaults::fromJson(stored);
     const SettingSpec* spec = SettingsTable::find(key);
     if (!value.isValid() || (spec && !SettingsTable::accepts(*spec, stored, value))) return {};
-    return stringsOf(value);
+    return value;
 }
 
 // Why a file that is there but not read is left alone, as a clause to follow a colon.
@@ -263,25 +264,18 @@ QString Defaults::writeLocked()
         object = onDisk.object;
         for (const QString& key : changed) {
             if (standIns.contains(key)) {
-                const QJsonValue theirs = onDisk.object.value(key);
-                const QVariant value = fromJson(theirs);
-                const SettingSpec* spec = SettingsTable::find(key);
-                if (value.isValid() && (!spec || SettingsTable::accepts(*spec, theirs, value))) {
-                    standInsMet.insert(key, value);
+                if (const QVariant theirs = valueInFile(onDisk.object, key); theirs.isValid()) {
+                    standInsMet.insert(key, theirs);
                     continue;
                 }
             }
             if (const auto increase = increases.constFind(key); increase != increases.constEnd()) {
                 // The file's count (its default where it holds none, or one not allowed), with
                 // what this store counted since its last write.
-                const QJsonValue theirs = onDisk.object.value(key);
-                const QVariant value = fromJson(theirs);
-                const SettingSpec* spec = SettingsTable::find(key);
-                const bool held =
-                    isNumeric(value) && (!spec || SettingsTable::accepts(*spec, theirs, value));
+                const QVariant theirs = valueInFile(onDisk.object, key);
                 const qint64 count =
-                    boundedSum(held ? integerOf(value) : countDefaults.value(key), increase->delta,
-                               increase->minimum, increase->maximum);
+                    boundedSum(isNumeric(theirs) ? integerOf(theirs) : countDefaults.value(key),
+                               increase->delta, increase->minimum, increase->maximum);
                 object.insert(key, count);
                 countsWritten.insert(key, count);
                 continue;
@@ -292,7 +286,7 @@ QString Defaults::writeLocked()
                 object.remove(key);
         }
         for (const auto& [key, limit] : accumulatingLists()) {
-            const QStringList theirs = listInFile(onDisk.object, key);
+            const QStringList theirs = stringsOf(valueInFile(onDisk.object, key));
             if (!changed.contains(key)) {
                 listsWritten.insert(key, theirs);
                 continue;
@@ -411,7 +405,7 @@ void Defaults::mergeFromFile(const Setting<QStringList>& setting)
     if (file.state != SettingsFile::present) return;
     const QString key = setting.name();
     QMutexLocker lock(&m_mutex);
-    adoptLists({{key, m_listBase.value(key)}}, {{key, listInFile(file.object, key)}},
+    adoptLists({{key, m_listBase.value(key)}}, {{key, stringsOf(valueInFile(file.object, key))}},
                ++m_listUpdates);
 }
 
