@@ -200,7 +200,8 @@ void Defaults::writeWhenLockIsFree()
 QString Defaults::writeLocked()
 {
     QSet<QString> changed;
-    QSet<QString> standIns;
+    // The stand-in values this write carries, each with the file's own value where it holds one.
+    QVariantMap standInsMet;
     QHash<QString, Increase> increases;
     // What each count reads while the file holds none.
     QHash<QString, qint64> countDefaults;
@@ -210,7 +211,9 @@ QString Defaults::writeLocked()
     {
         QMutexLocker lock(&m_mutex);
         changed = std::exchange(m_changed, {});
-        standIns = m_standIns;
+        for (const QString& key : std::as_const(m_standIns)) {
+            if (changed.contains(key)) standInsMet.insert(key, QVariant());
+        }
         // This write carries each count's increase; what is added meanwhile goes with the next.
         increases = m_increases;
         increases.detach();
@@ -253,17 +256,12 @@ QString Defaults::writeLocked()
     const bool merging = !replaceFile && onDisk.state == SettingsFile::present;
     // Each accumulating list as this write leaves it in the file.
     QHash<QString, QStringList> listsWritten;
-    // The stand-in values this write handled, each with the file's own value where it holds one.
-    QVariantMap standInsMet;
     // The counts this write added to the file's, as written.
     QHash<QString, qint64> countsWritten;
-    for (const QString& key : standIns) {
-        if (changed.contains(key)) standInsMet.insert(key, QVariant());
-    }
     if (merging) {
         object = onDisk.object;
         for (const QString& key : changed) {
-            if (standIns.contains(key)) {
+            if (standInsMet.contains(key)) {
                 if (const QVariant theirs = valueInFile(onDisk.object, key); theirs.isValid()) {
                     standInsMet.insert(key, theirs);
                     continue;
