@@ -8,6 +8,7 @@
 #include "output/FlattenService.h"
 #include "platform/Defaults.h"
 #include "platform/ImageBudget.h"
+#include "platform/ImageProbes.h"
 #include "platform/ImageReader.h"
 #include "platform/PngDirectDecoder.h"
 
@@ -77,8 +78,7 @@ std::optional<QByteArray> chunkData(const QByteArray& png, const char* type)
 {
     for (qsizetype at = 8; at + 12 <= png.size();) {
         const auto* header = reinterpret_cast<const uchar*>(png.constData() + at);
-        const quint32 length = quint32(header[0]) << 24 | quint32(header[1]) << 16 |
-                               quint32(header[2]) << 8 | header[3];
+        const quint32 length = platform::imageprobe::bigEndian32(header);
         if (length > quint32(png.size() - at - 12)) return std::nullopt;
         if (std::memcmp(header + 4, type, 4) == 0) return png.mid(at + 8, qsizetype(length));
         at += 12 + qsizetype(length);
@@ -319,8 +319,7 @@ void repairPngChecksums(std::uint8_t* data, std::size_t size)
     }
     for (std::size_t chunk = std::size_t(at) + 8; chunk + 12 <= size;) {
         const std::uint8_t* p = data + chunk;
-        const std::size_t length =
-            std::size_t(p[0]) << 24 | std::size_t(p[1]) << 16 | std::size_t(p[2]) << 8 | p[3];
+        const std::size_t length = platform::imageprobe::bigEndian32(p);
         if (length > size - chunk - 12) return;
         const uLong crc = crc32(0, p + 4, uInt(4 + length));
         std::uint8_t* stored = data + chunk + 8 + length;
