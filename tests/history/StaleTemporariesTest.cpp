@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -65,6 +66,9 @@ void killDuringWrite(const QString& path)
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(writeLoopVariable, path);
+    // The child signs its temporaries' names with this program's secret, as two runs of the
+    // application share the user's: what it leaves empty is then known as ours.
+    env.insert("SNAPKIN_TEST_HOME", QFileInfo(qEnvironmentVariable("XDG_DATA_HOME")).path());
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_filter=StaleTemporaries.FiftyKilledPackageWritesLeaveNothingBehind"});

@@ -46,15 +46,23 @@ int main(int argc, char** argv)
     if (listing) return RUN_ALL_TESTS();
     if (!useTestFonts()) return 2;
 
+    // A test that runs this program again as a child (to kill it, say) may hand it its own
+    // folders through SNAPKIN_TEST_HOME: the child then shares the parent's data (the secret
+    // temporaries are signed with among them) and, killed, leaves no folder of its own behind.
     QTemporaryDir home;
     if (!home.isValid()) return 2;
-    const QByteArray root = home.path().toUtf8();
+    QByteArray root = home.path().toUtf8();
+    if (const QByteArray shared = qgetenv("SNAPKIN_TEST_HOME"); !shared.isEmpty()) {
+        home.remove();
+        root = shared;
+        qunsetenv("SNAPKIN_TEST_HOME");
+    }
     qputenv("XDG_CONFIG_HOME", root + "/config");
     qputenv("XDG_DATA_HOME", root + "/data");
     qputenv("XDG_CACHE_HOME", root + "/cache");
     qputenv("XDG_RUNTIME_DIR", root + "/runtime");
-    QDir().mkpath(home.path() + "/runtime");
-    QFile::setPermissions(home.path() + "/runtime",
+    QDir().mkpath(QString::fromUtf8(root) + "/runtime");
+    QFile::setPermissions(QString::fromUtf8(root) + "/runtime",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariable("SNAPKIN_TEST_PLATFORM") == "xcb") {
         qputenv("QT_QPA_PLATFORM", "xcb");
