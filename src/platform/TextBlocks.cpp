@@ -61,13 +61,6 @@ template <typename IsInk> std::vector<Run> runsOf(int count, const IsInk& isInk)
     return runs;
 }
 
-// The middle value of `values` (the upper one of two); `values` is not empty.
-int median(std::vector<int> values)
-{
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 // The runs of non-zero entries.
 std::vector<Run> inkRuns(const std::vector<int>& profile)
 {

@@ -3,10 +3,20 @@
 #include <QImage>
 #include <QRect>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 namespace snapkin::platform {
+
+// The middle value of `values` (the upper one of two); `values` is not empty. Heights of lines
+// and words are measured by it.
+template <typename T> T median(std::vector<T> values)
+{
+    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
 
 // A part of an image that text recognition reads on its own: a few lines of one column, with
 // the median height of those lines in pixels (ascenders to descenders).

@@ -137,15 +137,16 @@ QImage blockPixels(const QImage& pixels, const QRect& rect, int border, Polarity
     QImage padded(rect.size() + QSize(2 * border, 2 * border), QImage::Format_RGB888);
     padded.fill(pixels.pixelColor(outside));
     const int bytes = rect.width() * 3;
+    const bool measure = polarity == Polarity::darkOnLight;
     qint64 lightness = 0; // the sum of every pixel's (R + 2G + B), each 0–1020
     for (int y = 0; y < rect.height(); ++y) {
         const uchar* row = pixels.constScanLine(rect.top() + y) + rect.left() * 3;
         std::memcpy(padded.scanLine(y + border) + border * 3, row, std::size_t(bytes));
-        for (int x = 0; x < bytes; x += 3)
+        for (int x = 0; measure && x < bytes; x += 3)
             lightness += row[x] + 2 * row[x + 1] + row[x + 2];
     }
     const qint64 midGrey = qint64(rect.width()) * rect.height() * 2 * 255;
-    if (polarity == Polarity::darkOnLight && lightness < midGrey) padded.invertPixels();
+    if (measure && lightness < midGrey) padded.invertPixels();
     return padded;
 }
 
@@ -290,12 +291,8 @@ struct BlockReader {
         for (const EngineWord& word : read) {
             if (word.confidence >= minWordConfidence) sureHeights.push_back(word.bottom - word.top);
         }
-        double textHeight = block.lineHeight * scale;
-        if (!sureHeights.empty()) {
-            const auto middle = sureHeights.begin() + std::ptrdiff_t(sureHeights.size() / 2);
-            std::nth_element(sureHeights.begin(), middle, sureHeights.end());
-            textHeight = *middle;
-        }
+        const double textHeight =
+            sureHeights.empty() ? block.lineHeight * scale : median(std::move(sureHeights));
 
         const double width = page.pixels.width();
         const double height = page.pixels.height();

@@ -210,11 +210,9 @@ TextRecognizer::rowsOf(const platform::RecognizedTextLine& line)
     std::vector<double> heights;
     for (const Word& word : words)
         heights.push_back(word.box.height());
-    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2),
-                     heights.end());
     // A word belongs to the row above while its middle lies within the words of that row, or
     // a quarter of a word's height below them (an underscore, a comma on its own).
-    const double slack = heights[heights.size() / 2] / 4;
+    const double slack = platform::median(std::move(heights)) / 4;
     std::vector<std::size_t> byMiddle(words.size());
     std::iota(byMiddle.begin(), byMiddle.end(), std::size_t(0));
     std::stable_sort(byMiddle.begin(), byMiddle.end(), [&](std::size_t a, std::size_t b) {
